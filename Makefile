@@ -1,0 +1,24 @@
+# Entry points: 'make test' (sanitizer build, every test), 'make bench' (optimised benchmarks).
+JOBS ?= $(shell nproc)
+
+.PHONY: deps test bench build-test build-bench clean
+
+deps:
+	@bash scripts/install-deps
+
+build-test: deps
+	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKXV_SANITIZE=ON -DKXV_BENCH=OFF
+	cmake --build build/test -j $(JOBS)
+
+test: build-test
+	cd build/test && ctest --output-on-failure -j $(JOBS)
+
+build-bench: deps
+	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKXV_TESTS=OFF -DKXV_BENCH=ON
+	cmake --build build/bench -j $(JOBS)
+
+bench: build-bench
+	@for b in build/bench/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+clean:
+	rm -rf build

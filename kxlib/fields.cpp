@@ -1,0 +1,113 @@
+#include "kxlib/fields.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "utils/common/convert.h"
+#include "utils/kx/kx.h"
+
+const FieldRow FieldTable[FIELD_Nums] = {
+    {"STIME", "Server Time", {FIELD_KIND_INT64, -1, 29}},
+    {"IP", "IP addr", {FIELD_KIND_INT, -1, 16}},
+    {"PROT", "Protocol", {FIELD_KIND_INT, -1, 4}},
+    {"HOST", "Host", {FIELD_KIND_STRING, 0, 14}},
+    {"FLAGS", "Flags", {FIELD_KIND_INT, -1, 7}},
+    {"TIME", "Time", {FIELD_KIND_INT64, -1, 32}},
+    {"SEQ", "Seq#", {FIELD_KIND_INT, -1, 12}},
+    {"NODE", "Node", {FIELD_KIND_STRING, 1, 14}},
+    {"PID", "PID", {FIELD_KIND_INT64, -1, 22}},
+    {"PNAME", "Process", {FIELD_KIND_STRING, 2, 14}},
+    {"TID", "TID", {FIELD_KIND_INT64, -1, 22}},
+    {"TNAME", "Thread", {FIELD_KIND_STRING, 3, 14}},
+    {"LEVEL", "Level", {FIELD_KIND_INT, -1, 4}},
+    {"KXNAME", "KX Name", {FIELD_KIND_STRING, 4, 14}},
+    {"KXKEY", "KX Key", {FIELD_KIND_INT64, -1, 22}},
+    {"FILE", "File", {FIELD_KIND_STRING, 5, 20}},
+    {"LINE", "Line", {FIELD_KIND_INT, -1, 8}},
+    {"FUNC", "Function", {FIELD_KIND_STRING, 6, 20}},
+    {"TEXT", "Text", {FIELD_KIND_STRING, 7, 90}},
+    {"STR1", "Str1", {FIELD_KIND_STRING, 8, 16}},
+    {"NEST", "Nesting", {FIELD_KIND_INT, -1, 4}},
+    {"ETIME", "Exec Time", {FIELD_KIND_INT, -1, 8}},
+    {"COUNT", "Count", {FIELD_KIND_INT, -1, 4}},
+    {"NUM1", "Num1", {FIELD_KIND_INT, -1, 10}},
+    {"NUM2", "Num2", {FIELD_KIND_INT, -1, 10}},
+};
+
+const NumFormatRow NumFormatTable[NUMFMT_Nums] = {
+    {"STR", "String"},
+    {"INT", "Integer"},
+    {"HEX", "Hexadecimal: 0x123ABC"},
+    {"IP", "IP4 addr: 192.168.1.2"},
+    {"MINUTES", "Time: [DATE] hh:mm"},
+    {"SECONDS", "Time: [DATE] hh:mm:ss"},
+    {"MILLISECONDS", "Time: [DATE] hh:mm:ss.xxx"},
+    {"MICROSECONDS", "Time: [DATE] hh:mm:ss.xxxxxx"},
+    {"DECIMAL1", "Decimal-1: 123456789.0"},
+    {"DECIMAL2", "Decimal-2: 12345678.90"},
+    {"DECIMAL3", "Decimal-3: 1234567.890"},
+    {"DECIMAL4", "Decimal-4: 123456.7890"},
+    {"DECIMAL5", "Decimal-5: 12345.67890"},
+    {"DECIMAL6", "Decimal-6: 1234.567890"},
+};
+
+int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
+{
+    switch (format) {
+    case NUMFMT_INT:
+        return snprintf(out, FIELD_NUM_TEXT_MAX, "%" PRId64, value);
+    case NUMFMT_HEX:
+        return snprintf(out, FIELD_NUM_TEXT_MAX, "0x%X", static_cast<uint32_t>(value));
+    case NUMFMT_IP:
+        return ZmLib::IP2Str(static_cast<uint32_t>(value), out, FIELD_NUM_TEXT_MAX);
+    case NUMFMT_MINUTES:
+    case NUMFMT_SECONDS:
+    case NUMFMT_MILLISECONDS:
+    case NUMFMT_MICROSECONDS:
+        return ZmLib::Time2Str(value, out, FIELD_NUM_TEXT_MAX, static_cast<int>(format - NUMFMT_MINUTES));
+    case NUMFMT_DECIMAL1:
+    case NUMFMT_DECIMAL2:
+    case NUMFMT_DECIMAL3:
+    case NUMFMT_DECIMAL4:
+    case NUMFMT_DECIMAL5:
+    case NUMFMT_DECIMAL6:
+        return ZmLib::Int64ToFixed(value, static_cast<int>(format - (NUMFMT_DECIMAL1 - 1)), out, FIELD_NUM_TEXT_MAX);
+    default:
+        ZmLib::KxSys.ErrorReport(0, __FILE__, __LINE__, __func__, "Internal error");
+        abort();
+    }
+}
+
+uint32_t FieldValidNumFormat(uint32_t format)
+{
+    return (format >= NUMFMT_INT && format < NUMFMT_Nums) ? format : static_cast<uint32_t>(NUMFMT_INT);
+}
+
+int32_t FieldIndexByKey(const char* key)
+{
+    if (!key)
+        return -1;
+    for (int32_t i = 0; i < FIELD_Nums; ++i)
+        if (strcmp(FieldTable[i].key, key) == 0)
+            return i;
+    return -1;
+}
+
+const char* FieldTitle(int32_t index)
+{
+    if (index < 0)
+        return "None";
+    if (index >= FIELD_Nums)
+        return "INCORRECT VALUE";
+    return FieldTable[index].title;
+}
+
+const char* FieldKey(int32_t index)
+{
+    if (index < 0)
+        return "None";
+    if (index >= FIELD_Nums)
+        return "INCORRECT VALUE";
+    return FieldTable[index].key;
+}

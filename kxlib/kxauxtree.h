@@ -1,0 +1,100 @@
+// The auxiliary tree: a two-level index of the distinct texts of two chosen
+// fields (for example threads, and channels within each thread), and the
+// function-call tree that a table builds from enter and leave records.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct KxdRecord;
+class KxTable;
+
+struct KxAuxNode2 {
+    KxAuxNode2* next;
+    const char* text;
+    int32_t index; // position among the parent's children
+};
+
+struct KxAuxNode1 {
+    KxAuxNode1* next;
+    const char* text;
+    int32_t index; // position among first-level nodes
+    KxAuxNode2* first;
+    KxAuxNode2* last;
+    int32_t count;
+};
+
+class KxAuxTree {
+public:
+    static constexpr int CHUNK = 100;
+
+    // level1 < 0: the tree is off; level2 < 0: one level only.
+    KxAuxTree(int32_t level1, int32_t level2);
+    KxAuxTree(const KxAuxTree&) = delete;
+    KxAuxTree& operator=(const KxAuxTree&) = delete;
+
+    // Drops every node and takes new levels.
+    void Reset(int32_t level1, int32_t level2);
+    void Add(const KxdRecord* record);
+    // Nodes match their text exactly.
+    KxAuxNode1* FindNode(const KxdRecord* record) const;
+    static KxAuxNode2* FindChild(const KxAuxNode1* node, const char* text);
+
+    KxAuxNode1* First() const { return first_; }
+    int32_t Count() const { return count_; }
+    int32_t Level1() const { return level1_; }
+    int32_t Level2() const { return level2_; }
+    size_t Level1Chunks() const { return nodes1_.size(); }
+    size_t Level2Chunks() const { return nodes2_.size(); }
+
+private:
+    KxAuxNode1* NewNode1(const char* text);
+    void AddChild(KxAuxNode1* parent, const char* text);
+    // Records move inside their blocks on insertion and deletion, so the tree
+    // keeps its own copy of each node's text.
+    const char* KeepText(const char* text);
+    KxAuxNode1* Find1(const char* text) const;
+
+    KxAuxNode1* first_ = nullptr;
+    KxAuxNode1* last_ = nullptr;
+    int32_t count_ = 0;
+    int32_t level1_;
+    int32_t level2_;
+    std::vector<std::unique_ptr<KxAuxNode1[]>> nodes1_;
+    int used1_ = 0;
+    std::vector<std::unique_ptr<KxAuxNode2[]>> nodes2_;
+    int used2_ = 0;
+    std::vector<std::unique_ptr<char[]>> texts_;
+    size_t textUsed_ = 0;
+};
+
+struct KxCallNode {
+    KxCallNode* next;
+    const char* function; // null for a thread's root
+    KxdRecord* record;    // the first record of this call path
+    int64_t time;         // accumulated time
+    KxCallNode* first;
+    KxCallNode* last;
+    int32_t count;
+};
+
+// One thread's call tree; nodes live as long as the tree.
+class KxCallTree {
+public:
+    KxCallTree();
+    // Drops every node and makes a fresh root.
+    void Reset();
+    KxCallNode* Root() { return root_; }
+    KxCallNode* AddCallee(KxCallNode* parent, const char* function, KxdRecord* record);
+
+    // The first child whose function name equals name exactly.
+    static KxCallNode* FindCallee(const KxCallNode* node, const char* name);
+    // Depth first, parent before children: every named node appends a copy of
+    // its record to the table and runs record processing on it in copy mode.
+    static void Emit(const KxCallNode* node, KxTable& table);
+
+private:
+    std::vector<std::unique_ptr<KxCallNode>> nodes_;
+    KxCallNode* root_ = nullptr;
+};

@@ -1,0 +1,4 @@
+#include "kxlib/kxchannels.h"
+
+ZmLib::KX KxReaderChannel("READER");
+ZmLib::KX KxTableChannel("TABLE");

@@ -1,0 +1,349 @@
+#include "kxlib/kxdrecord.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "kxlib/kxauxtree.h"
+#include "kxlib/table/kxtids.h"
+#include "kxlib/kxchannels.h"
+#include "kxlib/table/kxtable.h"
+#include "utils/common/convert.h"
+#include "utils/common/strbase.h"
+#include "utils/kx/kx.h"
+
+namespace {
+
+const char* const ErrorKindNames[KXERR_Nums] = {
+    "NoErrors",
+    "TidListBroken",
+    "FuncStackOverflown",
+    "FuncLeaveUnexpected",
+    "FuncLeaveNameIncorrect",
+    "TidTimeRollback",
+    "TimeRollbackWarning",
+};
+
+constexpr uint32_t STR_LIMIT = ZmLib::KxProt::LEN_STRFIELDS - 1;
+
+} // namespace
+
+const char* KxdErrorKindName(int32_t kind)
+{
+    if (kind < 0)
+        return "None";
+    if (kind >= int32_t(KXERR_Nums))
+        return "INCORRECT VALUE";
+    return ErrorKindNames[kind];
+}
+
+void KxCopyName(char* name, const char* text)
+{
+    int n = 0;
+    while (n < KX_NAME_MAX && text[n] && text[n] != ',') {
+        name[n] = text[n];
+        ++n;
+    }
+    name[n] = 0;
+}
+
+bool KxParseNameAnnouncement(const char* text, char* name, uint64_t* id)
+{
+    const char* colon = strchr(text, ':');
+    if (!colon)
+        return false;
+    const char* start = colon + 1;
+    while (*start == ' ' || *start == '\t')
+        ++start;
+    const char* eq = strchr(start, '=');
+    if (!eq)
+        return false;
+    long long value = 0;
+    if (sscanf(eq + 1, "%lli", &value) != 1)
+        value = 0;
+    *id = uint64_t(value);
+    KxCopyName(name, start);
+    return true;
+}
+
+
+void KxdMsg::ConvertNum2Str(int field, char* out, int width, uint32_t format) const
+{
+    if (!FieldIsNumber(field)) {
+        KX_ERROR(ZmLib::KxSys, "Internal error");
+        abort();
+    }
+    char buffer[FIELD_NUM_TEXT_MAX];
+    int length = fieldsConvertNum2Str(prot.GetIntValue(field), buffer, format);
+    if (length < 0)
+        length = 0;
+    if (length < width) {
+        memcpy(out, buffer, size_t(length) + 1);
+        return;
+    }
+    memset(out, '#', size_t(width - 1));
+    out[width - 1] = 0;
+}
+
+namespace {
+
+// Offset of each number field's span in NumsBuf: the widths in field order.
+struct SpanLayout {
+    int offset[FIELD_Nums];
+    int spare;
+    SpanLayout() : offset(), spare(0)
+    {
+        for (int field = 0; field < FIELD_Nums; ++field) {
+            offset[field] = spare;
+            if (FieldTable[field].desc.kind != FIELD_KIND_STRING)
+                spare += FieldTable[field].desc.width;
+        }
+    }
+};
+
+const SpanLayout& Spans()
+{
+    static const SpanLayout layout;
+    return layout;
+}
+
+} // namespace
+
+void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums])
+{
+    if (reserve) {
+        NumsBufFreePos = NumsBuf;
+        for (int field = 0; field < FIELD_Nums; ++field) {
+            const FieldDesc& desc = FieldTable[field].desc;
+            if (desc.kind == FIELD_KIND_STRING)
+                continue;
+            KX_ASSERT(ZmLib::KxSys, NumsBufFreePos + desc.width - NumsBuf < FIELD_NUMBUF_LEN - 1);
+            text[field] = NumsBufFreePos;
+            NumsBufFreePos += desc.width;
+        }
+    }
+    for (int field = 0; field < FIELD_Nums; ++field) {
+        const FieldDesc& desc = FieldTable[field].desc;
+        if (desc.kind == FIELD_KIND_STRING)
+            text[field] = const_cast<char*>(prot.String(desc.strSlot));
+        else
+            RenderField(field, FieldValidNumFormat(uint32_t(formats[field])));
+    }
+}
+
+void KxdMsg::RenderField(int field, uint32_t format)
+{
+    const SpanLayout& spans = Spans();
+    if (!FieldIsNumber(field)) {
+        KX_ERROR(ZmLib::KxSys, "Internal error");
+        abort();
+    }
+    char* span = NumsBuf + spans.offset[field];
+    char* spare = NumsBuf + spans.spare;
+    const int width = FieldTable[field].desc.width;
+    char buffer[FIELD_NUM_TEXT_MAX];
+    int length = fieldsConvertNum2Str(prot.GetIntValue(field), buffer, format);
+    if (length < 0)
+        length = 0;
+    bool ownsSpare = text[field] == spare;
+    if (length < width) {
+        if (ownsSpare)
+            NumsBufFreePos = spare;
+        memcpy(span, buffer, size_t(length) + 1);
+        text[field] = span;
+        return;
+    }
+    bool spareFree = NumsBufFreePos == spare || ownsSpare;
+    // The free position stays inside the buffer.
+    if (spareFree && length + 1 < FIELD_NUMBUF_LEN - spans.spare) {
+        memcpy(spare, buffer, size_t(length) + 1);
+        text[field] = spare;
+        NumsBufFreePos = spare + length + 1;
+        return;
+    }
+    ConvertNum2Str(field, span, width, format);
+    text[field] = span;
+}
+
+int64_t KxdMsg::Int64(int field) const
+{
+    if (!FieldIsNumber(field)) {
+        KX_ERROR(ZmLib::KxSys, "Incorrect integer value requiest for field #%d", field);
+        return 0;
+    }
+    return prot.GetIntValue(field);
+}
+
+char* KxdMsg::AppendString(int slot, const char* str)
+{
+    ZmLib::KxProt& msg = prot.msg;
+    char* area = msg.strings;
+    uint32_t pos = msg.opt_len;
+    // A record from outside may carry any opt_len; a position that leaves no
+    // room makes the string empty.
+    if (pos >= STR_LIMIT || slot < 0 || slot >= ZmLib::KxProt::STR_SLOTS)
+        return area;
+    uint32_t room = STR_LIMIT - pos;
+    uint32_t n = 0;
+    while (n + 1 < room && str[n]) {
+        area[pos + n] = str[n];
+        ++n;
+    }
+    area[pos + n] = 0;
+    msg.offsets[slot] = uint16_t(pos);
+    msg.opt_len = uint16_t(pos + n + 1);
+    return area + pos;
+}
+
+void KxdMsg::Copy(KxdMsg* dest, const KxdMsg* src)
+{
+    if (dest == src)
+        return;
+    memmove(static_cast<void*>(dest), static_cast<const void*>(src), sizeof(KxdMsg));
+    const char* srcBase = reinterpret_cast<const char*>(src);
+    const char* srcEnd = srcBase + sizeof(KxdMsg);
+    char* destBase = reinterpret_cast<char*>(dest);
+    for (char*& p : dest->text) {
+        // Texts outside the record (none today) are left as they are.
+        if (p >= srcBase && p < srcEnd)
+            p = destBase + (p - srcBase);
+    }
+    dest->NumsBufFreePos = dest->NumsBuf + (src->NumsBufFreePos - src->NumsBuf);
+}
+
+void KxdRecord::Reset()
+{
+    memset(static_cast<void*>(this), 0, sizeof(*this));
+    NumsBufFreePos = NumsBuf;
+}
+
+void KxdRecord::Move(KxdRecord* dest, const KxdRecord* src)
+{
+    KxdMsg::Copy(dest, src);
+    dest->block = src->block;
+    dest->bookmark = src->bookmark;
+    dest->selRange = src->selRange;
+    dest->errorKind = src->errorKind;
+}
+
+void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
+{
+    KxTable& table = *record->block->table;
+    ZmLib::KxdProt& prot = record->prot;
+    // Every text pointer into the string area must find its terminator there.
+    prot.msg.strings[STR_LIMIT] = 0;
+
+    // 1. Time base.
+    bool first = table.recordCount_ == 1;
+    if (table.timeNormalised_) {
+        if (first) {
+            table.prefs_.Time0Index = 0;
+            table.prefs_.Time0 = prot.msg.TIME;
+            char buffer[64];
+            ZmLib::Time2Str(int64_t(table.prefs_.Time0), buffer, sizeof(buffer), 3);
+            table.Trace(ZmLib::KX_LEVEL_INFO, __func__, "Time0 set to %s", buffer);
+        }
+        prot.msg.TIME -= table.prefs_.Time0;
+    } else if (first && table.prefs_.Time0Index < 0) {
+        table.prefs_.Time0 = prot.msg.TIME;
+    }
+
+    // 2. Numbers.
+    record->ConvertNum2Str(!copyMode, table.prefs_.formats);
+
+    uint32_t flags = prot.msg.FLAGS;
+    // 3. Enter and leave records show the function name as their text.
+    if (flags & (KXFLAGS_FUNC_ENTER | KXFLAGS_FUNC_LEAVE))
+        record->text[FIELD_TEXT] = record->text[FIELD_FUNC];
+
+    char name[KX_NAME_MAX + 1];
+    uint64_t id = 0;
+    // 4. and 5. Name announcements, parsed from the TEXT slot's own string.
+    if ((flags & KXFLAGS_PROCESS_NAME) && KxParseNameAnnouncement(prot.String(ZmLib::KxdProt::SLOT_TEXT), name, &id))
+        table.SetProcessName(id, name);
+    if ((flags & KXFLAGS_THREAD_NAME) && KxParseNameAnnouncement(prot.String(ZmLib::KxdProt::SLOT_TEXT), name, &id))
+        table.tids_.AddNewData(id, name);
+
+    // 6. Process name.
+    uint64_t pid = prot.msg.PID;
+    if (!record->text[FIELD_PNAME][0]) {
+        const char* known = table.ProcessName(pid);
+        if (known) {
+            record->text[FIELD_PNAME] = record->AppendString(ZmLib::KxdProt::SLOT_PNAME, known);
+        } else {
+            record->text[FIELD_PNAME] = record->text[FIELD_PID];
+            table.SetProcessName(pid, record->text[FIELD_PID]);
+        }
+    } else {
+        table.SetProcessName(pid, record->text[FIELD_PNAME]);
+    }
+
+    // 7. Thread name and entry.
+    uint64_t tid = prot.msg.TID;
+    KxTidEntry* entry = nullptr;
+    if (record->text[FIELD_TNAME][0]) {
+        entry = table.tids_.AddNewData(tid, record->text[FIELD_TNAME]);
+    } else {
+        entry = table.tids_.Find(tid);
+        if (entry) {
+            record->text[FIELD_TNAME] = record->AppendString(ZmLib::KxdProt::SLOT_TNAME, entry->name);
+        } else {
+            KxTidEntry* known = table.satellite_ ? table.satellite_->tids_.Find(tid) : nullptr;
+            if (known)
+                record->text[FIELD_TNAME] = record->AppendString(ZmLib::KxdProt::SLOT_TNAME, known->name);
+            else
+                record->text[FIELD_TNAME] = record->text[FIELD_TID];
+            entry = table.tids_.AddNewData(tid, record->text[FIELD_TNAME]);
+        }
+    }
+
+    // 8. Version information.
+    if (flags & KXFLAGS_VERINFO) {
+        const char* colon = strchr(prot.String(ZmLib::KxdProt::SLOT_TEXT), ':');
+        if (colon) {
+            table.version_.Set(colon + 1);
+            table.hasVersion_ = true;
+            table.Trace(ZmLib::KX_LEVEL_INFO, __func__, "Version found: %s", table.version_.c_str());
+        } else {
+            table.hasVersion_ = false;
+            table.version_.Clear();
+            table.Warning(__func__, "KXFLAGS_VERINFO bit set, but no version found");
+        }
+    }
+
+    // 9. Function nesting and presentation errors.
+    if (!copyMode) {
+        if (!entry) {
+            prot.NEST = 0;
+            record->errorKind = KXERR_TidListBroken;
+        } else {
+            if (flags & KXFLAGS_FUNC_LEAVE) {
+                prot.NEST = uint16_t(entry->depth);
+                record->errorKind = KxTids::FuncLeave(
+                    *entry, record, FieldValidNumFormat(uint32_t(table.prefs_.formats[FIELD_ETIME])));
+            } else if (flags & KXFLAGS_FUNC_ENTER) {
+                record->errorKind = KxTids::FuncEnter(*entry, record);
+                prot.NEST = uint16_t(entry->depth);
+            } else {
+                prot.NEST = uint16_t(entry->depth);
+            }
+            int64_t time = int64_t(prot.msg.TIME);
+            if (entry->hasLast && time < entry->lastTime)
+                record->errorKind = KXERR_TidTimeRollback;
+            entry->hasLast = true;
+            entry->lastTime = time;
+        }
+        // NEST was rendered before it was known.
+        record->RenderField(FIELD_NEST, FieldValidNumFormat(uint32_t(table.prefs_.formats[FIELD_NEST])));
+    }
+
+    // 10. The aux tree.
+    table.auxTree_.Add(record);
+}
+
+void KxdRecord::CopyInto(KxdRecord* dest, const KxdRecord* src)
+{
+    KxdMsg::Copy(dest, src);
+    dest->errorKind = src->errorKind;
+}

@@ -1,0 +1,104 @@
+// A record in memory: the raw record followed by a ready-made text for every
+// field, and the per-record links that its table manages. Record processing
+// renders the number texts, resolves process and thread names, pairs
+// function enter and leave records and classifies presentation errors.
+#pragma once
+
+#include <cstdint>
+
+#include "kxlib/fields.h"
+#include "utils/kx/kxdprot.h"
+
+class KxTable;
+struct KxTblock;
+struct SelRange;
+struct KxBkmarkEntry;
+
+constexpr int FIELD_NUMBUF_LEN = 229;
+
+// Presentation-error kinds.
+enum KxdErrorKind : uint32_t {
+    KXERR_NoErrors = 0,
+    KXERR_TidListBroken,
+    KXERR_FuncStackOverflown,
+    KXERR_FuncLeaveUnexpected,
+    KXERR_FuncLeaveNameIncorrect,
+    KXERR_TidTimeRollback,
+    KXERR_TimeRollbackWarning,
+    KXERR_Nums
+};
+
+// The kind's name; "None" for a negative kind, "INCORRECT VALUE" past the
+// last one.
+const char* KxdErrorKindName(int32_t kind);
+
+// FLAGS bits that record processing reads.
+enum KxdRecordFlags : uint32_t {
+    KXFLAGS_FUNC_ENTER = 0x2,
+    KXFLAGS_FUNC_LEAVE = 0x4,
+    KXFLAGS_VERINFO = 0x20,
+    KXFLAGS_PROCESS_NAME = 0x400,
+    KXFLAGS_THREAD_NAME = 0x1000,
+};
+
+// Longest process or thread name that a table keeps.
+constexpr int KX_NAME_MAX = 14;
+
+// Reads a name announcement: a label, ':', blanks, the name (ended by ','),
+// and further on '=' and the id ("%lli"; 0 when no number follows). The name
+// is cut to KX_NAME_MAX characters into name (KX_NAME_MAX + 1 bytes).
+// Returns false (nothing to register) without ':' or without a later '='.
+bool KxParseNameAnnouncement(const char* text, char* name, uint64_t* id);
+
+// Copies text up to its first ',' and at most KX_NAME_MAX characters.
+void KxCopyName(char* name, const char* text);
+
+struct KxdMsg {
+    ZmLib::KxdProt prot;
+    char* text[FIELD_Nums];
+    char NumsBuf[FIELD_NUMBUF_LEN];
+    char* NumsBufFreePos;
+
+    // Sets every string field's pointer and renders every number field in
+    // formats[field]. With reserve each number field first gets a fresh span
+    // of its width in NumsBuf; without, the spans are rewritten in place.
+    void ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums]);
+    // Renders one number field into out, which has room for width bytes. A
+    // text that does not fit is shown as '#' characters, so a cut number is
+    // never mistaken for another value.
+    void ConvertNum2Str(int field, char* out, int width, uint32_t format) const;
+    // Renders one number field in place after its spans were reserved. A text
+    // longer than its span moves to the spare bytes behind the spans when
+    // they are free (or already its own); otherwise its span shows '#'.
+    void RenderField(int field, uint32_t format);
+    // The value of a number field widened to 64 bits; an error report and 0
+    // for a string field.
+    int64_t Int64(int field) const;
+    // Appends text at opt_len as the slot's string; returns its address (the
+    // empty string at area byte 0 when the area is full).
+    char* AppendString(int slot, const char* str);
+    // Copies the whole message and moves every pointer into the source so
+    // that it points at the same place in the destination.
+    static void Copy(KxdMsg* dest, const KxdMsg* src);
+};
+
+struct KxdRecord : KxdMsg {
+    KxTblock* block;
+    KxBkmarkEntry* bookmark;
+    SelRange* selRange;
+    uint32_t errorKind;
+
+    // Runs once on a record that is already counted in its table (and again
+    // in copy mode on a copy that entered another table).
+    static void ProcessLine4Client(KxdRecord* record, bool copyMode);
+
+    // A fresh slot: zeroed, no links, error kind 0.
+    void Reset();
+    // Moves a record to another slot with its links; its text pointers follow.
+    static void Move(KxdRecord* dest, const KxdRecord* src);
+    // Copies another table's record into this table's fresh slot: the
+    // message and its error kind; the slot keeps its own links.
+    static void CopyInto(KxdRecord* dest, const KxdRecord* src);
+
+    uint32_t Flags() const { return prot.msg.FLAGS; }
+};

@@ -1,0 +1,10 @@
+#include "kxlib/reader/filekx.h"
+
+#include <cstddef>
+
+void FileKx::Skip(int64_t n) { SkipFile(n); }
+
+int32_t FileKx::ReadBytes(int32_t n, int32_t offset)
+{
+    return ReadFile(n, int32_t(offsetof(ZmLib::KxdProt, msg)) + offset);
+}

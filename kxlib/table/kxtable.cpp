@@ -1,0 +1,565 @@
+#include "kxlib/table/kxtable.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "kxlib/kxchannels.h"
+#include "kxlib/table/kxtable_check.h"
+
+PrefKxTable& PrefKxTable::Default()
+{
+    static PrefKxTable prefs;
+    return prefs;
+}
+
+KxTblock::KxTblock(KxTable* owner, uint32_t firstIndex) : table(owner), first(firstIndex)
+{
+    recs = static_cast<KxdRecord*>(calloc(SIZE, sizeof(KxdRecord)));
+    if (!recs) {
+        KxTableChannel.AssertReport(0, false, __FILE__, __LINE__, "KxTblock::KxTblock", "Array");
+        abort();
+    }
+}
+
+KxTblock::~KxTblock() { free(recs); }
+
+namespace {
+
+void FileNameOf(const char* path, ZmLib::StrBase& out)
+{
+    const char* start = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            start = p + 1;
+    out.AddUntil(start, '.', '.');
+}
+
+} // namespace
+
+KxTable::KxTable(const char* path, const char* name, const PrefKxTable& prefs)
+    : prefs_(prefs), auxTree_(prefs.TreeLevel1Field, prefs.TreeLevel2Field),
+      timeNormalised_(prefs.NormalizeTime != 0), key_(reinterpret_cast<uintptr_t>(this))
+{
+    if (path)
+        path_.Set(path);
+    else
+        prefs_.editable = 1;
+    if (name)
+        name_.Set(name);
+    else if (path)
+        FileNameOf(path, name_);
+    prefs_.Time0Index = -1;
+    tids_.SetKey(key_);
+    firstBlock_ = lastBlock_ = cursor_ = new KxTblock(this, 0);
+    blockCount_ = 1;
+    Trace(1, __func__, "NEW INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);
+}
+
+KxTable::~KxTable()
+{
+    ClearSelections();
+    if (FilterOn)
+        ClearFilter();
+    FreeFiltered();
+    for (KxTblock* block = firstBlock_; block;) {
+        KxTblock* next = block->next;
+        delete block;
+        block = next;
+    }
+    if (satellite_)
+        satellite_->Release();
+    Trace(1, __func__, "DEL INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);
+}
+
+void KxTable::Release()
+{
+    if (--refCount_ == 0)
+        delete this;
+}
+
+void KxTable::SatelliteSet(KxTable* table)
+{
+    KXTABLE_CHECK(!satellite_, "!Satellite");
+    satellite_ = table;
+    if (table)
+        table->AddRef();
+}
+
+void KxTable::Trace(int32_t level, const char* function, const char* format, ...)
+{
+    if (!KxTableChannel.Passes(level))
+        return;
+    char text[ZmLib::KX_RING_SIZE];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    KxTableChannel.PrintText(key_, level, function, text);
+}
+
+void KxTable::Warning(const char* function, const char* format, ...)
+{
+    char text[ZmLib::KX_RING_SIZE];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    KxTableChannel.WarningReport(key_, __FILE__, __LINE__, function, "%s", text);
+}
+
+void KxTable::Error(const char* function, const char* format, ...)
+{
+    char text[ZmLib::KX_RING_SIZE];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    KxTableChannel.ErrorReport(key_, __FILE__, __LINE__, function, "%s", text);
+}
+
+void KxTable::Fatal(const char* function, int line, const char* condition)
+{
+    KxTableChannel.AssertReport(key_, false, __FILE__, uint32_t(line), function, condition);
+    abort();
+}
+
+const char* KxTable::ProcessName(uint64_t pid) const
+{
+    auto it = processNames_.find(pid);
+    return it == processNames_.end() ? nullptr : it->second.get();
+}
+
+void KxTable::SetProcessName(uint64_t pid, const char* name)
+{
+    std::unique_ptr<char[]>& slot = processNames_[pid];
+    if (!slot)
+        slot.reset(new char[KX_NAME_MAX + 1]);
+    KxCopyName(slot.get(), name);
+}
+
+void KxTable::SetCurRow(int32_t row)
+{
+    if (row < 0)
+        row = -1;
+    else if (row >= rowCount_)
+        row = rowCount_ - 1;
+    prefs_.CurPossition = row;
+}
+
+KxTblock* KxTable::BlockOf(int32_t i, uint32_t* offset)
+{
+    if (i < 0)
+        return nullptr;
+    KxTblock* start = cursor_ ? cursor_ : firstBlock_;
+    KxTblock* block = start;
+    do {
+        if (uint32_t(i) >= block->first && uint32_t(i) < block->first + block->count) {
+            cursor_ = block;
+            *offset = uint32_t(i) - block->first;
+            return block;
+        }
+        block = block->next ? block->next : firstBlock_;
+    } while (block != start);
+    return nullptr;
+}
+
+KxdRecord* KxTable::FindRecordByOriginalIndex(int32_t i)
+{
+    if (i < 0 || i >= recordCount_)
+        return nullptr;
+    uint32_t offset = 0;
+    KxTblock* block = BlockOf(i, &offset);
+    return block ? &block->recs[offset] : nullptr;
+}
+
+KxdRecord* KxTable::GetRecordByOriginalIndex(int32_t i)
+{
+    KxdRecord* record = FindRecordByOriginalIndex(i);
+    if (!record) {
+        ZmLib::KxSys.ErrorReport(key_, __FILE__, __LINE__, __func__, "KxTable get record crash: Size = %d, i = %d",
+                                 rowCount_, i);
+        abort();
+    }
+    return record;
+}
+
+KxdRecord* KxTable::FindRecord(int32_t row)
+{
+    if (row < 0 || row >= rowCount_)
+        return nullptr;
+    return FindRecordByOriginalIndex(OriginalIndex(row));
+}
+
+KxdRecord* KxTable::GetRecord(int32_t row)
+{
+    if (FilterOn && (row < 0 || row >= rowCount_)) {
+        ZmLib::KxSys.ErrorReport(key_, __FILE__, __LINE__, __func__, "KxTable get record crash: Size = %d, i = %d",
+                                 rowCount_, row);
+        abort();
+    }
+    return GetRecordByOriginalIndex(OriginalIndex(row));
+}
+
+KxdRecord* KxTable::NewRecord()
+{
+    KXTABLE_CHECK(!FilterOn, "!FilterOn");
+    if (lastBlock_->count == KxTblock::SIZE) {
+        KxTblock* block = new KxTblock(this, lastBlock_->first + lastBlock_->count);
+        lastBlock_->next = block;
+        lastBlock_ = block;
+        ++blockCount_;
+    }
+    KxdRecord* record = &lastBlock_->recs[lastBlock_->count++];
+    record->Reset();
+    record->block = lastBlock_;
+    ++recordCount_;
+    ++rowCount_;
+    modified_ = true;
+    return record;
+}
+
+KxdRecord* KxTable::AppendRecord(const ZmLib::KxdProt& prot)
+{
+    KxdRecord* record = NewRecord();
+    record->prot = prot;
+    KxdRecord::ProcessLine4Client(record, false);
+    return record;
+}
+
+KxdRecord* KxTable::InsertRecord(int32_t i)
+{
+    Trace(3, __func__, "InsertRecord: # %d", i);
+    KXTABLE_CHECK(IsEditable(), "IsEditable()");
+    if (i < 0 || i > recordCount_) {
+        Warning(__func__, "InsertRecord: index %d outside 0..%d", i, recordCount_);
+        return nullptr;
+    }
+    if (i == recordCount_)
+        return NewRecord();
+
+    // Selection ranges: a range that holds i past its first row is cut at i,
+    // then every range from i on moves down one row.
+    SelRange* range = nullptr;
+    if (SelRangeFind(i, &range) == 0 && range->first < i) {
+        SelRange* tail = new SelRange;
+        tail->first = i;
+        tail->count = range->first + range->count - i;
+        tail->tag = range->tag;
+        range->count = i - range->first;
+        selRanges_.AddAfter(range, tail);
+        PointRecords(tail, tail->first, tail->first + tail->count);
+    }
+    for (SelRange* r = FirstRange(); r; r = r->NextEntry())
+        if (r->first >= i)
+            ++r->first;
+    for (KxBkmarkEntry* b = bkmarks_.First(); b; b = b->NextEntry())
+        if (b->index >= i)
+            ++b->index;
+
+    uint32_t offset = 0;
+    KxTblock* block = BlockOf(i, &offset);
+    KXTABLE_CHECK(block, "block");
+    if (block->count == KxTblock::SIZE) {
+        // Split: the records from the offset on go to a new block behind it,
+        // which leaves room at the offset in this one.
+        KxTblock* tail = new KxTblock(this, block->first + offset);
+        for (uint32_t k = offset; k < block->count; ++k) {
+            KxdRecord::Move(&tail->recs[k - offset], &block->recs[k]);
+            tail->recs[k - offset].block = tail;
+        }
+        tail->count = block->count - offset;
+        block->count = offset;
+        tail->next = block->next;
+        block->next = tail;
+        if (lastBlock_ == block)
+            lastBlock_ = tail;
+        ++blockCount_;
+    }
+    KXTABLE_CHECK(block->count < KxTblock::SIZE, "newrec");
+    for (uint32_t k = block->count; k > offset; --k)
+        KxdRecord::Move(&block->recs[k], &block->recs[k - 1]);
+    ++block->count;
+    for (KxTblock* later = block->next; later; later = later->next)
+        ++later->first;
+    KxdRecord* record = &block->recs[offset];
+    record->Reset();
+    record->block = block;
+    ++recordCount_;
+    ++rowCount_;
+    modified_ = true;
+    // The function stacks point at records that may have moved.
+    tids_.ResetStacks();
+    return record;
+}
+
+bool KxTable::DelRecord(int32_t row)
+{
+    Trace(3, __func__, "DelRecord: # %d", row);
+    if (row < 0 || row >= rowCount_) {
+        Warning(__func__, "DelRecord: row %d outside 0..%d", row, rowCount_ - 1);
+        return false;
+    }
+    const int32_t orig = OriginalIndex(row);
+    KxdRecord* record = GetRecordByOriginalIndex(orig);
+    RecordDeselectHelper(row, record);
+    if (record->bookmark)
+        BookmarkSet(row, false);
+    for (SelRange* r = FirstRange(); r; r = r->NextEntry())
+        if (r->first > row)
+            --r->first;
+    for (KxBkmarkEntry* b = bkmarks_.First(); b; b = b->NextEntry())
+        if (b->index > row)
+            --b->index;
+
+    if (FilterOn) {
+        for (KxBkmarkEntry* b = bkmarksHidden_.First(); b; b = b->NextEntry())
+            if (b->index > orig)
+                --b->index;
+        for (int32_t k = 0; k < rowCount_; ++k)
+            if (int32_t(Filtered[k]) > orig)
+                --Filtered[k];
+        memmove(Filtered + row, Filtered + row + 1, sizeof(uint32_t) * size_t(rowCount_ - row - 1));
+        --rowCount_;
+    }
+
+    uint32_t offset = 0;
+    KxTblock* block = BlockOf(orig, &offset);
+    KXTABLE_CHECK(block, "block");
+    for (uint32_t k = offset; k + 1 < block->count; ++k)
+        KxdRecord::Move(&block->recs[k], &block->recs[k + 1]);
+    --block->count;
+    block->recs[block->count].Reset();
+    for (KxTblock* later = block->next; later; later = later->next)
+        --later->first;
+    --recordCount_;
+    modified_ = true;
+    tids_.ResetStacks();
+
+    if (FilterOn && rowCount_ == 0) {
+        // The last visible row went: the filter ends.
+        KXTABLE_CHECK(!NumSelected, "!NumSelected");
+        KXTABLE_CHECK(!bkmarks_.Length(), "!Bkmarks.Length()");
+        FreeFiltered();
+        FilterOn = false;
+        bkmarksHidden_.MoveAll(bkmarks_);
+    }
+    if (!FilterOn)
+        rowCount_ = recordCount_;
+    if (prefs_.CurPossition > rowCount_ - 1)
+        prefs_.CurPossition = rowCount_ - 1;
+    return true;
+}
+
+void KxTable::DelRecords()
+{
+    if (!selRanges_.IsEmpty()) {
+        while (SelRange* range = static_cast<SelRange*>(selRanges_.Last)) {
+            KXTABLE_CHECK(range->count > 0, "last >= first");
+            DelRecord(range->first + range->count - 1);
+        }
+    } else if (prefs_.CurPossition >= 0) {
+        DelRecord(prefs_.CurPossition);
+    }
+    RebuildAuxTree();
+}
+
+namespace {
+
+// Sources of a copy. Copying into the same table moves its records, so then
+// the records are copied out first.
+class CopySources {
+public:
+    CopySources(KxTable& source, const KxTable& dest, const std::vector<int32_t>& rows)
+    {
+        records_.reserve(rows.size());
+        if (&source == &dest) {
+            snapshot_.reset(new KxdRecord[rows.size()]);
+            for (size_t k = 0; k < rows.size(); ++k)
+                KxdRecord::CopyInto(&snapshot_[k], source.GetRecord(rows[k]));
+            for (size_t k = 0; k < rows.size(); ++k)
+                records_.push_back(&snapshot_[k]);
+        } else {
+            for (int32_t row : rows)
+                records_.push_back(source.GetRecord(row));
+        }
+    }
+    const KxdRecord* operator[](size_t k) const { return records_[k]; }
+
+private:
+    std::unique_ptr<KxdRecord[]> snapshot_;
+    std::vector<const KxdRecord*> records_;
+};
+
+void CopyInto(KxTable& dest, const CopySources& sources, size_t from, size_t count, int32_t pos)
+{
+    for (size_t k = from; k < from + count; ++k) {
+        KxdRecord* slot = pos >= 0 ? dest.InsertRecord(pos++) : dest.NewRecord();
+        KxdRecord::CopyInto(slot, sources[k]);
+        KxdRecord::ProcessLine4Client(slot, true);
+    }
+}
+
+} // namespace
+
+int32_t KxTable::CopyAllRecords(KxTable& dest, int32_t pos)
+{
+    Trace(2, __func__, "CopyAllRecords: to table '%s', pos = %d", dest.Name(), pos);
+    KXTABLE_CHECK(dest.IsEditable(), "dest.IsEditable()");
+    if (pos > dest.recordCount_)
+        pos = dest.recordCount_;
+    std::vector<int32_t> rows(static_cast<size_t>(rowCount_));
+    for (int32_t r = 0; r < rowCount_; ++r)
+        rows[size_t(r)] = r;
+    CopySources sources(*this, dest, rows);
+    CopyInto(dest, sources, 0, rows.size(), pos);
+    return int32_t(rows.size());
+}
+
+int32_t KxTable::CopySelectedRecords(KxTable& dest, const uint32_t* tags, int ntags, int32_t pos)
+{
+    KXTABLE_CHECK(dest.IsEditable(), "dest.IsEditable()");
+    if (pos > dest.recordCount_)
+        pos = dest.recordCount_;
+    if (selRanges_.IsEmpty()) {
+        int32_t cur = prefs_.CurPossition;
+        if (cur < 0 || cur >= rowCount_) {
+            Error(__func__, "Current record is not set");
+            return 0;
+        }
+        std::vector<int32_t> rows(1, cur);
+        CopySources sources(*this, dest, rows);
+        CopyInto(dest, sources, 0, 1, pos);
+        return 1;
+    }
+    struct Part {
+        size_t from;
+        int32_t count;
+        uint32_t tag;
+    };
+    std::vector<Part> parts;
+    std::vector<int32_t> rows;
+    for (SelRange* r = FirstRange(); r; r = r->NextEntry()) {
+        bool wanted = ntags == 0;
+        for (int t = 0; t < ntags && !wanted; ++t)
+            wanted = tags[t] == r->tag;
+        if (!wanted)
+            continue;
+        parts.push_back({rows.size(), r->count, r->tag});
+        for (int32_t k = 0; k < r->count; ++k)
+            rows.push_back(r->first + k);
+    }
+    CopySources sources(*this, dest, rows);
+    for (const Part& part : parts) {
+        int32_t start = pos >= 0 ? pos : dest.recordCount_;
+        CopyInto(dest, sources, part.from, size_t(part.count), pos);
+        if (pos >= 0)
+            pos += part.count;
+        for (int32_t k = 0; k < part.count; ++k)
+            dest.RecordSelect(start + k, dest.GetRecord(start + k), part.tag);
+        dest.Trace(2, __func__, "SelRangeSet: %s records %d..%d: NumSelected = %d", "Select", start,
+                   start + part.count - 1, int(dest.NumSelected));
+    }
+    return int32_t(rows.size());
+}
+
+void KxTable::ReformatTableData()
+{
+    ZmLib::KxFuncGuard guard(KxTableChannel, 4, "KxTable::ReformatTableData");
+    for (KxTblock* block = firstBlock_; block; block = block->next)
+        for (uint32_t k = 0; k < block->count; ++k)
+            for (int field = 0; field < FIELD_Nums; ++field)
+                if (FieldIsNumber(field))
+                    block->recs[k].RenderField(field, FieldValidNumFormat(uint32_t(prefs_.formats[field])));
+}
+
+void KxTable::RebuildAuxTree()
+{
+    auxTree_.Reset(prefs_.TreeLevel1Field, prefs_.TreeLevel2Field);
+    for (KxTblock* block = firstBlock_; block; block = block->next)
+        for (uint32_t k = 0; k < block->count; ++k)
+            auxTree_.Add(&block->recs[k]);
+}
+
+KxTable* KxTable::CreateFuncTable()
+{
+    ZmLib::KxFuncGuard guard(KxTableChannel, 4, "KxTable::CreateFuncTable");
+    for (int32_t t = 0; t < tids_.Count(); ++t) {
+        KxTidEntry* entry = tids_.At(t);
+        entry->callTree.Reset();
+        entry->callStack[0] = entry->callTree.Root();
+        entry->callDepth = 1;
+    }
+    const uint32_t countFormat = FieldValidNumFormat(uint32_t(prefs_.formats[FIELD_COUNT]));
+    bool skippedReported = false;
+    for (KxTblock* block = firstBlock_; block; block = block->next) {
+        for (uint32_t k = 0; k < block->count; ++k) {
+            KxdRecord* record = &block->recs[k];
+            uint32_t flags = record->Flags();
+            if (!(flags & (KXFLAGS_FUNC_ENTER | KXFLAGS_FUNC_LEAVE)))
+                continue;
+            KxTidEntry* entry = tids_.Find(record->prot.msg.TID);
+            if (!entry) {
+                if (tids_.Count() < KxTids::MAX) {
+                    Error(__func__, "TID %" PRIu64 " is not present in the table", record->prot.msg.TID);
+                    return nullptr;
+                }
+                // Threads past the list's capacity have no stack to build on.
+                if (!skippedReported) {
+                    skippedReported = true;
+                    Warning(__func__, "Threads beyond the first %d are skipped", KxTids::MAX);
+                }
+                continue;
+            }
+            if (flags & KXFLAGS_FUNC_LEAVE) {
+                if (entry->callDepth >= 2)
+                    --entry->callDepth;
+                continue;
+            }
+            KxCallNode* top = entry->callStack[entry->callDepth - 1];
+            const char* function = record->text[FIELD_FUNC];
+            KxCallNode* node = KxCallTree::FindCallee(top, function);
+            if (node) {
+                KxdRecord* first = node->record;
+                ++first->prot.COUNT;
+                first->RenderField(FIELD_COUNT, countFormat);
+            } else {
+                record->prot.COUNT = 1;
+                record->RenderField(FIELD_COUNT, countFormat);
+                node = entry->callTree.AddCallee(top, function, record);
+            }
+            if (entry->callDepth < KX_FUNC_STACK_MAX)
+                entry->callStack[entry->callDepth++] = node;
+        }
+    }
+    ZmLib::Str<80> name;
+    name.Format("%s:functions", Name());
+    KxTable* table = new KxTable(nullptr, name.c_str(), PrefKxTable::Default());
+    for (int32_t t = 0; t < tids_.Count(); ++t)
+        KxCallTree::Emit(tids_.At(t)->callTree.Root(), *table);
+    return table;
+}
+
+void KxTable::DebugInfo()
+{
+    Trace(1, __func__, "KxTable '%s': Size = %d records, KxTblock::SIZE = %d, Current = %d", Name(), recordCount_,
+          int(KxTblock::SIZE), prefs_.CurPossition);
+    int n = 0;
+    for (KxTblock* block = firstBlock_; block; block = block->next, ++n)
+        Trace(1, __func__, "  Block#%d: Cur Size = %d (%d..%d)", n, int(block->count), int(block->first),
+              int(block->first + block->count));
+}
+
+int32_t KxTable::MaxNest()
+{
+    int32_t most = 0;
+    for (int32_t row = 0; row < rowCount_; ++row) {
+        int32_t nest = GetRecord(row)->prot.NEST;
+        if (nest > most)
+            most = nest;
+    }
+    return most;
+}

@@ -1,0 +1,217 @@
+// One document's records: fixed blocks of record slots, the thread list, the
+// process-name map, the aux tree, selection ranges, bookmarks and the filter.
+// Rows and original indices differ only while the filter is on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "kxlib/kxauxtree.h"
+#include "kxlib/kxdrecord.h"
+#include "kxlib/table/kxtids.h"
+#include "kxlib/table/prefkxtable.h"
+#include "utils/common/dlist.h"
+#include "utils/common/strbase.h"
+#include "utils/kx/kx.h"
+
+class KxTable;
+
+struct KxTblock {
+    static constexpr uint32_t SIZE = 10240;
+
+    KxTblock(KxTable* table, uint32_t first);
+    ~KxTblock();
+    KxTblock(const KxTblock&) = delete;
+    KxTblock& operator=(const KxTblock&) = delete;
+
+    KxTblock* next = nullptr;
+    KxdRecord* recs;
+    KxTable* table;
+    uint32_t count = 0;
+    uint32_t first; // original index of recs[0]
+};
+
+// A run of selected rows with one tag.
+struct SelRange : ZmLib::DListEntry<SelRange> {
+    int32_t first;
+    int32_t count;
+    uint32_t tag;
+};
+
+struct KxBkmarkEntry : ZmLib::DListEntry<KxBkmarkEntry> {
+    int32_t index;
+    KxTable* table;
+};
+
+// Bookmark entries sorted by index; the list owns them.
+class KxTableBkmarks {
+public:
+    KxTableBkmarks() = default;
+    ~KxTableBkmarks() { Clear(); }
+    KxTableBkmarks(const KxTableBkmarks&) = delete;
+    KxTableBkmarks& operator=(const KxTableBkmarks&) = delete;
+
+    // With append at the tail; otherwise before the first greater index. An
+    // equal index is fatal.
+    void Insert(KxBkmarkEntry* entry, bool append);
+    void Remove(KxBkmarkEntry* entry);
+    // Moves every entry to dest, which must be empty.
+    void MoveAll(KxTableBkmarks& dest);
+    // Frees every entry.
+    void Clear();
+
+    uint32_t Length() const { return list_.Count; }
+    bool IsEmpty() const { return list_.IsEmpty(); }
+    KxBkmarkEntry* First() const { return static_cast<KxBkmarkEntry*>(list_.First); }
+    KxBkmarkEntry* Last() const { return static_cast<KxBkmarkEntry*>(list_.Last); }
+
+private:
+    ZmLib::DListBase list_;
+};
+
+class KxTable {
+public:
+    // path null: a table made in memory (editable). name null: the path's
+    // file name cut at its first '.'.
+    KxTable(const char* path, const char* name, const PrefKxTable& prefs);
+    KxTable(const KxTable&) = delete;
+    KxTable& operator=(const KxTable&) = delete;
+
+    void AddRef() { ++refCount_; }
+    // Frees the table when the last reference goes.
+    void Release();
+    uint32_t RefCount() const { return refCount_; }
+
+    const char* Name() const { return name_.c_str(); }
+    const char* Path() const { return path_.c_str(); }
+    uint64_t Key() const { return key_; }
+    // Takes one reference; a second satellite is fatal.
+    void SatelliteSet(KxTable* table);
+    KxTable* Satellite() const { return satellite_; }
+
+    int32_t RecordCount() const { return recordCount_; }
+    int32_t RowCount() const { return rowCount_; }
+    bool IsEditable() const { return prefs_.editable && !FilterOn; }
+    bool Modified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+    PrefKxTable& Prefs() { return prefs_; }
+    bool TimeNormalised() const { return timeNormalised_; }
+    const char* VersionText() const { return hasVersion_ ? version_.c_str() : nullptr; }
+    KxTids& Tids() { return tids_; }
+    KxAuxTree& AuxTree() { return auxTree_; }
+    // The name of a process, null when unknown.
+    const char* ProcessName(uint64_t pid) const;
+    // Sets (inserts or replaces) a process name, cut at ',' and 14 characters.
+    void SetProcessName(uint64_t pid, const char* name);
+
+    // The current row: -1 for none. A row from outside is clamped to the
+    // visible rows.
+    int32_t CurRow() const { return prefs_.CurPossition; }
+    void SetCurRow(int32_t row);
+
+    // Record access. A miss is an internal fault (fatal); indices from
+    // outside go through the checked Find* forms, which return null.
+    KxdRecord* GetRecordByOriginalIndex(int32_t i);
+    KxdRecord* GetRecord(int32_t row);
+    KxdRecord* FindRecordByOriginalIndex(int32_t i);
+    KxdRecord* FindRecord(int32_t row);
+    int32_t OriginalIndex(int32_t row) const { return FilterOn ? int32_t(Filtered[row]) : row; }
+    // The block holding an original index and the offset in it, or null.
+    KxTblock* BlockOf(int32_t i, uint32_t* offset);
+    KxTblock* FirstBlock() const { return firstBlock_; }
+    uint32_t BlockCount() const { return blockCount_; }
+
+    // Changing records.
+    KxdRecord* NewRecord();
+    // A new record from a raw one, processed.
+    KxdRecord* AppendRecord(const ZmLib::KxdProt& prot);
+    // i from 0 to the record count (the count appends). Null with a warning
+    // for an index outside.
+    KxdRecord* InsertRecord(int32_t i);
+    // Deletes a visible row; false with a warning for a row outside.
+    bool DelRecord(int32_t row);
+    void DelRecords();
+    int32_t CopyAllRecords(KxTable& dest, int32_t pos);
+    int32_t CopySelectedRecords(KxTable& dest, const uint32_t* tags, int ntags, int32_t pos);
+    void ReformatTableData();
+    // A new table of function calls with one reference, or null.
+    KxTable* CreateFuncTable();
+    // Rebuilds the aux tree over every record with the table's levels.
+    void RebuildAuxTree();
+    void DebugInfo();
+    int32_t MaxNest();
+
+    // Bookmarks.
+    void BookmarkSet(int32_t row, bool on);
+    KxBkmarkEntry* BookmarkGetHelper(int32_t row, bool forward);
+    KxBkmarkEntry* NearestByTime(int64_t time);
+    void ClearBookmarks();
+    void FilterBookmarkMoveToHidden(KxTableBkmarks& fresh);
+    KxTableBkmarks& Bookmarks() { return bkmarks_; }
+    KxTableBkmarks& HiddenBookmarks() { return bkmarksHidden_; }
+
+    // Selections.
+    void RecordSelectHelper(int32_t row, KxdRecord* record, uint32_t tag);
+    void RecordDeselectHelper(int32_t row, KxdRecord* record);
+    void RecordSelect(int32_t row, KxdRecord* record, uint32_t tag);
+    void SelRangeSet(int32_t a, int32_t b, bool select, uint32_t tag);
+    int32_t SelectAll(uint32_t tag);
+    void ClearSelections();
+    int32_t SelRangeGetNextBoundary();
+    int32_t SelRangeGetPrevBoundary();
+    // 0: *range contains the row; 1: *range is the first starting after it;
+    // -1: neither.
+    int SelRangeFind(int32_t row, SelRange** range) const;
+    SelRange* FirstRange() const { return static_cast<SelRange*>(selRanges_.First); }
+    uint32_t RangeCount() const { return selRanges_.Count; }
+
+    // Filter.
+    void AllocFilteredArray(uint32_t n);
+    int32_t Selected2Filter();
+    void ManualFilterPrepare(uint32_t n, bool withSelected);
+    int32_t ManualFilter();
+    void ClearFilter();
+
+    uint32_t NumSelected = 0;
+    uint32_t NumMannualFiltered = 0;
+    uint32_t NumMannualFilteredAsked = 0;
+    bool FilterOn = false;
+    uint32_t* Filtered = nullptr;
+
+private:
+    friend struct KxdRecord;
+    ~KxTable();
+
+    void Trace(int32_t level, const char* function, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    void Warning(const char* function, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void Error(const char* function, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    [[noreturn]] void Fatal(const char* function, int line, const char* condition);
+    void FreeFiltered();
+    [[noreturn]] void SelectionInconsistency(int32_t row);
+    void FreeRange(SelRange* range);
+    void PointRecords(SelRange* range, int32_t from, int32_t to);
+
+    uint32_t refCount_ = 1;
+    PrefKxTable prefs_;
+    ZmLib::Str<50> name_;
+    ZmLib::Str<1100> path_;
+    int32_t recordCount_ = 0;
+    int32_t rowCount_ = 0;
+    bool modified_ = false;
+    KxTblock* firstBlock_ = nullptr;
+    KxTblock* lastBlock_ = nullptr;
+    uint32_t blockCount_ = 0;
+    KxTblock* cursor_ = nullptr;
+    KxTids tids_;
+    std::unordered_map<uint64_t, std::unique_ptr<char[]>> processNames_;
+    ZmLib::Str<ZmLib::KxProt::LEN_STRFIELDS> version_;
+    bool hasVersion_ = false;
+    KxAuxTree auxTree_;
+    ZmLib::DListBase selRanges_;
+    KxTableBkmarks bkmarks_;
+    KxTableBkmarks bkmarksHidden_;
+    bool timeNormalised_;
+    KxTable* satellite_ = nullptr;
+    uint64_t key_;
+};

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "tests/utils/osal/osal_fixtures.h"
+#include "utils/osal/process.h"
+
+using kxtest::Exists;
+using kxtest::KxCapture;
+using kxtest::ReadFile;
+using kxtest::TempDir;
+using kxtest::WriteFile;
+using ZmLib::PROCESS;
+
+namespace {
+
+// Waits (with a generous safety bound) for something a started program does.
+template <typename Pred>
+bool Eventually(Pred pred)
+{
+    for (int i = 0; i < 2000; ++i) {
+        if (pred())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return pred();
+}
+
+// The state letter of a process, 0 once it is gone entirely.
+char ProcessState(int64_t pid)
+{
+    std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : 0;
+}
+
+void SetTz(const char* tz)
+{
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+} // namespace
+
+TEST(ProcessPaths, DirOfCutsAfterTheLastSeparator)
+{
+    EXPECT_STREQ(PROCESS::DirOf("C:\\x\\prog.exe"), "C:/x/");
+    EXPECT_STREQ(PROCESS::DirOf("\"C:\\x\\prog.exe\""), "C:/x/");
+    EXPECT_STREQ(PROCESS::DirOf("/usr/bin/kxviewer"), "/usr/bin/");
+    EXPECT_STREQ(PROCESS::DirOf("/kxviewer"), "/");
+    EXPECT_EQ(PROCESS::DirOf("prog.exe"), nullptr);
+    EXPECT_EQ(PROCESS::DirOf("\""), nullptr);
+    EXPECT_EQ(PROCESS::DirOf(nullptr), nullptr);
+}
+
+TEST(ProcessPaths, ExecutablePathDirAndName)
+{
+    char real[PATH_MAX];
+    ASSERT_NE(realpath("/proc/self/exe", real), nullptr);
+    const char* exe = PROCESS::ExePath();
+    ASSERT_NE(exe, nullptr);
+    EXPECT_STREQ(exe, real);
+    std::string dir = PROCESS::ExeDir();
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_EQ(std::string(real).rfind(dir, 0), 0u);
+
+    PROCESS::InitName();
+    EXPECT_STREQ(PROCESS::Name(), "test_osal");
+}
+
+TEST(ProcessPaths, ModulePathOfThisLibraryAndOfTheCLibrary)
+{
+    const char* own = PROCESS::ModulePath(nullptr);
+    ASSERT_NE(own, nullptr);
+    EXPECT_STREQ(own, PROCESS::ExePath());
+    // getpid: a C library function that the sanitizers do not replace.
+    const char* libc = PROCESS::ModulePath(reinterpret_cast<const void*>(&getpid));
+    ASSERT_NE(libc, nullptr);
+    EXPECT_NE(strstr(libc, "/libc.so"), nullptr) << libc;
+    EXPECT_EQ(PROCESS::ModulePath(reinterpret_cast<const void*>(16)), nullptr);
+}
+
+TEST(ProcessSpawn, ParametersAreQuotedAndFollowedByABlank)
+{
+    const char* args[] = {"A", "B"};
+    ZmLib::TempStr params;
+    PROCESS::BuildParams(2, args, params);
+    EXPECT_STREQ(params.c_str(), "\"A\" \"B\" ");
+    PROCESS::BuildParams(0, nullptr, params);
+    EXPECT_STREQ(params.c_str(), "");
+    std::string huge(2000, 'h');
+    const char* big[] = {huge.c_str()};
+    PROCESS::BuildParams(1, big, params);
+    EXPECT_EQ(params.Length(), 1099u);
+}
+
+TEST(ProcessSpawn, ArgumentsReachTheProgramUnsplit)
+{
+    TempDir dir;
+    std::string out = dir / "out";
+    std::string script = "printf '%s\\n' \"$@\" > \"$0.part\" && mv \"$0.part\" \"$0\"";
+    const char* args[] = {"-c", script.c_str(), out.c_str(), "A B", "C\"D", "$HOME;x"};
+    KxCapture capture;
+    int64_t pid = PROCESS::Spawn("sh", 6, args);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(Eventually([&] { return Exists(out); }));
+    EXPECT_EQ(ReadFile(out), "A B\nC\"D\n$HOME;x\n");
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "About to call ShellExecute:sh"));
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "Arguments:\"-c\" \"" + script + "\" \"" + out +
+                                                        "\" \"A B\" \"C\"D\" \"$HOME;x\" "));
+}
+
+TEST(ProcessSpawn, EndedProgramDoesNotLingerAsZombie)
+{
+    const char* args[] = {"-c", "exit 3"};
+    int64_t pid = PROCESS::Spawn("/bin/sh", 2, args);
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(Eventually([&] { return ProcessState(pid) == 0; })) << "state " << ProcessState(pid);
+}
+
+TEST(ProcessSpawn, MissingOrDeniedProgramFails)
+{
+    TempDir dir;
+    KxCapture capture;
+    EXPECT_EQ(PROCESS::Spawn((dir / "none").c_str(), 0, nullptr), 0);
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "ShellExecute returned error 2"));
+    EXPECT_EQ(PROCESS::Spawn(nullptr, 0, nullptr), 0);
+
+    // There is no elevation to try: the denial is the answer.
+    std::string path = dir / "notexec";
+    WriteFile(path, "#!/bin/sh\nexit 0\n");
+    chmod(path.c_str(), 0644);
+    EXPECT_EQ(PROCESS::Spawn(path.c_str(), 0, nullptr), 0);
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "ShellExecute returned SE_ERR_ACCESSDENIED, trying 'runas'"));
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "ShellExecute returned error 5"));
+}
+
+TEST(ProcessClock, LocalTimeOffsetFollowsTheZone)
+{
+    const char* old = getenv("TZ");
+    std::string saved = old != nullptr ? old : "";
+    SetTz("UTC0");
+    EXPECT_EQ(ZmLib::LocalTimeOffset(), 0);
+    SetTz("XST-5:30");
+    EXPECT_EQ(ZmLib::LocalTimeOffset(), 19800LL * 1000000);
+    SetTz("WST8");
+    EXPECT_EQ(ZmLib::LocalTimeOffset(), -28800LL * 1000000);
+    if (old != nullptr)
+        SetTz(saved.c_str());
+    else {
+        unsetenv("TZ");
+        tzset();
+    }
+}

@@ -1,0 +1,151 @@
+// Hostile and large inputs: deep nesting, stale capture positions, out-of-range conditions and
+// megabyte texts must give an answer, never a crash.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "utils/regex/regexbuilder.h"
+
+namespace {
+
+bool Matches(const RegexBuilder& builder, const std::string& text, RegexMatchResult* out = nullptr)
+{
+    RegexMatchResult result;
+    builder.Match(result, text.data(), static_cast<int>(text.size()));
+    if (out)
+        *out = result;
+    return result.IsMatched();
+}
+
+std::string Repeat(const std::string& piece, int count)
+{
+    std::string out;
+    out.reserve(piece.size() * static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+}  // namespace
+
+TEST(RegexNesting, NestingPastTheLimitEndsThePattern)
+{
+    // The 1001st '(' ends the pattern, so the groups before it close empty.
+    const std::string pattern = Repeat("(", 100000) + "a" + Repeat(")", 100000);
+    RegexBuilder builder(pattern.c_str());
+    ASSERT_TRUE(builder.IsCompiled());
+    EXPECT_EQ(builder.GetGroupCount(), RegexBuilder::kMaxNesting);
+    EXPECT_TRUE(Matches(builder, ""));
+    EXPECT_FALSE(Matches(builder, "a"));
+}
+
+TEST(RegexNesting, EveryGroupFormCountsTowardsTheLimit)
+{
+    for (const char* open : {"(?:", "(?=", "(?<=", "(?>", "(?i:", "(?(?=a)"}) {
+        const std::string pattern = Repeat(open, 50000) + "a";
+        RegexBuilder builder(pattern.c_str());
+        ASSERT_TRUE(builder.IsCompiled()) << open;
+        Matches(builder, "a");
+    }
+}
+
+TEST(RegexNesting, NestingAtTheLimitMatches)
+{
+    const int depth = RegexBuilder::kMaxNesting;
+    const std::string pattern = Repeat("(", depth) + "a" + Repeat(")*", depth);
+    RegexBuilder builder(pattern.c_str());
+    ASSERT_EQ(builder.GetGroupCount(), depth);
+    RegexMatchResult result;
+    ASSERT_TRUE(Matches(builder, "aaaa", &result));
+    EXPECT_EQ(result.GetGroupStart(depth), 3);
+    EXPECT_EQ(result.GetGroupEnd(depth), 4);
+    EXPECT_FALSE(Matches(builder, "aaab"));
+}
+
+TEST(RegexNesting, RecursionIntoADeepPatternIsBoundedByItsDepth)
+{
+    // Each recursion re-enters 1000 nested groups; the machine stack allows a few such levels,
+    // not the 100 that a shallow pattern gets.
+    const std::string pattern = Repeat("(", 999) + "a(?R)?b" + Repeat(")", 999);
+    RegexBuilder builder(pattern.c_str());
+    EXPECT_TRUE(Matches(builder, "aabb"));
+    EXPECT_TRUE(Matches(builder, "aaabbb"));
+    EXPECT_FALSE(Matches(builder, Repeat("a", 101) + Repeat("b", 101)));
+}
+
+TEST(RegexNesting, BacktrackingIntoRecursionTakesTheSameBudget)
+{
+    // Every level matches first with the longest choice and is then backtracked; re-entering a
+    // recursion while backtracking must not start a fresh budget of 100 levels.
+    RegexBuilder builder("(?:a(?R)?|a)*b");
+    EXPECT_FALSE(Matches(builder, Repeat("a", 3000)));
+    EXPECT_TRUE(Matches(builder, Repeat("a", 300) + "b"));
+}
+
+TEST(RegexCaptureSearch, StaleIndexStopsAtTheStackStart)
+{
+    // The negative lookahead captures group 1 and then drops it, leaving the group's index
+    // pointing past the stack; the search must end at the first entry.
+    RegexBuilder backref("(?:(?!(a))x|a)\\1");
+    EXPECT_FALSE(Matches(backref, "aa"));
+    RegexBuilder condition("(?:(?!(a))x|a)(?(1)b|c)");
+    RegexMatchResult result;
+    ASSERT_TRUE(Matches(condition, "ac", &result));
+    EXPECT_EQ(result.GetGroupStart(1), -1);
+}
+
+TEST(RegexCaptureSearch, NumericConditionBeyondTheGroupsIsFalse)
+{
+    RegexBuilder beyond("(?(2)a|b)(x)");
+    EXPECT_TRUE(Matches(beyond, "bx"));
+    EXPECT_FALSE(Matches(beyond, "ax"));
+    RegexBuilder huge("(?(99999999999)a|b)");
+    EXPECT_TRUE(Matches(huge, "b"));
+}
+
+TEST(RegexLongText, MegabyteTextsDoNotExhaustTheStack)
+{
+    const std::string run(1 << 20, 'a');
+    EXPECT_TRUE(Matches(RegexBuilder(".*x"), run + "x"));
+    EXPECT_FALSE(Matches(RegexBuilder(".*x"), run));
+    EXPECT_TRUE(Matches(RegexBuilder(".*?x"), run + "x"));
+    EXPECT_TRUE(Matches(RegexBuilder("(?:a|b)*c"), run + "c"));
+    EXPECT_FALSE(Matches(RegexBuilder("(?:a|b)*c"), run));
+    EXPECT_TRUE(Matches(RegexBuilder("(?>a+)x"), run + "x"));
+    EXPECT_TRUE(Matches(RegexBuilder("x.*", RegexFlagRightToLeft), "x" + run));
+
+    RegexMatchResult result;
+    ASSERT_TRUE(Matches(RegexBuilder("(a)*x"), run + "x", &result));
+    EXPECT_EQ(result.GetGroupStart(1), (1 << 20) - 1);
+}
+
+TEST(RegexBuilderState, NullPatternNeverMatches)
+{
+    RegexBuilder builder(nullptr);
+    EXPECT_FALSE(builder.IsCompiled());
+    EXPECT_FALSE(Matches(builder, ""));
+    EXPECT_FALSE(Matches(builder, "a"));
+}
+
+TEST(RegexBuilderState, BadTextArgumentsGiveNoMatch)
+{
+    RegexBuilder builder("");
+    RegexMatchResult result;
+    EXPECT_TRUE(builder.Match(result, nullptr, 0).IsMatched());
+    EXPECT_FALSE(builder.Match(result, nullptr, 3).IsMatched());
+    EXPECT_FALSE(builder.Match(result, "abc", -1).IsMatched());
+}
+
+TEST(RegexBuilderState, ReusedContextStartsAfresh)
+{
+    RegexBuilder builder("(a)?(b)(?(1)c|d)");
+    RegexMatchContext context;
+    RegexMatchResult result;
+    ASSERT_TRUE(builder.Match(result, "abc", 3, &context).IsMatched());
+    EXPECT_EQ(result.GetGroupStart(1), 0);
+    // Group 1 captured in the first call must not leak into the second.
+    ASSERT_TRUE(builder.Match(result, "bd", 2, &context).IsMatched());
+    EXPECT_EQ(result.GetGroupStart(1), -1);
+    EXPECT_FALSE(builder.Match(result, "bc", 2, &context).IsMatched());
+    EXPECT_EQ(result.GetSize(), 0);
+}

@@ -1,0 +1,175 @@
+// Random patterns from a small grammar, and random bytes as patterns, must compile and match
+// without a crash or a malformed result; a builder shared by threads must answer as it does alone.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "utils/regex/regexbuilder.h"
+
+namespace {
+
+class PatternGrammar {
+public:
+    explicit PatternGrammar(unsigned seed) : m_random(seed) {}
+
+    std::string Pattern() { return Alternation(3); }
+
+    std::string Text()
+    {
+        static const char kBytes[] = "aab b\n-\xE9";
+        std::string text;
+        const int length = Pick(7);
+        for (int i = 0; i < length; ++i)
+            text += kBytes[Pick(sizeof kBytes - 1)];
+        return text;
+    }
+
+    std::string Bytes()
+    {
+        static const char kBytes[] = "ab()[]{}|*+?.^$\\-:<>=!'#PRgk,0123iE^sdwQ \x80";
+        std::string text;
+        const int length = 1 + Pick(16);
+        for (int i = 0; i < length; ++i)
+            text += kBytes[Pick(sizeof kBytes - 1)];
+        return text;
+    }
+
+private:
+    int Pick(int n) { return static_cast<int>(m_random() % static_cast<unsigned>(n)); }
+
+    std::string Alternation(int depth)
+    {
+        std::string out = Sequence(depth);
+        while (Pick(4) == 0)
+            out += "|" + Sequence(depth);
+        return out;
+    }
+
+    std::string Sequence(int depth)
+    {
+        std::string out;
+        const int items = Pick(4);
+        for (int i = 0; i < items; ++i)
+            out += Item(depth);
+        return out;
+    }
+
+    std::string Item(int depth)
+    {
+        static const char* const kQuantifiers[] = {"", "", "", "*", "+", "?", "{1,2}", "*?", "+?", "??",
+                                                   "*+", "{2}", "{0}", "{,2}"};
+        return Atom(depth) + kQuantifiers[Pick(sizeof kQuantifiers / sizeof *kQuantifiers)];
+    }
+
+    std::string Atom(int depth)
+    {
+        static const char* const kLeaves[] = {"a", "b", "ab", ".", "\\w", "\\s", "\\d", "[ab]", "[^a]", "[a-]",
+                                              "[:alpha:]", "[[:space:]b]", "^", "$", "\\b", "\\B", "\\Z", "\\1",
+                                              "\\2", "\\k<n>", "\\x41", "(?i)", "(?m)", "(?s)", "\\G", "\\Qa*\\E"};
+        static const char* const kGroups[] = {"(", "(?:", "(?=", "(?!", "(?<=", "(?<!", "(?>", "(?<n>", "(?i:",
+                                              "(?(1)", "(?(?=a)", "(?(n)"};
+        if (depth == 0 || Pick(3) != 0)
+            return kLeaves[Pick(sizeof kLeaves / sizeof *kLeaves)];
+        return std::string(kGroups[Pick(sizeof kGroups / sizeof *kGroups)]) + Alternation(depth - 1) + ")";
+    }
+
+    std::mt19937 m_random;
+};
+
+// A match result is empty, or {1, n, pairs...} with group 0 covering the text and every other
+// pair either absent or inside it.
+void ExpectWellFormed(const RegexBuilder& builder, const std::string& pattern, const std::string& text)
+{
+    RegexMatchResult result;
+    builder.Match(result, text.data(), static_cast<int>(text.size()));
+    if (!result.IsMatched()) {
+        EXPECT_EQ(result.GetSize(), 0) << pattern;
+        return;
+    }
+    const int groups = result.GetGroupCount();
+    ASSERT_EQ(groups, builder.GetGroupCount()) << pattern;
+    ASSERT_EQ(result.GetSize(), 2 * groups + 4) << pattern;
+    EXPECT_EQ(result.GetGroupStart(0), 0) << pattern;
+    EXPECT_EQ(result.GetGroupEnd(0), static_cast<int>(text.size())) << pattern;
+    for (int g = 1; g <= groups; ++g) {
+        const int start = result.GetGroupStart(g);
+        const int end = result.GetGroupEnd(g);
+        if (start == -1 && end == -1)
+            continue;
+        EXPECT_LE(0, start) << pattern << " group " << g;
+        EXPECT_LE(start, end) << pattern << " group " << g;
+        EXPECT_LE(end, static_cast<int>(text.size())) << pattern << " group " << g;
+    }
+}
+
+}  // namespace
+
+TEST(RegexRandom, GrammarPatternsMatchWithoutFaults)
+{
+    PatternGrammar grammar(20240611u);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string pattern = grammar.Pattern();
+        for (int flags : {0, static_cast<int>(RegexFlagRightToLeft)}) {
+            RegexBuilder builder(pattern.c_str(), flags);
+            ASSERT_TRUE(builder.IsCompiled()) << pattern;
+            for (int t = 0; t < 4; ++t)
+                ExpectWellFormed(builder, pattern, grammar.Text());
+        }
+    }
+}
+
+TEST(RegexRandom, ArbitraryBytesCompileAndMatch)
+{
+    PatternGrammar grammar(7u);
+    for (int i = 0; i < 5000; ++i) {
+        const std::string pattern = grammar.Bytes();
+        RegexBuilder builder(pattern.c_str(), i % 3 == 0 ? RegexFlagExtended : 0);
+        ASSERT_TRUE(builder.IsCompiled()) << pattern;
+        for (int t = 0; t < 3; ++t)
+            ExpectWellFormed(builder, pattern, grammar.Text());
+    }
+}
+
+TEST(RegexThreads, EightThreadsAgreeOnOneBuilder)
+{
+    const RegexBuilder builder("(\\w+) (\\d+)-(\\d+)(?: (?<tag>[a-z]+))?(?(tag)!|\\.)");
+    std::vector<std::string> lines;
+    for (int i = 0; i < 400; ++i) {
+        std::string line = "word" + std::to_string(i) + " " + std::to_string(i * 7) + "-" + std::to_string(i % 13);
+        line += i % 3 == 0 ? " tag!" : i % 3 == 1 ? "." : "!";
+        lines.push_back(line);
+    }
+    std::vector<std::vector<int>> expected;
+    for (const std::string& line : lines) {
+        RegexMatchResult result;
+        builder.Match(result, line.data(), static_cast<int>(line.size()));
+        expected.emplace_back(result.GetData(), result.GetData() + result.GetSize());
+    }
+
+    std::vector<int> mismatches(8, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&, t] {
+            RegexMatchResult result;
+            for (int round = 0; round < 20; ++round) {
+                for (size_t i = 0; i < lines.size(); ++i) {
+                    builder.Match(result, lines[i].data(), static_cast<int>(lines[i].size()));
+                    const std::vector<int> got(result.GetData(), result.GetData() + result.GetSize());
+                    if (got != expected[i])
+                        ++mismatches[t];
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < 8; ++t)
+        EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+    int matched = 0;
+    for (const std::vector<int>& e : expected)
+        matched += e.empty() ? 0 : 1;
+    EXPECT_EQ(matched, 267);
+}

@@ -1,0 +1,517 @@
+#include "utils/common/convert.h"
+
+#include "utils/common/strbase.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <ctime>
+
+namespace ZmLib {
+
+namespace {
+
+// Numbers read from times are capped so that no sum below overflows.
+constexpr uint32_t NUMBER_CAP = 999999999;
+
+int64_t FloorDiv(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+int Emit(char* out, size_t outsize, int n)
+{
+    if (n < 0) {
+        if (outsize > 0)
+            out[0] = '\0';
+        return 0;
+    }
+    if (outsize == 0)
+        return 0;
+    return size_t(n) < outsize ? n : int(outsize - 1);
+}
+
+#define KXV_WRITE(out, outsize, ...) Emit((out), (outsize), std::snprintf((out), (outsize), __VA_ARGS__))
+
+// Reads decimal digits at p (no sign, no blanks); returns the count read.
+int ReadNumber(const char* p, uint32_t* value)
+{
+    uint32_t v = 0;
+    int n = 0;
+    while (AsciiIsDigit(p[n])) {
+        if (v <= NUMBER_CAP)
+            v = v * 10 + uint32_t(p[n] - '0');
+        ++n;
+    }
+    *value = v > NUMBER_CAP ? NUMBER_CAP : v;
+    return n;
+}
+
+// Reads an octet 0..255 at p; returns the characters read, 0 when invalid.
+int ReadOctet(const char* p, uint32_t* value)
+{
+    int n = ReadNumber(p, value);
+    return (n > 0 && *value <= 255) ? n : 0;
+}
+
+// Reads a.b.c.d at p with the first octet in the low byte; returns the
+// characters read, 0 when the text is not an address.
+int ReadAddress(const char* p, uint32_t* ip)
+{
+    uint32_t result = 0;
+    int pos = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (p[pos] != '.')
+                return 0;
+            ++pos;
+        }
+        uint32_t octet = 0;
+        int n = ReadOctet(p + pos, &octet);
+        if (n == 0)
+            return 0;
+        result |= octet << (8 * i);
+        pos += n;
+    }
+    *ip = result;
+    return pos;
+}
+
+int64_t WallClockUs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return int64_t(ts.tv_sec) * US_PER_SECOND + ts.tv_nsec / 1000;
+}
+
+// Month of a capitalised English abbreviation, 0 when none.
+int SyslogMonth(const char* t)
+{
+    switch (t[0]) {
+    case 'A':
+        return t[1] == 'p' ? 4 : t[1] == 'u' ? 8 : 0;
+    case 'D':
+        return 12;
+    case 'F':
+        return 2;
+    case 'J':
+        if (t[1] == 'a')
+            return 1;
+        return t[2] == 'n' ? 6 : t[2] == 'l' ? 7 : 0;
+    case 'M':
+        return t[2] == 'r' ? 3 : t[2] == 'y' ? 5 : 0;
+    case 'N':
+        return 11;
+    case 'O':
+        return 10;
+    case 'S':
+        return 9;
+    default:
+        return 0;
+    }
+}
+
+bool MidnightUs(const DateFields& date, int64_t* us)
+{
+    if (date.month < 1 || date.month > 12 || date.day < 1 || date.day > 31)
+        return false;
+    return !__builtin_mul_overflow(DaysFromCivil(date.year, date.month, date.day), US_PER_DAY, us);
+}
+
+// date + time of day, 0 when the date is not valid or the sum leaves the
+// 64-bit range.
+int64_t DatePlusTime(const DateFields& date, const char* timeText)
+{
+    int64_t midnight = 0;
+    if (!MidnightUs(date, &midnight))
+        return 0;
+    int64_t result;
+    if (__builtin_add_overflow(midnight, Str2TimeOfDay(timeText), &result))
+        return 0;
+    return result;
+}
+
+int64_t SyslogTime(const char* t, size_t len, int64_t nowUs)
+{
+    int month = SyslogMonth(t);
+    if (month == 0)
+        return 0;
+    const char* p = t + 4;
+    if (*p == ' ')
+        ++p;
+    uint32_t day = 0;
+    if (ReadNumber(p, &day) == 0 || day < 1 || day > 31)
+        return 0;
+    CivilTime now = CivilFromUs(nowUs);
+    int64_t year = now.year - (month > now.month ? 1 : 0);
+    // A text that ends with the day has no time of day.
+    return DatePlusTime({int32_t(year), month, int32_t(day)}, t + (len < 7 ? len : 7));
+}
+
+int64_t IsoDateTime(const char* t, size_t len)
+{
+    if (len < 10 || !AsciiIsDigit(t[5]) || !AsciiIsDigit(t[8]))
+        return 0;
+    uint32_t year = 0, month = 0, day = 0;
+    ReadNumber(t, &year);
+    ReadNumber(t + 5, &month);
+    ReadNumber(t + 8, &day);
+    if (month < 1 || month > 12 || day < 1 || day > 31)
+        return 0;
+    // A date without a time is its midnight.
+    return DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, t + (len < 11 ? len : 11));
+}
+
+int WriteDuration(uint64_t absValue, bool negative, int64_t unitsPerSecond, int fractionDigits, char* out,
+                  size_t outsize)
+{
+    uint64_t units = uint64_t(unitsPerSecond);
+    uint64_t fraction = absValue % units;
+    uint64_t totalSeconds = absValue / units;
+    uint64_t days = totalSeconds / 86400;
+    unsigned hours = unsigned(totalSeconds / 3600 % 24);
+    unsigned minutes = unsigned(totalSeconds / 60 % 60);
+    unsigned seconds = unsigned(totalSeconds % 60);
+    const char* sign = negative ? "-" : "";
+    if (days > 0)
+        return KXV_WRITE(out, outsize, "%s%llud %u:%02u:%02u.%0*llu", sign, (unsigned long long)days, hours, minutes,
+                         seconds, fractionDigits, (unsigned long long)fraction);
+    return KXV_WRITE(out, outsize, "%s%u:%02u:%02u.%0*llu", sign, hours, minutes, seconds, fractionDigits,
+                     (unsigned long long)fraction);
+}
+
+uint64_t AbsU64(int64_t v)
+{
+    return v < 0 ? uint64_t(0) - uint64_t(v) : uint64_t(v);
+}
+
+} // namespace
+
+int64_t DaysFromCivil(int64_t year, int32_t month, int32_t day)
+{
+    int64_t y = year - (month <= 2 ? 1 : 0);
+    int64_t era = FloorDiv(y, 400);
+    int64_t yoe = y - era * 400;
+    int64_t mp = month > 2 ? month - 3 : month + 9;
+    int64_t doy = (153 * mp + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+CivilTime CivilFromUs(int64_t us)
+{
+    CivilTime c{};
+    int64_t days = us / US_PER_DAY;
+    int64_t inDay = us % US_PER_DAY;
+    if (inDay < 0) {
+        inDay += US_PER_DAY;
+        --days;
+    }
+    c.microsecond = int32_t(inDay % US_PER_SECOND);
+    int64_t secs = inDay / US_PER_SECOND;
+    c.hour = int32_t(secs / 3600);
+    c.minute = int32_t(secs / 60 % 60);
+    c.second = int32_t(secs % 60);
+
+    int64_t z = days + 719468;
+    int64_t era = FloorDiv(z, 146097);
+    int64_t doe = z - era * 146097;
+    int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    int64_t mp = (5 * doy + 2) / 153;
+    c.day = int32_t(doy - (153 * mp + 2) / 5 + 1);
+    c.month = int32_t(mp < 10 ? mp + 3 : mp - 9);
+    c.year = yoe + era * 400 + (c.month <= 2 ? 1 : 0);
+    return c;
+}
+
+int IP2Str(uint32_t ip, char* out, size_t outsize)
+{
+    return KXV_WRITE(out, outsize, "%u.%u.%u.%u", ip & 0xFF, (ip >> 8) & 0xFF, (ip >> 16) & 0xFF, ip >> 24);
+}
+
+int IPPort2Str(uint32_t ip, uint32_t port, char* out, size_t outsize)
+{
+    return KXV_WRITE(out, outsize, "%u.%u.%u.%u:%u", ip & 0xFF, (ip >> 8) & 0xFF, (ip >> 16) & 0xFF, ip >> 24,
+                     port);
+}
+
+char* IPPort2Temp(uint32_t ip, uint32_t port)
+{
+    char* out = StrBase::TempBuffer();
+    IPPort2Str(ip, port, out, TEMP_STR_CAPACITY + 1);
+    return out;
+}
+
+uint32_t Str2IP(const char* text)
+{
+    uint32_t ip = 0;
+    return Str2IPChecked(text, &ip) ? ip : 0;
+}
+
+bool Str2IPChecked(const char* text, uint32_t* ip)
+{
+    uint32_t value = 0;
+    if (!text || ReadAddress(text, &value) == 0)
+        return false;
+    *ip = value;
+    return true;
+}
+
+uint32_t Str2IPMask(const char* text, uint32_t* bits)
+{
+    Str<32> copy(text);
+    char* slash = std::strchr(copy.Data(), '/');
+    *bits = 32;
+    if (slash) {
+        *slash = '\0';
+        uint32_t n = 0;
+        *bits = (ReadNumber(slash + 1, &n) > 0 && n <= 32) ? n : 0xFFFFFFFFu;
+    }
+    return Str2IP(copy.c_str());
+}
+
+uint32_t Str2IPPort(const char* text, uint32_t* port)
+{
+    Str<32> copy(text);
+    char* colon = std::strchr(copy.Data(), ':');
+    *port = 0;
+    if (colon) {
+        *colon = '\0';
+        uint32_t n = 0;
+        if (ReadNumber(colon + 1, &n) > 0)
+            *port = n;
+    }
+    return Str2IP(copy.c_str());
+}
+
+int Int64ToFixed(int64_t value, int decimals, char* out, size_t outsize)
+{
+    char digits[24];
+    int n = std::snprintf(digits, sizeof digits, "%llu", (unsigned long long)AbsU64(value));
+    const char* sign = value < 0 ? "-" : "";
+    if (decimals <= 0)
+        return KXV_WRITE(out, outsize, "%s%s", sign, digits);
+    if (n > decimals)
+        return KXV_WRITE(out, outsize, "%s%.*s.%s", sign, n - decimals, digits, digits + (n - decimals));
+    return KXV_WRITE(out, outsize, "%s0.%.*d%s", sign, decimals - n, 0, digits);
+}
+
+uint32_t WideToAnsi(StrBase& s, const wchar_t* text)
+{
+    s.Clear();
+    if (!text)
+        return 0;
+    std::mbstate_t state{};
+    char bytes[MB_LEN_MAX + 1];
+    for (; *text; ++text) {
+        size_t n = std::wcrtomb(bytes, *text, &state);
+        if (n == size_t(-1)) {
+            state = std::mbstate_t{};
+            bytes[0] = '?';
+            n = 1;
+        }
+        if (s.Length() + n > s.Capacity())
+            break;
+        bytes[n] = '\0';
+        s.Add(bytes);
+    }
+    return s.Length();
+}
+
+int Time2Str(int64_t value, char* out, size_t outsize, int form)
+{
+    if (outsize > 0)
+        out[0] = '\0';
+    if (form < 0 || form > 3)
+        return 0;
+    if (value < DURATION_LIMIT_US) {
+        bool negative = value < 0;
+        const char* sign = negative ? "-" : "";
+        uint64_t abs = AbsU64(value);
+        switch (form) {
+        case 0: {
+            unsigned long long minutes = abs / (60 * US_PER_SECOND);
+            return KXV_WRITE(out, outsize, "%s%llu:%02llu", sign, minutes / 60, minutes % 60);
+        }
+        case 1: {
+            unsigned long long seconds = abs / US_PER_SECOND;
+            return KXV_WRITE(out, outsize, "%s%llu:%02llu:%02llu", sign, seconds / 3600, seconds / 60 % 60,
+                             seconds % 60);
+        }
+        case 2:
+            return RelTime2StrMs(value / 1000, out, outsize);
+        default:
+            return RelTime2StrUs(value, out, outsize);
+        }
+    }
+    CivilTime c = CivilFromUs(value);
+    switch (form) {
+    case 0:
+        return KXV_WRITE(out, outsize, "%lld-%02d-%02d %02d:%02d", (long long)c.year, c.month, c.day, c.hour,
+                         c.minute);
+    case 1:
+        return KXV_WRITE(out, outsize, "%lld-%02d-%02d %02d:%02d:%02d", (long long)c.year, c.month, c.day, c.hour,
+                         c.minute, c.second);
+    case 2:
+        return KXV_WRITE(out, outsize, "%lld-%02d-%02d %02d:%02d:%02d.%03d", (long long)c.year, c.month, c.day,
+                         c.hour, c.minute, c.second, c.microsecond / 1000);
+    default:
+        return KXV_WRITE(out, outsize, "%lld-%02d-%02d %02d:%02d:%02d.%06d", (long long)c.year, c.month, c.day,
+                         c.hour, c.minute, c.second, c.microsecond);
+    }
+}
+
+int Time2StrAbs(int64_t value, char* out, size_t outsize)
+{
+    CivilTime c = CivilFromUs(value);
+    return KXV_WRITE(out, outsize, "%lld-%02d-%02d %2d:%02d:%02d.%06d", (long long)c.year, c.month, c.day, c.hour,
+                     c.minute, c.second, c.microsecond);
+}
+
+int RelTime2StrUs(int64_t value, char* out, size_t outsize)
+{
+    return WriteDuration(AbsU64(value), value < 0, US_PER_SECOND, 6, out, outsize);
+}
+
+int RelTime2StrMs(int64_t valueMs, char* out, size_t outsize)
+{
+    return WriteDuration(AbsU64(valueMs), valueMs < 0, 1000, 3, out, outsize);
+}
+
+int Secs2Str(int64_t seconds, char* out, size_t outsize)
+{
+    int64_t inDay = seconds - FloorDiv(seconds, 86400) * 86400;
+    return KXV_WRITE(out, outsize, "%2d:%02d:%02d", int(inDay / 3600), int(inDay / 60 % 60), int(inDay % 60));
+}
+
+int64_t Str2Time(const char* text)
+{
+    return Str2Time(text, WallClockUs());
+}
+
+int64_t Str2Time(const char* text, int64_t nowUs)
+{
+    if (!text)
+        return 0;
+    size_t len = std::strlen(text);
+    if (len >= 6 && AsciiIsAlpha(text[0]) && text[3] == ' ' && AsciiIsDigit(text[5]))
+        return SyslogTime(text, len, nowUs);
+    if (len >= 5 && AsciiIsDigit(text[0]) && AsciiIsDigit(text[1]) && AsciiIsDigit(text[2]) &&
+        AsciiIsDigit(text[3]) && !AsciiIsDigit(text[4]))
+        return IsoDateTime(text, len);
+    if (AsciiIsDigit(text[0]) && (text[1] == ':' || (text[1] != '\0' && text[2] == ':')))
+        return Str2TimeOfDay(text);
+    char* end = nullptr;
+    long long value = std::strtoll(text, &end, 0);
+    if (end == text)
+        return 0;
+    return int64_t(value);
+}
+
+int64_t Str2Date(const char* text)
+{
+    if (!text)
+        return 0;
+    uint32_t parts[3] = {0, 0, 0};
+    const char* p = text;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+            if (*p == '\0')
+                return 0;
+            ++p;
+        }
+        int n = ReadNumber(p, &parts[i]);
+        if (n == 0)
+            return 0;
+        p += n;
+    }
+    uint32_t year = parts[0];
+    if (year < 70)
+        year += 2000;
+    else if (year < 100)
+        year += 1900;
+    return Date2Us({int32_t(year), int32_t(parts[1]), int32_t(parts[2])});
+}
+
+int64_t Str2TimeOfDay(const char* text)
+{
+    if (!text)
+        return 0;
+    uint32_t values[3] = {0, 0, 0};
+    const char* p = text;
+    int read = 0;
+    for (; read < 3; ++read) {
+        if (read > 0) {
+            if (*p != ':')
+                break;
+            ++p;
+        }
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        int n = ReadNumber(p, &values[read]);
+        if (n == 0)
+            break;
+        p += n;
+    }
+    int64_t result = ((int64_t(values[0]) * 60 + values[1]) * 60 + values[2]) * US_PER_SECOND;
+    if (read < 3 || *p != '.' || !AsciiIsDigit(p[1]))
+        return result;
+    ++p;
+    // Digits beyond the sixth are below a microsecond and are dropped.
+    int64_t fraction = 0;
+    int digits = 0;
+    for (; AsciiIsDigit(*p); ++p) {
+        if (digits < 6) {
+            fraction = fraction * 10 + (*p - '0');
+            ++digits;
+        }
+    }
+    for (; digits < 6; ++digits)
+        fraction *= 10;
+    return result + fraction;
+}
+
+int64_t Date2Us(const DateFields& date)
+{
+    int64_t result = 0;
+    return MidnightUs(date, &result) ? result : 0;
+}
+
+bool StrWildMatch(const char* text, const char* pattern, bool matchCase)
+{
+    if (!text)
+        text = "";
+    if (!pattern)
+        pattern = "";
+    const char* star = nullptr;
+    const char* restart = nullptr;
+    while (*text) {
+        if (*pattern == '*') {
+            ++pattern;
+            if (*pattern == '\0')
+                return true;
+            star = pattern;
+            restart = text + 1;
+            continue;
+        }
+        if (*pattern == '?' || *pattern == *text ||
+            (!matchCase && *pattern != '\0' && AsciiLower(*pattern) == AsciiLower(*text))) {
+            ++pattern;
+            ++text;
+            continue;
+        }
+        if (!star)
+            return false;
+        pattern = star;
+        text = restart++;
+    }
+    while (*pattern == '*')
+        ++pattern;
+    return *pattern == '\0';
+}
+
+} // namespace ZmLib

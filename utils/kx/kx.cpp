@@ -1,0 +1,403 @@
+#include "utils/kx/kx.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+
+#include "utils/kx/kxdprot.h"
+#include "utils/kx/pkx.h"
+#include "utils/kx/pkxfile.h"
+#include "utils/osal/fileb.h"
+#include "utils/osal/process.h"
+#include "utils/osal/thread.h"
+
+namespace ZmLib {
+
+KX KxSys("SYS", &PKX::EmitToGui);
+
+namespace {
+
+KX* g_head = nullptr;
+int32_t g_defaultLevel = 0;
+std::atomic<uint32_t> g_seq{0};
+std::atomic<uint32_t> g_ringIndex{0};
+char g_ring[KX_RING_COUNT][KX_RING_SIZE];
+
+void (*volatile g_abortCallback)() = nullptr;
+
+int64_t NowMicros()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+int64_t TickMillis()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+int8_t ClampLevel(int32_t level)
+{
+    if (level < -128)
+        return -128;
+    if (level > 127)
+        return 127;
+    return int8_t(level);
+}
+
+char* FormatV(const char* format, va_list args)
+{
+    char* text = KxRingBuffer();
+    vsnprintf(text, KX_RING_SIZE, format ? format : "", args);
+    return text;
+}
+
+// Appends text at pos in the string area of a record, bounded by the area;
+// async-signal-safe.
+uint16_t AppendRaw(KxProt& record, uint32_t& pos, const char* text)
+{
+    uint32_t start = pos;
+    while (*text && pos < KxProt::LEN_STRFIELDS - 1)
+        record.strings[pos++] = *text++;
+    record.strings[pos++] = 0;
+    return uint16_t(start);
+}
+
+// Writes the decimal digits of value into out; async-signal-safe.
+char* AppendInt(char* out, int value)
+{
+    char digits[12];
+    int count = 0;
+    unsigned magnitude = value < 0 ? 0u - unsigned(value) : unsigned(value);
+    do {
+        digits[count++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0)
+        *out++ = '-';
+    while (count)
+        *out++ = digits[--count];
+    *out = 0;
+    return out;
+}
+
+} // namespace
+
+char* KxRingBuffer()
+{
+    return g_ring[g_ringIndex.fetch_add(1) & (KX_RING_COUNT - 1)];
+}
+
+bool KX::Init(int32_t defaultLevel, bool installHandlers, void (*abortCallback)(), uint32_t sysFlags,
+              bool spoolerMode)
+{
+    if (PROCESS::TimeBase == 0) {
+        PROCESS::TimeBase = NowMicros() - TickMillis() * 1000;
+        PROCESS::LocalOffset = LocalTimeOffset();
+    }
+    if (PROCESS::MainThreadId == 0) {
+        PROCESS::MainThreadId = uint64_t(CurrentThreadId());
+        PROCESS::InitName();
+    }
+    g_defaultLevel = defaultLevel;
+    KxSys.threshold = defaultLevel;
+    KxSys.flags = sysFlags;
+    KxSys.output = &PKX::EmitSeq;
+    KxSys.next = nullptr;
+    g_head = &KxSys;
+    g_seq = 0;
+    if (installHandlers) {
+        g_abortCallback = abortCallback;
+        struct sigaction action;
+        memset(&action, 0, sizeof action);
+        action.sa_handler = &KX::AbortHandler;
+        sigemptyset(&action.sa_mask);
+        for (int sig : {SIGABRT, SIGFPE, SIGILL, SIGINT, SIGSEGV})
+            sigaction(sig, &action, nullptr);
+    }
+    if (spoolerMode) {
+        PrintTagged(0, __FILE__, __LINE__, __func__, "!spoolermode");
+        return false;
+    }
+    return true;
+}
+
+// Runs inside a signal handler: only async-signal-safe calls. The report
+// goes to standard error and, as a record, to the log file.
+void KX::AbortHandler(int signal)
+{
+    KxSys.flags |= KX_OUT_STD;
+    char line[64] = "PROCESS ABORT HANDLER: signal ";
+    char* end = AppendInt(line + strlen(line), signal);
+    *end = '\n';
+    ssize_t ignored = write(STDERR_FILENO, line, size_t(end + 1 - line));
+    (void)ignored;
+    *end = 0;
+
+    KxProt record;
+    memset(&record, 0, sizeof record);
+    record.FLAGS = KXF_TEXT;
+    record.magic = KxProt::MAGIC;
+    record.LEVEL = KX_LEVEL_ERROR;
+    record.TIME = uint64_t(NowMicros());
+    record.PID = PROCESS::MainThreadId;
+    record.TID = uint64_t(CurrentThreadId());
+    record.SEQ = g_seq.fetch_add(1);
+    uint32_t pos = 1;
+    record.offsets[KxdProt::SLOT_KXNAME] = AppendRaw(record, pos, KxSys.name);
+    record.offsets[KxdProt::SLOT_FILE] = AppendRaw(record, pos, "<unknown>");
+    record.offsets[KxdProt::SLOT_TEXT] = AppendRaw(record, pos, line);
+    record.opt_len = uint16_t(pos);
+    PKXFILE::WriteFromSignal(line, &record);
+
+    if (g_abortCallback)
+        g_abortCallback();
+    _exit(1);
+}
+
+void KX::Register(KX* channel, uint32_t flags)
+{
+    channel->flags = flags;
+    channel->threshold = g_defaultLevel;
+    channel->output = &PKX::EmitSeq;
+    // A channel registered twice stays listed once: pushing it again would
+    // close the list into a loop.
+    for (KX* listed = g_head; listed; listed = listed->next) {
+        if (listed == channel)
+            return;
+    }
+    channel->next = g_head;
+    g_head = channel;
+}
+
+KX* KX::FindByName(const char* name)
+{
+    for (KX* channel = g_head; channel; channel = channel->next) {
+        if (name && strcmp(channel->name, name) == 0)
+            return channel;
+    }
+    return nullptr;
+}
+
+void KX::SetLevelAll(int32_t level)
+{
+    for (KX* channel = g_head; channel; channel = channel->next)
+        channel->threshold = level;
+}
+
+void KX::SetFlagsAll(uint32_t flags)
+{
+    for (KX* channel = g_head; channel; channel = channel->next)
+        channel->flags = flags;
+}
+
+void KX::AddFlagsAll(uint32_t flags)
+{
+    for (KX* channel = g_head; channel; channel = channel->next)
+        channel->flags |= flags;
+}
+
+void KX::SuspendAll()
+{
+    for (KX* channel = g_head; channel; channel = channel->next) {
+        if (channel->threshold >= 0) {
+            channel->savedThreshold = channel->threshold;
+            channel->threshold = -1;
+        }
+    }
+}
+
+void KX::RestoreAll()
+{
+    for (KX* channel = g_head; channel; channel = channel->next) {
+        if (channel->threshold < 0)
+            channel->threshold = channel->savedThreshold;
+    }
+}
+
+KX* KX::Head() { return g_head; }
+
+uint32_t KX::NextSeq() { return g_seq.fetch_add(1); }
+
+namespace {
+
+// Fills what every emitter sets and hands the event to the output.
+int Fire(KX* channel, KXEVENT& event)
+{
+    event.time = (uint64_t(NowMicros()) + FILETIME_EPOCH_US) * 10;
+    event.tid = uint64_t(CurrentThreadId());
+    event.name = channel->route->name;
+    return channel->route->output(&event, channel);
+}
+
+} // namespace
+
+int KX::AssertReport(uint64_t key, bool verify, const char* file, uint32_t line, const char* function,
+                     const char* expression)
+{
+    KXEVENT event{};
+    event.mask = flags | KX_OUT_STD;
+    event.level = verify ? KX_LEVEL_VERIFY : KX_LEVEL_ASSERT;
+    event.key = key;
+    event.file = file;
+    event.line = line;
+    event.function = function;
+    event.text = expression;
+    event.verbatim = true;
+    return Fire(this, event);
+}
+
+int KX::ErrorReport(uint64_t key, const char* file, uint32_t line, const char* function, const char* format, ...)
+{
+    KXEVENT event{};
+    event.mask = flags | KX_OUT_STD;
+    event.level = KX_LEVEL_ERROR;
+    event.flags = KXF_TEXT;
+    event.key = key;
+    event.file = file;
+    event.line = line;
+    event.function = function;
+    va_list args;
+    va_start(args, format);
+    event.text = FormatV(format, args);
+    va_end(args);
+    return Fire(this, event);
+}
+
+int KX::WarningReport(uint64_t key, const char* file, uint32_t line, const char* function, const char* format,
+                      ...)
+{
+    KXEVENT event{};
+    event.mask = flags | KX_OUT_STD;
+    event.level = KX_LEVEL_WARNING;
+    event.flags = KXF_TEXT;
+    event.key = key;
+    event.file = file;
+    event.line = line;
+    event.function = function;
+    va_list args;
+    va_start(args, format);
+    event.text = FormatV(format, args);
+    va_end(args);
+    return Fire(this, event);
+}
+
+int KX::Notice(uint64_t key, const char* format, ...)
+{
+    KXEVENT event{};
+    event.mask = flags | KX_OUT_STD;
+    event.level = KX_LEVEL_NOTICE;
+    event.flags = KXF_TEXT;
+    event.key = key;
+    va_list args;
+    va_start(args, format);
+    event.text = FormatV(format, args);
+    va_end(args);
+    return Fire(this, event);
+}
+
+int KX::NoticeText(uint64_t key, const char* text)
+{
+    KXEVENT event{};
+    event.mask = flags | KX_OUT_STD;
+    event.level = KX_LEVEL_NOTICE;
+    event.flags = KXF_TEXT;
+    event.key = key;
+    event.text = text;
+    return Fire(this, event);
+}
+
+int KX::Print(uint64_t key, int32_t level, const char* function, const char* format, ...)
+{
+    if (!Passes(level))
+        return 0;
+    KXEVENT event{};
+    event.mask = flags;
+    event.level = ClampLevel(level);
+    event.flags = KXF_TEXT;
+    event.key = key;
+    event.function = function;
+    va_list args;
+    va_start(args, format);
+    event.text = FormatV(format, args);
+    va_end(args);
+    return Fire(this, event);
+}
+
+int KX::PrintText(uint64_t key, int32_t level, const char* function, const char* text)
+{
+    if (!Passes(level))
+        return 0;
+    KXEVENT event{};
+    event.mask = flags;
+    event.level = ClampLevel(level);
+    event.flags = KXF_TEXT;
+    event.key = key;
+    event.function = function;
+    event.text = text;
+    return Fire(this, event);
+}
+
+int KX::FuncEnter(uint64_t key, int32_t level, const char* function, const char* format, ...)
+{
+    if (!Passes(level))
+        return 0;
+    KXEVENT event{};
+    event.mask = flags;
+    event.level = ClampLevel(level);
+    event.flags = KXF_FUNC_ENTER;
+    event.key = key;
+    event.function = function;
+    if (format) {
+        event.flags |= KXF_TEXT;
+        va_list args;
+        va_start(args, format);
+        event.text = FormatV(format, args);
+        va_end(args);
+    }
+    return Fire(this, event);
+}
+
+int KX::FuncLeave(uint64_t, int32_t level, const char* function)
+{
+    if (!Passes(level))
+        return 0;
+    KXEVENT event{};
+    event.mask = flags;
+    event.level = ClampLevel(level);
+    event.flags = KXF_FUNC_LEAVE;
+    event.function = function;
+    return Fire(this, event);
+}
+
+int KX::Emit(uint64_t key, uint16_t flagsWord, const char* format, ...)
+{
+    KXEVENT event{};
+    event.mask = flags;
+    event.level = KX_LEVEL_NOTICE;
+    event.flags = flagsWord;
+    event.key = key;
+    if (format) {
+        event.flags |= KXF_TEXT;
+        va_list args;
+        va_start(args, format);
+        event.text = FormatV(format, args);
+        va_end(args);
+    }
+    return Fire(this, event);
+}
+
+void KX::PrintTagged(int prefixIndex, const char* file, int line, const char*, const char* expression)
+{
+    DebugPrintf("%s [%s:%d] %s", prefixIndex == 0 ? "ASSERT failure " : "VERIFY failure ", file ? file : "",
+                line, expression ? expression : "");
+}
+
+} // namespace ZmLib

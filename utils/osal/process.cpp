@@ -1,0 +1,223 @@
+#include "utils/osal/process.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "utils/kx/kx.h"
+
+extern char** environ;
+
+namespace ZmLib {
+
+namespace {
+
+constexpr const char* SPAWN_FUNCTION = "ZmLib::PROCESS::Spawn";
+
+// The shell's error numbers, which the callers and the log know.
+constexpr int SE_ERR_FNF = 2;
+constexpr int SE_ERR_PNF = 3;
+constexpr int SE_ERR_ACCESSDENIED = 5;
+constexpr int SE_ERR_OOM = 8;
+constexpr int SE_ERR_BAD_FORMAT = 11;
+constexpr int SE_ERR_NOASSOC = 31;
+
+int ShellError(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return SE_ERR_FNF;
+    case ENOTDIR:
+        return SE_ERR_PNF;
+    case EACCES:
+    case EPERM:
+        return SE_ERR_ACCESSDENIED;
+    case ENOMEM:
+    case EAGAIN:
+        return SE_ERR_OOM;
+    case ENOEXEC:
+        return SE_ERR_BAD_FORMAT;
+    default:
+        return SE_ERR_NOASSOC;
+    }
+}
+
+void SpawnPrint(const char* format, const char* text)
+{
+    if (KxSys.Passes(KX_LEVEL_NOTICE))
+        KxSys.Print(0, KX_LEVEL_NOTICE, SPAWN_FUNCTION, format, text);
+}
+
+void SpawnPrint(const char* format, int value)
+{
+    if (KxSys.Passes(KX_LEVEL_NOTICE))
+        KxSys.Print(0, KX_LEVEL_NOTICE, SPAWN_FUNCTION, format, value);
+}
+
+int64_t MonotonicMillis()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+} // namespace
+
+char* PROCESS::ExePath()
+{
+    char* buffer = StrBase::TempBuffer();
+    ssize_t n = readlink("/proc/self/exe", buffer, TEMP_STR_CAPACITY + 1);
+    // A path that fills the buffer may have been cut: not given out.
+    if (n <= 0 || size_t(n) > TEMP_STR_CAPACITY)
+        return nullptr;
+    buffer[n] = 0;
+    return buffer;
+}
+
+char* PROCESS::DirOf(const char* path)
+{
+    if (path == nullptr)
+        return nullptr;
+    if (*path == '"')
+        ++path;
+    char* buffer = StrBase::TempBuffer();
+    size_t length = strnlen(path, TEMP_STR_CAPACITY);
+    char* lastSlash = nullptr;
+    for (size_t i = 0; i < length; ++i) {
+        buffer[i] = path[i] == '\\' ? '/' : path[i];
+        if (buffer[i] == '/')
+            lastSlash = buffer + i;
+    }
+    if (lastSlash == nullptr)
+        return nullptr;
+    lastSlash[1] = 0;
+    return buffer;
+}
+
+char* PROCESS::ExeDir()
+{
+    return DirOf(ExePath());
+}
+
+char* PROCESS::ModulePath(const void* address)
+{
+    if (address == nullptr)
+        address = reinterpret_cast<const void*>(&PROCESS::ModulePath);
+    Dl_info info;
+    struct link_map* map = nullptr;
+    if (dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) == 0 || map == nullptr)
+        return nullptr;
+    // The main program's link map has an empty name.
+    if (map->l_name == nullptr || map->l_name[0] == 0)
+        return ExePath();
+    if (strlen(map->l_name) > TEMP_STR_CAPACITY)
+        return nullptr;
+    char* buffer = StrBase::TempBuffer();
+    strcpy(buffer, map->l_name);
+    return buffer;
+}
+
+void PROCESS::InitName()
+{
+    const char* path = ExePath();
+    if (path == nullptr) {
+        name_[0] = 0;
+        return;
+    }
+    const char* base = strrchr(path, '/');
+    base = base != nullptr ? base + 1 : path;
+    const char* dot = strrchr(base, '.');
+    size_t length = dot != nullptr && dot != base ? size_t(dot - base) : strlen(base);
+    if (length > sizeof name_ - 1)
+        length = sizeof name_ - 1;
+    memcpy(name_, base, length);
+    name_[length] = 0;
+}
+
+void PROCESS::BuildParams(int count, const char* const* args, StrBase& out)
+{
+    out.Clear();
+    for (int i = 0; i < count && args != nullptr; ++i)
+        out.AddFormat("\"%s\" ", args[i] != nullptr ? args[i] : "");
+}
+
+int64_t PROCESS::Spawn(const char* program, int count, const char* const* args)
+{
+    if (program == nullptr || *program == 0 || count < 0 || (count > 0 && args == nullptr)) {
+        SpawnPrint("ShellExecute returned error %d", SE_ERR_FNF);
+        return 0;
+    }
+    SpawnPrint("About to call ShellExecute:%s", program);
+    TempStr params;
+    BuildParams(count, args, params);
+    SpawnPrint("Arguments:%s", params.c_str());
+
+    std::vector<char*> argv;
+    argv.reserve(size_t(count) + 2);
+    argv.push_back(const_cast<char*>(program));
+    for (int i = 0; i < count; ++i)
+        argv.push_back(const_cast<char*>(args[i] != nullptr ? args[i] : ""));
+    argv.push_back(nullptr);
+
+    // The child starts with default signal handling and an empty mask,
+    // whatever this process ignores or blocks.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none;
+    sigset_t defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, program, nullptr, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+
+    if (rc != 0) {
+        int code = ShellError(rc);
+        // There is no elevation on this system: the denial is the answer.
+        if (code == SE_ERR_ACCESSDENIED)
+            SpawnPrint("%s", "ShellExecute returned SE_ERR_ACCESSDENIED, trying 'runas'");
+        SpawnPrint("ShellExecute returned error %d", code);
+        return 0;
+    }
+    // Nobody waits for a started program; this keeps it from lingering as a
+    // zombie once it ends.
+    std::thread([pid] {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return int64_t(pid);
+}
+
+int64_t LocalTimeOffset()
+{
+    time_t now = time(nullptr);
+    struct tm local;
+    if (localtime_r(&now, &local) == nullptr)
+        return 0;
+    return int64_t(local.tm_gmtoff) * 1000000;
+}
+
+void BusyWait(int64_t microseconds)
+{
+    int64_t target = MonotonicMillis() * 1000 + microseconds;
+    while (MonotonicMillis() * 1000 < target) {
+    }
+}
+
+} // namespace ZmLib

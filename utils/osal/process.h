@@ -1,0 +1,49 @@
+// The running program (its path, name and process-wide start-up values),
+// starting other programs, and two clock helpers.
+#pragma once
+
+#include <cstdint>
+
+#include "utils/common/strbase.h"
+
+namespace ZmLib {
+
+class PROCESS {
+public:
+    // The executable's full path in a scratch buffer; null when unknown.
+    static char* ExePath();
+    // The executable's folder with a closing '/'; null when unknown.
+    static char* ExeDir();
+    // ExeDir's rule on a given path: a leading '"' dropped, '\\' turned into
+    // '/', cut after the last '/'; null when there is no '/'.
+    static char* DirOf(const char* path);
+    // Full path of the module holding address (this library's when null),
+    // in a scratch buffer; null on failure.
+    static char* ModulePath(const void* address);
+    // Stores the process name: the executable's file name without folder and
+    // extension, at most 15 characters.
+    static void InitName();
+    static const char* Name() { return name_; }
+
+    // Starts program with the arguments as a list, never through a shell.
+    // Returns the process id, 0 on failure. The child is reaped when it ends.
+    static int64_t Spawn(const char* program, int count, const char* const* args);
+    // The parameter text that Spawn reports: each argument in double quotes
+    // followed by one blank, at most 1099 characters.
+    static void BuildParams(int count, const char* const* args, StrBase& out);
+
+    // Process-wide values that the debug stream sets at start-up.
+    static inline uint64_t MainThreadId = 0;
+    static inline int64_t TimeBase = 0;         // microseconds since 1970
+    static inline int64_t LocalOffset = 0;      // local time minus UTC, microseconds
+
+private:
+    static inline char name_[16] = {};
+};
+
+// Local time minus UTC now, in microseconds.
+int64_t LocalTimeOffset();
+// Spins until the millisecond tick count has advanced by microseconds.
+void BusyWait(int64_t microseconds);
+
+} // namespace ZmLib

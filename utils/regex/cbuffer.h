@@ -1,0 +1,171 @@
+#pragma once
+
+#include <climits>
+#include <cstring>
+#include <new>
+#include <type_traits>
+
+// Buffers of plain values used by the regular-expression engine. A CBufferRefT is a non-owning
+// view; CBufferT owns and grows its storage; CSortedBufferT keeps its values ordered.
+template <class T>
+class CBufferRefT {
+    static_assert(std::is_trivially_copyable<T>::value, "buffers hold plain values only");
+
+public:
+    CBufferRefT() = default;
+    CBufferRefT(const T* data, int size) : m_data(data), m_size(size) {}
+
+    const T* GetData() const { return m_data; }
+    int GetSize() const { return m_size; }
+    const T& operator[](int index) const { return m_data[index]; }
+
+protected:
+    const T* m_data = nullptr;
+    int m_size = 0;
+};
+
+template <class T>
+class CBufferT : public CBufferRefT<T> {
+    // Character buffers keep a NUL after their content so that they can be handed out as C strings.
+    static constexpr int kTail = std::is_same<T, char>::value ? 1 : 0;
+
+public:
+    CBufferT() = default;
+    CBufferT(const T* data, int size) { Append(data, size); }
+    CBufferT(const CBufferT& other) : CBufferRefT<T>() { Append(other.m_data, other.m_size); }
+    CBufferT& operator=(const CBufferT& other)
+    {
+        if (this != &other) {
+            Truncate(0);
+            Append(other.m_data, other.m_size);
+        }
+        return *this;
+    }
+    ~CBufferT() { ::operator delete(Data()); }
+
+    using CBufferRefT<T>::operator[];
+    T& operator[](int index) { return Data()[index]; }
+    int GetCapacity() const { return m_capacity; }
+
+    void Push(T value)
+    {
+        if (this->m_size + 1 + kTail > m_capacity)
+            Reallocate(m_capacity * 2 > 8 ? m_capacity * 2 : 8);
+        Data()[this->m_size++] = value;
+        Terminate();
+    }
+
+    // Takes the last value; an empty buffer gives a value-initialised T.
+    T Pop() { return this->m_size > 0 ? Data()[--this->m_size] : T(); }
+
+    T& Top() { return Data()[this->m_size - 1]; }
+
+    void Append(const T* values, int count)
+    {
+        if (count <= 0)
+            return;
+        GrowTo(this->m_size + count);
+        std::memcpy(Data() + this->m_size, values, sizeof(T) * static_cast<size_t>(count));
+        this->m_size += count;
+        Terminate();
+    }
+
+    void Insert(int index, T value)
+    {
+        Push(value);
+        T* data = Data();
+        std::memmove(data + index + 1, data + index, sizeof(T) * static_cast<size_t>(this->m_size - 1 - index));
+        data[index] = value;
+    }
+
+    // Extends the buffer to `size` values, filling the new ones with `fill`.
+    void Grow(int size, const T& fill)
+    {
+        if (size <= this->m_size)
+            return;
+        GrowTo(size);
+        for (int i = this->m_size; i < size; ++i)
+            Data()[i] = fill;
+        this->m_size = size;
+        Terminate();
+    }
+
+    // Drops values beyond `size`; the storage is kept for reuse.
+    void Truncate(int size)
+    {
+        if (size < this->m_size) {
+            this->m_size = size < 0 ? 0 : size;
+            Terminate();
+        }
+    }
+
+private:
+    T* Data() { return const_cast<T*>(this->m_data); }
+
+    void Terminate()
+    {
+        if (kTail)
+            Data()[this->m_size] = T();
+    }
+
+    void GrowTo(int size)
+    {
+        long long need = static_cast<long long>(size) + kTail;
+        if (need <= m_capacity)
+            return;
+        long long capacity = m_capacity < 8 ? 8 : m_capacity;
+        if (need > capacity)
+            capacity *= 2;
+        if (need > capacity)
+            capacity = (need + 11) & ~7LL;
+        Reallocate(capacity);
+    }
+
+    void Reallocate(long long capacity)
+    {
+        if (capacity > INT_MAX / static_cast<long long>(sizeof(T)))
+            throw std::bad_alloc();
+        T* data = static_cast<T*>(::operator new(sizeof(T) * static_cast<size_t>(capacity)));
+        if (this->m_data)
+            std::memcpy(data, this->m_data, sizeof(T) * static_cast<size_t>(this->m_size + kTail));
+        ::operator delete(Data());
+        this->m_data = data;
+        m_capacity = static_cast<int>(capacity);
+    }
+
+    int m_capacity = 0;
+};
+
+template <class T>
+class CSortedBufferT : public CBufferT<T> {
+public:
+    explicit CSortedBufferT(bool descending = false) : m_descending(descending) {}
+
+    void Add(T value) { this->Insert(LowerBound(value), value); }
+
+    // Index of `value`, or -1 when it is not held.
+    int Find(const T& value) const
+    {
+        int index = LowerBound(value);
+        return index < this->m_size && !Before(value, this->m_data[index]) ? index : -1;
+    }
+
+private:
+    bool Before(const T& a, const T& b) const { return m_descending ? b < a : a < b; }
+
+    int LowerBound(const T& value) const
+    {
+        int low = 0;
+        int high = this->m_size;
+        while (low < high) {
+            int mid = low + (high - low) / 2;
+            if (Before(this->m_data[mid], value))
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return low;
+    }
+
+    bool m_descending;
+};

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "utils/regex/cbuffer.h"
+#include "utils/regex/elxinterface.h"
+#include "utils/regex/regexmatchcontext.h"
+#include "utils/regex/regexmatchresult.h"
+#include "utils/regex/regextokenizer.h"
+
+class CBackrefElxT;
+class CBracketElxT;
+class CConditionElxT;
+class CDelegateElxT;
+class CListElxT;
+
+enum RegexFlags {
+    RegexFlagSingleLine = 1,
+    RegexFlagMultiLine = 2,
+    RegexFlagGlobal = 4,
+    RegexFlagIgnoreCase = 8,
+    RegexFlagRightToLeft = 16,
+    RegexFlagExtended = 32,
+};
+
+// A compiled pattern. Every byte string compiles; what would be an error elsewhere compiles to
+// something that matches by this dialect's rules. After construction the builder is only read,
+// so one builder may be matched from several threads, each call with its own context.
+class RegexBuilder {
+public:
+    // Group nesting deeper than this ends the pattern, as an unbalanced ')' does.
+    static constexpr int kMaxNesting = 1000;
+
+    // A null pattern, or one whose compilation ran out of memory, leaves the builder without a
+    // top element: every match then fails.
+    explicit RegexBuilder(const char* pattern, int flags = 0);
+    ~RegexBuilder();
+    RegexBuilder(const RegexBuilder&) = delete;
+    RegexBuilder& operator=(const RegexBuilder&) = delete;
+
+    // Matches the whole text, from its first to its last byte. `context` may be null; a context
+    // passed in keeps its buffers for the next call.
+    RegexMatchResult& Match(RegexMatchResult& result, const char* text, int length,
+                            RegexMatchContext* context = nullptr) const;
+
+    bool IsCompiled() const { return m_top != nullptr; }
+    int GetGroupCount() const { return m_groupCount; }
+
+private:
+    struct GroupEntry {
+        const ElxInterface* element;
+        int number;
+        int nesting;
+    };
+    struct NamedGroup {
+        CListElxT* group;
+        CBracketElxT* open;
+        CBracketElxT* close;
+        int nesting;
+        bool hasName;
+    };
+    static constexpr int kCacheSize = 17;
+
+    void Compile(const char* pattern);
+    void Clear();
+    void Finish(const ElxInterface* top);
+    bool Run(RegexMatchContext& context, const char* text, int length) const;
+    void BuildResult(const RegexMatchContext& context, RegexMatchResult& result) const;
+
+    template <class T, class... Args>
+    T* New(Args&&... args);
+    const ElxInterface* Cached(int code);
+    const ElxInterface* ClassElement(int code);
+    const ElxInterface* Empty() { return Cached(0); }
+
+    const PatternToken& Current() const { return m_tokenizer.Current(); }
+    void Consume() { m_tokenizer.Consume(); }
+    void ConsumeClose();
+    bool RightToLeft() const { return (m_mode & RegexFlagRightToLeft) != 0; }
+    bool IgnoreCase() const { return (m_mode & RegexFlagIgnoreCase) != 0; }
+
+    const ElxInterface* ParseAlternation();
+    const ElxInterface* ParseSequence();
+    const ElxInterface* ParseItem();
+    const ElxInterface* ParseAtom();
+    const ElxInterface* ParseQuantifier(const ElxInterface* atom);
+    void ParseBounds(int& minimum, int& maximum);
+    const ElxInterface* ParseRun();
+    const ElxInterface* ParseClass();
+    const ElxInterface* ParseBracket();
+    const ElxInterface* ParsePosix();
+    const ElxInterface* ParseAnchor();
+    const ElxInterface* ParseBackref();
+    const ElxInterface* ParseGroup();
+    const ElxInterface* ParseGroupBody();
+    const ElxInterface* ParseGroupForm(bool& keepMode);
+    const ElxInterface* ParseNamedGroup(char terminator);
+    const ElxInterface* ParseCapturingGroup(int number, bool named, const CBufferT<char>* name);
+    const ElxInterface* ParseAssert(bool rightToLeft, bool positive);
+    const ElxInterface* ParseCondition();
+    const ElxInterface* ParseDelegate();
+    const ElxInterface* ParseModifiers(bool& keepMode);
+    CBufferT<char> ParseName(char terminator);
+    int ParseDigits(int maxDigits);
+    void SkipWhitespaceTokens();
+
+    int FindNamedGroup(const CBufferT<char>& name) const;
+    const GroupEntry* FindGroup(int number) const;
+
+    const ElxInterface* m_top = nullptr;
+    int m_flags;
+    int m_groupCount = 0;
+    CBufferT<ElxInterface*> m_elements;
+    CBufferT<GroupEntry> m_groups;
+    CBufferT<CDelegateElxT*> m_recursions;
+    CBufferT<NamedGroup> m_namedGroups;
+    CBufferT<CBackrefElxT*> m_namedBackrefs;
+    CBufferT<CConditionElxT*> m_namedConditions;
+    CBufferRefT<char> m_pattern;
+    RegexTokenizer m_tokenizer;
+    const ElxInterface* m_cache[kCacheSize] = {};
+    // Modes in force at the parse position, and group nesting reached there.
+    int m_mode = 0;
+    int m_depth = 0;
+    int m_deepest = 0;
+};
