@@ -1,7 +1,6 @@
 #include "kxlib/fields.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "utils/common/convert.h"
@@ -52,13 +51,56 @@ const NumFormatRow NumFormatTable[NUMFMT_Nums] = {
     {"DECIMAL6", "Decimal-6: 1234.567890"},
 };
 
+namespace {
+
+// Number rendering runs for every number field of every loaded record, so
+// the two common formats avoid snprintf.
+int WriteDecimal(int64_t value, char* out)
+{
+    char digits[20];
+    int n = 0;
+    // Work on the magnitude as unsigned so that INT64_MIN does not overflow.
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    int len = 0;
+    if (value < 0)
+        out[len++] = '-';
+    while (n)
+        out[len++] = digits[--n];
+    out[len] = 0;
+    return len;
+}
+
+int WriteHex32(uint32_t value, char* out)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    char digits[8];
+    int n = 0;
+    do {
+        digits[n++] = hex[value & 0xF];
+        value >>= 4;
+    } while (value);
+    int len = 0;
+    out[len++] = '0';
+    out[len++] = 'x';
+    while (n)
+        out[len++] = digits[--n];
+    out[len] = 0;
+    return len;
+}
+
+} // namespace
+
 int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
 {
     switch (format) {
     case NUMFMT_INT:
-        return snprintf(out, FIELD_NUM_TEXT_MAX, "%" PRId64, value);
+        return WriteDecimal(value, out);
     case NUMFMT_HEX:
-        return snprintf(out, FIELD_NUM_TEXT_MAX, "0x%X", static_cast<uint32_t>(value));
+        return WriteHex32(static_cast<uint32_t>(value), out);
     case NUMFMT_IP:
         return ZmLib::IP2Str(static_cast<uint32_t>(value), out, FIELD_NUM_TEXT_MAX);
     case NUMFMT_MINUTES:

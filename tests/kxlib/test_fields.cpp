@@ -1,6 +1,9 @@
 #include "kxlib/fields.h"
 
+#include <cinttypes>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -64,6 +67,22 @@ TEST(FieldNumberText, IntegerHexAndAddress)
     EXPECT_EQ(Num(0, NUMFMT_HEX), "0x0");
     EXPECT_EQ(Num(192 | 168 << 8 | 1 << 16 | 1 << 24, NUMFMT_IP), "192.168.1.1");
     EXPECT_EQ(Num(0xFFFFFFFF00000000LL | 10, NUMFMT_IP), "10.0.0.0");
+}
+
+TEST(FieldNumberText, IntegerAndHexAgreeWithPrintfOnRandomValues)
+{
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 20000; ++i) {
+        // Vary the magnitude so that every digit count occurs.
+        int64_t v = static_cast<int64_t>(rng() >> (rng() % 64));
+        if (i & 1)
+            v = -v;
+        char expected[64];
+        snprintf(expected, sizeof expected, "%" PRId64, v);
+        ASSERT_EQ(Num(v, NUMFMT_INT), expected);
+        snprintf(expected, sizeof expected, "0x%X", static_cast<uint32_t>(v));
+        ASSERT_EQ(Num(v, NUMFMT_HEX), expected);
+    }
 }
 
 TEST(FieldNumberText, Decimals)

@@ -14,6 +14,7 @@
 #include "utils/osal/fileb.h"
 #include "utils/osal/process.h"
 #include "utils/osal/thread.h"
+#include "utils/osal/timeros.h"
 
 namespace ZmLib {
 
@@ -98,6 +99,9 @@ char* KxRingBuffer()
 bool KX::Init(int32_t defaultLevel, bool installHandlers, void (*abortCallback)(), uint32_t sysFlags,
               bool spoolerMode)
 {
+    // Started on every Init, not only the first: an Init after KX::Done must
+    // get its timer thread back. A running thread is left as it is.
+    TIMER_OS::Init();
     if (PROCESS::TimeBase == 0) {
         PROCESS::TimeBase = NowMicros() - TickMillis() * 1000;
         PROCESS::LocalOffset = LocalTimeOffset();
@@ -161,6 +165,8 @@ void KX::AbortHandler(int signal)
         g_abortCallback();
     _exit(1);
 }
+
+void KX::Done() { TIMER_OS::Done(); }
 
 void KX::Register(KX* channel, uint32_t flags)
 {

@@ -86,6 +86,8 @@ public:
     static bool Init(int32_t defaultLevel, bool installHandlers, void (*abortCallback)(), uint32_t sysFlags,
                      bool spoolerMode);
     static void AbortHandler(int signal);
+    // Ends the timer thread that Init started; a later Init starts it again.
+    static void Done();
     static void Register(KX* channel, uint32_t flags);
     static KX* FindByName(const char* name);
     static void SetLevelAll(int32_t level);

@@ -2,13 +2,16 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "utils/kx/kxsinks.h"
 #include "utils/kx/pkxfile.h"
+#include "utils/kx/pkxudp.h"
 #include "utils/common/convert.h"
 #include "utils/osal/fileb.h"
 #include "utils/osal/process.h"
+#include "utils/osal/sock.h"
 
 namespace ZmLib {
 
@@ -106,6 +109,8 @@ private:
 bool PKX::Init(const char* logPath)
 {
     DeleteFrom(PKX_ID_STD);
+    if (!SOCK::Init())
+        KX::PrintTagged(1, __FILE__, __LINE__, __func__, "WSAStartup (0x0101, &wsadata) == 0");
     NewStd();
     if (logPath)
         NewFile(logPath, 0x7FFFFFFF, false);
@@ -134,6 +139,20 @@ uint32_t PKX::NewFile(const char* path, uint32_t sizeLimit, bool textMode)
     }
     g_arrayPkx[PKX_ID_FILE] = file;
     return KX_OUT_FILE;
+}
+
+uint32_t PKX::NewUdp(uint32_t address, uint16_t port)
+{
+    if (!CheckPkxId(PKX_ID_UDP))
+        return 0;
+    PKXUDP* udp = new PKXUDP(address, port);
+    if (!udp->Open()) {
+        delete udp;
+        KX::PrintTagged(0, __FILE__, __LINE__, __func__, "Socket.Open (SOCK_UDP, false)");
+        abort();
+    }
+    g_arrayPkx[PKX_ID_UDP] = udp;
+    return KX_OUT_UDP;
 }
 
 bool PKX::CheckPkxId(int32_t id)
@@ -168,7 +187,11 @@ void PKX::DeleteFrom(int32_t id)
     }
 }
 
-void PKX::Done() { DeleteFrom(PKX_ID_STD); }
+void PKX::Done()
+{
+    DeleteFrom(PKX_ID_STD);
+    SOCK::Done();
+}
 
 PKX* PKX::FindOutput(uint32_t mask)
 {

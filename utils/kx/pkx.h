@@ -32,10 +32,14 @@ public:
     // Writes one record of length bytes (header and used string area).
     virtual void Write(uint32_t length, const KxProt* record) = 0;
 
-    // Registry.
+    // Registry. Init starts socket use for the process and Done ends it.
     static bool Init(const char* logPath);
     static uint32_t NewStd();
     static uint32_t NewFile(const char* path, uint32_t sizeLimit, bool textMode);
+    // The UDP output to address (first octet in the low byte) and port: its
+    // mask, 0 when the slot is taken. A socket that cannot be opened is an
+    // assertion failure ("Socket.Open (SOCK_UDP, false)") and aborts.
+    static uint32_t NewUdp(uint32_t address, uint16_t port);
     // False, with the verification line "ArrayPkx[id]==0", when the slot is
     // taken or the id is out of range.
     static bool CheckPkxId(int32_t id);

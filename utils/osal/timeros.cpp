@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <pthread.h>
+
 #include "utils/kx/kx.h"
 
 namespace ZmLib {
@@ -29,11 +31,7 @@ public:
         Clock::time_point deadline;
     };
 
-    static TimerThread& Get()
-    {
-        static TimerThread* instance = new TimerThread;
-        return *instance;
-    }
+    static TimerThread& Get();
 
     void Loop(uint64_t generation);
     // Removes the timer's entry; the caller holds the mutex.
@@ -53,6 +51,31 @@ public:
     std::vector<Entry> queue;
     TIMER_OS* firing = nullptr;
 };
+
+namespace {
+TimerThread* g_instance = nullptr;
+TimerThread* g_parentInstance = nullptr; // kept reachable in a forked child
+std::once_flag g_instanceOnce;
+
+// A forked child has no timer thread, and the parent's state (a joinable
+// thread handle, a mutex that thread may hold) is meaningless there: the
+// child starts over with a fresh, stopped timer thread object. The old one
+// is left alone, as destroying a joinable handle would end the process.
+void ChildAfterFork()
+{
+    g_parentInstance = g_instance;
+    g_instance = new TimerThread;
+}
+} // namespace
+
+TimerThread& TimerThread::Get()
+{
+    std::call_once(g_instanceOnce, [] {
+        g_instance = new TimerThread;
+        pthread_atfork(nullptr, nullptr, &ChildAfterFork);
+    });
+    return *g_instance;
+}
 
 void TimerThread::Loop(uint64_t myGeneration)
 {

@@ -70,7 +70,7 @@ bool CBracketElxT::Match(RegexMatchContext& context) const
     if (m_closing)
         Close(context);
     else
-        return Open(context);
+        Open(context);
     return true;
 }
 
@@ -83,18 +83,17 @@ bool CBracketElxT::MatchNext(RegexMatchContext& context) const
     return false;
 }
 
-bool CBracketElxT::Open(RegexMatchContext& context) const
+void CBracketElxT::Open(RegexMatchContext& context) const
 {
     context.m_captureIndex.Grow(m_number + 1, -1);
     const int entry = context.FindCapture(m_number);
     if (entry >= 0 && context.m_captures[entry + 2] == -1) {
         // A recursion enters the group again while it is open: only count the nesting.
         --context.m_captures[entry + 3];
-        return true;
+        return;
     }
     context.m_captureIndex[m_number] = context.m_captures.GetSize();
     context.PushCapture(m_number, context.m_position, -1, 0);
-    return true;
 }
 
 void CBracketElxT::Reopen(RegexMatchContext& context) const

@@ -49,7 +49,7 @@ public:
     bool MatchNext(RegexMatchContext& context) const override;
 
 private:
-    bool Open(RegexMatchContext& context) const;
+    void Open(RegexMatchContext& context) const;
     void Reopen(RegexMatchContext& context) const;
     void Close(RegexMatchContext& context) const;
     void Unclose(RegexMatchContext& context) const;

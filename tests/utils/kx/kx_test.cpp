@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "kx_capture.h"
+#include "utils/osal/timeros.h"
 
 using namespace ZmLib;
 using kxtest::CaptureRecord;
@@ -307,4 +311,95 @@ TEST(KxAbortHandler, SignalEndsTheProcessWithItsReport)
     EXPECT_STREQ(records[1].String(KxdProt::SLOT_TEXT), "PROCESS ABORT HANDLER: signal 2");
     unlink(logPath);
     unlink((std::string(logPath) + ".bak").c_str());
+}
+
+namespace {
+
+struct Fired {
+    std::mutex lock;
+    std::condition_variable changed;
+    int count = 0;
+};
+
+void CountFiring(void* argument)
+{
+    auto* fired = static_cast<Fired*>(argument);
+    std::lock_guard<std::mutex> guard(fired->lock);
+    ++fired->count;
+    fired->changed.notify_all();
+}
+
+} // namespace
+
+TEST_F(KxChannelTest, DoneEndsTheTimerThreadAndInitStartsItAgain)
+{
+    EXPECT_TRUE(TIMER_OS::IsRunning());
+    KX::Done();
+    EXPECT_FALSE(TIMER_OS::IsRunning());
+    KX::Done();
+    EXPECT_FALSE(TIMER_OS::IsRunning());
+
+    ASSERT_TRUE(KX::Init(1, false, nullptr, KX_OUT_STD, false));
+    EXPECT_TRUE(TIMER_OS::IsRunning());
+    RecordingChannel table("TABLE");
+    table.channel.Notice(0, "after restart");
+    ASSERT_EQ(Records().size(), 1u);
+    EXPECT_EQ(Records()[0].SEQ, 0u);
+    EXPECT_STREQ(Records()[0].String(KxdProt::SLOT_TEXT), "after restart");
+
+    // The restarted thread serves timers.
+    Fired fired;
+    TIMER_OS timer;
+    ASSERT_TRUE(timer.Set(&CountFiring, &fired));
+    ASSERT_TRUE(timer.Start(1, true));
+    {
+        std::unique_lock<std::mutex> guard(fired.lock);
+        // A safety net only; the timer is due after a millisecond.
+        fired.changed.wait_for(guard, std::chrono::seconds(60), [&] { return fired.count > 0; });
+        EXPECT_EQ(fired.count, 1);
+    }
+    EXPECT_FALSE(timer.IsActive());
+}
+
+// exit() must end the timer thread that Init started; a process that hangs
+// in its exit would never give the status back.
+TEST_F(KxChannelTest, ProcessExitsAfterInitStartedTheTimerThread)
+{
+    // The child starts its own timer thread; the parent's would not exist
+    // there after fork().
+    KX::Done();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        KxvSetDebugOutputHook([](const char*) {});
+        KX::Init(1, true, nullptr, KX_OUT_STD, false);
+        if (!TIMER_OS::IsRunning())
+            _exit(3);
+        // A periodic timer keeps the thread busy while the process ends.
+        static Fired fired;
+        TIMER_OS timer;
+        timer.Set(&CountFiring, &fired);
+        timer.Start(1, false);
+        {
+            std::unique_lock<std::mutex> guard(fired.lock);
+            fired.changed.wait(guard, [] { return fired.count > 0; });
+        }
+        exit(0);
+    }
+    int status = 0;
+    pid_t done = 0;
+    // Safety net against a hang: 60 s, far beyond any real exit.
+    for (int waited = 0; waited < 6000 && done == 0; ++waited) {
+        done = waitpid(child, &status, WNOHANG);
+        if (done == 0)
+            usleep(10000);
+    }
+    if (done == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "the process did not end";
+    }
+    ASSERT_EQ(done, child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -517,6 +517,33 @@ TEST(TimerExit, ProcessExitsFromATimerCallback)
     EXPECT_TRUE(ChildExitsCleanly(&ChildExitingFromACallback));
 }
 
+void ChildOfARunningTimerThread()
+{
+    // The parent's timer thread does not exist here: the child must see a
+    // stopped one, start its own, and still end through exit().
+    if (TIMER_OS::IsRunning())
+        _exit(4);
+    TIMER_OS::Init();
+    static TIMER_OS timer;
+    timer.Set(&Count, &g_childCount);
+    timer.Start(1, false);
+    if (!Eventually([] { return g_childCount >= 1; }))
+        _exit(3);
+    exit(0);
+}
+
+TEST(TimerExit, ChildForkedWhileTheTimerThreadRunsExits)
+{
+    TIMER_OS::Init();
+    std::atomic<int> count{0};
+    TIMER_OS timer;
+    timer.Set(&Count, &count);
+    ASSERT_TRUE(timer.Start(1, false));
+    EXPECT_TRUE(ChildExitsCleanly(&ChildOfARunningTimerThread));
+    timer.Stop();
+    TIMER_OS::Done();
+}
+
 // ---------------------------------------------------------------------------
 // Sockets
 
