@@ -236,7 +236,8 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
 
     // 1. Time base.
     bool first = table.recordCount_ == 1;
-    if (table.timeNormalised_) {
+    // Records stored relative to the table's Time0 keep their TIME.
+    if (table.timeNormalised_ && !table.relativeTimeBase_) {
         if (first) {
             table.prefs_.Time0Index = 0;
             table.prefs_.Time0 = prot.msg.TIME;
@@ -245,7 +246,7 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
             table.Trace(ZmLib::KX_LEVEL_INFO, __func__, "Time0 set to %s", buffer);
         }
         prot.msg.TIME -= table.prefs_.Time0;
-    } else if (first && table.prefs_.Time0Index < 0) {
+    } else if (!table.timeNormalised_ && first && table.prefs_.Time0Index < 0) {
         table.prefs_.Time0 = prot.msg.TIME;
     }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "kxlib/kxauxtree.h"
 #include "kxlib/kxdrecord.h"
@@ -173,6 +174,28 @@ public:
     int32_t ManualFilter();
     void ClearFilter();
 
+    // Time normalisation: TIME values relative to the record of a row, and
+    // back to absolute times. A row outside the view is refused (false).
+    bool NormalizeTimeOn(int32_t row);
+    void NormalizeTimeOff();
+    // Tells an empty table that the records still to come are already
+    // relative to time0 (a document saved with normalised time): they are
+    // kept as they are, and the table stays normalised on time0 and
+    // time0Index instead of re-basing on its first record. False once the
+    // table holds records.
+    bool SetRelativeTimeBase(uint64_t time0, int32_t time0Index);
+
+    // Document file sections. Serialize* append the section's bytes to out
+    // (nothing for an empty section). Deserialize* apply a section read from
+    // a file once every record is in: whatever lies outside the data or the
+    // table is reported and skipped; false when nothing could be applied.
+    void SerializeFiltered(std::vector<uint8_t>& out) const;
+    void SerializeBookmarks(std::vector<uint8_t>& out) const;
+    void SerializeSelections(std::vector<uint8_t>& out) const;
+    bool DeserializeFiltered(const uint8_t* data, size_t size);
+    bool DeserializeBookmarks(const uint8_t* data, size_t size);
+    bool DeserializeSelections(const uint8_t* data, size_t size);
+
     uint32_t NumSelected = 0;
     uint32_t NumMannualFiltered = 0;
     uint32_t NumMannualFilteredAsked = 0;
@@ -191,6 +214,10 @@ private:
     [[noreturn]] void SelectionInconsistency(int32_t row);
     void FreeRange(SelRange* range);
     void PointRecords(SelRange* range, int32_t from, int32_t to);
+    void ShiftTimes(int64_t delta);
+    // A non-fatal failed check on the TABLE channel.
+    void CheckFailed(const char* function, int line, const char* condition);
+    bool AddHiddenBookmark(int32_t orig);
 
     uint32_t refCount_ = 1;
     PrefKxTable prefs_;
@@ -212,6 +239,8 @@ private:
     KxTableBkmarks bkmarks_;
     KxTableBkmarks bkmarksHidden_;
     bool timeNormalised_;
+    // Records arriving are already relative to Time0 (SetRelativeTimeBase).
+    bool relativeTimeBase_ = false;
     KxTable* satellite_ = nullptr;
     uint64_t key_;
 };

@@ -1,0 +1,360 @@
+#include "kxlib/reader/filekxl.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "kxlib/kxchannels.h"
+#include "kxlib/reader/kxlibexcept.h"
+#include "kxlib/table/kxtable.h"
+
+using ZmLib::KxdProt;
+using ZmLib::SdSection;
+
+// A verification report with a fixed text; evaluates to the condition.
+#define KXL_VERIFY(ok, text) \
+    ((ok) ? true : (KxReaderChannel.AssertReport(0, true, __FILE__, __LINE__, __func__, text), false))
+
+namespace {
+
+// Decimal digits only, at most max; false for anything else.
+bool ParseDecimal(const char* text, size_t size, int64_t max, int64_t* value)
+{
+    if (size == 0 || size > 18)
+        return false;
+    int64_t v = 0;
+    for (size_t k = 0; k < size; ++k) {
+        if (!ZmLib::AsciiIsDigit(text[k]))
+            return false;
+        v = v * 10 + (text[k] - '0');
+    }
+    if (v > max)
+        return false;
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+const char* const FileKxl::SectionNames[SEC_Nums] = {"KXLVER",    "TABLESIZE",  "TABLE", "FILTER",
+                                                     "BOOKMARKS", "SELECTIONS", "INI"};
+
+FileKxl::FileKxl(const char* path) : file_(sections_, SEC_Nums), iniText_(1, '\0')
+{
+    pathOk_ = file_.SetPath(path);
+}
+
+FileKxl::~FileKxl() { file_.Close(); }
+
+bool FileKxl::ReadSection(int32_t id, uint64_t limit, std::vector<char>& out)
+{
+    SdSection& sec = sections_[id];
+    if (sec.DataSize < 0 || uint64_t(sec.DataSize) > limit)
+        return false;
+    // The buffer's capacity must exceed the data for its NUL.
+    out.assign(size_t(sec.DataSize) + 2, '\0');
+    ZmLib::StrBase buffer(out.data(), uint32_t(sec.DataSize) + 1);
+    if (!sec.ReadAllData(file_.File, buffer))
+        return false;
+    out.resize(size_t(sec.DataSize) + 1);
+    return true;
+}
+
+bool FileKxl::ReadNumber(int32_t id, int64_t* value)
+{
+    std::vector<char> text;
+    return ReadSection(id, 18, text) && ParseDecimal(text.data(), text.size() - 1, INT32_MAX, value);
+}
+
+int32_t FileKxl::Open()
+{
+    KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_INFO, "About to open KXL file \"%s\"", GetPath());
+    recordCount_ = 0;
+    RecordsAccepted = RecordsBad = 0;
+    iniText_.assign(1, '\0');
+    const int32_t found = pathOk_ ? file_.ScanAll() : 0;
+    if (found >= 1) {
+        int64_t version = -1;
+        std::vector<char> text;
+        if (!ReadSection(SEC_KXLVER, 18, text))
+            return OPEN_BROKEN;
+        if (!ParseDecimal(text.data(), text.size() - 1, INT32_MAX, &version) || version != VERSION) {
+            KX_WARNING(KxReaderChannel, "File '%s': unsupported version %d", GetPath(), int(version));
+            return OPEN_BROKEN;
+        }
+    }
+    if (found != SEC_Nums) {
+        KX_WARNING(KxReaderChannel, "File '%s' is broken!", GetPath());
+        return OPEN_BROKEN;
+    }
+    int64_t count = 0;
+    if (!ReadNumber(SEC_TABLESIZE, &count)) {
+        KX_WARNING(KxReaderChannel, "File '%s': unreadable record count", GetPath());
+        return OPEN_BROKEN;
+    }
+    const SdSection& table = sections_[SEC_TABLE];
+    if (table.DataSize % KxdProt::SIZE != 0 || table.DataSize / KxdProt::SIZE != count)
+        return OPEN_TABLE_SIZE;
+    const SdSection& ini = sections_[SEC_INI];
+    if (strcmp(ini.Name.c_str(), "INI") != 0)
+        return OPEN_NO_INI;
+    if (ini.DataSize >= INI_SIZE_LIMIT)
+        return OPEN_INI_TOO_LONG;
+    if (!ReadSection(SEC_INI, INI_SIZE_LIMIT, iniText_)) {
+        iniText_.assign(1, '\0');
+        return OPEN_BROKEN;
+    }
+    if (!sections_[SEC_TABLE].SeekStart(file_.File, true))
+        return OPEN_SEEK_FAILED;
+    recordCount_ = uint32_t(count);
+    return 0;
+}
+
+int32_t FileKxl::ReadRecord()
+{
+    KX_ASSERT(KxReaderChannel, Record != nullptr);
+    // The records end where TABLE ends; FILTER's bytes are no record.
+    if (RecordsAccepted >= recordCount_) {
+        KxLibExcept end(KxLibExcept::END_OF_STREAM, int32_t(RecordsAccepted), int32_t(RecordsBad));
+        KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "%s", end.text);
+        throw end;
+    }
+    if (!file_.IsOpen() || file_.File.Read(Record, KxdProt::SIZE) != KxdProt::SIZE) {
+        ++RecordsBad;
+        KxLibExcept bad(KxLibExcept::FILE_IO_ERROR, int32_t(RecordsAccepted), 0);
+        KX_ERROR(KxReaderChannel, "%s", bad.text);
+        throw bad;
+    }
+    CheckStrings(*Record, RecordsAccepted);
+    ++RecordsAccepted;
+    return 1;
+}
+
+int64_t FileKxl::GetFileSize() { return recordCount_; }
+
+bool FileKxl::ReadMetadata(KxTable& table)
+{
+    if (!file_.IsOpen() || file_.NumSections != SEC_Nums) {
+        KX_WARNING(KxReaderChannel, "File '%s': no metadata to read, the file is not open", GetPath());
+        return false;
+    }
+    // Bounds of sane sections for this table; larger ones are not read.
+    const uint64_t records = uint64_t(table.RecordCount());
+    bool ok = true;
+    for (int32_t id = SEC_FILTER; id <= SEC_SELECTIONS; ++id) {
+        if (sections_[id].DataSize == 0)
+            continue;
+        const uint64_t rows = uint64_t(table.RowCount());
+        const uint64_t limit = id == SEC_FILTER ? records * 4 : id == SEC_BOOKMARKS ? 8 + (rows + records) * 4
+                                                                                    : 4 + rows * 12;
+        std::vector<char> data;
+        if (sections_[id].DataSize > int64_t(limit)) {
+            KX_WARNING(KxReaderChannel, "File '%s': section '%s' of %lld bytes is too long for %d records, skipped",
+                       GetPath(), SectionNames[id], static_cast<long long>(sections_[id].DataSize),
+                       table.RecordCount());
+            ok = false;
+            // Rows of the later sections belong to the filter.
+            if (id == SEC_FILTER)
+                break;
+            continue;
+        }
+        if (!ReadSection(id, limit, data)) {
+            static const char* const checks[] = {"File.ReadSectionData(tb2, tbuf.GetBuffer())",
+                                                 "File.ReadSectionData(tb4, tbuf.GetBuffer())",
+                                                 "File.ReadSectionData(tb5, tbuf.GetBuffer())"};
+            KxReaderChannel.AssertReport(0, true, __FILE__, __LINE__, __func__, checks[id - SEC_FILTER]);
+            ok = false;
+            break;
+        }
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
+        const size_t size = data.size() - 1;
+        bool applied = id == SEC_FILTER      ? table.DeserializeFiltered(bytes, size)
+                       : id == SEC_BOOKMARKS ? table.DeserializeBookmarks(bytes, size)
+                                             : table.DeserializeSelections(bytes, size);
+        if (!applied) {
+            ok = false;
+            if (id == SEC_FILTER) {
+                KX_WARNING(KxReaderChannel, "File '%s': filter not applied, its bookmarks and selections skipped",
+                           GetPath());
+                break;
+            }
+        }
+    }
+    PrefKxTable& prefs = table.Prefs();
+    if (prefs.Time0Index >= table.RecordCount()) {
+        KX_WARNING(KxReaderChannel, "File '%s': Time0Index %d beyond %d records", GetPath(), prefs.Time0Index,
+                   table.RecordCount());
+        prefs.Time0Index = -1;
+    }
+    table.SetCurRow(table.CurRow());
+    return ok;
+}
+
+bool FileKxl::WriteData(SdSection& sec, const void* data, size_t size)
+{
+    sec.Data = static_cast<uint8_t*>(const_cast<void*>(data));
+    sec.DataSize = int64_t(size);
+    bool ok = file_.FlushSection(sec);
+    sec.Data = nullptr;
+    return ok;
+}
+
+bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
+{
+    sec.DataSize = int64_t(table.RecordCount()) * KxdProt::SIZE;
+    if (!file_.WriteSectionHeader(sec))
+        return false;
+    int32_t written = 0;
+    for (KxTblock* block = table.FirstBlock(); block; block = block->next) {
+        for (uint32_t k = 0; k < block->count; ++k, ++written) {
+            if (!KXL_VERIFY(file_.File.Write(&block->recs[k].prot, sizeof(KxdProt)) == sizeof(KxdProt),
+                            "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)"))
+                return false;
+        }
+    }
+    return KX_VERIFY(KxReaderChannel, written == table.RecordCount());
+}
+
+bool FileKxl::WriteSection(KxTable& table, int32_t id, SdSection& sec)
+{
+    switch (id) {
+    case SEC_KXLVER:
+        return WriteData(sec, "1", 1);
+    case SEC_TABLESIZE: {
+        ZmLib::Str<16> text;
+        text.Format("%d", table.RecordCount());
+        return WriteData(sec, text.c_str(), text.Length());
+    }
+    case SEC_TABLE:
+        return CreateTable(table, sec);
+    case SEC_INI:
+        return WriteData(sec, ini_, iniSize_);
+    default: {
+        std::vector<uint8_t> data;
+        if (id == SEC_FILTER)
+            table.SerializeFiltered(data);
+        else if (id == SEC_BOOKMARKS)
+            table.SerializeBookmarks(data);
+        else
+            table.SerializeSelections(data);
+        return WriteData(sec, data.data(), data.size());
+    }
+    }
+}
+
+bool FileKxl::WriteSections(KxTable& table, int32_t firstId)
+{
+    for (int32_t id = firstId; id < SEC_Nums; ++id) {
+        SdSection* sec = file_.AddSection(SectionNames[id]);
+        if (!WriteSection(table, id, *sec)) {
+            KX_ERROR(KxReaderChannel, "Table '%s': error while writing KXL file section '%s'", table.Name(),
+                     SectionNames[id]);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FileKxl::CheckIni(KxTable& table, const char* ini, size_t iniSize)
+{
+    if (ini == nullptr) {
+        KX_ERROR(KxReaderChannel, "Table '%s': no view block to write", table.Name());
+        return false;
+    }
+    if (iniSize >= INI_SIZE_LIMIT) {
+        KX_ERROR(KxReaderChannel, "Table '%s': view block of %zu bytes, the limit is %u", table.Name(), iniSize,
+                 INI_SIZE_LIMIT - 1);
+        return false;
+    }
+    ini_ = ini;
+    iniSize_ = iniSize;
+    return true;
+}
+
+bool FileKxl::CreateFile(KxTable& table, const char* ini, size_t iniSize)
+{
+    if (!CheckIni(table, ini, iniSize))
+        return false;
+    file_.Close();
+    file_.NumSections = 0;
+    if (!pathOk_ || !file_.FlushStart4Create()) {
+        KX_ERROR(KxReaderChannel, "Table '%s': cannot create KXL file '%s'", table.Name(), GetPath());
+        return false;
+    }
+    // A failed section leaves the previous file as it was.
+    bool ok = WriteSections(table, SEC_KXLVER) && KXL_VERIFY(file_.FlushStop(), "File.FlushStop()");
+    if (!ok)
+        file_.Close();
+    return ok;
+}
+
+uint64_t FileKxl::MetadataSize(KxTable& table)
+{
+    std::vector<uint8_t> data;
+    table.SerializeFiltered(data);
+    table.SerializeBookmarks(data);
+    table.SerializeSelections(data);
+    return data.size() + iniSize_ + 4 * uint64_t(ZmLib::SD_HEADER_SIZE) + ZmLib::SD_END_MARKER_SIZE;
+}
+
+bool FileKxl::ReserveTail(KxTable& table)
+{
+    const int64_t start = sections_[PART_1ST_METADATA].Offset;
+    const int64_t end = start + int64_t(MetadataSize(table));
+    struct stat st;
+    int fd = fileno(file_.File.Handle);
+    if (fstat(fd, &st) != 0)
+        return false;
+    if (end <= st.st_size)
+        return true;
+    return posix_fallocate(fd, st.st_size, end - st.st_size) == 0;
+}
+
+bool FileKxl::UpdateMetadata(KxTable& table, const char* ini, size_t iniSize)
+{
+    if (!CheckIni(table, ini, iniSize))
+        return false;
+    int32_t code = Open();
+    if (code != 0) {
+        KX_WARNING(KxReaderChannel, "KXL file '%s' open failure when updating, error = %d!", GetPath(), int(code));
+        file_.Close();
+        return false;
+    }
+    file_.Close();
+    // Records unchanged by the caller must be the ones in the file.
+    if (recordCount_ != uint32_t(table.RecordCount())) {
+        KX_WARNING(KxReaderChannel, "KXL file '%s' holds %u records, the table %d", GetPath(), recordCount_,
+                   table.RecordCount());
+        return false;
+    }
+    const int32_t first = PART_1ST_METADATA;
+    if (!KXL_VERIFY(file_.FlushStart4Update(first), "File.FlushStart4Update(PART_1ST_METADATA)")) {
+        file_.Close();
+        return false;
+    }
+    // Room for the whole new tail is taken before a byte is written.
+    if (!ReserveTail(table)) {
+        KX_WARNING(KxReaderChannel, "KXL file '%s': no room for the new metadata", GetPath());
+        file_.Close();
+        return false;
+    }
+    bool ok = WriteSections(table, first) && KXL_VERIFY(file_.FlushStop(), "File.FlushStop()");
+    if (!ok)
+        file_.Close();
+    return ok;
+}
+
+bool FileKxl::Save(const char* path, KxTable& table, const char* ini, size_t iniSize, bool recordsModified)
+{
+    if (path == nullptr)
+        return false;
+    FileKxl file(path);
+    struct stat st;
+    if (!recordsModified && stat(path, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (file.UpdateMetadata(table, ini, iniSize))
+            return true;
+        KX_WARNING(KxReaderChannel, "File '%s' update failure, will be recreated!", path);
+    }
+    return file.CreateFile(table, ini, iniSize);
+}

@@ -1,0 +1,83 @@
+// Relative time of a table: TIME values shown as the distance from a chosen
+// record, and back.
+#include "kxlib/kxchannels.h"
+#include "kxlib/table/kxtable.h"
+
+namespace {
+
+// Time0 as the TIME column shows it, for the logs.
+void FormatTime0(uint64_t time0, const int32_t formats[FIELD_Nums], char* out)
+{
+    uint32_t format = FieldValidNumFormat(uint32_t(formats[FIELD_TIME]));
+    fieldsConvertNum2Str(int64_t(time0), out, format);
+}
+
+} // namespace
+
+void KxTable::ShiftTimes(int64_t delta)
+{
+    const uint32_t format = FieldValidNumFormat(uint32_t(prefs_.formats[FIELD_TIME]));
+    for (KxTblock* block = firstBlock_; block; block = block->next) {
+        for (uint32_t k = 0; k < block->count; ++k) {
+            KxdRecord& record = block->recs[k];
+            record.prot.msg.TIME += uint64_t(delta);
+            record.RenderField(FIELD_TIME, format);
+        }
+    }
+}
+
+bool KxTable::NormalizeTimeOn(int32_t row)
+{
+    if (recordCount_ > 0 && (row < 0 || row >= rowCount_)) {
+        Warning(__func__, "NormalizeTimeOn: row %d outside 0..%d", row, rowCount_ - 1);
+        return false;
+    }
+    const bool wasNormalised = timeNormalised_;
+    timeNormalised_ = true;
+    prefs_.NormalizeTime = 1;
+    // From now on records are moved by this table's own Time0.
+    relativeTimeBase_ = false;
+    if (recordCount_ == 0)
+        return true;
+    const int32_t orig = OriginalIndex(row);
+    const uint64_t zero = GetRecordByOriginalIndex(orig)->prot.msg.TIME;
+    prefs_.Time0Index = orig;
+    prefs_.Time0 = wasNormalised ? prefs_.Time0 + zero : zero;
+    char text[FIELD_NUM_TEXT_MAX];
+    FormatTime0(prefs_.Time0, prefs_.formats, text);
+    Trace(2, __func__, "NormalizeTimeOn(%d) => Set Time0 = %s", row, text);
+    ShiftTimes(-int64_t(zero));
+    return true;
+}
+
+void KxTable::NormalizeTimeOff()
+{
+    // Adding Time0 to absolute times would corrupt them.
+    if (!timeNormalised_)
+        return;
+    timeNormalised_ = false;
+    relativeTimeBase_ = false;
+    prefs_.NormalizeTime = 0;
+    prefs_.Time0Index = -1;
+    if (recordCount_ == 0)
+        return;
+    ShiftTimes(int64_t(prefs_.Time0));
+    prefs_.Time0 = GetRecordByOriginalIndex(0)->prot.msg.TIME;
+    char text[FIELD_NUM_TEXT_MAX];
+    FormatTime0(prefs_.Time0, prefs_.formats, text);
+    Trace(2, __func__, "NormalizeTimeOff() => Set Time0 = %s", text);
+}
+
+bool KxTable::SetRelativeTimeBase(uint64_t time0, int32_t time0Index)
+{
+    if (recordCount_ > 0) {
+        Warning(__func__, "SetRelativeTimeBase: the table already holds %d records", recordCount_);
+        return false;
+    }
+    timeNormalised_ = true;
+    relativeTimeBase_ = true;
+    prefs_.NormalizeTime = 1;
+    prefs_.Time0 = time0;
+    prefs_.Time0Index = time0Index;
+    return true;
+}
