@@ -1,18 +1,18 @@
 #include "kxlib/reader/kxlibexcept.h"
 
-#include <atomic>
 #include <cstdio>
+
+#include "utils/common/textring.h"
 
 #include "utils/kx/kxdprot.h"
 
 namespace {
 
-char g_ring[KxLibExcept::RING_COUNT][KxLibExcept::RING_SIZE];
-std::atomic<uint32_t> g_ringIndex{0};
+ZmLib::TextRing<KxLibExcept::RING_COUNT, KxLibExcept::RING_SIZE> g_ring;
 
 char* NextBuffer()
 {
-    return g_ring[g_ringIndex.fetch_add(1, std::memory_order_relaxed) % KxLibExcept::RING_COUNT];
+    return g_ring.Take();
 }
 
 } // namespace

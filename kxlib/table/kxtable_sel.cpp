@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "kxlib/kxchannels.h"
-#include "kxlib/table/kxexcepttext.h"
+#include "utils/common/kxexcept.h"
 #include "kxlib/table/kxtable.h"
 #include "kxlib/table/kxtable_check.h"
 

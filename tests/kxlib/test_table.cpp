@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "kxlib/table/kxexcepttext.h"
+#include "utils/common/kxexcept.h"
 #include "table_fixtures.h"
 
 namespace {

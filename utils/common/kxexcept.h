@@ -18,4 +18,11 @@ public:
     const char* text;
 };
 
+// An exception that carries a formatted text and code -1; the text lives in
+// a ring of its own, apart from the scratch ring.
+class KxExceptText : public KxExcept {
+public:
+    explicit KxExceptText(const char* format, ...) __attribute__((format(printf, 2, 3)));
+};
+
 } // namespace ZmLib

@@ -1,5 +1,6 @@
 #include "utils/common/strbase.h"
 
+#include "utils/common/textring.h"
 #include "utils/kx/kx.h"
 
 #include <atomic>
@@ -11,10 +12,8 @@ namespace ZmLib {
 
 namespace {
 
-alignas(16) char g_tempRing[TEMP_BUFFER_COUNT][TEMP_BUFFER_SIZE];
-// The ring index; a fetch-add is the whole critical section. The count wraps
-// at 2^32, a multiple of the ring size, so the masked index stays in step.
-std::atomic<uint32_t> g_tempIndex{0};
+// The ring index's fetch-add is the whole "Autostr" critical section.
+TextRing<TEMP_BUFFER_COUNT, TEMP_BUFFER_SIZE> g_tempRing;
 
 // Case-insensitive search of needle in the first hayLen characters of hay.
 const char* FindFolded(const char* hay, size_t hayLen, const char* needle)
@@ -64,8 +63,7 @@ StrBase::StrBase() : data_(TempBuffer()), cursor_(data_), capacity_(TEMP_STR_CAP
 
 char* StrBase::TempBuffer()
 {
-    uint32_t index = g_tempIndex.fetch_add(1, std::memory_order_relaxed) & (TEMP_BUFFER_COUNT - 1);
-    return g_tempRing[index];
+    return g_tempRing.Take();
 }
 
 uint32_t StrBase::Set(const char* text)

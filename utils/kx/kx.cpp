@@ -8,6 +8,7 @@
 #include <ctime>
 #include <unistd.h>
 
+#include "utils/common/textring.h"
 #include "utils/kx/kxdprot.h"
 #include "utils/kx/pkx.h"
 #include "utils/kx/pkxfile.h"
@@ -25,8 +26,7 @@ namespace {
 KX* g_head = nullptr;
 int32_t g_defaultLevel = 0;
 std::atomic<uint32_t> g_seq{0};
-std::atomic<uint32_t> g_ringIndex{0};
-char g_ring[KX_RING_COUNT][KX_RING_SIZE];
+TextRing<KX_RING_COUNT, KX_RING_SIZE> g_ring;
 
 void (*volatile g_abortCallback)() = nullptr;
 
@@ -93,7 +93,7 @@ char* AppendInt(char* out, int value)
 
 char* KxRingBuffer()
 {
-    return g_ring[g_ringIndex.fetch_add(1) & (KX_RING_COUNT - 1)];
+    return g_ring.Take();
 }
 
 bool KX::Init(int32_t defaultLevel, bool installHandlers, void (*abortCallback)(), uint32_t sysFlags,

@@ -1,24 +1,22 @@
-#include "kxlib/table/kxexcepttext.h"
+#include "utils/common/kxexcept.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
+
+#include "utils/common/textring.h"
 
 namespace ZmLib {
 
 namespace {
-
-char g_ring[KxExceptText::RING_COUNT][KxExceptText::RING_SIZE];
-std::atomic<uint32_t> g_next{0};
-
+TextRing512 g_exceptTextRing;
 } // namespace
 
 KxExceptText::KxExceptText(const char* format, ...) : KxExcept(-1, "")
 {
-    char* buffer = g_ring[g_next.fetch_add(1) % RING_COUNT];
+    char* buffer = g_exceptTextRing.Take();
     va_list args;
     va_start(args, format);
-    vsnprintf(buffer, RING_SIZE, format, args);
+    vsnprintf(buffer, TextRing512::SIZE, format, args);
     va_end(args);
     text = buffer;
 }
