@@ -36,6 +36,70 @@ int Emit(char* out, size_t outsize, int n)
 
 #define KXV_WRITE(out, outsize, ...) Emit((out), (outsize), std::snprintf((out), (outsize), __VA_ARGS__))
 
+// Builds a short number text without snprintf: every record's times and
+// numbers are rendered when it enters a table.
+class TextOut {
+public:
+    TextOut& Char(char ch)
+    {
+        *p_++ = ch;
+        return *this;
+    }
+    // v as exactly n digits, zero-padded.
+    TextOut& Digits(uint64_t v, int n)
+    {
+        for (int i = n - 1; i >= 0; --i) {
+            p_[i] = char('0' + v % 10);
+            v /= 10;
+        }
+        p_ += n;
+        return *this;
+    }
+    TextOut& Unsigned(uint64_t v) { return Digits(v, DigitCount(v)); }
+    // Copies the text into out, cut to outsize - 1 characters.
+    int CopyTo(char* out, size_t outsize) const
+    {
+        if (outsize == 0)
+            return 0;
+        size_t n = size_t(p_ - text_);
+        if (n >= outsize)
+            n = outsize - 1;
+        std::memcpy(out, text_, n);
+        out[n] = '\0';
+        return int(n);
+    }
+
+    static int DigitCount(uint64_t v)
+    {
+        int n = 1;
+        while (v >= 10) {
+            v /= 10;
+            ++n;
+        }
+        return n;
+    }
+
+private:
+    char text_[64];
+    char* p_ = text_;
+};
+
+// An instant with a four-digit year, as the "%lld-%02d-%02d ..." forms of
+// Time2Str write it.
+int WriteInstant(const CivilTime& c, int form, char* out, size_t outsize)
+{
+    TextOut t;
+    t.Digits(uint64_t(c.year), 4).Char('-').Digits(uint64_t(c.month), 2).Char('-').Digits(uint64_t(c.day), 2);
+    t.Char(' ').Digits(uint64_t(c.hour), 2).Char(':').Digits(uint64_t(c.minute), 2);
+    if (form >= 1)
+        t.Char(':').Digits(uint64_t(c.second), 2);
+    if (form == 2)
+        t.Char('.').Digits(uint64_t(c.microsecond / 1000), 3);
+    else if (form == 3)
+        t.Char('.').Digits(uint64_t(c.microsecond), 6);
+    return t.CopyTo(out, outsize);
+}
+
 // Reads decimal digits at p (no sign, no blanks); returns the count read.
 int ReadNumber(const char* p, uint32_t* value)
 {
@@ -169,18 +233,16 @@ int WriteDuration(uint64_t absValue, bool negative, int64_t unitsPerSecond, int 
                   size_t outsize)
 {
     uint64_t units = uint64_t(unitsPerSecond);
-    uint64_t fraction = absValue % units;
     uint64_t totalSeconds = absValue / units;
     uint64_t days = totalSeconds / 86400;
-    unsigned hours = unsigned(totalSeconds / 3600 % 24);
-    unsigned minutes = unsigned(totalSeconds / 60 % 60);
-    unsigned seconds = unsigned(totalSeconds % 60);
-    const char* sign = negative ? "-" : "";
+    TextOut t;
+    if (negative)
+        t.Char('-');
     if (days > 0)
-        return KXV_WRITE(out, outsize, "%s%llud %u:%02u:%02u.%0*llu", sign, (unsigned long long)days, hours, minutes,
-                         seconds, fractionDigits, (unsigned long long)fraction);
-    return KXV_WRITE(out, outsize, "%s%u:%02u:%02u.%0*llu", sign, hours, minutes, seconds, fractionDigits,
-                     (unsigned long long)fraction);
+        t.Unsigned(days).Char('d').Char(' ');
+    t.Unsigned(totalSeconds / 3600 % 24).Char(':').Digits(totalSeconds / 60 % 60, 2).Char(':');
+    t.Digits(totalSeconds % 60, 2).Char('.').Digits(absValue % units, fractionDigits);
+    return t.CopyTo(out, outsize);
 }
 
 uint64_t AbsU64(int64_t v)
@@ -290,14 +352,25 @@ uint32_t Str2IPPort(const char* text, uint32_t* port)
 
 int Int64ToFixed(int64_t value, int decimals, char* out, size_t outsize)
 {
-    char digits[24];
-    int n = std::snprintf(digits, sizeof digits, "%llu", (unsigned long long)AbsU64(value));
-    const char* sign = value < 0 ? "-" : "";
+    uint64_t magnitude = AbsU64(value);
+    int n = TextOut::DigitCount(magnitude);
+    TextOut t;
+    if (value < 0)
+        t.Char('-');
     if (decimals <= 0)
-        return KXV_WRITE(out, outsize, "%s%s", sign, digits);
+        return t.Unsigned(magnitude).CopyTo(out, outsize);
+    // 10^19 is the largest power of ten a u64 holds.
+    if (decimals > 19)
+        decimals = 19;
+    uint64_t scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    uint64_t fraction = magnitude % scale;
     if (n > decimals)
-        return KXV_WRITE(out, outsize, "%s%.*s.%s", sign, n - decimals, digits, digits + (n - decimals));
-    return KXV_WRITE(out, outsize, "%s0.%.*d%s", sign, decimals - n, 0, digits);
+        t.Unsigned(magnitude / scale);
+    else
+        t.Char('0');
+    return t.Char('.').Digits(fraction, decimals).CopyTo(out, outsize);
 }
 
 uint32_t WideToAnsi(StrBase& s, const wchar_t* text)
@@ -349,6 +422,8 @@ int Time2Str(int64_t value, char* out, size_t outsize, int form)
         }
     }
     CivilTime c = CivilFromUs(value);
+    if (c.year >= 1000 && c.year <= 9999)
+        return WriteInstant(c, form, out, outsize);
     switch (form) {
     case 0:
         return KXV_WRITE(out, outsize, "%lld-%02d-%02d %02d:%02d", (long long)c.year, c.month, c.day, c.hour,
