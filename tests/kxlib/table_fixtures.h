@@ -1,10 +1,17 @@
-// Helpers of the record and table tests: raw records built in memory and a
-// capture of the TABLE channel's reports.
+// Helpers of the record-engine tests: raw records built in memory, a capture
+// of debug-channel reports, a scratch folder and table handles.
 #pragma once
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/table/kxtable.h"
@@ -42,44 +49,94 @@ struct RawRecord {
     }
 };
 
-// Collects every report of the TABLE channel while alive.
-class TableCapture {
+// Collects every report of the READER, TABLE and SYS channels while alive.
+class Reports {
 public:
-    TableCapture()
+    struct Report {
+        int level;
+        std::string text;
+    };
+    Reports()
     {
-        saved_ = KxTableChannel.output;
-        savedThreshold_ = KxTableChannel.threshold;
-        KxTableChannel.output = &Collect;
-        KxTableChannel.threshold = 4;
-        Texts().clear();
+        for (int k = 0; k < 3; ++k) {
+            saved_[k] = Channel(k).output;
+            threshold_[k] = Channel(k).threshold;
+            Channel(k).output = &Collect;
+            Channel(k).threshold = ZmLib::KX_LEVEL_DEBUG + 1;
+        }
+        All().clear();
     }
-    ~TableCapture()
+    ~Reports()
     {
-        KxTableChannel.output = saved_;
-        KxTableChannel.threshold = savedThreshold_;
+        for (int k = 0; k < 3; ++k) {
+            Channel(k).output = saved_[k];
+            Channel(k).threshold = threshold_[k];
+        }
     }
-    static std::vector<std::string>& Texts()
+    static std::vector<Report>& All()
     {
-        static std::vector<std::string> texts;
-        return texts;
+        static std::vector<Report> reports;
+        return reports;
     }
-    static bool Has(const std::string& text)
+    // How many reports are exactly text.
+    static int Count(const std::string& text)
     {
-        for (const std::string& t : Texts())
-            if (t == text)
+        int n = 0;
+        for (const Report& r : All())
+            n += r.text == text;
+        return n;
+    }
+    static bool Has(const std::string& text) { return Count(text) > 0; }
+    // A report of the level (any level when level is absent) containing part.
+    static bool HasPart(const std::string& part, int level = INT32_MIN)
+    {
+        for (const Report& r : All())
+            if ((level == INT32_MIN || r.level == level) && r.text.find(part) != std::string::npos)
                 return true;
         return false;
     }
 
 private:
+    static ZmLib::KX& Channel(int k) { return k == 0 ? KxReaderChannel : k == 1 ? KxTableChannel : ZmLib::KxSys; }
     static int Collect(ZmLib::KXEVENT* event, ZmLib::KX*)
     {
-        Texts().push_back(event->text ? event->text : "");
+        All().push_back(Report{event->level, event->text ? event->text : ""});
         return 0;
     }
-    ZmLib::KxOutputFn saved_;
-    int32_t savedThreshold_;
+    ZmLib::KxOutputFn saved_[3];
+    int32_t threshold_[3];
 };
+
+// A fresh folder, removed with its contents.
+class TempDir {
+public:
+    TempDir()
+    {
+        const char* tmp = getenv("TMPDIR");
+        dir_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/kxlibtest-XXXXXX";
+        EXPECT_NE(mkdtemp(&dir_[0]), nullptr);
+    }
+    ~TempDir() { std::filesystem::remove_all(dir_); }
+    const std::string& Dir() const { return dir_; }
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string Write(const std::string& name, const std::string& bytes) const
+    {
+        std::string path = Path(name);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        return path;
+    }
+
+private:
+    std::string dir_;
+};
+
+inline std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
 
 // A table made in memory with plain integer formats and no time base.
 inline PrefKxTable PlainPrefs()
@@ -91,6 +148,7 @@ inline PrefKxTable PlainPrefs()
     return prefs;
 }
 
+// Owns one reference to a table.
 struct TableRef {
     explicit TableRef(KxTable* t) : table(t) {}
     ~TableRef()
@@ -102,3 +160,22 @@ struct TableRef {
     KxTable& operator*() const { return *table; }
     KxTable* table;
 };
+
+inline std::vector<int32_t> Marks(KxTableBkmarks& list)
+{
+    std::vector<int32_t> out;
+    for (KxBkmarkEntry* b = list.First(); b; b = b->NextEntry())
+        out.push_back(b->index);
+    return out;
+}
+
+// Each selection range as {first, count, tag}.
+inline std::vector<std::vector<uint32_t>> Ranges(const KxTable& table)
+{
+    std::vector<std::vector<uint32_t>> out;
+    for (SelRange* r = table.FirstRange(); r; r = r->NextEntry())
+        out.push_back({uint32_t(r->first), uint32_t(r->count), uint32_t(r->tag)});
+    return out;
+}
+
+using RangeList = std::vector<std::vector<uint32_t>>;

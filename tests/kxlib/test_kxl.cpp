@@ -7,18 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "kxlib/kxchannels.h"
 #include "kxlib/reader/filekxl.h"
-#include "kxlib/table/kxtable.h"
 #include "kxviewer/preftable.h"
 #include "table_fixtures.h"
 #include "utils/common/inifile.h"
@@ -28,122 +24,15 @@ namespace {
 
 using Sections = std::vector<std::pair<std::string, std::string>>;
 
-// Collects the reports of the READER, TABLE and SYS channels while alive.
-class Reports {
-public:
-    Reports()
-    {
-        for (int k = 0; k < 3; ++k) {
-            saved_[k] = Channel(k).output;
-            threshold_[k] = Channel(k).threshold;
-            Channel(k).output = &Collect;
-            Channel(k).threshold = 4;
-        }
-        Texts().clear();
-    }
-    ~Reports()
-    {
-        for (int k = 0; k < 3; ++k) {
-            Channel(k).output = saved_[k];
-            Channel(k).threshold = threshold_[k];
-        }
-    }
-    static std::vector<std::string>& Texts()
-    {
-        static std::vector<std::string> texts;
-        return texts;
-    }
-    static bool Has(const std::string& text)
-    {
-        for (const std::string& t : Texts())
-            if (t == text)
-                return true;
-        return false;
-    }
-    static bool HasPart(const std::string& part)
-    {
-        for (const std::string& t : Texts())
-            if (t.find(part) != std::string::npos)
-                return true;
-        return false;
-    }
-
-private:
-    static ZmLib::KX& Channel(int k) { return k == 0 ? KxReaderChannel : k == 1 ? KxTableChannel : ZmLib::KxSys; }
-    static int Collect(ZmLib::KXEVENT* event, ZmLib::KX*)
-    {
-        Texts().push_back(event->text ? event->text : "");
-        return 0;
-    }
-    ZmLib::KxOutputFn saved_[3];
-    int32_t threshold_[3];
-};
-
-class TempDir {
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/kxltest-XXXXXX";
-        dir_ = mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(dir_); }
-    std::string Path(const char* name) const { return dir_ + "/" + name; }
-    size_t Entries() const
-    {
-        size_t n = 0;
-        for (auto it = std::filesystem::directory_iterator(dir_); it != std::filesystem::directory_iterator(); ++it)
-            ++n;
-        return n;
-    }
-
-private:
-    std::string dir_;
-};
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string Header(const std::string& name, size_t size)
-{
-    char text[64];
-    snprintf(text, sizeof(text), "\nSECTION:%10s:%-16zu\n", name.c_str(), size);
-    return text;
-}
-
 std::string Container(const Sections& sections)
 {
     std::string out;
-    for (const auto& s : sections)
-        out += Header(s.first, s.second.size()) + s.second;
-    return out + "\n<<<END OF FILE>>>\n";
-}
-
-// The sections of a file as written: names and data, up to the end marker.
-Sections Parse(const std::string& bytes)
-{
-    Sections out;
-    size_t at = 0;
-    while (at + 37 <= bytes.size() && bytes.compare(at, 9, "\nSECTION:") == 0) {
-        std::string head = bytes.substr(at + 9, 27);
-        size_t colon = head.find(':');
-        std::string name = head.substr(0, colon);
-        name.erase(0, name.find_first_not_of(' '));
-        size_t size = std::stoul(head.substr(colon + 1));
-        out.emplace_back(name, bytes.substr(at + 37, size));
-        at += 37 + size;
+    for (const auto& s : sections) {
+        char head[64];
+        snprintf(head, sizeof(head), "\nSECTION:%10s:%-16zu\n", s.first.c_str(), s.second.size());
+        out += head + s.second;
     }
-    return out;
+    return out + "\n<<<END OF FILE>>>\n";
 }
 
 std::string U32s(std::initializer_list<uint32_t> values)
@@ -193,116 +82,72 @@ std::string ViewBlock(const PrefTabTable& tab, const PrefKxTable& kx)
 
 std::string ViewBlock(KxTable& table) { return ViewBlock(PrefTabTable::Default(), table.Prefs()); }
 
+// The seven sections of a document of the table without metadata.
+Sections DocSections(KxTable& table)
+{
+    return {{"KXLVER", "1"},  {"TABLESIZE", std::to_string(table.RecordCount())}, {"TABLE", RecordBytes(table)},
+            {"FILTER", ""},   {"BOOKMARKS", ""},
+            {"SELECTIONS", ""}, {"INI", ViewBlock(table)}};
+}
+
+Sections DocSections(int n)
+{
+    TableRef table(MakeTable(n));
+    return DocSections(*table);
+}
+
 bool SaveTable(const std::string& path, KxTable& table, bool modified = true)
 {
     std::string ini = ViewBlock(table);
     return FileKxl::Save(path.c_str(), table, ini.c_str(), ini.size(), modified);
 }
 
+// What the document loader does with a document file.
 struct Loaded {
+    explicit Loaded(const std::string& path)
+    {
+        FileKxl reader(path.c_str());
+        code = reader.Open();
+        if (code != 0)
+            return;
+        std::vector<char> text(reader.IniText(), reader.IniText() + reader.IniSize() + 1);
+        ZmLib::IniBase ini;
+        ini.ReadFromText(text.data(), reader.IniSize());
+        PrefTable::Load(false, ini, tab, kx);
+        table.table = new KxTable(path.c_str(), nullptr, kx);
+        if (kx.NormalizeTime)
+            table->SetRelativeTimeBase(kx.Time0, kx.Time0Index);
+        for (int64_t k = 0; k < reader.GetFileSize(); ++k) {
+            KxdRecord* slot = table->NewRecord();
+            reader.SetRecord(&slot->prot);
+            reader.ReadRecord();
+            KxdRecord::ProcessLine4Client(slot, false);
+        }
+        metadataOk = reader.ReadMetadata(*table);
+        table->SetModified(false);
+    }
     int32_t code = -1;
-    KxTable* table = nullptr;
+    TableRef table{nullptr};
     PrefTabTable tab;
     PrefKxTable kx;
     bool metadataOk = false;
-    ~Loaded()
-    {
-        if (table)
-            table->Release();
-    }
 };
-
-// What the document loader does with a document file.
-void Load(const std::string& path, Loaded& out)
-{
-    FileKxl reader(path.c_str());
-    out.code = reader.Open();
-    if (out.code != 0)
-        return;
-    std::vector<char> text(reader.IniText(), reader.IniText() + reader.IniSize() + 1);
-    ZmLib::IniBase ini;
-    ini.ReadFromText(text.data(), reader.IniSize());
-    PrefTable::Load(false, ini, out.tab, out.kx);
-    out.table = new KxTable(path.c_str(), nullptr, out.kx);
-    if (out.kx.NormalizeTime)
-        out.table->SetRelativeTimeBase(out.kx.Time0, out.kx.Time0Index);
-    for (int64_t k = 0; k < reader.GetFileSize(); ++k) {
-        KxdRecord* slot = out.table->NewRecord();
-        reader.SetRecord(&slot->prot);
-        reader.ReadRecord();
-        KxdRecord::ProcessLine4Client(slot, false);
-    }
-    out.metadataOk = reader.ReadMetadata(*out.table);
-    out.table->SetModified(false);
-}
-
-std::vector<int32_t> BookmarkIndices(KxTableBkmarks& list)
-{
-    std::vector<int32_t> out;
-    for (KxBkmarkEntry* b = list.First(); b; b = b->NextEntry())
-        out.push_back(b->index);
-    return out;
-}
-
-std::vector<std::vector<uint32_t>> Ranges(KxTable& table)
-{
-    std::vector<std::vector<uint32_t>> out;
-    for (SelRange* r = table.FirstRange(); r; r = r->NextEntry())
-        out.push_back({uint32_t(r->first), uint32_t(r->count), r->tag});
-    return out;
-}
-
-// A valid document of n records with the given metadata sections.
-std::string Document(int n, const std::string& filter, const std::string& bookmarks, const std::string& selections,
-                     const std::string& tableSize = "")
-{
-    TableRef table(MakeTable(n));
-    std::string ini = ViewBlock(*table);
-    return Container({{"KXLVER", "1"},
-                      {"TABLESIZE", tableSize.empty() ? std::to_string(n) : tableSize},
-                      {"TABLE", RecordBytes(*table)},
-                      {"FILTER", filter},
-                      {"BOOKMARKS", bookmarks},
-                      {"SELECTIONS", selections},
-                      {"INI", ini}});
-}
 
 } // namespace
 
-TEST(KxlLayout, ThreeRecordsWithoutMetadata)
+TEST(KxlLayout, SectionsAndMetadataBytes)
 {
     TempDir dir;
     TableRef table(MakeTable(3));
     std::string path = dir.Path("three.kxl");
-    std::string ini = ViewBlock(*table);
     ASSERT_TRUE(SaveTable(path, *table));
-
     std::string bytes = ReadAll(path);
     EXPECT_EQ(bytes.substr(0, 37), "\nSECTION:    KXLVER:1               \n");
-    EXPECT_EQ(bytes.substr(bytes.size() - 19), "\n<<<END OF FILE>>>\n");
-    Sections s = Parse(bytes);
-    ASSERT_EQ(s.size(), 7u);
-    const char* names[] = {"KXLVER", "TABLESIZE", "TABLE", "FILTER", "BOOKMARKS", "SELECTIONS", "INI"};
-    for (size_t k = 0; k < 7; ++k)
-        EXPECT_EQ(s[k].first, names[k]);
-    EXPECT_EQ(s[0].second, "1");
-    EXPECT_EQ(s[1].second, "3");
-    EXPECT_EQ(s[2].second.size(), 1488u);
-    EXPECT_EQ(s[2].second, RecordBytes(*table));
-    EXPECT_TRUE(s[3].second.empty());
-    EXPECT_TRUE(s[4].second.empty());
-    EXPECT_TRUE(s[5].second.empty());
-    EXPECT_EQ(s[6].second, ini);
-    size_t total = 0;
-    for (const auto& sec : s)
-        total += 37 + sec.second.size();
-    EXPECT_EQ(bytes.size(), total + 19);
-}
+    EXPECT_EQ(bytes.size(), 7 * 37 + 1 + 1 + 3 * 496 + ViewBlock(*table).size() + 19);
+    EXPECT_EQ(bytes, Container(DocSections(*table)));
 
-TEST(KxlLayout, FilterAndBookmarkBytes)
-{
-    TempDir dir;
-    TableRef table(MakeTable(3));
+    // Filter on records 0 and 2, a visible bookmark on row 1 and a hidden one
+    // on record 1: nv, row, nh, original index.
     table->BookmarkSet(1, true);
     table->ManualFilterPrepare(2, false);
     table->Filtered[0] = 0;
@@ -310,46 +155,20 @@ TEST(KxlLayout, FilterAndBookmarkBytes)
     table->NumMannualFiltered = 2;
     table->ManualFilter();
     table->BookmarkSet(1, true);
-    std::string path = dir.Path("f.kxl");
     ASSERT_TRUE(SaveTable(path, *table));
+    Sections s = DocSections(*table);
+    s[3].second = U32s({0, 2});
+    s[4].second = U32s({1, 1, 1, 1});
+    EXPECT_EQ(ReadAll(path), Container(s));
 
-    Sections s = Parse(ReadAll(path));
-    ASSERT_EQ(s.size(), 7u);
-    EXPECT_EQ(s[3].second, U32s({0, 2}));
-    // nv, row, nh, original index.
-    EXPECT_EQ(s[4].second, U32s({1, 1, 1, 1}));
-    EXPECT_TRUE(s[5].second.empty());
-
-    Loaded doc;
-    Load(path, doc);
-    ASSERT_EQ(doc.code, 0);
-    EXPECT_TRUE(doc.metadataOk);
-    EXPECT_TRUE(doc.table->FilterOn);
-    EXPECT_EQ(doc.table->RowCount(), 2);
-    EXPECT_EQ(doc.table->OriginalIndex(1), 2);
-    EXPECT_EQ(BookmarkIndices(doc.table->Bookmarks()), std::vector<int32_t>({1}));
-    EXPECT_EQ(BookmarkIndices(doc.table->HiddenBookmarks()), std::vector<int32_t>({1}));
-    EXPECT_NE(doc.table->GetRecordByOriginalIndex(1)->bookmark, nullptr);
-    doc.table->ClearFilter();
-    EXPECT_EQ(BookmarkIndices(doc.table->Bookmarks()), std::vector<int32_t>({1, 2}));
-}
-
-TEST(KxlLayout, SelectionBytes)
-{
-    TempDir dir;
-    TableRef table(MakeTable(10));
-    table->SelRangeSet(4, 6, true, 2);
-    std::string path = dir.Path("s.kxl");
-    ASSERT_TRUE(SaveTable(path, *table));
-    Sections s = Parse(ReadAll(path));
-    ASSERT_EQ(s.size(), 7u);
-    EXPECT_EQ(s[5].second, U32s({1, 4, 3, 2}));
-
-    Loaded doc;
-    Load(path, doc);
-    ASSERT_EQ(doc.code, 0);
-    EXPECT_EQ(Ranges(*doc.table), (std::vector<std::vector<uint32_t>>{{4, 3, 2}}));
-    EXPECT_EQ(doc.table->NumSelected, 3u);
+    // Selections: count, then first, count and tag of each range.
+    TableRef selected(MakeTable(10));
+    selected->SelRangeSet(0, 1, true, 7);
+    selected->SelRangeSet(4, 6, true, 2);
+    ASSERT_TRUE(SaveTable(path, *selected));
+    s = DocSections(*selected);
+    s[5].second = U32s({2, 0, 2, 7, 4, 3, 2});
+    EXPECT_EQ(ReadAll(path), Container(s));
 }
 
 TEST(KxlRoundTrip, FilteredBookmarkedSelectedDocumentWithViewBlock)
@@ -368,63 +187,41 @@ TEST(KxlRoundTrip, FilteredBookmarkedSelectedDocumentWithViewBlock)
     table->SelRangeSet(7, 9, true, 1);
     table->SetCurRow(8);
 
-    PrefTabTable tab;
-    tab.Grid = 1;
-    tab.Colorize = 1;
+    // The view block is carried whole (its own round trip is tested with
+    // the preferences).
+    PrefTabTable tab = PrefTabTable::Default();
     tab.ColorSelect = 0x123456;
-    tab.ClearColumns();
-    tab.AddColumn(FIELD_TEXT);
-    tab.AddColumn(FIELD_TIME);
-    tab.pinnedCount = 2;
+    tab.pinnedCount = 1;
     tab.pinned[0].phrase = "needle; with a semicolon";
-    tab.pinned[0].color = 0xFF0000;
-    tab.pinned[0].mode = 1;
-    tab.pinned[0].matchCase = 1;
-    tab.pinned[1].phrase = "second";
-    tab.pinned[1].color = 0x00FF00;
     table->Prefs().formats[FIELD_NUM1] = NUMFMT_HEX;
-    table->Prefs().TreeLevel1Field = FIELD_PID;
     std::string ini = ViewBlock(tab, table->Prefs());
     std::string path = dir.Path("full.kxl");
     ASSERT_TRUE(FileKxl::Save(path.c_str(), *table, ini.c_str(), ini.size(), true));
 
-    Loaded doc;
-    Load(path, doc);
+    Loaded doc(path);
     ASSERT_EQ(doc.code, 0);
     EXPECT_TRUE(doc.metadataOk);
     KxTable& back = *doc.table;
     EXPECT_EQ(RecordBytes(back), RecordBytes(*table));
-    EXPECT_TRUE(back.FilterOn);
     ASSERT_EQ(back.RowCount(), 12);
     for (int32_t row = 0; row < 12; ++row)
         EXPECT_EQ(back.OriginalIndex(row), 4 + row);
-    EXPECT_EQ(BookmarkIndices(back.Bookmarks()), BookmarkIndices(table->Bookmarks()));
-    EXPECT_EQ(BookmarkIndices(back.HiddenBookmarks()), std::vector<int32_t>({3}));
+    EXPECT_EQ(Marks(back.Bookmarks()), Marks(table->Bookmarks()));
+    EXPECT_EQ(Marks(back.HiddenBookmarks()), std::vector<int32_t>({3}));
     EXPECT_EQ(Ranges(back), Ranges(*table));
     EXPECT_EQ(back.NumSelected, 5u);
     EXPECT_EQ(back.CurRow(), 8);
     EXPECT_EQ(back.GetRecord(7)->selRange, back.FirstRange()->NextEntry());
 
-    // The view block comes back whole.
-    EXPECT_EQ(doc.tab.Grid, 1);
-    EXPECT_EQ(doc.tab.Colorize, 1);
     EXPECT_EQ(doc.tab.ColorSelect, 0x123456u);
-    ASSERT_EQ(doc.tab.columnCount, 2);
-    EXPECT_EQ(doc.tab.columns[0], FIELD_TEXT);
-    ASSERT_EQ(doc.tab.pinnedCount, 2);
+    ASSERT_EQ(doc.tab.pinnedCount, 1);
     EXPECT_EQ(doc.tab.pinned[0].phrase, "needle; with a semicolon");
-    EXPECT_EQ(doc.tab.pinned[0].color, 0xFF0000);
-    EXPECT_EQ(doc.tab.pinned[0].mode, 1);
-    EXPECT_EQ(doc.tab.pinned[0].matchCase, 1);
-    EXPECT_EQ(doc.tab.pinned[1].phrase, "second");
-    EXPECT_EQ(doc.kx.formats[FIELD_NUM1], NUMFMT_HEX);
-    EXPECT_EQ(back.Prefs().TreeLevel1Field, FIELD_PID);
-    EXPECT_EQ(std::string(doc.table->GetRecord(0)->text[FIELD_NUM1]).substr(0, 2), "0x");
+    EXPECT_STREQ(back.GetRecord(0)->text[FIELD_NUM1], "0x2C");
 
     // Clearing the filter brings the document's full bookmark set back.
     back.ClearSelections();
     back.ClearFilter();
-    EXPECT_EQ(BookmarkIndices(back.Bookmarks()), std::vector<int32_t>({3, 4, 10}));
+    EXPECT_EQ(Marks(back.Bookmarks()), std::vector<int32_t>({3, 4, 10}));
 }
 
 TEST(KxlTime, NormalisedDocumentKeepsItsAbsoluteTimes)
@@ -432,15 +229,18 @@ TEST(KxlTime, NormalisedDocumentKeepsItsAbsoluteTimes)
     TempDir dir;
     TableRef table(MakeTable(5, true));
     EXPECT_EQ(table->Prefs().Time0, T0);
+    ASSERT_TRUE(table->NormalizeTimeOn(4));
     ASSERT_TRUE(table->NormalizeTimeOn(2));
+    EXPECT_FALSE(table->NormalizeTimeOn(5));
     EXPECT_EQ(table->Prefs().Time0, T0 + 2000);
     EXPECT_EQ(table->Prefs().Time0Index, 2);
     EXPECT_EQ(int64_t(table->GetRecordByOriginalIndex(0)->prot.msg.TIME), -2000);
+    EXPECT_STREQ(table->GetRecordByOriginalIndex(2)->text[FIELD_TIME], "0");
+    EXPECT_FALSE(table->SetRelativeTimeBase(5, 0));
     std::string path = dir.Path("time.kxl");
     ASSERT_TRUE(SaveTable(path, *table));
 
-    Loaded doc;
-    Load(path, doc);
+    Loaded doc(path);
     ASSERT_EQ(doc.code, 0);
     KxTable& back = *doc.table;
     EXPECT_TRUE(back.TimeNormalised());
@@ -451,43 +251,30 @@ TEST(KxlTime, NormalisedDocumentKeepsItsAbsoluteTimes)
     back.NormalizeTimeOff();
     for (int32_t i = 0; i < 5; ++i)
         EXPECT_EQ(back.GetRecordByOriginalIndex(i)->prot.msg.TIME, T0 + uint64_t(i) * 1000);
-    EXPECT_EQ(back.Prefs().Time0, T0);
     EXPECT_EQ(back.Prefs().Time0Index, -1);
-}
+    back.NormalizeTimeOff();
+    EXPECT_EQ(back.GetRecordByOriginalIndex(3)->prot.msg.TIME, T0 + 3000);
 
-TEST(KxlTime, NormaliseAtRowsAndBack)
-{
-    TableRef table(MakeTable(6));
-    EXPECT_FALSE(table->TimeNormalised());
-    // Switching off what is not on changes nothing.
-    table->NormalizeTimeOff();
-    EXPECT_EQ(table->GetRecordByOriginalIndex(3)->prot.msg.TIME, T0 + 3000);
-
-    ASSERT_TRUE(table->NormalizeTimeOn(1));
-    ASSERT_TRUE(table->NormalizeTimeOn(4));
-    EXPECT_EQ(table->GetRecordByOriginalIndex(4)->prot.msg.TIME, 0u);
-    EXPECT_EQ(table->Prefs().Time0, T0 + 4000);
-    EXPECT_STREQ(table->GetRecordByOriginalIndex(4)->text[FIELD_TIME], "0");
-    EXPECT_FALSE(table->NormalizeTimeOn(6));
-    table->NormalizeTimeOff();
-    for (int32_t i = 0; i < 6; ++i)
-        EXPECT_EQ(table->GetRecordByOriginalIndex(i)->prot.msg.TIME, T0 + uint64_t(i) * 1000);
-
-    TableRef full(MakeTable(1));
-    EXPECT_FALSE(full->SetRelativeTimeBase(5, 0));
+    // A view block whose current row and Time0Index lie beyond the records.
+    table->Prefs().CurPossition = 50;
+    table->Prefs().Time0Index = 70;
+    ASSERT_TRUE(SaveTable(path, *table));
+    Loaded prefs(path);
+    ASSERT_EQ(prefs.code, 0);
+    EXPECT_EQ(prefs.table->CurRow(), 4);
+    EXPECT_EQ(prefs.table->Prefs().Time0Index, -1);
 }
 
 TEST(KxlUpdate, InPlaceRewritesOnlyTheMetadata)
 {
     TempDir dir;
     TableRef table(MakeTable(8));
-    table->BookmarkSet(1, true);
-    table->BookmarkSet(2, true);
-    table->BookmarkSet(3, true);
+    for (int32_t row : {1, 2, 3})
+        table->BookmarkSet(row, true);
     std::string path = dir.Path("u.kxl");
     ASSERT_TRUE(SaveTable(path, *table));
     std::string before = ReadAll(path);
-    struct stat st1;
+    struct stat st1, st2;
     ASSERT_EQ(stat(path.c_str(), &st1), 0);
     const size_t tableEnd = 37 + 1 + 37 + 1 + 37 + 8 * 496;
 
@@ -497,27 +284,22 @@ TEST(KxlUpdate, InPlaceRewritesOnlyTheMetadata)
     Reports reports;
     ASSERT_TRUE(SaveTable(path, *table, false));
     EXPECT_FALSE(Reports::HasPart("will be recreated"));
-    struct stat st2;
     ASSERT_EQ(stat(path.c_str(), &st2), 0);
     EXPECT_EQ(st1.st_ino, st2.st_ino);
     std::string after = ReadAll(path);
     EXPECT_EQ(after.substr(0, tableEnd), before.substr(0, tableEnd));
-
-    Loaded doc;
-    Load(path, doc);
+    Loaded doc(path);
     ASSERT_EQ(doc.code, 0);
-    EXPECT_EQ(BookmarkIndices(doc.table->Bookmarks()), std::vector<int32_t>({5}));
-    EXPECT_EQ(Ranges(*doc.table), (std::vector<std::vector<uint32_t>>{{0, 2, 3}}));
+    EXPECT_EQ(Marks(doc.table->Bookmarks()), std::vector<int32_t>({5}));
+    EXPECT_EQ(Ranges(*doc.table), (RangeList{{0, 2, 3}}));
 
     // A shorter tail leaves old bytes behind the end marker; they are not
     // read.
     table->ClearBookmarks();
     table->ClearSelections();
     ASSERT_TRUE(SaveTable(path, *table, false));
-    std::string shrunk = ReadAll(path);
-    EXPECT_EQ(shrunk.size(), after.size());
-    Loaded again;
-    Load(path, again);
+    EXPECT_EQ(ReadAll(path).size(), after.size());
+    Loaded again(path);
     ASSERT_EQ(again.code, 0);
     EXPECT_EQ(again.table->Bookmarks().Length(), 0u);
     EXPECT_EQ(again.table->RangeCount(), 0u);
@@ -534,20 +316,17 @@ TEST(KxlUpdate, FileOfOtherRecordsIsRecreated)
     Reports reports;
     ASSERT_TRUE(SaveTable(path, *table, false));
     EXPECT_TRUE(Reports::Has("File '" + path + "' update failure, will be recreated!"));
-    Loaded doc;
-    Load(path, doc);
+    Loaded doc(path);
     ASSERT_EQ(doc.code, 0);
     EXPECT_EQ(doc.table->RecordCount(), 4);
-    EXPECT_EQ(BookmarkIndices(doc.table->Bookmarks()), std::vector<int32_t>({3}));
+    EXPECT_EQ(Marks(doc.table->Bookmarks()), std::vector<int32_t>({3}));
 
-    WriteAll(path, "not a document");
-    Reports::Texts().clear();
+    dir.Write("other.kxl", "not a document");
+    Reports::All().clear();
     ASSERT_TRUE(SaveTable(path, *table, false));
     EXPECT_TRUE(Reports::HasPart("open failure when updating, error = 8!"));
     EXPECT_TRUE(Reports::Has("File '" + path + "' update failure, will be recreated!"));
-    Loaded fixed;
-    Load(path, fixed);
-    EXPECT_EQ(fixed.code, 0);
+    EXPECT_EQ(Loaded(path).code, 0);
 }
 
 namespace {
@@ -576,16 +355,16 @@ private:
 
 } // namespace
 
-TEST(KxlSaveFailure, FailedWholeSaveKeepsThePreviousDocument)
+TEST(KxlSaveFailure, FailedSavesKeepThePreviousDocument)
 {
     TempDir dir;
     std::string path = dir.Path("keep.kxl");
     TableRef small(MakeTable(2));
     ASSERT_TRUE(SaveTable(path, *small));
-    std::string before = ReadAll(path);
+    const std::string before = ReadAll(path);
+    Reports reports;
 
     TableRef big(MakeTable(40));
-    Reports reports;
     {
         FileSizeLimit limit(before.size() + 4000);
         EXPECT_FALSE(SaveTable(path, *big));
@@ -593,48 +372,28 @@ TEST(KxlSaveFailure, FailedWholeSaveKeepsThePreviousDocument)
     // Buffered writes fail at the latest when the file is completed.
     EXPECT_TRUE(Reports::HasPart("error while writing KXL file section") || Reports::Has("File.FlushStop()"));
     EXPECT_EQ(ReadAll(path), before);
-    EXPECT_EQ(dir.Entries(), 1u);
-    Loaded doc;
-    Load(path, doc);
-    EXPECT_EQ(doc.code, 0);
-}
-
-TEST(KxlSaveFailure, UpdateWithoutRoomKeepsThePreviousDocument)
-{
-    TempDir dir;
-    std::string path = dir.Path("grow.kxl");
-    TableRef table(MakeTable(50));
-    ASSERT_TRUE(SaveTable(path, *table));
-    std::string before = ReadAll(path);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Dir()), {}), 1);
 
     // Bookmarks on every row make the metadata grow past the limit.
-    for (int32_t row = 0; row < 50; ++row)
-        table->BookmarkSet(row, true);
+    for (int32_t row = 0; row < 2; ++row)
+        small->BookmarkSet(row, true);
     {
-        Reports reports;
-        FileSizeLimit limit(before.size() + 100);
-        EXPECT_FALSE(SaveTable(path, *table, false));
+        FileSizeLimit limit(before.size() + 10);
+        EXPECT_FALSE(SaveTable(path, *small, false));
         EXPECT_TRUE(Reports::HasPart("no room for the new metadata"));
     }
     EXPECT_EQ(ReadAll(path), before);
-    EXPECT_EQ(dir.Entries(), 1u);
-}
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Dir()), {}), 1);
 
-TEST(KxlSaveFailure, ViewBlockMissingOrTooLong)
-{
-    TempDir dir;
-    std::string path = dir.Path("ini.kxl");
-    TableRef table(MakeTable(2));
-    ASSERT_TRUE(SaveTable(path, *table));
-    std::string before = ReadAll(path);
-    Reports reports;
+    // A missing or too long view block is refused; 9999 bytes is the
+    // largest a reader takes.
     std::string huge(10000, 'x');
-    EXPECT_FALSE(FileKxl::Save(path.c_str(), *table, huge.c_str(), huge.size(), true));
-    EXPECT_FALSE(FileKxl::Save(path.c_str(), *table, huge.c_str(), huge.size(), false));
-    EXPECT_FALSE(FileKxl::Save(path.c_str(), *table, nullptr, 0, true));
+    EXPECT_FALSE(FileKxl::Save(path.c_str(), *small, huge.c_str(), huge.size(), true));
+    EXPECT_FALSE(FileKxl::Save(path.c_str(), *small, huge.c_str(), huge.size(), false));
+    EXPECT_FALSE(FileKxl::Save(path.c_str(), *small, nullptr, 0, true));
     EXPECT_EQ(ReadAll(path), before);
-    // 9999 bytes is the largest view block a reader takes.
-    EXPECT_TRUE(FileKxl::Save(path.c_str(), *table, huge.c_str(), 9999, true));
+    EXPECT_EQ(Loaded(path).code, 0);
+    EXPECT_TRUE(FileKxl::Save(path.c_str(), *small, huge.c_str(), 9999, true));
     FileKxl reader(path.c_str());
     EXPECT_EQ(reader.Open(), 0);
     EXPECT_EQ(reader.IniSize(), 9999u);
@@ -643,58 +402,53 @@ TEST(KxlSaveFailure, ViewBlockMissingOrTooLong)
 TEST(KxlOpen, ResultCodes)
 {
     TempDir dir;
-    std::string path = dir.Path("codes.kxl");
-    auto open = [&](const std::string& bytes) {
-        WriteAll(path, bytes);
+    const Sections valid = DocSections(3);
+    auto with = [&](size_t index, const std::string& data, const char* name = nullptr) {
+        Sections s = valid;
+        s[index].second = data;
+        if (name)
+            s[index].first = name;
+        return Container(s);
+    };
+    Sections six = valid;
+    six.erase(six.begin() + 5);
+    const struct {
+        std::string bytes;
+        int32_t code;
+        const char* report; // with the path before it
+    } cases[] = {
+        {Container(valid), 0, nullptr},
+        {with(0, "2"), 8, "': unsupported version 2"},
+        {Container(six), 8, "' is broken!"},
+        {"", 8, nullptr},
+        {with(1, "abc"), 8, nullptr},
+        {with(1, "-3"), 8, nullptr},
+        {with(1, "99999999999"), 8, nullptr},
+        {with(1, ""), 8, nullptr},
+        {with(6, valid[6].second, "INX"), 9, nullptr},
+        {with(6, std::string(10000, ';')), 10, nullptr},
+        {with(6, std::string(9999, ';')), 0, nullptr},
+        {with(1, "4"), 11, nullptr},
+        {with(2, valid[2].second + "xx"), 11, nullptr},
+    };
+    const std::string path = dir.Path("codes.kxl");
+    for (size_t k = 0; k < sizeof(cases) / sizeof(cases[0]); ++k) {
+        SCOPED_TRACE(k);
+        Reports reports;
+        dir.Write("codes.kxl", cases[k].bytes);
         FileKxl reader(path.c_str());
-        return reader.Open();
-    };
-    TableRef table(MakeTable(3));
-    std::string records = RecordBytes(*table);
-    std::string ini = ViewBlock(*table);
-    auto doc = [&](const std::string& version, const std::string& size, const std::string& recs,
-                   const std::string& iniName, const std::string& iniText) {
-        return Container({{"KXLVER", version},
-                          {"TABLESIZE", size},
-                          {"TABLE", recs},
-                          {"FILTER", ""},
-                          {"BOOKMARKS", ""},
-                          {"SELECTIONS", ""},
-                          {iniName, iniText}});
-    };
-    Reports reports;
-    EXPECT_EQ(open(doc("1", "3", records, "INI", ini)), 0);
-
-    EXPECT_EQ(open(doc("2", "3", records, "INI", ini)), 8);
-    EXPECT_TRUE(Reports::Has("File '" + path + "': unsupported version 2"));
-    Sections six = {{"KXLVER", "1"}, {"TABLESIZE", "3"}, {"TABLE", records},
-                    {"FILTER", ""},  {"BOOKMARKS", ""},  {"INI", ini}};
-    Reports::Texts().clear();
-    EXPECT_EQ(open(Container(six)), 8);
-    EXPECT_TRUE(Reports::Has("File '" + path + "' is broken!"));
-    EXPECT_EQ(open(""), 8);
-    EXPECT_EQ(open(doc("1", "abc", records, "INI", ini)), 8);
-    EXPECT_EQ(open(doc("1", "-3", records, "INI", ini)), 8);
-    EXPECT_EQ(open(doc("1", "99999999999", records, "INI", ini)), 8);
-    EXPECT_EQ(open(doc("1", "", records, "INI", ini)), 8);
-
-    EXPECT_EQ(open(doc("1", "3", records, "INX", ini)), 9);
-    EXPECT_EQ(open(doc("1", "3", records, "INI", std::string(10000, ';'))), 10);
-    EXPECT_EQ(open(doc("1", "3", records, "INI", std::string(9999, ';'))), 0);
-    EXPECT_EQ(open(doc("1", "4", records, "INI", ini)), 11);
-    EXPECT_EQ(open(doc("1", "3", records + "xx", "INI", ini)), 11);
-
-    std::filesystem::remove(path);
-    FileKxl missing(path.c_str());
+        EXPECT_EQ(reader.Open(), cases[k].code);
+        EXPECT_TRUE(!cases[k].report || Reports::Has("File '" + path + cases[k].report)) << cases[k].report;
+    }
+    FileKxl missing(dir.Path("missing.kxl").c_str());
     EXPECT_EQ(missing.Open(), 8);
 }
 
 TEST(KxlRead, RecordsStopAtTheTableAndAreMadeSafe)
 {
     TempDir dir;
-    std::string path = dir.Path("read.kxl");
-    TableRef table(MakeTable(2));
-    std::string records = RecordBytes(*table);
+    Sections s = DocSections(2);
+    std::string& records = s[2].second;
     // Record 1: an opt_len past the area and a string offset past opt_len.
     ZmLib::KxdProt hostile;
     memcpy(&hostile, records.data() + 496, sizeof(hostile));
@@ -702,14 +456,8 @@ TEST(KxlRead, RecordsStopAtTheTableAndAreMadeSafe)
     hostile.msg.offsets[ZmLib::KxdProt::SLOT_TEXT] = 2000;
     memset(hostile.msg.strings, 'A', sizeof(hostile.msg.strings));
     records.replace(496, 496, reinterpret_cast<const char*>(&hostile), 496);
-    WriteAll(path, Container({{"KXLVER", "1"},
-                              {"TABLESIZE", "2"},
-                              {"TABLE", records},
-                              {"FILTER", U32s({0, 1})},
-                              {"BOOKMARKS", ""},
-                              {"SELECTIONS", ""},
-                              {"INI", ViewBlock(*table)}}));
-    FileKxl reader(path.c_str());
+    s[3].second = U32s({0, 1});
+    FileKxl reader(dir.Write("read.kxl", Container(s)).c_str());
     ASSERT_EQ(reader.Open(), 0);
     EXPECT_EQ(reader.GetFileSize(), 2);
     ZmLib::KxdProt rec;
@@ -756,174 +504,74 @@ TEST(KxlRead, ShortTableThrowsCode7)
     EXPECT_TRUE(Reports::Has("Record #10: File IO Error)"));
 }
 
-TEST(KxlMetadata, BadFilterIsNotAppliedNorAreItsRows)
+// Metadata sections from a file are validated: a bad filter is not applied
+// and takes the rows it names with it; bad bookmarks and ranges are skipped
+// or clipped; nothing stops the program.
+TEST(KxlMetadata, HostileSectionsAreValidated)
 {
-    TempDir dir;
-    std::string path = dir.Path("filter.kxl");
-    const std::string bookmarks = U32s({1, 0});
-    const std::string selections = U32s({1, 0, 1, 4});
-    const std::vector<std::string> filters = {
-        U32s({2, 1}),        // descending
-        U32s({0, 5}),        // beyond the records
-        U32s({1, 1}),        // repeated
-        std::string("\1\0\0", 3), // shorter than one value
-        U32s({0, 1}) + "x",  // stray byte
-        U32s({0, 1, 2, 3, 4, 5}), // more rows than records
+    using Rows = std::vector<int32_t>;
+    const struct {
+        const char* what;
+        int records;
+        std::string filter, bookmarks, selections;
+        Rows marks, hidden, cleared; // cleared: the bookmarks once the filter is cleared
+        RangeList ranges;
+        std::vector<const char*> reports;
+        int ok; // -1: not checked
+    } cases[] = {
+        {"descending filter", 5, U32s({2, 1}), U32s({1, 0}), U32s({1, 0, 1, 4}), {}, {}, {}, {}, {}, 0},
+        {"filter beyond the records", 5, U32s({0, 5}), U32s({1, 0}), U32s({1, 0, 1, 4}), {}, {}, {}, {}, {}, 0},
+        {"repeated filter row", 5, U32s({1, 1}), U32s({1, 0}), U32s({1, 0, 1, 4}), {}, {}, {}, {}, {}, 0},
+        {"filter shorter than a value", 5, std::string("\1\0\0", 3), U32s({1, 0}), "", {}, {}, {}, {}, {}, 0},
+        {"stray filter byte", 5, U32s({0, 1}) + "x", U32s({1, 0}), "", {}, {}, {}, {}, {}, 0},
+        {"more filter rows than records", 5, U32s({0, 1, 2, 3, 4, 5}), U32s({1, 0}), "", {}, {}, {}, {}, {}, 0},
+        // Rows 1, 9 (beyond), 1 (repeated) and 3; the count claims 100.
+        {"bad bookmarks", 5, "", U32s({100, 1, 9, 1, 3}), "", {1, 3}, {}, {}, {},
+         {"Bookmark on row 9 skipped", "Bookmark on row 1 skipped"}, -1},
+        // Hidden part under a filter of records 0 and 2: record 2 is
+        // visible, 7 is beyond, 4 repeats, 3 dangles half.
+        {"bad hidden bookmarks", 5, U32s({0, 2}), U32s({1, 1, 5, 2, 7, 4, 4, 1}) + "zz", "", {1}, {1, 4}, {1, 2, 4},
+         {}, {}, -1},
+        {"half a bookmark count", 5, "", std::string("\1\0", 2), "", {}, {}, {}, {}, {}, -1},
+        // A document whose filter showed nothing stores no filter; its
+        // hidden bookmarks name rows of the unfiltered view.
+        {"hidden bookmarks without filter", 5, "", U32s({0, 2, 1, 3}), "", {1, 3}, {}, {}, {}, {"FilterOn && n2"}, -1},
+        // {0,2,1}, overlapping {1,2,2}, {5,100,3} clipped to rows 5..9, then
+        // {20,1,4} beyond; the count claims 9.
+        {"bad ranges", 10, "", "", U32s({9, 0, 2, 1, 1, 2, 2, 5, 100, 3, 20, 1, 4}), {}, {}, {},
+         {{0, 2, 1}, {5, 5, 3}}, {"clipped"}, -1},
+        {"wrapping range", 10, "", "", U32s({1, 0xFFFFFFF0u, 0x20, 1}), {}, {}, {}, {}, {}, -1},
+        {"no ranges", 10, "", "", U32s({0}), {}, {}, {}, {}, {"nranges"}, -1},
+        {"range of no rows", 10, "", "", U32s({2, 1, 0, 1, 4, 1, 1}), {}, {}, {}, {}, {"last >= r.first"}, -1},
+        {"short ranges", 10, "", "", "ab", {}, {}, {}, {}, {}, -1},
+        {"oversized section", 3, "", U32s({1, 2}), std::string(4000, '\xff'), {2}, {}, {}, {},
+         {"section 'SELECTIONS' of 4000 bytes is too long"}, 0},
     };
-    for (const std::string& filter : filters) {
-        WriteAll(path, Document(5, filter, bookmarks, selections));
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sections s = DocSections(c.records);
+        s[3].second = c.filter;
+        s[4].second = c.bookmarks;
+        s[5].second = c.selections;
         Reports reports;
-        Loaded doc;
-        Load(path, doc);
+        Loaded doc(dir.Write("meta.kxl", Container(s)));
         ASSERT_EQ(doc.code, 0);
-        EXPECT_FALSE(doc.metadataOk);
-        EXPECT_FALSE(doc.table->FilterOn);
-        EXPECT_EQ(doc.table->RowCount(), 5);
-        EXPECT_EQ(doc.table->Bookmarks().Length(), 0u);
-        EXPECT_EQ(doc.table->NumSelected, 0u);
+        EXPECT_TRUE(c.ok < 0 || doc.metadataOk == (c.ok != 0));
+        for (const char* report : c.reports)
+            EXPECT_TRUE(Reports::HasPart(report)) << report;
+        EXPECT_EQ(Marks(doc.table->Bookmarks()), c.marks);
+        EXPECT_EQ(Marks(doc.table->HiddenBookmarks()), c.hidden);
+        EXPECT_EQ(Ranges(*doc.table), c.ranges);
+        uint32_t selected = 0;
+        for (const auto& range : c.ranges)
+            selected += range[1];
+        EXPECT_EQ(doc.table->NumSelected, selected);
+        EXPECT_EQ(doc.table->FilterOn, !c.cleared.empty());
+        if (doc.table->FilterOn) {
+            doc.table->ClearFilter();
+            EXPECT_EQ(Marks(doc.table->Bookmarks()), c.cleared);
+        }
+        EXPECT_EQ(doc.table->RowCount(), c.records);
     }
-}
-
-TEST(KxlMetadata, HostileBookmarksAreSkipped)
-{
-    TempDir dir;
-    std::string path = dir.Path("bk.kxl");
-    Reports reports;
-    // Rows 1, 9 (beyond), 1 (repeated) and 3; the count claims 100.
-    WriteAll(path, Document(5, "", U32s({100, 1, 9, 1, 3}), ""));
-    Loaded doc;
-    Load(path, doc);
-    ASSERT_EQ(doc.code, 0);
-    EXPECT_EQ(BookmarkIndices(doc.table->Bookmarks()), std::vector<int32_t>({1, 3}));
-    EXPECT_TRUE(Reports::HasPart("Bookmark on row 9 skipped"));
-    EXPECT_TRUE(Reports::HasPart("Bookmark on row 1 skipped"));
-
-    // Hidden part under a filter of records 0 and 2: record 2 is visible,
-    // 7 is beyond, 4 repeats, 3 dangles half.
-    WriteAll(path, Document(5, U32s({0, 2}), U32s({1, 1, 5, 2, 7, 4, 4, 1}) + "zz", ""));
-    Loaded filtered;
-    Load(path, filtered);
-    ASSERT_EQ(filtered.code, 0);
-    EXPECT_EQ(BookmarkIndices(filtered.table->Bookmarks()), std::vector<int32_t>({1}));
-    EXPECT_EQ(BookmarkIndices(filtered.table->HiddenBookmarks()), std::vector<int32_t>({1, 4}));
-    filtered.table->ClearFilter();
-    EXPECT_EQ(BookmarkIndices(filtered.table->Bookmarks()), std::vector<int32_t>({1, 2, 4}));
-
-    for (const std::string& bad : {std::string("\1\0", 2), std::string()}) {
-        WriteAll(path, Document(5, "", bad, ""));
-        Loaded tiny;
-        Load(path, tiny);
-        ASSERT_EQ(tiny.code, 0);
-        EXPECT_EQ(tiny.table->Bookmarks().Length(), 0u);
-    }
-}
-
-TEST(KxlMetadata, HiddenBookmarksWithoutFilterStayAsRows)
-{
-    TempDir dir;
-    std::string path = dir.Path("nofilter.kxl");
-    // A document whose filter showed nothing stores no filter; its hidden
-    // bookmarks name rows of the unfiltered view.
-    WriteAll(path, Document(5, "", U32s({0, 2, 1, 3}), ""));
-    Reports reports;
-    Loaded doc;
-    Load(path, doc);
-    ASSERT_EQ(doc.code, 0);
-    EXPECT_TRUE(Reports::Has("FilterOn && n2"));
-    EXPECT_EQ(BookmarkIndices(doc.table->Bookmarks()), std::vector<int32_t>({1, 3}));
-    EXPECT_EQ(doc.table->HiddenBookmarks().Length(), 0u);
-}
-
-TEST(KxlMetadata, HostileSelectionsAreClippedOrSkipped)
-{
-    TempDir dir;
-    std::string path = dir.Path("sel.kxl");
-    Reports reports;
-    // {0,2,1}, overlapping {1,2,2}, {5,100,3} clipped to rows 5..9, then
-    // {20,1,4} beyond; the count claims 9.
-    WriteAll(path, Document(10, "", "", U32s({9, 0, 2, 1, 1, 2, 2, 5, 100, 3, 20, 1, 4})));
-    Loaded doc;
-    Load(path, doc);
-    ASSERT_EQ(doc.code, 0);
-    EXPECT_EQ(Ranges(*doc.table), (std::vector<std::vector<uint32_t>>{{0, 2, 1}, {5, 5, 3}}));
-    EXPECT_EQ(doc.table->NumSelected, 7u);
-    EXPECT_TRUE(Reports::HasPart("clipped"));
-
-    // A first row near 2^32 with a count that wraps.
-    WriteAll(path, Document(10, "", "", U32s({1, 0xFFFFFFF0u, 0x20, 1})));
-    Loaded wrap;
-    Load(path, wrap);
-    ASSERT_EQ(wrap.code, 0);
-    EXPECT_EQ(wrap.table->NumSelected, 0u);
-
-    Reports::Texts().clear();
-    WriteAll(path, Document(10, "", "", U32s({0})));
-    Loaded none;
-    Load(path, none);
-    EXPECT_TRUE(Reports::Has("nranges"));
-    EXPECT_EQ(none.table->NumSelected, 0u);
-
-    // A range of no rows stops the list.
-    WriteAll(path, Document(10, "", "", U32s({2, 1, 0, 1, 4, 1, 1})));
-    Loaded empty;
-    Load(path, empty);
-    EXPECT_TRUE(Reports::Has("last >= r.first"));
-    EXPECT_EQ(empty.table->NumSelected, 0u);
-
-    WriteAll(path, Document(10, "", "", "ab"));
-    Loaded tiny;
-    Load(path, tiny);
-    EXPECT_EQ(tiny.table->NumSelected, 0u);
-}
-
-TEST(KxlMetadata, OversizedSectionAndBadPrefsAreSkipped)
-{
-    TempDir dir;
-    std::string path = dir.Path("big.kxl");
-    // Selections far larger than a table of 3 rows can hold.
-    WriteAll(path, Document(3, "", U32s({1, 2}), std::string(4000, '\xff')));
-    Reports reports;
-    Loaded doc;
-    Load(path, doc);
-    ASSERT_EQ(doc.code, 0);
-    EXPECT_FALSE(doc.metadataOk);
-    EXPECT_TRUE(Reports::HasPart("section 'SELECTIONS' of 4000 bytes is too long"));
-    EXPECT_EQ(BookmarkIndices(doc.table->Bookmarks()), std::vector<int32_t>({2}));
-
-    // A view block whose current row and Time0Index lie beyond the records.
-    TableRef table(MakeTable(3, true));
-    table->Prefs().CurPossition = 50;
-    table->Prefs().Time0Index = 70;
-    std::string ini = ViewBlock(*table);
-    WriteAll(path, Container({{"KXLVER", "1"},
-                              {"TABLESIZE", "3"},
-                              {"TABLE", RecordBytes(*table)},
-                              {"FILTER", ""},
-                              {"BOOKMARKS", ""},
-                              {"SELECTIONS", ""},
-                              {"INI", ini}}));
-    Loaded prefs;
-    Load(path, prefs);
-    ASSERT_EQ(prefs.code, 0);
-    EXPECT_EQ(prefs.table->CurRow(), 2);
-    EXPECT_EQ(prefs.table->Prefs().Time0Index, -1);
-}
-
-TEST(KxlSerialise, SectionBytesOfTheTable)
-{
-    TableRef table(MakeTable(6));
-    std::vector<uint8_t> out;
-    table->SerializeFiltered(out);
-    table->SerializeBookmarks(out);
-    table->SerializeSelections(out);
-    EXPECT_TRUE(out.empty());
-
-    table->BookmarkSet(4, true);
-    table->SelRangeSet(0, 1, true, 7);
-    table->SelRangeSet(3, 3, true, 8);
-    table->SerializeBookmarks(out);
-    EXPECT_EQ(std::string(out.begin(), out.end()), U32s({1, 4}));
-    out.clear();
-    table->SerializeSelections(out);
-    EXPECT_EQ(std::string(out.begin(), out.end()), U32s({2, 0, 2, 7, 3, 1, 8}));
 }

@@ -1,5 +1,9 @@
+// Records in memory: field texts, strings, the analysis of enter/leave
+// sequences, name announcements and the auxiliary tree.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -11,46 +15,32 @@ namespace {
 
 KxdRecord* Add(KxTable& table, const RawRecord& raw) { return table.AppendRecord(raw.Build()); }
 
-RawRecord Enter(const char* func, uint64_t time, uint64_t tid = 7)
+RawRecord Call(uint32_t flags, const char* func, uint64_t time, uint64_t tid = 7)
 {
     RawRecord raw;
-    raw.flags = KXFLAGS_FUNC_ENTER;
+    raw.flags = flags;
     raw.func = func;
     raw.time = time;
     raw.tid = tid;
     return raw;
 }
 
-RawRecord Leave(const char* func, uint64_t time, uint64_t tid = 7)
-{
-    RawRecord raw = Enter(func, time, tid);
-    raw.flags = KXFLAGS_FUNC_LEAVE;
-    return raw;
-}
+constexpr uint32_t ENTER = KXFLAGS_FUNC_ENTER;
+constexpr uint32_t LEAVE = KXFLAGS_FUNC_LEAVE;
 
 } // namespace
 
-TEST(RecordTexts, NumberAndStringFieldsAreRendered)
+TEST(RecordTexts, OverlongNumbersNeverOverwriteTheNextField)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
     RawRecord raw;
     raw.text = "hello";
-    raw.num1 = 42;
-    KxdRecord* r = Add(*table, raw);
-    EXPECT_STREQ(r->text[FIELD_TEXT], "hello");
-    EXPECT_STREQ(r->text[FIELD_NUM1], "42");
-    EXPECT_STREQ(r->text[FIELD_TID], "7");
-    EXPECT_STREQ(r->text[FIELD_HOST], "");
-    EXPECT_EQ(r->Int64(FIELD_TIME), 1000);
-    EXPECT_EQ(r->Int64(FIELD_TEXT), 0);
-}
-
-TEST(RecordTexts, OverlongNumberNeverOverwritesTheNextField)
-{
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    RawRecord raw;
     raw.num1 = 1234567890123ULL; // 13 digits in a 10-byte span
     KxdRecord* r = Add(*table, raw);
+    EXPECT_STREQ(r->text[FIELD_TEXT], "hello");
+    EXPECT_STREQ(r->text[FIELD_TID], "7");
+    EXPECT_STREQ(r->text[FIELD_HOST], "");
+    EXPECT_EQ(r->Int64(FIELD_TEXT), 0);
     r->prot.NUM2 = 9999999999999ULL;
     r->RenderField(FIELD_NUM2, NUMFMT_INT);
     // The first overlong text takes the spare bytes, the second cannot.
@@ -63,215 +53,190 @@ TEST(RecordTexts, OverlongNumberNeverOverwritesTheNextField)
     r->RenderField(FIELD_NUM2, NUMFMT_INT);
     EXPECT_STREQ(r->text[FIELD_NUM2], "9999999999999");
     EXPECT_STREQ(r->text[FIELD_COUNT], "0");
-}
 
-TEST(RecordTexts, SpareBytesKeepTheFreePositionInside)
-{
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    RawRecord raw;
     raw.num1 = 12345678901234ULL; // 14 digits would fill the spare bytes
-    KxdRecord* r = Add(*table, raw);
+    r = Add(*table, raw);
     EXPECT_STREQ(r->text[FIELD_NUM1], "#########");
     EXPECT_LT(r->NumsBufFreePos - r->NumsBuf, FIELD_NUMBUF_LEN - 1);
-}
 
-TEST(RecordTexts, DefaultExecTimeFormatFits)
-{
     // The default ETIME format (six decimals) is wider than its span.
-    TableRef table(new KxTable(nullptr, "t", PrefKxTable()));
-    Add(*table, Enter("f", 1000));
-    KxdRecord* leave = Add(*table, Leave("f", 2501000));
-    EXPECT_STREQ(leave->text[FIELD_ETIME], "2.500000");
-    EXPECT_STREQ(table->GetRecord(0)->text[FIELD_ETIME], "2.500000");
+    TableRef plain(new KxTable(nullptr, "d", PrefKxTable()));
+    Add(*plain, Call(ENTER, "f", 1000));
+    EXPECT_STREQ(Add(*plain, Call(LEAVE, "f", 2501000))->text[FIELD_ETIME], "2.500000");
+    EXPECT_STREQ(plain->GetRecord(0)->text[FIELD_ETIME], "2.500000");
 }
 
 TEST(RecordStrings, AppendStringAndCopy)
 {
-    KxdRecord* a = new KxdRecord;
-    a->Reset();
+    KxdRecord a, b;
+    a.Reset();
     RawRecord raw;
     raw.text = "abc";
-    a->prot = raw.Build();
-    ASSERT_EQ(a->prot.msg.opt_len, 5);
-    char* s = a->AppendString(ZmLib::KxdProt::SLOT_STR1, "xyz");
-    EXPECT_EQ(s, a->prot.msg.strings + 5);
-    EXPECT_EQ(a->prot.msg.offsets[ZmLib::KxdProt::SLOT_STR1], 5);
-    EXPECT_EQ(a->prot.msg.opt_len, 9);
+    a.prot = raw.Build();
+    ASSERT_EQ(a.prot.msg.opt_len, 5);
+    char* s = a.AppendString(ZmLib::KxdProt::SLOT_STR1, "xyz");
+    EXPECT_EQ(s, a.prot.msg.strings + 5);
+    EXPECT_EQ(a.prot.msg.offsets[ZmLib::KxdProt::SLOT_STR1], 5);
+    EXPECT_EQ(a.prot.msg.opt_len, 9);
 
     // Full area: the empty string at byte 0, nothing changes.
-    a->prot.msg.opt_len = 383;
-    EXPECT_EQ(a->AppendString(ZmLib::KxdProt::SLOT_STR1, "q"), a->prot.msg.strings);
-    EXPECT_EQ(a->prot.msg.offsets[ZmLib::KxdProt::SLOT_STR1], 5);
+    a.prot.msg.opt_len = 383;
+    EXPECT_EQ(a.AppendString(ZmLib::KxdProt::SLOT_STR1, "q"), a.prot.msg.strings);
+    EXPECT_EQ(a.prot.msg.offsets[ZmLib::KxdProt::SLOT_STR1], 5);
     // Hostile opt_len from a file.
-    a->prot.msg.opt_len = 60000;
-    EXPECT_STREQ(a->AppendString(ZmLib::KxdProt::SLOT_STR1, "q"), "");
+    a.prot.msg.opt_len = 60000;
+    EXPECT_STREQ(a.AppendString(ZmLib::KxdProt::SLOT_STR1, "q"), "");
     // Room for two bytes: cut and terminated inside the area.
-    a->prot.msg.opt_len = 381;
-    char* cut = a->AppendString(ZmLib::KxdProt::SLOT_HOST, "long");
-    EXPECT_STREQ(cut, "l");
-    EXPECT_EQ(a->prot.msg.opt_len, 383);
-    EXPECT_EQ(a->prot.msg.strings[383], 0);
+    a.prot.msg.opt_len = 381;
+    EXPECT_STREQ(a.AppendString(ZmLib::KxdProt::SLOT_HOST, "long"), "l");
+    EXPECT_EQ(a.prot.msg.opt_len, 383);
+    EXPECT_EQ(a.prot.msg.strings[383], 0);
 
-    a->prot.msg.opt_len = 9;
+    // A copy's text pointers point into the copy.
+    a.prot.msg.opt_len = 9;
     int32_t formats[FIELD_Nums];
     for (int32_t& f : formats)
         f = NUMFMT_INT;
-    a->ConvertNum2Str(true, formats);
-    KxdRecord* b = new KxdRecord;
-    KxdMsg::Copy(b, a);
-    EXPECT_STREQ(b->text[FIELD_TEXT], "abc");
-    EXPECT_EQ(b->text[FIELD_TEXT], b->prot.msg.strings + 1);
-    EXPECT_EQ(b->text[FIELD_TID], b->NumsBuf + (a->text[FIELD_TID] - a->NumsBuf));
-    EXPECT_EQ(b->NumsBufFreePos - b->NumsBuf, a->NumsBufFreePos - a->NumsBuf);
-    delete a;
-    delete b;
+    a.ConvertNum2Str(true, formats);
+    KxdMsg::Copy(&b, &a);
+    EXPECT_STREQ(b.text[FIELD_TEXT], "abc");
+    EXPECT_EQ(b.text[FIELD_TEXT], b.prot.msg.strings + 1);
+    EXPECT_EQ(b.text[FIELD_TID], b.NumsBuf + (a.text[FIELD_TID] - a.NumsBuf));
+    EXPECT_EQ(b.NumsBufFreePos - b.NumsBuf, a.NumsBufFreePos - a.NumsBuf);
 }
 
-TEST(RecordAnalysis, NestedEnterLeaveGivesNestAndExecTimes)
+TEST(RecordAnalysis, EnterLeaveSequencesGiveNestExecTimeAndErrorKinds)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    KxdRecord* f = Add(*table, Enter("f", 100));
-    KxdRecord* g = Add(*table, Enter("g", 110));
-    KxdRecord* lg = Add(*table, Leave("g", 130));
-    KxdRecord* lf = Add(*table, Leave("f", 160));
-    EXPECT_EQ(f->prot.NEST, 1);
-    EXPECT_EQ(g->prot.NEST, 2);
-    EXPECT_EQ(lg->prot.NEST, 2);
-    EXPECT_EQ(lf->prot.NEST, 1);
-    for (KxdRecord* r : {f, g, lg, lf})
-        EXPECT_EQ(r->errorKind, KXERR_NoErrors);
-    EXPECT_STREQ(f->text[FIELD_ETIME], "60");
-    EXPECT_STREQ(g->text[FIELD_ETIME], "20");
-    EXPECT_STREQ(lf->text[FIELD_ETIME], "60");
-    EXPECT_STREQ(lf->text[FIELD_NEST], "1");
-    // Enter and leave records show the function as their text.
-    EXPECT_STREQ(g->text[FIELD_TEXT], "g");
-}
+    const struct {
+        RawRecord raw;
+        int nest; // -1: not checked
+        int kind;
+    } steps[] = {
+        {Call(ENTER, "f", 100), 1, KXERR_NoErrors},
+        {Call(ENTER, "g", 110), 2, KXERR_NoErrors},
+        {Call(LEAVE, "g", 130), 2, KXERR_NoErrors},
+        {Call(LEAVE, "f", 160), 1, KXERR_NoErrors},
+        {Call(LEAVE, "x", 170), 0, KXERR_FuncLeaveUnexpected},
+        {Call(ENTER, "f", 180), 1, KXERR_NoErrors},
+        {Call(ENTER, "g", 190), 2, KXERR_NoErrors},
+        {Call(LEAVE, "f", 200), 2, KXERR_FuncLeaveNameIncorrect},
+        {Call(LEAVE, nullptr, 210), -1, KXERR_FuncLeaveNameIncorrect},
+        {Call(LEAVE, "f", 220), -1, KXERR_FuncLeaveUnexpected},
+        {Call(0, nullptr, 100, 9), 0, KXERR_NoErrors},
+        {Call(0, nullptr, 90, 9), 0, KXERR_TidTimeRollback},
+        // Another thread's earlier time is no rollback.
+        {Call(0, nullptr, 5, 10), 0, KXERR_NoErrors},
+    };
+    for (size_t k = 0; k < sizeof(steps) / sizeof(steps[0]); ++k) {
+        SCOPED_TRACE(k);
+        KxdRecord* r = Add(*table, steps[k].raw);
+        EXPECT_TRUE(steps[k].nest < 0 || r->prot.NEST == steps[k].nest) << r->prot.NEST;
+        EXPECT_EQ(r->errorKind, uint32_t(steps[k].kind));
+    }
+    // Enter and leave both show the execution time; they show the function
+    // as their text.
+    for (int32_t row : {0, 3})
+        EXPECT_STREQ(table->GetRecord(row)->text[FIELD_ETIME], "60");
+    EXPECT_STREQ(table->GetRecord(1)->text[FIELD_ETIME], "20");
+    EXPECT_STREQ(table->GetRecord(3)->text[FIELD_NEST], "1");
+    EXPECT_STREQ(table->GetRecord(1)->text[FIELD_TEXT], "g");
 
-TEST(RecordAnalysis, LeaveErrors)
-{
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    KxdRecord* stray = Add(*table, Leave("x", 10));
-    EXPECT_EQ(stray->errorKind, KXERR_FuncLeaveUnexpected);
-    EXPECT_EQ(stray->prot.NEST, 0);
-
-    Add(*table, Enter("f", 20));
-    Add(*table, Enter("g", 30));
-    KxdRecord* wrong = Add(*table, Leave("f", 40));
-    EXPECT_EQ(wrong->errorKind, KXERR_FuncLeaveNameIncorrect);
-    EXPECT_EQ(wrong->prot.NEST, 2);
-    KxdRecord* noName = Add(*table, Leave(nullptr, 50));
-    EXPECT_EQ(noName->errorKind, KXERR_FuncLeaveNameIncorrect);
-    KxdRecord* after = Add(*table, Leave("f", 60));
-    EXPECT_EQ(after->errorKind, KXERR_FuncLeaveUnexpected);
-}
-
-TEST(RecordAnalysis, StackOverflowAndRollback)
-{
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    KxdRecord* last = nullptr;
+    // The 51st open function overflows the 50-deep stack.
     for (int i = 0; i < 51; ++i)
-        last = Add(*table, Enter("f", 100 + i));
-    EXPECT_EQ(last->errorKind, KXERR_FuncStackOverflown);
-    EXPECT_EQ(last->prot.NEST, 50);
-    EXPECT_EQ(table->GetRecord(49)->errorKind, KXERR_NoErrors);
+        Add(*table, Call(ENTER, "f", 300 + i, 11));
+    EXPECT_EQ(table->GetRecord(table->RecordCount() - 2)->errorKind, KXERR_NoErrors);
+    EXPECT_EQ(table->GetRecord(table->RecordCount() - 1)->errorKind, KXERR_FuncStackOverflown);
+    EXPECT_EQ(table->GetRecord(table->RecordCount() - 1)->prot.NEST, 50);
 
-    RawRecord a;
-    a.tid = 9;
-    a.time = 100;
-    Add(*table, a);
-    a.time = 90;
-    EXPECT_EQ(Add(*table, a)->errorKind, KXERR_TidTimeRollback);
-    // Another thread's earlier time is no rollback.
-    a.tid = 10;
-    a.time = 5;
-    EXPECT_EQ(Add(*table, a)->errorKind, KXERR_NoErrors);
+    const char* const names[][2] = {{"0", "NoErrors"}, {"4", "FuncLeaveNameIncorrect"}, {"6", "TimeRollbackWarning"},
+                                    {"-1", "None"},    {"7", "INCORRECT VALUE"}};
+    for (const auto& name : names)
+        EXPECT_STREQ(KxdErrorKindName(atoi(name[0])), name[1]);
 }
 
-TEST(RecordAnalysis, ErrorKindNames)
+TEST(RecordAnalysis, CopyModeTouchesNoStack)
 {
-    EXPECT_STREQ(KxdErrorKindName(0), "NoErrors");
-    EXPECT_STREQ(KxdErrorKindName(4), "FuncLeaveNameIncorrect");
-    EXPECT_STREQ(KxdErrorKindName(6), "TimeRollbackWarning");
-    EXPECT_STREQ(KxdErrorKindName(-1), "None");
-    EXPECT_STREQ(KxdErrorKindName(7), "INCORRECT VALUE");
+    TableRef source(new KxTable(nullptr, "s", PlainPrefs()));
+    Add(*source, Call(ENTER, "f", 10));
+    Add(*source, Call(LEAVE, "h", 20));
+    TableRef dest(new KxTable(nullptr, "d", PlainPrefs()));
+    EXPECT_EQ(source->CopyAllRecords(*dest, -1), 2);
+    EXPECT_EQ(dest->Tids().Find(7)->depth, 0);
+    EXPECT_EQ(dest->GetRecord(1)->errorKind, KXERR_FuncLeaveNameIncorrect);
+    EXPECT_EQ(dest->GetRecord(0)->prot.NEST, 1);
+    EXPECT_STREQ(dest->GetRecord(0)->text[FIELD_TEXT], "f");
 }
 
 TEST(RecordAnalysis, TimeNormalisedTable)
 {
-    TableCapture capture;
+    Reports reports;
     PrefKxTable prefs = PlainPrefs();
     prefs.NormalizeTime = 1;
     TableRef table(new KxTable(nullptr, "t", prefs));
     RawRecord raw;
     raw.time = 1561910811000000ULL;
-    KxdRecord* first = Add(*table, raw);
+    EXPECT_EQ(Add(*table, raw)->prot.msg.TIME, 0u);
     raw.time += 250;
-    KxdRecord* second = Add(*table, raw);
-    EXPECT_EQ(first->prot.msg.TIME, 0u);
-    EXPECT_EQ(second->prot.msg.TIME, 250u);
+    EXPECT_EQ(Add(*table, raw)->prot.msg.TIME, 250u);
     EXPECT_EQ(table->Prefs().Time0, 1561910811000000ULL);
     EXPECT_EQ(table->Prefs().Time0Index, 0);
-    bool found = false;
-    for (const std::string& t : TableCapture::Texts())
-        found = found || t.rfind("Time0 set to ", 0) == 0;
-    EXPECT_TRUE(found);
+    EXPECT_TRUE(Reports::HasPart("Time0 set to "));
 }
 
-TEST(RecordNames, ThreadAndProcessAnnouncements)
+TEST(RecordNames, AnnouncementsNamedRecordsAndVersions)
 {
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    RawRecord t;
-    t.flags = KXFLAGS_THREAD_NAME;
-    t.text = "Thread: worker-1, TID=42";
-    Add(*table, t);
-    RawRecord r;
-    r.tid = 42;
-    EXPECT_STREQ(Add(*table, r)->text[FIELD_TNAME], "worker-1");
-
-    RawRecord p;
-    p.flags = KXFLAGS_PROCESS_NAME;
-    p.text = "Process: verylongprocessname, PID=5";
-    Add(*table, p);
-    EXPECT_STREQ(table->ProcessName(5), "verylongproces");
-    r.pid = 5;
-    EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "verylongproces");
-
-    // Without a ':' or a later '=' nothing is registered.
-    p.text = "Process verylong PID=6";
-    Add(*table, p);
-    EXPECT_EQ(table->ProcessName(6), nullptr);
-}
-
-TEST(RecordNames, AnnouncementReplacesTheDigitsName)
-{
+    Reports reports;
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
     RawRecord r;
     r.pid = 77;
-    EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "77");
-    EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "77");
+    for (int k = 0; k < 2; ++k)
+        EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "77");
     RawRecord p;
     p.flags = KXFLAGS_PROCESS_NAME;
     p.text = "Process: server, PID=77";
     Add(*table, p);
     EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "server");
-}
 
-TEST(RecordNames, NamedRecordsSetTheMaps)
-{
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    RawRecord r;
-    r.pname = "proc,extra";
-    r.tname = "main";
-    Add(*table, r);
-    EXPECT_STREQ(table->ProcessName(100), "proc");
-    RawRecord q;
-    EXPECT_STREQ(Add(*table, q)->text[FIELD_TNAME], "main");
-    EXPECT_STREQ(table->Tids().Find(7)->name, "main");
-}
+    p.text = "Process: verylongprocessname, PID=5";
+    Add(*table, p);
+    EXPECT_STREQ(table->ProcessName(5), "verylongproces");
+    r.pid = 5;
+    EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "verylongproces");
+    // Without a ':' or a later '=' nothing is registered.
+    p.text = "Process verylong PID=6";
+    Add(*table, p);
+    EXPECT_EQ(table->ProcessName(6), nullptr);
 
-TEST(RecordNames, ParseAnnouncement)
-{
+    RawRecord t;
+    t.flags = KXFLAGS_THREAD_NAME;
+    t.text = "Thread: worker-1, TID=42";
+    Add(*table, t);
+    r.tid = 42;
+    EXPECT_STREQ(Add(*table, r)->text[FIELD_TNAME], "worker-1");
+
+    RawRecord named;
+    named.pid = 101;
+    named.tid = 8;
+    named.pname = "proc,extra";
+    named.tname = "main";
+    Add(*table, named);
+    EXPECT_STREQ(table->ProcessName(101), "proc");
+    named.pname = named.tname = nullptr;
+    EXPECT_STREQ(Add(*table, named)->text[FIELD_TNAME], "main");
+    EXPECT_STREQ(table->Tids().Find(8)->name, "main");
+
+    RawRecord v;
+    v.flags = KXFLAGS_VERINFO;
+    v.text = "App:1.2.3";
+    Add(*table, v);
+    EXPECT_STREQ(table->VersionText(), "1.2.3");
+    EXPECT_TRUE(Reports::Has("Version found: 1.2.3"));
+    v.text = "no version";
+    Add(*table, v);
+    EXPECT_EQ(table->VersionText(), nullptr);
+    EXPECT_TRUE(Reports::Has("KXFLAGS_VERINFO bit set, but no version found"));
+
     char name[KX_NAME_MAX + 1];
     uint64_t id = 1;
     EXPECT_TRUE(KxParseNameAnnouncement("T:  a, id=0x10", name, &id));
@@ -283,50 +248,22 @@ TEST(RecordNames, ParseAnnouncement)
     EXPECT_FALSE(KxParseNameAnnouncement("T: b", name, &id));
 }
 
-TEST(RecordNames, VersionInformation)
-{
-    TableCapture capture;
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    RawRecord v;
-    v.flags = KXFLAGS_VERINFO;
-    v.text = "App:1.2.3";
-    Add(*table, v);
-    EXPECT_STREQ(table->VersionText(), "1.2.3");
-    EXPECT_TRUE(TableCapture::Has("Version found: 1.2.3"));
-    v.text = "no version";
-    Add(*table, v);
-    EXPECT_EQ(table->VersionText(), nullptr);
-    EXPECT_TRUE(TableCapture::Has("KXFLAGS_VERINFO bit set, but no version found"));
-}
-
-TEST(RecordAnalysis, CopyModeTouchesNoStack)
-{
-    TableRef source(new KxTable(nullptr, "s", PlainPrefs()));
-    Add(*source, Enter("f", 10));
-    Add(*source, Leave("h", 20));
-    TableRef dest(new KxTable(nullptr, "d", PlainPrefs()));
-    EXPECT_EQ(source->CopyAllRecords(*dest, -1), 2);
-    EXPECT_EQ(dest->Tids().Find(7)->depth, 0);
-    EXPECT_EQ(dest->GetRecord(1)->errorKind, KXERR_FuncLeaveNameIncorrect);
-    EXPECT_EQ(dest->GetRecord(0)->prot.NEST, 1);
-    EXPECT_STREQ(dest->GetRecord(0)->text[FIELD_TEXT], "f");
-}
-
 TEST(AuxTree, TwoLevelsMatchExactly)
 {
     PrefKxTable prefs = PlainPrefs();
-    prefs.TreeLevel1Field = FIELD_PNAME;
+    prefs.TreeLevel1Field = FIELD_KXNAME;
     prefs.TreeLevel2Field = FIELD_TNAME;
     TableRef table(new KxTable(nullptr, "t", prefs));
-    const char* pairs[][2] = {{"p1", "t1"}, {"p1", "t2"}, {"p2", "t1"}, {"p1", "t1"}};
+    const char* pairs[][2] = {{"p1", "t1"}, {"p1", "t2"}, {"p2", "t1"}, {"p1", "t1"},
+                              {"abc", "t1"}, {"ab", "t1"},  {"", "t1"}};
     for (auto& pair : pairs) {
         RawRecord r;
-        r.pname = pair[0];
+        r.kxname = pair[0];
         r.tname = pair[1];
         Add(*table, r);
     }
     KxAuxTree& tree = table->AuxTree();
-    ASSERT_EQ(tree.Count(), 2);
+    ASSERT_EQ(tree.Count(), 5);
     KxAuxNode1* p1 = tree.First();
     EXPECT_STREQ(p1->text, "p1");
     ASSERT_EQ(p1->count, 2);
@@ -334,46 +271,33 @@ TEST(AuxTree, TwoLevelsMatchExactly)
     EXPECT_EQ(p1->first->next->index, 1);
     EXPECT_EQ(p1->next->count, 1);
     EXPECT_EQ(KxAuxTree::FindChild(p1, "t"), nullptr);
+    // A prefix or an empty text is a node of its own, never a match.
+    KxAuxNode1* ab = p1->next->next->next;
+    EXPECT_STREQ(ab->text, "ab");
+    EXPECT_STREQ(ab->next->text, "");
+    EXPECT_EQ(tree.FindNode(table->GetRecord(5)), ab);
+    EXPECT_EQ(tree.FindNode(table->GetRecord(6)), ab->next);
 }
 
-TEST(AuxTree, PrefixAndEmptyTextsGetTheirOwnNodes)
-{
-    PrefKxTable prefs = PlainPrefs();
-    prefs.TreeLevel1Field = FIELD_KXNAME;
-    prefs.TreeLevel2Field = -1;
-    TableRef table(new KxTable(nullptr, "t", prefs));
-    for (const char* name : {"abc", "ab", "abc", ""}) {
-        RawRecord r;
-        r.kxname = name;
-        Add(*table, r);
-    }
-    KxAuxTree& tree = table->AuxTree();
-    ASSERT_EQ(tree.Count(), 3);
-    EXPECT_STREQ(tree.First()->next->text, "ab");
-    EXPECT_STREQ(tree.First()->next->next->text, "");
-    EXPECT_EQ(tree.FindNode(table->GetRecord(1)), tree.First()->next);
-}
-
-TEST(AuxTree, ChunksAndSwitchedOff)
+TEST(AuxTree, ChunksOwnTextsAndSwitchOff)
 {
     KxAuxTree tree(FIELD_TEXT, -1);
-    KxdRecord* r = new KxdRecord;
-    r->Reset();
+    KxdRecord r;
+    r.Reset();
     char text[16];
     for (int i = 0; i < 101; ++i) {
         snprintf(text, sizeof(text), "n%d", i);
-        r->text[FIELD_TEXT] = text;
-        tree.Add(r);
+        r.text[FIELD_TEXT] = text;
+        tree.Add(&r);
     }
     EXPECT_EQ(tree.Count(), 101);
     EXPECT_EQ(tree.Level1Chunks(), 2u);
-    EXPECT_EQ(tree.FindNode(r)->index, 100);
+    EXPECT_EQ(tree.FindNode(&r)->index, 100);
     // Texts are the tree's own: the record's buffer changed under it.
     EXPECT_STREQ(tree.First()->text, "n0");
 
     tree.Reset(-1, -1);
-    tree.Add(r);
+    tree.Add(&r);
     EXPECT_EQ(tree.Count(), 0);
-    EXPECT_EQ(tree.FindNode(r), nullptr);
-    delete r;
+    EXPECT_EQ(tree.FindNode(&r), nullptr);
 }

@@ -1,19 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "kxviewer/preftable.h"
+#include "tests/utils/osal/osal_fixtures.h"
 #include "utils/common/inifile.h"
-#include "utils/kx/kx.h"
 
 namespace {
 
-void FromText(ZmLib::IniBase& ini, const std::string& text)
+void FromText(ZmLib::IniBase& ini, std::string text)
 {
-    std::vector<char> buffer(text.begin(), text.end());
-    buffer.push_back('\0');
-    ini.ReadFromText(buffer.data(), text.size());
+    ini.ReadFromText(text.data(), text.size());
 }
 
 std::string ToText(ZmLib::IniBase& ini)
@@ -28,18 +25,17 @@ struct Loaded {
     PrefKxTable kx;
 };
 
-// Loads a text over fresh defaults.
-Loaded LoadText(const std::string& text, bool prefFile = false)
+// Loads a text over the values passed in (fresh defaults unless given).
+Loaded LoadText(const std::string& text, bool prefFile = false, Loaded loaded = Loaded())
 {
     ZmLib::IniBase ini;
     FromText(ini, text);
-    Loaded loaded;
     PrefTable::Load(prefFile, ini, loaded.tab, loaded.kx);
     return loaded;
 }
 
-std::string SaveText(bool prefFile, const PrefTabTable& tab, const PrefKxTable& kx, const PinnedPhrase* pinned,
-                     int32_t pinnedCount)
+std::string SaveText(bool prefFile, const PrefTabTable& tab, const PrefKxTable& kx = PrefKxTable(),
+                     const PinnedPhrase* pinned = nullptr, int32_t pinnedCount = 0)
 {
     ZmLib::IniBase ini;
     PrefTable::Save(prefFile, ini, tab, kx, pinned, pinnedCount);
@@ -53,65 +49,28 @@ std::string Saved(bool prefFile, const Loaded& prefs)
     return SaveText(prefFile, prefs.tab, prefs.kx, prefs.tab.pinned, prefs.tab.pinnedCount);
 }
 
-// Every value differs from its default.
+// A document's view block in which every value differs from its default.
+const char NON_DEFAULT_TEXT[] =
+    "[TabTable]\nPanelTree=0\nPanelHistory=0\nPanelInfo=0\nTimeRollback=0\nExportRowNumbColumn=0\nColorize=1\n"
+    "ShowPresErrors=0\nGrid=1\nSyncToCurRow=0\nExpandNewHistoryItem=0\nGlobalShowIconOnGraph=0\nInsertFunc=0\n"
+    "IndentText=0\nHighlightOn=0\nSearchMatchCase=0\nColorSelect=0x00123456\nColorHighlight=0x80000001\n"
+    "ColorBookmark=0xFFFFFFFF\nColorGraphBg=0x00ABCDEF\n"
+    "[Columns.Sequence]\nTEXT\nPID\nSTIME\nNUM2\nTEXT\n"
+    "[Columns.Formats]\nSTIME=1\nIP=2\nPROT=3\nHOST=0\nFLAGS=5\nTIME=6\nSEQ=7\nNODE=0\nPID=9\nPNAME=0\nTID=11\n"
+    "TNAME=0\nLEVEL=13\nKXNAME=0\nKXKEY=2\nFILE=0\nLINE=4\nFUNC=0\nTEXT=0\nSTR1=0\nNEST=8\nETIME=9\nCOUNT=10\n"
+    "NUM1=11\nNUM2=12\n"
+    "[Jumps]\nSELECTIONS=0\nBOOKMARKS=0\nHIGHLIGHT=0\nDATA_WARNINGS=0\nDATA_ERRORS=0\nVIEW_ERRORS=1\n"
+    "[Outline]\nSELECTIONS=0\nBOOKMARKS=1\nHIGHLIGHT=0\nDATA_WARNINGS=1\nDATA_ERRORS=0\nVIEW_ERRORS=1\n"
+    "[KxTable]\nTreeLevel1Field=PNAME\nTreeLevel2Field=\nNormalizeTime=0\nTime0=-81985529216486896\n"
+    "Time0Index=123456\nCurPossition=4711\n"
+    "[Pinned0]\nphrase=phrase 0\ncolor=0x00010202\nmode=0\ncase=0\n"
+    "[Pinned1]\nphrase=phrase 1\ncolor=0x00020405\nmode=1\ncase=1\n"
+    "[Pinned2]\nphrase=phrase 2\ncolor=0x00030608\nmode=2\ncase=0\n";
+
 Loaded NonDefault()
 {
-    Loaded p;
-    PrefTabTable& tab = p.tab;
-    tab.Grid = 1;
-    for (uint8_t* flag : {&tab.Colorize, &tab.ShowPresErrors, &tab.InsertFunc, &tab.IndentText, &tab.HighlightOn,
-                          &tab.TimeRollback, &tab.ExportRowNumbColumn, &tab.PanelInfo, &tab.PanelTree,
-                          &tab.PanelHistory, &tab.SyncToCurRow, &tab.ExpandNewHistoryItem, &tab.SearchMatchCase})
-        *flag = !*flag;
-    tab.ColorSelect = 0x123456;
-    tab.ColorBookmark = 0xFFFFFFFF;
-    tab.ColorHighlight = 0x80000001;
-    tab.ColorGraphBg = 0xABCDEF;
-    tab.ClearColumns();
-    for (int32_t field : {FIELD_TEXT, FIELD_PID, FIELD_STIME, FIELD_NUM2, FIELD_TEXT})
-        tab.AddColumn(field);
-    for (int i = 0; i < JUMP_Nums; ++i) {
-        tab.jumps[i] = !JumpTable[i].defaultOn;
-        tab.outline[i] = i % 2;
-    }
-    p.kx.CurPossition = 4711;
-    p.kx.NormalizeTime = 0;
-    p.kx.Time0 = 0xFEDCBA9876543210ull;
-    p.kx.Time0Index = 123456;
-    p.kx.TreeLevel1Field = FIELD_PNAME;
-    p.kx.TreeLevel2Field = -1;
-    for (int i = 0; i < FIELD_Nums; ++i)
-        p.kx.formats[i] = FieldIsNumber(i) ? 1 + (i % 13) : 0;
-    tab.pinnedCount = 3;
-    for (int i = 0; i < 3; ++i)
-        tab.pinned[i] = PinnedPhrase{"phrase " + std::to_string(i), 0x010203 * (i + 1) - 1, i, uint8_t(i % 2)};
-    return p;
+    return LoadText(NON_DEFAULT_TEXT);
 }
-
-// Keeps the texts of the reports on the library's "SYS" channel.
-std::vector<std::string> sysTexts;
-
-class SysCapture {
-public:
-    SysCapture() : output_(ZmLib::KxSys.output), route_(ZmLib::KxSys.route)
-    {
-        sysTexts.clear();
-        ZmLib::KxSys.route = &ZmLib::KxSys;
-        ZmLib::KxSys.output = [](ZmLib::KXEVENT* event, ZmLib::KX*) {
-            sysTexts.emplace_back(event->text ? event->text : "");
-            return 0;
-        };
-    }
-    ~SysCapture()
-    {
-        ZmLib::KxSys.output = output_;
-        ZmLib::KxSys.route = route_;
-    }
-
-private:
-    ZmLib::KxOutputFn output_;
-    ZmLib::KX* route_;
-};
 
 const char DEFAULT_PREF_TEXT[] =
     "[TabTable]\nPanelTree=1\nPanelHistory=1\nPanelInfo=1\nTimeRollback=1\nExportRowNumbColumn=1\nColorize=0\n"
@@ -137,113 +96,81 @@ TEST(PrefTableSave, TextOfBothForms)
     EXPECT_EQ(SaveText(false, PrefTabTable(), kx, &pin, 1),
               std::string(DEFAULT_PREF_TEXT) + "CurPossition=42\n[Pinned0]\nphrase=needle\ncolor=0xFF000000\n"
                                                "mode=3\ncase=1\n");
-    EXPECT_STREQ(JumpTable[JUMP_HIGHLIGHT].jumpTitle, "Jump on Highlighted Substrings");
-    EXPECT_STREQ(JumpTable[JUMP_VIEW_ERRORS].outlineTitle, "Presentation Errors");
 }
 
-TEST(PrefTableLoad, EmptyOrUnreadableKeysKeepTheValuesPassedIn)
+TEST(PrefTableRoundTrip, EveryValueInBothFormsAndUnreadableKeysKeepTheirValues)
 {
+    const Loaded p = NonDefault();
+    const std::string document = NON_DEFAULT_TEXT;
+    EXPECT_EQ(Saved(false, p), document);
+    EXPECT_EQ(p.kx.Time0, 0xFEDCBA9876543210ull);
+    EXPECT_EQ(p.tab.ColorHighlight, 0x80000001u);
+    // The preference form stops after Time0Index and ignores a document's
+    // current row and phrases.
+    const std::string prefs = document.substr(0, document.find("CurPossition"));
+    EXPECT_EQ(Saved(true, p), prefs);
+    Loaded fromDocument = LoadText(document, true);
+    EXPECT_EQ(fromDocument.kx.CurPossition, -1);
+    EXPECT_EQ(fromDocument.tab.pinnedCount, 0);
+    EXPECT_EQ(Saved(true, fromDocument), prefs);
+
     EXPECT_EQ(Saved(false, LoadText("")), Saved(false, Loaded()));
-    Loaded p = NonDefault();
-    std::string before = Saved(true, p);
-    ZmLib::IniBase ini;
-    FromText(ini, "[TabTable]\nGrid=abc\nColorSelect=\nPanelTree=x\n[KxTable]\nTime0=x\nCurPossition=\n");
-    PrefTable::Load(false, ini, p.tab, p.kx);
-    EXPECT_EQ(Saved(true, p), before);
-    EXPECT_EQ(p.kx.CurPossition, 4711);
+    Loaded kept = LoadText("[TabTable]\nGrid=abc\nColorSelect=\nPanelTree=x\n[KxTable]\nTime0=x\nCurPossition=\n",
+                           false, p);
+    EXPECT_EQ(Saved(true, kept), prefs);
+    EXPECT_EQ(kept.kx.CurPossition, 4711);
 }
 
-TEST(PrefTableRoundTrip, DocumentFormKeepsEveryValue)
+TEST(PrefTableLoad, TabSectionReadsIntegers)
 {
-    Loaded p = NonDefault();
-    std::string text = Saved(false, p);
-    EXPECT_EQ(Saved(false, LoadText(text)), text);
-}
-
-TEST(PrefTableRoundTrip, PreferenceFormStopsAfterTime0Index)
-{
-    Loaded p = NonDefault();
-    std::string text = Saved(true, p);
-    EXPECT_EQ(text.find("CurPossition"), std::string::npos);
-    EXPECT_EQ(text.find("Pinned"), std::string::npos);
-    EXPECT_EQ(Saved(true, LoadText(text, true)), text);
-
-    // Reading a document's text in the preference form ignores its current
-    // row and phrases.
-    Loaded prefs = LoadText(Saved(false, p), true);
-    EXPECT_EQ(prefs.kx.CurPossition, -1);
-    EXPECT_EQ(prefs.tab.pinnedCount, 0);
-    EXPECT_EQ(prefs.kx.Time0Index, 123456);
-}
-
-TEST(PrefTableTabSection, GlobalShowIconOnGraphDecides)
-{
+    // GlobalShowIconOnGraph, read after ShowPresErrors, decides.
     EXPECT_EQ(LoadText("[TabTable]\nShowPresErrors=1\nGlobalShowIconOnGraph=0\n").tab.ShowPresErrors, 0);
     EXPECT_EQ(LoadText("[TabTable]\nGlobalShowIconOnGraph=1\nShowPresErrors=0\n").tab.ShowPresErrors, 1);
-    EXPECT_EQ(LoadText("[TabTable]\nShowPresErrors=0\n").tab.ShowPresErrors, 0);
-}
 
-TEST(PrefTableTabSection, FlagsAndColoursReadAsIntegers)
-{
-    Loaded p = LoadText("[TabTable]\nColorize=7\nPanelTree=0\nInsertFunc=-1\nHighlightOn=0x100000000\n"
-                        "ColorSelect=255\nColorHighlight=0xFFFFFFFF\nColorBookmark=-1\n");
+    Loaded p = LoadText("[TabTable]\nColorize=7\nPanelTree=0\nHighlightOn=0x100000000\n"
+                        "ColorSelect=255\nColorHighlight=0xFFFFFFFF\nColorBookmark=-1\n"
+                        "[Jumps]\nVIEW_ERRORS=2\n");
     EXPECT_EQ(p.tab.Colorize, 1);
     EXPECT_EQ(p.tab.PanelTree, 0);
-    EXPECT_EQ(p.tab.InsertFunc, 1);
     EXPECT_EQ(p.tab.HighlightOn, 1);
     EXPECT_EQ(p.tab.ColorSelect, 255u);
     EXPECT_EQ(p.tab.ColorHighlight, 0xFFFFFFFFu);
     EXPECT_EQ(p.tab.ColorBookmark, 0xFFFFFFFFu);
-}
+    EXPECT_EQ(p.tab.jumps[JUMP_VIEW_ERRORS], 1);
 
-TEST(PrefTableTabSection, GridOutsideRangeIsNotTaken)
-{
-    SysCapture capture;
+    kxtest::KxCapture capture;
     EXPECT_EQ(LoadText("[TabTable]\nGrid=4\n").tab.Grid, 4);
     EXPECT_EQ(LoadText("[TabTable]\nGrid=0x1\n").tab.Grid, 1);
-    EXPECT_TRUE(sysTexts.empty());
+    EXPECT_TRUE(capture.Empty());
     EXPECT_EQ(LoadText("[TabTable]\nGrid=5\n").tab.Grid, 3);
     EXPECT_EQ(LoadText("[TabTable]\nGrid=-1\n").tab.Grid, 3);
-    ASSERT_EQ(sysTexts.size(), 2u);
-    EXPECT_EQ(sysTexts[0], "IniBase::GetInt: value 5 is out of range [0..4], taking the default 3");
+    EXPECT_EQ(capture.Reports().size(), 2u);
 }
 
-TEST(PrefTableColumns, LinesNamingNoFieldAreSkipped)
+TEST(PrefTableColumns, SequenceSkipsUnknownNamesStopsAtTheArrayAndIsRewrittenWhole)
 {
     Loaded p = LoadText("[Columns.Sequence]\nTEXT\nBOGUS\ntime\n; TIME\nNone\nPID=1\nSTIME\n");
     ASSERT_EQ(p.tab.columnCount, 2);
     EXPECT_EQ(p.tab.columns[0], FIELD_TEXT);
     EXPECT_EQ(p.tab.columns[1], FIELD_STIME);
-    EXPECT_EQ(p.tab.columns[2], -1);
-}
 
-TEST(PrefTableColumns, MoreLinesThanFieldsStopAtTheArray)
-{
-    std::string text = "[Columns.Sequence]\n";
+    std::string many = "[Columns.Sequence]\n";
     for (int i = 0; i < 3 * FIELD_Nums; ++i)
-        text += std::string(FieldKey(i % FIELD_Nums)) + "\n";
-    Loaded p = LoadText(text);
-    ASSERT_EQ(p.tab.columnCount, FIELD_Nums);
-    EXPECT_EQ(p.tab.columns[FIELD_Nums - 1], FIELD_Nums - 1);
-}
+        many += std::string(FieldKey(i % FIELD_Nums)) + "\n";
+    EXPECT_EQ(LoadText(many).tab.columnCount, FIELD_Nums);
 
-TEST(PrefTableColumns, EmptyAndRepeatedSequencesSurvive)
-{
+    // An empty sequence and a field in two columns survive.
     PrefTabTable tab;
     tab.ClearColumns();
-    EXPECT_EQ(LoadText(SaveText(false, tab, PrefKxTable(), nullptr, 0)).tab.columnCount, 0);
+    EXPECT_EQ(LoadText(SaveText(false, tab)).tab.columnCount, 0);
     for (int32_t field : {FIELD_TIME, FIELD_TEXT, FIELD_TIME})
         tab.AddColumn(field);
-    Loaded p = LoadText(SaveText(false, tab, PrefKxTable(), nullptr, 0));
+    p = LoadText(SaveText(false, tab));
     ASSERT_EQ(p.tab.columnCount, 3);
     EXPECT_EQ(p.tab.columns[2], FIELD_TIME);
-}
 
-TEST(PrefTableColumns, SaveReplacesTheOldSequence)
-{
     ZmLib::IniBase ini;
     FromText(ini, "[Columns.Sequence]\nPID\nTID\n[Other]\nkey=1\n");
-    PrefTabTable tab;
     tab.ClearColumns();
     for (int32_t field : {int32_t(FIELD_LINE), -1, int32_t(FIELD_Nums)})
         tab.AddColumn(field);
@@ -255,37 +182,28 @@ TEST(PrefTableColumns, SaveReplacesTheOldSequence)
     EXPECT_EQ(LoadText(text).tab.columnCount, 1);
 }
 
-TEST(PrefTableFormats, StringFieldsStayStringAndBadCodesBecomeInteger)
+TEST(PrefTableLoad, FormatsTreeLevelsAndTimeBase)
 {
-    Loaded p = LoadText("[Columns.Formats]\nTEXT=5\nPID=20\nSEQ=13\nLINE=0\nNUM1=-3\nKXKEY=3\nNUM2=abc\n");
+    Loaded p = LoadText("[Columns.Formats]\nTEXT=5\nPID=20\nSEQ=13\nNUM1=-3\nKXKEY=3\nNUM2=abc\n"
+                        "[KxTable]\nTreeLevel1Field=PNAME\nTreeLevel2Field=kxname\n"
+                        "Time0=0x10\nTime0Index=012\nNormalizeTime=0\nCurPossition=-5\n");
+    // String fields stay string; bad codes become integer.
     EXPECT_EQ(p.kx.formats[FIELD_TEXT], 0);
     EXPECT_EQ(p.kx.formats[FIELD_PID], 1);
     EXPECT_EQ(p.kx.formats[FIELD_SEQ], 13);
-    EXPECT_EQ(p.kx.formats[FIELD_LINE], 1);
     EXPECT_EQ(p.kx.formats[FIELD_NUM1], 1);
     EXPECT_EQ(p.kx.formats[FIELD_KXKEY], 3);
-    EXPECT_EQ(p.kx.formats[FIELD_NUM2], 1);  // unreadable: kept
-    EXPECT_EQ(p.kx.formats[FIELD_ETIME], 13); // missing: kept
-}
-
-TEST(PrefTableJumps, FlagsPerRow)
-{
-    Loaded p = LoadText("[Jumps]\nSELECTIONS=0\nVIEW_ERRORS=2\n[Outline]\nBOOKMARKS=0\n");
-    EXPECT_EQ(p.tab.jumps[JUMP_SELECTIONS], 0);
-    EXPECT_EQ(p.tab.jumps[JUMP_VIEW_ERRORS], 1);
-    EXPECT_EQ(p.tab.outline[JUMP_SELECTIONS], 1);
-    EXPECT_EQ(p.tab.outline[JUMP_BOOKMARKS], 0);
-    EXPECT_EQ(p.tab.outline[JUMP_VIEW_ERRORS], 0);
-}
-
-TEST(PrefTableKxSection, TreeLevelsByExactKey)
-{
-    Loaded p = LoadText("[KxTable]\nTreeLevel1Field=PNAME\nTreeLevel2Field=kxname\n");
+    EXPECT_EQ(p.kx.formats[FIELD_NUM2], 1);
+    EXPECT_EQ(p.kx.formats[FIELD_ETIME], 13);
+    // Tree levels name their field by its exact key.
     EXPECT_EQ(p.kx.TreeLevel1Field, FIELD_PNAME);
     EXPECT_EQ(p.kx.TreeLevel2Field, -1);
-    p = LoadText("[KxTable]\nTreeLevel1Field=\n");
-    EXPECT_EQ(p.kx.TreeLevel1Field, -1);
-    EXPECT_EQ(p.kx.TreeLevel2Field, FIELD_KXNAME);
+    EXPECT_EQ(p.kx.Time0, 16u);
+    EXPECT_EQ(p.kx.Time0Index, 10);
+    EXPECT_EQ(p.kx.NormalizeTime, 0);
+    EXPECT_EQ(p.kx.CurPossition, -5);
+    EXPECT_EQ(LoadText("[KxTable]\nTime0=-1\n").kx.Time0, 0xFFFFFFFFFFFFFFFFull);
+    EXPECT_EQ(LoadText("[KxTable]\nTreeLevel1Field=\n").kx.TreeLevel1Field, -1);
 
     ZmLib::IniBase ini;
     PrefKxTable kx;
@@ -294,16 +212,6 @@ TEST(PrefTableKxSection, TreeLevelsByExactKey)
     PrefTable::Save(true, ini, PrefTabTable(), kx, nullptr, 0);
     EXPECT_STREQ(ini.GetValue("KxTable", "TreeLevel1Field"), "");
     EXPECT_STREQ(ini.GetValue("KxTable", "TreeLevel2Field"), "");
-}
-
-TEST(PrefTableKxSection, TimeBaseAndCurrentRow)
-{
-    Loaded p = LoadText("[KxTable]\nTime0=0x10\nTime0Index=012\nNormalizeTime=0\nCurPossition=-5\n");
-    EXPECT_EQ(p.kx.Time0, 16u);
-    EXPECT_EQ(p.kx.Time0Index, 10);
-    EXPECT_EQ(p.kx.NormalizeTime, 0);
-    EXPECT_EQ(p.kx.CurPossition, -5);
-    EXPECT_EQ(LoadText("[KxTable]\nTime0=-1\n").kx.Time0, 0xFFFFFFFFFFFFFFFFull);
 }
 
 TEST(PrefTablePinned, TenPhrasesWithSemicolonsQuotesAndBlanksSurvive)
@@ -320,41 +228,28 @@ TEST(PrefTablePinned, TenPhrasesWithSemicolonsQuotesAndBlanksSurvive)
     for (int i = 0; i < PINNED_MAX; ++i)
         EXPECT_EQ(back.tab.pinned[i].phrase, texts[i]) << text;
     EXPECT_EQ(Saved(false, back), text);
-}
 
-TEST(PrefTablePinned, LineBreaksCannotInjectLines)
-{
+    // Line breaks cannot inject lines.
     PinnedPhrase pin{"one\n[Pinned1]\nphrase=two", 0, 0, 0};
-    Loaded p = LoadText(SaveText(false, PrefTabTable(), PrefKxTable(), &pin, 1));
-    ASSERT_EQ(p.tab.pinnedCount, 1);
-    EXPECT_EQ(p.tab.pinned[0].phrase, "one [Pinned1] phrase=two");
+    back = LoadText(SaveText(false, PrefTabTable(), PrefKxTable(), &pin, 1));
+    ASSERT_EQ(back.tab.pinnedCount, 1);
+    EXPECT_EQ(back.tab.pinned[0].phrase, "one [Pinned1] phrase=two");
 }
 
-TEST(PrefTablePinned, ReadingStopsAtTenAGapOrAMissingPhrase)
+TEST(PrefTablePinned, LoadStopsAtTenAGapOrAMissingPhraseAndReplacesTheTabsPhrases)
 {
-    std::string text;
+    std::string eleven;
     for (int i = 0; i <= PINNED_MAX; ++i)
-        text += "[Pinned" + std::to_string(i) + "]\nphrase=p" + std::to_string(i) + "\n";
-    EXPECT_EQ(LoadText(text).tab.pinnedCount, PINNED_MAX);
-
-    Loaded p = LoadText("[Pinned0]\nphrase=first\n[Pinned2]\nphrase=third\n");
-    ASSERT_EQ(p.tab.pinnedCount, 1);
-    EXPECT_EQ(p.tab.pinned[0].color, 0);
-    EXPECT_EQ(p.tab.pinned[0].mode, 0);
-    EXPECT_EQ(p.tab.pinned[0].matchCase, 0);
+        eleven += "[Pinned" + std::to_string(i) + "]\nphrase=p" + std::to_string(i) + "\n";
+    EXPECT_EQ(LoadText(eleven).tab.pinnedCount, PINNED_MAX);
     EXPECT_EQ(LoadText("[Pinned0]\nphrase=a\n[Pinned1]\ncolor=5\n[Pinned2]\nphrase=c\n").tab.pinnedCount, 1);
-}
 
-TEST(PrefTablePinned, LoadReplacesTheTabsPhrases)
-{
-    Loaded p = NonDefault();
-    ZmLib::IniBase ini;
-    FromText(ini, "[Pinned0]\nphrase=only\ncase=1\n");
-    PrefTable::Load(false, ini, p.tab, p.kx);
+    Loaded p = LoadText("[Pinned0]\nphrase=only\ncase=1\n[Pinned2]\nphrase=third\n", false, NonDefault());
     ASSERT_EQ(p.tab.pinnedCount, 1);
     EXPECT_EQ(p.tab.pinned[0].phrase, "only");
     EXPECT_EQ(p.tab.pinned[0].matchCase, 1);
     EXPECT_EQ(p.tab.pinned[0].color, 0);
+    EXPECT_EQ(p.tab.pinned[0].mode, 0);
     EXPECT_TRUE(p.tab.pinned[1].phrase.empty());
 }
 
@@ -366,12 +261,10 @@ TEST(PrefTablePinned, SaveRemovesOldPhrasesAndKeepsToTen)
     PrefTable::Save(false, ini, p.tab, p.kx, many, PINNED_MAX + 3);
     EXPECT_NE(ini.FindSection("Pinned9"), nullptr);
     EXPECT_EQ(ini.FindSection("Pinned10"), nullptr);
-
     PrefTable::Save(false, ini, p.tab, p.kx, p.tab.pinned, 2);
     EXPECT_EQ(ini.FindSection("Pinned2"), nullptr);
     EXPECT_EQ(ini.FindSection("Pinned9"), nullptr);
     EXPECT_EQ(LoadText(ToText(ini)).tab.pinnedCount, 2);
-
     PrefTable::Save(false, ini, p.tab, p.kx, p.tab.pinned, -2);
     EXPECT_EQ(ini.FindSection("Pinned0"), nullptr);
 }

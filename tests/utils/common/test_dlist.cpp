@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 using namespace ZmLib;
 
@@ -14,30 +13,22 @@ struct Item : DListEntry<Item> {
     char name;
 };
 
-// Walks the list both ways and checks every invariant; returns the names.
+// Walks the list both ways, checks the links and the count; returns the names.
 std::string Names(const DListBase& list)
 {
-    std::string forward;
+    std::string forward, backward;
     const DListEnt* prev = nullptr;
-    uint32_t n = 0;
-    for (const DListEnt* e = list.First; e; e = e->Next) {
+    for (const DListEnt* e = list.First; e && forward.size() <= list.Count; e = e->Next) {
         EXPECT_EQ(prev, e->Prev);
         forward += static_cast<const Item*>(e)->name;
         prev = e;
-        if (++n > list.Count + 1)
-            break;
     }
     EXPECT_EQ(prev, list.Last);
     EXPECT_EQ(list.Count, forward.size());
-    std::string backward;
     for (const DListEnt* e = list.Last; e && backward.size() <= forward.size(); e = e->Prev)
         backward.insert(backward.begin(), static_cast<const Item*>(e)->name);
     EXPECT_EQ(forward, backward);
-    if (list.Count == 0) {
-        EXPECT_EQ(nullptr, list.First);
-        EXPECT_EQ(nullptr, list.Last);
-        EXPECT_TRUE(list.IsEmpty());
-    }
+    EXPECT_EQ(list.Count == 0, list.IsEmpty());
     return forward;
 }
 
@@ -48,97 +39,53 @@ bool Unlinked(const DListEnt& e)
 
 } // namespace
 
-TEST(DList, AddTailAndHead)
+TEST(DList, InsertAtEveryPlaceAndIgnoreNullOrLooseArguments)
 {
     DListBase list;
-    Item a('a'), b('b'), c('c');
-    EXPECT_EQ("", Names(list));
-    list.AddTail(&b);
+    Item a('a'), b('b'), c('c'), x('x'), y('y'), z('z'), w('w'), loose('l');
+    list.AddAfter(list.Last, &b); // after nothing in an empty list is the tail
+    list.AddBefore(&b, &a);
     list.AddTail(&c);
-    list.AddHead(&a);
     EXPECT_EQ("abc", Names(list));
-    EXPECT_EQ(&b, a.NextEntry());
-    EXPECT_EQ(&b, c.PrevEntry());
-    EXPECT_EQ(nullptr, a.PrevEntry());
+    list.AddAfter(&a, &x);
+    list.AddBefore(&c, &y);
+    list.AddHead(&z);
+    EXPECT_EQ("zaxbyc", Names(list));
+    EXPECT_EQ(&x, a.NextEntry());
+    EXPECT_EQ(&a, x.PrevEntry());
 
     list.AddTail(nullptr);
     list.AddHead(nullptr);
-    EXPECT_EQ("abc", Names(list));
-}
-
-TEST(DList, AddAfterAndBefore)
-{
-    DListBase list;
-    Item a('a'), b('b'), c('c'), x('x'), y('y'), z('z'), w('w');
-    // After nothing in an empty list is the tail.
-    list.AddAfter(list.Last, &b);
-    EXPECT_EQ("b", Names(list));
-    list.AddBefore(&b, &a);
-    EXPECT_EQ("ab", Names(list));
-    EXPECT_EQ(&a, list.First);
-    list.AddAfter(&b, &c);
-    EXPECT_EQ("abc", Names(list));
-    EXPECT_EQ(&c, list.Last);
-    list.AddAfter(&a, &x);
-    EXPECT_EQ("axbc", Names(list));
-    list.AddBefore(&c, &y);
-    EXPECT_EQ("axbyc", Names(list));
-    list.AddBefore(&a, &z);
-    EXPECT_EQ("zaxbyc", Names(list));
-
     list.AddBefore(nullptr, &w);
     list.AddBefore(&a, nullptr);
     list.AddAfter(&a, nullptr);
     list.AddAfter(nullptr, &w);
+    list.AddBefore(&loose, &w); // an entry without a Prev that is not First
     EXPECT_EQ("zaxbyc", Names(list));
     EXPECT_TRUE(Unlinked(w));
 }
 
-TEST(DList, AddBeforeAnEntryWithoutPrevChangesNothing)
+TEST(DList, RemoveFirstLastInnerOnlyAndUnlisted)
 {
     DListBase list;
-    Item a('a'), loose('l'), x('x');
-    list.AddTail(&a);
-    list.AddBefore(&loose, &x);
-    EXPECT_EQ("a", Names(list));
-    EXPECT_TRUE(Unlinked(x));
-}
-
-TEST(DList, RemoveFirstLastInnerAndOnly)
-{
-    DListBase list;
-    Item a('a'), b('b'), c('c'), d('d');
+    Item a('a'), b('b'), c('c'), d('d'), loose('l');
     for (Item* i : {&a, &b, &c, &d})
         list.AddTail(i);
-    EXPECT_EQ(&b, list.Remove(&b));
-    EXPECT_TRUE(Unlinked(b));
-    EXPECT_EQ("acd", Names(list));
-    EXPECT_EQ(&a, list.Remove(&a));
-    EXPECT_EQ("cd", Names(list));
-    EXPECT_EQ(&d, list.Remove(&d));
-    EXPECT_EQ("c", Names(list));
-    EXPECT_EQ(&c, list.Remove(&c));
-    EXPECT_TRUE(Unlinked(c));
-    EXPECT_EQ("", Names(list));
-
-    EXPECT_EQ(nullptr, list.Remove(&c));
+    EXPECT_EQ(nullptr, list.Remove(&loose));
     EXPECT_EQ(nullptr, list.Remove(nullptr));
-    EXPECT_EQ("", Names(list));
-
+    const struct {
+        Item* entry;
+        const char* left;
+    } steps[] = {{&b, "acd"}, {&a, "cd"}, {&d, "c"}, {&c, ""}};
+    for (const auto& s : steps) {
+        EXPECT_EQ(s.entry, list.Remove(s.entry));
+        EXPECT_TRUE(Unlinked(*s.entry));
+        EXPECT_EQ(s.left, Names(list));
+    }
+    EXPECT_EQ(nullptr, list.Remove(&c));
     // Removed entries can be listed again.
     list.AddHead(&b);
     list.AddHead(&a);
-    EXPECT_EQ("ab", Names(list));
-}
-
-TEST(DList, RemovingAnUnlistedEntryKeepsTheList)
-{
-    DListBase list;
-    Item a('a'), b('b'), loose('l');
-    list.AddTail(&a);
-    list.AddTail(&b);
-    EXPECT_EQ(nullptr, list.Remove(&loose));
-    EXPECT_EQ(nullptr, list.Remove(nullptr));
     EXPECT_EQ("ab", Names(list));
 }
 

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/utils/osal/osal_fixtures.h"
 #include "utils/common/sdfile.h"
@@ -25,10 +27,17 @@ std::string Header(const std::string& name, const std::string& size)
 
 const std::string END_MARKER = "\n<<<END OF FILE>>>\n";
 
-std::string FileCount(const std::string& dir)
-{
-    return std::to_string(std::distance(std::filesystem::directory_iterator(dir), {}));
-}
+// A container scanned into a table of up to max sections.
+struct Scanned {
+    explicit Scanned(const std::string& path, int32_t max = 7) : file(table, max)
+    {
+        file.SetPath(path.c_str());
+        count = file.ScanAll();
+    }
+    SdSection table[7];
+    SdFileBase file;
+    int32_t count;
+};
 
 class SdFileTest : public ::testing::Test {
 protected:
@@ -43,9 +52,12 @@ protected:
             sec->Data = reinterpret_cast<uint8_t*>(const_cast<char*>(s.second.data()));
             sec->DataSize = int64_t(s.second.size());
         }
-        bool ok = file.FlushSections(0);
-        file.Close();
-        return ok;
+        return file.FlushSections(0);
+    }
+
+    size_t FileCount() const
+    {
+        return size_t(std::distance(std::filesystem::directory_iterator(dir.Path()), {}));
     }
 
     TempDir dir;
@@ -54,116 +66,74 @@ protected:
 
 } // namespace
 
-TEST_F(SdFileTest, HeaderBytes)
-{
-    EXPECT_EQ(Header("TABLE", "496"), "\nSECTION:     TABLE:496             \n");
-    ASSERT_EQ(Header("TABLE", "496").size(), 37u);
-    std::string data(496, 'd');
-    ASSERT_TRUE(Create({{"TABLE", data}}));
-    EXPECT_EQ(ReadFile(path), "\nSECTION:     TABLE:496             \n" + data + END_MARKER);
-}
-
-TEST_F(SdFileTest, LayoutOfSectionsOfTenZeroAndFiveBytes)
-{
-    ASSERT_TRUE(Create({{"A", "0123456789"}, {"EMPTY", ""}, {"C", "abcde"}}));
-    const std::string expected = Header("A", "10") + "0123456789" + Header("EMPTY", "0") + Header("C", "5") +
-                                 "abcde" + END_MARKER;
-    EXPECT_EQ(ReadFile(path), expected);
-    EXPECT_EQ(expected.size(), 145u);
-
-    SdSection table[7];
-    SdFileBase file(table, 7);
-    file.SetPath(path.c_str());
-    KxCapture capture;
-    ASSERT_EQ(file.ScanAll(), 3);
-    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_WARNING,
-                            "File '" + path + "': section #3 header corrupted"));
-    EXPECT_EQ(table[0].Offset, 0);
-    EXPECT_EQ(table[1].Offset, 47);
-    EXPECT_EQ(table[2].Offset, 84);
-    EXPECT_STREQ(table[1].Name.c_str(), "EMPTY");
-    EXPECT_EQ(table[1].DataSize, 0);
-    EXPECT_EQ(file.ScanPos, 126);
-
-    ZmLib::Str<16> buffer;
-    ASSERT_TRUE(table[2].ReadAllData(file.File, buffer));
-    EXPECT_STREQ(buffer.c_str(), "abcde");
-    EXPECT_EQ(buffer.Length(), 5u);
-    EXPECT_EQ(reinterpret_cast<char*>(table[2].Data), buffer.Data());
-}
-
-TEST_F(SdFileTest, EmptyContainerIsTheEndMarkerAlone)
+TEST_F(SdFileTest, ExactLayoutOfSectionsOfTenZeroAndFiveBytes)
 {
     ASSERT_TRUE(Create({}));
     EXPECT_EQ(ReadFile(path), END_MARKER);
-}
+    ASSERT_TRUE(Create({{"TABLE", std::string(496, 'd')}}));
+    EXPECT_EQ(ReadFile(path), "\nSECTION:     TABLE:496             \n" + std::string(496, 'd') + END_MARKER);
 
-TEST_F(SdFileTest, ScanStopsAtMaxSectionsWithoutWarning)
-{
-    ASSERT_TRUE(Create({{"A", "1"}, {"B", "22"}, {"C", "333"}}));
-    SdSection table[3];
-    SdFileBase file(table, 3);
-    file.SetPath(path.c_str());
-    KxCapture capture;
-    EXPECT_EQ(file.ScanAll(), 3);
-    EXPECT_TRUE(capture.Empty());
-}
-
-TEST_F(SdFileTest, ReadAllDataNeedsRoomForTheNul)
-{
-    ASSERT_TRUE(Create({{"A", "12345"}}));
-    SdSection table[1];
-    SdFileBase file(table, 1);
-    file.SetPath(path.c_str());
-    ASSERT_EQ(file.ScanAll(), 1);
+    ASSERT_TRUE(Create({{"A", "0123456789"}, {"EMPTY", ""}, {"C", "abcde"}}));
+    const std::string expected =
+        Header("A", "10") + "0123456789" + Header("EMPTY", "0") + Header("C", "5") + "abcde" + END_MARKER;
+    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(expected.size(), 145u);
 
     KxCapture capture;
-    ZmLib::Str<6> exact; // capacity 5
-    EXPECT_FALSE(table[0].ReadAllData(file.File, exact));
-    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "buffer.GetMaxLen() > DataSize"));
-    ZmLib::Str<7> enough;
-    EXPECT_TRUE(table[0].ReadAllData(file.File, enough));
-    EXPECT_STREQ(enough.c_str(), "12345");
+    Scanned s(path);
+    ASSERT_EQ(s.count, 3);
+    // The end marker is where the scan stops.
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_WARNING, "File '" + path + "': section #3 header corrupted"));
+    EXPECT_EQ(s.table[0].Offset, 0);
+    EXPECT_EQ(s.table[1].Offset, 47);
+    EXPECT_EQ(s.table[2].Offset, 84);
+    EXPECT_STREQ(s.table[1].Name.c_str(), "EMPTY");
+    EXPECT_EQ(s.table[1].DataSize, 0);
+    EXPECT_EQ(s.file.ScanPos, 126);
+
+    // A full table stops the scan without a warning.
+    KxCapture quiet;
+    EXPECT_EQ(Scanned(path, 2).count, 2);
+    EXPECT_TRUE(quiet.Empty());
 }
 
-TEST_F(SdFileTest, DataWithNulBytesIsReadWhole)
+TEST_F(SdFileTest, ReadAllDataNeedsRoomForTheNulAndKeepsNulBytes)
 {
     const std::string data("a\0b\0c", 5);
     ASSERT_TRUE(Create({{"BIN", data}}));
-    SdSection table[1];
-    SdFileBase file(table, 1);
-    file.SetPath(path.c_str());
-    ASSERT_EQ(file.ScanAll(), 1);
-    ZmLib::Str<8> buffer;
-    ASSERT_TRUE(table[0].ReadAllData(file.File, buffer));
-    EXPECT_EQ(std::string(buffer.c_str(), buffer.Length()), data);
+    Scanned s(path);
+    ASSERT_EQ(s.count, 1);
+    KxCapture capture;
+    ZmLib::Str<6> exact; // capacity 5
+    EXPECT_FALSE(s.table[0].ReadAllData(s.file.File, exact));
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "buffer.GetMaxLen() > DataSize"));
+    ZmLib::Str<7> enough;
+    ASSERT_TRUE(s.table[0].ReadAllData(s.file.File, enough));
+    EXPECT_EQ(std::string(enough.c_str(), enough.Length()), data);
+    EXPECT_EQ(reinterpret_cast<char*>(s.table[0].Data), enough.Data());
 }
 
 TEST_F(SdFileTest, UpdateInPlaceKeepsTheBytesBefore)
 {
     ASSERT_TRUE(Create({{"A", "0123456789"}, {"EMPTY", ""}, {"C", "abcde"}}));
     const std::string before = ReadFile(path);
+    Scanned s(path);
+    ASSERT_EQ(s.count, 3);
+    s.file.Close();
 
-    SdSection table[7];
-    SdFileBase file(table, 7);
-    file.SetPath(path.c_str());
-    ASSERT_EQ(file.ScanAll(), 3);
-    file.Close();
-
-    ASSERT_TRUE(file.FlushStart4Update(1));
-    EXPECT_EQ(file.NumSections, 1);
+    ASSERT_TRUE(s.file.FlushStart4Update(1));
+    EXPECT_EQ(s.file.NumSections, 1);
     std::string b = "xyz";
-    std::string c = "";
-    SdSection* sb = file.AddSection("EMPTY");
+    SdSection* sb = s.file.AddSection("EMPTY");
     EXPECT_EQ(sb->Offset, 47);
     sb->Data = reinterpret_cast<uint8_t*>(b.data());
     sb->DataSize = 3;
-    ASSERT_TRUE(file.FlushSection(*sb));
-    SdSection* sc = file.AddSection("C");
+    ASSERT_TRUE(s.file.FlushSection(*sb));
+    SdSection* sc = s.file.AddSection("C");
     EXPECT_EQ(sc->Offset, 87);
-    sc->Data = reinterpret_cast<uint8_t*>(c.data());
-    ASSERT_TRUE(file.FlushSection(*sc));
-    ASSERT_TRUE(file.FlushStop());
+    sc->Data = reinterpret_cast<uint8_t*>(b.data());
+    ASSERT_TRUE(s.file.FlushSection(*sc));
+    ASSERT_TRUE(s.file.FlushStop());
 
     const std::string after = ReadFile(path);
     EXPECT_EQ(after.substr(0, 47), before.substr(0, 47));
@@ -171,57 +141,51 @@ TEST_F(SdFileTest, UpdateInPlaceKeepsTheBytesBefore)
     EXPECT_EQ(after.substr(47, tail.size()), tail);
     // Not truncated: the old file was longer than the new content.
     EXPECT_EQ(after.size(), std::max(before.size(), 47 + tail.size()));
+    Scanned again(path);
+    ASSERT_EQ(again.count, 3);
+    EXPECT_EQ(again.table[1].DataSize, 3);
 
-    SdSection again[2];
-    SdFileBase reread(again, 2);
-    reread.SetPath(path.c_str());
-    ASSERT_EQ(reread.ScanAll(), 2);
-    EXPECT_EQ(again[1].DataSize, 3);
-}
-
-TEST_F(SdFileTest, FlushSectionsFromKCutsTheFileThere)
-{
-    ASSERT_TRUE(Create({{"A", "0123456789"}, {"B", "b"}, {"C", "c"}}));
-    SdSection table[7];
-    SdFileBase file(table, 7);
-    file.SetPath(path.c_str());
-    ASSERT_EQ(file.ScanAll(), 3);
-    file.Close();
-    ASSERT_TRUE(file.FlushSections(1));
+    // Rewriting from section 1 with nothing added cuts the file there.
+    again.file.Close();
+    ASSERT_TRUE(again.file.FlushSections(1));
     EXPECT_EQ(ReadFile(path).substr(0, 47 + 19), Header("A", "10") + "0123456789" + END_MARKER);
 }
 
 TEST_F(SdFileTest, UpdateOfAFileThatShrankFails)
 {
     ASSERT_TRUE(Create({{"A", "0123456789"}, {"B", "b"}}));
-    SdSection table[7];
-    SdFileBase file(table, 7);
-    file.SetPath(path.c_str());
-    ASSERT_EQ(file.ScanAll(), 2);
-    file.Close();
+    Scanned s(path);
+    ASSERT_EQ(s.count, 2);
+    s.file.Close();
     std::filesystem::resize_file(path, 20);
-
     KxCapture capture;
-    EXPECT_FALSE(file.FlushStart4Update(1));
+    EXPECT_FALSE(s.file.FlushStart4Update(1));
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "SeekSectionPos(start,false)"));
-    file.Close();
+    s.file.Close();
     EXPECT_EQ(std::filesystem::file_size(path), 20u);
 }
 
-TEST_F(SdFileTest, LongNameIsRefusedAndTheOldFileKept)
+TEST_F(SdFileTest, FailedWritesKeepThePreviousFileAndLeaveNoTemporary)
 {
     ASSERT_TRUE(Create({{"A", "old"}}));
     const std::string before = ReadFile(path);
-    KxCapture capture;
-    EXPECT_FALSE(Create({{"A", "new"}, {"ELEVENCHARS", "x"}}));
-    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "FlushSectionHeader(sec)"));
-    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "FlushSection(sec)"));
-    EXPECT_EQ(ReadFile(path), before);
-    EXPECT_EQ(FileCount(dir.Path()), "1");
-}
-
-TEST_F(SdFileTest, CreateInUnwritableFolderFails)
-{
+    {
+        KxCapture capture;
+        EXPECT_FALSE(Create({{"A", "new"}, {"ELEVENCHARS", "x"}}));
+        EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "FlushSectionHeader(sec)"));
+        EXPECT_EQ(ReadFile(path), before);
+        EXPECT_EQ(FileCount(), 1u);
+    }
+    {
+        // A directory in the file's place: the final rename fails.
+        std::filesystem::remove(path);
+        std::filesystem::create_directory(path);
+        KxCapture capture;
+        EXPECT_FALSE(Create({{"A", "1"}}));
+        EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "FlushStop()"));
+        EXPECT_TRUE(std::filesystem::is_directory(path));
+        EXPECT_EQ(FileCount(), 1u);
+    }
     WriteFile(dir / "notadir", "x");
     path = dir / "notadir/doc.kxl";
     KxCapture capture;
@@ -230,23 +194,6 @@ TEST_F(SdFileTest, CreateInUnwritableFolderFails)
                             "startsection ? FlushStart4Update(startsection) : FlushStart4Create()"));
 }
 
-TEST_F(SdFileTest, FailedRenameKeepsWhatIsThereAndNoTemporary)
-{
-    std::filesystem::create_directory(path);
-    KxCapture capture;
-    EXPECT_FALSE(Create({{"A", "1"}}));
-    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "FlushStop()"));
-    EXPECT_TRUE(std::filesystem::is_directory(path));
-    EXPECT_EQ(FileCount(dir.Path()), "1");
-}
-
-struct CorruptCase {
-    const char* what;
-    std::string content;
-    int32_t sections;
-    std::string warning;
-};
-
 TEST_F(SdFileTest, CorruptHeadersAndSizesStopTheScan)
 {
     const std::string good = Header("A", "2") + "aa";
@@ -254,8 +201,12 @@ TEST_F(SdFileTest, CorruptHeadersAndSizesStopTheScan)
     badTag[7] = 'M';
     std::string noColon = Header("B", "1");
     noColon[19] = ' ';
-    const std::string at1 = "': section #1 ";
-    const CorruptCase cases[] = {
+    const struct {
+        const char* what;
+        std::string content;
+        int32_t sections;
+        std::string warning;
+    } cases[] = {
         {"negative size", good + Header("B", "-5") + "xxxxx" + END_MARKER, 1, "data size -5 is out of the file"},
         {"size past the end", good + Header("B", "40") + "short" + END_MARKER, 1, "data size 40 is out of the file"},
         {"huge size", good + Header("B", "9999999999999999") + END_MARKER, 1,
@@ -269,26 +220,15 @@ TEST_F(SdFileTest, CorruptHeadersAndSizesStopTheScan)
         {"header shifted by a byte", good + "x" + Header("B", "1") + "b" + END_MARKER, 1, "header corrupted"},
         {"first header bad", "garbage that is long enough to fill a header", 0, "header corrupted"},
     };
-    for (const CorruptCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         WriteFile(path, c.content);
-        SdSection table[7];
-        SdFileBase file(table, 7);
-        file.SetPath(path.c_str());
         KxCapture capture;
-        EXPECT_EQ(file.ScanAll(), c.sections);
-        std::string index = c.sections == 0 ? "': section #0 " : at1;
-        EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_WARNING, "File '" + path + index + c.warning));
+        EXPECT_EQ(Scanned(path).count, c.sections);
+        const std::string at = "': section #" + std::to_string(c.sections) + " ";
+        EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_WARNING, "File '" + path + at + c.warning));
     }
-}
-
-TEST_F(SdFileTest, ScanOfAMissingFileFindsNothing)
-{
-    SdSection table[2];
-    SdFileBase file(table, 2);
-    file.SetPath((dir / "missing.kxl").c_str());
-    EXPECT_EQ(file.ScanFirst(), nullptr);
-    EXPECT_EQ(file.ScanAll(), 0);
+    EXPECT_EQ(Scanned(dir / "missing.kxl").count, 0);
 }
 
 TEST(SdFileDeathTest, ProgrammingErrorsAbort)

@@ -15,52 +15,40 @@ using ZmLib::TextIo;
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 // Every line a source gives until its end.
-std::vector<std::string> AllLines(TextIo& io)
+Lines AllLines(TextIo& io)
 {
-    std::vector<std::string> lines;
+    Lines lines;
     for (char* line = io.ReadLine(); line != nullptr; line = io.ReadLine())
         lines.push_back(line);
     return lines;
 }
 
-void Fill(TextBuf& buf, const std::string& text)
-{
-    buf.Construct(uint32_t(text.size() + 1));
-    ASSERT_EQ(buf.Write(text.data(), text.size()), text.size());
-}
-
-using Lines = std::vector<std::string>;
-
 } // namespace
 
-TEST(TextBufRead, LastLineWithoutLineEndIsReturned)
+TEST(TextBufRead, LinesIncludingALastOneWithoutLineEnd)
 {
-    TextBuf a;
-    Fill(a, "a\nb");
-    EXPECT_EQ(AllLines(a), (Lines{"a", "b"}));
-    EXPECT_EQ(a.ReadLine(), nullptr);
-
-    TextBuf b;
-    Fill(b, "a\nb\n");
-    EXPECT_EQ(AllLines(b), (Lines{"a", "b"}));
-}
-
-TEST(TextBufRead, CrLfEmptyLinesAndEmptyText)
-{
-    TextBuf crlf;
-    Fill(crlf, "x\r\ny\r\n");
-    EXPECT_EQ(AllLines(crlf), (Lines{"x\r", "y\r"}));
-
-    // Lines longer than a scratch buffer come back whole.
-    TextBuf blanks;
-    Fill(blanks, "\n\nz\n" + std::string(5000, 'L'));
-    EXPECT_EQ(AllLines(blanks), (Lines{"", "", "z", std::string(5000, 'L')}));
-
-    TextBuf empty;
-    empty.Construct(4);
-    EXPECT_EQ(empty.ReadLine(), nullptr);
-
+    const struct {
+        std::string text;
+        Lines lines;
+    } cases[] = {
+        {"a\nb", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}},
+        {"x\r\ny\r\n", {"x\r", "y\r"}},
+        // Lines longer than a scratch buffer come back whole.
+        {"\n\nz\n" + std::string(5000, 'L'), {"", "", "z", std::string(5000, 'L')}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 10));
+        TextBuf buf;
+        buf.Construct(uint32_t(c.text.size() + 1));
+        ASSERT_EQ(buf.Write(c.text.data(), c.text.size()), c.text.size());
+        EXPECT_EQ(AllLines(buf), c.lines);
+        EXPECT_EQ(buf.ReadLine(), nullptr);
+    }
     TextBuf none;
     EXPECT_EQ(none.ReadLine(), nullptr);
     EXPECT_EQ(none.Write("a", 1), 0u);
@@ -70,34 +58,24 @@ TEST(TextBufRead, CrLfEmptyLinesAndEmptyText)
 TEST(TextBufRead, EmbeddedNulNeverMovesTheCursorPastTheText)
 {
     TextBuf buf;
-    Fill(buf, std::string("p\0q\nr", 5));
-    char* first = buf.ReadLine();
-    ASSERT_NE(first, nullptr);
-    EXPECT_STREQ(first, "p");
-    EXPECT_STREQ(buf.ReadLine(), "r");
-    EXPECT_EQ(buf.ReadLine(), nullptr);
+    buf.Construct(6);
+    buf.Write("p\0q\nr", 5);
+    EXPECT_EQ(AllLines(buf), (Lines{"p", "r"}));
     EXPECT_EQ(buf.Buffer->Cursor(), buf.Buffer->Data() + buf.Buffer->Length());
 }
 
-TEST(TextBufWrite, PiecesAreAppendedOnlyBelowTheCapacity)
+TEST(TextBufWrite, PiecesAreAppendedWholeAndOnlyBelowTheCapacity)
 {
     TextBuf buf;
     buf.Construct(10);
-    ASSERT_NE(buf.Buffer, nullptr);
-    EXPECT_EQ(buf.Buffer->Capacity(), 10u);
-    EXPECT_EQ(buf.Buffer->Length(), 0u);
-    EXPECT_FALSE(buf.Buffer->Error());
-
     EXPECT_EQ(buf.Write("123456789", 9), 9u);
     EXPECT_EQ(buf.Write("x", 1), 0u);
     EXPECT_EQ(buf.Printf("%c", 'y'), 0);
-    EXPECT_EQ(buf.Buffer->Length(), 9u);
     // A single character may fill the last place.
     EXPECT_EQ(buf.PutChar('z'), 'z');
     EXPECT_EQ(buf.PutChar('!'), EOF);
     EXPECT_STREQ(buf.Buffer->c_str(), "123456789z");
 
-    // A piece that does not fit is not appended in part.
     TextBuf small;
     small.Construct(8);
     EXPECT_EQ(small.Write("abc", 3), 3u);
@@ -105,18 +83,15 @@ TEST(TextBufWrite, PiecesAreAppendedOnlyBelowTheCapacity)
     EXPECT_EQ(small.Printf("%s", "defgh"), 0);
     EXPECT_EQ(small.Printf("%d", 1234), 4);
     EXPECT_STREQ(small.Buffer->c_str(), "abc1234");
-}
 
-TEST(TextBufWrite, WrittenTextReadsBackAsLinesAndPrintfIsCut)
-{
-    TextBuf buf;
-    buf.Construct(2000);
-    buf.Printf("[%s]\n", "Main");
-    buf.Printf("k=%d\n", 7);
-    buf.Write("v=x", 3);
-    buf.PutChar('\n');
-    EXPECT_EQ(buf.Printf("%s", std::string(3000, 'p').c_str()), 1099);
-    EXPECT_EQ(AllLines(buf), (Lines{"[Main]", "k=7", "v=x", std::string(1099, 'p')}));
+    // Written text reads back as lines; Printf is cut at 1099 characters.
+    TextBuf big;
+    big.Construct(2000);
+    big.Printf("[%s]\n", "Main");
+    big.Write("v=x", 3);
+    big.PutChar('\n');
+    EXPECT_EQ(big.Printf("%s", std::string(3000, 'p').c_str()), 1099);
+    EXPECT_EQ(AllLines(big), (Lines{"[Main]", "v=x", std::string(1099, 'p')}));
 }
 
 TEST(TextBufConstruct, FreeAllowsANewBlockAndASecondBlockAborts)
@@ -130,33 +105,19 @@ TEST(TextBufConstruct, FreeAllowsANewBlockAndASecondBlockAborts)
     EXPECT_DEATH(buf.Construct(5), "");
 }
 
-TEST(TextFileRead, LongLineComesBackInPiecesOf1099)
+TEST(TextFileRead, LineEndsKeptAndLongLinesInPiecesOf1099)
 {
     TempDir dir;
-    WriteFile(dir / "long", std::string(2999, 'x') + "\n" + "next\n");
-    TextFile file;
-    ASSERT_TRUE(file.Open((dir / "long").c_str(), "rb"));
-    Lines lines = AllLines(file);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], std::string(1099, 'x'));
-    EXPECT_EQ(lines[1], std::string(1099, 'x'));
-    EXPECT_EQ(lines[2], std::string(801, 'x') + "\n");
-    EXPECT_EQ(lines[3], "next\n");
-}
-
-TEST(TextFileRead, LineEndsAreKeptAsTheyAre)
-{
-    TempDir dir;
-    WriteFile(dir / "t", "a\r\n\nb\nlast");
+    WriteFile(dir / "t", std::string(2999, 'x') + "\na\r\n\nb\nlast");
     TextFile file;
     ASSERT_TRUE(file.Open((dir / "t").c_str(), "rb"));
-    EXPECT_EQ(AllLines(file), (Lines{"a\r\n", "\n", "b\n", "last"}));
-    EXPECT_EQ(file.ReadLine(), nullptr);
+    EXPECT_EQ(AllLines(file), (Lines{std::string(1099, 'x'), std::string(1099, 'x'), std::string(801, 'x') + "\n",
+                                     "a\r\n", "\n", "b\n", "last"}));
     file.Close();
     EXPECT_EQ(file.ReadLine(), nullptr);
 }
 
-TEST(TextFileWrite, AllWritersReachTheFile)
+TEST(TextFileWrite, AllWritersReachTheFileAndAClosedFileWritesNothing)
 {
     TempDir dir;
     TextFile file;
@@ -164,19 +125,13 @@ TEST(TextFileWrite, AllWritersReachTheFile)
     EXPECT_EQ(file.Printf("%s=%d\n", "key", 5), 6);
     EXPECT_EQ(file.Write("raw\0z", 5), 5u);
     EXPECT_EQ(file.PutChar('\xE9'), 0xE9);
-    std::string longText(1500, 'c');
-    EXPECT_EQ(file.Printf("%s", longText.c_str()), 1099);
+    EXPECT_EQ(file.Printf("%s", std::string(1500, 'c').c_str()), 1099);
     ASSERT_TRUE(file.Close());
     EXPECT_EQ(ReadFile(dir / "w"), std::string("key=5\nraw\0z\xE9", 12) + std::string(1099, 'c'));
-}
 
-TEST(TextFileWrite, ClosedOrUncreatableFileWritesNothing)
-{
-    TempDir dir;
-    TextFile file;
-    EXPECT_FALSE(file.Create((dir / "missing/w").c_str()));
-    EXPECT_FALSE(file.IsOpen());
-    EXPECT_EQ(file.Write("a", 1), 0u);
-    EXPECT_EQ(file.PutChar('a'), EOF);
-    EXPECT_EQ(file.Printf("a"), -1);
+    TextFile missing;
+    EXPECT_FALSE(missing.Create((dir / "missing/w").c_str()));
+    EXPECT_EQ(missing.Write("a", 1), 0u);
+    EXPECT_EQ(missing.PutChar('a'), EOF);
+    EXPECT_EQ(missing.Printf("a"), -1);
 }
