@@ -184,6 +184,11 @@ char* KxdMsg::AppendString(int slot, const char* str)
     // room makes the string empty.
     if (pos >= STR_LIMIT || slot < 0 || slot >= ZmLib::KxProt::STR_SLOTS)
         return area;
+    // Byte 0 is the empty string every empty slot points at.
+    if (pos == 0) {
+        area[0] = 0;
+        pos = 1;
+    }
     uint32_t room = STR_LIMIT - pos;
     uint32_t n = 0;
     while (n + 1 < room && str[n]) {
@@ -243,7 +248,7 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
             table.prefs_.Time0 = prot.msg.TIME;
             char buffer[64];
             ZmLib::Time2Str(int64_t(table.prefs_.Time0), buffer, sizeof(buffer), 3);
-            table.Trace(ZmLib::KX_LEVEL_INFO, __func__, "Time0 set to %s", buffer);
+            table.Trace(ZmLib::KX_LEVEL_NOTICE, __func__, "Time0 set to %s", buffer);
         }
         prot.msg.TIME -= table.prefs_.Time0;
     } else if (!table.timeNormalised_ && first && table.prefs_.Time0Index < 0) {
@@ -305,7 +310,7 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
         if (colon) {
             table.version_.Set(colon + 1);
             table.hasVersion_ = true;
-            table.Trace(ZmLib::KX_LEVEL_INFO, __func__, "Version found: %s", table.version_.c_str());
+            table.Trace(ZmLib::KX_LEVEL_NOTICE, __func__, "Version found: %s", table.version_.c_str());
         } else {
             table.hasVersion_ = false;
             table.version_.Clear();

@@ -1,6 +1,8 @@
 #include "kxviewer/preftable.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "utils/common/inifile.h"
@@ -144,6 +146,26 @@ void PinnedSection(ZmLib::StrBase& name, int32_t index)
     name.Format("Pinned%d", index);
 }
 
+// The number N of a section named "PinnedN" (numbers beyond int32_t
+// clamped), -1 for any other name.
+int32_t PinnedIndex(const char* name)
+{
+    static const char PREFIX[] = "Pinned";
+    if (!name || strncmp(name, PREFIX, sizeof(PREFIX) - 1) != 0)
+        return -1;
+    const char* digits = name + sizeof(PREFIX) - 1;
+    if (!*digits)
+        return -1;
+    int64_t index = 0;
+    for (const char* p = digits; *p; ++p) {
+        if (!ZmLib::AsciiIsDigit(*p))
+            return -1;
+        if (index <= INT32_MAX)
+            index = index * 10 + (*p - '0');
+    }
+    return index > INT32_MAX ? INT32_MAX : int32_t(index);
+}
+
 void LoadPinned(ZmLib::IniBase& ini, PrefTabTable& tab)
 {
     ZmLib::Str<32> section;
@@ -182,13 +204,13 @@ void SavePinned(ZmLib::IniBase& ini, const PinnedPhrase* pinned, int32_t pinnedC
         WriteInt(ini, section.c_str(), "mode", pinned[i].mode);
         WriteInt(ini, section.c_str(), "case", pinned[i].matchCase ? 1 : 0);
     }
-    // Phrases of an earlier, longer list would otherwise come back on load.
-    for (int32_t i = count;; ++i) {
-        PinnedSection(section, i);
-        if (!ini.FindSection(section.c_str()))
-            break;
-        while (ini.FindSection(section.c_str()))
-            ini.DeleteSection(section.c_str());
+    // Phrases of an earlier, longer list would otherwise come back on load;
+    // the old numbers need not be contiguous.
+    for (ZmLib::IniSection* s = ini.FirstSection(); s;) {
+        ZmLib::IniSection* next = s->NextEntry();
+        if (PinnedIndex(s->Name) >= count)
+            ini.DeleteSection(s->Name);
+        s = next;
     }
 }
 

@@ -69,7 +69,7 @@ bool FileKxl::ReadNumber(int32_t id, int64_t* value)
 
 int32_t FileKxl::Open()
 {
-    KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_INFO, "About to open KXL file \"%s\"", GetPath());
+    KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "About to open KXL file \"%s\"", GetPath());
     recordCount_ = 0;
     RecordsAccepted = RecordsBad = 0;
     iniText_.assign(1, '\0');

@@ -214,6 +214,7 @@ private:
     [[noreturn]] void SelectionInconsistency(int32_t row);
     void FreeRange(SelRange* range);
     void PointRecords(SelRange* range, int32_t from, int32_t to);
+    // Moves every record's TIME and every thread's last time by delta.
     void ShiftTimes(int64_t delta);
     // A non-fatal failed check on the TABLE channel.
     void CheckFailed(const char* function, int line, const char* condition);

@@ -56,13 +56,14 @@ public:
         int level;
         std::string text;
     };
-    Reports()
+    // Reports above threshold are not emitted (default: every level).
+    explicit Reports(int32_t threshold = ZmLib::KX_LEVEL_DEBUG + 1)
     {
         for (int k = 0; k < 3; ++k) {
             saved_[k] = Channel(k).output;
             threshold_[k] = Channel(k).threshold;
             Channel(k).output = &Collect;
-            Channel(k).threshold = ZmLib::KX_LEVEL_DEBUG + 1;
+            Channel(k).threshold = threshold;
         }
         All().clear();
     }

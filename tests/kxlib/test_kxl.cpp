@@ -434,10 +434,11 @@ TEST(KxlOpen, ResultCodes)
     const std::string path = dir.Path("codes.kxl");
     for (size_t k = 0; k < sizeof(cases) / sizeof(cases[0]); ++k) {
         SCOPED_TRACE(k);
-        Reports reports;
+        Reports reports(ZmLib::KX_LEVEL_NOTICE);
         dir.Write("codes.kxl", cases[k].bytes);
         FileKxl reader(path.c_str());
         EXPECT_EQ(reader.Open(), cases[k].code);
+        EXPECT_TRUE(Reports::Has("About to open KXL file \"" + path + "\""));
         EXPECT_TRUE(!cases[k].report || Reports::Has("File '" + path + cases[k].report)) << cases[k].report;
     }
     FileKxl missing(dir.Path("missing.kxl").c_str());

@@ -103,6 +103,29 @@ TEST(RecordStrings, AppendStringAndCopy)
     EXPECT_EQ(b.text[FIELD_TEXT], b.prot.msg.strings + 1);
     EXPECT_EQ(b.text[FIELD_TID], b.NumsBuf + (a.text[FIELD_TID] - a.NumsBuf));
     EXPECT_EQ(b.NumsBufFreePos - b.NumsBuf, a.NumsBufFreePos - a.NumsBuf);
+
+    // No string area at all: byte 0 is the empty string of every empty slot.
+    a.prot.msg.opt_len = 0;
+    EXPECT_EQ(a.AppendString(ZmLib::KxdProt::SLOT_STR1, "q"), a.prot.msg.strings + 1);
+    EXPECT_EQ(a.prot.msg.strings[0], 0);
+    EXPECT_EQ(a.prot.msg.opt_len, 3);
+}
+
+TEST(RecordStrings, NamesAddedToARecordWithoutStringsLeaveEmptyFieldsEmpty)
+{
+    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
+    RawRecord raw;
+    raw.pid = 5;
+    raw.tid = 7;
+    Add(*table, raw);
+    ZmLib::KxdProt bare = raw.Build();
+    bare.msg.opt_len = 0; // a 72-byte message
+    KxdRecord* r = table->AppendRecord(bare);
+    EXPECT_STREQ(r->text[FIELD_PNAME], "5");
+    EXPECT_STREQ(r->text[FIELD_TNAME], "7");
+    for (int field : {FIELD_TEXT, FIELD_HOST, FIELD_FUNC, FIELD_KXNAME})
+        EXPECT_STREQ(r->text[field], "") << field;
+    EXPECT_EQ(r->prot.msg.strings[0], 0);
 }
 
 TEST(RecordAnalysis, EnterLeaveSequencesGiveNestExecTimeAndErrorKinds)
@@ -170,7 +193,7 @@ TEST(RecordAnalysis, CopyModeTouchesNoStack)
 
 TEST(RecordAnalysis, TimeNormalisedTable)
 {
-    Reports reports;
+    Reports reports(ZmLib::KX_LEVEL_NOTICE);
     PrefKxTable prefs = PlainPrefs();
     prefs.NormalizeTime = 1;
     TableRef table(new KxTable(nullptr, "t", prefs));
@@ -181,12 +204,27 @@ TEST(RecordAnalysis, TimeNormalisedTable)
     EXPECT_EQ(Add(*table, raw)->prot.msg.TIME, 250u);
     EXPECT_EQ(table->Prefs().Time0, 1561910811000000ULL);
     EXPECT_EQ(table->Prefs().Time0Index, 0);
-    EXPECT_TRUE(Reports::HasPart("Time0 set to "));
+    EXPECT_TRUE(Reports::HasPart("Time0 set to ", ZmLib::KX_LEVEL_NOTICE));
+}
+
+TEST(RecordAnalysis, SwitchingTheTimeBaseKeepsTheRollbackTestInStep)
+{
+    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
+    Add(*table, Call(0, nullptr, 1000000));
+    Add(*table, Call(0, nullptr, 2000000));
+    ASSERT_TRUE(table->NormalizeTimeOn(1));
+    // Arriving records are moved by the same Time0 as the stored ones.
+    KxdRecord* r = Add(*table, Call(0, nullptr, 2500000));
+    EXPECT_EQ(r->prot.msg.TIME, 500000u);
+    EXPECT_EQ(r->errorKind, KXERR_NoErrors);
+    table->NormalizeTimeOff();
+    EXPECT_EQ(Add(*table, Call(0, nullptr, 2400000))->errorKind, KXERR_TidTimeRollback);
+    EXPECT_EQ(Add(*table, Call(0, nullptr, 2600000))->errorKind, KXERR_NoErrors);
 }
 
 TEST(RecordNames, AnnouncementsNamedRecordsAndVersions)
 {
-    Reports reports;
+    Reports reports(ZmLib::KX_LEVEL_NOTICE);
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
     RawRecord r;
     r.pid = 77;

@@ -267,4 +267,15 @@ TEST(PrefTablePinned, SaveRemovesOldPhrasesAndKeepsToTen)
     EXPECT_EQ(LoadText(ToText(ini)).tab.pinnedCount, 2);
     PrefTable::Save(false, ini, p.tab, p.kx, p.tab.pinned, -2);
     EXPECT_EQ(ini.FindSection("Pinned0"), nullptr);
+
+    // Old phrases after a gap go too; look-alike names stay.
+    ZmLib::IniBase gaps;
+    FromText(gaps, "[Pinned0]\nphrase=a\n[Pinned2]\nphrase=c\n[Pinned12]\nphrase=m\n[Pinned99999999999]\nx=0\n"
+                   "[Pinned]\nx=1\n[Pinned3x]\nx=2\n[pinned4]\nx=3\n");
+    PrefTable::Save(false, gaps, p.tab, p.kx, p.tab.pinned, 1);
+    EXPECT_NE(gaps.FindSection("Pinned0"), nullptr);
+    for (const char* gone : {"Pinned1", "Pinned2", "Pinned12", "Pinned99999999999"})
+        EXPECT_EQ(gaps.FindSection(gone), nullptr) << gone;
+    for (const char* kept : {"Pinned", "Pinned3x", "pinned4"})
+        EXPECT_NE(gaps.FindSection(kept), nullptr) << kept;
 }
