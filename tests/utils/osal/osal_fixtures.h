@@ -1,16 +1,19 @@
-// Helpers shared by the file-layer tests: a scratch folder removed at the
-// end, small file helpers, and a capture of the "SYS" channel's reports.
+// Helpers shared by the file-layer and thread tests: a scratch folder removed
+// at the end, small file helpers, polling, and a capture of the "SYS"
+// channel's reports.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
-#include <utility>
+#include <thread>
 #include <vector>
 
 #include "utils/kx/kx.h"
@@ -57,12 +60,32 @@ inline bool Exists(const std::string& path)
     return stat(path.c_str(), &st) == 0;
 }
 
-// Routes the "SYS" channel's events into a list while alive.
+// Polls a condition every millisecond; the bound of ten seconds only keeps a
+// broken build from hanging.
+template <typename Condition>
+bool Eventually(Condition condition)
+{
+    for (int i = 0; i < 10000; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
+}
+
+struct KxReport {
+    int level;
+    uint16_t flags;
+    std::string text;
+};
+
+// Routes the "SYS" channel's events, from any thread, into a list while alive.
 class KxCapture {
 public:
     KxCapture() : savedOutput_(ZmLib::KxSys.output), savedThreshold_(ZmLib::KxSys.threshold)
     {
-        Reports().clear();
+        std::lock_guard<std::mutex> lock(Mutex());
+        List().clear();
         ZmLib::KxSys.output = &Capture;
         ZmLib::KxSys.threshold = ZmLib::KX_LEVEL_DEBUG;
     }
@@ -74,24 +97,44 @@ public:
     KxCapture(const KxCapture&) = delete;
     KxCapture& operator=(const KxCapture&) = delete;
 
+    std::vector<KxReport> Reports() const
+    {
+        std::lock_guard<std::mutex> lock(Mutex());
+        return List();
+    }
     bool Empty() const { return Reports().empty(); }
+    // Index of the first report with exactly this text, -1 when none.
+    int Find(const std::string& text) const
+    {
+        std::vector<KxReport> reports = Reports();
+        for (size_t i = 0; i < reports.size(); ++i)
+            if (reports[i].text == text)
+                return int(i);
+        return -1;
+    }
     bool Has(int level, const std::string& text) const
     {
-        for (const auto& r : Reports())
-            if (r.first == level && r.second == text)
+        for (const KxReport& r : Reports())
+            if (r.level == level && r.text == text)
                 return true;
         return false;
     }
 
 private:
-    static std::vector<std::pair<int, std::string>>& Reports()
+    static std::mutex& Mutex()
     {
-        static std::vector<std::pair<int, std::string>> reports;
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::vector<KxReport>& List()
+    {
+        static std::vector<KxReport> reports;
         return reports;
     }
     static int Capture(ZmLib::KXEVENT* event, ZmLib::KX*)
     {
-        Reports().emplace_back(event->level, event->text != nullptr ? event->text : "");
+        std::lock_guard<std::mutex> lock(Mutex());
+        List().push_back({event->level, event->flags, event->text != nullptr ? event->text : ""});
         return 0;
     }
 

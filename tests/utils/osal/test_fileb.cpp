@@ -47,8 +47,7 @@ FILE* OpenShrunk(int64_t end, const std::string& data)
     };
     io.seek = [](void* c, off64_t* offset, int whence) {
         auto* f = static_cast<Shrunk*>(c);
-        f->pos = *offset + (whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->pos : f->end);
-        *offset = f->pos;
+        *offset = f->pos = *offset + (whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f->pos : f->end);
         return 0;
     };
     io.close = [](void* c) {
@@ -81,51 +80,38 @@ protected:
 
 } // namespace
 
-TEST_F(Fileb, OpenFailsOnMissingFileAndOverlongPath)
+TEST_F(Fileb, ReadToMemoryReadsEveryByteAndRereadsAGrowingFile)
 {
-    EXPECT_FALSE(f.Open(P("missing").c_str(), "rb"));
-    EXPECT_FALSE(f.Open(std::string(1100, 'a').c_str(), "wb"));
-    EXPECT_FALSE(f.IsOpen());
-}
-
-TEST_F(Fileb, ReadToMemoryReadsEveryByteAndAppendsNul)
-{
-    std::string content = Bytes(70000);
-    WriteFile(P("bin"), content);
-    ASSERT_TRUE(f.Open(P("bin").c_str(), "rb"));
-    ASSERT_EQ(f.ReadToMemory(), content.size());
-    EXPECT_EQ(f.MembufSize, content.size());
-    EXPECT_EQ(memcmp(f.Membuf, content.data(), content.size()), 0);
-    EXPECT_EQ(f.Membuf[content.size()], 0);
-    f.FreeMemory();
-    EXPECT_EQ(f.Membuf, nullptr);
-    EXPECT_EQ(f.MembufSize, 0u);
-
     WriteFile(P("empty"), "");
     ASSERT_TRUE(f.Open(P("empty").c_str(), "rb"));
     EXPECT_EQ(f.ReadToMemory(), 0u);
     ASSERT_NE(f.Membuf, nullptr);
     EXPECT_EQ(f.Membuf[0], 0);
+
+    std::string content = Bytes(70000);
+    WriteFile(P("log"), content);
+    ASSERT_TRUE(f.Open(P("log").c_str(), "rb"));
+    EXPECT_EQ(f.Membuf, nullptr);
+    for (const char* more : {"", "second\n"}) {
+        std::ofstream(P("log"), std::ios::app) << more;
+        content += more;
+        ASSERT_EQ(f.ReadToMemory(), content.size());
+        EXPECT_EQ(f.MembufSize, content.size());
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(f.Membuf), content.size() + 1), content + '\0');
+    }
 }
 
-TEST_F(Fileb, ReadToMemoryWithoutStreamOrImageReports)
+TEST_F(Fileb, MissingStreamOrImageOrPathIsRefusedWithReport)
 {
     KxCapture capture;
+    EXPECT_FALSE(f.Open(P("missing").c_str(), "rb"));
+    EXPECT_FALSE(f.Open(std::string(1100, 'a').c_str(), "wb"));
     EXPECT_EQ(f.ReadToMemory(), 0u);
-    EXPECT_EQ(f.Membuf, nullptr);
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "Handle"));
+    EXPECT_EQ(f.Size(), FILEB::SIZE_ERROR);
     f.FreeMemory();
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "Membuf"));
-}
-
-TEST_F(Fileb, GrowingFileIsReadAgainWithoutLeak)
-{
-    WriteFile(P("log"), "first\n");
-    ASSERT_TRUE(f.Open(P("log").c_str(), "rb"));
-    EXPECT_EQ(f.ReadToMemory(), 6u);
-    std::ofstream(P("log"), std::ios::app) << "second\n";
-    EXPECT_EQ(f.ReadToMemory(), 13u);
-    EXPECT_STREQ(reinterpret_cast<char*>(f.Membuf), "first\nsecond\n");
+    EXPECT_EQ(f.Printf("closed"), -1);
 }
 
 TEST_F(Fileb, FileShrinkingWhileReadFailsWithReport)
@@ -197,20 +183,7 @@ TEST_F(Fileb, CopyWithShortWriteFailsAndKeepsThePreviousDestination)
     EXPECT_EQ(EntryCount(), 2u);
 }
 
-TEST_F(Fileb, SizeLeavesTheStreamAtItsStart)
-{
-    WriteFile(P("f"), "0123456789");
-    ASSERT_TRUE(f.Open(P("f").c_str(), "rb"));
-    ASSERT_TRUE(f.Seek64(4));
-    EXPECT_EQ(f.Size(), 10u);
-    EXPECT_EQ(f.Tell64(), 0);
-    f.Close();
-    KxCapture capture;
-    EXPECT_EQ(f.Size(), FILEB::SIZE_ERROR);
-    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "Handle"));
-}
-
-TEST_F(Fileb, SizesBeyond4GiBAreExact)
+TEST_F(Fileb, SizesBeyond4GiBAreExactAndSizeRewindsTheStream)
 {
     const int64_t size = (int64_t(5) << 30) + 3;
     int fd = open(P("sparse").c_str(), O_WRONLY | O_CREAT, 0600);
@@ -223,12 +196,12 @@ TEST_F(Fileb, SizesBeyond4GiBAreExact)
     EXPECT_EQ(FILEB::GetSize_(P("sparse").c_str()), uint64_t(size));
     EXPECT_EQ(FILEB::GetSize32(P("sparse").c_str()), 0u);
     ASSERT_TRUE(f.Open(P("sparse").c_str(), "r+b"));
-    EXPECT_EQ(f.Size(), uint64_t(size));
     const int64_t far = (int64_t(4) << 30) + 1;
     ASSERT_TRUE(f.Seek64(far));
     EXPECT_EQ(f.Write("Z", 1), 1u);
+    EXPECT_EQ(f.Size(), uint64_t(size));
+    EXPECT_EQ(f.Tell64(), 0);
     ASSERT_TRUE(f.Seek64(far));
-    EXPECT_EQ(f.Tell64(), far);
     char ch = 0;
     EXPECT_EQ(f.Read(&ch, 1), 1u);
     EXPECT_EQ(ch, 'Z');
@@ -245,7 +218,6 @@ TEST_F(Fileb, PrintfCutsAt1099Characters)
     EXPECT_EQ(f.Printf("%s", std::string(2000, 'w').c_str()), 1099);
     ASSERT_TRUE(f.Close());
     EXPECT_EQ(ReadFile(P("p")), "42-x" + std::string(1099, 'w'));
-    EXPECT_EQ(f.Printf("closed"), -1);
 }
 
 TEST_F(Fileb, RenameToBakLeavesOnlyTheBackup)
@@ -263,26 +235,26 @@ TEST_F(Fileb, AttributesMapPermissionsFoldersAndDotNames)
 {
     WriteFile(P("f"), "x");
     WriteFile(P(".hidden"), "x");
-    EXPECT_EQ(FILEB::GetAttributes(P("f").c_str()), uint32_t(ZmLib::FILE_ATTRIB_NORMAL));
-    bool out = false;
-    ASSERT_TRUE(FILEB::GetAttrib_(P(".hidden").c_str(), ZmLib::FILE_ATTRIB_HIDDEN, &out));
-    EXPECT_TRUE(out);
-    ASSERT_TRUE(FILEB::GetAttrib_(dir.Path().c_str(), ZmLib::FILE_ATTRIB_DIRECTORY, &out));
-    EXPECT_TRUE(out);
     // A trailing separator and the name ".." do not make a hidden folder.
-    EXPECT_EQ(FILEB::GetAttributes((dir.Path() + "/").c_str()), uint32_t(ZmLib::FILE_ATTRIB_DIRECTORY));
-    EXPECT_EQ(FILEB::GetAttributes(P("..").c_str()), uint32_t(ZmLib::FILE_ATTRIB_DIRECTORY));
+    const std::pair<std::string, uint32_t> cases[] = {
+        {P("f"), ZmLib::FILE_ATTRIB_NORMAL},         {P(".hidden"), ZmLib::FILE_ATTRIB_HIDDEN},
+        {dir.Path(), ZmLib::FILE_ATTRIB_DIRECTORY},  {dir.Path() + "/", ZmLib::FILE_ATTRIB_DIRECTORY},
+        {P(".."), ZmLib::FILE_ATTRIB_DIRECTORY},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FILEB::GetAttributes(c.first.c_str()), c.second) << c.first;
 
     chmod(P("f").c_str(), 0664);
     ASSERT_TRUE(FILEB::SetAttrib_(P("f").c_str(), ZmLib::FILE_ATTRIB_READONLY, true));
     EXPECT_EQ(Mode("f"), 0444);
+    bool out = false;
     ASSERT_TRUE(FILEB::GetAttrib_(P("f").c_str(), ZmLib::FILE_ATTRIB_READONLY, &out));
     EXPECT_TRUE(out);
     ASSERT_TRUE(FILEB::SetAttrib_(P("f").c_str(), ZmLib::FILE_ATTRIB_READONLY, false));
     EXPECT_EQ(Mode("f"), 0644);
 }
 
-TEST_F(Fileb, AttributesOfUnknownPathsAndRefusedChangesReport)
+TEST_F(Fileb, UnknownPathsAndRefusedAttributeChangesReport)
 {
     WriteFile(P("f"), "x");
     KxCapture capture;
@@ -295,6 +267,10 @@ TEST_F(Fileb, AttributesOfUnknownPathsAndRefusedChangesReport)
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY,
                             "ApplyAttributes(path, attr, set ? (attr | mask) : (attr & ~mask))"));
     EXPECT_TRUE(Exists(P("f")));
+    EXPECT_EQ(FILEB::GetWriteTime(P("none").c_str()), 0);
+    EXPECT_FALSE(FILEB::SetTimeSecs(P("none").c_str(), 5));
+    EXPECT_EQ(ZmLib::DiskFree(P("none").c_str()), 0);
+    EXPECT_GT(ZmLib::DiskFree(dir.Path().c_str()), 0);
 }
 
 TEST_F(Fileb, TimesRoundTripInSecondsAndFileTimes)
@@ -314,14 +290,4 @@ TEST_F(Fileb, TimesRoundTripInSecondsAndFileTimes)
     ASSERT_TRUE(FILEB::SetTime(path, ZmLib::MicrosToFileTime(-500000)));
     EXPECT_EQ(FILEB::GetModTime(path), -1);
     EXPECT_EQ(FILEB::GetWriteTime(path), ZmLib::MicrosToFileTime(-500000));
-
-    EXPECT_NE(FILEB::GetWriteTime(dir.Path().c_str()), 0);
-    EXPECT_EQ(FILEB::GetWriteTime(P("none").c_str()), 0);
-    EXPECT_FALSE(FILEB::SetTimeSecs(P("none").c_str(), 5));
-}
-
-TEST_F(Fileb, DiskFreeOfAFolderAndAMissingPath)
-{
-    EXPECT_GT(ZmLib::DiskFree(dir.Path().c_str()), 0);
-    EXPECT_EQ(ZmLib::DiskFree(P("none").c_str()), 0);
 }
