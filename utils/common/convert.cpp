@@ -1,6 +1,7 @@
 #include "utils/common/convert.h"
 
 #include "utils/common/strbase.h"
+#include "utils/osal/process.h"
 
 #include <climits>
 #include <cstdio>
@@ -114,43 +115,6 @@ int ReadNumber(const char* p, uint32_t* value)
     return n;
 }
 
-// Reads an octet 0..255 at p; returns the characters read, 0 when invalid.
-int ReadOctet(const char* p, uint32_t* value)
-{
-    int n = ReadNumber(p, value);
-    return (n > 0 && *value <= 255) ? n : 0;
-}
-
-// Reads a.b.c.d at p with the first octet in the low byte; returns the
-// characters read, 0 when the text is not an address.
-int ReadAddress(const char* p, uint32_t* ip)
-{
-    uint32_t result = 0;
-    int pos = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            if (p[pos] != '.')
-                return 0;
-            ++pos;
-        }
-        uint32_t octet = 0;
-        int n = ReadOctet(p + pos, &octet);
-        if (n == 0)
-            return 0;
-        result |= octet << (8 * i);
-        pos += n;
-    }
-    *ip = result;
-    return pos;
-}
-
-int64_t WallClockUs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return int64_t(ts.tv_sec) * US_PER_SECOND + ts.tv_nsec / 1000;
-}
-
 // Month of a capitalised English abbreviation, 0 when none.
 int SyslogMonth(const char* t)
 {
@@ -209,7 +173,8 @@ int64_t SyslogTime(const char* t, size_t len, int64_t nowUs)
     uint32_t day = 0;
     if (ReadNumber(p, &day) == 0 || day < 1 || day > 31)
         return 0;
-    CivilTime now = CivilFromUs(nowUs);
+    // The year and month of the user's clock, not of UTC.
+    CivilTime now = CivilFromUs(nowUs + LocalTimeOffsetAt(nowUs));
     int64_t year = now.year - (month > now.month ? 1 : 0);
     // A text that ends with the day has no time of day.
     return DatePlusTime({int32_t(year), month, int32_t(day)}, t + (len < 7 ? len : 7));
@@ -317,7 +282,7 @@ uint32_t Str2IP(const char* text)
 bool Str2IPChecked(const char* text, uint32_t* ip)
 {
     uint32_t value = 0;
-    if (!text || ReadAddress(text, &value) == 0)
+    if (!text || ReadIPv4(text, &value, false) == 0)
         return false;
     *ip = value;
     return true;
@@ -465,7 +430,7 @@ int Secs2Str(int64_t seconds, char* out, size_t outsize)
 
 int64_t Str2Time(const char* text)
 {
-    return Str2Time(text, WallClockUs());
+    return Str2Time(text, NowMicros());
 }
 
 int64_t Str2Time(const char* text, int64_t nowUs)

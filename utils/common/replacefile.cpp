@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+
+#include "utils/kx/kx.h"
 
 namespace ZmLib {
 
@@ -17,13 +20,25 @@ bool ReplaceFile::Begin(FILEB& file, const char* path)
     if (path == nullptr || *path == 0)
         return false;
 
+    // A symbolic link stays a link: the file it finally names is replaced,
+    // and the temporary file lies in that file's folder so that the rename
+    // stays on one file system.
+    std::string target(path);
+    if (char* resolved = realpath(path, nullptr)) {
+        target = resolved;
+        free(resolved);
+    }
+
     static std::atomic<uint32_t> counter{0};
     std::string temp;
     int fd = -1;
     // O_EXCL: never reuse a name that another writer holds.
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = std::string(path) + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) +
-               ".tmp";
+        temp = target + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
+        // The open file keeps its name in a PathStr: a name beyond it is
+        // refused before anything is created.
+        if (!KX_VERIFY(KxSys, file.SetPath(temp.c_str())))
+            return false;
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
@@ -32,10 +47,10 @@ bool ReplaceFile::Begin(FILEB& file, const char* path)
         return false;
 
     struct stat old;
-    if (stat(path, &old) == 0 && S_ISREG(old.st_mode))
+    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         fchmod(fd, old.st_mode & 07777);
 
-    FILE* stream = file.SetPath(temp.c_str()) ? fdopen(fd, "wb") : nullptr;
+    FILE* stream = fdopen(fd, "wb");
     if (stream == nullptr) {
         close(fd);
         unlink(temp.c_str());
@@ -43,7 +58,8 @@ bool ReplaceFile::Begin(FILEB& file, const char* path)
     }
     file.Handle = stream;
     file_ = &file;
-    target_ = path;
+    path_ = path;
+    target_ = target;
     temp_ = temp;
     return true;
 }
@@ -57,7 +73,7 @@ bool ReplaceFile::Commit()
     ok = ok && rename(temp_.c_str(), target_.c_str()) == 0;
     if (!ok)
         unlink(temp_.c_str());
-    file_->SetPath(target_.c_str());
+    file_->SetPath(path_.c_str());
     file_ = nullptr;
     temp_.clear();
     return ok;
@@ -69,7 +85,7 @@ void ReplaceFile::Discard()
         return;
     file_->Close();
     unlink(temp_.c_str());
-    file_->SetPath(target_.c_str());
+    file_->SetPath(path_.c_str());
     file_ = nullptr;
     temp_.clear();
 }

@@ -19,7 +19,9 @@ public:
     ReplaceFile& operator=(const ReplaceFile&) = delete;
 
     // Creates a fresh temporary file beside path and opens it in file for
-    // binary writing. A replaced file's permissions carry over.
+    // binary writing. A replaced file's permissions carry over; when path is
+    // a symbolic link, the file it names is replaced and the link kept. A
+    // temporary name too long for the file's PathStr is reported and fails.
     bool Begin(FILEB& file, const char* path);
     // Flushes and closes the file and renames it over the final path; false
     // (and the temporary file removed) when any step fails.
@@ -31,7 +33,8 @@ public:
 
 private:
     FILEB* file_ = nullptr;
-    std::string target_;
+    std::string path_;   // as given, the file's path afterwards
+    std::string target_; // path with its links resolved: what is replaced
     std::string temp_;
 };
 

@@ -51,6 +51,34 @@ int ReadOctet(const char* p, uint32_t* value)
 
 } // namespace
 
+int ReadIPv4(const char* text, uint32_t* ip, bool firstOctetHigh)
+{
+    uint32_t result = 0;
+    int pos = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (text[pos] != '.')
+                return 0;
+            ++pos;
+        }
+        uint32_t octet = 0;
+        int n = ReadOctet(text + pos, &octet);
+        if (n == 0)
+            return 0;
+        result = firstOctetHigh ? (result << 8) | octet : result | (octet << (8 * i));
+        pos += n;
+    }
+    *ip = result;
+    return pos;
+}
+
+int StrBase::VFormatTemp(char*& buffer, const char* format, va_list args)
+{
+    buffer = TempBuffer();
+    int n = std::vsnprintf(buffer, TEMP_STR_CAPACITY + 1, format, args);
+    return n < 0 ? -1 : (n < int(TEMP_STR_CAPACITY) ? n : int(TEMP_STR_CAPACITY));
+}
+
 StrBase::StrBase(char* buffer, uint32_t capacity) : data_(buffer), cursor_(buffer), capacity_(capacity)
 {
     data_[0] = '\0';
@@ -366,19 +394,13 @@ int32_t StrBase::GetInt(const char* format)
 
 uint32_t StrBase::GetIPv4()
 {
-    const char* p = cursor_;
     uint32_t result = 0;
-    for (int i = 0; i < 4; ++i) {
-        uint32_t octet = 0;
-        int n = ReadOctet(p, &octet);
-        if (n == 0 || (i < 3 && p[n] != '.')) {
-            error_ = 1;
-            return 0;
-        }
-        result = (result << 8) | octet;
-        p += n + (i < 3 ? 1 : 0);
+    int n = ReadIPv4(cursor_, &result, true);
+    if (n == 0) {
+        error_ = 1;
+        return 0;
     }
-    cursor_ += p - cursor_;
+    cursor_ += n;
     return result;
 }
 

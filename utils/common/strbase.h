@@ -3,6 +3,7 @@
 // capacity and always keep the terminating NUL.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,6 +30,9 @@ public:
     // Takes the next buffer of the process-wide ring of 512 buffers of 1104
     // bytes. It stays valid until 512 further buffers are taken.
     static char* TempBuffer();
+    // Formats into a fresh scratch buffer, cut at its capacity; returns the
+    // length kept, -1 on a format error.
+    static int VFormatTemp(char*& buffer, const char* format, va_list args);
 
     // Writing operations.
     uint32_t Set(const char* text);
@@ -165,6 +169,10 @@ private:
 // with the NUL; returns the characters written.
 int HexDump(const uint8_t* bytes, int count, char* out, size_t outsize, bool colons);
 int HexDigit(char ch);
+// Reads a.b.c.d at text, each octet 1..3 digits of 0..255; the first octet
+// goes into the high byte when firstOctetHigh, else into the low byte.
+// Returns the characters read, 0 (ip untouched) when there is no address.
+int ReadIPv4(const char* text, uint32_t* ip, bool firstOctetHigh);
 bool IsBlank(const char* text);
 void ReplaceChar(char* text, char from, char to);
 int StrICmp(const char* a, const char* b);

@@ -27,15 +27,6 @@ public:
 
 static_assert(sizeof(TextBlock) == sizeof(StrBase), "the block header is a plain StrBase");
 
-// Formats into a scratch buffer, cut at its capacity; returns the length
-// kept, -1 on a format error.
-int FormatScratch(char*& buffer, const char* format, va_list args)
-{
-    buffer = StrBase::TempBuffer();
-    int n = vsnprintf(buffer, TEMP_STR_CAPACITY + 1, format, args);
-    return n < 0 ? -1 : std::min(n, int(TEMP_STR_CAPACITY));
-}
-
 } // namespace
 
 char* TextFile::ReadLine()
@@ -116,7 +107,7 @@ int TextBuf::Printf(const char* format, ...)
     char* text = nullptr;
     va_list args;
     va_start(args, format);
-    int n = FormatScratch(text, format, args);
+    int n = StrBase::VFormatTemp(text, format, args);
     va_end(args);
     if (n < 0 || !Append(text, size_t(n)))
         return 0;

@@ -30,20 +30,6 @@ TextRing<KX_RING_COUNT, KX_RING_SIZE> g_ring;
 
 void (*volatile g_abortCallback)() = nullptr;
 
-int64_t NowMicros()
-{
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
-
-int64_t TickMillis()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 int8_t ClampLevel(int32_t level)
 {
     if (level < -128)

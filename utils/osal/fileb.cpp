@@ -1,16 +1,14 @@
 #include "utils/osal/fileb.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "utils/common/replacefile.h"
 #include "utils/kx/kx.h"
 
 namespace ZmLib {
@@ -45,18 +43,14 @@ uint64_t WriteAll(FILE* stream, const uint8_t* data, uint64_t count)
     return done;
 }
 
-// A name beside dest that no other writer of this process or another one
-// picks: dest + ".<pid>.<counter>.tmp".
-std::string TempNameBeside(const char* dest)
+// Only a regular file has a size worth reading whole: a directory reports
+// an end near 2^63, a device or pipe none at all. A stream without a
+// descriptor (a memory stream) is taken as it is.
+bool IsRegularStream(FILE* stream)
 {
-    static std::atomic<uint32_t> counter{0};
-    std::string name(dest);
-    name += '.';
-    name += std::to_string(getpid());
-    name += '.';
-    name += std::to_string(counter.fetch_add(1));
-    name += ".tmp";
-    return name;
+    int fd = fileno(stream);
+    struct stat st;
+    return fd < 0 || (fstat(fd, &st) == 0 && S_ISREG(st.st_mode));
 }
 
 } // namespace
@@ -148,12 +142,11 @@ int FILEB::VPrintf(const char* format, va_list args)
 {
     if (Handle == nullptr)
         return -1;
-    char* buffer = StrBase::TempBuffer();
-    int n = vsnprintf(buffer, TEMP_STR_CAPACITY + 1, format, args);
+    char* buffer = nullptr;
+    int n = StrBase::VFormatTemp(buffer, format, args);
     if (n < 0)
         return -1;
-    size_t length = std::min<size_t>(size_t(n), TEMP_STR_CAPACITY);
-    return int(WriteAll(Handle, reinterpret_cast<uint8_t*>(buffer), length));
+    return int(WriteAll(Handle, reinterpret_cast<uint8_t*>(buffer), size_t(n)));
 }
 
 uint64_t FILEB::ReadToMemory()
@@ -162,6 +155,8 @@ uint64_t FILEB::ReadToMemory()
         return 0;
     if (Membuf != nullptr)
         FreeMemory();
+    if (!KX_VERIFY(KxSys, IsRegularStream(Handle)))
+        return 0;
     off_t end = -1;
     if (fseeko(Handle, 0, SEEK_END) == 0)
         end = ftello(Handle);
@@ -199,31 +194,12 @@ bool FILEB::Copy(const char* dest)
     ReadToMemory();
     if (Membuf == nullptr)
         return false;
-
-    std::string tempName = TempNameBeside(dest);
-    int fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    FILE* fdest = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (!KX_VERIFY(KxSys, fdest)) {
-        if (fd >= 0) {
-            close(fd);
-            unlink(tempName.c_str());
-        }
-        FreeMemory();
-        return false;
-    }
-    // A replaced destination keeps its permissions.
-    struct stat old;
-    if (stat(dest, &old) == 0 && S_ISREG(old.st_mode))
-        fchmod(fd, old.st_mode & 07777);
-
-    uint64_t size = WriteAll(fdest, Membuf, MembufSize);
-    bool ok = KX_VERIFY(KxSys, size == MembufSize);
-    ok = KX_VERIFY(KxSys, fflush(fdest) == 0) && ok;
-    ok = ok && KX_VERIFY(KxSys, fdatasync(fd) == 0);
-    ok = KX_VERIFY(KxSys, fclose(fdest) == 0) && ok;
-    ok = ok && KX_VERIFY(KxSys, rename(tempName.c_str(), dest) == 0);
-    if (!ok)
-        unlink(tempName.c_str());
+    FILEB out;
+    ReplaceFile saver;
+    bool ok = KX_VERIFY(KxSys, saver.Begin(out, dest));
+    ok = ok && KX_VERIFY(KxSys, out.Write(Membuf, size_t(MembufSize)) == MembufSize);
+    // A failed step leaves the temporary file to the saver, which removes it.
+    ok = ok && KX_VERIFY(KxSys, saver.Commit());
     FreeMemory();
     return ok;
 }

@@ -66,13 +66,14 @@ public:
 
     // Reads the whole file into a NUL-terminated image (Membuf, MembufSize).
     // Returns the bytes read; 0 with no image on failure (an empty file gives
-    // 0 with an image of one NUL). A file that shrinks while it is read is a
-    // failure, reported, never a stop of the program.
+    // 0 with an image of one NUL). Anything but a regular file (a folder, a
+    // device) and a file that shrinks while it is read are failures,
+    // reported, never a stop of the program.
     uint64_t ReadToMemory();
     void FreeMemory();
-    // Copies the open file to dest: written to a temporary file in dest's
-    // folder and renamed over dest only when complete, so a failed copy
-    // leaves a previous dest untouched.
+    // Copies the open file to dest through ReplaceFile: a failed copy leaves
+    // a previous dest untouched, and a dest that is a symbolic link stays
+    // one, its final file receiving the copy.
     bool Copy(const char* dest);
     // The end position; the stream is left at its start. SIZE_ERROR on
     // failure.

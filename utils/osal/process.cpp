@@ -7,10 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 #include "utils/kx/kx.h"
@@ -63,11 +64,22 @@ void SpawnPrint(const char* format, int value)
         KxSys.Print(0, KX_LEVEL_NOTICE, SPAWN_FUNCTION, format, value);
 }
 
-int64_t MonotonicMillis()
+// Children of Spawn not yet reaped. Only these are waited for: other parts
+// of the program own their children.
+std::mutex g_childMutex;
+std::vector<pid_t> g_children;
+
+void ReapEndedChildren()
 {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    std::lock_guard<std::mutex> lock(g_childMutex);
+    auto ended = [](pid_t pid) {
+        pid_t rc;
+        while ((rc = waitpid(pid, nullptr, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        // Gone already (ECHILD) counts as ended.
+        return rc != 0;
+    };
+    g_children.erase(std::remove_if(g_children.begin(), g_children.end(), ended), g_children.end());
 }
 
 } // namespace
@@ -156,6 +168,7 @@ int64_t PROCESS::Spawn(const char* program, int count, const char* const* args)
         SpawnPrint("ShellExecute returned error %d", SE_ERR_FNF);
         return 0;
     }
+    ReapEndedChildren();
     SpawnPrint("About to call ShellExecute:%s", program);
     TempStr params;
     BuildParams(count, args, params);
@@ -195,28 +208,45 @@ int64_t PROCESS::Spawn(const char* program, int count, const char* const* args)
         SpawnPrint("ShellExecute returned error %d", code);
         return 0;
     }
-    // Nobody waits for a started program; this keeps it from lingering as a
-    // zombie once it ends.
-    std::thread([pid] {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    std::lock_guard<std::mutex> lock(g_childMutex);
+    g_children.push_back(pid);
     return int64_t(pid);
+}
+
+int64_t NowMicros()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+int64_t TickMillis()
+{
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 int64_t LocalTimeOffset()
 {
-    time_t now = time(nullptr);
+    return LocalTimeOffsetAt(NowMicros());
+}
+
+int64_t LocalTimeOffsetAt(int64_t us)
+{
+    // Whole seconds, rounded down, so that a moment before 1970 keeps its
+    // second.
+    time_t seconds = time_t(us / 1000000 - (us % 1000000 < 0 ? 1 : 0));
     struct tm local;
-    if (localtime_r(&now, &local) == nullptr)
+    if (localtime_r(&seconds, &local) == nullptr)
         return 0;
     return int64_t(local.tm_gmtoff) * 1000000;
 }
 
 void BusyWait(int64_t microseconds)
 {
-    int64_t target = MonotonicMillis() * 1000 + microseconds;
-    while (MonotonicMillis() * 1000 < target) {
+    int64_t target = TickMillis() * 1000 + microseconds;
+    while (TickMillis() * 1000 < target) {
     }
 }
 

@@ -1,5 +1,5 @@
 // The running program (its path, name and process-wide start-up values),
-// starting other programs, and two clock helpers.
+// starting other programs, and the clock helpers of the library.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,8 @@ public:
     static const char* Name() { return name_; }
 
     // Starts program with the arguments as a list, never through a shell.
-    // Returns the process id, 0 on failure. The child is reaped when it ends.
+    // Returns the process id, 0 on failure. Children started here that have
+    // ended are reaped at the next Spawn; other children are left alone.
     static int64_t Spawn(const char* program, int count, const char* const* args);
     // The parameter text that Spawn reports: each argument in double quotes
     // followed by one blank, at most 1099 characters.
@@ -41,8 +42,14 @@ private:
     static inline char name_[16] = {};
 };
 
+// Wall clock in microseconds since 1970-01-01 UTC.
+int64_t NowMicros();
+// Monotonic tick count in milliseconds.
+int64_t TickMillis();
 // Local time minus UTC now, in microseconds.
 int64_t LocalTimeOffset();
+// Local time minus UTC at the moment us (microseconds since 1970).
+int64_t LocalTimeOffsetAt(int64_t us);
 // Spins until the millisecond tick count has advanced by microseconds.
 void BusyWait(int64_t microseconds);
 

@@ -215,7 +215,7 @@ bool THREAD::Stop(uint32_t timeoutMs)
     Cancel();
     KX_PRINT(KxSys, 2, "Waiting... timeout = %d", int(timeoutMs));
     bool result = Wait(timeoutMs);
-    KX_PRINT(KxSys, 2, "Thread '%s' stopped, waiting result = %d", name_, result ? 1 : 0);
+    KX_PRINT(KxSys, 2, "Thread '%s' stopped, waiting result = %d (0/1)", name_, result ? 1 : 0);
     return result;
 }
 

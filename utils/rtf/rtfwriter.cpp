@@ -244,7 +244,11 @@ size_t RtfWriter::AppendBytes(const void* data, size_t size, size_t count)
 
 int RtfWriter::EndDocument(const char* path)
 {
-    Append("\n\\par}");
+    // A second call writes the document again but never closes it twice.
+    if (!ended_) {
+        Append("\n\\par}");
+        ended_ = true;
+    }
     if (!path)
         return RTF_OK;
     if (file_) {
@@ -254,7 +258,8 @@ int RtfWriter::EndDocument(const char* path)
     file_ = fopen(path, "w");
     if (!file_)
         return RTF_ERR_CREATE;
-    if (fwrite(document_.data(), 1, document_.size(), file_) != document_.size())
+    // Flushed here so that a full disk is reported now, not only at Close.
+    if (fwrite(document_.data(), 1, document_.size(), file_) != document_.size() || fflush(file_) != 0)
         return RTF_ERR_WRITE;
     return RTF_OK;
 }
@@ -268,6 +273,7 @@ int RtfWriter::Close()
         file_ = nullptr;
     }
     std::string().swap(document_);
+    ended_ = false;
     return result;
 }
 

@@ -98,8 +98,8 @@ public:
     char* GetBuffer() { return &document_[0]; }
     size_t Length() const { return document_.size(); }
 
-    // Closes the document; with a path also writes it to that file, which
-    // stays open until Close.
+    // Closes the document (once, however often it is called); with a path
+    // also writes and flushes it to that file, which stays open until Close.
     int EndDocument(const char* path);
     int Close();
 
@@ -114,4 +114,5 @@ private:
     std::string document_;
     FILE* file_ = nullptr;
     std::string fontTable_;
+    bool ended_ = false;
 };

@@ -85,6 +85,20 @@ TEST(Calendar, CivilRoundTripAcrossEras)
     }
 }
 
+TEST(Addresses, BothByteOrdersReadTheSameTexts)
+{
+    // One reader: the same texts are addresses (or not) in either order.
+    const char* texts[] = {"10.1.2.3",  "255.255.255.255", "0.0.0.0", "0010.1.2.3", "1.2.3.2555",
+                           "1.2.3.256", "1.2.3",           "1..2.3",  ".1.2.3",     "1.2.3.4 x"};
+    for (const char* text : texts) {
+        Str<32> s(text);
+        uint32_t high = s.GetIPv4();
+        uint32_t low = 0;
+        EXPECT_EQ(!s.Error(), Str2IPChecked(text, &low)) << text;
+        EXPECT_EQ(high, __builtin_bswap32(Str2IP(text))) << text;
+    }
+}
+
 TEST(Addresses, FirstOctetInTheLowByte)
 {
     char buf[32];
@@ -259,6 +273,27 @@ TEST(TextToTime, TimeOfDay)
     for (const auto& c : cases)
         EXPECT_EQ(c.us, Str2TimeOfDay(c.text)) << c.text;
     EXPECT_GT(Str2TimeOfDay("99999999999999999999:99999999999999:9999999999.9"), 0);
+}
+
+TEST(TextToTime, SyslogYearAndMonthFollowTheLocalClock)
+{
+    // Moments around a new year where the local year is not UTC's.
+    const struct {
+        const char* tz;
+        int64_t now;
+        const char* text;
+        int64_t us;
+    } cases[] = {
+        {"XST-3", Utc(2024, 12, 31, 22), "Jan  1 00:30:00", Utc(2025, 1, 1, 0, 30)},
+        {"XST-3", Utc(2024, 12, 31, 22), "Dec 31 23:00:00", Utc(2024, 12, 31, 23)},
+        {"YST5", Utc(2025, 1, 1, 2), "Jan  1 00:30:00", Utc(2024, 1, 1, 0, 30)},
+        {"YST5", Utc(2025, 1, 1, 2), "Dec 31 20:00:00", Utc(2024, 12, 31, 20)},
+        {"UTC0", Utc(2025, 1, 1, 2), "Jan  1 00:30:00", Utc(2025, 1, 1, 0, 30)},
+    };
+    for (const auto& c : cases) {
+        ScopedTz tz(c.tz);
+        EXPECT_EQ(c.us, Str2Time(c.text, c.now)) << c.tz << " " << c.text;
+    }
 }
 
 TEST(TextToTime, DatesNumbersAndSyslogForms)

@@ -308,6 +308,28 @@ TEST_F(IniFileTest, FailedReplaceKeepsTheOldFileAndLeavesNoTemporary)
     EXPECT_TRUE(file.Ini.IsModified());
     EXPECT_EQ(ReadFile(path + "/inside"), "old");
     EXPECT_EQ(FileCount(), 1u);
+    // Nor is the directory read as an ini file: loading fails cleanly.
+    EXPECT_FALSE(file.Load());
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "IsRegularStream(Handle)"));
+    EXPECT_STREQ(file.Ini.GetValue("A", "k"), "v");
+    EXPECT_TRUE(file.Ini.IsModified());
+    IniFile other;
+    EXPECT_FALSE(other.Open(path.c_str(), nullptr, nullptr));
+}
+
+TEST_F(IniFileTest, FlushThroughASymbolicLinkKeepsTheLink)
+{
+    std::filesystem::create_directory(dir / "real");
+    WriteFile(dir / "real/KxViewer.ini", "[A]\nk=1\n");
+    std::filesystem::create_symlink("real/KxViewer.ini", path);
+    IniFile file;
+    ASSERT_TRUE(file.Open(path.c_str(), nullptr, nullptr));
+    file.Ini.SetValue("A", "k", "2");
+    ASSERT_TRUE(file.Flush());
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(ReadFile(dir / "real/KxViewer.ini"), "[A]\nk=2\n\n");
+    EXPECT_EQ(FileCount(), 2u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "real"), {}), 1);
 }
 
 TEST_F(IniFileTest, FlushReplacesTheFileKeepingCommentsEightBitTextAndPermissions)

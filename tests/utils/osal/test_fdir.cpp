@@ -86,8 +86,9 @@ TEST(FdirMkDir, ExistingFoldersSucceedSilentlyOthersReportErrno)
         KxCapture capture;
         EXPECT_EQ(FDIR::MkDir_(c.path.c_str()), c.result) << c.path;
         EXPECT_EQ(capture.Empty(), c.report == nullptr) << c.path;
-        if (c.report != nullptr)
+        if (c.report != nullptr) {
             EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_WARNING, "_mkdir(" + c.path + ") " + c.report));
+        }
     }
     EXPECT_TRUE(FDIR::MkDir_(nullptr));
     EXPECT_TRUE(Exists(dir / "new/"));

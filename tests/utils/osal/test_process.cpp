@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -26,6 +27,11 @@ char ProcessState(int64_t pid)
     std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
     size_t close = stat.rfind(')');
     return close != std::string::npos && close + 2 < stat.size() ? stat[close + 2] : 0;
+}
+
+size_t ThreadCount()
+{
+    return size_t(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
 }
 
 void SetTz(const char* tz)
@@ -107,8 +113,32 @@ TEST(ProcessSpawn, ArgumentsReachTheProgramUnsplit)
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "About to call ShellExecute:sh"));
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "Arguments:\"-c\" \"" + script + "\" \"" + out +
                                                         "\" \"A B\" \"C\"D\" \"$HOME;x\" "));
-    // The ended program does not linger as a zombie.
-    EXPECT_TRUE(Eventually([&] { return ProcessState(pid) == 0; })) << "state " << ProcessState(pid);
+}
+
+TEST(ProcessSpawn, EndedChildrenAreReapedAtTheNextSpawnByNoThreadNorTouchingOthers)
+{
+    TempDir dir;
+    std::string go = dir / "go";
+    // A child of the program's own, which Spawn must leave to its owner.
+    pid_t own = fork();
+    ASSERT_GE(own, 0);
+    if (own == 0)
+        _exit(7);
+    size_t threads = ThreadCount();
+    // Runs until the test lets it end.
+    const char* args[] = {"-c", "while [ ! -e \"$0\" ]; do sleep 0.01; done", go.c_str()};
+    int64_t first = PROCESS::Spawn("sh", 3, args);
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(ThreadCount(), threads);
+    WriteFile(go, "");
+    // Nobody waits for it until the next Spawn.
+    ASSERT_TRUE(Eventually([&] { return ProcessState(first) == 'Z'; })) << "state " << ProcessState(first);
+    ASSERT_TRUE(Eventually([&] { return ProcessState(own) == 'Z'; }));
+    ASSERT_GT(PROCESS::Spawn("true", 0, nullptr), 0);
+    EXPECT_EQ(ProcessState(first), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(own, &status, 0), own);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7);
 }
 
 TEST(ProcessSpawn, MissingOrDeniedProgramFails)
@@ -140,5 +170,11 @@ TEST(ProcessClock, LocalTimeOffsetFollowsTheZone)
         SetTz(c.tz);
         EXPECT_EQ(ZmLib::LocalTimeOffset(), c.offset) << c.tz;
     }
+    // At a given moment: winter and summer time, and half a second before
+    // 1970, which lies in its last second.
+    SetTz("CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(ZmLib::LocalTimeOffsetAt(1704067200LL * 1000000), 3600LL * 1000000);
+    EXPECT_EQ(ZmLib::LocalTimeOffsetAt(1719792000LL * 1000000), 7200LL * 1000000);
+    EXPECT_EQ(ZmLib::LocalTimeOffsetAt(-500000), 3600LL * 1000000);
     SetTz(old != nullptr ? saved.c_str() : nullptr);
 }

@@ -130,7 +130,7 @@ TEST_F(ThreadTest, RepeatingThreadRunsUntilStopped)
         EXPECT_EQ(0x20 | KXF_TEXT, sys.Reports()[size_t(at)].flags);
     EXPECT_TRUE(sys.Has(KX_LEVEL_NOTICE, "Thread 'repeat' will stop"));
     EXPECT_TRUE(sys.Has(KX_LEVEL_INFO, "Waiting... timeout = -1"));
-    EXPECT_GE(sys.Find("Thread 'repeat' stopped, waiting result = 1"), 0);
+    EXPECT_GE(sys.Find("Thread 'repeat' stopped, waiting result = 1 (0/1)"), 0);
 }
 
 TEST_F(ThreadTest, SingleRunEndsByItselfAndAnUnstartedThreadStops)

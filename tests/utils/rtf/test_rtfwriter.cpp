@@ -230,6 +230,26 @@ TEST_F(RtfWriterTest, EndDocumentInMemoryIntoAFileAndIntoAnUncreatableFile)
     EXPECT_EQ(RTF_OK, writer.Close());
 }
 
+TEST_F(RtfWriterTest, EndDocumentClosesOnceAndReportsAFullDiskAtOnce)
+{
+    kxtest::TempDir dir;
+    writer.Open(0, "Courier", nullptr);
+    writer.WriteParagraph("twice", false);
+    EXPECT_EQ(RTF_OK, writer.EndDocument(nullptr));
+    std::string once = Document();
+    EXPECT_EQ(RTF_OK, writer.EndDocument((dir / "x.rtf").c_str()));
+    EXPECT_EQ(once, Document());
+    EXPECT_TRUE(BracesBalanced(Document()));
+    EXPECT_EQ(once, kxtest::ReadFile(dir / "x.rtf"));
+    EXPECT_EQ(RTF_OK, writer.Close());
+
+    // A document opened again is closed again.
+    writer.Open(0, "Courier", nullptr);
+    EXPECT_EQ(RTF_ERR_WRITE, writer.EndDocument("/dev/full"));
+    EXPECT_EQ("\n\\par}", Document().substr(Document().size() - 6));
+    writer.Close();
+}
+
 TEST(RtfEscape, SpecialAndEightBitCharacters)
 {
     EXPECT_EQ("a\\\\b\\{c\\}", RtfWriter::Escape("a\\b{c}"));
