@@ -1,11 +1,13 @@
 // Test fixture of the debug-stream tests: a fresh stream (standard output
-// only, SYS registered at level 1) with the GUI sinks captured, and a channel
-// output that keeps the records it is given.
+// only, SYS registered at level 1) with the GUI sinks captured, channels
+// whose records the test keeps, and a reader of raw log files.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -23,16 +25,6 @@ struct Captured {
     std::vector<std::string> lines;
     std::vector<std::string> boxes;
     std::vector<ZmLib::KxProt> records;
-    std::vector<uint32_t> lengths;
-
-    void Clear()
-    {
-        std::lock_guard<std::mutex> guard(lock);
-        lines.clear();
-        boxes.clear();
-        records.clear();
-        lengths.clear();
-    }
 };
 
 inline Captured& Sink()
@@ -41,16 +33,11 @@ inline Captured& Sink()
     return captured;
 }
 
-inline void CaptureLine(const char* text)
+template <std::vector<std::string> Captured::*list>
+void CaptureText(const char* text)
 {
     std::lock_guard<std::mutex> guard(Sink().lock);
-    Sink().lines.emplace_back(text);
-}
-
-inline void CaptureBox(const char* text)
-{
-    std::lock_guard<std::mutex> guard(Sink().lock);
-    Sink().boxes.emplace_back(text);
+    (Sink().*list).emplace_back(text);
 }
 
 // A channel output that numbers and builds the record as the stream does,
@@ -62,27 +49,54 @@ inline int CaptureRecord(ZmLib::KXEVENT* event, ZmLib::KX*)
     uint32_t length = ZmLib::PKX::BuildMsg(event, &record);
     std::lock_guard<std::mutex> guard(Sink().lock);
     Sink().records.push_back(record);
-    Sink().lengths.push_back(length);
     return int(length);
 }
 
-// Fixed texts of the time column need a known zone.
-struct UtcZone {
-    UtcZone()
+// A registered channel; with keep set, its records are kept instead of
+// dispatched.
+struct TestChannel {
+    TestChannel(const char* name, uint32_t flags, bool keep = false) : channel(name)
     {
-        setenv("TZ", "UTC", 1);
-        tzset();
+        ZmLib::KX::Register(&channel, flags);
+        if (keep)
+            channel.output = &CaptureRecord;
     }
+    ZmLib::KX channel;
 };
+
+// Cuts a raw log into its records; fails the test on a malformed one.
+inline std::vector<ZmLib::KxProt> ReadRecords(const std::string& bytes)
+{
+    using ZmLib::KxProt;
+    std::vector<KxProt> records;
+    for (size_t pos = 0; pos < bytes.size(); pos += records.back().MessageLength()) {
+        KxProt record{};
+        memcpy(&record, bytes.data() + pos, std::min<size_t>(KxProt::LEN_HEADER, bytes.size() - pos));
+        size_t end = pos + KxProt::LEN_HEADER + record.opt_len;
+        if (record.magic != KxProt::MAGIC || record.opt_len == 0 || record.opt_len > KxProt::LEN_STRFIELDS ||
+            end > bytes.size()) {
+            ADD_FAILURE() << "malformed record at " << pos;
+            break;
+        }
+        memcpy(record.strings, bytes.data() + pos + KxProt::LEN_HEADER, record.opt_len);
+        EXPECT_EQ(record.strings[record.opt_len - 1], 0);
+        records.push_back(record);
+    }
+    return records;
+}
 
 class KxStreamTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static UtcZone utc;
-        Sink().Clear();
-        previousOutput_ = ZmLib::KxvSetDebugOutputHook(&CaptureLine);
-        previousBox_ = ZmLib::KxvSetErrorBoxHook(&CaptureBox);
+        // Fixed texts of the time column need a known zone.
+        setenv("TZ", "UTC", 1);
+        tzset();
+        Sink().lines.clear();
+        Sink().boxes.clear();
+        Sink().records.clear();
+        previousOutput_ = ZmLib::KxvSetDebugOutputHook(&CaptureText<&Captured::lines>);
+        previousBox_ = ZmLib::KxvSetErrorBoxHook(&CaptureText<&Captured::boxes>);
         ZmLib::PKX::Init(nullptr);
         ZmLib::KX::Init(1, false, nullptr, ZmLib::KX_OUT_STD, false);
     }
