@@ -12,10 +12,6 @@
 using ZmLib::KxdProt;
 using ZmLib::SdSection;
 
-// A verification report with a fixed text; evaluates to the condition.
-#define KXL_VERIFY(ok, text) \
-    ((ok) ? true : (KxReaderChannel.AssertReport(0, true, __FILE__, __LINE__, __func__, text), false))
-
 namespace {
 
 // Decimal digits only, at most max; false for anything else.
@@ -159,11 +155,10 @@ bool FileKxl::ReadMetadata(KxTable& table)
                 break;
             continue;
         }
-        if (!ReadSection(id, limit, data)) {
-            static const char* const checks[] = {"File.ReadSectionData(tb2, tbuf.GetBuffer())",
-                                                 "File.ReadSectionData(tb4, tbuf.GetBuffer())",
-                                                 "File.ReadSectionData(tb5, tbuf.GetBuffer())"};
-            KxReaderChannel.AssertReport(0, true, __FILE__, __LINE__, __func__, checks[id - SEC_FILTER]);
+        static const char* const checks[] = {"File.ReadSectionData(tb2, tbuf.GetBuffer())",
+                                             "File.ReadSectionData(tb4, tbuf.GetBuffer())",
+                                             "File.ReadSectionData(tb5, tbuf.GetBuffer())"};
+        if (!KX_VERIFY_TEXT(KxReaderChannel, ReadSection(id, limit, data), checks[id - SEC_FILTER])) {
             ok = false;
             break;
         }
@@ -208,8 +203,9 @@ bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
     int32_t written = 0;
     for (KxTblock* block = table.FirstBlock(); block; block = block->next) {
         for (uint32_t k = 0; k < block->count; ++k, ++written) {
-            if (!KXL_VERIFY(file_.File.Write(&block->recs[k].prot, sizeof(KxdProt)) == sizeof(KxdProt),
-                            "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)"))
+            if (!KX_VERIFY_TEXT(KxReaderChannel,
+                                file_.File.Write(&block->recs[k].prot, sizeof(KxdProt)) == sizeof(KxdProt),
+                                "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)"))
                 return false;
         }
     }
@@ -283,7 +279,8 @@ bool FileKxl::CreateFile(KxTable& table, const char* ini, size_t iniSize)
         return false;
     }
     // A failed section leaves the previous file as it was.
-    bool ok = WriteSections(table, SEC_KXLVER) && KXL_VERIFY(file_.FlushStop(), "File.FlushStop()");
+    bool ok =
+        WriteSections(table, SEC_KXLVER) && KX_VERIFY_TEXT(KxReaderChannel, file_.FlushStop(), "File.FlushStop()");
     if (!ok)
         file_.Close();
     return ok;
@@ -329,7 +326,7 @@ bool FileKxl::UpdateMetadata(KxTable& table, const char* ini, size_t iniSize)
         return false;
     }
     const int32_t first = PART_1ST_METADATA;
-    if (!KXL_VERIFY(file_.FlushStart4Update(first), "File.FlushStart4Update(PART_1ST_METADATA)")) {
+    if (!KX_VERIFY_TEXT(KxReaderChannel, file_.FlushStart4Update(first), "File.FlushStart4Update(PART_1ST_METADATA)")) {
         file_.Close();
         return false;
     }
@@ -339,7 +336,7 @@ bool FileKxl::UpdateMetadata(KxTable& table, const char* ini, size_t iniSize)
         file_.Close();
         return false;
     }
-    bool ok = WriteSections(table, first) && KXL_VERIFY(file_.FlushStop(), "File.FlushStop()");
+    bool ok = WriteSections(table, first) && KX_VERIFY_TEXT(KxReaderChannel, file_.FlushStop(), "File.FlushStop()");
     if (!ok)
         file_.Close();
     return ok;

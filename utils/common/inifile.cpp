@@ -515,10 +515,8 @@ bool IniFile::WriteFile(const char* path, bool stripComments, bool keepModified,
 {
     TextFile text;
     ReplaceFile saver;
-    if (path == nullptr || *path == 0 || !saver.Begin(text.File, path)) {
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, failReport);
+    if (!KX_VERIFY_TEXT(KxSys, path != nullptr && *path != 0 && saver.Begin(text.File, path), failReport))
         return false;
-    }
     if (!KX_VERIFY(KxSys, Ini.Write(text, stripComments, true))) {
         saver.Discard();
         return false;

@@ -8,10 +8,6 @@
 
 #include "utils/kx/kx.h"
 
-// A verification report with a fixed text; evaluates to the condition.
-#define SD_VERIFY(ok, text) \
-    ((ok) ? true : (::ZmLib::KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, text), false))
-
 namespace ZmLib {
 
 const char SD_END_MARKER[] = "\n<<<END OF FILE>>>\n";
@@ -37,17 +33,18 @@ bool SdSection::SeekStart(FILEB& file, bool atData)
     KX_ASSERT(KxSys, file.IsOpen());
     KX_ASSERT(KxSys, Offset >= 0);
     int64_t offset = Offset + (atData ? SD_HEADER_SIZE : 0);
-    return SD_VERIFY(file.Seek64(offset), "file.Seek64(offset)");
+    return KX_VERIFY_TEXT(KxSys, file.Seek64(offset), "file.Seek64(offset)");
 }
 
 bool SdSection::ReadAllData(FILEB& file, StrBase& buffer)
 {
     if (!SeekStart(file, true))
         return false;
-    if (!SD_VERIFY(DataSize >= 0 && int64_t(buffer.Capacity()) > DataSize, "buffer.GetMaxLen() > DataSize"))
+    if (!KX_VERIFY_TEXT(KxSys, DataSize >= 0 && int64_t(buffer.Capacity()) > DataSize, "buffer.GetMaxLen() > DataSize"))
         return false;
     size_t datasize = size_t(DataSize);
-    if (!SD_VERIFY(file.Read(buffer.Data(), datasize) == datasize, "file.Read(Data,datasize) == datasize")) {
+    if (!KX_VERIFY_TEXT(KxSys, file.Read(buffer.Data(), datasize) == datasize,
+                        "file.Read(Data,datasize) == datasize")) {
         buffer.Clear();
         return false;
     }
@@ -104,7 +101,7 @@ bool SdFileBase::FlushStart4Update(int32_t fromsection)
     SdSection& start = Sections[fromsection];
     // A file that shrank since the scan has no place for the section.
     bool placed = start.Offset >= 0 && start.Offset <= StreamSize(File) && start.SeekStart(File, false);
-    if (!SD_VERIFY(placed, "SeekSectionPos(start,false)"))
+    if (!KX_VERIFY_TEXT(KxSys, placed, "SeekSectionPos(start,false)"))
         return false;
     NumSections = fromsection;
     return true;
@@ -122,11 +119,11 @@ bool SdFileBase::WriteSectionHeader(SdSection& sec)
 bool SdFileBase::FlushSection(SdSection& sec)
 {
     KX_ASSERT(KxSys, sec.DataSize >= 0);
-    if (!SD_VERIFY(WriteSectionHeader(sec), "FlushSectionHeader(sec)"))
+    if (!KX_VERIFY_TEXT(KxSys, WriteSectionHeader(sec), "FlushSectionHeader(sec)"))
         return false;
     if (sec.DataSize > 0) {
         size_t size = size_t(sec.DataSize);
-        if (!SD_VERIFY(File.Write(sec.Data, size) == size, "FlushSectionBody(sec)"))
+        if (!KX_VERIFY_TEXT(KxSys, File.Write(sec.Data, size) == size, "FlushSectionBody(sec)"))
             return false;
     }
     return true;
@@ -150,22 +147,22 @@ bool SdFileBase::FlushStop()
 bool SdFileBase::FlushSections(int32_t startsection)
 {
     bool started = startsection ? FlushStart4Update(startsection) : FlushStart4Create();
-    if (!SD_VERIFY(started, "startsection ? FlushStart4Update(startsection) : FlushStart4Create()"))
+    if (!KX_VERIFY_TEXT(KxSys, started, "startsection ? FlushStart4Update(startsection) : FlushStart4Create()"))
         return false;
     if (startsection == 0) {
         for (int32_t i = 0; i < NumSections; ++i) {
             SdSection& sec = Sections[i];
             KX_ASSERT(KxSys, sec.Data);
             KX_ASSERT(KxSys, sec.Offset >= 0);
-            if (i == 0 && !SD_VERIFY(File.Seek64(sec.Offset), "Seek64(sec.Offset)"))
+            if (i == 0 && !KX_VERIFY_TEXT(KxSys, File.Seek64(sec.Offset), "Seek64(sec.Offset)"))
                 return false;
-            if (!SD_VERIFY(FlushSection(sec), "FlushSection(sec)"))
+            if (!KX_VERIFY_TEXT(KxSys, FlushSection(sec), "FlushSection(sec)"))
                 return false;
             if (i + 1 < NumSections)
                 Sections[i + 1].Offset = sec.Offset + SD_HEADER_SIZE + sec.DataSize;
         }
     }
-    return SD_VERIFY(FlushStop(), "FlushStop()");
+    return KX_VERIFY_TEXT(KxSys, FlushStop(), "FlushStop()");
 }
 
 SdSection& SdFileBase::GetSection(int32_t id)

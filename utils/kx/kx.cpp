@@ -46,17 +46,6 @@ char* FormatV(const char* format, va_list args)
     return text;
 }
 
-// Appends text at pos in the string area of a record, bounded by the area;
-// async-signal-safe.
-uint16_t AppendRaw(KxProt& record, uint32_t& pos, const char* text)
-{
-    uint32_t start = pos;
-    while (*text && pos < KxProt::LEN_STRFIELDS - 1)
-        record.strings[pos++] = *text++;
-    record.strings[pos++] = 0;
-    return uint16_t(start);
-}
-
 // Writes the decimal digits of value into out; async-signal-safe.
 char* AppendInt(char* out, int value)
 {
@@ -141,9 +130,9 @@ void KX::AbortHandler(int signal)
     record.TID = uint64_t(CurrentThreadId());
     record.SEQ = g_seq.fetch_add(1);
     uint32_t pos = 1;
-    record.offsets[KxdProt::SLOT_KXNAME] = AppendRaw(record, pos, KxSys.name);
-    record.offsets[KxdProt::SLOT_FILE] = AppendRaw(record, pos, "<unknown>");
-    record.offsets[KxdProt::SLOT_TEXT] = AppendRaw(record, pos, line);
+    record.offsets[KxdProt::SLOT_KXNAME] = record.AppendRaw(pos, KxSys.name);
+    record.offsets[KxdProt::SLOT_FILE] = record.AppendRaw(pos, "<unknown>");
+    record.offsets[KxdProt::SLOT_TEXT] = record.AppendRaw(pos, line);
     record.opt_len = uint16_t(pos);
     PKXFILE::WriteFromSignal(line, &record);
 
@@ -218,172 +207,113 @@ KX* KX::Head() { return g_head; }
 
 uint32_t KX::NextSeq() { return g_seq.fetch_add(1); }
 
-namespace {
-
-// Fills what every emitter sets and hands the event to the output.
-int Fire(KX* channel, KXEVENT& event)
+// Fills the event every emitter sends and hands it to the output. With args
+// the text is a format expanded here; without, it is copied as it stands
+// (never used as a format: the expression of an assertion).
+int KX::Fire(int32_t level, uint32_t mask, uint16_t flagsWord, uint64_t key, const char* file, uint32_t line,
+             const char* function, const char* text, va_list* args)
 {
+    KXEVENT event{};
+    event.mask = mask;
+    event.level = ClampLevel(level);
+    event.flags = flagsWord;
+    event.key = key;
+    event.file = file;
+    event.line = line;
+    event.function = function;
+    event.text = args ? FormatV(text, *args) : text;
     event.time = (uint64_t(NowMicros()) + FILETIME_EPOCH_US) * 10;
     event.tid = uint64_t(CurrentThreadId());
-    event.name = channel->route->name;
-    return channel->route->output(&event, channel);
+    event.name = route->name;
+    event.verbatim = args == nullptr;
+    return route->output(&event, this);
 }
-
-} // namespace
 
 int KX::AssertReport(uint64_t key, bool verify, const char* file, uint32_t line, const char* function,
                      const char* expression)
 {
-    KXEVENT event{};
-    event.mask = flags | KX_OUT_STD;
-    event.level = verify ? KX_LEVEL_VERIFY : KX_LEVEL_ASSERT;
-    event.key = key;
-    event.file = file;
-    event.line = line;
-    event.function = function;
-    event.text = expression;
-    event.verbatim = true;
-    return Fire(this, event);
+    return Fire(verify ? KX_LEVEL_VERIFY : KX_LEVEL_ASSERT, flags | KX_OUT_STD, 0, key, file, line, function,
+                expression, nullptr);
 }
 
 int KX::ErrorReport(uint64_t key, const char* file, uint32_t line, const char* function, const char* format, ...)
 {
-    KXEVENT event{};
-    event.mask = flags | KX_OUT_STD;
-    event.level = KX_LEVEL_ERROR;
-    event.flags = KXF_TEXT;
-    event.key = key;
-    event.file = file;
-    event.line = line;
-    event.function = function;
     va_list args;
     va_start(args, format);
-    event.text = FormatV(format, args);
+    int result = Fire(KX_LEVEL_ERROR, flags | KX_OUT_STD, KXF_TEXT, key, file, line, function, format, &args);
     va_end(args);
-    return Fire(this, event);
+    return result;
 }
 
 int KX::WarningReport(uint64_t key, const char* file, uint32_t line, const char* function, const char* format,
                       ...)
 {
-    KXEVENT event{};
-    event.mask = flags | KX_OUT_STD;
-    event.level = KX_LEVEL_WARNING;
-    event.flags = KXF_TEXT;
-    event.key = key;
-    event.file = file;
-    event.line = line;
-    event.function = function;
     va_list args;
     va_start(args, format);
-    event.text = FormatV(format, args);
+    int result = Fire(KX_LEVEL_WARNING, flags | KX_OUT_STD, KXF_TEXT, key, file, line, function, format, &args);
     va_end(args);
-    return Fire(this, event);
+    return result;
 }
 
 int KX::Notice(uint64_t key, const char* format, ...)
 {
-    KXEVENT event{};
-    event.mask = flags | KX_OUT_STD;
-    event.level = KX_LEVEL_NOTICE;
-    event.flags = KXF_TEXT;
-    event.key = key;
     va_list args;
     va_start(args, format);
-    event.text = FormatV(format, args);
+    int result = Fire(KX_LEVEL_NOTICE, flags | KX_OUT_STD, KXF_TEXT, key, nullptr, 0, nullptr, format, &args);
     va_end(args);
-    return Fire(this, event);
+    return result;
 }
 
 int KX::NoticeText(uint64_t key, const char* text)
 {
-    KXEVENT event{};
-    event.mask = flags | KX_OUT_STD;
-    event.level = KX_LEVEL_NOTICE;
-    event.flags = KXF_TEXT;
-    event.key = key;
-    event.text = text;
-    return Fire(this, event);
+    return Fire(KX_LEVEL_NOTICE, flags | KX_OUT_STD, KXF_TEXT, key, nullptr, 0, nullptr, text, nullptr);
 }
 
 int KX::Print(uint64_t key, int32_t level, const char* function, const char* format, ...)
 {
     if (!Passes(level))
         return 0;
-    KXEVENT event{};
-    event.mask = flags;
-    event.level = ClampLevel(level);
-    event.flags = KXF_TEXT;
-    event.key = key;
-    event.function = function;
     va_list args;
     va_start(args, format);
-    event.text = FormatV(format, args);
+    int result = Fire(level, flags, KXF_TEXT, key, nullptr, 0, function, format, &args);
     va_end(args);
-    return Fire(this, event);
+    return result;
 }
 
 int KX::PrintText(uint64_t key, int32_t level, const char* function, const char* text)
 {
     if (!Passes(level))
         return 0;
-    KXEVENT event{};
-    event.mask = flags;
-    event.level = ClampLevel(level);
-    event.flags = KXF_TEXT;
-    event.key = key;
-    event.function = function;
-    event.text = text;
-    return Fire(this, event);
+    return Fire(level, flags, KXF_TEXT, key, nullptr, 0, function, text, nullptr);
 }
 
 int KX::FuncEnter(uint64_t key, int32_t level, const char* function, const char* format, ...)
 {
     if (!Passes(level))
         return 0;
-    KXEVENT event{};
-    event.mask = flags;
-    event.level = ClampLevel(level);
-    event.flags = KXF_FUNC_ENTER;
-    event.key = key;
-    event.function = function;
-    if (format) {
-        event.flags |= KXF_TEXT;
-        va_list args;
-        va_start(args, format);
-        event.text = FormatV(format, args);
-        va_end(args);
-    }
-    return Fire(this, event);
+    va_list args;
+    va_start(args, format);
+    int result = Fire(level, flags, format ? KXF_FUNC_ENTER | KXF_TEXT : KXF_FUNC_ENTER, key, nullptr, 0, function,
+                      format, format ? &args : nullptr);
+    va_end(args);
+    return result;
 }
 
 int KX::FuncLeave(uint64_t, int32_t level, const char* function)
 {
     if (!Passes(level))
         return 0;
-    KXEVENT event{};
-    event.mask = flags;
-    event.level = ClampLevel(level);
-    event.flags = KXF_FUNC_LEAVE;
-    event.function = function;
-    return Fire(this, event);
+    return Fire(level, flags, KXF_FUNC_LEAVE, 0, nullptr, 0, function, nullptr, nullptr);
 }
 
 int KX::Emit(uint64_t key, uint16_t flagsWord, const char* format, ...)
 {
-    KXEVENT event{};
-    event.mask = flags;
-    event.level = KX_LEVEL_NOTICE;
-    event.flags = flagsWord;
-    event.key = key;
-    if (format) {
-        event.flags |= KXF_TEXT;
-        va_list args;
-        va_start(args, format);
-        event.text = FormatV(format, args);
-        va_end(args);
-    }
-    return Fire(this, event);
+    va_list args;
+    va_start(args, format);
+    int result = Fire(KX_LEVEL_NOTICE, flags, format ? flagsWord | KXF_TEXT : flagsWord, key, nullptr, 0, nullptr,
+                      format, format ? &args : nullptr);
+    va_end(args);
+    return result;
 }
 
 void KX::PrintTagged(int prefixIndex, const char* file, int line, const char*, const char* expression)

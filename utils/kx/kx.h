@@ -3,6 +3,7 @@
 // which turns them into raw records for the output channels.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
 
@@ -124,6 +125,11 @@ public:
 
     bool Passes(int32_t level) const { return level <= threshold; }
 
+private:
+    int Fire(int32_t level, uint32_t mask, uint16_t flagsWord, uint64_t key, const char* file, uint32_t line,
+             const char* function, const char* text, va_list* args);
+
+public:
     KX* next;
     int32_t threshold;
     int32_t savedThreshold;
@@ -168,9 +174,11 @@ char* KxRingBuffer();
             ::abort();                                                                         \
         }                                                                                      \
     } while (0)
-// Evaluates to the condition; a failed one is reported at level -5.
-#define KX_VERIFY(ch, expr) \
-    ((expr) ? true : ((ch).AssertReport(0, true, __FILE__, __LINE__, __func__, #expr), false))
+// Evaluate to the condition; a failed one is reported at level -5 with the
+// expression, or with a fixed text copied verbatim.
+#define KX_VERIFY_TEXT(ch, expr, text) \
+    ((expr) ? true : ((ch).AssertReport(0, true, __FILE__, __LINE__, __func__, (text)), false))
+#define KX_VERIFY(ch, expr) KX_VERIFY_TEXT(ch, expr, #expr)
 #define KX_ERROR(ch, ...) (ch).ErrorReport(0, __FILE__, __LINE__, __func__, __VA_ARGS__)
 #define KX_WARNING(ch, ...) (ch).WarningReport(0, __FILE__, __LINE__, __func__, __VA_ARGS__)
 #define KX_NOTICE(ch, ...) (ch).Notice(0, __VA_ARGS__)

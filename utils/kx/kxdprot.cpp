@@ -45,6 +45,17 @@ uint32_t KxProt::MessageLength() const
     return LEN_HEADER + (opt_len < LEN_STRFIELDS ? opt_len : LEN_STRFIELDS);
 }
 
+uint16_t KxProt::AppendRaw(uint32_t& pos, const char* text)
+{
+    if (pos >= LEN_STRFIELDS)
+        return 0;
+    uint32_t start = pos;
+    while (*text && pos < LEN_STRFIELDS - 1)
+        strings[pos++] = *text++;
+    strings[pos++] = 0;
+    return uint16_t(start);
+}
+
 bool KxdProt::IsNumberField(int field)
 {
     switch (field) {

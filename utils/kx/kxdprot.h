@@ -42,6 +42,10 @@ struct KxProt {
     // Bytes of the message: the header and opt_len bytes of the string area
     // (opt_len capped at the area's size).
     uint32_t MessageLength() const;
+    // Writes text with its terminator at pos of the string area and moves pos
+    // past it; async-signal-safe. A text that does not fit is cut; one with
+    // no room left gets offset 0 and writes nothing. Returns the offset.
+    uint16_t AppendRaw(uint32_t& pos, const char* text);
 };
 
 static_assert(sizeof(KxProt) == KxProt::LEN_MAX, "wire message size");

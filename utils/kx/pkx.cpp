@@ -104,6 +104,28 @@ private:
     bool overflow_ = false;
 };
 
+// The body of a line: the entered or left function, or the level prefix
+// with the place and the text up to its first LF. True for a failure
+// (a level below 0) that is no function trace.
+bool AddBody(LineWriter& line, const KxProt* record)
+{
+    if (record->FLAGS & (KXF_FUNC_ENTER | KXF_FUNC_LEAVE)) {
+        line.Add((record->FLAGS & KXF_FUNC_ENTER) ? "-> " : "<- ");
+        line.Add(record->String(KxdProt::SLOT_FUNC));
+        return false;
+    }
+    if (record->LEVEL <= 0) {
+        int index = record->LEVEL < KX_LEVEL_ASSERT ? 0 : record->LEVEL + 6;
+        line.Add(LEVEL_PREFIX[index]);
+        line.Add("[", 1);
+        line.Add(record->String(KxdProt::SLOT_FILE));
+        line.Format(":%u] ", record->LINE);
+    }
+    const char* text = record->String(KxdProt::SLOT_TEXT);
+    line.Add(text, strcspn(text, "\n"));
+    return record->LEVEL < 0;
+}
+
 } // namespace
 
 bool PKX::Init(const char* logPath)
@@ -310,28 +332,7 @@ bool PKX::FormatLine(const KxProt* record, char* out, size_t size, const char* t
         line.Fill(10 - nameLength, ' ');
     line.Add(" >> ");
 
-    bool failureText = false;
-    if (record->FLAGS & KXF_FUNC_ENTER) {
-        line.Add("-> ");
-        line.Add(record->String(KxdProt::SLOT_FUNC));
-        return false;
-    }
-    if (record->FLAGS & KXF_FUNC_LEAVE) {
-        line.Add("<- ");
-        line.Add(record->String(KxdProt::SLOT_FUNC));
-        return false;
-    }
-    if (record->LEVEL <= 0) {
-        int index = record->LEVEL < KX_LEVEL_ASSERT ? 0 : record->LEVEL + 6;
-        line.Add(LEVEL_PREFIX[index]);
-        line.Add("[", 1);
-        line.Add(record->String(KxdProt::SLOT_FILE));
-        line.Format(":%u] ", record->LINE);
-        failureText = record->LEVEL < 0;
-    }
-    const char* text = record->String(KxdProt::SLOT_TEXT);
-    line.Add(text, strcspn(text, "\n"));
-    return failureText;
+    return AddBody(line, record);
 }
 
 void PKX::FormatLineShort(const KxProt* record, char* out, size_t size, const char* prefix)
@@ -341,20 +342,7 @@ void PKX::FormatLineShort(const KxProt* record, char* out, size_t size, const ch
     line.Add((record->FLAGS & KXF_MARK) ? "*" : " ", 1);
     line.Add(record->String(KxdProt::SLOT_KXNAME));
     line.Add(" >> ");
-    if (record->FLAGS & (KXF_FUNC_ENTER | KXF_FUNC_LEAVE)) {
-        line.Add((record->FLAGS & KXF_FUNC_ENTER) ? "-> " : "<- ");
-        line.Add(record->String(KxdProt::SLOT_FUNC));
-        return;
-    }
-    if (record->LEVEL <= 0) {
-        int index = record->LEVEL < KX_LEVEL_ASSERT ? 0 : record->LEVEL + 6;
-        line.Add(LEVEL_PREFIX[index]);
-        line.Add("[", 1);
-        line.Add(record->String(KxdProt::SLOT_FILE));
-        line.Format(":%u] ", record->LINE);
-    }
-    const char* text = record->String(KxdProt::SLOT_TEXT);
-    line.Add(text, strcspn(text, "\n"));
+    AddBody(line, record);
 }
 
 void PKX::PrintError(const char* file, int line, const char*, const char* format, ...)

@@ -87,10 +87,8 @@ uint32_t FILEB::GetAttributes(const char* path)
 bool FILEB::GetAttrib_(const char* path, uint32_t mask, bool* out)
 {
     uint32_t attr = GetAttributes(path);
-    if (attr == UNKNOWN_ATTRIB) {
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, "attr != ((DWORD)-1)");
+    if (!KX_VERIFY_TEXT(KxSys, attr != UNKNOWN_ATTRIB, "attr != ((DWORD)-1)"))
         return false;
-    }
     if (out != nullptr)
         *out = (attr & mask) != 0;
     return true;
@@ -99,10 +97,8 @@ bool FILEB::GetAttrib_(const char* path, uint32_t mask, bool* out)
 bool FILEB::SetAttrib_(const char* path, uint32_t mask, bool set)
 {
     uint32_t attr = GetAttributes(path);
-    if (attr == UNKNOWN_ATTRIB) {
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, "attr != ((DWORD)-1)");
+    if (!KX_VERIFY_TEXT(KxSys, attr != UNKNOWN_ATTRIB, "attr != ((DWORD)-1)"))
         return false;
-    }
     mask &= ATTRIB_BITS;
     return KX_VERIFY(KxSys, ApplyAttributes(path, attr, set ? (attr | mask) : (attr & ~mask)));
 }

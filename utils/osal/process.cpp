@@ -54,14 +54,12 @@ int ShellError(int error)
 
 void SpawnPrint(const char* format, const char* text)
 {
-    if (KxSys.Passes(KX_LEVEL_NOTICE))
-        KxSys.Print(0, KX_LEVEL_NOTICE, SPAWN_FUNCTION, format, text);
+    KxSys.Print(0, KX_LEVEL_NOTICE, SPAWN_FUNCTION, format, text);
 }
 
 void SpawnPrint(const char* format, int value)
 {
-    if (KxSys.Passes(KX_LEVEL_NOTICE))
-        KxSys.Print(0, KX_LEVEL_NOTICE, SPAWN_FUNCTION, format, value);
+    KxSys.Print(0, KX_LEVEL_NOTICE, SPAWN_FUNCTION, format, value);
 }
 
 // Children of Spawn not yet reaped. Only these are waited for: other parts

@@ -187,9 +187,8 @@ SOCK* SOCK::Accept(SOCK* target, uint32_t* address, uint16_t* port)
         return nullptr;
     }
     SOCK* sock = target ? target : new (std::nothrow) SOCK;
-    if (!sock) {
+    if (!KX_VERIFY_TEXT(KxSys, sock, "socknew")) {
         close(fd);
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, "socknew");
         return nullptr;
     }
     sock->Construct(uint64_t(fd), SOCK_TCP);

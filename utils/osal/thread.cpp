@@ -122,14 +122,10 @@ void THREAD::Body(THREAD* self, std::shared_ptr<State> state)
 
 bool THREAD::Construct(const char* name, uint32_t priority, uint16_t flags)
 {
-    if (priority > PRIORITY_CRITICAL) {
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, "Priority <= THREAD::PRIORITY_CRITICAL");
+    if (!KX_VERIFY_TEXT(KxSys, priority <= PRIORITY_CRITICAL, "Priority <= THREAD::PRIORITY_CRITICAL"))
         return false;
-    }
-    if (handle_.joinable()) {
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, "!hThread");
+    if (!KX_VERIFY_TEXT(KxSys, !handle_.joinable(), "!hThread"))
         return false;
-    }
     name_ = name ? name : "";
     priority_ = priority;
     flags_ = flags;
@@ -139,8 +135,7 @@ bool THREAD::Construct(const char* name, uint32_t priority, uint16_t flags)
     try {
         handle_ = std::thread(&THREAD::Body, this, state_);
     } catch (const std::system_error&) {
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, "ThreadIdWin");
-        return false;
+        return KX_VERIFY_TEXT(KxSys, false, "ThreadIdWin");
     }
     {
         std::unique_lock<std::mutex> lock(state_->mutex);
@@ -166,10 +161,8 @@ void THREAD::ApplyPriority()
 bool THREAD::Start(bool repeat)
 {
     std::lock_guard<std::mutex> lock(state_->mutex);
-    if (!handle_.joinable() || state_->released) {
-        KxSys.AssertReport(0, true, __FILE__, __LINE__, __func__, "hThread && !Started");
+    if (!KX_VERIFY_TEXT(KxSys, handle_.joinable() && !state_->released, "hThread && !Started"))
         return false;
-    }
     state_->keepRunning = repeat;
     state_->stopRequested = false;
     state_->released = true;

@@ -138,6 +138,31 @@ TEST_F(KxChannelTest, EmittersHonourTheThresholdAndSetFlagsLevelsAndTexts)
     EXPECT_STREQ(Records()[1].String(KxdProt::SLOT_FILE), "e.cpp");
 }
 
+TEST_F(KxChannelTest, VerifyTextEvaluatesOnceAndReportsItsTextVerbatim)
+{
+    TestChannel rc("SCRIPT", KX_OUT_STD, true);
+    int evaluated = 0;
+    auto check = [&evaluated](bool result) {
+        ++evaluated;
+        return result;
+    };
+    EXPECT_TRUE(KX_VERIFY_TEXT(rc.channel, check(true), "never reported"));
+    EXPECT_TRUE(Records().empty());
+    EXPECT_FALSE(KX_VERIFY_TEXT(rc.channel, check(false), "file.Read(Data,%s) == 100%"));
+    const int line = __LINE__ - 1;
+    EXPECT_FALSE(KX_VERIFY(rc.channel, check(false)));
+    EXPECT_EQ(evaluated, 3);
+    ASSERT_EQ(Records().size(), 2u);
+    const KxProt& record = Records()[0];
+    EXPECT_EQ(record.LEVEL, KX_LEVEL_VERIFY);
+    EXPECT_EQ(record.FLAGS, 0u);
+    EXPECT_EQ(record.KXKEY, 0u);
+    EXPECT_EQ(record.LINE, uint32_t(line));
+    EXPECT_STREQ(record.String(KxdProt::SLOT_FILE), __FILE__);
+    EXPECT_STREQ(record.String(KxdProt::SLOT_TEXT), "file.Read(Data,%s) == 100%");
+    EXPECT_STREQ(Records()[1].String(KxdProt::SLOT_TEXT), "check(false)");
+}
+
 TEST_F(KxChannelTest, ReportsAlwaysReachTheStandardOutput)
 {
     TestChannel quiet("SYSLOG", 0);

@@ -184,3 +184,39 @@ TEST(KxdProtStrings, SetStringsPacking)
         EXPECT_EQ(strlen(record.String(c.probeSlot)), c.probeLength);
     }
 }
+
+TEST(KxdProtStrings, AppendRawCutsAtTheAreaAndThenGivesNoOffset)
+{
+    // On the stack, so that a write past the area is caught.
+    KxProt record;
+    memset(&record, 0x5A, sizeof record);
+    uint32_t pos = 1;
+    EXPECT_EQ(record.AppendRaw(pos, "SYS"), 1u);
+    EXPECT_EQ(pos, 5u);
+    EXPECT_EQ(record.AppendRaw(pos, ""), 5u);
+    EXPECT_EQ(pos, 6u);
+    const std::string longText(500, 'L');
+    EXPECT_EQ(record.AppendRaw(pos, longText.c_str()), 6u);
+    EXPECT_EQ(pos, KxProt::LEN_STRFIELDS);
+    EXPECT_EQ(record.strings[KxProt::LEN_STRFIELDS - 1], 0);
+    EXPECT_EQ(strlen(record.strings + 6), KxProt::LEN_STRFIELDS - 7);
+    for (const char* late : {"late", ""}) {
+        EXPECT_EQ(record.AppendRaw(pos, late), 0u) << late;
+        EXPECT_EQ(pos, KxProt::LEN_STRFIELDS);
+    }
+    EXPECT_STREQ(record.strings + 1, "SYS");
+}
+
+TEST(KxdProtStrings, AppendRawOfATextEndingOneBeforeTheLimit)
+{
+    KxProt record;
+    memset(&record, 0, sizeof record);
+    uint32_t pos = 1;
+    const std::string fits(KxProt::LEN_STRFIELDS - 2, 'f');
+    EXPECT_EQ(record.AppendRaw(pos, fits.c_str()), 1u);
+    EXPECT_EQ(pos, KxProt::LEN_STRFIELDS);
+    EXPECT_EQ(record.String(0), std::string());
+    record.offsets[7] = 1;
+    EXPECT_EQ(record.String(7), fits);
+    EXPECT_EQ(record.AppendRaw(pos, "x"), 0u);
+}
