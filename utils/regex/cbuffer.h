@@ -47,10 +47,30 @@ public:
     T& operator[](int index) { return Data()[index]; }
     int GetCapacity() const { return m_capacity; }
 
+    // The largest number of values a buffer can hold: its storage stays within INT_MAX bytes.
+    static constexpr int kMaxCapacity = static_cast<int>(INT_MAX / sizeof(T));
+
+    // The capacity a buffer of `capacity` takes to hold `need` values (terminator included):
+    // at least 8, doubled, or rounded up when doubling is not enough, and never past
+    // kMaxCapacity. -1 when `need` cannot be held at all.
+    static long long CapacityFor(long long capacity, long long need)
+    {
+        if (need <= capacity)
+            return capacity;
+        if (need > kMaxCapacity)
+            return -1;
+        long long grown = capacity < 8 ? 8 : capacity;
+        if (need > grown)
+            grown *= 2;
+        if (need > grown)
+            grown = (need + 11) & ~7LL;
+        return grown < kMaxCapacity ? grown : kMaxCapacity;
+    }
+
     void Push(T value)
     {
-        if (this->m_size + 1 + kTail > m_capacity)
-            Reallocate(m_capacity * 2 > 8 ? m_capacity * 2 : 8);
+        if (this->m_size + kTail >= m_capacity)
+            GrowTo(static_cast<long long>(this->m_size) + 1);
         Data()[this->m_size++] = value;
         Terminate();
     }
@@ -64,7 +84,7 @@ public:
     {
         if (count <= 0)
             return;
-        GrowTo(this->m_size + count);
+        GrowTo(static_cast<long long>(this->m_size) + count);
         std::memcpy(Data() + this->m_size, values, sizeof(T) * static_cast<size_t>(count));
         this->m_size += count;
         Terminate();
@@ -108,29 +128,25 @@ private:
             Data()[this->m_size] = T();
     }
 
-    void GrowTo(int size)
+    // Every growth goes through here, in 64 bits, so no size overflows an int.
+    void GrowTo(long long size)
     {
-        long long need = static_cast<long long>(size) + kTail;
-        if (need <= m_capacity)
+        if (size + kTail <= m_capacity)
             return;
-        long long capacity = m_capacity < 8 ? 8 : m_capacity;
-        if (need > capacity)
-            capacity *= 2;
-        if (need > capacity)
-            capacity = (need + 11) & ~7LL;
-        Reallocate(capacity);
+        const long long capacity = CapacityFor(m_capacity, size + kTail);
+        if (capacity < 0)
+            throw std::bad_alloc();
+        Reallocate(static_cast<int>(capacity));
     }
 
-    void Reallocate(long long capacity)
+    void Reallocate(int capacity)
     {
-        if (capacity > INT_MAX / static_cast<long long>(sizeof(T)))
-            throw std::bad_alloc();
         T* data = static_cast<T*>(::operator new(sizeof(T) * static_cast<size_t>(capacity)));
         if (this->m_data)
             std::memcpy(data, this->m_data, sizeof(T) * static_cast<size_t>(this->m_size + kTail));
         ::operator delete(Data());
         this->m_data = data;
-        m_capacity = static_cast<int>(capacity);
+        m_capacity = capacity;
     }
 
     int m_capacity = 0;
@@ -141,21 +157,23 @@ class CSortedBufferT : public CBufferT<T> {
 public:
     explicit CSortedBufferT(bool descending = false) : m_descending(descending) {}
 
-    void Add(T value) { this->Insert(LowerBound(value), value); }
+    // Both operations work on the values from index `from` on, so one buffer can hold several
+    // ordered sets, each above the one before.
+    void Add(T value, int from = 0) { this->Insert(LowerBound(value, from), value); }
 
     // Index of `value`, or -1 when it is not held.
-    int Find(const T& value) const
+    int Find(const T& value, int from = 0) const
     {
-        int index = LowerBound(value);
+        int index = LowerBound(value, from);
         return index < this->m_size && !Before(value, this->m_data[index]) ? index : -1;
     }
 
 private:
     bool Before(const T& a, const T& b) const { return m_descending ? b < a : a < b; }
 
-    int LowerBound(const T& value) const
+    int LowerBound(const T& value, int from) const
     {
-        int low = 0;
+        int low = from;
         int high = this->m_size;
         while (low < high) {
             int mid = low + (high - low) / 2;

@@ -13,6 +13,19 @@ int ByteAhead(const RegexMatchContext& context, bool rightToLeft)
     return static_cast<unsigned char>(context.m_text[pos]);
 }
 
+// Moves one place in the element's direction, or back by one when `forward` is false.
+void Step(RegexMatchContext& context, bool rightToLeft, bool forward)
+{
+    context.m_position += rightToLeft == forward ? -1 : 1;
+}
+
+// The MatchNext of every class: a class matches one way only, so it moves back and fails.
+bool UndoClassStep(RegexMatchContext& context, bool rightToLeft)
+{
+    Step(context, rightToLeft, false);
+    return false;
+}
+
 }  // namespace
 
 void CRangeElxT::AddRange(char low, char high)
@@ -90,27 +103,19 @@ bool CRangeElxT::Match(RegexMatchContext& context) const
     const int c = ByteAhead(context, m_rightToLeft);
     if (c < 0 || IsMember(context, static_cast<signed char>(c)) != m_positive)
         return false;
-    context.m_position += m_rightToLeft ? -1 : 1;
+    Step(context, m_rightToLeft, true);
     return true;
 }
 
-bool CRangeElxT::MatchNext(RegexMatchContext& context) const
-{
-    context.m_position += m_rightToLeft ? 1 : -1;
-    return false;
-}
+bool CRangeElxT::MatchNext(RegexMatchContext& context) const { return UndoClassStep(context, m_rightToLeft); }
 
 bool CPosixElxT::Match(RegexMatchContext& context) const
 {
     const int c = ByteAhead(context, m_rightToLeft);
     if (c < 0 || m_test(static_cast<unsigned char>(c)) != m_positive)
         return false;
-    context.m_position += m_rightToLeft ? -1 : 1;
+    Step(context, m_rightToLeft, true);
     return true;
 }
 
-bool CPosixElxT::MatchNext(RegexMatchContext& context) const
-{
-    context.m_position += m_rightToLeft ? 1 : -1;
-    return false;
-}
+bool CPosixElxT::MatchNext(RegexMatchContext& context) const { return UndoClassStep(context, m_rightToLeft); }

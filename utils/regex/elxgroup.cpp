@@ -1,5 +1,6 @@
 #include "utils/regex/elxgroup.h"
 
+#include "utils/regex/elxsequence.h"
 #include "utils/regex/regexmatchcontext.h"
 
 const ElxInterface* CListElxT::Item(int step) const
@@ -9,23 +10,7 @@ const ElxInterface* CListElxT::Item(int step) const
 
 bool CListElxT::Run(RegexMatchContext& context, int step, bool forward) const
 {
-    const int count = m_items.GetSize();
-    for (;;) {
-        if (forward) {
-            if (step >= count)
-                return true;
-            if (Item(step)->Match(context)) {
-                ++step;
-                continue;
-            }
-        }
-        if (step == 0)
-            return false;
-        --step;
-        forward = Item(step)->MatchNext(context);
-        if (forward)
-            ++step;
-    }
+    return RunSteps(context, m_items.GetSize(), step, forward, [this](int at) { return Item(at); });
 }
 
 bool CListElxT::Match(RegexMatchContext& context) const { return Run(context, 0, true); }

@@ -15,8 +15,7 @@ public:
 private:
     const ElxInterface* Item(int step) const;
     // Matches the items from `step` on; with `forward` false it first backtracks into the item
-    // before `step`. A failing item sends the search back to the nearest item that can still
-    // match another way, in a loop rather than by recursion.
+    // before `step`.
     bool Run(RegexMatchContext& context, int step, bool forward) const;
 
     CBufferT<const ElxInterface*> m_items;

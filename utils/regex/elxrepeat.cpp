@@ -1,25 +1,11 @@
 #include "utils/regex/elxrepeat.h"
 
+#include "utils/regex/elxsequence.h"
 #include "utils/regex/regexmatchcontext.h"
 
 bool CRepeatElxT::Run(RegexMatchContext& context, int step, bool forward) const
 {
-    for (;;) {
-        if (forward) {
-            if (step >= m_count)
-                return true;
-            if (m_inner->Match(context)) {
-                ++step;
-                continue;
-            }
-        }
-        if (step == 0)
-            return false;
-        --step;
-        forward = m_inner->MatchNext(context);
-        if (forward)
-            ++step;
-    }
+    return RunSteps(context, m_count, step, forward, [this](int) { return m_inner; });
 }
 
 bool CRepeatElxT::MatchFixed(RegexMatchContext& context) const { return m_count < 1 || Run(context, 0, true); }
@@ -60,31 +46,25 @@ namespace {
 
 // The greedy element's backtracking record, from the bottom of the stack up:
 // {capture size, stack size, offered ends..., number of offered ends, extension start, count}.
-struct GreedyRecord {
-    int captureSize;
-    int stackSize;
-    int start;
-    int count;
-};
-
-void PushRecord(RegexMatchContext& context, const GreedyRecord& record, const CSortedBufferT<int>& ends)
+void PushRecord(RegexMatchContext& context, const CGreedyElxT::Record& record, const int* ends, int count)
 {
     context.m_stack.Push(record.captureSize);
     context.m_stack.Push(record.stackSize);
-    context.m_stack.Append(ends.GetData(), ends.GetSize());
-    context.m_stack.Push(ends.GetSize());
+    context.m_stack.Append(ends, count);
+    context.m_stack.Push(count);
     context.m_stack.Push(record.start);
     context.m_stack.Push(record.count);
 }
 
-GreedyRecord PopRecord(RegexMatchContext& context, CSortedBufferT<int>& ends)
+// Pops the record; its offered ends go to the top of the context's scratch.
+CGreedyElxT::Record PopRecord(RegexMatchContext& context)
 {
-    GreedyRecord record;
+    CGreedyElxT::Record record;
     record.count = context.m_stack.Pop();
     record.start = context.m_stack.Pop();
     const int size = context.m_stack.Pop();
     const int from = context.m_stack.GetSize() - size;
-    ends.Append(context.m_stack.GetData() + from, size);
+    context.m_offeredEnds.Append(context.m_stack.GetData() + from, size);
     context.m_stack.Truncate(from);
     record.stackSize = context.m_stack.Pop();
     record.captureSize = context.m_stack.Pop();
@@ -95,18 +75,14 @@ GreedyRecord PopRecord(RegexMatchContext& context, CSortedBufferT<int>& ends)
 
 void CGreedyElxT::StartExtension(RegexMatchContext& context) const
 {
-    GreedyRecord record;
+    Record record;
     record.captureSize = context.m_captures.GetSize();
     record.stackSize = context.m_stack.GetSize();
     record.start = context.m_position;
     record.count = Extend(context, 0);
     // The first record offers one end, the position reached.
-    context.m_stack.Push(record.captureSize);
-    context.m_stack.Push(record.stackSize);
-    context.m_stack.Push(context.m_position);
-    context.m_stack.Push(1);
-    context.m_stack.Push(record.start);
-    context.m_stack.Push(record.count);
+    const int end = context.m_position;
+    PushRecord(context, record, &end, 1);
 }
 
 bool CGreedyElxT::Match(RegexMatchContext& context) const
@@ -119,13 +95,22 @@ bool CGreedyElxT::Match(RegexMatchContext& context) const
 
 bool CGreedyElxT::MatchNext(RegexMatchContext& context) const
 {
-    CSortedBufferT<int> ends;
-    GreedyRecord record = PopRecord(context, ends);
+    CSortedBufferT<int>& scratch = context.m_offeredEnds;
+    const int ends = scratch.GetSize();
+    Record record = PopRecord(context);
+    const bool matched = Retry(context, record, ends);
+    scratch.Truncate(ends);
+    return matched;
+}
+
+bool CGreedyElxT::Retry(RegexMatchContext& context, Record& record, int ends) const
+{
+    CSortedBufferT<int>& scratch = context.m_offeredEnds;
     if (record.count > 0) {
         if (!m_inner->MatchNext(context)) {
             // The last iteration is given up; its element has put the position back.
             --record.count;
-            PushRecord(context, record, ends);
+            PushRecord(context, record, scratch.GetData() + ends, scratch.GetSize() - ends);
             return true;
         }
         if (context.m_position != record.start) {
@@ -134,16 +119,16 @@ bool CGreedyElxT::MatchNext(RegexMatchContext& context) const
             const int position = context.m_position;
             const int count = record.count;
             record.count = Extend(context, count);
-            if (ends.Find(context.m_position) >= 0) {
+            if (scratch.Find(context.m_position, ends) >= 0) {
                 // This end was offered before: offer the shorter way instead.
                 context.m_stack.Truncate(stackSize);
                 context.m_captures.Truncate(captureSize);
                 context.m_position = position;
                 record.count = count;
             } else {
-                ends.Add(context.m_position);
+                scratch.Add(context.m_position, ends);
             }
-            PushRecord(context, record, ends);
+            PushRecord(context, record, scratch.GetData() + ends, scratch.GetSize() - ends);
             return true;
         }
         context.m_stack.Truncate(record.stackSize);

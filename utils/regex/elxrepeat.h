@@ -32,7 +32,18 @@ public:
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 
+    // What a greedy element keeps on the backtracking stack besides its offered ends.
+    struct Record {
+        int captureSize;
+        int stackSize;
+        int start;
+        int count;
+    };
+
 private:
+    // One backtracking step with the record popped; the offered ends are the context's
+    // scratch values from index `ends` on.
+    bool Retry(RegexMatchContext& context, Record& record, int ends) const;
     // Adds moving iterations from `count` up to the maximum; returns the count reached.
     int Extend(RegexMatchContext& context, int count) const;
     void StartExtension(RegexMatchContext& context) const;

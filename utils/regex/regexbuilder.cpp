@@ -17,6 +17,9 @@ namespace {
 constexpr int kUnbounded = INT_MAX;
 // A named reference or recursion whose name matches no group.
 constexpr int kUnknownGroup = -3;
+// Back references and repeat counts read at most this many digits; other numbers read all.
+constexpr int kShortNumberDigits = 3;
+constexpr int kAllDigits = INT_MAX;
 
 // Codes of the shared predefined elements: 0 is the empty element, 1-8 the classes matching
 // left to right, 9-16 the same classes matching right to left.
@@ -76,34 +79,30 @@ bool IsQuantifierToken(const PatternToken& token)
 
 bool IsDigitChar(char c) { return RegexIsDigit(static_cast<unsigned char>(c)); }
 
-// The number a name of one to three digits stands for, else -1.
-int SmallNumber(const CBufferT<char>& name)
+// value * 10 + digit, held at INT_MAX instead of overflowing.
+int AppendDigit(int value, int ch)
 {
-    if (name.GetSize() < 1 || name.GetSize() > 3)
-        return -1;
+    const int digit = ch - '0';
+    return value > (INT_MAX - digit) / 10 ? INT_MAX : value * 10 + digit;
+}
+
+// Reads the digits at `i` on, counting only the first `counted` of them; `i` ends after all.
+int ScanDigits(const CBufferT<char>& text, int& i, int counted)
+{
     int value = 0;
-    for (int i = 0; i < name.GetSize(); ++i) {
-        if (!IsDigitChar(name[i]))
-            return -1;
-        value = value * 10 + (name[i] - '0');
+    for (int digits = 0; i < text.GetSize() && IsDigitChar(text[i]); ++digits, ++i) {
+        if (digits < counted)
+            value = AppendDigit(value, text[i]);
     }
     return value;
 }
 
-// The value of a text made only of digits (saturating), else -1.
-int WholeNumber(const CBufferT<char>& text)
+// The value of a text made only of one to `maxDigits` digits, else -1.
+int NumberOf(const CBufferT<char>& text, int maxDigits)
 {
-    if (text.GetSize() < 1)
-        return -1;
-    long long value = 0;
-    for (int i = 0; i < text.GetSize(); ++i) {
-        if (!IsDigitChar(text[i]))
-            return -1;
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX)
-            value = INT_MAX;
-    }
-    return static_cast<int>(value);
+    int i = 0;
+    const int value = ScanDigits(text, i, INT_MAX);
+    return i > 0 && i == text.GetSize() && i <= maxDigits ? value : -1;
 }
 
 bool NamesEqual(const CBufferT<char>& a, const CBufferT<char>& b)
@@ -121,27 +120,19 @@ void ReadBounds(const CBufferT<char>& text, int& minimum, int& maximum)
         while (i < size && RegexIsSpace(static_cast<unsigned char>(text[i])))
             ++i;
     };
-    auto readNumber = [&] {
-        int value = 0;
-        for (int digits = 0; i < size && IsDigitChar(text[i]); ++digits, ++i) {
-            if (digits < 3)
-                value = value * 10 + (text[i] - '0');
-        }
-        return value;
-    };
     minimum = 0;
     maximum = 0;
     skipSpace();
     if (i >= size || !IsDigitChar(text[i]))
         return;
-    minimum = readNumber();
+    minimum = ScanDigits(text, i, kShortNumberDigits);
     maximum = minimum;
     skipSpace();
     if (i < size && text[i] == ',') {
         ++i;
         skipSpace();
         if (i < size && IsDigitChar(text[i])) {
-            const int second = readNumber();
+            const int second = ScanDigits(text, i, kShortNumberDigits);
             maximum = second > minimum ? second : minimum;
         } else {
             maximum = kUnbounded;
@@ -542,9 +533,9 @@ const ElxInterface* RegexBuilder::ParseBackref()
     if (!Current().special && (ch == '<' || ch == '\'')) {
         Consume();
         name = ParseName(ch == '<' ? '>' : '\'');
-        number = SmallNumber(name);
+        number = NumberOf(name, kShortNumberDigits);
     } else {
-        number = ParseDigits(3);
+        number = ParseDigits(kShortNumberDigits);
     }
     CBackrefElxT* backref = New<CBackrefElxT>(number, RightToLeft(), IgnoreCase());
     if (number < 0) {
@@ -573,7 +564,7 @@ int RegexBuilder::ParseDigits(int maxDigits)
         const PatternToken& token = Current();
         if (token.special || !RegexIsDigit(static_cast<unsigned char>(token.ch)))
             break;
-        value = value * 10 + (token.ch - '0');
+        value = AppendDigit(value, token.ch);
         Consume();
     }
     return value;
@@ -669,8 +660,11 @@ const ElxInterface* RegexBuilder::ParseGroupForm(bool& keepMode)
 const ElxInterface* RegexBuilder::ParseNamedGroup(char terminator)
 {
     const CBufferT<char> name = ParseName(terminator);
-    // A name that is a number numbers the group at once and is not kept.
-    const int number = SmallNumber(name);
+    // A name that is a number numbers the group at once and is not kept. Larger numbers share
+    // the highest one, so that a name cannot make every match allocate a huge capture table.
+    int number = NumberOf(name, kAllDigits);
+    if (number > kMaxGroupNumber)
+        number = kMaxGroupNumber;
     return ParseCapturingGroup(number, true, number < 0 ? &name : nullptr);
 }
 
@@ -734,7 +728,7 @@ const ElxInterface* RegexBuilder::ParseCondition()
         const int end = Current().position;
         ConsumeClose();
         const CBufferT<char> text(m_pattern.GetData() + start, end - start);
-        const int number = WholeNumber(text);
+        const int number = NumberOf(text, kAllDigits);
         if (number >= 0) {
             condition->SetGroup(number);
         } else {
@@ -765,7 +759,7 @@ const ElxInterface* RegexBuilder::ParseDelegate()
         delegate = New<CDelegateElxT>(kUnknownGroup);
         delegate->SetName(name);
     } else {
-        delegate = New<CDelegateElxT>(ParseDigits(3));
+        delegate = New<CDelegateElxT>(ParseDigits(kAllDigits));
     }
     while (!IsEndToken(Current()) && !IsSpecialToken(Current(), ')'))
         Consume();

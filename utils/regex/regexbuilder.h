@@ -28,6 +28,9 @@ class RegexBuilder {
 public:
     // Group nesting deeper than this ends the pattern, as an unbalanced ')' does.
     static constexpr int kMaxNesting = 1000;
+    // The highest number a numeric group name gives; the capture index and the result then
+    // stay below a megabyte per match.
+    static constexpr int kMaxGroupNumber = 65535;
 
     // A null pattern, or one whose compilation ran out of memory, leaves the builder without a
     // top element: every match then fails.
@@ -99,6 +102,7 @@ private:
     const ElxInterface* ParseDelegate();
     const ElxInterface* ParseModifiers(bool& keepMode);
     CBufferT<char> ParseName(char terminator);
+    // Reads up to `maxDigits` digit tokens (saturating at INT_MAX); none gives 0.
     int ParseDigits(int maxDigits);
     void SkipWhitespaceTokens();
 

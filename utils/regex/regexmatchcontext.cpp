@@ -5,6 +5,7 @@ void RegexMatchContext::Reset(const char* text, int length)
     m_stack.Truncate(0);
     m_captures.Truncate(0);
     m_captureIndex.Truncate(0);
+    m_offeredEnds.Truncate(0);
     m_position = 0;
     m_startPosition = 0;
     m_lastEnd = -1;

@@ -9,9 +9,13 @@ public:
     static constexpr int kCaptureEntry = 4;
     // Nested recursions allowed before a recursion fails instead of going deeper.
     static constexpr int kRecursionBudget = 100;
+    // Group nesting of a recursion target up to which every one of the 100 levels is allowed:
+    // 50 levels of groups, the recursion's own parentheses and the target itself.
+    static constexpr int kFullRecursionNesting = 52;
     // Group nesting that recursions may add on top of the pattern's own; bounds the machine
-    // stack a deep pattern that recurses into itself can use.
-    static constexpr int kNestingBudget = 2000;
+    // stack a deep pattern that recurses into itself can use, while a target nested up to
+    // kFullRecursionNesting deep still gets all its levels.
+    static constexpr int kNestingBudget = kRecursionBudget * kFullRecursionNesting;
 
     void Reset(const char* text, int length);
 
@@ -24,6 +28,9 @@ public:
     CBufferT<int> m_stack;
     CBufferT<int> m_captures;
     CBufferT<int> m_captureIndex;
+    // Scratch for the offered ends of the greedy elements backtracking at the moment, innermost
+    // last; each takes its set away again, so a match allocates only when the scratch grows.
+    CSortedBufferT<int> m_offeredEnds;
     int m_position = 0;
     int m_startPosition = 0;
     int m_lastEnd = -1;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -99,4 +100,32 @@ TEST(RegexAllocation, FailedMatchGivesNoMatch)
         }
     }
     EXPECT_EQ(complete, 1);
+}
+
+TEST(RegexAllocation, BacktrackingWithAReusedContextAllocatesNothing)
+{
+    // Greedy elements backtrack through the context's scratch; once a first match has grown the
+    // context's buffers, the same match needs no allocation at all.
+    const struct {
+        const char* pattern;
+        const char* text;
+    } cases[] = {
+        {"(.*),(.*)", "a,b,c,d"},
+        {"(?:(a*)a)*b", "aaaab"},
+        {"(\\w+)\\s*(\\w*) x(.*)", "word  other x tail"},
+    };
+    for (const auto& c : cases) {
+        const RegexBuilder builder(c.pattern);
+        RegexMatchContext context;
+        RegexMatchResult result;
+        const int length = static_cast<int>(std::strlen(c.text));
+        ASSERT_TRUE(builder.Match(result, c.text, length, &context).IsMatched()) << c.pattern;
+        g_allocationsLeft = 0;
+        g_failed = false;
+        builder.Match(result, c.text, length, &context);
+        const bool failed = g_failed;
+        g_allocationsLeft = -1;
+        EXPECT_FALSE(failed) << c.pattern;
+        EXPECT_TRUE(result.IsMatched()) << c.pattern;
+    }
 }

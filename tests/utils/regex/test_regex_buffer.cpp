@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <new>
 
 #include "utils/regex/cbuffer.h"
 
@@ -93,4 +95,40 @@ TEST(RegexBuffer, SortedBufferKeepsOrderAndFinds)
     EXPECT_EQ(descending[2], 2);
     EXPECT_EQ(descending.Find(4), 1);
     EXPECT_EQ(descending.Find(5), -1);
+}
+
+TEST(RegexBuffer, GrowthNearTheLimitStaysPositive)
+{
+    // A character buffer of 2^30 bytes (a pattern with a literal run that long) used to double
+    // its capacity in an int, wrap negative and fall back to 8 bytes.
+    const long long giB = 1LL << 30;
+    EXPECT_EQ(CBufferT<char>::CapacityFor(giB, giB + 1), INT_MAX);
+    EXPECT_EQ(CBufferT<char>::CapacityFor(INT_MAX, INT_MAX), INT_MAX);
+    EXPECT_EQ(CBufferT<char>::CapacityFor(INT_MAX, INT_MAX + 1LL), -1);
+    // Ints stop where their storage would pass INT_MAX bytes.
+    EXPECT_EQ(CBufferT<int>::kMaxCapacity, INT_MAX / 4);
+    EXPECT_EQ(CBufferT<int>::CapacityFor(1 << 28, (1 << 28) + 1), INT_MAX / 4);
+    EXPECT_EQ(CBufferT<int>::CapacityFor(1 << 20, (1 << 20) + 1), 1 << 21);
+    EXPECT_EQ(CBufferT<int>::CapacityFor(INT_MAX / 4, INT_MAX / 4 + 1), -1);
+    // The ordinary steps: at least 8, doubled, else rounded up.
+    EXPECT_EQ(CBufferT<int>::CapacityFor(0, 1), 8);
+    EXPECT_EQ(CBufferT<int>::CapacityFor(8, 9), 16);
+    EXPECT_EQ(CBufferT<int>::CapacityFor(8, 20), 24);
+    EXPECT_EQ(CBufferT<int>::CapacityFor(16, 16), 16);
+}
+
+TEST(RegexBuffer, AppendPastTheLimitFailsCleanly)
+{
+    // The new size does not fit in an int: the append must throw before touching memory, and
+    // the buffer must keep what it held.
+    CBufferT<int> buffer;
+    for (int i = 0; i < 8; ++i)
+        buffer.Push(i);
+    const int values[1] = {42};
+    EXPECT_THROW(buffer.Append(values, INT_MAX), std::bad_alloc);
+    EXPECT_THROW(buffer.Grow(INT_MAX, 0), std::bad_alloc);
+    EXPECT_EQ(buffer.GetSize(), 8);
+    EXPECT_EQ(buffer[7], 7);
+    buffer.Push(8);
+    EXPECT_EQ(buffer[8], 8);
 }

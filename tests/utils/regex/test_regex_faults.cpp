@@ -69,14 +69,41 @@ TEST(RegexNesting, NestingAtTheLimitMatches)
 TEST(RegexNesting, RecursionIntoADeepPatternIsBoundedByItsDepth)
 {
     // Each recursion re-enters the pattern's 999 levels of groups (the recursion's own
-    // parentheses count as one); the machine stack allows two such levels, not the 100 that a
+    // parentheses count as one); the machine stack allows five such levels, not the 100 that a
     // shallow pattern gets.
     const std::string pattern = Repeat("(", 998) + "a(?R)?b" + Repeat(")", 998);
     RegexBuilder builder(pattern.c_str());
     EXPECT_TRUE(Matches(builder, "aabb"));
-    EXPECT_TRUE(Matches(builder, "aaabbb"));
-    EXPECT_FALSE(Matches(builder, "aaaabbbb"));
+    EXPECT_TRUE(Matches(builder, Repeat("a", 6) + Repeat("b", 6)));
+    EXPECT_FALSE(Matches(builder, Repeat("a", 7) + Repeat("b", 7)));
+    EXPECT_FALSE(Matches(builder, Repeat("a", 6) + Repeat("b", 6) + "c"));
     EXPECT_FALSE(Matches(builder, Repeat("a", 101) + Repeat("b", 101)));
+}
+
+TEST(RegexNesting, DeepRecursionThroughQuantifiersAndAlternativesKeepsTheStack)
+{
+    // Every level of groups here also passes an alternative and a quantifier, the costliest
+    // chain of calls per level; a failing end backtracks through all recursions.
+    for (const char* close : {")+)", ")*?)", "){1,2})"}) {
+        const std::string pattern = Repeat("(?:q|(", 499) + "a(?R)?b" + Repeat(close, 499);
+        RegexBuilder builder(pattern.c_str());
+        EXPECT_TRUE(Matches(builder, Repeat("a", 6) + Repeat("b", 6))) << close;
+        EXPECT_FALSE(Matches(builder, Repeat("a", 6) + Repeat("b", 6) + "c")) << close;
+        EXPECT_FALSE(Matches(builder, Repeat("a", 8) + Repeat("b", 8))) << close;
+    }
+}
+
+TEST(RegexNesting, OrdinaryNestingKeepsAllRecursionLevels)
+{
+    // A recursion inside up to 50 levels of groups gets the full 100 levels: the
+    // outermost match plus 100 recursions.
+    for (int groups : {21, 50}) {
+        const std::string pattern = Repeat("(", groups) + "a(?R)?b" + Repeat(")", groups);
+        RegexBuilder builder(pattern.c_str());
+        EXPECT_TRUE(Matches(builder, Repeat("a", 95) + Repeat("b", 95))) << groups;
+        EXPECT_TRUE(Matches(builder, Repeat("a", 101) + Repeat("b", 101))) << groups;
+        EXPECT_FALSE(Matches(builder, Repeat("a", 102) + Repeat("b", 102))) << groups;
+    }
 }
 
 TEST(RegexNesting, BacktrackingIntoRecursionTakesTheSameBudget)
@@ -153,4 +180,60 @@ TEST(RegexBuilderState, ReusedContextStartsAfresh)
     EXPECT_EQ(result.GetGroupStart(1), -1);
     EXPECT_FALSE(builder.Match(result, "bc", 2, &context).IsMatched());
     EXPECT_EQ(result.GetSize(), 0);
+}
+
+TEST(RegexNumbers, NumericGroupNameOfAnyLengthNumbersTheGroup)
+{
+    RegexBuilder builder("(?<1234>a)(b)");
+    ASSERT_EQ(builder.GetGroupCount(), 1234);
+    RegexMatchResult result;
+    ASSERT_TRUE(Matches(builder, "ab", &result));
+    EXPECT_EQ(result.GetGroupStart(1234), 0);
+    EXPECT_EQ(result.GetGroupEnd(1234), 1);
+    EXPECT_EQ(result.GetGroupStart(1), 1);
+    EXPECT_EQ(result.GetGroupStart(2), -1);
+    // The group can be the target of a recursion and of a condition by that number.
+    EXPECT_TRUE(Matches(RegexBuilder("(?<1234>a)(?1234)"), "aa"));
+    EXPECT_TRUE(Matches(RegexBuilder("(?'1234'a)(?R 1234)"), "aa"));
+    EXPECT_TRUE(Matches(RegexBuilder("(?P<1234>a)?(?(1234)b|c)"), "ab"));
+}
+
+TEST(RegexNumbers, HugeNumericGroupNameIsHeldAtTheLimit)
+{
+    const int top = RegexBuilder::kMaxGroupNumber;
+    for (const char* pattern : {"(?<99999999999999999999>a)", "(?<65536>a)", "(?<2147483647>a)"}) {
+        RegexBuilder builder(pattern);
+        ASSERT_EQ(builder.GetGroupCount(), top) << pattern;
+        RegexMatchResult result;
+        ASSERT_TRUE(Matches(builder, "a", &result)) << pattern;
+        EXPECT_EQ(result.GetSize(), 2 * top + 4);
+        EXPECT_EQ(result.GetGroupEnd(top), 1);
+    }
+}
+
+TEST(RegexNumbers, RecursionReadsEveryDigit)
+{
+    // 122 empty groups and group 123 = (x): (?1234) is no group and matches the empty string,
+    // where reading three digits would have made it a recursion into group 123.
+    const std::string groups = Repeat("()", 122) + "(x)";
+    for (const char* call : {"(?1234)", "(?R1234)", "(?R 1234 )", "(?99999999999999)"}) {
+        RegexBuilder builder((groups + call).c_str());
+        ASSERT_EQ(builder.GetGroupCount(), 123) << call;
+        EXPECT_TRUE(Matches(builder, "x")) << call;
+        EXPECT_FALSE(Matches(builder, "xx")) << call;
+    }
+    RegexBuilder exact((groups + "(?123)").c_str());
+    EXPECT_TRUE(Matches(exact, "xx"));
+}
+
+TEST(RegexNumbers, BackReferencesAndCountsKeepThreeDigits)
+{
+    // \1234 is \123 followed by the literal 4; a four-digit name is a name, not a number.
+    const std::string groups = Repeat("()", 122) + "(x)";
+    EXPECT_TRUE(Matches(RegexBuilder((groups + "\\1234").c_str()), "xx4"));
+    EXPECT_FALSE(Matches(RegexBuilder((groups + "\\k<0123>").c_str()), "xx"));
+    EXPECT_TRUE(Matches(RegexBuilder((groups + "\\k<123>").c_str()), "xx"));
+    EXPECT_TRUE(Matches(RegexBuilder("a{1234}"), Repeat("a", 123)));
+    EXPECT_TRUE(Matches(RegexBuilder("a{2,99999999999}"), Repeat("a", 999)));
+    EXPECT_FALSE(Matches(RegexBuilder("a{2,99999999999}"), Repeat("a", 1000)));
 }
