@@ -90,7 +90,7 @@ int32_t FileKxl::Open()
         return OPEN_BROKEN;
     }
     const SdSection& table = sections_[SEC_TABLE];
-    if (table.DataSize % KxdProt::SIZE != 0 || table.DataSize / KxdProt::SIZE != count)
+    if (table.DataSize / KxdProt::SIZE != count)
         return OPEN_TABLE_SIZE;
     const SdSection& ini = sections_[SEC_INI];
     if (strcmp(ini.Name.c_str(), "INI") != 0)

@@ -324,18 +324,19 @@ int Int64ToFixed(int64_t value, int decimals, char* out, size_t outsize)
         t.Char('-');
     if (decimals <= 0)
         return t.Unsigned(magnitude).CopyTo(out, outsize);
-    // 10^19 is the largest power of ten a u64 holds.
-    if (decimals > 19)
-        decimals = 19;
+    // The number formats use 1 to 6 decimals; 40 keeps any text in its buffer.
+    if (decimals > 40)
+        decimals = 40;
+    if (n <= decimals) {
+        t.Char('0').Char('.');
+        for (int i = 0; i < decimals - n; ++i)
+            t.Char('0');
+        return t.Unsigned(magnitude).CopyTo(out, outsize);
+    }
     uint64_t scale = 1;
     for (int i = 0; i < decimals; ++i)
         scale *= 10;
-    uint64_t fraction = magnitude % scale;
-    if (n > decimals)
-        t.Unsigned(magnitude / scale);
-    else
-        t.Char('0');
-    return t.Char('.').Digits(fraction, decimals).CopyTo(out, outsize);
+    return t.Unsigned(magnitude / scale).Char('.').Digits(magnitude % scale, decimals).CopyTo(out, outsize);
 }
 
 uint32_t WideToAnsi(StrBase& s, const wchar_t* text)

@@ -406,8 +406,11 @@ uint32_t StrBase::GetIPv4()
 
 int StrBase::str2bytes(const char* text, uint8_t* out, int outsize)
 {
-    if (!KX_VERIFY(KxSys, outsize < STR2BYTES_MAX))
+    if (outsize >= STR2BYTES_MAX) {
+        // An assertion report, but the caller goes on with 0.
+        KxSys.AssertReport(0, false, __FILE__, __LINE__, __func__, "outsize < STR2BYTES_MAX");
         return 0;
+    }
     if (!out || outsize <= 0)
         return 0;
     std::memset(out, 0, size_t(outsize));

@@ -225,7 +225,6 @@ int KX::Fire(int32_t level, uint32_t mask, uint16_t flagsWord, uint64_t key, con
     event.time = (uint64_t(NowMicros()) + FILETIME_EPOCH_US) * 10;
     event.tid = uint64_t(CurrentThreadId());
     event.name = route->name;
-    event.verbatim = args == nullptr;
     return route->output(&event, this);
 }
 

@@ -54,11 +54,9 @@ struct KXEVENT {
     const char* file;
     uint32_t line;
     const char* function;
+    // Always ready text: the emitters format when they emit, so an
+    // assertion's expression is never used as a format.
     const char* text;
-    uint64_t args[4];
-    // Set when text is ready text although FLAGS value 1 is clear (the
-    // expression of an assertion, which must never be used as a format).
-    bool verbatim = false;
 };
 
 // The debug-stream text ring: 512 buffers of 1104 bytes.

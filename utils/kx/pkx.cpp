@@ -279,11 +279,6 @@ uint32_t PKX::BuildMsg(const KXEVENT* event, KxProt* out)
     out->LINE = event->line;
 
     const char* text = event->text;
-    if (text && !(event->flags & KXF_TEXT) && !event->verbatim) {
-        char* expanded = KxRingBuffer();
-        snprintf(expanded, KX_RING_SIZE, text, event->args[0], event->args[1], event->args[2], event->args[3]);
-        text = expanded;
-    }
 
     StringPacker packer(out);
     packer.Put(KxdProt::SLOT_KXNAME, event->name ? event->name : "");

@@ -196,8 +196,8 @@ bool FILEB::Copy(const char* dest)
         return false;
     FILEB out;
     ReplaceFile saver;
-    bool ok = KX_VERIFY(KxSys, saver.Begin(out, dest));
-    ok = ok && KX_VERIFY(KxSys, out.Write(Membuf, size_t(MembufSize)) == MembufSize);
+    bool ok = KX_VERIFY_TEXT(KxSys, saver.Begin(out, dest), "fdest");
+    ok = ok && KX_VERIFY_TEXT(KxSys, out.Write(Membuf, size_t(MembufSize)) == MembufSize, "size == MembufSize");
     // A failed step leaves the temporary file to the saver, which removes it.
     ok = ok && KX_VERIFY(KxSys, saver.Commit());
     FreeMemory();

@@ -137,9 +137,10 @@ TEST(Numbers, Int64ToFixedWritesTheSignFirst)
         int decimals;
         const char* text;
     } cases[] = {{5, 3, "0.005"}, {-5, 3, "-0.005"}, {-12345, 2, "-123.45"}, {42, 0, "42"},
-                 {INT64_MIN, 3, "-9223372036854775.808"}};
+                 {INT64_MIN, 3, "-9223372036854775.808"}, {5, 25, "0.0000000000000000000000005"},
+                 {INT64_MAX, 20, "0.09223372036854775807"}};
     for (const auto& c : cases) {
-        char buf[32];
+        char buf[64];
         EXPECT_EQ(int(std::strlen(c.text)), Int64ToFixed(c.value, c.decimals, buf, sizeof buf)) << c.text;
         EXPECT_STREQ(c.text, buf);
     }

@@ -102,33 +102,29 @@ TEST_F(PkxLineTest, BodiesAndFailureResult)
     struct Case {
         int8_t level;
         uint16_t flags;
-        bool verbatim;
         const char* text;
         const char* body;
         bool failure;
     };
     const Case cases[] = {
-        {1, KXF_TEXT, false, "T", "T", false},
-        {-1, KXF_TEXT, false, "T", "ERROR [F:42] T", true},
-        {0, KXF_TEXT, false, "T", "WARNING [F:42] T", false},
-        {1, 0, false, "n=%d", "n=42", false},
-        {1, KXF_TEXT, false, "n=%d", "n=%d", false},
+        {1, KXF_TEXT, "T", "T", false},
+        {-1, KXF_TEXT, "T", "ERROR [F:42] T", true},
+        {0, KXF_TEXT, "T", "WARNING [F:42] T", false},
+        {1, KXF_TEXT, "n=%d", "n=%d", false},
         // An assertion's expression is never used as a format.
-        {-6, 0, true, "p && 100%s%n", "ASSERT failure [F:42] p && 100%s%n", true},
-        {-5, 0, true, "x > 0", "VERIFY failure [F:42] x > 0", true},
+        {-6, 0, "p && 100%s%n", "ASSERT failure [F:42] p && 100%s%n", true},
+        {-5, 0, "x > 0", "VERIFY failure [F:42] x > 0", true},
         // Function records show only the function, whatever their level.
-        {-1, KXF_FUNC_ENTER | KXF_TEXT, false, "ignored", "-> Load", false},
-        {-1, KXF_FUNC_LEAVE, false, nullptr, "<- Load", false},
+        {-1, KXF_FUNC_ENTER | KXF_TEXT, "ignored", "-> Load", false},
+        {-1, KXF_FUNC_LEAVE, nullptr, "<- Load", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         KXEVENT event = TextEvent("TABLE", c.level, c.text);
         event.flags = c.flags;
-        event.verbatim = c.verbatim;
         event.file = "F";
         event.line = 42;
         event.function = "Load";
-        event.args[0] = 42;
         bool failure = !c.failure;
         EXPECT_EQ(Body(Line(Build(event), "TID", 0, &failure)), c.body);
         EXPECT_EQ(failure, c.failure);

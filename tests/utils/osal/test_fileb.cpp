@@ -198,7 +198,7 @@ TEST_F(Fileb, CopyIntoUnwritablePlacesFails)
     ASSERT_TRUE(f.Open(P("src").c_str(), "rb"));
     KxCapture capture;
     EXPECT_FALSE(f.Copy(P("plain/dst").c_str()));
-    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "saver.Begin(out, dest)"));
+    EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "fdest"));
     EXPECT_EQ(f.Membuf, nullptr);
 
     ASSERT_EQ(mkdir(P("ro").c_str(), 0555), 0);
