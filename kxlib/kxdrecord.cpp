@@ -116,11 +116,8 @@ void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums])
         NumsBufFreePos = NumsBuf;
         for (int field = 0; field < FIELD_Nums; ++field) {
             const FieldDesc& desc = FieldTable[field].desc;
-            if (desc.kind == FIELD_KIND_STRING)
-                continue;
-            KX_ASSERT(ZmLib::KxSys, NumsBufFreePos + desc.width - NumsBuf < FIELD_NUMBUF_LEN - 1);
-            text[field] = NumsBufFreePos;
-            NumsBufFreePos += desc.width;
+            if (desc.kind != FIELD_KIND_STRING)
+                text[field] = ReserveNumSpan(desc.width);
         }
     }
     for (int field = 0; field < FIELD_Nums; ++field) {
@@ -130,6 +127,18 @@ void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums])
         else
             RenderField(field, FieldValidNumFormat(uint32_t(formats[field])));
     }
+}
+
+char* KxdMsg::ReserveNumSpan(int width)
+{
+    if (width < 0 || NumsBufFreePos - NumsBuf + width >= FIELD_NUMBUF_LEN - 1) {
+        ZmLib::KxSys.AssertReport(0, false, __FILE__, __LINE__, __func__,
+                                  "NumsBufFreePos - NumsBuf < FIELD_NUMBUF_LEN-1");
+        abort();
+    }
+    char* span = NumsBufFreePos;
+    NumsBufFreePos += width;
+    return span;
 }
 
 void KxdMsg::RenderField(int field, uint32_t format)
@@ -351,5 +360,4 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
 void KxdRecord::CopyInto(KxdRecord* dest, const KxdRecord* src)
 {
     KxdMsg::Copy(dest, src);
-    dest->errorKind = src->errorKind;
 }

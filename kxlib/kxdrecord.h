@@ -67,6 +67,9 @@ struct KxdMsg {
     // text that does not fit is shown as '#' characters, so a cut number is
     // never mistaken for another value.
     void ConvertNum2Str(int field, char* out, int width, uint32_t format) const;
+    // Reserves the next width bytes of NumsBuf; the program stops when the
+    // free position would not stay below the buffer's last byte.
+    char* ReserveNumSpan(int width);
     // Renders one number field in place after its spans were reserved. A text
     // longer than its span moves to the spare bytes behind the spans when
     // they are free (or already its own); otherwise its span shows '#'.
@@ -96,8 +99,8 @@ struct KxdRecord : KxdMsg {
     void Reset();
     // Moves a record to another slot with its links; its text pointers follow.
     static void Move(KxdRecord* dest, const KxdRecord* src);
-    // Copies another table's record into this table's fresh slot: the
-    // message and its error kind; the slot keeps its own links.
+    // Copies another table's record into this table's fresh slot: only the
+    // message; the slot keeps its own links and its error kind 0.
     static void CopyInto(KxdRecord* dest, const KxdRecord* src);
 
     uint32_t Flags() const { return prot.msg.FLAGS; }

@@ -20,7 +20,7 @@ KxTblock::KxTblock(KxTable* owner, uint32_t firstIndex) : table(owner), first(fi
 {
     recs = static_cast<KxdRecord*>(calloc(SIZE, sizeof(KxdRecord)));
     if (!recs) {
-        KxTableChannel.AssertReport(0, false, __FILE__, __LINE__, "KxTblock::KxTblock", "Array");
+        KxTableChannel.AssertReport(owner ? owner->Key() : 0, false, __FILE__, __LINE__, "KxTblock::KxTblock", "Array");
         abort();
     }
 }
@@ -29,19 +29,19 @@ KxTblock::~KxTblock() { free(recs); }
 
 namespace {
 
+// The file name of a path without its extensions.
 void FileNameOf(const char* path, ZmLib::StrBase& out)
 {
-    const char* start = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '/' || *p == '\\')
-            start = p + 1;
-    out.AddUntil(start, '.', '.');
+    ZmLib::PathStr split(path);
+    split.SplitPath(true);
+    if (split.Name())
+        out.Set(split.Name());
 }
 
 } // namespace
 
 KxTable::KxTable(const char* path, const char* name, const PrefKxTable& prefs)
-    : prefs_(prefs), auxTree_(prefs.TreeLevel1Field, prefs.TreeLevel2Field),
+    : prefs_(prefs), auxTree_(PrefKxTable::Default().TreeLevel1Field, PrefKxTable::Default().TreeLevel2Field),
       timeNormalised_(prefs.NormalizeTime != 0), key_(reinterpret_cast<uintptr_t>(this))
 {
     if (path)
@@ -504,7 +504,7 @@ KxTable* KxTable::CreateFuncTable()
             KxTidEntry* entry = tids_.Find(record->prot.msg.TID);
             if (!entry) {
                 if (tids_.Count() < KxTids::MAX) {
-                    Error(__func__, "TID %" PRIu64 " is not present in the table", record->prot.msg.TID);
+                    Error(__func__, "TID %d is not present in the table", int(record->prot.msg.TID));
                     return nullptr;
                 }
                 // Threads past the list's capacity have no stack to build on.

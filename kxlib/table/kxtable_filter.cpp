@@ -9,7 +9,10 @@
 
 void KxTable::AllocFilteredArray(uint32_t n)
 {
-    KXTABLE_CHECK(!Filtered, "!Filtered");
+    if (Filtered) {
+        ZmLib::KxSys.AssertReport(key_, false, __FILE__, __LINE__, __func__, "!Filtered");
+        abort();
+    }
     Filtered = static_cast<uint32_t*>(calloc(n ? n : 1, sizeof(uint32_t)));
     if (!Filtered) {
         ZmLib::KxSys.AssertReport(key_, false, __FILE__, __LINE__, __func__, "Filtered");

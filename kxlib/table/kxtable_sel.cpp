@@ -1,4 +1,6 @@
 // Bookmarks and selection ranges of a table.
+#include <cinttypes>
+#include <cstdint>
 #include <cstdlib>
 
 #include "kxlib/kxchannels.h"
@@ -8,9 +10,11 @@
 
 namespace {
 
-[[noreturn]] void BkmarksFatal(const char* function, const char* condition)
+// Reported with the key of the table that owns the entry.
+[[noreturn]] void BkmarksFatal(const KxBkmarkEntry* entry, const char* function, const char* condition)
 {
-    KxTableChannel.AssertReport(0, false, __FILE__, __LINE__, function, condition);
+    uint64_t key = entry && entry->table ? entry->table->Key() : 0;
+    KxTableChannel.AssertReport(key, false, __FILE__, __LINE__, function, condition);
     abort();
 }
 
@@ -24,7 +28,7 @@ void KxTableBkmarks::Insert(KxBkmarkEntry* entry, bool append)
     }
     for (KxBkmarkEntry* bk = First(); bk; bk = bk->NextEntry()) {
         if (bk->index == entry->index)
-            BkmarksFatal(__func__, "entry->index != bk->index");
+            BkmarksFatal(entry, __func__, "entry->index != bk->index");
         if (bk->index > entry->index) {
             list_.AddBefore(bk, entry);
             return;
@@ -38,7 +42,7 @@ void KxTableBkmarks::Remove(KxBkmarkEntry* entry) { list_.Remove(entry); }
 void KxTableBkmarks::MoveAll(KxTableBkmarks& dest)
 {
     if (!dest.IsEmpty())
-        BkmarksFatal(__func__, "dest.IsEmpty()");
+        BkmarksFatal(dest.First(), __func__, "dest.IsEmpty()");
     dest.list_.First = list_.First;
     dest.list_.Last = list_.Last;
     dest.list_.Count = list_.Count;
@@ -152,7 +156,7 @@ void KxTable::PointRecords(SelRange* range, int32_t from, int32_t to)
 void KxTable::FreeRange(SelRange* range)
 {
     selRanges_.Remove(range);
-    Trace(4, __func__, "SelRange %p deleted", static_cast<void*>(range));
+    Trace(4, __func__, "SelRange %" PRIXPTR " deleted", reinterpret_cast<uintptr_t>(range));
     delete range;
 }
 
@@ -191,7 +195,7 @@ void KxTable::RecordSelectHelper(int32_t row, KxdRecord* record, uint32_t tag)
     }
     record->selRange = target;
     ++NumSelected;
-    Trace(4, __func__, "Rec #%d is selected: %p", row, static_cast<void*>(target));
+    Trace(4, __func__, "Rec #%d is selected: %" PRIXPTR, row, reinterpret_cast<uintptr_t>(target));
 }
 
 void KxTable::RecordDeselectHelper(int32_t row, KxdRecord* record)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -107,6 +108,23 @@ private:
     ZmLib::KxOutputFn saved_[3];
     int32_t threshold_[3];
 };
+
+// For death tests: every report of the READER, TABLE and SYS channels goes
+// to stderr as "<channel> <level> <key in hex> <text>".
+inline int PrintReport(ZmLib::KXEVENT* event, ZmLib::KX* channel)
+{
+    fprintf(stderr, "%s %d %llX %s\n", channel->name, int(event->level), (unsigned long long)event->key,
+            event->text ? event->text : "");
+    return 0;
+}
+
+inline void PrintReportsToStderr()
+{
+    for (ZmLib::KX* channel : {&KxReaderChannel, &KxTableChannel, &ZmLib::KxSys}) {
+        channel->output = &PrintReport;
+        channel->threshold = ZmLib::KX_LEVEL_DEBUG;
+    }
+}
 
 // A fresh folder, removed with its contents.
 class TempDir {

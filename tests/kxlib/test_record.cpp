@@ -186,7 +186,9 @@ TEST(RecordAnalysis, CopyModeTouchesNoStack)
     TableRef dest(new KxTable(nullptr, "d", PlainPrefs()));
     EXPECT_EQ(source->CopyAllRecords(*dest, -1), 2);
     EXPECT_EQ(dest->Tids().Find(7)->depth, 0);
-    EXPECT_EQ(dest->GetRecord(1)->errorKind, KXERR_FuncLeaveNameIncorrect);
+    // A copy starts without an error kind; copy mode assigns none.
+    EXPECT_EQ(source->GetRecord(1)->errorKind, KXERR_FuncLeaveNameIncorrect);
+    EXPECT_EQ(dest->GetRecord(1)->errorKind, KXERR_NoErrors);
     EXPECT_EQ(dest->GetRecord(0)->prot.NEST, 1);
     EXPECT_STREQ(dest->GetRecord(0)->text[FIELD_TEXT], "f");
 }
@@ -292,6 +294,12 @@ TEST(AuxTree, TwoLevelsMatchExactly)
     prefs.TreeLevel1Field = FIELD_KXNAME;
     prefs.TreeLevel2Field = FIELD_TNAME;
     TableRef table(new KxTable(nullptr, "t", prefs));
+    // A new table's tree takes its levels from the program defaults, not
+    // from the prefs it was given.
+    EXPECT_EQ(table->AuxTree().Level1(), PrefKxTable::Default().TreeLevel1Field);
+    EXPECT_EQ(table->AuxTree().Level2(), PrefKxTable::Default().TreeLevel2Field);
+    EXPECT_EQ(table->Prefs().TreeLevel1Field, FIELD_KXNAME);
+    table->AuxTree().Reset(FIELD_KXNAME, FIELD_TNAME);
     const char* pairs[][2] = {{"p1", "t1"}, {"p1", "t2"}, {"p2", "t1"}, {"p1", "t1"},
                               {"abc", "t1"}, {"ab", "t1"},  {"", "t1"}};
     for (auto& pair : pairs) {
@@ -338,4 +346,19 @@ TEST(AuxTree, ChunksOwnTextsAndSwitchOff)
     tree.Add(&r);
     EXPECT_EQ(tree.Count(), 0);
     EXPECT_EQ(tree.FindNode(&r), nullptr);
+}
+
+TEST(RecordTexts, ReservingPastTheNumberBufferStops)
+{
+    KxdRecord r;
+    r.Reset();
+    r.NumsBufFreePos = r.NumsBuf + 214;
+    EXPECT_EQ(r.ReserveNumSpan(13), r.NumsBuf + 214);
+    EXPECT_EQ(r.NumsBufFreePos, r.NumsBuf + FIELD_NUMBUF_LEN - 2);
+    EXPECT_DEATH(
+        {
+            PrintReportsToStderr();
+            r.ReserveNumSpan(1);
+        },
+        "SYS -6 0 NumsBufFreePos - NumsBuf < FIELD_NUMBUF_LEN-1\n");
 }

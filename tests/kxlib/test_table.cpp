@@ -1,6 +1,9 @@
 // Table storage in blocks, lookups, copies, selections, bookmarks and filters.
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -115,6 +118,8 @@ TEST(TableLife, ReferenceCountAndNames)
     EXPECT_FALSE(table->IsEditable());
     KxTable* satellite = new KxTable("C:\\x\\udp.kxudp", nullptr, PlainPrefs());
     EXPECT_STREQ(satellite->Name(), "udp");
+    TableRef quoted(new KxTable("\"server.2019.kx\"", nullptr, PlainPrefs()));
+    EXPECT_STREQ(quoted->Name(), "server");
     table->SatelliteSet(satellite);
     EXPECT_EQ(satellite->RefCount(), 2u);
     satellite->Release();
@@ -176,6 +181,18 @@ TEST(TableFunctions, CreateFuncTableCountsCalls)
     EXPECT_STREQ(funcs->GetRecord(2)->text[FIELD_FUNC], "other");
     EXPECT_EQ(table->GetRecord(1)->prot.COUNT, 2);
 
+    // The functions table's records are fresh copies without error kinds.
+    table->GetRecord(0)->errorKind = KXERR_TidTimeRollback;
+    TableRef again(table->CreateFuncTable());
+    ASSERT_NE(again.table, nullptr);
+    EXPECT_EQ(again->GetRecord(0)->errorKind, KXERR_NoErrors);
+
+    // The TID is reported as a signed 32-bit number.
+    Reports reports;
+    table->GetRecord(0)->prot.msg.TID = 0xFFFFFFFFFFFFFFFEull;
+    EXPECT_EQ(table->CreateFuncTable(), nullptr);
+    EXPECT_TRUE(Reports::Has("TID -2 is not present in the table"));
+
     TableRef plain(Numbered(3, "p"));
     TableRef none(plain->CreateFuncTable());
     ASSERT_NE(none.table, nullptr);
@@ -211,6 +228,19 @@ TEST(TableCopy, CopySelectedAndCopyIntoItself)
     TableRef self(Numbered(3));
     EXPECT_EQ(self->CopyAllRecords(*self, 1), 3);
     EXPECT_EQ(Nums(*self), (std::vector<int64_t>{0, 0, 1, 2, 1, 2}));
+}
+
+TEST(Selections, RangesAreLoggedAsUpperCaseHex)
+{
+    Reports reports;
+    TableRef table(Numbered(4));
+    table->SelRangeSet(2, 2, true, 1);
+    ASSERT_NE(table->FirstRange(), nullptr);
+    char hex[32];
+    snprintf(hex, sizeof(hex), "%" PRIXPTR, reinterpret_cast<uintptr_t>(table->FirstRange()));
+    table->SelRangeSet(2, 2, false, 1);
+    EXPECT_TRUE(Reports::Has(std::string("Rec #2 is selected: ") + hex));
+    EXPECT_TRUE(Reports::Has(std::string("SelRange ") + hex + " deleted"));
 }
 
 TEST(Selections, SplitAndMerge)
@@ -279,6 +309,28 @@ TEST(Bookmarks, OrderAndHelpers)
     EXPECT_EQ(table->GetRecord(5)->bookmark, nullptr);
     table->DelRecord(2);
     EXPECT_EQ(Marks(table->Bookmarks()), (std::vector<int32_t>{6}));
+}
+
+TEST(Fatal, ReportsCarryTheirChannelAndTableKey)
+{
+    TableRef table(Numbered(2));
+    char key[32];
+    snprintf(key, sizeof(key), "%llX", (unsigned long long)table->Key());
+    table->AllocFilteredArray(2);
+    EXPECT_DEATH(
+        {
+            PrintReportsToStderr();
+            table->AllocFilteredArray(2);
+        },
+        std::string("SYS -6 ") + key + " !Filtered\n");
+    EXPECT_DEATH(
+        {
+            PrintReportsToStderr();
+            KxTableBkmarks list;
+            list.Insert(new KxBkmarkEntry{{}, 1, table.table}, false);
+            list.Insert(new KxBkmarkEntry{{}, 1, table.table}, false);
+        },
+        std::string("TABLE -6 ") + key + " entry->index != bk->index\n");
 }
 
 TEST(Filter, SelectionFilterThenClearRestores)
