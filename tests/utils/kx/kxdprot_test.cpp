@@ -5,7 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "utils/kx/kx.h"
 #include "utils/kx/kxdprot.h"
+#include "utils/kx/pkx.h"
 
 using ZmLib::KxdProt;
 using ZmLib::KxProt;
@@ -113,10 +115,14 @@ TEST(KxdProtLayout, EveryFieldReadsAndWritesItsBytesInBothOrders)
 TEST(KxdProtLayoutDeathTest, SetIntValueOfAStringFieldStops)
 {
     KxdProt record = Zeroed();
-    // The report reaches standard error through the default debug sink.
+    // The report reaches standard error through the direct path and the
+    // default debug sink, whatever outputs earlier tests left behind.
     setenv("KXV_DEBUG_STDERR", "1", 1);
+    ZmLib::KxOutputFn saved = ZmLib::KxSys.output;
+    ZmLib::KxSys.output = &ZmLib::PKX::EmitToGui;
     for (int field : {18, 25, -1})
         EXPECT_DEATH(record.SetIntValue(field, 1), "Incorrect field enum value") << field;
+    ZmLib::KxSys.output = saved;
     unsetenv("KXV_DEBUG_STDERR");
 }
 
