@@ -1,10 +1,18 @@
-# Entry points: 'make test' (sanitizer build, every test), 'make bench' (optimised benchmarks).
+# Entry points: 'make run' (release build, starts the viewer), 'make test' (sanitizer build, every test),
+# 'make bench' (optimised benchmarks).
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test bench build-test build-bench clean
+.PHONY: deps run build-release test bench build-test build-bench clean
 
 deps:
 	@bash scripts/install-deps
+
+build-release: deps
+	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKXV_TESTS=OFF -DKXV_BENCH=OFF
+	cmake --build build/release -j $(JOBS) --target kxviewer
+
+run: build-release
+	./build/release/kxviewer/KxViewer
 
 build-test: deps
 	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKXV_SANITIZE=ON -DKXV_BENCH=OFF

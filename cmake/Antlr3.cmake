@@ -9,6 +9,8 @@ find_library(ANTLR3C_LIBRARY antlr3c REQUIRED)
 function(kxv_antlr3_generate grammar outvar)
   get_filename_component(name ${grammar} NAME_WE)
   get_filename_component(src ${grammar} ABSOLUTE)
+  get_filename_component(srcdir ${src} DIRECTORY)
+  get_filename_component(srcname ${src} NAME)
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/antlr3_${name})
   set(outputs ${dir}/${name}Lexer.c ${dir}/${name}Parser.c
               ${dir}/${name}Lexer.h ${dir}/${name}Parser.h ${dir}/${name}.tokens)
@@ -17,7 +19,9 @@ function(kxv_antlr3_generate grammar outvar)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
     # The 3.5 tool prints harmless template warnings for C targets; keep the build log clean.
     COMMAND sh -c "\"$0\" -o \"$1\" -fo \"$1\" \"$2\" > \"$1/antlr3.log\" 2>&1 || { cat \"$1/antlr3.log\"; exit 1; }"
-            ${ANTLR3_TOOL} ${dir} ${src}
+            ${ANTLR3_TOOL} ${dir} ${srcname}
+    # Run beside the grammar so that getGrammarFileName answers its bare name.
+    WORKING_DIRECTORY ${srcdir}
     DEPENDS ${src}
     COMMENT "Generating the ${name} lexer and parser"
     VERBATIM)

@@ -53,23 +53,52 @@ const NumFormatRow NumFormatTable[NUMFMT_Nums] = {
 
 namespace {
 
-// Number rendering runs for every number field of every loaded record, so
-// the two common formats avoid snprintf.
+// Number rendering runs for every number field of every loaded record: the
+// common formats write their digits two at a time and straight into out.
+const char DigitPairs[201] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                             "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                             "8081828384858687888990919293949596979899";
+
+int DigitCount(uint64_t value)
+{
+    int n = 1;
+    for (;;) {
+        if (value < 10)
+            return n;
+        if (value < 100)
+            return n + 1;
+        if (value < 1000)
+            return n + 2;
+        if (value < 10000)
+            return n + 3;
+        value /= 10000;
+        n += 4;
+    }
+}
+
+// Writes exactly n digits of value ending at end (exclusive).
+void WriteDigitsBackward(uint64_t value, char* end, int n)
+{
+    while (n >= 2) {
+        end -= 2;
+        memcpy(end, DigitPairs + 2 * (value % 100), 2);
+        value /= 100;
+        n -= 2;
+    }
+    if (n)
+        *--end = char('0' + value % 10);
+}
+
 int WriteDecimal(int64_t value, char* out)
 {
-    char digits[20];
-    int n = 0;
     // Work on the magnitude as unsigned so that INT64_MIN does not overflow.
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
     int len = 0;
     if (value < 0)
         out[len++] = '-';
-    while (n)
-        out[len++] = digits[--n];
+    int n = DigitCount(magnitude);
+    WriteDigitsBackward(magnitude, out + len + n, n);
+    len += n;
     out[len] = 0;
     return len;
 }
@@ -77,19 +106,49 @@ int WriteDecimal(int64_t value, char* out)
 int WriteHex32(uint32_t value, char* out)
 {
     static const char hex[] = "0123456789ABCDEF";
-    char digits[8];
-    int n = 0;
-    do {
-        digits[n++] = hex[value & 0xF];
-        value >>= 4;
-    } while (value);
-    int len = 0;
-    out[len++] = '0';
-    out[len++] = 'x';
-    while (n)
-        out[len++] = digits[--n];
-    out[len] = 0;
-    return len;
+    int n = 1;
+    while (n < 8 && (value >> (4 * n)))
+        ++n;
+    out[0] = '0';
+    out[1] = 'x';
+    for (int k = n - 1; k >= 0; --k, value >>= 4)
+        out[2 + k] = hex[value & 0xF];
+    out[2 + n] = 0;
+    return 2 + n;
+}
+
+// Length of "YYYY-MM-DD hh:mm:ss".
+constexpr int SECOND_TEXT_LEN = 19;
+
+// Instants with millisecond or microsecond digits: records of one trace share
+// their second, so the date and time of day are rendered once per second (a
+// cache per thread, since loads render on several threads).
+int WriteInstant(int64_t value, char* out, int fractionDigits, int form)
+{
+    struct SecondText {
+        int64_t second = INT64_MIN;
+        char text[SECOND_TEXT_LEN + 1];
+    };
+    static thread_local SecondText cache;
+    if (value < ZmLib::DURATION_LIMIT_US)
+        return ZmLib::Time2Str(value, out, FIELD_NUM_TEXT_MAX, form);
+    const int64_t second = value / ZmLib::US_PER_SECOND;
+    if (second != cache.second) {
+        char text[FIELD_NUM_TEXT_MAX];
+        // Years outside 1000..9999 take another layout: no shortcut.
+        if (ZmLib::Time2Str(second * ZmLib::US_PER_SECOND, text, sizeof(text), 1) != SECOND_TEXT_LEN)
+            return ZmLib::Time2Str(value, out, FIELD_NUM_TEXT_MAX, form);
+        memcpy(cache.text, text, sizeof(cache.text));
+        cache.second = second;
+    }
+    uint64_t fraction = uint64_t(value % ZmLib::US_PER_SECOND);
+    if (fractionDigits == 3)
+        fraction /= 1000;
+    memcpy(out, cache.text, SECOND_TEXT_LEN);
+    out[SECOND_TEXT_LEN] = '.';
+    WriteDigitsBackward(fraction, out + SECOND_TEXT_LEN + 1 + fractionDigits, fractionDigits);
+    out[SECOND_TEXT_LEN + 1 + fractionDigits] = 0;
+    return SECOND_TEXT_LEN + 1 + fractionDigits;
 }
 
 } // namespace
@@ -103,10 +162,12 @@ int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
         return WriteHex32(static_cast<uint32_t>(value), out);
     case NUMFMT_IP:
         return ZmLib::IP2Str(static_cast<uint32_t>(value), out, FIELD_NUM_TEXT_MAX);
+    case NUMFMT_MILLISECONDS:
+        return WriteInstant(value, out, 3, int(format - NUMFMT_MINUTES));
+    case NUMFMT_MICROSECONDS:
+        return WriteInstant(value, out, 6, int(format - NUMFMT_MINUTES));
     case NUMFMT_MINUTES:
     case NUMFMT_SECONDS:
-    case NUMFMT_MILLISECONDS:
-    case NUMFMT_MICROSECONDS:
         return ZmLib::Time2Str(value, out, FIELD_NUM_TEXT_MAX, static_cast<int>(format - NUMFMT_MINUTES));
     case NUMFMT_DECIMAL1:
     case NUMFMT_DECIMAL2:

@@ -31,6 +31,8 @@ void KxAuxTree::Reset(int32_t level1, int32_t level2)
     nodes1_.clear();
     nodes2_.clear();
     texts_.clear();
+    index1_.clear();
+    index2_.clear();
     nodes1_.emplace_back(new KxAuxNode1[CHUNK]);
     nodes2_.emplace_back(new KxAuxNode2[CHUNK]);
     used1_ = used2_ = 0;
@@ -53,12 +55,21 @@ const char* KxAuxTree::KeepText(const char* text)
     return copy;
 }
 
+size_t KxAuxTree::ChildKeyHash::operator()(const ChildKey& key) const
+{
+    return std::hash<std::string_view>()(key.text) ^ (std::hash<const void*>()(key.parent) * 0x9E3779B97F4A7C15ull);
+}
+
 KxAuxNode1* KxAuxTree::Find1(const char* text) const
 {
-    for (KxAuxNode1* node = first_; node; node = node->next)
-        if (strcmp(node->text, text) == 0)
-            return node;
-    return nullptr;
+    auto it = index1_.find(std::string_view(text));
+    return it == index1_.end() ? nullptr : it->second;
+}
+
+KxAuxNode2* KxAuxTree::Find2(const KxAuxNode1* parent, const char* text) const
+{
+    auto it = index2_.find(ChildKey{parent, std::string_view(text)});
+    return it == index2_.end() ? nullptr : it->second;
 }
 
 KxAuxNode1* KxAuxTree::NewNode1(const char* text)
@@ -69,6 +80,7 @@ KxAuxNode1* KxAuxTree::NewNode1(const char* text)
     }
     KxAuxNode1* node = &nodes1_.back()[used1_++];
     *node = KxAuxNode1{nullptr, KeepText(text), count_, nullptr, nullptr, 0};
+    index1_.emplace(std::string_view(node->text), node);
     if (last_)
         last_->next = node;
     else
@@ -86,6 +98,7 @@ void KxAuxTree::AddChild(KxAuxNode1* parent, const char* text)
     }
     KxAuxNode2* node = &nodes2_.back()[used2_++];
     *node = KxAuxNode2{nullptr, KeepText(text), parent->count};
+    index2_.emplace(ChildKey{parent, std::string_view(node->text)}, node);
     if (parent->last)
         parent->last->next = node;
     else
@@ -105,7 +118,7 @@ void KxAuxTree::Add(const KxdRecord* record)
     if (level2_ < 0)
         return;
     const char* t2 = FieldText(record, level2_);
-    if (!FindChild(node, t2))
+    if (!Find2(node, t2))
         AddChild(node, t2);
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct KxdRecord;
@@ -55,6 +57,17 @@ private:
     // keeps its own copy of each node's text.
     const char* KeepText(const char* text);
     KxAuxNode1* Find1(const char* text) const;
+    KxAuxNode2* Find2(const KxAuxNode1* parent, const char* text) const;
+
+    // A second-level node's key: its parent and its text.
+    struct ChildKey {
+        const KxAuxNode1* parent;
+        std::string_view text;
+        bool operator==(const ChildKey& other) const { return parent == other.parent && text == other.text; }
+    };
+    struct ChildKeyHash {
+        size_t operator()(const ChildKey& key) const;
+    };
 
     KxAuxNode1* first_ = nullptr;
     KxAuxNode1* last_ = nullptr;
@@ -67,6 +80,11 @@ private:
     int used2_ = 0;
     std::vector<std::unique_ptr<char[]>> texts_;
     size_t textUsed_ = 0;
+    // Lookups by text, so that many distinct values cost no more per record
+    // than a few; the lists above keep the order of arrival. Keys view the
+    // nodes' own texts.
+    std::unordered_map<std::string_view, KxAuxNode1*> index1_;
+    std::unordered_map<ChildKey, KxAuxNode2*, ChildKeyHash> index2_;
 };
 
 struct KxCallNode {

@@ -27,6 +27,10 @@ const char* const ErrorKindNames[KXERR_Nums] = {
 
 constexpr uint32_t STR_LIMIT = ZmLib::KxProt::LEN_STRFIELDS - 1;
 
+// Reports of the record processing name it as one step, however a load
+// splits it.
+constexpr const char* ReportName = "ProcessLine4Client";
+
 } // namespace
 
 const char* KxdErrorKindName(int32_t kind)
@@ -244,12 +248,15 @@ void KxdRecord::Move(KxdRecord* dest, const KxdRecord* src)
 void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
 {
     KxTable& table = *record->block->table;
-    ZmLib::KxdProt& prot = record->prot;
-    // Every text pointer into the string area must find its terminator there.
-    prot.msg.strings[STR_LIMIT] = 0;
+    ProcessTimeBase(record, table.recordCount_ == 1);
+    ProcessOwnTexts(record, copyMode, table.prefs_.formats);
+    ProcessInOrder(record, copyMode);
+}
 
-    // 1. Time base.
-    bool first = table.recordCount_ == 1;
+void KxdRecord::ProcessTimeBase(KxdRecord* record, bool first)
+{
+    KxTable& table = *record->block->table;
+    ZmLib::KxdProt& prot = record->prot;
     // Records stored relative to the table's Time0 keep their TIME.
     if (table.timeNormalised_ && !table.relativeTimeBase_) {
         if (first) {
@@ -257,16 +264,25 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
             table.prefs_.Time0 = prot.msg.TIME;
             char buffer[64];
             ZmLib::Time2Str(int64_t(table.prefs_.Time0), buffer, sizeof(buffer), 3);
-            table.Trace(ZmLib::KX_LEVEL_NOTICE, __func__, "Time0 set to %s", buffer);
+            table.Trace(ZmLib::KX_LEVEL_NOTICE, ReportName, "Time0 set to %s", buffer);
         }
         prot.msg.TIME -= table.prefs_.Time0;
     } else if (!table.timeNormalised_ && first && table.prefs_.Time0Index < 0) {
         table.prefs_.Time0 = prot.msg.TIME;
     }
+}
 
-    // 2. Numbers.
-    record->ConvertNum2Str(!copyMode, table.prefs_.formats);
+void KxdRecord::ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums])
+{
+    // Every text pointer into the string area must find its terminator there.
+    record->prot.msg.strings[STR_LIMIT] = 0;
+    record->ConvertNum2Str(!copyMode, formats);
+}
 
+void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode)
+{
+    KxTable& table = *record->block->table;
+    ZmLib::KxdProt& prot = record->prot;
     uint32_t flags = prot.msg.FLAGS;
     // 3. Enter and leave records show the function name as their text.
     if (flags & (KXFLAGS_FUNC_ENTER | KXFLAGS_FUNC_LEAVE))
@@ -319,11 +335,11 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
         if (colon) {
             table.version_.Set(colon + 1);
             table.hasVersion_ = true;
-            table.Trace(ZmLib::KX_LEVEL_NOTICE, __func__, "Version found: %s", table.version_.c_str());
+            table.Trace(ZmLib::KX_LEVEL_NOTICE, ReportName, "Version found: %s", table.version_.c_str());
         } else {
             table.hasVersion_ = false;
             table.version_.Clear();
-            table.Warning(__func__, "KXFLAGS_VERINFO bit set, but no version found");
+            table.Warning(ReportName, "KXFLAGS_VERINFO bit set, but no version found");
         }
     }
 

@@ -94,6 +94,14 @@ struct KxdRecord : KxdMsg {
     // Runs once on a record that is already counted in its table (and again
     // in copy mode on a copy that entered another table).
     static void ProcessLine4Client(KxdRecord* record, bool copyMode);
+    // ProcessLine4Client in three steps, so that a load can run the middle
+    // one on several records at once: the time base (first: the record is
+    // its table's first), the texts that depend only on the record and the
+    // formats (safe to run on other threads), and everything that depends on
+    // the records before it (run in record order).
+    static void ProcessTimeBase(KxdRecord* record, bool first);
+    static void ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums]);
+    static void ProcessInOrder(KxdRecord* record, bool copyMode);
 
     // A fresh slot: zeroed, no links, error kind 0.
     void Reset();

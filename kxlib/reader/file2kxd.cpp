@@ -1,6 +1,7 @@
 #include "kxlib/reader/file2kxd.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/reader/kxlibexcept.h"
@@ -29,16 +30,42 @@ int32_t File2Kxd::ReadFile(int32_t n, int32_t at)
     if (!KX_VERIFY(KxReaderChannel, n >= 0 && at >= 0 && int64_t(at) + n <= int64_t(ZmLib::KxdProt::SIZE)) ||
         !KX_VERIFY(KxReaderChannel, Record != nullptr))
         return 0;
-    size_t got = File.Read(reinterpret_cast<char*>(Record) + at, size_t(n));
-    if (got < size_t(n) && File.Handle && ferror(File.Handle)) {
-        clearerr(File.Handle);
-        return -1;
+    char* out = reinterpret_cast<char*>(Record) + at;
+    size_t got = 0;
+    while (got < size_t(n)) {
+        if (aheadPos_ == aheadLen_) {
+            if (!ahead_)
+                ahead_.reset(new char[AHEAD_SIZE]);
+            aheadPos_ = 0;
+            aheadLen_ = File.Read(ahead_.get(), AHEAD_SIZE);
+            if (aheadLen_ == 0) {
+                if (File.Handle && ferror(File.Handle)) {
+                    clearerr(File.Handle);
+                    return -1;
+                }
+                break;
+            }
+        }
+        size_t piece = aheadLen_ - aheadPos_;
+        if (piece > size_t(n) - got)
+            piece = size_t(n) - got;
+        memcpy(out + got, ahead_.get() + aheadPos_, piece);
+        aheadPos_ += piece;
+        got += piece;
     }
     return int32_t(got);
 }
 
 void File2Kxd::SkipFile(int64_t n)
 {
-    if (n > 0 && !File.Seek64(n, SEEK_CUR))
+    if (n <= 0)
+        return;
+    const size_t buffered = aheadLen_ - aheadPos_;
+    if (uint64_t(n) <= buffered) {
+        aheadPos_ += size_t(n);
+        return;
+    }
+    aheadPos_ = aheadLen_ = 0;
+    if (!File.Seek64(n - int64_t(buffered), SEEK_CUR))
         KX_WARNING(KxReaderChannel, "Cannot skip %lld bytes in \"%s\"", static_cast<long long>(n), File.GetPath());
 }

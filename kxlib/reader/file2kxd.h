@@ -2,6 +2,9 @@
 // file's bytes to the reader steps through ReadFile and SkipFile.
 #pragma once
 
+#include <cstddef>
+#include <memory>
+
 #include "kxlib/reader/kxreader.h"
 #include "utils/osal/fileb.h"
 
@@ -27,4 +30,12 @@ protected:
     void SkipFile(int64_t n);
 
     ZmLib::FILEB File;
+
+private:
+    // Records are small: ReadFile takes the file in large pieces and hands
+    // them out from here.
+    static constexpr size_t AHEAD_SIZE = size_t(1) << 20;
+    std::unique_ptr<char[]> ahead_;
+    size_t aheadPos_ = 0;
+    size_t aheadLen_ = 0;
 };

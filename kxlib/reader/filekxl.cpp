@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/reader/kxlibexcept.h"
+#include "kxlib/reader/pathtext.h"
 #include "kxlib/table/kxtable.h"
 
 using ZmLib::KxdProt;
@@ -31,6 +33,52 @@ bool ParseDecimal(const char* text, size_t size, int64_t max, int64_t* value)
     return true;
 }
 
+uint64_t U32At(const uint8_t* data, uint64_t at)
+{
+    uint32_t v;
+    memcpy(&v, data + at, 4);
+    return v;
+}
+
+// Whether the table took every bookmark of the section: well formed, and
+// added (the bookmarks it gained) as many as the section lists.
+bool BookmarksComplete(const uint8_t* data, size_t size, uint64_t added)
+{
+    if (size < 4)
+        return false;
+    const uint64_t nv = U32At(data, 0);
+    const uint64_t visibleEnd = 4 + 4 * nv;
+    uint64_t expected = nv;
+    if (size != visibleEnd) {
+        if (size < visibleEnd + 4)
+            return false;
+        const uint64_t nh = U32At(data, visibleEnd);
+        if (size != visibleEnd + 4 + 4 * nh)
+            return false;
+        expected += nh;
+    }
+    return added == expected;
+}
+
+// Whether the table took every range whole: well formed, no empty range, and
+// selected (its selected rows) the sum of the ranges' rows.
+bool SelectionsComplete(const uint8_t* data, size_t size, uint64_t selected)
+{
+    if (size < 4)
+        return false;
+    const uint64_t n = U32At(data, 0);
+    if (n == 0 || size != 4 + 12 * n)
+        return false;
+    uint64_t rows = 0;
+    for (uint64_t k = 0; k < n; ++k) {
+        const uint64_t count = U32At(data, 4 + 12 * k + 4);
+        if (count == 0)
+            return false;
+        rows += count;
+    }
+    return selected == rows;
+}
+
 } // namespace
 
 const char* const FileKxl::SectionNames[SEC_Nums] = {"KXLVER",    "TABLESIZE",  "TABLE", "FILTER",
@@ -39,6 +87,8 @@ const char* const FileKxl::SectionNames[SEC_Nums] = {"KXLVER",    "TABLESIZE",  
 FileKxl::FileKxl(const char* path) : file_(sections_, SEC_Nums), iniText_(1, '\0')
 {
     pathOk_ = file_.SetPath(path);
+    if (!pathOk_)
+        shownPath_ = PathForMessage(path);
 }
 
 FileKxl::~FileKxl() { file_.Close(); }
@@ -65,11 +115,16 @@ bool FileKxl::ReadNumber(int32_t id, int64_t* value)
 
 int32_t FileKxl::Open()
 {
+    if (!pathOk_) {
+        KX_ERROR(KxReaderChannel, "Path too long, at most %u characters: \"%s\"", ZmLib::TEMP_STR_CAPACITY,
+                 shownPath_.c_str());
+        return KxLibExcept::OPEN_FAILED;
+    }
     KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "About to open KXL file \"%s\"", GetPath());
     recordCount_ = 0;
     RecordsAccepted = RecordsBad = 0;
     iniText_.assign(1, '\0');
-    const int32_t found = pathOk_ ? file_.ScanAll() : 0;
+    const int32_t found = file_.ScanAll();
     if (found >= 1) {
         int64_t version = -1;
         std::vector<char> text;
@@ -116,7 +171,7 @@ int32_t FileKxl::ReadRecord()
         KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "%s", end.text);
         throw end;
     }
-    if (!file_.IsOpen() || file_.File.Read(Record, KxdProt::SIZE) != KxdProt::SIZE) {
+    if (!file_.IsOpen() || !NextRecordBytes()) {
         ++RecordsBad;
         KxLibExcept bad(KxLibExcept::FILE_IO_ERROR, int32_t(RecordsAccepted), 0);
         KX_ERROR(KxReaderChannel, "%s", bad.text);
@@ -125,6 +180,27 @@ int32_t FileKxl::ReadRecord()
     CheckStrings(*Record, RecordsAccepted);
     ++RecordsAccepted;
     return 1;
+}
+
+bool FileKxl::NextRecordBytes()
+{
+    if (recordBufLen_ - recordBufPos_ < KxdProt::SIZE) {
+        // A piece cut short by the end of the file keeps its bytes in front.
+        const size_t kept = recordBufLen_ - recordBufPos_;
+        const size_t records = std::min<size_t>(RECORD_BUF_RECORDS, recordCount_ - RecordsAccepted);
+        recordBuf_.resize(RECORD_BUF_RECORDS * KxdProt::SIZE);
+        memmove(recordBuf_.data(), recordBuf_.data() + recordBufPos_, kept);
+        recordBufPos_ = 0;
+        recordBufLen_ = kept;
+        const size_t want = records * KxdProt::SIZE;
+        if (want > kept)
+            recordBufLen_ += file_.File.Read(recordBuf_.data() + kept, want - kept);
+        if (recordBufLen_ < KxdProt::SIZE)
+            return false;
+    }
+    memcpy(Record, recordBuf_.data() + recordBufPos_, KxdProt::SIZE);
+    recordBufPos_ += KxdProt::SIZE;
+    return true;
 }
 
 int64_t FileKxl::GetFileSize() { return recordCount_; }
@@ -164,16 +240,21 @@ bool FileKxl::ReadMetadata(KxTable& table)
         }
         const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
         const size_t size = data.size() - 1;
-        bool applied = id == SEC_FILTER      ? table.DeserializeFiltered(bytes, size)
-                       : id == SEC_BOOKMARKS ? table.DeserializeBookmarks(bytes, size)
-                                             : table.DeserializeSelections(bytes, size);
-        if (!applied) {
-            ok = false;
-            if (id == SEC_FILTER) {
+        if (id == SEC_FILTER) {
+            if (!table.DeserializeFiltered(bytes, size)) {
                 KX_WARNING(KxReaderChannel, "File '%s': filter not applied, its bookmarks and selections skipped",
                            GetPath());
+                ok = false;
                 break;
             }
+        } else if (id == SEC_BOOKMARKS) {
+            const uint64_t before = table.Bookmarks().Length() + uint64_t(table.HiddenBookmarks().Length());
+            table.DeserializeBookmarks(bytes, size);
+            const uint64_t after = table.Bookmarks().Length() + uint64_t(table.HiddenBookmarks().Length());
+            ok = BookmarksComplete(bytes, size, after - before) && ok;
+        } else {
+            table.DeserializeSelections(bytes, size);
+            ok = SelectionsComplete(bytes, size, table.NumSelected) && ok;
         }
     }
     PrefKxTable& prefs = table.Prefs();
@@ -201,15 +282,25 @@ bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
     if (!file_.WriteSectionHeader(sec))
         return false;
     int32_t written = 0;
+    recordBuf_.resize(RECORD_BUF_RECORDS * sizeof(KxdProt));
+    size_t used = 0;
     for (KxTblock* block = table.FirstBlock(); block; block = block->next) {
         for (uint32_t k = 0; k < block->count; ++k, ++written) {
-            if (!KX_VERIFY_TEXT(KxReaderChannel,
-                                file_.File.Write(&block->recs[k].prot, sizeof(KxdProt)) == sizeof(KxdProt),
-                                "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)"))
+            memcpy(recordBuf_.data() + used, &block->recs[k].prot, sizeof(KxdProt));
+            used += sizeof(KxdProt);
+            if (used == recordBuf_.size() && !WriteRecordBuf(used))
                 return false;
         }
     }
-    return KX_VERIFY(KxReaderChannel, written == table.RecordCount());
+    return WriteRecordBuf(used) && KX_VERIFY(KxReaderChannel, written == table.RecordCount());
+}
+
+bool FileKxl::WriteRecordBuf(size_t& used)
+{
+    const bool ok = used == 0 || KX_VERIFY_TEXT(KxReaderChannel, file_.File.Write(recordBuf_.data(), used) == used,
+                                                "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)");
+    used = 0;
+    return ok;
 }
 
 bool FileKxl::WriteSection(KxTable& table, int32_t id, SdSection& sec)
@@ -275,7 +366,8 @@ bool FileKxl::CreateFile(KxTable& table, const char* ini, size_t iniSize)
     file_.Close();
     file_.NumSections = 0;
     if (!pathOk_ || !file_.FlushStart4Create()) {
-        KX_ERROR(KxReaderChannel, "Table '%s': cannot create KXL file '%s'", table.Name(), GetPath());
+        KX_ERROR(KxReaderChannel, "Table '%s': cannot create KXL file '%s'", table.Name(),
+                 pathOk_ ? GetPath() : shownPath_.c_str());
         return false;
     }
     // A failed section leaves the previous file as it was.

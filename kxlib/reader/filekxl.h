@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "kxlib/reader/kxreader.h"
@@ -51,6 +52,8 @@ public:
         OPEN_TABLE_SIZE = 11,
     };
 
+    // A path longer than 1099 characters makes Open fail with code 6 and an
+    // error that names it.
     explicit FileKxl(const char* path);
     ~FileKxl() override;
 
@@ -65,7 +68,8 @@ public:
     int64_t GetFileSize() override;
     // Applies FILTER, BOOKMARKS and SELECTIONS to the table that received
     // the records, and keeps its current row and Time0Index inside it. Bad
-    // sections are reported and skipped; false when any was.
+    // sections and entries are reported and skipped; false when anything of
+    // the three sections was not applied as stored.
     bool ReadMetadata(KxTable& table);
     // The view block read by Open, NUL-terminated.
     const char* IniText() const { return iniText_.data(); }
@@ -99,6 +103,12 @@ private:
     bool WriteData(ZmLib::SdSection& sec, const void* data, size_t size);
     bool WriteSection(KxTable& table, int32_t id, ZmLib::SdSection& sec);
     bool CreateTable(KxTable& table, ZmLib::SdSection& sec);
+    // Writes the used bytes of the record buffer and empties it.
+    bool WriteRecordBuf(size_t& used);
+    // The next record's bytes into the destination record; false when the
+    // file ends before them.
+    bool NextRecordBytes();
+    static constexpr size_t RECORD_BUF_RECORDS = 2048;
     // Reserves the disk space of the metadata about to be written from the
     // current section on, so that an update in place cannot run out of room
     // half-way.
@@ -108,9 +118,16 @@ private:
     ZmLib::SdSection sections_[SEC_Nums];
     ZmLib::SdFileBase file_;
     bool pathOk_;
+    // A path that does not fit, as messages name it.
+    std::string shownPath_;
     uint32_t recordCount_ = 0;
     std::vector<char> iniText_;
     // The view block being written.
     const char* ini_ = nullptr;
     size_t iniSize_ = 0;
+    // Records pass through here in large pieces on reading and writing;
+    // reading never takes more than the records left.
+    std::vector<char> recordBuf_;
+    size_t recordBufPos_ = 0;
+    size_t recordBufLen_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kxlib/kxchannels.h"
+#include "kxlib/table/kxblockmem.h"
 #include "kxlib/table/kxtable_check.h"
 
 PrefKxTable& PrefKxTable::Default()
@@ -18,14 +19,14 @@ PrefKxTable& PrefKxTable::Default()
 
 KxTblock::KxTblock(KxTable* owner, uint32_t firstIndex) : table(owner), first(firstIndex)
 {
-    recs = static_cast<KxdRecord*>(calloc(SIZE, sizeof(KxdRecord)));
+    recs = static_cast<KxdRecord*>(KxBlockMemory::Allocate(SIZE * sizeof(KxdRecord)));
     if (!recs) {
         KxTableChannel.AssertReport(owner ? owner->Key() : 0, false, __FILE__, __LINE__, "KxTblock::KxTblock", "Array");
         abort();
     }
 }
 
-KxTblock::~KxTblock() { free(recs); }
+KxTblock::~KxTblock() { KxBlockMemory::Free(recs, SIZE * sizeof(KxdRecord)); }
 
 namespace {
 
@@ -70,6 +71,7 @@ KxTable::~KxTable()
         delete block;
         block = next;
     }
+    ReleaseNextBlock();
     if (satellite_)
         satellite_->Release();
     Trace(1, __func__, "DEL INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);
@@ -208,18 +210,42 @@ KxdRecord* KxTable::NewRecord()
 {
     KXTABLE_CHECK(!FilterOn, "!FilterOn");
     if (lastBlock_->count == KxTblock::SIZE) {
-        KxTblock* block = new KxTblock(this, lastBlock_->first + lastBlock_->count);
+        KxTblock* block = nextBlock_ ? nextBlock_ : new KxTblock(this, 0);
+        nextBlock_ = nullptr;
+        block->first = lastBlock_->first + lastBlock_->count;
         lastBlock_->next = block;
         lastBlock_ = block;
         ++blockCount_;
     }
-    KxdRecord* record = &lastBlock_->recs[lastBlock_->count++];
-    record->Reset();
-    record->block = lastBlock_;
+    KxTblock* block = lastBlock_;
+    KxdRecord* record = &block->recs[block->count];
+    // A slot never written is zero already; clearing it again would only
+    // cost memory bandwidth.
+    if (block->count < block->touched)
+        record->Reset();
+    else
+        record->NumsBufFreePos = record->NumsBuf;
+    ++block->count;
+    if (block->touched < block->count)
+        block->touched = block->count;
+    record->block = block;
     ++recordCount_;
     ++rowCount_;
     modified_ = true;
     return record;
+}
+
+KxdRecord* KxTable::NextBlockRecords()
+{
+    if (!nextBlock_)
+        nextBlock_ = new KxTblock(this, 0);
+    return nextBlock_->recs;
+}
+
+void KxTable::ReleaseNextBlock()
+{
+    delete nextBlock_;
+    nextBlock_ = nullptr;
 }
 
 KxdRecord* KxTable::AppendRecord(const ZmLib::KxdProt& prot)
@@ -272,6 +298,7 @@ KxdRecord* KxTable::InsertRecord(int32_t i)
             tail->recs[k - offset].block = tail;
         }
         tail->count = block->count - offset;
+        tail->touched = tail->count;
         block->count = offset;
         tail->next = block->next;
         block->next = tail;
@@ -283,6 +310,8 @@ KxdRecord* KxTable::InsertRecord(int32_t i)
     for (uint32_t k = block->count; k > offset; --k)
         KxdRecord::Move(&block->recs[k], &block->recs[k - 1]);
     ++block->count;
+    if (block->touched < block->count)
+        block->touched = block->count;
     for (KxTblock* later = block->next; later; later = later->next)
         ++later->first;
     KxdRecord* record = &block->recs[offset];

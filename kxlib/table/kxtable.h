@@ -10,6 +10,7 @@
 
 #include "kxlib/kxauxtree.h"
 #include "kxlib/kxdrecord.h"
+#include "kxlib/table/kxsearchexpr.h"
 #include "kxlib/table/kxtids.h"
 #include "kxlib/table/prefkxtable.h"
 #include "utils/common/dlist.h"
@@ -31,6 +32,8 @@ struct KxTblock {
     KxTable* table;
     uint32_t count = 0;
     uint32_t first; // original index of recs[0]
+    // Slots from here on were never written: they are still zero.
+    uint32_t touched = 0;
 };
 
 // A run of selected rows with one tag.
@@ -86,6 +89,10 @@ public:
 
     const char* Name() const { return name_.c_str(); }
     const char* Path() const { return path_.c_str(); }
+    // A document renamed or saved under another file; texts are cut at the
+    // capacity.
+    void SetName(const char* name) { name_.Set(name); }
+    void SetPath(const char* path) { path_.Set(path); }
     uint64_t Key() const { return key_; }
     // Takes one reference; a second satellite is fatal.
     void SatelliteSet(KxTable* table);
@@ -99,6 +106,12 @@ public:
     PrefKxTable& Prefs() { return prefs_; }
     bool TimeNormalised() const { return timeNormalised_; }
     const char* VersionText() const { return hasVersion_ ? version_.c_str() : nullptr; }
+    // Takes another table's version text (a companion file's); null clears it.
+    void SetVersionText(const char* text)
+    {
+        hasVersion_ = text != nullptr;
+        version_.Set(text != nullptr ? text : "");
+    }
     KxTids& Tids() { return tids_; }
     KxAuxTree& AuxTree() { return auxTree_; }
     // The name of a process, null when unknown.
@@ -122,6 +135,11 @@ public:
     KxTblock* BlockOf(int32_t i, uint32_t* offset);
     KxTblock* FirstBlock() const { return firstBlock_; }
     uint32_t BlockCount() const { return blockCount_; }
+    // The slots that the next block will have once the last one is full:
+    // a load takes their pages in ahead. ReleaseNextBlock frees them when no
+    // record came to need them.
+    KxdRecord* NextBlockRecords();
+    void ReleaseNextBlock();
 
     // Changing records.
     KxdRecord* NewRecord();
@@ -185,6 +203,33 @@ public:
     // table holds records.
     bool SetRelativeTimeBase(uint64_t time0, int32_t time0Index);
 
+    // Search. The languages library registers the factory that makes the
+    // expressions; without one every expression is refused.
+    static void SetSearchExpressionFactory(KxSearchExpressionFactory factory);
+    // mode: SEARCH_MODE_SIMPLE, SEARCH_MODE_COMPLEX or SEARCH_MODE_AUTO; it
+    // is written back with the mode that settled.
+    bool SearchSetExpression(const char* text, uint8_t matchCase, uint32_t& mode);
+    bool SearchMatch(KxdRecord* record);
+    // Rows from the current one, exclusive, without wrapping: the row, -1
+    // when none matches, -2 without an expression.
+    int32_t SearchNext();
+    int32_t SearchPrev();
+    int32_t SearchBookmarksOn();
+    int32_t SearchSelectionOn(uint32_t tag);
+    // -5 when the filter is on, -3 when rows are selected.
+    int32_t SearchFilterOn();
+    int32_t SearchMode() const { return searchMode_; }
+    // The table's expression (null when none); a holder that keeps it adds
+    // a reference.
+    KxSearchExpression* SearchExpression() const { return searchExpr_.Get(); }
+
+    // Next or previous row from the current one, exclusive, without
+    // wrapping, whose record meets a bit of mask; -1 when none.
+    static constexpr uint32_t FLAGGED_DATA_ERROR = 1u << 1; // LEVEL below 0
+    static constexpr uint32_t FLAGGED_PRES_ERROR = 1u << 2; // a presentation error kind
+    int32_t SearchFlaggedNext(uint32_t mask);
+    int32_t SearchFlaggedPrev(uint32_t mask);
+
     // Document file sections. Serialize* append the section's bytes to out
     // (nothing for an empty section). Deserialize* apply a section read from
     // a file once every record is in: whatever lies outside the data or the
@@ -219,6 +264,9 @@ private:
     // A non-fatal failed check on the TABLE channel.
     void CheckFailed(const char* function, int line, const char* condition);
     bool AddHiddenBookmark(int32_t orig);
+    // False (with the warning) when the table has no expression.
+    bool SearchReady();
+    bool RecordFlagged(int32_t row, uint32_t mask);
 
     uint32_t refCount_ = 1;
     PrefKxTable prefs_;
@@ -231,6 +279,7 @@ private:
     KxTblock* lastBlock_ = nullptr;
     uint32_t blockCount_ = 0;
     KxTblock* cursor_ = nullptr;
+    KxTblock* nextBlock_ = nullptr;
     KxTids tids_;
     std::unordered_map<uint64_t, std::unique_ptr<char[]>> processNames_;
     ZmLib::Str<ZmLib::KxProt::LEN_STRFIELDS> version_;
@@ -243,5 +292,7 @@ private:
     // Records arriving are already relative to Time0 (SetRelativeTimeBase).
     bool relativeTimeBase_ = false;
     KxTable* satellite_ = nullptr;
+    KxSearchHolder searchExpr_;
+    int32_t searchMode_ = SEARCH_MODE_NONE;
     uint64_t key_;
 };

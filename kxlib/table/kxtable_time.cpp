@@ -16,6 +16,9 @@ void FormatTime0(uint64_t time0, const int32_t formats[FIELD_Nums], char* out)
 
 void KxTable::ShiftTimes(int64_t delta)
 {
+    // The records changed: a save that wrote only the metadata would pair
+    // the new Time0 with the old times.
+    modified_ = true;
     const uint32_t format = FieldValidNumFormat(uint32_t(prefs_.formats[FIELD_TIME]));
     for (KxTblock* block = firstBlock_; block; block = block->next) {
         for (uint32_t k = 0; k < block->count; ++k) {

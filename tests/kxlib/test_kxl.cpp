@@ -15,33 +15,13 @@
 #include <vector>
 
 #include "kxlib/reader/filekxl.h"
+#include "kxlbytes.h"
 #include "kxviewer/preftable.h"
 #include "table_fixtures.h"
 #include "utils/common/inifile.h"
 #include "utils/common/kxexcept.h"
 
 namespace {
-
-using Sections = std::vector<std::pair<std::string, std::string>>;
-
-std::string Container(const Sections& sections)
-{
-    std::string out;
-    for (const auto& s : sections) {
-        char head[64];
-        snprintf(head, sizeof(head), "\nSECTION:%10s:%-16zu\n", s.first.c_str(), s.second.size());
-        out += head + s.second;
-    }
-    return out + "\n<<<END OF FILE>>>\n";
-}
-
-std::string U32s(std::initializer_list<uint32_t> values)
-{
-    std::string out;
-    for (uint32_t v : values)
-        out.append(reinterpret_cast<const char*>(&v), 4);
-    return out;
-}
 
 constexpr uint64_t T0 = 1561910811000000ULL;
 

@@ -425,7 +425,11 @@ int RelTime2StrMs(int64_t valueMs, char* out, size_t outsize)
 
 int Secs2Str(int64_t seconds, char* out, size_t outsize)
 {
-    int64_t inDay = seconds - FloorDiv(seconds, 86400) * 86400;
+    // The remainder alone: the quotient times 86400 leaves the 64-bit range
+    // near its ends.
+    int64_t inDay = seconds % 86400;
+    if (inDay < 0)
+        inDay += 86400;
     return KXV_WRITE(out, outsize, "%2d:%02d:%02d", int(inDay / 3600), int(inDay / 60 % 60), int(inDay % 60));
 }
 

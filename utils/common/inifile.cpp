@@ -16,6 +16,10 @@ namespace ZmLib {
 namespace {
 
 inline bool IsBlankOrTab(char ch) { return ch == ' ' || ch == '\t'; }
+// What the line parser cuts from a line's end (blanks, tabs, CR, LF and the
+// other control characters); the comment split cuts the same before a ';',
+// so that a value reads the same with and without its comment.
+inline bool IsLineEndSpace(char ch) { return ch != 0 && static_cast<unsigned char>(ch) <= 32; }
 
 // Sections and entries are single heap blocks: the object followed by the
 // private copies of its texts.
@@ -70,7 +74,7 @@ size_t EncodedLength(const char* value)
 
 // Splits the comment off the text that starts at start: it begins at the
 // first ';' (with escapes: one not directly after a '\'), or at the blanks
-// and tabs right before that ';', never before start.
+// and control characters right before that ';', never before start.
 void SplitComment(char* start, bool escapes, IniLine& out)
 {
     char* semi = strchr(start, ';');
@@ -79,7 +83,7 @@ void SplitComment(char* start, bool escapes, IniLine& out)
     if (semi == nullptr)
         return;
     char* sep = semi;
-    while (sep > start && IsBlankOrTab(sep[-1]))
+    while (sep > start && IsLineEndSpace(sep[-1]))
         --sep;
     out.Separator = *sep;
     out.Comment = sep + 1;
@@ -143,6 +147,22 @@ uint32_t BlankLinePosition(const IniSection* section)
     return count > trailing ? count - trailing : trailing;
 }
 
+// Only the head section goes without header: a nameless first section
+// whose first written line is one of its entries. Any other nameless
+// section (an empty one, one with a comment, or one after others) keeps its
+// "[]", so the text reads back with the same sections.
+bool NeedsHeader(const IniSection* section, bool first, bool stripComments)
+{
+    if (section->Name[0] != 0 || !first)
+        return true;
+    if (!stripComments)
+        return (section->Comment != nullptr && section->Separator != 0) || section->Entries.IsEmpty();
+    for (const IniEntry* e = section->FirstEntry(); e != nullptr; e = e->NextEntry())
+        if (!e->IsComment())
+            return false;
+    return true;
+}
+
 } // namespace
 
 int IniBase::ParseLine(char* line, IniLine& out)
@@ -154,7 +174,7 @@ int IniBase::ParseLine(char* line, IniLine& out)
     if (*p == 0 || *p == '\n' || *p == '\r')
         return INI_LINE_EMPTY;
     char* end = p + strlen(p);
-    while (end > p + 1 && static_cast<unsigned char>(end[-1]) <= 32)
+    while (end > p + 1 && IsLineEndSpace(end[-1]))
         --end;
     *end = 0;
 
@@ -237,8 +257,7 @@ bool IniBase::Write(TextIo& io, bool stripComments, bool keepModified)
 {
     IniWriter out(io);
     for (IniSection* s = FirstSection(); s != nullptr; s = s->NextEntry()) {
-        // Only a nameless first section is the head section without header.
-        if (s->Name[0] != 0 || s != FirstSection()) {
+        if (NeedsHeader(s, s == FirstSection(), stripComments)) {
             out.Put('[');
             out.Put(s->Name);
             out.Put(']');
@@ -356,13 +375,8 @@ bool IniBase::Scan(const char* section, const char* key, const char* format, ...
 
 int32_t IniBase::GetInt(const char* section, const char* key, int32_t def, int32_t min, int32_t max) const
 {
-    const char* value = GetValue(section, key);
-    if (value == nullptr)
-        return def;
-    // strtoll base 0 reads what "%i" reads, without its undefined overflow.
-    char* end = nullptr;
-    long long n = strtoll(value, &end, 0);
-    if (end == value)
+    int64_t n = 0;
+    if (!GetInt64(section, key, n))
         return def;
     if (n < min || n > max) {
         int shown = n < INT32_MIN ? INT32_MIN : n > INT32_MAX ? INT32_MAX : int(n);
@@ -444,6 +458,84 @@ void IniBase::SetValue(const char* section, const char* key, const char* value)
         e->ValueOwned = 1;
     }
     Modified = 1;
+}
+
+std::string IniBase::QuoteText(const std::string& text)
+{
+    std::string line = text;
+    for (char& ch : line)
+        if (ch == '\r' || ch == '\n')
+            ch = ' ';
+    bool quote = !line.empty() && (line.front() == '"' || IsBlankOrTab(line.front()) ||
+                                   IsLineEndSpace(line.front()) || IsLineEndSpace(line.back()));
+    return quote ? '"' + line + '"' : line;
+}
+
+std::string IniBase::UnquoteText(const char* value)
+{
+    size_t n = strlen(value);
+    if (n >= 2 && value[0] == '"' && value[n - 1] == '"')
+        return std::string(value + 1, n - 2);
+    return value;
+}
+
+void IniBase::SetText(const char* section, const char* key, const std::string& text)
+{
+    SetValue(section, key, QuoteText(text).c_str());
+}
+
+bool IniBase::GetText(const char* section, const char* key, std::string& out) const
+{
+    const char* value = GetValue(section, key);
+    if (value == nullptr)
+        return false;
+    out = UnquoteText(value);
+    return true;
+}
+
+bool IniBase::GetInt64(const char* section, const char* key, int64_t& out) const
+{
+    const char* value = GetValue(section, key);
+    if (value == nullptr)
+        return false;
+    // strtoll base 0 reads what "%i" reads, without its undefined overflow.
+    char* end = nullptr;
+    long long n = strtoll(value, &end, 0);
+    if (end == value)
+        return false;
+    out = n;
+    return true;
+}
+
+void IniBase::SetInt(const char* section, const char* key, int64_t value)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
+    SetValue(section, key, text);
+}
+
+void IniBase::DeleteNumberedSections(const char* prefix, int64_t from)
+{
+    if (!KX_VERIFY(KxSys, prefix))
+        return;
+    size_t n = strlen(prefix);
+    for (IniSection* s = FirstSection(); s != nullptr;) {
+        IniSection* next = s->NextEntry();
+        const char* digits = s->Name + n;
+        bool numbered = strncmp(s->Name, prefix, n) == 0 && AsciiIsDigit(*digits);
+        uint64_t number = 0;
+        for (const char* p = digits; numbered && *p != 0; ++p) {
+            numbered = AsciiIsDigit(*p);
+            if (number <= uint64_t(INT64_MAX))
+                number = number * 10 + uint64_t(*p - '0');
+        }
+        if (numbered && (from <= 0 || number >= uint64_t(from))) {
+            Modified = 1;
+            Sections.Remove(s);
+            FreeSection(s);
+        }
+        s = next;
+    }
 }
 
 void IniBase::AddKey(const char* section, const char* key)

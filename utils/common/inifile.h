@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "utils/common/dlist.h"
 #include "utils/common/strbase.h"
@@ -101,8 +102,25 @@ public:
     // value gives def; a value outside [min, max] is reported and gives def.
     int32_t GetInt(const char* section, const char* key, int32_t def, int32_t min, int32_t max) const;
     void SetValue(const char* section, const char* key, const char* value);
+    // Texts of any bytes: SetText puts a text that would not read back as it
+    // stands (a blank or control character at either end, a leading '"')
+    // between double quotes, and GetText takes one enclosing pair off again.
+    // Line breaks cannot stand in a line and become blanks.
+    void SetText(const char* section, const char* key, const std::string& text);
+    // False (out untouched) when the key is missing or has no value.
+    bool GetText(const char* section, const char* key, std::string& out) const;
+    static std::string QuoteText(const std::string& text);
+    static std::string UnquoteText(const char* value);
+    // "%i" semantics into 64 bits; false (out untouched) when the value is
+    // missing or unreadable.
+    bool GetInt64(const char* section, const char* key, int64_t& out) const;
+    // Written "%lld".
+    void SetInt(const char* section, const char* key, int64_t value);
     void AddKey(const char* section, const char* key);
     void DeleteSection(const char* section);
+    // Deletes every section named prefix followed by a decimal number of at
+    // least from ("Script3" for "Script", 2), wherever it stands.
+    void DeleteNumberedSections(const char* prefix, int64_t from);
 
     // Lower-level adders; each sets the modified flag and appends.
     IniSection* AddSection(const char* name, const char* comment = nullptr, char separator = 0);

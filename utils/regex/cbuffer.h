@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 // Buffers of plain values used by the regular-expression engine. A CBufferRefT is a non-owning
 // view; CBufferT owns and grows its storage; CSortedBufferT keeps its values ordered.
@@ -42,6 +43,13 @@ public:
         return *this;
     }
     ~CBufferT() { ::operator delete(Data()); }
+
+    void Swap(CBufferT& other)
+    {
+        std::swap(this->m_data, other.m_data);
+        std::swap(this->m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+    }
 
     using CBufferRefT<T>::operator[];
     T& operator[](int index) { return Data()[index]; }

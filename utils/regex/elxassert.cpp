@@ -94,6 +94,8 @@ bool CDelegateElxT::Match(RegexMatchContext& context) const
         return true;
     if (context.m_recursionBudget < 1 || context.m_nestingBudget < m_nesting)
         return false;
+    // Recursion can repeat work without backtracking, so each entry is a step.
+    context.CountSteps();
     --context.m_recursionBudget;
     context.m_nestingBudget -= m_nesting;
     const bool matched = m_target->Match(context);
@@ -108,6 +110,7 @@ bool CDelegateElxT::MatchNext(RegexMatchContext& context) const
         return false;
     // Backtracking into a recursion re-enters it as deep as matching did, so it takes the same
     // budget; otherwise a recursion reached while backtracking could go another 100 levels down.
+    context.CountSteps();
     --context.m_recursionBudget;
     context.m_nestingBudget -= m_nesting;
     const bool matched = m_target->MatchNext(context);

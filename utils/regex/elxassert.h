@@ -20,6 +20,7 @@ private:
 class CIndependentElxT : public ElxInterface {
 public:
     explicit CIndependentElxT(const ElxInterface* inner) : m_inner(inner) {}
+    const ElxInterface* GetInner() const { return m_inner; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 
@@ -38,6 +39,8 @@ public:
     const CBufferT<char>& GetName() const { return m_name; }
     // A missing branch matches the empty string.
     void SetBranches(const ElxInterface* yes, const ElxInterface* no) { m_yes = yes; m_no = no; }
+    const ElxInterface* GetYes() const { return m_yes; }
+    const ElxInterface* GetNo() const { return m_no; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 

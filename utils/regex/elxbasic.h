@@ -44,6 +44,8 @@ class CStringElxT : public ElxInterface {
 public:
     CStringElxT(bool rightToLeft, bool ignoreCase) : m_rightToLeft(rightToLeft), m_ignoreCase(ignoreCase) {}
     void Append(char c) { m_text.Push(c); }
+    const CBufferT<char>& GetText() const { return m_text; }
+    bool IgnoreCase() const { return m_ignoreCase; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 

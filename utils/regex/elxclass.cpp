@@ -2,31 +2,21 @@
 
 #include "utils/regex/regexmatchcontext.h"
 
-namespace {
-
-// The byte a class element looks at, or -1 at the edge of the text in its direction.
-int ByteAhead(const RegexMatchContext& context, bool rightToLeft)
+bool CByteClassElxT::Match(RegexMatchContext& context) const
 {
-    const int pos = rightToLeft ? context.m_position - 1 : context.m_position;
-    if (pos < 0 || pos >= context.m_length)
-        return -1;
-    return static_cast<unsigned char>(context.m_text[pos]);
+    const int pos = m_rightToLeft ? context.m_position - 1 : context.m_position;
+    if (pos < 0 || pos >= context.m_length || !m_bytes.Has(static_cast<unsigned char>(context.m_text[pos])))
+        return false;
+    context.m_position += m_rightToLeft ? -1 : 1;
+    return true;
 }
 
-// Moves one place in the element's direction, or back by one when `forward` is false.
-void Step(RegexMatchContext& context, bool rightToLeft, bool forward)
+bool CByteClassElxT::MatchNext(RegexMatchContext& context) const
 {
-    context.m_position += rightToLeft == forward ? -1 : 1;
-}
-
-// The MatchNext of every class: a class matches one way only, so it moves back and fails.
-bool UndoClassStep(RegexMatchContext& context, bool rightToLeft)
-{
-    Step(context, rightToLeft, false);
+    // A class matches one way only: it moves back and fails.
+    context.m_position += m_rightToLeft ? 1 : -1;
     return false;
 }
-
-}  // namespace
 
 void CRangeElxT::AddRange(char low, char high)
 {
@@ -84,38 +74,31 @@ void CRangeElxT::FoldCase()
     }
 }
 
-bool CRangeElxT::IsMember(RegexMatchContext& context, signed char c) const
+bool CRangeElxT::IsMember(unsigned char c) const
 {
-    if (InRanges(c) || InChars(c))
+    const signed char value = static_cast<signed char>(c);
+    if (InRanges(value) || InChars(value))
         return true;
-    const int pos = context.m_position;
     for (int i = 0; i < m_elements.GetSize(); ++i) {
-        if (m_elements[i]->Match(context)) {
-            context.m_position = pos;
+        if (m_elements[i]->Bytes().Has(c))
             return true;
-        }
     }
     return false;
 }
 
-bool CRangeElxT::Match(RegexMatchContext& context) const
+void CRangeElxT::Seal()
 {
-    const int c = ByteAhead(context, m_rightToLeft);
-    if (c < 0 || IsMember(context, static_cast<signed char>(c)) != m_positive)
-        return false;
-    Step(context, m_rightToLeft, true);
-    return true;
+    m_bytes = RegexByteSet();
+    for (int c = 0; c < 256; ++c) {
+        if (IsMember(static_cast<unsigned char>(c)) == m_positive)
+            m_bytes.Add(static_cast<unsigned char>(c));
+    }
 }
 
-bool CRangeElxT::MatchNext(RegexMatchContext& context) const { return UndoClassStep(context, m_rightToLeft); }
-
-bool CPosixElxT::Match(RegexMatchContext& context) const
+CPosixElxT::CPosixElxT(RegexPosixClass test, bool rightToLeft, bool positive) : CByteClassElxT(rightToLeft)
 {
-    const int c = ByteAhead(context, m_rightToLeft);
-    if (c < 0 || m_test(static_cast<unsigned char>(c)) != m_positive)
-        return false;
-    Step(context, m_rightToLeft, true);
-    return true;
+    for (int c = 0; c < 256; ++c) {
+        if (test && test(static_cast<unsigned char>(c)) == positive)
+            m_bytes.Add(static_cast<unsigned char>(c));
+    }
 }
-
-bool CPosixElxT::MatchNext(RegexMatchContext& context) const { return UndoClassStep(context, m_rightToLeft); }

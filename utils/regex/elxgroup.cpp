@@ -10,7 +10,7 @@ const ElxInterface* CListElxT::Item(int step) const
 
 bool CListElxT::Run(RegexMatchContext& context, int step, bool forward) const
 {
-    return RunSteps(context, m_items.GetSize(), step, forward, [this](int at) { return Item(at); });
+    return RunSteps<false>(context, m_items.GetSize(), step, forward, [this](int at) { return Item(at); });
 }
 
 bool CListElxT::Match(RegexMatchContext& context) const { return Run(context, 0, true); }
@@ -40,6 +40,7 @@ bool CAlternativeElxT::MatchNext(RegexMatchContext& context) const
 {
     if (m_items.GetSize() == 0)
         return false;
+    context.CountSteps();
     const int index = context.m_stack.Pop();
     if (m_items[index]->MatchNext(context)) {
         context.m_stack.Push(index);

@@ -9,6 +9,7 @@ class CListElxT : public ElxInterface {
 public:
     explicit CListElxT(bool rightToLeft) : m_rightToLeft(rightToLeft) {}
     void Add(const ElxInterface* element) { m_items.Push(element); }
+    const CBufferT<const ElxInterface*>& GetItems() const { return m_items; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 
@@ -25,6 +26,7 @@ private:
 class CAlternativeElxT : public ElxInterface {
 public:
     void Add(const ElxInterface* element) { m_items.Push(element); }
+    const CBufferT<const ElxInterface*>& GetItems() const { return m_items; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 

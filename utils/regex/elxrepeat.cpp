@@ -1,18 +1,64 @@
 #include "utils/regex/elxrepeat.h"
 
+#include "utils/regex/elxclass.h"
 #include "utils/regex/elxsequence.h"
 #include "utils/regex/regexmatchcontext.h"
 
-bool CRepeatElxT::Run(RegexMatchContext& context, int step, bool forward) const
+CRepeatElxT::CRepeatElxT(const ElxInterface* inner, int count)
+    : m_inner(inner), m_bytes(dynamic_cast<const CByteClassElxT*>(inner)), m_count(count)
 {
-    return RunSteps(context, m_count, step, forward, [this](int) { return m_inner; });
 }
 
-bool CRepeatElxT::MatchFixed(RegexMatchContext& context) const { return m_count < 1 || Run(context, 0, true); }
+int CRepeatElxT::ScanBytes(const RegexMatchContext& context, int limit) const
+{
+    const RegexByteSet& set = m_bytes->Bytes();
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(context.m_text);
+    const int pos = context.m_position;
+    int count = 0;
+    if (m_bytes->RightToLeft()) {
+        while (count < limit && pos - count > 0 && set.Has(text[pos - count - 1]))
+            ++count;
+    } else {
+        const int room = context.m_length - pos;
+        const int end = limit < room ? limit : room;
+        while (count < end && set.Has(text[pos + count]))
+            ++count;
+    }
+    return count;
+}
+
+void CRepeatElxT::MoveBytes(RegexMatchContext& context, int count) const
+{
+    context.m_position += m_bytes->RightToLeft() ? -count : count;
+}
+
+bool CRepeatElxT::Run(RegexMatchContext& context, int step, bool forward) const
+{
+    return RunSteps<true>(context, m_count, step, forward, [this](int) { return m_inner; });
+}
+
+bool CRepeatElxT::MatchFixed(RegexMatchContext& context) const
+{
+    if (m_count < 1)
+        return true;
+    if (!m_bytes)
+        return Run(context, 0, true);
+    context.CountSteps();
+    if (ScanBytes(context, m_count) < m_count)
+        return false;
+    MoveBytes(context, m_count);
+    return true;
+}
 
 bool CRepeatElxT::MatchNextFixed(RegexMatchContext& context) const
 {
-    return m_count >= 1 && Run(context, m_count, false);
+    if (m_count < 1)
+        return false;
+    if (!m_bytes)
+        return Run(context, m_count, false);
+    // Every iteration of a class matches one way only.
+    MoveBytes(context, -m_count);
+    return false;
 }
 
 bool CRepeatElxT::Match(RegexMatchContext& context) const { return MatchFixed(context); }
@@ -22,24 +68,29 @@ bool CRepeatElxT::MatchNext(RegexMatchContext& context) const { return MatchNext
 int CGreedyElxT::Extend(RegexMatchContext& context, int count) const
 {
     while (count < m_extra) {
+        context.CountSteps();
         const int stackSize = context.m_stack.GetSize();
         const int captureSize = context.m_captures.GetSize();
         const int position = context.m_position;
         if (!m_inner->Match(context))
             break;
-        if (context.m_position == position) {
-            // An iteration that matches nothing is never counted, or (x*)* would not end.
-            if (!m_inner->MatchNext(context))
-                break;
-            if (context.m_position == position) {
-                context.m_stack.Truncate(stackSize);
-                context.m_captures.Truncate(captureSize);
-                break;
-            }
-        }
+        // An iteration that matches nothing is never counted, or (x*)* would not end; its
+        // other ways may still move.
+        if (!SkipEmptyWays(context, position))
+            break;
         ++count;
     }
     return count;
+}
+
+bool CGreedyElxT::SkipEmptyWays(RegexMatchContext& context, int start) const
+{
+    while (context.m_position == start) {
+        context.CountSteps();
+        if (!m_inner->MatchNext(context))
+            return false;
+    }
+    return true;
 }
 
 namespace {
@@ -75,6 +126,16 @@ CGreedyElxT::Record PopRecord(RegexMatchContext& context)
 
 void CGreedyElxT::StartExtension(RegexMatchContext& context) const
 {
+    if (m_bytes) {
+        // A class needs only where the extension starts and how far it went: each step back
+        // gives up one byte.
+        context.CountSteps();
+        const int count = ScanBytes(context, m_extra);
+        context.m_stack.Push(context.m_position);
+        context.m_stack.Push(count);
+        MoveBytes(context, count);
+        return;
+    }
     Record record;
     record.captureSize = context.m_captures.GetSize();
     record.stackSize = context.m_stack.GetSize();
@@ -93,8 +154,25 @@ bool CGreedyElxT::Match(RegexMatchContext& context) const
     return true;
 }
 
+bool CGreedyElxT::MatchNextBytes(RegexMatchContext& context) const
+{
+    const int count = context.m_stack.Pop();
+    const int start = context.m_stack.Pop();
+    context.m_position = start;
+    if (count > 0) {
+        context.m_stack.Push(start);
+        context.m_stack.Push(count - 1);
+        MoveBytes(context, count - 1);
+        return true;
+    }
+    return MatchNextFixed(context);
+}
+
 bool CGreedyElxT::MatchNext(RegexMatchContext& context) const
 {
+    context.CountSteps();
+    if (m_bytes)
+        return MatchNextBytes(context);
     CSortedBufferT<int>& scratch = context.m_offeredEnds;
     const int ends = scratch.GetSize();
     Record record = PopRecord(context);
@@ -107,33 +185,33 @@ bool CGreedyElxT::Retry(RegexMatchContext& context, Record& record, int ends) co
 {
     CSortedBufferT<int>& scratch = context.m_offeredEnds;
     if (record.count > 0) {
-        if (!m_inner->MatchNext(context)) {
+        // Only the first iteration can come back to the start, and coming back to nothing is
+        // not an iteration: its other ways are tried, and when none moves it is given up, which
+        // offers no iteration at all (or (?:a?)?a would miss "a").
+        if (!m_inner->MatchNext(context) || !SkipEmptyWays(context, record.start)) {
             // The last iteration is given up; its element has put the position back.
             --record.count;
             PushRecord(context, record, scratch.GetData() + ends, scratch.GetSize() - ends);
             return true;
         }
-        if (context.m_position != record.start) {
-            const int stackSize = context.m_stack.GetSize();
-            const int captureSize = context.m_captures.GetSize();
-            const int position = context.m_position;
-            const int count = record.count;
-            record.count = Extend(context, count);
-            if (scratch.Find(context.m_position, ends) >= 0) {
-                // This end was offered before: offer the shorter way instead.
-                context.m_stack.Truncate(stackSize);
-                context.m_captures.Truncate(captureSize);
-                context.m_position = position;
-                record.count = count;
-            } else {
-                scratch.Add(context.m_position, ends);
-            }
-            PushRecord(context, record, scratch.GetData() + ends, scratch.GetSize() - ends);
-            return true;
+        const int stackSize = context.m_stack.GetSize();
+        const int captureSize = context.m_captures.GetSize();
+        const int position = context.m_position;
+        const int count = record.count;
+        record.count = Extend(context, count);
+        // An end offered before is not offered again, unless the maximum count stopped this
+        // extension: the earlier visit may have had fewer iterations left there.
+        if (record.count < m_extra && scratch.Find(context.m_position, ends) >= 0) {
+            // Offer the shorter way instead.
+            context.m_stack.Truncate(stackSize);
+            context.m_captures.Truncate(captureSize);
+            context.m_position = position;
+            record.count = count;
+        } else {
+            scratch.Add(context.m_position, ends);
         }
-        context.m_stack.Truncate(record.stackSize);
-        context.m_captures.Truncate(record.captureSize);
-        context.m_position = record.start;
+        PushRecord(context, record, scratch.GetData() + ends, scratch.GetSize() - ends);
+        return true;
     }
     if (!MatchNextFixed(context))
         return false;
@@ -141,35 +219,65 @@ bool CGreedyElxT::Retry(RegexMatchContext& context, Record& record, int ends) co
     return true;
 }
 
+// A lazy repeat keeps {entry, count} on top of the stack, and below it the position before each
+// of its iterations above that iteration's own records. The entry numbers the element's visit
+// for the memo of offered ends, and stays the same while the minimum part is backtracked: the
+// way on from an end does not depend on how the minimum was matched.
 bool CReluctantElxT::Match(RegexMatchContext& context) const
 {
     if (!MatchFixed(context))
         return false;
+    if (m_bytes) {
+        context.m_stack.Push(context.m_position);
+        context.m_stack.Push(0);
+        return true;
+    }
+    const int entry = context.m_entrySerial;
+    context.m_entrySerial = (context.m_entrySerial + 1) & 0x7FFFFFFF;
+    Visit(context, entry, 0);
+    context.m_stack.Push(entry);
     context.m_stack.Push(0);
     return true;
 }
 
-bool CReluctantElxT::TryOneMore(RegexMatchContext& context, int count) const
+bool CReluctantElxT::Visit(RegexMatchContext& context, int entry, int count) const
+{
+    // Each further iteration moves at least one byte, so the text bounds the room as well.
+    const int position = context.m_position;
+    const int after = context.m_length - position;
+    const int textRoom = position > after ? position : after;
+    const long long left = static_cast<long long>(m_extra) - count;
+    return context.m_visits.Enter(entry, position, left < textRoom ? static_cast<int>(left) : textRoom);
+}
+
+bool CReluctantElxT::TryOneMore(RegexMatchContext& context, int entry, int count) const
 {
     const int before = context.m_position;
     if (!m_inner->Match(context))
         return false;
-    while (context.m_position == before) {
+    // An iteration must move, and must not reach an end this entry has offered already.
+    while (context.m_position == before || !Visit(context, entry, count + 1)) {
+        context.CountSteps();
         if (!m_inner->MatchNext(context))
             return false;
     }
     context.m_stack.Push(before);
+    context.m_stack.Push(entry);
     context.m_stack.Push(count + 1);
     return true;
 }
 
-bool CReluctantElxT::RetryIterations(RegexMatchContext& context, int count) const
+bool CReluctantElxT::RetryIterations(RegexMatchContext& context, int entry, int count) const
 {
     for (int k = count; k >= 1; --k) {
         const int before = context.m_stack.Pop();
-        while (m_inner->MatchNext(context)) {
-            if (context.m_position != before) {
+        for (;;) {
+            context.CountSteps();
+            if (!m_inner->MatchNext(context))
+                break;
+            if (context.m_position != before && Visit(context, entry, k)) {
                 context.m_stack.Push(before);
+                context.m_stack.Push(entry);
                 context.m_stack.Push(k);
                 return true;
             }
@@ -178,17 +286,46 @@ bool CReluctantElxT::RetryIterations(RegexMatchContext& context, int count) cons
     return false;
 }
 
-bool CReluctantElxT::MatchNext(RegexMatchContext& context) const
+bool CReluctantElxT::RetryMinimum(RegexMatchContext& context, int entry) const
+{
+    for (;;) {
+        context.CountSteps();
+        if (!MatchNextFixed(context))
+            return false;
+        if (Visit(context, entry, 0)) {
+            context.m_stack.Push(entry);
+            context.m_stack.Push(0);
+            return true;
+        }
+    }
+}
+
+bool CReluctantElxT::MatchNextBytes(RegexMatchContext& context) const
 {
     const int count = context.m_stack.Pop();
-    if (count < m_extra && TryOneMore(context, count))
+    const int start = context.m_stack.Pop();
+    if (count < m_extra && ScanBytes(context, 1) == 1) {
+        MoveBytes(context, 1);
+        context.m_stack.Push(start);
+        context.m_stack.Push(count + 1);
         return true;
-    if (RetryIterations(context, count))
+    }
+    context.m_position = start;
+    return MatchNextFixed(context);
+}
+
+bool CReluctantElxT::MatchNext(RegexMatchContext& context) const
+{
+    context.CountSteps();
+    if (m_bytes)
+        return MatchNextBytes(context);
+    const int count = context.m_stack.Pop();
+    const int entry = context.m_stack.Pop();
+    if (count < m_extra && TryOneMore(context, entry, count))
         return true;
-    if (!MatchNextFixed(context))
-        return false;
-    context.m_stack.Push(0);
-    return true;
+    if (RetryIterations(context, entry, count))
+        return true;
+    return RetryMinimum(context, entry);
 }
 
 bool CPossessiveElxT::Match(RegexMatchContext& context) const

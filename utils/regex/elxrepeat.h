@@ -3,21 +3,34 @@
 #include "utils/regex/cbuffer.h"
 #include "utils/regex/elxinterface.h"
 
+class CByteClassElxT;
+
 // Quantified atoms. Every iteration runs in a loop over the same inner element, so a long run of
-// iterations costs backtracking-stack space but no machine stack.
+// iterations costs backtracking-stack space but no machine stack. A repeated character class
+// (one byte per iteration, one way each) is run as a plain scan over the text.
 
 // {n}: exactly `count` iterations.
 class CRepeatElxT : public ElxInterface {
 public:
-    CRepeatElxT(const ElxInterface* inner, int count) : m_inner(inner), m_count(count) {}
+    CRepeatElxT(const ElxInterface* inner, int count);
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
+
+    const ElxInterface* GetInner() const { return m_inner; }
+    int GetMinimum() const { return m_count; }
 
 protected:
     bool MatchFixed(RegexMatchContext& context) const;
     bool MatchNextFixed(RegexMatchContext& context) const;
+    // How many bytes from the position on, in the class's direction and up to `limit`, the
+    // class accepts.
+    int ScanBytes(const RegexMatchContext& context, int limit) const;
+    // Moves by `count` bytes in the class's direction (back when negative).
+    void MoveBytes(RegexMatchContext& context, int count) const;
 
     const ElxInterface* m_inner;
+    // The inner element when it is a character class, else null.
+    const CByteClassElxT* m_bytes;
 
 private:
     bool Run(RegexMatchContext& context, int step, bool forward) const;
@@ -47,11 +60,16 @@ private:
     // Adds moving iterations from `count` up to the maximum; returns the count reached.
     int Extend(RegexMatchContext& context, int count) const;
     void StartExtension(RegexMatchContext& context) const;
+    // Backtracks an iteration that ended where it began until it moves; false when no way does
+    // (the iteration has then undone itself).
+    bool SkipEmptyWays(RegexMatchContext& context, int start) const;
+    bool MatchNextBytes(RegexMatchContext& context) const;
 
     int m_extra;
 };
 
-// As few iterations as possible first.
+// As few iterations as possible first. Within one entry it never offers an end it offered
+// before with at least as many iterations left: the way on from there has already failed.
 class CReluctantElxT : public CRepeatElxT {
 public:
     CReluctantElxT(const ElxInterface* inner, int minimum, int extra) : CRepeatElxT(inner, minimum), m_extra(extra) {}
@@ -59,8 +77,12 @@ public:
     bool MatchNext(RegexMatchContext& context) const override;
 
 private:
-    bool TryOneMore(RegexMatchContext& context, int count) const;
-    bool RetryIterations(RegexMatchContext& context, int count) const;
+    bool TryOneMore(RegexMatchContext& context, int entry, int count) const;
+    bool RetryIterations(RegexMatchContext& context, int entry, int count) const;
+    bool RetryMinimum(RegexMatchContext& context, int entry) const;
+    // Records the position for the entry; false when it was offered before with as much room.
+    bool Visit(RegexMatchContext& context, int entry, int count) const;
+    bool MatchNextBytes(RegexMatchContext& context) const;
 
     int m_extra;
 };

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "utils/regex/elxgroup.h"
 #include "utils/regex/elxrepeat.h"
 #include "utils/regex/regexascii.h"
+#include "utils/kx/kx.h"
 
 namespace {
 
@@ -196,6 +198,7 @@ void RegexBuilder::Compile(const char* pattern)
     m_groups.Push(GroupEntry{nullptr, 0, 0});
     const ElxInterface* top = ParseAlternation();
     Finish(top);
+    m_prefilter.Build(top);
     m_top = top;
     // The caller's pattern is not kept beyond compilation.
     m_pattern = CBufferRefT<char>();
@@ -251,13 +254,15 @@ const ElxInterface* RegexBuilder::Cached(int code)
     default:
         break;
     }
+    range->Seal();
     m_cache[code] = range;
     return range;
 }
 
-const ElxInterface* RegexBuilder::ClassElement(int code)
+const CByteClassElxT* RegexBuilder::ClassSet(int code)
 {
-    return Cached(RightToLeft() ? code + kRightToLeftCodes : code);
+    // Every code but the empty one caches a class.
+    return static_cast<const CByteClassElxT*>(Cached(RightToLeft() ? code + kRightToLeftCodes : code));
 }
 
 void RegexBuilder::ConsumeClose()
@@ -413,8 +418,8 @@ const ElxInterface* RegexBuilder::ParseClass()
         return ParseBracket();
     Consume();
     if (ch == '.')
-        return ClassElement((m_mode & RegexFlagSingleLine) ? kAnyCode : kDotCode);
-    return ClassElement(ClassEscapeCode(ch));
+        return ClassSet((m_mode & RegexFlagSingleLine) ? kAnyCode : kDotCode);
+    return ClassSet(ClassEscapeCode(ch));
 }
 
 const ElxInterface* RegexBuilder::ParseBracket()
@@ -443,14 +448,14 @@ const ElxInterface* RegexBuilder::ParseBracket()
             break;
         }
         if (token.special && ClassEscapeCode(token.ch)) {
-            range->AddElement(ClassElement(ClassEscapeCode(token.ch)));
+            range->AddElement(ClassSet(ClassEscapeCode(token.ch)));
             Consume();
             continue;
         }
         if (IsSpecialToken(token, '[') && IsSpecialToken(m_tokenizer.Next(), ':')) {
             const RegexTokenizer atNested = m_tokenizer;
             Consume();
-            if (const ElxInterface* posix = ParsePosix()) {
+            if (const CPosixElxT* posix = ParsePosix()) {
                 range->AddElement(posix);
                 continue;
             }
@@ -469,10 +474,11 @@ const ElxInterface* RegexBuilder::ParseBracket()
     }
     if (IgnoreCase())
         range->FoldCase();
+    range->Seal();
     return range;
 }
 
-const ElxInterface* RegexBuilder::ParsePosix()
+const CPosixElxT* RegexBuilder::ParsePosix()
 {
     CBufferT<char> text;
     while (!IsEndToken(Current()) && !IsSpecialToken(Current(), ']')) {
@@ -857,26 +863,86 @@ void RegexBuilder::Finish(const ElxInterface* top)
     }
 }
 
+namespace {
+
+// The context of the calling thread, for callers that pass none: its buffers are kept from one
+// match to the next unless a match made them large.
+class ThreadContext {
+public:
+    RegexMatchContext& Get()
+    {
+        if (!m_context)
+            m_context.reset(new RegexMatchContext);
+        return *m_context;
+    }
+    void Trim()
+    {
+        constexpr int kKeptCapacity = 1 << 16;
+        if (m_context && (m_context->m_stack.GetCapacity() > kKeptCapacity ||
+                          m_context->m_captures.GetCapacity() > kKeptCapacity || m_context->m_visits.IsLarge()))
+            m_context.reset();
+    }
+
+private:
+    std::unique_ptr<RegexMatchContext> m_context;
+};
+
+thread_local ThreadContext t_context;
+
+}  // namespace
+
 RegexMatchResult& RegexBuilder::Match(RegexMatchResult& result, const char* text, int length,
                                       RegexMatchContext* context) const
+{
+    return MatchChecked(result, text, length, context, true);
+}
+
+RegexMatchResult& RegexBuilder::MatchWithoutPrefilter(RegexMatchResult& result, const char* text, int length,
+                                                      RegexMatchContext* context) const
+{
+    return MatchChecked(result, text, length, context, false);
+}
+
+RegexMatchResult& RegexBuilder::MatchChecked(RegexMatchResult& result, const char* text, int length,
+                                             RegexMatchContext* context, bool prefilter) const
 {
     result.Truncate(0);
     if (!m_top || length < 0 || (!text && length > 0))
         return result;
-    RegexMatchContext local;
-    RegexMatchContext& use = context ? *context : local;
+    if (context) {
+        MatchIn(*context, result, text ? text : "", length, prefilter);
+        return result;
+    }
     try {
-        if (Run(use, text ? text : "", length))
-            BuildResult(use, result);
+        MatchIn(t_context.Get(), result, text ? text : "", length, prefilter);
     } catch (const std::bad_alloc&) {
         result.Truncate(0);
     }
+    t_context.Trim();
     return result;
+}
+
+void RegexBuilder::MatchIn(RegexMatchContext& context, RegexMatchResult& result, const char* text, int length,
+                           bool prefilter) const
+{
+    context.m_limitExceeded = false;
+    if (prefilter && !m_prefilter.MayMatch(text, length))
+        return;
+    try {
+        if (Run(context, text, length))
+            BuildResult(context, result);
+    } catch (const std::bad_alloc&) {
+        result.Truncate(0);
+    } catch (const RegexMatchLimitExceeded&) {
+        result.Truncate(0);
+        context.m_limitExceeded = true;
+        KX_WARNING(ZmLib::KxSys, "match limit exceeded");
+    }
 }
 
 bool RegexBuilder::Run(RegexMatchContext& context, const char* text, int length) const
 {
-    context.Reset(text, length);
+    context.Reset(text, length, m_matchLimit);
     const bool rightToLeft = (m_flags & RegexFlagRightToLeft) != 0;
     const int start = rightToLeft ? length : 0;
     const int target = rightToLeft ? 0 : length;
@@ -887,15 +953,15 @@ bool RegexBuilder::Run(RegexMatchContext& context, const char* text, int length)
     context.PushCapture(0, start, -1, -1);
     if (!m_top->Match(context))
         return false;
-    // Only a way of matching that ends at the far end of the text counts.
+    // Only a way of matching that ends at the far end of the text counts. Every way is tried:
+    // the step budget ends a search that would not, so two empty ends in a row no longer stop
+    // it (that missed (?:||)|.+ on "a").
     for (;;) {
         if (context.m_position == target) {
             context.m_captures[context.FindCapture(0) + 2] = target;
             return true;
         }
         if (!m_top->MatchNext(context))
-            return false;
-        if (context.m_lastEnd == context.m_startPosition && context.m_position == context.m_startPosition)
             return false;
         context.m_lastEnd = context.m_position;
     }

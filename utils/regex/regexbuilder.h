@@ -4,13 +4,16 @@
 #include "utils/regex/elxinterface.h"
 #include "utils/regex/regexmatchcontext.h"
 #include "utils/regex/regexmatchresult.h"
+#include "utils/regex/regexprefilter.h"
 #include "utils/regex/regextokenizer.h"
 
 class CBackrefElxT;
 class CBracketElxT;
+class CByteClassElxT;
 class CConditionElxT;
 class CDelegateElxT;
 class CListElxT;
+class CPosixElxT;
 
 enum RegexFlags {
     RegexFlagSingleLine = 1,
@@ -39,10 +42,23 @@ public:
     RegexBuilder(const RegexBuilder&) = delete;
     RegexBuilder& operator=(const RegexBuilder&) = delete;
 
-    // Matches the whole text, from its first to its last byte. `context` may be null; a context
-    // passed in keeps its buffers for the next call.
+    // Matches the whole text, from its first to its last byte. `context` may be null (the
+    // calling thread's own context is then used); a context passed in keeps its buffers for the
+    // next call. A match that takes more backtracking steps than the match limit fails, reports
+    // "match limit exceeded" once to the SYS channel and leaves the context's
+    // MatchLimitExceeded() true.
     RegexMatchResult& Match(RegexMatchResult& result, const char* text, int length,
                             RegexMatchContext* context = nullptr) const;
+
+    // The same match with the prefilter left out: the matcher alone decides. Results equal
+    // Match's; kept for checking the prefilter against the matcher.
+    RegexMatchResult& MatchWithoutPrefilter(RegexMatchResult& result, const char* text, int length,
+                                            RegexMatchContext* context = nullptr) const;
+
+    static constexpr long long kDefaultMatchLimit = RegexMatchContext::kDefaultMatchLimit;
+    // Backtracking steps one match may take; values below 1 count as 1.
+    void SetMatchLimit(long long steps) { m_matchLimit = steps < 1 ? 1 : steps; }
+    long long GetMatchLimit() const { return m_matchLimit; }
 
     bool IsCompiled() const { return m_top != nullptr; }
     int GetGroupCount() const { return m_groupCount; }
@@ -65,13 +81,17 @@ private:
     void Compile(const char* pattern);
     void Clear();
     void Finish(const ElxInterface* top);
+    RegexMatchResult& MatchChecked(RegexMatchResult& result, const char* text, int length, RegexMatchContext* context,
+                                   bool prefilter) const;
+    void MatchIn(RegexMatchContext& context, RegexMatchResult& result, const char* text, int length,
+                 bool prefilter) const;
     bool Run(RegexMatchContext& context, const char* text, int length) const;
     void BuildResult(const RegexMatchContext& context, RegexMatchResult& result) const;
 
     template <class T, class... Args>
     T* New(Args&&... args);
     const ElxInterface* Cached(int code);
-    const ElxInterface* ClassElement(int code);
+    const CByteClassElxT* ClassSet(int code);
     const ElxInterface* Empty() { return Cached(0); }
 
     const PatternToken& Current() const { return m_tokenizer.Current(); }
@@ -89,7 +109,7 @@ private:
     const ElxInterface* ParseRun();
     const ElxInterface* ParseClass();
     const ElxInterface* ParseBracket();
-    const ElxInterface* ParsePosix();
+    const CPosixElxT* ParsePosix();
     const ElxInterface* ParseAnchor();
     const ElxInterface* ParseBackref();
     const ElxInterface* ParseGroup();
@@ -111,6 +131,8 @@ private:
 
     const ElxInterface* m_top = nullptr;
     int m_flags;
+    long long m_matchLimit = kDefaultMatchLimit;
+    RegexPrefilter m_prefilter;
     int m_groupCount = 0;
     CBufferT<ElxInterface*> m_elements;
     CBufferT<GroupEntry> m_groups;

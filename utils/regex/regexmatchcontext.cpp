@@ -1,6 +1,65 @@
 #include "utils/regex/regexmatchcontext.h"
 
-void RegexMatchContext::Reset(const char* text, int length)
+void RegexVisitMemo::Clear()
+{
+    if (m_count == 0)
+        return;
+    for (int i = 0; i < m_keys.GetSize(); ++i)
+        m_keys[i] = -1;
+    m_count = 0;
+}
+
+void RegexVisitMemo::Rehash(int capacity)
+{
+    CBufferT<long long> keys;
+    CBufferT<int> rooms;
+    keys.Grow(capacity, -1);
+    rooms.Grow(capacity, 0);
+    keys.Swap(m_keys);
+    rooms.Swap(m_rooms);
+    for (int i = 0; i < keys.GetSize(); ++i) {
+        if (keys[i] < 0)
+            continue;
+        const int slot = Slot(keys[i]);
+        m_keys[slot] = keys[i];
+        m_rooms[slot] = rooms[i];
+    }
+}
+
+int RegexVisitMemo::Slot(long long key) const
+{
+    const int mask = m_keys.GetSize() - 1;
+    int slot = static_cast<int>(static_cast<unsigned long long>(key) * 0x9E3779B97F4A7C15ULL >> 33) & mask;
+    while (m_keys[slot] >= 0 && m_keys[slot] != key)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+bool RegexVisitMemo::Enter(int entry, int position, int room)
+{
+    const long long key = static_cast<long long>(entry) << 32 | static_cast<unsigned int>(position);
+    if (m_keys.GetSize() > 0) {
+        const int slot = Slot(key);
+        if (m_keys[slot] == key) {
+            if (m_rooms[slot] >= room)
+                return false;
+            m_rooms[slot] = room;
+            return true;
+        }
+    }
+    if (m_count >= kMaxEntries)
+        return true;
+    // Kept at most half full, so a probe always ends at a free slot.
+    if (2 * (m_count + 1) > m_keys.GetSize())
+        Rehash(m_keys.GetSize() < 64 ? 64 : 2 * m_keys.GetSize());
+    const int slot = Slot(key);
+    m_keys[slot] = key;
+    m_rooms[slot] = room;
+    ++m_count;
+    return true;
+}
+
+void RegexMatchContext::Reset(const char* text, int length, long long steps)
 {
     m_stack.Truncate(0);
     m_captures.Truncate(0);
@@ -14,6 +73,10 @@ void RegexMatchContext::Reset(const char* text, int length)
     m_nestingBudget = kNestingBudget;
     m_text = text;
     m_length = length;
+    m_stepsLeft = steps;
+    m_limitExceeded = false;
+    m_entrySerial = 0;
+    m_visits.Clear();
 }
 
 int RegexMatchContext::FindCapture(int group) const

@@ -2,6 +2,35 @@
 
 #include "utils/regex/cbuffer.h"
 
+// Thrown when a match runs out of steps; caught by the match entry, which reports it.
+struct RegexMatchLimitExceeded {};
+
+// Positions a lazy repeat has already offered, per entry of the element. A repeat that comes to
+// a position it has offered before, with no more iterations left than then, would only repeat
+// work whose continuation already failed.
+class RegexVisitMemo {
+public:
+    void Clear();
+    // Records that entry `entry` reached `position` with `room` iterations left; false when it
+    // was there before with at least as much room. Past kMaxEntries nothing more is recorded
+    // (every call is then true), which only costs pruning, never a result.
+    bool Enter(int entry, int position, int room);
+
+    static constexpr int kMaxEntries = 1 << 20;
+    // True when the memo holds more than a small match needs.
+    bool IsLarge() const { return m_keys.GetSize() > 4096; }
+
+private:
+    void Rehash(int capacity);
+    // The slot holding `key`, or the free slot where it would go.
+    int Slot(long long key) const;
+
+    // Open addressing; a key is entry << 32 | position, -1 marks a free slot.
+    CBufferT<long long> m_keys;
+    CBufferT<int> m_rooms;
+    int m_count = 0;
+};
+
 // Everything one match attempt changes. The capture stack holds entries of four ints:
 // {group, start, end (-1 while open), nesting/sequence slot}.
 class RegexMatchContext {
@@ -17,13 +46,27 @@ public:
     // kFullRecursionNesting deep still gets all its levels.
     static constexpr int kNestingBudget = kRecursionBudget * kFullRecursionNesting;
 
-    void Reset(const char* text, int length);
+    // Backtracking steps a match may take unless the builder says otherwise.
+    static constexpr long long kDefaultMatchLimit = 10000000;
+
+    // Prepares a match of `text` that may take up to `steps` backtracking steps.
+    void Reset(const char* text, int length, long long steps = kDefaultMatchLimit);
 
     // Offset in the capture stack of the group's latest entry, -1 when there is none.
     int FindCapture(int group) const;
     // The same search, starting at the entry at `offset` and going back to the stack's start.
     int FindCaptureFrom(int group, int offset) const;
     void PushCapture(int group, int start, int end, int slot);
+
+    // Takes `steps` from the budget; an empty budget ends the whole match.
+    void CountSteps(long long steps = 1)
+    {
+        m_stepsLeft -= steps;
+        if (m_stepsLeft < 0)
+            throw RegexMatchLimitExceeded();
+    }
+    // True after a match that ended because its step budget ran out.
+    bool MatchLimitExceeded() const { return m_limitExceeded; }
 
     CBufferT<int> m_stack;
     CBufferT<int> m_captures;
@@ -39,4 +82,9 @@ public:
     const char* m_text = nullptr;
     int m_length = 0;
     int m_nestingBudget = kNestingBudget;
+    long long m_stepsLeft = 0;
+    bool m_limitExceeded = false;
+    // Numbers the entries of lazy repeats for the memo.
+    int m_entrySerial = 0;
+    RegexVisitMemo m_visits;
 };

@@ -203,6 +203,24 @@ TEST(TimeToText, DurationsAndInstantsInEveryForm)
     EXPECT_STREQ("23:59:59", buf);
 }
 
+TEST(TimeToText, Secs2StrAtTheEndsOfTheRange)
+{
+    // Hand-computed: INT64_MIN lies 30592 s after a day boundary, INT64_MAX
+    // 55807 s after one.
+    const struct {
+        int64_t seconds;
+        const char* text;
+    } cases[] = {
+        {INT64_MIN, " 8:29:52"}, {INT64_MIN + 1, " 8:29:53"}, {INT64_MIN + 86399, " 8:29:51"},
+        {INT64_MAX, "15:30:07"}, {INT64_MAX - 1, "15:30:06"},
+    };
+    for (const auto& c : cases) {
+        char buf[16];
+        EXPECT_EQ(8, Secs2Str(c.seconds, buf, sizeof buf)) << c.seconds;
+        EXPECT_STREQ(c.text, buf) << c.seconds;
+    }
+}
+
 // Instants, durations and fixed-point numbers are written by hand on the
 // load path; these printf forms are the reference for every value.
 TEST(TimeToText, HandWrittenFormsAgreeWithPrintf)

@@ -149,6 +149,101 @@ TEST(IniText, NamelessSectionAfterOthersKeepsItsHeader)
     EXPECT_STREQ(back.GetValue("", "y"), "2");
 }
 
+// A text that settles after one save: the first save may normalise it, the
+// second must write the same bytes as the first.
+TEST(IniText, OneSaveSettles)
+{
+    const struct {
+        const char* in;
+        const char* out;
+        bool strip;
+    } cases[] = {
+        // Control characters before a ';' are cut like those at a line end.
+        {"k=1\x1d;c\n", "k=1\x1d;c\n\n", false},
+        {"k=1\x1d;c\n", "k=1\n", true},
+        {"k=1\x01\t ;c\n", "k=1\x01\t ;c\n\n", false},
+        // Nameless sections keep their headers wherever they stand.
+        {"[]\n[]\nk=1\n", "[]\n[]\nk=1\n\n", false},
+        {"[A]\nx=1\n[]\n[]\ny=2\n", "[A]\nx=1\n\n[]\n[]\ny=2\n\n", false},
+        {"[]\n", "[]\n", false},
+        {"[] ;note\nk=1\n", "[] ;note\nk=1\n\n", false},
+        {"[]\n;c\n[A]\n", "[]\n[A]\n", true},
+        {"k=1\n[]\nj=2\n", "k=1\n[]\nj=2\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in);
+        const std::string once = RoundTrip(c.in, c.strip);
+        EXPECT_EQ(once, c.out);
+        EXPECT_EQ(RoundTrip(once, c.strip), once);
+    }
+    IniBase ini;
+    Load(ini, "k=1\x1d;c\n");
+    EXPECT_STREQ(ini.GetValue("", "k"), "1");
+    IniBase stripped;
+    Load(stripped, RoundTrip("k=1\x1d;c\n", true));
+    EXPECT_STREQ(stripped.GetValue("", "k"), "1");
+}
+
+TEST(IniValues, TextsOfAnyBytesReadBackTheSame)
+{
+    const std::string texts[] = {
+        "",
+        " lead",
+        "trail ",
+        "\ttabs\t",
+        "\"",
+        "\"\"",
+        "\"quoted\"",
+        "half\"",
+        "\"half",
+        "/tmp/a b;c/\"d\"",
+        "caf\xe9 \xff",
+        "end\x1d",
+        "x\\;y \\",
+        "=;[x]",
+    };
+    IniBase ini;
+    for (size_t i = 0; i < std::size(texts); ++i)
+        ini.SetText("S", ("k" + std::to_string(i)).c_str(), texts[i]);
+    for (bool strip : {false, true}) {
+        IniBase back;
+        Load(back, Written(ini, strip));
+        for (size_t i = 0; i < std::size(texts); ++i) {
+            std::string out = "untouched";
+            EXPECT_TRUE(back.GetText("S", ("k" + std::to_string(i)).c_str(), out));
+            EXPECT_EQ(out, texts[i]) << i;
+        }
+    }
+    std::string out = "untouched";
+    EXPECT_FALSE(ini.GetText("S", "missing", out));
+    EXPECT_EQ(out, "untouched");
+    // Texts that read back as they stand are written as they are.
+    EXPECT_EQ(IniBase::QuoteText("a;b\"c"), "a;b\"c");
+    EXPECT_EQ(IniBase::QuoteText("two\r\nlines"), "two  lines");
+}
+
+TEST(IniEdit, NumberedSectionsFromANumberOnGo)
+{
+    IniBase ini;
+    Load(ini, "[Script0]\n[Script2]\n[Other3]\n[Script10]\n[Scriptx]\n[Script]\n[Script2a]\n"
+              "[Script99999999999999999999]\n");
+    ini.DeleteNumberedSections("Script", 2);
+    EXPECT_TRUE(ini.IsModified());
+    EXPECT_EQ(Written(ini, true), "[Script0]\n[Other3]\n[Scriptx]\n[Script]\n[Script2a]\n");
+    int64_t value = 7;
+    ini.SetInt("S", "big", INT64_MIN);
+    EXPECT_TRUE(ini.GetInt64("S", "big", value));
+    EXPECT_EQ(value, INT64_MIN);
+    ini.SetValue("S", "hex", "0x7fffffffffffffff");
+    EXPECT_TRUE(ini.GetInt64("S", "hex", value));
+    EXPECT_EQ(value, INT64_MAX);
+    value = 7;
+    ini.SetValue("S", "text", "abc");
+    EXPECT_FALSE(ini.GetInt64("S", "text", value));
+    EXPECT_FALSE(ini.GetInt64("S", "missing", value));
+    EXPECT_EQ(value, 7);
+}
+
 TEST(IniValues, LongValuesAndSemicolonsSurviveSaveAndLoad)
 {
     const char* values[] = {

@@ -191,6 +191,26 @@ const RegexCase kQuantifiers[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Quantifiers, RegexConformance, ::testing::ValuesIn(kQuantifiers));
 
+// A repeat whose last extra iteration backtracks to nothing still offers no extra iteration at
+// all; the empty iteration is not counted, so its group reports no capture.
+const RegexCase kEmptyLastIteration[] = {
+    {"(?:a?)?a", "a", {0, 1}},
+    {"(a?)?a", "a", {0, 1, -1, -1}},
+    {"(?:a|)*a", "a", {0, 1}},
+    {"(?:a?)*a", "a", {0, 1}},
+    {"(?:a?){0,2}a", "a", {0, 1}},
+    {"(?:a?){1,2}a", "a", {0, 1}},
+    {"(?:ab|a?)?ab", "ab", {0, 2}},
+    {"(\\D?)?\\S", "-", {0, 1, -1, -1}},
+    {"(?:\\w?)?\\w", "x", {0, 1}},
+    {"( ?)?\\s", " ", {0, 1, -1, -1}},
+    {"(\\d?)?\\d", "5", {0, 1, -1, -1}},
+    {"(\\d?)?\\d", "45", {0, 2, 0, 1}},
+    {"(?:a?)?a", "aa", {0, 2}},
+    {"(?:a?)?a", "", kNoMatch},
+};
+INSTANTIATE_TEST_SUITE_P(EmptyLastIteration, RegexConformance, ::testing::ValuesIn(kEmptyLastIteration));
+
 const RegexCase kLazyPossessive[] = {
     {"a*?b", "aaab", {0, 4}},
     {"(a+?)(a*)", "aaa", {0, 3, 0, 1, 1, 3}},
@@ -210,6 +230,20 @@ const RegexCase kLazyPossessive[] = {
     {"(?>(a))b", "ab", {0, 2, 0, 1}},
 };
 INSTANTIATE_TEST_SUITE_P(LazyPossessive, RegexConformance, ::testing::ValuesIn(kLazyPossessive));
+
+// A lazy repeat skips ends it has offered before, but only when it then had as many iterations
+// left: a bounded repeat may still reach further from an end it first met late.
+const RegexCase kLazyOfferedEnds[] = {
+    {"(?:a|aa){0,3}?b", "aaaaab", {0, 6}},
+    {"(?:a|aa){0,2}?b", "aaaab", {0, 5}},
+    {"(?:a|aa){0,2}?b", "aaaaab", kNoMatch},
+    {"(a|aa)*?b", "aaab", {0, 4, 2, 3}},
+    {"(a|ab)*?c", "abac", {0, 4, 2, 3}},
+    {"(?:a|aa){2,}?b", "aab", {0, 3}},
+    {"(?:ab|a)(?:b|bc)*?c", "abcc", {0, 4}},
+    {"(a|aa)*?b", "aaacb", kNoMatch},
+};
+INSTANTIATE_TEST_SUITE_P(LazyOfferedEnds, RegexConformance, ::testing::ValuesIn(kLazyOfferedEnds));
 
 const RegexCase kAlternation[] = {
     {"(a|ab)(c|bcd)", "abcd", {0, 4, 0, 1, 1, 4}},

@@ -13,7 +13,9 @@ namespace {
 
 class PatternGrammar {
 public:
-    explicit PatternGrammar(unsigned seed) : m_random(seed) {}
+    // With `wrapClasses`, every character class X is written (?:X|[^\\s\\S]): the same matches,
+    // but through the general repeat code instead of the scan over a class.
+    explicit PatternGrammar(unsigned seed, bool wrapClasses = false) : m_random(seed), m_wrapClasses(wrapClasses) {}
 
     std::string Pattern() { return Alternation(3); }
 
@@ -71,13 +73,23 @@ private:
                                               "\\2", "\\k<n>", "\\x41", "(?i)", "(?m)", "(?s)", "\\G", "\\Qa*\\E"};
         static const char* const kGroups[] = {"(", "(?:", "(?=", "(?!", "(?<=", "(?<!", "(?>", "(?<n>", "(?i:",
                                               "(?(1)", "(?(?=a)", "(?(n)"};
-        if (depth == 0 || Pick(3) != 0)
-            return kLeaves[Pick(sizeof kLeaves / sizeof *kLeaves)];
+        // kLeaves[kFirstClass] up to the one before kLeaves[kFirstAnchor] are the classes.
+        static const int kFirstClass = 3;
+        static const int kFirstAnchor = 12;
+        if (depth == 0 || Pick(3) != 0) {
+            const int leaf = Pick(sizeof kLeaves / sizeof *kLeaves);
+            if (m_wrapClasses && leaf >= kFirstClass && leaf < kFirstAnchor)
+                return std::string("(?:") + kLeaves[leaf] + "|[^\\s\\S])";
+            return kLeaves[leaf];
+        }
         return std::string(kGroups[Pick(sizeof kGroups / sizeof *kGroups)]) + Alternation(depth - 1) + ")";
     }
 
     std::mt19937 m_random;
+    bool m_wrapClasses;
 };
+
+std::vector<int> Groups(const RegexMatchResult& result) { return {result.GetData(), result.GetData() + result.GetSize()}; }
 
 // A match result is empty, or {1, n, pairs...} with group 0 covering the text and every other
 // pair either absent or inside it.
@@ -117,6 +129,49 @@ TEST(RegexRandom, GrammarPatternsMatchWithoutFaults)
             ASSERT_TRUE(builder.IsCompiled()) << pattern;
             for (int t = 0; t < 4; ++t)
                 ExpectWellFormed(builder, pattern, grammar.Text());
+        }
+    }
+}
+
+TEST(RegexRandom, PrefilterAgreesWithTheMatcher)
+{
+    // The prefilter only turns away texts the matcher would refuse: same answer, same groups.
+    PatternGrammar grammar(99u);
+    int matched = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string pattern = grammar.Pattern();
+        for (int flags : {0, static_cast<int>(RegexFlagRightToLeft)}) {
+            RegexBuilder builder(pattern.c_str(), flags);
+            for (int t = 0; t < 6; ++t) {
+                const std::string text = grammar.Text();
+                RegexMatchResult filtered;
+                RegexMatchResult plain;
+                builder.Match(filtered, text.data(), static_cast<int>(text.size()));
+                builder.MatchWithoutPrefilter(plain, text.data(), static_cast<int>(text.size()));
+                ASSERT_EQ(Groups(filtered), Groups(plain)) << pattern << " on \"" << text << "\"";
+                matched += plain.IsMatched() ? 1 : 0;
+            }
+        }
+    }
+    // The texts must exercise both sides.
+    EXPECT_GT(matched, 1000);
+}
+
+TEST(RegexRandom, ClassScansAgreeWithTheGeneralRepeat)
+{
+    PatternGrammar plain(4242u);
+    PatternGrammar wrapped(4242u, true);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string pattern = plain.Pattern();
+        const std::string general = wrapped.Pattern();
+        const std::string text = plain.Text();
+        ASSERT_EQ(text, wrapped.Text());
+        for (int flags : {0, static_cast<int>(RegexFlagRightToLeft)}) {
+            RegexMatchResult fast;
+            RegexMatchResult slow;
+            RegexBuilder(pattern.c_str(), flags).Match(fast, text.data(), static_cast<int>(text.size()));
+            RegexBuilder(general.c_str(), flags).Match(slow, text.data(), static_cast<int>(text.size()));
+            ASSERT_EQ(Groups(fast), Groups(slow)) << pattern << " / " << general << " on \"" << text << "\"";
         }
     }
 }

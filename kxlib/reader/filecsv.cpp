@@ -1,0 +1,86 @@
+#include "kxlib/reader/filecsv.h"
+
+#include <cstring>
+
+#include "kxlib/kxchannels.h"
+
+using ZmLib::KxdProt;
+using ZmLib::KxProt;
+
+FileCsv::FileCsv(const char* path, int32_t n, const int32_t* fields, char separator)
+    : Text2Kxd(path), nfields_(n), separator_(separator)
+{
+    KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "FileCsv::FileCsv");
+    KX_ASSERT(KxReaderChannel, n >= 0 && n <= FIELD_Nums);
+    for (int32_t k = 0; k < FIELD_Nums; ++k)
+        fields_[k] = k < n ? fields[k] : -1;
+}
+
+bool FileCsv::ReadNumber(char*& cursor, int64_t* value)
+{
+    char* p = cursor;
+    bool negative = false;
+    if (*p == '-' || *p == '+') {
+        negative = *p == '-';
+        ++p;
+    }
+    // No digit: 0, and the cursor stays where it was.
+    if (!ZmLib::AsciiIsDigit(*p)) {
+        *value = 0;
+        return true;
+    }
+    uint64_t v = 0;
+    for (; ZmLib::AsciiIsDigit(*p); ++p) {
+        if (v > (UINT64_MAX - 9) / 10)
+            return false;
+        v = v * 10 + uint64_t(*p - '0');
+    }
+    if (v > (negative ? uint64_t(INT64_MAX) + 1 : uint64_t(INT64_MAX)))
+        return false;
+    *value = negative ? int64_t(0 - v) : int64_t(v);
+    cursor = p;
+    return true;
+}
+
+char* FileCsv::StringColumn(char*& cursor)
+{
+    char* text = cursor;
+    char* end = separator_ != 0 ? strchr(cursor, separator_) : strpbrk(cursor, "\r\n");
+    if (end == nullptr) {
+        // The text runs to the line's end, line end included.
+        cursor += strlen(cursor);
+        return text;
+    }
+    *end = 0;
+    cursor = end + 1;
+    return text;
+}
+
+int32_t FileCsv::ReadRecord()
+{
+    NextLine();
+    StartRecord();
+    const char* strings[KxProt::STR_SLOTS] = {};
+    char* cursor = Line;
+    int32_t numbers = 0;
+    for (int32_t k = 0; k < nfields_; ++k) {
+        const int32_t field = fields_[k];
+        if (field >= 0 && field < FIELD_Nums && !FieldIsNumber(field)) {
+            strings[FieldTable[field].desc.strSlot] = StringColumn(cursor);
+            continue;
+        }
+        int64_t value = 0;
+        if (!ReadNumber(cursor, &value))
+            ThrowBad(BadCode(BAD_NUMBER, uint32_t(cursor - Line), numbers));
+        if (*cursor != ',')
+            ThrowBad(BadCode(BAD_NO_COMMA, uint32_t(cursor - Line), numbers));
+        ++cursor;
+        ++numbers;
+        // A column without a record field is read and dropped.
+        if (FieldIsNumber(field))
+            Record->SetIntValue(field, uint64_t(value));
+    }
+    Record->SetStrings(strings, nullptr);
+    ++RecordsAccepted;
+    return int32_t(LineLength);
+}

@@ -1,0 +1,195 @@
+#include "kxlib/reader/log2kxdmulti.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "kxlib/fields.h"
+#include "kxlib/kxchannels.h"
+#include "utils/common/convert.h"
+#include "utils/osal/process.h"
+
+using ZmLib::KxdProt;
+using ZmLib::KxProt;
+
+namespace {
+
+// Longest group text that a number field reads.
+constexpr uint32_t NUMBER_TEXT_MAX = 63;
+// A text this long or longer is a date, shorter ones a plain number.
+constexpr uint32_t TIME_TEXT_MIN = 7;
+constexpr uint32_t STRING_LIMIT = KxProt::LEN_STRFIELDS - 1;
+
+// "%lli": decimal, "0x" hexadecimal or leading-0 octal with an optional
+// sign; 0 when nothing can be read.
+int64_t ReadAnyBase(const char* text, uint32_t length)
+{
+    char buffer[NUMBER_TEXT_MAX + 1];
+    uint32_t n = length < NUMBER_TEXT_MAX ? length : NUMBER_TEXT_MAX;
+    memcpy(buffer, text, n);
+    buffer[n] = 0;
+    return int64_t(strtoll(buffer, nullptr, 0));
+}
+
+// A decimal integer with an optional sign, up to the first non-digit.
+int64_t ReadDecimal(const char* text, uint32_t length)
+{
+    uint32_t k = 0;
+    bool negative = false;
+    if (k < length && (text[k] == '-' || text[k] == '+'))
+        negative = text[k++] == '-';
+    uint64_t v = 0;
+    for (; k < length && ZmLib::AsciiIsDigit(text[k]); ++k)
+        v = v * 10 + uint64_t(text[k] - '0');
+    return negative ? int64_t(0 - v) : int64_t(v);
+}
+
+} // namespace
+
+Log2KxdMulti::Log2KxdMulti(const char* path) : Text2Kxd(path), nowUs_(ZmLib::NowMicros())
+{
+    KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "Log2KxdMulti::Log2KxdMulti");
+}
+
+Log2KxdMulti::~Log2KxdMulti() = default;
+
+bool Log2KxdMulti::AddTemplate(const char* expression, const int32_t* fields, int32_t n, bool errorFlag)
+{
+    if (count_ >= MAX_TEMPLATES) {
+        KX_WARNING(KxReaderChannel, "Template \"%s\" not added: %d templates already", expression ? expression : "",
+                   MAX_TEMPLATES);
+        return false;
+    }
+    if (n < 0 || n > MAX_GROUPS || (n > 0 && fields == nullptr)) {
+        KX_WARNING(KxReaderChannel, "Template \"%s\" not added: %d fields", expression ? expression : "", n);
+        return false;
+    }
+    Template& t = templates_[count_++];
+    t.regex = std::make_unique<RegexBuilder>(expression, 0);
+    t.errorFlag = errorFlag ? 1 : 0;
+    t.Nfields = n;
+    for (int32_t k = 0; k < n; ++k)
+        t.fields[k] = fields[k];
+    t.mismatchReported = false;
+    return true;
+}
+
+int8_t Log2KxdMulti::LevelFromWord(const char* text, uint32_t length)
+{
+    switch (length > 0 ? text[0] : 0) {
+    case 'E':
+    case 'e':
+        return -1;
+    case 'I':
+    case 'i':
+        return 2;
+    case 'W':
+    case 'w':
+        return 0;
+    default:
+        break;
+    }
+    if (length >= 3) {
+        static const struct {
+            const char* word;
+            int8_t level;
+        } words[] = {{"ale", -3}, {"cri", -2}, {"not", 1}, {"deb", 3}};
+        for (const auto& w : words)
+            if (memcmp(text, w.word, 3) == 0)
+                return w.level;
+    }
+    return 2;
+}
+
+Log2KxdMulti::Template* Log2KxdMulti::MatchLine()
+{
+    for (int32_t k = 0; k < count_; ++k) {
+        Template& t = templates_[k];
+        // A pattern that runs out of its step budget is a line that does not
+        // match.
+        t.regex->Match(result_, Line, int(LineLength), &context_);
+        if (!result_.IsMatched())
+            continue;
+        if (result_.GetGroupCount() == t.Nfields)
+            return &t;
+        if (!t.mismatchReported) {
+            t.mismatchReported = true;
+            KX_WARNING(KxReaderChannel, "\"%s\": template %d has %d groups for %d fields, not used for such lines",
+                       GetPath(), k + 1, result_.GetGroupCount(), t.Nfields);
+        }
+    }
+    return nullptr;
+}
+
+void Log2KxdMulti::FillField(int32_t field, const char* text, uint32_t length, const char** strings,
+                             uint16_t* lengths)
+{
+    if (field < 0 || field >= FIELD_Nums)
+        return;
+    if (!FieldIsNumber(field)) {
+        const int slot = FieldTable[field].desc.strSlot;
+        strings[slot] = text;
+        lengths[slot] = uint16_t(length < STRING_LIMIT ? length : STRING_LIMIT);
+        return;
+    }
+    const bool word = length > 0 && (ZmLib::AsciiIsAlpha(text[0]) || text[0] == '_');
+    if (field == FIELD_LEVEL && word) {
+        Record->msg.LEVEL = LevelFromWord(text, length);
+        return;
+    }
+    int64_t value = 0;
+    if (field == FIELD_TIME && length >= TIME_TEXT_MIN) {
+        char buffer[LINE_LENGTH_MAX + 1];
+        memcpy(buffer, text, length);
+        buffer[length] = 0;
+        value = ZmLib::Str2Time(buffer, nowUs_);
+    } else if (field == FIELD_TIME) {
+        value = ReadDecimal(text, length);
+    } else if (field == FIELD_IP) {
+        char buffer[NUMBER_TEXT_MAX + 1];
+        uint32_t n = length < NUMBER_TEXT_MAX ? length : NUMBER_TEXT_MAX;
+        memcpy(buffer, text, n);
+        buffer[n] = 0;
+        value = ZmLib::Str2IP(buffer);
+    } else if (length < LINE_LENGTH_MAX) {
+        value = ReadAnyBase(text, length);
+    }
+    Record->SetIntValue(field, uint64_t(value));
+}
+
+int32_t Log2KxdMulti::ReadRecord()
+{
+    NextLine();
+    StartRecord();
+    Record->msg.LEVEL = 2;
+    const Template* t = MatchLine();
+    if (t != nullptr) {
+        const char* strings[KxProt::STR_SLOTS] = {};
+        uint16_t lengths[KxProt::STR_SLOTS] = {};
+        for (int32_t g = 1; g <= t->Nfields; ++g) {
+            const int start = result_.GetGroupStart(g);
+            const int end = result_.GetGroupEnd(g);
+            // A group that took no part leaves its field at its default.
+            if (start < 0 || end < start || uint32_t(end) > LineLength)
+                continue;
+            FillField(t->fields[g - 1], Line + start, uint32_t(end - start), strings, lengths);
+        }
+        // Texts that do not all fit are cut, never dropped.
+        uint32_t pos = 1;
+        for (int slot = 0; slot < KxProt::STR_SLOTS; ++slot) {
+            if (strings[slot] == nullptr)
+                continue;
+            const uint32_t room = pos + 1 < STRING_LIMIT ? STRING_LIMIT - pos - 1 : 0;
+            if (lengths[slot] > room)
+                lengths[slot] = uint16_t(room);
+            pos += lengths[slot] + 1u;
+        }
+        Record->SetStrings(strings, lengths);
+        if (t->errorFlag)
+            Record->msg.LEVEL = -1;
+    } else {
+        const char* none[KxProt::STR_SLOTS] = {};
+        Record->SetStrings(none, nullptr);
+    }
+    ++RecordsAccepted;
+    return int32_t(LineLength);
+}

@@ -1,0 +1,56 @@
+// A text log read line by line: each line is matched against up to eight
+// templates (the regular expressions of an import-format family), and the
+// capture groups of the first template that matches the whole line fill the
+// record fields of its map. A line that matches none becomes a record with
+// LEVEL 2 and STIME only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "kxlib/reader/text2kxd.h"
+#include "utils/regex/regexbuilder.h"
+
+class Log2KxdMulti : public Text2Kxd {
+public:
+    static constexpr int32_t MAX_TEMPLATES = 8;
+    static constexpr int32_t MAX_GROUPS = 26;
+
+    explicit Log2KxdMulti(const char* path);
+    ~Log2KxdMulti() override;
+
+    // Compiles the expression (no options) and appends it with its own map
+    // of n field indices, one per capture group in group order. False (and
+    // nothing added) when eight templates exist already or n is outside
+    // 0..MAX_GROUPS.
+    bool AddTemplate(const char* expression, const int32_t* fields, int32_t n, bool errorFlag);
+    int32_t TemplateCount() const { return count_; }
+
+    // Returns the line's length in bytes, line end included.
+    int32_t ReadRecord() override;
+
+    // The record level that a level word gives (words starting with a letter
+    // or '_'); other texts are numbers.
+    static int8_t LevelFromWord(const char* text, uint32_t length);
+
+private:
+    struct Template {
+        std::unique_ptr<RegexBuilder> regex;
+        uint8_t errorFlag = 0;
+        int32_t Nfields = 0;
+        int32_t fields[MAX_GROUPS] = {};
+        // A match whose group count differs from the map was reported.
+        bool mismatchReported = false;
+    };
+
+    // The first template whose match can fill its map, or null.
+    Template* MatchLine();
+    void FillField(int32_t field, const char* text, uint32_t length, const char** strings, uint16_t* lengths);
+
+    Template templates_[MAX_TEMPLATES];
+    int32_t count_ = 0;
+    RegexMatchResult result_;
+    RegexMatchContext context_;
+    // The year of syslog dates comes from the time of the load.
+    int64_t nowUs_;
+};

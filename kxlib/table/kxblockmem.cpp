@@ -1,0 +1,108 @@
+#include "kxlib/table/kxblockmem.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+
+namespace {
+
+constexpr size_t HUGE_PAGE = size_t(2) << 20;
+constexpr size_t PAGE = 4096;
+
+size_t RoundUp(size_t bytes, size_t unit) { return (bytes + unit - 1) & ~(unit - 1); }
+
+} // namespace
+
+void* KxBlockMemory::Allocate(size_t bytes)
+{
+    const size_t size = RoundUp(bytes, PAGE);
+    // One huge page more than needed, so that an aligned start lies inside.
+    void* raw = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = RoundUp(start, HUGE_PAGE);
+    if (aligned > start)
+        munmap(raw, aligned - start);
+    const uintptr_t end = start + size + HUGE_PAGE;
+    if (end > aligned + size)
+        munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+    // Only whole huge pages: a tail in one would hold memory that no slot
+    // uses. The advice is a hint; without huge pages the memory works the
+    // same.
+    const size_t whole = size & ~(HUGE_PAGE - 1);
+    if (whole)
+        madvise(reinterpret_cast<void*>(aligned), whole, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void KxBlockMemory::Free(void* memory, size_t bytes)
+{
+    if (memory)
+        munmap(memory, RoundUp(bytes, PAGE));
+}
+
+bool KxBlockMemory::Populate(void* memory, size_t bytes)
+{
+    return madvise(memory, bytes, MADV_POPULATE_WRITE) == 0;
+}
+
+KxPagePopulator::KxPagePopulator(int threads)
+{
+    for (int t = 0; t < threads; ++t)
+        threads_.emplace_back([this] { Run(); });
+}
+
+KxPagePopulator::~KxPagePopulator()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+        pieces_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+void KxPagePopulator::Request(void* memory, size_t bytes)
+{
+    // Huge-page pieces, so that several helpers share one request.
+    char* at = static_cast<char*>(memory);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (failed_ || threads_.empty())
+            return;
+        while (bytes > 0) {
+            size_t piece = bytes < HUGE_PAGE ? bytes : HUGE_PAGE;
+            pieces_.push_back({at, piece});
+            at += piece;
+            bytes -= piece;
+        }
+    }
+    wake_.notify_all();
+}
+
+void KxPagePopulator::Run()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stop_ || !pieces_.empty(); });
+        if (stop_)
+            return;
+        Piece piece = pieces_.front();
+        pieces_.pop_front();
+        lock.unlock();
+        bool done = KxBlockMemory::Populate(piece.memory, piece.bytes);
+        lock.lock();
+        if (!done) {
+            // An older kernel: the writer takes in its pages itself.
+            failed_ = true;
+            pieces_.clear();
+        }
+    }
+}

@@ -1,0 +1,49 @@
+// Record memory of table blocks: whole pages from the kernel, aligned so that
+// they can be backed by transparent huge pages, and zero when they arrive.
+// Taking in a fresh page costs a fault on its first write; a load has the
+// pages taken in ahead of its records on helper threads.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace KxBlockMemory {
+
+// Zero-filled memory of at least bytes; null when exhausted.
+void* Allocate(size_t bytes);
+void Free(void* memory, size_t bytes);
+// Takes in the pages of the range now without changing their contents.
+// False when the kernel cannot (the pages then arrive on first write).
+bool Populate(void* memory, size_t bytes);
+
+} // namespace KxBlockMemory
+
+// Helper threads that take in ranges of pages in the order requested. The
+// destructor waits for nothing that is still queued: it drops it and joins.
+class KxPagePopulator {
+public:
+    explicit KxPagePopulator(int threads);
+    ~KxPagePopulator();
+    KxPagePopulator(const KxPagePopulator&) = delete;
+    KxPagePopulator& operator=(const KxPagePopulator&) = delete;
+
+    void Request(void* memory, size_t bytes);
+
+private:
+    struct Piece {
+        char* memory;
+        size_t bytes;
+    };
+    void Run();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Piece> pieces_;
+    bool stop_ = false;
+    bool failed_ = false;
+    std::vector<std::thread> threads_;
+};

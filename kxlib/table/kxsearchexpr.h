@@ -1,0 +1,99 @@
+// A compiled search expression as the record engine sees it. The expression
+// language lives in a higher library, which registers a factory with KxTable
+// at start-up; the record engine only matches records through this interface.
+#pragma once
+
+#include <cstdint>
+
+#include "kxlib/fields.h"
+
+struct KxdRecord;
+
+// One field's outcome of the latest match, for highlighting. The text is a
+// scratch buffer: read it at once.
+struct SearchMatchSlot {
+    int32_t kind;
+    const char* text;
+    uint8_t set;
+};
+
+enum SearchSlotKind : int32_t {
+    SEARCH_SLOT_VALUE = 6,     // a whole value that took part in a true comparison
+    SEARCH_SLOT_SUBSTRING = 8, // the occurrence of the searched text in the field
+};
+
+// Modes of an expression; the table's own search mode uses the same codes,
+// and callers ask for SEARCH_MODE_AUTO to let the text decide.
+enum KxSearchMode : int32_t {
+    SEARCH_MODE_NONE = -2,
+    SEARCH_MODE_UNDECIDED = -1,
+    SEARCH_MODE_SIMPLE = 0,
+    SEARCH_MODE_COMPLEX = 1,
+    SEARCH_MODE_AUTO = 3,
+};
+
+// Reference counted: every holder adds one reference; the last Release
+// destroys the expression.
+class KxSearchExpression {
+public:
+    // The text's field holds at most TEXT_SIZE - 1 characters and a NUL.
+    static constexpr int TEXT_SIZE = 1100;
+
+    KxSearchExpression() = default;
+    KxSearchExpression(const KxSearchExpression&) = delete;
+    KxSearchExpression& operator=(const KxSearchExpression&) = delete;
+
+    void AddRef() { ++refCount_; }
+    void Release()
+    {
+        if (--refCount_ == 0)
+            delete this;
+    }
+    uint32_t RefCount() const { return refCount_; }
+
+    // False for a blank text (mode then SEARCH_MODE_NONE).
+    virtual bool Construct(const char* text, bool matchCase, bool simpleMode) = 0;
+    // 0 when ready, 1 when the text could not be compiled (the expression
+    // then searches its text as a plain substring).
+    virtual int Parse() = 0;
+    // Fills matchSlots; false whenever the mode is below SEARCH_MODE_SIMPLE.
+    virtual bool Match(KxdRecord* record) = 0;
+
+    bool IsSimple() const { return mode == SEARCH_MODE_SIMPLE; }
+
+    // Read directly by the holders.
+    char text[TEXT_SIZE] = {};
+    uint8_t matchCase = 1;
+    int32_t mode = SEARCH_MODE_NONE;
+    SearchMatchSlot matchSlots[FIELD_Nums] = {};
+
+protected:
+    virtual ~KxSearchExpression() = default;
+
+private:
+    uint32_t refCount_ = 1;
+};
+
+// Makes a fresh expression with one reference, or null when out of memory.
+using KxSearchExpressionFactory = KxSearchExpression* (*)();
+
+// The table's reference to its expression, released with the table.
+class KxSearchHolder {
+public:
+    KxSearchHolder() = default;
+    ~KxSearchHolder() { Reset(nullptr); }
+    KxSearchHolder(const KxSearchHolder&) = delete;
+    KxSearchHolder& operator=(const KxSearchHolder&) = delete;
+
+    // Takes over the caller's reference and drops the old one.
+    void Reset(KxSearchExpression* expr)
+    {
+        if (expr_)
+            expr_->Release();
+        expr_ = expr;
+    }
+    KxSearchExpression* Get() const { return expr_; }
+
+private:
+    KxSearchExpression* expr_ = nullptr;
+};

@@ -1,0 +1,327 @@
+#include "kxlib/table/kxtable_load.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "kxlib/kxdrecord.h"
+#include "kxlib/reader/kxlibexcept.h"
+#include "kxlib/reader/kxreader.h"
+#include "kxlib/table/kxblockmem.h"
+#include "kxlib/table/kxtable.h"
+#include "utils/common/kxexcept.h"
+
+namespace {
+
+constexpr int32_t GIVE_UP_ATTEMPTS = 10;
+// Records read before their texts go to the workers.
+constexpr size_t CHUNK = 4096;
+// Records a worker renders per turn.
+constexpr size_t PIECE = 64;
+// Slots whose pages are taken in ahead of the reader.
+constexpr uint32_t AHEAD_SLOTS = 32768;
+constexpr int POPULATORS = 6;
+
+// The attempts of the read loop: its counters, stop conditions and the slot
+// kept for the next attempt after a failure.
+class Attempts {
+public:
+    Attempts(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options)
+        : reader_(reader), table_(table), size_(size), options_(options)
+    {
+    }
+
+    // One read attempt. A record that was read and kept comes back in *kept:
+    // analysed whole when whole is set, otherwise only its time base. False
+    // when the loop ends (a kept record may still have come back).
+    bool Next(KxdRecord** kept, bool whole);
+    // Removes a slot left unused.
+    void Finish();
+
+    KxLoadResult result;
+    int32_t Kept() const { return kept_; }
+
+private:
+    KxReader& reader_;
+    KxTable& table_;
+    const int64_t size_;
+    const KxLoadOptions& options_;
+    KxdRecord* slot_ = nullptr;
+    int32_t kept_ = 0;
+};
+
+bool Attempts::Next(KxdRecord** kept, bool whole)
+{
+    constexpr size_t viewerBytes = offsetof(ZmLib::KxdProt, EXECTIME);
+    *kept = nullptr;
+    if (options_.maxRecords >= 0 && result.attempts >= options_.maxRecords)
+        return false;
+    if (result.errors == GIVE_UP_ATTEMPTS && result.attempts == GIVE_UP_ATTEMPTS) {
+        result.gaveUp = true;
+        return false;
+    }
+    if (options_.progress && !options_.progress(result.attempts, result.consumed)) {
+        result.aborted = true;
+        return false;
+    }
+    if (!slot_)
+        slot_ = table_.NewRecord();
+    memset(reinterpret_cast<char*>(&slot_->prot) + viewerBytes, 0, ZmLib::KxdProt::SIZE - viewerBytes);
+    reader_.SetRecord(&slot_->prot);
+    int32_t code = 0;
+    try {
+        result.consumed += reader_.ReadRecord();
+        if (!options_.flaggedOnly || slot_->prot.msg.FLAGS != 0) {
+            // Before the analysis, so that the PROT text shows it.
+            if (options_.prot >= 0)
+                slot_->prot.PROT = uint8_t(options_.prot);
+            if (whole)
+                KxdRecord::ProcessLine4Client(slot_, false);
+            else
+                KxdRecord::ProcessTimeBase(slot_, table_.RecordCount() == 1);
+            *kept = slot_;
+            slot_ = nullptr;
+            ++kept_;
+        }
+    } catch (const ZmLib::KxExcept& except) {
+        code = except.code;
+        if (code == KxLibExcept::END_OF_STREAM)
+            result.endText = except.text ? except.text : "";
+    } catch (int32_t thrown) {
+        code = thrown;
+    }
+    if (code == KxLibExcept::END_OF_STREAM)
+        return false;
+    if (code != 0)
+        ++result.errors;
+    ++result.attempts;
+    // A read that failed on the file itself would fail again on every later
+    // attempt without moving on.
+    if (code == KxLibExcept::FILE_IO_ERROR) {
+        result.inputFailed = true;
+        return false;
+    }
+    return result.consumed < size_;
+}
+
+void Attempts::Finish()
+{
+    if (slot_)
+        table_.DelRecord(table_.RowCount() - 1);
+    slot_ = nullptr;
+}
+
+KxLoadResult LoadSequential(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options)
+{
+    Attempts attempts(reader, table, size, options);
+    KxdRecord* kept = nullptr;
+    while (attempts.Next(&kept, true)) {
+    }
+    attempts.Finish();
+    return attempts.result;
+}
+
+// Worker threads that render the texts of a chunk of records; the thread
+// that waits for them takes pieces as well.
+class RenderCrew {
+public:
+    RenderCrew(int threads, const int32_t* formats) : formats_(formats)
+    {
+        for (int t = 0; t < threads; ++t)
+            threads_.emplace_back([this] { Work(false); });
+    }
+    ~RenderCrew()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& thread : threads_)
+            thread.join();
+    }
+    RenderCrew(const RenderCrew&) = delete;
+    RenderCrew& operator=(const RenderCrew&) = delete;
+
+    // Only after Wait: no piece of an earlier chunk is still in hand.
+    void Start(KxdRecord* const* records, size_t count)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            records_ = records;
+            count_ = count;
+            next_ = 0;
+            finished_ = 0;
+        }
+        wake_.notify_all();
+    }
+
+    void Wait()
+    {
+        Work(true);
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return finished_ == count_; });
+    }
+
+private:
+    // A worker renders until told to stop; the waiting thread until no
+    // piece is left.
+    void Work(bool untilEmpty)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (untilEmpty) {
+                if (next_ >= count_)
+                    return;
+            } else {
+                wake_.wait(lock, [this] { return stop_ || next_ < count_; });
+                if (stop_)
+                    return;
+            }
+            const size_t from = next_;
+            const size_t to = std::min(from + PIECE, count_);
+            next_ = to;
+            KxdRecord* const* records = records_;
+            lock.unlock();
+            for (size_t k = from; k < to; ++k)
+                KxdRecord::ProcessOwnTexts(records[k], false, formats_);
+            lock.lock();
+            finished_ += to - from;
+            if (finished_ == count_)
+                done_.notify_all();
+        }
+    }
+
+    const int32_t* formats_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    KxdRecord* const* records_ = nullptr;
+    size_t count_ = 0;
+    size_t next_ = 0;
+    size_t finished_ = 0;
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+// Keeps the pages of the slots that the next records will take populated
+// ahead of the reader: in the last block, then in the block that follows it.
+class PageAhead {
+public:
+    explicit PageAhead(KxTable& table) : table_(table), populator_(POPULATORS) {}
+
+    // wanted: slots that the rest of the load is expected to need.
+    void Keep(uint32_t wanted)
+    {
+        const int32_t count = table_.RecordCount();
+        const KxdRecord* last = count > 0 ? table_.FindRecordByOriginalIndex(count - 1) : nullptr;
+        KxTblock* block = last ? last->block : table_.FirstBlock();
+        const uint32_t writer = last ? uint32_t(last - block->recs) + 1 : 0;
+        wanted = std::min(wanted, AHEAD_SLOTS);
+        if (frontRecs_ != block->recs && frontRecs_ != nextRecs_) {
+            frontRecs_ = block->recs;
+            front_ = writer;
+        }
+        if (frontRecs_ == block->recs && front_ < writer)
+            front_ = writer;
+        for (;;) {
+            const uint32_t ahead =
+                frontRecs_ == block->recs ? front_ - writer : (KxTblock::SIZE - writer) + front_;
+            if (ahead >= wanted)
+                return;
+            if (front_ == KxTblock::SIZE) {
+                if (frontRecs_ != block->recs)
+                    return;
+                nextRecs_ = table_.NextBlockRecords();
+                frontRecs_ = nextRecs_;
+                front_ = 0;
+            }
+            const uint32_t to = std::min<uint32_t>(KxTblock::SIZE, front_ + (wanted - ahead));
+            Request(frontRecs_ + front_, frontRecs_ + to);
+            front_ = to;
+        }
+    }
+
+private:
+    void Request(KxdRecord* from, KxdRecord* to)
+    {
+        // The kernel takes whole pages from a page boundary.
+        constexpr uintptr_t page = 4096;
+        uintptr_t start = reinterpret_cast<uintptr_t>(from) & ~(page - 1);
+        uintptr_t end = (reinterpret_cast<uintptr_t>(to) + page - 1) & ~(page - 1);
+        populator_.Request(reinterpret_cast<void*>(start), end - start);
+    }
+
+    KxTable& table_;
+    KxPagePopulator populator_;
+    KxdRecord* frontRecs_ = nullptr;
+    KxdRecord* nextRecs_ = nullptr;
+    uint32_t front_ = 0;
+};
+
+// Slots the rest of the load is expected to take: the input left divided by
+// the bytes per record so far (a header's 72 bytes before the first record).
+uint32_t ExpectedSlots(const Attempts& attempts, int64_t size, const KxLoadOptions& options)
+{
+    const int64_t left = size > attempts.result.consumed ? size - attempts.result.consumed : 0;
+    const int64_t perRecord = attempts.Kept() > 0 ? std::max<int64_t>(1, attempts.result.consumed / attempts.Kept()) : 72;
+    int64_t slots = left / perRecord + int64_t(CHUNK / 64);
+    if (options.maxRecords >= 0)
+        slots = std::min<int64_t>(slots, int64_t(options.maxRecords) - attempts.result.attempts);
+    return uint32_t(std::max<int64_t>(0, std::min<int64_t>(slots, AHEAD_SLOTS)));
+}
+
+// Reads a chunk while the crew renders the one before and the calling
+// thread analyses the one before that in record order.
+KxLoadResult LoadParallel(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options,
+                          int workers)
+{
+    Attempts attempts(reader, table, size, options);
+    {
+        PageAhead ahead(table);
+        RenderCrew crew(workers - 1, table.Prefs().formats);
+        std::vector<KxdRecord*> reading;
+        std::vector<KxdRecord*> inFlight;
+        std::vector<KxdRecord*> rendered;
+        bool more = true;
+        while (more || !inFlight.empty()) {
+            reading.clear();
+            if (more)
+                ahead.Keep(ExpectedSlots(attempts, size, options));
+            while (more && reading.size() < CHUNK) {
+                KxdRecord* kept = nullptr;
+                more = attempts.Next(&kept, false);
+                if (kept)
+                    reading.push_back(kept);
+            }
+            if (!inFlight.empty())
+                crew.Wait();
+            rendered.swap(inFlight);
+            inFlight.swap(reading);
+            if (!inFlight.empty())
+                crew.Start(inFlight.data(), inFlight.size());
+            for (KxdRecord* record : rendered)
+                KxdRecord::ProcessInOrder(record, false);
+            rendered.clear();
+        }
+    }
+    attempts.Finish();
+    table.ReleaseNextBlock();
+    return attempts.result;
+}
+
+} // namespace
+
+KxLoadResult KxLoadRecords(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options)
+{
+    int workers = options.workers;
+    if (workers <= 0)
+        workers = int(std::max(1u, std::thread::hardware_concurrency()));
+    if (workers == 1)
+        return LoadSequential(reader, table, size, options);
+    return LoadParallel(reader, table, size, options, workers);
+}

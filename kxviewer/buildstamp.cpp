@@ -1,0 +1,3 @@
+#include "kxviewer/buildstamp.h"
+
+const char* BuildStamp() { return __DATE__ " " __TIME__ " "; }

@@ -1,0 +1,400 @@
+#include "kxviewer/docloader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <QFile>
+
+#include "kxlib/kxdrecord.h"
+#include "kxlib/reader/filecsv.h"
+#include "kxlib/reader/filekx.h"
+#include "kxlib/reader/filekxd.h"
+#include "kxlib/reader/filekxl.h"
+#include "kxlib/reader/kxlibexcept.h"
+#include "kxlib/reader/log2kxdmulti.h"
+#include "kxlib/reader/pathtext.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/importformat.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/preftable.h"
+#include "kxviewer/shellservices.h"
+#include "utils/common/inifile.h"
+#include "utils/common/kxexcept.h"
+
+namespace {
+
+constexpr int32_t CODE_END = 1;
+constexpr int32_t PROGRESS_STEPS = 100;
+// Files below about 10 MB load without a progress dialog.
+constexpr int64_t PROGRESS_MIN_STEP = 100001;
+
+QString FromBytes(const char* text) { return QString::fromLocal8Bit(text); }
+QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
+
+// What one read loop does besides reading.
+struct LoopOptions {
+    int32_t maxRecords = -1;
+    bool flaggedOnly = false;
+    int32_t prot = -1;                // stored in every record when not negative
+    KxvProgress* progress = nullptr; // with it, shown for large unlimited loads
+};
+
+// Reads records straight into table slots; a bad record keeps its slot for
+// the next attempt. False when the first attempts all failed, or the file
+// could not be read before any record was.
+bool RunReadLoop(KxReader& reader, KxTable& table, int64_t size, const LoopOptions& options)
+{
+    constexpr size_t viewerBytes = offsetof(ZmLib::KxdProt, EXECTIME);
+    const int64_t step = size / PROGRESS_STEPS;
+    int64_t sinceUpdate = step + 1;
+    int32_t value = 0;
+    int32_t attempts = 0;
+    int32_t errors = 0;
+    int64_t consumed = 0;
+    bool gaveUp = false;
+    bool inputFailed = false;
+    KxdRecord* slot = nullptr;
+    KxvProgress* progress = options.progress;
+    for (;;) {
+        if (options.maxRecords >= 0 && attempts >= options.maxRecords)
+            break;
+        if (errors == DocLoader::GIVE_UP_ATTEMPTS && attempts == DocLoader::GIVE_UP_ATTEMPTS) {
+            gaveUp = true;
+            break;
+        }
+        if (progress != nullptr) {
+            if (attempts == 1 && options.maxRecords < 0 && step >= PROGRESS_MIN_STEP)
+                progress->Show();
+            if (sinceUpdate > step && progress->IsVisible()) {
+                progress->SetValue(std::min(++value, PROGRESS_STEPS));
+                sinceUpdate = 0;
+                KxvShell().ProcessEvents();
+            }
+            if (progress->WasCanceled()) {
+                KX_WARNING(KxvTearoffChannel, "Importing canceled by user");
+                break;
+            }
+        }
+        if (slot == nullptr)
+            slot = table.NewRecord();
+        memset(reinterpret_cast<char*>(&slot->prot) + viewerBytes, 0, ZmLib::KxdProt::SIZE - viewerBytes);
+        reader.SetRecord(&slot->prot);
+        int32_t code = 0;
+        try {
+            const int32_t amount = reader.ReadRecord();
+            consumed += amount;
+            sinceUpdate += amount;
+            if (!options.flaggedOnly || slot->prot.msg.FLAGS != 0) {
+                // Before the analysis, so that the PROT text shows it.
+                if (options.prot >= 0)
+                    slot->prot.PROT = uint8_t(options.prot);
+                KxdRecord::ProcessLine4Client(slot, false);
+                slot = nullptr;
+            }
+        } catch (const ZmLib::KxExcept& except) {
+            code = except.code;
+        } catch (int32_t thrown) {
+            code = thrown;
+        }
+        if (code == CODE_END)
+            break;
+        if (code != 0)
+            ++errors;
+        ++attempts;
+        // A read that failed on the file itself would fail again on every
+        // later attempt without moving on.
+        if (code == KxLibExcept::FILE_IO_ERROR) {
+            inputFailed = true;
+            break;
+        }
+        if (consumed >= size)
+            break;
+    }
+    if (slot != nullptr)
+        table.DelRecord(table.RowCount() - 1);
+    return !gaveUp && !(inputFailed && attempts == errors);
+}
+
+} // namespace
+
+DocLoader::DocLoader(const QFileInfo& file, int32_t typeId)
+    : file_(file), typeId_(typeId), tabPrefs_(PrefTabTable::Default()), kxPrefs_(PrefKxTable::Default())
+{
+}
+
+DocLoader::~DocLoader() = default;
+
+void DocLoader::Fail(const QString& text)
+{
+    KxvShell().AddToSystemLog(text);
+    KxvShell().Information(text, true);
+}
+
+DocLoader::FieldsResult DocLoader::FillFields(const ImportFormat& format, ImportFields& out, std::string& expression)
+{
+    KxvShellServices& shell = KxvShell();
+    out.count = 0;
+    expression.clear();
+    if (format.fields.size() > size_t(FIELD_Nums)) {
+        const QString text = QString("Too many fields in import format \"%1\": %2, at most %3")
+                                 .arg(FromBytes(format.name))
+                                 .arg(format.fields.size())
+                                 .arg(FIELD_Nums);
+        shell.AddToSystemLog(text);
+        shell.Information(text, true);
+        return FieldsResult::TooMany;
+    }
+    for (const ImportFormatField& field : format.fields) {
+        const int32_t index = FieldIndexByKey(field.key.c_str());
+        if (index < 0) {
+            const QString text = QString("Incorrect field name in ini-file: %1").arg(FromBytes(field.key));
+            shell.AddToSystemLog(text);
+            shell.Information(text, true);
+            return FieldsResult::BadName;
+        }
+        out.field[out.count] = index;
+        out.visual[out.count] = field.viewPosition;
+        ++out.count;
+        expression += field.expression;
+    }
+    if (expression.size() > EXPRESSION_MAX) {
+        // A pattern cut short would match something else.
+        const QString text = QString("Expression of import format \"%1\" is longer than %2 characters")
+                                 .arg(FromBytes(format.name))
+                                 .arg(EXPRESSION_MAX);
+        shell.AddToSystemLog(text);
+        shell.Information(text, true);
+        return FieldsResult::Empty;
+    }
+    if (expression.empty()) {
+        shell.AddToSystemLog("Expression is empty");
+        shell.Information("Expression is empty", true);
+        return FieldsResult::Empty;
+    }
+    expression += "\\r?\\n?";
+    return FieldsResult::Ok;
+}
+
+bool DocLoader::BuildImportRegex(const ImportFormat& format, ImportFields& out, std::string& expression)
+{
+    return FillFields(format, out, expression) == FieldsResult::Ok;
+}
+
+void DocLoader::MoveFileds2Pref()
+{
+    tabPrefs_.ClearColumns();
+    if (!fields_)
+        return;
+    // Columns in ascending view position; fields that share a position keep
+    // their line order, and positions left free leave no empty column.
+    std::vector<std::pair<int32_t, int32_t>> placed;
+    for (int32_t k = 0; k < fields_->count; ++k) {
+        const int32_t v = fields_->visual[k];
+        if (v >= 0 && v < FIELD_Nums)
+            placed.emplace_back(v, k);
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& p : placed)
+        tabPrefs_.AddColumn(fields_->field[p.second]);
+}
+
+void DocLoader::MergeFields(const ImportFields& member)
+{
+    if (fields_->count == 0) {
+        *fields_ = member;
+        return;
+    }
+    for (int32_t k = 0; k < member.count; ++k) {
+        const int32_t* begin = fields_->field;
+        const int32_t* end = begin + fields_->count;
+        if (std::find(begin, end, member.field[k]) != end || fields_->count >= FIELD_Nums)
+            continue;
+        fields_->field[fields_->count] = member.field[k];
+        fields_->visual[fields_->count] = fields_->count;
+        ++fields_->count;
+    }
+}
+
+bool DocLoader::MakeCsvReader(const ImportFormat& format, const QString& path)
+{
+    ImportFields columns;
+    std::string expression;
+    const FieldsResult result = FillFields(format, columns, expression);
+    // Only the field list counts here; the expression is not used.
+    if (result == FieldsResult::BadName || result == FieldsResult::TooMany || columns.count == 0)
+        return false;
+    const char separator = format.delimiter.empty() ? 0 : format.delimiter[0];
+    reader_ = std::make_unique<FileCsv>(QFile::encodeName(path).constData(), columns.count, columns.field, separator);
+    return true;
+}
+
+bool DocLoader::MakeLogReader(const QString& path)
+{
+    auto reader = std::make_unique<Log2KxdMulti>(QFile::encodeName(path).constData());
+    fields_ = std::make_unique<ImportFields>();
+    for (int32_t index : ImportFormatChecks::FamilyOf(typeId_)) {
+        const ImportFormat& member = ImportFormats[size_t(index)];
+        if (!member.enabled || !ImportFormatChecks::CheckFormat(index))
+            continue;
+        ImportFields own;
+        std::string expression;
+        if (!BuildImportRegex(member, own, expression)) {
+            fields_.reset();
+            return false;
+        }
+        // Each template maps its groups with its own fields, in its own order.
+        if (reader->AddTemplate(expression.c_str(), own.field, own.count, member.JavaException))
+            MergeFields(own);
+    }
+    if (reader->TemplateCount() == 0) {
+        Fail(QString("Import format \"%1\" has no usable template").arg(FromBytes(ImportFormats[size_t(typeId_)].name)));
+        fields_.reset();
+        return false;
+    }
+    reader_ = std::move(reader);
+    MoveFileds2Pref();
+    return true;
+}
+
+bool DocLoader::MakeReader(const QString& path)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    switch (typeId_) {
+    case FILE_TYPE_KXD:
+        reader_ = std::make_unique<FileKxd>(bytes.constData());
+        return true;
+    case FILE_TYPE_KX:
+        reader_ = std::make_unique<FileKx>(bytes.constData());
+        prot_ = file_.suffix() == "kxtcp" ? 1 : 0;
+        return true;
+    case FILE_TYPE_KXL:
+        reader_ = std::make_unique<FileKxl>(bytes.constData());
+        return true;
+    default:
+        break;
+    }
+    if (typeId_ < 0 || size_t(typeId_) >= ImportFormats.size()) {
+        Fail("Unknown import type for file " + path);
+        return false;
+    }
+    const ImportFormat& format = ImportFormats[size_t(typeId_)];
+    return format.mode == IMPORT_MODE_DELIMITED ? MakeCsvReader(format, path) : MakeLogReader(path);
+}
+
+void DocLoader::LoadViewBlock()
+{
+    const FileKxl& kxl = static_cast<const FileKxl&>(*reader_);
+    std::vector<char> text(kxl.IniText(), kxl.IniText() + kxl.IniSize() + 1);
+    ZmLib::IniBase ini;
+    ini.ReadFromText(text.data(), kxl.IniSize());
+    PrefTable::Load(false, ini, tabPrefs_, kxPrefs_);
+}
+
+void DocLoader::AttachCompanion(const QString& path)
+{
+    if (file_.suffix() != "kxtcp")
+        return;
+    QString companion = path;
+    companion.replace(companion.size() - 3, 2, "ud");
+    KxTable* satellite = LoadKxFileSilent(QFile::encodeName(companion).constData(), true);
+    if (satellite == nullptr)
+        return;
+    table_->SatelliteSet(satellite);
+    table_->SetVersionText(satellite->VersionText());
+    satellite->Release();
+}
+
+void DocLoader::ReportSuccess()
+{
+    const QString name = FromBytes(table_->Name());
+    QString text;
+    if (typeId_ < 0) {
+        text = QString("Document \"%1\" opened: %2 rows").arg(name).arg(table_->RecordCount());
+    } else {
+        const ImportFormat& format = ImportFormats[size_t(typeId_)];
+        text = QString("Document \"%1\" imported by format \"%2.%3\": %4 rows")
+                   .arg(name, FromBytes(format.name), FromBytes(format.extension))
+                   .arg(table_->RecordCount());
+    }
+    KxvShell().AddToSystemLog(text);
+    KxvShell().ShowStatus(text, false);
+}
+
+KxTable* DocLoader::Load(int32_t maxRecords)
+{
+    KxvShellServices& shell = KxvShell();
+    const QString path = file_.absoluteFilePath();
+    shell.AddToSystemLog("Loading file: " + path);
+    shell.ShowStatus("Loading file: " + path, false);
+    shell.ProcessEvents();
+    const QByteArray bytes = QFile::encodeName(path);
+    if (!PathFits(bytes.constData())) {
+        Fail(QString("File path too long, at most %1 characters: \"%2\"")
+                 .arg(ZmLib::TEMP_STR_CAPACITY)
+                 .arg(FromBytes(PathForMessage(bytes.constData()))));
+        return nullptr;
+    }
+    if (!MakeReader(path))
+        return nullptr;
+    if (reader_->Open() != 0) {
+        Fail("Error opening file \"" + path + "\"");
+        return nullptr;
+    }
+    const bool document = typeId_ == FILE_TYPE_KXL;
+    if (document)
+        LoadViewBlock();
+    const int64_t size = reader_->GetFileSize();
+    table_ = new KxTable(bytes.constData(), QFile::encodeName(file_.completeBaseName()).constData(), kxPrefs_);
+    // A document saved with normalised time holds times relative to Time0.
+    if (document && kxPrefs_.NormalizeTime)
+        table_->SetRelativeTimeBase(kxPrefs_.Time0, kxPrefs_.Time0Index);
+    std::unique_ptr<KxvProgress> progress =
+        shell.CreateProgress("Opening file " + FromBytes(table_->Name()), "Abort", 0, PROGRESS_STEPS);
+    if (typeId_ == FILE_TYPE_KX)
+        AttachCompanion(path);
+    LoopOptions options;
+    options.maxRecords = maxRecords;
+    options.prot = prot_;
+    options.progress = progress.get();
+    if (!RunReadLoop(*reader_, *table_, size, options)) {
+        progress->Cancel();
+        Fail("Too many errors while reading " + path);
+        table_->Release();
+        table_ = nullptr;
+        return nullptr;
+    }
+    progress->Close();
+    if (document && !static_cast<FileKxl&>(*reader_).ReadMetadata(*table_))
+        shell.AddToSystemLog(QString("Document \"%1\": part of its filter, bookmarks or selections was damaged "
+                                     "and has been skipped")
+                                 .arg(FromBytes(table_->Name())));
+    table_->SetModified(false);
+    ReportSuccess();
+    return table_;
+}
+
+KxTable* DocLoader::LoadKxFileSilent(const char* path, bool flaggedOnly)
+{
+    if (!PathFits(path)) {
+        KX_ERROR(KxvTearoffChannel, "Path too long, at most %u characters: \"%s\"", ZmLib::TEMP_STR_CAPACITY,
+                 PathForMessage(path).c_str());
+        return nullptr;
+    }
+    FileKx reader(path);
+    if (reader.Open() != 0) {
+        KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Satellite file not found");
+        return nullptr;
+    }
+    KxTable* table = new KxTable(path, "", PrefKxTable::Default());
+    LoopOptions options;
+    options.flaggedOnly = flaggedOnly;
+    if (!RunReadLoop(reader, *table, reader.GetFileSize(), options)) {
+        KxvShell().AddToSystemLog(QString("Too many errors while reading ") + FromBytes(path));
+        table->Release();
+        return nullptr;
+    }
+    table->SetModified(false);
+    return table;
+}

@@ -1,0 +1,100 @@
+// Turns one file into a new record table: picks the reader by the file's
+// type (a document, a raw record file, or an import format), builds the
+// text-log templates of an import-format family, reads every record straight
+// into the table's slots while keeping the interface alive, gives up on
+// files whose first ten records are all bad, attaches the companion table of
+// a kxtcp file and restores a document's filter, bookmarks, selections and
+// view settings. It talks to the shell only through KxvShell().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <QFileInfo>
+#include <QString>
+
+#include "kxlib/fields.h"
+#include "kxlib/table/prefkxtable.h"
+#include "kxviewer/preftabtable.h"
+
+class KxReader;
+class KxTable;
+struct ImportFormat;
+
+class DocLoader {
+public:
+    // The fields of a template family: key order of the lines, and each
+    // field's column in the table view (negative: no column).
+    struct ImportFields {
+        int32_t count = 0;
+        int32_t field[FIELD_Nums];
+        int32_t visual[FIELD_Nums];
+    };
+
+    // Give up when the first this many attempts all failed.
+    static constexpr int32_t GIVE_UP_ATTEMPTS = 10;
+    // Longest composed expression of a format.
+    static constexpr size_t EXPRESSION_MAX = 1099;
+
+    // typeId: -1 document, -2 raw kx file, -3 raw kxd file, 0 and up an index
+    // of ImportFormats.
+    DocLoader(const QFileInfo& file, int32_t typeId);
+    // Deletes the reader. The table belongs to whoever received it.
+    ~DocLoader();
+    DocLoader(const DocLoader&) = delete;
+    DocLoader& operator=(const DocLoader&) = delete;
+
+    // Reads the file into a new table (one reference, for the caller), or
+    // null after reporting why. maxRecords < 0 reads everything; otherwise
+    // at most that many read attempts are made, without a progress dialog.
+    KxTable* Load(int32_t maxRecords);
+
+    // Reads a raw kx file without any dialog; with flaggedOnly, records whose
+    // FLAGS are 0 are dropped. Null when it cannot be opened or read.
+    static KxTable* LoadKxFileSilent(const char* path, bool flaggedOnly);
+
+    // The whole-line expression of a format: its field expressions in order
+    // followed by "\r?\n?"; fills out with the fields. False (reported) for
+    // an unknown field key, more fields than record fields, or an empty
+    // expression.
+    static bool BuildImportRegex(const ImportFormat& format, ImportFields& out, std::string& expression);
+
+    // Sets the view preferences' column sequence from the import fields.
+    void MoveFileds2Pref();
+
+    const QFileInfo& File() const { return file_; }
+    int32_t TypeId() const { return typeId_; }
+    KxTable* Table() const { return table_; }
+    KxReader* Reader() const { return reader_.get(); }
+    const ImportFields* Fields() const { return fields_.get(); }
+    PrefTabTable& TabPrefs() { return tabPrefs_; }
+    PrefKxTable& KxPrefs() { return kxPrefs_; }
+
+private:
+    enum class FieldsResult { Ok, BadName, TooMany, Empty };
+
+    static FieldsResult FillFields(const ImportFormat& format, ImportFields& out, std::string& expression);
+    // Chooses and makes the reader; false (reported) when none can be made.
+    bool MakeReader(const QString& path);
+    bool MakeCsvReader(const ImportFormat& format, const QString& path);
+    bool MakeLogReader(const QString& path);
+    void MergeFields(const ImportFields& member);
+    void LoadViewBlock();
+    void AttachCompanion(const QString& path);
+    // The read loop; false when the file was given up.
+    bool ReadRecords(int32_t maxRecords, int64_t size);
+    void ReportSuccess();
+    void Fail(const QString& text);
+
+    QFileInfo file_;
+    int32_t typeId_;
+    KxTable* table_ = nullptr;
+    std::unique_ptr<KxReader> reader_;
+    std::unique_ptr<ImportFields> fields_;
+    PrefTabTable tabPrefs_;
+    PrefKxTable kxPrefs_;
+    // PROT of every record read: 1 for kxtcp, 0 for the other raw kx files,
+    // negative for files whose records keep their own.
+    int32_t prot_ = -1;
+};

@@ -1,0 +1,17 @@
+#include "kxviewer/kxvchannels.h"
+
+ZmLib::KX KxvGuiChannel("GUI");
+ZmLib::KX KxvUpgradeChannel("UPGRADE");
+ZmLib::KX KxvAntlrChannel("ANTLR");
+ZmLib::KX KxvScriptChannel("SCRIPT");
+
+ZmLib::KX* const KxvChannels[KXV_CHANNEL_COUNT] = {
+    &KxvTearoffChannel, &KxvGuiChannel,    &KxvSyslogChannel, &KxvUpgradeChannel,
+    &KxvAntlrChannel,   &KxvScriptChannel, &KxTableChannel,   &KxReaderChannel,
+};
+
+void KxvRegisterChannels()
+{
+    for (ZmLib::KX* channel : KxvChannels)
+        ZmLib::KX::Register(channel, ZmLib::KxSys.flags);
+}

@@ -1,0 +1,168 @@
+#include "kxviewer/mainwindow.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include "kxviewer/actiontable.h"
+#include "kxviewer/kxvchannels.h"
+#include "kxviewer/mainwindowservices.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/table/guiicons.h"
+#include "kxviewer/timeiconarea.h"
+#include "tearoffwidget/tearofftabdock.h"
+
+QStatusBar* MainWindow::StatusBar = nullptr;
+TearOffTabDock* MainWindow::SystemLogDock = nullptr;
+SystemLogPlainText* MainWindow::SystemLogView = nullptr;
+TearOffTabDock* MainWindow::DebugDock = nullptr;
+QPlainTextEdit* MainWindow::DebugView = nullptr;
+QTimer* MainWindow::IdleTimer = nullptr;
+
+MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
+{
+    CreateActions(this, MainWindowBindings, nullptr);
+    LoadSharedPixmaps();
+
+    setWhatsThis(QStringLiteral("index.html"));
+    app->installEventFilter(this);
+    setAcceptDrops(true);
+    setMouseTracking(true);
+    const int iconSide = PrefGlobal::LargeIcons ? 32 : 16;
+    setIconSize(QSize(iconSide, iconSide));
+
+    StatusBar = statusBar();
+    IdleTimer = new QTimer();
+    IdleTimer->start(IDLE_INTERVAL_MS);
+
+    CreateMenus();
+    CreateToolbars();
+    ShowReady();
+    CreateSystemDocks();
+
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    Connect(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(CustomMainMenuRequested(QPoint)));
+    Connect(this, SIGNAL(SignalInformation(const char*)), this, SLOT(OnSignalInformation(const char*)));
+
+    // The saved window geometry is not restored yet: three quarters of the
+    // screen, so that the first start does not open a tiny window.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        resize(screen->availableSize() * 3 / 4);
+
+    SystemLogDock->ShowOrHide(PrefGlobal::PanelSystemLog, false);
+    DebugDock->ShowOrHide(PrefGlobal::PanelDebug, false);
+    if (property("MAX").toBool())
+        showMaximized();
+    else
+        show();
+
+    services_ = std::make_unique<MainWindowServices>(this);
+    KxvSetShell(services_.get());
+    setMenuBar(menuBar_);
+}
+
+MainWindow::~MainWindow()
+{
+    if (&KxvShell() == services_.get())
+        KxvSetShell(nullptr);
+    DeleteActions();
+    delete IdleTimer;
+    IdleTimer = nullptr;
+    OnCloseAccepted();
+}
+
+MainWindow* MainWindow::Instance() { return qobject_cast<MainWindow*>(TearOffMain::Me); }
+
+bool MainWindow::Connect(const QObject* sender, const char* signal, const QObject* receiver, const char* method)
+{
+    if (QObject::connect(sender, signal, receiver, method))
+        return true;
+    KX_ERROR(KxvGuiChannel, "connect failed: %s -> %s", signal + 1, method + 1);
+    return false;
+}
+
+void MainWindow::CreateSystemDocks()
+{
+    const QFont& logFont = PrefGlobal::Fonts[FONT_SYSTEM_LOG];
+
+    SystemLogDock = new TearOffTabDock(this);
+    SystemLogDock->setWindowTitle(QStringLiteral("System Log"));
+    SystemLogDock->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
+    SystemLogDock->setMinimumHeight(100);
+    SystemLogView = new SystemLogPlainText(SystemLogDock);
+    SystemLogView->setFrameShape(QFrame::NoFrame);
+    SystemLogView->setReadOnly(true);
+    SystemLogView->setFont(logFont);
+    SystemLogView->setContextMenuPolicy(Qt::CustomContextMenu);
+    SystemLogView->Gutter()->setContextMenuPolicy(Qt::CustomContextMenu);
+    Connect(SystemLogView, SIGNAL(customContextMenuRequested(QPoint)), this,
+            SLOT(SystemLogCustomMenuRequested(QPoint)));
+    Connect(SystemLogView->Gutter(), SIGNAL(customContextMenuRequested(QPoint)), this,
+            SLOT(SystemLogCustomMenuRequested(QPoint)));
+    SystemLogDock->setCentralWidget(SystemLogView);
+
+    DebugDock = new TearOffTabDock(this);
+    DebugDock->setWindowTitle(QStringLiteral("Debug"));
+    DebugView = new QPlainTextEdit(DebugDock);
+    DebugView->setFrameShape(QFrame::NoFrame);
+    DebugView->setReadOnly(true);
+    DebugView->setFont(logFont);
+    DebugView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    DebugView->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
+    DebugView->setMinimumHeight(100);
+    DebugView->setContextMenuPolicy(Qt::CustomContextMenu);
+    Connect(DebugView, SIGNAL(customContextMenuRequested(QPoint)), this,
+            SLOT(DebugWidgetCustomMenuRequested(QPoint)));
+    DebugDock->setCentralWidget(DebugView);
+
+    // The saved layout is not restored yet: both panels take their default
+    // place, one tab group at the bottom.
+    AddTearOffDock(Qt::BottomDockWidgetArea, SystemLogDock, TearOffTabDock::ModePanel);
+    TabifyTearOffDock(SystemLogDock, DebugDock);
+    SetTabActive(SystemLogDock, false);
+    Connect(SystemLogDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
+    Connect(DebugDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
+}
+
+bool MainWindow::IsSystemDockCurrent() const
+{
+    return CurrentDock != nullptr && (CurrentDock == SystemLogDock || CurrentDock == DebugDock);
+}
+
+void MainWindow::OnCloseAccepted()
+{
+    SystemLogDock = nullptr;
+    StatusBar = nullptr;
+    DebugDock = nullptr;
+    DebugView = nullptr;
+    SystemLogView = nullptr;
+}
+
+void MainWindow::UpdateActions()
+{
+    const bool systemCurrent = IsSystemDockCurrent();
+    for (const ComActionBinding* binding = MainWindowBindings; binding->id >= 0; ++binding) {
+        QAction* action = Actions[binding->id];
+        if (action == nullptr)
+            continue;
+        const int32_t rule = ActionDescriptor(binding->id).enableRule;
+        action->setEnabled(rule == 0 || (!systemCurrent && rule == 1));
+    }
+}
+
+bool MainWindow::eventFilter(QObject* object, QEvent* event)
+{
+    if (event->type() == QEvent::KeyRelease && object == this) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10) {
+            MainMenuShowHide();
+            SetTabActive(CurrentDock, false);
+        }
+    }
+    return TearOffMain::eventFilter(object, event);
+}

@@ -1,0 +1,173 @@
+// The application's one top-level window: the tear-off main window with the
+// actions of the action table, menus, the seven main toolbars, the status
+// bar and the two system panels (System Log and Debug). It is also the one
+// way every part of the program talks to the user (the static helpers).
+#pragma once
+
+#include <memory>
+
+#include <QList>
+#include <QMessageBox>
+
+#include "kxviewer/table/comactionbase.h"
+#include "tearoffwidget/tearoffmain.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class MainWindowServices;
+class SystemLogPlainText;
+
+class MainWindow : public TearOffMain, public ComActionBase<ComActionCount> {
+    Q_OBJECT
+
+public:
+    static constexpr int MAIN_TOOLBAR_COUNT = 7;
+    static constexpr int IDLE_INTERVAL_MS = 600;
+
+    explicit MainWindow(QApplication* app);
+    ~MainWindow() override;
+
+    // TearOffMain::Me as a MainWindow; null when there is none.
+    static MainWindow* Instance();
+
+    // Message, status and System Log helpers. Each checks the target it
+    // needs and skips it while it does not exist; the record is written
+    // anyway.
+    static int Information(const QString& text, bool warning);
+    static int Question(const QString& text, QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton defaultButton);
+    static void ShowStatus(const QString& text, bool beep);
+    static void ShowReady();
+    static void AddToSystemLog(const QString& text);
+    static void AddToSystemLogAndStatus(const char* text);
+    static void AddToSystemLogNoTime(const QString& text);
+
+    // Published for the whole run; null before construction and after the
+    // window's close was accepted.
+    static QStatusBar* StatusBar;
+    static TearOffTabDock* SystemLogDock;
+    static SystemLogPlainText* SystemLogView;
+    static TearOffTabDock* DebugDock;
+    static QPlainTextEdit* DebugView;
+    // The 600 ms idle timer that documents connect their idle work to.
+    static QTimer* IdleTimer;
+
+    // True when the current dock is the System Log or the Debug dock.
+    bool IsSystemDockCurrent() const;
+
+    void SaveDocks() override;
+    void OnCloseAccepted() override;
+    void UpdateActions() override;
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+    QToolBar* MainToolbar(int index) const { return toolbars_[index]; }
+    QMenu* ToolbarMenu() const { return toolbarMenu_; }
+    QMenu* PanelToolbarMenu() const { return panelToolbarMenu_; }
+    QMenu* RecentFilesMenu() const { return recentFilesMenu_; }
+    // The checkable entries of "&Panel's Toolbar", in preference order.
+    const QList<QAction*>& PanelToolbarActions() const { return panelToolbarActions_; }
+
+signals:
+    void SignalAddStringToDebugPanel(const char* out_str);
+    void SignalInformation(const char* out_str);
+
+public slots:
+    void NewBlankDocument();
+    void NewDbConnect();
+    void LoadFile(bool needask);
+    void LoadFile();
+    void ImportFile();
+    void SaveAs();
+    void Save();
+    void Close();
+    void CloseAll();
+    void PreferencesDialog();
+    void LocalToolBarToggled(bool status);
+    void CustomMainMenuRequested(const QPoint& pos);
+    void SystemLogCustomMenuRequested(const QPoint& pos);
+    void DebugWidgetCustomMenuRequested(const QPoint& pos);
+    void ClearSystemLog();
+    void ClearDebug();
+    void CopySystemLog();
+    void CopyDebug();
+    void MainMenuShowHide();
+    void MainToolbarShowHide();
+    void SysPanelsOnOff();
+    void DockHorizontally();
+    void DockVertically();
+    void DockDetach();
+    void DockAttach();
+    void CreateGraph();
+    void OnShowOrHide(bool mode);
+    void OpenFindDialog();
+    void FindNext();
+    void FindBack();
+    void RowsCopy();
+    void RowsPaste();
+    void RowsDelete();
+    void BookmarkOnOff();
+    void SavePDFFile();
+    void SaveCSVFile();
+    void SaveTXTFile();
+    void JumpToPrevPoint();
+    void JumpToNextPoint();
+    void ToPrevStopPos();
+    void ToNextStopPos();
+    void PrevBookmarkOnly();
+    void NextBookmarkOnly();
+    void CreateFuncsDoc();
+    void ImportPrefDialog(const QString& FileToOpen);
+    void ImportPrefDialog();
+    void NextSelectionOnly();
+    void NextHighlightOnly();
+    void NextErrorsOnly();
+    void PrevSelectionOnly();
+    void PrevHighlightOnly();
+    void PrevErrorsOnly();
+    void JumpToHome();
+    void JumpToEnd();
+    void RunUpgrade();
+    void CreateDocFromMyDbg();
+    void SelectAll();
+    void ScriptRun();
+    void ScriptAdd();
+    void ScriptDel();
+    void ScriptCopy();
+    void ScriptClearCounter();
+    void ScriptStop();
+    void AddStringToDebugPanel(const char* new_str);
+    void OnSignalInformation(const char* text);
+    void ScriptPannelOnOff();
+    void notImplemented();
+    void About();
+    void Help();
+    void ScriptExpand();
+    void ScriptCollapse();
+
+private:
+    void CreateSystemDocks();
+    void CreateMenus();
+    void CreateToolbars();
+    void CreatePanelToolbarMenu(QMenu* view);
+    // Shows each main toolbar by its own preference, or hides all seven.
+    void ApplyMainToolbars(bool shown);
+    // Copies a panel's selection, or all of it when nothing is selected.
+    static void CopyPanel(QPlainTextEdit* view);
+    // A context menu of the two panel commands, popped up at global.
+    void PopupPanelMenu(const QPoint& global, const char* copySlot, const char* clearSlot, QAction* extra);
+    // Connects and reports a failed connection once.
+    static bool Connect(const QObject* sender, const char* signal, const QObject* receiver, const char* method);
+
+    QMenu* recentFilesMenu_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
+    QToolBar* toolbars_[MAIN_TOOLBAR_COUNT] = {};
+    QMenu* toolbarMenu_ = nullptr;
+    QMenu* panelToolbarMenu_ = nullptr;
+    QList<QAction*> panelToolbarActions_;
+    std::unique_ptr<MainWindowServices> services_;
+};

@@ -1,0 +1,35 @@
+#include "kxviewer/mainwindowservices.h"
+
+#include <QApplication>
+#include <QStatusBar>
+
+#include "kxviewer/mainwindow.h"
+
+void MainWindowServices::AddToSystemLog(const QString& text, LogIcon icon)
+{
+    if (icon == LOG_ICON_NONE)
+        MainWindow::AddToSystemLogNoTime(text);
+    else
+        MainWindow::AddToSystemLog(text);
+}
+
+void MainWindowServices::ShowStatus(const QString& text, bool beep, int timeoutMs)
+{
+    if (timeoutMs == 0) {
+        MainWindow::ShowStatus(text, beep);
+        return;
+    }
+    // A passing message: the same record, but the text goes after timeoutMs.
+    KxvShellServices::ShowStatus(text, false, timeoutMs);
+    if (MainWindow::StatusBar != nullptr)
+        MainWindow::StatusBar->showMessage(text, timeoutMs);
+    if (beep)
+        QApplication::beep();
+}
+
+int MainWindowServices::Information(const QString& text, bool warning)
+{
+    return MainWindow::Information(text, warning);
+}
+
+QWidget* MainWindowServices::MainWidget() const { return window_; }

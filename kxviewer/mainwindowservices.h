@@ -1,0 +1,20 @@
+// The shell services as the main window provides them: the System Log, the
+// status bar and the message boxes of the window.
+#pragma once
+
+#include "kxviewer/shellservices.h"
+
+class MainWindow;
+
+class MainWindowServices : public KxvShellServices {
+public:
+    explicit MainWindowServices(MainWindow* window) : window_(window) {}
+
+    void AddToSystemLog(const QString& text, LogIcon icon) override;
+    void ShowStatus(const QString& text, bool beep, int timeoutMs) override;
+    int Information(const QString& text, bool warning) override;
+    QWidget* MainWidget() const override;
+
+private:
+    MainWindow* window_;
+};

@@ -1,0 +1,209 @@
+// The program-wide preferences: process-wide values loaded once at start-up
+// from "KxViewer.ini" and written back by PrefGlobal::Save; the import
+// formats live beside them in "KxFormats.ini". All texts are 8-bit (the local
+// code page), as the files hold them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include <QColor>
+#include <QDateTime>
+#include <QFont>
+
+#include "kxviewer/importformat.h"
+#include "utils/common/inifile.h"
+
+class QImage;
+
+// A remembered script of the Scripts panel.
+struct ScriptEntry {
+    std::string path;
+    int32_t counter = 0;  // run count
+    std::string dateTime; // last start, the locale's short date-time form
+    int64_t execTime = 0; // execution time
+    int32_t status = 0;   // index into the status labels (Completed, ...)
+};
+
+// One remembered search of the quick-search history.
+struct SearchHistoryItem {
+    int32_t mode = 0; // flags
+    bool matchCase = false;
+    std::string expression;
+};
+
+// A dock as saved in "SaveDocks.Dock<n>" and as the system dock list holds
+// it. name is the document's file path, or "SystemDock" / "DockDebug".
+struct DockEntry {
+    std::string name;
+    bool minimised = false;
+    bool maximised = false;
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t windowNumber = 0;
+    int32_t dockNumber = 0;
+    int32_t tabNumber = 0;
+    int32_t dockArea = 0;
+};
+
+// The [Fonts] keys in file order.
+enum PrefFontIndex : int32_t {
+    FONT_TABLE_VIEW = 0,
+    FONT_SIDE_PANELS,
+    FONT_SYSTEM_LOG,
+    FONT_FIND_DIALOG,
+    FONT_LINE_NUMBERS,
+    FONT_Nums
+};
+
+constexpr int32_t GLOBAL_TOOLBAR_COUNT = 7;
+constexpr int32_t BASE_TOOLBAR_COUNT = 9;
+constexpr int32_t CONNECTION_HISTORY_MAX = 20;
+constexpr int32_t SEARCH_HISTORY_MAX = 20;
+constexpr int32_t COLOR_SCHEME_MAX = 1024;
+constexpr int32_t COLOR_SCHEME_MIN = 5;
+constexpr int32_t PREF_LABEL_COUNT = 17;
+
+class PrefGlobal {
+public:
+    // [Upgrade]
+    static QDateTime NextUpgradeCheck;
+    static bool AutoUpgrade;
+
+    // [Global]
+    static bool CreateLogFile;
+    static int32_t PanesStartDock;
+    static bool MainMenuShown;
+    static bool MainToolbarShown;
+    static bool LargeIcons;
+    static bool OpenInSavedWindows;
+    static bool PanelDebug;
+    static bool PanelSystemLog;
+    static bool GlobalShowOnStartup;
+    static int32_t ForceUpgradeFromGui;
+    static int32_t DebugLevel;
+    static bool RDebugMode; // read, never written
+    static std::string CompareProgramm;
+    static std::string DefaultSaveDir;
+    static bool GlobalToolbars[GLOBAL_TOOLBAR_COUNT];
+    static bool BaseToolbars[BASE_TOOLBAR_COUNT];
+    static std::string ScriptDir;
+    static std::string DefaultDir;
+
+    // [Connections]
+    static std::string FirstPort;
+    static std::string SecondPort;
+
+    static std::vector<ScriptEntry> Scripts;
+    static std::vector<SearchHistoryItem> SearchHistory;
+    static std::vector<std::string> ConnectionIps;
+    static std::vector<std::string> ConnectionQueries;
+    static QFont Fonts[FONT_Nums];
+    static std::vector<QRgb> ColorScheme; // 0xAARRGGBB
+    // The two system docks ("SystemDock", "DockDebug"), replaced by saved
+    // sections of those names, and the saved document docks in order.
+    static std::vector<DockEntry> SystemDocks;
+    static std::vector<DockEntry> SavedDocks;
+    // Labels of the script and history views.
+    static const char* Labels[PREF_LABEL_COUNT];
+    // The last filter text of the open-file dialog.
+    static std::string LastOpenFilter;
+
+    // Process-wide values beside the file; each directory ends with '/'.
+    // ProgramDir is the executable's folder, taken by Load when it is empty.
+    static std::string ProgramDir;
+    static std::string IniDir;
+    static bool IniInProgramDir;
+    static std::string TempWorkDir;
+
+    // The two ini objects.
+    static ZmLib::IniFile IniViewer;
+    static ZmLib::IniFile IniFormats;
+
+    // The [Fonts] keys and toolbar names.
+    static const char* const FontKeys[FONT_Nums];
+    static const char* const GlobalToolbarNames[GLOBAL_TOOLBAR_COUNT];
+    static const char* const BaseToolbarNames[BASE_TOOLBAR_COUNT];
+
+    // Sets every value above to its default (program directory and ini
+    // objects aside). Fonts need a GUI application.
+    static void SetDefaults();
+
+    // The ini directory: the program directory when it holds
+    // "KxViewer.ini", else the home one ("~/KxViewer/") when that does; else
+    // the first of the two that is writable; empty when neither is. Sets
+    // IniInProgramDir.
+    static std::string FindIniLocation();
+    static std::string HomeIniDir();
+    // Creates the directory when missing and a file in it; true when that
+    // worked.
+    static bool IsDirWritable(const std::string& dir);
+
+    // Start-up: locations, both ini files, every section, then a save.
+    static void Load();
+    static void Save();
+    // Flushes an ini file; a failure goes to the System Log and a message.
+    static bool CheckIniWritable(ZmLib::IniFile& ini);
+
+    // The import formats on an ini object. A foreign file has no built-in
+    // head; saveAfterRenumber saves at once when the display order had to be
+    // renumbered.
+    static void LoadFormats(ZmLib::IniBase& ini, ImportFormatList& list, bool foreign, bool saveAfterRenumber);
+    // Writes ImportFormats to "KxFormats.ini" and flushes it.
+    static bool SaveFormats();
+    static void SaveFormats(ZmLib::IniBase& ini, const ImportFormatList& list);
+
+    static void LoadDocks(ZmLib::IniBase& ini);
+    // The main window's docks in its order; document docks whose file is
+    // gone are left out. Written only while OpenInSavedWindows is on.
+    static void SaveDocks(ZmLib::IniBase& ini, const std::vector<DockEntry>& docks);
+    // The number after the first 8 characters of a window's object name
+    // ("LRTabWin0" gives 0).
+    static int32_t WindowNumberFromObjectName(const std::string& objectName);
+
+    // choice 0: the home directory, 1: the program directory. Returns
+    // IniInProgramDir.
+    static bool MoveIniFiles(int32_t choice);
+
+    // Pads the scheme to COLOR_SCHEME_MIN colours from the built-in table
+    // (to all of it when empty); warns when it held 1 to 4.
+    static void CheckColorListPolicy(int32_t count);
+    // Colour i modulo the scheme's size; white for a negative i.
+    static QColor GetColor(int32_t i);
+
+    static std::string LogFilePath();
+    static void ReportDiffError();
+
+    // The per-user temporary work directory "<$TMPDIR or /tmp>/KXviewer-<uid>/".
+    static std::string TempWorkDirFor(uid_t uid);
+    // Creates it with mode 0700 when missing; false when it exists but is
+    // not a directory of this user reachable only by them.
+    static bool EnsureTempWorkDir(const std::string& dir);
+    // Removes the directory with its contents (never following links), when
+    // it is this user's own.
+    static bool WipeTempWorkDir(const std::string& dir);
+
+    // text centred in width characters of fill; a longer text is cut to
+    // width when cut is set.
+    static std::string CenterText(const std::string& text, int32_t width, char fill, bool cut);
+    // The picture's PNG encoding as hexadecimal text.
+    static std::string PixmapToHexPng(const QImage& image);
+
+    // The text to the System Log and as a warning box.
+    static void Report(const std::string& text);
+
+private:
+    // Opens both ini files in IniDir (empty and pathless when there is none).
+    static void OpenIniFiles();
+    static void LoadGlobal(ZmLib::IniBase& ini);
+    static void SaveGlobal(ZmLib::IniBase& ini);
+    static void LoadLists(ZmLib::IniBase& ini);
+    static void SaveLists(ZmLib::IniBase& ini);
+    static void LoadLooks(ZmLib::IniBase& ini);
+    static void SaveLooks(ZmLib::IniBase& ini);
+};

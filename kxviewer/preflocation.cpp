@@ -1,0 +1,172 @@
+// Where the ini files live, moving them, and the per-user work directory.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "utils/osal/fileb.h"
+
+namespace {
+
+const char INI_VIEWER[] = "KxViewer.ini";
+const char INI_FORMATS[] = "KxFormats.ini";
+
+std::string WithSlash(std::string dir)
+{
+    if (!dir.empty() && dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// A directory of this user that nobody else can enter; never a link.
+bool IsOwnPrivateDir(const std::string& dir)
+{
+    std::string path = dir;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+bool CopyFile(const std::string& source, const std::string& target)
+{
+    ZmLib::FILEB in;
+    return in.Open(source.c_str(), "rb") && in.Copy(target.c_str());
+}
+
+} // namespace
+
+std::string PrefGlobal::HomeIniDir()
+{
+    const char* home = getenv("HOME");
+    std::string dir = home && *home ? home : "";
+    if (dir.empty())
+        if (const passwd* pw = getpwuid(geteuid()))
+            dir = pw->pw_dir ? pw->pw_dir : "";
+    return dir.empty() ? std::string() : WithSlash(dir) + "KxViewer/";
+}
+
+bool PrefGlobal::IsDirWritable(const std::string& dir)
+{
+    if (dir.empty())
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    // A fresh name of our own, so that no file of the user is touched.
+    std::string probe = WithSlash(dir) + "tmp_data.txt.XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    close(fd);
+    unlink(probe.c_str());
+    return true;
+}
+
+std::string PrefGlobal::FindIniLocation()
+{
+    std::string program = WithSlash(ProgramDir);
+    std::string home = HomeIniDir();
+    if (!home.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(home, error);
+    }
+    std::string result;
+    if (!program.empty() && FileExists(program + INI_VIEWER))
+        result = program;
+    else if (!home.empty() && FileExists(home + INI_VIEWER))
+        result = home;
+    else if (IsDirWritable(program))
+        result = program;
+    else if (IsDirWritable(home))
+        result = home;
+    IniInProgramDir = result != home;
+    return result;
+}
+
+bool PrefGlobal::MoveIniFiles(int32_t choice)
+{
+    std::string target = choice == 0 ? HomeIniDir() : WithSlash(ProgramDir);
+    if (!IsDirWritable(target)) {
+        Report("The chosen location is not writable. Probably you need administrator's privileges!");
+        IniInProgramDir = choice == 0;
+        return IniInProgramDir;
+    }
+    if (target == IniDir) {
+        IniInProgramDir = IniDir != HomeIniDir();
+        return IniInProgramDir;
+    }
+
+    // Both files are written out as they are now, so that each exists.
+    IniViewer.Ini.SetModified(true);
+    IniFormats.Ini.SetModified(true);
+    bool moved = CheckIniWritable(IniViewer) && CheckIniWritable(IniFormats);
+    // Both are copied before either old one goes: a failure leaves the old
+    // pair in place and in use.
+    const char* const names[] = {INI_VIEWER, INI_FORMATS};
+    for (const char* name : names)
+        if (moved && !CopyFile(IniDir + name, target + name)) {
+            Report("Cannot write '" + target + name + "', please check it is writable!");
+            moved = false;
+        }
+    // On failure both stay open as they are, unsaved changes included.
+    if (moved) {
+        IniViewer.Close();
+        IniFormats.Close();
+        for (const char* name : names)
+            unlink((IniDir + name).c_str());
+        IniDir = target;
+        KxvShell().AddToSystemLog(QString::fromLocal8Bit(("Ini-files moved to directory: " + IniDir).c_str()));
+        OpenIniFiles();
+    }
+    IniInProgramDir = IniDir != HomeIniDir();
+    return IniInProgramDir;
+}
+
+std::string PrefGlobal::TempWorkDirFor(uid_t uid)
+{
+    const char* tmp = getenv("TMPDIR");
+    std::string base = tmp && *tmp ? tmp : "/tmp";
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    std::string sub = SETTINGS_SUB_PATH; // "/KXviewer/"
+    sub.pop_back();
+    return base + sub + "-" + std::to_string(uid) + "/";
+}
+
+bool PrefGlobal::EnsureTempWorkDir(const std::string& dir)
+{
+    if (mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST)
+        return IsOwnPrivateDir(dir);
+    return false;
+}
+
+bool PrefGlobal::WipeTempWorkDir(const std::string& dir)
+{
+    struct stat st;
+    std::string path = dir;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    if (!IsOwnPrivateDir(path))
+        return false;
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !error;
+}

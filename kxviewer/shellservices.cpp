@@ -1,0 +1,97 @@
+#include "kxviewer/shellservices.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QWidget>
+
+ZmLib::KX KxvTearoffChannel("TEAROFF");
+ZmLib::KX KxvSyslogChannel("SYSLOG");
+
+namespace {
+
+// Stands in where no dialog can be shown: hidden, never cancelled by a user.
+class HiddenProgress : public KxvProgress {
+public:
+    void Show() override {}
+    bool IsVisible() const override { return false; }
+    void SetValue(int) override {}
+    bool WasCanceled() const override { return canceled_; }
+    void Cancel() override { canceled_ = true; }
+    void Close() override {}
+
+private:
+    bool canceled_ = false;
+};
+
+class DialogProgress : public KxvProgress {
+public:
+    DialogProgress(QWidget* parent, const QString& label, const QString& cancelText, int minimum, int maximum)
+        : dialog_(label, cancelText, minimum, maximum, parent)
+    {
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        // The dialog would show itself after its minimum duration; only the
+        // caller decides when it appears.
+        dialog_.reset();
+    }
+    ~DialogProgress() override { dialog_.hide(); }
+
+    void Show() override { dialog_.show(); }
+    bool IsVisible() const override { return dialog_.isVisible(); }
+    void SetValue(int value) override { dialog_.setValue(value); }
+    bool WasCanceled() const override { return dialog_.wasCanceled(); }
+    void Cancel() override { dialog_.cancel(); }
+    void Close() override { dialog_.hide(); }
+
+private:
+    QProgressDialog dialog_;
+};
+
+KxvShellServices g_defaults;
+KxvShellServices* g_current = nullptr;
+
+} // namespace
+
+void KxvShellServices::AddToSystemLog(const QString& text, LogIcon)
+{
+    KxvSyslogChannel.NoticeText(0, text.toLocal8Bit().constData());
+}
+
+void KxvShellServices::ShowStatus(const QString& text, bool, int)
+{
+    KxvSyslogChannel.Notice(0, "status: %s", text.toLocal8Bit().constData());
+}
+
+int KxvShellServices::Information(const QString& text, bool)
+{
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Information: %s", text.toLocal8Bit().constData());
+    return QMessageBox::Ok;
+}
+
+void KxvShellServices::ProcessEvents()
+{
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::processEvents();
+}
+
+QWidget* KxvShellServices::MainWidget() const { return nullptr; }
+
+std::unique_ptr<KxvProgress> KxvShellServices::CreateProgress(const QString& label, const QString& cancelText,
+                                                              int minimum, int maximum)
+{
+    QWidget* parent = MainWidget();
+    if (parent == nullptr || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+        return std::make_unique<HiddenProgress>();
+    return std::make_unique<DialogProgress>(parent, label, cancelText, minimum, maximum);
+}
+
+KxvShellServices& KxvShell() { return g_current != nullptr ? *g_current : g_defaults; }
+
+KxvShellServices* KxvSetShell(KxvShellServices* services)
+{
+    KxvShellServices* previous = g_current;
+    g_current = services;
+    return previous;
+}

@@ -1,0 +1,76 @@
+// What the settings and loading code needs of the application shell: the
+// System Log, the status bar, information boxes, event processing and a
+// progress dialog. The code below the windows reaches the shell only through
+// the process-wide instance here; the main window installs its own when it is
+// built, and tests install one that records the calls. Until then the
+// defaults write the same records to the debug stream that the main window
+// writes, and never block.
+#pragma once
+
+#include <memory>
+
+#include <QString>
+
+#include "utils/kx/kx.h"
+
+class QWidget;
+
+// The viewer's channels that these services write to: "TEAROFF" for the
+// message-box records and the loader, "SYSLOG" for the status and System Log
+// records. Registered by main with the viewer's other channels.
+extern ZmLib::KX KxvTearoffChannel;
+extern ZmLib::KX KxvSyslogChannel;
+
+// A progress display for a long job: range and label are set when it is
+// made; it stays hidden until Show.
+class KxvProgress {
+public:
+    virtual ~KxvProgress() = default;
+    virtual void Show() = 0;
+    virtual bool IsVisible() const = 0;
+    virtual void SetValue(int value) = 0;
+    // True once the user pressed the cancel button (or Cancel ran).
+    virtual bool WasCanceled() const = 0;
+    // Cancels and hides the display.
+    virtual void Cancel() = 0;
+    // Hides the display for good; it is not shown again.
+    virtual void Close() = 0;
+};
+
+class KxvShellServices {
+public:
+    // System Log entry kinds: the time of day with the arrow icon
+    // (AddToSystemLog), or neither time nor icon (AddToSystemLogNoTime).
+    enum LogIcon : int { LOG_ICON_ARROW = 0, LOG_ICON_NONE = 1 };
+
+    KxvShellServices() = default;
+    virtual ~KxvShellServices() = default;
+    KxvShellServices(const KxvShellServices&) = delete;
+    KxvShellServices& operator=(const KxvShellServices&) = delete;
+
+    // Default: a notice on "SYSLOG" with the text as it is.
+    virtual void AddToSystemLog(const QString& text, LogIcon icon = LOG_ICON_ARROW);
+    // timeoutMs 0: the text stays until the next one. Default: the notice
+    // "status: %s" on "SYSLOG".
+    virtual void ShowStatus(const QString& text, bool beep = false, int timeoutMs = 0);
+    // A modal box titled "Information" (a warning box when warning is set);
+    // returns the button pressed. Default: "Information: %s" at level 1 on
+    // "TEAROFF", no box, returns QMessageBox::Ok.
+    virtual int Information(const QString& text, bool warning = true);
+    // Handles pending GUI events once. Default: only when a Qt application
+    // object exists.
+    virtual void ProcessEvents();
+    // The parent of modal dialogs; null before the main window exists.
+    virtual QWidget* MainWidget() const;
+    // A window-modal progress dialog over MainWidget with the label, the
+    // cancel button text and the range. Without a widget application or a
+    // main window, a display that is never shown and never cancelled.
+    virtual std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancelText, int minimum,
+                                                        int maximum);
+};
+
+// The process-wide services; never null (the defaults until one is set).
+KxvShellServices& KxvShell();
+// Installs services (null restores the defaults); returns the previous ones,
+// null when they were the defaults. The caller keeps ownership.
+KxvShellServices* KxvSetShell(KxvShellServices* services);

@@ -1,0 +1,47 @@
+// The header of a table view in either direction. The column header paints
+// the field titles and starts column drags; the row header paints row
+// numbers with the current-row, error, bookmark and record-kind marks and
+// selects rows by pressing and dragging along it.
+#pragma once
+
+#include <QHeaderView>
+
+class QMouseEvent;
+class TabTableView;
+
+class DragHeaderView : public QHeaderView {
+    Q_OBJECT
+
+public:
+    DragHeaderView(Qt::Orientation orientation, TabTableView* view);
+
+    // The record-kind icon of a record with these FLAGS and LEVEL, as a
+    // shared pixmap index.
+    static int KindIcon(uint32_t flags, int32_t level);
+
+signals:
+    // A left press on the column header: the shell starts the column drag
+    // (drop on the header to move, outside the view to remove).
+    void ColumnDragStarted(const QPoint& pos);
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void enterEvent(QEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void PaintTitle(QPainter* painter, const QRect& rect, int column) const;
+    void PaintRowNumber(QPainter* painter, const QRect& rect, int row) const;
+    // Makes a row current in the given column, clamped to the columns.
+    void MakeCurrent(int row, int column);
+    // Posts a left-button event to the view's cells at x 0 and the
+    // pointer's height, where the view's selection gestures take it.
+    void PostToView(QEvent::Type type, const QMouseEvent* event);
+
+    TabTableView* view_;
+    bool cursorOverridden_ = false;
+};

@@ -1,0 +1,21 @@
+// Small text, colour and tree helpers shared by the dialogs, the document
+// tabs, the exports and the graph.
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+class QColor;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The first 40 characters, followed by "..." when the text is longer.
+QString ElideText(const QString& text);
+// True when 1 - (0.299 R + 0.587 G + 0.114 B) / 255 >= 0.5.
+bool IsDarkColor(const QColor& color);
+// The item itself when top-level, else its top-level ancestor; null for null.
+QTreeWidgetItem* TopLevelItemOf(QTreeWidget* tree, QTreeWidgetItem* item);
+// The decimal number in the last pair of parentheses, or of the whole text
+// when it has no ')'; 0 when it is not a number.
+uint64_t ParseRowNumber(const QString& text);

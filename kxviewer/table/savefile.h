@@ -1,0 +1,18 @@
+// Asking for the name of a file to save and creating it.
+#pragma once
+
+#include <QString>
+
+class QFile;
+
+// name given: it is kept, with "." + defaultSuffix added when it has no
+// suffix. name empty: the save dialog starts at the "DefaultSaveDir"
+// preference + "/" + proposed; the dialog itself adds the default suffix before its overwrite
+// question. A null text when cancelled.
+QString AskSaveFileName(const QString& name, const QString& caption, const QString& filter,
+                        const QString& defaultSuffix, const QString& proposed);
+// The same choice of name (the dialog starts at the default folder), then
+// the file opened for writing with truncation; null after reporting
+// "Can't create file: " + name. The caller owns the file.
+QFile* CreateSaveFile(const QString& name, const QString& caption, const QString& filter,
+                      const QString& defaultSuffix);

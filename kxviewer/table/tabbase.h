@@ -1,0 +1,384 @@
+// The document: one record table shown as a tab of the tear-off framework,
+// with its own copy of the view preferences, its counters, its actions and
+// about a hundred commands as slots. TabTable and TabGraph derive from it;
+// the framework reaches it only through the hooks of TearOffTabDock.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QColor>
+#include <QIcon>
+#include <QList>
+#include <QPixmap>
+#include <QPoint>
+#include <QString>
+
+#include "kxviewer/preftabtable.h"
+#include "kxviewer/table/comactionbase.h"
+#include "tearoffwidget/tearofftabdock.h"
+
+class KxSearchExpression;
+class KxTable;
+class PaneDocks;
+class QComboBox;
+class QDockWidget;
+class QEvent;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTableWidget;
+class QTableWidgetItem;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+struct KxdRecord;
+
+class TabBase : public TearOffTabDock, public ComActionBase<ComActionCount> {
+    Q_OBJECT
+
+public:
+    // Source types: where the document's records came from. Import formats
+    // are 0 and up.
+    static constexpr int32_t SOURCE_KXL = -1;
+    static constexpr int32_t SOURCE_KX = -2;
+    static constexpr int32_t SOURCE_KXD = -3;
+    static constexpr int32_t SOURCE_BUILT = -4;
+
+    // Graph states.
+    static constexpr int32_t GRAPH_NONE = 0;
+    static constexpr int32_t GRAPH_IS_GRAPH = 1;
+    static constexpr int32_t GRAPH_OPEN = 2;
+
+    static constexpr int32_t TOOLBAR_COUNT = 9;
+    static constexpr int32_t HISTORY_RING = 100;
+
+    // A new empty document over a table without a path; name null: "New%d"
+    // one above the largest number of the open "New" documents.
+    TabBase(const char* name, QWidget* parent);
+    // The base of a graph: the table tab's preference copy and one more
+    // reference on its table.
+    TabBase(TabBase* tableTab, QWidget* parent);
+    // A document over a loaded table, whose reference the tab takes over. A
+    // null table is fatal.
+    TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent);
+    ~TabBase() override;
+
+    // The framework's hooks.
+    void ShowTabMenu(QPoint globalPos) override;
+    bool IsModified() override;
+    bool CanCloseSilently() override;
+    bool MayClose() override;
+    void TabRemoved() override;
+    void SaveOnClose() override;
+    void DiscardChanges() override;
+    void SetTabDockFocus() override;
+    void ChangeActive(bool active) override;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // The "New%d" name a new blank document gets among the open documents.
+    static QString NewDocumentName();
+
+    // Shows the modified mark: the title without "*", then "*" while the
+    // table is modified.
+    void UpdateTitle();
+    // After the table's rows changed: new model, current row kept inside
+    // the rows, counters and Outline.
+    void TableChanged();
+    // counter "Rows", "Filtered" or "Selected"; rewrites the counters label.
+    void SetCounter(const char* counter, int32_t value);
+    // The counters label's text for the three counters.
+    static QString CountersText(int32_t rows, int32_t filtered, int32_t selected);
+    // Counters from the table, then the action states.
+    void UpdateInformer();
+
+    // Writes the document to path: in place from the filter section on
+    // when the records did not change and !writeWhole, else whole. True on
+    // success.
+    bool SaveAsKxlFile(const QString& path, bool writeWhole);
+
+    // Operations of the search, panes, toolbars and history (declared for
+    // the derived documents; built with their commands).
+    bool SetSearchExpression(const QString& text, uint8_t matchCase, uint32_t mode);
+    bool ApplySearchExpression(const QString& text, uint8_t matchCase, uint32_t* mode);
+    bool CheckSearchExpression();
+    void SearchNext();
+    void SearchBack();
+    bool PrepareFilter(bool noCheck);
+    void FilterApplied(int32_t matched, int32_t rows);
+    int32_t ManualFilterSelected();
+    void RecordSelect(int32_t row, KxdRecord* record, bool select);
+    void SelRangeSet(int32_t first, int32_t last, bool select, uint32_t color);
+    void BookmarkSet(int32_t row, bool on);
+    void ShowSelectedCount(int32_t count);
+    void AddToolBar(QMainWindow* host, bool enabled);
+    void SetJumpCondition(int32_t index, bool on);
+    void SetOutlineCondition(int32_t index, bool on);
+    void JumpToNextStopPosBy(int32_t mode);
+    void JumpToPrevStopPosBy(int32_t mode);
+    void UpdateActions();
+    int32_t RefreshOutlineTable();
+    void UpdateCurrentPosition();
+    void CreateSidePanes();
+    void UpdateEditableBox(bool enabled);
+    void RecordInfoText(int32_t row);
+    void AddHistoryItem(int32_t action, const QString* expression, int32_t a, int32_t b, uint32_t color);
+    QString AuxTreeExpression(KxdRecord* record);
+    int32_t AuxTreeLevelIndex(int32_t field);
+    void SystemLogMessage(const char* text);
+
+    // The record table; never null after construction. The tab holds one
+    // reference.
+    KxTable* Table = nullptr;
+    // Non-zero for a functions document.
+    int32_t FuncsDocument = 0;
+    int32_t GraphState = GRAPH_NONE;
+    // The tab's own view preferences.
+    PrefTabTable Prefs;
+    // Counters shown by the counters label.
+    int32_t Rows = 0;
+    int32_t Filtered = 0;
+    int32_t Selected = 0;
+
+    // Side panes; null until built.
+    PaneDocks* AuxTreeDock = nullptr;
+    QDockWidget* InfoDock = nullptr;
+    QDockWidget* OutlineDock = nullptr;
+    QDockWidget* HistoryDock = nullptr;
+    QTableWidget* InfoTable = nullptr;
+    QTableWidget* OutlineTable = nullptr;
+    QTreeWidget* HistoryTree = nullptr;
+
+    // Outline lines chosen for an Outline command: every chosen line, and
+    // the selection ranges among them (with their whole row span).
+    struct OutlineEntry {
+        int32_t first;
+        int32_t last; // -1 for none
+        int32_t line;
+        int32_t flags;
+    };
+    std::vector<OutlineEntry> OutlineRanges;
+    std::vector<OutlineEntry> OutlineEntries;
+
+    // The History entry chosen last, for "Open in find dialog".
+    QString HistoryExpression;
+    uint32_t HistoryMode = 3;
+    uint8_t HistoryMatchCase = 1;
+    QPixmap TabPixmap;
+
+    // Keyboard selection state of the table view.
+    int32_t SelectionToggle = 1;
+    // Non-zero while this tab hosts the Scripts panel (2: it was covered).
+    int32_t ScriptsPanelHosted = 0;
+
+    QComboBox* FindCombo = nullptr;
+    QLabel* CountersLabel = nullptr;
+    QLineEdit* GoToEdit = nullptr;
+    QToolBar* Toolbars[TOOLBAR_COUNT] = {};
+    QAction* JumpActions[JUMP_Nums] = {};
+    QAction* OutlineActions[JUMP_Nums] = {};
+
+    // A pinned expression; holds one reference on its expression object.
+    struct FixedHighlight {
+        QString text;
+        QColor color;
+        uint32_t mode = 3;
+        uint8_t matchCase = 1;
+        KxSearchExpression* expression = nullptr;
+    };
+    QList<FixedHighlight*> FixedHighlights;
+    int32_t CurFixedHighlight = -1;
+
+    // The find line's mode and match case.
+    uint32_t SearchMode = 3;
+    uint8_t MatchCase = 1;
+
+    // What the idle refresh saw last.
+    uint32_t LastNumSelected = 0;
+    uint32_t LastNumBookmarks = 0;
+    int32_t LastPanesRow = -1;
+
+    // One entry per distinct selection colour (the copy-by-colours menu).
+    struct ColorGroup {
+        uint32_t color = 0;
+        QIcon icon;
+        QIcon iconChosen;
+        uint8_t chosen = 0;
+        uint8_t copy = 0;
+        int32_t ranges = 0;
+        int32_t rows = 0;
+    };
+    QList<ColorGroup> ColorGroups;
+
+    struct HistoryEntry {
+        int32_t action = 0;
+        QString expression;
+        int32_t a = 0;
+        int32_t b = 0;
+        uint32_t color = 0;
+    };
+    HistoryEntry History[HISTORY_RING];
+    int32_t HistoryNewest = 0;
+    int32_t HistoryCount = 0;
+
+    // Where the records came from (SOURCE_*, or an import format).
+    int32_t SourceType = SOURCE_BUILT;
+
+signals:
+    void SignalRecalculateLocalInformer();
+    void SignalSetCurrentPosition(int new_pos);
+
+public slots:
+    // The tab's own commands.
+    void Close();
+    void CloseSatellites();
+    void notImplemented();
+    void onTabMenuButton();
+    void CollapseExpandPanes();
+    void Save();
+    void SaveAs();
+    void onEditableBoxChecked(int state);
+    void onShowPErrorsBoxChecked(int state);
+    void UpdateInfoTime();
+    void CollapseAllPanes();
+    void ExpandAllPanes();
+    void CollapseAllHistory();
+    void ExpandAllHistory();
+    void FindCursorPositionChanged(int oldPos, int newPos);
+    void OnSetCurrentPosition(int new_pos);
+    void OnRecalculateLocalInformer();
+
+    // Virtual operations; the table and graph documents override them.
+    virtual void SetCurrentPosition(int row);
+    virtual void ResetViewModel();
+    virtual void UpdateRowNumberWidth();
+    virtual void SyncGraphToCurrent();
+    virtual void RepaintGraph();
+    virtual void CloseGraph();
+    virtual void UpdateGraphInformer();
+    virtual void RowsCopy();
+    virtual void RowsCopyAll();
+    virtual void JumpToPrevStopPos();
+    virtual void JumpToNextStopPos();
+    virtual void CreateGraph();
+    virtual void PrefColorize();
+    virtual void SavePdfFile();
+    virtual void SaveCSVFile();
+    virtual void SaveTXTFile();
+    virtual void SelectAll();
+    virtual void ClearSelection();
+    virtual void ClearHighlight();
+    virtual void SetBackColor();
+    virtual void GridOnOff();
+    virtual void StartGraphSelect();
+    virtual void EndGraphSelect();
+    virtual void GraphZoomIn();
+    virtual void GraphZoomOut();
+    virtual void FilterSelected();
+    virtual void JumpBack();
+    virtual void PrefTime0Here();
+    virtual void SelectByFuncContext();
+    virtual void CustomFind();
+    virtual void LoadCurrentToFind();
+    virtual void CopyOneCell();
+    virtual void SelectTIDsInTree();
+    virtual void SetRMaxRange();
+    virtual void GotoCurrentPos();
+    virtual void AddBookmarkAtCurrent();
+    virtual void RowsPasteToBottom();
+    virtual void PrintErrorsToLog();
+    virtual void PrintLineInfoToLog();
+    virtual void CompareTabs();
+    virtual void CopyRangesToTxt();
+    virtual void CopyRangesToRtf();
+    virtual void CompareTwoRanges();
+    virtual void JumpsTriggered();
+    virtual void OutlineTriggered();
+    virtual void CreateFuncsDoc();
+    virtual void UpdateBase();
+    virtual void UpdateTimeColumnWidth();
+    virtual void JumpToHome();
+    virtual void JumpToEnd();
+    virtual void RowsCopyByColors();
+
+    // Search commands and the find line.
+    void FindNext();
+    void FindBack();
+    void FindTextEdited(const QString& text);
+    void EditingFindFinished();
+    void SearchHistoryCurIndexChanged(int index);
+    void FindListBox_context_menu(QPoint pos);
+    void DeleteInQuickSearch();
+    void PrefMatchCase();
+    void SelectByCond();
+    void BookmarkByCond();
+    void FilterByCond();
+    void ClearFilter();
+    void HighlightByCond();
+    void ClearBookmarks();
+    void BookmarkCurrentOnOff();
+    void PinPhrase(int btnstate = -1);
+    void ClearPinned();
+    void ActivateFixedHighlight();
+    void onDeleteFixedHighlight();
+    void Go1StepBack();
+    void Go1StepForward();
+    void GoToTextEdited(const QString& text);
+    void OpenFindDialog(QString str = QString());
+    void FindInHistory();
+
+    // Rows.
+    void RowsPaste();
+    void RowsDelete();
+
+    // Panes, toolbars and History.
+    void CopyAuxTreeToClipboard();
+    void UpdatePanes();
+    void ChangeColorIcon();
+    void OutlineAllNone();
+    void OutlineCopyAll();
+    void OutlineDeleteOnShortcut();
+    void OutlineTablesCustomMenuRequested(QPoint pos);
+    void onOutlineClicked(QTableWidgetItem* item);
+    void SetFilterByOutline();
+    void delete_outline();
+    void delete_outline_multiply(bool select_clear, bool bookmark_clear);
+    void InfoDataEdited(QWidget* cur_widget);
+    void InfoPaneTimeNormalizeChanged(QTableWidgetItem* item);
+    void InfoTableCustomMenuRequested(QPoint pos);
+    void CopyInfo();
+    void CopyAllInfo();
+    void SidePanelsOnOff();
+    void checkedToVisible(bool mode);
+    void checkedToggle(bool mode);
+    void HistoryCustomMenuRequested(QPoint pos);
+    void CopyInHistory();
+    void CopyAllInHistory();
+    void ReplayInHistory();
+    void CollapseExpandHistory();
+
+    // Tab preferences and docking.
+    void PrefChooseColor4Bookmark();
+    void PrefChooseColor4Highlight();
+    void PrefChooseColor4Selection();
+    void PrefIndentText();
+    void PrefInsertFunc();
+    void PrefRelativeTime();
+    void PrefShowPresenErrors();
+    void PrefChooseAuxTreeLevels();
+    void onOnOffSyncToCurRow();
+    void change_color_info_select();
+    void change_new_color_info_select();
+    void DockAttach();
+    void DockDetach();
+    void DockHorizontally();
+    void DockVertically();
+
+private:
+    // What every constructor does once the fields are set; rename: the
+    // table takes "(N)" when its file is open in N other documents.
+    void Init(bool rename);
+    // The table's name with "(N)" appended as the title rule says.
+    void NameAfterOpenCopies();
+};

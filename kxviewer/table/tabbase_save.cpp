@@ -1,0 +1,109 @@
+// Saving a document as a ".kxl" file.
+#include <cstring>
+#include <vector>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "kxlib/reader/filekxl.h"
+#include "kxlib/table/kxtable.h"
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxviewer/preftable.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/savefile.h"
+#include "kxviewer/table/tabbase.h"
+#include "kxviewer/table/tabshell.h"
+#include "tearoffwidget/tearofftabwidget.h"
+#include "utils/common/inifile.h"
+#include "utils/common/textio.h"
+
+namespace {
+// The document's view block: its preferences, its table's and its pinned
+// expressions.
+std::string ViewBlock(const PrefTabTable& tab, const PrefKxTable& kx, const QList<TabBase::FixedHighlight*>& fixed)
+{
+    std::vector<PinnedPhrase> pinned;
+    for (const TabBase::FixedHighlight* highlight : fixed) {
+        if (int32_t(pinned.size()) == PINNED_MAX)
+            break;
+        PinnedPhrase phrase;
+        phrase.phrase = highlight->text.toLocal8Bit().toStdString();
+        phrase.color = int32_t(highlight->color.rgb() & 0xFFFFFF);
+        phrase.mode = int32_t(highlight->mode);
+        phrase.matchCase = highlight->matchCase;
+        pinned.push_back(phrase);
+    }
+    ZmLib::IniBase ini;
+    PrefTable::Save(false, ini, tab, kx, pinned.data(), int32_t(pinned.size()));
+    ZmLib::TextBuf buffer;
+    if (!ini.WriteToBuf(buffer) || !buffer.Buffer)
+        return std::string();
+    return buffer.Buffer->c_str();
+}
+} // namespace
+
+void TabBase::Save()
+{
+    if (SourceType == SOURCE_KXL)
+        SaveAsKxlFile(QFile::decodeName(Table->Path()), Table->Modified());
+    else
+        SaveAs();
+}
+
+void TabBase::SaveOnClose()
+{
+    Save();
+}
+
+void TabBase::SaveAs()
+{
+    const QString path = AskSaveFileName(QString(), QStringLiteral("Choose KXL file to save"),
+                                         QStringLiteral("KXL Files *.kxl"), QStringLiteral("kxl"),
+                                         QString::fromLocal8Bit(Table->Name()));
+    if (path.isEmpty())
+        return;
+    // The document becomes the file only once the file holds it; a later
+    // Save then updates that file, not the one it came from.
+    if (!SaveAsKxlFile(path, true))
+        return;
+    Table->SetPath(QFile::encodeName(path).constData());
+    SourceType = SOURCE_KXL;
+    const QString name = QFileInfo(path).completeBaseName();
+    Table->SetName(name.toLocal8Bit().constData());
+    setWindowTitle(name);
+    if (TabWidget) {
+        const int index = TabWidget->indexOf(this);
+        if (index >= 0)
+            TabWidget->setTabText(index, name);
+    }
+}
+
+bool TabBase::SaveAsKxlFile(const QString& path, bool writeWhole)
+{
+    ZmLib::KxFuncGuard trace(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "TabBase::SaveAsKxlFile");
+    KxvShell().ShowStatus(QStringLiteral("Saving document %1 ...").arg(path));
+    const std::string ini = ViewBlock(Prefs, Table->Prefs(), FixedHighlights);
+    const QByteArray bytes = QFile::encodeName(path);
+    FileKxl writer(bytes.constData());
+
+    bool saved = false;
+    if (!writeWhole && !Table->Modified() && QFileInfo(path).isFile()) {
+        saved = writer.UpdateMetadata(*Table, ini.data(), ini.size());
+        if (!saved)
+            KxvShell().AddToSystemLog(
+                QStringLiteral("File '%1' update failure, will be recreated!").arg(QFile::decodeName(bytes)));
+    }
+    if (!saved)
+        saved = writer.CreateFile(*Table, ini.data(), ini.size());
+    if (!saved) {
+        KxvShell().Information(QStringLiteral("File %1 not saved").arg(path), true);
+        return false;
+    }
+    Table->SetModified(false);
+    UpdateTitle();
+    KxvTabShell().AddRecentFile(path);
+    const QString done = QStringLiteral("Document %1 saved").arg(path);
+    KxvShell().AddToSystemLog(done);
+    KxvShell().ShowStatus(done);
+    return true;
+}

@@ -1,0 +1,31 @@
+#include "kxviewer/table/tabshell.h"
+
+namespace {
+ComActionBinding NoBindings[] = {{-1, nullptr, 0}};
+
+TabShell DefaultShell;
+TabShell* Installed = nullptr;
+} // namespace
+
+const ComActionBinding* TabShell::MainBindings()
+{
+    return NoBindings;
+}
+
+void TabShell::AddRecentFile(const QString&) {}
+
+void TabShell::ReturnScriptsPanel(TabBase*) {}
+
+void TabShell::LastDocumentClosed() {}
+
+TabShell& KxvTabShell()
+{
+    return Installed ? *Installed : DefaultShell;
+}
+
+TabShell* KxvSetTabShell(TabShell* shell)
+{
+    TabShell* previous = Installed;
+    Installed = shell;
+    return previous;
+}

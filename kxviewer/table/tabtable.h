@@ -1,0 +1,128 @@
+// The document tab that shows a record table as rows and columns: the view
+// with its model, delegate, headers and marked scroll bar, the three context
+// menus, the commands that need the view, the rows visited for jumping back,
+// and the functions document.
+#pragma once
+
+#include <cstdint>
+
+#include <QList>
+#include <QModelIndex>
+#include <QPoint>
+#include <QString>
+
+#include "kxviewer/table/tabbase.h"
+
+class TabTableModel;
+class TabTableView;
+struct KxdRecord;
+
+class TabTable : public TabBase {
+    Q_OBJECT
+
+public:
+    // Action ids the table tab refers to.
+    static constexpr int ACTION_COLORIZE = 36;
+    static constexpr int ACTION_INSERT_FUNC = 38;
+    static constexpr int ACTION_INDENT_TEXT = 39;
+    static constexpr int ACTION_RELATIVE_TIME = 40;
+    static constexpr int ACTION_TIME0_HERE = 41;
+    static constexpr int ACTION_SHOW_PRES_ERRORS = 42;
+    static constexpr int ACTION_COPY = 65;
+    static constexpr int ACTION_PASTE = 68;
+    static constexpr int ACTION_PASTE_TO_END = 69;
+    static constexpr int ACTION_ERASE = 70;
+    static constexpr int ACTION_FUNC_CONTEXT = 73;
+    static constexpr int ACTION_HIGHLIGHT = 75;
+    static constexpr int ACTION_CLEAR_FILTER = 79;
+    static constexpr int ACTION_BOOKMARK = 80;
+    static constexpr int ACTION_COPY_CELL = 85;
+    static constexpr int ACTION_CUSTOM_FIND = 86;
+    static constexpr int ACTION_LOAD_TO_FIND = 87;
+    static constexpr int ACTION_REPLACE_SEL_COLOR = 92;
+
+    // Rows kept for jumping back.
+    static constexpr int BACK_LIST_MAX = 10;
+    // Narrowest column, in pixels.
+    static constexpr int MIN_COLUMN_WIDTH = 40;
+    // Default row height, in pixels.
+    static constexpr int ROW_HEIGHT = 18;
+    // The idle interval the main window's timer runs at.
+    static constexpr int IDLE_INTERVAL_MS = 600;
+
+    // A document over a loaded table, whose reference the tab takes over.
+    // The creator sets SourceType and then calls Init.
+    TabTable(KxTable* table, const PrefTabTable& prefs, QWidget* parent);
+    ~TabTable() override;
+
+    // Builds the view; connects the idle processing to the timer when one
+    // is given (the main window's 600 ms idle timer).
+    void Init(QObject* idleTimer);
+    void SetupView();
+    void SetColumnWidths();
+    // The colour number of a record under Colorize: its aux-tree node's.
+    // -1 (white) with one warning per tab when the tree has no such node.
+    int32_t GetColorizeColorNum(const KxdRecord* record);
+    // The find word of a cell under the pointer x (viewport coordinates).
+    QString FindTextAt(const QString& text, int32_t field, int column, int x, int64_t nest) const;
+    // The find dialog's refresh: focus here, TableChanged, then focus to
+    // the dialog's widget.
+    void RefreshFromFindDialog(QWidget* focus);
+    // The phrase of the cell menu's "Find: " entry for a field and word.
+    static QString FindExpression(int32_t field, const QString& word);
+
+    // Hooks and virtual operations.
+    void SaveOnClose() override;
+    void DiscardChanges() override;
+    void SetTabDockFocus() override;
+    void SetCurrentPosition(int row) override;
+    void ResetViewModel() override;
+    void UpdateRowNumberWidth() override;
+    void JumpToHome() override;
+    void JumpToEnd() override;
+
+    TabTableView* View = nullptr;
+    TabTableModel* Model = nullptr;
+    // The column the row header makes current while dragging along it.
+    int32_t RowHeaderColumn = -1;
+    // The cell under the pointer when the cell menu last opened.
+    QModelIndex ContextCell;
+    // Rows most recently made current, oldest first.
+    QList<int> BackList;
+
+public slots:
+    void idleProcess();
+    void customHorizontalMenu(const QPoint& pos);
+    void customVerticalMenu(const QPoint& pos);
+    void customMenuRequested(const QPoint& pos);
+    void PrefColorize() override;
+    void SelectAll() override;
+    void ClearSelection() override;
+    void ClearHighlight() override;
+    void CopyOneCell() override;
+    void CreateFuncsDoc() override;
+    void onEditColumns();
+    void PrefTime0Here() override;
+    void FilterSelected() override;
+    void JumpBack() override;
+    void SelectByFuncContext() override;
+    void CustomFind() override;
+    void LoadCurrentToFind() override;
+    void RowsPasteToBottom() override;
+    void JumpsTriggered() override;
+    void OutlineTriggered() override;
+    void UpdateBase() override;
+    void UpdateTimeColumnWidth() override;
+
+private:
+    // The row the context commands act on: the context cell's, else the
+    // current row; -1 for an empty table.
+    int32_t ContextRow() const;
+    // Selects the rows of the record's thread around row r up to the
+    // enclosing enter (backwards) or leave (forwards) record.
+    void SelectContextWalk(int32_t row, int64_t nest, uint64_t tid, bool forward);
+    // Pixels of one average character of the view's font.
+    int AverageCharWidth() const;
+
+    bool colorizeWarned_ = false;
+};

@@ -1,0 +1,258 @@
+#include "script/scriptbase/codeparser.h"
+
+#include "script/scriptbase/scripttokens.h"
+
+void (*ProcessEventsCallback)() = nullptr;
+
+CodeParser::CodeParser() : ops_(*this, true) {}
+
+CodeParser::~CodeParser()
+{
+    Free();
+}
+
+void CodeParser::MakeError(const char* message, const char* argument)
+{
+    throw ScriptError(FormatError(message, argument, line_));
+}
+
+void CodeParser::ResetRun()
+{
+    while (frameCount_ > 0)
+        CloseFrame();
+    ReleaseTemps(0);
+    stackCount_ = 0;
+    functions_.clear();
+    calls_.clear();
+    gotoLists_.clear();
+    labelLists_.clear();
+    compiled_.clear();
+    for (char* text : fixed_)
+        delete[] text;
+    fixed_.clear();
+    handlers_.clear();
+    returnState_ = -1;
+    currentList_ = 0;
+    functionDepth_ = 0;
+    allowUndefined_ = false;
+    returning_ = false;
+    stopRequests_ = 0;
+}
+
+void CodeParser::Run()
+{
+    if (root && root != treeSource_) {
+        tree_.Build(root);
+        treeSource_ = root;
+    }
+    if (!tree_.Root())
+        return;
+    ResetRun();
+    ScriptNode* top = tree_.Root();
+    PrepareTree(top, 0);
+    CheckTree();
+    MainCycle(top);
+}
+
+void CodeParser::Stop()
+{
+    stopRequests_++;
+    pause = 0;
+}
+
+void CodeParser::WaitWhilePaused()
+{
+    pause = 0;
+    // Without an event loop nothing could resume the script.
+    if (!ProcessEventsCallback)
+        return;
+    while (!pause && stopRequests_ == 0)
+        ProcessEventsCallback();
+    pause = 0;
+}
+
+void CodeParser::MainCycle(ScriptNode* node)
+{
+    // The grammar always builds complete shapes; a missing part still ends
+    // the run with an error instead of a crash.
+    if (!node)
+        MakeError("Error arguments count");
+    if (pause)
+        WaitWhilePaused();
+    if (stopRequests_ > 0)
+        throw EXIT_STOP;
+    if (node->line != 0)
+        line_ = node->line;
+    if (!RunStatement(node))
+        RunExpression(node);
+}
+
+bool CodeParser::RunStatement(ScriptNode* node)
+{
+    switch (node->type) {
+    case KS_PROGRAM:
+    case KS_BLOCK:
+        RunBlock(node);
+        return true;
+    case KS_STMT_VAR:
+        for (ScriptNode* child : node->children) {
+            if (child->type == KS_IDENT_STMT)
+                Declare(child);
+            else
+                MainCycle(child);
+        }
+        return true;
+    case KS_STMT_ASSIGN:
+        Assign(node);
+        return true;
+    case KS_STMT_ARRAY_ASSIGN:
+        ArrayAssign(node);
+        return true;
+    case KS_STMT_UNDEF:
+        Undef(node);
+        return true;
+    case KS_IF_COND:
+        if (Condition(node->Child(0)))
+            MainCycle(node->Child(1));
+        else if (node->Count() > 2)
+            MainCycle(node->Child(2));
+        return true;
+    case KS_WHILE_CYCLE:
+        while (Condition(node->Child(0))) {
+            MainCycle(node->Child(1));
+            if (returning_)
+                break;
+        }
+        return true;
+    case KS_DO_CYCLE:
+        do
+            MainCycle(node->Child(1));
+        while (!returning_ && Condition(node->Child(0)));
+        return true;
+    case KS_FOR_CYCLE:
+        MainCycle(node->Child(0));
+        while (Condition(node->Child(1))) {
+            MainCycle(node->Child(3));
+            if (returning_)
+                break;
+            MainCycle(node->Child(2));
+        }
+        return true;
+    case KS_STMT_GOTO:
+        throw static_cast<GotoEntry*>(node->user);
+    case KS_STMT_RETURN:
+        Return(node);
+        return true;
+    case KS_STMT_EXIT:
+        pause = 0;
+        throw EXIT_SCRIPT;
+    case KS_STMT_PRINT:
+    case KS_STMT_DEBUG:
+        Print(node, node->type == KS_STMT_DEBUG);
+        return true;
+    case KS_FUNC_DEF:
+    case KS_STMT_LABEL:
+    case KS_STMT_PAUSE:
+    case KS_FUNC_VAR_DECL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CodeParser::RunChildren(ScriptNode* node, int first, ScriptNode* start)
+{
+    for (int i = first; i < node->Count(); i++) {
+        ScriptNode* child = node->children[size_t(i)];
+        if (start) {
+            if (child != start)
+                continue;
+            start = nullptr;
+        }
+        if (child->type == KS_FUNC_DEF)
+            continue;
+        const int stackMark = stackCount_;
+        const size_t tempMark = temps_.size();
+        MainCycle(child);
+        // The return value stays on the stack for the call.
+        if (returning_)
+            return;
+        // A statement leaves nothing behind: a keyword call used as a
+        // statement pushed a value nobody takes.
+        if (stackCount_ > stackMark)
+            stackCount_ = stackMark;
+        ReleaseTemps(tempMark);
+    }
+}
+
+void CodeParser::RunBlock(ScriptNode* node)
+{
+    const int entry = frameCount_;
+    // Refused at once: a block that ran without its frame would let
+    // unbounded recursion exhaust the machine's stack.
+    if (frameCount_ >= MAX_FRAMES)
+        MakeError("Error in variable stack");
+    OpenFrame();
+    FrameGuard guard(*this, entry);
+    ScriptNode* parent = node->parent;
+    if (parent && parent->type == KS_FUNC_DEF)
+        BindParameters(parent->Child(0));
+    ScriptNode* start = nullptr;
+    for (;;) {
+        try {
+            RunChildren(node, 0, start);
+            break;
+        } catch (GotoEntry* jump) {
+            if (jump->label && jump->label->parent == node) {
+                start = jump->label;
+                continue;
+            }
+            if (!parent || parent->type == KS_FUNC_DEF) {
+                line_ = jump->line;
+                MakeError("Goto label found error");
+            }
+            throw;
+        }
+    }
+    if (frameCount_ != entry + 1)
+        MakeError("Error in variable stack");
+}
+
+bool CodeParser::Condition(ScriptNode* node)
+{
+    return EvalOne(node, "Cycle condition error").Get().bits != 0;
+}
+
+void CodeParser::Push(const ScriptValue& value)
+{
+    if (stackCount_ >= MAX_STACK)
+        MakeError("Allocation overflow");
+    stack_[stackCount_++].SetTemp(value);
+}
+
+void CodeParser::PushReference(ScriptValue* variable)
+{
+    if (stackCount_ >= MAX_STACK)
+        MakeError("Allocation overflow");
+    stack_[stackCount_++].SetReference(variable);
+}
+
+ScriptValueSlot CodeParser::Pop()
+{
+    return stack_[--stackCount_];
+}
+
+ScriptValueSlot CodeParser::EvalOne(ScriptNode* node, const char* message)
+{
+    EvalKeep(node, message);
+    return Pop();
+}
+
+void CodeParser::EvalKeep(ScriptNode* node, const char* message, const char* argument)
+{
+    const int before = stackCount_;
+    if (node)
+        MainCycle(node);
+    if (stackCount_ != before + 1)
+        MakeError(message, argument);
+}

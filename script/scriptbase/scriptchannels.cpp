@@ -1,0 +1,3 @@
+#include "script/scriptbase/scriptchannels.h"
+
+ZmLib::KX KxScriptChannel("SCRIPT");

@@ -1,0 +1,386 @@
+// Building, preparing and releasing a search expression, and the record test
+// that drives the evaluator.
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "LogicalExpLexer.h"
+#include "LogicalExpParser.h"
+#include "kxlib/kxdrecord.h"
+#include "kxlib/table/kxtable.h"
+#include "script/scriptbase/antlrsupport.h"
+#include "script/scriptbase/mainparser.h"
+#include "script/scriptbase/scriptchannels.h"
+#include "script/scriptbase/scripttracer.h"
+#include "utils/common/convert.h"
+#include "utils/common/strbase.h"
+
+namespace {
+
+constexpr const char* SOURCE = "script/scriptlogicalexp/scriptlogicalexpparser";
+
+// A string literal's text is read once, with the quotes of its kind removed.
+void ReadLiteral(ScriptNode* node)
+{
+    const char quote = node->type == LE_STRINGS ? '"' : '\'';
+    node->literal.clear();
+    for (char c : node->text)
+        if (c != quote)
+            node->literal += c;
+}
+
+// A number literal with all 64 bits. Cut to 32 signed bits, as the script
+// runtime's reading does, "IP == 10.0.0.200" compared the address with a
+// negative number and found nothing. False for a text that is no number:
+// two or more than three dots, an address out of range, more than 64 bits.
+bool ReadNumberLiteral(const char* text, ScriptValue& out)
+{
+    int dots = 0;
+    for (const char* p = text; *p; ++p)
+        dots += *p == '.';
+    if (dots == 1) {
+        out = ScriptValue::Real(std::atof(text));
+        return true;
+    }
+    if (dots == 3) {
+        uint32_t ip = 0;
+        if (!ZmLib::Str2IPChecked(text, &ip))
+            return false;
+        // Zero-extended, as the IP field and ipaddr() read it.
+        out = ScriptValue::Integer(int64_t(ip));
+        return true;
+    }
+    if (dots != 0)
+        return false;
+    const bool hex = text[0] == '0' && text[1] == 'x';
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, hex ? 16 : 10);
+    if (errno == ERANGE || end == text || *end)
+        return false;
+    // Past 2^63 as the same 64 bits that an unsigned field is read as.
+    out = ScriptValue::Integer(int64_t(uint64_t(value)));
+    return true;
+}
+
+bool Inside(const char* p, const char* area, size_t size)
+{
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    const auto begin = reinterpret_cast<uintptr_t>(area);
+    return at >= begin && at - begin < size;
+}
+
+// Whether every field text of the record lies in its string area or its
+// number buffer, each ending inside it. Then a text found in neither area
+// is in no field, which settles most records of a plain search without
+// looking at their fields one by one.
+bool TextsInAreas(const KxdRecord& record)
+{
+    const char* strings = record.prot.msg.strings;
+    const size_t stringsSize = sizeof(record.prot.msg.strings);
+    const char* numbers = record.NumsBuf;
+    const size_t numbersSize = sizeof(record.NumsBuf);
+    // A text ends at the latest at an area's last byte when that is a NUL.
+    if (strings[stringsSize - 1] != '\0' || numbers[numbersSize - 1] != '\0')
+        return false;
+    for (const char* text : record.text)
+        if (text && !Inside(text, strings, stringsSize) && !Inside(text, numbers, numbersSize))
+            return false;
+    return true;
+}
+
+} // namespace
+
+ScriptLogicalExpParser::ScriptLogicalExpParser() = default;
+
+ScriptLogicalExpParser::~ScriptLogicalExpParser() { Free(); }
+
+void ScriptLogicalExpParser::Register() { KxTable::SetSearchExpressionFactory(&Create); }
+
+KxSearchExpression* ScriptLogicalExpParser::Create() { return new (std::nothrow) ScriptLogicalExpParser; }
+
+bool ScriptLogicalExpParser::Construct(const char* expression, bool caseSensitive, bool simpleMode)
+{
+    if (ZmLib::IsBlank(expression)) {
+        mode = SEARCH_MODE_NONE;
+        return false;
+    }
+    // A longer text would have to be cut, and a cut expression may mean
+    // something else (an unclosed string, a lost operand): refused.
+    if (std::strlen(expression) >= sizeof(text)) {
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, "ScriptLogicalExpParser::Construct",
+                                      "Search expression longer than %d characters", int(sizeof(text)) - 1);
+        mode = SEARCH_MODE_NONE;
+        return false;
+    }
+    std::strcpy(text, expression);
+    matchCase = caseSensitive ? 1 : 0;
+    mode = simpleMode ? SEARCH_MODE_SIMPLE : SEARCH_MODE_UNDECIDED;
+    std::memset(matchSlots, 0, sizeof(matchSlots));
+    slotsSet_ = false;
+    simple_.Set(text, caseSensitive);
+    if (KxScriptChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
+        KxScriptChannel.Print(0, ZmLib::KX_LEVEL_NOTICE, "ScriptLogicalExpParser::Construct",
+                              "ScriptLogicalExpParser expression: %s, matchcase = %d, simplemode = %d", text,
+                              int(matchCase), int(simpleMode));
+    return true;
+}
+
+int ScriptLogicalExpParser::Parse()
+{
+    if (mode == SEARCH_MODE_NONE || mode == SEARCH_MODE_SIMPLE) {
+        if (KxScriptChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
+            KxScriptChannel.PrintText(0, ZmLib::KX_LEVEL_NOTICE, "ScriptLogicalExpParser::Parse",
+                                      "In simple or none mode, no needing to parse");
+        return 0;
+    }
+    // Parsed already: the objects are built once per text.
+    if (mode == SEARCH_MODE_COMPLEX)
+        return 0;
+    if (PrepareInputParser(MainParser::PrepareStringParser(text)) != 0 || PrepareTree() != 0) {
+        mode = SEARCH_MODE_SIMPLE;
+        return 1;
+    }
+    return 0;
+}
+
+int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
+{
+    const char* function = "ScriptLogicalExpParser::PrepareInputParser";
+    if (!input) {
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function, "Input stream error");
+        return 1;
+    }
+    input_ = input;
+    lexer_ = LogicalExpLexerNew(input_);
+    if (!lexer_) {
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function,
+                                      "Unable to create the lexer due to malloc() failure");
+        ReleaseParser();
+        return 1;
+    }
+    tokens_ = antlr3CommonTokenStreamSourceNew(1025, TOKENSOURCE(lexer_));
+    if (!tokens_) {
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function, "Out of memory trying to allocate token stream");
+        ReleaseParser();
+        return 1;
+    }
+    parser_ = LogicalExpParserNew(tokens_);
+    if (!parser_) {
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function, "Out of memory trying to allocate parser");
+        ReleaseParser();
+        return 1;
+    }
+    AntlrRouteErrors(lexer_->pLexer->rec);
+    AntlrRouteErrors(parser_->pParser->rec);
+    pANTLR3_BASE_TREE root = parser_->or_expr(parser_).tree;
+    // Lexical errors skip their characters and do not fail the parse.
+    const ANTLR3_UINT32 errors = AntlrErrorCount(parser_->pParser->rec);
+    if (errors || !root) {
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function,
+                                      "The parser returned %d errors, tree walking aborted", int(errors));
+        ReleaseParser();
+        return 1;
+    }
+    // The expression must take the whole text: "LEVEL == 2 TID == 5" read
+    // up to its first half would search for half of what was typed.
+    pANTLR3_TOKEN_STREAM stream = tokens_->tstream;
+    pANTLR3_COMMON_TOKEN next = stream->_LT(stream, 1);
+    if (next && next->getType(next) != ANTLR3_TOKEN_EOF) {
+        pANTLR3_STRING rest = next->getText(next);
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function,
+                                      "Unexpected \"%s\" after the end of the expression, line %d, column %d",
+                                      rest && rest->chars ? reinterpret_cast<const char*>(rest->chars) : "",
+                                      int(next->getLine(next)), int(next->getCharPositionInLine(next)) + 1);
+        ReleaseParser();
+        return 1;
+    }
+    tree_.Build(root);
+    return 0;
+}
+
+void ScriptLogicalExpParser::ReleaseParser()
+{
+    if (parser_)
+        parser_->free(parser_);
+    if (tokens_)
+        tokens_->free(tokens_);
+    if (lexer_)
+        lexer_->free(lexer_);
+    if (input_)
+        input_->close(input_);
+    parser_ = nullptr;
+    tokens_ = nullptr;
+    lexer_ = nullptr;
+    input_ = nullptr;
+}
+
+void ScriptLogicalExpParser::Free()
+{
+    infos_.clear();
+    literals_.clear();
+    tree_.Clear();
+    ReleaseParser();
+}
+
+void ScriptLogicalExpParser::ClearSlots()
+{
+    if (slotsSet_)
+        std::memset(matchSlots, 0, sizeof(matchSlots));
+    slotsSet_ = false;
+}
+
+void ScriptLogicalExpParser::SetSlot(int32_t field, int32_t kind, const char* slotText)
+{
+    matchSlots[field] = SearchMatchSlot{kind, slotText, 1};
+    slotsSet_ = true;
+}
+
+bool ScriptLogicalExpParser::Match(KxdRecord* record)
+{
+    if (mode < SEARCH_MODE_SIMPLE) {
+        if (KxScriptChannel.Passes(ZmLib::KX_LEVEL_INFO))
+            KxScriptChannel.Print(0, ZmLib::KX_LEVEL_INFO, "ScriptLogicalExpParser::Match",
+                                  "FiTree::Match: Expression was not set correctly Mode = %d", int(mode));
+        return false;
+    }
+    ClearSlots();
+    if (mode == SEARCH_MODE_COMPLEX && tree_.Root()) {
+        record_ = record;
+        lastResult = 0;
+        stackCount_ = 0;
+        try {
+            MainCycle(tree_.Root());
+            if (stackCount_ == 1) {
+                const ScriptValue v = Pop();
+                lastResult = (v.type == SCRIPT_DOUBLE ? v.Double() > 0.0 : v.Int() > 0) ? 1 : 0;
+            }
+            return lastResult != 0;
+        } catch (const ScriptError&) {
+            // The record is tested by the plain search; what the failed
+            // evaluation highlighted does not belong to that answer.
+            ClearSlots();
+        }
+    }
+    return SimpleMatch(record);
+}
+
+bool ScriptLogicalExpParser::SimpleMatch(KxdRecord* record)
+{
+    if (TextsInAreas(*record) && !simple_.In(record->prot.msg.strings, sizeof(record->prot.msg.strings)) &&
+        !simple_.In(record->NumsBuf, sizeof(record->NumsBuf)))
+        return false;
+    const size_t length = std::strlen(text);
+    bool found = false;
+    for (int field = 0; field < FIELD_Nums; ++field) {
+        const char* value = record->text[field];
+        if (!value)
+            continue;
+        const char* hit = matchCase ? std::strstr(value, text) : ZmLib::StrIStr(value, text);
+        if (!hit)
+            continue;
+        char* copy = ZmLib::StrBase::TempBuffer();
+        std::memcpy(copy, hit, length);
+        copy[length] = '\0';
+        SetSlot(field, SEARCH_SLOT_SUBSTRING, copy);
+        found = true;
+    }
+    return found;
+}
+
+int ScriptLogicalExpParser::PrepareTree()
+{
+    predicateCount = 0;
+    ScriptNode* root = tree_.Root();
+    ScriptTracer::PrintTreeInfo(root, 0);
+    try {
+        PrepareNode(root, 0);
+    } catch (const ScriptError&) {
+        return 1;
+    }
+    mode = predicateCount ? SEARCH_MODE_COMPLEX : SEARCH_MODE_SIMPLE;
+    return 0;
+}
+
+SearchNodeInfo* ScriptLogicalExpParser::InfoOf(ScriptNode* node)
+{
+    if (node->user)
+        return static_cast<SearchNodeInfo*>(node->user);
+    if (int(infos_.size()) >= MAX_NODE_INFOS)
+        MakeError("Allocation overflow");
+    infos_.push_back(std::make_unique<SearchNodeInfo>());
+    node->user = infos_.back().get();
+    return infos_.back().get();
+}
+
+void ScriptLogicalExpParser::PrepareNumber(ScriptNode* node)
+{
+    ScriptValue value;
+    if (!ReadNumberLiteral(node->text.c_str(), value))
+        return;
+    literals_.push_back(value);
+    node->user = &literals_.back();
+}
+
+void ScriptLogicalExpParser::PrepareNode(ScriptNode* node, int depth)
+{
+    if (node->line)
+        line_ = node->line;
+    switch (node->type) {
+    case LE_AND:
+    case LE_OR:
+    case LE_EQUAL:
+    case LE_NOT_EQUAL:
+    case LE_GREATER:
+    case LE_GREATER_OR_EQUAL:
+    case LE_LESS:
+    case LE_LESS_OR_EQUAL:
+    case LE_SUBST:
+    case LE_WILDCMP:
+        ++predicateCount;
+        break;
+    case LE_REGEXP: {
+        ++predicateCount;
+        if (node->Count() != 2)
+            MakeError("Error arguments count");
+        SearchNodeInfo* info = InfoOf(node);
+        ScriptNode* pattern = node->Child(1);
+        if (pattern->type != LE_STRINGS && pattern->type != LE_COMA_STRINGS)
+            MakeError("Regular expression must be string constant");
+        ReadLiteral(pattern);
+        info->pattern = std::make_unique<RegexBuilder>(pattern->literal.c_str(), 0);
+        break;
+    }
+    case LE_STRINGS:
+    case LE_COMA_STRINGS:
+        ReadLiteral(node);
+        break;
+    case LE_NUMBER:
+        PrepareNumber(node);
+        break;
+    case LE_IDENT: {
+        const int32_t field = FieldIndexByKey(node->text.c_str());
+        if (field < 0)
+            break;
+        fieldNamed[field] = 1;
+        SearchNodeInfo* info = InfoOf(node);
+        info->field = field;
+        info->operand = nullptr;
+        if (node->parent) {
+            SearchNodeInfo* parent = InfoOf(node->parent);
+            parent->field = field;
+            parent->operand = node;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    for (ScriptNode* child : node->children) {
+        ScriptTracer::PrintTreeInfo(child, depth + 1);
+        PrepareNode(child, depth + 1);
+    }
+}

@@ -1,0 +1,70 @@
+#include "script/scriptlogicalexp/searchtext.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "utils/common/strbase.h"
+
+namespace {
+
+bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+} // namespace
+
+void SearchText::Set(const char* text, bool matchCase)
+{
+    text_ = text ? text : "";
+    matchCase_ = matchCase;
+    firstFold_ = lastFold_ = 0;
+    if (matchCase_ || text_.empty())
+        return;
+    for (char& c : text_)
+        c = ZmLib::AsciiLower(c);
+    firstFold_ = IsLetter(static_cast<unsigned char>(text_.front())) ? 0x20 : 0;
+    lastFold_ = IsLetter(static_cast<unsigned char>(text_.back())) ? 0x20 : 0;
+}
+
+bool SearchText::SameAt(const char* at) const
+{
+    if (matchCase_)
+        return std::memcmp(at, text_.data(), text_.size()) == 0;
+    for (size_t k = 0; k < text_.size(); ++k)
+        if (ZmLib::AsciiLower(at[k]) != text_[k])
+            return false;
+    return true;
+}
+
+bool SearchText::In(const char* data, size_t size) const
+{
+    const size_t length = text_.size();
+    if (length == 0)
+        return true;
+    if (size < length)
+        return false;
+    const auto first = static_cast<unsigned char>(text_.front());
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Both loads of a block stay inside the data: the last byte read is
+    // data[i + length - 1 + 15].
+    const __m128i wantFirst = _mm_set1_epi8(char(first));
+    const __m128i wantLast = _mm_set1_epi8(text_.back());
+    const __m128i foldFirst = _mm_set1_epi8(char(firstFold_));
+    const __m128i foldLast = _mm_set1_epi8(char(lastFold_));
+    for (; i + length + 15 <= size; i += 16) {
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)), foldFirst);
+        const __m128i b =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + length - 1)), foldLast);
+        auto mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, wantFirst), _mm_cmpeq_epi8(b, wantLast))));
+        for (; mask; mask &= mask - 1)
+            if (SameAt(data + i + unsigned(__builtin_ctz(mask))))
+                return true;
+    }
+#endif
+    for (; i + length <= size; ++i)
+        if ((static_cast<unsigned char>(data[i]) | firstFold_) == first && SameAt(data + i))
+            return true;
+    return false;
+}

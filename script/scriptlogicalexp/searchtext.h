@@ -1,0 +1,30 @@
+// A plain text looked for in raw memory, fast enough that a plain-word filter
+// over a million records keeps pace with grep over the same records as text
+// lines: 16 bytes at a time are compared with the text's first and last byte,
+// and only the candidates are compared whole.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class SearchText {
+public:
+    // matchCase false: ASCII letters match in either case, as ZmLib::StrIStr.
+    void Set(const char* text, bool matchCase);
+
+    // True when the text occurs in the size bytes at data. NULs are ordinary
+    // bytes here, so an area of NUL-separated texts is scanned at once: the
+    // text holds no NUL, so it is found exactly when one of them holds it.
+    bool In(const char* data, size_t size) const;
+
+private:
+    bool SameAt(const char* at) const;
+
+    // Folded to lower case without match case.
+    std::string text_;
+    bool matchCase_ = true;
+    // OR-ed into a byte before it is compared with the first or last byte:
+    // 0x20 folds a letter's case; 0 keeps any other byte exact.
+    unsigned char firstFold_ = 0;
+    unsigned char lastFold_ = 0;
+};

@@ -1,0 +1,87 @@
+// The base of the application's main window: the docking machinery in which
+// every document and permanent panel lives as a closable tab. There is one
+// TearOffMain per process, reached through Me.
+#pragma once
+
+#include <cstdint>
+
+#include <QList>
+#include <QMainWindow>
+
+class QApplication;
+class QCloseEvent;
+class QTextEdit;
+class TearOffDockWidget;
+class TearOffPrompt;
+class TearOffTabDock;
+class TearOffTabWidget;
+
+class TearOffMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TearOffMain(QApplication* app);
+    ~TearOffMain() override;
+
+    // The one main window; null until constructed and after destruction.
+    static TearOffMain* Me;
+    // The dock whose tab is active; null when there is none.
+    static TearOffTabDock* CurrentDock;
+    // The inner host window "LRTabWin0" that holds the main window's docks.
+    static QMainWindow* MainHost;
+
+    // The modal-interaction seam; never null (the real dialogs until a
+    // prompt is installed).
+    static TearOffPrompt& Prompt();
+    // Installs a prompt (null restores the real dialogs); returns the
+    // previous one, null when it was the default. The caller keeps ownership.
+    static TearOffPrompt* SetPrompt(TearOffPrompt* prompt);
+
+    // Docks a dock in a new tab group of the main host.
+    void AddTearOffDock(Qt::DockWidgetArea area, TearOffTabDock* dock, uint32_t mode);
+    // Adds a dock as a further tab of the group of an existing dock.
+    void TabifyTearOffDock(TearOffTabDock* existing, TearOffTabDock* dock);
+    // Moves a dock out of its group into a new group beside it.
+    void SplitOneTearOffDock(TearOffTabDock* dock, Qt::Orientation orientation);
+    // Makes a dock current (null: only refreshes the other groups).
+    void SetTabActive(TearOffTabDock* dock, bool keep);
+    // Shows the placeholder when no document is docked in the main host.
+    void CheckCentralWidgetVisibility();
+    // Closes the docks of one window, asking about unsaved changes; false
+    // when the user cancelled or a dock refused.
+    bool CloseDocks(QWidget* window, bool saveOnly, bool keepRest);
+
+    // Saves the dock layout; first thing when the window closes.
+    virtual void SaveDocks() = 0;
+    // After every dock closed on the window's close.
+    virtual void OnCloseAccepted() = 0;
+    // After the current dock changed.
+    virtual void UpdateActions() = 0;
+
+    // Every dock widget of all hosts, in order of creation.
+    QList<TearOffDockWidget*> DockWidgets;
+    // Every dock in order of construction; 0 and 1 are the permanent panels.
+    QList<TearOffTabDock*> Docks;
+    // Height of the last tab bar SetTabActive visited.
+    int32_t TabBarHeight = 0;
+    // The style's title-bar height less 4.
+    int32_t TitleBarHeight = 0;
+    // Number of the next dock ("LRTabBase" + number).
+    int32_t DockCounter = 0;
+    // Number of the next secondary window.
+    int32_t WindowCounter = 1;
+    // The disabled, empty central widget of the main host.
+    QTextEdit* Placeholder = nullptr;
+
+public slots:
+    void onFocusChanged(QWidget* old, QWidget* now);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Drops a dock that failed to open; true when it was dropped.
+    bool DropFailedDock(TearOffTabDock* dock, bool print);
+    // Asks about one modified dock of a close-all; returns the button.
+    int AskCloseOne(TearOffTabDock* dock, bool many);
+};

@@ -1,0 +1,93 @@
+#include "tearoffwidget/tearofftabbar.h"
+
+#include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
+#include "tearoffwidget/tearofftabdock.h"
+#include "tearoffwidget/tearofftabwidget.h"
+#include "tearoffwidget/tearofftrace.h"
+
+TearOffTabBar::TearOffTabBar(QWidget* parent) : QTabBar(parent)
+{
+    setObjectName(QStringLiteral("TearOffTabBar"));
+}
+
+void TearOffTabBar::onTabCloseRequested(int index)
+{
+    DoTabClose(index, true);
+}
+
+void TearOffTabBar::showContextMenu(const QPoint& point)
+{
+    if (point.isNull())
+        return;
+    const int index = tabAt(point);
+    if (index < 0)
+        return;
+    if (auto* dock = qobject_cast<TearOffTabDock*>(TabWidget->widget(index)))
+        dock->ShowTabMenu(mapToGlobal(point));
+}
+
+void TearOffTabBar::DoTabClose(int index, bool ask)
+{
+    TEAROFF_TRACE(ZmLib::KX_LEVEL_NOTICE, "TearOffTabBar::DoTabClose");
+    TearOffMain* main = TearOffMain::Me;
+    TearOffTabWidget* tabs = TabWidget;
+    auto* dock = qobject_cast<TearOffTabDock*>(tabs->widget(index));
+    if (!dock)
+        return;
+    QWidget* container = dock->GetSecondaryIfLast();
+
+    if ((dock->Mode & TearOffTabDock::ModePanel) && ask) {
+        dock->ShowOrHide(false, false);
+    } else {
+        if (ask && (dock->IsModified() || !dock->CanCloseSilently())) {
+            if (!dock->MayClose())
+                return;
+            if (dock->IsModified()) {
+                const QString text =
+                    QStringLiteral("Table \"%1\" was changed.\nDo you want to save it?").arg(dock->windowTitle());
+                switch (TearOffMain::Prompt().Question(this, QStringLiteral("Close confirmation"), text,
+                                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+                case QMessageBox::Yes:
+                    dock->SaveOnClose();
+                    break;
+                case QMessageBox::No:
+                    dock->DiscardChanges();
+                    break;
+                default:
+                    return;
+                }
+            } else {
+                dock->SaveOnClose();
+            }
+        }
+        tabs->removeTab(index);
+        if (tabs->count() == 0 && tabs->DockWidget) {
+            main->DockWidgets.removeAll(tabs->DockWidget);
+            tabs->deleteLater();
+            tabs->DockWidget->deleteLater();
+            tabs->DockWidget = nullptr;
+        }
+        dock->TabRemoved();
+        main->Docks.removeAll(dock);
+        dock->deleteLater();
+    }
+
+    if (container)
+        container->hide();
+    if (!tabs->DockWidget || tabs->DockWidget->isHidden()) {
+        TearOffTabDock* next = nullptr;
+        for (int i = main->Docks.size() - 1; i >= 2 && !next; --i)
+            if (!main->Docks[i]->isHidden())
+                next = main->Docks[i];
+        if (next)
+            main->SetTabActive(next, false);
+        else
+            TearOffMain::CurrentDock = nullptr;
+    }
+    // A closed dock that stayed current while its group lives on.
+    if (TearOffMain::CurrentDock == dock && !main->Docks.contains(dock))
+        TearOffMain::CurrentDock = nullptr;
+    main->CheckCentralWidgetVisibility();
+}

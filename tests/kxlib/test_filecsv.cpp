@@ -1,0 +1,168 @@
+// The delimited-text reader: columns by separator and by ',', signed
+// numbers, bad lines that never end the input, long lines in pieces.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kxlib/reader/filecsv.h"
+#include "table_fixtures.h"
+
+namespace {
+
+using ZmLib::KxdProt;
+
+// Reads every line of a file; a bad line is recorded by its code.
+struct CsvRun {
+    struct Line {
+        int32_t code = 0; // 0: read, otherwise the thrown code
+        int32_t length = 0;
+        KxdProt record;
+    };
+
+    CsvRun(const std::string& path, std::vector<int32_t> fields, char separator)
+        : reader(path.c_str(), int32_t(fields.size()), fields.data(), separator)
+    {
+        opened = reader.Open();
+        if (opened != 0)
+            return;
+        for (int guard = 0; guard < 100; ++guard) {
+            Line line;
+            reader.SetRecord(&line.record);
+            try {
+                line.length = reader.ReadRecord();
+            } catch (int32_t code) {
+                if (code == 1)
+                    break;
+                line.code = code;
+            }
+            lines.push_back(line);
+        }
+    }
+
+    FileCsv reader;
+    int32_t opened = -1;
+    std::vector<Line> lines;
+};
+
+} // namespace
+
+TEST(FileCsv, ColumnsBySeparatorAndComma)
+{
+    const struct {
+        const char* what;
+        std::vector<int32_t> fields;
+        char separator;
+        std::string text;
+        std::vector<std::pair<int32_t, std::string>> strings; // field, text
+        std::vector<std::pair<int32_t, int64_t>> numbers;     // field, value
+    } cases[] = {
+        {"last string keeps the line end", {FIELD_HOST, FIELD_TEXT}, ';', "pc1;hello\n",
+         {{FIELD_HOST, "pc1"}, {FIELD_TEXT, "hello\n"}}, {}},
+        {"no separator ends at CR", {FIELD_TEXT}, 0, "abc\r\n", {{FIELD_TEXT, "abc"}}, {}},
+        {"64-bit time", {FIELD_TIME, FIELD_TEXT}, ',', "1561910811000000,boot\n", {{FIELD_TEXT, "boot\n"}},
+         {{FIELD_TIME, 1561910811000000}}},
+        {"numbers end at ',' whatever the separator", {FIELD_SEQ, FIELD_LINE, FIELD_HOST, FIELD_TEXT}, ';',
+         "0007,42,pc;x;y", {{FIELD_HOST, "pc"}, {FIELD_TEXT, "x"}}, {{FIELD_SEQ, 7}, {FIELD_LINE, 42}}},
+        {"signed level", {FIELD_LEVEL, FIELD_NUM1, FIELD_TEXT}, ';', "-3,+12,t",
+         {{FIELD_TEXT, "t"}}, {{FIELD_LEVEL, -3}, {FIELD_NUM1, 12}}},
+        {"number without digits reads 0", {FIELD_PID, FIELD_TEXT}, ';', ",t", {{FIELD_TEXT, "t"}}, {{FIELD_PID, 0}}},
+        {"a column of no field is dropped", {99, FIELD_TEXT}, ';', "12,t", {{FIELD_TEXT, "t"}}, {}},
+        {"a string column without its separator ends the line", {FIELD_HOST, FIELD_TEXT}, ';', "only\n",
+         {{FIELD_HOST, "only\n"}, {FIELD_TEXT, ""}}, {}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CsvRun run(dir.Write("a.csv", c.text), c.fields, c.separator);
+        ASSERT_EQ(run.opened, 0);
+        ASSERT_EQ(run.lines.size(), 1u);
+        const auto& line = run.lines[0];
+        EXPECT_EQ(line.code, 0);
+        EXPECT_EQ(line.length, int32_t(c.text.size()));
+        EXPECT_NE(line.record.STIME, 0u);
+        for (const auto& s : c.strings)
+            EXPECT_STREQ(line.record.String(FieldTable[s.first].desc.strSlot), s.second.c_str()) << s.first;
+        for (const auto& n : c.numbers)
+            EXPECT_EQ(line.record.GetIntValue(n.first), n.second) << n.first;
+    }
+}
+
+// A bad line is a bad record with a code that is never the end of input.
+TEST(FileCsv, BadLinesAreBadRecords)
+{
+    const struct {
+        const char* what;
+        std::vector<int32_t> fields;
+        std::string text, good;
+        int32_t code;
+    } cases[] = {
+        {"letter before the comma", {FIELD_LINE, FIELD_TEXT}, "x12,a\n", "7,a\n",
+         FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 0, 0)},
+        {"last number without comma", {FIELD_LINE}, "42\n", "42,\n", FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 2, 0)},
+        {"second number bad", {FIELD_SEQ, FIELD_LINE}, "1,2;\n", "1,2,\n", FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 3, 1)},
+        {"number beyond 64 bits", {FIELD_NUM1, FIELD_TEXT}, "99999999999999999999,a\n", "9,a\n",
+         FileCsv::BadCode(FileCsv::BAD_NUMBER, 0, 0)},
+        {"negative beyond 64 bits", {FIELD_NUM1, FIELD_TEXT}, "-9223372036854775809,a\n", "-9223372036854775808,a\n",
+         FileCsv::BadCode(FileCsv::BAD_NUMBER, 0, 0)},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The bad line first, then five good ones.
+        std::string text = c.text;
+        for (int k = 0; k < 5; ++k)
+            text += c.good;
+        CsvRun run(dir.Write("bad.csv", text), c.fields, ';');
+        ASSERT_EQ(run.lines.size(), 6u);
+        EXPECT_EQ(run.lines[0].code, c.code);
+        EXPECT_NE(run.lines[0].code, 1);
+        for (size_t k = 1; k < 6; ++k)
+            EXPECT_EQ(run.lines[k].code, 0) << k;
+        EXPECT_EQ(run.reader.Accepted(), 5u);
+        EXPECT_EQ(run.reader.Bad(), 1u);
+    }
+    EXPECT_EQ(FileCsv::BadCode(FileCsv::BAD_NUMBER, 3, 2), 2 + 3 * 256 + 2 * 65536);
+}
+
+// Lines longer than 1099 characters come in pieces; the end of input stays
+// the end on every later call.
+TEST(FileCsv, LongLinesAndEnd)
+{
+    TempDir dir;
+    std::string text(2999, 'a');
+    text += "\nlast";
+    std::string path = dir.Write("long.csv", text);
+    CsvRun run(path, {FIELD_TEXT}, 0);
+    ASSERT_EQ(run.lines.size(), 4u);
+    EXPECT_EQ(run.lines[0].length, 1099);
+    EXPECT_EQ(run.lines[1].length, 1099);
+    EXPECT_EQ(run.lines[2].length, 802);
+    EXPECT_EQ(run.lines[3].length, 4);
+    EXPECT_STREQ(run.lines[3].record.String(KxdProt::SLOT_TEXT), "last");
+    // The string area takes what fits of a piece.
+    const std::string first = run.lines[0].record.String(KxdProt::SLOT_TEXT);
+    EXPECT_GT(first.size(), 300u);
+    EXPECT_EQ(first, std::string(first.size(), 'a'));
+
+    KxdProt record;
+    run.reader.SetRecord(&record);
+    for (int k = 0; k < 2; ++k) {
+        try {
+            run.reader.ReadRecord();
+            FAIL() << "read past the end";
+        } catch (int32_t code) {
+            EXPECT_EQ(code, 1);
+        }
+    }
+}
+
+TEST(FileCsv, EmptyAndMissingFiles)
+{
+    TempDir dir;
+    CsvRun empty(dir.Write("empty.csv", ""), {FIELD_TEXT}, ';');
+    EXPECT_EQ(empty.opened, 0);
+    EXPECT_TRUE(empty.lines.empty());
+    CsvRun missing(dir.Path("missing.csv"), {FIELD_TEXT}, ';');
+    EXPECT_EQ(missing.opened, 6);
+}

@@ -1,0 +1,41 @@
+// A prompt that answers every modal interaction from a script and keeps
+// what it was asked.
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
+
+struct PromptCall {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+    QWidget* parent;
+};
+
+class ScriptedPrompt : public TearOffPrompt {
+public:
+    ScriptedPrompt() { previous_ = TearOffMain::SetPrompt(this); }
+    ~ScriptedPrompt() override { TearOffMain::SetPrompt(previous_); }
+
+    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton) override
+    {
+        calls.push_back({icon, title, text, buttons, parent});
+        if (answers.empty())
+            return QMessageBox::Ok;
+        const QMessageBox::StandardButton answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<PromptCall> calls;
+    std::deque<QMessageBox::StandardButton> answers;
+
+private:
+    TearOffPrompt* previous_;
+};

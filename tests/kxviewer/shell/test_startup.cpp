@@ -1,0 +1,107 @@
+// The life of the process as main runs it, in a test binary of its own:
+// the debug stream, the application and the window are made only once.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "kxviewer/kxvstartup.h"
+#include "kxviewer/mainwindow.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/systemlogplaintext.h"
+#include "utils/kx/kxsinks.h"
+#include "utils/osal/process.h"
+
+namespace {
+
+std::vector<std::string> g_lines;
+
+void Keep(const char* text) { g_lines.emplace_back(text); }
+
+std::vector<std::string> LinesWith(const std::string& part)
+{
+    std::vector<std::string> found;
+    for (const std::string& line : g_lines)
+        if (line.find(part) != std::string::npos)
+            found.push_back(line);
+    return found;
+}
+
+std::string Body(const std::string& line)
+{
+    const size_t marker = line.find(" >> ");
+    return marker == std::string::npos ? line : line.substr(marker + 4);
+}
+
+} // namespace
+
+TEST(Startup, StartLinesWindowAndShutDown)
+{
+    ZmLib::KxvSetDebugOutputHook(&Keep);
+    int argc = 2;
+    char name[] = "KxViewer";
+    char file[] = "not-opened.kx";
+    char* argv[] = {name, file, nullptr};
+    std::string iniPath;
+    {
+        KxvStartup process(argc, argv);
+
+        const std::vector<std::string> gui = LinesWith(" GUI ");
+        ASSERT_GE(gui.size(), 3u);
+        EXPECT_EQ(Body(gui[0]), std::string("PROCESS STARTED:  ") + ZmLib::PROCESS::Name() +
+                                    ", TID=" + std::to_string(ZmLib::PROCESS::MainThreadId));
+        const std::string version = Body(gui[1]);
+        EXPECT_EQ(version.rfind("KxViewer version: 2.1.3993 beta, ", 0), 0u) << version;
+        EXPECT_EQ(version.back(), ' ');
+        EXPECT_EQ(Body(gui[2]), "Qt version: " QT_VERSION_STR);
+
+        EXPECT_EQ(QCoreApplication::applicationName(), "KxViewer");
+        EXPECT_EQ(QCoreApplication::organizationName(), "Zelmora");
+        EXPECT_EQ(QCoreApplication::applicationVersion(), "2.1.3993 beta");
+        EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ProgressDialog_CenterCancelButton), 1);
+
+        MainWindow* window = process.Window();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(TearOffMain::Me, window);
+        EXPECT_EQ(window->windowTitle(), "KxViewer");
+        // The file on the command line is not opened: only the two panels.
+        EXPECT_EQ(window->Docks.size(), 2);
+
+        const QStringList log = MainWindow::SystemLogView->toPlainText().split('\n');
+        ASSERT_EQ(log.size(), 2);
+        EXPECT_EQ(log[0].toStdString(), version);
+        EXPECT_EQ(log[1], "INI-file location: " + QString::fromStdString(PrefGlobal::IniDir));
+        // The panel only takes lines once main connected it.
+        const QString debug = MainWindow::DebugView->toPlainText();
+        EXPECT_FALSE(debug.contains("PROCESS STARTED"));
+        EXPECT_TRUE(debug.contains("INI-file location: "));
+
+        iniPath = PrefGlobal::IniDir + "KxViewer.ini";
+        QFile::remove(QString::fromStdString(iniPath));
+        QTimer::singleShot(0, window, &QWidget::close);
+        process.Run();
+    }
+    EXPECT_EQ(TearOffMain::Me, nullptr);
+    EXPECT_EQ(MainWindow::SystemLogView, nullptr);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(iniPath))) << iniPath;
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("HOME", qPrintable(home.path()), 1);
+    setenv("XDG_CONFIG_HOME", qPrintable(home.path() + "/.config"), 1);
+    setenv("TMPDIR", qPrintable(home.path()), 1);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QTextBlock>
+
+#include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/timeiconarea.h"
+
+namespace {
+
+QIcon Filled(QColor colour)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+struct Row {
+    bool hasTime; // dark text pixels in the time column
+    QColor icon;  // the colour in the middle of the icon cell
+};
+
+class SystemLogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        view.resize(400, 300);
+        view.show();
+        QApplication::processEvents();
+    }
+
+    // The gutter beside text block n, as painted.
+    Row GutterRow(int n)
+    {
+        QTextCursor cursor(view.document()->findBlockByNumber(n));
+        const int top = view.cursorRect(cursor).top();
+        const QImage image = view.Gutter()->grab().toImage();
+        Row row{false, image.pixelColor(SystemLogPlainText::ICON_X + 8, top + 8)};
+        const int lineHeight = view.fontMetrics().height();
+        for (int y = top; y < top + lineHeight; ++y)
+            for (int x = 0; x < SystemLogPlainText::TIME_WIDTH; ++x)
+                if (qGray(image.pixel(x, y)) < 128)
+                    row.hasTime = true;
+        return row;
+    }
+
+    static const QColor Background() { return QColor::fromRgba(SystemLogPlainText::GUTTER_BACKGROUND); }
+
+    SystemLogPlainText view;
+};
+
+} // namespace
+
+TEST_F(SystemLogTest, EntriesStartOnLinesOfTheirOwn)
+{
+    view.AddEntry("10:00:00", Filled(Qt::red), "first");
+    EXPECT_EQ(view.toPlainText(), "first");
+    view.AddEntry("10:00:01", Filled(Qt::red), "second");
+    EXPECT_EQ(view.toPlainText(), "first\nsecond");
+    EXPECT_EQ(view.Gutter()->sizeHint(), QSize(SystemLogPlainText::GUTTER_WIDTH, 0));
+    EXPECT_EQ(view.Gutter()->width(), SystemLogPlainText::GUTTER_WIDTH);
+}
+
+TEST_F(SystemLogTest, EmptyMessagesStillGetALineEach)
+{
+    view.AddEntry("10:00:00", Filled(Qt::red), "");
+    view.AddEntry("10:00:01", Filled(Qt::blue), "");
+    EXPECT_EQ(view.document()->blockCount(), 2);
+    EXPECT_EQ(GutterRow(0).icon, QColor(Qt::red));
+    EXPECT_EQ(GutterRow(1).icon, QColor(Qt::blue));
+}
+
+TEST_F(SystemLogTest, AMessageOfSeveralLinesKeepsLaterTimesInPlace)
+{
+    view.AddEntry(" 9:00:00", Filled(Qt::red), "one\ntwo\rthree");
+    view.AddEntry(" 9:00:01", Filled(Qt::blue), "four");
+    view.AddEntry("", QIcon(), "five");
+    ASSERT_EQ(view.document()->blockCount(), 5);
+
+    const Row first = GutterRow(0);
+    EXPECT_TRUE(first.hasTime);
+    EXPECT_EQ(first.icon, QColor(Qt::red));
+    for (int continuation : {1, 2}) {
+        const Row row = GutterRow(continuation);
+        EXPECT_FALSE(row.hasTime) << continuation;
+        EXPECT_EQ(row.icon, Background()) << continuation;
+    }
+    const Row fourth = GutterRow(3);
+    EXPECT_TRUE(fourth.hasTime);
+    EXPECT_EQ(fourth.icon, QColor(Qt::blue));
+    const Row fifth = GutterRow(4);
+    EXPECT_FALSE(fifth.hasTime);
+    EXPECT_EQ(fifth.icon, Background());
+}
+
+TEST_F(SystemLogTest, ClearLeavesOnlyTheBackground)
+{
+    view.AddEntry("10:00:00", Filled(Qt::red), "gone");
+    view.Clear();
+    EXPECT_EQ(view.toPlainText(), "");
+    const QImage image = view.Gutter()->grab().toImage();
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3)
+            ASSERT_EQ(image.pixelColor(x, y), Background()) << x << "," << y;
+    view.AddEntry("10:00:01", Filled(Qt::blue), "again");
+    EXPECT_EQ(view.toPlainText(), "again");
+    EXPECT_EQ(GutterRow(0).icon, QColor(Qt::blue));
+}

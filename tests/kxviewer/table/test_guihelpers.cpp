@@ -1,0 +1,262 @@
+#include <memory>
+
+#include <QColor>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "../../tearoffwidget/scriptedprompt.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/guihelpers.h"
+#include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/savefile.h"
+#include "tearoffwidget/comaction.h"
+
+namespace {
+
+TEST(GuiHelpers, ElideText)
+{
+    const QString forty(40, 'x');
+    EXPECT_EQ(ElideText(forty), forty);
+    EXPECT_EQ(ElideText(forty + "y"), forty + "...");
+    EXPECT_EQ(ElideText(""), "");
+}
+
+TEST(GuiHelpers, IsDarkColor)
+{
+    const struct {
+        QColor colour;
+        bool dark;
+    } cases[] = {
+        {QColor(128, 128, 128), false}, // 0.498
+        {QColor(127, 127, 127), true},  // 0.502
+        {Qt::black, true},
+        {Qt::white, false},
+        {QColor(0, 0, 255), true},
+        {QColor(255, 255, 0), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsDarkColor(c.colour), c.dark) << c.colour.name().toStdString();
+}
+
+TEST(GuiHelpers, ParseRowNumber)
+{
+    const struct {
+        const char* text;
+        uint64_t number;
+    } cases[] = {
+        {"Record (1234)", 1234},  {"1234", 1234},  {"  77  ", 77},          {"no digits", 0},
+        {"a (1) b (42)", 42},     {"(x)", 0},      {"18446744073709551615", 18446744073709551615ull},
+        {"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseRowNumber(c.text), c.number) << c.text;
+}
+
+TEST(GuiHelpers, TopLevelItemOf)
+{
+    QTreeWidget tree;
+    auto* top = new QTreeWidgetItem(&tree);
+    auto* child = new QTreeWidgetItem(top);
+    auto* grandChild = new QTreeWidgetItem(child);
+    EXPECT_EQ(TopLevelItemOf(&tree, top), top);
+    EXPECT_EQ(TopLevelItemOf(&tree, grandChild), top);
+    EXPECT_EQ(TopLevelItemOf(&tree, nullptr), nullptr);
+}
+
+// Records what the save helpers report to the user.
+class RecordingShell : public KxvShellServices {
+public:
+    void AddToSystemLog(const QString& text, LogIcon) override { log << text; }
+    int Information(const QString& text, bool warning) override
+    {
+        boxes << text;
+        warnings += warning;
+        return QMessageBox::Ok;
+    }
+    QStringList log;
+    QStringList boxes;
+    int warnings = 0;
+};
+
+class SaveFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previousDir = PrefGlobal::DefaultSaveDir;
+        PrefGlobal::DefaultSaveDir = QFile::encodeName(folder.path()).toStdString();
+        previousShell = KxvSetShell(&shell);
+    }
+    void TearDown() override
+    {
+        KxvSetShell(previousShell);
+        PrefGlobal::DefaultSaveDir = previousDir;
+    }
+    QTemporaryDir folder;
+    ScriptedPrompt prompt;
+    PromptGuard guard{&prompt};
+    RecordingShell shell;
+    KxvShellServices* previousShell = nullptr;
+    std::string previousDir;
+};
+
+TEST_F(SaveFileTest, GivenNameSkipsTheDialogAndGetsTheSuffix)
+{
+    EXPECT_EQ(AskSaveFileName("/x/report", "Save", "CSV (*.csv)", "csv", "p"), "/x/report.csv");
+    EXPECT_EQ(AskSaveFileName("/x/report.txt", "Save", "CSV (*.csv)", "csv", "p"), "/x/report.txt");
+    EXPECT_TRUE(prompt.saveAsked.isEmpty());
+}
+
+TEST_F(SaveFileTest, TheDialogAddsTheSuffixBeforeItsOverwriteQuestion)
+{
+    prompt.fileNames.enqueue(folder.path() + "/report.csv");
+    EXPECT_EQ(AskSaveFileName("", "Export", "CSV (*.csv)", "csv", "report"), folder.path() + "/report.csv");
+    ASSERT_EQ(prompt.saveAsked.size(), 1);
+    EXPECT_EQ(prompt.saveAsked[0].caption, "Export");
+    EXPECT_EQ(prompt.saveAsked[0].dir, folder.path() + "/report");
+    EXPECT_EQ(prompt.saveAsked[0].filter, "CSV (*.csv)");
+    EXPECT_EQ(prompt.saveAsked[0].defaultSuffix, "csv");
+}
+
+TEST_F(SaveFileTest, CancelledDialogGivesANullName)
+{
+    EXPECT_TRUE(AskSaveFileName("", "Export", "", "csv", "report").isNull());
+    EXPECT_EQ(CreateSaveFile("", "Export", "", "csv"), nullptr);
+    EXPECT_EQ(prompt.saveAsked.size(), 2);
+    EXPECT_EQ(prompt.saveAsked[1].dir, folder.path());
+    EXPECT_TRUE(shell.boxes.isEmpty());
+}
+
+TEST_F(SaveFileTest, CreateSaveFileTruncates)
+{
+    const QString path = folder.path() + "/old.txt";
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("previous contents");
+    }
+    std::unique_ptr<QFile> file(CreateSaveFile(path, "Save", "", "txt"));
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->isOpen());
+    EXPECT_EQ(file->size(), 0);
+}
+
+TEST_F(SaveFileTest, UncreatableFileIsReported)
+{
+    const QString path = folder.path() + "/missing/out.csv";
+    EXPECT_EQ(CreateSaveFile(path, "Save", "", "csv"), nullptr);
+    EXPECT_EQ(shell.log, QStringList{"Can't create file: " + path});
+    EXPECT_EQ(shell.boxes, QStringList{"Can't create file: " + path});
+    EXPECT_EQ(shell.warnings, 1);
+}
+
+TEST(DefaultPrompt, SaveDialogIsGivenTheDefaultSuffix)
+{
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = dialog->defaultSuffix();
+        dialog->reject();
+    });
+    TearOffPrompt prompt;
+    EXPECT_TRUE(prompt.SaveFileName(nullptr, "Save", QDir::tempPath(), "", "csv").isNull());
+    EXPECT_EQ(seen, "csv");
+}
+
+bool Contains(const QImage& image, QRgb colour)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x)
+            if (argb.pixel(x, y) == colour)
+                return true;
+    return false;
+}
+
+struct BookmarkTable {
+    ComAction entries[ComActionCount] = {};
+    BookmarkTable()
+    {
+        entries[80] = {1, 1, 0, "Bookmark", nullptr, "&Bookmark", nullptr};
+        ComActionTablePublish(entries, ComActionCount);
+    }
+    ~BookmarkTable() { ComActionTablePublish(nullptr, 0); }
+};
+
+TEST(GuiIcons, ColoredBookmarkReplacesTheThreeReds)
+{
+    BookmarkTable table;
+    const QColor colour(0, 128, 255);
+    QPixmap small;
+    const QIcon icon = MakeColoredIcon(colour, small);
+    ASSERT_EQ(small.size(), QSize(16, 16));
+    const QImage image = small.toImage();
+    EXPECT_TRUE(Contains(image, colour.rgb()));
+    EXPECT_TRUE(Contains(image, colour.lighter(110).rgb()));
+    EXPECT_TRUE(Contains(image, colour.darker(110).rgb()));
+    for (QRgb red : {BookmarkLightRed, BookmarkRed, BookmarkDarkRed})
+        EXPECT_FALSE(Contains(image, red));
+    const QImage large = icon.pixmap(QSize(32, 32), QIcon::Normal, QIcon::Off).toImage();
+    EXPECT_EQ(large.size(), QSize(32, 32));
+    EXPECT_TRUE(Contains(large, colour.rgb()));
+    EXPECT_FALSE(Contains(large, BookmarkRed));
+}
+
+TEST(GuiIcons, CheckIconsInLightAndDarkColours)
+{
+    const QList<QIcon> light = LoadCheckIcons(QColor(255, 255, 255));
+    ASSERT_EQ(light.size(), 2);
+    const QImage second = light[1].pixmap(16, 16).toImage();
+    EXPECT_FALSE(Contains(second, CheckMarker));
+    EXPECT_TRUE(Contains(second, CheckSecondMarker)); // kept on a light colour
+
+    const QColor dark(20, 20, 80);
+    const QList<QIcon> darkIcons = LoadCheckIcons(dark);
+    const QImage first = darkIcons[0].pixmap(16, 16).toImage();
+    EXPECT_TRUE(Contains(first, dark.rgb()));
+    const QImage darkSecond = darkIcons[1].pixmap(16, 16).toImage();
+    EXPECT_FALSE(Contains(darkSecond, CheckSecondMarker));
+    EXPECT_TRUE(Contains(darkSecond, CheckSecondOnDark));
+}
+
+TEST(GuiIcons, SwatchAndColourBar)
+{
+    const QImage swatch = MakeColorSwatchIcon(Qt::red).pixmap(20, 10).toImage();
+    ASSERT_EQ(swatch.size(), QSize(20, 10));
+    EXPECT_EQ(swatch.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(swatch.pixel(19, 9), qRgb(0, 0, 0));
+    EXPECT_EQ(swatch.pixel(10, 5), qRgb(255, 0, 0));
+
+    const QIcon bar = MakeColorBarIcon(Qt::green, ":Res/Find.ico");
+    const QImage image = bar.pixmap(QSize(32, 36)).toImage();
+    ASSERT_EQ(image.size(), QSize(32, 36));
+    EXPECT_EQ(image.pixel(16, 34), qRgb(0, 255, 0));
+    EXPECT_EQ(image.pixel(0, 32), qRgb(0, 255, 0));
+}
+
+TEST(GuiIcons, SharedPixmapsLoadOnce)
+{
+    EXPECT_TRUE(SharedPixmap(PIX_TYPE2_ERROR).isNull());
+    LoadSharedPixmaps();
+    for (int i = 0; i < SHARED_PIXMAP_COUNT; ++i)
+        EXPECT_EQ(SharedPixmap(SharedPixmapId(i)).size(), QSize(16, 16)) << i;
+    EXPECT_TRUE(SharedPixmap(PIX_LINE0_EXCLAMATION).hasAlphaChannel());
+    FreeSharedPixmaps();
+    EXPECT_TRUE(SharedPixmap(PIX_TYPE2_ERROR).isNull());
+}
+
+TEST(GuiIcons, ResourceLoaders)
+{
+    EXPECT_FALSE(LoadIconResource("Close", ".ico").isNull());
+    std::unique_ptr<QPixmap> pixmap(LoadPixmapResource("check1", ".png"));
+    EXPECT_EQ(pixmap->size(), QSize(16, 16));
+}
+
+} // namespace

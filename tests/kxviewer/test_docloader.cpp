@@ -1,0 +1,660 @@
+// The document loader: readers by file type, import templates from format
+// families, the give-up rule, limits, the kxtcp companion and PROT, document
+// metadata and view block, abort, and the messages the user sees.
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kxlib/reader/filekxl.h"
+#include "kxviewer/docloader.h"
+#include "kxviewer/importformat.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/preftable.h"
+#include "kxviewer/shellservices.h"
+#include "tests/kxlib/kxfilegen.h"
+#include "tests/kxlib/kxlbytes.h"
+#include "tests/kxlib/table_fixtures.h"
+#include "utils/common/convert.h"
+#include "utils/common/inifile.h"
+
+namespace {
+
+using ZmLib::KxdProt;
+
+// Records what the loader tells the shell; its progress display is shown
+// on request and reports a cancel after a given number of updates.
+class RecordingShell : public KxvShellServices {
+public:
+    RecordingShell() : previous_(KxvSetShell(this)) {}
+    ~RecordingShell() override { KxvSetShell(previous_); }
+
+    void AddToSystemLog(const QString& text, LogIcon) override { log.push_back(text.toStdString()); }
+    void ShowStatus(const QString& text, bool, int) override { status.push_back(text.toStdString()); }
+    int Information(const QString& text, bool) override
+    {
+        info.push_back(text.toStdString());
+        return QMessageBox::Ok;
+    }
+    void ProcessEvents() override { ++events; }
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int, int) override
+    {
+        if (onProgress)
+            onProgress();
+        progressLabel = label.toStdString();
+        progressCancel = cancel.toStdString();
+        return std::make_unique<Progress>(*this);
+    }
+
+    static bool Has(const std::vector<std::string>& lines, const std::string& part)
+    {
+        for (const std::string& line : lines)
+            if (line.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    std::vector<std::string> log, status, info;
+    // Runs when the loader prepares its progress dialog: after the reader
+    // opened the file, before the first record.
+    std::function<void()> onProgress;
+    std::string progressLabel, progressCancel;
+    int events = 0;
+    int shown = 0;
+    int updates = 0;
+    int cancelAfter = -1;
+    bool canceled = false;
+    bool closed = false;
+
+private:
+    struct Progress : KxvProgress {
+        explicit Progress(RecordingShell& s) : shell(s) {}
+        void Show() override { visible = true, ++shell.shown; }
+        bool IsVisible() const override { return visible; }
+        void SetValue(int) override { ++shell.updates; }
+        bool WasCanceled() const override
+        {
+            return shell.canceled || (shell.cancelAfter >= 0 && shell.updates >= shell.cancelAfter);
+        }
+        void Cancel() override { shell.canceled = true, visible = false; }
+        void Close() override { shell.closed = true, visible = false; }
+        RecordingShell& shell;
+        bool visible = false;
+    };
+    KxvShellServices* previous_;
+};
+
+// Collects the reports of one of the viewer's channels while alive.
+class ChannelReports {
+public:
+    explicit ChannelReports(ZmLib::KX& channel)
+        : channel_(channel), output_(channel.output), threshold_(channel.threshold)
+    {
+        channel_.output = &Collect;
+        channel_.threshold = ZmLib::KX_LEVEL_DEBUG;
+        All().clear();
+    }
+    ~ChannelReports()
+    {
+        channel_.output = output_;
+        channel_.threshold = threshold_;
+    }
+    // Reports of every channel being collected, as "<channel> <text>".
+    static std::vector<std::string>& All()
+    {
+        static std::vector<std::string> texts;
+        return texts;
+    }
+    static int Count(const std::string& text) { return int(std::count(All().begin(), All().end(), text)); }
+
+private:
+    static int Collect(ZmLib::KXEVENT* event, ZmLib::KX* channel)
+    {
+        All().push_back(std::string(channel->name) + " " + (event->text ? event->text : ""));
+        return 0;
+    }
+    ZmLib::KX& channel_;
+    ZmLib::KxOutputFn output_;
+    int32_t threshold_;
+};
+
+struct FieldSpec {
+    const char* key;
+    int32_t view;
+    const char* expression;
+};
+
+ImportFormat MakeFormat(const std::string& name, int32_t mode, std::vector<FieldSpec> fields,
+                        const std::string& delimiter = "", bool error = false)
+{
+    ImportFormat f;
+    f.name = name;
+    f.extension = "txt";
+    f.mode = mode;
+    f.delimiter = delimiter;
+    f.JavaException = error;
+    f.visual = name.find('#') == std::string::npos ? 1 : 0;
+    for (const FieldSpec& s : fields)
+        f.fields.push_back({s.key, s.view, s.expression});
+    f.ComposeExpression();
+    return f;
+}
+
+class DocLoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { saved_ = ImportFormats; }
+    void TearDown() override { ImportFormats = saved_; }
+
+    // Appends a format; returns its index.
+    int32_t Add(const ImportFormat& format)
+    {
+        ImportFormats.push_back(format);
+        return int32_t(ImportFormats.size()) - 1;
+    }
+
+    KxTable* Load(const std::string& path, int32_t type, int32_t maxRecords = -1)
+    {
+        loader = std::make_unique<DocLoader>(QFileInfo(QString::fromStdString(path)), type);
+        return loader->Load(maxRecords);
+    }
+
+    static std::string Text(KxTable& table, int32_t row, int32_t field)
+    {
+        return table.GetRecord(row)->text[field];
+    }
+
+    TempDir dir;
+    RecordingShell shell;
+    std::unique_ptr<DocLoader> loader;
+
+private:
+    ImportFormatList saved_;
+};
+
+std::string KxRecords(int n, uint64_t tid = 7, uint8_t prot = 0, KxFileGen::Form form = KxFileGen::Form::Kx)
+{
+    std::string out;
+    for (int k = 0; k < n; ++k) {
+        std::string text = "message " + std::to_string(k);
+        RawRecord raw;
+        raw.tid = tid;
+        raw.text = text.c_str();
+        KxdProt prot_ = raw.Build();
+        prot_.PROT = prot;
+        KxFileGen::AppendRecord(out, prot_, form, false);
+    }
+    return out;
+}
+
+// A head with a bad magic: a bad record of 72 bytes.
+std::string BadKxRecords(int n) { return std::string(size_t(n) * ZmLib::KxProt::LEN_HEADER, '\0'); }
+
+} // namespace
+
+TEST_F(DocLoaderTest, SysLogImportFillsFieldsAndColumns)
+{
+    const std::string path = dir.Write("sys.log",
+                                       "Dec  7 11:12:16 buildhost kern.warning kernel: usb 1-1: new device\n"
+                                       "Dec  7 11:12:17 buildhost daemon.info systemd[1]: Started\n"
+                                       "not a syslog line\n");
+    TableRef table(Load(path, 0));
+    ASSERT_NE(table.table, nullptr);
+    ASSERT_EQ(table->RowCount(), 3);
+    // Times shown relative to the first record.
+    EXPECT_EQ(int64_t(table->Prefs().Time0), ZmLib::Str2Time("Dec  7 11:12:16"));
+    EXPECT_EQ(int64_t(table->GetRecord(1)->prot.msg.TIME), 1000000);
+    EXPECT_EQ(Text(*table, 0, FIELD_HOST), "buildhost");
+    EXPECT_EQ(table->GetRecord(0)->prot.msg.LEVEL, 0);
+    EXPECT_EQ(table->GetRecord(1)->prot.msg.LEVEL, 2);
+    EXPECT_EQ(Text(*table, 0, FIELD_KXNAME), "kernel");
+    EXPECT_EQ(Text(*table, 0, FIELD_TEXT), "usb 1-1: new device");
+    EXPECT_EQ(Text(*table, 1, FIELD_KXNAME), "systemd[1]");
+    EXPECT_EQ(Text(*table, 2, FIELD_TEXT), "");
+    const PrefTabTable& tab = loader->TabPrefs();
+    ASSERT_EQ(tab.columnCount, 5);
+    EXPECT_EQ(std::vector<int32_t>(tab.columns, tab.columns + 6),
+              (std::vector<int32_t>{FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT, -1}));
+    EXPECT_FALSE(table->Modified());
+    const std::string done = "Document \"sys\" imported by format \"SysLog.log\": 3 rows";
+    EXPECT_EQ(shell.log.back(), done);
+    EXPECT_EQ(shell.status.back(), done);
+    EXPECT_EQ(shell.log.front(), "Loading file: " + path);
+    EXPECT_EQ(shell.status.front(), "Loading file: " + path);
+    EXPECT_GE(shell.events, 1);
+    EXPECT_EQ(shell.progressLabel, "Opening file sys");
+    EXPECT_EQ(shell.progressCancel, "Abort");
+    EXPECT_TRUE(shell.closed);
+    EXPECT_EQ(shell.shown, 0);
+}
+
+// Each member of a family maps its own groups; a disabled member is left
+// out; the merged fields give the columns.
+TEST_F(DocLoaderTest, FamilyMembersFillTheirOwnColumns)
+{
+    const int32_t main = Add(MakeFormat("Fam", 1, {{"SEQ", 0, "(\\d+) "}, {"HOST", 1, "(\\w+) "}, {"TEXT", 2, "(.*)"}}));
+    Add(MakeFormat("Fam #2", 1, {{"KXNAME", 0, "C (.*) "}, {"TEXT", 1, "@(\\w+)"}}));
+    Add(MakeFormat("Fam #1", 1, {{"HOST", 0, "B (\\w+) "}, {"SEQ", 1, "(\\d+) "}, {"TEXT", 2, "(.*)"}}));
+    ImportFormat off = MakeFormat("Fam #3", 1, {{"PNAME", 0, "(.*)"}});
+    off.enabled = false;
+    Add(off);
+    const std::string path = dir.Write("fam.txt", "12 alpha first\nB beta 34 second\nC third @gamma\n");
+    TableRef table(Load(path, main));
+    ASSERT_NE(table.table, nullptr);
+    ASSERT_EQ(table->RowCount(), 3);
+    EXPECT_EQ(table->GetRecord(0)->prot.msg.SEQ, 12u);
+    EXPECT_EQ(Text(*table, 0, FIELD_HOST), "alpha");
+    EXPECT_EQ(table->GetRecord(1)->prot.msg.SEQ, 34u);
+    EXPECT_EQ(Text(*table, 1, FIELD_HOST), "beta");
+    EXPECT_EQ(Text(*table, 1, FIELD_TEXT), "second");
+    EXPECT_EQ(Text(*table, 2, FIELD_KXNAME), "third");
+    EXPECT_EQ(Text(*table, 2, FIELD_TEXT), "gamma");
+    const DocLoader::ImportFields* fields = loader->Fields();
+    ASSERT_NE(fields, nullptr);
+    EXPECT_EQ(std::vector<int32_t>(fields->field, fields->field + fields->count),
+              (std::vector<int32_t>{FIELD_SEQ, FIELD_HOST, FIELD_TEXT, FIELD_KXNAME}));
+    EXPECT_EQ(fields->visual[3], 3);
+    EXPECT_EQ(loader->TabPrefs().columnCount, 4);
+    EXPECT_EQ(loader->TabPrefs().columns[3], FIELD_KXNAME);
+}
+
+TEST_F(DocLoaderTest, ViewPositionsWithGapsAndTies)
+{
+    const int32_t f = Add(MakeFormat("Gaps", 1,
+                                     {{"TEXT", 4, "(\\w+) "}, {"HOST", -1, "(\\w+) "}, {"SEQ", 4, "(\\d+)"},
+                                      {"LINE", 30, " ?(\\d*)"}}));
+    TableRef table(Load(dir.Write("g.txt", "a b 3\n"), f));
+    ASSERT_NE(table.table, nullptr);
+    const PrefTabTable& tab = loader->TabPrefs();
+    EXPECT_EQ(tab.columnCount, 2);
+    EXPECT_EQ(tab.columns[0], FIELD_TEXT);
+    EXPECT_EQ(tab.columns[1], FIELD_SEQ);
+    EXPECT_EQ(tab.columns[2], -1);
+}
+
+TEST_F(DocLoaderTest, BadFormatsFailWithTheirMessages)
+{
+    const struct {
+        const char* what;
+        ImportFormat format;
+        const char* message;
+        bool loads; // a delimited format only needs its field list
+        bool boxed; // shown in an information box too
+    } cases[] = {
+        {"unknown key", MakeFormat("Bad", 0, {{"TIMES", 0, ";"}}), "Incorrect field name in ini-file: TIMES", false,
+         true},
+        {"unknown key in a template", MakeFormat("BadLog", 1, {{"TIMES", 0, "(\\d+)"}}),
+         "Import : BadLog - Need select field - field: TIMES", false, false},
+        {"empty expression", MakeFormat("Empty", 0, {{"TEXT", 0, ""}}), "Expression is empty", true, true},
+        {"no fields, delimited", MakeFormat("None", 0, {}), "Expression is empty", false, true},
+        {"no usable member", MakeFormat("NoBracket", 1, {{"TEXT", 0, "x"}}),
+         "Import format \"NoBracket\" has no usable template", false, true},
+    };
+    const std::string path = dir.Write("bad.txt", "1\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        shell.info.clear();
+        TableRef table(Load(path, Add(c.format)));
+        EXPECT_EQ(table.table != nullptr, c.loads);
+        EXPECT_EQ(RecordingShell::Has(shell.info, c.message), c.boxed);
+        EXPECT_TRUE(RecordingShell::Has(shell.log, c.message));
+    }
+    EXPECT_EQ(Load(path, 1000), nullptr);
+    EXPECT_TRUE(RecordingShell::Has(shell.info, "Unknown import type for file " + path));
+}
+
+TEST_F(DocLoaderTest, DelimitedTextSkipsBadLines)
+{
+    const int32_t f = Add(MakeFormat("Csv", 0, {{"NUM1", 0, ";"}, {"HOST", 1, ";"}, {"TEXT", 2, ""}}, ";"));
+    std::string text = "oops,pc;x\n";
+    for (int k = 0; k < 5; ++k)
+        text += std::to_string(k + 10) + ",pc" + std::to_string(k) + ";text\n";
+    TableRef table(Load(dir.Write("a.csv", text), f));
+    ASSERT_NE(table.table, nullptr);
+    ASSERT_EQ(table->RowCount(), 5);
+    EXPECT_EQ(table->GetRecord(0)->prot.NUM1, 10u);
+    EXPECT_EQ(Text(*table, 4, FIELD_HOST), "pc4");
+    EXPECT_EQ(Text(*table, 4, FIELD_TEXT), "text\n");
+    EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Csv.txt\": 5 rows"));
+}
+
+// An imported number of a viewer-side field survives the load.
+TEST_F(DocLoaderTest, ImportedNum1IsKept)
+{
+    const int32_t f = Add(MakeFormat("Num", 1, {{"NUM1", 0, "(\\d+) "}, {"TEXT", 1, "(.*)"}}));
+    TableRef table(Load(dir.Write("n.txt", "4242 x\n"), f));
+    ASSERT_NE(table.table, nullptr);
+    EXPECT_EQ(table->GetRecord(0)->prot.NUM1, 4242u);
+}
+
+TEST_F(DocLoaderTest, GiveUpRule)
+{
+    const struct {
+        const char* what;
+        std::string bytes;
+        int rows; // -1: given up
+    } cases[] = {
+        {"ten bad first", BadKxRecords(10) + KxRecords(3), -1},
+        {"one good, then ten bad", KxRecords(1) + BadKxRecords(10), 1},
+        {"nine bad, then good", BadKxRecords(9) + KxRecords(2), 2},
+        {"empty file", "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        shell.info.clear();
+        shell.canceled = false;
+        const std::string path = dir.Write("g.kx", c.bytes);
+        KxTable* table = Load(path, FILE_TYPE_KX);
+        if (c.rows < 0) {
+            EXPECT_EQ(table, nullptr);
+            EXPECT_TRUE(RecordingShell::Has(shell.info, "Too many errors while reading " + path));
+            EXPECT_TRUE(shell.canceled);
+            continue;
+        }
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(table->RowCount(), c.rows);
+        EXPECT_EQ(shell.log.back(), "Document \"g\" opened: " + std::to_string(c.rows) + " rows");
+        table->Release();
+    }
+    // The same rule for text: ten bad delimited lines.
+    const int32_t f = Add(MakeFormat("Nums", 0, {{"LINE", 0, ";"}}, ";"));
+    std::string lines;
+    for (int k = 0; k < 10; ++k)
+        lines += "x\n";
+    EXPECT_EQ(Load(dir.Write("bad.csv", lines + "1,\n"), f), nullptr);
+}
+
+TEST_F(DocLoaderTest, MaxRecordsLimitsAttempts)
+{
+    std::string text;
+    for (int k = 0; k < 100; ++k)
+        text += "Dec  7 11:12:16 host daemon.info proc[1]: line " + std::to_string(k) + "\n";
+    TableRef table(Load(dir.Write("long.log", text), 0, 10));
+    ASSERT_NE(table.table, nullptr);
+    EXPECT_EQ(table->RowCount(), 10);
+    EXPECT_EQ(shell.shown, 0);
+    TableRef none(Load(dir.Write("long2.log", text), 0, 0));
+    ASSERT_NE(none.table, nullptr);
+    EXPECT_EQ(none->RowCount(), 0);
+}
+
+// kxtcp records get PROT 1 and the thread names of the companion kxudp;
+// other kx files get PROT 0; kxd records keep the PROT they were stored with.
+TEST_F(DocLoaderTest, KxFamilyProtAndCompanion)
+{
+    KxFileGen::Options options;
+    options.records = 40;
+    ASSERT_TRUE(KxFileGen::WriteTrace(dir.Path("x.kxudp").c_str(), options));
+    const uint64_t tid = KxFileGen::ThreadId(0, 0);
+    dir.Write("x.kxtcp", KxRecords(3, tid, 9));
+    {
+        TableRef table(Load(dir.Path("x.kxtcp"), FILE_TYPE_KX));
+        ASSERT_NE(table.table, nullptr);
+        ASSERT_EQ(table->RowCount(), 3);
+        ASSERT_NE(table->Satellite(), nullptr);
+        EXPECT_GT(table->Satellite()->RecordCount(), 0);
+        EXPECT_EQ(table->GetRecord(0)->prot.PROT, 1);
+        EXPECT_EQ(Text(*table, 0, FIELD_PROT), "1");
+        EXPECT_EQ(Text(*table, 2, FIELD_TNAME), KxFileGen::ThreadName(0, 0));
+    }
+    ChannelReports reports(KxvTearoffChannel);
+    const struct {
+        const char* name;
+        KxFileGen::Form form;
+        int32_t type;
+        int prot;
+    } cases[] = {
+        {"y.kxtcp", KxFileGen::Form::Kx, FILE_TYPE_KX, 1},
+        {"y.kx", KxFileGen::Form::Kx, FILE_TYPE_KX, 0},
+        {"y.kxudp", KxFileGen::Form::Kx, FILE_TYPE_KX, 0},
+        {"y.kxd", KxFileGen::Form::Kxd, FILE_TYPE_KXD, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TableRef table(Load(dir.Write(c.name, KxRecords(2, tid, 9, c.form)), c.type));
+        ASSERT_NE(table.table, nullptr);
+        EXPECT_EQ(table->Satellite(), nullptr);
+        EXPECT_EQ(table->GetRecord(1)->prot.PROT, c.prot);
+    }
+    EXPECT_EQ(ChannelReports::Count("TEAROFF Satellite file not found"), 1);
+}
+
+TEST_F(DocLoaderTest, SilentLoadKeepsFlaggedRecords)
+{
+    std::string bytes;
+    for (uint32_t k = 0; k < 6; ++k) {
+        RawRecord raw;
+        raw.flags = k % 2 ? 0x1000 : 0;
+        raw.text = k % 2 ? "Thread: worker, TID=7" : "plain";
+        KxFileGen::AppendRecord(bytes, raw.Build(), KxFileGen::Form::Kx, false);
+    }
+    const std::string path = dir.Write("s.kx", bytes);
+    TableRef all(DocLoader::LoadKxFileSilent(path.c_str(), false));
+    ASSERT_NE(all.table, nullptr);
+    EXPECT_EQ(all->RecordCount(), 6);
+    EXPECT_STREQ(all->Name(), "");
+    TableRef flagged(DocLoader::LoadKxFileSilent(path.c_str(), true));
+    ASSERT_NE(flagged.table, nullptr);
+    ASSERT_EQ(flagged->RecordCount(), 3);
+    for (int32_t k = 0; k < 3; ++k)
+        EXPECT_EQ(flagged->GetRecord(k)->prot.msg.FLAGS, 0x1000u);
+    dir.Write("bad.kx", BadKxRecords(12));
+    EXPECT_EQ(DocLoader::LoadKxFileSilent(dir.Path("bad.kx").c_str(), false), nullptr);
+    EXPECT_TRUE(RecordingShell::Has(shell.log, "Too many errors while reading " + dir.Path("bad.kx")));
+    EXPECT_TRUE(shell.info.empty());
+}
+
+TEST_F(DocLoaderTest, AbortKeepsRowsRead)
+{
+    const int32_t f = Add(MakeFormat("Big", 1, {{"TEXT", 0, "(.*)"}}));
+    std::string text;
+    const std::string line = std::string(79, 'z') + "\n";
+    text.reserve(150000 * line.size());
+    for (int k = 0; k < 150000; ++k)
+        text += line;
+    shell.cancelAfter = 2;
+    ChannelReports reports(KxvTearoffChannel);
+    TableRef table(Load(dir.Write("big.txt", text), f));
+    ASSERT_NE(table.table, nullptr);
+    EXPECT_EQ(shell.shown, 1);
+    EXPECT_EQ(shell.updates, 2);
+    EXPECT_GT(table->RowCount(), 0);
+    EXPECT_LT(table->RowCount(), 150000);
+    EXPECT_EQ(ChannelReports::Count("TEAROFF Importing canceled by user"), 1);
+    EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Big.txt\": " +
+                                                   std::to_string(table->RecordCount()) + " rows"));
+    EXPECT_TRUE(shell.closed);
+}
+
+namespace {
+
+// A document of n records with the given metadata sections and a view block
+// showing TIME and TEXT.
+std::string Document(int n, const std::string& filter, const std::string& bookmarks, const std::string& selections)
+{
+    std::string records;
+    for (int k = 0; k < n; ++k) {
+        std::string text = "rec " + std::to_string(k);
+        RawRecord raw;
+        raw.time = 1000 + uint64_t(k);
+        raw.text = text.c_str();
+        KxdProt prot = raw.Build();
+        records.append(reinterpret_cast<const char*>(&prot), sizeof(prot));
+    }
+    PrefTabTable tab;
+    tab.ClearColumns();
+    tab.AddColumn(FIELD_TIME);
+    tab.AddColumn(FIELD_TEXT);
+    tab.Grid = 1;
+    PrefKxTable kx = PlainPrefs();
+    ZmLib::IniBase ini;
+    PrefTable::Save(false, ini, tab, kx, nullptr, 0);
+    ZmLib::TextBuf buffer;
+    EXPECT_TRUE(ini.WriteToBuf(buffer));
+    return Container({{"KXLVER", "1"},
+                      {"TABLESIZE", std::to_string(n)},
+                      {"TABLE", records},
+                      {"FILTER", filter},
+                      {"BOOKMARKS", bookmarks},
+                      {"SELECTIONS", selections},
+                      {"INI", buffer.Buffer->c_str()}});
+}
+
+} // namespace
+
+TEST_F(DocLoaderTest, DocumentReloadsWithMetadataAndViewBlock)
+{
+    const std::string path = dir.Write("doc.kxl", Document(5, U32s({0, 2, 3, 4}), U32s({1, 1}), U32s({1, 2, 2, 3})));
+    TableRef table(Load(path, FILE_TYPE_KXL));
+    ASSERT_NE(table.table, nullptr);
+    EXPECT_EQ(table->RecordCount(), 5);
+    EXPECT_TRUE(table->FilterOn);
+    EXPECT_EQ(table->RowCount(), 4);
+    EXPECT_NE(table->GetRecord(1)->bookmark, nullptr);
+    EXPECT_EQ(Text(*table, 1, FIELD_TEXT), "rec 2");
+    EXPECT_EQ(Ranges(*table), (RangeList{{2, 2, 3}}));
+    EXPECT_EQ(loader->TabPrefs().columnCount, 2);
+    EXPECT_EQ(loader->TabPrefs().columns[1], FIELD_TEXT);
+    EXPECT_EQ(loader->TabPrefs().Grid, 1);
+    EXPECT_EQ(loader->KxPrefs().formats[FIELD_TIME], int32_t(NUMFMT_INT));
+    EXPECT_FALSE(table->Modified());
+    EXPECT_EQ(shell.log.back(), "Document \"doc\" opened: 5 rows");
+    EXPECT_FALSE(RecordingShell::Has(shell.log, "damaged"));
+}
+
+// ReadMetadata is false whenever a stored entry was not applied, and the
+// loader then tells the user.
+TEST_F(DocLoaderTest, SkippedMetadataIsReported)
+{
+    const struct {
+        const char* what;
+        std::string filter, bookmarks, selections;
+        bool ok;
+    } cases[] = {
+        {"clean", "", U32s({2, 0, 3}), U32s({2, 0, 1, 1, 2, 2, 1}), true},
+        {"hidden bookmark", U32s({0, 1}), U32s({1, 1, 1, 3}), "", true},
+        {"repeated bookmark", "", U32s({2, 1, 1}), "", false},
+        {"huge bookmark count", "", U32s({1000000, 1}), "", false},
+        {"bookmark beyond the rows", "", U32s({2, 1, 9}), "", false},
+        {"overlapping selections", "", "", U32s({2, 0, 3, 1, 2, 2, 2}), false},
+        {"selection beyond the rows", "", "", U32s({1, 3, 10, 1}), false},
+        {"empty selection range", "", "", U32s({1, 1, 0, 1}), false},
+        {"stray selection bytes", "", "", U32s({1, 1, 1, 1}) + "x", false},
+        {"bad filter", U32s({3, 1}), U32s({1, 0}), "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.Write("m.kxl", Document(5, c.filter, c.bookmarks, c.selections));
+        {
+            FileKxl reader(path.c_str());
+            ASSERT_EQ(reader.Open(), 0);
+            TableRef table(new KxTable(path.c_str(), "m", PlainPrefs()));
+            ZmLib::KxdProt prot;
+            reader.SetRecord(&prot);
+            for (int k = 0; k < 5; ++k) {
+                reader.ReadRecord();
+                table->AppendRecord(prot);
+            }
+            EXPECT_EQ(reader.ReadMetadata(*table), c.ok);
+        }
+        shell.log.clear();
+        TableRef table(Load(path, FILE_TYPE_KXL));
+        ASSERT_NE(table.table, nullptr);
+        EXPECT_EQ(RecordingShell::Has(shell.log, "Document \"m\": part of its filter, bookmarks or selections was "
+                                                 "damaged and has been skipped"),
+                  !c.ok);
+        EXPECT_EQ(table->RecordCount(), 5);
+    }
+}
+
+// A path beyond 1099 characters is named, cut visibly, never as "".
+TEST_F(DocLoaderTest, TooLongPathIsNamed)
+{
+    const std::string longPath = dir.Dir() + "/" + std::string(1200, 'p') + ".kxl";
+    Reports reports;
+    EXPECT_EQ(Load(longPath, FILE_TYPE_KXL), nullptr);
+    ASSERT_FALSE(shell.info.empty());
+    const std::string& message = shell.info.back();
+    EXPECT_NE(message.find("File path too long, at most 1099 characters: \"" + longPath.substr(0, 60) + "..."),
+              std::string::npos)
+        << message;
+    EXPECT_NE(message.find(" (" + std::to_string(longPath.size()) + " characters)"), std::string::npos);
+    EXPECT_FALSE(Reports::HasPart("About to open \"\""));
+
+    FileKxl reader(longPath.c_str());
+    EXPECT_EQ(reader.Open(), 6);
+    EXPECT_TRUE(Reports::HasPart("Path too long, at most 1099 characters: \"" + longPath.substr(0, 60) + "..."));
+    EXPECT_FALSE(Reports::HasPart("About to open KXL file \"\""));
+    EXPECT_EQ(DocLoader::LoadKxFileSilent(longPath.c_str(), true), nullptr);
+}
+
+// A file that can no longer be read ends the load instead of failing on
+// every later attempt; one that cannot be read at all gives no document.
+TEST_F(DocLoaderTest, ReadFailureEndsTheLoad)
+{
+    // The records start behind three section headers, "1" and "100". The
+    // document is large enough that the reader's buffer does not hold the
+    // records that are cut away.
+    const off_t tableData = 3 * ZmLib::SD_HEADER_SIZE + 4;
+    const std::string path = dir.Write("cut.kxl", Document(100, "", "", ""));
+    shell.onProgress = [&] { ASSERT_EQ(truncate(path.c_str(), tableData + 20 * off_t(KxdProt::SIZE)), 0); };
+    Reports reports;
+    TableRef table(Load(path, FILE_TYPE_KXL));
+    EXPECT_TRUE(Reports::Has("Record #20: File IO Error)"));
+    ASSERT_NE(table.table, nullptr);
+    EXPECT_EQ(table->RowCount(), 20);
+    shell.onProgress = nullptr;
+
+    // Reading the memory file of a process at offset 0 fails at once.
+    const int32_t f = Add(MakeFormat("Any", 1, {{"TEXT", 0, "(.*)"}}));
+    KxTable* none = Load("/proc/self/mem", f);
+    if (RecordingShell::Has(shell.info, "Error opening file"))
+        GTEST_SKIP() << "/proc/self/mem cannot be opened here";
+    EXPECT_EQ(none, nullptr);
+    EXPECT_TRUE(RecordingShell::Has(shell.info, "Too many errors while reading /proc/self/mem"));
+}
+
+TEST_F(DocLoaderTest, OpenFailureIsReported)
+{
+    const std::string path = dir.Path("missing.kx");
+    EXPECT_EQ(Load(path, FILE_TYPE_KX), nullptr);
+    EXPECT_EQ(shell.info.back(), "Error opening file \"" + path + "\"");
+    EXPECT_EQ(shell.log.back(), "Error opening file \"" + path + "\"");
+    dir.Write("broken.kxl", "no document");
+    EXPECT_EQ(Load(dir.Path("broken.kxl"), FILE_TYPE_KXL), nullptr);
+    EXPECT_EQ(shell.info.back(), "Error opening file \"" + dir.Path("broken.kxl") + "\"");
+}
+
+// Until the main window installs its own, the services only write records
+// and never block or show anything.
+TEST(ShellServices, DefaultsWriteRecords)
+{
+    KxvShellServices* installed = KxvSetShell(nullptr);
+    {
+        ChannelReports tearoff(KxvTearoffChannel);
+        ChannelReports syslog(KxvSyslogChannel);
+        KxvShellServices& shell = KxvShell();
+        shell.AddToSystemLog("entry 100%", KxvShellServices::LOG_ICON_ARROW);
+        shell.ShowStatus("Loading file: /x", false);
+        EXPECT_EQ(shell.Information("Too many errors", true), int(QMessageBox::Ok));
+        shell.ProcessEvents();
+        EXPECT_EQ(shell.MainWidget(), nullptr);
+        EXPECT_EQ(ChannelReports::All(), (std::vector<std::string>{"SYSLOG entry 100%", "SYSLOG status: Loading file: /x",
+                                                                   "TEAROFF Information: Too many errors"}));
+        std::unique_ptr<KxvProgress> progress = shell.CreateProgress("Opening file x", "Abort", 0, 100);
+        progress->Show();
+        EXPECT_FALSE(progress->IsVisible());
+        EXPECT_FALSE(progress->WasCanceled());
+        progress->Cancel();
+        EXPECT_TRUE(progress->WasCanceled());
+    }
+    RecordingShell recording;
+    EXPECT_EQ(&KxvShell(), &recording);
+    KxvSetShell(installed);
+}

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kxviewer/importformat.h"
+#include "kxviewer/kxvglobals.h"
+#include "tests/kxviewer/shellrecorder.h"
+
+namespace {
+
+ImportFormatField Field(const char* key, int32_t position, const char* expression)
+{
+    return ImportFormatField{key, position, expression};
+}
+
+ImportFormat Format(const char* name, int32_t visual, std::vector<ImportFormatField> fields = {},
+                    int32_t mode = IMPORT_MODE_REGEX)
+{
+    ImportFormat format;
+    format.name = name;
+    format.extension = "*.txt";
+    format.visual = visual;
+    format.mode = mode;
+    format.delimiter = ";";
+    format.fields = std::move(fields);
+    return format;
+}
+
+class RecordingView : public ImportCheckView {
+public:
+    void ClearProblem() override { shown.clear(); }
+    void ShowProblem(int32_t index, ImportProblemPlace place) override { shown.push_back({index, place}); }
+    std::vector<std::pair<int32_t, ImportProblemPlace>> shown;
+};
+
+// A list with the built-in head and a few user formats; the original list
+// comes back afterwards.
+class ImportFormatTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved_ = ImportFormats;
+        ImportFormats = DefaultImportTemplates();
+        ImportFormatChecks::SetView(&view_);
+    }
+    void TearDown() override
+    {
+        ImportFormatChecks::SetView(nullptr);
+        ImportFormats = saved_;
+    }
+    int32_t Add(ImportFormat format)
+    {
+        ImportFormats.push_back(std::move(format));
+        return int32_t(ImportFormats.size() - 1);
+    }
+
+    RecordingView view_;
+    kxtest::ShellRecorder shell_;
+
+private:
+    ImportFormatList saved_;
+};
+
+} // namespace
+
+// Runs first: nothing has touched the list yet.
+TEST(ImportFormatStatics, BuiltInHeadBeforeAnyLoad)
+{
+    ASSERT_EQ(ImportFormats.size(), 1u);
+    EXPECT_EQ(PredefinedFormatCount, 1);
+    const ImportFormat& syslog = ImportFormats[0];
+    EXPECT_EQ(syslog, DefaultImportTemplates()[0]);
+    EXPECT_EQ(syslog.name, "SysLog");
+    EXPECT_EQ(syslog.extension, "log");
+    EXPECT_EQ(syslog.expression, "()");
+    EXPECT_FALSE(syslog.JavaException);
+    EXPECT_EQ(syslog.delimiter, "");
+    EXPECT_EQ(syslog.mode, IMPORT_MODE_REGEX);
+    EXPECT_TRUE(syslog.enabled);
+    EXPECT_EQ(syslog.visual, 1);
+    const std::vector<ImportFormatField> fields = {
+        Field("TIME", 0, "(\\w{3}[\\d\\W]+)\\s"), Field("HOST", 1, "(\\(?\\w+\\)?)\\s"),
+        Field("LEVEL", 2, "[\\w\\.]+?(\\w+)\\s"), Field("KXNAME", 3, "([^:]+):?\\s"), Field("TEXT", 4, "(.*)"),
+    };
+    EXPECT_EQ(syslog.fields, fields);
+    bool found = false;
+    EXPECT_EQ(FileTypeBySuffix("KXTCP", &found), FILE_TYPE_KX);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(FileTypeBySuffix("kxl", &found), FILE_TYPE_KXL);
+    EXPECT_EQ(FileTypeBySuffix("kxd", &found), FILE_TYPE_KXD);
+    FileTypeBySuffix("log", &found);
+    EXPECT_FALSE(found);
+}
+
+TEST(ImportFormatRecord, ComposedExpression)
+{
+    ImportFormat format = Format("F", 1, {Field("TIME", 0, "(\\d+) "), Field("HOST", 1, "(\\w+)"),
+                                          Field("TEXT", 2, "(.*)")});
+    format.ComposeExpression();
+    EXPECT_EQ(format.expression, "(\\d+) (\\w+)(.*)");
+    format.mode = IMPORT_MODE_DELIMITED;
+    format.ComposeExpression();
+    EXPECT_EQ(format.expression, "TIME;HOST;TEXT");
+}
+
+TEST(ImportFormatRecord, IsSame)
+{
+    ImportFormat a = Format("F", 1, {Field("TIME", 0, ";"), Field("TEXT", 1, ";")}, IMPORT_MODE_DELIMITED);
+    ImportFormat b = Format("F", 7, {Field("TEXT", 1, "|"), Field("TIME", 0, ",")}, IMPORT_MODE_DELIMITED);
+    b.enabled = false;
+    b.expression = "other";
+    EXPECT_TRUE(ImportFormat::IsSame(a, b));
+    a.mode = b.mode = IMPORT_MODE_REGEX;
+    EXPECT_FALSE(ImportFormat::IsSame(a, b));
+
+    const struct {
+        const char* what;
+        void (*change)(ImportFormat&);
+    } changes[] = {
+        {"name", [](ImportFormat& f) { f.name = "f"; }},
+        {"extension", [](ImportFormat& f) { f.extension = "*.log"; }},
+        {"JavaException", [](ImportFormat& f) { f.JavaException = true; }},
+        {"delimiter", [](ImportFormat& f) { f.delimiter = ","; }},
+        {"mode", [](ImportFormat& f) { f.mode = IMPORT_MODE_REGEX; }},
+        {"field count", [](ImportFormat& f) { f.fields.pop_back(); }},
+        {"view position", [](ImportFormat& f) { f.fields[0].viewPosition = 5; }},
+        {"key", [](ImportFormat& f) { f.fields[0].key = "HOST"; }},
+    };
+    ImportFormat base = Format("F", 1, {Field("TIME", 0, ";"), Field("TEXT", 1, ";")}, IMPORT_MODE_DELIMITED);
+    for (const auto& c : changes) {
+        ImportFormat other = base;
+        c.change(other);
+        EXPECT_FALSE(ImportFormat::IsSame(base, other)) << c.what;
+    }
+    // b's fields are not used up: two equal fields of a may both match one.
+    ImportFormat twice = Format("F", 1, {Field("TIME", 0, "(a)"), Field("TIME", 0, "(a)")});
+    ImportFormat once = Format("F", 1, {Field("TIME", 0, "(a)"), Field("TEXT", 1, "(b)")});
+    EXPECT_TRUE(ImportFormat::IsSame(twice, once));
+    EXPECT_FALSE(ImportFormat::IsSame(once, twice));
+}
+
+TEST(ImportFormatChecksText, Brackets)
+{
+    const struct {
+        const char* expression;
+        const char* message;
+    } cases[] = {
+        {"a)(b", "Bad bracket sequence"}, {"(a", "No right Bracket"}, {"a", "No left Bracket"},
+        {"", "No left Bracket"},          {")", "No left Bracket"},   {"x(y)z(", ""},
+        {"(a)(", ""},                     {"((a)", ""},
+    };
+    for (const auto& c : cases) {
+        ImportErrorText = "stale";
+        ImportFormatChecks::CheckBrackets(c.expression);
+        EXPECT_EQ(ImportErrorText, c.message) << c.expression;
+    }
+}
+
+TEST_F(ImportFormatTest, FamiliesAndSubTemplateNumbers)
+{
+    int32_t p = Add(Format("P", 2));
+    int32_t p2 = Add(Format("P #2", 0));
+    int32_t p1 = Add(Format("P #1", 0));
+    int32_t px = Add(Format("P #x", 0));
+    int32_t q = Add(Format("Q", 3));
+    int32_t orphan = Add(Format("Z #1", 0));
+    int32_t pp = Add(Format("PP #1", 0));
+
+    EXPECT_EQ(ImportFormatChecks::GetSubFormatNumber(p2), 2);
+    EXPECT_TRUE(SubFormatList.empty());
+    EXPECT_EQ(ImportFormatChecks::GetSubFormatNumber(px), 0);
+    EXPECT_EQ(ImportFormatChecks::GetSubFormatNumber(q), -1);
+    EXPECT_EQ(ImportFormatChecks::GetSubFormatNumber(p), 0);
+    EXPECT_EQ(SubFormatList, (std::vector<int32_t>{px, p1, p2}));
+    EXPECT_EQ(ImportFormatChecks::GetSubFormatNumber(-1), -1);
+    EXPECT_EQ(ImportFormatChecks::GetSubFormatNumber(int32_t(ImportFormats.size())), -1);
+
+    EXPECT_EQ(ImportFormatChecks::CollectSubFormats(p), 3);
+    EXPECT_EQ(ImportFormatChecks::CollectSubFormats(q), 0);
+    EXPECT_TRUE(SubFormatList.empty());
+    EXPECT_EQ(ImportFormatChecks::CollectSubFormats(-1), 0);
+
+    EXPECT_EQ(ImportFormatChecks::GetParentFormatIndex(p1), p);
+    EXPECT_EQ(ImportFormatChecks::GetParentFormatIndex(orphan), -1);
+    EXPECT_EQ(ImportFormatChecks::GetParentFormatIndex(p), -1);
+    EXPECT_EQ(ImportFormatChecks::GetParentFormatIndex(pp), -1);
+
+    EXPECT_EQ(ImportFormatChecks::FamilyOf(p2), (std::vector<int32_t>{p, px, p1, p2}));
+    EXPECT_EQ(ImportFormatChecks::FamilyOf(p), (std::vector<int32_t>{p, px, p1, p2}));
+    EXPECT_EQ(ImportFormatChecks::FamilyOf(q), (std::vector<int32_t>{q}));
+    EXPECT_EQ(ImportFormatChecks::FamilyOf(orphan), (std::vector<int32_t>{orphan}));
+    EXPECT_TRUE(ImportFormatChecks::FamilyOf(99).empty());
+}
+
+TEST_F(ImportFormatTest, NameAndExtensionChecks)
+{
+    int32_t a = Add(Format("A", 2));
+    int32_t sub = Add(Format("A #1", 0));
+    int32_t user = Add(Format("Log", 3));
+    int32_t lower = Add(Format("log", 4));
+    const struct {
+        const char* text;
+        int32_t index;
+        int32_t kind;
+        const char* message;
+    } cases[] = {
+        {"", user, ImportFormatChecks::CHECK_NAME, "Name is empty"},
+        {"", user, ImportFormatChecks::CHECK_EXTENSION, "Extension is empty"},
+        {"A#B", user, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        {"#", user, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        // Named after a main format: a sub-template being made.
+        {"A #2", user, ImportFormatChecks::CHECK_NAME, ""},
+        {"A #1", sub, ImportFormatChecks::CHECK_NAME, ""},
+        {"Odd#1", sub, ImportFormatChecks::CHECK_NAME, ""},
+        {"A #1", user, ImportFormatChecks::CHECK_NAME, "Name duplicate"},
+        {"A", a, ImportFormatChecks::CHECK_NAME, ""},
+        {"A", lower, ImportFormatChecks::CHECK_NAME, "Name duplicate"},
+        {"Log", user, ImportFormatChecks::CHECK_NAME, ""},
+        {"LOG", lower, ImportFormatChecks::CHECK_NAME, ""},
+        {"A#B", user, ImportFormatChecks::CHECK_EXTENSION, ""},
+    };
+    for (const auto& c : cases) {
+        view_.shown.clear();
+        bool problem = ImportFormatChecks::CheckNameAndExtension(c.text, c.index, c.kind);
+        EXPECT_EQ(ImportErrorText, c.message) << c.text;
+        EXPECT_EQ(problem, *c.message != 0) << c.text;
+        EXPECT_EQ(view_.shown.size(), problem ? 1u : 0u) << c.text;
+        if (problem) {
+            EXPECT_EQ(view_.shown[0].first, c.index);
+            EXPECT_EQ(view_.shown[0].second, IMPORT_PROBLEM_TREE);
+        }
+    }
+}
+
+TEST_F(ImportFormatTest, EditorFieldChecks)
+{
+    const struct {
+        const char* what;
+        ImportFormat format;
+        const char* message;
+        ImportProblemPlace place;
+    } cases[] = {
+        {"good", Format("G", 2, {Field("TIME", 0, "(\\d+)"), Field("TEXT", 1, "(.*)")}), "", IMPORT_PROBLEM_FIELDS},
+        {"no fields", Format("G", 2), "Must be at least one field", IMPORT_PROBLEM_FIELDS},
+        {"not set", Format("G", 2, {Field("<not set>", 0, "(a)")}), "Need select field", IMPORT_PROBLEM_FIELDS},
+        {"empty key", Format("G", 2, {Field("", 0, "(a)")}), "Need select field", IMPORT_PROBLEM_FIELDS},
+        {"unknown key", Format("G", 2, {Field("TIMES", 0, "(a)")}), "Need select field", IMPORT_PROBLEM_FIELDS},
+        {"duplicate", Format("G", 2, {Field("TEXT", 0, "(a)"), Field("TEXT", 1, "(b)")}), "Field names duplicated",
+         IMPORT_PROBLEM_FIELDS},
+        {"brackets", Format("G", 2, {Field("TEXT", 0, "a)")}), "No left Bracket", IMPORT_PROBLEM_FIELDS},
+        {"delimited ignores brackets", Format("G", 2, {Field("TEXT", 0, ";")}, IMPORT_MODE_DELIMITED), "",
+         IMPORT_PROBLEM_FIELDS},
+        {"bad name", Format("G#1", 2, {Field("TEXT", 0, "(a)")}), "Name could not contain # symbol",
+         IMPORT_PROBLEM_TREE},
+    };
+    for (const auto& c : cases) {
+        ImportFormats.resize(size_t(PredefinedFormatCount));
+        int32_t i = Add(c.format);
+        view_.shown = {{-7, IMPORT_PROBLEM_TREE}};
+        bool passes = ImportFormatChecks::CheckFields(i);
+        EXPECT_EQ(ImportErrorText, c.message) << c.what;
+        EXPECT_EQ(passes, *c.message == 0) << c.what;
+        ASSERT_EQ(view_.shown.size(), passes ? 0u : 1u) << c.what;
+        if (!passes) {
+            EXPECT_EQ(view_.shown[0].second, c.place) << c.what;
+        }
+    }
+    ImportFormat extensionless = Format("E", 2, {Field("TEXT", 0, "(a)")});
+    extensionless.extension.clear();
+    EXPECT_FALSE(ImportFormatChecks::CheckFields(Add(extensionless)));
+    EXPECT_EQ(ImportErrorText, "Extension is empty");
+    // A built-in format: only its extension counts.
+    ImportFormats[0].fields.clear();
+    EXPECT_TRUE(ImportFormatChecks::CheckFields(0));
+    ImportFormats[0].extension.clear();
+    EXPECT_FALSE(ImportFormatChecks::CheckFields(0));
+    EXPECT_EQ(ImportErrorText, "Extension is empty");
+    EXPECT_TRUE(ImportFormatChecks::CheckFields(-1));
+    EXPECT_TRUE(ImportFormatChecks::CheckFields(1000));
+}
+
+TEST_F(ImportFormatTest, LoaderCheckLogsEachRejection)
+{
+    const struct {
+        const char* what;
+        ImportFormat format;
+        const char* message;
+        const char* log;
+    } cases[] = {
+        {"good", Format("G", 2, {Field("TEXT", 0, "(.*)")}), "", nullptr},
+        {"no fields", Format("G", 2), "Must be at least one field", "Import : G - Must be at least one field"},
+        {"delimited needs brackets too", Format("D", 2, {Field("TIME", 0, ";")}, IMPORT_MODE_DELIMITED),
+         "No left Bracket", "Import : D - No left Bracket - field RegExp: ;"},
+        {"unknown key", Format("U", 2, {Field("TIMES", 0, "(a)")}), "Need select field",
+         "Import : U - Need select field - field: TIMES"},
+        {"not set", Format("N", 2, {Field("<not set>", 0, "(a)")}), "Need select field",
+         "Import : N - Need select field - field: <not set>"},
+    };
+    for (const auto& c : cases) {
+        shell_.Clear();
+        int32_t i = Add(c.format);
+        EXPECT_EQ(ImportFormatChecks::CheckFormat(i), c.log == nullptr) << c.what;
+        EXPECT_EQ(ImportErrorText, c.message) << c.what;
+        const std::vector<std::string> expected = c.log ? std::vector<std::string>{c.log} : std::vector<std::string>{};
+        EXPECT_EQ(shell_.log, expected) << c.what;
+    }
+    EXPECT_FALSE(ImportFormatChecks::CheckFormat(-1));
+}
+
+TEST_F(ImportFormatTest, EditorLimits)
+{
+    int32_t main = Add(Format("M", 2));
+    for (int n = 1; n <= 6; ++n)
+        Add(Format(("M #" + std::to_string(n)).c_str(), 0));
+    EXPECT_TRUE(ImportFormatChecks::CanAddSubTemplate(main));
+    int32_t last = Add(Format("M #7", 0));
+    EXPECT_FALSE(ImportFormatChecks::CanAddSubTemplate(last));
+    const std::vector<std::string> refusal = {"Maximum amount of sub-templates (8) is reached"};
+    EXPECT_EQ(shell_.log, refusal);
+    EXPECT_EQ(shell_.info, refusal);
+    EXPECT_EQ(shell_.warnings, std::vector<bool>{true});
+
+    shell_.Clear();
+    ImportFormat full = Format("F", 3);
+    full.fields.resize(24);
+    int32_t f = Add(full);
+    EXPECT_TRUE(ImportFormatChecks::CanAddField(f));
+    ImportFormats[f].fields.resize(25);
+    EXPECT_FALSE(ImportFormatChecks::CanAddField(f));
+    EXPECT_EQ(shell_.info, std::vector<std::string>{"Max number of fields archived!"});
+    EXPECT_TRUE(shell_.log.empty());
+}

@@ -1,0 +1,433 @@
+#include <cstddef>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "test_grammar_fixture.h"
+
+using grammartest::ChannelCapture;
+using grammartest::ParseToTree;
+using grammartest::Reports;
+using grammartest::TokenNames;
+
+namespace {
+
+// Every visible token as TYPE:text, and the lexer's error count.
+struct Lexed {
+    std::string tokens;
+    ANTLR3_UINT32 errors = 0;
+};
+
+Lexed Lex(const std::string& text)
+{
+    Lexed out;
+    pANTLR3_INPUT_STREAM input = MainParser::PrepareStringParser(text.c_str());
+    pKxScriptLexer lexer = KxScriptLexerNew(input);
+    AntlrRouteErrors(lexer->pLexer->rec);
+    pANTLR3_TOKEN_SOURCE source = TOKENSOURCE(lexer);
+    for (;;) {
+        pANTLR3_COMMON_TOKEN token = source->nextToken(source);
+        if (token->getType(token) == ANTLR3_TOKEN_EOF)
+            break;
+        if (token->getChannel(token) == HIDDEN)
+            continue;
+        pANTLR3_STRING spelling = token->getText(token);
+        if (!out.tokens.empty())
+            out.tokens += ' ';
+        out.tokens += TokenNames().at(token->getType(token)) + ":" +
+                      std::string(reinterpret_cast<const char*>(spelling->chars), spelling->len);
+    }
+    out.errors = AntlrErrorCount(lexer->pLexer->rec);
+    lexer->free(lexer);
+    input->close(input);
+    return out;
+}
+
+} // namespace
+
+TEST(KxScriptTokens, GeneratedNumberingIsTheInterpretersNumbering)
+{
+    std::ifstream file(KXSCRIPT_TOKENS_FILE);
+    ASSERT_TRUE(file.is_open()) << KXSCRIPT_TOKENS_FILE;
+    std::set<int> seen;
+    std::string line;
+    while (std::getline(file, line)) {
+        size_t eq = line.rfind('=');
+        ASSERT_NE(eq, std::string::npos) << line;
+        std::string name = line.substr(0, eq);
+        int type = std::stoi(line.substr(eq + 1));
+        // The tool also lists each literal under a generated alias.
+        if (name.rfind("T__", 0) == 0) {
+            EXPECT_EQ(name, "T__" + std::to_string(type));
+            continue;
+        }
+        ASSERT_GE(type, 4) << line;
+        ASSERT_LT(type, int(TokenNames().size())) << line;
+        EXPECT_EQ(name, TokenNames()[size_t(type)]) << line;
+        EXPECT_TRUE(seen.insert(type).second) << line;
+    }
+    EXPECT_EQ(seen.size(), TokenNames().size() - 4);
+}
+
+TEST(KxScriptTokens, ParserInstallsTheNameTable)
+{
+    ScriptParseObjects objects;
+    ASSERT_EQ(MainParser::ParseInput(MainParser::PrepareStringParser("x = 1;"), &objects), 0);
+    pANTLR3_UINT8* names = objects.parser->pParser->rec->state->tokenNames;
+    for (size_t i = 0; i < TokenNames().size(); ++i)
+        EXPECT_STREQ(reinterpret_cast<const char*>(names[i]), TokenNames()[i].c_str()) << i;
+    EXPECT_STREQ(reinterpret_cast<const char*>(objects.parser->getGrammarFileName()), "KxScript.g");
+    MainParser::FreeObjects(&objects);
+}
+
+// The interpreter and the documentation name the rules by their position.
+TEST(KxScriptTokens, RulesStandInGrammarOrder)
+{
+    const size_t offsets[] = {
+        offsetof(KxScriptParser, program), offsetof(KxScriptParser, stmt), offsetof(KxScriptParser, function_def),
+        offsetof(KxScriptParser, functionHeader), offsetof(KxScriptParser, declarator),
+        offsetof(KxScriptParser, func_parameter), offsetof(KxScriptParser, param_kind),
+        offsetof(KxScriptParser, if_stmt), offsetof(KxScriptParser, for_stmt), offsetof(KxScriptParser, while_stmt),
+        offsetof(KxScriptParser, do_stmt), offsetof(KxScriptParser, for_third), offsetof(KxScriptParser, block),
+        offsetof(KxScriptParser, assign_or_var), offsetof(KxScriptParser, simple_stmt),
+        offsetof(KxScriptParser, inc_dec), offsetof(KxScriptParser, plus_plus_pref),
+        offsetof(KxScriptParser, minus_minus_pref), offsetof(KxScriptParser, plus_plus_post),
+        offsetof(KxScriptParser, minus_minus_post), offsetof(KxScriptParser, pause_stmt),
+        offsetof(KxScriptParser, exit_stmt), offsetof(KxScriptParser, label_stmt), offsetof(KxScriptParser, goto_stmt),
+        offsetof(KxScriptParser, var_stmt), offsetof(KxScriptParser, undef_stmt),
+        offsetof(KxScriptParser, return_stmt), offsetof(KxScriptParser, assignment),
+        offsetof(KxScriptParser, array_assign), offsetof(KxScriptParser, assign_types),
+        offsetof(KxScriptParser, func_call), offsetof(KxScriptParser, milli_call),
+        offsetof(KxScriptParser, second_call), offsetof(KxScriptParser, time_call), offsetof(KxScriptParser, date_call),
+        offsetof(KxScriptParser, datetime_call), offsetof(KxScriptParser, ipaddr_call),
+        offsetof(KxScriptParser, float_call), offsetof(KxScriptParser, int_call),
+        offsetof(KxScriptParser, tostring_call), offsetof(KxScriptParser, fix_call),
+        offsetof(KxScriptParser, free_call), offsetof(KxScriptParser, defined_call),
+        offsetof(KxScriptParser, print_call), offsetof(KxScriptParser, debug_call),
+        offsetof(KxScriptParser, user_call), offsetof(KxScriptParser, array_size_call),
+        offsetof(KxScriptParser, var_decl), offsetof(KxScriptParser, ident_and_array),
+        offsetof(KxScriptParser, array_tail), offsetof(KxScriptParser, ident_and_empty_array),
+        offsetof(KxScriptParser, empty_array_tail), offsetof(KxScriptParser, expression),
+        offsetof(KxScriptParser, add_expression), offsetof(KxScriptParser, mul_expression),
+        offsetof(KxScriptParser, unary_expression), offsetof(KxScriptParser, atom),
+        offsetof(KxScriptParser, simple_expression), offsetof(KxScriptParser, simple_add_expression),
+        offsetof(KxScriptParser, simple_mul_expression), offsetof(KxScriptParser, simple_unary),
+        offsetof(KxScriptParser, simple_atom), offsetof(KxScriptParser, getGrammarFileName),
+    };
+    static_assert(std::size(offsets) == 62 + 1);
+    EXPECT_EQ(offsets[0], offsetof(KxScriptParser, pParser) + sizeof(void*));
+    for (size_t i = 1; i < std::size(offsets); ++i)
+        EXPECT_EQ(offsets[i], offsets[i - 1] + sizeof(void*)) << i;
+}
+
+TEST(KxScriptLexer, Tokens)
+{
+    const struct {
+        const char* text;
+        const char* tokens;
+    } cases[] = {
+        {"x.y.z $1 _a9", "IDENT:x.y.z IDENT:$1 IDENT:_a9"},
+        {"1x", "NUMBER:1 IDENT:x"},
+        {"1.2.3.4 1.5 12", "NUMBER:1.2.3.4 NUMBER:1.5 NUMBER:12"},
+        {"0x1F 0x1f", "NUMBER:0x1F NUMBER:0x1f"},
+        {"0X1F", "NUMBER:0 IDENT:X1F"},
+        // The whole text reaches the interpreter, which converts it in 64 bits.
+        {"18446744073709551615 0xFFFFFFFFFFFFFFFF 255.255.255.255",
+         "NUMBER:18446744073709551615 NUMBER:0xFFFFFFFFFFFFFFFF NUMBER:255.255.255.255"},
+        {"a<=b", "IDENT:a LESS_OR_EQUAL:<= IDENT:b"},
+        {"a< =b", "IDENT:a LESS:< ONLY_EQUAL:= IDENT:b"},
+        {"a~~b a=~b a~b", "IDENT:a WILDCMP:~~ IDENT:b IDENT:a REGEXP:=~ IDENT:b IDENT:a SUBST:~ IDENT:b"},
+        {"a--b", "IDENT:a MINIS_MINUS:-- IDENT:b"},
+        {"&& || & | == != > >= < <=",
+         "AND:&& OR:|| BIT_AND:& BIT_OR:| EQUAL:== NOT_EQUAL:!= GREATER:> GREATER_OR_EQUAL:>= LESS:< "
+         "LESS_OR_EQUAL:<="},
+        {"= += -= *= /= %= + - * / % ^ ++",
+         "ONLY_EQUAL:= EQ_PLUS:+= EQ_MINUS:-= EQ_MUL:*= EQ_DIV:/= EQ_MOD:%= ONLY_PLUS:+ ONLY_MINUS:- ONLY_MUL:* "
+         "ONLY_DIV:/ ONLY_MOD:% ONLY_POWER:^ PLUS_PLUS:++"},
+        {". :: ... ?", "ONLY_DOT:. TWO_COM::: PARAM_MULTI:... QUESTION_MARK:?"},
+        {"IN OUT IN/OUT in", "PARAM_IN:IN PARAM_OUT:OUT PARAM_IN_OUT:IN/OUT IDENT:in"},
+        {"! ( ) , : ; [ ] { }", "'!':! '(':( ')':) ',':, ':':: ';':; '[':[ ']':] '{':{ '}':}"},
+        {"do done do.x", "'do':do IDENT:done IDENT:do.x"},
+        {"array_size date datetime debug defined else exit fix float for free function goto if int ipaddr",
+         "'array_size':array_size 'date':date 'datetime':datetime 'debug':debug 'defined':defined 'else':else "
+         "'exit':exit 'fix':fix 'float':float 'for':for 'free':free 'function':function 'goto':goto 'if':if "
+         "'int':int 'ipaddr':ipaddr"},
+        {"milli pause print return second time tostring undef var while",
+         "'milli':milli 'pause':pause 'print':print 'return':return 'second':second 'time':time "
+         "'tostring':tostring 'undef':undef 'var':var 'while':while"},
+        {"\"a\nb\" 'c\"d'", "STRINGS:\"a\nb\" COMA_STRINGS:'c\"d'"},
+        {"'it''s'", "COMA_STRINGS:'it' COMA_STRINGS:'s'"},
+        {"a /* x\n y */ b // c\r\n\td\r\n", "IDENT:a IDENT:b IDENT:d"},
+        {"a // the last line has no line end", "IDENT:a"},
+        {"//", ""},
+    };
+    for (const auto& c : cases) {
+        Lexed lexed = Lex(c.text);
+        EXPECT_EQ(lexed.tokens, c.tokens) << c.text;
+        EXPECT_EQ(lexed.errors, 0u) << c.text;
+    }
+}
+
+TEST_F(ChannelCapture, LexicalErrorsAreCountedAndReportedWithTheirLine)
+{
+    const struct {
+        const char* text;
+        unsigned errors;
+        const char* report;
+    } cases[] = {
+        {"a #", 1, "KxScriptString(1) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 1, near '#'"},
+        {"x = 1;\ny = 2 #;", 1, "KxScriptString(2) : lexer error"},
+        {"a\rb", 1, "KxScriptString(1) : lexer error"},
+        {"\n\"open", 1, "KxScriptString(2) : lexer error"},
+        {"/* open", 1, "near end of input"},
+        {"# @", 2, "near '@'"},
+    };
+    for (const auto& c : cases) {
+        Reports().clear();
+        Lexed lexed = Lex(c.text);
+        EXPECT_EQ(lexed.errors, c.errors) << c.text;
+        std::vector<std::string> antlr = Texts("ANTLR");
+        ASSERT_EQ(antlr.size(), c.errors) << c.text;
+        std::string all;
+        for (const std::string& t : antlr)
+            all += t + "\n";
+        EXPECT_NE(all.find(c.report), std::string::npos) << all;
+        for (const grammartest::Report& r : Reports())
+            EXPECT_EQ(r.level, ZmLib::KX_LEVEL_WARNING);
+    }
+}
+
+TEST(KxScriptGrammar, TreeShapes)
+{
+    const struct {
+        const char* script;
+        const char* tree;
+    } cases[] = {
+        {"x = -y;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (UNARY (IDENT_STMT y))))"},
+        {"x += 1; x -= 1; x *= 1; x /= 1; x %= 1;",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) += 1) (STMT_ASSIGN (IDENT_STMT x) -= 1) "
+         "(STMT_ASSIGN (IDENT_STMT x) *= 1) (STMT_ASSIGN (IDENT_STMT x) /= 1) (STMT_ASSIGN (IDENT_STMT x) %= 1))"},
+        {"var a = {1, 2};", "(PROGRAM (STMT_VAR (STMT_ARRAY_ASSIGN a 1 2)))"},
+        {"var a[10], b;", "(PROGRAM (STMT_VAR (IDENT_STMT a (ARRAY_STMT 10)) (IDENT_STMT b)))"},
+        {"var a[];", "(PROGRAM (STMT_VAR (IDENT_STMT a ARRAY_STMT)))"},
+        {"var a[3] = 5;", "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT 3)) = 5)))"},
+        {"var a[] = b;", "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a ARRAY_STMT) = (IDENT_STMT b))))"},
+        {"var a[i] = 1, b += 2, c = 'x';",
+         "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT i)) = 1) (STMT_ASSIGN (IDENT_STMT b) += 2) "
+         "(STMT_ASSIGN (IDENT_STMT c) = 'x')))"},
+        {"var a[2 * n] = 1;",
+         "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT (* 2 n))) = 1)))"},
+        {"a[i + 1] = 0;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT (+ i 1))) = 0))"},
+        {"a[] = 0;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT a ARRAY_STMT) = 0))"},
+        {"a[-(i)] = !b[!i];",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT (UNARY i))) = (NOT (IDENT_STMT b (ARRAY_STMT (NOT i))))))"},
+        {"x = a[i];", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (IDENT_STMT a (ARRAY_STMT i))))"},
+        // Precedence: AND, +, - and ^ share a level looser than the comparisons.
+        {"x = a < b + 1;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (< (IDENT_STMT a) (IDENT_STMT b)) 1)))"},
+        {"x = a + b == c;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (IDENT_STMT a) (== (IDENT_STMT b) (IDENT_STMT c)))))"},
+        {"x = a - b - c;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (- (- (IDENT_STMT a) (IDENT_STMT b)) (IDENT_STMT c))))"},
+        {"x = 2 * 3 ^ 2;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (^ (* 2 3) 2)))"},
+        {"x = -2 ^ 2;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (^ (UNARY 2) 2)))"},
+        {"x = !a == b;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (== (NOT (IDENT_STMT a)) (IDENT_STMT b))))"},
+        {"x = a || b && c;",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (|| (IDENT_STMT a) (&& (IDENT_STMT b) (IDENT_STMT c)))))"},
+        {"x = 1 == 2 && 3 || 4;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (|| (&& (== 1 2) 3) 4)))"},
+        {"x = 1 & 2 | 3 % 4 / 5 != 6 >= 7 <= 8 > 9 =~ \"r\" ~ 'p' ~~ 'w' * 0;",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (* (~~ (~ (=~ (> (<= (>= (!= (/ (% (| (& 1 2) 3) 4) 5) 6) 7) 8) 9) "
+         "\"r\") 'p') 'w') 0)))"},
+        {"x = !(-3);", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (NOT (UNARY 3))))"},
+        {"x = ((a));", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (IDENT_STMT a)))"},
+        {"x = 0x7FFFFFFFFFFFFFFF + 192.168.0.1 + 1.5;",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (+ 0x7FFFFFFFFFFFFFFF 192.168.0.1) 1.5)))"},
+        {"do { } while (done);", "(PROGRAM (DO_CYCLE (IDENT_STMT done) BLOCK))"},
+        {"print(1);", "(PROGRAM (STMT_PRINT 1))"},
+        {"debug(x, 1);", "(PROGRAM (STMT_DEBUG (IDENT_STMT x) 1))"},
+        {"if (a < b) { } else { }", "(PROGRAM (IF_COND (< (IDENT_STMT a) (IDENT_STMT b)) BLOCK BLOCK))"},
+        {"if (a) { if (b) { } }", "(PROGRAM (IF_COND (IDENT_STMT a) (BLOCK (IF_COND (IDENT_STMT b) BLOCK))))"},
+        {"while (x) { x--; }", "(PROGRAM (WHILE_CYCLE (IDENT_STMT x) (BLOCK (STMT_MINUS_MINUS_POST x))))"},
+        {"for (var i = 0; i < 3; i++) { }",
+         "(PROGRAM (FOR_CYCLE (STMT_VAR (STMT_ASSIGN (IDENT_STMT i) = 0)) (< (IDENT_STMT i) 3) "
+         "(STMT_PLUS_PLUS_POST i) BLOCK))"},
+        {"for (i = 0; i; i += 2) { f(); }",
+         "(PROGRAM (FOR_CYCLE (STMT_ASSIGN (IDENT_STMT i) = 0) (IDENT_STMT i) (STMT_ASSIGN (IDENT_STMT i) += 2) "
+         "(BLOCK (USER_CALL f))))"},
+        {"for (var i = 0, j; i; --i) { }",
+         "(PROGRAM (FOR_CYCLE (STMT_VAR (STMT_ASSIGN (IDENT_STMT i) = 0) (IDENT_STMT j)) (IDENT_STMT i) "
+         "(STMT_MINUS_MINUS_PREF i) BLOCK))"},
+        {"function f(a, IN b, OUT c, IN/OUT d, ...) { return a; }",
+         "(PROGRAM (FUNC_DEF (FUNC_HDR f (FUNC_VAR_DECL a) (FUNC_VAR_DECL IN b) (FUNC_VAR_DECL OUT c) "
+         "(FUNC_VAR_DECL IN/OUT d) (FUNC_VAR_DECL ...)) (BLOCK (STMT_RETURN (IDENT_STMT a)))))"},
+        {"function g(..., a) { return; }",
+         "(PROGRAM (FUNC_DEF (FUNC_HDR g (FUNC_VAR_DECL ...) (FUNC_VAR_DECL a)) (BLOCK STMT_RETURN)))"},
+        {"function h() { }", "(PROGRAM (FUNC_DEF (FUNC_HDR h) BLOCK))"},
+        {"L: goto L;", "(PROGRAM (STMT_LABEL L) (STMT_GOTO L))"},
+        {"exit; pause;", "(PROGRAM STMT_EXIT STMT_PAUSE)"},
+        {"undef a, b;", "(PROGRAM (STMT_UNDEF a b))"},
+        {"++a; --a; a++; a--;",
+         "(PROGRAM (STMT_PLUS_PLUS_PREF a) (STMT_MINUS_MINUS_PREF a) (STMT_PLUS_PLUS_POST a) "
+         "(STMT_MINUS_MINUS_POST a))"},
+        // An increment needs no semicolon before a statement, '}' or the end.
+        {"a++ b = 1; { --b } c--", "(PROGRAM (STMT_PLUS_PLUS_POST a) (STMT_ASSIGN (IDENT_STMT b) = 1) "
+                                   "(BLOCK (STMT_MINUS_MINUS_PREF b)) (STMT_MINUS_MINUS_POST c))"},
+        {"x = gui.print(\"a\", 'b'); f();",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (USER_CALL gui.print \"a\" 'b')) (USER_CALL f))"},
+        {"x = tostring(a, 16);", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (GF_TOSTRING (IDENT_STMT a) 16)))"},
+        {"x = milli(1) + second(2) + time(3) + date(4) + datetime(5) + ipaddr(6) + float(7) + int(8);",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (+ (+ (+ (+ (+ (+ (GF_MILLI 1) (GF_SECOND 2)) (GF_TIME 3)) "
+         "(GF_DATE 4)) (GF_DATETIME 5)) (GF_IPADDR 6)) (GF_DOUBLE 7)) (GF_INT 8))))"},
+        {"x = fix(s); free(s); x = defined(s); x = array_size(a); int(1);",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (STMT_FIX (IDENT_STMT s))) (STMT_FREE (IDENT_STMT s)) "
+         "(STMT_ASSIGN (IDENT_STMT x) = (STMT_DEFINED (IDENT_STMT s))) "
+         "(STMT_ASSIGN (IDENT_STMT x) = (ARRAY_SIZE a)) (GF_INT 1))"},
+        {"x = f(g(1), -h());", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (USER_CALL f (USER_CALL g 1) (UNARY (USER_CALL h)))))"},
+        {"return; return 1;", "(PROGRAM STMT_RETURN (STMT_RETURN 1))"},
+        {"x = 1; // the last line has no line end", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = 1))"},
+        {"x = 1;\r\n/* c */\r\n", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = 1))"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseToTree(c.script), c.tree) << c.script;
+}
+
+TEST(KxScriptGrammar, ImaginaryNodesTakeTheLineOfTheirFirstToken)
+{
+    ScriptParseObjects objects;
+    ASSERT_EQ(MainParser::ParseInput(MainParser::PrepareStringParser("\n\nif (a\n< b) {\n}\n"), &objects), 0);
+    auto ifNode = static_cast<pANTLR3_BASE_TREE>(objects.tree->getChild(objects.tree, 0));
+    EXPECT_EQ(ifNode->getType(ifNode), ANTLR3_UINT32(IF_COND));
+    // The comparison operator is the first token node down the first children.
+    EXPECT_EQ(ifNode->getLine(ifNode), 4u);
+    MainParser::FreeObjects(&objects);
+}
+
+TEST_F(ChannelCapture, SyntaxErrorsRefuseTheScriptWithTheirLine)
+{
+    const struct {
+        const char* script;
+        const char* report;
+    } cases[] = {
+        {"", "KxScriptString(1) : error 5 : org.antlr.runtime.EarlyExitException"},
+        {"}", "error 5 : org.antlr.runtime.EarlyExitException"},
+        // A stray token after a statement is an error, not a quiet end of the script.
+        {"if (a) { }\n;\nx = 1;", "KxScriptString(2) : error"},
+        {"while (a) { };", "near ';'"},
+        {"x = 1;\n}\ny = 2;", "KxScriptString(2) : error"},
+        {"x = 1; else { }", "near 'else'"},
+        // One prefix operator per atom.
+        {"x = !-3;", "near '-'"},
+        {"x = --3;", "near '--'"},
+        {"x = a ? b : c;", "NoViableAltException, at offset 3, near 'a'"},
+        {"x = a::b;", "near 'a'"},
+        {"x = a . b;", "near 'a'"},
+        {"if (a) x = 1;", "near 'x', expected '{'"},
+        {"if (a) { } else if (b) { }", "near 'if'"},
+        {"while (a) x++;", "near 'x'"},
+        {"for (; i < 3; i++) { }", "near ';'"},
+        {"for (i = 0; ; i++) { }", "near ';'"},
+        {"for (i = 0; i < 3; f()) { }", "near 'f'"},
+        {"a = {1, 2};", "near '{'"},
+        {"var a = {};", "near '}'"},
+        {"x = tostring(a);", "near ')'"},
+        {"print();", "near ')'"},
+        {"debug();", "near ')'"},
+        {"a[f(1)] = 0;", "MissingTokenException, at offset 2, near '(', expected ']'"},
+        {"a[b[1]] = 0;", "near '['"},
+        {"a[1][2] = 0;", "near '['"},
+        {"x = y++;", "near 'y'"},
+        {"a++ else", "near 'a'"},
+        {"x = 1\n\n", "KxScriptString(1) : error 10 : org.antlr.runtime.MissingTokenException, at offset 0, near 'end of input', expected ';'"},
+        {"goto L", "near 'end of input'"},
+        {"exit", "near 'end of input'"},
+        {"do { } while (a)", "near 'end of input'"},
+        {"f()", "near 'end of input'"},
+        {"x = array_size(a[1]);", "near '[', expected ')'"},
+        {"var a[1 + 2];", "near ';'"},
+        {"function f(a b) { }", "near 'b'"},
+    };
+    for (const auto& c : cases) {
+        Reports().clear();
+        EXPECT_EQ(ParseToTree(c.script), "") << c.script;
+        std::vector<std::string> antlr = Texts("ANTLR");
+        ASSERT_FALSE(antlr.empty()) << c.script;
+        EXPECT_NE(antlr[0].find(c.report), std::string::npos) << c.script << " -> " << antlr[0];
+        std::vector<std::string> script = Texts("SCRIPT");
+        ASSERT_EQ(script.size(), 1u) << c.script;
+        EXPECT_EQ(script[0].rfind("The parser returned ", 0), 0u) << script[0];
+    }
+}
+
+TEST_F(ChannelCapture, ErrorCountsOfLexerAndParserAreAdded)
+{
+    const struct {
+        const char* script;
+        int errors;
+    } cases[] = {
+        {"x = 1;", 0},
+        {"x = 1; #", 1},
+        {"x = 1 #;", 1},
+        {"#\nx = 1;\n#", 2},
+        {"x = 1", 1},
+        {"x = 1 # ", 2},
+        {"x = 1;\ny = ;\nz = 2;\nw = ;", 2},
+    };
+    for (const auto& c : cases) {
+        Reports().clear();
+        EXPECT_EQ(ParseToTree(c.script).empty(), c.errors != 0) << c.script;
+        std::vector<std::string> script = Texts("SCRIPT");
+        if (c.errors == 0) {
+            EXPECT_TRUE(script.empty()) << c.script;
+            continue;
+        }
+        ASSERT_EQ(script.size(), 1u) << c.script;
+        EXPECT_EQ(script[0],
+                  "The parser returned " + std::to_string(c.errors) + " errors, tree walking aborted")
+            << c.script;
+        EXPECT_EQ(Texts("ANTLR").size(), size_t(c.errors)) << c.script;
+    }
+}
+
+TEST_F(ChannelCapture, NestingIsBoundedInsteadOfOverflowingTheStack)
+{
+    const int limit = KXSCRIPT_MAX_NESTING;
+    auto parens = [](int n) { return "x = " + std::string(size_t(n), '(') + "1" + std::string(size_t(n), ')') + ";"; };
+    auto blocks = [](int n) { return std::string(size_t(n), '{') + std::string(size_t(n), '}'); };
+    auto index = [](int n) {
+        return "a[" + std::string(size_t(n), '(') + "1" + std::string(size_t(n), ')') + "] = 1;";
+    };
+    auto calls = [](int n) {
+        std::string s = "x = ";
+        for (int i = 0; i < n; ++i)
+            s += "f(";
+        return s + std::string(size_t(n), ')') + ";";
+    };
+    // The atom around the innermost literal counts as one level.
+    EXPECT_NE(ParseToTree(parens(limit - 1)), "");
+    EXPECT_EQ(ParseToTree(parens(limit)), "");
+    EXPECT_NE(ParseToTree(blocks(limit)), "");
+    EXPECT_EQ(ParseToTree(blocks(limit + 1)), "");
+    EXPECT_NE(ParseToTree(index(limit - 2)), "");
+    EXPECT_EQ(ParseToTree(index(limit)), "");
+    Reports().clear();
+    for (const std::string& deep : {parens(10000), blocks(10000), index(10000), calls(10000),
+                                    std::string(10000, '(') + std::string(10000, '[') + std::string(10000, '{')}) {
+        EXPECT_EQ(ParseToTree(deep), "");
+    }
+    std::vector<std::string> antlr = Texts("ANTLR");
+    ASSERT_FALSE(antlr.empty());
+    EXPECT_NE(antlr[0].find("nesting too deep"), std::string::npos) << antlr[0];
+}
+
+TEST_F(ChannelCapture, TreeDepthIsBounded)
+{
+    auto chain = [](int n) {
+        std::string s = "x = 1";
+        for (int i = 0; i < n; ++i)
+            s += " + 1";
+        return s + ";";
+    };
+    EXPECT_NE(ParseToTree(chain(500)), "");
+    EXPECT_EQ(ParseToTree("\n" + chain(int(KXSCRIPT_MAX_TREE_DEPTH))), "");
+    std::vector<std::string> antlr = Texts("ANTLR");
+    ASSERT_EQ(antlr.size(), 1u);
+    EXPECT_EQ(antlr[0], "KxScriptString(2) : error : syntax tree deeper than 1000 levels");
+    EXPECT_EQ(ParseToTree(chain(100000)), "");
+}

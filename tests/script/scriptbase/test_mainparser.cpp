@@ -1,0 +1,209 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include "script/scriptbase/codeparser.h"
+#include "test_grammar_fixture.h"
+
+using grammartest::ChannelCapture;
+using grammartest::Report;
+using grammartest::Reports;
+
+namespace {
+
+class MainParserTest : public ChannelCapture {
+protected:
+    void SetUp() override
+    {
+        ChannelCapture::SetUp();
+        char pattern[] = "/tmp/kxscript-front-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override
+    {
+        for (const std::string& file : files_)
+            unlink(file.c_str());
+        rmdir(dir_.c_str());
+        ChannelCapture::TearDown();
+    }
+
+    std::string Write(const std::string& name, const std::string& text)
+    {
+        std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << text;
+        files_.push_back(path);
+        return path;
+    }
+
+    static void Release(CodeParser* code)
+    {
+        code->Free();
+        delete code;
+    }
+
+    std::string dir_;
+
+private:
+    std::vector<std::string> files_;
+};
+
+} // namespace
+
+TEST_F(MainParserTest, StringStreams)
+{
+    EXPECT_EQ(MainParser::PrepareStringParser(nullptr), nullptr);
+    ASSERT_EQ(Reports().size(), 2u);
+    EXPECT_EQ(Reports()[0].channel, "SYS");
+    EXPECT_EQ(Reports()[0].level, ZmLib::KX_LEVEL_ERROR);
+    EXPECT_EQ(Reports()[0].text, "Input stream error!");
+    EXPECT_EQ(Reports()[1].channel, "SCRIPT");
+    EXPECT_EQ(Reports()[1].level, ZmLib::KX_LEVEL_WARNING);
+    EXPECT_EQ(Reports()[1].function, "CodeParser::PrepareInputParser");
+    EXPECT_EQ(Reports()[1].text, "Input stream error");
+
+    pANTLR3_INPUT_STREAM empty = MainParser::PrepareStringParser("");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->size(empty), 0u);
+    empty->close(empty);
+}
+
+TEST_F(MainParserTest, ParseInputResults)
+{
+    ScriptParseObjects objects;
+    EXPECT_EQ(MainParser::ParseInput(nullptr, &objects), 2);
+    EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"});
+    EXPECT_EQ(objects.tree, nullptr);
+
+    Reports().clear();
+    EXPECT_EQ(MainParser::ParseInput(MainParser::PrepareStringParser(""), &objects), 1);
+    EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"The parser returned 1 errors, tree walking aborted"});
+    EXPECT_EQ(objects.input, nullptr);
+    EXPECT_EQ(objects.parser, nullptr);
+
+    ASSERT_EQ(MainParser::ParseInput(MainParser::PrepareStringParser("pause;"), &objects), 0);
+    EXPECT_EQ(objects.tree->getType(objects.tree), ANTLR3_UINT32(PROGRAM));
+    MainParser::FreeObjects(&objects);
+    EXPECT_EQ(objects.input, nullptr);
+    EXPECT_EQ(objects.tree, nullptr);
+    MainParser::FreeObjects(&objects);
+}
+
+TEST_F(MainParserTest, FileParserRefusesWhatItCannotRead)
+{
+    const std::string dir = dir_;
+    const std::string missing = dir_ + "/missing.kxs";
+    const std::string empty = Write("empty.kxs", "");
+    for (const char* path : {missing.c_str(), dir.c_str()}) {
+        Reports().clear();
+        EXPECT_EQ(MainParser::PrepareFileParser(path), nullptr) << path;
+        EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"}) << path;
+    }
+    Reports().clear();
+    EXPECT_EQ(MainParser::PrepareFileParser(nullptr), nullptr);
+    EXPECT_EQ(Texts("SYS"), std::vector<std::string>{"Input stream error!"});
+    EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"});
+    // An empty file is a script without statements.
+    Reports().clear();
+    EXPECT_EQ(MainParser::PrepareFileParser(empty.c_str()), nullptr);
+    EXPECT_EQ(Texts("SCRIPT").size(), 1u);
+}
+
+TEST_F(MainParserTest, FileParserRefusesErrorsWithFileAndLine)
+{
+    const struct {
+        const char* name;
+        const char* text;
+        const char* antlr;
+        const char* script;
+    } cases[] = {
+        {"syntax.kxs", "var x = 1;\nx = ;\n", "/syntax.kxs(2) : error",
+         "The parser returned 1 errors, tree walking aborted"},
+        {"lexical.kxs", "var x = 1;\n\nx = 2; #\n", "/lexical.kxs(3) : lexer error",
+         "The parser returned 1 errors, tree walking aborted"},
+        {"both.kxs", "var x = 1 #;\nx = ;\n", "/both.kxs(1) : lexer error",
+         "The parser returned 2 errors, tree walking aborted"},
+        {"stray.kxs", "if (x) {\n}\n;\nprint(x);\n", "/stray.kxs(3) : error",
+         "The parser returned 1 errors, tree walking aborted"},
+    };
+    for (const auto& c : cases) {
+        Reports().clear();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(MainParser::PrepareFileParser(Write(c.name, c.text).c_str()), nullptr) << c.name;
+        // The runtime's own display would have printed here.
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
+        std::vector<std::string> antlr = Texts("ANTLR");
+        ASSERT_FALSE(antlr.empty()) << c.name;
+        EXPECT_EQ(antlr[0].find(dir_ + c.antlr), 0u) << antlr[0];
+        EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{c.script}) << c.name;
+    }
+}
+
+TEST_F(MainParserTest, FileParserHandsTheTreeToACodeParser)
+{
+    // The last line is a comment without a line end.
+    CodeParser* code = MainParser::PrepareFileParser(Write("ok.kxs", "var x = 1;\r\nprint(x);\r\n// done").c_str());
+    ASSERT_NE(code, nullptr);
+    EXPECT_TRUE(Reports().empty());
+    ASSERT_NE(code->root, nullptr);
+    pANTLR3_STRING tree = code->root->toStringTree(code->root);
+    EXPECT_STREQ(reinterpret_cast<const char*>(tree->chars),
+                 "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT x) = 1)) (STMT_PRINT (IDENT_STMT x)))");
+    EXPECT_NE(code->input, nullptr);
+    EXPECT_NE(code->lexer, nullptr);
+    EXPECT_NE(code->tokens, nullptr);
+    EXPECT_NE(code->parser, nullptr);
+
+    // Preparing again releases the first objects; a null input leaves none.
+    EXPECT_EQ(code->PrepareInputParser(MainParser::PrepareStringParser("exit;")), 0);
+    EXPECT_EQ(code->PrepareInputParser(nullptr), 2);
+    EXPECT_EQ(code->root, nullptr);
+    EXPECT_EQ(code->parser, nullptr);
+    Release(code);
+}
+
+// Every failure path frees what it made: LeakSanitizer checks at exit.
+TEST_F(MainParserTest, ThousandFailedParsesLeakNothing)
+{
+    const std::string deep = "x = " + std::string(400, '(') + "1" + std::string(400, ')') + ";";
+    const std::string files[] = {
+        Write("a.kxs", "#"),
+        Write("b.kxs", "x = ;"),
+        Write("c.kxs", "if (a) { } ;"),
+        Write("d.kxs", "x = !-3;"),
+        Write("e.kxs", "\"open"),
+        Write("f.kxs", deep),
+    };
+    const char* texts[] = {"", "}", "x = 1 #;", "var a = {};", "/* open", deep.c_str()};
+    for (int i = 0; i < 1000; ++i) {
+        const size_t k = size_t(i) % std::size(files);
+        EXPECT_EQ(MainParser::PrepareFileParser(files[k].c_str()), nullptr);
+        ScriptParseObjects objects;
+        EXPECT_EQ(MainParser::ParseInput(MainParser::PrepareStringParser(texts[k]), &objects), 1);
+    }
+    EXPECT_EQ(Texts("SCRIPT").size(), 2000u);
+}
+
+namespace {
+
+int ThrowingOutput(ZmLib::KXEVENT*, ZmLib::KX*)
+{
+    throw std::runtime_error("output failed");
+}
+
+} // namespace
+
+// The error display runs inside the runtime's C frames: an output that throws
+// must not unwind through them.
+TEST_F(MainParserTest, ErrorDisplayNeverThrowsIntoTheRuntime)
+{
+    KxAntlrChannel.output = &ThrowingOutput;
+    ScriptParseObjects objects;
+    int result = -1;
+    EXPECT_NO_THROW(result = MainParser::ParseInput(MainParser::PrepareStringParser("x = 1 #;\ny = ;"), &objects));
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"The parser returned 2 errors, tree walking aborted"});
+}

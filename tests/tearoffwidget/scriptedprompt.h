@@ -1,0 +1,57 @@
+// A prompt that answers from a script and records what was asked.
+#pragma once
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+
+#include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
+
+class ScriptedPrompt : public TearOffPrompt {
+public:
+    struct Asked {
+        QWidget* parent;
+        QString title;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton;
+    };
+    struct SaveAsked {
+        QString caption;
+        QString dir;
+        QString filter;
+        QString defaultSuffix;
+    };
+
+    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon, const QString& title,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) override
+    {
+        asked.append({parent, title, text, buttons, defaultButton});
+        return answers.isEmpty() ? QMessageBox::Cancel : answers.dequeue();
+    }
+    QString SaveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter,
+                         const QString& defaultSuffix) override
+    {
+        saveAsked.append({caption, dir, filter, defaultSuffix});
+        return fileNames.isEmpty() ? QString() : fileNames.dequeue();
+    }
+
+    QQueue<QMessageBox::StandardButton> answers;
+    QQueue<QString> fileNames;
+    QList<Asked> asked;
+    QList<SaveAsked> saveAsked;
+};
+
+// Installs a scripted prompt for the lifetime of the guard.
+class PromptGuard {
+public:
+    explicit PromptGuard(TearOffPrompt* prompt) : previous_(TearOffMain::SetPrompt(prompt)) {}
+    ~PromptGuard() { TearOffMain::SetPrompt(previous_); }
+    PromptGuard(const PromptGuard&) = delete;
+    PromptGuard& operator=(const PromptGuard&) = delete;
+
+private:
+    TearOffPrompt* previous_;
+};

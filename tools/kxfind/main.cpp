@@ -1,0 +1,327 @@
+// kxfind: loads a file as the viewer does and runs a search expression over
+// its rows as the find line does, for trying the expression language by hand
+// and from scripts.
+//
+//   kxfind FILE [EXPRESSION] [-c] [-m 0|1|3] [-f N] [--count|--dump]
+//
+//   -c       match case
+//   -m MODE  the requested mode: 0 simple (a plain text), 1 complex (an
+//            expression), 3 decided by the text (the default)
+//   -f N     imports FILE as text through import format N ("SysLog" is 0);
+//            without it FILE is a document (.kxl) or a raw record file
+//            (.kx, .kxtcp, .kxudp, .kxd), told by its suffix
+//   --count  prints only the number of matching rows
+//   --dump   (without EXPRESSION) prints a header of the 25 field keys and
+//            then every row's 25 field texts
+//   --       ends the options, so that an expression may start with '-'
+//
+// Each matching row prints as its row number (from 0), a tab, then the
+// filled match slots as KEY=text separated by tabs. Fields are separated by
+// tabs, so tabs and line ends inside a text are shown as \t, \n and \r. The
+// settled mode and the reports of the debug stream (parse errors among them)
+// go to standard error. The import formats in effect are the built-in ones
+// and those of the user's KxFormats.ini; the table has the default table
+// preferences.
+//
+// Exit status: 0 when a row matches or the dump is printed, 1 when no row
+// matches, 2 on bad usage or when the file or the expression is refused.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+// The parser runtime's header comes before Qt's, whose "emit" macro would
+// empty a member name of the runtime's lexer.
+#include "script/scriptbase/antlrsupport.h"
+
+#include <QFileInfo>
+
+#include "kxlib/kxchannels.h"
+#include "kxlib/kxdrecord.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/docloader.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "script/scriptbase/scriptchannels.h"
+#include "script/scriptbase/scriptlib.h"
+#include "script/scriptbasegui/scriptmath.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "utils/common/inifile.h"
+#include "utils/kx/kx.h"
+#include "utils/kx/kxsinks.h"
+#include "utils/kx/pkx.h"
+
+namespace {
+
+enum class Output { Rows, Count, Dump };
+
+struct Options {
+    const char* path = nullptr;
+    const char* expression = nullptr;
+    bool matchCase = false;
+    uint32_t mode = SEARCH_MODE_AUTO;
+    int32_t format = -1;
+    Output output = Output::Rows;
+};
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: kxfind FILE [EXPRESSION] [-c] [-m 0|1|3] [-f N] [--count|--dump]\n");
+    return 2;
+}
+
+// A whole decimal number from 0 to INT32_MAX.
+bool ReadIndex(const char* text, int32_t& out)
+{
+    if (*text < '0' || *text > '9')
+        return false;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*end || value > INT32_MAX)
+        return false;
+    out = int32_t(value);
+    return true;
+}
+
+bool ReadMode(const char* text, uint32_t& mode)
+{
+    if (std::strcmp(text, "0") == 0)
+        mode = SEARCH_MODE_SIMPLE;
+    else if (std::strcmp(text, "1") == 0)
+        mode = SEARCH_MODE_COMPLEX;
+    else if (std::strcmp(text, "3") == 0)
+        mode = SEARCH_MODE_AUTO;
+    else
+        return false;
+    return true;
+}
+
+bool SetOutput(Options& options, Output output)
+{
+    if (options.output != Output::Rows)
+        return false;
+    options.output = output;
+    return true;
+}
+
+bool ParseArgs(int argc, char** argv, Options& options)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        const bool option = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
+        if (!option) {
+            if (!options.path)
+                options.path = arg;
+            else if (!options.expression)
+                options.expression = arg;
+            else
+                return false;
+        } else if (std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(arg, "-c") == 0) {
+            options.matchCase = true;
+        } else if (std::strcmp(arg, "-m") == 0) {
+            if (++i == argc || !ReadMode(argv[i], options.mode))
+                return false;
+        } else if (std::strcmp(arg, "-f") == 0) {
+            if (++i == argc || !ReadIndex(argv[i], options.format))
+                return false;
+        } else if (std::strcmp(arg, "--count") == 0) {
+            if (!SetOutput(options, Output::Count))
+                return false;
+        } else if (std::strcmp(arg, "--dump") == 0) {
+            if (!SetOutput(options, Output::Dump))
+                return false;
+        } else {
+            return false;
+        }
+    }
+    if (!options.path)
+        return false;
+    // A dump shows every row, a search needs something to search for.
+    return (options.output == Output::Dump) == (options.expression == nullptr);
+}
+
+void ToStderr(const char* text) { std::fprintf(stderr, "%s\n", text); }
+
+void StartDebugStream()
+{
+    ZmLib::KxvSetDebugOutputHook(&ToStderr);
+    ZmLib::PKX::Init(nullptr);
+    ZmLib::KX::Init(ZmLib::KX_LEVEL_WARNING, false, nullptr, ZmLib::KX_OUT_STD, false);
+    for (ZmLib::KX* channel : {&KxScriptChannel, &KxAntlrChannel, &KxTableChannel, &KxReaderChannel,
+                               &KxvTearoffChannel, &KxvSyslogChannel})
+        ZmLib::KX::Register(channel, ZmLib::KX_OUT_STD);
+    ZmLib::KX::SetLevelAll(ZmLib::KX_LEVEL_WARNING);
+}
+
+// What the loader writes to the viewer's System Log, as lines on standard
+// error. Its message boxes and the status bar only repeat the log.
+class RunnerShell : public KxvShellServices {
+public:
+    void AddToSystemLog(const QString& text, LogIcon) override
+    {
+        std::fprintf(stderr, "kxfind: %s\n", text.toLocal8Bit().constData());
+    }
+    void ShowStatus(const QString&, bool, int) override {}
+};
+
+// The user's formats, read as the viewer reads them, without writing back.
+void LoadUserFormats()
+{
+    const std::string dir = PrefGlobal::HomeIniDir();
+    struct stat st;
+    if (dir.empty() || stat((dir + "KxFormats.ini").c_str(), &st) != 0)
+        return;
+    ZmLib::IniFile file;
+    if (file.Open(dir.c_str(), "KxFormats", "ini"))
+        PrefGlobal::LoadFormats(file.Ini, ImportFormats, false, false);
+}
+
+bool TypeOfFile(const Options& options, const QFileInfo& file, int32_t& typeId)
+{
+    if (options.format >= 0) {
+        LoadUserFormats();
+        if (size_t(options.format) >= ImportFormats.size()) {
+            std::fprintf(stderr, "kxfind: no import format %d; formats 0 to %zu are in effect\n", options.format,
+                         ImportFormats.size() - 1);
+            return false;
+        }
+        typeId = options.format;
+        return true;
+    }
+    bool known = false;
+    typeId = FileTypeBySuffix(QFile::encodeName(file.suffix()).constData(), &known);
+    if (!known)
+        std::fprintf(stderr, "kxfind: %s is neither a document nor a raw record file; -f N imports it as text\n",
+                     options.path);
+    return known;
+}
+
+// A text as one tab-separated column.
+void AppendEscaped(std::string& line, const char* text)
+{
+    for (const char* p = text ? text : ""; *p; ++p) {
+        switch (*p) {
+        case '\t': line += "\\t"; break;
+        case '\n': line += "\\n"; break;
+        case '\r': line += "\\r"; break;
+        default: line += *p; break;
+        }
+    }
+}
+
+void Dump(KxTable& table)
+{
+    std::string line;
+    for (int field = 0; field < FIELD_Nums; ++field) {
+        if (field > 0)
+            line += '\t';
+        line += FieldKey(field);
+    }
+    std::printf("%s\n", line.c_str());
+    for (int32_t row = 0; row < table.RowCount(); ++row) {
+        const KxdRecord* record = table.GetRecord(row);
+        line.clear();
+        for (int field = 0; field < FIELD_Nums; ++field) {
+            if (field > 0)
+                line += '\t';
+            AppendEscaped(line, record->text[field]);
+        }
+        std::printf("%s\n", line.c_str());
+    }
+}
+
+// The matching rows (printed unless only counted); their count.
+int32_t Search(KxTable& table, bool print)
+{
+    const KxSearchExpression* expr = table.SearchExpression();
+    int32_t matches = 0;
+    std::string line;
+    for (int32_t row = 0; row < table.RowCount(); ++row) {
+        if (!table.SearchMatch(table.GetRecord(row)))
+            continue;
+        ++matches;
+        if (!print)
+            continue;
+        line = std::to_string(row) + '\t';
+        bool first = true;
+        for (int field = 0; field < FIELD_Nums; ++field) {
+            const SearchMatchSlot& slot = expr->matchSlots[field];
+            if (!slot.set)
+                continue;
+            if (!first)
+                line += '\t';
+            first = false;
+            line += FieldKey(field);
+            line += '=';
+            AppendEscaped(line, slot.text);
+        }
+        std::printf("%s\n", line.c_str());
+    }
+    return matches;
+}
+
+int Run(const Options& options)
+{
+    const QFileInfo file(QFile::decodeName(options.path));
+    int32_t typeId = 0;
+    if (!TypeOfFile(options, file, typeId))
+        return 2;
+    DocLoader loader(file, typeId);
+    KxTable* table = loader.Load(-1);
+    if (!table) {
+        std::fprintf(stderr, "kxfind: %s could not be loaded\n", options.path);
+        return 2;
+    }
+    int status = 0;
+    if (options.output == Output::Dump) {
+        Dump(*table);
+    } else {
+        uint32_t mode = options.mode;
+        if (!table->SearchSetExpression(options.expression, options.matchCase ? 1 : 0, mode)) {
+            std::fprintf(stderr, "kxfind: the search expression is refused\n");
+            status = 2;
+        } else {
+            std::fprintf(stderr, "kxfind: mode %u (%s)\n", mode, mode == SEARCH_MODE_COMPLEX ? "complex" : "simple");
+            const int32_t matches = Search(*table, options.output == Output::Rows);
+            if (options.output == Output::Count)
+                std::printf("%d\n", matches);
+            status = matches > 0 ? 0 : 1;
+        }
+    }
+    table->Release();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseArgs(argc, argv, options))
+        return Usage();
+    StartDebugStream();
+    RunnerShell shell;
+    KxvSetShell(&shell);
+
+    // The viewer's search registry holds the math library alone.
+    ScriptLibRegistry search;
+    ScriptLibRegistry::search = &search;
+    ScriptMath math;
+    math.Init(nullptr, &search);
+    ScriptLogicalExpParser::Register();
+
+    const int status = Run(options);
+    std::fflush(stdout);
+
+    KxTable::SetSearchExpressionFactory(nullptr);
+    ScriptLibRegistry::search = nullptr;
+    KxvSetShell(nullptr);
+    ZmLib::KX::Done();
+    ZmLib::PKX::Done();
+    return status;
+}

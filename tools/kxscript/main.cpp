@@ -1,0 +1,109 @@
+// kxscript: parses and runs a script file with the libraries that need no
+// viewer. The text of print() and debug() goes to standard output, one line
+// per statement; diagnostics of the debug stream go to standard error.
+//
+//   kxscript [-d LEVEL] FILE
+//
+// Exit status: 0 when the script ends normally or by exit, 1 when it stops
+// with an error, 2 when it cannot be read or parsed, or on bad usage.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "script/scriptbase/antlrsupport.h"
+#include "script/scriptbase/codeparser.h"
+#include "script/scriptbase/mainparser.h"
+#include "script/scriptbase/scriptchannels.h"
+#include "script/scriptbasegui/scriptmath.h"
+#include "utils/kx/kx.h"
+#include "utils/kx/kxsinks.h"
+#include "utils/kx/pkx.h"
+
+namespace {
+
+// Stands in for the viewer's "gui.print": the text on a line of its own.
+class RunnerOutput : public ScriptLibRun {
+public:
+    bool Run(ScriptValue&, int function, int*, int, ScriptArgList& args) override
+    {
+        if (function != 0)
+            return false;
+        const char* text = args.count > 0 && args.Arg(0).type == SCRIPT_STRING ? args.Arg(0).text : nullptr;
+        std::printf("%s\n", text ? text : "");
+        return true;
+    }
+};
+
+const ScriptLibFunc kOutputFunctions[] = {{"gui.print", 0, SCRIPT_INTEGER, 1, {SCRIPT_STRING}}};
+
+void ToStderr(const char* text)
+{
+    std::fprintf(stderr, "%s\n", text);
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: kxscript [-d LEVEL] FILE\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int level = ZmLib::KX_LEVEL_NOTICE;
+    const char* path = nullptr;
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "-d") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            level = int(std::strtol(argv[++i], &end, 10));
+            if (!end || *end)
+                return Usage();
+        } else if (!path && argv[i][0] != '-') {
+            path = argv[i];
+        } else {
+            return Usage();
+        }
+    }
+    if (!path)
+        return Usage();
+
+    ZmLib::KxvSetDebugOutputHook(&ToStderr);
+    ZmLib::PKX::Init(nullptr);
+    ZmLib::KX::Init(level, false, nullptr, ZmLib::KX_OUT_STD, false);
+    ZmLib::KX::Register(&KxScriptChannel, ZmLib::KX_OUT_STD);
+    ZmLib::KX::Register(&KxAntlrChannel, ZmLib::KX_OUT_STD);
+    ZmLib::KX::SetLevelAll(level);
+
+    ScriptLibRegistry scripts;
+    ScriptLibRegistry search;
+    ScriptLibRegistry::script = &scripts;
+    ScriptLibRegistry::search = &search;
+    ScriptMath math;
+    math.Init(&scripts, &search);
+    RunnerOutput output;
+    scripts.Add(&output, kOutputFunctions, 1);
+
+    int status = 0;
+    CodeParser* code = MainParser::PrepareFileParser(path);
+    if (!code) {
+        std::fprintf(stderr, "Script compilation error\n");
+        status = 2;
+    } else {
+        try {
+            code->Run();
+        } catch (CodeParser::ExitCode) {
+        } catch (const ScriptError& error) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s\n", error.what());
+            status = 1;
+        }
+        delete code;
+    }
+    std::fflush(stdout);
+    ScriptLibRegistry::script = nullptr;
+    ScriptLibRegistry::search = nullptr;
+    ZmLib::KX::Done();
+    ZmLib::PKX::Done();
+    return status;
+}
