@@ -1,7 +1,6 @@
 #include "kxlib/kxdrecord.h"
 
 #include <cinttypes>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -63,10 +62,8 @@ bool KxParseNameAnnouncement(const char* text, char* name, uint64_t* id)
     const char* eq = strchr(start, '=');
     if (!eq)
         return false;
-    long long value = 0;
-    if (sscanf(eq + 1, "%lli", &value) != 1)
-        value = 0;
-    *id = uint64_t(value);
+    // "%lli" without the scanning machinery: a missing number reads 0.
+    *id = uint64_t(strtoll(eq + 1, nullptr, 0));
     KxCopyName(name, start);
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/prefdata.h"
+#include "script/scriptbase/codeparser.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 
 // Fields: enable rule, checkable, key, icon, second icon, menu text, status tip.
 const ComAction ActionTable[ACTION_TABLE_SIZE] = {
@@ -223,8 +225,17 @@ const ComAction& ActionDescriptor(int32_t id)
     return ActionTable[id];
 }
 
+namespace {
+
+void ProcessEventsOnce() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+} // namespace
+
 void ActionTableInit()
 {
     ComActionTablePublish(ActionTable, ACTION_TABLE_SIZE);
+    ProcessEventsCallback = &ProcessEventsOnce;
+    // The tables build their search expressions in the expression language.
+    ScriptLogicalExpParser::Register();
     PrefGlobal::Load();
 }

@@ -2,12 +2,10 @@
 
 ZmLib::KX KxvGuiChannel("GUI");
 ZmLib::KX KxvUpgradeChannel("UPGRADE");
-ZmLib::KX KxvAntlrChannel("ANTLR");
-ZmLib::KX KxvScriptChannel("SCRIPT");
 
 ZmLib::KX* const KxvChannels[KXV_CHANNEL_COUNT] = {
     &KxvTearoffChannel, &KxvGuiChannel,    &KxvSyslogChannel, &KxvUpgradeChannel,
-    &KxvAntlrChannel,   &KxvScriptChannel, &KxTableChannel,   &KxReaderChannel,
+    &KxAntlrChannel,    &KxScriptChannel,  &KxTableChannel,   &KxReaderChannel,
 };
 
 void KxvRegisterChannels()

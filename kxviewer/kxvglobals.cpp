@@ -98,3 +98,5 @@ QColor TableCellBackground() { return QColor(250, 250, 250); }
 QColor TableHeaderBackground() { return QColor(200, 200, 200, 220); }
 
 } // namespace KxvLook
+
+KxvCopyInformation KxvGlobals::CopyInformation;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QColor>
 #include <QDateTime>
@@ -117,3 +118,19 @@ QColor SystemLogTimeBackground();
 QColor TableCellBackground();
 QColor TableHeaderBackground();
 } // namespace KxvLook
+
+class KxTable;
+
+// The last row copy: a paste takes its records from here, not from the
+// clipboard. The source table is held by one reference; shut-down releases
+// it.
+struct KxvCopyInformation {
+    int32_t mode = 0;
+    KxTable* source = nullptr;
+    // The selection colours of a copy by colours.
+    std::vector<uint32_t> colors;
+};
+
+namespace KxvGlobals {
+extern KxvCopyInformation CopyInformation;
+} // namespace KxvGlobals

@@ -16,11 +16,19 @@
 #include "utils/kx/pkx.h"
 #include "utils/osal/process.h"
 
+namespace {
+
+// The DebugLevel preference's built-in default: until the preferences are
+// loaded every channel passes notices and more severe events.
+constexpr int32_t DEFAULT_DEBUG_LEVEL = 1;
+
+} // namespace
+
 KxvStartup::KxvStartup(int& argc, char** argv)
 {
     KxvInstallDebugSinks();
     ZmLib::PKX::Init(nullptr);
-    ZmLib::KX::Init(PrefGlobal::DebugLevel, true, nullptr, ZmLib::KX_OUT_STD, false);
+    ZmLib::KX::Init(DEFAULT_DEBUG_LEVEL, true, nullptr, ZmLib::KX_OUT_STD, false);
     KxvRegisterChannels();
     Resources::Init();
 

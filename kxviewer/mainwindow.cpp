@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
@@ -11,9 +12,11 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/mainwindowservices.h"
+#include "kxviewer/mainwindowtabshell.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/tabbase.h"
 #include "kxviewer/timeiconarea.h"
 #include "tearoffwidget/tearofftabdock.h"
 
@@ -41,6 +44,7 @@ MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
     IdleTimer->start(IDLE_INTERVAL_MS);
 
     CreateMenus();
+    UpdateRecentFileActions();
     CreateToolbars();
     ShowReady();
     CreateSystemDocks();
@@ -63,6 +67,8 @@ MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
 
     services_ = std::make_unique<MainWindowServices>(this);
     KxvSetShell(services_.get());
+    tabShell_ = std::make_unique<MainWindowTabShell>();
+    KxvSetTabShell(tabShell_.get());
     setMenuBar(menuBar_);
 }
 
@@ -70,6 +76,8 @@ MainWindow::~MainWindow()
 {
     if (&KxvShell() == services_.get())
         KxvSetShell(nullptr);
+    if (&KxvTabShell() == tabShell_.get())
+        KxvSetTabShell(nullptr);
     DeleteActions();
     delete IdleTimer;
     IdleTimer = nullptr;
@@ -143,18 +151,6 @@ void MainWindow::OnCloseAccepted()
     SystemLogView = nullptr;
 }
 
-void MainWindow::UpdateActions()
-{
-    const bool systemCurrent = IsSystemDockCurrent();
-    for (const ComActionBinding* binding = MainWindowBindings; binding->id >= 0; ++binding) {
-        QAction* action = Actions[binding->id];
-        if (action == nullptr)
-            continue;
-        const int32_t rule = ActionDescriptor(binding->id).enableRule;
-        action->setEnabled(rule == 0 || (!systemCurrent && rule == 1));
-    }
-}
-
 bool MainWindow::eventFilter(QObject* object, QEvent* event)
 {
     if (event->type() == QEvent::KeyRelease && object == this) {
@@ -162,6 +158,10 @@ bool MainWindow::eventFilter(QObject* object, QEvent* event)
         if (key->key() == Qt::Key_F10) {
             MainMenuShowHide();
             SetTabActive(CurrentDock, false);
+        } else if (key->key() == Qt::Key_G && (key->modifiers() & Qt::ControlModifier)) {
+            TabBase* tab = CurrentTabBase();
+            if (tab != nullptr && tab->GoToEdit != nullptr)
+                tab->GoToEdit->setFocus(Qt::ShortcutFocusReason);
         }
     }
     return TearOffMain::eventFilter(object, event);

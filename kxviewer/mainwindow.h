@@ -4,10 +4,12 @@
 // way every part of the program talks to the user (the static helpers).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include <QList>
 #include <QMessageBox>
+#include <QString>
 
 #include "kxviewer/table/comactionbase.h"
 #include "tearoffwidget/tearoffmain.h"
@@ -19,8 +21,12 @@ class QPlainTextEdit;
 class QStatusBar;
 class QTimer;
 class QToolBar;
+class DocLoader;
 class MainWindowServices;
+class MainWindowTabShell;
 class SystemLogPlainText;
+class TabBase;
+class TabTable;
 
 class MainWindow : public TearOffMain, public ComActionBase<ComActionCount> {
     Q_OBJECT
@@ -28,6 +34,15 @@ class MainWindow : public TearOffMain, public ComActionBase<ComActionCount> {
 public:
     static constexpr int MAIN_TOOLBAR_COUNT = 7;
     static constexpr int IDLE_INTERVAL_MS = 600;
+    static constexpr int RECENT_FILES_MAX = 20;
+
+    // How OpenFile and the worker ImportFile choose the reader when the
+    // suffix names no file type.
+    enum OpenMode : int32_t {
+        OPEN_ASK = 0,             // the import dialog
+        OPEN_PATTERNS_OR_ASK = 1, // the import formats' patterns, else the dialog
+        OPEN_PATTERNS_ONLY = 3,   // the patterns, else report and stop
+    };
 
     explicit MainWindow(QApplication* app);
     ~MainWindow() override;
@@ -57,8 +72,29 @@ public:
     // The 600 ms idle timer that documents connect their idle work to.
     static QTimer* IdleTimer;
 
+    // Set just before an OpenFile that must leave the recent-file list
+    // alone; the next check clears it.
+    static bool OpenWithoutRecent;
+
     // True when the current dock is the System Log or the Debug dock.
     bool IsSystemDockCurrent() const;
+    // The current dock as a document; null when there is none, when it is a
+    // system dock or of another class.
+    TabBase* CurrentTabBase() const;
+    TabTable* CurrentTabTable() const;
+
+    // Opening files. GetOpenFileName: the chosen path, empty when cancelled.
+    QString GetOpenFileName(bool importOnly);
+    // The new document over the file, not docked yet; null when the file is
+    // missing or could not be read. loaderArgument goes to DocLoader::Load.
+    TabTable* OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode);
+    // Keeps the recent-file list; true when the file exists.
+    bool CheckFileAndAddRecent(const QString& path);
+    // Chooses the file kind and loads the file; null after reporting why.
+    std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t loaderArgument, int32_t mode);
+    void UpdateRecentFileActions();
+    // Docks a new document beside the current one and saves the layout.
+    void SetNewDockPosition(TabBase* tab);
 
     void SaveDocks() override;
     void OnCloseAccepted() override;
@@ -86,6 +122,7 @@ public slots:
     void Save();
     void Close();
     void CloseAll();
+    void OpenRecentFile();
     void PreferencesDialog();
     void LocalToolBarToggled(bool status);
     void CustomMainMenuRequested(const QPoint& pos);
@@ -154,6 +191,8 @@ private:
     void CreateMenus();
     void CreateToolbars();
     void CreatePanelToolbarMenu(QMenu* view);
+    // Open and Import: the dialog, then the file in mode.
+    void OpenFromDialog(int32_t mode);
     // Shows each main toolbar by its own preference, or hides all seven.
     void ApplyMainToolbars(bool shown);
     // Copies a panel's selection, or all of it when nothing is selected.
@@ -169,5 +208,8 @@ private:
     QMenu* toolbarMenu_ = nullptr;
     QMenu* panelToolbarMenu_ = nullptr;
     QList<QAction*> panelToolbarActions_;
+    // The entries of "Recent &Files"; replaced whole by each update.
+    QList<QAction*> recentFileActions_;
     std::unique_ptr<MainWindowServices> services_;
+    std::unique_ptr<MainWindowTabShell> tabShell_;
 };

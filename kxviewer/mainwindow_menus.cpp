@@ -10,6 +10,7 @@
 #include "kxviewer/buildstamp.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/table/tabbase.h"
 #include "tearoffwidget/tearoffprompt.h"
 #include "tearoffwidget/tearofftabdock.h"
 
@@ -183,12 +184,24 @@ void MainWindow::MainToolbarShowHide()
 
 void MainWindow::LocalToolBarToggled(bool status)
 {
+    // The sender is an entry of "&Panel's Toolbar" or a document toolbar's
+    // own toggle; either names the toolbar.
     auto* action = qobject_cast<QAction*>(sender());
-    const int index = panelToolbarActions_.indexOf(action);
+    if (action == nullptr)
+        return;
+    const QString name = action->text();
+    int index = BASE_TOOLBAR_COUNT - 1;
+    while (index >= 0 && name != QLatin1String(PrefGlobal::BaseToolbarNames[index]))
+        --index;
     if (index < 0)
         return;
-    // The current document's own toolbars follow once documents exist; the
-    // choice is kept for the next ones.
+    if (TabBase* tab = CurrentTabBase())
+        for (QToolBar* bar : tab->Toolbars)
+            if (bar != nullptr && bar->windowTitle() == name)
+                bar->setVisible(status);
+    QAction* entry = panelToolbarActions_[index];
+    const QSignalBlocker blocker(entry);
+    entry->setChecked(status);
     PrefGlobal::BaseToolbars[index] = status;
 }
 

@@ -14,6 +14,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shelltext.h"
 #include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/table/tabtable.h"
 #include "tearoffwidget/resources.h"
 #include "tearoffwidget/tearoffprompt.h"
 #include "tearoffwidget/tearofftabdock.h"
@@ -176,13 +177,18 @@ void MainWindow::RowsCopy()
     } else if (CurrentDock == DebugDock) {
         if (DebugView != nullptr)
             DebugView->copy();
+    } else if (TabBase* tab = CurrentTabBase()) {
+        tab->RowsCopy();
     }
 }
 
 void MainWindow::CreateGraph()
 {
-    // Only a table document can make a graph; none other exists yet.
-    if (CurrentDock != nullptr)
+    if (CurrentDock == nullptr)
+        return;
+    if (TabTable* table = CurrentTabTable())
+        table->CreateGraph();
+    else
         Information(QStringLiteral("Current window is not a base table!"), true);
 }
 

@@ -41,8 +41,11 @@ bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
             }
             const bool isModified = dock->IsModified();
             if (isModified || !dock->CanCloseSilently()) {
+                // A failed or cancelled save stops the close there, so that
+                // no change is lost.
                 if (sticky == QMessageBox::Yes) {
-                    dock->SaveOnClose();
+                    if (!dock->SaveOnClose())
+                        return false;
                 } else if (sticky == QMessageBox::No) {
                     dock->DiscardChanges();
                 } else {
@@ -51,12 +54,14 @@ bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
                     const int answer = isModified ? AskCloseOne(dock, modified >= 2) : QMessageBox::Yes;
                     if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll)
                         sticky = answer == QMessageBox::YesToAll ? QMessageBox::Yes : QMessageBox::No;
-                    if (answer == QMessageBox::Yes || answer == QMessageBox::YesToAll)
-                        dock->SaveOnClose();
-                    else if (answer == QMessageBox::No || answer == QMessageBox::NoToAll)
+                    if (answer == QMessageBox::Yes || answer == QMessageBox::YesToAll) {
+                        if (!dock->SaveOnClose())
+                            return false;
+                    } else if (answer == QMessageBox::No || answer == QMessageBox::NoToAll) {
                         dock->DiscardChanges();
-                    else
+                    } else {
                         return false;
+                    }
                 }
             }
             if (saveOnly)

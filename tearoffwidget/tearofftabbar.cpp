@@ -50,7 +50,9 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
                 switch (TearOffMain::Prompt().Question(this, QStringLiteral("Close confirmation"), text,
                                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
                 case QMessageBox::Yes:
-                    dock->SaveOnClose();
+                    // A failed or cancelled save keeps the changes and the tab.
+                    if (!dock->SaveOnClose())
+                        return;
                     break;
                 case QMessageBox::No:
                     dock->DiscardChanges();
@@ -58,8 +60,8 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
                 default:
                     return;
                 }
-            } else {
-                dock->SaveOnClose();
+            } else if (!dock->SaveOnClose()) {
+                return;
             }
         }
         tabs->removeTab(index);

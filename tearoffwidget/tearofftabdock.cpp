@@ -65,7 +65,10 @@ bool TearOffTabDock::MayClose()
 
 void TearOffTabDock::TabRemoved() {}
 
-void TearOffTabDock::SaveOnClose() {}
+bool TearOffTabDock::SaveOnClose()
+{
+    return true;
+}
 
 void TearOffTabDock::DiscardChanges() {}
 

@@ -32,7 +32,9 @@ public:
     virtual bool MayClose();
     // After the tab was removed, before the dock is deleted.
     virtual void TabRemoved();
-    virtual void SaveOnClose();
+    // Saves before a close; false keeps the dock open (the save failed or
+    // was cancelled). Default: nothing to save, true.
+    virtual bool SaveOnClose();
     virtual void DiscardChanges();
     virtual void SetTabDockFocus();
     virtual void ChangeActive(bool active);

@@ -13,13 +13,16 @@ namespace {
 constexpr size_t HUGE_PAGE = size_t(2) << 20;
 constexpr size_t PAGE = 4096;
 
+// Reservation of an arena: about 64 blocks of records.
+constexpr size_t ARENA_SIZE = size_t(640) << 20;
+
+thread_local KxBlockArena* currentArena = nullptr;
+
 size_t RoundUp(size_t bytes, size_t unit) { return (bytes + unit - 1) & ~(unit - 1); }
 
-} // namespace
-
-void* KxBlockMemory::Allocate(size_t bytes)
+// size bytes (whole pages) starting on a huge-page boundary, or null.
+char* Map(size_t size)
 {
-    const size_t size = RoundUp(bytes, PAGE);
     // One huge page more than needed, so that an aligned start lies inside.
     void* raw = mmap(nullptr, size + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED)
@@ -37,7 +40,16 @@ void* KxBlockMemory::Allocate(size_t bytes)
     const size_t whole = size & ~(HUGE_PAGE - 1);
     if (whole)
         madvise(reinterpret_cast<void*>(aligned), whole, MADV_HUGEPAGE);
-    return reinterpret_cast<void*>(aligned);
+    return reinterpret_cast<char*>(aligned);
+}
+
+} // namespace
+
+void* KxBlockMemory::Allocate(size_t bytes)
+{
+    if (KxBlockArena* arena = KxBlockArena::Current())
+        return arena->Carve(bytes);
+    return Map(RoundUp(bytes, PAGE));
 }
 
 void KxBlockMemory::Free(void* memory, size_t bytes)
@@ -49,6 +61,40 @@ void KxBlockMemory::Free(void* memory, size_t bytes)
 bool KxBlockMemory::Populate(void* memory, size_t bytes)
 {
     return madvise(memory, bytes, MADV_POPULATE_WRITE) == 0;
+}
+
+KxBlockArena::KxBlockArena() : outer_(currentArena) { currentArena = this; }
+
+KxBlockArena::~KxBlockArena()
+{
+    GiveBackRest();
+    currentArena = outer_;
+}
+
+KxBlockArena* KxBlockArena::Current() { return currentArena; }
+
+void KxBlockArena::GiveBackRest()
+{
+    if (next_ < end_)
+        munmap(next_, size_t(end_ - next_));
+    next_ = end_ = nullptr;
+}
+
+void* KxBlockArena::Carve(size_t bytes)
+{
+    // Pieces are whole pages, so that each can be freed on its own.
+    const size_t size = RoundUp(bytes, PAGE);
+    if (size_t(end_ - next_) < size) {
+        GiveBackRest();
+        const size_t reserve = size > ARENA_SIZE ? size : ARENA_SIZE;
+        next_ = Map(reserve);
+        if (!next_)
+            return nullptr;
+        end_ = next_ + reserve;
+    }
+    char* piece = next_;
+    next_ += size;
+    return piece;
 }
 
 KxPagePopulator::KxPagePopulator(int threads)

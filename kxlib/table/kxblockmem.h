@@ -22,6 +22,29 @@ bool Populate(void* memory, size_t bytes);
 
 } // namespace KxBlockMemory
 
+// While one lives, the block memory that its thread allocates is carved in
+// order from large reservations: a load takes many blocks, and one mapping
+// call per many blocks keeps the address-space lock free for the helpers
+// that take pages in. What was not carved is given back at its end.
+class KxBlockArena {
+public:
+    KxBlockArena();
+    ~KxBlockArena();
+    KxBlockArena(const KxBlockArena&) = delete;
+    KxBlockArena& operator=(const KxBlockArena&) = delete;
+
+    // The arena of the calling thread, or null.
+    static KxBlockArena* Current();
+    void* Carve(size_t bytes);
+
+private:
+    void GiveBackRest();
+
+    KxBlockArena* outer_;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+};
+
 // Helper threads that take in ranges of pages in the order requested. The
 // destructor waits for nothing that is still queued: it drops it and joins.
 class KxPagePopulator {

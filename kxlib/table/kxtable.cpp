@@ -10,6 +10,7 @@
 #include "kxlib/kxchannels.h"
 #include "kxlib/table/kxblockmem.h"
 #include "kxlib/table/kxtable_check.h"
+#include "kxlib/table/kxtable_load.h"
 
 PrefKxTable& PrefKxTable::Default()
 {
@@ -417,6 +418,7 @@ public:
         }
     }
     const KxdRecord* operator[](size_t k) const { return records_[k]; }
+    const KxdRecord* const* From(size_t k) const { return records_.data() + k; }
 
 private:
     std::unique_ptr<KxdRecord[]> snapshot_;
@@ -425,8 +427,12 @@ private:
 
 void CopyInto(KxTable& dest, const CopySources& sources, size_t from, size_t count, int32_t pos)
 {
+    if (pos < 0) {
+        KxAppendCopies(dest, sources.From(from), count);
+        return;
+    }
     for (size_t k = from; k < from + count; ++k) {
-        KxdRecord* slot = pos >= 0 ? dest.InsertRecord(pos++) : dest.NewRecord();
+        KxdRecord* slot = dest.InsertRecord(pos++);
         KxdRecord::CopyInto(slot, sources[k]);
         KxdRecord::ProcessLine4Client(slot, true);
     }
@@ -482,11 +488,17 @@ int32_t KxTable::CopySelectedRecords(KxTable& dest, const uint32_t* tags, int nt
             rows.push_back(r->first + k);
     }
     CopySources sources(*this, dest, rows);
+    // Appended copies of all ranges go in one run; the rows they get are
+    // known before.
+    const int32_t appendedAt = dest.recordCount_;
+    if (pos < 0)
+        CopyInto(dest, sources, 0, rows.size(), pos);
     for (const Part& part : parts) {
-        int32_t start = pos >= 0 ? pos : dest.recordCount_;
-        CopyInto(dest, sources, part.from, size_t(part.count), pos);
-        if (pos >= 0)
+        int32_t start = pos >= 0 ? pos : appendedAt + int32_t(part.from);
+        if (pos >= 0) {
+            CopyInto(dest, sources, part.from, size_t(part.count), pos);
             pos += part.count;
+        }
         for (int32_t k = 0; k < part.count; ++k)
             dest.RecordSelect(start + k, dest.GetRecord(start + k), part.tag);
         dest.Trace(2, __func__, "SelRangeSet: %s records %d..%d: NumSelected = %d", "Select", start,

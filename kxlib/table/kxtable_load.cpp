@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@ constexpr size_t PIECE = 64;
 // Slots whose pages are taken in ahead of the reader.
 constexpr uint32_t AHEAD_SLOTS = 32768;
 constexpr int POPULATORS = 6;
+constexpr unsigned MAX_DEFAULT_WORKERS = 8;
 
 // The attempts of the read loop: its counters, stop conditions and the slot
 // kept for the next attempt after a failure.
@@ -129,7 +131,7 @@ KxLoadResult LoadSequential(KxReader& reader, KxTable& table, int64_t size, cons
 // that waits for them takes pieces as well.
 class RenderCrew {
 public:
-    RenderCrew(int threads, const int32_t* formats) : formats_(formats)
+    RenderCrew(int threads, const int32_t* formats, bool copyMode) : formats_(formats), copyMode_(copyMode)
     {
         for (int t = 0; t < threads; ++t)
             threads_.emplace_back([this] { Work(false); });
@@ -188,7 +190,7 @@ private:
             KxdRecord* const* records = records_;
             lock.unlock();
             for (size_t k = from; k < to; ++k)
-                KxdRecord::ProcessOwnTexts(records[k], false, formats_);
+                KxdRecord::ProcessOwnTexts(records[k], copyMode_, formats_);
             lock.lock();
             finished_ += to - from;
             if (finished_ == count_)
@@ -197,6 +199,7 @@ private:
     }
 
     const int32_t* formats_;
+    const bool copyMode_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
@@ -208,11 +211,71 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// A thread that runs the analysis that depends on earlier records, chunk
+// after chunk in the order handed over, while the calling thread reads on.
+class OrderStage {
+public:
+    explicit OrderStage(bool copyMode) : copyMode_(copyMode), thread_([this] { Run(); }) {}
+    ~OrderStage()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    OrderStage(const OrderStage&) = delete;
+    OrderStage& operator=(const OrderStage&) = delete;
+
+    // Takes the chunk's records; waits while MAX_QUEUED chunks are waiting,
+    // so that an Abort does not leave much to finish.
+    void Hand(std::vector<KxdRecord*>& chunk)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock, [this] { return queue_.size() < MAX_QUEUED; });
+        queue_.emplace_back();
+        queue_.back().swap(chunk);
+        lock.unlock();
+        wake_.notify_all();
+    }
+
+private:
+    static constexpr size_t MAX_QUEUED = 4;
+
+    // Runs every chunk handed over, also those still queued when closed.
+    void Run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return closed_ || !queue_.empty(); });
+            if (queue_.empty())
+                return;
+            std::vector<KxdRecord*> chunk;
+            chunk.swap(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            room_.notify_all();
+            for (KxdRecord* record : chunk)
+                KxdRecord::ProcessInOrder(record, copyMode_);
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable room_;
+    std::deque<std::vector<KxdRecord*>> queue_;
+    bool closed_ = false;
+    const bool copyMode_;
+    std::thread thread_;
+};
+
 // Keeps the pages of the slots that the next records will take populated
 // ahead of the reader: in the last block, then in the block that follows it.
 class PageAhead {
 public:
-    explicit PageAhead(KxTable& table) : table_(table), populator_(POPULATORS) {}
+    PageAhead(KxTable& table, int threads) : table_(table), populator_(threads) {}
 
     // wanted: slots that the rest of the load is expected to need.
     void Keep(uint32_t wanted)
@@ -222,7 +285,7 @@ public:
         KxTblock* block = last ? last->block : table_.FirstBlock();
         const uint32_t writer = last ? uint32_t(last - block->recs) + 1 : 0;
         wanted = std::min(wanted, AHEAD_SLOTS);
-        if (frontRecs_ != block->recs && frontRecs_ != nextRecs_) {
+        if (!frontRecs_ || (frontRecs_ != block->recs && frontRecs_ != nextRecs_)) {
             frontRecs_ = block->recs;
             front_ = writer;
         }
@@ -264,64 +327,114 @@ private:
 };
 
 // Slots the rest of the load is expected to take: the input left divided by
-// the bytes per record so far (a header's 72 bytes before the first record).
+// the bytes per record so far (a header's 72 bytes before the first record),
+// and a few more for records shorter than the average.
 uint32_t ExpectedSlots(const Attempts& attempts, int64_t size, const KxLoadOptions& options)
 {
     const int64_t left = size > attempts.result.consumed ? size - attempts.result.consumed : 0;
-    const int64_t perRecord = attempts.Kept() > 0 ? std::max<int64_t>(1, attempts.result.consumed / attempts.Kept()) : 72;
-    int64_t slots = left / perRecord + int64_t(CHUNK / 64);
+    const int64_t perRecord =
+        attempts.Kept() > 0 ? std::max<int64_t>(1, attempts.result.consumed / attempts.Kept()) : 72;
+    int64_t slots = left / perRecord + 64;
     if (options.maxRecords >= 0)
         slots = std::min<int64_t>(slots, int64_t(options.maxRecords) - attempts.result.attempts);
     return uint32_t(std::max<int64_t>(0, std::min<int64_t>(slots, AHEAD_SLOTS)));
 }
 
-// Reads a chunk while the crew renders the one before and the calling
-// thread analyses the one before that in record order.
+// Records come in chunks from fill (added to the table, time base done);
+// while the next chunk is filled, the crew renders the one before and the
+// order stage analyses the ones before that in record order. expected: the
+// slots still to come.
+void RunPipeline(KxTable& table, bool copyMode, int workers,
+                 const std::function<bool(std::vector<KxdRecord*>& chunk)>& fill,
+                 const std::function<uint32_t()>& expected)
+{
+    KxBlockArena arena;
+    PageAhead ahead(table, std::min(POPULATORS, workers));
+    OrderStage order(copyMode);
+    RenderCrew crew(workers - 1, table.Prefs().formats, copyMode);
+    std::vector<KxdRecord*> filling;
+    std::vector<KxdRecord*> inFlight;
+    bool more = true;
+    while (more || !inFlight.empty()) {
+        filling.clear();
+        if (more) {
+            ahead.Keep(expected());
+            more = fill(filling);
+        }
+        if (!inFlight.empty()) {
+            crew.Wait();
+            order.Hand(inFlight);
+        }
+        inFlight.swap(filling);
+        if (!inFlight.empty())
+            crew.Start(inFlight.data(), inFlight.size());
+    }
+}
+
 KxLoadResult LoadParallel(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options,
                           int workers)
 {
     Attempts attempts(reader, table, size, options);
-    {
-        PageAhead ahead(table);
-        RenderCrew crew(workers - 1, table.Prefs().formats);
-        std::vector<KxdRecord*> reading;
-        std::vector<KxdRecord*> inFlight;
-        std::vector<KxdRecord*> rendered;
-        bool more = true;
-        while (more || !inFlight.empty()) {
-            reading.clear();
-            if (more)
-                ahead.Keep(ExpectedSlots(attempts, size, options));
-            while (more && reading.size() < CHUNK) {
+    RunPipeline(
+        table, false, workers,
+        [&attempts](std::vector<KxdRecord*>& chunk) {
+            bool more = true;
+            while (more && chunk.size() < CHUNK) {
                 KxdRecord* kept = nullptr;
                 more = attempts.Next(&kept, false);
                 if (kept)
-                    reading.push_back(kept);
+                    chunk.push_back(kept);
             }
-            if (!inFlight.empty())
-                crew.Wait();
-            rendered.swap(inFlight);
-            inFlight.swap(reading);
-            if (!inFlight.empty())
-                crew.Start(inFlight.data(), inFlight.size());
-            for (KxdRecord* record : rendered)
-                KxdRecord::ProcessInOrder(record, false);
-            rendered.clear();
-        }
-    }
+            return more;
+        },
+        [&] { return ExpectedSlots(attempts, size, options); });
     attempts.Finish();
     table.ReleaseNextBlock();
     return attempts.result;
+}
+
+int Workers(int workers)
+{
+    // Past a few workers the calling thread's reading is the limit.
+    if (workers > 0)
+        return workers;
+    return int(std::min(MAX_DEFAULT_WORKERS, std::max(1u, std::thread::hardware_concurrency())));
 }
 
 } // namespace
 
 KxLoadResult KxLoadRecords(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options)
 {
-    int workers = options.workers;
-    if (workers <= 0)
-        workers = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int workers = Workers(options.workers);
     if (workers == 1)
         return LoadSequential(reader, table, size, options);
     return LoadParallel(reader, table, size, options, workers);
+}
+
+void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count, int workers)
+{
+    workers = Workers(workers);
+    // Threads do not pay for a few records.
+    if (workers == 1 || count < 2 * CHUNK) {
+        for (size_t k = 0; k < count; ++k) {
+            KxdRecord* slot = dest.NewRecord();
+            KxdRecord::CopyInto(slot, sources[k]);
+            KxdRecord::ProcessLine4Client(slot, true);
+        }
+        return;
+    }
+    size_t next = 0;
+    RunPipeline(
+        dest, true, workers,
+        [&](std::vector<KxdRecord*>& chunk) {
+            while (next < count && chunk.size() < CHUNK) {
+                KxdRecord* slot = dest.NewRecord();
+                KxdRecord::CopyInto(slot, sources[next++]);
+                KxdRecord::ProcessTimeBase(slot, dest.RecordCount() == 1);
+                chunk.push_back(slot);
+            }
+            return next < count;
+        },
+        [&] { return uint32_t(std::min<size_t>(count - next, AHEAD_SLOTS)); });
+    dest.ReleaseNextBlock();
 }

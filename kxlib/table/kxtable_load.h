@@ -6,12 +6,14 @@
 // the table it leaves is the same as the one-worker loop's, byte for byte.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 class KxReader;
 class KxTable;
+struct KxdRecord;
 
 struct KxLoadOptions {
     // Read attempts at most; negative: until the end of the input.
@@ -46,3 +48,8 @@ struct KxLoadResult {
 // text reader's integer code) are counted by their code: 1 ends the input,
 // 7 (file input failure) stops the loop.
 KxLoadResult KxLoadRecords(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options);
+
+// Appends copies of records (of another table, or copied out of this one) to
+// dest and analyses them in copy mode, as record by record would; workers as
+// for loads.
+void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count, int workers = 0);

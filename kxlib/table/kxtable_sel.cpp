@@ -22,7 +22,9 @@ namespace {
 
 void KxTableBkmarks::Insert(KxBkmarkEntry* entry, bool append)
 {
-    if (append) {
+    // Bookmarks set in row order (every match of a search) go to the tail
+    // without a walk over the list.
+    if (append || !Last() || Last()->index < entry->index) {
         list_.AddTail(entry);
         return;
     }
@@ -127,6 +129,13 @@ void KxTable::FilterBookmarkMoveToHidden(KxTableBkmarks& fresh)
 
 int KxTable::SelRangeFind(int32_t row, SelRange** range) const
 {
+    // Rows selected in order (every match of a search) lie past the last
+    // range: no walk over the list.
+    const SelRange* last = static_cast<const SelRange*>(selRanges_.Last);
+    if (!last || row >= last->first + last->count) {
+        *range = nullptr;
+        return -1;
+    }
     for (SelRange* r = FirstRange(); r; r = r->NextEntry()) {
         if (row >= r->first && row < r->first + r->count) {
             *range = r;

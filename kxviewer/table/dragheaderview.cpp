@@ -32,6 +32,12 @@ DragHeaderView::DragHeaderView(Qt::Orientation orientation, TabTableView* view)
     setAcceptDrops(true);
 }
 
+DragHeaderView::~DragHeaderView()
+{
+    if (cursorOverridden_)
+        QApplication::restoreOverrideCursor();
+}
+
 int DragHeaderView::KindIcon(uint32_t flags, int32_t level)
 {
     if (flags & KXFLAGS_FUNC_ENTER)
@@ -92,7 +98,7 @@ void DragHeaderView::PaintRowNumber(QPainter* painter, const QRect& rect, int ro
 
     if (row == table->CurRow() && TearOffMain::CurrentDock == tab) {
         painter->drawPixmap(rect.topLeft(), SharedPixmap(PIX_LINE_SELECTOR));
-        if (QAction* bookmark = tab->Actions[TabTable::ACTION_BOOKMARK])
+        if (QAction* bookmark = tab->Actions[TACT_BOOKMARK])
             bookmark->setChecked(record->bookmark != nullptr);
     }
     const int status = rect.left() + width() - STATUS_ICON_FROM_RIGHT;

@@ -4,6 +4,7 @@
 // selects rows by pressing and dragging along it.
 #pragma once
 
+#include <QEvent>
 #include <QHeaderView>
 
 class QMouseEvent;
@@ -14,6 +15,7 @@ class DragHeaderView : public QHeaderView {
 
 public:
     DragHeaderView(Qt::Orientation orientation, TabTableView* view);
+    ~DragHeaderView() override;
 
     // The record-kind icon of a record with these FLAGS and LEVEL, as a
     // shared pixmap index.

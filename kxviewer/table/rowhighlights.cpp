@@ -8,10 +8,6 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/table/tabtable.h"
 
-namespace {
-constexpr int ACTION_HIGHLIGHT_MATCHES = 75;
-}
-
 void RowHighlights::AddIfMatches(KxSearchExpression* expression, KxdRecord* record, const QColor& color,
                                  bool matchCase)
 {
@@ -35,7 +31,7 @@ void RowHighlights::AddIfMatches(KxSearchExpression* expression, KxdRecord* reco
 void RowHighlights::Prepare(KxdRecord* record)
 {
     entries_.clear();
-    QAction* highlight = tab_->Actions[ACTION_HIGHLIGHT_MATCHES];
+    QAction* highlight = tab_->Actions[TACT_HIGHLIGHT];
     KxSearchExpression* live = tab_->Table->SearchExpression();
     if (highlight && highlight->isChecked() && tab_->CurFixedHighlight == -1 && live &&
         (live->mode == SEARCH_MODE_SIMPLE || live->mode == SEARCH_MODE_COMPLEX))

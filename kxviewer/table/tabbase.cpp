@@ -91,9 +91,9 @@ TabBase::TabBase(const char* name, QWidget* parent) : TearOffTabDock(parent), Pr
     Init(true);
 }
 
-TabBase::TabBase(TabBase* tableTab, QWidget* parent) : TearOffTabDock(parent), Prefs(tableTab->Prefs)
+TabBase::TabBase(TabBase& tableTab, QWidget* parent) : TearOffTabDock(parent), Prefs(tableTab.Prefs)
 {
-    Table = tableTab->Table;
+    Table = tableTab.Table;
     Table->AddRef();
     Init(false);
 }
@@ -119,6 +119,9 @@ void TabBase::Init(bool rename)
     CreateSidePanes();
     connect(this, &TabBase::SignalRecalculateLocalInformer, this, &TabBase::OnRecalculateLocalInformer);
     connect(this, &TabBase::SignalSetCurrentPosition, this, &TabBase::OnSetCurrentPosition);
+    // Each stored phrase is pinned in its own colour; the tab's highlight
+    // colour stays what its preferences say.
+    const uint32_t highlight = Prefs.ColorHighlight;
     for (int32_t i = 0; i < Prefs.pinnedCount && i < PINNED_MAX; ++i) {
         const PinnedPhrase& pinned = Prefs.pinned[i];
         if (SetSearchExpression(FromBytes(pinned.phrase.c_str()), pinned.matchCase, uint32_t(pinned.mode))) {
@@ -126,6 +129,7 @@ void TabBase::Init(bool rename)
             PinPhrase(1);
         }
     }
+    Prefs.ColorHighlight = highlight;
 }
 
 TabBase::~TabBase()
@@ -141,7 +145,8 @@ TabBase::~TabBase()
     const QString text = QStringLiteral("%1 \"%2\" closed").arg(QLatin1String(kind), FromBytes(Table->Name()));
     KxvShell().ShowStatus(text);
     KxvShell().AddToSystemLog(text);
-    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "~TabBase: %s (table: %s)", Name.constData(), Table->Name());
+    const QByteArray object = objectName().toLatin1();
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "~TabBase: %s (table: %s)", object.constData(), Table->Name());
     for (FixedHighlight* highlight : FixedHighlights) {
         if (highlight->expression)
             highlight->expression->Release();
@@ -231,8 +236,9 @@ void TabBase::SetTabDockFocus() {}
 
 void TabBase::ChangeActive(bool active)
 {
+    const QByteArray object = objectName().toLatin1();
     KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE,
-             active ? "Tab activated %s (table: %s)" : "Tab deactivated %s (table: %s)", Name.constData(),
+             active ? "Tab activated %s (table: %s)" : "Tab deactivated %s (table: %s)", object.constData(),
              Table->Name());
     TearOffMain* main = TearOffMain::Me;
     if (active) {
@@ -358,7 +364,8 @@ void TabBase::Close()
 
 void TabBase::CloseSatellites()
 {
-    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "TabBase::CloseSatellites: %s (table: %s)", Name.constData(),
+    const QByteArray object = objectName().toLatin1();
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "TabBase::CloseSatellites: %s (table: %s)", object.constData(),
              Table->Name());
     Close();
 }

@@ -30,6 +30,7 @@ class QMenu;
 class QTableWidget;
 class QTableWidgetItem;
 class QToolBar;
+class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 struct KxdRecord;
@@ -58,7 +59,7 @@ public:
     TabBase(const char* name, QWidget* parent);
     // The base of a graph: the table tab's preference copy and one more
     // reference on its table.
-    TabBase(TabBase* tableTab, QWidget* parent);
+    TabBase(TabBase& tableTab, QWidget* parent);
     // A document over a loaded table, whose reference the tab takes over. A
     // null table is fatal.
     TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent);
@@ -70,7 +71,7 @@ public:
     bool CanCloseSilently() override;
     bool MayClose() override;
     void TabRemoved() override;
-    void SaveOnClose() override;
+    bool SaveOnClose() override;
     void DiscardChanges() override;
     void SetTabDockFocus() override;
     void ChangeActive(bool active) override;
@@ -113,6 +114,8 @@ public:
     void BookmarkSet(int32_t row, bool on);
     void ShowSelectedCount(int32_t count);
     void AddToolBar(QMainWindow* host, bool enabled);
+    // The copy button's menu with one row per selection colour of the table.
+    void BuildCopyMenu();
     void SetJumpCondition(int32_t index, bool on);
     void SetOutlineCondition(int32_t index, bool on);
     void JumpToNextStopPosBy(int32_t mode);
@@ -127,6 +130,19 @@ public:
     QString AuxTreeExpression(KxdRecord* record);
     int32_t AuxTreeLevelIndex(int32_t field);
     void SystemLogMessage(const char* text);
+
+    // The find combo's items on white, a pinned expression's on its colour;
+    // sets CurFixedHighlight.
+    void ColorFindEntries();
+    // Refills every other document's find combo from the search history.
+    void SyncFindCombos();
+    void RemoveFixedHighlight(int32_t index, bool reopenMenu);
+    // A new menu of the pinned expressions, owned by the tab.
+    QMenu* CreateFixedHighlightMenu();
+    bool IsFixedHighlight();
+    // The expression that matches an aux-tree item's records; empty (and
+    // the user told) when a value cannot be written in the language.
+    QString AuxItemExpression(QTreeWidgetItem* item);
 
     // The record table; never null after construction. The tab holds one
     // reference.
@@ -178,6 +194,24 @@ public:
     QToolBar* Toolbars[TOOLBAR_COUNT] = {};
     QAction* JumpActions[JUMP_Nums] = {};
     QAction* OutlineActions[JUMP_Nums] = {};
+    // The toolbars' menu buttons: a click runs the default action, the
+    // arrow opens the menu.
+    enum ToolButtonIndex : int32_t {
+        BUTTON_PIN,
+        BUTTON_HIGHLIGHT,
+        BUTTON_SELECT,
+        BUTTON_FILTER,
+        BUTTON_BOOKMARK,
+        BUTTON_PREV_JUMP,
+        BUTTON_NEXT_JUMP,
+        BUTTON_COPY,
+        BUTTON_PASTE,
+        BUTTON_SIDE_PANELS,
+        TOOL_BUTTON_COUNT
+    };
+    QToolButton* ToolButtons[TOOL_BUTTON_COUNT] = {};
+    // The copy button's menu; rebuilt with the colour groups.
+    QMenu* CopyMenu = nullptr;
 
     // A pinned expression; holds one reference on its expression object.
     struct FixedHighlight {
@@ -193,6 +227,8 @@ public:
     // The find line's mode and match case.
     uint32_t SearchMode = 3;
     uint8_t MatchCase = 1;
+    // The find line's text was typed since it was last applied.
+    bool FindTextPending = false;
 
     // What the idle refresh saw last.
     uint32_t LastNumSelected = 0;
@@ -236,8 +272,9 @@ public slots:
     void notImplemented();
     void onTabMenuButton();
     void CollapseExpandPanes();
-    void Save();
-    void SaveAs();
+    // False when nothing was saved (a failure, or the file dialog cancelled).
+    bool Save();
+    bool SaveAs();
     void onEditableBoxChecked(int state);
     void onShowPErrorsBoxChecked(int state);
     void UpdateInfoTime();
@@ -376,9 +413,25 @@ public slots:
     void DockVertically();
 
 private:
+    // The jump workers' common body; shiftSelects: Shift held selects the
+    // rows passed over.
+    void JumpToStopPos(int32_t mode, bool forward, bool shiftSelects);
+    // Whether a record shows the find line's match or a pinned phrase;
+    // *name gets the text that matched.
+    bool HighlightShown(KxdRecord* record, QString* name);
+
     // What every constructor does once the fields are set; rename: the
     // table takes "(N)" when its file is open in N other documents.
     void Init(bool rename);
     // The table's name with "(N)" appended as the title rule says.
     void NameAfterOpenCopies();
+    // Applies text typed in the find line before a command uses it.
+    void CommitFindText();
+    // The table's next or previous match made current with its message;
+    // the row, or negative when none.
+    int32_t SearchStep(bool forward);
+    // FindNext and FindBack: the search, and with Shift the rows passed.
+    void FindStep(bool forward, bool shiftSelects);
+    // The pin button's menu replaced by a fresh one.
+    void RebuildFixedHighlightMenu();
 };

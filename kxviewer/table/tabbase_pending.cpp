@@ -7,40 +7,13 @@
 
 void TabBase::CollapseAllPanes() {}
 void TabBase::ExpandAllPanes() {}
-void TabBase::FindCursorPositionChanged(int, int) {}
 void TabBase::RowsCopy() {}
 void TabBase::RowsCopyAll() {}
-void TabBase::JumpToPrevStopPos() {}
-void TabBase::JumpToNextStopPos() {}
 void TabBase::RowsCopyByColors() {}
-void TabBase::FindNext() {}
-void TabBase::FindBack() {}
-void TabBase::FindTextEdited(const QString&) {}
-void TabBase::EditingFindFinished() {}
-void TabBase::SearchHistoryCurIndexChanged(int) {}
-void TabBase::FindListBox_context_menu(QPoint) {}
-void TabBase::PrefMatchCase() {}
-void TabBase::SelectByCond() {}
-void TabBase::BookmarkByCond() {}
-void TabBase::FilterByCond() {}
-void TabBase::ClearFilter() {}
-void TabBase::HighlightByCond() {}
-void TabBase::ClearBookmarks() {}
-void TabBase::BookmarkCurrentOnOff() {}
-void TabBase::PinPhrase(int) {}
-void TabBase::ClearPinned() {}
-void TabBase::ActivateFixedHighlight() {}
-void TabBase::onDeleteFixedHighlight() {}
-void TabBase::Go1StepBack() {}
-void TabBase::Go1StepForward() {}
-void TabBase::GoToTextEdited(const QString&) {}
-void TabBase::OpenFindDialog(QString) {}
-void TabBase::FindInHistory() {}
 void TabBase::RowsPaste() {}
 void TabBase::RowsDelete() {}
 void TabBase::CopyAuxTreeToClipboard() {}
 void TabBase::UpdatePanes() {}
-void TabBase::ChangeColorIcon() {}
 void TabBase::OutlineAllNone() {}
 void TabBase::OutlineCopyAll() {}
 void TabBase::OutlineDeleteOnShortcut() {}
@@ -77,49 +50,11 @@ void TabBase::DockAttach() {}
 void TabBase::DockDetach() {}
 void TabBase::DockHorizontally() {}
 void TabBase::DockVertically() {}
-void TabBase::SearchNext() {}
-void TabBase::SearchBack() {}
-void TabBase::FilterApplied(int32_t, int32_t) {}
-void TabBase::RecordSelect(int32_t, KxdRecord*, bool) {}
-void TabBase::SelRangeSet(int32_t, int32_t, bool, uint32_t) {}
-void TabBase::BookmarkSet(int32_t, bool) {}
-void TabBase::ShowSelectedCount(int32_t) {}
-void TabBase::AddToolBar(QMainWindow*, bool) {}
-void TabBase::SetJumpCondition(int32_t, bool) {}
-void TabBase::SetOutlineCondition(int32_t, bool) {}
-void TabBase::JumpToNextStopPosBy(int32_t) {}
-void TabBase::JumpToPrevStopPosBy(int32_t) {}
-void TabBase::UpdateActions() {}
 void TabBase::UpdateCurrentPosition() {}
 void TabBase::CreateSidePanes() {}
 void TabBase::UpdateEditableBox(bool) {}
 void TabBase::RecordInfoText(int32_t) {}
 void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t) {}
-
-bool TabBase::SetSearchExpression(const QString&, uint8_t, uint32_t)
-{
-    return false;
-}
-
-bool TabBase::ApplySearchExpression(const QString&, uint8_t, uint32_t*)
-{
-    return false;
-}
-
-bool TabBase::CheckSearchExpression()
-{
-    return false;
-}
-
-bool TabBase::PrepareFilter(bool)
-{
-    return false;
-}
-
-int32_t TabBase::ManualFilterSelected()
-{
-    return 0;
-}
 
 int32_t TabBase::RefreshOutlineTable()
 {

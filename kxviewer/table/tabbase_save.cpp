@@ -42,30 +42,29 @@ std::string ViewBlock(const PrefTabTable& tab, const PrefKxTable& kx, const QLis
 }
 } // namespace
 
-void TabBase::Save()
+bool TabBase::Save()
 {
     if (SourceType == SOURCE_KXL)
-        SaveAsKxlFile(QFile::decodeName(Table->Path()), Table->Modified());
-    else
-        SaveAs();
+        return SaveAsKxlFile(QFile::decodeName(Table->Path()), Table->Modified());
+    return SaveAs();
 }
 
-void TabBase::SaveOnClose()
+bool TabBase::SaveOnClose()
 {
-    Save();
+    return Save();
 }
 
-void TabBase::SaveAs()
+bool TabBase::SaveAs()
 {
     const QString path = AskSaveFileName(QString(), QStringLiteral("Choose KXL file to save"),
                                          QStringLiteral("KXL Files *.kxl"), QStringLiteral("kxl"),
                                          QString::fromLocal8Bit(Table->Name()));
     if (path.isEmpty())
-        return;
+        return false;
     // The document becomes the file only once the file holds it; a later
     // Save then updates that file, not the one it came from.
     if (!SaveAsKxlFile(path, true))
-        return;
+        return false;
     Table->SetPath(QFile::encodeName(path).constData());
     SourceType = SOURCE_KXL;
     const QString name = QFileInfo(path).completeBaseName();
@@ -76,6 +75,7 @@ void TabBase::SaveAs()
         if (index >= 0)
             TabWidget->setTabText(index, name);
     }
+    return true;
 }
 
 bool TabBase::SaveAsKxlFile(const QString& path, bool writeWhole)

@@ -11,8 +11,11 @@
 #include <QPoint>
 #include <QString>
 
+#include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbase.h"
 
+class QMenu;
+class QTimer;
 class TabTableModel;
 class TabTableView;
 struct KxdRecord;
@@ -21,21 +24,12 @@ class TabTable : public TabBase {
     Q_OBJECT
 
 public:
-    // Action ids the table tab refers to.
-    static constexpr int ACTION_COLORIZE = 36;
+    // Action ids the table tab refers to besides the shared ones.
     static constexpr int ACTION_INSERT_FUNC = 38;
     static constexpr int ACTION_INDENT_TEXT = 39;
     static constexpr int ACTION_RELATIVE_TIME = 40;
     static constexpr int ACTION_TIME0_HERE = 41;
-    static constexpr int ACTION_SHOW_PRES_ERRORS = 42;
-    static constexpr int ACTION_COPY = 65;
-    static constexpr int ACTION_PASTE = 68;
-    static constexpr int ACTION_PASTE_TO_END = 69;
-    static constexpr int ACTION_ERASE = 70;
     static constexpr int ACTION_FUNC_CONTEXT = 73;
-    static constexpr int ACTION_HIGHLIGHT = 75;
-    static constexpr int ACTION_CLEAR_FILTER = 79;
-    static constexpr int ACTION_BOOKMARK = 80;
     static constexpr int ACTION_COPY_CELL = 85;
     static constexpr int ACTION_CUSTOM_FIND = 86;
     static constexpr int ACTION_LOAD_TO_FIND = 87;
@@ -53,11 +47,13 @@ public:
     // A document over a loaded table, whose reference the tab takes over.
     // The creator sets SourceType and then calls Init.
     TabTable(KxTable* table, const PrefTabTable& prefs, QWidget* parent);
+    // A new blank document ("New%d" when name is null).
+    TabTable(const char* name, QWidget* parent);
     ~TabTable() override;
 
     // Builds the view; connects the idle processing to the timer when one
     // is given (the main window's 600 ms idle timer).
-    void Init(QObject* idleTimer);
+    void Init(QTimer* idleTimer);
     void SetupView();
     void SetColumnWidths();
     // The colour number of a record under Colorize: its aux-tree node's.
@@ -70,10 +66,13 @@ public:
     void RefreshFromFindDialog(QWidget* focus);
     // The phrase of the cell menu's "Find: " entry for a field and word.
     static QString FindExpression(int32_t field, const QString& word);
+    // The three context menus' entries; the slots pop them up. pos is in
+    // the view's viewport.
+    void FillColumnMenu(QMenu* menu);
+    void FillRowMenu(QMenu* menu);
+    void FillCellMenu(QMenu* menu, const QPoint& pos);
 
     // Hooks and virtual operations.
-    void SaveOnClose() override;
-    void DiscardChanges() override;
     void SetTabDockFocus() override;
     void SetCurrentPosition(int row) override;
     void ResetViewModel() override;
@@ -124,5 +123,6 @@ private:
     // Pixels of one average character of the view's font.
     int AverageCharWidth() const;
 
+    QTimer* idleTimer_ = nullptr;
     bool colorizeWarned_ = false;
 };

@@ -102,12 +102,7 @@ bool TabTableView::IsSelected(int32_t row) const
 
 void TabTableView::SetRows(int32_t a, int32_t b, bool select)
 {
-    if (a > b)
-        std::swap(a, b);
-    a = std::max(a, 0);
-    b = std::min(b, table_->RowCount() - 1);
-    if (a <= b)
-        tab_->SelRangeSet(a, b, select, 0);
+    tab_->SelRangeSet(a, b, select, 0);
 }
 
 void TabTableView::MakeCurrent(int32_t row)
@@ -128,7 +123,7 @@ void TabTableView::KeyPress(const QKeyEvent* key, int32_t current)
         QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
         return;
     case Qt::Key_Delete:
-        if (QAction* erase = tab_->Actions[TabTable::ACTION_ERASE]; erase && erase->isEnabled())
+        if (QAction* erase = tab_->Actions[TACT_ROWS_DELETE]; erase && erase->isEnabled())
             tab_->RowsDelete();
         return;
     default:

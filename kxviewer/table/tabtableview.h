@@ -42,7 +42,7 @@ protected:
 
 private:
     bool IsSelected(int32_t row) const;
-    // Sets rows a..b (either order) to select or deselect.
+    // Sets rows a..b (either order, clamped to the rows) in the tab's colour.
     void SetRows(int32_t a, int32_t b, bool select);
     void MakeCurrent(int32_t row);
     void KeyPress(const QKeyEvent* key, int32_t current);

@@ -27,6 +27,7 @@ void CodeParser::ResetRun()
     gotoLists_.clear();
     labelLists_.clear();
     compiled_.clear();
+    numbers_.clear();
     for (char* text : fixed_)
         delete[] text;
     fixed_.clear();
@@ -36,7 +37,6 @@ void CodeParser::ResetRun()
     functionDepth_ = 0;
     allowUndefined_ = false;
     returning_ = false;
-    stopRequests_ = 0;
 }
 
 void CodeParser::Run()
@@ -47,6 +47,11 @@ void CodeParser::Run()
     }
     if (!tree_.Root())
         return;
+    // A stop request lasts until the run it ends, however the run ends.
+    struct StopReset {
+        std::atomic<bool>& flag;
+        ~StopReset() { flag.store(false, std::memory_order_relaxed); }
+    } stopReset{stopRequested_};
     ResetRun();
     ScriptNode* top = tree_.Root();
     PrepareTree(top, 0);
@@ -54,10 +59,12 @@ void CodeParser::Run()
     MainCycle(top);
 }
 
+// Stop may be called from a signal handler.
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 void CodeParser::Stop()
 {
-    stopRequests_++;
-    pause = 0;
+    stopRequested_.store(true, std::memory_order_relaxed);
 }
 
 void CodeParser::WaitWhilePaused()
@@ -66,7 +73,7 @@ void CodeParser::WaitWhilePaused()
     // Without an event loop nothing could resume the script.
     if (!ProcessEventsCallback)
         return;
-    while (!pause && stopRequests_ == 0)
+    while (!pause && !stopRequested_.load(std::memory_order_relaxed))
         ProcessEventsCallback();
     pause = 0;
 }
@@ -79,8 +86,7 @@ void CodeParser::MainCycle(ScriptNode* node)
         MakeError("Error arguments count");
     if (pause)
         WaitWhilePaused();
-    if (stopRequests_ > 0)
-        throw EXIT_STOP;
+    CheckStop();
     if (node->line != 0)
         line_ = node->line;
     if (!RunStatement(node))
@@ -195,8 +201,11 @@ void CodeParser::RunBlock(ScriptNode* node)
     OpenFrame();
     FrameGuard guard(*this, entry);
     ScriptNode* parent = node->parent;
-    if (parent && parent->type == KS_FUNC_DEF)
+    if (parent && parent->type == KS_FUNC_DEF) {
+        // A wrong argument is the call's fault: reported at its line.
+        line_ = callLine_;
         BindParameters(parent->Child(0));
+    }
     ScriptNode* start = nullptr;
     for (;;) {
         try {

@@ -3,7 +3,9 @@
 // request as a thrown CodeParser::ExitCode.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,8 +61,11 @@ public:
 
     // Preparation, check and execution. Does nothing without a tree.
     void Run();
-    // Requests the end of the running script: the interpreter throws
-    // ExitCode 1 at its next step, inside its own frames. Returns.
+    // Requests the end of the running script and returns: the interpreter
+    // throws ExitCode 1 inside its own frames after the current statement,
+    // in the pause wait or after the current library call. It only sets a
+    // lock-free flag, so a signal handler may call it too. A request made
+    // before Run stops the script at its first statement.
     void Stop();
     // Releases the prepared data and the front end's objects.
     void Free();
@@ -156,6 +161,14 @@ private:
     void RunBlock(ScriptNode* node);
     bool Condition(ScriptNode* node);
     void WaitWhilePaused();
+    // Unwinds with ExitCode 1 when a stop was requested.
+    void CheckStop()
+    {
+        if (stopRequested_.load(std::memory_order_relaxed)) {
+            pause = 0;
+            throw EXIT_STOP;
+        }
+    }
 
     // Expressions (codeparser_expr.cpp).
     bool RunExpression(ScriptNode* node);
@@ -217,7 +230,9 @@ private:
     ANTLR3_BASE_TREE_struct* treeSource_ = nullptr;
     ScriptOperations ops_;
     int line_ = 0;
-    int stopRequests_ = 0;
+    // The line of the user call whose body is about to bind its parameters.
+    int callLine_ = 0;
+    std::atomic<bool> stopRequested_{false};
     bool allowUndefined_ = false;
     // A return statement ran: the statements up to its function are left
     // (a flag rather than an exception, which would make every call slow).
@@ -234,6 +249,8 @@ private:
     std::vector<std::unique_ptr<GotoList>> labelLists_;
     std::vector<std::unique_ptr<RegexBuilder>> compiled_;
     std::vector<char*> fixed_;
+    // The values of the NUMBER literals; a deque keeps their addresses.
+    std::deque<ScriptValue> numbers_;
 
     // Run state.
     ScriptValueSlot stack_[MAX_STACK];

@@ -79,15 +79,21 @@ void CodeParser::CallUser(ScriptNode* node, int function)
 
     ScriptNode* def = functions_[size_t(function)].def;
     const int entry = frameCount_;
-    if (frameCount_ >= MAX_FRAMES)
+    // A call needs two frames, the function's own and its body's: refused
+    // at the call, whose line the error then carries.
+    if (frameCount_ + 2 > MAX_FRAMES)
         MakeError("Error in variable stack");
+    const int callLine = line_;
     {
         OpenFrame();
         FrameGuard guard(*this, entry);
         // The body reads its variables strictly, whatever the call's context.
         UndefinedScope strict(*this, false);
+        callLine_ = callLine;
         MainCycle(def->Child(1));
     }
+    // What follows in the caller's expression is reported at the call.
+    line_ = callLine;
     const bool hasValue = returning_ && returnHasValue_;
     returning_ = false;
     ScriptValueSlot result;
@@ -177,7 +183,8 @@ void CodeParser::CallLibraryNode(ScriptNode* node)
         ScriptValueSlot first;
         {
             UndefinedScope scope(*this, true);
-            first = EvalOne(node->Child(1), "Arguments error in function");
+            EvalKeep(node->Child(1), "Arguments error in function", name);
+            first = Pop();
         }
         if (first.Get().type == SCRIPT_HANDLER) {
             if (!first.Get().handler)
@@ -222,6 +229,13 @@ void CodeParser::CallLibrary(ScriptValue& result, int function, int library, int
     result.type = int32_t(registry.Function(library, function).resultType);
     int index = library;
     registry.At(library).library->Run(result, function, &index, line, args);
+    // A library that processes events may have let the user stop the script;
+    // an array it returned is not kept by anyone then.
+    if (stopRequested_.load(std::memory_order_relaxed) && result.type == SCRIPT_ARRAY) {
+        ScriptArrayFree(result.array);
+        result = ScriptValue();
+    }
+    CheckStop();
     if (result.type == SCRIPT_HANDLER)
         result.handler = HandlerBlock(index, result.object);
 }

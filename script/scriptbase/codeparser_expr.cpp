@@ -48,7 +48,7 @@ bool CodeParser::RunExpression(ScriptNode* node)
     }
     switch (node->type) {
     case KS_NUMBER:
-        Push(ops_.ParseNumber(node->text.c_str()));
+        Push(node->user ? *static_cast<const ScriptValue*>(node->user) : ops_.ParseNumber(node->text.c_str()));
         return true;
     case KS_STRINGS:
         Push(ScriptValue::String(node->literal.c_str(), 0));

@@ -97,6 +97,16 @@ void CodeParser::PrepareNode(ScriptNode* node)
         node->user = compiled_.back().get();
         break;
     }
+    case KS_NUMBER: {
+        // Read once; a literal that is no number is reported when it runs.
+        ScriptValue value;
+        node->user = nullptr;
+        if (ScriptOperations::ReadNumber(node->text.c_str(), value)) {
+            numbers_.push_back(value);
+            node->user = &numbers_.back();
+        }
+        break;
+    }
     case KS_USER_CALL: {
         const char* name = node->Child(0) ? node->Child(0)->text.c_str() : "";
         int library = -1;

@@ -21,7 +21,8 @@ struct ScriptNode {
     std::string literal;
     ScriptNode* parent = nullptr;
     std::vector<ScriptNode*> children;
-    // Preparation data: a goto's entry, a REGEXP node's compiled pattern.
+    // Preparation data: a goto's entry, a REGEXP node's compiled pattern,
+    // a NUMBER literal's value.
     void* user = nullptr;
 
     int Count() const { return int(children.size()); }

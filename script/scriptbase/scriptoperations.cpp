@@ -1,5 +1,6 @@
 #include "script/scriptbase/scriptoperations.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -17,7 +18,7 @@ const char* TextOf(const ScriptValue& v)
     return v.text ? v.text : "";
 }
 
-// The low 32 bits, sign-extended: what literals, int() and the bit operators keep.
+// The low 32 bits, sign-extended: what int() and the bit operators keep.
 int64_t Low32(int64_t v)
 {
     return int64_t(int32_t(uint32_t(uint64_t(v))));
@@ -342,17 +343,41 @@ const char* ScriptOperations::FormatNumber(int64_t v, double d, bool isDouble, i
     return out;
 }
 
-ScriptValue ScriptOperations::ParseNumber(const char* text)
+bool ScriptOperations::ReadNumber(const char* text, ScriptValue& out)
 {
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
-        return ScriptValue::Integer(Low32(int64_t(std::strtoull(text, nullptr, 16))));
     int dots = 0;
     for (const char* p = text; *p; p++)
         dots += *p == '.';
-    switch (dots) {
-    case 0: return ScriptValue::Integer(Low32(std::strtoll(text, nullptr, 10)));
-    case 1: return ScriptValue::Real(std::atof(text));
-    case 3: return ScriptValue::Integer(Low32(int64_t(ZmLib::Str2IP(text))));
-    default: Fail("Number error");
+    if (dots == 1) {
+        out = ScriptValue::Real(std::atof(text));
+        return true;
     }
+    if (dots == 3) {
+        uint32_t ip = 0;
+        if (!ZmLib::Str2IPChecked(text, &ip))
+            return false;
+        // Zero-extended: addresses from 128.x up stay positive, as ipaddr() reads them.
+        out = ScriptValue::Integer(int64_t(ip));
+        return true;
+    }
+    if (dots != 0)
+        return false;
+    const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, hex ? 16 : 10);
+    if (errno == ERANGE || end == text || *end)
+        return false;
+    // All 64 bits: TIME, KXKEY and PID values do not fit in 32. Past 2^63 the
+    // same bits read as a negative number, as an unsigned field is read.
+    out = ScriptValue::Integer(int64_t(uint64_t(value)));
+    return true;
+}
+
+ScriptValue ScriptOperations::ParseNumber(const char* text)
+{
+    ScriptValue value;
+    if (!ReadNumber(text, value))
+        Fail("Number error");
+    return value;
 }

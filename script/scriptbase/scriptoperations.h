@@ -66,8 +66,12 @@ public:
     ScriptValue Convert(ScriptConversion conversion, const ScriptValue& value);
     ScriptValue ToString(const ScriptValue& value, const ScriptValue& form);
 
-    // A NUMBER literal: hexadecimal, decimal, double or IPv4 address.
+    // A NUMBER literal: hexadecimal or decimal in 64 bits, a double, or an
+    // IPv4 address zero-extended; "Number error" for anything else.
     ScriptValue ParseNumber(const char* text);
+    // The same without an error: false for a text that is no number (two or
+    // more than three dots, an octet beyond 255, more than 64 bits).
+    static bool ReadNumber(const char* text, ScriptValue& out);
 
     // A number as a string: its text word when set, else "%lld" / "%lf" in
     // a scratch buffer; exactness 0. Other values are returned unchanged.

@@ -28,7 +28,8 @@ tokens {
     LE_USER_CALL;
 }
 
-// The start rule; the evaluator runs or_expr and ignores what follows it.
+// The start rule. The evaluator runs or_expr and checks the end of the text
+// itself, so that text after a complete expression is refused.
 logical_exp
     : expression EOF
     ;

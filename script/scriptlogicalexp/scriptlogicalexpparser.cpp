@@ -66,32 +66,6 @@ bool ReadNumberLiteral(const char* text, ScriptValue& out)
     return true;
 }
 
-bool Inside(const char* p, const char* area, size_t size)
-{
-    const auto at = reinterpret_cast<uintptr_t>(p);
-    const auto begin = reinterpret_cast<uintptr_t>(area);
-    return at >= begin && at - begin < size;
-}
-
-// Whether every field text of the record lies in its string area or its
-// number buffer, each ending inside it. Then a text found in neither area
-// is in no field, which settles most records of a plain search without
-// looking at their fields one by one.
-bool TextsInAreas(const KxdRecord& record)
-{
-    const char* strings = record.prot.msg.strings;
-    const size_t stringsSize = sizeof(record.prot.msg.strings);
-    const char* numbers = record.NumsBuf;
-    const size_t numbersSize = sizeof(record.NumsBuf);
-    // A text ends at the latest at an area's last byte when that is a NUL.
-    if (strings[stringsSize - 1] != '\0' || numbers[numbersSize - 1] != '\0')
-        return false;
-    for (const char* text : record.text)
-        if (text && !Inside(text, strings, stringsSize) && !Inside(text, numbers, numbersSize))
-            return false;
-    return true;
-}
-
 } // namespace
 
 ScriptLogicalExpParser::ScriptLogicalExpParser() = default;
@@ -270,12 +244,11 @@ bool ScriptLogicalExpParser::Match(KxdRecord* record)
 
 bool ScriptLogicalExpParser::SimpleMatch(KxdRecord* record)
 {
-    if (TextsInAreas(*record) && !simple_.In(record->prot.msg.strings, sizeof(record->prot.msg.strings)) &&
-        !simple_.In(record->NumsBuf, sizeof(record->NumsBuf)))
+    if (!simple_.MayHold(*record))
         return false;
     const size_t length = std::strlen(text);
     bool found = false;
-    for (int field = 0; field < FIELD_Nums; ++field) {
+    for (int32_t field : simple_.Fields()) {
         const char* value = record->text[field];
         if (!value)
             continue;

@@ -106,7 +106,7 @@ private:
     int32_t line_ = 0;
     // The simple search's text, and whether a slot may be set (so that a
     // match that filled none need not clear all 25 again).
-    SearchText simple_;
+    SearchRecordFilter simple_;
     bool slotsSet_ = false;
     RegexMatchContext regexContext_;
     RegexMatchResult regexResult_;

@@ -6,11 +6,28 @@
 #include <emmintrin.h>
 #endif
 
+#include "kxlib/kxdrecord.h"
 #include "utils/common/strbase.h"
 
 namespace {
 
 bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The bytes that the number formats write: decimals, "0x" and upper-case
+// hexadecimal digits, dotted addresses, dates and times, fixed decimals,
+// and '#' for a number that does not fit its span.
+bool NumberByte(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == 'x' || c == '-' || c == ':' || c == '.' ||
+           c == ' ' || c == '#';
+}
+
+bool Inside(const char* p, const char* area, size_t size)
+{
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    const auto begin = reinterpret_cast<uintptr_t>(area);
+    return at >= begin && at - begin < size;
+}
 
 } // namespace
 
@@ -67,4 +84,51 @@ bool SearchText::In(const char* data, size_t size) const
         if ((static_cast<unsigned char>(data[i]) | firstFold_) == first && SameAt(data + i))
             return true;
     return false;
+}
+
+void SearchRecordFilter::Set(const char* text, bool matchCase)
+{
+    text_.Set(text, matchCase);
+    numbersMayHold_ = true;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        const char upper = (*p >= 'a' && *p <= 'z') ? char(*p - 'a' + 'A') : *p;
+        const bool possible = NumberByte(*p) || (!matchCase && (NumberByte(upper) || NumberByte(ZmLib::AsciiLower(*p))));
+        numbersMayHold_ = numbersMayHold_ && possible;
+    }
+    fields_.clear();
+    for (int32_t field = 0; field < FIELD_Nums; ++field)
+        if (numbersMayHold_ || !FieldIsNumber(field))
+            fields_.push_back(field);
+}
+
+bool SearchRecordFilter::MayHold(const KxdRecord& record) const
+{
+    const char* strings = record.prot.msg.strings;
+    const size_t stringsSize = sizeof(record.prot.msg.strings);
+    const char* numbers = record.NumsBuf;
+    const size_t numbersSize = sizeof(record.NumsBuf);
+    // The text that starts last in the string area ends where the used part
+    // ends: a text starting before it either ends before it or runs into it.
+    const char* last = nullptr;
+    bool inNumbers = false;
+    for (int32_t field : fields_) {
+        const char* t = record.text[field];
+        if (!t)
+            continue;
+        // The number buffer holds nothing but number renderings.
+        if (Inside(t, numbers, numbersSize)) {
+            inNumbers = true;
+            continue;
+        }
+        if (!Inside(t, strings, stringsSize))
+            return true;
+        if (!last || t > last)
+            last = t;
+    }
+    if (numbersMayHold_ && inNumbers && (numbers[numbersSize - 1] != '\0' || text_.In(numbers, numbersSize)))
+        return true;
+    if (!last)
+        return false;
+    const auto* end = static_cast<const char*>(std::memchr(last, 0, size_t(strings + stringsSize - last)));
+    return !end || text_.In(strings, size_t(end - strings));
 }

@@ -5,7 +5,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
+
+struct KxdRecord;
 
 class SearchText {
 public:
@@ -27,4 +31,24 @@ private:
     // 0x20 folds a letter's case; 0 keeps any other byte exact.
     unsigned char firstFold_ = 0;
     unsigned char lastFold_ = 0;
+};
+
+// The first test of the simple search on a record. Field texts lie in the
+// record's string area, or are number renderings in its number buffer; so
+// one scan of the part of the string area that the texts use answers most
+// records. Number texts are searched only when every byte of the text can
+// occur in a number rendering.
+class SearchRecordFilter {
+public:
+    void Set(const char* text, bool matchCase);
+    // False only when no field text of the record holds the text; true when
+    // one may (a text found, or one lying outside the areas).
+    bool MayHold(const KxdRecord& record) const;
+    // The fields whose texts may hold the text at all.
+    const std::vector<int32_t>& Fields() const { return fields_; }
+
+private:
+    SearchText text_;
+    bool numbersMayHold_ = true;
+    std::vector<int32_t> fields_;
 };

@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "utils/common/convert.h"
 
 namespace {
 
@@ -107,6 +110,29 @@ TEST(FieldNumberText, IntegerAndHexAgreeWithPrintfOnRandomValues)
         ASSERT_EQ(Num(v, NUMFMT_INT), expected);
         snprintf(expected, sizeof expected, "0x%X", static_cast<uint32_t>(v));
         ASSERT_EQ(Num(v, NUMFMT_HEX), expected);
+    }
+}
+
+// Instants render their date and time of day once per second; the texts must
+// stay those of the time conversions whatever came before.
+TEST(FieldNumberText, InstantsAgreeWithTimeConversionsInAnyOrder)
+{
+    const int64_t second = ZmLib::US_PER_SECOND;
+    const int64_t lastOf9999 = 253402300799LL * second; // 9999-12-31 23:59:59
+    std::vector<int64_t> values = {
+        1561907211250000LL, 1561907211999999LL, 1561907211000001LL, 1561907212000000LL, 1561907211250000LL,
+        ZmLib::DURATION_LIMIT_US - 1, ZmLib::DURATION_LIMIT_US, ZmLib::DURATION_LIMIT_US + 999999,
+        lastOf9999 + 999999, lastOf9999 + second, lastOf9999 + second + 5, lastOf9999, -1, INT64_MAX,
+    };
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 5000; ++i)
+        values.push_back(ZmLib::DURATION_LIMIT_US + int64_t(rng() % uint64_t(lastOf9999)) - int64_t(rng() % 3));
+    for (int64_t v : values) {
+        for (uint32_t format : {NUMFMT_MILLISECONDS, NUMFMT_MICROSECONDS}) {
+            char expected[FIELD_NUM_TEXT_MAX];
+            ZmLib::Time2Str(v, expected, sizeof expected, int(format - NUMFMT_MINUTES));
+            ASSERT_EQ(Num(v, format), expected) << v;
+        }
     }
 }
 

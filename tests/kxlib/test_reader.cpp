@@ -282,6 +282,54 @@ TEST_F(ReaderTest, DamagedStreamsKeepTheirGoodRecords)
     }
 }
 
+// The file is taken in large pieces: a message cut by a piece's end, and a
+// skip over the strings of a message that is too long, read as anywhere else.
+TEST_F(ReaderTest, MessagesAcrossReadAheadPieces)
+{
+    const size_t piece = size_t(1) << 20;
+    KxdProt oversized = BareRecord(0);
+    oversized.msg.opt_len = 400;
+    std::string tooLong;
+    KxFileGen::AppendHead(tooLong, oversized, Form::Kx, false);
+    tooLong += std::string(400, 'z');
+    // Where the message that is too long starts, around the first piece's end.
+    for (size_t at : {piece - 72 - 200, piece - 30, piece - tooLong.size() - 10, piece + 100}) {
+        SCOPED_TRACE(at);
+        std::string bytes;
+        uint32_t seq = 1;
+        while (bytes.size() + 72 + 384 < at)
+            bytes += Bytes(BareRecord(seq++), Form::Kx);
+        // One record whose strings fill the gap exactly.
+        KxdProt filler = BareRecord(seq++);
+        filler.msg.opt_len = uint16_t(at - bytes.size() - 72);
+        bytes += Bytes(filler, Form::Kx);
+        ASSERT_EQ(bytes.size(), at);
+        bytes += tooLong;
+        for (int k = 0; k < 3; ++k)
+            bytes += Bytes(BareRecord(seq++), Form::Kx);
+        std::unique_ptr<File2Kxd> reader = Open("pieces.kx", bytes, Form::Kx);
+        KxdProt record;
+        reader->SetRecord(&record);
+        std::vector<uint32_t> seqs;
+        int tooLongSeen = 0;
+        for (;;) {
+            try {
+                reader->ReadRecord();
+                seqs.push_back(record.msg.SEQ);
+            } catch (const KxLibExcept& except) {
+                if (except.code == 1)
+                    break;
+                ASSERT_EQ(except.code, 13);
+                ++tooLongSeen;
+            }
+        }
+        EXPECT_EQ(tooLongSeen, 1);
+        ASSERT_EQ(seqs.size(), size_t(seq - 1));
+        for (size_t k = 0; k < seqs.size(); ++k)
+            ASSERT_EQ(seqs[k], k + 1);
+    }
+}
+
 TEST_F(ReaderTest, LastByteOfMessageIsForcedToZero)
 {
     KxdProt record = BareRecord(1);

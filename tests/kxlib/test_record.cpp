@@ -348,6 +348,49 @@ TEST(AuxTree, ChunksOwnTextsAndSwitchOff)
     EXPECT_EQ(tree.FindNode(&r), nullptr);
 }
 
+// Lookups by text: many distinct values keep the order of arrival, and a
+// reset forgets them.
+TEST(AuxTree, ManyDistinctValuesKeepArrivalOrder)
+{
+    KxAuxTree tree(FIELD_TNAME, FIELD_KXNAME);
+    KxdRecord r;
+    r.Reset();
+    char t1[16];
+    char t2[16];
+    r.text[FIELD_TNAME] = t1;
+    r.text[FIELD_KXNAME] = t2;
+    const int n = 20000;
+    // Each value twice, its children in turn: (v, c0) for all, then (v, c1)
+    // and (v, c0) again for all in reverse.
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int k = 0; k < n; ++k) {
+            const int v = pass == 0 ? k : n - 1 - k;
+            snprintf(t1, sizeof(t1), "v%d", v);
+            snprintf(t2, sizeof(t2), "c%d", pass == 1 ? 1 : 0);
+            tree.Add(&r);
+        }
+    }
+    ASSERT_EQ(tree.Count(), n);
+    int k = 0;
+    for (KxAuxNode1* node = tree.First(); node; node = node->next, ++k) {
+        snprintf(t1, sizeof(t1), "v%d", k);
+        ASSERT_STREQ(node->text, t1);
+        ASSERT_EQ(node->index, k);
+        ASSERT_EQ(node->count, 2);
+        EXPECT_STREQ(node->first->text, "c0");
+        EXPECT_STREQ(node->last->text, "c1");
+        EXPECT_EQ(node->last->index, 1);
+    }
+    snprintf(t1, sizeof(t1), "v%d", n / 2);
+    EXPECT_EQ(tree.FindNode(&r)->index, n / 2);
+
+    tree.Reset(FIELD_TNAME, FIELD_KXNAME);
+    EXPECT_EQ(tree.FindNode(&r), nullptr);
+    tree.Add(&r);
+    ASSERT_EQ(tree.Count(), 1);
+    EXPECT_EQ(tree.First()->count, 1);
+}
+
 TEST(RecordTexts, ReservingPastTheNumberBufferStops)
 {
     KxdRecord r;

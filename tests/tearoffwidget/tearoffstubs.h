@@ -29,13 +29,18 @@ public:
     bool CanCloseSilently() override { return silent; }
     bool MayClose() override { return mayClose; }
     void TabRemoved() override { removed++; }
-    void SaveOnClose() override { saves++; }
+    bool SaveOnClose() override
+    {
+        saves++;
+        return saveSucceeds;
+    }
     void DiscardChanges() override { discards++; }
     void ChangeActive(bool active) override { (active ? activated : deactivated)++; }
 
     bool modified = false;
     bool silent = true;
     bool mayClose = true;
+    bool saveSucceeds = true;
     int removed = 0;
     int saves = 0;
     int discards = 0;

@@ -89,6 +89,34 @@ TEST_F(TearOffMainTest, YesToAllOverThreeModifiedDocumentsAsksOnceAndSavesAll)
     FlushDeletes();
 }
 
+TEST_F(TearOffMainTest, FailedSaveUnderYesToAllStopsTheCloseAll)
+{
+    QList<StubDoc*> docs = AddDocuments(3, true);
+    docs[1]->saveSucceeds = false;
+    prompt.answers.enqueue(QMessageBox::YesToAll);
+    EXPECT_FALSE(main->CloseDocks(main.get(), false, false));
+    // The first was saved and closed; the one whose save failed and the
+    // rest stay open.
+    EXPECT_FALSE(main->Docks.contains(docs[0]));
+    EXPECT_TRUE(main->Docks.contains(docs[1]));
+    EXPECT_TRUE(main->Docks.contains(docs[2]));
+    EXPECT_EQ(docs[1]->removed, 0);
+    EXPECT_EQ(docs[2]->saves + docs[2]->discards, 0);
+    FlushDeletes();
+}
+
+TEST_F(TearOffMainTest, FailedSaveAfterYesKeepsTheTab)
+{
+    QList<StubDoc*> docs = AddDocuments(1, true);
+    docs[0]->saveSucceeds = false;
+    prompt.answers.enqueue(QMessageBox::Yes);
+    docs[0]->TabWidget->TabBar->DoTabClose(docs[0]->TabWidget->indexOf(docs[0]), true);
+    EXPECT_EQ(docs[0]->saves, 1);
+    EXPECT_EQ(docs[0]->removed, 0);
+    EXPECT_TRUE(main->Docks.contains(docs[0]));
+    EXPECT_GE(docs[0]->TabWidget->indexOf(docs[0]), 0);
+}
+
 TEST_F(TearOffMainTest, NoToAllDiscardsEveryModifiedDocument)
 {
     const QList<StubDoc*> docs = AddDocuments(3, true);

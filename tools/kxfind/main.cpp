@@ -48,6 +48,7 @@
 #include "script/scriptbase/scriptlib.h"
 #include "script/scriptbasegui/scriptmath.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tools/kxfind/recordline.h"
 #include "utils/common/inifile.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/kxsinks.h"
@@ -201,19 +202,6 @@ bool TypeOfFile(const Options& options, const QFileInfo& file, int32_t& typeId)
     return known;
 }
 
-// A text as one tab-separated column.
-void AppendEscaped(std::string& line, const char* text)
-{
-    for (const char* p = text ? text : ""; *p; ++p) {
-        switch (*p) {
-        case '\t': line += "\\t"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        default: line += *p; break;
-        }
-    }
-}
-
 void Dump(KxTable& table)
 {
     std::string line;
@@ -224,13 +212,8 @@ void Dump(KxTable& table)
     }
     std::printf("%s\n", line.c_str());
     for (int32_t row = 0; row < table.RowCount(); ++row) {
-        const KxdRecord* record = table.GetRecord(row);
         line.clear();
-        for (int field = 0; field < FIELD_Nums; ++field) {
-            if (field > 0)
-                line += '\t';
-            AppendEscaped(line, record->text[field]);
-        }
+        AppendFieldTexts(line, *table.GetRecord(row));
         std::printf("%s\n", line.c_str());
     }
 }

@@ -1,11 +1,17 @@
 // kxscript: parses and runs a script file with the libraries that need no
 // viewer. The text of print() and debug() goes to standard output, one line
-// per statement; diagnostics of the debug stream go to standard error.
+// per statement; errors (with their line) and the diagnostics of the debug
+// stream go to standard error. Ctrl-C stops the script as the viewer's stop
+// button does.
 //
 //   kxscript [-d LEVEL] FILE
 //
 // Exit status: 0 when the script ends normally or by exit, 1 when it stops
-// with an error, 2 when it cannot be read or parsed, or on bad usage.
+// with an error or is stopped, 2 when it cannot be read or parsed, or on bad
+// usage.
+#include <signal.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,11 +36,23 @@ public:
             return false;
         const char* text = args.count > 0 && args.Arg(0).type == SCRIPT_STRING ? args.Arg(0).text : nullptr;
         std::printf("%s\n", text ? text : "");
+        // Line by line, so that a script driving the runner through a pipe
+        // sees each line when it is printed.
+        std::fflush(stdout);
         return true;
     }
 };
 
 const ScriptLibFunc kOutputFunctions[] = {{"gui.print", 0, SCRIPT_INTEGER, 1, {SCRIPT_STRING}}};
+
+std::atomic<CodeParser*> g_running{nullptr};
+
+// Stop only sets the interpreter's lock-free flag: safe in a signal handler.
+void StopRunning(int)
+{
+    if (CodeParser* code = g_running.load())
+        code->Stop();
+}
 
 void ToStderr(const char* text)
 {
@@ -90,14 +108,27 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Script compilation error\n");
         status = 2;
     } else {
+        g_running = code;
+        struct sigaction stop = {};
+        stop.sa_handler = &StopRunning;
+        sigemptyset(&stop.sa_mask);
+        struct sigaction previous = {};
+        sigaction(SIGINT, &stop, &previous);
         try {
             code->Run();
-        } catch (CodeParser::ExitCode) {
+        } catch (CodeParser::ExitCode exit) {
+            if (exit == CodeParser::EXIT_STOP) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "Script \"%s\" stopped by user\n", path);
+                status = 1;
+            }
         } catch (const ScriptError& error) {
             std::fflush(stdout);
             std::fprintf(stderr, "%s\n", error.what());
             status = 1;
         }
+        sigaction(SIGINT, &previous, nullptr);
+        g_running = nullptr;
         delete code;
     }
     std::fflush(stdout);

@@ -65,27 +65,16 @@ bool CRepeatElxT::Match(RegexMatchContext& context) const { return MatchFixed(co
 
 bool CRepeatElxT::MatchNext(RegexMatchContext& context) const { return MatchNextFixed(context); }
 
-int CGreedyElxT::Extend(RegexMatchContext& context, int count) const
-{
-    while (count < m_extra) {
-        context.CountSteps();
-        const int stackSize = context.m_stack.GetSize();
-        const int captureSize = context.m_captures.GetSize();
-        const int position = context.m_position;
-        if (!m_inner->Match(context))
-            break;
-        // An iteration that matches nothing is never counted, or (x*)* would not end; its
-        // other ways may still move.
-        if (!SkipEmptyWays(context, position))
-            break;
-        ++count;
-    }
-    return count;
-}
+// The greedy element keeps, above each extra iteration's own records, the position where that
+// iteration began, and on top its record: {offered ends..., number of offered ends, count}. The
+// offered ends are those the way on from has been tried in full: the ends extensions stopped at,
+// where no further iteration could go anywhere new. An iteration that would end at one of them is
+// passed over, as is one that matches nothing.
 
-bool CGreedyElxT::SkipEmptyWays(RegexMatchContext& context, int start) const
+bool CGreedyElxT::SkipWays(RegexMatchContext& context, int start, int ends) const
 {
-    while (context.m_position == start) {
+    const CSortedBufferT<int>& offered = context.m_offeredEnds;
+    while (context.m_position == start || offered.Find(context.m_position, ends) >= 0) {
         context.CountSteps();
         if (!m_inner->MatchNext(context))
             return false;
@@ -93,36 +82,34 @@ bool CGreedyElxT::SkipEmptyWays(RegexMatchContext& context, int start) const
     return true;
 }
 
-namespace {
-
-// The greedy element's backtracking record, from the bottom of the stack up:
-// {capture size, stack size, offered ends..., number of offered ends, extension start, count}.
-void PushRecord(RegexMatchContext& context, const CGreedyElxT::Record& record, const int* ends, int count)
+int CGreedyElxT::Extend(RegexMatchContext& context, int count, int ends) const
 {
-    context.m_stack.Push(record.captureSize);
-    context.m_stack.Push(record.stackSize);
-    context.m_stack.Append(ends, count);
+    while (count < m_extra) {
+        context.CountSteps();
+        const int position = context.m_position;
+        if (!m_inner->Match(context) || !SkipWays(context, position, ends))
+            break;
+        context.m_stack.Push(position);
+        ++count;
+    }
+    return count;
+}
+
+void CGreedyElxT::PushRecord(RegexMatchContext& context, int count, int ends, bool extended) const
+{
+    // The end an extension reached is offered now; once that fails the way on from it has been
+    // tried in full, unless the maximum count stopped the extension there with room to go on.
+    CSortedBufferT<int>& offered = context.m_offeredEnds;
+    const int position = context.m_position;
+    const int after = context.m_length - position;
+    const long long textRoom = position > after ? position : after;
+    if (extended && static_cast<long long>(m_extra) - count >= textRoom && offered.Find(position, ends) < 0)
+        offered.Add(position, ends);
+    const int size = offered.GetSize() - ends;
+    context.m_stack.Append(offered.GetData() + ends, size);
+    context.m_stack.Push(size);
     context.m_stack.Push(count);
-    context.m_stack.Push(record.start);
-    context.m_stack.Push(record.count);
 }
-
-// Pops the record; its offered ends go to the top of the context's scratch.
-CGreedyElxT::Record PopRecord(RegexMatchContext& context)
-{
-    CGreedyElxT::Record record;
-    record.count = context.m_stack.Pop();
-    record.start = context.m_stack.Pop();
-    const int size = context.m_stack.Pop();
-    const int from = context.m_stack.GetSize() - size;
-    context.m_offeredEnds.Append(context.m_stack.GetData() + from, size);
-    context.m_stack.Truncate(from);
-    record.stackSize = context.m_stack.Pop();
-    record.captureSize = context.m_stack.Pop();
-    return record;
-}
-
-}  // namespace
 
 void CGreedyElxT::StartExtension(RegexMatchContext& context) const
 {
@@ -136,14 +123,10 @@ void CGreedyElxT::StartExtension(RegexMatchContext& context) const
         MoveBytes(context, count);
         return;
     }
-    Record record;
-    record.captureSize = context.m_captures.GetSize();
-    record.stackSize = context.m_stack.GetSize();
-    record.start = context.m_position;
-    record.count = Extend(context, 0);
-    // The first record offers one end, the position reached.
-    const int end = context.m_position;
-    PushRecord(context, record, &end, 1);
+    // A fresh extension has offered nothing yet.
+    const int ends = context.m_offeredEnds.GetSize();
+    PushRecord(context, Extend(context, 0, ends), ends, true);
+    context.m_offeredEnds.Truncate(ends);
 }
 
 bool CGreedyElxT::Match(RegexMatchContext& context) const
@@ -173,44 +156,32 @@ bool CGreedyElxT::MatchNext(RegexMatchContext& context) const
     context.CountSteps();
     if (m_bytes)
         return MatchNextBytes(context);
+    // The offered ends go to the top of the scratch while this step runs.
     CSortedBufferT<int>& scratch = context.m_offeredEnds;
     const int ends = scratch.GetSize();
-    Record record = PopRecord(context);
-    const bool matched = Retry(context, record, ends);
+    const int count = context.m_stack.Pop();
+    const int size = context.m_stack.Pop();
+    const int from = context.m_stack.GetSize() - size;
+    scratch.Append(context.m_stack.GetData() + from, size);
+    context.m_stack.Truncate(from);
+    const bool matched = Retry(context, count, ends);
     scratch.Truncate(ends);
     return matched;
 }
 
-bool CGreedyElxT::Retry(RegexMatchContext& context, Record& record, int ends) const
+bool CGreedyElxT::Retry(RegexMatchContext& context, int count, int ends) const
 {
-    CSortedBufferT<int>& scratch = context.m_offeredEnds;
-    if (record.count > 0) {
-        // Only the first iteration can come back to the start, and coming back to nothing is
-        // not an iteration: its other ways are tried, and when none moves it is given up, which
-        // offers no iteration at all (or (?:a?)?a would miss "a").
-        if (!m_inner->MatchNext(context) || !SkipEmptyWays(context, record.start)) {
-            // The last iteration is given up; its element has put the position back.
-            --record.count;
-            PushRecord(context, record, scratch.GetData() + ends, scratch.GetSize() - ends);
+    if (count > 0) {
+        const int start = context.m_stack.Pop();
+        if (!m_inner->MatchNext(context) || !SkipWays(context, start, ends)) {
+            // The last iteration is given up and has put the position back to its start: that
+            // end is offered with one iteration fewer (with none at all, (?:a?)?a finds "a").
+            PushRecord(context, count - 1, ends, false);
             return true;
         }
-        const int stackSize = context.m_stack.GetSize();
-        const int captureSize = context.m_captures.GetSize();
-        const int position = context.m_position;
-        const int count = record.count;
-        record.count = Extend(context, count);
-        // An end offered before is not offered again, unless the maximum count stopped this
-        // extension: the earlier visit may have had fewer iterations left there.
-        if (record.count < m_extra && scratch.Find(context.m_position, ends) >= 0) {
-            // Offer the shorter way instead.
-            context.m_stack.Truncate(stackSize);
-            context.m_captures.Truncate(captureSize);
-            context.m_position = position;
-            record.count = count;
-        } else {
-            scratch.Add(context.m_position, ends);
-        }
-        PushRecord(context, record, scratch.GetData() + ends, scratch.GetSize() - ends);
+        // The iteration ends somewhere new: it stays, and the extension goes on from there.
+        context.m_stack.Push(start);
+        PushRecord(context, Extend(context, count, ends), ends, true);
         return true;
     }
     if (!MatchNextFixed(context))

@@ -45,24 +45,20 @@ public:
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 
-    // What a greedy element keeps on the backtracking stack besides its offered ends.
-    struct Record {
-        int captureSize;
-        int stackSize;
-        int start;
-        int count;
-    };
-
 private:
-    // One backtracking step with the record popped; the offered ends are the context's
-    // scratch values from index `ends` on.
-    bool Retry(RegexMatchContext& context, Record& record, int ends) const;
-    // Adds moving iterations from `count` up to the maximum; returns the count reached.
-    int Extend(RegexMatchContext& context, int count) const;
+    // One backtracking step with the record popped (`count` extra iterations); the offered
+    // ends are the context's scratch values from index `ends` on.
+    bool Retry(RegexMatchContext& context, int count, int ends) const;
+    // Adds iterations from `count` up to the maximum, passing over ways that end at an offered
+    // end; returns the count reached.
+    int Extend(RegexMatchContext& context, int count, int ends) const;
+    // Backtracks an iteration that began at `start` until it ends somewhere new; false when no
+    // way does (the iteration has then undone itself).
+    bool SkipWays(RegexMatchContext& context, int start, int ends) const;
+    // Pushes the record; with `extended`, the position reached ends an extension and joins the
+    // offered ends.
+    void PushRecord(RegexMatchContext& context, int count, int ends, bool extended) const;
     void StartExtension(RegexMatchContext& context) const;
-    // Backtracks an iteration that ended where it began until it moves; false when no way does
-    // (the iteration has then undone itself).
-    bool SkipEmptyWays(RegexMatchContext& context, int start) const;
     bool MatchNextBytes(RegexMatchContext& context) const;
 
     int m_extra;

@@ -12,9 +12,12 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/table/tabshell.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "shellfixture.h"
+#include "tearoffwidget/tearofftabbar.h"
 #include "tearoffwidget/tearofftabdock.h"
+#include "tearoffwidget/tearofftabwidget.h"
 
 using namespace shelltest;
 
@@ -274,8 +277,10 @@ TEST_F(MainWindowMessages, ShellServicesArePluggedIn)
     EXPECT_EQ(MainWindow::SystemLogView->toPlainText(), "from below");
     EXPECT_EQ(MainWindow::StatusBar->currentMessage(), "passing");
     ASSERT_EQ(prompt.calls.size(), 1u);
+    EXPECT_EQ(KxvTabShell().MainBindings(), MainWindowBindings);
     window.reset();
     EXPECT_EQ(KxvShell().MainWidget(), nullptr);
+    EXPECT_EQ(KxvTabShell().MainBindings()[0].id, -1);
 }
 
 TEST_F(MainWindowMessages, DebugPanelTakesStreamLinesWhileShown)
@@ -338,6 +343,23 @@ TEST_F(MainWindowMessages, SystemPanelsOffAndOn)
     EXPECT_EQ(MainWindow::SystemLogDock->isHidden(), !PrefGlobal::PanelSystemLog);
     EXPECT_EQ(MainWindow::DebugDock->isHidden(), !PrefGlobal::PanelDebug);
     EXPECT_TRUE(panels->isChecked());
+}
+
+TEST_F(MainWindowMessages, ClosingPanelTabsClearsTheCheckMarkWithTheLastOne)
+{
+    QAction* panels = window->Actions[ACT_SYSTEM_PANELS];
+    TearOffTabWidget* group = MainWindow::SystemLogDock->TabWidget;
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(group->count(), 2);
+    group->TabBar->DoTabClose(group->indexOf(MainWindow::SystemLogDock), true);
+    EXPECT_TRUE(MainWindow::SystemLogDock->isHidden());
+    EXPECT_TRUE(panels->isChecked());
+    group->TabBar->DoTabClose(group->indexOf(MainWindow::DebugDock), true);
+    EXPECT_TRUE(MainWindow::DebugDock->isHidden());
+    EXPECT_FALSE(panels->isChecked());
+    panels->trigger();
+    EXPECT_TRUE(panels->isChecked());
+    EXPECT_FALSE(MainWindow::SystemLogDock->isHidden());
 }
 
 TEST_F(MainWindowMessages, GraphNeedsATableDocument)

@@ -39,6 +39,9 @@ public:
     }
     ~ActionTable() { ComActionTablePublish(nullptr, 0); }
 
+    // The published descriptor of an id, to change before actions are made.
+    ComAction& Entry(int id) { return entries_[id]; }
+
 private:
     std::string texts_[ComActionCount];
     ComAction entries_[ComActionCount];

@@ -63,6 +63,11 @@ public:
     }
 };
 
+struct ScriptCase {
+    const char* script;
+    const char* expected;
+};
+
 // What a run gave: the printed lines, then "ERROR <text>", "EXIT 0",
 // "EXIT 1" or "PARSE" when the run ended otherwise than normally.
 class ScriptFixture : public ::testing::Test {
@@ -99,15 +104,17 @@ protected:
         return library_.printed + tail;
     }
 
+    template <size_t N>
+    void ExpectRuns(const ScriptCase (&cases)[N])
+    {
+        for (const ScriptCase& c : cases)
+            EXPECT_EQ(c.expected, Run(c.script)) << c.script;
+    }
+
     ScriptLibRegistry registry_;
     ScriptMath math_;
     TestLibrary library_;
     CodeParser* code_ = nullptr;
-};
-
-struct ScriptCase {
-    const char* script;
-    const char* expected;
 };
 
 } // namespace scripttest

@@ -45,15 +45,46 @@ const ScriptCase kOperators[] = {
     {"print(0 && undefined_name, 1 || undefined_name);", "01\n"},
     {"print(1 < 2 + 1);", "2\n"},
     {"print(-2 ^ 2, \" \", 2 * 3 ^ 2);", "4 36\n"},
-    {"print(0x1F, \" \", 0x1f, \" \", 0xFFFFFFFF, \" \", 4294967295);", "31 31 -1 -1\n"},
     {"print(010, \" \", 09);", "10 9\n"},
-    {"print(1.2.3.4, \" \", 10.0.0.200);", "67305985 -939524086\n"},
-    {"print(1.2.3);", "ERROR Error: Number error, Line: 1"},
     {"print(2147483647 + 1);", "2147483648\n"},
     {"print(2 ^ 70);", "9223372036854775807\n"},
     {"print(-(2 ^ 70) - 5);", "-9223372036854775808\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Operators, ScriptTable, ::testing::ValuesIn(kOperators));
+
+// Integer literals keep 64 bits (times in microseconds, keys, process ids);
+// an IPv4 literal is the address with its first octet in the low byte.
+const ScriptCase kLiterals[] = {
+    {"print(0x1F, \" \", 0x1f, \" \", 0xFFFFFFFF, \" \", 4294967295);", "31 31 4294967295 4294967295\n"},
+    {"print(0x123456789AB, \" \", 0x7FFFFFFFFFFFFFFF);", "1250999896491 9223372036854775807\n"},
+    {"print(0xFFFFFFFFFFFFFFFF, \" \", 18446744073709551615);", "-1 -1\n"},
+    {"print(-9223372036854775808);", "-9223372036854775808\n"},
+    {"print(90061000000, \" \", tostring(90061000000, 7));", "90061000000 25:01:01\n"},
+    {"print(4294967296 * 2, \" \", 4294967297 - 1);", "8589934592 4294967296\n"},
+    {"var t = 1700000000000000; print(t + second(1) - t, \" \", t > 2147483647);", "1000000 1\n"},
+    {"print(0x10 + 010);", "26\n"},
+    {"print(1.2.3.4, \" \", 10.0.0.200, \" \", 255.255.255.255);", "67305985 3355443210 4294967295\n"},
+    {"print(192.168.0.1 == ipaddr(\"192.168.0.1\"), \" \", tostring(192.168.0.1, 2));", "1 192.168.0.1\n"},
+    {"print(128.0.0.1 > 0);", "1\n"},
+    {"print(1.2.3);", "ERROR Error: Number error, Line: 1"},
+    {"print(1.2.3.4.5);", "ERROR Error: Number error, Line: 1"},
+    {"print(1.2.300.4);", "ERROR Error: Number error, Line: 1"},
+    {"print(18446744073709551616);", "ERROR Error: Number error, Line: 1"},
+    {"print(0x10000000000000000);", "ERROR Error: Number error, Line: 1"},
+};
+INSTANTIATE_TEST_SUITE_P(Literals, ScriptTable, ::testing::ValuesIn(kLiterals));
+
+// The binding strength of the operators: '+' binds looser than '=='.
+const ScriptCase kPrecedence[] = {
+    {"print(1 + 2 == 3);", "1\n"},
+    {"print((1 + 2) == 3);", "1\n"},
+    {"print(3 == 1 + 2);", "2\n"},
+    {"var x = 1; var y = 2; print(x == 1 && y == 2);", "1\n"},
+    {"print(2 * 3 ^ 2, \" \", 10 - 4 - 3, \" \", 2 + 3 * 4);", "36 3 14\n"},
+    {"print(!0 == 1, \" \", -2 ^ 2);", "1 4\n"},
+    {"print(1 || 0 && 0);", "1\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Precedence, ScriptTable, ::testing::ValuesIn(kPrecedence));
 
 const ScriptCase kConversions[] = {
     {"print(tostring(second(90061), 7));", "25:01:01\n"},
@@ -62,7 +93,8 @@ const ScriptCase kConversions[] = {
     {"print(tostring(-1500, 6), \" \", tostring(1234567, 6));", "-0.001 1.234\n"},
     {"print(tostring(2.9, 0), \" \", tostring(2.5, 1), \" \", tostring(7, 1));", "2 2.500000 7\n"},
     {"print(tostring(ipaddr(\"10.1.2.3\"), 2));", "10.1.2.3\n"},
-    {"print(tostring(0, 3));", "1970-01-01  0:00:00.000000\n"},
+    {"print(tostring(0, 3), \"|\", tostring(0, 4));", "1970-01-01  0:00:00.000000|1970-01-01  0:00:00.000000\n"},
+    {"print(tostring(90061000000, 8));", "25:01:01\n"},
     {"print(\"[\", tostring(5, 99), \"]\");", "[]\n"},
     {"print(tostring(\"5\", 0));", "ERROR Error: Function arguments must be only numbers, Line: 1"},
     {"print(milli(2), \" \", second(1.5));", "2000 1500000.000000\n"},
@@ -119,6 +151,7 @@ const ScriptCase kStatements[] = {
     {"free(1);", "ERROR Error: Argument of free() must be a string, Line: 1"},
     {"fix(1);", "ERROR Error: Argument of fix() must be a string, Line: 1"},
     {"pause; print(1);", "1\n"},
+    {"print(1); // the last line has no line end", "1\n"},
     {"print(\"a\", 1);", "a1\n"},
     {"var x = 3; debug(x); debug(x + 1, \"s\");", "x= 3\n+ x 1= 4, \"s\"= s\n"},
     {"var s = fix(\"abc\"); var t = s; var a = {s}; free(s); print(defined(t), defined(a[0]));", "00\n"},
@@ -176,8 +209,46 @@ const ScriptCase kGoto[] = {
     {"L: L: print(1);", "ERROR Error: Found duplicate label L, Line: 1"},
     {"var i = 0; L: i++; if (i < 3) { goto L; } print(i);", "3\n"},
     {"function f() { var n = 0; A: n++; if (n < 4) { goto A; } return n; } print(f());", "4\n"},
+    // A goto raised while the block already runs from a label is caught again.
+    {"var i = 0; L: i++; if (i < 1000) { goto L; } print(i);", "1000\n"},
+    {"var n = 0; var i = 0; L: i++; { { n += i; if (i < 100) { goto L; } } } print(n);", "5050\n"},
+    {"var i = 0; goto B; A: print(\"a\", i); i++; B: if (i < 3) { goto A; } print(\"end\");", "a0\na1\na2\nend\n"},
+    {"var i = 0; var k = 0; L: k++; while (i < 50) { i++; if (i % 10 == 0) { goto L; } } print(k, \" \", i);",
+     "6 50\n"},
+    {"function f() { var n = 0; A: n++; if (n < 50) { goto A; } return n; } var s = 0; var j;"
+     " for (j = 0; j < 20; j++) { s += f(); } print(s);",
+     "1000\n"},
+    {"var i = 0; { L: i++; { if (i < 5) { goto L; } } print(i); }", "5\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Goto, ScriptTable, ::testing::ValuesIn(kGoto));
+
+// There is no break or continue: loops end by their condition or a goto.
+const ScriptCase kLoops[] = {
+    {"var i = 0; var s = 0; while (i < 5) { i++; s += i; } print(s);", "15\n"},
+    {"var i = 0; do { i++; } while (i < 5); print(i);", "5\n"},
+    {"var i; var s = \"\"; for (i = 3; i > 0; i--) { s = s + i; } print(s);", "321\n"},
+    {"var i; var j; var n = 0; for (i = 0; i < 4; i++) { for (j = 0; j < i; j++) { n++; } } print(n);", "6\n"},
+    {"var i = 0; while (1) { i++; if (i == 7) { goto Out; } } Out: print(i);", "7\n"},
+    {"var i; for (i = 0; i < 3; i++) { var local = i * 2; print(local); }", "0\n2\n4\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Loops, ScriptTable, ::testing::ValuesIn(kLoops));
+
+// Ten frames: the program, each open block, and two for each running call
+// (the function's own and its body's), so recursion goes four calls deep.
+const ScriptCase kRecursion[] = {
+    {"function down(n) { print(n); return n == 1 || down(n - 1); } print(down(4));", "4\n3\n2\n1\n1\n"},
+    {"function down(n) {\n print(n);\n return n == 1 || down(n - 1);\n}\nvar r = down(5);",
+     "5\n4\n3\n2\nERROR Error: Error in variable stack, Line: 3"},
+    {"function f(n) { if (n > 1) { return n * f(n - 1); } return 1; } print(f(3));", "6\n"},
+    {"function f(n) { if (n > 1) { return n * f(n - 1); } return 1; } print(f(4));",
+     "ERROR Error: Error in variable stack, Line: 1"},
+    {"function a() { return b() + 1; } function b() { return c() + 1; } function c() { return 1; } print(a());", "3\n"},
+    {"function outer(x) { function inner(y) { return y * 2; } return inner(x) + 1; } print(outer(5));", "11\n"},
+    // A return leaves every frame its function opened.
+    {"function f(n) { { { return n; } } } var i; var s = 0; for (i = 0; i < 1000; i++) { s += f(i); } print(s);",
+     "499500\n"},
+};
+INSTANTIATE_TEST_SUITE_P(Recursion, ScriptTable, ::testing::ValuesIn(kRecursion));
 
 const ScriptCase kArrays[] = {
     {"var a = {1, 2, 3}; print(array_size(a), a[0], a[2]);", "313\n"},
@@ -200,6 +271,18 @@ const ScriptCase kArrays[] = {
     {"var r = test.record(3); print(r[2], \" \", r);", "302 Record type.Row index:3\n"},
     {"var r = test.record(3); r[0] = 1;", "ERROR Error: Value of RECORD type can not be changed in this version, Line: 1"},
     {"var a = {1, 2}; print(a);", "Array type.Size:2\n"},
+    // Arrays are copied deeply, before the old storage goes.
+    {"var a = {1}; var b = a; undef a; b[0] = 2; print(b[0]);", "2\n"},
+    {"var a = {1, 2}; var b = {a, 3}; a[0] = 7; var c = b[0]; print(c[0], array_size(b));", "12\n"},
+    {"function f(a) { a[0] = 9; } var x = {1, 2}; f(x); print(x[0]);", "1\n"},
+    {"function f(IN a) { undef a; } var x = {1}; f(x); print(x[0]);", "1\n"},
+    {"function f(OUT a) { a[0] = 9; } var x = {1, 2}; f(x); print(x[0]);", "9\n"},
+    {"function f(IN/OUT a) { a[2] = a[0] + a[1]; } var x = {1, 2}; f(x); print(array_size(x), x[2]);", "33\n"},
+    {"function f(OUT a) { var b = {4, 5}; a = b; } var x[]; f(x); print(x[1]);", "5\n"},
+    {"function f(a) { return a; } var x = {1, 2}; var y = f(x); undef x; print(y[1]);", "2\n"},
+    {"function f(...) { var a = args_list[0]; return a[1] + args_list[1]; } var x = {5, 6}; print(f(x, 1));",
+     "7\n"},
+    {"function f(a, ...) { return array_size(args_list); } print(f(1), f(1, 2, 3));", "02\n"},
 };
 INSTANTIATE_TEST_SUITE_P(Arrays, ScriptTable, ::testing::ValuesIn(kArrays));
 

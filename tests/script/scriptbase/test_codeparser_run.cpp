@@ -105,6 +105,41 @@ TEST_F(RunCycle, StopInsideALibraryCallReturnsAndEndsTheLoop)
     EXPECT_EQ("EXIT 1", Run("var i = 0; while (1) { i++; if (i == 3) { test.stop(); } }"));
 }
 
+TEST_F(RunCycle, StopWhilePausedInALoopClearsThePause)
+{
+    EXPECT_EQ("EXIT 1", RunPolled("var i = 0; while (1) { i++; if (i == 2) { test.pause(); } }", 0, 1));
+    EXPECT_EQ(1, g_polls);
+}
+
+// Stop only raises the flag and returns; the interpreter ends the run in its
+// own frames after the library call that asked for it.
+TEST_F(RunCycle, StopThroughTheFlagEndsTheRunAfterTheCall)
+{
+    const scripttest::ScriptCase cases[] = {
+        {"test.stop(); print(1);", "EXIT 1"},
+        {"print(1); test.stop();", "1\nEXIT 1"},
+        {"var i = 0; L: i++; if (i == 5) { test.stop(); } goto L;", "EXIT 1"},
+        {"function f() { test.stop(); return 1; } var x = f() + 1; print(x);", "EXIT 1"},
+        {"var a = {1, 2}; { var b = a; test.stop(); } print(a);", "EXIT 1"},
+    };
+    ExpectRuns(cases);
+}
+
+TEST_F(RunCycle, StopBeforeRunEndsTheNextRunOnly)
+{
+    CodeParser code;
+    library_.running = &code;
+    ASSERT_EQ(0, code.PrepareInputParser(MainParser::PrepareStringParser("print(1);")));
+    code.pause = 1;
+    code.Stop();
+    EXPECT_THROW(code.Run(), CodeParser::ExitCode);
+    EXPECT_EQ("", library_.printed);
+    EXPECT_EQ(0, code.pause);
+    code.Run();
+    EXPECT_EQ("1\n", library_.printed);
+    library_.running = nullptr;
+}
+
 TEST_F(RunCycle, PauseWithoutAnEventLoopGoesOn)
 {
     EXPECT_EQ("1\n2\n", Run("print(1); test.pause(); print(2);"));
@@ -121,9 +156,9 @@ TEST_F(RunCycle, ConstantsReadOnly)
         {"undef BUTTON_OK;", "ERROR Error: You can not assign value to constant  BUTTON_OK, Line: 1"},
         {"function f(OUT r) { r = 1; } f(BUTTON_OK);", "ERROR Error: Parameter r must be a variable, Line: 1"},
         {"print(test.set(BUTTON_OK, 5), BUTTON_OK);", "07\n"},
+        {"var x = 1;\nBUTTON_OK += x;", "ERROR Error: You can not assign value to constant  BUTTON_OK, Line: 2"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.expected, Run(c.script)) << c.script;
+    ExpectRuns(cases);
 }
 
 TEST_F(RunCycle, ConstantTableHoldsTwoHundred)
@@ -232,6 +267,11 @@ TEST_F(RunCycle, TablesRefuseEntriesBeyondTheirLimits)
                                                 "11111111111111111111111111111111111111111111111111"
                                                 "11111111111111111111111111111111111111111111111111\n"},
         {"print(1" + Repeat(", 1", 200) + ");", "ERROR Error: Allocation overflow, Line: 1"},
+        // One goto and label list per function besides the program's: 199 functions.
+        {Repeat("function f#() { }", 199) + "print(4);", "4\n"},
+        {Repeat("function f#() { }", 200), "ERROR Error: Allocation overflow, Line: 1"},
+        {"function f() { }" + Repeat("f();", 200) + "print(5);", "5\n"},
+        {"function f() { }" + Repeat("f();", 201), "ERROR Error: Allocation overflow, Line: 1"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, Run(c.script)) << c.script.substr(0, 60);

@@ -104,19 +104,30 @@ TEST(ScriptOperations, NumberLiterals)
         int type;
         int64_t value;
     } cases[] = {{"0", SCRIPT_INTEGER, 0},
-                 {"2147483648", SCRIPT_INTEGER, INT32_MIN},
-                 {"99999999999999999999", SCRIPT_INTEGER, -1},
+                 // Integers keep 64 bits; past 2^63 the same bits read negative.
+                 {"2147483648", SCRIPT_INTEGER, 2147483648},
+                 {"4294967297", SCRIPT_INTEGER, 4294967297},
+                 {"90061000000", SCRIPT_INTEGER, 90061000000},
+                 {"9223372036854775807", SCRIPT_INTEGER, INT64_MAX},
+                 {"9223372036854775808", SCRIPT_INTEGER, INT64_MIN},
+                 {"18446744073709551615", SCRIPT_INTEGER, -1},
                  {"0x7fffffff", SCRIPT_INTEGER, INT32_MAX},
-                 {"0x123456789", SCRIPT_INTEGER, 0x23456789},
-                 {"255.255.255.255", SCRIPT_INTEGER, -1},
-                 {"1.999.3.4", SCRIPT_INTEGER, 0}};
+                 {"0xFFFFFFFF", SCRIPT_INTEGER, 4294967295},
+                 {"0x123456789", SCRIPT_INTEGER, 0x123456789},
+                 {"0X10", SCRIPT_INTEGER, 16},
+                 {"0xFFFFFFFFFFFFFFFF", SCRIPT_INTEGER, -1},
+                 // IPv4 addresses, first octet in the low byte, zero-extended.
+                 {"1.2.3.4", SCRIPT_INTEGER, 0x04030201},
+                 {"10.0.0.200", SCRIPT_INTEGER, 3355443210},
+                 {"128.0.0.1", SCRIPT_INTEGER, 0x01000080},
+                 {"255.255.255.255", SCRIPT_INTEGER, 4294967295}};
     for (const auto& c : cases) {
         const ScriptValue v = ops.ParseNumber(c.text);
         EXPECT_EQ(c.type, v.type) << c.text;
         EXPECT_EQ(c.value, v.Int()) << c.text;
     }
     EXPECT_DOUBLE_EQ(1.25, ops.ParseNumber("1.25").Double());
-    for (const char* bad : {"1.2.3", "1.2.3.4.5"})
+    for (const char* bad : {"1.2.3", "1.2.3.4.5", "1.999.3.4", "18446744073709551616", "0x10000000000000000"})
         EXPECT_EQ("Number error", ErrorOf([&] { ops.ParseNumber(bad); })) << bad;
 }
 

@@ -353,26 +353,3 @@ TEST(SearchEvaluator, LibraryCalls)
     });
     EXPECT_EQ(TestLibrary::printed, "1:1");
 }
-
-TEST(SearchEvaluator, RegisteredWithTheTable)
-{
-    ScriptLogicalExpParser::Register();
-    KxTable* table = new KxTable(nullptr, "t", PlainPrefs());
-    for (int level : {1, 2, 3, 2}) {
-        ZmLib::KxdProt prot;
-        memset(&prot, 0, sizeof(prot));
-        prot.msg.magic = ZmLib::KxProt::MAGIC;
-        prot.SetIntValue(FIELD_LEVEL, uint64_t(level));
-        table->AppendRecord(prot);
-    }
-    uint32_t mode = SEARCH_MODE_AUTO;
-    ASSERT_TRUE(table->SearchSetExpression("LEVEL == 2", 1, mode));
-    EXPECT_EQ(mode, uint32_t(COMPLEX));
-    EXPECT_EQ(table->SearchNext(), 1);
-    EXPECT_EQ(table->SearchFilterOn(), 2);
-    mode = SEARCH_MODE_COMPLEX;
-    EXPECT_FALSE(table->SearchSetExpression("LEVEL", 1, mode));
-    EXPECT_EQ(table->SearchMode(), SEARCH_MODE_NONE);
-    table->Release();
-    KxTable::SetSearchExpressionFactory(nullptr);
-}

@@ -1,0 +1,149 @@
+// Opens a generated raw record file as a table tab, headless on the
+// offscreen platform, and times what the user waits for: the load, the tab
+// up to its first painted screen, and then one screen's paint at the top,
+// the middle and the end, the jumps there, select all and a model reset.
+// Usage: bench_tableview [records]   (default 1,000,000)
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include "bench/benchargs.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/docloader.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/tabtable.h"
+#include "kxviewer/table/tabtableview.h"
+#include "tearoffwidget/comaction.h"
+#include "tearoffwidget/tearoffmain.h"
+#include "tests/kxlib/kxfilegen.h"
+
+namespace {
+
+using Bench::Clock;
+using Bench::Seconds;
+
+class BenchMain : public TearOffMain {
+public:
+    explicit BenchMain(QApplication* app) : TearOffMain(app) {}
+    void SaveDocks() override {}
+    void OnCloseAccepted() override {}
+    void UpdateActions() override {}
+};
+
+// Descriptors for every action id, so that the tab builds its actions.
+struct Actions {
+    Actions()
+    {
+        for (int i = 0; i < ComActionCount; ++i)
+            entries[i] = {0, 0, 0, nullptr, nullptr, "Action", nullptr};
+        ComActionTablePublish(entries, ComActionCount);
+    }
+    ComAction entries[ComActionCount];
+};
+
+// Milliseconds of one full paint of the cells, best of a few.
+double PaintMs(TabTable* tab)
+{
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        const Clock::time_point start = Clock::now();
+        const QPixmap pixmap = tab->View->viewport()->grab();
+        const double ms = Seconds(start) * 1000;
+        if (!pixmap.isNull() && ms < best)
+            best = ms;
+    }
+    return best;
+}
+
+double JumpMs(TabTable* tab, int row)
+{
+    const Clock::time_point start = Clock::now();
+    tab->SetCurrentPosition(row);
+    QApplication::processEvents();
+    return Seconds(start) * 1000;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const uint32_t records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
+    QTemporaryDir home;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("HOME", home.path().toLocal8Bit().constData(), 1);
+    setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
+    QApplication app(argc, argv);
+    setlocale(LC_NUMERIC, "C");
+
+    const std::string path = home.path().toStdString() + "/bench.kx";
+    KxFileGen::Options options;
+    options.records = records;
+    if (!KxFileGen::WriteTrace(path.c_str(), options)) {
+        fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+    }
+
+    Actions actions;
+    PrefGlobal::SetDefaults();
+    LoadSharedPixmaps();
+    {
+        BenchMain window(&app);
+        window.resize(1280, 800);
+        window.show();
+        QApplication::processEvents();
+
+        Clock::time_point start = Clock::now();
+        DocLoader loader(QFileInfo(QString::fromStdString(path)), -2);
+        KxTable* table = loader.Load(-1);
+        if (!table) {
+            fprintf(stderr, "load failed\n");
+            return 1;
+        }
+        const double loadMs = Seconds(start) * 1000;
+
+        start = Clock::now();
+        auto* tab = new TabTable(table, loader.TabPrefs(), nullptr);
+        tab->SourceType = -2;
+        tab->Init(nullptr);
+        window.AddTearOffDock(Qt::TopDockWidgetArea, tab, 0);
+        QApplication::processEvents();
+        tab->View->viewport()->repaint();
+        const double firstMs = Seconds(start) * 1000;
+
+        const int rows = table->RowCount();
+        printf("records            %d\n", rows);
+        printf("load (DocLoader)   %9.1f ms\n", loadMs);
+        printf("tab to first paint %9.1f ms\n", firstMs);
+        printf("screen at top      %9.2f ms paint\n", PaintMs(tab));
+        printf("jump to middle     %9.2f ms, ", JumpMs(tab, rows / 2));
+        printf("screen %9.2f ms paint\n", PaintMs(tab));
+        printf("jump to end        %9.2f ms, ", JumpMs(tab, rows - 1));
+        printf("screen %9.2f ms paint\n", PaintMs(tab));
+
+        start = Clock::now();
+        QScrollBar* bar = tab->View->verticalScrollBar();
+        for (int step = 0; step < 50; ++step) {
+            bar->setValue(bar->maximum() / 50 * step);
+            tab->View->viewport()->repaint();
+        }
+        printf("scroll 50 screens  %9.2f ms each\n", Seconds(start) * 1000 / 50);
+
+        start = Clock::now();
+        tab->SelectAll();
+        const double selectMs = Seconds(start) * 1000;
+        printf("select all         %9.1f ms, screen %9.2f ms paint\n", selectMs, PaintMs(tab));
+
+        start = Clock::now();
+        tab->ResetViewModel();
+        printf("model reset        %9.1f ms\n", Seconds(start) * 1000);
+    }
+    FreeSharedPixmaps();
+    return 0;
+}

@@ -1,0 +1,222 @@
+// The road from a file name to a docked document: the Open and Import
+// commands with their file dialog, the recent-file list, the choice of the
+// reader, the blank document and the program's own log file as a document.
+#include <algorithm>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QSettings>
+
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/docloader.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/kxvstartup.h"
+#include "kxviewer/mainwindow.h"
+#include "kxviewer/openfilekind.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/table/tabtable.h"
+#include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearoffprompt.h"
+#include "tearoffwidget/tearofftabwidget.h"
+#include "tearoffwidget/tearofftrace.h"
+#include "utils/kx/pkx.h"
+
+bool MainWindow::OpenWithoutRecent = false;
+
+namespace {
+
+const QString RecentFilesKey = QStringLiteral("recentFileList");
+
+QStringList ReadRecentFiles()
+{
+    const QSettings store(QString::fromLatin1(KxvStartup::ORGANISATION), QString::fromLatin1(KxvStartup::APP_NAME));
+    return store.value(RecentFilesKey).toStringList();
+}
+
+void WriteRecentFiles(const QStringList& files)
+{
+    QSettings store(QString::fromLatin1(KxvStartup::ORGANISATION), QString::fromLatin1(KxvStartup::APP_NAME));
+    store.setValue(RecentFilesKey, files);
+}
+
+bool InMainHost(const TearOffTabDock* dock)
+{
+    const TearOffDockWidget* group = dock->TabWidget != nullptr ? dock->TabWidget->DockWidget : nullptr;
+    return group != nullptr && group->Host == TearOffMain::MainHost;
+}
+
+} // namespace
+
+void MainWindow::LoadFile(bool needask) { OpenFromDialog(needask ? OPEN_ASK : OPEN_PATTERNS_OR_ASK); }
+
+void MainWindow::LoadFile() { LoadFile(false); }
+
+void MainWindow::ImportFile() { OpenFromDialog(OPEN_ASK); }
+
+void MainWindow::OpenFromDialog(int32_t mode)
+{
+    const QString path = GetOpenFileName(false);
+    if (path.isEmpty())
+        return;
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    if (TabTable* tab = OpenFile(path, MainHost, -1, mode))
+        SetNewDockPosition(tab);
+    PrefGlobal::Save();
+}
+
+QString MainWindow::GetOpenFileName(bool importOnly)
+{
+    const QString filter = OpenFileKind::Filter(PrefGlobal::LastOpenFilter, importOnly);
+    const QString path = Prompt().OpenFileName(this, QStringLiteral("Open File"), QDir::currentPath(), filter);
+    if (path.isEmpty())
+        return QString();
+    PrefGlobal::LastOpenFilter = OpenFileKind::RememberedFilter(QFileInfo(path).suffix(), importOnly);
+    return path;
+}
+
+TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode)
+{
+    if (!CheckFileAndAddRecent(path))
+        return nullptr;
+    std::unique_ptr<DocLoader> loader = ImportFile(path, loaderArgument, mode);
+    if (!loader)
+        return nullptr;
+    // The tab takes over the loader's reference on the table.
+    auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent);
+    tab->SourceType = loader->TypeId();
+    tab->Init(IdleTimer);
+    return tab;
+}
+
+bool MainWindow::CheckFileAndAddRecent(const QString& path)
+{
+    const bool exists = QFileInfo::exists(path);
+    if (OpenWithoutRecent) {
+        OpenWithoutRecent = false;
+        if (!exists) {
+            const QString text = QStringLiteral("File \"%1\" doesn't exist.").arg(path);
+            AddToSystemLog(text);
+            Information(text, true);
+        }
+        return exists;
+    }
+
+    setWindowFilePath(path);
+    QStringList files = ReadRecentFiles();
+    files.removeAll(path);
+    if (exists) {
+        files.prepend(path);
+    } else {
+        const int answer = Question(QStringLiteral("File \"%1\" doesn't exist.\nTo remove it from the recent file list?")
+                                        .arg(path),
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (answer == QMessageBox::No)
+            files.prepend(path);
+    }
+    while (files.size() > RECENT_FILES_MAX)
+        files.removeLast();
+    WriteRecentFiles(files);
+    UpdateRecentFileActions();
+    return exists;
+}
+
+// The import dialog that modes 0 and 1 end in is not built yet: until it
+// is, every mode ends as mode 3 does, with the formats' patterns or the
+// report, so that no mode opens less than the patterns can tell.
+std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t loaderArgument, int32_t)
+{
+    const QFileInfo file(path);
+    bool byType = false;
+    int32_t code = FileTypeBySuffix(file.suffix().toLocal8Bit().constData(), &byType);
+    if (!byType) {
+        code = OpenFileKind::FormatForSuffix(file.suffix());
+        if (code < 0) {
+            AddToSystemLog(QStringLiteral("Import format for file '%1' not found").arg(path));
+            return nullptr;
+        }
+    }
+    auto loader = std::make_unique<DocLoader>(file, code);
+    if (loader->Load(loaderArgument) == nullptr)
+        return nullptr;
+    return loader;
+}
+
+void MainWindow::OpenRecentFile()
+{
+    auto* action = qobject_cast<QAction*>(sender());
+    if (action == nullptr)
+        return;
+    if (TabTable* tab = OpenFile(action->data().toString(), MainHost, -1, OPEN_PATTERNS_OR_ASK))
+        SetNewDockPosition(tab);
+    PrefGlobal::Save();
+}
+
+void MainWindow::UpdateRecentFileActions()
+{
+    const QStringList files = ReadRecentFiles();
+    recentFilesMenu_->clear();
+    // Later: the entry being triggered may be among them.
+    for (QAction* old : recentFileActions_)
+        old->deleteLater();
+    recentFileActions_.clear();
+    const int count = std::min(int(files.size()), RECENT_FILES_MAX);
+    for (int i = 0; i < count; ++i) {
+        auto* action = new QAction(QStringLiteral("&%1 %2").arg(QString::number(i + 1), files[i]), this);
+        action->setData(files[i]);
+        Connect(action, SIGNAL(triggered()), this, SLOT(OpenRecentFile()));
+        recentFilesMenu_->addAction(action);
+        recentFileActions_.append(action);
+    }
+    recentFilesMenu_->setEnabled(count > 0);
+}
+
+void MainWindow::NewBlankDocument()
+{
+    auto* table = new KxTable(nullptr, TabBase::NewDocumentName().toLocal8Bit().constData(), PrefKxTable::Default());
+    auto* tab = new TabTable(table, PrefTabTable::Default(), MainHost);
+    tab->SourceType = TabBase::SOURCE_BUILT;
+    tab->Init(IdleTimer);
+    SetNewDockPosition(tab);
+}
+
+void MainWindow::SetNewDockPosition(TabBase* tab)
+{
+    TEAROFF_TRACE(ZmLib::KX_LEVEL_INFO, "MainWindow::SetNewDockPosition");
+    // The list holds the two system docks first and the new tab last.
+    TearOffTabDock* beside = nullptr;
+    if (Docks.size() >= 4) {
+        if (CurrentTabBase() != nullptr && CurrentDock != tab && InMainHost(CurrentDock))
+            beside = CurrentDock;
+        for (int i = int(Docks.size()) - 2; beside == nullptr && i >= 2; --i)
+            if (Docks[i] != tab && InMainHost(Docks[i]))
+                beside = Docks[i];
+    }
+    if (beside != nullptr)
+        TabifyTearOffDock(beside, tab);
+    else
+        AddTearOffDock(Qt::TopDockWidgetArea, tab, 0);
+    SaveDocks();
+}
+
+void MainWindow::CreateDocFromMyDbg()
+{
+    // The log file's output commits each record as it writes it, so the
+    // file already holds everything logged.
+    if (ZmLib::PKX::FindOutput(ZmLib::KX_OUT_FILE) == nullptr) {
+        Information(QStringLiteral("Debug log file is disabled"), true);
+        return;
+    }
+    const QString path = QFile::decodeName(PrefGlobal::LogFilePath().c_str());
+    OpenWithoutRecent = true;
+    if (TabTable* tab = OpenFile(path, MainHost, -1, OPEN_PATTERNS_ONLY)) {
+        SetNewDockPosition(tab);
+        PrefGlobal::Save();
+        return;
+    }
+    const QString text = QStringLiteral("Error opening file ") + path;
+    AddToSystemLog(text);
+    Information(text, true);
+}

@@ -1,0 +1,433 @@
+// Commands that act on the rows matching the search expression (select,
+// bookmark, filter), the manual filter from the Outline, single-row and
+// range selection, bookmarks, and the aux-tree item's expression.
+#include <algorithm>
+#include <vector>
+
+#include <QAction>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <QTreeWidgetItem>
+
+#include "kxlib/fields.h"
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/historyactions.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabbase.h"
+#include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
+#include "utils/common/kxexcept.h"
+
+namespace {
+// Item data roles of an Outline line and its flag of a selection range.
+constexpr int ROLE_ROW = 256;
+constexpr int ROLE_LAST_ROW = 257;
+constexpr int ROLE_FLAGS = 261;
+constexpr int OUTLINE_SELECTION_RANGE = 64;
+
+void ShowStatus(const QString& text, bool beep = false)
+{
+    KxvShell().ShowStatus(text, beep);
+}
+
+// The table found its own data inconsistent: the command stops, the
+// program goes on.
+void ReportTableFault(const ZmLib::KxExcept& fault)
+{
+    const QString text = QString::fromLocal8Bit(fault.text ? fault.text : "");
+    KxvShell().AddToSystemLog(text);
+    KxvShell().Information(text, true);
+}
+
+bool Ask(const char* text)
+{
+    return TearOffMain::Prompt().Question(TearOffMain::Me, QStringLiteral("Question"), QString::fromLatin1(text),
+                                          QMessageBox::Yes | QMessageBox::No,
+                                          QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+const char GraphQuestion[] = "You can't set filter while the graph is open.\nClose the graph?";
+
+void SetUpdates(bool on)
+{
+    if (TearOffMain::Me)
+        TearOffMain::Me->setUpdatesEnabled(on);
+}
+
+// key==value with the quote the value allows: the language has no escapes.
+QString FieldCondition(int32_t field, const QTreeWidgetItem* item)
+{
+    const QString value = item->text(1);
+    const bool single = value.contains(QLatin1Char('\''));
+    if (single && value.contains(QLatin1Char('"'))) {
+        KxvShell().ShowStatus(
+            QStringLiteral("Value %1 holds both quote characters and cannot be searched for: item skipped").arg(value),
+            true);
+        return QString();
+    }
+    const QLatin1Char quote(single ? '"' : '\'');
+    return QString::fromLatin1(FieldKey(field)) + QLatin1String("==") + quote + value + quote;
+}
+} // namespace
+
+void TabBase::SelectByCond()
+{
+    QAction* action = Actions[TACT_SELECT];
+    int32_t count = 0;
+    if (!action || action->isChecked()) {
+        CommitFindText();
+        if (!CheckSearchExpression()) {
+            if (action)
+                action->setChecked(false);
+            return;
+        }
+        try {
+            count = Table->SearchSelectionOn(Prefs.ColorSelect);
+        } catch (const ZmLib::KxExcept& fault) {
+            ReportTableFault(fault);
+            count = int32_t(Table->NumSelected);
+        }
+        const KxSearchExpression* expression = Table->SearchExpression();
+        if (count > 0 && expression) {
+            const QString text = QString::fromLocal8Bit(expression->text);
+            AddHistoryItem(HISTORY_SELECT_BY_EXPRESSION, &text, Table->SearchMode(), expression->matchCase,
+                           Prefs.ColorSelect);
+        }
+    } else {
+        Table->ClearSelections();
+        AddHistoryItem(HISTORY_CLEAR_SELECTIONS, nullptr, 0, 0, 0);
+    }
+    ShowStatus(QStringLiteral("Selected %1 rows").arg(count));
+    UpdateInformer();
+    UpdateBase();
+}
+
+void TabBase::BookmarkByCond()
+{
+    if (!CheckSearchExpression())
+        return;
+    const int32_t count = Table->SearchBookmarksOn();
+    if (const KxSearchExpression* expression = Table->SearchExpression()) {
+        const QString text = QString::fromLocal8Bit(expression->text);
+        AddHistoryItem(HISTORY_BOOKMARK_BY_EXPRESSION, &text, Table->SearchMode(), expression->matchCase, 0);
+    }
+    ShowStatus(QStringLiteral("%1 bookmarks is set").arg(count));
+    UpdateInformer();
+    UpdateBase();
+}
+
+void TabBase::FilterByCond()
+{
+    QAction* action = Actions[TACT_FILTER];
+    if (!action || action->isChecked()) {
+        CommitFindText();
+        if (!PrepareFilter(false)) {
+            if (action)
+                action->setChecked(false);
+            return;
+        }
+        const int32_t records = Table->RecordCount();
+        const int32_t matched = Table->SearchFilterOn();
+        if (matched < 0) {
+            // No expression, a filter already on or rows still selected.
+            if (action)
+                action->setChecked(false);
+            ShowStatus(QStringLiteral("Filter is not set"), true);
+            UpdateActions();
+            return;
+        }
+        FilterApplied(matched, records);
+        const KxSearchExpression* expression = Table->SearchExpression();
+        if (Table->FilterOn && expression) {
+            const QString text = QString::fromLocal8Bit(expression->text);
+            AddHistoryItem(HISTORY_FILTER, &text, Table->SearchMode(), expression->matchCase, 0);
+        }
+        if (action && !Table->FilterOn)
+            action->setChecked(false);
+        TableChanged();
+        return;
+    }
+    if (GraphState == GRAPH_OPEN) {
+        if (!Ask(GraphQuestion)) {
+            UpdateActions();
+            return;
+        }
+        CloseGraph();
+    }
+    if (Table->FilterOn) {
+        try {
+            Table->ClearFilter();
+        } catch (const ZmLib::KxExcept& fault) {
+            ReportTableFault(fault);
+        }
+    }
+    AddHistoryItem(HISTORY_CLEAR_FILTER, nullptr, 0, 0, 0);
+    TableChanged();
+}
+
+void TabBase::ClearFilter()
+{
+    QAction* action = Actions[TACT_FILTER];
+    if (!action || !action->isChecked())
+        return;
+    UpdateActions();
+    action->setChecked(false);
+    FilterByCond();
+}
+
+bool TabBase::PrepareFilter(bool noCheck)
+{
+    if (!noCheck && !CheckSearchExpression()) {
+        UpdateActions();
+        return false;
+    }
+    if (GraphState == GRAPH_OPEN) {
+        if (!Ask(GraphQuestion)) {
+            UpdateActions();
+            return false;
+        }
+        CloseGraph();
+    }
+    if (Table->NumSelected && !noCheck) {
+        const QMessageBox::StandardButton answer = TearOffMain::Prompt().Question(
+            TearOffMain::Me, QStringLiteral("Question"), QStringLiteral("Setting filter removes selections. Set filter?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (answer == QMessageBox::No) {
+            UpdateActions();
+            return false;
+        }
+        Table->ClearSelections();
+        UpdateActions();
+    }
+    return true;
+}
+
+void TabBase::FilterApplied(int32_t matched, int32_t rows)
+{
+    if (matched == rows || matched == 0) {
+        if (Table->FilterOn) {
+            try {
+                Table->ClearFilter();
+            } catch (const ZmLib::KxExcept& fault) {
+                ReportTableFault(fault);
+            }
+        }
+        UpdateActions();
+        ShowStatus(matched == 0 ? QStringLiteral("No matched rows found")
+                                : QStringLiteral("Filter matches the whole table, cannot be set"),
+                   true);
+        matched = 0;
+    }
+    // The caller's TableChanged switches them on again.
+    SetUpdates(false);
+    if (matched) {
+        const QString text = QStringLiteral("Table '%1': Filtered %2 rows")
+                                 .arg(QString::fromLocal8Bit(Table->Name()))
+                                 .arg(matched);
+        KxvShell().AddToSystemLog(text);
+        ShowStatus(text);
+    } else {
+        ShowStatus(QStringLiteral("Filter is not set"));
+    }
+}
+
+int32_t TabBase::ManualFilterSelected()
+{
+    // The Outline may be out of step with the table.
+    RefreshOutlineTable();
+    if (!OutlineTable || Table->FilterOn) {
+        ShowStatus(QStringLiteral("Filter is not set"), true);
+        return 0;
+    }
+    const int32_t records = Table->RecordCount();
+    std::vector<uint32_t> rows;
+    // Each listed selection range with its start once the filter is on.
+    std::vector<std::pair<SelRange*, int32_t>> moved;
+    int32_t last = -1;
+    int32_t skipped = 0;
+    for (int line = 0; line < OutlineTable->rowCount(); ++line) {
+        const QTableWidgetItem* item = OutlineTable->item(line, 1);
+        if (!item)
+            continue;
+        const int32_t first = item->data(ROLE_ROW).toInt();
+        if (item->data(ROLE_FLAGS).toInt() & OUTLINE_SELECTION_RANGE) {
+            SelRange* range = nullptr;
+            if (first <= last || Table->SelRangeFind(first, &range) != 0 || range->first != first) {
+                ++skipped;
+                continue;
+            }
+            moved.emplace_back(range, int32_t(rows.size()));
+            for (int32_t row = first; row < first + range->count; ++row)
+                rows.push_back(uint32_t(row));
+            last = first + range->count - 1;
+        } else if (first > last && first < records) {
+            rows.push_back(uint32_t(first));
+            last = first;
+        }
+    }
+    if (skipped)
+        KxvShell().AddToSystemLog(
+            QStringLiteral("Manual filter: %1 selection ranges of the outline no longer exist and are skipped")
+                .arg(skipped));
+    if (rows.empty()) {
+        ShowStatus(QStringLiteral("Filter is not set"), true);
+        return 0;
+    }
+    // Ranges left out would point at rows of the unfiltered table.
+    std::vector<std::pair<int32_t, int32_t>> dropped;
+    for (SelRange* range = Table->FirstRange(); range; range = range->NextEntry()) {
+        const bool kept = std::any_of(moved.begin(), moved.end(), [range](const auto& m) { return m.first == range; });
+        if (!kept)
+            dropped.emplace_back(range->first, range->first + range->count - 1);
+    }
+    int32_t matched = 0;
+    try {
+        for (const auto& span : dropped)
+            Table->SelRangeSet(span.first, span.second, false, 0);
+        Table->ManualFilterPrepare(uint32_t(rows.size()), false);
+        for (uint32_t row : rows)
+            Table->Filtered[Table->NumMannualFiltered++] = row;
+        for (const auto& m : moved)
+            m.first->first = m.second;
+        matched = Table->ManualFilter();
+    } catch (const ZmLib::KxExcept& fault) {
+        ReportTableFault(fault);
+        return 0;
+    }
+    AddHistoryItem(HISTORY_MANUAL_FILTER, nullptr, 0, 0, 0);
+    FilterApplied(matched, records);
+    SetUpdates(true);
+    ResetViewModel();
+    SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
+    UpdateInformer();
+    if (OutlineDock && AuxTreeDock) {
+        UpdatePanes();
+        RefreshOutlineTable();
+    }
+    if (Table->Prefs().TreeLevel1Field < 0 && Prefs.Colorize) {
+        if (QAction* colorize = Actions[TACT_COLORIZE]) {
+            colorize->setChecked(false);
+            emit colorize->triggered(Prefs.Colorize != 0);
+        }
+    }
+    return Table->FilterOn ? matched : 0;
+}
+
+void TabBase::HighlightByCond()
+{
+    QAction* action = Actions[TACT_HIGHLIGHT];
+    if (!action)
+        return;
+    if (action->isChecked()) {
+        SetJumpCondition(JUMP_HIGHLIGHT, (action->data().toInt() & 1) != 0);
+    } else {
+        action->setData(int(Prefs.jumps[JUMP_HIGHLIGHT]));
+        SetJumpCondition(JUMP_HIGHLIGHT, false);
+    }
+    SetCurrentPosition(Table->CurRow());
+    UpdateActions();
+}
+
+void TabBase::RecordSelect(int32_t row, KxdRecord* record, bool select)
+{
+    if (row < 0 || row >= Table->RowCount())
+        return;
+    if (!record)
+        record = Table->GetRecord(row);
+    try {
+        if (select) {
+            Table->RecordSelect(row, record, Prefs.ColorSelect);
+            AddHistoryItem(HISTORY_SELECT, nullptr, row, row, Prefs.ColorSelect);
+        } else {
+            Table->RecordDeselectHelper(row, record);
+            AddHistoryItem(HISTORY_DESELECT, nullptr, row, row, 0);
+        }
+        ShowStatus(QStringLiteral("%1 row %2").arg(select ? QStringLiteral("Selected") : QStringLiteral("Deselected"))
+                       .arg(row));
+    } catch (const ZmLib::KxExcept& fault) {
+        ReportTableFault(fault);
+    }
+    UpdateInformer();
+    UpdateBase();
+}
+
+void TabBase::SelRangeSet(int32_t first, int32_t last, bool select, uint32_t color)
+{
+    // A range found or stepped backwards arrives with its ends swapped.
+    if (first > last)
+        std::swap(first, last);
+    first = std::max(first, 0);
+    last = std::min(last, Table->RowCount() - 1);
+    if (first > last)
+        return;
+    if (color == 0)
+        color = Prefs.ColorSelect;
+    try {
+        Table->SelRangeSet(first, last, select, color);
+        AddHistoryItem(select ? HISTORY_SELECT : HISTORY_DESELECT, nullptr, first, last, select ? color : 0);
+        ShowStatus(QStringLiteral("%1 range from %2 to %3")
+                       .arg(select ? QStringLiteral("Selected") : QStringLiteral("Deselected"))
+                       .arg(first)
+                       .arg(last));
+    } catch (const ZmLib::KxExcept& fault) {
+        ReportTableFault(fault);
+    }
+    UpdateInformer();
+    UpdateBase();
+}
+
+void TabBase::BookmarkSet(int32_t row, bool on)
+{
+    if (row < 0 || row >= Table->RowCount())
+        return;
+    Table->BookmarkSet(row, on);
+    AddHistoryItem(on ? HISTORY_BOOKMARK : HISTORY_CLEAR_BOOKMARK, nullptr, row, 0, 0);
+    ShowStatus(QStringLiteral("Bookmark %1 at row %2").arg(on ? QStringLiteral("added") : QStringLiteral("removed")).arg(row));
+}
+
+void TabBase::BookmarkCurrentOnOff()
+{
+    const int32_t row = Table->CurRow();
+    if (row < 0 || row >= Table->RowCount())
+        return;
+    BookmarkSet(row, Table->GetRecord(row)->bookmark == nullptr);
+    UpdateInformer();
+    UpdateBase();
+}
+
+void TabBase::ClearBookmarks()
+{
+    QAction* action = Actions[TACT_BOOKMARK];
+    if (action && action->isChecked())
+        action->setChecked(false);
+    Table->ClearBookmarks();
+    AddHistoryItem(HISTORY_CLEAR_ALL_BOOKMARKS, nullptr, 0, 0, 0);
+    UpdateInformer();
+    UpdateBase();
+}
+
+void TabBase::ShowSelectedCount(int32_t count)
+{
+    ShowStatus(QStringLiteral("Selected %1 rows").arg(count));
+    UpdateInformer();
+    UpdateBase();
+}
+
+QString TabBase::AuxItemExpression(QTreeWidgetItem* item)
+{
+    if (!item)
+        return QString();
+    const PrefKxTable& prefs = Table->Prefs();
+    QTreeWidgetItem* parent = item->parent();
+    if (!parent)
+        return FieldCondition(prefs.TreeLevel1Field, item);
+    const QString head = FieldCondition(prefs.TreeLevel1Field, parent);
+    if (head.isEmpty())
+        return head;
+    const QString tail = FieldCondition(prefs.TreeLevel2Field, item);
+    if (tail.isEmpty())
+        return tail;
+    return head + QLatin1String(" && ") + tail;
+}

@@ -1,0 +1,363 @@
+// The document's search: the find line and the process-wide search history,
+// the table's search expression, finding the next or previous match, go-to
+// row and one-row steps, and the way into the find dialog.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QBrush>
+#include <QComboBox>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPalette>
+#include <QSignalBlocker>
+
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/findlineedit.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabbase.h"
+#include "tearoffwidget/tearoffmain.h"
+
+namespace {
+QString FromBytes(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.c_str(), int(text.size()));
+}
+
+std::vector<SearchHistoryItem>::iterator HistoryEntryOf(const QString& text)
+{
+    std::vector<SearchHistoryItem>& history = PrefGlobal::SearchHistory;
+    const std::string bytes = text.toLocal8Bit().toStdString();
+    return std::find_if(history.begin(), history.end(),
+                        [&bytes](const SearchHistoryItem& item) { return item.expression == bytes; });
+}
+
+void FillFromHistory(QComboBox* combo)
+{
+    combo->clear();
+    for (const SearchHistoryItem& item : PrefGlobal::SearchHistory)
+        combo->addItem(FromBytes(item.expression));
+}
+
+LineEdit* FindLineOf(QComboBox* combo)
+{
+    return combo ? qobject_cast<LineEdit*>(combo->lineEdit()) : nullptr;
+}
+
+void SetChecked(QAction* action, bool on)
+{
+    if (action)
+        action->setChecked(on);
+}
+
+void SetEnabled(QAction* action, bool on)
+{
+    if (action)
+        action->setEnabled(on);
+}
+} // namespace
+
+bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32_t mode)
+{
+    const QString trimmed = text.trimmed();
+    if (!ApplySearchExpression(trimmed, matchCase, &mode))
+        return false;
+    std::vector<SearchHistoryItem>& history = PrefGlobal::SearchHistory;
+    const QSignalBlocker blocker(FindCombo);
+    if (!trimmed.isEmpty()) {
+        auto found = HistoryEntryOf(trimmed);
+        if (found != history.end()) {
+            found->mode = int32_t(mode);
+            found->matchCase = matchCase != 0;
+            std::rotate(history.begin(), found, found + 1);
+            if (FindCombo)
+                FillFromHistory(FindCombo);
+        } else {
+            SearchHistoryItem item;
+            item.mode = int32_t(mode);
+            item.matchCase = matchCase != 0;
+            item.expression = trimmed.toLocal8Bit().toStdString();
+            history.insert(history.begin(), item);
+            if (FindCombo)
+                FindCombo->insertItem(0, trimmed);
+        }
+    }
+    if (history.size() > 1) {
+        const auto empty = std::remove_if(history.begin(), history.end(),
+                                          [](const SearchHistoryItem& item) { return item.expression.empty(); });
+        if (empty != history.end()) {
+            history.erase(empty, history.end());
+            if (FindCombo)
+                FillFromHistory(FindCombo);
+        }
+    }
+    if (FindCombo) {
+        FindCombo->setCurrentIndex(0);
+        ColorFindEntries();
+    }
+    if (!history.empty()) {
+        SearchMode = uint32_t(history.front().mode);
+        MatchCase = history.front().matchCase ? 1 : 0;
+        SetChecked(Actions[TACT_MATCH_CASE], MatchCase != 0);
+    }
+    SyncFindCombos();
+    if (LineEdit* line = FindLineOf(FindCombo))
+        line->CursorMoved = 0;
+    FindTextPending = false;
+    return true;
+}
+
+bool TabBase::ApplySearchExpression(const QString& text, uint8_t matchCase, uint32_t* mode)
+{
+    // The expression object keeps at most TEXT_SIZE - 1 bytes.
+    const QByteArray bytes = text.toLocal8Bit().left(KxSearchExpression::TEXT_SIZE - 1);
+    const bool accepted = Table->SearchSetExpression(bytes.constData(), matchCase, *mode);
+    const bool any = !text.isEmpty();
+    SetEnabled(Actions[TACT_FIND_NEXT], any);
+    SetEnabled(Actions[TACT_FIND_BACK], any);
+    SetEnabled(Actions[TACT_PIN], any);
+    SetEnabled(Actions[TACT_BOOKMARK_BY_COND], any);
+    SetCurrentPosition(Table->CurRow());
+    QAction* highlight = Actions[TACT_HIGHLIGHT];
+    if (accepted && highlight && highlight->isChecked())
+        UpdateBase();
+    return accepted;
+}
+
+bool TabBase::CheckSearchExpression()
+{
+    const int32_t state = Table->SearchMode();
+    // A table that never had an expression reports the parse failure's
+    // state too; with nothing in the find line it is simply empty.
+    const bool blankLine = !FindCombo || FindCombo->currentText().trimmed().isEmpty();
+    if (state == SEARCH_MODE_UNDECIDED || (state == SEARCH_MODE_NONE && blankLine)) {
+        KxvShell().ShowStatus(QStringLiteral("Search expression is empty"), true);
+        return false;
+    }
+    if (state == SEARCH_MODE_NONE) {
+        KxvShell().ShowStatus(QStringLiteral("Incorrect search expression"), true);
+        return false;
+    }
+    return true;
+}
+
+void TabBase::CommitFindText()
+{
+    if (FindTextPending && FindCombo)
+        SetSearchExpression(FindCombo->currentText(), MatchCase, SearchMode);
+}
+
+int32_t TabBase::SearchStep(bool forward)
+{
+    const int32_t row = forward ? Table->SearchNext() : Table->SearchPrev();
+    if (row < 0) {
+        KxvShell().ShowStatus(QStringLiteral("Not found"), true);
+        return row;
+    }
+    KxvShell().ShowStatus(QStringLiteral("Found row #%1").arg(row));
+    SetCurrentPosition(row);
+    return row;
+}
+
+void TabBase::FindStep(bool forward, bool shiftSelects)
+{
+    const int32_t from = Table->CurRow();
+    CommitFindText();
+    const int32_t row = SearchStep(forward);
+    if (row < 0 || from < 0 || !shiftSelects || !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
+        return;
+    // The rows passed over, up to the match itself.
+    if (forward)
+        SelRangeSet(from, row - 1, true, 0);
+    else
+        SelRangeSet(row + 1, from, true, 0);
+}
+
+void TabBase::FindNext()
+{
+    FindStep(true, true);
+}
+
+void TabBase::FindBack()
+{
+    // A direct call (a script, the History) never selects.
+    FindStep(false, sender() != nullptr);
+}
+
+void TabBase::SearchNext()
+{
+    SearchStep(true);
+}
+
+void TabBase::SearchBack()
+{
+    SearchStep(false);
+}
+
+void TabBase::FindTextEdited(const QString& text)
+{
+    if (FindCombo && FindCombo->currentText().isEmpty())
+        SetChecked(Actions[TACT_MATCH_CASE], Prefs.SearchMatchCase != 0);
+    SearchMode = SEARCH_MODE_AUTO;
+    ApplySearchExpression(text, MatchCase, &SearchMode);
+    if (LineEdit* line = FindLineOf(FindCombo)) {
+        line->setModified(false);
+        // Typing applies the text to the table: its pinned colour shows again.
+        line->CursorMoved = 0;
+    }
+    FindTextPending = true;
+}
+
+void TabBase::EditingFindFinished()
+{
+    if (FindCombo)
+        SetSearchExpression(FindCombo->currentText(), MatchCase, SearchMode);
+}
+
+void TabBase::FindCursorPositionChanged(int, int)
+{
+    LineEdit* line = FindLineOf(FindCombo);
+    // Typing moves the cursor too; only a move over the painted text counts.
+    if (line && line->text() == LineEdit::LastPaintedText)
+        line->CursorMoved = 1;
+}
+
+void TabBase::SearchHistoryCurIndexChanged(int index)
+{
+    if (LineEdit* line = FindLineOf(FindCombo))
+        line->CursorMoved = 0;
+    if (!FindCombo)
+        return;
+    const std::vector<SearchHistoryItem>& history = PrefGlobal::SearchHistory;
+    QString text;
+    uint32_t mode = SEARCH_MODE_AUTO;
+    uint8_t matchCase = Prefs.SearchMatchCase;
+    if (index >= 0 && size_t(index) < history.size() && index < FindCombo->count()) {
+        mode = uint32_t(history[size_t(index)].mode);
+        matchCase = history[size_t(index)].matchCase ? 1 : 0;
+        text = FindCombo->itemText(index);
+    } else {
+        text = FindCombo->currentText();
+        if (!text.isEmpty()) {
+            const auto found = HistoryEntryOf(text);
+            if (found != PrefGlobal::SearchHistory.end()) {
+                mode = uint32_t(found->mode);
+                matchCase = found->matchCase ? 1 : 0;
+            }
+        }
+    }
+    SetChecked(Actions[TACT_MATCH_CASE], matchCase != 0);
+    ApplySearchExpression(text, matchCase, &mode);
+    ColorFindEntries();
+}
+
+void TabBase::FindListBox_context_menu(QPoint)
+{
+    QAction* remove = Actions[TACT_DELETE_IN_HISTORY];
+    if (!remove)
+        return;
+    QMenu menu(this);
+    menu.addAction(remove);
+    menu.exec(QCursor::pos());
+}
+
+void TabBase::PrefMatchCase()
+{
+    QAction* action = Actions[TACT_MATCH_CASE];
+    const uint8_t on = action && action->isChecked() ? 1 : 0;
+    Prefs.SearchMatchCase = on;
+    if (FindCombo && !FindCombo->currentText().isEmpty()) {
+        MatchCase = on;
+        SetSearchExpression(FindCombo->currentText(), MatchCase, SearchMode);
+    }
+}
+
+void TabBase::ColorFindEntries()
+{
+    CurFixedHighlight = -1;
+    if (!FindCombo)
+        return;
+    QPalette palette = FindCombo->palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    FindCombo->setPalette(palette);
+    const int current = FindCombo->currentIndex();
+    for (int i = 0; i < FindCombo->count(); ++i) {
+        QColor color(Qt::white);
+        const QString text = FindCombo->itemText(i);
+        for (int k = 0; k < FixedHighlights.size(); ++k) {
+            if (FixedHighlights[k]->text == text) {
+                color = FixedHighlights[k]->color;
+                if (i == current)
+                    CurFixedHighlight = k;
+                break;
+            }
+        }
+        FindCombo->setItemData(i, QBrush(color), Qt::BackgroundRole);
+    }
+}
+
+void TabBase::SyncFindCombos()
+{
+    TearOffMain* main = TearOffMain::Me;
+    if (!main)
+        return;
+    for (TearOffTabDock* dock : main->Docks) {
+        auto* other = qobject_cast<TabBase*>(dock);
+        if (!other || other == this || !other->FindCombo)
+            continue;
+        QComboBox* combo = other->FindCombo;
+        const QString text = combo->currentText();
+        const QSignalBlocker blocker(combo);
+        FillFromHistory(combo);
+        const int found = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (found >= 0) {
+            combo->setCurrentIndex(found);
+        } else {
+            // The other tab keeps showing the text its table searches for.
+            combo->setCurrentIndex(-1);
+            combo->setEditText(text);
+        }
+    }
+}
+
+void TabBase::Go1StepBack()
+{
+    const int32_t row = Table->CurRow();
+    if (row > 0)
+        SetCurrentPosition(row - 1);
+}
+
+void TabBase::Go1StepForward()
+{
+    const int32_t row = Table->CurRow();
+    if (row < Table->RowCount() - 1)
+        SetCurrentPosition(row + 1);
+}
+
+void TabBase::GoToTextEdited(const QString& text)
+{
+    const int32_t rows = Table->RowCount();
+    if (text.isEmpty() || rows <= 0)
+        return;
+    // The validator lets through intermediate text beyond the last row.
+    const int32_t number = text.toInt();
+    SetCurrentPosition(std::min(std::max(number, 1), rows) - 1);
+}
+
+void TabBase::OpenFindDialog(QString)
+{
+    // The find dialog does not exist yet: only the tab becomes current.
+    if (TearOffMain* main = TearOffMain::Me)
+        main->SetTabActive(this, false);
+}
+
+void TabBase::FindInHistory()
+{
+    SetSearchExpression(HistoryExpression, HistoryMatchCase, HistoryMode);
+    OpenFindDialog(QString());
+}

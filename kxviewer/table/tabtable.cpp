@@ -1,0 +1,252 @@
+#include "kxviewer/table/tabtable.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "kxlib/kxdrecord.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/columnwidths.h"
+#include "kxviewer/table/dragheaderview.h"
+#include "kxviewer/table/scrollbar.h"
+#include "kxviewer/table/tabtabledelegate.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "kxviewer/table/tabtableview.h"
+
+namespace {
+// The row header: digits at least, pixels for the marks, and its font size.
+constexpr int ROW_HEADER_MIN_DIGITS = 5;
+constexpr int ROW_HEADER_MARKS = 60;
+constexpr int ROW_HEADER_POINTS = 8;
+constexpr int GOTO_MIN_DIGITS = 3;
+
+const char CornerStyle[] =
+    "QTableCornerButton::section {border:1px outset rgba(200,200,200,220); background:rgb(250,250,250)}";
+
+int DecimalDigits(int32_t value)
+{
+    int digits = 1;
+    for (; value >= 10; value /= 10)
+        ++digits;
+    return digits;
+}
+
+QFont HeaderFont()
+{
+    QFont font = PrefGlobal::Fonts[FONT_LINE_NUMBERS];
+    font.setPointSize(ROW_HEADER_POINTS);
+    return font;
+}
+} // namespace
+
+TabTable::TabTable(KxTable* table, const PrefTabTable& prefs, QWidget* parent) : TabBase(table, prefs, parent) {}
+
+TabTable::TabTable(const char* name, QWidget* parent) : TabBase(name, parent) {}
+
+TabTable::~TabTable()
+{
+    // The view and its model read the table, which the base releases.
+    delete View;
+    View = nullptr;
+    delete Model;
+    Model = nullptr;
+}
+
+void TabTable::Init(QTimer* idleTimer)
+{
+    idleTimer_ = idleTimer;
+    View = new TabTableView(this);
+    View->setObjectName(objectName().replace(QStringLiteral("LRTabBase"), QStringLiteral("TabView")));
+    View->setSelectionMode(QAbstractItemView::NoSelection);
+    View->setFont(PrefGlobal::Fonts[FONT_TABLE_VIEW]);
+    Model = new TabTableModel(this, Table, this);
+    View->setItemDelegate(new TabTableDelegate(Table, this, View));
+    setCentralWidget(View);
+    SetupView();
+    if (idleTimer)
+        connect(idleTimer, &QTimer::timeout, this, &TabTable::idleProcess);
+}
+
+void TabTable::SetupView()
+{
+    setMouseTracking(true);
+    setWhatsThis(QStringLiteral("filedialog.html"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+
+    View->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    View->setShowGrid(false);
+    View->setSelectionBehavior(QAbstractItemView::SelectRows);
+    View->setVerticalScrollBar(new ScrollBar(Table, View));
+    View->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    View->setStyleSheet(QString::fromLatin1(CornerStyle));
+
+    auto* columns = new DragHeaderView(Qt::Horizontal, View);
+    columns->setObjectName(QStringLiteral("LRHorizontalHeader"));
+    columns->setSectionsMovable(false);
+    columns->setHighlightSections(false);
+    View->setHorizontalHeader(columns);
+
+    // Size, mode and font are set before the header meets the model's rows:
+    // changed afterwards, each would visit every row.
+    auto* rows = new DragHeaderView(Qt::Vertical, View);
+    rows->setObjectName(QStringLiteral("LRVerticalHeader"));
+    rows->setFont(HeaderFont());
+    rows->setDefaultSectionSize(ROW_HEIGHT);
+    rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    View->setVerticalHeader(rows);
+
+    columns->setContextMenuPolicy(Qt::CustomContextMenu);
+    rows->setContextMenuPolicy(Qt::CustomContextMenu);
+    View->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(columns, &QWidget::customContextMenuRequested, this, &TabTable::customHorizontalMenu);
+    connect(rows, &QWidget::customContextMenuRequested, this, &TabTable::customVerticalMenu);
+    connect(View, &QWidget::customContextMenuRequested, this, &TabTable::customMenuRequested);
+
+    // The rows meet the headers once everything that styles them is set.
+    View->setModel(Model);
+    UpdateRowNumberWidth();
+    SetColumnWidths();
+    if (Table->RowCount() > 0)
+        SetCurrentPosition(std::max(0, Table->CurRow()));
+    connect(columns, &QHeaderView::sectionResized, View, &TabTableView::updateSectionWidth);
+    connect(View->selectionModel(), &QItemSelectionModel::currentChanged, View, &TabTableView::onCurrentChanged);
+}
+
+int TabTable::AverageCharWidth() const
+{
+    return QFontMetrics(View->font()).averageCharWidth();
+}
+
+void TabTable::SetColumnWidths()
+{
+    const bool relative = Table->TimeNormalised();
+    const int average = AverageCharWidth();
+    for (int32_t c = 0; c < Prefs.columnCount && c < FIELD_Nums; ++c)
+        View->setColumnWidth(c, std::max(average * ColumnChars(Prefs.columns[c], relative), MIN_COLUMN_WIDTH));
+    RowHeaderColumn = 0;
+}
+
+void TabTable::UpdateTimeColumnWidth()
+{
+    const int width = AverageCharWidth() * ColumnChars(FIELD_TIME, Table->TimeNormalised());
+    for (int32_t c = 0; c < Prefs.columnCount && c < FIELD_Nums; ++c)
+        if (Prefs.columns[c] == FIELD_TIME)
+            View->setColumnWidth(c, width < MIN_COLUMN_WIDTH + 1 ? MIN_COLUMN_WIDTH : width);
+}
+
+void TabTable::UpdateRowNumberWidth()
+{
+    const int digits = DecimalDigits(Table->RowCount());
+    QHeaderView* rows = View->verticalHeader();
+    rows->setFixedWidth(QFontMetrics(rows->font()).averageCharWidth() * std::max(ROW_HEADER_MIN_DIGITS, digits) +
+                        ROW_HEADER_MARKS);
+    if (!GoToEdit)
+        return;
+    const QFontMetrics table(PrefGlobal::Fonts[FONT_TABLE_VIEW]);
+    GoToEdit->setFixedWidth((std::max(GOTO_MIN_DIGITS, digits) + 1) * table.maxWidth());
+    // The line keeps one validator, whose range follows the rows.
+    auto* validator = qobject_cast<QIntValidator*>(const_cast<QValidator*>(GoToEdit->validator()));
+    if (validator)
+        validator->setRange(1, Table->RowCount());
+    else
+        GoToEdit->setValidator(new QIntValidator(1, Table->RowCount(), GoToEdit));
+}
+
+void TabTable::SetCurrentPosition(int row)
+{
+    const int32_t rows = Table->RowCount();
+    if (row < 0 || rows == 0)
+        return;
+    row = std::min(row, rows - 1);
+    View->selectRow(row);
+    Table->SetCurRow(row);
+    UpdateCurrentPosition();
+    View->RepaintAll();
+    const int at = BackList.indexOf(row);
+    if (at >= 0)
+        BackList.removeAt(at);
+    else if (BackList.size() >= BACK_LIST_MAX)
+        BackList.removeFirst();
+    BackList.append(row);
+}
+
+void TabTable::JumpBack()
+{
+    if (BackList.isEmpty())
+        return;
+    BackList.removeLast();
+    if (!BackList.isEmpty() && BackList.last() >= 0 && BackList.last() < Table->RowCount())
+        SetCurrentPosition(BackList.last());
+}
+
+void TabTable::JumpToHome()
+{
+    if (Table->RowCount() > 0)
+        SetCurrentPosition(0);
+}
+
+void TabTable::JumpToEnd()
+{
+    if (Table->RowCount() > 0)
+        SetCurrentPosition(Table->RowCount() - 1);
+}
+
+void TabTable::ResetViewModel()
+{
+    TabTableModel* old = Model;
+    QItemSelectionModel* oldSelection = View->selectionModel();
+    Model = new TabTableModel(this, Table, this);
+    View->setModel(Model);
+    connect(View->selectionModel(), &QItemSelectionModel::currentChanged, View, &TabTableView::onCurrentChanged);
+    // The view no longer refers to them; posted events may still.
+    oldSelection->deleteLater();
+    old->deleteLater();
+    KxvShell().ProcessEvents();
+    SetColumnWidths();
+    UpdateRowNumberWidth();
+}
+
+void TabTable::idleProcess()
+{
+    if (Table->NumSelected != LastNumSelected || Table->Bookmarks().Length() != LastNumBookmarks)
+        RefreshOutlineTable();
+}
+
+int32_t TabTable::GetColorizeColorNum(const KxdRecord* record)
+{
+    const KxAuxNode1* node = Table->AuxTree().FindNode(record);
+    if (node)
+        return node->index;
+    if (!colorizeWarned_) {
+        colorizeWarned_ = true;
+        KX_WARNING(KxvTearoffChannel, "TabTable::GetColorizeColorNum: no aux-tree node for a record of table %s",
+                   Table->Name());
+    }
+    return -1;
+}
+
+void TabTable::SetTabDockFocus()
+{
+    View->setFocus();
+}
+
+void TabTable::UpdateBase()
+{
+    View->RepaintAll();
+}
+
+void TabTable::RefreshFromFindDialog(QWidget* focus)
+{
+    setFocus();
+    TableChanged();
+    if (focus)
+        focus->setFocus();
+}

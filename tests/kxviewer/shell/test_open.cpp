@@ -1,0 +1,320 @@
+// Opening files through the main window: the Open command and its dialog,
+// the recent-file list, the choice of the reader, blank documents, where new
+// documents dock and the program's own log file.
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/actiontable.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/table/tabtable.h"
+#include "openfixture.h"
+#include "tests/kxlib/kxfilegen.h"
+#include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearofftabwidget.h"
+#include "utils/kx/pkx.h"
+
+using namespace shelltest;
+
+namespace {
+
+QStringList MenuTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << action->text();
+    return texts;
+}
+
+QAction* MenuEntry(const QMenu* menu, int index) { return menu->actions().value(index); }
+
+} // namespace
+
+using OpenFiles = OpenTest;
+
+TEST_F(OpenFiles, OpenCommandLoadsARawFileIntoADockedTableDocument)
+{
+    const QString path = RawFile("trace.kx", 500);
+    Trigger(ACT_OPEN, path);
+
+    ASSERT_EQ(files.openCalls.size(), 1u);
+    EXPECT_EQ(files.openCalls[0].caption, "Open File");
+    EXPECT_EQ(files.openCalls[0].filter, "KX Local file (*.kxl);;KXD Raw file (*.kxd);;KX Raw file (*.kx *.kxtcp "
+                                         "*.kxudp);;SysLog (*.log );;All files (*.*)");
+    const std::vector<TabBase*> documents = Documents();
+    ASSERT_EQ(documents.size(), 1u);
+    auto* tab = qobject_cast<TabTable*>(documents[0]);
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->windowTitle(), "trace");
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
+    EXPECT_EQ(tab->Table->RowCount(), 500);
+    EXPECT_EQ(TearOffMain::CurrentDock, tab);
+    ASSERT_NE(tab->TabWidget, nullptr);
+    EXPECT_EQ(TearOffMain::MainHost->dockWidgetArea(tab->TabWidget->DockWidget), Qt::TopDockWidgetArea);
+    EXPECT_EQ(QDir::current(), QDir(dir.path()));
+    EXPECT_EQ(Recent(), QStringList{path});
+    EXPECT_TRUE(files.calls.empty());
+}
+
+TEST_F(OpenFiles, TheNextDialogOffersTheKindOfTheLastFileFirst)
+{
+    const QString raw = RawFile("trace.kxd", 0);
+    Trigger(ACT_OPEN, raw);
+    Trigger(ACT_OPEN, QString());
+    ASSERT_EQ(files.openCalls.size(), 2u);
+    EXPECT_TRUE(files.openCalls[1].filter.startsWith("KXD Raw file (*.kxd);;KX Local file (*.kxl);;"));
+    EXPECT_EQ(PrefGlobal::LastOpenFilter, "KXD Raw file (*.kxd)");
+}
+
+TEST_F(OpenFiles, CancelledDialogOpensNothingAndKeepsTheList)
+{
+    SetRecent({Missing("a.kx")});
+    Trigger(ACT_OPEN, QString());
+    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(Recent(), QStringList{Missing("a.kx")});
+}
+
+TEST_F(OpenFiles, SameFileTwiceGetsACopyNumber)
+{
+    const QString path = RawFile("twice.kx", 20);
+    Trigger(ACT_OPEN, path);
+    Trigger(ACT_OPEN, path);
+    const std::vector<TabBase*> documents = Documents();
+    ASSERT_EQ(documents.size(), 2u);
+    EXPECT_EQ(documents[0]->windowTitle(), "twice");
+    EXPECT_EQ(documents[1]->windowTitle(), "twice(1)");
+    EXPECT_EQ(documents[1]->TabWidget, documents[0]->TabWidget);
+    EXPECT_EQ(Recent(), QStringList{path});
+}
+
+TEST_F(OpenFiles, SuffixCaseIsIgnored)
+{
+    const QString path = RawFile("UPPER.KX", 10);
+    TabTable* tab = window->OpenFile(path, TearOffMain::MainHost, -1, MainWindow::OPEN_PATTERNS_ONLY);
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
+    window->SetNewDockPosition(tab);
+}
+
+TEST_F(OpenFiles, ALogFileThatAnEnabledFormatClaimsOpensWithoutAnyQuestion)
+{
+    const QString path = SysLogFile("messages.log", 12);
+    Trigger(ACT_OPEN, path);
+    const std::vector<TabBase*> documents = Documents();
+    ASSERT_EQ(documents.size(), 1u);
+    EXPECT_EQ(documents[0]->SourceType, 0);
+    EXPECT_EQ(documents[0]->Table->RowCount(), 12);
+    EXPECT_TRUE(files.calls.empty());
+    EXPECT_EQ(PrefGlobal::LastOpenFilter, "SysLog (*.log )");
+}
+
+TEST_F(OpenFiles, ADisabledFormatIsNeverUsed)
+{
+    ImportFormats[0].enabled = false;
+    const QString path = SysLogFile("messages.log", 3);
+    Trigger(ACT_OPEN, path);
+    Trigger(ACT_IMPORT, path);
+    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(LinesWith("Import format for file '" + path.toStdString() + "' not found").size(), 2u);
+    EXPECT_TRUE(files.calls.empty());
+}
+
+TEST_F(OpenFiles, AFileThatNothingClaimsIsReportedAndStaysInTheList)
+{
+    const QString path = SysLogFile("notes.txt", 3);
+    Trigger(ACT_OPEN, path);
+    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(LinesWith("Import format for file '" + path.toStdString() + "' not found").size(), 1u);
+    EXPECT_EQ(Recent(), QStringList{path});
+}
+
+TEST_F(OpenFiles, AFileTheLoaderRefusesOpensNothing)
+{
+    const QString path = dir.filePath("garbage.kx");
+    ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(path).constData(), std::string(4000, '\x7f')));
+    Trigger(ACT_OPEN, path);
+    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(Recent(), QStringList{path});
+}
+
+using RecentFiles = OpenTest;
+
+TEST_F(RecentFiles, MenuShowsTheListNumberedAndOpensItsEntries)
+{
+    const QString log = SysLogFile("messages.log", 4);
+    const QString raw = RawFile("trace.kx", 10);
+    EXPECT_FALSE(window->RecentFilesMenu()->isEnabled());
+    Trigger(ACT_OPEN, log);
+    Trigger(ACT_OPEN, raw);
+    QMenu* menu = window->RecentFilesMenu();
+    EXPECT_TRUE(menu->isEnabled());
+    EXPECT_EQ(MenuTexts(menu), (QStringList{"&1 " + raw, "&2 " + log}));
+
+    MenuEntry(menu, 1)->trigger();
+    ASSERT_EQ(Documents().size(), 3u);
+    EXPECT_EQ(Documents()[2]->SourceType, 0);
+    EXPECT_EQ(Recent(), (QStringList{log, raw}));
+    EXPECT_EQ(MenuTexts(menu), (QStringList{"&1 " + log, "&2 " + raw}));
+}
+
+TEST_F(RecentFiles, AtMostTwentyTheOldestGoes)
+{
+    QStringList seeded;
+    for (int i = 0; i < MainWindow::RECENT_FILES_MAX; ++i)
+        seeded << Missing(QStringLiteral("old%1.kx").arg(i));
+    SetRecent(seeded);
+    const QString path = RawFile("new.kx", 5);
+    Trigger(ACT_OPEN, path);
+    QStringList expected = seeded.mid(0, MainWindow::RECENT_FILES_MAX - 1);
+    expected.prepend(path);
+    EXPECT_EQ(Recent(), expected);
+    EXPECT_EQ(window->RecentFilesMenu()->actions().size(), MainWindow::RECENT_FILES_MAX);
+}
+
+TEST_F(RecentFiles, AMissingFileAnsweredNoStaysAtTheHeadAnsweredYesLeaves)
+{
+    const QString raw = RawFile("here.kx", 5);
+    const QString gone = Missing("gone.kx");
+    SetRecent({raw, gone});
+    window->UpdateRecentFileActions();
+    files.answers.push_back(QMessageBox::No);
+    MenuEntry(window->RecentFilesMenu(), 1)->trigger();
+
+    ASSERT_EQ(files.calls.size(), 1u);
+    EXPECT_EQ(files.calls[0].icon, QMessageBox::Question);
+    EXPECT_EQ(files.calls[0].title, "Question");
+    EXPECT_EQ(files.calls[0].text, "File \"" + gone + "\" doesn't exist.\nTo remove it from the recent file list?");
+    EXPECT_EQ(files.calls[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(Recent(), (QStringList{gone, raw}));
+    EXPECT_EQ(MenuTexts(window->RecentFilesMenu()), (QStringList{"&1 " + gone, "&2 " + raw}));
+
+    files.answers.push_back(QMessageBox::Yes);
+    MenuEntry(window->RecentFilesMenu(), 0)->trigger();
+    EXPECT_EQ(files.calls.size(), 2u);
+    EXPECT_EQ(Recent(), QStringList{raw});
+    EXPECT_EQ(MenuTexts(window->RecentFilesMenu()), QStringList{"&1 " + raw});
+    EXPECT_TRUE(Documents().empty());
+}
+
+TEST_F(RecentFiles, RebuildingTheMenuLeavesNoOldEntriesBehind)
+{
+    SetRecent({Missing("a.kx"), Missing("b.kx")});
+    for (int i = 0; i < 5; ++i)
+        window->UpdateRecentFileActions();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    int entries = 0;
+    for (const QAction* action : window->findChildren<QAction*>())
+        entries += action->data().toString().endsWith(".kx") ? 1 : 0;
+    EXPECT_EQ(entries, 2);
+}
+
+TEST_F(RecentFiles, OpenWithoutRecentLeavesTheListAloneOnce)
+{
+    const QString raw = RawFile("quiet.kx", 5);
+    SetRecent({Missing("other.kx")});
+    MainWindow::OpenWithoutRecent = true;
+    TabTable* tab = window->OpenFile(raw, TearOffMain::MainHost, -1, MainWindow::OPEN_PATTERNS_ONLY);
+    ASSERT_NE(tab, nullptr);
+    window->SetNewDockPosition(tab);
+    EXPECT_FALSE(MainWindow::OpenWithoutRecent);
+    EXPECT_EQ(Recent(), QStringList{Missing("other.kx")});
+
+    MainWindow::OpenWithoutRecent = true;
+    EXPECT_EQ(window->OpenFile(Missing("none.kx"), TearOffMain::MainHost, -1, 3), nullptr);
+    ASSERT_EQ(files.calls.size(), 1u);
+    EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(files.calls[0].text, "File \"" + Missing("none.kx") + "\" doesn't exist.");
+    EXPECT_EQ(Recent(), QStringList{Missing("other.kx")});
+}
+
+TEST_F(RecentFiles, ASavedDocumentJoinsTheHeadOfTheList)
+{
+    SetRecent({Missing("older.kx")});
+    window->NewBlankDocument();
+    const QString path = dir.filePath("saved.kxl");
+    Trigger(ACT_SAVE_AS, path);
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(Recent(), (QStringList{path, Missing("older.kx")}));
+}
+
+using BlankDocuments = OpenTest;
+
+TEST_F(BlankDocuments, NumberedAfterTheLargestNewDocument)
+{
+    window->NewBlankDocument();
+    window->NewBlankDocument();
+    std::vector<TabBase*> documents = Documents();
+    ASSERT_EQ(documents.size(), 2u);
+    EXPECT_EQ(documents[0]->windowTitle(), "New1");
+    EXPECT_EQ(documents[1]->windowTitle(), "New2");
+    EXPECT_EQ(documents[1]->SourceType, TabBase::SOURCE_BUILT);
+    EXPECT_EQ(documents[1]->Table->RowCount(), 0);
+    EXPECT_EQ(documents[1]->TabWidget, documents[0]->TabWidget);
+
+    documents[1]->setWindowTitle("New3*");
+    window->Actions[ACT_NEW_BLANK]->trigger();
+    ASSERT_EQ(Documents().size(), 3u);
+    EXPECT_EQ(Documents()[2]->windowTitle(), "New4");
+    EXPECT_TRUE(Recent().isEmpty());
+}
+
+using DockPosition = OpenTest;
+
+TEST_F(DockPosition, WithASystemDockCurrentTheNewDocumentJoinsTheLastDocument)
+{
+    window->NewBlankDocument();
+    TearOffTabWidget* group = Documents()[0]->TabWidget;
+    window->SetTabActive(MainWindow::SystemLogDock, false);
+    window->NewBlankDocument();
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Documents()[1]->TabWidget, group);
+    EXPECT_EQ(TearOffMain::CurrentDock, Documents()[1]);
+}
+
+TEST_F(DockPosition, ANewDocumentJoinsTheCurrentDocumentsGroup)
+{
+    window->NewBlankDocument();
+    window->NewBlankDocument();
+    window->DockVertically();
+    const std::vector<TabBase*> split = Documents();
+    ASSERT_NE(split[0]->TabWidget, split[1]->TabWidget);
+    window->SetTabActive(split[0], false);
+    window->NewBlankDocument();
+    EXPECT_EQ(Documents()[2]->TabWidget, split[0]->TabWidget);
+}
+
+using OwnLogFile = OpenTest;
+
+TEST_F(OwnLogFile, OpensAsARawDocumentAndLeavesTheRecentList)
+{
+    if (ZmLib::PKX::FindOutput(ZmLib::KX_OUT_FILE) == nullptr)
+        ZmLib::KX::AddFlagsAll(ZmLib::PKX::NewFile(PrefGlobal::LogFilePath().c_str(), 10000000, false));
+    ASSERT_NE(ZmLib::PKX::FindOutput(ZmLib::KX_OUT_FILE), nullptr);
+    MainWindow::AddToSystemLog("a line for the log file");
+    SetRecent({Missing("kept.kx")});
+    window->Actions[ACT_OPEN_DEBUG_LOG]->trigger();
+    const std::vector<TabBase*> documents = Documents();
+    ASSERT_EQ(documents.size(), 1u);
+    EXPECT_EQ(documents[0]->SourceType, TabBase::SOURCE_KX);
+    EXPECT_GT(documents[0]->Table->RowCount(), 0);
+    EXPECT_EQ(Recent(), QStringList{Missing("kept.kx")});
+    EXPECT_FALSE(MainWindow::OpenWithoutRecent);
+}
+
+TEST_F(OwnLogFile, WithoutTheLogFileOutputAWarning)
+{
+    const bool hadOutput = ZmLib::PKX::FindOutput(ZmLib::KX_OUT_FILE) != nullptr;
+    if (hadOutput)
+        ZmLib::PKX::Delete(ZmLib::PKX_ID_FILE);
+    window->CreateDocFromMyDbg();
+    if (hadOutput)
+        ZmLib::KX::AddFlagsAll(ZmLib::PKX::NewFile(PrefGlobal::LogFilePath().c_str(), 10000000, false));
+    ASSERT_EQ(files.calls.size(), 1u);
+    EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(files.calls[0].text, "Debug log file is disabled");
+    EXPECT_TRUE(Documents().empty());
+}

@@ -1,0 +1,213 @@
+// The main window with documents open: action states for the current dock,
+// Ctrl+G, and the commands handed on to the current document.
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolBar>
+
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/actiontable.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/table/tabtable.h"
+#include "kxviewer/table/tabtableview.h"
+#include "openfixture.h"
+
+using namespace shelltest;
+
+namespace {
+
+// Action ids of the document whose rules these tests look at.
+constexpr int COLORIZE = 36;   // rule 2
+constexpr int GRID_ON_OFF = 125; // rule 3
+
+} // namespace
+
+class DocumentCommands : public OpenTest {
+protected:
+    TabTable* OpenRaw(const QString& name, uint32_t records)
+    {
+        Trigger(ACT_OPEN, RawFile(name, records));
+        return window->CurrentTabTable();
+    }
+};
+
+TEST_F(DocumentCommands, ActionStatesForATableDocument)
+{
+    TabTable* tab = OpenRaw("states.kx", 50);
+    ASSERT_NE(tab, nullptr);
+    EXPECT_TRUE(window->Actions[ACT_SAVE]->isEnabled());      // rule 1
+    EXPECT_TRUE(window->Actions[ACT_FIND]->isEnabled());      // rule 2
+    EXPECT_TRUE(window->Actions[ACT_OPEN]->isEnabled());      // rule 0
+    ASSERT_NE(tab->Actions[COLORIZE], nullptr);
+    ASSERT_NE(tab->Actions[GRID_ON_OFF], nullptr);
+    EXPECT_TRUE(tab->Actions[COLORIZE]->isEnabled());
+    EXPECT_FALSE(tab->Actions[GRID_ON_OFF]->isEnabled());
+
+    window->SetTabActive(MainWindow::SystemLogDock, false);
+    EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled());
+    EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
+    EXPECT_TRUE(window->Actions[ACT_NEW_BLANK]->isEnabled());
+}
+
+TEST_F(DocumentCommands, ActionStatesForAGraphDocument)
+{
+    TabTable* tab = OpenRaw("graph.kx", 10);
+    ASSERT_NE(tab, nullptr);
+    tab->GraphState = TabBase::GRAPH_IS_GRAPH;
+    window->UpdateActions();
+    EXPECT_TRUE(window->Actions[ACT_SAVE]->isEnabled());
+    EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
+    EXPECT_FALSE(tab->Actions[COLORIZE]->isEnabled());
+    EXPECT_TRUE(tab->Actions[GRID_ON_OFF]->isEnabled());
+    tab->GraphState = TabBase::GRAPH_NONE;
+}
+
+TEST_F(DocumentCommands, CtrlGGoesToTheRowNumberField)
+{
+    // Wide enough for the toolbar that holds the field.
+    window->resize(1600, 1000);
+    TabTable* tab = OpenRaw("goto.kx", 10);
+    ASSERT_NE(tab, nullptr);
+    QCoreApplication::processEvents();
+    ASSERT_NE(tab->GoToEdit, nullptr);
+    QApplication::setActiveWindow(window.get());
+    tab->View->setFocus();
+    ASSERT_FALSE(tab->GoToEdit->hasFocus());
+
+    // The view leaves the key to its parents, up to the main window.
+    QTest::keyClick(tab->View, Qt::Key_G);
+    EXPECT_FALSE(tab->GoToEdit->hasFocus());
+    QTest::keyClick(tab->View, Qt::Key_G, Qt::ControlModifier);
+    EXPECT_TRUE(tab->GoToEdit->hasFocus());
+}
+
+TEST_F(DocumentCommands, CtrlGWithTheSystemLogCurrentDoesNothing)
+{
+    window->resize(1600, 1000);
+    TabTable* tab = OpenRaw("goto.kx", 10);
+    ASSERT_NE(tab, nullptr);
+    ASSERT_NE(tab->GoToEdit, nullptr);
+    QApplication::setActiveWindow(window.get());
+    window->SetTabActive(MainWindow::SystemLogDock, false);
+    QTest::keyClick(window.get(), Qt::Key_G, Qt::ControlModifier);
+    EXPECT_FALSE(tab->GoToEdit->hasFocus());
+}
+
+TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
+{
+    TabTable* tab = OpenRaw("source.kx", 30);
+    ASSERT_NE(tab, nullptr);
+    const QString target = dir.filePath("copy.kxl");
+    Trigger(ACT_SAVE_AS, target);
+    ASSERT_EQ(files.saveCalls.size(), 1u);
+    EXPECT_EQ(files.saveCalls[0].caption, "Choose KXL file to save");
+    ASSERT_TRUE(QFileInfo::exists(target));
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KXL);
+    EXPECT_EQ(tab->windowTitle(), "copy");
+
+    // A document file saves in place without asking.
+    const QDateTime written = QFileInfo(target).lastModified();
+    tab->Table->SetModified(true);
+    window->Actions[ACT_SAVE]->trigger();
+    EXPECT_EQ(files.saveCalls.size(), 1u);
+    EXPECT_GE(QFileInfo(target).lastModified(), written);
+    EXPECT_FALSE(tab->Table->Modified());
+
+    // The saved file opens again as a document file.
+    Trigger(ACT_OPEN, target);
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Documents()[1]->SourceType, TabBase::SOURCE_KXL);
+    EXPECT_EQ(Documents()[1]->Table->RowCount(), 30);
+}
+
+TEST_F(DocumentCommands, SelectAllAndJumpToEndReachTheCurrentDocument)
+{
+    TabTable* tab = OpenRaw("rows.kx", 40);
+    ASSERT_NE(tab, nullptr);
+    window->Actions[ACT_SELECT_ALL]->trigger();
+    EXPECT_EQ(tab->Table->NumSelected, 40u);
+    window->Actions[ACT_JUMP_END]->trigger();
+    EXPECT_EQ(tab->Table->CurRow(), 39);
+    window->Actions[ACT_JUMP_HOME]->trigger();
+    EXPECT_EQ(tab->Table->CurRow(), 0);
+}
+
+TEST_F(DocumentCommands, WithASystemDockCurrentNoDocumentIsTouched)
+{
+    TabTable* tab = OpenRaw("rows.kx", 40);
+    ASSERT_NE(tab, nullptr);
+    window->SetTabActive(MainWindow::DebugDock, false);
+    window->SelectAll();
+    window->JumpToEnd();
+    window->Save();
+    EXPECT_EQ(tab->Table->NumSelected, 0u);
+    EXPECT_EQ(tab->Table->CurRow(), 0);
+    EXPECT_TRUE(files.saveCalls.empty());
+}
+
+TEST_F(DocumentCommands, CloseAndCloseAllThroughTheMenu)
+{
+    OpenRaw("one.kx", 5);
+    window->NewBlankDocument();
+    window->NewBlankDocument();
+    ASSERT_EQ(Documents().size(), 3u);
+    window->Actions[ACT_CLOSE]->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Documents()[1]->windowTitle(), "New1");
+
+    window->Actions[ACT_CLOSE_ALL]->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(window->Docks.size(), 2);
+}
+
+TEST_F(DocumentCommands, GraphOnlyFromATableDocument)
+{
+    TearOffMain::CurrentDock = nullptr;
+    window->CreateGraph();
+    EXPECT_TRUE(files.calls.empty());
+    window->SetTabActive(MainWindow::DebugDock, false);
+    window->CreateGraph();
+    ASSERT_EQ(files.calls.size(), 1u);
+    EXPECT_EQ(files.calls[0].text, "Current window is not a base table!");
+}
+
+TEST_F(DocumentCommands, PanelToolbarEntriesActOnTheCurrentDocumentOnly)
+{
+    constexpr int FIND_BAR = 2;
+    const bool saved = PrefGlobal::BaseToolbars[FIND_BAR];
+    PrefGlobal::BaseToolbars[FIND_BAR] = true;
+    TabTable* first = OpenRaw("first.kx", 5);
+    TabTable* second = OpenRaw("second.kx", 5);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(second->Toolbars[FIND_BAR]->windowTitle(), "Find");
+    QAction* entry = window->PanelToolbarActions()[FIND_BAR];
+
+    entry->setChecked(false);
+    EXPECT_TRUE(second->Toolbars[FIND_BAR]->isHidden());
+    EXPECT_FALSE(first->Toolbars[FIND_BAR]->isHidden());
+    EXPECT_FALSE(PrefGlobal::BaseToolbars[FIND_BAR]);
+
+    // The toolbar's own toggle keeps the menu entry in step.
+    second->Toolbars[FIND_BAR]->toggleViewAction()->trigger();
+    EXPECT_FALSE(second->Toolbars[FIND_BAR]->isHidden());
+    EXPECT_TRUE(entry->isChecked());
+    EXPECT_TRUE(PrefGlobal::BaseToolbars[FIND_BAR]);
+    PrefGlobal::BaseToolbars[FIND_BAR] = saved;
+}
+
+TEST_F(DocumentCommands, FunctionChainsOpenAFunctionsDocumentBesideTheTable)
+{
+    TabTable* tab = OpenRaw("calls.kx", 300);
+    ASSERT_NE(tab, nullptr);
+    window->Actions[ACT_FUNCTION_CHAINS]->trigger();
+    const std::vector<TabBase*> documents = Documents();
+    ASSERT_EQ(documents.size(), 2u);
+    EXPECT_EQ(documents[1]->FuncsDocument, 1);
+    EXPECT_GT(documents[1]->Table->RowCount(), 0);
+    EXPECT_EQ(documents[1]->TabWidget, tab->TabWidget);
+}

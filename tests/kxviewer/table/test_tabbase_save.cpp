@@ -1,0 +1,277 @@
+// Saving a document: Save As renaming only on success, Save updating the file
+// the document now is, updates in place and their fallback, whole writes,
+// failures that keep the mark, and reopening what was saved.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QFile>
+
+#include "tabtestenv.h"
+#include "tearoffwidget/tearofftabwidget.h"
+
+namespace {
+
+using tabtest::Contains;
+
+std::string Local(const QString& text)
+{
+    return text.toLocal8Bit().toStdString();
+}
+
+QByteArray Bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+ino_t Inode(const QString& path)
+{
+    struct stat st {};
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+class TabSaveTest : public tabtest::TabTest {
+protected:
+    // A ".kxl" document of n records opened as the main window opens it.
+    TabBase* OpenDocument(const char* name, uint32_t records = 40)
+    {
+        const QString kx = WriteKx("source.kx", records);
+        PrefTabTable prefs;
+        KxTable* table = Load(kx, TabBase::SOURCE_KX, &prefs);
+        EXPECT_NE(table, nullptr);
+        auto* maker = new TabBase(table, prefs, nullptr);
+        EXPECT_TRUE(maker->SaveAsKxlFile(Path(name), true));
+        delete maker;
+        TabBase* tab = Open(Path(name), TabBase::SOURCE_KXL);
+        shell.Clear();
+        shell.status.clear();
+        hooks.recent.clear();
+        return tab;
+    }
+
+    // A new blank document, docked, with a change to save.
+    TabBase* ModifiedBlankDocument()
+    {
+        auto* tab = new TabBase(nullptr, nullptr);
+        Dock(tab);
+        tab->Table->SetModified(true);
+        tab->UpdateTitle();
+        return tab;
+    }
+};
+
+TEST_F(TabSaveTest, SaveAsThenSaveWritesTheNewFileOnly)
+{
+    TabBase* tab = OpenDocument("orig.kxl");
+    ASSERT_NE(tab, nullptr);
+    const QByteArray original = Bytes(Path("orig.kxl"));
+
+    prompt.fileNames.enqueue(Path("report.kxl"));
+    tab->Actions[18]->trigger();
+    EXPECT_EQ(tab->windowTitle(), "report");
+    EXPECT_EQ(tab->TabWidget->tabText(tab->TabWidget->indexOf(tab)), "report");
+    EXPECT_STREQ(tab->Table->Name(), "report");
+    EXPECT_EQ(QFile::decodeName(tab->Table->Path()), Path("report.kxl"));
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KXL);
+    ASSERT_EQ(prompt.saveAsked.size(), 1);
+    EXPECT_EQ(prompt.saveAsked[0].caption, "Choose KXL file to save");
+    EXPECT_EQ(prompt.saveAsked[0].filter, "KXL Files *.kxl");
+    EXPECT_EQ(prompt.saveAsked[0].defaultSuffix, "kxl");
+    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/orig"));
+
+    tab->Table->BookmarkSet(3, true);
+    tab->Actions[17]->trigger();
+    EXPECT_EQ(prompt.saveAsked.size(), 1);
+    EXPECT_EQ(Bytes(Path("orig.kxl")), original);
+    EXPECT_EQ(hooks.recent, QStringList({Path("report.kxl"), Path("report.kxl")}));
+
+    KxTable* reopened = Load(Path("report.kxl"), TabBase::SOURCE_KXL);
+    ASSERT_NE(reopened, nullptr);
+    ASSERT_EQ(reopened->Bookmarks().Length(), 1u);
+    EXPECT_EQ(reopened->Bookmarks().First()->index, 3);
+    reopened->Release();
+    KxTable* untouched = Load(Path("orig.kxl"), TabBase::SOURCE_KXL);
+    ASSERT_NE(untouched, nullptr);
+    EXPECT_EQ(untouched->Bookmarks().Length(), 0u);
+    untouched->Release();
+}
+
+TEST_F(TabSaveTest, ReopeningRestoresFilterBookmarksSelectionsAndView)
+{
+    TabBase* tab = Open(WriteKx("view.kx", 50), TabBase::SOURCE_KX);
+    ASSERT_NE(tab, nullptr);
+    KxTable* table = tab->Table;
+    table->SelRangeSet(10, 19, true, 0x00FF00);
+    table->Selected2Filter();
+    table->BookmarkSet(2, true);
+    table->SelRangeSet(4, 5, true, 0x123456);
+    tab->Prefs.Grid = 1;
+    tab->Prefs.ClearColumns();
+    tab->Prefs.AddColumn(FIELD_TEXT);
+    tab->Prefs.AddColumn(FIELD_TID);
+
+    prompt.fileNames.enqueue(Path("view"));
+    tab->Save();
+    EXPECT_TRUE(Contains(shell.log, Local("Document " + Path("view.kxl") + " saved")));
+
+    PrefTabTable prefs;
+    KxTable* reopened = Load(Path("view.kxl"), TabBase::SOURCE_KXL, &prefs);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_TRUE(reopened->FilterOn);
+    EXPECT_EQ(reopened->RowCount(), 10);
+    EXPECT_EQ(reopened->RecordCount(), 50);
+    ASSERT_EQ(reopened->Bookmarks().Length(), 1u);
+    EXPECT_EQ(reopened->Bookmarks().First()->index, 2);
+    ASSERT_NE(reopened->FirstRange(), nullptr);
+    EXPECT_EQ(reopened->NumSelected, table->NumSelected);
+    EXPECT_EQ(prefs.Grid, 1);
+    ASSERT_EQ(prefs.columnCount, 2);
+    EXPECT_EQ(prefs.columns[0], FIELD_TEXT);
+    EXPECT_EQ(prefs.columns[1], FIELD_TID);
+    reopened->Release();
+}
+
+TEST_F(TabSaveTest, UnchangedDocumentIsUpdatedInPlace)
+{
+    TabBase* tab = OpenDocument("same.kxl");
+    ASSERT_NE(tab, nullptr);
+    const ino_t before = Inode(Path("same.kxl"));
+    const QByteArray bytes = Bytes(Path("same.kxl"));
+    const int tableEnd = bytes.indexOf("FILTER");
+    ASSERT_GT(tableEnd, 0);
+
+    tab->Table->BookmarkSet(1, true);
+    tab->Save();
+    EXPECT_TRUE(prompt.saveAsked.isEmpty());
+    EXPECT_EQ(Inode(Path("same.kxl")), before);
+    EXPECT_EQ(Bytes(Path("same.kxl")).left(tableEnd), bytes.left(tableEnd));
+    EXPECT_FALSE(Contains(shell.log, Local("File '" + Path("same.kxl") + "' update failure, will be recreated!")));
+    EXPECT_TRUE(Contains(shell.status, Local("Saving document " + Path("same.kxl") + " ...")));
+    EXPECT_TRUE(Contains(shell.status, Local("Document " + Path("same.kxl") + " saved")));
+}
+
+TEST_F(TabSaveTest, ChangedDocumentIsWrittenWhole)
+{
+    TabBase* tab = OpenDocument("changed.kxl");
+    ASSERT_NE(tab, nullptr);
+    const ino_t before = Inode(Path("changed.kxl"));
+    tab->Table->DelRecord(0);
+    tab->Table->SetModified(true);
+    tab->UpdateTitle();
+    EXPECT_EQ(tab->windowTitle(), "changed*");
+
+    tab->Save();
+    EXPECT_NE(Inode(Path("changed.kxl")), before);
+    EXPECT_FALSE(tab->Table->Modified());
+    EXPECT_EQ(tab->windowTitle(), "changed");
+    KxTable* reopened = Load(Path("changed.kxl"), TabBase::SOURCE_KXL);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->RecordCount(), 39);
+    reopened->Release();
+}
+
+TEST_F(TabSaveTest, MissingOrForeignFileIsWrittenWhole)
+{
+    TabBase* tab = OpenDocument("gone.kxl");
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(QFile::remove(Path("gone.kxl")));
+    tab->Save();
+    EXPECT_TRUE(QFile::exists(Path("gone.kxl")));
+    EXPECT_TRUE(shell.log.size() == 1 && shell.log[0] == Local("Document " + Path("gone.kxl") + " saved"));
+
+    // A file that is no document cannot be updated: it is recreated.
+    QFile foreign(Path("gone.kxl"));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    foreign.write("not a document\n");
+    foreign.close();
+    shell.Clear();
+    tab->Save();
+    ASSERT_EQ(shell.log.size(), 2u);
+    EXPECT_EQ(shell.log[0], Local("File '" + Path("gone.kxl") + "' update failure, will be recreated!"));
+    EXPECT_EQ(shell.log[1], Local("Document " + Path("gone.kxl") + " saved"));
+    KxTable* reopened = Load(Path("gone.kxl"), TabBase::SOURCE_KXL);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->RecordCount(), 40);
+    reopened->Release();
+}
+
+TEST_F(TabSaveTest, FailedSaveAsKeepsNameMarkAndSource)
+{
+    TabBase* tab = Open(WriteKx("keep.kx"), TabBase::SOURCE_KX);
+    ASSERT_NE(tab, nullptr);
+    tab->Table->SetModified(true);
+    tab->UpdateTitle();
+    QFile blocker(Path("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    // The parent of the target is a regular file: no user can write there.
+    const QString target = Path("file") + "/keep.kxl";
+
+    prompt.fileNames.enqueue(target);
+    tab->SaveAs();
+    ASSERT_EQ(shell.info.size(), 1u);
+    EXPECT_EQ(shell.info[0], Local("File " + target + " not saved"));
+    EXPECT_EQ(tab->windowTitle(), "keep*");
+    EXPECT_STREQ(tab->Table->Name(), "keep");
+    EXPECT_EQ(QFile::decodeName(tab->Table->Path()), Path("keep.kx"));
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
+    EXPECT_TRUE(tab->Table->Modified());
+    EXPECT_TRUE(tab->IsModified());
+    EXPECT_TRUE(hooks.recent.isEmpty());
+}
+
+TEST_F(TabSaveTest, CancelledSaveAsChangesNothing)
+{
+    TabBase* tab = ModifiedBlankDocument();
+    tab->Save();
+    ASSERT_EQ(prompt.saveAsked.size(), 1);
+    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/New1"));
+    EXPECT_EQ(tab->windowTitle(), "New1*");
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_BUILT);
+    EXPECT_TRUE(shell.log.empty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(TabSaveTest, YesOnCloseSavesThroughSaveAs)
+{
+    TabBase* tab = ModifiedBlankDocument();
+    prompt.answers.enqueue(QMessageBox::Yes);
+    prompt.fileNames.enqueue(Path("closing.kxl"));
+    tab->Close();
+    tabtest::FlushDeletes();
+    EXPECT_TRUE(QFile::exists(Path("closing.kxl")));
+    EXPECT_TRUE(Contains(shell.log, "Document \"closing\" closed"));
+}
+
+TEST_F(TabSaveTest, CancelledSaveOnCloseKeepsTheTabAndItsChanges)
+{
+    TabBase* tab = ModifiedBlankDocument();
+    prompt.answers.enqueue(QMessageBox::Yes);
+    // No file name: the save dialog is cancelled.
+    tab->Close();
+    tabtest::FlushDeletes();
+    ASSERT_TRUE(main->Docks.contains(tab));
+    EXPECT_GE(tab->TabWidget->indexOf(tab), 0);
+    EXPECT_TRUE(tab->Table->Modified());
+    EXPECT_FALSE(Contains(shell.log, "Document \"New1\" closed"));
+}
+
+TEST_F(TabSaveTest, FailedSaveOfDocumentFileKeepsTheTabOnClose)
+{
+    TabBase* tab = OpenDocument("doc.kxl");
+    ASSERT_NE(tab, nullptr);
+    // A ".kxl" document always asks; its file now lies below a regular
+    // file, where nobody can write.
+    QFile blocker(Path("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    tab->Table->SetPath(QFile::encodeName(Path("file") + "/doc.kxl").constData());
+    prompt.answers.enqueue(QMessageBox::Yes);
+    tab->Close();
+    tabtest::FlushDeletes();
+    EXPECT_TRUE(main->Docks.contains(tab));
+    EXPECT_EQ(shell.info.size(), 1u);
+}
+
+} // namespace

@@ -1,0 +1,445 @@
+// The table tab: building the view, the current row and the rows visited,
+// column widths, Time0, the function context, the functions document, the
+// three context menus and column editing.
+#include <QAction>
+#include <QClipboard>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "kxlib/kxdrecord.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/table/columnwidths.h"
+#include "kxviewer/table/fieldsdialog.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "tabletabenv.h"
+
+namespace {
+
+using tabtest::Contains;
+
+class TabTableTest : public tabletest::TableTabTest {};
+
+// Counts the warnings of the "TEAROFF" channel while alive.
+class TearoffWarnings {
+public:
+    TearoffWarnings() : saved_(KxvTearoffChannel.output) { KxvTearoffChannel.output = &Count; Warnings() = 0; }
+    ~TearoffWarnings() { KxvTearoffChannel.output = saved_; }
+    static int& Warnings()
+    {
+        static int count = 0;
+        return count;
+    }
+
+private:
+    static int Count(ZmLib::KXEVENT* event, ZmLib::KX*)
+    {
+        Warnings() += event->level == ZmLib::KX_LEVEL_WARNING;
+        return 0;
+    }
+    ZmLib::KxOutputFn saved_;
+};
+
+QList<int> Back(TabTable* tab)
+{
+    return tab->BackList;
+}
+
+TEST_F(TabTableTest, InitBuildsTheViewOverTheTable)
+{
+    TabTable* tab = OpenGenerated(100);
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->View->objectName(), tab->objectName().replace("LRTabBase", "TabView"));
+    EXPECT_TRUE(tab->View->objectName().startsWith("TabView"));
+    EXPECT_EQ(tab->centralWidget(), tab->View);
+    EXPECT_EQ(tab->View->selectionMode(), QAbstractItemView::NoSelection);
+    EXPECT_EQ(tab->Model->rowCount(), 100);
+    EXPECT_EQ(tab->Model->columnCount(), 7);
+    EXPECT_EQ(tab->View->horizontalHeader()->objectName(), "LRHorizontalHeader");
+    QHeaderView* rows = tab->View->verticalHeader();
+    EXPECT_EQ(rows->objectName(), "LRVerticalHeader");
+    EXPECT_EQ(rows->defaultSectionSize(), TabTable::ROW_HEIGHT);
+    EXPECT_EQ(rows->sectionResizeMode(0), QHeaderView::Fixed);
+    // Three digits of rows still take the room of five.
+    EXPECT_EQ(rows->width(), QFontMetrics(rows->font()).averageCharWidth() * 5 + 60);
+    EXPECT_EQ(tab->RowHeaderColumn, 0);
+    EXPECT_EQ(tab->Table->CurRow(), 0);
+}
+
+TEST_F(TabTableTest, GoingPastTheEndLandsOnTheLastRow)
+{
+    TabTable* tab = OpenGenerated(100);
+    ASSERT_NE(tab, nullptr);
+    tab->SetCurrentPosition(9999);
+    EXPECT_EQ(tab->Table->CurRow(), 99);
+    EXPECT_EQ(tab->View->currentIndex().row(), 99);
+    tab->SetCurrentPosition(-3);
+    EXPECT_EQ(tab->Table->CurRow(), 99);
+    tab->JumpToHome();
+    EXPECT_EQ(tab->Table->CurRow(), 0);
+    tab->JumpToEnd();
+    EXPECT_EQ(tab->Table->CurRow(), 99);
+}
+
+TEST_F(TabTableTest, BackListKeepsTenDistinctRowsNewestLast)
+{
+    TabTable* tab = OpenGenerated(100);
+    ASSERT_NE(tab, nullptr);
+    tab->BackList.clear();
+    tab->SetCurrentPosition(5);
+    tab->SetCurrentPosition(9);
+    tab->SetCurrentPosition(5);
+    EXPECT_EQ(Back(tab), (QList<int>{9, 5}));
+    tab->JumpBack();
+    EXPECT_EQ(tab->Table->CurRow(), 9);
+    EXPECT_EQ(Back(tab), (QList<int>{9}));
+    tab->JumpBack();
+    EXPECT_TRUE(Back(tab).isEmpty());
+    tab->JumpBack();
+
+    for (int row = 10; row <= 20; ++row)
+        tab->SetCurrentPosition(row);
+    EXPECT_EQ(Back(tab), (QList<int>{11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
+}
+
+TEST_F(TabTableTest, ColumnWidthsFollowTheCharacterTable)
+{
+    TabTable* tab = OpenGenerated(20);
+    ASSERT_NE(tab, nullptr);
+    const int average = QFontMetrics(tab->View->font()).averageCharWidth();
+    const bool relative = tab->Table->TimeNormalised();
+    for (int c = 0; c < tab->Prefs.columnCount; ++c)
+        EXPECT_EQ(tab->View->columnWidth(c),
+                  std::max(average * ColumnChars(tab->Prefs.columns[c], relative), TabTable::MIN_COLUMN_WIDTH))
+            << "column " << c;
+    // LEVEL is 3 characters: never narrower than 40 pixels.
+    EXPECT_EQ(tab->View->columnWidth(4), std::max(3 * average, 40));
+
+    tab->View->setColumnWidth(0, 5);
+    tab->UpdateTimeColumnWidth();
+    EXPECT_EQ(tab->View->columnWidth(0), std::max(average * ColumnChars(FIELD_TIME, relative), 40));
+}
+
+TEST_F(TabTableTest, TimeZeroFromTheMainMenuUsesTheCurrentRow)
+{
+    TabTable* tab = OpenGenerated(30);
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(tab->Table->TimeNormalised());
+    tab->SetCurrentPosition(12);
+    tab->PrefTime0Here();
+    EXPECT_EQ(tab->Table->Prefs().Time0Index, 12);
+    EXPECT_EQ(tab->Table->GetRecord(12)->prot.msg.TIME, 0u);
+
+    // A cell menu that was opened and closed leaves no context row behind.
+    QTimer::singleShot(0, [] {
+        if (QWidget* menu = QApplication::activePopupWidget())
+            menu->close();
+    });
+    tab->customMenuRequested(CellCentre(tab, 3, 2));
+    EXPECT_FALSE(tab->ContextCell.isValid());
+    tab->SetCurrentPosition(20);
+    tab->PrefTime0Here();
+    EXPECT_EQ(tab->Table->Prefs().Time0Index, 20);
+
+    tab->Table->NormalizeTimeOff();
+    shell.Clear();
+    tab->PrefTime0Here();
+    EXPECT_TRUE(Contains(shell.info, "To enable this feature you should switch time to relative mode"));
+}
+
+TEST_F(TabTableTest, FunctionContextSelectsTheEnclosingCallOfTheSameThread)
+{
+    const uint32_t enter = KXFLAGS_FUNC_ENTER;
+    const uint32_t leave = KXFLAGS_FUNC_LEAVE;
+    TabTable* tab = OpenRecords({
+        Record("before", 7),             // 0
+        Record("outer", 7, enter, "f"),  // 1
+        Record("inner", 7, enter, "g"),  // 2
+        Record("other thread", 8),       // 3
+        Record("in g", 7),               // 4
+        Record("g done", 7, leave, "g"), // 5
+        Record("f done", 7, leave, "f"), // 6
+        Record("after", 7),              // 7
+    });
+    ASSERT_NE(tab, nullptr);
+    shell.Clear();
+    tab->SetCurrentPosition(0);
+    tab->SelectByFuncContext();
+    EXPECT_TRUE(Contains(shell.info, "No embracing functions context found"));
+
+    const int64_t nest = tab->Table->GetRecord(4)->Int64(FIELD_NEST);
+    ASSERT_GE(nest, 1);
+    tab->SetCurrentPosition(4);
+    tab->SelectByFuncContext();
+    auto selected = [&](int row) { return tab->Table->GetRecord(row)->selRange != nullptr; };
+    EXPECT_TRUE(selected(2));
+    EXPECT_TRUE(selected(5));
+    EXPECT_FALSE(selected(3)) << "another thread's record";
+    EXPECT_FALSE(selected(0));
+    EXPECT_FALSE(selected(7));
+    EXPECT_EQ(tab->Table->GetRecord(2)->selRange->tag, tab->Prefs.ColorSelect);
+}
+
+TEST_F(TabTableTest, ColorizeNumberOfAnUnknownRecordIsMinusOneWithOneWarning)
+{
+    TabTable* tab = OpenGenerated(20);
+    ASSERT_NE(tab, nullptr);
+    KxdRecord* record = tab->Table->GetRecord(5);
+    const KxAuxNode1* node = tab->Table->AuxTree().FindNode(record);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(tab->GetColorizeColorNum(record), node->index);
+
+    // The tree forgets every node: painting goes on in white.
+    tab->Table->AuxTree().Reset(tab->Table->AuxTree().Level1(), tab->Table->AuxTree().Level2());
+    TearoffWarnings warnings;
+    EXPECT_EQ(tab->GetColorizeColorNum(record), -1);
+    EXPECT_EQ(tab->GetColorizeColorNum(record), -1);
+    tab->Prefs.Colorize = 1;
+    const QImage image = Grab(tab->View->viewport());
+    EXPECT_EQ(TearoffWarnings::Warnings(), 1);
+    EXPECT_EQ(image.pixel(CellCorner(tab, 5, 3)) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST_F(TabTableTest, FunctionsDocumentShowsItsSixColumns)
+{
+    TabTable* tab = OpenGenerated(200);
+    ASSERT_NE(tab, nullptr);
+    const int docks = main->Docks.size();
+    shell.Clear();
+    tab->CreateFuncsDoc();
+    ASSERT_EQ(main->Docks.size(), docks + 1);
+    auto* funcs = qobject_cast<TabTable*>(main->Docks.last());
+    ASSERT_NE(funcs, nullptr);
+    EXPECT_EQ(funcs->SourceType, TabBase::SOURCE_BUILT);
+    EXPECT_NE(funcs->FuncsDocument, 0);
+    EXPECT_EQ(std::vector<int32_t>(funcs->Prefs.columns, funcs->Prefs.columns + funcs->Prefs.columnCount),
+              (std::vector<int32_t>{FIELD_TIME, FIELD_ETIME, FIELD_PNAME, FIELD_TNAME, FIELD_TEXT, FIELD_COUNT}));
+    EXPECT_EQ(funcs->Model->columnCount(), 6);
+    EXPECT_GT(funcs->Table->RowCount(), 0);
+    const std::string text = "Functions document \"" + std::string(funcs->Table->Name()) +
+                             "\" opened: " + std::to_string(funcs->Table->RowCount()) + " rows";
+    EXPECT_TRUE(Contains(shell.log, text));
+    EXPECT_TRUE(Contains(shell.status, text));
+}
+
+TEST_F(TabTableTest, FindExpressionByFieldKind)
+{
+    EXPECT_EQ(TabTable::FindExpression(FIELD_LINE, "42"), "LINE==42");
+    EXPECT_EQ(TabTable::FindExpression(FIELD_TID, "1234"), "TID==1234");
+    EXPECT_EQ(TabTable::FindExpression(FIELD_TEXT, " timeout "), "TEXT~'timeout'");
+    EXPECT_EQ(TabTable::FindExpression(FIELD_Nums, "x"), "INCORRECT VALUE==x");
+    EXPECT_EQ(TabTable::FindExpression(-1, "x"), "None~'x'");
+}
+
+TEST_F(TabTableTest, FindWordIsTheWordUnderThePointer)
+{
+    TabTable* tab = OpenRecords({Record("alpha beta gamma")});
+    ASSERT_NE(tab, nullptr);
+    const QFontMetrics metrics(PrefGlobal::Fonts[FONT_TABLE_VIEW]);
+    const int left = tab->View->columnViewportPosition(6);
+    const QString text = "alpha beta gamma";
+    EXPECT_EQ(tab->FindTextAt(text, FIELD_TEXT, 6, left + 1, 0), "alpha");
+    EXPECT_EQ(tab->FindTextAt(text, FIELD_TEXT, 6, left + metrics.horizontalAdvance("alpha be"), 0), "beta");
+    EXPECT_EQ(tab->FindTextAt(text, FIELD_TEXT, 6, left + metrics.horizontalAdvance("alpha beta gam"), 0), "gamma");
+    // Other fields and single words give the whole text.
+    EXPECT_EQ(tab->FindTextAt(text, FIELD_KXNAME, 5, left + 1, 0), text);
+    EXPECT_EQ(tab->FindTextAt("single", FIELD_TEXT, 6, left + 1, 0), "single");
+    // Indented by nesting: the words sit further right.
+    const QString indented = tab->FindTextAt("x", FIELD_TEXT, 6, left, 2);
+    EXPECT_TRUE(indented.startsWith("       x")) << indented.toStdString();
+    EXPECT_EQ(indented.size(), 90);
+}
+
+QList<QAction*> Entries(QMenu& menu)
+{
+    QList<QAction*> entries;
+    for (QAction* action : menu.actions())
+        if (!action->isSeparator())
+            entries.append(action);
+    return entries;
+}
+
+TEST_F(TabTableTest, HeaderMenusHoldTheirOneEntry)
+{
+    TabTable* tab = OpenGenerated(10);
+    ASSERT_NE(tab, nullptr);
+    QMenu columns;
+    tab->FillColumnMenu(&columns);
+    ASSERT_EQ(Entries(columns).size(), 1);
+    EXPECT_EQ(Entries(columns)[0]->text(), "Edit columns");
+    QMenu rows;
+    tab->FillRowMenu(&rows);
+    EXPECT_EQ(Entries(rows), (QList<QAction*>{tab->Actions[TACT_SHOW_PRES_ERRORS]}));
+}
+
+TEST_F(TabTableTest, CellMenuOffersTheCellAndItsFindExpression)
+{
+    PrefTabTable prefs = PrefTabTable::Default();
+    SetColumns(prefs, {FIELD_LINE, FIELD_TEXT});
+    RawRecord raw = Record("alpha beta gamma");
+    auto* table = new KxTable(nullptr, "lines", PrefKxTable::Default());
+    ZmLib::KxdProt prot = raw.Build();
+    prot.SetIntValue(FIELD_LINE, 42);
+    table->AppendRecord(prot);
+    TabTable* tab = Show(table, prefs, TabBase::SOURCE_BUILT);
+    tab->Table->SelRangeSet(0, 0, true, 0x123456);
+    tab->Table->NormalizeTimeOn(0);
+    // No rows were copied: the action states say so.
+    tab->Actions[TACT_ROWS_PASTE]->setEnabled(false);
+    tab->Actions[TabTable::ACTION_RELATIVE_TIME]->setCheckable(true);
+
+    QMenu menu;
+    tab->FillCellMenu(&menu, CellCentre(tab, 0, 0));
+    EXPECT_EQ(tab->ContextCell.row(), 0);
+    QAction** a = tab->Actions;
+    using T = TabTable;
+    EXPECT_EQ(Entries(menu),
+              (QList<QAction*>{a[TACT_ROWS_COPY], a[T::ACTION_COPY_CELL], a[TACT_ROWS_DELETE], a[T::ACTION_TIME0_HERE],
+                               a[T::ACTION_FUNC_CONTEXT], a[T::ACTION_CUSTOM_FIND], a[T::ACTION_LOAD_TO_FIND],
+                               a[T::ACTION_REPLACE_SEL_COLOR], a[T::ACTION_RELATIVE_TIME], a[T::ACTION_INSERT_FUNC],
+                               a[T::ACTION_INDENT_TEXT]}));
+    EXPECT_EQ(a[T::ACTION_COPY_CELL]->text(), "Copy cell: 42");
+    EXPECT_EQ(a[T::ACTION_COPY_CELL]->data().toString(), "42");
+    EXPECT_EQ(a[T::ACTION_CUSTOM_FIND]->text(), "Find: LINE==42");
+    EXPECT_EQ(a[T::ACTION_CUSTOM_FIND]->data().toString(), "LINE==42");
+    EXPECT_TRUE(a[T::ACTION_RELATIVE_TIME]->isChecked());
+    ASSERT_EQ(tab->OutlineRanges.size(), 1u);
+    EXPECT_EQ(tab->OutlineRanges[0].first, 0);
+    EXPECT_EQ(tab->OutlineRanges[0].last, 0);
+
+    const QFontMetrics metrics(PrefGlobal::Fonts[FONT_TABLE_VIEW]);
+    QPoint onBeta = CellCentre(tab, 0, 1);
+    onBeta.setX(tab->View->columnViewportPosition(1) + metrics.horizontalAdvance("alpha be"));
+    QMenu text;
+    tab->FillCellMenu(&text, onBeta);
+    EXPECT_EQ(a[T::ACTION_CUSTOM_FIND]->data().toString(), "TEXT~'beta'");
+    EXPECT_EQ(a[T::ACTION_COPY_CELL]->text(), "Copy cell: alpha beta gamma");
+
+    // Copy Cell takes the cell's text once.
+    tab->CopyOneCell();
+    EXPECT_EQ(QApplication::clipboard()->text(), "alpha beta gamma");
+    EXPECT_FALSE(a[T::ACTION_COPY_CELL]->data().isValid());
+    EXPECT_TRUE(Contains(shell.status, "Data saved in clipboard"));
+}
+
+TEST_F(TabTableTest, CellMenuOfAnEmptyTableHoldsOnlyTheViewToggles)
+{
+    TabTable* tab = Show(new KxTable(nullptr, "empty", PrefKxTable::Default()), PrefTabTable::Default(),
+                         TabBase::SOURCE_BUILT);
+    QAction** a = tab->Actions;
+    a[TACT_ROWS_PASTE]->setEnabled(false);
+    QMenu menu;
+    tab->FillCellMenu(&menu, QPoint(10, 10));
+    EXPECT_EQ(Entries(menu), (QList<QAction*>{a[TabTable::ACTION_RELATIVE_TIME], a[TabTable::ACTION_INSERT_FUNC],
+                                              a[TabTable::ACTION_INDENT_TEXT]}));
+    EXPECT_FALSE(tab->ContextCell.isValid());
+
+    // With rows to paste (an editable table without a filter).
+    a[TACT_ROWS_PASTE]->setEnabled(true);
+    QMenu paste;
+    tab->FillCellMenu(&paste, QPoint(10, 10));
+    EXPECT_EQ(Entries(paste), (QList<QAction*>{a[TACT_ROWS_PASTE], a[TACT_ROWS_PASTE_TO_END],
+                                               a[TabTable::ACTION_RELATIVE_TIME], a[TabTable::ACTION_INSERT_FUNC],
+                                               a[TabTable::ACTION_INDENT_TEXT]}));
+}
+
+// Answers the column chooser with a fixed result.
+class ChooserAnswer : public ScriptedPrompt {
+public:
+    int Exec(QDialog* dialog) override
+    {
+        shown = qobject_cast<FieldsDialog*>(dialog) != nullptr;
+        return result;
+    }
+    int result = 0;
+    bool shown = false;
+};
+
+TEST_F(TabTableTest, EditColumnsRefreshesDataOnlyWhenFormatsChanged)
+{
+    ChooserAnswer chooser;
+    PromptGuard answer(&chooser);
+    TabTable* tab = OpenGenerated(20);
+    ASSERT_NE(tab, nullptr);
+    const std::string refreshing =
+        "Document \"" + std::string(tab->Table->Name()) + "\": refreshing data due to format change";
+
+    TabTableModel* model = tab->Model;
+    tab->onEditColumns();
+    EXPECT_TRUE(chooser.shown);
+    EXPECT_EQ(tab->Model, model) << "nothing changed";
+
+    chooser.result = FieldsDialog::COLUMNS_CHANGED;
+    tab->Prefs.columnCount = 3;
+    tab->onEditColumns();
+    EXPECT_NE(tab->Model, model);
+    EXPECT_EQ(tab->Model->columnCount(), 3);
+    EXPECT_FALSE(Contains(shell.log, refreshing));
+
+    chooser.result = FieldsDialog::FORMATS_CHANGED;
+    tab->onEditColumns();
+    EXPECT_TRUE(Contains(shell.log, refreshing));
+    EXPECT_TRUE(Contains(shell.status, refreshing));
+}
+
+TEST_F(TabTableTest, ColorizeNeedsAnInfoTree)
+{
+    TabTable* tab = OpenGenerated(20);
+    ASSERT_NE(tab, nullptr);
+    tab->PrefColorize();
+    EXPECT_EQ(tab->Prefs.Colorize, 1);
+    tab->PrefColorize();
+    EXPECT_EQ(tab->Prefs.Colorize, 0);
+
+    tab->Table->AuxTree().Reset(-1, -1);
+    shell.Clear();
+    tab->PrefColorize();
+    EXPECT_EQ(tab->Prefs.Colorize, 0);
+    EXPECT_TRUE(Contains(shell.info, "Colorize do not work without Info trees"));
+}
+
+TEST_F(TabTableTest, PasteToEndAppendsTheCopiedRows)
+{
+    TabTable* source = OpenGenerated(30, "source.kx");
+    TabTable* target = OpenRecords({Record("mine")});
+    ASSERT_NE(source, nullptr);
+    KxvCopyInformation& copy = KxvGlobals::CopyInformation;
+    copy.source = source->Table;
+    copy.source->AddRef();
+
+    copy.mode = 0;
+    source->Table->SelRangeSet(3, 6, true, 0xFF);
+    shell.Clear();
+    target->RowsPasteToBottom();
+    EXPECT_EQ(target->Table->RowCount(), 5);
+    EXPECT_STREQ(target->Table->GetRecord(0)->text[FIELD_TEXT], "mine");
+    EXPECT_TRUE(Contains(shell.log, "Document \"memory\" : 4 records added"));
+
+    copy.mode = 2;
+    target->RowsPasteToBottom();
+    EXPECT_EQ(target->Table->RowCount(), 35);
+    EXPECT_EQ(target->Model->rowCount(), 35);
+    EXPECT_TRUE(Contains(shell.status, "Document \"memory\" : 30 records added"));
+
+    shell.Clear();
+    source->RowsPasteToBottom();
+    EXPECT_EQ(source->Table->RowCount(), 30);
+    EXPECT_TRUE(Contains(shell.info, "Cannot paste to oneself. Please paste to other document."));
+    copy.source->Release();
+    copy.source = nullptr;
+}
+
+TEST_F(TabTableTest, SelectAllAndClearCountTheRows)
+{
+    TabTable* tab = OpenGenerated(25);
+    ASSERT_NE(tab, nullptr);
+    tab->SelectAll();
+    EXPECT_EQ(tab->Table->NumSelected, 25u);
+    EXPECT_EQ(tab->Selected, 25);
+    tab->ClearSelection();
+    EXPECT_EQ(tab->Table->NumSelected, 0u);
+    EXPECT_EQ(tab->Selected, 0);
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+// The kxfind runner as built: a raw record file written here, the options,
+// what goes to standard output and to standard error, and the exit status.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "../kxlib/kxfilegen.h"
+#include "../kxlib/table_fixtures.h"
+
+extern char** environ;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class KxFind : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        struct Rec {
+            int level;
+            const char* text;
+        };
+        const Rec records[] = {
+            {1, "boot done"},
+            {2, "Boot\tagain"},
+            {-1, "disk error"},
+            {2, "line\nbreak"},
+        };
+        std::string bytes;
+        for (const Rec& r : records) {
+            RawRecord raw;
+            raw.text = r.text;
+            ZmLib::KxdProt prot = raw.Build();
+            prot.SetIntValue(FIELD_LEVEL, uint64_t(int64_t(r.level)));
+            KxFileGen::AppendRecord(bytes, prot, KxFileGen::Form::Kx, false);
+        }
+        path_ = dir_.Path("trace.kx");
+        ASSERT_TRUE(KxFileGen::WriteFile(path_.c_str(), bytes));
+    }
+
+    // Runs kxfind on the file with args, HOME in the scratch folder so that
+    // no user formats take part.
+    Result Run(std::vector<std::string> args) const
+    {
+        args.insert(args.begin(), {KXFIND_PATH, path_});
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string home = "HOME=" + dir_.Dir();
+        std::vector<char*> env = {const_cast<char*>(home.c_str()), nullptr};
+        const std::string out = dir_.Path("out"), err = dir_.Path("err");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        Result result;
+        pid_t pid = 0;
+        const int spawned = posix_spawn(&pid, KXFIND_PATH, &actions, nullptr, argv.data(), env.data());
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(spawned, 0);
+        int status = 0;
+        if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            result.status = WEXITSTATUS(status);
+        result.out = ReadAll(out);
+        result.err = ReadAll(err);
+        return result;
+    }
+
+    TempDir dir_;
+    std::string path_;
+};
+
+} // namespace
+
+TEST_F(KxFind, MatchingRowsAndCounts)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {{"boot"}, 0, "0\tTEXT=boot\n1\tTEXT=Boot\n"},
+        {{"boot", "-c"}, 0, "0\tTEXT=boot\n"},
+        {{"boot", "--count"}, 0, "2\n"},
+        {{"--count", "-c", "absent"}, 1, "0\n"},
+        {{"LEVEL == 2"}, 0, "1\tLEVEL=2\n3\tLEVEL=2\n"},
+        {{"LEVEL == 2", "-m", "0"}, 1, ""},
+        // Slot texts keep to one line.
+        {{"TEXT ~ \"t\tag\""}, 0, "1\tTEXT=t\\tag\n"},
+        {{"!(LEVEL == 2) && !(LEVEL < 0)"}, 0, "0\t\n"},
+        // After "--" a text starting with '-' is the expression.
+        {{"--", "-1 == LEVEL"}, 0, "2\tLEVEL=-1\n"},
+        {{"-m", "3", "--", "-c"}, 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.args.back());
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+TEST_F(KxFind, SettledModeAndParseErrorsGoToStandardError)
+{
+    Result complex = Run({"LEVEL == 2"});
+    EXPECT_NE(complex.err.find("kxfind: mode 1 (complex)"), std::string::npos) << complex.err;
+    Result simple = Run({"LEVEL == 2 LEVEL"});
+    EXPECT_NE(simple.err.find("kxfind: mode 0 (simple)"), std::string::npos) << simple.err;
+    EXPECT_NE(simple.err.find("Unexpected \"LEVEL\" after the end of the expression"), std::string::npos);
+
+    Result refused = Run({"-m", "1", "boot"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("Search expression parse error"), std::string::npos) << refused.err;
+}
+
+TEST_F(KxFind, DumpShowsEveryFieldOfEveryRow)
+{
+    const Result r = Run({"--dump"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(r.out.substr(start, end - start));
+    ASSERT_EQ(lines.size(), 5u);
+    std::string header;
+    for (int field = 0; field < FIELD_Nums; ++field)
+        header += std::string(field ? "\t" : "") + FieldKey(field);
+    EXPECT_EQ(lines[0], header);
+    for (const std::string& line : lines)
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), FIELD_Nums - 1) << line;
+    EXPECT_NE(lines[2].find("\tBoot\\tagain\t"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[4].find("\tline\\nbreak\t"), std::string::npos) << lines[4];
+}
+
+TEST_F(KxFind, BadUsageAndRefusedFiles)
+{
+    const std::vector<std::vector<std::string>> usages = {
+        {},                          // neither expression nor dump
+        {"x", "--dump"},             // a dump takes no expression
+        {"x", "--count", "--dump"},  // one output at a time
+        {"x", "-m", "2"},            // no such mode
+        {"x", "-f"},                 // a format number is missing
+        {"x", "-f", "-1"},
+        {"x", "-q"},
+        {"x", "y"},
+    };
+    for (const auto& args : usages) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("usage: kxfind"), std::string::npos) << r.err;
+    }
+    // Import format 1 does not exist beside the built-in "SysLog".
+    const Result format = Run({"x", "-f", "1"});
+    EXPECT_EQ(format.status, 2);
+    EXPECT_NE(format.err.find("no import format 1"), std::string::npos) << format.err;
+    // The expression is refused: too long.
+    const Result longText = Run({std::string(1100, 'a')});
+    EXPECT_EQ(longText.status, 2);
+    EXPECT_NE(longText.err.find("Search expression longer than 1099 characters"), std::string::npos);
+}
