@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/benchargs.h"
-#include "kxlib/reader/filekx.h"
+#include "bench/benchfiles.h"
 #include "kxlib/reader/filekxl.h"
 #include "kxlib/table/kxtable.h"
 #include "kxlib/table/kxtable_load.h"
@@ -75,19 +75,6 @@ struct Case {
     uint32_t threadsPerProcess;
     bool full; // with save, reload and copy
 };
-
-KxTable* Load(const std::string& path, int workers, KxLoadResult* result)
-{
-    FileKx reader(path.c_str());
-    if (reader.Open() != 0)
-        return nullptr;
-    KxTable* table = new KxTable(path.c_str(), nullptr, PrefKxTable::Default());
-    KxLoadOptions options;
-    options.workers = workers;
-    *result = KxLoadRecords(reader, *table, reader.GetFileSize(), options);
-    table->SetModified(false);
-    return table;
-}
 
 void SaveAndReload(KxTable& table, const std::string& dir, int workers, double loadRate)
 {
@@ -160,7 +147,7 @@ bool Run(const Case& c, const std::string& dir, int workers)
     const uint64_t residentBefore = ResidentBytes();
     KxLoadResult result;
     Clock::time_point start = Clock::now();
-    KxTable* table = Load(path, workers, &result);
+    KxTable* table = Bench::LoadRawKx(path, workers, &result);
     const double seconds = Seconds(start);
     const uint64_t residentAfter = ResidentBytes();
     unlink(path.c_str());
@@ -192,12 +179,9 @@ bool Run(const Case& c, const std::string& dir, int workers)
 
 int main(int argc, char** argv)
 {
-    const char* tmp = getenv("TMPDIR");
-    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/bench_kxtable-XXXXXX";
-    if (!mkdtemp(&dir[0])) {
-        perror("mkdtemp");
+    const std::string dir = Bench::MakeScratchDir("bench_kxtable");
+    if (dir.empty())
         return 1;
-    }
     const int workers = argc > 2 ? atoi(argv[2]) : 0;
     std::vector<Case> cases;
     if (argc > 1) {

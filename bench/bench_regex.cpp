@@ -141,6 +141,7 @@ int main()
     const std::string path = folder + "/syslog.txt";
     if (!WriteFile(path, text)) {
         std::perror(path.c_str());
+        std::remove(path.c_str());
         rmdir(folder.c_str());
         return 1;
     }

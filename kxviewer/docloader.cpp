@@ -1,30 +1,26 @@
 #include "kxviewer/docloader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include <QFile>
 
-#include "kxlib/kxdrecord.h"
 #include "kxlib/reader/filecsv.h"
 #include "kxlib/reader/filekx.h"
 #include "kxlib/reader/filekxd.h"
 #include "kxlib/reader/filekxl.h"
-#include "kxlib/reader/kxlibexcept.h"
 #include "kxlib/reader/log2kxdmulti.h"
 #include "kxlib/reader/pathtext.h"
 #include "kxlib/table/kxtable.h"
+#include "kxlib/table/kxtable_load.h"
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/preftable.h"
 #include "kxviewer/shellservices.h"
 #include "utils/common/inifile.h"
-#include "utils/common/kxexcept.h"
 
 namespace {
 
-constexpr int32_t CODE_END = 1;
 constexpr int32_t PROGRESS_STEPS = 100;
 // Files below about 10 MB load without a progress dialog.
 constexpr int64_t PROGRESS_MIN_STEP = 100001;
@@ -32,88 +28,35 @@ constexpr int64_t PROGRESS_MIN_STEP = 100001;
 QString FromBytes(const char* text) { return QString::fromLocal8Bit(text); }
 QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
 
-// What one read loop does besides reading.
-struct LoopOptions {
-    int32_t maxRecords = -1;
-    bool flaggedOnly = false;
-    int32_t prot = -1;                // stored in every record when not negative
-    KxvProgress* progress = nullptr; // with it, shown for large unlimited loads
-};
-
-// Reads records straight into table slots; a bad record keeps its slot for
-// the next attempt. False when the first attempts all failed, or the file
-// could not be read before any record was.
-bool RunReadLoop(KxReader& reader, KxTable& table, int64_t size, const LoopOptions& options)
+// Reads records straight into table slots (on worker threads as well); a
+// bad record keeps its slot for the next attempt. With a progress display,
+// shown for large unlimited loads, Abort stops the load. False when the
+// first attempts all failed, or the file could not be read before any
+// record was.
+bool RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions load, KxvProgress* progress)
 {
-    constexpr size_t viewerBytes = offsetof(ZmLib::KxdProt, EXECTIME);
     const int64_t step = size / PROGRESS_STEPS;
-    int64_t sinceUpdate = step + 1;
+    int64_t lastUpdate = -(step + 1);
     int32_t value = 0;
-    int32_t attempts = 0;
-    int32_t errors = 0;
-    int64_t consumed = 0;
-    bool gaveUp = false;
-    bool inputFailed = false;
-    KxdRecord* slot = nullptr;
-    KxvProgress* progress = options.progress;
-    for (;;) {
-        if (options.maxRecords >= 0 && attempts >= options.maxRecords)
-            break;
-        if (errors == DocLoader::GIVE_UP_ATTEMPTS && attempts == DocLoader::GIVE_UP_ATTEMPTS) {
-            gaveUp = true;
-            break;
-        }
-        if (progress != nullptr) {
-            if (attempts == 1 && options.maxRecords < 0 && step >= PROGRESS_MIN_STEP)
+    if (progress != nullptr) {
+        const bool large = load.maxRecords < 0 && step >= PROGRESS_MIN_STEP;
+        // Worker threads fill the table's slots meanwhile: neither this nor
+        // the events it lets run may touch the table, which no tab holds yet.
+        load.progress = [&, progress, large](int32_t attempts, int64_t consumed) {
+            if (attempts == 1 && large)
                 progress->Show();
-            if (sinceUpdate > step && progress->IsVisible()) {
+            if (consumed - lastUpdate > step && progress->IsVisible()) {
                 progress->SetValue(std::min(++value, PROGRESS_STEPS));
-                sinceUpdate = 0;
+                lastUpdate = consumed;
                 KxvShell().ProcessEvents();
             }
-            if (progress->WasCanceled()) {
-                KX_WARNING(KxvTearoffChannel, "Importing canceled by user");
-                break;
-            }
-        }
-        if (slot == nullptr)
-            slot = table.NewRecord();
-        memset(reinterpret_cast<char*>(&slot->prot) + viewerBytes, 0, ZmLib::KxdProt::SIZE - viewerBytes);
-        reader.SetRecord(&slot->prot);
-        int32_t code = 0;
-        try {
-            const int32_t amount = reader.ReadRecord();
-            consumed += amount;
-            sinceUpdate += amount;
-            if (!options.flaggedOnly || slot->prot.msg.FLAGS != 0) {
-                // Before the analysis, so that the PROT text shows it.
-                if (options.prot >= 0)
-                    slot->prot.PROT = uint8_t(options.prot);
-                KxdRecord::ProcessLine4Client(slot, false);
-                slot = nullptr;
-            }
-        } catch (const ZmLib::KxExcept& except) {
-            code = except.code;
-        } catch (int32_t thrown) {
-            code = thrown;
-        }
-        if (code == CODE_END)
-            break;
-        if (code != 0)
-            ++errors;
-        ++attempts;
-        // A read that failed on the file itself would fail again on every
-        // later attempt without moving on.
-        if (code == KxLibExcept::FILE_IO_ERROR) {
-            inputFailed = true;
-            break;
-        }
-        if (consumed >= size)
-            break;
+            return !progress->WasCanceled();
+        };
     }
-    if (slot != nullptr)
-        table.DelRecord(table.RowCount() - 1);
-    return !gaveUp && !(inputFailed && attempts == errors);
+    const KxLoadResult result = KxLoadRecords(reader, table, size, load);
+    if (result.aborted)
+        KX_WARNING(KxvTearoffChannel, "Importing canceled by user");
+    return !result.gaveUp && !(result.inputFailed && result.attempts == result.errors);
 }
 
 } // namespace
@@ -354,11 +297,10 @@ KxTable* DocLoader::Load(int32_t maxRecords)
         shell.CreateProgress("Opening file " + FromBytes(table_->Name()), "Abort", 0, PROGRESS_STEPS);
     if (typeId_ == FILE_TYPE_KX)
         AttachCompanion(path);
-    LoopOptions options;
+    KxLoadOptions options;
     options.maxRecords = maxRecords;
     options.prot = prot_;
-    options.progress = progress.get();
-    if (!RunReadLoop(*reader_, *table_, size, options)) {
+    if (!RunReadLoop(*reader_, *table_, size, options, progress.get())) {
         progress->Cancel();
         Fail("Too many errors while reading " + path);
         table_->Release();
@@ -388,9 +330,9 @@ KxTable* DocLoader::LoadKxFileSilent(const char* path, bool flaggedOnly)
         return nullptr;
     }
     KxTable* table = new KxTable(path, "", PrefKxTable::Default());
-    LoopOptions options;
+    KxLoadOptions options;
     options.flaggedOnly = flaggedOnly;
-    if (!RunReadLoop(reader, *table, reader.GetFileSize(), options)) {
+    if (!RunReadLoop(reader, *table, reader.GetFileSize(), options, nullptr)) {
         KxvShell().AddToSystemLog(QString("Too many errors while reading ") + FromBytes(path));
         table->Release();
         return nullptr;

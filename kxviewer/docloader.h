@@ -1,10 +1,11 @@
 // Turns one file into a new record table: picks the reader by the file's
 // type (a document, a raw record file, or an import format), builds the
 // text-log templates of an import-format family, reads every record straight
-// into the table's slots while keeping the interface alive, gives up on
-// files whose first ten records are all bad, attaches the companion table of
-// a kxtcp file and restores a document's filter, bookmarks, selections and
-// view settings. It talks to the shell only through KxvShell().
+// into the table's slots (on worker threads as well) while keeping the
+// interface alive, gives up on files whose first ten records are all bad,
+// attaches the companion table of a kxtcp file and restores a document's
+// filter, bookmarks, selections and view settings. It talks to the shell
+// only through KxvShell().
 #pragma once
 
 #include <cstdint>
@@ -32,8 +33,6 @@ public:
         int32_t visual[FIELD_Nums];
     };
 
-    // Give up when the first this many attempts all failed.
-    static constexpr int32_t GIVE_UP_ATTEMPTS = 10;
     // Longest composed expression of a format.
     static constexpr size_t EXPRESSION_MAX = 1099;
 
@@ -82,8 +81,6 @@ private:
     void MergeFields(const ImportFields& member);
     void LoadViewBlock();
     void AttachCompanion(const QString& path);
-    // The read loop; false when the file was given up.
-    bool ReadRecords(int32_t maxRecords, int64_t size);
     void ReportSuccess();
     void Fail(const QString& text);
 

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTextBlock>
 
 #include "kxviewer/timeiconarea.h"
@@ -26,6 +27,16 @@ SystemLogPlainText::SystemLogPlainText(QWidget* parent) : QPlainTextEdit(parent)
     connect(this, &QPlainTextEdit::updateRequest, this, &SystemLogPlainText::updateTimeIconArea);
     setFocusPolicy(Qt::ClickFocus);
     updateTimeIconAreaWidth(0);
+    // Growing the text keeps the value and so sends nothing: only the user's
+    // scrolling (or a clamp at the new end) decides whether the view follows.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { followEnd_ = value == verticalScrollBar()->maximum(); });
+}
+
+void SystemLogPlainText::FollowEnd()
+{
+    if (followEnd_)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void SystemLogPlainText::AddEntry(const QString& time, const QIcon& icon, const QString& message)
@@ -44,6 +55,7 @@ void SystemLogPlainText::AddEntry(const QString& time, const QIcon& icon, const 
                              QIcon::Normal, QIcon::Off);
     document()->findBlock(start).setUserData(new EntryData(time, pixmap));
     ++entries_;
+    FollowEnd();
     gutter_->update();
 }
 
@@ -51,6 +63,7 @@ void SystemLogPlainText::Clear()
 {
     clear();
     entries_ = 0;
+    followEnd_ = true;
     gutter_->update();
 }
 
@@ -72,6 +85,7 @@ void SystemLogPlainText::updateTimeIconArea(const QRect& rect, int dy)
 void SystemLogPlainText::resizeEvent(QResizeEvent* event)
 {
     QPlainTextEdit::resizeEvent(event);
+    FollowEnd();
     const QRect cr = contentsRect();
     gutter_->setGeometry(QRect(cr.left(), cr.top(), GUTTER_WIDTH, cr.height()));
 }

@@ -19,7 +19,8 @@ public:
     explicit SystemLogPlainText(QWidget* parent = nullptr);
 
     // Appends one entry on a line of its own. A message of several lines
-    // shows its time and icon beside its first line only.
+    // shows its time and icon beside its first line only. The view follows
+    // the newest line unless the user has scrolled away from the end.
     void AddEntry(const QString& time, const QIcon& icon, const QString& message);
     void Clear();
 
@@ -34,6 +35,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void FollowEnd();
+
     TimeIconArea* gutter_;
     int entries_ = 0;
+    bool followEnd_ = true;
 };

@@ -36,6 +36,7 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
     auto* dock = qobject_cast<TearOffTabDock*>(tabs->widget(index));
     if (!dock)
         return;
+    const TearOffTabDock* wasCurrent = TearOffMain::CurrentDock;
     QWidget* container = dock->GetSecondaryIfLast();
 
     if ((dock->Mode & TearOffTabDock::ModePanel) && ask) {
@@ -91,5 +92,9 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
     // A closed dock that stayed current while its group lives on.
     if (TearOffMain::CurrentDock == dock && !main->Docks.contains(dock))
         TearOffMain::CurrentDock = nullptr;
+    // No current dock any more is a change of the current dock too: the
+    // closed document's commands must not stay enabled.
+    if (wasCurrent && !TearOffMain::CurrentDock)
+        main->UpdateActions();
     main->CheckCentralWidgetVisibility();
 }

@@ -1,6 +1,9 @@
 #include "kxviewer/table/guihelpers.h"
 
+#include <cmath>
+
 #include <QColor>
+#include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTreeWidget>
@@ -8,6 +11,11 @@
 namespace {
 constexpr int ElideLength = 40;
 } // namespace
+
+int CharactersWidth(const QFont& font, int characters)
+{
+    return int(std::ceil(QFontMetricsF(font).averageCharWidth() * characters));
+}
 
 QString ElideText(const QString& text)
 {

@@ -7,9 +7,14 @@
 #include <QString>
 
 class QColor;
+class QFont;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+// Pixels for a number of the font's average characters. The average is
+// taken unrounded: a fixed font's advance is often fractional, and rounding
+// it down first leaves a column too narrow for as many characters.
+int CharactersWidth(const QFont& font, int characters);
 // The first 40 characters, followed by "..." when the text is longer.
 QString ElideText(const QString& text);
 // True when 1 - (0.299 R + 0.587 G + 0.114 B) / 255 >= 0.5.

@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -23,6 +22,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/findlineedit.h"
+#include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbase.h"
@@ -292,10 +292,10 @@ private:
                 action->setIcon(MakeColorBarIcon(RgbColor(tab_.Prefs.ColorSelect), iconPath));
             break;
         case TabBase::BUTTON_BOOKMARK:
-            if (action) {
-                QPixmap small;
-                action->setIcon(MakeColoredIcon(RgbColor(tab_.Prefs.ColorBookmark), small));
-            }
+            // The 16 x 16 picture is the one the row header shows beside
+            // every bookmarked row.
+            if (action)
+                action->setIcon(MakeColoredIcon(RgbColor(tab_.Prefs.ColorBookmark), tab_.TabPixmap));
             break;
         case TabBase::BUTTON_PREV_JUMP:
             if (QAction* presErrors = tab_.Actions[TACT_SHOW_PRES_ERRORS])
@@ -377,7 +377,7 @@ private:
         line->setFont(PrefGlobal::Fonts[FONT_TABLE_VIEW]);
         const int32_t rows = tab_.Table->RowCount();
         const int32_t characters = std::max(3, DecimalDigits(rows)) + 3;
-        line->setFixedWidth(characters * QFontMetrics(line->font()).averageCharWidth());
+        line->setFixedWidth(CharactersWidth(line->font(), characters));
         line->setValidator(new QIntValidator(1, rows, line));
         line->setAlignment(Qt::AlignCenter);
         QObject::connect(line, &QLineEdit::textEdited, &tab_, &TabBase::GoToTextEdited);

@@ -15,6 +15,7 @@
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/columnwidths.h"
 #include "kxviewer/table/dragheaderview.h"
+#include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/scrollbar.h"
 #include "kxviewer/table/tabtabledelegate.h"
 #include "kxviewer/table/tabtablemodel.h"
@@ -120,34 +121,30 @@ void TabTable::SetupView()
     connect(View->selectionModel(), &QItemSelectionModel::currentChanged, View, &TabTableView::onCurrentChanged);
 }
 
-int TabTable::AverageCharWidth() const
+int TabTable::ColumnWidth(int32_t field) const
 {
-    return QFontMetrics(View->font()).averageCharWidth();
+    return std::max(CharactersWidth(View->font(), ColumnChars(field, Table->TimeNormalised())), MIN_COLUMN_WIDTH);
 }
 
 void TabTable::SetColumnWidths()
 {
-    const bool relative = Table->TimeNormalised();
-    const int average = AverageCharWidth();
     for (int32_t c = 0; c < Prefs.columnCount && c < FIELD_Nums; ++c)
-        View->setColumnWidth(c, std::max(average * ColumnChars(Prefs.columns[c], relative), MIN_COLUMN_WIDTH));
+        View->setColumnWidth(c, ColumnWidth(Prefs.columns[c]));
     RowHeaderColumn = 0;
 }
 
 void TabTable::UpdateTimeColumnWidth()
 {
-    const int width = AverageCharWidth() * ColumnChars(FIELD_TIME, Table->TimeNormalised());
     for (int32_t c = 0; c < Prefs.columnCount && c < FIELD_Nums; ++c)
         if (Prefs.columns[c] == FIELD_TIME)
-            View->setColumnWidth(c, width < MIN_COLUMN_WIDTH + 1 ? MIN_COLUMN_WIDTH : width);
+            View->setColumnWidth(c, ColumnWidth(FIELD_TIME));
 }
 
 void TabTable::UpdateRowNumberWidth()
 {
     const int digits = DecimalDigits(Table->RowCount());
     QHeaderView* rows = View->verticalHeader();
-    rows->setFixedWidth(QFontMetrics(rows->font()).averageCharWidth() * std::max(ROW_HEADER_MIN_DIGITS, digits) +
-                        ROW_HEADER_MARKS);
+    rows->setFixedWidth(CharactersWidth(rows->font(), std::max(ROW_HEADER_MIN_DIGITS, digits)) + ROW_HEADER_MARKS);
     if (!GoToEdit)
         return;
     const QFontMetrics table(PrefGlobal::Fonts[FONT_TABLE_VIEW]);

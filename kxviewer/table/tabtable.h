@@ -120,8 +120,8 @@ private:
     // Selects the rows of the record's thread around row r up to the
     // enclosing enter (backwards) or leave (forwards) record.
     void SelectContextWalk(int32_t row, int64_t nest, uint64_t tid, bool forward);
-    // Pixels of one average character of the view's font.
-    int AverageCharWidth() const;
+    // Pixels of a field's column in the table's time mode, at least 40.
+    int ColumnWidth(int32_t field) const;
 
     QTimer* idleTimer_ = nullptr;
     bool colorizeWarned_ = false;

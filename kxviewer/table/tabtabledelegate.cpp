@@ -76,9 +76,9 @@ void TabTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         const int alignment = (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
         painter->setClipRect(cell);
         painter->setFont(view_->font());
-        highlights_.PaintCell(value, painter, field, text.adjusted(4, 1, -4, -3), alignment);
+        highlights_.PaintCell(value, painter, field, text.adjusted(TEXT_MARGIN, 1, -TEXT_MARGIN, -3), alignment);
         painter->setPen(option.palette.color(QPalette::Text));
-        painter->drawText(text.adjusted(4, 1, -4, 1), alignment, value);
+        painter->drawText(text.adjusted(TEXT_MARGIN, 1, -TEXT_MARGIN, 1), alignment, value);
     }
 
     painter->setPen(QColor::fromRgba(TabTableLook::GridLine));

@@ -18,6 +18,9 @@ class TabTableDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
 public:
+    // Pixels between a cell's text and its left and right edges.
+    static constexpr int TEXT_MARGIN = 4;
+
     TabTableDelegate(KxTable* table, TabTable* tab, QTableView* view);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -4,26 +4,15 @@
 
 #include "script/scriptbase/scripttokens.h"
 
-namespace {
+bool ScriptTree::Build(ANTLR3_BASE_TREE_struct* root) { return Build(root, KS_STRINGS, KS_COMA_STRINGS); }
 
-void SetLiteral(ScriptNode* node)
-{
-    if (node->type != KS_STRINGS && node->type != KS_COMA_STRINGS)
-        return;
-    const char quote = node->type == KS_STRINGS ? '"' : '\'';
-    node->literal.clear();
-    for (char c : node->text)
-        if (c != quote)
-            node->literal += c;
-}
-
-} // namespace
-
-bool ScriptTree::Build(ANTLR3_BASE_TREE_struct* root)
+bool ScriptTree::Build(ANTLR3_BASE_TREE_struct* root, int doubleQuoted, int singleQuoted)
 {
     Clear();
     if (!root)
         return false;
+    doubleQuoted_ = doubleQuoted;
+    singleQuoted_ = singleQuoted;
     root_ = Copy(root, nullptr);
     return true;
 }
@@ -38,7 +27,13 @@ ScriptNode* ScriptTree::Copy(ANTLR3_BASE_TREE_struct* tree, ScriptNode* parent)
     node->parent = parent;
     if (text && text->chars)
         node->text.assign(reinterpret_cast<const char*>(text->chars), text->len);
-    SetLiteral(node);
+    // A string literal's text is read once, with the quotes of its kind removed.
+    if (node->type == doubleQuoted_ || node->type == singleQuoted_) {
+        const char quote = node->type == doubleQuoted_ ? '"' : '\'';
+        for (char c : node->text)
+            if (c != quote)
+                node->literal += c;
+    }
     const ANTLR3_UINT32 count = tree->getChildCount(tree);
     for (ANTLR3_UINT32 i = 0; i < count; i++) {
         auto* child = static_cast<pANTLR3_BASE_TREE>(tree->getChild(tree, i));

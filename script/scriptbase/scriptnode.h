@@ -31,8 +31,11 @@ struct ScriptNode {
 
 class ScriptTree {
 public:
-    // Copies a parsed tree; false for a null root.
+    // Copies a parsed tree of the script grammar; false for a null root.
     bool Build(ANTLR3_BASE_TREE_struct* root);
+    // The same for a grammar whose string literals in double and in single
+    // quotes have these token types.
+    bool Build(ANTLR3_BASE_TREE_struct* root, int doubleQuoted, int singleQuoted);
 
     ScriptNode* Root() const { return root_; }
     void Clear();
@@ -47,4 +50,6 @@ private:
 
     std::vector<std::unique_ptr<ScriptNode>> nodes_;
     ScriptNode* root_ = nullptr;
+    int doubleQuoted_ = 0;
+    int singleQuoted_ = 0;
 };

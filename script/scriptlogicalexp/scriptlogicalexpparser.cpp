@@ -2,8 +2,6 @@
 // that drives the evaluator.
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -15,56 +13,11 @@
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbase/scriptchannels.h"
 #include "script/scriptbase/scripttracer.h"
-#include "utils/common/convert.h"
 #include "utils/common/strbase.h"
 
 namespace {
 
 constexpr const char* SOURCE = "script/scriptlogicalexp/scriptlogicalexpparser";
-
-// A string literal's text is read once, with the quotes of its kind removed.
-void ReadLiteral(ScriptNode* node)
-{
-    const char quote = node->type == LE_STRINGS ? '"' : '\'';
-    node->literal.clear();
-    for (char c : node->text)
-        if (c != quote)
-            node->literal += c;
-}
-
-// A number literal with all 64 bits. Cut to 32 signed bits, as the script
-// runtime's reading does, "IP == 10.0.0.200" compared the address with a
-// negative number and found nothing. False for a text that is no number:
-// two or more than three dots, an address out of range, more than 64 bits.
-bool ReadNumberLiteral(const char* text, ScriptValue& out)
-{
-    int dots = 0;
-    for (const char* p = text; *p; ++p)
-        dots += *p == '.';
-    if (dots == 1) {
-        out = ScriptValue::Real(std::atof(text));
-        return true;
-    }
-    if (dots == 3) {
-        uint32_t ip = 0;
-        if (!ZmLib::Str2IPChecked(text, &ip))
-            return false;
-        // Zero-extended, as the IP field and ipaddr() read it.
-        out = ScriptValue::Integer(int64_t(ip));
-        return true;
-    }
-    if (dots != 0)
-        return false;
-    const bool hex = text[0] == '0' && text[1] == 'x';
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, hex ? 16 : 10);
-    if (errno == ERANGE || end == text || *end)
-        return false;
-    // Past 2^63 as the same 64 bits that an unsigned field is read as.
-    out = ScriptValue::Integer(int64_t(uint64_t(value)));
-    return true;
-}
 
 } // namespace
 
@@ -172,7 +125,7 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
         ReleaseParser();
         return 1;
     }
-    tree_.Build(root);
+    tree_.Build(root, LE_STRINGS, LE_COMA_STRINGS);
     return 0;
 }
 
@@ -292,7 +245,7 @@ SearchNodeInfo* ScriptLogicalExpParser::InfoOf(ScriptNode* node)
 void ScriptLogicalExpParser::PrepareNumber(ScriptNode* node)
 {
     ScriptValue value;
-    if (!ReadNumberLiteral(node->text.c_str(), value))
+    if (!ScriptOperations::ReadNumber(node->text.c_str(), value))
         return;
     literals_.push_back(value);
     node->user = &literals_.back();
@@ -323,14 +276,9 @@ void ScriptLogicalExpParser::PrepareNode(ScriptNode* node, int depth)
         ScriptNode* pattern = node->Child(1);
         if (pattern->type != LE_STRINGS && pattern->type != LE_COMA_STRINGS)
             MakeError("Regular expression must be string constant");
-        ReadLiteral(pattern);
         info->pattern = std::make_unique<RegexBuilder>(pattern->literal.c_str(), 0);
         break;
     }
-    case LE_STRINGS:
-    case LE_COMA_STRINGS:
-        ReadLiteral(node);
-        break;
     case LE_NUMBER:
         PrepareNumber(node);
         break;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,8 +101,11 @@ public:
 
 private:
     static ZmLib::KX& Channel(int k) { return k == 0 ? KxReaderChannel : k == 1 ? KxTableChannel : ZmLib::KxSys; }
+    // Loads with worker threads report from more than one thread at once.
     static int Collect(ZmLib::KXEVENT* event, ZmLib::KX*)
     {
+        static std::mutex lock;
+        std::lock_guard<std::mutex> hold(lock);
         All().push_back(Report{event->level, event->text ? event->text : ""});
         return 0;
     }

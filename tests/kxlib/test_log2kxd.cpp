@@ -55,47 +55,98 @@ struct LogRun {
 const Template SysLog{"(\\w{3}[\\d\\W]+)\\s(\\(?\\w+\\)?)\\s[\\w\\.]+?(\\w+)\\s([^:]+):?\\s(.*)\\r?\\n?",
                       {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT}};
 
-} // namespace
-
-TEST(Log2KxdMulti, DebianSyslogLine)
+// The fields of one record joined by '|': numbers in decimal.
+std::string Row(const LogRun& run, size_t k, const std::vector<int32_t>& fields)
 {
-    TempDir dir;
-    const std::string line = "Dec  7 11:12:16 buildhost kern.warning kernel: [ 12.3] usb 1-1: new device\n";
-    LogRun run(dir, line, {SysLog});
-    ASSERT_EQ(run.records.size(), 1u);
-    EXPECT_EQ(run.Num(0, FIELD_TIME), ZmLib::Str2Time("Dec  7 11:12:16"));
-    EXPECT_NE(run.Num(0, FIELD_TIME), 0);
-    EXPECT_EQ(run.Str(0, FIELD_HOST), "buildhost");
-    EXPECT_EQ(run.Num(0, FIELD_LEVEL), 0);
-    EXPECT_EQ(run.Str(0, FIELD_KXNAME), "kernel");
-    EXPECT_EQ(run.Str(0, FIELD_TEXT), "[ 12.3] usb 1-1: new device");
-    EXPECT_EQ(run.lengths[0], int32_t(line.size()));
+    std::string out;
+    for (size_t i = 0; i < fields.size(); ++i)
+        out += (i ? "|" : "") + (FieldTable[fields[i]].desc.strSlot < 0 ? std::to_string(run.Num(k, fields[i]))
+                                                                       : run.Str(k, fields[i]));
+    return out;
 }
 
-// Sub-templates whose fields come in another order fill their own columns.
-TEST(Log2KxdMulti, FamilyWithOwnFieldOrders)
+} // namespace
+
+TEST(Log2KxdMulti, FieldsOfEachLine)
 {
-    TempDir dir;
-    const std::vector<Template> family = {
-        {"(\\d+) (\\w+) (.*)\\r?\\n?", {FIELD_SEQ, FIELD_HOST, FIELD_TEXT}},
-        {"B (\\w+) (\\d+) (.*)\\r?\\n?", {FIELD_HOST, FIELD_SEQ, FIELD_TEXT}},
-        {"C (.*) @(\\w+)\\r?\\n?", {FIELD_TEXT, FIELD_KXNAME}},
-    };
-    LogRun run(dir, "12 alpha first\nB beta 34 second\nC third one @gamma\nnothing fits\n", family);
-    ASSERT_EQ(run.records.size(), 4u);
+    const std::string syslogTime = std::to_string(ZmLib::Str2Time("Dec  7 11:12:16"));
+    const std::string isoTime = std::to_string(ZmLib::Str2Time("2019-06-30T15:53:31"));
+    ASSERT_NE(syslogTime, "0");
+    ASSERT_NE(isoTime, "0");
     const struct {
-        int64_t seq;
-        const char *host, *text, *kxname;
-    } expect[] = {
-        {12, "alpha", "first", ""}, {34, "beta", "second", ""}, {0, "", "third one", "gamma"}, {0, "", "", ""}};
-    for (size_t k = 0; k < 4; ++k) {
-        SCOPED_TRACE(k);
-        EXPECT_EQ(run.Num(k, FIELD_SEQ), expect[k].seq);
-        EXPECT_EQ(run.Str(k, FIELD_HOST), expect[k].host);
-        EXPECT_EQ(run.Str(k, FIELD_TEXT), expect[k].text);
-        EXPECT_EQ(run.Str(k, FIELD_KXNAME), expect[k].kxname);
-        EXPECT_EQ(run.Num(k, FIELD_LEVEL), 2);
-        EXPECT_NE(run.records[k].STIME, 0u);
+        const char* what;
+        std::vector<Template> templates;
+        std::string text;
+        std::vector<int32_t> shown;
+        std::vector<std::string> rows;
+        const char* report; // a report part expected exactly once
+    } cases[] = {
+        {"Debian syslog line",
+         {SysLog},
+         "Dec  7 11:12:16 buildhost kern.warning kernel: [ 12.3] usb 1-1: new device\n",
+         {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT},
+         {syslogTime + "|buildhost|0|kernel|[ 12.3] usb 1-1: new device"},
+         nullptr},
+        // Sub-templates whose fields come in another order fill their own
+        // columns; a line nothing fits is a near-empty record.
+        {"family with own field orders",
+         {{"(\\d+) (\\w+) (.*)\\r?\\n?", {FIELD_SEQ, FIELD_HOST, FIELD_TEXT}},
+          {"B (\\w+) (\\d+) (.*)\\r?\\n?", {FIELD_HOST, FIELD_SEQ, FIELD_TEXT}},
+          {"C (.*) @(\\w+)\\r?\\n?", {FIELD_TEXT, FIELD_KXNAME}}},
+         "12 alpha first\nB beta 34 second\nC third one @gamma\nnothing fits\n",
+         {FIELD_SEQ, FIELD_HOST, FIELD_TEXT, FIELD_KXNAME, FIELD_LEVEL},
+         {"12|alpha|first||2", "34|beta|second||2", "0||third one|gamma|2", "0||||2"},
+         nullptr},
+        {"numbers, addresses and times",
+         {{"(\\S*) (\\S*) (\\S*) (\\S*)\\r?\\n?", {FIELD_TIME, FIELD_IP, FIELD_NUM1, FIELD_PID}}},
+         "123 10.1.2.3 0x1F 017\n-45 300.1.1.1 junk 9\n2019-06-30T15:53:31 1.2.3.4 -7 0\n",
+         {FIELD_TIME, FIELD_IP, FIELD_NUM1, FIELD_PID},
+         {"123|" + std::to_string(0x0302010A) + "|31|15", "-45|0|0|9",
+          isoTime + "|" + std::to_string(0x04030201) + "|-7|0"},
+         nullptr},
+        {"error template and a group that did not take part",
+         {{"E (\\w+) (.*)\\r?\\n?", {FIELD_LEVEL, FIELD_TEXT}, true}, {"(x)?(y+)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}},
+         "E info fine\nyy\n",
+         {FIELD_LEVEL, FIELD_HOST, FIELD_TEXT},
+         {"-1||fine", "2||yy"},
+         nullptr},
+        // A template whose groups do not match its field map is passed over
+        // (and reported once); the next template takes the line.
+        {"group count mismatch is not used",
+         {{"((a)|b)(.*)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}, {"(.)(.*)\\r?\\n?", {FIELD_KXNAME, FIELD_TEXT}}},
+         "abc\nbcd\n",
+         {FIELD_HOST, FIELD_KXNAME, FIELD_TEXT},
+         {"|a|bc", "|b|cd"},
+         "has 3 groups for 2 fields"},
+        // A line whose match runs out of the matcher's step budget is a line
+        // that template does not match.
+        {"exhausted match is no match",
+         {{"(.*)(.*)(.*)(.*)(.*)\\d\\r?\\n?", {FIELD_HOST, FIELD_NODE, FIELD_PNAME, FIELD_TNAME, FIELD_KXNAME}},
+          {"(.*)\\r?\\n?", {FIELD_TEXT}}},
+         std::string(60, 'a') + "!\nab1\n",
+         {FIELD_HOST, FIELD_TEXT},
+         {"|" + std::string(60, 'a') + "!", "ab|"},
+         "match limit exceeded"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        Reports reports;
+        LogRun run(dir, c.text, c.templates);
+        ASSERT_EQ(run.records.size(), c.rows.size());
+        for (size_t k = 0; k < c.rows.size(); ++k) {
+            EXPECT_EQ(Row(run, k, c.shown), c.rows[k]) << k;
+            EXPECT_NE(run.records[k].STIME, 0u);
+        }
+        if (c.rows.size() == 1) {
+            EXPECT_EQ(run.lengths[0], int32_t(c.text.size()));
+        }
+        if (c.report) {
+            int seen = 0;
+            for (const auto& r : Reports::All())
+                seen += r.text.find(c.report) != std::string::npos;
+            EXPECT_EQ(seen, 1);
+        }
     }
 }
 
@@ -135,66 +186,10 @@ TEST(Log2KxdMulti, LevelWordsAndNumbers)
     ASSERT_EQ(run.records.size(), std::size(cases));
     for (size_t k = 0; k < std::size(cases); ++k)
         EXPECT_EQ(run.Num(k, FIELD_LEVEL), cases[k].level) << cases[k].text;
-}
-
-TEST(Log2KxdMulti, NumberFields)
-{
-    TempDir dir;
-    const Template t{"(\\S*) (\\S*) (\\S*) (\\S*)\\r?\\n?", {FIELD_TIME, FIELD_IP, FIELD_NUM1, FIELD_PID}};
-    LogRun run(dir,
-               "123 10.1.2.3 0x1F 017\n"
-               "-45 300.1.1.1 junk 9\n"
-               "2019-06-30T15:53:31 1.2.3.4 -7 0\n",
-               {t});
-    ASSERT_EQ(run.records.size(), 3u);
-    EXPECT_EQ(run.Num(0, FIELD_TIME), 123);
-    EXPECT_EQ(run.Num(0, FIELD_IP), int64_t(ZmLib::Str2IP("10.1.2.3")));
-    EXPECT_EQ(run.Num(0, FIELD_IP), 0x0302010A);
-    EXPECT_EQ(run.Num(0, FIELD_NUM1), 31);
-    EXPECT_EQ(run.Num(0, FIELD_PID), 15);
-    EXPECT_EQ(run.Num(1, FIELD_TIME), -45);
-    EXPECT_EQ(run.Num(1, FIELD_IP), 0);
-    EXPECT_EQ(run.Num(1, FIELD_NUM1), 0);
-    EXPECT_EQ(run.Num(2, FIELD_TIME), ZmLib::Str2Time("2019-06-30T15:53:31"));
-    EXPECT_NE(run.Num(2, FIELD_TIME), 0);
-    EXPECT_EQ(run.Num(2, FIELD_NUM1), -7);
-}
-
-TEST(Log2KxdMulti, ErrorTemplateAndMissingGroups)
-{
-    TempDir dir;
-    const std::vector<Template> templates = {
-        {"E (\\w+) (.*)\\r?\\n?", {FIELD_LEVEL, FIELD_TEXT}, true},
-        {"(x)?(y+)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}},
-    };
-    LogRun run(dir, "E info fine\nyy\n", templates);
-    ASSERT_EQ(run.records.size(), 2u);
-    EXPECT_EQ(run.Num(0, FIELD_LEVEL), -1);
-    EXPECT_EQ(run.Str(0, FIELD_TEXT), "fine");
-    EXPECT_EQ(run.Str(1, FIELD_HOST), "");
-    EXPECT_EQ(run.Str(1, FIELD_TEXT), "yy");
-}
-
-// A template whose groups do not match its field map is passed over (and
-// reported once); the next template takes the line.
-TEST(Log2KxdMulti, GroupCountMismatchIsNotUsed)
-{
-    TempDir dir;
-    Reports reports;
-    const std::vector<Template> templates = {
-        {"((a)|b)(.*)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}},
-        {"(.)(.*)\\r?\\n?", {FIELD_KXNAME, FIELD_TEXT}},
-    };
-    LogRun run(dir, "abc\nbcd\n", templates);
-    ASSERT_EQ(run.records.size(), 2u);
-    EXPECT_EQ(run.Str(0, FIELD_KXNAME), "a");
-    EXPECT_EQ(run.Str(0, FIELD_TEXT), "bc");
-    EXPECT_EQ(run.Str(1, FIELD_KXNAME), "b");
-    EXPECT_EQ(run.Str(0, FIELD_HOST), "");
-    int mismatches = 0;
-    for (const auto& r : Reports::All())
-        mismatches += r.text.find("has 3 groups for 2 fields") != std::string::npos;
-    EXPECT_EQ(mismatches, 1);
+    // Words shorter than the level name.
+    EXPECT_EQ(Log2KxdMulti::LevelFromWord("al", 2), 2);
+    EXPECT_EQ(Log2KxdMulti::LevelFromWord("ale", 3), -3);
+    EXPECT_EQ(Log2KxdMulti::LevelFromWord("deb", 2), 2);
 }
 
 // Texts that do not all fit the string area are cut, never dropped; a line
@@ -203,8 +198,7 @@ TEST(Log2KxdMulti, LongTextsAreCut)
 {
     TempDir dir;
     const std::string host(300, 'h');
-    const std::string body(2700, 't');
-    LogRun run(dir, host + " " + body + "\n", {{"(h+) ?(.*)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}});
+    LogRun run(dir, host + " " + std::string(2700, 't') + "\n", {{"(h+) ?(.*)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}});
     ASSERT_EQ(run.records.size(), 3u);
     EXPECT_EQ(run.lengths, (std::vector<int32_t>{1099, 1099, 804}));
     EXPECT_EQ(run.Str(0, FIELD_HOST), host);
@@ -215,30 +209,4 @@ TEST(Log2KxdMulti, LongTextsAreCut)
     // The later pieces match no template: near-empty records.
     EXPECT_EQ(run.Str(1, FIELD_TEXT), "");
     EXPECT_EQ(run.Num(1, FIELD_LEVEL), 2);
-}
-
-TEST(Log2KxdMulti, LevelFromWordOnShortTexts)
-{
-    EXPECT_EQ(Log2KxdMulti::LevelFromWord("al", 2), 2);
-    EXPECT_EQ(Log2KxdMulti::LevelFromWord("ale", 3), -3);
-    EXPECT_EQ(Log2KxdMulti::LevelFromWord("deb", 2), 2);
-}
-
-// A line whose match runs out of the matcher's step budget is a line that
-// template does not match.
-TEST(Log2KxdMulti, ExhaustedMatchIsNoMatch)
-{
-    TempDir dir;
-    Reports reports;
-    const std::vector<Template> templates = {
-        {"(.*)(.*)(.*)(.*)(.*)\\d\\r?\\n?", {FIELD_HOST, FIELD_NODE, FIELD_PNAME, FIELD_TNAME, FIELD_KXNAME}},
-        {"(.*)\\r?\\n?", {FIELD_TEXT}},
-    };
-    const std::string hard = std::string(60, 'a') + "!";
-    LogRun run(dir, hard + "\nab1\n", templates);
-    ASSERT_EQ(run.records.size(), 2u);
-    EXPECT_EQ(run.Str(0, FIELD_HOST), "");
-    EXPECT_EQ(run.Str(0, FIELD_TEXT), hard);
-    EXPECT_EQ(run.Str(1, FIELD_HOST), "ab");
-    EXPECT_TRUE(Reports::HasPart("match limit exceeded"));
 }

@@ -1,12 +1,20 @@
 // The table's search (through a stand-in expression, so the record engine is
-// tested alone), the error jumps and relative time.
+// tested alone), the error jumps and relative time, also through a saved
+// document.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include <QFileInfo>
+
+#include "kxlib/reader/filekxl.h"
+#include "kxviewer/docloader.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/preftable.h"
 #include "table_fixtures.h"
+#include "utils/common/inifile.h"
 #include "utils/common/strbase.h"
 
 namespace {
@@ -21,7 +29,6 @@ public:
 
     FakeExpr() { ++live; }
     ~FakeExpr() override { --live; }
-
     static KxSearchExpression* Make() { return new FakeExpr; }
 
     bool Construct(const char* t, bool mc, bool simpleMode) override
@@ -58,29 +65,26 @@ struct FactoryScope {
     ~FactoryScope() { KxTable::SetSearchExpressionFactory(nullptr); }
 };
 
-// Records with these TEXTs; TIME 1000 + 10 x row, NUM1 the row.
-KxTable* Texts(const std::vector<const char*>& texts)
+// Records with these TEXTs; TIME time0 + step x row, NUM1 the row.
+KxTable* Texts(const std::vector<const char*>& texts, uint64_t time0 = 1000, uint64_t step = 10)
 {
     KxTable* table = new KxTable(nullptr, "t", PlainPrefs());
-    int i = 0;
-    for (const char* text : texts) {
+    for (size_t i = 0; i < texts.size(); ++i) {
         RawRecord raw;
-        raw.text = text;
+        raw.text = texts[i];
         raw.num1 = uint64_t(i);
-        raw.time = uint64_t(1000 + 10 * i++);
+        raw.time = time0 + step * i;
         table->AppendRecord(raw.Build());
     }
     return table;
 }
 
 // "x" at rows 1, 3, 4 and 7 of ten.
-KxTable* TenRows()
-{
-    return Texts({"a", "x", "b", "x", "xx", "c", "d", "x", "e", "f"});
-}
+KxTable* TenRows() { return Texts({"a", "x", "b", "x", "xx", "c", "d", "x", "e", "f"}); }
 
-bool SetExpr(KxTable& table, const char* text, uint32_t mode = SEARCH_MODE_SIMPLE)
+bool SetExpr(KxTable& table, const char* text)
 {
+    uint32_t mode = SEARCH_MODE_SIMPLE;
     return table.SearchSetExpression(text, 1, mode);
 }
 
@@ -92,6 +96,14 @@ std::vector<int64_t> Nums(KxTable& table)
     return out;
 }
 
+std::vector<uint64_t> Times(KxTable& table)
+{
+    std::vector<uint64_t> out;
+    for (int32_t i = 0; i < table.RecordCount(); ++i)
+        out.push_back(table.GetRecordByOriginalIndex(i)->prot.msg.TIME);
+    return out;
+}
+
 } // namespace
 
 TEST(TableSearch, EverySearchWithoutExpressionReturnsMinus2)
@@ -99,11 +111,9 @@ TEST(TableSearch, EverySearchWithoutExpressionReturnsMinus2)
     FactoryScope factory;
     Reports reports;
     TableRef table(TenRows());
-    EXPECT_EQ(table->SearchNext(), -2);
-    EXPECT_EQ(table->SearchPrev(), -2);
-    EXPECT_EQ(table->SearchBookmarksOn(), -2);
-    EXPECT_EQ(table->SearchSelectionOn(1), -2);
-    EXPECT_EQ(table->SearchFilterOn(), -2);
+    EXPECT_EQ((std::vector<int32_t>{table->SearchNext(), table->SearchPrev(), table->SearchBookmarksOn(),
+                                    table->SearchSelectionOn(1), table->SearchFilterOn()}),
+              std::vector<int32_t>(5, -2));
     EXPECT_FALSE(table->SearchMatch(table->GetRecord(1)));
     EXPECT_EQ(Reports::Count("Search expresion is not set!"), 5);
     EXPECT_EQ(table->SearchMode(), SEARCH_MODE_NONE);
@@ -111,26 +121,24 @@ TEST(TableSearch, EverySearchWithoutExpressionReturnsMinus2)
 
 TEST(TableSearch, RequestedModeSettles)
 {
-    struct Case {
+    const struct {
         uint32_t requested;
         bool parseFails;
         int32_t parsedMode;
         bool result;
         uint32_t modeOut;
         int32_t tableMode;
-        bool kept;
-    };
-    const Case cases[] = {
-        {SEARCH_MODE_AUTO, false, SEARCH_MODE_COMPLEX, true, 1, 1, true},
-        {SEARCH_MODE_AUTO, false, SEARCH_MODE_SIMPLE, true, 0, 0, true},
-        {SEARCH_MODE_AUTO, true, SEARCH_MODE_COMPLEX, true, 0, 0, true},
-        {SEARCH_MODE_COMPLEX, false, SEARCH_MODE_COMPLEX, true, 1, 1, true},
-        {SEARCH_MODE_COMPLEX, false, SEARCH_MODE_SIMPLE, false, 0, SEARCH_MODE_NONE, false},
-        {SEARCH_MODE_COMPLEX, true, SEARCH_MODE_COMPLEX, false, 0, SEARCH_MODE_NONE, false},
-        {SEARCH_MODE_SIMPLE, false, SEARCH_MODE_COMPLEX, true, 0, 0, true},
+    } cases[] = {
+        {SEARCH_MODE_AUTO, false, SEARCH_MODE_COMPLEX, true, 1, 1},
+        {SEARCH_MODE_AUTO, false, SEARCH_MODE_SIMPLE, true, 0, 0},
+        {SEARCH_MODE_AUTO, true, SEARCH_MODE_COMPLEX, true, 0, 0},
+        {SEARCH_MODE_COMPLEX, false, SEARCH_MODE_COMPLEX, true, 1, 1},
+        {SEARCH_MODE_COMPLEX, false, SEARCH_MODE_SIMPLE, false, 0, SEARCH_MODE_NONE},
+        {SEARCH_MODE_COMPLEX, true, SEARCH_MODE_COMPLEX, false, 0, SEARCH_MODE_NONE},
+        {SEARCH_MODE_SIMPLE, false, SEARCH_MODE_COMPLEX, true, 0, 0},
     };
     FactoryScope factory;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.requested << " " << c.parseFails << " " << c.parsedMode);
         Reports reports;
         FakeExpr::parseFails = c.parseFails;
@@ -140,11 +148,11 @@ TEST(TableSearch, RequestedModeSettles)
         EXPECT_EQ(table->SearchSetExpression("x", 1, mode), c.result);
         EXPECT_EQ(mode, c.modeOut);
         EXPECT_EQ(table->SearchMode(), c.tableMode);
-        EXPECT_EQ(table->SearchExpression() != nullptr, c.kept);
+        // A refused expression is not kept.
+        EXPECT_EQ(table->SearchExpression() != nullptr, c.result);
         EXPECT_EQ(Reports::Has("Search expression parse error"), !c.result);
-        const std::string settled = std::string("Set search expression: \"x\", IsSimple() = ") +
-                                    (c.modeOut ? "0" : "1");
-        EXPECT_EQ(Reports::Has(settled), c.result);
+        EXPECT_EQ(Reports::Has(std::string("Set search expression: \"x\", IsSimple() = ") + (c.modeOut ? "0" : "1")),
+                  c.result);
     }
     EXPECT_EQ(FakeExpr::live, 0);
 }
@@ -154,8 +162,7 @@ TEST(TableSearch, RefusedExpressions)
     Reports reports;
     TableRef table(TenRows());
     {
-        // Nobody registered a factory.
-        FactoryScope none(nullptr);
+        FactoryScope none(nullptr); // nobody registered a factory
         EXPECT_FALSE(SetExpr(*table, "x"));
         EXPECT_EQ(table->SearchMode(), SEARCH_MODE_UNDECIDED);
         EXPECT_EQ(table->SearchNext(), -2);
@@ -178,18 +185,13 @@ TEST(TableSearch, RefusedExpressions)
 
 TEST(TableSearch, NextAndPrevDoNotWrap)
 {
-    struct Case {
-        int32_t cur;
-        int32_t next;
-        int32_t prev;
-    };
-    const Case cases[] = {
-        {-1, 1, -1}, {0, 1, -1}, {1, 3, -1}, {3, 4, 1}, {4, 7, 3}, {7, -1, 4}, {9, -1, 7},
-    };
+    const struct {
+        int32_t cur, next, prev;
+    } cases[] = {{-1, 1, -1}, {0, 1, -1}, {1, 3, -1}, {3, 4, 1}, {4, 7, 3}, {7, -1, 4}, {9, -1, 7}};
     FactoryScope factory;
     TableRef table(TenRows());
     ASSERT_TRUE(SetExpr(*table, "x"));
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.cur);
         table->SetCurRow(c.cur);
         EXPECT_EQ(table->SearchNext(), c.next);
@@ -207,30 +209,30 @@ TEST(TableSearch, NextAndPrevDoNotWrap)
     EXPECT_EQ(table->SearchPrev(), -1);
 }
 
-TEST(TableSearch, BookmarksCountEveryVisibleBookmark)
+// Bookmarks count every visible bookmark; a selection is retagged; a filter
+// is refused while rows are selected.
+TEST(TableSearch, BookmarksSelectionsAndRefusedFilter)
 {
     FactoryScope factory;
     Reports reports;
     TableRef table(TenRows());
     table->BookmarkSet(0, true);
     table->BookmarkSet(3, true);
+    table->SelRangeSet(2, 4, true, 5);
+    table->SetCurRow(6);
     ASSERT_TRUE(SetExpr(*table, "x"));
     EXPECT_EQ(table->SearchBookmarksOn(), 5);
     EXPECT_EQ(Marks(table->Bookmarks()), (std::vector<int32_t>{0, 1, 3, 4, 7}));
     EXPECT_TRUE(Reports::Has("SearchBookmarksOn: returns 5"));
     EXPECT_EQ(table->SearchBookmarksOn(), 5);
-}
-
-TEST(TableSearch, SelectionRetags)
-{
-    FactoryScope factory;
-    Reports reports;
-    TableRef table(TenRows());
-    table->SelRangeSet(2, 4, true, 5);
-    ASSERT_TRUE(SetExpr(*table, "x"));
     EXPECT_EQ(table->SearchSelectionOn(0xAB), 5);
     EXPECT_EQ(Ranges(*table), (RangeList{{1, 1, 0xAB}, {2, 1, 5}, {3, 2, 0xAB}, {7, 1, 0xAB}}));
     EXPECT_TRUE(Reports::Has("SearchSelectionOn(AB): NumSelected = 5"));
+    EXPECT_EQ(table->SearchFilterOn(), -3);
+    EXPECT_FALSE(table->FilterOn);
+    EXPECT_EQ(table->Filtered, nullptr);
+    EXPECT_EQ(table->RowCount(), 10);
+    EXPECT_EQ(table->CurRow(), 6);
 }
 
 TEST(TableSearch, FilterMovesBookmarksAndCurrentRow)
@@ -253,13 +255,11 @@ TEST(TableSearch, FilterMovesBookmarksAndCurrentRow)
     table->ClearFilter();
     EXPECT_EQ(Marks(table->Bookmarks()), (std::vector<int32_t>{2, 4}));
     EXPECT_EQ(table->CurRow(), 7);
-
     // The current row does not match: it becomes 0.
     table->SetCurRow(5);
     EXPECT_EQ(table->SearchFilterOn(), 4);
     EXPECT_EQ(table->CurRow(), 0);
     table->ClearFilter();
-
     // Nothing matches: an empty view, current row 0.
     ASSERT_TRUE(SetExpr(*table, "nothing"));
     EXPECT_EQ(table->SearchFilterOn(), 0);
@@ -268,20 +268,6 @@ TEST(TableSearch, FilterMovesBookmarksAndCurrentRow)
     EXPECT_EQ(table->SearchNext(), -1);
     table->ClearFilter();
     EXPECT_EQ(table->RowCount(), 10);
-}
-
-TEST(TableSearch, FilterRefusedWithSelections)
-{
-    FactoryScope factory;
-    TableRef table(TenRows());
-    table->SelRangeSet(0, 1, true, 1);
-    table->SetCurRow(6);
-    ASSERT_TRUE(SetExpr(*table, "x"));
-    EXPECT_EQ(table->SearchFilterOn(), -3);
-    EXPECT_FALSE(table->FilterOn);
-    EXPECT_EQ(table->Filtered, nullptr);
-    EXPECT_EQ(table->RowCount(), 10);
-    EXPECT_EQ(table->CurRow(), 6);
 }
 
 TEST(TableSearchDeath, HiddenBookmarksWithoutFilterAreFatal)
@@ -323,36 +309,21 @@ TEST(TableSearch, FlaggedRows)
     table->GetRecord(2)->prot.msg.LEVEL = -1;
     table->GetRecord(5)->errorKind = KXERR_TidTimeRollback;
     table->GetRecord(8)->prot.msg.LEVEL = -3;
-    struct Case {
-        uint32_t mask;
-        int32_t cur;
-        int32_t next;
-        int32_t prev;
-    };
     const uint32_t data = KxTable::FLAGGED_DATA_ERROR, pres = KxTable::FLAGGED_PRES_ERROR;
-    const Case cases[] = {
+    const struct {
+        uint32_t mask;
+        int32_t cur, next, prev;
+    } cases[] = {
         {data, -1, 2, -1}, {data, 2, 8, -1}, {data, 8, -1, 2}, {pres, 0, 5, -1}, {pres, 5, -1, -1},
         {data | pres, 2, 5, -1}, {data | pres, 9, -1, 8}, {0, 0, -1, -1}, {1, 0, -1, -1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.mask << " " << c.cur);
         table->SetCurRow(c.cur);
         EXPECT_EQ(table->SearchFlaggedNext(c.mask), c.next);
         EXPECT_EQ(table->SearchFlaggedPrev(c.mask), c.prev);
     }
 }
-
-namespace {
-
-std::vector<uint64_t> Times(KxTable& table)
-{
-    std::vector<uint64_t> out;
-    for (int32_t i = 0; i < table.RecordCount(); ++i)
-        out.push_back(table.GetRecordByOriginalIndex(i)->prot.msg.TIME);
-    return out;
-}
-
-} // namespace
 
 TEST(TableTime, NormaliseTwiceThenBack)
 {
@@ -365,7 +336,6 @@ TEST(TableTime, NormaliseTwiceThenBack)
     ASSERT_TRUE(table->NormalizeTimeOn(1));
     // Every TIME was rewritten: a save must write the records again.
     EXPECT_TRUE(table->Modified());
-    table->SetModified(false);
     EXPECT_TRUE(Reports::Has("NormalizeTimeOn(1) => Set Time0 = 1010"));
     ASSERT_TRUE(table->NormalizeTimeOn(3));
     EXPECT_TRUE(Reports::Has("NormalizeTimeOn(3) => Set Time0 = 1030"));
@@ -402,4 +372,60 @@ TEST(TableTime, NormaliseThroughTheFilterAndOnEmptyTables)
     empty->NormalizeTimeOff();
     EXPECT_FALSE(empty->TimeNormalised());
     EXPECT_EQ(empty->Prefs().Time0Index, -1);
+}
+
+// The save command of a document tab: the records are written again only
+// when the table says they changed.
+bool SaveAsTab(const std::string& path, KxTable& table)
+{
+    ZmLib::IniBase ini;
+    const PrefTabTable& tab = PrefTabTable::Default();
+    PrefTable::Save(false, ini, tab, table.Prefs(), tab.pinned, tab.pinnedCount);
+    ZmLib::TextBuf buffer;
+    if (!ini.WriteToBuf(buffer) || !buffer.Buffer)
+        return false;
+    const std::string text = buffer.Buffer->c_str();
+    return FileKxl::Save(path.c_str(), table, text.c_str(), text.size(), table.Modified());
+}
+
+KxTable* LoadDocument(const std::string& path)
+{
+    KxTable* table = DocLoader(QFileInfo(QString::fromStdString(path)), FILE_TYPE_KXL).Load(-1);
+    EXPECT_NE(table, nullptr);
+    return table;
+}
+
+// The records a normalisation rewrote reach the file, so switching off after
+// a reload restores the absolute times.
+TEST(TableTime, NormalisedTwiceSavedReloadedAndSwitchedOff)
+{
+    TempDir dir;
+    const std::string path = dir.Path("times.kxl");
+    std::vector<uint64_t> absolute;
+    {
+        TableRef made(Texts({"r", "r", "r", "r", "r"}, 1561910811000000ULL, 1000));
+        absolute = Times(*made);
+        made->SetModified(false);
+        ASSERT_TRUE(SaveAsTab(path, *made));
+    }
+    TableRef table(LoadDocument(path));
+    ASSERT_NE(table.table, nullptr);
+    EXPECT_FALSE(table->Modified());
+    ASSERT_TRUE(table->NormalizeTimeOn(1));
+    ASSERT_TRUE(table->NormalizeTimeOn(3));
+    ASSERT_TRUE(SaveAsTab(path, *table));
+
+    TableRef back(LoadDocument(path));
+    ASSERT_NE(back.table, nullptr);
+    EXPECT_TRUE(back->TimeNormalised());
+    EXPECT_EQ(back->GetRecordByOriginalIndex(3)->prot.msg.TIME, 0u);
+    back->NormalizeTimeOff();
+    EXPECT_TRUE(back->Modified());
+    EXPECT_EQ(Times(*back), absolute);
+    // Saved switched off and reloaded: still the absolute times.
+    ASSERT_TRUE(SaveAsTab(path, *back));
+    TableRef again(LoadDocument(path));
+    ASSERT_NE(again.table, nullptr);
+    EXPECT_FALSE(again->TimeNormalised());
+    EXPECT_EQ(Times(*again), absolute);
 }

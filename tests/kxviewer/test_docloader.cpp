@@ -8,12 +8,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "kxlib/reader/filecsv.h"
+#include "kxlib/reader/filekx.h"
+#include "kxlib/reader/filekxd.h"
 #include "kxlib/reader/filekxl.h"
+#include "kxlib/reader/log2kxdmulti.h"
+#include "kxlib/table/kxtable_load.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvglobals.h"
@@ -506,7 +512,156 @@ std::string Document(int n, const std::string& filter, const std::string& bookma
                       {"INI", buffer.Buffer->c_str()}});
 }
 
+// A slot with every pointer into the record as its offset from the record
+// and without its block: two tables hold the same record when these bytes
+// are equal. Text readers stamp STIME with the time of reading; with
+// maskStime it and its text are left out.
+std::vector<char> SlotImage(const KxdRecord& record, bool maskStime)
+{
+    KxdRecord copy;
+    memcpy(static_cast<void*>(&copy), static_cast<const void*>(&record), sizeof(copy));
+    const char* base = reinterpret_cast<const char*>(&record);
+    char* image = reinterpret_cast<char*>(&copy);
+    if (maskStime) {
+        copy.prot.STIME = 0;
+        char* stime = image + (record.text[FIELD_STIME] - base);
+        memset(stime, 0, strlen(stime));
+    }
+    for (char*& text : copy.text)
+        text = reinterpret_cast<char*>(text - base);
+    copy.NumsBufFreePos = reinterpret_cast<char*>(record.NumsBufFreePos - base);
+    copy.block = nullptr;
+    return std::vector<char>(image, image + sizeof(copy));
+}
+
+void ExpectSameSlots(KxTable& a, KxTable& b, bool maskStime)
+{
+    ASSERT_EQ(a.RecordCount(), b.RecordCount());
+    for (int32_t i = 0; i < a.RecordCount(); ++i)
+        ASSERT_EQ(SlotImage(*a.GetRecordByOriginalIndex(i), maskStime),
+                  SlotImage(*b.GetRecordByOriginalIndex(i), maskStime))
+            << "record " << i;
+    EXPECT_EQ(a.Prefs().Time0, b.Prefs().Time0);
+    EXPECT_EQ(a.Tids().Count(), b.Tids().Count());
+    EXPECT_EQ(a.AuxTree().Count(), b.AuxTree().Count());
+}
+
+// What the one-thread loop makes of the file that reader opens.
+void LoadSequentially(KxReader& reader, KxTable& table, int32_t prot, int32_t maxRecords = -1)
+{
+    ASSERT_EQ(reader.Open(), 0);
+    KxLoadOptions options;
+    options.workers = 1;
+    options.prot = prot;
+    options.maxRecords = maxRecords;
+    KxLoadRecords(reader, table, reader.GetFileSize(), options);
+}
+
+// Two traces of n records, the second starting earlier; in the kx form two
+// bad records stand between them.
+std::string RawTrace(KxFileGen::Form form, uint32_t records)
+{
+    KxFileGen::Options options;
+    options.records = records;
+    options.form = form;
+    std::string bytes = KxFileGen::Generate(options);
+    bytes += BadKxRecords(form == KxFileGen::Form::Kx ? 2 : 0);
+    options.seed = 5;
+    options.startTime -= 3000000;
+    return bytes + KxFileGen::Generate(options);
+}
+
 } // namespace
+
+// Every reader's records go through the load with worker threads: the table
+// equals the one-thread loop's, slot for slot.
+TEST_F(DocLoaderTest, LoadEqualsSequentialLoop)
+{
+    std::string csv, log;
+    for (int k = 0; k < 12000; ++k) {
+        const std::string n = std::to_string(k);
+        csv += k % 997 == 5 ? "bad;line\n" : n + ",pc" + std::to_string(k % 13) + ";text " + n + "\n";
+        log += k % 1009 == 7 ? "no match here\n"
+                             : "Dec  7 11:" + std::to_string(10 + k % 40) + ":16 host" + std::to_string(k % 5) +
+                                   " daemon.info proc" + std::to_string(k % 9) + "[1]: line " + n + "\n";
+    }
+    const ImportFormat csvFormat = MakeFormat("Csv", 0, {{"NUM1", 0, ";"}, {"HOST", 1, ";"}, {"TEXT", 2, ""}}, ";");
+    const int32_t csvType = Add(csvFormat);
+    const struct {
+        const char* name;
+        std::string bytes;
+        int32_t type;
+    } cases[] = {
+        {"trace.kx", RawTrace(KxFileGen::Form::Kx, 15000), FILE_TYPE_KX},
+        {"trace.kxd", RawTrace(KxFileGen::Form::Kxd, 15000), FILE_TYPE_KXD},
+        {"lines.csv", csv, csvType},
+        {"lines.log", log, 0},
+        {"saved.kxl", Document(12000, "", "", ""), FILE_TYPE_KXL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write(c.name, c.bytes);
+        TableRef loaded(Load(path, c.type));
+        ASSERT_NE(loaded.table, nullptr);
+        // A document's records are analysed with the preferences it holds.
+        TableRef plain(new KxTable(path.c_str(), "plain", loader->KxPrefs()));
+        std::unique_ptr<KxReader> reader;
+        DocLoader::ImportFields fields;
+        std::string expression;
+        if (c.type == FILE_TYPE_KX) {
+            reader = std::make_unique<FileKx>(path.c_str());
+        } else if (c.type == FILE_TYPE_KXD) {
+            reader = std::make_unique<FileKxd>(path.c_str());
+        } else if (c.type == FILE_TYPE_KXL) {
+            reader = std::make_unique<FileKxl>(path.c_str());
+        } else if (c.type == csvType) {
+            ASSERT_TRUE(DocLoader::BuildImportRegex(csvFormat, fields, expression));
+            reader = std::make_unique<FileCsv>(path.c_str(), fields.count, fields.field, ';');
+        } else {
+            ASSERT_TRUE(DocLoader::BuildImportRegex(ImportFormats[0], fields, expression));
+            auto templated = std::make_unique<Log2KxdMulti>(path.c_str());
+            ASSERT_TRUE(
+                templated->AddTemplate(expression.c_str(), fields.field, fields.count, ImportFormats[0].JavaException));
+            reader = std::move(templated);
+        }
+        LoadSequentially(*reader, *plain, c.type == FILE_TYPE_KX ? 0 : -1);
+        EXPECT_GT(plain->RecordCount(), 11000);
+        ExpectSameSlots(*loaded, *plain, c.type >= 0);
+    }
+}
+
+// Abort half-way through a large raw file: every record read until then is
+// analysed, no slot is left unused, and the table equals the one-thread
+// loop stopped after as many records.
+TEST_F(DocLoaderTest, AbortMidLoadKeepsConsistentTable)
+{
+    KxFileGen::Options options;
+    options.records = 100000;
+    KxFileGen::Summary summary;
+    const std::string path = dir.Path("large.kx");
+    ASSERT_TRUE(KxFileGen::WriteTrace(path.c_str(), options, &summary));
+    // Large enough for the progress dialog.
+    ASSERT_GE(summary.bytes, 10000100u);
+    // About a fifth of the file: several chunks of records in flight.
+    shell.cancelAfter = 20;
+    ChannelReports reports(KxvTearoffChannel);
+    TableRef loaded(Load(path, FILE_TYPE_KX));
+    ASSERT_NE(loaded.table, nullptr);
+    EXPECT_EQ(shell.shown, 1);
+    EXPECT_EQ(shell.updates, 20);
+    EXPECT_EQ(ChannelReports::Count("TEAROFF Importing canceled by user"), 1);
+    EXPECT_TRUE(shell.closed);
+    const int32_t count = loaded->RecordCount();
+    EXPECT_GT(count, 0);
+    EXPECT_LT(count, int32_t(summary.records));
+    EXPECT_EQ(loaded->RowCount(), count);
+    FileKx reader(path.c_str());
+    TableRef plain(new KxTable(path.c_str(), "plain", PrefKxTable::Default()));
+    LoadSequentially(reader, *plain, 0, count);
+    ExpectSameSlots(*loaded, *plain, false);
+    for (int32_t i = 0; i < count; ++i)
+        ASSERT_NE(loaded->GetRecordByOriginalIndex(i)->text[FIELD_TIME][0], 0) << i;
+}
 
 TEST_F(DocLoaderTest, DocumentReloadsWithMetadataAndViewBlock)
 {

@@ -70,28 +70,28 @@ TEST(ImportFormatStatics, BuiltInHeadBeforeAnyLoad)
 {
     ASSERT_EQ(ImportFormats.size(), 1u);
     EXPECT_EQ(PredefinedFormatCount, 1);
-    const ImportFormat& syslog = ImportFormats[0];
-    EXPECT_EQ(syslog, DefaultImportTemplates()[0]);
-    EXPECT_EQ(syslog.name, "SysLog");
-    EXPECT_EQ(syslog.extension, "log");
-    EXPECT_EQ(syslog.expression, "()");
-    EXPECT_FALSE(syslog.JavaException);
-    EXPECT_EQ(syslog.delimiter, "");
-    EXPECT_EQ(syslog.mode, IMPORT_MODE_REGEX);
-    EXPECT_TRUE(syslog.enabled);
-    EXPECT_EQ(syslog.visual, 1);
-    const std::vector<ImportFormatField> fields = {
-        Field("TIME", 0, "(\\w{3}[\\d\\W]+)\\s"), Field("HOST", 1, "(\\(?\\w+\\)?)\\s"),
-        Field("LEVEL", 2, "[\\w\\.]+?(\\w+)\\s"), Field("KXNAME", 3, "([^:]+):?\\s"), Field("TEXT", 4, "(.*)"),
-    };
-    EXPECT_EQ(syslog.fields, fields);
-    bool found = false;
-    EXPECT_EQ(FileTypeBySuffix("KXTCP", &found), FILE_TYPE_KX);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(FileTypeBySuffix("kxl", &found), FILE_TYPE_KXL);
-    EXPECT_EQ(FileTypeBySuffix("kxd", &found), FILE_TYPE_KXD);
-    FileTypeBySuffix("log", &found);
-    EXPECT_FALSE(found);
+    ImportFormat syslog = Format("SysLog", 1,
+                                 {Field("TIME", 0, "(\\w{3}[\\d\\W]+)\\s"), Field("HOST", 1, "(\\(?\\w+\\)?)\\s"),
+                                  Field("LEVEL", 2, "[\\w\\.]+?(\\w+)\\s"), Field("KXNAME", 3, "([^:]+):?\\s"),
+                                  Field("TEXT", 4, "(.*)")});
+    syslog.extension = "log";
+    syslog.expression = "()";
+    syslog.delimiter = "";
+    EXPECT_EQ(ImportFormats[0], syslog);
+    EXPECT_EQ(DefaultImportTemplates()[0], syslog);
+    const struct {
+        const char* suffix;
+        bool known;
+        int32_t type;
+    } suffixes[] = {{"KXTCP", true, FILE_TYPE_KX}, {"kxl", true, FILE_TYPE_KXL}, {"kxd", true, FILE_TYPE_KXD},
+                    {"log", false, 0}};
+    for (const auto& c : suffixes) {
+        bool found = !c.known;
+        const int32_t type = FileTypeBySuffix(c.suffix, &found);
+        EXPECT_EQ(found, c.known) << c.suffix;
+        if (c.known)
+            EXPECT_EQ(type, c.type) << c.suffix;
+    }
 }
 
 TEST(ImportFormatRecord, ComposedExpression)
@@ -234,39 +234,54 @@ TEST_F(ImportFormatTest, NameAndExtensionChecks)
     }
 }
 
-TEST_F(ImportFormatTest, EditorFieldChecks)
+// The editor's check (its message and where the problem is shown) and the
+// loader's (its message and the System Log line) of each format.
+TEST_F(ImportFormatTest, EditorAndLoaderChecks)
 {
+    const ImportProblemPlace fields = IMPORT_PROBLEM_FIELDS;
     const struct {
         const char* what;
         ImportFormat format;
-        const char* message;
+        const char* editor;
         ImportProblemPlace place;
+        const char* loader; // nullptr: not checked
+        const char* log;    // nullptr: nothing logged
     } cases[] = {
-        {"good", Format("G", 2, {Field("TIME", 0, "(\\d+)"), Field("TEXT", 1, "(.*)")}), "", IMPORT_PROBLEM_FIELDS},
-        {"no fields", Format("G", 2), "Must be at least one field", IMPORT_PROBLEM_FIELDS},
-        {"not set", Format("G", 2, {Field("<not set>", 0, "(a)")}), "Need select field", IMPORT_PROBLEM_FIELDS},
-        {"empty key", Format("G", 2, {Field("", 0, "(a)")}), "Need select field", IMPORT_PROBLEM_FIELDS},
-        {"unknown key", Format("G", 2, {Field("TIMES", 0, "(a)")}), "Need select field", IMPORT_PROBLEM_FIELDS},
+        {"good", Format("G", 2, {Field("TIME", 0, "(\\d+)"), Field("TEXT", 1, "(.*)")}), "", fields, "", nullptr},
+        {"no fields", Format("G", 2), "Must be at least one field", fields, "Must be at least one field",
+         "Import : G - Must be at least one field"},
+        {"not set", Format("N", 2, {Field("<not set>", 0, "(a)")}), "Need select field", fields, "Need select field",
+         "Import : N - Need select field - field: <not set>"},
+        {"empty key", Format("G", 2, {Field("", 0, "(a)")}), "Need select field", fields, nullptr, nullptr},
+        {"unknown key", Format("U", 2, {Field("TIMES", 0, "(a)")}), "Need select field", fields, "Need select field",
+         "Import : U - Need select field - field: TIMES"},
         {"duplicate", Format("G", 2, {Field("TEXT", 0, "(a)"), Field("TEXT", 1, "(b)")}), "Field names duplicated",
-         IMPORT_PROBLEM_FIELDS},
-        {"brackets", Format("G", 2, {Field("TEXT", 0, "a)")}), "No left Bracket", IMPORT_PROBLEM_FIELDS},
-        {"delimited ignores brackets", Format("G", 2, {Field("TEXT", 0, ";")}, IMPORT_MODE_DELIMITED), "",
-         IMPORT_PROBLEM_FIELDS},
+         fields, nullptr, nullptr},
+        {"brackets", Format("G", 2, {Field("TEXT", 0, "a)")}), "No left Bracket", fields, nullptr, nullptr},
+        {"delimited: only the loader checks brackets", Format("D", 2, {Field("TIME", 0, ";")}, IMPORT_MODE_DELIMITED),
+         "", fields, "No left Bracket", "Import : D - No left Bracket - field RegExp: ;"},
         {"bad name", Format("G#1", 2, {Field("TEXT", 0, "(a)")}), "Name could not contain # symbol",
-         IMPORT_PROBLEM_TREE},
+         IMPORT_PROBLEM_TREE, nullptr, nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ImportFormats.resize(size_t(PredefinedFormatCount));
         int32_t i = Add(c.format);
         view_.shown = {{-7, IMPORT_PROBLEM_TREE}};
         bool passes = ImportFormatChecks::CheckFields(i);
-        EXPECT_EQ(ImportErrorText, c.message) << c.what;
-        EXPECT_EQ(passes, *c.message == 0) << c.what;
-        ASSERT_EQ(view_.shown.size(), passes ? 0u : 1u) << c.what;
-        if (!passes) {
-            EXPECT_EQ(view_.shown[0].second, c.place) << c.what;
-        }
+        EXPECT_EQ(ImportErrorText, c.editor);
+        EXPECT_EQ(passes, *c.editor == 0);
+        ASSERT_EQ(view_.shown.size(), passes ? 0u : 1u);
+        if (!passes)
+            EXPECT_EQ(view_.shown[0].second, c.place);
+        if (!c.loader)
+            continue;
+        shell_.Clear();
+        EXPECT_EQ(ImportFormatChecks::CheckFormat(i), c.log == nullptr);
+        EXPECT_EQ(ImportErrorText, c.loader);
+        EXPECT_EQ(shell_.log, c.log ? std::vector<std::string>{c.log} : std::vector<std::string>{});
     }
+    EXPECT_FALSE(ImportFormatChecks::CheckFormat(-1));
     ImportFormat extensionless = Format("E", 2, {Field("TEXT", 0, "(a)")});
     extensionless.extension.clear();
     EXPECT_FALSE(ImportFormatChecks::CheckFields(Add(extensionless)));
@@ -279,34 +294,6 @@ TEST_F(ImportFormatTest, EditorFieldChecks)
     EXPECT_EQ(ImportErrorText, "Extension is empty");
     EXPECT_TRUE(ImportFormatChecks::CheckFields(-1));
     EXPECT_TRUE(ImportFormatChecks::CheckFields(1000));
-}
-
-TEST_F(ImportFormatTest, LoaderCheckLogsEachRejection)
-{
-    const struct {
-        const char* what;
-        ImportFormat format;
-        const char* message;
-        const char* log;
-    } cases[] = {
-        {"good", Format("G", 2, {Field("TEXT", 0, "(.*)")}), "", nullptr},
-        {"no fields", Format("G", 2), "Must be at least one field", "Import : G - Must be at least one field"},
-        {"delimited needs brackets too", Format("D", 2, {Field("TIME", 0, ";")}, IMPORT_MODE_DELIMITED),
-         "No left Bracket", "Import : D - No left Bracket - field RegExp: ;"},
-        {"unknown key", Format("U", 2, {Field("TIMES", 0, "(a)")}), "Need select field",
-         "Import : U - Need select field - field: TIMES"},
-        {"not set", Format("N", 2, {Field("<not set>", 0, "(a)")}), "Need select field",
-         "Import : N - Need select field - field: <not set>"},
-    };
-    for (const auto& c : cases) {
-        shell_.Clear();
-        int32_t i = Add(c.format);
-        EXPECT_EQ(ImportFormatChecks::CheckFormat(i), c.log == nullptr) << c.what;
-        EXPECT_EQ(ImportErrorText, c.message) << c.what;
-        const std::vector<std::string> expected = c.log ? std::vector<std::string>{c.log} : std::vector<std::string>{};
-        EXPECT_EQ(shell_.log, expected) << c.what;
-    }
-    EXPECT_FALSE(ImportFormatChecks::CheckFormat(-1));
 }
 
 TEST_F(ImportFormatTest, EditorLimits)

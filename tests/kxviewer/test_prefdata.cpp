@@ -1,26 +1,72 @@
+// The preference model: where the ini files go, what they hold, the import
+// formats in their own file, and the per-user temporary folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <QImage>
 
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/prefdata.h"
-#include "tests/kxviewer/prefenv.h"
+#include "kxviewer/preftabtable.h"
+#include "tests/kxviewer/shellrecorder.h"
 #include "tests/utils/osal/osal_fixtures.h"
+#include "utils/common/inifile.h"
+#include "utils/kx/pkx.h"
 
 using kxtest::Exists;
 using kxtest::ReadFile;
 
 namespace {
 
-class PrefDataTest : public kxtest::PrefEnv {
+// Puts an environment variable back when it goes.
+struct EnvGuard {
+    explicit EnvGuard(const char* n) : name(n), had(getenv(n) != nullptr), value(had ? getenv(n) : "") {}
+    ~EnvGuard() { had ? setenv(name, value.c_str(), 1) : unsetenv(name); }
+    const char* name;
+    bool had;
+    std::string value;
+};
+
+// A fresh environment: HOME, XDG_CONFIG_HOME and TMPDIR in a scratch folder,
+// a program folder of its own, the defaults back in place, and the working
+// directory restored afterwards. The GUI application comes from the main.
+class PrefDataTest : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+        home = dir_ / "home";
+        program = dir_ / "program/";
+        tmp = dir_ / "tmp";
+        for (const std::string& d : {home, program, tmp, dir_ / "config"})
+            std::filesystem::create_directories(d);
+        setenv("HOME", home.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+        setenv("TMPDIR", tmp.c_str(), 1);
+        PrefGlobal::ProgramDir = program;
+        PrefGlobal::IniDir.clear();
+        ImportFormats = DefaultImportTemplates();
+        PrefTabTable::Default() = PrefTabTable();
+        PrefGlobal::SetDefaults();
+    }
+    void TearDown() override
+    {
+        PrefGlobal::IniViewer.Close();
+        PrefGlobal::IniFormats.Close();
+        if (ZmLib::PKX::FindOutput(ZmLib::KX_OUT_FILE))
+            ZmLib::PKX::Delete(ZmLib::PKX_ID_FILE);
+        ZmLib::KX::SetLevelAll(1);
+        std::filesystem::current_path(cwd_);
+        ImportFormats = DefaultImportTemplates();
+    }
     std::string HomeIni() const { return home + "/KxViewer/"; }
     // A folder nobody can create anything in, root included: it would lie
     // below a plain file.
@@ -37,7 +83,89 @@ protected:
         ImportFormats = DefaultImportTemplates();
         PrefGlobal::Load();
     }
+
+    EnvGuard env_[3] = {EnvGuard("HOME"), EnvGuard("XDG_CONFIG_HOME"), EnvGuard("TMPDIR")};
+    const std::string cwd_ = std::filesystem::current_path().string();
+    kxtest::TempDir dir_;
+    std::string home;
+    std::string program;
+    std::string tmp;
+    kxtest::ShellRecorder shell;
 };
+
+// Every value the viewer's ini file keeps, as one text.
+std::string SavedValues()
+{
+    using P = PrefGlobal;
+    std::ostringstream out;
+    out << P::AutoUpgrade << P::CreateLogFile << P::LargeIcons << P::PanelDebug << P::RDebugMode << '|'
+        << P::NextUpgradeCheck.toString(Qt::ISODate).toStdString() << '|' << P::PanesStartDock << '|'
+        << P::ForceUpgradeFromGui << '|' << P::DebugLevel << '|' << P::CompareProgramm << '|' << P::DefaultSaveDir
+        << '|' << P::ScriptDir << '|' << P::FirstPort << '|' << P::SecondPort << "|T";
+    for (bool on : P::GlobalToolbars)
+        out << on;
+    for (bool on : P::BaseToolbars)
+        out << on;
+    for (const ScriptEntry& e : P::Scripts)
+        out << "|S" << e.path << ',' << e.counter << ',' << e.dateTime << ',' << e.execTime << ',' << e.status;
+    for (const SearchHistoryItem& h : P::SearchHistory)
+        out << "|H" << h.mode << ',' << h.matchCase << ',' << h.expression;
+    for (const std::string& ip : P::ConnectionIps)
+        out << "|I" << ip;
+    for (const std::string& query : P::ConnectionQueries)
+        out << "|Q" << query;
+    out << "|F" << P::Fonts[FONT_SYSTEM_LOG].family().toStdString() << P::Fonts[FONT_SYSTEM_LOG].pointSize();
+    for (QRgb color : P::ColorScheme)
+        out << "|C" << color;
+    out << "|G" << PrefTabTable::Default().Grid;
+    return out.str();
+}
+
+void FromText(ZmLib::IniBase& ini, std::string text) { ini.ReadFromText(text.data(), text.size()); }
+
+std::string ToText(ZmLib::IniBase& ini, bool strip = false)
+{
+    ZmLib::TextBuf buffer;
+    buffer.Construct(1 << 16);
+    EXPECT_TRUE(ini.Write(buffer, strip));
+    return buffer.Buffer ? buffer.Buffer->c_str() : "";
+}
+
+ImportFormatList LoadText(const std::string& text, bool foreign = false)
+{
+    ZmLib::IniBase ini;
+    FromText(ini, text);
+    ImportFormatList list;
+    PrefGlobal::LoadFormats(ini, list, foreign, false);
+    return list;
+}
+
+ImportFormat UserFormat(const std::string& name, int32_t visual, std::vector<ImportFormatField> fields)
+{
+    ImportFormat format;
+    format.name = name;
+    format.extension = "*.log,*.txt";
+    format.visual = visual;
+    format.delimiter = ";";
+    format.fields = std::move(fields);
+    format.ComposeExpression();
+    return format;
+}
+
+ImportFormatList WithBuiltIns(std::vector<ImportFormat> user)
+{
+    ImportFormatList list = DefaultImportTemplates();
+    list.insert(list.end(), user.begin(), user.end());
+    return list;
+}
+
+std::vector<std::string> Names(const ImportFormatList& list)
+{
+    std::vector<std::string> names;
+    for (const ImportFormat& format : list)
+        names.push_back(format.name + "=" + std::to_string(format.visual));
+    return names;
+}
 
 } // namespace
 
@@ -68,19 +196,17 @@ TEST_F(PrefDataTest, FreshStartWritesBothDefaultsIntoTheProgramFolder)
 TEST_F(PrefDataTest, IniLocationFollowsExistingFilesThenWritableFolders)
 {
     const std::string unwritable = Unwritable();
+    enum { NOWHERE, PROGRAM, HOME };
     const struct {
         const char* what;
-        bool programIni;
-        bool homeIni;
-        bool programWritable;
-        bool homeWritable;
-        const char* where; // "program", "home" or ""
+        bool programIni, homeIni, programWritable, homeWritable;
+        int where;
     } cases[] = {
-        {"program file first", true, true, true, true, "program"},
-        {"home file next", false, true, true, true, "home"},
-        {"writable program folder", false, false, true, true, "program"},
-        {"read-only program folder", false, false, false, true, "home"},
-        {"nowhere", false, false, false, false, ""},
+        {"program file first", true, true, true, true, PROGRAM},
+        {"home file next", false, true, true, true, HOME},
+        {"writable program folder", false, false, true, true, PROGRAM},
+        {"read-only program folder", false, false, false, true, HOME},
+        {"nowhere", false, false, false, false, NOWHERE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -93,12 +219,9 @@ TEST_F(PrefDataTest, IniLocationFollowsExistingFilesThenWritableFolders)
             kxtest::WriteFile(program + "KxViewer.ini", "");
         if (c.homeIni)
             kxtest::WriteFile(HomeIni() + "KxViewer.ini", "");
-        std::string found = PrefGlobal::FindIniLocation();
-        std::string expected = std::string(c.where) == "program" ? PrefGlobal::ProgramDir
-                               : std::string(c.where) == "home"  ? HomeIni()
-                                                                 : "";
-        EXPECT_EQ(found, expected);
-        EXPECT_EQ(PrefGlobal::IniInProgramDir, std::string(c.where) != "home");
+        const std::string found = PrefGlobal::FindIniLocation();
+        EXPECT_EQ(found, c.where == PROGRAM ? PrefGlobal::ProgramDir : c.where == HOME ? HomeIni() : "");
+        EXPECT_EQ(PrefGlobal::IniInProgramDir, c.where != HOME);
         setenv("HOME", home.c_str(), 1);
     }
 }
@@ -124,7 +247,7 @@ TEST_F(PrefDataTest, NoWritableLocationIsReportedAndLeavesTheValues)
     EXPECT_EQ(PrefGlobal::IniDir, "");
     ASSERT_FALSE(shell.info.empty());
     EXPECT_EQ(shell.info[0], "Kxviewer.ini cannot be created");
-    EXPECT_EQ(shell.log[0], "Kxviewer.ini cannot be created");
+    EXPECT_EQ(shell.log.at(0), "Kxviewer.ini cannot be created");
     EXPECT_TRUE(shell.warnings[0]);
     EXPECT_EQ(PrefGlobal::ColorScheme.size(), 21u);
 }
@@ -161,49 +284,12 @@ TEST_F(PrefDataTest, EveryValueReadsBackAsSaved)
     std::filesystem::create_directories(cwd);
     std::filesystem::current_path(cwd);
     PrefGlobal::Save();
+    const std::string saved = SavedValues();
+    EXPECT_NE(saved.find(hostile), std::string::npos);
 
     std::filesystem::current_path(home);
-    const auto scripts = PrefGlobal::Scripts;
-    const auto history = PrefGlobal::SearchHistory;
-    const auto colors = PrefGlobal::ColorScheme;
-    const std::string saveDir = PrefGlobal::DefaultSaveDir;
     Restart();
-    EXPECT_FALSE(PrefGlobal::AutoUpgrade);
-    EXPECT_EQ(PrefGlobal::NextUpgradeCheck, QDateTime(QDate(2031, 2, 3), QTime(4, 5, 6)));
-    EXPECT_FALSE(PrefGlobal::CreateLogFile);
-    EXPECT_EQ(PrefGlobal::PanesStartDock, 3);
-    EXPECT_TRUE(PrefGlobal::LargeIcons);
-    EXPECT_FALSE(PrefGlobal::PanelDebug);
-    EXPECT_EQ(PrefGlobal::ForceUpgradeFromGui, -2);
-    EXPECT_EQ(PrefGlobal::DebugLevel, 4);
-    EXPECT_EQ(PrefGlobal::CompareProgramm, hostile);
-    EXPECT_EQ(PrefGlobal::DefaultSaveDir, saveDir);
-    EXPECT_EQ(PrefGlobal::ScriptDir, "\"quoted\"");
-    EXPECT_FALSE(PrefGlobal::GlobalToolbars[4]);
-    EXPECT_TRUE(PrefGlobal::BaseToolbars[0]);
-    EXPECT_FALSE(PrefGlobal::BaseToolbars[8]);
-    EXPECT_EQ(PrefGlobal::FirstPort, " 99;");
-    EXPECT_EQ(PrefGlobal::SecondPort, "");
-    ASSERT_EQ(PrefGlobal::Scripts.size(), scripts.size());
-    for (size_t i = 0; i < scripts.size(); ++i) {
-        EXPECT_EQ(PrefGlobal::Scripts[i].path, scripts[i].path);
-        EXPECT_EQ(PrefGlobal::Scripts[i].counter, scripts[i].counter);
-        EXPECT_EQ(PrefGlobal::Scripts[i].dateTime, scripts[i].dateTime);
-        EXPECT_EQ(PrefGlobal::Scripts[i].execTime, scripts[i].execTime);
-        EXPECT_EQ(PrefGlobal::Scripts[i].status, scripts[i].status);
-    }
-    ASSERT_EQ(PrefGlobal::SearchHistory.size(), history.size());
-    for (size_t i = 0; i < history.size(); ++i) {
-        EXPECT_EQ(PrefGlobal::SearchHistory[i].mode, history[i].mode);
-        EXPECT_EQ(PrefGlobal::SearchHistory[i].matchCase, history[i].matchCase);
-        EXPECT_EQ(PrefGlobal::SearchHistory[i].expression, history[i].expression);
-    }
-    EXPECT_EQ(PrefGlobal::ConnectionIps, (std::vector<std::string>{"10.0.0.1", hostile}));
-    EXPECT_EQ(PrefGlobal::ConnectionQueries, std::vector<std::string>{"q;1"});
-    EXPECT_EQ(PrefGlobal::Fonts[FONT_SYSTEM_LOG].family(), "DejaVu Sans");
-    EXPECT_EQ(PrefGlobal::Fonts[FONT_SYSTEM_LOG].pointSize(), 13);
-    EXPECT_EQ(PrefGlobal::ColorScheme, colors);
-    EXPECT_EQ(PrefTabTable::Default().Grid, 1);
+    EXPECT_EQ(SavedValues(), saved);
     // The working folder at the save is the one restored.
     EXPECT_EQ(std::filesystem::current_path().string(), cwd);
     EXPECT_EQ(PrefGlobal::DefaultDir, cwd);
@@ -247,13 +333,13 @@ TEST_F(PrefDataTest, ColourSchemePolicy)
         const char* what;
         std::string section;
         std::vector<QRgb> colors;
-        bool warned;
+        int found; // colours read before the defaults fill in; 0: no warning
     } cases[] = {
         {"three", "0=0xFF000001\n1=0xFF000002\n2=0xFF000003\n",
-         {0xFF000001, 0xFF000002, 0xFF000003, 0xFF339999, 0xFF66FFFF}, true},
+         {0xFF000001, 0xFF000002, 0xFF000003, 0xFF339999, 0xFF66FFFF}, 3},
         {"stops at 0", "0=0xFF000001\n1=0\n2=0xFF000003\n3=0xFF000004\n4=0xFF000005\n",
-         {0xFF000001, 0xFFFF66FF, 0xFF00CCFF, 0xFF339999, 0xFF66FFFF}, true},
-        {"five", "0=1\n1=2\n2=3\n3=4\n4=5\n", {1, 2, 3, 4, 5}, false},
+         {0xFF000001, 0xFFFF66FF, 0xFF00CCFF, 0xFF339999, 0xFF66FFFF}, 1},
+        {"five", "0=1\n1=2\n2=3\n3=4\n4=5\n", {1, 2, 3, 4, 5}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -261,9 +347,8 @@ TEST_F(PrefDataTest, ColourSchemePolicy)
         kxtest::WriteFile(program + "KxViewer.ini", "[Global]\nCreateLogFile=0\n[ColorScheme]\n" + c.section);
         Restart();
         EXPECT_EQ(PrefGlobal::ColorScheme, c.colors);
-        EXPECT_EQ(capture.Find("Number of colors in the colors scheme is too small (" +
-                               std::to_string(c.section == cases[1].section ? 1 : 3) + ")") >= 0,
-                  c.warned);
+        const std::string warning = "Number of colors in the colors scheme is too small (";
+        EXPECT_EQ(capture.Find(warning + std::to_string(c.found) + ")") >= 0, c.found > 0);
     }
     // Deleted colours stay deleted.
     PrefGlobal::ColorScheme = {0xFF111111, 0xFF222222, 0xFF333333, 0xFF444444, 0xFF555555, 0xFF666666};
@@ -303,14 +388,12 @@ TEST_F(PrefDataTest, DocksLoadSortedAndSaveOnlyLiveDocuments)
                       "[SaveDocks.Dock4]\nName=/c.kxl\nWindow_number=0\nDock_number=9\n");
     PrefGlobal::Load();
     ASSERT_EQ(PrefGlobal::SystemDocks.size(), 2u);
-    EXPECT_EQ(PrefGlobal::SystemDocks[0].name, "systemdock");
-    EXPECT_TRUE(PrefGlobal::SystemDocks[0].minimised);
-    EXPECT_FALSE(PrefGlobal::SystemDocks[0].maximised);
-    EXPECT_EQ(PrefGlobal::SystemDocks[0].height, 7);
-    EXPECT_EQ(PrefGlobal::SystemDocks[0].dockArea, 2);
-    EXPECT_EQ(PrefGlobal::SystemDocks[1].name, "DockDebug");
-    EXPECT_EQ(PrefGlobal::SystemDocks[1].tabNumber, 1);
-    EXPECT_EQ(PrefGlobal::SystemDocks[1].dockArea, DOCK_AREA_BOTTOM);
+    const DockEntry& sys = PrefGlobal::SystemDocks[0];
+    const DockEntry& debug = PrefGlobal::SystemDocks[1];
+    EXPECT_EQ(std::tie(sys.name, sys.minimised, sys.maximised, sys.x, sys.y, sys.height, sys.width, sys.dockArea),
+              std::make_tuple(std::string("systemdock"), true, false, 5, 6, 7, 8, 2));
+    EXPECT_EQ(std::tie(debug.name, debug.tabNumber, debug.dockArea),
+              std::make_tuple(std::string("DockDebug"), 1, int32_t(DOCK_AREA_BOTTOM)));
     std::vector<std::string> order;
     for (const DockEntry& dock : PrefGlobal::SavedDocks)
         order.push_back(dock.name);
@@ -436,4 +519,139 @@ TEST(PrefText, SmallHelpers)
     const std::string hex = PrefGlobal::PixmapToHexPng(image);
     EXPECT_EQ(hex.substr(0, 16), "89504e470d0a1a0a");
     EXPECT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos);
+}
+
+TEST_F(PrefDataTest, HostileFormatsRoundTripByteForByte)
+{
+    ImportFormat split = UserFormat("Split \"quoted\"; name ", 2,
+                                    {{"TIME", 0, "([^;]*);"}, {"TEXT", 1, "(.*)"}, {"HOST", -1, " (\"\\w+\") "}});
+    split.JavaException = true;
+    ImportFormat csv = UserFormat("Csv", 3, {{"TIME", 0, ";"}, {"TEXT", 1, ";"}});
+    csv.mode = IMPORT_MODE_DELIMITED;
+    csv.delimiter = "\"";
+    csv.enabled = false;
+    csv.extension = " *.csv;x ";
+    csv.ComposeExpression();
+    ImportFormat sub = UserFormat("Csv #1", 0, {{"LEVEL", 2, "\\;(\\d)\\\\"}});
+    ImportFormat eight = UserFormat("caf\xe9 \xff", 4, {{"KXNAME", 0, "(\xe9+)"}});
+    ImportFormatList list = WithBuiltIns({split, csv, sub, eight});
+    list[0].enabled = false;
+    list[0].extension = "log;syslog ";
+    ZmLib::IniBase ini;
+    PrefGlobal::SaveFormats(ini, list);
+    // Written with and without comments, read and loaded.
+    for (bool strip : {false, true})
+        EXPECT_EQ(LoadText(ToText(ini, strip)), list) << strip;
+    const std::string text = ToText(ini);
+    EXPECT_NE(text.find("[Format0]\nExtension=\"log;syslog \"\nEnabled=0\nVisual=1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Name=\"Split \"quoted\"; name \"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("TIME=0,\"([^\\;]*)\\;\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Delimiter=\"\"\"\nMode=0\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Format5"), std::string::npos);
+}
+
+TEST_F(PrefDataTest, ValuesAsTheFileGivesThem)
+{
+    const std::string text = "[Format0]\nExtension=\nVisual=1\n"
+                             "[Format1]\nName=\"A\"\nExtension=*.a\nVisual=2\nDelimiter=\"\"\nMode=0\n"
+                             "TIME=3\nHOST=x,\"(b)\"\nTEXT=\nLEVEL=5,(c)\n"
+                             "[Format2]\nName=\"\"\nVisual=3\n"
+                             "[Format3]\nName=\"B\"\nExtension=*.b\nVisual=3\nMode=7\nJavaException=2\n"
+                             "Delimiter=\"::\"\n[Format5]\nName=\"Gap\"\n";
+    ImportFormatList list = LoadText(text);
+    ASSERT_EQ(list.size(), 3u);
+    // An empty extension keeps the built-in one.
+    EXPECT_EQ(list[0].extension, "log");
+    EXPECT_TRUE(list[0].enabled);
+    const ImportFormat& a = list[1];
+    EXPECT_EQ(a.delimiter, " ");
+    EXPECT_EQ(a.mode, IMPORT_MODE_DELIMITED);
+    EXPECT_FALSE(a.JavaException);
+    EXPECT_TRUE(a.enabled);
+    // Fields: no comma reads the whole value; a bad number reads 0; empty
+    // values are no fields; an unquoted expression stays as it is.
+    const std::vector<ImportFormatField> fields = {{"TIME", 3, ""}, {"HOST", 0, "(b)"}, {"LEVEL", 5, "(c)"}};
+    EXPECT_EQ(a.fields, fields);
+    EXPECT_EQ(a.expression, "TIME HOST LEVEL");
+    // Nameless Format2 is skipped; Format5 is beyond the gap.
+    const ImportFormat& b = list[2];
+    EXPECT_EQ(b.name, "B");
+    EXPECT_EQ(b.mode, IMPORT_MODE_REGEX);
+    EXPECT_EQ(b.delimiter, ":");
+    EXPECT_TRUE(b.JavaException);
+}
+
+TEST_F(PrefDataTest, DisplayOrderChecksAndRenumbering)
+{
+    const std::string head = "[Format0]\nVisual=1\n";
+    const struct {
+        const char* what;
+        std::string text;
+        std::vector<std::string> names;
+        bool foreign = false; // another file: no built-in head
+    } cases[] = {
+        {"valid", head + "[Format1]\nName=\"Z\"\nVisual=3\n[Format2]\nName=\"A\"\nVisual=2\n"
+                         "[Format3]\nName=\"A #1\"\nVisual=0\n",
+         {"SysLog=1", "Z=3", "A=2", "A #1=0"}},
+        {"same visual", head + "[Format1]\nName=\"Z\"\nVisual=2\n[Format2]\nName=\"A\"\nVisual=2\n"
+                               "[Format3]\nName=\"A #1\"\nVisual=0\n",
+         {"SysLog=1", "A=2", "A #1=0", "Z=3"}},
+        {"sub-template with order", head + "[Format1]\nName=\"B\"\nVisual=2\n[Format2]\nName=\"B #1\"\nVisual=3\n",
+         {"SysLog=1", "B=2", "B #1=0"}},
+        {"main with 0", head + "[Format1]\nName=\"B\"\nVisual=0\n", {"SysLog=1", "B=2"}},
+        {"missing Visual", head + "[Format1]\nName=\"B\"\n", {"SysLog=1", "B=2"}},
+        {"gap", head + "[Format1]\nName=\"B\"\nVisual=3\n", {"SysLog=1", "B=2"}},
+        {"no built-in section", "[Format1]\nName=\"B\"\nVisual=2\n", {"SysLog=1", "B=2"}},
+        {"built-in without Visual", "[Format0]\nEnabled=1\n[Format1]\nName=\"B\"\nVisual=2\n", {"SysLog=1", "B=2"}},
+        {"foreign", "[Format0]\nName=\"Other\"\nVisual=1\nTEXT=0,\"(.*)\"\n[Format1]\nExtension=log\n"
+                    "[Format2]\nName=\"Second\"\nVisual=2\n",
+         {"Other=1", "Second=2"}, true},
+        {"foreign renumbered", "[Format0]\nName=\"Y\"\nVisual=5\n[Format1]\nName=\"X\"\nVisual=5\n", {"X=1", "Y=2"},
+         true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Names(LoadText(c.text, c.foreign)), c.names) << c.what;
+
+    // Renumbering with the save flag writes the new order at once.
+    ZmLib::IniBase ini;
+    FromText(ini, cases[1].text);
+    ImportFormatList list;
+    PrefGlobal::LoadFormats(ini, list, false, true);
+    EXPECT_TRUE(ini.IsModified());
+    EXPECT_STREQ(ini.GetValue("Format1", "Name"), "\"A\"");
+    EXPECT_STREQ(ini.GetValue("Format3", "Visual"), "3");
+    ZmLib::IniBase untouched;
+    FromText(untouched, cases[0].text);
+    PrefGlobal::LoadFormats(untouched, list, false, true);
+    EXPECT_FALSE(untouched.IsModified());
+}
+
+TEST_F(PrefDataTest, RemovedFormatsLeaveNoSectionBehind)
+{
+    ZmLib::IniBase ini;
+    ImportFormatList list = WithBuiltIns({UserFormat("A", 2, {{"TEXT", 0, "(.*)"}}),
+                                          UserFormat("B", 3, {{"TEXT", 0, "(.*)"}}),
+                                          UserFormat("C", 4, {{"TEXT", 0, "(.*)"}})});
+    PrefGlobal::SaveFormats(ini, list);
+    ini.SetValue("Format9", "Name", "\"stray\"");
+    list.erase(list.begin() + 2);
+    list[2].visual = 3;
+    PrefGlobal::SaveFormats(ini, list);
+    EXPECT_EQ(ini.FindSection("Format3"), nullptr);
+    EXPECT_EQ(ini.FindSection("Format9"), nullptr);
+    EXPECT_EQ(LoadText(ToText(ini)), list);
+}
+
+TEST_F(PrefDataTest, SaveFormatsWritesTheProcessListToItsFile)
+{
+    PrefGlobal::IniFormats.Open(program.c_str(), "KxFormats", "ini");
+    ImportFormats = WithBuiltIns({UserFormat("Mine", 2, {{"TEXT", 0, "([^;]*);(.*)"}})});
+    ImportFormatsModified = true;
+    EXPECT_TRUE(PrefGlobal::SaveFormats());
+    EXPECT_FALSE(ImportFormatsModified);
+    ZmLib::IniFile back;
+    back.Open(program.c_str(), "KxFormats", "ini");
+    ImportFormatList list;
+    PrefGlobal::LoadFormats(back.Ini, list, false, false);
+    EXPECT_EQ(list, ImportFormats);
 }

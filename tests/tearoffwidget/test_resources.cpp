@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include <QFile>
 #include <QImage>
@@ -35,10 +37,9 @@ constexpr const char* OtherIcons[] = {
     "type5_funcs", "type6_funce",
 };
 constexpr const char* Pictures[] = {"check1.png", "check2.png", "Sync2left.png", "Sync2leftOff.png"};
-static_assert(std::size(WithDisabledTwin) == 28, "28 icons with a disabled twin");
-static_assert(2 * std::size(WithDisabledTwin) + std::size(OtherIcons) == 106, "106 icons");
-static_assert(2 * std::size(WithDisabledTwin) + std::size(OtherIcons) + std::size(Pictures) + 1 == 111,
-              "111 files with the sound");
+// 28 icons with a disabled twin, 106 icons, 111 files with the sound.
+static_assert(std::size(WithDisabledTwin) == 28 && 2 * 28 + std::size(OtherIcons) == 106 &&
+              std::size(Pictures) == 4);
 
 QStringList AllIconPaths()
 {
@@ -52,13 +53,20 @@ QStringList AllIconPaths()
     return paths;
 }
 
+std::vector<QRgb> Pixels(const QImage& image)
+{
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    std::vector<QRgb> pixels;
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x)
+            pixels.push_back(argb.pixel(x, y));
+    return pixels;
+}
+
 bool Contains(const QImage& image, QRgb colour)
 {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) == colour)
-                return true;
-    return false;
+    const std::vector<QRgb> pixels = Pixels(image);
+    return std::find(pixels.begin(), pixels.end(), colour) != pixels.end();
 }
 
 TEST(Resources, TheTreeHoldsExactlyTheListedFiles)
@@ -81,14 +89,12 @@ TEST(Resources, EveryIconHoldsADrawingAtSixteenAndThirtyTwo)
         ASSERT_TRUE(reader.canRead()) << path.toStdString();
         ASSERT_EQ(reader.imageCount(), 2) << path.toStdString();
         for (int size : {16, 32}) {
-            const QImage image = reader.read().convertToFormat(QImage::Format_ARGB32);
+            const QImage image = reader.read();
             ASSERT_EQ(image.size(), QSize(size, size)) << path.toStdString();
-            int opaque = 0;
-            for (int y = 0; y < size; ++y)
-                for (int x = 0; x < size; ++x)
-                    opaque += qAlpha(image.pixel(x, y)) > 0;
+            const std::vector<QRgb> pixels = Pixels(image);
             // No blank icon: every one covers a good part of its square.
-            EXPECT_GT(opaque, size * size / 10) << path.toStdString();
+            EXPECT_GT(std::count_if(pixels.begin(), pixels.end(), [](QRgb p) { return qAlpha(p) > 0; }), size * size / 10)
+                << path.toStdString();
             reader.jumpToNextImage();
         }
     }
@@ -104,12 +110,8 @@ TEST(Resources, DisabledTwinsAreGrey)
     for (const char* stem : WithDisabledTwin) {
         const QImage image(Resources::GetIconPath((QByteArray(stem) + "_dis").constData(), Resources::IconExt));
         ASSERT_FALSE(image.isNull()) << stem;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb pixel = image.pixel(x, y);
-                EXPECT_TRUE(qRed(pixel) == qGreen(pixel) && qGreen(pixel) == qBlue(pixel)) << stem;
-                EXPECT_LT(qAlpha(pixel), 160) << stem;
-            }
+        for (QRgb p : Pixels(image))
+            EXPECT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p) && qAlpha(p) < 160) << stem << " " << std::hex << p;
     }
 }
 
@@ -117,17 +119,16 @@ TEST(Resources, MarkerColoursArePresent)
 {
     QImageReader bookmark(Resources::GetIconPath("Bookmark", Resources::IconExt));
     for (int i = 0; i < 2; ++i) {
-        const QImage image = bookmark.read().convertToFormat(QImage::Format_ARGB32);
-        EXPECT_TRUE(Contains(image, qRgb(254, 63, 63))) << image.width();
-        EXPECT_TRUE(Contains(image, qRgb(193, 77, 77))) << image.width();
-        EXPECT_TRUE(Contains(image, qRgb(180, 5, 5))) << image.width();
+        const QImage image = bookmark.read();
+        for (QRgb colour : {qRgb(254, 63, 63), qRgb(193, 77, 77), qRgb(180, 5, 5)})
+            EXPECT_TRUE(Contains(image, colour)) << image.width() << " " << std::hex << colour;
         bookmark.jumpToNextImage();
     }
     const QImage check1(Resources::GetIconPath("check1", ".png"));
     const QImage check2(Resources::GetIconPath("check2", ".png"));
-    EXPECT_TRUE(Contains(check1.convertToFormat(QImage::Format_ARGB32), qRgb(255, 242, 0)));
-    EXPECT_TRUE(Contains(check2.convertToFormat(QImage::Format_ARGB32), qRgb(255, 242, 0)));
-    EXPECT_TRUE(Contains(check2.convertToFormat(QImage::Format_ARGB32), qRgb(140, 0, 5)));
+    EXPECT_TRUE(Contains(check1, qRgb(255, 242, 0)));
+    EXPECT_TRUE(Contains(check2, qRgb(255, 242, 0)));
+    EXPECT_TRUE(Contains(check2, qRgb(140, 0, 5)));
 }
 
 TEST(Resources, TheSoundIsAnMp3)

@@ -7,7 +7,7 @@
 #include <utility>
 
 // Buffers of plain values used by the regular-expression engine. A CBufferRefT is a non-owning
-// view; CBufferT owns and grows its storage; CSortedBufferT keeps its values ordered.
+// view; CBufferT owns and grows its storage.
 template <class T>
 class CBufferRefT {
     static_assert(std::is_trivially_copyable<T>::value, "buffers hold plain values only");
@@ -160,38 +160,3 @@ private:
     int m_capacity = 0;
 };
 
-template <class T>
-class CSortedBufferT : public CBufferT<T> {
-public:
-    explicit CSortedBufferT(bool descending = false) : m_descending(descending) {}
-
-    // Both operations work on the values from index `from` on, so one buffer can hold several
-    // ordered sets, each above the one before.
-    void Add(T value, int from = 0) { this->Insert(LowerBound(value, from), value); }
-
-    // Index of `value`, or -1 when it is not held.
-    int Find(const T& value, int from = 0) const
-    {
-        int index = LowerBound(value, from);
-        return index < this->m_size && !Before(value, this->m_data[index]) ? index : -1;
-    }
-
-private:
-    bool Before(const T& a, const T& b) const { return m_descending ? b < a : a < b; }
-
-    int LowerBound(const T& value, int from) const
-    {
-        int low = from;
-        int high = this->m_size;
-        while (low < high) {
-            int mid = low + (high - low) / 2;
-            if (Before(this->m_data[mid], value))
-                low = mid + 1;
-            else
-                high = mid;
-        }
-        return low;
-    }
-
-    bool m_descending;
-};

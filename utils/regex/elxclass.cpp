@@ -2,6 +2,19 @@
 
 #include "utils/regex/regexmatchcontext.h"
 
+int RegexByteSet::OnlyMissing() const
+{
+    int missing = -1;
+    for (int c = 0; c < 256; ++c) {
+        if (Has(static_cast<unsigned char>(c)))
+            continue;
+        if (missing >= 0)
+            return -2;
+        missing = c;
+    }
+    return missing;
+}
+
 bool CByteClassElxT::Match(RegexMatchContext& context) const
 {
     const int pos = m_rightToLeft ? context.m_position - 1 : context.m_position;

@@ -12,6 +12,8 @@ class RegexByteSet {
 public:
     bool Has(unsigned char c) const { return (m_bits[c >> 6] >> (c & 63)) & 1; }
     void Add(unsigned char c) { m_bits[c >> 6] |= uint64_t{1} << (c & 63); }
+    // The one byte the set lacks, -1 when it lacks none, -2 when it lacks more than one.
+    int OnlyMissing() const;
 
 private:
     uint64_t m_bits[4] = {};

@@ -1,11 +1,16 @@
 #include "utils/regex/elxrepeat.h"
 
+#include <cstring>
+
 #include "utils/regex/elxclass.h"
 #include "utils/regex/elxsequence.h"
 #include "utils/regex/regexmatchcontext.h"
 
 CRepeatElxT::CRepeatElxT(const ElxInterface* inner, int count)
-    : m_inner(inner), m_bytes(dynamic_cast<const CByteClassElxT*>(inner)), m_count(count)
+    : m_inner(inner),
+      m_bytes(dynamic_cast<const CByteClassElxT*>(inner)),
+      m_onlyMissing(m_bytes ? m_bytes->Bytes().OnlyMissing() : -2),
+      m_count(count)
 {
 }
 
@@ -21,6 +26,11 @@ int CRepeatElxT::ScanBytes(const RegexMatchContext& context, int limit) const
     } else {
         const int room = context.m_length - pos;
         const int end = limit < room ? limit : room;
+        if (m_onlyMissing >= -1) {
+            // `.` and its like: up to the one byte they refuse.
+            const void* stop = m_onlyMissing < 0 ? nullptr : std::memchr(text + pos, m_onlyMissing, static_cast<size_t>(end));
+            return stop ? static_cast<int>(static_cast<const unsigned char*>(stop) - (text + pos)) : end;
+        }
         while (count < end && set.Has(text[pos + count]))
             ++count;
     }
@@ -65,16 +75,48 @@ bool CRepeatElxT::Match(RegexMatchContext& context) const { return MatchFixed(co
 
 bool CRepeatElxT::MatchNext(RegexMatchContext& context) const { return MatchNextFixed(context); }
 
-// The greedy element keeps, above each extra iteration's own records, the position where that
-// iteration began, and on top its record: {offered ends..., number of offered ends, count}. The
-// offered ends are those the way on from has been tried in full: the ends extensions stopped at,
-// where no further iteration could go anywhere new. An iteration that would end at one of them is
-// passed over, as is one that matches nothing.
-
-bool CGreedyElxT::SkipWays(RegexMatchContext& context, int start, int ends) const
+int CRepeatElxT::NewEntry(RegexMatchContext& context)
 {
-    const CSortedBufferT<int>& offered = context.m_offeredEnds;
-    while (context.m_position == start || offered.Find(context.m_position, ends) >= 0) {
+    const int entry = context.m_entrySerial;
+    context.m_entrySerial = (entry + 1) & 0x7FFFFFFF;
+    return entry;
+}
+
+int CRepeatElxT::Room(const RegexMatchContext& context, long long left)
+{
+    // Each further iteration moves at least one byte, so the text bounds the room as well.
+    const int position = context.m_position;
+    const int after = context.m_length - position;
+    const int textRoom = position > after ? position : after;
+    return left < textRoom ? static_cast<int>(left) : textRoom;
+}
+
+// The greedy and lazy repeats remember, per entry, the ends they have offered and fully tried:
+// an end offered with some room for further iterations, whose way on failed, fails again when it
+// comes back with no more room. Ways that come back to such an end are passed over. That keeps
+// (a|aa)*b and its like polynomial. It holds only while the rest of the pattern does not read
+// captures, so patterns with back references or conditions search without it.
+
+// The greedy element keeps, above each extra iteration's own records, the position where that
+// iteration began, and on top {entry, count}.
+
+bool CGreedyElxT::Tried(RegexMatchContext& context, int entry, int count) const
+{
+    return context.m_pruneEnds && context.m_visits.Covers(entry, context.m_position, Room(context, 0LL + m_extra - count));
+}
+
+void CGreedyElxT::Offer(RegexMatchContext& context, int entry, int count) const
+{
+    if (context.m_pruneEnds)
+        context.m_visits.Enter(entry, context.m_position, Room(context, 0LL + m_extra - count));
+    context.m_stack.Push(entry);
+    context.m_stack.Push(count);
+}
+
+bool CGreedyElxT::SkipWays(RegexMatchContext& context, int entry, int start, int count) const
+{
+    // An iteration that matches nothing is never counted, or (x*)* would not end.
+    while (context.m_position == start || Tried(context, entry, count + 1)) {
         context.CountSteps();
         if (!m_inner->MatchNext(context))
             return false;
@@ -82,12 +124,12 @@ bool CGreedyElxT::SkipWays(RegexMatchContext& context, int start, int ends) cons
     return true;
 }
 
-int CGreedyElxT::Extend(RegexMatchContext& context, int count, int ends) const
+int CGreedyElxT::Extend(RegexMatchContext& context, int entry, int count) const
 {
     while (count < m_extra) {
         context.CountSteps();
         const int position = context.m_position;
-        if (!m_inner->Match(context) || !SkipWays(context, position, ends))
+        if (!m_inner->Match(context) || !SkipWays(context, entry, position, count))
             break;
         context.m_stack.Push(position);
         ++count;
@@ -95,23 +137,7 @@ int CGreedyElxT::Extend(RegexMatchContext& context, int count, int ends) const
     return count;
 }
 
-void CGreedyElxT::PushRecord(RegexMatchContext& context, int count, int ends, bool extended) const
-{
-    // The end an extension reached is offered now; once that fails the way on from it has been
-    // tried in full, unless the maximum count stopped the extension there with room to go on.
-    CSortedBufferT<int>& offered = context.m_offeredEnds;
-    const int position = context.m_position;
-    const int after = context.m_length - position;
-    const long long textRoom = position > after ? position : after;
-    if (extended && static_cast<long long>(m_extra) - count >= textRoom && offered.Find(position, ends) < 0)
-        offered.Add(position, ends);
-    const int size = offered.GetSize() - ends;
-    context.m_stack.Append(offered.GetData() + ends, size);
-    context.m_stack.Push(size);
-    context.m_stack.Push(count);
-}
-
-void CGreedyElxT::StartExtension(RegexMatchContext& context) const
+void CGreedyElxT::StartExtension(RegexMatchContext& context, int entry) const
 {
     if (m_bytes) {
         // A class needs only where the extension starts and how far it went: each step back
@@ -123,17 +149,14 @@ void CGreedyElxT::StartExtension(RegexMatchContext& context) const
         MoveBytes(context, count);
         return;
     }
-    // A fresh extension has offered nothing yet.
-    const int ends = context.m_offeredEnds.GetSize();
-    PushRecord(context, Extend(context, 0, ends), ends, true);
-    context.m_offeredEnds.Truncate(ends);
+    Offer(context, entry, Extend(context, entry, 0));
 }
 
 bool CGreedyElxT::Match(RegexMatchContext& context) const
 {
     if (!MatchFixed(context))
         return false;
-    StartExtension(context);
+    StartExtension(context, m_bytes ? 0 : NewEntry(context));
     return true;
 }
 
@@ -156,44 +179,31 @@ bool CGreedyElxT::MatchNext(RegexMatchContext& context) const
     context.CountSteps();
     if (m_bytes)
         return MatchNextBytes(context);
-    // The offered ends go to the top of the scratch while this step runs.
-    CSortedBufferT<int>& scratch = context.m_offeredEnds;
-    const int ends = scratch.GetSize();
     const int count = context.m_stack.Pop();
-    const int size = context.m_stack.Pop();
-    const int from = context.m_stack.GetSize() - size;
-    scratch.Append(context.m_stack.GetData() + from, size);
-    context.m_stack.Truncate(from);
-    const bool matched = Retry(context, count, ends);
-    scratch.Truncate(ends);
-    return matched;
-}
-
-bool CGreedyElxT::Retry(RegexMatchContext& context, int count, int ends) const
-{
+    const int entry = context.m_stack.Pop();
     if (count > 0) {
         const int start = context.m_stack.Pop();
-        if (!m_inner->MatchNext(context) || !SkipWays(context, start, ends)) {
+        if (!m_inner->MatchNext(context) || !SkipWays(context, entry, start, count - 1)) {
             // The last iteration is given up and has put the position back to its start: that
             // end is offered with one iteration fewer (with none at all, (?:a?)?a finds "a").
-            PushRecord(context, count - 1, ends, false);
+            Offer(context, entry, count - 1);
             return true;
         }
         // The iteration ends somewhere new: it stays, and the extension goes on from there.
         context.m_stack.Push(start);
-        PushRecord(context, Extend(context, count, ends), ends, true);
+        Offer(context, entry, Extend(context, entry, count));
         return true;
     }
     if (!MatchNextFixed(context))
         return false;
-    StartExtension(context);
+    StartExtension(context, entry);
     return true;
 }
 
 // A lazy repeat keeps {entry, count} on top of the stack, and below it the position before each
-// of its iterations above that iteration's own records. The entry numbers the element's visit
-// for the memo of offered ends, and stays the same while the minimum part is backtracked: the
-// way on from an end does not depend on how the minimum was matched.
+// of its iterations above that iteration's own records. The entry stays the same while the
+// minimum part is backtracked: the way on from an end does not depend on how the minimum was
+// matched.
 bool CReluctantElxT::Match(RegexMatchContext& context) const
 {
     if (!MatchFixed(context))
@@ -203,8 +213,7 @@ bool CReluctantElxT::Match(RegexMatchContext& context) const
         context.m_stack.Push(0);
         return true;
     }
-    const int entry = context.m_entrySerial;
-    context.m_entrySerial = (context.m_entrySerial + 1) & 0x7FFFFFFF;
+    const int entry = NewEntry(context);
     Visit(context, entry, 0);
     context.m_stack.Push(entry);
     context.m_stack.Push(0);
@@ -213,12 +222,7 @@ bool CReluctantElxT::Match(RegexMatchContext& context) const
 
 bool CReluctantElxT::Visit(RegexMatchContext& context, int entry, int count) const
 {
-    // Each further iteration moves at least one byte, so the text bounds the room as well.
-    const int position = context.m_position;
-    const int after = context.m_length - position;
-    const int textRoom = position > after ? position : after;
-    const long long left = static_cast<long long>(m_extra) - count;
-    return context.m_visits.Enter(entry, position, left < textRoom ? static_cast<int>(left) : textRoom);
+    return !context.m_pruneEnds || context.m_visits.Enter(entry, context.m_position, Room(context, 0LL + m_extra - count));
 }
 
 bool CReluctantElxT::TryOneMore(RegexMatchContext& context, int entry, int count) const

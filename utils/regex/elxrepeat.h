@@ -27,10 +27,17 @@ protected:
     int ScanBytes(const RegexMatchContext& context, int limit) const;
     // Moves by `count` bytes in the class's direction (back when negative).
     void MoveBytes(RegexMatchContext& context, int count) const;
+    // A new number for one entry of the element, for the memo of offered ends.
+    static int NewEntry(RegexMatchContext& context);
+    // How many more iterations can follow at the position when `left` are allowed.
+    static int Room(const RegexMatchContext& context, long long left);
 
     const ElxInterface* m_inner;
     // The inner element when it is a character class, else null.
     const CByteClassElxT* m_bytes;
+    // For a class that takes every byte but at most one: that byte (-1 for none), so a scan is a
+    // memchr; -2 for other classes.
+    int m_onlyMissing;
 
 private:
     bool Run(RegexMatchContext& context, int step, bool forward) const;
@@ -46,26 +53,22 @@ public:
     bool MatchNext(RegexMatchContext& context) const override;
 
 private:
-    // One backtracking step with the record popped (`count` extra iterations); the offered
-    // ends are the context's scratch values from index `ends` on.
-    bool Retry(RegexMatchContext& context, int count, int ends) const;
-    // Adds iterations from `count` up to the maximum, passing over ways that end at an offered
-    // end; returns the count reached.
-    int Extend(RegexMatchContext& context, int count, int ends) const;
-    // Backtracks an iteration that began at `start` until it ends somewhere new; false when no
-    // way does (the iteration has then undone itself).
-    bool SkipWays(RegexMatchContext& context, int start, int ends) const;
-    // Pushes the record; with `extended`, the position reached ends an extension and joins the
-    // offered ends.
-    void PushRecord(RegexMatchContext& context, int count, int ends, bool extended) const;
-    void StartExtension(RegexMatchContext& context) const;
+    // Whether the position was offered before with at least the room `count` iterations leave.
+    bool Tried(RegexMatchContext& context, int entry, int count) const;
+    // Offers the position with `count` extra iterations: remembers it and pushes the record.
+    void Offer(RegexMatchContext& context, int entry, int count) const;
+    // Backtracks an iteration that began at `start` (after `count` others) until it ends
+    // somewhere new; false when no way does (the iteration has then undone itself).
+    bool SkipWays(RegexMatchContext& context, int entry, int start, int count) const;
+    // Adds iterations from `count` up to the maximum; returns the count reached.
+    int Extend(RegexMatchContext& context, int entry, int count) const;
+    void StartExtension(RegexMatchContext& context, int entry) const;
     bool MatchNextBytes(RegexMatchContext& context) const;
 
     int m_extra;
 };
 
-// As few iterations as possible first. Within one entry it never offers an end it offered
-// before with at least as many iterations left: the way on from there has already failed.
+// As few iterations as possible first.
 class CReluctantElxT : public CRepeatElxT {
 public:
     CReluctantElxT(const ElxInterface* inner, int minimum, int extra) : CRepeatElxT(inner, minimum), m_extra(extra) {}

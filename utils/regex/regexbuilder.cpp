@@ -183,6 +183,7 @@ void RegexBuilder::Clear()
         cached = nullptr;
     m_top = nullptr;
     m_groupCount = 0;
+    m_readsCaptures = false;
 }
 
 void RegexBuilder::Compile(const char* pattern)
@@ -544,6 +545,7 @@ const ElxInterface* RegexBuilder::ParseBackref()
         number = ParseDigits(kShortNumberDigits);
     }
     CBackrefElxT* backref = New<CBackrefElxT>(number, RightToLeft(), IgnoreCase());
+    m_readsCaptures = true;
     if (number < 0) {
         backref->SetName(name);
         m_namedBackrefs.Push(backref);
@@ -722,6 +724,7 @@ const ElxInterface* RegexBuilder::ParseAssert(bool rightToLeft, bool positive)
 const ElxInterface* RegexBuilder::ParseCondition()
 {
     CConditionElxT* condition = New<CConditionElxT>();
+    m_readsCaptures = true;
     if (IsSpecialToken(Current(), '?')) {
         condition->SetCondition(ParseGroupBody());
     } else {
@@ -943,6 +946,7 @@ void RegexBuilder::MatchIn(RegexMatchContext& context, RegexMatchResult& result,
 bool RegexBuilder::Run(RegexMatchContext& context, const char* text, int length) const
 {
     context.Reset(text, length, m_matchLimit);
+    context.m_pruneEnds = !m_readsCaptures;
     const bool rightToLeft = (m_flags & RegexFlagRightToLeft) != 0;
     const int start = rightToLeft ? length : 0;
     const int target = rightToLeft ? 0 : length;
@@ -963,7 +967,6 @@ bool RegexBuilder::Run(RegexMatchContext& context, const char* text, int length)
         }
         if (!m_top->MatchNext(context))
             return false;
-        context.m_lastEnd = context.m_position;
     }
 }
 

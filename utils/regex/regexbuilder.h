@@ -61,6 +61,8 @@ public:
     long long GetMatchLimit() const { return m_matchLimit; }
 
     bool IsCompiled() const { return m_top != nullptr; }
+    // What every matching text must hold, as read from the pattern.
+    const RegexPrefilter& GetPrefilter() const { return m_prefilter; }
     int GetGroupCount() const { return m_groupCount; }
 
 private:
@@ -132,6 +134,9 @@ private:
     const ElxInterface* m_top = nullptr;
     int m_flags;
     long long m_matchLimit = kDefaultMatchLimit;
+    // Set when a back reference or a condition can make matching depend on captures; repeats
+    // then do without their memo of tried ends.
+    bool m_readsCaptures = false;
     RegexPrefilter m_prefilter;
     int m_groupCount = 0;
     CBufferT<ElxInterface*> m_elements;

@@ -35,6 +35,15 @@ int RegexVisitMemo::Slot(long long key) const
     return slot;
 }
 
+bool RegexVisitMemo::Covers(int entry, int position, int room) const
+{
+    if (m_keys.GetSize() == 0)
+        return false;
+    const long long key = static_cast<long long>(entry) << 32 | static_cast<unsigned int>(position);
+    const int slot = Slot(key);
+    return m_keys[slot] == key && m_rooms[slot] >= room;
+}
+
 bool RegexVisitMemo::Enter(int entry, int position, int room)
 {
     const long long key = static_cast<long long>(entry) << 32 | static_cast<unsigned int>(position);
@@ -64,10 +73,8 @@ void RegexMatchContext::Reset(const char* text, int length, long long steps)
     m_stack.Truncate(0);
     m_captures.Truncate(0);
     m_captureIndex.Truncate(0);
-    m_offeredEnds.Truncate(0);
     m_position = 0;
     m_startPosition = 0;
-    m_lastEnd = -1;
     m_sequence = 0;
     m_recursionBudget = kRecursionBudget;
     m_nestingBudget = kNestingBudget;
@@ -77,6 +84,7 @@ void RegexMatchContext::Reset(const char* text, int length, long long steps)
     m_limitExceeded = false;
     m_entrySerial = 0;
     m_visits.Clear();
+    m_pruneEnds = true;
 }
 
 int RegexMatchContext::FindCapture(int group) const
@@ -102,8 +110,6 @@ int RegexMatchContext::FindCaptureFrom(int group, int offset) const
 
 void RegexMatchContext::PushCapture(int group, int start, int end, int slot)
 {
-    m_captures.Push(group);
-    m_captures.Push(start);
-    m_captures.Push(end);
-    m_captures.Push(slot);
+    const int entry[kCaptureEntry] = {group, start, end, slot};
+    m_captures.Append(entry, kCaptureEntry);
 }

@@ -5,12 +5,14 @@
 // Thrown when a match runs out of steps; caught by the match entry, which reports it.
 struct RegexMatchLimitExceeded {};
 
-// Positions a lazy repeat has already offered, per entry of the element. A repeat that comes to
-// a position it has offered before, with no more iterations left than then, would only repeat
-// work whose continuation already failed.
+// Ends a repeat has offered, per entry of the element, with the room for further iterations it
+// had there. A repeat that comes back to such an end with no more room would only repeat work
+// whose continuation already failed.
 class RegexVisitMemo {
 public:
     void Clear();
+    // Whether `entry` was at `position` before with at least `room`.
+    bool Covers(int entry, int position, int room) const;
     // Records that entry `entry` reached `position` with `room` iterations left; false when it
     // was there before with at least as much room. Past kMaxEntries nothing more is recorded
     // (every call is then true), which only costs pruning, never a result.
@@ -71,12 +73,8 @@ public:
     CBufferT<int> m_stack;
     CBufferT<int> m_captures;
     CBufferT<int> m_captureIndex;
-    // Scratch for the offered ends of the greedy elements backtracking at the moment, innermost
-    // last; each takes its set away again, so a match allocates only when the scratch grows.
-    CSortedBufferT<int> m_offeredEnds;
     int m_position = 0;
     int m_startPosition = 0;
-    int m_lastEnd = -1;
     int m_sequence = 0;
     int m_recursionBudget = kRecursionBudget;
     const char* m_text = nullptr;
@@ -84,7 +82,9 @@ public:
     int m_nestingBudget = kNestingBudget;
     long long m_stepsLeft = 0;
     bool m_limitExceeded = false;
-    // Numbers the entries of lazy repeats for the memo.
+    // Numbers the entries of repeats for the memo; the memo is used only while m_pruneEnds
+    // says the pattern reads no captures.
     int m_entrySerial = 0;
     RegexVisitMemo m_visits;
+    bool m_pruneEnds = true;
 };

@@ -7,13 +7,19 @@
 #include <string>
 #include <vector>
 
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvstartup.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/table/tabbase.h"
 #include "shellfixture.h"
+#include "tests/kxlib/kxfilegen.h"
 
 namespace shelltest {
 
@@ -54,26 +60,72 @@ private:
 
 class OpenTest : public MainWindowTest {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override
+    {
+        savedFormats = ImportFormats;
+        savedFilter = PrefGlobal::LastOpenFilter;
+        PrefGlobal::LastOpenFilter.clear();
+        SetRecent({});
+        MainWindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ImportFormats = savedFormats;
+        PrefGlobal::LastOpenFilter = savedFilter;
+        MainWindow::OpenWithoutRecent = false;
+        SetRecent({});
+    }
 
-    // A generated raw record file of records records in the scratch folder.
-    QString RawFile(const QString& name, uint32_t records);
-    // A syslog text file of lines lines.
-    QString SysLogFile(const QString& name, int lines);
+    // A generated raw record file in the scratch folder.
+    QString RawFile(const QString& name, uint32_t records)
+    {
+        KxFileGen::Options options;
+        options.records = records;
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(KxFileGen::WriteTrace(QFile::encodeName(path).constData(), options));
+        return path;
+    }
+    // A syslog text file.
+    QString SysLogFile(const QString& name, int lines)
+    {
+        std::string text;
+        for (int i = 0; i < lines; ++i)
+            text += "Dec  7 11:00:" + std::to_string(10 + i % 50) + " host1 daemon.info sshd[" +
+                    std::to_string(100 + i) + "]: Accepted publickey for user" + std::to_string(i) + "\n";
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(KxFileGen::WriteFile(QFile::encodeName(path).constData(), text));
+        return path;
+    }
     QString Missing(const QString& name) const { return dir.filePath(name); }
 
-    static QStringList Recent();
-    static void SetRecent(const QStringList& files);
+    static QStringList Recent() { return QSettings(Org, App).value("recentFileList").toStringList(); }
+    static void SetRecent(const QStringList& files) { QSettings(Org, App).setValue("recentFileList", files); }
     // The documents of the window, in dock order.
-    std::vector<TabBase*> Documents() const;
+    std::vector<TabBase*> Documents() const
+    {
+        std::vector<TabBase*> documents;
+        for (TearOffTabDock* dock : window->Docks)
+            if (auto* tab = qobject_cast<TabBase*>(dock))
+                documents.push_back(tab);
+        return documents;
+    }
     // Triggers a main-window action with the next dialog answering path.
-    void Trigger(int actionId, const QString& path);
+    void Trigger(int actionId, const QString& path)
+    {
+        files.files.push_back(path);
+        window->Actions[actionId]->trigger();
+    }
 
     QTemporaryDir dir;
     FilePrompt files;
     ImportFormatList savedFormats;
     std::string savedFilter;
+
+private:
+    static inline const QString Org = QString::fromLatin1(KxvStartup::ORGANISATION);
+    static inline const QString App = QString::fromLatin1(KxvStartup::APP_NAME);
 };
 
 } // namespace shelltest

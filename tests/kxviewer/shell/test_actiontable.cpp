@@ -6,12 +6,6 @@
 
 #include "kxviewer/actiontable.h"
 
-namespace {
-
-bool IsNotImplemented(const ComActionBinding& binding) { return strcmp(binding.slot, "1notImplemented()") == 0; }
-
-} // namespace
-
 TEST(ActionTable, EveryCommandHasItsTextAndTheLastEntryStaysEmpty)
 {
     for (int id = 0; id < ACTION_TABLE_SIZE - 1; ++id) {
@@ -23,26 +17,8 @@ TEST(ActionTable, EveryCommandHasItsTextAndTheLastEntryStaysEmpty)
     EXPECT_EQ(last.text, nullptr);
     EXPECT_EQ(last.icon, nullptr);
     EXPECT_EQ(last.key, 0);
-}
-
-TEST(ActionTable, SampledEntriesAsGiven)
-{
-    EXPECT_STREQ(ActionTable[0].text, "&New Blank Document");
-    EXPECT_EQ(ActionTable[0].key, 19);
     EXPECT_STREQ(ActionTable[10].text, "Show Main Menu                    F10");
-    EXPECT_TRUE(ActionTable[10].checkable);
-    EXPECT_EQ(ActionTable[10].key, 0);
-    EXPECT_EQ(ActionTable[31].key, 66);
-    EXPECT_EQ(ActionTable[74].key, 67);
-    EXPECT_EQ(ActionTable[47].key, 0x5000010);
-    EXPECT_EQ(ActionTable[62].key, 0x3000033);
-    EXPECT_STREQ(ActionTable[53].icon, "Navigate_right");
-    EXPECT_STREQ(ActionTable[66].icon2, "Copy_dis");
     EXPECT_STREQ(ActionTable[37].tip, "Switch 'Match Case' mode On/Off");
-    EXPECT_STREQ(ActionTable[132].tip, "Add/remove bookmark at current graph cursor position");
-    EXPECT_STREQ(ActionTable[138].text, "Jump Up");
-    EXPECT_EQ(ActionTable[138].enableRule, 4);
-    EXPECT_EQ(ActionTable[124].enableRule, 3);
 }
 
 TEST(ActionTable, SecondIconsAreTheDisabledTwinsOfTheirIcon)
@@ -61,27 +37,21 @@ TEST(ActionTable, SecondIconsAreTheDisabledTwinsOfTheirIcon)
 TEST(ActionTable, MainWindowBindsSixtyFourDistinctCommands)
 {
     std::set<int> ids;
+    std::set<int> hidden;
     int count = 0;
     for (const ComActionBinding* b = MainWindowBindings; b->id >= 0; ++b, ++count) {
         ASSERT_LT(b->id, ACTION_TABLE_SIZE - 1);
         ASSERT_NE(b->slot, nullptr);
         EXPECT_EQ(b->slot[0], '1') << b->id;
         EXPECT_TRUE(ids.insert(b->id).second) << "bound twice: " << b->id;
+        if (strcmp(b->slot, "1notImplemented()") == 0)
+            hidden.insert(b->id);
     }
     EXPECT_EQ(count, MAIN_BINDING_COUNT);
-    EXPECT_EQ(MainWindowBindings[MAIN_BINDING_COUNT].id, -1);
     for (int id = 0; id <= 23; ++id)
         EXPECT_EQ(ids.count(id), 1u) << id;
-    EXPECT_EQ(ids.count(24), 0u); // side panels belong to the document tab
-    EXPECT_EQ(ids.count(36), 0u); // so does "&Colorize"
-}
-
-TEST(ActionTable, TheNotImplementedBindings)
-{
-    std::set<int> hidden;
-    for (const ComActionBinding* b = MainWindowBindings; b->id >= 0; ++b)
-        if (IsNotImplemented(*b))
-            hidden.insert(b->id);
+    EXPECT_EQ(ids.count(24), 0u); // side panels and "&Colorize" belong to the document tab
+    EXPECT_EQ(ids.count(36), 0u);
     EXPECT_EQ(hidden, (std::set<int>{1, 2, 5, 20, 30, 31, 37}));
 }
 

@@ -169,6 +169,20 @@ TEST_F(MainWindowUpdate, SystemDockCurrentAndNoDockCurrent)
     EXPECT_FALSE(window->Actions[ACT_COPY]->isEnabled());
 }
 
+TEST_F(MainWindowUpdate, ClosingTheLastDocumentDisablesItsCommands)
+{
+    window->NewBlankDocument();
+    ASSERT_NE(window->CurrentTabBase(), nullptr);
+    const int documentCommands[] = {ACT_FUNCTION_CHAINS, ACT_GRAPH, ACT_FIND};
+    for (int id : documentCommands)
+        EXPECT_TRUE(window->Actions[id]->isEnabled()) << id;
+    window->CloseAll();
+    ASSERT_EQ(TearOffMain::CurrentDock, nullptr);
+    for (int id : documentCommands)
+        EXPECT_FALSE(window->Actions[id]->isEnabled()) << id;
+    EXPECT_TRUE(window->Actions[ACT_OPEN]->isEnabled());
+}
+
 using MainWindowKeys = MainWindowTest;
 
 TEST_F(MainWindowKeys, F10TogglesTheMenuBar)

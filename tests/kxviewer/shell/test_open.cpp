@@ -1,19 +1,13 @@
-// Opening files through the main window: the Open command and its dialog,
-// the recent-file list, the choice of the reader, blank documents, where new
-// documents dock and the program's own log file.
-#include <QAction>
-#include <QCoreApplication>
+// Opening files through the main window: the Open command, the recent-file
+// list, the reader's choice, blank documents, docking and the own log file.
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/actiontable.h"
-#include "kxviewer/prefdata.h"
 #include "kxviewer/table/tabtable.h"
 #include "openfixture.h"
-#include "tests/kxlib/kxfilegen.h"
 #include "tearoffwidget/tearoffdockwidget.h"
 #include "tearoffwidget/tearofftabwidget.h"
 #include "utils/kx/pkx.h"
@@ -30,12 +24,12 @@ QStringList MenuTexts(const QMenu* menu)
     return texts;
 }
 
-QAction* MenuEntry(const QMenu* menu, int index) { return menu->actions().value(index); }
-
 } // namespace
 
 using OpenFiles = OpenTest;
 
+// The same file again gets a copy number in the same group; the next
+// dialog offers the kind of the last file first, and cancelling opens nothing.
 TEST_F(OpenFiles, OpenCommandLoadsARawFileIntoADockedTableDocument)
 {
     const QString path = RawFile("trace.kx", 500);
@@ -45,9 +39,8 @@ TEST_F(OpenFiles, OpenCommandLoadsARawFileIntoADockedTableDocument)
     EXPECT_EQ(files.openCalls[0].caption, "Open File");
     EXPECT_EQ(files.openCalls[0].filter, "KX Local file (*.kxl);;KXD Raw file (*.kxd);;KX Raw file (*.kx *.kxtcp "
                                          "*.kxudp);;SysLog (*.log );;All files (*.*)");
-    const std::vector<TabBase*> documents = Documents();
-    ASSERT_EQ(documents.size(), 1u);
-    auto* tab = qobject_cast<TabTable*>(documents[0]);
+    ASSERT_EQ(Documents().size(), 1u);
+    auto* tab = qobject_cast<TabTable*>(Documents()[0]);
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(tab->windowTitle(), "trace");
     EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
@@ -58,46 +51,16 @@ TEST_F(OpenFiles, OpenCommandLoadsARawFileIntoADockedTableDocument)
     EXPECT_EQ(QDir::current(), QDir(dir.path()));
     EXPECT_EQ(Recent(), QStringList{path});
     EXPECT_TRUE(files.calls.empty());
-}
 
-TEST_F(OpenFiles, TheNextDialogOffersTheKindOfTheLastFileFirst)
-{
-    const QString raw = RawFile("trace.kxd", 0);
-    Trigger(ACT_OPEN, raw);
-    Trigger(ACT_OPEN, QString());
-    ASSERT_EQ(files.openCalls.size(), 2u);
-    EXPECT_TRUE(files.openCalls[1].filter.startsWith("KXD Raw file (*.kxd);;KX Local file (*.kxl);;"));
-    EXPECT_EQ(PrefGlobal::LastOpenFilter, "KXD Raw file (*.kxd)");
-}
-
-TEST_F(OpenFiles, CancelledDialogOpensNothingAndKeepsTheList)
-{
-    SetRecent({Missing("a.kx")});
-    Trigger(ACT_OPEN, QString());
-    EXPECT_TRUE(Documents().empty());
-    EXPECT_EQ(Recent(), QStringList{Missing("a.kx")});
-}
-
-TEST_F(OpenFiles, SameFileTwiceGetsACopyNumber)
-{
-    const QString path = RawFile("twice.kx", 20);
     Trigger(ACT_OPEN, path);
-    Trigger(ACT_OPEN, path);
-    const std::vector<TabBase*> documents = Documents();
-    ASSERT_EQ(documents.size(), 2u);
-    EXPECT_EQ(documents[0]->windowTitle(), "twice");
-    EXPECT_EQ(documents[1]->windowTitle(), "twice(1)");
-    EXPECT_EQ(documents[1]->TabWidget, documents[0]->TabWidget);
+    Trigger(ACT_OPEN, QString());
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Documents()[1]->windowTitle(), "trace(1)");
+    EXPECT_EQ(Documents()[1]->TabWidget, tab->TabWidget);
     EXPECT_EQ(Recent(), QStringList{path});
-}
-
-TEST_F(OpenFiles, SuffixCaseIsIgnored)
-{
-    const QString path = RawFile("UPPER.KX", 10);
-    TabTable* tab = window->OpenFile(path, TearOffMain::MainHost, -1, MainWindow::OPEN_PATTERNS_ONLY);
-    ASSERT_NE(tab, nullptr);
-    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
-    window->SetNewDockPosition(tab);
+    ASSERT_EQ(files.openCalls.size(), 3u);
+    EXPECT_TRUE(files.openCalls[2].filter.startsWith("KX Raw file (*.kx *.kxtcp *.kxudp);;KX Local file (*.kxl);;"));
+    EXPECT_EQ(PrefGlobal::LastOpenFilter, "KX Raw file (*.kx *.kxtcp *.kxudp)");
 }
 
 TEST_F(OpenFiles, ALogFileThatAnEnabledFormatClaimsOpensWithoutAnyQuestion)
@@ -112,33 +75,27 @@ TEST_F(OpenFiles, ALogFileThatAnEnabledFormatClaimsOpensWithoutAnyQuestion)
     EXPECT_EQ(PrefGlobal::LastOpenFilter, "SysLog (*.log )");
 }
 
-TEST_F(OpenFiles, ADisabledFormatIsNeverUsed)
+// Claimed by no format, claimed only by a disabled one, refused by the
+// loader: nothing opens, and the file stays in the list.
+TEST_F(OpenFiles, FilesThatOpenNothing)
 {
+    const QString notes = SysLogFile("notes.txt", 3);
+    Trigger(ACT_OPEN, notes);
+    EXPECT_EQ(LinesWith("Import format for file '" + notes.toStdString() + "' not found").size(), 1u);
+    EXPECT_EQ(Recent(), QStringList{notes});
+
     ImportFormats[0].enabled = false;
-    const QString path = SysLogFile("messages.log", 3);
-    Trigger(ACT_OPEN, path);
-    Trigger(ACT_IMPORT, path);
-    EXPECT_TRUE(Documents().empty());
-    EXPECT_EQ(LinesWith("Import format for file '" + path.toStdString() + "' not found").size(), 2u);
+    const QString log = SysLogFile("messages.log", 3);
+    Trigger(ACT_OPEN, log);
+    Trigger(ACT_IMPORT, log);
+    EXPECT_EQ(LinesWith("Import format for file '" + log.toStdString() + "' not found").size(), 2u);
     EXPECT_TRUE(files.calls.empty());
-}
 
-TEST_F(OpenFiles, AFileThatNothingClaimsIsReportedAndStaysInTheList)
-{
-    const QString path = SysLogFile("notes.txt", 3);
-    Trigger(ACT_OPEN, path);
+    const QString garbage = dir.filePath("garbage.kx");
+    ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(garbage).constData(), std::string(4000, '\x7f')));
+    Trigger(ACT_OPEN, garbage);
+    EXPECT_EQ(Recent().value(0), garbage);
     EXPECT_TRUE(Documents().empty());
-    EXPECT_EQ(LinesWith("Import format for file '" + path.toStdString() + "' not found").size(), 1u);
-    EXPECT_EQ(Recent(), QStringList{path});
-}
-
-TEST_F(OpenFiles, AFileTheLoaderRefusesOpensNothing)
-{
-    const QString path = dir.filePath("garbage.kx");
-    ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(path).constData(), std::string(4000, '\x7f')));
-    Trigger(ACT_OPEN, path);
-    EXPECT_TRUE(Documents().empty());
-    EXPECT_EQ(Recent(), QStringList{path});
 }
 
 using RecentFiles = OpenTest;
@@ -154,7 +111,7 @@ TEST_F(RecentFiles, MenuShowsTheListNumberedAndOpensItsEntries)
     EXPECT_TRUE(menu->isEnabled());
     EXPECT_EQ(MenuTexts(menu), (QStringList{"&1 " + raw, "&2 " + log}));
 
-    MenuEntry(menu, 1)->trigger();
+    menu->actions().value(1)->trigger();
     ASSERT_EQ(Documents().size(), 3u);
     EXPECT_EQ(Documents()[2]->SourceType, 0);
     EXPECT_EQ(Recent(), (QStringList{log, raw}));
@@ -182,7 +139,7 @@ TEST_F(RecentFiles, AMissingFileAnsweredNoStaysAtTheHeadAnsweredYesLeaves)
     SetRecent({raw, gone});
     window->UpdateRecentFileActions();
     files.answers.push_back(QMessageBox::No);
-    MenuEntry(window->RecentFilesMenu(), 1)->trigger();
+    window->RecentFilesMenu()->actions().value(1)->trigger();
 
     ASSERT_EQ(files.calls.size(), 1u);
     EXPECT_EQ(files.calls[0].icon, QMessageBox::Question);
@@ -193,7 +150,7 @@ TEST_F(RecentFiles, AMissingFileAnsweredNoStaysAtTheHeadAnsweredYesLeaves)
     EXPECT_EQ(MenuTexts(window->RecentFilesMenu()), (QStringList{"&1 " + gone, "&2 " + raw}));
 
     files.answers.push_back(QMessageBox::Yes);
-    MenuEntry(window->RecentFilesMenu(), 0)->trigger();
+    window->RecentFilesMenu()->actions().value(0)->trigger();
     EXPECT_EQ(files.calls.size(), 2u);
     EXPECT_EQ(Recent(), QStringList{raw});
     EXPECT_EQ(MenuTexts(window->RecentFilesMenu()), QStringList{"&1 " + raw});
@@ -214,11 +171,12 @@ TEST_F(RecentFiles, RebuildingTheMenuLeavesNoOldEntriesBehind)
 
 TEST_F(RecentFiles, OpenWithoutRecentLeavesTheListAloneOnce)
 {
-    const QString raw = RawFile("quiet.kx", 5);
+    const QString raw = RawFile("QUIET.KX", 5); // the suffix's case is ignored
     SetRecent({Missing("other.kx")});
     MainWindow::OpenWithoutRecent = true;
     TabTable* tab = window->OpenFile(raw, TearOffMain::MainHost, -1, MainWindow::OPEN_PATTERNS_ONLY);
     ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
     window->SetNewDockPosition(tab);
     EXPECT_FALSE(MainWindow::OpenWithoutRecent);
     EXPECT_EQ(Recent(), QStringList{Missing("other.kx")});
@@ -231,60 +189,31 @@ TEST_F(RecentFiles, OpenWithoutRecentLeavesTheListAloneOnce)
     EXPECT_EQ(Recent(), QStringList{Missing("other.kx")});
 }
 
-TEST_F(RecentFiles, ASavedDocumentJoinsTheHeadOfTheList)
-{
-    SetRecent({Missing("older.kx")});
-    window->NewBlankDocument();
-    const QString path = dir.filePath("saved.kxl");
-    Trigger(ACT_SAVE_AS, path);
-    EXPECT_TRUE(QFileInfo::exists(path));
-    EXPECT_EQ(Recent(), (QStringList{path, Missing("older.kx")}));
-}
-
-using BlankDocuments = OpenTest;
-
-TEST_F(BlankDocuments, NumberedAfterTheLargestNewDocument)
-{
-    window->NewBlankDocument();
-    window->NewBlankDocument();
-    std::vector<TabBase*> documents = Documents();
-    ASSERT_EQ(documents.size(), 2u);
-    EXPECT_EQ(documents[0]->windowTitle(), "New1");
-    EXPECT_EQ(documents[1]->windowTitle(), "New2");
-    EXPECT_EQ(documents[1]->SourceType, TabBase::SOURCE_BUILT);
-    EXPECT_EQ(documents[1]->Table->RowCount(), 0);
-    EXPECT_EQ(documents[1]->TabWidget, documents[0]->TabWidget);
-
-    documents[1]->setWindowTitle("New3*");
-    window->Actions[ACT_NEW_BLANK]->trigger();
-    ASSERT_EQ(Documents().size(), 3u);
-    EXPECT_EQ(Documents()[2]->windowTitle(), "New4");
-    EXPECT_TRUE(Recent().isEmpty());
-}
-
 using DockPosition = OpenTest;
 
-TEST_F(DockPosition, WithASystemDockCurrentTheNewDocumentJoinsTheLastDocument)
+// Blank documents join the current document's group, or the last
+// document's when a system dock is current.
+TEST_F(DockPosition, ANewDocumentJoinsTheCurrentOrTheLastDocumentsGroup)
 {
     window->NewBlankDocument();
-    TearOffTabWidget* group = Documents()[0]->TabWidget;
-    window->SetTabActive(MainWindow::SystemLogDock, false);
-    window->NewBlankDocument();
-    ASSERT_EQ(Documents().size(), 2u);
-    EXPECT_EQ(Documents()[1]->TabWidget, group);
-    EXPECT_EQ(TearOffMain::CurrentDock, Documents()[1]);
-}
-
-TEST_F(DockPosition, ANewDocumentJoinsTheCurrentDocumentsGroup)
-{
-    window->NewBlankDocument();
-    window->NewBlankDocument();
+    window->Actions[ACT_NEW_BLANK]->trigger();
+    std::vector<TabBase*> split = Documents();
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_EQ(split[1]->windowTitle(), "New2");
+    EXPECT_EQ(split[1]->SourceType, TabBase::SOURCE_BUILT);
+    EXPECT_EQ(split[1]->Table->RowCount(), 0);
+    EXPECT_EQ(split[1]->TabWidget, split[0]->TabWidget);
     window->DockVertically();
-    const std::vector<TabBase*> split = Documents();
     ASSERT_NE(split[0]->TabWidget, split[1]->TabWidget);
     window->SetTabActive(split[0], false);
     window->NewBlankDocument();
     EXPECT_EQ(Documents()[2]->TabWidget, split[0]->TabWidget);
+    window->SetTabActive(MainWindow::SystemLogDock, false);
+    window->NewBlankDocument();
+    ASSERT_EQ(Documents().size(), 4u);
+    EXPECT_EQ(Documents()[3]->TabWidget, Documents()[2]->TabWidget);
+    EXPECT_EQ(TearOffMain::CurrentDock, Documents()[3]);
+    EXPECT_TRUE(Recent().isEmpty());
 }
 
 using OwnLogFile = OpenTest;

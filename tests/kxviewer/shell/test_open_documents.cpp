@@ -1,6 +1,5 @@
 // The main window with documents open: action states for the current dock,
 // Ctrl+G, and the commands handed on to the current document.
-#include <QAction>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -9,20 +8,14 @@
 
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/actiontable.h"
-#include "kxviewer/prefdata.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "openfixture.h"
 
 using namespace shelltest;
 
-namespace {
-
-// Action ids of the document whose rules these tests look at.
-constexpr int COLORIZE = 36;   // rule 2
-constexpr int GRID_ON_OFF = 125; // rule 3
-
-} // namespace
+// Document actions under enable rules 2 and 3.
+constexpr int COLORIZE = 36, GRID_ON_OFF = 125;
 
 class DocumentCommands : public OpenTest {
 protected:
@@ -33,28 +26,16 @@ protected:
     }
 };
 
-TEST_F(DocumentCommands, ActionStatesForATableDocument)
+TEST_F(DocumentCommands, ActionStatesFollowTheCurrentDock)
 {
     TabTable* tab = OpenRaw("states.kx", 50);
     ASSERT_NE(tab, nullptr);
-    EXPECT_TRUE(window->Actions[ACT_SAVE]->isEnabled());      // rule 1
-    EXPECT_TRUE(window->Actions[ACT_FIND]->isEnabled());      // rule 2
-    EXPECT_TRUE(window->Actions[ACT_OPEN]->isEnabled());      // rule 0
-    ASSERT_NE(tab->Actions[COLORIZE], nullptr);
-    ASSERT_NE(tab->Actions[GRID_ON_OFF], nullptr);
+    EXPECT_TRUE(window->Actions[ACT_SAVE]->isEnabled()); // rule 1
+    EXPECT_TRUE(window->Actions[ACT_FIND]->isEnabled()); // rule 2
+    EXPECT_TRUE(window->Actions[ACT_OPEN]->isEnabled()); // rule 0
     EXPECT_TRUE(tab->Actions[COLORIZE]->isEnabled());
     EXPECT_FALSE(tab->Actions[GRID_ON_OFF]->isEnabled());
 
-    window->SetTabActive(MainWindow::SystemLogDock, false);
-    EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled());
-    EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
-    EXPECT_TRUE(window->Actions[ACT_NEW_BLANK]->isEnabled());
-}
-
-TEST_F(DocumentCommands, ActionStatesForAGraphDocument)
-{
-    TabTable* tab = OpenRaw("graph.kx", 10);
-    ASSERT_NE(tab, nullptr);
     tab->GraphState = TabBase::GRAPH_IS_GRAPH;
     window->UpdateActions();
     EXPECT_TRUE(window->Actions[ACT_SAVE]->isEnabled());
@@ -62,37 +43,33 @@ TEST_F(DocumentCommands, ActionStatesForAGraphDocument)
     EXPECT_FALSE(tab->Actions[COLORIZE]->isEnabled());
     EXPECT_TRUE(tab->Actions[GRID_ON_OFF]->isEnabled());
     tab->GraphState = TabBase::GRAPH_NONE;
+
+    window->SetTabActive(MainWindow::SystemLogDock, false);
+    EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled());
+    EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
+    EXPECT_TRUE(window->Actions[ACT_NEW_BLANK]->isEnabled());
 }
 
+// The view leaves Ctrl+G to its parents, up to the main window, which
+// focuses the current document's row-number field.
 TEST_F(DocumentCommands, CtrlGGoesToTheRowNumberField)
 {
-    // Wide enough for the toolbar that holds the field.
-    window->resize(1600, 1000);
+    window->resize(1600, 1000); // wide enough for the toolbar that holds the field
     TabTable* tab = OpenRaw("goto.kx", 10);
     ASSERT_NE(tab, nullptr);
     QCoreApplication::processEvents();
     ASSERT_NE(tab->GoToEdit, nullptr);
     QApplication::setActiveWindow(window.get());
-    tab->View->setFocus();
-    ASSERT_FALSE(tab->GoToEdit->hasFocus());
+    window->SetTabActive(MainWindow::SystemLogDock, false);
+    QTest::keyClick(window.get(), Qt::Key_G, Qt::ControlModifier);
+    EXPECT_FALSE(tab->GoToEdit->hasFocus());
 
-    // The view leaves the key to its parents, up to the main window.
+    window->SetTabActive(tab, false);
+    tab->View->setFocus();
     QTest::keyClick(tab->View, Qt::Key_G);
     EXPECT_FALSE(tab->GoToEdit->hasFocus());
     QTest::keyClick(tab->View, Qt::Key_G, Qt::ControlModifier);
     EXPECT_TRUE(tab->GoToEdit->hasFocus());
-}
-
-TEST_F(DocumentCommands, CtrlGWithTheSystemLogCurrentDoesNothing)
-{
-    window->resize(1600, 1000);
-    TabTable* tab = OpenRaw("goto.kx", 10);
-    ASSERT_NE(tab, nullptr);
-    ASSERT_NE(tab->GoToEdit, nullptr);
-    QApplication::setActiveWindow(window.get());
-    window->SetTabActive(MainWindow::SystemLogDock, false);
-    QTest::keyClick(window.get(), Qt::Key_G, Qt::ControlModifier);
-    EXPECT_FALSE(tab->GoToEdit->hasFocus());
 }
 
 TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
@@ -106,6 +83,7 @@ TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
     ASSERT_TRUE(QFileInfo::exists(target));
     EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KXL);
     EXPECT_EQ(tab->windowTitle(), "copy");
+    EXPECT_EQ(Recent(), (QStringList{target, dir.filePath("source.kx")})); // the saved file heads the list
 
     // A document file saves in place without asking.
     const QDateTime written = QFileInfo(target).lastModified();
@@ -122,19 +100,7 @@ TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
     EXPECT_EQ(Documents()[1]->Table->RowCount(), 30);
 }
 
-TEST_F(DocumentCommands, SelectAllAndJumpToEndReachTheCurrentDocument)
-{
-    TabTable* tab = OpenRaw("rows.kx", 40);
-    ASSERT_NE(tab, nullptr);
-    window->Actions[ACT_SELECT_ALL]->trigger();
-    EXPECT_EQ(tab->Table->NumSelected, 40u);
-    window->Actions[ACT_JUMP_END]->trigger();
-    EXPECT_EQ(tab->Table->CurRow(), 39);
-    window->Actions[ACT_JUMP_HOME]->trigger();
-    EXPECT_EQ(tab->Table->CurRow(), 0);
-}
-
-TEST_F(DocumentCommands, WithASystemDockCurrentNoDocumentIsTouched)
+TEST_F(DocumentCommands, SelectAllAndJumpsReachTheCurrentDocumentOnly)
 {
     TabTable* tab = OpenRaw("rows.kx", 40);
     ASSERT_NE(tab, nullptr);
@@ -145,6 +111,14 @@ TEST_F(DocumentCommands, WithASystemDockCurrentNoDocumentIsTouched)
     EXPECT_EQ(tab->Table->NumSelected, 0u);
     EXPECT_EQ(tab->Table->CurRow(), 0);
     EXPECT_TRUE(files.saveCalls.empty());
+
+    window->SetTabActive(tab, false);
+    window->Actions[ACT_SELECT_ALL]->trigger();
+    EXPECT_EQ(tab->Table->NumSelected, 40u);
+    window->Actions[ACT_JUMP_END]->trigger();
+    EXPECT_EQ(tab->Table->CurRow(), 39);
+    window->Actions[ACT_JUMP_HOME]->trigger();
+    EXPECT_EQ(tab->Table->CurRow(), 0);
 }
 
 TEST_F(DocumentCommands, CloseAndCloseAllThroughTheMenu)

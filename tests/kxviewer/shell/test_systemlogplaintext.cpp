@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QTest>
 #include <QTextBlock>
 
 #include "kxviewer/systemlogplaintext.h"
@@ -108,4 +109,37 @@ TEST_F(SystemLogTest, ClearLeavesOnlyTheBackground)
     view.AddEntry("10:00:01", Filled(Qt::blue), "again");
     EXPECT_EQ(view.toPlainText(), "again");
     EXPECT_EQ(GutterRow(0).icon, QColor(Qt::blue));
+}
+
+TEST_F(SystemLogTest, TheNewestLineStaysInViewUnlessTheUserScrolledUp)
+{
+    view.setReadOnly(true); // as in the main window: Home and End scroll
+    const QColor colours[] = {Qt::red, Qt::blue};
+    int added = 0;
+    auto add = [&](int count) {
+        for (int i = 0; i < count; ++i, ++added)
+            view.AddEntry("10:00:00", Filled(colours[added % 2]), QString("entry %1").arg(added));
+    };
+    auto newestShown = [&] {
+        QTextCursor last(view.document()->lastBlock());
+        return view.viewport()->rect().contains(view.cursorRect(last)) &&
+               GutterRow(added - 1).icon == colours[(added - 1) % 2];
+    };
+
+    struct Step {
+        int key; // a key the user presses first, 0 for none
+        bool shown;
+    };
+    const Step steps[] = {{0, true}, {Qt::Key_Home, false}, {0, false}, {Qt::Key_End, true}, {0, true}};
+    for (const Step& step : steps) {
+        if (step.key != 0)
+            QTest::keyClick(&view, Qt::Key(step.key));
+        add(60);
+        EXPECT_EQ(newestShown(), step.shown) << added;
+    }
+
+    // A smaller panel still shows the newest line.
+    view.resize(400, 120);
+    QApplication::processEvents();
+    EXPECT_TRUE(newestShown());
 }

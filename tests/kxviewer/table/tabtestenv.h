@@ -68,6 +68,7 @@ private:
 class StatusRecorder : public kxtest::ShellRecorder {
 public:
     void ShowStatus(const QString& text, bool, int) override { status.push_back(text.toLocal8Bit().toStdString()); }
+    std::string Last() const { return status.empty() ? std::string() : status.back(); }
 
     std::vector<std::string> status;
 };

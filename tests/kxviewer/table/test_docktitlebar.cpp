@@ -12,13 +12,16 @@ namespace {
 
 using DockTitlebarTest = tabletest::TableTabTest;
 
-TEST_F(DockTitlebarTest, PaneBarHasSyncAndMenuFromTheTabPreferences)
+// A pane's bar has the sync button (from the tab's preferences) and the
+// menu; a closable one the menu and a close button that closes its dock.
+TEST_F(DockTitlebarTest, PaneBarsHaveSyncOrCloseButtons)
 {
     PrefTabTable prefs = PrefTabTable::Default();
+    TabTable* tab = nullptr;
     for (uint8_t sync : {uint8_t(0), uint8_t(1)}) {
         SCOPED_TRACE(int(sync));
         prefs.SyncToCurRow = sync;
-        TabTable* tab = OpenRecords({Record("one")}, prefs);
+        tab = OpenRecords({Record("one")}, prefs);
         auto* dock = new QDockWidget(QStringLiteral("Aux Tree"), tab);
         auto* bar = new DockTitlebar(dock, tab, false);
         dock->setTitleBarWidget(bar);
@@ -34,11 +37,7 @@ TEST_F(DockTitlebarTest, PaneBarHasSyncAndMenuFromTheTabPreferences)
         EXPECT_EQ(layout->itemAt(2)->widget(), bar->MenuButton);
         EXPECT_EQ(layout->contentsMargins(), QMargins(0, 0, 1, 0));
     }
-}
 
-TEST_F(DockTitlebarTest, ClosableBarClosesItsDock)
-{
-    TabTable* tab = OpenRecords({Record("one")});
     auto* dock = new QDockWidget(QStringLiteral("History"), tab);
     auto* bar = new DockTitlebar(dock, tab, true);
     dock->setTitleBarWidget(bar);

@@ -6,26 +6,50 @@
 #include <QFileDialog>
 #include <QTimer>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "../../tearoffwidget/scriptedprompt.h"
 #include "kxviewer/prefdata.h"
-#include "kxviewer/shellservices.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/savefile.h"
 #include "tearoffwidget/comaction.h"
+#include "tests/kxviewer/shellrecorder.h"
 
 namespace {
 
-TEST(GuiHelpers, ElideText)
+TEST(GuiHelpers, ElideTextAndTopLevelItemOf)
 {
     const QString forty(40, 'x');
     EXPECT_EQ(ElideText(forty), forty);
     EXPECT_EQ(ElideText(forty + "y"), forty + "...");
     EXPECT_EQ(ElideText(""), "");
+
+    QTreeWidget tree;
+    auto* top = new QTreeWidgetItem(&tree);
+    auto* grandChild = new QTreeWidgetItem(new QTreeWidgetItem(top));
+    EXPECT_EQ(TopLevelItemOf(&tree, top), top);
+    EXPECT_EQ(TopLevelItemOf(&tree, grandChild), top);
+    EXPECT_EQ(TopLevelItemOf(&tree, nullptr), nullptr);
+}
+
+TEST(GuiHelpers, CharactersWidthHoldsAsManyCharactersOfAFixedFont)
+{
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setFamily(QStringLiteral("DejaVu Sans Mono"));
+    for (int points : {7, 8, 9, 10, 11, 12, 14})
+        for (int characters : {1, 3, 12, 13, 30, 90}) {
+            fixed.setPointSize(points);
+            const QFontMetricsF metrics(fixed);
+            const int width = CharactersWidth(fixed, characters);
+            EXPECT_GE(width, metrics.horizontalAdvance(QString(characters, 'W'))) << points << " pt, " << characters;
+            EXPECT_LT(width, metrics.horizontalAdvance(QString(characters + 1, 'W'))) << points << " pt, " << characters;
+        }
+    EXPECT_EQ(CharactersWidth(fixed, 0), 0);
 }
 
 TEST(GuiHelpers, IsDarkColor)
@@ -59,62 +83,25 @@ TEST(GuiHelpers, ParseRowNumber)
         EXPECT_EQ(ParseRowNumber(c.text), c.number) << c.text;
 }
 
-TEST(GuiHelpers, TopLevelItemOf)
-{
-    QTreeWidget tree;
-    auto* top = new QTreeWidgetItem(&tree);
-    auto* child = new QTreeWidgetItem(top);
-    auto* grandChild = new QTreeWidgetItem(child);
-    EXPECT_EQ(TopLevelItemOf(&tree, top), top);
-    EXPECT_EQ(TopLevelItemOf(&tree, grandChild), top);
-    EXPECT_EQ(TopLevelItemOf(&tree, nullptr), nullptr);
-}
-
-// Records what the save helpers report to the user.
-class RecordingShell : public KxvShellServices {
-public:
-    void AddToSystemLog(const QString& text, LogIcon) override { log << text; }
-    int Information(const QString& text, bool warning) override
-    {
-        boxes << text;
-        warnings += warning;
-        return QMessageBox::Ok;
-    }
-    QStringList log;
-    QStringList boxes;
-    int warnings = 0;
-};
-
 class SaveFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        previousDir = PrefGlobal::DefaultSaveDir;
-        PrefGlobal::DefaultSaveDir = QFile::encodeName(folder.path()).toStdString();
-        previousShell = KxvSetShell(&shell);
-    }
-    void TearDown() override
-    {
-        KxvSetShell(previousShell);
-        PrefGlobal::DefaultSaveDir = previousDir;
-    }
+    void SetUp() override { PrefGlobal::DefaultSaveDir = QFile::encodeName(folder.path()).toStdString(); }
+    void TearDown() override { PrefGlobal::DefaultSaveDir = previousDir; }
     QTemporaryDir folder;
     ScriptedPrompt prompt;
     PromptGuard guard{&prompt};
-    RecordingShell shell;
-    KxvShellServices* previousShell = nullptr;
-    std::string previousDir;
+    kxtest::ShellRecorder shell;
+    const std::string previousDir = PrefGlobal::DefaultSaveDir;
 };
 
-TEST_F(SaveFileTest, GivenNameSkipsTheDialogAndGetsTheSuffix)
+// A given name skips the dialog; the dialog's name gets the suffix before
+// its overwrite question; a cancelled dialog gives a null name and no file.
+TEST_F(SaveFileTest, AskSaveFileName)
 {
     EXPECT_EQ(AskSaveFileName("/x/report", "Save", "CSV (*.csv)", "csv", "p"), "/x/report.csv");
     EXPECT_EQ(AskSaveFileName("/x/report.txt", "Save", "CSV (*.csv)", "csv", "p"), "/x/report.txt");
     EXPECT_TRUE(prompt.saveAsked.isEmpty());
-}
 
-TEST_F(SaveFileTest, TheDialogAddsTheSuffixBeforeItsOverwriteQuestion)
-{
     prompt.fileNames.enqueue(folder.path() + "/report.csv");
     EXPECT_EQ(AskSaveFileName("", "Export", "CSV (*.csv)", "csv", "report"), folder.path() + "/report.csv");
     ASSERT_EQ(prompt.saveAsked.size(), 1);
@@ -122,18 +109,15 @@ TEST_F(SaveFileTest, TheDialogAddsTheSuffixBeforeItsOverwriteQuestion)
     EXPECT_EQ(prompt.saveAsked[0].dir, folder.path() + "/report");
     EXPECT_EQ(prompt.saveAsked[0].filter, "CSV (*.csv)");
     EXPECT_EQ(prompt.saveAsked[0].defaultSuffix, "csv");
-}
 
-TEST_F(SaveFileTest, CancelledDialogGivesANullName)
-{
     EXPECT_TRUE(AskSaveFileName("", "Export", "", "csv", "report").isNull());
     EXPECT_EQ(CreateSaveFile("", "Export", "", "csv"), nullptr);
-    EXPECT_EQ(prompt.saveAsked.size(), 2);
-    EXPECT_EQ(prompt.saveAsked[1].dir, folder.path());
-    EXPECT_TRUE(shell.boxes.isEmpty());
+    EXPECT_EQ(prompt.saveAsked.size(), 3);
+    EXPECT_EQ(prompt.saveAsked[2].dir, folder.path());
+    EXPECT_TRUE(shell.info.empty());
 }
 
-TEST_F(SaveFileTest, CreateSaveFileTruncates)
+TEST_F(SaveFileTest, CreateSaveFileTruncatesOrReports)
 {
     const QString path = folder.path() + "/old.txt";
     {
@@ -145,15 +129,13 @@ TEST_F(SaveFileTest, CreateSaveFileTruncates)
     ASSERT_NE(file, nullptr);
     EXPECT_TRUE(file->isOpen());
     EXPECT_EQ(file->size(), 0);
-}
 
-TEST_F(SaveFileTest, UncreatableFileIsReported)
-{
-    const QString path = folder.path() + "/missing/out.csv";
-    EXPECT_EQ(CreateSaveFile(path, "Save", "", "csv"), nullptr);
-    EXPECT_EQ(shell.log, QStringList{"Can't create file: " + path});
-    EXPECT_EQ(shell.boxes, QStringList{"Can't create file: " + path});
-    EXPECT_EQ(shell.warnings, 1);
+    const QString missing = folder.path() + "/missing/out.csv";
+    EXPECT_EQ(CreateSaveFile(missing, "Save", "", "csv"), nullptr);
+    const std::vector<std::string> text{("Can't create file: " + missing).toStdString()};
+    EXPECT_EQ(shell.log, text);
+    EXPECT_EQ(shell.info, text);
+    EXPECT_EQ(shell.warnings, std::vector<bool>{true});
 }
 
 TEST(DefaultPrompt, SaveDialogIsGivenTheDefaultSuffix)
@@ -241,7 +223,7 @@ TEST(GuiIcons, SwatchAndColourBar)
     EXPECT_EQ(image.pixel(0, 32), qRgb(0, 255, 0));
 }
 
-TEST(GuiIcons, SharedPixmapsLoadOnce)
+TEST(GuiIcons, SharedPixmapsLoadOnceAndResourcesLoad)
 {
     EXPECT_TRUE(SharedPixmap(PIX_TYPE2_ERROR).isNull());
     LoadSharedPixmaps();
@@ -250,10 +232,7 @@ TEST(GuiIcons, SharedPixmapsLoadOnce)
     EXPECT_TRUE(SharedPixmap(PIX_LINE0_EXCLAMATION).hasAlphaChannel());
     FreeSharedPixmaps();
     EXPECT_TRUE(SharedPixmap(PIX_TYPE2_ERROR).isNull());
-}
 
-TEST(GuiIcons, ResourceLoaders)
-{
     EXPECT_FALSE(LoadIconResource("Close", ".ico").isNull());
     std::unique_ptr<QPixmap> pixmap(LoadPixmapResource("check1", ".png"));
     EXPECT_EQ(pixmap->size(), QSize(16, 16));

@@ -59,6 +59,14 @@ protected:
         tab->UpdateTitle();
         return tab;
     }
+
+    // A path below a regular file, where nobody can write.
+    QString Unwritable(const char* name)
+    {
+        QFile blocker(Path("file"));
+        EXPECT_TRUE(blocker.open(QIODevice::WriteOnly));
+        return Path("file") + "/" + name;
+    }
 };
 
 TEST_F(TabSaveTest, SaveAsThenSaveWritesTheNewFileOnly)
@@ -132,82 +140,111 @@ TEST_F(TabSaveTest, ReopeningRestoresFilterBookmarksSelectionsAndView)
     reopened->Release();
 }
 
-TEST_F(TabSaveTest, UnchangedDocumentIsUpdatedInPlace)
+// Unchanged records are updated in place; a missing file is written whole;
+// a file that is no document cannot be updated and is recreated; changed
+// records are written whole.
+TEST_F(TabSaveTest, SaveUpdatesInPlaceOrWritesWhole)
 {
-    TabBase* tab = OpenDocument("same.kxl");
+    TabBase* tab = OpenDocument("doc.kxl");
     ASSERT_NE(tab, nullptr);
-    const ino_t before = Inode(Path("same.kxl"));
-    const QByteArray bytes = Bytes(Path("same.kxl"));
+    const QString path = Path("doc.kxl");
+    const ino_t before = Inode(path);
+    const QByteArray bytes = Bytes(path);
     const int tableEnd = bytes.indexOf("FILTER");
     ASSERT_GT(tableEnd, 0);
+    const std::string saved = Local("Document " + path + " saved");
+    const std::string failure = Local("File '" + path + "' update failure, will be recreated!");
 
     tab->Table->BookmarkSet(1, true);
     tab->Save();
     EXPECT_TRUE(prompt.saveAsked.isEmpty());
-    EXPECT_EQ(Inode(Path("same.kxl")), before);
-    EXPECT_EQ(Bytes(Path("same.kxl")).left(tableEnd), bytes.left(tableEnd));
-    EXPECT_FALSE(Contains(shell.log, Local("File '" + Path("same.kxl") + "' update failure, will be recreated!")));
-    EXPECT_TRUE(Contains(shell.status, Local("Saving document " + Path("same.kxl") + " ...")));
-    EXPECT_TRUE(Contains(shell.status, Local("Document " + Path("same.kxl") + " saved")));
-}
+    EXPECT_EQ(Inode(path), before);
+    EXPECT_EQ(Bytes(path).left(tableEnd), bytes.left(tableEnd));
+    EXPECT_FALSE(Contains(shell.log, failure));
+    EXPECT_TRUE(Contains(shell.status, Local("Saving document " + path + " ...")));
+    EXPECT_TRUE(Contains(shell.status, saved));
 
-TEST_F(TabSaveTest, ChangedDocumentIsWrittenWhole)
-{
-    TabBase* tab = OpenDocument("changed.kxl");
-    ASSERT_NE(tab, nullptr);
-    const ino_t before = Inode(Path("changed.kxl"));
-    tab->Table->DelRecord(0);
-    tab->Table->SetModified(true);
-    tab->UpdateTitle();
-    EXPECT_EQ(tab->windowTitle(), "changed*");
-
+    ASSERT_TRUE(QFile::remove(path));
+    shell.Clear();
     tab->Save();
-    EXPECT_NE(Inode(Path("changed.kxl")), before);
-    EXPECT_FALSE(tab->Table->Modified());
-    EXPECT_EQ(tab->windowTitle(), "changed");
-    KxTable* reopened = Load(Path("changed.kxl"), TabBase::SOURCE_KXL);
-    ASSERT_NE(reopened, nullptr);
-    EXPECT_EQ(reopened->RecordCount(), 39);
-    reopened->Release();
-}
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(shell.log, std::vector<std::string>{saved});
 
-TEST_F(TabSaveTest, MissingOrForeignFileIsWrittenWhole)
-{
-    TabBase* tab = OpenDocument("gone.kxl");
-    ASSERT_NE(tab, nullptr);
-    ASSERT_TRUE(QFile::remove(Path("gone.kxl")));
-    tab->Save();
-    EXPECT_TRUE(QFile::exists(Path("gone.kxl")));
-    EXPECT_TRUE(shell.log.size() == 1 && shell.log[0] == Local("Document " + Path("gone.kxl") + " saved"));
-
-    // A file that is no document cannot be updated: it is recreated.
-    QFile foreign(Path("gone.kxl"));
+    QFile foreign(path);
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly | QIODevice::Truncate));
     foreign.write("not a document\n");
     foreign.close();
     shell.Clear();
     tab->Save();
-    ASSERT_EQ(shell.log.size(), 2u);
-    EXPECT_EQ(shell.log[0], Local("File '" + Path("gone.kxl") + "' update failure, will be recreated!"));
-    EXPECT_EQ(shell.log[1], Local("Document " + Path("gone.kxl") + " saved"));
-    KxTable* reopened = Load(Path("gone.kxl"), TabBase::SOURCE_KXL);
+    EXPECT_EQ(shell.log, (std::vector<std::string>{failure, saved}));
+    KxTable* reopened = Load(path, TabBase::SOURCE_KXL);
     ASSERT_NE(reopened, nullptr);
     EXPECT_EQ(reopened->RecordCount(), 40);
     reopened->Release();
+
+    const ino_t whole = Inode(path);
+    tab->Table->DelRecord(0);
+    tab->Table->SetModified(true);
+    tab->UpdateTitle();
+    EXPECT_EQ(tab->windowTitle(), "doc*");
+    tab->Save();
+    EXPECT_NE(Inode(path), whole);
+    EXPECT_FALSE(tab->Table->Modified());
+    EXPECT_EQ(tab->windowTitle(), "doc");
+    reopened = Load(path, TabBase::SOURCE_KXL);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->RecordCount(), 39);
+    reopened->Release();
 }
 
-TEST_F(TabSaveTest, FailedSaveAsKeepsNameMarkAndSource)
+TEST_F(TabSaveTest, SaveAsFromSaveAndFromClosing)
 {
+    TabBase* tab = ModifiedBlankDocument();
+    tab->Save();
+    ASSERT_EQ(prompt.saveAsked.size(), 1);
+    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/New1"));
+    EXPECT_EQ(tab->windowTitle(), "New1*");
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_BUILT);
+    EXPECT_TRUE(shell.log.empty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+
+    prompt.answers.enqueue(QMessageBox::Yes);
+    tab->Close();
+    tabtest::FlushDeletes();
+    ASSERT_TRUE(main->Docks.contains(tab));
+    EXPECT_GE(tab->TabWidget->indexOf(tab), 0);
+    EXPECT_TRUE(tab->Table->Modified());
+    EXPECT_FALSE(Contains(shell.log, "Document \"New1\" closed"));
+
+    TabBase* other = ModifiedBlankDocument();
+    prompt.answers.enqueue(QMessageBox::Yes);
+    prompt.fileNames.enqueue(Path("closing.kxl"));
+    other->Close();
+    tabtest::FlushDeletes();
+    EXPECT_TRUE(QFile::exists(Path("closing.kxl")));
+    EXPECT_TRUE(Contains(shell.log, "Document \"closing\" closed"));
+    EXPECT_FALSE(main->Docks.contains(other));
+}
+
+// Saving where nobody can write: closing a ".kxl" document (which always
+// asks) keeps the tab; a failed Save As keeps name, mark and source.
+TEST_F(TabSaveTest, FailedSavesKeepTheDocument)
+{
+    TabBase* doc = OpenDocument("doc.kxl");
+    ASSERT_NE(doc, nullptr);
+    doc->Table->SetPath(QFile::encodeName(Unwritable("doc.kxl")).constData());
+    prompt.answers.enqueue(QMessageBox::Yes);
+    doc->Close();
+    tabtest::FlushDeletes();
+    EXPECT_TRUE(main->Docks.contains(doc));
+    EXPECT_EQ(shell.info.size(), 1u);
+
     TabBase* tab = Open(WriteKx("keep.kx"), TabBase::SOURCE_KX);
     ASSERT_NE(tab, nullptr);
     tab->Table->SetModified(true);
     tab->UpdateTitle();
-    QFile blocker(Path("file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    // The parent of the target is a regular file: no user can write there.
-    const QString target = Path("file") + "/keep.kxl";
-
+    const QString target = Unwritable("keep.kxl");
+    shell.Clear();
     prompt.fileNames.enqueue(target);
     tab->SaveAs();
     ASSERT_EQ(shell.info.size(), 1u);
@@ -219,59 +256,6 @@ TEST_F(TabSaveTest, FailedSaveAsKeepsNameMarkAndSource)
     EXPECT_TRUE(tab->Table->Modified());
     EXPECT_TRUE(tab->IsModified());
     EXPECT_TRUE(hooks.recent.isEmpty());
-}
-
-TEST_F(TabSaveTest, CancelledSaveAsChangesNothing)
-{
-    TabBase* tab = ModifiedBlankDocument();
-    tab->Save();
-    ASSERT_EQ(prompt.saveAsked.size(), 1);
-    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/New1"));
-    EXPECT_EQ(tab->windowTitle(), "New1*");
-    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_BUILT);
-    EXPECT_TRUE(shell.log.empty());
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
-}
-
-TEST_F(TabSaveTest, YesOnCloseSavesThroughSaveAs)
-{
-    TabBase* tab = ModifiedBlankDocument();
-    prompt.answers.enqueue(QMessageBox::Yes);
-    prompt.fileNames.enqueue(Path("closing.kxl"));
-    tab->Close();
-    tabtest::FlushDeletes();
-    EXPECT_TRUE(QFile::exists(Path("closing.kxl")));
-    EXPECT_TRUE(Contains(shell.log, "Document \"closing\" closed"));
-}
-
-TEST_F(TabSaveTest, CancelledSaveOnCloseKeepsTheTabAndItsChanges)
-{
-    TabBase* tab = ModifiedBlankDocument();
-    prompt.answers.enqueue(QMessageBox::Yes);
-    // No file name: the save dialog is cancelled.
-    tab->Close();
-    tabtest::FlushDeletes();
-    ASSERT_TRUE(main->Docks.contains(tab));
-    EXPECT_GE(tab->TabWidget->indexOf(tab), 0);
-    EXPECT_TRUE(tab->Table->Modified());
-    EXPECT_FALSE(Contains(shell.log, "Document \"New1\" closed"));
-}
-
-TEST_F(TabSaveTest, FailedSaveOfDocumentFileKeepsTheTabOnClose)
-{
-    TabBase* tab = OpenDocument("doc.kxl");
-    ASSERT_NE(tab, nullptr);
-    // A ".kxl" document always asks; its file now lies below a regular
-    // file, where nobody can write.
-    QFile blocker(Path("file"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    tab->Table->SetPath(QFile::encodeName(Path("file") + "/doc.kxl").constData());
-    prompt.answers.enqueue(QMessageBox::Yes);
-    tab->Close();
-    tabtest::FlushDeletes();
-    EXPECT_TRUE(main->Docks.contains(tab));
-    EXPECT_EQ(shell.info.size(), 1u);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // three context menus and column editing.
 #include <QAction>
 #include <QClipboard>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QMenu>
 #include <QScrollBar>
@@ -12,6 +13,8 @@
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/table/columnwidths.h"
 #include "kxviewer/table/fieldsdialog.h"
+#include "kxviewer/table/guihelpers.h"
+#include "kxviewer/table/tabtabledelegate.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
 
@@ -62,7 +65,7 @@ TEST_F(TabTableTest, InitBuildsTheViewOverTheTable)
     EXPECT_EQ(rows->defaultSectionSize(), TabTable::ROW_HEIGHT);
     EXPECT_EQ(rows->sectionResizeMode(0), QHeaderView::Fixed);
     // Three digits of rows still take the room of five.
-    EXPECT_EQ(rows->width(), QFontMetrics(rows->font()).averageCharWidth() * 5 + 60);
+    EXPECT_EQ(rows->width(), CharactersWidth(rows->font(), 5) + 60);
     EXPECT_EQ(tab->RowHeaderColumn, 0);
     EXPECT_EQ(tab->Table->CurRow(), 0);
 }
@@ -107,18 +110,36 @@ TEST_F(TabTableTest, ColumnWidthsFollowTheCharacterTable)
 {
     TabTable* tab = OpenGenerated(20);
     ASSERT_NE(tab, nullptr);
-    const int average = QFontMetrics(tab->View->font()).averageCharWidth();
+    const QFont& font = tab->View->font();
     const bool relative = tab->Table->TimeNormalised();
     for (int c = 0; c < tab->Prefs.columnCount; ++c)
         EXPECT_EQ(tab->View->columnWidth(c),
-                  std::max(average * ColumnChars(tab->Prefs.columns[c], relative), TabTable::MIN_COLUMN_WIDTH))
+                  std::max(CharactersWidth(font, ColumnChars(tab->Prefs.columns[c], relative)),
+                           TabTable::MIN_COLUMN_WIDTH))
             << "column " << c;
     // LEVEL is 3 characters: never narrower than 40 pixels.
-    EXPECT_EQ(tab->View->columnWidth(4), std::max(3 * average, 40));
+    EXPECT_EQ(tab->View->columnWidth(4), std::max(CharactersWidth(font, 3), 40));
 
     tab->View->setColumnWidth(0, 5);
     tab->UpdateTimeColumnWidth();
-    EXPECT_EQ(tab->View->columnWidth(0), std::max(average * ColumnChars(FIELD_TIME, relative), 40));
+    EXPECT_EQ(tab->View->columnWidth(0), std::max(CharactersWidth(font, ColumnChars(FIELD_TIME, relative)), 40));
+}
+
+TEST_F(TabTableTest, AFixedFontTextOneCharacterShorterThanItsColumnFitsWhole)
+{
+    // Such a font's advance is fractional (8.4 pixels at 10 points here):
+    // "systemd[956]" must fit the 13 characters of KX Name with the margins.
+    PrefGlobal::Fonts[FONT_TABLE_VIEW] = QFont(QStringLiteral("DejaVu Sans Mono"), 10);
+    TabTable* tab = OpenGenerated(20);
+    ASSERT_NE(tab, nullptr);
+    const QFontMetricsF metrics(tab->View->font());
+    ASSERT_TRUE(QFontInfo(tab->View->font()).fixedPitch());
+    for (int c = 0; c < tab->Prefs.columnCount; ++c) {
+        const int chars = ColumnChars(tab->Prefs.columns[c], tab->Table->TimeNormalised());
+        EXPECT_LE(metrics.horizontalAdvance(QString(chars - 1, 'W')) + 2 * TabTableDelegate::TEXT_MARGIN,
+                  tab->View->columnWidth(c))
+            << "column " << c;
+    }
 }
 
 TEST_F(TabTableTest, TimeZeroFromTheMainMenuUsesTheCurrentRow)

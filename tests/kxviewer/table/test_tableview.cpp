@@ -259,6 +259,28 @@ TEST_F(TableViewTest, RowHeaderMarksCurrentRowBookmarkAndKind)
     EXPECT_EQ(DragHeaderView::KindIcon(0, -1), PIX_TYPE2_ERROR);
 }
 
+TEST_F(TableViewTest, ABookmarkedRowShowsTheBookmarkInTheTabsColour)
+{
+    actions.Entry(TACT_BOOKMARK).icon = "Bookmark";
+    TabTable* tab = OpenRecords({Record("a"), Record("b")});
+    tab->Table->BookmarkSet(1, true);
+    tab->SetCurrentPosition(0);
+    QHeaderView* header = tab->View->verticalHeader();
+    const QImage image = Grab(header->viewport());
+    const int left = header->width() - 41;
+    const QColor colour = QColor(QRgb(tab->Prefs.ColorBookmark & 0xFFFFFF));
+    auto marked = [&](int row) {
+        const int top = header->sectionViewportPosition(row);
+        for (int y = top; y < top + 16; ++y)
+            for (int x = left; x < left + 16; ++x)
+                if (Near(image.pixel(x, y), colour.rgb(), 40))
+                    return true;
+        return false;
+    };
+    EXPECT_FALSE(marked(0));
+    EXPECT_TRUE(marked(1));
+}
+
 TEST_F(TableViewTest, ScrollBarMarksSelectionsAndTheCurrentRow)
 {
     TabTable* tab = OpenGenerated(400);

@@ -3,34 +3,22 @@
 #include <memory>
 
 #include <QAction>
+#include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
-#include <QComboBox>
-#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTreeWidgetItem>
 
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxviewer/table/findlineedit.h"
 #include "kxviewer/table/tabactionids.h"
-#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "kxviewer/table/tabtablemodel.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tabletabenv.h"
 
 namespace {
 
 const bool registered = (ScriptLogicalExpParser::Register(), true);
-
-constexpr int ACT_MATCH_CASE = TACT_MATCH_CASE;
-constexpr int ACT_FIND_BACK = TACT_FIND_BACK;
-constexpr int ACT_SELECT = TACT_SELECT;
-constexpr int ACT_APPLY_FILTER = TACT_FILTER;
-constexpr int ACT_PIN = TACT_PIN;
-
-struct Row {
-    const char* text;
-    int level;
-};
 
 class TabSearchTest : public tabletest::TableTabTest {
 protected:
@@ -40,10 +28,8 @@ protected:
         TableTabTest::SetUp();
         PrefGlobal::SearchHistory.clear();
         LineEdit::LastPaintedText.clear();
-        entries_[ACT_MATCH_CASE].checkable = 1;
-        entries_[ACT_SELECT].checkable = 1;
-        entries_[ACT_APPLY_FILTER].checkable = 1;
-        entries_[ACT_PIN].checkable = 1;
+        for (int id : {TACT_MATCH_CASE, TACT_SELECT, TACT_FILTER, TACT_PIN})
+            actions.Entry(id).checkable = 1;
     }
     void TearDown() override
     {
@@ -51,23 +37,15 @@ protected:
         PrefGlobal::SearchHistory.clear();
     }
 
-    TabTable* OpenRows(std::initializer_list<Row> rows, const PrefTabTable& prefs = PrefTabTable::Default())
-    {
-        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
-        for (const Row& row : rows) {
-            ZmLib::KxdProt prot = Record(row.text).Build();
-            prot.msg.LEVEL = int8_t(row.level);
-            table->AppendRecord(prot);
-        }
-        return Show(table, prefs, TabBase::SOURCE_BUILT);
-    }
-
     // Seven rows: errors at 3 and 5, "gamma" at 4 and 6.
     TabTable* OpenSample(const PrefTabTable& prefs = PrefTabTable::Default())
     {
-        return OpenRows({{"alpha", 0}, {"beta", 1}, {"alpha two", 0}, {"broken", -1}, {"gamma", 2}, {"failed", -3},
-                         {"gamma two", 0}},
-                        prefs);
+        const std::pair<const char*, int8_t> rows[] = {{"alpha", 0},  {"beta", 1},   {"alpha two", 0}, {"broken", -1},
+                                                       {"gamma", 2},  {"failed", -3}, {"gamma two", 0}};
+        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+        for (const auto& [text, level] : rows)
+            table->AppendRecord(Record(text).Build())->prot.msg.LEVEL = level;
+        return Show(table, prefs, TabBase::SOURCE_BUILT);
     }
 
     static LineEdit* FindLine(TabBase* tab)
@@ -75,8 +53,8 @@ protected:
         return tab->FindCombo ? qobject_cast<LineEdit*>(tab->FindCombo->lineEdit()) : nullptr;
     }
 
-    // Typed into the find line, then Enter (with the modifiers given). Keys
-    // go to the combo box, which holds the focus and hands them to its line.
+    // Typed into the find line, then Enter; keys go to the combo box, which
+    // holds the focus and hands them to its line.
     static void TypeAndEnter(TabBase* tab, const char* text, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         LineEdit* line = FindLine(tab);
@@ -86,27 +64,19 @@ protected:
         QTest::keyClick(tab->FindCombo, Qt::Key_Return, modifiers);
     }
 
-    // Pixels of the pure green the tests pin with, and the leftmost column
-    // that has one (-1 for none).
+    // Pixels of pure green, and the leftmost column with one (-1 for none).
     static int GreenPixels(QWidget* widget, int* firstColumn = nullptr)
     {
         const QImage image = widget->grab().toImage();
-        int count = 0;
-        int first = -1;
-        for (int x = 0; x < image.width(); ++x) {
-            for (int y = 0; y < image.height(); ++y) {
-                if (image.pixelColor(x, y) == QColor(0, 255, 0)) {
-                    ++count;
-                    first = first < 0 ? x : first;
-                }
-            }
-        }
+        int count = 0, first = -1;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixelColor(x, y) == QColor(0, 255, 0) && ++count == 1)
+                    first = x;
         if (firstColumn)
             *firstColumn = first;
         return count;
     }
-
-    std::string LastStatus() const { return shell.status.empty() ? std::string() : shell.status.back(); }
 
     static std::vector<std::string> HistoryTexts()
     {
@@ -115,109 +85,96 @@ protected:
             texts.push_back(item.expression);
         return texts;
     }
-
-    // The descriptors the fixture published (a writable array): the search
-    // commands need some of them checkable.
-    ComAction* entries_ = const_cast<ComAction*>(ComActionTable);
 };
 
-TEST_F(TabSearchTest, ErrorExpressionAndEnterReachFirstError)
+// An expression settles on the logical mode (1), a word on text (0); Enter
+// goes on to the next match, then reports none.
+TEST_F(TabSearchTest, EnterVisitsTheMatchesInTheSettledMode)
 {
-    TabTable* tab = OpenSample();
-    ASSERT_NE(tab, nullptr);
-    TypeAndEnter(tab, "LEVEL<0");
-    EXPECT_EQ(tab->Table->CurRow(), 3);
-    EXPECT_TRUE(tabtest::Contains(shell.status, "Found row #3"));
-    // Mode 3 settles on the logical expression, and the history keeps it.
-    EXPECT_EQ(tab->SearchMode, 1u);
-    ASSERT_EQ(HistoryTexts(), std::vector<std::string>{"LEVEL<0"});
-    EXPECT_EQ(PrefGlobal::SearchHistory.front().mode, 1);
-    QTest::keyClick(tab->FindCombo, Qt::Key_Return);
-    EXPECT_EQ(tab->Table->CurRow(), 5);
-    QTest::keyClick(tab->FindCombo, Qt::Key_Return);
-    EXPECT_EQ(tab->Table->CurRow(), 5);
-    EXPECT_EQ(LastStatus(), "Not found");
+    const struct {
+        const char* text;
+        int mode;
+        int rows[3];
+        const char* found;
+    } cases[] = {{"LEVEL<0", 1, {3, 5, 5}, "Found row #3"}, {"gamma", 0, {4, 6, 6}, "Found row #4"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        PrefGlobal::SearchHistory.clear();
+        TabTable* tab = OpenSample();
+        ASSERT_NE(tab, nullptr);
+        TypeAndEnter(tab, c.text);
+        EXPECT_EQ(tab->Table->CurRow(), c.rows[0]);
+        EXPECT_TRUE(tabtest::Contains(shell.status, c.found));
+        EXPECT_EQ(tab->SearchMode, uint32_t(c.mode));
+        ASSERT_EQ(HistoryTexts(), std::vector<std::string>{c.text});
+        EXPECT_EQ(PrefGlobal::SearchHistory.front().mode, c.mode);
+        for (int i = 1; i < 3; ++i) {
+            QTest::keyClick(tab->FindCombo, Qt::Key_Return);
+            EXPECT_EQ(tab->Table->CurRow(), c.rows[i]);
+        }
+        EXPECT_EQ(shell.Last(), "Not found");
+    }
 }
 
-TEST_F(TabSearchTest, PlainWordSettlesOnTextMode)
-{
-    TabTable* tab = OpenSample();
-    TypeAndEnter(tab, "gamma");
-    EXPECT_EQ(tab->SearchMode, 0u);
-    EXPECT_EQ(tab->Table->CurRow(), 4);
-    ASSERT_FALSE(PrefGlobal::SearchHistory.empty());
-    EXPECT_EQ(PrefGlobal::SearchHistory.front().mode, 0);
-}
-
-TEST_F(TabSearchTest, HistoryIsSharedWithoutDuplicates)
+// Blank texts never enter the shared history and a blank entry is dropped;
+// a text already listed moves to the top.
+TEST_F(TabSearchTest, HistoryIsSharedWithoutDuplicatesOrBlanks)
 {
     TabTable* first = OpenSample();
     TabTable* second = OpenSample();
     main->SetTabActive(first, false);
-    TypeAndEnter(first, "beta");
+    PrefGlobal::SearchHistory.push_back(SearchHistoryItem());
+    EXPECT_FALSE(first->SetSearchExpression(QStringLiteral("   "), 1, 3));
+    EXPECT_EQ(PrefGlobal::SearchHistory.size(), 1u);
+    EXPECT_TRUE(first->SetSearchExpression(QStringLiteral(" beta "), 0, 3));
+    EXPECT_EQ(HistoryTexts(), std::vector<std::string>{"beta"});
+    EXPECT_FALSE(PrefGlobal::SearchHistory.front().matchCase);
     TypeAndEnter(first, "gamma");
     TypeAndEnter(first, "beta");
     EXPECT_EQ(HistoryTexts(), (std::vector<std::string>{"beta", "gamma"}));
-    ASSERT_NE(second->FindCombo, nullptr);
     ASSERT_EQ(second->FindCombo->count(), 2);
     EXPECT_EQ(second->FindCombo->itemText(0), QStringLiteral("beta"));
     EXPECT_EQ(second->FindCombo->itemText(1), QStringLiteral("gamma"));
     EXPECT_EQ(first->FindCombo->count(), 2);
 }
 
-TEST_F(TabSearchTest, EmptyTextLeavesHistoryAndEmptyEntriesAreDropped)
-{
-    TabTable* tab = OpenSample();
-    SearchHistoryItem blank;
-    PrefGlobal::SearchHistory.push_back(blank);
-    EXPECT_FALSE(tab->SetSearchExpression(QStringLiteral("   "), 1, 3));
-    EXPECT_EQ(PrefGlobal::SearchHistory.size(), 1u);
-    EXPECT_TRUE(tab->SetSearchExpression(QStringLiteral(" beta "), 0, 3));
-    EXPECT_EQ(HistoryTexts(), std::vector<std::string>{"beta"});
-    EXPECT_FALSE(PrefGlobal::SearchHistory.front().matchCase);
-}
-
 TEST_F(TabSearchTest, CheckNamesEmptyAndIncorrectExpressions)
 {
     TabTable* tab = OpenSample();
     EXPECT_FALSE(tab->CheckSearchExpression());
-    EXPECT_EQ(LastStatus(), "Search expression is empty");
+    EXPECT_EQ(shell.Last(), "Search expression is empty");
     EXPECT_FALSE(tab->SetSearchExpression(QStringLiteral("LEVEL <"), 1, 1));
     tab->FindCombo->setEditText(QStringLiteral("LEVEL <"));
     EXPECT_FALSE(tab->CheckSearchExpression());
-    EXPECT_EQ(LastStatus(), "Incorrect search expression");
+    EXPECT_EQ(shell.Last(), "Incorrect search expression");
 }
 
-TEST_F(TabSearchTest, ShiftFindNextSelectsRowsPassed)
+// Shift with a find selects the rows passed over, both ways; a direct call
+// never selects.
+TEST_F(TabSearchTest, ShiftFindSelectsRowsPassed)
 {
     TabTable* tab = OpenSample();
     tab->SetCurrentPosition(1);
     TypeAndEnter(tab, "gamma", Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->CurRow(), 4);
     EXPECT_EQ(tab->Table->NumSelected, 3u);
-    EXPECT_EQ(LastStatus(), "Selected range from 1 to 3");
+    EXPECT_EQ(shell.Last(), "Selected range from 1 to 3");
     // No further match: nothing new is selected.
     QTest::keyClick(tab->FindCombo, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClick(tab->FindCombo, Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->CurRow(), 6);
     EXPECT_EQ(tab->Table->NumSelected, 5u);
-    EXPECT_EQ(LastStatus(), "Not found");
-}
+    EXPECT_EQ(shell.Last(), "Not found");
 
-TEST_F(TabSearchTest, ShiftFindBackSelectsInOrder)
-{
-    TabTable* tab = OpenSample();
     TypeAndEnter(tab, "alpha");
+    tab->Table->ClearSelections();
     tab->SetCurrentPosition(5);
     QTest::keyPress(tab->FindCombo, Qt::Key_Shift, Qt::ShiftModifier);
-    tab->Actions[ACT_FIND_BACK]->trigger();
-    QTest::keyRelease(tab->FindCombo, Qt::Key_Shift);
+    tab->Actions[TACT_FIND_BACK]->trigger();
     EXPECT_EQ(tab->Table->CurRow(), 2);
-    EXPECT_EQ(LastStatus(), "Selected range from 3 to 5");
+    EXPECT_EQ(shell.Last(), "Selected range from 3 to 5");
     EXPECT_EQ(tab->Table->NumSelected, 3u);
-    // A direct call never selects.
     tab->Table->ClearSelections();
-    QTest::keyPress(tab->FindCombo, Qt::Key_Shift, Qt::ShiftModifier);
     tab->FindBack();
     QTest::keyRelease(tab->FindCombo, Qt::Key_Shift);
     EXPECT_EQ(tab->Table->CurRow(), 0);
@@ -235,14 +192,14 @@ TEST_F(TabSearchTest, FilterRefusals)
         {"LEVEL>100", "No matched rows found"},
     };
     TabTable* tab = OpenSample();
-    QAction* filter = tab->Actions[ACT_APPLY_FILTER];
+    QAction* filter = tab->Actions[TACT_FILTER];
     for (const Case& each : cases) {
         SCOPED_TRACE(each.expression);
         ASSERT_TRUE(tab->SetSearchExpression(QString::fromLatin1(each.expression), 1, 3));
         filter->setChecked(true);
         tab->FilterByCond();
         EXPECT_TRUE(tabtest::Contains(shell.status, each.status));
-        EXPECT_EQ(LastStatus(), "Filter is not set");
+        EXPECT_EQ(shell.Last(), "Filter is not set");
         EXPECT_FALSE(tab->Table->FilterOn);
         EXPECT_FALSE(filter->isChecked());
         EXPECT_EQ(tab->Table->RowCount(), 7);
@@ -250,16 +207,31 @@ TEST_F(TabSearchTest, FilterRefusals)
     }
 }
 
-TEST_F(TabSearchTest, FilterSetsAndClears)
+// With rows selected the filter asks first; "No" refuses, any other answer
+// clears the selection and filters.
+TEST_F(TabSearchTest, FilterAsksAboutSelectionsThenSetsAndClears)
 {
     TabTable* tab = OpenSample();
-    TypeAndEnter(tab, "LEVEL<0");
-    QAction* filter = tab->Actions[ACT_APPLY_FILTER];
+    ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("LEVEL<0"), 1, 3));
+    tab->SelRangeSet(0, 1, true, 0);
+    QAction* filter = tab->Actions[TACT_FILTER];
+    prompt.answers.enqueue(QMessageBox::No);
+    filter->setChecked(true);
+    tab->FilterByCond();
+    ASSERT_EQ(prompt.asked.size(), 1);
+    EXPECT_EQ(prompt.asked[0].text, QStringLiteral("Setting filter removes selections. Set filter?"));
+    EXPECT_EQ(prompt.asked[0].defaultButton, QMessageBox::Yes);
+    EXPECT_FALSE(tab->Table->FilterOn);
+    EXPECT_EQ(tab->Table->NumSelected, 2u);
+    EXPECT_TRUE(main->updatesEnabled());
+
+    prompt.answers.enqueue(QMessageBox::Cancel);
     filter->setChecked(true);
     tab->FilterByCond();
     EXPECT_TRUE(tab->Table->FilterOn);
+    EXPECT_EQ(tab->Table->NumSelected, 0u);
     EXPECT_EQ(tab->Table->RowCount(), 2);
-    EXPECT_EQ(LastStatus(), "Table 'memory': Filtered 2 rows");
+    EXPECT_EQ(shell.Last(), "Table 'memory': Filtered 2 rows");
     EXPECT_TRUE(tabtest::Contains(shell.log, "Table 'memory': Filtered 2 rows"));
     EXPECT_TRUE(main->updatesEnabled());
     tab->ClearFilter();
@@ -268,67 +240,36 @@ TEST_F(TabSearchTest, FilterSetsAndClears)
     EXPECT_TRUE(main->updatesEnabled());
 }
 
-TEST_F(TabSearchTest, FilterAskedAboutSelectionsAndRefused)
-{
-    TabTable* tab = OpenSample();
-    ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("LEVEL<0"), 1, 3));
-    tab->SelRangeSet(0, 1, true, 0);
-    prompt.answers.enqueue(QMessageBox::No);
-    tab->Actions[ACT_APPLY_FILTER]->setChecked(true);
-    tab->FilterByCond();
-    ASSERT_EQ(prompt.asked.size(), 1);
-    EXPECT_EQ(prompt.asked[0].text, QStringLiteral("Setting filter removes selections. Set filter?"));
-    EXPECT_EQ(prompt.asked[0].defaultButton, QMessageBox::Yes);
-    EXPECT_FALSE(tab->Table->FilterOn);
-    EXPECT_EQ(tab->Table->NumSelected, 2u);
-    EXPECT_TRUE(main->updatesEnabled());
-    // Any other answer clears the selection and filters.
-    prompt.answers.enqueue(QMessageBox::Cancel);
-    tab->Actions[ACT_APPLY_FILTER]->setChecked(true);
-    tab->FilterByCond();
-    EXPECT_TRUE(tab->Table->FilterOn);
-    EXPECT_EQ(tab->Table->NumSelected, 0u);
-}
-
 TEST_F(TabSearchTest, SelectAndBookmarkByCondition)
 {
     TabTable* tab = OpenSample();
     TypeAndEnter(tab, "gamma");
-    QAction* select = tab->Actions[ACT_SELECT];
+    QAction* select = tab->Actions[TACT_SELECT];
     select->setChecked(true);
     tab->SelectByCond();
     EXPECT_EQ(tab->Table->NumSelected, 2u);
-    EXPECT_EQ(LastStatus(), "Selected 2 rows");
+    EXPECT_EQ(shell.Last(), "Selected 2 rows");
     select->setChecked(false);
     tab->SelectByCond();
     EXPECT_EQ(tab->Table->NumSelected, 0u);
-    EXPECT_EQ(LastStatus(), "Selected 0 rows");
+    EXPECT_EQ(shell.Last(), "Selected 0 rows");
     tab->BookmarkByCond();
-    EXPECT_EQ(LastStatus(), "2 bookmarks is set");
+    EXPECT_EQ(shell.Last(), "2 bookmarks is set");
     tab->SetCurrentPosition(0);
     tab->BookmarkCurrentOnOff();
-    EXPECT_EQ(LastStatus(), "Bookmark added at row 0");
+    EXPECT_EQ(shell.Last(), "Bookmark added at row 0");
     tab->BookmarkCurrentOnOff();
-    EXPECT_EQ(LastStatus(), "Bookmark removed at row 0");
+    EXPECT_EQ(shell.Last(), "Bookmark removed at row 0");
 }
 
-TEST_F(TabSearchTest, SelectionFaultIsReportedNotFatal)
-{
-    TabTable* tab = OpenSample();
-    tab->RecordSelect(2, nullptr, true);
-    EXPECT_EQ(LastStatus(), "Selected row 2");
-    // A range over a record that lost its link is inconsistent data.
-    tab->Table->GetRecord(2)->selRange = nullptr;
-    tab->RecordSelect(2, nullptr, true);
-    ASSERT_EQ(shell.info.size(), 1u);
-    EXPECT_EQ(shell.info[0], "KxTable 'memory', Record #2: inconsistency in selection data");
-}
-
-TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySorted)
+// Rows marked out of order stay sorted; a range over a record that lost its
+// link is inconsistent data, reported and not fatal.
+TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySortedAndFaultsAreReported)
 {
     TabTable* tab = OpenSample();
     for (int32_t row : {5, 1, 3, 6})
         tab->RecordSelect(row, nullptr, true);
+    EXPECT_TRUE(tabtest::Contains(shell.status, "Selected row 3"));
     std::vector<int32_t> firsts;
     for (SelRange* range = tab->Table->FirstRange(); range; range = range->NextEntry())
         firsts.push_back(range->first);
@@ -339,6 +280,11 @@ TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySorted)
     for (KxBkmarkEntry* mark = tab->Table->Bookmarks().First(); mark; mark = mark->NextEntry())
         marks.push_back(mark->index);
     EXPECT_EQ(marks, (std::vector<int32_t>{0, 2, 4}));
+
+    tab->Table->GetRecord(3)->selRange = nullptr;
+    tab->RecordSelect(3, nullptr, true);
+    ASSERT_EQ(shell.info.size(), 1u);
+    EXPECT_EQ(shell.info[0], "KxTable 'memory', Record #3: inconsistency in selection data");
 }
 
 TEST_F(TabSearchTest, GoToLineClampsAndSteps)
@@ -363,43 +309,37 @@ TEST_F(TabSearchTest, GoToLineClampsAndSteps)
     EXPECT_EQ(tab->Table->CurRow(), 0);
 }
 
-TEST_F(TabSearchTest, RepinningChangesTheEntryInPlace)
+// Pinning the same phrase again changes its entry in place and swaps the
+// entry's expression reference; every way of unpinning gives it back.
+TEST_F(TabSearchTest, RepinningChangesTheEntryInPlaceAndReferencesComeBack)
 {
     PrefTabTable prefs = PrefTabTable::Default();
     prefs.ColorHighlight = 0xFF0000;
     TabTable* tab = OpenSample(prefs);
     TypeAndEnter(tab, "alpha");
+    KxSearchExpression* expression = tab->Table->SearchExpression();
+    ASSERT_NE(expression, nullptr);
+    EXPECT_EQ(expression->RefCount(), 1u);
     tab->PinPhrase(1);
     ASSERT_EQ(tab->FixedHighlights.size(), 1);
     EXPECT_EQ(tab->FixedHighlights[0]->color, QColor(0xFF, 0, 0));
-    EXPECT_NE(LastStatus().find(" highlighted rows fixed in outline"), std::string::npos);
+    EXPECT_NE(shell.Last().find(" highlighted rows fixed in outline"), std::string::npos);
+    ASSERT_NE(tab->FixedHighlights[0]->expression, nullptr);
+    EXPECT_EQ(tab->FixedHighlights[0]->expression->RefCount(), 2u);
     const size_t history = PrefGlobal::SearchHistory.size();
     tab->Prefs.ColorHighlight = 0x0000FF;
     tab->PinPhrase(1);
     ASSERT_EQ(tab->FixedHighlights.size(), 1);
     EXPECT_EQ(tab->FixedHighlights[0]->color, QColor(0, 0, 0xFF));
+    EXPECT_EQ(tab->FixedHighlights[0]->expression->RefCount(), 2u);
     EXPECT_EQ(PrefGlobal::SearchHistory.size(), history);
     EXPECT_TRUE(tab->IsFixedHighlight());
     EXPECT_EQ(tab->CurFixedHighlight, 0);
     tab->PinPhrase(0);
     EXPECT_TRUE(tab->FixedHighlights.isEmpty());
     EXPECT_EQ(tab->CurFixedHighlight, -1);
-}
-
-TEST_F(TabSearchTest, ExpressionReferencesComeBack)
-{
-    TabTable* tab = OpenSample();
-    TypeAndEnter(tab, "beta");
-    KxSearchExpression* expression = tab->Table->SearchExpression();
-    ASSERT_NE(expression, nullptr);
-    EXPECT_EQ(expression->RefCount(), 1u);
+    EXPECT_EQ(tab->Table->SearchExpression()->RefCount(), 1u);
     tab->PinPhrase(1);
-    KxSearchExpression* pinned = tab->FixedHighlights[0]->expression;
-    ASSERT_NE(pinned, nullptr);
-    EXPECT_EQ(pinned->RefCount(), 2u);
-    // Pinning again swaps the entry's reference, it does not add one.
-    tab->PinPhrase(1);
-    EXPECT_EQ(tab->FixedHighlights[0]->expression->RefCount(), 2u);
     tab->RemoveFixedHighlight(0, false);
     EXPECT_EQ(tab->Table->SearchExpression()->RefCount(), 1u);
     tab->PinPhrase(1);
@@ -440,20 +380,20 @@ TEST_F(TabSearchTest, FindLinePaintsThePinColour)
     TypeAndEnter(tab, "beta");
     tab->PinPhrase(1);
     LineEdit* line = FindLine(tab);
-    tab->Actions[ACT_PIN]->setChecked(false);
+    tab->Actions[TACT_PIN]->setChecked(false);
     int first = -1;
     EXPECT_GT(GreenPixels(line, &first), 10);
-    EXPECT_TRUE(tab->Actions[ACT_PIN]->isChecked());
+    EXPECT_TRUE(tab->Actions[TACT_PIN]->isChecked());
     // The colour lies under the line's own text, from its first letter.
     EXPECT_GE(first, 0);
     EXPECT_LE(first, line->textMargins().left() + 4);
     // One more character: no longer the pinned phrase.
     QTest::keyClick(tab->FindCombo, Qt::Key_X);
     line->grab();
-    EXPECT_FALSE(tab->Actions[ACT_PIN]->isChecked());
+    EXPECT_FALSE(tab->Actions[TACT_PIN]->isChecked());
     QTest::keyClick(tab->FindCombo, Qt::Key_Backspace);
     line->grab();
-    EXPECT_TRUE(tab->Actions[ACT_PIN]->isChecked());
+    EXPECT_TRUE(tab->Actions[TACT_PIN]->isChecked());
     // Moving the cursor stops the painting until the text is applied.
     QTest::keyClick(tab->FindCombo, Qt::Key_Home);
     EXPECT_EQ(line->CursorMoved, 1);
@@ -500,7 +440,7 @@ TEST_F(TabSearchTest, AuxItemQuotesTheValue)
         item.setText(1, QString::fromLatin1(each.value));
         EXPECT_EQ(tab->AuxItemExpression(&item).toStdString(), each.expression);
     }
-    EXPECT_NE(LastStatus().find("holds both quote characters"), std::string::npos);
+    EXPECT_NE(shell.Last().find("holds both quote characters"), std::string::npos);
     QTreeWidgetItem parent;
     parent.setText(1, QStringLiteral("main"));
     auto* child = new QTreeWidgetItem(&parent);

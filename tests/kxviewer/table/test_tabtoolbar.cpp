@@ -1,9 +1,7 @@
-// The document's toolbars: the nine toolbars and their menu buttons, the
-// colour-bar icons, the find combo and go-to line, the counters, the action
-// state rules, the copy-by-colours menu, and the stop-point jumps through
-// the buttons, with their conditions kept in the preferences.
+// The document's toolbars and menu buttons, colour-bar icons, find combo,
+// go-to line, counters, action state rules, copy-by-colours menu, and the
+// stop-point jumps with their conditions kept in the preferences.
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +21,7 @@
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/table/findlineedit.h"
+#include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
@@ -35,8 +34,7 @@ using tabtest::Contains;
 
 class TabToolbarTest : public tabletest::TableTabTest {
 protected:
-    // The real check marks, and the three icons that colour bars are
-    // painted on.
+    // The real check marks, and the icons colour bars are painted on.
     void SetUp() override
     {
         tabletest::TableTabTest::SetUp();
@@ -120,8 +118,6 @@ protected:
             }
         return false;
     }
-
-    std::string LastStatus() const { return shell.status.empty() ? std::string() : shell.status.back(); }
 };
 
 TEST_F(TabToolbarTest, NineToolbarsAndTenMenuButtons)
@@ -202,46 +198,39 @@ TEST_F(TabToolbarTest, ColourButtonsShowTheTabColours)
     EXPECT_FALSE(ShowsColour(tab->ToolButtons[TabBase::BUTTON_FILTER], 0xFF12AB34));
 }
 
-TEST_F(TabToolbarTest, FindComboListsTheHistoryAndGoToLineTakesRows)
+// The find combo lists the history; the go-to line takes row numbers and is
+// as wide as they are (a document's own width: a table tab sets its own).
+TEST_F(TabToolbarTest, FindComboAndGoToLine)
 {
     PrefGlobal::SearchHistory = {{0, true, "first"}, {1, false, "TEXT == 'x'"}};
-    TabTable* tab = OpenRows(12);
+    TabTable* table = OpenRows(12);
     PrefGlobal::SearchHistory.clear();
-    QComboBox* combo = tab->FindCombo;
+    QComboBox* combo = table->FindCombo;
     EXPECT_NE(qobject_cast<LineEdit*>(combo->lineEdit()), nullptr);
     ASSERT_EQ(combo->count(), 2);
     EXPECT_EQ(combo->itemText(1), "TEXT == 'x'");
     EXPECT_EQ(combo->minimumWidth(), 150);
     EXPECT_EQ(combo->maximumWidth(), 300);
     EXPECT_EQ(combo->view()->contextMenuPolicy(), Qt::CustomContextMenu);
-    QTest::keyClicks(tab->GoToEdit, "5");
-    EXPECT_EQ(tab->Table->CurRow(), 4);
-}
+    QTest::keyClicks(table->GoToEdit, "5");
+    EXPECT_EQ(table->Table->CurRow(), 4);
 
-TEST_F(TabToolbarTest, GoToLineIsAsWideAsTheRowNumbers)
-{
-    // The document's own width; a table tab sets its own (its row header).
-    auto makeBase = [&](int rows) {
-        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (const auto& [rows, characters] : {std::pair{12, 6}, std::pair{1234, 7}}) {
+        SCOPED_TRACE(rows);
+        auto* kx = new KxTable(nullptr, "memory", PrefKxTable::Default());
         for (int i = 0; i < rows; ++i)
-            table->AppendRecord(Record("row").Build());
-        auto* tab = new TabBase(table, PrefTabTable::Default(), nullptr);
+            kx->AppendRecord(Record("row").Build());
+        auto* tab = new TabBase(kx, PrefTabTable::Default(), nullptr);
         Dock(tab);
-        return tab;
-    };
-    TabBase* tab = makeBase(12);
-    QLineEdit* go = tab->GoToEdit;
-    ASSERT_NE(go, nullptr);
-    // 12 rows: (3 + 3) average characters wide, rows 1 to 12.
-    EXPECT_EQ(go->width(), 6 * QFontMetrics(go->font()).averageCharWidth());
-    const auto* validator = qobject_cast<const QIntValidator*>(go->validator());
-    ASSERT_NE(validator, nullptr);
-    EXPECT_EQ(validator->bottom(), 1);
-    EXPECT_EQ(validator->top(), 12);
-    EXPECT_EQ(go->alignment(), Qt::AlignCenter);
-
-    TabBase* wide = makeBase(1234);
-    EXPECT_EQ(wide->GoToEdit->width(), 7 * QFontMetrics(wide->GoToEdit->font()).averageCharWidth());
+        QLineEdit* go = tab->GoToEdit;
+        ASSERT_NE(go, nullptr);
+        EXPECT_EQ(go->width(), CharactersWidth(go->font(), characters));
+        const auto* validator = qobject_cast<const QIntValidator*>(go->validator());
+        ASSERT_NE(validator, nullptr);
+        EXPECT_EQ(validator->bottom(), 1);
+        EXPECT_EQ(validator->top(), rows);
+        EXPECT_EQ(go->alignment(), Qt::AlignCenter);
+    }
 }
 
 TEST_F(TabToolbarTest, CountersFollowSelectionAndFilter)
@@ -280,61 +269,32 @@ std::string RuledStates(TabBase* tab)
 
 TEST_F(TabToolbarTest, ActionStatesFollowTheRules)
 {
-    TabTable* tab = OpenRows(12);
-    // Each change returns the tab to look at.
-    struct Row {
-        const char* state;
-        std::function<TabBase*()> change;
-        const char* expected;
-    };
-    const Row rows[] = {
-        {"fresh, highlighting off", [&] {
-             tab->Actions[TACT_HIGHLIGHT]->setChecked(false);
-             return tab;
-         },
-         "74- 82- 76- 79- 78- 65+ 33+ 32+ 68- 70+ 26- 27- 28- 29- 71- 77-"},
-        {"selection, bookmark, highlight, rows copied",
-         [&] {
-             tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
-             tab->SelRangeSet(2, 4, true, 0);
-             tab->Table->BookmarkSet(7, true);
-             KxvGlobals::CopyInformation.source = tab->Table;
-             return tab;
-         },
-         "74+ 82+ 76+ 79- 78+ 65+ 33+ 32+ 68+ 70+ 26- 27- 28- 29- 71* 77-"},
-        {"filtered", [&] {
-             tab->Table->Selected2Filter();
-             return tab;
-         },
-         "74+ 82- 76+ 79+ 78- 65+ 33+ 32+ 68- 70- 26- 27- 28- 29- 71* 77*"},
-        // The rule's letter: a disabled filter action shows checked.
-        {"filter action disabled",
-         [&] {
-             tab->Table->ClearFilter();
-             tab->Actions[TACT_FILTER]->setEnabled(false);
-             return tab;
-         },
-         "74+ 82+ 76+ 79+ 78- 65+ 33+ 32+ 68+ 70+ 26- 27- 28- 29- 71* 77*"},
-        {"graph open", [&] {
-             tab->GraphState = TabBase::GRAPH_OPEN;
-             return tab;
-         },
-         "74+ 82+ 76+ 79+ 78- 65+ 33- 32+ 68+ 70+ 26- 27- 28- 29- 71* 77*"},
-        {"functions document",
-         [&] {
-             tab->GraphState = TabBase::GRAPH_NONE;
-             tab->FuncsDocument = 1;
-             return tab;
-         },
-         "74+ 82+ 76+ 79+ 78- 65+ 33- 32- 68+ 70+ 26- 27- 28- 29- 71* 77*"},
-        // Docked beside the others: two tabs in the group, nothing to copy.
-        {"empty table", [&] { return OpenRows(0); }, "74- 82- 76+ 79- 78- 65- 33- 32+ 68+ 70- 26+ 27+ 28+ 29- 71- 77-"},
-    };
-    for (const Row& row : rows) {
-        TabBase* on = row.change();
+    auto expect = [](TabBase* on, const char* state, const char* states) {
         on->UpdateActions();
-        EXPECT_EQ(RuledStates(on), row.expected) << row.state;
-    }
+        EXPECT_EQ(RuledStates(on), states) << state;
+    };
+    TabTable* tab = OpenRows(12);
+    tab->Actions[TACT_HIGHLIGHT]->setChecked(false);
+    expect(tab, "fresh, highlighting off", "74- 82- 76- 79- 78- 65+ 33+ 32+ 68- 70+ 26- 27- 28- 29- 71- 77-");
+    tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
+    tab->SelRangeSet(2, 4, true, 0);
+    tab->Table->BookmarkSet(7, true);
+    KxvGlobals::CopyInformation.source = tab->Table;
+    expect(tab, "selection, bookmark, highlight, rows copied",
+           "74+ 82+ 76+ 79- 78+ 65+ 33+ 32+ 68+ 70+ 26- 27- 28- 29- 71* 77-");
+    tab->Table->Selected2Filter();
+    expect(tab, "filtered", "74+ 82- 76+ 79+ 78- 65+ 33+ 32+ 68- 70- 26- 27- 28- 29- 71* 77*");
+    // The rule's letter: a disabled filter action shows checked.
+    tab->Table->ClearFilter();
+    tab->Actions[TACT_FILTER]->setEnabled(false);
+    expect(tab, "filter action disabled", "74+ 82+ 76+ 79+ 78- 65+ 33+ 32+ 68+ 70+ 26- 27- 28- 29- 71* 77*");
+    tab->GraphState = TabBase::GRAPH_OPEN;
+    expect(tab, "graph open", "74+ 82+ 76+ 79+ 78- 65+ 33- 32+ 68+ 70+ 26- 27- 28- 29- 71* 77*");
+    tab->GraphState = TabBase::GRAPH_NONE;
+    tab->FuncsDocument = 1;
+    expect(tab, "functions document", "74+ 82+ 76+ 79+ 78- 65+ 33- 32- 68+ 70+ 26- 27- 28- 29- 71* 77*");
+    // Docked beside the others: two tabs in the group, nothing to copy.
+    expect(OpenRows(0), "empty table", "74- 82- 76+ 79- 78- 65- 33- 32+ 68+ 70- 26+ 27+ 28+ 29- 71- 77-");
 }
 
 TEST_F(TabToolbarTest, CopyMenuGroupsRangesByColour)
@@ -373,9 +333,24 @@ TEST_F(TabToolbarTest, CopyMenuGroupsRangesByColour)
     menu->hide();
 }
 
-TEST_F(TabToolbarTest, DataErrorsAloneVisitEachErrorThenNoJump)
+// With no condition the button asks for one; highlights alone need a pinned
+// phrase; a fixed mode needs no flag. Data errors alone visit each error.
+TEST_F(TabToolbarTest, JumpButtonsVisitTheChosenStops)
 {
     TabTable* tab = OpenRows(12, {{2, -1}, {3, 0}, {6, -3}, {10, -1}});
+    OnlyJumpCondition(tab, -1);
+    tab->SetCurrentPosition(3);
+    Click(tab->ToolButtons[TabBase::BUTTON_NEXT_JUMP]);
+    ASSERT_EQ(shell.info.size(), 1u);
+    EXPECT_EQ(shell.info[0], "Please check on one of jump conditions");
+    EXPECT_TRUE(shell.warnings[0]);
+    EXPECT_EQ(tab->Table->CurRow(), 3);
+    tab->JumpToNextStopPosBy(JUMP_HIGHLIGHT);
+    EXPECT_EQ(shell.Last(), "No highlight to jump");
+    EXPECT_EQ(tab->Table->CurRow(), 3);
+    tab->JumpToNextStopPosBy(JUMP_DATA_ERRORS);
+    EXPECT_EQ(tab->Table->CurRow(), 6);
+
     OnlyJumpCondition(tab, JUMP_DATA_ERRORS);
     tab->SetCurrentPosition(0);
     std::vector<int> visited;
@@ -385,54 +360,35 @@ TEST_F(TabToolbarTest, DataErrorsAloneVisitEachErrorThenNoJump)
     }
     EXPECT_EQ(visited, (std::vector<int>{2, 6, 10, 10, 10}));
     EXPECT_TRUE(Contains(shell.status, "Jumped to error 'NoErrors' at row 7"));
-    EXPECT_EQ(LastStatus(), "No jump");
-
+    EXPECT_EQ(shell.Last(), "No jump");
     Click(tab->ToolButtons[TabBase::BUTTON_PREV_JUMP]);
     EXPECT_EQ(tab->Table->CurRow(), 6);
-    EXPECT_EQ(LastStatus(), "Jumped to error 'NoErrors' at row 7");
+    EXPECT_EQ(shell.Last(), "Jumped to error 'NoErrors' at row 7");
 }
 
-TEST_F(TabToolbarTest, NoConditionAsksForOne)
-{
-    TabTable* tab = OpenRows(12, {{5, -1}});
-    OnlyJumpCondition(tab, -1);
-    tab->SetCurrentPosition(3);
-    Click(tab->ToolButtons[TabBase::BUTTON_NEXT_JUMP]);
-    ASSERT_EQ(shell.info.size(), 1u);
-    EXPECT_EQ(shell.info[0], "Please check on one of jump conditions");
-    EXPECT_TRUE(shell.warnings[0]);
-    EXPECT_EQ(tab->Table->CurRow(), 3);
-
-    // Highlights alone need highlighting and a pinned phrase.
-    tab->JumpToNextStopPosBy(JUMP_HIGHLIGHT);
-    EXPECT_EQ(LastStatus(), "No highlight to jump");
-    EXPECT_EQ(tab->Table->CurRow(), 3);
-    // A fixed mode needs no flag.
-    tab->JumpToNextStopPosBy(JUMP_DATA_ERRORS);
-    EXPECT_EQ(tab->Table->CurRow(), 5);
-}
-
+// Shift with a jump button selects the rows passed over, both ways; called
+// directly (main-window commands, scripts) with Shift held only the forward
+// jump selects; a jump that stays on its row selects nothing.
 TEST_F(TabToolbarTest, ShiftJumpsSelectThePassedRowsBothWays)
 {
     TabTable* tab = OpenRows(12, {{3, -1}, {9, -1}});
     OnlyJumpCondition(tab, JUMP_DATA_ERRORS);
+    QToolButton* next = tab->ToolButtons[TabBase::BUTTON_NEXT_JUMP];
+    QToolButton* prev = tab->ToolButtons[TabBase::BUTTON_PREV_JUMP];
+    auto onlyRange = [&] {
+        const SelRange* range = tab->Table->RangeCount() == 1 ? tab->Table->FirstRange() : nullptr;
+        return range ? std::pair{range->first, range->count} : std::pair{-1, 0};
+    };
     tab->SetCurrentPosition(3);
-    Click(tab->ToolButtons[TabBase::BUTTON_NEXT_JUMP], Qt::ShiftModifier);
+    Click(next, Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->CurRow(), 9);
-    ASSERT_EQ(tab->Table->RangeCount(), 1u);
-    EXPECT_EQ(tab->Table->FirstRange()->first, 3);
-    EXPECT_EQ(tab->Table->FirstRange()->count, 6);
-
+    EXPECT_EQ(onlyRange(), (std::pair{3, 6}));
     tab->Table->ClearSelections();
-    Click(tab->ToolButtons[TabBase::BUTTON_PREV_JUMP], Qt::ShiftModifier);
+    Click(prev, Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->CurRow(), 3);
-    ASSERT_EQ(tab->Table->RangeCount(), 1u);
-    EXPECT_EQ(tab->Table->FirstRange()->first, 4);
-    EXPECT_EQ(tab->Table->FirstRange()->count, 6);
+    EXPECT_EQ(onlyRange(), (std::pair{4, 6}));
     EXPECT_TRUE(Contains(shell.status, "Selected range from 4 to 9"));
 
-    // Called directly (the main window's commands, scripts) with Shift
-    // held: only the backward jump leaves the selection alone.
     tab->Table->ClearSelections();
     QTest::keyPress(tab, Qt::Key_Shift, Qt::ShiftModifier);
     tab->JumpToNextStopPosBy(JUMP_DATA_ERRORS);
@@ -443,23 +399,19 @@ TEST_F(TabToolbarTest, ShiftJumpsSelectThePassedRowsBothWays)
     EXPECT_EQ(tab->Table->CurRow(), 3);
     EXPECT_EQ(tab->Table->NumSelected, 0u);
     QTest::keyRelease(tab, Qt::Key_Shift, Qt::NoModifier);
-
-    // Without Shift nothing is selected.
-    Click(tab->ToolButtons[TabBase::BUTTON_NEXT_JUMP]);
+    Click(next);
     EXPECT_EQ(tab->Table->CurRow(), 9);
     EXPECT_EQ(tab->Table->NumSelected, 0u);
 
-    // A jump that stays on its row passes over none: nothing to select,
-    // not the row before it either.
     OnlyJumpCondition(tab, JUMP_SELECTIONS);
     tab->SetCurrentPosition(11);
-    Click(tab->ToolButtons[TabBase::BUTTON_NEXT_JUMP], Qt::ShiftModifier);
-    EXPECT_EQ(LastStatus(), "Jumped to selected region at row 12");
+    Click(next, Qt::ShiftModifier);
+    EXPECT_EQ(shell.Last(), "Jumped to selected region at row 12");
     tab->SetCurrentPosition(0);
-    Click(tab->ToolButtons[TabBase::BUTTON_PREV_JUMP], Qt::ShiftModifier);
-    EXPECT_EQ(LastStatus(), "Jumped to selection region at row 1");
+    Click(prev, Qt::ShiftModifier);
+    EXPECT_EQ(shell.Last(), "Jumped to selection region at row 1");
     EXPECT_EQ(tab->Table->NumSelected, 0u);
-    Click(tab->ToolButtons[TabBase::BUTTON_PREV_JUMP]);
+    Click(prev);
 }
 
 TEST_F(TabToolbarTest, InconsistentSelectionIsReportedNotFatal)

@@ -1,6 +1,5 @@
 #include <cstddef>
 #include <fstream>
-#include <map>
 #include <set>
 
 #include "test_grammar_fixture.h"
@@ -83,37 +82,21 @@ TEST(KxScriptTokens, ParserInstallsTheNameTable)
 // The interpreter and the documentation name the rules by their position.
 TEST(KxScriptTokens, RulesStandInGrammarOrder)
 {
+#define R(rule) offsetof(KxScriptParser, rule)
     const size_t offsets[] = {
-        offsetof(KxScriptParser, program), offsetof(KxScriptParser, stmt), offsetof(KxScriptParser, function_def),
-        offsetof(KxScriptParser, functionHeader), offsetof(KxScriptParser, declarator),
-        offsetof(KxScriptParser, func_parameter), offsetof(KxScriptParser, param_kind),
-        offsetof(KxScriptParser, if_stmt), offsetof(KxScriptParser, for_stmt), offsetof(KxScriptParser, while_stmt),
-        offsetof(KxScriptParser, do_stmt), offsetof(KxScriptParser, for_third), offsetof(KxScriptParser, block),
-        offsetof(KxScriptParser, assign_or_var), offsetof(KxScriptParser, simple_stmt),
-        offsetof(KxScriptParser, inc_dec), offsetof(KxScriptParser, plus_plus_pref),
-        offsetof(KxScriptParser, minus_minus_pref), offsetof(KxScriptParser, plus_plus_post),
-        offsetof(KxScriptParser, minus_minus_post), offsetof(KxScriptParser, pause_stmt),
-        offsetof(KxScriptParser, exit_stmt), offsetof(KxScriptParser, label_stmt), offsetof(KxScriptParser, goto_stmt),
-        offsetof(KxScriptParser, var_stmt), offsetof(KxScriptParser, undef_stmt),
-        offsetof(KxScriptParser, return_stmt), offsetof(KxScriptParser, assignment),
-        offsetof(KxScriptParser, array_assign), offsetof(KxScriptParser, assign_types),
-        offsetof(KxScriptParser, func_call), offsetof(KxScriptParser, milli_call),
-        offsetof(KxScriptParser, second_call), offsetof(KxScriptParser, time_call), offsetof(KxScriptParser, date_call),
-        offsetof(KxScriptParser, datetime_call), offsetof(KxScriptParser, ipaddr_call),
-        offsetof(KxScriptParser, float_call), offsetof(KxScriptParser, int_call),
-        offsetof(KxScriptParser, tostring_call), offsetof(KxScriptParser, fix_call),
-        offsetof(KxScriptParser, free_call), offsetof(KxScriptParser, defined_call),
-        offsetof(KxScriptParser, print_call), offsetof(KxScriptParser, debug_call),
-        offsetof(KxScriptParser, user_call), offsetof(KxScriptParser, array_size_call),
-        offsetof(KxScriptParser, var_decl), offsetof(KxScriptParser, ident_and_array),
-        offsetof(KxScriptParser, array_tail), offsetof(KxScriptParser, ident_and_empty_array),
-        offsetof(KxScriptParser, empty_array_tail), offsetof(KxScriptParser, expression),
-        offsetof(KxScriptParser, add_expression), offsetof(KxScriptParser, mul_expression),
-        offsetof(KxScriptParser, unary_expression), offsetof(KxScriptParser, atom),
-        offsetof(KxScriptParser, simple_expression), offsetof(KxScriptParser, simple_add_expression),
-        offsetof(KxScriptParser, simple_mul_expression), offsetof(KxScriptParser, simple_unary),
-        offsetof(KxScriptParser, simple_atom), offsetof(KxScriptParser, getGrammarFileName),
+        R(program), R(stmt), R(function_def), R(functionHeader), R(declarator), R(func_parameter), R(param_kind),
+        R(if_stmt), R(for_stmt), R(while_stmt), R(do_stmt), R(for_third), R(block), R(assign_or_var),
+        R(simple_stmt), R(inc_dec), R(plus_plus_pref), R(minus_minus_pref), R(plus_plus_post),
+        R(minus_minus_post), R(pause_stmt), R(exit_stmt), R(label_stmt), R(goto_stmt), R(var_stmt), R(undef_stmt),
+        R(return_stmt), R(assignment), R(array_assign), R(assign_types), R(func_call), R(milli_call),
+        R(second_call), R(time_call), R(date_call), R(datetime_call), R(ipaddr_call), R(float_call), R(int_call),
+        R(tostring_call), R(fix_call), R(free_call), R(defined_call), R(print_call), R(debug_call), R(user_call),
+        R(array_size_call), R(var_decl), R(ident_and_array), R(array_tail), R(ident_and_empty_array),
+        R(empty_array_tail), R(expression), R(add_expression), R(mul_expression), R(unary_expression), R(atom),
+        R(simple_expression), R(simple_add_expression), R(simple_mul_expression), R(simple_unary), R(simple_atom),
+        R(getGrammarFileName),
     };
+#undef R
     static_assert(std::size(offsets) == 62 + 1);
     EXPECT_EQ(offsets[0], offsetof(KxScriptParser, pParser) + sizeof(void*));
     for (size_t i = 1; i < std::size(offsets); ++i)
@@ -203,48 +186,51 @@ TEST(KxScriptGrammar, TreeShapes)
         const char* script;
         const char* tree;
     } cases[] = {
-        {"x = -y;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (UNARY (IDENT_STMT y))))"},
+        {"x = -y; x = !(-3); x = ((a));",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (UNARY (IDENT_STMT y))) (STMT_ASSIGN (IDENT_STMT x) = (NOT (UNARY 3))) "
+         "(STMT_ASSIGN (IDENT_STMT x) = (IDENT_STMT a)))"},
         {"x += 1; x -= 1; x *= 1; x /= 1; x %= 1;",
          "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) += 1) (STMT_ASSIGN (IDENT_STMT x) -= 1) "
          "(STMT_ASSIGN (IDENT_STMT x) *= 1) (STMT_ASSIGN (IDENT_STMT x) /= 1) (STMT_ASSIGN (IDENT_STMT x) %= 1))"},
-        {"var a = {1, 2};", "(PROGRAM (STMT_VAR (STMT_ARRAY_ASSIGN a 1 2)))"},
-        {"var a[10], b;", "(PROGRAM (STMT_VAR (IDENT_STMT a (ARRAY_STMT 10)) (IDENT_STMT b)))"},
-        {"var a[];", "(PROGRAM (STMT_VAR (IDENT_STMT a ARRAY_STMT)))"},
-        {"var a[3] = 5;", "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT 3)) = 5)))"},
-        {"var a[] = b;", "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a ARRAY_STMT) = (IDENT_STMT b))))"},
+        {"var a = {1, 2}; var a[10], b; var a[];",
+         "(PROGRAM (STMT_VAR (STMT_ARRAY_ASSIGN a 1 2)) (STMT_VAR (IDENT_STMT a (ARRAY_STMT 10)) (IDENT_STMT b)) "
+         "(STMT_VAR (IDENT_STMT a ARRAY_STMT)))"},
+        {"var a[3] = 5; var a[] = b;",
+         "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT 3)) = 5)) (STMT_VAR (STMT_ASSIGN (IDENT_STMT a "
+         "ARRAY_STMT) = (IDENT_STMT b))))"},
         {"var a[i] = 1, b += 2, c = 'x';",
          "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT i)) = 1) (STMT_ASSIGN (IDENT_STMT b) += 2) "
          "(STMT_ASSIGN (IDENT_STMT c) = 'x')))"},
         {"var a[2 * n] = 1;",
          "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT (* 2 n))) = 1)))"},
-        {"a[i + 1] = 0;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT (+ i 1))) = 0))"},
-        {"a[] = 0;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT a ARRAY_STMT) = 0))"},
+        {"a[i + 1] = 0; a[] = 0; x = a[i];",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT (+ i 1))) = 0) (STMT_ASSIGN (IDENT_STMT a ARRAY_STMT) = 0) "
+         "(STMT_ASSIGN (IDENT_STMT x) = (IDENT_STMT a (ARRAY_STMT i))))"},
         {"a[-(i)] = !b[!i];",
          "(PROGRAM (STMT_ASSIGN (IDENT_STMT a (ARRAY_STMT (UNARY i))) = (NOT (IDENT_STMT b (ARRAY_STMT (NOT i))))))"},
-        {"x = a[i];", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (IDENT_STMT a (ARRAY_STMT i))))"},
         // Precedence: AND, +, - and ^ share a level looser than the comparisons.
-        {"x = a < b + 1;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (< (IDENT_STMT a) (IDENT_STMT b)) 1)))"},
-        {"x = a + b == c;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (IDENT_STMT a) (== (IDENT_STMT b) (IDENT_STMT c)))))"},
-        {"x = a - b - c;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (- (- (IDENT_STMT a) (IDENT_STMT b)) (IDENT_STMT c))))"},
-        {"x = 2 * 3 ^ 2;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (^ (* 2 3) 2)))"},
-        {"x = -2 ^ 2;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (^ (UNARY 2) 2)))"},
-        {"x = !a == b;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (== (NOT (IDENT_STMT a)) (IDENT_STMT b))))"},
-        {"x = a || b && c;",
-         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (|| (IDENT_STMT a) (&& (IDENT_STMT b) (IDENT_STMT c)))))"},
-        {"x = 1 == 2 && 3 || 4;", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (|| (&& (== 1 2) 3) 4)))"},
+        {"x = a < b + 1; x = a + b == c; x = a - b - c;",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (< (IDENT_STMT a) (IDENT_STMT b)) 1)) (STMT_ASSIGN (IDENT_STMT x) = "
+         "(+ (IDENT_STMT a) (== (IDENT_STMT b) (IDENT_STMT c)))) (STMT_ASSIGN (IDENT_STMT x) = (- (- (IDENT_STMT a) "
+         "(IDENT_STMT b)) (IDENT_STMT c))))"},
+        {"x = 2 * 3 ^ 2; x = -2 ^ 2;",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (^ (* 2 3) 2)) (STMT_ASSIGN (IDENT_STMT x) = (^ (UNARY 2) 2)))"},
+        {"x = !a == b; x = a || b && c; x = 1 == 2 && 3 || 4;",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (== (NOT (IDENT_STMT a)) (IDENT_STMT b))) (STMT_ASSIGN (IDENT_STMT x) = "
+         "(|| (IDENT_STMT a) (&& (IDENT_STMT b) (IDENT_STMT c)))) (STMT_ASSIGN (IDENT_STMT x) = (|| (&& (== 1 2) 3) 4)))"},
         {"x = 1 & 2 | 3 % 4 / 5 != 6 >= 7 <= 8 > 9 =~ \"r\" ~ 'p' ~~ 'w' * 0;",
          "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (* (~~ (~ (=~ (> (<= (>= (!= (/ (% (| (& 1 2) 3) 4) 5) 6) 7) 8) 9) "
          "\"r\") 'p') 'w') 0)))"},
-        {"x = !(-3);", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (NOT (UNARY 3))))"},
-        {"x = ((a));", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (IDENT_STMT a)))"},
         {"x = 0x7FFFFFFFFFFFFFFF + 192.168.0.1 + 1.5;",
          "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (+ 0x7FFFFFFFFFFFFFFF 192.168.0.1) 1.5)))"},
-        {"do { } while (done);", "(PROGRAM (DO_CYCLE (IDENT_STMT done) BLOCK))"},
-        {"print(1);", "(PROGRAM (STMT_PRINT 1))"},
-        {"debug(x, 1);", "(PROGRAM (STMT_DEBUG (IDENT_STMT x) 1))"},
-        {"if (a < b) { } else { }", "(PROGRAM (IF_COND (< (IDENT_STMT a) (IDENT_STMT b)) BLOCK BLOCK))"},
-        {"if (a) { if (b) { } }", "(PROGRAM (IF_COND (IDENT_STMT a) (BLOCK (IF_COND (IDENT_STMT b) BLOCK))))"},
-        {"while (x) { x--; }", "(PROGRAM (WHILE_CYCLE (IDENT_STMT x) (BLOCK (STMT_MINUS_MINUS_POST x))))"},
+        {"do { } while (done); while (x) { x--; }",
+         "(PROGRAM (DO_CYCLE (IDENT_STMT done) BLOCK) (WHILE_CYCLE (IDENT_STMT x) (BLOCK (STMT_MINUS_MINUS_POST x))))"},
+        {"print(1); debug(x, 1); L: goto L; exit; pause; undef a, b; return; return 1;",
+         "(PROGRAM (STMT_PRINT 1) (STMT_DEBUG (IDENT_STMT x) 1) (STMT_LABEL L) (STMT_GOTO L) STMT_EXIT STMT_PAUSE "
+         "(STMT_UNDEF a b) STMT_RETURN (STMT_RETURN 1))"},
+        {"if (a < b) { } else { } if (a) { if (b) { } }",
+         "(PROGRAM (IF_COND (< (IDENT_STMT a) (IDENT_STMT b)) BLOCK BLOCK) (IF_COND (IDENT_STMT a) (BLOCK (IF_COND "
+         "(IDENT_STMT b) BLOCK))))"},
         {"for (var i = 0; i < 3; i++) { }",
          "(PROGRAM (FOR_CYCLE (STMT_VAR (STMT_ASSIGN (IDENT_STMT i) = 0)) (< (IDENT_STMT i) 3) "
          "(STMT_PLUS_PLUS_POST i) BLOCK))"},
@@ -257,21 +243,19 @@ TEST(KxScriptGrammar, TreeShapes)
         {"function f(a, IN b, OUT c, IN/OUT d, ...) { return a; }",
          "(PROGRAM (FUNC_DEF (FUNC_HDR f (FUNC_VAR_DECL a) (FUNC_VAR_DECL IN b) (FUNC_VAR_DECL OUT c) "
          "(FUNC_VAR_DECL IN/OUT d) (FUNC_VAR_DECL ...)) (BLOCK (STMT_RETURN (IDENT_STMT a)))))"},
-        {"function g(..., a) { return; }",
-         "(PROGRAM (FUNC_DEF (FUNC_HDR g (FUNC_VAR_DECL ...) (FUNC_VAR_DECL a)) (BLOCK STMT_RETURN)))"},
-        {"function h() { }", "(PROGRAM (FUNC_DEF (FUNC_HDR h) BLOCK))"},
-        {"L: goto L;", "(PROGRAM (STMT_LABEL L) (STMT_GOTO L))"},
-        {"exit; pause;", "(PROGRAM STMT_EXIT STMT_PAUSE)"},
-        {"undef a, b;", "(PROGRAM (STMT_UNDEF a b))"},
+        {"function g(..., a) { return; } function h() { }",
+         "(PROGRAM (FUNC_DEF (FUNC_HDR g (FUNC_VAR_DECL ...) (FUNC_VAR_DECL a)) (BLOCK STMT_RETURN)) (FUNC_DEF (FUNC_HDR "
+         "h) BLOCK))"},
         {"++a; --a; a++; a--;",
          "(PROGRAM (STMT_PLUS_PLUS_PREF a) (STMT_MINUS_MINUS_PREF a) (STMT_PLUS_PLUS_POST a) "
          "(STMT_MINUS_MINUS_POST a))"},
         // An increment needs no semicolon before a statement, '}' or the end.
         {"a++ b = 1; { --b } c--", "(PROGRAM (STMT_PLUS_PLUS_POST a) (STMT_ASSIGN (IDENT_STMT b) = 1) "
                                    "(BLOCK (STMT_MINUS_MINUS_PREF b)) (STMT_MINUS_MINUS_POST c))"},
-        {"x = gui.print(\"a\", 'b'); f();",
-         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (USER_CALL gui.print \"a\" 'b')) (USER_CALL f))"},
-        {"x = tostring(a, 16);", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (GF_TOSTRING (IDENT_STMT a) 16)))"},
+        {"x = gui.print(\"a\", 'b'); f(); x = tostring(a, 16); x = f(g(1), -h());",
+         "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (USER_CALL gui.print \"a\" 'b')) (USER_CALL f) (STMT_ASSIGN (IDENT_STMT "
+         "x) = (GF_TOSTRING (IDENT_STMT a) 16)) (STMT_ASSIGN (IDENT_STMT x) = (USER_CALL f (USER_CALL g 1) (UNARY "
+         "(USER_CALL h)))))"},
         {"x = milli(1) + second(2) + time(3) + date(4) + datetime(5) + ipaddr(6) + float(7) + int(8);",
          "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (+ (+ (+ (+ (+ (+ (+ (GF_MILLI 1) (GF_SECOND 2)) (GF_TIME 3)) "
          "(GF_DATE 4)) (GF_DATETIME 5)) (GF_IPADDR 6)) (GF_DOUBLE 7)) (GF_INT 8))))"},
@@ -279,8 +263,6 @@ TEST(KxScriptGrammar, TreeShapes)
          "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (STMT_FIX (IDENT_STMT s))) (STMT_FREE (IDENT_STMT s)) "
          "(STMT_ASSIGN (IDENT_STMT x) = (STMT_DEFINED (IDENT_STMT s))) "
          "(STMT_ASSIGN (IDENT_STMT x) = (ARRAY_SIZE a)) (GF_INT 1))"},
-        {"x = f(g(1), -h());", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = (USER_CALL f (USER_CALL g 1) (UNARY (USER_CALL h)))))"},
-        {"return; return 1;", "(PROGRAM STMT_RETURN (STMT_RETURN 1))"},
         {"x = 1; // the last line has no line end", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = 1))"},
         {"x = 1;\r\n/* c */\r\n", "(PROGRAM (STMT_ASSIGN (IDENT_STMT x) = 1))"},
     };
@@ -372,33 +354,27 @@ TEST_F(ChannelCapture, ErrorCountsOfLexerAndParserAreAdded)
     for (const auto& c : cases) {
         Reports().clear();
         EXPECT_EQ(ParseToTree(c.script).empty(), c.errors != 0) << c.script;
-        std::vector<std::string> script = Texts("SCRIPT");
-        if (c.errors == 0) {
-            EXPECT_TRUE(script.empty()) << c.script;
-            continue;
-        }
-        ASSERT_EQ(script.size(), 1u) << c.script;
-        EXPECT_EQ(script[0],
-                  "The parser returned " + std::to_string(c.errors) + " errors, tree walking aborted")
-            << c.script;
+        std::vector<std::string> script;
+        if (c.errors)
+            script.push_back("The parser returned " + std::to_string(c.errors) + " errors, tree walking aborted");
+        EXPECT_EQ(Texts("SCRIPT"), script) << c.script;
         EXPECT_EQ(Texts("ANTLR").size(), size_t(c.errors)) << c.script;
     }
 }
 
-TEST_F(ChannelCapture, NestingIsBoundedInsteadOfOverflowingTheStack)
+TEST_F(ChannelCapture, NestingAndTreeDepthAreBoundedInsteadOfOverflowingTheStack)
 {
     const int limit = KXSCRIPT_MAX_NESTING;
-    auto parens = [](int n) { return "x = " + std::string(size_t(n), '(') + "1" + std::string(size_t(n), ')') + ";"; };
-    auto blocks = [](int n) { return std::string(size_t(n), '{') + std::string(size_t(n), '}'); };
-    auto index = [](int n) {
-        return "a[" + std::string(size_t(n), '(') + "1" + std::string(size_t(n), ')') + "] = 1;";
-    };
-    auto calls = [](int n) {
-        std::string s = "x = ";
+    auto repeat = [](const std::string& piece, int n) {
+        std::string s;
         for (int i = 0; i < n; ++i)
-            s += "f(";
-        return s + std::string(size_t(n), ')') + ";";
+            s += piece;
+        return s;
     };
+    auto parens = [&](int n) { return "x = " + repeat("(", n) + "1" + repeat(")", n) + ";"; };
+    auto blocks = [&](int n) { return repeat("{", n) + repeat("}", n); };
+    auto index = [&](int n) { return "a[" + repeat("(", n) + "1" + repeat(")", n) + "] = 1;"; };
+    auto chain = [&](int n) { return "x = 1" + repeat(" + 1", n) + ";"; };
     // The atom around the innermost literal counts as one level.
     EXPECT_NE(ParseToTree(parens(limit - 1)), "");
     EXPECT_EQ(ParseToTree(parens(limit)), "");
@@ -407,27 +383,16 @@ TEST_F(ChannelCapture, NestingIsBoundedInsteadOfOverflowingTheStack)
     EXPECT_NE(ParseToTree(index(limit - 2)), "");
     EXPECT_EQ(ParseToTree(index(limit)), "");
     Reports().clear();
-    for (const std::string& deep : {parens(10000), blocks(10000), index(10000), calls(10000),
-                                    std::string(10000, '(') + std::string(10000, '[') + std::string(10000, '{')}) {
+    for (const std::string& deep : {parens(10000), blocks(10000), index(10000), "x = " + repeat("f(", 10000) +
+                                    repeat(")", 10000) + ";", repeat("(", 10000) + repeat("[", 10000) + repeat("{", 10000)})
         EXPECT_EQ(ParseToTree(deep), "");
-    }
     std::vector<std::string> antlr = Texts("ANTLR");
     ASSERT_FALSE(antlr.empty());
     EXPECT_NE(antlr[0].find("nesting too deep"), std::string::npos) << antlr[0];
-}
 
-TEST_F(ChannelCapture, TreeDepthIsBounded)
-{
-    auto chain = [](int n) {
-        std::string s = "x = 1";
-        for (int i = 0; i < n; ++i)
-            s += " + 1";
-        return s + ";";
-    };
     EXPECT_NE(ParseToTree(chain(500)), "");
+    Reports().clear();
     EXPECT_EQ(ParseToTree("\n" + chain(int(KXSCRIPT_MAX_TREE_DEPTH))), "");
-    std::vector<std::string> antlr = Texts("ANTLR");
-    ASSERT_EQ(antlr.size(), 1u);
-    EXPECT_EQ(antlr[0], "KxScriptString(2) : error : syntax tree deeper than 1000 levels");
+    EXPECT_EQ(Texts("ANTLR"), std::vector<std::string>{"KxScriptString(2) : error : syntax tree deeper than 1000 levels"});
     EXPECT_EQ(ParseToTree(chain(100000)), "");
 }

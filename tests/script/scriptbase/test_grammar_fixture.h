@@ -1,6 +1,5 @@
-// Shared by the grammar and front-end tests: the token-name table as the
-// interpreter numbers it, a capture of the "ANTLR", "SCRIPT" and "SYS"
-// channels, and helpers that lex or parse a text.
+// The token-name table as the interpreter numbers it, a capture of the
+// "ANTLR", "SCRIPT" and "SYS" channels, and a parse to tree text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +10,7 @@
 #include "script/scriptbase/antlrsupport.h"
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbase/scriptchannels.h"
-#include "utils/kx/kx.h"
+#include "tests/utils/kx/kx_channel_capture.h"
 
 namespace grammartest {
 
@@ -40,56 +39,16 @@ inline const std::vector<std::string>& TokenNames()
     return names;
 }
 
-struct Report {
-    std::string channel;
-    int level;
-    std::string function;
-    std::string text;
-};
-
-inline std::vector<Report>& Reports()
-{
-    static std::vector<Report> reports;
-    return reports;
-}
-
-inline int CaptureReport(ZmLib::KXEVENT* event, ZmLib::KX* channel)
-{
-    Reports().push_back({channel->name, event->level, event->function ? event->function : "",
-                         event->text ? event->text : ""});
-    return 0;
-}
+using Report = kxtest::ChannelEvent;
+inline std::vector<Report>& Reports() { return kxtest::ChannelEvents(); }
 
 // Keeps what the front end reports instead of sending it to the stream.
 class ChannelCapture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Reports().clear();
-        for (size_t i = 0; i < std::size(channels_); ++i) {
-            saved_[i] = channels_[i]->output;
-            channels_[i]->output = &CaptureReport;
-        }
-    }
-    void TearDown() override
-    {
-        for (size_t i = 0; i < std::size(channels_); ++i)
-            channels_[i]->output = saved_[i];
-    }
-
-    // The texts reported on one channel.
-    static std::vector<std::string> Texts(const std::string& channel)
-    {
-        std::vector<std::string> texts;
-        for (const Report& r : Reports())
-            if (r.channel == channel)
-                texts.push_back(r.text);
-        return texts;
-    }
+    static std::vector<std::string> Texts(const std::string& channel) { return kxtest::ChannelCapture::Texts(channel); }
 
 private:
-    ZmLib::KX* channels_[3] = {&KxAntlrChannel, &KxScriptChannel, &ZmLib::KxSys};
-    ZmLib::KxOutputFn saved_[3] = {};
+    kxtest::ChannelCapture capture_{&KxAntlrChannel, &KxScriptChannel, &ZmLib::KxSys};
 };
 
 // Parses a text through the front end; the tree in the runtime's notation,

@@ -1,54 +1,36 @@
-#include <sys/stat.h>
-#include <unistd.h>
+// The front end: string and file streams, the parse results, error reports
+// with file and line, and the release of what it made.
+#include <stdlib.h>
 
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 #include "script/scriptbase/codeparser.h"
 #include "test_grammar_fixture.h"
 
-using grammartest::ChannelCapture;
-using grammartest::Report;
 using grammartest::Reports;
 
 namespace {
 
-class MainParserTest : public ChannelCapture {
+class MainParserTest : public grammartest::ChannelCapture {
 protected:
     void SetUp() override
     {
-        ChannelCapture::SetUp();
         char pattern[] = "/tmp/kxscript-front-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
     }
-    void TearDown() override
-    {
-        for (const std::string& file : files_)
-            unlink(file.c_str());
-        rmdir(dir_.c_str());
-        ChannelCapture::TearDown();
-    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string Write(const std::string& name, const std::string& text)
     {
-        std::string path = dir_ + "/" + name;
+        const std::string path = dir_ + "/" + name;
         std::ofstream(path, std::ios::binary) << text;
-        files_.push_back(path);
         return path;
     }
 
-    static void Release(CodeParser* code)
-    {
-        code->Free();
-        delete code;
-    }
-
     std::string dir_;
-
-private:
-    std::vector<std::string> files_;
 };
 
 } // namespace
@@ -57,13 +39,11 @@ TEST_F(MainParserTest, StringStreams)
 {
     EXPECT_EQ(MainParser::PrepareStringParser(nullptr), nullptr);
     ASSERT_EQ(Reports().size(), 2u);
-    EXPECT_EQ(Reports()[0].channel, "SYS");
+    EXPECT_EQ(Reports()[0].channel + ":" + Reports()[0].text, "SYS:Input stream error!");
     EXPECT_EQ(Reports()[0].level, ZmLib::KX_LEVEL_ERROR);
-    EXPECT_EQ(Reports()[0].text, "Input stream error!");
-    EXPECT_EQ(Reports()[1].channel, "SCRIPT");
+    EXPECT_EQ(Reports()[1].channel + ":" + Reports()[1].function + ":" + Reports()[1].text,
+              "SCRIPT:CodeParser::PrepareInputParser:Input stream error");
     EXPECT_EQ(Reports()[1].level, ZmLib::KX_LEVEL_WARNING);
-    EXPECT_EQ(Reports()[1].function, "CodeParser::PrepareInputParser");
-    EXPECT_EQ(Reports()[1].text, "Input stream error");
 
     pANTLR3_INPUT_STREAM empty = MainParser::PrepareStringParser("");
     ASSERT_NE(empty, nullptr);
@@ -94,12 +74,9 @@ TEST_F(MainParserTest, ParseInputResults)
 
 TEST_F(MainParserTest, FileParserRefusesWhatItCannotRead)
 {
-    const std::string dir = dir_;
-    const std::string missing = dir_ + "/missing.kxs";
-    const std::string empty = Write("empty.kxs", "");
-    for (const char* path : {missing.c_str(), dir.c_str()}) {
+    for (const std::string& path : {dir_ + "/missing.kxs", dir_}) {
         Reports().clear();
-        EXPECT_EQ(MainParser::PrepareFileParser(path), nullptr) << path;
+        EXPECT_EQ(MainParser::PrepareFileParser(path.c_str()), nullptr) << path;
         EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"}) << path;
     }
     Reports().clear();
@@ -108,7 +85,7 @@ TEST_F(MainParserTest, FileParserRefusesWhatItCannotRead)
     EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"});
     // An empty file is a script without statements.
     Reports().clear();
-    EXPECT_EQ(MainParser::PrepareFileParser(empty.c_str()), nullptr);
+    EXPECT_EQ(MainParser::PrepareFileParser(Write("empty.kxs", "").c_str()), nullptr);
     EXPECT_EQ(Texts("SCRIPT").size(), 1u);
 }
 
@@ -152,17 +129,15 @@ TEST_F(MainParserTest, FileParserHandsTheTreeToACodeParser)
     pANTLR3_STRING tree = code->root->toStringTree(code->root);
     EXPECT_STREQ(reinterpret_cast<const char*>(tree->chars),
                  "(PROGRAM (STMT_VAR (STMT_ASSIGN (IDENT_STMT x) = 1)) (STMT_PRINT (IDENT_STMT x)))");
-    EXPECT_NE(code->input, nullptr);
-    EXPECT_NE(code->lexer, nullptr);
-    EXPECT_NE(code->tokens, nullptr);
-    EXPECT_NE(code->parser, nullptr);
+    EXPECT_TRUE(code->input && code->lexer && code->tokens && code->parser);
 
     // Preparing again releases the first objects; a null input leaves none.
     EXPECT_EQ(code->PrepareInputParser(MainParser::PrepareStringParser("exit;")), 0);
     EXPECT_EQ(code->PrepareInputParser(nullptr), 2);
     EXPECT_EQ(code->root, nullptr);
     EXPECT_EQ(code->parser, nullptr);
-    Release(code);
+    code->Free();
+    delete code;
 }
 
 // Every failure path frees what it made: LeakSanitizer checks at exit.

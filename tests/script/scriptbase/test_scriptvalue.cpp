@@ -1,16 +1,27 @@
-// Values, arrays, the registry, argument checks and the library services.
+// Values, arrays, the registry, the library services and the shared operators.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "script/scriptbase/codeparser.h"
+#include "script/scriptbase/scriptoperations.h"
+#include "utils/common/strbase.h"
 
 namespace {
 
 const ScriptLibFunc kDoubleArg[] = {{"lib.f", 0, SCRIPT_INTEGER, 1, {SCRIPT_DOUBLE, 0}}};
 const ScriptLibFunc kAnyArg[] = {{"lib.any", 0, SCRIPT_INTEGER, 1, {SCRIPT_ANY, 0}}};
 const ScriptLibFunc kOther[] = {{"lib.other", 0, SCRIPT_INTEGER, 0, {0}}};
+
+ScriptValue Of(int type)
+{
+    ScriptValue v;
+    v.type = type;
+    return v;
+}
 
 ScriptArgList Args(std::initializer_list<ScriptValue> values)
 {
@@ -20,10 +31,11 @@ ScriptArgList Args(std::initializer_list<ScriptValue> values)
     return list;
 }
 
-std::string CheckText(const ScriptLibRegistry& registry, const ScriptArgList& args)
+// The text of the error the call throws, or "ok".
+std::string ErrorOf(const std::function<void()>& call)
 {
     try {
-        CodeParser::CheckFunctionArgs(registry, 0, 0, 7, args);
+        call();
     } catch (const ScriptError& error) {
         return error.what();
     }
@@ -50,60 +62,28 @@ TEST(ScriptRegistry, FindFunctionSearchesOneOrAllLibraries)
     registry.Add(&a, kDoubleArg, 1);
     registry.Add(&b, kOther, 1);
     registry.Add(&c, kAnyArg, 1);
-    int library = 2;
-    EXPECT_EQ(-1, registry.FindFunction("lib.f", library));
-    library = -1;
-    EXPECT_EQ(0, registry.FindFunction("lib.f", library));
-    EXPECT_EQ(0, library);
-    library = -1;
-    EXPECT_EQ(0, registry.FindFunction("lib.any", library));
-    EXPECT_EQ(2, library);
-    library = 7;
-    EXPECT_EQ(-1, registry.FindFunction("lib.f", library));
-    library = -1;
-    EXPECT_EQ(-1, registry.FindFunction("LIB.F", library));
-    EXPECT_EQ(-1, registry.FindFunction("lib.", library));
-}
-
-TEST(ScriptRegistry, ArgumentChecks)
-{
-    ScriptLibRun run;
-    ScriptLibRegistry registry;
-    registry.Add(&run, kDoubleArg, 1);
-    EXPECT_EQ("ok", CheckText(registry, Args({ScriptValue::Integer(1)})));
-    EXPECT_EQ("ok", CheckText(registry, Args({ScriptValue::Real(1.5)})));
-    EXPECT_EQ("ok", CheckText(registry, Args({ScriptValue::Integer(1), ScriptValue::String("s")})));
-    EXPECT_EQ("Error: Argument 0 has incorrect type STRING TYPE in function lib.f, Line: 7",
-              CheckText(registry, Args({ScriptValue::String("s")})));
-    EXPECT_EQ("Error: Argument 0 has incorrect type UNDEFINED TYPE in function lib.f, Line: 7",
-              CheckText(registry, Args({ScriptValue()})));
-    EXPECT_EQ("Error: Arguments count error in function lib.f, Line: 7", CheckText(registry, Args({})));
-
-    ScriptLibRegistry any;
-    any.Add(&run, kAnyArg, 1);
-    ScriptValue array;
-    array.type = SCRIPT_ARRAY;
-    for (const ScriptValue& v : {ScriptValue(), ScriptValue::String("s"), array, ScriptValue::Real(2)})
-        EXPECT_EQ("ok", CheckText(any, Args({v})));
-}
-
-TEST(ScriptRegistry, BaseLibraryRunsNothing)
-{
-    ScriptLibRun run;
-    ScriptValue result;
-    ScriptArgList args;
-    int library = 0;
-    EXPECT_FALSE(run.Run(result, 0, &library, 1, args));
+    // The library to search (-1: all); the function's index and its library.
+    const struct {
+        const char* name;
+        int library, index, found;
+    } cases[] = {{"lib.f", 2, -1, 2},      {"lib.f", -1, 0, 0},   {"lib.any", -1, 0, 2},
+                 {"lib.f", 7, -1, 7},      {"LIB.F", -1, -1, -1}, {"lib.", -1, -1, -1}};
+    for (const auto& c : cases) {
+        int library = c.library;
+        EXPECT_EQ(c.index, registry.FindFunction(c.name, library)) << c.name << " in " << c.library;
+        if (c.index >= 0) {
+            EXPECT_EQ(c.found, library) << c.name;
+        }
+    }
 }
 
 TEST(ScriptValues, TypeNames)
 {
-    const char* names[] = {"UNKNOWN TYPE",   "STRING TYPE",    "INTEGER TYPE", "DOUBLE TYPE",
-                           "ARRAY TYPE",     "HANDLER TYPE",   "RECORD TYPE",  "DIFFERENT TYPE",
-                           "ERROR TYPE",     "UNDEFINED TYPE", "FAILED TYPE",  "UNKNOWN TYPE"};
-    for (int type = 0; type <= 11; type++)
-        EXPECT_STREQ(names[type], ScriptTypeName(type)) << type;
-    EXPECT_STREQ("UNKNOWN TYPE", ScriptTypeName(-1));
+    const char* names[] = {"UNKNOWN TYPE", "STRING TYPE", "INTEGER TYPE",   "DOUBLE TYPE", "ARRAY TYPE",
+                           "HANDLER TYPE", "RECORD TYPE", "DIFFERENT TYPE", "ERROR TYPE",  "UNDEFINED TYPE",
+                           "FAILED TYPE",  "UNKNOWN TYPE", "UNKNOWN TYPE"};
+    for (int type = -1; type <= 11; type++)
+        EXPECT_STREQ(names[(type + 13) % 13], ScriptTypeName(type)) << type;
 }
 
 class File : public ScriptFileObject {
@@ -113,22 +93,14 @@ public:
 
 TEST(ScriptValues, ValueToText)
 {
-    ScriptValue empty;
-    empty.type = SCRIPT_ARRAY;
     ScriptArray block;
-    ScriptValue array = empty;
-    array.array = &block;
     block.size = 3;
     ScriptHandler handler{4, nullptr};
-    ScriptValue h;
-    h.type = SCRIPT_HANDLER;
-    h.handler = &handler;
-    ScriptValue record;
-    record.type = SCRIPT_RECORD;
-    record.SetInt(12);
     File file;
-    ScriptValue csv;
-    csv.type = SCRIPT_CSVFILE;
+    ScriptValue array = Of(SCRIPT_ARRAY), h = Of(SCRIPT_HANDLER), record = Of(SCRIPT_RECORD), csv = Of(SCRIPT_CSVFILE);
+    array.array = &block;
+    h.handler = &handler;
+    record.SetInt(12);
     csv.file = &file;
     const struct {
         ScriptValue value;
@@ -139,7 +111,7 @@ TEST(ScriptValues, ValueToText)
         {ScriptValue::Integer(-5), "-5"},
         {ScriptValue::Integer(INT64_MIN), "-9223372036854775808"},
         {ScriptValue::Real(2.5), "2.500000"},
-        {empty, "Array type.Size:0"},
+        {Of(SCRIPT_ARRAY), "Array type.Size:0"},
         {array, "Array type.Size:3"},
         {h, "Handler type. Lib index:4"},
         {record, "Record type.Row index:12"},
@@ -152,14 +124,7 @@ TEST(ScriptValues, ValueToText)
 
 TEST(ScriptValues, HandlerWithoutBlockIsAnError)
 {
-    ScriptValue h;
-    h.type = SCRIPT_HANDLER;
-    try {
-        CodeParser::ValueToText(h, 3);
-        FAIL();
-    } catch (const ScriptError& error) {
-        EXPECT_STREQ("Main handler error  line 3", error.what());
-    }
+    EXPECT_EQ("Main handler error  line 3", ErrorOf([] { CodeParser::ValueToText(Of(SCRIPT_HANDLER), 3); }));
     EXPECT_THROW(CodeParser::GetHandlerObject(nullptr, 3), ScriptError);
     int object = 0;
     ScriptHandler block{0, &object};
@@ -168,7 +133,6 @@ TEST(ScriptValues, HandlerWithoutBlockIsAnError)
 
 TEST(ScriptValues, ErrorTexts)
 {
-    EXPECT_EQ("Error: Unknown variable x, Line: 4", CodeParser::FormatError("Unknown variable", "x", 4));
     EXPECT_EQ("Error: Cycle condition error, Line: 0", CodeParser::FormatError("Cycle condition error", nullptr, 0));
     const struct {
         const char* argument;
@@ -176,20 +140,13 @@ TEST(ScriptValues, ErrorTexts)
         const char* text;
     } cases[] = {{"line ", 12, "Argument below zero line 12"}, {nullptr, 5, "Argument below zero 5"},
                  {"x", -999, "Argument below zero x"}};
-    for (const auto& c : cases) {
-        try {
-            CodeParser::ThrowError("Argument below zero ", c.argument, c.line);
-            FAIL();
-        } catch (const ScriptError& error) {
-            EXPECT_STREQ(c.text, error.what());
-        }
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(c.text, ErrorOf([&] { CodeParser::ThrowError("Argument below zero ", c.argument, c.line); }));
 }
 
 TEST(ScriptValues, ArgumentAccessors)
 {
-    ScriptValue record;
-    record.type = SCRIPT_RECORD;
+    ScriptValue record = Of(SCRIPT_RECORD);
     record.SetInt(9);
     const ScriptArgList args = Args({ScriptValue::Integer(-3), record, ScriptValue::Real(0.5), ScriptValue::String("s")});
     EXPECT_EQ(-3, CodeParser::GetArgInt(0, args, 1));
@@ -205,23 +162,15 @@ TEST(ScriptValues, ArgumentAccessors)
                {true, -1, "Argument #-1 has incorrect typeUNDEFINED TYPE"},
                {false, 0, "Argument #0 has incorrect typeINTEGER TYPE"},
                {false, 20, "Argument #20 has incorrect typeUNDEFINED TYPE"}};
-    for (const auto& c : bad) {
-        try {
-            if (c.asInt)
-                CodeParser::GetArgInt(c.i, args, 1);
-            else
-                CodeParser::GetArgDouble(c.i, args, 1);
-            FAIL() << c.text;
-        } catch (const ScriptError& error) {
-            EXPECT_STREQ(c.text, error.what());
-        }
-    }
+    for (const auto& c : bad)
+        EXPECT_EQ(c.text, ErrorOf([&] {
+            c.asInt ? void(CodeParser::GetArgInt(c.i, args, 1)) : void(CodeParser::GetArgDouble(c.i, args, 1));
+        }));
 }
 
 TEST(ScriptValues, FreeValue)
 {
-    ScriptValue v;
-    v.type = SCRIPT_ARRAY;
+    ScriptValue v = Of(SCRIPT_ARRAY);
     v.array = ScriptArrayNew();
     ASSERT_TRUE(ScriptArrayResize(v.array, 2));
     v.array->elements[1].value.type = SCRIPT_ARRAY;
@@ -268,10 +217,115 @@ TEST(ScriptValues, SlotsKeepTheirOwnCopy)
     temp.SetTemp(ScriptValue::Integer(2));
     const ScriptValueSlot a = reference;
     const ScriptValueSlot b = temp;
-    EXPECT_TRUE(a.IsReference());
     EXPECT_EQ(&variable, a.current);
-    EXPECT_FALSE(b.IsReference());
+    EXPECT_FALSE(b.IsReference()); // points at its own copy, not at temp's
     EXPECT_EQ(2, b.Get().Int());
+}
+
+// The shared operators used directly, as the search expressions use them.
+class Sink : public ScriptErrorSink {
+public:
+    [[noreturn]] void MakeError(const char* message, const char* argument) override
+    {
+        throw ScriptError(std::string(message) + (argument ? argument : ""));
+    }
+};
+
+// Operators with match case on (ops) and off (folded).
+class ScriptOperationsTest : public ::testing::Test {
+protected:
+    Sink sink;
+    ScriptOperations ops{sink, true};
+    ScriptOperations folded{sink, false};
+};
+
+TEST_F(ScriptOperationsTest, MatchCaseOffFoldsAsciiLetters)
+{
+    const auto s = [](const char* t) { return ScriptValue::String(t, 1); };
+    EXPECT_EQ(1, folded.Calculate(ScriptOp::Equal, s("ABC"), s("abc")).Int());
+    EXPECT_EQ(1, folded.Calculate(ScriptOp::Greater, s("c"), s("A")).Int());
+    EXPECT_EQ(0, folded.Calculate(ScriptOp::Greater, s("a"), s("B")).Int());
+    EXPECT_EQ(1, folded.Calculate(ScriptOp::WildCmp, s("Hello"), s("h*O")).Int());
+    ScriptMatchDetail detail;
+    EXPECT_EQ(1, folded.Calculate(ScriptOp::Subst, s("xxABCyy"), s("abc"), nullptr, &detail).Int());
+    EXPECT_EQ(std::string("ABCyy"), detail.hit);
+    EXPECT_EQ(1, ops.Calculate(ScriptOp::Greater, s("a"), s("B")).Int());
+    EXPECT_EQ(0, ops.Calculate(ScriptOp::Subst, s("xxABCyy"), s("abc")).Int());
+}
+
+TEST_F(ScriptOperationsTest, RegexpUsesAPreparedPatternAndReportsGroups)
+{
+    RegexBuilder pattern("(\\d+)-(\\d+)");
+    ScriptMatchDetail detail;
+    const ScriptValue r = ops.Calculate(ScriptOp::Regexp, ScriptValue::String("12-345"),
+                                        ScriptValue::String("ignored"), &pattern, &detail);
+    EXPECT_EQ(1, r.Int());
+    EXPECT_EQ(2, detail.groups.GetGroupCount());
+    EXPECT_EQ(3, detail.groups.GetGroupStart(2));
+    EXPECT_EQ(0, ops.Calculate(ScriptOp::Regexp, ScriptValue::String("x12-345"), ScriptValue::String(""), &pattern)
+                     .Int());
+}
+
+TEST_F(ScriptOperationsTest, NumbersCarryingTextCompareAsTheirText)
+{
+    ScriptValue field = ScriptValue::Integer(1234);
+    field.text = "1234";
+    EXPECT_EQ(1, ops.Calculate(ScriptOp::Equal, field, ScriptValue::String("12*")).Int());
+    EXPECT_STREQ("1234", ScriptOperations::NumberToText(field).text);
+    EXPECT_STREQ("-7", ScriptOperations::NumberToText(ScriptValue::Integer(-7)).text);
+    EXPECT_STREQ("0.500000", ScriptOperations::NumberToText(ScriptValue::Real(0.5)).text);
+}
+
+TEST_F(ScriptOperationsTest, NanAndLimits)
+{
+    const ScriptValue nan = ScriptValue::Real(std::nan(""));
+    const ScriptValue one = ScriptValue::Integer(1);
+    EXPECT_EQ(0, ops.Calculate(ScriptOp::Equal, nan, nan).Int());
+    EXPECT_EQ(1, ops.Calculate(ScriptOp::NotEqual, nan, one).Int());
+    EXPECT_EQ(0, ops.Not(nan).Int());
+    EXPECT_EQ(0, ScriptOperations::TruncateToInt(std::nan("")));
+    EXPECT_EQ(INT64_MAX, ScriptOperations::TruncateToInt(1e300));
+    EXPECT_EQ(INT64_MIN, ScriptOperations::TruncateToInt(-INFINITY));
+    EXPECT_EQ(-3, ScriptOperations::TruncateToInt(-3.9));
+    EXPECT_EQ(INT64_MIN, ops.Negate(ScriptValue::Integer(INT64_MIN)).Int());
+    EXPECT_EQ(int64_t(uint64_t(INT64_MAX) * 1000), ops.Convert(ScriptConversion::Milli, ScriptValue::Integer(INT64_MAX)).Int());
+    EXPECT_STREQ("-9223372036854.775808", ops.ToString(ScriptValue::Integer(INT64_MIN), ScriptValue::Integer(5)).text);
+    EXPECT_STREQ("0", ops.ToString(nan, ScriptValue::Integer(0)).text);
+    EXPECT_STREQ("", ops.ToString(one, ScriptValue::Integer(int64_t(1) << 32)).text);
+}
+
+TEST_F(ScriptOperationsTest, NumberLiterals)
+{
+    const struct {
+        const char* text;
+        int64_t value;
+    } cases[] = {
+        {"0", 0}, {"0x7fffffff", INT32_MAX}, {"0xFFFFFFFF", 4294967295}, {"0x123456789", 0x123456789}, {"0X10", 16},
+        // Integers keep 64 bits; past 2^63 the same bits read negative.
+        {"2147483648", 2147483648}, {"4294967297", 4294967297}, {"90061000000", 90061000000},
+        {"9223372036854775807", INT64_MAX}, {"9223372036854775808", INT64_MIN}, {"18446744073709551615", -1},
+        {"0xFFFFFFFFFFFFFFFF", -1},
+        // IPv4 addresses, first octet in the low byte, zero-extended.
+        {"1.2.3.4", 0x04030201}, {"10.0.0.200", 3355443210}, {"128.0.0.1", 0x01000080},
+        {"255.255.255.255", 4294967295},
+    };
+    for (const auto& c : cases) {
+        const ScriptValue v = ops.ParseNumber(c.text);
+        EXPECT_EQ(SCRIPT_INTEGER, v.type) << c.text;
+        EXPECT_EQ(c.value, v.Int()) << c.text;
+    }
+    EXPECT_DOUBLE_EQ(1.25, ops.ParseNumber("1.25").Double());
+    for (const char* bad : {"1.2.3", "1.2.3.4.5", "1.999.3.4", "18446744073709551616", "0x10000000000000000"})
+        EXPECT_EQ("Number error", ErrorOf([&] { ops.ParseNumber(bad); })) << bad;
+}
+
+TEST_F(ScriptOperationsTest, ConcatenationIsCutAtTheScratchCapacity)
+{
+    const std::string long_text(1000, 'x');
+    const ScriptValue r =
+        ops.Calculate(ScriptOp::Plus, ScriptValue::String(long_text.c_str()), ScriptValue::String(long_text.c_str()));
+    EXPECT_EQ(ZmLib::TEMP_STR_CAPACITY, std::strlen(r.text));
+    EXPECT_EQ(0u, r.bits);
 }
 
 } // namespace

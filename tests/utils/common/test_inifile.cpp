@@ -179,28 +179,13 @@ TEST(IniText, OneSaveSettles)
     IniBase ini;
     Load(ini, "k=1\x1d;c\n");
     EXPECT_STREQ(ini.GetValue("", "k"), "1");
-    IniBase stripped;
-    Load(stripped, RoundTrip("k=1\x1d;c\n", true));
-    EXPECT_STREQ(stripped.GetValue("", "k"), "1");
 }
 
 TEST(IniValues, TextsOfAnyBytesReadBackTheSame)
 {
     const std::string texts[] = {
-        "",
-        " lead",
-        "trail ",
-        "\ttabs\t",
-        "\"",
-        "\"\"",
-        "\"quoted\"",
-        "half\"",
-        "\"half",
-        "/tmp/a b;c/\"d\"",
-        "caf\xe9 \xff",
-        "end\x1d",
-        "x\\;y \\",
-        "=;[x]",
+        "", " lead", "trail ", "\ttabs\t", "\"", "\"\"", "\"quoted\"", "half\"", "\"half", "/tmp/a b;c/\"d\"",
+        "caf\xe9 \xff", "end\x1d", "x\\;y \\", "=;[x]",
     };
     IniBase ini;
     for (size_t i = 0; i < std::size(texts); ++i)

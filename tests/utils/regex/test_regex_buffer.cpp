@@ -75,28 +75,6 @@ TEST(RegexBuffer, SelfAppendSurvivesReallocation)
     EXPECT_EQ(buffer[8], 3);
 }
 
-TEST(RegexBuffer, SortedBufferKeepsOrderAndFinds)
-{
-    CSortedBufferT<int> ascending;
-    for (int value : {5, 1, 9, 3, 7, 3})
-        ascending.Add(value);
-    ASSERT_EQ(ascending.GetSize(), 6);
-    for (int i = 1; i < ascending.GetSize(); ++i)
-        EXPECT_LE(ascending[i - 1], ascending[i]);
-    EXPECT_GE(ascending.Find(7), 0);
-    EXPECT_EQ(ascending[ascending.Find(9)], 9);
-    EXPECT_EQ(ascending.Find(4), -1);
-    EXPECT_EQ(ascending.Find(10), -1);
-
-    CSortedBufferT<int> descending(true);
-    for (int value : {2, 8, 4})
-        descending.Add(value);
-    EXPECT_EQ(descending[0], 8);
-    EXPECT_EQ(descending[2], 2);
-    EXPECT_EQ(descending.Find(4), 1);
-    EXPECT_EQ(descending.Find(5), -1);
-}
-
 TEST(RegexBuffer, GrowthNearTheLimitStaysPositive)
 {
     // A character buffer of 2^30 bytes (a pattern with a literal run that long) used to double

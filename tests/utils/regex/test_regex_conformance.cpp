@@ -211,6 +211,21 @@ const RegexCase kEmptyLastIteration[] = {
 };
 INSTANTIATE_TEST_SUITE_P(EmptyLastIteration, RegexConformance, ::testing::ValuesIn(kEmptyLastIteration));
 
+// Every way of a repeat is tried: an iteration that comes back to nothing still has its other
+// ways, an end reached by a bounded repeat with room left is not taken for one tried in full,
+// and two empty ends in a row do not end the search.
+const RegexCase kCompleteSearch[] = {
+    {"((b+)*|.{0,2})?\\wb*?", "baab", {0, 4, 0, 2, -1, -1}},
+    {"(?:||a)*b", "ab", {0, 2}},
+    {"((.)(\\w[a])?)*a", "aba", {0, 3, 1, 2, 1, 2, -1, -1}},
+    {"(?:a|aa){0,3}b", "aaaaab", {0, 6}},
+    {"(?:a|aa){0,2}b", "aaaaab", kNoMatch},
+    {"a*b{1,3}?([ab]{0,2}?){0,2}", "abaabb", {0, 6, 4, 6}},
+    {"(?:||)|.+", "a", {0, 1}},
+    {"(?:(a)|b)*\\1", "abba", {0, 4, 0, 1}},
+};
+INSTANTIATE_TEST_SUITE_P(CompleteSearch, RegexConformance, ::testing::ValuesIn(kCompleteSearch));
+
 const RegexCase kLazyPossessive[] = {
     {"a*?b", "aaab", {0, 4}},
     {"(a+?)(a*)", "aaa", {0, 3, 0, 1, 1, 3}},

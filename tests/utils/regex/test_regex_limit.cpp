@@ -125,9 +125,10 @@ TEST_F(RegexLimitTest, LimitCountsStepsNotLength)
     EXPECT_TRUE(Reported().empty());
 }
 
-TEST_F(RegexLimitTest, LazyRepeatsStayWithinTheBudget)
+TEST_F(RegexLimitTest, RepeatsThatSkipTriedEndsStayWithinTheBudget)
 {
-    // Without the offered-ends memo each of these takes exponential time long before these sizes.
+    // Without the memo of tried ends each of these takes exponential (or, for (a+?)*b, cubic)
+    // time long before these sizes.
     struct Lazy {
         const char* pattern;
         std::string text;
@@ -141,6 +142,10 @@ TEST_F(RegexLimitTest, LazyRepeatsStayWithinTheBudget)
         {"(?:a+?)+?b", Repeat("a", 500) + "cb", false},
         {"(a|aa){1,4000}?b", Repeat("a", 3000) + "cb", false},
         {"(?:ab|a|b)*?c", Repeat("ab", 1000) + "bc", true},
+        {"(a|aa)*b", Repeat("a", 3000) + "cb", false},
+        {"((a+)+)+b", Repeat("a", 48) + "cb", false},
+        {"(a+?)*b", Repeat("a", 1000) + "cb", false},
+        {"(?:a|b)*\\d", Repeat("a", 100000), false},
     };
     for (const Lazy& c : cases) {
         RegexBuilder builder(c.pattern);
