@@ -14,39 +14,18 @@
 #include <QTemporaryDir>
 
 #include "bench/benchargs.h"
+#include "bench/benchgui.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
-#include "tearoffwidget/comaction.h"
-#include "tearoffwidget/tearoffmain.h"
-#include "tests/kxlib/kxfilegen.h"
 
 namespace {
 
 using Bench::Clock;
 using Bench::Seconds;
-
-class BenchMain : public TearOffMain {
-public:
-    explicit BenchMain(QApplication* app) : TearOffMain(app) {}
-    void SaveDocks() override {}
-    void OnCloseAccepted() override {}
-    void UpdateActions() override {}
-};
-
-// Descriptors for every action id, so that the tab builds its actions.
-struct Actions {
-    Actions()
-    {
-        for (int i = 0; i < ComActionCount; ++i)
-            entries[i] = {0, 0, 0, nullptr, nullptr, "Action", nullptr};
-        ComActionTablePublish(entries, ComActionCount);
-    }
-    ComAction entries[ComActionCount];
-};
 
 // Milliseconds of one full paint of the cells, best of a few.
 double PaintMs(TabTable* tab)
@@ -76,25 +55,19 @@ int main(int argc, char** argv)
 {
     const uint32_t records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
     QTemporaryDir home;
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("HOME", home.path().toLocal8Bit().constData(), 1);
-    setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
+    Bench::OffscreenHome(home);
     QApplication app(argc, argv);
     setlocale(LC_NUMERIC, "C");
 
-    const std::string path = home.path().toStdString() + "/bench.kx";
-    KxFileGen::Options options;
-    options.records = records;
-    if (!KxFileGen::WriteTrace(path.c_str(), options)) {
-        fprintf(stderr, "cannot write %s\n", path.c_str());
+    const std::string path = Bench::WriteTrace(home, records);
+    if (path.empty())
         return 1;
-    }
 
-    Actions actions;
+    Bench::BenchActions actions;
     PrefGlobal::SetDefaults();
     LoadSharedPixmaps();
     {
-        BenchMain window(&app);
+        Bench::BenchMain window(&app);
         window.resize(1280, 800);
         window.show();
         QApplication::processEvents();

@@ -1,9 +1,13 @@
 // A main window and documents that count the framework's calls.
 #pragma once
 
+#include <memory>
+
 #include <QApplication>
+#include <QCoreApplication>
 #include <QList>
 #include <QPoint>
+#include <gtest/gtest.h>
 
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearofftabdock.h"
@@ -47,4 +51,33 @@ public:
     QList<QPoint> menus;
     int activated = 0;
     int deactivated = 0;
+};
+
+// Runs the deleteLater calls that closing queued.
+inline void FlushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A shown main window whose first two docks are the permanent panels.
+class MainWithPanelsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        main = std::make_unique<TestMain>();
+        main->resize(800, 600);
+        main->show();
+        for (StubDoc*& panel : panels) {
+            panel = new StubDoc;
+            main->AddTearOffDock(Qt::BottomDockWidgetArea, panel, TearOffTabDock::ModePanel);
+        }
+    }
+    void TearDown() override
+    {
+        main.reset();
+        FlushDeletes();
+    }
+
+    std::unique_ptr<TestMain> main;
+    StubDoc* panels[2] = {};
 };

@@ -26,31 +26,11 @@
 
 namespace {
 
-void FlushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 const QString Changed = QStringLiteral("Table \"%1\" was changed.\nDo you want to save it?");
 
-class TearOffMainTest : public ::testing::Test {
+class TearOffMainTest : public MainWithPanelsTest {
 protected:
-    void SetUp() override
-    {
-        main = std::make_unique<TestMain>();
-        main->resize(800, 600);
-        main->show();
-        for (StubDoc*& panel : panels) {
-            panel = new StubDoc;
-            main->AddTearOffDock(Qt::BottomDockWidgetArea, panel, TearOffTabDock::ModePanel);
-        }
-    }
-    void TearDown() override
-    {
-        main.reset();
-        FlushDeletes();
-    }
-
     // Documents tabified into one group of the main host.
     QList<StubDoc*> AddDocuments(int count, bool modified)
     {
@@ -67,8 +47,6 @@ protected:
         return docs;
     }
 
-    std::unique_ptr<TestMain> main;
-    StubDoc* panels[2] = {};
     ScriptedPrompt prompt;
     PromptGuard guard{&prompt};
 };

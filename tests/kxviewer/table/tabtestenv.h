@@ -73,10 +73,6 @@ public:
     std::vector<std::string> status;
 };
 
-inline void FlushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 inline bool Contains(const std::vector<std::string>& lines, const std::string& line)
 {
@@ -86,23 +82,12 @@ inline bool Contains(const std::vector<std::string>& lines, const std::string& l
     return false;
 }
 
-class TabTest : public ::testing::Test {
+class TabTest : public MainWithPanelsTest {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        main = std::make_unique<TestMain>();
-        main->resize(800, 600);
-        main->show();
-        for (StubDoc*& panel : panels) {
-            panel = new StubDoc;
-            main->AddTearOffDock(Qt::BottomDockWidgetArea, panel, TearOffTabDock::ModePanel);
-        }
-    }
-    void TearDown() override
-    {
-        main.reset();
-        FlushDeletes();
+        MainWithPanelsTest::SetUp();
     }
 
     QString Path(const char* name) const { return dir.path() + QLatin1Char('/') + QLatin1String(name); }
@@ -154,8 +139,6 @@ protected:
 
     QTemporaryDir dir;
     ActionTable actions;
-    std::unique_ptr<TestMain> main;
-    StubDoc* panels[2] = {};
     ScriptedPrompt prompt;
     PromptGuard guard{&prompt};
     StatusRecorder shell;

@@ -22,7 +22,6 @@
 namespace {
 
 using tabtest::Contains;
-using tabtest::FlushDeletes;
 
 class TabBaseTest : public tabtest::TabTest {};
 

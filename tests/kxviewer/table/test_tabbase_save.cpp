@@ -210,7 +210,7 @@ TEST_F(TabSaveTest, SaveAsFromSaveAndFromClosing)
 
     prompt.answers.enqueue(QMessageBox::Yes);
     tab->Close();
-    tabtest::FlushDeletes();
+    FlushDeletes();
     ASSERT_TRUE(main->Docks.contains(tab));
     EXPECT_GE(tab->TabWidget->indexOf(tab), 0);
     EXPECT_TRUE(tab->Table->Modified());
@@ -220,7 +220,7 @@ TEST_F(TabSaveTest, SaveAsFromSaveAndFromClosing)
     prompt.answers.enqueue(QMessageBox::Yes);
     prompt.fileNames.enqueue(Path("closing.kxl"));
     other->Close();
-    tabtest::FlushDeletes();
+    FlushDeletes();
     EXPECT_TRUE(QFile::exists(Path("closing.kxl")));
     EXPECT_TRUE(Contains(shell.log, "Document \"closing\" closed"));
     EXPECT_FALSE(main->Docks.contains(other));
@@ -235,7 +235,7 @@ TEST_F(TabSaveTest, FailedSavesKeepTheDocument)
     doc->Table->SetPath(QFile::encodeName(Unwritable("doc.kxl")).constData());
     prompt.answers.enqueue(QMessageBox::Yes);
     doc->Close();
-    tabtest::FlushDeletes();
+    FlushDeletes();
     EXPECT_TRUE(main->Docks.contains(doc));
     EXPECT_EQ(shell.info.size(), 1u);
 
