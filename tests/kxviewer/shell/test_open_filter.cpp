@@ -87,10 +87,12 @@ TEST_F(OpenFilter, FormatsInDisplayOrder)
         ImportFormats = DefaultImportTemplates();
         ImportFormats[0].enabled = !c.disableFirst;
         ImportFormats.insert(ImportFormats.end(), c.added.begin(), c.added.end());
-        if (!c.filter.isEmpty())
+        if (!c.filter.isEmpty()) {
             EXPECT_EQ(OpenFileKind::Filter("", true), c.filter);
-        if (!c.order.empty())
+        }
+        if (!c.order.empty()) {
             EXPECT_EQ(OpenFileKind::DisplayOrder(), c.order);
+        }
         for (const auto& [suffix, format] : c.suffixes)
             EXPECT_EQ(OpenFileKind::FormatForSuffix(suffix), format) << suffix;
     }
