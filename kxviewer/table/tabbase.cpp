@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTableWidget>
@@ -341,6 +342,14 @@ void TabBase::UpdateInformer()
     UpdateActions();
     if (GraphState == GRAPH_OPEN)
         UpdateGraphInformer();
+}
+
+// The go-to line shows the current row, counted from 1. (The Outline and the
+// graph follow the current row too, once a tab has them.)
+void TabBase::UpdateCurrentPosition()
+{
+    if (GoToEdit && Table->CurRow() >= 0)
+        GoToEdit->setText(QString::number(Table->CurRow() + 1));
 }
 
 void TabBase::OnSetCurrentPosition(int new_pos)

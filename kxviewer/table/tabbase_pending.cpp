@@ -50,7 +50,6 @@ void TabBase::DockAttach() {}
 void TabBase::DockDetach() {}
 void TabBase::DockHorizontally() {}
 void TabBase::DockVertically() {}
-void TabBase::UpdateCurrentPosition() {}
 void TabBase::CreateSidePanes() {}
 void TabBase::UpdateEditableBox(bool) {}
 void TabBase::RecordInfoText(int32_t) {}

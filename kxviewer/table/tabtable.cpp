@@ -73,6 +73,9 @@ void TabTable::Init(QTimer* idleTimer)
     SetupView();
     if (idleTimer)
         connect(idleTimer, &QTimer::timeout, this, &TabTable::idleProcess);
+    // The counters show the document's rows from the start, not only after
+    // the first command that changes them.
+    UpdateInformer();
 }
 
 void TabTable::SetupView()

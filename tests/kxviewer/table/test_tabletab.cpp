@@ -5,6 +5,8 @@
 #include <QClipboard>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTimer>
@@ -74,9 +76,14 @@ TEST_F(TabTableTest, GoingPastTheEndLandsOnTheLastRow)
 {
     TabTable* tab = OpenGenerated(100);
     ASSERT_NE(tab, nullptr);
+    // The counters show the rows as soon as the tab is built.
+    ASSERT_NE(tab->CountersLabel, nullptr);
+    EXPECT_EQ(tab->CountersLabel->text(), "<b>100 Rows</b>  ");
     tab->SetCurrentPosition(9999);
     EXPECT_EQ(tab->Table->CurRow(), 99);
     EXPECT_EQ(tab->View->currentIndex().row(), 99);
+    ASSERT_NE(tab->GoToEdit, nullptr);
+    EXPECT_EQ(tab->GoToEdit->text(), "100");
     tab->SetCurrentPosition(-3);
     EXPECT_EQ(tab->Table->CurRow(), 99);
     tab->JumpToHome();

@@ -302,6 +302,9 @@ TEST_F(TabSearchTest, GoToLineClampsAndSteps)
     EXPECT_EQ(tab->Table->CurRow(), 0);
     ASSERT_NE(tab->GoToEdit, nullptr);
     tab->GoToEdit->setFocus();
+    // The line shows the current row; typing replaces it.
+    EXPECT_EQ(tab->GoToEdit->text(), "1");
+    tab->GoToEdit->selectAll();
     QTest::keyClicks(tab->GoToEdit, QStringLiteral("4"));
     EXPECT_EQ(tab->Table->CurRow(), 3);
     QTest::keyClick(tab->GoToEdit, Qt::Key_Backspace);

@@ -212,6 +212,7 @@ TEST_F(TabToolbarTest, FindComboAndGoToLine)
     EXPECT_EQ(combo->minimumWidth(), 150);
     EXPECT_EQ(combo->maximumWidth(), 300);
     EXPECT_EQ(combo->view()->contextMenuPolicy(), Qt::CustomContextMenu);
+    table->GoToEdit->selectAll();
     QTest::keyClicks(table->GoToEdit, "5");
     EXPECT_EQ(table->Table->CurRow(), 4);
 
