@@ -138,10 +138,13 @@ void Log2KxdMulti::FillField(int32_t field, const char* text, uint32_t length, c
     }
     int64_t value = 0;
     if (field == FIELD_TIME && length >= TIME_TEXT_MIN) {
-        char buffer[LINE_LENGTH_MAX + 1];
-        memcpy(buffer, text, length);
-        buffer[length] = 0;
-        value = ZmLib::Str2Time(buffer, nowUs_);
+        if (length != lastTimeLength_ || memcmp(text, lastTime_, length) != 0) {
+            memcpy(lastTime_, text, length);
+            lastTime_[length] = 0;
+            lastTimeLength_ = length;
+            lastTimeValue_ = ZmLib::Str2Time(lastTime_, nowUs_);
+        }
+        value = lastTimeValue_;
     } else if (field == FIELD_TIME) {
         value = ReadDecimal(text, length);
     } else if (field == FIELD_IP) {

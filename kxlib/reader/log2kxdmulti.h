@@ -53,4 +53,9 @@ private:
     RegexMatchContext context_;
     // The year of syslog dates comes from the time of the load.
     int64_t nowUs_;
+    // The last date text and its value: neighbouring lines mostly share
+    // their second, and the value depends on the text alone.
+    char lastTime_[LINE_LENGTH_MAX + 1];
+    uint32_t lastTimeLength_ = 0;
+    int64_t lastTimeValue_ = 0;
 };

@@ -104,6 +104,16 @@ TEST(Log2KxdMulti, FieldsOfEachLine)
          {"123|" + std::to_string(0x0302010A) + "|31|15", "-45|0|0|9",
           isoTime + "|" + std::to_string(0x04030201) + "|-7|0"},
          nullptr},
+        // Neighbouring lines that share a date, and dates that differ only
+        // in their last character or their length.
+        {"repeated and changing dates",
+         {{"([^|]*)\\|(.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}}},
+         "Dec  7 11:12:16|a\nDec  7 11:12:16|b\nDec  7 11:12:17|c\nDec  7 11:12:1|d\nDec  7 11:12:16|e\n"
+         "2019-06-30T15:53:31|f\n12|g\n",
+         {FIELD_TIME, FIELD_TEXT},
+         {syslogTime + "|a", syslogTime + "|b", std::to_string(ZmLib::Str2Time("Dec  7 11:12:17")) + "|c",
+          std::to_string(ZmLib::Str2Time("Dec  7 11:12:1")) + "|d", syslogTime + "|e", isoTime + "|f", "12|g"},
+         nullptr},
         {"error template and a group that did not take part",
          {{"E (\\w+) (.*)\\r?\\n?", {FIELD_LEVEL, FIELD_TEXT}, true}, {"(x)?(y+)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}},
          "E info fine\nyy\n",
