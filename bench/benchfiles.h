@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "kxlib/reader/filekx.h"
 #include "kxlib/table/kxtable.h"
@@ -27,8 +29,9 @@ inline std::string MakeScratchDir(const char* name)
 
 // A raw kx file read straight into a new table by the record load with the
 // given workers, every record with PROT 0 as the document loader stores it;
-// null when the file cannot be opened.
-inline KxTable* LoadRawKx(const std::string& path, int workers, KxLoadResult* result)
+// null when the file cannot be opened. progress as for the record load.
+inline KxTable* LoadRawKx(const std::string& path, int workers, KxLoadResult* result,
+                          std::function<bool(int32_t attempts, int64_t consumed)> progress = nullptr)
 {
     FileKx reader(path.c_str());
     if (reader.Open() != 0)
@@ -37,6 +40,7 @@ inline KxTable* LoadRawKx(const std::string& path, int workers, KxLoadResult* re
     KxLoadOptions options;
     options.workers = workers;
     options.prot = 0;
+    options.progress = std::move(progress);
     *result = KxLoadRecords(reader, *table, reader.GetFileSize(), options);
     table->SetModified(false);
     return table;

@@ -91,7 +91,11 @@ FileKxl::FileKxl(const char* path) : file_(sections_, SEC_Nums), iniText_(1, '\0
         shownPath_ = PathForMessage(path);
 }
 
-FileKxl::~FileKxl() { file_.Close(); }
+FileKxl::~FileKxl()
+{
+    StopReadAhead();
+    file_.Close();
+}
 
 bool FileKxl::ReadSection(int32_t id, uint64_t limit, std::vector<char>& out)
 {
@@ -121,6 +125,7 @@ int32_t FileKxl::Open()
         return KxLibExcept::OPEN_FAILED;
     }
     KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "About to open KXL file \"%s\"", GetPath());
+    StopReadAhead();
     recordCount_ = 0;
     RecordsAccepted = RecordsBad = 0;
     iniText_.assign(1, '\0');
@@ -185,16 +190,25 @@ int32_t FileKxl::ReadRecord()
 bool FileKxl::NextRecordBytes()
 {
     if (recordBufLen_ - recordBufPos_ < KxdProt::SIZE) {
-        // A piece cut short by the end of the file keeps its bytes in front.
-        const size_t kept = recordBufLen_ - recordBufPos_;
-        const size_t records = std::min<size_t>(RECORD_BUF_RECORDS, recordCount_ - RecordsAccepted);
-        recordBuf_.resize(RECORD_BUF_RECORDS * KxdProt::SIZE);
-        memmove(recordBuf_.data(), recordBuf_.data() + recordBufPos_, kept);
+        if (!aheadThread_.joinable()) {
+            aheadBuf_.resize(RECORD_BUF_RECORDS * KxdProt::SIZE);
+            recordBuf_.resize(aheadBuf_.size());
+            aheadFull_ = aheadEnded_ = aheadStop_ = false;
+            const size_t left = recordCount_ - RecordsAccepted;
+            aheadThread_ = std::thread([this, left] { ReadAhead(left); });
+        }
+        std::unique_lock<std::mutex> lock(aheadMutex_);
+        aheadWake_.wait(lock, [this] { return aheadFull_ || aheadEnded_; });
+        // Pieces hold whole records but where the file ended: what is left
+        // of a record cut short there is no record.
+        if (!aheadFull_)
+            return false;
+        recordBuf_.swap(aheadBuf_);
         recordBufPos_ = 0;
-        recordBufLen_ = kept;
-        const size_t want = records * KxdProt::SIZE;
-        if (want > kept)
-            recordBufLen_ += file_.File.Read(recordBuf_.data() + kept, want - kept);
+        recordBufLen_ = aheadLen_;
+        aheadFull_ = false;
+        lock.unlock();
+        aheadWake_.notify_one();
         if (recordBufLen_ < KxdProt::SIZE)
             return false;
     }
@@ -203,10 +217,46 @@ bool FileKxl::NextRecordBytes()
     return true;
 }
 
+void FileKxl::ReadAhead(size_t left)
+{
+    std::unique_lock<std::mutex> lock(aheadMutex_);
+    while (left > 0) {
+        aheadWake_.wait(lock, [this] { return aheadStop_ || !aheadFull_; });
+        if (aheadStop_)
+            return;
+        const size_t want = std::min<size_t>(RECORD_BUF_RECORDS, left) * KxdProt::SIZE;
+        lock.unlock();
+        const size_t got = file_.File.Read(aheadBuf_.data(), want);
+        lock.lock();
+        aheadLen_ = got;
+        aheadFull_ = true;
+        aheadWake_.notify_one();
+        if (got < want)
+            break;
+        left -= want / KxdProt::SIZE;
+    }
+    aheadEnded_ = true;
+    aheadWake_.notify_one();
+}
+
+void FileKxl::StopReadAhead()
+{
+    if (!aheadThread_.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(aheadMutex_);
+        aheadStop_ = true;
+    }
+    aheadWake_.notify_one();
+    aheadThread_.join();
+    recordBufPos_ = recordBufLen_ = 0;
+}
+
 int64_t FileKxl::GetFileSize() { return recordCount_; }
 
 bool FileKxl::ReadMetadata(KxTable& table)
 {
+    StopReadAhead();
     if (!file_.IsOpen() || file_.NumSections != SEC_Nums) {
         KX_WARNING(KxReaderChannel, "File '%s': no metadata to read, the file is not open", GetPath());
         return false;
@@ -299,6 +349,13 @@ bool FileKxl::WriteRecordBuf(size_t& used)
 {
     const bool ok = used == 0 || KX_VERIFY_TEXT(KxReaderChannel, file_.File.Write(recordBuf_.data(), used) == used,
                                                 "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)");
+    // The save ends by waiting until the file is on disk: starting the disk
+    // writes of what is written so far lets them overlap the rest.
+    unsynced_ += used;
+    if (ok && unsynced_ >= WRITE_BEHIND_BYTES) {
+        sync_file_range(fileno(file_.File.Handle), 0, 0, SYNC_FILE_RANGE_WRITE);
+        unsynced_ = 0;
+    }
     used = 0;
     return ok;
 }
@@ -361,6 +418,7 @@ bool FileKxl::CheckIni(KxTable& table, const char* ini, size_t iniSize)
 
 bool FileKxl::CreateFile(KxTable& table, const char* ini, size_t iniSize)
 {
+    StopReadAhead();
     if (!CheckIni(table, ini, iniSize))
         return false;
     file_.Close();

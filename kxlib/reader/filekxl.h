@@ -15,9 +15,12 @@
 // the writer and takes it from the reader.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kxlib/reader/kxreader.h"
@@ -108,7 +111,15 @@ private:
     // The next record's bytes into the destination record; false when the
     // file ends before them.
     bool NextRecordBytes();
+    // The pieces of records are read on a thread of their own while the
+    // records of the piece before are taken: the copy out of the file then
+    // does not hold up the load. Stopped before anything else uses the file.
+    void ReadAhead(size_t left);
+    void StopReadAhead();
     static constexpr size_t RECORD_BUF_RECORDS = 2048;
+    // Record bytes written since the disk writes were last started.
+    static constexpr size_t WRITE_BEHIND_BYTES = size_t(8) << 20;
+    size_t unsynced_ = 0;
     // Reserves the disk space of the metadata about to be written from the
     // current section on, so that an update in place cannot run out of room
     // half-way.
@@ -130,4 +141,12 @@ private:
     std::vector<char> recordBuf_;
     size_t recordBufPos_ = 0;
     size_t recordBufLen_ = 0;
+    std::thread aheadThread_;
+    std::mutex aheadMutex_;
+    std::condition_variable aheadWake_;
+    std::vector<char> aheadBuf_;
+    size_t aheadLen_ = 0;
+    bool aheadFull_ = false;  // aheadBuf_ holds a piece not taken yet
+    bool aheadEnded_ = false; // every record read, or the file ended
+    bool aheadStop_ = false;
 };

@@ -119,6 +119,7 @@ void KxPagePopulator::Request(void* memory, size_t bytes)
 {
     // Huge-page pieces, so that several helpers share one request.
     char* at = static_cast<char*>(memory);
+    size_t added = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (failed_ || threads_.empty())
@@ -128,9 +129,13 @@ void KxPagePopulator::Request(void* memory, size_t bytes)
             pieces_.push_back({at, piece});
             at += piece;
             bytes -= piece;
+            ++added;
         }
     }
-    wake_.notify_all();
+    // A helper per piece: waking the others costs the caller and finds
+    // nothing for them to do.
+    for (size_t k = 0; k < added && k < threads_.size(); ++k)
+        wake_.notify_one();
 }
 
 void KxPagePopulator::Run()
