@@ -89,8 +89,9 @@ TEST(ImportFormatStatics, BuiltInHeadBeforeAnyLoad)
         bool found = !c.known;
         const int32_t type = FileTypeBySuffix(c.suffix, &found);
         EXPECT_EQ(found, c.known) << c.suffix;
-        if (c.known)
+        if (c.known) {
             EXPECT_EQ(type, c.type) << c.suffix;
+        }
     }
 }
 
@@ -272,8 +273,9 @@ TEST_F(ImportFormatTest, EditorAndLoaderChecks)
         EXPECT_EQ(ImportErrorText, c.editor);
         EXPECT_EQ(passes, *c.editor == 0);
         ASSERT_EQ(view_.shown.size(), passes ? 0u : 1u);
-        if (!passes)
+        if (!passes) {
             EXPECT_EQ(view_.shown[0].second, c.place);
+        }
         if (!c.loader)
             continue;
         shell_.Clear();
