@@ -49,12 +49,9 @@ void Report(const char* what, double ms, TabTable* tab)
 int main(int argc, char** argv)
 {
     const uint32_t records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
-    QTemporaryDir home;
-    Bench::OffscreenHome(home);
-    QApplication app(argc, argv);
-    setlocale(LC_NUMERIC, "C");
+    Bench::OffscreenTraceApp session(argc, argv, records);
     ScriptLogicalExpParser::Register();
-    const std::string path = Bench::WriteTrace(home, records);
+    const std::string& path = session.trace;
     if (path.empty())
         return 1;
 
@@ -63,7 +60,7 @@ int main(int argc, char** argv)
     PrefGlobal::SetDefaults();
     LoadSharedPixmaps();
     {
-        Bench::BenchMain window(&app);
+        Bench::BenchMain window(&session.app);
         window.resize(1280, 800);
         window.show();
         QApplication::processEvents();

@@ -54,12 +54,8 @@ double JumpMs(TabTable* tab, int row)
 int main(int argc, char** argv)
 {
     const uint32_t records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
-    QTemporaryDir home;
-    Bench::OffscreenHome(home);
-    QApplication app(argc, argv);
-    setlocale(LC_NUMERIC, "C");
-
-    const std::string path = Bench::WriteTrace(home, records);
+    Bench::OffscreenTraceApp session(argc, argv, records);
+    const std::string& path = session.trace;
     if (path.empty())
         return 1;
 
@@ -67,7 +63,7 @@ int main(int argc, char** argv)
     PrefGlobal::SetDefaults();
     LoadSharedPixmaps();
     {
-        Bench::BenchMain window(&app);
+        Bench::BenchMain window(&session.app);
         window.resize(1280, 800);
         window.show();
         QApplication::processEvents();

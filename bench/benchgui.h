@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 
+#include <QApplication>
 #include <QTemporaryDir>
 
 #include "tearoffwidget/comaction.h"
@@ -59,5 +60,18 @@ inline std::string WriteTrace(const QTemporaryDir& folder, uint32_t records)
     fprintf(stderr, "cannot write %s\n", path.c_str());
     return std::string();
 }
+
+// An offscreen application whose home is a temporary folder holding a
+// generated raw file of records (trace is empty when it could not be written).
+struct OffscreenTraceApp {
+    OffscreenTraceApp(int& argc, char** argv, uint32_t records)
+        : app((OffscreenHome(home), argc), argv), trace(WriteTrace(home, records))
+    {
+        setlocale(LC_NUMERIC, "C");
+    }
+    QTemporaryDir home;
+    QApplication app;
+    std::string trace;
+};
 
 } // namespace Bench
