@@ -1,14 +1,16 @@
 // Loads generated raw record files into tables and sets the load against
 // what the machine does with the same bytes: read() of the file and a memcpy
 // of its size. Then a copy of selected records and a ".kxl" save and reload.
-// Usage: bench_kxtable [records] [workers]
+// Usage: bench_kxtable [records] [workers] [threads per process]
 //   without records: 100 k, 1 M and 4 M records, and 200 k records whose
 //   thread names are nearly all distinct; 10 M records (about 10 GB of
 //   memory) only when asked for by records. workers 0 (default) takes every
 //   core, 1 the sequential loop.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/benchargs.h"
@@ -69,6 +72,30 @@ double MemcpySeconds(uint64_t bytes)
     double seconds = Seconds(start);
     // Keeps the copy from being optimised away.
     return to[bytes / 2] == 1 ? seconds : -seconds;
+}
+
+// Seconds for every core to take in bytes of new memory, a write per page:
+// what the table's slots cost the machine before any record is copied.
+double FreshMemorySeconds(uint64_t bytes, unsigned threads)
+{
+    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return 0;
+    char* memory = static_cast<char*>(mapped);
+    const uint64_t share = (bytes / threads + 4095) & ~uint64_t(4095);
+    Clock::time_point start = Clock::now();
+    std::vector<std::thread> touching;
+    for (unsigned t = 0; t < threads; ++t) {
+        touching.emplace_back([memory, bytes, share, t] {
+            for (uint64_t at = share * t; at < bytes && at < share * (t + 1); at += 4096)
+                memory[at] = 1;
+        });
+    }
+    for (std::thread& thread : touching)
+        thread.join();
+    double seconds = Seconds(start);
+    munmap(memory, bytes);
+    return seconds;
 }
 
 struct Case {
@@ -191,6 +218,15 @@ bool Run(const Case& c, const std::string& dir, int workers)
            rate(2, 3) / rate(0, 1));
     printf("  machine: read() %.0f MB/s, memcpy %.0f MB/s; load/read() %.3f, load/memcpy %.3f\n", readRate,
            memcpyRate, loadMb / readRate, loadMb / memcpyRate);
+    // Measured while the table holds its slots, so that it takes memory the
+    // table did not; the load's slots per second against it.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const uint64_t slotBytes = uint64_t(c.records) * sizeof(KxdRecord);
+    const double freshSeconds = FreshMemorySeconds(slotBytes, cores);
+    if (freshSeconds > 0)
+        printf("  memory:  new pages for the slots on %u threads %.0f MB/s, %.0f slots/s; load/new pages %.3f\n",
+               cores, double(slotBytes) / (1024.0 * 1024.0) / freshSeconds, double(c.records) / freshSeconds,
+               loadRate * freshSeconds / double(c.records));
     if (c.full) {
         CopySelected(*table);
         SaveAndReload(table, dir, workers, loadRate);
@@ -208,9 +244,15 @@ int main(int argc, char** argv)
     if (dir.empty())
         return 1;
     const int workers = argc > 2 ? atoi(argv[2]) : 0;
+    const int threadsPerProcess = argc > 3 ? atoi(argv[3]) : 8;
     std::vector<Case> cases;
     if (argc > 1) {
-        cases.push_back({"records", Bench::RecordCountArg(argc, argv, 1000000, 100000000), 8, true});
+        if (threadsPerProcess < 1) {
+            fprintf(stderr, "threads per process must be a positive number\n");
+            return 1;
+        }
+        cases.push_back(
+            {"records", Bench::RecordCountArg(argc, argv, 1000000, 100000000), uint32_t(threadsPerProcess), true});
     } else {
         cases = {{"100k", 100000, 8, true},
                  {"1M", 1000000, 8, true},

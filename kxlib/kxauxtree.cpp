@@ -31,8 +31,7 @@ void KxAuxTree::Reset(int32_t level1, int32_t level2)
     nodes1_.clear();
     nodes2_.clear();
     texts_.clear();
-    index1_.clear();
-    index2_.clear();
+    index_.Clear();
     nodes1_.emplace_back(new KxAuxNode1[CHUNK]);
     nodes2_.emplace_back(new KxAuxNode2[CHUNK]);
     used1_ = used2_ = 0;
@@ -55,24 +54,76 @@ const char* KxAuxTree::KeepText(const char* text)
     return copy;
 }
 
-size_t KxAuxTree::ChildKeyHash::operator()(const ChildKey& key) const
+uint64_t KxAuxTree::Hash(const void* owner, const char* text)
 {
-    return std::hash<std::string_view>()(key.text) ^ (std::hash<const void*>()(key.parent) * 0x9E3779B97F4A7C15ull);
+    // FNV-1a over the text, then the owner mixed in and the bits spread, so
+    // that the low bits that pick a slot depend on every byte.
+    uint64_t hash = 0xCBF29CE484222325ull;
+    for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text); *at; ++at)
+        hash = (hash ^ *at) * 0x100000001B3ull;
+    hash ^= reinterpret_cast<uintptr_t>(owner) * 0x9E3779B97F4A7C15ull;
+    hash ^= hash >> 29;
+    hash *= 0xBF58476D1CE4E5B9ull;
+    return hash ^ (hash >> 32);
 }
 
-KxAuxNode1* KxAuxTree::Find1(const char* text) const
+void KxAuxTree::Index::Clear()
 {
-    auto it = index1_.find(std::string_view(text));
-    return it == index1_.end() ? nullptr : it->second;
+    slots_.assign(64, Slot{0, nullptr, nullptr, nullptr});
+    used_ = 0;
 }
 
-KxAuxNode2* KxAuxTree::Find2(const KxAuxNode1* parent, const char* text) const
+void* KxAuxTree::Index::Find(uint64_t hash, const void* owner, const char* text) const
 {
-    auto it = index2_.find(ChildKey{parent, std::string_view(text)});
-    return it == index2_.end() ? nullptr : it->second;
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = hash & mask;; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (!slot.text)
+            return nullptr;
+        if (slot.hash == hash && slot.owner == owner && strcmp(slot.text, text) == 0)
+            return slot.node;
+    }
 }
 
-KxAuxNode1* KxAuxTree::NewNode1(const char* text)
+void KxAuxTree::Index::Insert(uint64_t hash, const void* owner, const char* text, void* node)
+{
+    // At most half full, so that a miss ends after a probe or two.
+    if (2 * (used_ + 1) > slots_.size())
+        Grow();
+    const size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    while (slots_[at].text)
+        at = (at + 1) & mask;
+    slots_[at] = Slot{hash, owner, text, node};
+    ++used_;
+}
+
+void KxAuxTree::Index::Grow()
+{
+    std::vector<Slot> old(2 * slots_.size(), Slot{0, nullptr, nullptr, nullptr});
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (!slot.text)
+            continue;
+        size_t at = slot.hash & mask;
+        while (slots_[at].text)
+            at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
+
+KxAuxNode1* KxAuxTree::Find1(const char* text, uint64_t hash) const
+{
+    return static_cast<KxAuxNode1*>(index_.Find(hash, nullptr, text));
+}
+
+KxAuxNode2* KxAuxTree::Find2(const KxAuxNode1* parent, const char* text, uint64_t hash) const
+{
+    return static_cast<KxAuxNode2*>(index_.Find(hash, parent, text));
+}
+
+KxAuxNode1* KxAuxTree::NewNode1(const char* text, uint64_t hash)
 {
     if (used1_ == CHUNK) {
         nodes1_.emplace_back(new KxAuxNode1[CHUNK]);
@@ -80,7 +131,7 @@ KxAuxNode1* KxAuxTree::NewNode1(const char* text)
     }
     KxAuxNode1* node = &nodes1_.back()[used1_++];
     *node = KxAuxNode1{nullptr, KeepText(text), count_, nullptr, nullptr, 0};
-    index1_.emplace(std::string_view(node->text), node);
+    index_.Insert(hash, nullptr, node->text, node);
     if (last_)
         last_->next = node;
     else
@@ -90,7 +141,7 @@ KxAuxNode1* KxAuxTree::NewNode1(const char* text)
     return node;
 }
 
-void KxAuxTree::AddChild(KxAuxNode1* parent, const char* text)
+void KxAuxTree::AddChild(KxAuxNode1* parent, const char* text, uint64_t hash)
 {
     if (used2_ == CHUNK) {
         nodes2_.emplace_back(new KxAuxNode2[CHUNK]);
@@ -98,7 +149,7 @@ void KxAuxTree::AddChild(KxAuxNode1* parent, const char* text)
     }
     KxAuxNode2* node = &nodes2_.back()[used2_++];
     *node = KxAuxNode2{nullptr, KeepText(text), parent->count};
-    index2_.emplace(ChildKey{parent, std::string_view(node->text)}, node);
+    index_.Insert(hash, parent, node->text, node);
     if (parent->last)
         parent->last->next = node;
     else
@@ -112,21 +163,25 @@ void KxAuxTree::Add(const KxdRecord* record)
     if (level1_ < 0)
         return;
     const char* t1 = FieldText(record, level1_);
-    KxAuxNode1* node = Find1(t1);
+    const uint64_t h1 = Hash(nullptr, t1);
+    KxAuxNode1* node = Find1(t1, h1);
     if (!node)
-        node = NewNode1(t1);
+        node = NewNode1(t1, h1);
     if (level2_ < 0)
         return;
     const char* t2 = FieldText(record, level2_);
-    if (!Find2(node, t2))
-        AddChild(node, t2);
+    const uint64_t h2 = Hash(node, t2);
+    // A node without children has nothing to look up.
+    if (node->count == 0 || !Find2(node, t2, h2))
+        AddChild(node, t2, h2);
 }
 
 KxAuxNode1* KxAuxTree::FindNode(const KxdRecord* record) const
 {
     if (level1_ < 0)
         return nullptr;
-    return Find1(FieldText(record, level1_));
+    const char* text = FieldText(record, level1_);
+    return Find1(text, Hash(nullptr, text));
 }
 
 KxAuxNode2* KxAuxTree::FindChild(const KxAuxNode1* node, const char* text)

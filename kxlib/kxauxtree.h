@@ -5,8 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 struct KxdRecord;
@@ -51,23 +49,37 @@ public:
     size_t Level2Chunks() const { return nodes2_.size(); }
 
 private:
-    KxAuxNode1* NewNode1(const char* text);
-    void AddChild(KxAuxNode1* parent, const char* text);
+    KxAuxNode1* NewNode1(const char* text, uint64_t hash);
+    void AddChild(KxAuxNode1* parent, const char* text, uint64_t hash);
     // Records move inside their blocks on insertion and deletion, so the tree
     // keeps its own copy of each node's text.
     const char* KeepText(const char* text);
-    KxAuxNode1* Find1(const char* text) const;
-    KxAuxNode2* Find2(const KxAuxNode1* parent, const char* text) const;
+    KxAuxNode1* Find1(const char* text, uint64_t hash) const;
+    KxAuxNode2* Find2(const KxAuxNode1* parent, const char* text, uint64_t hash) const;
 
-    // A second-level node's key: its parent and its text.
-    struct ChildKey {
-        const KxAuxNode1* parent;
-        std::string_view text;
-        bool operator==(const ChildKey& other) const { return parent == other.parent && text == other.text; }
+    // Lookups by owner (null for the first level, the parent for the
+    // second) and text, so that many distinct values cost no more per record
+    // than a few: open addressing over slots that hold the hash and the key,
+    // so that a probe reads one slot and, on a hash match, the text.
+    class Index {
+    public:
+        struct Slot {
+            uint64_t hash;
+            const void* owner;
+            const char* text; // the node's own copy; null: free
+            void* node;
+        };
+        void Clear();
+        void* Find(uint64_t hash, const void* owner, const char* text) const;
+        // The key must not be in the index yet.
+        void Insert(uint64_t hash, const void* owner, const char* text, void* node);
+
+    private:
+        void Grow();
+        std::vector<Slot> slots_;
+        size_t used_ = 0;
     };
-    struct ChildKeyHash {
-        size_t operator()(const ChildKey& key) const;
-    };
+    static uint64_t Hash(const void* owner, const char* text);
 
     KxAuxNode1* first_ = nullptr;
     KxAuxNode1* last_ = nullptr;
@@ -80,11 +92,8 @@ private:
     int used2_ = 0;
     std::vector<std::unique_ptr<char[]>> texts_;
     size_t textUsed_ = 0;
-    // Lookups by text, so that many distinct values cost no more per record
-    // than a few; the lists above keep the order of arrival. Keys view the
-    // nodes' own texts.
-    std::unordered_map<std::string_view, KxAuxNode1*> index1_;
-    std::unordered_map<ChildKey, KxAuxNode2*, ChildKeyHash> index2_;
+    // Both levels in one index; the lists above keep the order of arrival.
+    Index index_;
 };
 
 struct KxCallNode {

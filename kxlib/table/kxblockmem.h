@@ -1,5 +1,5 @@
-// Record memory of table blocks: whole pages from the kernel, aligned so that
-// they can be backed by transparent huge pages, and zero when they arrive.
+// Record memory of table blocks: whole pages from the kernel, zero when they
+// arrive.
 // Taking in a fresh page costs a fault on its first write; a load has the
 // pages taken in ahead of its records on helper threads.
 #pragma once

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "kxlib/kxauxtree.h"
 #include "kxlib/kxdrecord.h"
@@ -389,6 +390,39 @@ TEST(AuxTree, ManyDistinctValuesKeepArrivalOrder)
     tree.Add(&r);
     ASSERT_EQ(tree.Count(), 1);
     EXPECT_EQ(tree.First()->count, 1);
+}
+
+// Both levels share one index: a second-level text is looked up under its
+// own parent only, and never finds a first-level node of the same text.
+TEST(AuxTree, LevelsAndParentsKeepTheirOwnTexts)
+{
+    KxAuxTree tree(FIELD_TNAME, FIELD_KXNAME);
+    KxdRecord r;
+    r.Reset();
+    const char* pairs[][2] = {{"x", "x"}, {"y", "x"}, {"x", "y"}, {"y", "x"}, {"x", "x"}, {"z", ""}, {"", "z"}};
+    for (auto& pair : pairs) {
+        r.text[FIELD_TNAME] = const_cast<char*>(pair[0]);
+        r.text[FIELD_KXNAME] = const_cast<char*>(pair[1]);
+        tree.Add(&r);
+    }
+    struct Expected {
+        const char* text;
+        std::vector<const char*> children;
+    };
+    const Expected expected[] = {{"x", {"x", "y"}}, {"y", {"x"}}, {"z", {""}}, {"", {"z"}}};
+    ASSERT_EQ(tree.Count(), 4);
+    const KxAuxNode1* node = tree.First();
+    for (const Expected& e : expected) {
+        ASSERT_NE(node, nullptr);
+        EXPECT_STREQ(node->text, e.text);
+        ASSERT_EQ(node->count, int32_t(e.children.size())) << e.text;
+        const KxAuxNode2* child = node->first;
+        for (const char* text : e.children) {
+            EXPECT_STREQ(child->text, text);
+            child = child->next;
+        }
+        node = node->next;
+    }
 }
 
 TEST(RecordTexts, ReservingPastTheNumberBufferStops)
