@@ -54,17 +54,40 @@ const char* KxAuxTree::KeepText(const char* text)
     return copy;
 }
 
-uint64_t KxAuxTree::Hash(const void* owner, const char* text)
+namespace {
+
+uint64_t TextHash(const char* text)
 {
-    // FNV-1a over the text, then the owner mixed in and the bits spread, so
-    // that the low bits that pick a slot depend on every byte.
     uint64_t hash = 0xCBF29CE484222325ull;
     for (const unsigned char* at = reinterpret_cast<const unsigned char*>(text); *at; ++at)
         hash = (hash ^ *at) * 0x100000001B3ull;
-    hash ^= reinterpret_cast<uintptr_t>(owner) * 0x9E3779B97F4A7C15ull;
-    hash ^= hash >> 29;
-    hash *= 0xBF58476D1CE4E5B9ull;
-    return hash ^ (hash >> 32);
+    return hash;
+}
+
+// Spreads every bit of value over the low bits that pick a slot.
+uint64_t Spread(uint64_t value)
+{
+    value ^= value >> 29;
+    value *= 0xBF58476D1CE4E5B9ull;
+    return value ^ (value >> 32);
+}
+
+// Window of records whose lookups are started ahead of the one added.
+constexpr size_t LOOKAHEAD = 8;
+
+} // namespace
+
+uint64_t KxAuxTree::Hash1(const char* text) { return Spread(TextHash(text)); }
+
+uint64_t KxAuxTree::Hash2(uint64_t parentHash, const char* text)
+{
+    // The parent's text stands for the parent: both are unique per node.
+    return Spread(TextHash(text) ^ ((parentHash << 17 | parentHash >> 47) * 0x9E3779B97F4A7C15ull));
+}
+
+void KxAuxTree::Index::Prefetch(uint64_t hash) const
+{
+    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
 }
 
 void KxAuxTree::Index::Clear()
@@ -118,11 +141,6 @@ KxAuxNode1* KxAuxTree::Find1(const char* text, uint64_t hash) const
     return static_cast<KxAuxNode1*>(index_.Find(hash, nullptr, text));
 }
 
-KxAuxNode2* KxAuxTree::Find2(const KxAuxNode1* parent, const char* text, uint64_t hash) const
-{
-    return static_cast<KxAuxNode2*>(index_.Find(hash, parent, text));
-}
-
 KxAuxNode1* KxAuxTree::NewNode1(const char* text, uint64_t hash)
 {
     if (used1_ == CHUNK) {
@@ -162,18 +180,47 @@ void KxAuxTree::Add(const KxdRecord* record)
 {
     if (level1_ < 0)
         return;
+    const uint64_t hash1 = Hash1(FieldText(record, level1_));
+    Add(record, hash1, level2_ < 0 ? 0 : Hash2(hash1, FieldText(record, level2_)));
+}
+
+void KxAuxTree::Add(const KxdRecord* record, uint64_t hash1, uint64_t hash2)
+{
     const char* t1 = FieldText(record, level1_);
-    const uint64_t h1 = Hash(nullptr, t1);
-    KxAuxNode1* node = Find1(t1, h1);
+    KxAuxNode1* node = Find1(t1, hash1);
     if (!node)
-        node = NewNode1(t1, h1);
+        node = NewNode1(t1, hash1);
     if (level2_ < 0)
         return;
     const char* t2 = FieldText(record, level2_);
-    const uint64_t h2 = Hash(node, t2);
     // A node without children has nothing to look up.
-    if (node->count == 0 || !Find2(node, t2, h2))
-        AddChild(node, t2, h2);
+    if (node->count == 0 || !index_.Find(hash2, node, t2))
+        AddChild(node, t2, hash2);
+}
+
+void KxAuxTree::AddAll(const KxdRecord* const* records, size_t count)
+{
+    if (level1_ < 0)
+        return;
+    uint64_t hashes[LOOKAHEAD][2];
+    auto start = [&](size_t k) {
+        uint64_t* hash = hashes[k % LOOKAHEAD];
+        hash[0] = Hash1(FieldText(records[k], level1_));
+        index_.Prefetch(hash[0]);
+        if (level2_ >= 0) {
+            hash[1] = Hash2(hash[0], FieldText(records[k], level2_));
+            index_.Prefetch(hash[1]);
+        }
+    };
+    for (size_t k = 0; k < count && k < LOOKAHEAD; ++k)
+        start(k);
+    for (size_t k = 0; k < count; ++k) {
+        const uint64_t hash1 = hashes[k % LOOKAHEAD][0];
+        const uint64_t hash2 = level2_ >= 0 ? hashes[k % LOOKAHEAD][1] : 0;
+        Add(records[k], hash1, hash2);
+        if (k + LOOKAHEAD < count)
+            start(k + LOOKAHEAD);
+    }
 }
 
 KxAuxNode1* KxAuxTree::FindNode(const KxdRecord* record) const
@@ -181,7 +228,7 @@ KxAuxNode1* KxAuxTree::FindNode(const KxdRecord* record) const
     if (level1_ < 0)
         return nullptr;
     const char* text = FieldText(record, level1_);
-    return Find1(text, Hash(nullptr, text));
+    return Find1(text, Hash1(text));
 }
 
 KxAuxNode2* KxAuxTree::FindChild(const KxAuxNode1* node, const char* text)

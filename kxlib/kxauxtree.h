@@ -3,6 +3,7 @@
 // function-call tree that a table builds from enter and leave records.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -37,6 +38,10 @@ public:
     // Drops every node and takes new levels.
     void Reset(int32_t level1, int32_t level2);
     void Add(const KxdRecord* record);
+    // Add on each record in turn; with many distinct texts the lookups of
+    // the records ahead are started early, so that they wait on memory
+    // together instead of one after another.
+    void AddAll(const KxdRecord* const* records, size_t count);
     // Nodes match their text exactly.
     KxAuxNode1* FindNode(const KxdRecord* record) const;
     static KxAuxNode2* FindChild(const KxAuxNode1* node, const char* text);
@@ -55,7 +60,6 @@ private:
     // keeps its own copy of each node's text.
     const char* KeepText(const char* text);
     KxAuxNode1* Find1(const char* text, uint64_t hash) const;
-    KxAuxNode2* Find2(const KxAuxNode1* parent, const char* text, uint64_t hash) const;
 
     // Lookups by owner (null for the first level, the parent for the
     // second) and text, so that many distinct values cost no more per record
@@ -70,6 +74,7 @@ private:
             void* node;
         };
         void Clear();
+        void Prefetch(uint64_t hash) const;
         void* Find(uint64_t hash, const void* owner, const char* text) const;
         // The key must not be in the index yet.
         void Insert(uint64_t hash, const void* owner, const char* text, void* node);
@@ -79,7 +84,11 @@ private:
         std::vector<Slot> slots_;
         size_t used_ = 0;
     };
-    static uint64_t Hash(const void* owner, const char* text);
+    // The hash of a first-level text, and of a second-level text under the
+    // parent whose hash is parentHash; neither reads a node.
+    static uint64_t Hash1(const char* text);
+    static uint64_t Hash2(uint64_t parentHash, const char* text);
+    void Add(const KxdRecord* record, uint64_t hash1, uint64_t hash2);
 
     KxAuxNode1* first_ = nullptr;
     KxAuxNode1* last_ = nullptr;

@@ -276,7 +276,7 @@ void KxdRecord::ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t 
     record->ConvertNum2Str(!copyMode, formats);
 }
 
-void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode)
+void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode, bool addToAuxTree)
 {
     KxTable& table = *record->block->table;
     ZmLib::KxdProt& prot = record->prot;
@@ -367,7 +367,8 @@ void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode)
     }
 
     // 10. The aux tree.
-    table.auxTree_.Add(record);
+    if (addToAuxTree)
+        table.auxTree_.Add(record);
 }
 
 void KxdRecord::CopyInto(KxdRecord* dest, const KxdRecord* src)

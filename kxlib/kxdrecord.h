@@ -101,7 +101,9 @@ struct KxdRecord : KxdMsg {
     // the records before it (run in record order).
     static void ProcessTimeBase(KxdRecord* record, bool first);
     static void ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums]);
-    static void ProcessInOrder(KxdRecord* record, bool copyMode);
+    // Without addToAuxTree the caller adds the record to its table's aux tree
+    // afterwards (a load adds a chunk at once, KxAuxTree::AddAll).
+    static void ProcessInOrder(KxdRecord* record, bool copyMode, bool addToAuxTree = true);
 
     // A fresh slot: zeroed, no links, error kind 0.
     void Reset();

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "kxlib/kxauxtree.h"
 #include "kxlib/kxdrecord.h"
 #include "kxlib/reader/kxlibexcept.h"
 #include "kxlib/reader/kxreader.h"
@@ -237,7 +238,10 @@ private:
 // after chunk in the order handed over, while the calling thread reads on.
 class OrderStage {
 public:
-    explicit OrderStage(bool copyMode) : copyMode_(copyMode), thread_([this] { Run(); }) {}
+    OrderStage(KxAuxTree& auxTree, bool copyMode)
+        : auxTree_(auxTree), copyMode_(copyMode), thread_([this] { Run(); })
+    {
+    }
     ~OrderStage()
     {
         {
@@ -279,7 +283,8 @@ private:
             lock.unlock();
             room_.notify_all();
             for (KxdRecord* record : chunk)
-                KxdRecord::ProcessInOrder(record, copyMode_);
+                KxdRecord::ProcessInOrder(record, copyMode_, false);
+            auxTree_.AddAll(chunk.data(), chunk.size());
             lock.lock();
         }
     }
@@ -289,6 +294,7 @@ private:
     std::condition_variable room_;
     std::deque<std::vector<KxdRecord*>> queue_;
     bool closed_ = false;
+    KxAuxTree& auxTree_;
     const bool copyMode_;
     std::thread thread_;
 };
@@ -372,7 +378,7 @@ void RunPipeline(KxTable& table, bool copyMode, int workers,
 {
     KxBlockArena arena;
     PageAhead ahead(table, std::min(POPULATORS, workers));
-    OrderStage order(copyMode);
+    OrderStage order(table.AuxTree(), copyMode);
     RenderCrew crew(workers - 1, table.Prefs().formats, copyMode);
     std::vector<KxdRecord*> filling;
     std::vector<KxdRecord*> inFlight;
