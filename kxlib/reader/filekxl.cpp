@@ -2,9 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/reader/kxlibexcept.h"
@@ -326,38 +331,103 @@ bool FileKxl::WriteData(SdSection& sec, const void* data, size_t size)
     return ok;
 }
 
-bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
+namespace {
+
+// Records per writer at least: fewer are not worth a thread.
+constexpr int32_t RECORDS_PER_WRITER = 32768;
+constexpr unsigned MAX_WRITERS = 8;
+
+// Every byte at offset, or false.
+bool WriteAllAt(int fd, const char* data, size_t size, int64_t offset)
 {
-    sec.DataSize = int64_t(table.RecordCount()) * KxdProt::SIZE;
-    if (!file_.WriteSectionHeader(sec))
-        return false;
-    int32_t written = 0;
-    recordBuf_.resize(RECORD_BUF_RECORDS * sizeof(KxdProt));
-    size_t used = 0;
-    for (KxTblock* block = table.FirstBlock(); block; block = block->next) {
-        for (uint32_t k = 0; k < block->count; ++k, ++written) {
-            memcpy(recordBuf_.data() + used, &block->recs[k].prot, sizeof(KxdProt));
-            used += sizeof(KxdProt);
-            if (used == recordBuf_.size() && !WriteRecordBuf(used))
-                return false;
-        }
+    while (size > 0) {
+        const ssize_t done = pwrite(fd, data, size, offset);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        size -= size_t(done);
+        offset += done;
     }
-    return WriteRecordBuf(used) && KX_VERIFY(KxReaderChannel, written == table.RecordCount());
+    return true;
 }
 
-bool FileKxl::WriteRecordBuf(size_t& used)
+} // namespace
+
+bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
 {
-    const bool ok = used == 0 || KX_VERIFY_TEXT(KxReaderChannel, file_.File.Write(recordBuf_.data(), used) == used,
-                                                "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)");
-    // The save ends by waiting until the file is on disk: starting the disk
-    // writes of what is written so far lets them overlap the rest.
-    unsynced_ += used;
-    if (ok && unsynced_ >= WRITE_BEHIND_BYTES) {
-        sync_file_range(fileno(file_.File.Handle), 0, 0, SYNC_FILE_RANGE_WRITE);
-        unsynced_ = 0;
+    const int32_t count = table.RecordCount();
+    sec.DataSize = int64_t(count) * KxdProt::SIZE;
+    if (!file_.WriteSectionHeader(sec) || !file_.File.Flush())
+        return false;
+    const int64_t base = file_.File.Tell64();
+    if (base < 0)
+        return false;
+    // The blocks and the index of each one's first record, so that every
+    // writer can start at its own record.
+    std::vector<const KxTblock*> blocks;
+    std::vector<int32_t> firsts;
+    int32_t listed = 0;
+    for (const KxTblock* block = table.FirstBlock(); block; block = block->next) {
+        blocks.push_back(block);
+        firsts.push_back(listed);
+        listed += int32_t(block->count);
     }
-    used = 0;
-    return ok;
+    if (!KX_VERIFY(KxReaderChannel, listed == count))
+        return false;
+    // Each writer copies a range of records into its own buffer and writes
+    // it at the range's place in the file: the new pages of the file are
+    // taken in by all writers at once.
+    const unsigned writers = unsigned(std::clamp<int64_t>(
+        count / RECORDS_PER_WRITER, 1, std::min(MAX_WRITERS, std::max(1u, std::thread::hardware_concurrency()))));
+    const int fd = fileno(file_.File.Handle);
+    std::atomic<bool> ok{true};
+    auto write = [&](int32_t from, int32_t to) {
+        if (from >= to)
+            return;
+        std::vector<char> buffer(RECORD_BUF_RECORDS * KxdProt::SIZE);
+        size_t block = size_t(std::upper_bound(firsts.begin(), firsts.end(), from) - firsts.begin()) - 1;
+        uint32_t k = uint32_t(from - firsts[block]);
+        int32_t index = from;
+        int64_t unsynced = 0;
+        while (index < to && ok) {
+            size_t used = 0;
+            const int32_t pieceStart = index;
+            while (index < to && used < buffer.size()) {
+                if (k == blocks[block]->count) {
+                    ++block;
+                    k = 0;
+                    continue;
+                }
+                memcpy(buffer.data() + used, &blocks[block]->recs[k].prot, KxdProt::SIZE);
+                used += KxdProt::SIZE;
+                ++k;
+                ++index;
+            }
+            const int64_t at = base + int64_t(pieceStart) * KxdProt::SIZE;
+            if (!WriteAllAt(fd, buffer.data(), used, at)) {
+                ok = false;
+                return;
+            }
+            // The save ends by waiting until the file is on disk: starting
+            // the disk writes of what is written so far overlaps the rest.
+            unsynced += int64_t(used);
+            if (unsynced >= int64_t(WRITE_BEHIND_BYTES)) {
+                sync_file_range(fd, at + int64_t(used) - unsynced, unsynced, SYNC_FILE_RANGE_WRITE);
+                unsynced = 0;
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    const int32_t share = int32_t((int64_t(count) + writers - 1) / writers);
+    for (unsigned w = 1; w < writers; ++w)
+        threads.emplace_back(write, std::min(count, int32_t(w) * share), std::min(count, int32_t(w + 1) * share));
+    write(0, std::min(count, share));
+    for (std::thread& thread : threads)
+        thread.join();
+    return KX_VERIFY_TEXT(KxReaderChannel, ok.load(), "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)") &&
+           file_.File.Seek64(base + sec.DataSize);
 }
 
 bool FileKxl::WriteSection(KxTable& table, int32_t id, SdSection& sec)

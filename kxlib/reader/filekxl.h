@@ -106,8 +106,6 @@ private:
     bool WriteData(ZmLib::SdSection& sec, const void* data, size_t size);
     bool WriteSection(KxTable& table, int32_t id, ZmLib::SdSection& sec);
     bool CreateTable(KxTable& table, ZmLib::SdSection& sec);
-    // Writes the used bytes of the record buffer and empties it.
-    bool WriteRecordBuf(size_t& used);
     // The next record's bytes into the destination record; false when the
     // file ends before them.
     bool NextRecordBytes();
@@ -117,9 +115,8 @@ private:
     void ReadAhead(size_t left);
     void StopReadAhead();
     static constexpr size_t RECORD_BUF_RECORDS = 2048;
-    // Record bytes written since the disk writes were last started.
+    // Record bytes a writer writes before it starts their disk writes.
     static constexpr size_t WRITE_BEHIND_BYTES = size_t(8) << 20;
-    size_t unsynced_ = 0;
     // Reserves the disk space of the metadata about to be written from the
     // current section on, so that an update in place cannot run out of room
     // half-way.

@@ -151,6 +151,22 @@ TEST(KxlLayout, SectionsAndMetadataBytes)
     EXPECT_EQ(ReadAll(path), Container(s));
 }
 
+// Large tables are written by several writers, each at its range's place:
+// ranges that start inside a block, and the sections after the records
+// where they belong.
+TEST(KxlLayout, LargeTableIsWrittenInPlaceByItsWriters)
+{
+    TempDir dir;
+    TableRef table(MakeTable(100001));
+    const std::string path = dir.Path("large.kxl");
+    ASSERT_TRUE(SaveTable(path, *table));
+    EXPECT_TRUE(ReadAll(path) == Container(DocSections(*table)));
+    Loaded back(path);
+    ASSERT_EQ(back.code, 0);
+    EXPECT_EQ(back.table->RecordCount(), 100001);
+    EXPECT_TRUE(back.metadataOk);
+}
+
 TEST(KxlRoundTrip, FilteredBookmarkedSelectedDocumentWithViewBlock)
 {
     TempDir dir;
