@@ -167,12 +167,15 @@ public:
     RenderCrew(const RenderCrew&) = delete;
     RenderCrew& operator=(const RenderCrew&) = delete;
 
-    // Only after Wait: no piece of an earlier chunk is still in hand.
-    void Start(KxdRecord* const* records, size_t count)
+    // Only after Wait: no piece of an earlier chunk is still in hand. With
+    // sources, each slot is first made a copy of its source (never the
+    // table's first record, whose time base may set the table's).
+    void Start(KxdRecord* const* records, const KxdRecord* const* sources, size_t count)
     {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             records_ = records;
+            sources_ = sources;
             count_ = count;
             next_ = 0;
             finished_ = 0;
@@ -208,12 +211,18 @@ private:
             const size_t to = std::min(from + PIECE, count_);
             next_ = to;
             KxdRecord* const* records = records_;
+            const KxdRecord* const* sources = sources_;
             const bool more = to < count_;
             lock.unlock();
             if (more && !untilEmpty)
                 wake_.notify_one();
-            for (size_t k = from; k < to; ++k)
+            for (size_t k = from; k < to; ++k) {
+                if (sources) {
+                    KxdRecord::CopyInto(records[k], sources[k]);
+                    KxdRecord::ProcessTimeBase(records[k], false);
+                }
                 KxdRecord::ProcessOwnTexts(records[k], copyMode_, formats_);
+            }
             lock.lock();
             finished_ += to - from;
             if (finished_ == count_)
@@ -227,6 +236,7 @@ private:
     std::condition_variable wake_;
     std::condition_variable done_;
     KxdRecord* const* records_ = nullptr;
+    const KxdRecord* const* sources_ = nullptr;
     size_t count_ = 0;
     size_t next_ = 0;
     size_t finished_ = 0;
@@ -368,34 +378,40 @@ uint32_t ExpectedSlots(const Attempts& attempts, int64_t size, const KxLoadOptio
     return uint32_t(std::max<int64_t>(0, std::min<int64_t>(slots, AHEAD_SLOTS)));
 }
 
-// Records come in chunks from fill (added to the table, time base done);
-// while the next chunk is filled, the crew renders the one before and the
-// order stage analyses the ones before that in record order. expected: the
-// slots still to come.
-void RunPipeline(KxTable& table, bool copyMode, int workers,
-                 const std::function<bool(std::vector<KxdRecord*>& chunk)>& fill,
+// The slots of a chunk, and for copies the records to copy into them.
+struct Chunk {
+    std::vector<KxdRecord*> records;
+    const KxdRecord* const* sources = nullptr;
+};
+
+// Records come in chunks from fill (added to the table; read with their time
+// base done, or with sources to copy); while the next chunk is filled, the
+// crew renders the one before and the order stage analyses the ones before
+// that in record order. expected: the slots still to come.
+void RunPipeline(KxTable& table, bool copyMode, int workers, const std::function<bool(Chunk& chunk)>& fill,
                  const std::function<uint32_t()>& expected)
 {
     KxBlockArena arena;
     PageAhead ahead(table, std::min(POPULATORS, workers));
     OrderStage order(table.AuxTree(), copyMode);
     RenderCrew crew(workers - 1, table.Prefs().formats, copyMode);
-    std::vector<KxdRecord*> filling;
-    std::vector<KxdRecord*> inFlight;
+    Chunk filling;
+    Chunk inFlight;
     bool more = true;
-    while (more || !inFlight.empty()) {
-        filling.clear();
+    while (more || !inFlight.records.empty()) {
+        filling.records.clear();
+        filling.sources = nullptr;
         if (more) {
             ahead.Keep(expected());
             more = fill(filling);
         }
-        if (!inFlight.empty()) {
+        if (!inFlight.records.empty()) {
             crew.Wait();
-            order.Hand(inFlight);
+            order.Hand(inFlight.records);
         }
-        inFlight.swap(filling);
-        if (!inFlight.empty())
-            crew.Start(inFlight.data(), inFlight.size());
+        std::swap(inFlight, filling);
+        if (!inFlight.records.empty())
+            crew.Start(inFlight.records.data(), inFlight.sources, inFlight.records.size());
     }
 }
 
@@ -405,13 +421,13 @@ KxLoadResult LoadParallel(KxReader& reader, KxTable& table, int64_t size, const 
     Attempts attempts(reader, table, size, options);
     RunPipeline(
         table, false, workers,
-        [&attempts](std::vector<KxdRecord*>& chunk) {
+        [&attempts](Chunk& chunk) {
             bool more = true;
-            while (more && chunk.size() < CHUNK) {
+            while (more && chunk.records.size() < CHUNK) {
                 KxdRecord* kept = nullptr;
                 more = attempts.Next(&kept, false);
                 if (kept)
-                    chunk.push_back(kept);
+                    chunk.records.push_back(kept);
             }
             return more;
         },
@@ -452,14 +468,20 @@ void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count
         return;
     }
     size_t next = 0;
+    // The table's first record may set its time base: copied and analysed
+    // whole before the others, as the one-worker loop does.
+    if (dest.RecordCount() == 0) {
+        KxdRecord* slot = dest.NewRecord();
+        KxdRecord::CopyInto(slot, sources[next++]);
+        KxdRecord::ProcessLine4Client(slot, true);
+    }
     RunPipeline(
         dest, true, workers,
-        [&](std::vector<KxdRecord*>& chunk) {
-            while (next < count && chunk.size() < CHUNK) {
-                KxdRecord* slot = dest.NewRecord();
-                KxdRecord::CopyInto(slot, sources[next++]);
-                KxdRecord::ProcessTimeBase(slot, dest.RecordCount() == 1);
-                chunk.push_back(slot);
+        [&](Chunk& chunk) {
+            chunk.sources = sources + next;
+            while (next < count && chunk.records.size() < CHUNK) {
+                chunk.records.push_back(dest.NewRecord());
+                ++next;
             }
             return next < count;
         },

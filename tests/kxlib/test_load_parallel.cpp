@@ -222,21 +222,28 @@ TEST_F(LoadParallelTest, AbortKeepsConsistentTable)
 }
 
 // Copies appended to a table: every record analysed again in copy mode.
+// Enough copies for the workers to take part, into an empty table (whose
+// first copy sets the time base) and after records it already has.
 TEST_F(LoadParallelTest, CopiesActAlike)
 {
-    const Loaded source = Load(dir_.Write("trace", Trace(Form::Kx, true, 9000)), Form::Kx, {}, 1);
+    const Loaded source = Load(dir_.Write("trace", Trace(Form::Kx, true, 24000)), Form::Kx, {}, 1);
     std::vector<const KxdRecord*> records;
     for (int32_t i = 0; i < source.table->RecordCount(); i += 2)
         records.push_back(source.table->GetRecordByOriginalIndex(i));
+    ASSERT_GT(records.size(), size_t(10000));
     PrefKxTable normalised = PrefKxTable::Default();
     normalised.NormalizeTime = 1;
     for (const PrefKxTable& prefs : {PrefKxTable::Default(), normalised}) {
-        TablePtr plain(new KxTable(nullptr, "plain", prefs));
-        TablePtr parallel(new KxTable(nullptr, "parallel", prefs));
-        KxAppendCopies(*plain, records.data(), records.size(), 1);
-        KxAppendCopies(*parallel, records.data(), records.size(), 4);
-        EXPECT_EQ(parallel->RecordCount(), int32_t(records.size()));
-        ExpectSameTables(*plain, *parallel);
+        for (size_t already : {size_t(0), size_t(5)}) {
+            TablePtr plain(new KxTable(nullptr, "plain", prefs));
+            TablePtr parallel(new KxTable(nullptr, "parallel", prefs));
+            KxAppendCopies(*plain, records.data() + records.size() - already, already, 1);
+            KxAppendCopies(*parallel, records.data() + records.size() - already, already, 1);
+            KxAppendCopies(*plain, records.data(), records.size(), 1);
+            KxAppendCopies(*parallel, records.data(), records.size(), 4);
+            EXPECT_EQ(parallel->RecordCount(), int32_t(records.size() + already));
+            ExpectSameTables(*plain, *parallel);
+        }
     }
 }
 
