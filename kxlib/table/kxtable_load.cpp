@@ -29,16 +29,18 @@ constexpr uint32_t AHEAD_SLOTS = 32768;
 constexpr int POPULATORS = 6;
 constexpr unsigned MAX_DEFAULT_WORKERS = 8;
 
-// Slots ahead of the one being filled whose cache lines are asked for: the
-// kernel leaves fresh pages out of the cache, and every record writes most of
-// its slot.
-constexpr size_t PREFETCH_SLOTS = 4;
+// Slots ahead of the one being filled whose record lines are asked for: the
+// kernel leaves fresh pages out of the cache, and every record writes its
+// record bytes. Only those: the rest of a slot is written by the render
+// workers, whose caches should get it instead.
+constexpr size_t PREFETCH_SLOTS = 16;
 
 // A hint only: an address past the block's memory does not fault.
-void PrefetchForWrite(const char* slot)
+void PrefetchForWrite(const KxdRecord* slot)
 {
-    for (size_t line = 0; line < sizeof(KxdRecord); line += 64)
-        __builtin_prefetch(slot + line, 1);
+    const char* bytes = reinterpret_cast<const char*>(&slot->prot);
+    for (size_t line = 0; line < sizeof(ZmLib::KxdProt); line += 64)
+        __builtin_prefetch(bytes + line, 1);
 }
 
 // The attempts of the read loop: its counters, stop conditions and the slot
@@ -86,7 +88,7 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
     if (!slot_) {
         // A new slot is zero whole.
         slot_ = table_.NewRecord();
-        PrefetchForWrite(reinterpret_cast<const char*>(slot_) + PREFETCH_SLOTS * sizeof(KxdRecord));
+        PrefetchForWrite(slot_ + PREFETCH_SLOTS);
     } else {
         // Kept from an attempt that failed or was dropped.
         memset(reinterpret_cast<char*>(&slot_->prot) + viewerBytes, 0, ZmLib::KxdProt::SIZE - viewerBytes);
