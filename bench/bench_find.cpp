@@ -15,8 +15,6 @@
 #include "bench/benchgui.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
-#include "kxviewer/prefdata.h"
-#include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
@@ -57,13 +55,9 @@ int main(int argc, char** argv)
 
     // The search commands' toggles are checkable.
     Bench::BenchActions actions({TACT_MATCH_CASE, TACT_SELECT, TACT_HIGHLIGHT, TACT_FILTER, TACT_PIN});
-    PrefGlobal::SetDefaults();
-    LoadSharedPixmaps();
     {
-        Bench::BenchMain window(&session.app);
-        window.resize(1280, 800);
-        window.show();
-        QApplication::processEvents();
+        Bench::ShownWindow shown(&session.app);
+        Bench::BenchMain& window = shown.window;
 
         DocLoader loader(QFileInfo(QString::fromStdString(path)), TabBase::SOURCE_KX);
         KxTable* table = loader.Load(-1);

@@ -17,8 +17,6 @@
 #include "bench/benchgui.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
-#include "kxviewer/prefdata.h"
-#include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 
@@ -60,13 +58,9 @@ int main(int argc, char** argv)
         return 1;
 
     Bench::BenchActions actions;
-    PrefGlobal::SetDefaults();
-    LoadSharedPixmaps();
     {
-        Bench::BenchMain window(&session.app);
-        window.resize(1280, 800);
-        window.show();
-        QApplication::processEvents();
+        Bench::ShownWindow shown(&session.app);
+        Bench::BenchMain& window = shown.window;
 
         Clock::time_point start = Clock::now();
         DocLoader loader(QFileInfo(QString::fromStdString(path)), -2);

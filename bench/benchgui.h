@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "kxviewer/prefdata.h"
+#include "kxviewer/table/guiicons.h"
 #include "tearoffwidget/comaction.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tests/kxlib/kxfilegen.h"
@@ -24,6 +26,23 @@ public:
     void SaveDocks() override {}
     void OnCloseAccepted() override {}
     void UpdateActions() override {}
+};
+
+// The default preferences and the shared pixmaps in place, then a bench main
+// window of 1280 x 800, shown and painted once.
+struct ShownWindow {
+    explicit ShownWindow(QApplication* app) : window((DefaultLook(), app))
+    {
+        window.resize(1280, 800);
+        window.show();
+        QApplication::processEvents();
+    }
+    static void DefaultLook()
+    {
+        PrefGlobal::SetDefaults();
+        LoadSharedPixmaps();
+    }
+    BenchMain window;
 };
 
 // Descriptors for every action id, published while alive.

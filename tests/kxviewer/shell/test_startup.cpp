@@ -17,6 +17,7 @@
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/systemlogplaintext.h"
+#include "tests/kxviewer/shell/isolatedhome.h"
 #include "utils/kx/kxsinks.h"
 #include "utils/osal/process.h"
 
@@ -98,10 +99,7 @@ TEST(Startup, StartLinesWindowAndShutDown)
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("HOME", qPrintable(home.path()), 1);
-    setenv("XDG_CONFIG_HOME", qPrintable(home.path() + "/.config"), 1);
-    setenv("TMPDIR", qPrintable(home.path()), 1);
+    UseIsolatedHome(home);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
