@@ -315,8 +315,12 @@ void PrefGlobal::OpenIniFiles()
         IniFormats.Open(nullptr, nullptr, nullptr);
         return;
     }
+    // Only the first of repeated sections is read; the later copies go, so
+    // that a save leaves each section once.
     IniViewer.Open(IniDir.c_str(), "KxViewer", "ini");
     IniFormats.Open(IniDir.c_str(), "KxFormats", "ini");
+    IniViewer.Ini.DeleteRepeatedSections();
+    IniFormats.Ini.DeleteRepeatedSections();
 }
 
 void PrefGlobal::Save()

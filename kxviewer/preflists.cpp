@@ -102,8 +102,7 @@ void LoadHistory(const ZmLib::IniBase& ini)
 
 void SaveHistory(ZmLib::IniBase& ini)
 {
-    while (ini.FindSection(SEC_QUICK_SEARCH))
-        ini.DeleteSection(SEC_QUICK_SEARCH);
+    ini.DeleteSection(SEC_QUICK_SEARCH);
     ZmLib::IniSection* section = ini.AddSection(SEC_QUICK_SEARCH);
     for (const SearchHistoryItem& item : PrefGlobal::SearchHistory)
         ini.AddEntry(section, HistoryLine(item).c_str());

@@ -141,29 +141,11 @@ std::string DecodePhrase(const char* value)
     return text;
 }
 
+const char PINNED_PREFIX[] = "Pinned";
+
 void PinnedSection(ZmLib::StrBase& name, int32_t index)
 {
-    name.Format("Pinned%d", index);
-}
-
-// The number N of a section named "PinnedN" (numbers beyond int32_t
-// clamped), -1 for any other name.
-int32_t PinnedIndex(const char* name)
-{
-    static const char PREFIX[] = "Pinned";
-    if (!name || strncmp(name, PREFIX, sizeof(PREFIX) - 1) != 0)
-        return -1;
-    const char* digits = name + sizeof(PREFIX) - 1;
-    if (!*digits)
-        return -1;
-    int64_t index = 0;
-    for (const char* p = digits; *p; ++p) {
-        if (!ZmLib::AsciiIsDigit(*p))
-            return -1;
-        if (index <= INT32_MAX)
-            index = index * 10 + (*p - '0');
-    }
-    return index > INT32_MAX ? INT32_MAX : int32_t(index);
+    name.Format("%s%d", PINNED_PREFIX, index);
 }
 
 void LoadPinned(ZmLib::IniBase& ini, PrefTabTable& tab)
@@ -206,12 +188,7 @@ void SavePinned(ZmLib::IniBase& ini, const PinnedPhrase* pinned, int32_t pinnedC
     }
     // Phrases of an earlier, longer list would otherwise come back on load;
     // the old numbers need not be contiguous.
-    for (ZmLib::IniSection* s = ini.FirstSection(); s;) {
-        ZmLib::IniSection* next = s->NextEntry();
-        if (PinnedIndex(s->Name) >= count)
-            ini.DeleteSection(s->Name);
-        s = next;
-    }
+    ini.DeleteNumberedSections(PINNED_PREFIX, count);
 }
 
 } // namespace
@@ -283,8 +260,7 @@ void PrefTable::Save(bool prefFile, ZmLib::IniBase& ini, const PrefTabTable& tab
     // Rewritten whole, and created even without columns, so that an empty
     // sequence does not load back as the defaults. Entries are added one by
     // one because the same field may stand in two columns.
-    while (ini.FindSection(SEC_SEQUENCE))
-        ini.DeleteSection(SEC_SEQUENCE);
+    ini.DeleteSection(SEC_SEQUENCE);
     ZmLib::IniSection* sequence = ini.AddSection(SEC_SEQUENCE);
     int32_t columns = tab.columnCount < 0 ? 0 : (tab.columnCount > FIELD_Nums ? FIELD_Nums : tab.columnCount);
     for (int32_t i = 0; i < columns; ++i)

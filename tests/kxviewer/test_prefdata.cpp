@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -654,4 +655,65 @@ TEST_F(PrefDataTest, SaveFormatsWritesTheProcessListToItsFile)
     ImportFormatList list;
     PrefGlobal::LoadFormats(back.Ini, list, false, false);
     EXPECT_EQ(list, ImportFormats);
+}
+
+TEST_F(PrefDataTest, RepeatedSectionsAreSavedOnceWithWhatWasLoaded)
+{
+    const std::string format1 = "[Format1]\nName=\"A\"\nVisual=2\nTEXT=0,\"(.*)\"\n";
+    const std::string colors = "[ColorScheme]\n0=0xFF000001\n1=0xFF000002\n2=0xFF000003\n3=0xFF000004\n"
+                               "4=0xFF000005\n";
+    const struct {
+        const char* what;
+        std::string viewer;
+        std::string formats;
+        std::vector<size_t> fields; // of each user format, as the first copies give them
+        size_t colours;
+    } cases[] = {
+        {"format twice", "", format1 + "[Format1]\nName=\"Stale\"\nVisual=2\nTIME=0,\"(x)\"\nHOST=1,\"(y)\"\n",
+         {1}, 21},
+        {"format thrice, sub-template between", "",
+         format1 + "[Format2]\nName=\"A #1\"\nVisual=0\nTEXT=0,\"(b)\"\n[Format1]\nLEVEL=2,\"(z)\"\n[Format1]\n",
+         {1, 1}, 21},
+        {"colours twice", colors + "[ColorScheme]\n0=0xFF0000AA\n5=0xFF0000BB\n6=0xFF0000CC\n", "", {}, 5},
+        {"global twice", colors + "[Global]\nCompareProgramm=stale\nScriptDir=/stale\n", "", {}, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        kxtest::WriteFile(program + "KxViewer.ini", "[Global]\nCreateLogFile=0\n" + c.viewer);
+        kxtest::WriteFile(program + "KxFormats.ini", c.formats);
+        Restart();
+        const std::string values = SavedValues();
+        const ImportFormatList formats = ImportFormats;
+        PrefGlobal::Save();
+        PrefGlobal::SaveFormats();
+        std::string saved[2];
+        const char* const files[] = {"KxViewer.ini", "KxFormats.ini"};
+        for (int i = 0; i < 2; ++i) {
+            saved[i] = ReadFile(program + files[i]);
+            std::istringstream lines(saved[i]);
+            std::set<std::string> headers;
+            size_t count = 0;
+            for (std::string line; std::getline(lines, line);) {
+                if (line[0] != '[')
+                    continue;
+                ++count;
+                headers.insert(line);
+            }
+            EXPECT_EQ(headers.size(), count) << saved[i];
+        }
+        Restart();
+        EXPECT_EQ(SavedValues(), values);
+        EXPECT_EQ(ImportFormats, formats);
+        std::vector<size_t> fields;
+        for (size_t i = size_t(PredefinedFormatCount); i < ImportFormats.size(); ++i)
+            fields.push_back(ImportFormats[i].fields.size());
+        EXPECT_EQ(fields, c.fields);
+        EXPECT_EQ(PrefGlobal::ColorScheme.size(), c.colours);
+        for (ZmLib::IniFile* ini : {&PrefGlobal::IniViewer, &PrefGlobal::IniFormats})
+            ini->Ini.SetModified(true);
+        PrefGlobal::Save();
+        PrefGlobal::SaveFormats();
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(ReadFile(program + files[i]), saved[i]) << files[i];
+    }
 }

@@ -529,11 +529,8 @@ void IniBase::DeleteNumberedSections(const char* prefix, int64_t from)
             if (number <= uint64_t(INT64_MAX))
                 number = number * 10 + uint64_t(*p - '0');
         }
-        if (numbered && (from <= 0 || number >= uint64_t(from))) {
-            Modified = 1;
-            Sections.Remove(s);
-            FreeSection(s);
-        }
+        if (numbered && (from <= 0 || number >= uint64_t(from)))
+            RemoveSection(s);
         s = next;
     }
 }
@@ -550,14 +547,33 @@ void IniBase::AddKey(const char* section, const char* key)
     AddEntry(s, key);
 }
 
+void IniBase::RemoveSection(IniSection* section)
+{
+    Modified = 1;
+    Sections.Remove(section);
+    FreeSection(section);
+}
+
 void IniBase::DeleteSection(const char* section)
 {
-    IniSection* s = FindSection(section);
-    if (s == nullptr)
-        return;
-    Modified = 1;
-    Sections.Remove(s);
-    FreeSection(s);
+    if (section == nullptr)
+        section = "";
+    for (IniSection* s = FirstSection(); s != nullptr;) {
+        IniSection* next = s->NextEntry();
+        if (strcmp(s->Name, section) == 0)
+            RemoveSection(s);
+        s = next;
+    }
+}
+
+void IniBase::DeleteRepeatedSections()
+{
+    for (IniSection* s = FirstSection(); s != nullptr;) {
+        IniSection* next = s->NextEntry();
+        if (FindSection(s->Name) != s)
+            RemoveSection(s);
+        s = next;
+    }
 }
 
 bool IniFile::Open(const char* dir, const char* name, const char* ext, bool dontLoad)

@@ -117,7 +117,13 @@ public:
     // Written "%lld".
     void SetInt(const char* section, const char* key, int64_t value);
     void AddKey(const char* section, const char* key);
+    // Deletes every section of that name: a hand-edited text may hold one
+    // twice, and a section written again after the delete must not land in
+    // a copy that kept stale keys.
     void DeleteSection(const char* section);
+    // Deletes each section whose name an earlier section has; the look-ups
+    // never reach those.
+    void DeleteRepeatedSections();
     // Deletes every section named prefix followed by a decimal number of at
     // least from ("Script3" for "Script", 2), wherever it stands.
     void DeleteNumberedSections(const char* prefix, int64_t from);
@@ -144,6 +150,8 @@ public:
 private:
     // Parses a line in place and adds it; the buffer may be changed.
     int AddLineInPlace(char* line);
+    // Unlinks and frees one section; sets the modified flag.
+    void RemoveSection(IniSection* section);
     static void FreeSection(IniSection* section);
     static void FreeEntry(IniEntry* entry);
 };

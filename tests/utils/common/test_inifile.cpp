@@ -323,6 +323,42 @@ TEST(IniEdit, SetAddAndDelete)
               "[S]\nk=an even longer value than the owned one ;keep\nm=2\n\n[T]\nn=1\n\n[C]\nTIME\nk=v ; c\n\n");
 }
 
+TEST(IniEdit, RepeatedSectionsGoWhole)
+{
+    // A section rewritten (deleted, then set) must not land in a later copy,
+    // whose stale keys would then be read; null deleted: the later copies of
+    // every name are dropped instead.
+    const struct {
+        const char* what;
+        const char* in;
+        const char* deleted;
+        const char* out;
+        bool modified;
+    } cases[] = {
+        {"delete twice", "[A]\na=1\n[B]\nb=1\n[A]\na=2\nstale=3\n", "A", "[B]\nb=1\n\n[A]\na=new\n\n", true},
+        {"delete thrice", "[A]\n[A]\nx=1\n[A]\ny=2\n", "A", "[A]\na=new\n\n", true},
+        {"delete missing", "[A]\na=1\n", "Z", "[A]\na=1\n\n[Z]\na=new\n\n", false},
+        {"drop later copies", "[A]\na=1\n[B]\nb=1\n[A]\na=2\n[B]\n[A]\nc=3\n", nullptr,
+         "[A]\na=1\n\n[B]\nb=1\n\n", true},
+        {"unnamed copies", "k=1\n[]\nk=2\n[S]\n", nullptr, "k=1\n\n[S]\n", true},
+        {"nothing repeated", "[A]\na=1\n[B]\n", nullptr, "[A]\na=1\n\n[B]\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        IniBase ini;
+        Load(ini, c.in);
+        if (c.deleted != nullptr) {
+            ini.DeleteSection(c.deleted);
+            EXPECT_EQ(ini.IsModified(), c.modified);
+            ini.SetValue(c.deleted, "a", "new");
+        } else {
+            ini.DeleteRepeatedSections();
+            EXPECT_EQ(ini.IsModified(), c.modified);
+        }
+        EXPECT_EQ(Written(ini), c.out);
+    }
+}
+
 class IniFileTest : public ::testing::Test {
 protected:
     size_t FileCount() const
