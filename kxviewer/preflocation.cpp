@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -117,13 +118,21 @@ bool PrefGlobal::MoveIniFiles(int32_t choice)
     IniFormats.Ini.SetModified(true);
     bool moved = CheckIniWritable(IniViewer) && CheckIniWritable(IniFormats);
     // Both are copied before either old one goes: a failure leaves the old
-    // pair in place and in use.
+    // pair in place and in use. A copy already made is taken back, since the
+    // next start would prefer a lone KxViewer.ini there and miss the formats.
     const char* const names[] = {INI_VIEWER, INI_FORMATS};
-    for (const char* name : names)
-        if (moved && !CopyFile(IniDir + name, target + name)) {
-            Report("Cannot write '" + target + name + "', please check it is writable!");
-            moved = false;
-        }
+    size_t copied = 0;
+    while (moved && copied < std::size(names)) {
+        std::string path = target + names[copied];
+        moved = CopyFile(IniDir + names[copied], path);
+        if (moved)
+            ++copied;
+        else
+            Report("Cannot write '" + path + "', please check it is writable!");
+    }
+    if (!moved)
+        for (size_t i = 0; i < copied; ++i)
+            unlink((target + names[i]).c_str());
     // On failure both stay open as they are, unsaved changes included.
     if (moved) {
         IniViewer.Close();
