@@ -337,9 +337,12 @@ bool PrefGlobal::CheckIniWritable(ZmLib::IniFile& ini)
 {
     if (ini.Flush())
         return true;
-    ZmLib::TempStr text;
-    text.Format("Cannot write '%s', please check it is writable!", ini.GetPath());
-    Report(text.c_str());
+    // Without an ini directory the objects have no path: the message names
+    // the file where the user's own folder would hold it.
+    std::string path = ini.GetPath();
+    if (path.empty())
+        path = HomeIniDir() + (&ini == &IniFormats ? "KxFormats.ini" : "KxViewer.ini");
+    Report("Cannot write '" + path + "', please check it is writable!");
     return false;
 }
 

@@ -251,6 +251,15 @@ TEST_F(PrefDataTest, NoWritableLocationIsReportedAndLeavesTheValues)
     EXPECT_EQ(shell.log.at(0), "Kxviewer.ini cannot be created");
     EXPECT_TRUE(shell.warnings[0]);
     EXPECT_EQ(PrefGlobal::ColorScheme.size(), 21u);
+    // The save at the end of the start names the file it could not write.
+    const std::string cannot =
+        "Cannot write '" + (dir_ / "plain/KxViewer/KxViewer.ini") + "', please check it is writable!";
+    EXPECT_EQ(shell.info, (std::vector<std::string>{"Kxviewer.ini cannot be created", cannot}));
+    EXPECT_EQ(shell.log, shell.info);
+    shell.Clear();
+    EXPECT_FALSE(PrefGlobal::SaveFormats());
+    EXPECT_EQ(shell.info, std::vector<std::string>{"Cannot write '" + (dir_ / "plain/KxViewer/KxFormats.ini") +
+                                                   "', please check it is writable!"});
 }
 
 TEST_F(PrefDataTest, EveryValueReadsBackAsSaved)

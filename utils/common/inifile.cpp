@@ -582,8 +582,11 @@ bool IniFile::Open(const char* dir, const char* name, const char* ext, bool dont
         Close();
     FileTime = 0;
     OpenFlag = 1;
-    if (dir == nullptr && name == nullptr)
+    if (dir == nullptr && name == nullptr) {
+        // Pathless: a flush must fail rather than go to the last file.
+        Path.Clear();
         return false;
+    }
     bool pathOk = Path.SetPath(dir, name, ext);
     if (name == nullptr)
         pathOk = Path.Length() == strlen(dir);

@@ -393,6 +393,14 @@ TEST_F(IniFileTest, OpenMissingFileFlushAndReadBackLongValuesAndSemicolons)
     ASSERT_TRUE(file.Open(path.c_str(), nullptr, nullptr));
     EXPECT_EQ(std::string(file.Ini.GetValue("Format5", "TEXT")), regex);
     EXPECT_STREQ(file.Ini.GetValue("Global", "DefaultDir"), "/home/u;x");
+    // Opened again without a path, nothing goes to the old file.
+    const std::string before = ReadFile(path);
+    EXPECT_FALSE(file.Open(nullptr, nullptr, nullptr));
+    EXPECT_STREQ(file.GetPath(), "");
+    file.Ini.SetValue("Global", "DefaultDir", "other");
+    KxCapture capture;
+    EXPECT_FALSE(file.Flush());
+    EXPECT_EQ(ReadFile(path), before);
 }
 
 TEST_F(IniFileTest, FlushIntoUnwritableFolderFailsAndKeepsTheData)
