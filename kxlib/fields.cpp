@@ -6,34 +6,6 @@
 #include "utils/common/convert.h"
 #include "utils/kx/kx.h"
 
-const FieldRow FieldTable[FIELD_Nums] = {
-    {"STIME", "Server Time", {FIELD_KIND_INT64, -1, 29}},
-    {"IP", "IP addr", {FIELD_KIND_INT, -1, 16}},
-    {"PROT", "Protocol", {FIELD_KIND_INT, -1, 4}},
-    {"HOST", "Host", {FIELD_KIND_STRING, 0, 14}},
-    {"FLAGS", "Flags", {FIELD_KIND_INT, -1, 7}},
-    {"TIME", "Time", {FIELD_KIND_INT64, -1, 32}},
-    {"SEQ", "Seq#", {FIELD_KIND_INT, -1, 12}},
-    {"NODE", "Node", {FIELD_KIND_STRING, 1, 14}},
-    {"PID", "PID", {FIELD_KIND_INT64, -1, 22}},
-    {"PNAME", "Process", {FIELD_KIND_STRING, 2, 14}},
-    {"TID", "TID", {FIELD_KIND_INT64, -1, 22}},
-    {"TNAME", "Thread", {FIELD_KIND_STRING, 3, 14}},
-    {"LEVEL", "Level", {FIELD_KIND_INT, -1, 4}},
-    {"KXNAME", "KX Name", {FIELD_KIND_STRING, 4, 14}},
-    {"KXKEY", "KX Key", {FIELD_KIND_INT64, -1, 22}},
-    {"FILE", "File", {FIELD_KIND_STRING, 5, 20}},
-    {"LINE", "Line", {FIELD_KIND_INT, -1, 8}},
-    {"FUNC", "Function", {FIELD_KIND_STRING, 6, 20}},
-    {"TEXT", "Text", {FIELD_KIND_STRING, 7, 90}},
-    {"STR1", "Str1", {FIELD_KIND_STRING, 8, 16}},
-    {"NEST", "Nesting", {FIELD_KIND_INT, -1, 4}},
-    {"ETIME", "Exec Time", {FIELD_KIND_INT, -1, 8}},
-    {"COUNT", "Count", {FIELD_KIND_INT, -1, 4}},
-    {"NUM1", "Num1", {FIELD_KIND_INT, -1, 10}},
-    {"NUM2", "Num2", {FIELD_KIND_INT, -1, 10}},
-};
-
 const NumFormatRow NumFormatTable[NUMFMT_Nums] = {
     {"STR", "String"},
     {"INT", "Integer"},

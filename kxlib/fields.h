@@ -52,7 +52,60 @@ struct FieldRow {
     FieldDesc desc;
 };
 
-extern const FieldRow FieldTable[FIELD_Nums];
+// Bytes of a number field's span in a record's number buffer: the longest
+// text any value of the field's storage width has in any of the formats
+// 1..13, plus the terminator.
+// - 64 bits (read as i64): the latest instant, "294247-01-10 04:00:54.775807";
+//   the others are shorter: "-106751990d 23:59:59.999999" (a negative
+//   duration), "-9223372036854775808", "-922337203685477.5808".
+constexpr int32_t FIELD_SPAN_I64 = 29;
+// - 32 bits (zero-extended): "255.255.255.255"; as a time every value is a
+//   duration below 72 minutes ("1:11:34.967295").
+constexpr int32_t FIELD_SPAN_U32 = 16;
+// - LEVEL, 8 bits sign-extended: -1 as an address, "255.255.255.255", and
+//   "-0:00:00.000128".
+constexpr int32_t FIELD_SPAN_I8 = 16;
+// - 16 bits: "0:00:00.065535"; 8 bits: "0:00:00.000255".
+constexpr int32_t FIELD_SPAN_U16 = 15;
+constexpr int32_t FIELD_SPAN_U8 = 15;
+
+inline constexpr FieldRow FieldTable[FIELD_Nums] = {
+    {"STIME", "Server Time", {FIELD_KIND_INT64, -1, FIELD_SPAN_I64}},
+    {"IP", "IP addr", {FIELD_KIND_INT, -1, FIELD_SPAN_U32}},
+    {"PROT", "Protocol", {FIELD_KIND_INT, -1, FIELD_SPAN_U8}},
+    {"HOST", "Host", {FIELD_KIND_STRING, 0, 14}},
+    {"FLAGS", "Flags", {FIELD_KIND_INT, -1, FIELD_SPAN_U32}},
+    {"TIME", "Time", {FIELD_KIND_INT64, -1, FIELD_SPAN_I64}},
+    {"SEQ", "Seq#", {FIELD_KIND_INT, -1, FIELD_SPAN_U32}},
+    {"NODE", "Node", {FIELD_KIND_STRING, 1, 14}},
+    {"PID", "PID", {FIELD_KIND_INT64, -1, FIELD_SPAN_I64}},
+    {"PNAME", "Process", {FIELD_KIND_STRING, 2, 14}},
+    {"TID", "TID", {FIELD_KIND_INT64, -1, FIELD_SPAN_I64}},
+    {"TNAME", "Thread", {FIELD_KIND_STRING, 3, 14}},
+    {"LEVEL", "Level", {FIELD_KIND_INT, -1, FIELD_SPAN_I8}},
+    {"KXNAME", "KX Name", {FIELD_KIND_STRING, 4, 14}},
+    {"KXKEY", "KX Key", {FIELD_KIND_INT64, -1, FIELD_SPAN_I64}},
+    {"FILE", "File", {FIELD_KIND_STRING, 5, 20}},
+    {"LINE", "Line", {FIELD_KIND_INT, -1, FIELD_SPAN_U32}},
+    {"FUNC", "Function", {FIELD_KIND_STRING, 6, 20}},
+    {"TEXT", "Text", {FIELD_KIND_STRING, 7, 90}},
+    {"STR1", "Str1", {FIELD_KIND_STRING, 8, 16}},
+    {"NEST", "Nesting", {FIELD_KIND_INT, -1, FIELD_SPAN_U16}},
+    {"ETIME", "Exec Time", {FIELD_KIND_INT, -1, FIELD_SPAN_U32}},
+    {"COUNT", "Count", {FIELD_KIND_INT, -1, FIELD_SPAN_U16}},
+    {"NUM1", "Num1", {FIELD_KIND_INT, -1, FIELD_SPAN_I64}},
+    {"NUM2", "Num2", {FIELD_KIND_INT, -1, FIELD_SPAN_I64}},
+};
+
+// Bytes that the spans of all number fields take together.
+constexpr int32_t FieldNumSpansTotal()
+{
+    int32_t total = 0;
+    for (const FieldRow& row : FieldTable)
+        if (row.desc.kind != FIELD_KIND_STRING)
+            total += row.desc.width;
+    return total;
+}
 
 // Number display formats, by the code that column preferences store.
 enum NumFormat : uint32_t {
@@ -82,6 +135,7 @@ extern const NumFormatRow NumFormatTable[NUMFMT_Nums];
 
 // Room that any number text needs: the widest number field.
 constexpr size_t FIELD_NUM_TEXT_MAX = 32;
+static_assert(FIELD_SPAN_I64 <= int32_t(FIELD_NUM_TEXT_MAX), "every span fits a text buffer");
 
 // Writes the value in format 1..13 into out (at least FIELD_NUM_TEXT_MAX
 // bytes); any other format is an internal error that stops the program.

@@ -12,9 +12,9 @@ constexpr size_t TEXT_CHUNK = 8192;
 
 const char* FieldText(const KxdRecord* record, int32_t field)
 {
-    if (field < 0 || field >= FIELD_Nums || !record->text[field])
+    if (field < 0 || field >= FIELD_Nums)
         return "";
-    return record->text[field];
+    return record->Text(field);
 }
 
 } // namespace

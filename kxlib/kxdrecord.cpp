@@ -1,6 +1,7 @@
 #include "kxlib/kxdrecord.h"
 
 #include <cinttypes>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,111 +70,54 @@ bool KxParseNameAnnouncement(const char* text, char* name, uint64_t* id)
 }
 
 
-void KxdMsg::ConvertNum2Str(int field, char* out, int width, uint32_t format) const
-{
-    if (!FieldIsNumber(field)) {
-        KX_ERROR(ZmLib::KxSys, "Internal error");
-        abort();
-    }
-    char buffer[FIELD_NUM_TEXT_MAX];
-    int length = fieldsConvertNum2Str(prot.GetIntValue(field), buffer, format);
-    if (length < 0)
-        length = 0;
-    if (length < width) {
-        memcpy(out, buffer, size_t(length) + 1);
-        return;
-    }
-    memset(out, '#', size_t(width - 1));
-    out[width - 1] = 0;
-}
-
 namespace {
 
 // Offset of each number field's span in NumsBuf: the widths in field order.
 struct SpanLayout {
     int offset[FIELD_Nums];
-    int spare;
-    SpanLayout() : offset(), spare(0)
+    int end;
+    constexpr SpanLayout() : offset(), end(0)
     {
         for (int field = 0; field < FIELD_Nums; ++field) {
-            offset[field] = spare;
+            offset[field] = end;
             if (FieldTable[field].desc.kind != FIELD_KIND_STRING)
-                spare += FieldTable[field].desc.width;
+                end += FieldTable[field].desc.width;
         }
     }
 };
 
-const SpanLayout& Spans()
-{
-    static const SpanLayout layout;
-    return layout;
-}
+constexpr SpanLayout Spans;
 
 } // namespace
 
 void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums])
 {
-    if (reserve) {
-        NumsBufFreePos = NumsBuf;
-        for (int field = 0; field < FIELD_Nums; ++field) {
-            const FieldDesc& desc = FieldTable[field].desc;
-            if (desc.kind != FIELD_KIND_STRING)
-                text[field] = ReserveNumSpan(desc.width);
-        }
-    }
+    if (reserve)
+        NumsBufFreePos = uint16_t(Spans.end);
     for (int field = 0; field < FIELD_Nums; ++field) {
         const FieldDesc& desc = FieldTable[field].desc;
         if (desc.kind == FIELD_KIND_STRING)
-            text[field] = const_cast<char*>(prot.String(desc.strSlot));
+            SetText(field, prot.String(desc.strSlot));
         else
             RenderField(field, FieldValidNumFormat(uint32_t(formats[field])));
     }
 }
 
-char* KxdMsg::ReserveNumSpan(int width)
-{
-    if (width < 0 || NumsBufFreePos - NumsBuf + width >= FIELD_NUMBUF_LEN - 1) {
-        ZmLib::KxSys.AssertReport(0, false, __FILE__, __LINE__, __func__,
-                                  "NumsBufFreePos - NumsBuf < FIELD_NUMBUF_LEN-1");
-        abort();
-    }
-    char* span = NumsBufFreePos;
-    NumsBufFreePos += width;
-    return span;
-}
-
 void KxdMsg::RenderField(int field, uint32_t format)
 {
-    const SpanLayout& spans = Spans();
     if (!FieldIsNumber(field)) {
         KX_ERROR(ZmLib::KxSys, "Internal error");
         abort();
     }
-    char* span = NumsBuf + spans.offset[field];
-    char* spare = NumsBuf + spans.spare;
-    const int width = FieldTable[field].desc.width;
     char buffer[FIELD_NUM_TEXT_MAX];
     int length = fieldsConvertNum2Str(prot.GetIntValue(field), buffer, format);
-    if (length < 0)
-        length = 0;
-    bool ownsSpare = text[field] == spare;
-    if (length < width) {
-        if (ownsSpare)
-            NumsBufFreePos = spare;
-        memcpy(span, buffer, size_t(length) + 1);
-        text[field] = span;
-        return;
+    // The spans are sized for the longest text of every format.
+    if (length < 0 || length >= FieldTable[field].desc.width) {
+        KX_ERROR(ZmLib::KxSys, "Internal error");
+        abort();
     }
-    bool spareFree = NumsBufFreePos == spare || ownsSpare;
-    // The free position stays inside the buffer.
-    if (spareFree && length + 1 < FIELD_NUMBUF_LEN - spans.spare) {
-        memcpy(spare, buffer, size_t(length) + 1);
-        text[field] = spare;
-        NumsBufFreePos = spare + length + 1;
-        return;
-    }
-    ConvertNum2Str(field, span, width, format);
-    text[field] = span;
+    memcpy(NumsBuf + Spans.offset[field], buffer, size_t(length) + 1);
+    textOff[field] = uint16_t(offsetof(KxdMsg, NumsBuf) + size_t(Spans.offset[field]));
 }
 
 int64_t KxdMsg::Int64(int field) const
@@ -213,24 +157,13 @@ char* KxdMsg::AppendString(int slot, const char* str)
 
 void KxdMsg::Copy(KxdMsg* dest, const KxdMsg* src)
 {
-    if (dest == src)
-        return;
-    memmove(static_cast<void*>(dest), static_cast<const void*>(src), sizeof(KxdMsg));
-    const char* srcBase = reinterpret_cast<const char*>(src);
-    const char* srcEnd = srcBase + sizeof(KxdMsg);
-    char* destBase = reinterpret_cast<char*>(dest);
-    for (char*& p : dest->text) {
-        // Texts outside the record (none today) are left as they are.
-        if (p >= srcBase && p < srcEnd)
-            p = destBase + (p - srcBase);
-    }
-    dest->NumsBufFreePos = dest->NumsBuf + (src->NumsBufFreePos - src->NumsBuf);
+    if (dest != src)
+        memmove(static_cast<void*>(dest), static_cast<const void*>(src), sizeof(KxdMsg));
 }
 
 void KxdRecord::Reset()
 {
     memset(static_cast<void*>(this), 0, sizeof(*this));
-    NumsBufFreePos = NumsBuf;
 }
 
 void KxdRecord::Move(KxdRecord* dest, const KxdRecord* src)
@@ -283,7 +216,7 @@ void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode, bool addToAuxTr
     uint32_t flags = prot.msg.FLAGS;
     // 3. Enter and leave records show the function name as their text.
     if (flags & (KXFLAGS_FUNC_ENTER | KXFLAGS_FUNC_LEAVE))
-        record->text[FIELD_TEXT] = record->text[FIELD_FUNC];
+        record->SetText(FIELD_TEXT, record->Text(FIELD_FUNC));
 
     char name[KX_NAME_MAX + 1];
     uint64_t id = 0;
@@ -295,34 +228,34 @@ void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode, bool addToAuxTr
 
     // 6. Process name.
     uint64_t pid = prot.msg.PID;
-    if (!record->text[FIELD_PNAME][0]) {
+    if (!record->Text(FIELD_PNAME)[0]) {
         const char* known = table.ProcessName(pid);
         if (known) {
-            record->text[FIELD_PNAME] = record->AppendString(ZmLib::KxdProt::SLOT_PNAME, known);
+            record->SetText(FIELD_PNAME, record->AppendString(ZmLib::KxdProt::SLOT_PNAME, known));
         } else {
-            record->text[FIELD_PNAME] = record->text[FIELD_PID];
-            table.SetProcessName(pid, record->text[FIELD_PID]);
+            record->SetText(FIELD_PNAME, record->Text(FIELD_PID));
+            table.SetProcessName(pid, record->Text(FIELD_PID));
         }
     } else {
-        table.SetProcessName(pid, record->text[FIELD_PNAME]);
+        table.SetProcessName(pid, record->Text(FIELD_PNAME));
     }
 
     // 7. Thread name and entry.
     uint64_t tid = prot.msg.TID;
     KxTidEntry* entry = nullptr;
-    if (record->text[FIELD_TNAME][0]) {
-        entry = table.tids_.AddNewData(tid, record->text[FIELD_TNAME]);
+    if (record->Text(FIELD_TNAME)[0]) {
+        entry = table.tids_.AddNewData(tid, record->Text(FIELD_TNAME));
     } else {
         entry = table.tids_.Find(tid);
         if (entry) {
-            record->text[FIELD_TNAME] = record->AppendString(ZmLib::KxdProt::SLOT_TNAME, entry->name);
+            record->SetText(FIELD_TNAME, record->AppendString(ZmLib::KxdProt::SLOT_TNAME, entry->name));
         } else {
             KxTidEntry* known = table.satellite_ ? table.satellite_->tids_.Find(tid) : nullptr;
             if (known)
-                record->text[FIELD_TNAME] = record->AppendString(ZmLib::KxdProt::SLOT_TNAME, known->name);
+                record->SetText(FIELD_TNAME, record->AppendString(ZmLib::KxdProt::SLOT_TNAME, known->name));
             else
-                record->text[FIELD_TNAME] = record->text[FIELD_TID];
-            entry = table.tids_.AddNewData(tid, record->text[FIELD_TNAME]);
+                record->SetText(FIELD_TNAME, record->Text(FIELD_TID));
+            entry = table.tids_.AddNewData(tid, record->Text(FIELD_TNAME));
         }
     }
 

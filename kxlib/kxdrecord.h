@@ -14,7 +14,8 @@ struct KxTblock;
 struct SelRange;
 struct KxBkmarkEntry;
 
-constexpr int FIELD_NUMBUF_LEN = 229;
+constexpr int FIELD_NUMBUF_LEN = 344;
+static_assert(FieldNumSpansTotal() <= FIELD_NUMBUF_LEN, "every number field's span fits the number buffer");
 
 // Presentation-error kinds.
 enum KxdErrorKind : uint32_t {
@@ -55,24 +56,32 @@ void KxCopyName(char* name, const char* text);
 
 struct KxdMsg {
     ZmLib::KxdProt prot;
-    char* text[FIELD_Nums];
+    // Where each field's text lies, from the start of the record: records
+    // are copied and moved as plain bytes. 0 (the record's first byte is no
+    // text) reads as the empty string.
+    uint16_t textOff[FIELD_Nums];
     char NumsBuf[FIELD_NUMBUF_LEN];
-    char* NumsBufFreePos;
+    // Index in NumsBuf of its first unused byte.
+    uint16_t NumsBufFreePos;
 
-    // Sets every string field's pointer and renders every number field in
-    // formats[field]. With reserve each number field first gets a fresh span
-    // of its width in NumsBuf; without, the spans are rewritten in place.
+    const char* Text(int field) const
+    {
+        return textOff[field] ? reinterpret_cast<const char*>(this) + textOff[field] : "";
+    }
+    // p points into this record: a string of its string area or a number
+    // span. Anything else (the "" of a slot whose offset is bad) reads as
+    // the empty string.
+    void SetText(int field, const char* p)
+    {
+        const char* base = reinterpret_cast<const char*>(this);
+        textOff[field] = p > base && p < base + sizeof(KxdMsg) ? uint16_t(p - base) : 0;
+    }
+
+    // Sets every string field's text and renders every number field in
+    // formats[field] into its own span of NumsBuf. With reserve (a fresh
+    // record) the free position is set past the spans.
     void ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums]);
-    // Renders one number field into out, which has room for width bytes. A
-    // text that does not fit is shown as '#' characters, so a cut number is
-    // never mistaken for another value.
-    void ConvertNum2Str(int field, char* out, int width, uint32_t format) const;
-    // Reserves the next width bytes of NumsBuf; the program stops when the
-    // free position would not stay below the buffer's last byte.
-    char* ReserveNumSpan(int width);
-    // Renders one number field in place after its spans were reserved. A text
-    // longer than its span moves to the spare bytes behind the spans when
-    // they are free (or already its own); otherwise its span shows '#'.
+    // Renders one number field into its span, which holds any of its texts.
     void RenderField(int field, uint32_t format);
     // The value of a number field widened to 64 bits; an error report and 0
     // for a string field.
@@ -80,10 +89,12 @@ struct KxdMsg {
     // Appends text at opt_len as the slot's string; returns its address (the
     // empty string at area byte 0 when the area is full).
     char* AppendString(int slot, const char* str);
-    // Copies the whole message and moves every pointer into the source so
-    // that it points at the same place in the destination.
+    // Copies the whole message; its texts are found by offset, so they are
+    // the copy's own.
     static void Copy(KxdMsg* dest, const KxdMsg* src);
 };
+
+static_assert(sizeof(KxdMsg) <= UINT16_MAX, "text offsets reach the whole message");
 
 struct KxdRecord : KxdMsg {
     KxTblock* block;
@@ -107,7 +118,7 @@ struct KxdRecord : KxdMsg {
 
     // A fresh slot: zeroed, no links, error kind 0.
     void Reset();
-    // Moves a record to another slot with its links; its text pointers follow.
+    // Moves a record to another slot with its links.
     static void Move(KxdRecord* dest, const KxdRecord* src);
     // Copies another table's record into this table's fresh slot: only the
     // message; the slot keeps its own links and its error kind 0.

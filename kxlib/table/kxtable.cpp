@@ -224,8 +224,6 @@ KxdRecord* KxTable::NewRecord()
     // cost memory bandwidth.
     if (block->count < block->touched)
         record->Reset();
-    else
-        record->NumsBufFreePos = record->NumsBuf;
     ++block->count;
     if (block->touched < block->count)
         block->touched = block->count;
@@ -561,7 +559,7 @@ KxTable* KxTable::CreateFuncTable()
                 continue;
             }
             KxCallNode* top = entry->callStack[entry->callDepth - 1];
-            const char* function = record->text[FIELD_FUNC];
+            const char* function = record->Text(FIELD_FUNC);
             KxCallNode* node = KxCallTree::FindCallee(top, function);
             if (node) {
                 KxdRecord* first = node->record;

@@ -19,7 +19,7 @@ constexpr int32_t PREFETCH_AHEAD = 8;
 // Rows lie about a kilobyte apart, and a test mostly waits for memory: the
 // record a few rows ahead is asked for early. Memory bandwidth is what runs
 // out first, so only what most tests read: the start of the string area
-// with the header's end, and the text pointers.
+// with the header's end, and the text offsets.
 void Prefetch(const KxdRecord* record)
 {
     if (!record)
@@ -27,8 +27,8 @@ void Prefetch(const KxdRecord* record)
     const char* strings = record->prot.msg.strings;
     __builtin_prefetch(strings);
     __builtin_prefetch(strings + 64);
-    const char* texts = reinterpret_cast<const char*>(record->text);
-    for (size_t at = 0; at < sizeof(record->text); at += 64)
+    const char* texts = reinterpret_cast<const char*>(record->textOff);
+    for (size_t at = 0; at < sizeof(record->textOff); at += 64)
         __builtin_prefetch(texts + at);
 }
 

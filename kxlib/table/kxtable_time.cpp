@@ -55,7 +55,7 @@ bool KxTable::NormalizeTimeOn(int32_t row)
     char text[FIELD_NUM_TEXT_MAX];
     FormatTime0(prefs_.Time0, prefs_.formats, text);
     Trace(2, __func__, "NormalizeTimeOn(%d) => Set Time0 = %s", row, text);
-    ShiftTimes(-int64_t(zero));
+    ShiftTimes(int64_t(0 - zero));
     return true;
 }
 

@@ -55,8 +55,8 @@ uint32_t KxTids::FuncLeave(KxTidEntry& entry, KxdRecord* leave, uint32_t etimeFo
     if (entry.depth <= 0)
         return KXERR_FuncLeaveUnexpected;
     KxdRecord* enter = entry.stack[--entry.depth];
-    const char* name = leave->text[FIELD_FUNC];
-    if (!name || !name[0] || strcmp(name, enter->text[FIELD_FUNC]) != 0)
+    const char* name = leave->Text(FIELD_FUNC);
+    if (!name[0] || strcmp(name, enter->Text(FIELD_FUNC)) != 0)
         return KXERR_FuncLeaveNameIncorrect;
     uint32_t etime = uint32_t(leave->prot.msg.TIME - enter->prot.msg.TIME);
     enter->prot.EXECTIME = etime;

@@ -87,7 +87,7 @@ void TabTable::FillCellMenu(QMenu* menu, const QPoint& pos)
         ContextCell = cell;
         const int32_t field = Model->FieldOf(cell.column());
         const QString text =
-            field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record->text[field]) : QString();
+            field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record->Text(field)) : QString();
         const int64_t nest = record->Int64(FIELD_NEST);
         const QString word = FindTextAt(text, field, cell.column(), pos.x(), nest);
 

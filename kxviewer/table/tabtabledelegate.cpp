@@ -71,7 +71,7 @@ void TabTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         }
     }
 
-    const QString value = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record_->text[field]) : QString();
+    const QString value = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record_->Text(field)) : QString();
     if (!value.isEmpty()) {
         const int alignment = (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
         painter->setClipRect(cell);

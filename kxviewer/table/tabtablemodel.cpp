@@ -36,7 +36,7 @@ QVariant TabTableModel::data(const QModelIndex& index, int role) const
     KxdRecord* record = table_->FindRecord(index.row());
     if (!record || field < 0 || field >= FIELD_Nums)
         return QVariant();
-    return QString::fromLocal8Bit(record->text[field]);
+    return QString::fromLocal8Bit(record->Text(field));
 }
 
 QVariant TabTableModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -121,9 +121,9 @@ void ScriptLogicalExpParser::MakeError(const char* message, const char* argument
 
 ScriptValue ScriptLogicalExpParser::FieldValue(int32_t field) const
 {
-    const char* value = record_->text[field];
+    const char* value = record_->Text(field);
     if (!FieldIsNumber(field))
-        return ScriptValue::String(value ? value : "", 0);
+        return ScriptValue::String(value, 0);
     ScriptValue v = ScriptValue::Integer(record_->Int64(field));
     v.text = value;
     return v;

@@ -202,9 +202,7 @@ bool ScriptLogicalExpParser::SimpleMatch(KxdRecord* record)
     const size_t length = std::strlen(text);
     bool found = false;
     for (int32_t field : simple_.Fields()) {
-        const char* value = record->text[field];
-        if (!value)
-            continue;
+        const char* value = record->Text(field);
         const char* hit = matchCase ? std::strstr(value, text) : ZmLib::StrIStr(value, text);
         if (!hit)
             continue;

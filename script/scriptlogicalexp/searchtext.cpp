@@ -112,9 +112,7 @@ bool SearchRecordFilter::MayHold(const KxdRecord& record) const
     const char* last = nullptr;
     bool inNumbers = false;
     for (int32_t field : fields_) {
-        const char* t = record.text[field];
-        if (!t)
-            continue;
+        const char* t = record.Text(field);
         // The number buffer holds nothing but number renderings.
         if (Inside(t, numbers, numbersSize)) {
             inNumbers = true;

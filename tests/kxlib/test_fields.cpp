@@ -42,8 +42,9 @@ TEST(FieldTableTest, LayoutKeysAndTitles)
     }
     EXPECT_EQ(numbers, 16);
     EXPECT_EQ(strings, 9);
-    // The number texts of a record share one 229-byte buffer.
-    EXPECT_EQ(numberWidths, 214);
+    // The number texts of a record share one buffer, each in a span that
+    // holds its longest text.
+    EXPECT_EQ(numberWidths, 344);
 
     EXPECT_EQ(FieldIndexByKey("TIME"), 5);
     for (const char* key : {"time", "TIME ", "", static_cast<const char*>(nullptr)})

@@ -135,7 +135,7 @@ TEST_F(FileToTableTest, GeneratedTracesLoadCompleteInEveryForm)
                 }
                 // An enter counts itself, a leave the function it closes.
                 ASSERT_EQ(record->prot.NEST, stack.size());
-                ASSERT_EQ(std::string(record->text[FIELD_NEST]), std::to_string(record->prot.NEST));
+                ASSERT_EQ(std::string(record->Text(FIELD_NEST)), std::to_string(record->prot.NEST));
                 if (msg.FLAGS & KXFLAGS_FUNC_LEAVE) {
                     ASSERT_FALSE(stack.empty());
                     const KxdRecord* enter = stack.back();
@@ -144,8 +144,8 @@ TEST_F(FileToTableTest, GeneratedTracesLoadCompleteInEveryForm)
                     ASSERT_EQ(record->prot.EXECTIME, msg.TIME - enter->prot.msg.TIME);
                     // The enter carries the time its leave measured.
                     ASSERT_EQ(enter->prot.EXECTIME, record->prot.EXECTIME);
-                    ASSERT_STREQ(enter->text[FIELD_ETIME], record->text[FIELD_ETIME]);
-                    ASSERT_STREQ(record->text[FIELD_TEXT], record->text[FIELD_FUNC]);
+                    ASSERT_STREQ(enter->Text(FIELD_ETIME), record->Text(FIELD_ETIME));
+                    ASSERT_STREQ(record->Text(FIELD_TEXT), record->Text(FIELD_FUNC));
                 } else if (!(msg.FLAGS & KXFLAGS_FUNC_ENTER)) {
                     ASSERT_EQ(record->prot.EXECTIME, 0u);
                 }
@@ -154,16 +154,16 @@ TEST_F(FileToTableTest, GeneratedTracesLoadCompleteInEveryForm)
                 // every record shows its process' name.
                 uint32_t process = uint32_t(msg.PID - KxFileGen::ProcessId(0));
                 uint32_t thread = uint32_t(msg.TID - KxFileGen::ThreadId(process, 0));
-                ASSERT_EQ(record->text[FIELD_PNAME], KxFileGen::ProcessName(process));
+                ASSERT_EQ(record->Text(FIELD_PNAME), KxFileGen::ProcessName(process));
                 if (msg.FLAGS & KXFLAGS_THREAD_NAME)
                     announced.insert(msg.TID);
-                ASSERT_EQ(record->text[FIELD_TNAME], announced.count(msg.TID) ? KxFileGen::ThreadName(process, thread)
+                ASSERT_EQ(record->Text(FIELD_TNAME), announced.count(msg.TID) ? KxFileGen::ThreadName(process, thread)
                                                                              : std::to_string(msg.TID));
-                threadTexts.insert(record->text[FIELD_TNAME]);
+                threadTexts.insert(record->Text(FIELD_TNAME));
 
                 std::vector<std::string>& rowTexts = texts[name].emplace_back();
                 for (int field = 0; field < FIELD_Nums; ++field)
-                    rowTexts.push_back(record->text[field]);
+                    rowTexts.push_back(record->Text(field));
             }
             EXPECT_EQ(enters, summary.enters);
             EXPECT_EQ(leaves, summary.leaves);
@@ -211,7 +211,7 @@ TEST_F(FileToTableTest, ProtIsStoredBeforeItsTextIsRendered)
         ASSERT_EQ(table->RecordCount(), 20);
         for (int32_t row = 0; row < 20; ++row) {
             EXPECT_EQ(table->GetRecord(row)->prot.PROT, prot);
-            EXPECT_EQ(std::string(table->GetRecord(row)->text[FIELD_PROT]), std::to_string(prot)) << "row " << row;
+            EXPECT_EQ(std::string(table->GetRecord(row)->Text(FIELD_PROT)), std::to_string(prot)) << "row " << row;
         }
     }
 }

@@ -212,7 +212,7 @@ TEST(KxlRoundTrip, FilteredBookmarkedSelectedDocumentWithViewBlock)
     EXPECT_EQ(doc.tab.ColorSelect, 0x123456u);
     ASSERT_EQ(doc.tab.pinnedCount, 1);
     EXPECT_EQ(doc.tab.pinned[0].phrase, "needle; with a semicolon");
-    EXPECT_STREQ(back.GetRecord(0)->text[FIELD_NUM1], "0x2C");
+    EXPECT_STREQ(back.GetRecord(0)->Text(FIELD_NUM1), "0x2C");
 
     // Clearing the filter brings the document's full bookmark set back.
     back.ClearSelections();
@@ -231,7 +231,7 @@ TEST(KxlTime, NormalisedDocumentKeepsItsAbsoluteTimes)
     EXPECT_EQ(table->Prefs().Time0, T0 + 2000);
     EXPECT_EQ(table->Prefs().Time0Index, 2);
     EXPECT_EQ(int64_t(table->GetRecordByOriginalIndex(0)->prot.msg.TIME), -2000);
-    EXPECT_STREQ(table->GetRecordByOriginalIndex(2)->text[FIELD_TIME], "0");
+    EXPECT_STREQ(table->GetRecordByOriginalIndex(2)->Text(FIELD_TIME), "0");
     EXPECT_FALSE(table->SetRelativeTimeBase(5, 0));
     std::string path = dir.Path("time.kxl");
     ASSERT_TRUE(SaveTable(path, *table));

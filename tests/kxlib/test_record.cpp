@@ -31,40 +31,132 @@ constexpr uint32_t LEAVE = KXFLAGS_FUNC_LEAVE;
 
 } // namespace
 
-TEST(RecordTexts, OverlongNumbersNeverOverwriteTheNextField)
+namespace {
+
+// Values at the edges of each storage width, among them the ones with the
+// longest text in each format: the latest instant (year 294247), the
+// earliest duration, the longest negative duration with days and the
+// decimals of INT64_MIN.
+const std::vector<uint64_t> Wide = {
+    uint64_t(INT64_MIN), uint64_t(INT64_MAX), uint64_t(-1), 0,
+    uint64_t(-(106751990LL * 86400000000LL + 86399999999LL)), 315359999999999ULL, 315360000000000ULL,
+    uint64_t(-1000LL), 0xFFFFFFFFULL};
+const std::vector<uint64_t> U32 = {0xFFFFFFFFULL, 0, 0x80000000ULL, 999999999ULL};
+const std::vector<uint64_t> Level = {0x80, 0xFF, 0, 0x7F};
+const std::vector<uint64_t> U16 = {0xFFFF, 0, 0x8000};
+const std::vector<uint64_t> U8 = {0xFF, 0};
+
+const std::vector<std::pair<int, const std::vector<uint64_t>*>> NumberFields = {
+    {FIELD_STIME, &Wide}, {FIELD_IP, &U32},     {FIELD_PROT, &U8},   {FIELD_FLAGS, &U32},
+    {FIELD_TIME, &Wide},  {FIELD_SEQ, &U32},    {FIELD_PID, &Wide},  {FIELD_TID, &Wide},
+    {FIELD_LEVEL, &Level}, {FIELD_KXKEY, &Wide}, {FIELD_LINE, &U32}, {FIELD_NEST, &U16},
+    {FIELD_ETIME, &U32},  {FIELD_COUNT, &U16},  {FIELD_NUM1, &Wide}, {FIELD_NUM2, &Wide},
+};
+
+// The texts of the string fields that are their own (not a number's).
+std::vector<std::string> OwnStrings(const KxdMsg& r)
 {
-    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
+    std::vector<std::string> strings(FIELD_Nums);
+    for (int field = 0; field < FIELD_Nums; ++field)
+        if (!FieldIsNumber(field))
+            strings[field] = r.Text(field);
+    return strings;
+}
+
+// Every number field's text is its whole rendering in its format; a string
+// field shows its own string as before, or the whole rendering of the number
+// it shares its text with (PNAME the PID's, TNAME the TID's). Mismatches go
+// to out.
+void CheckTexts(const KxdMsg& r, const int32_t formats[FIELD_Nums], const std::vector<std::string>& strings,
+                const char* where, std::vector<std::string>& out)
+{
+    for (int field = 0; field < FIELD_Nums; ++field) {
+        int number = field;
+        for (int other : {FIELD_PID, FIELD_TID})
+            if (!FieldIsNumber(field) && r.textOff[field] == r.textOff[other])
+                number = other;
+        char expected[64];
+        if (FieldIsNumber(number))
+            fieldsConvertNum2Str(r.Int64(number), expected, uint32_t(formats[number]));
+        else
+            snprintf(expected, sizeof(expected), "%s", strings[field].c_str());
+        if (strcmp(r.Text(field), expected) != 0)
+            out.push_back(std::string(where) + ": field " + FieldKey(field) + " format " +
+                          std::to_string(formats[number]) + " shows '" + r.Text(field) + "', not '" + expected + "'");
+    }
+}
+
+// The raw record with every number field at its edge value number v.
+ZmLib::KxdProt EdgeRecord(size_t v)
+{
     RawRecord raw;
     raw.text = "hello";
-    raw.num1 = 1234567890123ULL; // 13 digits in a 10-byte span
-    KxdRecord* r = Add(*table, raw);
-    EXPECT_STREQ(r->text[FIELD_TEXT], "hello");
-    EXPECT_STREQ(r->text[FIELD_TID], "7");
-    EXPECT_STREQ(r->text[FIELD_HOST], "");
-    EXPECT_EQ(r->Int64(FIELD_TEXT), 0);
-    r->prot.NUM2 = 9999999999999ULL;
-    r->RenderField(FIELD_NUM2, NUMFMT_INT);
-    // The first overlong text takes the spare bytes, the second cannot.
-    EXPECT_STREQ(r->text[FIELD_NUM1], "1234567890123");
-    EXPECT_STREQ(r->text[FIELD_NUM2], "#########");
-    // Shortened again, the first gives the spare bytes back.
-    r->prot.NUM1 = 5;
-    r->RenderField(FIELD_NUM1, NUMFMT_INT);
-    EXPECT_STREQ(r->text[FIELD_NUM1], "5");
-    r->RenderField(FIELD_NUM2, NUMFMT_INT);
-    EXPECT_STREQ(r->text[FIELD_NUM2], "9999999999999");
-    EXPECT_STREQ(r->text[FIELD_COUNT], "0");
+    raw.func = "f";
+    ZmLib::KxdProt prot = raw.Build();
+    for (const auto& [field, values] : NumberFields)
+        prot.SetIntValue(field, (*values)[v % values->size()]);
+    return prot;
+}
 
-    raw.num1 = 12345678901234ULL; // 14 digits would fill the spare bytes
-    r = Add(*table, raw);
-    EXPECT_STREQ(r->text[FIELD_NUM1], "#########");
-    EXPECT_LT(r->NumsBufFreePos - r->NumsBuf, FIELD_NUMBUF_LEN - 1);
+std::string FirstOf(const std::vector<std::string>& bad)
+{
+    std::string text = std::to_string(bad.size()) + " wrong texts";
+    for (size_t k = 0; k < bad.size() && k < 8; ++k)
+        text += "\n" + bad[k];
+    return text;
+}
 
-    // The default ETIME format (six decimals) is wider than its span.
-    TableRef plain(new KxTable(nullptr, "d", PrefKxTable()));
-    Add(*plain, Call(ENTER, "f", 1000));
-    EXPECT_STREQ(Add(*plain, Call(LEAVE, "f", 2501000))->text[FIELD_ETIME], "2.500000");
-    EXPECT_STREQ(plain->GetRecord(0)->text[FIELD_ETIME], "2.500000");
+} // namespace
+
+TEST(RecordTexts, EveryNumberShowsWholeInEveryFormat)
+{
+    std::vector<std::string> bad;
+    for (uint32_t format = NUMFMT_INT; format < NUMFMT_Nums; ++format) {
+        for (size_t v = 0; v < Wide.size(); ++v) {
+            KxdRecord r;
+            r.Reset();
+            r.prot = EdgeRecord(v);
+            int32_t formats[FIELD_Nums];
+            for (int32_t& f : formats)
+                f = int32_t(format);
+            r.ConvertNum2Str(true, formats);
+            const std::vector<std::string> strings = OwnStrings(r);
+            EXPECT_EQ(strings[FIELD_TEXT], "hello");
+            // As record processing shows a PID or TID without a name.
+            for (int field : {FIELD_PNAME, FIELD_TNAME})
+                r.SetText(field, r.Text(field == FIELD_PNAME ? FIELD_PID : FIELD_TID));
+            CheckTexts(r, formats, strings, "rendered", bad);
+            // A format change renders one field at a time into its own span.
+            const int32_t next = int32_t(format % (NUMFMT_Nums - 1) + 1);
+            for (const auto& entry : NumberFields) {
+                formats[entry.first] = next;
+                r.RenderField(entry.first, uint32_t(next));
+                CheckTexts(r, formats, strings, "re-rendered", bad);
+            }
+        }
+    }
+    EXPECT_TRUE(bad.empty()) << FirstOf(bad);
+}
+
+TEST(RecordTexts, TableFormatChangesAndTimeShiftsKeepNumbersWhole)
+{
+    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
+    std::vector<std::vector<std::string>> strings;
+    for (size_t v = 0; v < Wide.size(); ++v)
+        strings.push_back(OwnStrings(*table->AppendRecord(EdgeRecord(v))));
+    std::vector<std::string> bad;
+    for (uint32_t format = NUMFMT_INT; format < NUMFMT_Nums; ++format) {
+        for (int32_t& f : table->Prefs().formats)
+            f = int32_t(format);
+        table->ReformatTableData();
+        for (int32_t row = 0; row < table->RecordCount(); ++row)
+            CheckTexts(*table->GetRecord(row), table->Prefs().formats, strings[size_t(row)], "reformatted", bad);
+        ASSERT_TRUE(table->NormalizeTimeOn(int32_t(format) % table->RecordCount()));
+        for (int32_t row = 0; row < table->RecordCount(); ++row)
+            CheckTexts(*table->GetRecord(row), table->Prefs().formats, strings[size_t(row)], "time shifted", bad);
+        table->NormalizeTimeOff();
+    }
+    EXPECT_TRUE(bad.empty()) << FirstOf(bad);
 }
 
 TEST(RecordStrings, AppendStringAndCopy)
@@ -93,17 +185,17 @@ TEST(RecordStrings, AppendStringAndCopy)
     EXPECT_EQ(a.prot.msg.opt_len, 383);
     EXPECT_EQ(a.prot.msg.strings[383], 0);
 
-    // A copy's text pointers point into the copy.
+    // A copy's texts are its own.
     a.prot.msg.opt_len = 9;
     int32_t formats[FIELD_Nums];
     for (int32_t& f : formats)
         f = NUMFMT_INT;
     a.ConvertNum2Str(true, formats);
     KxdMsg::Copy(&b, &a);
-    EXPECT_STREQ(b.text[FIELD_TEXT], "abc");
-    EXPECT_EQ(b.text[FIELD_TEXT], b.prot.msg.strings + 1);
-    EXPECT_EQ(b.text[FIELD_TID], b.NumsBuf + (a.text[FIELD_TID] - a.NumsBuf));
-    EXPECT_EQ(b.NumsBufFreePos - b.NumsBuf, a.NumsBufFreePos - a.NumsBuf);
+    EXPECT_STREQ(b.Text(FIELD_TEXT), "abc");
+    EXPECT_EQ(b.Text(FIELD_TEXT), b.prot.msg.strings + 1);
+    EXPECT_EQ(b.Text(FIELD_TID), b.NumsBuf + (a.Text(FIELD_TID) - a.NumsBuf));
+    EXPECT_EQ(b.NumsBufFreePos, a.NumsBufFreePos);
 
     // No string area at all: byte 0 is the empty string of every empty slot.
     a.prot.msg.opt_len = 0;
@@ -122,10 +214,10 @@ TEST(RecordStrings, NamesAddedToARecordWithoutStringsLeaveEmptyFieldsEmpty)
     ZmLib::KxdProt bare = raw.Build();
     bare.msg.opt_len = 0; // a 72-byte message
     KxdRecord* r = table->AppendRecord(bare);
-    EXPECT_STREQ(r->text[FIELD_PNAME], "5");
-    EXPECT_STREQ(r->text[FIELD_TNAME], "7");
+    EXPECT_STREQ(r->Text(FIELD_PNAME), "5");
+    EXPECT_STREQ(r->Text(FIELD_TNAME), "7");
     for (int field : {FIELD_TEXT, FIELD_HOST, FIELD_FUNC, FIELD_KXNAME})
-        EXPECT_STREQ(r->text[field], "") << field;
+        EXPECT_STREQ(r->Text(field), "") << field;
     EXPECT_EQ(r->prot.msg.strings[0], 0);
 }
 
@@ -161,10 +253,10 @@ TEST(RecordAnalysis, EnterLeaveSequencesGiveNestExecTimeAndErrorKinds)
     // Enter and leave both show the execution time; they show the function
     // as their text.
     for (int32_t row : {0, 3})
-        EXPECT_STREQ(table->GetRecord(row)->text[FIELD_ETIME], "60");
-    EXPECT_STREQ(table->GetRecord(1)->text[FIELD_ETIME], "20");
-    EXPECT_STREQ(table->GetRecord(3)->text[FIELD_NEST], "1");
-    EXPECT_STREQ(table->GetRecord(1)->text[FIELD_TEXT], "g");
+        EXPECT_STREQ(table->GetRecord(row)->Text(FIELD_ETIME), "60");
+    EXPECT_STREQ(table->GetRecord(1)->Text(FIELD_ETIME), "20");
+    EXPECT_STREQ(table->GetRecord(3)->Text(FIELD_NEST), "1");
+    EXPECT_STREQ(table->GetRecord(1)->Text(FIELD_TEXT), "g");
 
     // The 51st open function overflows the 50-deep stack.
     for (int i = 0; i < 51; ++i)
@@ -191,7 +283,7 @@ TEST(RecordAnalysis, CopyModeTouchesNoStack)
     EXPECT_EQ(source->GetRecord(1)->errorKind, KXERR_FuncLeaveNameIncorrect);
     EXPECT_EQ(dest->GetRecord(1)->errorKind, KXERR_NoErrors);
     EXPECT_EQ(dest->GetRecord(0)->prot.NEST, 1);
-    EXPECT_STREQ(dest->GetRecord(0)->text[FIELD_TEXT], "f");
+    EXPECT_STREQ(dest->GetRecord(0)->Text(FIELD_TEXT), "f");
 }
 
 TEST(RecordAnalysis, TimeNormalisedTable)
@@ -232,18 +324,18 @@ TEST(RecordNames, AnnouncementsNamedRecordsAndVersions)
     RawRecord r;
     r.pid = 77;
     for (int k = 0; k < 2; ++k)
-        EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "77");
+        EXPECT_STREQ(Add(*table, r)->Text(FIELD_PNAME), "77");
     RawRecord p;
     p.flags = KXFLAGS_PROCESS_NAME;
     p.text = "Process: server, PID=77";
     Add(*table, p);
-    EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "server");
+    EXPECT_STREQ(Add(*table, r)->Text(FIELD_PNAME), "server");
 
     p.text = "Process: verylongprocessname, PID=5";
     Add(*table, p);
     EXPECT_STREQ(table->ProcessName(5), "verylongproces");
     r.pid = 5;
-    EXPECT_STREQ(Add(*table, r)->text[FIELD_PNAME], "verylongproces");
+    EXPECT_STREQ(Add(*table, r)->Text(FIELD_PNAME), "verylongproces");
     // Without a ':' or a later '=' nothing is registered.
     p.text = "Process verylong PID=6";
     Add(*table, p);
@@ -254,7 +346,7 @@ TEST(RecordNames, AnnouncementsNamedRecordsAndVersions)
     t.text = "Thread: worker-1, TID=42";
     Add(*table, t);
     r.tid = 42;
-    EXPECT_STREQ(Add(*table, r)->text[FIELD_TNAME], "worker-1");
+    EXPECT_STREQ(Add(*table, r)->Text(FIELD_TNAME), "worker-1");
 
     RawRecord named;
     named.pid = 101;
@@ -264,7 +356,7 @@ TEST(RecordNames, AnnouncementsNamedRecordsAndVersions)
     Add(*table, named);
     EXPECT_STREQ(table->ProcessName(101), "proc");
     named.pname = named.tname = nullptr;
-    EXPECT_STREQ(Add(*table, named)->text[FIELD_TNAME], "main");
+    EXPECT_STREQ(Add(*table, named)->Text(FIELD_TNAME), "main");
     EXPECT_STREQ(table->Tids().Find(8)->name, "main");
 
     RawRecord v;
@@ -331,10 +423,10 @@ TEST(AuxTree, ChunksOwnTextsAndSwitchOff)
     KxAuxTree tree(FIELD_TEXT, -1);
     KxdRecord r;
     r.Reset();
-    char text[16];
+    char* text = r.prot.msg.strings + 1;
+    r.SetText(FIELD_TEXT, text);
     for (int i = 0; i < 101; ++i) {
-        snprintf(text, sizeof(text), "n%d", i);
-        r.text[FIELD_TEXT] = text;
+        snprintf(text, 16, "n%d", i);
         tree.Add(&r);
     }
     EXPECT_EQ(tree.Count(), 101);
@@ -356,25 +448,26 @@ TEST(AuxTree, ManyDistinctValuesKeepArrivalOrder)
     KxAuxTree tree(FIELD_TNAME, FIELD_KXNAME);
     KxdRecord r;
     r.Reset();
-    char t1[16];
-    char t2[16];
-    r.text[FIELD_TNAME] = t1;
-    r.text[FIELD_KXNAME] = t2;
+    // Texts are found inside the record: two places of its string area.
+    char* t1 = r.prot.msg.strings + 1;
+    char* t2 = r.prot.msg.strings + 20;
+    r.SetText(FIELD_TNAME, t1);
+    r.SetText(FIELD_KXNAME, t2);
     const int n = 20000;
     // Each value twice, its children in turn: (v, c0) for all, then (v, c1)
     // and (v, c0) again for all in reverse.
     for (int pass = 0; pass < 3; ++pass) {
         for (int k = 0; k < n; ++k) {
             const int v = pass == 0 ? k : n - 1 - k;
-            snprintf(t1, sizeof(t1), "v%d", v);
-            snprintf(t2, sizeof(t2), "c%d", pass == 1 ? 1 : 0);
+            snprintf(t1, 16, "v%d", v);
+            snprintf(t2, 16, "c%d", pass == 1 ? 1 : 0);
             tree.Add(&r);
         }
     }
     ASSERT_EQ(tree.Count(), n);
     int k = 0;
     for (KxAuxNode1* node = tree.First(); node; node = node->next, ++k) {
-        snprintf(t1, sizeof(t1), "v%d", k);
+        snprintf(t1, 16, "v%d", k);
         ASSERT_STREQ(node->text, t1);
         ASSERT_EQ(node->index, k);
         ASSERT_EQ(node->count, 2);
@@ -382,7 +475,7 @@ TEST(AuxTree, ManyDistinctValuesKeepArrivalOrder)
         EXPECT_STREQ(node->last->text, "c1");
         EXPECT_EQ(node->last->index, 1);
     }
-    snprintf(t1, sizeof(t1), "v%d", n / 2);
+    snprintf(t1, 16, "v%d", n / 2);
     EXPECT_EQ(tree.FindNode(&r)->index, n / 2);
 
     tree.Reset(FIELD_TNAME, FIELD_KXNAME);
@@ -401,8 +494,8 @@ TEST(AuxTree, LevelsAndParentsKeepTheirOwnTexts)
     r.Reset();
     const char* pairs[][2] = {{"x", "x"}, {"y", "x"}, {"x", "y"}, {"y", "x"}, {"x", "x"}, {"z", ""}, {"", "z"}};
     for (auto& pair : pairs) {
-        r.text[FIELD_TNAME] = const_cast<char*>(pair[0]);
-        r.text[FIELD_KXNAME] = const_cast<char*>(pair[1]);
+        r.SetText(FIELD_TNAME, strcpy(r.prot.msg.strings + 1, pair[0]));
+        r.SetText(FIELD_KXNAME, strcpy(r.prot.msg.strings + 20, pair[1]));
         tree.Add(&r);
     }
     struct Expected {
@@ -423,19 +516,4 @@ TEST(AuxTree, LevelsAndParentsKeepTheirOwnTexts)
         }
         node = node->next;
     }
-}
-
-TEST(RecordTexts, ReservingPastTheNumberBufferStops)
-{
-    KxdRecord r;
-    r.Reset();
-    r.NumsBufFreePos = r.NumsBuf + 214;
-    EXPECT_EQ(r.ReserveNumSpan(13), r.NumsBuf + 214);
-    EXPECT_EQ(r.NumsBufFreePos, r.NumsBuf + FIELD_NUMBUF_LEN - 2);
-    EXPECT_DEATH(
-        {
-            PrintReportsToStderr();
-            r.ReserveNumSpan(1);
-        },
-        "SYS -6 0 NumsBufFreePos - NumsBuf < FIELD_NUMBUF_LEN-1\n");
 }

@@ -63,9 +63,9 @@ TEST(TableBlocks, InsertsAndDeletesAcrossBlocks)
     ASSERT_EQ(Nums(*table), expect);
     // Moved records keep their texts inside their own slot.
     KxdRecord* r = table->GetRecord(12345);
-    EXPECT_EQ(r->text[FIELD_NUM1], std::to_string(expect[12345]));
-    EXPECT_GE(r->text[FIELD_NUM1], reinterpret_cast<char*>(r));
-    EXPECT_LT(r->text[FIELD_NUM1], reinterpret_cast<char*>(r + 1));
+    EXPECT_EQ(r->Text(FIELD_NUM1), std::to_string(expect[12345]));
+    EXPECT_GE(r->Text(FIELD_NUM1), reinterpret_cast<char*>(r));
+    EXPECT_LT(r->Text(FIELD_NUM1), reinterpret_cast<char*>(r + 1));
 }
 
 TEST(TableBlocks, SplitKeepsLinks)
@@ -175,10 +175,10 @@ TEST(TableFunctions, CreateFuncTableCountsCalls)
     ASSERT_NE(funcs.table, nullptr);
     EXPECT_STREQ(funcs->Name(), "src:functions");
     ASSERT_EQ(funcs->RecordCount(), 3);
-    EXPECT_STREQ(funcs->GetRecord(0)->text[FIELD_FUNC], "main");
-    EXPECT_STREQ(funcs->GetRecord(1)->text[FIELD_FUNC], "work");
-    EXPECT_STREQ(funcs->GetRecord(1)->text[FIELD_COUNT], "2");
-    EXPECT_STREQ(funcs->GetRecord(2)->text[FIELD_FUNC], "other");
+    EXPECT_STREQ(funcs->GetRecord(0)->Text(FIELD_FUNC), "main");
+    EXPECT_STREQ(funcs->GetRecord(1)->Text(FIELD_FUNC), "work");
+    EXPECT_STREQ(funcs->GetRecord(1)->Text(FIELD_COUNT), "2");
+    EXPECT_STREQ(funcs->GetRecord(2)->Text(FIELD_FUNC), "other");
     EXPECT_EQ(table->GetRecord(1)->prot.COUNT, 2);
 
     // The functions table's records are fresh copies without error kinds.
@@ -205,8 +205,8 @@ TEST(TableFormats, ReformatTableData)
     table->Prefs().formats[FIELD_NUM1] = NUMFMT_HEX;
     table->Prefs().formats[FIELD_PID] = 99; // from an edited file
     table->ReformatTableData();
-    EXPECT_STREQ(table->GetRecord(1)->text[FIELD_NUM1], "0x1");
-    EXPECT_STREQ(table->GetRecord(1)->text[FIELD_PID], "100");
+    EXPECT_STREQ(table->GetRecord(1)->Text(FIELD_NUM1), "0x1");
+    EXPECT_STREQ(table->GetRecord(1)->Text(FIELD_PID), "100");
 }
 
 TEST(TableCopy, CopySelectedAndCopyIntoItself)

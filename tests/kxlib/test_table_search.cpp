@@ -51,7 +51,7 @@ public:
     }
     bool Match(KxdRecord* record) override
     {
-        return mode >= SEARCH_MODE_SIMPLE && strstr(record->text[FIELD_TEXT], text);
+        return mode >= SEARCH_MODE_SIMPLE && strstr(record->Text(FIELD_TEXT), text);
     }
 };
 
@@ -340,7 +340,7 @@ TEST(TableTime, NormaliseTwiceThenBack)
     ASSERT_TRUE(table->NormalizeTimeOn(3));
     EXPECT_TRUE(Reports::Has("NormalizeTimeOn(3) => Set Time0 = 1030"));
     EXPECT_EQ(Times(*table), (std::vector<uint64_t>{uint64_t(-30), uint64_t(-20), uint64_t(-10), 0}));
-    EXPECT_STREQ(table->GetRecord(0)->text[FIELD_TIME], "-30");
+    EXPECT_STREQ(table->GetRecord(0)->Text(FIELD_TIME), "-30");
     EXPECT_EQ(table->Prefs().Time0Index, 3);
     EXPECT_TRUE(table->TimeNormalised());
     EXPECT_EQ(table->Prefs().NormalizeTime, 1);
@@ -348,7 +348,7 @@ TEST(TableTime, NormaliseTwiceThenBack)
     table->NormalizeTimeOff();
     EXPECT_TRUE(table->Modified());
     EXPECT_EQ(Times(*table), (std::vector<uint64_t>{1000, 1010, 1020, 1030}));
-    EXPECT_STREQ(table->GetRecord(0)->text[FIELD_TIME], "1000");
+    EXPECT_STREQ(table->GetRecord(0)->Text(FIELD_TIME), "1000");
     EXPECT_EQ(table->Prefs().Time0, 1000u);
     EXPECT_EQ(table->Prefs().Time0Index, -1);
     EXPECT_TRUE(Reports::Has("NormalizeTimeOff() => Set Time0 = 1000"));

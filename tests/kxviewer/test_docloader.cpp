@@ -25,6 +25,7 @@
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/preftable.h"
 #include "kxviewer/shellservices.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tests/kxlib/kxfilegen.h"
 #include "tests/kxlib/kxlbytes.h"
 #include "tests/kxlib/table_fixtures.h"
@@ -173,7 +174,7 @@ protected:
 
     static std::string Text(KxTable& table, int32_t row, int32_t field)
     {
-        return table.GetRecord(row)->text[field];
+        return table.GetRecord(row)->Text(field);
     }
 
     TempDir dir;
@@ -330,13 +331,50 @@ TEST_F(DocLoaderTest, DelimitedTextSkipsBadLines)
     EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Csv.txt\": 5 rows"));
 }
 
-// An imported number of a viewer-side field survives the load.
-TEST_F(DocLoaderTest, ImportedNum1IsKept)
+// Imported numbers of the viewer-side fields survive the load whole, wider
+// than 32 bits and negative, are shown whole and a plain search finds them.
+TEST_F(DocLoaderTest, ImportedNumbersAreKeptShownAndFoundWhole)
 {
-    const int32_t f = Add(MakeFormat("Num", 1, {{"NUM1", 0, "(\\d+) "}, {"TEXT", 1, "(.*)"}}));
-    TableRef table(Load(dir.Write("n.txt", "4242 x\n"), f));
-    ASSERT_NE(table.table, nullptr);
-    EXPECT_EQ(table->GetRecord(0)->prot.NUM1, 4242u);
+    ScriptLogicalExpParser::Register();
+    const struct {
+        const char* what;
+        ImportFormat format;
+        const char* file;
+        std::string text;
+    } cases[] = {
+        {"text log", MakeFormat("Num", 1, {{"NUM1", 0, "(\\S+) "}, {"NUM2", 1, "(\\S+) "}, {"TEXT", 2, "(.*)"}}),
+         "n.txt", "4242 0 x\n-439630792 -794475663868033 y\n123456789012 9223372036854775807 z\n"},
+        {"delimited", MakeFormat("Csv", 0, {{"NUM1", 0, ";"}, {"NUM2", 1, ";"}, {"TEXT", 2, ""}}, ";"), "n.csv",
+         "4242,0,x\n-439630792,-794475663868033,y\n123456789012,9223372036854775807,z\n"},
+    };
+    const struct {
+        int64_t num1, num2;
+        const char* shown1;
+        const char* shown2;
+    } rows[] = {
+        {4242, 0, "4242", "0"},
+        {-439630792, -794475663868033, "-439630792", "-794475663868033"},
+        {123456789012, INT64_MAX, "123456789012", "9223372036854775807"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TableRef table(Load(dir.Write(c.file, c.text), Add(c.format)));
+        ASSERT_NE(table.table, nullptr);
+        ASSERT_EQ(table->RowCount(), 3);
+        for (int32_t row = 0; row < 3; ++row) {
+            EXPECT_EQ(table->GetRecord(row)->Int64(FIELD_NUM1), rows[row].num1);
+            EXPECT_EQ(table->GetRecord(row)->Int64(FIELD_NUM2), rows[row].num2);
+            EXPECT_EQ(Text(*table, row, FIELD_NUM1), rows[row].shown1);
+            EXPECT_EQ(Text(*table, row, FIELD_NUM2), rows[row].shown2);
+        }
+        uint32_t mode = SEARCH_MODE_SIMPLE;
+        ASSERT_TRUE(table->SearchSetExpression("794475663868033", 0, mode));
+        table->SetCurRow(0);
+        EXPECT_EQ(table->SearchNext(), 1);
+        ASSERT_TRUE(table->SearchSetExpression("56789012", 0, mode));
+        EXPECT_EQ(table->SearchNext(), 2);
+    }
+    KxTable::SetSearchExpressionFactory(nullptr);
 }
 
 TEST_F(DocLoaderTest, GiveUpRule)
@@ -512,24 +550,19 @@ std::string Document(int n, const std::string& filter, const std::string& bookma
                       {"INI", buffer.Buffer->c_str()}});
 }
 
-// A slot with every pointer into the record as its offset from the record
-// and without its block: two tables hold the same record when these bytes
-// are equal. Text readers stamp STIME with the time of reading; with
+// A slot without its block: two tables hold the same record when these
+// bytes are equal. Text readers stamp STIME with the time of reading; with
 // maskStime it and its text are left out.
 std::vector<char> SlotImage(const KxdRecord& record, bool maskStime)
 {
     KxdRecord copy;
     memcpy(static_cast<void*>(&copy), static_cast<const void*>(&record), sizeof(copy));
-    const char* base = reinterpret_cast<const char*>(&record);
     char* image = reinterpret_cast<char*>(&copy);
     if (maskStime) {
         copy.prot.STIME = 0;
-        char* stime = image + (record.text[FIELD_STIME] - base);
+        char* stime = image + copy.textOff[FIELD_STIME];
         memset(stime, 0, strlen(stime));
     }
-    for (char*& text : copy.text)
-        text = reinterpret_cast<char*>(text - base);
-    copy.NumsBufFreePos = reinterpret_cast<char*>(record.NumsBufFreePos - base);
     copy.block = nullptr;
     return std::vector<char>(image, image + sizeof(copy));
 }
@@ -660,7 +693,7 @@ TEST_F(DocLoaderTest, AbortMidLoadKeepsConsistentTable)
     LoadSequentially(reader, *plain, 0, count);
     ExpectSameSlots(*loaded, *plain, false);
     for (int32_t i = 0; i < count; ++i)
-        ASSERT_NE(loaded->GetRecordByOriginalIndex(i)->text[FIELD_TIME][0], 0) << i;
+        ASSERT_NE(loaded->GetRecordByOriginalIndex(i)->Text(FIELD_TIME)[0], 0) << i;
 }
 
 TEST_F(DocLoaderTest, DocumentReloadsWithMetadataAndViewBlock)

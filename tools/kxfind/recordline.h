@@ -26,6 +26,6 @@ inline void AppendFieldTexts(std::string& line, const KxdRecord& record)
     for (int field = 0; field < FIELD_Nums; ++field) {
         if (field > 0)
             line += '\t';
-        AppendEscaped(line, record.text[field]);
+        AppendEscaped(line, record.Text(field));
     }
 }

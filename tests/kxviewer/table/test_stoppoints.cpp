@@ -86,7 +86,7 @@ protected:
 
     static bool Highlight(KxdRecord* record, QString* name)
     {
-        if (std::string(record->text[FIELD_TEXT]) != "marked")
+        if (std::string(record->Text(FIELD_TEXT)) != "marked")
             return false;
         *name = QStringLiteral("phrase");
         return true;

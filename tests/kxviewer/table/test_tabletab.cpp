@@ -441,7 +441,7 @@ TEST_F(TabTableTest, PasteToEndAppendsTheCopiedRows)
     shell.Clear();
     target->RowsPasteToBottom();
     EXPECT_EQ(target->Table->RowCount(), 5);
-    EXPECT_STREQ(target->Table->GetRecord(0)->text[FIELD_TEXT], "mine");
+    EXPECT_STREQ(target->Table->GetRecord(0)->Text(FIELD_TEXT), "mine");
     EXPECT_TRUE(Contains(shell.log, "Document \"memory\" : 4 records added"));
 
     copy.mode = 2;

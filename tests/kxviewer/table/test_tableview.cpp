@@ -102,7 +102,7 @@ TEST_F(TableViewTest, ModelHandsOutTheRecordTextsAndTitles)
     EXPECT_EQ(model->columnCount(), 3);
     EXPECT_EQ(model->data(model->index(1, 1), Qt::DisplayRole).toString(), "second");
     EXPECT_EQ(model->data(model->index(1, 2), Qt::DisplayRole).toString(),
-              QString::fromLocal8Bit(tab->Table->GetRecord(1)->text[FIELD_TID]));
+              QString::fromLocal8Bit(tab->Table->GetRecord(1)->Text(FIELD_TID)));
     EXPECT_FALSE(model->data(model->index(1, 1), Qt::ToolTipRole).isValid());
     EXPECT_EQ(model->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), FieldTable[FIELD_STIME].title);
     EXPECT_EQ(model->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString(), FieldTable[FIELD_TEXT].title);
