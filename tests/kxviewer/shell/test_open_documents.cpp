@@ -1,8 +1,11 @@
 // The main window with documents open: action states for the current dock,
 // Ctrl+G, and the commands handed on to the current document.
 #include <QApplication>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 
@@ -11,6 +14,7 @@
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "openfixture.h"
+#include "tearoffwidget/tearofftabwidget.h"
 
 using namespace shelltest;
 
@@ -23,6 +27,16 @@ protected:
     {
         Trigger(ACT_OPEN, RawFile(name, records));
         return window->CurrentTabTable();
+    }
+    // Makes the tab current with the keyboard focus in its table, as after
+    // a click into the rows.
+    static void FocusTable(TabTable* tab)
+    {
+        QApplication::setActiveWindow(tab->window());
+        TearOffMain::Me->SetTabActive(tab, false);
+        tab->View->setFocus();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), tab->View);
     }
 };
 
@@ -48,6 +62,45 @@ TEST_F(DocumentCommands, ActionStatesFollowTheCurrentDock)
     EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled());
     EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
     EXPECT_TRUE(window->Actions[ACT_NEW_BLANK]->isEnabled());
+}
+
+// Ctrl+G and F10 reach the main window from the table, also when the
+// document's group floats in a window of its own; each acts once.
+TEST_F(DocumentCommands, CtrlGAndF10FromTheTable)
+{
+    const bool savedMenu = PrefGlobal::MainMenuShown;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool floating;
+    } cases[] = {
+        {Qt::Key_G, Qt::ControlModifier, false},
+        {Qt::Key_F10, Qt::NoModifier, false},
+        {Qt::Key_G, Qt::ControlModifier, true},
+        {Qt::Key_F10, Qt::NoModifier, true},
+    };
+    window->resize(1600, 1000); // wide enough for the toolbar that holds the field
+    TabTable* tab = OpenRaw("keys.kx", 10);
+    ASSERT_NE(tab, nullptr);
+    auto* group = qobject_cast<QDockWidget*>(tab->TabWidget->parentWidget());
+    ASSERT_NE(group, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QKeySequence(int(c.key) | int(c.modifiers)).toString().toStdString());
+        SCOPED_TRACE(c.floating ? "floating" : "docked");
+        group->setFloating(c.floating);
+        FocusTable(tab);
+        const bool menuShown = window->menuBar()->isVisible();
+        QTest::keyClick(tab->View, c.key, c.modifiers);
+        if (c.key == Qt::Key_G) {
+            EXPECT_TRUE(tab->GoToEdit->hasFocus());
+            EXPECT_EQ(window->menuBar()->isVisible(), menuShown);
+        } else {
+            EXPECT_EQ(window->menuBar()->isVisible(), !menuShown);
+            EXPECT_EQ(PrefGlobal::MainMenuShown, !menuShown);
+            EXPECT_TRUE(tab->View->hasFocus());
+        }
+    }
+    PrefGlobal::MainMenuShown = savedMenu;
 }
 
 // The view leaves Ctrl+G to its parents, up to the main window, which
@@ -184,4 +237,60 @@ TEST_F(DocumentCommands, FunctionChainsOpenAFunctionsDocumentBesideTheTable)
     EXPECT_EQ(documents[1]->FuncsDocument, 1);
     EXPECT_GT(documents[1]->Table->RowCount(), 0);
     EXPECT_EQ(documents[1]->TabWidget, tab->TabWidget);
+}
+
+// The menu commands' keys work from the table with the menu bar and the
+// main toolbars hidden as well as shown, and each fires its command exactly
+// once (two owners of one key would fire neither). The commands themselves
+// are tested on their own; here their slots are cut off.
+TEST_F(DocumentCommands, MenuKeysFromTheTableWithOrWithoutTheMenuBar)
+{
+    const bool savedMenu = PrefGlobal::MainMenuShown;
+    const bool savedToolbars = PrefGlobal::MainToolbarShown;
+    // Null: the platform's standard key of the command.
+    const struct {
+        int id;
+        const char* key;
+    } cases[] = {
+        {ACT_NEW_BLANK, nullptr},   {ACT_OPEN, nullptr},
+        {ACT_SAVE, nullptr},        {ACT_EXPORT_PDF, nullptr},
+        {ACT_CLOSE, nullptr},
+        {ACT_HELP, nullptr},        {ACT_FIND, nullptr},
+        {ACT_FIND_NEXT, nullptr},   {ACT_FIND_BACK, nullptr},
+        {ACT_COPY, nullptr},        {ACT_SELECT_ALL, nullptr},
+        {ACT_JUMP_HOME, "Ctrl+Home"}, {ACT_JUMP_END, "Ctrl+End"},
+        {ACT_NEXT_BOOKMARK, "F2"},  {ACT_PREV_BOOKMARK, "Shift+F2"},
+        {ACT_NEXT_ERROR, "F4"},     {ACT_PREV_ERROR, "Shift+F4"},
+        {ACT_BOOKMARK, "Ctrl+F2"},
+    };
+    TabTable* tab = OpenRaw("menukeys.kx", 20);
+    ASSERT_NE(tab, nullptr);
+    for (QAction* action : window->Actions)
+        if (action != nullptr)
+            QObject::disconnect(action, SIGNAL(triggered()), window.get(), nullptr);
+
+    for (bool barsShown : {true, false}) {
+        SCOPED_TRACE(barsShown ? "menu bar shown" : "menu bar hidden");
+        if (window->menuBar()->isVisible() != barsShown)
+            window->MainMenuShowHide();
+        if (PrefGlobal::MainToolbarShown != barsShown)
+            window->MainToolbarShowHide();
+        for (const auto& c : cases) {
+            QAction* action = window->Actions[c.id];
+            ASSERT_NE(action, nullptr);
+            SCOPED_TRACE(action->text().toStdString());
+            const QKeySequence key = c.key ? QKeySequence(QString::fromLatin1(c.key)) : action->shortcut();
+            ASSERT_FALSE(key.isEmpty());
+            EXPECT_EQ(action->shortcut(), key);
+            FocusTable(tab);
+            ASSERT_TRUE(action->isEnabled());
+            QSignalSpy fired(action, &QAction::triggered);
+            QTest::keySequence(tab->View, key);
+            EXPECT_EQ(fired.count(), 1);
+        }
+    }
+    if (window->menuBar()->isVisible() != savedMenu)
+        window->MainMenuShowHide();
+    if (PrefGlobal::MainToolbarShown != savedToolbars)
+        window->MainToolbarShowHide();
 }
