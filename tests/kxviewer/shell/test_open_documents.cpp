@@ -1,5 +1,6 @@
 // The main window with documents open: action states for the current dock,
-// Ctrl+G, and the commands handed on to the current document.
+// Ctrl+G, F10 and the menu keys from the table, the commands handed on to
+// the current document, and closing them all.
 #include <QApplication>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -293,4 +294,65 @@ TEST_F(DocumentCommands, MenuKeysFromTheTableWithOrWithoutTheMenuBar)
         window->MainMenuShowHide();
     if (PrefGlobal::MainToolbarShown != savedToolbars)
         window->MainToolbarShowHide();
+}
+
+// Closing the window or all documents asks about every changed document
+// before anything is saved or closed: a Cancel at the last question leaves
+// all of them open and unsaved; otherwise each is saved or dropped as
+// answered and closed.
+TEST_F(DocumentCommands, CancelAtAnyCloseQuestionKeepsEveryDocument)
+{
+    using B = QMessageBox;
+    const struct {
+        bool wholeWindow;
+        std::deque<B::StandardButton> answers;
+        bool closed;
+    } cases[] = {
+        {true, {B::Yes, B::No, B::Cancel}, false},
+        {false, {B::No, B::No, B::Cancel}, false},
+        {false, {B::No, B::No, B::No}, true},
+        {true, {B::Yes, B::No, B::No}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wholeWindow ? "window close" : "Close All");
+        TearDown(); // a fresh window for each case
+        SetUp();
+        files.files.clear();
+        files.saveCalls.clear();
+        QStringList titles;
+        for (const char* name : {"a.kx", "b.kx", "c.kx"}) {
+            TabTable* tab = OpenRaw(name, 5);
+            ASSERT_NE(tab, nullptr);
+            tab->Table->SetModified(true);
+            titles << tab->windowTitle();
+        }
+        files.calls.clear();
+        files.answers = c.answers;
+        // The first document answered Yes is saved under this name.
+        const QString saved = dir.filePath("saved.kxl");
+        files.files.push_back(saved);
+
+        if (c.wholeWindow)
+            EXPECT_EQ(window->close(), c.closed);
+        else
+            window->Actions[ACT_CLOSE_ALL]->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        ASSERT_EQ(files.calls.size(), 3u);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(files.calls[i].text,
+                      QString("Table \"%1\" was changed.\nDo you want to save it?").arg(titles[i]));
+        const bool savedOne = c.closed && c.answers.front() == B::Yes;
+        EXPECT_EQ(files.saveCalls.size(), savedOne ? 1u : 0u);
+        EXPECT_EQ(QFileInfo::exists(saved), savedOne);
+        EXPECT_EQ(window->isVisible(), !(c.closed && c.wholeWindow));
+        const std::vector<TabBase*> open = Documents();
+        if (c.closed) {
+            EXPECT_TRUE(open.empty());
+            continue;
+        }
+        ASSERT_EQ(open.size(), 3u);
+        for (TabBase* tab : open)
+            EXPECT_TRUE(tab->Table->Modified()) << tab->windowTitle().toStdString();
+    }
 }
