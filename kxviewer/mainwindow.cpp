@@ -1,6 +1,7 @@
 #include "kxviewer/mainwindow.h"
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -153,16 +154,37 @@ void MainWindow::OnCloseAccepted()
 
 bool MainWindow::eventFilter(QObject* object, QEvent* event)
 {
-    if (event->type() == QEvent::KeyRelease && object == this) {
+    if (event->type() == QEvent::KeyRelease && IsOwnWidget(object)) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // The release reaches the focus widget first and then each parent
+        // in turn; it is taken at the first so that the command runs once.
         if (key->key() == Qt::Key_F10) {
             MainMenuShowHide();
             SetTabActive(CurrentDock, false);
-        } else if (key->key() == Qt::Key_G && (key->modifiers() & Qt::ControlModifier)) {
+            return true;
+        }
+        if (key->key() == Qt::Key_G && (key->modifiers() & Qt::ControlModifier)) {
             TabBase* tab = CurrentTabBase();
             if (tab != nullptr && tab->GoToEdit != nullptr)
                 tab->GoToEdit->setFocus(Qt::ShortcutFocusReason);
+            return true;
         }
     }
     return TearOffMain::eventFilter(object, event);
+}
+
+bool MainWindow::IsOwnWidget(const QObject* object) const
+{
+    if (!object->isWidgetType())
+        return false;
+    // Documents also live in floating tab groups and other windows of their
+    // own below this one; dialogs and menus keep their keys.
+    for (auto* widget = static_cast<const QWidget*>(object); widget != nullptr; widget = widget->parentWidget()) {
+        if (widget == this)
+            return true;
+        if (widget->isWindow() && !qobject_cast<const QDockWidget*>(widget) &&
+            !qobject_cast<const QMainWindow*>(widget))
+            return false;
+    }
+    return false;
 }

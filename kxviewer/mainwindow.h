@@ -191,6 +191,8 @@ private:
     void CreateMenus();
     void CreateToolbars();
     void CreatePanelToolbarMenu(QMenu* view);
+    // True for a widget of this window or of a tab-group window below it.
+    bool IsOwnWidget(const QObject* object) const;
     // Open and Import: the dialog, then the file in mode.
     void OpenFromDialog(int32_t mode);
     // Shows each main toolbar by its own preference, or hides all seven.

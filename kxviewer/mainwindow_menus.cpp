@@ -110,6 +110,12 @@ void MainWindow::CreateMenus()
     help->addSeparator();
     help->addAction(Actions[ACT_ABOUT]);
     menuBar_->setVisible(PrefGlobal::MainMenuShown);
+
+    // A shortcut works only while one of its action's widgets is shown; the
+    // window keeps the keys alive when the menu bar and toolbars are hidden.
+    for (QAction* action : Actions)
+        if (action != nullptr)
+            addAction(action);
 }
 
 void MainWindow::CreatePanelToolbarMenu(QMenu* view)

@@ -47,8 +47,9 @@ public:
     void SetTabActive(TearOffTabDock* dock, bool keep);
     // Shows the placeholder when no document is docked in the main host.
     void CheckCentralWidgetVisibility();
-    // Closes the docks of one window, asking about unsaved changes; false
-    // when the user cancelled or a dock refused.
+    // Closes the docks of one window, asking about unsaved changes first
+    // and saving or closing nothing before every answer is in; false when
+    // the user cancelled, a dock refused or a save failed.
     bool CloseDocks(QWidget* window, bool saveOnly, bool keepRest);
 
     // Saves the dock layout; first thing when the window closes.

@@ -2,6 +2,9 @@
 // own close.
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QList>
+#include <QPair>
+#include <QPointer>
 
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
@@ -23,52 +26,56 @@ int TearOffMain::AskCloseOne(TearOffTabDock* dock, bool many)
 bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
 {
     TEAROFF_TRACE(ZmLib::KX_LEVEL_INFO, "TearOffMain::CloseDocks");
-    const QList<TearOffTabBar*> bars = window->findChildren<TearOffTabBar*>();
     int modified = 0;
     for (int i = 2; i < Docks.size(); ++i)
         if (Docks[i]->IsModified())
             modified++;
 
+    // Every question is answered before anything is saved, discarded or
+    // closed, so that a Cancel or a refusal at any of them leaves every
+    // document as it was.
+    enum class Step { Close, Save, Discard };
+    QList<QPair<QPointer<TearOffTabDock>, Step>> plan;
     int sticky = QMessageBox::NoButton;
-    for (TearOffTabBar* bar : bars) {
-        const int steps = bar->count();
-        int index = 0;
-        for (int step = 0; step < steps; ++step) {
+    for (TearOffTabBar* bar : window->findChildren<TearOffTabBar*>()) {
+        for (int index = 0; index < bar->count(); ++index) {
             auto* dock = qobject_cast<TearOffTabDock*>(bar->TabWidget->widget(index));
-            if (Docks.indexOf(dock) < 2) {
-                index++;
+            if (Docks.indexOf(dock) < 2)
                 continue;
-            }
             const bool isModified = dock->IsModified();
-            if (isModified || !dock->CanCloseSilently()) {
-                // A failed or cancelled save stops the close there, so that
-                // no change is lost.
-                if (sticky == QMessageBox::Yes) {
-                    if (!dock->SaveOnClose())
-                        return false;
-                } else if (sticky == QMessageBox::No) {
-                    dock->DiscardChanges();
-                } else {
-                    if (!dock->MayClose())
-                        return false;
-                    const int answer = isModified ? AskCloseOne(dock, modified >= 2) : QMessageBox::Yes;
-                    if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll)
-                        sticky = answer == QMessageBox::YesToAll ? QMessageBox::Yes : QMessageBox::No;
-                    if (answer == QMessageBox::Yes || answer == QMessageBox::YesToAll) {
-                        if (!dock->SaveOnClose())
-                            return false;
-                    } else if (answer == QMessageBox::No || answer == QMessageBox::NoToAll) {
-                        dock->DiscardChanges();
-                    } else {
-                        return false;
-                    }
-                }
+            Step step = Step::Close;
+            if (sticky != QMessageBox::NoButton) {
+                if (isModified || !dock->CanCloseSilently())
+                    step = sticky == QMessageBox::Yes ? Step::Save : Step::Discard;
+            } else if (isModified || !dock->CanCloseSilently()) {
+                if (!dock->MayClose())
+                    return false;
+                const int answer = isModified ? AskCloseOne(dock, modified >= 2) : QMessageBox::Yes;
+                if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll)
+                    sticky = answer == QMessageBox::YesToAll ? QMessageBox::Yes : QMessageBox::No;
+                if (answer == QMessageBox::Yes || answer == QMessageBox::YesToAll)
+                    step = Step::Save;
+                else if (answer == QMessageBox::No || answer == QMessageBox::NoToAll)
+                    step = Step::Discard;
+                else
+                    return false;
             }
-            if (saveOnly)
-                index++;
-            else
-                bar->DoTabClose(index, false);
+            plan.append({dock, step});
         }
+    }
+
+    for (const auto& [dock, step] : plan) {
+        // A save may run the event loop, in which a dock can go.
+        if (dock.isNull())
+            continue;
+        // A failed or cancelled save stops the close there, so that no
+        // change is lost.
+        if (step == Step::Save && !dock->SaveOnClose())
+            return false;
+        if (step == Step::Discard)
+            dock->DiscardChanges();
+        if (!saveOnly)
+            dock->TabWidget->TabBar->DoTabClose(dock->TabWidget->indexOf(dock), false);
     }
 
     if (!saveOnly && !keepRest) {

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QMenu>
 #include <QRegularExpression>
 
@@ -150,14 +151,15 @@ void TabTable::customHorizontalMenu(const QPoint& pos)
 {
     QMenu menu;
     FillColumnMenu(&menu);
-    menu.exec(View->viewport()->mapToGlobal(pos));
+    // A header's point is in its own viewport, not in the cells'.
+    menu.exec(View->horizontalHeader()->viewport()->mapToGlobal(pos));
 }
 
 void TabTable::customVerticalMenu(const QPoint& pos)
 {
     QMenu menu;
     FillRowMenu(&menu);
-    menu.exec(View->viewport()->mapToGlobal(pos));
+    menu.exec(View->verticalHeader()->viewport()->mapToGlobal(pos));
 }
 
 void TabTable::customMenuRequested(const QPoint& pos)

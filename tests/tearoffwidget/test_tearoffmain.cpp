@@ -75,8 +75,15 @@ TEST_F(TearOffMainTest, CloseDocksAsksAboutModifiedDocuments)
         // A failed save under "Yes to all" stops the close-all there.
         {"mfm", {B::YesToAll}, false, false, false, 1, five, "sFo"},
         {".m", {B::Yes}, false, true, true, 1, three, "cs"},
-        // The first closes before the question; cancel keeps the rest.
-        {".m.", {B::Cancel}, false, false, false, 1, three, "coo"},
+        // Every question comes before anything is saved or closed: a cancel
+        // or a refusal at any of them leaves every document as it was.
+        {".m.", {B::Cancel}, false, false, false, 1, three, "ooo"},
+        {"mmm", {B::Yes, B::No, B::Cancel}, false, false, false, 3, five, "ooo"},
+        {"mmm", {B::Yes, B::No, B::Cancel}, false, true, false, 3, five, "ooo"},
+        {"mr", {B::No}, false, false, false, 1, three, "oo"},
+        {"mmm", {B::No, B::No, B::No}, false, true, true, 3, five, "ddd"},
+        // A failed save stops there; the later answers are not carried out.
+        {"mfm", {B::Yes, B::Yes, B::No}, false, false, false, 3, five, "sFo"},
         {"r", {}, false, false, false, 0, {}, "o"},
         {"mm", {B::Yes, B::No}, true, false, true, 2, five, "SD"},
     };

@@ -1,8 +1,12 @@
 // The main window with documents open: action states for the current dock,
-// Ctrl+G, and the commands handed on to the current document.
+// Ctrl+G, F10 and the menu keys from the table, the commands handed on to
+// the current document, and closing them all.
 #include <QApplication>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 
@@ -11,6 +15,7 @@
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "openfixture.h"
+#include "tearoffwidget/tearofftabwidget.h"
 
 using namespace shelltest;
 
@@ -23,6 +28,16 @@ protected:
     {
         Trigger(ACT_OPEN, RawFile(name, records));
         return window->CurrentTabTable();
+    }
+    // Makes the tab current with the keyboard focus in its table, as after
+    // a click into the rows.
+    static void FocusTable(TabTable* tab)
+    {
+        QApplication::setActiveWindow(tab->window());
+        TearOffMain::Me->SetTabActive(tab, false);
+        tab->View->setFocus();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), tab->View);
     }
 };
 
@@ -50,26 +65,46 @@ TEST_F(DocumentCommands, ActionStatesFollowTheCurrentDock)
     EXPECT_TRUE(window->Actions[ACT_NEW_BLANK]->isEnabled());
 }
 
-// The view leaves Ctrl+G to its parents, up to the main window, which
-// focuses the current document's row-number field.
-TEST_F(DocumentCommands, CtrlGGoesToTheRowNumberField)
+// Ctrl+G (to the row-number field) and F10 (the menu bar) reach the main
+// window from the table, also when the document's group floats in a window
+// of its own; each acts once. G alone, or Ctrl+G while the System Log is
+// current, does nothing.
+TEST_F(DocumentCommands, CtrlGAndF10FromTheTable)
 {
+    const bool savedMenu = PrefGlobal::MainMenuShown;
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        bool floating, logCurrent, acts;
+    } cases[] = {
+        {Qt::Key_G, Qt::ControlModifier, false, false, true},
+        {Qt::Key_G, Qt::NoModifier, false, false, false},
+        {Qt::Key_G, Qt::ControlModifier, false, true, false},
+        {Qt::Key_F10, Qt::NoModifier, false, false, true},
+        {Qt::Key_G, Qt::ControlModifier, true, false, true},
+        {Qt::Key_F10, Qt::NoModifier, true, false, true},
+    };
     window->resize(1600, 1000); // wide enough for the toolbar that holds the field
-    TabTable* tab = OpenRaw("goto.kx", 10);
+    TabTable* tab = OpenRaw("keys.kx", 10);
     ASSERT_NE(tab, nullptr);
-    QCoreApplication::processEvents();
-    ASSERT_NE(tab->GoToEdit, nullptr);
-    QApplication::setActiveWindow(window.get());
-    window->SetTabActive(MainWindow::SystemLogDock, false);
-    QTest::keyClick(window.get(), Qt::Key_G, Qt::ControlModifier);
-    EXPECT_FALSE(tab->GoToEdit->hasFocus());
-
-    window->SetTabActive(tab, false);
-    tab->View->setFocus();
-    QTest::keyClick(tab->View, Qt::Key_G);
-    EXPECT_FALSE(tab->GoToEdit->hasFocus());
-    QTest::keyClick(tab->View, Qt::Key_G, Qt::ControlModifier);
-    EXPECT_TRUE(tab->GoToEdit->hasFocus());
+    auto* group = qobject_cast<QDockWidget*>(tab->TabWidget->parentWidget());
+    ASSERT_NE(group, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QKeySequence(int(c.key) | int(c.modifiers)).toString().toStdString());
+        SCOPED_TRACE(c.floating ? "floating" : "docked");
+        group->setFloating(c.floating);
+        FocusTable(tab);
+        if (c.logCurrent)
+            window->SetTabActive(MainWindow::SystemLogDock, false);
+        const bool menuShown = window->menuBar()->isVisible();
+        QTest::keyClick(tab->View, c.key, c.modifiers);
+        const bool toGoTo = c.acts && c.key == Qt::Key_G;
+        const bool menuToggled = c.acts && c.key == Qt::Key_F10;
+        EXPECT_EQ(tab->GoToEdit->hasFocus(), toGoTo);
+        EXPECT_EQ(window->menuBar()->isVisible(), menuShown != menuToggled);
+        EXPECT_EQ(PrefGlobal::MainMenuShown, menuShown != menuToggled);
+    }
+    PrefGlobal::MainMenuShown = savedMenu;
 }
 
 TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
@@ -184,4 +219,138 @@ TEST_F(DocumentCommands, FunctionChainsOpenAFunctionsDocumentBesideTheTable)
     EXPECT_EQ(documents[1]->FuncsDocument, 1);
     EXPECT_GT(documents[1]->Table->RowCount(), 0);
     EXPECT_EQ(documents[1]->TabWidget, tab->TabWidget);
+}
+
+// Qt's complaint about a key that two shortcuts claim.
+int& AmbiguousKeys()
+{
+    static int count = 0;
+    return count;
+}
+
+void CountAmbiguous(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    if (text.contains(QLatin1String("Ambiguous shortcut overload")))
+        AmbiguousKeys()++;
+}
+
+// The menu commands' keys work from the table with the menu bar and the
+// main toolbars hidden as well as shown, and each fires its command exactly
+// once (two owners of one key would fire neither). The commands themselves
+// are tested on their own; here their slots are cut off.
+TEST_F(DocumentCommands, MenuKeysFromTheTableWithOrWithoutTheMenuBar)
+{
+    const bool savedMenu = PrefGlobal::MainMenuShown;
+    const bool savedToolbars = PrefGlobal::MainToolbarShown;
+    // Null: the platform's standard key of the command.
+    const struct {
+        int id;
+        const char* key;
+    } cases[] = {
+        {ACT_NEW_BLANK, nullptr},   {ACT_OPEN, nullptr},
+        {ACT_SAVE, nullptr},        {ACT_EXPORT_PDF, nullptr},
+        {ACT_CLOSE, nullptr},
+        {ACT_HELP, nullptr},        {ACT_FIND, nullptr},
+        {ACT_FIND_NEXT, nullptr},   {ACT_FIND_BACK, nullptr},
+        {ACT_COPY, nullptr},        {ACT_SELECT_ALL, nullptr},
+        {ACT_JUMP_HOME, "Ctrl+Home"}, {ACT_JUMP_END, "Ctrl+End"},
+        {ACT_NEXT_BOOKMARK, "F2"},  {ACT_PREV_BOOKMARK, "Shift+F2"},
+        {ACT_NEXT_ERROR, "F4"},     {ACT_PREV_ERROR, "Shift+F4"},
+        {ACT_BOOKMARK, "Ctrl+F2"},
+    };
+    TabTable* tab = OpenRaw("menukeys.kx", 20);
+    ASSERT_NE(tab, nullptr);
+    for (QAction* action : window->Actions)
+        if (action != nullptr)
+            QObject::disconnect(action, SIGNAL(triggered()), window.get(), nullptr);
+
+    for (bool barsShown : {true, false}) {
+        SCOPED_TRACE(barsShown ? "menu bar shown" : "menu bar hidden");
+        if (window->menuBar()->isVisible() != barsShown)
+            window->MainMenuShowHide();
+        if (PrefGlobal::MainToolbarShown != barsShown)
+            window->MainToolbarShowHide();
+        for (const auto& c : cases) {
+            QAction* action = window->Actions[c.id];
+            ASSERT_NE(action, nullptr);
+            SCOPED_TRACE(action->text().toStdString());
+            const QKeySequence key = c.key ? QKeySequence(QString::fromLatin1(c.key)) : action->shortcut();
+            ASSERT_FALSE(key.isEmpty());
+            EXPECT_EQ(action->shortcut(), key);
+            FocusTable(tab);
+            ASSERT_TRUE(action->isEnabled());
+            QSignalSpy fired(action, &QAction::triggered);
+            AmbiguousKeys() = 0;
+            const QtMessageHandler previous = qInstallMessageHandler(CountAmbiguous);
+            QTest::keySequence(tab->View, key);
+            qInstallMessageHandler(previous);
+            EXPECT_EQ(fired.count(), 1);
+            EXPECT_EQ(AmbiguousKeys(), 0);
+        }
+    }
+    if (window->menuBar()->isVisible() != savedMenu)
+        window->MainMenuShowHide();
+    if (PrefGlobal::MainToolbarShown != savedToolbars)
+        window->MainToolbarShowHide();
+}
+
+// Closing the window or all documents asks about every changed document
+// before anything is saved or closed: a Cancel at the last question leaves
+// all of them open and unsaved; otherwise each is saved or dropped as
+// answered and closed.
+TEST_F(DocumentCommands, CancelAtAnyCloseQuestionKeepsEveryDocument)
+{
+    using B = QMessageBox;
+    const struct {
+        bool wholeWindow;
+        std::deque<B::StandardButton> answers;
+        bool closed;
+    } cases[] = {
+        {true, {B::Yes, B::No, B::Cancel}, false},
+        {false, {B::No, B::No, B::Cancel}, false},
+        {false, {B::No, B::No, B::No}, true},
+        {true, {B::Yes, B::No, B::No}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wholeWindow ? "window close" : "Close All");
+        TearDown(); // a fresh window for each case
+        SetUp();
+        files.files.clear();
+        files.saveCalls.clear();
+        QStringList titles;
+        for (const char* name : {"a.kx", "b.kx", "c.kx"}) {
+            TabTable* tab = OpenRaw(name, 5);
+            ASSERT_NE(tab, nullptr);
+            tab->Table->SetModified(true);
+            titles << tab->windowTitle();
+        }
+        files.calls.clear();
+        files.answers = c.answers;
+        // The first document answered Yes is saved under this name.
+        const QString saved = dir.filePath("saved.kxl");
+        files.files.push_back(saved);
+
+        if (c.wholeWindow)
+            EXPECT_EQ(window->close(), c.closed);
+        else
+            window->Actions[ACT_CLOSE_ALL]->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        ASSERT_EQ(files.calls.size(), 3u);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(files.calls[i].text,
+                      QString("Table \"%1\" was changed.\nDo you want to save it?").arg(titles[i]));
+        const bool savedOne = c.closed && c.answers.front() == B::Yes;
+        EXPECT_EQ(files.saveCalls.size(), savedOne ? 1u : 0u);
+        EXPECT_EQ(QFileInfo::exists(saved), savedOne);
+        EXPECT_EQ(window->isVisible(), !(c.closed && c.wholeWindow));
+        const std::vector<TabBase*> open = Documents();
+        if (c.closed) {
+            EXPECT_TRUE(open.empty());
+            continue;
+        }
+        ASSERT_EQ(open.size(), 3u);
+        for (TabBase* tab : open)
+            EXPECT_TRUE(tab->Table->Modified()) << tab->windowTitle().toStdString();
+    }
 }

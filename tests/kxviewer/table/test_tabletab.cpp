@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWindow>
 
 #include "kxlib/kxdrecord.h"
 #include "kxviewer/kxvglobals.h"
@@ -299,6 +300,40 @@ TEST_F(TabTableTest, HeaderMenusHoldTheirOneEntry)
     QMenu rows;
     tab->FillRowMenu(&rows);
     EXPECT_EQ(Entries(rows), (QList<QAction*>{tab->Actions[TACT_SHOW_PRES_ERRORS]}));
+}
+
+// A right click opens each of the three menus where the pointer is: the
+// headers' points are their own, not the cells'.
+TEST_F(TabTableTest, ContextMenusOpenAtThePointer)
+{
+    TabTable* tab = OpenGenerated(10);
+    ASSERT_NE(tab, nullptr);
+    const struct {
+        const char* name;
+        QWidget* area;
+        QPoint at;
+    } cases[] = {
+        {"column header", tab->View->horizontalHeader()->viewport(), QPoint(30, 6)},
+        {"row header", tab->View->verticalHeader()->viewport(), QPoint(12, 40)},
+        {"cell", tab->View->viewport(), CellCorner(tab, 1, 1)},
+    };
+    QWindow* window = tab->window()->windowHandle();
+    ASSERT_NE(window, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QPoint shownAt(-1, -1);
+        QTimer::singleShot(0, [&shownAt] {
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                shownAt = menu->pos();
+                menu->close();
+            }
+        });
+        const QPoint inWindow = c.area->mapTo(tab->window(), c.at);
+        QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, inWindow);
+        const QPoint pointer = c.area->mapToGlobal(c.at);
+        EXPECT_EQ(shownAt.x(), pointer.x());
+        EXPECT_EQ(shownAt.y(), pointer.y());
+    }
 }
 
 TEST_F(TabTableTest, CellMenuOffersTheCellAndItsFindExpression)
