@@ -27,6 +27,7 @@ constexpr int ROLE_LAST_ROW = 257;
 constexpr int ROLE_FLAGS = 261;
 constexpr int OUTLINE_SELECTION_RANGE = 64;
 
+// The texts number rows from 1, as the row header does.
 void ShowStatus(const QString& text, bool beep = false)
 {
     KxvShell().ShowStatus(text, beep);
@@ -345,7 +346,7 @@ void TabBase::RecordSelect(int32_t row, KxdRecord* record, bool select)
             AddHistoryItem(HISTORY_DESELECT, nullptr, row, row, 0);
         }
         ShowStatus(QStringLiteral("%1 row %2").arg(select ? QStringLiteral("Selected") : QStringLiteral("Deselected"))
-                       .arg(row));
+                       .arg(row + 1));
     } catch (const ZmLib::KxExcept& fault) {
         ReportTableFault(fault);
     }
@@ -369,8 +370,8 @@ void TabBase::SelRangeSet(int32_t first, int32_t last, bool select, uint32_t col
         AddHistoryItem(select ? HISTORY_SELECT : HISTORY_DESELECT, nullptr, first, last, select ? color : 0);
         ShowStatus(QStringLiteral("%1 range from %2 to %3")
                        .arg(select ? QStringLiteral("Selected") : QStringLiteral("Deselected"))
-                       .arg(first)
-                       .arg(last));
+                       .arg(first + 1)
+                       .arg(last + 1));
     } catch (const ZmLib::KxExcept& fault) {
         ReportTableFault(fault);
     }
@@ -384,7 +385,7 @@ void TabBase::BookmarkSet(int32_t row, bool on)
         return;
     Table->BookmarkSet(row, on);
     AddHistoryItem(on ? HISTORY_BOOKMARK : HISTORY_CLEAR_BOOKMARK, nullptr, row, 0, 0);
-    ShowStatus(QStringLiteral("Bookmark %1 at row %2").arg(on ? QStringLiteral("added") : QStringLiteral("removed")).arg(row));
+    ShowStatus(QStringLiteral("Bookmark %1 at row %2").arg(on ? QStringLiteral("added") : QStringLiteral("removed")).arg(row + 1));
 }
 
 void TabBase::BookmarkCurrentOnOff()

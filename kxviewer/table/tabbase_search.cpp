@@ -159,7 +159,7 @@ int32_t TabBase::SearchStep(bool forward)
         KxvShell().ShowStatus(QStringLiteral("Not found"), true);
         return row;
     }
-    KxvShell().ShowStatus(QStringLiteral("Found row #%1").arg(row));
+    KxvShell().ShowStatus(QStringLiteral("Found row #%1").arg(row + 1));
     SetCurrentPosition(row);
     return row;
 }

@@ -1,5 +1,6 @@
 // The document's search commands driven through the find line with real key
 // events, and the commands that select, bookmark and filter by expression.
+#include <functional>
 #include <memory>
 
 #include <QAction>
@@ -96,7 +97,7 @@ TEST_F(TabSearchTest, EnterVisitsTheMatchesInTheSettledMode)
         int mode;
         int rows[3];
         const char* found;
-    } cases[] = {{"LEVEL<0", 1, {3, 5, 5}, "Found row #3"}, {"gamma", 0, {4, 6, 6}, "Found row #4"}};
+    } cases[] = {{"LEVEL<0", 1, {3, 5, 5}, "Found row #4"}, {"gamma", 0, {4, 6, 6}, "Found row #5"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         PrefGlobal::SearchHistory.clear();
@@ -158,7 +159,7 @@ TEST_F(TabSearchTest, ShiftFindSelectsRowsPassed)
     TypeAndEnter(tab, "gamma", Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->CurRow(), 4);
     EXPECT_EQ(tab->Table->NumSelected, 3u);
-    EXPECT_EQ(shell.Last(), "Selected range from 1 to 3");
+    EXPECT_EQ(shell.Last(), "Selected range from 2 to 4");
     // No further match: nothing new is selected.
     QTest::keyClick(tab->FindCombo, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClick(tab->FindCombo, Qt::Key_Return, Qt::ShiftModifier);
@@ -172,7 +173,7 @@ TEST_F(TabSearchTest, ShiftFindSelectsRowsPassed)
     QTest::keyPress(tab->FindCombo, Qt::Key_Shift, Qt::ShiftModifier);
     tab->Actions[TACT_FIND_BACK]->trigger();
     EXPECT_EQ(tab->Table->CurRow(), 2);
-    EXPECT_EQ(shell.Last(), "Selected range from 3 to 5");
+    EXPECT_EQ(shell.Last(), "Selected range from 4 to 6");
     EXPECT_EQ(tab->Table->NumSelected, 3u);
     tab->Table->ClearSelections();
     tab->FindBack();
@@ -257,9 +258,9 @@ TEST_F(TabSearchTest, SelectAndBookmarkByCondition)
     EXPECT_EQ(shell.Last(), "2 bookmarks is set");
     tab->SetCurrentPosition(0);
     tab->BookmarkCurrentOnOff();
-    EXPECT_EQ(shell.Last(), "Bookmark added at row 0");
+    EXPECT_EQ(shell.Last(), "Bookmark added at row 1");
     tab->BookmarkCurrentOnOff();
-    EXPECT_EQ(shell.Last(), "Bookmark removed at row 0");
+    EXPECT_EQ(shell.Last(), "Bookmark removed at row 1");
 }
 
 // Rows marked out of order stay sorted; a range over a record that lost its
@@ -269,7 +270,7 @@ TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySortedAndFaultsAreReported)
     TabTable* tab = OpenSample();
     for (int32_t row : {5, 1, 3, 6})
         tab->RecordSelect(row, nullptr, true);
-    EXPECT_TRUE(tabtest::Contains(shell.status, "Selected row 3"));
+    EXPECT_TRUE(tabtest::Contains(shell.status, "Selected row 4"));
     std::vector<int32_t> firsts;
     for (SelRange* range = tab->Table->FirstRange(); range; range = range->NextEntry())
         firsts.push_back(range->first);
@@ -285,6 +286,55 @@ TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySortedAndFaultsAreReported)
     tab->RecordSelect(3, nullptr, true);
     ASSERT_EQ(shell.info.size(), 1u);
     EXPECT_EQ(shell.info[0], "KxTable 'memory', Record #3: inconsistency in selection data");
+}
+
+// Every status text numbers its rows as the row header does.
+TEST_F(TabSearchTest, StatusTextsNumberRowsAsTheRowHeader)
+{
+    struct Case {
+        const char* command;
+        std::function<void(TabTable*)> run;
+        const char* text;
+        int rows[2];
+    };
+    auto space = [](int row) {
+        return [row](TabTable* tab) {
+            tab->SetCurrentPosition(row);
+            QTest::keyClick(tab->View, Qt::Key_Space);
+        };
+    };
+    auto bookmark = [](int row) {
+        return [row](TabTable* tab) {
+            tab->SetCurrentPosition(row);
+            tab->Actions[TACT_BOOKMARK]->trigger();
+        };
+    };
+    const Case cases[] = {
+        {"Enter in the find line", [](TabTable* tab) { TypeAndEnter(tab, "gamma"); }, "Found row #%1", {4, -1}},
+        {"Shift+Enter in the find line",
+         [](TabTable* tab) {
+             tab->SetCurrentPosition(1);
+             TypeAndEnter(tab, "gamma", Qt::ShiftModifier);
+         },
+         "Selected range from %1 to %2",
+         {1, 3}},
+        {"Space in the view", space(0), "Selected range from %1 to %2", {0, 0}},
+        {"Space again", space(0), "Deselected range from %1 to %2", {0, 0}},
+        {"Bookmark", bookmark(3), "Bookmark added at row %1", {3, -1}},
+        {"Bookmark again", bookmark(3), "Bookmark removed at row %1", {3, -1}},
+        {"select one record", [](TabTable* tab) { tab->RecordSelect(5, nullptr, true); }, "Selected row %1", {5, -1}},
+        {"deselect it", [](TabTable* tab) { tab->RecordSelect(5, nullptr, false); }, "Deselected row %1", {5, -1}},
+    };
+    TabTable* tab = OpenSample();
+    auto header = [tab](int row) { return tab->Model->headerData(row, Qt::Vertical, Qt::DisplayRole).toString(); };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        c.run(tab);
+        QString expected = QString::fromLatin1(c.text).arg(header(c.rows[0]));
+        if (c.rows[1] >= 0)
+            expected = expected.arg(header(c.rows[1]));
+        EXPECT_EQ(shell.Last(), expected.toStdString());
+    }
 }
 
 TEST_F(TabSearchTest, GoToLineClampsAndSteps)
