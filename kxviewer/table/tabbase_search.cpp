@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QBrush>
 #include <QComboBox>
@@ -233,27 +234,35 @@ void TabBase::SearchHistoryCurIndexChanged(int index)
         line->CursorMoved = 0;
     if (!FindCombo)
         return;
-    const std::vector<SearchHistoryItem>& history = PrefGlobal::SearchHistory;
-    QString text;
+    // The mode and match case of the entry the list shows.
+    const QString text = index >= 0 && index < FindCombo->count() ? FindCombo->itemText(index)
+                                                                   : FindCombo->currentText();
     uint32_t mode = SEARCH_MODE_AUTO;
     uint8_t matchCase = Prefs.SearchMatchCase;
-    if (index >= 0 && size_t(index) < history.size() && index < FindCombo->count()) {
-        mode = uint32_t(history[size_t(index)].mode);
-        matchCase = history[size_t(index)].matchCase ? 1 : 0;
-        text = FindCombo->itemText(index);
-    } else {
-        text = FindCombo->currentText();
-        if (!text.isEmpty()) {
-            const auto found = HistoryEntryOf(text);
-            if (found != PrefGlobal::SearchHistory.end()) {
-                mode = uint32_t(found->mode);
-                matchCase = found->matchCase ? 1 : 0;
-            }
-        }
+    const auto found = text.isEmpty() ? PrefGlobal::SearchHistory.end() : HistoryEntryOf(text);
+    if (found != PrefGlobal::SearchHistory.end()) {
+        mode = uint32_t(found->mode);
+        matchCase = found->matchCase ? 1 : 0;
     }
     SetChecked(Actions[TACT_MATCH_CASE], matchCase != 0);
     ApplySearchExpression(text, matchCase, &mode);
     ColorFindEntries();
+}
+
+void TabBase::DeleteInQuickSearch()
+{
+    if (!FindCombo)
+        return;
+    const QModelIndex highlighted = FindCombo->view()->currentIndex();
+    const int index = highlighted.isValid() ? highlighted.row() : FindCombo->currentIndex();
+    if (index < 0 || index >= FindCombo->count())
+        return;
+    // The entry the list shows, wherever it stands in the history.
+    const auto found = HistoryEntryOf(FindCombo->itemText(index));
+    if (found != PrefGlobal::SearchHistory.end())
+        PrefGlobal::SearchHistory.erase(found);
+    FindCombo->removeItem(index);
+    SyncFindCombos();
 }
 
 void TabBase::FindListBox_context_menu(QPoint)

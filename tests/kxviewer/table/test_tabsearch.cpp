@@ -139,6 +139,61 @@ TEST_F(TabSearchTest, HistoryIsSharedWithoutDuplicatesOrBlanks)
     EXPECT_EQ(first->FindCombo->count(), 2);
 }
 
+// Deleting or picking in any tab's find list acts on the entry the list
+// shows, and every tab's list follows the one history.
+TEST_F(TabSearchTest, EveryFindListFollowsTheOneHistory)
+{
+    TabTable* tabs[] = {OpenSample(), OpenSample()};
+    main->SetTabActive(tabs[0], false);
+    ASSERT_TRUE(tabs[0]->SetSearchExpression(QStringLiteral("gamma"), 0, 3));
+    ASSERT_TRUE(tabs[0]->SetSearchExpression(QStringLiteral("LEVEL<0"), 0, 3));
+    ASSERT_TRUE(tabs[0]->SetSearchExpression(QStringLiteral("alpha"), 1, 3));
+    // The row of a tab's list, highlighted in its open popup, then a key.
+    auto onRow = [](TabBase* tab, int row, Qt::Key key) {
+        QComboBox* combo = tab->FindCombo;
+        combo->showPopup();
+        combo->view()->setCurrentIndex(combo->model()->index(row, 0));
+        QTest::keyClick(combo->view(), key);
+        combo->hidePopup();
+    };
+    struct Step {
+        int tab;
+        Qt::Key key;
+        int row;
+        std::vector<std::string> history;
+        const char* applied; // after picking: the table's expression
+        int mode;
+        int matchCase;
+    };
+    const Step steps[] = {
+        {0, Qt::Key_Delete, 1, {"alpha", "gamma"}, nullptr, 0, 0},
+        {1, Qt::Key_Return, 1, {"alpha", "gamma"}, "gamma", 0, 0},
+        {1, Qt::Key_Return, 0, {"alpha", "gamma"}, "alpha", 0, 1},
+        {1, Qt::Key_Delete, 1, {"alpha"}, nullptr, 0, 0},
+        {0, Qt::Key_Delete, 0, {}, nullptr, 0, 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "tab " << step.tab << " key " << step.key << " row " << step.row);
+        TabTable* tab = tabs[step.tab];
+        main->SetTabActive(tab, false);
+        onRow(tab, step.row, step.key);
+        EXPECT_EQ(HistoryTexts(), step.history);
+        for (TabTable* each : tabs) {
+            std::vector<std::string> listed;
+            for (int i = 0; i < each->FindCombo->count(); ++i)
+                listed.push_back(each->FindCombo->itemText(i).toStdString());
+            EXPECT_EQ(listed, step.history);
+        }
+        if (!step.applied)
+            continue;
+        ASSERT_NE(tab->Table->SearchExpression(), nullptr);
+        EXPECT_STREQ(tab->Table->SearchExpression()->text, step.applied);
+        EXPECT_EQ(tab->Table->SearchMode(), step.mode);
+        EXPECT_EQ(tab->Table->SearchExpression()->matchCase, step.matchCase);
+        EXPECT_EQ(tab->Actions[TACT_MATCH_CASE]->isChecked(), step.matchCase != 0);
+    }
+}
+
 TEST_F(TabSearchTest, CheckNamesEmptyAndIncorrectExpressions)
 {
     TabTable* tab = OpenSample();
