@@ -425,8 +425,9 @@ private:
     void Init(bool rename);
     // The table's name with "(N)" appended as the title rule says.
     void NameAfterOpenCopies();
-    // Applies text typed in the find line before a command uses it.
-    void CommitFindText();
+    // Applies text typed in the find line before a command uses it; false
+    // (the user told) when the table refused it.
+    bool CommitFindText();
     // The table's next or previous match made current with its message;
     // the row, or negative when none.
     int32_t SearchStep(bool forward);

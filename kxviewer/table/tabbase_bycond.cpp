@@ -78,8 +78,7 @@ void TabBase::SelectByCond()
     QAction* action = Actions[TACT_SELECT];
     int32_t count = 0;
     if (!action || action->isChecked()) {
-        CommitFindText();
-        if (!CheckSearchExpression()) {
+        if (!CommitFindText() || !CheckSearchExpression()) {
             if (action)
                 action->setChecked(false);
             return;
@@ -123,8 +122,7 @@ void TabBase::FilterByCond()
 {
     QAction* action = Actions[TACT_FILTER];
     if (!action || action->isChecked()) {
-        CommitFindText();
-        if (!PrepareFilter(false)) {
+        if (!CommitFindText() || !PrepareFilter(false)) {
             if (action)
                 action->setChecked(false);
             return;

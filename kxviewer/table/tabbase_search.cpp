@@ -61,6 +61,19 @@ void SetEnabled(QAction* action, bool on)
     if (action)
         action->setEnabled(on);
 }
+
+// The expression object holds at most TEXT_SIZE - 1 bytes. A longer text is
+// refused whole, as the table refuses it: a cut one may mean something else.
+bool TooLongForTable(const QString& text)
+{
+    return text.toLocal8Bit().size() >= KxSearchExpression::TEXT_SIZE;
+}
+
+void ReportTooLong()
+{
+    KxvShell().ShowStatus(
+        QStringLiteral("Search expression longer than %1 characters").arg(KxSearchExpression::TEXT_SIZE - 1), true);
+}
 } // namespace
 
 bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32_t mode)
@@ -115,9 +128,11 @@ bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32
 
 bool TabBase::ApplySearchExpression(const QString& text, uint8_t matchCase, uint32_t* mode)
 {
-    // The expression object keeps at most TEXT_SIZE - 1 bytes.
-    const QByteArray bytes = text.toLocal8Bit().left(KxSearchExpression::TEXT_SIZE - 1);
-    const bool accepted = Table->SearchSetExpression(bytes.constData(), matchCase, *mode);
+    // The table gets a text too long as well: it refuses it and then
+    // searches nothing.
+    const bool accepted = Table->SearchSetExpression(text.toLocal8Bit().constData(), matchCase, *mode);
+    if (TooLongForTable(text))
+        ReportTooLong();
     const bool any = !text.isEmpty();
     SetEnabled(Actions[TACT_FIND_NEXT], any);
     SetEnabled(Actions[TACT_FIND_BACK], any);
@@ -136,6 +151,10 @@ bool TabBase::CheckSearchExpression()
     // A table that never had an expression reports the parse failure's
     // state too; with nothing in the find line it is simply empty.
     const bool blankLine = !FindCombo || FindCombo->currentText().trimmed().isEmpty();
+    if (state == SEARCH_MODE_UNDECIDED && !blankLine && TooLongForTable(FindCombo->currentText().trimmed())) {
+        ReportTooLong();
+        return false;
+    }
     if (state == SEARCH_MODE_UNDECIDED || (state == SEARCH_MODE_NONE && blankLine)) {
         KxvShell().ShowStatus(QStringLiteral("Search expression is empty"), true);
         return false;
@@ -147,10 +166,14 @@ bool TabBase::CheckSearchExpression()
     return true;
 }
 
-void TabBase::CommitFindText()
+bool TabBase::CommitFindText()
 {
-    if (FindTextPending && FindCombo)
-        SetSearchExpression(FindCombo->currentText(), MatchCase, SearchMode);
+    if (!FindTextPending || !FindCombo || SetSearchExpression(FindCombo->currentText(), MatchCase, SearchMode))
+        return true;
+    // A text too long was named as it was refused.
+    if (!TooLongForTable(FindCombo->currentText().trimmed()))
+        CheckSearchExpression();
+    return false;
 }
 
 int32_t TabBase::SearchStep(bool forward)
@@ -168,7 +191,8 @@ int32_t TabBase::SearchStep(bool forward)
 void TabBase::FindStep(bool forward, bool shiftSelects)
 {
     const int32_t from = Table->CurRow();
-    CommitFindText();
+    if (!CommitFindText())
+        return;
     const int32_t row = SearchStep(forward);
     if (row < 0 || from < 0 || !shiftSelects || !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
         return;

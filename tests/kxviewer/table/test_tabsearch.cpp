@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTextCodec>
 #include <QTreeWidgetItem>
 
 #include "kxlib/table/kxsearchexpr.h"
@@ -192,6 +193,53 @@ TEST_F(TabSearchTest, EveryFindListFollowsTheOneHistory)
         EXPECT_EQ(tab->Table->SearchExpression()->matchCase, step.matchCase);
         EXPECT_EQ(tab->Actions[TACT_MATCH_CASE]->isChecked(), step.matchCase != 0);
     }
+}
+
+// The find line takes up to 1,099 bytes of local text; a longer text is
+// refused whole: nothing searched, nothing kept in the history.
+TEST_F(TabSearchTest, FindLineRefusesTextsTooLongForTheTable)
+{
+    QTextCodec* saved = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    const QString e = QString(QChar(0xE9));
+    const char* const refused = "Search expression longer than 1099 characters";
+    const struct {
+        const char* what;
+        QString text;
+        const char* status;
+    } cases[] = {
+        {"1,099 bytes", QString(1099, 'a'), "Not found"},
+        {"1,100 bytes", QString(1100, 'a'), refused},
+        {"1,098 characters ending in two bytes", QString(1097, 'a') + e, "Not found"},
+        {"1,099 characters ending in two bytes", QString(1098, 'a') + e, refused},
+    };
+    TabTable* tab = OpenSample();
+    LineEdit* line = FindLine(tab);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string> before = HistoryTexts();
+        tab->SetCurrentPosition(0);
+        // The last character crosses the limit as it is typed.
+        line->setText(c.text.chopped(1));
+        const QString last = c.text.right(1);
+        QTest::sendKeyEvent(QTest::Click, tab->FindCombo, last == e ? Qt::Key_Eacute : Qt::Key_A, last, Qt::NoModifier);
+        ASSERT_EQ(line->text(), c.text);
+        QTest::keyClick(tab->FindCombo, Qt::Key_Return);
+        EXPECT_EQ(shell.Last(), c.status);
+        const std::string bytes = c.text.toUtf8().toStdString();
+        if (c.status == refused) {
+            EXPECT_EQ(tab->Table->SearchMode(), SEARCH_MODE_UNDECIDED);
+            EXPECT_EQ(HistoryTexts(), before);
+        } else {
+            ASSERT_NE(tab->Table->SearchExpression(), nullptr);
+            EXPECT_EQ(tab->Table->SearchExpression()->text, bytes);
+            ASSERT_FALSE(HistoryTexts().empty());
+            EXPECT_EQ(HistoryTexts().front(), bytes);
+        }
+        EXPECT_EQ(tab->FindCombo->count(), int(HistoryTexts().size()));
+        EXPECT_EQ(tab->Table->CurRow(), 0);
+    }
+    QTextCodec::setCodecForLocale(saved);
 }
 
 TEST_F(TabSearchTest, CheckNamesEmptyAndIncorrectExpressions)
