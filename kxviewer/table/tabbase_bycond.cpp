@@ -77,7 +77,8 @@ void TabBase::SelectByCond()
 {
     QAction* action = Actions[TACT_SELECT];
     int32_t count = 0;
-    if (!action || action->isChecked()) {
+    const bool select = !action || action->isChecked();
+    if (select) {
         if (!CommitFindText() || !CheckSearchExpression()) {
             if (action)
                 action->setChecked(false);
@@ -100,6 +101,8 @@ void TabBase::SelectByCond()
         AddHistoryItem(HISTORY_CLEAR_SELECTIONS, nullptr, 0, 0, 0);
     }
     ShowStatus(QStringLiteral("Selected %1 rows").arg(count));
+    if (select)
+        ReportSearchLimit();
     UpdateInformer();
     UpdateBase();
 }
@@ -114,6 +117,7 @@ void TabBase::BookmarkByCond()
         AddHistoryItem(HISTORY_BOOKMARK_BY_EXPRESSION, &text, Table->SearchMode(), expression->matchCase, 0);
     }
     ShowStatus(QStringLiteral("%1 bookmarks is set").arg(count));
+    ReportSearchLimit();
     UpdateInformer();
     UpdateBase();
 }
@@ -138,6 +142,7 @@ void TabBase::FilterByCond()
             return;
         }
         FilterApplied(matched, records);
+        ReportSearchLimit();
         const KxSearchExpression* expression = Table->SearchExpression();
         if (Table->FilterOn && expression) {
             const QString text = QString::fromLocal8Bit(expression->text);

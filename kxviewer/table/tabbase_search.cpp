@@ -176,15 +176,45 @@ bool TabBase::CommitFindText()
     return false;
 }
 
+void TabBase::ReportMatchLimit(const std::string& pattern, int32_t row)
+{
+    const QString text = QStringLiteral("pattern \"%1\" exceeded its match limit at row %2; results are incomplete")
+                             .arg(FromBytes(pattern))
+                             .arg(row + 1);
+    KxvShell().AddToSystemLog(text);
+    KxvShell().ShowStatus(text, true);
+}
+
+bool TabBase::HighlightMatches(KxSearchExpression& expression, int32_t row, KxdRecord* record)
+{
+    const bool exhausted = expression.matchLimitExceeded;
+    const bool matched = expression.Match(record);
+    // The pattern sits out the rest of the expression's round: told once.
+    if (!exhausted && expression.matchLimitExceeded) {
+        const std::string pattern = expression.limitPattern;
+        QMetaObject::invokeMethod(
+            this, [this, pattern, row] { ReportMatchLimit(pattern, row); }, Qt::QueuedConnection);
+    }
+    return matched;
+}
+
+void TabBase::ReportSearchLimit()
+{
+    const KxSearchExpression* expression = Table->SearchExpression();
+    if (expression && Table->SearchLimitRow() >= 0)
+        ReportMatchLimit(expression->limitPattern, Table->SearchLimitRow());
+}
+
 int32_t TabBase::SearchStep(bool forward)
 {
     const int32_t row = forward ? Table->SearchNext() : Table->SearchPrev();
     if (row < 0) {
         KxvShell().ShowStatus(QStringLiteral("Not found"), true);
-        return row;
+    } else {
+        KxvShell().ShowStatus(QStringLiteral("Found row #%1").arg(row + 1));
+        SetCurrentPosition(row);
     }
-    KxvShell().ShowStatus(QStringLiteral("Found row #%1").arg(row + 1));
-    SetCurrentPosition(row);
+    ReportSearchLimit();
     return row;
 }
 

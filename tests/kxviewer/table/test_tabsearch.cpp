@@ -1,5 +1,6 @@
 // The document's search commands driven through the find line with real key
 // events, and the commands that select, bookmark and filter by expression.
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -17,6 +18,7 @@
 #include "kxviewer/table/tabtablemodel.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tabletabenv.h"
+#include "tests/script/scriptlogicalexp/patternlimit.h"
 
 namespace {
 
@@ -240,6 +242,59 @@ TEST_F(TabSearchTest, FindLineRefusesTextsTooLongForTheTable)
         EXPECT_EQ(tab->Table->CurRow(), 0);
     }
     QTextCodec::setCodecForLocale(saved);
+}
+
+// A pattern that runs out of its match limit leaves the command's rows
+// incomplete; every command by expression says so, naming the row.
+TEST_F(TabSearchTest, PatternOutOfStepsIsReported)
+{
+    actions.Entry(TACT_HIGHLIGHT).checkable = 1;
+    const ScopedPatternLimit limit(300);
+    const std::string fits = "ababababababababababc";
+    std::string runaway;
+    for (int i = 0; i < 150; ++i)
+        runaway += "ab";
+    runaway += 'c';
+    const char* const pattern = "TEXT =~ '(?:a|b)*c'";
+    const char* const report = "pattern \"(?:a|b)*c\" exceeded its match limit at row 2; results are incomplete";
+    auto none = [](TabTable*) {};
+    const struct {
+        const char* command;
+        void (*prepare)(TabTable*);
+        void (*run)(TabTable*);
+    } cases[] = {
+        {"find", none, [](TabTable* tab) { TypeAndEnter(tab, "TEXT =~ '(?:a|b)*c'"); }},
+        {"select", none, [](TabTable* tab) { tab->Actions[TACT_SELECT]->trigger(); }},
+        {"bookmark", none, [](TabTable* tab) { tab->Actions[TACT_BOOKMARK_BY_COND]->trigger(); }},
+        {"filter", none, [](TabTable* tab) { tab->Actions[TACT_FILTER]->trigger(); }},
+        {"highlight", none,
+         [](TabTable* tab) {
+             tab->Actions[TACT_HIGHLIGHT]->trigger();
+             tab->View->grab();
+         }},
+        {"jump to a pinned highlight",
+         [](TabTable* tab) {
+             tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
+             tab->PinPhrase(1);
+         },
+         [](TabTable* tab) { tab->JumpToNextStopPosBy(JUMP_HIGHLIGHT); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        TabTable* tab = OpenRecords({Record(fits.c_str()), Record(runaway.c_str()), Record(fits.c_str()), Record("zz")});
+        // Painted highlights would test the rows first.
+        tab->Actions[TACT_HIGHLIGHT]->setChecked(false);
+        ASSERT_TRUE(tab->SetSearchExpression(QString::fromLatin1(pattern), 1, 3));
+        c.prepare(tab);
+        // Reports of the painting that the events bring.
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+        shell.log.clear();
+        c.run(tab);
+        QApplication::processEvents();
+        EXPECT_EQ(shell.Last(), report);
+        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), report), 1);
+    }
 }
 
 TEST_F(TabSearchTest, CheckNamesEmptyAndIncorrectExpressions)
