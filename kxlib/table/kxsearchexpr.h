@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "kxlib/fields.h"
 
@@ -61,11 +62,28 @@ public:
 
     bool IsSimple() const { return mode == SEARCH_MODE_SIMPLE; }
 
+    // Starts a new round of matches (a scan over the rows): patterns that ran
+    // out of their match limit in the last one are tried again.
+    void ClearMatchLimit()
+    {
+        matchLimitExceeded = false;
+        limitPattern.clear();
+        ++limitRound;
+    }
+
     // Read directly by the holders.
     char text[TEXT_SIZE] = {};
     uint8_t matchCase = 1;
     int32_t mode = SEARCH_MODE_NONE;
     SearchMatchSlot matchSlots[FIELD_Nums] = {};
+    // Set by Match when a pattern ran out of its match limit in this round;
+    // such a pattern matches nothing for the rest of the round, so that a
+    // scan does not spend the whole budget on every record. The results of
+    // the round are then incomplete.
+    bool matchLimitExceeded = false;
+    // The first such pattern's text.
+    std::string limitPattern;
+    uint32_t limitRound = 1;
 
 protected:
     virtual ~KxSearchExpression() = default;

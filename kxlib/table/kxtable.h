@@ -219,6 +219,10 @@ public:
     // -5 when the filter is on, -3 when rows are selected.
     int32_t SearchFilterOn();
     int32_t SearchMode() const { return searchMode_; }
+    // The row at which a pattern of the expression ran out of its match
+    // limit during the last search over the rows (the expression names the
+    // pattern), -1 when none did: the search's result is then incomplete.
+    int32_t SearchLimitRow() const { return searchLimitRow_; }
     // The table's expression (null when none); a holder that keeps it adds
     // a reference.
     KxSearchExpression* SearchExpression() const { return searchExpr_.Get(); }
@@ -266,6 +270,9 @@ private:
     bool AddHiddenBookmark(int32_t orig);
     // False (with the warning) when the table has no expression.
     bool SearchReady();
+    // SearchMatch for one row of a search over the rows; notes the first
+    // row at which a pattern ran out of its match limit.
+    bool SearchMatchRow(int32_t row, KxdRecord* record);
     bool RecordFlagged(int32_t row, uint32_t mask);
 
     uint32_t refCount_ = 1;
@@ -294,5 +301,6 @@ private:
     KxTable* satellite_ = nullptr;
     KxSearchHolder searchExpr_;
     int32_t searchMode_ = SEARCH_MODE_NONE;
+    int32_t searchLimitRow_ = -1;
     uint64_t key_;
 };

@@ -109,24 +109,37 @@ bool KxTable::SearchMatch(KxdRecord* record)
 
 bool KxTable::SearchReady()
 {
-    if (searchExpr_.Get())
+    searchLimitRow_ = -1;
+    if (KxSearchExpression* expr = searchExpr_.Get()) {
+        expr->ClearMatchLimit();
         return true;
+    }
     Warning(__func__, "Search expresion is not set!");
     return false;
+}
+
+bool KxTable::SearchMatchRow(int32_t row, KxdRecord* record)
+{
+    const bool matched = SearchMatch(record);
+    if (searchLimitRow_ < 0 && searchExpr_.Get()->matchLimitExceeded)
+        searchLimitRow_ = row;
+    return matched;
 }
 
 int32_t KxTable::SearchNext()
 {
     if (!SearchReady())
         return -2;
-    return ScanFromCurrent(*this, true, [this](int32_t row) { return SearchMatch(RecordAhead(*this, row, 1)); });
+    return ScanFromCurrent(*this, true,
+                           [this](int32_t row) { return SearchMatchRow(row, RecordAhead(*this, row, 1)); });
 }
 
 int32_t KxTable::SearchPrev()
 {
     if (!SearchReady())
         return -2;
-    return ScanFromCurrent(*this, false, [this](int32_t row) { return SearchMatch(RecordAhead(*this, row, -1)); });
+    return ScanFromCurrent(*this, false,
+                           [this](int32_t row) { return SearchMatchRow(row, RecordAhead(*this, row, -1)); });
 }
 
 int32_t KxTable::SearchBookmarksOn()
@@ -135,7 +148,7 @@ int32_t KxTable::SearchBookmarksOn()
         return -2;
     for (int32_t row = 0; row < rowCount_; ++row) {
         KxdRecord* record = RecordAhead(*this, row, 1);
-        if (!record->bookmark && SearchMatch(record))
+        if (!record->bookmark && SearchMatchRow(row, record))
             BookmarkSet(row, true);
     }
     const int32_t count = int32_t(bkmarks_.Length());
@@ -149,7 +162,7 @@ int32_t KxTable::SearchSelectionOn(uint32_t tag)
         return -2;
     for (int32_t row = 0; row < rowCount_; ++row) {
         KxdRecord* record = RecordAhead(*this, row, 1);
-        if (SearchMatch(record))
+        if (SearchMatchRow(row, record))
             RecordSelect(row, record, tag);
     }
     Trace(2, __func__, "SearchSelectionOn(%X): NumSelected = %d", tag, int(NumSelected));
@@ -173,7 +186,7 @@ int32_t KxTable::SearchFilterOn()
     uint32_t n = 0;
     for (int32_t row = 0; row < rowCount_; ++row) {
         KxdRecord* record = RecordAhead(*this, row, 1);
-        if (!SearchMatch(record))
+        if (!SearchMatchRow(row, record))
             continue;
         if (record->bookmark) {
             bkmarks_.Remove(record->bookmark);

@@ -8,10 +8,10 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/table/tabtable.h"
 
-void RowHighlights::AddIfMatches(KxSearchExpression* expression, KxdRecord* record, const QColor& color,
-                                 bool matchCase)
+void RowHighlights::AddIfMatches(KxSearchExpression* expression, int32_t row, KxdRecord* record,
+                                 const QColor& color, bool matchCase)
 {
-    if (!expression || !expression->Match(record))
+    if (!expression || !tab_->HighlightMatches(*expression, row, record))
         return;
     Entry entry;
     entry.color = color;
@@ -28,16 +28,16 @@ void RowHighlights::AddIfMatches(KxSearchExpression* expression, KxdRecord* reco
     entries_.push_back(std::move(entry));
 }
 
-void RowHighlights::Prepare(KxdRecord* record)
+void RowHighlights::Prepare(int32_t row, KxdRecord* record)
 {
     entries_.clear();
     QAction* highlight = tab_->Actions[TACT_HIGHLIGHT];
     KxSearchExpression* live = tab_->Table->SearchExpression();
     if (highlight && highlight->isChecked() && tab_->CurFixedHighlight == -1 && live &&
         (live->mode == SEARCH_MODE_SIMPLE || live->mode == SEARCH_MODE_COMPLEX))
-        AddIfMatches(live, record, QColor(QRgb(tab_->Prefs.ColorHighlight & 0xFFFFFF)), tab_->MatchCase != 0);
+        AddIfMatches(live, row, record, QColor(QRgb(tab_->Prefs.ColorHighlight & 0xFFFFFF)), tab_->MatchCase != 0);
     for (const TabBase::FixedHighlight* pinned : tab_->FixedHighlights)
-        AddIfMatches(pinned->expression, record, pinned->color, pinned->matchCase != 0);
+        AddIfMatches(pinned->expression, row, record, pinned->color, pinned->matchCase != 0);
 }
 
 void RowHighlights::PaintCell(const QString& text, QPainter* painter, int32_t field, const QRect& rect,

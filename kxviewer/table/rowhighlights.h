@@ -36,7 +36,7 @@ public:
 
     explicit RowHighlights(TabTable* tab) : tab_(tab) {}
 
-    void Prepare(KxdRecord* record);
+    void Prepare(int32_t row, KxdRecord* record);
     void Clear() { entries_.clear(); }
     bool IsEmpty() const { return entries_.empty(); }
     const std::vector<Entry>& Entries() const { return entries_; }
@@ -44,8 +44,9 @@ public:
     void PaintCell(const QString& text, QPainter* painter, int32_t field, const QRect& rect, int alignment) const;
 
 private:
-    // Adds an entry when the expression matches the record.
-    void AddIfMatches(KxSearchExpression* expression, KxdRecord* record, const QColor& color, bool matchCase);
+    // Adds an entry when the expression matches the record of the row.
+    void AddIfMatches(KxSearchExpression* expression, int32_t row, KxdRecord* record, const QColor& color,
+                      bool matchCase);
 
     TabTable* tab_;
     std::vector<Entry> entries_;

@@ -29,7 +29,7 @@ QString RowStop(KxTable& table, int32_t row, const StopConditions& conditions, c
         return QStringLiteral("Jumped to error '%1'").arg(QString::fromLatin1(KxdErrorKindName(kind)));
     }
     QString name;
-    if (conditions.highlight && highlight && highlight(record, &name))
+    if (conditions.highlight && highlight && highlight(row, record, &name))
         return QStringLiteral("Jumped to highlight on condition '%1'").arg(name);
     return QString();
 }

@@ -36,9 +36,9 @@ struct StopPoint {
     QString message;  // "No jump", or what was found and " at row %1"
 };
 
-// True when the record shows a highlight; *name gets the text the message
-// names.
-using HighlightTest = std::function<bool(KxdRecord* record, QString* name)>;
+// True when the record of the row shows a highlight; *name gets the text
+// the message names.
+using HighlightTest = std::function<bool(int32_t row, KxdRecord* record, QString* name)>;
 
 // The row a jump from the table's current row stops at, forwards or
 // backwards, without wrapping. The table's selection-boundary services throw

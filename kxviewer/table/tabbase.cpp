@@ -270,20 +270,6 @@ bool TabBase::eventFilter(QObject* watched, QEvent* event)
     return TearOffTabDock::eventFilter(watched, event);
 }
 
-void TabBase::DeleteInQuickSearch()
-{
-    if (!FindCombo)
-        return;
-    const QModelIndex highlighted = FindCombo->view()->currentIndex();
-    const int index = highlighted.isValid() ? highlighted.row() : FindCombo->currentIndex();
-    if (index < 0)
-        return;
-    std::vector<SearchHistoryItem>& history = PrefGlobal::SearchHistory;
-    if (size_t(index) < history.size())
-        history.erase(history.begin() + index);
-    FindCombo->removeItem(index);
-}
-
 void TabBase::UpdateTitle()
 {
     QString title = windowTitle();

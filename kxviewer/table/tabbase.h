@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <QColor>
@@ -131,6 +132,13 @@ public:
     int32_t AuxTreeLevelIndex(int32_t field);
     void SystemLogMessage(const char* text);
 
+    // Tells the System Log and the status line that pattern ran out of its
+    // match limit at row (from 0): the rows found or shown are incomplete.
+    void ReportMatchLimit(const std::string& pattern, int32_t row);
+    // A highlight's match of the record of a row. A pattern running out of
+    // its match limit here is told once the event loop runs again (the
+    // match may come from painting).
+    bool HighlightMatches(KxSearchExpression& expression, int32_t row, KxdRecord* record);
     // The find combo's items on white, a pinned expression's on its colour;
     // sets CurFixedHighlight.
     void ColorFindEntries();
@@ -418,15 +426,19 @@ private:
     void JumpToStopPos(int32_t mode, bool forward, bool shiftSelects);
     // Whether a record shows the find line's match or a pinned phrase;
     // *name gets the text that matched.
-    bool HighlightShown(KxdRecord* record, QString* name);
+    bool HighlightShown(int32_t row, KxdRecord* record, QString* name);
 
     // What every constructor does once the fields are set; rename: the
     // table takes "(N)" when its file is open in N other documents.
     void Init(bool rename);
     // The table's name with "(N)" appended as the title rule says.
     void NameAfterOpenCopies();
-    // Applies text typed in the find line before a command uses it.
-    void CommitFindText();
+    // After a search of the table over its rows: tells the user when a
+    // pattern ran out of its match limit, as the result is incomplete.
+    void ReportSearchLimit();
+    // Applies text typed in the find line before a command uses it; false
+    // (the user told) when the table refused it.
+    bool CommitFindText();
     // The table's next or previous match made current with its message;
     // the row, or negative when none.
     int32_t SearchStep(bool forward);

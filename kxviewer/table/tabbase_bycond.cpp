@@ -27,6 +27,7 @@ constexpr int ROLE_LAST_ROW = 257;
 constexpr int ROLE_FLAGS = 261;
 constexpr int OUTLINE_SELECTION_RANGE = 64;
 
+// The texts number rows from 1, as the row header does.
 void ShowStatus(const QString& text, bool beep = false)
 {
     KxvShell().ShowStatus(text, beep);
@@ -76,9 +77,9 @@ void TabBase::SelectByCond()
 {
     QAction* action = Actions[TACT_SELECT];
     int32_t count = 0;
-    if (!action || action->isChecked()) {
-        CommitFindText();
-        if (!CheckSearchExpression()) {
+    const bool select = !action || action->isChecked();
+    if (select) {
+        if (!CommitFindText() || !CheckSearchExpression()) {
             if (action)
                 action->setChecked(false);
             return;
@@ -100,6 +101,8 @@ void TabBase::SelectByCond()
         AddHistoryItem(HISTORY_CLEAR_SELECTIONS, nullptr, 0, 0, 0);
     }
     ShowStatus(QStringLiteral("Selected %1 rows").arg(count));
+    if (select)
+        ReportSearchLimit();
     UpdateInformer();
     UpdateBase();
 }
@@ -114,6 +117,7 @@ void TabBase::BookmarkByCond()
         AddHistoryItem(HISTORY_BOOKMARK_BY_EXPRESSION, &text, Table->SearchMode(), expression->matchCase, 0);
     }
     ShowStatus(QStringLiteral("%1 bookmarks is set").arg(count));
+    ReportSearchLimit();
     UpdateInformer();
     UpdateBase();
 }
@@ -122,8 +126,7 @@ void TabBase::FilterByCond()
 {
     QAction* action = Actions[TACT_FILTER];
     if (!action || action->isChecked()) {
-        CommitFindText();
-        if (!PrepareFilter(false)) {
+        if (!CommitFindText() || !PrepareFilter(false)) {
             if (action)
                 action->setChecked(false);
             return;
@@ -139,6 +142,7 @@ void TabBase::FilterByCond()
             return;
         }
         FilterApplied(matched, records);
+        ReportSearchLimit();
         const KxSearchExpression* expression = Table->SearchExpression();
         if (Table->FilterOn && expression) {
             const QString text = QString::fromLocal8Bit(expression->text);
@@ -345,7 +349,7 @@ void TabBase::RecordSelect(int32_t row, KxdRecord* record, bool select)
             AddHistoryItem(HISTORY_DESELECT, nullptr, row, row, 0);
         }
         ShowStatus(QStringLiteral("%1 row %2").arg(select ? QStringLiteral("Selected") : QStringLiteral("Deselected"))
-                       .arg(row));
+                       .arg(row + 1));
     } catch (const ZmLib::KxExcept& fault) {
         ReportTableFault(fault);
     }
@@ -369,8 +373,8 @@ void TabBase::SelRangeSet(int32_t first, int32_t last, bool select, uint32_t col
         AddHistoryItem(select ? HISTORY_SELECT : HISTORY_DESELECT, nullptr, first, last, select ? color : 0);
         ShowStatus(QStringLiteral("%1 range from %2 to %3")
                        .arg(select ? QStringLiteral("Selected") : QStringLiteral("Deselected"))
-                       .arg(first)
-                       .arg(last));
+                       .arg(first + 1)
+                       .arg(last + 1));
     } catch (const ZmLib::KxExcept& fault) {
         ReportTableFault(fault);
     }
@@ -384,7 +388,7 @@ void TabBase::BookmarkSet(int32_t row, bool on)
         return;
     Table->BookmarkSet(row, on);
     AddHistoryItem(on ? HISTORY_BOOKMARK : HISTORY_CLEAR_BOOKMARK, nullptr, row, 0, 0);
-    ShowStatus(QStringLiteral("Bookmark %1 at row %2").arg(on ? QStringLiteral("added") : QStringLiteral("removed")).arg(row));
+    ShowStatus(QStringLiteral("Bookmark %1 at row %2").arg(on ? QStringLiteral("added") : QStringLiteral("removed")).arg(row + 1));
 }
 
 void TabBase::BookmarkCurrentOnOff()

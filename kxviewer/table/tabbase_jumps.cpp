@@ -79,11 +79,21 @@ void TabBase::JumpToStopPos(int32_t mode, bool forward, bool shiftSelects)
         return;
     }
 
+    // The scan is a round of its own for the highlight expressions.
+    if (conditions.highlight) {
+        if (KxSearchExpression* live = Table->SearchExpression())
+            live->ClearMatchLimit();
+        for (FixedHighlight* highlight : FixedHighlights)
+            if (highlight->expression)
+                highlight->expression->ClearMatchLimit();
+    }
     const int32_t from = Table->CurRow();
     StopPoint stop;
     try {
         stop = FindStopPoint(*Table, conditions, forward,
-                             [this](KxdRecord* record, QString* name) { return HighlightShown(record, name); });
+                             [this](int32_t row, KxdRecord* record, QString* name) {
+                                 return HighlightShown(row, record, name);
+                             });
         if (stop.row >= 0) {
             SetCurrentPosition(stop.row);
             // The rows passed over, from the start up to the stop itself;
@@ -101,16 +111,17 @@ void TabBase::JumpToStopPos(int32_t mode, bool forward, bool shiftSelects)
     KxvShell().ShowStatus(stop.message);
 }
 
-bool TabBase::HighlightShown(KxdRecord* record, QString* name)
+bool TabBase::HighlightShown(int32_t row, KxdRecord* record, QString* name)
 {
     const int32_t mode = Table->SearchMode();
-    if (CurFixedHighlight < 0 && (mode == SEARCH_MODE_SIMPLE || mode == SEARCH_MODE_COMPLEX) &&
-        Table->SearchMatch(record)) {
+    KxSearchExpression* live = Table->SearchExpression();
+    if (CurFixedHighlight < 0 && (mode == SEARCH_MODE_SIMPLE || mode == SEARCH_MODE_COMPLEX) && live &&
+        HighlightMatches(*live, row, record)) {
         *name = FindCombo ? FindCombo->currentText() : QString();
         return true;
     }
     for (const FixedHighlight* highlight : FixedHighlights) {
-        if (highlight->expression && highlight->expression->Match(record)) {
+        if (highlight->expression && HighlightMatches(*highlight->expression, row, record)) {
             *name = highlight->text;
             return true;
         }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QBrush>
 #include <QComboBox>
@@ -60,6 +61,19 @@ void SetEnabled(QAction* action, bool on)
     if (action)
         action->setEnabled(on);
 }
+
+// The expression object holds at most TEXT_SIZE - 1 bytes. A longer text is
+// refused whole, as the table refuses it: a cut one may mean something else.
+bool TooLongForTable(const QString& text)
+{
+    return text.toLocal8Bit().size() >= KxSearchExpression::TEXT_SIZE;
+}
+
+void ReportTooLong()
+{
+    KxvShell().ShowStatus(
+        QStringLiteral("Search expression longer than %1 characters").arg(KxSearchExpression::TEXT_SIZE - 1), true);
+}
 } // namespace
 
 bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32_t mode)
@@ -114,9 +128,11 @@ bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32
 
 bool TabBase::ApplySearchExpression(const QString& text, uint8_t matchCase, uint32_t* mode)
 {
-    // The expression object keeps at most TEXT_SIZE - 1 bytes.
-    const QByteArray bytes = text.toLocal8Bit().left(KxSearchExpression::TEXT_SIZE - 1);
-    const bool accepted = Table->SearchSetExpression(bytes.constData(), matchCase, *mode);
+    // The table gets a text too long as well: it refuses it and then
+    // searches nothing.
+    const bool accepted = Table->SearchSetExpression(text.toLocal8Bit().constData(), matchCase, *mode);
+    if (TooLongForTable(text))
+        ReportTooLong();
     const bool any = !text.isEmpty();
     SetEnabled(Actions[TACT_FIND_NEXT], any);
     SetEnabled(Actions[TACT_FIND_BACK], any);
@@ -135,6 +151,10 @@ bool TabBase::CheckSearchExpression()
     // A table that never had an expression reports the parse failure's
     // state too; with nothing in the find line it is simply empty.
     const bool blankLine = !FindCombo || FindCombo->currentText().trimmed().isEmpty();
+    if (state == SEARCH_MODE_UNDECIDED && !blankLine && TooLongForTable(FindCombo->currentText().trimmed())) {
+        ReportTooLong();
+        return false;
+    }
     if (state == SEARCH_MODE_UNDECIDED || (state == SEARCH_MODE_NONE && blankLine)) {
         KxvShell().ShowStatus(QStringLiteral("Search expression is empty"), true);
         return false;
@@ -146,10 +166,43 @@ bool TabBase::CheckSearchExpression()
     return true;
 }
 
-void TabBase::CommitFindText()
+bool TabBase::CommitFindText()
 {
-    if (FindTextPending && FindCombo)
-        SetSearchExpression(FindCombo->currentText(), MatchCase, SearchMode);
+    if (!FindTextPending || !FindCombo || SetSearchExpression(FindCombo->currentText(), MatchCase, SearchMode))
+        return true;
+    // A text too long was named as it was refused.
+    if (!TooLongForTable(FindCombo->currentText().trimmed()))
+        CheckSearchExpression();
+    return false;
+}
+
+void TabBase::ReportMatchLimit(const std::string& pattern, int32_t row)
+{
+    const QString text = QStringLiteral("pattern \"%1\" exceeded its match limit at row %2; results are incomplete")
+                             .arg(FromBytes(pattern))
+                             .arg(row + 1);
+    KxvShell().AddToSystemLog(text);
+    KxvShell().ShowStatus(text, true);
+}
+
+bool TabBase::HighlightMatches(KxSearchExpression& expression, int32_t row, KxdRecord* record)
+{
+    const bool exhausted = expression.matchLimitExceeded;
+    const bool matched = expression.Match(record);
+    // The pattern sits out the rest of the expression's round: told once.
+    if (!exhausted && expression.matchLimitExceeded) {
+        const std::string pattern = expression.limitPattern;
+        QMetaObject::invokeMethod(
+            this, [this, pattern, row] { ReportMatchLimit(pattern, row); }, Qt::QueuedConnection);
+    }
+    return matched;
+}
+
+void TabBase::ReportSearchLimit()
+{
+    const KxSearchExpression* expression = Table->SearchExpression();
+    if (expression && Table->SearchLimitRow() >= 0)
+        ReportMatchLimit(expression->limitPattern, Table->SearchLimitRow());
 }
 
 int32_t TabBase::SearchStep(bool forward)
@@ -157,17 +210,19 @@ int32_t TabBase::SearchStep(bool forward)
     const int32_t row = forward ? Table->SearchNext() : Table->SearchPrev();
     if (row < 0) {
         KxvShell().ShowStatus(QStringLiteral("Not found"), true);
-        return row;
+    } else {
+        KxvShell().ShowStatus(QStringLiteral("Found row #%1").arg(row + 1));
+        SetCurrentPosition(row);
     }
-    KxvShell().ShowStatus(QStringLiteral("Found row #%1").arg(row));
-    SetCurrentPosition(row);
+    ReportSearchLimit();
     return row;
 }
 
 void TabBase::FindStep(bool forward, bool shiftSelects)
 {
     const int32_t from = Table->CurRow();
-    CommitFindText();
+    if (!CommitFindText())
+        return;
     const int32_t row = SearchStep(forward);
     if (row < 0 || from < 0 || !shiftSelects || !(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
         return;
@@ -233,27 +288,35 @@ void TabBase::SearchHistoryCurIndexChanged(int index)
         line->CursorMoved = 0;
     if (!FindCombo)
         return;
-    const std::vector<SearchHistoryItem>& history = PrefGlobal::SearchHistory;
-    QString text;
+    // The mode and match case of the entry the list shows.
+    const QString text = index >= 0 && index < FindCombo->count() ? FindCombo->itemText(index)
+                                                                   : FindCombo->currentText();
     uint32_t mode = SEARCH_MODE_AUTO;
     uint8_t matchCase = Prefs.SearchMatchCase;
-    if (index >= 0 && size_t(index) < history.size() && index < FindCombo->count()) {
-        mode = uint32_t(history[size_t(index)].mode);
-        matchCase = history[size_t(index)].matchCase ? 1 : 0;
-        text = FindCombo->itemText(index);
-    } else {
-        text = FindCombo->currentText();
-        if (!text.isEmpty()) {
-            const auto found = HistoryEntryOf(text);
-            if (found != PrefGlobal::SearchHistory.end()) {
-                mode = uint32_t(found->mode);
-                matchCase = found->matchCase ? 1 : 0;
-            }
-        }
+    const auto found = text.isEmpty() ? PrefGlobal::SearchHistory.end() : HistoryEntryOf(text);
+    if (found != PrefGlobal::SearchHistory.end()) {
+        mode = uint32_t(found->mode);
+        matchCase = found->matchCase ? 1 : 0;
     }
     SetChecked(Actions[TACT_MATCH_CASE], matchCase != 0);
     ApplySearchExpression(text, matchCase, &mode);
     ColorFindEntries();
+}
+
+void TabBase::DeleteInQuickSearch()
+{
+    if (!FindCombo)
+        return;
+    const QModelIndex highlighted = FindCombo->view()->currentIndex();
+    const int index = highlighted.isValid() ? highlighted.row() : FindCombo->currentIndex();
+    if (index < 0 || index >= FindCombo->count())
+        return;
+    // The entry the list shows, wherever it stands in the history.
+    const auto found = HistoryEntryOf(FindCombo->itemText(index));
+    if (found != PrefGlobal::SearchHistory.end())
+        PrefGlobal::SearchHistory.erase(found);
+    FindCombo->removeItem(index);
+    SyncFindCombos();
 }
 
 void TabBase::FindListBox_context_menu(QPoint)

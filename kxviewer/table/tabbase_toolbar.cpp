@@ -350,6 +350,8 @@ private:
         auto* line = new LineEdit(&tab_, combo);
         combo->setLineEdit(line);
         combo->setDuplicatesEnabled(true);
+        // The list is the search history: Enter never adds to it by itself.
+        combo->setInsertPolicy(QComboBox::NoInsert);
         for (const SearchHistoryItem& item : PrefGlobal::SearchHistory)
             combo->addItem(QString::fromLocal8Bit(item.expression.c_str()));
         combo->setEditText(LineEdit::LastPaintedText);

@@ -206,12 +206,19 @@ void TabTable::ResetViewModel()
     Model = new TabTableModel(this, Table, this);
     View->setModel(Model);
     connect(View->selectionModel(), &QItemSelectionModel::currentChanged, View, &TabTableView::onCurrentChanged);
+    // A new model has no current index: the view would make its first row
+    // current when it next gets the focus, wherever it is scrolled.
+    const int32_t current = std::min(Table->CurRow(), Table->RowCount() - 1);
+    if (current >= 0)
+        View->selectRow(current);
     // The view no longer refers to them; posted events may still.
     oldSelection->deleteLater();
     old->deleteLater();
     KxvShell().ProcessEvents();
     SetColumnWidths();
     UpdateRowNumberWidth();
+    if (current >= 0)
+        View->scrollTo(Model->index(current, 0));
 }
 
 void TabTable::idleProcess()

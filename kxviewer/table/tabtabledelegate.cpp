@@ -30,7 +30,7 @@ bool TabTableDelegate::PrepareRow(int row) const
         colorize_ = PrefGlobal::GetColor(tab_->GetColorizeColorNum(record_));
     if (record_->selRange)
         select_ = QColor(QRgb(record_->selRange->tag & 0xFFFFFF));
-    highlights_.Prepare(record_);
+    highlights_.Prepare(row, record_);
     preparedRow_ = row;
     return true;
 }

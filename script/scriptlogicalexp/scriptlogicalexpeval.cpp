@@ -252,19 +252,26 @@ bool ScriptLogicalExpParser::PatternMatches(const ScriptNode* node, const char* 
 {
     auto* info = static_cast<SearchNodeInfo*>(node->user);
     const size_t length = std::strlen(subject);
-    if (!info || !info->pattern || length > size_t(INT32_MAX))
+    if (!info || !info->pattern || length > size_t(INT32_MAX) || info->exhaustedRound == limitRound)
         return false;
     info->pattern->Match(regexResult_, subject, int(length), &regexContext_);
     if (!regexContext_.MatchLimitExceeded())
         return regexResult_.IsMatched();
     // A pattern that backtracks without end on one text mostly does so on
     // the next ones too: each would cost the whole step budget, and a
-    // filter over a large table would never finish.
+    // filter over a large table would never finish. The holder of the
+    // expression tells the user that the round's results are incomplete.
+    const char* pattern = node->Child(1) ? node->Child(1)->literal.c_str() : "";
     KxScriptChannel.WarningReport(0, "script/scriptlogicalexp/scriptlogicalexpeval", __LINE__,
                                   "ScriptLogicalExpParser::PatternMatches",
-                                  "Regular expression \"%s\" exceeded its match limit: it matches nothing any more",
-                                  node->Child(1) ? node->Child(1)->literal.c_str() : "");
-    info->pattern.reset();
+                                  "Regular expression \"%s\" exceeded its match limit: it matches nothing for the "
+                                  "rest of this search",
+                                  pattern);
+    info->exhaustedRound = limitRound;
+    if (!matchLimitExceeded) {
+        matchLimitExceeded = true;
+        limitPattern = pattern;
+    }
     return false;
 }
 

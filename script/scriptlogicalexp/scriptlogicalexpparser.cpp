@@ -21,6 +21,8 @@ constexpr const char* SOURCE = "script/scriptlogicalexp/scriptlogicalexpparser";
 
 } // namespace
 
+long long ScriptLogicalExpParser::patternMatchLimit_ = RegexBuilder::kDefaultMatchLimit;
+
 ScriptLogicalExpParser::ScriptLogicalExpParser() = default;
 
 ScriptLogicalExpParser::~ScriptLogicalExpParser() { Free(); }
@@ -275,6 +277,7 @@ void ScriptLogicalExpParser::PrepareNode(ScriptNode* node, int depth)
         if (pattern->type != LE_STRINGS && pattern->type != LE_COMA_STRINGS)
             MakeError("Regular expression must be string constant");
         info->pattern = std::make_unique<RegexBuilder>(pattern->literal.c_str(), 0);
+        info->pattern->SetMatchLimit(patternMatchLimit_);
         break;
     }
     case LE_NUMBER:

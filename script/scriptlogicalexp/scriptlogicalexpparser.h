@@ -30,6 +30,9 @@ struct SearchNodeInfo {
     int32_t field = -1;
     const ScriptNode* operand = nullptr;
     std::unique_ptr<RegexBuilder> pattern;
+    // The expression's round in which the pattern ran out of its match
+    // limit (0: never); it matches nothing for the rest of that round.
+    uint32_t exhaustedRound = 0;
 };
 
 class ScriptLogicalExpParser final : public KxSearchExpression, private ScriptErrorSink {
@@ -43,6 +46,9 @@ public:
     // Makes the tables of the record engine build their expressions here.
     static void Register();
     static KxSearchExpression* Create();
+    // The match limit of the patterns that expressions compile from now on.
+    static void SetPatternMatchLimit(long long steps) { patternMatchLimit_ = steps; }
+    static long long PatternMatchLimit() { return patternMatchLimit_; }
 
     bool Construct(const char* text, bool matchCase, bool simpleMode) override;
     int Parse() override;
@@ -68,7 +74,8 @@ private:
     bool SimpleMatch(KxdRecord* record);
     void ClearSlots();
     void SetSlot(int32_t field, int32_t kind, const char* text);
-    // The "=~" test of a node; a pattern that ran out of steps is dropped.
+    // The "=~" test of a node; a pattern that ran out of steps sits out the
+    // rest of the round.
     bool PatternMatches(const ScriptNode* node, const char* subject);
 
     void MainCycle(const ScriptNode* node);
@@ -110,4 +117,5 @@ private:
     bool slotsSet_ = false;
     RegexMatchContext regexContext_;
     RegexMatchResult regexResult_;
+    static long long patternMatchLimit_;
 };

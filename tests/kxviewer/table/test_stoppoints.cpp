@@ -84,7 +84,7 @@ protected:
     }
     void TearDown() override { table->Release(); }
 
-    static bool Highlight(KxdRecord* record, QString* name)
+    static bool Highlight(int32_t, KxdRecord* record, QString* name)
     {
         if (std::string(record->Text(FIELD_TEXT)) != "marked")
             return false;

@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWindow>
 
@@ -444,6 +446,50 @@ TEST_F(TabTableTest, EditColumnsRefreshesDataOnlyWhenFormatsChanged)
     tab->onEditColumns();
     EXPECT_TRUE(Contains(shell.log, refreshing));
     EXPECT_TRUE(Contains(shell.status, refreshing));
+}
+
+// Answers the column chooser as a user does: Space unchecks the current
+// column, then a click on "Ok".
+class ChooserClicksOk : public ScriptedPrompt {
+public:
+    int Exec(QDialog* dialog) override
+    {
+        dialog->show();
+        QTest::keyClick(dialog->findChild<QTableWidget*>(), Qt::Key_Space);
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == QLatin1String("Ok"))
+                QTest::mouseClick(button, Qt::LeftButton);
+        return dialog->result();
+    }
+};
+
+// New columns keep the current row, its marker and the view on it.
+TEST_F(TabTableTest, EditColumnsKeepsTheCurrentRowShown)
+{
+    ChooserClicksOk chooser;
+    PromptGuard answer(&chooser);
+    const char* const rows[] = {"300", "150", "1"};
+    for (const char* typed : rows) {
+        SCOPED_TRACE(typed);
+        TabTable* tab = OpenGenerated(300);
+        ASSERT_NE(tab, nullptr);
+        const int row = QString::fromLatin1(typed).toInt() - 1;
+        tab->GoToEdit->selectAll();
+        QTest::keyClicks(tab->GoToEdit, QString::fromLatin1(typed));
+        ASSERT_EQ(tab->Table->CurRow(), row);
+        const int columns = tab->Model->columnCount();
+        tab->onEditColumns();
+        // The focus comes back to the view as the dialog closes.
+        QApplication::setActiveWindow(main.get());
+        tab->View->setFocus();
+        QApplication::processEvents();
+        EXPECT_EQ(tab->Model->columnCount(), columns - 1);
+        EXPECT_EQ(tab->Table->CurRow(), row);
+        EXPECT_EQ(tab->View->currentIndex().row(), row);
+        EXPECT_EQ(tab->GoToEdit->text(), QString::fromLatin1(typed));
+        const QRect shown = tab->View->visualRect(tab->Model->index(row, 0));
+        EXPECT_TRUE(tab->View->viewport()->rect().intersects(shown));
+    }
 }
 
 TEST_F(TabTableTest, ColorizeNeedsAnInfoTree)

@@ -1,5 +1,7 @@
 // The document's search commands driven through the find line with real key
 // events, and the commands that select, bookmark and filter by expression.
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 #include <QAction>
@@ -7,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTextCodec>
 #include <QTreeWidgetItem>
 
 #include "kxlib/table/kxsearchexpr.h"
@@ -15,6 +18,7 @@
 #include "kxviewer/table/tabtablemodel.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tabletabenv.h"
+#include "tests/script/scriptlogicalexp/patternlimit.h"
 
 namespace {
 
@@ -96,7 +100,7 @@ TEST_F(TabSearchTest, EnterVisitsTheMatchesInTheSettledMode)
         int mode;
         int rows[3];
         const char* found;
-    } cases[] = {{"LEVEL<0", 1, {3, 5, 5}, "Found row #3"}, {"gamma", 0, {4, 6, 6}, "Found row #4"}};
+    } cases[] = {{"LEVEL<0", 1, {3, 5, 5}, "Found row #4"}, {"gamma", 0, {4, 6, 6}, "Found row #5"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         PrefGlobal::SearchHistory.clear();
@@ -138,6 +142,161 @@ TEST_F(TabSearchTest, HistoryIsSharedWithoutDuplicatesOrBlanks)
     EXPECT_EQ(first->FindCombo->count(), 2);
 }
 
+// Deleting or picking in any tab's find list acts on the entry the list
+// shows, and every tab's list follows the one history.
+TEST_F(TabSearchTest, EveryFindListFollowsTheOneHistory)
+{
+    TabTable* tabs[] = {OpenSample(), OpenSample()};
+    main->SetTabActive(tabs[0], false);
+    ASSERT_TRUE(tabs[0]->SetSearchExpression(QStringLiteral("gamma"), 0, 3));
+    ASSERT_TRUE(tabs[0]->SetSearchExpression(QStringLiteral("LEVEL<0"), 0, 3));
+    ASSERT_TRUE(tabs[0]->SetSearchExpression(QStringLiteral("alpha"), 1, 3));
+    // The row of a tab's list, highlighted in its open popup, then a key.
+    auto onRow = [](TabBase* tab, int row, Qt::Key key) {
+        QComboBox* combo = tab->FindCombo;
+        combo->showPopup();
+        combo->view()->setCurrentIndex(combo->model()->index(row, 0));
+        QTest::keyClick(combo->view(), key);
+        combo->hidePopup();
+    };
+    struct Step {
+        int tab;
+        Qt::Key key;
+        int row;
+        std::vector<std::string> history;
+        const char* applied; // after picking: the table's expression
+        int mode;
+        int matchCase;
+    };
+    const Step steps[] = {
+        {0, Qt::Key_Delete, 1, {"alpha", "gamma"}, nullptr, 0, 0},
+        {1, Qt::Key_Return, 1, {"alpha", "gamma"}, "gamma", 0, 0},
+        {1, Qt::Key_Return, 0, {"alpha", "gamma"}, "alpha", 0, 1},
+        {1, Qt::Key_Delete, 1, {"alpha"}, nullptr, 0, 0},
+        {0, Qt::Key_Delete, 0, {}, nullptr, 0, 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "tab " << step.tab << " key " << step.key << " row " << step.row);
+        TabTable* tab = tabs[step.tab];
+        main->SetTabActive(tab, false);
+        onRow(tab, step.row, step.key);
+        EXPECT_EQ(HistoryTexts(), step.history);
+        for (TabTable* each : tabs) {
+            std::vector<std::string> listed;
+            for (int i = 0; i < each->FindCombo->count(); ++i)
+                listed.push_back(each->FindCombo->itemText(i).toStdString());
+            EXPECT_EQ(listed, step.history);
+        }
+        if (!step.applied)
+            continue;
+        ASSERT_NE(tab->Table->SearchExpression(), nullptr);
+        EXPECT_STREQ(tab->Table->SearchExpression()->text, step.applied);
+        EXPECT_EQ(tab->Table->SearchMode(), step.mode);
+        EXPECT_EQ(tab->Table->SearchExpression()->matchCase, step.matchCase);
+        EXPECT_EQ(tab->Actions[TACT_MATCH_CASE]->isChecked(), step.matchCase != 0);
+    }
+}
+
+// The find line takes up to 1,099 bytes of local text; a longer text is
+// refused whole: nothing searched, nothing kept in the history.
+TEST_F(TabSearchTest, FindLineRefusesTextsTooLongForTheTable)
+{
+    QTextCodec* saved = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    const QString e = QString(QChar(0xE9));
+    const char* const refused = "Search expression longer than 1099 characters";
+    const struct {
+        const char* what;
+        QString text;
+        const char* status;
+    } cases[] = {
+        {"1,099 bytes", QString(1099, 'a'), "Not found"},
+        {"1,100 bytes", QString(1100, 'a'), refused},
+        {"1,098 characters ending in two bytes", QString(1097, 'a') + e, "Not found"},
+        {"1,099 characters ending in two bytes", QString(1098, 'a') + e, refused},
+    };
+    TabTable* tab = OpenSample();
+    LineEdit* line = FindLine(tab);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string> before = HistoryTexts();
+        tab->SetCurrentPosition(0);
+        // The last character crosses the limit as it is typed.
+        line->setText(c.text.chopped(1));
+        const QString last = c.text.right(1);
+        QTest::sendKeyEvent(QTest::Click, tab->FindCombo, last == e ? Qt::Key_Eacute : Qt::Key_A, last, Qt::NoModifier);
+        ASSERT_EQ(line->text(), c.text);
+        QTest::keyClick(tab->FindCombo, Qt::Key_Return);
+        EXPECT_EQ(shell.Last(), c.status);
+        const std::string bytes = c.text.toUtf8().toStdString();
+        if (c.status == refused) {
+            EXPECT_EQ(tab->Table->SearchMode(), SEARCH_MODE_UNDECIDED);
+            EXPECT_EQ(HistoryTexts(), before);
+        } else {
+            ASSERT_NE(tab->Table->SearchExpression(), nullptr);
+            EXPECT_EQ(tab->Table->SearchExpression()->text, bytes);
+            ASSERT_FALSE(HistoryTexts().empty());
+            EXPECT_EQ(HistoryTexts().front(), bytes);
+        }
+        EXPECT_EQ(tab->FindCombo->count(), int(HistoryTexts().size()));
+        EXPECT_EQ(tab->Table->CurRow(), 0);
+    }
+    QTextCodec::setCodecForLocale(saved);
+}
+
+// A pattern that runs out of its match limit leaves the command's rows
+// incomplete; every command by expression says so, naming the row.
+TEST_F(TabSearchTest, PatternOutOfStepsIsReported)
+{
+    actions.Entry(TACT_HIGHLIGHT).checkable = 1;
+    const ScopedPatternLimit limit(300);
+    const std::string fits = "ababababababababababc";
+    std::string runaway;
+    for (int i = 0; i < 150; ++i)
+        runaway += "ab";
+    runaway += 'c';
+    const char* const pattern = "TEXT =~ '(?:a|b)*c'";
+    const char* const report = "pattern \"(?:a|b)*c\" exceeded its match limit at row 2; results are incomplete";
+    auto none = [](TabTable*) {};
+    const struct {
+        const char* command;
+        void (*prepare)(TabTable*);
+        void (*run)(TabTable*);
+    } cases[] = {
+        {"find", none, [](TabTable* tab) { TypeAndEnter(tab, "TEXT =~ '(?:a|b)*c'"); }},
+        {"select", none, [](TabTable* tab) { tab->Actions[TACT_SELECT]->trigger(); }},
+        {"bookmark", none, [](TabTable* tab) { tab->Actions[TACT_BOOKMARK_BY_COND]->trigger(); }},
+        {"filter", none, [](TabTable* tab) { tab->Actions[TACT_FILTER]->trigger(); }},
+        {"highlight", none,
+         [](TabTable* tab) {
+             tab->Actions[TACT_HIGHLIGHT]->trigger();
+             tab->View->grab();
+         }},
+        {"jump to a pinned highlight",
+         [](TabTable* tab) {
+             tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
+             tab->PinPhrase(1);
+         },
+         [](TabTable* tab) { tab->JumpToNextStopPosBy(JUMP_HIGHLIGHT); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        TabTable* tab = OpenRecords({Record(fits.c_str()), Record(runaway.c_str()), Record(fits.c_str()), Record("zz")});
+        // Painted highlights would test the rows first.
+        tab->Actions[TACT_HIGHLIGHT]->setChecked(false);
+        ASSERT_TRUE(tab->SetSearchExpression(QString::fromLatin1(pattern), 1, 3));
+        c.prepare(tab);
+        // Reports of the painting that the events bring.
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+        shell.log.clear();
+        c.run(tab);
+        QApplication::processEvents();
+        EXPECT_EQ(shell.Last(), report);
+        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), report), 1);
+    }
+}
+
 TEST_F(TabSearchTest, CheckNamesEmptyAndIncorrectExpressions)
 {
     TabTable* tab = OpenSample();
@@ -158,7 +317,7 @@ TEST_F(TabSearchTest, ShiftFindSelectsRowsPassed)
     TypeAndEnter(tab, "gamma", Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->CurRow(), 4);
     EXPECT_EQ(tab->Table->NumSelected, 3u);
-    EXPECT_EQ(shell.Last(), "Selected range from 1 to 3");
+    EXPECT_EQ(shell.Last(), "Selected range from 2 to 4");
     // No further match: nothing new is selected.
     QTest::keyClick(tab->FindCombo, Qt::Key_Return, Qt::ShiftModifier);
     QTest::keyClick(tab->FindCombo, Qt::Key_Return, Qt::ShiftModifier);
@@ -172,7 +331,7 @@ TEST_F(TabSearchTest, ShiftFindSelectsRowsPassed)
     QTest::keyPress(tab->FindCombo, Qt::Key_Shift, Qt::ShiftModifier);
     tab->Actions[TACT_FIND_BACK]->trigger();
     EXPECT_EQ(tab->Table->CurRow(), 2);
-    EXPECT_EQ(shell.Last(), "Selected range from 3 to 5");
+    EXPECT_EQ(shell.Last(), "Selected range from 4 to 6");
     EXPECT_EQ(tab->Table->NumSelected, 3u);
     tab->Table->ClearSelections();
     tab->FindBack();
@@ -257,9 +416,9 @@ TEST_F(TabSearchTest, SelectAndBookmarkByCondition)
     EXPECT_EQ(shell.Last(), "2 bookmarks is set");
     tab->SetCurrentPosition(0);
     tab->BookmarkCurrentOnOff();
-    EXPECT_EQ(shell.Last(), "Bookmark added at row 0");
+    EXPECT_EQ(shell.Last(), "Bookmark added at row 1");
     tab->BookmarkCurrentOnOff();
-    EXPECT_EQ(shell.Last(), "Bookmark removed at row 0");
+    EXPECT_EQ(shell.Last(), "Bookmark removed at row 1");
 }
 
 // Rows marked out of order stay sorted; a range over a record that lost its
@@ -269,7 +428,7 @@ TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySortedAndFaultsAreReported)
     TabTable* tab = OpenSample();
     for (int32_t row : {5, 1, 3, 6})
         tab->RecordSelect(row, nullptr, true);
-    EXPECT_TRUE(tabtest::Contains(shell.status, "Selected row 3"));
+    EXPECT_TRUE(tabtest::Contains(shell.status, "Selected row 4"));
     std::vector<int32_t> firsts;
     for (SelRange* range = tab->Table->FirstRange(); range; range = range->NextEntry())
         firsts.push_back(range->first);
@@ -285,6 +444,55 @@ TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySortedAndFaultsAreReported)
     tab->RecordSelect(3, nullptr, true);
     ASSERT_EQ(shell.info.size(), 1u);
     EXPECT_EQ(shell.info[0], "KxTable 'memory', Record #3: inconsistency in selection data");
+}
+
+// Every status text numbers its rows as the row header does.
+TEST_F(TabSearchTest, StatusTextsNumberRowsAsTheRowHeader)
+{
+    struct Case {
+        const char* command;
+        std::function<void(TabTable*)> run;
+        const char* text;
+        int rows[2];
+    };
+    auto space = [](int row) {
+        return [row](TabTable* tab) {
+            tab->SetCurrentPosition(row);
+            QTest::keyClick(tab->View, Qt::Key_Space);
+        };
+    };
+    auto bookmark = [](int row) {
+        return [row](TabTable* tab) {
+            tab->SetCurrentPosition(row);
+            tab->Actions[TACT_BOOKMARK]->trigger();
+        };
+    };
+    const Case cases[] = {
+        {"Enter in the find line", [](TabTable* tab) { TypeAndEnter(tab, "gamma"); }, "Found row #%1", {4, -1}},
+        {"Shift+Enter in the find line",
+         [](TabTable* tab) {
+             tab->SetCurrentPosition(1);
+             TypeAndEnter(tab, "gamma", Qt::ShiftModifier);
+         },
+         "Selected range from %1 to %2",
+         {1, 3}},
+        {"Space in the view", space(0), "Selected range from %1 to %2", {0, 0}},
+        {"Space again", space(0), "Deselected range from %1 to %2", {0, 0}},
+        {"Bookmark", bookmark(3), "Bookmark added at row %1", {3, -1}},
+        {"Bookmark again", bookmark(3), "Bookmark removed at row %1", {3, -1}},
+        {"select one record", [](TabTable* tab) { tab->RecordSelect(5, nullptr, true); }, "Selected row %1", {5, -1}},
+        {"deselect it", [](TabTable* tab) { tab->RecordSelect(5, nullptr, false); }, "Deselected row %1", {5, -1}},
+    };
+    TabTable* tab = OpenSample();
+    auto header = [tab](int row) { return tab->Model->headerData(row, Qt::Vertical, Qt::DisplayRole).toString(); };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        c.run(tab);
+        QString expected = QString::fromLatin1(c.text).arg(header(c.rows[0]));
+        if (c.rows[1] >= 0)
+            expected = expected.arg(header(c.rows[1]));
+        EXPECT_EQ(shell.Last(), expected.toStdString());
+    }
 }
 
 TEST_F(TabSearchTest, GoToLineClampsAndSteps)

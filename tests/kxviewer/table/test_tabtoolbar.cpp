@@ -388,7 +388,7 @@ TEST_F(TabToolbarTest, ShiftJumpsSelectThePassedRowsBothWays)
     Click(prev, Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->CurRow(), 3);
     EXPECT_EQ(onlyRange(), (std::pair{4, 6}));
-    EXPECT_TRUE(Contains(shell.status, "Selected range from 4 to 9"));
+    EXPECT_TRUE(Contains(shell.status, "Selected range from 5 to 10"));
 
     tab->Table->ClearSelections();
     QTest::keyPress(tab, Qt::Key_Shift, Qt::ShiftModifier);

@@ -13,6 +13,7 @@
 #include "script/scriptbase/antlrsupport.h"
 #include "script/scriptbase/scriptchannels.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tests/script/scriptlogicalexp/patternlimit.h"
 
 // Collects the reports of "SCRIPT" and "ANTLR" at every level while alive.
 class ScriptReports {

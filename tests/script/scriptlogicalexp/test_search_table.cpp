@@ -164,18 +164,66 @@ TEST(TableSearchExpression, RunawayPatternStopsMatching)
     Reports sys;
     TableRef table(MakeTable());
     uint32_t mode = AUTO;
+    const ScopedPatternLimit limit(100000);
     // Each of the two long texts would take the whole step budget.
     ASSERT_TRUE(table->SearchSetExpression("TEXT =~ '(.*a){12}' || TID == 5", 0, mode));
     EXPECT_EQ(mode, COMPLEX);
     EXPECT_EQ(Filtered(*table), (std::vector<uint64_t>{5}));
+    EXPECT_EQ(table->SearchLimitRow(), 3);
+    // Each search tries the pattern again, and gives it up once.
     EXPECT_EQ(Filtered(*table), (std::vector<uint64_t>{5}));
-    EXPECT_EQ(Reports::Count("match limit exceeded"), 1);
+    EXPECT_EQ(Reports::Count("match limit exceeded"), 2);
     EXPECT_TRUE(ScriptReports::Has("SCRIPT: Regular expression \"(.*a){12}\" exceeded its match limit: it matches "
-                                   "nothing any more"));
+                                   "nothing for the rest of this search"));
 
     // A new expression compiles the pattern afresh.
     ASSERT_TRUE(table->SearchSetExpression("TEXT =~ '.*(a){12}.*'", 0, mode));
     EXPECT_EQ(Filtered(*table), (std::vector<uint64_t>{77, 1299}));
+    EXPECT_EQ(table->SearchLimitRow(), -1);
+}
+
+// Every search over the rows tells at which row a pattern ran out of its
+// match limit, and which pattern; the next search tries it again.
+TEST(TableSearchExpression, SearchesTellWhereAPatternRanOutOfSteps)
+{
+    Registered registered;
+    const ScopedPatternLimit limit(300);
+    std::string shortRun, longRun;
+    for (int i = 0; i < 10; ++i)
+        shortRun += "ab";
+    for (int i = 0; i < 150; ++i)
+        longRun += "ab";
+    shortRun += 'c';
+    longRun += 'c';
+    // Rows 0, 2 and 3 match within the limit; row 1 needs far more steps.
+    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
+    for (const std::string* text : {&shortRun, &longRun, &shortRun, &shortRun}) {
+        RawRecord raw;
+        raw.text = text->c_str();
+        table->AppendRecord(raw.Build());
+    }
+    const struct {
+        const char* search;
+        int32_t (*run)(KxTable&);
+        int32_t result;
+        int32_t limitRow;
+    } cases[] = {
+        {"next from row 0", [](KxTable& t) { return t.SetCurRow(0), t.SearchNext(); }, -1, 1},
+        {"previous from row 3", [](KxTable& t) { return t.SetCurRow(3), t.SearchPrev(); }, 2, -1},
+        {"previous from row 2", [](KxTable& t) { return t.SetCurRow(2), t.SearchPrev(); }, -1, 1},
+        {"bookmarks", [](KxTable& t) { return t.SearchBookmarksOn(); }, 1, 1},
+        {"selection", [](KxTable& t) { return t.SearchSelectionOn(1); }, 1, 1},
+        {"filter", [](KxTable& t) { return t.ClearSelections(), t.SearchFilterOn(); }, 1, 1},
+    };
+    uint32_t mode = AUTO;
+    ASSERT_TRUE(table->SearchSetExpression("TEXT =~ '(?:a|b)*c'", 1, mode));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.search);
+        EXPECT_EQ(c.run(*table), c.result);
+        EXPECT_EQ(table->SearchLimitRow(), c.limitRow);
+        EXPECT_EQ(table->SearchExpression()->limitPattern, c.limitRow < 0 ? "" : "(?:a|b)*c");
+    }
+    table->ClearFilter();
 }
 
 TEST(TableSearchExpression, ThousandExpressionsLeaveNothingBehind)
