@@ -40,6 +40,12 @@ std::string ViewBlock(const PrefTabTable& tab, const PrefKxTable& kx, const QLis
         return std::string();
     return buffer.Buffer->c_str();
 }
+
+// Case is ignored as the opener ignores it: "x.KXL" opens as a document.
+QString WithKxlSuffix(const QString& name)
+{
+    return name.endsWith(QLatin1String(".kxl"), Qt::CaseInsensitive) ? name : name + QLatin1String(".kxl");
+}
 } // namespace
 
 bool TabBase::Save()
@@ -56,11 +62,14 @@ bool TabBase::SaveOnClose()
 
 bool TabBase::SaveAs()
 {
-    const QString path = AskSaveFileName(QString(), QStringLiteral("Choose KXL file to save"),
-                                         QStringLiteral("KXL Files *.kxl"), QStringLiteral("kxl"),
-                                         QString::fromLocal8Bit(Table->Name()));
-    if (path.isEmpty())
+    // A document file is known by its suffix alone: a name that has another
+    // one ("srv.01") still gets ".kxl", in the dialog and after it.
+    const QString chosen = AskSaveFileName(QString(), QStringLiteral("Choose KXL file to save"),
+                                           QStringLiteral("KXL Files *.kxl"), QStringLiteral("kxl"),
+                                           WithKxlSuffix(QString::fromLocal8Bit(Table->Name())));
+    if (chosen.isEmpty())
         return false;
+    const QString path = WithKxlSuffix(chosen);
     // The document becomes the file only once the file holds it; a later
     // Save then updates that file, not the one it came from.
     if (!SaveAsKxlFile(path, true))
