@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QFile>
+#include <QLocale>
 
 #include "kxlib/reader/filecsv.h"
 #include "kxlib/reader/filekx.h"
@@ -27,6 +28,9 @@ constexpr int64_t PROGRESS_MIN_STEP = 100001;
 
 QString FromBytes(const char* text) { return QString::fromLocal8Bit(text); }
 QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
+
+// Counts as the user reads them: 98,112.
+QString Grouped(uint64_t n) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(n)); }
 
 // Reads records straight into table slots (on worker threads as well); a
 // bad record keeps its slot for the next attempt. With a progress display,
@@ -249,6 +253,27 @@ void DocLoader::AttachCompanion(const QString& path)
     satellite->Release();
 }
 
+void DocLoader::ReportUnmatchedLines()
+{
+    const auto* log = dynamic_cast<const Log2KxdMulti*>(reader_.get());
+    if (log == nullptr)
+        return;
+    const QString head = QStringLiteral("Import \"%1\": ").arg(file_.fileName());
+    const QString lines = Grouped(log->Accepted());
+    const QString format = FromBytes(ImportFormats[size_t(typeId_)].name);
+    if (log->Unmatched() > 0)
+        KxvShell().AddToSystemLog(head + QStringLiteral("%1 of %2 lines matched no template of \"%3\"")
+                                             .arg(Grouped(log->Unmatched()), lines, format));
+    for (int32_t k = 0; k < log->TemplateCount(); ++k) {
+        const Log2KxdMulti::Skips skips = log->SkippedBy(k);
+        if (skips.lines > 0)
+            KxvShell().AddToSystemLog(
+                head + QStringLiteral("%1 of %2 lines skipped by template %3 of \"%4\": %5 groups for %6 fields")
+                           .arg(Grouped(skips.lines), lines, QString::number(k + 1), format,
+                                QString::number(skips.groups), QString::number(skips.fields)));
+    }
+}
+
 void DocLoader::ReportSuccess()
 {
     const QString name = FromBytes(table_->Name());
@@ -300,7 +325,9 @@ KxTable* DocLoader::Load(int32_t maxRecords)
     KxLoadOptions options;
     options.maxRecords = maxRecords;
     options.prot = prot_;
-    if (!RunReadLoop(*reader_, *table_, size, options, progress.get())) {
+    const bool read = RunReadLoop(*reader_, *table_, size, options, progress.get());
+    ReportUnmatchedLines();
+    if (!read) {
         progress->Cancel();
         Fail("Too many errors while reading " + path);
         table_->Release();

@@ -81,6 +81,7 @@ private:
     void MergeFields(const ImportFields& member);
     void LoadViewBlock();
     void AttachCompanion(const QString& path);
+    void ReportUnmatchedLines();
     void ReportSuccess();
     void Fail(const QString& text);
 
