@@ -48,9 +48,17 @@ QString WithKxlSuffix(const QString& name)
 }
 } // namespace
 
+void TabBase::SetPartial(const QString& reason)
+{
+    PartialReason = reason;
+    SetTabTip(reason.isEmpty() ? QString()
+                               : QStringLiteral("%1: the load was incomplete: %2 (partial)")
+                                     .arg(QFile::decodeName(Table->Path()), reason));
+}
+
 bool TabBase::Save()
 {
-    if (SourceType == SOURCE_KXL)
+    if (SourceType == SOURCE_KXL && !IsPartial())
         return SaveAsKxlFile(QFile::decodeName(Table->Path()), Table->Modified());
     return SaveAs();
 }
@@ -70,12 +78,18 @@ bool TabBase::SaveAs()
     if (chosen.isEmpty())
         return false;
     const QString path = WithKxlSuffix(chosen);
+    if (IsPartial() && QFileInfo(path) == QFileInfo(QFile::decodeName(Table->Path()))) {
+        KxvShell().Information(
+            QStringLiteral("Only part of %1 was loaded: save it under another name").arg(path), true);
+        return false;
+    }
     // The document becomes the file only once the file holds it; a later
     // Save then updates that file, not the one it came from.
     if (!SaveAsKxlFile(path, true))
         return false;
     Table->SetPath(QFile::encodeName(path).constData());
     SourceType = SOURCE_KXL;
+    SetPartial(QString());
     const QString name = QFileInfo(path).completeBaseName();
     Table->SetName(name.toLocal8Bit().constData());
     setWindowTitle(name);

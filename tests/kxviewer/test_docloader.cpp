@@ -543,9 +543,54 @@ TEST_F(DocLoaderTest, AbortKeepsRowsRead)
     EXPECT_GT(table->RowCount(), 0);
     EXPECT_LT(table->RowCount(), 150000);
     EXPECT_EQ(ChannelReports::Count("TEAROFF Importing canceled by user"), 1);
-    EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Big.txt\": " +
-                                                   std::to_string(table->RecordCount()) + " rows"));
+    const std::string done = "Document \"big\" imported by format \"Big.txt\": " +
+                             std::to_string(table->RecordCount()) +
+                             " records read; the load was incomplete: Abort (partial)";
+    EXPECT_EQ(shell.log.back(), done);
+    EXPECT_EQ(shell.status.back(), done);
+    EXPECT_EQ(loader->Incomplete(), "Abort");
     EXPECT_TRUE(shell.closed);
+}
+
+// A file that ends inside a record keeps the records before it, and the
+// load says where the file ended; a whole file, or one read up to a limit,
+// is no partial load.
+TEST_F(DocLoaderTest, FileEndingInsideARecordIsAPartialLoad)
+{
+    const std::string five = KxRecords(5);
+    const std::string fiveKxd = KxRecords(5, 7, 0, KxFileGen::Form::Kxd);
+    const struct {
+        const char* what;
+        const char* name;
+        int32_t type;
+        std::string bytes;
+        int32_t maxRecords;
+        int32_t rows;
+        const char* reason;
+    } cases[] = {
+        {"inside a header", "head.kx", FILE_TYPE_KX, five + KxRecords(1).substr(0, 30), -1, 5,
+         "file ends inside record #6"},
+        {"inside the strings", "strings.kx", FILE_TYPE_KX, five.substr(0, five.size() - 3), -1, 4,
+         "file ends inside record #5"},
+        {"inside a receive prefix", "cut.kxd", FILE_TYPE_KXD, fiveKxd + fiveKxd.substr(0, 10), -1, 5,
+         "file ends inside record #6"},
+        {"whole file", "whole.kx", FILE_TYPE_KX, five, -1, 5, ""},
+        {"limit before the cut", "limit.kx", FILE_TYPE_KX, five + KxRecords(1).substr(0, 30), 3, 3, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TableRef table(Load(dir.Write(c.name, c.bytes), c.type, c.maxRecords));
+        ASSERT_NE(table.table, nullptr);
+        EXPECT_EQ(table->RowCount(), c.rows);
+        EXPECT_EQ(loader->Incomplete().toStdString(), c.reason);
+        const std::string name = std::string(c.name).substr(0, std::string(c.name).find('.'));
+        const std::string done =
+            "Document \"" + name + "\" opened: " + std::to_string(c.rows) +
+            (*c.reason ? std::string(" records read; the load was incomplete: ") + c.reason + " (partial)"
+                       : std::string(" rows"));
+        EXPECT_EQ(shell.log.back(), done);
+        EXPECT_EQ(shell.status.back(), done);
+    }
 }
 
 namespace {
@@ -834,6 +879,7 @@ TEST_F(DocLoaderTest, ReadFailureEndsTheLoad)
     EXPECT_TRUE(Reports::Has("Record #20: File IO Error)"));
     ASSERT_NE(table.table, nullptr);
     EXPECT_EQ(table->RowCount(), 20);
+    EXPECT_EQ(loader->Incomplete(), "file ends inside record #21");
     shell.onProgress = nullptr;
 
     // Reading the memory file of a process at offset 0 fails at once.
