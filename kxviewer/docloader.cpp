@@ -1,9 +1,11 @@
 #include "kxviewer/docloader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include <QFile>
+#include <QLocale>
 
 #include "kxlib/reader/filecsv.h"
 #include "kxlib/reader/filekx.h"
@@ -28,12 +30,33 @@ constexpr int64_t PROGRESS_MIN_STEP = 100001;
 QString FromBytes(const char* text) { return QString::fromLocal8Bit(text); }
 QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
 
+// Counts as the user reads them: 98,112.
+QString Grouped(uint64_t n) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(n)); }
+
+// The first attempts all failed, or the file could not be read before any
+// record was.
+bool LoadFailed(const KxLoadResult& result)
+{
+    return result.gaveUp || (result.inputFailed && result.attempts == result.errors);
+}
+
+// Why a load that did not fail kept only part of the file; empty when it
+// read everything it was asked to.
+QString IncompleteReason(const KxLoadResult& result)
+{
+    if (result.aborted)
+        return QStringLiteral("Abort");
+    if (result.readError != 0)
+        return QStringLiteral("read error: ") + QString::fromLocal8Bit(strerror(result.readError));
+    if (result.endedInside != 0)
+        return QStringLiteral("file ends inside record #%1").arg(result.endedInside);
+    return QString();
+}
+
 // Reads records straight into table slots (on worker threads as well); a
 // bad record keeps its slot for the next attempt. With a progress display,
-// shown for large unlimited loads, Abort stops the load. False when the
-// first attempts all failed, or the file could not be read before any
-// record was.
-bool RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions load, KxvProgress* progress)
+// shown for large unlimited loads, Abort stops the load.
+KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions load, KxvProgress* progress)
 {
     const int64_t step = size / PROGRESS_STEPS;
     int64_t lastUpdate = -(step + 1);
@@ -56,7 +79,7 @@ bool RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions l
     const KxLoadResult result = KxLoadRecords(reader, table, size, load);
     if (result.aborted)
         KX_WARNING(KxvTearoffChannel, "Importing canceled by user");
-    return !result.gaveUp && !(result.inputFailed && result.attempts == result.errors);
+    return result;
 }
 
 } // namespace
@@ -70,6 +93,7 @@ DocLoader::~DocLoader() = default;
 
 void DocLoader::Fail(const QString& text)
 {
+    failure_ = text;
     KxvShell().AddToSystemLog(text);
     KxvShell().Information(text, true);
 }
@@ -249,17 +273,41 @@ void DocLoader::AttachCompanion(const QString& path)
     satellite->Release();
 }
 
+void DocLoader::ReportUnmatchedLines()
+{
+    const auto* log = dynamic_cast<const Log2KxdMulti*>(reader_.get());
+    if (log == nullptr)
+        return;
+    const QString head = QStringLiteral("Import \"%1\": ").arg(file_.fileName());
+    const QString lines = Grouped(log->Accepted());
+    const QString format = FromBytes(ImportFormats[size_t(typeId_)].name);
+    if (log->Unmatched() > 0)
+        KxvShell().AddToSystemLog(head + QStringLiteral("%1 of %2 lines matched no template of \"%3\"")
+                                             .arg(Grouped(log->Unmatched()), lines, format));
+    for (int32_t k = 0; k < log->TemplateCount(); ++k) {
+        const Log2KxdMulti::Skips skips = log->SkippedBy(k);
+        if (skips.lines > 0)
+            KxvShell().AddToSystemLog(
+                head + QStringLiteral("%1 of %2 lines skipped by template %3 of \"%4\": %5 groups for %6 fields")
+                           .arg(Grouped(skips.lines), lines, QString::number(k + 1), format,
+                                QString::number(skips.groups), QString::number(skips.fields)));
+    }
+}
+
 void DocLoader::ReportSuccess()
 {
     const QString name = FromBytes(table_->Name());
+    const QString count = incomplete_.isEmpty()
+                              ? QStringLiteral("%1 rows").arg(table_->RecordCount())
+                              : QStringLiteral("%1 records read; the load was incomplete: %2 (partial)")
+                                    .arg(QString::number(table_->RecordCount()), incomplete_);
     QString text;
     if (typeId_ < 0) {
-        text = QString("Document \"%1\" opened: %2 rows").arg(name).arg(table_->RecordCount());
+        text = QString("Document \"%1\" opened: %2").arg(name, count);
     } else {
         const ImportFormat& format = ImportFormats[size_t(typeId_)];
-        text = QString("Document \"%1\" imported by format \"%2.%3\": %4 rows")
-                   .arg(name, FromBytes(format.name), FromBytes(format.extension))
-                   .arg(table_->RecordCount());
+        text = QString("Document \"%1\" imported by format \"%2.%3\": %4")
+                   .arg(name, FromBytes(format.name), FromBytes(format.extension), count);
     }
     KxvShell().AddToSystemLog(text);
     KxvShell().ShowStatus(text, false);
@@ -272,6 +320,18 @@ KxTable* DocLoader::Load(int32_t maxRecords)
     shell.AddToSystemLog("Loading file: " + path);
     shell.ShowStatus("Loading file: " + path, false);
     shell.ProcessEvents();
+    failure_.clear();
+    incomplete_.clear();
+    KxTable* table = LoadTable(maxRecords, path);
+    // The status line must not go on saying that the file is loading.
+    if (table == nullptr)
+        shell.ShowStatus(failure_.isEmpty() ? "Cannot open file: " + path : failure_, false);
+    return table;
+}
+
+KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
+{
+    KxvShellServices& shell = KxvShell();
     const QByteArray bytes = QFile::encodeName(path);
     if (!PathFits(bytes.constData())) {
         Fail(QString("File path too long, at most %1 characters: \"%2\"")
@@ -300,7 +360,9 @@ KxTable* DocLoader::Load(int32_t maxRecords)
     KxLoadOptions options;
     options.maxRecords = maxRecords;
     options.prot = prot_;
-    if (!RunReadLoop(*reader_, *table_, size, options, progress.get())) {
+    const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress.get());
+    ReportUnmatchedLines();
+    if (LoadFailed(result)) {
         progress->Cancel();
         Fail("Too many errors while reading " + path);
         table_->Release();
@@ -313,6 +375,7 @@ KxTable* DocLoader::Load(int32_t maxRecords)
                                      "and has been skipped")
                                  .arg(FromBytes(table_->Name())));
     table_->SetModified(false);
+    incomplete_ = IncompleteReason(result);
     ReportSuccess();
     return table_;
 }
@@ -332,7 +395,7 @@ KxTable* DocLoader::LoadKxFileSilent(const char* path, bool flaggedOnly)
     KxTable* table = new KxTable(path, "", PrefKxTable::Default());
     KxLoadOptions options;
     options.flaggedOnly = flaggedOnly;
-    if (!RunReadLoop(reader, *table, reader.GetFileSize(), options, nullptr)) {
+    if (LoadFailed(RunReadLoop(reader, *table, reader.GetFileSize(), options, nullptr))) {
         KxvShell().AddToSystemLog(QString("Too many errors while reading ") + FromBytes(path));
         table->Release();
         return nullptr;

@@ -69,6 +69,10 @@ public:
     const ImportFields* Fields() const { return fields_.get(); }
     PrefTabTable& TabPrefs() { return tabPrefs_; }
     PrefKxTable& KxPrefs() { return kxPrefs_; }
+    // Why the last load kept only the records read before it ended early
+    // ("Abort", a read error, or where the file ended inside a record);
+    // empty when the file was read whole or up to the asked limit.
+    const QString& Incomplete() const { return incomplete_; }
 
 private:
     enum class FieldsResult { Ok, BadName, TooMany, Empty };
@@ -81,6 +85,8 @@ private:
     void MergeFields(const ImportFields& member);
     void LoadViewBlock();
     void AttachCompanion(const QString& path);
+    KxTable* LoadTable(int32_t maxRecords, const QString& path);
+    void ReportUnmatchedLines();
     void ReportSuccess();
     void Fail(const QString& text);
 
@@ -94,4 +100,7 @@ private:
     // PROT of every record read: 1 for kxtcp, 0 for the other raw kx files,
     // negative for files whose records keep their own.
     int32_t prot_ = -1;
+    QString incomplete_;
+    // The reason the last failure gave; the status line shows it.
+    QString failure_;
 };

@@ -87,6 +87,7 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     // The tab takes over the loader's reference on the table.
     auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent);
     tab->SourceType = loader->TypeId();
+    tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
     return tab;
 }

@@ -134,6 +134,14 @@ QWidget* TearOffTabDock::GetTopWindow(int* isSecondary) const
     return TearOffMain::Me->findChild<QMainWindow*>(QStringLiteral("LRCtmWin") + QString::number(number));
 }
 
+void TearOffTabDock::SetTabTip(const QString& tip)
+{
+    tabTip_ = tip;
+    const int index = TabWidget ? TabWidget->indexOf(this) : -1;
+    if (index >= 0)
+        TabWidget->setTabToolTip(index, tip);
+}
+
 QWidget* TearOffTabDock::GetSecondaryIfLast() const
 {
     const TearOffDockWidget* group = TabWidget ? TabWidget->DockWidget : nullptr;

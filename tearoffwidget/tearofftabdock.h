@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QPoint>
+#include <QString>
 
 class TearOffTabWidget;
 
@@ -49,6 +50,9 @@ public:
     // The secondary window that would be left without a visible tab group
     // if this dock left it; null otherwise.
     QWidget* GetSecondaryIfLast() const;
+    // The tool tip of the dock's tab, kept wherever the tab goes.
+    void SetTabTip(const QString& tip);
+    const QString& TabTip() const { return tabTip_; }
 
     // The tab widget whose page the dock is; null until first docked.
     TearOffTabWidget* TabWidget = nullptr;
@@ -64,4 +68,7 @@ public:
 
 signals:
     void CallShowOrHide(bool mode);
+
+private:
+    QString tabTip_;
 };

@@ -26,6 +26,13 @@ TearOffTabWidget::TearOffTabWidget(TearOffDockWidget* dockWidget, QWidget* paren
                                          SLOT(showContextMenu(const QPoint&))));
 }
 
+void TearOffTabWidget::tabInserted(int index)
+{
+    QTabWidget::tabInserted(index);
+    if (const auto* dock = qobject_cast<const TearOffTabDock*>(widget(index)))
+        setTabToolTip(index, dock->TabTip());
+}
+
 void TearOffTabWidget::ConnectActivation()
 {
     KX_VERIFY(KxvTearoffChannel, connect(this, SIGNAL(currentChanged(int)), this, SLOT(TabWidgetChanged(int))));

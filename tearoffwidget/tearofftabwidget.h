@@ -29,6 +29,10 @@ public slots:
     void TabWidgetChanged(int index);
     void TabBarClicked(int index);
 
+protected:
+    // A dock's tab keeps its tool tip in every tab group it joins.
+    void tabInserted(int index) override;
+
 private:
     // Makes the tab at index current and its dock the current dock.
     void Activate(int index, const char* format);

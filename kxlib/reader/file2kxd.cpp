@@ -1,5 +1,6 @@
 #include "kxlib/reader/file2kxd.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +41,7 @@ int32_t File2Kxd::ReadFile(int32_t n, int32_t at)
             aheadLen_ = File.Read(ahead_.get(), AHEAD_SIZE);
             if (aheadLen_ == 0) {
                 if (File.Handle && ferror(File.Handle)) {
+                    ReadErrno = errno != 0 ? errno : EIO;
                     clearerr(File.Handle);
                     return -1;
                 }

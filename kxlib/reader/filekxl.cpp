@@ -182,6 +182,7 @@ int32_t FileKxl::ReadRecord()
         throw end;
     }
     if (!file_.IsOpen() || !NextRecordBytes()) {
+        ReadErrno = aheadErrno_;
         ++RecordsBad;
         KxLibExcept bad(KxLibExcept::FILE_IO_ERROR, int32_t(RecordsAccepted), 0);
         KX_ERROR(KxReaderChannel, "%s", bad.text);
@@ -232,7 +233,9 @@ void FileKxl::ReadAhead(size_t left)
         const size_t want = std::min<size_t>(RECORD_BUF_RECORDS, left) * KxdProt::SIZE;
         lock.unlock();
         const size_t got = file_.File.Read(aheadBuf_.data(), want);
+        const int error = got < want && file_.File.Handle != nullptr && ferror(file_.File.Handle) ? errno : 0;
         lock.lock();
+        aheadErrno_ = error;
         aheadLen_ = got;
         aheadFull_ = true;
         aheadWake_.notify_one();

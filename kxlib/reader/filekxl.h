@@ -146,4 +146,5 @@ private:
     bool aheadFull_ = false;  // aheadBuf_ holds a piece not taken yet
     bool aheadEnded_ = false; // every record read, or the file ended
     bool aheadStop_ = false;
+    int aheadErrno_ = 0; // the read that ended the pieces failed with it
 };

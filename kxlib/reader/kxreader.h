@@ -31,6 +31,9 @@ public:
     ZmLib::KxdProt* GetRecord() const { return Record; }
     uint32_t Accepted() const { return RecordsAccepted; }
     uint32_t Bad() const { return RecordsBad; }
+    // The system's error number of the last read that failed on the input
+    // itself (code 7), 0 when none did.
+    int LastReadError() const { return ReadErrno; }
 
     // Makes the string area of a record taken from a file safe to read:
     // opt_len above 384 is cut to 384, the area from opt_len to its end is
@@ -51,4 +54,5 @@ protected:
     ZmLib::KxdProt* Record = nullptr;
     uint32_t RecordsAccepted = 0;
     uint32_t RecordsBad = 0;
+    int ReadErrno = 0;
 };

@@ -69,8 +69,14 @@ bool Log2KxdMulti::AddTemplate(const char* expression, const int32_t* fields, in
     t.Nfields = n;
     for (int32_t k = 0; k < n; ++k)
         t.fields[k] = fields[k];
-    t.mismatchReported = false;
+    t.skipped = Skips();
+    t.skipped.fields = n;
     return true;
+}
+
+Log2KxdMulti::Skips Log2KxdMulti::SkippedBy(int32_t k) const
+{
+    return k >= 0 && k < count_ ? templates_[k].skipped : Skips();
 }
 
 int8_t Log2KxdMulti::LevelFromWord(const char* text, uint32_t length)
@@ -111,8 +117,8 @@ Log2KxdMulti::Template* Log2KxdMulti::MatchLine()
             continue;
         if (result_.GetGroupCount() == t.Nfields)
             return &t;
-        if (!t.mismatchReported) {
-            t.mismatchReported = true;
+        if (t.skipped.lines++ == 0) {
+            t.skipped.groups = result_.GetGroupCount();
             KX_WARNING(KxReaderChannel, "\"%s\": template %d has %d groups for %d fields, not used for such lines",
                        GetPath(), k + 1, result_.GetGroupCount(), t.Nfields);
         }
@@ -159,6 +165,20 @@ void Log2KxdMulti::FillField(int32_t field, const char* text, uint32_t length, c
     Record->SetIntValue(field, uint64_t(value));
 }
 
+void Log2KxdMulti::PackStrings(const char** strings, uint16_t* lengths)
+{
+    uint32_t pos = 1;
+    for (int slot = 0; slot < KxProt::STR_SLOTS; ++slot) {
+        if (strings[slot] == nullptr)
+            continue;
+        const uint32_t room = pos + 1 < STRING_LIMIT ? STRING_LIMIT - pos - 1 : 0;
+        if (lengths[slot] > room)
+            lengths[slot] = uint16_t(room);
+        pos += lengths[slot] + 1u;
+    }
+    Record->SetStrings(strings, lengths);
+}
+
 int32_t Log2KxdMulti::ReadRecord()
 {
     NextLine();
@@ -176,22 +196,21 @@ int32_t Log2KxdMulti::ReadRecord()
                 continue;
             FillField(t->fields[g - 1], Line + start, uint32_t(end - start), strings, lengths);
         }
-        // Texts that do not all fit are cut, never dropped.
-        uint32_t pos = 1;
-        for (int slot = 0; slot < KxProt::STR_SLOTS; ++slot) {
-            if (strings[slot] == nullptr)
-                continue;
-            const uint32_t room = pos + 1 < STRING_LIMIT ? STRING_LIMIT - pos - 1 : 0;
-            if (lengths[slot] > room)
-                lengths[slot] = uint16_t(room);
-            pos += lengths[slot] + 1u;
-        }
-        Record->SetStrings(strings, lengths);
+        PackStrings(strings, lengths);
         if (t->errorFlag)
             Record->msg.LEVEL = -1;
     } else {
-        const char* none[KxProt::STR_SLOTS] = {};
-        Record->SetStrings(none, nullptr);
+        // The line itself, so that what no template describes is still seen.
+        ++unmatched_;
+        uint32_t length = LineLength;
+        if (length > 0 && Line[length - 1] == '\n')
+            --length;
+        if (length > 0 && Line[length - 1] == '\r')
+            --length;
+        const char* strings[KxProt::STR_SLOTS] = {};
+        uint16_t lengths[KxProt::STR_SLOTS] = {};
+        FillField(FIELD_TEXT, Line, length, strings, lengths);
+        PackStrings(strings, lengths);
     }
     ++RecordsAccepted;
     return int32_t(LineLength);

@@ -1,8 +1,8 @@
 // A text log read line by line: each line is matched against up to eight
 // templates (the regular expressions of an import-format family), and the
 // capture groups of the first template that matches the whole line fill the
-// record fields of its map. A line that matches none becomes a record with
-// LEVEL 2 and STIME only.
+// record fields of its map. A line that matches none keeps its text: it
+// becomes a record with LEVEL 2 and the line, without its line end, as TEXT.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,18 @@ public:
     // Returns the line's length in bytes, line end included.
     int32_t ReadRecord() override;
 
+    // Lines read so far that no template took.
+    uint32_t Unmatched() const { return unmatched_; }
+    // The lines a template passed over because its match had another number
+    // of groups than its map has fields (groups: those of the first such
+    // match).
+    struct Skips {
+        uint32_t lines = 0;
+        int32_t groups = 0;
+        int32_t fields = 0;
+    };
+    Skips SkippedBy(int32_t k) const;
+
     // The record level that a level word gives (words starting with a letter
     // or '_'); other texts are numbers.
     static int8_t LevelFromWord(const char* text, uint32_t length);
@@ -39,16 +51,20 @@ private:
         uint8_t errorFlag = 0;
         int32_t Nfields = 0;
         int32_t fields[MAX_GROUPS] = {};
-        // A match whose group count differs from the map was reported.
-        bool mismatchReported = false;
+        // Lines whose match had another group count than the map.
+        Skips skipped;
     };
 
     // The first template whose match can fill its map, or null.
     Template* MatchLine();
     void FillField(int32_t field, const char* text, uint32_t length, const char** strings, uint16_t* lengths);
+    // Cuts texts that do not all fit the string area (never drops one) and
+    // stores them.
+    void PackStrings(const char** strings, uint16_t* lengths);
 
     Template templates_[MAX_TEMPLATES];
     int32_t count_ = 0;
+    uint32_t unmatched_ = 0;
     RegexMatchResult result_;
     RegexMatchContext context_;
     // The year of syslog dates comes from the time of the load.

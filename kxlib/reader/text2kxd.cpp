@@ -1,5 +1,6 @@
 #include "kxlib/reader/text2kxd.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "kxlib/kxchannels.h"
@@ -32,6 +33,7 @@ bool Text2Kxd::Fill()
     size_t got = File.Read(chunk_.data(), chunk_.size());
     if (got < chunk_.size()) {
         if (File.Handle != nullptr && ferror(File.Handle)) {
+            ReadErrno = errno != 0 ? errno : EIO;
             clearerr(File.Handle);
             failed_ = true;
             KX_ERROR(KxReaderChannel, "Read error in \"%s\" after %u lines", File.GetPath(), RecordsAccepted);

@@ -122,11 +122,17 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
         ++result.errors;
     ++result.attempts;
     // A read that failed on the file itself would fail again on every later
-    // attempt without moving on.
+    // attempt without moving on; one without a system error found the file
+    // shorter than its records.
     if (code == KxLibExcept::FILE_IO_ERROR) {
         result.inputFailed = true;
+        result.readError = reader_.LastReadError();
+        if (result.readError == 0)
+            result.endedInside = reader_.Accepted() + 1;
         return false;
     }
+    if (code == KxLibExcept::MSG_TOO_SHORT && result.endedInside == 0)
+        result.endedInside = reader_.Accepted() + 1;
     return result.consumed < size_;
 }
 

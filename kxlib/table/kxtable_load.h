@@ -39,6 +39,10 @@ struct KxLoadResult {
     bool gaveUp = false;      // the first ten attempts all failed
     bool inputFailed = false; // a read failed on the file itself
     bool aborted = false;     // the progress callback stopped the load
+    // The input ended inside this record (1-based), 0 when it did not.
+    uint32_t endedInside = 0;
+    // The system's error number of the read failure that stopped the load.
+    int readError = 0;
     std::string endText;      // the reader's end-of-stream text, when it came
 };
 
@@ -46,7 +50,8 @@ struct KxLoadResult {
 // GetFileSize; the loop stops once that much was consumed). A slot left
 // unused at the end is removed again. Thrown reader failures (KxExcept or a
 // text reader's integer code) are counted by their code: 1 ends the input,
-// 7 (file input failure) stops the loop.
+// 7 (file input failure) stops the loop; 12 (a record cut short) and a
+// failure without a system error mark where the input ended.
 KxLoadResult KxLoadRecords(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options);
 
 // Appends copies of records (of another table, or copied out of this one) to

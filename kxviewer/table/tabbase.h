@@ -269,6 +269,12 @@ public:
     // Where the records came from (SOURCE_*, or an import format).
     int32_t SourceType = SOURCE_BUILT;
 
+    // The records are only the first part of the source file (reason: why
+    // the load ended early): Save then asks for another file, so that the
+    // source is never replaced by part of itself; the tab's tool tip says so.
+    void SetPartial(const QString& reason);
+    bool IsPartial() const { return !PartialReason.isEmpty(); }
+
 signals:
     void SignalRecalculateLocalInformer();
     void SignalSetCurrentPosition(int new_pos);
@@ -446,4 +452,6 @@ private:
     void FindStep(bool forward, bool shiftSelects);
     // The pin button's menu replaced by a fresh one.
     void RebuildFixedHighlightMenu();
+
+    QString PartialReason;
 };

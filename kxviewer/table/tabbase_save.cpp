@@ -40,11 +40,25 @@ std::string ViewBlock(const PrefTabTable& tab, const PrefKxTable& kx, const QLis
         return std::string();
     return buffer.Buffer->c_str();
 }
+
+// Case is ignored as the opener ignores it: "x.KXL" opens as a document.
+QString WithKxlSuffix(const QString& name)
+{
+    return name.endsWith(QLatin1String(".kxl"), Qt::CaseInsensitive) ? name : name + QLatin1String(".kxl");
+}
 } // namespace
+
+void TabBase::SetPartial(const QString& reason)
+{
+    PartialReason = reason;
+    SetTabTip(reason.isEmpty() ? QString()
+                               : QStringLiteral("%1: the load was incomplete: %2 (partial)")
+                                     .arg(QFile::decodeName(Table->Path()), reason));
+}
 
 bool TabBase::Save()
 {
-    if (SourceType == SOURCE_KXL)
+    if (SourceType == SOURCE_KXL && !IsPartial())
         return SaveAsKxlFile(QFile::decodeName(Table->Path()), Table->Modified());
     return SaveAs();
 }
@@ -56,17 +70,26 @@ bool TabBase::SaveOnClose()
 
 bool TabBase::SaveAs()
 {
-    const QString path = AskSaveFileName(QString(), QStringLiteral("Choose KXL file to save"),
-                                         QStringLiteral("KXL Files *.kxl"), QStringLiteral("kxl"),
-                                         QString::fromLocal8Bit(Table->Name()));
-    if (path.isEmpty())
+    // A document file is known by its suffix alone: a name that has another
+    // one ("srv.01") still gets ".kxl", in the dialog and after it.
+    const QString chosen = AskSaveFileName(QString(), QStringLiteral("Choose KXL file to save"),
+                                           QStringLiteral("KXL Files *.kxl"), QStringLiteral("kxl"),
+                                           WithKxlSuffix(QString::fromLocal8Bit(Table->Name())));
+    if (chosen.isEmpty())
         return false;
+    const QString path = WithKxlSuffix(chosen);
+    if (IsPartial() && QFileInfo(path) == QFileInfo(QFile::decodeName(Table->Path()))) {
+        KxvShell().Information(
+            QStringLiteral("Only part of %1 was loaded: save it under another name").arg(path), true);
+        return false;
+    }
     // The document becomes the file only once the file holds it; a later
     // Save then updates that file, not the one it came from.
     if (!SaveAsKxlFile(path, true))
         return false;
     Table->SetPath(QFile::encodeName(path).constData());
     SourceType = SOURCE_KXL;
+    SetPartial(QString());
     const QString name = QFileInfo(path).completeBaseName();
     Table->SetName(name.toLocal8Bit().constData());
     setWindowTitle(name);

@@ -3,6 +3,7 @@
 // also when the load is stopped half-way.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "kxlib/reader/filekx.h"
 #include "kxlib/reader/filekxd.h"
 #include "kxlib/reader/filekxl.h"
+#include "kxlib/reader/kxlibexcept.h"
 #include "kxlib/table/kxtable_load.h"
 #include "tests/kxlib/kxfilegen.h"
 #include "tests/kxlib/table_fixtures.h"
@@ -84,7 +86,8 @@ void ExpectSameTables(KxTable& a, KxTable& b)
 
 auto Key(const KxLoadResult& r)
 {
-    return std::tie(r.attempts, r.errors, r.consumed, r.gaveUp, r.inputFailed, r.aborted, r.endText);
+    return std::tie(r.attempts, r.errors, r.consumed, r.gaveUp, r.inputFailed, r.aborted, r.endText, r.endedInside,
+                    r.readError);
 }
 
 // A message head with this magic and opt_len, followed by opt_len bytes.
@@ -267,6 +270,69 @@ TEST_F(LoadParallelTest, GivesUpAlike)
     const Loaded parallel = LoadBoth(dir_.Write("bad", bytes), Form::Kx, {}, 3).second;
     EXPECT_TRUE(parallel.result.gaveUp);
     EXPECT_EQ(parallel.table->RecordCount(), 0);
+}
+
+// A raw reader whose input fails once `good` records were read: with the
+// system's error, or with none (a file found shorter than it said).
+class FailingReader : public FileKx {
+public:
+    FailingReader(const char* path, uint32_t good, int error) : FileKx(path), good_(good), error_(error) {}
+    int32_t ReadRecord() override
+    {
+        if (Accepted() < good_)
+            return FileKx::ReadRecord();
+        ReadErrno = error_;
+        ++RecordsBad;
+        throw KxLibExcept(KxLibExcept::FILE_IO_ERROR, int32_t(RecordsAccepted), 0);
+    }
+
+private:
+    uint32_t good_;
+    int error_;
+};
+
+// Where the input ended early, and why, with one worker and with several:
+// a record cut short gives its number, a failed read its system error.
+TEST_F(LoadParallelTest, EarlyEndsAreToldAlike)
+{
+    const std::string whole = KxFileGen::Generate([] {
+        KxFileGen::Options options;
+        options.records = 6000;
+        return options;
+    }());
+    const struct {
+        const char* what;
+        std::string bytes;
+        int32_t failAfter; // negative: the plain reader
+        int error;
+        int32_t records;
+        uint32_t endedInside;
+    } cases[] = {
+        {"whole file", whole, -1, 0, 6000, 0},
+        {"head cut off", whole + whole.substr(0, 30), -1, 0, 6000, 6001},
+        {"strings cut off", whole.substr(0, whole.size() - 3), -1, 0, 5999, 6000},
+        {"read error", whole, 4500, EIO, 4500, 0},
+        {"shorter without an error", whole, 4500, 0, 4500, 4501},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir_.Write("early", c.bytes);
+        for (int workers : {1, 3}) {
+            SCOPED_TRACE(workers);
+            std::unique_ptr<FileKx> reader(c.failAfter < 0 ? new FileKx(path.c_str())
+                                                           : new FailingReader(path.c_str(), uint32_t(c.failAfter),
+                                                                               c.error));
+            ASSERT_EQ(reader->Open(), 0);
+            TablePtr table(new KxTable(path.c_str(), nullptr, PrefKxTable::Default()));
+            KxLoadOptions options;
+            options.workers = workers;
+            const KxLoadResult result = KxLoadRecords(*reader, *table, reader->GetFileSize(), options);
+            EXPECT_EQ(table->RecordCount(), c.records);
+            EXPECT_EQ(result.endedInside, c.endedInside);
+            EXPECT_EQ(result.readError, c.error);
+            EXPECT_FALSE(result.gaveUp);
+        }
+    }
 }
 
 } // namespace

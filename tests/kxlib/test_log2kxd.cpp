@@ -88,14 +88,15 @@ TEST(Log2KxdMulti, FieldsOfEachLine)
          {syslogTime + "|buildhost|0|kernel|[ 12.3] usb 1-1: new device"},
          nullptr},
         // Sub-templates whose fields come in another order fill their own
-        // columns; a line nothing fits is a near-empty record.
+        // columns; a line nothing fits keeps its text without the line end.
         {"family with own field orders",
          {{"(\\d+) (\\w+) (.*)\\r?\\n?", {FIELD_SEQ, FIELD_HOST, FIELD_TEXT}},
           {"B (\\w+) (\\d+) (.*)\\r?\\n?", {FIELD_HOST, FIELD_SEQ, FIELD_TEXT}},
           {"C (.*) @(\\w+)\\r?\\n?", {FIELD_TEXT, FIELD_KXNAME}}},
-         "12 alpha first\nB beta 34 second\nC third one @gamma\nnothing fits\n",
+         "12 alpha first\nB beta 34 second\nC third one @gamma\nnothing fits\r\nC no name\n\r\n",
          {FIELD_SEQ, FIELD_HOST, FIELD_TEXT, FIELD_KXNAME, FIELD_LEVEL},
-         {"12|alpha|first||2", "34|beta|second||2", "0||third one|gamma|2", "0||||2"},
+         {"12|alpha|first||2", "34|beta|second||2", "0||third one|gamma|2", "0||nothing fits||2",
+          "0||C no name||2", "0||||2"},
          nullptr},
         {"numbers, addresses and times",
          {{"(\\S*) (\\S*) (\\S*) (\\S*)\\r?\\n?", {FIELD_TIME, FIELD_IP, FIELD_NUM1, FIELD_PID}}},
@@ -175,7 +176,7 @@ TEST(Log2KxdMulti, NinthTemplateIsIgnored)
     ASSERT_EQ(run.records.size(), 9u);
     for (size_t k = 0; k < 8; ++k)
         EXPECT_EQ(run.Str(k, FIELD_TEXT), "line " + std::to_string(k));
-    EXPECT_EQ(run.Str(8, FIELD_TEXT), "");
+    EXPECT_EQ(run.Str(8, FIELD_TEXT), "T8 line 8");
 }
 
 TEST(Log2KxdMulti, LevelWordsAndNumbers)
@@ -216,7 +217,11 @@ TEST(Log2KxdMulti, LongTextsAreCut)
     EXPECT_GT(text.size(), 50u);
     EXPECT_EQ(text, std::string(text.size(), 't'));
     EXPECT_LE(run.records[0].msg.opt_len, ZmLib::KxProt::LEN_STRFIELDS);
-    // The later pieces match no template: near-empty records.
-    EXPECT_EQ(run.Str(1, FIELD_TEXT), "");
-    EXPECT_EQ(run.Num(1, FIELD_LEVEL), 2);
+    // The later pieces match no template: their text is kept, cut to fit.
+    for (size_t k = 1; k < 3; ++k) {
+        const std::string piece = run.Str(k, FIELD_TEXT);
+        EXPECT_EQ(piece, std::string(ZmLib::KxProt::LEN_STRFIELDS - 3, 't')) << k;
+        EXPECT_EQ(run.Num(k, FIELD_LEVEL), 2);
+    }
+    EXPECT_EQ(run.reader.Unmatched(), 2u);
 }

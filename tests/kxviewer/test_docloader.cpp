@@ -223,7 +223,7 @@ TEST_F(DocLoaderTest, SysLogImportFillsFieldsAndColumns)
     EXPECT_EQ(Text(*table, 0, FIELD_KXNAME), "kernel");
     EXPECT_EQ(Text(*table, 0, FIELD_TEXT), "usb 1-1: new device");
     EXPECT_EQ(Text(*table, 1, FIELD_KXNAME), "systemd[1]");
-    EXPECT_EQ(Text(*table, 2, FIELD_TEXT), "");
+    EXPECT_EQ(Text(*table, 2, FIELD_TEXT), "not a syslog line");
     const PrefTabTable& tab = loader->TabPrefs();
     ASSERT_EQ(tab.columnCount, 5);
     EXPECT_EQ(std::vector<int32_t>(tab.columns, tab.columns + 6),
@@ -239,6 +239,76 @@ TEST_F(DocLoaderTest, SysLogImportFillsFieldsAndColumns)
     EXPECT_EQ(shell.progressCancel, "Abort");
     EXPECT_TRUE(shell.closed);
     EXPECT_EQ(shell.shown, 0);
+}
+
+// A line that no template describes keeps its text; after the import the
+// System Log counts such lines and the lines a template passed over, with
+// thousands separators, and says nothing when there were none.
+TEST_F(DocLoaderTest, UnmatchedLinesKeepTheirTextAndAreCounted)
+{
+    struct Line {
+        std::string text;
+        std::string shownText; // TEXT of its record
+        int level;
+    };
+    // Debian syslog: with and without a facility.level word, a host written
+    // '-', a Windows line end.
+    const std::vector<Line> sysLog = {
+        {"Dec  7 14:13:16 host kern.warning kernel: usb 1-1: new device\n", "usb 1-1: new device", 0},
+        {"Dec  7 14:13:17 host prog[123]: text\n", "Dec  7 14:13:17 host prog[123]: text", 2},
+        {"Dec  7 14:13:18 - daemon.err cron[7]: job\n", "Dec  7 14:13:18 - daemon.err cron[7]: job", 2},
+        {"Dec  7 14:13:19 host systemd[1]: Started\r\n", "Dec  7 14:13:19 host systemd[1]: Started", 2},
+        {"Dec  7 14:13:20 host daemon.info sshd[9]: Accepted\n", "Accepted", 2},
+    };
+    // Three groups for two fields: every line is passed over.
+    const std::vector<Line> mismatch = {{"abc\n", "abc", 2}, {"bcd\n", "bcd", 2}};
+    const std::vector<Line> allMatch = {{"x 1\n", "x 1", 2}};
+    const struct {
+        const char* what;
+        int32_t format; // -1: the test's own format
+        std::vector<Line> block;
+        int repeat;
+        std::vector<std::string> reports;
+    } cases[] = {
+        {"syslog without facility or host",
+         0,
+         sysLog,
+         400,
+         {"Import \"sys.log\": 1,200 of 2,000 lines matched no template of \"SysLog\""}},
+        {"group count differs from field count",
+         -1,
+         mismatch,
+         1,
+         {"Import \"sys.log\": 2 of 2 lines matched no template of \"Fmt\"",
+          "Import \"sys.log\": 2 of 2 lines skipped by template 1 of \"Fmt\": 3 groups for 2 fields"}},
+        {"every line matched", -2, allMatch, 3, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        int32_t format = c.format;
+        if (format == -1)
+            format = Add(MakeFormat("Fmt", 1, {{"HOST", 0, "((a)|b)"}, {"TEXT", 1, "(.*)"}}));
+        else if (format == -2)
+            format = Add(MakeFormat("All", 1, {{"TEXT", 0, "(x \\d)"}}));
+        std::string text;
+        for (int k = 0; k < c.repeat; ++k)
+            for (const Line& line : c.block)
+                text += line.text;
+        shell.log.clear();
+        TableRef table(Load(dir.Write("sys.log", text), format));
+        ASSERT_NE(table.table, nullptr);
+        ASSERT_EQ(table->RowCount(), int32_t(c.block.size()) * c.repeat);
+        for (int32_t row = 0; row < table->RowCount(); ++row) {
+            const Line& line = c.block[size_t(row) % c.block.size()];
+            ASSERT_EQ(Text(*table, row, FIELD_TEXT), line.shownText) << row;
+            ASSERT_EQ(table->GetRecord(row)->prot.msg.LEVEL, line.level) << row;
+        }
+        std::vector<std::string> reports;
+        for (const std::string& line : shell.log)
+            if (line.rfind("Import \"", 0) == 0)
+                reports.push_back(line);
+        EXPECT_EQ(reports, c.reports);
+    }
 }
 
 // Each member of a family maps its own groups; a disabled member is left
@@ -511,9 +581,54 @@ TEST_F(DocLoaderTest, AbortKeepsRowsRead)
     EXPECT_GT(table->RowCount(), 0);
     EXPECT_LT(table->RowCount(), 150000);
     EXPECT_EQ(ChannelReports::Count("TEAROFF Importing canceled by user"), 1);
-    EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Big.txt\": " +
-                                                   std::to_string(table->RecordCount()) + " rows"));
+    const std::string done = "Document \"big\" imported by format \"Big.txt\": " +
+                             std::to_string(table->RecordCount()) +
+                             " records read; the load was incomplete: Abort (partial)";
+    EXPECT_EQ(shell.log.back(), done);
+    EXPECT_EQ(shell.status.back(), done);
+    EXPECT_EQ(loader->Incomplete(), "Abort");
     EXPECT_TRUE(shell.closed);
+}
+
+// A file that ends inside a record keeps the records before it, and the
+// load says where the file ended; a whole file, or one read up to a limit,
+// is no partial load.
+TEST_F(DocLoaderTest, FileEndingInsideARecordIsAPartialLoad)
+{
+    const std::string five = KxRecords(5);
+    const std::string fiveKxd = KxRecords(5, 7, 0, KxFileGen::Form::Kxd);
+    const struct {
+        const char* what;
+        const char* name;
+        int32_t type;
+        std::string bytes;
+        int32_t maxRecords;
+        int32_t rows;
+        const char* reason;
+    } cases[] = {
+        {"inside a header", "head.kx", FILE_TYPE_KX, five + KxRecords(1).substr(0, 30), -1, 5,
+         "file ends inside record #6"},
+        {"inside the strings", "strings.kx", FILE_TYPE_KX, five.substr(0, five.size() - 3), -1, 4,
+         "file ends inside record #5"},
+        {"inside a receive prefix", "cut.kxd", FILE_TYPE_KXD, fiveKxd + fiveKxd.substr(0, 10), -1, 5,
+         "file ends inside record #6"},
+        {"whole file", "whole.kx", FILE_TYPE_KX, five, -1, 5, ""},
+        {"limit before the cut", "limit.kx", FILE_TYPE_KX, five + KxRecords(1).substr(0, 30), 3, 3, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TableRef table(Load(dir.Write(c.name, c.bytes), c.type, c.maxRecords));
+        ASSERT_NE(table.table, nullptr);
+        EXPECT_EQ(table->RowCount(), c.rows);
+        EXPECT_EQ(loader->Incomplete().toStdString(), c.reason);
+        const std::string name = std::string(c.name).substr(0, std::string(c.name).find('.'));
+        const std::string done =
+            "Document \"" + name + "\" opened: " + std::to_string(c.rows) +
+            (*c.reason ? std::string(" records read; the load was incomplete: ") + c.reason + " (partial)"
+                       : std::string(" rows"));
+        EXPECT_EQ(shell.log.back(), done);
+        EXPECT_EQ(shell.status.back(), done);
+    }
 }
 
 namespace {
@@ -797,6 +912,7 @@ TEST_F(DocLoaderTest, ReadFailureEndsTheLoad)
     EXPECT_TRUE(Reports::Has("Record #20: File IO Error)"));
     ASSERT_NE(table.table, nullptr);
     EXPECT_EQ(table->RowCount(), 20);
+    EXPECT_EQ(loader->Incomplete(), "file ends inside record #21");
     shell.onProgress = nullptr;
 
     // Reading the memory file of a process at offset 0 fails at once.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QStatusBar>
 
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/actiontable.h"
@@ -96,6 +97,34 @@ TEST_F(OpenFiles, FilesThatOpenNothing)
     Trigger(ACT_OPEN, garbage);
     EXPECT_EQ(Recent().value(0), garbage);
     EXPECT_TRUE(Documents().empty());
+}
+
+// A file the loader refuses leaves the reason on the status line, not the
+// "Loading file: " of the load that failed.
+TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
+{
+    const QString garbage = dir.filePath("garbage.kx");
+    ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(garbage).constData(), std::string(4000, '\x7f')));
+    const QString broken = dir.filePath("broken.kxl");
+    ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(broken).constData(), "no document"));
+    const QString log = SysLogFile("fields.log", 2);
+    // Its field list names no record field: no reader can be made.
+    ImportFormats[0].mode = IMPORT_MODE_DELIMITED;
+    ImportFormats[0].fields[0].key = "TIMES";
+    const struct {
+        QString path;
+        QString status;
+    } cases[] = {
+        {garbage, "Too many errors while reading " + garbage},
+        {broken, "Error opening file \"" + broken + "\""},
+        {log, "Cannot open file: " + log},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        Trigger(ACT_OPEN, c.path);
+        EXPECT_TRUE(Documents().empty());
+        EXPECT_EQ(window->StatusBar->currentMessage(), c.status);
+    }
 }
 
 using RecentFiles = OpenTest;

@@ -7,11 +7,17 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QTest>
 #include <QToolBar>
 
+#include "kxlib/reader/filekxl.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/actiontable.h"
+#include "kxviewer/docloader.h"
+#include "kxviewer/shellservices.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "openfixture.h"
@@ -352,5 +358,132 @@ TEST_F(DocumentCommands, CancelAtAnyCloseQuestionKeepsEveryDocument)
         ASSERT_EQ(open.size(), 3u);
         for (TabBase* tab : open)
             EXPECT_TRUE(tab->Table->Modified()) << tab->windowTitle().toStdString();
+    }
+}
+
+namespace {
+
+// The window's own services, but a progress display whose Abort button is
+// pressed once the loader has asked abortAt times.
+class AbortingShell : public KxvShellServices {
+public:
+    explicit AbortingShell(int abortAt) : forward_(KxvShell()), previous_(KxvSetShell(this)), abortAt_(abortAt) {}
+    ~AbortingShell() override { KxvSetShell(previous_); }
+
+    void AddToSystemLog(const QString& text, LogIcon icon) override { forward_.AddToSystemLog(text, icon); }
+    void ShowStatus(const QString& text, bool beep, int timeoutMs) override
+    {
+        forward_.ShowStatus(text, beep, timeoutMs);
+    }
+    int Information(const QString& text, bool warning) override { return forward_.Information(text, warning); }
+    void ProcessEvents() override { forward_.ProcessEvents(); }
+    QWidget* MainWidget() const override { return forward_.MainWidget(); }
+    std::unique_ptr<KxvProgress> CreateProgress(const QString&, const QString&, int, int) override
+    {
+        return std::make_unique<Progress>(abortAt_);
+    }
+
+private:
+    struct Progress : KxvProgress {
+        explicit Progress(int abortAt) : left(abortAt) {}
+        void Show() override {}
+        bool IsVisible() const override { return false; }
+        void SetValue(int) override {}
+        bool WasCanceled() const override { return --left <= 0; }
+        void Cancel() override { left = 0; }
+        void Close() override {}
+        mutable int left;
+    };
+
+    KxvShellServices& forward_;
+    KxvShellServices* previous_;
+    int abortAt_;
+};
+
+} // namespace
+
+// A document of which only the first half was read before Abort: the load
+// says so, the tab shows it, and no way of saving it replaces the file it
+// came from; a new name takes the rows read.
+TEST_F(DocumentCommands, PartlyLoadedDocumentNeverReplacesItsSource)
+{
+    constexpr int RECORDS = 6000;
+    constexpr int READ = 2999; // the 3000th question is answered with Abort
+    const QString path = dir.filePath("big.kxl");
+    {
+        KxTable* table = DocLoader::LoadKxFileSilent(QFile::encodeName(RawFile("big.kx", RECORDS)).constData(), false);
+        ASSERT_NE(table, nullptr);
+        ASSERT_TRUE(FileKxl(QFile::encodeName(path).constData()).CreateFile(*table, "", 0));
+        table->Release();
+    }
+    QFile source(path);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray original = source.readAll();
+    source.close();
+    const std::string done = "Document \"big\" opened: " + std::to_string(READ) +
+                             " records read; the load was incomplete: Abort (partial)";
+    const QString copy = dir.filePath("half.kxl");
+
+    enum class Way { CloseYesThenCancel, SaveOverItself, SaveUnderNewName };
+    const struct {
+        const char* what;
+        Way way;
+        QString answer; // of the Save As dialog
+        bool saved;
+    } cases[] = {
+        {"close, Yes, then Cancel at Save As", Way::CloseYesThenCancel, QString(), false},
+        {"Save, then the source's own name", Way::SaveOverItself, path, false},
+        {"Save, then a new name", Way::SaveUnderNewName, copy, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Lines().clear();
+        TabTable* tab = nullptr;
+        {
+            AbortingShell aborting(READ + 1);
+            Trigger(ACT_OPEN, path);
+            tab = window->CurrentTabTable();
+        }
+        ASSERT_NE(tab, nullptr);
+        EXPECT_EQ(tab->Table->RowCount(), READ);
+        // The System Log's line and the status line's record.
+        EXPECT_EQ(LinesWith(">> " + done).size(), 1u);
+        EXPECT_EQ(LinesWith(">> status: " + done).size(), 1u);
+        EXPECT_EQ(window->StatusBar->currentMessage().toStdString(), done);
+        ASSERT_NE(tab->TabWidget, nullptr);
+        const int index = tab->TabWidget->indexOf(tab);
+        EXPECT_EQ(tab->TabWidget->tabToolTip(index), path + ": the load was incomplete: Abort (partial)");
+
+        const size_t asked = files.saveCalls.size();
+        files.files.push_back(c.answer);
+        if (c.way == Way::CloseYesThenCancel) {
+            files.answers.push_back(QMessageBox::Yes);
+            QWidget* close = tab->TabWidget->tabBar()->tabButton(index, QTabBar::RightSide);
+            ASSERT_NE(close, nullptr);
+            QTest::mouseClick(close, Qt::LeftButton);
+        } else {
+            window->SetTabActive(tab, false);
+            window->Actions[ACT_SAVE]->trigger();
+        }
+        source.open(QIODevice::ReadOnly);
+        EXPECT_TRUE(source.readAll() == original);
+        source.close();
+        ASSERT_EQ(files.saveCalls.size(), asked + 1);
+        EXPECT_EQ(files.saveCalls.back().caption, "Choose KXL file to save");
+        EXPECT_EQ(QFileInfo(files.saveCalls.back().dir).fileName(), "big.kxl");
+        EXPECT_EQ(QFile::exists(copy), c.saved);
+        EXPECT_EQ(tab->TabWidget->tabToolTip(tab->TabWidget->indexOf(tab)).isEmpty(), c.saved);
+        if (c.saved) {
+            // The copy is a whole document: Save now updates it in place.
+            window->Actions[ACT_SAVE]->trigger();
+            EXPECT_EQ(files.saveCalls.size(), asked + 1);
+            Trigger(ACT_OPEN, copy);
+            EXPECT_EQ(window->CurrentTabTable()->Table->RowCount(), READ);
+        }
+        for (size_t k = 0; k < Documents().size(); ++k)
+            files.answers.push_back(QMessageBox::No);
+        window->Actions[ACT_CLOSE_ALL]->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_TRUE(Documents().empty());
     }
 }

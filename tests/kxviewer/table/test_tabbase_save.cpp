@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 
 #include "tabtestenv.h"
 #include "tearoffwidget/tearofftabwidget.h"
@@ -86,7 +87,7 @@ TEST_F(TabSaveTest, SaveAsThenSaveWritesTheNewFileOnly)
     EXPECT_EQ(prompt.saveAsked[0].caption, "Choose KXL file to save");
     EXPECT_EQ(prompt.saveAsked[0].filter, "KXL Files *.kxl");
     EXPECT_EQ(prompt.saveAsked[0].defaultSuffix, "kxl");
-    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/orig"));
+    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/orig.kxl"));
 
     tab->Table->BookmarkSet(3, true);
     tab->Actions[17]->trigger();
@@ -103,6 +104,44 @@ TEST_F(TabSaveTest, SaveAsThenSaveWritesTheNewFileOnly)
     ASSERT_NE(untouched, nullptr);
     EXPECT_EQ(untouched->Bookmarks().Length(), 0u);
     untouched->Release();
+}
+
+// A document file is known by its ".kxl" alone: a name with another suffix
+// still gets it, in the name proposed and in the name the dialog returns.
+// Case is ignored, as the opener ignores it.
+TEST_F(TabSaveTest, SaveAsAlwaysWritesAKxlName)
+{
+    const struct {
+        const char* table;   // the document's name
+        const char* typed;   // what the dialog returns
+        const char* proposed;
+        const char* written;
+        const char* title;
+    } cases[] = {
+        {"srv.01", "srv.01", "srv.01.kxl", "srv.01.kxl", "srv.01"},
+        {"trace", "trace", "trace.kxl", "trace.kxl", "trace"},
+        {"a.kxl", "a.kxl", "a.kxl", "a.kxl", "a"},
+        {"x.KXL", "x.KXL", "x.KXL", "x.KXL", "x"},
+        {"srv.01", "other.02", "srv.01.kxl", "other.02.kxl", "other.02"},
+    };
+    TabBase* tab = Open(WriteKx("named.kx", 5), TabBase::SOURCE_KX);
+    ASSERT_NE(tab, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        tab->Table->SetName(c.table);
+        prompt.saveAsked.clear();
+        prompt.fileNames.enqueue(Path(c.typed));
+        EXPECT_TRUE(tab->SaveAs());
+        ASSERT_EQ(prompt.saveAsked.size(), 1);
+        EXPECT_EQ(QFileInfo(prompt.saveAsked[0].dir).fileName(), c.proposed);
+        EXPECT_EQ(QFile::decodeName(tab->Table->Path()), Path(c.written));
+        EXPECT_EQ(tab->windowTitle(), c.title);
+        KxTable* reopened = Load(Path(c.written), TabBase::SOURCE_KXL);
+        ASSERT_NE(reopened, nullptr);
+        EXPECT_EQ(reopened->RecordCount(), 5);
+        reopened->Release();
+    }
+    EXPECT_FALSE(QFile::exists(Path("srv.01")));
 }
 
 TEST_F(TabSaveTest, ReopeningRestoresFilterBookmarksSelectionsAndView)
@@ -202,7 +241,7 @@ TEST_F(TabSaveTest, SaveAsFromSaveAndFromClosing)
     TabBase* tab = ModifiedBlankDocument();
     tab->Save();
     ASSERT_EQ(prompt.saveAsked.size(), 1);
-    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/New1"));
+    EXPECT_TRUE(prompt.saveAsked[0].dir.endsWith("/New1.kxl"));
     EXPECT_EQ(tab->windowTitle(), "New1*");
     EXPECT_EQ(tab->SourceType, TabBase::SOURCE_BUILT);
     EXPECT_TRUE(shell.log.empty());
