@@ -154,16 +154,19 @@ void MainWindow::OnCloseAccepted()
 
 bool MainWindow::eventFilter(QObject* object, QEvent* event)
 {
-    if (event->type() == QEvent::KeyRelease && IsOwnWidget(object)) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && IsOwnWidget(object)) {
         auto* key = static_cast<QKeyEvent*>(event);
-        // The release reaches the focus widget first and then each parent
-        // in turn; it is taken at the first so that the command runs once.
-        if (key->key() == Qt::Key_F10) {
+        // A key event reaches the focus widget first and then each parent in
+        // turn; it is taken at the first so that the command runs once.
+        if (type == QEvent::KeyRelease && key->key() == Qt::Key_F10) {
             MainMenuShowHide();
             SetTabActive(CurrentDock, false);
             return true;
         }
-        if (key->key() == Qt::Key_G && (key->modifiers() & Qt::ControlModifier)) {
+        // Ctrl+G is taken on the press: a quick hand often lets go of Ctrl
+        // before G, and then the release of G carries no Ctrl.
+        if (type == QEvent::KeyPress && key->key() == Qt::Key_G && (key->modifiers() & Qt::ControlModifier)) {
             TabBase* tab = CurrentTabBase();
             if (tab != nullptr && tab->GoToEdit != nullptr)
                 tab->GoToEdit->setFocus(Qt::ShortcutFocusReason);
