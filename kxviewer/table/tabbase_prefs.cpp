@@ -3,6 +3,7 @@
 // switches, the side panes' sync button, and splitting the tab out of its
 // group.
 #include <algorithm>
+#include <vector>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -56,8 +57,8 @@ bool ChooseBarColor(TabBase& tab, uint32_t& colour, const char* title, int32_t i
 }
 
 // Every range collected from the Outline (or the cell menu) selected again
-// in the colour; then the Outline and the view, with the Outline line that
-// was current current again.
+// in the colour; then the Outline and the view are rebuilt, and the Outline
+// line that was current is made current again.
 void RecolorRanges(TabBase& tab, uint32_t color)
 {
     if (tab.OutlineRanges.empty())
@@ -167,7 +168,8 @@ void TabBase::PrefShowPresenErrors()
     for (QAction* condition : {JumpActions[JUMP_VIEW_ERRORS], OutlineActions[JUMP_VIEW_ERRORS]})
         if (condition)
             condition->setEnabled(on);
-    // The graph paints before its table and after it.
+    // A graph is painted before the table under it; a table with its graph
+    // open is painted before the graph.
     if (GraphState == GRAPH_IS_GRAPH) {
         RepaintGraph();
         UpdateBase();

@@ -372,6 +372,8 @@ TEST_F(TabPrefsTest, DockCommandsSplitTheTabOutOfItsGroup)
             EXPECT_EQ(now.left(), was.left());
         }
         EXPECT_EQ(TearOffMain::CurrentDock, tab);
+        // Alone in its group now: nothing more to split out.
+        EXPECT_FALSE(tab->Actions[action]->isEnabled());
     }
 }
 
