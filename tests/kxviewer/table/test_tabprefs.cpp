@@ -144,8 +144,9 @@ TEST_F(TabPrefsTest, ColourChoicesChangeOnlyWhenChosen)
             if (c.shown == TACT_BOOKMARK) {
                 EXPECT_TRUE(Holds(tab->TabPixmap, c.stored));
             }
-        } else
+        } else {
             EXPECT_EQ(tab->Actions[c.shown]->icon().pixmap(QSize(32, 36)).toImage(), icon);
+        }
     }
     // New selections take the chosen colour; the defaults keep theirs.
     tab->SelRangeSet(5, 6, true, 0);
