@@ -2,8 +2,6 @@
 // rate beside the record load it calls, with every core and with the
 // sequential loop. Each figure is the best of three rounds.
 // Usage: bench_docloader [records]   (default 1,000,000)
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -61,21 +59,10 @@ KxTable* LoadThroughDocLoader(const std::string& path)
 int main(int argc, char** argv)
 {
     const uint32_t records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
-    const std::string dir = Bench::MakeScratchDir("bench_docloader");
-    if (dir.empty())
-        return 1;
-    const std::string path = dir + "/trace.kx";
-    KxFileGen::Options options;
-    options.records = records;
-    options.processes = 4;
-    options.threadsPerProcess = 8;
-    options.maxDepth = 10;
     KxFileGen::Summary summary;
-    if (!KxFileGen::WriteTrace(path.c_str(), options, &summary)) {
-        fprintf(stderr, "cannot write %s\n", path.c_str());
-        rmdir(dir.c_str());
+    const std::string path = Bench::WriteScratchTrace("bench_docloader", records, &summary);
+    if (path.empty())
         return 1;
-    }
     printf("raw file: %u records, %.1f MB\n", summary.records, double(summary.bytes) / (1024.0 * 1024.0));
     // Rounds take the ways in turn, so that none is favoured by what the
     // machine's caches and free memory were left with.
@@ -92,8 +79,7 @@ int main(int argc, char** argv)
             way.best = std::max(way.best, double(records) / seconds);
         }
     }
-    unlink(path.c_str());
-    rmdir(dir.c_str());
+    Bench::RemoveScratch(path);
     if (!ok) {
         fprintf(stderr, "a load did not keep all %u records\n", records);
         return 1;

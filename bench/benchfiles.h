@@ -2,6 +2,8 @@
 // a raw record file.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -11,6 +13,7 @@
 #include "kxlib/reader/filekx.h"
 #include "kxlib/table/kxtable.h"
 #include "kxlib/table/kxtable_load.h"
+#include "tests/kxlib/kxfilegen.h"
 
 namespace Bench {
 
@@ -25,6 +28,36 @@ inline std::string MakeScratchDir(const char* name)
         return std::string();
     }
     return dir;
+}
+
+// A generated trace of records (4 processes of 8 threads, calls up to 10
+// deep) as "trace.kx" in a new scratch folder: its path, or empty (reported)
+// on failure. The caller removes the file and the folder (RemoveScratch).
+inline std::string WriteScratchTrace(const char* name, uint32_t records, KxFileGen::Summary* summary = nullptr)
+{
+    const std::string dir = MakeScratchDir(name);
+    if (dir.empty())
+        return std::string();
+    const std::string path = dir + "/trace.kx";
+    KxFileGen::Options options;
+    options.records = records;
+    options.processes = 4;
+    options.threadsPerProcess = 8;
+    options.maxDepth = 10;
+    if (!KxFileGen::WriteTrace(path.c_str(), options, summary)) {
+        fprintf(stderr, "cannot write %s\n", path.c_str());
+        unlink(path.c_str());
+        rmdir(dir.c_str());
+        return std::string();
+    }
+    return path;
+}
+
+// Removes a file of WriteScratchTrace and its folder.
+inline void RemoveScratch(const std::string& path)
+{
+    unlink(path.c_str());
+    rmdir(path.substr(0, path.rfind('/')).c_str());
 }
 
 // A raw kx file read straight into a new table by the record load with the

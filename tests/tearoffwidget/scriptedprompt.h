@@ -1,7 +1,9 @@
 // A prompt that answers from a script and records what was asked.
 #pragma once
 
+#include <QColor>
 #include <QList>
+#include <QPair>
 #include <QQueue>
 #include <QString>
 
@@ -37,11 +39,19 @@ public:
         saveAsked.append({caption, dir, filter, defaultSuffix});
         return fileNames.isEmpty() ? QString() : fileNames.dequeue();
     }
+    // No answer left: cancelled.
+    QColor Color(const QColor& initial, QWidget*, const QString& title) override
+    {
+        colorAsked.append({initial, title});
+        return colors.isEmpty() ? QColor() : colors.dequeue();
+    }
 
     QQueue<QMessageBox::StandardButton> answers;
     QQueue<QString> fileNames;
+    QQueue<QColor> colors;
     QList<Asked> asked;
     QList<SaveAsked> saveAsked;
+    QList<QPair<QColor, QString>> colorAsked;
 };
 
 // Installs a scripted prompt for the lifetime of the guard.
