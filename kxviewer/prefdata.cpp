@@ -31,6 +31,7 @@ bool PrefGlobal::AutoUpgrade;
 
 bool PrefGlobal::CreateLogFile;
 int32_t PrefGlobal::PanesStartDock;
+int32_t PrefGlobal::PanesStartDockAtStart;
 bool PrefGlobal::MainMenuShown;
 bool PrefGlobal::MainToolbarShown;
 bool PrefGlobal::LargeIcons;
@@ -184,6 +185,7 @@ void PrefGlobal::SetDefaults()
     AutoUpgrade = true;
     CreateLogFile = true;
     PanesStartDock = 0;
+    PanesStartDockAtStart = 0;
     MainMenuShown = true;
     MainToolbarShown = true;
     LargeIcons = false;
@@ -242,6 +244,7 @@ void PrefGlobal::LoadGlobal(ZmLib::IniBase& ini)
         ReadFlag(ini, SEC_GLOBAL, flag.key, *flag.flag);
     for (const IntKey& number : GLOBAL_INTS)
         *number.value = ini.GetInt(SEC_GLOBAL, number.key, *number.value, INT32_MIN, INT32_MAX);
+    PanesStartDockAtStart = PanesStartDock;
     ReadFlag(ini, SEC_GLOBAL, "RDebugMode", RDebugMode);
     ReadToolbars(ini, "GlobalToolbars", GlobalToolbars, GLOBAL_TOOLBAR_COUNT);
     ReadToolbars(ini, "BaseToolbars", BaseToolbars, BASE_TOOLBAR_COUNT);

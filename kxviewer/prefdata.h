@@ -78,6 +78,9 @@ public:
     // [Global]
     static bool CreateLogFile;
     static int32_t PanesStartDock;
+    // PanesStartDock as it was read at start-up: the front pane of every
+    // new tab, while PanesStartDock follows the user and is saved.
+    static int32_t PanesStartDockAtStart;
     static bool MainMenuShown;
     static bool MainToolbarShown;
     static bool LargeIcons;

@@ -87,6 +87,9 @@ public:
     void Release();
     uint32_t RefCount() const { return refCount_; }
 
+    // The most bytes a name holds.
+    static constexpr int NAME_CAPACITY = 49;
+
     const char* Name() const { return name_.c_str(); }
     const char* Path() const { return path_.c_str(); }
     // A document renamed or saved under another file; texts are cut at the
@@ -277,7 +280,7 @@ private:
 
     uint32_t refCount_ = 1;
     PrefKxTable prefs_;
-    ZmLib::Str<50> name_;
+    ZmLib::Str<NAME_CAPACITY + 1> name_;
     ZmLib::Str<1100> path_;
     int32_t recordCount_ = 0;
     int32_t rowCount_ = 0;

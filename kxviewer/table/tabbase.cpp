@@ -135,6 +135,9 @@ void TabBase::Init(bool rename)
 
 TabBase::~TabBase()
 {
+    // The panes go with the QWidget part: their signals must not reach
+    // this half-destroyed tab.
+    DisconnectSidePanes();
     TearOffMain* main = TearOffMain::Me;
     if (main) {
         // A tab deleted without the framework's close leaves no stale entry.

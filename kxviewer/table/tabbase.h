@@ -22,6 +22,7 @@
 class KxSearchExpression;
 class KxTable;
 class PaneDocks;
+class QCheckBox;
 class QComboBox;
 class QDockWidget;
 class QEvent;
@@ -124,8 +125,20 @@ public:
     void UpdateActions();
     int32_t RefreshOutlineTable();
     void UpdateCurrentPosition();
+    // Builds the Info, Outline and History docks and their frame, once.
     void CreateSidePanes();
+    // The Outline dock and its table (no contents yet).
+    void CreateOutlinePane();
+    // The History dock and its tree.
+    void CreateHistoryPane();
+    // The fixed row height of the Info and Outline tables: the side-pane
+    // font's point size x 12 / 5.
+    static int PaneRowHeight();
+    // The "Editable" box: checked while the table is editable and not
+    // filtered, enabled as told, its label black or light grey.
     void UpdateEditableBox(bool enabled);
+    // Writes the record of a visible row to the System Log, one line per
+    // field.
     void RecordInfoText(int32_t row);
     void AddHistoryItem(int32_t action, const QString* expression, int32_t a, int32_t b, uint32_t color);
     QString AuxTreeExpression(KxdRecord* record);
@@ -173,6 +186,10 @@ public:
     QTableWidget* InfoTable = nullptr;
     QTableWidget* OutlineTable = nullptr;
     QTreeWidget* HistoryTree = nullptr;
+    // The Info pane's switches and the item under its last context menu.
+    QCheckBox* EditableBox = nullptr;
+    QCheckBox* PresErrorsBox = nullptr;
+    QTableWidgetItem* InfoMenuItem = nullptr;
 
     // Outline lines chosen for an Outline command: every chosen line, and
     // the selection ranges among them (with their whole row span).
@@ -352,6 +369,8 @@ public slots:
     virtual void JumpToHome();
     virtual void JumpToEnd();
     virtual void RowsCopyByColors();
+    // Marks the threads of the aux-tree items on the graph (none: all).
+    virtual void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items);
 
     // Search commands and the find line.
     void FindNext();
@@ -454,4 +473,13 @@ private:
     void RebuildFixedHighlightMenu();
 
     QString PartialReason;
+    // The Info table with its seven rows, switches and connections.
+    void CreateInfoTable(QWidget* parent, int rowHeight);
+    // Stops the side panes' signals reaching the tab.
+    void DisconnectSidePanes();
+    // Brings a side pane to the front (0 Info, 1 Outline, 2 History).
+    void RaisePane(int32_t front);
+    // Colouring needs the aux tree: without a first level, Colorize is
+    // switched off and re-applied.
+    void ColorizeNeedsTree();
 };

@@ -306,16 +306,7 @@ int32_t TabBase::ManualFilterSelected()
     ResetViewModel();
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
-    if (OutlineDock && AuxTreeDock) {
-        UpdatePanes();
-        RefreshOutlineTable();
-    }
-    if (Table->Prefs().TreeLevel1Field < 0 && Prefs.Colorize) {
-        if (QAction* colorize = Actions[TACT_COLORIZE]) {
-            colorize->setChecked(false);
-            emit colorize->triggered(Prefs.Colorize != 0);
-        }
-    }
+    UpdatePanes();
     return Table->FilterOn ? matched : 0;
 }
 

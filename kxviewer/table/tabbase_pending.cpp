@@ -5,15 +5,11 @@
 
 #include <QString>
 
-void TabBase::CollapseAllPanes() {}
-void TabBase::ExpandAllPanes() {}
 void TabBase::RowsCopy() {}
 void TabBase::RowsCopyAll() {}
 void TabBase::RowsCopyByColors() {}
 void TabBase::RowsPaste() {}
 void TabBase::RowsDelete() {}
-void TabBase::CopyAuxTreeToClipboard() {}
-void TabBase::UpdatePanes() {}
 void TabBase::OutlineAllNone() {}
 void TabBase::OutlineCopyAll() {}
 void TabBase::OutlineDeleteOnShortcut() {}
@@ -22,14 +18,6 @@ void TabBase::onOutlineClicked(QTableWidgetItem*) {}
 void TabBase::SetFilterByOutline() {}
 void TabBase::delete_outline() {}
 void TabBase::delete_outline_multiply(bool, bool) {}
-void TabBase::InfoDataEdited(QWidget*) {}
-void TabBase::InfoPaneTimeNormalizeChanged(QTableWidgetItem*) {}
-void TabBase::InfoTableCustomMenuRequested(QPoint) {}
-void TabBase::CopyInfo() {}
-void TabBase::CopyAllInfo() {}
-void TabBase::SidePanelsOnOff() {}
-void TabBase::checkedToVisible(bool) {}
-void TabBase::checkedToggle(bool) {}
 void TabBase::HistoryCustomMenuRequested(QPoint) {}
 void TabBase::CopyInHistory() {}
 void TabBase::CopyAllInHistory() {}
@@ -38,9 +26,6 @@ void TabBase::CollapseExpandHistory() {}
 void TabBase::PrefChooseAuxTreeLevels() {}
 void TabBase::DockAttach() {}
 void TabBase::DockDetach() {}
-void TabBase::CreateSidePanes() {}
-void TabBase::UpdateEditableBox(bool) {}
-void TabBase::RecordInfoText(int32_t) {}
 void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t) {}
 
 int32_t TabBase::RefreshOutlineTable()

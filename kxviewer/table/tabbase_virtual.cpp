@@ -48,3 +48,4 @@ void TabBase::UpdateBase() {}
 void TabBase::UpdateTimeColumnWidth() {}
 void TabBase::JumpToHome() {}
 void TabBase::JumpToEnd() {}
+void TabBase::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>&) {}

@@ -16,6 +16,11 @@ void TabShell::AddRecentFile(const QString&) {}
 
 void TabShell::ReturnScriptsPanel(TabBase*) {}
 
+QDockWidget* TabShell::ScriptsDock()
+{
+    return nullptr;
+}
+
 void TabShell::LastDocumentClosed() {}
 
 TabShell& KxvTabShell()

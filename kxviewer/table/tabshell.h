@@ -8,6 +8,7 @@
 
 #include "tearoffwidget/comaction.h"
 
+class QDockWidget;
 class TabBase;
 
 class TabShell {
@@ -28,6 +29,8 @@ public:
     // The last document is closing: the main window builds its Scripts
     // panel again.
     virtual void LastDocumentClosed();
+    // The Scripts panel's dock while a tab hosts it; null by default.
+    virtual QDockWidget* ScriptsDock();
 };
 
 // The process-wide hooks; never null (the defaults until one is set).

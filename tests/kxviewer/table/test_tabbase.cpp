@@ -299,8 +299,7 @@ TEST_F(TabBaseTest, TabMenuOffersDockingAndPresentationErrors)
 TEST_F(TabBaseTest, InfoTimeInTheTimeFormat)
 {
     auto* tab = new TabBase(nullptr, nullptr);
-    tab->InfoTable = new QTableWidget(7, 2, tab);
-    tab->InfoTable->setItem(2, 1, new QTableWidgetItem);
+    ASSERT_NE(tab->InfoTable, nullptr);
     tab->Table->Prefs().Time0 = 1234567;
     // A format the TIME field cannot take shows the plain number.
     const std::pair<int32_t, const char*> cases[] = {{1, "1234567"}, {2, "0x12D687"}, {0, "1234567"}, {99, "1234567"}};

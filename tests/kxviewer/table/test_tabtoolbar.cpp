@@ -149,7 +149,7 @@ TEST_F(TabToolbarTest, NineToolbarsAndTenMenuButtons)
     const Row buttons[] = {
         {"83", "empty"}, {"75", "44 76"},           {"71", "43 72 74"}, {"77", "78 79"},
         {"80", "45 82 81"}, {"52", "J0 J1 J2 J3 J4 J5 | 42"}, {"54", "J0 J1 J2 J3 J4 J5 | 42"},
-        {"65", "65 66 | | 67"}, {"68", "68 69"}, {"24", ""},
+        {"65", "65 66 | | 67"}, {"68", "68 69"}, {"24", "? ? ? |"},
     };
     for (int i = 0; i < TabBase::TOOL_BUTTON_COUNT; ++i) {
         QToolButton* button = tab->ToolButtons[i];

@@ -1,0 +1,259 @@
+#include "kxviewer/table/panedocks.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTreeWidget>
+
+#include "kxlib/fields.h"
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/docktitlebar.h"
+#include "kxviewer/table/guihelpers.h"
+#include "kxviewer/table/historyactions.h"
+#include "kxviewer/table/panestyles.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabbase.h"
+#include "kxviewer/table/tabbindings.h"
+
+namespace {
+constexpr int ACT_QUICK_FILTER = 89;
+constexpr int ACT_QUICK_SELECTION = 90;
+constexpr int ACT_CUSTOM_FIND = 86;
+constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
+
+const char DockStyle[] = "QDockWidget::title{background:#fafafa; padding-left:5px; padding-top:2px}";
+const char NodeBlanks[] = "   ";
+
+QString FromBytes(const char* text)
+{
+    return QString::fromLocal8Bit(text);
+}
+} // namespace
+
+PaneDocks::PaneDocks(const QString& title, TabBase* tab)
+    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Tree(new QTreeWidget(this))
+{
+    CreateActions(this, PaneDocksBindings, nullptr);
+    setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    setStyleSheet(QString::fromLatin1(DockStyle));
+    Tree->setColumnCount(2);
+    Tree->setHeaderHidden(true);
+    Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Tree->setFont(PrefGlobal::Fonts[FONT_SIDE_PANELS]);
+    Tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Tree->setStyleSheet(QString::fromLatin1(PaneTreeStyle));
+    Tree->header()->setStretchLastSection(true);
+    Tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Tree, &QTreeWidget::customContextMenuRequested, this, &PaneDocks::customMenuRequested);
+    setWidget(Tree);
+}
+
+PaneDocks::~PaneDocks()
+{
+    DeleteActions();
+}
+
+void PaneDocks::BuildTree()
+{
+    const KxAuxTree& aux = Table->AuxTree();
+    QString title = QStringLiteral("    Tree: ") + QString::fromLatin1(FieldTitle(aux.Level1()));
+    if (aux.Level2() >= 0)
+        title += QLatin1Char('/') + QString::fromLatin1(FieldTitle(aux.Level2()));
+    if (auto* bar = qobject_cast<DockTitlebar*>(titleBarWidget()))
+        bar->Title->setText(title);
+    setWindowTitle(QStringLiteral("Outline"));
+
+    Tree->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const KxAuxNode1* node = aux.First(); node; node = node->next) {
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, QString::fromLatin1(NodeBlanks));
+        item->setBackground(0, PrefGlobal::GetColor(node->index));
+        item->setText(1, FromBytes(node->text));
+        if (aux.Level2() >= 0) {
+            for (const KxAuxNode2* child = node->first; child; child = child->next) {
+                auto* sub = new QTreeWidgetItem(item);
+                sub->setText(1, FromBytes(child->text));
+            }
+        }
+        items.append(item);
+    }
+    Tree->addTopLevelItems(items);
+    Tree->scrollToTop();
+    Tree->resizeColumnToContents(0);
+    QAction* expand = Tab->Actions[ACT_COLLAPSE_ON_REDRAW];
+    if (expand && expand->isChecked())
+        Tree->expandAll();
+    else
+        Tree->collapseAll();
+}
+
+QString PaneDocks::SelectionExpression(const QList<QTreeWidgetItem*>& items)
+{
+    QString expression;
+    for (QTreeWidgetItem* item : items) {
+        const QString one = Tab->AuxItemExpression(item);
+        if (one.isEmpty())
+            return QString();
+        if (!expression.isEmpty())
+            expression += QLatin1String(" || ");
+        expression += one;
+    }
+    // A cut expression would match other values than the chosen ones.
+    if (expression.toLocal8Bit().size() >= KxSearchExpression::TEXT_SIZE) {
+        const QString text = QStringLiteral("The %1 chosen tree items make an expression longer than %2 "
+                                            "characters: choose fewer")
+                                 .arg(items.size())
+                                 .arg(KxSearchExpression::TEXT_SIZE - 1);
+        KxvShell().ShowStatus(text, true);
+        KxvShell().AddToSystemLog(text);
+        return QString();
+    }
+    return expression;
+}
+
+QList<QTreeWidgetItem*> PaneDocks::ChosenItems()
+{
+    QList<QTreeWidgetItem*> items = Tree->selectedItems();
+    if (items.isEmpty() && Tree->currentItem())
+        items.append(Tree->currentItem());
+    return items;
+}
+
+bool PaneDocks::SearchSelected()
+{
+    const QList<QTreeWidgetItem*> items = Tree->selectedItems();
+    if (items.isEmpty())
+        return false;
+    const QString expression = SelectionExpression(items);
+    return !expression.isEmpty() && Tab->SetSearchExpression(expression, 1, SEARCH_MODE_COMPLEX);
+}
+
+void PaneDocks::QuickFilter()
+{
+    if (!SearchSelected() || !Tab->PrepareFilter(false))
+        return;
+    const int32_t records = Table->RecordCount();
+    const int32_t matched = Table->SearchFilterOn();
+    if (matched < 0) {
+        KxvShell().ShowStatus(QStringLiteral("Filter is not set"), true);
+        Tab->UpdateActions();
+        return;
+    }
+    Tab->FilterApplied(matched, records);
+    // The filter command and Clear Filter follow the table's filter.
+    if (QAction* filter = Tab->Actions[TACT_FILTER])
+        filter->setChecked(Table->FilterOn);
+    Tab->TableChanged();
+    const KxSearchExpression* expression = Table->SearchExpression();
+    if (Table->FilterOn && expression) {
+        const QString text = FromBytes(expression->text);
+        Tab->AddHistoryItem(HISTORY_FILTER, &text, Table->SearchMode(), expression->matchCase, 0);
+    }
+    Tab->UpdateInformer();
+}
+
+void PaneDocks::QuickSelection()
+{
+    if (!SearchSelected())
+        return;
+    const int32_t count = Table->SearchSelectionOn(Tab->Prefs.ColorSelect);
+    Tab->ShowSelectedCount(count < 0 ? 0 : count);
+}
+
+void PaneDocks::RemovePanesFilter()
+{
+    Tree->clearSelection();
+    if (Tab->PrepareFilter(true))
+        Tab->ClearFilter();
+}
+
+void PaneDocks::RemovePanesSelection()
+{
+    Tree->clearSelection();
+    Tab->ClearSelection();
+}
+
+void PaneDocks::HideOnGraph()
+{
+    if (Tab->GraphState == TabBase::GRAPH_NONE)
+        return;
+    QList<QTreeWidgetItem*> items = Tree->selectedItems();
+    QTreeWidgetItem* current = items.isEmpty() ? Tree->currentItem() : nullptr;
+    if (current) {
+        current->setSelected(true);
+        items.append(current);
+    }
+    Tab->MarkThreadsOnGraph(items);
+    if (current)
+        current->setSelected(false);
+}
+
+void PaneDocks::ShowAllOnGraph()
+{
+    if (Tab->GraphState != TabBase::GRAPH_NONE)
+        Tab->MarkThreadsOnGraph({});
+}
+
+void PaneDocks::customMenuRequested(const QPoint& pos)
+{
+    const QModelIndex index = Tree->indexAt(pos);
+    if (!index.isValid())
+        return;
+    MenuIndex = index;
+    const QString expression = SelectionExpression(ChosenItems());
+    if (expression.isEmpty())
+        return;
+    QMenu menu(this);
+    if (QAction* find = Tab->Actions[ACT_CUSTOM_FIND]) {
+        find->setText(QStringLiteral("Find: ") + ElideText(expression));
+        find->setData(expression);
+        menu.addAction(find);
+    }
+    menu.addSeparator();
+    if (QAction* filter = Actions[ACT_QUICK_FILTER]) {
+        filter->setEnabled(!Table->FilterOn);
+        menu.addAction(filter);
+    }
+    if (QAction* selection = Actions[ACT_QUICK_SELECTION])
+        menu.addAction(selection);
+    menu.addSeparator();
+    if (QAction* collapse = Tab->Actions[ACT_COLLAPSE_ON_REDRAW])
+        menu.addAction(collapse);
+    menu.exec(Tree->viewport()->mapToGlobal(pos));
+}
+
+void PaneDocks::SetPanesPosition()
+{
+    const int32_t row = Table->CurRow();
+    Tab->LastPanesRow = row;
+    if (row < 0 || row >= Table->RowCount())
+        return;
+    KxdRecord* record = Table->GetRecord(row);
+    Tree->collapseAll();
+    const KxAuxTree& aux = Table->AuxTree();
+    const KxAuxNode1* node = aux.FindNode(record);
+    if (!node)
+        return;
+    QTreeWidgetItem* item = Tree->topLevelItem(node->index);
+    if (item && item->text(1) == FromBytes(node->text) && aux.Level2() >= 0) {
+        item->setExpanded(true);
+        if (const KxAuxNode2* child = KxAuxTree::FindChild(node, record->Text(aux.Level2())))
+            item = item->child(child->index);
+    } else if (item && item->text(1) != FromBytes(node->text)) {
+        item = nullptr;
+    }
+    if (!item) {
+        // The widget no longer matches the table's tree: rebuild it; the
+        // record is found at the next move.
+        KX_WARNING(KxvTearoffChannel, "PaneDocks::SetPanesPosition: aux tree of table %s out of step, rebuilt",
+                   Table->Name());
+        BuildTree();
+        return;
+    }
+    Tree->setCurrentItem(item);
+}

@@ -1,0 +1,439 @@
+// The side-pane frame of a document (the Info, Outline and History docks
+// stacked at its left edge), the Info pane and its commands, the group
+// switch of the panes, the aux-tree commands of the tab and the record
+// report of the System Log.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDockWidget>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QScrollArea>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "kxlib/fields.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/docktitlebar.h"
+#include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/panestyles.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabbase.h"
+#include "kxviewer/table/tabshell.h"
+#include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearofftabwidget.h"
+
+namespace {
+constexpr int ACT_SCRIPT_PANEL = 25;
+constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
+constexpr int ACT_INFO_COPY = 116;
+
+constexpr int INFO_ROWS = 7;
+constexpr int INFO_LABEL_WIDTH = 120;
+constexpr int INFO_VALUE_WIDTH = 117;
+enum InfoRow : int { INFO_NAME, INFO_SOURCE, INFO_CREATION, INFO_RELATIVE, INFO_EDITABLE, INFO_PRES_ERRORS, INFO_VERSION };
+const char* const InfoLabels[INFO_ROWS] = {"Name",     "Source",   "Creation time", "Relative time",
+                                           "Editable", "Presentation errors", "Version"};
+// The rows "Copy All" writes, in order; the switches are left out.
+constexpr int CopiedInfoRows[] = {INFO_NAME, INFO_SOURCE, INFO_CREATION, INFO_VERSION};
+
+// Which pane is in front, as "PanesStartDock" counts them.
+enum FrontPane : int32_t { FRONT_INFO = 0, FRONT_OUTLINE = 1, FRONT_HISTORY = 2 };
+
+const char InfoTableStyle[] = "QTableWidget{border:0}";
+const char ScrollStyle[] = "QScrollArea{border:1px solid #e1e1e1; background:#fafafa}";
+const char InfoTableDockStyle[] = "QDockWidget::title{background:#fafafa;text-align:center;padding-top:2px}";
+const QColor LabelEnabled(Qt::black);
+const QColor LabelDisabled(0xc0, 0xc0, 0xc0);
+constexpr int FIELD_TITLE_WIDTH = 17;
+
+QString FromBytes(const char* text)
+{
+    return QString::fromLocal8Bit(text);
+}
+
+QTableWidgetItem* FixedItem(const QString& text)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    return item;
+}
+
+// A check box in a borderless group, as the cell widget of an Info row.
+QCheckBox* CellCheckBox(QTableWidget* table, int row, bool checked)
+{
+    auto* group = new QGroupBox(table);
+    group->setStyleSheet(QString::fromLatin1(BorderlessGroupStyle));
+    auto* layout = new QHBoxLayout(group);
+    layout->setContentsMargins(3, 0, 0, 0);
+    auto* box = new QCheckBox(group);
+    box->setChecked(checked);
+    layout->addWidget(box);
+    table->setCellWidget(row, 1, group);
+    return box;
+}
+
+void ConnectDockSignals(TabBase* tab, QDockWidget* dock)
+{
+    QObject::connect(dock, &QDockWidget::visibilityChanged, tab, &TabBase::checkedToVisible);
+    QObject::connect(dock->toggleViewAction(), &QAction::toggled, tab, &TabBase::checkedToggle);
+}
+
+// The longest head of text whose local bytes fit capacity, cut between
+// characters.
+QByteArray CutToCapacity(const QString& text, int capacity)
+{
+    QByteArray bytes = text.toLocal8Bit();
+    int end = text.size();
+    while (bytes.size() > capacity && end > 0) {
+        --end;
+        if (end > 0 && text[end].isLowSurrogate())
+            --end;
+        bytes = text.left(end).toLocal8Bit();
+    }
+    return bytes;
+}
+} // namespace
+
+int TabBase::PaneRowHeight()
+{
+    const QFont& font = PrefGlobal::Fonts[FONT_SIDE_PANELS];
+    // A font given in pixels has no point size of its own.
+    const int points = font.pointSize() > 0 ? font.pointSize() : QFontInfo(font).pointSize();
+    return points * 12 / 5;
+}
+
+void TabBase::CreateSidePanes()
+{
+    AuxTreeDock = new PaneDocks(QStringLiteral("Outline"), this);
+    if (QAction* expand = Actions[ACT_COLLAPSE_ON_REDRAW])
+        expand->setChecked(Prefs.ExpandNewHistoryItem != 0);
+
+    InfoDock = new QDockWidget(QStringLiteral("Info"), this);
+    InfoDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+    InfoDock->setStyleSheet(QString::fromLatin1(PaneDockStyle) + QString::fromLatin1(InfoTableStyle));
+    auto* scroll = new QScrollArea(InfoDock);
+    scroll->setContentsMargins(0, 0, 0, 0);
+    scroll->setWidgetResizable(true);
+    scroll->setStyleSheet(QString::fromLatin1(ScrollStyle));
+    InfoDock->setWidget(scroll);
+    UpdateInformer();
+
+    const int rowHeight = PaneRowHeight();
+    auto* inner = new QMainWindow(scroll);
+    inner->setWindowFlags(Qt::Widget);
+    auto* tableDock = new QDockWidget(inner);
+    tableDock->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    tableDock->setTitleBarWidget(new QWidget(tableDock));
+    tableDock->setStyleSheet(QString::fromLatin1(InfoTableDockStyle));
+    tableDock->setFixedHeight(INFO_ROWS * rowHeight);
+    CreateInfoTable(tableDock, rowHeight);
+    tableDock->setWidget(InfoTable);
+
+    if (QAction* pin = Actions[TACT_PIN])
+        pin->setData(Prefs.outline[JUMP_HIGHLIGHT] != 0);
+    CreateOutlinePane();
+    CreateHistoryPane();
+
+    inner->addDockWidget(Qt::LeftDockWidgetArea, tableDock);
+    inner->addDockWidget(Qt::LeftDockWidgetArea, AuxTreeDock);
+    inner->splitDockWidget(tableDock, AuxTreeDock, Qt::Vertical);
+    scroll->setWidget(inner);
+    InfoDock->setTitleBarWidget(new DockTitlebar(InfoDock, this, true));
+    AuxTreeDock->setTitleBarWidget(new DockTitlebar(AuxTreeDock, this, false));
+    OutlineDock->setTitleBarWidget(new DockTitlebar(OutlineDock, this, true));
+    HistoryDock->setTitleBarWidget(new DockTitlebar(HistoryDock, this, true));
+
+    AuxTreeDock->toggleViewAction()->setText(QStringLiteral("Info threads"));
+    AuxTreeDock->toggleViewAction()->setEnabled(false);
+    tableDock->toggleViewAction()->setText(QStringLiteral("Info table"));
+    tableDock->toggleViewAction()->setEnabled(false);
+    InfoDock->toggleViewAction()->setText(QStringLiteral("Info"));
+    OutlineDock->toggleViewAction()->setText(QStringLiteral("Outline"));
+    HistoryDock->toggleViewAction()->setText(QStringLiteral("History tree"));
+
+    addDockWidget(Qt::LeftDockWidgetArea, InfoDock);
+    tabifyDockWidget(InfoDock, OutlineDock);
+    tabifyDockWidget(OutlineDock, HistoryDock);
+    RaisePane(PrefGlobal::PanesStartDockAtStart);
+
+    for (QDockWidget* dock : {InfoDock, OutlineDock, HistoryDock})
+        ConnectDockSignals(this, dock);
+
+    if (QToolButton* button = ToolButtons[BUTTON_SIDE_PANELS]) {
+        auto* menu = new QMenu(this);
+        menu->addAction(OutlineDock->toggleViewAction());
+        menu->addAction(InfoDock->toggleViewAction());
+        menu->addAction(HistoryDock->toggleViewAction());
+        menu->addSeparator();
+        // The main window mixes in the same action array as the tab.
+        if (auto* main = dynamic_cast<ComActionBase<ComActionCount>*>(TearOffMain::Me))
+            if (QAction* scripts = main->Actions[ACT_SCRIPT_PANEL])
+                menu->addAction(scripts);
+        button->setMenu(menu);
+    }
+
+    AuxTreeDock->BuildTree();
+    RefreshOutlineTable();
+    ColorizeNeedsTree();
+}
+
+void TabBase::CreateInfoTable(QWidget* parent, int rowHeight)
+{
+    InfoTable = new QTableWidget(INFO_ROWS, 2, parent);
+    InfoTable->setFont(PrefGlobal::Fonts[FONT_SIDE_PANELS]);
+    InfoTable->horizontalHeader()->hide();
+    InfoTable->verticalHeader()->hide();
+    InfoTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    InfoTable->verticalHeader()->setMinimumSectionSize(rowHeight);
+    InfoTable->verticalHeader()->setDefaultSectionSize(rowHeight);
+    InfoTable->setColumnWidth(0, INFO_LABEL_WIDTH);
+    InfoTable->setColumnWidth(1, INFO_VALUE_WIDTH);
+    InfoTable->horizontalHeader()->setStretchLastSection(true);
+    InfoTable->setContextMenuPolicy(Qt::CustomContextMenu);
+    for (int row = 0; row < INFO_ROWS; ++row)
+        InfoTable->setItem(row, 0, FixedItem(QString::fromLatin1(InfoLabels[row])));
+
+    auto* name = new QTableWidgetItem(FromBytes(Table->Name()));
+    InfoTable->setItem(INFO_NAME, 1, name);
+    InfoTable->setItem(INFO_SOURCE, 1, FixedItem(FromBytes(Table->Path())));
+    InfoTable->setItem(INFO_CREATION, 1, FixedItem(QString()));
+    UpdateInfoTime();
+    QTableWidgetItem* relative = FixedItem(QString());
+    relative->setCheckState(Table->TimeNormalised() ? Qt::Checked : Qt::Unchecked);
+    // Only the slot turns normalisation on or off; the mark follows.
+    relative->setFlags(relative->flags() & ~Qt::ItemIsUserCheckable);
+    InfoTable->setItem(INFO_RELATIVE, 1, relative);
+    const char* version = Table->VersionText();
+    InfoTable->setItem(INFO_VERSION, 1, FixedItem(version ? FromBytes(version) : QString()));
+
+    EditableBox = CellCheckBox(InfoTable, INFO_EDITABLE, Table->IsEditable());
+    QAction* presErrors = Actions[TACT_SHOW_PRES_ERRORS];
+    PresErrorsBox = CellCheckBox(InfoTable, INFO_PRES_ERRORS, presErrors && presErrors->isChecked());
+    UpdateEditableBox(!Table->FilterOn);
+
+    connect(EditableBox, &QCheckBox::stateChanged, this, &TabBase::onEditableBoxChecked);
+    connect(PresErrorsBox, &QCheckBox::stateChanged, this, &TabBase::onShowPErrorsBoxChecked);
+    connect(InfoTable, &QTableWidget::itemClicked, this, &TabBase::InfoPaneTimeNormalizeChanged);
+    connect(InfoTable->itemDelegate(), &QAbstractItemDelegate::commitData, this, &TabBase::InfoDataEdited);
+    connect(InfoTable, &QTableWidget::customContextMenuRequested, this, &TabBase::InfoTableCustomMenuRequested);
+    InfoTable->setCurrentCell(0, 0);
+}
+
+void TabBase::InfoDataEdited(QWidget* cur_widget)
+{
+    QTableWidgetItem* item = InfoTable->item(INFO_NAME, 1);
+    auto* editor = qobject_cast<QLineEdit*>(cur_widget);
+    const QString text = editor ? editor->text() : item->text();
+    if (text.trimmed().isEmpty()) {
+        const QSignalBlocker blocker(InfoTable);
+        item->setText(FromBytes(Table->Name()));
+        KxvShell().ShowStatus(QStringLiteral("A document name cannot be blank"), true);
+        return;
+    }
+    setWindowTitle(text);
+    if (TabWidget) {
+        const int index = TabWidget->indexOf(this);
+        if (index >= 0)
+            TabWidget->setTabText(index, text);
+    }
+    Table->SetName(CutToCapacity(text, KxTable::NAME_CAPACITY).constData());
+}
+
+void TabBase::InfoPaneTimeNormalizeChanged(QTableWidgetItem* item)
+{
+    if (!item || item->row() != INFO_RELATIVE || item->column() != 1)
+        return;
+    if (Table->TimeNormalised())
+        Table->NormalizeTimeOff();
+    else if (!Table->NormalizeTimeOn(0))
+        KxvShell().ShowStatus(QStringLiteral("Relative time needs a row to count from"), true);
+    item->setCheckState(Table->TimeNormalised() ? Qt::Checked : Qt::Unchecked);
+    UpdateTimeColumnWidth();
+    UpdateBase();
+}
+
+void TabBase::InfoTableCustomMenuRequested(QPoint pos)
+{
+    InfoMenuItem = InfoTable->itemAt(pos);
+    QMenu menu(this);
+    if (QAction* copy = Actions[ACT_INFO_COPY])
+        menu.addAction(copy);
+    menu.exec(InfoTable->viewport()->mapToGlobal(pos));
+}
+
+void TabBase::CopyInfo()
+{
+    if (!InfoMenuItem)
+        return;
+    const QTableWidgetItem* value = InfoTable->item(InfoMenuItem->row(), 1);
+    QApplication::clipboard()->setText(value ? value->text() : QString());
+}
+
+void TabBase::CopyAllInfo()
+{
+    QString text;
+    for (int row : CopiedInfoRows)
+        text += InfoTable->item(row, 0)->text() + QLatin1Char(':') + InfoTable->item(row, 1)->text() +
+                QLatin1Char('\n');
+    QApplication::clipboard()->setText(text);
+}
+
+void TabBase::UpdateEditableBox(bool enabled)
+{
+    if (!EditableBox)
+        return;
+    {
+        const QSignalBlocker blocker(EditableBox);
+        EditableBox->setChecked(Table->IsEditable());
+    }
+    EditableBox->setEnabled(enabled);
+    InfoTable->item(INFO_EDITABLE, 0)->setForeground(enabled ? LabelEnabled : LabelDisabled);
+}
+
+void TabBase::RecordInfoText(int32_t row)
+{
+    if (row < 0 || row >= Table->RowCount())
+        return;
+    KxdRecord* record = Table->GetRecord(row);
+    KxvShell().AddToSystemLog(QStringLiteral("Table: %1, Row #%2:").arg(FromBytes(Table->Name())).arg(row + 1));
+    for (int field = 0; field < FIELD_Nums; ++field)
+        KxvShell().AddToSystemLog(QString::fromLatin1(FieldTitle(field)).rightJustified(FIELD_TITLE_WIDTH) +
+                                      QLatin1String(": ") + FromBytes(record->Text(field)),
+                                  KxvShellServices::LOG_ICON_NONE);
+}
+
+void TabBase::DisconnectSidePanes()
+{
+    for (QDockWidget* dock : {InfoDock, OutlineDock, HistoryDock}) {
+        if (dock) {
+            dock->disconnect(this);
+            dock->toggleViewAction()->disconnect(this);
+        }
+    }
+    for (QObject* sender : {static_cast<QObject*>(InfoTable), static_cast<QObject*>(EditableBox),
+                            static_cast<QObject*>(PresErrorsBox)})
+        if (sender)
+            sender->disconnect(this);
+}
+
+void TabBase::RaisePane(int32_t front)
+{
+    QDockWidget* dock = front == FRONT_OUTLINE ? OutlineDock : front == FRONT_HISTORY ? HistoryDock : InfoDock;
+    dock->raise();
+}
+
+void TabBase::SidePanelsOnOff()
+{
+    QAction* action = Actions[TACT_SIDE_PANELS];
+    if (!action || !InfoDock)
+        return;
+    QDockWidget* scripts = ScriptsPanelHosted ? KxvTabShell().ScriptsDock() : nullptr;
+    // The toggle actions too: hiding the group is not the user closing
+    // every pane, which would bring all three back next time.
+    const QSignalBlocker info(InfoDock);
+    const QSignalBlocker outline(OutlineDock);
+    const QSignalBlocker history(HistoryDock);
+    const QSignalBlocker infoToggle(InfoDock->toggleViewAction());
+    const QSignalBlocker outlineToggle(OutlineDock->toggleViewAction());
+    const QSignalBlocker historyToggle(HistoryDock->toggleViewAction());
+    if (action->isChecked()) {
+        if (!Prefs.PanelInfo && !Prefs.PanelTree && !Prefs.PanelHistory)
+            Prefs.PanelInfo = Prefs.PanelTree = Prefs.PanelHistory = 1;
+        if (scripts)
+            scripts->show();
+        OutlineDock->setVisible(Prefs.PanelTree != 0);
+        InfoDock->setVisible(Prefs.PanelInfo != 0);
+        HistoryDock->setVisible(Prefs.PanelHistory != 0);
+        RaisePane(PrefGlobal::PanesStartDock);
+        if (scripts && ScriptsPanelHosted == 1)
+            scripts->raise();
+        return;
+    }
+    if (scripts) {
+        ScriptsPanelHosted = scripts->visibleRegion().isEmpty() ? 2 : 1;
+        scripts->hide();
+    }
+    Prefs.PanelInfo = InfoDock->toggleViewAction()->isChecked() ? 1 : 0;
+    Prefs.PanelTree = OutlineDock->toggleViewAction()->isChecked() ? 1 : 0;
+    Prefs.PanelHistory = HistoryDock->toggleViewAction()->isChecked() ? 1 : 0;
+    InfoDock->hide();
+    OutlineDock->hide();
+    HistoryDock->hide();
+}
+
+void TabBase::checkedToVisible(bool mode)
+{
+    if (!mode)
+        return;
+    QObject* dock = sender();
+    PrefGlobal::PanesStartDock = dock == OutlineDock ? FRONT_OUTLINE : dock == InfoDock ? FRONT_INFO : FRONT_HISTORY;
+}
+
+void TabBase::checkedToggle(bool)
+{
+    QAction* action = Actions[TACT_SIDE_PANELS];
+    if (!action)
+        return;
+    QDockWidget* scripts = ScriptsPanelHosted ? KxvTabShell().ScriptsDock() : nullptr;
+    const bool any = InfoDock->toggleViewAction()->isChecked() || OutlineDock->toggleViewAction()->isChecked() ||
+                     HistoryDock->toggleViewAction()->isChecked() ||
+                     (scripts && scripts->toggleViewAction()->isChecked());
+    const QSignalBlocker blocker(action);
+    action->setChecked(any);
+    if (!any)
+        Prefs.PanelInfo = Prefs.PanelTree = Prefs.PanelHistory = 1;
+}
+
+void TabBase::CollapseAllPanes()
+{
+    if (AuxTreeDock)
+        AuxTreeDock->Tree->collapseAll();
+}
+
+void TabBase::ExpandAllPanes()
+{
+    if (AuxTreeDock)
+        AuxTreeDock->Tree->expandAll();
+}
+
+void TabBase::UpdatePanes()
+{
+    if (AuxTreeDock)
+        AuxTreeDock->BuildTree();
+    RefreshOutlineTable();
+    ColorizeNeedsTree();
+}
+
+void TabBase::ColorizeNeedsTree()
+{
+    if (Table->Prefs().TreeLevel1Field >= 0 || !Prefs.Colorize)
+        return;
+    if (QAction* colorize = Actions[TACT_COLORIZE]) {
+        colorize->setChecked(false);
+        emit colorize->triggered(Prefs.Colorize != 0);
+    }
+}
+
+void TabBase::CopyAuxTreeToClipboard()
+{
+    const KxAuxTree& aux = Table->AuxTree();
+    QString text;
+    for (const KxAuxNode1* node = aux.First(); node; node = node->next) {
+        text += FromBytes(node->text) + QLatin1Char('\n');
+        if (aux.Level2() < 0)
+            continue;
+        for (const KxAuxNode2* child = node->first; child; child = child->next)
+            text += QLatin1String("    ") + FromBytes(child->text) + QLatin1Char('\n');
+    }
+    QApplication::clipboard()->setText(text);
+}
