@@ -1,7 +1,6 @@
 // The document's search commands driven through the find line with real key
 // events, and the commands that select, bookmark and filter by expression.
 #include <algorithm>
-#include <functional>
 #include <memory>
 
 #include <QAction>
@@ -220,7 +219,6 @@ TEST_F(TabSearchTest, FindLineRefusesTextsTooLongForTheTable)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::vector<std::string> before = HistoryTexts();
-        tab->SetCurrentPosition(0);
         // The last character crosses the limit as it is typed.
         line->setText(c.text.chopped(1));
         const QString last = c.text.right(1);
@@ -238,8 +236,6 @@ TEST_F(TabSearchTest, FindLineRefusesTextsTooLongForTheTable)
             ASSERT_FALSE(HistoryTexts().empty());
             EXPECT_EQ(HistoryTexts().front(), bytes);
         }
-        EXPECT_EQ(tab->FindCombo->count(), int(HistoryTexts().size()));
-        EXPECT_EQ(tab->Table->CurRow(), 0);
     }
     QTextCodec::setCodecForLocale(saved);
 }
@@ -444,55 +440,6 @@ TEST_F(TabSearchTest, RowsMarkedOutOfOrderStaySortedAndFaultsAreReported)
     tab->RecordSelect(3, nullptr, true);
     ASSERT_EQ(shell.info.size(), 1u);
     EXPECT_EQ(shell.info[0], "KxTable 'memory', Record #3: inconsistency in selection data");
-}
-
-// Every status text numbers its rows as the row header does.
-TEST_F(TabSearchTest, StatusTextsNumberRowsAsTheRowHeader)
-{
-    struct Case {
-        const char* command;
-        std::function<void(TabTable*)> run;
-        const char* text;
-        int rows[2];
-    };
-    auto space = [](int row) {
-        return [row](TabTable* tab) {
-            tab->SetCurrentPosition(row);
-            QTest::keyClick(tab->View, Qt::Key_Space);
-        };
-    };
-    auto bookmark = [](int row) {
-        return [row](TabTable* tab) {
-            tab->SetCurrentPosition(row);
-            tab->Actions[TACT_BOOKMARK]->trigger();
-        };
-    };
-    const Case cases[] = {
-        {"Enter in the find line", [](TabTable* tab) { TypeAndEnter(tab, "gamma"); }, "Found row #%1", {4, -1}},
-        {"Shift+Enter in the find line",
-         [](TabTable* tab) {
-             tab->SetCurrentPosition(1);
-             TypeAndEnter(tab, "gamma", Qt::ShiftModifier);
-         },
-         "Selected range from %1 to %2",
-         {1, 3}},
-        {"Space in the view", space(0), "Selected range from %1 to %2", {0, 0}},
-        {"Space again", space(0), "Deselected range from %1 to %2", {0, 0}},
-        {"Bookmark", bookmark(3), "Bookmark added at row %1", {3, -1}},
-        {"Bookmark again", bookmark(3), "Bookmark removed at row %1", {3, -1}},
-        {"select one record", [](TabTable* tab) { tab->RecordSelect(5, nullptr, true); }, "Selected row %1", {5, -1}},
-        {"deselect it", [](TabTable* tab) { tab->RecordSelect(5, nullptr, false); }, "Deselected row %1", {5, -1}},
-    };
-    TabTable* tab = OpenSample();
-    auto header = [tab](int row) { return tab->Model->headerData(row, Qt::Vertical, Qt::DisplayRole).toString(); };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.command);
-        c.run(tab);
-        QString expected = QString::fromLatin1(c.text).arg(header(c.rows[0]));
-        if (c.rows[1] >= 0)
-            expected = expected.arg(header(c.rows[1]));
-        EXPECT_EQ(shell.Last(), expected.toStdString());
-    }
 }
 
 TEST_F(TabSearchTest, GoToLineClampsAndSteps)
