@@ -702,20 +702,17 @@ TEST_F(PrefDataTest, SaveFormatsWritesTheProcessListToItsFile)
 
 TEST_F(PrefDataTest, RepeatedSectionsAreSavedOnceWithWhatWasLoaded)
 {
-    const std::string format1 = "[Format1]\nName=\"A\"\nVisual=2\nTEXT=0,\"(.*)\"\n";
-    const std::string colors = "[ColorScheme]\n0=0xFF000001\n1=0xFF000002\n2=0xFF000003\n3=0xFF000004\n"
-                               "4=0xFF000005\n";
     const struct {
         const char* what;
         std::string viewer;
         std::string formats;
         std::vector<size_t> fields; // of each user format, as the first copies give them
-        size_t colours;
     } cases[] = {
         {"format thrice, sub-template between", "",
-         format1 + "[Format2]\nName=\"A #1\"\nVisual=0\nTEXT=0,\"(b)\"\n[Format1]\nLEVEL=2,\"(z)\"\n[Format1]\n",
-         {1, 1}, 21},
-        {"colours twice", colors + "[ColorScheme]\n0=0xFF0000AA\n5=0xFF0000BB\n6=0xFF0000CC\n", "", {}, 5},
+         "[Format1]\nName=\"A\"\nVisual=2\nTEXT=0,\"(.*)\"\n[Format2]\nName=\"A #1\"\nVisual=0\nTEXT=0,\"(b)\"\n"
+         "[Format1]\nLEVEL=2,\"(z)\"\n[Format1]\n",
+         {1, 1}},
+        {"global twice", "[Global]\nCompareProgramm=stale\nScriptDir=/stale\n", "", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -741,6 +738,5 @@ TEST_F(PrefDataTest, RepeatedSectionsAreSavedOnceWithWhatWasLoaded)
         for (size_t i = size_t(PredefinedFormatCount); i < ImportFormats.size(); ++i)
             fields.push_back(ImportFormats[i].fields.size());
         EXPECT_EQ(fields, c.fields);
-        EXPECT_EQ(PrefGlobal::ColorScheme.size(), c.colours);
     }
 }
