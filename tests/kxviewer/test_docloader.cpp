@@ -569,8 +569,8 @@ TEST_F(DocLoaderTest, AbortKeepsRowsRead)
 }
 
 // A file that ends inside a record keeps the records before it, and the
-// load says where the file ended; a whole file, or one read up to a limit,
-// is no partial load.
+// load says where the file ended (the System Log's words are tried with
+// Abort); a whole file, or one read up to a limit, is no partial load.
 TEST_F(DocLoaderTest, FileEndingInsideARecordIsAPartialLoad)
 {
     const std::string five = KxRecords(5);
@@ -597,13 +597,6 @@ TEST_F(DocLoaderTest, FileEndingInsideARecordIsAPartialLoad)
         ASSERT_NE(table.table, nullptr);
         EXPECT_EQ(table->RowCount(), c.rows);
         EXPECT_EQ(loader->Incomplete().toStdString(), c.reason);
-        const std::string name = std::string(c.name).substr(0, std::string(c.name).find('.'));
-        const std::string done =
-            "Document \"" + name + "\" opened: " + std::to_string(c.rows) +
-            (*c.reason ? std::string(" records read; the load was incomplete: ") + c.reason + " (partial)"
-                       : std::string(" rows"));
-        EXPECT_EQ(shell.log.back(), done);
-        EXPECT_EQ(shell.status.back(), done);
     }
 }
 
