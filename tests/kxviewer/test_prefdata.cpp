@@ -428,51 +428,35 @@ TEST_F(PrefDataTest, DocksLoadSortedAndSaveOnlyLiveDocuments)
     EXPECT_NE(ini.FindSection("SaveDocks.Dock1"), nullptr);
 }
 
+// A move that fails at the second file takes back the first copy, so the
+// next start finds the pair where it was, the user's format included.
 TEST_F(PrefDataTest, FailedMoveLeavesNothingInTheNewLocation)
 {
-    const struct {
-        const char* what;
-        bool fromHome;       // the files start in the home folder, else in the program folder
-        const char* blocked; // a folder stands where this file must go
-    } cases[] = {
-        {"second copy to home", false, "KxFormats.ini"},
-        {"second copy to the program folder", true, "KxFormats.ini"},
-        {"first copy to home", false, "KxViewer.ini"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::filesystem::remove_all(HomeIni());
-        for (const char* name : {"KxViewer.ini", "KxFormats.ini"})
-            std::filesystem::remove_all(program + name);
-        const std::string from = c.fromHome ? HomeIni() : program;
-        const std::string to = c.fromHome ? program : HomeIni();
-        std::filesystem::create_directories(from);
-        kxtest::WriteFile(from + "KxViewer.ini", "[Global]\nCreateLogFile=0\nCompareProgramm=mine\n");
-        kxtest::WriteFile(from + "KxFormats.ini", "[Format1]\nName=\"Mine\"\nVisual=2\nTEXT=0,\"(.*)\"\n");
-        Restart();
-        ASSERT_EQ(PrefGlobal::IniDir, from);
-        ASSERT_TRUE(PrefGlobal::SaveFormats());
-        const std::string viewer = ReadFile(from + "KxViewer.ini");
-        const std::string formats = ReadFile(from + "KxFormats.ini");
-        std::filesystem::create_directories(to + c.blocked);
-        shell.Clear();
+    kxtest::WriteFile(program + "KxViewer.ini", "[Global]\nCreateLogFile=0\nCompareProgramm=mine\n");
+    kxtest::WriteFile(program + "KxFormats.ini", "[Format1]\nName=\"Mine\"\nVisual=2\nTEXT=0,\"(.*)\"\n");
+    Restart();
+    ASSERT_EQ(PrefGlobal::IniDir, program);
+    ASSERT_TRUE(PrefGlobal::SaveFormats());
+    const std::string viewer = ReadFile(program + "KxViewer.ini");
+    const std::string formats = ReadFile(program + "KxFormats.ini");
+    // A folder stands where KxFormats.ini must go.
+    std::filesystem::create_directories(HomeIni() + "KxFormats.ini");
+    shell.Clear();
 
-        EXPECT_EQ(PrefGlobal::MoveIniFiles(c.fromHome ? 1 : 0), !c.fromHome);
-        EXPECT_EQ(PrefGlobal::IniDir, from);
-        EXPECT_EQ(ReadFile(from + "KxViewer.ini"), viewer);
-        EXPECT_EQ(ReadFile(from + "KxFormats.ini"), formats);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(to), {}), 1) << "only the blocking folder";
-        const std::string message = "Cannot write '" + to + c.blocked + "', please check it is writable!";
-        EXPECT_EQ(shell.info, std::vector<std::string>{message});
-        EXPECT_EQ(shell.log, std::vector<std::string>{message});
-        std::filesystem::remove_all(to + c.blocked);
-        // The next start finds the pair where it was, the user's format included.
-        Restart();
-        EXPECT_EQ(PrefGlobal::IniDir, from);
-        EXPECT_EQ(PrefGlobal::CompareProgramm, "mine");
-        ASSERT_EQ(ImportFormats.size(), size_t(PredefinedFormatCount) + 1);
-        EXPECT_EQ(ImportFormats.back().name, "Mine");
-    }
+    EXPECT_TRUE(PrefGlobal::MoveIniFiles(0));
+    EXPECT_EQ(PrefGlobal::IniDir, program);
+    EXPECT_EQ(ReadFile(program + "KxViewer.ini"), viewer);
+    EXPECT_EQ(ReadFile(program + "KxFormats.ini"), formats);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(HomeIni()), {}), 1) << "only the blocking folder";
+    const std::string message = "Cannot write '" + HomeIni() + "KxFormats.ini', please check it is writable!";
+    EXPECT_EQ(shell.info, std::vector<std::string>{message});
+    EXPECT_EQ(shell.log, std::vector<std::string>{message});
+    std::filesystem::remove_all(HomeIni() + "KxFormats.ini");
+    Restart();
+    EXPECT_EQ(PrefGlobal::IniDir, program);
+    EXPECT_EQ(PrefGlobal::CompareProgramm, "mine");
+    ASSERT_EQ(ImportFormats.size(), size_t(PredefinedFormatCount) + 1);
+    EXPECT_EQ(ImportFormats.back().name, "Mine");
 }
 
 TEST_F(PrefDataTest, MovingIniFilesCarriesBothAndItsChanges)
