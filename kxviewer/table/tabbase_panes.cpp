@@ -23,13 +23,16 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/auxtreedialog.h"
 #include "kxviewer/table/docktitlebar.h"
+#include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/panestyles.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/table/tabshell.h"
 #include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
 #include "tearoffwidget/tearofftabwidget.h"
 
 namespace {
@@ -436,4 +439,52 @@ void TabBase::CopyAuxTreeToClipboard()
             text += QLatin1String("    ") + FromBytes(child->text) + QLatin1Char('\n');
     }
     QApplication::clipboard()->setText(text);
+}
+
+void TabBase::PrefChooseAuxTreeLevels()
+{
+    PrefKxTable& prefs = Table->Prefs();
+    int32_t levels[2] = {prefs.TreeLevel1Field, prefs.TreeLevel2Field};
+    AuxTreeDialog dialog(levels, TearOffMain::Me, Table);
+    if (TearOffMain::Prompt().Exec(&dialog) != 1)
+        return;
+    prefs.TreeLevel1Field = levels[0];
+    prefs.TreeLevel2Field = levels[1];
+    KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen (%2,%3)")
+                                  .arg(FromBytes(Table->Name()))
+                                  .arg(levels[0])
+                                  .arg(levels[1]));
+    Table->RebuildAuxTree();
+    UpdatePanes();
+    UpdateBase();
+}
+
+QString TabBase::AuxTreeExpression(KxdRecord* record)
+{
+    const PrefKxTable& prefs = Table->Prefs();
+    QString expression;
+    for (int32_t field : {prefs.TreeLevel1Field, prefs.TreeLevel2Field}) {
+        if (field < 0 || field >= FIELD_Nums || !*record->Text(field))
+            continue;
+        const QString text = FromBytes(record->Text(field));
+        const QString part = FieldTable[field].desc.kind == FIELD_KIND_STRING
+                                 ? QuotedCondition(FieldKey(field), "~", text)
+                                 : QString::fromLatin1(FieldKey(field)) + QLatin1String("==") + text;
+        if (part.isEmpty())
+            return QString();
+        if (!expression.isEmpty())
+            expression += QLatin1String(" && ");
+        expression += part;
+    }
+    return FitsSearchExpression(expression) ? expression : QString();
+}
+
+int32_t TabBase::AuxTreeLevelIndex(int32_t field)
+{
+    const PrefKxTable& prefs = Table->Prefs();
+    if (field < 0 || prefs.TreeLevel1Field < 0)
+        return -1;
+    if (field == prefs.TreeLevel1Field)
+        return 0;
+    return field == prefs.TreeLevel2Field ? 1 : -1;
 }

@@ -30,7 +30,6 @@ void TabBase::PrefIndentText() {}
 void TabBase::PrefInsertFunc() {}
 void TabBase::PrefRelativeTime() {}
 void TabBase::PrefShowPresenErrors() {}
-void TabBase::PrefChooseAuxTreeLevels() {}
 void TabBase::onOnOffSyncToCurRow() {}
 void TabBase::change_color_info_select() {}
 void TabBase::change_new_color_info_select() {}
@@ -43,14 +42,4 @@ void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t
 int32_t TabBase::RefreshOutlineTable()
 {
     return 0;
-}
-
-QString TabBase::AuxTreeExpression(KxdRecord*)
-{
-    return QString();
-}
-
-int32_t TabBase::AuxTreeLevelIndex(int32_t)
-{
-    return -1;
 }
