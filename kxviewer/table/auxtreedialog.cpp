@@ -1,5 +1,7 @@
 #include "kxviewer/table/auxtreedialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -32,10 +34,16 @@ QComboBox* FieldCombo(QWidget* parent, int32_t level)
     return combo;
 }
 
+// The given width, or the text's own where the system font needs more.
+void FitWidth(QWidget* widget, int width)
+{
+    widget->setFixedWidth(std::max(width, widget->sizeHint().width()));
+}
+
 QPushButton* Button(const char* text, QWidget* parent)
 {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
-    button->setFixedWidth(BUTTON_WIDTH);
+    FitWidth(button, BUTTON_WIDTH);
     return button;
 }
 
@@ -66,7 +74,7 @@ AuxTreeDialog::AuxTreeDialog(int32_t* levels, QWidget* parent, KxTable* table)
         boxes[row]->setFixedWidth(BOX_WIDTH);
         auto* label = new QLabel(QString::fromLatin1(labels[row]), group);
         label->setFont(labelFont);
-        label->setFixedWidth(LABEL_WIDTH);
+        FitWidth(label, LABEL_WIDTH);
         combos[row] = FieldCombo(group, row == 0 ? first_ : second_);
         boxes[row]->setChecked(combos[row]->isEnabled());
         grid->addWidget(boxes[row], row, 0);

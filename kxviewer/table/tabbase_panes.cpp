@@ -2,6 +2,8 @@
 // stacked at its left edge), the Info pane and its commands, the group
 // switch of the panes, the aux-tree commands of the tab and the record
 // report of the System Log.
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -43,6 +45,7 @@ constexpr int ACT_INFO_COPY = 116;
 constexpr int INFO_ROWS = 7;
 constexpr int INFO_LABEL_WIDTH = 120;
 constexpr int INFO_VALUE_WIDTH = 117;
+constexpr int INFO_LABEL_PADDING = 12;
 enum InfoRow : int { INFO_NAME, INFO_SOURCE, INFO_CREATION, INFO_RELATIVE, INFO_EDITABLE, INFO_PRES_ERRORS, INFO_VERSION };
 const char* const InfoLabels[INFO_ROWS] = {"Name",     "Source",   "Creation time", "Relative time",
                                            "Editable", "Presentation errors", "Version"};
@@ -199,7 +202,15 @@ void TabBase::CreateInfoTable(QWidget* parent, int rowHeight)
     InfoTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     InfoTable->verticalHeader()->setMinimumSectionSize(rowHeight);
     InfoTable->verticalHeader()->setDefaultSectionSize(rowHeight);
-    InfoTable->setColumnWidth(0, INFO_LABEL_WIDTH);
+    // Wider where the system font needs it for the longest label.
+    int labelWidth = INFO_LABEL_WIDTH;
+    for (const char* label : InfoLabels)
+        labelWidth = std::max(labelWidth, InfoTable->fontMetrics().horizontalAdvance(QString::fromLatin1(label)) +
+                                              INFO_LABEL_PADDING);
+    InfoTable->setColumnWidth(0, labelWidth);
+    // Both columns stay in view: the pane is as wide as they need.
+    InfoTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    InfoTable->setMinimumWidth(labelWidth + INFO_VALUE_WIDTH + 2 * InfoTable->frameWidth());
     InfoTable->setColumnWidth(1, INFO_VALUE_WIDTH);
     InfoTable->horizontalHeader()->setStretchLastSection(true);
     InfoTable->setContextMenuPolicy(Qt::CustomContextMenu);
