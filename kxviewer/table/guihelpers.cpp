@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include "kxviewer/shellservices.h"
+
 namespace {
 constexpr int ElideLength = 40;
 } // namespace
@@ -20,6 +22,19 @@ int CharactersWidth(const QFont& font, int characters)
 QString ElideText(const QString& text)
 {
     return text.length() > ElideLength ? text.left(ElideLength) + QStringLiteral("...") : text;
+}
+
+QString QuotedCondition(const char* key, const char* op, const QString& value)
+{
+    const bool single = value.contains(QLatin1Char('\''));
+    if (single && value.contains(QLatin1Char('"'))) {
+        KxvShell().ShowStatus(
+            QStringLiteral("Value %1 holds both quote characters and cannot be searched for: item skipped").arg(value),
+            true);
+        return QString();
+    }
+    const QLatin1Char quote(single ? '"' : '\'');
+    return QString::fromLatin1(key) + QLatin1String(op) + quote + value + quote;
 }
 
 bool IsDarkColor(const QColor& color)

@@ -21,6 +21,10 @@ QString ElideText(const QString& text);
 bool IsDarkColor(const QColor& color);
 // The item itself when top-level, else its top-level ancestor; null for null.
 QTreeWidgetItem* TopLevelItemOf(QTreeWidget* tree, QTreeWidgetItem* item);
+// key, op and the value in the quote it allows ('...', or "..." when it
+// holds a '): the search language has no escapes. Empty, and the user
+// told, when the value holds both quotes.
+QString QuotedCondition(const char* key, const char* op, const QString& value);
 // The decimal number in the last pair of parentheses, or of the whole text
 // when it has no ')'; 0 when it is not a number.
 uint64_t ParseRowNumber(const QString& text);

@@ -104,16 +104,7 @@ QString PaneDocks::SelectionExpression(const QList<QTreeWidgetItem*>& items)
         expression += one;
     }
     // A cut expression would match other values than the chosen ones.
-    if (expression.toLocal8Bit().size() >= KxSearchExpression::TEXT_SIZE) {
-        const QString text = QStringLiteral("The %1 chosen tree items make an expression longer than %2 "
-                                            "characters: choose fewer")
-                                 .arg(items.size())
-                                 .arg(KxSearchExpression::TEXT_SIZE - 1);
-        KxvShell().ShowStatus(text, true);
-        KxvShell().AddToSystemLog(text);
-        return QString();
-    }
-    return expression;
+    return TabBase::FitsSearchExpression(expression) ? expression : QString();
 }
 
 QList<QTreeWidgetItem*> PaneDocks::ChosenItems()

@@ -141,8 +141,15 @@ public:
     // field.
     void RecordInfoText(int32_t row);
     void AddHistoryItem(int32_t action, const QString* expression, int32_t a, int32_t b, uint32_t color);
+    // The record's values of the aux-tree levels joined with " && ":
+    // numbers with "==", texts with "~" in quotes. Empty (the user told)
+    // when a value cannot be quoted or the whole is too long to search.
     QString AuxTreeExpression(KxdRecord* record);
+    // The field's place among the aux-tree levels, or -1.
     int32_t AuxTreeLevelIndex(int32_t field);
+    // False, and the user told, when text is longer than a search
+    // expression holds.
+    static bool FitsSearchExpression(const QString& text);
     void SystemLogMessage(const char* text);
 
     // Tells the System Log and the status line that pattern ran out of its

@@ -15,6 +15,7 @@
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/historyactions.h"
 #include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/tabbase.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
@@ -57,19 +58,9 @@ void SetUpdates(bool on)
         TearOffMain::Me->setUpdatesEnabled(on);
 }
 
-// key==value with the quote the value allows: the language has no escapes.
 QString FieldCondition(int32_t field, const QTreeWidgetItem* item)
 {
-    const QString value = item->text(1);
-    const bool single = value.contains(QLatin1Char('\''));
-    if (single && value.contains(QLatin1Char('"'))) {
-        KxvShell().ShowStatus(
-            QStringLiteral("Value %1 holds both quote characters and cannot be searched for: item skipped").arg(value),
-            true);
-        return QString();
-    }
-    const QLatin1Char quote(single ? '"' : '\'');
-    return QString::fromLatin1(FieldKey(field)) + QLatin1String("==") + quote + value + quote;
+    return QuotedCondition(FieldKey(field), "==", item->text(1));
 }
 } // namespace
 

@@ -2,6 +2,8 @@
 // stacked at its left edge), the Info pane and its commands, the group
 // switch of the panes, the aux-tree commands of the tab and the record
 // report of the System Log.
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -23,13 +25,16 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/auxtreedialog.h"
 #include "kxviewer/table/docktitlebar.h"
+#include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/panestyles.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/table/tabshell.h"
 #include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
 #include "tearoffwidget/tearofftabwidget.h"
 
 namespace {
@@ -40,6 +45,7 @@ constexpr int ACT_INFO_COPY = 116;
 constexpr int INFO_ROWS = 7;
 constexpr int INFO_LABEL_WIDTH = 120;
 constexpr int INFO_VALUE_WIDTH = 117;
+constexpr int INFO_LABEL_PADDING = 12;
 enum InfoRow : int { INFO_NAME, INFO_SOURCE, INFO_CREATION, INFO_RELATIVE, INFO_EDITABLE, INFO_PRES_ERRORS, INFO_VERSION };
 const char* const InfoLabels[INFO_ROWS] = {"Name",     "Source",   "Creation time", "Relative time",
                                            "Editable", "Presentation errors", "Version"};
@@ -196,7 +202,15 @@ void TabBase::CreateInfoTable(QWidget* parent, int rowHeight)
     InfoTable->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     InfoTable->verticalHeader()->setMinimumSectionSize(rowHeight);
     InfoTable->verticalHeader()->setDefaultSectionSize(rowHeight);
-    InfoTable->setColumnWidth(0, INFO_LABEL_WIDTH);
+    // Wider where the system font needs it for the longest label.
+    int labelWidth = INFO_LABEL_WIDTH;
+    for (const char* label : InfoLabels)
+        labelWidth = std::max(labelWidth, InfoTable->fontMetrics().horizontalAdvance(QString::fromLatin1(label)) +
+                                              INFO_LABEL_PADDING);
+    InfoTable->setColumnWidth(0, labelWidth);
+    // Both columns stay in view: the pane is as wide as they need.
+    InfoTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    InfoTable->setMinimumWidth(labelWidth + INFO_VALUE_WIDTH + 2 * InfoTable->frameWidth());
     InfoTable->setColumnWidth(1, INFO_VALUE_WIDTH);
     InfoTable->horizontalHeader()->setStretchLastSection(true);
     InfoTable->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -436,4 +450,52 @@ void TabBase::CopyAuxTreeToClipboard()
             text += QLatin1String("    ") + FromBytes(child->text) + QLatin1Char('\n');
     }
     QApplication::clipboard()->setText(text);
+}
+
+void TabBase::PrefChooseAuxTreeLevels()
+{
+    PrefKxTable& prefs = Table->Prefs();
+    int32_t levels[2] = {prefs.TreeLevel1Field, prefs.TreeLevel2Field};
+    AuxTreeDialog dialog(levels, TearOffMain::Me, Table);
+    if (TearOffMain::Prompt().Exec(&dialog) != 1)
+        return;
+    prefs.TreeLevel1Field = levels[0];
+    prefs.TreeLevel2Field = levels[1];
+    KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen (%2,%3)")
+                                  .arg(FromBytes(Table->Name()))
+                                  .arg(levels[0])
+                                  .arg(levels[1]));
+    Table->RebuildAuxTree();
+    UpdatePanes();
+    UpdateBase();
+}
+
+QString TabBase::AuxTreeExpression(KxdRecord* record)
+{
+    const PrefKxTable& prefs = Table->Prefs();
+    QString expression;
+    for (int32_t field : {prefs.TreeLevel1Field, prefs.TreeLevel2Field}) {
+        if (field < 0 || field >= FIELD_Nums || !*record->Text(field))
+            continue;
+        const QString text = FromBytes(record->Text(field));
+        const QString part = FieldTable[field].desc.kind == FIELD_KIND_STRING
+                                 ? QuotedCondition(FieldKey(field), "~", text)
+                                 : QString::fromLatin1(FieldKey(field)) + QLatin1String("==") + text;
+        if (part.isEmpty())
+            return QString();
+        if (!expression.isEmpty())
+            expression += QLatin1String(" && ");
+        expression += part;
+    }
+    return FitsSearchExpression(expression) ? expression : QString();
+}
+
+int32_t TabBase::AuxTreeLevelIndex(int32_t field)
+{
+    const PrefKxTable& prefs = Table->Prefs();
+    if (field < 0 || prefs.TreeLevel1Field < 0)
+        return -1;
+    if (field == prefs.TreeLevel1Field)
+        return 0;
+    return field == prefs.TreeLevel2Field ? 1 : -1;
 }

@@ -23,7 +23,6 @@ void TabBase::CopyInHistory() {}
 void TabBase::CopyAllInHistory() {}
 void TabBase::ReplayInHistory() {}
 void TabBase::CollapseExpandHistory() {}
-void TabBase::PrefChooseAuxTreeLevels() {}
 void TabBase::DockAttach() {}
 void TabBase::DockDetach() {}
 void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t) {}
@@ -31,14 +30,4 @@ void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t
 int32_t TabBase::RefreshOutlineTable()
 {
     return 0;
-}
-
-QString TabBase::AuxTreeExpression(KxdRecord*)
-{
-    return QString();
-}
-
-int32_t TabBase::AuxTreeLevelIndex(int32_t)
-{
-    return -1;
 }

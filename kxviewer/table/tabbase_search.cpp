@@ -76,6 +76,14 @@ void ReportTooLong()
 }
 } // namespace
 
+bool TabBase::FitsSearchExpression(const QString& text)
+{
+    if (!TooLongForTable(text))
+        return true;
+    ReportTooLong();
+    return false;
+}
+
 bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32_t mode)
 {
     const QString trimmed = text.trimmed();

@@ -16,6 +16,7 @@
 #include "kxviewer/table/columnwidths.h"
 #include "kxviewer/table/dragheaderview.h"
 #include "kxviewer/table/guihelpers.h"
+#include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/scrollbar.h"
 #include "kxviewer/table/tabtabledelegate.h"
 #include "kxviewer/table/tabtablemodel.h"
@@ -225,6 +226,8 @@ void TabTable::idleProcess()
 {
     if (Table->NumSelected != LastNumSelected || Table->Bookmarks().Length() != LastNumBookmarks)
         RefreshOutlineTable();
+    if (AuxTreeDock && Prefs.SyncToCurRow && Table->CurRow() != LastPanesRow)
+        AuxTreeDock->SetPanesPosition();
 }
 
 int32_t TabTable::GetColorizeColorNum(const KxdRecord* record)

@@ -154,7 +154,9 @@ TEST_F(SidePanesTest, ThreeStackedPanesWithTheirTablesAndSwitches)
         }
     }
     EXPECT_EQ(tab->InfoTable->parentWidget()->height(), 7 * rowHeight);
-    EXPECT_EQ(tab->InfoTable->columnWidth(0), 120);
+    // 120 pixels, or what the longest label needs in the font in use.
+    const int labels = tab->InfoTable->fontMetrics().horizontalAdvance("Presentation errors") + 12;
+    EXPECT_EQ(tab->InfoTable->columnWidth(0), std::max(120, labels));
 
     QTableWidget* outline = tab->OutlineTable;
     EXPECT_FALSE(outline->showGrid());

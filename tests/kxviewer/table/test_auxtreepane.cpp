@@ -1,0 +1,316 @@
+// The aux-tree pane of a document: the tree of the chosen levels, quick
+// filter and selection of the chosen items, the context menu, following the
+// current row, "Select Levels", and the expression of a record's values.
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxviewer/table/docktitlebar.h"
+#include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tabletabenv.h"
+
+namespace {
+
+const bool registered = (ScriptLogicalExpParser::Register(), true);
+
+RawRecord Threaded(const char* tname, const char* kxname, const char* text)
+{
+    RawRecord raw;
+    raw.tname = tname;
+    raw.kxname = kxname;
+    raw.text = text;
+    return raw;
+}
+
+class AuxTreePaneTest : public tabletest::TableTabTest {
+protected:
+    void SetUp() override
+    {
+        TableTabTest::SetUp();
+        // As in the program: the filter command shows whether a filter is on.
+        actions.Entry(TACT_FILTER).checkable = 1;
+    }
+
+    TabTable* OpenThreads()
+    {
+        return OpenRecords({Threaded("p", "t1", "a"), Threaded("p", "t2", "b"), Threaded("q", "t1", "c"),
+                            Threaded("p", "t3", "d"), Threaded("p", "t1", "e")});
+    }
+
+    // Ctrl+click on the items named "parent/child" or "parent".
+    static void ChooseItems(QTreeWidget* tree, const QStringList& names)
+    {
+        tree->expandAll();
+        tree->clearSelection();
+        for (const QString& name : names) {
+            const QStringList parts = name.split(QLatin1Char('/'));
+            QTreeWidgetItem* item = tree->findItems(parts[0], Qt::MatchExactly, 1).value(0);
+            ASSERT_NE(item, nullptr) << name.toStdString();
+            for (int i = 0; parts.size() > 1 && i < item->childCount(); ++i)
+                if (item->child(i)->text(1) == parts[1]) {
+                    item = item->child(i);
+                    break;
+                }
+            tree->scrollToItem(item);
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              tree->visualItemRect(item).center());
+        }
+    }
+
+    static std::string TreeText(QTreeWidget* tree)
+    {
+        std::string text;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = tree->topLevelItem(i);
+            text += item->text(1).toStdString() + "(";
+            for (int k = 0; k < item->childCount(); ++k)
+                text += (k ? " " : "") + item->child(k)->text(1).toStdString();
+            text += ") ";
+        }
+        return text;
+    }
+
+    static std::string SearchText(TabBase* tab)
+    {
+        const KxSearchExpression* expression = tab->Table->SearchExpression();
+        return expression ? expression->text : "";
+    }
+};
+
+TEST_F(AuxTreePaneTest, TreeShowsTheChosenLevels)
+{
+    const struct {
+        int32_t second;
+        const char* title;
+        const char* tree;
+        const char* expression; // of the first item of "p", or of "p" itself
+    } cases[] = {
+        {FIELD_KXNAME, "    Tree: Thread/KX Name", "p(t1 t2 t3) q(t1) ", "TNAME=='p' && KXNAME=='t1'"},
+        {-1, "    Tree: Thread", "p() q() ", "TNAME=='p'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        PrefKxTable::Default().TreeLevel2Field = c.second;
+        TabTable* tab = OpenThreads();
+        PaneDocks* pane = tab->AuxTreeDock;
+        EXPECT_EQ(qobject_cast<DockTitlebar*>(pane->titleBarWidget())->Title->text().toStdString(), c.title);
+        EXPECT_EQ(TreeText(pane->Tree), c.tree);
+        QTreeWidgetItem* p = pane->Tree->topLevelItem(0);
+        QTreeWidgetItem* first = p->childCount() ? p->child(0) : p;
+        EXPECT_EQ(pane->SelectionExpression({first}).toStdString(), c.expression);
+        EXPECT_EQ(p->text(0), "   ");
+        EXPECT_EQ(p->background(0).color(), PrefGlobal::GetColor(0));
+
+        tab->CopyAuxTreeToClipboard();
+        EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
+                  c.second < 0 ? "p\nq\n" : "p\n    t1\n    t2\n    t3\nq\n    t1\n");
+        delete tab;
+    }
+}
+
+TEST_F(AuxTreePaneTest, QuickFilterAndSelectionOfChosenThreads)
+{
+    const struct {
+        const char* action;
+        QStringList items;
+        const char* expression;
+        bool filtered;
+        int32_t rows;
+        uint32_t selected;
+    } cases[] = {
+        {"filter", {"p/t1", "p/t2"}, "TNAME=='p' && KXNAME=='t1' || TNAME=='p' && KXNAME=='t2'", true, 3, 0},
+        {"filter", {"q"}, "TNAME=='q'", true, 1, 0},
+        {"select", {"p/t3", "q/t1"}, "TNAME=='p' && KXNAME=='t3' || TNAME=='q' && KXNAME=='t1'", false, 5, 2},
+        {"select", {"p"}, "TNAME=='p'", false, 5, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        TabTable* tab = OpenThreads();
+        PaneDocks* pane = tab->AuxTreeDock;
+        ChooseItems(pane->Tree, c.items);
+        pane->Actions[std::string(c.action) == "filter" ? 89 : 90]->trigger();
+        EXPECT_EQ(SearchText(tab), c.expression);
+        EXPECT_EQ(tab->Table->FilterOn, c.filtered);
+        EXPECT_EQ(tab->Table->RowCount(), c.rows);
+        EXPECT_EQ(tab->Table->NumSelected, c.selected);
+        EXPECT_EQ(tab->Actions[TACT_FILTER]->isChecked(), c.filtered);
+        if (c.filtered) {
+            // "Remove Filter" of the pane gives the rows back.
+            pane->Actions[102]->trigger();
+            EXPECT_FALSE(tab->Table->FilterOn);
+            EXPECT_EQ(tab->Table->RowCount(), 5);
+        }
+        delete tab;
+    }
+}
+
+TEST_F(AuxTreePaneTest, AnExpressionTooLongToSearchIsRefusedWhole)
+{
+    // 30 threads of 14 characters: the joined expression passes 1099.
+    std::vector<std::string> names;
+    std::vector<RawRecord> records;
+    for (int i = 0; i < 30; ++i)
+        names.push_back("thread-" + std::string(6, char('a' + i % 26)) + char('A' + i / 26));
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (const std::string& name : names)
+        table->AppendRecord(Threaded("p", name.c_str(), "x").Build());
+    table->AppendRecord(Threaded("q", "other", "y").Build());
+    TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    PaneDocks* pane = tab->AuxTreeDock;
+    QTreeWidgetItem* p = pane->Tree->topLevelItem(0);
+    ASSERT_EQ(p->childCount(), 30);
+    const struct {
+        int chosen; // the first n threads of p
+        bool accepted;
+    } cases[] = {{20, true}, {30, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        shell.status.clear();
+        pane->Tree->clearSelection();
+        for (int i = 0; i < c.chosen; ++i)
+            p->child(i)->setSelected(true);
+        const QString expression = pane->SelectionExpression(pane->Tree->selectedItems());
+        EXPECT_EQ(!expression.isEmpty(), c.accepted);
+        pane->Actions[89]->trigger();
+        EXPECT_EQ(tab->Table->FilterOn, c.accepted);
+        EXPECT_EQ(tab->Table->RowCount(), c.accepted ? c.chosen : 31);
+        EXPECT_EQ(shell.Last(), c.accepted ? "Table 'memory': Filtered 20 rows"
+                                           : "Search expression longer than 1099 characters");
+        if (c.accepted)
+            pane->Actions[102]->trigger();
+    }
+}
+
+TEST_F(AuxTreePaneTest, ContextMenuOnItemsOnly)
+{
+    TabTable* tab = OpenThreads();
+    PaneDocks* pane = tab->AuxTreeDock;
+    pane->Tree->collapseAll();
+    QStringList shown;
+    bool filterEnabled = false;
+    auto watch = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* action : menu->actions()) {
+                    shown << (action->isSeparator() ? QStringLiteral("|") : action->text());
+                    if (action == pane->Actions[89])
+                        filterEnabled = action->isEnabled();
+                }
+                menu->close();
+            }
+        });
+    };
+    const struct {
+        bool onItem;
+        bool filtered;
+        QStringList entries;
+    } cases[] = {
+        {false, false, {}},
+        {true, false, {"Find: TNAME=='p'", "|", "Action 89", "Action 90", "|", "Action 98"}},
+        {true, true, {"Find: TNAME=='p'", "|", "Action 89", "Action 90", "|", "Action 98"}},
+    };
+    for (const auto& c : cases) {
+        shown.clear();
+        if (c.filtered) {
+            tab->Table->SelRangeSet(0, 1, true, 0xFFFF00);
+            tab->Table->Selected2Filter();
+        }
+        const QRect first = pane->Tree->visualItemRect(pane->Tree->topLevelItem(0));
+        const QPoint at = c.onItem ? first.center() : QPoint(first.center().x(), pane->Tree->viewport()->height() - 2);
+        pane->Tree->clearSelection();
+        watch();
+        QTest::mouseClick(pane->Tree->viewport(), Qt::LeftButton, Qt::NoModifier, first.center());
+        emit pane->Tree->customContextMenuRequested(at);
+        QApplication::processEvents();
+        EXPECT_EQ(shown, c.entries) << c.onItem << c.filtered;
+        if (c.onItem) {
+            EXPECT_EQ(filterEnabled, !c.filtered);
+            EXPECT_EQ(tab->Actions[86]->data().toString().toStdString(), "TNAME=='p'");
+        }
+    }
+    tab->Table->ClearFilter();
+}
+
+TEST_F(AuxTreePaneTest, TheTreeFollowsTheCurrentRow)
+{
+    TabTable* tab = OpenThreads();
+    PaneDocks* pane = tab->AuxTreeDock;
+    const struct {
+        int row;
+        const char* current; // "parent/child"
+    } cases[] = {{1, "p/t2"}, {2, "q/t1"}, {4, "p/t1"}, {3, "p/t3"}};
+    for (const auto& c : cases) {
+        tab->SetCurrentPosition(c.row);
+        tab->idleProcess();
+        QTreeWidgetItem* item = pane->Tree->currentItem();
+        ASSERT_NE(item, nullptr) << c.row;
+        ASSERT_NE(item->parent(), nullptr) << c.row;
+        EXPECT_EQ((item->parent()->text(1) + "/" + item->text(1)).toStdString(), c.current);
+        EXPECT_TRUE(item->parent()->isExpanded());
+        EXPECT_EQ(tab->LastPanesRow, c.row);
+    }
+}
+
+// Answers "Select Levels" by unchecking the second level and pressing "Ok".
+class LevelsAnswer : public ScriptedPrompt {
+public:
+    int Exec(QDialog* dialog) override
+    {
+        dialog->show();
+        QCheckBox* second = dialog->findChildren<QCheckBox*>().value(1);
+        QTest::mouseClick(second, Qt::LeftButton, Qt::NoModifier, QPoint(4, second->height() / 2));
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == QLatin1String("Ok"))
+                QTest::mouseClick(button, Qt::LeftButton);
+        return dialog->result();
+    }
+};
+
+TEST_F(AuxTreePaneTest, SelectLevelsRebuildsTheTree)
+{
+    LevelsAnswer answer;
+    PromptGuard guard(&answer);
+    TabTable* tab = OpenThreads();
+    shell.Clear();
+    tab->PrefChooseAuxTreeLevels();
+    EXPECT_EQ(tab->Table->AuxTree().Level2(), -1);
+    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p() q() ");
+    EXPECT_TRUE(tabtest::Contains(shell.log, "Document \"memory\": Auxiliary tree fields chosen (11,-1)"));
+}
+
+TEST_F(AuxTreePaneTest, RecordExpressionQuotesItsValues)
+{
+    const struct {
+        RawRecord record;
+        int32_t first, second;
+        const char* expression;
+    } cases[] = {
+        {Threaded("main", "net", "a"), FIELD_TNAME, FIELD_KXNAME, "TNAME~'main' && KXNAME~'net'"},
+        {Threaded("it's", "net", "a"), FIELD_TNAME, FIELD_KXNAME, "TNAME~\"it's\" && KXNAME~'net'"},
+        {Threaded("main", "", "a"), FIELD_TNAME, FIELD_KXNAME, "TNAME~'main'"},
+        {Threaded("it's \"x\"", "net", "a"), FIELD_TNAME, FIELD_KXNAME, ""},
+        {Threaded("main", "net", "a"), FIELD_TID, FIELD_TNAME, "TID==7 && TNAME~'main'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        PrefKxTable::Default().TreeLevel1Field = c.first;
+        PrefKxTable::Default().TreeLevel2Field = c.second;
+        TabTable* tab = OpenRecords({c.record});
+        EXPECT_EQ(tab->AuxTreeExpression(tab->Table->GetRecord(0)).toStdString(), c.expression);
+        EXPECT_EQ(tab->AuxTreeLevelIndex(c.second), 1);
+        EXPECT_EQ(tab->AuxTreeLevelIndex(c.first), 0);
+        EXPECT_EQ(tab->AuxTreeLevelIndex(FIELD_TEXT), -1);
+        delete tab;
+    }
+}
+
+} // namespace
