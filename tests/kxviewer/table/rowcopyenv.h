@@ -21,9 +21,10 @@ protected:
         tabletest::TableTabTest::TearDown();
     }
 
-    // Rows "row 0" .. "row 59": TID 8 on every third row, else 7; LEVEL 0
-    // on every tenth row from 5, -1 on every fifteenth from 7, else 1; an
-    // enter at 20 and its leave at 24 on TID 7; a presentation error on 33.
+    // Rows "row 0" .. "row 59": TID 8 ("worker") on every third row, else
+    // 7 ("main"); LEVEL 0 on every tenth row from 5, -1 on every fifteenth
+    // from 7, else 1; an enter at 20 and its leave at 24 on TID 7; a
+    // presentation error on 33.
     TabTable* OpenFixture(const char* name = "fixture", int records = 60)
     {
         auto* table = new KxTable(nullptr, name, PrefKxTable::Default());
@@ -35,6 +36,7 @@ protected:
             RawRecord raw = Record(texts[size_t(i)].c_str(), i % 3 == 0 && flags == 0 ? 8 : 7, flags,
                                    flags ? "work" : nullptr);
             raw.time = uint64_t(1000 + i);
+            raw.tname = raw.tid == 8 ? "worker" : "main";
             KxdRecord* record = table->AppendRecord(raw.Build());
             record->prot.msg.LEVEL = i % 10 == 5 ? 0 : i % 15 == 7 ? -1 : 1;
         }
