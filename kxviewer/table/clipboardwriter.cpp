@@ -65,7 +65,8 @@ std::string Shading(int32_t index) { return "\\chcbpat" + std::to_string(index) 
 
 std::vector<int32_t> Columns(const TabTable& tab)
 {
-    return std::vector<int32_t>(tab.Prefs.columns, tab.Prefs.columns + std::clamp<int32_t>(tab.Prefs.columnCount, 0, FIELD_Nums));
+    const int32_t count = std::clamp<int32_t>(tab.Prefs.columnCount, 0, FIELD_Nums);
+    return std::vector<int32_t>(tab.Prefs.columns, tab.Prefs.columns + count);
 }
 
 // Two average characters wide, in percent of the picture's width.
@@ -145,8 +146,9 @@ void ClipboardWriter::AppendHighlighted(std::string& out, int32_t field, const Q
         if (match.text.isEmpty())
             continue;
         const Qt::CaseSensitivity cs = entry.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        for (int hit = value.indexOf(match.text, 0, cs); hit >= 0; hit = value.indexOf(match.text, hit + match.text.size(), cs))
-            std::fill(marks.begin() + hit, marks.begin() + std::min<int>(hit + match.text.size(), value.size()), colour);
+        const int length = match.text.size();
+        for (int hit = value.indexOf(match.text, 0, cs); hit >= 0; hit = value.indexOf(match.text, hit + length, cs))
+            std::fill(marks.begin() + hit, marks.begin() + std::min(hit + length, int(value.size())), colour);
     }
     if (marks.empty()) {
         out += Escaped(value);
@@ -195,7 +197,8 @@ void ClipboardWriter::WriteRow(RtfWriter& rtf, QString& text, int32_t row, KxdRe
     std::string cells = Shading(cellShading);
     highlights_.Prepare(row, record);
     for (int32_t field : formatter_.Fields()) {
-        const QString value = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record->Text(field)) : QString();
+        const QString value =
+            field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record->Text(field)) : QString();
         const QString indent = field == FIELD_TEXT ? formatter_.IndentOf(*record) : QString();
         if (!indent.isEmpty()) {
             cells += indent.toStdString();
@@ -273,6 +276,11 @@ QString ClipboardWriter::ExportText(TabTable& tab, const Spans& spans)
     const RowFormatter formatter(Columns(tab), tab.Table->TimeNormalised(), tab.Prefs.IndentText != 0,
                                  RowFormatter::ExportStyle(tab.Prefs.ExportRowNumbColumn != 0, tab.Table->RowCount()));
     QString text = formatter.Header();
+    int64_t rows = 0;
+    for (const auto& span : spans)
+        rows += std::max(0, span.second - span.first + 1);
+    // Lines are about as long as the header.
+    text.reserve(int(std::min<int64_t>(rows * (text.size() + 8), 1 << 30)));
     for (const auto& span : spans)
         for (int32_t row = span.first; row <= span.second; ++row)
             formatter.AppendRow(text, row, *tab.Table->GetRecord(row));

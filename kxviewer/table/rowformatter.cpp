@@ -14,6 +14,13 @@ constexpr char16_t ENTER_MARK = u'\u00bb';
 constexpr char16_t LEAVE_MARK = u'\u00ab';
 
 QString Blanks(int32_t n) { return QString(std::max(n, 0), QLatin1Char(' ')); }
+
+// n blanks appended in place.
+void AddBlanks(QString& out, int32_t n)
+{
+    if (n > 0)
+        out.resize(out.size() + n, QLatin1Char(' '));
+}
 } // namespace
 
 int32_t RowFormatter::NumberWidth(bool rowNumbers, int32_t rows)
@@ -94,12 +101,17 @@ void RowFormatter::AppendRow(QString& out, int32_t row, const KxdRecord& record)
             const QChar mark = flags & KXFLAGS_FUNC_ENTER   ? QChar(ENTER_MARK)
                                : flags & KXFLAGS_FUNC_LEAVE ? QChar(LEAVE_MARK)
                                                             : QLatin1Char(' ');
-            out += (indent + mark + text).leftJustified(Width(FIELD_TEXT));
+            out += indent;
+            out += mark;
+            out += text;
+            AddBlanks(out, Width(FIELD_TEXT) - int32_t(indent.size() + 1 + text.size()));
         } else {
             const Cell cell = Format(field, text, false);
-            out += Blanks(cell.lead) + cell.value + Blanks(cell.trail);
+            AddBlanks(out, cell.lead);
+            out += cell.value;
+            AddBlanks(out, cell.trail);
         }
-        out += QLatin1String("  ");
+        AddBlanks(out, 2);
     }
     out += QLatin1Char('\n');
 }

@@ -166,7 +166,9 @@ TEST_F(Clipboard, RangeCopiesCountTheirRanges)
         {&TabTable::CopyRangesToTxt, {{2, 4}, {10, 11}}, "Document \"fixture\": 5 rows copied to TXT clipboard", 5},
         {&TabTable::CopyRangesToRtf, {{2, 4}, {10, 11}},
          "Document \"fixture\": 5 rows copied to RTF clipboard 5 rows copied to TXT clipboard", 5},
-        {&TabTable::CopyRangesToTxt, {{7, 7}, {12, 5}, {58, 70}}, "Document \"fixture\": 3 rows copied to TXT clipboard",
+        {&TabTable::CopyRangesToTxt,
+         {{7, 7}, {12, 5}, {58, 70}},
+         "Document \"fixture\": 3 rows copied to TXT clipboard",
          3},
     };
     for (const Case& c : cases) {

@@ -33,7 +33,8 @@ protected:
 
 TEST_F(RowCopy, PasteTakesTheRowsTheCopyTook)
 {
-    const std::string changed = "Cannot paste: the rows of document \"A\" changed after the copy. Please copy them again.";
+    const std::string changed =
+        "Cannot paste: the rows of document \"A\" changed after the copy. Please copy them again.";
     struct Case {
         const char* name;
         int copyAction;
