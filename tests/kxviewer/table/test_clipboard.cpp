@@ -187,4 +187,39 @@ TEST_F(Clipboard, RangeCopiesCountTheirRanges)
     }
 }
 
+// Nested TEXT: the text export's lines (plain text alone) indent three
+// blanks a level, the text beside RTF two, both with the enter and leave
+// markers, padded to the TEXT column and never cut.
+TEST_F(Clipboard, NestedTextIsIndentedWithMarkers)
+{
+    struct Case {
+        void (TabTable::*command)();
+        QString enter;
+        QString nested;
+        QString leave;
+    };
+    const Case cases[] = {
+        {&TabTable::CopyRangesToTxt, QString::fromUtf8("   21    \u00bbwork"), "   23     row 22",
+         QString::fromUtf8("   25    \u00abwork")},
+        {&TabTable::CopyRangesToRtf, QString::fromUtf8("   21   \u00bbwork"), "   23    row 22",
+         QString::fromUtf8("   25   \u00abwork")},
+    };
+    for (const Case& c : cases) {
+        TabTable* tab = OpenFixture();
+        SetColumns(tab->Prefs, {FIELD_TEXT});
+        tab->OutlineRanges = {{19, 25, 0, 64}, {12, 12, 0, 64}};
+        (tab->*c.command)();
+        const QStringList lines = Text().split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 10);
+        // Row number, blank, 90 characters of TEXT, two blanks.
+        const auto padded = [](const QString& start) { return start.leftJustified(5 + 1 + 90 + 2); };
+        EXPECT_EQ(lines[2], padded(c.enter));
+        EXPECT_EQ(lines[4], padded(c.nested));
+        EXPECT_EQ(lines[6], padded(c.leave));
+        EXPECT_EQ(lines[1], padded("   20 row 19"));
+        EXPECT_EQ(lines[8], padded("   13 row 12"));
+        delete tab;
+    }
+}
+
 } // namespace
