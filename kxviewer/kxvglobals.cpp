@@ -99,4 +99,13 @@ QColor TableHeaderBackground() { return QColor(200, 200, 200, 220); }
 
 } // namespace KxvLook
 
+void KxvCopyInformation::Clear()
+{
+    if (source)
+        source->Release();
+    source = nullptr;
+    runs.clear();
+    mode = SELECTED;
+}
+
 KxvCopyInformation KxvGlobals::CopyInformation;

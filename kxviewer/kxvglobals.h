@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QPen>
 
+#include "kxlib/table/kxtable.h"
 #include "kxviewer/importformat.h"
 
 // Type ids of the built-in readers; ids from 0 up are import-format indices.
@@ -119,16 +120,23 @@ QColor TableCellBackground();
 QColor TableHeaderBackground();
 } // namespace KxvLook
 
-class KxTable;
-
 // The last row copy: a paste takes its records from here, not from the
 // clipboard. The source table is held by one reference; shut-down releases
 // it.
 struct KxvCopyInformation {
-    int32_t mode = 0;
+    // What a copy took: the selected rows, those of the checked colours, or
+    // every row.
+    enum Mode : int32_t { SELECTED = 0, BY_COLORS = 1, ALL_ROWS = 2 };
+
+    int32_t mode = SELECTED;
     KxTable* source = nullptr;
-    // The selection colours of a copy by colours.
-    std::vector<uint32_t> colors;
+    // The rows taken at the copy (not in ALL_ROWS) and the source's row
+    // version then: the rows name the same records only while it holds.
+    std::vector<KxCopyRun> runs;
+    uint64_t rowsVersion = 0;
+
+    // Drops the source's reference (the table goes with its last one).
+    void Clear();
 };
 
 namespace KxvGlobals {

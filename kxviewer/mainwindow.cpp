@@ -12,6 +12,7 @@
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvchannels.h"
+#include "kxviewer/kxvglobals.h"
 #include "kxviewer/mainwindowservices.h"
 #include "kxviewer/mainwindowtabshell.h"
 #include "kxviewer/prefdata.h"
@@ -80,6 +81,7 @@ MainWindow::~MainWindow()
     if (&KxvTabShell() == tabShell_.get())
         KxvSetTabShell(nullptr);
     DeleteActions();
+    KxvGlobals::CopyInformation.Clear();
     delete IdleTimer;
     IdleTimer = nullptr;
     OnCloseAccepted();

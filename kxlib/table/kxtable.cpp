@@ -318,6 +318,7 @@ KxdRecord* KxTable::InsertRecord(int32_t i)
     record->block = block;
     ++recordCount_;
     ++rowCount_;
+    ++rowsVersion_;
     modified_ = true;
     // The function stacks point at records that may have moved.
     tids_.ResetStacks();
@@ -364,6 +365,7 @@ bool KxTable::DelRecord(int32_t row)
     for (KxTblock* later = block->next; later; later = later->next)
         --later->first;
     --recordCount_;
+    ++rowsVersion_;
     modified_ = true;
     tids_.ResetStacks();
 
@@ -380,129 +382,6 @@ bool KxTable::DelRecord(int32_t row)
     if (prefs_.CurPossition > rowCount_ - 1)
         prefs_.CurPossition = rowCount_ - 1;
     return true;
-}
-
-void KxTable::DelRecords()
-{
-    if (!selRanges_.IsEmpty()) {
-        while (SelRange* range = static_cast<SelRange*>(selRanges_.Last)) {
-            KXTABLE_CHECK(range->count > 0, "last >= first");
-            DelRecord(range->first + range->count - 1);
-        }
-    } else if (prefs_.CurPossition >= 0) {
-        DelRecord(prefs_.CurPossition);
-    }
-    RebuildAuxTree();
-}
-
-namespace {
-
-// Sources of a copy. Copying into the same table moves its records, so then
-// the records are copied out first.
-class CopySources {
-public:
-    CopySources(KxTable& source, const KxTable& dest, const std::vector<int32_t>& rows)
-    {
-        records_.reserve(rows.size());
-        if (&source == &dest) {
-            snapshot_.reset(new KxdRecord[rows.size()]);
-            for (size_t k = 0; k < rows.size(); ++k)
-                KxdRecord::CopyInto(&snapshot_[k], source.GetRecord(rows[k]));
-            for (size_t k = 0; k < rows.size(); ++k)
-                records_.push_back(&snapshot_[k]);
-        } else {
-            for (int32_t row : rows)
-                records_.push_back(source.GetRecord(row));
-        }
-    }
-    const KxdRecord* operator[](size_t k) const { return records_[k]; }
-    const KxdRecord* const* From(size_t k) const { return records_.data() + k; }
-
-private:
-    std::unique_ptr<KxdRecord[]> snapshot_;
-    std::vector<const KxdRecord*> records_;
-};
-
-void CopyInto(KxTable& dest, const CopySources& sources, size_t from, size_t count, int32_t pos)
-{
-    if (pos < 0) {
-        KxAppendCopies(dest, sources.From(from), count);
-        return;
-    }
-    for (size_t k = from; k < from + count; ++k) {
-        KxdRecord* slot = dest.InsertRecord(pos++);
-        KxdRecord::CopyInto(slot, sources[k]);
-        KxdRecord::ProcessLine4Client(slot, true);
-    }
-}
-
-} // namespace
-
-int32_t KxTable::CopyAllRecords(KxTable& dest, int32_t pos)
-{
-    Trace(2, __func__, "CopyAllRecords: to table '%s', pos = %d", dest.Name(), pos);
-    KXTABLE_CHECK(dest.IsEditable(), "dest.IsEditable()");
-    if (pos > dest.recordCount_)
-        pos = dest.recordCount_;
-    std::vector<int32_t> rows(static_cast<size_t>(rowCount_));
-    for (int32_t r = 0; r < rowCount_; ++r)
-        rows[size_t(r)] = r;
-    CopySources sources(*this, dest, rows);
-    CopyInto(dest, sources, 0, rows.size(), pos);
-    return int32_t(rows.size());
-}
-
-int32_t KxTable::CopySelectedRecords(KxTable& dest, const uint32_t* tags, int ntags, int32_t pos)
-{
-    KXTABLE_CHECK(dest.IsEditable(), "dest.IsEditable()");
-    if (pos > dest.recordCount_)
-        pos = dest.recordCount_;
-    if (selRanges_.IsEmpty()) {
-        int32_t cur = prefs_.CurPossition;
-        if (cur < 0 || cur >= rowCount_) {
-            Error(__func__, "Current record is not set");
-            return 0;
-        }
-        std::vector<int32_t> rows(1, cur);
-        CopySources sources(*this, dest, rows);
-        CopyInto(dest, sources, 0, 1, pos);
-        return 1;
-    }
-    struct Part {
-        size_t from;
-        int32_t count;
-        uint32_t tag;
-    };
-    std::vector<Part> parts;
-    std::vector<int32_t> rows;
-    for (SelRange* r = FirstRange(); r; r = r->NextEntry()) {
-        bool wanted = ntags == 0;
-        for (int t = 0; t < ntags && !wanted; ++t)
-            wanted = tags[t] == r->tag;
-        if (!wanted)
-            continue;
-        parts.push_back({rows.size(), r->count, r->tag});
-        for (int32_t k = 0; k < r->count; ++k)
-            rows.push_back(r->first + k);
-    }
-    CopySources sources(*this, dest, rows);
-    // Appended copies of all ranges go in one run; the rows they get are
-    // known before.
-    const int32_t appendedAt = dest.recordCount_;
-    if (pos < 0)
-        CopyInto(dest, sources, 0, rows.size(), pos);
-    for (const Part& part : parts) {
-        int32_t start = pos >= 0 ? pos : appendedAt + int32_t(part.from);
-        if (pos >= 0) {
-            CopyInto(dest, sources, part.from, size_t(part.count), pos);
-            pos += part.count;
-        }
-        for (int32_t k = 0; k < part.count; ++k)
-            dest.RecordSelect(start + k, dest.GetRecord(start + k), part.tag);
-        dest.Trace(2, __func__, "SelRangeSet: %s records %d..%d: NumSelected = %d", "Select", start,
-                   start + part.count - 1, int(dest.NumSelected));
-    }
-    return int32_t(rows.size());
 }
 
 void KxTable::ReformatTableData()

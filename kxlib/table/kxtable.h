@@ -43,6 +43,15 @@ struct SelRange : ZmLib::DListEntry<SelRange> {
     uint32_t tag;
 };
 
+// A run of rows taken by a copy; the copies of a selected run are selected
+// with its tag in the destination.
+struct KxCopyRun {
+    int32_t first;
+    int32_t count;
+    uint32_t tag;
+    bool selected;
+};
+
 struct KxBkmarkEntry : ZmLib::DListEntry<KxBkmarkEntry> {
     int32_t index;
     KxTable* table;
@@ -151,11 +160,26 @@ public:
     // i from 0 to the record count (the count appends). Null with a warning
     // for an index outside.
     KxdRecord* InsertRecord(int32_t i);
+    // n empty records at original index i (0 to the record count) in one
+    // pass; null with a warning for an index outside.
+    bool InsertRecords(int32_t i, int32_t n);
     // Deletes a visible row; false with a warning for a row outside.
     bool DelRecord(int32_t row);
-    void DelRecords();
+    // Deletes the selected rows in one pass, or the current row when none
+    // is selected; returns the count deleted.
+    int32_t DelRecords();
     int32_t CopyAllRecords(KxTable& dest, int32_t pos);
     int32_t CopySelectedRecords(KxTable& dest, const uint32_t* tags, int ntags, int32_t pos);
+    // The runs a copy of the selection takes now: the ranges whose tag is
+    // among tags (every range with ntags 0), or without ranges the current
+    // row alone (nothing without a current row).
+    std::vector<KxCopyRun> SelectedRuns(const uint32_t* tags, int ntags) const;
+    // Copies the runs (rows of this table) to dest at pos (-1 appends);
+    // returns the count copied.
+    int32_t CopyRuns(KxTable& dest, const std::vector<KxCopyRun>& runs, int32_t pos);
+    // Changes whenever rows are inserted or deleted or the filter switches:
+    // a row number taken earlier names the same record only while it holds.
+    uint64_t RowsVersion() const { return rowsVersion_; }
     void ReformatTableData();
     // A new table of function calls with one reference, or null.
     KxTable* CreateFuncTable();
@@ -306,4 +330,5 @@ private:
     int32_t searchMode_ = SEARCH_MODE_NONE;
     int32_t searchLimitRow_ = -1;
     uint64_t key_;
+    uint64_t rowsVersion_ = 0;
 };

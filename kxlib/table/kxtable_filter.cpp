@@ -9,6 +9,7 @@
 
 void KxTable::AllocFilteredArray(uint32_t n)
 {
+    ++rowsVersion_;
     if (Filtered) {
         ZmLib::KxSys.AssertReport(key_, false, __FILE__, __LINE__, __func__, "!Filtered");
         abort();
@@ -22,6 +23,7 @@ void KxTable::AllocFilteredArray(uint32_t n)
 
 void KxTable::FreeFiltered()
 {
+    ++rowsVersion_;
     free(Filtered);
     Filtered = nullptr;
 }

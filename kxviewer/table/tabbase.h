@@ -96,6 +96,16 @@ public:
     // Counters from the table, then the action states.
     void UpdateInformer();
 
+    // Makes this table the copy source (KxvCopyInformation::Mode), with the
+    // rows the mode takes now; false for a table without rows.
+    bool RememberCopy(int32_t mode);
+    // Pastes the last copy at position (-1 appends) and reports it; the
+    // count added, or -1 when refused (ownText when the copy is our own).
+    int32_t PasteCopy(int32_t position, const char* ownText);
+    // True, with the user told why, when rows cannot be added or deleted
+    // (a filtered or read-only table); what names the refused command.
+    bool TableRefusesRowChanges(const char* what);
+
     // Writes the document to path: in place from the filter section on
     // when the records did not change and !writeWhole, else whole. True on
     // success.

@@ -1,15 +1,10 @@
-// Commands of the search, the side panes, the toolbars and jumps, row copy
-// and paste, the History and the tab preferences whose work is not built
-// yet: each of them does nothing, and the ones that answer refuse.
+// Commands of the search, the side panes, the toolbars and jumps, the
+// History and the tab preferences whose work is not built yet: each of them
+// does nothing, and the ones that answer refuse.
 #include "kxviewer/table/tabbase.h"
 
 #include <QString>
 
-void TabBase::RowsCopy() {}
-void TabBase::RowsCopyAll() {}
-void TabBase::RowsCopyByColors() {}
-void TabBase::RowsPaste() {}
-void TabBase::RowsDelete() {}
 void TabBase::OutlineAllNone() {}
 void TabBase::OutlineCopyAll() {}
 void TabBase::OutlineDeleteOnShortcut() {}

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include <QList>
 #include <QModelIndex>
@@ -72,6 +74,18 @@ public:
     void FillRowMenu(QMenu* menu);
     void FillCellMenu(QMenu* menu, const QPoint& pos);
 
+    // What a clipboard copy writes: the rows of the last copy, or the
+    // selected Outline ranges as plain text or as RTF.
+    static constexpr int32_t CLIP_COPY = 0;
+    static constexpr int32_t CLIP_RANGES_RTF = 1;
+    static constexpr int32_t CLIP_RANGES_TEXT = 3;
+    // Puts the rows of the mode on the clipboard: RTF and plain text below
+    // 10000 rows (not for CLIP_RANGES_TEXT), plain text below 100000,
+    // nothing from there on; every outcome is reported.
+    void CopyToClipboard(int32_t mode);
+    // The row spans {first, last} that a clipboard copy of the mode writes.
+    std::vector<std::pair<int32_t, int32_t>> ClipboardSpans(int32_t mode) const;
+
     // Hooks and virtual operations.
     void SetTabDockFocus() override;
     void SetCurrentPosition(int row) override;
@@ -108,6 +122,11 @@ public slots:
     void CustomFind() override;
     void LoadCurrentToFind() override;
     void RowsPasteToBottom() override;
+    void RowsCopy() override;
+    void RowsCopyAll() override;
+    void RowsCopyByColors() override;
+    void CopyRangesToTxt() override;
+    void CopyRangesToRtf() override;
     void JumpsTriggered() override;
     void OutlineTriggered() override;
     void UpdateBase() override;

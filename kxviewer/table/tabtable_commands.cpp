@@ -9,7 +9,6 @@
 
 #include "kxlib/kxdrecord.h"
 #include "kxlib/table/kxtable.h"
-#include "kxviewer/kxvglobals.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
@@ -20,8 +19,6 @@ namespace {
 constexpr int32_t HISTORY_SELECT_ALL = 3;
 constexpr int32_t HISTORY_CLEAR_SELECTIONS = 4;
 constexpr int32_t HISTORY_FILTER_SELECTED = 8;
-// The copy record's mode of a copy of every row.
-constexpr int32_t COPY_ALL_ROWS = 2;
 
 void Inform(const char* text)
 {
@@ -156,29 +153,8 @@ void TabTable::LoadCurrentToFind()
 
 void TabTable::RowsPasteToBottom()
 {
-    const KxvCopyInformation& copy = KxvGlobals::CopyInformation;
-    KxTable* source = copy.source;
-    if (!source)
-        return;
-    if (source == Table) {
-        Inform("Cannot paste to oneself. Please paste to other document.");
-        return;
-    }
-    int32_t count;
-    if (copy.mode == COPY_ALL_ROWS) {
-        source->CopyAllRecords(*Table, -1);
-        count = source->RowCount();
-    } else {
-        source->CopySelectedRecords(*Table, nullptr, 0, -1);
-        count = std::max<int32_t>(int32_t(source->NumSelected), 1);
-    }
-    setFocus();
-    TableChanged();
-    UpdateActions();
-    UpdateTitle();
-    LogAndStatus(QStringLiteral("Document \"%1\" : %2 records added")
-                     .arg(QString::fromLocal8Bit(Table->Name()))
-                     .arg(count));
+    if (PasteCopy(-1, "Cannot paste to oneself. Please paste to other document.") >= 0)
+        setFocus();
 }
 
 void TabTable::CopyOneCell()

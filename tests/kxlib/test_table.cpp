@@ -391,3 +391,139 @@ TEST(Filter, ManualFilterAndDeletingEveryRow)
     EXPECT_EQ(Marks(table->Bookmarks()), (std::vector<int32_t>{1}));
     EXPECT_TRUE(table->IsEditable());
 }
+
+namespace {
+
+// What a table shows: the numbers of its rows, its ranges and both
+// bookmark lists, the filter and the current row.
+struct TableState {
+    std::vector<int64_t> nums;
+    RangeList ranges;
+    std::vector<int32_t> marks;
+    std::vector<int32_t> hidden;
+    bool filterOn;
+    int32_t cur;
+    bool operator==(const TableState& o) const
+    {
+        return nums == o.nums && ranges == o.ranges && marks == o.marks && hidden == o.hidden &&
+               filterOn == o.filterOn && cur == o.cur;
+    }
+};
+
+TableState StateOf(KxTable& table)
+{
+    return {Nums(table), Ranges(table), Marks(table.Bookmarks()), Marks(table.HiddenBookmarks()), table.FilterOn,
+            table.CurRow()};
+}
+
+struct DeleteCase {
+    const char* name;
+    int records;
+    std::vector<std::vector<int32_t>> selections; // {first, last}
+    std::vector<int32_t> bookmarks;
+    std::vector<int32_t> filter; // original indices, empty: no filter
+    int32_t cur;
+};
+
+KxTable* Prepared(const DeleteCase& c)
+{
+    KxTable* table = Numbered(c.records);
+    for (int32_t mark : c.bookmarks)
+        table->BookmarkSet(mark, true);
+    if (!c.filter.empty()) {
+        table->ManualFilterPrepare(uint32_t(c.filter.size()), false);
+        for (int32_t orig : c.filter)
+            table->Filtered[table->NumMannualFiltered++] = uint32_t(orig);
+        table->ManualFilter();
+    }
+    for (const std::vector<int32_t>& sel : c.selections)
+        table->SelRangeSet(sel[0], sel[1], true, uint32_t(sel[0] + 1));
+    table->SetCurRow(c.cur);
+    return table;
+}
+
+} // namespace
+
+// The one-pass delete leaves the table exactly as deleting each row on its
+// own does: rows, bookmarks (visible and hidden), filter and current row.
+TEST(TableRows, DelRecordsMatchesRowByRowDeletion)
+{
+    const DeleteCase cases[] = {
+        {"current row only", 12, {}, {3, 5}, {}, 5},
+        {"scattered across blocks", 25000, {{3, 3}, {10239, 10241}, {20000, 20100}, {24999, 24999}},
+         {2, 4, 10240, 10242, 24998}, {}, 24999},
+        {"every row", 30, {{0, 29}}, {0, 29}, {}, 7},
+        {"under a filter", 40, {{1, 2}, {5, 5}}, {4, 9, 20, 33}, {2, 4, 9, 11, 20, 33}, 4},
+        {"every visible row of a filter", 20, {{0, 2}}, {1, 6, 15}, {6, 8, 15}, 1},
+        {"nothing current", 5, {}, {}, {}, -1},
+    };
+    for (const DeleteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TableRef bulk(Prepared(c));
+        TableRef single(Prepared(c));
+        std::vector<int32_t> rows;
+        for (SelRange* r = single->FirstRange(); r; r = r->NextEntry())
+            for (int32_t k = 0; k < r->count; ++k)
+                rows.push_back(r->first + k);
+        if (rows.empty() && single->CurRow() >= 0)
+            rows.push_back(single->CurRow());
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+            ASSERT_TRUE(single->DelRecord(*row));
+        const uint64_t version = bulk->RowsVersion();
+        EXPECT_EQ(bulk->DelRecords(), int32_t(rows.size()));
+        EXPECT_EQ(bulk->NumSelected, 0u);
+        EXPECT_TRUE(StateOf(*bulk) == StateOf(*single));
+        EXPECT_EQ(Nums(*bulk), Nums(*single));
+        EXPECT_EQ(bulk->RowsVersion() != version, !rows.empty());
+        for (KxBkmarkEntry* b = bulk->Bookmarks().First(); b; b = b->NextEntry())
+            EXPECT_EQ(bulk->GetRecord(b->index)->bookmark, b);
+    }
+}
+
+// Copies at a position land as inserting them one by one would, across
+// block boundaries, with their ranges and the destination's shifted.
+TEST(TableRows, CopyRunsAtAPositionKeepsOrderRangesAndBookmarks)
+{
+    struct Case {
+        int destRecords;
+        int32_t pos;
+        std::vector<KxCopyRun> runs;
+    };
+    const Case cases[] = {
+        {10, 4, {{2, 3, 7, true}, {8, 1, 9, true}}},
+        {10240, 10000, {{0, 500, 3, true}}},
+        {20480, 10240, {{100, 12000, 5, true}}},
+        {3, 0, {{6, 1, 0, false}}},
+        {6, 6, {{1, 2, 4, true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pos);
+        TableRef source(Numbered(13000, "s"));
+        TableRef dest(Numbered(c.destRecords, "d"));
+        dest->SelRangeSet(c.pos > 0 ? c.pos - 1 : 0, c.pos + 1 < c.destRecords ? c.pos + 1 : c.destRecords - 1, true,
+                          1);
+        dest->BookmarkSet(c.destRecords - 1, true);
+        std::vector<int64_t> expect = Nums(*dest);
+        std::vector<int64_t> copied;
+        for (const KxCopyRun& run : c.runs)
+            for (int32_t k = 0; k < run.count; ++k)
+                copied.push_back(Num(*source, run.first + k));
+        expect.insert(expect.begin() + c.pos, copied.begin(), copied.end());
+        EXPECT_EQ(source->CopyRuns(*dest, c.runs, c.pos), int32_t(copied.size()));
+        ASSERT_EQ(Nums(*dest), expect);
+        const int32_t n = int32_t(copied.size());
+        const int32_t mark = c.destRecords - 1;
+        EXPECT_EQ(Marks(dest->Bookmarks()), (std::vector<int32_t>{mark >= c.pos ? mark + n : mark}));
+        int32_t row = c.pos;
+        for (const KxCopyRun& run : c.runs)
+            for (int32_t k = 0; k < run.count; ++k, ++row) {
+                const SelRange* range = dest->GetRecord(row)->selRange;
+                ASSERT_EQ(range != nullptr, run.selected);
+                if (range) {
+                    ASSERT_EQ(range->tag, run.tag);
+                }
+            }
+        for (int32_t row = 0; row < dest->RowCount(); ++row)
+            ASSERT_EQ(dest->GetRecord(row)->block->table, dest.table);
+    }
+}

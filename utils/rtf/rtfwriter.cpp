@@ -315,3 +315,22 @@ void RtfWriter::AppendFormat(const char* format, ...)
     AddFormatTo(document_, format, args);
     va_end(args);
 }
+
+void RtfWriter::AppendEscaped(std::string& out, const char16_t* text, size_t length)
+{
+    for (size_t k = 0; k < length; ++k) {
+        const char16_t ch = text[k];
+        if (ch == u'\\' || ch == u'{' || ch == u'}') {
+            out += '\\';
+            out += char(ch);
+        } else if (ch == u'\t') {
+            out += "\\tab ";
+        } else if (ch < 0x20 || ch >= 0x7F) {
+            out += "\\u";
+            out += std::to_string(int16_t(ch));
+            out += '?';
+        } else {
+            out += char(ch);
+        }
+    }
+}

@@ -106,6 +106,10 @@ public:
     // Plain 8-bit text as RTF text: '\\', '{' and '}' escaped, tabs as
     // "\\tab ", other control and non-ASCII bytes as "\\'hh".
     static std::string Escape(const char* text);
+    // UTF-16 text as RTF text, appended to out: '\\', '{' and '}' escaped,
+    // tabs as "\\tab ", other control and every non-ASCII unit as "\\uN?"
+    // (N the unit as a signed 16-bit number), which fits any script.
+    static void AppendEscaped(std::string& out, const char16_t* text, size_t length);
 
 private:
     void Append(const char* text);

@@ -507,19 +507,15 @@ TEST_F(TabTableTest, PasteToEndAppendsTheCopiedRows)
     TabTable* source = OpenGenerated(30, "source.kx");
     TabTable* target = OpenRecords({Record("mine")});
     ASSERT_NE(source, nullptr);
-    KxvCopyInformation& copy = KxvGlobals::CopyInformation;
-    copy.source = source->Table;
-    copy.source->AddRef();
-
-    copy.mode = 0;
     source->Table->SelRangeSet(3, 6, true, 0xFF);
+    source->RowsCopy();
     shell.Clear();
     target->RowsPasteToBottom();
     EXPECT_EQ(target->Table->RowCount(), 5);
     EXPECT_STREQ(target->Table->GetRecord(0)->Text(FIELD_TEXT), "mine");
     EXPECT_TRUE(Contains(shell.log, "Document \"memory\" : 4 records added"));
 
-    copy.mode = 2;
+    source->RowsCopyAll();
     target->RowsPasteToBottom();
     EXPECT_EQ(target->Table->RowCount(), 35);
     EXPECT_EQ(target->Model->rowCount(), 35);
@@ -529,8 +525,7 @@ TEST_F(TabTableTest, PasteToEndAppendsTheCopiedRows)
     source->RowsPasteToBottom();
     EXPECT_EQ(source->Table->RowCount(), 30);
     EXPECT_TRUE(Contains(shell.info, "Cannot paste to oneself. Please paste to other document."));
-    copy.source->Release();
-    copy.source = nullptr;
+    KxvGlobals::CopyInformation.Clear();
 }
 
 TEST_F(TabTableTest, SelectAllAndClearCountTheRows)

@@ -259,4 +259,25 @@ TEST(RtfEscape, SpecialAndEightBitCharacters)
     EXPECT_EQ("plain text 123;", RtfWriter::Escape("plain text 123;"));
 }
 
+TEST(RtfEscape, Utf16UnitsAsSignedUnicodeWords)
+{
+    const struct {
+        std::u16string text;
+        const char* rtf;
+    } cases[] = {
+        {u"a{b}\\c", "a\\{b\\}\\\\c"},
+        {u"na\u00efve", "na\\u239?ve"},
+        {u"\u20ac\u4e2d", "\\u8364?\\u20013?"},
+        {u"\uffe9", "\\u-23?"},
+        {u"\U0001F600", "\\u-10179?\\u-8704?"},
+        {u"x\ty\x7f", "x\\tab y\\u127?"},
+        {u"", ""},
+    };
+    for (const auto& c : cases) {
+        std::string out = "head ";
+        RtfWriter::AppendEscaped(out, c.text.data(), c.text.size());
+        EXPECT_EQ(out, std::string("head ") + c.rtf);
+    }
+}
+
 } // namespace

@@ -1,0 +1,60 @@
+// One table row as a line of fixed-width columns, and the header line of the
+// column titles: the lines of the text export and of the clipboard's plain
+// text. Widths are the view's column widths in characters.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QString>
+
+struct KxdRecord;
+
+class RowFormatter {
+public:
+    struct Style {
+        // The row number right-aligned in this many characters.
+        int32_t numberWidth = 0;
+        // The row number is written even when numberWidth is 0.
+        bool numberAlways = false;
+        // Blanks per nesting level before an indented TEXT.
+        int32_t indentUnit = 3;
+        // Blanks before the header's first title.
+        int32_t headerLead = 0;
+    };
+    // A value in its column: the blanks before and after it, and the value
+    // itself, cut to the width only when asked.
+    struct Cell {
+        int32_t lead = 0;
+        QString value;
+        int32_t trail = 0;
+    };
+
+    // The row-number width: max(5, digits of rows) when numbers are on.
+    static int32_t NumberWidth(bool rowNumbers, int32_t rows);
+    // The text export's lines; the clipboard's plain text beside its RTF.
+    static Style ExportStyle(bool rowNumbers, int32_t rows);
+    static Style ClipboardStyle(bool rowNumbers, int32_t rows);
+
+    RowFormatter(std::vector<int32_t> fields, bool relativeTime, bool indentText, const Style& style);
+
+    const std::vector<int32_t>& Fields() const { return fields_; }
+    int32_t Width(int32_t field) const;
+    // The titles centred in their columns plus two, after the lead; ends
+    // with a line feed.
+    QString Header() const;
+    // The row number (r + 1) as the style writes it, with its blank.
+    QString Number(int32_t row) const;
+    // The nesting prefix TEXT gets in the row (empty when none).
+    QString IndentOf(const KxdRecord& record) const;
+    // A field's text padded to its column: right-aligned for numbers.
+    Cell Format(int32_t field, const QString& text, bool cut) const;
+    // The whole line of row r, ended by a line feed, appended to out.
+    void AppendRow(QString& out, int32_t row, const KxdRecord& record) const;
+
+private:
+    std::vector<int32_t> fields_;
+    bool relativeTime_;
+    bool indentText_;
+    Style style_;
+};
