@@ -31,6 +31,7 @@
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/panestyles.h"
 #include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/inforows.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/table/tabshell.h"
 #include "tearoffwidget/tearoffmain.h"
@@ -46,7 +47,6 @@ constexpr int INFO_ROWS = 7;
 constexpr int INFO_LABEL_WIDTH = 120;
 constexpr int INFO_VALUE_WIDTH = 117;
 constexpr int INFO_LABEL_PADDING = 12;
-enum InfoRow : int { INFO_NAME, INFO_SOURCE, INFO_CREATION, INFO_RELATIVE, INFO_EDITABLE, INFO_PRES_ERRORS, INFO_VERSION };
 const char* const InfoLabels[INFO_ROWS] = {"Name",     "Source",   "Creation time", "Relative time",
                                            "Editable", "Presentation errors", "Version"};
 // The rows "Copy All" writes, in order; the switches are left out.
@@ -265,15 +265,8 @@ void TabBase::InfoDataEdited(QWidget* cur_widget)
 
 void TabBase::InfoPaneTimeNormalizeChanged(QTableWidgetItem* item)
 {
-    if (!item || item->row() != INFO_RELATIVE || item->column() != 1)
-        return;
-    if (Table->TimeNormalised())
-        Table->NormalizeTimeOff();
-    else if (!Table->NormalizeTimeOn(0))
-        KxvShell().ShowStatus(QStringLiteral("Relative time needs a row to count from"), true);
-    item->setCheckState(Table->TimeNormalised() ? Qt::Checked : Qt::Unchecked);
-    UpdateTimeColumnWidth();
-    UpdateBase();
+    if (item && item->row() == INFO_RELATIVE && item->column() == 1)
+        PrefRelativeTime();
 }
 
 void TabBase::InfoTableCustomMenuRequested(QPoint pos)

@@ -8,23 +8,21 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QString>
 #include <QSignalBlocker>
 #include <QTableWidget>
 
 #include "kxlib/table/kxtable.h"
+#include "kxviewer/shellservices.h"
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/inforows.h"
 #include "kxviewer/table/tabbase.h"
 #include "tearoffwidget/resources.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
 
 namespace {
-// The Info pane's switch rows, value column.
-constexpr int INFO_ROW_RELATIVE_TIME = 3;
-constexpr int INFO_ROW_PRES_ERRORS = 5;
-constexpr int INFO_VALUE_COLUMN = 1;
-
 // Selections and the History read the colour word 0 as "the tab's selection
 // colour": a chosen black is kept one step off it.
 constexpr uint32_t BLACK_WORD = 0x000001;
@@ -136,14 +134,14 @@ void TabBase::PrefRelativeTime()
 {
     if (Table->TimeNormalised())
         Table->NormalizeTimeOff();
-    else
-        Table->NormalizeTimeOn(0);
+    else if (!Table->NormalizeTimeOn(0))
+        KxvShell().ShowStatus(QStringLiteral("Relative time needs a row to count from"), true);
     const bool relative = Table->TimeNormalised();
     if (QAction* action = Actions[TACT_RELATIVE_TIME])
         action->setChecked(relative);
     UpdateTimeColumnWidth();
     UpdateBase();
-    if (QTableWidgetItem* item = InfoTable ? InfoTable->item(INFO_ROW_RELATIVE_TIME, INFO_VALUE_COLUMN) : nullptr)
+    if (QTableWidgetItem* item = InfoTable ? InfoTable->item(INFO_RELATIVE, 1) : nullptr)
         item->setCheckState(relative ? Qt::Checked : Qt::Unchecked);
     // Time0 moved, and every TIME with it: the document is changed.
     UpdateInfoTime();
@@ -154,11 +152,10 @@ void TabBase::PrefShowPresenErrors()
 {
     const bool on = IsChecked(Actions[TACT_SHOW_PRES_ERRORS], Prefs.ShowPresErrors);
     Prefs.ShowPresErrors = on ? 1 : 0;
-    QWidget* cell = InfoTable ? InfoTable->cellWidget(INFO_ROW_PRES_ERRORS, INFO_VALUE_COLUMN) : nullptr;
-    if (auto* box = cell ? cell->findChild<QCheckBox*>() : nullptr) {
+    if (PresErrorsBox) {
         // The box's own signal would run this command again.
-        const QSignalBlocker quiet(box);
-        box->setChecked(on);
+        const QSignalBlocker quiet(PresErrorsBox);
+        PresErrorsBox->setChecked(on);
     }
     // Switched off, the condition is off in the defaults too: switching on
     // again finds it off until it is checked again.

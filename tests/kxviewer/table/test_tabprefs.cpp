@@ -7,8 +7,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
@@ -53,27 +51,15 @@ protected:
         return Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
     }
 
-    // The Info pane's two switch rows as the side panes build them: a
-    // checkable item in row 3 and a check box in a cell widget of row 5,
-    // connected as the real one is.
-    static QCheckBox* GiveInfoTable(TabBase* tab)
+    // The tab shown with its Info pane in front; its presentation-errors
+    // box.
+    static QCheckBox* ShowInfoPane(TabBase* tab)
     {
-        auto* info = new QTableWidget(7, 2, tab);
-        for (int row = 0; row < 7; ++row)
-            info->setItem(row, 1, new QTableWidgetItem);
-        info->item(3, 1)->setCheckState(tab->Table->TimeNormalised() ? Qt::Checked : Qt::Unchecked);
-        auto* group = new QGroupBox(info);
-        auto* layout = new QHBoxLayout(group);
-        auto* box = new QCheckBox(group);
-        box->setChecked(tab->Prefs.ShowPresErrors != 0);
-        layout->addWidget(box);
-        info->setCellWidget(5, 1, group);
-        QObject::connect(box, &QCheckBox::stateChanged, tab, &TabBase::onShowPErrorsBoxChecked);
-        info->resize(400, 300);
-        info->show();
+        tab->window()->resize(1400, 900);
+        tab->window()->show();
+        tab->InfoDock->raise();
         QApplication::processEvents();
-        tab->InfoTable = info;
-        return box;
+        return tab->PresErrorsBox;
     }
 
     // Whether any pixel of the picture is the colour.
@@ -198,7 +184,7 @@ TEST_F(TabPrefsTest, RangesTakeANewColourFromTheCellMenu)
 TEST_F(TabPrefsTest, SwitchesFollowTheirActions)
 {
     TabTable* tab = OpenRows(3);
-    GiveInfoTable(tab);
+    ShowInfoPane(tab);
     struct Case {
         int action;
         const char* state; // IndentText, InsertFunc, relative time, "*" title, Info check
@@ -235,7 +221,7 @@ TEST_F(TabPrefsTest, SwitchesFollowTheirActions)
 TEST_F(TabPrefsTest, ViewErrorsStayOffAfterPresentationErrorsOffAndOn)
 {
     TabTable* tab = OpenRows(3);
-    QCheckBox* box = GiveInfoTable(tab);
+    QCheckBox* box = ShowInfoPane(tab);
     QAction* show = tab->Actions[TACT_SHOW_PRES_ERRORS];
     QAction* jump = tab->JumpActions[JUMP_VIEW_ERRORS];
     QAction* outline = tab->OutlineActions[JUMP_VIEW_ERRORS];
