@@ -1,5 +1,5 @@
 // Commands of the search, the side panes, the toolbars and jumps, row copy
-// and paste, the History and the tab preferences whose work is not built
+// and paste and the tab preferences whose work is not built
 // yet: each of them does nothing, and the ones that answer refuse.
 #include "kxviewer/table/tabbase.h"
 
@@ -18,15 +18,9 @@ void TabBase::onOutlineClicked(QTableWidgetItem*) {}
 void TabBase::SetFilterByOutline() {}
 void TabBase::delete_outline() {}
 void TabBase::delete_outline_multiply(bool, bool) {}
-void TabBase::HistoryCustomMenuRequested(QPoint) {}
-void TabBase::CopyInHistory() {}
-void TabBase::CopyAllInHistory() {}
-void TabBase::ReplayInHistory() {}
-void TabBase::CollapseExpandHistory() {}
 void TabBase::PrefChooseAuxTreeLevels() {}
 void TabBase::DockAttach() {}
 void TabBase::DockDetach() {}
-void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t) {}
 
 int32_t TabBase::RefreshOutlineTable()
 {
