@@ -69,8 +69,9 @@ protected:
 
     // Steps, blank separated: sN clicks row N (from 1) and presses Space;
     // b toggles the current row's bookmark; A selects all; C clears the
-    // selections; p:X pins X, u:X unpins it; f:X filters by X, F clears the
-    // filter; m:X bookmarks the rows matching X.
+    // selections; S:X selects the rows matching X; p:X pins X, u:X unpins
+    // it; f:X filters by X, F clears the filter, x filters the selected rows;
+    // m:X bookmarks the rows matching X.
     static void Run(TabTable* tab, const std::string& steps)
     {
         std::istringstream in(steps);
@@ -105,6 +106,14 @@ protected:
                 break;
             case 'F':
                 tab->Actions[TACT_FILTER]->trigger();
+                break;
+            case 'S':
+                Apply(tab, arg);
+                tab->Actions[TACT_SELECT]->setChecked(false);
+                tab->Actions[TACT_SELECT]->trigger();
+                break;
+            case 'x':
+                tab->Actions[TACT_FILTER_SELECTED]->trigger();
                 break;
             case 'm':
                 Apply(tab, arg);
@@ -347,6 +356,9 @@ TEST_F(HistoryTest, ReplayRepeatsTheEntryOnTheTable)
         {"m:beta", 0, "sel=0 filter=0 pins= marks=3", "sel=0 filter=0 pins= marks=3", "Bookmark by expression",
          "3 bookmarks is set"},
         {"A C", 1, "sel=0 filter=0 pins= marks=0", "sel=10 filter=0 pins= marks=0", "Select All", ""},
+        {"S:beta C", 1, "sel=0 filter=0 pins= marks=0", "sel=3 filter=0 pins= marks=0", "Select by expression",
+         "Selected 3 rows"},
+        {"s5 x F s6", 2, "sel=2 filter=0 pins= marks=0", "sel=2 filter=1 pins= marks=0", "Filter Selected", ""},
         {"A C s3", 1, "sel=1 filter=0 pins= marks=0", "sel=0 filter=0 pins= marks=0", "Clear Selections",
          "Selected 0 rows"},
     };
@@ -370,11 +382,15 @@ TEST_F(HistoryTest, ReplayRepeatsTheEntryOnTheTable)
         delete tab;
     }
     TabTable* tab = OpenTen();
-    Run(tab, "A C p:beta u:beta");
+    Run(tab, "S:beta C A C p:beta u:beta");
     tab->Prefs.ColorSelect = tab->Prefs.ColorHighlight = 0x0000ff;
     Menu(tab, 3, -1, "replay");
     EXPECT_EQ(tab->Prefs.ColorSelect, 0xff8000u);
-    Menu(tab, 2, -1, "replay");
+    tab->Prefs.ColorSelect = 0x0000ff;
+    Menu(tab, 6, -1, "replay");
+    EXPECT_EQ(tab->Prefs.ColorSelect, 0xff8000u);
+    ASSERT_EQ(Line(tab, 3).substr(0, 4), "Pin|");
+    Menu(tab, 3, -1, "replay");
     ASSERT_EQ(tab->FixedHighlights.size(), 1);
     EXPECT_EQ(tab->FixedHighlights[0]->color, QColor(0x00c0ff));
 }
