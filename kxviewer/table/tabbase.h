@@ -223,6 +223,8 @@ public:
     QString HistoryExpression;
     uint32_t HistoryMode = 3;
     uint8_t HistoryMatchCase = 1;
+    // The History line under the last context menu, until its command ran.
+    QTreeWidgetItem* HistoryMenuItem = nullptr;
     QPixmap TabPixmap;
 
     // Keyboard selection state of the table view.
@@ -296,6 +298,8 @@ public:
         int32_t b = 0;
         uint32_t color = 0;
     };
+    // The last HISTORY_RING entries: the newest in slot HistoryNewest, the
+    // next one in the slot after it (wrapping).
     HistoryEntry History[HISTORY_RING];
     int32_t HistoryNewest = 0;
     int32_t HistoryCount = 0;

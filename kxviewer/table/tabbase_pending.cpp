@@ -1,6 +1,5 @@
-// Commands of the search, the side panes, the toolbars and jumps, the
-// History and the tab preferences whose work is not built yet: each of them
-// does nothing, and the ones that answer refuse.
+// Commands of the side panes and docking whose work is not built yet:
+// each of them does nothing.
 #include "kxviewer/table/tabbase.h"
 
 #include <QString>
@@ -13,14 +12,8 @@ void TabBase::onOutlineClicked(QTableWidgetItem*) {}
 void TabBase::SetFilterByOutline() {}
 void TabBase::delete_outline() {}
 void TabBase::delete_outline_multiply(bool, bool) {}
-void TabBase::HistoryCustomMenuRequested(QPoint) {}
-void TabBase::CopyInHistory() {}
-void TabBase::CopyAllInHistory() {}
-void TabBase::ReplayInHistory() {}
-void TabBase::CollapseExpandHistory() {}
 void TabBase::DockAttach() {}
 void TabBase::DockDetach() {}
-void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t) {}
 
 int32_t TabBase::RefreshOutlineTable()
 {
