@@ -1,5 +1,7 @@
 #include "kxviewer/table/finddialog.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -75,7 +78,6 @@ FindDialog::FindDialog(QWidget* parent) : QDialog(parent)
     auto* buttons = new QGroupBox(this);
     buttons->setObjectName(QStringLiteral("buttons_grp"));
     buttons->setStyleSheet(QStringLiteral("QGroupBox#buttons_grp{border:0}"));
-    buttons->setFixedWidth(ButtonsWidth);
     auto* grid = new QGridLayout(buttons);
     grid->setContentsMargins(0, 19, 0, 0);
     FindNextButton = AddButton(grid, "Find Next");
@@ -109,6 +111,8 @@ FindDialog::FindDialog(QWidget* parent) : QDialog(parent)
     grid->addWidget(CompareMode, grid->rowCount(), 0);
     grid->setRowStretch(grid->rowCount(), 1);
     QPushButton* close = AddButton(grid, "Close");
+    // As wide as the system font needs for "Match case" and the swatches.
+    buttons->setFixedWidth(std::max(ButtonsWidth, buttons->sizeHint().width()));
 
     // The rows follow the columns of the tab current now.
     ByFields = new FindDialogTabByFields(this, Tabs);
@@ -149,6 +153,7 @@ QGroupBox* FindDialog::TitleRow(QWidget* page, QPushButton** clear)
     layout->setContentsMargins(0, 0, 0, 0);
     auto* menu = new QPushButton(QStringLiteral("History"), row);
     menu->setObjectName(QStringLiteral("MenuDown"));
+    menu->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
     menu->setToolTip(QStringLiteral("Expressions searched for before"));
     connect(menu, &QPushButton::clicked, this, &FindDialog::onTabMenuButton);
     *clear = new QPushButton(QStringLiteral("Clear"), row);

@@ -1,5 +1,6 @@
 #include "kxviewer/table/finddialogtabbyfields.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include <QCheckBox>
@@ -92,7 +93,7 @@ FindDialogTabByFields::FindDialogTabByFields(FindDialog* dialog, QWidget* parent
             Row row{field, new QCheckBox(QString::fromLatin1(FieldTitle(field)), inner), new QComboBox(inner),
                     new QLineEdit(inner)};
             row.check->setFont(checkFont);
-            row.check->setMinimumWidth(CheckWidth);
+            row.check->setMinimumWidth(std::max(CheckWidth, row.check->sizeHint().width()));
             row.op->setFont(comboFont);
             row.op->setStyleSheet(QStringLiteral(
                 "QComboBox::drop-down{border-width:0;width:0} QComboBox::down-arrow{image:url(noimg); "
@@ -101,7 +102,9 @@ FindDialogTabByFields::FindDialogTabByFields(FindDialog* dialog, QWidget* parent
             for (int k = 0; k < operators; ++k)
                 row.op->addItem(QString::fromLatin1(Operators[k]));
             row.op->setCurrentIndex(DefaultOperator(field));
-            row.value->setFixedWidth(ValueWidth);
+            // The value takes what the title and the operator leave of the
+            // row: a system font's titles may be wider than the layout's.
+            row.value->setMaximumWidth(ValueWidth);
             row.value->setMinimumHeight(ValueHeight);
             grid->addWidget(row.check, FirstGridRow + i, 0);
             grid->addWidget(row.op, FirstGridRow + i, 1);
@@ -112,6 +115,7 @@ FindDialogTabByFields::FindDialogTabByFields(FindDialog* dialog, QWidget* parent
             rows_.push_back(row);
         }
     }
+    grid->setColumnStretch(2, 1);
     grid->setRowStretch(FirstGridRow + int(rows_.size()), 1);
     scroll->setWidget(inner);
     layout->addWidget(scroll, 1);

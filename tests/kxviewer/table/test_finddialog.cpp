@@ -208,10 +208,14 @@ TEST_F(FindDialogTest, BasicPageButtonsAndHistoryMenu)
     tab->Table->Prefs().TreeLevel1Field = FIELD_TID;
     tab->Table->Prefs().TreeLevel2Field = FIELD_TEXT;
     tab->SetCurrentPosition(4);
-    Type(dialog, "beta", false);
-    Click(dialog->LoadCurrentButton);
-    EXPECT_TRUE(dialog->Basic->Complex->isChecked());
-    EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QStringLiteral("TID==7 && TEXT~'gamma'"));
+    // The levels are joined as the Compare mode says.
+    for (const auto& [orMode, expected] : {std::pair{false, "TID==7 && TEXT~'gamma'"}, {true, "TID==7 || TEXT~'gamma'"}}) {
+        (orMode ? dialog->OrButton : dialog->AndButton)->setChecked(true);
+        Type(dialog, "beta", false);
+        Click(dialog->LoadCurrentButton);
+        EXPECT_TRUE(dialog->Basic->Complex->isChecked());
+        EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(expected));
+    }
 }
 
 // The By Fields rows as an expression: the join, the quotes, a number field
