@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -349,6 +350,95 @@ TEST_F(FindDialogTest, ListHeaderPaintsFlatSections)
         for (int y = 0; y < image.height(); ++y)
             black += image.pixel(x, y) == QColor(Qt::black).rgb();
     EXPECT_GT(black, 0);
+}
+
+} // namespace
+
+namespace {
+
+// Every Find request of the window reaches its one dialog: a given text is
+// preset as an expression on "Basic", none takes over the tab's search; the
+// dialog's Match case is the tab's from then on.
+TEST_F(FindDialogTest, OpeningPresetsOrTakesOverTheTabsSearch)
+{
+    TabTable* tab = OpenSample();
+    ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("beta"), 0, SEARCH_MODE_SIMPLE));
+    const struct {
+        const char* preset;
+        int pageBefore;
+        const char* editor;
+        bool complex;
+        bool matchCase;
+        bool compareEnabled;
+        int page;
+    } cases[] = {
+        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false, false, FindDialog::PAGE_BASIC},
+        {"TEXT~'gamma'", FindDialog::PAGE_FIELDS, "TEXT~'gamma'", true, true, false, FindDialog::PAGE_BASIC},
+        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false, false, FindDialog::PAGE_BASIC},
+    };
+    FindDialog* first = nullptr;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.editor);
+        if (first)
+            first->Tabs->setCurrentIndex(c.pageBefore);
+        tab->MatchCase = 1;
+        tab->OpenFindDialog(c.preset ? QString::fromLatin1(c.preset) : QString());
+        FindDialog* dialog = FindDialog::Existing();
+        ASSERT_NE(dialog, nullptr);
+        if (!first)
+            first = dialog;
+        EXPECT_EQ(dialog, first);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(c.editor));
+        EXPECT_EQ(dialog->Basic->Complex->isChecked(), c.complex);
+        EXPECT_EQ(dialog->MatchCaseBox->isChecked(), c.matchCase);
+        EXPECT_EQ(dialog->CompareMode->isEnabled(), c.compareEnabled);
+        EXPECT_EQ(dialog->Tabs->currentIndex(), c.page);
+    }
+    ASSERT_FALSE(first->MatchCaseBox->isChecked());
+    QTest::mouseClick(first->MatchCaseBox, Qt::LeftButton, {}, QPoint(5, first->MatchCaseBox->height() / 2));
+    EXPECT_EQ(tab->MatchCase, 1);
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(FindDialog::Existing(), first);
+}
+
+// "All/None" follows the rows: all, some or none checked; its own clicks
+// check or uncheck every row.
+TEST_F(FindDialogTest, AllNoneFollowsTheRows)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    dialog->Tabs->setCurrentIndex(FindDialog::PAGE_FIELDS);
+    const struct {
+        const char* text;
+        const char* pid;
+        const char* level;
+        Qt::CheckState allNone;
+    } cases[] = {
+        {"a", "", "", Qt::PartiallyChecked},
+        {"a", "1", "", Qt::PartiallyChecked},
+        {"a", "1", "2", Qt::Checked},
+        {"", "", "", Qt::Unchecked},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + "|" + c.pid + "|" + c.level);
+        Click(dialog->ByFields->findChild<QPushButton*>(QStringLiteral("ClearPage")));
+        const std::pair<int32_t, const char*> values[] = {{FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
+        for (const auto& [field, value] : values) {
+            QLineEdit* edit = Row(dialog, field).value;
+            QTest::keyClicks(edit, QString::fromLatin1(value));
+            QMetaObject::invokeMethod(edit, "editingFinished");
+        }
+        EXPECT_EQ(dialog->ByFields->AllNone->checkState(), c.allNone);
+    }
+    const QPoint box(5, dialog->ByFields->AllNone->height() / 2);
+    QTest::mouseClick(dialog->ByFields->AllNone, Qt::LeftButton, {}, box);
+    int checked = 0;
+    for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows())
+        checked += row.check->isChecked();
+    EXPECT_EQ(checked, dialog->ByFields->AllNone->checkState() == Qt::Checked ? 3 : 0);
 }
 
 } // namespace
