@@ -74,7 +74,8 @@ protected:
         dialog->Basic->Editor->clear();
         QTest::keyClicks(dialog->Basic->Editor, QString::fromLatin1(text));
         if (dialog->Basic->Complex->isChecked() != complex)
-            QTest::mouseClick(dialog->Basic->Complex, Qt::LeftButton, {}, QPoint(5, dialog->Basic->Complex->height() / 2));
+            QTest::mouseClick(dialog->Basic->Complex, Qt::LeftButton, {},
+                              QPoint(5, dialog->Basic->Complex->height() / 2));
     }
 
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -210,7 +211,8 @@ TEST_F(FindDialogTest, BasicPageButtonsAndHistoryMenu)
     tab->Table->Prefs().TreeLevel2Field = FIELD_TEXT;
     tab->SetCurrentPosition(4);
     // The levels are joined as the Compare mode says.
-    for (const auto& [orMode, expected] : {std::pair{false, "TID==7 && TEXT~'gamma'"}, {true, "TID==7 || TEXT~'gamma'"}}) {
+    const std::pair<bool, const char*> joins[] = {{false, "TID==7 && TEXT~'gamma'"}, {true, "TID==7 || TEXT~'gamma'"}};
+    for (const auto& [orMode, expected] : joins) {
         (orMode ? dialog->OrButton : dialog->AndButton)->setChecked(true);
         Type(dialog, "beta", false);
         Click(dialog->LoadCurrentButton);
@@ -254,7 +256,8 @@ TEST_F(FindDialogTest, ByFieldsRowsMakeTheExpression)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expression);
         Click(dialog->ByFields->findChild<QPushButton*>(QStringLiteral("ClearPage")));
-        const std::pair<int32_t, const char*> values[] = {{FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
+        const std::pair<int32_t, const char*> values[] = {
+            {FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
         for (const auto& [field, value] : values)
             QTest::keyClicks(Row(dialog, field).value, QString::fromLatin1(value));
         if (c.uncheckLevel)
@@ -425,7 +428,8 @@ TEST_F(FindDialogTest, AllNoneFollowsTheRows)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text) + "|" + c.pid + "|" + c.level);
         Click(dialog->ByFields->findChild<QPushButton*>(QStringLiteral("ClearPage")));
-        const std::pair<int32_t, const char*> values[] = {{FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
+        const std::pair<int32_t, const char*> values[] = {
+            {FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
         for (const auto& [field, value] : values) {
             QLineEdit* edit = Row(dialog, field).value;
             QTest::keyClicks(edit, QString::fromLatin1(value));
@@ -439,6 +443,79 @@ TEST_F(FindDialogTest, AllNoneFollowsTheRows)
     for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows())
         checked += row.check->isChecked();
     EXPECT_EQ(checked, dialog->ByFields->AllNone->checkState() == Qt::Checked ? 3 : 0);
+}
+
+
+// Each action button applies the page's expression to the current table
+// tab first; a broken one stops it, and without a table tab nothing acts.
+TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    QPushButton* FindDialog::*const next = &FindDialog::FindNextButton;
+    QPushButton* FindDialog::*const back = &FindDialog::FindBackButton;
+    QPushButton* FindDialog::*const select = &FindDialog::SelectButton;
+    QPushButton* FindDialog::*const bookmark = &FindDialog::BookmarkButton;
+    QPushButton* FindDialog::*const pin = &FindDialog::PinPhraseButton;
+    const struct {
+        QPushButton* FindDialog::*button;
+        const char* text;
+        bool tableTab;
+        const char* status;
+        int pinned;
+    } cases[] = {
+        {next, "TEXT~'gamma'", true, "Found row #5", 0},
+        {next, "TEXT~'gamma'", true, "Found row #7", 0},
+        {back, "TEXT~'gamma'", true, "Found row #5", 0},
+        {select, "TEXT~'alpha'", true, "Selected 2 rows", 0},
+        {bookmark, "TEXT~'two'", true, "2 bookmarks is set", 0},
+        {next, "TEXT~'alpha' &&", true, "Incorrect search expression", 0},
+        {pin, "TEXT~'beta'", true, nullptr, 1},
+        {pin, "TEXT~'beta'", true, nullptr, 1},
+        {next, "TEXT~'gamma'", false, nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        main->SetTabActive(c.tableTab ? static_cast<TearOffTabDock*>(tab) : main->Docks[0], false);
+        Type(dialog, c.text, true);
+        shell.status.clear();
+        Click(dialog->*c.button);
+        if (c.status) {
+            EXPECT_EQ(shell.Last(), c.status);
+        } else if (!c.tableTab) {
+            EXPECT_TRUE(shell.status.empty()) << shell.Last();
+        }
+        EXPECT_EQ(tab->FixedHighlights.size(), c.pinned);
+    }
+}
+
+// " Highlight" and " Selected" choose the tab's colours and show them.
+TEST_F(FindDialogTest, ColourButtonsChooseTheTabsColours)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    const struct {
+        bool selected;
+        QColor color;
+        uint32_t highlight;
+        uint32_t selection;
+    } cases[] = {
+        {false, QColor(0x12, 0x34, 0x56), 0x123456, tab->Prefs.ColorSelect},
+        {true, QColor(0xAB, 0xCD, 0xEF), 0x123456, 0xABCDEF},
+        {true, QColor(), 0x123456, 0xABCDEF},
+    };
+    for (const auto& c : cases) {
+        if (c.color.isValid())
+            prompt.colors.enqueue(c.color);
+        QPushButton* button = c.selected ? dialog->SelectedButton : dialog->HighlightButton;
+        Click(button);
+        EXPECT_EQ(tab->Prefs.ColorHighlight, c.highlight);
+        EXPECT_EQ(tab->Prefs.ColorSelect, c.selection);
+        const QImage swatch = button->icon().pixmap(20, 10).toImage();
+        EXPECT_EQ(swatch.pixelColor(10, 5).rgb() & 0xFFFFFF, c.selected ? c.selection : c.highlight);
+    }
 }
 
 } // namespace
