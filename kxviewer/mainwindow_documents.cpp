@@ -6,6 +6,7 @@
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/mainwindow.h"
+#include "kxviewer/table/finddialog.h"
 #include "kxviewer/table/tabbindings.h"
 #include "kxviewer/table/tabtable.h"
 
@@ -52,6 +53,8 @@ void MainWindow::UpdateActions()
         action->setEnabled(rule == 0 || (!systemCurrent && rule == 1));
     }
     TabBase* tab = CurrentTabBase();
+    if (FindDialog* find = FindDialog::Existing())
+        find->SetColorIcons(nullptr);
     if (tab == nullptr)
         return;
     const int32_t documentRule = tab->GraphState == TabBase::GRAPH_IS_GRAPH ? 3 : 2;

@@ -23,6 +23,36 @@ enum SearchSlotKind : int32_t {
     SEARCH_SLOT_SUBSTRING = 8, // the occurrence of the searched text in the field
 };
 
+// The operator of a field's predicate in an expression the find dialog can
+// take apart; 0 when the field has none.
+enum SearchPredicateOp : int32_t {
+    SEARCH_OP_NONE = 0,
+    SEARCH_OP_LESS = 2,
+    SEARCH_OP_LESS_OR_EQUAL = 3,
+    SEARCH_OP_GREATER = 4,
+    SEARCH_OP_GREATER_OR_EQUAL = 5,
+    SEARCH_OP_EQUAL = 6,
+    SEARCH_OP_NOT_EQUAL = 7,
+    SEARCH_OP_SUBSTRING = 8,
+    SEARCH_OP_WILDCARD = 9,
+};
+
+// The shape of a parsed expression: a single predicate or a chain of one
+// logical operator over predicates "FIELD op literal", each field at most
+// once, no function. Any other form is SEARCH_FORM_OTHER.
+enum SearchForm : int32_t {
+    SEARCH_FORM_OTHER = 0,
+    SEARCH_FORM_SINGLE = 1,
+    SEARCH_FORM_AND = 2,
+    SEARCH_FORM_OR = 3,
+};
+
+struct SearchPredicate {
+    int32_t op = SEARCH_OP_NONE;
+    // The literal without its quotes.
+    std::string value;
+};
+
 // Modes of an expression; the table's own search mode uses the same codes,
 // and callers ask for SEARCH_MODE_AUTO to let the text decide.
 enum KxSearchMode : int32_t {
@@ -76,6 +106,9 @@ public:
     uint8_t matchCase = 1;
     int32_t mode = SEARCH_MODE_NONE;
     SearchMatchSlot matchSlots[FIELD_Nums] = {};
+    // Set when the text is parsed; the predicates only for forms 1 to 3.
+    int32_t form = SEARCH_FORM_OTHER;
+    SearchPredicate predicates[FIELD_Nums];
     // Set by Match when a pattern ran out of its match limit in this round;
     // such a pattern matches nothing for the rest of the round, so that a
     // scan does not spend the whole budget on every record. The results of

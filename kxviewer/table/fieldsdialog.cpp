@@ -18,6 +18,7 @@
 #include "kxlib/table/prefkxtable.h"
 #include "kxviewer/preftabtable.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/dialoghelperlistheader.h"
 #include "tearoffwidget/resources.h"
 
 namespace {
@@ -71,6 +72,7 @@ FieldsDialog::FieldsDialog(QWidget* parent, PrefTabTable* columns, int32_t* form
     movesLayout->addStretch();
 
     table_ = new QTableWidget(0, 2, this);
+    table_->setHorizontalHeader(new DialogHelperListHeader(Qt::Horizontal, table_));
     table_->setHorizontalHeaderItem(0, new QTableWidgetItem(QStringLiteral("Name")));
     table_->setHorizontalHeaderItem(1, new QTableWidgetItem(QStringLiteral("Format")));
     table_->setStyleSheet(

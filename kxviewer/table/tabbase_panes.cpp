@@ -27,6 +27,7 @@
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/auxtreedialog.h"
 #include "kxviewer/table/docktitlebar.h"
+#include "kxviewer/table/finddialog.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/panestyles.h"
@@ -476,8 +477,10 @@ QString TabBase::AuxTreeExpression(KxdRecord* record)
                                  : QString::fromLatin1(FieldKey(field)) + QLatin1String("==") + text;
         if (part.isEmpty())
             return QString();
+        // The find dialog's Compare mode joins the levels as its rows.
+        const FindDialog* find = FindDialog::Existing();
         if (!expression.isEmpty())
-            expression += QLatin1String(" && ");
+            expression += !find || find->AndMode() ? QLatin1String(" && ") : QLatin1String(" || ");
         expression += part;
     }
     return FitsSearchExpression(expression) ? expression : QString();

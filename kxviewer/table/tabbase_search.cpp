@@ -19,6 +19,7 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/finddialog.h"
 #include "kxviewer/table/findlineedit.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbase.h"
@@ -420,11 +421,20 @@ void TabBase::GoToTextEdited(const QString& text)
     SetCurrentPosition(std::min(std::max(number, 1), rows) - 1);
 }
 
-void TabBase::OpenFindDialog(QString)
+void TabBase::OpenFindDialog(QString str)
 {
-    // The find dialog does not exist yet: only the tab becomes current.
-    if (TearOffMain* main = TearOffMain::Me)
-        main->SetTabActive(this, false);
+    TearOffMain* main = TearOffMain::Me;
+    if (!main)
+        return;
+    main->SetTabActive(this, false);
+    FindDialog* dialog = FindDialog::Instance();
+    if (str.isEmpty())
+        dialog->InitFromCurrentTab();
+    else
+        dialog->Preset(str, MatchCase);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }
 
 void TabBase::FindInHistory()

@@ -19,6 +19,64 @@ namespace {
 
 constexpr const char* SOURCE = "script/scriptlogicalexp/scriptlogicalexpparser";
 
+int32_t PredicateOp(int type)
+{
+    switch (type) {
+    case LE_LESS: return SEARCH_OP_LESS;
+    case LE_LESS_OR_EQUAL: return SEARCH_OP_LESS_OR_EQUAL;
+    case LE_GREATER: return SEARCH_OP_GREATER;
+    case LE_GREATER_OR_EQUAL: return SEARCH_OP_GREATER_OR_EQUAL;
+    case LE_EQUAL: return SEARCH_OP_EQUAL;
+    case LE_NOT_EQUAL: return SEARCH_OP_NOT_EQUAL;
+    case LE_SUBST: return SEARCH_OP_SUBSTRING;
+    case LE_REGEXP: return SEARCH_OP_WILDCARD;
+    default: return SEARCH_OP_NONE;
+    }
+}
+
+// "FIELD op literal" into its field's predicate; false for anything else
+// and for a field named a second time. The literal's quotes are not kept,
+// so a double-quoted one is taken only where writing it back in the quote
+// a rebuilt expression uses (single, double when it holds one) means the
+// same: == and != compare double-quoted text by wildcards.
+bool TakePredicate(const ScriptNode* node, SearchPredicate* predicates)
+{
+    const int32_t op = PredicateOp(node->type);
+    if (op == SEARCH_OP_NONE || node->Count() != 2)
+        return false;
+    const ScriptNode* key = node->Child(0);
+    const ScriptNode* literal = node->Child(1);
+    const int32_t field = key->type == LE_IDENT && key->children.empty() ? FieldIndexByKey(key->text.c_str()) : -1;
+    if (field < 0 || predicates[field].op != SEARCH_OP_NONE)
+        return false;
+    std::string value;
+    if (literal->type == LE_NUMBER) {
+        value = literal->text;
+    } else if (literal->type == LE_COMA_STRINGS) {
+        value = literal->literal;
+    } else if (literal->type == LE_STRINGS) {
+        value = literal->literal;
+        const bool wildcards = (op == SEARCH_OP_EQUAL || op == SEARCH_OP_NOT_EQUAL) &&
+                               value.find_first_of("*?") != std::string::npos;
+        if (wildcards && value.find('\'') == std::string::npos)
+            return false;
+    } else {
+        return false;
+    }
+    predicates[field] = SearchPredicate{op, value};
+    return true;
+}
+
+// The predicates of a chain of one logical operator (chain) down to its
+// leaves, however it is grouped.
+bool TakeChain(const ScriptNode* node, int chain, SearchPredicate* predicates)
+{
+    if (node->type != chain)
+        return TakePredicate(node, predicates);
+    return node->Count() == 2 && TakeChain(node->Child(0), chain, predicates) &&
+           TakeChain(node->Child(1), chain, predicates);
+}
+
 } // namespace
 
 long long ScriptLogicalExpParser::patternMatchLimit_ = RegexBuilder::kDefaultMatchLimit;
@@ -45,10 +103,13 @@ bool ScriptLogicalExpParser::Construct(const char* expression, bool caseSensitiv
         mode = SEARCH_MODE_NONE;
         return false;
     }
+    // A new text on a parsed object: the old tree and parser objects go.
+    Free();
     std::strcpy(text, expression);
     matchCase = caseSensitive ? 1 : 0;
     mode = simpleMode ? SEARCH_MODE_SIMPLE : SEARCH_MODE_UNDECIDED;
     std::memset(matchSlots, 0, sizeof(matchSlots));
+    ClearForm();
     slotsSet_ = false;
     simple_.Set(text, caseSensitive);
     if (KxScriptChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
@@ -73,7 +134,27 @@ int ScriptLogicalExpParser::Parse()
         mode = SEARCH_MODE_SIMPLE;
         return 1;
     }
+    if (mode == SEARCH_MODE_COMPLEX)
+        DescribeForm();
     return 0;
+}
+
+void ScriptLogicalExpParser::ClearForm()
+{
+    form = SEARCH_FORM_OTHER;
+    for (SearchPredicate& predicate : predicates)
+        predicate = SearchPredicate();
+}
+
+void ScriptLogicalExpParser::DescribeForm()
+{
+    const ScriptNode* root = tree_.Root();
+    const int chain = root->type == LE_AND || root->type == LE_OR ? root->type : 0;
+    if (!TakeChain(root, chain, predicates)) {
+        ClearForm();
+        return;
+    }
+    form = chain == LE_AND ? SEARCH_FORM_AND : chain == LE_OR ? SEARCH_FORM_OR : SEARCH_FORM_SINGLE;
 }
 
 int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)

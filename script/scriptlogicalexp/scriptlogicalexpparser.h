@@ -67,6 +67,9 @@ private:
     int PrepareInputParser(ANTLR3_INPUT_STREAM_struct* input);
     void ReleaseParser();
     int PrepareTree();
+    // Sets form and predicates from the prepared tree.
+    void DescribeForm();
+    void ClearForm();
     void PrepareNode(ScriptNode* node, int depth);
     SearchNodeInfo* InfoOf(ScriptNode* node);
     void PrepareNumber(ScriptNode* node);

@@ -353,3 +353,58 @@ TEST(SearchEvaluator, LibraryCalls)
     });
     EXPECT_EQ(TestLibrary::printed, "1:1");
 }
+
+// The form the find dialog takes apart: its kind and, per field, the
+// operator code and the literal without quotes ("FIELD op value" listed in
+// field order); anything else is kind 0 with no predicate.
+TEST(SearchEvaluator, FormsAndPredicates)
+{
+    struct Case {
+        const char* text;
+        int32_t form;
+        const char* predicates;
+    };
+    const Case cases[] = {
+        {"TEXT~'abc'", SEARCH_FORM_SINGLE, "TEXT 8 abc"},
+        {"TEXT~'abc' && PID==12", SEARCH_FORM_AND, "PID 6 12|TEXT 8 abc"},
+        {"LEVEL<2 || SEQ>=3 || TID!=0x1F", SEARCH_FORM_OR, "SEQ 5 3|TID 7 0x1F|LEVEL 2 2"},
+        {"LEVEL<=1 && LINE>9 && FILE=~'a.c'", SEARCH_FORM_AND, "LEVEL 3 1|FILE 9 a.c|LINE 4 9"},
+        {"TEXT~\"it's\" && FILE=='*.cpp'", SEARCH_FORM_AND, "FILE 6 *.cpp|TEXT 8 it's"},
+        {"TEXT ~ \"a b\"", SEARCH_FORM_SINGLE, "TEXT 8 a b"},
+        // Grouping inside one chain changes nothing.
+        {"(LEVEL==1 && TID==2) && LINE==3", SEARCH_FORM_AND, "TID 6 2|LEVEL 6 1|LINE 6 3"},
+        // Two predicates on one field would lose one.
+        {"LEVEL>1 && LEVEL<5", SEARCH_FORM_OTHER, ""},
+        {"LEVEL==1 && TID==2 || LINE==3", SEARCH_FORM_OTHER, ""},
+        {"LEVEL==1 || (TID==2 && LINE==3)", SEARCH_FORM_OTHER, ""},
+        {"IP==ipaddr('1.2.3.4')", SEARCH_FORM_OTHER, ""},
+        {"!(TEXT~'a')", SEARCH_FORM_OTHER, ""},
+        {"LEVEL==-1", SEARCH_FORM_OTHER, ""},
+        {"2==LEVEL", SEARCH_FORM_OTHER, ""},
+        {"TEXT~~'a*'", SEARCH_FORM_OTHER, ""},
+        {"NOSUCH=='a'", SEARCH_FORM_OTHER, ""},
+        // Double quotes make == a wildcard test: written back in single
+        // quotes it would mean something else.
+        {"FILE==\"*.cpp\"", SEARCH_FORM_OTHER, ""},
+        {"plain words", SEARCH_FORM_OTHER, ""},
+    };
+    for (const Case& c : cases) {
+        Expr e(c.text);
+        std::string listed;
+        for (int32_t f = 0; f < FIELD_Nums; ++f) {
+            const SearchPredicate& p = e->predicates[f];
+            if (p.op == SEARCH_OP_NONE)
+                continue;
+            listed += (listed.empty() ? "" : "|") + std::string(FieldKey(f)) + " " + std::to_string(p.op) + " " +
+                      p.value;
+        }
+        EXPECT_EQ(e->form, c.form) << c.text;
+        EXPECT_EQ(listed, c.predicates) << c.text;
+    }
+    // A new text forgets the old form.
+    Expr again("LEVEL==1");
+    again->Construct("TEXT~'x' || TEXT~'y'", true, false);
+    again->Parse();
+    EXPECT_EQ(again->form, SEARCH_FORM_OTHER);
+    EXPECT_EQ(again->predicates[FIELD_LEVEL].op, SEARCH_OP_NONE);
+}

@@ -1,0 +1,521 @@
+// The find dialog driven with real clicks and keys: filtering, the Basic
+// page's buttons and history menu, the By Fields rows written as an
+// expression and filled back from one; and the dialogs' list header.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxviewer/table/dialoghelperlistheader.h"
+#include "kxviewer/table/fieldsdialog.h"
+#include "kxviewer/table/finddialog.h"
+#include "kxviewer/table/finddialogtabbyfields.h"
+#include "kxviewer/table/finddialogtabexpression.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tabletabenv.h"
+
+namespace {
+
+const bool registered = (ScriptLogicalExpParser::Register(), true);
+
+class FindDialogTest : public tabletest::TableTabTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(registered);
+        TableTabTest::SetUp();
+        PrefGlobal::SearchHistory.clear();
+        for (int id : {TACT_MATCH_CASE, TACT_SELECT, TACT_FILTER, TACT_PIN})
+            actions.Entry(id).checkable = 1;
+    }
+    void TearDown() override
+    {
+        TableTabTest::TearDown();
+        PrefGlobal::SearchHistory.clear();
+    }
+
+    // Seven rows of three columns: TEXT, PID and LEVEL.
+    TabTable* OpenSample(std::initializer_list<int32_t> columns = {FIELD_TEXT, FIELD_PID, FIELD_LEVEL})
+    {
+        PrefTabTable prefs = PrefTabTable::Default();
+        SetColumns(prefs, columns);
+        const char* texts[] = {"alpha", "beta", "alpha two", "it's", "gamma", "failed", "gamma two"};
+        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+        int level = 0;
+        for (const char* text : texts)
+            table->AppendRecord(Record(text).Build())->prot.msg.LEVEL = int8_t(level++ % 3);
+        return Show(table, prefs, TabBase::SOURCE_BUILT);
+    }
+
+    FindDialog* Open(TabTable* tab)
+    {
+        tab->OpenFindDialog(QString());
+        return FindDialog::Existing();
+    }
+
+    static void Type(FindDialog* dialog, const char* text, bool complex)
+    {
+        dialog->Basic->Editor->clear();
+        QTest::keyClicks(dialog->Basic->Editor, QString::fromLatin1(text));
+        if (dialog->Basic->Complex->isChecked() != complex)
+            QTest::mouseClick(dialog->Basic->Complex, Qt::LeftButton, {},
+                              QPoint(5, dialog->Basic->Complex->height() / 2));
+    }
+
+    static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    static QString SearchText(TabTable* tab)
+    {
+        const KxSearchExpression* expression = tab->Table->SearchExpression();
+        return expression ? QString::fromLocal8Bit(expression->text) : QString();
+    }
+
+    static FindDialogTabByFields::Row Row(FindDialog* dialog, int32_t field)
+    {
+        for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows())
+            if (row.field == field)
+                return row;
+        ADD_FAILURE() << "no row for field " << field;
+        return {};
+    }
+
+    // The texts of the pop-up menu that the history button opens.
+    static QStringList HistoryMenu(FindDialog* dialog, std::vector<bool>* enabled)
+    {
+        QStringList texts;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions()) {
+                texts << action->text();
+                enabled->push_back(action->isEnabled());
+            }
+            menu->close();
+        });
+        Click(dialog->findChild<QPushButton*>(QStringLiteral("MenuDown")));
+        return texts;
+    }
+};
+
+// Filter sets, replaces and removes the filter; an expression that cannot
+// be used, or a No to the question about selections, keeps the old one.
+TEST_F(FindDialogTest, FilterKeepsTheOldFilterUntilTheNewOneIsSure)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    const struct {
+        const char* text;
+        bool complex;
+        bool selectFirst;
+        QMessageBox::StandardButton answer;
+        // 1 press (checks when unchecked), 2 the press on a filtered table
+        // whose button was left unchecked.
+        int press;
+        int rows;
+        bool checked;
+        const char* message;
+    } steps[] = {
+        {"TEXT~'alpha'", true, false, QMessageBox::NoButton, 1, 2, true, "Table 'memory': Filtered 2 rows"},
+        {"", false, false, QMessageBox::NoButton, 1, 7, false, nullptr},
+        {"gamma", false, false, QMessageBox::NoButton, 1, 2, true, "Table 'memory': Filtered 2 rows"},
+        {"TEXT~'alpha' ||", true, false, QMessageBox::NoButton, 2, 2, true, "Incorrect search expression"},
+        {"", true, false, QMessageBox::NoButton, 2, 2, true, "Search expression is empty"},
+        {"beta", false, true, QMessageBox::No, 2, 2, true, nullptr},
+        {"TEXT~'ta'", true, false, QMessageBox::NoButton, 2, 1, true, "Table 'memory': Filtered 1 rows"},
+        {"", true, false, QMessageBox::NoButton, 1, 7, false, nullptr},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.text);
+        Type(dialog, step.text, step.complex);
+        if (step.selectFirst)
+            tab->SelRangeSet(0, 0, true, 0);
+        if (step.answer != QMessageBox::NoButton)
+            prompt.answers.enqueue(step.answer);
+        shell.status.clear();
+        if (step.press == 2) {
+            ASSERT_TRUE(tab->Table->FilterOn);
+            dialog->FilterButton->setChecked(false);
+        }
+        Click(dialog->FilterButton);
+        EXPECT_EQ(tab->Table->RowCount(), step.rows);
+        EXPECT_EQ(dialog->FilterButton->isChecked(), step.checked);
+        if (step.message) {
+            EXPECT_TRUE(tabtest::Contains(shell.status, step.message)) << shell.Last();
+        }
+        EXPECT_TRUE(prompt.answers.isEmpty());
+        if (step.selectFirst)
+            tab->Table->ClearSelections();
+    }
+}
+
+// The Basic page: the empty history's menu, the history entries cut to 40
+// characters, the "&&" button, the Complex switch and Load Current.
+TEST_F(FindDialogTest, BasicPageButtonsAndHistoryMenu)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+
+    std::vector<bool> enabled;
+    EXPECT_EQ(HistoryMenu(dialog, &enabled), QStringList{QStringLiteral("empty")});
+    EXPECT_EQ(enabled, std::vector<bool>{false});
+
+    const std::string longText(45, 'x');
+    PrefGlobal::SearchHistory = {{1, true, "TEXT~'beta'"}, {0, false, ""}, {0, false, longText}};
+    enabled.clear();
+    EXPECT_EQ(HistoryMenu(dialog, &enabled),
+              (QStringList{QStringLiteral("TEXT~'beta'"), QString(40, QLatin1Char('x')) + QStringLiteral("...")}));
+
+    const QList<QPushButton*> inner = dialog->Basic->findChildren<QPushButton*>(QStringLiteral("FindInnerButton"));
+    ASSERT_EQ(inner.size(), 3 + 10);
+    EXPECT_EQ(inner[0]->text(), QStringLiteral("TEXT"));
+    const struct {
+        bool complex;
+        int enabled;
+    } switches[] = {{true, 13}, {false, 0}, {true, 13}};
+    for (const auto& s : switches) {
+        Type(dialog, "", s.complex);
+        int count = 0;
+        for (QPushButton* button : inner)
+            count += button->isEnabled();
+        EXPECT_EQ(count, s.enabled);
+    }
+    QPushButton* andButton = nullptr;
+    for (QPushButton* button : inner)
+        if (button->text() == QLatin1String("&&&&"))
+            andButton = button;
+    ASSERT_NE(andButton, nullptr);
+    Click(inner[1]);
+    Click(andButton);
+    EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QStringLiteral("PID&&"));
+
+    tab->Table->Prefs().TreeLevel1Field = FIELD_TID;
+    tab->Table->Prefs().TreeLevel2Field = FIELD_TEXT;
+    tab->SetCurrentPosition(4);
+    // The levels are joined as the Compare mode says.
+    const std::pair<bool, const char*> joins[] = {{false, "TID==7 && TEXT~'gamma'"}, {true, "TID==7 || TEXT~'gamma'"}};
+    for (const auto& [orMode, expected] : joins) {
+        (orMode ? dialog->OrButton : dialog->AndButton)->setChecked(true);
+        Type(dialog, "beta", false);
+        Click(dialog->LoadCurrentButton);
+        EXPECT_TRUE(dialog->Basic->Complex->isChecked());
+        EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(expected));
+    }
+}
+
+// The By Fields rows as an expression: the join, the quotes, a number field
+// compared as a number, skipped rows, a value no quote can hold; each row
+// keeps its own field when another tab with other columns is current.
+TEST_F(FindDialogTest, ByFieldsRowsMakeTheExpression)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    dialog->Tabs->setCurrentIndex(FindDialog::PAGE_FIELDS);
+    EXPECT_EQ(Row(dialog, FIELD_TEXT).op->count(), 4);
+    EXPECT_EQ(Row(dialog, FIELD_PID).op->count(), 8);
+    EXPECT_EQ(Row(dialog, FIELD_TEXT).op->currentText(), QStringLiteral("~"));
+    EXPECT_EQ(Row(dialog, FIELD_PID).op->currentText(), QStringLiteral("=="));
+
+    const struct {
+        const char* text;
+        const char* pid;
+        const char* level;
+        bool uncheckLevel;
+        bool orMode;
+        const char* expression;
+        bool applied;
+        const char* status;
+    } cases[] = {
+        {"abc", "12", "", false, false, "TEXT~'abc' && PID==12", true, nullptr},
+        {"abc", "12", "", false, true, "TEXT~'abc' || PID==12", true, nullptr},
+        {"it's", "", "2", false, false, "TEXT~\"it's\" && LEVEL==2", true, nullptr},
+        {" a b ", "x1", "2", true, false, "TEXT~'a b' && PID=='x1'", true, nullptr},
+        {"", "", "", false, false, "", false, "Search expression is empty"},
+        {"say \"it's\"", "", "", false, false, "", false,
+         "Value say \"it's\" holds both quote characters and cannot be searched for: item skipped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        Click(dialog->ByFields->findChild<QPushButton*>(QStringLiteral("ClearPage")));
+        const std::pair<int32_t, const char*> values[] = {
+            {FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
+        for (const auto& [field, value] : values)
+            QTest::keyClicks(Row(dialog, field).value, QString::fromLatin1(value));
+        if (c.uncheckLevel)
+            QTest::mouseClick(Row(dialog, FIELD_LEVEL).check, Qt::LeftButton, {}, QPoint(5, 5));
+        (c.orMode ? dialog->OrButton : dialog->AndButton)->setChecked(true);
+        bool ok = false;
+        EXPECT_EQ(dialog->ByFields->MakeFindStringFromFileds(&ok), QString::fromLatin1(c.expression));
+        shell.status.clear();
+        EXPECT_EQ(dialog->ApplyExpression(tab), c.applied);
+        if (c.applied) {
+            EXPECT_EQ(SearchText(tab), QString::fromLatin1(c.expression));
+        }
+        if (c.status) {
+            EXPECT_TRUE(tabtest::Contains(shell.status, c.status)) << shell.Last();
+        }
+    }
+
+    dialog->AndButton->setChecked(true);
+    Click(dialog->ByFields->findChild<QPushButton*>(QStringLiteral("ClearPage")));
+    QTest::keyClicks(Row(dialog, FIELD_TEXT).value, QStringLiteral("abc"));
+    QTest::keyClicks(Row(dialog, FIELD_PID).value, QStringLiteral("12"));
+    TabTable* other = OpenSample({FIELD_PID, FIELD_LEVEL});
+    ASSERT_EQ(FindDialog::CurrentTab(), other);
+    EXPECT_EQ(dialog->ByFields->MakeFindStringFromFileds(), QStringLiteral("TEXT~'abc' && PID==12"));
+    Click(dialog->FindNextButton);
+    EXPECT_EQ(SearchText(other), QStringLiteral("TEXT~'abc' && PID==12"));
+}
+
+// The editor's expression into the rows and back: AND and OR chains come
+// back as they were, with the join they had; any other form leaves the rows
+// empty and the editor's text as it was.
+TEST_F(FindDialogTest, ExpressionsRoundTripThroughTheRows)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    const struct {
+        const char* text;
+        const char* rows; // "TEXT op value|..." of the checked rows
+        bool orMode;
+    } cases[] = {
+        {"TEXT~'abc' && PID==12", "TEXT ~ abc|PID == 12", false},
+        {"TEXT=~'a.c' || PID>=3 || LEVEL!=1", "TEXT =~ a.c|PID >= 3|LEVEL != 1", true},
+        {"TEXT~\"it's\" && LEVEL<2", "TEXT ~ it's|LEVEL < 2", false},
+        {"PID<=7", "PID <= 7", false},
+        {"TEXT~'a' && TEXT~'b'", "", false},
+        {"LEVEL==1 || TEXT~'x' && PID==2", "", false},
+        {"TID==7 && TEXT~'a'", "", false},
+        {"PID==int(2)", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        dialog->Tabs->setCurrentIndex(FindDialog::PAGE_BASIC);
+        // Rows left from the case before must not come back.
+        dialog->ByFields->ClearDataConnect();
+        dialog->AndButton->setChecked(!c.orMode);
+        dialog->OrButton->setChecked(c.orMode);
+        Type(dialog, c.text, true);
+        QTest::mouseClick(dialog->Tabs->tabBar(), Qt::LeftButton, {},
+                          dialog->Tabs->tabBar()->tabRect(FindDialog::PAGE_FIELDS).center());
+        ASSERT_EQ(dialog->Tabs->currentIndex(), FindDialog::PAGE_FIELDS);
+        QStringList rows;
+        for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows())
+            if (row.check->isChecked())
+                rows << QString::fromLatin1(FieldKey(row.field)) + QLatin1Char(' ') + row.op->currentText() +
+                            QLatin1Char(' ') + row.value->text();
+        EXPECT_EQ(rows.join(QLatin1Char('|')), QString::fromLatin1(c.rows));
+        EXPECT_EQ(dialog->OrButton->isChecked(), c.orMode);
+        QTest::mouseClick(dialog->Tabs->tabBar(), Qt::LeftButton, {},
+                          dialog->Tabs->tabBar()->tabRect(FindDialog::PAGE_BASIC).center());
+        EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(c.text));
+    }
+}
+
+// The dialogs' list header fills its sections light grey and writes the
+// text in black; the column chooser uses it.
+TEST_F(FindDialogTest, ListHeaderPaintsFlatSections)
+{
+    PrefTabTable columns = PrefTabTable::Default();
+    int32_t formats[FIELD_Nums] = {};
+    FieldsDialog chooser(nullptr, &columns, formats, nullptr);
+    auto* header = qobject_cast<DialogHelperListHeader*>(chooser.Table()->horizontalHeader());
+    ASSERT_NE(header, nullptr);
+    chooser.show();
+    QApplication::processEvents();
+    const QImage image = header->grab().toImage();
+    const int width = header->sectionSize(0);
+    ASSERT_GT(width, 10);
+    EXPECT_EQ(image.pixel(1, 1), QColor(241, 241, 241).rgb());
+    EXPECT_EQ(image.pixel(width - 3, image.height() - 3), QColor(241, 241, 241).rgb());
+    int black = 0;
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < image.height(); ++y)
+            black += image.pixel(x, y) == QColor(Qt::black).rgb();
+    EXPECT_GT(black, 0);
+}
+
+} // namespace
+
+namespace {
+
+// Every Find request of the window reaches its one dialog: a given text is
+// preset as an expression on "Basic", none takes over the tab's search; the
+// dialog's Match case is the tab's from then on.
+TEST_F(FindDialogTest, OpeningPresetsOrTakesOverTheTabsSearch)
+{
+    TabTable* tab = OpenSample();
+    ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("beta"), 0, SEARCH_MODE_SIMPLE));
+    const struct {
+        const char* preset;
+        int pageBefore;
+        const char* editor;
+        bool complex;
+        bool matchCase;
+        bool compareEnabled;
+        int page;
+    } cases[] = {
+        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false, false, FindDialog::PAGE_BASIC},
+        {"TEXT~'gamma'", FindDialog::PAGE_FIELDS, "TEXT~'gamma'", true, true, false, FindDialog::PAGE_BASIC},
+        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false, false, FindDialog::PAGE_BASIC},
+    };
+    FindDialog* first = nullptr;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.editor);
+        if (first)
+            first->Tabs->setCurrentIndex(c.pageBefore);
+        tab->MatchCase = 1;
+        tab->OpenFindDialog(c.preset ? QString::fromLatin1(c.preset) : QString());
+        FindDialog* dialog = FindDialog::Existing();
+        ASSERT_NE(dialog, nullptr);
+        if (!first)
+            first = dialog;
+        EXPECT_EQ(dialog, first);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(c.editor));
+        EXPECT_EQ(dialog->Basic->Complex->isChecked(), c.complex);
+        EXPECT_EQ(dialog->MatchCaseBox->isChecked(), c.matchCase);
+        EXPECT_EQ(dialog->CompareMode->isEnabled(), c.compareEnabled);
+        EXPECT_EQ(dialog->Tabs->currentIndex(), c.page);
+    }
+    ASSERT_FALSE(first->MatchCaseBox->isChecked());
+    QTest::mouseClick(first->MatchCaseBox, Qt::LeftButton, {}, QPoint(5, first->MatchCaseBox->height() / 2));
+    EXPECT_EQ(tab->MatchCase, 1);
+    QTest::keyClick(first, Qt::Key_Escape);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(FindDialog::Existing(), first);
+}
+
+// "All/None" follows the rows: all, some or none checked; its own clicks
+// check or uncheck every row.
+TEST_F(FindDialogTest, AllNoneFollowsTheRows)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    dialog->Tabs->setCurrentIndex(FindDialog::PAGE_FIELDS);
+    const struct {
+        const char* text;
+        const char* pid;
+        const char* level;
+        Qt::CheckState allNone;
+    } cases[] = {
+        {"a", "", "", Qt::PartiallyChecked},
+        {"a", "1", "", Qt::PartiallyChecked},
+        {"a", "1", "2", Qt::Checked},
+        {"", "", "", Qt::Unchecked},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + "|" + c.pid + "|" + c.level);
+        Click(dialog->ByFields->findChild<QPushButton*>(QStringLiteral("ClearPage")));
+        const std::pair<int32_t, const char*> values[] = {
+            {FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
+        for (const auto& [field, value] : values) {
+            QLineEdit* edit = Row(dialog, field).value;
+            QTest::keyClicks(edit, QString::fromLatin1(value));
+            QMetaObject::invokeMethod(edit, "editingFinished");
+        }
+        EXPECT_EQ(dialog->ByFields->AllNone->checkState(), c.allNone);
+    }
+    const QPoint box(5, dialog->ByFields->AllNone->height() / 2);
+    QTest::mouseClick(dialog->ByFields->AllNone, Qt::LeftButton, {}, box);
+    int checked = 0;
+    for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows())
+        checked += row.check->isChecked();
+    EXPECT_EQ(checked, dialog->ByFields->AllNone->checkState() == Qt::Checked ? 3 : 0);
+}
+
+
+// Each action button applies the page's expression to the current table
+// tab first; a broken one stops it, and without a table tab nothing acts.
+TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    QPushButton* FindDialog::*const next = &FindDialog::FindNextButton;
+    QPushButton* FindDialog::*const back = &FindDialog::FindBackButton;
+    QPushButton* FindDialog::*const select = &FindDialog::SelectButton;
+    QPushButton* FindDialog::*const bookmark = &FindDialog::BookmarkButton;
+    QPushButton* FindDialog::*const pin = &FindDialog::PinPhraseButton;
+    const struct {
+        QPushButton* FindDialog::*button;
+        const char* text;
+        bool tableTab;
+        const char* status;
+        int pinned;
+    } cases[] = {
+        {next, "TEXT~'gamma'", true, "Found row #5", 0},
+        {next, "TEXT~'gamma'", true, "Found row #7", 0},
+        {back, "TEXT~'gamma'", true, "Found row #5", 0},
+        {select, "TEXT~'alpha'", true, "Selected 2 rows", 0},
+        {bookmark, "TEXT~'two'", true, "2 bookmarks is set", 0},
+        {next, "TEXT~'alpha' &&", true, "Incorrect search expression", 0},
+        {pin, "TEXT~'beta'", true, nullptr, 1},
+        {pin, "TEXT~'beta'", true, nullptr, 1},
+        {next, "TEXT~'gamma'", false, nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        main->SetTabActive(c.tableTab ? static_cast<TearOffTabDock*>(tab) : main->Docks[0], false);
+        Type(dialog, c.text, true);
+        shell.status.clear();
+        Click(dialog->*c.button);
+        if (c.status) {
+            EXPECT_EQ(shell.Last(), c.status);
+        } else if (!c.tableTab) {
+            EXPECT_TRUE(shell.status.empty()) << shell.Last();
+        }
+        EXPECT_EQ(tab->FixedHighlights.size(), c.pinned);
+    }
+}
+
+// " Highlight" and " Selected" choose the tab's colours and show them.
+TEST_F(FindDialogTest, ColourButtonsChooseTheTabsColours)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    const struct {
+        bool selected;
+        QColor color;
+        uint32_t highlight;
+        uint32_t selection;
+    } cases[] = {
+        {false, QColor(0x12, 0x34, 0x56), 0x123456, tab->Prefs.ColorSelect},
+        {true, QColor(0xAB, 0xCD, 0xEF), 0x123456, 0xABCDEF},
+        {true, QColor(), 0x123456, 0xABCDEF},
+    };
+    for (const auto& c : cases) {
+        if (c.color.isValid())
+            prompt.colors.enqueue(c.color);
+        QPushButton* button = c.selected ? dialog->SelectedButton : dialog->HighlightButton;
+        Click(button);
+        EXPECT_EQ(tab->Prefs.ColorHighlight, c.highlight);
+        EXPECT_EQ(tab->Prefs.ColorSelect, c.selection);
+        const QImage swatch = button->icon().pixmap(20, 10).toImage();
+        EXPECT_EQ(swatch.pixelColor(10, 5).rgb() & 0xFFFFFF, c.selected ? c.selection : c.highlight);
+    }
+}
+
+} // namespace
