@@ -3,8 +3,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTextCodec>
+#include <QTimer>
 
 #include "kxviewer/table/exportfile.h"
 #include "kxviewer/table/tabactionids.h"
@@ -31,16 +34,22 @@ private:
 };
 
 // The recorded shell whose progress displays abort at a value (-1 never)
-// and which keeps their labels.
+// and which keeps their labels; with a dialog parent, the real progress
+// dialog over it.
 class ProgressShell : public tabtest::StatusRecorder {
 public:
-    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancelText, int, int) override
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancelText, int minimum,
+                                                int maximum) override
     {
         labels.push_back((label + "|" + cancelText).toStdString());
+        if (dialogParent)
+            return KxvShellServices::CreateProgress(label, cancelText, minimum, maximum);
         return std::make_unique<AbortingProgress>(abortAt);
     }
+    QWidget* MainWidget() const override { return dialogParent; }
 
     int abortAt = -1;
+    QWidget* dialogParent = nullptr;
     std::vector<std::string> labels;
 };
 
@@ -276,27 +285,46 @@ TEST_F(Export, FailingDeviceKeepsTheOldFile)
 
 // 55 rows fill a page; the 56th starts a second one. Each picture is
 // embedded once, however many rows show it. "Abort export" keeps the pages
-// painted so far as a readable file and reports nothing.
+// painted so far as a readable file and reports nothing; the real dialog's
+// button is clicked while the export passes the event loop.
 TEST_F(Export, PdfPages)
 {
     struct Case {
         int records;
         int abortAt;
+        bool click;
         int pages;
         bool report;
     };
     const Case cases[] = {
-        {55, -1, 1, true},
-        {56, -1, 2, true},
-        {550, -1, 10, true},
-        {550, 2, 4, false},
+        {55, -1, false, 1, true},
+        {56, -1, false, 2, true},
+        {550, -1, false, 10, true},
+        {550, 2, false, 4, false},
+        {550, 2, true, 4, false},
     };
+    QTimer clicker;
+    clicker.setInterval(0);
+    int clickAt = 0;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        auto* dialog = main->findChild<QProgressDialog*>();
+        if (!dialog || !dialog->isVisible() || dialog->value() < clickAt)
+            return;
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == "Abort export")
+                QTest::mouseClick(button, Qt::LeftButton);
+        clicker.stop();
+    });
     int images = -1;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.records) + " abort at " + std::to_string(c.abortAt));
         TabTable* tab = OpenFixture("fixture", c.records);
         tab->BookmarkSet(3, true);
-        progress.abortAt = c.abortAt;
+        progress.abortAt = c.click ? -1 : c.abortAt;
+        progress.dialogParent = c.click ? main.get() : nullptr;
+        clickAt = c.abortAt;
+        if (c.click)
+            clicker.start();
         progress.labels.clear();
         progress.Clear();
         const QString path = Path("pages.pdf");
