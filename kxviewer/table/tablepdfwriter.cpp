@@ -66,12 +66,12 @@ TablePdfWriter::TablePdfWriter(TabTable& tab) : tab_(tab), highlights_(&tab), fo
     bookmark_ = tab.TabPixmap.toImage();
     const QPixmap& error = SharedPixmap(PIX_LINE0_EXCLAMATION);
     both_ = (tab.TabPixmap.isNull() ? error : CombinedMarks(error, tab.TabPixmap)).toImage();
+    const std::vector<int32_t> fields = tab.ColumnFields();
     qreal x = numberPixels_ * PIXEL + MARKERS;
-    for (int32_t c = 0; c < tab.Prefs.columnCount; ++c) {
-        const qreal step = COLUMN_GAP + tab.View->columnWidth(c) * PIXEL;
-        const bool last = c + 1 == tab.Prefs.columnCount;
-        columns_.emplace_back(x, last ? std::max<qreal>(0, PAGE_RIGHT - x) : step - COLUMN_GAP);
-        x += step;
+    for (size_t c = 0; c < fields.size(); ++c) {
+        const qreal width = tab.View->columnWidth(int(c)) * PIXEL;
+        columns_.push_back({fields[c], x, c + 1 == fields.size() ? std::max<qreal>(0, PAGE_RIGHT - x) : width});
+        x += width + COLUMN_GAP;
     }
 }
 
@@ -102,7 +102,7 @@ bool TablePdfWriter::Write(QIODevice* device)
     progress->Show();
     bool aborted = false;
     qreal y = FIRST_ROW;
-    for (int32_t row = 0; row < rows && !aborted; ++row) {
+    for (int32_t row = 0; row < rows; ++row) {
         if (row % PROGRESS_ROWS == 0) {
             progress->SetValue(row / PROGRESS_ROWS);
             KxvShell().ProcessEvents();
@@ -136,7 +136,7 @@ void TablePdfWriter::PaintTitles(QPainter& painter) const
     painter.restore();
     for (size_t c = 0; c < columns_.size(); ++c) {
         const QString title = tab_.Model->headerData(int(c), Qt::Horizontal, Qt::DisplayRole).toString();
-        const QRectF cell(columns_[c].first, top, columns_[c].second, ROW_STEP);
+        const QRectF cell(columns_[c].x, top, columns_[c].width, ROW_STEP);
         painter.drawText(cell.adjusted(TEXT_MARGIN, 0, -TEXT_MARGIN, 0), Qt::AlignCenter,
                          painter.fontMetrics().elidedText(title, Qt::ElideRight, int(cell.width() - 2 * TEXT_MARGIN)));
     }
@@ -162,9 +162,10 @@ void TablePdfWriter::PaintRow(QPainter& painter, int32_t row, qreal y)
     const qreal top = y - ROW_ABOVE;
     const bool colorize = tab_.Prefs.Colorize != 0;
     const QColor shade = colorize ? PrefGlobal::GetColor(tab_.GetColorizeColorNum(&record)) : QColor();
-    if (colorize)
-        painter.fillRect(QRectF(0, top, (numberPixels_ + 35) * PIXEL, ROW_STEP), shade);
     const qreal number = numberPixels_ * PIXEL;
+    // Under Colorize the row header's part is shaded too, up to the cells.
+    if (colorize)
+        painter.fillRect(QRectF(0, top, number + MARKERS, ROW_STEP), shade);
     if (number > 0)
         painter.drawText(QRectF(0, top, number, ROW_STEP), Qt::AlignRight | Qt::AlignVCenter,
                          QString::number(row + 1));
@@ -174,9 +175,10 @@ void TablePdfWriter::PaintRow(QPainter& painter, int32_t row, qreal y)
     const QColor selected = record.selRange ? QColor(QRgb(record.selRange->tag & 0xFFFFFF)) : QColor();
     const int64_t nest = record.Int64(FIELD_NEST);
     const uint32_t flags = record.Flags();
-    for (size_t c = 0; c < columns_.size(); ++c) {
-        const int32_t field = tab_.Prefs.columns[c];
-        const auto [x, width] = columns_[c];
+    for (const Column& column : columns_) {
+        const int32_t field = column.field;
+        const qreal x = column.x;
+        const qreal width = column.width;
         if (record.selRange)
             painter.fillRect(QRectF(x, top, width + COLUMN_GAP, ROW_STEP), selected);
         else if (colorize)

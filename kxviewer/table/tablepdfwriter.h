@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include <QFont>
@@ -41,8 +40,13 @@ private:
     QFont font_;
     // Row-number width in the view's pixels (0 without row numbers).
     qreal numberPixels_ = 0;
-    // Each column's left edge and width on the page.
-    std::vector<std::pair<qreal, qreal>> columns_;
+    // The visible columns: field, left edge and width on the page.
+    struct Column {
+        int32_t field;
+        qreal x;
+        qreal width;
+    };
+    std::vector<Column> columns_;
     std::vector<QImage> shared_;
     QImage bookmark_;
     QImage both_;
