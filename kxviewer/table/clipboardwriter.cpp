@@ -6,13 +6,13 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
-#include <QPainter>
 
 #include "kxlib/kxdrecord.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/dragheaderview.h"
 #include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/tabletextwriter.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "utils/rtf/rtfwriter.h"
@@ -41,19 +41,6 @@ const std::string& HexPicture(SharedPixmapId id)
     return pictures[size_t(id)];
 }
 
-// The error mark with the bookmark drawn over it on a transparent ground.
-QPixmap Combined(const QPixmap& error, const QPixmap& bookmark)
-{
-    QImage image(std::max(error.width(), bookmark.width()), std::max(error.height(), bookmark.height()),
-                 QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.drawPixmap(0, 0, error);
-    painter.drawPixmap(0, 0, bookmark);
-    painter.end();
-    return QPixmap::fromImage(image);
-}
-
 std::string Escaped(const QString& text)
 {
     std::string out;
@@ -62,12 +49,6 @@ std::string Escaped(const QString& text)
 }
 
 std::string Shading(int32_t index) { return "\\chcbpat" + std::to_string(index) + " "; }
-
-std::vector<int32_t> Columns(const TabTable& tab)
-{
-    const int32_t count = std::clamp<int32_t>(tab.Prefs.columnCount, 0, FIELD_Nums);
-    return std::vector<int32_t>(tab.Prefs.columns, tab.Prefs.columns + count);
-}
 
 // Two average characters wide, in percent of the picture's width.
 int MarkerScale(int charWidth, const QPixmap& picture)
@@ -79,7 +60,7 @@ int MarkerScale(int charWidth, const QPixmap& picture)
 
 ClipboardWriter::ClipboardWriter(TabTable& tab)
     : tab_(tab),
-      formatter_(Columns(tab), tab.Table->TimeNormalised(), tab.Prefs.IndentText != 0,
+      formatter_(tab.ColumnFields(), tab.Table->TimeNormalised(), tab.Prefs.IndentText != 0,
                  RowFormatter::ClipboardStyle(tab.Prefs.ExportRowNumbColumn != 0, tab.Table->RowCount())),
       highlights_(&tab),
       charWidth_(std::max(1, QFontMetrics(tab.View->font()).averageCharWidth()))
@@ -238,7 +219,7 @@ void ClipboardWriter::Write(const Spans& spans, std::string* rtfOut, QString* te
     const QPixmap& exclamation = SharedPixmap(PIX_LINE0_EXCLAMATION);
     bookmark_ = HexPng(tab_.TabPixmap);
     bookmarkScale_ = MarkerScale(charWidth_, tab_.TabPixmap);
-    const QPixmap both = tab_.TabPixmap.isNull() ? exclamation : Combined(exclamation, tab_.TabPixmap);
+    const QPixmap both = tab_.TabPixmap.isNull() ? exclamation : CombinedMarks(exclamation, tab_.TabPixmap);
     bothMarks_ = HexPng(both);
     bothScale_ = MarkerScale(charWidth_, both);
 
@@ -273,16 +254,7 @@ void ClipboardWriter::Write(const Spans& spans, std::string* rtfOut, QString* te
 
 QString ClipboardWriter::ExportText(TabTable& tab, const Spans& spans)
 {
-    const RowFormatter formatter(Columns(tab), tab.Table->TimeNormalised(), tab.Prefs.IndentText != 0,
-                                 RowFormatter::ExportStyle(tab.Prefs.ExportRowNumbColumn != 0, tab.Table->RowCount()));
-    QString text = formatter.Header();
-    int64_t rows = 0;
-    for (const auto& span : spans)
-        rows += std::max(0, span.second - span.first + 1);
-    // Lines are about as long as the header.
-    text.reserve(int(std::min<int64_t>(rows * (text.size() + 8), 1 << 30)));
-    for (const auto& span : spans)
-        for (int32_t row = span.first; row <= span.second; ++row)
-            formatter.AppendRow(text, row, *tab.Table->GetRecord(row));
-    return text;
+    std::string text;
+    TableTextWriter(tab, TableTextWriter::TEXT).AppendAll(text, spans);
+    return QString::fromLocal8Bit(text.data(), int(text.size()));
 }

@@ -1,5 +1,6 @@
 #include "kxviewer/table/guiicons.h"
 
+#include <algorithm>
 #include <array>
 
 #include <QColor>
@@ -155,4 +156,16 @@ QList<QIcon> LoadCheckIcons(const QColor& color)
         icons.append(TwoStateIcon(QPixmap::fromImage(image)));
     }
     return icons;
+}
+
+QPixmap CombinedMarks(const QPixmap& error, const QPixmap& bookmark)
+{
+    QImage image(std::max(error.width(), bookmark.width()), std::max(error.height(), bookmark.height()),
+                 QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.drawPixmap(0, 0, error);
+    painter.drawPixmap(0, 0, bookmark);
+    painter.end();
+    return QPixmap::fromImage(image);
 }

@@ -28,6 +28,10 @@ enum SharedPixmapId : int {
     SHARED_PIXMAP_COUNT
 };
 
+// The error mark with the bookmark drawn over it on a transparent ground:
+// the one picture of a bookmarked row with a presentation error.
+QPixmap CombinedMarks(const QPixmap& error, const QPixmap& bookmark);
+
 // Loads the shared pixmaps (the main window's constructor does it once).
 void LoadSharedPixmaps();
 // One shared pixmap; a null pixmap before LoadSharedPixmaps.

@@ -1,6 +1,7 @@
 #include "kxviewer/table/rowformatter.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "kxlib/kxdrecord.h"
 #include "kxviewer/prefdata.h"
@@ -15,11 +16,23 @@ constexpr char16_t LEAVE_MARK = u'\u00ab';
 
 QString Blanks(int32_t n) { return QString(std::max(n, 0), QLatin1Char(' ')); }
 
-// n blanks appended in place.
-void AddBlanks(QString& out, int32_t n)
+void AddBlanks(std::string& out, int32_t n)
 {
     if (n > 0)
-        out.resize(out.size() + n, QLatin1Char(' '));
+        out.append(size_t(n), ' ');
+}
+
+int32_t Utf8Chars(const char* text, size_t size)
+{
+    int32_t chars = 0;
+    for (size_t k = 0; k < size; ++k)
+        chars += (static_cast<unsigned char>(text[k]) & 0xC0) != 0x80;
+    return chars;
+}
+
+std::string LocalBytes(char16_t mark)
+{
+    return QString(QChar(mark)).toLocal8Bit().toStdString();
 }
 } // namespace
 
@@ -47,7 +60,12 @@ RowFormatter::Style RowFormatter::ClipboardStyle(bool rowNumbers, int32_t rows)
 }
 
 RowFormatter::RowFormatter(std::vector<int32_t> fields, bool relativeTime, bool indentText, const Style& style)
-    : fields_(std::move(fields)), relativeTime_(relativeTime), indentText_(indentText), style_(style)
+    : fields_(std::move(fields)),
+      relativeTime_(relativeTime),
+      indentText_(indentText),
+      style_(style),
+      enterMark_(LocalBytes(ENTER_MARK)),
+      leaveMark_(LocalBytes(LEAVE_MARK))
 {
 }
 
@@ -64,17 +82,35 @@ QString RowFormatter::Header() const
 
 QString RowFormatter::Number(int32_t row) const
 {
-    if (style_.numberWidth == 0 && !style_.numberAlways)
-        return QStringLiteral(" ");
-    return QString::number(row + 1).rightJustified(style_.numberWidth) + QLatin1Char(' ');
+    std::string number;
+    AppendNumber(number, row);
+    return QString::fromLatin1(number.data(), int(number.size()));
+}
+
+void RowFormatter::AppendNumber(std::string& out, int32_t row) const
+{
+    if (style_.numberWidth == 0 && !style_.numberAlways) {
+        out += ' ';
+        return;
+    }
+    const std::string number = std::to_string(row + 1);
+    AddBlanks(out, style_.numberWidth - int32_t(number.size()));
+    out += number;
+    out += ' ';
 }
 
 QString RowFormatter::IndentOf(const KxdRecord& record) const
 {
+    const int32_t chars = IndentChars(record);
+    return chars > 0 ? Blanks(chars) : QString();
+}
+
+int32_t RowFormatter::IndentChars(const KxdRecord& record) const
+{
     const int64_t nest = record.Int64(FIELD_NEST);
     if (!indentText_ || nest < 1)
-        return QString();
-    return Blanks(int32_t(std::min<int64_t>(nest * style_.indentUnit, Width(FIELD_TEXT))));
+        return 0;
+    return int32_t(std::min<int64_t>(nest * style_.indentUnit, Width(FIELD_TEXT)));
 }
 
 RowFormatter::Cell RowFormatter::Format(int32_t field, const QString& text, bool cut) const
@@ -90,28 +126,48 @@ RowFormatter::Cell RowFormatter::Format(int32_t field, const QString& text, bool
     return cell;
 }
 
-void RowFormatter::AppendRow(QString& out, int32_t row, const KxdRecord& record) const
+int32_t RowFormatter::AppendLineBytes(std::string& out, const char* text, size_t size)
 {
-    out += Number(row);
+    const size_t from = out.size();
+    out.append(text, size);
+    for (size_t k = from; k < out.size(); ++k)
+        if (out[k] == '\r' || out[k] == '\n')
+            out[k] = ' ';
+    return Utf8Chars(text, size);
+}
+
+void RowFormatter::AppendRow(std::string& out, int32_t row, const KxdRecord& record) const
+{
+    AppendNumber(out, row);
     for (int32_t field : fields_) {
-        const QString text = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record.Text(field)) : QString();
-        const QString indent = field == FIELD_TEXT ? IndentOf(record) : QString();
-        if (!indent.isEmpty()) {
+        const char* text = field >= 0 && field < FIELD_Nums ? record.Text(field) : "";
+        const size_t size = strlen(text);
+        const int32_t indent = field == FIELD_TEXT ? IndentChars(record) : 0;
+        if (indent > 0) {
             const uint32_t flags = record.Flags();
-            const QChar mark = flags & KXFLAGS_FUNC_ENTER   ? QChar(ENTER_MARK)
-                               : flags & KXFLAGS_FUNC_LEAVE ? QChar(LEAVE_MARK)
-                                                            : QLatin1Char(' ');
-            out += indent;
-            out += mark;
-            out += text;
-            AddBlanks(out, Width(FIELD_TEXT) - int32_t(indent.size() + 1 + text.size()));
+            AddBlanks(out, indent);
+            if (flags & KXFLAGS_FUNC_ENTER)
+                out += enterMark_;
+            else if (flags & KXFLAGS_FUNC_LEAVE)
+                out += leaveMark_;
+            else
+                out += ' ';
+            const int32_t chars = AppendLineBytes(out, text, size);
+            AddBlanks(out, Width(FIELD_TEXT) - (indent + 1 + chars));
+        } else if (FieldIsNumber(field)) {
+            AddBlanks(out, Width(field) - Utf8Chars(text, size));
+            AppendLineBytes(out, text, size);
         } else {
-            const Cell cell = Format(field, text, false);
-            AddBlanks(out, cell.lead);
-            out += cell.value;
-            AddBlanks(out, cell.trail);
+            AddBlanks(out, Width(field) - AppendLineBytes(out, text, size));
         }
         AddBlanks(out, 2);
     }
-    out += QLatin1Char('\n');
+    out += '\n';
+}
+
+void RowFormatter::AppendRow(QString& out, int32_t row, const KxdRecord& record) const
+{
+    std::string line;
+    AppendRow(line, row, record);
+    out += QString::fromLocal8Bit(line.data(), int(line.size()));
 }

@@ -3,7 +3,9 @@
 // text. Widths are the view's column widths in characters.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <QString>
@@ -47,14 +49,28 @@ public:
     QString Number(int32_t row) const;
     // The nesting prefix TEXT gets in the row (empty when none).
     QString IndentOf(const KxdRecord& record) const;
+    int32_t IndentChars(const KxdRecord& record) const;
     // A field's text padded to its column: right-aligned for numbers.
     Cell Format(int32_t field, const QString& text, bool cut) const;
-    // The whole line of row r, ended by a line feed, appended to out.
+    // The whole line of row r, ended by a line feed, appended to out: the
+    // record's bytes as they are, with CR and LF written as blanks so that
+    // a value never splits its line. Widths count UTF-8 characters.
+    void AppendRow(std::string& out, int32_t row, const KxdRecord& record) const;
+    // The same line in the local 8-bit encoding's characters.
     void AppendRow(QString& out, int32_t row, const KxdRecord& record) const;
 
+    // Appends size bytes of text with CR and LF as blanks; returns the
+    // number of UTF-8 characters appended.
+    static int32_t AppendLineBytes(std::string& out, const char* text, size_t size);
+
 private:
+    void AppendNumber(std::string& out, int32_t row) const;
+
     std::vector<int32_t> fields_;
     bool relativeTime_;
     bool indentText_;
     Style style_;
+    // The enter and leave markers in the local 8-bit encoding.
+    std::string enterMark_;
+    std::string leaveMark_;
 };

@@ -7,6 +7,7 @@
 
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/exportfile.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
 
@@ -39,14 +40,14 @@ QString AskSaveFileName(const QString& name, const QString& caption, const QStri
     return ChooseName(name, caption, filter, defaultSuffix, DefaultSaveDir() + QLatin1Char('/') + proposed);
 }
 
-QFile* CreateSaveFile(const QString& name, const QString& caption, const QString& filter,
+ExportFile* CreateSaveFile(const QString& name, const QString& caption, const QString& filter,
                       const QString& defaultSuffix)
 {
     const QString path = ChooseName(name, caption, filter, defaultSuffix, DefaultSaveDir());
     if (path.isNull())
         return nullptr;
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    auto file = std::make_unique<ExportFile>(path);
+    if (!file->open(QIODevice::WriteOnly)) {
         const QString text = QStringLiteral("Can't create file: ") + path;
         KxvShell().AddToSystemLog(text);
         KxvShell().Information(text, true);

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-class QFile;
+class ExportFile;
 
 // name given: it is kept, with "." + defaultSuffix added when it has no
 // suffix. name empty: the save dialog starts at the "DefaultSaveDir"
@@ -12,7 +12,8 @@ class QFile;
 QString AskSaveFileName(const QString& name, const QString& caption, const QString& filter,
                         const QString& defaultSuffix, const QString& proposed);
 // The same choice of name (the dialog starts at the default folder), then
-// the file opened for writing with truncation; null after reporting
-// "Can't create file: " + name. The caller owns the file.
-QFile* CreateSaveFile(const QString& name, const QString& caption, const QString& filter,
+// the file opened for writing: an existing file stays as it is until the
+// export finishes the new one. Null after reporting "Can't create file: " +
+// name. The caller owns the file.
+ExportFile* CreateSaveFile(const QString& name, const QString& caption, const QString& filter,
                       const QString& defaultSuffix);

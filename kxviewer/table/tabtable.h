@@ -86,6 +86,16 @@ public:
     // The row spans {first, last} that a clipboard copy of the mode writes.
     std::vector<std::pair<int32_t, int32_t>> ClipboardSpans(int32_t mode) const;
 
+    // The fields of the visible columns, in the view's order.
+    std::vector<int32_t> ColumnFields() const;
+    // The file exports of the rows: all of them, or with rangesOnly those of
+    // the selected Outline ranges, as the text export's lines or as CSV.
+    // The save dialog asks for the file when name is empty. A file that
+    // cannot be written keeps its old contents. True when the file was
+    // written.
+    bool SaveTxt(const QString& name, bool rangesOnly);
+    bool SaveCsv(const QString& name, bool rangesOnly);
+
     // Hooks and virtual operations.
     void SetTabDockFocus() override;
     void SetCurrentPosition(int row) override;
@@ -127,12 +137,16 @@ public slots:
     void RowsCopyByColors() override;
     void CopyRangesToTxt() override;
     void CopyRangesToRtf() override;
+    void SavePdfFile() override;
+    void SaveCSVFile() override;
+    void SaveTXTFile() override;
     void JumpsTriggered() override;
     void OutlineTriggered() override;
     void UpdateBase() override;
     void UpdateTimeColumnWidth() override;
 
 private:
+    bool SaveText(const QString& name, bool rangesOnly, bool csv);
     // The row the context commands act on: the context cell's, else the
     // current row; -1 for an empty table.
     int32_t ContextRow() const;

@@ -16,6 +16,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/exportfile.h"
 #include "kxviewer/table/savefile.h"
 #include "tearoffwidget/comaction.h"
 #include "tests/kxviewer/shellrecorder.h"
@@ -117,7 +118,7 @@ TEST_F(SaveFileTest, AskSaveFileName)
     EXPECT_TRUE(shell.info.empty());
 }
 
-TEST_F(SaveFileTest, CreateSaveFileTruncatesOrReports)
+TEST_F(SaveFileTest, CreateSaveFileKeepsTheOldFileOrReports)
 {
     const QString path = folder.path() + "/old.txt";
     {
@@ -125,10 +126,18 @@ TEST_F(SaveFileTest, CreateSaveFileTruncatesOrReports)
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("previous contents");
     }
-    std::unique_ptr<QFile> file(CreateSaveFile(path, "Save", "", "txt"));
+    std::unique_ptr<ExportFile> file(CreateSaveFile(path, "Save", "", "txt"));
     ASSERT_NE(file, nullptr);
     EXPECT_TRUE(file->isOpen());
-    EXPECT_EQ(file->size(), 0);
+    EXPECT_TRUE(file->WriteAll("new", 3));
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "previous contents");
+    old.close();
+    EXPECT_TRUE(file->Finish());
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "new");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"old.txt"});
 
     const QString missing = folder.path() + "/missing/out.csv";
     EXPECT_EQ(CreateSaveFile(missing, "Save", "", "csv"), nullptr);

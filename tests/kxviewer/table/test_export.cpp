@@ -1,0 +1,351 @@
+// The file exports of a table tab: the text export's exact bytes, CSV lines,
+// PDF pages, and what a failing disk or "Abort export" leaves behind.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextCodec>
+#include <QTimer>
+
+#include "kxviewer/table/exportfile.h"
+#include "kxviewer/table/tabactionids.h"
+#include "rowcopyenv.h"
+
+namespace {
+
+using tabtest::Contains;
+
+// A progress display that presses "Abort export" once it reaches a value.
+class AbortingProgress : public KxvProgress {
+public:
+    explicit AbortingProgress(int abortAt) : abortAt_(abortAt) {}
+    void Show() override {}
+    bool IsVisible() const override { return true; }
+    void SetValue(int value) override { canceled_ = canceled_ || (abortAt_ >= 0 && value >= abortAt_); }
+    bool WasCanceled() const override { return canceled_; }
+    void Cancel() override { canceled_ = true; }
+    void Close() override {}
+
+private:
+    int abortAt_;
+    bool canceled_ = false;
+};
+
+// The recorded shell whose progress displays abort at a value (-1 never)
+// and which keeps their labels; with a dialog parent, the real progress
+// dialog over it.
+class ProgressShell : public tabtest::StatusRecorder {
+public:
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancelText, int minimum,
+                                                int maximum) override
+    {
+        labels.push_back((label + "|" + cancelText).toStdString());
+        if (dialogParent)
+            return KxvShellServices::CreateProgress(label, cancelText, minimum, maximum);
+        return std::make_unique<AbortingProgress>(abortAt);
+    }
+    QWidget* MainWidget() const override { return dialogParent; }
+
+    int abortAt = -1;
+    QWidget* dialogParent = nullptr;
+    std::vector<std::string> labels;
+};
+
+class Export : public rowcopytest::RowCopyTest {
+protected:
+    void SetUp() override
+    {
+        rowcopytest::RowCopyTest::SetUp();
+        savedCodec_ = QTextCodec::codecForLocale();
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    }
+    void TearDown() override
+    {
+        ExportFile::DeviceCapacity = -1;
+        QTextCodec::setCodecForLocale(savedCodec_);
+        rowcopytest::RowCopyTest::TearDown();
+    }
+
+    static std::string Read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<missing>");
+    }
+    static int Pages(const std::string& pdf)
+    {
+        return int(QString::fromLatin1(pdf.data(), int(pdf.size())).count(QRegularExpression("/Type\\s*/Page[^s]")));
+    }
+    static int Images(const std::string& pdf)
+    {
+        return int(QString::fromLatin1(pdf.data(), int(pdf.size())).count(QRegularExpression("/Subtype\\s*/Image")));
+    }
+    static std::string Pad(const std::string& text, size_t width) { return text + std::string(width - text.size(), ' '); }
+    // The TEXT column's 90 characters and its two blanks.
+    static std::string Text90(const std::string& text, size_t chars) { return text + std::string(92 - chars, ' '); }
+
+    // Installed over the test's own shell: it records every report.
+    ProgressShell progress;
+
+private:
+    QTextCodec* savedCodec_ = nullptr;
+};
+
+// Columns TID (a number, 12 wide) and TEXT (90 wide), each with two blanks
+// after it; the row numbers' field is five wide, six from 100,000 rows, and
+// none when they are off, the header then starting at once.
+TEST_F(Export, TextLinesAreExact)
+{
+    const std::string header = std::string(5, ' ') + "TID" + std::string(6, ' ') + std::string(44, ' ') + "Text" +
+                               std::string(44, ' ');
+    const std::string tid7 = std::string(11, ' ') + "7  ";
+    const std::string tid8 = std::string(11, ' ') + "8  ";
+    struct Case {
+        int records;
+        bool numbers;
+        std::vector<std::pair<int, std::string>> lines; // index in the file, bytes without the line feed
+    };
+    const Case cases[] = {
+        {60,
+         true,
+         {{0, "     " + header},
+          {1, "    1 " + tid8 + Text90("row 0", 5)},
+          {2, "    2 " + tid7 + Text90("row 1", 5)},
+          {21, "   21 " + tid7 + Text90("   \xc2\xbbwork", 8)},
+          {23, "   23 " + tid7 + Text90("    row 22", 10)},
+          {25, "   25 " + tid7 + Text90("   \xc2\xabwork", 8)},
+          {60, "   60 " + tid7 + Text90("row 59", 6)}}},
+        {60,
+         false,
+         {{0, header},
+          {1, " " + tid8 + Text90("row 0", 5)},
+          {21, " " + tid7 + Text90("   \xc2\xbbwork", 8)}}},
+        {12, true, {{12, "   12 " + tid7 + Text90("row 11", 6)}}},
+        {100000, true, {{1, "     1 " + tid8 + Text90("row 0", 5)}, {100000, "100000 " + tid8 + Text90("row 99999", 9)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.records) + (c.numbers ? " numbers" : " no numbers"));
+        TabTable* tab = OpenFixture("fixture", c.records);
+        tab->Prefs.ExportRowNumbColumn = c.numbers ? 1 : 0;
+        SetColumns(tab->Prefs, {FIELD_TID, FIELD_TEXT});
+        const QString path = Path("out.txt");
+        ASSERT_TRUE(tab->SaveTxt(path, false));
+        const QStringList lines = QString::fromStdString(Read(path)).split('\n');
+        ASSERT_EQ(lines.size(), c.records + 2);
+        EXPECT_TRUE(lines.last().isEmpty());
+        for (int k = 1; k <= c.records; ++k)
+            ASSERT_TRUE(lines[k].endsWith("  ")) << k;
+        for (const auto& [index, bytes] : c.lines)
+            EXPECT_EQ(lines[index].toStdString(), bytes) << index;
+        EXPECT_TRUE(Contains(progress.log, "File \"" + path.toStdString() + "\" with " + std::to_string(c.records) +
+                                            " records created"));
+        delete tab;
+    }
+}
+
+// Values keep their bytes, commas included; CSV values are trimmed; a line
+// break inside a value is written as blanks in both formats. Widths count
+// UTF-8 characters.
+TEST_F(Export, ValuesStayOnTheirLine)
+{
+    PrefTabTable prefs = PrefTabTable::Default();
+    SetColumns(prefs, {FIELD_TID, FIELD_TEXT});
+    TabTable* tab = OpenRecords({Record("a,b"), Record("  padded \t"), Record("one\r\ntwo\nthree"),
+                                 Record("na\xc3\xafve \xe9t\xe9")},
+                                prefs);
+    tab->Prefs.ExportRowNumbColumn = 0;
+    struct Case {
+        bool csv;
+        std::string expected;
+    };
+    const std::string tid = " " + std::string(11, ' ') + "7  ";
+    const Case cases[] = {
+        {true, "7,a,b\n7,padded\n7,one  two three\n7,na\xc3\xafve \xe9t\xe9\n"},
+        {false, std::string(5, ' ') + "TID" + std::string(50, ' ') + "Text" + std::string(44, ' ') + "\n" + tid +
+                    Text90("a,b", 3) + "\n" + tid + Text90("  padded \t", 10) + "\n" + tid +
+                    Text90("one  two three", 14) + "\n" + tid + Text90("na\xc3\xafve \xe9t\xe9", 9) + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.csv ? "csv" : "txt");
+        const QString path = Path(c.csv ? "values.csv" : "values.txt");
+        ASSERT_TRUE(c.csv ? tab->SaveCsv(path, false) : tab->SaveTxt(path, false));
+        EXPECT_EQ(Read(path), c.expected);
+    }
+}
+
+// Only the rows of the selected Outline ranges are written, a bookmark line
+// (range end -1) gives none, and the report counts the rows written, not
+// the table's selected rows.
+TEST_F(Export, RangesReportTheRowsWritten)
+{
+    struct Case {
+        bool csv;
+        std::vector<std::pair<int32_t, int32_t>> ranges;
+        int rows;
+    };
+    const Case cases[] = {
+        {true, {{2, 4}, {7, -1}, {10, 11}}, 5},
+        {false, {{58, 70}, {3, 3}}, 3},
+        {true, {{7, -1}}, 0},
+    };
+    for (const Case& c : cases) {
+        TabTable* tab = OpenFixture();
+        tab->SelRangeSet(0, 29, true, 0xFFFF00);
+        tab->OutlineRanges.clear();
+        for (const auto& [first, last] : c.ranges)
+            tab->OutlineRanges.push_back({first, last, 0, 64});
+        const QString path = Path(c.csv ? "ranges.csv" : "ranges.txt");
+        progress.Clear();
+        ASSERT_TRUE(c.csv ? tab->SaveCsv(path, true) : tab->SaveTxt(path, true));
+        const std::string bytes = Read(path);
+        EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), c.rows + (c.csv ? 0 : 1));
+        const std::string report =
+            "File \"" + path.toStdString() + "\" with " + std::to_string(c.rows) + " records created";
+        EXPECT_EQ(progress.log, std::vector<std::string>{report});
+        EXPECT_TRUE(Contains(progress.status, report));
+        delete tab;
+    }
+}
+
+// The menu commands ask for the file with their caption, filter and suffix;
+// a cancelled dialog writes and reports nothing.
+TEST_F(Export, CommandsAskForTheirFile)
+{
+    struct Case {
+        int action;
+        const char* caption;
+        const char* filter;
+        const char* suffix;
+        const char* name;
+    };
+    const Case cases[] = {
+        {TACT_SAVE_PDF, "Choose PDF file to save", "PDF Files (*.pdf)", "pdf", "menu.pdf"},
+        {TACT_SAVE_CSV, "Choose CSV file to save", "CSV Files (*.csv)", "csv", "menu.csv"},
+        {TACT_SAVE_TXT, "Choose TXT file to save", "Text document (*.txt)", "txt", "menu.txt"},
+    };
+    TabTable* tab = OpenFixture();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        prompt.saveAsked.clear();
+        progress.Clear();
+        tab->Actions[c.action]->trigger();
+        ASSERT_EQ(prompt.saveAsked.size(), 1);
+        EXPECT_EQ(prompt.saveAsked[0].caption, c.caption);
+        EXPECT_EQ(prompt.saveAsked[0].filter, c.filter);
+        EXPECT_EQ(prompt.saveAsked[0].defaultSuffix, c.suffix);
+        EXPECT_TRUE(progress.log.empty());
+
+        prompt.fileNames.enqueue(Path(c.name));
+        tab->Actions[c.action]->trigger();
+        EXPECT_EQ(progress.log, std::vector<std::string>{"File \"" + Path(c.name).toStdString() +
+                                                      "\" with 60 records created"});
+        EXPECT_TRUE(QFile::exists(Path(c.name)));
+    }
+}
+
+// A device that fails part-way: the error is reported, nothing is called
+// created, the old file keeps its bytes and no temporary file stays.
+TEST_F(Export, FailingDeviceKeepsTheOldFile)
+{
+    struct Case {
+        const char* name;
+        int action;
+        qint64 capacity;
+    };
+    const Case cases[] = {
+        {"full.txt", TACT_SAVE_TXT, 0},
+        {"full.csv", TACT_SAVE_CSV, 300},
+        {"full.pdf", TACT_SAVE_PDF, 2000},
+        {"late.txt", TACT_SAVE_TXT, (1 << 20) + 10},
+    };
+    TabTable* tab = OpenFixture("fixture", 20000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Path(c.name);
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("previous contents");
+        }
+        ExportFile::DeviceCapacity = c.capacity;
+        progress.Clear();
+        prompt.fileNames.enqueue(path);
+        tab->Actions[c.action]->trigger();
+        ExportFile::DeviceCapacity = -1;
+        const std::vector<std::string> error{"Can't write file: " + path.toStdString()};
+        EXPECT_EQ(progress.log, error);
+        EXPECT_EQ(progress.info, error);
+        EXPECT_TRUE(progress.status.empty() || progress.status.back().find("created") == std::string::npos);
+        EXPECT_EQ(Read(path), "previous contents");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(c.name), QStringList{c.name});
+    }
+    EXPECT_FALSE(tab->SaveTxt(Path("missing/out.txt"), false));
+}
+
+// 55 rows fill a page; the 56th starts a second one. Each picture is
+// embedded once, however many rows show it. "Abort export" keeps the pages
+// painted so far as a readable file and reports nothing; the real dialog's
+// button is clicked while the export passes the event loop.
+TEST_F(Export, PdfPages)
+{
+    struct Case {
+        int records;
+        int abortAt;
+        bool click;
+        int pages;
+        bool report;
+    };
+    const Case cases[] = {
+        {55, -1, false, 1, true},
+        {56, -1, false, 2, true},
+        {550, -1, false, 10, true},
+        {550, 2, false, 4, false},
+        {550, 2, true, 4, false},
+    };
+    QTimer clicker;
+    clicker.setInterval(0);
+    int clickAt = 0;
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        auto* dialog = main->findChild<QProgressDialog*>();
+        if (!dialog || !dialog->isVisible() || dialog->value() < clickAt)
+            return;
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (button->text() == "Abort export")
+                QTest::mouseClick(button, Qt::LeftButton);
+        clicker.stop();
+    });
+    int images = -1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.records) + " abort at " + std::to_string(c.abortAt));
+        TabTable* tab = OpenFixture("fixture", c.records);
+        tab->BookmarkSet(3, true);
+        progress.abortAt = c.click ? -1 : c.abortAt;
+        progress.dialogParent = c.click ? main.get() : nullptr;
+        clickAt = c.abortAt;
+        if (c.click)
+            clicker.start();
+        progress.labels.clear();
+        progress.Clear();
+        const QString path = Path("pages.pdf");
+        prompt.fileNames.enqueue(path);
+        tab->Actions[TACT_SAVE_PDF]->trigger();
+        EXPECT_EQ(progress.labels, std::vector<std::string>{"Exporting to PDF...|Abort export"});
+        const std::string pdf = Read(path);
+        EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+        EXPECT_NE(pdf.find("%%EOF", pdf.size() - 8), std::string::npos);
+        EXPECT_EQ(Pages(pdf), c.pages);
+        if (c.records > 56) {
+            if (images == -1)
+                images = Images(pdf);
+            EXPECT_EQ(Images(pdf), images);
+        }
+        EXPECT_EQ(Contains(progress.log, "File \"" + path.toStdString() + "\" with " + std::to_string(c.records) +
+                                             " records created"),
+                  c.report);
+        delete tab;
+    }
+    EXPECT_GT(images, 0);
+}
+
+} // namespace
