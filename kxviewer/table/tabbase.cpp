@@ -333,14 +333,6 @@ void TabBase::UpdateInformer()
         UpdateGraphInformer();
 }
 
-// The go-to line shows the current row, counted from 1. (The Outline and the
-// graph follow the current row too, once a tab has them.)
-void TabBase::UpdateCurrentPosition()
-{
-    if (GoToEdit && Table->CurRow() >= 0)
-        GoToEdit->setText(QString::number(Table->CurRow() + 1));
-}
-
 void TabBase::OnSetCurrentPosition(int new_pos)
 {
     SetCurrentPosition(new_pos);

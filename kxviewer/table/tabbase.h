@@ -17,6 +17,7 @@
 
 #include "kxviewer/preftabtable.h"
 #include "kxviewer/table/comactionbase.h"
+#include "kxviewer/table/outlinebuilder.h"
 #include "tearoffwidget/tearofftabdock.h"
 
 class KxSearchExpression;
@@ -201,6 +202,8 @@ public:
     };
     std::vector<OutlineEntry> OutlineRanges;
     std::vector<OutlineEntry> OutlineEntries;
+    // Works out the Outline's lines and keeps the pinned phrases' matches.
+    OutlineBuilder OutlineLines;
 
     // The History entry chosen last, for "Open in find dialog".
     QString HistoryExpression;

@@ -10,14 +10,6 @@ void TabBase::RowsCopyAll() {}
 void TabBase::RowsCopyByColors() {}
 void TabBase::RowsPaste() {}
 void TabBase::RowsDelete() {}
-void TabBase::OutlineAllNone() {}
-void TabBase::OutlineCopyAll() {}
-void TabBase::OutlineDeleteOnShortcut() {}
-void TabBase::OutlineTablesCustomMenuRequested(QPoint) {}
-void TabBase::onOutlineClicked(QTableWidgetItem*) {}
-void TabBase::SetFilterByOutline() {}
-void TabBase::delete_outline() {}
-void TabBase::delete_outline_multiply(bool, bool) {}
 void TabBase::HistoryCustomMenuRequested(QPoint) {}
 void TabBase::CopyInHistory() {}
 void TabBase::CopyAllInHistory() {}
@@ -27,11 +19,6 @@ void TabBase::PrefChooseAuxTreeLevels() {}
 void TabBase::DockAttach() {}
 void TabBase::DockDetach() {}
 void TabBase::AddHistoryItem(int32_t, const QString*, int32_t, int32_t, uint32_t) {}
-
-int32_t TabBase::RefreshOutlineTable()
-{
-    return 0;
-}
 
 QString TabBase::AuxTreeExpression(KxdRecord*)
 {
