@@ -44,33 +44,46 @@ QString MatchText(const KxSearchExpression& expression)
 }
 } // namespace
 
-bool OutlineBuilder::Key::operator==(const Key& other) const
+bool OutlineBuilder::Rows::operator==(const Rows& other) const
 {
-    return table == other.table && filtered == other.filtered && rows == other.rows && records == other.records &&
-           phrases == other.phrases;
+    return table == other.table && filtered == other.filtered && rows == other.rows && records == other.records;
 }
 
 void OutlineBuilder::Forget()
 {
-    kept_ = false;
-    hits_.clear();
+    kept_.clear();
 }
 
-void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match, Key key)
+void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match)
 {
-    hits_.assign(phrases.size(), {});
-    ++rounds_;
-    for (const Phrase& phrase : phrases)
-        phrase.expression->ClearMatchLimit();
-    const int32_t rows = table.RowCount();
-    for (int32_t row = 0; row < rows; ++row) {
-        KxdRecord* record = table.GetRecord(row);
-        for (size_t i = 0; i < phrases.size(); ++i)
-            if (match(*phrases[i].expression, row, record))
-                hits_[i].push_back(Hit{row, MatchText(*phrases[i].expression)});
+    Rows rows;
+    rows.table = &table;
+    rows.filtered = table.FilterOn;
+    rows.rows = table.RowCount();
+    rows.records = table.RecordCount();
+    if (!(rows == rows_))
+        kept_.clear();
+    rows_ = rows;
+    std::vector<Kept> kept;
+    for (const Phrase& phrase : phrases) {
+        KxSearchExpression& expression = *phrase.expression;
+        std::string text = std::string(expression.text) + char('0' + expression.matchCase);
+        auto found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& each) {
+            return each.expression == &expression && each.text == text;
+        });
+        if (found != kept_.end()) {
+            kept.push_back(std::move(*found));
+            continue;
+        }
+        ++rounds_;
+        expression.ClearMatchLimit();
+        Kept fresh{&expression, std::move(text), {}};
+        for (int32_t row = 0; row < rows.rows; ++row)
+            if (match(expression, row, table.GetRecord(row)))
+                fresh.hits.push_back(Hit{row, MatchText(expression)});
+        kept.push_back(std::move(fresh));
     }
-    key_ = std::move(key);
-    kept_ = true;
+    kept_ = std::move(kept);
 }
 
 std::vector<OutlineLine> OutlineBuilder::RangesAndBookmarks(KxTable& table, bool ranges, bool bookmarks)
@@ -108,19 +121,9 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
     if (!conditions[JUMP_HIGHLIGHT] && !warnings && !errors && !viewErrors)
         return RangesAndBookmarks(table, ranges, bookmarks);
 
-    if (highlight) {
-        Key key;
-        key.table = &table;
-        key.filtered = table.FilterOn;
-        key.rows = table.RowCount();
-        key.records = table.RecordCount();
-        for (const Phrase& phrase : phrases)
-            key.phrases.emplace_back(phrase.expression, std::string(phrase.expression->text) +
-                                                            char('0' + phrase.expression->matchCase));
-        if (!kept_ || !(key == key_))
-            Match(table, phrases, match, std::move(key));
-    }
-    std::vector<size_t> next(hits_.size(), 0);
+    if (highlight)
+        Match(table, phrases, match);
+    std::vector<size_t> next(kept_.size(), 0);
 
     std::vector<OutlineLine> lines;
     const int32_t rows = table.RowCount();
@@ -158,8 +161,8 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
                                      .arg(QString::fromLatin1(KxdErrorKindName(int32_t(record->errorKind))));
             add(OUTLINE_VIEW_ERROR, text, true).severity = OUTLINE_SEVERITY_ERROR;
         }
-        for (size_t i = 0; i < hits_.size() && highlight; ++i) {
-            std::vector<Hit>& hits = hits_[i];
+        for (size_t i = 0; i < kept_.size() && highlight; ++i) {
+            const std::vector<Hit>& hits = kept_[i].hits;
             while (next[i] < hits.size() && hits[next[i]].row < row)
                 ++next[i];
             if (next[i] >= hits.size() || hits[next[i]].row != row)

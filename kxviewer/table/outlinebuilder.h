@@ -50,7 +50,7 @@ public:
                                    const std::vector<Phrase>& phrases, const Matcher& match);
     // The kept matches are taken again at the next build.
     void Forget();
-    // How many times the rows were matched against the phrases.
+    // How many times a phrase was matched over the rows.
     int32_t MatchRounds() const { return rounds_; }
 
 private:
@@ -58,22 +58,28 @@ private:
         int32_t row;
         QString text;
     };
-    // What the kept matches were taken for.
-    struct Key {
+    // The rows a phrase was matched over.
+    struct Rows {
         const KxTable* table = nullptr;
         bool filtered = false;
         int32_t rows = -1;
         int32_t records = -1;
-        std::vector<std::pair<const KxSearchExpression*, std::string>> phrases;
-        bool operator==(const Key& other) const;
+        bool operator==(const Rows& other) const;
+    };
+    // One phrase's matches, known by its expression and text.
+    struct Kept {
+        const KxSearchExpression* expression;
+        std::string text;
+        std::vector<Hit> hits;
     };
 
-    void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match, Key key);
+    // The kept matches of each phrase, in the phrases' order; a phrase new
+    // since the last build is matched over the rows.
+    void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match);
     // Selection ranges and bookmarks alone, without looking at the rows.
     static std::vector<OutlineLine> RangesAndBookmarks(KxTable& table, bool ranges, bool bookmarks);
 
-    Key key_;
-    bool kept_ = false;
-    std::vector<std::vector<Hit>> hits_;
+    Rows rows_;
+    std::vector<Kept> kept_;
     int32_t rounds_ = 0;
 };

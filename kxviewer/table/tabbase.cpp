@@ -291,6 +291,8 @@ void TabBase::UpdateTitle()
 
 void TabBase::TableChanged()
 {
+    // The pinned phrases' kept matches are of the rows as they were.
+    OutlineLines.Forget();
     if (TearOffMain::Me)
         TearOffMain::Me->setUpdatesEnabled(true);
     ResetViewModel();

@@ -170,6 +170,27 @@ void CollectLines(TabBase& tab)
     }
 }
 
+// Collects the chosen lines and sets the deletion mode from what they
+// hold; false when they hold no range and no bookmark.
+bool ChooseForDelete(TabBase& tab, bool* ranges)
+{
+    if (!tab.OutlineTable || tab.OutlineTable->rowCount() == 0)
+        return false;
+    CollectLines(tab);
+    const auto holds = [&tab](int32_t flag) {
+        return std::any_of(tab.OutlineEntries.begin(), tab.OutlineEntries.end(),
+                           [flag](const TabBase::OutlineEntry& entry) { return (entry.flags & flag) != 0; });
+    };
+    const bool range = holds(OUTLINE_SELECTION_RANGE);
+    const bool bookmark = holds(OUTLINE_BOOKMARK);
+    if (ranges)
+        *ranges = range;
+    if (!range && !bookmark)
+        return false;
+    OutlineDeleteMode = !bookmark ? DELETE_RANGES : !range ? DELETE_BOOKMARKS : DELETE_BOTH;
+    return true;
+}
+
 bool Ask(const QString& text)
 {
     return TearOffMain::Prompt().Question(TearOffMain::Me, QStringLiteral("Question"), text,
@@ -282,29 +303,15 @@ void TabBase::OutlineCopyAll()
 
 void TabBase::OutlineDeleteOnShortcut()
 {
-    if (!OutlineTable || OutlineTable->rowCount() == 0)
-        return;
-    OutlineTablesCustomMenuRequested(QPoint(-1, -1));
+    if (ChooseForDelete(*this, nullptr))
+        delete_outline();
 }
 
 void TabBase::OutlineTablesCustomMenuRequested(QPoint pos)
 {
-    if (!OutlineTable || OutlineTable->rowCount() == 0)
+    bool ranges = false;
+    if (!ChooseForDelete(*this, &ranges))
         return;
-    CollectLines(*this);
-    const auto count = [this](int32_t flag) {
-        return std::count_if(OutlineEntries.begin(), OutlineEntries.end(),
-                             [flag](const OutlineEntry& entry) { return (entry.flags & flag) != 0; });
-    };
-    const auto ranges = count(OUTLINE_SELECTION_RANGE);
-    const auto bookmarks = count(OUTLINE_BOOKMARK);
-    if (!ranges && !bookmarks)
-        return;
-    OutlineDeleteMode = !bookmarks ? DELETE_RANGES : !ranges ? DELETE_BOOKMARKS : DELETE_BOTH;
-    if (pos == QPoint(-1, -1)) {
-        delete_outline();
-        return;
-    }
     QMenu menu(this);
     AddAction(menu, Actions[ACT_DELETE_OUTLINE]);
     if (ranges) {

@@ -263,35 +263,35 @@ TEST_F(OutlineTest, LineRolesCarryColoursAndSpans)
     delete tab;
 }
 
-// The phrases are matched once; rebuilds reuse the matches until the
-// phrases or the filter change.
+// Each phrase is matched once; rebuilds reuse its matches until it is
+// unpinned or the filter or the rows change.
 TEST_F(OutlineTest, PinnedMatchesAreKeptUntilPinsOrFilterChange)
 {
     TabTable* tab = OpenFixture();
     Pin(tab, "record 1", Qt::yellow);
     auto* phrase = static_cast<PhraseMatch*>(tab->FixedHighlights[0]->expression);
     SetConditions(tab, {JUMP_HIGHLIGHT});
-    const int rounds = tab->OutlineLines.MatchRounds();
     const struct {
         const char* name;
         std::function<void()> change;
-        bool matchedAgain;
+        int rounds;          // phrases matched over the rows
+        bool firstMatched;   // the first phrase among them
         size_t lines;
     } cases[] = {
-        {"selection", [tab] { tab->SelRangeSet(1, 2, true, 0); }, false, 10},
-        {"bookmark", [tab] { tab->BookmarkSet(4, true); }, false, 10},
-        {"another pin", [tab] { Pin(tab, "record 3", Qt::green); }, true, 18},
-        {"filter", [tab] { tab->FilterSelected(); }, true, 1},
+        {"selection", [tab] { tab->SelRangeSet(1, 2, true, 0); }, 0, false, 10},
+        {"bookmark", [tab] { tab->BookmarkSet(4, true); }, 0, false, 10},
+        {"another pin", [tab] { Pin(tab, "record 3", Qt::green); }, 1, false, 18},
+        {"unpinned", [tab] { tab->RemoveFixedHighlight(1, false); }, 0, false, 10},
+        {"filter", [tab] { tab->FilterSelected(); }, 1, true, 1},
     };
-    int expectedRounds = rounds;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const int before = phrase->matches;
+        const int rounds = tab->OutlineLines.MatchRounds();
         c.change();
         tab->RefreshOutlineTable();
-        expectedRounds += c.matchedAgain ? 1 : 0;
-        EXPECT_EQ(tab->OutlineLines.MatchRounds(), expectedRounds);
-        EXPECT_EQ(phrase->matches > before, c.matchedAgain);
+        EXPECT_EQ(tab->OutlineLines.MatchRounds() - rounds, c.rounds);
+        EXPECT_EQ(phrase->matches > before, c.firstMatched);
         EXPECT_EQ(size_t(tab->OutlineTable->rowCount()), c.lines);
     }
     delete tab;
