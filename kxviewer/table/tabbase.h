@@ -124,7 +124,11 @@ public:
     void JumpToNextStopPosBy(int32_t mode);
     void JumpToPrevStopPosBy(int32_t mode);
     void UpdateActions();
+    // Rebuilds the Outline; the number of lines with a pinned phrase's match.
     int32_t RefreshOutlineTable();
+    // While 0 (a script switched view updating off) the Outline is not
+    // rebuilt. Process-wide.
+    static uint8_t ImmediateRefresh;
     void UpdateCurrentPosition();
     // Builds the Info, Outline and History docks and their frame, once.
     void CreateSidePanes();

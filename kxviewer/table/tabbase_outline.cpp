@@ -78,8 +78,7 @@ constexpr int ACT_DELETE_OUTLINE = 96;
 constexpr int NUMBER_FONT_PIXELS = 9;
 
 // What the last Outline command collected: 0 only ranges, 1 only
-// bookmarks, 2 both. Shared by all documents, as the "Choose clear" dialog
-// reads it after the menu closed.
+// bookmarks, 2 both. delete_outline reads it when run from the menu.
 enum DeleteMode : int32_t { DELETE_RANGES, DELETE_BOOKMARKS, DELETE_BOTH };
 DeleteMode OutlineDeleteMode = DELETE_RANGES;
 
@@ -205,9 +204,11 @@ void AddAction(QMenu& menu, QAction* action)
 }
 } // namespace
 
+uint8_t TabBase::ImmediateRefresh = 1;
+
 int32_t TabBase::RefreshOutlineTable()
 {
-    if (!OutlineTable)
+    if (!OutlineTable || !ImmediateRefresh)
         return 0;
     LastNumSelected = Table->NumSelected;
     LastNumBookmarks = Table->Bookmarks().Length();

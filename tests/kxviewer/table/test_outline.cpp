@@ -10,7 +10,9 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLineEdit>
+#include <QMenu>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -359,6 +361,52 @@ TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
     }
 }
 
+// The menu of the chosen lines: clearing always, the range commands with a
+// range, the comparison with exactly two.
+TEST_F(OutlineTest, ContextMenuOffersWhatTheChosenLinesAllow)
+{
+    const struct {
+        const char* name;
+        std::initializer_list<int> lines;
+        QStringList entries; // empty: no menu
+    } cases[] = {
+        {"a warning", {1}, {}},
+        {"a bookmark", {0}, {"Action 96"}},
+        {"a range", {2}, {"Action 96", "Action 93", "Action 94", "|", "Action 92"}},
+        {"two ranges", {2, 4}, {"Action 96", "Action 93", "Action 94", "|", "Action 92", "|", "Action 95"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = OpenFixture();
+        tab->BookmarkSet(3, true);
+        tab->SelRangeSet(10, 11, true, RANGE_COLOR);
+        tab->SelRangeSet(20, 21, true, 0x102030);
+        SetConditions(tab, {JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_WARNINGS});
+        // Lines: bookmark 3, warning 5, range 10, warning 12, range 20,
+        // warnings 30 and 45.
+        ASSERT_EQ(tab->OutlineTable->rowCount(), 7);
+        QApplication::setActiveWindow(tab->OutlineTable->window());
+        tab->OutlineTable->clearSelection();
+        ClickLines(tab, c.lines);
+        QStringList entries;
+        QTimer::singleShot(0, [&entries] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions())
+                entries << (action->isSeparator() ? QStringLiteral("|") : action->text());
+            menu->close();
+        });
+        const QRect last = LineRect(tab, *(c.lines.end() - 1), 1);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, last.center(),
+                                tab->OutlineTable->viewport()->mapToGlobal(last.center()));
+        QApplication::sendEvent(tab->OutlineTable->viewport(), &event);
+        QApplication::processEvents();
+        EXPECT_EQ(entries, c.entries);
+        delete tab;
+    }
+}
+
 // "Remove previous filter": any filter goes, the Outline is rebuilt over
 // all rows, and the filter then shows its records.
 TEST_F(OutlineTest, FilterByOutlineReplacesAnyFilter)
@@ -411,6 +459,44 @@ TEST_F(OutlineTest, OutlineAndCurrentRowFollowEachOther)
         EXPECT_EQ(tab->OutlineTable->selectionModel()->selectedRows().size(), c.line >= 0 ? 1 : 0);
     }
     delete tab;
+}
+
+// The "All/None" box: a click moves it on from its state; checked switches
+// every enabled condition on, unchecked off, partly checked back to the
+// defaults. A disabled condition keeps its state.
+TEST_F(OutlineTest, AllNoneBoxSetsTheEnabledConditions)
+{
+    const struct {
+        Qt::CheckState before;
+        std::vector<uint8_t> expected; // outline flags after the click
+    } cases[] = {
+        {Qt::PartiallyChecked, {1, 1, 1, 1, 1, 1}},
+        {Qt::Checked, {0, 0, 0, 0, 0, 1}},
+        {Qt::Unchecked, {1, 0, 1, 0, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        TabTable* tab = OpenFixture();
+        tab->BookmarkSet(3, true);
+        SetConditions(tab, {JUMP_VIEW_ERRORS});
+        // Another document left these defaults.
+        const uint8_t defaults[JUMP_Nums] = {1, 0, 1, 0, 1, 0};
+        std::copy(defaults, defaults + JUMP_Nums, PrefTabTable::Default().outline);
+        tab->OutlineActions[JUMP_VIEW_ERRORS]->setEnabled(false);
+        QCheckBox box;
+        box.setTristate(true);
+        box.setCheckState(c.before);
+        QObject::connect(&box, &QCheckBox::clicked, tab, &TabBase::OutlineAllNone);
+        box.show();
+        QTest::mouseClick(&box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box.height() / 2));
+        std::vector<uint8_t> flags(tab->Prefs.outline, tab->Prefs.outline + JUMP_Nums);
+        EXPECT_EQ(flags, c.expected);
+        for (int i = 0; i < JUMP_Nums; ++i)
+            EXPECT_EQ(tab->OutlineActions[i]->isChecked(), c.expected[size_t(i)] != 0) << i;
+        // The Outline follows at once.
+        EXPECT_EQ(tab->OutlineTable->rowCount() > 1, c.expected[JUMP_DATA_ERRORS] != 0);
+        delete tab;
+    }
 }
 
 // Selected lines keep their colour under a black frame; the icon box shows
