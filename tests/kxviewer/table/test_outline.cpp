@@ -429,6 +429,35 @@ TEST_F(OutlineTest, FilterByOutlineReplacesAnyFilter)
     delete tab;
 }
 
+// Lines inside a listed range (a bookmark, a warning) add nothing to the
+// range's rows and are no vanished range.
+TEST_F(OutlineTest, FilterByOutlineTakesLinesInsideRangesWithTheirRange)
+{
+    const struct {
+        std::initializer_list<int> conditions;
+        std::vector<int> rows; // original rows shown
+    } cases[] = {
+        {{JUMP_SELECTIONS, JUMP_BOOKMARKS}, {3, 10, 11, 12, 13, 14}},
+        {{JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_WARNINGS}, {3, 5, 10, 11, 12, 13, 14, 30, 45}},
+    };
+    for (const auto& c : cases) {
+        TabTable* tab = OpenFixture();
+        tab->SelRangeSet(10, 14, true, RANGE_COLOR);
+        tab->BookmarkSet(3, true);
+        tab->BookmarkSet(13, true);
+        SetConditions(tab, c.conditions);
+        shell.log.clear();
+        tab->SetFilterByOutline();
+        std::vector<int> rows;
+        for (int32_t row = 0; row < tab->Table->RowCount(); ++row)
+            rows.push_back(tab->Table->OriginalIndex(row));
+        EXPECT_EQ(rows, c.rows);
+        for (const std::string& line : shell.log)
+            EXPECT_EQ(line.find("no longer exist"), std::string::npos) << line;
+        delete tab;
+    }
+}
+
 // A click on a line moves the table there; a cursor move in the table
 // chooses the line of its record, or of its range.
 TEST_F(OutlineTest, OutlineAndCurrentRowFollowEachOther)
