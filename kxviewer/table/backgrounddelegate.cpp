@@ -17,7 +17,7 @@ void BackgroundDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 {
     const QRect& cell = option.rect;
     painter->save();
-    RowDelegateLook::FillBackground(painter, cell, index);
+    RowDelegateLook::FillBackground(painter, cell, index, option.palette.base());
     painter->setPen(RowDelegateLook::GridColor());
     painter->drawLine(cell.topRight(), cell.bottomRight());
     painter->restore();

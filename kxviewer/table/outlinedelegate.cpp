@@ -33,7 +33,7 @@ void OutlineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 {
     const QRect& cell = option.rect;
     painter->save();
-    RowDelegateLook::FillBackground(painter, cell, index);
+    RowDelegateLook::FillBackground(painter, cell, index, option.palette.base());
     const int column = index.column();
     QFont font = option.font;
     if (column == 0) {

@@ -17,11 +17,10 @@ QPen SelectionPen()
     return QPen(QBrush(Qt::black), 1, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
 }
 
-void FillBackground(QPainter* painter, const QRect& cell, const QModelIndex& index)
+void FillBackground(QPainter* painter, const QRect& cell, const QModelIndex& index, const QBrush& base)
 {
     const QVariant background = index.data(Qt::BackgroundRole);
-    if (background.canConvert<QBrush>())
-        painter->fillRect(cell, background.value<QBrush>());
+    painter->fillRect(cell, background.canConvert<QBrush>() ? background.value<QBrush>() : base);
 }
 
 void PaintSelectionFrame(QPainter* painter, const QRect& cell, int column)

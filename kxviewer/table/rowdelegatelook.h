@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QPen>
 
+class QBrush;
 class QModelIndex;
 class QPainter;
 class QRect;
@@ -20,8 +21,9 @@ const QColor& GridColor();
 // Black, 1 pixel, solid, square caps, miter joins.
 QPen SelectionPen();
 
-// Fills the cell with the index's background brush, when it has one.
-void FillBackground(QPainter* painter, const QRect& cell, const QModelIndex& index);
+// Fills the cell with the index's background brush, or with base: the
+// row panel under it holds the style's selection highlight.
+void FillBackground(QPainter* painter, const QRect& cell, const QModelIndex& index, const QBrush& base);
 // Lines along the top and the bottom, and one upright line: near the left
 // edge in the first column, at the right edge in the others, so that a
 // selected row reads as one frame.

@@ -550,8 +550,7 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
     tab->OutlineDock->raise();
     outline->resize(300, 200);
     outline->clearSelection();
-    outline->selectRow(1);
-    outline->selectRow(2);
+    outline->setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
     QApplication::processEvents();
     const QImage image = Grab(outline->viewport());
     const QColor fill{QRgb(RANGE_COLOR)};
@@ -559,6 +558,12 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
     EXPECT_EQ(image.pixelColor(range.center()), fill);
     EXPECT_EQ(image.pixelColor(range.center().x(), range.top()), QColor(Qt::black));
     EXPECT_EQ(image.pixelColor(range.center().x(), range.bottom()), QColor(Qt::black));
+    // A selected line without a colour stays on the base colour: the frame
+    // alone marks it.
+    const QRect uncoloured = LineRect(tab, 1, 1);
+    EXPECT_EQ(image.pixelColor(uncoloured.right() - 4, uncoloured.center().y()).rgb(),
+              outline->palette().color(QPalette::Base).rgb());
+    EXPECT_EQ(image.pixelColor(uncoloured.right() - 4, uncoloured.top()), QColor(Qt::black));
     outline->clearSelection();
     QApplication::processEvents();
     const QImage plain = Grab(outline->viewport());
@@ -597,33 +602,38 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
 
 TEST_F(OutlineTest, BackgroundDelegateKeepsTheColourOfSelectedRows)
 {
-    QTableWidget table(2, 2);
+    QTableWidget table(3, 2);
     table.setItemDelegate(new BackgroundDelegate(&table));
     table.setSelectionBehavior(QAbstractItemView::SelectRows);
-    const QColor colors[] = {QColor(200, 40, 40), QColor(40, 200, 40)};
-    for (int row = 0; row < 2; ++row) {
+    const QColor base = table.palette().color(QPalette::Base);
+    // The last row has no colour of its own.
+    const QColor colors[] = {QColor(200, 40, 40), QColor(40, 200, 40), QColor()};
+    for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 2; ++column) {
             auto* item = new QTableWidgetItem(QString());
-            item->setBackground(colors[row]);
+            if (colors[row].isValid())
+                item->setBackground(colors[row]);
             table.setItem(row, column, item);
         }
     }
     table.resize(300, 200);
     table.show();
-    table.selectRow(1);
+    table.setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
     QApplication::processEvents();
     const QImage image = Grab(table.viewport());
     const struct {
         int row;
         bool framed;
-    } cases[] = {{0, false}, {1, true}};
+    } cases[] = {{0, false}, {1, true}, {2, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         const QRect cell = table.visualItemRect(table.item(c.row, 1));
-        EXPECT_EQ(image.pixelColor(cell.center()), colors[c.row]);
-        EXPECT_EQ(image.pixelColor(cell.center().x(), cell.top()), c.framed ? QColor(Qt::black) : colors[c.row]);
-        EXPECT_EQ(image.pixelColor(cell.right(), cell.center().y()),
-                  c.framed ? QColor(Qt::black) : image.pixelColor(cell.right(), cell.center().y()));
+        const QColor fill = colors[c.row].isValid() ? colors[c.row] : base;
+        EXPECT_EQ(image.pixelColor(cell.center()).rgb(), fill.rgb());
+        EXPECT_EQ(image.pixelColor(cell.center().x(), cell.top()).rgb(), (c.framed ? QColor(Qt::black) : fill).rgb());
+        if (c.framed) {
+            EXPECT_EQ(image.pixelColor(cell.right(), cell.center().y()), QColor(Qt::black));
+        }
     }
 }
 
