@@ -8,6 +8,7 @@
 
 #include "bench/benchargs.h"
 #include "bench/benchfiles.h"
+#include "bench/benchlevels.h"
 #include "kxlib/kxauxtree.h"
 #include "kxlib/table/kxtable.h"
 
@@ -18,22 +19,6 @@ using Bench::Seconds;
 
 // The command's budget on a million records.
 constexpr double LIMIT_SECONDS = 1.0;
-
-// Every tenth record a warning (LEVEL 0) or, every twentieth, an error
-// (LEVEL -1); the rest LEVEL 1 to 3. Returns the warnings and errors.
-int32_t MarkWarningsAndErrors(KxTable& table)
-{
-    const uint32_t format = FieldValidNumFormat(uint32_t(table.Prefs().formats[FIELD_LEVEL]));
-    int32_t flagged = 0;
-    for (int32_t row = 0; row < table.RecordCount(); ++row) {
-        KxdRecord* record = table.GetRecord(row);
-        const int8_t level = row % 10 != 0 ? int8_t(1 + row % 3) : row % 20 == 0 ? int8_t(-1) : int8_t(0);
-        flagged += level <= 0 ? 1 : 0;
-        record->prot.msg.LEVEL = level;
-        record->RenderField(FIELD_LEVEL, format);
-    }
-    return flagged;
-}
 
 int32_t SecondLevelNodes(const KxAuxTree& tree)
 {
@@ -63,7 +48,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "cannot load %u records\n", records);
         return 1;
     }
-    const int32_t flagged = MarkWarningsAndErrors(*table);
+    const int32_t flagged = Bench::MarkWarningsAndErrors(*table);
     printf("%d records, %d warnings and errors\n", table->RecordCount(), flagged);
 
     // First level, second level (-1: none).

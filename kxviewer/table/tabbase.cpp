@@ -291,6 +291,8 @@ void TabBase::UpdateTitle()
 
 void TabBase::TableChanged()
 {
+    // The pinned phrases' kept matches are of the rows as they were.
+    OutlineLines.Forget();
     if (TearOffMain::Me)
         TearOffMain::Me->setUpdatesEnabled(true);
     ResetViewModel();
@@ -331,14 +333,6 @@ void TabBase::UpdateInformer()
     UpdateActions();
     if (GraphState == GRAPH_OPEN)
         UpdateGraphInformer();
-}
-
-// The go-to line shows the current row, counted from 1. (The Outline and the
-// graph follow the current row too, once a tab has them.)
-void TabBase::UpdateCurrentPosition()
-{
-    if (GoToEdit && Table->CurRow() >= 0)
-        GoToEdit->setText(QString::number(Table->CurRow() + 1));
 }
 
 void TabBase::OnSetCurrentPosition(int new_pos)

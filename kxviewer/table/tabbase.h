@@ -17,6 +17,7 @@
 
 #include "kxviewer/preftabtable.h"
 #include "kxviewer/table/comactionbase.h"
+#include "kxviewer/table/outlinebuilder.h"
 #include "tearoffwidget/tearofftabdock.h"
 
 class KxSearchExpression;
@@ -133,7 +134,11 @@ public:
     void JumpToNextStopPosBy(int32_t mode);
     void JumpToPrevStopPosBy(int32_t mode);
     void UpdateActions();
+    // Rebuilds the Outline; the number of lines with a pinned phrase's match.
     int32_t RefreshOutlineTable();
+    // While 0 (a script switched view updating off) the Outline is not
+    // rebuilt. Process-wide.
+    static uint8_t ImmediateRefresh;
     void UpdateCurrentPosition();
     // Builds the Info, Outline and History docks and their frame, once.
     void CreateSidePanes();
@@ -218,6 +223,8 @@ public:
     };
     std::vector<OutlineEntry> OutlineRanges;
     std::vector<OutlineEntry> OutlineEntries;
+    // Works out the Outline's lines and keeps the pinned phrases' matches.
+    OutlineBuilder OutlineLines;
 
     // The History entry chosen last, for "Open in find dialog".
     QString HistoryExpression;

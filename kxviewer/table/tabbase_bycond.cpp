@@ -14,6 +14,7 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/historyactions.h"
+#include "kxviewer/table/outlineroles.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/tabbase.h"
@@ -22,12 +23,6 @@
 #include "utils/common/kxexcept.h"
 
 namespace {
-// Item data roles of an Outline line and its flag of a selection range.
-constexpr int ROLE_ROW = 256;
-constexpr int ROLE_LAST_ROW = 257;
-constexpr int ROLE_FLAGS = 261;
-constexpr int OUTLINE_SELECTION_RANGE = 64;
-
 // The texts number rows from 1, as the row header does.
 void ShowStatus(const QString& text, bool beep = false)
 {
@@ -246,10 +241,13 @@ int32_t TabBase::ManualFilterSelected()
         const QTableWidgetItem* item = OutlineTable->item(line, 1);
         if (!item)
             continue;
-        const int32_t first = item->data(ROLE_ROW).toInt();
-        if (item->data(ROLE_FLAGS).toInt() & OUTLINE_SELECTION_RANGE) {
+        const int32_t first = item->data(OUTLINE_ROLE_ROW).toInt();
+        // Lines inside a listed range (a bookmark, a warning) add no rows.
+        if (first <= last)
+            continue;
+        if (item->data(OUTLINE_ROLE_FLAGS).toInt() & OUTLINE_SELECTION_RANGE) {
             SelRange* range = nullptr;
-            if (first <= last || Table->SelRangeFind(first, &range) != 0 || range->first != first) {
+            if (Table->SelRangeFind(first, &range) != 0 || range->first != first) {
                 ++skipped;
                 continue;
             }
@@ -257,7 +255,7 @@ int32_t TabBase::ManualFilterSelected()
             for (int32_t row = first; row < first + range->count; ++row)
                 rows.push_back(uint32_t(row));
             last = first + range->count - 1;
-        } else if (first > last && first < records) {
+        } else if (first < records) {
             rows.push_back(uint32_t(first));
             last = first;
         }

@@ -1,0 +1,194 @@
+#include "kxviewer/table/outlinebuilder.h"
+
+#include <algorithm>
+
+#include "kxlib/fields.h"
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/table/outlineroles.h"
+
+namespace {
+constexpr int HIGHLIGHT_TEXT_MAX = 40;
+constexpr int MORE_TEXT_MAX = 20;
+const QString MoreText = QStringLiteral(" more...");
+
+QColor RangeColor(const SelRange* range)
+{
+    return QColor(QRgb(range->tag & 0xFFFFFF));
+}
+
+OutlineLine Line(int32_t row, int32_t flags, const QString& text, const QColor& color = QColor())
+{
+    OutlineLine line;
+    line.row = row;
+    line.flags = flags;
+    line.text = text;
+    line.color = color;
+    return line;
+}
+
+OutlineLine RangeLine(const SelRange* range, const QString& text)
+{
+    OutlineLine line = Line(range->first, OUTLINE_SELECTION_RANGE, text, RangeColor(range));
+    line.last = range->first + range->count - 1;
+    return line;
+}
+
+// The first field text the expression's last match set.
+QString MatchText(const KxSearchExpression& expression)
+{
+    for (const SearchMatchSlot& slot : expression.matchSlots)
+        if (slot.set)
+            return QString::fromLocal8Bit(slot.text ? slot.text : "").left(HIGHLIGHT_TEXT_MAX);
+    return QString();
+}
+} // namespace
+
+bool OutlineBuilder::Rows::operator==(const Rows& other) const
+{
+    return table == other.table && filtered == other.filtered && rows == other.rows && records == other.records;
+}
+
+void OutlineBuilder::Forget()
+{
+    kept_.clear();
+}
+
+void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match)
+{
+    Rows rows;
+    rows.table = &table;
+    rows.filtered = table.FilterOn;
+    rows.rows = table.RowCount();
+    rows.records = table.RecordCount();
+    if (!(rows == rows_))
+        kept_.clear();
+    rows_ = rows;
+    std::vector<Kept> kept;
+    for (const Phrase& phrase : phrases) {
+        KxSearchExpression& expression = *phrase.expression;
+        std::string text = std::string(expression.text) + char('0' + expression.matchCase);
+        auto found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& each) {
+            return each.expression == &expression && each.text == text;
+        });
+        if (found != kept_.end()) {
+            kept.push_back(std::move(*found));
+            continue;
+        }
+        ++rounds_;
+        expression.ClearMatchLimit();
+        Kept fresh{&expression, std::move(text), {}};
+        for (int32_t row = 0; row < rows.rows; ++row)
+            if (match(expression, row, table.GetRecord(row)))
+                fresh.hits.push_back(Hit{row, MatchText(expression)});
+        kept.push_back(std::move(fresh));
+    }
+    kept_ = std::move(kept);
+}
+
+std::vector<OutlineLine> OutlineBuilder::RangesAndBookmarks(KxTable& table, bool ranges, bool bookmarks)
+{
+    std::vector<OutlineLine> lines;
+    const KxBkmarkEntry* bookmark = bookmarks ? table.Bookmarks().First() : nullptr;
+    const QString bookmarkText = QStringLiteral("Bookmark");
+    for (const SelRange* range = ranges ? table.FirstRange() : nullptr; range; range = range->NextEntry()) {
+        for (; bookmark && bookmark->index < range->first; bookmark = bookmark->NextEntry())
+            lines.push_back(Line(bookmark->index, OUTLINE_BOOKMARK, bookmarkText));
+        lines.push_back(RangeLine(range, QStringLiteral("Range amount: %1").arg(range->count)));
+        const int32_t last = lines.back().last;
+        if (bookmark && bookmark->index == range->first) {
+            lines.back().flags |= OUTLINE_BOOKMARK;
+            bookmark = bookmark->NextEntry();
+        }
+        for (; bookmark && bookmark->index <= last; bookmark = bookmark->NextEntry())
+            lines.push_back(
+                Line(bookmark->index, OUTLINE_BOOKMARK | OUTLINE_SELECTION_RANGE, bookmarkText, RangeColor(range)));
+    }
+    for (; bookmark; bookmark = bookmark->NextEntry())
+        lines.push_back(Line(bookmark->index, OUTLINE_BOOKMARK, bookmarkText));
+    return lines;
+}
+
+std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t conditions[JUMP_Nums],
+                                               const std::vector<Phrase>& phrases, const Matcher& match)
+{
+    const bool ranges = conditions[JUMP_SELECTIONS] != 0;
+    const bool bookmarks = conditions[JUMP_BOOKMARKS] != 0;
+    const bool highlight = conditions[JUMP_HIGHLIGHT] != 0 && !phrases.empty();
+    const bool warnings = conditions[JUMP_DATA_WARNINGS] != 0;
+    const bool errors = conditions[JUMP_DATA_ERRORS] != 0;
+    const bool viewErrors = conditions[JUMP_VIEW_ERRORS] != 0;
+    if (!conditions[JUMP_HIGHLIGHT] && !warnings && !errors && !viewErrors)
+        return RangesAndBookmarks(table, ranges, bookmarks);
+
+    if (highlight)
+        Match(table, phrases, match);
+    std::vector<size_t> next(kept_.size(), 0);
+
+    std::vector<OutlineLine> lines;
+    const int32_t rows = table.RowCount();
+    for (int32_t row = 0; row < rows; ++row) {
+        const KxdRecord* record = table.GetRecord(row);
+        const SelRange* range = ranges ? record->selRange : nullptr;
+        const bool rangeHead = range && range->first == row;
+        bool made = false;
+        if (rangeHead) {
+            lines.push_back(RangeLine(range, QStringLiteral("%1 rows").arg(range->count)));
+            made = true;
+        }
+        // The record's line, made by the first kind that applies.
+        auto add = [&](int32_t flag, const QString& text, bool replaceText) -> OutlineLine& {
+            if (!made) {
+                lines.push_back(Line(row, range ? OUTLINE_SELECTION_RANGE : 0, text,
+                                     range ? RangeColor(range) : QColor()));
+                made = true;
+            } else if (replaceText && !rangeHead) {
+                lines.back().text = text;
+            }
+            lines.back().flags |= flag;
+            return lines.back();
+        };
+        if (bookmarks && record->bookmark)
+            add(OUTLINE_BOOKMARK, QStringLiteral("Bookmark"), false);
+        const int32_t level = record->prot.msg.LEVEL;
+        if ((warnings && level == 0) || (errors && level < 0)) {
+            OutlineLine& line = add(level == 0 ? OUTLINE_DATA_WARNING : OUTLINE_DATA_ERROR,
+                                    QString::fromLocal8Bit(record->Text(FIELD_TEXT)), true);
+            line.severity = level == 0 ? OUTLINE_SEVERITY_WARNING : OUTLINE_SEVERITY_ERROR;
+        }
+        if (viewErrors && record->errorKind != KXERR_NoErrors) {
+            const QString text = QStringLiteral("View error \"%1\"")
+                                     .arg(QString::fromLatin1(KxdErrorKindName(int32_t(record->errorKind))));
+            add(OUTLINE_VIEW_ERROR, text, true).severity = OUTLINE_SEVERITY_ERROR;
+        }
+        for (size_t i = 0; i < kept_.size() && highlight; ++i) {
+            const std::vector<Hit>& hits = kept_[i].hits;
+            while (next[i] < hits.size() && hits[next[i]].row < row)
+                ++next[i];
+            if (next[i] >= hits.size() || hits[next[i]].row != row)
+                continue;
+            const QString& found = hits[next[i]].text;
+            if (!made || !(lines.back().flags & OUTLINE_HIGHLIGHT)) {
+                OutlineLine& line = add(OUTLINE_HIGHLIGHT, found, true);
+                // A range's head keeps its count and shows the match after it.
+                const int32_t prefix = rangeHead ? int32_t(line.text.size()) + 1 : 0;
+                if (rangeHead)
+                    line.text += QLatin1Char(' ') + found;
+                line.highlightStart = prefix;
+                line.highlightEnd = prefix + int32_t(found.size());
+                line.highlightColor = phrases[i].color;
+                continue;
+            }
+            OutlineLine& line = lines.back();
+            line.text = line.text.left(MORE_TEXT_MAX);
+            line.highlightStart = std::min(line.highlightStart, int32_t(line.text.size()));
+            line.highlightEnd = std::min(line.highlightEnd, int32_t(line.text.size()));
+            line.moreStart = int32_t(line.text.size());
+            line.text += MoreText;
+            line.moreEnd = int32_t(line.text.size());
+            line.moreColor = phrases[i].color;
+            line.flags |= OUTLINE_SECOND_HIGHLIGHT;
+        }
+    }
+    return lines;
+}

@@ -1,0 +1,85 @@
+// The lines of a document's Outline, worked out from its table apart from
+// the widget: one line per record that stands out, in row order. The pinned
+// phrases' matches are kept between rebuilds, as matching every row again is
+// what makes a rebuild slow; they are taken again when the phrases, the
+// filter or the rows change.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QColor>
+#include <QString>
+
+#include "kxviewer/preftabtable.h"
+
+class KxSearchExpression;
+class KxTable;
+struct KxdRecord;
+
+struct OutlineLine {
+    int32_t row = 0;
+    int32_t last = -1; // a range line's last row
+    int32_t flags = 0; // OutlineFlag bits
+    int32_t severity = 0;
+    QString text;
+    QColor color; // invalid: no background
+    int32_t highlightStart = 0;
+    int32_t highlightEnd = 0;
+    QColor highlightColor;
+    int32_t moreStart = 0;
+    int32_t moreEnd = 0;
+    QColor moreColor;
+};
+
+class OutlineBuilder {
+public:
+    struct Phrase {
+        KxSearchExpression* expression;
+        QColor color;
+    };
+    // Whether a phrase matches the record of a row (its match slots then
+    // hold what matched).
+    using Matcher = std::function<bool(KxSearchExpression& expression, int32_t row, KxdRecord* record)>;
+
+    // The lines for the six outline conditions (JUMP_* order) over the
+    // visible rows.
+    std::vector<OutlineLine> Build(KxTable& table, const uint8_t conditions[JUMP_Nums],
+                                   const std::vector<Phrase>& phrases, const Matcher& match);
+    // The kept matches are taken again at the next build.
+    void Forget();
+    // How many times a phrase was matched over the rows.
+    int32_t MatchRounds() const { return rounds_; }
+
+private:
+    struct Hit {
+        int32_t row;
+        QString text;
+    };
+    // The rows a phrase was matched over.
+    struct Rows {
+        const KxTable* table = nullptr;
+        bool filtered = false;
+        int32_t rows = -1;
+        int32_t records = -1;
+        bool operator==(const Rows& other) const;
+    };
+    // One phrase's matches, known by its expression and text.
+    struct Kept {
+        const KxSearchExpression* expression;
+        std::string text;
+        std::vector<Hit> hits;
+    };
+
+    // The kept matches of each phrase, in the phrases' order; a phrase new
+    // since the last build is matched over the rows.
+    void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match);
+    // Selection ranges and bookmarks alone, without looking at the rows.
+    static std::vector<OutlineLine> RangesAndBookmarks(KxTable& table, bool ranges, bool bookmarks);
+
+    Rows rows_;
+    std::vector<Kept> kept_;
+    int32_t rounds_ = 0;
+};

@@ -1,0 +1,640 @@
+// The Outline pane of a document: its lines over a small trace, the
+// commands on them (copy, delete, filter, following the current row) and
+// the painting of its lines and of the colour-scheme rows.
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QLineEdit>
+#include <QMenu>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "kxlib/fields.h"
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxviewer/table/backgrounddelegate.h"
+#include "kxviewer/table/outlinedelegate.h"
+#include "kxviewer/table/outlineroles.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "tabletabenv.h"
+
+namespace {
+
+// Matches the records whose TEXT holds the phrase and reports the phrase.
+class PhraseMatch : public KxSearchExpression {
+public:
+    explicit PhraseMatch(const char* phrase) : phrase_(phrase)
+    {
+        mode = SEARCH_MODE_SIMPLE;
+        std::strncpy(text, phrase, sizeof(text) - 1);
+    }
+    bool Construct(const char*, bool, bool) override { return true; }
+    int Parse() override { return 0; }
+    bool Match(KxdRecord* record) override
+    {
+        ++matches;
+        std::memset(matchSlots, 0, sizeof(matchSlots));
+        if (!std::strstr(record->Text(FIELD_TEXT), phrase_))
+            return false;
+        matchSlots[FIELD_TEXT] = SearchMatchSlot{SEARCH_SLOT_SUBSTRING, phrase_, 1};
+        return true;
+    }
+    int matches = 0;
+
+private:
+    const char* phrase_;
+};
+
+constexpr uint32_t RANGE_COLOR = 0x40C0FF;
+constexpr int FIXTURE_ROWS = 60;
+
+// Flags as the rows' names say.
+constexpr int B = OUTLINE_BOOKMARK;
+constexpr int W = OUTLINE_DATA_WARNING;
+constexpr int E = OUTLINE_DATA_ERROR;
+constexpr int V = OUTLINE_VIEW_ERROR;
+constexpr int H = OUTLINE_HIGHLIGHT;
+constexpr int H2 = OUTLINE_SECOND_HIGHLIGHT;
+constexpr int R = OUTLINE_SELECTION_RANGE;
+
+struct Line {
+    int row;
+    int flags;
+    std::string text;
+    bool operator==(const Line& other) const
+    {
+        return row == other.row && flags == other.flags && text == other.text;
+    }
+};
+
+void PrintTo(const Line& line, std::ostream* out)
+{
+    *out << "{" << line.row << ", " << line.flags << ", \"" << line.text << "\"}";
+}
+
+class OutlineTest : public tabletest::TableTabTest {
+protected:
+    // Sixty records of two threads: warnings at 5, 12, 30 and 45, errors at
+    // 8, 20 and 50, nested calls, and at 40 a leave without its enter.
+    TabTable* OpenFixture()
+    {
+        auto* table = new KxTable(nullptr, "fixture", PrefKxTable::Default());
+        for (int row = 0; row < FIXTURE_ROWS; ++row) {
+            RawRecord raw;
+            raw.tid = row % 2 ? 8 : 7;
+            raw.time = 1000 + uint64_t(row);
+            std::string text = "record " + std::to_string(row);
+            int level = 1;
+            if (row == 5 || row == 12 || row == 30 || row == 45) {
+                level = 0;
+                text = "warning " + std::to_string(row);
+            } else if (row == 8 || row == 20 || row == 50) {
+                level = -1;
+                text = "error " + std::to_string(row);
+            } else if (row == 33) {
+                text = "connection refused by remote host 10.0.0.1";
+            }
+            if (row == 2 || row == 3) {
+                raw.flags = KXFLAGS_FUNC_ENTER;
+                raw.func = "work";
+            } else if (row == 6 || row == 7) {
+                raw.flags = KXFLAGS_FUNC_LEAVE;
+                raw.func = "work";
+            } else if (row == 40) {
+                raw.tid = 8;
+                raw.flags = KXFLAGS_FUNC_LEAVE;
+                raw.func = "stray";
+            }
+            raw.text = text.c_str();
+            ZmLib::KxdProt prot = raw.Build();
+            prot.msg.LEVEL = int8_t(level);
+            table->AppendRecord(prot);
+        }
+        return Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    }
+
+    static void SetConditions(TabBase* tab, std::initializer_list<int> on)
+    {
+        for (int i = 0; i < JUMP_Nums; ++i)
+            tab->SetOutlineCondition(i, std::find(on.begin(), on.end(), i) != on.end());
+        tab->RefreshOutlineTable();
+    }
+
+    static void Pin(TabBase* tab, const char* phrase, QColor color)
+    {
+        auto* pinned = new TabBase::FixedHighlight;
+        pinned->text = QString::fromLatin1(phrase);
+        pinned->color = color;
+        pinned->expression = new PhraseMatch(phrase);
+        tab->FixedHighlights.append(pinned);
+    }
+
+    static std::vector<Line> Lines(TabBase* tab)
+    {
+        std::vector<Line> lines;
+        QTableWidget* outline = tab->OutlineTable;
+        for (int i = 0; i < outline->rowCount(); ++i) {
+            const QTableWidgetItem* text = outline->item(i, 1);
+            lines.push_back({text->data(OUTLINE_ROLE_ROW).toInt(), text->data(OUTLINE_ROLE_FLAGS).toInt(),
+                             text->text().toStdString()});
+            EXPECT_EQ(outline->item(i, 0)->text().toInt(), lines.back().row + 1);
+            EXPECT_EQ(outline->item(i, 0)->data(OUTLINE_ROLE_FLAGS).toInt(), lines.back().flags);
+        }
+        return lines;
+    }
+
+    static QRect LineRect(TabBase* tab, int line, int column)
+    {
+        return tab->OutlineTable->visualItemRect(tab->OutlineTable->item(line, column));
+    }
+
+    // Selects the lines with Ctrl-clicks on their number cells.
+    static void ClickLines(TabBase* tab, std::initializer_list<int> lines)
+    {
+        QWidget* viewport = tab->OutlineTable->viewport();
+        for (int line : lines)
+            QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, LineRect(tab, line, 0).center());
+    }
+};
+
+TEST_F(OutlineTest, LinesOverTheFixture)
+{
+    const QString more = QStringLiteral(" more...");
+    const struct {
+        const char* name;
+        std::initializer_list<int> conditions;
+        std::function<void(TabTable*)> setUp;
+        std::vector<Line> lines;
+        const char* copied; // what "Copy All" puts on the clipboard
+    } cases[] = {
+        {"a bookmark on a range's first row joins the range's line",
+         {JUMP_SELECTIONS, JUMP_BOOKMARKS},
+         [](TabTable* tab) {
+             tab->SelRangeSet(10, 14, true, RANGE_COLOR);
+             for (int row : {3, 10, 12, 55})
+                 tab->BookmarkSet(row, true);
+         },
+         {{3, B, "Bookmark"}, {10, B | R, "Range amount: 5"}, {12, B | R, "Bookmark"}, {55, B, "Bookmark"}},
+         ""},
+        {"a warning inside a range has its own line",
+         {JUMP_SELECTIONS, JUMP_DATA_WARNINGS},
+         [](TabTable* tab) { tab->SelRangeSet(10, 14, true, RANGE_COLOR); },
+         {{5, W, "warning 5"}, {10, R, "5 rows"}, {12, W | R, "warning 12"}, {30, W, "warning 30"},
+          {45, W, "warning 45"}},
+         "WARNING: warning 5\nWARNING: warning 12\nWARNING: warning 30\nWARNING: warning 45\n"},
+        {"errors, warnings and the presentation error",
+         {JUMP_DATA_ERRORS, JUMP_VIEW_ERRORS, JUMP_BOOKMARKS},
+         [](TabTable* tab) { tab->BookmarkSet(8, true); },
+         {{8, B | E, "error 8"}, {20, E, "error 20"}, {40, V, "View error \"FuncLeaveUnexpected\""},
+          {50, E, "error 50"}},
+         "ERROR  : error 8\nERROR  : error 20\nERROR  : error 50\n"},
+        {"two pinned phrases on one record",
+         {JUMP_HIGHLIGHT, JUMP_SELECTIONS},
+         [](TabTable* tab) {
+             Pin(tab, "connection refused by remote host", Qt::yellow);
+             Pin(tab, "10.0.0.1", Qt::green);
+             Pin(tab, "error 2", Qt::cyan);
+             tab->SelRangeSet(20, 22, true, RANGE_COLOR);
+         },
+         {{20, R | H, "3 rows error 2"}, {33, H | H2, "connection refused b more..."}},
+         ""},
+        {"copy all of bookmarks alone copies nothing",
+         {JUMP_BOOKMARKS},
+         [](TabTable* tab) { tab->BookmarkSet(3, true); },
+         {{3, B, "Bookmark"}},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = OpenFixture();
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        c.setUp(tab);
+        SetConditions(tab, c.conditions);
+        EXPECT_EQ(Lines(tab), c.lines);
+        tab->OutlineCopyAll();
+        EXPECT_EQ(QApplication::clipboard()->text().toStdString(), c.copied);
+        delete tab;
+    }
+}
+
+TEST_F(OutlineTest, LineRolesCarryColoursAndSpans)
+{
+    TabTable* tab = OpenFixture();
+    Pin(tab, "connection refused by remote host", Qt::yellow);
+    Pin(tab, "10.0.0.1", Qt::green);
+    Pin(tab, "error 2", Qt::cyan);
+    tab->SelRangeSet(20, 22, true, RANGE_COLOR);
+    tab->SelRangeSet(29, 31, true, RANGE_COLOR);
+    SetConditions(tab, {JUMP_HIGHLIGHT, JUMP_SELECTIONS, JUMP_DATA_WARNINGS});
+    const struct {
+        int line;
+        int role;
+        QVariant value;
+    } cases[] = {
+        {0, OUTLINE_ROLE_ROW, 5},
+        {0, Qt::BackgroundRole, QVariant()},
+        {2, OUTLINE_ROLE_LAST_ROW, 22},
+        {2, OUTLINE_ROLE_HIGHLIGHT_START, 7},
+        {2, OUTLINE_ROLE_HIGHLIGHT_END, 14},
+        {2, OUTLINE_ROLE_HIGHLIGHT_COLOR, QColor(Qt::cyan)},
+        {3, OUTLINE_ROLE_LAST_ROW, 31},
+        {4, OUTLINE_ROLE_ROW, 30},
+        {4, OUTLINE_ROLE_LAST_ROW, -1},
+        {4, Qt::BackgroundRole, QBrush(QColor(QRgb(RANGE_COLOR)))},
+        {5, OUTLINE_ROLE_HIGHLIGHT_START, 0},
+        {5, OUTLINE_ROLE_HIGHLIGHT_END, 20},
+        {5, OUTLINE_ROLE_MORE_START, 20},
+        {5, OUTLINE_ROLE_MORE_END, 28},
+        {5, OUTLINE_ROLE_MORE_COLOR, QColor(Qt::green)},
+    };
+    ASSERT_EQ(tab->OutlineTable->rowCount(), 7);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "line " << c.line << " role " << c.role);
+        EXPECT_EQ(tab->OutlineTable->item(c.line, 1)->data(c.role), c.value);
+    }
+    EXPECT_EQ(tab->OutlineTable->item(0, 0)->data(OUTLINE_ROLE_SEVERITY).toInt(), OUTLINE_SEVERITY_WARNING);
+    EXPECT_EQ(tab->OutlineTable->horizontalHeaderItem(1)->text(), "Outline 6 rows 7");
+    delete tab;
+}
+
+// Each phrase is matched once; rebuilds reuse its matches until it is
+// unpinned or the filter or the rows change.
+TEST_F(OutlineTest, PinnedMatchesAreKeptUntilPinsOrFilterChange)
+{
+    TabTable* tab = OpenFixture();
+    Pin(tab, "record 1", Qt::yellow);
+    auto* phrase = static_cast<PhraseMatch*>(tab->FixedHighlights[0]->expression);
+    SetConditions(tab, {JUMP_HIGHLIGHT});
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        int rounds;          // phrases matched over the rows
+        bool firstMatched;   // the first phrase among them
+        size_t lines;
+    } cases[] = {
+        {"selection", [tab] { tab->SelRangeSet(1, 2, true, 0); }, 0, false, 10},
+        {"bookmark", [tab] { tab->BookmarkSet(4, true); }, 0, false, 10},
+        {"another pin", [tab] { Pin(tab, "record 3", Qt::green); }, 1, false, 18},
+        {"unpinned", [tab] { tab->RemoveFixedHighlight(1, false); }, 0, false, 10},
+        {"filter", [tab] { tab->FilterSelected(); }, 1, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = phrase->matches;
+        const int rounds = tab->OutlineLines.MatchRounds();
+        c.change();
+        tab->RefreshOutlineTable();
+        EXPECT_EQ(tab->OutlineLines.MatchRounds() - rounds, c.rounds);
+        EXPECT_EQ(phrase->matches > before, c.firstMatched);
+        EXPECT_EQ(size_t(tab->OutlineTable->rowCount()), c.lines);
+    }
+    delete tab;
+}
+
+// The Delete key on the chosen lines; with ranges and bookmarks chosen
+// "Choose clear" decides. The line at the same place, or the last, is
+// chosen again.
+TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
+{
+    const struct {
+        const char* name;
+        std::initializer_list<int> lines;
+        const char* uncheck;  // in "Choose clear"; null: no dialog expected
+        const char* button;   // "Ok" or "Cancel"
+        size_t ranges;        // left in the table
+        std::vector<int> bookmarks;
+        int current;          // the Outline line chosen afterwards
+    } cases[] = {
+        {"the last line", {2}, nullptr, nullptr, 1, {3}, 1},
+        {"a range alone", {1}, nullptr, nullptr, 0, {3, 55}, 1},
+        {"range and bookmark, Selection unchecked", {0, 1}, "Selection", "Ok", 1, {55}, 1},
+        {"range and bookmark, Bookmark unchecked", {1, 2}, "Bookmark", "Ok", 0, {3, 55}, 1},
+        {"range and bookmark, cancelled", {0, 1}, "Selection", "Cancel", 1, {3, 55}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = OpenFixture();
+        tab->SelRangeSet(10, 14, true, RANGE_COLOR);
+        tab->BookmarkSet(3, true);
+        tab->BookmarkSet(55, true);
+        SetConditions(tab, {JUMP_SELECTIONS, JUMP_BOOKMARKS});
+        ASSERT_EQ(tab->OutlineTable->rowCount(), 3);
+        // The Delete shortcut needs the Outline to hold the focus.
+        QApplication::setActiveWindow(tab->OutlineTable->window());
+        tab->OutlineTable->clearSelection();
+        ClickLines(tab, c.lines);
+        QString title;
+        if (c.uncheck) {
+            QTimer::singleShot(0, [&] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                ASSERT_NE(dialog, nullptr);
+                title = dialog->windowTitle();
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+                for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
+                    if (box->text() == QLatin1String(c.uncheck))
+                        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
+
+                for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                    if (button->text() == QLatin1String(c.button))
+                        QTest::mouseClick(button, Qt::LeftButton);
+            });
+        }
+        QTest::keyClick(tab->OutlineTable, Qt::Key_Delete);
+        EXPECT_EQ(title.toStdString(), c.uncheck ? "Choose clear" : "");
+        EXPECT_EQ(tab->Table->RangeCount(), c.ranges);
+        std::vector<int> bookmarks;
+        for (const KxBkmarkEntry* entry = tab->Table->Bookmarks().First(); entry; entry = entry->NextEntry())
+            bookmarks.push_back(entry->index);
+        EXPECT_EQ(bookmarks, c.bookmarks);
+        EXPECT_EQ(tab->OutlineTable->currentRow(), c.current);
+        ASSERT_NE(tab->OutlineTable->item(c.current, 1), nullptr);
+        EXPECT_TRUE(tab->OutlineTable->item(c.current, 1)->isSelected());
+        delete tab;
+    }
+}
+
+// The menu of the chosen lines: clearing always, the range commands with a
+// range, the comparison with exactly two.
+TEST_F(OutlineTest, ContextMenuOffersWhatTheChosenLinesAllow)
+{
+    const struct {
+        const char* name;
+        std::initializer_list<int> lines;
+        QStringList entries; // empty: no menu
+    } cases[] = {
+        {"a warning", {1}, {}},
+        {"a bookmark", {0}, {"Action 96"}},
+        {"a range", {2}, {"Action 96", "Action 93", "Action 94", "|", "Action 92"}},
+        {"two ranges", {2, 4}, {"Action 96", "Action 93", "Action 94", "|", "Action 92", "|", "Action 95"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = OpenFixture();
+        tab->BookmarkSet(3, true);
+        tab->SelRangeSet(10, 11, true, RANGE_COLOR);
+        tab->SelRangeSet(20, 21, true, 0x102030);
+        SetConditions(tab, {JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_WARNINGS});
+        // Lines: bookmark 3, warning 5, range 10, warning 12, range 20,
+        // warnings 30 and 45.
+        ASSERT_EQ(tab->OutlineTable->rowCount(), 7);
+        QApplication::setActiveWindow(tab->OutlineTable->window());
+        tab->OutlineTable->clearSelection();
+        ClickLines(tab, c.lines);
+        QStringList entries;
+        QTimer::singleShot(0, [&entries] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (QAction* action : menu->actions())
+                entries << (action->isSeparator() ? QStringLiteral("|") : action->text());
+            menu->close();
+        });
+        const QRect last = LineRect(tab, *(c.lines.end() - 1), 1);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, last.center(),
+                                tab->OutlineTable->viewport()->mapToGlobal(last.center()));
+        QApplication::sendEvent(tab->OutlineTable->viewport(), &event);
+        QApplication::processEvents();
+        EXPECT_EQ(entries, c.entries);
+        delete tab;
+    }
+}
+
+// "Remove previous filter": any filter goes, the Outline is rebuilt over
+// all rows, and the filter then shows its records.
+TEST_F(OutlineTest, FilterByOutlineReplacesAnyFilter)
+{
+    TabTable* tab = OpenFixture();
+    for (int row : {3, 55})
+        tab->BookmarkSet(row, true);
+    tab->SelRangeSet(0, 9, true, RANGE_COLOR);
+    tab->FilterSelected();
+    ASSERT_TRUE(tab->Table->FilterOn);
+    ASSERT_EQ(tab->Table->RowCount(), 10);
+    SetConditions(tab, {JUMP_BOOKMARKS});
+    prompt.answers << QMessageBox::Yes << QMessageBox::Yes;
+    tab->SetFilterByOutline();
+    ASSERT_TRUE(tab->Table->FilterOn);
+    ASSERT_EQ(tab->Table->RowCount(), 2);
+    EXPECT_EQ(tab->Table->OriginalIndex(0), 3);
+    EXPECT_EQ(tab->Table->OriginalIndex(1), 55);
+    EXPECT_EQ(Lines(tab), (std::vector<Line>{{0, B, "Bookmark"}, {1, B, "Bookmark"}}));
+    delete tab;
+}
+
+// Lines inside a listed range (a bookmark, a warning) add nothing to the
+// range's rows and are no vanished range.
+TEST_F(OutlineTest, FilterByOutlineTakesLinesInsideRangesWithTheirRange)
+{
+    const struct {
+        std::initializer_list<int> conditions;
+        std::vector<int> rows; // original rows shown
+    } cases[] = {
+        {{JUMP_SELECTIONS, JUMP_BOOKMARKS}, {3, 10, 11, 12, 13, 14}},
+        {{JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_WARNINGS}, {3, 5, 10, 11, 12, 13, 14, 30, 45}},
+    };
+    for (const auto& c : cases) {
+        TabTable* tab = OpenFixture();
+        tab->SelRangeSet(10, 14, true, RANGE_COLOR);
+        tab->BookmarkSet(3, true);
+        tab->BookmarkSet(13, true);
+        SetConditions(tab, c.conditions);
+        shell.log.clear();
+        tab->SetFilterByOutline();
+        std::vector<int> rows;
+        for (int32_t row = 0; row < tab->Table->RowCount(); ++row)
+            rows.push_back(tab->Table->OriginalIndex(row));
+        EXPECT_EQ(rows, c.rows);
+        for (const std::string& line : shell.log)
+            EXPECT_EQ(line.find("no longer exist"), std::string::npos) << line;
+        delete tab;
+    }
+}
+
+// A click on a line moves the table there; a cursor move in the table
+// chooses the line of its record, or of its range.
+TEST_F(OutlineTest, OutlineAndCurrentRowFollowEachOther)
+{
+    TabTable* tab = OpenFixture();
+    tab->SelRangeSet(10, 14, true, RANGE_COLOR);
+    tab->BookmarkSet(12, true);
+    SetConditions(tab, {JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_WARNINGS});
+    ASSERT_EQ(Lines(tab), (std::vector<Line>{{5, W, "warning 5"},
+                                             {10, R, "5 rows"},
+                                             {12, B | W | R, "warning 12"},
+                                             {30, W, "warning 30"},
+                                             {45, W, "warning 45"}}));
+    QTest::mouseClick(tab->OutlineTable->viewport(), Qt::LeftButton, Qt::NoModifier, LineRect(tab, 3, 1).center());
+    EXPECT_EQ(tab->Table->CurRow(), 30);
+    tab->View->setFocus();
+    const struct {
+        int row;
+        int line; // -1: none chosen
+    } cases[] = {{5, 0}, {11, 1}, {12, 2}, {14, 1}, {20, -1}, {45, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        tab->SetCurrentPosition(c.row);
+        EXPECT_EQ(tab->GoToEdit->text().toInt(), c.row + 1);
+        if (c.line >= 0) {
+            EXPECT_EQ(tab->OutlineTable->currentRow(), c.line);
+        }
+        EXPECT_EQ(tab->OutlineTable->selectionModel()->selectedRows().size(), c.line >= 0 ? 1 : 0);
+    }
+    delete tab;
+}
+
+// The "All/None" box: a click moves it on from its state; checked switches
+// every enabled condition on, unchecked off, partly checked back to the
+// defaults. A disabled condition keeps its state.
+TEST_F(OutlineTest, AllNoneBoxSetsTheEnabledConditions)
+{
+    const struct {
+        Qt::CheckState before;
+        std::vector<uint8_t> expected; // outline flags after the click
+    } cases[] = {
+        {Qt::PartiallyChecked, {1, 1, 1, 1, 1, 1}},
+        {Qt::Checked, {0, 0, 0, 0, 0, 1}},
+        {Qt::Unchecked, {1, 0, 1, 0, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        TabTable* tab = OpenFixture();
+        tab->BookmarkSet(3, true);
+        SetConditions(tab, {JUMP_VIEW_ERRORS});
+        // Another document left these defaults.
+        const uint8_t defaults[JUMP_Nums] = {1, 0, 1, 0, 1, 0};
+        std::copy(defaults, defaults + JUMP_Nums, PrefTabTable::Default().outline);
+        tab->OutlineActions[JUMP_VIEW_ERRORS]->setEnabled(false);
+        QCheckBox box;
+        box.setTristate(true);
+        box.setCheckState(c.before);
+        QObject::connect(&box, &QCheckBox::clicked, tab, &TabBase::OutlineAllNone);
+        box.show();
+        QTest::mouseClick(&box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box.height() / 2));
+        std::vector<uint8_t> flags(tab->Prefs.outline, tab->Prefs.outline + JUMP_Nums);
+        EXPECT_EQ(flags, c.expected);
+        for (int i = 0; i < JUMP_Nums; ++i)
+            EXPECT_EQ(tab->OutlineActions[i]->isChecked(), c.expected[size_t(i)] != 0) << i;
+        // The Outline follows at once.
+        EXPECT_EQ(tab->OutlineTable->rowCount() > 1, c.expected[JUMP_DATA_ERRORS] != 0);
+        delete tab;
+    }
+}
+
+// Selected lines keep their colour under a black frame; the icon box shows
+// the error icon with the bookmark over it.
+TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
+{
+    TabTable* tab = OpenFixture();
+    // The bookmark picture: a red block over the icon's top-left quarter.
+    QImage picture(16, 16, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            picture.setPixelColor(x, y, Qt::red);
+    tab->TabPixmap = QPixmap::fromImage(picture);
+    tab->SelRangeSet(10, 14, true, RANGE_COLOR);
+    tab->BookmarkSet(8, true);
+    tab->BookmarkSet(3, true);
+    SetConditions(tab, {JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_ERRORS});
+    // Lines: 3 bookmark, 8 bookmark + error, 10 range, 20 error, 50 error.
+    ASSERT_EQ(tab->OutlineTable->rowCount(), 5);
+    QTableWidget* outline = tab->OutlineTable;
+    tab->OutlineDock->raise();
+    outline->resize(300, 200);
+    outline->clearSelection();
+    outline->setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
+    QApplication::processEvents();
+    const QImage image = Grab(outline->viewport());
+    const QColor fill{QRgb(RANGE_COLOR)};
+    const QRect range = LineRect(tab, 2, 1);
+    EXPECT_EQ(image.pixelColor(range.center()), fill);
+    EXPECT_EQ(image.pixelColor(range.center().x(), range.top()), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(range.center().x(), range.bottom()), QColor(Qt::black));
+    // A selected line without a colour stays on the base colour: the frame
+    // alone marks it.
+    const QRect uncoloured = LineRect(tab, 1, 1);
+    EXPECT_EQ(image.pixelColor(uncoloured.right() - 4, uncoloured.center().y()).rgb(),
+              outline->palette().color(QPalette::Base).rgb());
+    EXPECT_EQ(image.pixelColor(uncoloured.right() - 4, uncoloured.top()), QColor(Qt::black));
+    outline->clearSelection();
+    QApplication::processEvents();
+    const QImage plain = Grab(outline->viewport());
+    EXPECT_EQ(plain.pixelColor(range.center().x(), range.top()), fill);
+    EXPECT_EQ(plain.pixelColor(range.center()), fill);
+
+    // The icon boxes of the bookmark, bookmark + error, range and error lines.
+    auto box = [&](int line) {
+        const QRect cell = LineRect(tab, line, 0);
+        return plain.copy(QRect(cell.right() - 19, cell.top() + 2, 16, 16));
+    };
+    const QImage bookmark = box(0);
+    const QImage both = box(1);
+    const QImage rangeOnly = box(2);
+    const QImage error = box(3);
+    int bookmarkPixels = 0;
+    int errorPixels = 0;
+    const QColor background = rangeOnly.pixelColor(0, 0);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const bool marked = bookmark.pixelColor(x, y) != background;
+            bookmarkPixels += marked ? 1 : 0;
+            errorPixels += error.pixelColor(x, y) != background ? 1 : 0;
+            EXPECT_EQ(rangeOnly.pixelColor(x, y), background) << x << "," << y;
+            if (marked)
+                EXPECT_EQ(both.pixelColor(x, y), bookmark.pixelColor(x, y)) << x << "," << y;
+            else
+                EXPECT_EQ(both.pixelColor(x, y), error.pixelColor(x, y)) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(bookmarkPixels, 64);
+    EXPECT_GT(errorPixels, 10);
+    EXPECT_NE(both, error);
+    delete tab;
+}
+
+TEST_F(OutlineTest, BackgroundDelegateKeepsTheColourOfSelectedRows)
+{
+    QTableWidget table(3, 2);
+    table.setItemDelegate(new BackgroundDelegate(&table));
+    table.setSelectionBehavior(QAbstractItemView::SelectRows);
+    const QColor base = table.palette().color(QPalette::Base);
+    // The last row has no colour of its own.
+    const QColor colors[] = {QColor(200, 40, 40), QColor(40, 200, 40), QColor()};
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            auto* item = new QTableWidgetItem(QString());
+            if (colors[row].isValid())
+                item->setBackground(colors[row]);
+            table.setItem(row, column, item);
+        }
+    }
+    table.resize(300, 200);
+    table.show();
+    table.setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
+    QApplication::processEvents();
+    const QImage image = Grab(table.viewport());
+    const struct {
+        int row;
+        bool framed;
+    } cases[] = {{0, false}, {1, true}, {2, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        const QRect cell = table.visualItemRect(table.item(c.row, 1));
+        const QColor fill = colors[c.row].isValid() ? colors[c.row] : base;
+        EXPECT_EQ(image.pixelColor(cell.center()).rgb(), fill.rgb());
+        EXPECT_EQ(image.pixelColor(cell.center().x(), cell.top()).rgb(), (c.framed ? QColor(Qt::black) : fill).rgb());
+        if (c.framed) {
+            EXPECT_EQ(image.pixelColor(cell.right(), cell.center().y()), QColor(Qt::black));
+        }
+    }
+}
+
+} // namespace
