@@ -13,6 +13,7 @@
 
 #include "bench/benchargs.h"
 #include "bench/benchgui.h"
+#include "bench/benchtab.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/kxvglobals.h"
@@ -46,15 +47,6 @@ void Time(const char* what, TabTable* tab, Command command)
            tab->Table->RowCount(), tab->Table->NumSelected, int(QApplication::clipboard()->text().size()));
 }
 
-TabTable* Show(Bench::BenchMain& window, KxTable* table, const PrefTabTable& prefs)
-{
-    auto* tab = new TabTable(table, prefs, nullptr);
-    tab->Init(nullptr);
-    window.AddTearOffDock(Qt::TopDockWidgetArea, tab, 0);
-    QApplication::processEvents();
-    return tab;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,7 +71,7 @@ int main(int argc, char** argv)
         // Every tenth record a warning or an error, the others information.
         for (int32_t row = 0; row < table->RowCount(); ++row)
             table->GetRecord(row)->prot.msg.LEVEL = row % 10 ? 1 : (row / 10) % 2 ? 0 : -1;
-        TabTable* tab = Show(shown.window, table, loader.TabPrefs());
+        TabTable* tab = Bench::ShowTab(shown.window, table, loader.TabPrefs());
         printf("%d records, %d warnings and errors\n", table->RowCount(), (table->RowCount() + 9) / 10);
 
         tab->SelRangeSet(0, 9998, true, 0xFFFF00);

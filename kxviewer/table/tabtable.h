@@ -127,6 +127,8 @@ public slots:
     void RowsCopyByColors() override;
     void CopyRangesToTxt() override;
     void CopyRangesToRtf() override;
+    void CompareTabs() override;
+    void CompareTwoRanges() override;
     void JumpsTriggered() override;
     void OutlineTriggered() override;
     void UpdateBase() override;
