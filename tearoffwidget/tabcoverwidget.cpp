@@ -14,6 +14,9 @@ TabCoverWidget::TabCoverWidget(TearOffTabBar* owner, int32_t index, QWidget* par
       Owner(owner),
       TabIndex(index)
 {
+    // The right button opens the tab's own menu; the request that follows
+    // the press must not reach the main window's menu beneath.
+    setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 void TabCoverWidget::paintEvent(QPaintEvent*)

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -89,6 +90,41 @@ TEST_F(TabMarksTest, CtrlClicksMarkAndUnmarkOtherClicksClear)
         EXPECT_EQ(TearOffMain::CurrentDock, docs[c.current]);
         EXPECT_EQ(main->findChildren<TabCoverWidget*>().size(), int(c.marked.size()));
     }
+}
+
+// Counts the context-menu requests that reach a widget.
+class ContextMenuCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::ContextMenu;
+        return false;
+    }
+    int count = 0;
+};
+
+// A right click on a mark opens the tab menu of its document, and nothing
+// of the window beneath.
+TEST_F(TabMarksTest, RightClickOnAMarkOpensOnlyTheTabMenu)
+{
+    ContextMenuCounter counter;
+    main->installEventFilter(&counter);
+    Click(0, Qt::ControlModifier);
+    ASSERT_EQ(main->DragSelection.size(), 1);
+    TabCoverWidget* mark = main->DragSelection[0].mark;
+    const QPoint centre = mark->rect().center();
+    const QPoint global = mark->mapToGlobal(centre);
+    // The press, then the menu request the window system sends after it.
+    QTest::mousePress(mark, Qt::RightButton, Qt::NoModifier, centre);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, centre, global);
+    QApplication::sendEvent(mark, &request);
+    QTest::mouseRelease(mark, Qt::RightButton, Qt::NoModifier, centre);
+    FlushDeletes();
+    ASSERT_EQ(docs[0]->menus.size(), 1);
+    EXPECT_EQ(docs[0]->menus[0], global);
+    EXPECT_EQ(counter.count, 0);
+    EXPECT_TRUE(main->DragSelection.isEmpty());
+    main->removeEventFilter(&counter);
 }
 
 // The mark lies over its tab and shows the tab's text on light yellow,
