@@ -154,6 +154,10 @@ void TearOffMain::SetTabActive(TearOffTabDock* dock, bool keep)
     TEAROFF_TRACE(ZmLib::KX_LEVEL_INFO, "TearOffMain::SetTabActive");
     if (dock && dock->objectName() == QLatin1String("tmp_tfr"))
         return;
+    // Only a real change of the current dock drops the marks: the window
+    // activation of a Ctrl+click must not lose the mark it just made.
+    if (!DragSelection.isEmpty() && (!dock || (dock != CurrentDock && !keep)))
+        ClearDragSelection();
     TearOffTabWidget* activeTabs = dock ? dock->TabWidget : nullptr;
     if (dock) {
         if (dock == CurrentDock || keep)

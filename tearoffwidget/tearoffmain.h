@@ -7,12 +7,16 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QRect>
 
 class QApplication;
 class QCloseEvent;
 class QTextEdit;
+class TabCoverWidget;
 class TearOffDockWidget;
 class TearOffPrompt;
+class TearOffTabBar;
 class TearOffTabDock;
 class TearOffTabWidget;
 
@@ -52,6 +56,22 @@ public:
     // the user cancelled, a dock refused or a save failed.
     bool CloseDocks(QWidget* window, bool saveOnly, bool keepRest);
 
+    // A tab marked with Ctrl and a click: its dock, its rectangle in this
+    // window's coordinates and the mark laid over it.
+    struct DragSelectionEntry {
+        QPointer<TearOffTabDock> dock;
+        QRect rect;
+        QPointer<TabCoverWidget> mark;
+    };
+    // Marks the tab at index of bar (once per dock) and activates the window.
+    void MarkTab(TearOffTabBar* bar, int32_t index);
+    // Removes one mark and its entry.
+    void UnmarkTab(TabCoverWidget* mark);
+    // Removes every mark.
+    void ClearDragSelection();
+    // The marked docks still open, in the order they were marked.
+    QList<TearOffTabDock*> MarkedDocks() const;
+
     // Saves the dock layout; first thing when the window closes.
     virtual void SaveDocks() = 0;
     // After every dock closed on the window's close.
@@ -59,6 +79,8 @@ public:
     // After the current dock changed.
     virtual void UpdateActions() = 0;
 
+    // The marked tabs, in the order they were marked.
+    QList<DragSelectionEntry> DragSelection;
     // Every dock widget of all hosts, in order of creation.
     QList<TearOffDockWidget*> DockWidgets;
     // Every dock in order of construction; 0 and 1 are the permanent panels.

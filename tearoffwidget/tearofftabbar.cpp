@@ -1,5 +1,10 @@
 #include "tearoffwidget/tearofftabbar.h"
 
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionTab>
+
+#include "tearoffwidget/tabcoverwidget.h"
 #include "tearoffwidget/tearoffdockwidget.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
@@ -26,6 +31,42 @@ void TearOffTabBar::showContextMenu(const QPoint& point)
         return;
     if (auto* dock = qobject_cast<TearOffTabDock*>(TabWidget->widget(index)))
         dock->ShowTabMenu(mapToGlobal(point));
+}
+
+void TearOffTabBar::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        PressPosition = event->pos();
+    if (event->button() != Qt::LeftButton || !(event->modifiers() & Qt::ControlModifier) || !TearOffMain::Me) {
+        QTabBar::mousePressEvent(event);
+        return;
+    }
+    PressIndex = tabAt(event->pos());
+    auto* dock = qobject_cast<TearOffTabDock*>(TabWidget->widget(PressIndex));
+    if (!dock || dock == TearOffMain::CurrentDock)
+        return;
+    if (dock->Mode & TearOffTabDock::ModePanel) {
+        QTabBar::mouseReleaseEvent(event);
+        return;
+    }
+    TearOffMain::Me->MarkTab(this, PressIndex);
+}
+
+QPixmap TearOffTabBar::MarkPicture(int index)
+{
+    const QRect rect = tabRect(index);
+    QPixmap picture(rect.size());
+    // The tab's own ground depends on the style; the mark paints its own.
+    picture.fill(QColor(TabCoverWidget::MarkColor));
+    QPainter painter(&picture);
+    painter.translate(-rect.topLeft());
+    QStyleOptionTab option;
+    initStyleOption(&option, index);
+    style()->drawControl(QStyle::CE_TabBarTabLabel, &option, &painter, this);
+    painter.end();
+    if (QWidget* button = tabButton(index, RightSide))
+        button->render(&picture, button->pos() - rect.topLeft(), QRegion(), QWidget::DrawChildren);
+    return picture;
 }
 
 void TearOffTabBar::DoTabClose(int index, bool ask)

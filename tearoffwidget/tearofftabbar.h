@@ -1,6 +1,8 @@
-// The tab bar of a tab group: closing a tab and the tab's context menu.
+// The tab bar of a tab group: closing a tab, the tab's context menu and the
+// marking of tabs with Ctrl and a click.
 #pragma once
 
+#include <QPixmap>
 #include <QPoint>
 #include <QSize>
 #include <QTabBar>
@@ -16,6 +18,9 @@ public:
     // Closes one tab; with ask, a panel is only hidden and a modified
     // document is asked about first.
     void DoTabClose(int index, bool ask);
+    // The tab's label and close button on the mark's light yellow ground:
+    // the picture of a marked tab.
+    QPixmap MarkPicture(int index);
 
     TearOffTabWidget* TabWidget = nullptr;
     // State of a tab drag.
@@ -27,4 +32,8 @@ public:
 public slots:
     void onTabCloseRequested(int index);
     void showContextMenu(const QPoint& point);
+
+protected:
+    // With Ctrl the left button marks the tab instead of making it current.
+    void mousePressEvent(QMouseEvent* event) override;
 };

@@ -17,6 +17,7 @@ enum TabActionId : int {
     TACT_FUNCS_DOC = 32,
     TACT_CREATE_GRAPH = 33,
     TACT_OPEN_FIND = 34,
+    TACT_COMPARE_TABS = 35,
     TACT_COLORIZE = 36,
     TACT_MATCH_CASE = 37,
     TACT_INSERT_FUNC = 38,
@@ -52,5 +53,6 @@ enum TabActionId : int {
     TACT_CLEAR_BOOKMARKS = 82,
     TACT_PIN = 83,
     TACT_CLEAR_PINNED = 84,
+    TACT_COMPARE_RANGES = 95,
     TACT_DELETE_IN_HISTORY = 105,
 };

@@ -22,6 +22,7 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbindings.h"
 #include "kxviewer/table/tabshell.h"
 #include "tearoffwidget/tearoffmain.h"
@@ -203,6 +204,10 @@ void TabBase::ShowTabMenu(QPoint globalPos)
     menu.addSeparator();
     AddAction(menu, Actions[ACT_SHOW_PRES_ERRORS]);
     PrefShowPresenErrors();
+    if (OffersCompareTabs()) {
+        menu.addSeparator();
+        AddAction(menu, Actions[TACT_COMPARE_TABS]);
+    }
     menu.exec(globalPos);
 }
 

@@ -81,6 +81,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // The tab menu offers "Compare Selected Tabs": one tab marked while a
+    // document is current, or two while a panel is.
+    static bool OffersCompareTabs();
+
     // The "New%d" name a new blank document gets among the open documents.
     static QString NewDocumentName();
 

@@ -140,6 +140,8 @@ public slots:
     void SavePdfFile() override;
     void SaveCSVFile() override;
     void SaveTXTFile() override;
+    void CompareTabs() override;
+    void CompareTwoRanges() override;
     void JumpsTriggered() override;
     void OutlineTriggered() override;
     void UpdateBase() override;

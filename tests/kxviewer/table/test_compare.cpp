@@ -1,0 +1,290 @@
+// Comparison of documents and of Outline ranges in the external diff
+// program: the files handed over, their order, and every way it can fail.
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "tabletabenv.h"
+#include "tearoffwidget/tearofftabbar.h"
+#include "tearoffwidget/tearofftabwidget.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class Compare : public tabletest::TableTabTest {
+protected:
+    void SetUp() override
+    {
+        tabletest::TableTabTest::SetUp();
+        savedDir_ = PrefGlobal::TempWorkDir;
+        savedProgram_ = PrefGlobal::CompareProgramm;
+        work = dir.path() + QStringLiteral("/work/");
+        PrefGlobal::TempWorkDir = QFile::encodeName(work).toStdString();
+        stub = WriteScript("stub.sh", "");
+        PrefGlobal::CompareProgramm = QFile::encodeName(stub).toStdString();
+    }
+    void TearDown() override
+    {
+        PrefGlobal::TempWorkDir = savedDir_;
+        PrefGlobal::CompareProgramm = savedProgram_;
+        tabletest::TableTabTest::TearDown();
+    }
+
+    // A program that logs each argument as a line, after the command before.
+    QString WriteScript(const char* name, const char* before)
+    {
+        const QString path = Path(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\n%1\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '%2'; done\n")
+                       .arg(QLatin1String(before), Path("args.log"))
+                       .toLocal8Bit());
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    // A document of one TEXT column.
+    TabTable* Doc(const char* name, const Texts& texts)
+    {
+        PrefTabTable prefs = PrefTabTable::Default();
+        SetColumns(prefs, {FIELD_TEXT});
+        prefs.ExportRowNumbColumn = 1;
+        auto* table = new KxTable(nullptr, name, PrefKxTable::Default());
+        for (const std::string& text : texts)
+            table->AppendRecord(Record(text.c_str()).Build());
+        return Show(table, prefs, TabBase::SOURCE_BUILT);
+    }
+
+    void Mark(TabTable* tab) { main->MarkTab(tab->TabWidget->TabBar, tab->TabWidget->indexOf(tab)); }
+
+    // The arguments the stub logged, waiting for two of them at most
+    // waitMs; fewer when it was not started.
+    QStringList Arguments(int waitMs = 5000) const
+    {
+        QStringList lines;
+        for (int waited = 0; waited <= waitMs; waited += 20) {
+            QFile log(Path("args.log"));
+            if (log.open(QIODevice::ReadOnly))
+                lines = QString::fromLocal8Bit(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            if (lines.size() >= 2)
+                break;
+            QTest::qWait(20);
+        }
+        return lines;
+    }
+
+    // The file's data lines without the blanks around them: the record
+    // texts alone when no row numbers were written.
+    static Texts DataLines(const QString& path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        QStringList lines = QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        Texts texts;
+        for (int i = 1; i < lines.size(); ++i)
+            texts.push_back(lines[i].trimmed().toStdString());
+        return texts;
+    }
+
+    // A folder where the file name goes, in the private temporary folder.
+    void Block(const char* name) const
+    {
+        ASSERT_TRUE(QDir().mkpath(work + QLatin1String(name)));
+        QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void Reset()
+    {
+        QFile::remove(Path("args.log"));
+        QDir(work).removeRecursively();
+        shell.Clear();
+        shell.status.clear();
+    }
+
+    QString work;
+    QString stub;
+
+private:
+    std::string savedDir_;
+    std::string savedProgram_;
+};
+
+const Texts Ten = {"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7", "a8", "a9"};
+const Texts TenInserted = {"a0", "a1", "a2", "a3", "a4", "new", "a5", "a6", "a7", "a8", "a9"};
+
+TEST_F(Compare, TabsGiveTwoFilesOfRecordTextsLeftDocumentFirst)
+{
+    struct Case {
+        const char* what;
+        const char* names[2];
+        bool split;         // side by side; else tabs of one group
+        bool markSecondFirst;
+        const char* files[2]; // the diff program's arguments in order
+    };
+    const Case cases[] = {
+        {"equal base names", {"app.log", "app.log(1)"}, false, false, {"app.txt", "app-2.txt"}},
+        {"the left one first, marked last", {"left.log", "right.log"}, true, true, {"left.txt", "right.txt"}},
+        {"the left one first, marked first", {"left.log", "right.log"}, true, false, {"left.txt", "right.txt"}},
+        {"one group: the lower tab first", {"one.log", "two.log"}, false, true, {"one.txt", "two.txt"}},
+        {"a slash stays in the folder", {"x/y.log", "z.kx"}, false, false, {"x_y.txt", "z.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TabTable* first = Doc(c.names[0], Ten);
+        TabTable* second = Doc(c.names[1], TenInserted);
+        Reset();
+        if (c.split)
+            main->SplitOneTearOffDock(second, Qt::Horizontal);
+        main->SetTabActive(main->Docks[0], false);
+        QApplication::processEvents();
+        Mark(c.markSecondFirst ? second : first);
+        Mark(c.markSecondFirst ? first : second);
+        first->Actions[TACT_COMPARE_TABS]->trigger();
+        EXPECT_EQ(Arguments(), QStringList({work + QLatin1String(c.files[0]), work + QLatin1String(c.files[1])}));
+        EXPECT_TRUE(shell.info.empty());
+        // The first document lies left or on the lower tab in every case.
+        // One inserted record changes one line, not every line after it.
+        EXPECT_EQ(DataLines(work + QLatin1String(c.files[0])), Ten);
+        EXPECT_EQ(DataLines(work + QLatin1String(c.files[1])), TenInserted);
+        delete first;
+        delete second;
+    }
+}
+
+// What reaches the user when the program is not set, missing or quick, or a
+// file cannot be written; the row-number setting survives every one.
+TEST_F(Compare, FailuresAreToldAndOnlyRealOnes)
+{
+    struct Case {
+        const char* what;
+        QString program;
+        const char* blocked; // a folder where this file goes
+        bool twice;
+        std::string message; // empty: none
+        bool started;
+    };
+    const QString slow = WriteScript("slow.sh", "sleep 1");
+    const Case cases[] = {
+        {"not set", QString(), nullptr, false, "External diff program is not set", false},
+        {"missing", QStringLiteral("/nonexistent/kxv-diff"), nullptr, false,
+         "Diff execution error:\n/nonexistent/kxv-diff", false},
+        {"ends at once", QStringLiteral("true"), nullptr, false, "", false},
+        {"a second while the first runs", slow, nullptr, true, "", true},
+        {"the second file cannot be written", stub, "b.txt", false, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PrefGlobal::CompareProgramm = QFile::encodeName(c.program).toStdString();
+        TabTable* a = Doc("a.log", Ten);
+        TabTable* b = Doc("b.log", Ten);
+        Reset();
+        if (c.blocked)
+            Block(c.blocked);
+        for (int round = 0; round < (c.twice ? 2 : 1); ++round) {
+            main->SetTabActive(a, false);
+            Mark(b);
+            a->CompareTabs();
+        }
+        const std::string expected =
+            c.blocked ? "Can't create file: " + QFile::encodeName(work).toStdString() + c.blocked : c.message;
+        if (expected.empty()) {
+            EXPECT_TRUE(shell.info.empty()) << shell.info.front();
+        } else {
+            ASSERT_EQ(shell.info.size(), 1u);
+            EXPECT_EQ(shell.info[0], expected);
+            EXPECT_TRUE(tabtest::Contains(shell.log, expected));
+        }
+        EXPECT_EQ(Arguments(c.started ? 5000 : 300).size() >= 2, c.started);
+        EXPECT_EQ(a->Prefs.ExportRowNumbColumn, 1);
+        EXPECT_EQ(b->Prefs.ExportRowNumbColumn, 1);
+        delete a;
+        delete b;
+    }
+}
+
+TEST_F(Compare, RangesAreTheFirstTwoRangeLines)
+{
+    using Entry = TabBase::OutlineEntry;
+    struct Case {
+        const char* what;
+        std::vector<Entry> entries;
+        const char* blocked;
+        Texts first;
+        Texts second;
+        const char* files[2];
+    };
+    const Case cases[] = {
+        {"a bookmark line first",
+         {{3, -1, 0, 2}, {1, 2, 1, 1}, {6, 8, 4, 1}, {0, 9, 5, 1}},
+         nullptr,
+         {"a1", "a2"},
+         {"a6", "a7", "a8"},
+         {"doc-range#1.txt", "doc-range#4.txt"}},
+        {"a range past the end is cut", {{8, 40, 2, 1}, {0, 0, 3, 1}}, nullptr, {"a8", "a9"}, {"a0"},
+         {"doc-range#2.txt", "doc-range#3.txt"}},
+        {"one range only", {{3, -1, 0, 2}, {1, 2, 1, 1}}, nullptr, {}, {}, {}},
+        {"the second file cannot be written", {{1, 2, 1, 1}, {6, 8, 4, 1}}, "doc-range#4.txt", {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TabTable* tab = Doc("doc.log", Ten);
+        Reset();
+        tab->OutlineEntries = c.entries;
+        if (c.blocked)
+            Block(c.blocked);
+        tab->Actions[TACT_COMPARE_RANGES]->trigger();
+        const bool started = c.files[0] != nullptr;
+        const QStringList arguments = Arguments(started ? 5000 : 300);
+        if (started) {
+            EXPECT_EQ(arguments, QStringList({work + QLatin1String(c.files[0]), work + QLatin1String(c.files[1])}));
+            EXPECT_EQ(DataLines(work + QLatin1String(c.files[0])), c.first);
+            EXPECT_EQ(DataLines(work + QLatin1String(c.files[1])), c.second);
+            EXPECT_TRUE(shell.info.empty());
+        } else {
+            EXPECT_TRUE(arguments.isEmpty());
+            EXPECT_EQ(shell.info.size() + shell.status.size(), 1u);
+        }
+        if (c.blocked) {
+            EXPECT_TRUE(tabtest::Contains(shell.info, "Can't create file: " + QFile::encodeName(work).toStdString() +
+                                                          c.blocked));
+        }
+        EXPECT_EQ(tab->Prefs.ExportRowNumbColumn, 1);
+        delete tab;
+    }
+}
+
+// The tab menu offers the comparison for one marked tab while a document is
+// current, or two while a panel is.
+TEST_F(Compare, TabMenuOffersTheComparisonForOneOrTwoMarks)
+{
+    struct Case {
+        int marks;
+        bool panelCurrent;
+        bool offered;
+    };
+    const Case cases[] = {
+        {0, false, false}, {1, false, true}, {2, false, false},
+        {0, true, false},  {1, true, false}, {2, true, true},
+    };
+    TabTable* docs[3] = {Doc("a.log", Ten), Doc("b.log", Ten), Doc("c.log", Ten)};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.marks) + (c.panelCurrent ? " panel" : " document"));
+        main->SetTabActive(c.panelCurrent ? main->Docks[0] : docs[2], false);
+        main->ClearDragSelection();
+        for (int i = 0; i < c.marks; ++i)
+            Mark(docs[i]);
+        EXPECT_EQ(TabBase::OffersCompareTabs(), c.offered);
+    }
+    for (TabTable* doc : docs)
+        delete doc;
+}
+
+} // namespace
