@@ -208,42 +208,6 @@ TEST_F(Export, RangesReportTheRowsWritten)
     }
 }
 
-// The menu commands ask for the file with their caption, filter and suffix;
-// a cancelled dialog writes and reports nothing.
-TEST_F(Export, CommandsAskForTheirFile)
-{
-    struct Case {
-        int action;
-        const char* caption;
-        const char* filter;
-        const char* suffix;
-        const char* name;
-    };
-    const Case cases[] = {
-        {TACT_SAVE_PDF, "Choose PDF file to save", "PDF Files (*.pdf)", "pdf", "menu.pdf"},
-        {TACT_SAVE_CSV, "Choose CSV file to save", "CSV Files (*.csv)", "csv", "menu.csv"},
-        {TACT_SAVE_TXT, "Choose TXT file to save", "Text document (*.txt)", "txt", "menu.txt"},
-    };
-    TabTable* tab = OpenFixture();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.caption);
-        prompt.saveAsked.clear();
-        progress.Clear();
-        tab->Actions[c.action]->trigger();
-        ASSERT_EQ(prompt.saveAsked.size(), 1);
-        EXPECT_EQ(prompt.saveAsked[0].caption, c.caption);
-        EXPECT_EQ(prompt.saveAsked[0].filter, c.filter);
-        EXPECT_EQ(prompt.saveAsked[0].defaultSuffix, c.suffix);
-        EXPECT_TRUE(progress.log.empty());
-
-        prompt.fileNames.enqueue(Path(c.name));
-        tab->Actions[c.action]->trigger();
-        EXPECT_EQ(progress.log, std::vector<std::string>{"File \"" + Path(c.name).toStdString() +
-                                                      "\" with 60 records created"});
-        EXPECT_TRUE(QFile::exists(Path(c.name)));
-    }
-}
-
 // A device that fails part-way: the error is reported, nothing is called
 // created, the old file keeps its bytes and no temporary file stays.
 TEST_F(Export, FailingDeviceKeepsTheOldFile)

@@ -1,6 +1,6 @@
 // The find dialog driven with real clicks and keys: filtering, the Basic
 // page's buttons and history menu, the By Fields rows written as an
-// expression and filled back from one; and the dialogs' list header.
+// expression and filled back from one.
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,13 +15,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QTextEdit>
 #include <QTimer>
 
 #include "kxlib/table/kxsearchexpr.h"
-#include "kxviewer/table/dialoghelperlistheader.h"
-#include "kxviewer/table/fieldsdialog.h"
 #include "kxviewer/table/finddialog.h"
 #include "kxviewer/table/finddialogtabbyfields.h"
 #include "kxviewer/table/finddialogtabexpression.h"
@@ -190,7 +187,7 @@ TEST_F(FindDialogTest, BasicPageButtonsAndHistoryMenu)
     const struct {
         bool complex;
         int enabled;
-    } switches[] = {{true, 13}, {false, 0}, {true, 13}};
+    } switches[] = {{false, 0}, {true, 13}};
     for (const auto& s : switches) {
         Type(dialog, "", s.complex);
         int count = 0;
@@ -230,11 +227,6 @@ TEST_F(FindDialogTest, ByFieldsRowsMakeTheExpression)
     FindDialog* dialog = Open(tab);
     ASSERT_NE(dialog, nullptr);
     dialog->Tabs->setCurrentIndex(FindDialog::PAGE_FIELDS);
-    EXPECT_EQ(Row(dialog, FIELD_TEXT).op->count(), 4);
-    EXPECT_EQ(Row(dialog, FIELD_PID).op->count(), 8);
-    EXPECT_EQ(Row(dialog, FIELD_TEXT).op->currentText(), QStringLiteral("~"));
-    EXPECT_EQ(Row(dialog, FIELD_PID).op->currentText(), QStringLiteral("=="));
-
     const struct {
         const char* text;
         const char* pid;
@@ -332,33 +324,6 @@ TEST_F(FindDialogTest, ExpressionsRoundTripThroughTheRows)
     }
 }
 
-// The dialogs' list header fills its sections light grey and writes the
-// text in black; the column chooser uses it.
-TEST_F(FindDialogTest, ListHeaderPaintsFlatSections)
-{
-    PrefTabTable columns = PrefTabTable::Default();
-    int32_t formats[FIELD_Nums] = {};
-    FieldsDialog chooser(nullptr, &columns, formats, nullptr);
-    auto* header = qobject_cast<DialogHelperListHeader*>(chooser.Table()->horizontalHeader());
-    ASSERT_NE(header, nullptr);
-    chooser.show();
-    QApplication::processEvents();
-    const QImage image = header->grab().toImage();
-    const int width = header->sectionSize(0);
-    ASSERT_GT(width, 10);
-    EXPECT_EQ(image.pixel(1, 1), QColor(241, 241, 241).rgb());
-    EXPECT_EQ(image.pixel(width - 3, image.height() - 3), QColor(241, 241, 241).rgb());
-    int black = 0;
-    for (int x = 0; x < width; ++x)
-        for (int y = 0; y < image.height(); ++y)
-            black += image.pixel(x, y) == QColor(Qt::black).rgb();
-    EXPECT_GT(black, 0);
-}
-
-} // namespace
-
-namespace {
-
 // Every Find request of the window reaches its one dialog: a given text is
 // preset as an expression on "Basic", none takes over the tab's search; the
 // dialog's Match case is the tab's from then on.
@@ -372,12 +337,10 @@ TEST_F(FindDialogTest, OpeningPresetsOrTakesOverTheTabsSearch)
         const char* editor;
         bool complex;
         bool matchCase;
-        bool compareEnabled;
-        int page;
     } cases[] = {
-        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false, false, FindDialog::PAGE_BASIC},
-        {"TEXT~'gamma'", FindDialog::PAGE_FIELDS, "TEXT~'gamma'", true, true, false, FindDialog::PAGE_BASIC},
-        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false, false, FindDialog::PAGE_BASIC},
+        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false},
+        {"TEXT~'gamma'", FindDialog::PAGE_FIELDS, "TEXT~'gamma'", true, true},
+        {nullptr, FindDialog::PAGE_BASIC, "beta", false, false},
     };
     FindDialog* first = nullptr;
     for (const auto& c : cases) {
@@ -391,58 +354,14 @@ TEST_F(FindDialogTest, OpeningPresetsOrTakesOverTheTabsSearch)
         if (!first)
             first = dialog;
         EXPECT_EQ(dialog, first);
-        EXPECT_TRUE(dialog->isVisible());
         EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(c.editor));
         EXPECT_EQ(dialog->Basic->Complex->isChecked(), c.complex);
         EXPECT_EQ(dialog->MatchCaseBox->isChecked(), c.matchCase);
-        EXPECT_EQ(dialog->CompareMode->isEnabled(), c.compareEnabled);
-        EXPECT_EQ(dialog->Tabs->currentIndex(), c.page);
+        EXPECT_EQ(dialog->Tabs->currentIndex(), FindDialog::PAGE_BASIC);
     }
     ASSERT_FALSE(first->MatchCaseBox->isChecked());
     QTest::mouseClick(first->MatchCaseBox, Qt::LeftButton, {}, QPoint(5, first->MatchCaseBox->height() / 2));
     EXPECT_EQ(tab->MatchCase, 1);
-    QTest::keyClick(first, Qt::Key_Escape);
-    EXPECT_FALSE(first->isVisible());
-    EXPECT_EQ(FindDialog::Existing(), first);
-}
-
-// "All/None" follows the rows: all, some or none checked; its own clicks
-// check or uncheck every row.
-TEST_F(FindDialogTest, AllNoneFollowsTheRows)
-{
-    TabTable* tab = OpenSample();
-    FindDialog* dialog = Open(tab);
-    ASSERT_NE(dialog, nullptr);
-    dialog->Tabs->setCurrentIndex(FindDialog::PAGE_FIELDS);
-    const struct {
-        const char* text;
-        const char* pid;
-        const char* level;
-        Qt::CheckState allNone;
-    } cases[] = {
-        {"a", "", "", Qt::PartiallyChecked},
-        {"a", "1", "", Qt::PartiallyChecked},
-        {"a", "1", "2", Qt::Checked},
-        {"", "", "", Qt::Unchecked},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.text) + "|" + c.pid + "|" + c.level);
-        Click(dialog->ByFields->findChild<QPushButton*>(QStringLiteral("ClearPage")));
-        const std::pair<int32_t, const char*> values[] = {
-            {FIELD_TEXT, c.text}, {FIELD_PID, c.pid}, {FIELD_LEVEL, c.level}};
-        for (const auto& [field, value] : values) {
-            QLineEdit* edit = Row(dialog, field).value;
-            QTest::keyClicks(edit, QString::fromLatin1(value));
-            QMetaObject::invokeMethod(edit, "editingFinished");
-        }
-        EXPECT_EQ(dialog->ByFields->AllNone->checkState(), c.allNone);
-    }
-    const QPoint box(5, dialog->ByFields->AllNone->height() / 2);
-    QTest::mouseClick(dialog->ByFields->AllNone, Qt::LeftButton, {}, box);
-    int checked = 0;
-    for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows())
-        checked += row.check->isChecked();
-    EXPECT_EQ(checked, dialog->ByFields->AllNone->checkState() == Qt::Checked ? 3 : 0);
 }
 
 
@@ -487,34 +406,6 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
             EXPECT_TRUE(shell.status.empty()) << shell.Last();
         }
         EXPECT_EQ(tab->FixedHighlights.size(), c.pinned);
-    }
-}
-
-// " Highlight" and " Selected" choose the tab's colours and show them.
-TEST_F(FindDialogTest, ColourButtonsChooseTheTabsColours)
-{
-    TabTable* tab = OpenSample();
-    FindDialog* dialog = Open(tab);
-    ASSERT_NE(dialog, nullptr);
-    const struct {
-        bool selected;
-        QColor color;
-        uint32_t highlight;
-        uint32_t selection;
-    } cases[] = {
-        {false, QColor(0x12, 0x34, 0x56), 0x123456, tab->Prefs.ColorSelect},
-        {true, QColor(0xAB, 0xCD, 0xEF), 0x123456, 0xABCDEF},
-        {true, QColor(), 0x123456, 0xABCDEF},
-    };
-    for (const auto& c : cases) {
-        if (c.color.isValid())
-            prompt.colors.enqueue(c.color);
-        QPushButton* button = c.selected ? dialog->SelectedButton : dialog->HighlightButton;
-        Click(button);
-        EXPECT_EQ(tab->Prefs.ColorHighlight, c.highlight);
-        EXPECT_EQ(tab->Prefs.ColorSelect, c.selection);
-        const QImage swatch = button->icon().pixmap(20, 10).toImage();
-        EXPECT_EQ(swatch.pixelColor(10, 5).rgb() & 0xFFFFFF, c.selected ? c.selection : c.highlight);
     }
 }
 

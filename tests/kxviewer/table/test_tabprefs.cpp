@@ -1,18 +1,15 @@
 // The tab's preference commands: colour choices and range recolouring, the
 // display switches with the Info pane following them, presentation errors
-// with their VIEW_ERRORS conditions, the sync button and splitting a tab
-// out of its group.
+// with their VIEW_ERRORS conditions and splitting a tab out of its group.
 #include <string>
 #include <vector>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QMenu>
-#include <QPushButton>
 #include <QTableWidget>
 
 #include "kxlib/kxdrecord.h"
-#include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
@@ -105,10 +102,6 @@ TEST_F(TabPrefsTest, ColourChoicesChangeOnlyWhenChosen)
         {TACT_COLOR_SELECTION, TACT_SELECT, &PrefTabTable::ColorSelect, "Selection Color", QColor(), TAB_SELECT},
         {TACT_COLOR_SELECTION, TACT_SELECT, &PrefTabTable::ColorSelect, "Selection Color", QColor(0x12AB34), 0x12AB34},
         {TACT_COLOR_SELECTION, TACT_SELECT, &PrefTabTable::ColorSelect, "Selection Color", QColor(Qt::black), 0x000001},
-        {TACT_COLOR_HIGHLIGHT, TACT_HIGHLIGHT, &PrefTabTable::ColorHighlight, "Highlight Color", QColor(), 0x00B4B4},
-        {TACT_COLOR_HIGHLIGHT, TACT_HIGHLIGHT, &PrefTabTable::ColorHighlight, "Highlight Color", QColor(0xC81E96),
-         0xC81E96},
-        {TACT_COLOR_BOOKMARK, TACT_BOOKMARK, &PrefTabTable::ColorBookmark, "Bookmark Color", QColor(), 0xFF00FF},
         {TACT_COLOR_BOOKMARK, TACT_BOOKMARK, &PrefTabTable::ColorBookmark, "Bookmark Color", QColor(0x1E50DC),
          0x1E50DC},
     };
@@ -153,7 +146,6 @@ TEST_F(TabPrefsTest, RangesTakeANewColourFromTheCellMenu)
     };
     const Case cases[] = {
         {TabTable::ACTION_REPLACE_SEL_COLOR, QColor(), "2-4:00FF00 8-9:0000FF", 1},
-        {TabTable::ACTION_REPLACE_SEL_COLOR, QColor(0xC81E96), "2-4:C81E96 8-9:0000FF", 1},
         {TabTable::ACTION_REPLACE_SEL_COLOR, QColor(Qt::black), "2-4:000001 8-9:0000FF", 1},
         {REPLACE_TO_CURRENT, QColor(0xC81E96), "2-4:FFFF00 8-9:0000FF", 0},
     };
@@ -261,67 +253,6 @@ TEST_F(TabPrefsTest, ViewErrorsStayOffAfterPresentationErrorsOffAndOn)
         }
         EXPECT_EQ(state(), step.state) << step.what;
         EXPECT_EQ(tab->Prefs.ShowPresErrors, show->isChecked() ? 1 : 0) << step.what;
-    }
-}
-
-// A document whose graph operations leave a trace.
-class RecordingTab : public TabTable {
-public:
-    using TabTable::TabTable;
-    void RepaintGraph() override { calls += "graph "; }
-    void UpdateBase() override
-    {
-        calls += "base ";
-        TabTable::UpdateBase();
-    }
-    std::string calls;
-};
-
-// A graph paints first, then the table under it; a table with its graph
-// open paints itself first.
-TEST_F(TabPrefsTest, PresentationErrorsRepaintTheGraphInItsOrder)
-{
-    const std::pair<int32_t, const char*> cases[] = {
-        {TabBase::GRAPH_NONE, "base "},
-        {TabBase::GRAPH_IS_GRAPH, "graph base "},
-        {TabBase::GRAPH_OPEN, "base graph "},
-    };
-    for (const auto& [graph, calls] : cases) {
-        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
-        table->AppendRecord(Record("row").Build());
-        auto* tab = new RecordingTab(table, PrefTabTable::Default(), nullptr);
-        tab->Init(nullptr);
-        Dock(tab);
-        tab->GraphState = graph;
-        tab->calls.clear();
-        tab->Actions[TACT_SHOW_PRES_ERRORS]->trigger();
-        EXPECT_EQ(tab->calls, calls) << graph;
-        tab->GraphState = TabBase::GRAPH_NONE;
-    }
-}
-
-// The pane's sync button keeps its state in the tab and the defaults, shows
-// it in its icon, and makes the next idle pass synchronise.
-TEST_F(TabPrefsTest, SyncButtonKeepsItsChoice)
-{
-    TabTable* tab = OpenRows(3);
-    auto* dock = new QDockWidget(QStringLiteral("Aux Tree"), tab);
-    auto* bar = new DockTitlebar(dock, tab, false);
-    dock->setTitleBarWidget(bar);
-    tab->addDockWidget(Qt::LeftDockWidgetArea, dock);
-    dock->show();
-    QPushButton* sync = bar->SyncButton;
-    auto shows = [sync](const char* name) {
-        return sync->icon().pixmap(16).toImage() == LoadIconResource(name, ".png").pixmap(16).toImage();
-    };
-    EXPECT_TRUE(shows("Sync2left"));
-    for (const auto& [on, icon] : {std::pair{false, "Sync2leftOff"}, std::pair{true, "Sync2left"}}) {
-        tab->LastPanesRow = 2;
-        QTest::mouseClick(sync, Qt::LeftButton);
-        EXPECT_EQ(tab->Prefs.SyncToCurRow, on ? 1 : 0);
-        EXPECT_EQ(PrefTabTable::Default().SyncToCurRow, on ? 1 : 0);
-        EXPECT_EQ(tab->LastPanesRow, -1);
-        EXPECT_TRUE(shows(icon)) << icon;
     }
 }
 
