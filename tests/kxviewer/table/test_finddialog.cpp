@@ -372,11 +372,7 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
     TabTable* tab = OpenSample();
     FindDialog* dialog = Open(tab);
     ASSERT_NE(dialog, nullptr);
-    QPushButton* FindDialog::*const next = &FindDialog::FindNextButton;
-    QPushButton* FindDialog::*const back = &FindDialog::FindBackButton;
-    QPushButton* FindDialog::*const select = &FindDialog::SelectButton;
-    QPushButton* FindDialog::*const bookmark = &FindDialog::BookmarkButton;
-    QPushButton* FindDialog::*const pin = &FindDialog::PinPhraseButton;
+    using F = FindDialog;
     const struct {
         QPushButton* FindDialog::*button;
         const char* text;
@@ -384,15 +380,15 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
         const char* status;
         int pinned;
     } cases[] = {
-        {next, "TEXT~'gamma'", true, "Found row #5", 0},
-        {next, "TEXT~'gamma'", true, "Found row #7", 0},
-        {back, "TEXT~'gamma'", true, "Found row #5", 0},
-        {select, "TEXT~'alpha'", true, "Selected 2 rows", 0},
-        {bookmark, "TEXT~'two'", true, "2 bookmarks is set", 0},
-        {next, "TEXT~'alpha' &&", true, "Incorrect search expression", 0},
-        {pin, "TEXT~'beta'", true, nullptr, 1},
-        {pin, "TEXT~'beta'", true, nullptr, 1},
-        {next, "TEXT~'gamma'", false, nullptr, 1},
+        {&F::FindNextButton, "TEXT~'gamma'", true, "Found row #5", 0},
+        {&F::FindNextButton, "TEXT~'gamma'", true, "Found row #7", 0},
+        {&F::FindBackButton, "TEXT~'gamma'", true, "Found row #5", 0},
+        {&F::SelectButton, "TEXT~'alpha'", true, "Selected 2 rows", 0},
+        {&F::BookmarkButton, "TEXT~'two'", true, "2 bookmarks is set", 0},
+        {&F::FindNextButton, "TEXT~'alpha' &&", true, "Incorrect search expression", 0},
+        {&F::PinPhraseButton, "TEXT~'beta'", true, nullptr, 1},
+        {&F::PinPhraseButton, "TEXT~'beta'", true, nullptr, 1},
+        {&F::FindNextButton, "TEXT~'gamma'", false, nullptr, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
