@@ -27,6 +27,7 @@ void GraphModel::Clear()
     maxNest_ = 0;
     skippedThreads_ = 0;
     skippedRecords_ = 0;
+    unallocatedThreads_ = 0;
 }
 
 CGraphElement* GraphModel::First() const { return static_cast<CGraphElement*>(elements_.First); }
@@ -79,8 +80,10 @@ void GraphModel::Build(const GraphPointBuilder& points, const std::vector<uint64
     for (size_t i = 0; i < tids.size() && i < size_t(GraphPointBuilder::MAX_THREADS); ++i) {
         const std::vector<GraphPoint>& line = points.Points(int32_t(i));
         CGraphElement* element = GetElement(tids[i], true);
-        if (element->Resize(int32_t(line.size())) < 0)
+        if (element->Resize(int32_t(line.size())) < 0) {
+            ++unallocatedThreads_;
             continue;
+        }
         if (colourOf)
             element->SetColor(colourOf(int32_t(i)));
         for (size_t j = 0; j < line.size(); ++j) {

@@ -78,6 +78,8 @@ public:
     // records: they have no line.
     size_t SkippedThreads() const { return skippedThreads_; }
     uint64_t SkippedRecords() const { return skippedRecords_; }
+    // Threads whose points could not be allocated: they have no line.
+    size_t UnallocatedThreads() const { return unallocatedThreads_; }
 
     // Memory held by elements, index and pyramids, for the benchmarks.
     size_t Bytes() const;
@@ -89,4 +91,5 @@ private:
     int64_t maxNest_ = 0;
     size_t skippedThreads_ = 0;
     uint64_t skippedRecords_ = 0;
+    size_t unallocatedThreads_ = 0;
 };

@@ -274,3 +274,29 @@ TEST(GraphDrawData, ScalesAndPixelsHoldAtAnyRange)
             EXPECT_EQ(data.MapPoint(c.x, 0).x(), c.mapped);
     }
 }
+
+TEST(GraphElement, ResizeGrowsOnlyAndAFailureLeavesNoPoints)
+{
+    CGraphElement element(42);
+    EXPECT_TRUE(element.Shown());
+    EXPECT_EQ(element.Pen.color(), QColor(0, 0, 0, 192));
+    const struct {
+        int32_t n;
+        int result;
+        int32_t count;
+        int32_t capacity;
+    } steps[] = {{10, 0, 10, 10}, {4, 0, 4, 10}, {12, 0, 12, 12}, {-1, -1, 0, 0}, {3, 0, 3, 3}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.n);
+        EXPECT_EQ(element.Resize(s.n), s.result);
+        EXPECT_EQ(element.Count, s.count);
+        EXPECT_EQ(element.Capacity, s.capacity);
+        EXPECT_EQ(element.X == nullptr, s.capacity == 0);
+    }
+    element.SetColor(QColor(1, 2, 3));
+    EXPECT_EQ(element.Pen.style(), Qt::SolidLine);
+    EXPECT_EQ(element.DashedPen.style(), Qt::DashLine);
+    EXPECT_EQ(element.DashedPen.color(), QColor(1, 2, 3));
+    element.SetShown(false);
+    EXPECT_FALSE(element.Shown());
+}
