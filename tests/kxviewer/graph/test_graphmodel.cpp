@@ -31,7 +31,8 @@ std::string Lines(const GraphModel& model)
             out += " | ";
         out += std::to_string(e->Tid) + ":";
         for (int32_t j = 0; j < e->Count; ++j)
-            out += " " + std::to_string(e->X[j]) + "/" + std::to_string(e->Y[j]) + "/" + std::to_string(e->ConnectFlags[j]);
+            out += " " + std::to_string(e->X[j]) + "/" + std::to_string(e->Y[j]) + "/" +
+                   std::to_string(e->ConnectFlags[j]);
     }
     return out;
 }
@@ -199,7 +200,9 @@ TEST(GraphPoints, AuxItemsStandForTheThreadsOfTheirRecords)
         uint64_t tid;
         const char* tname;
         const char* kxname;
-    } records[] = {{7, "main", "net"}, {9, "worker", "net"}, {11, "main", "db"}, {7, "main", "db"}, {9, "worker", "io"}};
+    } records[] = {
+        {7, "main", "net"}, {9, "worker", "net"}, {11, "main", "db"}, {7, "main", "db"}, {9, "worker", "io"},
+    };
     for (const auto& r : records) {
         RawRecord raw;
         raw.tid = r.tid;
