@@ -30,20 +30,16 @@ inline std::string MakeScratchDir(const char* name)
     return dir;
 }
 
-// A generated trace of records (4 processes of 8 threads, calls up to 10
-// deep) as "trace.kx" in a new scratch folder: its path, or empty (reported)
-// on failure. The caller removes the file and the folder (RemoveScratch).
-inline std::string WriteScratchTrace(const char* name, uint32_t records, KxFileGen::Summary* summary = nullptr)
+// A generated trace as "trace.kx" in a new scratch folder: its path, or
+// empty (reported) on failure. The caller removes the file and the folder
+// (RemoveScratch).
+inline std::string WriteScratchTrace(const char* name, const KxFileGen::Options& options,
+                                     KxFileGen::Summary* summary = nullptr)
 {
     const std::string dir = MakeScratchDir(name);
     if (dir.empty())
         return std::string();
     const std::string path = dir + "/trace.kx";
-    KxFileGen::Options options;
-    options.records = records;
-    options.processes = 4;
-    options.threadsPerProcess = 8;
-    options.maxDepth = 10;
     if (!KxFileGen::WriteTrace(path.c_str(), options, summary)) {
         fprintf(stderr, "cannot write %s\n", path.c_str());
         unlink(path.c_str());
@@ -51,6 +47,18 @@ inline std::string WriteScratchTrace(const char* name, uint32_t records, KxFileG
         return std::string();
     }
     return path;
+}
+
+// The trace of the load benchmarks: 4 processes of 8 threads, calls up to 10
+// deep.
+inline std::string WriteScratchTrace(const char* name, uint32_t records, KxFileGen::Summary* summary = nullptr)
+{
+    KxFileGen::Options options;
+    options.records = records;
+    options.processes = 4;
+    options.threadsPerProcess = 8;
+    options.maxDepth = 10;
+    return WriteScratchTrace(name, options, summary);
 }
 
 // Removes a file of WriteScratchTrace and its folder.

@@ -1,0 +1,133 @@
+#include "kxviewer/graph/graphmodel.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/graph/cgraphelement.h"
+#include "kxviewer/graph/graphpointbuilder.h"
+
+namespace {
+
+constexpr int32_t PROGRESS_ROWS = 4096;
+
+} // namespace
+
+GraphModel::~GraphModel() { Clear(); }
+
+void GraphModel::Clear()
+{
+    while (CGraphElement* element = First()) {
+        elements_.Remove(element);
+        delete element;
+    }
+    index_.clear();
+    index_.shrink_to_fit();
+    timeRange_ = {0, 1};
+    maxNest_ = 0;
+    skippedThreads_ = 0;
+    skippedRecords_ = 0;
+    unallocatedThreads_ = 0;
+}
+
+CGraphElement* GraphModel::First() const { return static_cast<CGraphElement*>(elements_.First); }
+
+CGraphElement* GraphModel::GetElement(uint64_t tid, bool create)
+{
+    for (CGraphElement* element = First(); element; element = element->NextEntry())
+        if (element->Tid == tid)
+            return element;
+    if (!create)
+        return nullptr;
+    auto* element = new CGraphElement(tid);
+    elements_.AddTail(element);
+    return element;
+}
+
+bool GraphModel::Build(KxTable& table, ColourOf colourOf, const Progress& progress)
+{
+    Clear();
+    GraphPointBuilder points;
+    const int32_t rows = table.RowCount();
+    KxTids& tids = table.Tids();
+    for (int32_t row = 0; row < rows; ++row) {
+        if (progress && row % PROGRESS_ROWS == 0 && !progress(row, rows))
+            return false;
+        const KxdRecord* record = table.GetRecord(row);
+        const uint64_t tid = record->prot.msg.TID;
+        const KxTidEntry* entry = tids.Find(tid);
+        points.Add(record->Int64(FIELD_TIME), tid, entry ? entry->pos : -1, record->Int64(FIELD_NEST),
+                   (record->Flags() & KXFLAGS_FUNC_LEAVE) != 0, uint32_t(row));
+    }
+    std::vector<uint64_t> list;
+    for (int32_t i = 0; i < tids.Count(); ++i)
+        list.push_back(tids.At(i)->tid);
+    Build(points, list, &table, colourOf);
+    return true;
+}
+
+void GraphModel::Build(const GraphPointBuilder& points, const std::vector<uint64_t>& tids, KxTable* table,
+                       ColourOf colourOf)
+{
+    Clear();
+    skippedThreads_ = points.SkippedThreads();
+    skippedRecords_ = points.SkippedRecords();
+    if (points.Empty())
+        return;
+    timeRange_ = {points.MinTime(), points.MaxTime()};
+    maxNest_ = points.MaxNest();
+    index_.reserve(points.TotalPoints());
+    for (size_t i = 0; i < tids.size() && i < size_t(GraphPointBuilder::MAX_THREADS); ++i) {
+        const std::vector<GraphPoint>& line = points.Points(int32_t(i));
+        CGraphElement* element = GetElement(tids[i], true);
+        if (element->Resize(int32_t(line.size())) < 0) {
+            ++unallocatedThreads_;
+            continue;
+        }
+        if (colourOf)
+            element->SetColor(colourOf(int32_t(i)));
+        for (size_t j = 0; j < line.size(); ++j) {
+            const GraphPoint& p = line[j];
+            element->X[j] = p.time;
+            element->Y[j] = p.level < 0 ? 0 : p.level;
+            const bool cut = j > 0 && !GraphPointBuilder::Joined(line[j - 1].time, p.time);
+            element->ConnectFlags[j] = cut ? CGraphElement::ALONE : p.connect;
+            element->Rows[j] = p.row;
+            index_.push_back({p.time, tids[i], int32_t(j), p.row, table ? table->GetRecord(int32_t(p.row)) : nullptr});
+        }
+        element->Levels.Build(element->X, element->Y, element->Count, timeRange_.min);
+    }
+    std::sort(index_.begin(), index_.end(),
+              [](const GraphIndexEntry& a, const GraphIndexEntry& b) { return a.time < b.time; });
+}
+
+void GraphModel::ShowAll(bool shown)
+{
+    for (CGraphElement* element = First(); element; element = element->NextEntry())
+        element->SetShown(shown);
+}
+
+void GraphModel::MarkTids(const std::vector<uint64_t>& tids, bool shown)
+{
+    const std::unordered_set<uint64_t> marked(tids.begin(), tids.end());
+    for (CGraphElement* element = First(); element; element = element->NextEntry())
+        element->SetShown(marked.count(element->Tid) ? shown : !shown);
+}
+
+GraphModel::Found GraphModel::Lookup(int64_t t) const
+{
+    if (index_.empty() || t < index_.front().time || t > index_.back().time)
+        return {0, false};
+    const auto it = std::lower_bound(index_.begin(), index_.end(), t,
+                                     [](const GraphIndexEntry& e, int64_t time) { return e.time < time; });
+    return {size_t(it - index_.begin()), it->time == t};
+}
+
+size_t GraphModel::Bytes() const
+{
+    size_t bytes = index_.capacity() * sizeof(GraphIndexEntry);
+    for (const CGraphElement* element = First(); element; element = element->NextEntry())
+        bytes += sizeof(CGraphElement) + size_t(element->Capacity) * (2 * sizeof(int64_t) + 2 * sizeof(uint32_t)) +
+                 element->Levels.Bytes();
+    return bytes;
+}
