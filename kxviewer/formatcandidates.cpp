@@ -89,9 +89,10 @@ std::vector<FormatCandidate> BuildFormatCandidates(const ImportFormatList& prese
         auto match = presentByName.find(read[j].name);
         if (match != presentByName.end()) {
             candidate.match = match->second;
-            candidate.state = SameFamily(present, match->second, presentFamilies[size_t(match->second)], read, candidate)
-                                  ? CandidateState::Equal
-                                  : CandidateState::Overlap;
+            candidate.state =
+                SameFamily(present, match->second, presentFamilies[size_t(match->second)], read, candidate)
+                    ? CandidateState::Equal
+                    : CandidateState::Overlap;
         }
         if (!offered.insert(read[j].name).second)
             candidate.refusal = "Name duplicate";

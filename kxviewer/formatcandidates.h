@@ -13,7 +13,7 @@
 enum class CandidateState : uint32_t {
     Equal = 0,   // the present family is the same: nothing to take
     New = 1,     // no present format of that name
-    Overlap = 2, // a present format of that name differs: taking it replaces that family
+    Overlap = 2, // a present format of that name differs: taking it replaces its family
 };
 
 struct FormatCandidate {

@@ -76,6 +76,7 @@ LoadFormatsDialog::LoadFormatsDialog(QWidget* parent, const ImportFormatList& re
     import_->setObjectName(QStringLiteral("ImportButton"));
     import_->setFixedWidth(100);
     import_->setEnabled(checkable_ > 0);
+    all_->setEnabled(checkable_ > 0);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("CancelButton"));
     cancel->setFixedWidth(100);
@@ -179,9 +180,9 @@ void LoadFormatsDialog::OnItemChanged(QTableWidgetItem* item)
 
 bool LoadFormatsFromFile(QWidget* parent)
 {
-    const QString path = TearOffMain::Prompt().OpenFileName(parent, QStringLiteral("Open File to Import Formats"),
-                                                            QDir::currentPath(),
-                                                            QStringLiteral("ini files (*.ini);;All files (*)"));
+    const QString path =
+        TearOffMain::Prompt().OpenFileName(parent, QStringLiteral("Open File to Import Formats"), QDir::currentPath(),
+                                           QStringLiteral("ini files (*.ini);;All files (*)"));
     if (path.isEmpty())
         return false;
     const QFileInfo file(path);

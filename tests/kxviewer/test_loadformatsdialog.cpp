@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTableWidget>
@@ -83,6 +84,8 @@ public:
             rows.push_back(table->item(row, 0)->text().toStdString() +
                            ((table->item(row, 0)->flags() & Qt::ItemIsUserCheckable) ? " [x]" : " [ ]"));
         importEnabled = dialog->findChild<QPushButton*>("ImportButton")->isEnabled();
+        look = dialog->windowTitle() + QString(" %1x%2 ").arg(dialog->width()).arg(dialog->height()) +
+               (dialog->parentWidget() ? dialog->parentWidget()->objectName() : QString());
         if (drive)
             drive(dialog, table);
         dialog->hide();
@@ -94,6 +97,7 @@ public:
     std::function<void(QDialog*, QTableWidget*)> drive;
     std::vector<std::string> rows;
     bool importEnabled = false;
+    QString look;
 };
 
 void Click(QDialog* dialog, const char* name) { QTest::mouseClick(dialog->findChild<QWidget*>(name), Qt::LeftButton); }
@@ -111,8 +115,9 @@ protected:
     void SetUp() override
     {
         saved_ = ImportFormats;
-        ImportFormats = Join({DefaultImportTemplates(), Family("P", 1, 2), {Format("Q", 2)}});
+        ImportFormats = Join({DefaultImportTemplates(), Family("P", 2, 2), {Format("Q", 3)}});
         prompt_.path = dir_.filePath("other.ini");
+        editor_.setObjectName("Editor");
     }
     void TearDown() override { ImportFormats = saved_; }
     void WriteList(const ImportFormatList& list)
@@ -131,6 +136,7 @@ protected:
     }
 
     ImportFormatList saved_;
+    QWidget editor_;
     QTemporaryDir dir_;
     DrivenPrompt prompt_;
     PromptGuard guard_{&prompt_};
@@ -145,47 +151,76 @@ TEST_F(LoadFormatsTest, RowsAndTakenFormatsFollowTheFile)
         std::function<void(QDialog*, QTableWidget*)> drive;
         std::vector<std::string> rows;
         std::vector<std::string> after; // empty: the list stays as it was
+        bool changed;
     };
     const auto import = [](QDialog* d, QTableWidget*) { Click(d, "ImportButton"); };
     const std::vector<Case> cases = {
-        {"own file", Join({Family("P", 1, 2), {Format("Q", 2)}}), import, {"P (2 subs) [ ]", "Q [ ]"}, {}},
-        {"built-in refused", {Format("SysLog", 1, "*.sys")}, import, {"SysLog [ ]"}, {}},
+        {"own file", Join({Family("P", 1, 2), {Format("Q", 2)}}), import, {"P (2 subs) [ ]", "Q [ ]"}, {}, false},
+        {"built-in refused", {Format("SysLog", 1, "*.sys")}, import, {"SysLog [ ]"}, {}, false},
         {"P + 2 subs replaced by P + 3 in P's place",
          Family("P", 1, 3, "*.p"),
          import,
          {"P (3 subs) [x]"},
-         {"SysLog/1/log", "P/1/*.p", "P #1/0/*.p", "P #2/0/*.p", "P #3/0/*.p", "Q/2/*.log"}},
-        {"new format after the others", {Format("R", 1)}, import, {"R [x]"},
-         {"SysLog/1/log", "P/1/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/2/*.log", "R/3/*.log"}},
-        {"unchecked row", Join({{Format("R", 1)}, {Format("S", 2)}}),
+         {"SysLog/1/log", "P/2/*.p", "P #1/0/*.p", "P #2/0/*.p", "P #3/0/*.p", "Q/3/*.log"},
+         true},
+        {"new format after the others",
+         {Format("R", 1)},
+         import,
+         {"R [x]"},
+         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "R/4/*.log"},
+         true},
+        {"unchecked row",
+         Join({{Format("R", 1)}, {Format("S", 2)}}),
          [](QDialog* d, QTableWidget* t) {
              Toggle(t, 0);
              Click(d, "ImportButton");
          },
          {"R [x]", "S [x]"},
-         {"SysLog/1/log", "P/1/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/2/*.log", "S/3/*.log"}},
-        {"cancel", {Format("Q", 1, "*.q")}, [](QDialog* d, QTableWidget*) { Click(d, "CancelButton"); }, {"Q [x]"}, {}},
-        {"family over the limit refused", Family("F", 1, 8), import, {"F (8 subs) [ ]"}, {}},
-        {"more fields than record fields refused", {Format("W", 1, "*.w", 26)}, import, {"W [ ]"}, {}},
-        {"name repeated in the file", Join({{Format("R", 1)}, {Format("R", 2, "*.r")}}), import,
-         {"R [x]", "R [ ]"}, {"SysLog/1/log", "P/1/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/2/*.log", "R/3/*.log"}},
+         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "S/4/*.log"},
+         true},
+        {"cancel",
+         {Format("Q", 1, "*.q")},
+         [](QDialog* d, QTableWidget*) { Click(d, "CancelButton"); },
+         {"Q [x]"},
+         {},
+         false},
+        {"family over the limit refused", Family("F", 1, 8), import, {"F (8 subs) [ ]"}, {}, false},
+        {"more fields than record fields refused", {Format("W", 1, "*.w", 26)}, import, {"W [ ]"}, {}, false},
+        {"name repeated in the file",
+         Join({{Format("R", 1)}, {Format("R", 2, "*.r")}}),
+         import,
+         {"R [x]", "R [ ]"},
+         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "R/4/*.log"},
+         true},
+        {"every row unchecked: only marked modified",
+         {Format("R", 1)},
+         [](QDialog* d, QTableWidget* t) {
+             Toggle(t, 0);
+             Click(d, "ImportButton");
+         },
+         {"R [x]"},
+         {},
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ImportFormats = Join({DefaultImportTemplates(), Family("P", 1, 2), {Format("Q", 2)}});
-        ImportFormats[0].visual = 1;
+        ImportFormats = Join({DefaultImportTemplates(), Family("P", 2, 2), {Format("Q", 3)}});
         const std::vector<std::string> before = Names(ImportFormats);
         ImportFormatsModified = false;
         WriteList(c.file);
         prompt_.rows.clear();
         prompt_.drive = c.drive;
-        const bool changed = LoadFormatsFromFile(nullptr);
+        const bool changed = LoadFormatsFromFile(&editor_);
         EXPECT_EQ(prompt_.rows, c.rows);
         EXPECT_EQ(Names(ImportFormats), c.after.empty() ? before : c.after);
-        EXPECT_EQ(prompt_.importEnabled,
-                  std::any_of(c.rows.begin(), c.rows.end(), [](const std::string& row) { return row.back() == ']' && row[row.size() - 2] == 'x'; }));
-        EXPECT_EQ(changed, ImportFormatsModified);
+        EXPECT_EQ(prompt_.importEnabled, std::any_of(c.rows.begin(), c.rows.end(), [](const std::string& row) {
+                      return row.back() == ']' && row[row.size() - 2] == 'x';
+                  }));
+        EXPECT_EQ(changed, c.changed);
+        EXPECT_EQ(ImportFormatsModified, c.changed);
     }
+    EXPECT_EQ(prompt_.look, "Select formats to import 450x400 Editor");
+    EXPECT_EQ(QDir::currentPath(), QDir(dir_.path()).canonicalPath());
     EXPECT_EQ(prompt_.openCaption, "Open File to Import Formats|ini files (*.ini);;All files (*)");
 }
 
@@ -237,19 +272,26 @@ TEST_F(LoadFormatsTest, BadFilesChangeNothing)
         {"empty", "", 0},
         {"binary", binary, 0},
         {"10,000 other sections", Repeated("Name=\"N\"\nExtension=*\n", 10000), 0},
-        {"10,000 formats", [] {
+        {"10,000 formats",
+         [] {
              std::string text;
              for (int n = 0; n < 10000; ++n)
                  text += "[Format" + std::to_string(n) + "]\nName=\"N" + std::to_string(n) + "\"\nTEXT=0,\"(.*)\"\n";
              return text;
-         }(), 10000},
-        {"stray quotes", "[Format0]\nName=\"\nName2=\"a\"b\"\n[Format1]\nName=\"q\"\"\nDelimiter=\"\n", 2},
-        {"family of 12", [] {
+         }(),
+         10000},
+        {"stray quotes",
+         "[Format0]\nName=\"\nName2=\"a\"b\"\n[Format1]\nName=\"q\"\"\nDelimiter="
+         "\"\n",
+         2},
+        {"family of 12",
+         [] {
              std::string text = "[Format0]\nName=\"F\"\n";
              for (int n = 1; n <= 12; ++n)
                  text += "[Format" + std::to_string(n) + "]\nName=\"F #" + std::to_string(n) + "\"\n";
              return text;
-         }(), 1},
+         }(),
+         1},
         {"40 fields", fields, 1},
         {"only a sub-template", "[Format0]\nName=\"X #1\"\n", 0},
     };
