@@ -308,6 +308,17 @@ TEST_F(LoadFormatsTest, BadFilesChangeNothing)
         EXPECT_EQ(shell_.info, c.rows ? std::vector<std::string>{} : std::vector<std::string>{"No formats to import"});
         EXPECT_TRUE(ImportFormats == before);
         EXPECT_TRUE(ImportFormatsModified);
+        QFile file(prompt_.path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().toStdString() == c.text); // only read
+    }
+    for (const QString& path : {dir_.path(), dir_.filePath("missing.ini")}) {
+        SCOPED_TRACE(path.toStdString());
+        prompt_.path = path;
+        shell_.Clear();
+        EXPECT_FALSE(LoadFormatsFromFile(nullptr));
+        EXPECT_EQ(shell_.info, std::vector<std::string>{"No formats to import"});
+        EXPECT_TRUE(ImportFormats == before);
     }
 }
 
