@@ -8,7 +8,7 @@
 
 namespace {
 
-// The names the editor shows when a family would break its limits.
+// The editor's own message for a family it would not let the user make.
 std::string LimitRefusal(const ImportFormatList& read, const FormatCandidate& candidate)
 {
     if (candidate.subTemplates.size() >= size_t(IMPORT_FAMILY_MAX))
