@@ -163,7 +163,10 @@ void PrefGlobal::LoadFormats(ZmLib::IniBase& ini, ImportFormatList& list, bool f
                 CheckIniWritable(IniFormats);
         }
     }
-    ImportFormatsModified = false;
+    // Reading another file into a list of its own leaves the editor's
+    // unsaved changes marked.
+    if (&list == &ImportFormats)
+        ImportFormatsModified = false;
 }
 
 void PrefGlobal::SaveFormats(ZmLib::IniBase& ini, const ImportFormatList& list)

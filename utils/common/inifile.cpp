@@ -331,6 +331,7 @@ void IniBase::FreeSection(IniSection* section)
 
 void IniBase::Clear()
 {
+    found_ = nullptr;
     while (!Sections.IsEmpty())
         FreeSection(static_cast<IniSection*>(Sections.Remove(Sections.First)));
 }
@@ -339,9 +340,13 @@ IniSection* IniBase::FindSection(const char* name) const
 {
     if (name == nullptr)
         name = "";
+    // Sections are only appended, so the first of a name stays the first
+    // until it is removed.
+    if (found_ != nullptr && strcmp(found_->Name, name) == 0)
+        return found_;
     for (IniSection* s = FirstSection(); s != nullptr; s = s->NextEntry())
         if (strcmp(s->Name, name) == 0)
-            return s;
+            return found_ = s;
     return nullptr;
 }
 
@@ -550,6 +555,8 @@ void IniBase::AddKey(const char* section, const char* key)
 void IniBase::RemoveSection(IniSection* section)
 {
     Modified = 1;
+    if (section == found_)
+        found_ = nullptr;
     Sections.Remove(section);
     FreeSection(section);
 }

@@ -148,6 +148,11 @@ public:
     DListBase Sections;
 
 private:
+    // The section FindSection found last: the keys of one section are read
+    // one after another, and a file of thousands of sections must not be
+    // searched from the start for each of them.
+    mutable IniSection* found_ = nullptr;
+
     // Parses a line in place and adds it; the buffer may be changed.
     int AddLineInPlace(char* line);
     // Unlinks and frees one section; sets the modified flag.

@@ -348,6 +348,8 @@ TEST(IniEdit, RepeatedSectionsGoWhole)
         IniBase ini;
         Load(ini, c.in);
         if (c.deleted != nullptr) {
+            // Looked up first, so that the section removed is the one found last.
+            ini.GetValue(c.deleted, "a");
             ini.DeleteSection(c.deleted);
             EXPECT_EQ(ini.IsModified(), c.modified);
             ini.SetValue(c.deleted, "a", "new");
