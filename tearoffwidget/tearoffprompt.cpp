@@ -49,6 +49,12 @@ QColor TearOffPrompt::Color(const QColor& initial, QWidget* parent, const QStrin
     return QColorDialog::getColor(initial, parent, title);
 }
 
+QFont TearOffPrompt::Font(bool* ok, const QFont& initial, QWidget* parent, const QString& title,
+                          QFontDialog::FontDialogOptions options)
+{
+    return QFontDialog::getFont(ok, initial, parent, title, options);
+}
+
 QString TearOffPrompt::Text(QWidget* parent, const QString& title, const QString& label, const QString& text,
                             bool* ok)
 {
