@@ -46,8 +46,13 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-// Colour i of a test scheme: their names sort the other way round.
-QRgb Base(int i) { return qRgb(0xF0 - 0x10 * i, 0x20, 0x30); }
+// Colour i of a test scheme. Sorted by their names they come in an order
+// that is neither the numbers' nor its reverse.
+QRgb Base(int i)
+{
+    static const int rank[] = {3, 0, 4, 1, 5, 2, 6, 7, 8, 9, 10, 11};
+    return qRgb(0x40 + 0x10 * rank[i], 0x20, 0x30);
+}
 
 class PrefDialogTest : public tabletest::TableTabTest {
 protected:
