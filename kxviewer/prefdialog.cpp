@@ -158,7 +158,8 @@ void PrefDialog::PageChanged(int index)
     const QList<QWidget*> children = page ? page->findChildren<QWidget*>() : QList<QWidget*>();
     const bool modified =
         std::any_of(children.begin(), children.end(), [](const QWidget* child) { return child->isWindowModified(); });
-    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "PrefDialog::PageChanged: Is modified %d", int(modified));
+    if (KxvTearoffChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
+        KxvTearoffChannel.Print(0, ZmLib::KX_LEVEL_NOTICE, "PrefDialog::PageChanged", "Is modified %d", int(modified));
 }
 
 void PrefDialog::Apply()

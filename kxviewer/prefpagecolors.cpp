@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -44,8 +45,6 @@ PrefPageColors::PrefPageColors(QWidget* parent) : QWidget(parent)
 
     Table = new QTableWidget(0, 2);
     Table->setHorizontalHeaderLabels({QStringLiteral("Num"), QStringLiteral("Color")});
-    Table->setColumnWidth(COLUMN_NUM, NUM_WIDTH);
-    Table->setColumnWidth(COLUMN_COLOR, COLOR_WIDTH);
     Table->verticalHeader()->hide();
     Table->verticalHeader()->setDefaultSectionSize(Table->font().pointSize() * 12 / 5);
     Table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -58,6 +57,14 @@ PrefPageColors::PrefPageColors(QWidget* parent) : QWidget(parent)
     Table->setSortingEnabled(true);
     Table->horizontalHeader()->setSortIndicatorShown(true);
     Table->sortByColumn(COLUMN_NUM, Qt::AscendingOrder);
+    // "Num" keeps room for its header and sort arrow in any font.
+    const int numWidth = std::max(NUM_WIDTH, Table->horizontalHeader()->sectionSizeHint(COLUMN_NUM));
+    Table->setColumnWidth(COLUMN_NUM, numWidth);
+    Table->setColumnWidth(COLUMN_COLOR, COLOR_WIDTH);
+    Table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Table->setFixedWidth(numWidth + COLOR_WIDTH + Table->verticalScrollBar()->sizeHint().width() +
+                         2 * Table->frameWidth());
     Table->setCurrentCell(0, COLUMN_NUM);
     connect(Table, &QTableWidget::itemDoubleClicked, this, &PrefPageColors::onItemClicked);
     connect(new QShortcut(QKeySequence::Delete, Table, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
@@ -65,18 +72,22 @@ PrefPageColors::PrefPageColors(QWidget* parent) : QWidget(parent)
     row->addWidget(Table);
 
     auto* buttons = new QVBoxLayout;
+    // The move and erase icons of the navigation and edit actions; the
+    // action table has no icon for inserting, "Add" stands in.
     struct Action {
-        int icon;
+        const char* icon;
         const char* name;
         void (PrefPageColors::*slot)();
     };
-    const Action actions[] = {
-        {138, "moveTop", &PrefPageColors::moveTop},   {137, "moveUp", &PrefPageColors::moveUp},
-        {135, "moveDown", &PrefPageColors::moveDown}, {136, "moveBottom", &PrefPageColors::moveBottom},
-        {70, "Delete", &PrefPageColors::Delete},      {139, "Insert", &PrefPageColors::Insert}};
+    const Action actions[] = {{"Navigate_up2", "moveTop", &PrefPageColors::moveTop},
+                              {"Navigate_up", "moveUp", &PrefPageColors::moveUp},
+                              {"Navigate_down", "moveDown", &PrefPageColors::moveDown},
+                              {"Navigate_down2", "moveBottom", &PrefPageColors::moveBottom},
+                              {"Erase", "Delete", &PrefPageColors::Delete},
+                              {"Add", "Insert", &PrefPageColors::Insert}};
     for (const Action& action : actions) {
-        auto* button =
-            new QPushButton(QIcon(QString::fromLatin1(Resources::GetActionIconPath(action.icon))), QString());
+        auto* button = new QPushButton(
+            QIcon(QString::fromLatin1(Resources::GetIconPath(action.icon, Resources::IconExt))), QString());
         button->setObjectName(QString::fromLatin1(action.name));
         button->setToolTip(QString::fromLatin1(action.name));
         connect(button, &QPushButton::clicked, this, action.slot);

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +24,7 @@
 #include "kxviewer/prefdialog.h"
 #include "kxviewer/prefpagecolors.h"
 #include "kxviewer/prefpagecolumns.h"
+#include "kxviewer/prefpageconnect.h"
 #include "kxviewer/prefpagefonts.h"
 #include "kxviewer/prefpagegeneral.h"
 #include "kxviewer/table/tabtablemodel.h"
@@ -287,6 +289,36 @@ TEST_F(PrefDialogTest, IniFilesMoveOnlyWhenTheChoiceChanged)
         EXPECT_EQ(shell.log, c.log);
         EXPECT_EQ(PrefGlobal::IniDir, c.chooseHome ? PrefGlobal::HomeIniDir() : program);
         EXPECT_EQ(d.General->IniHome->isChecked(), c.chooseHome);
+    }
+}
+
+TEST_F(PrefDialogTest, TypedAddressIsRememberedOnce)
+{
+    using Texts = std::vector<std::string>;
+    const struct {
+        Texts known;
+        const char* typed; // replaces the field's text
+        Texts remembered;
+    } cases[] = {{{}, "10.0.0.1", {"10.0.0.1"}},
+                 {{"10.0.0.1", "10.0.0.2"}, "10.0.0.2", {"10.0.0.1", "10.0.0.2"}},
+                 {{"10.0.0.1"}, "10.0.0.3", {"10.0.0.3", "10.0.0.1"}},
+                 {{"10.0.0.1"}, "", {"10.0.0.1"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        PrefGlobal::ConnectionIps = c.known;
+        PrefDialog& d = OpenDialog();
+        ShowPage(PAGE_CONNECT);
+        QLineEdit* address = d.Connect->Address;
+        EXPECT_EQ(address->text().toStdString(), c.known.empty() ? std::string() : c.known.front());
+        PressCentre(address);
+        QTest::keyClick(address, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(address, Qt::Key_Delete);
+        QTest::keyClicks(address, QString::fromLatin1(c.typed));
+        QTest::keyClicks(d.Connect->FirstPort, QStringLiteral("7"));
+        Apply();
+        EXPECT_EQ(PrefGlobal::ConnectionIps, c.remembered);
+        EXPECT_EQ(PrefGlobal::FirstPort, "14207");
+        PrefGlobal::FirstPort = "1420";
     }
 }
 
