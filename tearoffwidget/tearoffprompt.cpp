@@ -41,7 +41,8 @@ QStringList TearOffPrompt::OpenFileNames(QWidget* parent, const QString& caption
 
 QString TearOffPrompt::ExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
 {
-    return QFileDialog::getExistingDirectory(parent, caption, dir);
+    return QFileDialog::getExistingDirectory(parent, caption, dir,
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
 QColor TearOffPrompt::Color(const QColor& initial, QWidget* parent, const QString& title)

@@ -34,6 +34,7 @@ public:
     virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     virtual QStringList OpenFileNames(QWidget* parent, const QString& caption, const QString& dir,
                                       const QString& filter);
+    // Links in the chosen path are kept as the user picked them.
     virtual QString ExistingDirectory(QWidget* parent, const QString& caption, const QString& dir);
     // An invalid colour when cancelled.
     virtual QColor Color(const QColor& initial, QWidget* parent, const QString& title);
