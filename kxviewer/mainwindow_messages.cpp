@@ -12,6 +12,7 @@
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/prefdialog.h"
 #include "kxviewer/shelltext.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/tabtable.h"
@@ -165,6 +166,12 @@ void MainWindow::SysPanelsOnOff()
     const bool on = Actions[ACT_SYSTEM_PANELS]->isChecked();
     SystemLogDock->ShowOrHide(on && PrefGlobal::PanelSystemLog, false);
     DebugDock->ShowOrHide(on && PrefGlobal::PanelDebug, false);
+}
+
+void MainWindow::PreferencesDialog()
+{
+    PrefDialog dialog(this);
+    Prompt().Exec(&dialog);
 }
 
 void MainWindow::RowsCopy()

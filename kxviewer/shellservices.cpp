@@ -78,6 +78,8 @@ void KxvShellServices::ProcessEvents()
 
 QWidget* KxvShellServices::MainWidget() const { return nullptr; }
 
+void KxvShellServices::StartUpdateCheck() {}
+
 std::unique_ptr<KxvProgress> KxvShellServices::CreateProgress(const QString& label, const QString& cancelText,
                                                               int minimum, int maximum)
 {

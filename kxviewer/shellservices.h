@@ -62,6 +62,9 @@ public:
     virtual void ProcessEvents();
     // The parent of modal dialogs; null before the main window exists.
     virtual QWidget* MainWidget() const;
+    // Starts the check for a newer program version when none runs yet.
+    // Default and main window: nothing, as there is no update checker yet.
+    virtual void StartUpdateCheck();
     // A window-modal progress dialog over MainWidget with the label, the
     // cancel button text and the range. Without a widget application or a
     // main window, a display that is never shown and never cancelled.

@@ -41,12 +41,19 @@ QStringList TearOffPrompt::OpenFileNames(QWidget* parent, const QString& caption
 
 QString TearOffPrompt::ExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)
 {
-    return QFileDialog::getExistingDirectory(parent, caption, dir);
+    return QFileDialog::getExistingDirectory(parent, caption, dir,
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
 QColor TearOffPrompt::Color(const QColor& initial, QWidget* parent, const QString& title)
 {
     return QColorDialog::getColor(initial, parent, title);
+}
+
+QFont TearOffPrompt::Font(bool* ok, const QFont& initial, QWidget* parent, const QString& title,
+                          QFontDialog::FontDialogOptions options)
+{
+    return QFontDialog::getFont(ok, initial, parent, title, options);
 }
 
 QString TearOffPrompt::Text(QWidget* parent, const QString& title, const QString& label, const QString& text,

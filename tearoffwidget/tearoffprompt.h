@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
+#include <QFontDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -32,9 +34,14 @@ public:
     virtual QString OpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     virtual QStringList OpenFileNames(QWidget* parent, const QString& caption, const QString& dir,
                                       const QString& filter);
+    // Links in the chosen path are kept as the user picked them.
     virtual QString ExistingDirectory(QWidget* parent, const QString& caption, const QString& dir);
     // An invalid colour when cancelled.
     virtual QColor Color(const QColor& initial, QWidget* parent, const QString& title);
+    // *ok false when cancelled; options limit the fonts listed (monospaced or
+    // scalable ones).
+    virtual QFont Font(bool* ok, const QFont& initial, QWidget* parent, const QString& title,
+                       QFontDialog::FontDialogOptions options);
     // *ok false when cancelled.
     virtual QString Text(QWidget* parent, const QString& title, const QString& label, const QString& text, bool* ok);
     virtual int Integer(QWidget* parent, const QString& title, const QString& label, int value, int minimum,

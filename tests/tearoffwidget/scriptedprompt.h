@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
+#include <QFontDialog>
 #include <QList>
 #include <QPair>
 #include <QQueue>
@@ -46,12 +48,23 @@ public:
         return colors.isEmpty() ? QColor() : colors.dequeue();
     }
 
+    // No answer left: cancelled.
+    QFont Font(bool* ok, const QFont& initial, QWidget*, const QString& title,
+               QFontDialog::FontDialogOptions options) override
+    {
+        fontAsked.append({title, options});
+        *ok = !fonts.isEmpty();
+        return *ok ? fonts.dequeue() : initial;
+    }
+
     QQueue<QMessageBox::StandardButton> answers;
     QQueue<QString> fileNames;
     QQueue<QColor> colors;
     QList<Asked> asked;
     QList<SaveAsked> saveAsked;
     QList<QPair<QColor, QString>> colorAsked;
+    QQueue<QFont> fonts;
+    QList<QPair<QString, QFontDialog::FontDialogOptions>> fontAsked;
 };
 
 // Installs a scripted prompt for the lifetime of the guard.

@@ -24,6 +24,7 @@ KX KxSys("SYS", &PKX::EmitToGui);
 namespace {
 
 KX* g_head = nullptr;
+int32_t g_printMode = 0;
 int32_t g_defaultLevel = 0;
 std::atomic<uint32_t> g_seq{0};
 TextRing<KX_RING_COUNT, KX_RING_SIZE> g_ring;
@@ -171,6 +172,16 @@ void KX::SetLevelAll(int32_t level)
 {
     for (KX* channel = g_head; channel; channel = channel->next)
         channel->threshold = level;
+}
+
+void KX::SetPrintMode(int32_t mode)
+{
+    g_printMode = mode;
+}
+
+int32_t KX::PrintMode()
+{
+    return g_printMode;
 }
 
 void KX::SetFlagsAll(uint32_t flags)

@@ -90,6 +90,10 @@ public:
     static void Register(KX* channel, uint32_t flags);
     static KX* FindByName(const char* name);
     static void SetLevelAll(int32_t level);
+    // The process's print-mode word: stored for whoever asks, nothing in the
+    // stream reads it.
+    static void SetPrintMode(int32_t mode);
+    static int32_t PrintMode();
     static void SetFlagsAll(uint32_t flags);
     static void AddFlagsAll(uint32_t flags);
     static void SuspendAll();

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <vector>
+
+#include <QDialog>
 
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
@@ -33,7 +36,17 @@ public:
         return answer;
     }
 
+    // The program's own dialogs: their titles, and what each run does
+    // (rejected when nothing is set).
+    int Exec(QDialog* dialog) override
+    {
+        dialogs.push_back(dialog->windowTitle());
+        return onExec ? onExec(dialog) : QDialog::Rejected;
+    }
+
     std::vector<PromptCall> calls;
+    std::vector<QString> dialogs;
+    std::function<int(QDialog*)> onExec;
     std::deque<QMessageBox::StandardButton> answers;
 
 private:

@@ -1,10 +1,12 @@
 #include <thread>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -12,6 +14,8 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/prefdialog.h"
+#include "kxviewer/prefpagegeneral.h"
 #include "kxviewer/table/tabshell.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "shellfixture.h"
@@ -357,6 +361,38 @@ TEST_F(MainWindowMessages, SystemPanelsOffAndOn)
     EXPECT_EQ(MainWindow::SystemLogDock->isHidden(), !PrefGlobal::PanelSystemLog);
     EXPECT_EQ(MainWindow::DebugDock->isHidden(), !PrefGlobal::PanelDebug);
     EXPECT_TRUE(panels->isChecked());
+}
+
+TEST_F(MainWindowMessages, PreferencesShowAndHideTheSystemPanels)
+{
+    const struct {
+        bool systemLog;
+        bool debug;
+    } cases[] = {{false, true}, {true, false}, {false, false}, {true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.systemLog << c.debug);
+        prompt.dialogs.clear();
+        prompt.onExec = [&c](QDialog* shown) {
+            auto* dialog = qobject_cast<PrefDialog*>(shown);
+            if (!dialog)
+                return int(QDialog::Rejected);
+            dialog->show();
+            for (const auto& [box, wanted] : {std::make_pair(dialog->General->SystemLog, c.systemLog),
+                                              std::make_pair(dialog->General->Debug, c.debug)}) {
+                if (box->isChecked() != wanted)
+                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+            }
+            QTest::mouseClick(dialog->OkButton, Qt::LeftButton, {}, dialog->OkButton->rect().center());
+            return int(QDialog::Accepted);
+        };
+        window->Actions[ACT_PREFERENCES]->trigger();
+        EXPECT_EQ(prompt.dialogs, std::vector<QString>{QStringLiteral("Preferences")});
+        EXPECT_EQ(PrefGlobal::PanelSystemLog, c.systemLog);
+        EXPECT_EQ(PrefGlobal::PanelDebug, c.debug);
+        EXPECT_EQ(MainWindow::SystemLogDock->isHidden(), !c.systemLog);
+        EXPECT_EQ(MainWindow::DebugDock->isHidden(), !c.debug);
+    }
+    prompt.onExec = nullptr;
 }
 
 TEST_F(MainWindowMessages, ClosingPanelTabsClearsTheCheckMarkWithTheLastOne)
