@@ -131,6 +131,12 @@ void GraphLevels::Columns(const int64_t* x, const int64_t* y, int64_t x0, int64_
         ColumnsFromBuckets(std::min(level - base_, int(levels_.size()) - 1), x0, x1, out);
 }
 
+int32_t GraphLevels::PointBefore(const int64_t* x, int64_t t) const
+{
+    const int32_t at = LowerBound(x, t);
+    return at == 0 ? -1 : Sorted(at - 1);
+}
+
 void GraphLevels::ColumnsFromPoints(const int64_t* x, const int64_t* y, int32_t from, int32_t to, int64_t x0,
                                     int64_t x1, GraphColumns& out) const
 {
