@@ -16,6 +16,7 @@ namespace {
 constexpr int BOOKMARK_NEAR = 10; // pixels within which bookmarks share a label
 constexpr int MIN_X_DIVISIONS = 2;
 constexpr int LABEL_GAP = 5;
+constexpr uint64_t MAX_LEVEL_ROWS = 4096; // levels whose rows a paint keeps
 
 QString Number(int64_t value) { return QString::number(qlonglong(value)); }
 
@@ -175,7 +176,7 @@ void QSimpleGraph::paintEvent(QPaintEvent*)
         PaintPlot();
     }
     QPainter p(this);
-    p.drawPixmap(0, 0, plot_);
+    p.drawImage(0, 0, plot_);
     PaintCursor(p);
     p.end();
     if (slider_)
@@ -185,9 +186,12 @@ void QSimpleGraph::paintEvent(QPaintEvent*)
 
 void QSimpleGraph::PaintPlot()
 {
-    plot_ = QPixmap(size());
+    if (plot_.size() != size())
+        plot_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
     plot_.fill(Qt::transparent);
     plotValid_ = true;
+    lines_.clear();
+    levelRows_.clear();
     QPainter p(&plot_);
     if (cornerRadius_ > 0) {
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -204,6 +208,76 @@ void QSimpleGraph::PaintPlot()
     PaintBookmarks(p);
     p.setClipRect(PlotRect);
     PaintLines(p);
+    p.end();
+    WriteLines();
+}
+
+void QSimpleGraph::WriteLines()
+{
+    // One-pixel lines written straight into the image. The threads' spans of
+    // a column overlap: the column is walked from the last drawn span back,
+    // each pixel written once, so a paint writes at most the plot's pixels
+    // down the columns however many threads are dense there.
+    const QRect clip = PlotRect & plot_.rect();
+    if (clip.isEmpty())
+        return;
+    uchar* bits = plot_.bits();
+    const qsizetype stride = plot_.bytesPerLine();
+    auto pixel = [bits, stride](int x, int y) { return reinterpret_cast<QRgb*>(bits + y * stride) + x; };
+    std::vector<uint32_t> first(size_t(clip.width()) + 1, 0);
+    for (const SpanLine& l : lines_) {
+        if (l.x0 != l.x1) {
+            if (l.y0 < clip.top() || l.y0 > clip.bottom())
+                continue;
+            const int left = std::max(l.x0, clip.left());
+            const int right = std::min(l.x1, clip.right());
+            if (left <= right)
+                std::fill(pixel(left, l.y0), pixel(right, l.y0) + 1, l.colour);
+        } else if (l.x0 >= clip.left() && l.x0 <= clip.right()) {
+            ++first[size_t(l.x0 - clip.left()) + 1];
+        }
+    }
+    for (size_t c = 1; c < first.size(); ++c)
+        first[c] += first[c - 1];
+    // The vertical lines grouped by column, in drawing order within each.
+    std::vector<uint32_t> byColumn(first.back());
+    std::vector<uint32_t> next(first.begin(), first.end() - 1);
+    for (uint32_t i = 0; i < lines_.size(); ++i) {
+        const SpanLine& l = lines_[i];
+        if (l.x0 == l.x1 && l.x0 >= clip.left() && l.x0 <= clip.right())
+            byColumn[next[size_t(l.x0 - clip.left())]++] = i;
+    }
+    std::vector<uint8_t> written(size_t(clip.height()));
+    for (int c = 0; c < clip.width(); ++c) {
+        if (first[size_t(c)] == first[size_t(c) + 1])
+            continue;
+        std::fill(written.begin(), written.end(), 0);
+        // The largest run of written rows: spans of many threads mostly fall
+        // inside it and are skipped whole.
+        int coveredTop = 1;
+        int coveredBottom = 0;
+        for (uint32_t k = first[size_t(c) + 1]; k-- > first[size_t(c)];) {
+            const SpanLine& l = lines_[byColumn[k]];
+            const int top = std::max(l.y0, clip.top());
+            const int bottom = std::min(l.y1, clip.bottom());
+            if (top >= coveredTop && bottom <= coveredBottom)
+                continue;
+            if (coveredTop > coveredBottom || (top <= coveredBottom + 1 && bottom + 1 >= coveredTop)) {
+                coveredTop = coveredTop > coveredBottom ? top : std::min(coveredTop, top);
+                coveredBottom = std::max(coveredBottom, bottom);
+            } else if (bottom - top > coveredBottom - coveredTop) {
+                coveredTop = top;
+                coveredBottom = bottom;
+            }
+            for (int y = top; y <= bottom; ++y) {
+                uint8_t& done = written[size_t(y - clip.top())];
+                if (!done) {
+                    *pixel(clip.left() + c, y) = l.colour;
+                    done = 1;
+                }
+            }
+        }
+    }
 }
 
 void QSimpleGraph::PaintBands(QPainter& p)
@@ -373,6 +447,10 @@ void QSimpleGraph::PaintLines(QPainter& p)
     if (!model_ || XUnitsPerPixel <= 0.0 || YUnitsPerPixel <= 0.0)
         return;
     const GraphPair window = VisibleX();
+    levelRows_.clear();
+    const uint64_t levels = VisibleY().Span() < MAX_LEVEL_ROWS ? VisibleY().Span() + 1 : 0;
+    for (uint64_t i = 0; i < levels; ++i)
+        levelRows_.push_back(YOf(int64_t(uint64_t(VisibleY().min) + i)));
     GraphColumns columns;
     for (const CGraphElement* e = model_->First(); e; e = e->NextEntry()) {
         if (!e->Shown() || e->Count == 0)
@@ -381,16 +459,27 @@ void QSimpleGraph::PaintLines(QPainter& p)
         if (columns.exact)
             PaintElementPoints(p, *e, columns.points);
         else
-            PaintElementSpans(p, *e, columns.spans);
+            PaintElementSpans(*e, columns.spans);
     }
 }
 
-void QSimpleGraph::PaintElementSpans(QPainter& p, const CGraphElement& e, const std::vector<GraphColumnSpan>& spans)
+void QSimpleGraph::PaintElementSpans(const CGraphElement& e, const std::vector<GraphColumnSpan>& spans)
 {
-    // Crisp one-pixel columns: every column of a dense line is its own span.
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(e.Pen.color(), 0));
     const double perColumn = double(VisibleX().Span()) / double(spans.size());
+    const QRgb colour = qPremultiply(e.Pen.color().rgba());
+    const size_t first = lines_.size();
+    // A pixel that continues the thread's last line's row makes that line
+    // longer: idle threads cost one line per run, not one per column.
+    auto add = [this, colour, first](int x0, int y0, int x1, int y1) {
+        if (y0 == y1 && lines_.size() > first) {
+            SpanLine& last = lines_.back();
+            if (last.y0 == y0 && last.y1 == y0 && last.x1 + 1 >= x0) {
+                last.x1 = std::max(last.x1, x1);
+                return;
+            }
+        }
+        lines_.push_back({colour, x0, y0, x1, y1});
+    };
     int previous = -1;
     for (size_t c = 0; c < spans.size(); ++c) {
         const GraphColumnSpan& s = spans[c];
@@ -405,11 +494,11 @@ void QSimpleGraph::PaintElementSpans(QPainter& p, const CGraphElement& e, const 
             const int64_t level = before.max < s.min ? before.max : before.min > s.max ? before.min : s.min;
             const int y = YOf(level);
             if (int(c) - previous > 1)
-                p.drawLine(PlotRect.left() + previous, y, x - 1, y);
+                add(PlotRect.left() + previous, y, x - 1, y);
             top = std::min(top, y);
             bottom = std::max(bottom, y);
         }
-        p.drawLine(x, top, x, bottom);
+        add(x, top, x, bottom);
         previous = int(c);
     }
 }

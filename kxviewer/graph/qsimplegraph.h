@@ -9,8 +9,8 @@
 #include <vector>
 
 #include <QBrush>
+#include <QImage>
 #include <QPen>
-#include <QPixmap>
 #include <QWidget>
 
 #include "kxviewer/graph/cgraphdrawdata.h"
@@ -95,10 +95,19 @@ private:
     void PaintAxes(QPainter& p);
     void PaintBookmarks(QPainter& p);
     void PaintLines(QPainter& p);
-    void PaintElementSpans(QPainter& p, const CGraphElement& e, const std::vector<GraphColumnSpan>& spans);
+    void PaintElementSpans(const CGraphElement& e, const std::vector<GraphColumnSpan>& spans);
+    void WriteLines();
     void PaintElementPoints(QPainter& p, const CGraphElement& e, std::vector<int32_t>& points);
     void PaintCursor(QPainter& p);
-    int YOf(int64_t level) const { return MapPoint(VisibleX().min, level).y(); }
+    // Pixel row of a level, the scale set; the rows of the visible levels
+    // are kept for the paint (a dense thread asks for two per column).
+    int YOf(int64_t level) const
+    {
+        const uint64_t at = uint64_t(level) - uint64_t(VisibleY().min);
+        if (at < levelRows_.size())
+            return levelRows_[size_t(at)];
+        return PlotRect.bottom() - int((double(level) - double(VisibleY().min)) / YUnitsPerPixel);
+    }
 
     const GraphModel* model_ = nullptr;
     GraphSlider* slider_ = nullptr;
@@ -121,6 +130,13 @@ private:
     int xDivisions_ = 8;
     int64_t yDivisions_ = 7;
     bool grid_ = true;
-    QPixmap plot_;
+    // Dense lines of one plot, drawn straight into the image.
+    struct SpanLine {
+        QRgb colour;
+        int x0, y0, x1, y1;
+    };
+    QImage plot_;
+    std::vector<SpanLine> lines_;
+    std::vector<int> levelRows_;
     bool plotValid_ = false;
 };
