@@ -1,6 +1,7 @@
 #include "kxviewer/graph/qsimplegraph.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -98,14 +99,11 @@ void QSimpleGraph::SetBands(std::vector<GraphBand> bands)
 
 void QSimpleGraph::SetBookmarks(std::vector<GraphBookmark> bookmarks)
 {
-    std::vector<uint32_t> rows;
+    std::unordered_set<uint32_t> rows;
     bookmarks_.clear();
-    for (const GraphBookmark& b : bookmarks) {
-        if (std::find(rows.begin(), rows.end(), b.row) != rows.end())
-            continue;
-        rows.push_back(b.row);
-        bookmarks_.push_back(b);
-    }
+    for (const GraphBookmark& b : bookmarks)
+        if (rows.insert(b.row).second)
+            bookmarks_.push_back(b);
     Invalidate();
 }
 
@@ -421,18 +419,22 @@ void QSimpleGraph::PaintBookmarks(QPainter& p)
     p.setFont(LabelFont);
     const int height = metrics.height();
     int lastEnd = INT32_MIN;
+    // Bare lines merge per column: many bookmarks on a pixel draw one.
+    std::vector<bool> lined(size_t(std::max(0, WidgetRect.width())), false);
     for (size_t j = 0; j < xs.size(); ++j) {
         const int x = xs[j];
         const int64_t time = bookmarks_[shown[j]].time;
-        QString label = TimeText(time);
-        if (counts[j] > 1)
-            label = QString::number(counts[j]) + QLatin1Char(':') + label;
         const int width = metrics.horizontalAdvance(Number(time) + QStringLiteral("99:"));
         const int start = BoxStart(x, width, PlotRect.left(), PlotRect.right());
         if (start <= lastEnd) {
-            p.drawLine(x, PlotRect.top(), x, PlotRect.bottom());
+            if (!lined[size_t(x)])
+                p.drawLine(x, PlotRect.top(), x, PlotRect.bottom());
+            lined[size_t(x)] = true;
             continue;
         }
+        QString label = TimeText(time);
+        if (counts[j] > 1)
+            label = QString::number(counts[j]) + QLatin1Char(':') + label;
         p.drawText(start, PlotRect.top() + 8 - height, label);
         p.drawLine(start, PlotRect.top() + 10 - height, start + width, PlotRect.top() + 10 - height);
         p.drawLine(x, PlotRect.top() + 11 - height, x, PlotRect.bottom());
