@@ -321,3 +321,31 @@ TEST(GraphSlider, HandlePlacesAndDragsPan)
         EXPECT_EQ(scene.slider->HandleWidth(), c.handleWidth);
     }
 }
+
+// Panning keeps the window's span and stays inside the full range, at any
+// 64-bit times and deltas.
+TEST(GraphWidget, ScrollKeepsTheWindowInsideTheFullRange)
+{
+    const struct {
+        const char* name;
+        int64_t fullMin, fullMax, windowMin, windowMax, delta;
+        int64_t expectedMin;
+    } cases[] = {
+        {"right", 0, 1000, 100, 200, 50, 150},
+        {"left past the start", 0, 1000, 100, 200, -500, 0},
+        {"right past the end", 0, 1000, 100, 200, 5000, 900},
+        {"largest delta", INT64_MIN, INT64_MAX, -10, 10, INT64_MAX, INT64_MAX - 20},
+        {"smallest delta", INT64_MIN, INT64_MAX, -10, 10, INT64_MIN, INT64_MIN},
+        {"negative times", -3000, -1000, -2500, -2400, 200, -2300},
+        {"window as wide as the range", 5, 50, 5, 50, 7, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QSimpleGraph graph;
+        graph.SetRange(c.fullMin, c.fullMax, 0, 4, false, true);
+        graph.SetRange(c.windowMin, c.windowMax, 0, 4, false, false);
+        graph.ScrollX(c.delta);
+        EXPECT_EQ(graph.VisibleX().min, c.expectedMin);
+        EXPECT_EQ(graph.VisibleX().Span(), uint64_t(c.windowMax) - uint64_t(c.windowMin));
+    }
+}
