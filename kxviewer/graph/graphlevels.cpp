@@ -86,8 +86,14 @@ int32_t GraphLevels::ColumnOf(int64_t x, int64_t x0, int64_t x1, int32_t columns
         return 0;
     if (x >= x1)
         return columns - 1;
-    const Wide span = Wide(Offset(x1, x0)) + 1;
-    return int32_t(Wide(Offset(x, x0)) * unsigned(columns) / span);
+    const uint64_t offset = Offset(x, x0);
+    const uint64_t width = Offset(x1, x0);
+    // 64-bit arithmetic when nothing overflows: a paint asks this for every
+    // bucket of every shown thread.
+    uint64_t scaled;
+    if (width < UINT64_MAX && !__builtin_mul_overflow(offset, uint64_t(columns), &scaled))
+        return int32_t(scaled / (width + 1));
+    return int32_t(Wide(offset) * unsigned(columns) / (Wide(width) + 1));
 }
 
 int32_t GraphLevels::LowerBound(const int64_t* x, int64_t t) const
@@ -129,6 +135,12 @@ void GraphLevels::Columns(const int64_t* x, const int64_t* y, int64_t x0, int64_
         ColumnsFromPoints(x, y, from, to, x0, x1, out);
     else
         ColumnsFromBuckets(std::min(level - base_, int(levels_.size()) - 1), x0, x1, out);
+}
+
+int32_t GraphLevels::PointBefore(const int64_t* x, int64_t t) const
+{
+    const int32_t at = LowerBound(x, t);
+    return at == 0 ? -1 : Sorted(at - 1);
 }
 
 void GraphLevels::ColumnsFromPoints(const int64_t* x, const int64_t* y, int32_t from, int32_t to, int64_t x0,

@@ -47,6 +47,9 @@ public:
     static int32_t ColumnOf(int64_t x, int64_t x0, int64_t x1, int32_t columns);
     // The thread's points in [x0, x1] over the given number of columns.
     void Columns(const int64_t* x, const int64_t* y, int64_t x0, int64_t x1, int32_t columns, GraphColumns& out) const;
+    // The place in the thread's arrays of its latest point before t, -1
+    // when none: a window between two points still shows the line crossing it.
+    int32_t PointBefore(const int64_t* x, int64_t t) const;
 
     // Memory held, for the benchmarks.
     size_t Bytes() const;

@@ -1,0 +1,351 @@
+// The timeline and the overview slider drawn offscreen and read back by
+// pixel colour: lines, bands, marks, the handle, and the limits of both
+// scales.
+#include <climits>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "kxviewer/graph/cgraphelement.h"
+#include "kxviewer/graph/graphmodel.h"
+#include "kxviewer/graph/graphpointbuilder.h"
+#include "kxviewer/graph/graphslider.h"
+#include "kxviewer/graph/qsimplegraph.h"
+
+namespace {
+
+const QColor SCHEME[] = {QColor(0, 255, 0), QColor(255, 0, 0), QColor(0, 160, 255)};
+const QColor BACKGROUND(64, 64, 64);
+const QColor BAND(0, 0, 200);
+const QColor HANDLE(244, 177, 41);
+
+QColor SchemeColour(int32_t i) { return SCHEME[i % 3]; }
+
+struct Rec {
+    int64_t time;
+    int32_t thread;
+    int64_t nest;
+    bool leave;
+};
+
+// A model, the graph showing it at 800 x 500 and its slider under it.
+struct Scene {
+    explicit Scene(const std::vector<Rec>& records, int width = 800)
+    {
+        GraphPointBuilder points;
+        uint32_t row = 0;
+        for (const Rec& r : records)
+            points.Add(r.time, 100 + uint64_t(r.thread), r.thread, r.nest, r.leave, row++);
+        model.Build(points, {100, 101, 102}, nullptr, SchemeColour);
+        graph.resize(width, 500);
+        graph.SetModel(&model);
+        const GraphPair full = model.TimeRange();
+        slider = new GraphSlider(full.min, full.max, &graph, &graph);
+        slider->resize(width, GraphSlider::HEIGHT);
+        graph.SetSlider(slider);
+    }
+    QImage Grab() { return graph.grab().toImage(); }
+    QImage GrabSlider() { return slider->grab().toImage(); }
+    QPoint At(int64_t time, int64_t level) const { return graph.MapPoint(time, level); }
+
+    GraphModel model;
+    QSimpleGraph graph;
+    GraphSlider* slider;
+};
+
+int CountColour(const QImage& image, const QRect& area, const QColor& colour)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += image.pixelColor(x, y) == colour ? 1 : 0;
+    return n;
+}
+
+// Thread 0 at level 1 from 1000 to 2000 then 3 deep from 2000 back to 1920
+// (a back step); thread 1 at level 2 from 1200 to 2400.
+const std::vector<Rec> TWO_THREADS = {
+    {1000, 0, 0, false}, {2000, 0, 0, false}, {2000, 0, 2, false}, {1920, 0, 0, false},
+    {1200, 1, 1, false}, {2400, 1, 1, false},
+};
+
+} // namespace
+
+TEST(GraphWidget, PixelsOfThePlotAndTheSlider)
+{
+    const struct {
+        const char* name;
+        std::function<void(Scene&)> setup;
+        bool slider;
+        // Where to look and what colour (or its absence) to expect there.
+        std::function<QRect(Scene&)> area;
+        QColor colour;
+        bool present;
+    } cases[] = {
+        {"background", [](Scene&) {}, false, [](Scene&) { return QRect(10, 250, 1, 1); }, BACKGROUND, true},
+        {"thread 0 in scheme colour 0", [](Scene&) {}, false,
+         [](Scene& s) { return QRect(s.At(1300, 1).x(), s.At(1300, 1).y(), 1, 1); }, SCHEME[0], true},
+        {"thread 1 in scheme colour 1", [](Scene&) {}, false,
+         [](Scene& s) { return QRect(s.At(1800, 2).x(), s.At(1800, 2).y(), 1, 1); }, SCHEME[1], true},
+        {"band behind lines: the line shows", [](Scene& s) { s.graph.SetBands({{1250, 1350, BAND.rgb()}}); }, false,
+         [](Scene& s) { return QRect(s.At(1300, 1).x(), s.At(1300, 1).y(), 1, 1); }, SCHEME[0], true},
+        {"band behind lines: the band fills the rest", [](Scene& s) { s.graph.SetBands({{1250, 1350, BAND.rgb()}}); },
+         false, [](Scene& s) { return QRect(s.At(1300, 1).x(), s.At(1200, 0).y() - 3, 1, 1); }, BAND, true},
+        {"a window between two points shows the crossing line",
+         [](Scene& s) { s.graph.SetRange(1101, 1199, 0, 6, true, false); }, false,
+         [](Scene& s) { return QRect(s.graph.PlotRect.center().x(), s.At(1150, 1).y(), 1, 1); }, SCHEME[0], true},
+        {"zero span draws no lines", [](Scene& s) { s.graph.SetRange(1500, 1500, 0, 6, true, false); }, false,
+         [](Scene& s) { return s.graph.PlotRect; }, SCHEME[0], false},
+        {"no plot width draws no lines", [](Scene& s) { s.graph.resize(40, 500); }, false,
+         [](Scene&) { return QRect(0, 0, 40, 500); }, SCHEME[0], false},
+        {"bookmark lines over the grid", [](Scene& s) { s.graph.SetBookmarks({{1700, 3}, {1702, 4}, {1700, 3}}); },
+         false, [](Scene& s) { return QRect(s.At(1700, 4).x(), s.At(1700, 4).y() - 20, 1, 40); }, QColor(0, 255, 255),
+         true},
+        {"handle", [](Scene&) {}, true, [](Scene& s) { return QRect(s.slider->Groove().x() + 20, 5, 1, 1); }, HANDLE,
+         true},
+        {"magenta bookmark ticks", [](Scene& s) { s.graph.SetBookmarks({{1700, 3}}); }, true,
+         [](Scene& s) {
+             const int x = s.slider->Groove().x() + s.slider->Groove().width() * 700 / 1400;
+             return QRect(x - 3, 5, 4, 5);
+         },
+         QColor(Qt::magenta), true},
+        {"a groove of no width draws the background only", [](Scene& s) { s.slider->resize(8, GraphSlider::HEIGHT); },
+         true, [](Scene&) { return QRect(0, 0, 8, GraphSlider::HEIGHT); }, HANDLE, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene(TWO_THREADS);
+        c.setup(scene);
+        const QImage plot = scene.Grab();
+        const QImage image = c.slider ? scene.GrabSlider() : plot;
+        const QRect area = c.area(scene);
+        const int found = CountColour(image, area, c.colour);
+        if (c.present)
+            EXPECT_EQ(found, area.width() * area.height()) << image.pixelColor(area.topLeft()).name().toStdString();
+        else
+            EXPECT_EQ(found, 0);
+    }
+}
+
+TEST(GraphWidget, BackStepsAreDashed)
+{
+    Scene scene(TWO_THREADS);
+    const QImage image = scene.Grab();
+    const struct {
+        const char* name;
+        int64_t from, to, level;
+        bool dashed;
+    } cases[] = {
+        {"forward at level 1", 1250, 1900, 1, false},
+        {"back from 2000 to 1920 at level 3", 1920, 2000, 3, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Away from the circles at both ends.
+        const QRect row(scene.At(c.from, c.level).x() + 5, scene.At(c.from, c.level).y(),
+                        scene.At(c.to, c.level).x() - scene.At(c.from, c.level).x() - 10, 1);
+        const int lit = CountColour(image, row, SCHEME[0]);
+        EXPECT_GT(lit, 0);
+        if (c.dashed)
+            EXPECT_LT(lit, row.width() * 9 / 10);
+        else
+            EXPECT_EQ(lit, row.width());
+    }
+}
+
+// Columns with many points each are drawn from the level pyramid as one
+// span per column; where the pyramid's buckets fall inside the columns (a
+// window from the first time, 2^k units per column) each span must cover
+// exactly the levels of the points in it, as the exact line (vertical steps
+// at one time, horizontal joins) does.
+TEST(GraphWidget, AggregatedColumnsEqualTheExactLine)
+{
+    std::mt19937 random(7);
+    std::vector<Rec> records;
+    int64_t time = 0;
+    int64_t nest = 0;
+    for (int i = 0; i < 20000; ++i) {
+        time += 1 + int64_t(random() % 40);
+        const bool leave = nest > 0 && random() % 2 == 0;
+        records.push_back({time, 0, nest, leave});
+        if (leave)
+            --nest;
+        else if (nest < 6 && random() % 2 == 0)
+            ++nest;
+    }
+    Scene scene(records);
+    const int64_t first = scene.model.TimeRange().min;
+    for (int i = 0; i < 3; ++i) {
+        scene.Grab();
+        scene.graph.SetRange(first, first + int64_t(scene.graph.PlotRect.width()) * 512 - 1, 0, 9, true, false);
+    }
+    const QImage image = scene.Grab();
+    const QRect plot = scene.graph.PlotRect;
+    ASSERT_EQ(scene.graph.VisibleX().Span() + 1, uint64_t(plot.width()) * 512);
+    const GraphPair window = scene.graph.VisibleX();
+    const CGraphElement* e = scene.model.First();
+    ASSERT_NE(e, nullptr);
+    ASSERT_GT(e->Count, plot.width());
+    std::vector<int64_t> lo(size_t(plot.width()), INT64_MAX), hi(size_t(plot.width()), INT64_MIN);
+    for (int32_t i = 0; i < e->Count; ++i) {
+        if (e->X[i] > window.max)
+            continue;
+        const __int128 column = (__int128(e->X[i]) - window.min) * plot.width() / (__int128(window.Span()) + 1);
+        lo[size_t(column)] = std::min(lo[size_t(column)], e->Y[i]);
+        hi[size_t(column)] = std::max(hi[size_t(column)], e->Y[i]);
+    }
+    int compared = 0;
+    for (int c = 0; c < plot.width(); ++c) {
+        if (lo[size_t(c)] > hi[size_t(c)])
+            continue;
+        int top = -1;
+        int bottom = -1;
+        for (int y = plot.top(); y <= plot.bottom(); ++y) {
+            if (image.pixelColor(plot.left() + c, y) != SCHEME[0])
+                continue;
+            top = top < 0 ? y : top;
+            bottom = y;
+        }
+        SCOPED_TRACE(c);
+        EXPECT_EQ(top, scene.At(window.min, hi[size_t(c)]).y());
+        EXPECT_EQ(bottom, scene.At(window.min, lo[size_t(c)]).y());
+        ++compared;
+    }
+    EXPECT_GT(compared, plot.width() / 2);
+}
+
+// One lowering from the sum of the label widths can leave labels that still
+// do not fit (the count of labels is one more than the divisions): widths
+// are swept so that such plots occur.
+TEST(GraphWidget, XDivisionsFallInTheSamePaintUntilLabelsFit)
+{
+    const struct {
+        int64_t from, to;
+        bool lowered; // at 800 pixels
+    } cases[] = {
+        {0, 1000, false},
+        {1000000000000000, 1000000001000000, true},
+        {INT64_MIN + 1, INT64_MAX - 1, true},
+    };
+    for (const auto& c : cases) {
+        for (int width = 120; width <= 800; width += 4) {
+            SCOPED_TRACE(width);
+            Scene scene({{c.from, 0, 0, false}, {c.to, 0, 0, false}}, width);
+            scene.Grab();
+            const int divisions = scene.graph.XDivisions();
+            if (width == 800) {
+                EXPECT_EQ(divisions < 8, c.lowered);
+            }
+            ASSERT_GE(divisions, 2);
+            const QFontMetrics metrics(scene.graph.LabelFont);
+            const uint64_t step = (uint64_t(c.to) - uint64_t(c.from)) / uint64_t(divisions);
+            int sum = 0;
+            for (int i = 0; i <= divisions; ++i)
+                sum += metrics.size(0, QString::number(qlonglong(uint64_t(c.from) + uint64_t(i) * step))).width();
+            ASSERT_TRUE(sum <= scene.graph.PlotRect.width() || divisions == 2) << sum;
+        }
+    }
+}
+
+TEST(GraphWidget, MaximumResolutionOf800PixelsAnd8DivisionsIs25Units)
+{
+    Scene scene(TWO_THREADS);
+    scene.Grab();
+    scene.graph.resize(800 + scene.graph.width() - scene.graph.PlotRect.width(), 500);
+    scene.Grab();
+    ASSERT_EQ(scene.graph.PlotRect.width(), 800);
+    ASSERT_EQ(scene.graph.XDivisions(), 8);
+    EXPECT_EQ(scene.graph.MinimumXSpan(), 25);
+}
+
+TEST(GraphWidget, BookmarksCountTheirNeighboursWithinTenPixels)
+{
+    const struct {
+        std::vector<int> columns;
+        std::vector<int> counts;
+    } cases[] = {
+        {{100, 104, 109}, {3, 3, 3}},
+        {{100, 110}, {1, 1}},
+        {{118, 100, 109}, {2, 2, 3}},
+        {{}, {}},
+        {{50, 50, 500}, {2, 2, 1}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QSimpleGraph::NeighbourCounts(c.columns), c.counts);
+}
+
+TEST(GraphSlider, HandlePlacesAndDragsPan)
+{
+    constexpr int64_t HOURS3 = 3LL * 3600 * 1000000;
+    const struct {
+        const char* name;
+        int64_t start, end;       // the log
+        int64_t windowMin, span;  // the visible window
+        int dragTo;               // groove pixels from the handle centre; 0 no drag
+        int handleStart, handleWidth;
+        int64_t minAfterDrag;     // -1: not checked
+    } cases[] = {
+        {"100 us of a 3 h log still shows 10 px", 0, HOURS3, HOURS3 / 2, 100, 0, 390, 10, -1},
+        {"a log shorter than the groove in pixels", 0, 100, 0, 100, 0, 0, 785, -1},
+        {"full range", 0, HOURS3, 0, HOURS3, 0, 0, 785, -1},
+        {"window at the right end stops at groove - 5", 0, HOURS3, HOURS3 - 100, 100, 0, 775, 10, -1},
+        {"beyond 2^31 us with negative times", -HOURS3, HOURS3, 0, HOURS3 / 2, 0, 395, 192, -1},
+        {"drag to the left end shows the start", 0, HOURS3, HOURS3 / 2, HOURS3 / 10, -1000, 0, 74, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene({{c.start, 0, 0, false}, {c.end, 0, 0, false}});
+        scene.graph.SetRange(c.windowMin, c.windowMin + c.span, 0, 4, true, false);
+        scene.GrabSlider();
+        if (c.dragTo != 0) {
+            const QPoint centre(scene.slider->Groove().x() + scene.slider->HandleStart() + scene.slider->HandleWidth() / 2,
+                                7);
+            QTest::mousePress(scene.slider, Qt::LeftButton, Qt::NoModifier, centre);
+            for (int step : {c.dragTo / 2, c.dragTo}) {
+                QMouseEvent move(QEvent::MouseMove, centre + QPoint(step, 0), Qt::NoButton, Qt::LeftButton,
+                                 Qt::NoModifier);
+                QApplication::sendEvent(scene.slider, &move);
+            }
+            QTest::mouseRelease(scene.slider, Qt::LeftButton, Qt::NoModifier, centre + QPoint(c.dragTo, 0));
+            EXPECT_EQ(scene.graph.VisibleX().min, c.minAfterDrag);
+            EXPECT_EQ(scene.graph.VisibleX().Span(), uint64_t(c.span));
+            scene.GrabSlider();
+        }
+        EXPECT_EQ(scene.slider->HandleStart(), c.handleStart);
+        EXPECT_EQ(scene.slider->HandleWidth(), c.handleWidth);
+    }
+}
+
+// Panning keeps the window's span and stays inside the full range, at any
+// 64-bit times and deltas.
+TEST(GraphWidget, ScrollKeepsTheWindowInsideTheFullRange)
+{
+    const struct {
+        const char* name;
+        int64_t fullMin, fullMax, windowMin, windowMax, delta;
+        int64_t expectedMin;
+    } cases[] = {
+        {"right", 0, 1000, 100, 200, 50, 150},
+        {"left past the start", 0, 1000, 100, 200, -500, 0},
+        {"right past the end", 0, 1000, 100, 200, 5000, 900},
+        {"largest delta", INT64_MIN, INT64_MAX, -10, 10, INT64_MAX, INT64_MAX - 20},
+        {"smallest delta", INT64_MIN, INT64_MAX, -10, 10, INT64_MIN, INT64_MIN},
+        {"negative times", -3000, -1000, -2500, -2400, 200, -2300},
+        {"window as wide as the range", 5, 50, 5, 50, 7, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QSimpleGraph graph;
+        graph.SetRange(c.fullMin, c.fullMax, 0, 4, false, true);
+        graph.SetRange(c.windowMin, c.windowMax, 0, 4, false, false);
+        graph.ScrollX(c.delta);
+        EXPECT_EQ(graph.VisibleX().min, c.expectedMin);
+        EXPECT_EQ(graph.VisibleX().Span(), uint64_t(c.windowMax) - uint64_t(c.windowMin));
+    }
+}
