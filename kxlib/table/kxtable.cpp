@@ -255,6 +255,23 @@ KxdRecord* KxTable::AppendRecord(const ZmLib::KxdProt& prot)
     return record;
 }
 
+void KxTable::SplitBlock(KxTblock* block, uint32_t offset)
+{
+    KxTblock* tail = new KxTblock(this, block->first + offset);
+    for (uint32_t k = offset; k < block->count; ++k) {
+        KxdRecord::Move(&tail->recs[k - offset], &block->recs[k]);
+        tail->recs[k - offset].block = tail;
+    }
+    tail->count = block->count - offset;
+    tail->touched = tail->count;
+    block->count = offset;
+    tail->next = block->next;
+    block->next = tail;
+    if (lastBlock_ == block)
+        lastBlock_ = tail;
+    ++blockCount_;
+}
+
 KxdRecord* KxTable::InsertRecord(int32_t i)
 {
     Trace(3, __func__, "InsertRecord: # %d", i);
@@ -291,19 +308,7 @@ KxdRecord* KxTable::InsertRecord(int32_t i)
     if (block->count == KxTblock::SIZE) {
         // Split: the records from the offset on go to a new block behind it,
         // which leaves room at the offset in this one.
-        KxTblock* tail = new KxTblock(this, block->first + offset);
-        for (uint32_t k = offset; k < block->count; ++k) {
-            KxdRecord::Move(&tail->recs[k - offset], &block->recs[k]);
-            tail->recs[k - offset].block = tail;
-        }
-        tail->count = block->count - offset;
-        tail->touched = tail->count;
-        block->count = offset;
-        tail->next = block->next;
-        block->next = tail;
-        if (lastBlock_ == block)
-            lastBlock_ = tail;
-        ++blockCount_;
+        SplitBlock(block, offset);
     }
     KXTABLE_CHECK(block->count < KxTblock::SIZE, "newrec");
     for (uint32_t k = block->count; k > offset; --k)

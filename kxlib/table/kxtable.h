@@ -145,6 +145,9 @@ public:
     int32_t OriginalIndex(int32_t row) const { return FilterOn ? int32_t(Filtered[row]) : row; }
     // The block holding an original index and the offset in it, or null.
     KxTblock* BlockOf(int32_t i, uint32_t* offset);
+    // Moves the records of a block from offset on into a new block behind
+    // it.
+    void SplitBlock(KxTblock* block, uint32_t offset);
     KxTblock* FirstBlock() const { return firstBlock_; }
     uint32_t BlockCount() const { return blockCount_; }
     // The slots that the next block will have once the last one is full:

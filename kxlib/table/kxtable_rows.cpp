@@ -49,19 +49,7 @@ bool KxTable::InsertRecords(int32_t i, int32_t n)
     // The new blocks go after prev (null: at the head).
     KxTblock* prev = nullptr;
     if (offset > 0) {
-        KxTblock* tail = new KxTblock(this, block->first + offset);
-        for (uint32_t k = offset; k < block->count; ++k) {
-            KxdRecord::Move(&tail->recs[k - offset], &block->recs[k]);
-            tail->recs[k - offset].block = tail;
-        }
-        tail->count = block->count - offset;
-        tail->touched = tail->count;
-        block->count = offset;
-        tail->next = block->next;
-        block->next = tail;
-        if (lastBlock_ == block)
-            lastBlock_ = tail;
-        ++blockCount_;
+        SplitBlock(block, offset);
         prev = block;
     } else {
         for (KxTblock* b = firstBlock_; b != block; b = b->next)
