@@ -2,7 +2,10 @@
 // the format tree's operations saved and read back, field rows, the
 // delimiter, leaving with and without saving, the road of a file that no
 // format claims, and Try Test File.
+#include <algorithm>
+
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -244,6 +247,13 @@ TEST_F(ImportEditor, FailedSaveKeepsTheDialogOpen)
         EXPECT_TRUE(editor->isVisible());
         EXPECT_TRUE(ImportFormatsModified);
         EXPECT_FALSE(LinesWith("Cannot write '" + nowhere + "/KxFormats.ini', please check it is writable!").empty());
+        // Yes to "Save changes?" at close: the same refusal.
+        files.answers.push_back(QMessageBox::Yes);
+        editor->close();
+        EXPECT_TRUE(editor->isVisible());
+        EXPECT_TRUE(std::any_of(files.calls.begin(), files.calls.end(),
+                                [](const PromptCall& call) { return call.text == "Save changes?"; }));
+        EXPECT_TRUE(ImportFormatsModified);
         files.answers.push_back(QMessageBox::Yes);
         Click(editor, QStringLiteral("Cancel"));
         EXPECT_FALSE(editor->isVisible());
@@ -413,9 +423,6 @@ TEST_F(ImportEditor, TryTestFileShowsTenRecordsAndFreesThem)
             Click(editor, QStringLiteral("Try Test File"));
         editor->SetTestFile(QString());
         Click(editor, QStringLiteral("Try Test File"));
-        editor->SetTestFile(dir.filePath("absent.txt"));
-        Click(editor, QStringLiteral("Try Test File"));
-        EXPECT_TRUE(editor->isVisible());
         Click(editor, QStringLiteral("Cancel"));
     });
     EXPECT_EQ(rows, std::vector<int>(20, 10));
@@ -423,4 +430,39 @@ TEST_F(ImportEditor, TryTestFileShowsTenRecordsAndFreesThem)
     EXPECT_FALSE(headers.isEmpty());
     EXPECT_EQ(LinesWith("Test file is not set").size(), 1u);
     EXPECT_TRUE(Documents().empty());
+}
+
+// Test files that give nothing to show: the loader says why (an empty file
+// shows its empty result), and the editor stays open.
+TEST_F(ImportEditor, UnusableTestFilesLeaveTheEditorOpen)
+{
+    SaveStartList();
+    QDir(dir.path()).mkdir("folder.txt");
+    KxFileGen::WriteFile(QFile::encodeName(dir.filePath("empty.txt")).constData(), std::string());
+    const struct {
+        const char* file;
+        const char* message;
+        int results;
+    } cases[] = {
+        {"absent.txt", "Error opening file \"%1\"", 0},
+        {"folder.txt", "Error opening file \"%1\"", 0},
+        {"empty.txt", "Document \"empty\" imported by format \"SysLog.log\": 0 rows", 1},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.file);
+        int results = 0;
+        RunEditor([&](ImportDialog* editor) {
+            files.onExec = [&](QDialog*) {
+                ++results;
+                return int(QDialog::Accepted);
+            };
+            editor->SetTestFile(path);
+            Select(editor, "SysLog (predefined)");
+            Click(editor, QStringLiteral("Try Test File"));
+            EXPECT_TRUE(editor->isVisible()) << c.file;
+            Click(editor, QStringLiteral("Cancel"));
+        });
+        EXPECT_EQ(results, c.results) << c.file;
+        EXPECT_FALSE(LinesWith(QString::fromLatin1(c.message).arg(path).toStdString()).empty()) << c.file;
+    }
 }
