@@ -85,6 +85,8 @@ ImportDialog::ImportDialog(QWidget* parent) : QDialog(parent)
     setStyleSheet(QStringLiteral("QToolTip { color: brown; background-color: white; border: 1px solid grey; }"));
     setMinimumWidth(680);
     BuildLayout();
+    // Room for the whole name and extension columns from the first show.
+    resize(std::max(width(), 900), std::max(height(), 640));
     SetView(this);
     FillFormatTree(-1);
 }
@@ -151,7 +153,6 @@ void ImportDialog::BuildLayout()
     grid->addWidget(expression_, 9, 1, 1, 9);
 
     modeGroup_ = new QGroupBox(QStringLiteral("Expression mode"), this);
-    modeGroup_->setFixedWidth(130);
     auto* modeLayout = new QVBoxLayout(modeGroup_);
     modeButtons_ = new QButtonGroup(this);
     auto* one = new QRadioButton(QStringLiteral("One delimiter"), modeGroup_);
@@ -168,6 +169,8 @@ void ImportDialog::BuildLayout()
     delimiterRow->addWidget(delimiter_);
     modeLayout->addLayout(delimiterRow);
     modeLayout->addWidget(regex);
+    // At least 130 pixels, and wide enough for its texts in the user's font.
+    modeGroup_->setFixedWidth(std::max(130, modeGroup_->sizeHint().width()));
     connect(modeButtons_, &QButtonGroup::idClicked, this, &ImportDialog::onDelimitersClicked);
     connect(delimiter_, &QLineEdit::editingFinished, this, &ImportDialog::DlmtEditingFinished);
     grid->addWidget(modeGroup_, 9, 10, 3, 1);
@@ -202,13 +205,14 @@ QWidget* ImportDialog::BuildFieldButtons()
         int icon;
         const char* slot;
         const char* tip;
+        const char* sign;
     };
-    const Entry entries[] = {{139, SLOT(AddNewFieldData()), "Add field"},
-                             {70, SLOT(DeleteFieldRow()), "Delete field"},
-                             {137, SLOT(MoveFieldUp()), "Move up"},
-                             {135, SLOT(MoveFieldDown()), "Move down"},
-                             {138, SLOT(MoveFieldTop()), "Move to top"},
-                             {136, SLOT(MoveFieldBottom()), "Move to bottom"}};
+    const Entry entries[] = {{139, SLOT(AddNewFieldData()), "Add field", "+"},
+                             {70, SLOT(DeleteFieldRow()), "Delete field", "-"},
+                             {137, SLOT(MoveFieldUp()), "Move up", "^"},
+                             {135, SLOT(MoveFieldDown()), "Move down", "v"},
+                             {138, SLOT(MoveFieldTop()), "Move to top", "^^"},
+                             {136, SLOT(MoveFieldBottom()), "Move to bottom", "vv"}};
     auto* group = new QGroupBox(this);
     group->setFlat(true);
     group->setStyleSheet(QStringLiteral("QGroupBox{border:0}"));
@@ -216,7 +220,12 @@ QWidget* ImportDialog::BuildFieldButtons()
     column->setContentsMargins(0, 0, 0, 0);
     for (const Entry& entry : entries) {
         QPushButton* button = AddButton(QString(), entry.slot);
-        button->setIcon(QIcon(QString::fromLatin1(Resources::GetActionIconPath(entry.icon))));
+        const QIcon icon(QString::fromLatin1(Resources::GetActionIconPath(entry.icon)));
+        // An action without a picture of its own: a plain sign instead.
+        if (icon.availableSizes().isEmpty())
+            button->setText(QString::fromLatin1(entry.sign));
+        else
+            button->setIcon(icon);
         button->setToolTip(QString::fromLatin1(entry.tip));
         button->setObjectName(QString::fromLatin1(entry.tip));
         column->addWidget(button);
