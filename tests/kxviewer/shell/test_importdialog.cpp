@@ -466,3 +466,67 @@ TEST_F(ImportEditor, UnusableTestFilesLeaveTheEditorOpen)
         EXPECT_FALSE(LinesWith(QString::fromLatin1(c.message).arg(path).toStdString()).empty()) << c.file;
     }
 }
+
+// Edits in the tree itself: a renamed main format takes its sub-templates
+// along; built-ins keep their names and stay; a family of seven
+// sub-templates takes no more.
+TEST_F(ImportEditor, TreeEditsKeepFamiliesWhole)
+{
+    const struct {
+        const char* what;
+        const char* select;
+        std::function<void(ImportDialog*)> edit;
+        std::vector<std::string> rows;
+        int boxes; // warning boxes shown
+    } cases[] = {
+        {"rename P to B", "P",
+         [](ImportDialog* editor) {
+             QTreeWidget* tree = editor->Tree();
+             QTest::keyClick(tree, Qt::Key_F2);
+             auto* name = tree->viewport()->findChild<QLineEdit*>();
+             ASSERT_NE(name, nullptr);
+             name->selectAll();
+             QTest::keyClicks(name, "B");
+             QTest::keyClick(name, Qt::Key_Return);
+         },
+         {"B=2 (p.*)", "B #1=0 (p1.*)", "B #2=0 (p2.*)", "Q=3 (q.*)", "1=4 (one.*)", "1 #1=0 (one1.*)"}, 0},
+        {"Delete key on the built-in", "SysLog (predefined)",
+         [](ImportDialog* editor) { QTest::keyClick(editor->Tree(), Qt::Key_Delete); },
+         {"P=2 (p.*)", "P #1=0 (p1.*)", "P #2=0 (p2.*)", "Q=3 (q.*)", "1=4 (one.*)", "1 #1=0 (one1.*)"}, 0},
+        {"an eighth template", "P",
+         [](ImportDialog* editor) {
+             for (int n = 0; n < 5; ++n) {
+                 Click(editor, QStringLiteral("Add Sub-template"));
+                 if (editor->FieldsTable()->rowCount() == 0)
+                     GiveField(editor, "(n.*)");
+             }
+             Select(editor, "P");
+             Click(editor, QStringLiteral("Add Sub-template"));
+         },
+         {}, 1},
+    };
+    for (const auto& c : cases) {
+        SaveStartList();
+        files.calls.clear();
+        files.answers.push_back(QMessageBox::Yes);
+        RunEditor([&](ImportDialog* editor) {
+            Select(editor, c.select);
+            c.edit(editor);
+            Click(editor, QStringLiteral("Ok"));
+            EXPECT_FALSE(editor->isVisible()) << c.what << ": " << ImportErrorText;
+        });
+        files.answers.clear();
+        if (!c.rows.empty()) {
+            EXPECT_EQ(UserRows(Reloaded()), c.rows) << c.what;
+        }
+        std::vector<QString> warnings;
+        for (const PromptCall& call : files.calls)
+            if (call.icon == QMessageBox::Warning)
+                warnings.push_back(call.text);
+        EXPECT_EQ(int(warnings.size()), c.boxes) << c.what;
+        if (c.boxes > 0) {
+            EXPECT_EQ(warnings[0], "Maximum amount of sub-templates (8) is reached");
+            EXPECT_EQ(ImportDialog::FamilyOf(PredefinedFormatCount).size(), 8u);
+        }
+    }
+}
