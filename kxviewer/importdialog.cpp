@@ -592,14 +592,6 @@ void ImportDialog::DlmtEditingFinished()
     ImportFormatsModified = true;
 }
 
-void ImportDialog::PressedFieldButton()
-{
-    if (auto* button = qobject_cast<QPushButton*>(sender())) {
-        expression_->insert(QStringLiteral("\\") + button->text());
-        expression_->setFocus();
-    }
-}
-
 void ImportDialog::ShowHelp()
 {
     TearOffMain::Prompt().Message(this, QMessageBox::Information, QStringLiteral("Information"),
@@ -633,8 +625,6 @@ void ImportDialog::RegMenuButtonPressed()
     SomeTextEdited(edit->text());
 }
 
-void ImportDialog::PutStringFromMenu() { RegMenuButtonPressed(); }
-
 bool ImportDialog::eventFilter(QObject* object, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
@@ -650,8 +640,6 @@ bool ImportDialog::eventFilter(QObject* object, QEvent* event)
 }
 
 // ---- checks and messages ---------------------------------------------------
-
-void ImportDialog::ClearProblem() {}
 
 void ImportDialog::ShowProblem(int32_t, ImportProblemPlace place)
 {

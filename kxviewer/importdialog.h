@@ -52,11 +52,11 @@ public:
     // Escape on an unnamed new format: it goes again.
     void DropNewFormat();
 
-    void ClearProblem() override;
+    // Message labels go by their own timer: nothing to clear.
+    void ClearProblem() override {}
     void ShowProblem(int32_t index, ImportProblemPlace place) override;
 
 public slots:
-    void PressedFieldButton();
     void ShowHelp();
     void OkEdit();
     void CancelEdit();
@@ -65,8 +65,8 @@ public slots:
     void FieldListIndexChanged(int index);
     void FieldExpChanged();
     void CallToolTipByTimer();
+    // The "..." menu of a field row; the chosen entry goes into its line.
     void RegMenuButtonPressed();
-    void PutStringFromMenu();
     void DeleteFieldRow();
     void MoveFieldUp();
     void MoveFieldDown();
