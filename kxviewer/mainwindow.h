@@ -22,6 +22,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class DocLoader;
+class ImportDialog;
 class MainWindowServices;
 class MainWindowTabShell;
 class SystemLogPlainText;
@@ -41,6 +42,7 @@ public:
     enum OpenMode : int32_t {
         OPEN_ASK = 0,             // the import dialog
         OPEN_PATTERNS_OR_ASK = 1, // the import formats' patterns, else the dialog
+        OPEN_CHOSEN = 2,          // the format the import dialog chose, without showing it
         OPEN_PATTERNS_ONLY = 3,   // the patterns, else report and stop
     };
 
@@ -158,8 +160,12 @@ public slots:
     void PrevBookmarkOnly();
     void NextBookmarkOnly();
     void CreateFuncsDoc();
+    // Runs the import-format editor (made on first use) with the file in its
+    // test-file line.
     void ImportPrefDialog(const QString& FileToOpen);
     void ImportPrefDialog();
+    // The editor kept between uses; null before its first use.
+    ImportDialog* ImportEditor() const { return importDialog_; }
     void NextSelectionOnly();
     void NextHighlightOnly();
     void NextErrorsOnly();
@@ -213,5 +219,6 @@ private:
     // The entries of "Recent &Files"; replaced whole by each update.
     QList<QAction*> recentFileActions_;
     std::unique_ptr<MainWindowServices> services_;
+    ImportDialog* importDialog_ = nullptr;
     std::unique_ptr<MainWindowTabShell> tabShell_;
 };

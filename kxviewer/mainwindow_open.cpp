@@ -12,6 +12,7 @@
 
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
+#include "kxviewer/importdialog.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/kxvstartup.h"
 #include "kxviewer/mainwindow.h"
@@ -124,18 +125,27 @@ bool MainWindow::CheckFileAndAddRecent(const QString& path)
     return exists;
 }
 
-// The import dialog that modes 0 and 1 end in is not built yet: until it
-// is, every mode ends as mode 3 does, with the formats' patterns or the
-// report, so that no mode opens less than the patterns can tell.
-std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t loaderArgument, int32_t)
+std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t loaderArgument, int32_t mode)
 {
     const QFileInfo file(path);
     bool byType = false;
     int32_t code = FileTypeBySuffix(file.suffix().toLocal8Bit().constData(), &byType);
     if (!byType) {
-        code = OpenFileKind::FormatForSuffix(file.suffix());
-        if (code < 0) {
+        code = ImportDialog::CHOSEN_NONE;
+        if (mode == OPEN_PATTERNS_OR_ASK || mode == OPEN_PATTERNS_ONLY)
+            code = OpenFileKind::FormatForSuffix(file.suffix());
+        if (code < 0 && mode == OPEN_PATTERNS_ONLY) {
             AddToSystemLog(QStringLiteral("Import format for file '%1' not found").arg(path));
+            return nullptr;
+        }
+        if (code < 0 && mode != OPEN_CHOSEN) {
+            ImportPrefDialog(path);
+            code = importDialog_->ChosenFormat;
+        } else if (mode == OPEN_CHOSEN) {
+            code = importDialog_ != nullptr ? importDialog_->ChosenFormat : ImportDialog::CHOSEN_NONE;
+        }
+        if (code < 0 || size_t(code) >= ImportFormats.size()) {
+            AddToSystemLog(QStringLiteral("Unknown import type for file %1 , import stopped").arg(path));
             return nullptr;
         }
     }
@@ -144,6 +154,21 @@ std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t l
         return nullptr;
     return loader;
 }
+
+void MainWindow::ImportPrefDialog(const QString& FileToOpen)
+{
+    if (importDialog_ == nullptr)
+        importDialog_ = new ImportDialog(this);
+    importDialog_->setWindowTitle(FileToOpen.isEmpty() ? QStringLiteral("Import Formats ")
+                                                       : QStringLiteral("Import File"));
+    importDialog_->SetTestFile(FileToOpen);
+    // The list may have changed since the last run.
+    importDialog_->FillFormatTree(-1);
+    importDialog_->ChosenFormat = ImportDialog::CHOSEN_NONE;
+    Prompt().Exec(importDialog_);
+}
+
+void MainWindow::ImportPrefDialog() { ImportPrefDialog(QString()); }
 
 void MainWindow::OpenRecentFile()
 {

@@ -1,11 +1,9 @@
 // Commands whose work belongs to parts of the shell that are not built yet:
-// the import-format dialog, secondary windows, the dock
-// layout, self-upgrade, help and the Scripts panel. Their actions exist
-// (menus and toolbars show them) and are connected.
+// secondary windows, the dock layout, self-upgrade, help and the Scripts
+// panel. Their actions exist (menus and toolbars show them) and are
+// connected.
 #include "kxviewer/mainwindow.h"
 
-void MainWindow::ImportPrefDialog(const QString&) {}
-void MainWindow::ImportPrefDialog() { ImportPrefDialog(QString()); }
 void MainWindow::DockDetach() {}
 void MainWindow::SaveDocks() {}
 void MainWindow::RunUpgrade() {}

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QStatusBar>
 
+#include "kxviewer/docloader.h"
 #include "kxviewer/mainwindow.h"
 
 void MainWindowServices::AddToSystemLog(const QString& text, LogIcon icon)
@@ -33,3 +34,10 @@ int MainWindowServices::Information(const QString& text, bool warning)
 }
 
 QWidget* MainWindowServices::MainWidget() const { return window_; }
+
+QString MainWindowServices::OpenFileName() { return window_->GetOpenFileName(true); }
+
+std::unique_ptr<DocLoader> MainWindowServices::ImportFile(const QString& path, int32_t maxRecords, int32_t mode)
+{
+    return window_->ImportFile(path, maxRecords, mode);
+}

@@ -14,6 +14,8 @@ public:
     void ShowStatus(const QString& text, bool beep, int timeoutMs) override;
     int Information(const QString& text, bool warning) override;
     QWidget* MainWidget() const override;
+    QString OpenFileName() override;
+    std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t maxRecords, int32_t mode) override;
 
 private:
     MainWindow* window_;

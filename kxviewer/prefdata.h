@@ -157,7 +157,10 @@ public:
     // head; saveAfterRenumber saves at once when the display order had to be
     // renumbered.
     static void LoadFormats(ZmLib::IniBase& ini, ImportFormatList& list, bool foreign, bool saveAfterRenumber);
-    // Writes ImportFormats to "KxFormats.ini" and flushes it.
+    // Writes ImportFormats to "KxFormats.ini" and flushes it, first giving
+    // sub-templates display order 0 and the others 1..k in their order.
+    // False (reported) when the file cannot be written; the modified mark
+    // then stays.
     static bool SaveFormats();
     static void SaveFormats(ZmLib::IniBase& ini, const ImportFormatList& list);
 

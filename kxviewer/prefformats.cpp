@@ -108,6 +108,22 @@ void Renumber(ImportFormatList& list, size_t firstSorted)
         format.visual = format.IsSubTemplateName() ? 0 : next++;
 }
 
+// Sub-templates 0, the other formats 1..k in their present display order
+// (list order among equals), so that the file passes its order check.
+void CompactDisplayOrder(ImportFormatList& list)
+{
+    std::vector<size_t> mains;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i].IsSubTemplateName())
+            list[i].visual = 0;
+        else
+            mains.push_back(i);
+    }
+    std::stable_sort(mains.begin(), mains.end(), [&](size_t a, size_t b) { return list[a].visual < list[b].visual; });
+    for (size_t k = 0; k < mains.size(); ++k)
+        list[mains[k]].visual = int32_t(k) + 1;
+}
+
 } // namespace
 
 void PrefGlobal::LoadFormats(ZmLib::IniBase& ini, ImportFormatList& list, bool foreign, bool saveAfterRenumber)
@@ -202,6 +218,12 @@ void PrefGlobal::SaveFormats(ZmLib::IniBase& ini, const ImportFormatList& list)
 
 bool PrefGlobal::SaveFormats()
 {
+    const bool modified = ImportFormatsModified;
+    CompactDisplayOrder(ImportFormats);
     SaveFormats(IniFormats.Ini, ImportFormats);
-    return CheckIniWritable(IniFormats);
+    if (CheckIniWritable(IniFormats))
+        return true;
+    // Not on disk: the edits must not pass for saved.
+    ImportFormatsModified = modified;
+    return false;
 }

@@ -5,6 +5,8 @@
 #include <QProgressDialog>
 #include <QWidget>
 
+#include "kxviewer/docloader.h"
+
 ZmLib::KX KxvTearoffChannel("TEAROFF");
 ZmLib::KX KxvSyslogChannel("SYSLOG");
 
@@ -79,6 +81,14 @@ void KxvShellServices::ProcessEvents()
 QWidget* KxvShellServices::MainWidget() const { return nullptr; }
 
 void KxvShellServices::StartUpdateCheck() {}
+
+QString KxvShellServices::OpenFileName() { return QString(); }
+
+std::unique_ptr<DocLoader> KxvShellServices::ImportFile(const QString& path, int32_t, int32_t)
+{
+    AddToSystemLog(QStringLiteral("Import format for file '%1' not found").arg(path));
+    return nullptr;
+}
 
 std::unique_ptr<KxvProgress> KxvShellServices::CreateProgress(const QString& label, const QString& cancelText,
                                                               int minimum, int maximum)

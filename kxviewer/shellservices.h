@@ -13,6 +13,7 @@
 
 #include "utils/kx/kx.h"
 
+class DocLoader;
 class QWidget;
 
 // The viewer's channels that these services write to: "TEAROFF" for the
@@ -68,6 +69,14 @@ public:
     // A window-modal progress dialog over MainWidget with the label, the
     // cancel button text and the range. Without a widget application or a
     // main window, a display that is never shown and never cancelled.
+    // The open dialog, only to pick a path; empty when cancelled. Default:
+    // empty (no dialog without a window).
+    virtual QString OpenFileName();
+    // Loads a file as the open road does (mode 0: ask the import dialog,
+    // 1: patterns else ask, 2: the import dialog's chosen format, 3:
+    // patterns only), at most maxRecords records (negative: all); null
+    // after reporting why. Default: the System Log says no format was found.
+    virtual std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t maxRecords, int32_t mode);
     virtual std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancelText, int minimum,
                                                         int maximum);
 };

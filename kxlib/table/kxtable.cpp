@@ -1,5 +1,7 @@
 #include "kxlib/table/kxtable.h"
 
+#include <atomic>
+
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -42,6 +44,12 @@ void FileNameOf(const char* path, ZmLib::StrBase& out)
 
 } // namespace
 
+namespace {
+std::atomic<int32_t> liveTables{0};
+} // namespace
+
+int32_t KxTable::LiveCount() { return liveTables; }
+
 KxTable::KxTable(const char* path, const char* name, const PrefKxTable& prefs)
     : prefs_(prefs), auxTree_(PrefKxTable::Default().TreeLevel1Field, PrefKxTable::Default().TreeLevel2Field),
       timeNormalised_(prefs.NormalizeTime != 0), key_(reinterpret_cast<uintptr_t>(this))
@@ -58,11 +66,13 @@ KxTable::KxTable(const char* path, const char* name, const PrefKxTable& prefs)
     tids_.SetKey(key_);
     firstBlock_ = lastBlock_ = cursor_ = new KxTblock(this, 0);
     blockCount_ = 1;
+    ++liveTables;
     Trace(1, __func__, "NEW INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);
 }
 
 KxTable::~KxTable()
 {
+    --liveTables;
     ClearSelections();
     if (FilterOn)
         ClearFilter();

@@ -95,6 +95,9 @@ public:
     // Frees the table when the last reference goes.
     void Release();
     uint32_t RefCount() const { return refCount_; }
+    // Tables that exist now: a short-lived table that is never freed shows
+    // here.
+    static int32_t LiveCount();
 
     // The most bytes a name holds.
     static constexpr int NAME_CAPACITY = 49;

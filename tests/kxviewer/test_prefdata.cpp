@@ -255,7 +255,11 @@ TEST_F(PrefDataTest, NoWritableLocationIsReportedAndLeavesTheValues)
     EXPECT_EQ(shell.info, (std::vector<std::string>{"Kxviewer.ini cannot be created", cannot}));
     EXPECT_EQ(shell.log, shell.info);
     shell.Clear();
+    // Edits that could not be written stay marked, so that they are not
+    // taken for saved.
+    ImportFormatsModified = true;
     EXPECT_FALSE(PrefGlobal::SaveFormats());
+    EXPECT_TRUE(ImportFormatsModified);
     EXPECT_EQ(shell.info, std::vector<std::string>{"Cannot write '" + (dir_ / "plain/KxViewer/KxFormats.ini") +
                                                    "', please check it is writable!"});
 }
@@ -682,6 +686,35 @@ TEST_F(PrefDataTest, SaveFormatsWritesTheProcessListToItsFile)
     ImportFormatList list;
     PrefGlobal::LoadFormats(back.Ini, list, false, false);
     EXPECT_EQ(list, ImportFormats);
+}
+
+// What the editor leaves behind is written in the order the file check
+// accepts, so the next start does not re-sort the formats by name.
+TEST_F(PrefDataTest, SavedDisplayOrderIsCompact)
+{
+    const struct {
+        const char* what;
+        std::vector<int32_t> visuals; // of A, A #1, B, C
+        std::vector<std::string> names;
+    } cases[] = {
+        {"kept", {2, 0, 3, 4}, {"SysLog=1", "A=2", "A #1=0", "B=3", "C=4"}},
+        {"sub-template with a place", {2, 3, 4, 5}, {"SysLog=1", "A=2", "A #1=0", "B=3", "C=4"}},
+        {"twice the same place", {3, 0, 3, 2}, {"SysLog=1", "A=3", "A #1=0", "B=4", "C=2"}},
+        {"gaps", {9, 0, 4, 7}, {"SysLog=1", "A=4", "A #1=0", "B=2", "C=3"}},
+    };
+    PrefGlobal::IniFormats.Open(program.c_str(), "KxFormats", "ini");
+    for (const auto& c : cases) {
+        ImportFormats = WithBuiltIns({UserFormat("A", c.visuals[0], {{"TEXT", 0, "(.*)"}}),
+                                      UserFormat("A #1", c.visuals[1], {{"TEXT", 0, "(.*)"}}),
+                                      UserFormat("B", c.visuals[2], {{"TEXT", 0, "(.*)"}}),
+                                      UserFormat("C", c.visuals[3], {{"TEXT", 0, "(.*)"}})});
+        ASSERT_TRUE(PrefGlobal::SaveFormats()) << c.what;
+        ZmLib::IniFile back;
+        back.Open(program.c_str(), "KxFormats", "ini");
+        ImportFormatList list;
+        PrefGlobal::LoadFormats(back.Ini, list, false, false);
+        EXPECT_EQ(Names(list), c.names) << c.what;
+    }
 }
 
 TEST_F(PrefDataTest, RepeatedSectionsAreSavedOnceWithWhatWasLoaded)

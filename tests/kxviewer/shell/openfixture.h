@@ -4,11 +4,13 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
 #include <QSettings>
 #include <QStringList>
@@ -43,7 +45,17 @@ public:
         return Next();
     }
 
+    // The program's own modal dialogs run through this; without it they are
+    // rejected unseen.
+    int Exec(QDialog* dialog) override
+    {
+        execTitles.push_back(dialog->windowTitle());
+        return onExec ? onExec(dialog) : int(QDialog::Rejected);
+    }
+
     std::deque<QString> files;
+    std::function<int(QDialog*)> onExec;
+    std::vector<QString> execTitles;
     std::vector<DialogCall> openCalls;
     std::vector<DialogCall> saveCalls;
 

@@ -76,20 +76,22 @@ TEST_F(OpenFiles, ALogFileThatAnEnabledFormatClaimsOpensWithoutAnyQuestion)
     EXPECT_EQ(PrefGlobal::LastOpenFilter, "SysLog (*.log )");
 }
 
-// Claimed by no format, claimed only by a disabled one, refused by the
-// loader: nothing opens, and the file stays in the list.
+// Claimed by no format, claimed only by a disabled one (the import editor
+// asked and cancelled), refused by the loader: nothing opens, and the file
+// stays in the list.
 TEST_F(OpenFiles, FilesThatOpenNothing)
 {
     const QString notes = SysLogFile("notes.txt", 3);
     Trigger(ACT_OPEN, notes);
-    EXPECT_EQ(LinesWith("Import format for file '" + notes.toStdString() + "' not found").size(), 1u);
+    EXPECT_EQ(LinesWith("Unknown import type for file " + notes.toStdString() + " , import stopped").size(), 1u);
     EXPECT_EQ(Recent(), QStringList{notes});
 
     ImportFormats[0].enabled = false;
     const QString log = SysLogFile("messages.log", 3);
     Trigger(ACT_OPEN, log);
     Trigger(ACT_IMPORT, log);
-    EXPECT_EQ(LinesWith("Import format for file '" + log.toStdString() + "' not found").size(), 2u);
+    EXPECT_EQ(LinesWith("Unknown import type for file " + log.toStdString() + " , import stopped").size(), 2u);
+    EXPECT_EQ(files.execTitles, std::vector<QString>(3, "Import File"));
     EXPECT_TRUE(files.calls.empty());
 
     const QString garbage = dir.filePath("garbage.kx");
