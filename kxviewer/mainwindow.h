@@ -166,6 +166,8 @@ public slots:
     void ImportPrefDialog();
     // The editor kept between uses; null before its first use.
     ImportDialog* ImportEditor() const { return importDialog_; }
+    // The kept editor goes; the next "&Import Formats" builds a new one.
+    void ForgetImportEditor();
     void NextSelectionOnly();
     void NextHighlightOnly();
     void NextErrorsOnly();

@@ -170,6 +170,13 @@ void MainWindow::ImportPrefDialog(const QString& FileToOpen)
 
 void MainWindow::ImportPrefDialog() { ImportPrefDialog(QString()); }
 
+void MainWindow::ForgetImportEditor()
+{
+    if (importDialog_ != nullptr)
+        importDialog_->deleteLater();
+    importDialog_ = nullptr;
+}
+
 void MainWindow::OpenRecentFile()
 {
     auto* action = qobject_cast<QAction*>(sender());

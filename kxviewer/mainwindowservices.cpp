@@ -37,6 +37,8 @@ QWidget* MainWindowServices::MainWidget() const { return window_; }
 
 QString MainWindowServices::OpenFileName() { return window_->GetOpenFileName(true); }
 
+void MainWindowServices::ForgetImportEditor() { window_->ForgetImportEditor(); }
+
 std::unique_ptr<DocLoader> MainWindowServices::ImportFile(const QString& path, int32_t maxRecords, int32_t mode)
 {
     return window_->ImportFile(path, maxRecords, mode);

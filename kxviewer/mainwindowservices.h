@@ -16,6 +16,7 @@ public:
     QWidget* MainWidget() const override;
     QString OpenFileName() override;
     std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t maxRecords, int32_t mode) override;
+    void ForgetImportEditor() override;
 
 private:
     MainWindow* window_;

@@ -192,6 +192,7 @@ void PrefDialog::Apply()
     PrefGlobal::Save();
     if (PrefGlobal::AutoUpgrade)
         KxvShell().StartUpdateCheck();
+    KxvShell().ForgetImportEditor();
     ApplyButton->setEnabled(false);
 }
 

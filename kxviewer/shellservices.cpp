@@ -82,6 +82,8 @@ QWidget* KxvShellServices::MainWidget() const { return nullptr; }
 
 void KxvShellServices::StartUpdateCheck() {}
 
+void KxvShellServices::ForgetImportEditor() {}
+
 QString KxvShellServices::OpenFileName() { return QString(); }
 
 std::unique_ptr<DocLoader> KxvShellServices::ImportFile(const QString& path, int32_t, int32_t)

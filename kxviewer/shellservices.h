@@ -66,6 +66,9 @@ public:
     // Starts the check for a newer program version when none runs yet.
     // Default and main window: nothing, as there is no update checker yet.
     virtual void StartUpdateCheck();
+    // Drops the window's kept import-format editor, so that the next one is
+    // built with the current preferences. Default: nothing.
+    virtual void ForgetImportEditor();
     // A window-modal progress dialog over MainWidget with the label, the
     // cancel button text and the range. Without a widget application or a
     // main window, a display that is never shown and never cancelled.

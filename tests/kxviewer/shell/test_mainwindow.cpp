@@ -363,6 +363,8 @@ TEST_F(MainWindowMessages, SystemPanelsOffAndOn)
     EXPECT_TRUE(panels->isChecked());
 }
 
+// Ok also drops the kept import-format editor, so that the next one is built
+// with the new preferences.
 TEST_F(MainWindowMessages, PreferencesShowAndHideTheSystemPanels)
 {
     const struct {
@@ -371,6 +373,9 @@ TEST_F(MainWindowMessages, PreferencesShowAndHideTheSystemPanels)
     } cases[] = {{false, true}, {true, false}, {false, false}, {true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.systemLog << c.debug);
+        prompt.onExec = nullptr;
+        window->Actions[ACT_IMPORT_FORMATS]->trigger();
+        ASSERT_NE(window->ImportEditor(), nullptr);
         prompt.dialogs.clear();
         prompt.onExec = [&c](QDialog* shown) {
             auto* dialog = qobject_cast<PrefDialog*>(shown);
@@ -391,6 +396,7 @@ TEST_F(MainWindowMessages, PreferencesShowAndHideTheSystemPanels)
         EXPECT_EQ(PrefGlobal::PanelDebug, c.debug);
         EXPECT_EQ(MainWindow::SystemLogDock->isHidden(), !c.systemLog);
         EXPECT_EQ(MainWindow::DebugDock->isHidden(), !c.debug);
+        EXPECT_EQ(window->ImportEditor(), nullptr);
     }
     prompt.onExec = nullptr;
 }
