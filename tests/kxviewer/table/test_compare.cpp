@@ -132,7 +132,6 @@ TEST_F(Compare, TabsGiveTwoFilesOfRecordTextsLeftDocumentFirst)
     const Case cases[] = {
         {"equal base names", {"app.log", "app.log(1)"}, false, false, {"app.txt", "app-2.txt"}},
         {"the left one first, marked last", {"left.log", "right.log"}, true, true, {"left.txt", "right.txt"}},
-        {"the left one first, marked first", {"left.log", "right.log"}, true, false, {"left.txt", "right.txt"}},
         {"one group: the lower tab first", {"one.log", "two.log"}, false, true, {"one.txt", "two.txt"}},
         {"a slash stays in the folder", {"x/y.log", "z.kx"}, false, false, {"x_y.txt", "z.txt"}},
     };

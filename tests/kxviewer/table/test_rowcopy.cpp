@@ -154,27 +154,22 @@ TEST_F(RowCopy, PasteIntoAnEmptyDocumentMakesTheFirstRowCurrent)
 TEST_F(RowCopy, RowChangesOfAFilteredOrReadOnlyTableAreRefused)
 {
     struct Case {
-        const char* name;
         bool filtered;
-        std::function<void(TabTable*)> command;
+        void (TabTable::*command)();
         const char* message;
     };
+    const char* const pasteFiltered = "Cannot paste rows: the document is filtered; clear the filter first.";
+    const char* const pasteReadOnly = "Cannot paste rows: the document is not editable.";
     const Case cases[] = {
-        {"paste, filtered", true, [](TabTable* t) { t->RowsPaste(); },
-         "Cannot paste rows: the document is filtered; clear the filter first."},
-        {"paste to end, filtered", true, [](TabTable* t) { t->RowsPasteToBottom(); },
-         "Cannot paste rows: the document is filtered; clear the filter first."},
-        {"erase, filtered", true, [](TabTable* t) { t->RowsDelete(); },
-         "Cannot delete rows: the document is filtered; clear the filter first."},
-        {"paste, read-only", false, [](TabTable* t) { t->RowsPaste(); },
-         "Cannot paste rows: the document is not editable."},
-        {"paste to end, read-only", false, [](TabTable* t) { t->RowsPasteToBottom(); },
-         "Cannot paste rows: the document is not editable."},
-        {"erase, read-only", false, [](TabTable* t) { t->RowsDelete(); },
-         "Cannot delete rows: the document is not editable."},
+        {true, &TabTable::RowsPaste, pasteFiltered},
+        {true, &TabTable::RowsPasteToBottom, pasteFiltered},
+        {true, &TabTable::RowsDelete, "Cannot delete rows: the document is filtered; clear the filter first."},
+        {false, &TabTable::RowsPaste, pasteReadOnly},
+        {false, &TabTable::RowsPasteToBottom, pasteReadOnly},
+        {false, &TabTable::RowsDelete, "Cannot delete rows: the document is not editable."},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.message);
         TabTable* source = OpenFixture("A");
         TabTable* target = OpenFixture("B");
         source->Actions[TACT_ROWS_COPY_ALL]->trigger();
@@ -185,7 +180,7 @@ TEST_F(RowCopy, RowChangesOfAFilteredOrReadOnlyTableAreRefused)
             target->Table->Prefs().editable = 0;
         const int32_t rows = target->Table->RowCount();
         shell.Clear();
-        c.command(target);
+        (target->*c.command)();
         EXPECT_EQ(target->Table->RowCount(), rows);
         EXPECT_TRUE(Contains(shell.info, c.message));
         EXPECT_TRUE(prompt.asked.isEmpty());
