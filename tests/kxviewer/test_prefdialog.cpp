@@ -214,7 +214,6 @@ TEST_F(PrefDialogTest, ColourSchemeEditsInEverySortOrder)
         const char* message;
     } cases[] = {
         {"five refuse Delete", 5, false, 2, "Delete", {0, 1, 2, 3, 4}, tooFew},
-        {"six allow Delete", 6, false, 2, "Delete", {0, 1, 3, 4, 5}, ""},
         {"Insert sorted by Color", 6, true, 2, "Insert", {0, 1, -1, 2, 3, 4, 5}, ""},
         {"Insert at the top sorted by Color", 6, true, 0, "Insert", {-1, 0, 1, 2, 3, 4, 5}, ""},
         {"Delete sorted by Color", 6, true, 4, "Delete", {0, 1, 2, 3, 5}, ""},

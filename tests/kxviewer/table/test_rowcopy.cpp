@@ -204,7 +204,6 @@ TEST_F(RowCopy, EraseAsksAndDeletesOnYesOnly)
         {"current row, Yes", {}, 4, QMessageBox::Yes, "Are you sure to delete row #5", 59},
         {"current row, Escape", {}, 4, QMessageBox::Escape, "Are you sure to delete row #5", 60},
         {"selection, Yes", {2, 3, 4, 10}, 7, QMessageBox::Yes, "Are you sure to delete 4 selected rows?", 56},
-        {"selection, No", {2, 3}, 7, QMessageBox::No, "Are you sure to delete 2 selected rows?", 60},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
