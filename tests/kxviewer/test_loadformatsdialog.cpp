@@ -145,53 +145,26 @@ TEST_F(LoadFormatsTest, RowsAndTakenFormatsFollowTheFile)
         bool changed;
     };
     const auto import = [](QDialog* d, QTableWidget*) { Click(d, "ImportButton"); };
+    const auto uncheckFirst = [](QDialog* d, QTableWidget* t) {
+        Toggle(t, 0);
+        Click(d, "ImportButton");
+    };
     const std::vector<Case> cases = {
         {"own file", Join({Family("P", 1, 2), {Format("Q", 2)}}), import, {"P (2 subs) [ ]", "Q [ ]"}, {}, false},
         {"built-in refused", {Format("SysLog", 1, "*.sys")}, import, {"SysLog [ ]"}, {}, false},
-        {"P + 2 subs replaced by P + 3 in P's place",
-         Family("P", 1, 3, "*.p"),
-         import,
-         {"P (3 subs) [x]"},
-         {"SysLog/1/log", "P/2/*.p", "P #1/0/*.p", "P #2/0/*.p", "P #3/0/*.p", "Q/3/*.log"},
-         true},
-        {"unchecked row",
-         Join({{Format("R", 1)}, {Format("S", 2)}}),
-         [](QDialog* d, QTableWidget* t) {
-             Toggle(t, 0);
-             Click(d, "ImportButton");
-         },
-         {"R [x]", "S [x]"},
-         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "S/4/*.log"},
-         true},
-        {"cancel",
-         {Format("Q", 1, "*.q")},
-         [](QDialog* d, QTableWidget*) { Click(d, "CancelButton"); },
-         {"Q [x]"},
-         {},
-         false},
+        {"P + 2 subs replaced by P + 3 in P's place", Family("P", 1, 3, "*.p"), import, {"P (3 subs) [x]"},
+         {"SysLog/1/log", "P/2/*.p", "P #1/0/*.p", "P #2/0/*.p", "P #3/0/*.p", "Q/3/*.log"}, true},
+        {"unchecked row", Join({{Format("R", 1)}, {Format("S", 2)}}), uncheckFirst, {"R [x]", "S [x]"},
+         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "S/4/*.log"}, true},
+        {"cancel", {Format("Q", 1, "*.q")}, [](QDialog* d, QTableWidget*) { Click(d, "CancelButton"); }, {"Q [x]"},
+         {}, false},
         {"family over the limit refused", Family("F", 1, 8), import, {"F (8 subs) [ ]"}, {}, false},
-        {"sub-template repeated",
-         Join({Family("D", 1, 1), {Format("D #1", 0)}}),
-         import,
-         {"D (2 subs) [ ]"},
-         {},
+        {"sub-template repeated", Join({Family("D", 1, 1), {Format("D #1", 0)}}), import, {"D (2 subs) [ ]"}, {},
          false},
         {"more fields than record fields refused", {Format("W", 1, "*.w", 26)}, import, {"W [ ]"}, {}, false},
-        {"name repeated in the file",
-         Join({{Format("R", 1)}, {Format("R", 2, "*.r")}}),
-         import,
-         {"R [x]", "R [ ]"},
-         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "R/4/*.log"},
-         true},
-        {"every row unchecked: only marked modified",
-         {Format("R", 1)},
-         [](QDialog* d, QTableWidget* t) {
-             Toggle(t, 0);
-             Click(d, "ImportButton");
-         },
-         {"R [x]"},
-         {},
-         true},
+        {"name repeated in the file", Join({{Format("R", 1)}, {Format("R", 2, "*.r")}}), import, {"R [x]", "R [ ]"},
+         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "R/4/*.log"}, true},
+        {"every row unchecked: only marked modified", {Format("R", 1)}, uncheckFirst, {"R [x]"}, {}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -221,12 +221,8 @@ TEST_F(Compare, RangesAreTheFirstTwoRangeLines)
         const char* files[2];
     };
     const Case cases[] = {
-        {"a bookmark line first",
-         {{3, -1, 0, 2}, {1, 2, 1, 1}, {6, 8, 4, 1}, {0, 9, 5, 1}},
-         nullptr,
-         {"a1", "a2"},
-         {"a6", "a7", "a8"},
-         {"doc-range#1.txt", "doc-range#4.txt"}},
+        {"a bookmark line first", {{3, -1, 0, 2}, {1, 2, 1, 1}, {6, 8, 4, 1}, {0, 9, 5, 1}}, nullptr, {"a1", "a2"},
+         {"a6", "a7", "a8"}, {"doc-range#1.txt", "doc-range#4.txt"}},
         {"a range past the end is cut", {{8, 40, 2, 1}, {0, 0, 3, 1}}, nullptr, {"a8", "a9"}, {"a0"},
          {"doc-range#2.txt", "doc-range#3.txt"}},
         {"one range only", {{3, -1, 0, 2}, {1, 2, 1, 1}}, nullptr, {}, {}, {}},
