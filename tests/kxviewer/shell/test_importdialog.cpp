@@ -66,14 +66,17 @@ protected:
         files.onExec = nullptr;
         OpenTest::TearDown();
     }
-    // The user formats P, P #1, P #2, Q and the family 1, 1 #1, saved.
-    void SaveStartList()
+    // The user formats P, P #1, P #2, Q (changed by changeQ) and the family
+    // 1, 1 #1, saved.
+    void SaveStartList(const std::function<void(ImportFormat&)>& changeQ = nullptr)
     {
         ImportFormats.resize(size_t(PredefinedFormatCount));
         for (const ImportFormat& f : {Format("P", 2, "(p.*)"), Format("P #1", 0, "(p1.*)"),
                                       Format("P #2", 0, "(p2.*)"), Format("Q", 3, "(q.*)"),
                                       Format("1", 4, "(one.*)"), Format("1 #1", 0, "(one1.*)")})
             ImportFormats.push_back(f);
+        if (changeQ)
+            changeQ(ImportFormats[size_t(PredefinedFormatCount) + 3]);
         ASSERT_TRUE(PrefGlobal::SaveFormats());
     }
     // Runs "&Import Formats" with body doing the user's part.
@@ -250,14 +253,13 @@ TEST_F(ImportEditor, DeletingAFieldKeepsTheOtherColumns)
         {{1, -1, 0}, 1, {1, 0}},
     };
     for (const auto& c : cases) {
-        SaveStartList();
-        ImportFormat& q = ImportFormats[size_t(PredefinedFormatCount) + 3];
-        q.fields.clear();
-        const char* keys[] = {"TEXT", "PID", "TID"};
-        for (size_t f = 0; f < c.positions.size(); ++f)
-            q.fields.push_back({keys[f], c.positions[f], "(.*)"});
-        q.ComposeExpression();
-        ASSERT_TRUE(PrefGlobal::SaveFormats());
+        SaveStartList([&](ImportFormat& q) {
+            const char* keys[] = {"TEXT", "PID", "TID"};
+            q.fields.clear();
+            for (size_t f = 0; f < c.positions.size(); ++f)
+                q.fields.push_back({keys[f], c.positions[f], "(.*)"});
+            q.ComposeExpression();
+        });
         RunEditor([&](ImportDialog* editor) {
             Select(editor, "Q");
             QTableWidget* table = editor->FieldsTable();
@@ -349,11 +351,10 @@ TEST_F(ImportEditor, DelimiterKeepsItsFirstCharacter)
         std::string stored;
     } cases[] = {{"  ,x ", ","}, {"   ", " "}};
     for (const auto& c : cases) {
-        SaveStartList();
-        ImportFormat& q = ImportFormats[size_t(PredefinedFormatCount) + 3];
-        q.mode = IMPORT_MODE_DELIMITED;
-        q.delimiter = ";";
-        ASSERT_TRUE(PrefGlobal::SaveFormats());
+        SaveStartList([](ImportFormat& q) {
+            q.mode = IMPORT_MODE_DELIMITED;
+            q.delimiter = ";";
+        });
         RunEditor([&](ImportDialog* editor) {
             Select(editor, "Q");
             QLineEdit* delimiter = nullptr;
