@@ -265,6 +265,28 @@ KxdRecord* KxTable::AppendRecord(const ZmLib::KxdProt& prot)
     return record;
 }
 
+void KxTable::ShiftMarksForInsert(int32_t i, int32_t n)
+{
+    // A range holding i past its first row is cut at i; the ranges and
+    // bookmarks from i on move down n rows.
+    SelRange* range = nullptr;
+    if (SelRangeFind(i, &range) == 0 && range->first < i) {
+        SelRange* tail = new SelRange;
+        tail->first = i;
+        tail->count = range->first + range->count - i;
+        tail->tag = range->tag;
+        range->count = i - range->first;
+        selRanges_.AddAfter(range, tail);
+        PointRecords(tail, tail->first, tail->first + tail->count);
+    }
+    for (SelRange* r = FirstRange(); r; r = r->NextEntry())
+        if (r->first >= i)
+            r->first += n;
+    for (KxBkmarkEntry* b = bkmarks_.First(); b; b = b->NextEntry())
+        if (b->index >= i)
+            b->index += n;
+}
+
 void KxTable::SplitBlock(KxTblock* block, uint32_t offset)
 {
     KxTblock* tail = new KxTblock(this, block->first + offset);
@@ -293,24 +315,7 @@ KxdRecord* KxTable::InsertRecord(int32_t i)
     if (i == recordCount_)
         return NewRecord();
 
-    // Selection ranges: a range that holds i past its first row is cut at i,
-    // then every range from i on moves down one row.
-    SelRange* range = nullptr;
-    if (SelRangeFind(i, &range) == 0 && range->first < i) {
-        SelRange* tail = new SelRange;
-        tail->first = i;
-        tail->count = range->first + range->count - i;
-        tail->tag = range->tag;
-        range->count = i - range->first;
-        selRanges_.AddAfter(range, tail);
-        PointRecords(tail, tail->first, tail->first + tail->count);
-    }
-    for (SelRange* r = FirstRange(); r; r = r->NextEntry())
-        if (r->first >= i)
-            ++r->first;
-    for (KxBkmarkEntry* b = bkmarks_.First(); b; b = b->NextEntry())
-        if (b->index >= i)
-            ++b->index;
+    ShiftMarksForInsert(i, 1);
 
     uint32_t offset = 0;
     KxTblock* block = BlockOf(i, &offset);

@@ -151,6 +151,10 @@ public:
     // Moves the records of a block from offset on into a new block behind
     // it.
     void SplitBlock(KxTblock* block, uint32_t offset);
+    // Before n rows are inserted at original index i: a selection range
+    // holding i past its first row is cut there, and the ranges and
+    // bookmarks from i on move down n rows.
+    void ShiftMarksForInsert(int32_t i, int32_t n);
     KxTblock* FirstBlock() const { return firstBlock_; }
     uint32_t BlockCount() const { return blockCount_; }
     // The slots that the next block will have once the last one is full:

@@ -24,24 +24,7 @@ bool KxTable::InsertRecords(int32_t i, int32_t n)
     if (n == 0)
         return true;
 
-    // A range holding i past its first row is cut at i; the ranges and
-    // bookmarks from i on move down n rows.
-    SelRange* range = nullptr;
-    if (SelRangeFind(i, &range) == 0 && range->first < i) {
-        SelRange* tail = new SelRange;
-        tail->first = i;
-        tail->count = range->first + range->count - i;
-        tail->tag = range->tag;
-        range->count = i - range->first;
-        selRanges_.AddAfter(range, tail);
-        PointRecords(tail, tail->first, tail->first + tail->count);
-    }
-    for (SelRange* r = FirstRange(); r; r = r->NextEntry())
-        if (r->first >= i)
-            r->first += n;
-    for (KxBkmarkEntry* b = bkmarks_.First(); b; b = b->NextEntry())
-        if (b->index >= i)
-            b->index += n;
+    ShiftMarksForInsert(i, n);
 
     uint32_t offset = 0;
     KxTblock* block = BlockOf(i, &offset);
