@@ -1,25 +1,27 @@
 // kxscript: parses and runs a script file with the libraries that need no
-// viewer. The text of print() and debug() goes to standard output, one line
-// per statement; errors (with their line) and the diagnostics of the debug
+// viewer (math and csv). The text of print() and debug() goes to standard
+// output, one line per statement; errors (with their line) and the diagnostics of the debug
 // stream go to standard error. Ctrl-C stops the script as the viewer's stop
 // button does.
 //
 //   kxscript [-d LEVEL] FILE
 //
 // Exit status: 0 when the script ends normally or by exit, 1 when it stops
-// with an error or is stopped, 2 when it cannot be read or parsed, or on bad
-// usage.
+// with an error or is stopped or a file it wrote could not be written
+// whole, 2 when it cannot be read or parsed, or on bad usage.
 #include <signal.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "script/scriptbase/antlrsupport.h"
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbase/scriptchannels.h"
+#include "script/scriptbasegui/scriptexport.h"
 #include "script/scriptbasegui/scriptmath.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/kxsinks.h"
@@ -99,6 +101,8 @@ int main(int argc, char** argv)
     ScriptLibRegistry::search = &search;
     ScriptMath math;
     math.Init(&scripts, &search);
+    ScriptExport csv;
+    csv.Init(&scripts);
     RunnerOutput output;
     scripts.Add(&output, kOutputFunctions, 1);
 
@@ -129,6 +133,14 @@ int main(int argc, char** argv)
         }
         sigaction(SIGINT, &previous, nullptr);
         g_running = nullptr;
+        // Closes the files the script left open, whatever ended it.
+        const std::string problems = scripts.RunEnded();
+        if (!problems.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s\n", problems.c_str());
+            if (status == 0)
+                status = 1;
+        }
         delete code;
     }
     std::fflush(stdout);
