@@ -1,0 +1,331 @@
+// Updates end to end against servers in this process: the signed version
+// file, the package, the question, and the upgrader or installer started.
+#include <csignal>
+#include <deque>
+#include <memory>
+
+#include <sys/resource.h>
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSslConfiguration>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "httpfixture.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/upgrade.h"
+#include "kxviewer/upgradesettings.h"
+#include "shellfixture.h"
+
+using namespace shelltest;
+
+namespace {
+
+// An Ed25519 key pair made for the run.
+struct SigningKey {
+    SigningKey() : key(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), &EVP_PKEY_free) {}
+
+    QByteArray PublicPem() const
+    {
+        std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
+        PEM_write_bio_PUBKEY(bio.get(), key.get());
+        char* data = nullptr;
+        const long size = BIO_get_mem_data(bio.get(), &data);
+        return QByteArray(data, int(size));
+    }
+
+    QByteArray Sign(const QByteArray& data) const
+    {
+        std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+        unsigned char signature[64];
+        size_t size = sizeof(signature);
+        EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get());
+        EVP_DigestSign(context.get(), signature, &size, reinterpret_cast<const unsigned char*>(data.constData()),
+                       size_t(data.size()));
+        return QByteArray(reinterpret_cast<const char*>(signature), int(size));
+    }
+
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key;
+};
+
+// A test CA and a server certificate for 127.0.0.1 signed by it, made with
+// the openssl tool; the CA is trusted by every request of the process.
+struct TestCa {
+    TestCa()
+    {
+        const QString d = dir.path() + '/';
+        QFile ext(d + "ext");
+        ext.open(QIODevice::WriteOnly);
+        ext.write("subjectAltName=IP:127.0.0.1\n");
+        ext.close();
+        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+        Run(QStringList{"req", "-x509"} + ec + QStringList{"-keyout", d + "ca.key", "-out", d + "ca.pem", "-days", "2",
+                                                           "-subj", "/CN=KxViewer Test CA"});
+        Run(QStringList{"req"} + ec + QStringList{"-keyout", d + "srv.key", "-out", d + "srv.csr", "-subj", "/CN=127.0.0.1"});
+        Run({"x509", "-req", "-in", d + "srv.csr", "-CA", d + "ca.pem", "-CAkey", d + "ca.key", "-CAcreateserial",
+             "-out", d + "srv.pem", "-days", "2", "-extfile", d + "ext"});
+        certificate = Read(d + "srv.pem");
+        key = Read(d + "srv.key");
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setCaCertificates(QSslCertificate::fromPath(d + "ca.pem"));
+        QSslConfiguration::setDefaultConfiguration(configuration);
+    }
+    static void Run(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start("openssl", arguments);
+        ASSERT_TRUE(process.waitForFinished(20000)) << arguments.join(' ').toStdString();
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    }
+    static QByteArray Read(const QString& path)
+    {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
+    QTemporaryDir dir;
+    QByteArray certificate;
+    QByteArray key;
+};
+
+QByteArray Script(const QByteArray& body) { return "#!/bin/sh\n" + body + "\n"; }
+
+QByteArray PackageLine(const char* name, const QByteArray& bytes)
+{
+    return QByteArray(name) + ' ' + QByteArray::number(bytes.size()) + ' ' +
+           QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '\n';
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+enum class Serve { AS_SIGNED, TAMPERED, TRUNCATED, STALLED, OVERSIZED };
+enum class VersionRoute { PLAIN, NOT_FOUND, REDIRECT_LOOP, HTTPS_TO_HTTP };
+enum class World { NORMAL, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED };
+
+struct UpdateCase {
+    const char* name;
+    const char* version;
+    Serve serve;
+    VersionRoute route;
+    World world;
+    bool tls;
+    bool otherKey;  // version.sig made with a key we do not trust
+    bool cancel;    // press Cancel in the progress dialog while the package stalls
+    std::deque<QMessageBox::StandardButton> answers;
+    // What the user is shown, in order; a trailing '*' matches a prefix.
+    std::vector<QString> shown;
+    // A System Log line that must be there; empty: none asked.
+    QString logged;
+    // What the started upgrader or installer wrote; empty: nothing started.
+    QByteArray started;
+};
+
+void PrintTo(const UpdateCase& c, std::ostream* out) { *out << c.name; }
+
+class UpgradeFlow : public MainWindowTest, public testing::WithParamInterface<UpdateCase> {
+protected:
+    static void SetUpTestSuite()
+    {
+        PrepareProcess();
+        PrefGlobal::Load();
+        ca = new TestCa();
+    }
+    static void TearDownTestSuite() { delete ca; }
+
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        UpgradeSettings::WorkDir = root.path() + "/work";
+        UpgradeSettings::ProgramDir = root.path() + "/program";
+        UpgradeSettings::PublicKeyPem = trusted.PublicPem();
+        UpgradeSettings::StallMs = 30000;
+        QDir().mkpath(UpgradeSettings::ProgramDir);
+        PrefGlobal::ForceUpgradeFromGui = 0;
+    }
+    void TearDown() override
+    {
+        UpgradeSettings::Url.clear();
+        UpgradeSettings::WorkDir.clear();
+        UpgradeSettings::ProgramDir.clear();
+        MainWindowTest::TearDown();
+    }
+
+    static TestCa* ca;
+    SigningKey trusted;
+    QTemporaryDir root;
+};
+
+TestCa* UpgradeFlow::ca = nullptr;
+
+const QString UP_TO_DATE = "The version is up to date";
+const QString CONNECT_ERROR = "An error occurred when connecting to the upgrade site";
+const QString REJECTED = "The downloaded update failed verification and was deleted";
+const QString ASK = "New version 2.1.3993.3 available.\nTo upgrade?";
+const auto YES = QMessageBox::Yes;
+
+TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
+{
+    const UpdateCase& c = GetParam();
+    const QString log = root.path() + "/started.log";
+    const QByteArray record = "printf '%s\\n' \"$@\" > " + QFile::encodeName(log);
+    // The package is itself a script: the installer case runs it.
+    const QByteArray package = Script(record) + QByteArray(200 * 1024, '#');
+    const QByteArray versionFile =
+        QByteArray(c.version) + '\n' + PackageLine("executable", package) + PackageLine("installer", package);
+
+    TestHttpServer plain;
+    TestHttpServer secure(ca->certificate, ca->key);
+    TestHttpServer& server = c.tls ? secure : plain;
+    server.routes["/version"].body = versionFile;
+    server.routes["/version.sig"].body = c.otherKey ? SigningKey().Sign(versionFile) : trusted.Sign(versionFile);
+    for (const char* name : {"/KxViewer", "/KxViewerSetup.run"}) {
+        HttpRoute& route = server.routes[name];
+        route.body = package;
+        if (c.serve == Serve::TAMPERED)
+            route.body[20] = 'X';
+        if (c.serve == Serve::TRUNCATED)
+            route.sendBytes = package.size() / 2;
+        if (c.serve == Serve::OVERSIZED)
+            route.body += "more";
+        route.hold = c.serve == Serve::STALLED;
+        if (c.serve == Serve::STALLED)
+            route.sendBytes = package.size() / 2;
+    }
+    if (c.route == VersionRoute::NOT_FOUND)
+        server.routes.remove("/version");
+    if (c.route == VersionRoute::REDIRECT_LOOP)
+        server.routes["/version"] = HttpRoute{"302 Found", "Location: /version\r\n", {}, -1, false, 0};
+    if (c.route == VersionRoute::HTTPS_TO_HTTP)
+        server.routes["/version"] =
+            HttpRoute{"302 Found", "Location: " + plain.Url().toLatin1() + "version\r\n", {}, -1, false, 0};
+    if (c.tls)
+        plain.routes["/version"].body = versionFile;
+
+    QFile upgrader(UpgradeSettings::ProgramDir + "/Upgrader");
+    ASSERT_TRUE(upgrader.open(QIODevice::WriteOnly));
+    upgrader.write(Script(record));
+    upgrader.close();
+    upgrader.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (c.world == World::OUTPUT_BLOCKED)
+        QDir().mkpath(UpgradeSettings::WorkDir + "/version");
+    if (c.world == World::PROGRAM_DIR_BLOCKED) {
+        QFile plainFile(root.path() + "/file");
+        ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
+        UpgradeSettings::ProgramDir = root.path() + "/file/program";
+    }
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit kept = limit;
+    if (c.world == World::FILE_SIZE_LIMIT) {
+        signal(SIGXFSZ, SIG_IGN);
+        limit.rlim_cur = 64 * 1024;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (c.serve == Serve::STALLED && !c.cancel)
+        UpgradeSettings::StallMs = 300;
+    UpgradeSettings::Url = server.Url();
+    prompt.answers = c.answers;
+
+    window->RunUpgrade();
+    if (c.cancel) {
+        QTRY_VERIFY_WITH_TIMEOUT(server.requests.contains("/KxViewer"), 10000);
+        QProgressDialog* progress = Upgrade::Instance()->Progress();
+        ASSERT_NE(progress, nullptr);
+        ASSERT_TRUE(progress->isVisible());
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(Upgrade::Instance() == nullptr, 15000);
+    setrlimit(RLIMIT_FSIZE, &kept);
+
+    std::vector<QString> shown;
+    for (const PromptCall& call : prompt.calls)
+        shown.push_back(call.text);
+    ASSERT_EQ(shown.size(), c.shown.size()) << c.name << ": " << (shown.empty() ? "" : shown[0].toStdString());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (c.shown[i].endsWith('*')) {
+            EXPECT_TRUE(shown[i].startsWith(c.shown[i].chopped(1))) << shown[i].toStdString();
+        } else {
+            EXPECT_EQ(shown[i], c.shown[i]);
+        }
+    }
+    if (!c.logged.isEmpty()) {
+        EXPECT_FALSE(LinesWith(c.logged.toStdString()).empty()) << c.logged.toStdString();
+    }
+    // Nothing half-fetched or refused stays behind in the work folder.
+    if (c.started.isEmpty()) {
+        EXPECT_EQ(QDir(UpgradeSettings::WorkDir).entryList(QDir::Files), QStringList()) << c.name;
+    }
+    // The upgrader gets the package and the ini folder; the installer nothing.
+    const QByteArray started = c.started != "UPGRADER"
+                                   ? c.started
+                                   : QFile::encodeName(UpgradeSettings::WorkDir) + "/KxViewer\n" +
+                                         QByteArray(PrefGlobal::IniDir.c_str()) + '\n';
+    QTRY_COMPARE_WITH_TIMEOUT(ReadAll(log), started, started.isEmpty() ? 0 : 5000);
+    if (c.answers == std::deque<QMessageBox::StandardButton>{QMessageBox::No}) {
+        EXPECT_GT(PrefGlobal::NextUpgradeCheck, QDateTime::currentDateTime().addDays(6));
+    }
+    if (c.route == VersionRoute::REDIRECT_LOOP) {
+        EXPECT_EQ(server.requests.size(), 1 + UpgradeSettings::MAX_REDIRECTS);
+    }
+    EXPECT_FALSE(UpgradeSettings::Interactive);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, UpgradeFlow,
+    testing::Values(
+        UpdateCase{"UpToDateOverTls", "2.1.3993.2", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, true, false,
+                   false, {}, {UP_TO_DATE}, {}, {}},
+        // Three parts are no version: nothing is fetched.
+        UpdateCase{"ThreePartVersion", "2.1.3994", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   false, {}, {"Connect to the application site failed"}, {}, {}},
+        UpdateCase{"PartOverRange", "2.1.65536.0", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   false, {}, {"Connect to the application site failed"}, {}, {}},
+        UpdateCase{"GoodExecutable", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   false, {YES}, {ASK}, "About to run new exe: ", "UPGRADER"},
+        UpdateCase{"GoodInstaller", "3.0.0.0", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   false, {YES}, {"New version 3.0.0.0 available.\nTo upgrade?"}, {}, "\n"},
+        UpdateCase{"AnsweredNo", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   false, {QMessageBox::No}, {ASK}, {}, {}},
+        // A rejected package is never "up to date".
+        UpdateCase{"TamperedPackage", "2.1.3993.3", Serve::TAMPERED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   false, {YES}, {REJECTED}, "Package verification failed: SHA-256 ", {}},
+        UpdateCase{"OversizedPackage", "2.1.3993.3", Serve::OVERSIZED, VersionRoute::PLAIN, World::NORMAL, false,
+                   false, false, {YES}, {"Download failed: more than *"}, {}, {}},
+        UpdateCase{"TruncatedPackage", "2.1.3993.3", Serve::TRUNCATED, VersionRoute::PLAIN, World::NORMAL, false,
+                   false, false, {YES}, {CONNECT_ERROR}, "Download failed: ", {}},
+        UpdateCase{"StalledPackage", "2.1.3993.3", Serve::STALLED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   false, {YES}, {"Download failed: no data for 0.3 s"}, {}, {}},
+        UpdateCase{"CancelledPackage", "2.1.3993.3", Serve::STALLED, VersionRoute::PLAIN, World::NORMAL, false, false,
+                   true, {YES}, {}, "Download failed: Aborted by user", {}},
+        UpdateCase{"BadSignature", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, true,
+                   false, {YES}, {"Version file signature check failed"}, {}, {}},
+        // After a failed reply nothing reads the deleted file.
+        UpdateCase{"VersionNotFound", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::NOT_FOUND, World::NORMAL, false,
+                   false, false, {YES}, {CONNECT_ERROR}, {}, {}},
+        UpdateCase{"RedirectLoop", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::REDIRECT_LOOP, World::NORMAL, false,
+                   false, false, {YES}, {CONNECT_ERROR}, "Download failed: more than 5 redirects", {}},
+        UpdateCase{"HttpsToHttp", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::HTTPS_TO_HTTP, World::NORMAL, true,
+                   false, false, {YES}, {CONNECT_ERROR}, "Download failed: redirect from https to http refused", {}},
+        // An output file that cannot be made ends the attempt.
+        UpdateCase{"OutputBlocked", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::OUTPUT_BLOCKED, false,
+                   false, false, {YES}, {"Unable to save the file *"}, {}, {}},
+        UpdateCase{"WriteErrorMidway", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::FILE_SIZE_LIMIT,
+                   false, false, false, {YES}, {"Unable to save the file *"}, {}, {}},
+        UpdateCase{"ProgramFolderBlocked", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN,
+                   World::PROGRAM_DIR_BLOCKED, false, false, false, {YES},
+                   {"A new version is available, but the program folder *"}, {}, {}}),
+    [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,73 @@
+// Reading the signed version file and checking its signature.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+
+#include "kxviewer/upgradeversionfile.h"
+
+namespace {
+
+TEST(UpgradeVersionFile, VersionNeedsFourPartsOfSixteenBits)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        uint64_t value;
+    } cases[] = {
+        {"2.1.3993.2", true, 0x000200010F990002ull},
+        {"65535.65535.65535.65535", true, ~0ull},
+        {"0.0.0.0", true, 0},
+        {"2.1.3993", false, 0},
+        {"2.1.3993.2.7", false, 0},
+        {"2.1.65536.0", false, 0},
+        {"2.1.-1.0", false, 0},
+        {"2.1.+1.0", false, 0},
+        {"2.1. 1.0", false, 0},
+        {"2.1..0", false, 0},
+        {"2.1.3993.2 ", false, 0},
+        {"000002.1.1.1", false, 0},
+        {"", false, 0},
+    };
+    for (const Case& c : cases) {
+        uint64_t value = 7;
+        EXPECT_EQ(UpgradeVersionFile::ParseVersion(c.text, value), c.ok) << c.text;
+        EXPECT_EQ(value, c.ok ? c.value : 7u) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(UpgradeVersionFile::VersionText(value).toStdString(), c.text);
+        }
+    }
+}
+
+TEST(UpgradeVersionFile, PackageLinesAreNamedSizedAndHashed)
+{
+    const QByteArray hash = QCryptographicHash::hash("x", QCryptographicHash::Sha256).toHex();
+    const QByteArray good = "2.1.3993.3\nexecutable 10 " + hash + "\ninstaller 20 " + hash + "\n";
+    struct Case {
+        QByteArray bytes;
+        bool ok;
+    } cases[] = {
+        {good, true},
+        {QByteArray(good).replace('\n', "\r\n"), true},
+        {"2.1.3993.3\n", false},
+        {"\nexecutable 10 " + hash + "\ninstaller 20 " + hash + "\n", false},
+        {"2.1.3993.3\ninstaller 20 " + hash + "\nexecutable 10 " + hash + "\n", false},
+        {"2.1.3993.3\nexecutable 0 " + hash + "\ninstaller 20 " + hash + "\n", false},
+        {"2.1.3993.3\nexecutable -1 " + hash + "\ninstaller 20 " + hash + "\n", false},
+        {"2.1.3993.3\nexecutable 10 " + hash.left(63) + "\ninstaller 20 " + hash + "\n", false},
+        {"2.1.3993.3\nexecutable 10 " + hash.left(63) + "g\ninstaller 20 " + hash + "\n", false},
+        {good + "extra 1 " + hash + "\n", false},
+    };
+    for (const Case& c : cases) {
+        UpgradeVersionFile file;
+        QString error;
+        EXPECT_EQ(file.Parse(c.bytes, error), c.ok) << c.bytes.toStdString();
+        EXPECT_EQ(error.isEmpty(), c.ok) << c.bytes.toStdString();
+        if (c.ok) {
+            EXPECT_EQ(file.executable.size, 10);
+            EXPECT_EQ(file.installer.size, 20);
+            EXPECT_EQ(file.executable.sha256.toHex(), hash);
+        }
+    }
+}
+
+} // namespace
