@@ -61,8 +61,10 @@ bool DownloadManager::OpenOutput()
 {
     output_.close();
     written_ = 0;
-    hash_.reset();
-    return output_.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    hash_.Reset();
+    // Unbuffered: each chunk goes straight to the file, so a failed write
+    // shows at once.
+    return output_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
 }
 
 void DownloadManager::Request()
@@ -92,11 +94,11 @@ void DownloadManager::downloadReadyRead()
         Fail(QStringLiteral("Download failed: more than %1 bytes").arg(maxBytes_));
         return;
     }
-    if (output_.write(data) != data.size() || !output_.flush()) {
+    if (output_.write(data) != data.size()) {
         Fail(UnableToSave(output_));
         return;
     }
-    hash_.addData(data);
+    hash_.Add(data.constData(), data.size());
     written_ += data.size();
 }
 

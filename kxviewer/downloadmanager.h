@@ -4,13 +4,14 @@
 // reported); never both, never neither.
 #pragma once
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+
+#include "kxviewer/sha256stream.h"
 
 class QNetworkReply;
 class QProgressDialog;
@@ -28,7 +29,7 @@ public:
 
     qint64 BytesWritten() const { return written_; }
     // SHA-256 of the bytes written, once finished.
-    QByteArray Sha256() const { return hash_.result(); }
+    QByteArray Sha256() const { return hash_.Result(); }
     // The reason of the failure, once callDownloadError came.
     const QString& Failure() const { return failure_; }
 
@@ -64,7 +65,7 @@ private:
     qint64 maxBytes_ = 0;
     qint64 written_ = 0;
     int redirects_ = 0;
-    QCryptographicHash hash_{QCryptographicHash::Sha256};
+    Sha256Stream hash_;
     QTimer stall_;
     QString failure_;
 };

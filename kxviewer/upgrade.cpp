@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +15,7 @@
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/sha256stream.h"
 #include "kxviewer/upgradesettings.h"
 
 namespace {
@@ -55,10 +55,10 @@ QByteArray ReadAndRemove(const QString& fileName)
 qint64 HashFile(const QString& fileName, QByteArray& sha256)
 {
     QFile file(fileName);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
+    Sha256Stream hash;
+    if (!file.open(QIODevice::ReadOnly) || !hash.AddDevice(file))
         return -1;
-    sha256 = hash.result();
+    sha256 = hash.Result();
     return file.size();
 }
 

@@ -2,9 +2,20 @@
 
 #include <memory>
 
+#include <QElapsedTimer>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
+#include <QTest>
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return done();
+}
 
 TestHttpServer::TestHttpServer(const QByteArray& certificatePem, const QByteArray& keyPem)
     : certificate_(certificatePem), key_(keyPem)

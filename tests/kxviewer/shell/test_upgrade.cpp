@@ -21,6 +21,7 @@
 
 #include "httpfixture.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
 #include "kxviewer/upgrade.h"
 #include "kxviewer/upgradesettings.h"
 #include "shellfixture.h"
@@ -111,7 +112,8 @@ QByteArray ReadAll(const QString& path)
 }
 
 enum class Serve { AS_SIGNED, TAMPERED, TRUNCATED, STALLED, OVERSIZED };
-enum class VersionRoute { PLAIN, NOT_FOUND, REDIRECT_LOOP, HTTPS_TO_HTTP };
+// NO_ADDRESS and REMOTE_HTTP give the program no usable server address.
+enum class VersionRoute { PLAIN, NOT_FOUND, REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP };
 enum class World { NORMAL, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED };
 
 struct UpdateCase {
@@ -225,29 +227,36 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
         ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
         UpgradeSettings::ProgramDir = root.path() + "/file/program";
     }
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlimit kept = limit;
-    if (c.world == World::FILE_SIZE_LIMIT) {
-        signal(SIGXFSZ, SIG_IGN);
-        limit.rlim_cur = 64 * 1024;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
+    // Files of this process stop growing at 64 KiB until the case ends.
+    struct FileSizeLimit {
+        explicit FileSizeLimit(bool on)
+        {
+            getrlimit(RLIMIT_FSIZE, &kept);
+            rlimit low = kept;
+            low.rlim_cur = 64 * 1024;
+            signal(SIGXFSZ, SIG_IGN);
+            if (on)
+                setrlimit(RLIMIT_FSIZE, &low);
+        }
+        ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &kept); }
+        rlimit kept{};
+    } fileSizeLimit(c.world == World::FILE_SIZE_LIMIT);
     if (c.serve == Serve::STALLED && !c.cancel)
         UpgradeSettings::StallMs = 300;
-    UpgradeSettings::Url = server.Url();
+    UpgradeSettings::Url = c.route == VersionRoute::NO_ADDRESS    ? QString()
+                           : c.route == VersionRoute::REMOTE_HTTP ? QStringLiteral("http://192.0.2.1/updates/")
+                                                                  : server.Url();
     prompt.answers = c.answers;
 
     window->RunUpgrade();
     if (c.cancel) {
-        QTRY_VERIFY_WITH_TIMEOUT(server.requests.contains("/KxViewer"), 10000);
+        ASSERT_TRUE(WaitUntil([&] { return server.requests.contains("/KxViewer"); }, 10000));
         QProgressDialog* progress = Upgrade::Instance()->Progress();
         ASSERT_NE(progress, nullptr);
         ASSERT_TRUE(progress->isVisible());
         QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(Upgrade::Instance() == nullptr, 15000);
-    setrlimit(RLIMIT_FSIZE, &kept);
+    ASSERT_TRUE(WaitUntil([] { return Upgrade::Instance() == nullptr; }, 15000));
 
     std::vector<QString> shown;
     for (const PromptCall& call : prompt.calls)
@@ -272,14 +281,63 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
                                    ? c.started
                                    : QFile::encodeName(UpgradeSettings::WorkDir) + "/KxViewer\n" +
                                          QByteArray(PrefGlobal::IniDir.c_str()) + '\n';
-    QTRY_COMPARE_WITH_TIMEOUT(ReadAll(log), started, started.isEmpty() ? 0 : 5000);
+    WaitUntil([&] { return !ReadAll(log).isEmpty(); }, started.isEmpty() ? 0 : 5000);
+    EXPECT_EQ(ReadAll(log), started);
     if (c.answers == std::deque<QMessageBox::StandardButton>{QMessageBox::No}) {
         EXPECT_GT(PrefGlobal::NextUpgradeCheck, QDateTime::currentDateTime().addDays(6));
+    }
+    if (c.route == VersionRoute::NO_ADDRESS || c.route == VersionRoute::REMOTE_HTTP) {
+        EXPECT_TRUE(server.requests.isEmpty());
     }
     if (c.route == VersionRoute::REDIRECT_LOOP) {
         EXPECT_EQ(server.requests.size(), 1 + UpgradeSettings::MAX_REDIRECTS);
     }
     EXPECT_FALSE(UpgradeSettings::Interactive);
+}
+
+// The check at start-up waits for its time, tells nothing in boxes, and
+// only the question about a new version reaches the user.
+TEST_F(UpgradeFlow, AutomaticCheckIsQuietAndKeepsItsInterval)
+{
+    struct Case {
+        const char* name;
+        int dueInSeconds;
+        const char* version;
+        std::vector<QString> shown;
+        const char* printed;
+        int requests;
+    } cases[] = {
+        {"NotYetDue", 3600, "2.1.3993.3", {}, "Upgrade will start on: ", 0},
+        {"DueAndUpToDate", -1, "2.1.3993.2", {}, "The version is up to date", 2},
+        {"DueWithNewVersion", -1, "2.1.3993.3", {ASK}, "KxViewer' downloaded", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestHttpServer server;
+        const QByteArray package = "new program";
+        const QByteArray versionFile =
+            QByteArray(c.version) + '\n' + PackageLine("executable", package) + PackageLine("installer", package);
+        server.routes["/version"].body = versionFile;
+        server.routes["/version.sig"].body = trusted.Sign(versionFile);
+        server.routes["/KxViewer"].body = package;
+        UpgradeSettings::Url = server.Url();
+        PrefGlobal::NextUpgradeCheck = QDateTime::currentDateTime().addSecs(c.dueInSeconds);
+        prompt.calls.clear();
+        prompt.answers = {QMessageBox::No};
+        Lines().clear();
+
+        KxvShell().StartUpdateCheck();
+        ASSERT_TRUE(WaitUntil([] { return Upgrade::Instance() == nullptr; }, 15000));
+        std::vector<QString> shown;
+        for (const PromptCall& call : prompt.calls)
+            shown.push_back(call.text);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_FALSE(LinesWith(c.printed).empty()) << c.printed;
+        EXPECT_EQ(server.requests.size(), c.requests);
+        if (c.dueInSeconds < 0) {
+            EXPECT_GT(PrefGlobal::NextUpgradeCheck, QDateTime::currentDateTime().addSecs(3 * 3600));
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -288,6 +346,11 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"UpToDateOverTls", "2.1.3993.2", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, true, false,
                    false, {}, {UP_TO_DATE}, {}, {}},
         // Three parts are no version: nothing is fetched.
+        UpdateCase{"NoAddress", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::NO_ADDRESS, World::NORMAL, false, false,
+                   false, {}, {"Connect to the application site failed"}, {}, {}},
+        UpdateCase{"PlainHttpToARemoteHost", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::REMOTE_HTTP, World::NORMAL,
+                   false, false, false, {}, {"Connect to the application site failed"},
+                   "Upgrade address refused: http://192.0.2.1/updates/", {}},
         UpdateCase{"ThreePartVersion", "2.1.3994", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
                    false, {}, {"Connect to the application site failed"}, {}, {}},
         UpdateCase{"PartOverRange", "2.1.65536.0", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTest>
+#include "httpfixture.h"
 
 namespace {
 
@@ -77,7 +77,8 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
         if (replaced) {
             EXPECT_TRUE(QFile::permissions(program + "/KxViewer") & QFile::ExeOwner);
             EXPECT_FALSE(QFile::exists(root.path() + "/KxViewer"));
-            QTRY_COMPARE_WITH_TIMEOUT(ReadFile(marker), QByteArray("restarted\n"), 5000);
+            WaitUntil([&] { return !ReadFile(marker).isEmpty(); }, 5000);
+            EXPECT_EQ(ReadFile(marker), "restarted\n");
         }
         if (c.logged != nullptr) {
             EXPECT_TRUE(ReadFile(ini + "/Upgrader.log").contains(c.logged)) << ReadFile(ini + "/Upgrader.log").toStdString();

@@ -1,8 +1,9 @@
-// Reading the signed version file and checking its signature.
+// Reading the signed version file and hashing packages.
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
 
+#include "kxviewer/sha256stream.h"
 #include "kxviewer/upgradeversionfile.h"
 
 namespace {
@@ -67,6 +68,28 @@ TEST(UpgradeVersionFile, PackageLinesAreNamedSizedAndHashed)
             EXPECT_EQ(file.installer.size, 20);
             EXPECT_EQ(file.executable.sha256.toHex(), hash);
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Sha256Stream, PiecesHashAsTheWhole)
+{
+    const QByteArray text = QByteArray("abc").repeated(100000);
+    struct Case {
+        QByteArray data;
+        int piece;
+    } cases[] = {{"", 1}, {"abc", 1}, {"abc", 3}, {text, 7}, {text, 1 << 20}};
+    for (const Case& c : cases) {
+        Sha256Stream hash;
+        hash.Add("stale", 5);
+        hash.Reset();
+        for (int at = 0; at < c.data.size(); at += c.piece)
+            hash.Add(c.data.constData() + at, qMin(c.piece, c.data.size() - at));
+        EXPECT_EQ(hash.Result(), QCryptographicHash::hash(c.data, QCryptographicHash::Sha256)) << c.data.size();
+        EXPECT_EQ(hash.Result(), hash.Result());
     }
 }
 
