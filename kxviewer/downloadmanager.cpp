@@ -43,7 +43,7 @@ void DownloadManager::startDownload(const QUrl& url, qint64 maxBytes)
     maxBytes_ = maxBytes;
     const QString folder = UpgradeSettings::WorkFolder();
     QDir().mkpath(folder);
-    fileName_ = folder + '/' + QFileInfo(url.path()).fileName();
+    fileName_ = QDir(folder).filePath(QFileInfo(url.path()).fileName());
     output_.setFileName(fileName_);
     if (QFileInfo(fileName_).isFile())
         QFile::remove(fileName_);
@@ -54,6 +54,11 @@ void DownloadManager::startDownload(const QUrl& url, qint64 maxBytes)
         return;
     }
     aborted_ = false;
+    // A busy bar until this download reports its size, not the last one's.
+    if (progress_ != nullptr) {
+        progress_->setMaximum(0);
+        progress_->setValue(0);
+    }
     Request();
 }
 

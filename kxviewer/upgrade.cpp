@@ -208,8 +208,9 @@ bool Upgrade::Verified(const QString& fileName, qint64 size, const QByteArray& s
     if (size != signedPackage.size)
         why = QStringLiteral("%1 bytes instead of %2").arg(size).arg(signedPackage.size);
     else if (sha256 != signedPackage.sha256)
-        why = QStringLiteral("SHA-256 %1 instead of %2")
-                  .arg(QString::fromLatin1(sha256.toHex()), QString::fromLatin1(signedPackage.sha256.toHex()));
+        why = QStringLiteral("SHA-256 %1... instead of %2...")
+                  .arg(QString::fromLatin1(sha256.toHex().left(16)),
+                       QString::fromLatin1(signedPackage.sha256.toHex().left(16)));
     if (why.isEmpty())
         return true;
     QFile::remove(fileName);

@@ -15,6 +15,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -88,7 +89,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString source = QFile::decodeName(argv[1]);
-    logPath = QFile::decodeName(argv[2]) + QStringLiteral("/Upgrader.log");
+    logPath = QDir(QFile::decodeName(argv[2])).filePath(QStringLiteral("Upgrader.log"));
     const QString target = OwnFolder() + QStringLiteral("/KxViewer");
     Log(QStringLiteral("Upgrading %1 from %2").arg(target, source));
 
