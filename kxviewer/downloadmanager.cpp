@@ -198,9 +198,10 @@ void DownloadManager::EndWithError(bool networkError)
     KX_WARNING(KxvUpgradeChannel, "%s", failure_.toLocal8Bit().constData());
     KxvShell().AddToSystemLog(failure_);
     if (UpgradeSettings::Interactive && !aborted_) {
-        const QString text =
-            networkError ? QStringLiteral("An error occurred when connecting to the upgrade site") : failure_;
-        KxvShell().Information(text, true);
+        const QString connectError = QStringLiteral("An error occurred when connecting to the upgrade site");
+        if (networkError)
+            KxvShell().AddToSystemLog(connectError);
+        KxvShell().Information(networkError ? connectError : failure_, true);
     }
     emit callDownloadError();
 }

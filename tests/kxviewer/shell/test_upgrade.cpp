@@ -6,9 +6,6 @@
 
 #include <sys/resource.h>
 
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -25,37 +22,11 @@
 #include "kxviewer/upgrade.h"
 #include "kxviewer/upgradesettings.h"
 #include "shellfixture.h"
+#include "signingkey.h"
 
 using namespace shelltest;
 
 namespace {
-
-// An Ed25519 key pair made for the run.
-struct SigningKey {
-    SigningKey() : key(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), &EVP_PKEY_free) {}
-
-    QByteArray PublicPem() const
-    {
-        std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
-        PEM_write_bio_PUBKEY(bio.get(), key.get());
-        char* data = nullptr;
-        const long size = BIO_get_mem_data(bio.get(), &data);
-        return QByteArray(data, int(size));
-    }
-
-    QByteArray Sign(const QByteArray& data) const
-    {
-        std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-        unsigned char signature[64];
-        size_t size = sizeof(signature);
-        EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get());
-        EVP_DigestSign(context.get(), signature, &size, reinterpret_cast<const unsigned char*>(data.constData()),
-                       size_t(data.size()));
-        return QByteArray(reinterpret_cast<const char*>(signature), int(size));
-    }
-
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key;
-};
 
 // A test CA and a server certificate for 127.0.0.1 signed by it, made with
 // the openssl tool; the CA is trusted by every request of the process.
@@ -114,7 +85,26 @@ QByteArray ReadAll(const QString& path)
 enum class Serve { AS_SIGNED, TAMPERED, TRUNCATED, STALLED, OVERSIZED };
 // NO_ADDRESS and REMOTE_HTTP give the program no usable server address.
 enum class VersionRoute { PLAIN, NOT_FOUND, REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP };
-enum class World { NORMAL, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED };
+// SWAPPED: the downloaded file changes while the question is open.
+enum class World { NORMAL, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED, SWAPPED };
+
+// Answers like ScriptedPrompt; before a question, overwrites a file.
+class SwappingPrompt : public ScriptedPrompt {
+public:
+    explicit SwappingPrompt(const QString& path) : path_(path) {}
+    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) override
+    {
+        QFile file(path_);
+        if (icon == QMessageBox::Question && file.open(QIODevice::ReadWrite))
+            file.write("X");
+        return ScriptedPrompt::Message(parent, icon, title, text, buttons, defaultButton);
+    }
+
+private:
+    QString path_;
+};
 
 struct UpdateCase {
     const char* name;
@@ -246,7 +236,11 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     UpgradeSettings::Url = c.route == VersionRoute::NO_ADDRESS    ? QString()
                            : c.route == VersionRoute::REMOTE_HTTP ? QStringLiteral("http://192.0.2.1/updates/")
                                                                   : server.Url();
-    prompt.answers = c.answers;
+    std::unique_ptr<SwappingPrompt> swapping;
+    if (c.world == World::SWAPPED)
+        swapping = std::make_unique<SwappingPrompt>(UpgradeSettings::WorkDir + "/KxViewer");
+    ScriptedPrompt& asked = swapping ? *swapping : prompt;
+    asked.answers = c.answers;
 
     window->RunUpgrade();
     if (c.cancel) {
@@ -259,7 +253,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     ASSERT_TRUE(WaitUntil([] { return Upgrade::Instance() == nullptr; }, 15000));
 
     std::vector<QString> shown;
-    for (const PromptCall& call : prompt.calls)
+    for (const PromptCall& call : asked.calls)
         shown.push_back(call.text);
     ASSERT_EQ(shown.size(), c.shown.size()) << c.name << ": " << (shown.empty() ? "" : shown[0].toStdString());
     for (size_t i = 0; i < shown.size(); ++i) {
@@ -361,6 +355,9 @@ INSTANTIATE_TEST_SUITE_P(
                    false, {YES}, {"New version 3.0.0.0 available.\nTo upgrade?"}, {}, "\n"},
         UpdateCase{"AnsweredNo", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
                    false, {QMessageBox::No}, {ASK}, {}, {}},
+        // Checked again just before it starts.
+        UpdateCase{"ChangedBeforeStart", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::SWAPPED, false,
+                   false, false, {YES}, {ASK, REJECTED}, "Package verification failed: SHA-256 ", {}},
         // A rejected package is never "up to date".
         UpdateCase{"TamperedPackage", "2.1.3993.3", Serve::TAMPERED, VersionRoute::PLAIN, World::NORMAL, false, false,
                    false, {YES}, {REJECTED}, "Package verification failed: SHA-256 ", {}},

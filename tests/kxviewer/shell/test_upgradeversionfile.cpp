@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 
 #include "kxviewer/sha256stream.h"
+#include "signingkey.h"
 #include "kxviewer/upgradeversionfile.h"
 
 namespace {
@@ -90,6 +91,53 @@ TEST(Sha256Stream, PiecesHashAsTheWhole)
             hash.Add(c.data.constData() + at, qMin(c.piece, c.data.size() - at));
         EXPECT_EQ(hash.Result(), QCryptographicHash::hash(c.data, QCryptographicHash::Sha256)) << c.data.size();
         EXPECT_EQ(hash.Result(), hash.Result());
+    }
+}
+
+} // namespace
+
+namespace {
+
+QByteArray EcPublicPem()
+{
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"),
+                                                            &EVP_PKEY_free);
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
+    PEM_write_bio_PUBKEY(bio.get(), key.get());
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio.get(), &data);
+    return QByteArray(data, int(size));
+}
+
+TEST(UpgradeVersionFile, OnlyTheTrustedKeysSignaturePasses)
+{
+    const SigningKey trusted;
+    const SigningKey other;
+    const QByteArray data = "2.1.3993.3\nexecutable 1 00\n";
+    QByteArray flipped = trusted.Sign(data);
+    flipped[5] = char(flipped[5] ^ 1);
+    struct Case {
+        const char* name;
+        QByteArray data;
+        QByteArray signature;
+        QByteArray key;
+        bool ok;
+        const char* error;
+    } cases[] = {
+        {"good", data, trusted.Sign(data), trusted.PublicPem(), true, ""},
+        {"other data", data + " ", trusted.Sign(data), trusted.PublicPem(), false, ""},
+        {"other key", data, other.Sign(data), trusted.PublicPem(), false, ""},
+        {"one bit", data, flipped, trusted.PublicPem(), false, ""},
+        {"short", data, trusted.Sign(data).left(63), trusted.PublicPem(), false, ""},
+        {"empty", data, {}, trusted.PublicPem(), false, ""},
+        {"EC key", data, trusted.Sign(data), EcPublicPem(), false, "the built-in public key is not an Ed25519 key"},
+        {"no key", data, trusted.Sign(data), "-----BEGIN PUBLIC KEY-----\nxx\n", false,
+         "the built-in public key is not an Ed25519 key"},
+    };
+    for (const Case& c : cases) {
+        QString error;
+        EXPECT_EQ(UpgradeVersionFile::Verify(c.data, c.signature, c.key, error), c.ok) << c.name;
+        EXPECT_EQ(error.toStdString(), c.error) << c.name;
     }
 }
 
