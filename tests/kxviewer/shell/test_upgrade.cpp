@@ -85,8 +85,9 @@ QByteArray ReadAll(const QString& path)
 enum class Serve { AS_SIGNED, TAMPERED, TRUNCATED, STALLED, OVERSIZED };
 // NO_ADDRESS and REMOTE_HTTP give the program no usable server address.
 enum class VersionRoute { PLAIN, NOT_FOUND, REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP };
-// SWAPPED: the downloaded file changes while the question is open.
-enum class World { NORMAL, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED, SWAPPED };
+// SWAPPED: the downloaded file changes while the question is open; FORCED:
+// the preference ForceUpgradeFromGui asks for the executable.
+enum class World { NORMAL, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED, SWAPPED, FORCED };
 
 // Answers like ScriptedPrompt; before a question, overwrites a file.
 class SwappingPrompt : public ScriptedPrompt {
@@ -236,6 +237,8 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     UpgradeSettings::Url = c.route == VersionRoute::NO_ADDRESS    ? QString()
                            : c.route == VersionRoute::REMOTE_HTTP ? QStringLiteral("http://192.0.2.1/updates/")
                                                                   : server.Url();
+    if (c.world == World::FORCED)
+        PrefGlobal::ForceUpgradeFromGui = Upgrade::NEW_EXECUTABLE;
     std::unique_ptr<SwappingPrompt> swapping;
     if (c.world == World::SWAPPED)
         swapping = std::make_unique<SwappingPrompt>(UpgradeSettings::WorkDir + "/KxViewer");
@@ -351,6 +354,8 @@ INSTANTIATE_TEST_SUITE_P(
                    false, {}, {"Connect to the application site failed"}, {}, {}},
         UpdateCase{"GoodExecutable", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
                    false, {YES}, {ASK}, "About to run new exe: ", "UPGRADER"},
+        UpdateCase{"ForcedSameVersion", "2.1.3993.2", Serve::AS_SIGNED, VersionRoute::PLAIN, World::FORCED, false, false,
+                   false, {QMessageBox::No}, {"New version 2.1.3993.2 available.\nTo upgrade?"}, {}, {}},
         UpdateCase{"GoodInstaller", "3.0.0.0", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
                    false, {YES}, {"New version 3.0.0.0 available.\nTo upgrade?"}, {}, "\n"},
         UpdateCase{"AnsweredNo", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
