@@ -69,4 +69,9 @@ KxvStartup::~KxvStartup()
     app_.reset();
 }
 
-void KxvStartup::Run() { QApplication::exec(); }
+void KxvStartup::Run()
+{
+    if (PrefGlobal::AutoUpgrade)
+        KxvShell().StartUpdateCheck();
+    QApplication::exec();
+}

@@ -17,6 +17,7 @@ public:
     QString OpenFileName() override;
     std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t maxRecords, int32_t mode) override;
     void ForgetImportEditor() override;
+    void StartUpdateCheck() override;
 
 private:
     MainWindow* window_;

@@ -64,7 +64,7 @@ public:
     // The parent of modal dialogs; null before the main window exists.
     virtual QWidget* MainWidget() const;
     // Starts the check for a newer program version when none runs yet.
-    // Default and main window: nothing, as there is no update checker yet.
+    // Default: nothing, as there is no update checker below the shell.
     virtual void StartUpdateCheck();
     // Drops the window's kept import-format editor, so that the next one is
     // built with the current preferences. Default: nothing.

@@ -1,0 +1,71 @@
+// One download into the work folder, written and hashed in one pass as the
+// bytes arrive. It ends with exactly one of callDownloadFinished (the file
+// is complete) or callDownloadError (the file is gone and the failure is
+// reported); never both, never neither.
+#pragma once
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include "kxviewer/sha256stream.h"
+
+class QNetworkReply;
+class QProgressDialog;
+
+class DownloadManager : public QObject {
+    Q_OBJECT
+
+public:
+    DownloadManager(QProgressDialog* progress, QObject* parent);
+    ~DownloadManager() override;
+
+    // Fetches url into the work folder under the last part of its path; more
+    // than maxBytes ends the download.
+    void startDownload(const QUrl& url, qint64 maxBytes);
+
+    qint64 BytesWritten() const { return written_; }
+    // SHA-256 of the bytes written, once finished.
+    QByteArray Sha256() const { return hash_.Result(); }
+    // The reason of the failure, once callDownloadError came.
+    const QString& Failure() const { return failure_; }
+
+signals:
+    void callDownloadFinished(const QString& fileName);
+    void callDownloadError();
+
+public slots:
+    void cancelDownload();
+
+private slots:
+    void downloadFinished();
+    void downloadReadyRead();
+    void onDownloadProgress(qint64 received, qint64 total);
+    void onStalled();
+
+private:
+    void Request();
+    // Opens the output file empty and resets the count and the hash.
+    bool OpenOutput();
+    // Ends the transfer with why (the first reason stays).
+    void Fail(const QString& why);
+    // Removes the file, reports the failure and signals it.
+    void EndWithError(bool networkError);
+
+    QNetworkAccessManager network_;
+    QPointer<QNetworkReply> reply_;
+    QFile output_;
+    QProgressDialog* progress_;
+    QString fileName_;
+    QUrl url_;
+    bool aborted_ = false;
+    qint64 maxBytes_ = 0;
+    qint64 written_ = 0;
+    int redirects_ = 0;
+    Sha256Stream hash_;
+    QTimer stall_;
+    QString failure_;
+};

@@ -1,0 +1,339 @@
+#include "kxviewer/upgrade.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QTemporaryFile>
+#include <QUrl>
+
+#include "kxviewer/downloadmanager.h"
+#include "kxviewer/kxvchannels.h"
+#include "kxviewer/mainwindow.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/sha256stream.h"
+#include "kxviewer/upgradesettings.h"
+
+namespace {
+
+Upgrade* current = nullptr;
+
+constexpr const char* TIME_FORMAT = "dd.MM.yyyy-HH.mm.ss";
+constexpr int PROGRESS_WIDTH = 250;
+
+void Print(const QString& text)
+{
+    KX_PRINT(KxvUpgradeChannel, ZmLib::KX_LEVEL_NOTICE, "%s", text.toLocal8Bit().constData());
+}
+
+// A warning box for "Check for Updates"; a quiet record for the automatic
+// check.
+void Tell(const QString& text)
+{
+    if (UpgradeSettings::Interactive)
+        KxvShell().Information(text, true);
+    else
+        Print(text);
+}
+
+QByteArray ReadAndRemove(const QString& fileName)
+{
+    QFile file(fileName);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    file.remove();
+    return bytes;
+}
+
+// The file's size and SHA-256 as they are on disk now; size -1 when it
+// cannot be read.
+qint64 HashFile(const QString& fileName, QByteArray& sha256)
+{
+    QFile file(fileName);
+    Sha256Stream hash;
+    if (!file.open(QIODevice::ReadOnly) || !hash.AddDevice(file))
+        return -1;
+    sha256 = hash.Result();
+    return file.size();
+}
+
+} // namespace
+
+Upgrade::Upgrade() { current = this; }
+
+Upgrade::~Upgrade()
+{
+    if (current == this)
+        current = nullptr;
+    delete progress_;
+}
+
+Upgrade* Upgrade::Instance() { return current; }
+
+void Upgrade::CheckNow()
+{
+    UpgradeSettings::Interactive = true;
+    if (current != nullptr) {
+        if (current->progress_ != nullptr)
+            current->progress_->show();
+        return;
+    }
+    (new Upgrade())->StartUpdate(true);
+}
+
+void Upgrade::CheckAutomatically()
+{
+    if (current == nullptr)
+        (new Upgrade())->StartUpdate(false);
+}
+
+void Upgrade::StartUpdate(bool forced)
+{
+    progress_ = new QProgressDialog(QStringLiteral("Connecting to the Internet"), QStringLiteral("Cancel"), 0, 0);
+    progress_->setFixedWidth(PROGRESS_WIDTH);
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setWindowTitle(QStringLiteral("Update progress"));
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setWindowFlags(progress_->windowFlags() & ~(Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint));
+    progress_->setMinimumDuration(0);
+    if (UpgradeSettings::Interactive)
+        progress_->show();
+    else
+        progress_->hide();
+
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!forced && now < PrefGlobal::NextUpgradeCheck) {
+        Print(QStringLiteral("Upgrade will start on: ") + PrefGlobal::NextUpgradeCheck.toString(TIME_FORMAT));
+        End();
+        return;
+    }
+    const QUrl folder(UpgradeSettings::Url);
+    if (UpgradeSettings::Url.isEmpty() || !UpgradeSettings::IsAllowed(folder)) {
+        // Without a server the attempt ends as one that found no version,
+        // and sends nothing.
+        if (!UpgradeSettings::Url.isEmpty())
+            KxvShell().AddToSystemLog(QStringLiteral("Upgrade address refused: ") + UpgradeSettings::Url);
+        Tell(QStringLiteral("Connect to the application site failed"));
+        Print(QStringLiteral("Version file error"));
+        End();
+        return;
+    }
+    Print(QStringLiteral("Upgrade started, URL: %1 ").arg(UpgradeSettings::Url));
+    SaveNextCheck(RECHECK_SECONDS);
+    Download(QStringLiteral("version"), UpgradeSettings::VERSION_FILE_LIMIT, &Upgrade::onFinishDownloadVersionFile);
+}
+
+void Upgrade::Download(const QString& name, qint64 maxBytes, void (Upgrade::*finished)(const QString&))
+{
+    if (download_ != nullptr)
+        download_->deleteLater();
+    download_ = new DownloadManager(progress_, this);
+    connect(download_, &DownloadManager::callDownloadFinished, this, finished);
+    connect(download_, &DownloadManager::callDownloadError, this, &Upgrade::onMainDownloadError);
+    QUrl folder(UpgradeSettings::Url);
+    if (!folder.path().endsWith('/'))
+        folder.setPath(folder.path() + '/');
+    download_->startDownload(folder.resolved(QUrl(name)), maxBytes);
+}
+
+void Upgrade::onFinishDownloadVersionFile(const QString& fileName)
+{
+    Print(QStringLiteral("File \"%1\" downloaded").arg(fileName));
+    versionBytes_ = ReadAndRemove(fileName);
+    Download(QStringLiteral("version.sig"), UpgradeVersionFile::SIGNATURE_SIZE, &Upgrade::onFinishDownloadSignature);
+}
+
+void Upgrade::onFinishDownloadSignature(const QString& fileName)
+{
+    const QByteArray signature = ReadAndRemove(fileName);
+    QString error;
+    if (!UpgradeVersionFile::Verify(versionBytes_, signature, UpgradeSettings::PublicKeyPem, error)) {
+        if (!error.isEmpty())
+            KX_WARNING(KxvUpgradeChannel, "%s", error.toLocal8Bit().constData());
+        KX_WARNING(KxvUpgradeChannel, "Version file signature check failed");
+        KxvShell().AddToSystemLog(QStringLiteral("Version file signature check failed"));
+        Tell(QStringLiteral("Version file signature check failed"));
+        End();
+        return;
+    }
+    UseVersionFile();
+}
+
+void Upgrade::UseVersionFile()
+{
+    mode_ = NO_VERSION;
+    QString error;
+    if (versionFile_.Parse(versionBytes_, error)) {
+        version_ = versionFile_.version;
+        Print(QStringLiteral("Version found ") + UpgradeVersionFile::VersionText(version_));
+        if (version_ <= OWN_VERSION)
+            mode_ = UP_TO_DATE;
+        else
+            mode_ = (version_ >> 48) < 3 ? NEW_EXECUTABLE : NEW_INSTALLER;
+    } else {
+        KX_WARNING(KxvUpgradeChannel, "Version file: %s", error.toLocal8Bit().constData());
+    }
+    if (mode_ != NO_VERSION &&
+        (PrefGlobal::ForceUpgradeFromGui == NEW_EXECUTABLE || PrefGlobal::ForceUpgradeFromGui == NEW_INSTALLER))
+        mode_ = PrefGlobal::ForceUpgradeFromGui;
+    if (mode_ == UP_TO_DATE) {
+        Tell(QStringLiteral("The version is up to date"));
+        End();
+        return;
+    }
+    if (mode_ == NO_VERSION) {
+        Tell(QStringLiteral("Connect to the application site failed"));
+        Print(QStringLiteral("Version file error"));
+        End();
+        return;
+    }
+    if (progress_ != nullptr)
+        progress_->setLabelText(QStringLiteral("Downloading new version package"));
+    SaveNextCheck(RECHECK_SECONDS);
+    const bool executable = mode_ == NEW_EXECUTABLE;
+    Download(executable ? QStringLiteral("KxViewer") : QStringLiteral("KxViewerSetup.run"),
+             executable ? versionFile_.executable.size : versionFile_.installer.size, &Upgrade::onMainDownloadFinished);
+}
+
+bool Upgrade::Verified(const QString& fileName, qint64 size, const QByteArray& sha256)
+{
+    const UpgradePackage& signedPackage = mode_ == NEW_EXECUTABLE ? versionFile_.executable : versionFile_.installer;
+    QString why;
+    if (size != signedPackage.size)
+        why = QStringLiteral("%1 bytes instead of %2").arg(size).arg(signedPackage.size);
+    else if (sha256 != signedPackage.sha256)
+        why = QStringLiteral("SHA-256 %1... instead of %2...")
+                  .arg(QString::fromLatin1(sha256.toHex().left(16)),
+                       QString::fromLatin1(signedPackage.sha256.toHex().left(16)));
+    if (why.isEmpty())
+        return true;
+    QFile::remove(fileName);
+    const QString report = QStringLiteral("Package verification failed: %1").arg(why);
+    KX_WARNING(KxvUpgradeChannel, "%s", report.toLocal8Bit().constData());
+    KxvShell().AddToSystemLog(report);
+    KxvShell().AddToSystemLog(QStringLiteral("The downloaded update failed verification and was deleted"));
+    Tell(QStringLiteral("The downloaded update failed verification and was deleted"));
+    return false;
+}
+
+bool Upgrade::ProgramFolderWritable()
+{
+    const QString folder = UpgradeSettings::ProgramFolder();
+    // A file really made there is the only sure test (root passes access()).
+    QTemporaryFile probe(folder + QStringLiteral("/.kxviewer-upgrade-XXXXXX"));
+    if (probe.open())
+        return true;
+    KxvShell().AddToSystemLog(QStringLiteral("The program folder %1 is not writable: %2")
+                                  .arg(folder, probe.errorString()));
+    KxvShell().Information(
+        QStringLiteral("A new version is available, but the program folder %1 is not writable, so it cannot be "
+                       "installed.")
+            .arg(folder),
+        true);
+    return false;
+}
+
+void Upgrade::onMainDownloadFinished(const QString& fileName)
+{
+    Print(QStringLiteral("File '%1' downloaded").arg(fileName));
+    if (progress_ != nullptr) {
+        progress_->cancel();
+        progress_->deleteLater();
+        progress_ = nullptr;
+    }
+    if (!Verified(fileName, download_->BytesWritten(), download_->Sha256())) {
+        End();
+        return;
+    }
+    SaveNextCheck(RECHECK_AFTER_PACKAGE_SECONDS);
+    Print(QStringLiteral("Start upgrade to path: %1").arg(UpgradeSettings::ProgramFolder()));
+    if (mode_ == NEW_EXECUTABLE && !ProgramFolderWritable()) {
+        QFile::remove(fileName);
+        End();
+        return;
+    }
+    const int answer = MainWindow::Question(
+        QStringLiteral("New version %1 available.\nTo upgrade?").arg(UpgradeVersionFile::VersionText(version_)),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) {
+        QFile::remove(fileName);
+        End();
+        return;
+    }
+    // Documents only: the panels stay, so that a failed start is still seen
+    // in the System Log.
+    if (TearOffMain::Me != nullptr && !TearOffMain::Me->CloseDocks(TearOffMain::Me, false, true)) {
+        QFile::remove(fileName);
+        KxvShell().AddToSystemLog(QStringLiteral("Upgrade interrupted by user"));
+        KxvShell().Information(QStringLiteral("Upgrade interrupted by user"), true);
+        End();
+        return;
+    }
+    KxvShell().AddToSystemLog(QStringLiteral("About to run new exe: %1").arg(fileName));
+    if (StartPackage(fileName))
+        QCoreApplication::quit();
+    End();
+}
+
+bool Upgrade::StartPackage(const QString& fileName)
+{
+    // The file sat in the work folder while the user answered: check it again.
+    QByteArray sha256;
+    const qint64 size = HashFile(fileName, sha256);
+    if (!Verified(fileName, size, sha256))
+        return false;
+    QProcess process;
+    qint64 pid = 0;
+    if (mode_ == NEW_INSTALLER) {
+        QFile::setPermissions(fileName, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        process.setProgram(fileName);
+        if (process.startDetached(&pid))
+            return true;
+        KX_WARNING(KxvUpgradeChannel, "%s start error", fileName.toLocal8Bit().constData());
+        const QString text = QStringLiteral("Install execution error:\n") + fileName;
+        KxvShell().AddToSystemLog(text);
+        KxvShell().Information(text, true);
+        return false;
+    }
+    const QString upgrader = UpgradeSettings::ProgramFolder() + QStringLiteral("/Upgrader");
+    Print(QStringLiteral("Start path: %1").arg(upgrader));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The upgrader waits for this process to end before it replaces it.
+    environment.insert(QStringLiteral("KXV_VIEWER_PID"), QString::number(getpid()));
+    process.setProcessEnvironment(environment);
+    process.setProgram(upgrader);
+    process.setArguments({fileName, QFile::decodeName(PrefGlobal::IniDir.c_str())});
+    if (process.startDetached(&pid))
+        return true;
+    KX_WARNING(KxvUpgradeChannel, "Upgrader start error");
+    KxvShell().AddToSystemLog(QStringLiteral("Upgrader execution error"));
+    KxvShell().Information(QStringLiteral("Upgrader execution error"), true);
+    return false;
+}
+
+void Upgrade::onMainDownloadError() { End(); }
+
+void Upgrade::SaveNextCheck(int seconds)
+{
+    PrefGlobal::NextUpgradeCheck = QDateTime::currentDateTime().addSecs(seconds);
+    PrefGlobal::Save();
+}
+
+void Upgrade::End()
+{
+    UpgradeSettings::Interactive = false;
+    if (progress_ != nullptr) {
+        progress_->cancel();
+        progress_->deleteLater();
+        progress_ = nullptr;
+    }
+    if (current == this)
+        current = nullptr;
+    deleteLater();
+}
