@@ -204,9 +204,9 @@ private:
     void SelectBetween(int32_t a, int32_t b, bool select);
     // The table's bookmark nearest t when it lies within a few pixels.
     bool NearBookmark(int64_t t, int32_t& row) const;
-    // Asks which neighbour of a time without a record takes the bookmark;
-    // false when cancelled.
-    bool AskBookmarkSide(const GraphIndexEntry* left, const GraphIndexEntry* right);
+    // Asks which neighbour of a time t without a record takes the
+    // bookmark; false when cancelled.
+    bool AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const GraphIndexEntry* right);
     // Where the cursor and its label are drawn; empty when out of view.
     QRect CursorRect() const;
     int CursorLabelStart(int x, int width) const;

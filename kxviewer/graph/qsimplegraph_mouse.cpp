@@ -213,9 +213,7 @@ int QSimpleGraph::FindIconsAtPoint(const QPoint& at)
     const std::vector<GraphIndexEntry>& index = model_->Index();
     const int64_t from = TimeAt(std::max(at.x() + 7 - ICON_SIZE.width(), PlotRect.left()));
     const int64_t to = TimeAt(std::min(at.x() + 8, PlotRect.right()));
-    auto it = std::lower_bound(index.begin(), index.end(), from,
-                               [](const GraphIndexEntry& e, int64_t time) { return e.time < time; });
-    for (; it != index.end() && it->time <= to; ++it) {
+    for (auto it = index.begin() + ptrdiff_t(model_->FirstFrom(from)); it != index.end() && it->time <= to; ++it) {
         if (!it->record || it->record->errorKind == 0)
             continue;
         const QRect icon(TimeToPixel(it->time) - 7, band.top(), ICON_SIZE.width(), band.height());
@@ -231,12 +229,11 @@ void QSimpleGraph::PaintErrorIcons(QPainter& p)
         return;
     const std::vector<GraphIndexEntry>& index = model_->Index();
     const GraphPair window = VisibleX();
-    auto it = std::lower_bound(index.begin(), index.end(), window.min,
-                               [](const GraphIndexEntry& e, int64_t time) { return e.time < time; });
     const QPixmap icon = ErrorIcon();
     int last = -1;
     // One icon per column: more would cover each other.
-    for (; it != index.end() && it->time <= window.max; ++it) {
+    for (auto it = index.begin() + ptrdiff_t(model_->FirstFrom(window.min)); it != index.end() && it->time <= window.max;
+         ++it) {
         if (!it->record || it->record->errorKind == 0)
             continue;
         const int x = TimeToPixel(it->time);

@@ -457,6 +457,45 @@ TEST(GraphInteraction, PointsUnderTheMouse)
     }
 }
 
+// The background colour chosen from the document's colour menu, and the
+// grid following the document's grid action.
+TEST(GraphInteraction, ColourAndGridFollowTheDocument)
+{
+    const QColor DEFAULT(64, 64, 64);
+    const struct {
+        const char* sender;
+        QColor answer; // invalid: cancelled
+        QColor background;
+        bool grid;
+    } cases[] = {
+        {"ColorGraphBg", Qt::red, Qt::red, true},
+        {"ColorGraphBg", QColor(), DEFAULT, false},
+        {"ColorSelect", Qt::red, DEFAULT, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sender);
+        Scene scene(Times(11, 100));
+        ScriptedPrompt prompt;
+        PromptGuard guard(&prompt);
+        prompt.colors.enqueue(c.answer);
+        QAction choose(nullptr);
+        choose.setObjectName(c.sender);
+        QObject::connect(&choose, &QAction::triggered, &scene.graph, &QSimpleGraph::SelectColorScheme);
+        choose.trigger();
+        QAction* grid = scene.owner.actions[GraphOwner::ACT_GRID];
+        grid->setChecked(c.grid);
+        QObject::connect(grid, &QAction::toggled, &scene.graph, &QSimpleGraph::GridOnOff);
+        grid->toggle();
+        grid->toggle();
+        const QImage image = scene.graph.grab().toImage();
+        EXPECT_EQ(image.pixelColor(5, 250), c.background);
+        EXPECT_EQ(prompt.colorAsked.size(), QLatin1String(c.sender) == "ColorGraphBg" ? 1 : 0);
+        const QRect plot = scene.graph.PlotRect;
+        const int line = plot.left() + (plot.width() - 1) / scene.graph.XDivisions();
+        EXPECT_EQ(image.pixelColor(line, plot.center().y()) != c.background, c.grid);
+    }
+}
+
 TEST(GraphInteraction, KeysMenuAndErrorIcons)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
@@ -492,8 +531,8 @@ TEST(GraphInteraction, KeysMenuAndErrorIcons)
     const QPoint icon(graph.TimeToPixel(1200) - 2, graph.PlotRect.bottom() - 12);
     ASSERT_EQ(graph.FindIconsAtPoint(icon), 1);
     graph.PrintErrorsToLog();
-    EXPECT_EQ(owner.log, QStringList({"Found 1 errors", QStringLiteral("Table: t Row: 21 Seq#: %1 Error: FuncStackOverflown")
-                                                           .arg(table->GetRecord(20)->Text(FIELD_SEQ))}));
+    const QString line = QStringLiteral("Table: t Row: 21 Seq#: %1 Error: FuncStackOverflown");
+    EXPECT_EQ(owner.log, QStringList({"Found 1 errors", line.arg(table->GetRecord(20)->Text(FIELD_SEQ))}));
     EXPECT_EQ(graph.FindIconsAtPoint(icon - QPoint(0, 30)), 0);
     const QImage with = graph.grab().toImage();
     owner.errors = false;
