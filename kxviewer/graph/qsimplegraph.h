@@ -113,6 +113,8 @@ public:
     // The tool tip at a point: error icons or points per thread; empty
     // when nothing lies there.
     QString ToolTipText(const QPoint& at);
+    // Where the cursor and its label are drawn; empty when out of view.
+    QRect CursorRect() const;
     // Redraws the plot from the data.
     void Redraw() { Invalidate(); }
     // Shown lines or the points changed.
@@ -207,8 +209,6 @@ private:
     // Asks which neighbour of a time t without a record takes the
     // bookmark; false when cancelled.
     bool AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const GraphIndexEntry* right);
-    // Where the cursor and its label are drawn; empty when out of view.
-    QRect CursorRect() const;
     int CursorLabelStart(int x, int width) const;
     void EnableAction(int id, bool enabled);
     void Status(const QString& text);

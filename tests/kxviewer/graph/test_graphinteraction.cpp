@@ -11,6 +11,7 @@
 #include <QHelpEvent>
 #include <QApplication>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -455,6 +456,49 @@ TEST(GraphInteraction, PointsUnderTheMouse)
         EXPECT_TRUE(text.endsWith(" points\nTID: T1 " + text.section(' ', 1, 1) + " points\n")) << text.toStdString();
         EXPECT_EQ(scene.graph.ToolTipText(at + QPoint(0, 40)), QString()) << "no point there";
     }
+}
+
+// Paints as the widget sees them: the region and the paint reason.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QSimpleGraph* graph) : graph_(graph) { graph->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            paints.push_back({static_cast<QPaintEvent*>(event)->rect(), graph_->PaintReason()});
+        return false;
+    }
+    std::vector<std::pair<QRect, int>> paints;
+
+private:
+    QSimpleGraph* graph_;
+};
+
+// Each tick repaints the cursor's own strip, hiding and showing its line
+// in turn; while the mouse selects it repaints nothing.
+TEST(GraphInteraction, BlinkRepaintsOnlyTheCursor)
+{
+    Scene scene(Times(11, 100));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.graph));
+    scene.graph.SetCursorTime(500, false, false);
+    scene.graph.repaint();
+    PaintLog log(&scene.graph);
+    scene.graph.tick();
+    scene.graph.tick();
+    scene.graph.tick();
+    const QRect strip = scene.graph.CursorRect();
+    // The timer may have ticked before: the phase is either.
+    const int first = log.paints.empty() ? 0 : log.paints[0].second;
+    const int second = QSimpleGraph::REASON_HIDE_CURSOR + QSimpleGraph::REASON_SHOW_CURSOR - first;
+    using Paints = std::vector<std::pair<QRect, int>>;
+    EXPECT_EQ(log.paints, Paints({{strip, first}, {strip, second}, {strip, first}}));
+    EXPECT_TRUE(first == QSimpleGraph::REASON_HIDE_CURSOR || first == QSimpleGraph::REASON_SHOW_CURSOR);
+    EXPECT_LT(strip.width(), scene.graph.width() / 4);
+    QTest::mousePress(&scene.graph, Qt::LeftButton, Qt::ShiftModifier, scene.Column(300));
+    log.paints.clear();
+    scene.graph.tick();
+    EXPECT_TRUE(log.paints.empty());
+    QTest::mouseRelease(&scene.graph, Qt::LeftButton, Qt::ShiftModifier, scene.Column(300));
 }
 
 // The background colour chosen from the document's colour menu, and the
