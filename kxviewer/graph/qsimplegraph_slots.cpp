@@ -224,7 +224,6 @@ void QSimpleGraph::ShiftTime(int64_t offset)
     }
     shift(cursorTime_);
     shift(cursorDisplayTime_);
-    shift(previousTime_);
     if (markInTime_ != NO_MARK)
         shift(markInTime_);
     if (markOutTime_ != NO_MARK)
@@ -309,8 +308,6 @@ void QSimpleGraph::PlaceCursor(int32_t row, int64_t time, bool syncTable)
     cursorRow_ = row;
     cursorTime_ = time;
     cursorDisplayTime_ = time;
-    previousRow_ = row > 0 ? row - 1 : row;
-    previousTime_ = row > 0 && owner_ ? owner_->RowTime(row - 1) : time;
     if (owner_) {
         if (QAction* bookmark = owner_->Action(GraphOwner::ACT_BOOKMARK))
             bookmark->setChecked(owner_->RowBookmarked(row));
