@@ -210,17 +210,21 @@ TEST(GraphInteraction, DragsMoveTheCursorZoomSelectAndPan)
         int64_t pan;  // window moved by, in units
         bool cursorAtRelease;
         bool selects;
+        bool overSelection; // rows 490 .. 560 selected before
     } cases[] = {
-        {"a hundredth of the width moves the cursor", Qt::NoModifier, 0, false, 0, true, false},
-        {"one pixel more zooms to the band", Qt::NoModifier, 1, true, 0, false, false},
-        {"Shift selects the rows between", Qt::ShiftModifier, 40, false, 0, true, true},
-        {"Control pans the zoomed view", Qt::ControlModifier, 40, false, -1, false, false},
+        {"a hundredth of the width moves the cursor", Qt::NoModifier, 0, false, 0, true, false, false},
+        {"one pixel more zooms to the band", Qt::NoModifier, 1, true, 0, false, false, false},
+        {"Shift selects the rows between", Qt::ShiftModifier, 40, false, 0, true, true, false},
+        {"Shift inside a selection replaces it", Qt::ShiftModifier, 40, false, 0, true, true, true},
+        {"Control pans the zoomed view", Qt::ControlModifier, 40, false, -1, false, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(Times(1001, 10));
         scene.View(2000, 10);
         const int64_t before = scene.graph.VisibleX().min;
+        if (c.overSelection)
+            scene.owner.SelectRows(490, 560, true);
         const QPoint from = scene.Column(5000);
         const QPoint to = from + QPoint(scene.graph.PlotRect.width() / 100 + c.extra, 0);
         scene.Drag(c.modifiers, from, to);
