@@ -84,7 +84,7 @@ int main(int argc, char** argv)
             status = 1;
         }
     }
-    tables.ReleaseTables();
+    registry.RunEnded();
     ScriptLibRegistry::script = nullptr;
     Bench::RemoveScratch(path);
     if (status != 0)

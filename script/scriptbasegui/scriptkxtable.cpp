@@ -255,7 +255,7 @@ void RunOnTable(KxTable& table, int function, ScriptValue& result, const ScriptA
 
 } // namespace
 
-ScriptKxTable::~ScriptKxTable() { ReleaseTables(); }
+ScriptKxTable::~ScriptKxTable() { RunEnded(); }
 
 int ScriptKxTable::Init(ScriptLibRegistry* registry)
 {
@@ -281,11 +281,12 @@ void ScriptKxTable::Hold(KxTable* table)
     held_.push_back(table);
 }
 
-void ScriptKxTable::ReleaseTables()
+std::string ScriptKxTable::RunEnded()
 {
     for (KxTable* table : held_)
         table->Release();
     held_.clear();
+    return std::string();
 }
 
 KxTable& ScriptKxTable::TableOf(const ScriptArgList& args, int line) const

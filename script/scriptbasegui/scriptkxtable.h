@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "script/scriptbase/scriptlib.h"
@@ -31,9 +32,8 @@ public:
     // Takes a reference on a table before a handler of this library hands
     // it to a script (another library's look-up does this too).
     void Hold(KxTable* table);
-    // Gives back every reference taken during the run; the shell and the
-    // runner call it when a run ends, however it ended.
-    void ReleaseTables();
+    // Gives back every reference taken during the run.
+    std::string RunEnded() override;
     int32_t HeldCount() const { return int32_t(held_.size()); }
 
 private:

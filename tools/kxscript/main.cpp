@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "script/scriptbase/antlrsupport.h"
 
@@ -143,7 +144,11 @@ int main(int argc, char** argv)
         g_running = nullptr;
         delete code;
     }
-    table.ReleaseTables();
+    const std::string problems = scripts.RunEnded();
+    if (!problems.empty()) {
+        std::fprintf(stderr, "%s\n", problems.c_str());
+        status = status == 0 ? 1 : status;
+    }
     std::fflush(stdout);
     KxTable::SetSearchExpressionFactory(nullptr);
     ScriptLibRegistry::script = nullptr;

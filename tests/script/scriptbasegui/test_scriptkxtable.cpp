@@ -108,7 +108,7 @@ protected:
         const std::string text = "var h = kxtable.open_ll(\"" + path_ + "\", 0);\n" + script;
         CodeParser code;
         const std::string tail = scripttest::RunText(code, text);
-        tables_.ReleaseTables();
+        registry_.RunEnded();
         return view_.printed + tail;
     }
 
