@@ -246,6 +246,34 @@ TEST_F(ScriptKxTableTest, HandlersHoldTheirTable)
     }
 }
 
+// open_ll tells a file's kind as the open road does: by its suffix, then by
+// the import formats' patterns.
+TEST_F(ScriptKxTableTest, OpenLlLoadsByKind)
+{
+    const struct {
+        const char* name;
+        const char* bytes; // null: the trace
+        const char* expected;
+    } cases[] = {
+        {"copy.KX", nullptr, "5 copy\n"},
+        {"system.log", "Jan  1 00:00:01 host app: one\nJan  1 00:00:02 host app: two\n", "2 system\n"},
+        {"notes.txt", "no format claims this\n", "ERROR Can not open table "},
+        {"missing.kx", "", "ERROR Can not open table "},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir_.Path(c.name);
+        if (!c.bytes)
+            std::filesystem::copy_file(path_, path);
+        else if (*c.bytes)
+            dir_.Write(c.name, c.bytes);
+        std::string expected = c.expected;
+        if (expected.back() == ' ')
+            expected += path;
+        EXPECT_EQ(expected, Run("var f = kxtable.open_ll('" + path + "', 0); print(kxtable.size(f), ' ', kxtable.name(f));"))
+            << c.name;
+    }
+}
+
 TEST_F(ScriptKxTableTest, ConstantValues)
 {
     const struct {
