@@ -15,6 +15,7 @@
 #include "tearoffwidget/tearoffmain.h"
 
 class QAction;
+class QCloseEvent;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -25,6 +26,7 @@ class DocLoader;
 class ImportDialog;
 class MainWindowServices;
 class MainWindowTabShell;
+class ScriptsPanel;
 class SystemLogPlainText;
 class TabBase;
 class TabTable;
@@ -107,6 +109,7 @@ public:
     QMenu* ToolbarMenu() const { return toolbarMenu_; }
     QMenu* PanelToolbarMenu() const { return panelToolbarMenu_; }
     QMenu* RecentFilesMenu() const { return recentFilesMenu_; }
+    ScriptsPanel* Scripts() const { return scripts_.get(); }
     // The checkable entries of "&Panel's Toolbar", in preference order.
     const QList<QAction*>& PanelToolbarActions() const { return panelToolbarActions_; }
 
@@ -194,8 +197,15 @@ public slots:
     void ScriptExpand();
     void ScriptCollapse();
 
+protected:
+    // A running script is stopped first; the window closes when it has
+    // unwound.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateSystemDocks();
+    // Enters the script libraries into the registries, once per process.
+    static void RegisterScriptLibraries();
     void CreateMenus();
     void CreateToolbars();
     void CreatePanelToolbarMenu(QMenu* view);
@@ -223,4 +233,5 @@ private:
     std::unique_ptr<MainWindowServices> services_;
     ImportDialog* importDialog_ = nullptr;
     std::unique_ptr<MainWindowTabShell> tabShell_;
+    std::unique_ptr<ScriptsPanel> scripts_;
 };
