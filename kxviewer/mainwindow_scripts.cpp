@@ -10,6 +10,7 @@
 #include "kxviewer/scriptkxview.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/table/tabbase.h"
+#include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptbasegui/scriptmath.h"
 
 void MainWindow::RegisterScriptLibraries()
@@ -17,13 +18,14 @@ void MainWindow::RegisterScriptLibraries()
     static ScriptLibRegistry scripts;
     static ScriptLibRegistry search;
     static ScriptMath math;
+    static ScriptKxTable table;
     static ScriptKxView view;
     if (ScriptLibRegistry::script == &scripts)
         return;
     ScriptLibRegistry::script = &scripts;
     ScriptLibRegistry::search = &search;
     math.Init(&scripts, &search);
-    view.Init(&scripts, -1);
+    view.Init(&scripts, &table, table.Init(&scripts));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -8,6 +8,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/tabtable.h"
 #include "script/scriptbase/codeparser.h"
+#include "script/scriptbasegui/scriptkxtable.h"
 
 namespace {
 
@@ -93,13 +94,18 @@ int32_t Scan(KxTable& table, bool forward, bool (*test)(KxTable&, int32_t))
 
 } // namespace
 
-void ScriptKxView::Init(ScriptLibRegistry* registry, int tableLibrary)
+void ScriptKxView::Init(ScriptLibRegistry* registry, ScriptKxTable* tables, int tableLibrary)
 {
+    tables_ = tables;
     tableLibrary_ = tableLibrary;
     registry->Add(this, kFunctions, FUNCTION_COUNT);
 }
 
-void ScriptKxView::RunEnded() { TabBase::ImmediateRefresh = 1; }
+std::string ScriptKxView::RunEnded()
+{
+    TabBase::ImmediateRefresh = 1;
+    return std::string();
+}
 
 int32_t ScriptKxView::TableJump(KxTable& table, int function)
 {
@@ -196,6 +202,8 @@ bool ScriptKxView::Run(ScriptValue& result, int function, int* library, int line
     case F_GET_CUR_TABLE_LL:
     case F_GET_TABLE_LL: {
         TabTable* tab = function == F_GET_CUR_TABLE_LL ? CurrentTab(line) : NamedTab(Text(args, 0), line);
+        // The table outlives its tab until the run ends.
+        tables_->Hold(tab->Table);
         result.object = tab->Table;
         *library = tableLibrary_;
         break;

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "script/scriptbase/scriptlib.h"
 
 class KxTable;
+class ScriptKxTable;
 class TabBase;
 class TabTable;
 
@@ -30,14 +32,14 @@ public:
     };
 
 
-    // tableLibrary: the registry index of the table library, whose handlers
-    // the "_ll" functions return.
-    void Init(ScriptLibRegistry* registry, int tableLibrary);
+    // tables and tableLibrary: the table library and its registry index;
+    // the "_ll" functions return its handlers, on tables it holds.
+    void Init(ScriptLibRegistry* registry, ScriptKxTable* tables, int tableLibrary);
     bool Run(ScriptValue& result, int function, int* library, int line, ScriptArgList& args) override;
 
     // A run has ended, however: the immediate-refresh flag a script may
     // have left off is on again.
-    static void RunEnded();
+    std::string RunEnded() override;
 
     // The row a jump function (20..27) reaches on the table from its
     // current row, made current for 20..23; -1 when there is none.
@@ -49,5 +51,6 @@ private:
     static TabTable* NamedTab(const char* name, int line);
     static TabTable* CurrentTab(int line);
 
+    ScriptKxTable* tables_ = nullptr;
     int tableLibrary_ = -1;
 };

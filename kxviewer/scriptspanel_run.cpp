@@ -20,7 +20,6 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
-#include "kxviewer/scriptkxview.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/shelltext.h"
 #include "kxviewer/table/guiicons.h"
@@ -185,7 +184,11 @@ void ScriptsPanel::Finish(Row* row, int32_t exitCode, const QString* error, int6
     }
     running_ = nullptr;
     UpdateActions();
-    ScriptKxView::RunEnded();
+    // The libraries give back what the run held (tables, open files, the
+    // immediate-refresh flag).
+    const std::string problems = ScriptLibRegistry::script ? ScriptLibRegistry::script->RunEnded() : std::string();
+    if (!problems.empty())
+        MainWindow::AddToSystemLog(QString::fromLocal8Bit(problems.c_str()));
     EnsureBuilt();
     if (closeAfterRun_) {
         closeAfterRun_ = false;

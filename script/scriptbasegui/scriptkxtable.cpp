@@ -111,9 +111,10 @@ constexpr int64_t LAST_READABLE_FIELD = FIELD_COUNT;
 
 [[noreturn]] void RowError(int64_t row, const KxTable& table, int line)
 {
-    const std::string text = "Row " + std::to_string(row) + " out of range, the table has " +
-                             std::to_string(table.RowCount()) + " rows";
-    CodeParser::ThrowError(text.c_str(), " line ", line);
+    // Worded as the view library words it: one script text serves both.
+    const std::string text =
+        "Row " + std::to_string(row) + " is outside the table's " + std::to_string(table.RowCount()) + " rows ";
+    CodeParser::ThrowError(text.c_str(), "line ", line);
 }
 
 // The zero-based row of a one-based script row, refused outside the rows.
@@ -124,7 +125,7 @@ int32_t CheckedRow(int64_t row, const KxTable& table, int line)
     return int32_t(row - 1);
 }
 
-// A one-based script row for an operation that clamps to the rows itself:
+// A one-based script row for a selection, which clamps to the rows itself:
 // values beyond 32 bits stay beyond the rows instead of wrapping into them.
 int32_t ClampedRow(int64_t row)
 {
@@ -231,7 +232,7 @@ void RunOnTable(KxTable& table, int function, ScriptValue& result, const ScriptA
     case FIND_PREV: value = MoveTo(table, table.SearchPrev()); break;
     case GET_CUR_ROW: value = table.CurRow(); break;
     case SET_CURRENT_REC:
-        table.SetCurRow(ClampedRow(args.Arg(1).Int()));
+        table.SetCurRow(CheckedRow(args.Arg(1).Int(), table, line));
         value = table.CurRow();
         break;
     case GET_CUR_RECORD: SetRecord(result, CurrentRecord(table, line), table.CurRow()); return;

@@ -288,6 +288,11 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         {"print(kxtable.size(h));", "50", nullptr, nullptr, false},
         {"print(kxtable.size(kxtable.get_table(kxtable.name(h))));", "50", nullptr, nullptr, false},
         {"print(\"IDENT_STMT a IDENT_STMT b\");", "a b", nullptr, nullptr, false},
+        // The table library takes the tab's table: its handlers work on it.
+        {"var t = kxtable.get_cur_table_ll(h); print(kxtable.size(t), \" \", kxtable.get_record(t, 50));",
+         "50 Record type.Row index:50", nullptr, nullptr, false},
+        {"var t = kxtable.get_table_ll(kxtable.name(h)); kxtable.get_record(t, 51);", nullptr,
+         "Row 51 is outside the table's 50 rows line 2", nullptr, false},
         {"kxtable.get_table(\"nope\");", nullptr, "Table not found nope", nullptr, false},
         {"print(kxtable.jump_next_bookmark(h));", "-1", nullptr, "No jump", false},
         {"kxtable.set_current_rec(h, 5); kxtable.bookmark(h); kxtable.set_current_rec(h, 1);"
