@@ -8,6 +8,9 @@
 //
 //   kxscript [-d LEVEL] FILE
 //
+// LEVEL is the debug stream's threshold: 0 (the default) lets warnings and
+// errors through, 1 notices as well (the colour table among them), 3 all.
+//
 // Exit status: 0 when the script ends normally or by exit, 1 when it stops
 // with an error or is stopped, 2 when it cannot be read or parsed, or on bad
 // usage.
@@ -23,13 +26,13 @@
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/table/kxtable.h"
-#include "kxviewer/shellservices.h"
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbase/scriptchannels.h"
 #include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptbasegui/scriptmath.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tools/stderrshell.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/kxsinks.h"
 #include "utils/kx/pkx.h"
@@ -78,7 +81,7 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    int level = ZmLib::KX_LEVEL_NOTICE;
+    int level = ZmLib::KX_LEVEL_WARNING;
     const char* path = nullptr;
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "-d") == 0 && i + 1 < argc) {
@@ -103,6 +106,8 @@ int main(int argc, char** argv)
         ZmLib::KX::Register(channel, ZmLib::KX_OUT_STD);
     ZmLib::KX::SetLevelAll(level);
 
+    StderrShell shell("kxscript");
+    KxvSetShell(&shell);
     ScriptLibRegistry scripts;
     ScriptLibRegistry search;
     ScriptLibRegistry::script = &scripts;
@@ -153,6 +158,7 @@ int main(int argc, char** argv)
     KxTable::SetSearchExpressionFactory(nullptr);
     ScriptLibRegistry::script = nullptr;
     ScriptLibRegistry::search = nullptr;
+    KxvSetShell(nullptr);
     ZmLib::KX::Done();
     ZmLib::PKX::Done();
     return status;
