@@ -228,6 +228,7 @@ const ComAction& ActionDescriptor(int32_t id)
 namespace {
 
 void ProcessEventsOnce() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void WaitForEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents); }
 
 } // namespace
 
@@ -235,6 +236,7 @@ void ActionTableInit()
 {
     ComActionTablePublish(ActionTable, ACTION_TABLE_SIZE);
     ProcessEventsCallback = &ProcessEventsOnce;
+    WaitEventsCallback = &WaitForEvents;
     // The tables build their search expressions in the expression language.
     ScriptLogicalExpParser::Register();
     PrefGlobal::Load();

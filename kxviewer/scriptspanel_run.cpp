@@ -20,7 +20,7 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
-#include "kxviewer/scriptkxview.h"
+#include "kxviewer/scriptlibraries.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/shelltext.h"
 #include "kxviewer/table/guiicons.h"
@@ -185,7 +185,9 @@ void ScriptsPanel::Finish(Row* row, int32_t exitCode, const QString* error, int6
     }
     running_ = nullptr;
     UpdateActions();
-    ScriptKxView::RunEnded();
+    const std::string failures = window_->Libraries()->RunEnded();
+    if (!failures.empty())
+        MainWindow::AddToSystemLog(QString::fromLocal8Bit(failures.c_str()));
     EnsureBuilt();
     if (closeAfterRun_) {
         closeAfterRun_ = false;

@@ -1,8 +1,10 @@
 #include "script/scriptbase/codeparser.h"
 
 #include "script/scriptbase/scripttokens.h"
+#include "utils/osal/process.h"
 
 void (*ProcessEventsCallback)() = nullptr;
+void (*WaitEventsCallback)() = nullptr;
 
 CodeParser::CodeParser() : ops_(*this, true) {}
 
@@ -53,6 +55,8 @@ void CodeParser::Run()
         ~StopReset() { flag.store(false, std::memory_order_relaxed); }
     } stopReset{stopRequested_};
     ResetRun();
+    pollCountdown_ = POLL_STEPS;
+    lastPoll_ = ZmLib::TickMillis();
     ScriptNode* top = tree_.Root();
     PrepareTree(top, 0);
     CheckTree();
@@ -70,12 +74,26 @@ void CodeParser::Stop()
 void CodeParser::WaitWhilePaused()
 {
     pause = 0;
+    void (*wait)() = WaitEventsCallback ? WaitEventsCallback : ProcessEventsCallback;
     // Without an event loop nothing could resume the script.
-    if (!ProcessEventsCallback)
+    if (!wait)
         return;
     while (!pause && !stopRequested_.load(std::memory_order_relaxed))
-        ProcessEventsCallback();
+        wait();
     pause = 0;
+    lastPoll_ = ZmLib::TickMillis();
+}
+
+void CodeParser::PollEvents()
+{
+    pollCountdown_ = POLL_STEPS;
+    if (!ProcessEventsCallback)
+        return;
+    const int64_t now = ZmLib::TickMillis();
+    if (now - lastPoll_ < POLL_INTERVAL_MS)
+        return;
+    lastPoll_ = now;
+    ProcessEventsCallback();
 }
 
 void CodeParser::MainCycle(ScriptNode* node)
@@ -84,6 +102,8 @@ void CodeParser::MainCycle(ScriptNode* node)
     // the run with an error instead of a crash.
     if (!node)
         MakeError("Error arguments count");
+    if (--pollCountdown_ <= 0)
+        PollEvents();
     if (pause)
         WaitWhilePaused();
     CheckStop();

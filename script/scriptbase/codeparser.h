@@ -21,8 +21,13 @@ struct ANTLR3_BASE_TREE_struct;
 struct KxScriptLexer_Ctx_struct;
 struct KxScriptParser_Ctx_struct;
 
-// Set by the shell to its event processing; called while a script is paused.
+// Set by the shell to one round of its event processing; a running script
+// calls it every POLL_INTERVAL_MS, so that the window stays live and Stop
+// and Pause can be pressed.
 extern void (*ProcessEventsCallback)();
+// Set by the shell to a wait for the next events; a paused script sleeps in
+// it (in ProcessEventsCallback when this is not set).
+extern void (*WaitEventsCallback)();
 
 class CodeParser final : public ScriptErrorSink {
 public:
@@ -35,6 +40,10 @@ public:
     static constexpr int MAX_TABLE = 200;
     static constexpr int MAX_GOTOS = 20;
     static constexpr int32_t MAX_ARRAY_SIZE = 1 << 22;
+    // The clock is read every POLL_STEPS steps; events are polled when
+    // POLL_INTERVAL_MS have passed since the last poll.
+    static constexpr int POLL_STEPS = 256;
+    static constexpr int64_t POLL_INTERVAL_MS = 20;
 
     CodeParser();
     ~CodeParser();
@@ -161,6 +170,7 @@ private:
     void RunBlock(ScriptNode* node);
     bool Condition(ScriptNode* node);
     void WaitWhilePaused();
+    void PollEvents();
     // Unwinds with ExitCode 1 when a stop was requested.
     void CheckStop()
     {
@@ -233,6 +243,8 @@ private:
     // The line of the user call whose body is about to bind its parameters.
     int callLine_ = 0;
     std::atomic<bool> stopRequested_{false};
+    int pollCountdown_ = POLL_STEPS;
+    int64_t lastPoll_ = 0;
     bool allowUndefined_ = false;
     // A return statement ran: the statements up to its function are left
     // (a flag rather than an exception, which would make every call slow).

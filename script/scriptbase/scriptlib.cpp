@@ -10,6 +10,11 @@ bool ScriptLibRun::Run(ScriptValue&, int, int*, int, ScriptArgList&)
     return false;
 }
 
+std::string ScriptLibRun::RunEnded()
+{
+    return std::string();
+}
+
 int ScriptLibRegistry::Add(ScriptLibRun* library, const ScriptLibFunc* functions, int32_t count)
 {
     if (count_ >= MAX_LIBRARIES || count < 0)
@@ -39,6 +44,26 @@ int ScriptLibRegistry::FindFunction(const char* name, int& library) const
         }
     }
     return -1;
+}
+
+std::string ScriptLibRegistry::RunEnded()
+{
+    std::string problems;
+    for (int32_t lib = 0; lib < count_; lib++) {
+        ScriptLibRun* library = entries_[lib].library;
+        bool seen = false;
+        for (int32_t earlier = 0; earlier < lib && !seen; earlier++)
+            seen = entries_[earlier].library == library;
+        if (seen || !library)
+            continue;
+        const std::string text = library->RunEnded();
+        if (text.empty())
+            continue;
+        if (!problems.empty())
+            problems += '\n';
+        problems += text;
+    }
+    return problems;
 }
 
 bool ScriptConstantTable::Add(const char* name, const ScriptValue& value)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "script/scriptbase/scriptvalue.h"
 
@@ -31,6 +32,11 @@ public:
     // string result's text must outlive the statement (scratch or library
     // storage); an array result (ScriptArrayNew) passes to the interpreter.
     virtual bool Run(ScriptValue& result, int function, int* library, int line, ScriptArgList& args);
+    // Called once after every run, however it ended (normally, by exit, by a
+    // stop or by an error): the library closes what the run left open and
+    // drops what it kept for the run. Returns what failed on the way, empty
+    // when nothing did.
+    virtual std::string RunEnded();
 };
 
 class ScriptLibRegistry {
@@ -50,6 +56,9 @@ public:
     // that library; a negative one searches every library in order and is
     // set to the library that holds the name.
     int FindFunction(const char* name, int& library) const;
+    // Tells every library that the run ended (each library once, however
+    // often it was entered); their failures, one a line.
+    std::string RunEnded();
 
     int Count() const { return count_; }
     const Entry& At(int library) const { return entries_[library]; }

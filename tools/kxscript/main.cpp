@@ -1,8 +1,10 @@
 // kxscript: parses and runs a script file with the libraries that need no
-// viewer. The text of print() and debug() goes to standard output, one line
-// per statement; errors (with their line) and the diagnostics of the debug
-// stream go to standard error. Ctrl-C stops the script as the viewer's stop
-// button does.
+// viewer: math, and kxtable/kxrow on the tables that kxtable.open_ll loads
+// (raw record files, documents, and text files that a built-in import
+// format claims). The text of print() and debug() goes to standard output,
+// one line per statement; errors (with their line), the diagnostics of the
+// debug stream and what the loader writes to the System Log go to standard
+// error. Ctrl-C stops the script as the viewer's stop button does.
 //
 //   kxscript [-d LEVEL] FILE
 //
@@ -17,10 +19,16 @@
 #include <cstring>
 
 #include "script/scriptbase/antlrsupport.h"
+
+#include "kxlib/kxchannels.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/shellservices.h"
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbase/scriptchannels.h"
+#include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptbasegui/scriptmath.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/kxsinks.h"
 #include "utils/kx/pkx.h"
@@ -89,8 +97,9 @@ int main(int argc, char** argv)
     ZmLib::KxvSetDebugOutputHook(&ToStderr);
     ZmLib::PKX::Init(nullptr);
     ZmLib::KX::Init(level, false, nullptr, ZmLib::KX_OUT_STD, false);
-    ZmLib::KX::Register(&KxScriptChannel, ZmLib::KX_OUT_STD);
-    ZmLib::KX::Register(&KxAntlrChannel, ZmLib::KX_OUT_STD);
+    for (ZmLib::KX* channel : {&KxScriptChannel, &KxAntlrChannel, &KxTableChannel, &KxReaderChannel,
+                               &KxvTearoffChannel, &KxvSyslogChannel})
+        ZmLib::KX::Register(channel, ZmLib::KX_OUT_STD);
     ZmLib::KX::SetLevelAll(level);
 
     ScriptLibRegistry scripts;
@@ -99,6 +108,9 @@ int main(int argc, char** argv)
     ScriptLibRegistry::search = &search;
     ScriptMath math;
     math.Init(&scripts, &search);
+    ScriptLogicalExpParser::Register();
+    ScriptKxTable table;
+    table.Init(&scripts);
     RunnerOutput output;
     scripts.Add(&output, kOutputFunctions, 1);
 
@@ -131,7 +143,9 @@ int main(int argc, char** argv)
         g_running = nullptr;
         delete code;
     }
+    table.ReleaseTables();
     std::fflush(stdout);
+    KxTable::SetSearchExpressionFactory(nullptr);
     ScriptLibRegistry::script = nullptr;
     ScriptLibRegistry::search = nullptr;
     ZmLib::KX::Done();
