@@ -24,6 +24,8 @@ class ScriptsTest : public OpenTest {
 protected:
     void SetUp() override
     {
+        // The first preference load comes first, so the list starts empty.
+        PrepareProcess();
         savedScripts = PrefGlobal::Scripts;
         PrefGlobal::Scripts.clear();
         OpenTest::SetUp();
@@ -157,6 +159,13 @@ TEST_F(ScriptsTest, AddDeleteRenumberAndTheIniKeepTheList)
     EXPECT_EQ(Row(1).runButton->property("Script_index").toInt(), 1);
     EXPECT_EQ(Row(1).stopButton->property("Script_index").toInt(), 1);
 
+    // A double-click on a row whose file went reports it.
+    QFile::remove(c);
+    const QRect rect = panel->Tree()->visualItemRect(Row(1).item);
+    QTest::mouseClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QTest::mouseDClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    EXPECT_EQ(LastBox(), QStringLiteral("File %1 does not exist").arg(c));
+
     const std::vector<ScriptEntry> before = PrefGlobal::Scripts;
     PrefGlobal::Save();
     PrefGlobal::Scripts.clear();
@@ -192,7 +201,8 @@ TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
-        const int row = Add(Script(QStringLiteral("case%1.js").arg(index++), "// Case\n" + c.body));
+        // Paths outside Latin-1 reach the parser and the ini whole.
+        const int row = Add(Script(QString::fromUtf8("сценарий%1.js").arg(index++), "// Case\n" + c.body));
         files.calls.clear();
         RunToEnd(row);
         EXPECT_EQ(LineOf(row, ScriptsPanel::L_STATUS), QStringLiteral("   Status: ") + QLatin1String(c.status));
@@ -233,7 +243,11 @@ TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
         seen.push_back(Status());
     });
     QTimer::singleShot(150, [&] { QTest::mouseClick(Row(loop).stopButton, Qt::LeftButton); });
-    RunToEnd(loop);
+    QTest::mouseClick(Row(loop).runButton, Qt::LeftButton);
+    // The run starts from the event loop, not inside the button's press.
+    EXPECT_TRUE(panel->Running());
+    EXPECT_EQ(Row(loop).parser, nullptr);
+    Spin([this] { return !panel->Running(); });
     const std::vector<QString> expected = {
         "other disabled", "Script \"Loop\" paused", "2 rows, Script \"Loop\" is running and can not be deleted",
         "paused", "Script \"Loop\" restarted"};
