@@ -6,6 +6,7 @@ ScriptLibraries::ScriptLibraries(QWidget* window)
     // adding a second set behind the first.
     ScriptConstantTable::Global().Clear();
     math_.Init(&scripts_, &search_);
+    csv_.Init(&scripts_);
     view_.Init(&scripts_, &table_, table_.Init(&scripts_));
     gui_.Init(window, &scripts_);
     ScriptLibRegistry::script = &scripts_;

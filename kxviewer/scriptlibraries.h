@@ -1,13 +1,14 @@
 // The script libraries of the main window and the two registries they are
 // entered in, published for the interpreters while the window lives. The
 // order of entry decides which library a name without a handler reaches:
-// math, table, view, gui.
+// math, csv, table, view, gui.
 #pragma once
 
 #include <string>
 
 #include "kxviewer/scriptkxview.h"
 #include "script/scriptbasegui/scriptbasegui.h"
+#include "script/scriptbasegui/scriptexport.h"
 #include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptbasegui/scriptmath.h"
 
@@ -29,6 +30,7 @@ private:
     ScriptLibRegistry scripts_;
     ScriptLibRegistry search_;
     ScriptMath math_;
+    ScriptExport csv_;
     ScriptKxTable table_;
     ScriptKxView view_;
     ScriptBaseGui gui_;

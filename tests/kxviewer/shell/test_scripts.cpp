@@ -183,20 +183,25 @@ TEST_F(ScriptsTest, AddDeleteRenumberAndTheIniKeepTheList)
 
 TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
 {
+    const std::string csvPath = QFile::encodeName(dir.filePath(QStringLiteral("out.csv"))).toStdString();
     struct Case {
         std::string body;
         const char* status;
         const char* message; // %1 the error text
         const char* box;
+        const char* csv; // what out.csv holds afterwards, when given
     } cases[] = {
-        {"var a = 1;\n", "Completed", "Script \"Case\" finished", nullptr},
-        {"exit;\nvar a = 1 / 0;\n", "Completed", "Script \"Case\" finished", nullptr},
+        {"var a = 1;\n", "Completed", "Script \"Case\" finished", nullptr, nullptr},
+        {"exit;\nvar a = 1 / 0;\n", "Completed", "Script \"Case\" finished", nullptr, nullptr},
         {"kxtable.set_immediate_refresh(0);\nvar a = 1 / 0;\n", "Stopped after errors",
-         "Script \"Case\" finished with error: \"%1\"", "Divide by zero"},
+         "Script \"Case\" finished with error: \"%1\"", "Divide by zero", nullptr},
         {"var = ;\n", "Stopped after errors", "Script \"Case\" finished with error: \"%1\"",
-         "Script compilation error"},
+         "Script compilation error", nullptr},
         {"kxtable.size(kxtable.get_table(\"nowhere\"));\n", "Stopped after errors",
-         "Script \"Case\" finished with error: \"%1\"", "Table not found nowhere"},
+         "Script \"Case\" finished with error: \"%1\"", "Table not found nowhere", nullptr},
+        // The file a failed run left open is closed whole when the run ends.
+        {"var f = csv.open(\"" + csvPath + "\", 2);\ncsv.add_line(f, 1, \"b\");\nvar a = 1 / 0;\n",
+         "Stopped after errors", "Script \"Case\" finished with error: \"%1\"", "Divide by zero", "1,b\n"},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -214,6 +219,11 @@ TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
             EXPECT_TRUE(box.isEmpty()) << box.toStdString();
         EXPECT_EQ(Status(), c.box ? QString::fromLatin1(c.message).arg(box) : QString::fromLatin1(c.message));
         EXPECT_EQ(TabBase::ImmediateRefresh, 1);
+        if (c.csv) {
+            QFile out(QFile::decodeName(csvPath.c_str()));
+            ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+            EXPECT_EQ(out.readAll().toStdString(), c.csv);
+        }
         EXPECT_FALSE(Row(row).stopButton->isEnabled());
         EXPECT_FALSE(window->Actions[ACT_SCRIPT_STOP]->isEnabled());
     }
