@@ -16,6 +16,7 @@
 #include "kxviewer/mainwindowservices.h"
 #include "kxviewer/mainwindowtabshell.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/scriptlibraries.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/guiicons.h"
@@ -51,7 +52,7 @@ MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
     CreateToolbars();
     ShowReady();
     CreateSystemDocks();
-    RegisterScriptLibraries();
+    libraries_ = std::make_unique<ScriptLibraries>(this);
     scripts_ = std::make_unique<ScriptsPanel>(this);
 
     setContextMenuPolicy(Qt::CustomContextMenu);

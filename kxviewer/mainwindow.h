@@ -26,6 +26,7 @@ class DocLoader;
 class ImportDialog;
 class MainWindowServices;
 class MainWindowTabShell;
+class ScriptLibraries;
 class ScriptsPanel;
 class SystemLogPlainText;
 class TabBase;
@@ -110,6 +111,7 @@ public:
     QMenu* PanelToolbarMenu() const { return panelToolbarMenu_; }
     QMenu* RecentFilesMenu() const { return recentFilesMenu_; }
     ScriptsPanel* Scripts() const { return scripts_.get(); }
+    ScriptLibraries* Libraries() const { return libraries_.get(); }
     // The checkable entries of "&Panel's Toolbar", in preference order.
     const QList<QAction*>& PanelToolbarActions() const { return panelToolbarActions_; }
 
@@ -204,8 +206,6 @@ protected:
 
 private:
     void CreateSystemDocks();
-    // Enters the script libraries into the registries, once per process.
-    static void RegisterScriptLibraries();
     void CreateMenus();
     void CreateToolbars();
     void CreatePanelToolbarMenu(QMenu* view);
@@ -233,5 +233,6 @@ private:
     std::unique_ptr<MainWindowServices> services_;
     ImportDialog* importDialog_ = nullptr;
     std::unique_ptr<MainWindowTabShell> tabShell_;
+    std::unique_ptr<ScriptLibraries> libraries_;
     std::unique_ptr<ScriptsPanel> scripts_;
 };

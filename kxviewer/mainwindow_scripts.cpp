@@ -1,32 +1,14 @@
 // The main window's side of scripts: the Scripts panel's commands, its
-// place beside a document, the script libraries, and a close that waits for
-// the running script to unwind.
+// place beside a document, and a close that waits for the running script
+// to unwind.
 #include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/mainwindow.h"
-#include "kxviewer/scriptkxview.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/table/tabbase.h"
-#include "script/scriptbasegui/scriptkxtable.h"
-#include "script/scriptbasegui/scriptmath.h"
-
-void MainWindow::RegisterScriptLibraries()
-{
-    static ScriptLibRegistry scripts;
-    static ScriptLibRegistry search;
-    static ScriptMath math;
-    static ScriptKxTable table;
-    static ScriptKxView view;
-    if (ScriptLibRegistry::script == &scripts)
-        return;
-    ScriptLibRegistry::script = &scripts;
-    ScriptLibRegistry::search = &search;
-    math.Init(&scripts, &search);
-    view.Init(&scripts, &table, table.Init(&scripts));
-}
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {

@@ -7,8 +7,8 @@
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/tabtable.h"
-#include "script/scriptbase/codeparser.h"
 #include "script/scriptbasegui/scriptkxtable.h"
+#include "script/scriptbase/codeparser.h"
 
 namespace {
 
@@ -77,26 +77,11 @@ static_assert(ScriptKxView::F_COUNT == ScriptKxView::FUNCTION_COUNT, "one descri
 
 const char* Text(const ScriptArgList& args, uint32_t i) { return args.Arg(i).text ? args.Arg(i).text : ""; }
 
-bool LevelBelowZero(KxTable& table, int32_t row) { return table.GetRecord(row)->prot.msg.LEVEL < 0; }
-bool HasPresentationError(KxTable& table, int32_t row) { return table.GetRecord(row)->errorKind != 0; }
-
-int32_t Scan(KxTable& table, bool forward, bool (*test)(KxTable&, int32_t))
-{
-    const int32_t step = forward ? 1 : -1;
-    for (int32_t row = table.CurRow() + step; row >= 0 && row < table.RowCount(); row += step) {
-        if (test(table, row)) {
-            table.SetCurRow(row);
-            return row;
-        }
-    }
-    return -1;
-}
-
 } // namespace
 
-void ScriptKxView::Init(ScriptLibRegistry* registry, ScriptKxTable* tables, int tableLibrary)
+void ScriptKxView::Init(ScriptLibRegistry* registry, ScriptKxTable* table, int tableLibrary)
 {
-    tables_ = tables;
+    table_ = table;
     tableLibrary_ = tableLibrary;
     registry->Add(this, kFunctions, FUNCTION_COUNT);
 }
@@ -107,28 +92,18 @@ std::string ScriptKxView::RunEnded()
     return std::string();
 }
 
-int32_t ScriptKxView::TableJump(KxTable& table, int function)
+int64_t ScriptKxView::OnTable(TabTable* tab, ScriptValue& result, int function, int line, const ScriptArgList& args)
 {
-    int32_t row = -1;
-    switch (function) {
-    case F_JUMP_NEXT_SELECTION:
-    case F_JUMP_PREV_SELECTION:
-        row = function == F_JUMP_NEXT_SELECTION ? table.SelRangeGetNextBoundary() : table.SelRangeGetPrevBoundary();
-        break;
-    case F_JUMP_NEXT_BOOKMARK:
-    case F_JUMP_PREV_BOOKMARK:
-        if (const KxBkmarkEntry* mark = table.BookmarkGetHelper(table.CurRow(), function == F_JUMP_NEXT_BOOKMARK))
-            row = mark->index;
-        break;
-    case F_JUMP_NEXT_D_ERROR:
-    case F_JUMP_PREV_D_ERROR:
-        return Scan(table, function == F_JUMP_NEXT_D_ERROR, LevelBelowZero);
-    default:
-        return Scan(table, function == F_JUMP_NEXT_P_ERROR, HasPresentationError);
-    }
-    if (row >= 0)
-        table.SetCurRow(row);
-    return row;
+    table_->Hold(tab->Table);
+    ScriptHandler handler{tableLibrary_, tab->Table};
+    ScriptValue value;
+    value.type = SCRIPT_HANDLER;
+    value.handler = &handler;
+    ScriptArgList onTable = args;
+    onTable.args[0].SetTemp(value);
+    int library = tableLibrary_;
+    table_->Run(result, function, &library, line, onTable);
+    return result.Int();
 }
 
 TabTable* ScriptKxView::HandlerTab(const ScriptArgList& args, int line)
@@ -202,8 +177,7 @@ bool ScriptKxView::Run(ScriptValue& result, int function, int* library, int line
     case F_GET_CUR_TABLE_LL:
     case F_GET_TABLE_LL: {
         TabTable* tab = function == F_GET_CUR_TABLE_LL ? CurrentTab(line) : NamedTab(Text(args, 0), line);
-        // The table outlives its tab until the run ends.
-        tables_->Hold(tab->Table);
+        table_->Hold(tab->Table);
         result.object = tab->Table;
         *library = tableLibrary_;
         break;

@@ -10,7 +10,6 @@
 
 #include "script/scriptbase/scriptlib.h"
 
-class KxTable;
 class ScriptKxTable;
 class TabBase;
 class TabTable;
@@ -32,25 +31,22 @@ public:
     };
 
 
-    // tables and tableLibrary: the table library and its registry index;
-    // the "_ll" functions return its handlers, on tables it holds.
-    void Init(ScriptLibRegistry* registry, ScriptKxTable* tables, int tableLibrary);
+    // table, tableLibrary: the table library and its registry index; the
+    // "_ll" functions return its handlers, and the record and jump
+    // functions read the tab's table through it.
+    void Init(ScriptLibRegistry* registry, ScriptKxTable* table, int tableLibrary);
     bool Run(ScriptValue& result, int function, int* library, int line, ScriptArgList& args) override;
-
-    // A run has ended, however: the immediate-refresh flag a script may
-    // have left off is on again.
+    // The immediate-refresh flag a script may have left off is on again.
     std::string RunEnded() override;
-
-    // The row a jump function (20..27) reaches on the table from its
-    // current row, made current for 20..23; -1 when there is none.
-    static int32_t TableJump(KxTable& table, int function);
 
 private:
     int64_t RunOnTab(TabTable* tab, ScriptValue& result, int function, int line, ScriptArgList& args);
+    // The table library's function of the same index on the tab's table.
+    int64_t OnTable(TabTable* tab, ScriptValue& result, int function, int line, const ScriptArgList& args);
     static TabTable* HandlerTab(const ScriptArgList& args, int line);
     static TabTable* NamedTab(const char* name, int line);
     static TabTable* CurrentTab(int line);
 
-    ScriptKxTable* tables_ = nullptr;
+    ScriptKxTable* table_ = nullptr;
     int tableLibrary_ = -1;
 };

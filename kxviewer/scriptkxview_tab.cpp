@@ -32,12 +32,12 @@ int64_t OptionalInt(const ScriptArgList& args, uint32_t i, int line)
 
 // A one-based row number of a script checked against the table's rows;
 // the zero-based row.
-int32_t CheckedRow(const KxTable& table, int64_t n)
+int32_t CheckedRow(const KxTable& table, int64_t n, int line)
 {
     if (n < 1 || n > table.RowCount()) {
         const std::string text =
-            "Row " + std::to_string(n) + " is outside the table's " + std::to_string(table.RowCount()) + " rows";
-        Fail(text.c_str());
+            "Row " + std::to_string(n) + " out of range, the table has " + std::to_string(table.RowCount()) + " rows";
+        CodeParser::ThrowError(text.c_str(), " line ", line);
     }
     return int32_t(n - 1);
 }
@@ -104,10 +104,9 @@ int64_t OutlineFilter(TabTable* tab)
     return rows;
 }
 
-// Jumps 20..27: the row as the table library finds it, then the view.
-int64_t Jump(TabTable* tab, int function)
+// Jumps 20..27 after the table library found the row: the view follows.
+int64_t ShowJump(TabTable* tab, int32_t row)
 {
-    const int32_t row = ScriptKxView::TableJump(*tab->Table, function);
     QString text = QStringLiteral("No jump");
     if (row >= 0) {
         text = QStringLiteral(" at row %1").arg(row + 1);
@@ -148,7 +147,7 @@ int64_t SetConditions(TabTable* tab, const ScriptArgList& args, int line, bool o
     return 0;
 }
 
-int64_t PasteToRow(TabTable* tab, int64_t n)
+int64_t PasteToRow(TabTable* tab, int64_t n, int line)
 {
     KxTable& table = *tab->Table;
     // Rows pasted into a filtered table or under an open graph would land
@@ -157,7 +156,7 @@ int64_t PasteToRow(TabTable* tab, int64_t n)
         Fail("Can't paste rows while filter is set");
     if (tab->GraphState == TabBase::GRAPH_OPEN)
         Fail("Can't paste rows while graph is open");
-    const int32_t row = CheckedRow(table, n);
+    const int32_t row = CheckedRow(table, n, line);
     table.Prefs().editable = 1;
     tab->SetCurrentPosition(row);
     tab->RowsPaste();
@@ -268,14 +267,11 @@ int64_t ScriptKxView::RunOnTab(TabTable* tab, ScriptValue& result, int function,
     case F_FIND_NEXT: tab->FindNext(); return table.CurRow();
     case F_FIND_PREV: tab->FindBack(); return table.CurRow();
     case F_CURRENT_ROW: return table.CurRow();
-    case F_SET_CURRENT_REC: tab->SetCurrentPosition(CheckedRow(table, CodeParser::GetArgInt(1, args, line))); return table.CurRow();
+    case F_SET_CURRENT_REC:
+        tab->SetCurrentPosition(CheckedRow(table, CodeParser::GetArgInt(1, args, line), line));
+        return table.CurRow();
     case F_GET_CUR_RECORD:
-    case F_GET_RECORD: {
-        const int32_t row =
-            function == F_GET_CUR_RECORD ? CheckedRow(table, int64_t(table.CurRow()) + 1) : CheckedRow(table, CodeParser::GetArgInt(1, args, line));
-        result.object = table.GetRecord(row);
-        return row + 1;
-    }
+    case F_GET_RECORD: return OnTable(tab, result, function, line, args);
     case F_JUMP_NEXT: tab->JumpToNextStopPosBy(-1); return table.CurRow();
     case F_JUMP_PREV: tab->JumpToPrevStopPosBy(-1); return table.CurRow();
     case F_SET_OUTLINE_FILTER: return OutlineFilter(tab);
@@ -292,7 +288,7 @@ int64_t ScriptKxView::RunOnTab(TabTable* tab, ScriptValue& result, int function,
     case F_COPY: tab->RowsCopy(); return 1;
     case F_PASTE: tab->RowsPasteToBottom(); return 1;
     case F_COPY_ALL: tab->RowsCopyAll(); return 1;
-    case F_PASTE_TO_ROW: return PasteToRow(tab, CodeParser::GetArgInt(1, args, line));
+    case F_PASTE_TO_ROW: return PasteToRow(tab, CodeParser::GetArgInt(1, args, line), line);
     case F_OPEN_GRAPH: Show(tab); tab->CreateGraph(); return 0;
     case F_SET_ACTIVE:
         Show(tab);
@@ -310,6 +306,6 @@ int64_t ScriptKxView::RunOnTab(TabTable* tab, ScriptValue& result, int function,
     }
     case F_PIN_EXPRESSION_SET: return PinExpressionSet(tab, args, line);
     case F_PIN_EXPRESSION_SHOW_ALL: return PinExpressionShowAll(tab);
-    default: return Jump(tab, function);
+    default: return ShowJump(tab, int32_t(OnTable(tab, result, function, line, args)));
     }
 }

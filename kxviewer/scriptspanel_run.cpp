@@ -20,6 +20,7 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/scriptlibraries.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/shelltext.h"
 #include "kxviewer/table/guiicons.h"
@@ -184,11 +185,9 @@ void ScriptsPanel::Finish(Row* row, int32_t exitCode, const QString* error, int6
     }
     running_ = nullptr;
     UpdateActions();
-    // The libraries give back what the run held (tables, open files, the
-    // immediate-refresh flag).
-    const std::string problems = ScriptLibRegistry::script ? ScriptLibRegistry::script->RunEnded() : std::string();
-    if (!problems.empty())
-        MainWindow::AddToSystemLog(QString::fromLocal8Bit(problems.c_str()));
+    const std::string failures = window_->Libraries()->RunEnded();
+    if (!failures.empty())
+        MainWindow::AddToSystemLog(QString::fromLocal8Bit(failures.c_str()));
     EnsureBuilt();
     if (closeAfterRun_) {
         closeAfterRun_ = false;

@@ -113,8 +113,8 @@ constexpr int64_t LAST_READABLE_FIELD = FIELD_COUNT;
 {
     // Worded as the view library words it: one script text serves both.
     const std::string text =
-        "Row " + std::to_string(row) + " is outside the table's " + std::to_string(table.RowCount()) + " rows ";
-    CodeParser::ThrowError(text.c_str(), "line ", line);
+        "Row " + std::to_string(row) + " out of range, the table has " + std::to_string(table.RowCount()) + " rows";
+    CodeParser::ThrowError(text.c_str(), " line ", line);
 }
 
 // The zero-based row of a one-based script row, refused outside the rows.

@@ -1,6 +1,6 @@
 // kxscript: parses and runs a script file with the libraries that need no
-// viewer: math, and kxtable/kxrow on the tables that kxtable.open_ll loads
-// (raw record files, documents, and text files that a built-in import
+// viewer: math, csv, and kxtable/kxrow on the tables that kxtable.open_ll
+// loads (raw record files, documents, and text files that a built-in import
 // format claims). The text of print() and debug() goes to standard output,
 // one line per statement; errors (with their line), the diagnostics of the
 // debug stream and what the loader writes to the System Log go to standard
@@ -12,8 +12,8 @@
 // errors through, 1 notices as well (the colour table among them), 3 all.
 //
 // Exit status: 0 when the script ends normally or by exit, 1 when it stops
-// with an error or is stopped, 2 when it cannot be read or parsed, or on bad
-// usage.
+// with an error or is stopped or a file it wrote could not be written
+// whole, 2 when it cannot be read or parsed, or on bad usage.
 #include <signal.h>
 
 #include <atomic>
@@ -29,6 +29,7 @@
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbase/scriptchannels.h"
+#include "script/scriptbasegui/scriptexport.h"
 #include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptbasegui/scriptmath.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
@@ -114,6 +115,8 @@ int main(int argc, char** argv)
     ScriptLibRegistry::search = &search;
     ScriptMath math;
     math.Init(&scripts, &search);
+    ScriptExport csv;
+    csv.Init(&scripts);
     ScriptLogicalExpParser::Register();
     ScriptKxTable table;
     table.Init(&scripts);
@@ -147,12 +150,15 @@ int main(int argc, char** argv)
         }
         sigaction(SIGINT, &previous, nullptr);
         g_running = nullptr;
+        // Closes the files the script left open, whatever ended it.
+        const std::string problems = scripts.RunEnded();
+        if (!problems.empty()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s\n", problems.c_str());
+            if (status == 0)
+                status = 1;
+        }
         delete code;
-    }
-    const std::string problems = scripts.RunEnded();
-    if (!problems.empty()) {
-        std::fprintf(stderr, "%s\n", problems.c_str());
-        status = status == 0 ? 1 : status;
     }
     std::fflush(stdout);
     KxTable::SetSearchExpressionFactory(nullptr);

@@ -186,19 +186,19 @@ TEST_F(ScriptKxTableTest, FunctionsOnASmallTable)
 TEST_F(ScriptKxTableTest, RowsAndFieldIndicesAreChecked)
 {
     const scripttest::ScriptCase cases[] = {
-        {"var r = kxtable.get_record(h, 0);", "ERROR Row 0 is outside the table's 5 rows line 2"},
-        {"var r = kxtable.get_record(h, 6);", "ERROR Row 6 is outside the table's 5 rows line 2"},
+        {"var r = kxtable.get_record(h, 0);", "ERROR Row 0 out of range, the table has 5 rows line 2"},
+        {"var r = kxtable.get_record(h, 6);", "ERROR Row 6 out of range, the table has 5 rows line 2"},
         {"var r = kxtable.get_record(h, -4294967295);",
-         "ERROR Row -4294967295 is outside the table's 5 rows line 2"},
+         "ERROR Row -4294967295 out of range, the table has 5 rows line 2"},
         {"var r = kxtable.get_record(h, 4294967297);",
-         "ERROR Row 4294967297 is outside the table's 5 rows line 2"},
+         "ERROR Row 4294967297 out of range, the table has 5 rows line 2"},
         // A table opens without a current row.
-        {"var x = 1;\nvar r = kxtable.get_cur_record(h);", "ERROR Row 0 is outside the table's 5 rows line 3"},
-        {"var x = 1;\nkxtable.bookmark(h);", "ERROR Row 0 is outside the table's 5 rows line 3"},
-        {"kxtable.set_current_rec(h, 0);", "ERROR Row 0 is outside the table's 5 rows line 2"},
-        {"kxtable.set_current_rec(h, 4294967298);", "ERROR Row 4294967298 is outside the table's 5 rows line 2"},
+        {"var x = 1;\nvar r = kxtable.get_cur_record(h);", "ERROR Row 0 out of range, the table has 5 rows line 3"},
+        {"var x = 1;\nkxtable.bookmark(h);", "ERROR Row 0 out of range, the table has 5 rows line 3"},
+        {"kxtable.set_current_rec(h, 0);", "ERROR Row 0 out of range, the table has 5 rows line 2"},
+        {"kxtable.set_current_rec(h, 4294967298);", "ERROR Row 4294967298 out of range, the table has 5 rows line 2"},
         {"kxtable.set_expression(h, 'boot'); kxtable.filter(h); var r = kxtable.get_record(h, 3);",
-         "ERROR Row 3 is outside the table's 2 rows line 2"},
+         "ERROR Row 3 out of range, the table has 2 rows line 2"},
         // A selection clamps to the rows, also from beyond 32 bits.
         {"kxtable.select(h, 4, 4294967298); print(kxtable.selected_count(h));", "2\n"},
         {"kxtable.select(h, 1, 2, 4294967296);", "ERROR Argument 3 out of range 4294967296 line 2"},
@@ -229,9 +229,9 @@ TEST_F(ScriptKxTableTest, HandlersHoldTheirTable)
         {1, "var t = test.table_ll(); var r = kxtable.get_record(t, 1); var v = kxrow.get_value(r, 23);",
          "ERROR Field index error"},
         {0, "var t = test.table_ll(); var r = kxtable.get_cur_record(t);",
-         "ERROR Row 0 is outside the table's 0 rows line 2"},
+         "ERROR Row 0 out of range, the table has 0 rows line 2"},
         {0, "var t = test.table_ll(); var r = kxtable.get_record(t, 1);",
-         "ERROR Row 1 is outside the table's 0 rows line 2"},
+         "ERROR Row 1 out of range, the table has 0 rows line 2"},
     };
     for (const auto& c : cases) {
         view_.tab = new KxTable(nullptr, "tab", PlainPrefs());

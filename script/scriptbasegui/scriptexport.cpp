@@ -1,0 +1,163 @@
+#include "script/scriptbasegui/scriptexport.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "script/scriptbase/codeparser.h"
+
+class ScriptCsvFile : public ScriptFileObject {
+public:
+    ScriptCsvFile(const char* path, FILE* stream, int64_t columns) : path_(path), stream_(stream), columns_(columns)
+    {
+    }
+    ~ScriptCsvFile() { Close(); }
+    ScriptCsvFile(const ScriptCsvFile&) = delete;
+    ScriptCsvFile& operator=(const ScriptCsvFile&) = delete;
+
+    const char* Path() const override { return path_.c_str(); }
+    FILE* Stream() const { return stream_; }
+    int64_t Columns() const { return columns_; }
+    // False when buffered lines could not be written.
+    bool Close()
+    {
+        if (!stream_)
+            return true;
+        const bool ok = std::fclose(stream_) == 0;
+        stream_ = nullptr;
+        return ok;
+    }
+
+private:
+    std::string path_;
+    FILE* stream_;
+    int64_t columns_;
+};
+
+namespace {
+
+constexpr uint32_t F = SCRIPT_CSVFILE;
+
+const ScriptLibFunc kFunctions[ScriptExport::FUNCTION_COUNT] = {
+    {"csv.open", 0, F, 2, {SCRIPT_STRING, SCRIPT_INTEGER}},
+    {"csv.close", 0, SCRIPT_INTEGER, 1, {F}},
+    {"csv.add_header", 0, SCRIPT_INTEGER, 2, {F, SCRIPT_STRING}},
+    {"csv.add_line", 0, SCRIPT_INTEGER, 2, {F, SCRIPT_ANY}},
+    {"csv.add_array", 0, SCRIPT_INTEGER, 2, {F, SCRIPT_ARRAY}},
+};
+
+[[noreturn]] void FileFailure(const char* message, const char* path, int line)
+{
+    CodeParser::ThrowError(message, (std::string(path) + " line ").c_str(), line);
+}
+
+// Wide enough for "%f" of any double.
+constexpr size_t kNumberText = 400;
+
+} // namespace
+
+ScriptExport::ScriptExport() = default;
+ScriptExport::~ScriptExport() = default;
+
+void ScriptExport::Init(ScriptLibRegistry* registry)
+{
+    if (registry)
+        registry->Add(this, kFunctions, FUNCTION_COUNT);
+}
+
+bool ScriptExport::Run(ScriptValue& result, int function, int*, int line, ScriptArgList& args)
+{
+    switch (function) {
+    case 0:
+        result.file = Open(line, args);
+        return true;
+    case 1:
+        Close(OpenFileOf(args, line), line);
+        return true;
+    case 2:
+    case 3:
+        result.SetInt(AddLine(function == 2, line, args));
+        return true;
+    case 4:
+        // Registered, but what an array should become is not settled.
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string ScriptExport::RunEnded()
+{
+    std::string problems;
+    for (const auto& file : files_) {
+        if (file->Close())
+            continue;
+        if (!problems.empty())
+            problems += '\n';
+        problems += std::string("Can't write file ") + file->Path();
+    }
+    files_.clear();
+    return problems;
+}
+
+ScriptCsvFile* ScriptExport::Open(int line, const ScriptArgList& args)
+{
+    const char* path = args.Arg(0).text ? args.Arg(0).text : "";
+    const int64_t columns = CodeParser::GetArgInt(1, args, line);
+    // Checked before the file is created, so a refused call leaves an
+    // existing file as it was.
+    if (columns <= 0 || std::strlen(path) >= PATH_CAPACITY)
+        FileFailure("File can't be created ", path, line);
+    FILE* stream = std::fopen(path, "wb");
+    if (!stream)
+        FileFailure("File can't be created ", path, line);
+    files_.push_back(std::make_unique<ScriptCsvFile>(path, stream, columns));
+    return files_.back().get();
+}
+
+ScriptCsvFile& ScriptExport::OpenFileOf(const ScriptArgList& args, int line)
+{
+    const ScriptFileObject* object = args.Arg(0).file;
+    // Only the objects of this run are trusted; the newest are used most.
+    for (auto it = files_.rbegin(); object && it != files_.rend(); ++it)
+        if (it->get() == object && (*it)->Stream())
+            return **it;
+    throw ScriptError(CodeParser::FormatError("CSV file error ", " line ", line));
+}
+
+void ScriptExport::Close(ScriptCsvFile& file, int line)
+{
+    if (!file.Close())
+        FileFailure("Can't write file ", file.Path(), line);
+}
+
+int64_t ScriptExport::AddLine(bool header, int line, const ScriptArgList& args)
+{
+    ScriptCsvFile& file = OpenFileOf(args, line);
+    if (int64_t(args.count) != file.Columns() + 1)
+        CodeParser::ThrowError(header ? "Headers count not equal to CSV column count "
+                                      : "Arguments count not equal to CSV column count ",
+                               "line ", line);
+    text_.clear();
+    char number[kNumberText];
+    for (uint32_t i = 1; i < args.count; i++) {
+        if (i > 1)
+            text_ += ',';
+        const ScriptValue& value = args.Arg(i);
+        if (value.type == SCRIPT_STRING) {
+            text_ += value.text ? value.text : "";
+        } else if (header) {
+            CodeParser::ThrowError(("Argument " + std::to_string(i) + " must be a string ").c_str(), nullptr, line);
+        } else if (value.type == SCRIPT_INTEGER) {
+            text_.append(number, std::to_chars(number, number + sizeof number, value.Int()).ptr);
+        } else if (value.type == SCRIPT_DOUBLE) {
+            text_.append(number, size_t(std::snprintf(number, sizeof number, "%f", value.Double())));
+        } else {
+            CodeParser::ThrowError(("Argument " + std::to_string(i) + " type error ").c_str(), nullptr, line);
+        }
+    }
+    text_ += '\n';
+    if (std::fwrite(text_.data(), 1, text_.size(), file.Stream()) != text_.size())
+        FileFailure("Can't write file ", file.Path(), line);
+    return int64_t(text_.size());
+}

@@ -1,0 +1,168 @@
+// The csv library: the bytes it writes, its refusals (which leave an
+// existing file as it was), its errors, and the files a run leaves open,
+// closed with whole lines when the run ends however it ended.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "script/scriptbasegui/scriptexport.h"
+#include "tests/script/scriptbase/script_fixture.h"
+
+using scripttest::ScriptFixture;
+
+namespace {
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+class CsvLibrary : public ScriptFixture {
+protected:
+    void SetUp() override
+    {
+        ScriptFixture::SetUp();
+        csv_.Init(&registry_);
+        char pattern[] = "/tmp/kxcsvXXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(pattern));
+        dir_ = pattern;
+        path_ = dir_ + "/out.csv";
+    }
+    void TearDown() override
+    {
+        std::remove(path_.c_str());
+        rmdir(dir_.c_str());
+        ScriptFixture::TearDown();
+    }
+    // Runs with P standing for the file's path; what run end reported
+    // follows "ENDED".
+    std::string RunCsv(const std::string& script)
+    {
+        std::string output = Run(Replace(script, "P", path_));
+        const std::string ended = registry_.RunEnded();
+        if (!ended.empty())
+            output += " ENDED " + ended;
+        return Replace(output, path_, "P");
+    }
+    std::string Written() const
+    {
+        std::ifstream file(path_, std::ios::binary);
+        if (!file)
+            return "<none>";
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    void Prepare(const char* content) const
+    {
+        if (content)
+            std::ofstream(path_, std::ios::binary) << content;
+    }
+    // The names in the folder, '.' and '..' left out.
+    int Entries() const
+    {
+        int count = 0;
+        DIR* dir = opendir(dir_.c_str());
+        while (dirent* entry = dir ? readdir(dir) : nullptr)
+            count += entry->d_name[0] != '.';
+        if (dir)
+            closedir(dir);
+        return count;
+    }
+
+    ScriptExport csv_;
+    std::string dir_;
+    std::string path_;
+};
+
+TEST_F(CsvLibrary, WritesAndRefuses)
+{
+    const std::string wide(1500, 'w');
+    const struct {
+        std::string script;
+        const char* before;
+        std::string expected;
+        std::string written;
+    } cases[] = {
+        // Values joined by ',' unquoted, integers in 64 bits, doubles with
+        // six decimals; the result is the bytes written.
+        {"var f = csv.open(\"P\", 3); print(csv.add_line(f, 1, 2.5, \"a,b\")); print(csv.add_header(f, \"x\", "
+         "\"y\", \"z\")); csv.add_line(f, 5000000 * 1000000, -0.5, \"\"); print(csv.close(f));",
+         nullptr, "15\n6\n0\n", "1,2.500000,a,b\nx,y,z\n5000000000000,-0.500000,\n"},
+        // A line longer than any scratch text is written whole.
+        {"var f = csv.open(\"P\", 2); csv.add_line(f, \"" + wide + "\", \"" + wide + "\");", nullptr, "",
+         wide + "," + wide + "\n"},
+        {"var f = csv.open(\"P\", 1); var a = {1}; print(csv.add_array(f, a));", nullptr, "0\n", ""},
+        // An existing file is emptied by a successful open only.
+        {"var f = csv.open(\"P\", 1);", "keep\n", "", ""},
+        {"csv.open(\"P\", 0);", "keep\n", "ERROR File can't be created P line 1", "keep\n"},
+        {"csv.open(\"P\", -1);", nullptr, "ERROR File can't be created P line 1", "<none>"},
+        {"csv.open(\"P/no/such.csv\", 1);", nullptr, "ERROR File can't be created P/no/such.csv line 1", "<none>"},
+        // Column counts and types.
+        {"var f = csv.open(\"P\", 3);\ncsv.add_line(f, 1, 2);", nullptr,
+         "ERROR Arguments count not equal to CSV column count line 2", ""},
+        {"var f = csv.open(\"P\", 1);\ncsv.add_line(f, 1, 2);", nullptr,
+         "ERROR Arguments count not equal to CSV column count line 2", ""},
+        {"var f = csv.open(\"P\", 3); csv.add_header(f, \"a\", \"b\");", nullptr,
+         "ERROR Headers count not equal to CSV column count line 1", ""},
+        {"var f = csv.open(\"P\", 2); csv.add_header(f, \"a\", 2);", nullptr, "ERROR Argument 2 must be a string 1",
+         ""},
+        {"var f = csv.open(\"P\", 1); var a = {1}; csv.add_line(f, a);", nullptr, "ERROR Argument 1 type error 1", ""},
+        // A closed file is refused.
+        {"var f = csv.open(\"P\", 1); csv.close(f); csv.add_line(f, 1);", nullptr,
+         "ERROR Error: CSV file error   line , Line: 1", ""},
+        {"var f = csv.open(\"P\", 1); csv.close(f); csv.close(f);", nullptr,
+         "ERROR Error: CSV file error   line , Line: 1", ""},
+        // Lines that cannot be written are an error naming the file, at
+        // the close or when the run ends.
+        {"var f = csv.open(\"/dev/full\", 1); csv.add_line(f, \"x\");\ncsv.close(f);", nullptr,
+         "ERROR Can't write file /dev/full line 2", "<none>"},
+        {"var f = csv.open(\"/dev/full\", 1); csv.add_line(f, \"x\");", nullptr, " ENDED Can't write file /dev/full",
+         "<none>"},
+        // A run that fails closes its files with their lines.
+        {"var f = csv.open(\"P\", 1); csv.add_line(f, \"x\"); var y = 1 / 0;", nullptr,
+         "ERROR Error: Divide by zero, Line: 1", "x\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script.substr(0, 200));
+        std::remove(path_.c_str());
+        Prepare(c.before);
+        EXPECT_EQ(c.expected, RunCsv(c.script));
+        EXPECT_EQ(c.written, Written());
+    }
+}
+
+// A stop in the middle of writing leaves every line that was added, whole.
+TEST_F(CsvLibrary, StopLeavesWholeLines)
+{
+    EXPECT_EQ("EXIT 1", RunCsv("var f = csv.open(\"P\", 2); var i = 0; while (i < 2000) { csv.add_line(f, i, "
+                               "\"abcdef\"); i++; if (i == 1500) { test.stop(); } }"));
+    std::string expected;
+    for (int i = 0; i < 1500; i++)
+        expected += std::to_string(i) + ",abcdef\n";
+    EXPECT_EQ(expected, Written());
+}
+
+// A path longer than its buffer is refused, not cut to another file's name.
+TEST_F(CsvLibrary, OverlongPathRefused)
+{
+    std::string path = dir_ + "/";
+    if (path.size() % 2)
+        path += "/";
+    while (path.size() < ScriptExport::PATH_CAPACITY - 2)
+        path += "./";
+    path += "xy.csv";
+    ASSERT_GE(path.size(), ScriptExport::PATH_CAPACITY);
+    const std::string script = "csv.open(\"" + path + "\", 1);";
+    EXPECT_EQ("ERROR File can't be created " + path + " line 1", Run(script));
+    EXPECT_EQ(0, Entries());
+}
+
+} // namespace
