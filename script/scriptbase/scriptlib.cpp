@@ -37,7 +37,8 @@ int ScriptLibRegistry::FindFunction(const char* name, int& library) const
     for (int lib = first; lib <= last && lib < count_; lib++) {
         const Entry& e = entries_[lib];
         for (int32_t f = 0; f < e.count; f++) {
-            if (std::strcmp(e.functions[f].name, name) == 0) {
+            // Every call asks here: the first byte turns most names away.
+            if (e.functions[f].name[0] == name[0] && std::strcmp(e.functions[f].name, name) == 0) {
                 library = lib;
                 return f;
             }
