@@ -16,6 +16,8 @@
 #include "kxviewer/mainwindowservices.h"
 #include "kxviewer/mainwindowtabshell.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/scriptlibraries.h"
+#include "kxviewer/scriptspanel.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabbase.h"
@@ -50,6 +52,8 @@ MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
     CreateToolbars();
     ShowReady();
     CreateSystemDocks();
+    libraries_ = std::make_unique<ScriptLibraries>(this);
+    scripts_ = std::make_unique<ScriptsPanel>(this);
 
     setContextMenuPolicy(Qt::CustomContextMenu);
     Connect(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(CustomMainMenuRequested(QPoint)));

@@ -15,6 +15,7 @@
 #include "tearoffwidget/tearoffmain.h"
 
 class QAction;
+class QCloseEvent;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -25,6 +26,8 @@ class DocLoader;
 class ImportDialog;
 class MainWindowServices;
 class MainWindowTabShell;
+class ScriptLibraries;
+class ScriptsPanel;
 class SystemLogPlainText;
 class TabBase;
 class TabTable;
@@ -107,6 +110,8 @@ public:
     QMenu* ToolbarMenu() const { return toolbarMenu_; }
     QMenu* PanelToolbarMenu() const { return panelToolbarMenu_; }
     QMenu* RecentFilesMenu() const { return recentFilesMenu_; }
+    ScriptsPanel* Scripts() const { return scripts_.get(); }
+    ScriptLibraries* Libraries() const { return libraries_.get(); }
     // The checkable entries of "&Panel's Toolbar", in preference order.
     const QList<QAction*>& PanelToolbarActions() const { return panelToolbarActions_; }
 
@@ -194,6 +199,11 @@ public slots:
     void ScriptExpand();
     void ScriptCollapse();
 
+protected:
+    // A running script is stopped first; the window closes when it has
+    // unwound.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateSystemDocks();
     void CreateMenus();
@@ -223,4 +233,6 @@ private:
     std::unique_ptr<MainWindowServices> services_;
     ImportDialog* importDialog_ = nullptr;
     std::unique_ptr<MainWindowTabShell> tabShell_;
+    std::unique_ptr<ScriptLibraries> libraries_;
+    std::unique_ptr<ScriptsPanel> scripts_;
 };

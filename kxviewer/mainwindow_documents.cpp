@@ -6,6 +6,7 @@
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/mainwindow.h"
+#include "kxviewer/scriptspanel.h"
 #include "kxviewer/table/finddialog.h"
 #include "kxviewer/table/tabbindings.h"
 #include "kxviewer/table/tabtable.h"
@@ -52,6 +53,8 @@ void MainWindow::UpdateActions()
         const int32_t rule = ActionDescriptor(binding->id).enableRule;
         action->setEnabled(rule == 0 || (!systemCurrent && rule == 1));
     }
+    if (scripts_)
+        scripts_->UpdateActions();
     TabBase* tab = CurrentTabBase();
     if (FindDialog* find = FindDialog::Existing())
         find->SetColorIcons(nullptr);

@@ -1,17 +1,8 @@
 // Commands whose work belongs to parts of the shell that are not built yet:
-// secondary windows, the dock layout, help and the Scripts panel. Their actions exist (menus and toolbars show them) and are
-// connected.
+// secondary windows, the dock layout and help. Their actions exist (menus and
+// toolbars show them) and are connected.
 #include "kxviewer/mainwindow.h"
 
 void MainWindow::DockDetach() {}
 void MainWindow::SaveDocks() {}
 void MainWindow::Help() {}
-void MainWindow::ScriptPannelOnOff() {}
-void MainWindow::ScriptRun() {}
-void MainWindow::ScriptAdd() {}
-void MainWindow::ScriptDel() {}
-void MainWindow::ScriptCopy() {}
-void MainWindow::ScriptClearCounter() {}
-void MainWindow::ScriptStop() {}
-void MainWindow::ScriptExpand() {}
-void MainWindow::ScriptCollapse() {}

@@ -186,6 +186,8 @@ public:
     void RemoveFixedHighlight(int32_t index, bool reopenMenu);
     // A new menu of the pinned expressions, owned by the tab.
     QMenu* CreateFixedHighlightMenu();
+    // The pin button's menu replaced by a fresh one.
+    void RebuildFixedHighlightMenu();
     bool IsFixedHighlight();
     // The expression that matches an aux-tree item's records; empty (and
     // the user told) when a value cannot be written in the language.
@@ -501,8 +503,6 @@ private:
     int32_t SearchStep(bool forward);
     // FindNext and FindBack: the search, and with Shift the rows passed.
     void FindStep(bool forward, bool shiftSelects);
-    // The pin button's menu replaced by a fresh one.
-    void RebuildFixedHighlightMenu();
 
     QString PartialReason;
     // The Info table with its seven rows, switches and connections.

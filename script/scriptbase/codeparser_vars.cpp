@@ -77,7 +77,7 @@ CodeParser::Variable* CodeParser::FindVariable(const char* name, bool innermostO
     for (int f = frameCount_ - 1; f >= last && f >= 0; f--) {
         Frame& frame = *frames_[f];
         for (int32_t i = 0; i < frame.count; i++)
-            if (std::strcmp(frame.vars[i].name, name) == 0)
+            if (frame.vars[i].name[0] == name[0] && std::strcmp(frame.vars[i].name, name) == 0)
                 return &frame.vars[i];
     }
     return nullptr;

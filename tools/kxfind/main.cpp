@@ -49,6 +49,7 @@
 #include "script/scriptbasegui/scriptmath.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tools/kxfind/recordline.h"
+#include "tools/stderrshell.h"
 #include "utils/common/inifile.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/kxsinks.h"
@@ -158,17 +159,6 @@ void StartDebugStream()
         ZmLib::KX::Register(channel, ZmLib::KX_OUT_STD);
     ZmLib::KX::SetLevelAll(ZmLib::KX_LEVEL_WARNING);
 }
-
-// What the loader writes to the viewer's System Log, as lines on standard
-// error. Its message boxes and the status bar only repeat the log.
-class RunnerShell : public KxvShellServices {
-public:
-    void AddToSystemLog(const QString& text, LogIcon) override
-    {
-        std::fprintf(stderr, "kxfind: %s\n", text.toLocal8Bit().constData());
-    }
-    void ShowStatus(const QString&, bool, int) override {}
-};
 
 // The user's formats, read as the viewer reads them, without writing back.
 void LoadUserFormats()
@@ -288,7 +278,7 @@ int main(int argc, char** argv)
     if (!ParseArgs(argc, argv, options))
         return Usage();
     StartDebugStream();
-    RunnerShell shell;
+    StderrShell shell("kxfind");
     KxvSetShell(&shell);
 
     // The viewer's search registry holds the math library alone.

@@ -1,10 +1,15 @@
 // kxscript: parses and runs a script file with the libraries that need no
-// viewer (math and csv). The text of print() and debug() goes to standard
-// output, one line per statement; errors (with their line) and the diagnostics of the debug
-// stream go to standard error. Ctrl-C stops the script as the viewer's stop
-// button does.
+// viewer: math, csv, and kxtable/kxrow on the tables that kxtable.open_ll
+// loads (raw record files, documents, and text files that a built-in import
+// format claims). The text of print() and debug() goes to standard output,
+// one line per statement; errors (with their line), the diagnostics of the
+// debug stream and what the loader writes to the System Log go to standard
+// error. Ctrl-C stops the script as the viewer's stop button does.
 //
 //   kxscript [-d LEVEL] FILE
+//
+// LEVEL is the debug stream's threshold: 0 (the default) lets warnings and
+// errors through, 1 notices as well (the colour table among them), 3 all.
 //
 // Exit status: 0 when the script ends normally or by exit, 1 when it stops
 // with an error or is stopped or a file it wrote could not be written
@@ -18,11 +23,17 @@
 #include <string>
 
 #include "script/scriptbase/antlrsupport.h"
+
+#include "kxlib/kxchannels.h"
+#include "kxlib/table/kxtable.h"
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbase/scriptchannels.h"
 #include "script/scriptbasegui/scriptexport.h"
+#include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptbasegui/scriptmath.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tools/stderrshell.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/kxsinks.h"
 #include "utils/kx/pkx.h"
@@ -71,7 +82,7 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    int level = ZmLib::KX_LEVEL_NOTICE;
+    int level = ZmLib::KX_LEVEL_WARNING;
     const char* path = nullptr;
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "-d") == 0 && i + 1 < argc) {
@@ -91,10 +102,13 @@ int main(int argc, char** argv)
     ZmLib::KxvSetDebugOutputHook(&ToStderr);
     ZmLib::PKX::Init(nullptr);
     ZmLib::KX::Init(level, false, nullptr, ZmLib::KX_OUT_STD, false);
-    ZmLib::KX::Register(&KxScriptChannel, ZmLib::KX_OUT_STD);
-    ZmLib::KX::Register(&KxAntlrChannel, ZmLib::KX_OUT_STD);
+    for (ZmLib::KX* channel : {&KxScriptChannel, &KxAntlrChannel, &KxTableChannel, &KxReaderChannel,
+                               &KxvTearoffChannel, &KxvSyslogChannel})
+        ZmLib::KX::Register(channel, ZmLib::KX_OUT_STD);
     ZmLib::KX::SetLevelAll(level);
 
+    StderrShell shell("kxscript");
+    KxvSetShell(&shell);
     ScriptLibRegistry scripts;
     ScriptLibRegistry search;
     ScriptLibRegistry::script = &scripts;
@@ -103,6 +117,9 @@ int main(int argc, char** argv)
     math.Init(&scripts, &search);
     ScriptExport csv;
     csv.Init(&scripts);
+    ScriptLogicalExpParser::Register();
+    ScriptKxTable table;
+    table.Init(&scripts);
     RunnerOutput output;
     scripts.Add(&output, kOutputFunctions, 1);
 
@@ -144,8 +161,10 @@ int main(int argc, char** argv)
         delete code;
     }
     std::fflush(stdout);
+    KxTable::SetSearchExpressionFactory(nullptr);
     ScriptLibRegistry::script = nullptr;
     ScriptLibRegistry::search = nullptr;
+    KxvSetShell(nullptr);
     ZmLib::KX::Done();
     ZmLib::PKX::Done();
     return status;

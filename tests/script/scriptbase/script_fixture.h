@@ -63,10 +63,34 @@ public:
     }
 };
 
+// Parses and runs a script text: empty when it ended normally, else "ERROR
+// <text>", "EXIT 0", "EXIT 1" or "PARSE".
+inline std::string RunText(CodeParser& code, const std::string& text)
+{
+    if (code.PrepareInputParser(MainParser::PrepareStringParser(text.c_str())) != 0)
+        return "PARSE";
+    try {
+        code.Run();
+    } catch (CodeParser::ExitCode exit) {
+        return "EXIT " + std::to_string(int(exit));
+    } catch (const ScriptError& error) {
+        return std::string("ERROR ") + error.what();
+    }
+    return std::string();
+}
+
 struct ScriptCase {
     const char* script;
     const char* expected;
 };
+
+// Each case's script through run, against its expected result.
+template <size_t N, typename RunScript>
+void ExpectRunsWith(const ScriptCase (&cases)[N], RunScript run)
+{
+    for (const ScriptCase& c : cases)
+        EXPECT_EQ(c.expected, run(c.script)) << c.script;
+}
 
 // What a run gave: the printed lines, then "ERROR <text>", "EXIT 0",
 // "EXIT 1" or "PARSE" when the run ended otherwise than normally.
@@ -87,18 +111,7 @@ protected:
         CodeParser code;
         code_ = &code;
         library_.running = &code;
-        std::string tail;
-        if (code.PrepareInputParser(MainParser::PrepareStringParser(text.c_str())) != 0) {
-            tail = "PARSE";
-        } else {
-            try {
-                code.Run();
-            } catch (CodeParser::ExitCode exit) {
-                tail = "EXIT " + std::to_string(int(exit));
-            } catch (const ScriptError& error) {
-                tail = std::string("ERROR ") + error.what();
-            }
-        }
+        const std::string tail = RunText(code, text);
         code_ = nullptr;
         library_.running = nullptr;
         return library_.printed + tail;
@@ -107,8 +120,7 @@ protected:
     template <size_t N>
     void ExpectRuns(const ScriptCase (&cases)[N])
     {
-        for (const ScriptCase& c : cases)
-            EXPECT_EQ(c.expected, Run(c.script)) << c.script;
+        ExpectRunsWith(cases, [this](const char* script) { return Run(script); });
     }
 
     ScriptLibRegistry registry_;

@@ -1,0 +1,46 @@
+// The "kxtable." functions on a record table itself (no tab, view or
+// Outline) and the "kxrow." functions on its records, with the constants
+// that scripts use for fields, colours, conversions and search modes.
+// Every table a handler of this library designates is held by one reference
+// until the run ends, so a tab closed mid-run leaves the script's table
+// alive; a handler whose table the library does not hold is refused.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "script/scriptbase/scriptlib.h"
+
+class KxTable;
+
+class ScriptKxTable : public ScriptLibRun {
+public:
+    static constexpr int FUNCTION_COUNT = 30;
+    static constexpr int CONSTANT_COUNT = 49;
+
+    ScriptKxTable() = default;
+    ~ScriptKxTable() override;
+    ScriptKxTable(const ScriptKxTable&) = delete;
+    ScriptKxTable& operator=(const ScriptKxTable&) = delete;
+
+    // Adds the constants to the global table and the library to registry;
+    // returns the library's index there (-1 when the registry is full).
+    int Init(ScriptLibRegistry* registry);
+    bool Run(ScriptValue& result, int function, int* library, int line, ScriptArgList& args) override;
+
+    // Takes a reference on a table before a handler of this library hands
+    // it to a script (another library's look-up does this too).
+    void Hold(KxTable* table);
+    // Gives back every reference taken during the run.
+    std::string RunEnded() override;
+    int32_t HeldCount() const { return int32_t(held_.size()); }
+
+private:
+    KxTable& TableOf(const ScriptArgList& args, int line) const;
+    // Loads a file the way the open road tells its kind; the table is held.
+    KxTable* Open(const char* path);
+    static void GetValue(ScriptValue& result, const ScriptArgList& args, int line);
+
+    std::vector<KxTable*> held_;
+};

@@ -1,0 +1,387 @@
+// The Scripts panel and the view library with the real interpreter: script
+// files in a scratch folder, runs started by the rows' buttons, pauses,
+// stops and closes driven by timers while a script runs.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "kxlib/table/kxsearchexpr.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/actiontable.h"
+#include "kxviewer/scriptspanel.h"
+#include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/table/tabtable.h"
+#include "openfixture.h"
+
+namespace shelltest {
+namespace {
+
+class ScriptsTest : public OpenTest {
+protected:
+    void SetUp() override
+    {
+        // The first preference load comes first, so the list starts empty.
+        PrepareProcess();
+        savedScripts = PrefGlobal::Scripts;
+        PrefGlobal::Scripts.clear();
+        OpenTest::SetUp();
+        panel = window->Scripts();
+        panel->Dock()->show();
+    }
+    void TearDown() override
+    {
+        OpenTest::TearDown();
+        PrefGlobal::Scripts = savedScripts;
+        TabBase::ImmediateRefresh = 1;
+    }
+
+    QString Script(const QString& name, const std::string& text)
+    {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(KxFileGen::WriteFile(QFile::encodeName(path).constData(), text));
+        return path;
+    }
+    // Adds the file through "Add script file"; its index.
+    int Add(const QString& path)
+    {
+        Trigger(ACT_SCRIPT_ADD, path);
+        return panel->RowCount() - 1;
+    }
+    const ScriptsPanel::Row& Row(int index) const { return panel->RowAt(index); }
+    QString LineOf(int index, int line) const { return Row(index).lines[line]->text(1); }
+    // Presses the row's Run button and lets the run go to its end.
+    void RunToEnd(int index)
+    {
+        QTest::mouseClick(Row(index).runButton, Qt::LeftButton);
+        Spin([this] { return !panel->Running(); });
+    }
+    static void Spin(const std::function<bool()>& done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        ASSERT_TRUE(done());
+    }
+    QString Status() const { return window->statusBar()->currentMessage(); }
+    QString LastBox() const { return files.calls.empty() ? QString() : files.calls.back().text; }
+    TabTable* OpenDocument(uint32_t records)
+    {
+        TabTable* tab = window->OpenFile(RawFile(QStringLiteral("view.kx"), records), MainWindow::MainHost, -1,
+                                         MainWindow::OPEN_PATTERNS_OR_ASK);
+        window->SetNewDockPosition(tab);
+        QCoreApplication::processEvents();
+        return tab;
+    }
+    // Runs a script text from a row of its own; the error text it ended
+    // with, empty when it ended normally.
+    std::string RunText(const std::string& text)
+    {
+        const int row = Add(Script(QStringLiteral("direct%1.js").arg(panel->RowCount()), text));
+        files.calls.clear();
+        RunToEnd(row);
+        return LastBox().toStdString();
+    }
+    // The System Log's lines.
+    static QStringList LogLines() { return MainWindow::SystemLogView->toPlainText().split(QLatin1Char('\n')); }
+
+    std::vector<ScriptEntry> savedScripts;
+    ScriptsPanel* panel = nullptr;
+};
+
+std::string Repeat(const std::string& text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+TEST_F(ScriptsTest, NameAndDescriptionComeFromTheLeadingComments)
+{
+    const std::string forty(40, 'n');
+    struct Case {
+        std::string text;
+        const char* name; // null: the path
+        const char* description;
+        bool truncated;
+    } cases[] = {
+        {"\n\n  //Test  \nvar a;\n", "Test", "", false},
+        {"//" + forty + "\n", "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnn", "", true},
+        {"var a = 1;\n\n// not after a blank\n", nullptr, "", false},
+        {"", nullptr, "", false},
+        {"\n   \n\n", nullptr, "", false},
+        {"// Name\n" + Repeat("// d\n", 6) + "var a;\n", "Name", "d d d d d ", false},
+        {"var a;\n// one\n//two\nvar b;\n", nullptr, "one two ", false},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const QString path = Script(QStringLiteral("s%1.js").arg(index++), c.text);
+        ScriptsPanel::Row row;
+        Lines().clear();
+        ScriptsPanel::FillScriptData(path, row);
+        SCOPED_TRACE(c.text);
+        EXPECT_TRUE(row.readable);
+        EXPECT_EQ(row.name, c.name ? QString::fromLatin1(c.name) : path);
+        EXPECT_EQ(row.description, QString::fromLatin1(c.description));
+        EXPECT_EQ(LinesWith("Name too long - truncated").size(), c.truncated ? 1u : 0u);
+    }
+    ScriptsPanel::Row missing;
+    ScriptsPanel::FillScriptData(dir.filePath(QStringLiteral("none.js")), missing);
+    EXPECT_FALSE(missing.readable);
+}
+
+TEST_F(ScriptsTest, AddDeleteRenumberAndTheIniKeepTheList)
+{
+    const QString a = Script(QStringLiteral("a.js"), "// A\n");
+    const QString b = Script(QStringLiteral("b.js"), "// B\n");
+    const QString c = Script(QStringLiteral("c.js"), "// C\n");
+    for (const QString& path : {a, b, c})
+        Add(path);
+    Add(b);
+    EXPECT_EQ(LastBox(), QStringLiteral("This script file is already present in the list"));
+    ASSERT_EQ(panel->RowCount(), 3);
+    EXPECT_TRUE(Row(1).lines[ScriptsPanel::L_RUN_COUNT]->isHidden());
+    EXPECT_EQ(LineOf(1, ScriptsPanel::L_PATH), QStringLiteral("   Path: ") + b);
+
+    RunToEnd(2);
+    QApplication::setActiveWindow(window.get());
+    panel->Tree()->setFocus();
+    panel->Tree()->setCurrentItem(Row(1).item);
+    QTest::keyClick(panel->Tree(), Qt::Key_Delete);
+    ASSERT_EQ(panel->RowCount(), 2);
+    EXPECT_EQ(Row(1).name, QStringLiteral("C"));
+    EXPECT_EQ(Row(1).item->data(1, Qt::UserRole).toInt(), 1);
+    EXPECT_EQ(Row(1).runButton->property("Script_index").toInt(), 1);
+    EXPECT_EQ(Row(1).stopButton->property("Script_index").toInt(), 1);
+
+    // A double-click on a row whose file went reports it.
+    QFile::remove(c);
+    const QRect rect = panel->Tree()->visualItemRect(Row(1).item);
+    QTest::mouseClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QTest::mouseDClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    EXPECT_EQ(LastBox(), QStringLiteral("File %1 does not exist").arg(c));
+
+    const std::vector<ScriptEntry> before = PrefGlobal::Scripts;
+    PrefGlobal::Save();
+    PrefGlobal::Scripts.clear();
+    PrefGlobal::Load();
+    ASSERT_EQ(PrefGlobal::Scripts.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(PrefGlobal::Scripts[i].path, before[i].path);
+        EXPECT_EQ(PrefGlobal::Scripts[i].counter, before[i].counter);
+        EXPECT_EQ(PrefGlobal::Scripts[i].dateTime, before[i].dateTime);
+        EXPECT_EQ(PrefGlobal::Scripts[i].execTime, before[i].execTime);
+        EXPECT_EQ(PrefGlobal::Scripts[i].status, before[i].status);
+    }
+    EXPECT_EQ(PrefGlobal::Scripts[1].counter, 1);
+}
+
+TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
+{
+    const std::string csvPath = QFile::encodeName(dir.filePath(QStringLiteral("out.csv"))).toStdString();
+    struct Case {
+        std::string body;
+        const char* status;
+        const char* message; // %1 the error text
+        const char* box;
+        const char* csv; // what out.csv holds afterwards, when given
+    } cases[] = {
+        {"var a = 1;\n", "Completed", "Script \"Case\" finished", nullptr, nullptr},
+        {"exit;\nvar a = 1 / 0;\n", "Completed", "Script \"Case\" finished", nullptr, nullptr},
+        {"kxtable.set_immediate_refresh(0);\nvar a = 1 / 0;\n", "Stopped after errors",
+         "Script \"Case\" finished with error: \"%1\"", "Divide by zero", nullptr},
+        {"var = ;\n", "Stopped after errors", "Script \"Case\" finished with error: \"%1\"",
+         "Script compilation error", nullptr},
+        {"kxtable.size(kxtable.get_table(\"nowhere\"));\n", "Stopped after errors",
+         "Script \"Case\" finished with error: \"%1\"", "Table not found nowhere", nullptr},
+        // The file a failed run left open is closed whole when the run ends.
+        {"var f = csv.open(\"" + csvPath + "\", 2);\ncsv.add_line(f, 1, \"b\");\nvar a = 1 / 0;\n",
+         "Stopped after errors", "Script \"Case\" finished with error: \"%1\"", "Divide by zero", "1,b\n"},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        // Paths outside Latin-1 reach the parser and the ini whole.
+        const int row = Add(Script(QString::fromUtf8("сценарий%1.js").arg(index++), "// Case\n" + c.body));
+        files.calls.clear();
+        RunToEnd(row);
+        EXPECT_EQ(LineOf(row, ScriptsPanel::L_STATUS), QStringLiteral("   Status: ") + QLatin1String(c.status));
+        EXPECT_EQ(LineOf(row, ScriptsPanel::L_RUN_COUNT), QStringLiteral("   Run count: 1"));
+        const QString box = LastBox();
+        if (c.box)
+            EXPECT_TRUE(box.contains(QLatin1String(c.box))) << box.toStdString();
+        else
+            EXPECT_TRUE(box.isEmpty()) << box.toStdString();
+        EXPECT_EQ(Status(), c.box ? QString::fromLatin1(c.message).arg(box) : QString::fromLatin1(c.message));
+        EXPECT_EQ(TabBase::ImmediateRefresh, 1);
+        if (c.csv) {
+            QFile out(QFile::decodeName(csvPath.c_str()));
+            ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+            EXPECT_EQ(out.readAll().toStdString(), c.csv);
+        }
+        EXPECT_FALSE(Row(row).stopButton->isEnabled());
+        EXPECT_FALSE(window->Actions[ACT_SCRIPT_STOP]->isEnabled());
+    }
+}
+
+TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
+{
+    // No library call in the loop: the interpreter keeps the window live.
+    const int loop = Add(Script(QStringLiteral("loop.js"), "// Loop\nvar i = 0;\nwhile (1) { i++; }\n"));
+    const int other = Add(Script(QStringLiteral("other.js"), "// Other\nvar a = 1;\n"));
+    std::vector<QString> seen;
+    QAction* run = window->Actions[ACT_SCRIPT_RUN];
+    QTimer::singleShot(50, [&] {
+        seen.push_back(Row(other).runButton->isEnabled() ? "other enabled" : "other disabled");
+        // Run with another row current pauses the running script.
+        panel->Tree()->setCurrentItem(Row(other).item);
+        run->trigger();
+        seen.push_back(Status());
+        // The running row stays.
+        panel->Tree()->setCurrentItem(Row(loop).item);
+        window->ScriptDel();
+        seen.push_back(QString::number(panel->RowCount()) + " rows, " + LastBox());
+    });
+    QTimer::singleShot(100, [&] {
+        seen.push_back(Row(loop).runState == ScriptsPanel::RUN_PAUSED ? "paused" : "not paused");
+        run->trigger();
+        seen.push_back(Status());
+    });
+    QTimer::singleShot(150, [&] { QTest::mouseClick(Row(loop).stopButton, Qt::LeftButton); });
+    QTest::mouseClick(Row(loop).runButton, Qt::LeftButton);
+    // The run starts from the event loop, not inside the button's press.
+    EXPECT_TRUE(panel->Running());
+    EXPECT_EQ(Row(loop).parser, nullptr);
+    Spin([this] { return !panel->Running(); });
+    const std::vector<QString> expected = {
+        "other disabled", "Script \"Loop\" paused", "2 rows, Script \"Loop\" is running and can not be deleted",
+        "paused", "Script \"Loop\" restarted"};
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(Status(), QStringLiteral("Script \"Loop\" stopped by user"));
+    EXPECT_EQ(LineOf(loop, ScriptsPanel::L_STATUS), QStringLiteral("   Status: Interrupted by user"));
+    EXPECT_EQ(LineOf(loop, ScriptsPanel::L_EXEC_TIME), QStringLiteral("   Execution time: 0.000000"));
+    EXPECT_EQ(LineOf(other, ScriptsPanel::L_RUN_COUNT), QStringLiteral("   Run count: 0"));
+    EXPECT_TRUE(Row(other).runButton->isEnabled());
+}
+
+TEST_F(ScriptsTest, ClosingTheTabThenTheWindowMidRunEndsTheScriptCleanly)
+{
+    TabTable* tab = OpenDocument(50);
+    ASSERT_NE(tab, nullptr);
+    QAction* show = window->Actions[ACT_SCRIPT_PANEL];
+    show->setChecked(true);
+    window->ScriptPannelOnOff();
+    QDockWidget* dock = panel->Dock();
+    ASSERT_EQ(dock->parentWidget(), tab);
+
+    const int use = Add(Script(QStringLiteral("use.js"),
+                               "// Use\nvar h = kxtable.get_cur_table(\"\");\nwhile (1) {\n kxtable.size(h);\n}\n"));
+    QTimer::singleShot(50, tab, &TabBase::Close);
+    RunToEnd(use);
+    EXPECT_EQ(LastBox(), QStringLiteral("KxView handler error  line 4"));
+    EXPECT_EQ(LineOf(use, ScriptsPanel::L_STATUS), QStringLiteral("   Status: Stopped after errors"));
+    // The panel the tab showed is the same one, back with the window.
+    EXPECT_EQ(panel->Dock(), dock);
+    EXPECT_EQ(dock->parentWidget(), window.get());
+    EXPECT_FALSE(show->isChecked());
+
+    const int loop = Add(Script(QStringLiteral("loop.js"), "// Loop\nwhile (1) { kxtable.set_immediate_refresh(0); }\n"));
+    QTimer::singleShot(50, window.get(), &QWidget::close);
+    RunToEnd(loop);
+    EXPECT_EQ(LineOf(loop, ScriptsPanel::L_STATUS), QStringLiteral("   Status: Interrupted by user"));
+    EXPECT_EQ(TabBase::ImmediateRefresh, 1);
+    Spin([this] { return !window->isVisible(); });
+}
+
+TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
+{
+    TabTable* tab = OpenDocument(50);
+    ASSERT_NE(tab, nullptr);
+    const std::string head = "var h = kxtable.get_cur_table(\"\");\n";
+    struct Case {
+        std::string body;
+        const char* printed; // a line of the System Log
+        const char* error;   // or the script fails with it
+        const char* status;  // and the status line, when given
+        bool graphOpen;
+    } cases[] = {
+        {"print(kxtable.size(h));", "50", nullptr, nullptr, false},
+        {"var r = kxtable.get_record(h, 7); print(kxrow.get_index(r), \" \", kxrow.get_value(r, LEVEL));", "7 0",
+         nullptr, nullptr, false},
+        {"var t = kxtable.get_cur_table_ll(h); kxtable.set_current_rec(t, 9); print(kxtable.current_row(h));", "8",
+         nullptr, nullptr, false},
+        {"print(kxtable.size(kxtable.get_table_ll(kxtable.name(h))));", "50", nullptr, nullptr, false},
+        {"print(kxtable.size(kxtable.get_table(kxtable.name(h))));", "50", nullptr, nullptr, false},
+        {"print(\"IDENT_STMT a IDENT_STMT b\");", "a b", nullptr, nullptr, false},
+        {"kxtable.get_table(\"nope\");", nullptr, "Table not found nope", nullptr, false},
+        {"print(kxtable.jump_next_bookmark(h));", "-1", nullptr, "No jump", false},
+        {"kxtable.set_current_rec(h, 5); kxtable.bookmark(h); kxtable.set_current_rec(h, 1);"
+         "print(kxtable.jump_next_bookmark(h));",
+         "4", nullptr, " at row 5", false},
+        {"kxtable.set_current_rec(h, 0);", nullptr, "Row 0 out of range, the table has 50 rows line 2", nullptr, false},
+        {"kxtable.get_record(h, 51);", nullptr, "Row 51 out of range, the table has 50 rows line 2", nullptr, false},
+        {"kxtable.select(h, 2, 4); print(kxtable.selected_count(h));", "3", nullptr, nullptr, false},
+        {"kxtable.set_expression(h, \"zzzz_never\", 2); print(kxtable.filter(h));", "0", nullptr, nullptr, false},
+        {"kxtable.set_expression(h, \"Thread:\", 2); var n = kxtable.filter(h); print(n, \" \", kxtable.filtered_count(h));",
+         "12 12", nullptr, nullptr, false},
+        {"kxtable.filter(h);", nullptr, "Filter is already set", nullptr, false},
+        {"kxtable.copy(h); kxtable.paste_to_row(h, 1);", nullptr, "Can't paste rows while filter is set", nullptr,
+         false},
+        {"kxtable.clear_filter(h); print(kxtable.filtered_count(h), \" \", kxtable.size(h));", "0 50", nullptr,
+         nullptr, false},
+        {"kxtable.copy(h); kxtable.paste_to_row(h, 51);", nullptr, "Row 51 out of range, the table has 50 rows line 2", nullptr,
+         false},
+        {"kxtable.copy(h); kxtable.paste_to_row(h, 1);", nullptr, "Can't paste rows while graph is open", nullptr,
+         true},
+        {"kxtable.filter(h);", nullptr, "Can't set filter while graph is open", nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        tab->GraphState = c.graphOpen ? TabBase::GRAPH_OPEN : TabBase::GRAPH_NONE;
+        const int rowsBefore = tab->Table->RowCount();
+        MainWindow::SystemLogView->clear();
+        Lines().clear();
+        const std::string error = RunText(head + c.body + "\n");
+        if (c.error) {
+            EXPECT_EQ(error, c.error);
+            EXPECT_EQ(tab->Table->RowCount(), rowsBefore);
+        } else {
+            EXPECT_EQ(error, "");
+            EXPECT_TRUE(LogLines().contains(QLatin1String(c.printed))) << LogLines().join('|').toStdString();
+        }
+        if (c.status) {
+            EXPECT_EQ(LinesWith(std::string("status: ") + c.status + "\n").size() +
+                          LinesWith(std::string("status: ") + c.status).size(),
+                      1u);
+        }
+    }
+    tab->GraphState = TabBase::GRAPH_NONE;
+}
+
+TEST_F(ScriptsTest, PinningAnExpressionAgainHoldsOnlyTheNewExpression)
+{
+    TabTable* tab = OpenDocument(20);
+    ASSERT_NE(tab, nullptr);
+    const std::string pin = "var h = kxtable.get_cur_table(\"\");\nkxtable.pin_expression_set(h, 255, \"Thread:\", 2);\n";
+    ASSERT_EQ(RunText(pin), "");
+    ASSERT_EQ(tab->FixedHighlights.size(), 1);
+    KxSearchExpression* first = tab->FixedHighlights[0]->expression;
+    first->AddRef();
+    ASSERT_EQ(RunText(pin), "");
+    ASSERT_EQ(tab->FixedHighlights.size(), 1);
+    KxSearchExpression* second = tab->FixedHighlights[0]->expression;
+    EXPECT_NE(second, first);
+    EXPECT_EQ(first->RefCount(), 1u);
+    // The table and the highlight.
+    EXPECT_EQ(second->RefCount(), 2u);
+    EXPECT_EQ(tab->FixedHighlights[0]->color, QColor(QRgb(255)));
+    first->Release();
+}
+
+} // namespace
+} // namespace shelltest

@@ -1,0 +1,318 @@
+// The table library through the real interpreter: scripts open a raw record
+// file written here with kxtable.open_ll and work on its table.
+#include <gtest/gtest.h>
+
+#include <string>
+
+// The parser runtime's header comes before Qt's "emit" macro.
+#include "script/scriptbase/antlrsupport.h"
+
+#include "../../kxlib/kxfilegen.h"
+#include "../../kxlib/table_fixtures.h"
+#include "../scriptbase/script_fixture.h"
+#include "script/scriptbasegui/scriptkxtable.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+
+namespace {
+
+constexpr uint64_t WIDE_PID = 0x100000005; // beyond 32 bits
+
+// Prints, and stands in for the view library handing out a tab's table as
+// a handler of the table library (held or not).
+class ViewStandIn : public ScriptLibRun {
+public:
+    enum { PRINT, TABLE_LL, TABLE_UNHELD, CLOSE_TAB, FUNCTIONS };
+
+    std::string printed;
+    ScriptKxTable* tables = nullptr;
+    int tableLibrary = -1;
+    KxTable* tab = nullptr; // the tab's reference
+
+    static const ScriptLibFunc* Table()
+    {
+        static const ScriptLibFunc table[FUNCTIONS] = {
+            {"gui.print", 0, SCRIPT_INTEGER, 1, {SCRIPT_STRING}},
+            {"test.table_ll", 0, SCRIPT_HANDLER, 0, {0}},
+            {"test.table_unheld", 0, SCRIPT_HANDLER, 0, {0}},
+            {"test.close_tab", 0, SCRIPT_INTEGER, 0, {0}},
+        };
+        return table;
+    }
+
+    bool Run(ScriptValue& result, int function, int* library, int, ScriptArgList& args) override
+    {
+        switch (function) {
+        case PRINT: printed += std::string(args.Arg(0).text) + "\n"; break;
+        case TABLE_LL: tables->Hold(tab); [[fallthrough]];
+        case TABLE_UNHELD:
+            result.object = tab;
+            *library = tableLibrary;
+            break;
+        case CLOSE_TAB:
+            tab->Release();
+            tab = nullptr;
+            break;
+        default: return false;
+        }
+        return true;
+    }
+};
+
+class ScriptKxTableTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const struct {
+            int level;
+            uint64_t pid;
+            const char* text;
+        } records[] = {{1, 100, "#1 boot done"},
+                       {2, 100, "#2 Boot again"},
+                       {-1, WIDE_PID, "#3 disk error"},
+                       {2, 100, "#4 retry"},
+                       {1, 100, "#5 done"}};
+        std::string bytes;
+        for (const auto& r : records) {
+            RawRecord raw;
+            raw.text = r.text;
+            raw.pid = r.pid;
+            raw.tname = "worker";
+            ZmLib::KxdProt prot = raw.Build();
+            prot.SetIntValue(FIELD_LEVEL, uint64_t(int64_t(r.level)));
+            KxFileGen::AppendRecord(bytes, prot, KxFileGen::Form::Kx, false);
+        }
+        path_ = dir_.Path("trace.kx");
+        ASSERT_TRUE(KxFileGen::WriteFile(path_.c_str(), bytes));
+
+        ScriptConstantTable::Global().Clear();
+        ScriptLibRegistry::script = &registry_;
+        ScriptLogicalExpParser::Register();
+        view_.tables = &tables_;
+        registry_.Add(&view_, ViewStandIn::Table(), ViewStandIn::FUNCTIONS);
+        view_.tableLibrary = tables_.Init(&registry_);
+        liveBefore_ = KxTable::LiveCount();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(KxTable::LiveCount(), liveBefore_) << "every table of a run is released at its end";
+        KxTable::SetSearchExpressionFactory(nullptr);
+        ScriptLibRegistry::script = nullptr;
+        ScriptConstantTable::Global().Clear();
+    }
+
+    // The printed lines, then how the run ended when it failed. Every
+    // script starts with h on the trace, so its own lines count from 2.
+    std::string Run(const std::string& script)
+    {
+        view_.printed.clear();
+        const std::string text = "var h = kxtable.open_ll(\"" + path_ + "\", 0);\n" + script;
+        CodeParser code;
+        const std::string tail = scripttest::RunText(code, text);
+        registry_.RunEnded();
+        return view_.printed + tail;
+    }
+
+    template <size_t N>
+    void ExpectRuns(const scripttest::ScriptCase (&cases)[N])
+    {
+        scripttest::ExpectRunsWith(cases, [this](const char* script) { return Run(script); });
+    }
+
+    TempDir dir_;
+    std::string path_;
+    ScriptLibRegistry registry_;
+    ViewStandIn view_;
+    ScriptKxTable tables_;
+    int32_t liveBefore_ = 0;
+};
+
+TEST_F(ScriptKxTableTest, FunctionsOnASmallTable)
+{
+    const scripttest::ScriptCase cases[] = {
+        // Arguments are evaluated last to first: one call per print where the order matters.
+        {"print(kxtable.size(h), ' ', kxtable.name(h), ' ', kxtable.get_cur_row(h));", "5 trace -1\n"},
+        {"var r = kxtable.get_record(h, 3); print(kxrow.get_index(r), kxrow.get_value(r, TEXT));", "3#3 disk error\n"},
+        {"var r = kxtable.get_record(h, 1); print(kxrow.get_value(r, TNAME), kxrow.get_value(r, LEVEL) + 1);",
+         "worker2\n"},
+        {"kxtable.set_current_rec(h, 2); var r = kxtable.get_cur_record(h); print(kxrow.get_index(r));", "2\n"},
+        // Searching, with the negative codes of no match and no expression.
+        {"print(kxtable.find_next(h, ''));", "-2\n"},
+        {"kxtable.set_expression(h, 'error'); print(kxtable.find_next(h, '')); print(kxtable.find_next(h, ''));",
+         "2\n-1\n"},
+        {"kxtable.set_expression(h, 'BOOT', 1); print(kxtable.find_next(h, ''));", "-1\n"},
+        {"kxtable.set_current_rec(h, 5); kxtable.set_expression(h, 'boot', 0, 0); print(kxtable.find_prev(h, ''));",
+         "1\n"},
+        {"print(kxtable.set_expression(h, 'x', 0, 2));", "ERROR Third parameter 'Search mode' error: 2"},
+        {"print(kxtable.set_expression(h, 'x', 0, 4294967296));",
+         "ERROR Third parameter 'Search mode' error: 4294967296"},
+        {"kxtable.set_expression(h, '(TEXT ==', 0, 1);", "ERROR Search expression error: (TEXT =="},
+        // The filter: a real one, one that matches everything, none at all.
+        {"kxtable.set_expression(h, 'boot'); var n = kxtable.filter(h);\n"
+         "print(n, kxtable.size(h), kxtable.filtered_count(h)); kxtable.clear_filter(h); print(kxtable.size(h));",
+         "222\n5\n"},
+        {"kxtable.set_expression(h, '#'); print(kxtable.filter(h), kxtable.filtered_count(h));", "50\n"},
+        {"kxtable.set_expression(h, 'nowhere'); print(kxtable.filter(h), kxtable.size(h));", "05\n"},
+        {"print(kxtable.filter(h));", "ERROR Search expression in not ready"},
+        {"kxtable.set_expression(h, 'boot'); kxtable.filter(h); kxtable.filter(h);", "ERROR Filter is already set"},
+        {"kxtable.select(h, 2, 3); kxtable.set_expression(h, 'boot'); kxtable.filter(h);"
+         "print(kxtable.selected_count(h));",
+         "0\n"},
+        // Selections and their jumps.
+        {"kxtable.select(h, 2, 3, COLOR_RED); kxtable.set_current_rec(h, 1); print(kxtable.selected_count(h));"
+         "print(kxtable.jump_next_selection(h)); kxtable.clear_select(h); print(kxtable.selected_count(h));",
+         "2\n1\n0\n"},
+        {"kxtable.set_current_rec(h, 2); kxtable.select(h, 2, 3); print(kxtable.jump_next_selection(h));"
+         "print(kxtable.get_cur_row(h)); print(kxtable.jump_prev_selection(h));",
+         "2\n2\n1\n"},
+        // Bookmarks.
+        {"kxtable.set_current_rec(h, 3); print(kxtable.bookmark(h)); print(kxtable.bookmark(h));"
+         "kxtable.set_current_rec(h, 1); print(kxtable.jump_next_bookmark(h)); print(kxtable.jump_next_bookmark(h));"
+         "print(kxtable.jump_prev_bookmark(h)); print(kxtable.clear_bookmark(h)); print(kxtable.clear_bookmark(h));",
+         "1\n0\n2\n-1\n-1\n1\n0\n"},
+        // Data errors (LEVEL below 0); presentation errors there are none.
+        {"print(kxtable.jump_next_d_error(h)); print(kxtable.jump_next_d_error(h)); print(kxtable.get_cur_row(h));",
+         "2\n-1\n2\n"},
+        {"kxtable.set_current_rec(h, 5); print(kxtable.jump_prev_d_error(h)); print(kxtable.jump_next_p_error(h));",
+         "2\n-1\n"},
+        {"print(kxtable.jump_next(h, ''), kxtable.jump_prev(h, ''), kxtable.get_cur_row(h));", "00-1\n"},
+        {"var h2 = kxtable.open_ll('/nonexistent/trace.kx', 0);",
+         "ERROR Can not open table /nonexistent/trace.kx"},
+    };
+    ExpectRuns(cases);
+}
+
+// Row numbers from a script are checked whole against the rows: no fatal
+// table access, and no 64-bit number wrapped into a valid row.
+TEST_F(ScriptKxTableTest, RowsAndFieldIndicesAreChecked)
+{
+    const scripttest::ScriptCase cases[] = {
+        {"var r = kxtable.get_record(h, 0);", "ERROR Row 0 out of range, the table has 5 rows line 2"},
+        {"var r = kxtable.get_record(h, 6);", "ERROR Row 6 out of range, the table has 5 rows line 2"},
+        {"var r = kxtable.get_record(h, -4294967295);",
+         "ERROR Row -4294967295 out of range, the table has 5 rows line 2"},
+        {"var r = kxtable.get_record(h, 4294967297);",
+         "ERROR Row 4294967297 out of range, the table has 5 rows line 2"},
+        // A table opens without a current row.
+        {"var x = 1;\nvar r = kxtable.get_cur_record(h);", "ERROR Row 0 out of range, the table has 5 rows line 3"},
+        {"var x = 1;\nkxtable.bookmark(h);", "ERROR Row 0 out of range, the table has 5 rows line 3"},
+        {"kxtable.set_current_rec(h, 0);", "ERROR Row 0 out of range, the table has 5 rows line 2"},
+        {"kxtable.set_current_rec(h, 4294967298);", "ERROR Row 4294967298 out of range, the table has 5 rows line 2"},
+        {"kxtable.set_expression(h, 'boot'); kxtable.filter(h); var r = kxtable.get_record(h, 3);",
+         "ERROR Row 3 out of range, the table has 2 rows line 2"},
+        // A selection clamps to the rows, also from beyond 32 bits.
+        {"kxtable.select(h, 4, 4294967298); print(kxtable.selected_count(h));", "2\n"},
+        {"kxtable.select(h, 1, 2, 4294967296);", "ERROR Argument 3 out of range 4294967296 line 2"},
+        {"kxtable.select(h, 1, 2, -1);", "ERROR Argument 3 out of range -1 line 2"},
+        {"var r = kxtable.get_record(h, 1); var v = kxrow.get_value(r, -1);", "ERROR Field index error"},
+        {"var r = kxtable.get_record(h, 1); var v = kxrow.get_value(r, NUM1);", "ERROR Field index error"},
+        {"var r = kxtable.get_record(h, 1); var v = kxrow.get_value(r, 4294967296 + TEXT);",
+         "ERROR Field index error"},
+        {"var r = kxtable.get_record(h, 1); print(kxrow.get_value(r, COUNT));", "0\n"},
+        // The whole 64-bit value, as a number.
+        {"var r = kxtable.get_record(h, 3); var v = kxrow.get_value(r, PID); print(v, ' ', v + 1);",
+         "4294967301 4294967302\n"},
+    };
+    ExpectRuns(cases);
+}
+
+TEST_F(ScriptKxTableTest, HandlersHoldTheirTable)
+{
+    const struct {
+        int records;
+        const char* script;
+        const char* expected;
+    } cases[] = {
+        // The tab closes mid-run: the table lives on until the run ends.
+        {1, "var t = test.table_ll(); test.close_tab(); print(kxtable.size(t));", "1\n"},
+        {1, "var x = 1;\nvar t = test.table_unheld(); print(kxtable.size(t));", "ERROR KxTable handler error  line 3"},
+        // A run that fails gives its references back all the same.
+        {1, "var t = test.table_ll(); var r = kxtable.get_record(t, 1); var v = kxrow.get_value(r, 23);",
+         "ERROR Field index error"},
+        {0, "var t = test.table_ll(); var r = kxtable.get_cur_record(t);",
+         "ERROR Row 0 out of range, the table has 0 rows line 2"},
+        {0, "var t = test.table_ll(); var r = kxtable.get_record(t, 1);",
+         "ERROR Row 1 out of range, the table has 0 rows line 2"},
+    };
+    for (const auto& c : cases) {
+        view_.tab = new KxTable(nullptr, "tab", PlainPrefs());
+        for (int i = 0; i < c.records; ++i)
+            view_.tab->NewRecord();
+        EXPECT_EQ(c.expected, Run(c.script)) << c.script;
+        EXPECT_EQ(tables_.HeldCount(), 0);
+        if (view_.tab) {
+            EXPECT_EQ(view_.tab->RefCount(), 1u) << c.script;
+            view_.tab->Release();
+        }
+    }
+}
+
+// open_ll tells a file's kind as the open road does: by its suffix, then by
+// the import formats' patterns.
+TEST_F(ScriptKxTableTest, OpenLlLoadsByKind)
+{
+    const struct {
+        const char* name;
+        const char* bytes; // null: the trace
+        const char* expected;
+    } cases[] = {
+        {"copy.KX", nullptr, "5 copy\n"},
+        {"system.log", "Jan  1 00:00:01 host app: one\nJan  1 00:00:02 host app: two\n", "2 system\n"},
+        {"notes.txt", "no format claims this\n", "ERROR Can not open table "},
+        {"missing.kx", "", "ERROR Can not open table "},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir_.Path(c.name);
+        if (!c.bytes)
+            std::filesystem::copy_file(path_, path);
+        else if (*c.bytes)
+            dir_.Write(c.name, c.bytes);
+        std::string expected = c.expected;
+        if (expected.back() == ' ')
+            expected += path;
+        EXPECT_EQ(expected, Run("var f = kxtable.open_ll('" + path + "', 0); print(kxtable.size(f), ' ', kxtable.name(f));"))
+            << c.name;
+    }
+}
+
+TEST_F(ScriptKxTableTest, ConstantValues)
+{
+    const struct {
+        const char* name;
+        int64_t value;
+    } constants[] = {
+        {"STIME", 0},          {"IP", 1},
+        {"PROT", 2},           {"HOST", 3},
+        {"FLAGS", 4},          {"TIME", 5},
+        {"SEQ", 6},            {"NODE", 7},
+        {"PID", 8},            {"PNAME", 9},
+        {"TID", 10},           {"TNAME", 11},
+        {"LEVEL", 12},         {"KXNAME", 13},
+        {"KXKEY", 14},         {"FILE", 15},
+        {"LINE", 16},          {"FUNC", 17},
+        {"TEXT", 18},          {"STR1", 19},
+        {"NEST", 20},          {"ETIME", 21},
+        {"COUNT", 22},         {"NUM1", 23},
+        {"NUM2", 24},          {"COLOR_GRAY", 0xC5CABD},
+        {"COLOR_CYAN", 0x00FFFF}, {"COLOR_BLUE", 0x67BCDB},
+        {"COLOR_TEAL", 0x00B4B4}, {"COLOR_GREEN", 0x14A55C},
+        {"COLOR_LIME", 0x00FF00}, {"COLOR_OLIVE", 0xA2AB58},
+        {"COLOR_ORANGE", 0xFFA22F}, {"COLOR_YELLOW", 0xFFFF00},
+        {"COLOR_MAGENTA", 0xFF40FF}, {"COLOR_RED", 0xFF6464},
+        {"COLOR_BROWN", 0xDD9451}, {"CONVERSION_INT", 0},
+        {"CONVERSION_FLOAT", 1}, {"CONVERSION_IP_ADDR", 2},
+        {"CONVERSION_DATE", 3}, {"CONVERSION_TIME", 4},
+        {"CONVERSION_TIME_MICRO", 5}, {"CONVERSION_TIME_MILLI", 6},
+        {"CONVERSION_TIME_SECOND", 7}, {"CONVERSION_DATE_TIME", 8},
+        {"SEARCHMODE_AUTO", 0}, {"SEARCHMODE_COMPLEX", 1},
+        {"SEARCHMODE_SIMPLE", 2},
+    };
+    static_assert(std::size(constants) == ScriptKxTable::CONSTANT_COUNT, "every constant is checked");
+    std::string script, expected;
+    for (const auto& c : constants) {
+        script += std::string("print(") + c.name + ");\n";
+        expected += std::to_string(c.value) + "\n";
+    }
+    EXPECT_EQ(expected, Run(script));
+}
+
+} // namespace
