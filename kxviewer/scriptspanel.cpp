@@ -139,7 +139,8 @@ void ScriptsPanel::EnsureBuilt()
 
 void ScriptsPanel::SetLine(Row& row, int32_t line, const QString& text)
 {
-    QTreeWidgetItem* item = row.lines[line];
+    // Without the tree its items are gone with it.
+    QTreeWidgetItem* item = tree_ ? row.lines[line] : nullptr;
     if (!item)
         return;
     item->setText(1, QLatin1String(kIndent) + text);
@@ -255,7 +256,9 @@ void ScriptsPanel::Add()
 
 void ScriptsPanel::Delete()
 {
-    QTreeWidgetItem* item = TopItem(menuItem_ ? menuItem_ : tree_ ? tree_->currentItem() : nullptr);
+    if (!tree_)
+        return;
+    QTreeWidgetItem* item = TopItem(menuItem_ ? menuItem_ : tree_->currentItem());
     if (!item)
         return;
     const int32_t index = item->data(1, Qt::UserRole).toInt();
@@ -286,7 +289,7 @@ void ScriptsPanel::Delete()
 
 void ScriptsPanel::Copy()
 {
-    if (!menuItem_)
+    if (!tree_ || !menuItem_)
         return;
     QString text;
     if (!menuItem_->parent()) {
@@ -301,7 +304,7 @@ void ScriptsPanel::Copy()
 
 void ScriptsPanel::ClearCounter()
 {
-    QTreeWidgetItem* item = TopItem(menuItem_);
+    QTreeWidgetItem* item = tree_ ? TopItem(menuItem_) : nullptr;
     if (!item)
         return;
     const int32_t index = item->data(1, Qt::UserRole).toInt();
