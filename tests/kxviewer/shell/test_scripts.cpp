@@ -303,6 +303,7 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
     TabTable* tab = OpenDocument(50);
     ASSERT_NE(tab, nullptr);
     const std::string head = "var h = kxtable.get_cur_table(\"\");\n";
+    const std::string other = QFile::encodeName(RawFile(QStringLiteral("other.kx"), 30)).toStdString();
     struct Case {
         std::string body;
         const char* printed; // a line of the System Log
@@ -316,6 +317,9 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         {"var t = kxtable.get_cur_table_ll(h); kxtable.set_current_rec(t, 9); print(kxtable.current_row(h));", "8",
          nullptr, nullptr, false},
         {"print(kxtable.size(kxtable.get_table_ll(kxtable.name(h))));", "50", nullptr, nullptr, false},
+        {"kxtable.set_expression(h, \"Thread:\", 2); var a = kxtable.pin_phrase(h); var b = kxtable.pin_phrase(h);"
+         "print(a, \" \", b);",
+         "1 2", nullptr, nullptr, false},
         {"print(kxtable.size(kxtable.get_table(kxtable.name(h))));", "50", nullptr, nullptr, false},
         {"print(\"IDENT_STMT a IDENT_STMT b\");", "a b", nullptr, nullptr, false},
         {"kxtable.get_table(\"nope\");", nullptr, "Table not found nope", nullptr, false},
@@ -339,6 +343,10 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         {"kxtable.copy(h); kxtable.paste_to_row(h, 1);", nullptr, "Can't paste rows while graph is open", nullptr,
          true},
         {"kxtable.filter(h);", nullptr, "Can't set filter while graph is open", nullptr, true},
+        // Last: the document opened becomes the current one.
+        {"var t = kxtable.open(\"" + other + "\", 0); print(kxtable.name(t), \" \", kxtable.size(t));", "other 30",
+         nullptr, nullptr, false},
+        {"kxtable.open(\"/nonexistent.kx\", 0);", nullptr, "Can not open table", nullptr, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
@@ -361,6 +369,8 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         }
     }
     tab->GraphState = TabBase::GRAPH_NONE;
+    // The script's open leaves the recent files alone.
+    EXPECT_FALSE(Recent().contains(QFile::decodeName(other.c_str())));
 }
 
 TEST_F(ScriptsTest, PinningAnExpressionAgainHoldsOnlyTheNewExpression)
