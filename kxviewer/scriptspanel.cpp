@@ -91,6 +91,11 @@ void ScriptsPanel::Build()
     connect(bar->MenuButton, &QPushButton::clicked, this,
             [this, bar] { ShowMenu(tree_->viewport()->mapFrom(bar, bar->MenuButton->geometry().bottomLeft())); });
     dock_->setTitleBarWidget(bar);
+    // Closed by its own button: the command's check mark follows.
+    connect(dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
+        if (!shown)
+            Action(ACT_SCRIPT_PANEL)->setChecked(false);
+    });
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
 

@@ -252,7 +252,12 @@ TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
         run->trigger();
         seen.push_back(Status());
     });
-    QTimer::singleShot(150, [&] { QTest::mouseClick(Row(loop).stopButton, Qt::LeftButton); });
+    // Stopped while paused again.
+    QTimer::singleShot(150, [&] {
+        run->trigger();
+        seen.push_back(Status());
+    });
+    QTimer::singleShot(200, [&] { QTest::mouseClick(Row(loop).stopButton, Qt::LeftButton); });
     QTest::mouseClick(Row(loop).runButton, Qt::LeftButton);
     // The run starts from the event loop, not inside the button's press.
     EXPECT_TRUE(panel->Running());
@@ -260,7 +265,7 @@ TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
     Spin([this] { return !panel->Running(); });
     const std::vector<QString> expected = {
         "other disabled", "Script \"Loop\" paused", "2 rows, Script \"Loop\" is running and can not be deleted",
-        "paused", "Script \"Loop\" restarted"};
+        "paused", "Script \"Loop\" restarted", "Script \"Loop\" paused"};
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(Status(), QStringLiteral("Script \"Loop\" stopped by user"));
     EXPECT_EQ(LineOf(loop, ScriptsPanel::L_STATUS), QStringLiteral("   Status: Interrupted by user"));
