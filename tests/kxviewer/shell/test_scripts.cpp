@@ -343,6 +343,14 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
          false},
         {"kxtable.clear_filter(h); print(kxtable.filtered_count(h), \" \", kxtable.size(h));", "0 50", nullptr,
          nullptr, false},
+        {"kxtable.select(h, 3, 5); kxtable.set_immediate_refresh(0); kxtable.set_outline_filter(h);"
+         "var n = kxtable.filtered_count(h); kxtable.clear_filter(h); print(n >= 3);",
+         "1", nullptr, nullptr, false},
+        {"kxtable.set_outline_filter(h); kxtable.set_outline_filter(h);", nullptr, "Filter is already set", nullptr,
+         false},
+        {"kxtable.clear_filter(h); kxtable.set_expression(h, \"Thread:\", 2); var c = kxtable.unpin_phrase(h, 0);"
+         "var d = kxtable.unpin_phrase(h, 0); print(c, \" \", d);",
+         "1 0", nullptr, nullptr, false},
         {"kxtable.copy(h); kxtable.paste_to_row(h, 51);", nullptr, "Row 51 out of range, the table has 50 rows line 2", nullptr,
          false},
         {"kxtable.copy(h); kxtable.paste_to_row(h, 1);", nullptr, "Can't paste rows while graph is open", nullptr,
@@ -356,13 +364,13 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         tab->GraphState = c.graphOpen ? TabBase::GRAPH_OPEN : TabBase::GRAPH_NONE;
-        const int rowsBefore = tab->Table->RowCount();
+        const int recordsBefore = tab->Table->RecordCount();
         MainWindow::SystemLogView->clear();
         Lines().clear();
         const std::string error = RunText(head + c.body + "\n");
         if (c.error) {
             EXPECT_EQ(error, c.error);
-            EXPECT_EQ(tab->Table->RowCount(), rowsBefore);
+            EXPECT_EQ(tab->Table->RecordCount(), recordsBefore);
         } else {
             EXPECT_EQ(error, "");
             EXPECT_TRUE(LogLines().contains(QLatin1String(c.printed))) << LogLines().join('|').toStdString();
