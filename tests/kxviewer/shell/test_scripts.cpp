@@ -335,6 +335,8 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         {"kxtable.set_current_rec(h, 0);", nullptr, "Row 0 out of range, the table has 50 rows line 2", nullptr, false},
         {"kxtable.get_record(h, 51);", nullptr, "Row 51 out of range, the table has 50 rows line 2", nullptr, false},
         {"kxtable.select(h, 2, 4); print(kxtable.selected_count(h));", "3", nullptr, nullptr, false},
+        {"kxtable.clear_select(h); kxtable.select(h, 4294967298, 4294967300); print(kxtable.selected_count(h));", "0",
+         nullptr, nullptr, false},
         {"kxtable.set_expression(h, \"zzzz_never\", 2); print(kxtable.filter(h));", "0", nullptr, nullptr, false},
         {"kxtable.set_expression(h, \"Thread:\", 2); var n = kxtable.filter(h); print(n, \" \", kxtable.filtered_count(h));",
          "12 12", nullptr, nullptr, false},
