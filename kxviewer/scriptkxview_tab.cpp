@@ -1,5 +1,7 @@
 // The view functions on one table tab: they go through the tab's own
 // commands, so its view, counters, Outline, History and status follow.
+#include <algorithm>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDockWidget>
@@ -41,6 +43,10 @@ int32_t CheckedRow(const KxTable& table, int64_t n, int line)
     }
     return int32_t(n - 1);
 }
+
+// A one-based row for a command that clamps to the rows itself: values
+// beyond 32 bits stay beyond the rows instead of wrapping into them.
+int32_t ClampedRow(int64_t n) { return int32_t(std::clamp<int64_t>(n, INT32_MIN + 1LL, INT32_MAX) - 1); }
 
 // The flag word of set_expression: bit 0 match case; 4 complex, else 2
 // simple, else automatic.
@@ -228,7 +234,7 @@ int64_t ScriptKxView::RunOnTab(TabTable* tab, ScriptValue& result, int function,
         const int64_t last = CodeParser::GetArgInt(2, args, line);
         const uint32_t color = uint32_t(OptionalInt(args, 3, line));
         Guarded([&] {
-            tab->SelRangeSet(int32_t(first - 1), int32_t(last - 1), true, color ? color : tab->Prefs.ColorSelect);
+            tab->SelRangeSet(ClampedRow(first), ClampedRow(last), true, color ? color : tab->Prefs.ColorSelect);
         });
         return 0;
     }

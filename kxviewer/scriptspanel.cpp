@@ -91,6 +91,11 @@ void ScriptsPanel::Build()
     connect(bar->MenuButton, &QPushButton::clicked, this,
             [this, bar] { ShowMenu(tree_->viewport()->mapFrom(bar, bar->MenuButton->geometry().bottomLeft())); });
     dock_->setTitleBarWidget(bar);
+    // Closed by its own button: the command's check mark follows.
+    connect(dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
+        if (!shown)
+            Action(ACT_SCRIPT_PANEL)->setChecked(false);
+    });
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
 
@@ -139,7 +144,8 @@ void ScriptsPanel::EnsureBuilt()
 
 void ScriptsPanel::SetLine(Row& row, int32_t line, const QString& text)
 {
-    QTreeWidgetItem* item = row.lines[line];
+    // Without the tree its items are gone with it.
+    QTreeWidgetItem* item = tree_ ? row.lines[line] : nullptr;
     if (!item)
         return;
     item->setText(1, QLatin1String(kIndent) + text);
@@ -255,7 +261,9 @@ void ScriptsPanel::Add()
 
 void ScriptsPanel::Delete()
 {
-    QTreeWidgetItem* item = TopItem(menuItem_ ? menuItem_ : tree_ ? tree_->currentItem() : nullptr);
+    if (!tree_)
+        return;
+    QTreeWidgetItem* item = TopItem(menuItem_ ? menuItem_ : tree_->currentItem());
     if (!item)
         return;
     const int32_t index = item->data(1, Qt::UserRole).toInt();
@@ -286,7 +294,7 @@ void ScriptsPanel::Delete()
 
 void ScriptsPanel::Copy()
 {
-    if (!menuItem_)
+    if (!tree_ || !menuItem_)
         return;
     QString text;
     if (!menuItem_->parent()) {
@@ -301,7 +309,7 @@ void ScriptsPanel::Copy()
 
 void ScriptsPanel::ClearCounter()
 {
-    QTreeWidgetItem* item = TopItem(menuItem_);
+    QTreeWidgetItem* item = tree_ ? TopItem(menuItem_) : nullptr;
     if (!item)
         return;
     const int32_t index = item->data(1, Qt::UserRole).toInt();

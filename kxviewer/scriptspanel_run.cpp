@@ -97,7 +97,7 @@ void ScriptsPanel::Start(Row* row)
     ++entry.counter;
     entry.dateTime = now.toString(QLocale().dateTimeFormat(QLocale::ShortFormat)).toLocal8Bit().toStdString();
     entry.status = STATUS_RUNNING;
-    if (row->item) {
+    if (tree_) {
         row->item->setData(2, Qt::DisplayRole, entry.counter);
         SetLine(*row, L_RUN_COUNT, LineText(L_RUN_COUNT, QString::number(entry.counter)));
         SetLine(*row, L_LAST_START, LineText(L_LAST_START, LastStartText(now)));
@@ -166,7 +166,7 @@ void ScriptsPanel::Finish(Row* row, int32_t exitCode, const QString* error, int6
         entry.execTime = 0;
         Report(QStringLiteral("Script \"%1\" stopped by user"), row->name);
     }
-    if (row->item) {
+    if (tree_) {
         SetLine(*row, L_EXEC_TIME, LineText(L_EXEC_TIME, FormatMicroseconds(entry.execTime)));
         SetLine(*row, L_STATUS, LineText(L_STATUS, StatusText(entry.status)));
         row->lines[L_STATUS]->setHidden(false);

@@ -252,7 +252,12 @@ TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
         run->trigger();
         seen.push_back(Status());
     });
-    QTimer::singleShot(150, [&] { QTest::mouseClick(Row(loop).stopButton, Qt::LeftButton); });
+    // Stopped while paused again.
+    QTimer::singleShot(150, [&] {
+        run->trigger();
+        seen.push_back(Status());
+    });
+    QTimer::singleShot(200, [&] { QTest::mouseClick(Row(loop).stopButton, Qt::LeftButton); });
     QTest::mouseClick(Row(loop).runButton, Qt::LeftButton);
     // The run starts from the event loop, not inside the button's press.
     EXPECT_TRUE(panel->Running());
@@ -260,7 +265,7 @@ TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
     Spin([this] { return !panel->Running(); });
     const std::vector<QString> expected = {
         "other disabled", "Script \"Loop\" paused", "2 rows, Script \"Loop\" is running and can not be deleted",
-        "paused", "Script \"Loop\" restarted"};
+        "paused", "Script \"Loop\" restarted", "Script \"Loop\" paused"};
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(Status(), QStringLiteral("Script \"Loop\" stopped by user"));
     EXPECT_EQ(LineOf(loop, ScriptsPanel::L_STATUS), QStringLiteral("   Status: Interrupted by user"));
@@ -303,6 +308,7 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
     TabTable* tab = OpenDocument(50);
     ASSERT_NE(tab, nullptr);
     const std::string head = "var h = kxtable.get_cur_table(\"\");\n";
+    const std::string other = QFile::encodeName(RawFile(QStringLiteral("other.kx"), 30)).toStdString();
     struct Case {
         std::string body;
         const char* printed; // a line of the System Log
@@ -316,6 +322,9 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         {"var t = kxtable.get_cur_table_ll(h); kxtable.set_current_rec(t, 9); print(kxtable.current_row(h));", "8",
          nullptr, nullptr, false},
         {"print(kxtable.size(kxtable.get_table_ll(kxtable.name(h))));", "50", nullptr, nullptr, false},
+        {"kxtable.set_expression(h, \"Thread:\", 2); var a = kxtable.pin_phrase(h); var b = kxtable.pin_phrase(h);"
+         "print(a, \" \", b);",
+         "1 2", nullptr, nullptr, false},
         {"print(kxtable.size(kxtable.get_table(kxtable.name(h))));", "50", nullptr, nullptr, false},
         {"print(\"IDENT_STMT a IDENT_STMT b\");", "a b", nullptr, nullptr, false},
         {"kxtable.get_table(\"nope\");", nullptr, "Table not found nope", nullptr, false},
@@ -326,6 +335,8 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         {"kxtable.set_current_rec(h, 0);", nullptr, "Row 0 out of range, the table has 50 rows line 2", nullptr, false},
         {"kxtable.get_record(h, 51);", nullptr, "Row 51 out of range, the table has 50 rows line 2", nullptr, false},
         {"kxtable.select(h, 2, 4); print(kxtable.selected_count(h));", "3", nullptr, nullptr, false},
+        {"kxtable.clear_select(h); kxtable.select(h, 4294967298, 4294967300); print(kxtable.selected_count(h));", "0",
+         nullptr, nullptr, false},
         {"kxtable.set_expression(h, \"zzzz_never\", 2); print(kxtable.filter(h));", "0", nullptr, nullptr, false},
         {"kxtable.set_expression(h, \"Thread:\", 2); var n = kxtable.filter(h); print(n, \" \", kxtable.filtered_count(h));",
          "12 12", nullptr, nullptr, false},
@@ -334,22 +345,34 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
          false},
         {"kxtable.clear_filter(h); print(kxtable.filtered_count(h), \" \", kxtable.size(h));", "0 50", nullptr,
          nullptr, false},
+        {"kxtable.select(h, 3, 5); kxtable.set_immediate_refresh(0); kxtable.set_outline_filter(h);"
+         "var n = kxtable.filtered_count(h); kxtable.clear_filter(h); print(n >= 3);",
+         "1", nullptr, nullptr, false},
+        {"kxtable.set_outline_filter(h); kxtable.set_outline_filter(h);", nullptr, "Filter is already set", nullptr,
+         false},
+        {"kxtable.clear_filter(h); kxtable.set_expression(h, \"Thread:\", 2); var c = kxtable.unpin_phrase(h, 0);"
+         "var d = kxtable.unpin_phrase(h, 0); print(c, \" \", d);",
+         "1 0", nullptr, nullptr, false},
         {"kxtable.copy(h); kxtable.paste_to_row(h, 51);", nullptr, "Row 51 out of range, the table has 50 rows line 2", nullptr,
          false},
         {"kxtable.copy(h); kxtable.paste_to_row(h, 1);", nullptr, "Can't paste rows while graph is open", nullptr,
          true},
         {"kxtable.filter(h);", nullptr, "Can't set filter while graph is open", nullptr, true},
+        // Last: the document opened becomes the current one.
+        {"var t = kxtable.open(\"" + other + "\", 0); print(kxtable.name(t), \" \", kxtable.size(t));", "other 30",
+         nullptr, nullptr, false},
+        {"kxtable.open(\"/nonexistent.kx\", 0);", nullptr, "Can not open table", nullptr, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         tab->GraphState = c.graphOpen ? TabBase::GRAPH_OPEN : TabBase::GRAPH_NONE;
-        const int rowsBefore = tab->Table->RowCount();
+        const int recordsBefore = tab->Table->RecordCount();
         MainWindow::SystemLogView->clear();
         Lines().clear();
         const std::string error = RunText(head + c.body + "\n");
         if (c.error) {
             EXPECT_EQ(error, c.error);
-            EXPECT_EQ(tab->Table->RowCount(), rowsBefore);
+            EXPECT_EQ(tab->Table->RecordCount(), recordsBefore);
         } else {
             EXPECT_EQ(error, "");
             EXPECT_TRUE(LogLines().contains(QLatin1String(c.printed))) << LogLines().join('|').toStdString();
@@ -361,6 +384,8 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         }
     }
     tab->GraphState = TabBase::GRAPH_NONE;
+    // The script's open leaves the recent files alone.
+    EXPECT_FALSE(Recent().contains(QFile::decodeName(other.c_str())));
 }
 
 TEST_F(ScriptsTest, PinningAnExpressionAgainHoldsOnlyTheNewExpression)
