@@ -1,11 +1,15 @@
 // Before the application object of a shell test: the offscreen platform, and
-// home, configuration and temporary folders inside home, so that no test
-// reads or writes the user's settings.
+// home, configuration, temporary and program folders inside home, so that no
+// test reads or writes the user's settings, and test programs run side by
+// side never share the ini and log files the build folder would hold.
 #pragma once
 
 #include <cstdlib>
 
+#include <QDir>
 #include <QTemporaryDir>
+
+#include "kxviewer/prefdata.h"
 
 inline void UseIsolatedHome(const QTemporaryDir& home)
 {
@@ -13,4 +17,6 @@ inline void UseIsolatedHome(const QTemporaryDir& home)
     setenv("HOME", qPrintable(home.path()), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(home.path() + "/.config"), 1);
     setenv("TMPDIR", qPrintable(home.path()), 1);
+    QDir(home.path()).mkpath("program");
+    PrefGlobal::ProgramDir = QDir(home.path()).filePath("program/").toStdString();
 }

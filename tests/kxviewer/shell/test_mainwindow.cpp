@@ -162,7 +162,8 @@ TEST_F(MainWindowUpdate, SystemDockCurrentAndNoDockCurrent)
     EXPECT_TRUE(window->Actions[ACT_OPEN]->isEnabled());       // rule 0
     EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled());      // rule 1
     EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());      // rule 2
-    EXPECT_TRUE(window->Actions[ACT_SCRIPT_RUN]->isEnabled()); // rule 0
+    EXPECT_TRUE(window->Actions[ACT_SCRIPT_PANEL]->isEnabled()); // rule 0
+    EXPECT_FALSE(window->Actions[ACT_SCRIPT_RUN]->isEnabled()); // no script to run
 
     TearOffMain::CurrentDock = nullptr;
     EXPECT_FALSE(window->IsSystemDockCurrent());
