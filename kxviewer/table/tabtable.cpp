@@ -54,6 +54,8 @@ TabTable::TabTable(const char* name, QWidget* parent) : TabBase(name, parent) {}
 
 TabTable::~TabTable()
 {
+    // A graph never outlives the table tab it was made from.
+    CloseGraph();
     // The view and its model read the table, which the base releases.
     delete View;
     View = nullptr;
