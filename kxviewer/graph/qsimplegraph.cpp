@@ -48,7 +48,7 @@ QSimpleGraph::QSimpleGraph(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void QSimpleGraph::SetModel(const GraphModel* model)
+void QSimpleGraph::SetModel(GraphModel* model)
 {
     model_ = model;
     const GraphPair x = model ? model->TimeRange() : GraphPair{0, 1};

@@ -11,6 +11,7 @@
 #include <QBrush>
 #include <QImage>
 #include <QPen>
+#include <QTimer>
 #include <QWidget>
 
 #include "kxviewer/graph/cgraphdrawdata.h"
@@ -19,8 +20,10 @@
 
 class CGraphElement;
 class GraphModel;
+class GraphOwner;
 class GraphSlider;
 class QPainter;
+struct KxdRecord;
 
 // A selection range of the table in times, drawn in its colour.
 struct GraphBand {
@@ -34,23 +37,77 @@ struct GraphBookmark {
     uint32_t row;
 };
 
+// A record whose error icon lies under the mouse.
+struct GraphIconHit {
+    KxdRecord* record;
+    uint32_t row;
+};
+
 class QSimpleGraph : public QWidget, public CGraphDrawData, public CGraphRange {
     Q_OBJECT
 public:
     static constexpr int64_t NO_MARK = -999;
     // Paint reasons of the cursor blink: 1 redraws the cursor, 2 hides its line.
     static constexpr int REASON_FULL = 0;
+    static constexpr int REASON_SHOW_CURSOR = 1;
     static constexpr int REASON_HIDE_CURSOR = 2;
+    // Mouse modes: a Control-drag pans, a plain drag zooms to the rubber
+    // band or moves the cursor, a Shift-drag selects rows.
+    static constexpr int MODE_PAN = 1;
+    static constexpr int MODE_ZOOM = 2;
+    static constexpr int MODE_SELECT = 3;
+    static constexpr int BLINK_MS = 400;
+    static constexpr int BACK_LIMIT = 10;
 
     explicit QSimpleGraph(QWidget* parent = nullptr);
+    ~QSimpleGraph() override;
 
     // The lines (not owned); the full range and the Y divisions follow it.
-    void SetModel(const GraphModel* model);
+    void SetModel(GraphModel* model);
     const GraphModel* Model() const { return model_; }
+    // The document behind the widget (not owned); null: no table to reach.
+    void SetOwner(GraphOwner* owner) { owner_ = owner; }
     void SetSlider(GraphSlider* slider) { slider_ = slider; }
+    // The range hook: every change of the view passes here.
     bool SetRange(int64_t xMin, int64_t xMax, int64_t yMin, int64_t yMax, bool update, bool setLimits) override;
-    // Moves the visible X window by delta units, kept inside the full range.
+    bool SetRange(int64_t xMin, int64_t xMax, int64_t yMin, int64_t yMax, bool update, bool setLimits,
+                  bool addToHistory);
+    // Moves the visible window by delta units, kept inside the full range,
+    // with a back-history entry.
+    void ScrollBy(int64_t delta);
     void ScrollX(int64_t delta);
+    // Moves the window by dragged pixels; windows of more pixels than units
+    // gather the pixels until they make one unit.
+    void Pan(int dx);
+    // Scrolls so that t is centred when it lies outside the window.
+    void CenterOnPos(int64_t t);
+    // Moves every point by -offset and the window and full range with them.
+    void ShiftTime(int64_t offset);
+    // Shows the lines of the given threads (shown) or all others; every
+    // line at once.
+    void MarkTids(const std::vector<uint64_t>& tids, bool shown);
+    void ShowAllTids(bool shown);
+    // Accepts MODE_PAN .. MODE_SELECT.
+    bool SetMouseMode(int mode);
+    int MouseMode() const { return mouseMode_; }
+
+    // The cursor on a row, or on the point nearest a time.
+    void SetCurrentRow(int32_t row, bool addToHistory, bool syncTable);
+    void SetCursorTime(int64_t t, bool addToHistory, bool syncTable);
+    int64_t CursorTime() const { return cursorTime_; }
+    int32_t MarkInRow() const { return markInRow_; }
+    int32_t MarkOutRow() const { return markOutRow_; }
+    int BackCount() const { return int(back_.size()); }
+    // Threads whose shown lines cross the last pressed column.
+    const std::vector<uint64_t>& FoundTids() const { return foundTids_; }
+    // Threads whose shown lines cross a pixel column of the plot.
+    std::vector<uint64_t> FindInfoOnLine(int x) const;
+    // Records whose error icons lie under a point; their count.
+    int FindIconsAtPoint(const QPoint& at);
+    const std::vector<GraphIconHit>& IconHits() const { return iconHits_; }
+    QPoint MousePoint() const { return mousePoint_; }
+    // Redraws the plot from the data.
+    void Redraw() { Invalidate(); }
     // Shown lines or the points changed.
     void DataChanged();
 
@@ -81,11 +138,64 @@ public:
     // of each of the given pixel columns.
     static std::vector<int> NeighbourCounts(const std::vector<int>& columns);
 
+public slots:
+    // Prints the records of the points at pos (within 3 pixels of its
+    // column with onLine, else in the 6 x 6 box around each point).
+    void showAtCurrentPos(QPoint pos, bool ShowInfoOnLine = false);
+    void tick();
+    void Rupdate();
+    void GridOnOff();
+    void SetBackColor();
+    void startGraphSelect();
+    void endGraphSelect();
+    void SetRMaxRange(bool bUpdate = true, bool isAddBackInfo = true);
+    void ClearSelection(int WkStartRow, int WkEndRow);
+    void AddSelection(int WkStartRow, int WkEndRow, bool AddOrDeleteMode = true);
+    // Selects the rows between two pixel columns.
+    void AddStrangeSelection(int WkStartRow, int WkEndRow);
+    void DoBack();
+    void GoToCursorPos();
+    void AddBookmarkAtMouse();
+    void AddBookmarkAtCurrent();
+    void AddBookmark(qint64 bookmark_value);
+    bool CheckBookmark(qint64 bookmark_value);
+    void SelectTIDsInTree();
+    void SelectColorScheme();
+    bool ifTimeInsideScreen(qint64 time);
+    void PrintErrorsToLog();
+    void PrintLineInfoToLog();
+    void GraphZoomIn();
+    void GraphZoomOut();
+
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    struct BackEntry {
+        int64_t xMin, xMax, yMin, yMax;
+        int64_t cursorTime;
+        bool zoomed;
+    };
+    void PushBack();
+    void EnableAction(int id, bool enabled);
+    void Status(const QString& text);
+    // Time of a pixel column of the plot.
+    int64_t TimeAt(int x) const;
+    // Snaps a point less than 2 pixels outside the plot onto its border.
+    QPoint Clamp(const QPoint& at) const;
+    void ZoomToRubberBand();
+    void ShowContextMenu(const QPoint& at);
+    void ShowToolTip(const QPoint& global, const QPoint& at);
+    void PaintRubberBand(QPainter& p);
+    void PaintErrorIcons(QPainter& p);
     void Invalidate();
     void Layout();
     // Lowers the X divisions until the labels fit the plot width.
@@ -109,11 +219,28 @@ private:
         return PlotRect.bottom() - int((double(level) - double(VisibleY().min)) / YUnitsPerPixel);
     }
 
-    const GraphModel* model_ = nullptr;
+    GraphModel* model_ = nullptr;
+    GraphOwner* owner_ = nullptr;
     GraphSlider* slider_ = nullptr;
     int paintReason_ = REASON_FULL;
     int32_t cursorRow_ = 0;
     int64_t cursorDisplayTime_ = 0;
+    int64_t cursorTime_ = 0;
+    int32_t previousRow_ = 0;
+    int64_t previousTime_ = 0;
+    int mouseMode_ = MODE_ZOOM;
+    int rubberBand_ = 0;
+    bool selecting_ = false;
+    bool mouseInside_ = false;
+    QPoint mousePoint_;
+    QPoint pressPoint_;
+    QPoint currentPoint_;
+    int panRemainder_ = 0;
+    int blink_ = 0;
+    QTimer blinkTimer_;
+    std::vector<BackEntry> back_;
+    std::vector<uint64_t> foundTids_;
+    std::vector<GraphIconHit> iconHits_;
     std::vector<GraphBand> bands_;
     std::vector<GraphBookmark> bookmarks_;
     int64_t markInTime_ = NO_MARK;
