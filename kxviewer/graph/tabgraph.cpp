@@ -57,10 +57,6 @@ int64_t TimeOfRow(KxTable& table, int32_t row)
     return table.GetRecord(row)->Int64(FIELD_TIME);
 }
 
-QIcon BarIcon(const QColor& colour, int id)
-{
-    return MakeColorBarIcon(colour, QString::fromLatin1(Resources::GetActionIconPath(id)));
-}
 } // namespace
 
 TabGraph* TabGraph::Open(TabTable& owner)
@@ -77,6 +73,7 @@ TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), o
 {
     graph_ = new QSimpleGraph(this);
     graph_->setObjectName(QStringLiteral("SimpleGraph"));
+    graph_->SetOwner(this);
     setWindowTitle(windowTitle() + QStringLiteral(":graph"));
     owner.GraphTab = this;
     GraphState = GRAPH_IS_GRAPH;
@@ -101,6 +98,14 @@ TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), o
 
     if (QTimer* idle = owner.IdleTimer())
         connect(idle, &QTimer::timeout, this, &TabGraph::idleProcess);
+    // The colours chosen here are the table tab's too.
+    for (QAction* colour : {Actions[TACT_COLOR_SELECTION], Actions[TACT_COLOR_HIGHLIGHT]})
+        if (colour)
+            colour->disconnect(this);
+    if (QAction* colour = Actions[TACT_COLOR_SELECTION])
+        connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Selection);
+    if (QAction* colour = Actions[TACT_COLOR_HIGHLIGHT])
+        connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Highlight);
     if (QAction* panels = Actions[TACT_SIDE_PANELS])
         panels->trigger();
 }
@@ -110,6 +115,7 @@ TabGraph::~TabGraph()
     Unlink();
     // The widget outlives this part of the tab as a child: it must not read
     // the points after they are gone.
+    graph_->SetOwner(nullptr);
     graph_->SetModel(nullptr);
     model_.Clear();
 }
@@ -137,6 +143,7 @@ void TabGraph::TabRemoved()
 
 void TabGraph::BuildPoints(bool report)
 {
+    graph_->SetMouseMode(QSimpleGraph::MODE_ZOOM);
     const QString name = QString::fromLocal8Bit(Table->Name());
     const int32_t rows = Table->RowCount();
     std::unique_ptr<KxvProgress> progress = KxvShell().CreateProgress(
@@ -180,7 +187,7 @@ void TabGraph::ShowModel()
     slider_->SetBounds(x.min, x.max);
     ShowTableMarks();
     if (Table->CurRow() >= 0)
-        CursorTo(Table->CurRow());
+        graph_->SetCurrentRow(Table->CurRow(), false, false);
     graph_->update();
     slider_->update();
 }
@@ -206,13 +213,13 @@ void TabGraph::CreateToolBar()
     colourButton_ = new QToolButton(graphBar_);
     colourButton_->setCheckable(true);
     colourButton_->setPopupMode(QToolButton::MenuButtonPopup);
-    if (QAction* back = Actions[ACT_BACK_COLOR]) {
+    if (QAction* back = Actions[ACT_BACK_COLOR])
         colourButton_->setDefaultAction(back);
-        colourButton_->setIcon(BarIcon(KxvLook::GraphBackground(2), ACT_BACK_COLOR));
-    }
+    PaintColourButton();
     auto* menu = new QMenu(colourButton_);
     QAction* change = menu->addAction(QStringLiteral("Change Color..."));
     change->setObjectName(QStringLiteral("ColorGraphBg"));
+    connect(change, &QAction::triggered, graph_, &QSimpleGraph::SelectColorScheme);
     colourButton_->setMenu(menu);
     graphBar_->addWidget(colourButton_);
     gridAction_ = Actions[ACT_GRID];
@@ -251,19 +258,6 @@ void TabGraph::ShowTableMarks()
     marksBookmarks_ = Table->Bookmarks().Length();
 }
 
-void TabGraph::CursorTo(int32_t row)
-{
-    if (row < 0 || row >= Table->RowCount())
-        return;
-    const int64_t time = TimeOfRow(*Table, row);
-    graph_->SetCursor(row, time);
-    const GraphPair window = graph_->VisibleX();
-    if (window.Span() >= graph_->FullX().Span())
-        return;
-    const int64_t centre = int64_t(uint64_t(window.min) + window.Span() / 2);
-    graph_->ScrollX(int64_t(uint64_t(time) - uint64_t(centre)));
-}
-
 void TabGraph::idleProcess()
 {
     if (Table->NumSelected != LastNumSelected || Table->Bookmarks().Length() != LastNumBookmarks)
@@ -280,17 +274,11 @@ void TabGraph::SetTabDockFocus() { graph_->setFocus(Qt::OtherFocusReason); }
 
 void TabGraph::SetCurrentPosition(int row)
 {
-    if (row < 0 || row >= Table->RowCount())
-        return;
-    // The table follows the cursor; its tab is not told back.
-    if (owner_)
-        owner_->SetCurrentPosition(row);
-    else
-        Table->SetCurRow(row);
-    CursorTo(row);
+    graph_->SetCurrentRow(row, false, true);
+    SyncGraphToCurrent();
 }
 
-void TabGraph::SyncGraphToCurrent() { CursorTo(graph_->CursorRow()); }
+void TabGraph::SyncGraphToCurrent() { graph_->CenterOnPos(graph_->CursorTime()); }
 
 void TabGraph::RepaintGraph()
 {
@@ -304,7 +292,7 @@ void TabGraph::RepaintGraph()
             jump->setEnabled(on);
     }
     ShowTableMarks();
-    graph_->DataChanged();
+    graph_->Redraw();
 }
 
 void TabGraph::CompareTabs()
@@ -352,50 +340,76 @@ void TabGraph::OutlineTriggered()
 
 void TabGraph::JumpToHome()
 {
-    if (!model_.Index().empty())
-        SetCurrentPosition(int(model_.Index().front().row));
+    graph_->SetCursorTime(graph_->FullX().min, false, true);
+    SyncGraphToCurrent();
 }
 
 void TabGraph::JumpToEnd()
 {
-    if (!model_.Index().empty())
-        SetCurrentPosition(int(model_.Index().back().row));
+    graph_->SetCursorTime(graph_->FullX().max, false, true);
+    SyncGraphToCurrent();
 }
 
-void TabGraph::GridOnOff() { graph_->SetGrid(gridAction_ && gridAction_->isChecked()); }
+void TabGraph::SetBackColor() { graph_->SetBackColor(); }
+void TabGraph::GridOnOff() { graph_->GridOnOff(); }
+void TabGraph::StartGraphSelect() { graph_->startGraphSelect(); }
+void TabGraph::EndGraphSelect() { graph_->endGraphSelect(); }
+void TabGraph::GraphZoomIn() { graph_->GraphZoomIn(); }
+void TabGraph::GraphZoomOut() { graph_->GraphZoomOut(); }
+void TabGraph::JumpBack() { graph_->DoBack(); }
+void TabGraph::SelectTIDsInTree() { graph_->SelectTIDsInTree(); }
+void TabGraph::SetRMaxRange() { graph_->SetRMaxRange(true, true); }
+void TabGraph::GotoCurrentPos() { graph_->GoToCursorPos(); }
+void TabGraph::AddBookmarkAtCurrent() { graph_->AddBookmarkAtCurrent(); }
+void TabGraph::PrintErrorsToLog() { graph_->PrintErrorsToLog(); }
+void TabGraph::PrintLineInfoToLog() { graph_->showAtCurrentPos(graph_->MousePoint(), true); }
 
 void TabGraph::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items)
 {
     if (items.isEmpty()) {
-        model_.ShowAll(true);
-    } else {
-        // An item stands for the threads of the records it groups, whatever
-        // field its text shows.
-        std::vector<std::pair<int32_t, int32_t>> chosen;
-        for (QTreeWidgetItem* item : items) {
-            QTreeWidgetItem* parent = item->parent();
-            if (parent)
-                chosen.emplace_back(parent->treeWidget()->indexOfTopLevelItem(parent), parent->indexOfChild(item));
-            else if (item->treeWidget())
-                chosen.emplace_back(item->treeWidget()->indexOfTopLevelItem(item), -1);
-        }
-        model_.MarkTids(AuxThreadMap(*Table).Threads(chosen), true);
+        graph_->ShowAllTids(true);
+        return;
     }
-    graph_->DataChanged();
+    // An item stands for the threads of the records it groups, whatever
+    // field its text shows.
+    std::vector<std::pair<int32_t, int32_t>> chosen;
+    for (QTreeWidgetItem* item : items) {
+        if (QTreeWidgetItem* parent = item->parent())
+            chosen.emplace_back(parent->treeWidget()->indexOfTopLevelItem(parent), parent->indexOfChild(item));
+        else if (item->treeWidget())
+            chosen.emplace_back(item->treeWidget()->indexOfTopLevelItem(item), -1);
+    }
+    graph_->MarkTids(AuxThreadMap(*Table).Threads(chosen), true);
 }
 
-void TabGraph::ShiftGraphTime(int64_t by)
+void TabGraph::ShiftGraphTime(int64_t by) { graph_->ShiftTime(by); }
+
+void TabGraph::PaintColourButton()
 {
-    // The points are read again in the new times; a zoomed window keeps its
-    // width and its place among the records.
-    const GraphPair window = graph_->VisibleX();
-    const GraphPair levels = graph_->VisibleY();
-    const bool zoomed = graph_->Zoomed();
-    BuildPoints(false);
-    ShowModel();
-    if (!zoomed)
+    if (!colourButton_)
         return;
-    graph_->SetRange(int64_t(uint64_t(window.min) - uint64_t(by)), int64_t(uint64_t(window.max) - uint64_t(by)),
-                     levels.min, levels.max, true, false);
-    graph_->ScrollX(0);
+    const QColor colour = BackgroundButtonChecked() ? GraphBackground() : KxvLook::GraphBackground(2);
+    colourButton_->setIcon(MakeColorBarIcon(colour, QString::fromLatin1(Resources::GetActionIconPath(ACT_BACK_COLOR))));
+}
+
+void TabGraph::PrefChooseColor4Selection()
+{
+    TabBase::PrefChooseColor4Selection();
+    if (!owner_)
+        return;
+    owner_->Prefs.ColorSelect = Prefs.ColorSelect;
+    if (QAction* select = owner_->Actions[TACT_SELECT])
+        select->setIcon(Actions[TACT_SELECT] ? Actions[TACT_SELECT]->icon() : QIcon());
+    RepaintGraph();
+}
+
+void TabGraph::PrefChooseColor4Highlight()
+{
+    TabBase::PrefChooseColor4Highlight();
+    if (!owner_)
+        return;
+    owner_->Prefs.ColorHighlight = Prefs.ColorHighlight;
+    if (QAction* highlight = owner_->Actions[TACT_HIGHLIGHT])
+        highlight->setIcon(Actions[TACT_HIGHLIGHT] ? Actions[TACT_HIGHLIGHT]->icon() : QIcon());
+    owner_->UpdateBase();
 }

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <QList>
 
 #include "kxviewer/graph/graphmodel.h"
+#include "kxviewer/graph/graphowner.h"
 #include "kxviewer/table/tabbase.h"
 
 class GraphSlider;
@@ -19,7 +21,7 @@ class QToolBar;
 class QToolButton;
 class TabTable;
 
-class TabGraph : public TabBase {
+class TabGraph : public TabBase, public GraphOwner {
     Q_OBJECT
 
 public:
@@ -38,6 +40,29 @@ public:
     GraphSlider* Slider() const { return slider_; }
     const GraphModel& Model() const { return model_; }
     QToolBar* GraphToolBar() const { return graphBar_; }
+
+    // What the timeline asks of its document.
+    QAction* Action(int id) const override;
+    int32_t RowCount() const override;
+    int64_t RowTime(int32_t row) const override;
+    bool RowSelected(int32_t row) const override;
+    void SelectRows(int32_t from, int32_t to, bool select) override;
+    bool RowBookmarked(int32_t row) const override;
+    void SetBookmark(int32_t row, bool on) override;
+    bool NearestBookmark(int64_t t, int64_t& time, int32_t& row) const override;
+    bool HasVisibleBookmarks() const override;
+    void CursorMoved(int32_t row, bool syncTable) override;
+    QString RecordInfo(int32_t row) const override;
+    QString TableName() const override;
+    QString ThreadText(uint64_t tid) const override;
+    void SelectThreadsInTree(const std::vector<uint64_t>& tids) override;
+    bool ShowsPresentationErrors() const override;
+    QColor GraphBackground() const override;
+    bool BackgroundButtonChecked() const override;
+    void SetGraphBackground(const QColor& colour) override;
+    void ShowStatus(const QString& text) override;
+    void AddToSystemLog(const QString& text) override;
+    void AddToSystemLogNoTime(const QString& text) override;
 
     // The framework's hooks.
     bool SaveOnClose() override;
@@ -60,7 +85,22 @@ public slots:
     void OutlineTriggered() override;
     void JumpToHome() override;
     void JumpToEnd() override;
+    void SetBackColor() override;
     void GridOnOff() override;
+    void StartGraphSelect() override;
+    void EndGraphSelect() override;
+    void GraphZoomIn() override;
+    void GraphZoomOut() override;
+    void JumpBack() override;
+    void SelectTIDsInTree() override;
+    void SetRMaxRange() override;
+    void GotoCurrentPos() override;
+    void AddBookmarkAtCurrent() override;
+    void PrintErrorsToLog() override;
+    void PrintLineInfoToLog() override;
+    // The selection and highlight colours go to the table tab too.
+    void PrefChooseColor4Selection();
+    void PrefChooseColor4Highlight();
     void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items) override;
     void ShiftGraphTime(int64_t by) override;
     void DetachGraph() override;
@@ -74,8 +114,8 @@ private:
     void ShowModel();
     // The table's selection ranges and bookmarks in times on the widget.
     void ShowTableMarks();
-    // The cursor on a row and the view centred on it.
-    void CursorTo(int32_t row);
+    // The colour button's icon: its action's over the background colour.
+    void PaintColourButton();
     // The owner forgets this graph: its state, its links, its actions.
     void Unlink();
 
