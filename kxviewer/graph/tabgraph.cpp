@@ -112,7 +112,9 @@ TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), o
 
 TabGraph::~TabGraph()
 {
-    Unlink();
+    // Its tab group may be going with the window: the owner's actions are
+    // left as they are.
+    Unlink(false);
     // The widget outlives this part of the tab as a child: it must not read
     // the points after they are gone.
     graph_->SetOwner(nullptr);
@@ -120,7 +122,7 @@ TabGraph::~TabGraph()
     model_.Clear();
 }
 
-void TabGraph::Unlink()
+void TabGraph::Unlink(bool updateOwner)
 {
     TabTable* owner = owner_;
     owner_ = nullptr;
@@ -128,7 +130,8 @@ void TabGraph::Unlink()
         return;
     owner->GraphTab = nullptr;
     owner->GraphState = GRAPH_NONE;
-    owner->UpdateActions();
+    if (updateOwner)
+        owner->UpdateActions();
 }
 
 void TabGraph::DetachGraph() { owner_ = nullptr; }
@@ -138,7 +141,7 @@ void TabGraph::TabRemoved()
     TabBase::TabRemoved();
     // Gone from the window: the table tab filters and deletes again at once,
     // not only when this tab is finally deleted.
-    Unlink();
+    Unlink(true);
 }
 
 void TabGraph::BuildPoints(bool report)
@@ -178,6 +181,7 @@ void TabGraph::BuildPoints(bool report)
                                       .arg(qulonglong(model_.UnallocatedThreads())));
     if (report)
         LogAndStatus(QStringLiteral("Graph \"%1\" opened: %2 points").arg(name).arg(qulonglong(model_.Index().size())));
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 4 %lld ", static_cast<long long>(Nanoseconds(start)));
 }
 
 void TabGraph::ShowModel()

@@ -116,8 +116,9 @@ private:
     void ShowTableMarks();
     // The colour button's icon: its action's over the background colour.
     void PaintColourButton();
-    // The owner forgets this graph: its state, its links, its actions.
-    void Unlink();
+    // The owner forgets this graph: its state and its link (and, with
+    // updateOwner, its actions follow).
+    void Unlink(bool updateOwner);
 
     TabTable* owner_ = nullptr;
     QSimpleGraph* graph_ = nullptr;

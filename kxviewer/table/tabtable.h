@@ -160,6 +160,8 @@ public slots:
 
 private:
     bool SaveText(const QString& name, bool rangesOnly, bool csv);
+    // The open graph with both links cleared; null when none is open.
+    TabBase* TakeGraph();
     // The row the context commands act on: the context cell's, else the
     // current row; -1 for an empty table.
     int32_t ContextRow() const;

@@ -46,15 +46,23 @@ void TabTable::CreateGraph()
     UpdateActions();
 }
 
-void TabTable::CloseGraph()
+TabBase* TabTable::TakeGraph()
 {
     TabBase* graph = GraphTab;
     if (!graph)
-        return;
+        return nullptr;
     // The links go first: nothing of the closing graph may reach this tab.
     GraphTab = nullptr;
     GraphState = GRAPH_NONE;
     graph->DetachGraph();
+    return graph;
+}
+
+void TabTable::CloseGraph()
+{
+    TabBase* graph = TakeGraph();
+    if (!graph)
+        return;
     if (graph->TabWidget && graph->TabWidget->indexOf(graph) >= 0)
         graph->Close();
     else
