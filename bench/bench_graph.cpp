@@ -2,7 +2,7 @@
 // per-column levels of every thread at full range, measures the memory the
 // graph keeps per record, and times painting the timeline offscreen at
 // 1280 x 800: full range, 1/1000 of it, the maximum resolution, a cursor
-// blink, and full range over 1,024 threads. The document is the generated
+// blink, a wheel step, and full range over 1,024 threads. The document is the generated
 // trace of 3 processes of 4 threads with calls up to 5 deep.
 // Usage: bench_graph [records]   (default 1,000,000)
 #include <cstdio>
@@ -58,10 +58,28 @@ double PaintMs(QSimpleGraph& graph, int64_t from, int64_t to, bool tick)
     graph.repaint();
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < PAINTS; ++i) {
-        if (tick)
-            graph.SetPaintReason(1 + i % 2);
-        else
+        if (tick) {
+            graph.tick();
+        } else {
             graph.SetRange(from, to, levels.min, levels.max, true, false);
+            graph.repaint();
+        }
+    }
+    return Seconds(start) * 1000 / PAINTS;
+}
+
+// Mean milliseconds of a wheel notch and its paint, from the full range in
+// and out again.
+double WheelMs(QSimpleGraph& graph)
+{
+    graph.SetRange(graph.FullX().min, graph.FullX().max, graph.FullY().min, graph.FullY().max, true, false);
+    graph.repaint();
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < PAINTS; ++i) {
+        if (i % 2 == 0)
+            graph.GraphZoomOut();
+        else
+            graph.GraphZoomIn();
         graph.repaint();
     }
     return Seconds(start) * 1000 / PAINTS;
@@ -116,6 +134,7 @@ int main(int argc, char** argv)
     PrintPaint("paint, 1/1000", PaintMs(graph, middle, int64_t(uint64_t(middle) + thousandth), false), PAINT_MS);
     PrintPaint("paint, maximum", PaintMs(graph, middle, middle + graph.MinimumXSpan(), false), PAINT_MS);
     PrintPaint("tick", PaintMs(graph, full.min, full.max, true), TICK_MS);
+    PrintPaint("wheel step", WheelMs(graph), PAINT_MS);
     graph.SetModel(nullptr);
     table->Release();
 

@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QPushButton>
 
 QMessageBox::StandardButton TearOffPrompt::Message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                                    const QString& text, QMessageBox::StandardButtons buttons,
@@ -13,6 +14,18 @@ QMessageBox::StandardButton TearOffPrompt::Message(QWidget* parent, QMessageBox:
     box.setDefaultButton(defaultButton);
     const int result = box.exec();
     return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::StandardButton(result);
+}
+
+QMessageBox::StandardButton TearOffPrompt::Choice(QWidget* parent, const QString& title, const QString& text,
+                                                  const NamedButtons& buttons,
+                                                  QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    for (const auto& named : buttons)
+        box.addButton(named.first)->setText(named.second);
+    box.setDefaultButton(defaultButton);
+    box.exec();
+    return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::Cancel;
 }
 
 QString TearOffPrompt::SaveFileName(QWidget* parent, const QString& caption, const QString& dir,

@@ -11,6 +11,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+#include <vector>
+
 class QDialog;
 class QWidget;
 
@@ -26,6 +29,11 @@ public:
     virtual QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                                 const QString& text, QMessageBox::StandardButtons buttons,
                                                 QMessageBox::StandardButton defaultButton);
+    // A question whose buttons carry texts of their own, in order; returns
+    // the button pressed (Cancel when the box is closed otherwise).
+    using NamedButtons = std::vector<std::pair<QMessageBox::StandardButton, QString>>;
+    virtual QMessageBox::StandardButton Choice(QWidget* parent, const QString& title, const QString& text,
+                                               const NamedButtons& buttons, QMessageBox::StandardButton defaultButton);
     // The save dialog adds defaultSuffix itself (when not empty) before it
     // asks whether to overwrite, so the question sees the real name. A null
     // text when cancelled.

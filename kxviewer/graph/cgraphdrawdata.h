@@ -15,6 +15,7 @@ struct GraphHit {
     QPoint point;
     uint32_t row;
     uint32_t connect;
+    uint64_t tid;
 };
 
 class CGraphDrawData {

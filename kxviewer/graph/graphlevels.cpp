@@ -143,6 +143,12 @@ int32_t GraphLevels::PointBefore(const int64_t* x, int64_t t) const
     return at == 0 ? -1 : Sorted(at - 1);
 }
 
+int32_t GraphLevels::PointFrom(const int64_t* x, int64_t t) const
+{
+    const int32_t at = LowerBound(x, t);
+    return at == count_ ? -1 : Sorted(at);
+}
+
 void GraphLevels::ColumnsFromPoints(const int64_t* x, const int64_t* y, int32_t from, int32_t to, int64_t x0,
                                     int64_t x1, GraphColumns& out) const
 {

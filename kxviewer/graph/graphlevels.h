@@ -50,6 +50,11 @@ public:
     // The place in the thread's arrays of its latest point before t, -1
     // when none: a window between two points still shows the line crossing it.
     int32_t PointBefore(const int64_t* x, int64_t t) const;
+    // The place in the thread's arrays of its earliest point at or after t,
+    // -1 when none.
+    int32_t PointFrom(const int64_t* x, int64_t t) const;
+    // Every point moved by -offset: the buckets keep their places.
+    void Shift(int64_t offset) { origin_ = int64_t(uint64_t(origin_) - uint64_t(offset)); }
 
     // Memory held, for the benchmarks.
     size_t Bytes() const;

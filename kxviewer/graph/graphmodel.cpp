@@ -114,6 +114,23 @@ void GraphModel::MarkTids(const std::vector<uint64_t>& tids, bool shown)
         element->SetShown(marked.count(element->Tid) ? shown : !shown);
 }
 
+bool GraphModel::ShiftTime(int64_t offset)
+{
+    int64_t min;
+    int64_t max;
+    if (__builtin_sub_overflow(timeRange_.min, offset, &min) || __builtin_sub_overflow(timeRange_.max, offset, &max))
+        return false;
+    for (CGraphElement* element = First(); element; element = element->NextEntry()) {
+        for (int32_t i = 0; i < element->Count; ++i)
+            element->X[i] -= offset;
+        element->Levels.Shift(offset);
+    }
+    for (GraphIndexEntry& entry : index_)
+        entry.time -= offset;
+    timeRange_ = {min, max};
+    return true;
+}
+
 GraphModel::Found GraphModel::Lookup(int64_t t) const
 {
     if (index_.empty() || t < index_.front().time || t > index_.back().time)

@@ -59,6 +59,10 @@ public:
     void ShowAll(bool shown);
     void MarkTids(const std::vector<uint64_t>& tids, bool shown);
 
+    // Moves every point by -offset; false (nothing moved) when a time
+    // would leave the 64-bit range.
+    bool ShiftTime(int64_t offset);
+
     const std::vector<GraphIndexEntry>& Index() const { return index_; }
     struct Found {
         size_t position;

@@ -44,7 +44,7 @@ void GraphSlider::Pan(int pixels)
     if (!graph_ || units <= 0.0 || pixels == 0)
         return;
     const double delta = std::round(pixels * units);
-    graph_->ScrollX(delta >= 9.2e18 ? INT64_MAX : delta <= -9.2e18 ? INT64_MIN : int64_t(delta));
+    graph_->ScrollBy(delta >= 9.2e18 ? INT64_MAX : delta <= -9.2e18 ? INT64_MIN : int64_t(delta), false);
 }
 
 void GraphSlider::mousePressEvent(QMouseEvent* event)

@@ -8,6 +8,7 @@
 
 #include "kxviewer/graph/cgraphelement.h"
 #include "kxviewer/graph/graphmodel.h"
+#include "kxviewer/graph/graphowner.h"
 #include "kxviewer/graph/graphpointbuilder.h"
 #include "kxviewer/graph/graphslider.h"
 #include "utils/common/convert.h"
@@ -20,13 +21,6 @@ constexpr int LABEL_GAP = 5;
 constexpr uint64_t MAX_LEVEL_ROWS = 4096; // levels whose rows a paint keeps
 
 QString Number(int64_t value) { return QString::number(qlonglong(value)); }
-
-QString TimeText(int64_t time)
-{
-    char text[64];
-    ZmLib::Time2Str(time, text, sizeof text, 3);
-    return QString::fromLatin1(text);
-}
 
 // A box of the given width centred on x, kept inside [left, right].
 int BoxStart(int x, int width, int left, int right)
@@ -46,40 +40,28 @@ QSimpleGraph::QSimpleGraph(QWidget* parent) : QWidget(parent)
     Range = this;
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    connect(&blinkTimer_, &QTimer::timeout, this, &QSimpleGraph::tick);
+    blinkTimer_.start(BLINK_MS);
+}
+
+QString QSimpleGraph::TimeText(int64_t time)
+{
+    char text[64];
+    ZmLib::Time2Str(time, text, sizeof text, 3);
+    return QString::fromLatin1(text);
 }
 
 void QSimpleGraph::SetModel(GraphModel* model)
 {
     model_ = model;
+    Hits.clear();
+    dense_.clear();
     const GraphPair x = model ? model->TimeRange() : GraphPair{0, 1};
     const GraphPair y = model ? model->LevelRange() : GraphPair{0, 7};
     yDivisions_ = model ? model->YDivisions() : 7;
     SetRange(x.min, x.max, y.min, y.max, true, true);
-}
-
-bool QSimpleGraph::SetRange(int64_t xMin, int64_t xMax, int64_t yMin, int64_t yMax, bool update, bool setLimits)
-{
-    CGraphRange::SetRange(xMin, xMax, yMin, yMax, update, setLimits);
-    Invalidate();
-    return true;
-}
-
-void QSimpleGraph::ScrollX(int64_t delta)
-{
-    const GraphPair full = FullX();
-    const GraphPair window = VisibleX();
-    const uint64_t span = window.Span();
-    // Offsets from the full minimum, unsigned: no overflow at any time.
-    const uint64_t room = full.Span() > span ? full.Span() - span : 0;
-    const uint64_t at = uint64_t(window.min) - uint64_t(full.min);
-    uint64_t moved;
-    if (delta < 0)
-        moved = uint64_t(-(delta + 1)) + 1 >= at ? 0 : at - (uint64_t(-(delta + 1)) + 1);
-    else
-        moved = uint64_t(delta) >= room - std::min(room, at) ? room : at + uint64_t(delta);
-    const int64_t min = int64_t(uint64_t(full.min) + moved);
-    SetRange(min, int64_t(uint64_t(min) + span), VisibleY().min, VisibleY().max, true, false);
-    SetZoomed(true);
 }
 
 void QSimpleGraph::DataChanged() { Invalidate(); }
@@ -176,6 +158,7 @@ void QSimpleGraph::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.drawImage(0, 0, plot_);
     PaintCursor(p);
+    PaintRubberBand(p);
     p.end();
     if (slider_)
         slider_->update();
@@ -208,6 +191,11 @@ void QSimpleGraph::PaintPlot()
     PaintLines(p);
     p.end();
     WriteLines();
+    if (owner_ && owner_->ShowsPresentationErrors()) {
+        QPainter icons(&plot_);
+        icons.setClipRect(PlotRect);
+        PaintErrorIcons(icons);
+    }
 }
 
 void QSimpleGraph::WriteLines()
@@ -445,6 +433,7 @@ void QSimpleGraph::PaintBookmarks(QPainter& p)
 void QSimpleGraph::PaintLines(QPainter& p)
 {
     Hits.clear();
+    dense_.clear();
     // Without a plot area or a span there is no scale to place points by.
     if (!model_ || XUnitsPerPixel <= 0.0 || YUnitsPerPixel <= 0.0)
         return;
@@ -458,10 +447,12 @@ void QSimpleGraph::PaintLines(QPainter& p)
         if (!e->Shown() || e->Count == 0)
             continue;
         e->Levels.Columns(e->X, e->Y, window.min, window.max, PlotRect.width(), columns);
-        if (columns.exact)
+        if (columns.exact) {
             PaintElementPoints(p, *e, columns.points);
-        else
+        } else {
             PaintElementSpans(*e, columns.spans);
+            dense_.push_back(e);
+        }
     }
 }
 
@@ -541,9 +532,19 @@ void QSimpleGraph::PaintElementPoints(QPainter& p, const CGraphElement& e, std::
         }
         p.setBrush(e.ConnectFlags[k] == CGraphElement::ALONE ? filled : QBrush());
         p.drawEllipse(at, 3, 3);
-        Hits.push_back({at, e.Rows[k], e.ConnectFlags[k]});
+        Hits.push_back({at, e.Rows[k], e.ConnectFlags[k], e.Tid});
     }
     p.restore();
+}
+
+int QSimpleGraph::CursorLabelStart(int x, int width) const
+{
+    int start = x - width;
+    if (start < PlotRect.left())
+        start = x;
+    if (start + width > PlotRect.right())
+        start = PlotRect.right() - width;
+    return start;
 }
 
 void QSimpleGraph::PaintCursor(QPainter& p)
@@ -555,11 +556,7 @@ void QSimpleGraph::PaintCursor(QPainter& p)
     const QFontMetrics metrics(LabelFont);
     const int width = metrics.horizontalAdvance(text);
     const int height = metrics.height();
-    int start = x - width;
-    if (start < PlotRect.left())
-        start = x;
-    if (start + width > PlotRect.right())
-        start = PlotRect.right() - width;
+    const int start = CursorLabelStart(x, width);
     p.setFont(LabelFont);
     p.setPen(Qt::white);
     p.drawText(start, PlotRect.bottom() + 25 + height, text);
@@ -567,4 +564,18 @@ void QSimpleGraph::PaintCursor(QPainter& p)
         return;
     p.drawLine(start, PlotRect.bottom() + 27 + height, start + width, PlotRect.bottom() + 27 + height);
     p.drawLine(x, PlotRect.top(), x, PlotRect.bottom() + 27 + height);
+}
+
+QRect QSimpleGraph::CursorRect() const
+{
+    const int x = TimeToPixel(cursorDisplayTime_);
+    if (x < 0)
+        return QRect();
+    const QFontMetrics metrics(LabelFont);
+    const int width = metrics.horizontalAdvance(TimeText(cursorDisplayTime_));
+    const int bottom = PlotRect.bottom() + 28 + metrics.height();
+    const QRect line(x, PlotRect.top(), 1, bottom - PlotRect.top());
+    const QRect label(CursorLabelStart(x, width), PlotRect.bottom() + 25, width + 1,
+                      metrics.height() + metrics.descent() + 4);
+    return line | label;
 }

@@ -23,6 +23,7 @@ class GraphModel;
 class GraphOwner;
 class GraphSlider;
 class QPainter;
+struct GraphIndexEntry;
 struct KxdRecord;
 
 // A selection range of the table in times, drawn in its colour.
@@ -75,7 +76,7 @@ public:
     // Moves the visible window by delta units, kept inside the full range,
     // with a back-history entry.
     void ScrollBy(int64_t delta);
-    void ScrollX(int64_t delta);
+    void ScrollBy(int64_t delta, bool addToHistory);
     // Moves the window by dragged pixels; windows of more pixels than units
     // gather the pixels until they make one unit.
     void Pan(int dx);
@@ -106,6 +107,12 @@ public:
     int FindIconsAtPoint(const QPoint& at);
     const std::vector<GraphIconHit>& IconHits() const { return iconHits_; }
     QPoint MousePoint() const { return mousePoint_; }
+    // Points of the last paint within 3 pixel columns of x: those drawn
+    // one by one, and at most one a column of each line drawn by columns.
+    std::vector<GraphHit> HitsNear(int x) const;
+    // The tool tip at a point: error icons or points per thread; empty
+    // when nothing lies there.
+    QString ToolTipText(const QPoint& at);
     // Redraws the plot from the data.
     void Redraw() { Invalidate(); }
     // Shown lines or the points changed.
@@ -137,6 +144,8 @@ public:
     // How many bookmarks (this one included) lie within the label distance
     // of each of the given pixel columns.
     static std::vector<int> NeighbourCounts(const std::vector<int>& columns);
+    // A time as the cursor and bookmark labels show it.
+    static QString TimeText(int64_t time);
 
 public slots:
     // Prints the records of the points at pos (within 3 pixels of its
@@ -185,6 +194,22 @@ private:
         bool zoomed;
     };
     void PushBack();
+    // The wheel's zoom by delta (120 a notch; positive narrows).
+    void Zoom(int delta);
+    void PlaceCursor(int32_t row, int64_t time, bool syncTable);
+    // Mark-in (in) or mark-out at the cursor, selecting the rows between.
+    void SetMark(bool in);
+    void PanBy(int64_t delta);
+    // Rows between a and b (either order), kept inside the table.
+    void SelectBetween(int32_t a, int32_t b, bool select);
+    // The table's bookmark nearest t when it lies within a few pixels.
+    bool NearBookmark(int64_t t, int32_t& row) const;
+    // Asks which neighbour of a time without a record takes the bookmark;
+    // false when cancelled.
+    bool AskBookmarkSide(const GraphIndexEntry* left, const GraphIndexEntry* right);
+    // Where the cursor and its label are drawn; empty when out of view.
+    QRect CursorRect() const;
+    int CursorLabelStart(int x, int width) const;
     void EnableAction(int id, bool enabled);
     void Status(const QString& text);
     // Time of a pixel column of the plot.
@@ -236,6 +261,7 @@ private:
     QPoint pressPoint_;
     QPoint currentPoint_;
     int panRemainder_ = 0;
+    bool panned_ = false;
     int blink_ = 0;
     QTimer blinkTimer_;
     std::vector<BackEntry> back_;
@@ -265,5 +291,7 @@ private:
     QImage plot_;
     std::vector<SpanLine> lines_;
     std::vector<int> levelRows_;
+    // Lines the last paint drew by columns: their points are found when asked.
+    std::vector<const CGraphElement*> dense_;
     bool plotValid_ = false;
 };

@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QQueue>
 #include <QString>
+#include <QStringList>
 
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
@@ -35,6 +36,19 @@ public:
         asked.append({parent, title, text, buttons, defaultButton});
         return answers.isEmpty() ? QMessageBox::Cancel : answers.dequeue();
     }
+    // Asked like a message; the button texts are kept beside.
+    QMessageBox::StandardButton Choice(QWidget* parent, const QString& title, const QString& text,
+                                       const NamedButtons& buttons, QMessageBox::StandardButton defaultButton) override
+    {
+        QMessageBox::StandardButtons flags;
+        QStringList texts;
+        for (const auto& named : buttons) {
+            flags |= named.first;
+            texts.append(named.second);
+        }
+        buttonTexts.append(texts);
+        return Message(parent, QMessageBox::Question, title, text, flags, defaultButton);
+    }
     QString SaveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter,
                          const QString& defaultSuffix) override
     {
@@ -61,6 +75,7 @@ public:
     QQueue<QString> fileNames;
     QQueue<QColor> colors;
     QList<Asked> asked;
+    QList<QStringList> buttonTexts;
     QList<SaveAsked> saveAsked;
     QList<QPair<QColor, QString>> colorAsked;
     QQueue<QFont> fonts;

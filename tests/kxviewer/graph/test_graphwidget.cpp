@@ -342,7 +342,7 @@ TEST(GraphWidget, ScrollKeepsTheWindowInsideTheFullRange)
         QSimpleGraph graph;
         graph.SetRange(c.fullMin, c.fullMax, 0, 4, false, true);
         graph.SetRange(c.windowMin, c.windowMax, 0, 4, false, false);
-        graph.ScrollX(c.delta);
+        graph.ScrollBy(c.delta);
         EXPECT_EQ(graph.VisibleX().min, c.expectedMin);
         EXPECT_EQ(graph.VisibleX().Span(), uint64_t(c.windowMax) - uint64_t(c.windowMin));
     }
