@@ -282,7 +282,15 @@ void TabGraph::SetCurrentPosition(int row)
     SyncGraphToCurrent();
 }
 
-void TabGraph::SyncGraphToCurrent() { graph_->CenterOnPos(graph_->CursorTime()); }
+void TabGraph::SyncGraphToCurrent()
+{
+    // The table leads: its current row moved, the cursor follows without
+    // telling the table back.
+    const int32_t row = Table->CurRow();
+    if (row >= 0 && row < Table->RowCount() && row != graph_->CursorRow())
+        graph_->SetCurrentRow(row, false, false);
+    graph_->CenterOnPos(graph_->CursorTime());
+}
 
 void TabGraph::RepaintGraph()
 {

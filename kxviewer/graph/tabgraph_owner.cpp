@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QLineEdit>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -89,7 +90,9 @@ void TabGraph::CursorMoved(int32_t row, bool syncTable)
     if (row < 0 || row >= Table->RowCount())
         return;
     if (!syncTable) {
-        UpdateCurrentPosition();
+        // Only the go-to line: the table's row stays where it is.
+        if (GoToEdit)
+            GoToEdit->setText(QString::number(row + 1));
         return;
     }
     if (owner_)

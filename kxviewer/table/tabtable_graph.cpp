@@ -79,8 +79,8 @@ void TabTable::TabRemoved()
 
 void TabTable::SyncGraphToCurrent()
 {
-    if (GraphTab && Table->CurRow() >= 0)
-        GraphTab->SetCurrentPosition(Table->CurRow());
+    if (GraphTab)
+        GraphTab->SyncGraphToCurrent();
 }
 
 void TabTable::RepaintGraph()
