@@ -78,7 +78,7 @@ TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), o
     owner.GraphTab = this;
     GraphState = GRAPH_IS_GRAPH;
     owner.GraphState = GRAPH_OPEN;
-    BuildPoints(true);
+    BuildPoints();
 
     Toolbars[FIND_TOOLBAR]->hide();
     const QList<QAction*> selection = Toolbars[SELECTION_TOOLBAR]->actions();
@@ -144,7 +144,7 @@ void TabGraph::TabRemoved()
     Unlink(true);
 }
 
-void TabGraph::BuildPoints(bool report)
+void TabGraph::BuildPoints()
 {
     graph_->SetMouseMode(QSimpleGraph::MODE_ZOOM);
     const QString name = QString::fromLocal8Bit(Table->Name());
@@ -179,8 +179,7 @@ void TabGraph::BuildPoints(bool report)
         KxvShell().AddToSystemLog(QStringLiteral("Graph \"%1\": no memory for the lines of %2 threads")
                                       .arg(name)
                                       .arg(qulonglong(model_.UnallocatedThreads())));
-    if (report)
-        LogAndStatus(QStringLiteral("Graph \"%1\" opened: %2 points").arg(name).arg(qulonglong(model_.Index().size())));
+    LogAndStatus(QStringLiteral("Graph \"%1\" opened: %2 points").arg(name).arg(qulonglong(model_.Index().size())));
     KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 4 %lld ", static_cast<long long>(Nanoseconds(start)));
 }
 
@@ -198,7 +197,7 @@ void TabGraph::ShowModel()
 
 void TabGraph::CreateGraph()
 {
-    BuildPoints(true);
+    BuildPoints();
     ShowModel();
 }
 

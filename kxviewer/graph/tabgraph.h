@@ -106,9 +106,9 @@ public slots:
     void DetachGraph() override;
 
 private:
-    // Reads the table's rows into points; report: tell the System Log and
-    // the status line how many points the graph opened with.
-    void BuildPoints(bool report);
+    // Reads the table's rows into points and tells the System Log and the
+    // status line how many points the graph opened with.
+    void BuildPoints();
     void CreateToolBar();
     // The widget and slider over the model's ranges, the table's marks.
     void ShowModel();

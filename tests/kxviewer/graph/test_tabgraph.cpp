@@ -342,6 +342,27 @@ TEST_F(TabGraphTest, CursorAndCurrentRowFollowEachOther)
     }
 }
 
+TEST_F(TabGraphTest, ColoursChosenOnTheGraphAreTheTablesToo)
+{
+    TabTable* tab = OpenTimes({At(100, 1), At(250, 2)});
+    tab->CreateGraph();
+    TabGraph* graph = GraphOf(tab);
+    struct Case {
+        int action;
+        QColor colour;
+        uint32_t PrefTabTable::*field;
+    };
+    const Case cases[] = {{TACT_COLOR_SELECTION, QColor(0x12, 0x34, 0x56), &PrefTabTable::ColorSelect},
+                          {TACT_COLOR_HIGHLIGHT, QColor(0x65, 0x43, 0x21), &PrefTabTable::ColorHighlight}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        prompt.colors.enqueue(c.colour);
+        graph->Actions[c.action]->trigger();
+        EXPECT_EQ(graph->Prefs.*c.field, uint32_t(c.colour.rgb()) & 0xFFFFFF);
+        EXPECT_EQ(tab->Prefs.*c.field, graph->Prefs.*c.field);
+    }
+}
+
 TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
 {
     // The default levels show thread names, not thread ids.
@@ -352,9 +373,12 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
         TabBase* on;
         const char* item; // null: show all
         std::vector<uint64_t> shown;
+        QStringList items; // chosen in the graph's tree from the shown threads
     };
-    const Case cases[] = {
-        {tab, "alpha", {11}}, {graph, "beta", {12, 13}}, {tab, nullptr, {11, 12, 13}}, {graph, "alpha", {11}}};
+    const Case cases[] = {{tab, "alpha", {11}, {"alpha"}},
+                          {graph, "beta", {12, 13}, {"beta"}},
+                          {tab, nullptr, {11, 12, 13}, {"alpha", "beta"}},
+                          {graph, "alpha", {11}, {"alpha"}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.on == tab ? "table: " : "graph: ") + (c.item ? c.item : "all"));
         PaneDocks* pane = c.on->AuxTreeDock;
@@ -370,6 +394,19 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
             pane->Actions[ACT_SHOW_ALL]->trigger();
         }
         EXPECT_EQ(ShownTids(graph), c.shown);
+
+        graph->SelectThreadsInTree(c.shown);
+        QStringList chosen;
+        QTreeWidget* tree = graph->AuxTreeDock->Tree;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* top = tree->topLevelItem(i);
+            bool selected = top->isSelected();
+            for (int k = 0; k < top->childCount(); ++k)
+                selected = selected || top->child(k)->isSelected();
+            if (selected)
+                chosen << top->text(1);
+        }
+        EXPECT_EQ(chosen, c.items);
     }
 }
 
