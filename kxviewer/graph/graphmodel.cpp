@@ -140,6 +140,13 @@ GraphModel::Found GraphModel::Lookup(int64_t t) const
     return {size_t(it - index_.begin()), it->time == t};
 }
 
+size_t GraphModel::FirstFrom(int64_t t) const
+{
+    return size_t(std::lower_bound(index_.begin(), index_.end(), t,
+                                   [](const GraphIndexEntry& e, int64_t time) { return e.time < time; }) -
+                  index_.begin());
+}
+
 size_t GraphModel::Bytes() const
 {
     size_t bytes = index_.capacity() * sizeof(GraphIndexEntry);

@@ -71,6 +71,9 @@ public:
     // Position of the first index entry whose time is not below t; (0, not
     // found) for an empty index or a time outside it.
     Found Lookup(int64_t t) const;
+    // Position of the first index entry whose time is not below t; the
+    // index size when none is.
+    size_t FirstFrom(int64_t t) const;
 
     // The full ranges: time of the first and last point (0..1 without
     // points, so that scales never divide by a span of nothing) and levels

@@ -5,6 +5,7 @@
 // about one vertical span per pixel column whatever the number of points.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -96,8 +97,6 @@ public:
     void SetCurrentRow(int32_t row, bool addToHistory, bool syncTable);
     void SetCursorTime(int64_t t, bool addToHistory, bool syncTable);
     int64_t CursorTime() const { return cursorTime_; }
-    int32_t MarkInRow() const { return markInRow_; }
-    int32_t MarkOutRow() const { return markOutRow_; }
     int BackCount() const { return int(back_.size()); }
     // Threads whose shown lines cross the last pressed column.
     const std::vector<uint64_t>& FoundTids() const { return foundTids_; }
@@ -105,14 +104,14 @@ public:
     std::vector<uint64_t> FindInfoOnLine(int x) const;
     // Records whose error icons lie under a point; their count.
     int FindIconsAtPoint(const QPoint& at);
-    const std::vector<GraphIconHit>& IconHits() const { return iconHits_; }
-    QPoint MousePoint() const { return mousePoint_; }
     // Points of the last paint within 3 pixel columns of x: those drawn
     // one by one, and at most one a column of each line drawn by columns.
     std::vector<GraphHit> HitsNear(int x) const;
     // The tool tip at a point: error icons or points per thread; empty
     // when nothing lies there.
     QString ToolTipText(const QPoint& at);
+    // Where the cursor and its label are drawn; empty when out of view.
+    QRect CursorRect() const;
     // Redraws the plot from the data.
     void Redraw() { Invalidate(); }
     // Shown lines or the points changed.
@@ -139,7 +138,7 @@ public:
     int XDivisions() const { return xDivisions_; }
     // The narrowest X span a zoom may reach: a quarter of a division's
     // pixels in time units.
-    int64_t MinimumXSpan() const { return PlotRect.width() / (4 * int64_t(xDivisions_)); }
+    int64_t MinimumXSpan() const { return std::max(0, PlotRect.width()) / (4 * int64_t(xDivisions_)); }
 
     // How many bookmarks (this one included) lie within the label distance
     // of each of the given pixel columns.
@@ -204,11 +203,9 @@ private:
     void SelectBetween(int32_t a, int32_t b, bool select);
     // The table's bookmark nearest t when it lies within a few pixels.
     bool NearBookmark(int64_t t, int32_t& row) const;
-    // Asks which neighbour of a time without a record takes the bookmark;
-    // false when cancelled.
-    bool AskBookmarkSide(const GraphIndexEntry* left, const GraphIndexEntry* right);
-    // Where the cursor and its label are drawn; empty when out of view.
-    QRect CursorRect() const;
+    // Asks which neighbour of a time t without a record takes the
+    // bookmark; false when cancelled.
+    bool AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const GraphIndexEntry* right);
     int CursorLabelStart(int x, int width) const;
     void EnableAction(int id, bool enabled);
     void Status(const QString& text);
@@ -251,12 +248,9 @@ private:
     int32_t cursorRow_ = 0;
     int64_t cursorDisplayTime_ = 0;
     int64_t cursorTime_ = 0;
-    int32_t previousRow_ = 0;
-    int64_t previousTime_ = 0;
     int mouseMode_ = MODE_ZOOM;
     int rubberBand_ = 0;
     bool selecting_ = false;
-    bool mouseInside_ = false;
     QPoint mousePoint_;
     QPoint pressPoint_;
     QPoint currentPoint_;

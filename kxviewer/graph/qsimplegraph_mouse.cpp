@@ -59,8 +59,7 @@ void QSimpleGraph::mousePressEvent(QMouseEvent* event)
 {
     const QPoint at = Clamp(event->pos());
     mousePoint_ = at;
-    mouseInside_ = PlotRect.contains(at);
-    if (!mouseInside_)
+    if (!PlotRect.contains(at))
         return;
     if (event->button() == Qt::LeftButton) {
         foundTids_ = FindInfoOnLine(at.x());
@@ -94,7 +93,6 @@ void QSimpleGraph::mousePressEvent(QMouseEvent* event)
 void QSimpleGraph::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint at = Clamp(event->pos());
-    mouseInside_ = PlotRect.contains(at);
     if (selecting_ && (mouseMode_ == MODE_ZOOM || mouseMode_ == MODE_SELECT)) {
         currentPoint_ = at;
         update();
@@ -115,7 +113,7 @@ void QSimpleGraph::mouseReleaseEvent(QMouseEvent* event)
     const QPoint at = Clamp(event->pos());
     const bool dragged = rubberBand_ == 1 && std::abs(pressPoint_.x() - currentPoint_.x()) > PlotRect.width() / 100;
     setCursor(Qt::ArrowCursor);
-    if (mouseMode_ == MODE_SELECT) {
+    if (mouseMode_ == MODE_SELECT && selecting_) {
         if (dragged)
             AddStrangeSelection(pressPoint_.x(), currentPoint_.x());
         SetCursorTime(TimeAt(at.x()), false, true);
@@ -143,12 +141,13 @@ void QSimpleGraph::mouseDoubleClickEvent(QMouseEvent* event)
 
 void QSimpleGraph::keyPressEvent(QKeyEvent* event)
 {
-    if (!owner_ || !(event->modifiers() & Qt::ControlModifier))
-        return;
-    if (event->key() == Qt::Key_Home)
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    if (owner_ && control && event->key() == Qt::Key_Home)
         owner_->JumpToHome();
-    else if (event->key() == Qt::Key_End)
+    else if (owner_ && control && event->key() == Qt::Key_End)
         owner_->JumpToEnd();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 void QSimpleGraph::ZoomToRubberBand()
@@ -158,6 +157,10 @@ void QSimpleGraph::ZoomToRubberBand()
     int64_t start = band.left() - PlotRect.left() < BAND_EDGE ? window.min : TimeAt(band.left());
     int64_t end = PlotRect.right() - band.right() < BAND_EDGE ? window.max : TimeAt(band.right());
     const int64_t minimum = MinimumXSpan();
+    if (window.Span() <= uint64_t(minimum)) {
+        Status(QStringLiteral("Graph reached maximum resolution"));
+        return;
+    }
     if (end - start < minimum) {
         // Too narrow: the narrowest window there is, centred on the band's
         // start and kept inside the view.
@@ -213,9 +216,7 @@ int QSimpleGraph::FindIconsAtPoint(const QPoint& at)
     const std::vector<GraphIndexEntry>& index = model_->Index();
     const int64_t from = TimeAt(std::max(at.x() + 7 - ICON_SIZE.width(), PlotRect.left()));
     const int64_t to = TimeAt(std::min(at.x() + 8, PlotRect.right()));
-    auto it = std::lower_bound(index.begin(), index.end(), from,
-                               [](const GraphIndexEntry& e, int64_t time) { return e.time < time; });
-    for (; it != index.end() && it->time <= to; ++it) {
+    for (auto it = index.begin() + ptrdiff_t(model_->FirstFrom(from)); it != index.end() && it->time <= to; ++it) {
         if (!it->record || it->record->errorKind == 0)
             continue;
         const QRect icon(TimeToPixel(it->time) - 7, band.top(), ICON_SIZE.width(), band.height());
@@ -231,12 +232,11 @@ void QSimpleGraph::PaintErrorIcons(QPainter& p)
         return;
     const std::vector<GraphIndexEntry>& index = model_->Index();
     const GraphPair window = VisibleX();
-    auto it = std::lower_bound(index.begin(), index.end(), window.min,
-                               [](const GraphIndexEntry& e, int64_t time) { return e.time < time; });
     const QPixmap icon = ErrorIcon();
     int last = -1;
     // One icon per column: more would cover each other.
-    for (; it != index.end() && it->time <= window.max; ++it) {
+    for (auto it = index.begin() + ptrdiff_t(model_->FirstFrom(window.min)); it != index.end() && it->time <= window.max;
+         ++it) {
         if (!it->record || it->record->errorKind == 0)
             continue;
         const int x = TimeToPixel(it->time);

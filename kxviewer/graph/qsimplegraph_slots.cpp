@@ -224,7 +224,6 @@ void QSimpleGraph::ShiftTime(int64_t offset)
     }
     shift(cursorTime_);
     shift(cursorDisplayTime_);
-    shift(previousTime_);
     if (markInTime_ != NO_MARK)
         shift(markInTime_);
     if (markOutTime_ != NO_MARK)
@@ -287,11 +286,9 @@ void QSimpleGraph::SetCursorTime(int64_t t, bool addToHistory, bool syncTable)
             chosen = uint64_t(t) - uint64_t(before->time) < uint64_t(next->time) - uint64_t(t) ? before : next;
     }
     // Of the points at that time, the one whose row is nearest the cursor.
-    const auto same = std::equal_range(index.begin(), index.end(), *chosen,
-                                       [](const GraphIndexEntry& a, const GraphIndexEntry& b) { return a.time < b.time; });
-    for (auto it = same.first; it != same.second; ++it)
-        if (std::llabs(int64_t(it->row) - cursorRow_) < std::llabs(int64_t(chosen->row) - cursorRow_))
-            chosen = &*it;
+    for (size_t i = model_->FirstFrom(chosen->time); i < index.size() && index[i].time == chosen->time; ++i)
+        if (std::llabs(int64_t(index[i].row) - cursorRow_) < std::llabs(int64_t(chosen->row) - cursorRow_))
+            chosen = &index[i];
     if (addToHistory)
         PushBack();
     PlaceCursor(int32_t(chosen->row), chosen->time, syncTable);
@@ -311,8 +308,6 @@ void QSimpleGraph::PlaceCursor(int32_t row, int64_t time, bool syncTable)
     cursorRow_ = row;
     cursorTime_ = time;
     cursorDisplayTime_ = time;
-    previousRow_ = row > 0 ? row - 1 : row;
-    previousTime_ = row > 0 && owner_ ? owner_->RowTime(row - 1) : time;
     if (owner_) {
         if (QAction* bookmark = owner_->Action(GraphOwner::ACT_BOOKMARK))
             bookmark->setChecked(owner_->RowBookmarked(row));
@@ -438,11 +433,11 @@ void QSimpleGraph::AddBookmark(qint64 bookmark_value)
         owner_->SetBookmark(row, false);
     } else {
         const std::vector<GraphIndexEntry>& index = model_->Index();
-        const auto at = std::lower_bound(index.begin(), index.end(), t,
-                                         [](const GraphIndexEntry& e, int64_t time) { return e.time < time; });
-        if (at != index.end() && at->time == t) {
-            owner_->SetBookmark(int32_t(at->row), true);
-        } else if (!AskBookmarkSide(at == index.begin() ? nullptr : &*(at - 1), at == index.end() ? nullptr : &*at)) {
+        const size_t at = model_->FirstFrom(t);
+        const GraphIndexEntry* next = at < index.size() ? &index[at] : nullptr;
+        if (next && next->time == t) {
+            owner_->SetBookmark(int32_t(next->row), true);
+        } else if (!AskBookmarkSide(t, at > 0 ? &index[at - 1] : nullptr, next)) {
             return;
         }
     }
@@ -450,12 +445,12 @@ void QSimpleGraph::AddBookmark(qint64 bookmark_value)
     CenterOnPos(t);
 }
 
-bool QSimpleGraph::AskBookmarkSide(const GraphIndexEntry* left, const GraphIndexEntry* right)
+bool QSimpleGraph::AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const GraphIndexEntry* right)
 {
     TearOffPrompt& prompt = TearOffMain::Prompt();
     int64_t time = 0;
     int32_t nearest = -1;
-    const bool marked = owner_->NearestBookmark(left ? left->time : right->time, time, nearest) &&
+    const bool marked = owner_->NearestBookmark(t, time, nearest) &&
                         ((left && nearest == int32_t(left->row)) || (right && nearest == int32_t(right->row)));
     if (marked) {
         if (prompt.Question(this, QStringLiteral("Question"),

@@ -11,6 +11,7 @@
 #include <QHelpEvent>
 #include <QApplication>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -209,17 +210,21 @@ TEST(GraphInteraction, DragsMoveTheCursorZoomSelectAndPan)
         int64_t pan;  // window moved by, in units
         bool cursorAtRelease;
         bool selects;
+        bool overSelection; // rows 490 .. 560 selected before
     } cases[] = {
-        {"a hundredth of the width moves the cursor", Qt::NoModifier, 0, false, 0, true, false},
-        {"one pixel more zooms to the band", Qt::NoModifier, 1, true, 0, false, false},
-        {"Shift selects the rows between", Qt::ShiftModifier, 40, false, 0, true, true},
-        {"Control pans the zoomed view", Qt::ControlModifier, 40, false, -1, false, false},
+        {"a hundredth of the width moves the cursor", Qt::NoModifier, 0, false, 0, true, false, false},
+        {"one pixel more zooms to the band", Qt::NoModifier, 1, true, 0, false, false, false},
+        {"Shift selects the rows between", Qt::ShiftModifier, 40, false, 0, true, true, false},
+        {"Shift inside a selection replaces it", Qt::ShiftModifier, 40, false, 0, true, true, true},
+        {"Control pans the zoomed view", Qt::ControlModifier, 40, false, -1, false, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(Times(1001, 10));
         scene.View(2000, 10);
         const int64_t before = scene.graph.VisibleX().min;
+        if (c.overSelection)
+            scene.owner.SelectRows(490, 560, true);
         const QPoint from = scene.Column(5000);
         const QPoint to = from + QPoint(scene.graph.PlotRect.width() / 100 + c.extra, 0);
         scene.Drag(c.modifiers, from, to);
@@ -457,6 +462,88 @@ TEST(GraphInteraction, PointsUnderTheMouse)
     }
 }
 
+// Paints as the widget sees them: the region and the paint reason.
+class PaintLog : public QObject {
+public:
+    explicit PaintLog(QSimpleGraph* graph) : graph_(graph) { graph->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            paints.push_back({static_cast<QPaintEvent*>(event)->rect(), graph_->PaintReason()});
+        return false;
+    }
+    std::vector<std::pair<QRect, int>> paints;
+
+private:
+    QSimpleGraph* graph_;
+};
+
+// Each tick repaints the cursor's own strip, hiding and showing its line
+// in turn; while the mouse selects it repaints nothing.
+TEST(GraphInteraction, BlinkRepaintsOnlyTheCursor)
+{
+    Scene scene(Times(11, 100));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scene.graph));
+    scene.graph.SetCursorTime(500, false, false);
+    scene.graph.repaint();
+    PaintLog log(&scene.graph);
+    scene.graph.tick();
+    scene.graph.tick();
+    scene.graph.tick();
+    const QRect strip = scene.graph.CursorRect();
+    // The timer may have ticked before: the phase is either.
+    const int first = log.paints.empty() ? 0 : log.paints[0].second;
+    const int second = QSimpleGraph::REASON_HIDE_CURSOR + QSimpleGraph::REASON_SHOW_CURSOR - first;
+    using Paints = std::vector<std::pair<QRect, int>>;
+    EXPECT_EQ(log.paints, Paints({{strip, first}, {strip, second}, {strip, first}}));
+    EXPECT_TRUE(first == QSimpleGraph::REASON_HIDE_CURSOR || first == QSimpleGraph::REASON_SHOW_CURSOR);
+    EXPECT_LT(strip.width(), scene.graph.width() / 4);
+    QTest::mousePress(&scene.graph, Qt::LeftButton, Qt::ShiftModifier, scene.Column(300));
+    log.paints.clear();
+    scene.graph.tick();
+    EXPECT_TRUE(log.paints.empty());
+    QTest::mouseRelease(&scene.graph, Qt::LeftButton, Qt::ShiftModifier, scene.Column(300));
+}
+
+// The background colour chosen from the document's colour menu, and the
+// grid following the document's grid action.
+TEST(GraphInteraction, ColourAndGridFollowTheDocument)
+{
+    const QColor DEFAULT(64, 64, 64);
+    const struct {
+        const char* sender;
+        QColor answer; // invalid: cancelled
+        QColor background;
+        bool grid;
+    } cases[] = {
+        {"ColorGraphBg", Qt::red, Qt::red, true},
+        {"ColorGraphBg", QColor(), DEFAULT, false},
+        {"ColorSelect", Qt::red, DEFAULT, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sender);
+        Scene scene(Times(11, 100));
+        ScriptedPrompt prompt;
+        PromptGuard guard(&prompt);
+        prompt.colors.enqueue(c.answer);
+        QAction choose(nullptr);
+        choose.setObjectName(c.sender);
+        QObject::connect(&choose, &QAction::triggered, &scene.graph, &QSimpleGraph::SelectColorScheme);
+        choose.trigger();
+        QAction* grid = scene.owner.actions[GraphOwner::ACT_GRID];
+        grid->setChecked(c.grid);
+        QObject::connect(grid, &QAction::toggled, &scene.graph, &QSimpleGraph::GridOnOff);
+        grid->toggle();
+        grid->toggle();
+        const QImage image = scene.graph.grab().toImage();
+        EXPECT_EQ(image.pixelColor(5, 250), c.background);
+        EXPECT_EQ(prompt.colorAsked.size(), QLatin1String(c.sender) == "ColorGraphBg" ? 1 : 0);
+        const QRect plot = scene.graph.PlotRect;
+        const int line = plot.left() + (plot.width() - 1) / scene.graph.XDivisions();
+        EXPECT_EQ(image.pixelColor(line, plot.center().y()) != c.background, c.grid);
+    }
+}
+
 TEST(GraphInteraction, KeysMenuAndErrorIcons)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
@@ -492,8 +579,8 @@ TEST(GraphInteraction, KeysMenuAndErrorIcons)
     const QPoint icon(graph.TimeToPixel(1200) - 2, graph.PlotRect.bottom() - 12);
     ASSERT_EQ(graph.FindIconsAtPoint(icon), 1);
     graph.PrintErrorsToLog();
-    EXPECT_EQ(owner.log, QStringList({"Found 1 errors", QStringLiteral("Table: t Row: 21 Seq#: %1 Error: FuncStackOverflown")
-                                                           .arg(table->GetRecord(20)->Text(FIELD_SEQ))}));
+    const QString line = QStringLiteral("Table: t Row: 21 Seq#: %1 Error: FuncStackOverflown");
+    EXPECT_EQ(owner.log, QStringList({"Found 1 errors", line.arg(table->GetRecord(20)->Text(FIELD_SEQ))}));
     EXPECT_EQ(graph.FindIconsAtPoint(icon - QPoint(0, 30)), 0);
     const QImage with = graph.grab().toImage();
     owner.errors = false;
