@@ -373,7 +373,7 @@ void TabGraph::SetRMaxRange() { graph_->SetRMaxRange(true, true); }
 void TabGraph::GotoCurrentPos() { graph_->GoToCursorPos(); }
 void TabGraph::AddBookmarkAtCurrent() { graph_->AddBookmarkAtCurrent(); }
 void TabGraph::PrintErrorsToLog() { graph_->PrintErrorsToLog(); }
-void TabGraph::PrintLineInfoToLog() { graph_->showAtCurrentPos(graph_->MousePoint(), true); }
+void TabGraph::PrintLineInfoToLog() { graph_->PrintLineInfoToLog(); }
 
 void TabGraph::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items)
 {
