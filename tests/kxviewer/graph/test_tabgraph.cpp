@@ -207,14 +207,16 @@ TEST_F(TabGraphTest, ThreadsPastTheListAreReportedOnce)
 
 TEST_F(TabGraphTest, ClosingEitherTabLeavesNoLinks)
 {
-    for (const bool graphFirst : {true, false}) {
-        SCOPED_TRACE(graphFirst ? "graph first" : "table first");
+    enum class Order { GraphFirst, TableFirst, CloseAll };
+    for (const Order order : {Order::GraphFirst, Order::TableFirst, Order::CloseAll}) {
+        SCOPED_TRACE(int(order));
         TabTable* tab = OpenTimes({At(5, 1), At(9, 2), At(12, 1)});
         tab->CreateGraph();
         QPointer<TabGraph> graph = GraphOf(tab);
         ASSERT_TRUE(graph);
         EXPECT_EQ(tab->GraphState, TabBase::GRAPH_OPEN);
-        if (graphFirst) {
+        tab->DiscardChanges();
+        if (order == Order::GraphFirst) {
             graph->Close();
             EXPECT_EQ(tab->GraphTab, nullptr);
             EXPECT_EQ(tab->GraphState, TabBase::GRAPH_NONE);
@@ -228,8 +230,10 @@ TEST_F(TabGraphTest, ClosingEitherTabLeavesNoLinks)
             EXPECT_TRUE(prompt.asked.isEmpty());
             CloseTab(tab);
         } else {
-            tab->DiscardChanges();
-            tab->Close();
+            if (order == Order::TableFirst)
+                tab->Close();
+            else
+                main->CloseDocks(main.get(), false, true);
             EXPECT_EQ(graph->Owner(), nullptr);
             QApplication::processEvents();
             FlushDeletes();
