@@ -1,6 +1,7 @@
 #include "kxviewer/mainwindowtabshell.h"
 
 #include "kxviewer/actiontable.h"
+#include "kxviewer/graph/tabgraph.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/table/tabbase.h"
@@ -35,3 +36,5 @@ QDockWidget* MainWindowTabShell::ScriptsDock()
     MainWindow* window = MainWindow::Instance();
     return window ? window->Scripts()->Dock() : nullptr;
 }
+
+TabBase* MainWindowTabShell::OpenGraph(TabTable& owner) { return TabGraph::Open(owner); }

@@ -1,7 +1,7 @@
 // What documents take from the main window: its binding list, so that a
 // tab's actions leave the shortcuts to the main window's twins, the
-// recent-file list that a saved document joins, and the Scripts panel a
-// document may show.
+// recent-file list that a saved document joins, the Scripts panel a
+// document may show, and the graph view.
 #pragma once
 
 #include "kxviewer/table/tabshell.h"
@@ -13,4 +13,5 @@ public:
     void ReturnScriptsPanel(TabBase* tab) override;
     void LastDocumentClosed() override;
     QDockWidget* ScriptsDock() override;
+    TabBase* OpenGraph(TabTable& owner) override;
 };

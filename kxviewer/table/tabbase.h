@@ -110,6 +110,10 @@ public:
     // True, with the user told why, when rows cannot be added or deleted
     // (a filtered or read-only table); what names the refused command.
     bool TableRefusesRowChanges(const char* what);
+    // True when the graph is closed for a command that would move its rows
+    // (the user asked first), or when there is none; a graph document
+    // itself refuses (what names the command).
+    bool GraphAllows(const char* what);
 
     // Writes the document to path: in place from the filter section on
     // when the records did not change and !writeWhole, else whole. True on
@@ -405,6 +409,10 @@ public slots:
     virtual void RowsCopyByColors();
     // Marks the threads of the aux-tree items on the graph (none: all).
     virtual void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items);
+    // The graph's times moved by -by (Time0 changed in its table).
+    virtual void ShiftGraphTime(int64_t by);
+    // The table tab of a graph is going: the graph forgets it.
+    virtual void DetachGraph();
 
     // Search commands and the find line.
     void FindNext();

@@ -38,15 +38,6 @@ void ReportTableFault(const ZmLib::KxExcept& fault)
     KxvShell().Information(text, true);
 }
 
-bool Ask(const char* text)
-{
-    return TearOffMain::Prompt().Question(TearOffMain::Me, QStringLiteral("Question"), QString::fromLatin1(text),
-                                          QMessageBox::Yes | QMessageBox::No,
-                                          QMessageBox::Yes) == QMessageBox::Yes;
-}
-
-const char GraphQuestion[] = "You can't set filter while the graph is open.\nClose the graph?";
-
 void SetUpdates(bool on)
 {
     if (TearOffMain::Me)
@@ -139,12 +130,9 @@ void TabBase::FilterByCond()
         TableChanged();
         return;
     }
-    if (GraphState == GRAPH_OPEN) {
-        if (!Ask(GraphQuestion)) {
-            UpdateActions();
-            return;
-        }
-        CloseGraph();
+    if (!GraphAllows("set filter")) {
+        UpdateActions();
+        return;
     }
     if (Table->FilterOn) {
         try {
@@ -173,12 +161,9 @@ bool TabBase::PrepareFilter(bool noCheck)
         UpdateActions();
         return false;
     }
-    if (GraphState == GRAPH_OPEN) {
-        if (!Ask(GraphQuestion)) {
-            UpdateActions();
-            return false;
-        }
-        CloseGraph();
+    if (!GraphAllows("set filter")) {
+        UpdateActions();
+        return false;
     }
     if (Table->NumSelected && !noCheck) {
         const QMessageBox::StandardButton answer = TearOffMain::Prompt().Question(

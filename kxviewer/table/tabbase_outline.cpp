@@ -369,11 +369,8 @@ void TabBase::SetFilterByOutline()
         KxvShell().ShowStatus(QStringLiteral("Outline is empty: filter is not set"), true);
         return;
     }
-    if (GraphState == GRAPH_OPEN) {
-        if (!Ask(QStringLiteral("You can't set filter while the graph is open.\nClose the graph?")))
-            return;
-        CloseGraph();
-    }
+    if (!GraphAllows("set filter"))
+        return;
     if (Table->FilterOn) {
         if (!Ask(QStringLiteral("Remove previous filter")))
             return;

@@ -132,9 +132,12 @@ void TabBase::PrefInsertFunc()
 
 void TabBase::PrefRelativeTime()
 {
-    if (Table->TimeNormalised())
-        Table->NormalizeTimeOff();
-    else if (!Table->NormalizeTimeOn(0))
+    // Off moves every record off the graph's time axis: the graph goes
+    // first, or the time stays relative (and its switches say so below).
+    if (Table->TimeNormalised()) {
+        if (GraphAllows("switch relative time off"))
+            Table->NormalizeTimeOff();
+    } else if (!Table->NormalizeTimeOn(0))
         KxvShell().ShowStatus(QStringLiteral("Relative time needs a row to count from"), true);
     const bool relative = Table->TimeNormalised();
     if (QAction* action = Actions[TACT_RELATIVE_TIME])

@@ -43,6 +43,20 @@ bool TabBase::TableRefusesRowChanges(const char* what)
     return true;
 }
 
+bool TabBase::GraphAllows(const char* what)
+{
+    if (GraphState == GRAPH_IS_GRAPH) {
+        KxvShell().Information(QStringLiteral("You can't %1 in a graph.").arg(QLatin1String(what)), false);
+        return false;
+    }
+    if (GraphState != GRAPH_OPEN)
+        return true;
+    if (!AskYes(QStringLiteral("You can't %1 while the graph is open.\nClose the graph?").arg(QLatin1String(what))))
+        return false;
+    CloseGraph();
+    return GraphState != GRAPH_OPEN;
+}
+
 bool TabBase::RememberCopy(int32_t mode)
 {
     if (Table->RowCount() < 1)
@@ -84,7 +98,7 @@ int32_t TabBase::PasteCopy(int32_t position, const char* ownText)
         KxvShell().Information(QString::fromLatin1(ownText), false);
         return -1;
     }
-    if (TableRefusesRowChanges("paste rows"))
+    if (TableRefusesRowChanges("paste rows") || !GraphAllows("paste rows"))
         return -1;
     if (source->RowsVersion() != copy.rowsVersion) {
         KxvShell().Information(QStringLiteral("Cannot paste: the rows of document %1 changed after the copy. "
@@ -120,11 +134,8 @@ void TabBase::RowsDelete()
 {
     if (Table->RowCount() < 1 || TableRefusesRowChanges("delete rows"))
         return;
-    if (GraphState == GRAPH_OPEN) {
-        if (!AskYes(QStringLiteral("You can't delete rows while the graph is open.\nClose the graph?")))
-            return;
-        CloseGraph();
-    }
+    if (!GraphAllows("delete rows"))
+        return;
     QString question;
     if (Table->NumSelected == 0) {
         if (Table->CurRow() < 0)

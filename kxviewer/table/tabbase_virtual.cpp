@@ -49,3 +49,5 @@ void TabBase::UpdateTimeColumnWidth() {}
 void TabBase::JumpToHome() {}
 void TabBase::JumpToEnd() {}
 void TabBase::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>&) {}
+void TabBase::ShiftGraphTime(int64_t) {}
+void TabBase::DetachGraph() {}

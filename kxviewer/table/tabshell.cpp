@@ -1,5 +1,7 @@
 #include "kxviewer/table/tabshell.h"
 
+#include "kxviewer/shellservices.h"
+
 namespace {
 ComActionBinding NoBindings[] = {{-1, nullptr, 0}};
 
@@ -22,6 +24,12 @@ QDockWidget* TabShell::ScriptsDock()
 }
 
 void TabShell::LastDocumentClosed() {}
+
+TabBase* TabShell::OpenGraph(TabTable&)
+{
+    KxvShell().Information(QStringLiteral("The graph view is not available here"), false);
+    return nullptr;
+}
 
 TabShell& KxvTabShell()
 {

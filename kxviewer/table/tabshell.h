@@ -10,6 +10,7 @@
 
 class QDockWidget;
 class TabBase;
+class TabTable;
 
 class TabShell {
 public:
@@ -31,6 +32,9 @@ public:
     virtual void LastDocumentClosed();
     // The Scripts panel's dock while a tab hosts it; null by default.
     virtual QDockWidget* ScriptsDock();
+    // Opens the graph document of a table tab beside it; null (the user
+    // told) where the shell has no graph view.
+    virtual TabBase* OpenGraph(TabTable& owner);
 };
 
 // The process-wide hooks; never null (the defaults until one is set).

@@ -54,6 +54,10 @@ TabTable::TabTable(const char* name, QWidget* parent) : TabBase(name, parent) {}
 
 TabTable::~TabTable()
 {
+    // A graph never outlives the table tab it was made from. Its tab group
+    // may be going too (the window closing): not through the framework.
+    if (TabBase* graph = TakeGraph())
+        graph->deleteLater();
     // The view and its model read the table, which the base releases.
     delete View;
     View = nullptr;

@@ -103,6 +103,12 @@ public:
     void UpdateRowNumberWidth() override;
     void JumpToHome() override;
     void JumpToEnd() override;
+    void TabRemoved() override;
+    void SyncGraphToCurrent() override;
+    void RepaintGraph() override;
+    void CloseGraph() override;
+    void UpdateGraphInformer() override;
+    void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items) override;
 
     TabTableView* View = nullptr;
     TabTableModel* Model = nullptr;
@@ -112,12 +118,17 @@ public:
     QModelIndex ContextCell;
     // Rows most recently made current, oldest first.
     QList<int> BackList;
+    // The graph document opened from this tab; null while none is open.
+    TabBase* GraphTab = nullptr;
+    // The main window's idle timer the tab was given, or null.
+    QTimer* IdleTimer() const { return idleTimer_; }
 
 public slots:
     void idleProcess();
     void customHorizontalMenu(const QPoint& pos);
     void customVerticalMenu(const QPoint& pos);
     void customMenuRequested(const QPoint& pos);
+    void CreateGraph() override;
     void PrefColorize() override;
     void SelectAll() override;
     void ClearSelection() override;
@@ -149,6 +160,8 @@ public slots:
 
 private:
     bool SaveText(const QString& name, bool rangesOnly, bool csv);
+    // The open graph with both links cleared; null when none is open.
+    TabBase* TakeGraph();
     // The row the context commands act on: the context cell's, else the
     // current row; -1 for an empty table.
     int32_t ContextRow() const;

@@ -99,7 +99,12 @@ void TabTable::PrefTime0Here()
     const int32_t row = ContextRow();
     if (row < 0)
         return;
+    const int64_t time = Table->GetRecord(row)->Int64(FIELD_TIME);
     Table->NormalizeTimeOn(row);
+    if (GraphTab) {
+        GraphTab->ShiftGraphTime(time);
+        RepaintGraph();
+    }
     UpdateTimeColumnWidth();
     UpdateBase();
 }

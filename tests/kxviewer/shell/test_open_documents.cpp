@@ -196,6 +196,17 @@ TEST_F(DocumentCommands, GraphOnlyFromATableDocument)
     window->CreateGraph();
     ASSERT_EQ(files.calls.size(), 1u);
     EXPECT_EQ(files.calls[0].text, "Current window is not a base table!");
+
+    // From a table document in relative time it opens beside it.
+    TabTable* tab = OpenRaw("one.kx", 5);
+    ASSERT_NE(tab, nullptr);
+    if (!tab->Table->TimeNormalised())
+        tab->PrefRelativeTime();
+    window->CreateGraph();
+    ASSERT_NE(tab->GraphTab, nullptr);
+    EXPECT_EQ(TearOffMain::CurrentDock, tab->GraphTab);
+    EXPECT_EQ(tab->GraphTab->windowTitle(), "one:graph");
+    EXPECT_EQ(tab->GraphTab->TabWidget, tab->TabWidget);
 }
 
 TEST_F(DocumentCommands, PanelToolbarEntriesActOnTheCurrentDocumentOnly)

@@ -1,0 +1,426 @@
+#include "kxviewer/graph/tabgraph.h"
+
+#include <chrono>
+
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "kxlib/kxdrecord.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/graph/auxthreadmap.h"
+#include "kxviewer/graph/graphpointbuilder.h"
+#include "kxviewer/graph/graphslider.h"
+#include "kxviewer/graph/qsimplegraph.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
+#include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtable.h"
+#include "tearoffwidget/resources.h"
+#include "tearoffwidget/tearoffmain.h"
+
+namespace {
+// Action ids of the graph tool bar.
+constexpr int ACT_BACK_COLOR = 124;
+constexpr int ACT_GRID = 125;
+constexpr int ACT_MARK_IN = 126;
+constexpr int ACT_MARK_OUT = 127;
+constexpr int ACT_ZOOM_IN = 128;
+constexpr int ACT_ZOOM_OUT = 129;
+// The tab's tool bars the graph hides or places its own before.
+constexpr int32_t FIND_TOOLBAR = 2;
+constexpr int32_t SELECTION_TOOLBAR = 3;
+constexpr int32_t DOCUMENTS_TOOLBAR = 7;
+// The progress value stays below this until the points are indexed.
+constexpr int PROGRESS_CAP = 98;
+constexpr int PROGRESS_RANGE = 100;
+
+void LogAndStatus(const QString& text)
+{
+    KxvShell().AddToSystemLog(text);
+    KxvShell().ShowStatus(text);
+}
+
+int64_t Nanoseconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - since).count();
+}
+
+int64_t TimeOfRow(KxTable& table, int32_t row)
+{
+    return table.GetRecord(row)->Int64(FIELD_TIME);
+}
+
+} // namespace
+
+TabGraph* TabGraph::Open(TabTable& owner)
+{
+    auto* graph = new TabGraph(owner, nullptr);
+    if (TearOffMain* main = TearOffMain::Me) {
+        main->TabifyTearOffDock(&owner, graph);
+        main->SetTabActive(graph, false);
+    }
+    return graph;
+}
+
+TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), owner_(&owner)
+{
+    graph_ = new QSimpleGraph(this);
+    graph_->setObjectName(QStringLiteral("SimpleGraph"));
+    graph_->SetOwner(this);
+    setWindowTitle(windowTitle() + QStringLiteral(":graph"));
+    owner.GraphTab = this;
+    GraphState = GRAPH_IS_GRAPH;
+    owner.GraphState = GRAPH_OPEN;
+    BuildPoints();
+
+    Toolbars[FIND_TOOLBAR]->hide();
+    const QList<QAction*> selection = Toolbars[SELECTION_TOOLBAR]->actions();
+    for (int i = 1; i <= 2 && i < selection.size(); ++i)
+        selection[i]->setVisible(false);
+    Toolbars[DOCUMENTS_TOOLBAR]->hide();
+    CreateToolBar();
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(graph_, 1);
+    layout->addWidget(slider_);
+    setCentralWidget(central);
+    ShowModel();
+
+    if (QTimer* idle = owner.IdleTimer())
+        connect(idle, &QTimer::timeout, this, &TabGraph::idleProcess);
+    // The colours chosen here are the table tab's too.
+    for (QAction* colour : {Actions[TACT_COLOR_SELECTION], Actions[TACT_COLOR_HIGHLIGHT]})
+        if (colour)
+            colour->disconnect(this);
+    if (QAction* colour = Actions[TACT_COLOR_SELECTION])
+        connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Selection);
+    if (QAction* colour = Actions[TACT_COLOR_HIGHLIGHT])
+        connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Highlight);
+    if (QAction* panels = Actions[TACT_SIDE_PANELS])
+        panels->trigger();
+}
+
+TabGraph::~TabGraph()
+{
+    // Its tab group may be going with the window: the owner's actions are
+    // left as they are.
+    Unlink(false);
+    // The widget outlives this part of the tab as a child: it must not read
+    // the points after they are gone.
+    graph_->SetOwner(nullptr);
+    graph_->SetModel(nullptr);
+    model_.Clear();
+}
+
+void TabGraph::Unlink(bool updateOwner)
+{
+    TabTable* owner = owner_;
+    owner_ = nullptr;
+    if (!owner || owner->GraphTab != this)
+        return;
+    owner->GraphTab = nullptr;
+    owner->GraphState = GRAPH_NONE;
+    if (updateOwner)
+        owner->UpdateActions();
+}
+
+void TabGraph::DetachGraph() { owner_ = nullptr; }
+
+void TabGraph::TabRemoved()
+{
+    TabBase::TabRemoved();
+    // Gone from the window: the table tab filters and deletes again at once,
+    // not only when this tab is finally deleted.
+    Unlink(true);
+}
+
+void TabGraph::BuildPoints()
+{
+    graph_->SetMouseMode(QSimpleGraph::MODE_ZOOM);
+    const QString name = QString::fromLocal8Bit(Table->Name());
+    const int32_t rows = Table->RowCount();
+    std::unique_ptr<KxvProgress> progress = KxvShell().CreateProgress(
+        QStringLiteral("Creating graph ") + name, QStringLiteral("Abort Create"), 0, PROGRESS_RANGE);
+    if (rows > QUIET_BUILD_ROWS)
+        progress->Show();
+    const auto start = std::chrono::steady_clock::now();
+    const bool built = model_.Build(*Table, &PrefGlobal::GetColor, [&progress](int32_t done, int32_t total) {
+        if (!progress->IsVisible())
+            return true;
+        const int value = int(int64_t(done) * PROGRESS_RANGE / (int64_t(total) + 1));
+        if (value < PROGRESS_CAP)
+            progress->SetValue(value);
+        KxvShell().ProcessEvents();
+        return !progress->WasCanceled();
+    });
+    progress->Close();
+    if (!built) {
+        // Cancelled: the tab still opens, over an empty graph.
+        LogAndStatus(QStringLiteral("Graph \"%1\": creating cancelled").arg(name));
+        return;
+    }
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 1 %lld ", static_cast<long long>(Nanoseconds(start)));
+    if (model_.SkippedThreads() > 0)
+        KxvShell().AddToSystemLog(QStringLiteral("Graph \"%1\": %2 threads past the first %3 have no line")
+                                      .arg(name)
+                                      .arg(qulonglong(model_.SkippedThreads()))
+                                      .arg(GraphPointBuilder::MAX_THREADS));
+    if (model_.UnallocatedThreads() > 0)
+        KxvShell().AddToSystemLog(QStringLiteral("Graph \"%1\": no memory for the lines of %2 threads")
+                                      .arg(name)
+                                      .arg(qulonglong(model_.UnallocatedThreads())));
+    LogAndStatus(QStringLiteral("Graph \"%1\" opened: %2 points").arg(name).arg(qulonglong(model_.Index().size())));
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 4 %lld ", static_cast<long long>(Nanoseconds(start)));
+}
+
+void TabGraph::ShowModel()
+{
+    graph_->SetModel(&model_);
+    const GraphPair x = model_.TimeRange();
+    slider_->SetBounds(x.min, x.max);
+    ShowTableMarks();
+    if (Table->CurRow() >= 0)
+        graph_->SetCurrentRow(Table->CurRow(), false, false);
+    graph_->update();
+    slider_->update();
+}
+
+void TabGraph::CreateGraph()
+{
+    BuildPoints();
+    ShowModel();
+}
+
+void TabGraph::CreateToolBar()
+{
+    const GraphPair x = model_.TimeRange();
+    slider_ = new GraphSlider(x.min, x.max, graph_, this);
+    slider_->setFixedHeight(GraphSlider::HEIGHT);
+    slider_->setOrientation(Qt::Horizontal);
+    slider_->setMinimum(0);
+    slider_->setValue(0);
+    graph_->SetSlider(slider_);
+
+    graphBar_ = new QToolBar(QStringLiteral("Graph"), this);
+    insertToolBar(Toolbars[SELECTION_TOOLBAR], graphBar_);
+    colourButton_ = new QToolButton(graphBar_);
+    colourButton_->setCheckable(true);
+    colourButton_->setPopupMode(QToolButton::MenuButtonPopup);
+    if (QAction* back = Actions[ACT_BACK_COLOR])
+        colourButton_->setDefaultAction(back);
+    PaintColourButton();
+    auto* menu = new QMenu(colourButton_);
+    QAction* change = menu->addAction(QStringLiteral("Change Color..."));
+    change->setObjectName(QStringLiteral("ColorGraphBg"));
+    connect(change, &QAction::triggered, graph_, &QSimpleGraph::SelectColorScheme);
+    colourButton_->setMenu(menu);
+    graphBar_->addWidget(colourButton_);
+    gridAction_ = Actions[ACT_GRID];
+    markInAction_ = Actions[ACT_MARK_IN];
+    markOutAction_ = Actions[ACT_MARK_OUT];
+    if (gridAction_) {
+        gridAction_->setCheckable(true);
+        gridAction_->setChecked(true);
+        graphBar_->addAction(gridAction_);
+    }
+    graphBar_->addSeparator();
+    for (QAction* action : {markInAction_, markOutAction_, Actions[ACT_ZOOM_OUT], Actions[ACT_ZOOM_IN]})
+        if (action)
+            graphBar_->addAction(action);
+}
+
+void TabGraph::ShowTableMarks()
+{
+    const int32_t rows = Table->RowCount();
+    std::vector<GraphBand> bands;
+    for (const SelRange* range = Table->FirstRange(); range; range = range->NextEntry()) {
+        const int32_t last = range->first + range->count - 1;
+        if (range->first < 0 || last >= rows || range->count < 1)
+            continue;
+        bands.push_back({TimeOfRow(*Table, range->first), TimeOfRow(*Table, last), qRgb(int(range->tag >> 16) & 0xFF,
+                                                                                        int(range->tag >> 8) & 0xFF,
+                                                                                        int(range->tag) & 0xFF)});
+    }
+    std::vector<GraphBookmark> bookmarks;
+    for (const KxBkmarkEntry* entry = Table->Bookmarks().First(); entry; entry = entry->NextEntry())
+        if (entry->index >= 0 && entry->index < rows)
+            bookmarks.push_back({TimeOfRow(*Table, entry->index), uint32_t(entry->index)});
+    graph_->SetBands(std::move(bands));
+    graph_->SetBookmarks(std::move(bookmarks));
+    marksSelected_ = Table->NumSelected;
+    marksBookmarks_ = Table->Bookmarks().Length();
+}
+
+void TabGraph::idleProcess()
+{
+    if (Table->NumSelected != LastNumSelected || Table->Bookmarks().Length() != LastNumBookmarks)
+        RefreshOutlineTable();
+    if (Table->NumSelected != marksSelected_ || Table->Bookmarks().Length() != marksBookmarks_)
+        ShowTableMarks();
+}
+
+bool TabGraph::SaveOnClose() { return true; }
+
+void TabGraph::DiscardChanges() {}
+
+void TabGraph::SetTabDockFocus() { graph_->setFocus(Qt::OtherFocusReason); }
+
+void TabGraph::SetCurrentPosition(int row)
+{
+    graph_->SetCurrentRow(row, false, true);
+    SyncGraphToCurrent();
+}
+
+void TabGraph::SyncGraphToCurrent()
+{
+    // The table leads: its current row moved, the cursor follows without
+    // telling the table back.
+    const int32_t row = Table->CurRow();
+    if (row >= 0 && row < Table->RowCount() && row != graph_->CursorRow())
+        graph_->SetCurrentRow(row, false, false);
+    graph_->CenterOnPos(graph_->CursorTime());
+}
+
+void TabGraph::RepaintGraph()
+{
+    if (owner_) {
+        const bool on = Actions[TACT_SHOW_PRES_ERRORS] && Actions[TACT_SHOW_PRES_ERRORS]->isChecked();
+        owner_->Prefs.ShowPresErrors = on ? 1 : 0;
+        if (QAction* action = owner_->Actions[TACT_SHOW_PRES_ERRORS])
+            action->setChecked(on);
+        owner_->SetJumpCondition(JUMP_VIEW_ERRORS, on && PrefTabTable::Default().jumps[JUMP_VIEW_ERRORS] != 0);
+        if (QAction* jump = owner_->JumpActions[JUMP_VIEW_ERRORS])
+            jump->setEnabled(on);
+    }
+    ShowTableMarks();
+    graph_->Redraw();
+}
+
+void TabGraph::CompareTabs()
+{
+    if (owner_)
+        owner_->CompareTabs();
+}
+
+void TabGraph::CompareTwoRanges()
+{
+    if (owner_)
+        owner_->CompareTwoRanges();
+}
+
+void TabGraph::CopyRangesToRtf()
+{
+    if (owner_)
+        owner_->CopyRangesToRtf();
+}
+
+void TabGraph::CopyRangesToTxt()
+{
+    if (owner_)
+        owner_->CopyRangesToTxt();
+}
+
+void TabGraph::JumpsTriggered()
+{
+    for (int32_t i = 0; i < JUMP_Nums; ++i)
+        Prefs.jumps[i] = JumpActions[i] && JumpActions[i]->isChecked() ? 1 : 0;
+    if (owner_)
+        for (int32_t i = 0; i < JUMP_Nums; ++i)
+            owner_->SetJumpCondition(i, Prefs.jumps[i] != 0);
+}
+
+void TabGraph::OutlineTriggered()
+{
+    for (int32_t i = 0; i < JUMP_Nums; ++i)
+        Prefs.outline[i] = OutlineActions[i] && OutlineActions[i]->isChecked() ? 1 : 0;
+    if (owner_)
+        for (int32_t i = 0; i < JUMP_Nums; ++i)
+            owner_->SetOutlineCondition(i, Prefs.outline[i] != 0);
+    RefreshOutlineTable();
+}
+
+void TabGraph::JumpToHome()
+{
+    graph_->SetCursorTime(graph_->FullX().min, false, true);
+    SyncGraphToCurrent();
+}
+
+void TabGraph::JumpToEnd()
+{
+    graph_->SetCursorTime(graph_->FullX().max, false, true);
+    SyncGraphToCurrent();
+}
+
+void TabGraph::SetBackColor() { graph_->SetBackColor(); }
+void TabGraph::GridOnOff() { graph_->GridOnOff(); }
+void TabGraph::StartGraphSelect() { graph_->startGraphSelect(); }
+void TabGraph::EndGraphSelect() { graph_->endGraphSelect(); }
+void TabGraph::GraphZoomIn() { graph_->GraphZoomIn(); }
+void TabGraph::GraphZoomOut() { graph_->GraphZoomOut(); }
+void TabGraph::JumpBack() { graph_->DoBack(); }
+void TabGraph::SelectTIDsInTree() { graph_->SelectTIDsInTree(); }
+void TabGraph::SetRMaxRange() { graph_->SetRMaxRange(true, true); }
+void TabGraph::GotoCurrentPos() { graph_->GoToCursorPos(); }
+void TabGraph::AddBookmarkAtCurrent() { graph_->AddBookmarkAtCurrent(); }
+void TabGraph::PrintErrorsToLog() { graph_->PrintErrorsToLog(); }
+void TabGraph::PrintLineInfoToLog() { graph_->PrintLineInfoToLog(); }
+
+void TabGraph::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items)
+{
+    if (items.isEmpty()) {
+        graph_->ShowAllTids(true);
+        return;
+    }
+    // An item stands for the threads of the records it groups, whatever
+    // field its text shows.
+    std::vector<std::pair<int32_t, int32_t>> chosen;
+    for (QTreeWidgetItem* item : items) {
+        if (QTreeWidgetItem* parent = item->parent())
+            chosen.emplace_back(parent->treeWidget()->indexOfTopLevelItem(parent), parent->indexOfChild(item));
+        else if (item->treeWidget())
+            chosen.emplace_back(item->treeWidget()->indexOfTopLevelItem(item), -1);
+    }
+    graph_->MarkTids(AuxThreadMap(*Table).Threads(chosen), true);
+}
+
+void TabGraph::ShiftGraphTime(int64_t by) { graph_->ShiftTime(by); }
+
+void TabGraph::PaintColourButton()
+{
+    if (!colourButton_)
+        return;
+    const QColor colour = BackgroundButtonChecked() ? GraphBackground() : KxvLook::GraphBackground(2);
+    colourButton_->setIcon(MakeColorBarIcon(colour, QString::fromLatin1(Resources::GetActionIconPath(ACT_BACK_COLOR))));
+}
+
+void TabGraph::PrefChooseColor4Selection()
+{
+    TabBase::PrefChooseColor4Selection();
+    if (!owner_)
+        return;
+    owner_->Prefs.ColorSelect = Prefs.ColorSelect;
+    if (QAction* select = owner_->Actions[TACT_SELECT])
+        select->setIcon(Actions[TACT_SELECT] ? Actions[TACT_SELECT]->icon() : QIcon());
+    RepaintGraph();
+}
+
+void TabGraph::PrefChooseColor4Highlight()
+{
+    TabBase::PrefChooseColor4Highlight();
+    if (!owner_)
+        return;
+    owner_->Prefs.ColorHighlight = Prefs.ColorHighlight;
+    if (QAction* highlight = owner_->Actions[TACT_HIGHLIGHT])
+        highlight->setIcon(Actions[TACT_HIGHLIGHT] ? Actions[TACT_HIGHLIGHT]->icon() : QIcon());
+    owner_->UpdateBase();
+}

@@ -1,0 +1,135 @@
+// The graph document: the timeline of one table tab's records, as a tab of
+// its own over the same table (one more reference). It builds the points
+// once, holds the timeline and the overview slider under it, and passes
+// most document commands to the timeline. The table tab and its graph
+// point at each other while both live; the graph closes with its table tab.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QList>
+
+#include "kxviewer/graph/graphmodel.h"
+#include "kxviewer/graph/graphowner.h"
+#include "kxviewer/table/tabbase.h"
+
+class GraphSlider;
+class QAction;
+class QSimpleGraph;
+class QToolBar;
+class QToolButton;
+class TabTable;
+
+class TabGraph : public TabBase, public GraphOwner {
+    Q_OBJECT
+
+public:
+    // Above this many records the build shows its progress dialog.
+    static constexpr int32_t QUIET_BUILD_ROWS = 10000;
+
+    // The graph of a table tab, docked beside it and made current.
+    static TabGraph* Open(TabTable& owner);
+
+    TabGraph(TabTable& owner, QWidget* parent);
+    ~TabGraph() override;
+
+    // The table tab it was made from; null once that tab went.
+    TabTable* Owner() const { return owner_; }
+    QSimpleGraph* Graph() const { return graph_; }
+    GraphSlider* Slider() const { return slider_; }
+    const GraphModel& Model() const { return model_; }
+    QToolBar* GraphToolBar() const { return graphBar_; }
+
+    // What the timeline asks of its document.
+    QAction* Action(int id) const override;
+    int32_t RowCount() const override;
+    int64_t RowTime(int32_t row) const override;
+    bool RowSelected(int32_t row) const override;
+    void SelectRows(int32_t from, int32_t to, bool select) override;
+    bool RowBookmarked(int32_t row) const override;
+    void SetBookmark(int32_t row, bool on) override;
+    bool NearestBookmark(int64_t t, int64_t& time, int32_t& row) const override;
+    bool HasVisibleBookmarks() const override;
+    void CursorMoved(int32_t row, bool syncTable) override;
+    QString RecordInfo(int32_t row) const override;
+    QString TableName() const override;
+    QString ThreadText(uint64_t tid) const override;
+    void SelectThreadsInTree(const std::vector<uint64_t>& tids) override;
+    bool ShowsPresentationErrors() const override;
+    QColor GraphBackground() const override;
+    bool BackgroundButtonChecked() const override;
+    void SetGraphBackground(const QColor& colour) override;
+    void ShowStatus(const QString& text) override;
+    void AddToSystemLog(const QString& text) override;
+    void AddToSystemLogNoTime(const QString& text) override;
+
+    // The framework's hooks.
+    bool SaveOnClose() override;
+    void DiscardChanges() override;
+    void SetTabDockFocus() override;
+    void TabRemoved() override;
+
+public slots:
+    void idleProcess();
+
+    void SetCurrentPosition(int row) override;
+    void SyncGraphToCurrent() override;
+    void RepaintGraph() override;
+    void CreateGraph() override;
+    void CompareTabs() override;
+    void CompareTwoRanges() override;
+    void CopyRangesToRtf() override;
+    void CopyRangesToTxt() override;
+    void JumpsTriggered() override;
+    void OutlineTriggered() override;
+    void JumpToHome() override;
+    void JumpToEnd() override;
+    void SetBackColor() override;
+    void GridOnOff() override;
+    void StartGraphSelect() override;
+    void EndGraphSelect() override;
+    void GraphZoomIn() override;
+    void GraphZoomOut() override;
+    void JumpBack() override;
+    void SelectTIDsInTree() override;
+    void SetRMaxRange() override;
+    void GotoCurrentPos() override;
+    void AddBookmarkAtCurrent() override;
+    void PrintErrorsToLog() override;
+    void PrintLineInfoToLog() override;
+    // The selection and highlight colours go to the table tab too.
+    void PrefChooseColor4Selection();
+    void PrefChooseColor4Highlight();
+    void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items) override;
+    void ShiftGraphTime(int64_t by) override;
+    void DetachGraph() override;
+
+private:
+    // Reads the table's rows into points and tells the System Log and the
+    // status line how many points the graph opened with.
+    void BuildPoints();
+    void CreateToolBar();
+    // The widget and slider over the model's ranges, the table's marks.
+    void ShowModel();
+    // The table's selection ranges and bookmarks in times on the widget.
+    void ShowTableMarks();
+    // The colour button's icon: its action's over the background colour.
+    void PaintColourButton();
+    // The owner forgets this graph: its state and its link (and, with
+    // updateOwner, its actions follow).
+    void Unlink(bool updateOwner);
+
+    TabTable* owner_ = nullptr;
+    QSimpleGraph* graph_ = nullptr;
+    GraphSlider* slider_ = nullptr;
+    QToolBar* graphBar_ = nullptr;
+    QToolButton* colourButton_ = nullptr;
+    QAction* gridAction_ = nullptr;
+    QAction* markInAction_ = nullptr;
+    QAction* markOutAction_ = nullptr;
+    GraphModel model_;
+    // The table's counts the marks were last taken at.
+    uint32_t marksSelected_ = 0;
+    uint32_t marksBookmarks_ = 0;
+};

@@ -1,0 +1,417 @@
+// The graph document over a table tab: its build and progress dialog, the
+// refusals of both tabs while it is open, closing in either order, Time0,
+// and hiding threads from the aux tree.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "kxviewer/graph/cgraphelement.h"
+#include "kxviewer/graph/graphpointbuilder.h"
+#include "kxviewer/graph/qsimplegraph.h"
+#include "kxviewer/graph/tabgraph.h"
+#include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "tests/kxviewer/table/tabletabenv.h"
+
+namespace {
+
+using tabtest::Contains;
+
+constexpr int ACT_HIDE_OTHERS = 101;
+constexpr int ACT_SHOW_ALL = 104;
+
+// Status, System Log and boxes recorded; progress dialogs over the window.
+class GraphShell : public tabtest::StatusRecorder {
+public:
+    QWidget* MainWidget() const override { return window; }
+    QWidget* window = nullptr;
+};
+
+// The shell's graph hook, as the main window has it.
+class GraphHooks : public tabtest::RecordingTabShell {
+public:
+    TabBase* OpenGraph(TabTable& owner) override { return TabGraph::Open(owner); }
+};
+
+RawRecord At(uint64_t time, uint64_t tid, const char* tname = nullptr)
+{
+    RawRecord raw;
+    raw.time = time;
+    raw.tid = tid;
+    raw.tname = tname;
+    raw.text = "x";
+    return raw;
+}
+
+class TabGraphTest : public tabletest::TableTabTest {
+protected:
+    void SetUp() override
+    {
+        TableTabTest::SetUp();
+        graphShell.window = main.get();
+    }
+
+    // Time relative, as the graph needs it.
+    TabTable* Relative(TabTable* tab)
+    {
+        if (!tab->Table->TimeNormalised())
+            tab->Actions[TACT_RELATIVE_TIME]->trigger();
+        return tab;
+    }
+
+    TabTable* OpenTimes(std::initializer_list<RawRecord> records) { return Relative(OpenRecords(records)); }
+
+    // Closed without the question about saving the changed table.
+    static void CloseTab(TabBase* tab)
+    {
+        tab->DiscardChanges();
+        tab->Close();
+        QApplication::processEvents();
+        FlushDeletes();
+    }
+
+    static TabGraph* GraphOf(TabTable* tab) { return qobject_cast<TabGraph*>(tab->GraphTab); }
+
+    int GraphDocks() const
+    {
+        int graphs = 0;
+        for (TearOffTabDock* dock : main->Docks)
+            graphs += qobject_cast<TabGraph*>(dock) ? 1 : 0;
+        return graphs;
+    }
+
+    // The threads whose lines the graph shows, ascending.
+    static std::vector<uint64_t> ShownTids(TabGraph* graph)
+    {
+        std::vector<uint64_t> shown;
+        for (const CGraphElement* e = graph->Model().First(); e; e = e->NextEntry())
+            if (e->Shown())
+                shown.push_back(e->Tid);
+        std::sort(shown.begin(), shown.end());
+        return shown;
+    }
+
+    GraphShell graphShell;
+    GraphHooks graphHooks;
+};
+
+TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenCancelled)
+{
+    struct Case {
+        uint32_t records;
+        bool cancel;
+        bool dialog;
+    };
+    const Case cases[] = {{10000, false, false}, {10001, false, true}, {10001, true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.records) + (c.cancel ? " cancelled" : ""));
+        TabTable* tab = Relative(OpenGenerated(c.records, c.cancel ? "cancel.kx" : "trace.kx"));
+        ASSERT_EQ(tab->Table->RowCount(), int32_t(c.records));
+        QString seen;
+        // Runs inside the build's event processing while a dialog shows.
+        QTimer::singleShot(0, [&] {
+            for (QProgressDialog* dialog : main->findChildren<QProgressDialog*>()) {
+                if (!dialog->isVisible())
+                    continue;
+                seen = dialog->labelText();
+                for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                    if (c.cancel && button->text() == QLatin1String("Abort Create"))
+                        QTest::mouseClick(button, Qt::LeftButton);
+            }
+        });
+        graphShell.Clear();
+        tab->Actions[TACT_CREATE_GRAPH]->trigger();
+        QApplication::processEvents();
+        TabGraph* graph = GraphOf(tab);
+        ASSERT_NE(graph, nullptr);
+        const std::string name = tab->Table->Name();
+        EXPECT_EQ(seen.toStdString(), c.dialog ? "Creating graph " + name : std::string());
+        EXPECT_EQ(graph->windowTitle().toStdString(), name + ":graph");
+        EXPECT_EQ(TearOffMain::CurrentDock, graph);
+        if (c.cancel) {
+            EXPECT_TRUE(graph->Model().Index().empty());
+            EXPECT_EQ(graph->Graph()->FullX().min, 0);
+            EXPECT_EQ(graph->Graph()->FullX().max, 1);
+            EXPECT_FALSE(Contains(graphShell.log, "Graph \"" + name + "\" opened: 0 points"));
+        } else {
+            const std::string opened =
+                "Graph \"" + name + "\" opened: " + std::to_string(graph->Model().Index().size()) + " points";
+            EXPECT_TRUE(Contains(graphShell.log, opened));
+            EXPECT_TRUE(Contains(graphShell.status, opened));
+            EXPECT_GE(graph->Model().Index().size(), size_t(c.records));
+        }
+        CloseTab(tab);
+    }
+}
+
+TEST_F(TabGraphTest, GraphIsRefusedOrShownOnce)
+{
+    struct Case {
+        const char* name;
+        std::function<TabTable*()> open;
+        std::string box;
+        int graphs;
+    };
+    const Case cases[] = {
+        {"absolute time",
+         [this] {
+             TabTable* tab = OpenRecords({At(5, 1), At(9, 1)});
+             if (tab->Table->TimeNormalised())
+                 tab->Actions[TACT_RELATIVE_TIME]->trigger();
+             return tab;
+         },
+         "Only tables with relative time may be shown on Graph", 0},
+        {"all times zero", [this] { return OpenTimes({At(0, 1), At(0, 2)}); }, "All TIME values equals zero", 0},
+        {"empty table", [this] { return Relative(OpenRecords({})); }, "", 0},
+        {"asked twice", [this] { return OpenTimes({At(5, 1), At(9, 2)}); }, "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = c.open();
+        graphShell.Clear();
+        tab->CreateGraph();
+        main->SetTabActive(tab, false);
+        tab->CreateGraph();
+        EXPECT_EQ(GraphDocks(), c.graphs);
+        EXPECT_EQ(graphShell.info, c.box.empty() ? std::vector<std::string>() : std::vector<std::string>(2, c.box));
+        if (c.graphs) {
+            EXPECT_EQ(TearOffMain::CurrentDock, tab->GraphTab);
+        }
+        CloseTab(tab);
+        EXPECT_EQ(GraphDocks(), 0);
+    }
+}
+
+TEST_F(TabGraphTest, ThreadsPastTheListAreReportedOnce)
+{
+    auto* table = new KxTable(nullptr, "many", PrefKxTable::Default());
+    const uint64_t threads = GraphPointBuilder::MAX_THREADS + 2;
+    for (uint64_t t = 0; t < threads; ++t)
+        table->AppendRecord(At(10 + t, 1000 + t).Build());
+    TabTable* tab = Relative(Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT));
+    graphShell.Clear();
+    tab->CreateGraph();
+    const std::string skipped = "Graph \"many\": 2 threads past the first 1024 have no line";
+    EXPECT_EQ(std::count(graphShell.log.begin(), graphShell.log.end(), skipped), 1);
+    EXPECT_EQ(GraphOf(tab)->Model().ElementCount(), GraphPointBuilder::MAX_THREADS);
+}
+
+TEST_F(TabGraphTest, ClosingEitherTabLeavesNoLinks)
+{
+    enum class Order { GraphFirst, TableFirst, CloseAll };
+    for (const Order order : {Order::GraphFirst, Order::TableFirst, Order::CloseAll}) {
+        SCOPED_TRACE(int(order));
+        TabTable* tab = OpenTimes({At(5, 1), At(9, 2), At(12, 1)});
+        tab->CreateGraph();
+        QPointer<TabGraph> graph = GraphOf(tab);
+        ASSERT_TRUE(graph);
+        EXPECT_EQ(tab->GraphState, TabBase::GRAPH_OPEN);
+        tab->DiscardChanges();
+        if (order == Order::GraphFirst) {
+            graph->Close();
+            EXPECT_EQ(tab->GraphTab, nullptr);
+            EXPECT_EQ(tab->GraphState, TabBase::GRAPH_NONE);
+            FlushDeletes();
+            EXPECT_TRUE(graph.isNull());
+            // Filtering no longer asks about a graph.
+            tab->Table->RecordSelect(0, tab->Table->GetRecord(0), 0xFF);
+            prompt.asked.clear();
+            tab->FilterSelected();
+            EXPECT_TRUE(tab->Table->FilterOn);
+            EXPECT_TRUE(prompt.asked.isEmpty());
+            CloseTab(tab);
+        } else {
+            if (order == Order::TableFirst)
+                tab->Close();
+            else
+                main->CloseDocks(main.get(), false, true);
+            EXPECT_EQ(graph->Owner(), nullptr);
+            QApplication::processEvents();
+            FlushDeletes();
+            EXPECT_TRUE(graph.isNull());
+        }
+        FlushDeletes();
+        EXPECT_EQ(GraphDocks(), 0);
+    }
+}
+
+TEST_F(TabGraphTest, RowAndTimeChangesAskToCloseTheGraph)
+{
+    TabTable* source = OpenTimes({At(1, 5), At(2, 5)});
+    source->RowsCopyAll();
+    struct Case {
+        const char* name;
+        std::function<void(TabTable*)> command;
+        std::string question;
+        std::function<bool(TabTable*)> done;
+    };
+    const Case cases[] = {
+        {"paste", [](TabTable* t) { t->Actions[TACT_ROWS_PASTE]->trigger(); }, "paste rows",
+         [](TabTable* t) { return t->Table->RowCount() == 5; }},
+        {"paste to end", [](TabTable* t) { t->Actions[TACT_ROWS_PASTE_TO_END]->trigger(); }, "paste rows",
+         [](TabTable* t) { return t->Table->RowCount() == 5; }},
+        {"filter selected",
+         [](TabTable* t) {
+             t->Table->RecordSelect(0, t->Table->GetRecord(0), 0xFF);
+             t->Actions[TACT_FILTER_SELECTED]->trigger();
+         },
+         "set filter", [](TabTable* t) { return t->Table->FilterOn; }},
+        {"delete", [](TabTable* t) { t->Actions[TACT_ROWS_DELETE]->trigger(); }, "delete rows",
+         [](TabTable* t) { return t->Table->RowCount() == 2; }},
+        {"relative time off", [](TabTable* t) { t->Actions[TACT_RELATIVE_TIME]->trigger(); },
+         "switch relative time off", [](TabTable* t) { return !t->Table->TimeNormalised(); }},
+    };
+    for (const Case& c : cases) {
+        for (const bool close : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (close ? ", graph closed" : ", graph kept"));
+            TabTable* tab = OpenTimes({At(5, 1), At(9, 2), At(12, 1)});
+            tab->SetCurrentPosition(1);
+            tab->CreateGraph();
+            main->SetTabActive(tab, false);
+            prompt.asked.clear();
+            prompt.answers.clear();
+            prompt.answers << (close ? QMessageBox::Yes : QMessageBox::No) << QMessageBox::Yes;
+            c.command(tab);
+            ASSERT_FALSE(prompt.asked.isEmpty());
+            EXPECT_EQ(prompt.asked[0].text.toStdString(),
+                      "You can't " + c.question + " while the graph is open.\nClose the graph?");
+            EXPECT_EQ(tab->GraphTab == nullptr, close);
+            EXPECT_EQ(c.done(tab), close);
+            EXPECT_EQ(tab->Table->TimeNormalised() || close, true);
+            CloseTab(tab);
+        }
+    }
+}
+
+TEST_F(TabGraphTest, GraphDocumentRefusesTableChanges)
+{
+    TabTable* tab = OpenTimes({At(5, 1), At(9, 2)});
+    tab->CreateGraph();
+    TabGraph* graph = GraphOf(tab);
+    graphShell.Clear();
+    graph->Actions[TACT_ROWS_DELETE]->trigger();
+    graph->Actions[TACT_RELATIVE_TIME]->trigger();
+    EXPECT_EQ(graphShell.info, (std::vector<std::string>{"You can't delete rows in a graph.",
+                                                         "You can't switch relative time off in a graph."}));
+    EXPECT_EQ(tab->Table->RowCount(), 2);
+    EXPECT_TRUE(tab->Table->TimeNormalised());
+    EXPECT_EQ(tab->GraphTab, graph);
+}
+
+TEST_F(TabGraphTest, TimeZeroHereMovesThePointsWithTheTable)
+{
+    TabTable* tab = OpenTimes({At(100, 1), At(250, 2), At(400, 1)});
+    tab->CreateGraph();
+    TabGraph* graph = GraphOf(tab);
+    main->SetTabActive(tab, false);
+    tab->ContextCell = tab->Model->index(2, 0);
+    tab->Actions[TabTable::ACTION_TIME0_HERE]->trigger();
+    ASSERT_EQ(tab->Table->GetRecord(2)->Int64(FIELD_TIME), 0);
+    const std::vector<GraphIndexEntry>& index = graph->Model().Index();
+    ASSERT_FALSE(index.empty());
+    for (const GraphIndexEntry& entry : index)
+        EXPECT_EQ(entry.time, tab->Table->GetRecord(int32_t(entry.row))->Int64(FIELD_TIME)) << entry.row;
+    EXPECT_EQ(graph->Graph()->FullX().min, -300);
+    EXPECT_EQ(graph->Graph()->FullX().max, 0);
+}
+
+TEST_F(TabGraphTest, CursorAndCurrentRowFollowEachOther)
+{
+    TabTable* tab = OpenTimes({At(100, 1), At(250, 2), At(400, 1), At(700, 2)});
+    tab->CreateGraph();
+    TabGraph* graph = GraphOf(tab);
+    struct Case {
+        bool fromGraph;
+        int row;
+    };
+    const Case cases[] = {{false, 2}, {true, 1}, {false, 3}, {true, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fromGraph ? "graph" : "table") + " to row " + std::to_string(c.row));
+        TabBase* mover = c.fromGraph ? static_cast<TabBase*>(graph) : tab;
+        main->SetTabActive(mover, false);
+        mover->SetCurrentPosition(c.row);
+        EXPECT_EQ(tab->Table->CurRow(), c.row);
+        EXPECT_EQ(graph->Graph()->CursorRow(), c.row);
+        EXPECT_EQ(graph->Graph()->CursorTime(), tab->Table->GetRecord(c.row)->Int64(FIELD_TIME));
+        EXPECT_EQ(graph->GoToEdit->text().toInt(), c.row + 1);
+    }
+}
+
+TEST_F(TabGraphTest, ColoursChosenOnTheGraphAreTheTablesToo)
+{
+    TabTable* tab = OpenTimes({At(100, 1), At(250, 2)});
+    tab->CreateGraph();
+    TabGraph* graph = GraphOf(tab);
+    struct Case {
+        int action;
+        QColor colour;
+        uint32_t PrefTabTable::*field;
+    };
+    const Case cases[] = {{TACT_COLOR_SELECTION, QColor(0x12, 0x34, 0x56), &PrefTabTable::ColorSelect},
+                          {TACT_COLOR_HIGHLIGHT, QColor(0x65, 0x43, 0x21), &PrefTabTable::ColorHighlight}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        prompt.colors.enqueue(c.colour);
+        graph->Actions[c.action]->trigger();
+        EXPECT_EQ(graph->Prefs.*c.field, uint32_t(c.colour.rgb()) & 0xFFFFFF);
+        EXPECT_EQ(tab->Prefs.*c.field, graph->Prefs.*c.field);
+    }
+}
+
+TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
+{
+    // The default levels show thread names, not thread ids.
+    TabTable* tab = OpenTimes({At(5, 11, "alpha"), At(7, 12, "beta"), At(9, 13, "beta"), At(11, 11, "alpha")});
+    tab->CreateGraph();
+    TabGraph* graph = GraphOf(tab);
+    struct Case {
+        TabBase* on;
+        const char* item; // null: show all
+        std::vector<uint64_t> shown;
+        QStringList items; // chosen in the graph's tree from the shown threads
+    };
+    const Case cases[] = {{tab, "alpha", {11}, {"alpha"}},
+                          {graph, "beta", {12, 13}, {"beta"}},
+                          {tab, nullptr, {11, 12, 13}, {"alpha", "beta"}},
+                          {graph, "alpha", {11}, {"alpha"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.on == tab ? "table: " : "graph: ") + (c.item ? c.item : "all"));
+        PaneDocks* pane = c.on->AuxTreeDock;
+        ASSERT_NE(pane, nullptr);
+        pane->Tree->clearSelection();
+        if (c.item) {
+            QTreeWidgetItem* item = pane->Tree->findItems(QString::fromLatin1(c.item), Qt::MatchExactly, 1).value(0);
+            ASSERT_NE(item, nullptr);
+            pane->Tree->setCurrentItem(item, 1, QItemSelectionModel::NoUpdate);
+            pane->Actions[ACT_HIDE_OTHERS]->trigger();
+            EXPECT_FALSE(item->isSelected());
+        } else {
+            pane->Actions[ACT_SHOW_ALL]->trigger();
+        }
+        EXPECT_EQ(ShownTids(graph), c.shown);
+
+        graph->SelectThreadsInTree(c.shown);
+        QStringList chosen;
+        QTreeWidget* tree = graph->AuxTreeDock->Tree;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* top = tree->topLevelItem(i);
+            bool selected = top->isSelected();
+            for (int k = 0; k < top->childCount(); ++k)
+                selected = selected || top->child(k)->isSelected();
+            if (selected)
+                chosen << top->text(1);
+        }
+        EXPECT_EQ(chosen, c.items);
+    }
+}
+
+} // namespace
