@@ -1,10 +1,9 @@
 // Commands whose work belongs to parts of the shell that are not built yet:
-// secondary windows, the dock layout, self-upgrade, help and the Scripts
+// the dock layout, self-upgrade, help and the Scripts
 // panel. Their actions exist (menus and toolbars show them) and are
 // connected.
 #include "kxviewer/mainwindow.h"
 
-void MainWindow::DockDetach() {}
 void MainWindow::SaveDocks() {}
 void MainWindow::RunUpgrade() {}
 void MainWindow::Help() {}

@@ -78,6 +78,22 @@ protected:
         FlushDeletes();
     }
 
+    // Documents tabified into one group of the main host.
+    QList<StubDoc*> AddDocuments(int count, bool modified)
+    {
+        QList<StubDoc*> docs;
+        for (int i = 0; i < count; ++i) {
+            auto* doc = new StubDoc;
+            doc->modified = modified;
+            if (docs.isEmpty())
+                main->AddTearOffDock(Qt::TopDockWidgetArea, doc, 0);
+            else
+                main->TabifyTearOffDock(docs.first(), doc);
+            docs.append(doc);
+        }
+        return docs;
+    }
+
     std::unique_ptr<TestMain> main;
     StubDoc* panels[2] = {};
 };
