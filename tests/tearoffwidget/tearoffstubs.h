@@ -10,11 +10,24 @@
 #include <gtest/gtest.h>
 
 #include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffsecondary.h"
 #include "tearoffwidget/tearofftabdock.h"
+
+// A secondary window whose left button is down when the test says so.
+class ScriptedSecondary : public TearOffSecondary {
+public:
+    using TearOffSecondary::TearOffSecondary;
+    using TearOffSecondary::eventFilter;
+    bool buttonDown = false;
+
+protected:
+    bool LeftButtonDown() const override { return buttonDown; }
+};
 
 class TestMain : public TearOffMain {
 public:
     TestMain() : TearOffMain(qApp) {}
+    QMainWindow* CreateSecondary() override { return new ScriptedSecondary(this); }
     void SaveDocks() override { saveDocks++; }
     void OnCloseAccepted() override { closeAccepted++; }
     void UpdateActions() override { updateActions++; }
