@@ -144,8 +144,10 @@ void ScreenCoverWidget::UpdateDropTarget(QPoint global)
             continue;
         TearOffTabBar* bar = group->TabWidget->TabBar;
         InsertIndex = INSERT_NONE;
-        if (bar->rect().contains(bar->mapFromGlobal(global))) {
-            const int index = bar->tabAt(bar->mapFromGlobal(global));
+        // The strip of the tab bar's height across the whole group.
+        const QPoint inBar = bar->mapFromGlobal(global);
+        if (inBar.y() >= 0 && inBar.y() < bar->height()) {
+            const int index = bar->tabAt(inBar);
             if (index >= 0) {
                 InsertIndex = index;
                 InsertRect = GlobalRect(bar, bar->tabRect(index));

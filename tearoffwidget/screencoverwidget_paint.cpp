@@ -11,9 +11,16 @@
 #include "tearoffwidget/x11desktop.h"
 
 namespace {
+// Blue and dark magenta at alpha 50: over the zone's area, and as they
+// come out over the white of a guide. The guides are opaque, so that they
+// look the same with and without a compositing manager.
 const QColor SideFill(0, 0, 255, 50);
 const QColor EdgeFill(139, 0, 139, 50);
-const QColor CrossFill(255, 255, 255, 210);
+const QColor SideGuideFill(205, 205, 255);
+const QColor EdgeGuideFill(232, 205, 232);
+const QColor CrossFill(240, 240, 240);
+// Without a compositing manager a zone is outlined, not tinted.
+constexpr int OutlineWidth = 4;
 
 // A guide: its square's corners relative to the centre, its zone, and
 // which allowed edge it needs (-1: none).
@@ -61,6 +68,22 @@ QPolygon Cross(QPoint c, int arm)
                      c + QPoint(-23, a), c + QPoint(-23, 38), c + QPoint(-38, 23), c + QPoint(-a, 23)});
 }
 
+// The pixels the cross covers, its outline included.
+QRegion CrossRegion(QPoint c, int arm)
+{
+    const QPolygon cross = Cross(c, arm);
+    QRegion region(cross);
+    for (const QPoint shift : {QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)})
+        region += QRegion(cross.translated(shift));
+    return region;
+}
+
+// A frame of OutlineWidth pixels along the inside of rect.
+QRegion Ring(const QRect& rect)
+{
+    return QRegion(rect) - QRegion(rect.adjusted(OutlineWidth, OutlineWidth, -OutlineWidth, -OutlineWidth));
+}
+
 int ArmLength(int32_t mode)
 {
     return mode == ScreenCoverWidget::GUIDES_WINDOW ? 30 : 66;
@@ -79,7 +102,7 @@ void PaintGuide(QPainter& painter, const Guide& guide, QPoint centre)
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(inset.adjusted(0, 0, -1, -1));
     const bool edge = guide.edge >= 0;
-    const QColor fill = edge ? EdgeFill : SideFill;
+    const QColor fill = edge ? EdgeGuideFill : SideGuideFill;
     const int halfW = inset.width() / 2;
     const int halfH = inset.height() / 2;
     QRect half = inset;
@@ -197,9 +220,9 @@ void ScreenCoverWidget::UpdateMask()
         return;
     QRegion region;
     for (const QRect& rect : Highlights())
-        region += rect;
+        region += Ring(rect);
     if (!TargetRect.isNull() && Mode != GUIDES_NONE)
-        region += QRegion(Cross(GuideCentre(), ArmLength(Mode)).boundingRect().adjusted(0, 0, 1, 1));
+        region += CrossRegion(GuideCentre(), ArmLength(Mode));
     if (region.isEmpty()) {
         hide();
         return;
@@ -213,10 +236,17 @@ void ScreenCoverWidget::paintEvent(QPaintEvent*)
     QPainter painter(this);
     // The cover draws in global coordinates.
     painter.translate(-ScreenUnion.topLeft());
-    const QList<QRect> highlights = Highlights();
-    const QColor fill = Zone >= ZONE_EDGE_LEFT && Zone <= ZONE_EDGE_BOTTOM ? EdgeFill : SideFill;
-    for (const QRect& rect : highlights)
-        painter.fillRect(rect, fill);
+    const bool edge = Zone >= ZONE_EDGE_LEFT && Zone <= ZONE_EDGE_BOTTOM;
+    const bool tint = !X11Desktop::LacksCompositor();
+    for (const QRect& rect : Highlights()) {
+        if (tint) {
+            painter.fillRect(rect, edge ? EdgeFill : SideFill);
+            continue;
+        }
+        painter.setClipRegion(Ring(rect));
+        painter.fillRect(rect, edge ? Qt::darkMagenta : Qt::blue);
+        painter.setClipping(false);
+    }
     if (!TargetRect.isNull() && Mode != GUIDES_NONE)
         DrawDropGuides(painter, GuideCentre(), QPoint(), AllowedEdges, Mode);
 }

@@ -165,6 +165,7 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
         {"top edge guide, not offered in the top area", {0, -80}, false, false, Lands::OwnWindow},
         {"first tab", {}, true, false, Lands::FirstTab},
         {"first tab, own group", {}, true, true, Lands::FirstTab},
+        {"tab strip after the last tab", {}, true, false, Lands::Inside},
         {"no guide", {-150, 0}, false, false, Lands::OwnWindow},
         {"no guide, own group", {-150, 0}, false, true, Lands::OwnWindow},
     };
@@ -189,7 +190,10 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
         const QRect frame(targetGroup->mapToGlobal(QPoint()), targetGroup->size());
         const QPoint centre(frame.x() + frame.width() / 2, frame.y() + frame.height() / 2);
         TearOffTabBar* bar = target->TabWidget->TabBar;
-        const QPoint point = c.onTab ? bar->mapToGlobal(bar->tabRect(0).center()) : centre + c.offset;
+        const QRect lastTab = bar->tabRect(bar->count() - 1);
+        const QPoint onStrip = c.lands == Lands::Inside ? lastTab.center() + QPoint(lastTab.width(), 0)
+                                                        : bar->tabRect(0).center();
+        const QPoint point = c.onTab ? bar->mapToGlobal(onStrip) : centre + c.offset;
         DropAt(point);
 
         ExpectNoLeftovers();
