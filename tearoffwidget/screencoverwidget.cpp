@@ -248,6 +248,7 @@ void ScreenCoverWidget::DropDocks()
     TearOffTabDock* last = MovedDocks.last();
     if (!TargetGroup || (Zone == ZONE_NONE && InsertIndex == INSERT_NONE)) {
         NewWindow->show();
+        main->CheckCentralWidgetVisibility();
         main->SetTabActive(last, false);
         NewWindow->installEventFilter(NewWindow);
         return;
@@ -308,6 +309,7 @@ void ScreenCoverWidget::DropDocks()
     // hidden there) goes before the window does.
     if (auto* secondary = qobject_cast<TearOffSecondary*>(NewWindow.data()); secondary && secondary->Host)
         main->KeepDocksOf(secondary->Host);
+    main->CheckCentralWidgetVisibility();
     QCoreApplication::processEvents();
     if (NewWindow)
         NewWindow->deleteLater();

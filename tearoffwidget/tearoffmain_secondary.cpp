@@ -29,6 +29,8 @@ QMainWindow* TearOffMain::AddSecondaryTearOffDock(Qt::DockWidgetArea area, TearO
     window->show();
     window->installEventFilter(window);
     QCoreApplication::processEvents();
+    // The main window may have lost its last document.
+    CheckCentralWidgetVisibility();
     SetTabActive(dock, false);
     dock->SetTabDockFocus();
     return window;

@@ -1,6 +1,7 @@
 // Secondary windows: detaching a dock into one, adding groups to one, and
 // closing one with its documents and panels.
 #include <QPointer>
+#include <QTextEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -68,6 +69,8 @@ TEST_F(SecondaryTest, DetachedDockGetsANewWindowOfItsOwn)
         EXPECT_EQ(moved->TabWidget->count(), 1);
         EXPECT_EQ(main->CurrentDock, moved);
         EXPECT_EQ(main->WindowCounter, counter + 1);
+        // Without a document left the main window shows its placeholder.
+        EXPECT_EQ(main->Placeholder->isVisibleTo(main.get()), c.groupSize == 1);
         for (int i = 0; i < c.groupSize; ++i) {
             if (i == c.moved)
                 continue;

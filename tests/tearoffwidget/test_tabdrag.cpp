@@ -101,12 +101,14 @@ protected:
         return main->mapFromGlobal(widget->mapToGlobal(pos));
     }
 
-    // Presses on the dock's tab and moves far enough to tear it out.
+    // Presses on the dock's tab and moves far enough to tear it out; the
+    // window that holds the tab gets the rest of the drag.
     void TearOut(TearOffTabDock* dock)
     {
         TearOffTabBar* bar = dock->TabWidget->TabBar;
-        const QPoint press = InWindow(bar, bar->tabRect(dock->TabWidget->indexOf(dock)).center());
-        QWindow* window = main->windowHandle();
+        dragWindow_ = bar->window();
+        const QPoint press = dragWindow_->mapFromGlobal(bar->mapToGlobal(bar->tabRect(dock->TabWidget->indexOf(dock)).center()));
+        QWindow* window = dragWindow_->windowHandle();
         QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, press);
         QTest::mouseMove(window, press + QPoint(8, 0));
         QTest::mouseMove(window, press + QPoint(30, 4));
@@ -114,10 +116,10 @@ protected:
 
     void DropAt(QPoint global)
     {
-        QWindow* window = main->windowHandle();
-        const QPoint pos = main->mapFromGlobal(global);
+        QWindow* window = dragWindow_->windowHandle();
+        const QPoint pos = dragWindow_->mapFromGlobal(global);
         QTest::mouseMove(window, pos);
-        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, pos);
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, dragWindow_->mapFromGlobal(global));
         FlushDeletes();
         QApplication::processEvents();
         FlushDeletes();
@@ -142,32 +144,44 @@ protected:
         }
         EXPECT_FALSE(main->Cover->isVisible());
     }
+
+private:
+    QWidget* dragWindow_ = nullptr;
 };
 
 // A document dragged out of a group of two (or out of a group of its own,
 // beside the target) and dropped on each guide, on a tab or on nothing.
 TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
 {
+    // Where the dragged tab comes from: a group of two, a group of its own,
+    // the panels' group (a tab of another kind) or a window of its own.
+    enum class From { Pair, OwnGroup, Panels, LoneWindow };
     const struct {
         const char* name;
         QPoint offset; // from the target group's centre; tab: on its first tab
         bool onTab;
-        bool ownGroup;
+        From from;
         Lands lands;
     } cases[] = {
-        {"left guide", {-40, 0}, false, false, Lands::Left},
-        {"right guide", {40, 0}, false, false, Lands::Right},
-        {"top guide", {0, -40}, false, false, Lands::Above},
-        {"bottom guide", {0, 40}, false, false, Lands::Below},
-        {"centre guide", {0, 0}, false, false, Lands::Inside},
-        {"centre guide, own group", {0, 0}, false, true, Lands::Inside},
-        {"bottom edge guide", {0, 80}, false, false, Lands::BottomEdge},
-        {"top edge guide, not offered in the top area", {0, -80}, false, false, Lands::OwnWindow},
-        {"first tab", {}, true, false, Lands::FirstTab},
-        {"first tab, own group", {}, true, true, Lands::FirstTab},
-        {"tab strip after the last tab", {}, true, false, Lands::Inside},
-        {"no guide", {-150, 0}, false, false, Lands::OwnWindow},
-        {"no guide, own group", {-150, 0}, false, true, Lands::OwnWindow},
+        {"left guide", {-40, 0}, false, From::Pair, Lands::Left},
+        {"right guide", {40, 0}, false, From::Pair, Lands::Right},
+        {"top guide", {0, -40}, false, From::Pair, Lands::Above},
+        {"bottom guide", {0, 40}, false, From::Pair, Lands::Below},
+        {"centre guide", {0, 0}, false, From::Pair, Lands::Inside},
+        {"centre guide, own group", {0, 0}, false, From::OwnGroup, Lands::Inside},
+        {"centre guide, from a window of its own", {0, 0}, false, From::LoneWindow, Lands::Inside},
+        {"bottom edge guide", {0, 80}, false, From::Pair, Lands::BottomEdge},
+        {"top edge guide, not offered in the top area", {0, -80}, false, From::Pair, Lands::OwnWindow},
+        {"first tab", {}, true, From::Pair, Lands::FirstTab},
+        {"first tab, own group", {}, true, From::OwnGroup, Lands::FirstTab},
+        {"tab strip after the last tab", {}, true, From::Pair, Lands::Inside},
+        {"no guide", {-150, 0}, false, From::Pair, Lands::OwnWindow},
+        {"no guide, own group", {-150, 0}, false, From::OwnGroup, Lands::OwnWindow},
+        {"no guide, from a window of its own", {-150, 0}, false, From::LoneWindow, Lands::OwnWindow},
+        // A panel over a document group: no centre guide, no tab position.
+        {"panel on the centre guide", {0, 0}, false, From::Panels, Lands::OwnWindow},
+        {"panel on a document tab", {}, true, From::Panels, Lands::OwnWindow},
+        {"panel on the left guide", {-40, 0}, false, From::Panels, Lands::Left},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -175,9 +189,11 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
         SetUp();
         QList<StubDoc*> docs = AddDocuments(2, false);
         StubDoc* target = docs[0];
-        StubDoc* moved = docs[1];
-        if (c.ownGroup)
+        StubDoc* moved = c.from == From::Panels ? panels[0] : docs[1];
+        if (c.from == From::OwnGroup)
             main->SplitOneTearOffDock(moved, Qt::Horizontal);
+        if (c.from == From::LoneWindow)
+            main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, moved, 0)->setGeometry(300, 250, 400, 300);
         QApplication::processEvents();
         TearOffDockWidget* targetGroup = target->TabWidget->DockWidget;
 
