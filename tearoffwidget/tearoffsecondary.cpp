@@ -18,7 +18,7 @@ TearOffSecondary::TearOffSecondary(QWidget* parent) : QMainWindow(parent)
     setWindowFlags(Qt::Window);
     setAcceptDrops(true);
     poll_.setInterval(POLL_MS);
-    connect(&poll_, &QTimer::timeout, this, &TearOffSecondary::Poll);
+    KX_VERIFY(KxvTearoffChannel, connect(&poll_, &QTimer::timeout, this, &TearOffSecondary::Poll));
 }
 
 void TearOffSecondary::AddTearOffDock(Qt::DockWidgetArea area, TearOffTabDock* dock, uint32_t mode)
