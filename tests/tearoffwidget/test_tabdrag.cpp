@@ -317,25 +317,33 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
     const struct {
         const char* name;
         bool firstMove, doubleClicked, maximised, buttonDown;
-        bool drags;
+        int docs;
+        QPoint offset; // of the cursor from the target group's centre
+        bool drags, drops;
     } cases[] = {
-        {"dragged", false, false, false, true, true},
-        {"first move", true, false, false, true, false},
-        {"after a title double click", false, true, false, true, false},
-        {"maximised", false, false, true, true, false},
-        {"button up", false, false, false, false, false},
+        {"dragged", false, false, false, true, 1, {}, true, true},
+        // A window of several documents offers the centre guide only.
+        {"two documents on the centre", false, false, false, true, 2, {}, true, true},
+        {"two documents on a side guide", false, false, false, true, 2, {-40, 0}, true, false},
+        {"first move", true, false, false, true, 1, {}, false, false},
+        {"after a title double click", false, true, false, true, 1, {}, false, false},
+        {"maximised", false, false, true, true, 1, {}, false, false},
+        {"button up", false, false, false, false, 1, {}, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TearDown();
         SetUp();
         StubDoc* target = AddDocuments(1, false)[0];
-        auto* doc = new StubDoc;
+        QList<StubDoc*> docs{new StubDoc};
         QPointer<ScriptedSecondary> window =
-            static_cast<ScriptedSecondary*>(main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, doc, 0));
+            static_cast<ScriptedSecondary*>(main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, docs[0], 0));
+        while (docs.size() < c.docs) {
+            docs.append(new StubDoc);
+            window->AddTearOffDock(Qt::BottomDockWidgetArea, docs.last(), 0);
+        }
         window->setGeometry(400, 300, 300, 200);
         QApplication::processEvents();
-        window->FirstMovePending = c.firstMove;
         if (c.doubleClicked) {
             QMouseEvent click(QEvent::NonClientAreaMouseButtonDblClick, QPointF(10, -5), Qt::LeftButton,
                               Qt::LeftButton, Qt::NoModifier);
@@ -347,7 +355,7 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
         window->FirstMovePending = c.firstMove;
         window->buttonDown = c.buttonDown;
         TearOffDockWidget* targetGroup = target->TabWidget->DockWidget;
-        QCursor::setPos(targetGroup->mapToGlobal(targetGroup->rect().center()));
+        QCursor::setPos(targetGroup->mapToGlobal(targetGroup->rect().center()) + c.offset);
 
         // As the window manager moves it: the window system reports the move.
         const QPoint from = window->pos();
@@ -363,11 +371,11 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
         QTest::qWait(3 * TearOffSecondary::POLL_MS);
         FlushDeletes();
 
-        EXPECT_EQ(window.isNull(), c.drags);
-        EXPECT_EQ(doc->TabWidget == target->TabWidget, c.drags);
+        EXPECT_EQ(window.isNull(), c.drops);
+        for (StubDoc* doc : docs)
+            EXPECT_EQ(doc->TabWidget == target->TabWidget, c.drops);
         EXPECT_FALSE(main->Cover->isVisible());
-        if (c.drags)
-            ExpectNoLeftovers();
+        ExpectNoLeftovers();
     }
 }
 
