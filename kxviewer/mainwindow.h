@@ -101,6 +101,7 @@ public:
     // Docks a new document beside the current one and saves the layout.
     void SetNewDockPosition(TabBase* tab);
 
+    QMainWindow* CreateSecondary() override;
     void SaveDocks() override;
     void OnCloseAccepted() override;
     void UpdateActions() override;
