@@ -11,6 +11,7 @@
 #include <QToolBar>
 
 #include "kxviewer/actiontable.h"
+#include "kxviewer/helpassistant.h"
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/mainwindowservices.h"
@@ -20,6 +21,7 @@
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/timeiconarea.h"
+#include "kxviewer/windowdrop.h"
 #include "tearoffwidget/tearofftabdock.h"
 
 QStatusBar* MainWindow::StatusBar = nullptr;
@@ -32,11 +34,12 @@ QTimer* MainWindow::IdleTimer = nullptr;
 MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
 {
     CreateActions(this, MainWindowBindings, nullptr);
+    help_ = std::make_unique<HelpAssistant>();
     LoadSharedPixmaps();
 
     setWhatsThis(QStringLiteral("index.html"));
     app->installEventFilter(this);
-    setAcceptDrops(true);
+    new WindowDrop(this);
     setMouseTracking(true);
     const int iconSide = PrefGlobal::LargeIcons ? 32 : 16;
     setIconSize(QSize(iconSide, iconSide));
@@ -157,6 +160,8 @@ void MainWindow::OnCloseAccepted()
 bool MainWindow::eventFilter(QObject* object, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::WhatsThis && ShowWhatsThisHelp(object))
+        return true;
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && IsOwnWidget(object)) {
         auto* key = static_cast<QKeyEvent*>(event);
         // A key event reaches the focus widget first and then each parent in

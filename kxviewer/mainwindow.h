@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
+#include <QUrl>
 
 #include "kxviewer/table/comactionbase.h"
 #include "tearoffwidget/tearoffmain.h"
@@ -22,6 +23,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class DocLoader;
+class HelpAssistant;
 class ImportDialog;
 class MainWindowServices;
 class MainWindowTabShell;
@@ -36,6 +38,7 @@ public:
     static constexpr int MAIN_TOOLBAR_COUNT = 7;
     static constexpr int IDLE_INTERVAL_MS = 600;
     static constexpr int RECENT_FILES_MAX = 20;
+    static constexpr int MAX_DROP_WITHOUT_QUESTION = 5;
 
     // How OpenFile and the worker ImportFile choose the reader when the
     // suffix names no file type.
@@ -74,6 +77,10 @@ public:
     // The 600 ms idle timer that documents connect their idle work to.
     static QTimer* IdleTimer;
 
+    // The URLs of the last file drop on any window, waiting for
+    // CallFilesDrag.
+    QList<QUrl> DroppedUrls;
+
     // Set just before an OpenFile that must leave the recent-file list
     // alone; the next check clears it.
     static bool OpenWithoutRecent;
@@ -107,6 +114,7 @@ public:
     QMenu* ToolbarMenu() const { return toolbarMenu_; }
     QMenu* PanelToolbarMenu() const { return panelToolbarMenu_; }
     QMenu* RecentFilesMenu() const { return recentFilesMenu_; }
+    HelpAssistant& Assistant() const { return *help_; }
     // The checkable entries of "&Panel's Toolbar", in preference order.
     const QList<QAction*>& PanelToolbarActions() const { return panelToolbarActions_; }
 
@@ -188,6 +196,9 @@ public slots:
     void AddStringToDebugPanel(const char* new_str);
     void OnSignalInformation(const char* text);
     void ScriptPannelOnOff();
+    // Opens the dropped files and every file in the dropped folders; asks
+    // first when there are more than MAX_DROP_WITHOUT_QUESTION.
+    void CallFilesDrag();
     void notImplemented();
     void About();
     void Help();
@@ -220,6 +231,11 @@ private:
     QList<QAction*> panelToolbarActions_;
     // The entries of "Recent &Files"; replaced whole by each update.
     QList<QAction*> recentFileActions_;
+    // A What's-this click on object: its help page or help keyword goes to
+    // the help browser; false when object has no help text.
+    bool ShowWhatsThisHelp(QObject* object);
+
+    std::unique_ptr<HelpAssistant> help_;
     std::unique_ptr<MainWindowServices> services_;
     ImportDialog* importDialog_ = nullptr;
     std::unique_ptr<MainWindowTabShell> tabShell_;

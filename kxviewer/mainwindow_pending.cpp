@@ -1,5 +1,5 @@
 // Commands whose work belongs to parts of the shell that are not built yet:
-// secondary windows, the dock layout, self-upgrade, help and the Scripts
+// secondary windows, the dock layout, self-upgrade and the Scripts
 // panel. Their actions exist (menus and toolbars show them) and are
 // connected.
 #include "kxviewer/mainwindow.h"
@@ -7,7 +7,6 @@
 void MainWindow::DockDetach() {}
 void MainWindow::SaveDocks() {}
 void MainWindow::RunUpgrade() {}
-void MainWindow::Help() {}
 void MainWindow::ScriptPannelOnOff() {}
 void MainWindow::ScriptRun() {}
 void MainWindow::ScriptAdd() {}

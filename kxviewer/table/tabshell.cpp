@@ -23,6 +23,11 @@ QDockWidget* TabShell::ScriptsDock()
 
 void TabShell::LastDocumentClosed() {}
 
+bool TabShell::StartColumnDrag(const QPoint&, QHeaderView*, TabTableView*)
+{
+    return false;
+}
+
 TabShell& KxvTabShell()
 {
     return Installed ? *Installed : DefaultShell;

@@ -9,7 +9,10 @@
 #include "tearoffwidget/comaction.h"
 
 class QDockWidget;
+class QHeaderView;
+class QPoint;
 class TabBase;
+class TabTableView;
 
 class TabShell {
 public:
@@ -31,6 +34,10 @@ public:
     virtual void LastDocumentClosed();
     // The Scripts panel's dock while a tab hosts it; null by default.
     virtual QDockWidget* ScriptsDock();
+    // A left press at pos on a table's column header starts a column drag
+    // in the window holding it; false (the default) leaves the press to the
+    // header.
+    virtual bool StartColumnDrag(const QPoint& pos, QHeaderView* header, TabTableView* view);
 };
 
 // The process-wide hooks; never null (the defaults until one is set).
