@@ -58,13 +58,17 @@ MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
     Connect(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(CustomMainMenuRequested(QPoint)));
     Connect(this, SIGNAL(SignalInformation(const char*)), this, SLOT(OnSignalInformation(const char*)));
 
-    // The saved window geometry is not restored yet: three quarters of the
-    // screen, so that the first start does not open a tiny window.
+    // Three quarters of the screen unless the saved layout has a usable
+    // window rectangle.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         resize(screen->availableSize() * 3 / 4);
+    RestoreDocks(true);
+    SetTabActive(SystemLogDock, false);
 
-    SystemLogDock->ShowOrHide(PrefGlobal::PanelSystemLog, false);
-    DebugDock->ShowOrHide(PrefGlobal::PanelDebug, false);
+    // The window is not shown yet: a secondary window left without a panel
+    // is marked rather than hidden.
+    SystemLogDock->ShowOrHide(PrefGlobal::PanelSystemLog, true);
+    DebugDock->ShowOrHide(PrefGlobal::PanelDebug, true);
     if (property("MAX").toBool())
         showMaximized();
     else
@@ -134,11 +138,6 @@ void MainWindow::CreateSystemDocks()
             SLOT(DebugWidgetCustomMenuRequested(QPoint)));
     DebugDock->setCentralWidget(DebugView);
 
-    // The saved layout is not restored yet: both panels take their default
-    // place, one tab group at the bottom.
-    AddTearOffDock(Qt::BottomDockWidgetArea, SystemLogDock, TearOffTabDock::ModePanel);
-    TabifyTearOffDock(SystemLogDock, DebugDock);
-    SetTabActive(SystemLogDock, false);
     Connect(SystemLogDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
     Connect(DebugDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
 }

@@ -105,6 +105,17 @@ public:
     // Docks a new document beside the current one and saves the layout.
     void SetNewDockPosition(TabBase* tab);
 
+    // Start-up mode places the two system panels by the saved layout;
+    // session mode reopens the saved documents in their docks and tabs.
+    void RestoreDocks(bool startup);
+    // After the window is shown: reports what the saved layout held wrong,
+    // offers the last session's documents, brings the System Log to the
+    // front and starts the automatic update check.
+    void RestoreSession();
+    // The last session is reopened only while "GlobalShowOnStartup" and
+    // OpenInSavedWindows are both on.
+    static bool ReopensSession();
+
     void SaveDocks() override;
     void OnCloseAccepted() override;
     void UpdateActions() override;

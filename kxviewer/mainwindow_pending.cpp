@@ -1,11 +1,10 @@
 // Commands whose work belongs to parts of the shell that are not built yet:
-// secondary windows, the dock layout, self-upgrade and the Scripts
+// secondary windows, self-upgrade and the Scripts
 // panel. Their actions exist (menus and toolbars show them) and are
 // connected.
 #include "kxviewer/mainwindow.h"
 
 void MainWindow::DockDetach() {}
-void MainWindow::SaveDocks() {}
 void MainWindow::RunUpgrade() {}
 void MainWindow::ScriptPannelOnOff() {}
 void MainWindow::ScriptRun() {}
