@@ -116,6 +116,7 @@ public:
     // OpenInSavedWindows are both on.
     static bool ReopensSession();
 
+    QMainWindow* CreateSecondary() override;
     void SaveDocks() override;
     void OnCloseAccepted() override;
     void UpdateActions() override;

@@ -1,6 +1,7 @@
-// The dock layout: written when documents are docked and when the window
-// closes, read back at start-up for the system panels and, after the
-// window is shown, for the documents of the last session.
+// The dock layout of the main window and its secondary windows: written
+// when documents are docked and when the window closes, read back at
+// start-up for the system panels and, after the window is shown, for the
+// documents of the last session.
 #include <algorithm>
 #include <climits>
 
@@ -16,6 +17,7 @@
 #include "kxviewer/table/tabtable.h"
 #include "kxlib/table/kxtable.h"
 #include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearoffsecondary.h"
 #include "tearoffwidget/tearofftabdock.h"
 #include "tearoffwidget/tearofftabwidget.h"
 
@@ -122,6 +124,7 @@ void MainWindow::RestoreDocks(bool startup)
     int64_t window = INT64_MIN;
     int64_t lastNumber = INT64_MIN;
     TearOffTabDock* last = nullptr;
+    TearOffSecondary* secondary = nullptr;
     for (const DockEntry& entry : entries) {
         TearOffTabDock* dock = nullptr;
         if (startup)
@@ -135,11 +138,27 @@ void MainWindow::RestoreDocks(bool startup)
                 ApplyWindowState(this, entry);
             window = entry.windowNumber;
             lastNumber = INT64_MIN;
+            secondary = nullptr;
         }
-        if (entry.dockNumber == lastNumber && last != nullptr)
+        const Qt::DockWidgetArea area = AreaOf(entry.dockArea);
+        const uint32_t mode = startup ? TearOffTabDock::ModePanel : 0;
+        if (entry.dockNumber == lastNumber && last != nullptr) {
             TabifyTearOffDock(last, dock);
-        else
-            AddTearOffDock(AreaOf(entry.dockArea), dock, startup ? TearOffTabDock::ModePanel : 0);
+        } else if (window == 0) {
+            AddTearOffDock(area, dock, mode);
+        } else if (secondary != nullptr) {
+            secondary->AddTearOffDock(area, dock, mode);
+        } else {
+            AddTearOffDock(area, dock, mode);
+            secondary = qobject_cast<TearOffSecondary*>(AddSecondaryTearOffDock(area, dock, mode));
+            if (secondary == nullptr) {
+                last = nullptr;
+                continue;
+            }
+            // Shown with the others once the session is restored.
+            secondary->hide();
+            ApplyWindowState(secondary, entry);
+        }
         lastNumber = entry.dockNumber;
         last = dock;
     }
@@ -167,6 +186,16 @@ void MainWindow::RestoreSession()
                                             QMessageBox::Yes | QMessageBox::No,
                                             QMessageBox::Yes) == QMessageBox::Yes))
         RestoreDocks(false);
+    for (auto* window : findChildren<TearOffSecondary*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (window->isVisible() || window->property("HIDE").toBool())
+            continue;
+        if (window->property("MAX").toBool())
+            window->showMaximized();
+        else if (window->property("MIN").toBool())
+            window->showMinimized();
+        else
+            window->show();
+    }
 
     for (TearOffTabDock* panel : {DebugDock, SystemLogDock})
         if (panel != nullptr && !panel->isHidden() && panel->TabWidget != nullptr)

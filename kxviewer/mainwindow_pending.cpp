@@ -1,10 +1,9 @@
 // Commands whose work belongs to parts of the shell that are not built yet:
-// secondary windows, self-upgrade and the Scripts
+// self-upgrade and the Scripts
 // panel. Their actions exist (menus and toolbars show them) and are
 // connected.
 #include "kxviewer/mainwindow.h"
 
-void MainWindow::DockDetach() {}
 void MainWindow::RunUpgrade() {}
 void MainWindow::ScriptPannelOnOff() {}
 void MainWindow::ScriptRun() {}

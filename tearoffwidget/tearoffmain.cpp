@@ -7,6 +7,7 @@
 #include <QStyleOptionTitleBar>
 #include <QTextEdit>
 
+#include "tearoffwidget/screencoverwidget.h"
 #include "tearoffwidget/tearoffdockwidget.h"
 #include "tearoffwidget/tearoffprompt.h"
 #include "tearoffwidget/tearofftabbar.h"
@@ -76,6 +77,7 @@ TearOffMain::TearOffMain(QApplication* app)
     Placeholder->setEnabled(false);
     MainHost->setCentralWidget(Placeholder);
     setCentralWidget(frame);
+    Cover = new ScreenCoverWidget;
 
     KX_VERIFY(KxvTearoffChannel, connect(app, SIGNAL(focusChanged(QWidget*, QWidget*)), this,
                                          SLOT(onFocusChanged(QWidget*, QWidget*))));
@@ -87,6 +89,7 @@ TearOffMain::~TearOffMain()
     // The children are deleted after this body; focus changes on the way
     // must not reach a half-destroyed window.
     disconnect(qApp, nullptr, this, nullptr);
+    delete Cover;
     CurrentDock = nullptr;
     MainHost = nullptr;
     Me = nullptr;

@@ -13,6 +13,7 @@
 class QApplication;
 class QCloseEvent;
 class QTextEdit;
+class ScreenCoverWidget;
 class TabCoverWidget;
 class TearOffDockWidget;
 class TearOffPrompt;
@@ -43,6 +44,9 @@ public:
 
     // Docks a dock in a new tab group of the main host.
     void AddTearOffDock(Qt::DockWidgetArea area, TearOffTabDock* dock, uint32_t mode);
+    // Docks a dock in a new secondary window and shows it; returns the
+    // window, null when the dock failed to open and was dropped.
+    QMainWindow* AddSecondaryTearOffDock(Qt::DockWidgetArea area, TearOffTabDock* dock, uint32_t mode);
     // Adds a dock as a further tab of the group of an existing dock.
     void TabifyTearOffDock(TearOffTabDock* existing, TearOffTabDock* dock);
     // Moves a dock out of its group into a new group beside it.
@@ -72,6 +76,19 @@ public:
     // The marked docks still open, in the order they were marked.
     QList<TearOffTabDock*> MarkedDocks() const;
 
+    // Moves every dock whose group lies in host into a hidden group of the
+    // main host (a panel is never lost with the window that showed it);
+    // the groups of host go.
+    void KeepDocksOf(QMainWindow* host);
+    // Takes an emptied tab group out of the dock-widget list and deletes it
+    // later; a group that still holds a tab stays.
+    void DropEmptyGroup(TearOffTabWidget* tabs);
+    // After the current dock's group went or was hidden: the newest visible
+    // document becomes current, or none.
+    void ChooseNextCurrent();
+
+    // The new window of a drop or a detach; a TearOffSecondary by default.
+    virtual QMainWindow* CreateSecondary();
     // Saves the dock layout; first thing when the window closes.
     virtual void SaveDocks() = 0;
     // After every dock closed on the window's close.
@@ -95,6 +112,8 @@ public:
     int32_t WindowCounter = 1;
     // The disabled, empty central widget of the main host.
     QTextEdit* Placeholder = nullptr;
+    // The drop engine's cover over all screens, shared by every drag.
+    ScreenCoverWidget* Cover = nullptr;
 
 public slots:
     void onFocusChanged(QWidget* old, QWidget* now);

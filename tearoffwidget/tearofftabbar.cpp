@@ -35,21 +35,24 @@ void TearOffTabBar::showContextMenu(const QPoint& point)
 
 void TearOffTabBar::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         PressPosition = event->pos();
+        PressIndex = tabAt(event->pos());
+    }
     if (event->button() != Qt::LeftButton || !(event->modifiers() & Qt::ControlModifier) || !TearOffMain::Me) {
         QTabBar::mousePressEvent(event);
         return;
     }
-    PressIndex = tabAt(event->pos());
     auto* dock = qobject_cast<TearOffTabDock*>(TabWidget->widget(PressIndex));
+    // A press that marks a tab drags nothing.
+    PressIndex = -1;
     if (!dock || dock == TearOffMain::CurrentDock)
         return;
     if (dock->Mode & TearOffTabDock::ModePanel) {
         QTabBar::mouseReleaseEvent(event);
         return;
     }
-    TearOffMain::Me->MarkTab(this, PressIndex);
+    TearOffMain::Me->MarkTab(this, TabWidget->indexOf(dock));
 }
 
 QPixmap TearOffTabBar::MarkPicture(int index)
@@ -107,29 +110,16 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
             }
         }
         tabs->removeTab(index);
-        if (tabs->count() == 0 && tabs->DockWidget) {
-            main->DockWidgets.removeAll(tabs->DockWidget);
-            tabs->deleteLater();
-            tabs->DockWidget->deleteLater();
-            tabs->DockWidget = nullptr;
-        }
         dock->TabRemoved();
         main->Docks.removeAll(dock);
         dock->deleteLater();
+        main->DropEmptyGroup(tabs);
     }
 
     if (container)
         container->hide();
-    if (!tabs->DockWidget || tabs->DockWidget->isHidden()) {
-        TearOffTabDock* next = nullptr;
-        for (int i = main->Docks.size() - 1; i >= 2 && !next; --i)
-            if (!main->Docks[i]->isHidden())
-                next = main->Docks[i];
-        if (next)
-            main->SetTabActive(next, false);
-        else
-            TearOffMain::CurrentDock = nullptr;
-    }
+    if (!tabs->DockWidget || tabs->DockWidget->isHidden())
+        main->ChooseNextCurrent();
     // A closed dock that stayed current while its group lives on.
     if (TearOffMain::CurrentDock == dock && !main->Docks.contains(dock))
         TearOffMain::CurrentDock = nullptr;

@@ -1,5 +1,5 @@
-// The tab bar of a tab group: closing a tab, the tab's context menu and the
-// marking of tabs with Ctrl and a click.
+// The tab bar of a tab group: closing a tab, the tab's context menu, the
+// marking of tabs with Ctrl and a click, and dragging a tab out.
 #pragma once
 
 #include <QPixmap>
@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QTabBar>
 
+class TearOffTabDock;
 class TearOffTabWidget;
 
 class TearOffTabBar : public QTabBar {
@@ -23,7 +24,8 @@ public:
     QPixmap MarkPicture(int index);
 
     TearOffTabWidget* TabWidget = nullptr;
-    // State of a tab drag.
+    // State of a tab drag. PressIndex is the tab a plain left press hit
+    // (-1: none, no drag).
     int32_t PressIndex = -1;
     QPoint PressPosition;
     QSize DragOffset;
@@ -36,4 +38,13 @@ public slots:
 protected:
     // With Ctrl the left button marks the tab instead of making it current.
     void mousePressEvent(QMouseEvent* event) override;
+    // Beyond the start distance the current tab is torn out into a window
+    // that follows the cursor; the release drops it.
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void StartDrag(QPoint pos, QPoint global);
+    // True for the one document left in the main window, which stays.
+    static bool IsLastMainDocument(const TearOffTabDock* dock);
 };

@@ -134,6 +134,11 @@ QWidget* TearOffTabDock::GetTopWindow(int* isSecondary) const
     return TearOffMain::Me->findChild<QMainWindow*>(QStringLiteral("LRCtmWin") + QString::number(number));
 }
 
+bool TearOffTabDock::IsShownAsTab() const
+{
+    return TabWidget && TabWidget->indexOf(const_cast<TearOffTabDock*>(this)) >= 0;
+}
+
 void TearOffTabDock::SetTabTip(const QString& tip)
 {
     tabTip_ = tip;

@@ -50,6 +50,8 @@ public:
     // The secondary window that would be left without a visible tab group
     // if this dock left it; null otherwise.
     QWidget* GetSecondaryIfLast() const;
+    // True while the dock is a tab of a group (a hidden panel is none).
+    bool IsShownAsTab() const;
     // The tool tip of the dock's tab, kept wherever the tab goes.
     void SetTabTip(const QString& tip);
     const QString& TabTip() const { return tabTip_; }

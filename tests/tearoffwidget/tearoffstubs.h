@@ -10,11 +10,24 @@
 #include <gtest/gtest.h>
 
 #include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffsecondary.h"
 #include "tearoffwidget/tearofftabdock.h"
+
+// A secondary window whose left button is down when the test says so.
+class ScriptedSecondary : public TearOffSecondary {
+public:
+    using TearOffSecondary::TearOffSecondary;
+    using TearOffSecondary::eventFilter;
+    bool buttonDown = false;
+
+protected:
+    bool LeftButtonDown() const override { return buttonDown; }
+};
 
 class TestMain : public TearOffMain {
 public:
     TestMain() : TearOffMain(qApp) {}
+    QMainWindow* CreateSecondary() override { return new ScriptedSecondary(this); }
     void SaveDocks() override { saveDocks++; }
     void OnCloseAccepted() override { closeAccepted++; }
     void UpdateActions() override { updateActions++; }
@@ -76,6 +89,22 @@ protected:
     {
         main.reset();
         FlushDeletes();
+    }
+
+    // Documents tabified into one group of the main host.
+    QList<StubDoc*> AddDocuments(int count, bool modified)
+    {
+        QList<StubDoc*> docs;
+        for (int i = 0; i < count; ++i) {
+            auto* doc = new StubDoc;
+            doc->modified = modified;
+            if (docs.isEmpty())
+                main->AddTearOffDock(Qt::TopDockWidgetArea, doc, 0);
+            else
+                main->TabifyTearOffDock(docs.first(), doc);
+            docs.append(doc);
+        }
+        return docs;
     }
 
     std::unique_ptr<TestMain> main;

@@ -31,22 +31,6 @@ const QString Changed = QStringLiteral("Table \"%1\" was changed.\nDo you want t
 
 class TearOffMainTest : public MainWithPanelsTest {
 protected:
-    // Documents tabified into one group of the main host.
-    QList<StubDoc*> AddDocuments(int count, bool modified)
-    {
-        QList<StubDoc*> docs;
-        for (int i = 0; i < count; ++i) {
-            auto* doc = new StubDoc;
-            doc->modified = modified;
-            if (docs.isEmpty())
-                main->AddTearOffDock(Qt::TopDockWidgetArea, doc, 0);
-            else
-                main->TabifyTearOffDock(docs.first(), doc);
-            docs.append(doc);
-        }
-        return docs;
-    }
-
     ScriptedPrompt prompt;
     PromptGuard guard{&prompt};
 };

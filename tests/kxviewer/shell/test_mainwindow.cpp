@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -13,6 +14,7 @@
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvchannels.h"
+#include "kxviewer/kxviewersecondary.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/prefdialog.h"
 #include "kxviewer/prefpagegeneral.h"
@@ -416,6 +418,38 @@ TEST_F(MainWindowMessages, ClosingPanelTabsClearsTheCheckMarkWithTheLastOne)
     panels->trigger();
     EXPECT_TRUE(panels->isChecked());
     EXPECT_FALSE(MainWindow::SystemLogDock->isHidden());
+}
+
+// "Detach from Panel" puts a panel into a window of the viewer's own
+// secondary class; closing that window hands the panel back to the main
+// window, hidden, where the System Log keeps taking entries and
+// "S&ystem Panels On/Off" shows it again.
+TEST_F(MainWindowMessages, DetachedPanelSurvivesItsWindowsClose)
+{
+    TearOffTabDock* log = MainWindow::SystemLogDock;
+    window->SetTabActive(log, false);
+    window->DockDetach();
+    int secondary = 0;
+    QPointer<QWidget> detached = log->GetTopWindow(&secondary);
+    ASSERT_EQ(secondary, 1);
+    EXPECT_NE(qobject_cast<KxViewerSecondary*>(detached.data()), nullptr);
+
+    EXPECT_TRUE(detached->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(detached.isNull());
+    ASSERT_EQ(MainWindow::SystemLogDock, log);
+    EXPECT_TRUE(window->Docks.contains(log));
+    EXPECT_TRUE(log->isHidden());
+    EXPECT_EQ(log->GetTopWindow(nullptr), window.get());
+    MainWindow::AddToSystemLog("after the close");
+    EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains("after the close"));
+
+    QAction* panels = window->Actions[ACT_SYSTEM_PANELS];
+    if (panels->isChecked())
+        panels->trigger();
+    panels->trigger();
+    EXPECT_FALSE(log->isHidden());
+    EXPECT_EQ(log->GetTopWindow(nullptr), window.get());
 }
 
 TEST_F(MainWindowMessages, GraphNeedsATableDocument)

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QMenu>
+#include <QPointer>
 #include <QTableWidget>
 
 #include "kxlib/kxdrecord.h"
@@ -14,6 +15,7 @@
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
 #include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearoffsecondary.h"
 #include "tearoffwidget/tearofftabwidget.h"
 
 namespace {
@@ -292,6 +294,62 @@ TEST_F(TabPrefsTest, DockCommandsSplitTheTabOutOfItsGroup)
         EXPECT_EQ(TearOffMain::CurrentDock, tab);
         // Alone in its group now: nothing more to split out.
         EXPECT_FALSE(tab->Actions[action]->isEnabled());
+    }
+}
+
+// "Detach from Panel" moves the tab into a window of its own; "Attach to
+// Main Panel" brings it back beside the main window's documents and closes
+// the window it leaves empty, but not one that keeps a document.
+TEST_F(TabPrefsTest, DetachAndAttachMoveTheTabBetweenWindows)
+{
+    const struct {
+        const char* name;
+        int alsoDetached; // documents detached into the same window first
+    } cases[] = {{"alone in its window", 0}, {"beside another document", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        TabTable* first = OpenRows(3);
+        TabTable* tab = OpenRows(3);
+        TearOffTabWidget* home = first->TabWidget;
+        // Attach on a tab of the main window does nothing.
+        tab->DockAttach();
+        EXPECT_EQ(tab->TabWidget, home);
+
+        tab->UpdateActions();
+        ASSERT_TRUE(tab->Actions[TACT_DOCK_DETACH]->isEnabled());
+        EXPECT_FALSE(tab->Actions[TACT_DOCK_ATTACH]->isEnabled());
+        tab->Actions[TACT_DOCK_DETACH]->trigger();
+        QApplication::processEvents();
+        int secondary = 0;
+        QPointer<QWidget> window = tab->GetTopWindow(&secondary);
+        ASSERT_EQ(secondary, 1);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(home->indexOf(tab), -1);
+        QList<TabTable*> others;
+        for (int i = 0; i < c.alsoDetached; ++i) {
+            TabTable* other = OpenRows(3);
+            auto* own = static_cast<TearOffSecondary*>(window.data());
+            own->AddTearOffDock(Qt::TopDockWidgetArea, other, 0);
+            others.append(other);
+        }
+
+        tab->UpdateActions();
+        ASSERT_TRUE(tab->Actions[TACT_DOCK_ATTACH]->isEnabled());
+        tab->Actions[TACT_DOCK_ATTACH]->trigger();
+        FlushDeletes();
+
+        EXPECT_EQ(tab->TabWidget, home);
+        EXPECT_EQ(tab->GetTopWindow(nullptr), main.get());
+        EXPECT_EQ(TearOffMain::CurrentDock, tab);
+        EXPECT_EQ(window.isNull(), others.isEmpty());
+        for (TabTable* other : others)
+            EXPECT_EQ(other->GetTopWindow(nullptr), window.data());
+        for (TearOffDockWidget* group : main->DockWidgets)
+            EXPECT_GT(group->TabWidget->count(), 0);
+        tab->UpdateActions();
+        EXPECT_FALSE(tab->Actions[TACT_DOCK_ATTACH]->isEnabled());
     }
 }
 

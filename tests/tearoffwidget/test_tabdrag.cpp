@@ -1,0 +1,382 @@
+// Dragging a tab out of its group and dropping it on the guides, between
+// tabs or nowhere; the guides' zones.
+#include <QImage>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPainter>
+#include <QTest>
+#include <QtTest/qtestspontaneevent.h>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+#include "tearoffstubs.h"
+#include "tearoffwidget/screencoverwidget.h"
+#include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearoffsecondary.h"
+#include "tearoffwidget/tearofftabbar.h"
+#include "tearoffwidget/tearofftabwidget.h"
+
+namespace {
+
+using Cover = ScreenCoverWidget;
+
+TEST(DropGuides, ZoneUnderTheCursor)
+{
+    const QPoint c(500, 400);
+    const Cover::Edges all{true, true, true, true};
+    const Cover::Edges bottomOnly{false, false, false, true};
+    const Cover::Edges topOnly{true, false, false, false};
+    const struct {
+        int dx, dy;
+        Cover::Edges edges;
+        int32_t mode;
+        int32_t zone;
+    } cases[] = {
+        // Both corners of a guide belong to it; the pixel beyond does not.
+        {-59, -18, all, Cover::GUIDES_ONE, Cover::ZONE_LEFT},
+        {-23, 18, all, Cover::GUIDES_ONE, Cover::ZONE_LEFT},
+        {-60, 0, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {-22, 0, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {-41, 19, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {23, -18, all, Cover::GUIDES_ONE, Cover::ZONE_RIGHT},
+        {59, 18, all, Cover::GUIDES_ONE, Cover::ZONE_RIGHT},
+        {-18, -59, all, Cover::GUIDES_ONE, Cover::ZONE_TOP},
+        {18, -23, all, Cover::GUIDES_ONE, Cover::ZONE_TOP},
+        {-18, 23, all, Cover::GUIDES_ONE, Cover::ZONE_BOTTOM},
+        {18, 59, all, Cover::GUIDES_ONE, Cover::ZONE_BOTTOM},
+        {-18, -18, all, Cover::GUIDES_ONE, Cover::ZONE_CENTRE},
+        {18, 18, all, Cover::GUIDES_ONE, Cover::ZONE_CENTRE},
+        {-100, -18, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_LEFT},
+        {-64, 18, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_LEFT},
+        {-101, 0, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {100, 18, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_RIGHT},
+        {0, -100, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_TOP},
+        {-18, 64, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_BOTTOM},
+        {18, 100, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_BOTTOM},
+        // A group in the top area takes only its bottom edge, one in the
+        // bottom area only its top edge; the side guides stay.
+        {-80, 0, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {80, 0, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {0, -80, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {0, 80, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_EDGE_BOTTOM},
+        {0, -80, topOnly, Cover::GUIDES_ONE, Cover::ZONE_EDGE_TOP},
+        {0, 80, topOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
+        {-40, 0, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_LEFT},
+        // A whole window: the centre only.
+        {0, 0, all, Cover::GUIDES_WINDOW, Cover::ZONE_CENTRE},
+        {18, -18, all, Cover::GUIDES_WINDOW, Cover::ZONE_CENTRE},
+        {-40, 0, all, Cover::GUIDES_WINDOW, Cover::ZONE_NONE},
+        {0, 80, all, Cover::GUIDES_WINDOW, Cover::ZONE_NONE},
+        // A group of another kind: everything but the centre.
+        {0, 0, all, Cover::GUIDES_OTHER_KIND, Cover::ZONE_NONE},
+        {40, 0, all, Cover::GUIDES_OTHER_KIND, Cover::ZONE_RIGHT},
+        {0, 80, all, Cover::GUIDES_OTHER_KIND, Cover::ZONE_EDGE_BOTTOM},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << k.dx << "," << k.dy << " mode " << k.mode);
+        const QPoint cursor = c + QPoint(k.dx, k.dy);
+        EXPECT_EQ(Cover::GuideZone(c, cursor, k.edges, k.mode), k.zone);
+        QImage image(1000, 800, QImage::Format_ARGB32);
+        QPainter painter(&image);
+        EXPECT_EQ(Cover::DrawDropGuides(painter, c, cursor, k.edges, k.mode), k.zone);
+    }
+}
+
+// Where a torn-out tab lands, relative to the group it was dropped on.
+enum class Lands { Left, Right, Above, Below, Inside, BottomEdge, FirstTab, OwnWindow };
+
+class TabDragTest : public MainWithPanelsTest {
+protected:
+    void SetUp() override
+    {
+        MainWithPanelsTest::SetUp();
+        main->move(0, 0);
+        main->resize(780, 580);
+        QApplication::processEvents();
+    }
+
+    QPoint InWindow(const QWidget* widget, QPoint pos) const
+    {
+        return main->mapFromGlobal(widget->mapToGlobal(pos));
+    }
+
+    // Presses on the dock's tab and moves far enough to tear it out; the
+    // window that holds the tab gets the rest of the drag.
+    void TearOut(TearOffTabDock* dock)
+    {
+        TearOffTabBar* bar = dock->TabWidget->TabBar;
+        dragWindow_ = bar->window();
+        const QPoint press = dragWindow_->mapFromGlobal(bar->mapToGlobal(bar->tabRect(dock->TabWidget->indexOf(dock)).center()));
+        QWindow* window = dragWindow_->windowHandle();
+        QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, press);
+        QTest::mouseMove(window, press + QPoint(8, 0));
+        QTest::mouseMove(window, press + QPoint(30, 4));
+    }
+
+    void DropAt(QPoint global)
+    {
+        QWindow* window = dragWindow_->windowHandle();
+        const QPoint pos = dragWindow_->mapFromGlobal(global);
+        QTest::mouseMove(window, pos);
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, dragWindow_->mapFromGlobal(global));
+        FlushDeletes();
+        QApplication::processEvents();
+        FlushDeletes();
+    }
+
+    // Nothing of the drag is left: no placeholder page, no empty group, no
+    // empty host.
+    void ExpectNoLeftovers()
+    {
+        for (TearOffTabWidget* tabs : main->findChildren<TearOffTabWidget*>())
+            for (int i = 0; i < tabs->count(); ++i)
+                EXPECT_NE(tabs->widget(i)->objectName(), "tmp_tfr");
+        for (TearOffDockWidget* group : main->DockWidgets)
+            EXPECT_GT(group->TabWidget->count(), 0);
+        for (QMainWindow* host : main->findChildren<QMainWindow*>()) {
+            if (!host->objectName().startsWith("LRTabWin"))
+                continue;
+            bool used = host == TearOffMain::MainHost;
+            for (TearOffDockWidget* group : main->DockWidgets)
+                used = used || group->Host == host;
+            EXPECT_TRUE(used) << host->objectName().toStdString();
+        }
+        EXPECT_FALSE(main->Cover->isVisible());
+    }
+
+private:
+    QWidget* dragWindow_ = nullptr;
+};
+
+// A document dragged out of a group of two (or out of a group of its own,
+// beside the target) and dropped on each guide, on a tab or on nothing.
+TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
+{
+    // Where the dragged tab comes from: a group of two, a group of its own,
+    // the panels' group (a tab of another kind) or a window of its own.
+    enum class From { Pair, OwnGroup, Panels, LoneWindow };
+    const struct {
+        const char* name;
+        QPoint offset; // from the target group's centre; tab: on its first tab
+        bool onTab;
+        From from;
+        Lands lands;
+    } cases[] = {
+        {"left guide", {-40, 0}, false, From::Pair, Lands::Left},
+        {"right guide", {40, 0}, false, From::Pair, Lands::Right},
+        {"top guide", {0, -40}, false, From::Pair, Lands::Above},
+        {"bottom guide", {0, 40}, false, From::Pair, Lands::Below},
+        {"centre guide", {0, 0}, false, From::Pair, Lands::Inside},
+        {"centre guide, own group", {0, 0}, false, From::OwnGroup, Lands::Inside},
+        {"centre guide, from a window of its own", {0, 0}, false, From::LoneWindow, Lands::Inside},
+        {"bottom edge guide", {0, 80}, false, From::Pair, Lands::BottomEdge},
+        {"top edge guide, not offered in the top area", {0, -80}, false, From::Pair, Lands::OwnWindow},
+        {"first tab", {}, true, From::Pair, Lands::FirstTab},
+        {"first tab, own group", {}, true, From::OwnGroup, Lands::FirstTab},
+        {"tab strip after the last tab", {}, true, From::Pair, Lands::Inside},
+        {"no guide", {-150, 0}, false, From::Pair, Lands::OwnWindow},
+        {"no guide, own group", {-150, 0}, false, From::OwnGroup, Lands::OwnWindow},
+        {"no guide, from a window of its own", {-150, 0}, false, From::LoneWindow, Lands::OwnWindow},
+        // A panel over a document group: no centre guide, no tab position.
+        {"panel on the centre guide", {0, 0}, false, From::Panels, Lands::OwnWindow},
+        {"panel on a document tab", {}, true, From::Panels, Lands::OwnWindow},
+        {"panel on the left guide", {-40, 0}, false, From::Panels, Lands::Left},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        QList<StubDoc*> docs = AddDocuments(2, false);
+        StubDoc* target = docs[0];
+        StubDoc* moved = c.from == From::Panels ? panels[0] : docs[1];
+        if (c.from == From::OwnGroup)
+            main->SplitOneTearOffDock(moved, Qt::Horizontal);
+        if (c.from == From::LoneWindow)
+            main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, moved, 0)->setGeometry(300, 250, 400, 300);
+        QApplication::processEvents();
+        TearOffDockWidget* targetGroup = target->TabWidget->DockWidget;
+
+        TearOut(moved);
+        ASSERT_TRUE(main->Cover->NewWindow);
+        QPointer<QMainWindow> newWindow = main->Cover->NewWindow.data();
+        EXPECT_EQ(moved->GetTopWindow(nullptr), newWindow.data());
+        EXPECT_TRUE(main->Cover->isVisible());
+
+        const QRect frame(targetGroup->mapToGlobal(QPoint()), targetGroup->size());
+        const QPoint centre(frame.x() + frame.width() / 2, frame.y() + frame.height() / 2);
+        TearOffTabBar* bar = target->TabWidget->TabBar;
+        const QRect lastTab = bar->tabRect(bar->count() - 1);
+        const QPoint onStrip = c.lands == Lands::Inside ? lastTab.center() + QPoint(lastTab.width(), 0)
+                                                        : bar->tabRect(0).center();
+        const QPoint point = c.onTab ? bar->mapToGlobal(onStrip) : centre + c.offset;
+        DropAt(point);
+
+        ExpectNoLeftovers();
+        int secondary = -1;
+        QWidget* top = moved->GetTopWindow(&secondary);
+        EXPECT_EQ(main->CurrentDock, moved);
+        if (c.lands == Lands::OwnWindow) {
+            EXPECT_EQ(secondary, 1);
+            EXPECT_EQ(top, newWindow.data());
+            EXPECT_TRUE(top->isVisible());
+            EXPECT_EQ(qobject_cast<TearOffSecondary*>(top)->Host, moved->TabWidget->DockWidget->Host);
+            continue;
+        }
+        EXPECT_EQ(secondary, 0);
+        EXPECT_TRUE(newWindow.isNull()) << "the carrying window goes";
+        TearOffDockWidget* movedGroup = moved->TabWidget->DockWidget;
+        EXPECT_EQ(movedGroup->Host, TearOffMain::MainHost);
+        EXPECT_EQ(movedGroup->TopWindow, main.get());
+        const QRect t = targetGroup->geometry();
+        const QRect m = movedGroup->geometry();
+        switch (c.lands) {
+        case Lands::Left:
+            EXPECT_LT(m.right(), t.left());
+            break;
+        case Lands::Right:
+            EXPECT_GT(m.left(), t.right());
+            break;
+        case Lands::Above:
+            EXPECT_LT(m.bottom(), t.top());
+            break;
+        case Lands::Below:
+            EXPECT_GT(m.top(), t.bottom());
+            break;
+        case Lands::Inside:
+            EXPECT_EQ(moved->TabWidget, target->TabWidget);
+            EXPECT_EQ(target->TabWidget->indexOf(moved), target->TabWidget->count() - 1);
+            break;
+        case Lands::FirstTab:
+            EXPECT_EQ(moved->TabWidget, target->TabWidget);
+            EXPECT_EQ(target->TabWidget->indexOf(moved), 0);
+            break;
+        case Lands::BottomEdge:
+            EXPECT_EQ(TearOffMain::MainHost->dockWidgetArea(movedGroup), Qt::BottomDockWidgetArea);
+            break;
+        case Lands::OwnWindow:
+            break;
+        }
+    }
+}
+
+// The one document of the main window stays where it is.
+TEST_F(TabDragTest, LastDocumentOfTheMainWindowIsNotTornOut)
+{
+    StubDoc* doc = AddDocuments(1, false)[0];
+    TearOffTabWidget* tabs = doc->TabWidget;
+    const int windows = main->WindowCounter;
+    TearOut(doc);
+    DropAt(main->mapToGlobal(QPoint(50, 300)));
+    EXPECT_EQ(doc->TabWidget, tabs);
+    EXPECT_EQ(doc->GetTopWindow(nullptr), main.get());
+    EXPECT_EQ(main->WindowCounter, windows);
+    EXPECT_EQ(main->findChild<TearOffSecondary*>(), nullptr);
+    ExpectNoLeftovers();
+}
+
+// The cover only paints: raising the window under the cursor and the event
+// processing that goes with it belong to finding the target.
+TEST_F(TabDragTest, PaintingTheCoverRaisesNothingAndProcessesNoEvents)
+{
+    AddDocuments(2, false);
+    auto* doc = new StubDoc;
+    auto* window = static_cast<TearOffSecondary*>(main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, doc, 0));
+    window->setGeometry(100, 100, 400, 300);
+    QApplication::processEvents();
+    TearOffDockWidget* group = doc->TabWidget->DockWidget;
+    const QPoint centre = group->mapToGlobal(group->rect().center());
+    Cover* cover = main->Cover;
+    cover->MovedDocks = {AddDocuments(1, false)[0]};
+    cover->Host = TearOffMain::MainHost;
+    cover->TargetRect = QRect(group->mapToGlobal(QPoint()), group->size());
+    cover->TargetGroup = group;
+    cover->TargetDock = doc;
+    cover->Mode = Cover::GUIDES_ONE;
+    cover->ScreenUnion = Cover::GetMinMaxScreen();
+    cover->resize(cover->ScreenUnion.size());
+    bool ran = false;
+    QMetaObject::invokeMethod(qApp, [&ran] { ran = true; }, Qt::QueuedConnection);
+
+    cover->grab();
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(cover->Host, TearOffMain::MainHost);
+
+    cover->UpdateDropTarget(centre);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(cover->Host, window->Host);
+    EXPECT_EQ(cover->Zone, Cover::ZONE_CENTRE);
+    cover->MovedDocks.clear();
+}
+
+// A secondary window moved by hand drags its documents along; the first
+// move after it appeared, a move after a title double click, a maximised
+// window and a move without the button are no drags.
+TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
+{
+    const struct {
+        const char* name;
+        bool firstMove, doubleClicked, maximised, buttonDown;
+        int docs;
+        QPoint offset; // of the cursor from the target group's centre
+        bool drags, drops;
+    } cases[] = {
+        {"dragged", false, false, false, true, 1, {}, true, true},
+        // A window of several documents offers the centre guide only.
+        {"two documents on the centre", false, false, false, true, 2, {}, true, true},
+        {"two documents on a side guide", false, false, false, true, 2, {-40, 0}, true, false},
+        {"first move", true, false, false, true, 1, {}, false, false},
+        {"after a title double click", false, true, false, true, 1, {}, false, false},
+        {"maximised", false, false, true, true, 1, {}, false, false},
+        {"button up", false, false, false, false, 1, {}, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        StubDoc* target = AddDocuments(1, false)[0];
+        QList<StubDoc*> docs{new StubDoc};
+        QPointer<ScriptedSecondary> window =
+            static_cast<ScriptedSecondary*>(main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, docs[0], 0));
+        while (docs.size() < c.docs) {
+            docs.append(new StubDoc);
+            window->AddTearOffDock(Qt::BottomDockWidgetArea, docs.last(), 0);
+        }
+        window->setGeometry(400, 300, 300, 200);
+        QApplication::processEvents();
+        if (c.doubleClicked) {
+            QMouseEvent click(QEvent::NonClientAreaMouseButtonDblClick, QPointF(10, -5), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.data(), &click);
+        }
+        if (c.maximised)
+            window->showMaximized();
+        QApplication::processEvents();
+        window->FirstMovePending = c.firstMove;
+        window->buttonDown = c.buttonDown;
+        TearOffDockWidget* targetGroup = target->TabWidget->DockWidget;
+        QCursor::setPos(targetGroup->mapToGlobal(targetGroup->rect().center()) + c.offset);
+
+        // As the window manager moves it: the window system reports the move.
+        const QPoint from = window->pos();
+        if (!c.maximised)
+            window->move(from + QPoint(-200, -150));
+        QMoveEvent moved(window->pos(), from);
+        QSpontaneKeyEvent::setSpontaneous(&moved);
+        qApp->notify(window.data(), &moved);
+        QApplication::processEvents();
+        EXPECT_EQ(window->Dragging, c.drags);
+        EXPECT_EQ(main->Cover->isVisible(), c.drags);
+        window->buttonDown = false;
+        QTest::qWait(3 * TearOffSecondary::POLL_MS);
+        FlushDeletes();
+
+        EXPECT_EQ(window.isNull(), c.drops);
+        for (StubDoc* doc : docs)
+            EXPECT_EQ(doc->TabWidget == target->TabWidget, c.drops);
+        EXPECT_FALSE(main->Cover->isVisible());
+        ExpectNoLeftovers();
+    }
+}
+
+} // namespace
