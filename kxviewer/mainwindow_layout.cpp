@@ -149,7 +149,8 @@ void MainWindow::RestoreDocks(bool startup)
         } else if (secondary != nullptr) {
             secondary->AddTearOffDock(area, dock, mode);
         } else {
-            AddTearOffDock(area, dock, mode);
+            // Straight into its own window: docked in the main window first
+            // it would widen that window for good.
             secondary = qobject_cast<TearOffSecondary*>(AddSecondaryTearOffDock(area, dock, mode));
             if (secondary == nullptr) {
                 last = nullptr;

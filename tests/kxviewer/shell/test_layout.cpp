@@ -8,6 +8,7 @@
 #include "kxviewer/systemlogplaintext.h"
 #include "openfixture.h"
 #include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearoffsecondary.h"
 #include "tearoffwidget/tearofftabdock.h"
 #include "tearoffwidget/tearofftabwidget.h"
 
@@ -51,18 +52,21 @@ protected:
     {
         QStringList placements;
         QList<const TearOffDockWidget*> groups;
+        for (const TearOffDockWidget* group : window->DockWidgets)
+            for (TearOffTabDock* dock : window->Docks)
+                if (dock->TabWidget && dock->TabWidget->DockWidget == group && !groups.contains(group))
+                    groups << group;
         for (TearOffTabDock* dock : window->Docks) {
             const TearOffDockWidget* group = dock->TabWidget ? dock->TabWidget->DockWidget : nullptr;
             if (group == nullptr)
                 continue;
-            if (!groups.contains(group))
-                groups << group;
-            placements << QStringLiteral("%1 g%2 a%3 t%4")
-                              .arg(dock->windowTitle())
+            placements << QStringLiteral("%1 %2 g%3 a%4 t%5")
+                              .arg(dock->windowTitle(), group->Host->objectName())
                               .arg(groups.indexOf(group))
-                              .arg(int(TearOffMain::MainHost->dockWidgetArea(const_cast<TearOffDockWidget*>(group))))
+                              .arg(int(group->Host->dockWidgetArea(const_cast<TearOffDockWidget*>(group))))
                               .arg(dock->TabWidget->indexOf(dock));
         }
+        placements.sort();
         return placements;
     }
 
@@ -95,19 +99,28 @@ DockEntry Saved(const QString& path, int32_t tab)
 
 } // namespace
 
-// Two documents as tabs of one group, the panels moved to the left and the
-// window's rectangle come back the same in a fresh window.
+// Documents as tabs of one group, two groups in a secondary window, the
+// panels moved to the left and the windows' rectangles come back the same
+// in a fresh main window.
 TEST_F(LayoutTest, SavedLayoutComesBackInAFreshWindow)
 {
-    for (const char* name : {"a.kx", "b.kx"})
+    for (const char* name : {"a.kx", "b.kx", "c.kx", "d.kx"})
         Trigger(ACT_OPEN, RawFile(name, 30));
+    // d goes to a window of its own, c joins it as a second group.
+    window->DockDetach();
+    auto* secondary = qobject_cast<TearOffSecondary*>(window->Docks.last()->TabWidget->DockWidget->TopWindow);
+    ASSERT_NE(secondary, nullptr);
+    secondary->AddTearOffDock(Qt::LeftDockWidgetArea, window->Docks[4], 0);
+    secondary->setGeometry(QRect(40, 50, 500, 350));
     TearOffMain::MainHost->addDockWidget(Qt::LeftDockWidgetArea, MainWindow::SystemLogDock->TabWidget->DockWidget);
     window->showNormal();
     window->setGeometry(QRect(20, 30, 600, 400));
     QCoreApplication::processEvents();
     const QRect rect = window->geometry();
+    const QRect secondaryRect = secondary->geometry();
     const QStringList before = Placements();
-    ASSERT_EQ(before, (QStringList{"System Log g0 a1 t0", "Debug g0 a1 t1", "a g1 a4 t0", "b g1 a4 t1"}));
+    ASSERT_EQ(before, (QStringList{"Debug LRTabWin0 g0 a1 t1", "System Log LRTabWin0 g0 a1 t0", "a LRTabWin0 g1 a4 t0",
+                                   "b LRTabWin0 g1 a4 t1", "c LRTabWin1 g3 a1 t0", "d LRTabWin1 g2 a4 t0"}));
     PrefGlobal::OpenInSavedWindows = true;
     window->SaveDocks();
 
@@ -120,6 +133,10 @@ TEST_F(LayoutTest, SavedLayoutComesBackInAFreshWindow)
     EXPECT_EQ(Placements(), before);
     EXPECT_TRUE(Near(window->geometry(), rect));
     EXPECT_FALSE(window->isMaximized());
+    const QList<TearOffSecondary*> secondaries = window->findChildren<TearOffSecondary*>();
+    ASSERT_EQ(secondaries.size(), 1);
+    EXPECT_TRUE(secondaries[0]->isVisible());
+    EXPECT_TRUE(Near(secondaries[0]->geometry(), secondaryRect));
     EXPECT_TRUE(files.calls.empty());
 }
 
