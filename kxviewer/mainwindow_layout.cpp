@@ -198,9 +198,14 @@ void MainWindow::RestoreSession()
             window->show();
     }
 
-    for (TearOffTabDock* panel : {DebugDock, SystemLogDock})
-        if (panel != nullptr && !panel->isHidden() && panel->TabWidget != nullptr)
-            panel->TabWidget->setCurrentWidget(panel);
+    // A panel the user hid has left its tabs or its group is hidden; a
+    // shown page that is not the current tab reads as hidden too, so the
+    // tab itself is asked.
+    for (TearOffTabDock* panel : {DebugDock, SystemLogDock}) {
+        TearOffTabWidget* tabs = panel != nullptr ? panel->TabWidget : nullptr;
+        if (tabs != nullptr && tabs->indexOf(panel) >= 0 && !(tabs->DockWidget && tabs->DockWidget->isHidden()))
+            tabs->setCurrentWidget(panel);
+    }
     if (Docks.size() > 2)
         SetTabActive(Docks.last(), false);
     if (PrefGlobal::AutoUpgrade)

@@ -186,6 +186,7 @@ TEST_F(LayoutTest, StartupSwitchesDecideWhetherTheSessionReopens)
         if (c.reopened > 0) {
             EXPECT_EQ(TearOffMain::CurrentDock, window->Docks.last());
         }
+        EXPECT_EQ(MainWindow::SystemLogDock->TabWidget->currentWidget(), MainWindow::SystemLogDock);
     }
 }
 
