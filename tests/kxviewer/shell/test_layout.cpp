@@ -240,3 +240,53 @@ TEST_F(LayoutTest, UnusableRectanglesAndAreasAreMended)
         "Saved layout: [SaveDocks.Dock2] has dock area 77, top used"));
     EXPECT_TRUE(PrefGlobal::DockLoadReports.empty());
 }
+
+// Secondary windows wait hidden until the session is restored; one whose
+// only panel is switched off stays hidden, one saved maximised comes back
+// maximised.
+TEST_F(LayoutTest, SecondaryWindowsComeBackInTheirSavedState)
+{
+    const bool panelWas = PrefGlobal::PanelSystemLog;
+    struct Case {
+        const char* name;
+        bool panelInSecondary;
+        bool panelShown;
+        bool documentMaximised; // a document saved in a window of its own
+        bool visible;
+        bool maximised;
+    };
+    const Case cases[] = {
+        {"the System Log's window with the panel on", true, true, false, true, false},
+        {"the System Log's window with the panel off stays hidden", true, false, false, false, false},
+        {"a document's window saved maximised", false, true, true, true, true},
+    };
+    const QString a = RawFile("a.kx", 30);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrefGlobal::SystemDocks = saved.system;
+        PrefGlobal::SystemDocks[0].windowNumber = c.panelInSecondary ? 1 : 0;
+        for (DockEntry& panel : PrefGlobal::SystemDocks)
+            panel.maximised = false;
+        PrefGlobal::PanelSystemLog = c.panelShown;
+        PrefGlobal::SavedDocks.clear();
+        if (c.documentMaximised) {
+            PrefGlobal::SavedDocks = {Saved(a, 0)};
+            PrefGlobal::SavedDocks[0].windowNumber = 2;
+            PrefGlobal::SavedDocks[0].maximised = true;
+        }
+        PrefGlobal::GlobalShowOnStartup = true;
+        PrefGlobal::OpenInSavedWindows = true;
+        PrefGlobal::RDebugMode = true;
+        Restart();
+        const QList<TearOffSecondary*> waiting = window->findChildren<TearOffSecondary*>();
+        ASSERT_EQ(waiting.size(), c.panelInSecondary ? 1 : 0);
+        for (TearOffSecondary* secondary : waiting)
+            EXPECT_FALSE(secondary->isVisible()) << "hidden until the session is restored";
+        window->RestoreSession();
+        const QList<TearOffSecondary*> secondaries = window->findChildren<TearOffSecondary*>();
+        ASSERT_EQ(secondaries.size(), 1);
+        EXPECT_EQ(secondaries[0]->isVisible(), c.visible);
+        EXPECT_EQ(secondaries[0]->isMaximized(), c.maximised);
+    }
+    PrefGlobal::PanelSystemLog = panelWas;
+}
