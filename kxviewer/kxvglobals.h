@@ -74,6 +74,10 @@ struct KxvSystemDock {
     int32_t dockArea;
 };
 constexpr int32_t SYSTEM_DOCK_COUNT = 2;
+// Qt's dock areas as saved.
+constexpr int32_t DOCK_AREA_LEFT = 1;
+constexpr int32_t DOCK_AREA_RIGHT = 2;
+constexpr int32_t DOCK_AREA_TOP = 4;
 constexpr int32_t DOCK_AREA_BOTTOM = 8;
 constexpr KxvSystemDock SystemDockDefaults[] = {
     {"SystemDock", false, true, 0, DOCK_AREA_BOTTOM},

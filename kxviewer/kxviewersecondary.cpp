@@ -2,6 +2,8 @@
 
 #include <QIcon>
 
+#include "kxviewer/windowdrop.h"
+
 KxViewerSecondary::KxViewerSecondary(QWidget* parent) : TearOffSecondary(parent)
 {
     // The taskbar and the window switcher show it as the viewer's.
@@ -9,4 +11,5 @@ KxViewerSecondary::KxViewerSecondary(QWidget* parent) : TearOffSecondary(parent)
         setWindowIcon(parent->windowIcon());
         setWindowTitle(parent->windowTitle());
     }
+    new WindowDrop(this);
 }

@@ -55,6 +55,7 @@ KxvStartup::KxvStartup(int& argc, char** argv)
     if (KxvGuiChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
         KxvGuiChannel.Notice(0, "Qt version: %s", QT_VERSION_STR);
     TearOffMain::Me->setWindowTitle(QString::fromLatin1(APP_NAME));
+    window_->RestoreSession();
 }
 
 KxvStartup::~KxvStartup()

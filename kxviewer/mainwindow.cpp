@@ -11,6 +11,7 @@
 #include <QToolBar>
 
 #include "kxviewer/actiontable.h"
+#include "kxviewer/helpassistant.h"
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/mainwindowservices.h"
@@ -22,6 +23,7 @@
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/timeiconarea.h"
+#include "kxviewer/windowdrop.h"
 #include "tearoffwidget/tearofftabdock.h"
 
 QStatusBar* MainWindow::StatusBar = nullptr;
@@ -34,11 +36,12 @@ QTimer* MainWindow::IdleTimer = nullptr;
 MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
 {
     CreateActions(this, MainWindowBindings, nullptr);
+    help_ = std::make_unique<HelpAssistant>();
     LoadSharedPixmaps();
 
     setWhatsThis(QStringLiteral("index.html"));
     app->installEventFilter(this);
-    setAcceptDrops(true);
+    new WindowDrop(this);
     setMouseTracking(true);
     const int iconSide = PrefGlobal::LargeIcons ? 32 : 16;
     setIconSize(QSize(iconSide, iconSide));
@@ -59,13 +62,17 @@ MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
     Connect(this, SIGNAL(customContextMenuRequested(QPoint)), this, SLOT(CustomMainMenuRequested(QPoint)));
     Connect(this, SIGNAL(SignalInformation(const char*)), this, SLOT(OnSignalInformation(const char*)));
 
-    // The saved window geometry is not restored yet: three quarters of the
-    // screen, so that the first start does not open a tiny window.
+    // Three quarters of the screen unless the saved layout has a usable
+    // window rectangle.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         resize(screen->availableSize() * 3 / 4);
+    RestoreDocks(true);
+    SetTabActive(SystemLogDock, false);
 
-    SystemLogDock->ShowOrHide(PrefGlobal::PanelSystemLog, false);
-    DebugDock->ShowOrHide(PrefGlobal::PanelDebug, false);
+    // The window is not shown yet: a secondary window left without a panel
+    // is marked rather than hidden.
+    SystemLogDock->ShowOrHide(PrefGlobal::PanelSystemLog, true);
+    DebugDock->ShowOrHide(PrefGlobal::PanelDebug, true);
     if (property("MAX").toBool())
         showMaximized();
     else
@@ -135,11 +142,6 @@ void MainWindow::CreateSystemDocks()
             SLOT(DebugWidgetCustomMenuRequested(QPoint)));
     DebugDock->setCentralWidget(DebugView);
 
-    // The saved layout is not restored yet: both panels take their default
-    // place, one tab group at the bottom.
-    AddTearOffDock(Qt::BottomDockWidgetArea, SystemLogDock, TearOffTabDock::ModePanel);
-    TabifyTearOffDock(SystemLogDock, DebugDock);
-    SetTabActive(SystemLogDock, false);
     Connect(SystemLogDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
     Connect(DebugDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
 }
@@ -161,6 +163,8 @@ void MainWindow::OnCloseAccepted()
 bool MainWindow::eventFilter(QObject* object, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::WhatsThis && ShowWhatsThisHelp(object))
+        return true;
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && IsOwnWidget(object)) {
         auto* key = static_cast<QKeyEvent*>(event);
         // A key event reaches the focus widget first and then each parent in

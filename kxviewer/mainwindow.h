@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
+#include <QUrl>
 
 #include "kxviewer/table/comactionbase.h"
 #include "tearoffwidget/tearoffmain.h"
@@ -23,6 +24,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class DocLoader;
+class HelpAssistant;
 class ImportDialog;
 class MainWindowServices;
 class MainWindowTabShell;
@@ -39,6 +41,7 @@ public:
     static constexpr int MAIN_TOOLBAR_COUNT = 7;
     static constexpr int IDLE_INTERVAL_MS = 600;
     static constexpr int RECENT_FILES_MAX = 20;
+    static constexpr int MAX_DROP_WITHOUT_QUESTION = 5;
 
     // How OpenFile and the worker ImportFile choose the reader when the
     // suffix names no file type.
@@ -77,6 +80,10 @@ public:
     // The 600 ms idle timer that documents connect their idle work to.
     static QTimer* IdleTimer;
 
+    // The URLs of the last file drop on any window, waiting for
+    // CallFilesDrag.
+    QList<QUrl> DroppedUrls;
+
     // Set just before an OpenFile that must leave the recent-file list
     // alone; the next check clears it.
     static bool OpenWithoutRecent;
@@ -101,6 +108,17 @@ public:
     // Docks a new document beside the current one and saves the layout.
     void SetNewDockPosition(TabBase* tab);
 
+    // Start-up mode places the two system panels by the saved layout;
+    // session mode reopens the saved documents in their docks and tabs.
+    void RestoreDocks(bool startup);
+    // After the window is shown: reports what the saved layout held wrong,
+    // offers the last session's documents, brings the System Log to the
+    // front and starts the automatic update check.
+    void RestoreSession();
+    // The last session is reopened only while "GlobalShowOnStartup" and
+    // OpenInSavedWindows are both on.
+    static bool ReopensSession();
+
     QMainWindow* CreateSecondary() override;
     void SaveDocks() override;
     void OnCloseAccepted() override;
@@ -113,6 +131,7 @@ public:
     QMenu* RecentFilesMenu() const { return recentFilesMenu_; }
     ScriptsPanel* Scripts() const { return scripts_.get(); }
     ScriptLibraries* Libraries() const { return libraries_.get(); }
+    HelpAssistant& Assistant() const { return *help_; }
     // The checkable entries of "&Panel's Toolbar", in preference order.
     const QList<QAction*>& PanelToolbarActions() const { return panelToolbarActions_; }
 
@@ -194,6 +213,9 @@ public slots:
     void AddStringToDebugPanel(const char* new_str);
     void OnSignalInformation(const char* text);
     void ScriptPannelOnOff();
+    // Opens the dropped files and every file in the dropped folders; asks
+    // first when there are more than MAX_DROP_WITHOUT_QUESTION.
+    void CallFilesDrag();
     void notImplemented();
     void About();
     void Help();
@@ -231,6 +253,11 @@ private:
     QList<QAction*> panelToolbarActions_;
     // The entries of "Recent &Files"; replaced whole by each update.
     QList<QAction*> recentFileActions_;
+    // A What's-this click on object: its help page or help keyword goes to
+    // the help browser; false when object has no help text.
+    bool ShowWhatsThisHelp(QObject* object);
+
+    std::unique_ptr<HelpAssistant> help_;
     std::unique_ptr<MainWindowServices> services_;
     ImportDialog* importDialog_ = nullptr;
     std::unique_ptr<MainWindowTabShell> tabShell_;

@@ -1,10 +1,13 @@
 #include "kxviewer/mainwindowtabshell.h"
 
+#include <QHeaderView>
+
 #include "kxviewer/actiontable.h"
 #include "kxviewer/graph/tabgraph.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/table/tabbase.h"
+#include "kxviewer/windowdrop.h"
 
 const ComActionBinding* MainWindowTabShell::MainBindings() { return MainWindowBindings; }
 
@@ -38,3 +41,9 @@ QDockWidget* MainWindowTabShell::ScriptsDock()
 }
 
 TabBase* MainWindowTabShell::OpenGraph(TabTable& owner) { return TabGraph::Open(owner); }
+
+bool MainWindowTabShell::StartColumnDrag(const QPoint& pos, QHeaderView* header, TabTableView* view)
+{
+    WindowDrop* drop = WindowDrop::Of(header);
+    return drop != nullptr && drop->StartColumnDrag(pos, header, view);
+}

@@ -60,6 +60,7 @@ QFont PrefGlobal::Fonts[FONT_Nums];
 std::vector<QRgb> PrefGlobal::ColorScheme;
 std::vector<DockEntry> PrefGlobal::SystemDocks;
 std::vector<DockEntry> PrefGlobal::SavedDocks;
+std::vector<std::string> PrefGlobal::DockLoadReports;
 std::string PrefGlobal::LastOpenFilter;
 
 std::string PrefGlobal::ProgramDir;
@@ -227,6 +228,7 @@ void PrefGlobal::SetDefaults()
         SystemDocks.push_back(entry);
     }
     SavedDocks.clear();
+    DockLoadReports.clear();
     LastOpenFilter.clear();
 }
 

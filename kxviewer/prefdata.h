@@ -112,6 +112,9 @@ public:
     // sections of those names, and the saved document docks in order.
     static std::vector<DockEntry> SystemDocks;
     static std::vector<DockEntry> SavedDocks;
+    // What LoadDocks found wrong in the saved sections, one line each, for
+    // the System Log once the window exists.
+    static std::vector<std::string> DockLoadReports;
     // Labels of the script and history views.
     static const char* Labels[PREF_LABEL_COUNT];
     // The last filter text of the open-file dialog.
@@ -164,6 +167,9 @@ public:
     static bool SaveFormats();
     static void SaveFormats(ZmLib::IniBase& ini, const ImportFormatList& list);
 
+    // A section without a name, with a negative window number or an
+    // overlong name is left out; a dock area other than left, right, top or
+    // bottom becomes top. Each is reported in DockLoadReports.
     static void LoadDocks(ZmLib::IniBase& ini);
     // The main window's docks in its order; document docks whose file is
     // gone are left out. Written only while OpenInSavedWindows is on.

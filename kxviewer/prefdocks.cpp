@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "kxviewer/kxvglobals.h"
 #include "kxviewer/prefdata.h"
 #include "utils/common/strbase.h"
 
@@ -37,6 +38,26 @@ int32_t ReadNumber(const ZmLib::IniBase& ini, const char* section, const char* k
     return ini.GetInt(section, key, 0, INT32_MIN, INT32_MAX);
 }
 
+// Longer names are no path of this system.
+constexpr size_t NAME_MAX_BYTES = 4096;
+
+bool IsDockArea(int32_t area)
+{
+    return area == DOCK_AREA_LEFT || area == DOCK_AREA_RIGHT || area == DOCK_AREA_TOP || area == DOCK_AREA_BOTTOM;
+}
+
+// Why a loaded section cannot be used; empty when it can.
+std::string Rejection(bool named, const DockEntry& dock)
+{
+    if (!named || dock.name.empty())
+        return "has no Name";
+    if (dock.name.size() > NAME_MAX_BYTES)
+        return "has a Name of " + std::to_string(dock.name.size()) + " bytes";
+    if (dock.windowNumber < 0)
+        return "has window number " + std::to_string(dock.windowNumber);
+    return std::string();
+}
+
 bool IsDocument(const DockEntry& dock)
 {
     return ZmLib::StrICmp(dock.name.c_str(), SYSTEM_DOCK) != 0 && ZmLib::StrICmp(dock.name.c_str(), DEBUG_DOCK) != 0;
@@ -59,12 +80,21 @@ void PrefGlobal::LoadDocks(ZmLib::IniBase& ini)
         if (!ini.FindSection(s))
             break;
         DockEntry dock;
-        if (!ini.GetText(s, "Name", dock.name))
-            continue;
+        const bool named = ini.GetText(s, "Name", dock.name);
         dock.maximised = ReadNumber(ini, s, "MAX") != 0;
         dock.minimised = ReadNumber(ini, s, "MIN") != 0;
         for (const DockIntKey& number : DOCK_INTS)
             dock.*number.value = ReadNumber(ini, s, number.key);
+        const std::string rejected = Rejection(named, dock);
+        if (!rejected.empty()) {
+            DockLoadReports.push_back("Saved layout: [" + name + "] " + rejected + ", ignored");
+            continue;
+        }
+        if (!IsDockArea(dock.dockArea)) {
+            DockLoadReports.push_back("Saved layout: [" + name + "] has dock area " + std::to_string(dock.dockArea) +
+                                      ", top used");
+            dock.dockArea = DOCK_AREA_TOP;
+        }
         if (ZmLib::StrICmp(dock.name.c_str(), SYSTEM_DOCK) == 0 && SystemDocks.size() > 0)
             SystemDocks[0] = dock;
         else if (ZmLib::StrICmp(dock.name.c_str(), DEBUG_DOCK) == 0 && SystemDocks.size() > 1)

@@ -54,20 +54,14 @@ void ComActionFactory::CreateActions(QAction** actions, int32_t count, QWidget* 
         if (descriptor.icon)
             action->setIcon(IconOf(descriptor));
 
-        QString keyText;
-        if (descriptor.key != 0) {
-            const QKeySequence sequence = KeyOf(descriptor.key);
-            keyText = QLatin1Char('\t') + sequence.toString(QKeySequence::NativeText);
-            if (!second) {
-                action->setShortcut(sequence);
-                action->setShortcutContext(Qt::ApplicationShortcut);
-            }
+        if (descriptor.key != 0 && !second) {
+            action->setShortcut(KeyOf(descriptor.key));
+            action->setShortcutContext(Qt::ApplicationShortcut);
         }
         if (descriptor.checkable)
             action->setCheckable(true);
 
-        QString tip = (descriptor.tip ? QString::fromLatin1(descriptor.tip) : text) + keyText;
-        tip.remove(QLatin1Char('&'));
+        const QString tip = WhatsThisText(descriptor);
         action->setStatusTip(tip);
         action->setToolTip(tip);
         action->setWhatsThis(tip);
@@ -80,6 +74,15 @@ void ComActionFactory::CreateActions(QAction** actions, int32_t count, QWidget* 
         if (second)
             binding->position = IndexIn(second, id);
     }
+}
+
+QString ComActionFactory::WhatsThisText(const ComAction& descriptor)
+{
+    QString tip = QString::fromLatin1(descriptor.tip ? descriptor.tip : descriptor.text);
+    if (descriptor.key != 0)
+        tip += QLatin1Char('\t') + KeyOf(descriptor.key).toString(QKeySequence::NativeText);
+    tip.remove(QLatin1Char('&'));
+    return tip;
 }
 
 void ComActionFactory::DeleteActions(QAction** actions, int32_t count)

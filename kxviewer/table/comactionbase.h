@@ -8,6 +8,7 @@
 #include "tearoffwidget/comaction.h"
 
 class QAction;
+class QString;
 class QWidget;
 
 class ComActionFactory {
@@ -18,6 +19,9 @@ public:
     // index of its id in the second list, or -1.
     static void CreateActions(QAction** actions, int32_t count, QWidget* parent, ComActionBinding* bindings,
                               const ComActionBinding* second);
+    // The status tip, tool tip and What's-this text of an action: its tip
+    // (or menu text) and its shortcut after a tab, without '&'.
+    static QString WhatsThisText(const ComAction& descriptor);
     // Deletes every action of the array and sets the pointers to null.
     static void DeleteActions(QAction** actions, int32_t count);
 };

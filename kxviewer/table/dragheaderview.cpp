@@ -14,6 +14,7 @@
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtablelook.h"
+#include "kxviewer/table/tabshell.h"
 #include "kxviewer/table/tabtableview.h"
 #include "tearoffwidget/tearoffmain.h"
 
@@ -132,7 +133,11 @@ void DragHeaderView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
         if (orientation() == Qt::Horizontal) {
-            emit ColumnDragStarted(event->pos());
+            // The shell runs the column drag (drop on the header to move,
+            // outside it to remove); a press on a section border is left to
+            // the header for resizing.
+            if (KxvTabShell().StartColumnDrag(event->pos(), this, view_))
+                return;
         } else {
             PostToView(QEvent::MouseButtonPress, event);
             view_->RepaintAll();

@@ -21,11 +21,6 @@ public:
     // shared pixmap index.
     static int KindIcon(uint32_t flags, int32_t level);
 
-signals:
-    // A left press on the column header: the shell starts the column drag
-    // (drop on the header to move, outside the view to remove).
-    void ColumnDragStarted(const QPoint& pos);
-
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
     void mousePressEvent(QMouseEvent* event) override;

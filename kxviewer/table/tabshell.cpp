@@ -31,6 +31,11 @@ TabBase* TabShell::OpenGraph(TabTable&)
     return nullptr;
 }
 
+bool TabShell::StartColumnDrag(const QPoint&, QHeaderView*, TabTableView*)
+{
+    return false;
+}
+
 TabShell& KxvTabShell()
 {
     return Installed ? *Installed : DefaultShell;

@@ -9,8 +9,11 @@
 #include "tearoffwidget/comaction.h"
 
 class QDockWidget;
+class QHeaderView;
+class QPoint;
 class TabBase;
 class TabTable;
+class TabTableView;
 
 class TabShell {
 public:
@@ -35,6 +38,11 @@ public:
     // Opens the graph document of a table tab beside it; null (the user
     // told) where the shell has no graph view.
     virtual TabBase* OpenGraph(TabTable& owner);
+
+    // A left press at pos on a table's column header starts a column drag
+    // in the window holding it; false (the default) leaves the press to the
+    // header.
+    virtual bool StartColumnDrag(const QPoint& pos, QHeaderView* header, TabTableView* view);
 };
 
 // The process-wide hooks; never null (the defaults until one is set).

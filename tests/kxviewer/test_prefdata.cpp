@@ -432,6 +432,36 @@ TEST_F(PrefDataTest, DocksLoadSortedAndSaveOnlyLiveDocuments)
     EXPECT_NE(ini.FindSection("SaveDocks.Dock1"), nullptr);
 }
 
+// Hostile sections: each one left out or mended is reported once, with
+// its section; the rest load as they are.
+TEST_F(PrefDataTest, HostileDockSectionsAreReported)
+{
+    const std::string longName(5000, 'n');
+    kxtest::WriteFile(program + "KxViewer.ini",
+                      "[Global]\nCreateLogFile=0\n"
+                      "[SaveDocks.Dock0]\nWindow_number=0\n"
+                      "[SaveDocks.Dock1]\nName=/x.kxl\nWindow_number=-3\n"
+                      "[SaveDocks.Dock2]\nName=SystemDock\nDock_area=77\n"
+                      "[SaveDocks.Dock3]\nName=" + longName + "\n"
+                      "[SaveDocks.Dock4]\nName=/ok.kxl\nX=99999999\nW=-5\nDock_area=2\n"
+                      "[SaveDocks.Dock5]\nName=/y.kxl\nDock_area=3\nDock_number=1\n"
+                      "[SaveDocks.Dock6]\nName=\n");
+    PrefGlobal::Load();
+    EXPECT_EQ(PrefGlobal::DockLoadReports,
+              (std::vector<std::string>{"Saved layout: [SaveDocks.Dock0] has no Name, ignored",
+                                        "Saved layout: [SaveDocks.Dock1] has window number -3, ignored",
+                                        "Saved layout: [SaveDocks.Dock2] has dock area 77, top used",
+                                        "Saved layout: [SaveDocks.Dock3] has a Name of 5000 bytes, ignored",
+                                        "Saved layout: [SaveDocks.Dock5] has dock area 3, top used",
+                                        "Saved layout: [SaveDocks.Dock6] has no Name, ignored"}));
+    EXPECT_EQ(PrefGlobal::SystemDocks[0].dockArea, DOCK_AREA_TOP);
+    ASSERT_EQ(PrefGlobal::SavedDocks.size(), 2u);
+    EXPECT_EQ(std::tie(PrefGlobal::SavedDocks[0].name, PrefGlobal::SavedDocks[0].dockArea, PrefGlobal::SavedDocks[0].x,
+                       PrefGlobal::SavedDocks[0].width),
+              std::make_tuple(std::string("/ok.kxl"), DOCK_AREA_RIGHT, 99999999, -5));
+    EXPECT_EQ(PrefGlobal::SavedDocks[1].dockArea, DOCK_AREA_TOP);
+}
+
 // A move that fails at the second file takes back the first copy, so the
 // next start finds the pair where it was, the user's format included.
 TEST_F(PrefDataTest, FailedMoveLeavesNothingInTheNewLocation)

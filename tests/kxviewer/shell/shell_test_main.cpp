@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "kxviewer/prefdata.h"
 #include "tests/kxviewer/shell/isolatedhome.h"
 
 int main(int argc, char** argv)
@@ -13,5 +14,9 @@ int main(int argc, char** argv)
     UseIsolatedHome(home);
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // The ini files live in home: written while it still exists.
+    PrefGlobal::IniViewer.Close();
+    PrefGlobal::IniFormats.Close();
+    return result;
 }

@@ -1,0 +1,76 @@
+#include "kxviewer/droppedfiles.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include <QFile>
+
+namespace {
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Entry types from the directory itself where it gives them; one stat only
+// for links and unknown types, so large trees are counted quickly.
+void AddFolder(const std::string& folder, DroppedFiles& out)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        out.unreadable.append(QFile::decodeName(folder.c_str()));
+        return;
+    }
+    std::vector<std::string> subfolders;
+    while (const dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        std::string path = folder;
+        if (path.empty() || path.back() != '/')
+            path += '/';
+        path += name;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN || type == DT_LNK) {
+            struct stat st;
+            if (lstat(path.c_str(), &st) != 0)
+                continue;
+            if (S_ISLNK(st.st_mode))
+                type = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
+            else
+                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_REG)
+            out.files.append(QFile::decodeName(path.c_str()));
+        else if (type == DT_DIR)
+            subfolders.push_back(std::move(path));
+    }
+    closedir(dir);
+    for (const std::string& sub : subfolders)
+        AddFolder(sub, out);
+}
+
+} // namespace
+
+DroppedFiles CollectDroppedFiles(const QList<QUrl>& urls)
+{
+    DroppedFiles out;
+    std::vector<std::string> folders;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty()) {
+            out.notLocal.append(url.toDisplayString());
+            continue;
+        }
+        std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+        if (IsFolder(path))
+            folders.push_back(std::move(path));
+        else
+            out.files.append(url.toLocalFile());
+    }
+    for (const std::string& folder : folders)
+        AddFolder(folder, out);
+    return out;
+}

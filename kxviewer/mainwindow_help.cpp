@@ -1,0 +1,30 @@
+// Help: the help browser's start page and What's-this clicks.
+#include <QPushButton>
+#include <QTimer>
+#include <QWhatsThis>
+
+#include "kxviewer/helpassistant.h"
+#include "kxviewer/mainwindow.h"
+
+void MainWindow::Help() { help_->ShowPage(QStringLiteral("index.html")); }
+
+bool MainWindow::ShowWhatsThisHelp(QObject* object)
+{
+    if (!object->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(object);
+    QString text = widget->whatsThis();
+    if (text.isEmpty())
+        if (auto* button = qobject_cast<QPushButton*>(widget))
+            text = button->text();
+    if (text.isEmpty())
+        return false;
+    if (text.contains(QLatin1String(".html")))
+        help_->ShowPage(text);
+    else
+        help_->SendCommand(QStringLiteral("ActivateIdentifier ") + text);
+    // What's-this mode is run by an event filter that is on the stack now:
+    // it is left on the next pass of the event loop.
+    QTimer::singleShot(0, this, [] { QWhatsThis::leaveWhatsThisMode(); });
+    return true;
+}

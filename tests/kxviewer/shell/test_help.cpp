@@ -1,0 +1,141 @@
+// Help: F1 and What's-this clicks reach the help browser through its
+// remote-control input, the browser is started once and kept, and a browser
+// or collection that is missing is reported.
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWhatsThis>
+
+#include "kxviewer/helpassistant.h"
+#include "kxviewer/prefdata.h"
+#include "kxviewer/systemlogplaintext.h"
+#include "shellfixture.h"
+
+using namespace shelltest;
+
+namespace {
+
+QString Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
+
+bool Write(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+class HelpTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        savedProgramDir = PrefGlobal::ProgramDir;
+        PrefGlobal::ProgramDir = QFile::encodeName(dir.path() + "/").toStdString();
+        ASSERT_TRUE(QDir(dir.path()).mkpath("documentation"));
+        ASSERT_TRUE(Write(dir.filePath("documentation/kxviewer.qhc"), ""));
+        // The stub browser logs its arguments and every command it reads.
+        stub = dir.filePath("assistant");
+        ASSERT_TRUE(Write(stub, "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/argv\"\n"
+                                "exec cat >> \"$(dirname \"$0\")/stdin\"\n"));
+        QFile::setPermissions(stub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        window->Assistant().SetProgram(stub);
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        PrefGlobal::ProgramDir = savedProgramDir;
+    }
+    // The commands the stub has read once count lines have come.
+    QStringList Commands(int count)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Read(dir.filePath("stdin")).count('\n') >= count; }, 5000));
+        QTest::qWait(50);
+        return Read(dir.filePath("stdin")).split('\n', Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dir;
+    QString stub;
+    std::string savedProgramDir;
+};
+
+} // namespace
+
+// Each request gives exactly one command line; only the first starts the
+// browser, on the collection beside the program. A What's-this click is
+// handled once, where it lands or at the nearest parent with a help text (a
+// button without one gives its own text), and leaves What's-this mode.
+TEST_F(HelpTest, RequestsReachTheBrowserOnce)
+{
+    auto* button = new QPushButton(QStringLiteral("Apply"), window->statusBar());
+    window->statusBar()->addPermanentWidget(button);
+    QCoreApplication::processEvents();
+
+    struct Case {
+        const char* name;
+        std::function<void()> request;
+        QString command;
+    };
+    const QString page = QStringLiteral("SetSource qthelp://kxviewer/documenation/");
+    const auto whatsThisClick = [](QWidget* target) {
+        return [target] {
+            QWhatsThis::enterWhatsThisMode();
+            QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+        };
+    };
+    const Case cases[] = {
+        {"F1", [this] { QTest::keyClick(window.get(), Qt::Key_F1); }, page + "index.html"},
+        {"the status line's keyword", whatsThisClick(window->statusBar()), "ActivateIdentifier status"},
+        {"a button's own text", whatsThisClick(button), "ActivateIdentifier Apply"},
+        {"the window's page from a child without text", whatsThisClick(TearOffMain::MainHost),
+         page + "index.html"},
+    };
+    QStringList expected;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.request();
+        expected << c.command;
+        EXPECT_EQ(Commands(expected.size()), expected);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
+    }
+    EXPECT_EQ(Read(dir.filePath("argv")),
+              "-collectionFile " + dir.path() + "/documentation/kxviewer.qhc -enableRemoteControl\n");
+    EXPECT_TRUE(prompt.calls.empty());
+}
+
+// A browser or collection that is missing is reported in a box and the
+// System Log on every request, and nothing is started.
+TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
+{
+    struct Case {
+        const char* name;
+        QString program;
+        bool collection;
+        QString report;
+    };
+    const Case cases[] = {
+        {"no browser", "/nonexistent/assistant", true, "Unable to launch Qt Assistant (/nonexistent/assistant)"},
+        {"no collection", stub, false, "Help collection not found: " + dir.path() + "/documentation/kxviewer.qhc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->Assistant().SetProgram(c.program);
+        if (!c.collection)
+            QFile::remove(dir.filePath("documentation/kxviewer.qhc"));
+        prompt.calls.clear();
+        MainWindow::SystemLogView->clear();
+        window->Help();
+        window->Help();
+        ASSERT_EQ(prompt.calls.size(), 2u);
+        EXPECT_EQ(prompt.calls[1].text, c.report);
+        EXPECT_EQ(prompt.calls[1].icon, QMessageBox::Warning);
+        EXPECT_EQ(MainWindow::SystemLogView->toPlainText().count(c.report), 2);
+        EXPECT_FALSE(QFile::exists(dir.filePath("argv")));
+    }
+}

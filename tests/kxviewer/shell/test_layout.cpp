@@ -1,0 +1,292 @@
+// The dock layout: saved from one window and restored into a fresh one,
+// the start-up switches that decide whether the last session reopens, and
+// saved rectangles and dock areas that cannot be used as they are.
+#include <QScreen>
+
+#include "kxviewer/actiontable.h"
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/systemlogplaintext.h"
+#include "openfixture.h"
+#include "tearoffwidget/tearoffdockwidget.h"
+#include "tearoffwidget/tearoffsecondary.h"
+#include "tearoffwidget/tearofftabdock.h"
+#include "tearoffwidget/tearofftabwidget.h"
+
+using namespace shelltest;
+
+namespace {
+
+class LayoutTest : public OpenTest {
+protected:
+    void SetUp() override
+    {
+        saved = {PrefGlobal::SystemDocks, PrefGlobal::SavedDocks, PrefGlobal::GlobalShowOnStartup,
+                 PrefGlobal::OpenInSavedWindows, PrefGlobal::RDebugMode};
+        OpenTest::SetUp();
+    }
+    void TearDown() override
+    {
+        OpenTest::TearDown();
+        PrefGlobal::SystemDocks = saved.system;
+        PrefGlobal::SavedDocks = saved.documents;
+        PrefGlobal::GlobalShowOnStartup = saved.show;
+        PrefGlobal::OpenInSavedWindows = saved.openInSaved;
+        PrefGlobal::RDebugMode = saved.debug;
+        PrefGlobal::DockLoadReports.clear();
+        // The next test program in this folder reads the same ini file.
+        PrefGlobal::IniViewer.Ini.DeleteNumberedSections("SaveDocks.Dock", 0);
+        PrefGlobal::Save();
+    }
+    // A new main window in place of the old one, as at the next start.
+    void Restart()
+    {
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        window = std::make_unique<MainWindow>(qApp);
+        QCoreApplication::processEvents();
+    }
+
+    // Where each dock is: title, tab group (numbered in order of first
+    // appearance), the group's area and the tab's place.
+    QStringList Placements() const
+    {
+        QStringList placements;
+        QList<const TearOffDockWidget*> groups;
+        for (const TearOffDockWidget* group : window->DockWidgets)
+            for (TearOffTabDock* dock : window->Docks)
+                if (dock->TabWidget && dock->TabWidget->DockWidget == group && !groups.contains(group))
+                    groups << group;
+        for (TearOffTabDock* dock : window->Docks) {
+            const TearOffDockWidget* group = dock->TabWidget ? dock->TabWidget->DockWidget : nullptr;
+            if (group == nullptr)
+                continue;
+            placements << QStringLiteral("%1 %2 g%3 a%4 t%5")
+                              .arg(dock->windowTitle(), group->Host->objectName())
+                              .arg(groups.indexOf(group))
+                              .arg(int(group->Host->dockWidgetArea(const_cast<TearOffDockWidget*>(group))))
+                              .arg(dock->TabWidget->indexOf(dock));
+        }
+        placements.sort();
+        return placements;
+    }
+
+    struct {
+        std::vector<DockEntry> system, documents;
+        bool show, openInSaved, debug;
+    } saved;
+};
+
+// Within a few pixels: the platform may move a window by its frame.
+::testing::AssertionResult Near(const QRect& actual, const QRect& expected)
+{
+    constexpr int SLACK = 6;
+    if (std::abs(actual.left() - expected.left()) <= SLACK && std::abs(actual.top() - expected.top()) <= SLACK &&
+        std::abs(actual.right() - expected.right()) <= SLACK && std::abs(actual.bottom() - expected.bottom()) <= SLACK)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "rectangle " << actual.x() << "," << actual.y() << " " << actual.width()
+                                         << "x" << actual.height() << ", not " << expected.x() << "," << expected.y()
+                                         << " " << expected.width() << "x" << expected.height();
+}
+
+DockEntry Saved(const QString& path, int32_t tab)
+{
+    DockEntry entry;
+    entry.name = QFile::encodeName(path).toStdString();
+    entry.tabNumber = tab;
+    entry.dockArea = DOCK_AREA_TOP;
+    return entry;
+}
+
+} // namespace
+
+// Documents as tabs of one group, two groups in a secondary window, the
+// panels moved to the left and the windows' rectangles come back the same
+// in a fresh main window.
+TEST_F(LayoutTest, SavedLayoutComesBackInAFreshWindow)
+{
+    for (const char* name : {"a.kx", "b.kx", "c.kx", "d.kx"})
+        Trigger(ACT_OPEN, RawFile(name, 30));
+    // d goes to a window of its own, c joins it as a second group.
+    window->DockDetach();
+    auto* secondary = qobject_cast<TearOffSecondary*>(window->Docks.last()->TabWidget->DockWidget->TopWindow);
+    ASSERT_NE(secondary, nullptr);
+    secondary->AddTearOffDock(Qt::LeftDockWidgetArea, window->Docks[4], 0);
+    secondary->setGeometry(QRect(40, 50, 500, 350));
+    TearOffMain::MainHost->addDockWidget(Qt::LeftDockWidgetArea, MainWindow::SystemLogDock->TabWidget->DockWidget);
+    window->showNormal();
+    window->setGeometry(QRect(20, 30, 600, 400));
+    QCoreApplication::processEvents();
+    const QRect rect = window->geometry();
+    const QRect secondaryRect = secondary->geometry();
+    const QStringList before = Placements();
+    ASSERT_EQ(before, (QStringList{"Debug LRTabWin0 g0 a1 t1", "System Log LRTabWin0 g0 a1 t0", "a LRTabWin0 g1 a4 t0",
+                                   "b LRTabWin0 g1 a4 t1", "c LRTabWin1 g3 a1 t0", "d LRTabWin1 g2 a4 t0"}));
+    PrefGlobal::OpenInSavedWindows = true;
+    window->SaveDocks();
+
+    PrefGlobal::SavedDocks.clear();
+    PrefGlobal::LoadDocks(PrefGlobal::IniViewer.Ini);
+    PrefGlobal::GlobalShowOnStartup = true;
+    PrefGlobal::RDebugMode = true;
+    Restart();
+    window->RestoreSession();
+    EXPECT_EQ(Placements(), before);
+    EXPECT_TRUE(Near(window->geometry(), rect));
+    EXPECT_FALSE(window->isMaximized());
+    const QList<TearOffSecondary*> secondaries = window->findChildren<TearOffSecondary*>();
+    ASSERT_EQ(secondaries.size(), 1);
+    EXPECT_TRUE(secondaries[0]->isVisible());
+    EXPECT_TRUE(Near(secondaries[0]->geometry(), secondaryRect));
+    EXPECT_TRUE(files.calls.empty());
+}
+
+// The last session reopens only while both switches are on: without
+// "OpenInSavedWindows" the layout is no longer written and what is saved is
+// stale. RDebugMode reopens without asking.
+TEST_F(LayoutTest, StartupSwitchesDecideWhetherTheSessionReopens)
+{
+    struct Case {
+        const char* name;
+        bool show, openInSaved, debug;
+        QMessageBox::StandardButton answer;
+        int documentsSaved;
+        bool asked;
+        int reopened;
+    };
+    const Case cases[] = {
+        {"both on, Yes", true, true, false, QMessageBox::Yes, 2, true, 2},
+        {"both on, No", true, true, false, QMessageBox::No, 2, true, 0},
+        {"both on, debug mode", true, true, true, QMessageBox::No, 2, false, 2},
+        {"auto-open off: a stale session stays closed", true, false, true, QMessageBox::Yes, 2, false, 0},
+        {"show on start-up off", false, true, true, QMessageBox::Yes, 2, false, 0},
+        {"only the two panels saved", true, true, false, QMessageBox::Yes, 0, false, 0},
+        {"saved documents gone since", true, true, false, QMessageBox::Yes, -2, false, 0},
+    };
+    const QString a = RawFile("a.kx", 30);
+    const QString b = RawFile("b.kx", 30);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrefGlobal::SavedDocks.clear();
+        if (c.documentsSaved > 0)
+            PrefGlobal::SavedDocks = {Saved(a, 0), Saved(b, 1)};
+        if (c.documentsSaved < 0)
+            PrefGlobal::SavedDocks = {Saved(Missing("gone1.kx"), 0), Saved(Missing("gone2.kx"), 1)};
+        PrefGlobal::GlobalShowOnStartup = c.show;
+        PrefGlobal::OpenInSavedWindows = c.openInSaved;
+        PrefGlobal::RDebugMode = c.debug;
+        Restart();
+        files.calls.clear();
+        files.answers = {c.answer};
+        window->RestoreSession();
+        ASSERT_EQ(files.calls.size(), c.asked ? 1u : 0u);
+        if (c.asked) {
+            EXPECT_EQ(files.calls[0].text, "Open documents from the last session?");
+        }
+        EXPECT_EQ(int(Documents().size()), c.reopened);
+        if (c.reopened > 0) {
+            EXPECT_EQ(TearOffMain::CurrentDock, window->Docks.last());
+        }
+        EXPECT_EQ(MainWindow::SystemLogDock->TabWidget->currentWidget(), MainWindow::SystemLogDock);
+    }
+}
+
+// A saved rectangle is used only when enough of it lies on a present
+// screen, cut to the screen; a dock area other than left, right, top or
+// bottom places the panels at the top. Reports of the loaded sections reach
+// the System Log.
+TEST_F(LayoutTest, UnusableRectanglesAndAreasAreMended)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize fallback = screen.size() * 3 / 4;
+    struct Case {
+        const char* name;
+        QRect saved;
+        int32_t area;
+        QRect expected;
+        Qt::DockWidgetArea expectedArea;
+    };
+    const Case cases[] = {
+        {"on no screen", QRect(screen.right() + 500, 40, 300, 200), DOCK_AREA_LEFT, QRect(), Qt::LeftDockWidgetArea},
+        {"no size", QRect(10, 10, 0, 200), DOCK_AREA_RIGHT, QRect(), Qt::RightDockWidgetArea},
+        {"partly on the screen", QRect(-100, 10, 400, 300), 16, QRect(-100, 10, 400, 300), Qt::TopDockWidgetArea},
+        {"larger than the screen", QRect(0, 0, 50000, 40000), 0, QRect(QPoint(0, 0), screen.size()),
+         Qt::TopDockWidgetArea},
+        {"a corner of 10 pixels", QRect(screen.right() - 9, 10, 400, 300), DOCK_AREA_BOTTOM, QRect(),
+         Qt::BottomDockWidgetArea},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (DockEntry& panel : PrefGlobal::SystemDocks) {
+            panel.maximised = false;
+            panel.x = c.saved.x();
+            panel.y = c.saved.y();
+            panel.width = c.saved.width();
+            panel.height = c.saved.height();
+            panel.dockArea = c.area;
+        }
+        Restart();
+        if (c.expected.isValid())
+            EXPECT_TRUE(Near(window->geometry(), c.expected));
+        else
+            EXPECT_EQ(window->size(), fallback);
+        TearOffDockWidget* group = MainWindow::SystemLogDock->TabWidget->DockWidget;
+        EXPECT_EQ(TearOffMain::MainHost->dockWidgetArea(group), c.expectedArea);
+        EXPECT_EQ(MainWindow::DebugDock->TabWidget->DockWidget, group);
+    }
+
+    PrefGlobal::DockLoadReports = {"Saved layout: [SaveDocks.Dock2] has dock area 77, top used"};
+    window->RestoreSession();
+    EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(
+        "Saved layout: [SaveDocks.Dock2] has dock area 77, top used"));
+    EXPECT_TRUE(PrefGlobal::DockLoadReports.empty());
+}
+
+// Secondary windows wait hidden until the session is restored; one whose
+// only panel is switched off stays hidden, one saved maximised comes back
+// maximised.
+TEST_F(LayoutTest, SecondaryWindowsComeBackInTheirSavedState)
+{
+    const bool panelWas = PrefGlobal::PanelSystemLog;
+    struct Case {
+        const char* name;
+        bool panelInSecondary;
+        bool panelShown;
+        bool documentMaximised; // a document saved in a window of its own
+        bool visible;
+        bool maximised;
+    };
+    const Case cases[] = {
+        {"the System Log's window with the panel on", true, true, false, true, false},
+        {"the System Log's window with the panel off stays hidden", true, false, false, false, false},
+        {"a document's window saved maximised", false, true, true, true, true},
+    };
+    const QString a = RawFile("a.kx", 30);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrefGlobal::SystemDocks = saved.system;
+        PrefGlobal::SystemDocks[0].windowNumber = c.panelInSecondary ? 1 : 0;
+        for (DockEntry& panel : PrefGlobal::SystemDocks)
+            panel.maximised = false;
+        PrefGlobal::PanelSystemLog = c.panelShown;
+        PrefGlobal::SavedDocks.clear();
+        if (c.documentMaximised) {
+            PrefGlobal::SavedDocks = {Saved(a, 0)};
+            PrefGlobal::SavedDocks[0].windowNumber = 2;
+            PrefGlobal::SavedDocks[0].maximised = true;
+        }
+        PrefGlobal::GlobalShowOnStartup = true;
+        PrefGlobal::OpenInSavedWindows = true;
+        PrefGlobal::RDebugMode = true;
+        Restart();
+        const QList<TearOffSecondary*> waiting = window->findChildren<TearOffSecondary*>();
+        ASSERT_EQ(waiting.size(), c.panelInSecondary ? 1 : 0);
+        for (TearOffSecondary* secondary : waiting)
+            EXPECT_FALSE(secondary->isVisible()) << "hidden until the session is restored";
+        window->RestoreSession();
+        const QList<TearOffSecondary*> secondaries = window->findChildren<TearOffSecondary*>();
+        ASSERT_EQ(secondaries.size(), 1);
+        EXPECT_EQ(secondaries[0]->isVisible(), c.visible);
+        EXPECT_EQ(secondaries[0]->isMaximized(), c.maximised);
+    }
+    PrefGlobal::PanelSystemLog = panelWas;
+}
