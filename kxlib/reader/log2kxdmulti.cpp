@@ -139,6 +139,8 @@ const Log2KxdMulti::Template* Log2KxdMulti::MatchLine(LineScratch& scratch, cons
 
 void Log2KxdMulti::CountLine(const Note& note)
 {
+    if (note.detail == 0)
+        return;
     if (note.detail & DETAIL_UNMATCHED)
         ++unmatched_;
     for (int32_t k = 0; k < count_; ++k) {
