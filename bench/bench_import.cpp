@@ -8,6 +8,7 @@
 // Usage: bench_import [lines [rounds]]   (defaults 1000000 and 3)
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +35,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Processor seconds of every thread so far: on a loaded machine the work a
+// line takes shows here when the wall clock shows the load.
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // Resident bytes now; 0 when /proc cannot tell.
 uint64_t Resident()
@@ -104,12 +115,12 @@ uint64_t WriteCsv(const std::string& path, uint32_t lines)
 }
 
 // bytes 0: no MB/s figure.
-void Print(const std::string& what, uint32_t lines, uint64_t bytes, double seconds)
+void Print(const std::string& what, uint32_t lines, uint64_t bytes, double seconds, double cpu)
 {
     printf("%-48s %9u lines %8.3f s %11.0f lines/s", what.c_str(), lines, seconds, lines / seconds);
     if (bytes != 0)
         printf(" %8.1f MB/s", double(bytes) / 1e6 / seconds);
-    printf("\n");
+    printf(" %6.2f us cpu/line\n", cpu * 1e6 / lines);
 }
 
 // Reads every line of an opened text reader into one record; returns the
@@ -145,11 +156,13 @@ void ReaderOnly(const std::string& path, uint64_t bytes, const char* what, int w
     if (reader.Open() != 0)
         return;
     uint32_t matched = 0;
+    const double cpu = CpuSeconds();
     const auto start = Clock::now();
     const uint32_t lines = ReadEvery(reader, [&matched](const ZmLib::KxdProt& record) {
         matched += record.msg.offsets[ZmLib::KxdProt::SLOT_HOST] != 0;
     });
-    Print(std::string(what) + ", " + std::to_string(workers) + " w", lines, bytes, Since(start));
+    const double seconds = Since(start);
+    Print(std::string(what) + ", " + std::to_string(workers) + " w", lines, bytes, seconds, CpuSeconds() - cpu);
     printf("%-48s %9u of %u lines matched\n", "", matched, lines);
 }
 
@@ -159,6 +172,7 @@ double Import(const std::string& path, uint64_t bytes, const std::string& what, 
               int32_t maxRecords = -1)
 {
     const uint64_t before = Resident();
+    const double cpu = CpuSeconds();
     const auto start = Clock::now();
     DocLoader loader(QFileInfo(QString::fromLocal8Bit(path.c_str())), typeId);
     loader.SetWorkers(workers);
@@ -169,7 +183,8 @@ double Import(const std::string& path, uint64_t bytes, const std::string& what, 
         return -1;
     }
     const uint32_t rows = uint32_t(table->RecordCount());
-    Print(what + ", " + std::to_string(workers) + " w", rows, maxRecords < 0 ? bytes : 0, seconds);
+    Print(what + ", " + std::to_string(workers) + " w", rows, maxRecords < 0 ? bytes : 0, seconds,
+          CpuSeconds() - cpu);
     // Memory freed by earlier loads is taken again first; only a load that
     // grew the process gives a figure.
     const uint64_t after = Resident();
