@@ -1,20 +1,29 @@
 // Text import: a generated syslog-style file through the built-in "SysLog"
-// format with the document loader into a table, the text-log reader alone,
-// and delimited text through the delimited-text reader. Prints lines/s,
-// MB/s and resident bytes per record; asserts nothing.
-// Usage: bench_import [lines]   (default 1000000)
+// format with the document loader into a table (every line matched, and no
+// line matched), the text-log reader alone, and delimited text through the
+// loader, each with 1 and 8 workers. The reference, `grep -cxP` with the
+// same expression over the same file, runs in turn with the 8-worker load;
+// their medians are compared. Prints lines/s, MB/s and resident bytes per
+// record; asserts nothing.
+// Usage: bench_import [lines [rounds]]   (defaults 1000000 and 3)
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QFileInfo>
 
-#include "kxlib/reader/filecsv.h"
 #include "kxlib/reader/log2kxdmulti.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
@@ -26,6 +35,16 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Processor seconds of every thread so far: on a loaded machine the work a
+// line takes shows here when the wall clock shows the load.
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // Resident bytes now; 0 when /proc cannot tell.
 uint64_t Resident()
@@ -96,12 +115,12 @@ uint64_t WriteCsv(const std::string& path, uint32_t lines)
 }
 
 // bytes 0: no MB/s figure.
-void Print(const char* what, uint32_t lines, uint64_t bytes, double seconds)
+void Print(const std::string& what, uint32_t lines, uint64_t bytes, double seconds, double cpu)
 {
-    printf("%-44s %9u lines %8.3f s %11.0f lines/s", what, lines, seconds, lines / seconds);
+    printf("%-48s %9u lines %8.3f s %11.0f lines/s", what.c_str(), lines, seconds, lines / seconds);
     if (bytes != 0)
         printf(" %8.1f MB/s", double(bytes) / 1e6 / seconds);
-    printf("\n");
+    printf(" %6.2f us cpu/line\n", cpu * 1e6 / lines);
 }
 
 // Reads every line of an opened text reader into one record; returns the
@@ -124,7 +143,7 @@ uint32_t ReadEvery(KxReader& reader, PerRecord perRecord)
 }
 
 // The text-log reader alone, every line into one record.
-void ReaderOnly(const std::string& path, uint64_t bytes, const char* what)
+void ReaderOnly(const std::string& path, uint64_t bytes, const char* what, int workers)
 {
     const ImportFormat& syslog = ImportFormats[0];
     DocLoader::ImportFields fields;
@@ -133,59 +152,127 @@ void ReaderOnly(const std::string& path, uint64_t bytes, const char* what)
         return;
     Log2KxdMulti reader(path.c_str());
     reader.AddTemplate(expression.c_str(), fields.field, fields.count, false);
+    reader.SetWorkers(workers);
     if (reader.Open() != 0)
         return;
     uint32_t matched = 0;
+    const double cpu = CpuSeconds();
     const auto start = Clock::now();
     const uint32_t lines = ReadEvery(reader, [&matched](const ZmLib::KxdProt& record) {
         matched += record.msg.offsets[ZmLib::KxdProt::SLOT_HOST] != 0;
     });
-    Print(what, lines, bytes, Since(start));
-    printf("%-44s %9u of %u lines matched\n", "", matched, lines);
+    const double seconds = Since(start);
+    Print(std::string(what) + ", " + std::to_string(workers) + " w", lines, bytes, seconds, CpuSeconds() - cpu);
+    printf("%-48s %9u of %u lines matched\n", "", matched, lines);
 }
 
-// maxRecords < 0: the whole file.
-void Import(const std::string& path, uint64_t bytes, const char* what, int32_t maxRecords = -1)
+// Loads the file with the format typeId; the seconds taken, negative when
+// the load failed. maxRecords < 0: the whole file.
+double Import(const std::string& path, uint64_t bytes, const std::string& what, int32_t typeId, int workers,
+              int32_t maxRecords = -1)
 {
     const uint64_t before = Resident();
+    const double cpu = CpuSeconds();
     const auto start = Clock::now();
-    DocLoader loader(QFileInfo(QString::fromLocal8Bit(path.c_str())), 0);
+    DocLoader loader(QFileInfo(QString::fromLocal8Bit(path.c_str())), typeId);
+    loader.SetWorkers(workers);
     KxTable* table = loader.Load(maxRecords);
     const double seconds = Since(start);
     if (table == nullptr) {
-        printf("%s: load failed\n", what);
-        return;
+        printf("%s: load failed\n", what.c_str());
+        return -1;
     }
     const uint32_t rows = uint32_t(table->RecordCount());
-    Print(what, rows, maxRecords < 0 ? bytes : 0, seconds);
+    Print(what + ", " + std::to_string(workers) + " w", rows, maxRecords < 0 ? bytes : 0, seconds,
+          CpuSeconds() - cpu);
     // Memory freed by earlier loads is taken again first; only a load that
     // grew the process gives a figure.
     const uint64_t after = Resident();
     if (after > before)
-        printf("%-44s %9.0f resident bytes per record\n", "", double(after - before) / rows);
+        printf("%-48s %9.0f resident bytes per record\n", "", double(after - before) / rows);
     table->Release();
+    return seconds;
 }
 
-void Csv(const std::string& path, uint64_t bytes)
+// Delimited text in the column order WriteCsv writes; its index in
+// ImportFormats.
+int32_t AddCsvFormat()
 {
-    const int32_t fields[] = {FIELD_TIME, FIELD_SEQ, FIELD_PID, FIELD_TID, FIELD_LEVEL, FIELD_HOST, FIELD_KXNAME,
-                              FIELD_TEXT};
-    FileCsv reader(path.c_str(), 8, fields, ';');
-    if (reader.Open() != 0)
-        return;
+    ImportFormat csv;
+    csv.name = "BenchCsv";
+    csv.extension = "csv";
+    csv.delimiter = ";";
+    csv.mode = IMPORT_MODE_DELIMITED;
+    csv.visual = 2;
+    int32_t column = 0;
+    for (const char* key : {"TIME", "SEQ", "PID", "TID", "LEVEL", "HOST", "KXNAME", "TEXT"})
+        csv.fields.push_back({key, column++, ";"});
+    ImportFormats.push_back(csv);
+    return int32_t(ImportFormats.size() - 1);
+}
+
+// Seconds that `grep -cxP expression path` takes; negative when it cannot
+// run. Its count goes to countPath.
+double Grep(const std::string& expression, const std::string& path, const std::string& countPath)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, countPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> args{"grep", "-cxP", expression, path};
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
     const auto start = Clock::now();
-    const uint32_t lines = ReadEvery(reader, [](const ZmLib::KxdProt&) {});
-    Print("delimited text, 8 columns (reader)", lines, bytes, Since(start));
+    pid_t pid = 0;
+    const int failed = posix_spawnp(&pid, "grep", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (failed != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        return -1;
+    return Since(start);
 }
 
-uint32_t LineCountArg(int argc, char** argv)
+double Median(std::vector<double> values)
 {
-    if (argc < 2)
-        return 1000000;
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The 8-worker load of every-line-matching syslog and the reference in
+// turn, rounds times; prints both medians and their ratio.
+void AgainstGrep(const std::string& path, uint64_t bytes, uint32_t lines, int rounds, const std::string& countPath)
+{
+    DocLoader::ImportFields fields;
+    std::string expression;
+    if (!DocLoader::BuildImportRegex(ImportFormats[0], fields, expression))
+        return;
+    std::vector<double> ours, grep;
+    for (int r = 0; r < rounds; ++r) {
+        const double load = Import(path, bytes, "syslog, every line matched (round)", 0, 8);
+        const double reference = Grep(expression, path, countPath);
+        if (load > 0)
+            ours.push_back(lines / load);
+        if (reference > 0)
+            grep.push_back(lines / reference);
+    }
+    std::ifstream count(countPath);
+    std::string matched;
+    std::getline(count, matched);
+    printf("grep -cxP \"%s\" counted %s lines\n", expression.c_str(), matched.c_str());
+    printf("median of %d rounds: loader, 8 workers %.0f lines/s; grep -cxP %.0f lines/s; ratio %.2f\n", rounds,
+           Median(ours), Median(grep), Median(grep) > 0 ? Median(ours) / Median(grep) : 0.0);
+    printf("against the reference viewer's 1150000 lines/s: ratio %.2f\n", Median(ours) / 1150000.0);
+}
+
+uint32_t NumberArg(int argc, char** argv, int k, uint32_t absent, uint32_t most, const char* what)
+{
+    if (argc <= k)
+        return absent;
     char* end = nullptr;
-    const unsigned long n = strtoul(argv[1], &end, 10);
-    if (*end != 0 || n == 0 || n > 50000000ul) {
-        fprintf(stderr, "lines must be a number from 1 to 50000000, not \"%s\"\n", argv[1]);
+    const unsigned long n = strtoul(argv[k], &end, 10);
+    if (*end != 0 || n == 0 || n > most) {
+        fprintf(stderr, "%s must be a number from 1 to %u, not \"%s\"\n", what, most, argv[k]);
         exit(2);
     }
     return uint32_t(n);
@@ -195,7 +282,8 @@ uint32_t LineCountArg(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    const uint32_t lines = LineCountArg(argc, argv);
+    const uint32_t lines = NumberArg(argc, argv, 1, 1000000, 50000000, "lines");
+    const int rounds = int(NumberArg(argc, argv, 2, 3, 99, "rounds"));
     QuietShell shell;
     KxvSetShell(&shell);
     const char* tmp = getenv("TMPDIR");
@@ -212,17 +300,23 @@ int main(int argc, char** argv)
     const uint64_t manyPidsBytes = WriteSyslog(manyPids, lines, true, 30000);
     const uint64_t plainBytes = WriteSyslog(plain, lines, false, 4);
     const uint64_t csvBytes = WriteCsv(csv, lines);
+    const int32_t csvFormat = AddCsvFormat();
     printf("%u lines each: syslog %.1f MB, delimited text %.1f MB\n", lines, double(leveledBytes) / 1e6,
            double(csvBytes) / 1e6);
 
-    ReaderOnly(leveled, leveledBytes, "syslog with level words (reader)");
-    ReaderOnly(plain, plainBytes, "syslog without level words (reader)");
-    Import(leveled, leveledBytes, "syslog, 20 process names (loader, table)");
-    Import(plain, plainBytes, "syslog, no line matching (loader, table)");
-    // Every "name[pid]" is its own aux-tree entry; the first 100000 lines
-    // show the cost of that.
-    Import(manyPids, manyPidsBytes, "syslog, 150000 process names (first 100000)", 100000);
-    Csv(csv, csvBytes);
+    for (int workers : {1, 8}) {
+        ReaderOnly(leveled, leveledBytes, "syslog, every line matched (reader)", workers);
+        ReaderOnly(plain, plainBytes, "syslog, no line matched (reader)", workers);
+    }
+    for (int workers : {1, 8}) {
+        Import(leveled, leveledBytes, "syslog, every line matched (loader)", 0, workers);
+        Import(plain, plainBytes, "syslog, no line matched (loader)", 0, workers);
+        Import(csv, csvBytes, "delimited text, 8 columns (loader)", csvFormat, workers);
+        // Every "name[pid]" is its own aux-tree entry; the first 100000
+        // lines show the cost of that.
+        Import(manyPids, manyPidsBytes, "syslog, 150000 process names (first 100000)", 0, workers, 100000);
+    }
+    AgainstGrep(leveled, leveledBytes, lines, rounds, dir + "/grep.out");
 
     KxvSetShell(nullptr);
     std::filesystem::remove_all(dir);

@@ -341,6 +341,8 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     }
     if (!MakeReader(path))
         return nullptr;
+    if (auto* text = dynamic_cast<Text2Kxd*>(reader_.get()))
+        text->SetWorkers(workers_);
     if (reader_->Open() != 0) {
         Fail("Error opening file \"" + path + "\"");
         return nullptr;
@@ -360,6 +362,7 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     KxLoadOptions options;
     options.maxRecords = maxRecords;
     options.prot = prot_;
+    options.workers = workers_;
     const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress.get());
     ReportUnmatchedLines();
     if (LoadFailed(result)) {

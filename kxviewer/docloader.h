@@ -59,6 +59,10 @@ public:
     // expression.
     static bool BuildImportRegex(const ImportFormat& format, ImportFields& out, std::string& expression);
 
+    // Threads of the next loads, as KxLoadOptions::workers (0: one a
+    // processor); text files are parsed on as many.
+    void SetWorkers(int workers) { workers_ = workers; }
+
     // Sets the view preferences' column sequence from the import fields.
     void MoveFileds2Pref();
 
@@ -100,6 +104,7 @@ private:
     // PROT of every record read: 1 for kxtcp, 0 for the other raw kx files,
     // negative for files whose records keep their own.
     int32_t prot_ = -1;
+    int workers_ = 0;
     QString incomplete_;
     // The reason the last failure gave; the status line shows it.
     QString failure_;

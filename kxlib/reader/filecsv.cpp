@@ -16,6 +16,8 @@ FileCsv::FileCsv(const char* path, int32_t n, const int32_t* fields, char separa
         fields_[k] = k < n ? fields[k] : -1;
 }
 
+FileCsv::~FileCsv() { StopWorkers(); }
+
 bool FileCsv::ReadNumber(char*& cursor, int64_t* value)
 {
     char* p = cursor;
@@ -42,7 +44,7 @@ bool FileCsv::ReadNumber(char*& cursor, int64_t* value)
     return true;
 }
 
-char* FileCsv::StringColumn(char*& cursor)
+char* FileCsv::StringColumn(char*& cursor) const
 {
     char* text = cursor;
     char* end = separator_ != 0 ? strchr(cursor, separator_) : strpbrk(cursor, "\r\n");
@@ -56,12 +58,12 @@ char* FileCsv::StringColumn(char*& cursor)
     return text;
 }
 
-int32_t FileCsv::ReadRecord()
+std::unique_ptr<TextLineParser::Scratch> FileCsv::NewScratch() const { return std::make_unique<Scratch>(); }
+
+void FileCsv::ParseLine(Scratch&, char* line, KxdProt& record, Note& note) const
 {
-    NextLine();
-    StartRecord();
     const char* strings[KxProt::STR_SLOTS] = {};
-    char* cursor = Line;
+    char* cursor = line;
     int32_t numbers = 0;
     for (int32_t k = 0; k < nfields_; ++k) {
         const int32_t field = fields_[k];
@@ -70,17 +72,19 @@ int32_t FileCsv::ReadRecord()
             continue;
         }
         int64_t value = 0;
-        if (!ReadNumber(cursor, &value))
-            ThrowBad(BadCode(BAD_NUMBER, uint32_t(cursor - Line), numbers));
-        if (*cursor != ',')
-            ThrowBad(BadCode(BAD_NO_COMMA, uint32_t(cursor - Line), numbers));
+        if (!ReadNumber(cursor, &value)) {
+            note.code = BadCode(BAD_NUMBER, uint32_t(cursor - line), numbers);
+            return;
+        }
+        if (*cursor != ',') {
+            note.code = BadCode(BAD_NO_COMMA, uint32_t(cursor - line), numbers);
+            return;
+        }
         ++cursor;
         ++numbers;
         // A column without a record field is read and dropped.
         if (FieldIsNumber(field))
-            Record->SetIntValue(field, uint64_t(value));
+            record.SetIntValue(field, uint64_t(value));
     }
-    Record->SetStrings(strings, nullptr);
-    ++RecordsAccepted;
-    return int32_t(LineLength);
+    record.SetStrings(strings, nullptr);
 }

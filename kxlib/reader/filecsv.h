@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "kxlib/fields.h"
 #include "kxlib/reader/text2kxd.h"
@@ -21,9 +22,10 @@ public:
     // n columns (at most FIELD_Nums: more is an internal error) with their
     // field indices; separator 0 means none.
     FileCsv(const char* path, int32_t n, const int32_t* fields, char separator);
+    ~FileCsv() override;
 
-    // Returns the line's length in bytes, line end included.
-    int32_t ReadRecord() override;
+    std::unique_ptr<Scratch> NewScratch() const override;
+    void ParseLine(Scratch& scratch, char* line, ZmLib::KxdProt& record, Note& note) const override;
 
     static int32_t BadCode(int32_t kind, uint32_t offset, int32_t numbers)
     {
@@ -31,9 +33,10 @@ public:
     }
 
 private:
+    void CountLine(const Note&) override {}
     // Reads the number at *cursor; false when it does not fit 64 bits.
     static bool ReadNumber(char*& cursor, int64_t* value);
-    char* StringColumn(char*& cursor);
+    char* StringColumn(char*& cursor) const;
 
     int32_t nfields_;
     int32_t fields_[FIELD_Nums];

@@ -50,7 +50,21 @@ Log2KxdMulti::Log2KxdMulti(const char* path) : Text2Kxd(path), nowUs_(ZmLib::Now
     KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "Log2KxdMulti::Log2KxdMulti");
 }
 
-Log2KxdMulti::~Log2KxdMulti() = default;
+Log2KxdMulti::~Log2KxdMulti() { StopWorkers(); }
+
+// A thread's match buffers, and its last date text with its value:
+// neighbouring lines mostly share their second, and the value depends on the
+// text alone.
+class Log2KxdMulti::LineScratch : public Scratch {
+public:
+    RegexMatchResult result;
+    RegexMatchContext context;
+    char lastTime[LINE_LENGTH_MAX + 1];
+    uint32_t lastTimeLength = 0;
+    int64_t lastTimeValue = 0;
+};
+
+std::unique_ptr<TextLineParser::Scratch> Log2KxdMulti::NewScratch() const { return std::make_unique<LineScratch>(); }
 
 bool Log2KxdMulti::AddTemplate(const char* expression, const int32_t* fields, int32_t n, bool errorFlag)
 {
@@ -106,28 +120,42 @@ int8_t Log2KxdMulti::LevelFromWord(const char* text, uint32_t length)
     return 2;
 }
 
-Log2KxdMulti::Template* Log2KxdMulti::MatchLine()
+const Log2KxdMulti::Template* Log2KxdMulti::MatchLine(LineScratch& scratch, const char* line, uint32_t length,
+                                                     Note& note) const
 {
     for (int32_t k = 0; k < count_; ++k) {
-        Template& t = templates_[k];
+        const Template& t = templates_[k];
         // A pattern that runs out of its step budget is a line that does not
         // match.
-        t.regex->Match(result_, Line, int(LineLength), &context_);
-        if (!result_.IsMatched())
+        t.regex->Match(scratch.result, line, int(length), &scratch.context);
+        if (!scratch.result.IsMatched())
             continue;
-        if (result_.GetGroupCount() == t.Nfields)
+        if (scratch.result.GetGroupCount() == t.Nfields)
             return &t;
-        if (t.skipped.lines++ == 0) {
-            t.skipped.groups = result_.GetGroupCount();
-            KX_WARNING(KxReaderChannel, "\"%s\": template %d has %d groups for %d fields, not used for such lines",
-                       GetPath(), k + 1, result_.GetGroupCount(), t.Nfields);
-        }
+        note.detail |= 1u << k;
     }
     return nullptr;
 }
 
-void Log2KxdMulti::FillField(int32_t field, const char* text, uint32_t length, const char** strings,
-                             uint16_t* lengths)
+void Log2KxdMulti::CountLine(const Note& note)
+{
+    if (note.detail == 0)
+        return;
+    if (note.detail & DETAIL_UNMATCHED)
+        ++unmatched_;
+    for (int32_t k = 0; k < count_; ++k) {
+        Template& t = templates_[k];
+        if ((note.detail & (1u << k)) == 0 || t.skipped.lines++ != 0)
+            continue;
+        // A match has as many groups as its pattern.
+        t.skipped.groups = t.regex->GetGroupCount();
+        KX_WARNING(KxReaderChannel, "\"%s\": template %d has %d groups for %d fields, not used for such lines", GetPath(),
+                   k + 1, t.skipped.groups, t.Nfields);
+    }
+}
+
+void Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t field, const char* text,
+                             uint32_t length, const char** strings, uint16_t* lengths) const
 {
     if (field < 0 || field >= FIELD_Nums)
         return;
@@ -139,18 +167,18 @@ void Log2KxdMulti::FillField(int32_t field, const char* text, uint32_t length, c
     }
     const bool word = length > 0 && (ZmLib::AsciiIsAlpha(text[0]) || text[0] == '_');
     if (field == FIELD_LEVEL && word) {
-        Record->msg.LEVEL = LevelFromWord(text, length);
+        record.msg.LEVEL = LevelFromWord(text, length);
         return;
     }
     int64_t value = 0;
     if (field == FIELD_TIME && length >= TIME_TEXT_MIN) {
-        if (length != lastTimeLength_ || memcmp(text, lastTime_, length) != 0) {
-            memcpy(lastTime_, text, length);
-            lastTime_[length] = 0;
-            lastTimeLength_ = length;
-            lastTimeValue_ = ZmLib::Str2Time(lastTime_, nowUs_);
+        if (length != scratch.lastTimeLength || memcmp(text, scratch.lastTime, length) != 0) {
+            memcpy(scratch.lastTime, text, length);
+            scratch.lastTime[length] = 0;
+            scratch.lastTimeLength = length;
+            scratch.lastTimeValue = ZmLib::Str2Time(scratch.lastTime, nowUs_);
         }
-        value = lastTimeValue_;
+        value = scratch.lastTimeValue;
     } else if (field == FIELD_TIME) {
         value = ReadDecimal(text, length);
     } else if (field == FIELD_IP) {
@@ -162,10 +190,10 @@ void Log2KxdMulti::FillField(int32_t field, const char* text, uint32_t length, c
     } else if (length < LINE_LENGTH_MAX) {
         value = ReadAnyBase(text, length);
     }
-    Record->SetIntValue(field, uint64_t(value));
+    record.SetIntValue(field, uint64_t(value));
 }
 
-void Log2KxdMulti::PackStrings(const char** strings, uint16_t* lengths)
+void Log2KxdMulti::PackStrings(KxdProt& record, const char** strings, uint16_t* lengths)
 {
     uint32_t pos = 1;
     for (int slot = 0; slot < KxProt::STR_SLOTS; ++slot) {
@@ -176,42 +204,37 @@ void Log2KxdMulti::PackStrings(const char** strings, uint16_t* lengths)
             lengths[slot] = uint16_t(room);
         pos += lengths[slot] + 1u;
     }
-    Record->SetStrings(strings, lengths);
+    record.SetStrings(strings, lengths);
 }
 
-int32_t Log2KxdMulti::ReadRecord()
+void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& note) const
 {
-    NextLine();
-    StartRecord();
-    Record->msg.LEVEL = 2;
-    const Template* t = MatchLine();
+    LineScratch& scratch = static_cast<LineScratch&>(base);
+    record.msg.LEVEL = 2;
+    const char* strings[KxProt::STR_SLOTS] = {};
+    uint16_t lengths[KxProt::STR_SLOTS] = {};
+    const Template* t = MatchLine(scratch, line, note.length, note);
     if (t != nullptr) {
-        const char* strings[KxProt::STR_SLOTS] = {};
-        uint16_t lengths[KxProt::STR_SLOTS] = {};
         for (int32_t g = 1; g <= t->Nfields; ++g) {
-            const int start = result_.GetGroupStart(g);
-            const int end = result_.GetGroupEnd(g);
+            const int start = scratch.result.GetGroupStart(g);
+            const int end = scratch.result.GetGroupEnd(g);
             // A group that took no part leaves its field at its default.
-            if (start < 0 || end < start || uint32_t(end) > LineLength)
+            if (start < 0 || end < start || uint32_t(end) > note.length)
                 continue;
-            FillField(t->fields[g - 1], Line + start, uint32_t(end - start), strings, lengths);
+            FillField(scratch, record, t->fields[g - 1], line + start, uint32_t(end - start), strings, lengths);
         }
-        PackStrings(strings, lengths);
+        PackStrings(record, strings, lengths);
         if (t->errorFlag)
-            Record->msg.LEVEL = -1;
-    } else {
-        // The line itself, so that what no template describes is still seen.
-        ++unmatched_;
-        uint32_t length = LineLength;
-        if (length > 0 && Line[length - 1] == '\n')
-            --length;
-        if (length > 0 && Line[length - 1] == '\r')
-            --length;
-        const char* strings[KxProt::STR_SLOTS] = {};
-        uint16_t lengths[KxProt::STR_SLOTS] = {};
-        FillField(FIELD_TEXT, Line, length, strings, lengths);
-        PackStrings(strings, lengths);
+            record.msg.LEVEL = -1;
+        return;
     }
-    ++RecordsAccepted;
-    return int32_t(LineLength);
+    // The line itself, so that what no template describes is still seen.
+    note.detail |= DETAIL_UNMATCHED;
+    uint32_t length = note.length;
+    if (length > 0 && line[length - 1] == '\n')
+        --length;
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
+    FillField(scratch, record, FIELD_TEXT, line, length, strings, lengths);
+    PackStrings(record, strings, lengths);
 }

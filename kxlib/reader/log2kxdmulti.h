@@ -22,12 +22,12 @@ public:
     // Compiles the expression (no options) and appends it with its own map
     // of n field indices, one per capture group in group order. False (and
     // nothing added) when eight templates exist already or n is outside
-    // 0..MAX_GROUPS.
+    // 0..MAX_GROUPS. Templates are added before Open.
     bool AddTemplate(const char* expression, const int32_t* fields, int32_t n, bool errorFlag);
     int32_t TemplateCount() const { return count_; }
 
-    // Returns the line's length in bytes, line end included.
-    int32_t ReadRecord() override;
+    std::unique_ptr<Scratch> NewScratch() const override;
+    void ParseLine(Scratch& scratch, char* line, ZmLib::KxdProt& record, Note& note) const override;
 
     // Lines read so far that no template took.
     uint32_t Unmatched() const { return unmatched_; }
@@ -54,24 +54,24 @@ private:
         // Lines whose match had another group count than the map.
         Skips skipped;
     };
+    class LineScratch;
 
+    // A note's detail: a bit a template that passed over the line for its
+    // group count, and this bit when no template took the line.
+    static constexpr uint32_t DETAIL_UNMATCHED = 1u << MAX_TEMPLATES;
+
+    void CountLine(const Note& note) override;
     // The first template whose match can fill its map, or null.
-    Template* MatchLine();
-    void FillField(int32_t field, const char* text, uint32_t length, const char** strings, uint16_t* lengths);
+    const Template* MatchLine(LineScratch& scratch, const char* line, uint32_t length, Note& note) const;
+    void FillField(LineScratch& scratch, ZmLib::KxdProt& record, int32_t field, const char* text, uint32_t length,
+                   const char** strings, uint16_t* lengths) const;
     // Cuts texts that do not all fit the string area (never drops one) and
     // stores them.
-    void PackStrings(const char** strings, uint16_t* lengths);
+    static void PackStrings(ZmLib::KxdProt& record, const char** strings, uint16_t* lengths);
 
     Template templates_[MAX_TEMPLATES];
     int32_t count_ = 0;
     uint32_t unmatched_ = 0;
-    RegexMatchResult result_;
-    RegexMatchContext context_;
     // The year of syslog dates comes from the time of the load.
     int64_t nowUs_;
-    // The last date text and its value: neighbouring lines mostly share
-    // their second, and the value depends on the text alone.
-    char lastTime_[LINE_LENGTH_MAX + 1];
-    uint32_t lastTimeLength_ = 0;
-    int64_t lastTimeValue_ = 0;
 };

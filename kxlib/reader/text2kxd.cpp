@@ -1,30 +1,46 @@
 #include "kxlib/reader/text2kxd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/reader/kxlibexcept.h"
+#include "kxlib/reader/textchunks.h"
 #include "utils/osal/process.h"
 
 namespace {
 
-constexpr size_t CHUNK_SIZE = 256 * 1024;
+constexpr size_t CHUNK_SIZE = TextChunks::READ_SIZE;
+constexpr unsigned MAX_DEFAULT_WORKERS = 8;
 
 } // namespace
 
 Text2Kxd::Text2Kxd(const char* path) : File2Kxd(path), chunk_(CHUNK_SIZE)
 {
-    Line[0] = 0;
+    line_[0] = 0;
 }
+
+Text2Kxd::~Text2Kxd() = default;
 
 int32_t Text2Kxd::Open()
 {
+    StopWorkers();
     pos_ = end_ = 0;
     eof_ = failed_ = false;
     RecordsAccepted = RecordsBad = 0;
-    return File2Kxd::Open();
+    const int32_t code = File2Kxd::Open();
+    const int workers = workers_ > 0 ? workers_
+                                     : int(std::min(MAX_DEFAULT_WORKERS, std::max(1u, std::thread::hardware_concurrency())));
+    if (code == 0 && workers > 1)
+        chunks_ = std::make_unique<TextChunks>(File, *this, workers);
+    else if (code == 0 && !scratch_)
+        scratch_ = NewScratch();
+    return code;
 }
+
+void Text2Kxd::StopWorkers() { chunks_.reset(); }
 
 bool Text2Kxd::Fill()
 {
@@ -33,10 +49,10 @@ bool Text2Kxd::Fill()
     size_t got = File.Read(chunk_.data(), chunk_.size());
     if (got < chunk_.size()) {
         if (File.Handle != nullptr && ferror(File.Handle)) {
-            ReadErrno = errno != 0 ? errno : EIO;
+            const int error = errno != 0 ? errno : EIO;
             clearerr(File.Handle);
             failed_ = true;
-            KX_ERROR(KxReaderChannel, "Read error in \"%s\" after %u lines", File.GetPath(), RecordsAccepted);
+            ReportReadError(error);
             return false;
         }
         eof_ = true;
@@ -46,9 +62,14 @@ bool Text2Kxd::Fill()
     return got > 0;
 }
 
+void Text2Kxd::ReportReadError(int error)
+{
+    ReadErrno = error;
+    KX_ERROR(KxReaderChannel, "Read error in \"%s\" after %u lines", File.GetPath(), RecordsAccepted);
+}
+
 void Text2Kxd::NextLine()
 {
-    KX_ASSERT(KxReaderChannel, Record != nullptr);
     uint32_t length = 0;
     for (;;) {
         if (pos_ == end_ && !Fill())
@@ -60,14 +81,14 @@ void Text2Kxd::NextLine()
         const void* lf = memchr(from, '\n', take);
         if (lf != nullptr)
             take = size_t(static_cast<const char*>(lf) - from) + 1;
-        memcpy(Line + length, from, take);
+        memcpy(line_ + length, from, take);
         length += uint32_t(take);
         pos_ += take;
         if (lf != nullptr || length == LINE_LENGTH_MAX)
             break;
     }
-    Line[length] = 0;
-    LineLength = length;
+    line_[length] = 0;
+    lineLength_ = length;
     if (length > 0)
         return;
     if (failed_ && !eof_) {
@@ -75,14 +96,50 @@ void Text2Kxd::NextLine()
         eof_ = true;
         ThrowBad(CODE_IO_ERROR);
     }
-    KxLibExcept end(KxLibExcept::END_OF_STREAM, int32_t(RecordsAccepted), int32_t(RecordsBad));
-    KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "%s", end.text);
-    throw int32_t(CODE_END);
+    ThrowEnd();
 }
 
-void Text2Kxd::StartRecord()
+int32_t Text2Kxd::ReadRecord()
 {
-    memset(Record, 0, sizeof(*Record));
+    KX_ASSERT(KxReaderChannel, Record != nullptr);
+    if (!chunks_) {
+        NextLine();
+        memset(Record, 0, sizeof(*Record));
+        Note note;
+        note.length = lineLength_;
+        ParseLine(*scratch_, line_, *Record, note);
+        Stamp();
+        return TakeLine(note);
+    }
+    TextChunks::Item item;
+    switch (chunks_->Next(item)) {
+    case TextChunks::Kind::Line:
+        if (item.reportError != 0)
+            ReportReadError(item.reportError);
+        memcpy(Record, item.record, sizeof(*Record));
+        Stamp();
+        return TakeLine(*item.note);
+    case TextChunks::Kind::ReadFailed:
+        if (item.reportError != 0)
+            ReportReadError(item.reportError);
+        ThrowBad(CODE_IO_ERROR);
+    case TextChunks::Kind::End:
+        break;
+    }
+    ThrowEnd();
+}
+
+int32_t Text2Kxd::TakeLine(const Note& note)
+{
+    if (note.code != 0)
+        ThrowBad(note.code);
+    CountLine(note);
+    ++RecordsAccepted;
+    return int32_t(note.length);
+}
+
+void Text2Kxd::Stamp()
+{
     const int64_t base = ZmLib::PROCESS::TimeBase;
     Record->STIME = uint64_t(base != 0 ? base + ZmLib::TickMillis() * 1000 : ZmLib::NowMicros());
 }
@@ -91,4 +148,11 @@ void Text2Kxd::ThrowBad(int32_t code)
 {
     ++RecordsBad;
     throw code;
+}
+
+void Text2Kxd::ThrowEnd()
+{
+    KxLibExcept end(KxLibExcept::END_OF_STREAM, int32_t(RecordsAccepted), int32_t(RecordsBad));
+    KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "%s", end.text);
+    throw int32_t(CODE_END);
 }

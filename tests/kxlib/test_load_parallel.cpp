@@ -11,10 +11,13 @@
 #include <utility>
 #include <vector>
 
+#include "kxlib/reader/filecsv.h"
 #include "kxlib/reader/filekx.h"
 #include "kxlib/reader/filekxd.h"
 #include "kxlib/reader/filekxl.h"
 #include "kxlib/reader/kxlibexcept.h"
+#include "kxlib/reader/log2kxdmulti.h"
+#include "kxlib/reader/textchunks.h"
 #include "kxlib/table/kxtable_load.h"
 #include "tests/kxlib/kxfilegen.h"
 #include "tests/kxlib/table_fixtures.h"
@@ -311,6 +314,211 @@ TEST_F(LoadParallelTest, EarlyEndsAreToldAlike)
             EXPECT_EQ(result.readError, error);
             EXPECT_EQ(result.endedInside, error == 0 ? 4501u : 0u);
         }
+    }
+}
+
+// Text files: the lines parsed ahead on worker threads give the records,
+// counts and reports of the line-by-line read.
+
+enum class TextKind { Log, Csv };
+
+struct TextLoaded {
+    Loaded loaded;
+    uint32_t accepted = 0;
+    uint32_t bad = 0;
+    uint32_t unmatched = 0;
+    std::vector<std::tuple<uint32_t, int32_t, int32_t>> skips;
+    std::vector<std::string> reports;
+};
+
+// A template that takes "SKIP<n> ..." lines with two groups for one field
+// (so such lines are passed over), then the built-in syslog one.
+constexpr int32_t SkipFields[] = {FIELD_TEXT};
+const char* const SkipTemplate = "SKIP(\\d+) (.*)\\r?\\n?";
+constexpr int32_t SysLogFields[] = {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT};
+const char* const SysLogTemplate = "(\\w{3}[\\d\\W]+)\\s(\\(?\\w+\\)?)\\s[\\w\\.]+?(\\w+)\\s([^:]+):?\\s(.*)\\r?\\n?";
+constexpr int32_t CsvFields[] = {FIELD_TIME, FIELD_SEQ, FIELD_PID, FIELD_LEVEL, FIELD_HOST, FIELD_KXNAME, FIELD_TEXT};
+
+// The time of the read in each record: in file order, then cleared with
+// its text so that two loads can be compared byte by byte.
+void ClearReadTimes(KxTable& table)
+{
+    uint64_t last = 0;
+    for (int32_t i = 0; i < table.RecordCount(); ++i) {
+        KxdRecord* record = table.GetRecordByOriginalIndex(i);
+        ASSERT_GE(record->prot.STIME, last) << i;
+        last = record->prot.STIME;
+        record->prot.STIME = 0;
+        char* text = const_cast<char*>(record->Text(FIELD_STIME));
+        memset(text, 0, strlen(text));
+        record->RenderField(FIELD_STIME, uint32_t(table.Prefs().formats[FIELD_STIME]));
+    }
+}
+
+TextLoaded LoadText(const std::string& path, TextKind kind, KxLoadOptions options, int workers)
+{
+    std::unique_ptr<Text2Kxd> reader;
+    Log2KxdMulti* log = nullptr;
+    if (kind == TextKind::Log) {
+        auto templated = std::make_unique<Log2KxdMulti>(path.c_str());
+        templated->AddTemplate(SkipTemplate, SkipFields, 1, false);
+        templated->AddTemplate(SysLogTemplate, SysLogFields, 5, false);
+        log = templated.get();
+        reader = std::move(templated);
+    } else {
+        reader = std::make_unique<FileCsv>(path.c_str(), 7, CsvFields, ';');
+    }
+    reader->SetWorkers(workers);
+    Reports::All().clear();
+    EXPECT_EQ(reader->Open(), 0) << path;
+    TextLoaded out;
+    out.loaded.table.reset(new KxTable(path.c_str(), nullptr, PrefKxTable::Default()));
+    options.workers = workers;
+    out.loaded.result = KxLoadRecords(*reader, *out.loaded.table, reader->GetFileSize(), options);
+    ClearReadTimes(*out.loaded.table);
+    out.accepted = reader->Accepted();
+    out.bad = reader->Bad();
+    for (int32_t k = 0; log && k < log->TemplateCount(); ++k) {
+        const Log2KxdMulti::Skips skips = log->SkippedBy(k);
+        out.skips.emplace_back(skips.lines, skips.groups, skips.fields);
+    }
+    out.unmatched = log ? log->Unmatched() : 0;
+    // Warnings and errors; notices name table instances.
+    for (const Reports::Report& report : Reports::All())
+        if (report.level <= ZmLib::KX_LEVEL_WARNING)
+            out.reports.push_back(std::to_string(report.level) + " " + report.text);
+    return out;
+}
+
+void ExpectSameTextLoads(const TextLoaded& a, const TextLoaded& b)
+{
+    EXPECT_EQ(Key(a.loaded.result), Key(b.loaded.result));
+    EXPECT_EQ(std::tie(a.accepted, a.bad, a.unmatched, a.skips), std::tie(b.accepted, b.bad, b.unmatched, b.skips));
+    EXPECT_EQ(a.reports, b.reports);
+    ExpectSameTables(*a.loaded.table, *b.loaded.table);
+}
+
+// Syslog lines with everything a line can be: matched, matched by no
+// template, passed over by one, with CR LF, longer than a record line
+// (several records), exactly at the line limit, with a NUL byte.
+std::string SyslogText(uint32_t lines)
+{
+    const char* const words[] = {"connection", "from", "accepted", "session", "timeout", "disk", "usage"};
+    std::string out;
+    uint32_t seed = 99;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (uint32_t k = 0; k < lines; ++k) {
+        const uint32_t second = k / 40;
+        char head[96];
+        snprintf(head, sizeof head, "Mar %2u %02u:%02u:%02u host%u daemon.%s proc%u[%u]:", 1 + second / 86400 % 28,
+                 second / 3600 % 24, second / 60 % 60, second % 60, next() % 3, next() % 2 ? "info" : "err",
+                 next() % 5, 100 + next() % 50);
+        std::string line = head;
+        switch (k % 97) {
+        case 5:
+            line = "no template takes this line " + std::to_string(k);
+            break;
+        case 9:
+            line = "SKIP" + std::to_string(k) + " passed over";
+            break;
+        case 13:
+            line += std::string(2500 + next() % 3000, 'L');
+            break;
+        case 17:
+            line += std::string(Text2Kxd::LINE_LENGTH_MAX - 1 - line.size(), 'x');
+            break;
+        case 21:
+            line += std::string(Text2Kxd::LINE_LENGTH_MAX - line.size(), 'y');
+            break;
+        case 25:
+            line += " before";
+            line += '\0';
+            line += "after";
+            break;
+        default:
+            for (uint32_t w = 1 + next() % 12; w > 0; --w)
+                line += std::string(" ") + words[next() % 7];
+        }
+        out += line + (k % 11 == 3 ? "\r\n" : "\n");
+    }
+    return out;
+}
+
+std::string CsvText(uint32_t lines)
+{
+    std::string out;
+    for (uint32_t k = 0; k < lines; ++k) {
+        std::string line = std::to_string(1561910811000000ull + k * 1000ull) + "," + std::to_string(k) + "," +
+                           std::to_string(100 + k % 7) + "," + std::to_string(int(k % 5) - 2) + ",host" +
+                           std::to_string(k % 4) + ";proc;message " + std::to_string(k);
+        if (k % 53 == 7)
+            line = "99999999999999999999999,1,2,3,h;p;too large";
+        else if (k % 53 == 19)
+            line = "12;no comma";
+        else if (k % 53 == 31)
+            line += std::string(3000, 'c');
+        out += line + (k % 7 == 2 ? "\r\n" : "\n");
+    }
+    return out;
+}
+
+TEST_F(LoadParallelTest, TextFilesLoadAsLineByLine)
+{
+    const std::string syslog = SyslogText(30000);
+    const std::string csv = CsvText(30000);
+    std::string pieceExact = syslog.substr(0, 2 * TextChunks::READ_SIZE);
+    pieceExact.back() = '\n';
+    std::string badStart;
+    for (int k = 0; k < 12; ++k)
+        badStart += "x,\n";
+    const struct {
+        const char* what;
+        TextKind kind;
+        std::string text;
+        int32_t maxRecords;
+    } cases[] = {
+        {"syslog", TextKind::Log, syslog, -1},
+        {"syslog cut inside a line", TextKind::Log, syslog.substr(0, syslog.size() - 30), -1},
+        {"syslog with a line longer than a read",
+         TextKind::Log, syslog.substr(0, 400000) + std::string(3 * TextChunks::READ_SIZE + 77, 'z') + syslog, -1},
+        {"syslog ending on a read's edge", TextKind::Log, pieceExact, -1},
+        {"syslog up to a limit", TextKind::Log, syslog, 5000},
+        {"empty", TextKind::Log, "", -1},
+        {"delimited", TextKind::Csv, csv, -1},
+        {"delimited cut inside a line", TextKind::Csv, csv.substr(0, csv.size() - 9), -1},
+        {"delimited, first ten lines bad", TextKind::Csv, badStart + csv, -1},
+        {"delimited, first nine lines bad", TextKind::Csv, badStart.substr(0, 27) + csv, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir_.Write("text", c.text);
+        KxLoadOptions options;
+        options.maxRecords = c.maxRecords;
+        const TextLoaded plain = LoadText(path, c.kind, options, 1);
+        for (int workers : {2, 8}) {
+            SCOPED_TRACE(workers);
+            ExpectSameTextLoads(plain, LoadText(path, c.kind, options, workers));
+        }
+    }
+}
+
+// Abort before the first line, inside the first piece read ahead and far
+// into the file: the lines read until then, each record analysed.
+TEST_F(LoadParallelTest, TextAbortKeepsConsistentTable)
+{
+    const std::string path = dir_.Write("syslog", SyslogText(30000));
+    for (int32_t stopAt : {0, 1500, 24000}) {
+        SCOPED_TRACE(stopAt);
+        KxLoadOptions options;
+        options.progress = [stopAt](int32_t attempts, int64_t) { return attempts < stopAt; };
+        const TextLoaded plain = LoadText(path, TextKind::Log, options, 1);
+        const TextLoaded parallel = LoadText(path, TextKind::Log, options, 4);
+        ExpectSameTextLoads(plain, parallel);
+        EXPECT_TRUE(parallel.loaded.result.aborted);
+        EXPECT_EQ(parallel.loaded.result.attempts, stopAt);
+        EXPECT_EQ(parallel.loaded.table->RecordCount(), stopAt);
+        for (int32_t i = 0; i < parallel.loaded.table->RecordCount(); ++i)
+            ASSERT_NE(parallel.loaded.table->GetRecordByOriginalIndex(i)->Text(FIELD_LEVEL)[0], 0) << i;
     }
 }
 
