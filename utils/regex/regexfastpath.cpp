@@ -194,6 +194,17 @@ bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continua
                 return false;
             ++pos;
             break;
+        case Kind::Span: {
+            if (m_length - pos < node.length)
+                return false;
+            const RegexByteSet* places = &m_path.m_spans[static_cast<size_t>(node.first)];
+            for (int i = 0; i < node.length; ++i) {
+                if (!places[i].Has(m_text[pos + i]))
+                    return false;
+            }
+            pos += node.length;
+            break;
+        }
         case Kind::ClassRun: {
             const RunEnd end = ClassRun(node, sequence, index, pos, next);
             if (end != RunEnd::GoOn)
@@ -373,6 +384,9 @@ long long RegexFastPath::MinLength(int sequence) const
         case Kind::Class:
             length += 1;
             break;
+        case Kind::Span:
+            length += node.length;
+            break;
         case Kind::ClassRun:
             length += node.minimum;
             break;
@@ -399,6 +413,64 @@ long long RegexFastPath::MinLength(int sequence) const
     return length;
 }
 
+namespace {
+
+// Places a node of one width adds to a span; 0 for a node that cannot join one.
+constexpr int kMaxSpanRun = 64;
+
+}  // namespace
+
+RegexByteSet RegexFastPath::LiteralByte(const Node& literal, int place)
+{
+    const unsigned char byte = static_cast<unsigned char>(literal.text[place]);
+    RegexByteSet bytes;
+    bytes.Add(byte);
+    if (literal.ignoreCase) {
+        bytes.Add(RegexToUpper(byte));
+        bytes.Add(RegexToLower(byte));
+    }
+    return bytes;
+}
+
+void RegexFastPath::JoinSpans(Sequence& sequence)
+{
+    const auto width = [](const Node& node) {
+        switch (node.kind) {
+        case Kind::Literal:
+            return node.length;
+        case Kind::Class:
+            return 1;
+        case Kind::ClassRun:
+            return node.minimum == node.maximum && node.maximum <= kMaxSpanRun ? node.maximum : 0;
+        default:
+            return 0;
+        }
+    };
+    Sequence joined;
+    for (size_t i = 0; i < sequence.size();) {
+        size_t end = i;
+        while (end < sequence.size() && width(sequence[end]) > 0)
+            ++end;
+        if (end - i < 2) {
+            joined.push_back(sequence[i]);
+            ++i;
+            continue;
+        }
+        Node span{};
+        span.kind = Kind::Span;
+        span.first = static_cast<int>(m_spans.size());
+        for (; i < end; ++i) {
+            const Node& node = sequence[i];
+            for (int place = 0; place < width(node); ++place) {
+                m_spans.push_back(node.kind == Kind::Literal ? LiteralByte(node, place) : node.bytes);
+            }
+        }
+        span.length = static_cast<int>(m_spans.size()) - span.first;
+        joined.push_back(span);
+    }
+    sequence.swap(joined);
+}
+
 void RegexFastPath::Settle(Sequence& sequence)
 {
     // From the end backwards: the bytes the rest of the sequence from each node on can start
@@ -417,18 +489,16 @@ void RegexFastPath::Settle(Sequence& sequence)
         }
         switch (node.kind) {
         case Kind::Literal: {
-            const unsigned char byte = static_cast<unsigned char>(node.text[0]);
-            first = RegexByteSet();
-            first.Add(byte);
-            if (node.ignoreCase) {
-                first.Add(RegexToUpper(byte));
-                first.Add(RegexToLower(byte));
-            }
+            first = LiteralByte(node, 0);
             known = true;
             break;
         }
         case Kind::Class:
             first = node.bytes;
+            known = true;
+            break;
+        case Kind::Span:
+            first = m_spans[static_cast<size_t>(node.first)];
             known = true;
             break;
         case Kind::ClassRun:
@@ -455,6 +525,7 @@ void RegexFastPath::Settle(Sequence& sequence)
 void RegexFastPath::Build(const ElxInterface* top, int flags)
 {
     m_sequences.clear();
+    m_spans.clear();
     m_groupSeen.clear();
     m_nodeCount = 0;
     m_usable = false;
@@ -467,6 +538,7 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
         return;
     }
     for (Sequence& sequence : m_sequences) {
+        JoinSpans(sequence);
         Settle(sequence);
         m_nodeCount += static_cast<int>(sequence.size());
     }
@@ -475,7 +547,7 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
     for (const Node& node : m_sequences[0]) {
         if (node.kind == Kind::Open || node.kind == Kind::Close || node.kind == Kind::Anchor)
             continue;
-        m_fixedStart = node.kind == Kind::Literal || node.kind == Kind::Class ||
+        m_fixedStart = node.kind == Kind::Literal || node.kind == Kind::Class || node.kind == Kind::Span ||
                        (node.kind == Kind::ClassRun && (node.minimum == node.maximum || node.onlyAtReach));
         break;
     }

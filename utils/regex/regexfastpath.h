@@ -34,7 +34,7 @@ public:
     Outcome Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount, long long matchLimit) const;
 
 private:
-    enum class Kind : unsigned char { Literal, Class, ClassRun, Open, Close, Anchor, Alternation, GroupRepeat };
+    enum class Kind : unsigned char { Literal, Class, ClassRun, Span, Open, Close, Anchor, Alternation, GroupRepeat };
     enum class Mode : unsigned char { Greedy, Lazy, Possessive };
 
     struct Node {
@@ -54,7 +54,8 @@ private:
         // Open and Close: the group.
         int group = 0;
         const ElxInterface* anchor = nullptr;
-        // Alternation: sequences first .. first + count - 1; GroupRepeat: the body is `first`.
+        // Alternation: sequences first .. first + count - 1; GroupRepeat: the body is `first`;
+        // Span: m_spans[first ..] hold the bytes each of its `length` places accepts.
         int first = 0;
         int count = 0;
         // Bytes the rest of the node's sequence can start with, when known: a run backs off
@@ -75,8 +76,13 @@ private:
     bool AddRepeat(int sequence, const ElxInterface* inner, int minimum, long long maximum, Mode mode);
     long long MinLength(int sequence) const;
     void Settle(Sequence& sequence);
+    // The bytes place `place` of a literal accepts.
+    static RegexByteSet LiteralByte(const Node& literal, int place);
+    // Joins neighbouring nodes of one width into spans checked in one loop.
+    void JoinSpans(Sequence& sequence);
 
     std::vector<Sequence> m_sequences;
+    std::vector<RegexByteSet> m_spans;
     std::vector<bool> m_groupSeen;
     int m_nodeCount = 0;
     bool m_usable = false;
