@@ -61,6 +61,11 @@ const FastPathCase kCases[] = {
     {"(x*)y?(x*)", "xxx", true, true, 0},
     {"[^a]+", "\xE9\xE9z", true, true, 0},
     {"(?i)ab([c-e]+)", "ABcDe", true, true, 0},
+    // Literals, classes and fixed runs side by side are checked as one span.
+    {"(?i)x\\dY[a-c]{2}", "X1ybC", true, true, 0},
+    {"(?i)x\\dY[a-c]{2}", "X1y[C", true, false, 0},
+    {"\\d{2}-\\d{2}", "12-34", true, true, 0},
+    {"\\d{2}-\\d{2}", "12-3", true, false, 0},
     // Anchors and the empty pattern.
     {"^a$", "a", true, true, 0},
     {"a\\Z", "a\n", true, false, 0},
