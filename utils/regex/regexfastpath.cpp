@@ -471,54 +471,92 @@ void RegexFastPath::JoinSpans(Sequence& sequence)
     sequence.swap(joined);
 }
 
-void RegexFastPath::Settle(Sequence& sequence)
+RegexFastPath::First RegexFastPath::FirstFrom(int sequence, size_t index, const First& end) const
 {
-    // From the end backwards: the bytes the rest of the sequence from each node on can start
-    // with, known only when a node that must consume comes before the sequence's end.
-    bool known = false;
-    RegexByteSet first;
-    bool onlyMarks = true;
-    for (size_t i = sequence.size(); i-- > 0;) {
-        Node& node = sequence[i];
-        node.hasFollow = known;
-        node.follow = first;
-        node.lastInSequence = onlyMarks;
-        if (node.kind == Kind::ClassRun && known) {
-            // Bytes the run takes cannot end it: only its full reach can be followed.
-            node.onlyAtReach = !node.bytes.Meets(first);
-        }
+    const Sequence& nodes = m_sequences[static_cast<size_t>(sequence)];
+    First first;
+    for (; index < nodes.size(); ++index) {
+        const Node& node = nodes[index];
         switch (node.kind) {
-        case Kind::Literal: {
-            first = LiteralByte(node, 0);
-            known = true;
-            break;
-        }
+        case Kind::Literal:
+            first.bytes.AddAll(LiteralByte(node, 0));
+            first.known = true;
+            return first;
         case Kind::Class:
-            first = node.bytes;
-            known = true;
-            break;
+            first.bytes.AddAll(node.bytes);
+            first.known = true;
+            return first;
         case Kind::Span:
-            first = m_spans[static_cast<size_t>(node.first)];
-            known = true;
-            break;
+            first.bytes.AddAll(m_spans[static_cast<size_t>(node.first)]);
+            first.known = true;
+            return first;
         case Kind::ClassRun:
+            first.bytes.AddAll(node.bytes);
             if (node.minimum >= 1) {
-                first = node.bytes;
-                known = true;
-            } else {
-                first.AddAll(node.bytes);
+                first.known = true;
+                return first;
             }
             break;
         case Kind::Open:
         case Kind::Close:
         case Kind::Anchor:
             break;
-        case Kind::Alternation:
-        case Kind::GroupRepeat:
-            known = false;
+        case Kind::Alternation: {
+            const First rest = FirstFrom(sequence, index + 1, end);
+            for (int a = 0; a < node.count; ++a) {
+                const First alternative = FirstFrom(node.first + a, 0, rest);
+                if (!alternative.known)
+                    return First();
+                first.bytes.AddAll(alternative.bytes);
+            }
+            first.known = true;
+            return first;
+        }
+        case Kind::GroupRepeat: {
+            const First body = FirstFrom(node.first, 0, First());
+            if (!body.known)
+                return First();
+            first.bytes.AddAll(body.bytes);
+            if (node.minimum >= 1) {
+                first.known = true;
+                return first;
+            }
             break;
         }
+        }
+    }
+    if (!end.known)
+        return First();
+    first.bytes.AddAll(end.bytes);
+    first.known = true;
+    return first;
+}
+
+void RegexFastPath::Settle(int sequence, const First& end)
+{
+    const size_t count = m_sequences[static_cast<size_t>(sequence)].size();
+    bool onlyMarks = true;
+    for (size_t i = count; i-- > 0;) {
+        const First follow = FirstFrom(sequence, i + 1, end);
+        Node& node = m_sequences[static_cast<size_t>(sequence)][i];
+        node.hasFollow = follow.known;
+        node.follow = follow.bytes;
+        node.lastInSequence = onlyMarks;
+        // Bytes the run takes cannot end it: only its full reach can be followed.
+        node.onlyAtReach = node.kind == Kind::ClassRun && follow.known && !node.bytes.Meets(follow.bytes);
         onlyMarks = onlyMarks && (node.kind == Kind::Open || node.kind == Kind::Close);
+        if (node.kind == Kind::Alternation) {
+            const int first = node.first;
+            for (int a = 0; a < node.count; ++a)
+                Settle(first + a, follow);
+        } else if (node.kind == Kind::GroupRepeat) {
+            // The body's end leads to another iteration or to what follows the repeat.
+            const int body = node.first;
+            First next = FirstFrom(body, 0, First());
+            next.known = next.known && follow.known;
+            next.bytes.AddAll(follow.bytes);
+            Settle(body, next);
+        }
     }
 }
 
@@ -539,9 +577,9 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
     }
     for (Sequence& sequence : m_sequences) {
         JoinSpans(sequence);
-        Settle(sequence);
         m_nodeCount += static_cast<int>(sequence.size());
     }
+    Settle(0, First());
     m_usable = true;
     m_fixedStart = false;
     for (const Node& node : m_sequences[0]) {

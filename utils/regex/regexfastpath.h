@@ -75,7 +75,15 @@ private:
     int NewSequence();
     bool AddRepeat(int sequence, const ElxInterface* inner, int minimum, long long maximum, Mode mode);
     long long MinLength(int sequence) const;
-    void Settle(Sequence& sequence);
+    // Bytes a part of the pattern can start with; known only when the part must consume a byte.
+    struct First {
+        bool known = false;
+        RegexByteSet bytes;
+    };
+    // The first bytes of the sequence from `index` on, followed by something starting as `end`.
+    First FirstFrom(int sequence, size_t index, const First& end) const;
+    // Settles what may follow each node of the sequence and of the sequences within it.
+    void Settle(int sequence, const First& end);
     // The bytes place `place` of a literal accepts.
     static RegexByteSet LiteralByte(const Node& literal, int place);
     // Joins neighbouring nodes of one width into spans checked in one loop.

@@ -59,6 +59,11 @@ const FastPathCase kCases[] = {
     {"(.*)", "line\nbreak", true, false, 0},
     {"(?s)(.*)", "line\nbreak", true, true, 0},
     {"(x*)y?(x*)", "xxx", true, true, 0},
+    // What may follow a run is read through optional parts, alternatives and repeats.
+    {"(a+)(?:b|c)?a", "aaa", true, true, 0},
+    {"(\\w+)(?:-(\\w+))*\\.", "ab-cd-ef.", true, true, 0},
+    {"(\\w+)(?:-(\\w+))*\\.", "ab-cd-ef", true, false, 0},
+    {"([a-z]+)(?:(\\d)|x)*?\\d", "abx1x2", true, true, 0},
     {"[^a]+", "\xE9\xE9z", true, true, 0},
     {"(?i)ab([c-e]+)", "ABcDe", true, true, 0},
     // Literals, classes and fixed runs side by side are checked as one span.
