@@ -72,6 +72,9 @@ private:
     enum class RunEnd { GoOn, Matched, Failed };
     RunEnd ClassRun(const Node& node, int sequence, int index, int& pos, const Continuation* next);
     int Scan(const Node& node, int pos) const;
+    // Where the chained run started at `at` ends, given that one started at `from` ends at `end`
+    // (`from` -1: none yet).
+    int ChainedEnd(const Node& chained, int at, int from, int end) const;
 
     void Step()
     {
@@ -146,10 +149,24 @@ RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, 
     const bool lazy = node.mode == Mode::Lazy;
     const int step = lazy ? 1 : -1;
     const int last = lazy ? reach : node.minimum;
+    // With a chained run next, ways whose chained run ends where a failed one ended fail too.
+    const Node* chained = node.chained >= 0 ? &m_path.m_sequences[static_cast<size_t>(sequence)][static_cast<size_t>(node.chained)] : nullptr;
+    int chainedFrom = -1;
+    int chainedEnd = -1;
+    int failedEnd = -1;
     for (int k = lazy ? node.minimum : reach;; k += step) {
         const int at = start + k;
         if (!node.hasFollow || (at < m_length && node.follow.Has(m_text[at]))) {
             Step();
+            if (chained) {
+                chainedEnd = ChainedEnd(*chained, at, chainedFrom, chainedEnd);
+                chainedFrom = at;
+            }
+            if (chained && chainedEnd == failedEnd) {
+                if (k == last)
+                    return RunEnd::Failed;
+                continue;
+            }
             if (k == last) {
                 // The last way needs no way back: matching goes on in place.
                 pos = at;
@@ -159,10 +176,26 @@ RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, 
             if (Run(sequence, index + 1, at, next))
                 return RunEnd::Matched;
             Undo(mark);
+            // A chained run too short for its minimum says nothing about the end.
+            if (chained && chainedEnd - at >= chained->minimum)
+                failedEnd = chainedEnd;
         }
         if (k == last)
             return RunEnd::Failed;
     }
+}
+
+int RegexFastPath::Runner::ChainedEnd(const Node& chained, int at, int from, int end) const
+{
+    // Every byte from `from` up to `end` belongs to the chained run, and the one at `end` not.
+    if (from >= 0 && at >= from && at <= end)
+        return end;
+    if (from >= 0 && at + 1 == from)
+        return chained.bytes.Has(m_text[at]) ? end : at;
+    int stop = at;
+    while (stop < m_length && chained.bytes.Has(m_text[stop]))
+        ++stop;
+    return stop;
 }
 
 bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continuation* next)
@@ -544,6 +577,16 @@ void RegexFastPath::Settle(int sequence, const First& end)
         node.lastInSequence = onlyMarks;
         // Bytes the run takes cannot end it: only its full reach can be followed.
         node.onlyAtReach = node.kind == Kind::ClassRun && follow.known && !node.bytes.Meets(follow.bytes);
+        node.chained = -1;
+        if (node.kind == Kind::ClassRun) {
+            size_t after = i + 1;
+            const Sequence& nodes = m_sequences[static_cast<size_t>(sequence)];
+            while (after < count && (nodes[after].kind == Kind::Open || nodes[after].kind == Kind::Close))
+                ++after;
+            if (after < count && nodes[after].kind == Kind::ClassRun && nodes[after].onlyAtReach &&
+                nodes[after].minimum <= 1 && nodes[after].maximum == INT_MAX)
+                node.chained = static_cast<int>(after);
+        }
         onlyMarks = onlyMarks && (node.kind == Kind::Open || node.kind == Kind::Close);
         if (node.kind == Kind::Alternation) {
             const int first = node.first;

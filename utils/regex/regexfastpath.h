@@ -66,6 +66,11 @@ private:
         bool lastInSequence = false;
         // A run whose bytes cannot start what follows it can only stop where its bytes end.
         bool onlyAtReach = false;
+        // ClassRun: the index in the sequence of a run that comes next with only group marks
+        // between, stops only at its reach, takes at most one byte at least and has no upper
+        // bound (-1 for none). Where it ends depends only on where its bytes end, and the rest
+        // of the match only on that end, as nothing here reads a capture.
+        int chained = -1;
     };
     using Sequence = std::vector<Node>;
 

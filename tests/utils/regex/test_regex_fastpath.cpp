@@ -66,6 +66,14 @@ const FastPathCase kCases[] = {
     {"([a-z]+)(?:(\\d)|x)*?\\d", "abx1x2", true, true, 0},
     {"[^a]+", "\xE9\xE9z", true, true, 0},
     {"(?i)ab([c-e]+)", "ABcDe", true, true, 0},
+    // A run followed by a run that stops in one place: ways that end that run where a failed way
+    // ended it are passed over.
+    {"([\\w.]+?)(\\w+)\\s(.*)", "daemon.info sshd: up", true, true, 0},
+    {"([\\w.]+?)(\\w+)\\s(.*)", "daemon.info", true, false, 0},
+    {"(\\w*)(\\d+)c", "a1b2c", true, true, 0},
+    {"(\\w*)(\\d+)y", "1a22b33", true, false, 0},
+    {"(\\w+?)(\\d*)-", "ab12-", true, true, 0},
+    {"(\\w+)(\\d*)-(\\d)", "a1-2", true, true, 0},
     // Literals, classes and fixed runs side by side are checked as one span.
     {"(?i)x\\dY[a-c]{2}", "X1ybC", true, true, 0},
     {"(?i)x\\dY[a-c]{2}", "X1y[C", true, false, 0},
