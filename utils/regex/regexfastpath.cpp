@@ -14,6 +14,19 @@ namespace {
 
 struct FastPathGaveUp {};
 
+// The bytes one literal byte accepts.
+RegexByteSet ByteOf(char literal, bool ignoreCase)
+{
+    const unsigned char byte = static_cast<unsigned char>(literal);
+    RegexByteSet bytes;
+    bytes.Add(byte);
+    if (ignoreCase) {
+        bytes.Add(RegexToUpper(byte));
+        bytes.Add(RegexToLower(byte));
+    }
+    return bytes;
+}
+
 // Nested ways of matching kept open at once; a deeper search is left to the element tree, whose
 // own stack does not grow with the text.
 constexpr int kMaxDepth = 1000;
@@ -76,9 +89,10 @@ private:
     // (`from` -1: none yet).
     int ChainedEnd(const Node& chained, int at, int from, int end) const;
 
-    void Step()
+    void Step(long long steps = 1)
     {
-        if (--m_budget < 0)
+        m_budget -= steps;
+        if (m_budget < 0)
             throw FastPathGaveUp();
     }
     int Mark() const { return m_context.m_stack.GetSize(); }
@@ -118,7 +132,8 @@ int RegexFastPath::Runner::Scan(const Node& node, int pos) const
     const int room = m_length - pos;
     const int limit = node.maximum < room ? node.maximum : room;
     if (node.onlyMissing >= -1) {
-        const void* stop = node.onlyMissing < 0 ? nullptr : std::memchr(m_text + pos, node.onlyMissing, static_cast<size_t>(limit));
+        const void* stop =
+            node.onlyMissing < 0 ? nullptr : std::memchr(m_text + pos, node.onlyMissing, static_cast<size_t>(limit));
         return stop ? static_cast<int>(static_cast<const unsigned char*>(stop) - (m_text + pos)) : limit;
     }
     int count = 0;
@@ -133,12 +148,16 @@ RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, 
     const int reach = Scan(node, pos);
     if (reach < node.minimum)
         return RunEnd::Failed;
+    // Every place a run passes over is charged as a way: the element tree gives the bytes back
+    // one by one where this does not.
     if (node.mode == Mode::Possessive || node.onlyAtReach) {
+        Step(node.mode == Mode::Possessive ? 1 : reach - node.minimum + 1);
         pos += reach;
         return RunEnd::GoOn;
     }
     if (node.lastInSequence && !next) {
         // Only the end of the text can end the match.
+        Step(reach - node.minimum + 1);
         const int need = m_length - pos;
         if (need < node.minimum || need > reach)
             return RunEnd::Failed;
@@ -150,14 +169,15 @@ RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, 
     const int step = lazy ? 1 : -1;
     const int last = lazy ? reach : node.minimum;
     // With a chained run next, ways whose chained run ends where a failed one ended fail too.
-    const Node* chained = node.chained >= 0 ? &m_path.m_sequences[static_cast<size_t>(sequence)][static_cast<size_t>(node.chained)] : nullptr;
+    const Sequence& nodes = m_path.m_sequences[static_cast<size_t>(sequence)];
+    const Node* chained = node.chained >= 0 ? &nodes[static_cast<size_t>(node.chained)] : nullptr;
     int chainedFrom = -1;
     int chainedEnd = -1;
     int failedEnd = -1;
     for (int k = lazy ? node.minimum : reach;; k += step) {
         const int at = start + k;
+        Step();
         if (!node.hasFollow || (at < m_length && node.follow.Has(m_text[at]))) {
-            Step();
             if (chained) {
                 chainedEnd = ChainedEnd(*chained, at, chainedFrom, chainedEnd);
                 chainedFrom = at;
@@ -309,11 +329,16 @@ bool RegexFastPath::AddRepeat(int sequence, const ElxInterface* inner, int minim
     node.mode = mode;
     node.minimum = minimum;
     node.maximum = maximum < INT_MAX ? static_cast<int>(maximum) : INT_MAX;
-    if (const auto* bytes = dynamic_cast<const CByteClassElxT*>(inner)) {
-        if (bytes->RightToLeft())
+    const auto* bytes = dynamic_cast<const CByteClassElxT*>(inner);
+    // A repeated single byte runs as a class of that byte.
+    const auto* string = dynamic_cast<const CStringElxT*>(inner);
+    if (string && string->GetText().GetSize() != 1)
+        string = nullptr;
+    if (bytes || string) {
+        if (bytes ? bytes->RightToLeft() : string->RightToLeft())
             return false;
         node.kind = Kind::ClassRun;
-        node.bytes = bytes->Bytes();
+        node.bytes = bytes ? bytes->Bytes() : ByteOf(string->GetText()[0], string->IgnoreCase());
         node.onlyMissing = node.bytes.OnlyMissing();
     } else {
         // A body that can match nothing would need the tree's rules for empty iterations, and a
@@ -392,8 +417,8 @@ bool RegexFastPath::Add(int sequence, const ElxInterface* element)
         return AddRepeat(sequence, possessive->GetInner(), possessive->GetMinimum(),
                          0LL + possessive->GetMinimum() + possessive->GetExtra(), Mode::Possessive);
     } else if (const auto* greedy = dynamic_cast<const CGreedyElxT*>(element)) {
-        return AddRepeat(sequence, greedy->GetInner(), greedy->GetMinimum(), 0LL + greedy->GetMinimum() + greedy->GetExtra(),
-                         Mode::Greedy);
+        return AddRepeat(sequence, greedy->GetInner(), greedy->GetMinimum(),
+                         0LL + greedy->GetMinimum() + greedy->GetExtra(), Mode::Greedy);
     } else if (const auto* lazy = dynamic_cast<const CReluctantElxT*>(element)) {
         return AddRepeat(sequence, lazy->GetInner(), lazy->GetMinimum(), 0LL + lazy->GetMinimum() + lazy->GetExtra(),
                          Mode::Lazy);
@@ -453,18 +478,6 @@ constexpr int kMaxSpanRun = 64;
 
 }  // namespace
 
-RegexByteSet RegexFastPath::LiteralByte(const Node& literal, int place)
-{
-    const unsigned char byte = static_cast<unsigned char>(literal.text[place]);
-    RegexByteSet bytes;
-    bytes.Add(byte);
-    if (literal.ignoreCase) {
-        bytes.Add(RegexToUpper(byte));
-        bytes.Add(RegexToLower(byte));
-    }
-    return bytes;
-}
-
 void RegexFastPath::JoinSpans(Sequence& sequence)
 {
     const auto width = [](const Node& node) {
@@ -495,7 +508,7 @@ void RegexFastPath::JoinSpans(Sequence& sequence)
         for (; i < end; ++i) {
             const Node& node = sequence[i];
             for (int place = 0; place < width(node); ++place) {
-                m_spans.push_back(node.kind == Kind::Literal ? LiteralByte(node, place) : node.bytes);
+                m_spans.push_back(node.kind == Kind::Literal ? ByteOf(node.text[place], node.ignoreCase) : node.bytes);
             }
         }
         span.length = static_cast<int>(m_spans.size()) - span.first;
@@ -512,7 +525,7 @@ RegexFastPath::First RegexFastPath::FirstFrom(int sequence, size_t index, const 
         const Node& node = nodes[index];
         switch (node.kind) {
         case Kind::Literal:
-            first.bytes.AddAll(LiteralByte(node, 0));
+            first.bytes.AddAll(ByteOf(node.text[0], node.ignoreCase));
             first.known = true;
             return first;
         case Kind::Class:

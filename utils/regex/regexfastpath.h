@@ -89,8 +89,6 @@ private:
     First FirstFrom(int sequence, size_t index, const First& end) const;
     // Settles what may follow each node of the sequence and of the sequences within it.
     void Settle(int sequence, const First& end);
-    // The bytes place `place` of a literal accepts.
-    static RegexByteSet LiteralByte(const Node& literal, int place);
     // Joins neighbouring nodes of one width into spans checked in one loop.
     void JoinSpans(Sequence& sequence);
 

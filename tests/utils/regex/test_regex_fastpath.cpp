@@ -74,6 +74,10 @@ const FastPathCase kCases[] = {
     {"(\\w*)(\\d+)y", "1a22b33", true, false, 0},
     {"(\\w+?)(\\d*)-", "ab12-", true, true, 0},
     {"(\\w+)(\\d*)-(\\d)", "a1-2", true, true, 0},
+    // A repeated single byte runs as a class.
+    {"\\(?(\\w+)\\)?\\s(x?)", "(gw) ", true, true, 0},
+    {"(?i)(a+)b?A", "aAa", true, true, 0},
+    {"(?i)(a+?)b*+A", "aAbB", true, false, 0},
     // Literals, classes and fixed runs side by side are checked as one span.
     {"(?i)x\\dY[a-c]{2}", "X1ybC", true, true, 0},
     {"(?i)x\\dY[a-c]{2}", "X1y[C", true, false, 0},
@@ -92,6 +96,9 @@ const FastPathCase kCases[] = {
     {"(?:a|aa)+b", kAs + "c", true, false, 0},
     {"(?:a|aa)+b", std::string(40, 'a') + "c", true, false, 100000},
     {"(?:a|aa)+b", std::string(40, 'a') + "c", true, false, 50},
+    {"(.*)", std::string(200000, 'a') + "\nb", true, false, 100000},
+    {"(.*)[xy]", std::string(200000, 'a'), true, false, 100000},
+    {"(\\w+) ", std::string(200000, 'a'), true, false, 100000},
     // Forms the fast path leaves to the tree.
     {"(a*)*b", "aab", false, true, 0},
     {"(a)\\1", "aa", false, true, 0},
@@ -101,7 +108,10 @@ const FastPathCase kCases[] = {
     {"(?:ab)*+c", "ababc", false, true, 0},
 };
 
-std::vector<int> Groups(const RegexMatchResult& result) { return {result.GetData(), result.GetData() + result.GetSize()}; }
+std::vector<int> Groups(const RegexMatchResult& result)
+{
+    return {result.GetData(), result.GetData() + result.GetSize()};
+}
 
 }  // namespace
 
