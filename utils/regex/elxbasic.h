@@ -46,6 +46,7 @@ public:
     void Append(char c) { m_text.Push(c); }
     const CBufferT<char>& GetText() const { return m_text; }
     bool IgnoreCase() const { return m_ignoreCase; }
+    bool RightToLeft() const { return m_rightToLeft; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 

@@ -12,6 +12,16 @@ class RegexByteSet {
 public:
     bool Has(unsigned char c) const { return (m_bits[c >> 6] >> (c & 63)) & 1; }
     void Add(unsigned char c) { m_bits[c >> 6] |= uint64_t{1} << (c & 63); }
+    void AddAll(const RegexByteSet& other)
+    {
+        for (int i = 0; i < 4; ++i)
+            m_bits[i] |= other.m_bits[i];
+    }
+    bool Meets(const RegexByteSet& other) const
+    {
+        return ((m_bits[0] & other.m_bits[0]) | (m_bits[1] & other.m_bits[1]) | (m_bits[2] & other.m_bits[2]) |
+                (m_bits[3] & other.m_bits[3])) != 0;
+    }
     // The one byte the set lacks, -1 when it lacks none, -2 when it lacks more than one.
     int OnlyMissing() const;
 

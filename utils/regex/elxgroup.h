@@ -10,6 +10,7 @@ public:
     explicit CListElxT(bool rightToLeft) : m_rightToLeft(rightToLeft) {}
     void Add(const ElxInterface* element) { m_items.Push(element); }
     const CBufferT<const ElxInterface*>& GetItems() const { return m_items; }
+    bool RightToLeft() const { return m_rightToLeft; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 
@@ -43,6 +44,7 @@ public:
     // A named group carries -1 until the builder numbers it.
     CBracketElxT(int number, bool closing) : m_number(number), m_closing(closing) {}
     int GetNumber() const { return m_number; }
+    bool IsClosing() const { return m_closing; }
     void SetNumber(int number) { m_number = number; }
     void SetName(const CBufferT<char>& name) { m_name = name; }
     const CBufferT<char>& GetName() const { return m_name; }

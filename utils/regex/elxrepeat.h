@@ -49,6 +49,7 @@ private:
 class CGreedyElxT : public CRepeatElxT {
 public:
     CGreedyElxT(const ElxInterface* inner, int minimum, int extra) : CRepeatElxT(inner, minimum), m_extra(extra) {}
+    int GetExtra() const { return m_extra; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 
@@ -72,6 +73,7 @@ private:
 class CReluctantElxT : public CRepeatElxT {
 public:
     CReluctantElxT(const ElxInterface* inner, int minimum, int extra) : CRepeatElxT(inner, minimum), m_extra(extra) {}
+    int GetExtra() const { return m_extra; }
     bool Match(RegexMatchContext& context) const override;
     bool MatchNext(RegexMatchContext& context) const override;
 

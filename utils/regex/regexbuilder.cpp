@@ -182,6 +182,7 @@ void RegexBuilder::Clear()
     for (const ElxInterface*& cached : m_cache)
         cached = nullptr;
     m_top = nullptr;
+    m_fastPath.Build(nullptr, 0);
     m_groupCount = 0;
     m_readsCaptures = false;
 }
@@ -200,6 +201,7 @@ void RegexBuilder::Compile(const char* pattern)
     const ElxInterface* top = ParseAlternation();
     Finish(top);
     m_prefilter.Build(top);
+    m_fastPath.Build(top, m_flags);
     m_top = top;
     // The caller's pattern is not kept beyond compilation.
     m_pattern = CBufferRefT<char>();
@@ -897,27 +899,33 @@ thread_local ThreadContext t_context;
 RegexMatchResult& RegexBuilder::Match(RegexMatchResult& result, const char* text, int length,
                                       RegexMatchContext* context) const
 {
-    return MatchChecked(result, text, length, context, true);
+    return MatchChecked(result, text, length, context, UsePrefilter | UseFastPath);
 }
 
 RegexMatchResult& RegexBuilder::MatchWithoutPrefilter(RegexMatchResult& result, const char* text, int length,
                                                       RegexMatchContext* context) const
 {
-    return MatchChecked(result, text, length, context, false);
+    return MatchChecked(result, text, length, context, UseFastPath);
+}
+
+RegexMatchResult& RegexBuilder::MatchGeneral(RegexMatchResult& result, const char* text, int length,
+                                             RegexMatchContext* context) const
+{
+    return MatchChecked(result, text, length, context, 0);
 }
 
 RegexMatchResult& RegexBuilder::MatchChecked(RegexMatchResult& result, const char* text, int length,
-                                             RegexMatchContext* context, bool prefilter) const
+                                             RegexMatchContext* context, int steps) const
 {
     result.Truncate(0);
     if (!m_top || length < 0 || (!text && length > 0))
         return result;
     if (context) {
-        MatchIn(*context, result, text ? text : "", length, prefilter);
+        MatchIn(*context, result, text ? text : "", length, steps);
         return result;
     }
     try {
-        MatchIn(t_context.Get(), result, text ? text : "", length, prefilter);
+        MatchIn(t_context.Get(), result, text ? text : "", length, steps);
     } catch (const std::bad_alloc&) {
         result.Truncate(0);
     }
@@ -926,12 +934,26 @@ RegexMatchResult& RegexBuilder::MatchChecked(RegexMatchResult& result, const cha
 }
 
 void RegexBuilder::MatchIn(RegexMatchContext& context, RegexMatchResult& result, const char* text, int length,
-                           bool prefilter) const
+                           int steps) const
 {
     context.m_limitExceeded = false;
-    if (prefilter && !m_prefilter.MayMatch(text, length))
-        return;
+    const bool fastPath = (steps & UseFastPath) != 0 && m_fastPath.IsUsable();
+    // A pattern with a fixed start turns most texts away sooner than a search for its literals;
+    // the tree still runs only on texts the prefilter lets through.
+    bool filtered = (steps & UsePrefilter) == 0;
+    if (!filtered && !(fastPath && m_fastPath.HasFixedStart())) {
+        if (!m_prefilter.MayMatch(text, length))
+            return;
+        filtered = true;
+    }
     try {
+        if (fastPath) {
+            context.Reset(text, length, m_matchLimit);
+            if (m_fastPath.Match(context, result, m_groupCount, m_matchLimit) != RegexFastPath::Outcome::GaveUp)
+                return;
+        }
+        if (!filtered && !m_prefilter.MayMatch(text, length))
+            return;
         if (Run(context, text, length))
             BuildResult(context, result);
     } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 #include "utils/regex/cbuffer.h"
 #include "utils/regex/elxinterface.h"
 #include "utils/regex/regexmatchcontext.h"
+#include "utils/regex/regexfastpath.h"
 #include "utils/regex/regexmatchresult.h"
 #include "utils/regex/regexprefilter.h"
 #include "utils/regex/regextokenizer.h"
@@ -54,6 +55,9 @@ public:
     // Match's; kept for checking the prefilter against the matcher.
     RegexMatchResult& MatchWithoutPrefilter(RegexMatchResult& result, const char* text, int length,
                                             RegexMatchContext* context = nullptr) const;
+    // The element tree alone, without the prefilter and the fast path; results equal Match's.
+    RegexMatchResult& MatchGeneral(RegexMatchResult& result, const char* text, int length,
+                                   RegexMatchContext* context = nullptr) const;
 
     static constexpr long long kDefaultMatchLimit = RegexMatchContext::kDefaultMatchLimit;
     // Backtracking steps one match may take; values below 1 count as 1.
@@ -63,6 +67,8 @@ public:
     bool IsCompiled() const { return m_top != nullptr; }
     // What every matching text must hold, as read from the pattern.
     const RegexPrefilter& GetPrefilter() const { return m_prefilter; }
+    // Whether matches run the flattened form before the element tree.
+    bool HasFastPath() const { return m_fastPath.IsUsable(); }
     int GetGroupCount() const { return m_groupCount; }
 
 private:
@@ -83,10 +89,10 @@ private:
     void Compile(const char* pattern);
     void Clear();
     void Finish(const ElxInterface* top);
+    enum MatchSteps { UsePrefilter = 1, UseFastPath = 2 };
     RegexMatchResult& MatchChecked(RegexMatchResult& result, const char* text, int length, RegexMatchContext* context,
-                                   bool prefilter) const;
-    void MatchIn(RegexMatchContext& context, RegexMatchResult& result, const char* text, int length,
-                 bool prefilter) const;
+                                   int steps) const;
+    void MatchIn(RegexMatchContext& context, RegexMatchResult& result, const char* text, int length, int steps) const;
     bool Run(RegexMatchContext& context, const char* text, int length) const;
     void BuildResult(const RegexMatchContext& context, RegexMatchResult& result) const;
 
@@ -138,6 +144,7 @@ private:
     // then do without their memo of tried ends.
     bool m_readsCaptures = false;
     RegexPrefilter m_prefilter;
+    RegexFastPath m_fastPath;
     int m_groupCount = 0;
     CBufferT<ElxInterface*> m_elements;
     CBufferT<GroupEntry> m_groups;

@@ -157,6 +157,32 @@ TEST(RegexRandom, PrefilterAgreesWithTheMatcher)
     EXPECT_GT(matched, 1000);
 }
 
+TEST(RegexRandom, FastPathAgreesWithTheElementTree)
+{
+    PatternGrammar grammar(31337u);
+    int flattened = 0;
+    int matched = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const std::string pattern = grammar.Pattern();
+        RegexBuilder builder(pattern.c_str());
+        flattened += builder.HasFastPath() ? 1 : 0;
+        for (int t = 0; t < 6; ++t) {
+            // Small budgets too: the fast path must not answer where the tree runs out of steps.
+            builder.SetMatchLimit(t < 2 ? RegexBuilder::kDefaultMatchLimit : 2 << (2 * (t - 2)));
+            const std::string text = grammar.Text();
+            RegexMatchResult fast;
+            RegexMatchResult tree;
+            builder.MatchWithoutPrefilter(fast, text.data(), static_cast<int>(text.size()));
+            builder.MatchGeneral(tree, text.data(), static_cast<int>(text.size()));
+            ASSERT_EQ(Groups(fast), Groups(tree)) << pattern << " on \"" << text << "\"";
+            matched += builder.HasFastPath() && tree.IsMatched() ? 1 : 0;
+        }
+    }
+    // Both sides of the fast path must be exercised.
+    EXPECT_GT(flattened, 1000);
+    EXPECT_GT(matched, 1000);
+}
+
 TEST(RegexRandom, ClassScansAgreeWithTheGeneralRepeat)
 {
     PatternGrammar plain(4242u);

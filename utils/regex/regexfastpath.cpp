@@ -1,0 +1,680 @@
+#include "utils/regex/regexfastpath.h"
+
+#include <climits>
+#include <cstring>
+
+#include "utils/regex/elxassert.h"
+#include "utils/regex/elxbasic.h"
+#include "utils/regex/elxgroup.h"
+#include "utils/regex/elxrepeat.h"
+#include "utils/regex/regexascii.h"
+#include "utils/regex/regexbuilder.h"
+
+namespace {
+
+struct FastPathGaveUp {};
+
+// The bytes one literal byte accepts.
+RegexByteSet ByteOf(char literal, bool ignoreCase)
+{
+    const unsigned char byte = static_cast<unsigned char>(literal);
+    RegexByteSet bytes;
+    bytes.Add(byte);
+    if (ignoreCase) {
+        bytes.Add(RegexToUpper(byte));
+        bytes.Add(RegexToLower(byte));
+    }
+    return bytes;
+}
+
+// Nested ways of matching kept open at once; a deeper search is left to the element tree, whose
+// own stack does not grow with the text.
+constexpr int kMaxDepth = 1000;
+
+// The element tree spends at most this many steps per node for each way the fast path tries, so
+// giving up after limit / (kTreeStepsPerWay * nodes) ways keeps every answer the fast path gives
+// within the tree's budget.
+constexpr long long kTreeStepsPerWay = 4;
+
+}  // namespace
+
+class RegexFastPath::Runner {
+public:
+    Runner(const RegexFastPath& path, RegexMatchContext& context, long long budget)
+        : m_path(path),
+          m_context(context),
+          m_text(reinterpret_cast<const unsigned char*>(context.m_text)),
+          m_length(context.m_length),
+          m_captures(&context.m_captures[0]),
+          m_budget(budget)
+    {
+    }
+
+    bool MatchAll() { return Run(0, 0, 0, nullptr); }
+
+private:
+    // What follows the end of a sequence: the rest of an enclosing sequence, or (repeat) the
+    // next iteration decision of the group repeat at (sequence, index) after `count` iterations.
+    struct Continuation {
+        int sequence;
+        int index;
+        int count;
+        const Continuation* next;
+        bool repeat;
+    };
+
+    class Depth {
+    public:
+        explicit Depth(int& depth) : m_depth(depth)
+        {
+            if (++m_depth > kMaxDepth)
+                throw FastPathGaveUp();
+        }
+        ~Depth() { --m_depth; }
+        Depth(const Depth&) = delete;
+        Depth& operator=(const Depth&) = delete;
+
+    private:
+        int& m_depth;
+    };
+
+    bool Run(int sequence, int index, int pos, const Continuation* next);
+    bool Iterate(const Continuation& repeat, int pos);
+    // How a run ended: matching goes on after it at the position it settled, or it has
+    // searched the rest of the pattern itself and matched or failed.
+    enum class RunEnd { GoOn, Matched, Failed };
+    RunEnd ClassRun(const Node& node, int sequence, int index, int& pos, const Continuation* next);
+    int Scan(const Node& node, int pos) const;
+    // Where the chained run started at `at` ends, given that one started at `from` ends at `end`
+    // (`from` -1: none yet).
+    int ChainedEnd(const Node& chained, int at, int from, int end) const;
+
+    void Step(long long steps = 1)
+    {
+        m_budget -= steps;
+        if (m_budget < 0)
+            throw FastPathGaveUp();
+    }
+    int Mark() const { return m_context.m_stack.GetSize(); }
+    void SetCapture(int group, int start, int end)
+    {
+        // In the outermost run no way back is open, so nothing will be undone.
+        if (m_depth > 1) {
+            const int entry[3] = {group, m_captures[2 * group], m_captures[2 * group + 1]};
+            m_context.m_stack.Append(entry, 3);
+        }
+        m_captures[2 * group] = start;
+        m_captures[2 * group + 1] = end;
+    }
+    void Undo(int mark)
+    {
+        CBufferT<int>& trail = m_context.m_stack;
+        while (trail.GetSize() > mark) {
+            const int end = trail.Pop();
+            const int start = trail.Pop();
+            const int group = trail.Pop();
+            m_captures[2 * group] = start;
+            m_captures[2 * group + 1] = end;
+        }
+    }
+
+    const RegexFastPath& m_path;
+    RegexMatchContext& m_context;
+    const unsigned char* m_text;
+    int m_length;
+    int* m_captures;
+    long long m_budget;
+    int m_depth = 0;
+};
+
+int RegexFastPath::Runner::Scan(const Node& node, int pos) const
+{
+    const int room = m_length - pos;
+    const int limit = node.maximum < room ? node.maximum : room;
+    if (node.onlyMissing >= -1) {
+        const void* stop =
+            node.onlyMissing < 0 ? nullptr : std::memchr(m_text + pos, node.onlyMissing, static_cast<size_t>(limit));
+        return stop ? static_cast<int>(static_cast<const unsigned char*>(stop) - (m_text + pos)) : limit;
+    }
+    int count = 0;
+    while (count < limit && node.bytes.Has(m_text[pos + count]))
+        ++count;
+    return count;
+}
+
+RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, int sequence, int index, int& pos,
+                                                              const Continuation* next)
+{
+    const int reach = Scan(node, pos);
+    if (reach < node.minimum)
+        return RunEnd::Failed;
+    // Every place a run passes over is charged as a way: the element tree gives the bytes back
+    // one by one where this does not.
+    if (node.mode == Mode::Possessive || node.onlyAtReach) {
+        Step(node.mode == Mode::Possessive ? 1 : reach - node.minimum + 1);
+        pos += reach;
+        return RunEnd::GoOn;
+    }
+    if (node.lastInSequence && !next) {
+        // Only the end of the text can end the match.
+        Step(reach - node.minimum + 1);
+        const int need = m_length - pos;
+        if (need < node.minimum || need > reach)
+            return RunEnd::Failed;
+        pos = m_length;
+        return RunEnd::GoOn;
+    }
+    const int start = pos;
+    const bool lazy = node.mode == Mode::Lazy;
+    const int step = lazy ? 1 : -1;
+    const int last = lazy ? reach : node.minimum;
+    // With a chained run next, ways whose chained run ends where a failed one ended fail too.
+    const Sequence& nodes = m_path.m_sequences[static_cast<size_t>(sequence)];
+    const Node* chained = node.chained >= 0 ? &nodes[static_cast<size_t>(node.chained)] : nullptr;
+    int chainedFrom = -1;
+    int chainedEnd = -1;
+    int failedEnd = -1;
+    for (int k = lazy ? node.minimum : reach;; k += step) {
+        const int at = start + k;
+        Step();
+        if (!node.hasFollow || (at < m_length && node.follow.Has(m_text[at]))) {
+            if (chained) {
+                chainedEnd = ChainedEnd(*chained, at, chainedFrom, chainedEnd);
+                chainedFrom = at;
+            }
+            if (chained && chainedEnd == failedEnd) {
+                if (k == last)
+                    return RunEnd::Failed;
+                continue;
+            }
+            if (k == last) {
+                // The last way needs no way back: matching goes on in place.
+                pos = at;
+                return RunEnd::GoOn;
+            }
+            const int mark = Mark();
+            if (Run(sequence, index + 1, at, next))
+                return RunEnd::Matched;
+            Undo(mark);
+            // A chained run too short for its minimum says nothing about the end.
+            if (chained && chainedEnd - at >= chained->minimum)
+                failedEnd = chainedEnd;
+        }
+        if (k == last)
+            return RunEnd::Failed;
+    }
+}
+
+int RegexFastPath::Runner::ChainedEnd(const Node& chained, int at, int from, int end) const
+{
+    // Every byte from `from` up to `end` belongs to the chained run, and the one at `end` not.
+    if (from >= 0 && at >= from && at <= end)
+        return end;
+    if (from >= 0 && at + 1 == from)
+        return chained.bytes.Has(m_text[at]) ? end : at;
+    int stop = at;
+    while (stop < m_length && chained.bytes.Has(m_text[stop]))
+        ++stop;
+    return stop;
+}
+
+bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continuation* next)
+{
+    const Depth depth(m_depth);
+    const Sequence* nodes = &m_path.m_sequences[static_cast<size_t>(sequence)];
+    for (;; ++index) {
+        if (index == static_cast<int>(nodes->size())) {
+            if (!next)
+                return pos == m_length;
+            if (next->repeat)
+                return Iterate(*next, pos);
+            sequence = next->sequence;
+            index = next->index - 1;
+            next = next->next;
+            nodes = &m_path.m_sequences[static_cast<size_t>(sequence)];
+            continue;
+        }
+        const Node& node = (*nodes)[static_cast<size_t>(index)];
+        switch (node.kind) {
+        case Kind::Literal:
+            if (m_length - pos < node.length ||
+                !RegexEqualText(reinterpret_cast<const char*>(m_text) + pos, node.text, node.length, node.ignoreCase))
+                return false;
+            pos += node.length;
+            break;
+        case Kind::Class:
+            if (pos >= m_length || !node.bytes.Has(m_text[pos]))
+                return false;
+            ++pos;
+            break;
+        case Kind::Span: {
+            if (m_length - pos < node.length)
+                return false;
+            const RegexByteSet* places = &m_path.m_spans[static_cast<size_t>(node.first)];
+            for (int i = 0; i < node.length; ++i) {
+                if (!places[i].Has(m_text[pos + i]))
+                    return false;
+            }
+            pos += node.length;
+            break;
+        }
+        case Kind::ClassRun: {
+            const RunEnd end = ClassRun(node, sequence, index, pos, next);
+            if (end != RunEnd::GoOn)
+                return end == RunEnd::Matched;
+            break;
+        }
+        case Kind::Open:
+            SetCapture(node.group, pos, -1);
+            break;
+        case Kind::Close:
+            SetCapture(node.group, m_captures[2 * node.group], pos);
+            break;
+        case Kind::Anchor:
+            m_context.m_position = pos;
+            if (!node.anchor->Match(m_context))
+                return false;
+            break;
+        case Kind::Alternation: {
+            const Continuation after{sequence, index + 1, 0, next, false};
+            for (int a = 0; a < node.count; ++a) {
+                Step();
+                const int mark = Mark();
+                if (Run(node.first + a, 0, pos, &after))
+                    return true;
+                Undo(mark);
+            }
+            return false;
+        }
+        case Kind::GroupRepeat:
+            return Iterate(Continuation{sequence, index, 0, next, true}, pos);
+        }
+    }
+}
+
+bool RegexFastPath::Runner::Iterate(const Continuation& repeat, int pos)
+{
+    const Node& node = m_path.m_sequences[static_cast<size_t>(repeat.sequence)][static_cast<size_t>(repeat.index)];
+    const Continuation more{repeat.sequence, repeat.index, repeat.count + 1, repeat.next, true};
+    if (repeat.count < node.minimum)
+        return Run(node.first, 0, pos, &more);
+    const bool canRepeat = repeat.count < node.maximum;
+    Step();
+    const int mark = Mark();
+    if (node.mode == Mode::Lazy) {
+        if (Run(repeat.sequence, repeat.index + 1, pos, repeat.next))
+            return true;
+        Undo(mark);
+        return canRepeat && Run(node.first, 0, pos, &more);
+    }
+    if (canRepeat) {
+        if (Run(node.first, 0, pos, &more))
+            return true;
+        Undo(mark);
+    }
+    return Run(repeat.sequence, repeat.index + 1, pos, repeat.next);
+}
+
+int RegexFastPath::NewSequence()
+{
+    m_sequences.emplace_back();
+    return static_cast<int>(m_sequences.size()) - 1;
+}
+
+bool RegexFastPath::AddRepeat(int sequence, const ElxInterface* inner, int minimum, long long maximum, Mode mode)
+{
+    if (maximum < 1)
+        return true;
+    Node node{};
+    node.mode = mode;
+    node.minimum = minimum;
+    node.maximum = maximum < INT_MAX ? static_cast<int>(maximum) : INT_MAX;
+    const auto* bytes = dynamic_cast<const CByteClassElxT*>(inner);
+    // A repeated single byte runs as a class of that byte.
+    const auto* string = dynamic_cast<const CStringElxT*>(inner);
+    if (string && string->GetText().GetSize() != 1)
+        string = nullptr;
+    if (bytes || string) {
+        if (bytes ? bytes->RightToLeft() : string->RightToLeft())
+            return false;
+        node.kind = Kind::ClassRun;
+        node.bytes = bytes ? bytes->Bytes() : ByteOf(string->GetText()[0], string->IgnoreCase());
+        node.onlyMissing = node.bytes.OnlyMissing();
+    } else {
+        // A body that can match nothing would need the tree's rules for empty iterations, and a
+        // possessive one its way of dropping the body's alternatives.
+        if (mode == Mode::Possessive)
+            return false;
+        node.kind = Kind::GroupRepeat;
+        node.first = NewSequence();
+        if (!Add(node.first, inner) || MinLength(node.first) < 1)
+            return false;
+    }
+    m_sequences[static_cast<size_t>(sequence)].push_back(node);
+    return true;
+}
+
+bool RegexFastPath::Add(int sequence, const ElxInterface* element)
+{
+    Node node{};
+    if (!element)
+        return false;
+    if (dynamic_cast<const CEmptyElxT*>(element))
+        return true;
+    if (const auto* string = dynamic_cast<const CStringElxT*>(element)) {
+        if (string->RightToLeft())
+            return false;
+        if (string->GetText().GetSize() == 0)
+            return true;
+        node.kind = Kind::Literal;
+        node.text = string->GetText().GetData();
+        node.length = string->GetText().GetSize();
+        node.ignoreCase = string->IgnoreCase();
+    } else if (const auto* bytes = dynamic_cast<const CByteClassElxT*>(element)) {
+        if (bytes->RightToLeft())
+            return false;
+        node.kind = Kind::Class;
+        node.bytes = bytes->Bytes();
+    } else if (const auto* list = dynamic_cast<const CListElxT*>(element)) {
+        if (list->RightToLeft())
+            return false;
+        for (int i = 0; i < list->GetItems().GetSize(); ++i) {
+            if (!Add(sequence, list->GetItems()[i]))
+                return false;
+        }
+        return true;
+    } else if (const auto* bracket = dynamic_cast<const CBracketElxT*>(element)) {
+        const int group = bracket->GetNumber();
+        if (group < 0)
+            return false;
+        if (static_cast<size_t>(group) >= m_groupSeen.size())
+            m_groupSeen.resize(static_cast<size_t>(group) + 1, false);
+        node.kind = bracket->IsClosing() ? Kind::Close : Kind::Open;
+        node.group = group;
+        // A group entered twice (equal names) counts its nesting in the tree's way.
+        if (node.kind == Kind::Open) {
+            if (m_groupSeen[static_cast<size_t>(group)])
+                return false;
+            m_groupSeen[static_cast<size_t>(group)] = true;
+        }
+    } else if (dynamic_cast<const CBoundaryElxT*>(element) || dynamic_cast<const CGlobalElxT*>(element)) {
+        node.kind = Kind::Anchor;
+        node.anchor = element;
+    } else if (const auto* alternative = dynamic_cast<const CAlternativeElxT*>(element)) {
+        const CBufferT<const ElxInterface*>& items = alternative->GetItems();
+        if (items.GetSize() == 0)
+            return true;
+        node.kind = Kind::Alternation;
+        node.count = items.GetSize();
+        node.first = static_cast<int>(m_sequences.size());
+        for (int i = 0; i < items.GetSize(); ++i)
+            NewSequence();
+        for (int i = 0; i < items.GetSize(); ++i) {
+            if (!Add(node.first + i, items[i]))
+                return false;
+        }
+    } else if (const auto* possessive = dynamic_cast<const CPossessiveElxT*>(element)) {
+        return AddRepeat(sequence, possessive->GetInner(), possessive->GetMinimum(),
+                         0LL + possessive->GetMinimum() + possessive->GetExtra(), Mode::Possessive);
+    } else if (const auto* greedy = dynamic_cast<const CGreedyElxT*>(element)) {
+        return AddRepeat(sequence, greedy->GetInner(), greedy->GetMinimum(),
+                         0LL + greedy->GetMinimum() + greedy->GetExtra(), Mode::Greedy);
+    } else if (const auto* lazy = dynamic_cast<const CReluctantElxT*>(element)) {
+        return AddRepeat(sequence, lazy->GetInner(), lazy->GetMinimum(), 0LL + lazy->GetMinimum() + lazy->GetExtra(),
+                         Mode::Lazy);
+    } else if (const auto* fixed = dynamic_cast<const CRepeatElxT*>(element)) {
+        return AddRepeat(sequence, fixed->GetInner(), fixed->GetMinimum(), fixed->GetMinimum(), Mode::Greedy);
+    } else {
+        return false;
+    }
+    m_sequences[static_cast<size_t>(sequence)].push_back(node);
+    return true;
+}
+
+long long RegexFastPath::MinLength(int sequence) const
+{
+    long long length = 0;
+    for (const Node& node : m_sequences[static_cast<size_t>(sequence)]) {
+        switch (node.kind) {
+        case Kind::Literal:
+            length += node.length;
+            break;
+        case Kind::Class:
+            length += 1;
+            break;
+        case Kind::Span:
+            length += node.length;
+            break;
+        case Kind::ClassRun:
+            length += node.minimum;
+            break;
+        case Kind::GroupRepeat:
+            length += node.minimum * MinLength(node.first);
+            break;
+        case Kind::Alternation: {
+            long long shortest = LLONG_MAX;
+            for (int a = 0; a < node.count; ++a) {
+                const long long alternative = MinLength(node.first + a);
+                shortest = alternative < shortest ? alternative : shortest;
+            }
+            length += shortest;
+            break;
+        }
+        case Kind::Open:
+        case Kind::Close:
+        case Kind::Anchor:
+            break;
+        }
+        if (length > INT_MAX)
+            return INT_MAX;
+    }
+    return length;
+}
+
+namespace {
+
+// Places a node of one width adds to a span; 0 for a node that cannot join one.
+constexpr int kMaxSpanRun = 64;
+
+}  // namespace
+
+void RegexFastPath::JoinSpans(Sequence& sequence)
+{
+    const auto width = [](const Node& node) {
+        switch (node.kind) {
+        case Kind::Literal:
+            return node.length;
+        case Kind::Class:
+            return 1;
+        case Kind::ClassRun:
+            return node.minimum == node.maximum && node.maximum <= kMaxSpanRun ? node.maximum : 0;
+        default:
+            return 0;
+        }
+    };
+    Sequence joined;
+    for (size_t i = 0; i < sequence.size();) {
+        size_t end = i;
+        while (end < sequence.size() && width(sequence[end]) > 0)
+            ++end;
+        if (end - i < 2) {
+            joined.push_back(sequence[i]);
+            ++i;
+            continue;
+        }
+        Node span{};
+        span.kind = Kind::Span;
+        span.first = static_cast<int>(m_spans.size());
+        for (; i < end; ++i) {
+            const Node& node = sequence[i];
+            for (int place = 0; place < width(node); ++place) {
+                m_spans.push_back(node.kind == Kind::Literal ? ByteOf(node.text[place], node.ignoreCase) : node.bytes);
+            }
+        }
+        span.length = static_cast<int>(m_spans.size()) - span.first;
+        joined.push_back(span);
+    }
+    sequence.swap(joined);
+}
+
+RegexFastPath::First RegexFastPath::FirstFrom(int sequence, size_t index, const First& end) const
+{
+    const Sequence& nodes = m_sequences[static_cast<size_t>(sequence)];
+    First first;
+    for (; index < nodes.size(); ++index) {
+        const Node& node = nodes[index];
+        switch (node.kind) {
+        case Kind::Literal:
+            first.bytes.AddAll(ByteOf(node.text[0], node.ignoreCase));
+            first.known = true;
+            return first;
+        case Kind::Class:
+            first.bytes.AddAll(node.bytes);
+            first.known = true;
+            return first;
+        case Kind::Span:
+            first.bytes.AddAll(m_spans[static_cast<size_t>(node.first)]);
+            first.known = true;
+            return first;
+        case Kind::ClassRun:
+            first.bytes.AddAll(node.bytes);
+            if (node.minimum >= 1) {
+                first.known = true;
+                return first;
+            }
+            break;
+        case Kind::Open:
+        case Kind::Close:
+        case Kind::Anchor:
+            break;
+        case Kind::Alternation: {
+            const First rest = FirstFrom(sequence, index + 1, end);
+            for (int a = 0; a < node.count; ++a) {
+                const First alternative = FirstFrom(node.first + a, 0, rest);
+                if (!alternative.known)
+                    return First();
+                first.bytes.AddAll(alternative.bytes);
+            }
+            first.known = true;
+            return first;
+        }
+        case Kind::GroupRepeat: {
+            const First body = FirstFrom(node.first, 0, First());
+            if (!body.known)
+                return First();
+            first.bytes.AddAll(body.bytes);
+            if (node.minimum >= 1) {
+                first.known = true;
+                return first;
+            }
+            break;
+        }
+        }
+    }
+    if (!end.known)
+        return First();
+    first.bytes.AddAll(end.bytes);
+    first.known = true;
+    return first;
+}
+
+void RegexFastPath::Settle(int sequence, const First& end)
+{
+    const size_t count = m_sequences[static_cast<size_t>(sequence)].size();
+    bool onlyMarks = true;
+    for (size_t i = count; i-- > 0;) {
+        const First follow = FirstFrom(sequence, i + 1, end);
+        Node& node = m_sequences[static_cast<size_t>(sequence)][i];
+        node.hasFollow = follow.known;
+        node.follow = follow.bytes;
+        node.lastInSequence = onlyMarks;
+        // Bytes the run takes cannot end it: only its full reach can be followed.
+        node.onlyAtReach = node.kind == Kind::ClassRun && follow.known && !node.bytes.Meets(follow.bytes);
+        node.chained = -1;
+        if (node.kind == Kind::ClassRun) {
+            size_t after = i + 1;
+            const Sequence& nodes = m_sequences[static_cast<size_t>(sequence)];
+            while (after < count && (nodes[after].kind == Kind::Open || nodes[after].kind == Kind::Close))
+                ++after;
+            if (after < count && nodes[after].kind == Kind::ClassRun && nodes[after].onlyAtReach &&
+                nodes[after].minimum <= 1 && nodes[after].maximum == INT_MAX)
+                node.chained = static_cast<int>(after);
+        }
+        onlyMarks = onlyMarks && (node.kind == Kind::Open || node.kind == Kind::Close);
+        if (node.kind == Kind::Alternation) {
+            const int first = node.first;
+            for (int a = 0; a < node.count; ++a)
+                Settle(first + a, follow);
+        } else if (node.kind == Kind::GroupRepeat) {
+            // The body's end leads to another iteration or to what follows the repeat.
+            const int body = node.first;
+            First next = FirstFrom(body, 0, First());
+            next.known = next.known && follow.known;
+            next.bytes.AddAll(follow.bytes);
+            Settle(body, next);
+        }
+    }
+}
+
+void RegexFastPath::Build(const ElxInterface* top, int flags)
+{
+    m_sequences.clear();
+    m_spans.clear();
+    m_groupSeen.clear();
+    m_nodeCount = 0;
+    m_usable = false;
+    m_fixedStart = false;
+    if (!top || (flags & RegexFlagRightToLeft) != 0)
+        return;
+    NewSequence();
+    if (!Add(0, top)) {
+        m_sequences.clear();
+        return;
+    }
+    for (Sequence& sequence : m_sequences) {
+        JoinSpans(sequence);
+        m_nodeCount += static_cast<int>(sequence.size());
+    }
+    Settle(0, First());
+    m_usable = true;
+    m_fixedStart = false;
+    for (const Node& node : m_sequences[0]) {
+        if (node.kind == Kind::Open || node.kind == Kind::Close || node.kind == Kind::Anchor)
+            continue;
+        m_fixedStart = node.kind == Kind::Literal || node.kind == Kind::Class || node.kind == Kind::Span ||
+                       (node.kind == Kind::ClassRun && (node.minimum == node.maximum || node.onlyAtReach));
+        break;
+    }
+}
+
+RegexFastPath::Outcome RegexFastPath::Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount,
+                                            long long matchLimit) const
+{
+    const long long budget = matchLimit / (kTreeStepsPerWay * (m_nodeCount + 2));
+    if (budget < 1)
+        return Outcome::GaveUp;
+    context.m_captures.Truncate(0);
+    context.m_captures.Grow(2 * (groupCount + 1), -1);
+    context.m_stack.Truncate(0);
+    Runner runner(*this, context, budget);
+    try {
+        if (!runner.MatchAll())
+            return Outcome::NoMatch;
+    } catch (const FastPathGaveUp&) {
+        return Outcome::GaveUp;
+    }
+    const int* captures = context.m_captures.GetData();
+    result.Truncate(0);
+    result.Grow(2 * groupCount + 4, -1);
+    result[0] = 1;
+    result[1] = groupCount;
+    result[2] = 0;
+    result[3] = context.m_length;
+    for (int group = 1; group <= groupCount; ++group) {
+        if (captures[2 * group + 1] != -1) {
+            result[2 + 2 * group] = captures[2 * group];
+            result[3 + 2 * group] = captures[2 * group + 1];
+        }
+    }
+    return Outcome::Matched;
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <vector>
+
+#include "utils/regex/elxclass.h"
+
+class ElxInterface;
+class RegexMatchContext;
+class RegexMatchResult;
+
+// A second matcher for the patterns import templates are made of: literals, classes, runs of a
+// class, capturing groups, alternatives, anchors and repeats of parts that always consume, all
+// left to right. The element tree is flattened once into sequences of plain nodes, and a match
+// walks them with captures kept in a fixed array and an undo trail, with no virtual call per
+// byte and no record per iteration. It tries the ways of matching in the same order as the
+// element tree, and nothing it supports reads a capture, so it finds the same match.
+//
+// Its work is bounded: past a share of the step budget, or nested too deep, it gives up and the
+// element tree decides, so the budget and the answer for runaway patterns stay the tree's.
+class RegexFastPath {
+public:
+    enum class Outcome { NoMatch, Matched, GaveUp };
+
+    // Reads the tree; a tree with anything else leaves the fast path unusable.
+    void Build(const ElxInterface* top, int flags);
+    bool IsUsable() const { return m_usable; }
+    // Whether the pattern begins with something of one width or one end (a literal, a class, a
+    // run that stops in one place only), so a text that does not match is mostly turned away
+    // within its first bytes and a search of the whole text for literals would cost more.
+    bool HasFixedStart() const { return m_fixedStart; }
+
+    // Matches the whole text of `context` (set up by the caller's Reset). On a match fills
+    // `result` for `groupCount` groups. `matchLimit` is the builder's step budget.
+    Outcome Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount, long long matchLimit) const;
+
+private:
+    enum class Kind : unsigned char { Literal, Class, ClassRun, Span, Open, Close, Anchor, Alternation, GroupRepeat };
+    enum class Mode : unsigned char { Greedy, Lazy, Possessive };
+
+    struct Node {
+        Kind kind;
+        Mode mode = Mode::Greedy;
+        // Literal: the bytes (owned by the element tree) and their count.
+        const char* text = nullptr;
+        int length = 0;
+        bool ignoreCase = false;
+        // Class and ClassRun: the bytes accepted, and the one byte refused when it is the only
+        // one (-1 for none, -2 when more are), so a run is a memchr.
+        RegexByteSet bytes;
+        int onlyMissing = -2;
+        // ClassRun and GroupRepeat: iterations.
+        int minimum = 0;
+        int maximum = 0;
+        // Open and Close: the group.
+        int group = 0;
+        const ElxInterface* anchor = nullptr;
+        // Alternation: sequences first .. first + count - 1; GroupRepeat: the body is `first`;
+        // Span: m_spans[first ..] hold the bytes each of its `length` places accepts.
+        int first = 0;
+        int count = 0;
+        // Bytes the rest of the node's sequence can start with, when known: a run backs off
+        // only to such a byte.
+        bool hasFollow = false;
+        RegexByteSet follow;
+        // Only group marks follow in the node's sequence.
+        bool lastInSequence = false;
+        // A run whose bytes cannot start what follows it can only stop where its bytes end.
+        bool onlyAtReach = false;
+        // ClassRun: the index in the sequence of a run that comes next with only group marks
+        // between, stops only at its reach, takes at most one byte at least and has no upper
+        // bound (-1 for none). Where it ends depends only on where its bytes end, and the rest
+        // of the match only on that end, as nothing here reads a capture.
+        int chained = -1;
+    };
+    using Sequence = std::vector<Node>;
+
+    class Runner;
+
+    bool Add(int sequence, const ElxInterface* element);
+    int NewSequence();
+    bool AddRepeat(int sequence, const ElxInterface* inner, int minimum, long long maximum, Mode mode);
+    long long MinLength(int sequence) const;
+    // Bytes a part of the pattern can start with; known only when the part must consume a byte.
+    struct First {
+        bool known = false;
+        RegexByteSet bytes;
+    };
+    // The first bytes of the sequence from `index` on, followed by something starting as `end`.
+    First FirstFrom(int sequence, size_t index, const First& end) const;
+    // Settles what may follow each node of the sequence and of the sequences within it.
+    void Settle(int sequence, const First& end);
+    // Joins neighbouring nodes of one width into spans checked in one loop.
+    void JoinSpans(Sequence& sequence);
+
+    std::vector<Sequence> m_sequences;
+    std::vector<RegexByteSet> m_spans;
+    std::vector<bool> m_groupSeen;
+    int m_nodeCount = 0;
+    bool m_usable = false;
+    bool m_fixedStart = false;
+};
