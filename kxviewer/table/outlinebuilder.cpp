@@ -10,6 +10,9 @@
 namespace {
 constexpr int HIGHLIGHT_TEXT_MAX = 40;
 constexpr int MORE_TEXT_MAX = 20;
+// Records lie about a kilobyte apart and a line is made of few of them: the
+// walk waits for memory unless it asks this many rows ahead.
+constexpr int32_t PREFETCH_AHEAD = 8;
 const QString MoreText = QStringLiteral(" more...");
 
 QColor RangeColor(const SelRange* range)
@@ -128,6 +131,10 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
     std::vector<OutlineLine> lines;
     const int32_t rows = table.RowCount();
     for (int32_t row = 0; row < rows; ++row) {
+        if (const KxdRecord* ahead = table.FindRecord(row + PREFETCH_AHEAD)) {
+            __builtin_prefetch(&ahead->prot.msg.LEVEL);
+            __builtin_prefetch(&ahead->errorKind);
+        }
         const KxdRecord* record = table.GetRecord(row);
         const SelRange* range = ranges ? record->selRange : nullptr;
         const bool rangeHead = range && range->first == row;

@@ -49,9 +49,10 @@ public:
         mode = parseFails ? SEARCH_MODE_SIMPLE : parsedMode;
         return parseFails ? 1 : 0;
     }
-    bool Match(KxdRecord* record) override
+    bool Match(KxdRecord* record) override { return Holds(*record); }
+    bool Holds(const KxdRecord& record) const override
     {
-        return mode >= SEARCH_MODE_SIMPLE && strstr(record->Text(FIELD_TEXT), text);
+        return mode >= SEARCH_MODE_SIMPLE && strstr(record.Text(FIELD_TEXT), text);
     }
 };
 

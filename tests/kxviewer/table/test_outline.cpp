@@ -47,6 +47,7 @@ public:
         matchSlots[FIELD_TEXT] = SearchMatchSlot{SEARCH_SLOT_SUBSTRING, phrase_, 1};
         return true;
     }
+    bool Holds(const KxdRecord& record) const override { return std::strstr(record.Text(FIELD_TEXT), phrase_); }
     int matches = 0;
 
 private:
