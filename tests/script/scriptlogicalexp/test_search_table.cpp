@@ -298,7 +298,7 @@ bool NaiveHolds(const KxdRecord& record, const std::string& word, bool matchCase
 
 // The rows a plain text marks on several threads are those it matches row
 // by row, filling its slots, and those it holds byte by byte; also over a
-// filtered table, and through select, bookmark and filter.
+// filtered table.
 TEST(TableSearchExpression, PlainTextOnThreadsMarksTheRowsOfTheRowByRowSearch)
 {
     Registered registered;
@@ -348,19 +348,6 @@ TEST(TableSearchExpression, PlainTextOnThreadsMarksTheRowsOfTheRowByRowSearch)
             std::vector<uint8_t> hits;
             EXPECT_EQ(table->SearchMarkRows(hits), count);
             EXPECT_EQ(hits, expected);
-            EXPECT_EQ(table->SearchSelectionOn(1), count);
-            table->ClearSelections();
-            EXPECT_EQ(table->SearchBookmarksOn(), count);
-            table->ClearBookmarks();
-            if (!*filter && count > 0) {
-                ASSERT_EQ(table->SearchFilterOn(), count);
-                for (int32_t row = 0, at = 0; row < count; ++row, ++at) {
-                    while (!expected[size_t(at)])
-                        ++at;
-                    ASSERT_EQ(table->OriginalIndex(row), at);
-                }
-                table->ClearFilter();
-            }
         }
         if (*filter)
             table->ClearFilter();
