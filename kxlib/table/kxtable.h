@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -259,6 +260,11 @@ public:
     // matches, or -2 without an expression. A simple expression is tested on
     // several threads, without filling its match slots.
     int32_t SearchMarkRows(std::vector<uint8_t>& hits);
+    // Sets hits to one byte per row, 1 where test passes the row's record;
+    // their count. The rows are tested on several threads, so test must
+    // only read the record. readsStrings: test reads the field texts.
+    using RecordTest = std::function<bool(const KxdRecord& record)>;
+    int32_t MarkRowsWhere(const RecordTest& test, bool readsStrings, std::vector<uint8_t>& hits) const;
     int32_t SearchMode() const { return searchMode_; }
     // The row at which a pattern of the expression ran out of its match
     // limit during the last search over the rows (the expression names the

@@ -1,7 +1,8 @@
-// The plain-text search over every row on several threads. A simple
-// expression answers without its match slots (KxSearchExpression::Holds),
-// so the rows are split into runs that threads take in turn, each thread
-// marking its own rows: the hits are the same as a row-by-row scan's.
+// Tests of every row on several threads, as the plain-text search needs: a
+// simple expression answers without its match slots
+// (KxSearchExpression::Holds). The rows are split into runs that threads
+// take in turn, each thread marking its own rows: the hits are the same as a
+// row-by-row scan's.
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -59,7 +60,8 @@ private:
     std::vector<const KxTblock*> blocks_;
 };
 
-// The string area's length and the text offsets.
+// The header with the string area's length, the text offsets and the links
+// at the record's end.
 void PrefetchHead(const KxdRecord* record)
 {
     if (!record)
@@ -67,6 +69,7 @@ void PrefetchHead(const KxdRecord* record)
     __builtin_prefetch(&record->prot.msg.opt_len);
     __builtin_prefetch(record->textOff);
     __builtin_prefetch(record->textOff + FIELD_Nums - 1);
+    __builtin_prefetch(&record->errorKind);
 }
 
 // The used part of the string area, whose length came with the head.
@@ -87,6 +90,11 @@ int32_t KxTable::MarkPlainRows(std::vector<uint8_t>& hits) const
     const KxSearchExpression* expr = searchExpr_.Get();
     if (!expr || !expr->IsSimple())
         return -1;
+    return MarkRowsWhere([expr](const KxdRecord& record) { return expr->Holds(record); }, true, hits);
+}
+
+int32_t KxTable::MarkRowsWhere(const RecordTest& test, bool readsStrings, std::vector<uint8_t>& hits) const
+{
     hits.assign(size_t(rowCount_), 0);
     const BlockIndex blocks(firstBlock_);
     const int32_t rows = rowCount_;
@@ -102,10 +110,10 @@ int32_t KxTable::MarkPlainRows(std::vector<uint8_t>& hits) const
             for (int32_t row = begin; row < end; ++row) {
                 if (row + HEAD_AHEAD < end)
                     PrefetchHead(blocks.Find(uint32_t(OriginalIndex(row + HEAD_AHEAD)), headHint));
-                if (row + STRINGS_AHEAD < end)
+                if (readsStrings && row + STRINGS_AHEAD < end)
                     PrefetchStrings(blocks.Find(uint32_t(OriginalIndex(row + STRINGS_AHEAD)), stringsHint));
                 const KxdRecord* record = blocks.Find(uint32_t(OriginalIndex(row)), hint);
-                if (record && expr->Holds(*record)) {
+                if (record && test(*record)) {
                     hits[size_t(row)] = 1;
                     ++count;
                 }

@@ -212,17 +212,20 @@ int32_t KxTable::SearchFilterOn()
     int32_t newCur = 0;
     KxTableBkmarks fresh;
     uint32_t n = 0;
+    // Records are read for their bookmarks alone, so only when there are any.
+    const bool bookmarked = bkmarks_.Length() > 0;
     for (int32_t row = 0; row < rowCount_; ++row) {
         if (!hits[size_t(row)])
             continue;
-        // Only the links at the record's end are read here.
-        if (const KxdRecord* ahead = FindRecord(row + PREFETCH_AHEAD))
-            __builtin_prefetch(&ahead->bookmark);
-        KxdRecord* record = GetRecord(row);
-        if (record->bookmark) {
-            bkmarks_.Remove(record->bookmark);
-            record->bookmark->index = int32_t(n);
-            fresh.Insert(record->bookmark, true);
+        if (bookmarked) {
+            if (const KxdRecord* ahead = FindRecord(row + PREFETCH_AHEAD))
+                __builtin_prefetch(&ahead->bookmark);
+            KxdRecord* record = GetRecord(row);
+            if (record->bookmark) {
+                bkmarks_.Remove(record->bookmark);
+                record->bookmark->index = int32_t(n);
+                fresh.Insert(record->bookmark, true);
+            }
         }
         if (row == cur)
             newCur = int32_t(n);
