@@ -32,9 +32,10 @@ bench: build-bench
 tsan: deps
 	cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKXV_BENCH=OFF \
 		-DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
-	cmake --build build/tsan -j $(JOBS) --target test_kxlib_load_parallel test_kxlib_kxl
+	cmake --build build/tsan -j $(JOBS) --target test_kxlib_load_parallel test_kxlib_kxl test_kxlib_table_search
 	./build/tsan/tests/kxlib/test_kxlib_load_parallel
 	./build/tsan/tests/kxlib/test_kxlib_kxl
+	./build/tsan/tests/kxlib/test_kxlib_table_search
 
 clean:
 	rm -rf build

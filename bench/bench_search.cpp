@@ -5,25 +5,17 @@
 // as text lines (their 25 field texts, tab-separated): the target is a
 // filter at least as fast as grep, a ratio of 1 or more.
 // Usage: bench_search [records]   (default 1000000)
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "bench/benchargs.h"
+#include "bench/benchgrep.h"
 #include "kxlib/table/kxtable.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
-#include "tools/kxfind/recordline.h"
 #include "utils/kx/kxdprot.h"
-
-extern char** environ;
 
 namespace {
 
@@ -57,42 +49,6 @@ KxTable* BuildTable(uint32_t records)
         table->AppendRecord(prot);
     }
     return table;
-}
-
-// The rows as grep sees them: the lines that kxfind --dump prints.
-bool WriteLines(KxTable& table, const std::string& path)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    std::string line;
-    for (int32_t row = 0; row < table.RowCount(); ++row) {
-        line.clear();
-        AppendFieldTexts(line, *table.GetRecord(row));
-        line += '\n';
-        out.write(line.data(), std::streamsize(line.size()));
-    }
-    return bool(out);
-}
-
-// One `grep -c WORD path`: its seconds, and the count it printed (-1 when
-// it could not run).
-double TimeGrep(const std::string& path, const std::string& countPath, long& count)
-{
-    const char* argv[] = {"grep", "-c", WORD, path.c_str(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, countPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const Clock::time_point start = Clock::now();
-    pid_t pid = 0;
-    int status = 0;
-    const bool ran = posix_spawnp(&pid, "grep", &actions, nullptr, const_cast<char**>(argv), environ) == 0 &&
-                     waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) <= 1;
-    const double seconds = Seconds(start);
-    posix_spawn_file_actions_destroy(&actions);
-    count = -1;
-    std::ifstream in(countPath);
-    if (ran && !(in >> count))
-        count = -1;
-    return seconds;
 }
 
 struct Expression {
@@ -155,14 +111,14 @@ int main(int argc, char** argv)
     } else {
         const std::string lines = pattern + "/records.txt";
         const std::string countPath = pattern + "/count.txt";
-        if (!WriteLines(*table, lines)) {
+        if (!Bench::WriteLines(*table, lines)) {
             fprintf(stderr, "cannot write %s\n", lines.c_str());
             status = 1;
         } else {
             double best = 0;
             long count = -1;
             for (int run = 0; run < RUNS; ++run) {
-                const double seconds = TimeGrep(lines, countPath, count);
+                const double seconds = Bench::TimeGrep(WORD, false, lines, countPath, count);
                 if (run == 0 || seconds < best)
                     best = seconds;
             }

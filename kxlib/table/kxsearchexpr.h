@@ -89,6 +89,9 @@ public:
     virtual int Parse() = 0;
     // Fills matchSlots; false whenever the mode is below SEARCH_MODE_SIMPLE.
     virtual bool Match(KxdRecord* record) = 0;
+    // Match's answer for a simple expression (IsSimple) without touching
+    // matchSlots, so that several threads may ask at once.
+    virtual bool Holds(const KxdRecord& record) const = 0;
 
     bool IsSimple() const { return mode == SEARCH_MODE_SIMPLE; }
 

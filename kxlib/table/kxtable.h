@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -255,6 +256,15 @@ public:
     int32_t SearchSelectionOn(uint32_t tag);
     // -5 when the filter is on, -3 when rows are selected.
     int32_t SearchFilterOn();
+    // Sets hits to one byte per row, 1 where the row matches; the number of
+    // matches, or -2 without an expression. A simple expression is tested on
+    // several threads, without filling its match slots.
+    int32_t SearchMarkRows(std::vector<uint8_t>& hits);
+    // Sets hits to one byte per row, 1 where test passes the row's record;
+    // their count. The rows are tested on several threads, so test must
+    // only read the record. readsStrings: test reads the field texts.
+    using RecordTest = std::function<bool(const KxdRecord& record)>;
+    int32_t MarkRowsWhere(const RecordTest& test, bool readsStrings, std::vector<uint8_t>& hits) const;
     int32_t SearchMode() const { return searchMode_; }
     // The row at which a pattern of the expression ran out of its match
     // limit during the last search over the rows (the expression names the
@@ -310,6 +320,11 @@ private:
     // SearchMatch for one row of a search over the rows; notes the first
     // row at which a pattern ran out of its match limit.
     bool SearchMatchRow(int32_t row, KxdRecord* record);
+    // SearchMarkRows after SearchReady.
+    int32_t MarkRows(std::vector<uint8_t>& hits);
+    // For a simple expression: the rows that hold its text, found on
+    // several threads, and their count; -1 (hits untouched) for any other.
+    int32_t MarkPlainRows(std::vector<uint8_t>& hits) const;
     bool RecordFlagged(int32_t row, uint32_t mask);
 
     uint32_t refCount_ = 1;

@@ -142,13 +142,39 @@ int32_t KxTable::SearchPrev()
                            [this](int32_t row) { return SearchMatchRow(row, RecordAhead(*this, row, -1)); });
 }
 
+int32_t KxTable::SearchMarkRows(std::vector<uint8_t>& hits)
+{
+    return SearchReady() ? MarkRows(hits) : -2;
+}
+
+int32_t KxTable::MarkRows(std::vector<uint8_t>& hits)
+{
+    const int32_t plain = MarkPlainRows(hits);
+    if (plain >= 0)
+        return plain;
+    hits.assign(size_t(rowCount_), 0);
+    int32_t count = 0;
+    for (int32_t row = 0; row < rowCount_; ++row)
+        if (SearchMatchRow(row, RecordAhead(*this, row, 1))) {
+            hits[size_t(row)] = 1;
+            ++count;
+        }
+    return count;
+}
+
 int32_t KxTable::SearchBookmarksOn()
 {
     if (!SearchReady())
         return -2;
+    // Other expressions are not tried on rows bookmarked already: a pattern
+    // that runs out of steps there would match nothing after.
+    std::vector<uint8_t> hits;
+    const bool plain = MarkPlainRows(hits) >= 0;
     for (int32_t row = 0; row < rowCount_; ++row) {
-        KxdRecord* record = RecordAhead(*this, row, 1);
-        if (!record->bookmark && SearchMatchRow(row, record))
+        if (plain && !hits[size_t(row)])
+            continue;
+        KxdRecord* record = plain ? GetRecord(row) : RecordAhead(*this, row, 1);
+        if (!record->bookmark && (plain || SearchMatchRow(row, record)))
             BookmarkSet(row, true);
     }
     const int32_t count = int32_t(bkmarks_.Length());
@@ -160,11 +186,11 @@ int32_t KxTable::SearchSelectionOn(uint32_t tag)
 {
     if (!SearchReady())
         return -2;
-    for (int32_t row = 0; row < rowCount_; ++row) {
-        KxdRecord* record = RecordAhead(*this, row, 1);
-        if (SearchMatchRow(row, record))
-            RecordSelect(row, record, tag);
-    }
+    std::vector<uint8_t> hits;
+    MarkRows(hits);
+    for (int32_t row = 0; row < rowCount_; ++row)
+        if (hits[size_t(row)])
+            RecordSelect(row, GetRecord(row), tag);
     Trace(2, __func__, "SearchSelectionOn(%X): NumSelected = %d", tag, int(NumSelected));
     return int32_t(NumSelected);
 }
@@ -179,19 +205,27 @@ int32_t KxTable::SearchFilterOn()
     if (NumSelected)
         return -3;
     KXTABLE_CHECK(!bkmarksHidden_.Length(), "!BkmarksHiden.Length()");
+    std::vector<uint8_t> hits;
+    MarkRows(hits);
     AllocFilteredArray(uint32_t(rowCount_));
     const int32_t cur = prefs_.CurPossition;
     int32_t newCur = 0;
     KxTableBkmarks fresh;
     uint32_t n = 0;
+    // Records are read for their bookmarks alone, so only when there are any.
+    const bool bookmarked = bkmarks_.Length() > 0;
     for (int32_t row = 0; row < rowCount_; ++row) {
-        KxdRecord* record = RecordAhead(*this, row, 1);
-        if (!SearchMatchRow(row, record))
+        if (!hits[size_t(row)])
             continue;
-        if (record->bookmark) {
-            bkmarks_.Remove(record->bookmark);
-            record->bookmark->index = int32_t(n);
-            fresh.Insert(record->bookmark, true);
+        if (bookmarked) {
+            if (const KxdRecord* ahead = FindRecord(row + PREFETCH_AHEAD))
+                __builtin_prefetch(&ahead->bookmark);
+            KxdRecord* record = GetRecord(row);
+            if (record->bookmark) {
+                bkmarks_.Remove(record->bookmark);
+                record->bookmark->index = int32_t(n);
+                fresh.Insert(record->bookmark, true);
+            }
         }
         if (row == cur)
             newCur = int32_t(n);

@@ -127,7 +127,22 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
 
     std::vector<OutlineLine> lines;
     const int32_t rows = table.RowCount();
+    // Most rows make no line: those that may are found on several threads.
+    std::vector<uint8_t> candidates;
+    table.MarkRowsWhere(
+        [=](const KxdRecord& record) {
+            const int32_t level = record.prot.msg.LEVEL;
+            return (ranges && record.selRange) || (bookmarks && record.bookmark) || (warnings && level == 0) ||
+                   (errors && level < 0) || (viewErrors && record.errorKind != KXERR_NoErrors);
+        },
+        false, candidates);
+    for (const Kept& kept : kept_)
+        for (const Hit& hit : kept.hits)
+            if (hit.row >= 0 && hit.row < rows)
+                candidates[size_t(hit.row)] = 1;
     for (int32_t row = 0; row < rows; ++row) {
+        if (!candidates[size_t(row)])
+            continue;
         const KxdRecord* record = table.GetRecord(row);
         const SelRange* range = ranges ? record->selRange : nullptr;
         const bool rangeHead = range && range->first == row;

@@ -227,11 +227,19 @@ int32_t TabBase::RefreshOutlineTable()
     QFont numberFont = PrefGlobal::Fonts[FONT_TABLE_VIEW];
     numberFont.setPixelSize(NUMBER_FONT_PIXELS);
     int32_t highlighted = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        OutlineTable->setItem(int(i), 0, NumberItem(lines[i], numberFont));
-        OutlineTable->setItem(int(i), 1, TextItem(lines[i]));
-        highlighted += (lines[i].flags & OUTLINE_HIGHLIGHT) ? 1 : 0;
+    {
+        // The view hears of the new items once, not item by item.
+        QAbstractItemModel* model = OutlineTable->model();
+        const QSignalBlocker modelBlocker(model);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            OutlineTable->setItem(int(i), 0, NumberItem(lines[i], numberFont));
+            OutlineTable->setItem(int(i), 1, TextItem(lines[i]));
+            highlighted += (lines[i].flags & OUTLINE_HIGHLIGHT) ? 1 : 0;
+        }
     }
+    if (!lines.empty())
+        emit OutlineTable->model()->dataChanged(OutlineTable->model()->index(0, 0),
+                                                OutlineTable->model()->index(int(lines.size()) - 1, 1));
     OutlineTable->setHorizontalHeaderItem(
         1, new QTableWidgetItem(QStringLiteral("Outline %1 rows %2").arg(Table->NumSelected).arg(lines.size())));
     BuildCopyMenu();

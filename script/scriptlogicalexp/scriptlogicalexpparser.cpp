@@ -285,8 +285,7 @@ bool ScriptLogicalExpParser::SimpleMatch(KxdRecord* record)
     const size_t length = std::strlen(text);
     bool found = false;
     for (int32_t field : simple_.Fields()) {
-        const char* value = record->Text(field);
-        const char* hit = matchCase ? std::strstr(value, text) : ZmLib::StrIStr(value, text);
+        const char* hit = simple_.Find(record->Text(field));
         if (!hit)
             continue;
         char* copy = ZmLib::StrBase::TempBuffer();
@@ -296,6 +295,11 @@ bool ScriptLogicalExpParser::SimpleMatch(KxdRecord* record)
         found = true;
     }
     return found;
+}
+
+bool ScriptLogicalExpParser::Holds(const KxdRecord& record) const
+{
+    return mode == SEARCH_MODE_SIMPLE && simple_.Holds(record);
 }
 
 int ScriptLogicalExpParser::PrepareTree()

@@ -53,6 +53,7 @@ public:
     bool Construct(const char* text, bool matchCase, bool simpleMode) override;
     int Parse() override;
     bool Match(KxdRecord* record) override;
+    bool Holds(const KxdRecord& record) const override;
     // Releases the parser objects, the tree and the node infos.
     void Free();
 

@@ -88,6 +88,8 @@ bool SearchText::In(const char* data, size_t size) const
 
 void SearchRecordFilter::Set(const char* text, bool matchCase)
 {
+    raw_ = text ? text : "";
+    matchCase_ = matchCase;
     text_.Set(text, matchCase);
     numbersMayHold_ = true;
     for (const char* p = text ? text : ""; *p; ++p) {
@@ -129,4 +131,19 @@ bool SearchRecordFilter::MayHold(const KxdRecord& record) const
         return false;
     const auto* end = static_cast<const char*>(std::memchr(last, 0, size_t(strings + stringsSize - last)));
     return !end || text_.In(strings, size_t(end - strings));
+}
+
+const char* SearchRecordFilter::Find(const char* value) const
+{
+    return matchCase_ ? std::strstr(value, raw_.c_str()) : ZmLib::StrIStr(value, raw_.c_str());
+}
+
+bool SearchRecordFilter::Holds(const KxdRecord& record) const
+{
+    if (!MayHold(record))
+        return false;
+    for (int32_t field : fields_)
+        if (Find(record.Text(field)))
+            return true;
+    return false;
 }

@@ -46,8 +46,14 @@ public:
     bool MayHold(const KxdRecord& record) const;
     // The fields whose texts may hold the text at all.
     const std::vector<int32_t>& Fields() const { return fields_; }
+    // Where a field text holds the text; null when it does not.
+    const char* Find(const char* value) const;
+    // Whether a field text of the record holds the text.
+    bool Holds(const KxdRecord& record) const;
 
 private:
+    std::string raw_;
+    bool matchCase_ = true;
     SearchText text_;
     bool numbersMayHold_ = true;
     std::vector<int32_t> fields_;

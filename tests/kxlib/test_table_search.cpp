@@ -3,6 +3,7 @@
 // document.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -49,9 +50,10 @@ public:
         mode = parseFails ? SEARCH_MODE_SIMPLE : parsedMode;
         return parseFails ? 1 : 0;
     }
-    bool Match(KxdRecord* record) override
+    bool Match(KxdRecord* record) override { return Holds(*record); }
+    bool Holds(const KxdRecord& record) const override
     {
-        return mode >= SEARCH_MODE_SIMPLE && strstr(record->Text(FIELD_TEXT), text);
+        return mode >= SEARCH_MODE_SIMPLE && strstr(record.Text(FIELD_TEXT), text);
     }
 };
 
@@ -268,6 +270,63 @@ TEST(TableSearch, FilterMovesBookmarksAndCurrentRow)
     EXPECT_EQ(table->SearchNext(), -1);
     table->ClearFilter();
     EXPECT_EQ(table->RowCount(), 10);
+}
+
+// A simple expression marks the rows on several threads, an expression of
+// the other mode row by row: either way the marks, selections, bookmarks
+// and filtered rows are the rows it matches, also over a filtered table.
+TEST(TableSearch, RowsMarkedOnThreadsAreTheMatchingRows)
+{
+    FactoryScope scope;
+    // Enough rows that the marking is shared between threads.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 40000; ++i)
+        texts.push_back("row " + std::to_string(i) + (i % 7 == 0 || i % 1000 == 999 ? " hit" : ""));
+    std::vector<const char*> pointers;
+    for (const std::string& text : texts)
+        pointers.push_back(text.c_str());
+    TableRef table(Texts(pointers));
+    const struct {
+        const char* text;
+        uint32_t mode;
+        const char* filterFirst;
+    } cases[] = {
+        {"hit", SEARCH_MODE_SIMPLE, ""},     {"hit", SEARCH_MODE_AUTO, ""},   {"hit", SEARCH_MODE_SIMPLE, "row 1"},
+        {"hit", SEARCH_MODE_AUTO, "row 1"},  {"row", SEARCH_MODE_SIMPLE, ""}, {"miss", SEARCH_MODE_SIMPLE, ""},
+        {"99 hit", SEARCH_MODE_SIMPLE, "9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " mode " << c.mode << " filter \"" << c.filterFirst << "\"");
+        uint32_t mode = SEARCH_MODE_SIMPLE;
+        if (*c.filterFirst) {
+            ASSERT_TRUE(table->SearchSetExpression(c.filterFirst, 1, mode));
+            ASSERT_GT(table->SearchFilterOn(), 0);
+        }
+        mode = c.mode;
+        ASSERT_TRUE(table->SearchSetExpression(c.text, 1, mode));
+        std::vector<uint8_t> expected;
+        for (int32_t row = 0; row < table->RowCount(); ++row)
+            expected.push_back(strstr(table->GetRecord(row)->Text(FIELD_TEXT), c.text) ? 1 : 0);
+        const auto count = int32_t(std::count(expected.begin(), expected.end(), 1));
+        std::vector<uint8_t> hits;
+        EXPECT_EQ(table->SearchMarkRows(hits), count);
+        EXPECT_EQ(hits, expected);
+        EXPECT_EQ(table->SearchSelectionOn(1), count);
+        table->ClearSelections();
+        EXPECT_EQ(table->SearchBookmarksOn(), count);
+        table->ClearBookmarks();
+        if (table->FilterOn) {
+            table->ClearFilter();
+            continue;
+        }
+        ASSERT_EQ(table->SearchFilterOn(), count);
+        for (int32_t row = 0, at = 0; row < count; ++row, ++at) {
+            while (!expected[size_t(at)])
+                ++at;
+            EXPECT_EQ(table->OriginalIndex(row), at);
+        }
+        table->ClearFilter();
+    }
 }
 
 TEST(TableSearchDeath, HiddenBookmarksWithoutFilterAreFatal)

@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 // The parser runtime's header comes before Qt's, whose "emit" macro would
@@ -208,8 +209,8 @@ void Dump(KxTable& table)
     }
 }
 
-// The matching rows (printed unless only counted); their count.
-int32_t Search(KxTable& table, bool print)
+// The matching rows, printed; their count.
+int32_t Print(KxTable& table)
 {
     const KxSearchExpression* expr = table.SearchExpression();
     int32_t matches = 0;
@@ -218,8 +219,6 @@ int32_t Search(KxTable& table, bool print)
         if (!table.SearchMatch(table.GetRecord(row)))
             continue;
         ++matches;
-        if (!print)
-            continue;
         line = std::to_string(row) + '\t';
         bool first = true;
         for (int field = 0; field < FIELD_Nums; ++field) {
@@ -260,7 +259,9 @@ int Run(const Options& options)
             status = 2;
         } else {
             std::fprintf(stderr, "kxfind: mode %u (%s)\n", mode, mode == SEARCH_MODE_COMPLEX ? "complex" : "simple");
-            const int32_t matches = Search(*table, options.output == Output::Rows);
+            std::vector<uint8_t> hits;
+            const int32_t matches =
+                options.output == Output::Rows ? Print(*table) : table->SearchMarkRows(hits);
             if (options.output == Output::Count)
                 std::printf("%d\n", matches);
             status = matches > 0 ? 0 : 1;

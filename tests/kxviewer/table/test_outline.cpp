@@ -47,6 +47,7 @@ public:
         matchSlots[FIELD_TEXT] = SearchMatchSlot{SEARCH_SLOT_SUBSTRING, phrase_, 1};
         return true;
     }
+    bool Holds(const KxdRecord& record) const override { return std::strstr(record.Text(FIELD_TEXT), phrase_); }
     int matches = 0;
 
 private:
@@ -83,11 +84,12 @@ void PrintTo(const Line& line, std::ostream* out)
 class OutlineTest : public tabletest::TableTabTest {
 protected:
     // Sixty records of two threads: warnings at 5, 12, 30 and 45, errors at
-    // 8, 20 and 50, nested calls, and at 40 a leave without its enter.
-    TabTable* OpenFixture()
+    // 8, 20 and 50, nested calls, and at 40 a leave without its enter; plain
+    // records after them up to rows.
+    TabTable* OpenFixture(int rows = FIXTURE_ROWS)
     {
         auto* table = new KxTable(nullptr, "fixture", PrefKxTable::Default());
-        for (int row = 0; row < FIXTURE_ROWS; ++row) {
+        for (int row = 0; row < rows; ++row) {
             RawRecord raw;
             raw.tid = row % 2 ? 8 : 7;
             raw.time = 1000 + uint64_t(row);
@@ -212,16 +214,19 @@ TEST_F(OutlineTest, LinesOverTheFixture)
          {{3, B, "Bookmark"}},
          ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TabTable* tab = OpenFixture();
-        QApplication::clipboard()->setText(QStringLiteral("before"));
-        c.setUp(tab);
-        SetConditions(tab, c.conditions);
-        EXPECT_EQ(Lines(tab), c.lines);
-        tab->OutlineCopyAll();
-        EXPECT_EQ(QApplication::clipboard()->text().toStdString(), c.copied);
-        delete tab;
+    // So many rows that the Outline looks for its lines on several threads.
+    for (const int rows : {FIXTURE_ROWS, 40000}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << ", " << rows << " rows");
+            TabTable* tab = OpenFixture(rows);
+            QApplication::clipboard()->setText(QStringLiteral("before"));
+            c.setUp(tab);
+            SetConditions(tab, c.conditions);
+            EXPECT_EQ(Lines(tab), c.lines);
+            tab->OutlineCopyAll();
+            EXPECT_EQ(QApplication::clipboard()->text().toStdString(), c.copied);
+            delete tab;
+        }
     }
 }
 

@@ -78,6 +78,7 @@ public:
         matchSlots[field_] = SearchMatchSlot{SEARCH_SLOT_SUBSTRING, text_, 1};
         return true;
     }
+    bool Holds(const KxdRecord&) const override { return true; }
 
 private:
     int32_t field_;

@@ -252,3 +252,104 @@ TEST(TableSearchExpression, ThousandExpressionsLeaveNothingBehind)
     ASSERT_TRUE(table->SearchSetExpression("boot", 0, mode));
     EXPECT_EQ(table->SearchExpression()->RefCount(), 1u);
 }
+
+namespace {
+
+// Rows for the plain-text search: the searched words in several fields, at
+// both ends of a text, in either case and next to bytes past ASCII.
+struct PlainRow {
+    const char* text;
+    const char* func;
+    const char* kxname;
+    uint64_t tid;
+};
+
+const PlainRow kPlainRows[] = {
+    {"timeout", nullptr, nullptr, 1200},
+    {"request TIMEOUT", nullptr, nullptr, 1201},
+    {"TimeOut: request", "Handle", nullptr, 1202},
+    {"time out", nullptr, "NET", 1203},
+    {"timeou", nullptr, nullptr, 1204},
+    {"caf\xe9 timeout \xc3\xa9t\xc3\xa9", nullptr, nullptr, 1205},
+    {"\xc3\x89T\xc3\x89 \xe9t\xe9", nullptr, nullptr, 1206},
+    {nullptr, "TimeoutHandler", nullptr, 1234},
+    {"x", nullptr, "timeout", 77},
+    {"", nullptr, nullptr, 0x1A2B},
+    {"a\tb\nc", "out", "APP", 5},
+};
+
+// Whether a field text of the record holds word, compared byte by byte,
+// ASCII letters folded without match case.
+bool NaiveHolds(const KxdRecord& record, const std::string& word, bool matchCase)
+{
+    const auto fold = [matchCase](std::string s) {
+        if (!matchCase)
+            for (char& c : s)
+                c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        return s;
+    };
+    for (int field = 0; field < FIELD_Nums; ++field)
+        if (fold(record.Text(field)).find(fold(word)) != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// The rows a plain text marks on several threads are those it matches row
+// by row, filling its slots, and those it holds byte by byte; also over a
+// filtered table.
+TEST(TableSearchExpression, PlainTextOnThreadsMarksTheRowsOfTheRowByRowSearch)
+{
+    Registered registered;
+    TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
+    // Enough rows that the marking is shared between threads.
+    constexpr uint32_t ROWS = 40000;
+    for (uint32_t i = 0; i < ROWS; ++i) {
+        const PlainRow& row = kPlainRows[i % (sizeof(kPlainRows) / sizeof(kPlainRows[0]))];
+        RawRecord raw;
+        raw.text = row.text;
+        raw.func = row.func;
+        raw.kxname = row.kxname;
+        raw.tid = row.tid;
+        raw.num1 = i;
+        table->AppendRecord(raw.Build());
+    }
+    const struct {
+        const char* text;
+        uint8_t matchCase;
+    } cases[] = {
+        {"timeout", 1}, {"timeout", 0}, {"TIMEOUT", 1}, {"TIMEOUT", 0},    {"t", 0},        {"out", 1},
+        {"\xe9t\xe9", 0}, {"\xc3\xa9t\xc3\xa9", 1}, {"\xc9T\xc9", 0}, {"1234", 1}, {"23", 0}, {"0x1a", 0},
+        {"out ", 0},    {"Handle", 1},  {"b\nc", 1},   {"request timeout", 0}, {"timeoutx", 0},
+    };
+    // Rows whose TEXT holds "e", filtered first: the marks follow the rows.
+    for (const char* filter : {"", "e"}) {
+        uint32_t mode = SEARCH_MODE_AUTO;
+        if (*filter) {
+            ASSERT_TRUE(table->SearchSetExpression(filter, 1, mode));
+            ASSERT_GT(table->SearchFilterOn(), 0);
+        }
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "\"" << c.text << "\" case " << int(c.matchCase) << " filter \""
+                                            << filter << "\"");
+            mode = SEARCH_MODE_AUTO;
+            ASSERT_TRUE(table->SearchSetExpression(c.text, c.matchCase, mode));
+            ASSERT_EQ(mode, SEARCH_MODE_SIMPLE);
+            std::vector<uint8_t> expected;
+            int32_t count = 0;
+            for (int32_t row = 0; row < table->RowCount(); ++row) {
+                KxdRecord* record = table->GetRecord(row);
+                const bool matched = table->SearchMatch(record);
+                ASSERT_EQ(matched, NaiveHolds(*record, c.text, c.matchCase)) << "row " << row;
+                expected.push_back(matched ? 1 : 0);
+                count += matched ? 1 : 0;
+            }
+            std::vector<uint8_t> hits;
+            EXPECT_EQ(table->SearchMarkRows(hits), count);
+            EXPECT_EQ(hits, expected);
+        }
+        if (*filter)
+            table->ClearFilter();
+    }
+}
