@@ -154,6 +154,27 @@ int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
     }
 }
 
+int fieldsRenderNum(int64_t value, char* out, int room, uint32_t format)
+{
+    if (format == NUMFMT_INT) {
+        const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+        const int sign = value < 0 ? 1 : 0;
+        const int digits = DigitCount(magnitude);
+        if (sign + digits >= room)
+            return -1;
+        out[0] = '-';
+        WriteDigitsBackward(magnitude, out + sign + digits, digits);
+        out[sign + digits] = 0;
+        return sign + digits;
+    }
+    char buffer[FIELD_NUM_TEXT_MAX];
+    const int length = fieldsConvertNum2Str(value, buffer, format);
+    if (length < 0 || length >= room)
+        return -1;
+    memcpy(out, buffer, size_t(length) + 1);
+    return length;
+}
+
 uint32_t FieldValidNumFormat(uint32_t format)
 {
     return (format >= NUMFMT_INT && format < NUMFMT_Nums) ? format : static_cast<uint32_t>(NUMFMT_INT);

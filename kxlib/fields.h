@@ -142,6 +142,11 @@ static_assert(FIELD_SPAN_I64 <= int32_t(FIELD_NUM_TEXT_MAX), "every span fits a 
 // Returns the number of characters written.
 int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format);
 
+// fieldsConvertNum2Str straight into out when the text fits room bytes with
+// its terminator: its length, or -1 with nothing written. The formats of
+// most fields write their digits in place.
+int fieldsRenderNum(int64_t value, char* out, int room, uint32_t format);
+
 // A stored format that a number field cannot take (from an edited
 // preference file, say) becomes the plain integer format.
 uint32_t FieldValidNumFormat(uint32_t format);

@@ -109,14 +109,12 @@ void KxdMsg::RenderField(int field, uint32_t format)
         KX_ERROR(ZmLib::KxSys, "Internal error");
         abort();
     }
-    char buffer[FIELD_NUM_TEXT_MAX];
-    int length = fieldsConvertNum2Str(prot.GetIntValue(field), buffer, format);
     // The spans are sized for the longest text of every format.
-    if (length < 0 || length >= FieldTable[field].desc.width) {
+    if (fieldsRenderNum(prot.GetIntValue(field), NumsBuf + Spans.offset[field], FieldTable[field].desc.width,
+                        format) < 0) {
         KX_ERROR(ZmLib::KxSys, "Internal error");
         abort();
     }
-    memcpy(NumsBuf + Spans.offset[field], buffer, size_t(length) + 1);
     textOff[field] = uint16_t(offsetof(KxdMsg, NumsBuf) + size_t(Spans.offset[field]));
 }
 

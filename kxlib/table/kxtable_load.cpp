@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,18 +22,24 @@ namespace {
 
 constexpr int32_t GIVE_UP_ATTEMPTS = 10;
 // Records read before their texts go to the workers.
-constexpr size_t CHUNK = 4096;
+constexpr size_t CHUNK = 2048;
+// Chunks on their way from the reading thread to the order stage: enough to
+// ride out a thread that the machine leaves waiting, few enough that an
+// Abort does not leave much to finish.
+constexpr size_t CHUNKS = 8;
 // Records a worker renders per turn.
 constexpr size_t PIECE = 64;
 // Slots whose pages are taken in ahead of the reader.
 constexpr uint32_t AHEAD_SLOTS = 32768;
-constexpr int POPULATORS = 6;
+// Helpers that take the pages in: past three the kernel's page lists are
+// the limit, and more helpers only spin on their locks.
+constexpr int POPULATORS = 3;
 constexpr unsigned MAX_DEFAULT_WORKERS = 8;
 
 // Slots ahead of the one being filled whose record lines are asked for: the
 // kernel leaves fresh pages out of the cache, and every record writes its
-// record bytes. Only those: the rest of a slot is written by the render
-// workers, whose caches should get it instead.
+// record bytes and its block link. Only those: the rest of a slot is written
+// by the render workers, whose caches should get it instead.
 constexpr size_t PREFETCH_SLOTS = 16;
 
 // A hint only: an address past the block's memory does not fault.
@@ -40,6 +47,17 @@ void PrefetchForWrite(const KxdRecord* slot)
 {
     const char* bytes = reinterpret_cast<const char*>(&slot->prot);
     for (size_t line = 0; line < sizeof(ZmLib::KxdProt); line += 64)
+        __builtin_prefetch(bytes + line, 1);
+    __builtin_prefetch(&slot->block, 1);
+}
+
+// Records ahead of the one being analysed in order whose lines are asked for.
+constexpr size_t ORDER_AHEAD = 4;
+
+void PrefetchWhole(const KxdRecord* record)
+{
+    const char* bytes = reinterpret_cast<const char*>(record);
+    for (size_t line = 0; line < sizeof(KxdRecord); line += 64)
         __builtin_prefetch(bytes + line, 1);
 }
 
@@ -153,170 +171,6 @@ KxLoadResult LoadSequential(KxReader& reader, KxTable& table, int64_t size, cons
     return attempts.result;
 }
 
-// Worker threads that render the texts of a chunk of records; the thread
-// that waits for them takes pieces as well.
-class RenderCrew {
-public:
-    RenderCrew(int threads, const int32_t* formats, bool copyMode) : formats_(formats), copyMode_(copyMode)
-    {
-        for (int t = 0; t < threads; ++t)
-            threads_.emplace_back([this] { Work(false); });
-    }
-    ~RenderCrew()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        for (std::thread& thread : threads_)
-            thread.join();
-    }
-    RenderCrew(const RenderCrew&) = delete;
-    RenderCrew& operator=(const RenderCrew&) = delete;
-
-    // Only after Wait: no piece of an earlier chunk is still in hand. With
-    // sources, each slot is first made a copy of its source (never the
-    // table's first record, whose time base may set the table's).
-    void Start(KxdRecord* const* records, const KxdRecord* const* sources, size_t count)
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            records_ = records;
-            sources_ = sources;
-            count_ = count;
-            next_ = 0;
-            finished_ = 0;
-        }
-        // One wake-up here: each worker that takes a piece wakes the next,
-        // so that the reading thread does not pay for every worker's.
-        wake_.notify_one();
-    }
-
-    void Wait()
-    {
-        Work(true);
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return finished_ == count_; });
-    }
-
-private:
-    // A worker renders until told to stop; the waiting thread until no
-    // piece is left.
-    void Work(bool untilEmpty)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            if (untilEmpty) {
-                if (next_ >= count_)
-                    return;
-            } else {
-                wake_.wait(lock, [this] { return stop_ || next_ < count_; });
-                if (stop_)
-                    return;
-            }
-            const size_t from = next_;
-            const size_t to = std::min(from + PIECE, count_);
-            next_ = to;
-            KxdRecord* const* records = records_;
-            const KxdRecord* const* sources = sources_;
-            const bool more = to < count_;
-            lock.unlock();
-            if (more && !untilEmpty)
-                wake_.notify_one();
-            for (size_t k = from; k < to; ++k) {
-                if (sources) {
-                    KxdRecord::CopyInto(records[k], sources[k]);
-                    KxdRecord::ProcessTimeBase(records[k], false);
-                }
-                KxdRecord::ProcessOwnTexts(records[k], copyMode_, formats_);
-            }
-            lock.lock();
-            finished_ += to - from;
-            if (finished_ == count_)
-                done_.notify_all();
-        }
-    }
-
-    const int32_t* formats_;
-    const bool copyMode_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    KxdRecord* const* records_ = nullptr;
-    const KxdRecord* const* sources_ = nullptr;
-    size_t count_ = 0;
-    size_t next_ = 0;
-    size_t finished_ = 0;
-    bool stop_ = false;
-    std::vector<std::thread> threads_;
-};
-
-// A thread that runs the analysis that depends on earlier records, chunk
-// after chunk in the order handed over, while the calling thread reads on.
-class OrderStage {
-public:
-    OrderStage(KxAuxTree& auxTree, bool copyMode)
-        : auxTree_(auxTree), copyMode_(copyMode), thread_([this] { Run(); })
-    {
-    }
-    ~OrderStage()
-    {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    OrderStage(const OrderStage&) = delete;
-    OrderStage& operator=(const OrderStage&) = delete;
-
-    // Takes the chunk's records; waits while MAX_QUEUED chunks are waiting,
-    // so that an Abort does not leave much to finish.
-    void Hand(std::vector<KxdRecord*>& chunk)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        room_.wait(lock, [this] { return queue_.size() < MAX_QUEUED; });
-        queue_.emplace_back();
-        queue_.back().swap(chunk);
-        lock.unlock();
-        wake_.notify_all();
-    }
-
-private:
-    static constexpr size_t MAX_QUEUED = 4;
-
-    // Runs every chunk handed over, also those still queued when closed.
-    void Run()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return closed_ || !queue_.empty(); });
-            if (queue_.empty())
-                return;
-            std::vector<KxdRecord*> chunk;
-            chunk.swap(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            room_.notify_all();
-            for (KxdRecord* record : chunk)
-                KxdRecord::ProcessInOrder(record, copyMode_, false);
-            auxTree_.AddAll(chunk.data(), chunk.size());
-            lock.lock();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable room_;
-    std::deque<std::vector<KxdRecord*>> queue_;
-    bool closed_ = false;
-    KxAuxTree& auxTree_;
-    const bool copyMode_;
-    std::thread thread_;
-};
-
 // Keeps the pages of the slots that the next records will take populated
 // ahead of the reader: in the last block, then in the block that follows it.
 class PageAhead {
@@ -386,40 +240,182 @@ uint32_t ExpectedSlots(const Attempts& attempts, int64_t size, const KxLoadOptio
     return uint32_t(std::max<int64_t>(0, std::min<int64_t>(slots, AHEAD_SLOTS)));
 }
 
-// The slots of a chunk, and for copies the records to copy into them.
+// Records on their way from the reading thread through the workers, which
+// render their own texts, to the order stage.
 struct Chunk {
     std::vector<KxdRecord*> records;
+    // Copies: the record to copy into each slot first.
     const KxdRecord* const* sources = nullptr;
+    // Records that no worker took yet, and those rendered.
+    size_t next = 0;
+    size_t finished = 0;
 };
 
-// Records come in chunks from fill (added to the table; read with their time
-// base done, or with sources to copy); while the next chunk is filled, the
-// crew renders the one before and the order stage analyses the ones before
-// that in record order. expected: the slots still to come.
+// Worker threads that render the chunks handed over, and a thread that runs
+// the analysis that depends on earlier records, chunk after chunk in the
+// order handed over once each is rendered. The reading thread only reads:
+// it hands a chunk over and goes on with the next.
+class Pipeline {
+public:
+    Pipeline(KxTable& table, bool copyMode, int workers)
+        : auxTree_(table.AuxTree()), formats_(table.Prefs().formats), copyMode_(copyMode)
+    {
+        for (size_t k = 0; k < CHUNKS; ++k) {
+            chunks_.emplace_back(new Chunk);
+            free_.push_back(chunks_.back().get());
+        }
+        for (int t = 0; t < workers; ++t)
+            workers_.emplace_back([this] { Work(); });
+        order_ = std::thread([this] { Order(); });
+    }
+    // Waits until every chunk handed over was analysed.
+    ~Pipeline()
+    {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            room_.wait(lock, [this] { return queue_.empty() && !ordering_; });
+            stop_ = true;
+        }
+        work_.notify_all();
+        rendered_.notify_all();
+        for (std::thread& thread : workers_)
+            thread.join();
+        order_.join();
+    }
+    Pipeline(const Pipeline&) = delete;
+    Pipeline& operator=(const Pipeline&) = delete;
+
+    // An empty chunk, once one is back from the order stage.
+    Chunk& Take()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock, [this] { return !free_.empty(); });
+        Chunk* chunk = free_.back();
+        free_.pop_back();
+        chunk->records.clear();
+        chunk->sources = nullptr;
+        chunk->next = 0;
+        chunk->finished = 0;
+        return *chunk;
+    }
+
+    void Hand(Chunk& chunk)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (chunk.records.empty()) {
+                free_.push_back(&chunk);
+                return;
+            }
+            queue_.push_back(&chunk);
+        }
+        // One wake-up here: each worker that takes a piece wakes the next,
+        // so that the reading thread does not pay for every worker's.
+        work_.notify_one();
+    }
+
+private:
+    void Work()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            Chunk* chunk = nullptr;
+            work_.wait(lock, [this, &chunk] {
+                for (Chunk* queued : queue_) {
+                    if (queued->next < queued->records.size()) {
+                        chunk = queued;
+                        return true;
+                    }
+                }
+                return stop_;
+            });
+            if (!chunk)
+                return;
+            const size_t from = chunk->next;
+            const size_t to = std::min(from + PIECE, chunk->records.size());
+            chunk->next = to;
+            const bool more = to < chunk->records.size();
+            lock.unlock();
+            if (more)
+                work_.notify_one();
+            for (size_t k = from; k < to; ++k) {
+                KxdRecord* record = chunk->records[k];
+                if (chunk->sources) {
+                    KxdRecord::CopyInto(record, chunk->sources[k]);
+                    KxdRecord::ProcessTimeBase(record, false);
+                }
+                KxdRecord::ProcessOwnTexts(record, copyMode_, formats_);
+            }
+            lock.lock();
+            chunk->finished += to - from;
+            if (chunk->finished == chunk->records.size() && chunk == queue_.front())
+                rendered_.notify_one();
+        }
+    }
+
+    // Runs every chunk handed over, in order, each once it is rendered.
+    void Order()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            rendered_.wait(lock, [this] {
+                return stop_ || (!queue_.empty() && queue_.front()->finished == queue_.front()->records.size());
+            });
+            if (queue_.empty())
+                return;
+            Chunk* chunk = queue_.front();
+            queue_.pop_front();
+            ordering_ = true;
+            lock.unlock();
+            const std::vector<KxdRecord*>& records = chunk->records;
+            for (size_t k = 0; k < records.size(); ++k) {
+                // The records were rendered on other cores: the lines of the
+                // ones ahead are asked for while this one is analysed.
+                if (k + ORDER_AHEAD < records.size())
+                    PrefetchWhole(records[k + ORDER_AHEAD]);
+                KxdRecord::ProcessInOrder(records[k], copyMode_, false);
+            }
+            auxTree_.AddAll(records.data(), records.size());
+            lock.lock();
+            ordering_ = false;
+            free_.push_back(chunk);
+            // The reading thread may wait for room or for the end.
+            room_.notify_all();
+        }
+    }
+
+    KxAuxTree& auxTree_;
+    const int32_t* formats_;
+    const bool copyMode_;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable rendered_;
+    std::condition_variable room_;
+    std::vector<std::unique_ptr<Chunk>> chunks_;
+    std::vector<Chunk*> free_;
+    std::deque<Chunk*> queue_;
+    bool ordering_ = false;
+    bool stop_ = false;
+    std::vector<std::thread> workers_;
+    std::thread order_;
+};
+
+// Chunks come from fill (added to the table; read with their time base
+// done, or with sources to copy) until it returns false; the pipeline
+// renders and analyses them while the next ones are filled. expected: the
+// slots still to come.
 void RunPipeline(KxTable& table, bool copyMode, int workers, const std::function<bool(Chunk& chunk)>& fill,
                  const std::function<uint32_t()>& expected)
 {
     KxBlockArena arena;
     PageAhead ahead(table, std::min(POPULATORS, workers));
-    OrderStage order(table.AuxTree(), copyMode);
-    RenderCrew crew(workers - 1, table.Prefs().formats, copyMode);
-    Chunk filling;
-    Chunk inFlight;
+    Pipeline pipeline(table, copyMode, workers - 1);
     bool more = true;
-    while (more || !inFlight.records.empty()) {
-        filling.records.clear();
-        filling.sources = nullptr;
-        if (more) {
-            ahead.Keep(expected());
-            more = fill(filling);
-        }
-        if (!inFlight.records.empty()) {
-            crew.Wait();
-            order.Hand(inFlight.records);
-        }
-        std::swap(inFlight, filling);
-        if (!inFlight.records.empty())
-            crew.Start(inFlight.records.data(), inFlight.sources, inFlight.records.size());
+    while (more) {
+        Chunk& chunk = pipeline.Take();
+        ahead.Keep(expected());
+        more = fill(chunk);
+        pipeline.Hand(chunk);
     }
 }
 
@@ -467,7 +463,7 @@ void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count
 {
     workers = Workers(workers);
     // Threads do not pay for a few records.
-    if (workers == 1 || count < 2 * CHUNK) {
+    if (workers == 1 || count < 4 * CHUNK) {
         for (size_t k = 0; k < count; ++k) {
             KxdRecord* slot = dest.NewRecord();
             KxdRecord::CopyInto(slot, sources[k]);

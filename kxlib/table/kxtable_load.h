@@ -1,9 +1,10 @@
 // The read loop that fills a table from a reader: every record is read
 // straight into a table slot and analysed there; a bad record is counted and
 // its slot reused for the next attempt. With more than one worker the loop
-// overlaps reading, the per-record texts (on worker threads) and the analysis
-// that depends on earlier records (in record order on the calling thread);
-// the table it leaves is the same as the one-worker loop's, byte for byte.
+// overlaps reading (on the calling thread), the per-record texts (on worker
+// threads) and the analysis that depends on earlier records (in record order
+// on a thread of its own); the table it leaves is the same as the one-worker
+// loop's, byte for byte.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -98,6 +99,50 @@ TEST(FieldNumberText, ExactTexts)
             Num(v, format);
 }
 
+// Rendering in place: the same text as through a buffer when it fits with
+// its terminator, no byte written past it, and nothing at all when it does
+// not fit.
+TEST(FieldNumberText, InPlaceFitsOrWritesNothing)
+{
+    const struct {
+        int64_t value;
+        uint32_t format;
+        int room;
+        const char* text; // null: does not fit
+    } cases[] = {
+        {0, NUMFMT_INT, 2, "0"},
+        {0, NUMFMT_INT, 1, nullptr},
+        {-5, NUMFMT_INT, 3, "-5"},
+        {-5, NUMFMT_INT, 2, nullptr},
+        {99, NUMFMT_INT, 3, "99"},
+        {100, NUMFMT_INT, 3, nullptr},
+        {INT64_MIN, NUMFMT_INT, 21, "-9223372036854775808"},
+        {INT64_MIN, NUMFMT_INT, 20, nullptr},
+        {INT64_MAX, NUMFMT_INT, 20, "9223372036854775807"},
+        {0xABC, NUMFMT_HEX, 6, "0xABC"},
+        {0xABC, NUMFMT_HEX, 5, nullptr},
+        {1234567, NUMFMT_DECIMAL3, 9, "1234.567"},
+        {1234567, NUMFMT_DECIMAL3, 8, nullptr},
+        {61 * 1000000LL, NUMFMT_SECONDS, 8, "0:01:01"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.value << " in " << c.room);
+        char out[FIELD_NUM_TEXT_MAX + 8];
+        memset(out, '#', sizeof out);
+        const int length = fieldsRenderNum(c.value, out, c.room, c.format);
+        if (!c.text) {
+            EXPECT_EQ(length, -1);
+            EXPECT_EQ(std::string(out, sizeof out), std::string(sizeof out, '#'));
+            continue;
+        }
+        EXPECT_EQ(length, int(strlen(c.text)));
+        EXPECT_STREQ(out, c.text);
+        EXPECT_EQ(Num(c.value, c.format), c.text);
+        EXPECT_EQ(std::string(out + length + 1, sizeof out - size_t(length) - 1),
+                  std::string(sizeof out - size_t(length) - 1, '#'));
+    }
+}
+
 TEST(FieldNumberText, IntegerAndHexAgreeWithPrintfOnRandomValues)
 {
     std::mt19937_64 rng(7);
@@ -109,6 +154,9 @@ TEST(FieldNumberText, IntegerAndHexAgreeWithPrintfOnRandomValues)
         char expected[64];
         snprintf(expected, sizeof expected, "%" PRId64, v);
         ASSERT_EQ(Num(v, NUMFMT_INT), expected);
+        char inPlace[FIELD_NUM_TEXT_MAX];
+        ASSERT_EQ(fieldsRenderNum(v, inPlace, int(sizeof inPlace), NUMFMT_INT), int(strlen(expected)));
+        ASSERT_STREQ(inPlace, expected);
         snprintf(expected, sizeof expected, "0x%X", static_cast<uint32_t>(v));
         ASSERT_EQ(Num(v, NUMFMT_HEX), expected);
     }

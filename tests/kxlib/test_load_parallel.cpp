@@ -207,11 +207,12 @@ TEST_F(LoadParallelTest, OptionsActAlike)
 }
 
 // Abort half-way: the records read until then are all analysed, no slot is
-// left unused, and the table equals a sequential load stopped alike.
+// left unused, and the table equals a sequential load stopped alike. Also
+// just past a chunk and past the chunks that can be on their way at once.
 TEST_F(LoadParallelTest, AbortKeepsConsistentTable)
 {
     const std::string path = dir_.Write("trace", Trace(Form::Kxd, false, 15000));
-    for (int32_t stopAt : {1, 4097, 13000}) {
+    for (int32_t stopAt : {1, 2049, 4097, 13000, 16385}) {
         SCOPED_TRACE(stopAt);
         KxLoadOptions options;
         options.progress = [stopAt](int32_t attempts, int64_t) { return attempts < stopAt; };
