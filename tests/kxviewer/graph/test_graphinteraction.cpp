@@ -93,6 +93,12 @@ QColor Colour(int32_t) { return Qt::green; }
 // Records on one thread (tid 1) at the given times, one row each, nest 0;
 // the widget shown at 800 x 500 and painted once.
 struct Scene {
+    Scene(KxTable& table, bool errors)
+    {
+        owner.errors = errors;
+        model.Build(table, Colour, nullptr);
+        Show();
+    }
     explicit Scene(const std::vector<int64_t>& times, const std::vector<std::pair<int64_t, uint64_t>>& other = {})
     {
         GraphPointBuilder points;
@@ -106,6 +112,10 @@ struct Scene {
             owner.times.push_back(r.first);
         }
         model.Build(points, {1, 2, 3}, nullptr, Colour);
+        Show();
+    }
+    void Show()
+    {
         graph.SetOwner(&owner);
         graph.resize(800, 500);
         graph.SetModel(&model);
@@ -160,18 +170,12 @@ TEST(GraphInteraction, WheelZoomsWithinItsLimits)
     QAction* zoomIn = scene.owner.actions[GraphOwner::ACT_ZOOM_IN];
     QAction* zoomOut = scene.owner.actions[GraphOwner::ACT_ZOOM_OUT];
     EXPECT_FALSE(zoomOut->isEnabled()) << "the full range shows at start";
-    EXPECT_EQ(scene.owner.status, "Graph reached minimum resolution");
-    const struct {
-        int delta;
-        bool zoomInEnabled, zoomOutEnabled, zoomed;
-        const char* status; // null: "Range from ... is set"
-    } steps[] = {
-        {120, true, true, true, nullptr},
-        {-120, true, true, true, nullptr},
-        {-120, true, false, false, "Graph reached minimum resolution"},
-        {-120, true, false, false, "Graph reached minimum resolution"},
-        {120, true, true, true, nullptr},
-    };
+    const char* const MIN = "Graph reached minimum resolution";
+    EXPECT_EQ(scene.owner.status, MIN);
+    // status null: "Range from ... is set".
+    const struct { int delta; bool zoomInEnabled, zoomOutEnabled, zoomed; const char* status; } steps[] = {
+        {120, true, true, true, nullptr}, {-120, true, true, true, nullptr}, {-120, true, false, false, MIN},
+        {-120, true, false, false, MIN}, {120, true, true, true, nullptr}};
     for (const auto& s : steps) {
         scene.Wheel(s.delta);
         EXPECT_EQ(zoomIn->isEnabled(), s.zoomInEnabled);
@@ -202,22 +206,18 @@ TEST(GraphInteraction, WheelZoomsWithinItsLimits)
 // Left drags of each mode from the plot's centre column.
 TEST(GraphInteraction, DragsMoveTheCursorZoomSelectAndPan)
 {
+    // extra: pixels past a hundredth of the plot width; zoomed: the window
+    // narrowed to the band; pan: window moved by, in units; overSelection:
+    // rows 490 .. 560 selected before.
     const struct {
-        const char* name;
-        Qt::KeyboardModifiers modifiers;
-        int extra;    // pixels past a hundredth of the plot width
-        bool zoomed;  // the window narrowed to the band
-        int64_t pan;  // window moved by, in units
-        bool cursorAtRelease;
-        bool selects;
-        bool overSelection; // rows 490 .. 560 selected before
+        const char* name; Qt::KeyboardModifiers modifiers; int extra; bool zoomed; int64_t pan;
+        bool cursorAtRelease, selects, overSelection;
     } cases[] = {
         {"a hundredth of the width moves the cursor", Qt::NoModifier, 0, false, 0, true, false, false},
         {"one pixel more zooms to the band", Qt::NoModifier, 1, true, 0, false, false, false},
         {"Shift selects the rows between", Qt::ShiftModifier, 40, false, 0, true, true, false},
         {"Shift inside a selection replaces it", Qt::ShiftModifier, 40, false, 0, true, true, true},
-        {"Control pans the zoomed view", Qt::ControlModifier, 40, false, -1, false, false, false},
-    };
+        {"Control pans the zoomed view", Qt::ControlModifier, 40, false, -1, false, false, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(Times(1001, 10));
@@ -272,13 +272,10 @@ TEST(GraphInteraction, BackHistoryKeepsTenViews)
 // there; else the record at the time, or a neighbour as the user says.
 TEST(GraphInteraction, BookmarksSetFromTheGraph)
 {
+    // answer NoButton: no question; row 500 (time 5000) is bookmarked first.
     const struct {
-        const char* name;
-        int unitsPerPixel;
-        int64_t at;
-        QMessageBox::StandardButton answer; // NoButton: no question
-        std::set<int32_t> bookmarks;        // row 500 (time 5000) is bookmarked first
-        const char* question;
+        const char* name; int unitsPerPixel; int64_t at; QMessageBox::StandardButton answer;
+        std::set<int32_t> bookmarks; const char* question;
     } cases[] = {
         {"3 pixels away removes", 10, 5030, QMessageBox::NoButton, {}, nullptr},
         {"4 pixels away adds the record there", 10, 5040, QMessageBox::NoButton, {500, 504}, nullptr},
@@ -286,8 +283,7 @@ TEST(GraphInteraction, BookmarksSetFromTheGraph)
         {"between records: to the left", 10, 5065, QMessageBox::Yes, {500, 506}, "Left at"},
         {"between records: cancel", 10, 5065, QMessageBox::Cancel, {500}, "Left at"},
         {"a marked neighbour far away is removed", 1, 5005, QMessageBox::Yes, {},
-         "Nearest record is far from here at and have bookmark\nRemove it?"},
-    };
+         "Nearest record is far from here at and have bookmark\nRemove it?"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(Times(1001, 10));
@@ -315,21 +311,13 @@ TEST(GraphInteraction, BookmarksSetFromTheGraph)
 // mark-out.
 TEST(GraphInteraction, MarksSelectTheRowsBetween)
 {
-    const struct {
-        std::vector<int> marks;
-        int32_t markIn, markOut; // -1: none
-        std::set<int32_t> selected;
-    } cases[] = {
-        {{-60, 40}, 40, 60, {40, 50, 60}},
-        {{-40, 60}, 40, 60, {40, 50, 60}},
-        {{60, -40}, 40, 60, {40, 50, 60}},
-        {{40, -60, 50}, 50, 60, {50, 60}},
-        {{40, -60, 30}, 30, 60, {30, 40, 50, 60}},
-        {{40, -60, 70}, 70, -1, {40, 50, 60}},
-        {{40, -60, -30}, 30, -1, {40, 50, 60}},
-        {{40, -60, -50}, 40, 50, {40, 50}},
-        {{40, -60, -70}, 40, 70, {40, 50, 60, 70}},
-    };
+    // markIn, markOut -1: none.
+    const struct { std::vector<int> marks; int32_t markIn, markOut; std::set<int32_t> selected; } cases[] = {
+        {{-60, 40}, 40, 60, {40, 50, 60}},         {{-40, 60}, 40, 60, {40, 50, 60}},
+        {{60, -40}, 40, 60, {40, 50, 60}},         {{40, -60, 50}, 50, 60, {50, 60}},
+        {{40, -60, 30}, 30, 60, {30, 40, 50, 60}}, {{40, -60, 70}, 70, -1, {40, 50, 60}},
+        {{40, -60, -30}, 30, -1, {40, 50, 60}},    {{40, -60, -50}, 40, 50, {40, 50}},
+        {{40, -60, -70}, 40, 70, {40, 50, 60, 70}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.marks));
         Scene scene(Times(9, 100));
@@ -369,10 +357,8 @@ TEST(GraphInteraction, ShiftTimeMovesPointsWindowAndFullRange)
 // nothing to act on and change nothing.
 TEST(GraphInteraction, NothingToActOnDoesNothing)
 {
-    const struct {
-        const char* name;
-        std::vector<int64_t> times;
-    } cases[] = {{"no records", {}}, {"one instant", {500, 500}}};
+    const struct { const char* name; std::vector<int64_t> times; } cases[] = {
+        {"no records", {}}, {"one instant", {500, 500}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(c.times);
@@ -401,16 +387,9 @@ TEST(GraphInteraction, NothingToActOnDoesNothing)
 // segment over the whole plot); thread 3 from 600 on.
 TEST(GraphInteraction, ProbeFindsTheShownLinesCrossingAColumn)
 {
-    const struct {
-        const char* name;
-        int64_t at;
-        bool hideThree;
-        std::vector<uint64_t> tids;
-    } cases[] = {
-        {"before thread 3 starts", 300, false, {1, 2}},
-        {"all three", 700, false, {1, 2, 3}},
-        {"a hidden line is not found", 700, true, {1, 2}},
-    };
+    const struct { const char* name; int64_t at; bool hideThree; std::vector<uint64_t> tids; } cases[] = {
+        {"before thread 3 starts", 300, false, {1, 2}}, {"all three", 700, false, {1, 2, 3}},
+        {"a hidden line is not found", 700, true, {1, 2}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(Times(101, 10), {{0, 2}, {1000, 2}, {600, 3}, {800, 3}, {1000, 3}});
@@ -428,15 +407,9 @@ TEST(GraphInteraction, ProbeFindsTheShownLinesCrossingAColumn)
 // points; lines drawn by columns at most one point a column.
 TEST(GraphInteraction, PointsUnderTheMouse)
 {
-    const struct {
-        const char* name;
-        int count;
-        int64_t step;
-        size_t hits; // within 3 columns of the middle
-    } cases[] = {
-        {"sparse line", 51, 200, 1},
-        {"dense line", 20001, 1, 7},
-    };
+    // hits: within 3 columns of the middle.
+    const struct { const char* name; int count; int64_t step; size_t hits; } cases[] = {
+        {"sparse line", 51, 200, 1}, {"dense line", 20001, 1, 7}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(Times(c.count, c.step));
@@ -487,9 +460,8 @@ TEST(GraphInteraction, BlinkRepaintsOnlyTheCursor)
     scene.graph.SetCursorTime(500, false, false);
     scene.graph.repaint();
     PaintLog log(&scene.graph);
-    scene.graph.tick();
-    scene.graph.tick();
-    scene.graph.tick();
+    for (int i = 0; i < 3; ++i)
+        scene.graph.tick();
     const QRect strip = scene.graph.CursorRect();
     // The timer may have ticked before: the phase is either.
     const int first = log.paints.empty() ? 0 : log.paints[0].second;
@@ -510,16 +482,10 @@ TEST(GraphInteraction, BlinkRepaintsOnlyTheCursor)
 TEST(GraphInteraction, ColourAndGridFollowTheDocument)
 {
     const QColor DEFAULT(64, 64, 64);
-    const struct {
-        const char* sender;
-        QColor answer; // invalid: cancelled
-        QColor background;
-        bool grid;
-    } cases[] = {
-        {"ColorGraphBg", Qt::red, Qt::red, true},
-        {"ColorGraphBg", QColor(), DEFAULT, false},
-        {"ColorSelect", Qt::red, DEFAULT, true},
-    };
+    // answer invalid: cancelled.
+    const struct { const char* sender; QColor answer, background; bool grid; } cases[] = {
+        {"ColorGraphBg", Qt::red, Qt::red, true}, {"ColorGraphBg", QColor(), DEFAULT, false},
+        {"ColorSelect", Qt::red, DEFAULT, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sender);
         Scene scene(Times(11, 100));
@@ -547,28 +513,16 @@ TEST(GraphInteraction, ColourAndGridFollowTheDocument)
 TEST(GraphInteraction, KeysMenuAndErrorIcons)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    for (uint64_t i = 0; i < 50; ++i) {
-        RawRecord raw;
-        raw.time = 1000 + 10 * i;
+    RawRecord raw;
+    for (uint64_t i = 0; i < 50; ++i, raw.time += 10)
         table->AppendRecord(raw.Build());
-    }
     table->GetRecord(20)->errorKind = KXERR_FuncStackOverflown;
-    FakeOwner owner;
-    owner.errors = true;
-    GraphModel model;
-    model.Build(*table, Colour, nullptr);
-    QSimpleGraph graph;
-    graph.SetOwner(&owner);
-    graph.resize(800, 500);
-    graph.SetModel(&model);
-    graph.show();
-    graph.grab();
+    Scene scene(*table, true);
+    FakeOwner& owner = scene.owner;
+    QSimpleGraph& graph = scene.graph;
 
-    const struct {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        const char* jump; // null: none
-    } keys[] = {{Qt::Key_Home, Qt::ControlModifier, "home"}, {Qt::Key_End, Qt::ControlModifier, "end"},
+    // jump null: none.
+    const struct { int key; Qt::KeyboardModifiers modifiers; const char* jump; } keys[] = {{Qt::Key_Home, Qt::ControlModifier, "home"}, {Qt::Key_End, Qt::ControlModifier, "end"},
                 {Qt::Key_End, Qt::NoModifier, nullptr}};
     for (const auto& k : keys) {
         owner.jumps.clear();

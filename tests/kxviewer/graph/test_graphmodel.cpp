@@ -15,12 +15,8 @@
 
 namespace {
 
-struct In {
-    int64_t time;
-    int32_t thread; // place in the thread list
-    int64_t nest;
-    bool leave;
-};
+// thread: place in the thread list.
+struct In { int64_t time; int32_t thread; int64_t nest; bool leave; };
 
 // Every line as "tid: time/level/connect ...", lines joined by " | ".
 std::string Lines(const GraphModel& model)
@@ -37,15 +33,8 @@ std::string Lines(const GraphModel& model)
     return out;
 }
 
-struct BuildCase {
-    const char* name;
-    std::vector<In> records;
-    const char* lines;
-    GraphPair time;
-    int64_t levelMax;
-    size_t skippedThreads;
-    uint64_t skippedRecords;
-};
+struct BuildCase { const char* name; std::vector<In> records; const char* lines; GraphPair time;
+                   int64_t levelMax; size_t skippedThreads; uint64_t skippedRecords; };
 
 } // namespace
 
@@ -71,8 +60,7 @@ TEST(GraphPoints, BuildsLinesAndRanges)
          {INT64_MIN, INT64_MAX}, 3, 0, 0},
         {"threads without a place in the list are skipped and counted once",
          {{7, 0, 0, false}, {8, 1024, 0, false}, {9, -1, 2, false}, {10, 1024, 9, false}, {11, 0, 0, false}},
-         "100: 7/0/2 7/1/1 11/1/1 | 101: | 102:", {7, 11}, 3, 2, 3},
-    };
+         "100: 7/0/2 7/1/1 11/1/1 | 101: | 102:", {7, 11}, 3, 2, 3}};
     for (const BuildCase& c : cases) {
         SCOPED_TRACE(c.name);
         GraphPointBuilder points;
@@ -116,11 +104,7 @@ TEST(GraphPoints, LookupFindsTheFirstPointNotBefore)
     // Times 10 10 20 20 20 20: two rises, a carry, a resume; no carry at
     // the same time.
     ASSERT_EQ(model.Index().size(), 6u);
-    const struct {
-        int64_t t;
-        size_t position;
-        bool found;
-    } cases[] = {{9, 0, false}, {10, 0, true}, {15, 2, false}, {20, 2, true}, {21, 0, false}, {INT64_MIN, 0, false}};
+    const struct { int64_t t; size_t position; bool found; } cases[] = {{9, 0, false}, {10, 0, true}, {15, 2, false}, {20, 2, true}, {21, 0, false}, {INT64_MIN, 0, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.t);
         const GraphModel::Found found = model.Lookup(c.t);
@@ -134,10 +118,9 @@ TEST(GraphPoints, LookupFindsTheFirstPointNotBefore)
 TEST(GraphPoints, TableBuildSkipsThe1025thThreadAndCancelsToAnEmptyGraph)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
-    for (uint64_t tid = 1; tid <= 1025; ++tid) {
-        RawRecord raw;
-        raw.tid = tid;
-        raw.time = 1000 + tid;
+    RawRecord raw;
+    for (raw.tid = 1; raw.tid <= 1025; ++raw.tid) {
+        raw.time = 1000 + raw.tid;
         table->AppendRecord(raw.Build());
     }
     ASSERT_EQ(table->RecordCount(), 1025);
@@ -165,13 +148,8 @@ TEST(GraphPoints, AuxItemsStandForTheThreadsOfTheirRecords)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
     table->AuxTree().Reset(FIELD_TNAME, FIELD_KXNAME);
-    const struct {
-        uint64_t tid;
-        const char* tname;
-        const char* kxname;
-    } records[] = {
-        {7, "main", "net"}, {9, "worker", "net"}, {11, "main", "db"}, {7, "main", "db"}, {9, "worker", "io"},
-    };
+    const struct { uint64_t tid; const char *tname, *kxname; } records[] = {
+        {7, "main", "net"}, {9, "worker", "net"}, {11, "main", "db"}, {7, "main", "db"}, {9, "worker", "io"}};
     for (const auto& r : records) {
         RawRecord raw;
         raw.tid = r.tid;
@@ -181,16 +159,12 @@ TEST(GraphPoints, AuxItemsStandForTheThreadsOfTheirRecords)
     }
     const AuxThreadMap map(*table);
     using Items = std::vector<std::pair<int32_t, int32_t>>;
-    const struct {
-        Items items;
-        std::vector<uint64_t> tids;
-    } cases[] = {
+    const struct { Items items; std::vector<uint64_t> tids; } cases[] = {
         {{{0, -1}}, {7, 11}},         // "main"
         {{{0, 0}}, {7}},              // "main" / "net"
         {{{0, 1}}, {7, 11}},          // "main" / "db"
         {{{1, 1}, {0, 0}}, {7, 9}},   // "worker" / "io" and "main" / "net"
-        {{{2, -1}}, {}},              // no such item
-    };
+        {{{2, -1}}, {}}};             // no such item
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.items));
         EXPECT_EQ(map.Threads(c.items), c.tids);
@@ -211,21 +185,14 @@ TEST(GraphPoints, AuxItemsStandForTheThreadsOfTheirRecords)
 
 TEST(GraphDrawData, ScalesAndPixelsHoldAtAnyRange)
 {
-    const struct {
-        const char* name;
-        int64_t xMin, xMax;
-        int plotWidth;
-        int64_t x;
-        int pixel;  // -1: outside the window or no scale
-        int mapped; // -1: no scale
-    } cases[] = {
+    // pixel -1: outside the window or no scale; mapped -1: no scale.
+    const struct { const char* name; int64_t xMin, xMax; int plotWidth; int64_t x; int pixel, mapped; } cases[] = {
         {"the whole 64-bit range, start", INT64_MIN, INT64_MAX, 1000, INT64_MIN, 10, 10},
         {"the whole 64-bit range, middle", INT64_MIN, INT64_MAX, 1000, 0, 510, 510},
         {"negative times", -2000, -1000, 100, -1500, 60, 60},
         {"outside the window", 0, 1000, 100, 1001, -1, 110},
         {"no plot width", 0, 1000, 0, 500, -1, -1},
-        {"a span of nothing", 5, 5, 100, 5, -1, -1},
-    };
+        {"a span of nothing", 5, 5, 100, 5, -1, -1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CGraphRange range;
@@ -247,12 +214,7 @@ TEST(GraphDrawData, ScalesAndPixelsHoldAtAnyRange)
 TEST(GraphElement, ResizeGrowsOnlyAndAFailureLeavesNoPoints)
 {
     CGraphElement element(42);
-    const struct {
-        int32_t n;
-        int result;
-        int32_t count;
-        int32_t capacity;
-    } steps[] = {{10, 0, 10, 10}, {4, 0, 4, 10}, {12, 0, 12, 12}, {-1, -1, 0, 0}, {3, 0, 3, 3}};
+    const struct { int32_t n; int result; int32_t count, capacity; } steps[] = {{10, 0, 10, 10}, {4, 0, 4, 10}, {12, 0, 12, 12}, {-1, -1, 0, 0}, {3, 0, 3, 3}};
     for (const auto& s : steps) {
         SCOPED_TRACE(s.n);
         EXPECT_EQ(element.Resize(s.n), s.result);

@@ -27,12 +27,7 @@ const QColor HANDLE(244, 177, 41);
 
 QColor SchemeColour(int32_t i) { return SCHEME[i % 3]; }
 
-struct Rec {
-    int64_t time;
-    int32_t thread;
-    int64_t nest;
-    bool leave;
-};
+struct Rec { int64_t time; int32_t thread; int64_t nest; bool leave; };
 
 // A model, the graph showing it at 800 x 500 and its slider under it.
 struct Scene {
@@ -72,52 +67,45 @@ int CountColour(const QImage& image, const QRect& area, const QColor& colour)
 // (a back step); thread 1 at level 2 from 1200 to 2400.
 const std::vector<Rec> TWO_THREADS = {
     {1000, 0, 0, false}, {2000, 0, 0, false}, {2000, 0, 2, false}, {1920, 0, 0, false},
-    {1200, 1, 1, false}, {2400, 1, 1, false},
-};
+    {1200, 1, 1, false}, {2400, 1, 1, false}};
 
 } // namespace
 
 TEST(GraphWidget, PixelsOfThePlotAndTheSlider)
 {
+    using Setup = std::function<void(Scene&)>;
+    using Area = std::function<QRect(Scene&)>;
+    const Setup none = [](Scene&) {};
+    const Setup band = [](Scene& s) { s.graph.SetBands({{1250, 1350, BAND.rgb()}}); };
+    const auto pixel = [](int64_t t, int64_t level) -> Area {
+        return [t, level](Scene& s) { return QRect(s.At(t, level), QSize(1, 1)); };
+    };
+    const auto fixed = [](QRect r) -> Area { return [r](Scene&) { return r; }; };
+    // area: where to look and what colour (or its absence) to expect there.
     const struct {
-        const char* name;
-        std::function<void(Scene&)> setup;
-        bool slider;
-        // Where to look and what colour (or its absence) to expect there.
-        std::function<QRect(Scene&)> area;
-        QColor colour;
-        bool present;
+        const char* name; Setup setup; bool slider; Area area; QColor colour; bool present;
     } cases[] = {
-        {"background", [](Scene&) {}, false, [](Scene&) { return QRect(10, 250, 1, 1); }, BACKGROUND, true},
-        {"thread 0 in scheme colour 0", [](Scene&) {}, false,
-         [](Scene& s) { return QRect(s.At(1300, 1).x(), s.At(1300, 1).y(), 1, 1); }, SCHEME[0], true},
-        {"thread 1 in scheme colour 1", [](Scene&) {}, false,
-         [](Scene& s) { return QRect(s.At(1800, 2).x(), s.At(1800, 2).y(), 1, 1); }, SCHEME[1], true},
-        {"band behind lines: the line shows", [](Scene& s) { s.graph.SetBands({{1250, 1350, BAND.rgb()}}); }, false,
-         [](Scene& s) { return QRect(s.At(1300, 1).x(), s.At(1300, 1).y(), 1, 1); }, SCHEME[0], true},
-        {"band behind lines: the band fills the rest", [](Scene& s) { s.graph.SetBands({{1250, 1350, BAND.rgb()}}); },
-         false, [](Scene& s) { return QRect(s.At(1300, 1).x(), s.At(1200, 0).y() - 3, 1, 1); }, BAND, true},
+        {"background", none, false, fixed(QRect(10, 250, 1, 1)), BACKGROUND, true},
+        {"thread 0 in scheme colour 0", none, false, pixel(1300, 1), SCHEME[0], true},
+        {"thread 1 in scheme colour 1", none, false, pixel(1800, 2), SCHEME[1], true},
+        {"band behind lines: the line shows", band, false, pixel(1300, 1), SCHEME[0], true},
+        {"band behind lines: the band fills the rest", band, false,
+         [](Scene& s) { return QRect(s.At(1300, 1).x(), s.At(1200, 0).y() - 3, 1, 1); }, BAND, true},
         {"a window between two points shows the crossing line",
          [](Scene& s) { s.graph.SetRange(1101, 1199, 0, 6, true, false); }, false,
          [](Scene& s) { return QRect(s.graph.PlotRect.center().x(), s.At(1150, 1).y(), 1, 1); }, SCHEME[0], true},
         {"zero span draws no lines", [](Scene& s) { s.graph.SetRange(1500, 1500, 0, 6, true, false); }, false,
          [](Scene& s) { return s.graph.PlotRect; }, SCHEME[0], false},
         {"no plot width draws no lines", [](Scene& s) { s.graph.resize(40, 500); }, false,
-         [](Scene&) { return QRect(0, 0, 40, 500); }, SCHEME[0], false},
+         fixed(QRect(0, 0, 40, 500)), SCHEME[0], false},
         {"bookmark lines over the grid", [](Scene& s) { s.graph.SetBookmarks({{1700, 3}, {1702, 4}, {1700, 3}}); },
-         false, [](Scene& s) { return QRect(s.At(1700, 4).x(), s.At(1700, 4).y() - 20, 1, 40); }, QColor(0, 255, 255),
-         true},
-        {"handle", [](Scene&) {}, true, [](Scene& s) { return QRect(s.slider->Groove().x() + 20, 5, 1, 1); }, HANDLE,
-         true},
+         false, [](Scene& s) { return QRect(s.At(1700, 4).x(), s.At(1700, 4).y() - 20, 1, 40); }, Qt::cyan, true},
+        {"handle", none, true, [](Scene& s) { return QRect(s.slider->Groove().x() + 20, 5, 1, 1); }, HANDLE, true},
         {"magenta bookmark ticks", [](Scene& s) { s.graph.SetBookmarks({{1700, 3}}); }, true,
-         [](Scene& s) {
-             const int x = s.slider->Groove().x() + s.slider->Groove().width() * 700 / 1400;
-             return QRect(x - 3, 5, 4, 5);
-         },
-         QColor(Qt::magenta), true},
+         [](Scene& s) { return QRect(s.slider->Groove().x() + s.slider->Groove().width() / 2 - 3, 5, 4, 5); },
+         Qt::magenta, true},
         {"a groove of no width draws the background only", [](Scene& s) { s.slider->resize(8, GraphSlider::HEIGHT); },
-         true, [](Scene&) { return QRect(0, 0, 8, GraphSlider::HEIGHT); }, HANDLE, false},
-    };
+         true, fixed(QRect(0, 0, 8, GraphSlider::HEIGHT)), HANDLE, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(TWO_THREADS);
@@ -137,14 +125,8 @@ TEST(GraphWidget, BackStepsAreDashed)
 {
     Scene scene(TWO_THREADS);
     const QImage image = scene.Grab();
-    const struct {
-        const char* name;
-        int64_t from, to, level;
-        bool dashed;
-    } cases[] = {
-        {"forward at level 1", 1250, 1900, 1, false},
-        {"back from 2000 to 1920 at level 3", 1920, 2000, 3, true},
-    };
+    const struct { const char* name; int64_t from, to, level; bool dashed; } cases[] = {
+        {"forward at level 1", 1250, 1900, 1, false}, {"back from 2000 to 1920 at level 3", 1920, 2000, 3, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // Away from the circles at both ends.
@@ -225,14 +207,9 @@ TEST(GraphWidget, AggregatedColumnsEqualTheExactLine)
 // are swept so that such plots occur.
 TEST(GraphWidget, XDivisionsFallInTheSamePaintUntilLabelsFit)
 {
-    const struct {
-        int64_t from, to;
-        bool lowered; // at 800 pixels
-    } cases[] = {
-        {0, 1000, false},
-        {1000000000000000, 1000000001000000, true},
-        {INT64_MIN + 1, INT64_MAX - 1, true},
-    };
+    // lowered: at 800 pixels.
+    const struct { int64_t from, to; bool lowered; } cases[] = {
+        {0, 1000, false}, {1000000000000000, 1000000001000000, true}, {INT64_MIN + 1, INT64_MAX - 1, true}};
     for (const auto& c : cases) {
         for (int width = 120; width <= 800; width += 4) {
             SCOPED_TRACE(width);
@@ -266,16 +243,9 @@ TEST(GraphWidget, MaximumResolutionOf800PixelsAnd8DivisionsIs25Units)
 
 TEST(GraphWidget, BookmarksCountTheirNeighboursWithinTenPixels)
 {
-    const struct {
-        std::vector<int> columns;
-        std::vector<int> counts;
-    } cases[] = {
-        {{100, 104, 109}, {3, 3, 3}},
-        {{100, 110}, {1, 1}},
-        {{118, 100, 109}, {2, 2, 3}},
-        {{}, {}},
-        {{50, 50, 500}, {2, 2, 1}},
-    };
+    const struct { std::vector<int> columns, counts; } cases[] = {
+        {{100, 104, 109}, {3, 3, 3}}, {{100, 110}, {1, 1}}, {{118, 100, 109}, {2, 2, 3}}, {{}, {}},
+        {{50, 50, 500}, {2, 2, 1}}};
     for (const auto& c : cases)
         EXPECT_EQ(QSimpleGraph::NeighbourCounts(c.columns), c.counts);
 }
@@ -283,21 +253,18 @@ TEST(GraphWidget, BookmarksCountTheirNeighboursWithinTenPixels)
 TEST(GraphSlider, HandlePlacesAndDragsPan)
 {
     constexpr int64_t HOURS3 = 3LL * 3600 * 1000000;
+    // start, end: the log; windowMin, span: the visible window; dragTo:
+    // groove pixels from the handle centre, 0 no drag; minAfterDrag -1: not checked.
     const struct {
-        const char* name;
-        int64_t start, end;       // the log
-        int64_t windowMin, span;  // the visible window
-        int dragTo;               // groove pixels from the handle centre; 0 no drag
-        int handleStart, handleWidth;
-        int64_t minAfterDrag;     // -1: not checked
+        const char* name; int64_t start, end, windowMin, span; int dragTo, handleStart, handleWidth;
+        int64_t minAfterDrag;
     } cases[] = {
         {"100 us of a 3 h log still shows 10 px", 0, HOURS3, HOURS3 / 2, 100, 0, 390, 10, -1},
         {"a log shorter than the groove in pixels", 0, 100, 0, 100, 0, 0, 785, -1},
         {"full range", 0, HOURS3, 0, HOURS3, 0, 0, 785, -1},
         {"window at the right end stops at groove - 5", 0, HOURS3, HOURS3 - 100, 100, 0, 775, 10, -1},
         {"beyond 2^31 us with negative times", -HOURS3, HOURS3, 0, HOURS3 / 2, 0, 395, 192, -1},
-        {"drag to the left end shows the start", 0, HOURS3, HOURS3 / 2, HOURS3 / 10, -1000, 0, 74, 0},
-    };
+        {"drag to the left end shows the start", 0, HOURS3, HOURS3 / 2, HOURS3 / 10, -1000, 0, 74, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene({{c.start, 0, 0, false}, {c.end, 0, 0, false}});
@@ -326,17 +293,12 @@ TEST(GraphSlider, HandlePlacesAndDragsPan)
 // 64-bit times and deltas.
 TEST(GraphWidget, ScrollKeepsTheWindowInsideTheFullRange)
 {
-    const struct {
-        const char* name;
-        int64_t fullMin, fullMax, windowMin, windowMax, delta;
-        int64_t expectedMin;
-    } cases[] = {
+    const struct { const char* name; int64_t fullMin, fullMax, windowMin, windowMax, delta, expectedMin; } cases[] = {
         {"right", 0, 1000, 100, 200, 50, 150},
         {"left past the start", 0, 1000, 100, 200, -500, 0},
         {"largest delta", INT64_MIN, INT64_MAX, -10, 10, INT64_MAX, INT64_MAX - 20},
         {"smallest delta", INT64_MIN, INT64_MAX, -10, 10, INT64_MIN, INT64_MIN},
-        {"window as wide as the range", 5, 50, 5, 50, 7, 5},
-    };
+        {"window as wide as the range", 5, 50, 5, 50, 7, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QSimpleGraph graph;

@@ -80,6 +80,11 @@ protected:
     }
 
     static TabGraph* GraphOf(TabTable* tab) { return qobject_cast<TabGraph*>(tab->GraphTab); }
+    static TabGraph* CreateGraph(TabTable* tab)
+    {
+        tab->CreateGraph();
+        return GraphOf(tab);
+    }
 
     int GraphDocks() const
     {
@@ -106,13 +111,9 @@ protected:
 
 TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenCancelled)
 {
-    struct Case {
-        uint32_t records;
-        bool cancel;
-        bool dialog;
-    };
-    const Case cases[] = {{10000, false, false}, {10001, false, true}, {10001, true, true}};
-    for (const Case& c : cases) {
+    const struct { uint32_t records; bool cancel, dialog; } cases[] = {
+        {10000, false, false}, {10001, false, true}, {10001, true, true}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.records) + (c.cancel ? " cancelled" : ""));
         TabTable* tab = Relative(OpenGenerated(c.records, c.cancel ? "cancel.kx" : "trace.kx"));
         ASSERT_EQ(tab->Table->RowCount(), int32_t(c.records));
@@ -155,13 +156,7 @@ TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenC
 
 TEST_F(TabGraphTest, GraphIsRefusedOrShownOnce)
 {
-    struct Case {
-        const char* name;
-        std::function<TabTable*()> open;
-        std::string box;
-        int graphs;
-    };
-    const Case cases[] = {
+    const struct { const char* name; std::function<TabTable*()> open; std::string box; int graphs; } cases[] = {
         {"absolute time",
          [this] {
              TabTable* tab = OpenRecords({At(5, 1), At(9, 1)});
@@ -172,9 +167,8 @@ TEST_F(TabGraphTest, GraphIsRefusedOrShownOnce)
          "Only tables with relative time may be shown on Graph", 0},
         {"all times zero", [this] { return OpenTimes({At(0, 1), At(0, 2)}); }, "All TIME values equals zero", 0},
         {"empty table", [this] { return Relative(OpenRecords({})); }, "", 0},
-        {"asked twice", [this] { return OpenTimes({At(5, 1), At(9, 2)}); }, "", 1},
-    };
-    for (const Case& c : cases) {
+        {"asked twice", [this] { return OpenTimes({At(5, 1), At(9, 2)}); }, "", 1}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TabTable* tab = c.open();
         graphShell.Clear();
@@ -211,8 +205,7 @@ TEST_F(TabGraphTest, ClosingEitherTabLeavesNoLinks)
     for (const Order order : {Order::GraphFirst, Order::TableFirst, Order::CloseAll}) {
         SCOPED_TRACE(int(order));
         TabTable* tab = OpenTimes({At(5, 1), At(9, 2), At(12, 1)});
-        tab->CreateGraph();
-        QPointer<TabGraph> graph = GraphOf(tab);
+        QPointer<TabGraph> graph = CreateGraph(tab);
         ASSERT_TRUE(graph);
         EXPECT_EQ(tab->GraphState, TabBase::GRAPH_OPEN);
         tab->DiscardChanges();
@@ -248,13 +241,10 @@ TEST_F(TabGraphTest, RowAndTimeChangesAskToCloseTheGraph)
 {
     TabTable* source = OpenTimes({At(1, 5), At(2, 5)});
     source->RowsCopyAll();
-    struct Case {
-        const char* name;
-        std::function<void(TabTable*)> command;
-        std::string question;
+    const struct {
+        const char* name; std::function<void(TabTable*)> command; std::string question;
         std::function<bool(TabTable*)> done;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"paste", [](TabTable* t) { t->Actions[TACT_ROWS_PASTE]->trigger(); }, "paste rows",
          [](TabTable* t) { return t->Table->RowCount() == 5; }},
         {"paste to end", [](TabTable* t) { t->Actions[TACT_ROWS_PASTE_TO_END]->trigger(); }, "paste rows",
@@ -268,9 +258,8 @@ TEST_F(TabGraphTest, RowAndTimeChangesAskToCloseTheGraph)
         {"delete", [](TabTable* t) { t->Actions[TACT_ROWS_DELETE]->trigger(); }, "delete rows",
          [](TabTable* t) { return t->Table->RowCount() == 2; }},
         {"relative time off", [](TabTable* t) { t->Actions[TACT_RELATIVE_TIME]->trigger(); },
-         "switch relative time off", [](TabTable* t) { return !t->Table->TimeNormalised(); }},
-    };
-    for (const Case& c : cases) {
+         "switch relative time off", [](TabTable* t) { return !t->Table->TimeNormalised(); }}};
+    for (const auto& c : cases) {
         for (const bool close : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (close ? ", graph closed" : ", graph kept"));
             TabTable* tab = OpenTimes({At(5, 1), At(9, 2), At(12, 1)});
@@ -295,8 +284,7 @@ TEST_F(TabGraphTest, RowAndTimeChangesAskToCloseTheGraph)
 TEST_F(TabGraphTest, GraphDocumentRefusesTableChanges)
 {
     TabTable* tab = OpenTimes({At(5, 1), At(9, 2)});
-    tab->CreateGraph();
-    TabGraph* graph = GraphOf(tab);
+    TabGraph* graph = CreateGraph(tab);
     graphShell.Clear();
     graph->Actions[TACT_ROWS_DELETE]->trigger();
     graph->Actions[TACT_RELATIVE_TIME]->trigger();
@@ -310,8 +298,7 @@ TEST_F(TabGraphTest, GraphDocumentRefusesTableChanges)
 TEST_F(TabGraphTest, TimeZeroHereMovesThePointsWithTheTable)
 {
     TabTable* tab = OpenTimes({At(100, 1), At(250, 2), At(400, 1)});
-    tab->CreateGraph();
-    TabGraph* graph = GraphOf(tab);
+    TabGraph* graph = CreateGraph(tab);
     main->SetTabActive(tab, false);
     tab->ContextCell = tab->Model->index(2, 0);
     tab->Actions[TabTable::ACTION_TIME0_HERE]->trigger();
@@ -327,14 +314,9 @@ TEST_F(TabGraphTest, TimeZeroHereMovesThePointsWithTheTable)
 TEST_F(TabGraphTest, CursorAndCurrentRowFollowEachOther)
 {
     TabTable* tab = OpenTimes({At(100, 1), At(250, 2), At(400, 1), At(700, 2)});
-    tab->CreateGraph();
-    TabGraph* graph = GraphOf(tab);
-    struct Case {
-        bool fromGraph;
-        int row;
-    };
-    const Case cases[] = {{false, 2}, {true, 1}, {false, 3}, {true, 0}};
-    for (const Case& c : cases) {
+    TabGraph* graph = CreateGraph(tab);
+    const struct { bool fromGraph; int row; } cases[] = {{false, 2}, {true, 1}, {false, 3}, {true, 0}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fromGraph ? "graph" : "table") + " to row " + std::to_string(c.row));
         TabBase* mover = c.fromGraph ? static_cast<TabBase*>(graph) : tab;
         main->SetTabActive(mover, false);
@@ -349,16 +331,10 @@ TEST_F(TabGraphTest, CursorAndCurrentRowFollowEachOther)
 TEST_F(TabGraphTest, ColoursChosenOnTheGraphAreTheTablesToo)
 {
     TabTable* tab = OpenTimes({At(100, 1), At(250, 2)});
-    tab->CreateGraph();
-    TabGraph* graph = GraphOf(tab);
-    struct Case {
-        int action;
-        QColor colour;
-        uint32_t PrefTabTable::*field;
-    };
-    const Case cases[] = {{TACT_COLOR_SELECTION, QColor(0x12, 0x34, 0x56), &PrefTabTable::ColorSelect},
+    TabGraph* graph = CreateGraph(tab);
+    const struct { int action; QColor colour; uint32_t PrefTabTable::*field; } cases[] = {{TACT_COLOR_SELECTION, QColor(0x12, 0x34, 0x56), &PrefTabTable::ColorSelect},
                           {TACT_COLOR_HIGHLIGHT, QColor(0x65, 0x43, 0x21), &PrefTabTable::ColorHighlight}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.action);
         prompt.colors.enqueue(c.colour);
         graph->Actions[c.action]->trigger();
@@ -371,19 +347,12 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
 {
     // The default levels show thread names, not thread ids.
     TabTable* tab = OpenTimes({At(5, 11, "alpha"), At(7, 12, "beta"), At(9, 13, "beta"), At(11, 11, "alpha")});
-    tab->CreateGraph();
-    TabGraph* graph = GraphOf(tab);
-    struct Case {
-        TabBase* on;
-        const char* item; // null: show all
-        std::vector<uint64_t> shown;
-        QStringList items; // chosen in the graph's tree from the shown threads
-    };
-    const Case cases[] = {{tab, "alpha", {11}, {"alpha"}},
-                          {graph, "beta", {12, 13}, {"beta"}},
-                          {tab, nullptr, {11, 12, 13}, {"alpha", "beta"}},
-                          {graph, "alpha", {11}, {"alpha"}}};
-    for (const Case& c : cases) {
+    TabGraph* graph = CreateGraph(tab);
+    // item null: show all; items: chosen in the graph's tree from the shown threads.
+    const struct { TabBase* on; const char* item; std::vector<uint64_t> shown; QStringList items; } cases[] = {
+        {tab, "alpha", {11}, {"alpha"}}, {graph, "beta", {12, 13}, {"beta"}},
+        {tab, nullptr, {11, 12, 13}, {"alpha", "beta"}}, {graph, "alpha", {11}, {"alpha"}}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.on == tab ? "table: " : "graph: ") + (c.item ? c.item : "all"));
         PaneDocks* pane = c.on->AuxTreeDock;
         ASSERT_NE(pane, nullptr);
