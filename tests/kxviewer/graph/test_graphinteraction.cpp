@@ -298,7 +298,6 @@ TEST(GraphInteraction, BookmarksSetFromTheGraph)
         if (c.question && prompt.buttonTexts.isEmpty()) {
             EXPECT_EQ(prompt.asked[0].text, c.question);
         } else if (c.question) {
-            EXPECT_EQ(prompt.asked[0].title, "Nearest record is far from here!");
             EXPECT_EQ(prompt.asked[0].text, QStringLiteral("Left at %1 Right at %2. Set bookmark?")
                                                 .arg(QSimpleGraph::TimeText(5060), QSimpleGraph::TimeText(5070)));
             EXPECT_EQ(prompt.buttonTexts[0], QStringList({"To Left", "To Right", "Cancel"}));
