@@ -194,15 +194,10 @@ TEST_F(PrefDialogTest, ColourSchemeEditsInEverySortOrder)
 {
     const char* const tooFew = "Cannot delete: the minimum amount of colors is 5";
     const char* const unsorted = "Please sort by order number first";
-    const struct {
-        const char* name;
-        int count;
-        bool byColor;
-        int current; // the order number of the row clicked
-        const char* button;
-        std::vector<int> scheme; // test colours by index; -1 the inserted one
-        const char* message;
-    } cases[] = {
+    // current: the order number of the row clicked; scheme: test colours by index, -1 the inserted one.
+    struct Case { const char* name; int count; bool byColor; int current; const char* button; std::vector<int> scheme;
+        const char* message; };
+    const Case cases[] = {
         {"five refuse Delete", 5, false, 2, "Delete", {0, 1, 2, 3, 4}, tooFew},
         {"Insert sorted by Color", 6, true, 2, "Insert", {0, 1, -1, 2, 3, 4, 5}, ""},
         {"Insert at the top sorted by Color", 6, true, 0, "Insert", {-1, 0, 1, 2, 3, 4, 5}, ""},

@@ -151,8 +151,7 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        SetUp();
+        TearDown(), SetUp(); // a fresh main window for each case
         QList<StubDoc*> docs = AddDocuments(2, false);
         StubDoc* target = docs[0];
         StubDoc* moved = c.from == From::Panels ? panels[0] : docs[1];
@@ -279,8 +278,7 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        SetUp();
+        TearDown(), SetUp(); // a fresh main window for each case
         StubDoc* target = AddDocuments(1, false)[0];
         QList<StubDoc*> docs{new StubDoc};
         QPointer<ScriptedSecondary> window =
