@@ -197,7 +197,8 @@ TEST_F(LoadFormatsTest, AllNoneGivesBackTheRowsOwnStates)
         look();
         // Checked, unchecked, then partially checked again: the rows' own states.
         for (int click = 0; click < 3; ++click)
-            Click(d, "AllNone"), look();
+            Click(d, "AllNone");
+            look();
         Click(d, "CancelButton");
     };
     LoadFormatsFromFile(nullptr);

@@ -35,7 +35,8 @@ TEST_F(SecondaryTest, DetachedDockGetsANewWindowOfItsOwn)
         {"not the current tab", 3, 2}, {"the current tab", 2, 0}, {"only tab", 1, 0}, {"never docked", 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown(), SetUp(); // a fresh main window for each case
+        TearDown(); // a fresh main window for each case
+        SetUp();
         if (c.groupSize != 1)
             AddDocuments(1, false); // the main window keeps a document
         QList<StubDoc*> group = AddDocuments(c.groupSize, false);
@@ -113,7 +114,8 @@ TEST_F(SecondaryTest, ClosingAWindowKeepsItsPanelsHiddenInTheMainWindow)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const bool closes = c.answer != QMessageBox::Cancel;
-        TearDown(), SetUp(); // a fresh main window for each case
+        TearDown(); // a fresh main window for each case
+        SetUp();
         AddDocuments(1, false);
         auto* doc = new StubDoc;
         doc->modified = c.modified;
@@ -129,7 +131,8 @@ TEST_F(SecondaryTest, ClosingAWindowKeepsItsPanelsHiddenInTheMainWindow)
             prompt.answers.enqueue(c.answer);
 
         window->close();
-        FlushDeletes(), FlushDeletes();
+        FlushDeletes();
+        FlushDeletes();
 
         EXPECT_EQ(window.isNull(), closes);
         EXPECT_EQ(watchDoc.isNull(), closes);

@@ -151,7 +151,8 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown(), SetUp(); // a fresh main window for each case
+        TearDown(); // a fresh main window for each case
+        SetUp();
         QList<StubDoc*> docs = AddDocuments(2, false);
         StubDoc* target = docs[0];
         StubDoc* moved = c.from == From::Panels ? panels[0] : docs[1];
@@ -278,7 +279,8 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown(), SetUp(); // a fresh main window for each case
+        TearDown(); // a fresh main window for each case
+        SetUp();
         StubDoc* target = AddDocuments(1, false)[0];
         QList<StubDoc*> docs{new StubDoc};
         QPointer<ScriptedSecondary> window =
