@@ -59,11 +59,12 @@ std::vector<std::string> Names(const ImportFormatList& list)
     return names;
 }
 
-std::string Repeated(const std::string& line, int count)
+// count sections of the file, section n as body(n) gives it.
+std::string Sections(int count, const std::function<std::string(int)>& body)
 {
     std::string text;
     for (int n = 0; n < count; ++n)
-        text += "[Section" + std::to_string(n) + "]\n" + line;
+        text += body(n);
     return text;
 }
 
@@ -123,7 +124,7 @@ protected:
     {
         QFile file(prompt_.path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), qint64(text.size()));
+        ASSERT_EQ(file.write(text.data(), qint64(text.size())), qint64(text.size()));
     }
 
     ImportFormatList saved_;
@@ -136,34 +137,28 @@ protected:
 
 TEST_F(LoadFormatsTest, RowsAndTakenFormatsFollowTheFile)
 {
-    struct Case {
-        const char* what;
-        ImportFormatList file;
-        std::function<void(QDialog*, QTableWidget*)> drive;
-        std::vector<std::string> rows;
-        std::vector<std::string> after; // empty: the list stays as it was
-        bool changed;
+    // after: empty when the list stays as it was.
+    struct Case { const char* what; ImportFormatList file; std::function<void(QDialog*, QTableWidget*)> drive;
+        std::vector<std::string> rows, after; bool changed; };
+    // The list's own P family and Q stay, then the one format added.
+    const auto kept = [](const char* added) -> std::vector<std::string> {
+        return {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", added};
     };
     const auto import = [](QDialog* d, QTableWidget*) { Click(d, "ImportButton"); };
-    const auto uncheckFirst = [](QDialog* d, QTableWidget* t) {
-        Toggle(t, 0);
-        Click(d, "ImportButton");
-    };
+    const auto uncheckFirst = [](QDialog* d, QTableWidget* t) { Toggle(t, 0), Click(d, "ImportButton"); };
+    const auto cancel = [](QDialog* d, QTableWidget*) { Click(d, "CancelButton"); };
     const std::vector<Case> cases = {
         {"own file", Join({Family("P", 1, 2), {Format("Q", 2)}}), import, {"P (2 subs) [ ]", "Q [ ]"}, {}, false},
         {"built-in refused", {Format("SysLog", 1, "*.sys")}, import, {"SysLog [ ]"}, {}, false},
         {"P + 2 subs replaced by P + 3 in P's place", Family("P", 1, 3, "*.p"), import, {"P (3 subs) [x]"},
          {"SysLog/1/log", "P/2/*.p", "P #1/0/*.p", "P #2/0/*.p", "P #3/0/*.p", "Q/3/*.log"}, true},
-        {"unchecked row", Join({{Format("R", 1)}, {Format("S", 2)}}), uncheckFirst, {"R [x]", "S [x]"},
-         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "S/4/*.log"}, true},
-        {"cancel", {Format("Q", 1, "*.q")}, [](QDialog* d, QTableWidget*) { Click(d, "CancelButton"); }, {"Q [x]"},
-         {}, false},
+        {"unchecked row", {Format("R", 1), Format("S", 2)}, uncheckFirst, {"R [x]", "S [x]"}, kept("S/4/*.log"), true},
+        {"cancel", {Format("Q", 1, "*.q")}, cancel, {"Q [x]"}, {}, false},
         {"family over the limit refused", Family("F", 1, 8), import, {"F (8 subs) [ ]"}, {}, false},
-        {"sub-template repeated", Join({Family("D", 1, 1), {Format("D #1", 0)}}), import, {"D (2 subs) [ ]"}, {},
-         false},
+        {"sub-template repeated", Join({Family("D", 1, 1), {Format("D #1", 0)}}), import, {"D (2 subs) [ ]"}, {}, false},
         {"more fields than record fields refused", {Format("W", 1, "*.w", 26)}, import, {"W [ ]"}, {}, false},
-        {"name repeated in the file", Join({{Format("R", 1)}, {Format("R", 2, "*.r")}}), import, {"R [x]", "R [ ]"},
-         {"SysLog/1/log", "P/2/*.log", "P #1/0/*.log", "P #2/0/*.log", "Q/3/*.log", "R/4/*.log"}, true},
+        {"name repeated in the file", {Format("R", 1), Format("R", 2, "*.r")}, import, {"R [x]", "R [ ]"},
+         kept("R/4/*.log"), true},
         {"every row unchecked: only marked modified", {Format("R", 1)}, uncheckFirst, {"R [x]"}, {}, true},
     };
     for (const Case& c : cases) {
@@ -177,9 +172,8 @@ TEST_F(LoadFormatsTest, RowsAndTakenFormatsFollowTheFile)
         const bool changed = LoadFormatsFromFile(&editor_);
         EXPECT_EQ(prompt_.rows, c.rows);
         EXPECT_EQ(Names(ImportFormats), c.after.empty() ? before : c.after);
-        EXPECT_EQ(prompt_.importEnabled, std::any_of(c.rows.begin(), c.rows.end(), [](const std::string& row) {
-                      return row.back() == ']' && row[row.size() - 2] == 'x';
-                  }));
+        const auto checked = [](const std::string& row) { return row.substr(row.size() - 3) == "[x]"; };
+        EXPECT_EQ(prompt_.importEnabled, std::any_of(c.rows.begin(), c.rows.end(), checked));
         EXPECT_EQ(changed, c.changed);
         EXPECT_EQ(ImportFormatsModified, c.changed);
     }
@@ -201,12 +195,10 @@ TEST_F(LoadFormatsTest, AllNoneGivesBackTheRowsOwnStates)
         };
         Toggle(t, 1); // partially checked
         look();
-        Click(d, "AllNone"); // checked
-        look();
-        Click(d, "AllNone"); // unchecked
-        look();
-        Click(d, "AllNone"); // partially checked: the rows' own states
-        look();
+        // Checked, unchecked, then partially checked again: the rows' own states.
+        for (int click = 0; click < 3; ++click)
+            Click(d, "AllNone");
+            look();
         Click(d, "CancelButton");
     };
     LoadFormatsFromFile(nullptr);
@@ -219,41 +211,25 @@ TEST_F(LoadFormatsTest, AllNoneGivesBackTheRowsOwnStates)
 // change (not even to the modified mark) before "Import".
 TEST_F(LoadFormatsTest, BadFilesChangeNothing)
 {
-    struct Case {
-        const char* what;
-        std::string text;
-        size_t rows; // 0: "No formats to import"
-    };
+    struct Case { const char* what; std::string text; size_t rows; }; // rows 0: "No formats to import"
     std::string binary(4096, '\0');
     for (size_t i = 0; i < binary.size(); ++i)
         binary[i] = char(i * 37 % 256);
-    std::string fields = "[Format0]\nName=\"Wide\"\n";
-    for (int f = 0; f < 40; ++f)
-        fields += "K" + std::to_string(f) + "=" + std::to_string(f) + ",\"(x\n";
+    const std::string fields = "[Format0]\nName=\"Wide\"\n" + Sections(40, [](int f) {
+        return "K" + std::to_string(f) + "=" + std::to_string(f) + ",\"(x\n";
+    });
     const std::vector<Case> cases = {
         {"empty", "", 0},
         {"binary", binary, 0},
-        {"10,000 other sections", Repeated("Name=\"N\"\nExtension=*\n", 10000), 0},
-        {"10,000 formats",
-         [] {
-             std::string text;
-             for (int n = 0; n < 10000; ++n)
-                 text += "[Format" + std::to_string(n) + "]\nName=\"N" + std::to_string(n) + "\"\nTEXT=0,\"(.*)\"\n";
-             return text;
-         }(),
-         10000},
-        {"stray quotes",
-         "[Format0]\nName=\"\nName2=\"a\"b\"\n[Format1]\nName=\"q\"\"\nDelimiter="
-         "\"\n",
-         2},
-        {"family of 12",
-         [] {
-             std::string text = "[Format0]\nName=\"F\"\n";
-             for (int n = 1; n <= 12; ++n)
-                 text += "[Format" + std::to_string(n) + "]\nName=\"F #" + std::to_string(n) + "\"\n";
-             return text;
-         }(),
-         1},
+        {"10,000 other sections",
+         Sections(10000, [](int n) { return "[Section" + std::to_string(n) + "]\nName=\"N\"\nExtension=*\n"; }), 0},
+        {"10,000 formats", Sections(10000, [](int n) {
+             return "[Format" + std::to_string(n) + "]\nName=\"N" + std::to_string(n) + "\"\nTEXT=0,\"(.*)\"\n";
+         }), 10000},
+        {"stray quotes", "[Format0]\nName=\"\nName2=\"a\"b\"\n[Format1]\nName=\"q\"\"\nDelimiter=\"\n", 2},
+        {"family of 12", Sections(13, [](int n) {
+             return "[Format" + std::to_string(n) + "]\nName=\"F" + (n ? " #" + std::to_string(n) : "") + "\"\n";
+         }), 1},
         {"40 fields", fields, 1},
         {"only a sub-template", "[Format0]\nName=\"X #1\"\n", 0},
     };

@@ -2,8 +2,10 @@
 // and Apply write, the debug level, the colour scheme's edits in every sort
 // order, the ini location, fonts, aux-tree labels, and open documents
 // following the grid and icon size.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,9 +43,8 @@ enum PageRow { PAGE_GENERAL = 0, PAGE_TABLE, PAGE_COLUMNS, PAGE_CONNECT, PAGE_CO
 
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path).rdbuf();
     return text.str();
 }
 
@@ -101,6 +102,8 @@ protected:
     {
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
+    // Clicked there and back: the page marked changed, no value changed.
+    void ClickAndBack() { Press(dialog->General->CreateLogFile), Press(dialog->General->CreateLogFile); }
     static void PressCentre(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
     void Apply() { PressCentre(dialog->ApplyButton); }
 
@@ -108,21 +111,17 @@ protected:
     void PickNumber(int number)
     {
         QTableWidget* table = dialog->Colors->Table;
-        for (int row = 0; row < table->rowCount(); ++row) {
-            if (table->item(row, PrefPageColors::COLUMN_NUM)->text().toInt() == number) {
-                QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                                  table->visualItemRect(table->item(row, PrefPageColors::COLUMN_NUM)).center());
-                return;
-            }
-        }
-        ADD_FAILURE() << "no row numbered " << number;
+        const std::vector<int> numbers = NumColumn();
+        const auto row = std::find(numbers.begin(), numbers.end(), number) - numbers.begin();
+        ASSERT_LT(row, table->rowCount()) << "no row numbered " << number;
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                          table->visualItemRect(table->item(int(row), PrefPageColors::COLUMN_NUM)).center());
     }
     std::vector<int> NumColumn() const
     {
         std::vector<int> numbers;
-        QTableWidget* table = dialog->Colors->Table;
-        for (int row = 0; row < table->rowCount(); ++row)
-            numbers.push_back(table->item(row, PrefPageColors::COLUMN_NUM)->text().toInt());
+        for (int row = 0; row < dialog->Colors->Table->rowCount(); ++row)
+            numbers.push_back(dialog->Colors->Table->item(row, PrefPageColors::COLUMN_NUM)->text().toInt());
         return numbers;
     }
 
@@ -133,12 +132,8 @@ protected:
 TEST_F(PrefDialogTest, OkAppliesOnlyAfterAPressOnAPageControl)
 {
     enum Touch { NONE, SWITCH_PAGES, BOX_CLICKED_BACK };
-    const struct {
-        const char* name;
-        Touch touch;
-        bool written;
-    } cases[] = {{"untouched", NONE, false},
-                 {"pages switched", SWITCH_PAGES, false},
+    struct Case { const char* name; Touch touch; bool written; };
+    const Case cases[] = {{"untouched", NONE, false}, {"pages switched", SWITCH_PAGES, false},
                  {"box clicked and back", BOX_CLICKED_BACK, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -149,8 +144,7 @@ TEST_F(PrefDialogTest, OkAppliesOnlyAfterAPressOnAPageControl)
             ShowPage(PAGE_COLORS);
             ShowPage(PAGE_GENERAL);
         } else if (c.touch == BOX_CLICKED_BACK) {
-            Press(d.General->CreateLogFile);
-            Press(d.General->CreateLogFile);
+            ClickAndBack();
         }
         EXPECT_EQ(d.ApplyButton->isEnabled(), c.written);
         PressCentre(d.OkButton);
@@ -164,12 +158,9 @@ TEST_F(PrefDialogTest, OkAppliesOnlyAfterAPressOnAPageControl)
 
 TEST_F(PrefDialogTest, DebugLevelReachesEveryChannelOnlyWhenChanged)
 {
-    const struct {
-        int32_t start;
-        int downs; // Down presses after Home on the combo; -1: combo left alone
-        int32_t level;
-        int32_t threshold;
-    } cases[] = {
+    // downs: Down presses after Home on the combo; -1: combo left alone
+    struct Case { int32_t start; int downs; int32_t level; int32_t threshold; };
+    const Case cases[] = {
         {1, 4, 3, 3},            // " 3 Level"
         {1, 2, 1, UNTOUCHED},    // the same level again
         {9, -1, 9, UNTOUCHED},   // hand-edited, beyond the list
@@ -183,8 +174,7 @@ TEST_F(PrefDialogTest, DebugLevelReachesEveryChannelOnlyWhenChanged)
         PrefDialog& d = OpenDialog();
         QComboBox* combo = d.General->DebugLevelCombo;
         if (c.downs < 0) {
-            Press(d.General->CreateLogFile);
-            Press(d.General->CreateLogFile);
+            ClickAndBack();
         } else {
             combo->setFocus();
             QTest::keyClick(combo, Qt::Key_Home);
@@ -204,15 +194,10 @@ TEST_F(PrefDialogTest, ColourSchemeEditsInEverySortOrder)
 {
     const char* const tooFew = "Cannot delete: the minimum amount of colors is 5";
     const char* const unsorted = "Please sort by order number first";
-    const struct {
-        const char* name;
-        int count;
-        bool byColor;
-        int current; // the order number of the row clicked
-        const char* button;
-        std::vector<int> scheme; // test colours by index; -1 the inserted one
-        const char* message;
-    } cases[] = {
+    // current: the order number of the row clicked; scheme: test colours by index, -1 the inserted one.
+    struct Case { const char* name; int count; bool byColor; int current; const char* button; std::vector<int> scheme;
+        const char* message; };
+    const Case cases[] = {
         {"five refuse Delete", 5, false, 2, "Delete", {0, 1, 2, 3, 4}, tooFew},
         {"Insert sorted by Color", 6, true, 2, "Insert", {0, 1, -1, 2, 3, 4, 5}, ""},
         {"Insert at the top sorted by Color", 6, true, 0, "Insert", {-1, 0, 1, 2, 3, 4, 5}, ""},
@@ -233,19 +218,15 @@ TEST_F(PrefDialogTest, ColourSchemeEditsInEverySortOrder)
         QTableWidget* table = d.Colors->Table;
         if (c.byColor) {
             QHeaderView* header = table->horizontalHeader();
-            QTest::mouseClick(
-                header->viewport(), Qt::LeftButton, {},
-                QPoint(header->sectionViewportPosition(PrefPageColors::COLUMN_COLOR) + 20, header->height() / 2));
+            const QPoint onColor(header->sectionViewportPosition(PrefPageColors::COLUMN_COLOR) + 20, header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, onColor);
             ASSERT_EQ(header->sortIndicatorSection(), PrefPageColors::COLUMN_COLOR);
         }
         PickNumber(c.current);
         PressCentre(d.Colors->findChild<QPushButton*>(QString::fromLatin1(c.button)));
-        if (!c.byColor) {
-            std::vector<int> numbers(table->rowCount());
-            for (int i = 0; i < int(numbers.size()); ++i)
-                numbers[i] = i;
-            EXPECT_EQ(NumColumn(), numbers) << "rows in numeric order";
-        }
+        std::vector<int> numbers(table->rowCount());
+        std::iota(numbers.begin(), numbers.end(), 0);
+        EXPECT_TRUE(c.byColor || NumColumn() == numbers) << "rows in numeric order";
         Apply();
         std::vector<QRgb> expected;
         for (int i : c.scheme)
@@ -259,11 +240,8 @@ TEST_F(PrefDialogTest, ColourSchemeEditsInEverySortOrder)
 TEST_F(PrefDialogTest, IniFilesMoveOnlyWhenTheChoiceChanged)
 {
     const std::string moved = "Ini-files moved to directory: " + PrefGlobal::HomeIniDir();
-    const struct {
-        const char* name;
-        bool chooseHome;
-        std::vector<std::string> log;
-    } cases[] = {{"choice kept", false, {}}, {"home chosen", true, {moved}}};
+    struct Case { const char* name; bool chooseHome; std::vector<std::string> log; };
+    const Case cases[] = {{"choice kept", false, {}}, {"home chosen", true, {moved}}};
     // The program folder can no longer be written: moving into it fails.
     std::ofstream(Path("plain").toStdString()) << "x";
     PrefGlobal::ProgramDir = Path("plain/program/").toStdString();
@@ -272,12 +250,7 @@ TEST_F(PrefDialogTest, IniFilesMoveOnlyWhenTheChoiceChanged)
         shell.Clear();
         PrefDialog& d = OpenDialog();
         ASSERT_TRUE(d.General->IniProgram->isChecked());
-        if (c.chooseHome) {
-            Press(d.General->IniHome);
-        } else {
-            Press(d.General->CreateLogFile);
-            Press(d.General->CreateLogFile);
-        }
+        c.chooseHome ? Press(d.General->IniHome) : ClickAndBack();
         Apply();
         EXPECT_TRUE(shell.info.empty()) << (shell.info.empty() ? "" : shell.info.front());
         EXPECT_EQ(shell.log, c.log);
@@ -289,14 +262,10 @@ TEST_F(PrefDialogTest, IniFilesMoveOnlyWhenTheChoiceChanged)
 TEST_F(PrefDialogTest, TypedAddressIsRememberedOnce)
 {
     using Texts = std::vector<std::string>;
-    const struct {
-        Texts known;
-        const char* typed; // replaces the field's text
-        Texts remembered;
-    } cases[] = {{{}, "10.0.0.1", {"10.0.0.1"}},
-                 {{"10.0.0.1", "10.0.0.2"}, "10.0.0.2", {"10.0.0.1", "10.0.0.2"}},
-                 {{"10.0.0.1"}, "10.0.0.3", {"10.0.0.3", "10.0.0.1"}},
-                 {{"10.0.0.1"}, "", {"10.0.0.1"}}};
+    // typed: replaces the field's text
+    struct Case { Texts known; const char* typed; Texts remembered; };
+    const Case cases[] = {{{}, "10.0.0.1", {"10.0.0.1"}}, {{"10.0.0.1", "10.0.0.2"}, "10.0.0.2", {"10.0.0.1", "10.0.0.2"}},
+                 {{"10.0.0.1"}, "10.0.0.3", {"10.0.0.3", "10.0.0.1"}}, {{"10.0.0.1"}, "", {"10.0.0.1"}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
         PrefGlobal::ConnectionIps = c.known;
@@ -318,13 +287,9 @@ TEST_F(PrefDialogTest, TypedAddressIsRememberedOnce)
 
 TEST_F(PrefDialogTest, FontChoicesAreStoredAtOnceWithTheirFilter)
 {
-    const struct {
-        int slot;
-        bool accepted;
-        QFontDialog::FontDialogOptions options;
-    } cases[] = {{FONT_TABLE_VIEW, true, QFontDialog::MonospacedFonts},
-                 {FONT_SIDE_PANELS, true, QFontDialog::ScalableFonts},
-                 {FONT_FIND_DIALOG, false, QFontDialog::ScalableFonts}};
+    struct Case { int slot; bool accepted; QFontDialog::FontDialogOptions options; };
+    const Case cases[] = {{FONT_TABLE_VIEW, true, QFontDialog::MonospacedFonts},
+                 {FONT_SIDE_PANELS, true, QFontDialog::ScalableFonts}, {FONT_FIND_DIALOG, false, QFontDialog::ScalableFonts}};
     for (const auto& c : cases) {
         SCOPED_TRACE(PrefGlobal::FontKeys[c.slot]);
         const QFont before = PrefGlobal::Fonts[c.slot];
@@ -335,11 +300,9 @@ TEST_F(PrefDialogTest, FontChoicesAreStoredAtOnceWithTheirFilter)
             prompt.fonts.enqueue(chosen);
         PrefDialog& d = OpenDialog();
         ShowPage(PAGE_FONTS);
-        const QList<QPushButton*> buttons = d.Fonts->findChildren<QPushButton*>();
         QPushButton* change = nullptr;
-        for (QPushButton* button : buttons)
-            if (button->property("Index").toInt() == c.slot)
-                change = button;
+        for (QPushButton* button : d.Fonts->findChildren<QPushButton*>())
+            change = button->property("Index").toInt() == c.slot ? button : change;
         ASSERT_NE(change, nullptr);
         PressCentre(change);
         ASSERT_EQ(prompt.fontAsked.size(), 1);
@@ -357,19 +320,14 @@ TEST_F(PrefDialogTest, FontChoicesAreStoredAtOnceWithTheirFilter)
 
 TEST_F(PrefDialogTest, AuxTreeLabelsDashOnlyForNoLevel)
 {
-    const struct {
-        int32_t field;
-        QString title;
-    } cases[] = {{-1, QStringLiteral(" -")},
-                 {0, QString::fromLatin1(FieldTitle(0))},
-                 {FIELD_Nums, QStringLiteral("INCORRECT VALUE")}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.field);
-        PrefKxTable::Default().TreeLevel1Field = c.field;
-        PrefKxTable::Default().TreeLevel2Field = c.field;
+    const std::pair<int32_t, QString> cases[] = {
+        {-1, QStringLiteral(" -")}, {0, QString::fromLatin1(FieldTitle(0))}, {FIELD_Nums, QStringLiteral("INCORRECT VALUE")}};
+    for (const auto& [field, title] : cases) {
+        SCOPED_TRACE(field);
+        PrefKxTable::Default().TreeLevel1Field = PrefKxTable::Default().TreeLevel2Field = field;
         PrefPageColumns page;
-        EXPECT_EQ(page.Level1->text(), QStringLiteral("1<sup>st</sup> level: ") + c.title);
-        EXPECT_EQ(page.Level2->text(), QStringLiteral("2<sup>nd</sup> level: ") + c.title);
+        EXPECT_EQ(page.Level1->text(), QStringLiteral("1<sup>st</sup> level: ") + title);
+        EXPECT_EQ(page.Level2->text(), QStringLiteral("2<sup>nd</sup> level: ") + title);
     }
 }
 
@@ -378,11 +336,7 @@ TEST_F(PrefDialogTest, GridRowNumbersAndIconSizeReachOpenDocuments)
     TabTable* first = OpenGenerated(40, "first.kx");
     TabTable* second = OpenGenerated(40, "second.kx");
     ASSERT_TRUE(first && second);
-    const struct {
-        int grid;
-        bool large;
-        bool rowNumbers;
-    } cases[] = {{0, true, false}, {2, false, true}};
+    const struct { int grid; bool large, rowNumbers; } cases[] = {{0, true, false}, {2, false, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.grid);
         PrefDialog& d = OpenDialog();

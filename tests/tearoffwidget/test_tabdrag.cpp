@@ -24,54 +24,31 @@ using Cover = ScreenCoverWidget;
 TEST(DropGuides, ZoneUnderTheCursor)
 {
     const QPoint c(500, 400);
-    const Cover::Edges all{true, true, true, true};
-    const Cover::Edges bottomOnly{false, false, false, true};
+    const Cover::Edges all{true, true, true, true}, bottomOnly{false, false, false, true};
     const Cover::Edges topOnly{true, false, false, false};
-    const struct {
-        int dx, dy;
-        Cover::Edges edges;
-        int32_t mode;
-        int32_t zone;
-    } cases[] = {
+    constexpr int32_t ONE = Cover::GUIDES_ONE, WINDOW = Cover::GUIDES_WINDOW, OTHER = Cover::GUIDES_OTHER_KIND;
+    constexpr int32_t NONE = Cover::ZONE_NONE, LEFT = Cover::ZONE_LEFT, RIGHT = Cover::ZONE_RIGHT;
+    constexpr int32_t TOP = Cover::ZONE_TOP, BOTTOM = Cover::ZONE_BOTTOM, CENTRE = Cover::ZONE_CENTRE;
+    constexpr int32_t EDGE_LEFT = Cover::ZONE_EDGE_LEFT, EDGE_TOP = Cover::ZONE_EDGE_TOP;
+    constexpr int32_t EDGE_RIGHT = Cover::ZONE_EDGE_RIGHT, EDGE_BOTTOM = Cover::ZONE_EDGE_BOTTOM;
+    const struct { int dx, dy; Cover::Edges edges; int32_t mode; int32_t zone; } cases[] = {
         // Both corners of a guide belong to it; the pixel beyond does not.
-        {-59, -18, all, Cover::GUIDES_ONE, Cover::ZONE_LEFT},
-        {-23, 18, all, Cover::GUIDES_ONE, Cover::ZONE_LEFT},
-        {-60, 0, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {-22, 0, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {-41, 19, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {23, -18, all, Cover::GUIDES_ONE, Cover::ZONE_RIGHT},
-        {59, 18, all, Cover::GUIDES_ONE, Cover::ZONE_RIGHT},
-        {-18, -59, all, Cover::GUIDES_ONE, Cover::ZONE_TOP},
-        {18, -23, all, Cover::GUIDES_ONE, Cover::ZONE_TOP},
-        {-18, 23, all, Cover::GUIDES_ONE, Cover::ZONE_BOTTOM},
-        {18, 59, all, Cover::GUIDES_ONE, Cover::ZONE_BOTTOM},
-        {-18, -18, all, Cover::GUIDES_ONE, Cover::ZONE_CENTRE},
-        {18, 18, all, Cover::GUIDES_ONE, Cover::ZONE_CENTRE},
-        {-100, -18, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_LEFT},
-        {-64, 18, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_LEFT},
-        {-101, 0, all, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {100, 18, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_RIGHT},
-        {0, -100, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_TOP},
-        {-18, 64, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_BOTTOM},
-        {18, 100, all, Cover::GUIDES_ONE, Cover::ZONE_EDGE_BOTTOM},
+        {-59, -18, all, ONE, LEFT}, {-23, 18, all, ONE, LEFT}, {-60, 0, all, ONE, NONE}, {-22, 0, all, ONE, NONE},
+        {-41, 19, all, ONE, NONE}, {23, -18, all, ONE, RIGHT}, {59, 18, all, ONE, RIGHT}, {-18, -59, all, ONE, TOP},
+        {18, -23, all, ONE, TOP}, {-18, 23, all, ONE, BOTTOM}, {18, 59, all, ONE, BOTTOM},
+        {-18, -18, all, ONE, CENTRE}, {18, 18, all, ONE, CENTRE}, {-100, -18, all, ONE, EDGE_LEFT},
+        {-64, 18, all, ONE, EDGE_LEFT}, {-101, 0, all, ONE, NONE}, {100, 18, all, ONE, EDGE_RIGHT},
+        {0, -100, all, ONE, EDGE_TOP}, {-18, 64, all, ONE, EDGE_BOTTOM}, {18, 100, all, ONE, EDGE_BOTTOM},
         // A group in the top area takes only its bottom edge, one in the
         // bottom area only its top edge; the side guides stay.
-        {-80, 0, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {80, 0, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {0, -80, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {0, 80, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_EDGE_BOTTOM},
-        {0, -80, topOnly, Cover::GUIDES_ONE, Cover::ZONE_EDGE_TOP},
-        {0, 80, topOnly, Cover::GUIDES_ONE, Cover::ZONE_NONE},
-        {-40, 0, bottomOnly, Cover::GUIDES_ONE, Cover::ZONE_LEFT},
+        {-80, 0, bottomOnly, ONE, NONE}, {80, 0, bottomOnly, ONE, NONE}, {0, -80, bottomOnly, ONE, NONE},
+        {0, 80, bottomOnly, ONE, EDGE_BOTTOM}, {0, -80, topOnly, ONE, EDGE_TOP}, {0, 80, topOnly, ONE, NONE},
+        {-40, 0, bottomOnly, ONE, LEFT},
         // A whole window: the centre only.
-        {0, 0, all, Cover::GUIDES_WINDOW, Cover::ZONE_CENTRE},
-        {18, -18, all, Cover::GUIDES_WINDOW, Cover::ZONE_CENTRE},
-        {-40, 0, all, Cover::GUIDES_WINDOW, Cover::ZONE_NONE},
-        {0, 80, all, Cover::GUIDES_WINDOW, Cover::ZONE_NONE},
+        {0, 0, all, WINDOW, CENTRE}, {18, -18, all, WINDOW, CENTRE}, {-40, 0, all, WINDOW, NONE},
+        {0, 80, all, WINDOW, NONE},
         // A group of another kind: everything but the centre.
-        {0, 0, all, Cover::GUIDES_OTHER_KIND, Cover::ZONE_NONE},
-        {40, 0, all, Cover::GUIDES_OTHER_KIND, Cover::ZONE_RIGHT},
-        {0, 80, all, Cover::GUIDES_OTHER_KIND, Cover::ZONE_EDGE_BOTTOM},
+        {0, 0, all, OTHER, NONE}, {40, 0, all, OTHER, RIGHT}, {0, 80, all, OTHER, EDGE_BOTTOM},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(testing::Message() << k.dx << "," << k.dy << " mode " << k.mode);
@@ -96,11 +73,6 @@ protected:
         QApplication::processEvents();
     }
 
-    QPoint InWindow(const QWidget* widget, QPoint pos) const
-    {
-        return main->mapFromGlobal(widget->mapToGlobal(pos));
-    }
-
     // Presses on the dock's tab and moves far enough to tear it out; the
     // window that holds the tab gets the rest of the drag.
     void TearOut(TearOffTabDock* dock)
@@ -119,7 +91,7 @@ protected:
         QWindow* window = dragWindow_->windowHandle();
         const QPoint pos = dragWindow_->mapFromGlobal(global);
         QTest::mouseMove(window, pos);
-        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, dragWindow_->mapFromGlobal(global));
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, pos);
         FlushDeletes();
         QApplication::processEvents();
         FlushDeletes();
@@ -135,9 +107,7 @@ protected:
         for (TearOffDockWidget* group : main->DockWidgets)
             EXPECT_GT(group->TabWidget->count(), 0);
         for (QMainWindow* host : main->findChildren<QMainWindow*>()) {
-            if (!host->objectName().startsWith("LRTabWin"))
-                continue;
-            bool used = host == TearOffMain::MainHost;
+            bool used = host == TearOffMain::MainHost || !host->objectName().startsWith("LRTabWin");
             for (TearOffDockWidget* group : main->DockWidgets)
                 used = used || group->Host == host;
             EXPECT_TRUE(used) << host->objectName().toStdString();
@@ -156,13 +126,9 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
     // Where the dragged tab comes from: a group of two, a group of its own,
     // the panels' group (a tab of another kind) or a window of its own.
     enum class From { Pair, OwnGroup, Panels, LoneWindow };
-    const struct {
-        const char* name;
-        QPoint offset; // from the target group's centre; tab: on its first tab
-        bool onTab;
-        From from;
-        Lands lands;
-    } cases[] = {
+    // offset: from the target group's centre; tab: on its first tab
+    struct Case { const char* name; QPoint offset; bool onTab; From from; Lands lands; };
+    const Case cases[] = {
         {"left guide", {-40, 0}, false, From::Pair, Lands::Left},
         {"right guide", {40, 0}, false, From::Pair, Lands::Right},
         {"top guide", {0, -40}, false, From::Pair, Lands::Above},
@@ -185,14 +151,14 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
+        TearDown(); // a fresh main window for each case
         SetUp();
         QList<StubDoc*> docs = AddDocuments(2, false);
         StubDoc* target = docs[0];
         StubDoc* moved = c.from == From::Panels ? panels[0] : docs[1];
         if (c.from == From::OwnGroup)
             main->SplitOneTearOffDock(moved, Qt::Horizontal);
-        if (c.from == From::LoneWindow)
+        else if (c.from == From::LoneWindow)
             main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, moved, 0)->setGeometry(300, 250, 400, 300);
         QApplication::processEvents();
         TearOffDockWidget* targetGroup = target->TabWidget->DockWidget;
@@ -203,8 +169,7 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
         EXPECT_EQ(moved->GetTopWindow(nullptr), newWindow.data());
         EXPECT_TRUE(main->Cover->isVisible());
 
-        const QRect frame(targetGroup->mapToGlobal(QPoint()), targetGroup->size());
-        const QPoint centre(frame.x() + frame.width() / 2, frame.y() + frame.height() / 2);
+        const QPoint centre = targetGroup->mapToGlobal(QPoint(targetGroup->width() / 2, targetGroup->height() / 2));
         TearOffTabBar* bar = target->TabWidget->TabBar;
         const QRect lastTab = bar->tabRect(bar->count() - 1);
         const QPoint onStrip = c.lands == Lands::Inside ? lastTab.center() + QPoint(lastTab.width(), 0)
@@ -228,34 +193,21 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
         TearOffDockWidget* movedGroup = moved->TabWidget->DockWidget;
         EXPECT_EQ(movedGroup->Host, TearOffMain::MainHost);
         EXPECT_EQ(movedGroup->TopWindow, main.get());
-        const QRect t = targetGroup->geometry();
-        const QRect m = movedGroup->geometry();
+        const QRect t = targetGroup->geometry(), m = movedGroup->geometry();
         switch (c.lands) {
-        case Lands::Left:
-            EXPECT_LT(m.right(), t.left());
-            break;
-        case Lands::Right:
-            EXPECT_GT(m.left(), t.right());
-            break;
-        case Lands::Above:
-            EXPECT_LT(m.bottom(), t.top());
-            break;
-        case Lands::Below:
-            EXPECT_GT(m.top(), t.bottom());
-            break;
-        case Lands::Inside:
-            EXPECT_EQ(moved->TabWidget, target->TabWidget);
-            EXPECT_EQ(target->TabWidget->indexOf(moved), target->TabWidget->count() - 1);
-            break;
-        case Lands::FirstTab:
-            EXPECT_EQ(moved->TabWidget, target->TabWidget);
-            EXPECT_EQ(target->TabWidget->indexOf(moved), 0);
-            break;
+        case Lands::Left: EXPECT_LT(m.right(), t.left()); break;
+        case Lands::Right: EXPECT_GT(m.left(), t.right()); break;
+        case Lands::Above: EXPECT_LT(m.bottom(), t.top()); break;
+        case Lands::Below: EXPECT_GT(m.top(), t.bottom()); break;
         case Lands::BottomEdge:
             EXPECT_EQ(TearOffMain::MainHost->dockWidgetArea(movedGroup), Qt::BottomDockWidgetArea);
             break;
-        case Lands::OwnWindow:
+        case Lands::Inside:
+        case Lands::FirstTab:
+            EXPECT_EQ(moved->TabWidget, target->TabWidget);
+            EXPECT_EQ(target->TabWidget->indexOf(moved), c.lands == Lands::FirstTab ? 0 : target->TabWidget->count() - 1);
             break;
+        case Lands::OwnWindow: break;
         }
     }
 }
@@ -290,9 +242,7 @@ TEST_F(TabDragTest, PaintingTheCoverRaisesNothingAndProcessesNoEvents)
     cover->MovedDocks = {AddDocuments(1, false)[0]};
     cover->Host = TearOffMain::MainHost;
     cover->TargetRect = QRect(group->mapToGlobal(QPoint()), group->size());
-    cover->TargetGroup = group;
-    cover->TargetDock = doc;
-    cover->Mode = Cover::GUIDES_ONE;
+    cover->TargetGroup = group, cover->TargetDock = doc, cover->Mode = Cover::GUIDES_ONE;
     cover->ScreenUnion = Cover::GetMinMaxScreen();
     cover->resize(cover->ScreenUnion.size());
     bool ran = false;
@@ -314,13 +264,10 @@ TEST_F(TabDragTest, PaintingTheCoverRaisesNothingAndProcessesNoEvents)
 // window and a move without the button are no drags.
 TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
 {
-    const struct {
-        const char* name;
-        bool firstMove, doubleClicked, maximised, buttonDown;
-        int docs;
-        QPoint offset; // of the cursor from the target group's centre
-        bool drags, drops;
-    } cases[] = {
+    // offset: of the cursor from the target group's centre
+    struct Case { const char* name; bool firstMove, doubleClicked, maximised, buttonDown; int docs; QPoint offset;
+        bool drags, drops; };
+    const Case cases[] = {
         {"dragged", false, false, false, true, 1, {}, true, true},
         // A window of several documents offers the centre guide only.
         {"two documents on the centre", false, false, false, true, 2, {}, true, true},
@@ -332,7 +279,7 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
+        TearDown(); // a fresh main window for each case
         SetUp();
         StubDoc* target = AddDocuments(1, false)[0];
         QList<StubDoc*> docs{new StubDoc};
@@ -344,11 +291,9 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
         }
         window->setGeometry(400, 300, 300, 200);
         QApplication::processEvents();
-        if (c.doubleClicked) {
-            QMouseEvent click(QEvent::NonClientAreaMouseButtonDblClick, QPointF(10, -5), Qt::LeftButton,
-                              Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent click(QEvent::NonClientAreaMouseButtonDblClick, QPointF(10, -5), Qt::LeftButton, Qt::LeftButton, {});
+        if (c.doubleClicked)
             QApplication::sendEvent(window.data(), &click);
-        }
         if (c.maximised)
             window->showMaximized();
         QApplication::processEvents();

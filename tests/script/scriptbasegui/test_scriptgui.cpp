@@ -6,6 +6,7 @@
 #include "tests/script/scriptbase/script_fixture.h"
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <QComboBox>
@@ -97,22 +98,22 @@ protected:
 
 TEST_F(GuiLibrary, InputShowsAndWritesBack)
 {
-    const struct {
-        const char* script;
-        const char* shown;
-        std::vector<std::pair<int, QString>> typed;
-        const char* button;
-        const char* expected;
-    } cases[] = {
+    const std::string integer = "var n = 1; gui.input(DLG_INPUT_INTEGER, \"n\", n); print(n);";
+    const std::string two = "var n = 7; var s = \"a\"; gui.input(DLG_INPUT_INTEGER, \"n\", n, DLG_INPUT_STRING, \"s\", s);"
+                            "print(n, s);";
+    const auto choice = [](const char* value) {
+        return std::string("var ch = {\"a\", 2}; var c = ") + value + "; gui.input(ch, \"c\", c); print(\"[\" + c + \"]\");";
+    };
+    using Typed = std::vector<std::pair<int, QString>>; // edit index, text typed over it
+    struct Case { std::string script; const char* shown; Typed typed; const char* button; const char* expected; };
+    const Case cases[] = {
         // 64-bit integers are shown, typed and read whole.
         {"var n = 5000000 * 1000000; gui.input(DLG_INPUT_INTEGER, \"n\", n); print(n);", "5000000000000", {}, "Ok",
          "5000000000000\n"},
-        {"var n = 1; gui.input(DLG_INPUT_INTEGER, \"n\", n); print(n);", "1", {{0, "-9000000000000000001"}}, "Ok",
-         "-9000000000000000001\n"},
+        {integer, "1", {{0, "-9000000000000000001"}}, "Ok", "-9000000000000000001\n"},
         // A digit that would leave the 64-bit range is refused.
-        {"var n = 1; gui.input(DLG_INPUT_INTEGER, \"n\", n); print(n);", "1", {{0, "99999999999999999999"}}, "Ok",
-         "999999999999999999\n"},
-        {"var n = 1; gui.input(DLG_INPUT_INTEGER, \"n\", n); print(n);", "1", {{0, "-"}}, "Ok", "0\n"},
+        {integer, "1", {{0, "99999999999999999999"}}, "Ok", "999999999999999999\n"},
+        {integer, "1", {{0, "-"}}, "Ok", "0\n"},
         // An untouched double keeps its value; an edited one is read.
         {"var d = 3.14159265358979; gui.input(DLG_INPUT_DOUBLE, \"d\", d); print(d == 3.14159265358979);", "3.14159",
          {}, "Ok", "1\n"},
@@ -122,18 +123,11 @@ TEST_F(GuiLibrary, InputShowsAndWritesBack)
         {"var s; gui.input(DLG_INPUT_STRING, \"s\", s); print(s);", "", {{0, "ёж"}}, "Ok", "ёж\n"},
         {"var s = 12; gui.input(DLG_INPUT_STRING, \"s\", s); print(s + \"!\");", "12", {}, "Ok", "12!\n"},
         // Cancel leaves every variable as it was.
-        {"var n = 7; var s = \"a\"; gui.input(DLG_INPUT_INTEGER, \"n\", n, DLG_INPUT_STRING, \"s\", s); print(n, s);",
-         "7|a", {{0, "8"}, {1, "b"}}, "Cancel", "7a\n"},
-        {"var n = 7; var s = \"a\"; gui.input(DLG_INPUT_INTEGER, \"n\", n, DLG_INPUT_STRING, \"s\", s); print(n, s);",
-         "7|a", {{0, "8"}, {1, "b"}}, "Ok", "8b\n"},
+        {two, "7|a", {{0, "8"}, {1, "b"}}, "Cancel", "7a\n"}, {two, "7|a", {{0, "8"}, {1, "b"}}, "Ok", "8b\n"},
         // Choices: a text among them is selected, an unknown one selects
         // none and reads back empty, anything else starts at the first.
-        {"var ch = {\"a\", 2}; var c = \"zz\"; gui.input(ch, \"c\", c); print(\"[\" + c + \"]\");", "", {}, "Ok",
-         "[]\n"},
-        {"var ch = {\"a\", 2}; var c = \"2\"; gui.input(ch, \"c\", c); print(\"[\" + c + \"]\");", "2", {}, "Ok",
-         "[2]\n"},
-        {"var ch = {\"a\", 2}; var c = 5; gui.input(ch, \"c\", c); print(\"[\" + c + \"]\");", "a", {}, "Ok",
-         "[a]\n"},
+        {choice("\"zz\""), "", {}, "Ok", "[]\n"}, {choice("\"2\""), "2", {}, "Ok", "[2]\n"},
+        {choice("5"), "a", {}, "Ok", "[a]\n"},
         // A variable that held an array takes the value.
         {"var v = {1}; gui.input(DLG_INPUT_INTEGER, \"v\", v); print(v);", "0", {}, "Ok", "0\n"},
     };
@@ -171,19 +165,13 @@ TEST_F(GuiLibrary, InputArgumentErrors)
 
 TEST_F(GuiLibrary, MessageBoxes)
 {
-    const struct {
-        const char* script;
-        QMessageBox::StandardButton answer;
-        const char* title;
-        QMessageBox::StandardButtons buttons;
-        const char* expected;
-    } cases[] = {
+    const auto yesNo = QMessageBox::Yes | QMessageBox::No;
+    const struct { const char* script; QMessageBox::StandardButton answer; const char* title;
+        QMessageBox::StandardButtons buttons; const char* expected; } cases[] = {
         {"print(gui.message(\"hi\"));", QMessageBox::Ok, "Script info", QMessageBox::Ok, "0\n"},
         {"print(gui.message(\"hi\", BUTTON_OK));", QMessageBox::Ok, "Script info", QMessageBox::Ok, "0\n"},
-        {"print(gui.message(\"hi\", BUTTON_YES_NO));", QMessageBox::Yes, "Script question",
-         QMessageBox::Yes | QMessageBox::No, "1\n"},
-        {"print(gui.message(\"hi\", BUTTON_YES_NO));", QMessageBox::No, "Script question",
-         QMessageBox::Yes | QMessageBox::No, "0\n"},
+        {"print(gui.message(\"hi\", BUTTON_YES_NO));", QMessageBox::Yes, "Script question", yesNo, "1\n"},
+        {"print(gui.message(\"hi\", BUTTON_YES_NO));", QMessageBox::No, "Script question", yesNo, "0\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
@@ -199,18 +187,8 @@ TEST_F(GuiLibrary, MessageBoxes)
 }
 
 int g_polls = 0;
-
-void ProcessEventsOnce()
-{
-    g_polls++;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void WaitForEvents()
-{
-    g_polls++;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
+void ProcessEventsOnce() { g_polls++, QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void WaitForEvents() { g_polls++, QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
 
 // Owned by the test, so that it cannot fire after the test has ended.
 void After(QTimer& timer, int ms, const std::function<void()>& action)
