@@ -38,6 +38,16 @@ bool DropOn(QWidget* window, const QPoint& at, QMimeData* mime)
     return true;
 }
 
+// A column drag's enter at the window; whether the window took it.
+bool HotspotEnter(QWidget* window)
+{
+    QMimeData mime;
+    mime.setData("application/x-hotspot", "5 5");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &enter);
+    return enter.isAccepted();
+}
+
 // The platform's drag loop replaced by a script that delivers the events
 // the user's pointer would, while the drag runs.
 class ScriptedDrag : public WindowDrop {
@@ -73,13 +83,10 @@ TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
 {
     struct Case {
         const char* name;
-        int files;          // raw files dropped one by one
-        int folderFiles;    // raw files in a dropped folder's subfolders
-        bool linkLoop;      // the folder holds a link to itself
-        bool foreignUrl;    // an http URL is dropped too
-        bool answerYes;     // the answer when asked
-        int asked;          // the question's file count, 0 for none
-        int opened;
+        int files, folderFiles;       // raw files dropped one by one; in a dropped folder's subfolders
+        bool linkLoop, foreignUrl;    // the folder holds a link to itself; an http URL is dropped too
+        bool answerYes;               // the answer when asked
+        int asked, opened;            // the question's file count, 0 for none; documents opened
     };
     const Case cases[] = {
         {"five files open without a question", 5, 0, false, false, true, 0, 5},
@@ -117,10 +124,9 @@ TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
         MainWindow::SystemLogView->clear();
         const size_t before = Documents().size();
 
-        auto* mime = new QMimeData;
-        mime->setUrls(urls);
-        ASSERT_TRUE(DropOn(window.get(), QPoint(40, 40), mime));
-        delete mime;
+        QMimeData mime;
+        mime.setUrls(urls);
+        ASSERT_TRUE(DropOn(window.get(), QPoint(40, 40), &mime));
         EXPECT_EQ(Documents().size(), before) << "files open after the drop has returned";
         QTRY_COMPARE(window->DroppedUrls.size(), 0);
         QCoreApplication::processEvents();
@@ -128,10 +134,8 @@ TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
         std::vector<QString> questions;
         for (const PromptCall& call : files.calls)
             questions.push_back(call.text);
-        if (c.asked > 0)
-            EXPECT_EQ(questions, std::vector<QString>{QStringLiteral("You need open %1 files ?").arg(c.asked)});
-        else
-            EXPECT_TRUE(questions.empty()) << questions.front().toStdString();
+        EXPECT_EQ(questions, c.asked > 0 ? std::vector<QString>{QStringLiteral("You need open %1 files ?").arg(c.asked)}
+                                         : std::vector<QString>{});
         EXPECT_EQ(Documents().size() - before, size_t(c.opened));
         EXPECT_EQ(MainWindow::SystemLogView->toPlainText().contains(
                       "Dropped item is not a local file, skipped: http://example.com/remote.kx"),
@@ -191,11 +195,9 @@ TEST_F(DragColumns, HeaderDragMovesOrRemovesTheColumn)
         bool otherTook = true;
         drop->during = [&] {
             ran = drop->ColumnDragActive();
+            otherTook = HotspotEnter(&other);
             QMimeData mime;
             mime.setData("application/x-hotspot", "5 5");
-            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(&other, &enter);
-            otherTook = enter.isAccepted();
             DropOn(window.get(), inWindow, &mime);
         };
         QTest::mousePress(header->viewport(), Qt::LeftButton, Qt::NoModifier, press);
@@ -211,14 +213,8 @@ TEST_F(DragColumns, HeaderDragMovesOrRemovesTheColumn)
     bool mainTook = true;
     bool otherTookOwn = false;
     otherDrop->during = [&] {
-        QMimeData mime;
-        mime.setData("application/x-hotspot", "5 5");
-        QDragEnterEvent atMain(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(window.get(), &atMain);
-        mainTook = atMain.isAccepted();
-        QDragEnterEvent atOther(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&other, &atOther);
-        otherTookOwn = atOther.isAccepted();
+        mainTook = HotspotEnter(window.get());
+        otherTookOwn = HotspotEnter(&other);
     };
     const QPoint mid(header->sectionViewportPosition(0) + 10, header->height() / 2);
     EXPECT_TRUE(otherDrop->StartColumnDrag(mid, header, tab->View));

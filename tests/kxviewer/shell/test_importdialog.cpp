@@ -112,6 +112,15 @@ protected:
             }
         ADD_FAILURE() << "no button " << text.toStdString();
     }
+    // Types text over the tree's open editor, then key.
+    static void TypeInTree(ImportDialog* editor, const char* text, Qt::Key key)
+    {
+        auto* line = editor->Tree()->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(line, nullptr);
+        line->selectAll();
+        QTest::keyClicks(line, text);
+        QTest::keyClick(line, key);
+    }
     // A new format's first field: TEXT with the expression.
     static void GiveField(ImportDialog* editor, const char* expression)
     {
@@ -188,11 +197,7 @@ TEST_F(ImportEditor, TreeEditsAreSavedWithTheirPositions)
         {"rename P to B", "P",
          [](ImportDialog* editor) {
              QTest::keyClick(editor->Tree(), Qt::Key_F2);
-             auto* name = editor->Tree()->viewport()->findChild<QLineEdit*>();
-             ASSERT_NE(name, nullptr);
-             name->selectAll();
-             QTest::keyClicks(name, "B");
-             QTest::keyClick(name, Qt::Key_Return);
+             TypeInTree(editor, "B", Qt::Key_Return);
          },
          {"B=2 (p.*)", "B #1=0 (p1.*)", "B #2=0 (p2.*)", "Q=3 (q.*)", "1=4 (one.*)", "1 #1=0 (one1.*)"}},
         {"Delete key on the built-in", "SysLog (predefined)",
@@ -244,14 +249,9 @@ TEST_F(ImportEditor, TreeEditsAreSavedWithTheirPositions)
 TEST_F(ImportEditor, DeletingAFieldKeepsTheOtherColumns)
 {
     const struct {
-        std::vector<int32_t> positions;
+        std::vector<int32_t> positions, left;
         int row;
-        std::vector<int32_t> left;
-    } cases[] = {
-        {{-1, 0, 1}, 0, {0, 1}},
-        {{0, 1, 2}, 0, {0, 1}},
-        {{1, -1, 0}, 1, {1, 0}},
-    };
+    } cases[] = {{{-1, 0, 1}, {0, 1}, 0}, {{0, 1, 2}, {0, 1}, 0}, {{1, -1, 0}, {1, 0}, 1}};
     for (const auto& c : cases) {
         SaveStartList([&](ImportFormat& q) {
             const char* keys[] = {"TEXT", "PID", "TID"};
@@ -262,8 +262,7 @@ TEST_F(ImportEditor, DeletingAFieldKeepsTheOtherColumns)
         });
         RunEditor([&](ImportDialog* editor) {
             Select(editor, "Q");
-            QTableWidget* table = editor->FieldsTable();
-            table->setCurrentCell(c.row, 0);
+            editor->FieldsTable()->setCurrentCell(c.row, 0);
             Click(editor, QStringLiteral("Delete field"));
             Click(editor, QStringLiteral("Ok"));
         });
@@ -308,10 +307,7 @@ TEST_F(ImportEditor, NewFormatNamedInTheTreeIsSaved)
     SaveStartList();
     RunEditor([&](ImportDialog* editor) {
         Click(editor, QStringLiteral("Create new"));
-        auto* name = editor->Tree()->viewport()->findChild<QLineEdit*>();
-        ASSERT_NE(name, nullptr);
-        QTest::keyClicks(name, "Mine");
-        QTest::keyClick(name, Qt::Key_Return);
+        TypeInTree(editor, "Mine", Qt::Key_Return);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QTreeWidget* tree = editor->Tree();
         ASSERT_EQ(tree->currentItem()->text(1), "Mine");
@@ -319,10 +315,7 @@ TEST_F(ImportEditor, NewFormatNamedInTheTreeIsSaved)
                                tree->visualItemRect(tree->currentItem()).center().y());
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, extension);
         QTest::keyClick(tree, Qt::Key_F2);
-        auto* pattern = tree->viewport()->findChild<QLineEdit*>();
-        ASSERT_NE(pattern, nullptr);
-        QTest::keyClicks(pattern, "*.mine");
-        QTest::keyClick(pattern, Qt::Key_Return);
+        TypeInTree(editor, "*.mine", Qt::Key_Return);
         for (int f = 0; f < 2; ++f)
             Click(editor, QStringLiteral("Add field"));
         QTableWidget* table = editor->FieldsTable();
@@ -346,10 +339,7 @@ TEST_F(ImportEditor, NewFormatNamedInTheTreeIsSaved)
 
 TEST_F(ImportEditor, DelimiterKeepsItsFirstCharacter)
 {
-    const struct {
-        const char* typed;
-        std::string stored;
-    } cases[] = {{"  ,x ", ","}, {"   ", " "}};
+    const std::pair<const char*, std::string> cases[] = {{"  ,x ", ","}, {"   ", " "}}; // typed, stored
     for (const auto& c : cases) {
         SaveStartList([](ImportFormat& q) {
             q.mode = IMPORT_MODE_DELIMITED;
@@ -364,12 +354,12 @@ TEST_F(ImportEditor, DelimiterKeepsItsFirstCharacter)
             ASSERT_NE(delimiter, nullptr);
             delimiter->setFocus();
             delimiter->selectAll();
-            QTest::keyClicks(delimiter, c.typed);
+            QTest::keyClicks(delimiter, c.first);
             QTest::keyClick(delimiter, Qt::Key_Return);
-            EXPECT_EQ(delimiter->text().toStdString(), c.stored);
+            EXPECT_EQ(delimiter->text().toStdString(), c.second);
             Click(editor, QStringLiteral("Ok"));
         });
-        EXPECT_EQ(Reloaded()[size_t(PredefinedFormatCount) + 3].delimiter, c.stored) << c.typed;
+        EXPECT_EQ(Reloaded()[size_t(PredefinedFormatCount) + 3].delimiter, c.second) << c.first;
     }
 }
 
@@ -395,9 +385,7 @@ TEST_F(ImportEditor, LeavingWithoutSavingLeavesTheFile)
     RunEditor([&](ImportDialog* editor) {
         const int entries = editor->Tree()->topLevelItemCount();
         Click(editor, QStringLiteral("Create new"));
-        auto* name = editor->Tree()->viewport()->findChild<QLineEdit*>();
-        ASSERT_NE(name, nullptr);
-        QTest::keyClick(name, Qt::Key_Escape);
+        TypeInTree(editor, "", Qt::Key_Escape);
         EXPECT_EQ(editor->Tree()->topLevelItemCount(), entries);
         EXPECT_EQ(editor->NewFormatIndex, -1);
         Click(editor, QStringLiteral("Ok"));
@@ -411,23 +399,21 @@ TEST_F(ImportEditor, UnknownSuffixAsksTheEditor)
 {
     SaveStartList();
     const QString notes = SysLogFile("notes.txt", 3);
-    files.onExec = [&](QDialog* dialog) {
-        auto* editor = qobject_cast<ImportDialog*>(dialog);
-        editor->show();
-        Select(editor, "SysLog (predefined)");
-        Click(editor, QStringLiteral("Ok"));
-        return editor->result();
+    const auto press = [&](const char* button) {
+        files.onExec = [=](QDialog* dialog) {
+            auto* editor = qobject_cast<ImportDialog*>(dialog);
+            editor->show();
+            Select(editor, "SysLog (predefined)");
+            Click(editor, QString::fromLatin1(button));
+            return editor->result();
+        };
     };
+    press("Ok");
     Trigger(ACT_OPEN, notes);
     EXPECT_EQ(files.execTitles.size(), 1u);
     EXPECT_EQ(Documents().size(), 1u);
 
-    files.onExec = [&](QDialog* dialog) {
-        auto* editor = qobject_cast<ImportDialog*>(dialog);
-        editor->show();
-        Click(editor, QStringLiteral("Cancel"));
-        return editor->result();
-    };
+    press("Cancel");
     Trigger(ACT_IMPORT, notes);
     EXPECT_EQ(LinesWith("Unknown import type for file " + notes.toStdString() + " , import stopped").size(), 1u);
     EXPECT_EQ(Documents().size(), 1u);
@@ -473,11 +459,8 @@ TEST_F(ImportEditor, UnusableTestFilesLeaveTheEditorOpen)
         const char* file;
         const char* message;
         int results;
-    } cases[] = {
-        {"absent.txt", "Error opening file \"%1\"", 0},
-        {"folder.txt", "Error opening file \"%1\"", 0},
-        {"empty.txt", "Document \"empty\" imported by format \"SysLog.log\": 0 rows", 1},
-    };
+    } cases[] = {{"absent.txt", "Error opening file \"%1\"", 0}, {"folder.txt", "Error opening file \"%1\"", 0},
+                 {"empty.txt", "Document \"empty\" imported by format \"SysLog.log\": 0 rows", 1}};
     for (const auto& c : cases) {
         const QString path = dir.filePath(c.file);
         int results = 0;

@@ -1,6 +1,8 @@
 // The dock layout: saved from one window and restored into a fresh one,
 // the start-up switches that decide whether the last session reopens, and
 // saved rectangles and dock areas that cannot be used as they are.
+#include <tuple>
+
 #include <QScreen>
 
 #include "kxviewer/actiontable.h"
@@ -149,7 +151,7 @@ TEST_F(LayoutTest, StartupSwitchesDecideWhetherTheSessionReopens)
         const char* name;
         bool show, openInSaved, debug;
         QMessageBox::StandardButton answer;
-        int documentsSaved;
+        int documentsSaved; // 2: a and b; 0: only the panels; -2: two gone since
         bool asked;
         int reopened;
     };
@@ -200,28 +202,24 @@ TEST_F(LayoutTest, UnusableRectanglesAndAreasAreMended)
     const QSize fallback = screen.size() * 3 / 4;
     struct Case {
         const char* name;
-        QRect saved;
+        QRect saved, expected; // expected invalid: the fallback size
         int32_t area;
-        QRect expected;
         Qt::DockWidgetArea expectedArea;
     };
     const Case cases[] = {
-        {"on no screen", QRect(screen.right() + 500, 40, 300, 200), DOCK_AREA_LEFT, QRect(), Qt::LeftDockWidgetArea},
-        {"no size", QRect(10, 10, 0, 200), DOCK_AREA_RIGHT, QRect(), Qt::RightDockWidgetArea},
-        {"partly on the screen", QRect(-100, 10, 400, 300), 16, QRect(-100, 10, 400, 300), Qt::TopDockWidgetArea},
-        {"larger than the screen", QRect(0, 0, 50000, 40000), 0, QRect(QPoint(0, 0), screen.size()),
-         Qt::TopDockWidgetArea},
-        {"a corner of 10 pixels", QRect(screen.right() - 9, 10, 400, 300), DOCK_AREA_BOTTOM, QRect(),
+        {"on no screen", QRect(screen.right() + 500, 40, 300, 200), {}, DOCK_AREA_LEFT, Qt::LeftDockWidgetArea},
+        {"no size", QRect(10, 10, 0, 200), {}, DOCK_AREA_RIGHT, Qt::RightDockWidgetArea},
+        {"partly on the screen", QRect(-100, 10, 400, 300), QRect(-100, 10, 400, 300), 16, Qt::TopDockWidgetArea},
+        {"larger than the screen", QRect(0, 0, 50000, 40000), {{0, 0}, screen.size()}, 0, Qt::TopDockWidgetArea},
+        {"a corner of 10 pixels", QRect(screen.right() - 9, 10, 400, 300), {}, DOCK_AREA_BOTTOM,
          Qt::BottomDockWidgetArea},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (DockEntry& panel : PrefGlobal::SystemDocks) {
             panel.maximised = false;
-            panel.x = c.saved.x();
-            panel.y = c.saved.y();
-            panel.width = c.saved.width();
-            panel.height = c.saved.height();
+            std::tie(panel.x, panel.y, panel.width, panel.height) = std::make_tuple(
+                c.saved.x(), c.saved.y(), c.saved.width(), c.saved.height());
             panel.dockArea = c.area;
         }
         Restart();
@@ -249,11 +247,9 @@ TEST_F(LayoutTest, SecondaryWindowsComeBackInTheirSavedState)
     const bool panelWas = PrefGlobal::PanelSystemLog;
     struct Case {
         const char* name;
-        bool panelInSecondary;
-        bool panelShown;
+        bool panelInSecondary, panelShown;
         bool documentMaximised; // a document saved in a window of its own
-        bool visible;
-        bool maximised;
+        bool visible, maximised;
     };
     const Case cases[] = {
         {"the System Log's window with the panel on", true, true, false, true, false},

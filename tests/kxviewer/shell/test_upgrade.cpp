@@ -28,6 +28,12 @@ using namespace shelltest;
 
 namespace {
 
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A test CA and a server certificate for 127.0.0.1 signed by it, made with
 // the openssl tool; the CA is trusted by every request of the process.
 struct TestCa {
@@ -44,8 +50,8 @@ struct TestCa {
         Run(QStringList{"req"} + ec + QStringList{"-keyout", d + "srv.key", "-out", d + "srv.csr", "-subj", "/CN=127.0.0.1"});
         Run({"x509", "-req", "-in", d + "srv.csr", "-CA", d + "ca.pem", "-CAkey", d + "ca.key", "-CAcreateserial",
              "-out", d + "srv.pem", "-days", "2", "-extfile", d + "ext"});
-        certificate = Read(d + "srv.pem");
-        key = Read(d + "srv.key");
+        certificate = ReadAll(d + "srv.pem");
+        key = ReadAll(d + "srv.key");
         QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
         configuration.setCaCertificates(QSslCertificate::fromPath(d + "ca.pem"));
         QSslConfiguration::setDefaultConfiguration(configuration);
@@ -56,12 +62,6 @@ struct TestCa {
         process.start("openssl", arguments);
         ASSERT_TRUE(process.waitForFinished(20000)) << arguments.join(' ').toStdString();
         ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    }
-    static QByteArray Read(const QString& path)
-    {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
     }
     QTemporaryDir dir;
     QByteArray certificate;
@@ -76,10 +76,12 @@ QByteArray PackageLine(const char* name, const QByteArray& bytes)
            QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + '\n';
 }
 
-QByteArray ReadAll(const QString& path)
+std::vector<QString> Texts(const std::vector<PromptCall>& calls)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    std::vector<QString> texts;
+    for (const PromptCall& call : calls)
+        texts.push_back(call.text);
+    return texts;
 }
 
 enum class Serve { AS_SIGNED, TAMPERED, TRUNCATED, STALLED, OVERSIZED };
@@ -110,12 +112,6 @@ private:
 struct UpdateCase {
     const char* name;
     const char* version;
-    Serve serve;
-    VersionRoute route;
-    World world;
-    bool tls;
-    bool otherKey;  // version.sig made with a key we do not trust
-    bool cancel;    // press Cancel in the progress dialog while the package stalls
     std::deque<QMessageBox::StandardButton> answers;
     // What the user is shown, in order; a trailing '*' matches a prefix.
     std::vector<QString> shown;
@@ -123,6 +119,12 @@ struct UpdateCase {
     QString logged;
     // What the started upgrader or installer wrote; empty: nothing started.
     QByteArray started;
+    Serve serve = Serve::AS_SIGNED;
+    VersionRoute route = VersionRoute::PLAIN;
+    World world = World::NORMAL;
+    bool tls = false;
+    bool otherKey = false; // version.sig made with a key we do not trust
+    bool cancel = false;   // press Cancel in the progress dialog while the package stalls
 };
 
 void PrintTo(const UpdateCase& c, std::ostream* out) { *out << c.name; }
@@ -188,12 +190,10 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
         route.body = package;
         if (c.serve == Serve::TAMPERED)
             route.body[20] = 'X';
-        if (c.serve == Serve::TRUNCATED)
-            route.sendBytes = package.size() / 2;
         if (c.serve == Serve::OVERSIZED)
             route.body += "more";
         route.hold = c.serve == Serve::STALLED;
-        if (c.serve == Serve::STALLED)
+        if (c.serve == Serve::TRUNCATED || c.serve == Serve::STALLED)
             route.sendBytes = package.size() / 2;
     }
     if (c.route == VersionRoute::NOT_FOUND)
@@ -255,16 +255,13 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     }
     ASSERT_TRUE(WaitUntil([] { return Upgrade::Instance() == nullptr; }, 15000));
 
-    std::vector<QString> shown;
-    for (const PromptCall& call : asked.calls)
-        shown.push_back(call.text);
+    const std::vector<QString> shown = Texts(asked.calls);
     ASSERT_EQ(shown.size(), c.shown.size()) << c.name << ": " << (shown.empty() ? "" : shown[0].toStdString());
     for (size_t i = 0; i < shown.size(); ++i) {
-        if (c.shown[i].endsWith('*')) {
+        if (c.shown[i].endsWith('*')) 
             EXPECT_TRUE(shown[i].startsWith(c.shown[i].chopped(1))) << shown[i].toStdString();
-        } else {
+        else
             EXPECT_EQ(shown[i], c.shown[i]);
-        }
     }
     if (!c.logged.isEmpty()) {
         EXPECT_FALSE(LinesWith(c.logged.toStdString()).empty()) << c.logged.toStdString();
@@ -325,10 +322,7 @@ TEST_F(UpgradeFlow, AutomaticCheckIsQuietAndKeepsItsInterval)
 
         KxvShell().StartUpdateCheck();
         ASSERT_TRUE(WaitUntil([] { return Upgrade::Instance() == nullptr; }, 15000));
-        std::vector<QString> shown;
-        for (const PromptCall& call : prompt.calls)
-            shown.push_back(call.text);
-        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(Texts(prompt.calls), c.shown);
         EXPECT_FALSE(LinesWith(c.printed).empty()) << c.printed;
         EXPECT_EQ(server.requests.size(), c.requests);
         if (c.dueInSeconds < 0) {
@@ -337,60 +331,56 @@ TEST_F(UpgradeFlow, AutomaticCheckIsQuietAndKeepsItsInterval)
     }
 }
 
+const QString NO_SITE = "Connect to the application site failed";
+const QString UNSAVED = "Unable to save the file *";
+const auto NO = QMessageBox::No;
+using S = Serve;
+using R = VersionRoute;
+
 INSTANTIATE_TEST_SUITE_P(
     Servers, UpgradeFlow,
     testing::Values(
-        UpdateCase{"UpToDateOverTls", "2.1.3993.2", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, true, false,
-                   false, {}, {UP_TO_DATE}, {}, {}},
+        UpdateCase{"UpToDateOverTls", "2.1.3993.2", {}, {UP_TO_DATE}, {}, {}, S::AS_SIGNED, R::PLAIN, World::NORMAL,
+                   true},
         // Three parts are no version: nothing is fetched.
-        UpdateCase{"NoAddress", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::NO_ADDRESS, World::NORMAL, false, false,
-                   false, {}, {"Connect to the application site failed"}, {}, {}},
-        UpdateCase{"PlainHttpToARemoteHost", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::REMOTE_HTTP, World::NORMAL,
-                   false, false, false, {}, {"Connect to the application site failed"},
-                   "Upgrade address refused: http://192.0.2.1/updates/", {}},
-        UpdateCase{"ThreePartVersion", "2.1.3994", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   false, {}, {"Connect to the application site failed"}, {}, {}},
-        UpdateCase{"PartOverRange", "2.1.65536.0", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   false, {}, {"Connect to the application site failed"}, {}, {}},
-        UpdateCase{"GoodExecutable", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   false, {YES}, {ASK}, "About to run new exe: ", "UPGRADER"},
-        UpdateCase{"ForcedSameVersion", "2.1.3993.2", Serve::AS_SIGNED, VersionRoute::PLAIN, World::FORCED, false, false,
-                   false, {QMessageBox::No}, {"New version 2.1.3993.2 available.\nTo upgrade?"}, {}, {}},
-        UpdateCase{"GoodInstaller", "3.0.0.0", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   false, {YES}, {"New version 3.0.0.0 available.\nTo upgrade?"}, {}, "\n"},
-        UpdateCase{"AnsweredNo", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   false, {QMessageBox::No}, {ASK}, {}, {}},
+        UpdateCase{"NoAddress", "2.1.3993.3", {}, {NO_SITE}, {}, {}, S::AS_SIGNED, R::NO_ADDRESS},
+        UpdateCase{"PlainHttpToARemoteHost", "2.1.3993.3", {}, {NO_SITE},
+                   "Upgrade address refused: http://192.0.2.1/updates/", {}, S::AS_SIGNED, R::REMOTE_HTTP},
+        UpdateCase{"ThreePartVersion", "2.1.3994", {}, {NO_SITE}, {}, {}},
+        UpdateCase{"PartOverRange", "2.1.65536.0", {}, {NO_SITE}, {}, {}},
+        UpdateCase{"GoodExecutable", "2.1.3993.3", {YES}, {ASK}, "About to run new exe: ", "UPGRADER"},
+        UpdateCase{"ForcedSameVersion", "2.1.3993.2", {NO}, {"New version 2.1.3993.2 available.\nTo upgrade?"}, {}, {},
+                   S::AS_SIGNED, R::PLAIN, World::FORCED},
+        UpdateCase{"GoodInstaller", "3.0.0.0", {YES}, {"New version 3.0.0.0 available.\nTo upgrade?"}, {}, "\n"},
+        UpdateCase{"AnsweredNo", "2.1.3993.3", {NO}, {ASK}, {}, {}},
         // Checked again just before it starts.
-        UpdateCase{"ChangedBeforeStart", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::SWAPPED, false,
-                   false, false, {YES}, {ASK, REJECTED}, "Package verification failed: SHA-256 ", {}},
+        UpdateCase{"ChangedBeforeStart", "2.1.3993.3", {YES}, {ASK, REJECTED}, "Package verification failed: SHA-256 ",
+                   {}, S::AS_SIGNED, R::PLAIN, World::SWAPPED},
         // A rejected package is never "up to date".
-        UpdateCase{"TamperedPackage", "2.1.3993.3", Serve::TAMPERED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   false, {YES}, {REJECTED}, "Package verification failed: SHA-256 ", {}},
-        UpdateCase{"OversizedPackage", "2.1.3993.3", Serve::OVERSIZED, VersionRoute::PLAIN, World::NORMAL, false,
-                   false, false, {YES}, {"Download failed: more than *"}, {}, {}},
-        UpdateCase{"TruncatedPackage", "2.1.3993.3", Serve::TRUNCATED, VersionRoute::PLAIN, World::NORMAL, false,
-                   false, false, {YES}, {CONNECT_ERROR}, "Download failed: ", {}},
-        UpdateCase{"StalledPackage", "2.1.3993.3", Serve::STALLED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   false, {YES}, {"Download failed: no data for 0.3 s"}, {}, {}},
-        UpdateCase{"CancelledPackage", "2.1.3993.3", Serve::STALLED, VersionRoute::PLAIN, World::NORMAL, false, false,
-                   true, {YES}, {}, "Download failed: Aborted by user", {}},
-        UpdateCase{"BadSignature", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::NORMAL, false, true,
-                   false, {YES}, {"Version file signature check failed"}, {}, {}},
+        UpdateCase{"TamperedPackage", "2.1.3993.3", {YES}, {REJECTED}, "Package verification failed: SHA-256 ", {},
+                   S::TAMPERED},
+        UpdateCase{"OversizedPackage", "2.1.3993.3", {YES}, {"Download failed: more than *"}, {}, {}, S::OVERSIZED},
+        UpdateCase{"TruncatedPackage", "2.1.3993.3", {YES}, {CONNECT_ERROR}, "Download failed: ", {}, S::TRUNCATED},
+        UpdateCase{"StalledPackage", "2.1.3993.3", {YES}, {"Download failed: no data for 0.3 s"}, {}, {}, S::STALLED},
+        UpdateCase{"CancelledPackage", "2.1.3993.3", {YES}, {}, "Download failed: Aborted by user", {}, S::STALLED,
+                   R::PLAIN, World::NORMAL, false, false, true},
+        UpdateCase{"BadSignature", "2.1.3993.3", {YES}, {"Version file signature check failed"}, {}, {}, S::AS_SIGNED,
+                   R::PLAIN, World::NORMAL, false, true},
         // After a failed reply nothing reads the deleted file.
-        UpdateCase{"VersionNotFound", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::NOT_FOUND, World::NORMAL, false,
-                   false, false, {YES}, {CONNECT_ERROR}, {}, {}},
-        UpdateCase{"RedirectLoop", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::REDIRECT_LOOP, World::NORMAL, false,
-                   false, false, {YES}, {CONNECT_ERROR}, "Download failed: more than 5 redirects", {}},
-        UpdateCase{"HttpsToHttp", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::HTTPS_TO_HTTP, World::NORMAL, true,
-                   false, false, {YES}, {CONNECT_ERROR}, "Download failed: redirect from https to http refused", {}},
+        UpdateCase{"VersionNotFound", "2.1.3993.3", {YES}, {CONNECT_ERROR}, {}, {}, S::AS_SIGNED, R::NOT_FOUND},
+        UpdateCase{"RedirectLoop", "2.1.3993.3", {YES}, {CONNECT_ERROR}, "Download failed: more than 5 redirects", {},
+                   S::AS_SIGNED, R::REDIRECT_LOOP},
+        UpdateCase{"HttpsToHttp", "2.1.3993.3", {YES}, {CONNECT_ERROR},
+                   "Download failed: redirect from https to http refused", {}, S::AS_SIGNED, R::HTTPS_TO_HTTP,
+                   World::NORMAL, true},
         // An output file that cannot be made ends the attempt.
-        UpdateCase{"OutputBlocked", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::OUTPUT_BLOCKED, false,
-                   false, false, {YES}, {"Unable to save the file *"}, {}, {}},
-        UpdateCase{"WriteErrorMidway", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN, World::FILE_SIZE_LIMIT,
-                   false, false, false, {YES}, {"Unable to save the file *"}, {}, {}},
-        UpdateCase{"ProgramFolderBlocked", "2.1.3993.3", Serve::AS_SIGNED, VersionRoute::PLAIN,
-                   World::PROGRAM_DIR_BLOCKED, false, false, false, {YES},
-                   {"A new version is available, but the program folder *"}, {}, {}}),
+        UpdateCase{"OutputBlocked", "2.1.3993.3", {YES}, {UNSAVED}, {}, {}, S::AS_SIGNED, R::PLAIN,
+                   World::OUTPUT_BLOCKED},
+        UpdateCase{"WriteErrorMidway", "2.1.3993.3", {YES}, {UNSAVED}, {}, {}, S::AS_SIGNED, R::PLAIN,
+                   World::FILE_SIZE_LIMIT},
+        UpdateCase{"ProgramFolderBlocked", "2.1.3993.3", {YES},
+                   {"A new version is available, but the program folder *"}, {}, {}, S::AS_SIGNED, R::PLAIN,
+                   World::PROGRAM_DIR_BLOCKED}),
     [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
 
 } // namespace
