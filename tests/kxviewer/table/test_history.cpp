@@ -84,15 +84,12 @@ protected:
                 QTest::keyClick(tab->View, Qt::Key_Space);
                 break;
             }
-            case 'b':
-                tab->Actions[TACT_BOOKMARK]->trigger();
+            case 'b': case 'A': case 'C': case 'F': case 'x': {
+                const std::map<char, int> plain = {{'b', TACT_BOOKMARK}, {'A', TACT_SELECT_ALL},
+                    {'C', TACT_CLEAR_SELECTION}, {'F', TACT_FILTER}, {'x', TACT_FILTER_SELECTED}};
+                tab->Actions[plain.at(step[0])]->trigger();
                 break;
-            case 'A':
-                tab->Actions[TACT_SELECT_ALL]->trigger();
-                break;
-            case 'C':
-                tab->Actions[TACT_CLEAR_SELECTION]->trigger();
-                break;
+            }
             case 'p':
             case 'u':
                 Apply(tab, arg);
@@ -103,16 +100,10 @@ protected:
                 Apply(tab, arg);
                 tab->Actions[TACT_FILTER]->trigger();
                 break;
-            case 'F':
-                tab->Actions[TACT_FILTER]->trigger();
-                break;
             case 'S':
                 Apply(tab, arg);
                 tab->Actions[TACT_SELECT]->setChecked(false);
                 tab->Actions[TACT_SELECT]->trigger();
-                break;
-            case 'x':
-                tab->Actions[TACT_FILTER_SELECTED]->trigger();
                 break;
             case 'm':
                 Apply(tab, arg);
@@ -206,10 +197,7 @@ TEST_F(HistoryTest, CommandsAddLinesAndRowSelectionsMerge)
 {
     const std::string sel5 = "Select|   Last row: 5|   Color: #FF8000";
     const std::string pin = "Pin|   Expression: beta|   Complex mode: No|   Match case: Yes|   Color: #00C0FF";
-    const struct {
-        const char* steps;
-        std::vector<std::string> lines; // newest first
-    } cases[] = {
+    const struct { const char* steps; std::vector<std::string> lines; } cases[] = { // lines: newest first
         {"s5 s6 s7", {"Select|   Last row: 7|   Color: #FF8000"}},
         {"s5 b s6", {"Select|   Last row: 6|   Color: #FF8000", "Bookmark|   Row: 5", sel5}},
         {"s5 s5", {"Deselect|   Last row: 5", sel5}},
@@ -247,8 +235,8 @@ TEST_F(HistoryTest, TheRingKeepsTheLastHundredAndMergesAcrossItsWrap)
     const std::vector<std::string> newest = {
         "Select|   Last row: 4|   Color: #778899", "Bookmark|   Row: 501", "Select|   Last row: 2|   Color: #445566",
         "Bookmark|   Row: 99"};
-    for (int i = 0; i < int(newest.size()); ++i)
-        EXPECT_EQ(Line(tab, i), newest[size_t(i)]) << i;
+    for (size_t i = 0; i < newest.size(); ++i)
+        EXPECT_EQ(Line(tab, int(i)), newest[i]) << i;
     EXPECT_EQ(Line(tab, 101), "Bookmark|   Row: 1");
     // A number outside the list is told, not recorded.
     tab->AddHistoryItem(HISTORY_CLEAR_ALL_BOOKMARKS + 1, nullptr, 0, 0, 0);
@@ -258,13 +246,8 @@ TEST_F(HistoryTest, TheRingKeepsTheLastHundredAndMergesAcrossItsWrap)
 
 TEST_F(HistoryTest, TheLineMenuOffersReplayByTheTableState)
 {
-    const struct {
-        const char* steps;
-        int line;
-        int child;
-        const char* menu;
-        const char* found; // the expression loaded for "Open in find dialog"
-    } cases[] = {
+    // found: the expression loaded for "Open in find dialog".
+    const struct { const char* steps; int line, child; const char *menu, *found; } cases[] = {
         {"p:beta", 0, -1, "copy find replay(off) | copyall", "beta"},
         {"p:beta u:beta", 1, 2, "copy find replay | copyall", "beta"},
         {"p:beta u:beta p:beta", 1, -1, "copy find replay | copyall", "beta"},
@@ -292,14 +275,8 @@ TEST_F(HistoryTest, TheLineMenuOffersReplayByTheTableState)
 
 TEST_F(HistoryTest, ReplayRepeatsTheEntryOnTheTable)
 {
-    const struct {
-        const char* steps;
-        int line;
-        const char* before;
-        const char* after;
-        const char* top; // the newest line after the replay
-        const char* status;
-    } cases[] = {
+    // top: the newest line after the replay.
+    const struct { const char* steps; int line; const char *before, *after, *top, *status; } cases[] = {
         {"p:beta u:beta", 1, "sel=0 filter=0 pins= marks=0", "sel=0 filter=0 pins=beta, marks=0", "Pin", ""},
         {"p:beta u:beta p:beta", 1, "sel=0 filter=0 pins=beta, marks=0", "sel=0 filter=0 pins= marks=0", "Unpin",
          ""},
@@ -319,8 +296,7 @@ TEST_F(HistoryTest, ReplayRepeatsTheEntryOnTheTable)
         TabTable* tab = OpenTen();
         Run(tab, c.steps);
         // Replay brings back the entry's colours, not the current ones.
-        tab->Prefs.ColorSelect = 0x0000ff;
-        tab->Prefs.ColorHighlight = 0x0000ff;
+        tab->Prefs.ColorSelect = tab->Prefs.ColorHighlight = 0x0000ff;
         shell.status.clear();
         EXPECT_EQ(State(tab), c.before);
         const int lines = tab->HistoryTree->topLevelItemCount();
@@ -353,12 +329,7 @@ TEST_F(HistoryTest, CopyGivesALineOrTheWholeTree)
     Run(tab, "s5 s6 b p:beta");
     const std::string pin =
         "Pin\n   Expression: beta\n   Complex mode: No\n   Match case: Yes\n   Color: #00C0FF\n";
-    const struct {
-        int line;
-        int child;
-        const char* choose;
-        std::string clipboard;
-    } cases[] = {
+    const struct { int line, child; const char* choose; std::string clipboard; } cases[] = {
         {0, -1, "copy", pin},
         {2, 0, "copy", "   Last row: 6"},
         {1, 0, "copyall", pin + "Bookmark\n   Row: 6\nSelect\n   Last row: 6\n   Color: #FF8000\n"},
