@@ -75,42 +75,28 @@ protected:
     {
         std::istringstream in(steps);
         std::string step;
+        // The command of each letter; typed: X is applied first; checked: set before, -1 left alone.
+        struct Command { int action; bool typed; int checked; };
+        const std::map<char, Command> commands = {
+            {'b', {TACT_BOOKMARK, false, -1}}, {'A', {TACT_SELECT_ALL, false, -1}},
+            {'C', {TACT_CLEAR_SELECTION, false, -1}}, {'F', {TACT_FILTER, false, -1}},
+            {'x', {TACT_FILTER_SELECTED, false, -1}}, {'p', {TACT_PIN, true, 0}}, {'u', {TACT_PIN, true, 1}},
+            {'f', {TACT_FILTER, true, -1}}, {'S', {TACT_SELECT, true, 0}}, {'m', {TACT_BOOKMARK_BY_COND, true, -1}}};
         while (in >> step) {
-            const std::string arg = step.size() > 2 ? step.substr(2) : std::string();
-            switch (step[0]) {
-            case 's': {
+            const auto command = commands.find(step[0]);
+            if (step[0] == 's') {
                 const int row = std::stoi(step.substr(1)) - 1;
                 QTest::mouseClick(tab->View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCentre(tab, row, 0));
                 QTest::keyClick(tab->View, Qt::Key_Space);
-                break;
-            }
-            case 'b': case 'A': case 'C': case 'F': case 'x': {
-                const std::map<char, int> plain = {{'b', TACT_BOOKMARK}, {'A', TACT_SELECT_ALL},
-                    {'C', TACT_CLEAR_SELECTION}, {'F', TACT_FILTER}, {'x', TACT_FILTER_SELECTED}};
-                tab->Actions[plain.at(step[0])]->trigger();
-                break;
-            }
-            case 'p':
-            case 'u':
-                Apply(tab, arg);
-                tab->Actions[TACT_PIN]->setChecked(step[0] == 'u');
-                tab->Actions[TACT_PIN]->trigger();
-                break;
-            case 'f':
-                Apply(tab, arg);
-                tab->Actions[TACT_FILTER]->trigger();
-                break;
-            case 'S':
-                Apply(tab, arg);
-                tab->Actions[TACT_SELECT]->setChecked(false);
-                tab->Actions[TACT_SELECT]->trigger();
-                break;
-            case 'm':
-                Apply(tab, arg);
-                tab->Actions[TACT_BOOKMARK_BY_COND]->trigger();
-                break;
-            default:
+            } else if (command == commands.end()) {
                 ADD_FAILURE() << "unknown step " << step;
+            } else {
+                const Command& c = command->second;
+                if (c.typed)
+                    Apply(tab, step.size() > 2 ? step.substr(2) : std::string());
+                if (c.checked >= 0)
+                    tab->Actions[c.action]->setChecked(c.checked != 0);
+                tab->Actions[c.action]->trigger();
             }
             QApplication::processEvents();
         }

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QPainter>
 #include <QDockWidget>
 #include <QClipboard>
 #include <QPushButton>
@@ -366,8 +367,7 @@ TEST_F(OutlineTest, AllNoneBoxSetsTheEnabledConditions)
         tab->BookmarkSet(3, true);
         SetConditions(tab, {JUMP_VIEW_ERRORS});
         // Another document left these defaults.
-        const uint8_t defaults[JUMP_Nums] = {1, 0, 1, 0, 1, 0};
-        std::copy(defaults, defaults + JUMP_Nums, PrefTabTable::Default().outline);
+        std::copy_n(std::vector<uint8_t>{1, 0, 1, 0, 1, 0}.begin(), JUMP_Nums, PrefTabTable::Default().outline);
         tab->OutlineActions[JUMP_VIEW_ERRORS]->setEnabled(false);
         QCheckBox box;
         box.setTristate(true);
@@ -393,9 +393,7 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
     // The bookmark picture: a red block over the icon's top-left quarter.
     QImage picture(16, 16, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            picture.setPixelColor(x, y, Qt::red);
+    QPainter(&picture).fillRect(0, 0, 8, 8, Qt::red);
     tab->TabPixmap = QPixmap::fromImage(picture);
     tab->SelRangeSet(10, 14, true, RANGE_COLOR);
     tab->BookmarkSet(8, true);

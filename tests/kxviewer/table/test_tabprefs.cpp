@@ -32,9 +32,9 @@ protected:
         for (int id : {TACT_SELECT, TACT_HIGHLIGHT, TACT_BOOKMARK, TACT_INSERT_FUNC, TACT_INDENT_TEXT,
                        TACT_RELATIVE_TIME, TACT_SHOW_PRES_ERRORS})
             actions.Entry(id).checkable = 1;
-        actions.Entry(TACT_SELECT).icon = "Select";
-        actions.Entry(TACT_HIGHLIGHT).icon = "Highlight";
-        actions.Entry(TACT_BOOKMARK).icon = "Bookmark";
+        for (const auto& [id, icon] : {std::pair<int, const char*>{TACT_SELECT, "Select"},
+                                       {TACT_HIGHLIGHT, "Highlight"}, {TACT_BOOKMARK, "Bookmark"}})
+            actions.Entry(id).icon = icon;
         // Icons at their own size, so that the colour bar is whole.
         PrefGlobal::LargeIcons = true;
     }
