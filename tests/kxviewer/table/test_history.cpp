@@ -102,12 +102,6 @@ protected:
         }
     }
 
-    static std::string CopyText(QTreeWidget* tree, QTreeWidgetItem* item)
-    {
-        QWidget* widget = tree->itemWidget(item, 0);
-        return widget ? widget->property("Copy_Text").toString().toStdString() : "<no widget>";
-    }
-
     // A top-level line: its name and its children's copy texts, "|" apart.
     static std::string Line(TabBase* tab, int index)
     {
@@ -115,8 +109,10 @@ protected:
         if (!line)
             return "<none>";
         std::string text = line->text(0).toStdString();
-        for (int i = 0; i < line->childCount(); ++i)
-            text += "|" + CopyText(tab->HistoryTree, line->child(i));
+        for (int i = 0; i < line->childCount(); ++i) {
+            QWidget* widget = tab->HistoryTree->itemWidget(line->child(i), 0);
+            text += "|" + (widget ? widget->property("Copy_Text").toString().toStdString() : "<no widget>");
+        }
         return text;
     }
 
