@@ -85,12 +85,8 @@ protected:
 
 TEST_F(AuxTreePaneTest, TreeShowsTheChosenLevels)
 {
-    const struct {
-        int32_t second;
-        const char* title;
-        const char* tree;
-        const char* expression; // of the first item of "p", or of "p" itself
-    } cases[] = {
+    // expression: of the first item of "p", or of "p" itself.
+    const struct { int32_t second; const char *title, *tree, *expression; } cases[] = {
         {FIELD_KXNAME, "    Tree: Thread/KX Name", "p(t1 t2 t3) q(t1) ", "TNAME=='p' && KXNAME=='t1'"},
         {-1, "    Tree: Thread", "p() q() ", "TNAME=='p'"},
     };
@@ -113,24 +109,20 @@ TEST_F(AuxTreePaneTest, TreeShowsTheChosenLevels)
 
 TEST_F(AuxTreePaneTest, QuickFilterAndSelectionOfChosenThreads)
 {
+    // filtered: by "Quick filter", else by "Select"; rows: shown afterwards.
     const struct {
-        const char* action;
-        QStringList items;
-        const char* expression;
-        bool filtered;
-        int32_t rows;
-        uint32_t selected;
+        QStringList items; const char* expression; bool filtered; int32_t rows; uint32_t selected;
     } cases[] = {
-        {"filter", {"p/t1", "p/t2"}, "TNAME=='p' && KXNAME=='t1' || TNAME=='p' && KXNAME=='t2'", true, 3, 0},
-        {"select", {"p/t3", "q/t1"}, "TNAME=='p' && KXNAME=='t3' || TNAME=='q' && KXNAME=='t1'", false, 5, 2},
-        {"select", {"p"}, "TNAME=='p'", false, 5, 4},
+        {{"p/t1", "p/t2"}, "TNAME=='p' && KXNAME=='t1' || TNAME=='p' && KXNAME=='t2'", true, 3, 0},
+        {{"p/t3", "q/t1"}, "TNAME=='p' && KXNAME=='t3' || TNAME=='q' && KXNAME=='t1'", false, 5, 2},
+        {{"p"}, "TNAME=='p'", false, 5, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expression);
         TabTable* tab = OpenThreads();
         PaneDocks* pane = tab->AuxTreeDock;
         ChooseItems(pane->Tree, c.items);
-        pane->Actions[std::string(c.action) == "filter" ? 89 : 90]->trigger();
+        pane->Actions[c.filtered ? 89 : 90]->trigger();
         EXPECT_EQ(SearchText(tab), c.expression);
         EXPECT_EQ(tab->Table->FilterOn, c.filtered);
         EXPECT_EQ(tab->Table->RowCount(), c.rows);
@@ -149,36 +141,30 @@ TEST_F(AuxTreePaneTest, QuickFilterAndSelectionOfChosenThreads)
 TEST_F(AuxTreePaneTest, AnExpressionTooLongToSearchIsRefusedWhole)
 {
     // 30 threads of 14 characters: the joined expression passes 1099.
-    std::vector<std::string> names;
-    std::vector<RawRecord> records;
-    for (int i = 0; i < 30; ++i)
-        names.push_back("thread-" + std::string(6, char('a' + i % 26)) + char('A' + i / 26));
     auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
-    for (const std::string& name : names)
+    for (int i = 0; i < 30; ++i) {
+        const std::string name = "thread-" + std::string(6, char('a' + i % 26)) + char('A' + i / 26);
         table->AppendRecord(Threaded("p", name.c_str(), "x").Build());
+    }
     table->AppendRecord(Threaded("q", "other", "y").Build());
     TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
     PaneDocks* pane = tab->AuxTreeDock;
     QTreeWidgetItem* p = pane->Tree->topLevelItem(0);
     ASSERT_EQ(p->childCount(), 30);
-    const struct {
-        int chosen; // the first n threads of p
-        bool accepted;
-    } cases[] = {{20, true}, {30, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.chosen);
+    for (const int chosen : {20, 30}) { // the first n threads of p; 30 are too many
+        SCOPED_TRACE(chosen);
+        const bool accepted = chosen == 20;
         shell.status.clear();
         pane->Tree->clearSelection();
-        for (int i = 0; i < c.chosen; ++i)
+        for (int i = 0; i < chosen; ++i)
             p->child(i)->setSelected(true);
-        const QString expression = pane->SelectionExpression(pane->Tree->selectedItems());
-        EXPECT_EQ(!expression.isEmpty(), c.accepted);
+        EXPECT_EQ(!pane->SelectionExpression(pane->Tree->selectedItems()).isEmpty(), accepted);
         pane->Actions[89]->trigger();
-        EXPECT_EQ(tab->Table->FilterOn, c.accepted);
-        EXPECT_EQ(tab->Table->RowCount(), c.accepted ? c.chosen : 31);
-        EXPECT_EQ(shell.Last(), c.accepted ? "Table 'memory': Filtered 20 rows"
-                                           : "Search expression longer than 1099 characters");
-        if (c.accepted)
+        EXPECT_EQ(tab->Table->FilterOn, accepted);
+        EXPECT_EQ(tab->Table->RowCount(), accepted ? chosen : 31);
+        EXPECT_EQ(shell.Last(), accepted ? "Table 'memory': Filtered 20 rows"
+                                         : "Search expression longer than 1099 characters");
+        if (accepted)
             pane->Actions[102]->trigger();
     }
 }
@@ -187,10 +173,7 @@ TEST_F(AuxTreePaneTest, TheTreeFollowsTheCurrentRow)
 {
     TabTable* tab = OpenThreads();
     PaneDocks* pane = tab->AuxTreeDock;
-    const struct {
-        int row;
-        const char* current; // "parent/child"
-    } cases[] = {{1, "p/t2"}, {2, "q/t1"}, {4, "p/t1"}, {3, "p/t3"}};
+    const struct { int row; const char* current; } cases[] = {{1, "p/t2"}, {2, "q/t1"}, {4, "p/t1"}, {3, "p/t3"}};
     for (const auto& c : cases) {
         tab->SetCurrentPosition(c.row);
         tab->idleProcess();
@@ -232,11 +215,7 @@ TEST_F(AuxTreePaneTest, SelectLevelsRebuildsTheTree)
 
 TEST_F(AuxTreePaneTest, RecordExpressionQuotesItsValues)
 {
-    const struct {
-        RawRecord record;
-        int32_t first, second;
-        const char* expression;
-    } cases[] = {
+    const struct { RawRecord record; int32_t first, second; const char* expression; } cases[] = {
         {Threaded("main", "net", "a"), FIELD_TNAME, FIELD_KXNAME, "TNAME~'main' && KXNAME~'net'"},
         {Threaded("it's", "net", "a"), FIELD_TNAME, FIELD_KXNAME, "TNAME~\"it's\" && KXNAME~'net'"},
         {Threaded("main", "", "a"), FIELD_TNAME, FIELD_KXNAME, "TNAME~'main'"},

@@ -27,7 +27,6 @@ public:
     bool WasCanceled() const override { return canceled_; }
     void Cancel() override { canceled_ = true; }
     void Close() override {}
-
 private:
     int abortAt_;
     bool canceled_ = false;
@@ -81,7 +80,10 @@ protected:
     {
         return int(QString::fromLatin1(pdf.data(), int(pdf.size())).count(QRegularExpression("/Subtype\\s*/Image")));
     }
-    static std::string Pad(const std::string& text, size_t width) { return text + std::string(width - text.size(), ' '); }
+    static std::string Created(const QString& path, int records)
+    {
+        return "File \"" + path.toStdString() + "\" with " + std::to_string(records) + " records created";
+    }
     // The TEXT column's 90 characters and its two blanks.
     static std::string Text90(const std::string& text, size_t chars) { return text + std::string(92 - chars, ' '); }
 
@@ -101,30 +103,18 @@ TEST_F(Export, TextLinesAreExact)
                                std::string(44, ' ');
     const std::string tid7 = std::string(11, ' ') + "7  ";
     const std::string tid8 = std::string(11, ' ') + "8  ";
-    struct Case {
-        int records;
-        bool numbers;
-        std::vector<std::pair<int, std::string>> lines; // index in the file, bytes without the line feed
-    };
-    const Case cases[] = {
-        {60,
-         true,
-         {{0, "     " + header},
-          {1, "    1 " + tid8 + Text90("row 0", 5)},
-          {2, "    2 " + tid7 + Text90("row 1", 5)},
-          {21, "   21 " + tid7 + Text90("   \xc2\xbbwork", 8)},
-          {23, "   23 " + tid7 + Text90("    row 22", 10)},
-          {25, "   25 " + tid7 + Text90("   \xc2\xabwork", 8)},
-          {60, "   60 " + tid7 + Text90("row 59", 6)}}},
-        {60,
-         false,
-         {{0, header},
-          {1, " " + tid8 + Text90("row 0", 5)},
-          {21, " " + tid7 + Text90("   \xc2\xbbwork", 8)}}},
+    // lines: index in the file, bytes without the line feed.
+    const struct { int records; bool numbers; std::vector<std::pair<int, std::string>> lines; } cases[] = {
+        {60, true,
+         {{0, "     " + header}, {1, "    1 " + tid8 + Text90("row 0", 5)}, {2, "    2 " + tid7 + Text90("row 1", 5)},
+          {21, "   21 " + tid7 + Text90("   \xc2\xbbwork", 8)}, {23, "   23 " + tid7 + Text90("    row 22", 10)},
+          {25, "   25 " + tid7 + Text90("   \xc2\xabwork", 8)}, {60, "   60 " + tid7 + Text90("row 59", 6)}}},
+        {60, false,
+         {{0, header}, {1, " " + tid8 + Text90("row 0", 5)}, {21, " " + tid7 + Text90("   \xc2\xbbwork", 8)}}},
         {12, true, {{12, "   12 " + tid7 + Text90("row 11", 6)}}},
         {100000, true, {{1, "     1 " + tid8 + Text90("row 0", 5)}, {100000, "100000 " + tid8 + Text90("row 99999", 9)}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.records) + (c.numbers ? " numbers" : " no numbers"));
         TabTable* tab = OpenFixture("fixture", c.records);
         tab->Prefs.ExportRowNumbColumn = c.numbers ? 1 : 0;
@@ -138,8 +128,7 @@ TEST_F(Export, TextLinesAreExact)
             ASSERT_TRUE(lines[k].endsWith("  ")) << k;
         for (const auto& [index, bytes] : c.lines)
             EXPECT_EQ(lines[index].toStdString(), bytes) << index;
-        EXPECT_TRUE(Contains(progress.log, "File \"" + path.toStdString() + "\" with " + std::to_string(c.records) +
-                                            " records created"));
+        EXPECT_TRUE(Contains(progress.log, Created(path, c.records)));
         delete tab;
     }
 }
@@ -155,18 +144,14 @@ TEST_F(Export, ValuesStayOnTheirLine)
                                  Record("na\xc3\xafve \xe9t\xe9")},
                                 prefs);
     tab->Prefs.ExportRowNumbColumn = 0;
-    struct Case {
-        bool csv;
-        std::string expected;
-    };
     const std::string tid = " " + std::string(11, ' ') + "7  ";
-    const Case cases[] = {
+    const struct { bool csv; std::string expected; } cases[] = {
         {true, "7,a,b\n7,padded\n7,one  two three\n7,na\xc3\xafve \xe9t\xe9\n"},
         {false, std::string(5, ' ') + "TID" + std::string(50, ' ') + "Text" + std::string(44, ' ') + "\n" + tid +
                     Text90("a,b", 3) + "\n" + tid + Text90("  padded \t", 10) + "\n" + tid +
                     Text90("one  two three", 14) + "\n" + tid + Text90("na\xc3\xafve \xe9t\xe9", 9) + "\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.csv ? "csv" : "txt");
         const QString path = Path(c.csv ? "values.csv" : "values.txt");
         ASSERT_TRUE(c.csv ? tab->SaveCsv(path, false) : tab->SaveTxt(path, false));
@@ -179,17 +164,9 @@ TEST_F(Export, ValuesStayOnTheirLine)
 // the table's selected rows.
 TEST_F(Export, RangesReportTheRowsWritten)
 {
-    struct Case {
-        bool csv;
-        std::vector<std::pair<int32_t, int32_t>> ranges;
-        int rows;
-    };
-    const Case cases[] = {
-        {true, {{2, 4}, {7, -1}, {10, 11}}, 5},
-        {false, {{58, 70}, {3, 3}}, 3},
-        {true, {{7, -1}}, 0},
-    };
-    for (const Case& c : cases) {
+    const struct { bool csv; std::vector<std::pair<int32_t, int32_t>> ranges; int rows; } cases[] = {
+        {true, {{2, 4}, {7, -1}, {10, 11}}, 5}, {false, {{58, 70}, {3, 3}}, 3}, {true, {{7, -1}}, 0}};
+    for (const auto& c : cases) {
         TabTable* tab = OpenFixture();
         tab->SelRangeSet(0, 29, true, 0xFFFF00);
         tab->OutlineRanges.clear();
@@ -200,8 +177,7 @@ TEST_F(Export, RangesReportTheRowsWritten)
         ASSERT_TRUE(c.csv ? tab->SaveCsv(path, true) : tab->SaveTxt(path, true));
         const std::string bytes = Read(path);
         EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), c.rows + (c.csv ? 0 : 1));
-        const std::string report =
-            "File \"" + path.toStdString() + "\" with " + std::to_string(c.rows) + " records created";
+        const std::string report = Created(path, c.rows);
         EXPECT_EQ(progress.log, std::vector<std::string>{report});
         EXPECT_TRUE(Contains(progress.status, report));
         delete tab;
@@ -212,19 +188,11 @@ TEST_F(Export, RangesReportTheRowsWritten)
 // created, the old file keeps its bytes and no temporary file stays.
 TEST_F(Export, FailingDeviceKeepsTheOldFile)
 {
-    struct Case {
-        const char* name;
-        int action;
-        qint64 capacity;
-    };
-    const Case cases[] = {
-        {"full.txt", TACT_SAVE_TXT, 0},
-        {"full.csv", TACT_SAVE_CSV, 300},
-        {"full.pdf", TACT_SAVE_PDF, 2000},
-        {"late.txt", TACT_SAVE_TXT, (1 << 20) + 10},
-    };
+    const struct { const char* name; int action; qint64 capacity; } cases[] = {
+        {"full.txt", TACT_SAVE_TXT, 0}, {"full.csv", TACT_SAVE_CSV, 300}, {"full.pdf", TACT_SAVE_PDF, 2000},
+        {"late.txt", TACT_SAVE_TXT, (1 << 20) + 10}};
     TabTable* tab = OpenFixture("fixture", 20000);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = Path(c.name);
         {
@@ -253,20 +221,9 @@ TEST_F(Export, FailingDeviceKeepsTheOldFile)
 // button is clicked while the export passes the event loop.
 TEST_F(Export, PdfPages)
 {
-    struct Case {
-        int records;
-        int abortAt;
-        bool click;
-        int pages;
-        bool report;
-    };
-    const Case cases[] = {
-        {55, -1, false, 1, true},
-        {56, -1, false, 2, true},
-        {550, -1, false, 10, true},
-        {550, 2, false, 4, false},
-        {550, 2, true, 4, false},
-    };
+    const struct { int records, abortAt; bool click; int pages; bool report; } cases[] = {
+        {55, -1, false, 1, true}, {56, -1, false, 2, true}, {550, -1, false, 10, true},
+        {550, 2, false, 4, false}, {550, 2, true, 4, false}};
     QTimer clicker;
     clicker.setInterval(0);
     int clickAt = 0;
@@ -280,7 +237,7 @@ TEST_F(Export, PdfPages)
         clicker.stop();
     });
     int images = -1;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.records) + " abort at " + std::to_string(c.abortAt));
         TabTable* tab = OpenFixture("fixture", c.records);
         tab->BookmarkSet(3, true);
@@ -300,13 +257,9 @@ TEST_F(Export, PdfPages)
         EXPECT_NE(pdf.find("%%EOF", pdf.size() - 8), std::string::npos);
         EXPECT_EQ(Pages(pdf), c.pages);
         if (c.records > 56) {
-            if (images == -1)
-                images = Images(pdf);
-            EXPECT_EQ(Images(pdf), images);
+            EXPECT_EQ(Images(pdf), images == -1 ? (images = Images(pdf)) : images);
         }
-        EXPECT_EQ(Contains(progress.log, "File \"" + path.toStdString() + "\" with " + std::to_string(c.records) +
-                                             " records created"),
-                  c.report);
+        EXPECT_EQ(Contains(progress.log, Created(path, c.records)), c.report);
         delete tab;
     }
     EXPECT_GT(images, 0);

@@ -76,6 +76,10 @@ protected:
     }
 
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    static void ClickPage(FindDialog* dialog, int page)
+    {
+        QTest::mouseClick(dialog->Tabs->tabBar(), Qt::LeftButton, {}, dialog->Tabs->tabBar()->tabRect(page).center());
+    }
 
     static QString SearchText(TabTable* tab)
     {
@@ -118,34 +122,27 @@ TEST_F(FindDialogTest, FilterKeepsTheOldFilterUntilTheNewOneIsSure)
     TabTable* tab = OpenSample();
     FindDialog* dialog = Open(tab);
     ASSERT_NE(dialog, nullptr);
+    // selectFirst: row 0 selected and a No to the question about it; press 1 checks an unchecked button,
+    // 2 presses it on a filtered table with the button left unchecked.
     const struct {
-        const char* text;
-        bool complex;
-        bool selectFirst;
-        QMessageBox::StandardButton answer;
-        // 1 press (checks when unchecked), 2 the press on a filtered table
-        // whose button was left unchecked.
-        int press;
-        int rows;
-        bool checked;
-        const char* message;
+        const char* text; bool complex, selectFirst; int press, rows; bool checked; const char* message;
     } steps[] = {
-        {"TEXT~'alpha'", true, false, QMessageBox::NoButton, 1, 2, true, "Table 'memory': Filtered 2 rows"},
-        {"", false, false, QMessageBox::NoButton, 1, 7, false, nullptr},
-        {"gamma", false, false, QMessageBox::NoButton, 1, 2, true, "Table 'memory': Filtered 2 rows"},
-        {"TEXT~'alpha' ||", true, false, QMessageBox::NoButton, 2, 2, true, "Incorrect search expression"},
-        {"", true, false, QMessageBox::NoButton, 2, 2, true, "Search expression is empty"},
-        {"beta", false, true, QMessageBox::No, 2, 2, true, nullptr},
-        {"TEXT~'ta'", true, false, QMessageBox::NoButton, 2, 1, true, "Table 'memory': Filtered 1 rows"},
-        {"", true, false, QMessageBox::NoButton, 1, 7, false, nullptr},
+        {"TEXT~'alpha'", true, false, 1, 2, true, "Table 'memory': Filtered 2 rows"},
+        {"", false, false, 1, 7, false, nullptr},
+        {"gamma", false, false, 1, 2, true, "Table 'memory': Filtered 2 rows"},
+        {"TEXT~'alpha' ||", true, false, 2, 2, true, "Incorrect search expression"},
+        {"", true, false, 2, 2, true, "Search expression is empty"},
+        {"beta", false, true, 2, 2, true, nullptr},
+        {"TEXT~'ta'", true, false, 2, 1, true, "Table 'memory': Filtered 1 rows"},
+        {"", true, false, 1, 7, false, nullptr},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.text);
         Type(dialog, step.text, step.complex);
-        if (step.selectFirst)
+        if (step.selectFirst) {
             tab->SelRangeSet(0, 0, true, 0);
-        if (step.answer != QMessageBox::NoButton)
-            prompt.answers.enqueue(step.answer);
+            prompt.answers.enqueue(QMessageBox::No);
+        }
         shell.status.clear();
         if (step.press == 2) {
             ASSERT_TRUE(tab->Table->FilterOn);
@@ -184,16 +181,12 @@ TEST_F(FindDialogTest, BasicPageButtonsAndHistoryMenu)
     const QList<QPushButton*> inner = dialog->Basic->findChildren<QPushButton*>(QStringLiteral("FindInnerButton"));
     ASSERT_EQ(inner.size(), 3 + 10);
     EXPECT_EQ(inner[0]->text(), QStringLiteral("TEXT"));
-    const struct {
-        bool complex;
-        int enabled;
-    } switches[] = {{false, 0}, {true, 13}};
-    for (const auto& s : switches) {
-        Type(dialog, "", s.complex);
+    for (const bool complex : {false, true}) { // the buttons are enabled in Complex mode only
+        Type(dialog, "", complex);
         int count = 0;
         for (QPushButton* button : inner)
             count += button->isEnabled();
-        EXPECT_EQ(count, s.enabled);
+        EXPECT_EQ(count, complex ? 13 : 0);
     }
     QPushButton* andButton = nullptr;
     for (QPushButton* button : inner)
@@ -228,11 +221,8 @@ TEST_F(FindDialogTest, ByFieldsRowsMakeTheExpression)
     ASSERT_NE(dialog, nullptr);
     dialog->Tabs->setCurrentIndex(FindDialog::PAGE_FIELDS);
     const struct {
-        const char* text;
-        const char* pid;
-        const char* level;
-        bool uncheckLevel;
-        bool orMode;
+        const char *text, *pid, *level;
+        bool uncheckLevel, orMode;
         const char* expression;
         bool applied;
         const char* status;
@@ -286,11 +276,7 @@ TEST_F(FindDialogTest, ExpressionsRoundTripThroughTheRows)
     TabTable* tab = OpenSample();
     FindDialog* dialog = Open(tab);
     ASSERT_NE(dialog, nullptr);
-    const struct {
-        const char* text;
-        const char* rows; // "TEXT op value|..." of the checked rows
-        bool orMode;
-    } cases[] = {
+    const struct { const char *text, *rows; bool orMode; } cases[] = { // rows: "TEXT op value|..." of the checked
         {"TEXT~'abc' && PID==12", "TEXT ~ abc|PID == 12", false},
         {"TEXT=~'a.c' || PID>=3 || LEVEL!=1", "TEXT =~ a.c|PID >= 3|LEVEL != 1", true},
         {"TEXT~\"it's\" && LEVEL<2", "TEXT ~ it's|LEVEL < 2", false},
@@ -308,8 +294,7 @@ TEST_F(FindDialogTest, ExpressionsRoundTripThroughTheRows)
         dialog->AndButton->setChecked(!c.orMode);
         dialog->OrButton->setChecked(c.orMode);
         Type(dialog, c.text, true);
-        QTest::mouseClick(dialog->Tabs->tabBar(), Qt::LeftButton, {},
-                          dialog->Tabs->tabBar()->tabRect(FindDialog::PAGE_FIELDS).center());
+        ClickPage(dialog, FindDialog::PAGE_FIELDS);
         ASSERT_EQ(dialog->Tabs->currentIndex(), FindDialog::PAGE_FIELDS);
         QStringList rows;
         for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows())
@@ -318,8 +303,7 @@ TEST_F(FindDialogTest, ExpressionsRoundTripThroughTheRows)
                             QLatin1Char(' ') + row.value->text();
         EXPECT_EQ(rows.join(QLatin1Char('|')), QString::fromLatin1(c.rows));
         EXPECT_EQ(dialog->OrButton->isChecked(), c.orMode);
-        QTest::mouseClick(dialog->Tabs->tabBar(), Qt::LeftButton, {},
-                          dialog->Tabs->tabBar()->tabRect(FindDialog::PAGE_BASIC).center());
+        ClickPage(dialog, FindDialog::PAGE_BASIC);
         EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(c.text));
     }
 }
@@ -331,13 +315,7 @@ TEST_F(FindDialogTest, OpeningPresetsOrTakesOverTheTabsSearch)
 {
     TabTable* tab = OpenSample();
     ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("beta"), 0, SEARCH_MODE_SIMPLE));
-    const struct {
-        const char* preset;
-        int pageBefore;
-        const char* editor;
-        bool complex;
-        bool matchCase;
-    } cases[] = {
+    const struct { const char* preset; int pageBefore; const char* editor; bool complex, matchCase; } cases[] = {
         {nullptr, FindDialog::PAGE_BASIC, "beta", false, false},
         {"TEXT~'gamma'", FindDialog::PAGE_FIELDS, "TEXT~'gamma'", true, true},
         {nullptr, FindDialog::PAGE_BASIC, "beta", false, false},
@@ -364,7 +342,6 @@ TEST_F(FindDialogTest, OpeningPresetsOrTakesOverTheTabsSearch)
     EXPECT_EQ(tab->MatchCase, 1);
 }
 
-
 // Each action button applies the page's expression to the current table
 // tab first; a broken one stops it, and without a table tab nothing acts.
 TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
@@ -374,11 +351,7 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
     ASSERT_NE(dialog, nullptr);
     using F = FindDialog;
     const struct {
-        QPushButton* FindDialog::*button;
-        const char* text;
-        bool tableTab;
-        const char* status;
-        int pinned;
+        QPushButton* FindDialog::*button; const char* text; bool tableTab; const char* status; int pinned;
     } cases[] = {
         {&F::FindNextButton, "TEXT~'gamma'", true, "Found row #5", 0},
         {&F::FindNextButton, "TEXT~'gamma'", true, "Found row #7", 0},

@@ -75,60 +75,31 @@ protected:
     {
         std::istringstream in(steps);
         std::string step;
+        // The command of each letter; typed: X is applied first; checked: set before, -1 left alone.
+        struct Command { int action; bool typed; int checked; };
+        const std::map<char, Command> commands = {
+            {'b', {TACT_BOOKMARK, false, -1}}, {'A', {TACT_SELECT_ALL, false, -1}},
+            {'C', {TACT_CLEAR_SELECTION, false, -1}}, {'F', {TACT_FILTER, false, -1}},
+            {'x', {TACT_FILTER_SELECTED, false, -1}}, {'p', {TACT_PIN, true, 0}}, {'u', {TACT_PIN, true, 1}},
+            {'f', {TACT_FILTER, true, -1}}, {'S', {TACT_SELECT, true, 0}}, {'m', {TACT_BOOKMARK_BY_COND, true, -1}}};
         while (in >> step) {
-            const std::string arg = step.size() > 2 ? step.substr(2) : std::string();
-            switch (step[0]) {
-            case 's': {
+            const auto command = commands.find(step[0]);
+            if (step[0] == 's') {
                 const int row = std::stoi(step.substr(1)) - 1;
                 QTest::mouseClick(tab->View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCentre(tab, row, 0));
                 QTest::keyClick(tab->View, Qt::Key_Space);
-                break;
-            }
-            case 'b':
-                tab->Actions[TACT_BOOKMARK]->trigger();
-                break;
-            case 'A':
-                tab->Actions[TACT_SELECT_ALL]->trigger();
-                break;
-            case 'C':
-                tab->Actions[TACT_CLEAR_SELECTION]->trigger();
-                break;
-            case 'p':
-            case 'u':
-                Apply(tab, arg);
-                tab->Actions[TACT_PIN]->setChecked(step[0] == 'u');
-                tab->Actions[TACT_PIN]->trigger();
-                break;
-            case 'f':
-                Apply(tab, arg);
-                tab->Actions[TACT_FILTER]->trigger();
-                break;
-            case 'F':
-                tab->Actions[TACT_FILTER]->trigger();
-                break;
-            case 'S':
-                Apply(tab, arg);
-                tab->Actions[TACT_SELECT]->setChecked(false);
-                tab->Actions[TACT_SELECT]->trigger();
-                break;
-            case 'x':
-                tab->Actions[TACT_FILTER_SELECTED]->trigger();
-                break;
-            case 'm':
-                Apply(tab, arg);
-                tab->Actions[TACT_BOOKMARK_BY_COND]->trigger();
-                break;
-            default:
+            } else if (command == commands.end()) {
                 ADD_FAILURE() << "unknown step " << step;
+            } else {
+                const Command& c = command->second;
+                if (c.typed)
+                    Apply(tab, step.size() > 2 ? step.substr(2) : std::string());
+                if (c.checked >= 0)
+                    tab->Actions[c.action]->setChecked(c.checked != 0);
+                tab->Actions[c.action]->trigger();
             }
             QApplication::processEvents();
         }
-    }
-
-    static std::string CopyText(QTreeWidget* tree, QTreeWidgetItem* item)
-    {
-        QWidget* widget = tree->itemWidget(item, 0);
-        return widget ? widget->property("Copy_Text").toString().toStdString() : "<no widget>";
     }
 
     // A top-level line: its name and its children's copy texts, "|" apart.
@@ -138,8 +109,10 @@ protected:
         if (!line)
             return "<none>";
         std::string text = line->text(0).toStdString();
-        for (int i = 0; i < line->childCount(); ++i)
-            text += "|" + CopyText(tab->HistoryTree, line->child(i));
+        for (int i = 0; i < line->childCount(); ++i) {
+            QWidget* widget = tab->HistoryTree->itemWidget(line->child(i), 0);
+            text += "|" + (widget ? widget->property("Copy_Text").toString().toStdString() : "<no widget>");
+        }
         return text;
     }
 
@@ -206,10 +179,7 @@ TEST_F(HistoryTest, CommandsAddLinesAndRowSelectionsMerge)
 {
     const std::string sel5 = "Select|   Last row: 5|   Color: #FF8000";
     const std::string pin = "Pin|   Expression: beta|   Complex mode: No|   Match case: Yes|   Color: #00C0FF";
-    const struct {
-        const char* steps;
-        std::vector<std::string> lines; // newest first
-    } cases[] = {
+    const struct { const char* steps; std::vector<std::string> lines; } cases[] = { // lines: newest first
         {"s5 s6 s7", {"Select|   Last row: 7|   Color: #FF8000"}},
         {"s5 b s6", {"Select|   Last row: 6|   Color: #FF8000", "Bookmark|   Row: 5", sel5}},
         {"s5 s5", {"Deselect|   Last row: 5", sel5}},
@@ -247,8 +217,8 @@ TEST_F(HistoryTest, TheRingKeepsTheLastHundredAndMergesAcrossItsWrap)
     const std::vector<std::string> newest = {
         "Select|   Last row: 4|   Color: #778899", "Bookmark|   Row: 501", "Select|   Last row: 2|   Color: #445566",
         "Bookmark|   Row: 99"};
-    for (int i = 0; i < int(newest.size()); ++i)
-        EXPECT_EQ(Line(tab, i), newest[size_t(i)]) << i;
+    for (size_t i = 0; i < newest.size(); ++i)
+        EXPECT_EQ(Line(tab, int(i)), newest[i]) << i;
     EXPECT_EQ(Line(tab, 101), "Bookmark|   Row: 1");
     // A number outside the list is told, not recorded.
     tab->AddHistoryItem(HISTORY_CLEAR_ALL_BOOKMARKS + 1, nullptr, 0, 0, 0);
@@ -258,13 +228,8 @@ TEST_F(HistoryTest, TheRingKeepsTheLastHundredAndMergesAcrossItsWrap)
 
 TEST_F(HistoryTest, TheLineMenuOffersReplayByTheTableState)
 {
-    const struct {
-        const char* steps;
-        int line;
-        int child;
-        const char* menu;
-        const char* found; // the expression loaded for "Open in find dialog"
-    } cases[] = {
+    // found: the expression loaded for "Open in find dialog".
+    const struct { const char* steps; int line, child; const char *menu, *found; } cases[] = {
         {"p:beta", 0, -1, "copy find replay(off) | copyall", "beta"},
         {"p:beta u:beta", 1, 2, "copy find replay | copyall", "beta"},
         {"p:beta u:beta p:beta", 1, -1, "copy find replay | copyall", "beta"},
@@ -292,14 +257,8 @@ TEST_F(HistoryTest, TheLineMenuOffersReplayByTheTableState)
 
 TEST_F(HistoryTest, ReplayRepeatsTheEntryOnTheTable)
 {
-    const struct {
-        const char* steps;
-        int line;
-        const char* before;
-        const char* after;
-        const char* top; // the newest line after the replay
-        const char* status;
-    } cases[] = {
+    // top: the newest line after the replay.
+    const struct { const char* steps; int line; const char *before, *after, *top, *status; } cases[] = {
         {"p:beta u:beta", 1, "sel=0 filter=0 pins= marks=0", "sel=0 filter=0 pins=beta, marks=0", "Pin", ""},
         {"p:beta u:beta p:beta", 1, "sel=0 filter=0 pins=beta, marks=0", "sel=0 filter=0 pins= marks=0", "Unpin",
          ""},
@@ -319,8 +278,7 @@ TEST_F(HistoryTest, ReplayRepeatsTheEntryOnTheTable)
         TabTable* tab = OpenTen();
         Run(tab, c.steps);
         // Replay brings back the entry's colours, not the current ones.
-        tab->Prefs.ColorSelect = 0x0000ff;
-        tab->Prefs.ColorHighlight = 0x0000ff;
+        tab->Prefs.ColorSelect = tab->Prefs.ColorHighlight = 0x0000ff;
         shell.status.clear();
         EXPECT_EQ(State(tab), c.before);
         const int lines = tab->HistoryTree->topLevelItemCount();
@@ -353,12 +311,7 @@ TEST_F(HistoryTest, CopyGivesALineOrTheWholeTree)
     Run(tab, "s5 s6 b p:beta");
     const std::string pin =
         "Pin\n   Expression: beta\n   Complex mode: No\n   Match case: Yes\n   Color: #00C0FF\n";
-    const struct {
-        int line;
-        int child;
-        const char* choose;
-        std::string clipboard;
-    } cases[] = {
+    const struct { int line, child; const char* choose; std::string clipboard; } cases[] = {
         {0, -1, "copy", pin},
         {2, 0, "copy", "   Last row: 6"},
         {1, 0, "copyall", pin + "Bookmark\n   Row: 6\nSelect\n   Last row: 6\n   Color: #FF8000\n"},

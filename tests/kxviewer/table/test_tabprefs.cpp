@@ -32,9 +32,9 @@ protected:
         for (int id : {TACT_SELECT, TACT_HIGHLIGHT, TACT_BOOKMARK, TACT_INSERT_FUNC, TACT_INDENT_TEXT,
                        TACT_RELATIVE_TIME, TACT_SHOW_PRES_ERRORS})
             actions.Entry(id).checkable = 1;
-        actions.Entry(TACT_SELECT).icon = "Select";
-        actions.Entry(TACT_HIGHLIGHT).icon = "Highlight";
-        actions.Entry(TACT_BOOKMARK).icon = "Bookmark";
+        for (const auto& [id, icon] : {std::pair<int, const char*>{TACT_SELECT, "Select"},
+                                       {TACT_HIGHLIGHT, "Highlight"}, {TACT_BOOKMARK, "Bookmark"}})
+            actions.Entry(id).icon = icon;
         // Icons at their own size, so that the colour bar is whole.
         PrefGlobal::LargeIcons = true;
     }
@@ -92,12 +92,12 @@ protected:
 TEST_F(TabPrefsTest, ColourChoicesChangeOnlyWhenChosen)
 {
     TabTable* tab = OpenRows(12);
+    // shown: the action whose icon shows the colour; answer invalid: cancelled.
     struct Case {
-        int action;
-        int shown; // the action whose icon shows the colour
+        int action, shown;
         uint32_t PrefTabTable::*colour;
         const char* title;
-        QColor answer; // invalid: cancelled
+        QColor answer;
         uint32_t stored;
     };
     const Case cases[] = {
@@ -110,7 +110,8 @@ TEST_F(TabPrefsTest, ColourChoicesChangeOnlyWhenChosen)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.title) + " " + (c.answer.isValid() ? c.answer.name() : "cancelled").toStdString());
         const uint32_t before = tab->Prefs.*c.colour;
-        const QImage icon = tab->Actions[c.shown]->icon().pixmap(QSize(32, 36)).toImage();
+        auto icon = [&] { return tab->Actions[c.shown]->icon().pixmap(QSize(32, 36)); };
+        const QImage was = icon().toImage();
         prompt.colorAsked.clear();
         if (c.answer.isValid())
             prompt.colors.enqueue(c.answer);
@@ -119,14 +120,14 @@ TEST_F(TabPrefsTest, ColourChoicesChangeOnlyWhenChosen)
         EXPECT_EQ(prompt.colorAsked[0].first, QColor(QRgb(before)));
         EXPECT_EQ(prompt.colorAsked[0].second, c.title);
         EXPECT_EQ(tab->Prefs.*c.colour, c.stored);
-        if (c.answer.isValid()) {
-            EXPECT_TRUE(Holds(tab->Actions[c.shown]->icon().pixmap(QSize(32, 36)), c.stored));
-            // The row header marks bookmarks with the small picture.
-            if (c.shown == TACT_BOOKMARK) {
-                EXPECT_TRUE(Holds(tab->TabPixmap, c.stored));
-            }
+        if (!c.answer.isValid()) {
+            EXPECT_EQ(icon().toImage(), was);
         } else {
-            EXPECT_EQ(tab->Actions[c.shown]->icon().pixmap(QSize(32, 36)).toImage(), icon);
+            EXPECT_TRUE(Holds(icon(), c.stored));
+        }
+        // The row header marks bookmarks with the small picture.
+        if (c.shown == TACT_BOOKMARK) {
+            EXPECT_TRUE(Holds(tab->TabPixmap, c.stored));
         }
     }
     // New selections take the chosen colour; the defaults keep theirs.
@@ -140,18 +141,12 @@ TEST_F(TabPrefsTest, ColourChoicesChangeOnlyWhenChosen)
 // "Replace Selection Color to Current" takes the tab's colour unasked.
 TEST_F(TabPrefsTest, RangesTakeANewColourFromTheCellMenu)
 {
-    struct Case {
-        int action;
-        QColor answer;
-        const char* ranges;
-        int asked;
-    };
-    const Case cases[] = {
+    const struct { int action; QColor answer; const char* ranges; int asked; } cases[] = {
         {TabTable::ACTION_REPLACE_SEL_COLOR, QColor(), "2-4:00FF00 8-9:0000FF", 1},
         {TabTable::ACTION_REPLACE_SEL_COLOR, QColor(Qt::black), "2-4:000001 8-9:0000FF", 1},
         {REPLACE_TO_CURRENT, QColor(0xC81E96), "2-4:FFFF00 8-9:0000FF", 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.ranges);
         TabTable* tab = OpenRows(12);
         tab->Table->SelRangeSet(2, 4, true, 0x00FF00);
@@ -179,11 +174,8 @@ TEST_F(TabPrefsTest, SwitchesFollowTheirActions)
 {
     TabTable* tab = OpenRows(3);
     ShowInfoPane(tab);
-    struct Case {
-        int action;
-        const char* state; // IndentText, InsertFunc, relative time, "*" title, Info check
-    };
-    const Case cases[] = {
+    // state: IndentText, InsertFunc, relative time, "*" title, Info check.
+    const struct { int action; const char* state; } cases[] = {
         {TACT_INDENT_TEXT, "0 1 1 - 1"},   {TACT_INDENT_TEXT, "1 1 1 - 1"}, {TACT_INSERT_FUNC, "1 0 1 - 1"},
         {TACT_RELATIVE_TIME, "1 0 0 * 0"}, {TACT_INSERT_FUNC, "1 1 0 * 0"}, {TACT_RELATIVE_TIME, "1 1 1 * 1"},
     };
@@ -196,16 +188,14 @@ TEST_F(TabPrefsTest, SwitchesFollowTheirActions)
     // The menu shows the states before the user flips one.
     tab->Actions[TACT_INDENT_TEXT]->setChecked(true);
     tab->Actions[TACT_INSERT_FUNC]->setChecked(true);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         tab->Actions[c.action]->trigger();
         EXPECT_EQ(state(), c.state) << c.action;
     }
     // Relative to row 0 again; back to absolute, the records' own times.
     EXPECT_EQ(tab->Table->GetRecord(2)->prot.msg.TIME, 200u);
-    EXPECT_TRUE(tab->Actions[TACT_RELATIVE_TIME]->isChecked());
     tab->Actions[TACT_RELATIVE_TIME]->trigger();
     EXPECT_EQ(tab->Table->GetRecord(2)->prot.msg.TIME, 1200u);
-    EXPECT_FALSE(tab->Actions[TACT_RELATIVE_TIME]->isChecked());
 }
 
 // Switching presentation errors off switches both VIEW_ERRORS conditions
@@ -219,13 +209,8 @@ TEST_F(TabPrefsTest, ViewErrorsStayOffAfterPresentationErrorsOffAndOn)
     QAction* show = tab->Actions[TACT_SHOW_PRES_ERRORS];
     QAction* jump = tab->JumpActions[JUMP_VIEW_ERRORS];
     QAction* outline = tab->OutlineActions[JUMP_VIEW_ERRORS];
-    struct Step {
-        const char* what;
-        // Show, box, jump checked/enabled, outline checked/enabled, tab's
-        // and default flags (jump, outline).
-        const char* state;
-    };
-    const Step steps[] = {
+    // state: Show, box, jump checked/enabled, outline checked/enabled, tab's and default flags (jump, outline).
+    const struct { const char *what, *state; } steps[] = {
         {"fresh", "1 1 j0+ o0+ 00 00"},
         {"check both", "1 1 j1+ o1+ 11 11"},
         {"action off", "0 0 j0- o0- 00 00"},
@@ -243,7 +228,7 @@ TEST_F(TabPrefsTest, ViewErrorsStayOffAfterPresentationErrorsOffAndOn)
                " " + std::to_string(defaults.jumps[JUMP_VIEW_ERRORS]) +
                std::to_string(defaults.outline[JUMP_VIEW_ERRORS]);
     };
-    for (const Step& step : steps) {
+    for (const auto& step : steps) {
         const std::string what = step.what;
         if (what == "check both") {
             jump->trigger();
@@ -282,8 +267,7 @@ TEST_F(TabPrefsTest, DockCommandsSplitTheTabOutOfItsGroup)
         ASSERT_NE(group, old);
         EXPECT_EQ(group->TabWidget->count(), 1);
         EXPECT_EQ(old->TabWidget->count(), before - 1);
-        const QRect was = old->geometry();
-        const QRect now = group->geometry();
+        const QRect was = old->geometry(), now = group->geometry();
         if (action == TACT_DOCK_HORIZONTALLY) {
             EXPECT_GE(now.left(), was.right());
             EXPECT_EQ(now.top(), was.top());
@@ -302,12 +286,8 @@ TEST_F(TabPrefsTest, DockCommandsSplitTheTabOutOfItsGroup)
 // the window it leaves empty, but not one that keeps a document.
 TEST_F(TabPrefsTest, DetachAndAttachMoveTheTabBetweenWindows)
 {
-    const struct {
-        const char* name;
-        int alsoDetached; // documents detached into the same window first
-    } cases[] = {{"alone in its window", 0}, {"beside another document", 1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const int alsoDetached : {0, 1}) { // documents detached into the same window first
+        SCOPED_TRACE(alsoDetached ? "beside another document" : "alone in its window");
         TearDown();
         SetUp();
         TabTable* first = OpenRows(3);
@@ -328,11 +308,9 @@ TEST_F(TabPrefsTest, DetachAndAttachMoveTheTabBetweenWindows)
         EXPECT_TRUE(window->isVisible());
         EXPECT_EQ(home->indexOf(tab), -1);
         QList<TabTable*> others;
-        for (int i = 0; i < c.alsoDetached; ++i) {
-            TabTable* other = OpenRows(3);
-            auto* own = static_cast<TearOffSecondary*>(window.data());
-            own->AddTearOffDock(Qt::TopDockWidgetArea, other, 0);
-            others.append(other);
+        for (int i = 0; i < alsoDetached; ++i) {
+            others.append(OpenRows(3));
+            static_cast<TearOffSecondary*>(window.data())->AddTearOffDock(Qt::TopDockWidgetArea, others.back(), 0);
         }
 
         tab->UpdateActions();
