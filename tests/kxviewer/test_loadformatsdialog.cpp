@@ -196,9 +196,10 @@ TEST_F(LoadFormatsTest, AllNoneGivesBackTheRowsOwnStates)
         Toggle(t, 1); // partially checked
         look();
         // Checked, unchecked, then partially checked again: the rows' own states.
-        for (int click = 0; click < 3; ++click)
+        for (int click = 0; click < 3; ++click) {
             Click(d, "AllNone");
             look();
+        }
         Click(d, "CancelButton");
     };
     LoadFormatsFromFile(nullptr);
