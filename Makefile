@@ -28,14 +28,15 @@ build-bench: deps
 bench: build-bench
 	@for b in build/bench/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
 
-# The loads and document saves with worker threads under ThreadSanitizer; not part of 'make test'.
+# The loads, document saves, searches and Outline builds with worker threads under ThreadSanitizer; not part of 'make test'.
 tsan: deps
 	cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKXV_BENCH=OFF \
 		-DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
-	cmake --build build/tsan -j $(JOBS) --target test_kxlib_load_parallel test_kxlib_kxl test_kxlib_table_search
+	cmake --build build/tsan -j $(JOBS) --target test_kxlib_load_parallel test_kxlib_kxl test_kxlib_table_search test_tabletab
 	./build/tsan/tests/kxlib/test_kxlib_load_parallel
 	./build/tsan/tests/kxlib/test_kxlib_kxl
 	./build/tsan/tests/kxlib/test_kxlib_table_search
+	QT_QPA_PLATFORM=offscreen ./build/tsan/tests/kxviewer/table/test_tabletab --gtest_filter='OutlineTest.*'
 
 clean:
 	rm -rf build

@@ -4,6 +4,7 @@
 // function enter and leave records and classifies presentation errors.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "kxlib/fields.h"
@@ -125,4 +126,24 @@ struct KxdRecord : KxdMsg {
     static void CopyInto(KxdRecord* dest, const KxdRecord* src);
 
     uint32_t Flags() const { return prot.msg.FLAGS; }
+
+    // Scans of many rows mostly wait for memory, and records lie about a
+    // kilobyte apart: they ask for a record's head (the string area's
+    // length, the text offsets, the links) some rows ahead, and for the
+    // used part of its string area, whose length came with the head, when
+    // nearer.
+    void PrefetchHead() const
+    {
+        __builtin_prefetch(&prot.msg.opt_len);
+        __builtin_prefetch(textOff);
+        __builtin_prefetch(textOff + FIELD_Nums - 1);
+        __builtin_prefetch(&errorKind);
+    }
+    void PrefetchStrings() const
+    {
+        const char* strings = prot.msg.strings;
+        const size_t used = prot.msg.opt_len < sizeof(prot.msg.strings) ? prot.msg.opt_len : sizeof(prot.msg.strings);
+        for (size_t at = 64; at < used; at += 64)
+            __builtin_prefetch(strings + at);
+    }
 };

@@ -5,12 +5,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDockWidget>
-#include <QTableWidget>
 
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/scriptkxview.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
 #include "script/scriptbase/codeparser.h"
@@ -103,7 +103,7 @@ int64_t OutlineFilter(TabTable* tab)
         TabBase::ImmediateRefresh = 1;
         tab->RefreshOutlineTable();
     }
-    if (!tab->OutlineTable || tab->OutlineTable->rowCount() == 0)
+    if (!tab->OutlineTable || tab->OutlineTable->LineCount() == 0)
         Fail("Outline is empty. Filter is not set");
     int64_t rows = 0;
     Guarded([&] { rows = tab->ManualFilterSelected(); });

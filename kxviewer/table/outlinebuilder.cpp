@@ -1,15 +1,22 @@
 #include "kxviewer/table/outlinebuilder.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/table/outlineroles.h"
+#include "utils/common/parallelruns.h"
 
 namespace {
 constexpr int HIGHLIGHT_TEXT_MAX = 40;
 constexpr int MORE_TEXT_MAX = 20;
+// How many lines ahead a record's head, and its strings, are asked for.
+constexpr size_t HEAD_AHEAD = 16;
+constexpr size_t STRINGS_AHEAD = HEAD_AHEAD / 2;
+// Lines a thread makes at a time.
+constexpr size_t LINES_PER_RUN = 2048;
 const QString MoreText = QStringLiteral(" more...");
 
 QColor RangeColor(const SelRange* range)
@@ -112,39 +119,80 @@ std::vector<OutlineLine> OutlineBuilder::RangesAndBookmarks(KxTable& table, bool
 std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t conditions[JUMP_Nums],
                                                const std::vector<Phrase>& phrases, const Matcher& match)
 {
-    const bool ranges = conditions[JUMP_SELECTIONS] != 0;
-    const bool bookmarks = conditions[JUMP_BOOKMARKS] != 0;
-    const bool highlight = conditions[JUMP_HIGHLIGHT] != 0 && !phrases.empty();
-    const bool warnings = conditions[JUMP_DATA_WARNINGS] != 0;
-    const bool errors = conditions[JUMP_DATA_ERRORS] != 0;
-    const bool viewErrors = conditions[JUMP_VIEW_ERRORS] != 0;
-    if (!conditions[JUMP_HIGHLIGHT] && !warnings && !errors && !viewErrors)
-        return RangesAndBookmarks(table, ranges, bookmarks);
+    Kinds kinds;
+    kinds.ranges = conditions[JUMP_SELECTIONS] != 0;
+    kinds.bookmarks = conditions[JUMP_BOOKMARKS] != 0;
+    kinds.highlight = conditions[JUMP_HIGHLIGHT] != 0 && !phrases.empty();
+    kinds.warnings = conditions[JUMP_DATA_WARNINGS] != 0;
+    kinds.errors = conditions[JUMP_DATA_ERRORS] != 0;
+    kinds.viewErrors = conditions[JUMP_VIEW_ERRORS] != 0;
+    if (!conditions[JUMP_HIGHLIGHT] && !kinds.warnings && !kinds.errors && !kinds.viewErrors)
+        return RangesAndBookmarks(table, kinds.ranges, kinds.bookmarks);
 
-    if (highlight)
+    if (kinds.highlight)
         Match(table, phrases, match);
-    std::vector<size_t> next(kept_.size(), 0);
 
-    std::vector<OutlineLine> lines;
     const int32_t rows = table.RowCount();
     // Most rows make no line: those that may are found on several threads.
     std::vector<uint8_t> candidates;
     table.MarkRowsWhere(
-        [=](const KxdRecord& record) {
+        [kinds](const KxdRecord& record) {
             const int32_t level = record.prot.msg.LEVEL;
-            return (ranges && record.selRange) || (bookmarks && record.bookmark) || (warnings && level == 0) ||
-                   (errors && level < 0) || (viewErrors && record.errorKind != KXERR_NoErrors);
+            return (kinds.ranges && record.selRange) || (kinds.bookmarks && record.bookmark) ||
+                   (kinds.warnings && level == 0) || (kinds.errors && level < 0) ||
+                   (kinds.viewErrors && record.errorKind != KXERR_NoErrors);
         },
         false, candidates);
     for (const Kept& kept : kept_)
         for (const Hit& hit : kept.hits)
             if (hit.row >= 0 && hit.row < rows)
                 candidates[size_t(hit.row)] = 1;
-    for (int32_t row = 0; row < rows; ++row) {
-        if (!candidates[size_t(row)])
-            continue;
-        const KxdRecord* record = table.GetRecord(row);
-        const SelRange* range = ranges ? record->selRange : nullptr;
+    Candidates found;
+    for (int32_t row = 0; row < rows; ++row)
+        if (candidates[size_t(row)])
+            found.rows.push_back(row);
+    found.records.resize(found.rows.size());
+    for (size_t i = 0; i < found.rows.size(); ++i)
+        found.records[i] = table.GetRecord(found.rows[i]);
+
+    // The records that make lines lie far apart, and waiting for them is
+    // most of the time here: runs of them are made into lines on several
+    // threads, each line by the thread of its record's run.
+    const size_t runs = (found.rows.size() + LINES_PER_RUN - 1) / LINES_PER_RUN;
+    std::vector<std::vector<OutlineLine>> made(runs);
+    ZmLib::RunInParallel(runs, 0, [&](size_t run) {
+        const size_t begin = run * LINES_PER_RUN;
+        MakeLines(kinds, phrases, found, begin, std::min(found.rows.size(), begin + LINES_PER_RUN), made[run]);
+    });
+    std::vector<OutlineLine> lines;
+    size_t total = 0;
+    for (const std::vector<OutlineLine>& part : made)
+        total += part.size();
+    lines.reserve(total);
+    for (std::vector<OutlineLine>& part : made)
+        std::move(part.begin(), part.end(), std::back_inserter(lines));
+    return lines;
+}
+
+void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found,
+                               size_t begin, size_t end, std::vector<OutlineLine>& lines) const
+{
+    lines.reserve(end - begin);
+    // Each phrase's first hit at or after the run's first row.
+    std::vector<size_t> next(kept_.size(), 0);
+    if (begin < end)
+        for (size_t i = 0; i < kept_.size(); ++i)
+            next[i] = size_t(std::lower_bound(kept_[i].hits.begin(), kept_[i].hits.end(), found.rows[begin],
+                                              [](const Hit& hit, int32_t row) { return hit.row < row; }) -
+                             kept_[i].hits.begin());
+    for (size_t at = begin; at < end; ++at) {
+        if (at + HEAD_AHEAD < end)
+            found.records[at + HEAD_AHEAD]->PrefetchHead();
+        if (at + STRINGS_AHEAD < end)
+            found.records[at + STRINGS_AHEAD]->PrefetchStrings();
+        const int32_t row = found.rows[at];
+        const KxdRecord* record = found.records[at];
+        const SelRange* range = kinds.ranges ? record->selRange : nullptr;
         const bool rangeHead = range && range->first == row;
         bool made = false;
         if (rangeHead) {
@@ -163,34 +211,34 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
             lines.back().flags |= flag;
             return lines.back();
         };
-        if (bookmarks && record->bookmark)
+        if (kinds.bookmarks && record->bookmark)
             add(OUTLINE_BOOKMARK, QStringLiteral("Bookmark"), false);
         const int32_t level = record->prot.msg.LEVEL;
-        if ((warnings && level == 0) || (errors && level < 0)) {
+        if ((kinds.warnings && level == 0) || (kinds.errors && level < 0)) {
             OutlineLine& line = add(level == 0 ? OUTLINE_DATA_WARNING : OUTLINE_DATA_ERROR,
                                     QString::fromLocal8Bit(record->Text(FIELD_TEXT)), true);
             line.severity = level == 0 ? OUTLINE_SEVERITY_WARNING : OUTLINE_SEVERITY_ERROR;
         }
-        if (viewErrors && record->errorKind != KXERR_NoErrors) {
+        if (kinds.viewErrors && record->errorKind != KXERR_NoErrors) {
             const QString text = QStringLiteral("View error \"%1\"")
                                      .arg(QString::fromLatin1(KxdErrorKindName(int32_t(record->errorKind))));
             add(OUTLINE_VIEW_ERROR, text, true).severity = OUTLINE_SEVERITY_ERROR;
         }
-        for (size_t i = 0; i < kept_.size() && highlight; ++i) {
+        for (size_t i = 0; i < kept_.size() && kinds.highlight; ++i) {
             const std::vector<Hit>& hits = kept_[i].hits;
             while (next[i] < hits.size() && hits[next[i]].row < row)
                 ++next[i];
             if (next[i] >= hits.size() || hits[next[i]].row != row)
                 continue;
-            const QString& found = hits[next[i]].text;
+            const QString& matched = hits[next[i]].text;
             if (!made || !(lines.back().flags & OUTLINE_HIGHLIGHT)) {
-                OutlineLine& line = add(OUTLINE_HIGHLIGHT, found, true);
+                OutlineLine& line = add(OUTLINE_HIGHLIGHT, matched, true);
                 // A range's head keeps its count and shows the match after it.
                 const int32_t prefix = rangeHead ? int32_t(line.text.size()) + 1 : 0;
                 if (rangeHead)
-                    line.text += QLatin1Char(' ') + found;
+                    line.text += QLatin1Char(' ') + matched;
                 line.highlightStart = prefix;
-                line.highlightEnd = prefix + int32_t(found.size());
+                line.highlightEnd = prefix + int32_t(matched.size());
                 line.highlightColor = phrases[i].color;
                 continue;
             }
@@ -205,5 +253,4 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
             line.flags |= OUTLINE_SECOND_HIGHLIGHT;
         }
     }
-    return lines;
 }

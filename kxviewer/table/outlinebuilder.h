@@ -73,6 +73,24 @@ private:
         std::vector<Hit> hits;
     };
 
+    // The kinds of line asked for.
+    struct Kinds {
+        bool ranges = false;
+        bool bookmarks = false;
+        bool highlight = false;
+        bool warnings = false;
+        bool errors = false;
+        bool viewErrors = false;
+    };
+    // The rows that make a line, in order, with their records.
+    struct Candidates {
+        std::vector<int32_t> rows;
+        std::vector<const KxdRecord*> records;
+    };
+
+    // The lines of found's rows begin..end, appended to lines.
+    void MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found, size_t begin,
+                   size_t end, std::vector<OutlineLine>& lines) const;
     // The kept matches of each phrase, in the phrases' order; a phrase new
     // since the last build is matched over the rows.
     void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match);

@@ -22,6 +22,7 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbindings.h"
 #include "kxviewer/table/tabshell.h"
@@ -298,12 +299,14 @@ void TabBase::TableChanged()
 {
     // The pinned phrases' kept matches are of the rows as they were.
     OutlineLines.Forget();
-    if (TearOffMain::Me)
-        TearOffMain::Me->setUpdatesEnabled(true);
     ResetViewModel();
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     RefreshOutlineTable();
+    // Updates come back on (a filter switched them off) only with the new
+    // rows and the new Outline in place, so the window is painted once.
+    if (TearOffMain::Me)
+        TearOffMain::Me->setUpdatesEnabled(true);
 }
 
 QString TabBase::CountersText(int32_t rows, int32_t filtered, int32_t selected)
@@ -424,7 +427,7 @@ void TabBase::onTabMenuButton()
         menu.addSeparator();
         for (QAction* action : OutlineActions)
             AddAction(menu, action);
-        if (OutlineTable && OutlineTable->rowCount() > 0) {
+        if (OutlineTable && OutlineTable->LineCount() > 0) {
             menu.addSeparator();
             AddAction(menu, Actions[ACT_OUTLINE_FILTER]);
             menu.addSeparator();

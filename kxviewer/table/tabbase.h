@@ -30,6 +30,8 @@ class QEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class OutlineView;
+class QModelIndex;
 class QTableWidget;
 class QTableWidgetItem;
 class QToolBar;
@@ -216,7 +218,7 @@ public:
     QDockWidget* OutlineDock = nullptr;
     QDockWidget* HistoryDock = nullptr;
     QTableWidget* InfoTable = nullptr;
-    QTableWidget* OutlineTable = nullptr;
+    OutlineView* OutlineTable = nullptr;
     QTreeWidget* HistoryTree = nullptr;
     // The Info pane's switches and the item under its last context menu.
     QCheckBox* EditableBox = nullptr;
@@ -452,7 +454,7 @@ public slots:
     void OutlineCopyAll();
     void OutlineDeleteOnShortcut();
     void OutlineTablesCustomMenuRequested(QPoint pos);
-    void onOutlineClicked(QTableWidgetItem* item);
+    void onOutlineClicked(const QModelIndex& index);
     void SetFilterByOutline();
     void delete_outline();
     void delete_outline_multiply(bool select_clear, bool bookmark_clear);

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QMessageBox>
-#include <QTableWidget>
 #include <QTreeWidgetItem>
 
 #include "kxlib/fields.h"
@@ -15,6 +14,7 @@
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/historyactions.h"
 #include "kxviewer/table/outlineroles.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/tabbase.h"
@@ -222,15 +222,12 @@ int32_t TabBase::ManualFilterSelected()
     std::vector<std::pair<SelRange*, int32_t>> moved;
     int32_t last = -1;
     int32_t skipped = 0;
-    for (int line = 0; line < OutlineTable->rowCount(); ++line) {
-        const QTableWidgetItem* item = OutlineTable->item(line, 1);
-        if (!item)
-            continue;
-        const int32_t first = item->data(OUTLINE_ROLE_ROW).toInt();
+    for (const OutlineLine& line : OutlineTable->Lines()) {
+        const int32_t first = line.row;
         // Lines inside a listed range (a bookmark, a warning) add no rows.
         if (first <= last)
             continue;
-        if (item->data(OUTLINE_ROLE_FLAGS).toInt() & OUTLINE_SELECTION_RANGE) {
+        if (line.flags & OUTLINE_SELECTION_RANGE) {
             SelRange* range = nullptr;
             if (Table->SelRangeFind(first, &range) != 0 || range->first != first) {
                 ++skipped;
@@ -276,11 +273,12 @@ int32_t TabBase::ManualFilterSelected()
     }
     AddHistoryItem(HISTORY_MANUAL_FILTER, nullptr, 0, 0, 0);
     FilterApplied(matched, records);
-    SetUpdates(true);
     ResetViewModel();
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     UpdatePanes();
+    // Painted once, with the new rows and panes in place.
+    SetUpdates(true);
     return Table->FilterOn ? matched : 0;
 }
 

@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QShortcut>
-#include <QTableWidget>
 
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
@@ -22,6 +21,7 @@
 #include "kxviewer/table/historyactions.h"
 #include "kxviewer/table/outlinedelegate.h"
 #include "kxviewer/table/outlineroles.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/panestyles.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbase.h"
@@ -40,7 +40,7 @@ void TabBase::CreateOutlinePane()
     OutlineDock = new QDockWidget(QStringLiteral("Outline"), this);
     OutlineDock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     OutlineDock->setStyleSheet(QString::fromLatin1(PaneDockStyle));
-    OutlineTable = new QTableWidget(0, 2, OutlineDock);
+    OutlineTable = new OutlineView(OutlineDock);
     OutlineTable->setFont(PrefGlobal::Fonts[FONT_SIDE_PANELS]);
     OutlineTable->setShowGrid(false);
     OutlineTable->horizontalHeader()->hide();
@@ -59,12 +59,12 @@ void TabBase::CreateOutlinePane()
     OutlineTable->setColumnWidth(1, OUTLINE_TEXT_WIDTH);
     OutlineTable->horizontalHeader()->setStretchLastSection(true);
     OutlineTable->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(OutlineTable, &QTableWidget::customContextMenuRequested, this, &TabBase::OutlineTablesCustomMenuRequested);
-    connect(OutlineTable, &QTableWidget::itemClicked, this, &TabBase::onOutlineClicked);
-    connect(OutlineTable, &QTableWidget::itemActivated, this, &TabBase::onOutlineClicked);
+    connect(OutlineTable, &QWidget::customContextMenuRequested, this, &TabBase::OutlineTablesCustomMenuRequested);
+    connect(OutlineTable, &QAbstractItemView::clicked, this, &TabBase::onOutlineClicked);
+    connect(OutlineTable, &QAbstractItemView::activated, this, &TabBase::onOutlineClicked);
     auto* erase = new QShortcut(QKeySequence(Qt::Key_Delete), OutlineTable, nullptr, nullptr, Qt::WidgetShortcut);
     connect(erase, &QShortcut::activated, this, &TabBase::OutlineDeleteOnShortcut);
-    OutlineTable->setCurrentCell(0, 0);
+    OutlineTable->SetCurrentLine(0);
 }
 
 namespace {
@@ -82,79 +82,19 @@ constexpr int NUMBER_FONT_PIXELS = 9;
 enum DeleteMode : int32_t { DELETE_RANGES, DELETE_BOOKMARKS, DELETE_BOTH };
 DeleteMode OutlineDeleteMode = DELETE_RANGES;
 
-QTableWidgetItem* NumberItem(const OutlineLine& line, const QFont& font)
-{
-    auto* item = new QTableWidgetItem(QString::number(line.row + 1));
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    item->setFont(font);
-    item->setData(OUTLINE_ROLE_FLAGS, line.flags);
-    item->setData(OUTLINE_ROLE_SEVERITY, line.severity);
-    return item;
-}
-
-QTableWidgetItem* TextItem(const OutlineLine& line)
-{
-    auto* item = new QTableWidgetItem(line.text);
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-    item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    if (line.color.isValid())
-        item->setBackground(line.color);
-    item->setData(OUTLINE_ROLE_ROW, line.row);
-    item->setData(OUTLINE_ROLE_LAST_ROW, line.last);
-    item->setData(OUTLINE_ROLE_FLAGS, line.flags);
-    if (line.flags & OUTLINE_HIGHLIGHT) {
-        item->setData(OUTLINE_ROLE_HIGHLIGHT_START, line.highlightStart);
-        item->setData(OUTLINE_ROLE_HIGHLIGHT_END, line.highlightEnd);
-        item->setData(OUTLINE_ROLE_HIGHLIGHT_COLOR, line.highlightColor);
-    }
-    if (line.flags & OUTLINE_SECOND_HIGHLIGHT) {
-        item->setData(OUTLINE_ROLE_MORE_START, line.moreStart);
-        item->setData(OUTLINE_ROLE_MORE_END, line.moreEnd);
-        item->setData(OUTLINE_ROLE_MORE_COLOR, line.moreColor);
-    }
-    return item;
-}
-
-int32_t LineData(const QTableWidget* table, int line, int role)
-{
-    const QTableWidgetItem* item = table->item(line, 1);
-    return item ? item->data(role).toInt() : -1;
-}
-
-// The first line whose record row is row; -1 when none. Lines come in row
-// order.
-int FindLine(const QTableWidget* table, int32_t row)
-{
-    int low = 0;
-    int high = table->rowCount();
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (LineData(table, middle, OUTLINE_ROLE_ROW) < row)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low < table->rowCount() && LineData(table, low, OUTLINE_ROLE_ROW) == row ? low : -1;
-}
-
 // The chosen lines (the current one when none is selected) into the tab's
 // two lists; a line of a selection range stands for the whole range.
 void CollectLines(TabBase& tab)
 {
     tab.OutlineEntries.clear();
     tab.OutlineRanges.clear();
-    QTableWidget* table = tab.OutlineTable;
-    std::vector<int> lines;
-    for (const QModelIndex& index : table->selectionModel()->selectedRows())
-        lines.push_back(index.row());
-    if (lines.empty() && table->currentRow() >= 0)
-        lines.push_back(table->currentRow());
-    std::sort(lines.begin(), lines.end());
+    const OutlineView* table = tab.OutlineTable;
+    std::vector<int> lines = table->SelectedLines();
+    if (lines.empty() && table->CurrentLine() >= 0)
+        lines.push_back(table->CurrentLine());
     for (int line : lines) {
-        const TabBase::OutlineEntry entry{LineData(table, line, OUTLINE_ROLE_ROW),
-                                          LineData(table, line, OUTLINE_ROLE_LAST_ROW), line,
-                                          LineData(table, line, OUTLINE_ROLE_FLAGS)};
+        const OutlineLine& shown = table->Line(line);
+        const TabBase::OutlineEntry entry{shown.row, shown.last, line, shown.flags};
         tab.OutlineEntries.push_back(entry);
         if (!(entry.flags & OUTLINE_SELECTION_RANGE) || entry.first < 0 || entry.first >= tab.Table->RowCount())
             continue;
@@ -173,7 +113,7 @@ void CollectLines(TabBase& tab)
 // hold; false when they hold no range and no bookmark.
 bool ChooseForDelete(TabBase& tab, bool* ranges)
 {
-    if (!tab.OutlineTable || tab.OutlineTable->rowCount() == 0)
+    if (!tab.OutlineTable || tab.OutlineTable->LineCount() == 0)
         return false;
     CollectLines(tab);
     const auto holds = [&tab](int32_t flag) {
@@ -216,32 +156,21 @@ int32_t TabBase::RefreshOutlineTable()
     for (const FixedHighlight* pinned : FixedHighlights)
         if (pinned->expression)
             phrases.push_back({pinned->expression, pinned->color});
-    const std::vector<OutlineLine> lines =
+    std::vector<OutlineLine> lines =
         OutlineLines.Build(*Table, Prefs.outline, phrases, [this](KxSearchExpression& expression, int32_t row, KxdRecord* record) {
             return HighlightMatches(expression, row, record);
         });
 
-    const QSignalBlocker blocker(OutlineTable);
-    OutlineTable->setRowCount(0);
-    OutlineTable->setRowCount(int(lines.size()));
     QFont numberFont = PrefGlobal::Fonts[FONT_TABLE_VIEW];
     numberFont.setPixelSize(NUMBER_FONT_PIXELS);
-    int32_t highlighted = 0;
+    OutlineTable->SetNumberFont(numberFont);
+    const int32_t highlighted = int32_t(std::count_if(
+        lines.begin(), lines.end(), [](const OutlineLine& line) { return (line.flags & OUTLINE_HIGHLIGHT) != 0; }));
+    const QString header = QStringLiteral("Outline %1 rows %2").arg(Table->NumSelected).arg(lines.size());
     {
-        // The view hears of the new items once, not item by item.
-        QAbstractItemModel* model = OutlineTable->model();
-        const QSignalBlocker modelBlocker(model);
-        for (size_t i = 0; i < lines.size(); ++i) {
-            OutlineTable->setItem(int(i), 0, NumberItem(lines[i], numberFont));
-            OutlineTable->setItem(int(i), 1, TextItem(lines[i]));
-            highlighted += (lines[i].flags & OUTLINE_HIGHLIGHT) ? 1 : 0;
-        }
+        const QSignalBlocker blocker(OutlineTable);
+        OutlineTable->SetLines(std::move(lines), header);
     }
-    if (!lines.empty())
-        emit OutlineTable->model()->dataChanged(OutlineTable->model()->index(0, 0),
-                                                OutlineTable->model()->index(int(lines.size()) - 1, 1));
-    OutlineTable->setHorizontalHeaderItem(
-        1, new QTableWidgetItem(QStringLiteral("Outline %1 rows %2").arg(Table->NumSelected).arg(lines.size())));
     BuildCopyMenu();
     return highlighted;
 }
@@ -260,10 +189,10 @@ void TabBase::UpdateCurrentPosition()
             if (record->selRange && !record->bookmark)
                 wanted = record->selRange->first;
         }
-        const int line = FindLine(OutlineTable, wanted);
+        const int line = OutlineTable->FindLine(wanted);
         const QSignalBlocker blocker(OutlineTable);
         if (line >= 0)
-            OutlineTable->setCurrentCell(line, 0);
+            OutlineTable->SetCurrentLine(line);
         else
             OutlineTable->clearSelection();
     }
@@ -271,10 +200,10 @@ void TabBase::UpdateCurrentPosition()
         SyncGraphToCurrent();
 }
 
-void TabBase::onOutlineClicked(QTableWidgetItem* item)
+void TabBase::onOutlineClicked(const QModelIndex& index)
 {
-    if (item && OutlineTable)
-        SetCurrentPosition(LineData(OutlineTable, item->row(), OUTLINE_ROLE_ROW));
+    if (index.isValid() && OutlineTable && index.row() < OutlineTable->LineCount())
+        SetCurrentPosition(OutlineTable->Line(index.row()).row);
 }
 
 void TabBase::OutlineAllNone()
@@ -297,11 +226,11 @@ void TabBase::OutlineCopyAll()
     if (!OutlineTable)
         return;
     QString text;
-    for (int line = 0; line < OutlineTable->rowCount(); ++line) {
-        const int32_t flags = LineData(OutlineTable, line, OUTLINE_ROLE_FLAGS);
+    for (const OutlineLine& line : OutlineTable->Lines()) {
+        const int32_t flags = line.flags;
         if (!(flags & (OUTLINE_DATA_WARNING | OUTLINE_DATA_ERROR)))
             continue;
-        const QString lineText = OutlineTable->item(line, 1)->text();
+        const QString& lineText = line.text;
         text += QStringLiteral("%1: ").arg(QLatin1String((flags & OUTLINE_DATA_WARNING) ? "WARNING" : "ERROR"), -7);
         text += lineText;
         if (!lineText.endsWith(QLatin1Char('\n')))
@@ -352,7 +281,7 @@ void TabBase::delete_outline_multiply(bool select_clear, bool bookmark_clear)
 {
     if (!OutlineTable)
         return;
-    const int line = OutlineTable->currentRow();
+    const int line = OutlineTable->CurrentLine();
     // Copies: the commands below refill nothing, but record History.
     const std::vector<OutlineEntry> ranges = OutlineRanges;
     const std::vector<OutlineEntry> entries = OutlineEntries;
@@ -366,14 +295,14 @@ void TabBase::delete_outline_multiply(bool select_clear, bool bookmark_clear)
     UpdateInformer();
     RefreshOutlineTable();
     UpdateBase();
-    const int lines = OutlineTable->rowCount();
+    const int lines = OutlineTable->LineCount();
     if (lines > 0)
         OutlineTable->selectRow(std::min(std::max(line, 0), lines - 1));
 }
 
 void TabBase::SetFilterByOutline()
 {
-    if (!OutlineTable || OutlineTable->rowCount() == 0) {
+    if (!OutlineTable || OutlineTable->LineCount() == 0) {
         KxvShell().ShowStatus(QStringLiteral("Outline is empty: filter is not set"), true);
         return;
     }

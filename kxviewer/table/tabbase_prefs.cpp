@@ -17,6 +17,7 @@
 #include "kxviewer/table/guiicons.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/inforows.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/tabbase.h"
 #include "tearoffwidget/resources.h"
 #include "tearoffwidget/tearoffmain.h"
@@ -61,15 +62,15 @@ void RecolorRanges(TabBase& tab, uint32_t color)
 {
     if (tab.OutlineRanges.empty())
         return;
-    const int line = tab.OutlineTable ? tab.OutlineTable->currentRow() : -1;
+    const int line = tab.OutlineTable ? tab.OutlineTable->CurrentLine() : -1;
     // A copy: the commands below must not find the list changing under them.
     const std::vector<TabBase::OutlineEntry> ranges = tab.OutlineRanges;
     for (const TabBase::OutlineEntry& range : ranges)
         tab.SelRangeSet(range.first, range.last, true, color);
     tab.RefreshOutlineTable();
     tab.UpdateBase();
-    if (tab.OutlineTable && line >= 0 && tab.OutlineTable->rowCount() > 0)
-        tab.OutlineTable->selectRow(std::min(line, tab.OutlineTable->rowCount() - 1));
+    if (tab.OutlineTable && line >= 0 && tab.OutlineTable->LineCount() > 0)
+        tab.OutlineTable->selectRow(std::min(line, tab.OutlineTable->LineCount() - 1));
 }
 
 bool IsChecked(const QAction* action, uint8_t fallback)

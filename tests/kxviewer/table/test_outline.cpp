@@ -20,6 +20,7 @@
 #include "kxviewer/table/backgrounddelegate.h"
 #include "kxviewer/table/outlinedelegate.h"
 #include "kxviewer/table/outlineroles.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
@@ -127,20 +128,20 @@ protected:
     static std::vector<Line> Lines(TabBase* tab)
     {
         std::vector<Line> lines;
-        QTableWidget* outline = tab->OutlineTable;
+        const QAbstractItemModel* outline = tab->OutlineTable->model();
         for (int i = 0; i < outline->rowCount(); ++i) {
-            const QTableWidgetItem* text = outline->item(i, 1);
-            lines.push_back({text->data(OUTLINE_ROLE_ROW).toInt(), text->data(OUTLINE_ROLE_FLAGS).toInt(),
-                             text->text().toStdString()});
-            EXPECT_EQ(outline->item(i, 0)->text().toInt(), lines.back().row + 1);
-            EXPECT_EQ(outline->item(i, 0)->data(OUTLINE_ROLE_FLAGS).toInt(), lines.back().flags);
+            const QModelIndex text = outline->index(i, 1);
+            lines.push_back({text.data(OUTLINE_ROLE_ROW).toInt(), text.data(OUTLINE_ROLE_FLAGS).toInt(),
+                             text.data().toString().toStdString()});
+            EXPECT_EQ(outline->index(i, 0).data().toInt(), lines.back().row + 1);
+            EXPECT_EQ(outline->index(i, 0).data(OUTLINE_ROLE_FLAGS).toInt(), lines.back().flags);
         }
         return lines;
     }
 
     static QRect LineRect(TabBase* tab, int line, int column)
     {
-        return tab->OutlineTable->visualItemRect(tab->OutlineTable->item(line, column));
+        return tab->OutlineTable->visualRect(tab->OutlineTable->model()->index(line, column));
     }
 
     // Selects the lines with Ctrl-clicks on their number cells.
@@ -202,6 +203,41 @@ TEST_F(OutlineTest, LinesOverTheFixture)
     }
 }
 
+// So many lines that threads make them in runs: every line comes once, in
+// row order, with the flags of its record, across the runs' seams.
+TEST_F(OutlineTest, ManyLinesKeepRowOrderAndFlags)
+{
+    constexpr int ROWS = 40000;
+    constexpr int RANGE_FIRST = 15000;
+    constexpr int RANGE_LAST = 15100;
+    TabTable* tab = OpenFixture(ROWS);
+    Pin(tab, "record 1", Qt::yellow);
+    Pin(tab, "record 19", Qt::green);
+    tab->SelRangeSet(RANGE_FIRST, RANGE_LAST, true, RANGE_COLOR);
+    SetConditions(tab, {JUMP_HIGHLIGHT, JUMP_DATA_WARNINGS, JUMP_SELECTIONS});
+    std::vector<std::pair<int, int>> expected;
+    for (int row = 0; row < ROWS; ++row) {
+        const bool warning = row == 5 || row == 12 || row == 30 || row == 45;
+        const bool plain = !warning && row != 8 && row != 20 && row != 50 && row != 33;
+        const std::string text = plain ? "record " + std::to_string(row) : std::string();
+        const bool inRange = row >= RANGE_FIRST && row <= RANGE_LAST;
+        int flags = row == RANGE_FIRST ? R : 0;
+        if (warning)
+            flags |= W;
+        if (text.find("record 1") != std::string::npos)
+            flags |= H | (text.find("record 19") != std::string::npos ? H2 : 0);
+        if (flags && inRange)
+            flags |= R;
+        if (flags)
+            expected.emplace_back(row, flags);
+    }
+    std::vector<std::pair<int, int>> shown;
+    for (const OutlineLine& line : tab->OutlineTable->Lines())
+        shown.emplace_back(line.row, line.flags);
+    EXPECT_EQ(shown, expected);
+    delete tab;
+}
+
 // Each phrase is matched once; rebuilds reuse its matches until it is
 // unpinned or the filter or the rows change.
 TEST_F(OutlineTest, PinnedMatchesAreKeptUntilPinsOrFilterChange)
@@ -228,7 +264,7 @@ TEST_F(OutlineTest, PinnedMatchesAreKeptUntilPinsOrFilterChange)
         tab->RefreshOutlineTable();
         EXPECT_EQ(tab->OutlineLines.MatchRounds() - rounds, c.rounds);
         EXPECT_EQ(phrase->matches > before, c.firstMatched);
-        EXPECT_EQ(size_t(tab->OutlineTable->rowCount()), c.lines);
+        EXPECT_EQ(size_t(tab->OutlineTable->LineCount()), c.lines);
     }
     delete tab;
 }
@@ -256,7 +292,7 @@ TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
         tab->BookmarkSet(3, true);
         tab->BookmarkSet(55, true);
         SetConditions(tab, {JUMP_SELECTIONS, JUMP_BOOKMARKS});
-        ASSERT_EQ(tab->OutlineTable->rowCount(), 3);
+        ASSERT_EQ(tab->OutlineTable->LineCount(), 3);
         // The Delete shortcut needs the Outline to hold the focus.
         QApplication::setActiveWindow(tab->OutlineTable->window());
         tab->OutlineTable->clearSelection();
@@ -283,9 +319,8 @@ TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
         for (const KxBkmarkEntry* entry = tab->Table->Bookmarks().First(); entry; entry = entry->NextEntry())
             bookmarks.push_back(entry->index);
         EXPECT_EQ(bookmarks, c.bookmarks);
-        EXPECT_EQ(tab->OutlineTable->currentRow(), c.current);
-        ASSERT_NE(tab->OutlineTable->item(c.current, 1), nullptr);
-        EXPECT_TRUE(tab->OutlineTable->item(c.current, 1)->isSelected());
+        EXPECT_EQ(tab->OutlineTable->CurrentLine(), c.current);
+        EXPECT_TRUE(tab->OutlineTable->selectionModel()->isRowSelected(c.current, QModelIndex()));
         delete tab;
     }
 }
@@ -344,7 +379,7 @@ TEST_F(OutlineTest, OutlineAndCurrentRowFollowEachOther)
         SCOPED_TRACE(c.row);
         tab->SetCurrentPosition(c.row);
         if (c.line >= 0) {
-            EXPECT_EQ(tab->OutlineTable->currentRow(), c.line);
+            EXPECT_EQ(tab->OutlineTable->CurrentLine(), c.line);
         }
         EXPECT_EQ(tab->OutlineTable->selectionModel()->selectedRows().size(), c.line >= 0 ? 1 : 0);
     }
@@ -380,7 +415,7 @@ TEST_F(OutlineTest, AllNoneBoxSetsTheEnabledConditions)
         for (int i = 0; i < JUMP_Nums; ++i)
             EXPECT_EQ(tab->OutlineActions[i]->isChecked(), c.expected[size_t(i)] != 0) << i;
         // The Outline follows at once.
-        EXPECT_EQ(tab->OutlineTable->rowCount() > 1, c.expected[JUMP_DATA_ERRORS] != 0);
+        EXPECT_EQ(tab->OutlineTable->LineCount() > 1, c.expected[JUMP_DATA_ERRORS] != 0);
         delete tab;
     }
 }
@@ -400,12 +435,13 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
     tab->BookmarkSet(3, true);
     SetConditions(tab, {JUMP_SELECTIONS, JUMP_BOOKMARKS, JUMP_DATA_ERRORS});
     // Lines: 3 bookmark, 8 bookmark + error, 10 range, 20 error, 50 error.
-    ASSERT_EQ(tab->OutlineTable->rowCount(), 5);
-    QTableWidget* outline = tab->OutlineTable;
+    ASSERT_EQ(tab->OutlineTable->LineCount(), 5);
+    OutlineView* outline = tab->OutlineTable;
     tab->OutlineDock->raise();
     outline->resize(300, 200);
     outline->clearSelection();
-    outline->setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
+    outline->selectionModel()->select(QItemSelection(outline->model()->index(1, 0), outline->model()->index(2, 1)),
+                                      QItemSelectionModel::Select);
     QApplication::processEvents();
     const QImage image = Grab(outline->viewport());
     const QColor fill{QRgb(RANGE_COLOR)};

@@ -7,12 +7,13 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTextCodec>
 #include <QTreeWidgetItem>
 
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxviewer/table/findlineedit.h"
+#include "kxviewer/table/outlineroles.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
@@ -601,18 +602,18 @@ TEST_F(TabSearchTest, ManualFilterSkipsVanishedRangesAndKeepsListedOnes)
     TabTable* tab = OpenSample();
     tab->SelRangeSet(4, 5, true, 0);
     tab->SelRangeSet(0, 0, true, 0);
-    QTableWidget outline(4, 2);
-    auto line = [&](int at, int row, int last, int flags) {
-        auto* item = new QTableWidgetItem;
-        item->setData(256, row);
-        item->setData(257, last);
-        item->setData(261, flags);
-        outline.setItem(at, 1, item);
+    OutlineView outline;
+    auto line = [](int row, int last, int flags) {
+        OutlineLine made;
+        made.row = row;
+        made.last = last;
+        made.flags = flags;
+        return made;
     };
-    line(0, 1, -1, 0);
-    line(1, 2, 3, 64); // no range starts at row 2 any more
-    line(2, 4, 5, 64);
-    line(3, 6, -1, 0);
+    // The second line's range no longer starts at row 2.
+    outline.SetLines({line(1, -1, 0), line(2, 3, OUTLINE_SELECTION_RANGE), line(4, 5, OUTLINE_SELECTION_RANGE),
+                      line(6, -1, 0)},
+                     QString());
     tab->OutlineTable = &outline;
     // As under a script that switched view updating off: the Outline is
     // not rebuilt and may be out of step with the table.

@@ -1,0 +1,35 @@
+// The Outline's lines as an item model: the lines stay in one vector and
+// the cells are read from it on demand, so a rebuild of tens of thousands
+// of lines is one swap and one reset instead of an item per cell.
+#pragma once
+
+#include <vector>
+
+#include <QAbstractTableModel>
+#include <QFont>
+
+#include "kxviewer/table/outlinebuilder.h"
+
+class OutlineModel : public QAbstractTableModel {
+public:
+    explicit OutlineModel(QObject* parent = nullptr);
+
+    // Replaces every line; header is the text cell's header.
+    void SetLines(std::vector<OutlineLine> lines, const QString& header);
+    const std::vector<OutlineLine>& Lines() const { return lines_; }
+    void SetNumberFont(const QFont& font) { numberFont_ = font; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    QVariant NumberData(const OutlineLine& line, int role) const;
+    static QVariant TextData(const OutlineLine& line, int role);
+
+    std::vector<OutlineLine> lines_;
+    QString header_;
+    QFont numberFont_;
+};
