@@ -51,6 +51,17 @@ void PrefetchForWrite(const KxdRecord* slot)
     __builtin_prefetch(&slot->block, 1);
 }
 
+// The lines of a record's text offsets and number texts: a render worker
+// writes them first, and on fresh pages each write waits for its line.
+void PrefetchTexts(const KxdRecord* record)
+{
+    const char* from = reinterpret_cast<const char*>(record->textOff);
+    const char* to = reinterpret_cast<const char*>(&record->NumsBufFreePos);
+    for (const char* line = from; line <= to; line += 64)
+        __builtin_prefetch(line, 1);
+    __builtin_prefetch(to, 1);
+}
+
 // Records ahead of the one being analysed in order whose lines are asked for.
 constexpr size_t ORDER_AHEAD = 4;
 
@@ -103,7 +114,8 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
         result.aborted = true;
         return false;
     }
-    if (!slot_) {
+    const bool fresh = !slot_;
+    if (fresh) {
         // A new slot is zero whole.
         slot_ = table_.NewRecord();
         PrefetchForWrite(slot_ + PREFETCH_SLOTS);
@@ -111,7 +123,7 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
         // Kept from an attempt that failed or was dropped.
         memset(reinterpret_cast<char*>(&slot_->prot) + viewerBytes, 0, ZmLib::KxdProt::SIZE - viewerBytes);
     }
-    reader_.SetRecord(&slot_->prot);
+    reader_.SetRecord(&slot_->prot, fresh);
     int32_t code = 0;
     try {
         result.consumed += reader_.ReadRecord();
@@ -340,6 +352,8 @@ private:
                 work_.notify_one();
             for (size_t k = from; k < to; ++k) {
                 KxdRecord* record = chunk->records[k];
+                if (k + 1 < to)
+                    PrefetchTexts(chunk->records[k + 1]);
                 if (chunk->sources) {
                     KxdRecord::CopyInto(record, chunk->sources[k]);
                     KxdRecord::ProcessTimeBase(record, false);
