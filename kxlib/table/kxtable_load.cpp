@@ -263,9 +263,10 @@ struct Chunk {
     size_t finished = 0;
 };
 
-// Worker threads that render the chunks handed over, and a thread that runs
-// the analysis that depends on earlier records, chunk after chunk in the
-// order handed over once each is rendered. The reading thread only reads:
+// Worker threads that render the chunks handed over, a thread that runs the
+// analysis that depends on earlier records, chunk after chunk in the order
+// handed over once each is rendered, and one that then adds them to the aux
+// tree, which nothing in that analysis reads. The reading thread only reads:
 // it hands a chunk over and goes on with the next.
 class Pipeline {
 public:
@@ -279,25 +280,28 @@ public:
         for (int t = 0; t < workers; ++t)
             workers_.emplace_back([this] { Work(); });
         order_ = std::thread([this] { Order(); });
+        tree_ = std::thread([this] { Tree(); });
     }
     // Waits until every chunk handed over was analysed.
     ~Pipeline()
     {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            room_.wait(lock, [this] { return queue_.empty() && !ordering_; });
+            room_.wait(lock, [this] { return queue_.empty() && !ordering_ && analysed_.empty() && !adding_; });
             stop_ = true;
         }
         work_.notify_all();
         rendered_.notify_all();
+        analysedOne_.notify_all();
         for (std::thread& thread : workers_)
             thread.join();
         order_.join();
+        tree_.join();
     }
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
 
-    // An empty chunk, once one is back from the order stage.
+    // An empty chunk, once one is back from the aux tree.
     Chunk& Take()
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -389,9 +393,28 @@ private:
                     PrefetchWhole(records[k + ORDER_AHEAD]);
                 KxdRecord::ProcessInOrder(records[k], copyMode_, false);
             }
-            auxTree_.AddAll(records.data(), records.size());
             lock.lock();
             ordering_ = false;
+            analysed_.push_back(chunk);
+            analysedOne_.notify_one();
+        }
+    }
+
+    // Adds every analysed chunk to the aux tree, in order.
+    void Tree()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            analysedOne_.wait(lock, [this] { return stop_ || !analysed_.empty(); });
+            if (analysed_.empty())
+                return;
+            Chunk* chunk = analysed_.front();
+            analysed_.pop_front();
+            adding_ = true;
+            lock.unlock();
+            auxTree_.AddAll(chunk->records.data(), chunk->records.size());
+            lock.lock();
+            adding_ = false;
             free_.push_back(chunk);
             // The reading thread may wait for room or for the end.
             room_.notify_all();
@@ -404,14 +427,18 @@ private:
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable rendered_;
+    std::condition_variable analysedOne_;
     std::condition_variable room_;
     std::vector<std::unique_ptr<Chunk>> chunks_;
     std::vector<Chunk*> free_;
     std::deque<Chunk*> queue_;
+    std::deque<Chunk*> analysed_;
     bool ordering_ = false;
+    bool adding_ = false;
     bool stop_ = false;
     std::vector<std::thread> workers_;
     std::thread order_;
+    std::thread tree_;
 };
 
 // Chunks come from fill (added to the table; read with their time base
