@@ -216,6 +216,8 @@ int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
 
 int fieldsRenderNum(int64_t value, char* out, int room, uint32_t format)
 {
+    if (format >= NUMFMT_DECIMAL1 && format <= NUMFMT_DECIMAL6)
+        return RenderFixed(value, int(format - (NUMFMT_DECIMAL1 - 1)), out, room);
     switch (format) {
     case NUMFMT_INT: {
         const uint64_t magnitude = Magnitude(value);
@@ -228,13 +230,6 @@ int fieldsRenderNum(int64_t value, char* out, int room, uint32_t format)
         out[sign + digits] = 0;
         return sign + digits;
     }
-    case NUMFMT_DECIMAL1:
-    case NUMFMT_DECIMAL2:
-    case NUMFMT_DECIMAL3:
-    case NUMFMT_DECIMAL4:
-    case NUMFMT_DECIMAL5:
-    case NUMFMT_DECIMAL6:
-        return RenderFixed(value, int(format - (NUMFMT_DECIMAL1 - 1)), out, room);
     case NUMFMT_MILLISECONDS:
         // The milliseconds of a duration are its microseconds divided first.
         if (value < ZmLib::DURATION_LIMIT_US)
