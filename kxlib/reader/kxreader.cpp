@@ -84,6 +84,14 @@ int32_t KxReader::ReadStrings(int32_t stringsAt, bool checkLastByte)
         ThrowBad(KxLibExcept::FILE_IO_ERROR, 0);
     if (got < optLen)
         ThrowBad(KxLibExcept::MSG_TOO_SHORT, int32_t(KxProt::LEN_HEADER) + got);
+    AcceptStrings(checkLastByte);
+    return got;
+}
+
+void KxReader::AcceptStrings(bool checkLastByte)
+{
+    KxProt& msg = Record->msg;
+    const uint32_t optLen = msg.opt_len;
     if (checkLastByte) {
         // With no strings the message ends on the header's last byte.
         char& last = optLen > 0 ? msg.strings[optLen - 1] : reinterpret_cast<char*>(&msg)[KxProt::LEN_HEADER - 1];
@@ -94,7 +102,6 @@ int32_t KxReader::ReadStrings(int32_t stringsAt, bool checkLastByte)
     }
     CheckStrings(*Record, RecordsAccepted, RecordZeroed);
     ++RecordsAccepted;
-    return got;
 }
 
 void KxReader::ThrowBad(int32_t code, int32_t b)

@@ -55,6 +55,8 @@ protected:
     void CheckMagic(bool swapPrefix);
     // Reads the string area; returns the string bytes read.
     int32_t ReadStrings(int32_t stringsAt, bool checkLastByte);
+    // The checks of a record whose strings were read, and its count.
+    void AcceptStrings(bool checkLastByte);
     // Counts the record as bad, reports the code and throws it.
     [[noreturn]] void ThrowBad(int32_t code, int32_t b);
 
