@@ -80,12 +80,16 @@ int WriteDecimal(int64_t value, char* out)
     return len;
 }
 
-int WriteHex32(uint32_t value, char* out)
+// "0x" and the digits; -1 with nothing written when that and the
+// terminator need more than room bytes.
+int WriteHex32(uint32_t value, char* out, int room)
 {
     static const char hex[] = "0123456789ABCDEF";
     int n = 1;
     while (n < 8 && (value >> (4 * n)))
         ++n;
+    if (2 + n >= room)
+        return -1;
     out[0] = '0';
     out[1] = 'x';
     for (int k = n - 1; k >= 0; --k, value >>= 4)
@@ -191,7 +195,7 @@ int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
     case NUMFMT_INT:
         return WriteDecimal(value, out);
     case NUMFMT_HEX:
-        return WriteHex32(static_cast<uint32_t>(value), out);
+        return WriteHex32(static_cast<uint32_t>(value), out, int(FIELD_NUM_TEXT_MAX));
     case NUMFMT_IP:
         return ZmLib::IP2Str(static_cast<uint32_t>(value), out, FIELD_NUM_TEXT_MAX);
     case NUMFMT_MILLISECONDS:
@@ -230,6 +234,8 @@ int fieldsRenderNum(int64_t value, char* out, int room, uint32_t format)
         out[sign + digits] = 0;
         return sign + digits;
     }
+    case NUMFMT_HEX:
+        return WriteHex32(static_cast<uint32_t>(value), out, room);
     case NUMFMT_MILLISECONDS:
         // The milliseconds of a duration are its microseconds divided first.
         if (value < ZmLib::DURATION_LIMIT_US)

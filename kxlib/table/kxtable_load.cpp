@@ -62,6 +62,9 @@ void PrefetchTexts(const KxdRecord* record)
     __builtin_prefetch(to, 1);
 }
 
+// Records ahead of the one being rendered whose text lines are asked for.
+constexpr size_t RENDER_AHEAD = 3;
+
 // Records ahead of the one being analysed in order whose lines are asked for.
 constexpr size_t ORDER_AHEAD = 4;
 
@@ -356,8 +359,11 @@ private:
                 work_.notify_one();
             for (size_t k = from; k < to; ++k) {
                 KxdRecord* record = chunk->records[k];
-                if (k + 1 < to)
-                    PrefetchTexts(chunk->records[k + 1]);
+                if (k == from)
+                    for (size_t ahead = k + 1; ahead < to && ahead < k + RENDER_AHEAD; ++ahead)
+                        PrefetchTexts(chunk->records[ahead]);
+                if (k + RENDER_AHEAD < to)
+                    PrefetchTexts(chunk->records[k + RENDER_AHEAD]);
                 if (chunk->sources) {
                     KxdRecord::CopyInto(record, chunk->sources[k]);
                     KxdRecord::ProcessTimeBase(record, false);

@@ -168,6 +168,8 @@ TEST(FieldNumberText, IntegerAndHexAgreeWithPrintfOnRandomValues)
         ASSERT_STREQ(inPlace, expected);
         snprintf(expected, sizeof expected, "0x%X", static_cast<uint32_t>(v));
         ASSERT_EQ(Num(v, NUMFMT_HEX), expected);
+        ASSERT_EQ(fieldsRenderNum(v, inPlace, int(sizeof inPlace), NUMFMT_HEX), int(strlen(expected)));
+        ASSERT_STREQ(inPlace, expected);
     }
 }
 
