@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <thread>
@@ -45,6 +46,14 @@ uint64_t ResidentBytes()
     fclose(statm);
     long page = sysconf(_SC_PAGESIZE);
     return got == 2 && page > 0 ? uint64_t(resident) * uint64_t(page) : 0;
+}
+
+// CPU seconds that every thread of this process took so far.
+double ProcessCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 // Seconds to read the whole file with read() in 1 MB pieces.
@@ -192,9 +201,11 @@ bool Run(const Case& c, const std::string& dir, int workers)
     };
     const uint64_t residentBefore = ResidentBytes();
     KxLoadResult result;
+    const double cpuStart = ProcessCpuSeconds();
     Clock::time_point start = Clock::now();
     KxTable* table = Bench::LoadRawKx(path, workers, &result, progress);
     const double seconds = Seconds(start);
+    const double loadCpu = ProcessCpuSeconds() - cpuStart;
     const uint64_t residentAfter = ResidentBytes();
     unlink(path.c_str());
     if (!table || table->RecordCount() != int32_t(c.records) || result.errors) {
@@ -222,11 +233,20 @@ bool Run(const Case& c, const std::string& dir, int workers)
     // table did not; the load's slots per second against it.
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const uint64_t slotBytes = uint64_t(c.records) * sizeof(KxdRecord);
+    const double freshCpuStart = ProcessCpuSeconds();
     const double freshSeconds = FreshMemorySeconds(slotBytes, cores);
-    if (freshSeconds > 0)
+    const double freshCpu = ProcessCpuSeconds() - freshCpuStart;
+    if (freshSeconds > 0) {
         printf("  memory:  new pages for the slots on %u threads %.0f MB/s, %.0f slots/s; load/new pages %.3f\n",
                cores, double(slotBytes) / (1024.0 * 1024.0) / freshSeconds, double(c.records) / freshSeconds,
                loadRate * freshSeconds / double(c.records));
+        // The load takes the same pages and does its own work besides: even
+        // with every core busy all along it cannot end before its CPU time
+        // spread over the cores, which bounds its ratio.
+        printf("  cpu:     load %.3f s (%.0f ns/record), new pages alone %.3f s; load/new pages at most %.3f on "
+               "%u idle cores\n",
+               loadCpu, loadCpu * 1e9 / double(c.records), freshCpu, freshSeconds * cores / loadCpu, cores);
+    }
     if (c.full) {
         CopySelected(*table);
         SaveAndReload(table, dir, workers, loadRate);

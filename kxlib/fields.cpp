@@ -61,10 +61,15 @@ void WriteDigitsBackward(uint64_t value, char* end, int n)
         *--end = char('0' + value % 10);
 }
 
+uint64_t Magnitude(int64_t value)
+{
+    // As unsigned, so that INT64_MIN does not overflow.
+    return value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+}
+
 int WriteDecimal(int64_t value, char* out)
 {
-    // Work on the magnitude as unsigned so that INT64_MIN does not overflow.
-    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    uint64_t magnitude = Magnitude(value);
     int len = 0;
     if (value < 0)
         out[len++] = '-';
@@ -75,18 +80,77 @@ int WriteDecimal(int64_t value, char* out)
     return len;
 }
 
-int WriteHex32(uint32_t value, char* out)
+// "0x" and the digits; -1 with nothing written when that and the
+// terminator need more than room bytes.
+int WriteHex32(uint32_t value, char* out, int room)
 {
     static const char hex[] = "0123456789ABCDEF";
     int n = 1;
     while (n < 8 && (value >> (4 * n)))
         ++n;
+    if (2 + n >= room)
+        return -1;
     out[0] = '0';
     out[1] = 'x';
     for (int k = n - 1; k >= 0; --k, value >>= 4)
         out[2 + k] = hex[value & 0xF];
     out[2 + n] = 0;
     return 2 + n;
+}
+
+constexpr uint64_t POWERS_OF_TEN[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+// The fixed-point formats' text ("-12.345"): the integer part, '.', and
+// exactly decimals digits, as the number conversions write it.
+int RenderFixed(int64_t value, int decimals, char* out, int room)
+{
+    const uint64_t magnitude = Magnitude(value);
+    const uint64_t whole = magnitude / POWERS_OF_TEN[decimals];
+    const int sign = value < 0 ? 1 : 0;
+    const int digits = DigitCount(whole);
+    const int length = sign + digits + 1 + decimals;
+    if (length >= room)
+        return -1;
+    out[0] = '-';
+    WriteDigitsBackward(whole, out + sign + digits, digits);
+    out[sign + digits] = '.';
+    WriteDigitsBackward(magnitude % POWERS_OF_TEN[decimals], out + length, decimals);
+    out[length] = 0;
+    return length;
+}
+
+// A duration's text ("-1d 2:03:04.567"), as the time conversions write it:
+// days only when there are any, the hours without padding.
+int RenderDuration(uint64_t magnitude, bool negative, int fractionDigits, char* out, int room)
+{
+    const uint64_t units = POWERS_OF_TEN[fractionDigits];
+    const uint64_t seconds = magnitude / units;
+    const uint64_t days = seconds / 86400;
+    const uint64_t inDay = seconds % 86400;
+    const int dayDigits = days > 0 ? DigitCount(days) : 0;
+    const int hourDigits = inDay >= 36000 ? 2 : 1;
+    const int length = (negative ? 1 : 0) + (days > 0 ? dayDigits + 2 : 0) + hourDigits + 7 + fractionDigits;
+    if (length >= room)
+        return -1;
+    char* p = out;
+    if (negative)
+        *p++ = '-';
+    if (days > 0) {
+        p += dayDigits;
+        WriteDigitsBackward(days, p, dayDigits);
+        *p++ = 'd';
+        *p++ = ' ';
+    }
+    p += hourDigits;
+    WriteDigitsBackward(inDay / 3600, p, hourDigits);
+    p[0] = ':';
+    memcpy(p + 1, DigitPairs + 2 * (inDay / 60 % 60), 2);
+    p[3] = ':';
+    memcpy(p + 4, DigitPairs + 2 * (inDay % 60), 2);
+    p[6] = '.';
+    WriteDigitsBackward(magnitude % units, p + 7 + fractionDigits, fractionDigits);
+    out[length] = 0;
+    return length;
 }
 
 // Length of "YYYY-MM-DD hh:mm:ss".
@@ -131,7 +195,7 @@ int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
     case NUMFMT_INT:
         return WriteDecimal(value, out);
     case NUMFMT_HEX:
-        return WriteHex32(static_cast<uint32_t>(value), out);
+        return WriteHex32(static_cast<uint32_t>(value), out, int(FIELD_NUM_TEXT_MAX));
     case NUMFMT_IP:
         return ZmLib::IP2Str(static_cast<uint32_t>(value), out, FIELD_NUM_TEXT_MAX);
     case NUMFMT_MILLISECONDS:
@@ -156,8 +220,11 @@ int fieldsConvertNum2Str(int64_t value, char* out, uint32_t format)
 
 int fieldsRenderNum(int64_t value, char* out, int room, uint32_t format)
 {
-    if (format == NUMFMT_INT) {
-        const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    if (format >= NUMFMT_DECIMAL1 && format <= NUMFMT_DECIMAL6)
+        return RenderFixed(value, int(format - (NUMFMT_DECIMAL1 - 1)), out, room);
+    switch (format) {
+    case NUMFMT_INT: {
+        const uint64_t magnitude = Magnitude(value);
         const int sign = value < 0 ? 1 : 0;
         const int digits = DigitCount(magnitude);
         if (sign + digits >= room)
@@ -166,6 +233,20 @@ int fieldsRenderNum(int64_t value, char* out, int room, uint32_t format)
         WriteDigitsBackward(magnitude, out + sign + digits, digits);
         out[sign + digits] = 0;
         return sign + digits;
+    }
+    case NUMFMT_HEX:
+        return WriteHex32(static_cast<uint32_t>(value), out, room);
+    case NUMFMT_MILLISECONDS:
+        // The milliseconds of a duration are its microseconds divided first.
+        if (value < ZmLib::DURATION_LIMIT_US)
+            return RenderDuration(Magnitude(value / 1000), value / 1000 < 0, 3, out, room);
+        break;
+    case NUMFMT_MICROSECONDS:
+        if (value < ZmLib::DURATION_LIMIT_US)
+            return RenderDuration(Magnitude(value), value < 0, 6, out, room);
+        break;
+    default:
+        break;
     }
     char buffer[FIELD_NUM_TEXT_MAX];
     const int length = fieldsConvertNum2Str(value, buffer, format);

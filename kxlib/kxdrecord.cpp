@@ -94,12 +94,19 @@ void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums])
 {
     if (reserve)
         NumsBufFreePos = uint16_t(Spans.end);
+    // With the area's last byte 0 every string in it is terminated: a slot's
+    // text is found by its offset alone, without a search per field.
+    const ZmLib::KxProt& msg = prot.msg;
+    const bool terminated = msg.strings[ZmLib::KxProt::LEN_STRFIELDS - 1] == 0;
     for (int field = 0; field < FIELD_Nums; ++field) {
         const FieldDesc& desc = FieldTable[field].desc;
-        if (desc.kind == FIELD_KIND_STRING)
-            SetText(field, prot.String(desc.strSlot));
-        else
+        if (desc.kind == FIELD_KIND_STRING) {
+            const uint16_t offset = msg.offsets[desc.strSlot];
+            SetText(field, terminated && offset < ZmLib::KxProt::LEN_STRFIELDS ? msg.strings + offset
+                                                                                : prot.String(desc.strSlot));
+        } else {
             RenderField(field, FieldValidNumFormat(uint32_t(formats[field])));
+        }
     }
 }
 

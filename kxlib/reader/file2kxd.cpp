@@ -1,6 +1,7 @@
 #include "kxlib/reader/file2kxd.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -56,6 +57,45 @@ int32_t File2Kxd::ReadFile(int32_t n, int32_t at)
         got += piece;
     }
     return int32_t(got);
+}
+
+const char* File2Kxd::Peek(size_t n)
+{
+    if (aheadLen_ - aheadPos_ >= n)
+        return ahead_.get() + aheadPos_;
+    if (!ahead_)
+        ahead_.reset(new char[AHEAD_SIZE]);
+    const size_t left = aheadLen_ - aheadPos_;
+    memmove(ahead_.get(), ahead_.get() + aheadPos_, left);
+    aheadPos_ = 0;
+    aheadLen_ = left + File.Read(ahead_.get() + left, AHEAD_SIZE - left);
+    return aheadLen_ >= n ? ahead_.get() : nullptr;
+}
+
+bool File2Kxd::ReadWhole(int32_t at, int32_t headLen, bool checkLastByte, int32_t* consumed)
+{
+    using ZmLib::KxProt;
+    if (!Record)
+        return false;
+    const char* head = Peek(size_t(headLen));
+    if (!head)
+        return false;
+    const size_t message = offsetof(ZmLib::KxdProt, msg) - size_t(at);
+    uint16_t magic = 0;
+    uint16_t optLen = 0;
+    memcpy(&magic, head + message + offsetof(KxProt, magic), sizeof magic);
+    memcpy(&optLen, head + message + offsetof(KxProt, opt_len), sizeof optLen);
+    if (magic != KxProt::MAGIC || optLen > KxProt::LEN_STRFIELDS)
+        return false;
+    const size_t length = size_t(headLen) + optLen;
+    const char* whole = Peek(length);
+    if (!whole)
+        return false;
+    memcpy(reinterpret_cast<char*>(Record) + at, whole, length);
+    aheadPos_ += length;
+    AcceptStrings(checkLastByte);
+    *consumed = int32_t(length);
+    return true;
 }
 
 void File2Kxd::SkipFile(int64_t n)

@@ -28,10 +28,21 @@ protected:
     int32_t ReadFile(int32_t n, int32_t at);
     // Moves the file position n bytes forward.
     void SkipFile(int64_t n);
+    // Reads a record in one piece when its whole message is in the
+    // read-ahead buffer, carries the plain magic and a string length that
+    // fits: its head (headLen bytes, into the record from byte at) and its
+    // strings, checked and counted as the reader steps would. False, with
+    // nothing consumed, for any other record: the reader steps read it.
+    bool ReadWhole(int32_t at, int32_t headLen, bool checkLastByte, int32_t* consumed);
 
     ZmLib::FILEB File;
 
 private:
+    // The next n bytes (at most the buffer's size) in the read-ahead buffer,
+    // refilled when fewer are left; null at the end of the file or on a read
+    // failure, which ReadFile then meets.
+    const char* Peek(size_t n);
+
     // Records are small: ReadFile takes the file in large pieces and hands
     // them out from here.
     static constexpr size_t AHEAD_SIZE = size_t(1) << 20;

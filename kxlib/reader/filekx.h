@@ -11,4 +11,5 @@ public:
     void Skip(int64_t n) override;
     // Reads at record offset 16 + offset.
     int32_t ReadBytes(int32_t n, int32_t offset) override;
+    int32_t ReadRecord() override;
 };

@@ -8,6 +8,9 @@ int32_t FileKxd::ReadBytes(int32_t n, int32_t offset) { return ReadFile(n, offse
 
 int32_t FileKxd::ReadRecord()
 {
+    int32_t consumed = 0;
+    if (ReadWhole(0, LEN_HEAD, false, &consumed))
+        return consumed;
     ReadHead(LEN_HEAD);
     CheckMagic(true);
     return LEN_HEAD + ReadStrings(LEN_HEAD, false);

@@ -21,7 +21,7 @@ int32_t KxReader::ReadRecord()
     return int32_t(KxProt::LEN_HEADER) + ReadStrings(int32_t(KxProt::LEN_HEADER), true);
 }
 
-void KxReader::CheckStrings(KxdProt& record, uint32_t recordNumber)
+void KxReader::CheckStrings(KxdProt& record, uint32_t recordNumber, bool tailZero)
 {
     KxProt& msg = record.msg;
     if (msg.opt_len > KxProt::LEN_STRFIELDS) {
@@ -29,7 +29,10 @@ void KxReader::CheckStrings(KxdProt& record, uint32_t recordNumber)
                    KxProt::LEN_STRFIELDS);
         msg.opt_len = uint16_t(KxProt::LEN_STRFIELDS);
     }
-    memset(msg.strings + msg.opt_len, 0, KxProt::LEN_STRFIELDS - msg.opt_len);
+    // A load's fresh slots are zero: clearing them again would only cost
+    // memory bandwidth on the reading thread.
+    if (!tailZero)
+        memset(msg.strings + msg.opt_len, 0, KxProt::LEN_STRFIELDS - msg.opt_len);
     // An empty slot reads byte 0; the last byte ends any string left open.
     msg.strings[0] = 0;
     msg.strings[KxProt::LEN_STRFIELDS - 1] = 0;
@@ -81,6 +84,14 @@ int32_t KxReader::ReadStrings(int32_t stringsAt, bool checkLastByte)
         ThrowBad(KxLibExcept::FILE_IO_ERROR, 0);
     if (got < optLen)
         ThrowBad(KxLibExcept::MSG_TOO_SHORT, int32_t(KxProt::LEN_HEADER) + got);
+    AcceptStrings(checkLastByte);
+    return got;
+}
+
+void KxReader::AcceptStrings(bool checkLastByte)
+{
+    KxProt& msg = Record->msg;
+    const uint32_t optLen = msg.opt_len;
     if (checkLastByte) {
         // With no strings the message ends on the header's last byte.
         char& last = optLen > 0 ? msg.strings[optLen - 1] : reinterpret_cast<char*>(&msg)[KxProt::LEN_HEADER - 1];
@@ -89,9 +100,8 @@ int32_t KxReader::ReadStrings(int32_t stringsAt, bool checkLastByte)
             last = 0;
         }
     }
-    CheckStrings(*Record, RecordsAccepted);
+    CheckStrings(*Record, RecordsAccepted, RecordZeroed);
     ++RecordsAccepted;
-    return got;
 }
 
 void KxReader::ThrowBad(int32_t code, int32_t b)

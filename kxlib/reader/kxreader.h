@@ -27,7 +27,13 @@ public:
     // Size of the input in the unit of ReadRecord's result.
     virtual int64_t GetFileSize();
 
-    void SetRecord(ZmLib::KxdProt* record) { Record = record; }
+    // zeroed: the record is all zero (a fresh table slot), so the string
+    // area past the bytes read needs no clearing.
+    void SetRecord(ZmLib::KxdProt* record, bool zeroed = false)
+    {
+        Record = record;
+        RecordZeroed = zeroed;
+    }
     ZmLib::KxdProt* GetRecord() const { return Record; }
     uint32_t Accepted() const { return RecordsAccepted; }
     uint32_t Bad() const { return RecordsBad; }
@@ -38,8 +44,9 @@ public:
     // Makes the string area of a record taken from a file safe to read:
     // opt_len above 384 is cut to 384, the area from opt_len to its end is
     // zeroed, its first and last bytes are 0, and every offset at or beyond
-    // opt_len becomes 0. Each repair is a warning naming recordNumber.
-    static void CheckStrings(ZmLib::KxdProt& record, uint32_t recordNumber);
+    // opt_len becomes 0. Each repair is a warning naming recordNumber. With
+    // tailZero the area past opt_len is zero already and is not written.
+    static void CheckStrings(ZmLib::KxdProt& record, uint32_t recordNumber, bool tailZero = false);
 
 protected:
     // The steps shared by the readers of raw records. headLen bytes are read
@@ -48,10 +55,13 @@ protected:
     void CheckMagic(bool swapPrefix);
     // Reads the string area; returns the string bytes read.
     int32_t ReadStrings(int32_t stringsAt, bool checkLastByte);
+    // The checks of a record whose strings were read, and its count.
+    void AcceptStrings(bool checkLastByte);
     // Counts the record as bad, reports the code and throws it.
     [[noreturn]] void ThrowBad(int32_t code, int32_t b);
 
     ZmLib::KxdProt* Record = nullptr;
+    bool RecordZeroed = false;
     uint32_t RecordsAccepted = 0;
     uint32_t RecordsBad = 0;
     int ReadErrno = 0;

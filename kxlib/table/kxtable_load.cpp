@@ -51,6 +51,20 @@ void PrefetchForWrite(const KxdRecord* slot)
     __builtin_prefetch(&slot->block, 1);
 }
 
+// The lines of a record's text offsets and number texts: a render worker
+// writes them first, and on fresh pages each write waits for its line.
+void PrefetchTexts(const KxdRecord* record)
+{
+    const char* from = reinterpret_cast<const char*>(record->textOff);
+    const char* to = reinterpret_cast<const char*>(&record->NumsBufFreePos);
+    for (const char* line = from; line <= to; line += 64)
+        __builtin_prefetch(line, 1);
+    __builtin_prefetch(to, 1);
+}
+
+// Records ahead of the one being rendered whose text lines are asked for.
+constexpr size_t RENDER_AHEAD = 3;
+
 // Records ahead of the one being analysed in order whose lines are asked for.
 constexpr size_t ORDER_AHEAD = 4;
 
@@ -103,7 +117,8 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
         result.aborted = true;
         return false;
     }
-    if (!slot_) {
+    const bool fresh = !slot_;
+    if (fresh) {
         // A new slot is zero whole.
         slot_ = table_.NewRecord();
         PrefetchForWrite(slot_ + PREFETCH_SLOTS);
@@ -111,7 +126,7 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
         // Kept from an attempt that failed or was dropped.
         memset(reinterpret_cast<char*>(&slot_->prot) + viewerBytes, 0, ZmLib::KxdProt::SIZE - viewerBytes);
     }
-    reader_.SetRecord(&slot_->prot);
+    reader_.SetRecord(&slot_->prot, fresh);
     int32_t code = 0;
     try {
         result.consumed += reader_.ReadRecord();
@@ -251,9 +266,10 @@ struct Chunk {
     size_t finished = 0;
 };
 
-// Worker threads that render the chunks handed over, and a thread that runs
-// the analysis that depends on earlier records, chunk after chunk in the
-// order handed over once each is rendered. The reading thread only reads:
+// Worker threads that render the chunks handed over, a thread that runs the
+// analysis that depends on earlier records, chunk after chunk in the order
+// handed over once each is rendered, and one that then adds them to the aux
+// tree, which nothing in that analysis reads. The reading thread only reads:
 // it hands a chunk over and goes on with the next.
 class Pipeline {
 public:
@@ -267,25 +283,28 @@ public:
         for (int t = 0; t < workers; ++t)
             workers_.emplace_back([this] { Work(); });
         order_ = std::thread([this] { Order(); });
+        tree_ = std::thread([this] { Tree(); });
     }
     // Waits until every chunk handed over was analysed.
     ~Pipeline()
     {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            room_.wait(lock, [this] { return queue_.empty() && !ordering_; });
+            room_.wait(lock, [this] { return queue_.empty() && !ordering_ && analysed_.empty() && !adding_; });
             stop_ = true;
         }
         work_.notify_all();
         rendered_.notify_all();
+        analysedOne_.notify_all();
         for (std::thread& thread : workers_)
             thread.join();
         order_.join();
+        tree_.join();
     }
     Pipeline(const Pipeline&) = delete;
     Pipeline& operator=(const Pipeline&) = delete;
 
-    // An empty chunk, once one is back from the order stage.
+    // An empty chunk, once one is back from the aux tree.
     Chunk& Take()
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -340,6 +359,11 @@ private:
                 work_.notify_one();
             for (size_t k = from; k < to; ++k) {
                 KxdRecord* record = chunk->records[k];
+                if (k == from)
+                    for (size_t ahead = k + 1; ahead < to && ahead < k + RENDER_AHEAD; ++ahead)
+                        PrefetchTexts(chunk->records[ahead]);
+                if (k + RENDER_AHEAD < to)
+                    PrefetchTexts(chunk->records[k + RENDER_AHEAD]);
                 if (chunk->sources) {
                     KxdRecord::CopyInto(record, chunk->sources[k]);
                     KxdRecord::ProcessTimeBase(record, false);
@@ -375,9 +399,28 @@ private:
                     PrefetchWhole(records[k + ORDER_AHEAD]);
                 KxdRecord::ProcessInOrder(records[k], copyMode_, false);
             }
-            auxTree_.AddAll(records.data(), records.size());
             lock.lock();
             ordering_ = false;
+            analysed_.push_back(chunk);
+            analysedOne_.notify_one();
+        }
+    }
+
+    // Adds every analysed chunk to the aux tree, in order.
+    void Tree()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            analysedOne_.wait(lock, [this] { return stop_ || !analysed_.empty(); });
+            if (analysed_.empty())
+                return;
+            Chunk* chunk = analysed_.front();
+            analysed_.pop_front();
+            adding_ = true;
+            lock.unlock();
+            auxTree_.AddAll(chunk->records.data(), chunk->records.size());
+            lock.lock();
+            adding_ = false;
             free_.push_back(chunk);
             // The reading thread may wait for room or for the end.
             room_.notify_all();
@@ -390,14 +433,18 @@ private:
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable rendered_;
+    std::condition_variable analysedOne_;
     std::condition_variable room_;
     std::vector<std::unique_ptr<Chunk>> chunks_;
     std::vector<Chunk*> free_;
     std::deque<Chunk*> queue_;
+    std::deque<Chunk*> analysed_;
     bool ordering_ = false;
+    bool adding_ = false;
     bool stop_ = false;
     std::vector<std::thread> workers_;
     std::thread order_;
+    std::thread tree_;
 };
 
 // Chunks come from fill (added to the table; read with their time base

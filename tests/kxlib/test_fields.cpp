@@ -124,6 +124,15 @@ TEST(FieldNumberText, InPlaceFitsOrWritesNothing)
         {1234567, NUMFMT_DECIMAL3, 9, "1234.567"},
         {1234567, NUMFMT_DECIMAL3, 8, nullptr},
         {61 * 1000000LL, NUMFMT_SECONDS, 8, "0:01:01"},
+        {-5, NUMFMT_DECIMAL6, 10, "-0.000005"},
+        {-5, NUMFMT_DECIMAL6, 9, nullptr},
+        {90061000000LL, NUMFMT_MICROSECONDS, 18, "1d 1:01:01.000000"},
+        {90061000000LL, NUMFMT_MICROSECONDS, 17, nullptr},
+        {-36000000000LL, NUMFMT_MILLISECONDS, 14, "-10:00:00.000"},
+        {-36000000000LL, NUMFMT_MILLISECONDS, 13, nullptr},
+        // A duration's milliseconds are cut toward zero before the sign.
+        {-999, NUMFMT_MILLISECONDS, 12, "0:00:00.000"},
+        {-1500, NUMFMT_MILLISECONDS, 13, "-0:00:00.001"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value << " in " << c.room);
@@ -159,6 +168,32 @@ TEST(FieldNumberText, IntegerAndHexAgreeWithPrintfOnRandomValues)
         ASSERT_STREQ(inPlace, expected);
         snprintf(expected, sizeof expected, "0x%X", static_cast<uint32_t>(v));
         ASSERT_EQ(Num(v, NUMFMT_HEX), expected);
+        ASSERT_EQ(fieldsRenderNum(v, inPlace, int(sizeof inPlace), NUMFMT_HEX), int(strlen(expected)));
+        ASSERT_STREQ(inPlace, expected);
+    }
+}
+
+// The fixed-point and duration texts written in place: those of the number
+// and time conversions, for every digit count, sign and day count.
+TEST(FieldNumberText, FixedAndDurationsInPlaceAgreeWithConversions)
+{
+    std::vector<int64_t> values = {0, -1, -999, -1000, -1001, 999999, 1000000, 86399999999LL, 86400000000LL,
+                                   ZmLib::DURATION_LIMIT_US - 1, INT64_MIN, INT64_MIN + 1, INT64_MAX};
+    std::mt19937_64 rng(5);
+    for (int i = 0; i < 20000; ++i) {
+        const int64_t v = static_cast<int64_t>(rng() >> (rng() % 64));
+        values.push_back(i & 1 ? -v : v);
+    }
+    const uint32_t formats[] = {NUMFMT_DECIMAL1, NUMFMT_DECIMAL2, NUMFMT_DECIMAL3,    NUMFMT_DECIMAL4,
+                                NUMFMT_DECIMAL5, NUMFMT_DECIMAL6, NUMFMT_MILLISECONDS, NUMFMT_MICROSECONDS};
+    for (int64_t v : values) {
+        for (uint32_t format : formats) {
+            char inPlace[FIELD_NUM_TEXT_MAX];
+            const int length = fieldsRenderNum(v, inPlace, int(sizeof inPlace), format);
+            ASSERT_GE(length, 0) << v << " as " << format;
+            ASSERT_EQ(Num(v, format), std::string(inPlace, size_t(length))) << v << " as " << format;
+            ASSERT_EQ(inPlace[length], 0);
+        }
     }
 }
 

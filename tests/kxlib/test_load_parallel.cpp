@@ -206,6 +206,40 @@ TEST_F(LoadParallelTest, OptionsActAlike)
     }
 }
 
+// A fresh slot's string area is left as it comes (zero past the strings
+// read); a slot kept from a dropped record holds that record's longer
+// strings, which the next record read into it must not show.
+TEST_F(LoadParallelTest, DroppedRecordLeavesNothingInItsSlot)
+{
+    const std::string dropped(300, 'x');
+    const char* longStrings[KxProt::STR_SLOTS] = {};
+    const char* shortStrings[KxProt::STR_SLOTS] = {};
+    longStrings[KxdProt::SLOT_TEXT] = dropped.c_str();
+    shortStrings[KxdProt::SLOT_TEXT] = "kept";
+    for (Form form : {Form::Kx, Form::Kxd}) {
+        KxdProt first{};
+        first.msg.magic = KxProt::MAGIC;
+        first.SetStrings(longStrings, nullptr);
+        KxdProt second = first;
+        second.msg.FLAGS = 1;
+        second.SetStrings(shortStrings, nullptr);
+        std::string both;
+        std::string alone;
+        KxFileGen::AppendRecord(both, first, form, false);
+        KxFileGen::AppendRecord(both, second, form, false);
+        KxFileGen::AppendRecord(alone, second, form, false);
+        KxLoadOptions flagged;
+        flagged.flaggedOnly = true;
+        for (int workers : {1, 3}) {
+            SCOPED_TRACE(testing::Message() << (form == Form::Kx ? "kx" : "kxd") << ", workers " << workers);
+            const Loaded loaded = Load(dir_.Write("both", both), form, flagged, workers);
+            const Loaded reference = Load(dir_.Write("alone", alone), form, {}, workers);
+            EXPECT_EQ(loaded.result.attempts, 2);
+            ExpectSameTables(*loaded.table, *reference.table);
+        }
+    }
+}
+
 // Abort half-way: the records read until then are all analysed, no slot is
 // left unused, and the table equals a sequential load stopped alike. Also
 // just past a chunk and past the chunks that can be on their way at once.

@@ -330,6 +330,44 @@ TEST_F(ReaderTest, MessagesAcrossReadAheadPieces)
     }
 }
 
+// A record whose message is read in one piece from the read-ahead buffer,
+// and one that the buffer's end cuts in its head, right after it, in its
+// strings or right after them: each reads back whole, in both forms.
+TEST_F(ReaderTest, RecordsCutByAPieceEndReadWhole)
+{
+    const size_t piece = size_t(1) << 20;
+    const KxdProt want = FullRecord();
+    for (Form form : {Form::Kx, Form::Kxd}) {
+        const size_t head = form == Form::Kxd ? 88 : 72;
+        const std::string full = Bytes(want, form);
+        for (size_t cut : {size_t(40), head, head + 10, full.size()}) {
+            SCOPED_TRACE(testing::Message() << (form == Form::Kxd ? "kxd" : "kx") << ", cut after " << cut);
+            std::string bytes;
+            uint32_t seq = 1;
+            while (bytes.size() + head + 384 < piece - cut)
+                bytes += Bytes(BareRecord(seq++), form);
+            KxdProt filler = BareRecord(seq++);
+            filler.msg.opt_len = uint16_t(piece - cut - bytes.size() - head);
+            bytes += Bytes(filler, form) + full + full;
+            ASSERT_EQ(bytes.size(), piece - cut + 2 * full.size());
+            std::unique_ptr<File2Kxd> reader = Open("cut", bytes, form);
+            KxdProt got;
+            for (uint32_t k = 1; k < seq; ++k) {
+                reader->SetRecord(&got);
+                reader->ReadRecord();
+                ASSERT_EQ(got.msg.SEQ, k);
+            }
+            for (int k = 0; k < 2; ++k) {
+                memset(&got, 0xEE, sizeof got);
+                reader->SetRecord(&got);
+                EXPECT_EQ(reader->ReadRecord(), int32_t(full.size()));
+                ExpectSameFields(got, want, form == Form::Kxd);
+            }
+            EXPECT_EQ(EndText(*reader), "End of Stream: " + std::to_string(seq + 1) + " records accepted, 0 bad records");
+        }
+    }
+}
+
 TEST_F(ReaderTest, LastByteOfMessageIsForcedToZero)
 {
     KxdProt record = BareRecord(1);
