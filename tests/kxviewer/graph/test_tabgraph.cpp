@@ -45,10 +45,7 @@ public:
 RawRecord At(uint64_t time, uint64_t tid, const char* tname = nullptr)
 {
     RawRecord raw;
-    raw.time = time;
-    raw.tid = tid;
-    raw.tname = tname;
-    raw.text = "x";
+    raw.time = time, raw.tid = tid, raw.tname = tname, raw.text = "x";
     return raw;
 }
 
@@ -60,10 +57,10 @@ protected:
         graphShell.window = main.get();
     }
 
-    // Time relative, as the graph needs it.
-    TabTable* Relative(TabTable* tab)
+    // Time relative, as the graph needs it, or absolute.
+    static TabTable* Relative(TabTable* tab, bool on = true)
     {
-        if (!tab->Table->TimeNormalised())
+        if (tab->Table->TimeNormalised() != on)
             tab->Actions[TACT_RELATIVE_TIME]->trigger();
         return tab;
     }
@@ -80,18 +77,12 @@ protected:
     }
 
     static TabGraph* GraphOf(TabTable* tab) { return qobject_cast<TabGraph*>(tab->GraphTab); }
-    static TabGraph* CreateGraph(TabTable* tab)
-    {
-        tab->CreateGraph();
-        return GraphOf(tab);
-    }
+    static TabGraph* CreateGraph(TabTable* tab) { tab->CreateGraph(); return GraphOf(tab); }
 
     int GraphDocks() const
     {
-        int graphs = 0;
-        for (TearOffTabDock* dock : main->Docks)
-            graphs += qobject_cast<TabGraph*>(dock) ? 1 : 0;
-        return graphs;
+        return int(std::count_if(main->Docks.begin(), main->Docks.end(),
+                             [](TearOffTabDock* dock) { return qobject_cast<TabGraph*>(dock) != nullptr; }));
     }
 
     // The threads whose lines the graph shows, ascending.
@@ -138,18 +129,12 @@ TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenC
         EXPECT_EQ(seen.toStdString(), c.dialog ? "Creating graph " + name : std::string());
         EXPECT_EQ(graph->windowTitle().toStdString(), name + ":graph");
         EXPECT_EQ(TearOffMain::CurrentDock, graph);
-        if (c.cancel) {
-            EXPECT_TRUE(graph->Model().Index().empty());
-            EXPECT_EQ(graph->Graph()->FullX().min, 0);
-            EXPECT_EQ(graph->Graph()->FullX().max, 1);
-            EXPECT_FALSE(Contains(graphShell.log, "Graph \"" + name + "\" opened: 0 points"));
-        } else {
-            const std::string opened =
-                "Graph \"" + name + "\" opened: " + std::to_string(graph->Model().Index().size()) + " points";
-            EXPECT_TRUE(Contains(graphShell.log, opened));
-            EXPECT_TRUE(Contains(graphShell.status, opened));
-            EXPECT_GE(graph->Model().Index().size(), size_t(c.records));
-        }
+        const size_t points = graph->Model().Index().size();
+        const std::string opened = "Graph \"" + name + "\" opened: " + std::to_string(points) + " points";
+        EXPECT_EQ(Contains(graphShell.log, opened), !c.cancel);
+        EXPECT_EQ(Contains(graphShell.status, opened), !c.cancel);
+        EXPECT_TRUE(c.cancel ? points == 0 : points >= c.records) << points;
+        EXPECT_EQ(graph->Graph()->FullX().max == 1, c.cancel);
         CloseTab(tab);
     }
 }
@@ -157,13 +142,7 @@ TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenC
 TEST_F(TabGraphTest, GraphIsRefusedOrShownOnce)
 {
     const struct { const char* name; std::function<TabTable*()> open; std::string box; int graphs; } cases[] = {
-        {"absolute time",
-         [this] {
-             TabTable* tab = OpenRecords({At(5, 1), At(9, 1)});
-             if (tab->Table->TimeNormalised())
-                 tab->Actions[TACT_RELATIVE_TIME]->trigger();
-             return tab;
-         },
+        {"absolute time", [this] { return Relative(OpenRecords({At(5, 1), At(9, 1)}), false); },
          "Only tables with relative time may be shown on Graph", 0},
         {"all times zero", [this] { return OpenTimes({At(0, 1), At(0, 2)}); }, "All TIME values equals zero", 0},
         {"empty table", [this] { return Relative(OpenRecords({})); }, "", 0},
@@ -213,27 +192,22 @@ TEST_F(TabGraphTest, ClosingEitherTabLeavesNoLinks)
             graph->Close();
             EXPECT_EQ(tab->GraphTab, nullptr);
             EXPECT_EQ(tab->GraphState, TabBase::GRAPH_NONE);
-            FlushDeletes();
-            EXPECT_TRUE(graph.isNull());
-            // Filtering no longer asks about a graph.
+        } else {
+            order == Order::TableFirst ? void(tab->Close()) : void(main->CloseDocks(main.get(), false, true));
+            EXPECT_EQ(graph->Owner(), nullptr);
+            QApplication::processEvents();
+        }
+        FlushDeletes();
+        EXPECT_TRUE(graph.isNull());
+        EXPECT_EQ(GraphDocks(), 0);
+        if (order == Order::GraphFirst) { // filtering no longer asks about a graph
             tab->Table->RecordSelect(0, tab->Table->GetRecord(0), 0xFF);
             prompt.asked.clear();
             tab->FilterSelected();
             EXPECT_TRUE(tab->Table->FilterOn);
             EXPECT_TRUE(prompt.asked.isEmpty());
             CloseTab(tab);
-        } else {
-            if (order == Order::TableFirst)
-                tab->Close();
-            else
-                main->CloseDocks(main.get(), false, true);
-            EXPECT_EQ(graph->Owner(), nullptr);
-            QApplication::processEvents();
-            FlushDeletes();
-            EXPECT_TRUE(graph.isNull());
         }
-        FlushDeletes();
-        EXPECT_EQ(GraphDocks(), 0);
     }
 }
 
@@ -241,27 +215,16 @@ TEST_F(TabGraphTest, RowAndTimeChangesAskToCloseTheGraph)
 {
     TabTable* source = OpenTimes({At(1, 5), At(2, 5)});
     source->RowsCopyAll();
-    const struct {
-        const char* name; std::function<void(TabTable*)> command; std::string question;
-        std::function<bool(TabTable*)> done;
-    } cases[] = {
-        {"paste", [](TabTable* t) { t->Actions[TACT_ROWS_PASTE]->trigger(); }, "paste rows",
-         [](TabTable* t) { return t->Table->RowCount() == 5; }},
-        {"paste to end", [](TabTable* t) { t->Actions[TACT_ROWS_PASTE_TO_END]->trigger(); }, "paste rows",
-         [](TabTable* t) { return t->Table->RowCount() == 5; }},
-        {"filter selected",
-         [](TabTable* t) {
-             t->Table->RecordSelect(0, t->Table->GetRecord(0), 0xFF);
-             t->Actions[TACT_FILTER_SELECTED]->trigger();
-         },
-         "set filter", [](TabTable* t) { return t->Table->FilterOn; }},
-        {"delete", [](TabTable* t) { t->Actions[TACT_ROWS_DELETE]->trigger(); }, "delete rows",
-         [](TabTable* t) { return t->Table->RowCount() == 2; }},
-        {"relative time off", [](TabTable* t) { t->Actions[TACT_RELATIVE_TIME]->trigger(); },
-         "switch relative time off", [](TabTable* t) { return !t->Table->TimeNormalised(); }}};
+    auto rows = [](int32_t n) { return [n](TabTable* t) { return t->Table->RowCount() == n; }; };
+    // done: whether the command took effect.
+    const struct { int action; std::string question; std::function<bool(TabTable*)> done; } cases[] = {
+        {TACT_ROWS_PASTE, "paste rows", rows(5)}, {TACT_ROWS_PASTE_TO_END, "paste rows", rows(5)},
+        {TACT_FILTER_SELECTED, "set filter", [](TabTable* t) { return t->Table->FilterOn; }},
+        {TACT_ROWS_DELETE, "delete rows", rows(2)},
+        {TACT_RELATIVE_TIME, "switch relative time off", [](TabTable* t) { return !t->Table->TimeNormalised(); }}};
     for (const auto& c : cases) {
         for (const bool close : {false, true}) {
-            SCOPED_TRACE(std::string(c.name) + (close ? ", graph closed" : ", graph kept"));
+            SCOPED_TRACE(std::to_string(c.action) + (close ? ", graph closed" : ", graph kept"));
             TabTable* tab = OpenTimes({At(5, 1), At(9, 2), At(12, 1)});
             tab->SetCurrentPosition(1);
             tab->CreateGraph();
@@ -269,7 +232,9 @@ TEST_F(TabGraphTest, RowAndTimeChangesAskToCloseTheGraph)
             prompt.asked.clear();
             prompt.answers.clear();
             prompt.answers << (close ? QMessageBox::Yes : QMessageBox::No) << QMessageBox::Yes;
-            c.command(tab);
+            if (c.action == TACT_FILTER_SELECTED)
+                tab->Table->RecordSelect(0, tab->Table->GetRecord(0), 0xFF);
+            tab->Actions[c.action]->trigger();
             ASSERT_FALSE(prompt.asked.isEmpty());
             EXPECT_EQ(prompt.asked[0].text.toStdString(),
                       "You can't " + c.question + " while the graph is open.\nClose the graph?");
@@ -332,8 +297,9 @@ TEST_F(TabGraphTest, ColoursChosenOnTheGraphAreTheTablesToo)
 {
     TabTable* tab = OpenTimes({At(100, 1), At(250, 2)});
     TabGraph* graph = CreateGraph(tab);
-    const struct { int action; QColor colour; uint32_t PrefTabTable::*field; } cases[] = {{TACT_COLOR_SELECTION, QColor(0x12, 0x34, 0x56), &PrefTabTable::ColorSelect},
-                          {TACT_COLOR_HIGHLIGHT, QColor(0x65, 0x43, 0x21), &PrefTabTable::ColorHighlight}};
+    const struct { int action; QColor colour; uint32_t PrefTabTable::*field; } cases[] = {
+        {TACT_COLOR_SELECTION, QColor(0x12, 0x34, 0x56), &PrefTabTable::ColorSelect},
+        {TACT_COLOR_HIGHLIGHT, QColor(0x65, 0x43, 0x21), &PrefTabTable::ColorHighlight}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.action);
         prompt.colors.enqueue(c.colour);
@@ -369,16 +335,14 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
         EXPECT_EQ(ShownTids(graph), c.shown);
 
         graph->SelectThreadsInTree(c.shown);
-        QStringList chosen;
-        QTreeWidget* tree = graph->AuxTreeDock->Tree;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* top = tree->topLevelItem(i);
-            bool selected = top->isSelected();
-            for (int k = 0; k < top->childCount(); ++k)
-                selected = selected || top->child(k)->isSelected();
-            if (selected)
-                chosen << top->text(1);
+        QStringList chosen; // top items selected themselves or below
+        for (QTreeWidgetItem* top : graph->AuxTreeDock->Tree->selectedItems()) {
+            while (top->parent())
+                top = top->parent();
+            chosen << top->text(1);
         }
+        chosen.removeDuplicates();
+        chosen.sort();
         EXPECT_EQ(chosen, c.items);
     }
 }
