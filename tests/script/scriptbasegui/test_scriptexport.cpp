@@ -1,11 +1,8 @@
 // The csv library: the bytes it writes, its refusals (which leave an
 // existing file as it was), its errors, and the files a run leaves open,
 // closed with whole lines when the run ends however it ended.
-#include <dirent.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -37,8 +34,7 @@ protected:
     }
     void TearDown() override
     {
-        std::remove(path_.c_str());
-        rmdir(dir_.c_str());
+        std::filesystem::remove_all(dir_);
         ScriptFixture::TearDown();
     }
     // Runs with P standing for the file's path; what run end reported
@@ -54,27 +50,9 @@ protected:
     std::string Written() const
     {
         std::ifstream file(path_, std::ios::binary);
-        if (!file)
-            return "<none>";
         std::ostringstream text;
         text << file.rdbuf();
-        return text.str();
-    }
-    void Prepare(const char* content) const
-    {
-        if (content)
-            std::ofstream(path_, std::ios::binary) << content;
-    }
-    // The names in the folder, '.' and '..' left out.
-    int Entries() const
-    {
-        int count = 0;
-        DIR* dir = opendir(dir_.c_str());
-        while (dirent* entry = dir ? readdir(dir) : nullptr)
-            count += entry->d_name[0] != '.';
-        if (dir)
-            closedir(dir);
-        return count;
+        return file ? text.str() : "<none>";
     }
 
     ScriptExport csv_;
@@ -84,13 +62,10 @@ protected:
 
 TEST_F(CsvLibrary, WritesAndRefuses)
 {
-    const std::string wide(1500, 'w');
-    const struct {
-        std::string script;
-        const char* before;
-        std::string expected;
-        std::string written;
-    } cases[] = {
+    const std::string wide(1500, 'w'), columns = "Arguments count not equal to CSV column count";
+    const std::string closed = "ERROR Error: CSV file error   line , Line: 1", created = "ERROR File can't be created P";
+    // before: the file's content ahead of the run, when given; written: the file's content after it
+    const struct { std::string script; const char* before; std::string expected; std::string written; } cases[] = {
         // Values joined by ',' unquoted, integers in 64 bits, doubles with
         // six decimals; the result is the bytes written.
         {"var f = csv.open(\"P\", 3); print(csv.add_line(f, 1, 2.5, \"a,b\")); print(csv.add_header(f, \"x\", "
@@ -102,24 +77,19 @@ TEST_F(CsvLibrary, WritesAndRefuses)
         {"var f = csv.open(\"P\", 1); var a = {1}; print(csv.add_array(f, a));", nullptr, "0\n", ""},
         // An existing file is emptied by a successful open only.
         {"var f = csv.open(\"P\", 1);", "keep\n", "", ""},
-        {"csv.open(\"P\", 0);", "keep\n", "ERROR File can't be created P line 1", "keep\n"},
-        {"csv.open(\"P\", -1);", nullptr, "ERROR File can't be created P line 1", "<none>"},
-        {"csv.open(\"P/no/such.csv\", 1);", nullptr, "ERROR File can't be created P/no/such.csv line 1", "<none>"},
+        {"csv.open(\"P\", 0);", "keep\n", created + " line 1", "keep\n"},
+        {"csv.open(\"P\", -1);", nullptr, created + " line 1", "<none>"},
+        {"csv.open(\"P/no/such.csv\", 1);", nullptr, created + "/no/such.csv line 1", "<none>"},
         // Column counts and types.
-        {"var f = csv.open(\"P\", 3);\ncsv.add_line(f, 1, 2);", nullptr,
-         "ERROR Arguments count not equal to CSV column count line 2", ""},
-        {"var f = csv.open(\"P\", 1);\ncsv.add_line(f, 1, 2);", nullptr,
-         "ERROR Arguments count not equal to CSV column count line 2", ""},
+        {"var f = csv.open(\"P\", 3);\ncsv.add_line(f, 1, 2);", nullptr, "ERROR " + columns + " line 2", ""},
+        {"var f = csv.open(\"P\", 1);\ncsv.add_line(f, 1, 2);", nullptr, "ERROR " + columns + " line 2", ""},
         {"var f = csv.open(\"P\", 3); csv.add_header(f, \"a\", \"b\");", nullptr,
          "ERROR Headers count not equal to CSV column count line 1", ""},
-        {"var f = csv.open(\"P\", 2); csv.add_header(f, \"a\", 2);", nullptr, "ERROR Argument 2 must be a string 1",
-         ""},
+        {"var f = csv.open(\"P\", 2); csv.add_header(f, \"a\", 2);", nullptr, "ERROR Argument 2 must be a string 1", ""},
         {"var f = csv.open(\"P\", 1); var a = {1}; csv.add_line(f, a);", nullptr, "ERROR Argument 1 type error 1", ""},
         // A closed file is refused.
-        {"var f = csv.open(\"P\", 1); csv.close(f); csv.add_line(f, 1);", nullptr,
-         "ERROR Error: CSV file error   line , Line: 1", ""},
-        {"var f = csv.open(\"P\", 1); csv.close(f); csv.close(f);", nullptr,
-         "ERROR Error: CSV file error   line , Line: 1", ""},
+        {"var f = csv.open(\"P\", 1); csv.close(f); csv.add_line(f, 1);", nullptr, closed, ""},
+        {"var f = csv.open(\"P\", 1); csv.close(f); csv.close(f);", nullptr, closed, ""},
         // Lines that cannot be written are an error naming the file, at
         // the close or when the run ends.
         {"var f = csv.open(\"/dev/full\", 1); csv.add_line(f, \"x\");\ncsv.close(f);", nullptr,
@@ -132,8 +102,9 @@ TEST_F(CsvLibrary, WritesAndRefuses)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script.substr(0, 200));
-        std::remove(path_.c_str());
-        Prepare(c.before);
+        std::filesystem::remove(path_);
+        if (c.before)
+            std::ofstream(path_, std::ios::binary) << c.before;
         EXPECT_EQ(c.expected, RunCsv(c.script));
         EXPECT_EQ(c.written, Written());
     }
@@ -162,7 +133,7 @@ TEST_F(CsvLibrary, OverlongPathRefused)
     ASSERT_GE(path.size(), ScriptExport::PATH_CAPACITY);
     const std::string script = "csv.open(\"" + path + "\", 1);";
     EXPECT_EQ("ERROR File can't be created " + path + " line 1", Run(script));
-    EXPECT_EQ(0, Entries());
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
 }
 
 } // namespace

@@ -87,8 +87,7 @@ protected:
     std::string RunEnded(const std::string& script)
     {
         const std::string output = Run(script);
-        registry_.RunEnded();
-        return output;
+        return registry_.RunEnded(), output;
     }
 
     ScriptBaseGui gui_;
@@ -104,32 +103,30 @@ TEST_F(GuiLibrary, InputShowsAndWritesBack)
     const auto choice = [](const char* value) {
         return std::string("var ch = {\"a\", 2}; var c = ") + value + "; gui.input(ch, \"c\", c); print(\"[\" + c + \"]\");";
     };
-    using Typed = std::vector<std::pair<int, QString>>; // edit index, text typed over it
-    struct Case { std::string script; const char* shown; Typed typed; const char* button; const char* expected; };
-    const Case cases[] = {
+    // typed: the edit's index and the text typed over it, then button is pressed
+    const struct { std::string script; const char* shown; const char* expected;
+        std::vector<std::pair<int, QString>> typed = {}; const char* button = "Ok"; } cases[] = {
         // 64-bit integers are shown, typed and read whole.
-        {"var n = 5000000 * 1000000; gui.input(DLG_INPUT_INTEGER, \"n\", n); print(n);", "5000000000000", {}, "Ok",
+        {"var n = 5000000 * 1000000; gui.input(DLG_INPUT_INTEGER, \"n\", n); print(n);", "5000000000000",
          "5000000000000\n"},
-        {integer, "1", {{0, "-9000000000000000001"}}, "Ok", "-9000000000000000001\n"},
+        {integer, "1", "-9000000000000000001\n", {{0, "-9000000000000000001"}}},
         // A digit that would leave the 64-bit range is refused.
-        {integer, "1", {{0, "99999999999999999999"}}, "Ok", "999999999999999999\n"},
-        {integer, "1", {{0, "-"}}, "Ok", "0\n"},
+        {integer, "1", "999999999999999999\n", {{0, "99999999999999999999"}}}, {integer, "1", "0\n", {{0, "-"}}},
         // An untouched double keeps its value; an edited one is read.
         {"var d = 3.14159265358979; gui.input(DLG_INPUT_DOUBLE, \"d\", d); print(d == 3.14159265358979);", "3.14159",
-         {}, "Ok", "1\n"},
-        {"var d = 7; gui.input(DLG_INPUT_DOUBLE, \"d\", d); print(d);", "7", {{0, "2.5e3"}}, "Ok", "2500.000000\n"},
+         "1\n"},
+        {"var d = 7; gui.input(DLG_INPUT_DOUBLE, \"d\", d); print(d);", "7", "2500.000000\n", {{0, "2.5e3"}}},
         // Texts travel in the local 8-bit encoding, not Latin-1.
-        {"var s = \"жук\"; gui.input(DLG_INPUT_STRING, \"s\", s); print(s);", "жук", {}, "Ok", "жук\n"},
-        {"var s; gui.input(DLG_INPUT_STRING, \"s\", s); print(s);", "", {{0, "ёж"}}, "Ok", "ёж\n"},
-        {"var s = 12; gui.input(DLG_INPUT_STRING, \"s\", s); print(s + \"!\");", "12", {}, "Ok", "12!\n"},
+        {"var s = \"жук\"; gui.input(DLG_INPUT_STRING, \"s\", s); print(s);", "жук", "жук\n"},
+        {"var s; gui.input(DLG_INPUT_STRING, \"s\", s); print(s);", "", "ёж\n", {{0, "ёж"}}},
+        {"var s = 12; gui.input(DLG_INPUT_STRING, \"s\", s); print(s + \"!\");", "12", "12!\n"},
         // Cancel leaves every variable as it was.
-        {two, "7|a", {{0, "8"}, {1, "b"}}, "Cancel", "7a\n"}, {two, "7|a", {{0, "8"}, {1, "b"}}, "Ok", "8b\n"},
+        {two, "7|a", "7a\n", {{0, "8"}, {1, "b"}}, "Cancel"}, {two, "7|a", "8b\n", {{0, "8"}, {1, "b"}}},
         // Choices: a text among them is selected, an unknown one selects
         // none and reads back empty, anything else starts at the first.
-        {choice("\"zz\""), "", {}, "Ok", "[]\n"}, {choice("\"2\""), "2", {}, "Ok", "[2]\n"},
-        {choice("5"), "a", {}, "Ok", "[a]\n"},
+        {choice("\"zz\""), "", "[]\n"}, {choice("\"2\""), "2", "[2]\n"}, {choice("5"), "a", "[a]\n"},
         // A variable that held an array takes the value.
-        {"var v = {1}; gui.input(DLG_INPUT_INTEGER, \"v\", v); print(v);", "0", {}, "Ok", "0\n"},
+        {"var v = {1}; gui.input(DLG_INPUT_INTEGER, \"v\", v); print(v);", "0", "0\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
@@ -165,19 +162,19 @@ TEST_F(GuiLibrary, InputArgumentErrors)
 
 TEST_F(GuiLibrary, MessageBoxes)
 {
-    const auto yesNo = QMessageBox::Yes | QMessageBox::No;
-    const struct { const char* script; QMessageBox::StandardButton answer; const char* title;
-        QMessageBox::StandardButtons buttons; const char* expected; } cases[] = {
-        {"print(gui.message(\"hi\"));", QMessageBox::Ok, "Script info", QMessageBox::Ok, "0\n"},
-        {"print(gui.message(\"hi\", BUTTON_OK));", QMessageBox::Ok, "Script info", QMessageBox::Ok, "0\n"},
-        {"print(gui.message(\"hi\", BUTTON_YES_NO));", QMessageBox::Yes, "Script question", yesNo, "1\n"},
-        {"print(gui.message(\"hi\", BUTTON_YES_NO));", QMessageBox::No, "Script question", yesNo, "0\n"},
+    using Box = QMessageBox;
+    const struct { const char* arguments; Box::StandardButton answer; const char* title; Box::StandardButtons buttons;
+        const char* expected; } cases[] = {
+        {"", Box::Ok, "Script info", Box::Ok, "0\n"}, {", BUTTON_OK", Box::Ok, "Script info", Box::Ok, "0\n"},
+        {", BUTTON_YES_NO", Box::Yes, "Script question", Box::Yes | Box::No, "1\n"},
+        {", BUTTON_YES_NO", Box::No, "Script question", Box::Yes | Box::No, "0\n"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+        const std::string script = std::string("print(gui.message(\"hi\"") + c.arguments + "));";
+        SCOPED_TRACE(script);
         prompt_.asked.clear();
         prompt_.answers.enqueue(c.answer);
-        EXPECT_EQ(c.expected, RunEnded(c.script));
+        EXPECT_EQ(c.expected, RunEnded(script));
         ASSERT_EQ(1, prompt_.asked.size());
         EXPECT_EQ(nullptr, prompt_.asked[0].parent);
         EXPECT_EQ(c.title, prompt_.asked[0].title);

@@ -29,16 +29,9 @@ public:
     int tableLibrary = -1;
     KxTable* tab = nullptr; // the tab's reference
 
-    static const ScriptLibFunc* Table()
-    {
-        static const ScriptLibFunc table[FUNCTIONS] = {
-            {"gui.print", 0, SCRIPT_INTEGER, 1, {SCRIPT_STRING}},
-            {"test.table_ll", 0, SCRIPT_HANDLER, 0, {0}},
-            {"test.table_unheld", 0, SCRIPT_HANDLER, 0, {0}},
-            {"test.close_tab", 0, SCRIPT_INTEGER, 0, {0}},
-        };
-        return table;
-    }
+    static inline const ScriptLibFunc TABLE[FUNCTIONS] = {
+        {"gui.print", 0, SCRIPT_INTEGER, 1, {SCRIPT_STRING}}, {"test.table_ll", 0, SCRIPT_HANDLER, 0, {0}},
+        {"test.table_unheld", 0, SCRIPT_HANDLER, 0, {0}}, {"test.close_tab", 0, SCRIPT_INTEGER, 0, {0}}};
 
     bool Run(ScriptValue& result, int function, int* library, int, ScriptArgList& args) override
     {
@@ -57,15 +50,12 @@ class ScriptKxTableTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        struct Case { int level; uint64_t pid; const char* text; };
-        const Case records[] = {{1, 100, "#1 boot done"}, {2, 100, "#2 Boot again"}, {-1, WIDE_PID, "#3 disk error"},
-                   {2, 100, "#4 retry"}, {1, 100, "#5 done"}};
+        const struct { int level; uint64_t pid; const char* text; } records[] = {{1, 100, "#1 boot done"},
+            {2, 100, "#2 Boot again"}, {-1, WIDE_PID, "#3 disk error"}, {2, 100, "#4 retry"}, {1, 100, "#5 done"}};
         std::string bytes;
         for (const auto& r : records) {
             RawRecord raw;
-            raw.text = r.text;
-            raw.pid = r.pid;
-            raw.tname = "worker";
+            raw.text = r.text, raw.pid = r.pid, raw.tname = "worker";
             ZmLib::KxdProt prot = raw.Build();
             prot.SetIntValue(FIELD_LEVEL, uint64_t(int64_t(r.level)));
             KxFileGen::AppendRecord(bytes, prot, KxFileGen::Form::Kx, false);
@@ -77,7 +67,7 @@ protected:
         ScriptLibRegistry::script = &registry_;
         ScriptLogicalExpParser::Register();
         view_.tables = &tables_;
-        registry_.Add(&view_, ViewStandIn::Table(), ViewStandIn::FUNCTIONS);
+        registry_.Add(&view_, ViewStandIn::TABLE, ViewStandIn::FUNCTIONS);
         view_.tableLibrary = tables_.Init(&registry_);
         liveBefore_ = KxTable::LiveCount();
     }
@@ -121,19 +111,15 @@ TEST_F(ScriptKxTableTest, FunctionsOnASmallTable)
         // Arguments are evaluated last to first: one call per print where the order matters.
         {"print(kxtable.size(h), ' ', kxtable.name(h), ' ', kxtable.get_cur_row(h));", "5 trace -1\n"},
         {"var r = kxtable.get_record(h, 3); print(kxrow.get_index(r), kxrow.get_value(r, TEXT));", "3#3 disk error\n"},
-        {"var r = kxtable.get_record(h, 1); print(kxrow.get_value(r, TNAME), kxrow.get_value(r, LEVEL) + 1);",
-         "worker2\n"},
+        {"var r = kxtable.get_record(h, 1); print(kxrow.get_value(r, TNAME), kxrow.get_value(r, LEVEL) + 1);", "worker2\n"},
         {"kxtable.set_current_rec(h, 2); var r = kxtable.get_cur_record(h); print(kxrow.get_index(r));", "2\n"},
         // Searching, with the negative codes of no match and no expression.
         {"print(kxtable.find_next(h, ''));", "-2\n"},
-        {"kxtable.set_expression(h, 'error'); print(kxtable.find_next(h, '')); print(kxtable.find_next(h, ''));",
-         "2\n-1\n"},
+        {"kxtable.set_expression(h, 'error'); print(kxtable.find_next(h, '')); print(kxtable.find_next(h, ''));", "2\n-1\n"},
         {"kxtable.set_expression(h, 'BOOT', 1); print(kxtable.find_next(h, ''));", "-1\n"},
-        {"kxtable.set_current_rec(h, 5); kxtable.set_expression(h, 'boot', 0, 0); print(kxtable.find_prev(h, ''));",
-         "1\n"},
+        {"kxtable.set_current_rec(h, 5); kxtable.set_expression(h, 'boot', 0, 0); print(kxtable.find_prev(h, ''));", "1\n"},
         {"print(kxtable.set_expression(h, 'x', 0, 2));", "ERROR Third parameter 'Search mode' error: 2"},
-        {"print(kxtable.set_expression(h, 'x', 0, 4294967296));",
-         "ERROR Third parameter 'Search mode' error: 4294967296"},
+        {"print(kxtable.set_expression(h, 'x', 0, 4294967296));", "ERROR Third parameter 'Search mode' error: 4294967296"},
         {"kxtable.set_expression(h, '(TEXT ==', 0, 1);", "ERROR Search expression error: (TEXT =="},
         // The filter: a real one, one that matches everything, none at all.
         {"kxtable.set_expression(h, 'boot'); var n = kxtable.filter(h);\n"
@@ -143,16 +129,13 @@ TEST_F(ScriptKxTableTest, FunctionsOnASmallTable)
         {"kxtable.set_expression(h, 'nowhere'); print(kxtable.filter(h), kxtable.size(h));", "05\n"},
         {"print(kxtable.filter(h));", "ERROR Search expression in not ready"},
         {"kxtable.set_expression(h, 'boot'); kxtable.filter(h); kxtable.filter(h);", "ERROR Filter is already set"},
-        {"kxtable.select(h, 2, 3); kxtable.set_expression(h, 'boot'); kxtable.filter(h);"
-         "print(kxtable.selected_count(h));",
+        {"kxtable.select(h, 2, 3); kxtable.set_expression(h, 'boot'); kxtable.filter(h); print(kxtable.selected_count(h));",
          "0\n"},
         // Selections and their jumps.
         {"kxtable.select(h, 2, 3, COLOR_RED); kxtable.set_current_rec(h, 1); print(kxtable.selected_count(h));"
-         "print(kxtable.jump_next_selection(h)); kxtable.clear_select(h); print(kxtable.selected_count(h));",
-         "2\n1\n0\n"},
+         "print(kxtable.jump_next_selection(h)); kxtable.clear_select(h); print(kxtable.selected_count(h));", "2\n1\n0\n"},
         {"kxtable.set_current_rec(h, 2); kxtable.select(h, 2, 3); print(kxtable.jump_next_selection(h));"
-         "print(kxtable.get_cur_row(h)); print(kxtable.jump_prev_selection(h));",
-         "2\n2\n1\n"},
+         "print(kxtable.get_cur_row(h)); print(kxtable.jump_prev_selection(h));", "2\n2\n1\n"},
         // Bookmarks.
         {"kxtable.set_current_rec(h, 3); print(kxtable.bookmark(h)); print(kxtable.bookmark(h));"
          "kxtable.set_current_rec(h, 1); print(kxtable.jump_next_bookmark(h)); print(kxtable.jump_next_bookmark(h));"
@@ -192,8 +175,7 @@ TEST_F(ScriptKxTableTest, RowsAndFieldIndicesAreChecked)
         {"kxtable.select(h, 1, 2, -1);", "ERROR Argument 3 out of range -1 line 2"},
         {"var r = kxtable.get_record(h, 1); var v = kxrow.get_value(r, -1);", "ERROR Field index error"},
         {"var r = kxtable.get_record(h, 1); var v = kxrow.get_value(r, NUM1);", "ERROR Field index error"},
-        {"var r = kxtable.get_record(h, 1); var v = kxrow.get_value(r, 4294967296 + TEXT);",
-         "ERROR Field index error"},
+        {"var r = kxtable.get_record(h, 1); var v = kxrow.get_value(r, 4294967296 + TEXT);", "ERROR Field index error"},
         {"var r = kxtable.get_record(h, 1); print(kxrow.get_value(r, COUNT));", "0\n"},
         // The whole 64-bit value, as a number.
         {"var r = kxtable.get_record(h, 3); var v = kxrow.get_value(r, PID); print(v, ' ', v + 1);",
@@ -231,9 +213,8 @@ TEST_F(ScriptKxTableTest, HandlersHoldTheirTable)
 // the import formats' patterns.
 TEST_F(ScriptKxTableTest, OpenLlLoadsByKind)
 {
-    // bytes: null: the trace
-    struct Case { const char* name; const char* bytes; const char* expected; };
-    const Case cases[] = {
+    // bytes null: the trace; expected ending in ' ': the path follows
+    const struct { const char* name; const char* bytes; const char* expected; } cases[] = {
         {"copy.KX", nullptr, "5 copy\n"},
         {"system.log", "Jan  1 00:00:01 host app: one\nJan  1 00:00:02 host app: two\n", "2 system\n"},
         {"notes.txt", "no format claims this\n", "ERROR Can not open table "},
@@ -245,9 +226,7 @@ TEST_F(ScriptKxTableTest, OpenLlLoadsByKind)
             std::filesystem::copy_file(path_, path);
         else if (*c.bytes)
             dir_.Write(c.name, c.bytes);
-        std::string expected = c.expected;
-        if (expected.back() == ' ')
-            expected += path;
+        const std::string expected = c.expected + (std::string(c.expected).back() == ' ' ? path : "");
         EXPECT_EQ(expected, Run("var f = kxtable.open_ll('" + path + "', 0); print(kxtable.size(f), ' ', kxtable.name(f));"))
             << c.name;
     }
