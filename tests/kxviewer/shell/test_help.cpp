@@ -76,12 +76,8 @@ TEST_F(HelpTest, RequestsReachTheBrowserOnce)
     window->statusBar()->addPermanentWidget(button);
     QCoreApplication::processEvents();
 
-    struct Case {
-        const char* name;
-        std::function<void()> request;
-        QString command;
-    };
-    const QString page = QStringLiteral("SetSource qthelp://kxviewer/documenation/");
+    struct Case { const char* name; std::function<void()> request; QString command; };
+    const QString index = QStringLiteral("SetSource qthelp://kxviewer/documenation/index.html");
     const auto whatsThisClick = [](QWidget* target) {
         return [target] {
             QWhatsThis::enterWhatsThisMode();
@@ -89,11 +85,10 @@ TEST_F(HelpTest, RequestsReachTheBrowserOnce)
         };
     };
     const Case cases[] = {
-        {"F1", [this] { QTest::keyClick(window.get(), Qt::Key_F1); }, page + "index.html"},
+        {"F1", [this] { QTest::keyClick(window.get(), Qt::Key_F1); }, index},
         {"the status line's keyword", whatsThisClick(window->statusBar()), "ActivateIdentifier status"},
         {"a button's own text", whatsThisClick(button), "ActivateIdentifier Apply"},
-        {"the window's page from a child without text", whatsThisClick(TearOffMain::MainHost),
-         page + "index.html"},
+        {"the window's page from a child without text", whatsThisClick(TearOffMain::MainHost), index},
     };
     QStringList expected;
     for (const Case& c : cases) {
@@ -113,12 +108,7 @@ TEST_F(HelpTest, RequestsReachTheBrowserOnce)
 // System Log on every request, and nothing is started.
 TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
 {
-    struct Case {
-        const char* name;
-        QString program;
-        bool collection;
-        QString report;
-    };
+    struct Case { const char* name; QString program; bool collection; QString report; };
     const Case cases[] = {
         {"no browser", "/nonexistent/assistant", true, "Unable to launch Qt Assistant (/nonexistent/assistant)"},
         {"no collection", stub, false, "Help collection not found: " + dir.path() + "/documentation/kxviewer.qhc"},
