@@ -13,11 +13,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/docloader.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/loadformatsdialog.h"
 #include "kxviewer/prefdata.h"
+#include "tests/kxlib/table_fixtures.h"
 #include "tests/kxviewer/shellrecorder.h"
 #include "tests/tearoffwidget/scriptedprompt.h"
+#include "utils/common/convert.h"
 
 namespace {
 
@@ -258,6 +262,81 @@ TEST_F(LoadFormatsTest, BadFilesChangeNothing)
         EXPECT_FALSE(LoadFormatsFromFile(nullptr));
         EXPECT_EQ(shell_.info, std::vector<std::string>{"No formats to import"});
         EXPECT_TRUE(ImportFormats == before);
+    }
+}
+
+// The example formats shipped with the sources are taken through "Load
+// Formats" and then import their sample files: every line matched, each
+// field as written in the line.
+TEST_F(LoadFormatsTest, ExampleFormatsImportTheirSamples)
+{
+    prompt_.path = QStringLiteral(KXV_EXAMPLES_DIR "/KxFormats-examples.ini");
+    prompt_.drive = [](QDialog* d, QTableWidget*) { Click(d, "ImportButton"); };
+    ASSERT_TRUE(LoadFormatsFromFile(&editor_));
+    EXPECT_EQ(prompt_.rows, (std::vector<std::string>{"Debian syslog [x]", "RFC 3339 syslog [x]",
+                                                      "CSV with time text (1 subs) [x]"}));
+    // time: the text the TIME field is read from ("" for none); pid "0": none.
+    // A row without a program shows its PID as the program.
+    struct Row { const char* time; const char* host; const char* program; const char* pid; const char* text; };
+    struct Case { const char* format; const char* sample; std::vector<Row> rows; };
+    const std::vector<Case> cases = {
+        {"Debian syslog",
+         "Dec  7 08:00:00 web1 nginx[812]: GET /index.html 200\n"
+         "Dec 17 08:00:01 db-1.lan kernel: [ 12.345] eth0: link up\r\n"
+         "Dec  7 08:00:02 web1 CRON[1203]: (root) CMD (run-parts /etc/cron.hourly)\n"
+         "Dec  7 08:00:03 web1 systemd[1]:\n",
+         {{"Dec  7 08:00:00", "web1", "nginx", "812", "GET /index.html 200"},
+          {"Dec 17 08:00:01", "db-1.lan", "kernel", "0", "[ 12.345] eth0: link up"},
+          {"Dec  7 08:00:02", "web1", "CRON", "1203", "(root) CMD (run-parts /etc/cron.hourly)"},
+          {"Dec  7 08:00:03", "web1", "systemd", "1", ""}}},
+        // The zone offset is not applied: the time reads as written.
+        {"RFC 3339 syslog",
+         "2024-12-07T08:00:00.237123+01:00 web1 nginx[812]: GET /index.html 200\n"
+         "2024-12-07T08:00:01Z db1 kernel: eth0: link up\n"
+         "2024-12-07T08:00:02.5-05:00 web1 sshd[901]: Accepted publickey for admin\n",
+         {{"2024-12-07 08:00:00.237123", "web1", "nginx", "812", "GET /index.html 200"},
+          {"2024-12-07 08:00:01", "db1", "kernel", "0", "eth0: link up"},
+          {"2024-12-07 08:00:02.5", "web1", "sshd", "901", "Accepted publickey for admin"}}},
+        {"CSV with time text",
+         "time,host,program,pid,level,text\n"
+         "2024-12-07 08:00:00.237,web1,nginx,812,info,GET /index.html 200\n"
+         "2024-12-07 08:00:01,db1,postgres,77,error,\"could not connect, retrying\"\n"
+         "2024-12-07T08:00:02,web1,cron,,warning,job late\n",
+         {{"", "", "0", "0", "time,host,program,pid,level,text"},
+          {"2024-12-07 08:00:00.237", "web1", "nginx", "812", "GET /index.html 200"},
+          {"2024-12-07 08:00:01", "db1", "postgres", "77", "could not connect, retrying"},
+          {"2024-12-07 08:00:02", "web1", "cron", "0", "job late"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        const auto named = std::find_if(ImportFormats.begin(), ImportFormats.end(),
+                                        [&c](const ImportFormat& f) { return f.name == c.format; });
+        ASSERT_NE(named, ImportFormats.end());
+        const QString path = dir_.filePath("sample.txt");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(c.sample), qint64(strlen(c.sample)));
+        file.close();
+        shell_.Clear();
+        DocLoader loader(QFileInfo(path), int32_t(named - ImportFormats.begin()));
+        TableRef table(loader.Load(-1));
+        ASSERT_NE(table.table, nullptr);
+        ASSERT_EQ(table->RowCount(), int32_t(c.rows.size()));
+        for (const std::string& line : shell_.log)
+            EXPECT_EQ(line.find("matched no template"), std::string::npos) << line;
+        // Imported times are kept relative to the document's time base.
+        const int64_t base = int64_t(table->Prefs().Time0);
+        for (int32_t r = 0; r < table->RowCount(); ++r) {
+            SCOPED_TRACE(r);
+            const Row& row = c.rows[size_t(r)];
+            const KxdRecord* record = table->GetRecord(r);
+            const int64_t time = *row.time ? ZmLib::Str2Time(row.time) - base : 0;
+            EXPECT_EQ(int64_t(record->prot.msg.TIME), time);
+            EXPECT_STREQ(record->Text(FIELD_HOST), row.host);
+            EXPECT_STREQ(record->Text(FIELD_PNAME), row.program);
+            EXPECT_STREQ(record->Text(FIELD_PID), row.pid);
+            EXPECT_STREQ(record->Text(FIELD_TEXT), row.text);
+        }
     }
 }
 
