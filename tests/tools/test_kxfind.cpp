@@ -2,26 +2,15 @@
 // what goes to standard output and to standard error, and the exit status.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "../kxlib/kxfilegen.h"
 #include "../kxlib/table_fixtures.h"
-
-extern char** environ;
+#include "runtool.h"
 
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class KxFind : public ::testing::Test {
 protected:
@@ -43,33 +32,11 @@ protected:
         ASSERT_TRUE(KxFileGen::WriteFile(path_.c_str(), bytes));
     }
 
-    // Runs kxfind on the file with args, HOME in the scratch folder so that
-    // no user formats take part.
-    Result Run(std::vector<std::string> args) const
+    // Runs kxfind on the file with args.
+    ToolResult Run(std::vector<std::string> args) const
     {
-        args.insert(args.begin(), {KXFIND_PATH, path_});
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string home = "HOME=" + dir_.Dir();
-        std::vector<char*> env = {const_cast<char*>(home.c_str()), nullptr};
-        const std::string out = dir_.Path("out"), err = dir_.Path("err");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        Result result;
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, KXFIND_PATH, &actions, nullptr, argv.data(), env.data());
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(spawned, 0);
-        int status = 0;
-        if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-            result.status = WEXITSTATUS(status);
-        result.out = ReadAll(out);
-        result.err = ReadAll(err);
-        return result;
+        args.insert(args.begin(), path_);
+        return RunTool(KXFIND_PATH, std::move(args), dir_);
     }
 
     TempDir dir_;
@@ -101,7 +68,7 @@ TEST_F(KxFind, MatchingRowsAndCounts)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.args.back());
-        const Result r = Run(c.args);
+        const ToolResult r = Run(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.out, c.out);
     }
@@ -109,7 +76,7 @@ TEST_F(KxFind, MatchingRowsAndCounts)
 
 TEST_F(KxFind, DumpShowsEveryFieldOfEveryRow)
 {
-    const Result r = Run({"--dump"});
+    const ToolResult r = Run({"--dump"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<std::string> lines;
     size_t start = 0;
@@ -153,7 +120,7 @@ TEST_F(KxFind, SettledModeErrorsAndRefusals)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.args.size() << " args, " << (c.args.empty() ? "" : c.args.back()));
-        const Result r = Run(c.args);
+        const ToolResult r = Run(c.args);
         EXPECT_TRUE(c.status < 0 || r.status == c.status) << r.status;
         EXPECT_TRUE(c.status != 2 || r.out.empty()) << r.out;
         for (const std::string& text : c.err)

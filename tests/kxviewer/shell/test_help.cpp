@@ -1,6 +1,7 @@
 // Help: F1 and What's-this clicks reach the help browser through its
 // remote-control input, the browser is started once and kept, and a browser
-// or collection that is missing is reported.
+// or collection that is missing is reported; the script page keeps up with
+// the script libraries.
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include "kxviewer/helpassistant.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/systemlogplaintext.h"
+#include "script/scriptbase/scriptlib.h"
 #include "shellfixture.h"
 
 using namespace shelltest;
@@ -128,4 +130,21 @@ TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
         EXPECT_EQ(MainWindow::SystemLogView->toPlainText().count(c.report), 2);
         EXPECT_FALSE(QFile::exists(dir.filePath("argv")));
     }
+}
+
+// Every function that the window's script libraries register is on the
+// script page, written as a call, so that the page cannot fall behind them.
+TEST_F(HelpTest, ScriptPageNamesEveryRegisteredFunction)
+{
+    const QString page = Read(QStringLiteral(KXV_DOC_DIR "/scripts.html"));
+    ASSERT_FALSE(page.isEmpty());
+    const ScriptLibRegistry* registry = ScriptLibRegistry::script;
+    ASSERT_NE(registry, nullptr);
+    // math, csv, the table library, the view library, gui
+    EXPECT_EQ(registry->Count(), 5);
+    for (int library = 0; library < registry->Count(); ++library)
+        for (int32_t function = 0; function < registry->At(library).count; ++function) {
+            const QString name = QString::fromLatin1(registry->Function(library, function).name);
+            EXPECT_TRUE(page.contains("<code>" + name + "(")) << name.toStdString();
+        }
 }
