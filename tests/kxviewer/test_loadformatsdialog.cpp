@@ -267,7 +267,7 @@ TEST_F(LoadFormatsTest, BadFilesChangeNothing)
 
 // The example formats shipped with the sources are taken through "Load
 // Formats" and then import their sample files: every line matched, each
-// field as written in the line.
+// field as written in the line; the help page makes the same pieces.
 TEST_F(LoadFormatsTest, ExampleFormatsImportTheirSamples)
 {
     prompt_.path = QStringLiteral(KXV_EXAMPLES_DIR "/KxFormats-examples.ini");
@@ -307,6 +307,21 @@ TEST_F(LoadFormatsTest, ExampleFormatsImportTheirSamples)
           {"2024-12-07 08:00:01", "db1", "postgres", "77", "could not connect, retrying"},
           {"2024-12-07 08:00:02", "web1", "cron", "0", "job late"}}},
     };
+    // The help page builds the first two formats' pieces step by step.
+    QFile help(QStringLiteral(KXV_DOC_DIR "/importformats.html"));
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(help.readAll());
+    for (const ImportFormat& format : ImportFormats) {
+        for (const ImportFormatField& field : format.fields) {
+            const QString piece = "<code>" + QString::fromStdString(field.expression).toHtmlEscaped() + "</code>";
+            if (format.name == "Debian syslog") {
+                EXPECT_TRUE(page.contains("<td>" + QString::fromStdString(field.key) + "</td><td>" + piece))
+                    << field.key;
+            } else if (format.name == "RFC 3339 syslog" && field.key == "TIME") {
+                EXPECT_TRUE(page.contains(piece)) << field.expression;
+            }
+        }
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
         const auto named = std::find_if(ImportFormats.begin(), ImportFormats.end(),
