@@ -307,18 +307,24 @@ TEST_F(LoadFormatsTest, ExampleFormatsImportTheirSamples)
           {"2024-12-07 08:00:01", "db1", "postgres", "77", "could not connect, retrying"},
           {"2024-12-07 08:00:02", "web1", "cron", "0", "job late"}}},
     };
-    // The help page builds the first two formats' pieces step by step.
+    // The help page gives every piece of the example formats, the first
+    // format's step by step with its field.
     QFile help(QStringLiteral(KXV_DOC_DIR "/importformats.html"));
     ASSERT_TRUE(help.open(QIODevice::ReadOnly));
     const QString page = QString::fromUtf8(help.readAll());
     for (const ImportFormat& format : ImportFormats) {
+        const bool example = std::any_of(cases.begin(), cases.end(),
+                                         [&format](const Case& c) { return format.name.rfind(c.format, 0) == 0; });
+        if (!example)
+            continue;
         for (const ImportFormatField& field : format.fields) {
-            const QString piece = "<code>" + QString::fromStdString(field.expression).toHtmlEscaped() + "</code>";
+            const QString piece = "<code>" +
+                                  QString::fromStdString(field.expression).toHtmlEscaped().replace("&quot;", "\"") +
+                                  "</code>";
+            EXPECT_TRUE(page.contains(piece)) << field.expression;
             if (format.name == "Debian syslog") {
                 EXPECT_TRUE(page.contains("<td>" + QString::fromStdString(field.key) + "</td><td>" + piece))
                     << field.key;
-            } else if (format.name == "RFC 3339 syslog" && field.key == "TIME") {
-                EXPECT_TRUE(page.contains(piece)) << field.expression;
             }
         }
     }
