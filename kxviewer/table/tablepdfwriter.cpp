@@ -1,6 +1,7 @@
 #include "kxviewer/table/tablepdfwriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -130,16 +131,22 @@ QString TablePdfWriter::CellText(const KxdRecord& record, int32_t field) const
 qreal TablePdfWriter::WidestText(int32_t field) const
 {
     const QFontMetricsF metrics(font_);
-    // No text is wider than its characters at the widest glyph: most rows
-    // need no measuring.
-    const qreal glyph = metrics.maxWidth();
+    // Every row is measured: glyph by glyph, each Latin-1 glyph once. The
+    // sum leaves out kerning, so it is never narrower than the text.
+    std::array<qreal, 256> latin;
+    latin.fill(-1);
     qreal widest = 0;
     const int32_t rows = tab_.Table->RowCount();
     for (int32_t row = 0; row < rows; ++row) {
-        const KxdRecord& record = *tab_.Table->GetRecord(row);
-        const QString text = CellText(record, field);
-        if (text.size() * glyph > widest)
-            widest = std::max(widest, metrics.horizontalAdvance(text));
+        qreal width = 0;
+        for (const QChar glyph : CellText(*tab_.Table->GetRecord(row), field)) {
+            const ushort code = glyph.unicode();
+            if (code >= latin.size())
+                width += metrics.horizontalAdvance(glyph);
+            else
+                width += latin[code] >= 0 ? latin[code] : (latin[code] = metrics.horizontalAdvance(glyph));
+        }
+        widest = std::max(widest, width);
     }
     return std::ceil(widest);
 }

@@ -52,12 +52,6 @@ int RowHeightFor(const QFont& cells, const QFont& numbers)
         {TabTable::ROW_HEIGHT, QFontMetrics(cells).lineSpacing() + 1, QFontMetrics(numbers).lineSpacing() + 1});
 }
 
-// Pixels of a text in a cell or title, with the margins both sides.
-int TextWidth(const QFont& font, const QString& text)
-{
-    return int(std::ceil(QFontMetricsF(font).horizontalAdvance(text))) + 2 * TabTableDelegate::TEXT_MARGIN;
-}
-
 QFont HeaderFont()
 {
     QFont font = PrefGlobal::Fonts[FONT_LINE_NUMBERS];
@@ -174,19 +168,23 @@ int TabTable::WidestShownValue(int32_t field) const
     const int32_t first = std::max(0, View->rowAt(0));
     // Before the view is laid out its viewport is small: measure a page.
     const int32_t shown = std::max(View->viewport()->height() / height + 2, MEASURED_ROWS);
-    int widest = 0;
+    const QFontMetricsF metrics(View->font());
+    qreal widest = 0;
     for (int32_t row = first; row < rows && row < first + shown; ++row)
         if (const KxdRecord* record = Table->FindRecord(row))
-            widest = std::max(widest, TextWidth(View->font(), QString::fromLocal8Bit(record->Text(field))));
-    return widest;
+            widest = std::max(widest, metrics.horizontalAdvance(QString::fromLocal8Bit(record->Text(field))));
+    return int(std::ceil(widest)) + 2 * TabTableDelegate::TEXT_MARGIN;
 }
 
 int TabTable::ColumnWidth(int c) const
 {
     const int32_t field = Prefs.columns[c];
     int width = std::max(CharactersWidth(View->font(), ColumnChars(field, Table->TimeNormalised())), MIN_COLUMN_WIDTH);
+    // The header centres its title in the whole section: the cells'
+    // margins keep it off the grid lines.
     const QString title = Model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-    width = std::max(width, TextWidth(View->horizontalHeader()->font(), title));
+    const qreal titleWidth = QFontMetricsF(View->horizontalHeader()->font()).horizontalAdvance(title);
+    width = std::max(width, int(std::ceil(titleWidth)) + 2 * TabTableDelegate::TEXT_MARGIN);
     // TEXT runs on past its column; the delegate cuts it at the edge.
     if (field >= 0 && field < FIELD_Nums && field != FIELD_TEXT)
         width = std::max(width, WidestShownValue(field));
