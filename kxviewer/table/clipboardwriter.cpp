@@ -24,6 +24,8 @@ constexpr int32_t BLACK = 0;
 constexpr int32_t WHITE = 1;
 // Percent scale of the pictures drawn at their own size.
 constexpr int FULL_SCALE = 100;
+// Characters the nesting arrow before an indented TEXT stands for.
+constexpr int32_t INDENT_PICTURE_CHARS = 2;
 
 std::string HexPng(const QPixmap& pixmap)
 {
@@ -194,13 +196,12 @@ void ClipboardWriter::WriteRow(RtfWriter& rtf, QString& text, int32_t row, KxdRe
             else if (flags & KXFLAGS_FUNC_LEAVE)
                 rtf.AddPngPicture(HexPicture(nest == 1 ? PIX_ARROW_OUT : PIX_ARROW_TURN_OUT).c_str(), scale, scale);
             else
-                cells += "  ";
-            const int32_t room = std::max(0, formatter_.Width(FIELD_TEXT) - int32_t(indent.size()) - 2);
-            const QString cut = value.left(room);
-            AppendHighlighted(cells, field, cut, cellShading);
-            cells += std::string(size_t(room - cut.size()), ' ');
+                cells += std::string(INDENT_PICTURE_CHARS, ' ');
+            const int32_t room = formatter_.Width(FIELD_TEXT) - int32_t(indent.size()) - INDENT_PICTURE_CHARS;
+            AppendHighlighted(cells, field, value, cellShading);
+            cells += std::string(size_t(std::max(0, room - int32_t(value.size()))), ' ');
         } else {
-            const RowFormatter::Cell cell = formatter_.Format(field, value, true);
+            const RowFormatter::Cell cell = formatter_.Format(field, value);
             cells += std::string(size_t(cell.lead), ' ');
             AppendHighlighted(cells, field, cell.value, cellShading);
             cells += std::string(size_t(cell.trail), ' ');
@@ -214,8 +215,26 @@ void ClipboardWriter::WriteRow(RtfWriter& rtf, QString& text, int32_t row, KxdRe
     text += line.mid(number.size());
 }
 
+void ClipboardWriter::FitColumns(const Spans& spans)
+{
+    for (const auto& span : spans)
+        for (int32_t row = span.first; row <= span.second; ++row) {
+            const KxdRecord& record = *tab_.Table->GetRecord(row);
+            for (int32_t field : formatter_.Fields()) {
+                if (field < 0 || field >= FIELD_Nums)
+                    continue;
+                int32_t chars = QString::fromLocal8Bit(record.Text(field)).size();
+                const int32_t indent = field == FIELD_TEXT ? formatter_.IndentChars(record) : 0;
+                if (indent > 0)
+                    chars += indent + INDENT_PICTURE_CHARS;
+                formatter_.Widen(field, chars);
+            }
+        }
+}
+
 void ClipboardWriter::Write(const Spans& spans, std::string* rtfOut, QString* text)
 {
+    FitColumns(spans);
     const QPixmap& exclamation = SharedPixmap(PIX_LINE0_EXCLAMATION);
     bookmark_ = HexPng(tab_.TabPixmap);
     bookmarkScale_ = MarkerScale(charWidth_, tab_.TabPixmap);

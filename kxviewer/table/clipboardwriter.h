@@ -25,7 +25,8 @@ public:
 
     explicit ClipboardWriter(TabTable& tab);
 
-    // The RTF document and its plain text.
+    // The RTF document and its plain text, in columns wide enough for every
+    // value of the rows.
     void Write(const Spans& spans, std::string* rtf, QString* text);
     // The plain text of the text export's lines, header first.
     static QString ExportText(TabTable& tab, const Spans& spans);
@@ -36,6 +37,9 @@ public:
 
 private:
     void AddColour(QRgb rgb, bool always);
+    // Widens the columns to the longest texts of the rows, so that no
+    // value is cut.
+    void FitColumns(const Spans& spans);
     void WriteRow(RtfWriter& rtf, QString& text, int32_t row, KxdRecord* record);
     // A cell's value through the highlights of the row, then the row's
     // cell shading again after every highlighted stretch.

@@ -39,6 +39,14 @@ DragHeaderView::~DragHeaderView()
         QApplication::restoreOverrideCursor();
 }
 
+void DragHeaderView::changeEvent(QEvent* event)
+{
+    QHeaderView::changeEvent(event);
+    // The row numbers' font sets the rows' height too.
+    if (event->type() == QEvent::FontChange && orientation() == Qt::Vertical && view_)
+        view_->FontsChanged();
+}
+
 int DragHeaderView::KindIcon(uint32_t flags, int32_t level)
 {
     if (flags & KXFLAGS_FUNC_ENTER)

@@ -61,15 +61,25 @@ RowFormatter::Style RowFormatter::ClipboardStyle(bool rowNumbers, int32_t rows)
 
 RowFormatter::RowFormatter(std::vector<int32_t> fields, bool relativeTime, bool indentText, const Style& style)
     : fields_(std::move(fields)),
-      relativeTime_(relativeTime),
       indentText_(indentText),
       style_(style),
       enterMark_(LocalBytes(ENTER_MARK)),
       leaveMark_(LocalBytes(LEAVE_MARK))
 {
+    for (int32_t field = 0; field < FIELD_Nums; ++field)
+        widths_[size_t(field)] = ColumnChars(field, relativeTime);
 }
 
-int32_t RowFormatter::Width(int32_t field) const { return ColumnChars(field, relativeTime_); }
+int32_t RowFormatter::Width(int32_t field) const
+{
+    return field >= 0 && field < FIELD_Nums ? widths_[size_t(field)] : 0;
+}
+
+void RowFormatter::Widen(int32_t field, int32_t chars)
+{
+    if (field >= 0 && field < FIELD_Nums)
+        widths_[size_t(field)] = std::max(widths_[size_t(field)], chars);
+}
 
 QString RowFormatter::Header() const
 {
@@ -113,12 +123,11 @@ int32_t RowFormatter::IndentChars(const KxdRecord& record) const
     return int32_t(std::min<int64_t>(nest * style_.indentUnit, Width(FIELD_TEXT)));
 }
 
-RowFormatter::Cell RowFormatter::Format(int32_t field, const QString& text, bool cut) const
+RowFormatter::Cell RowFormatter::Format(int32_t field, const QString& text) const
 {
-    const int32_t width = Width(field);
     Cell cell;
-    cell.value = cut && text.size() > width ? text.left(width) : text;
-    const int32_t room = std::max(0, width - int32_t(cell.value.size()));
+    cell.value = text;
+    const int32_t room = std::max(0, Width(field) - int32_t(text.size()));
     if (FieldIsNumber(field))
         cell.lead = room;
     else

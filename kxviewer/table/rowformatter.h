@@ -1,14 +1,18 @@
 // One table row as a line of fixed-width columns, and the header line of the
 // column titles: the lines of the text export and of the clipboard's plain
-// text. Widths are the view's column widths in characters.
+// text. Widths start as the view's column widths in characters; a writer
+// that must not cut its values widens them to its longest texts.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include <QString>
+
+#include "kxlib/fields.h"
 
 struct KxdRecord;
 
@@ -24,8 +28,7 @@ public:
         // Blanks before the header's first title.
         int32_t headerLead = 0;
     };
-    // A value in its column: the blanks before and after it, and the value
-    // itself, cut to the width only when asked.
+    // A value in its column: the blanks before and after it, and the value.
     struct Cell {
         int32_t lead = 0;
         QString value;
@@ -42,6 +45,8 @@ public:
 
     const std::vector<int32_t>& Fields() const { return fields_; }
     int32_t Width(int32_t field) const;
+    // Widens a field's column to at least chars characters.
+    void Widen(int32_t field, int32_t chars);
     // The titles centred in their columns plus two, after the lead; ends
     // with a line feed.
     QString Header() const;
@@ -51,7 +56,7 @@ public:
     QString IndentOf(const KxdRecord& record) const;
     int32_t IndentChars(const KxdRecord& record) const;
     // A field's text padded to its column: right-aligned for numbers.
-    Cell Format(int32_t field, const QString& text, bool cut) const;
+    Cell Format(int32_t field, const QString& text) const;
     // The whole line of row r, ended by a line feed, appended to out: the
     // record's bytes as they are, with CR and LF written as blanks so that
     // a value never splits its line. Widths count UTF-8 characters.
@@ -67,7 +72,7 @@ private:
     void AppendNumber(std::string& out, int32_t row) const;
 
     std::vector<int32_t> fields_;
-    bool relativeTime_;
+    std::array<int32_t, FIELD_Nums> widths_;
     bool indentText_;
     Style style_;
     // The enter and leave markers in the local 8-bit encoding.

@@ -100,7 +100,9 @@ int32_t TabBase::PasteCopy(int32_t position, const char* ownText)
     }
     if (TableRefusesRowChanges("paste rows") || !GraphAllows("paste rows"))
         return -1;
-    if (source->RowsVersion() != copy.rowsVersion) {
+    // Copy All takes the source's rows as they are now; only a copy of
+    // chosen rows names rows that may have moved since.
+    if (copy.mode != KxvCopyInformation::ALL_ROWS && source->RowsVersion() != copy.rowsVersion) {
         KxvShell().Information(QStringLiteral("Cannot paste: the rows of document %1 changed after the copy. "
                                               "Please copy them again.")
                                    .arg(Quoted(*source)),

@@ -1,6 +1,8 @@
 #include "kxviewer/table/tablepdfwriter.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <memory>
 
 #include <QFontMetricsF>
@@ -48,19 +50,25 @@ constexpr qreal LEFT_MARGIN = 200;
 constexpr qreal TEXT_MARGIN = 40;
 // The progress dialog moves every this many rows.
 constexpr int32_t PROGRESS_ROWS = 100;
-// Screen resolution the view's point sizes are meant for.
-constexpr qreal SCREEN_DPI = 96;
+// The font size, in page units, that the page font is measured at first.
+constexpr int REFERENCE_PIXELS = 200;
 
 } // namespace
 
 TablePdfWriter::TablePdfWriter(TabTable& tab) : tab_(tab), highlights_(&tab), font_(tab.View->horizontalHeader()->font())
 {
-    // A size in pixels would shrink to nothing at the writer's resolution.
-    if (font_.pointSizeF() <= 0)
-        font_.setPointSizeF(font_.pixelSize() * 72 / SCREEN_DPI);
+    // Columns are the view's pixels times 11: the font keeps the view's
+    // proportion of characters to column width. It is sized in page units,
+    // so that what is measured here is what the page gets.
+    const QFontMetricsF view(tab.View->font());
+    font_.setPixelSize(REFERENCE_PIXELS);
+    const qreal has = QFontMetricsF(font_).averageCharWidth();
+    if (has > 0)
+        font_.setPixelSize(std::max(1, qRound(REFERENCE_PIXELS * view.averageCharWidth() * PIXEL / has)));
+    const QFontMetricsF metrics(font_);
     const int32_t numberChars =
         RowFormatter::NumberWidth(tab.Prefs.ExportRowNumbColumn != 0, tab.Table->RowCount());
-    numberPixels_ = qreal(numberChars) * QFontMetricsF(tab.View->font()).averageCharWidth();
+    numberPixels_ = qreal(numberChars) * view.averageCharWidth();
     for (int k = 0; k < SHARED_PIXMAP_COUNT; ++k)
         shared_.push_back(SharedPixmap(SharedPixmapId(k)).toImage());
     bookmark_ = tab.TabPixmap.toImage();
@@ -69,10 +77,78 @@ TablePdfWriter::TablePdfWriter(TabTable& tab) : tab_(tab), highlights_(&tab), fo
     const std::vector<int32_t> fields = tab.ColumnFields();
     qreal x = numberPixels_ * PIXEL + MARKERS;
     for (size_t c = 0; c < fields.size(); ++c) {
-        const qreal width = tab.View->columnWidth(int(c)) * PIXEL;
-        columns_.push_back({fields[c], x, c + 1 == fields.size() ? std::max<qreal>(0, PAGE_RIGHT - x) : width});
+        columns_.push_back({fields[c], x, 0});
+        const qreal title = std::ceil(metrics.horizontalAdvance(Title(c))) + 2 * TEXT_MARGIN;
+        qreal width = std::max(tab.View->columnWidth(int(c)) * PIXEL, title);
+        if (c + 1 == fields.size())
+            width = std::max(PAGE_RIGHT - x, title);
+        else
+            width = std::max(width, WidestText(fields[c]) + 2 * TEXT_MARGIN);
+        columns_.back().width = width;
         x += width + COLUMN_GAP;
     }
+    if (!columns_.empty())
+        scale_ = std::min<qreal>(1, PAGE_RIGHT / (columns_.back().x + columns_.back().width));
+}
+
+QString TablePdfWriter::Title(size_t column) const
+{
+    return tab_.Model->headerData(int(column), Qt::Horizontal, Qt::DisplayRole).toString();
+}
+
+QRectF TablePdfWriter::TitleRect(size_t column) const
+{
+    return QRectF(columns_[column].x, -ROW_ABOVE, columns_[column].width, ROW_STEP);
+}
+
+QRectF TablePdfWriter::KindIconRect(qreal y) const
+{
+    return QRectF(numberPixels_ * PIXEL + KIND_X, y - ICON_ABOVE, ICON, ICON);
+}
+
+QRectF TablePdfWriter::CellRect(size_t column, qreal y) const
+{
+    return QRectF(columns_[column].x + TEXT_MARGIN, y - ROW_ABOVE, columns_[column].width - 2 * TEXT_MARGIN, ROW_STEP);
+}
+
+QRectF TablePdfWriter::TextBounds(int32_t row, size_t column, qreal y) const
+{
+    const int32_t field = columns_[column].field;
+    const int alignment = (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    return QFontMetricsF(font_).boundingRect(CellRect(column, y), alignment,
+                                             CellText(*tab_.Table->GetRecord(row), field));
+}
+
+QString TablePdfWriter::CellText(const KxdRecord& record, int32_t field) const
+{
+    QString text = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record.Text(field)) : QString();
+    const int64_t nest = record.Int64(FIELD_NEST);
+    if (field == FIELD_TEXT && tab_.Prefs.IndentText && nest >= 1)
+        text.prepend(QString(int(std::min<int64_t>(nest, INDENT_LEVELS)) * INDENT_BLANKS, QLatin1Char(' ')));
+    return text;
+}
+
+qreal TablePdfWriter::WidestText(int32_t field) const
+{
+    const QFontMetricsF metrics(font_);
+    // Every row is measured: glyph by glyph, each Latin-1 glyph once. The
+    // sum leaves out kerning, so it is never narrower than the text.
+    std::array<qreal, 256> latin;
+    latin.fill(-1);
+    qreal widest = 0;
+    const int32_t rows = tab_.Table->RowCount();
+    for (int32_t row = 0; row < rows; ++row) {
+        qreal width = 0;
+        for (const QChar glyph : CellText(*tab_.Table->GetRecord(row), field)) {
+            const ushort code = glyph.unicode();
+            if (code >= latin.size())
+                width += metrics.horizontalAdvance(glyph);
+            else
+                width += latin[code] >= 0 ? latin[code] : (latin[code] = metrics.horizontalAdvance(glyph));
+        }
+        widest = std::max(widest, width);
+    }
+    return std::ceil(widest);
 }
 
 bool TablePdfWriter::Write(QIODevice* device)
@@ -84,17 +160,11 @@ bool TablePdfWriter::Write(QIODevice* device)
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setCreator(QStringLiteral("KxViewer"));
     pdf.setTitle(QString::fromLocal8Bit(tab_.Table->Name()));
-    // Columns are the view's pixels times 11: the font keeps the view's
-    // proportion of characters to column width, so that values fit.
-    const qreal wanted = QFontMetricsF(tab_.View->font()).averageCharWidth() * PIXEL;
-    const qreal has = QFontMetricsF(font_, &pdf).averageCharWidth();
-    QFont font = font_;
-    if (wanted > 0 && has > 0)
-        font.setPointSizeF(font_.pointSizeF() * wanted / has);
     QPainter painter(&pdf);
-    painter.setFont(font);
+    painter.setFont(font_);
     painter.setPen(Qt::black);
-    painter.translate(LEFT_MARGIN, ROW_ABOVE);
+    painter.translate(LEFT_MARGIN, ROW_ABOVE * scale_);
+    painter.scale(scale_, scale_);
 
     const int32_t rows = tab_.Table->RowCount();
     std::unique_ptr<KxvProgress> progress = KxvShell().CreateProgress(
@@ -132,14 +202,10 @@ void TablePdfWriter::PaintTitles(QPainter& painter) const
     const qreal top = -ROW_ABOVE;
     painter.save();
     painter.setPen(QColor::fromRgba(TabTableLook::GridLine));
-    painter.drawLine(QPointF(0, top + ROW_STEP), QPointF(PAGE_RIGHT, top + ROW_STEP));
+    painter.drawLine(QPointF(0, top + ROW_STEP), QPointF(PAGE_RIGHT / scale_, top + ROW_STEP));
     painter.restore();
-    for (size_t c = 0; c < columns_.size(); ++c) {
-        const QString title = tab_.Model->headerData(int(c), Qt::Horizontal, Qt::DisplayRole).toString();
-        const QRectF cell(columns_[c].x, top, columns_[c].width, ROW_STEP);
-        painter.drawText(cell.adjusted(TEXT_MARGIN, 0, -TEXT_MARGIN, 0), Qt::AlignCenter,
-                         painter.fontMetrics().elidedText(title, Qt::ElideRight, int(cell.width() - 2 * TEXT_MARGIN)));
-    }
+    for (size_t c = 0; c < columns_.size(); ++c)
+        painter.drawText(TitleRect(c).adjusted(TEXT_MARGIN, 0, -TEXT_MARGIN, 0), Qt::AlignCenter, Title(c));
 }
 
 void TablePdfWriter::PaintMarkers(QPainter& painter, const KxdRecord& record, qreal x, qreal y) const
@@ -153,7 +219,7 @@ void TablePdfWriter::PaintMarkers(QPainter& painter, const KxdRecord& record, qr
     else if (error)
         painter.drawImage(marker, shared_[PIX_LINE0_EXCLAMATION]);
     const int kind = DragHeaderView::KindIcon(record.Flags(), int8_t(record.prot.msg.LEVEL));
-    painter.drawImage(QRectF(x + KIND_X, y - ICON_ABOVE, ICON, ICON), shared_[size_t(kind)]);
+    painter.drawImage(KindIconRect(y), shared_[size_t(kind)]);
 }
 
 void TablePdfWriter::PaintRow(QPainter& painter, int32_t row, qreal y)
@@ -175,30 +241,28 @@ void TablePdfWriter::PaintRow(QPainter& painter, int32_t row, qreal y)
     const QColor selected = record.selRange ? QColor(QRgb(record.selRange->tag & 0xFFFFFF)) : QColor();
     const int64_t nest = record.Int64(FIELD_NEST);
     const uint32_t flags = record.Flags();
-    for (const Column& column : columns_) {
-        const int32_t field = column.field;
-        const qreal x = column.x;
-        const qreal width = column.width;
+    for (size_t c = 0; c < columns_.size(); ++c) {
+        const int32_t field = columns_[c].field;
+        const qreal x = columns_[c].x;
+        const QRectF band(x, top, columns_[c].width + COLUMN_GAP, ROW_STEP);
         if (record.selRange)
-            painter.fillRect(QRectF(x, top, width + COLUMN_GAP, ROW_STEP), selected);
+            painter.fillRect(band, selected);
         else if (colorize)
-            painter.fillRect(QRectF(x, top, width + COLUMN_GAP, ROW_STEP), shade);
-        QString text = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record.Text(field)) : QString();
+            painter.fillRect(band, shade);
+        const QString text = CellText(record, field);
         if (field == FIELD_TEXT && tab_.Prefs.IndentText && nest >= 1) {
             // The arrow stands in the last level's blanks before the text.
-            const QString levels(int(std::min<int64_t>(nest, INDENT_LEVELS)) * INDENT_BLANKS,
-                                 QLatin1Char(' '));
-            const qreal before = painter.fontMetrics().horizontalAdvance(levels.left(levels.size() - INDENT_BLANKS));
+            const int blanks = int(std::min<int64_t>(nest, INDENT_LEVELS) - 1) * INDENT_BLANKS;
+            const qreal before = painter.fontMetrics().horizontalAdvance(QString(blanks, QLatin1Char(' ')));
             const QRectF arrow(x + TEXT_MARGIN + before, y - ICON_ABOVE, ICON, ICON);
             if (flags & KXFLAGS_FUNC_ENTER)
                 painter.drawImage(arrow, shared_[nest == 1 ? PIX_ARROW_IN : PIX_ARROW_TURN_IN]);
             else if (flags & KXFLAGS_FUNC_LEAVE)
                 painter.drawImage(arrow, shared_[nest == 1 ? PIX_ARROW_OUT : PIX_ARROW_TURN_OUT]);
-            text.prepend(levels);
         }
         if (!text.isEmpty()) {
             const int alignment = (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-            const QRectF cell(x + TEXT_MARGIN, top, width - 2 * TEXT_MARGIN, ROW_STEP);
+            const QRectF cell = CellRect(c, y);
             highlights_.PaintCell(text, &painter, field, cell.toRect(), alignment);
             painter.drawText(cell, alignment, text);
         }

@@ -1,12 +1,14 @@
 #include "kxviewer/table/tabtable.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAction>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "kxlib/kxdrecord.h"
@@ -28,6 +30,8 @@ constexpr int ROW_HEADER_MIN_DIGITS = 5;
 constexpr int ROW_HEADER_MARKS = 60;
 constexpr int ROW_HEADER_POINTS = 8;
 constexpr int GOTO_MIN_DIGITS = 3;
+// Rows whose values a column's width fits, at least: about a screen.
+constexpr int32_t MEASURED_ROWS = 60;
 
 const char CornerStyle[] =
     "QTableCornerButton::section {border:1px outset rgba(200,200,200,220); background:rgb(250,250,250)}";
@@ -38,6 +42,14 @@ int DecimalDigits(int32_t value)
     for (; value >= 10; value /= 10)
         ++digits;
     return digits;
+}
+
+// A glyph's descent ends on the row's last pixel: the cell text stands one
+// pixel down.
+int RowHeightFor(const QFont& cells, const QFont& numbers)
+{
+    return std::max(
+        {TabTable::ROW_HEIGHT, QFontMetrics(cells).lineSpacing() + 1, QFontMetrics(numbers).lineSpacing() + 1});
 }
 
 QFont HeaderFont()
@@ -107,7 +119,7 @@ void TabTable::SetupView()
     auto* rows = new DragHeaderView(Qt::Vertical, View);
     rows->setObjectName(QStringLiteral("LRVerticalHeader"));
     rows->setFont(HeaderFont());
-    rows->setDefaultSectionSize(ROW_HEIGHT);
+    rows->setDefaultSectionSize(RowHeightFor(View->font(), rows->font()));
     rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     rows->setSectionResizeMode(QHeaderView::Fixed);
     View->setVerticalHeader(rows);
@@ -129,15 +141,60 @@ void TabTable::SetupView()
     connect(View->selectionModel(), &QItemSelectionModel::currentChanged, View, &TabTableView::onCurrentChanged);
 }
 
-int TabTable::ColumnWidth(int32_t field) const
+int TabTable::RowHeight() const
 {
-    return std::max(CharactersWidth(View->font(), ColumnChars(field, Table->TimeNormalised())), MIN_COLUMN_WIDTH);
+    return RowHeightFor(View->font(), View->verticalHeader()->font());
+}
+
+void TabTable::ApplyFonts()
+{
+    QHeaderView* rows = View->verticalHeader();
+    const int height = RowHeight();
+    if (rows->defaultSectionSize() != height) {
+        // The header would signal a resize for every row.
+        const QSignalBlocker quiet(rows);
+        rows->setDefaultSectionSize(height);
+    }
+    UpdateRowNumberWidth();
+    SetColumnWidths();
+    View->doItemsLayout();
+    View->RepaintAll();
+}
+
+int TabTable::WidestShownValue(int32_t field) const
+{
+    const int32_t rows = Table->RowCount();
+    const int height = std::max(1, View->verticalHeader()->defaultSectionSize());
+    const int32_t first = std::max(0, View->rowAt(0));
+    // Before the view is laid out its viewport is small: measure a page.
+    const int32_t shown = std::max(View->viewport()->height() / height + 2, MEASURED_ROWS);
+    const QFontMetricsF metrics(View->font());
+    qreal widest = 0;
+    for (int32_t row = first; row < rows && row < first + shown; ++row)
+        if (const KxdRecord* record = Table->FindRecord(row))
+            widest = std::max(widest, metrics.horizontalAdvance(QString::fromLocal8Bit(record->Text(field))));
+    return int(std::ceil(widest)) + 2 * TabTableDelegate::TEXT_MARGIN;
+}
+
+int TabTable::ColumnWidth(int c) const
+{
+    const int32_t field = Prefs.columns[c];
+    int width = std::max(CharactersWidth(View->font(), ColumnChars(field, Table->TimeNormalised())), MIN_COLUMN_WIDTH);
+    // The header centres its title in the whole section: the cells'
+    // margins keep it off the grid lines.
+    const QString title = Model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    const qreal titleWidth = QFontMetricsF(View->horizontalHeader()->font()).horizontalAdvance(title);
+    width = std::max(width, int(std::ceil(titleWidth)) + 2 * TabTableDelegate::TEXT_MARGIN);
+    // TEXT runs on past its column; the delegate cuts it at the edge.
+    if (field >= 0 && field < FIELD_Nums && field != FIELD_TEXT)
+        width = std::max(width, WidestShownValue(field));
+    return width;
 }
 
 void TabTable::SetColumnWidths()
 {
     for (int32_t c = 0; c < Prefs.columnCount && c < FIELD_Nums; ++c)
-        View->setColumnWidth(c, ColumnWidth(Prefs.columns[c]));
+        View->setColumnWidth(c, ColumnWidth(c));
     RowHeaderColumn = 0;
 }
 
@@ -145,7 +202,7 @@ void TabTable::UpdateTimeColumnWidth()
 {
     for (int32_t c = 0; c < Prefs.columnCount && c < FIELD_Nums; ++c)
         if (Prefs.columns[c] == FIELD_TIME)
-            View->setColumnWidth(c, ColumnWidth(FIELD_TIME));
+            View->setColumnWidth(c, ColumnWidth(c));
 }
 
 void TabTable::UpdateRowNumberWidth()

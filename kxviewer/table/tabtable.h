@@ -41,7 +41,7 @@ public:
     static constexpr int BACK_LIST_MAX = 10;
     // Narrowest column, in pixels.
     static constexpr int MIN_COLUMN_WIDTH = 40;
-    // Default row height, in pixels.
+    // Lowest row height, in pixels; larger fonts get taller rows.
     static constexpr int ROW_HEIGHT = 18;
     // The idle interval the main window's timer runs at.
     static constexpr int IDLE_INTERVAL_MS = 600;
@@ -57,7 +57,13 @@ public:
     // is given (the main window's 600 ms idle timer).
     void Init(QTimer* idleTimer);
     void SetupView();
+    // Every column as wide as its characters, its title and the widest
+    // value of the rows on screen (TEXT: its characters and title only).
     void SetColumnWidths();
+    // The row height that the fonts of the cells and row numbers need.
+    int RowHeight() const;
+    // Row height, row-number width and column widths for the fonts.
+    void ApplyFonts();
     // The colour number of a record under Colorize: its aux-tree node's.
     // -1 (white) with one warning per tab when the tree has no such node.
     int32_t GetColorizeColorNum(const KxdRecord* record);
@@ -168,8 +174,11 @@ private:
     // Selects the rows of the record's thread around row r up to the
     // enclosing enter (backwards) or leave (forwards) record.
     void SelectContextWalk(int32_t row, int64_t nest, uint64_t tid, bool forward);
-    // Pixels of a field's column in the table's time mode, at least 40.
-    int ColumnWidth(int32_t field) const;
+    // Pixels of column c in the table's time mode, at least 40.
+    int ColumnWidth(int c) const;
+    // Pixels of the widest value of a field on the rows on screen, with
+    // the cell's margins.
+    int WidestShownValue(int32_t field) const;
 
     QTimer* idleTimer_ = nullptr;
     bool colorizeWarned_ = false;

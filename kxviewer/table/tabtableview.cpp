@@ -49,6 +49,19 @@ void TabTableView::resizeEvent(QResizeEvent* event)
     QTableView::resizeEvent(event);
 }
 
+void TabTableView::changeEvent(QEvent* event)
+{
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        FontsChanged();
+}
+
+void TabTableView::FontsChanged()
+{
+    if (tab_->Model && model() == tab_->Model)
+        tab_->ApplyFonts();
+}
+
 void TabTableView::paintEvent(QPaintEvent* event)
 {
     // Rows, selections and colours may have changed since the last pass.

@@ -28,6 +28,9 @@ public:
     void OnColumnMoved(const QPoint& pos);
 
     bool eventFilter(QObject* object, QEvent* event) override;
+    // Lays the rows and columns out again for the fonts of the cells and
+    // the row numbers, once the view shows its tab's model.
+    void FontsChanged();
 
     // The column a column drag started from.
     int32_t DraggedColumn = -1;
@@ -38,6 +41,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -45,6 +45,29 @@ protected:
         return Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
     }
 
+    // Three records of 2024-12-07 12:00:00.237000 on, a millisecond apart,
+    // with a long KX Name and a TEXT longer than its 90 characters. In
+    // relative time the table counts from 0, so that the times keep their
+    // date in the narrower relative column.
+    TabTable* OpenDated(bool relative, const PrefTabTable& prefs = PrefTabTable::Default())
+    {
+        PrefKxTable kx = PrefKxTable::Default();
+        kx.NormalizeTime = relative ? 1 : 0;
+        auto* table = new KxTable(nullptr, "dated", kx);
+        if (relative)
+            table->SetRelativeTimeBase(0, 0);
+        for (int i = 0; i < 3; ++i) {
+            RawRecord raw = Record(i == 1 ? LONG_TEXT : "short");
+            raw.time = DATED_TIME + uint64_t(i) * 1000;
+            raw.kxname = "a-kx-name-of-28-characters!!";
+            table->AppendRecord(raw.Build());
+        }
+        return Show(table, prefs, TabBase::SOURCE_BUILT);
+    }
+    static constexpr uint64_t DATED_TIME = 1733572800237000; // 2024-12-07 12:00:00.237 UTC
+    static constexpr const char* LONG_TEXT =
+        "a text of more than ninety characters, which no column of the copy may cut: it ends only here, whole";
+
     static std::vector<std::string> Texts(TabTable* tab)
     {
         std::vector<std::string> texts;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTextCodec>
 
 #include "kxviewer/prefdata.h"
@@ -48,6 +49,50 @@ protected:
                 return false;
         }
         return depth == 0;
+    }
+
+    // The lines a word processor shows of an RTF document: a line per
+    // \line or \par, without the font and colour tables and pictures.
+    static QStringList RtfLines(const QString& rtf)
+    {
+        static const QStringList hidden{"pict", "fonttbl", "colortbl", "*"};
+        QStringList lines{QString()};
+        int depth = 0;
+        int hiddenDepth = 0;
+        for (int k = 0; k < rtf.size(); ++k) {
+            const QChar c = rtf[k];
+            if (c == QLatin1Char('{')) {
+                ++depth;
+                const QString word = rtf.mid(k + 2).section(QRegularExpression("[^a-z*]"), 0, 0);
+                if (!hiddenDepth && rtf.mid(k + 1, 1) == "\\" && hidden.contains(word))
+                    hiddenDepth = depth;
+            } else if (c == QLatin1Char('}')) {
+                if (hiddenDepth == depth)
+                    hiddenDepth = 0;
+                --depth;
+            } else if (c == QLatin1Char('\\')) {
+                const QRegularExpressionMatch word =
+                    QRegularExpression("\\G([a-z]+)(-?[0-9]*) ?").match(rtf, k + 1);
+                if (!word.hasMatch()) {
+                    if (!hiddenDepth)
+                        lines.last() += rtf[k + 1];
+                    ++k;
+                    continue;
+                }
+                k = word.capturedEnd() - 1;
+                if (hiddenDepth)
+                    continue;
+                if (word.captured(1) == "line" || word.captured(1) == "par")
+                    lines.append(QString());
+                else if (word.captured(1) == "u") {
+                    lines.last() += QChar(word.captured(2).toInt());
+                    ++k; // the stand-in character
+                }
+            } else if (!hiddenDepth && depth > 0 && c != QLatin1Char('\n')) {
+                lines.last() += c;
+            }
+        }
+        return lines;
     }
 
 private:
@@ -218,6 +263,48 @@ TEST_F(Clipboard, NestedTextIsIndentedWithMarkers)
         EXPECT_EQ(lines[6], padded(c.leave));
         EXPECT_EQ(lines[1], padded("   20 row 19"));
         EXPECT_EQ(lines[8], padded("   13 row 12"));
+        delete tab;
+    }
+}
+
+// Every cell goes whole into the RTF and its plain text, whatever the
+// column's width: dated times in the relative column (18 characters) and
+// the absolute one (30), a KX Name and a TEXT longer than theirs. The
+// columns widen to the longest value, so the rows still line up.
+TEST_F(Clipboard, CopiedCellsAreWholeInColumnsOfTheLongestValue)
+{
+    PrefTabTable prefs = PrefTabTable::Default();
+    SetColumns(prefs, {FIELD_TIME, FIELD_SEQ, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT});
+    for (const bool relative : {true, false}) {
+        SCOPED_TRACE(relative ? "relative" : "absolute");
+        TabTable* tab = OpenDated(relative, prefs);
+        ASSERT_EQ(tab->Table->TimeNormalised(), relative);
+        tab->Actions[TACT_ROWS_COPY_ALL]->trigger();
+        QStringList rtf = RtfLines(Rtf());
+        while (!rtf.isEmpty() && rtf.last().isEmpty())
+            rtf.removeLast();
+        const QStringList text = Text().split(QLatin1Char('\n'));
+        ASSERT_GE(rtf.size(), 4);
+        ASSERT_EQ(text.size(), 5);
+        for (int32_t row = 0; row < 3; ++row) {
+            const QString rtfRow = rtf[rtf.size() - 3 + row];
+            const QString textRow = text[1 + row];
+            const KxdRecord* record = tab->Table->GetRecord(row);
+            EXPECT_TRUE(QString::fromLatin1(record->Text(FIELD_TIME)).startsWith("2024-12-0"));
+            for (int32_t field : {FIELD_TIME, FIELD_SEQ, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT}) {
+                const QString value = QString::fromLatin1(record->Text(field));
+                EXPECT_TRUE(rtfRow.contains(value)) << rtfRow.toStdString() << " lacks " << value.toStdString();
+                EXPECT_TRUE(textRow.contains(value)) << textRow.toStdString() << " lacks " << value.toStdString();
+            }
+            // The columns after the widened ones start at one place.
+            EXPECT_EQ(rtfRow.indexOf("a-kx-name"), rtf.last().indexOf("a-kx-name"));
+            EXPECT_EQ(rtfRow.indexOf(" 0  a-kx"), rtf.last().indexOf(" 0  a-kx"));
+            EXPECT_EQ(textRow.indexOf("a-kx-name"), text[3].indexOf("a-kx-name"));
+            EXPECT_EQ(textRow.size(), text[3].size());
+        }
+        // The titles' line widens with the columns: two blanks before the
+        // titles where the rows have the number's one.
+        EXPECT_EQ(text[0].size(), text[1].size() + 1);
         delete tab;
     }
 }

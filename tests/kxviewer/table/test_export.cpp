@@ -11,6 +11,7 @@
 
 #include "kxviewer/table/exportfile.h"
 #include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tablepdfwriter.h"
 #include "rowcopyenv.h"
 
 namespace {
@@ -263,6 +264,58 @@ TEST_F(Export, PdfPages)
         delete tab;
     }
     EXPECT_GT(images, 0);
+}
+
+// Every title and value stands whole in its column of the PDF page, clear
+// of the row's icons: a dated Time first (right-aligned, so a value wider
+// than its column would run left over the kind icon), LEVEL whose title is
+// wider than its three characters, and a wider font in the header.
+TEST_F(Export, PdfTitlesAndValuesStandWholeInTheirColumns)
+{
+    const struct {
+        bool relative;
+        int points;
+        std::vector<int32_t> fields;
+    } cases[] = {{true, 10, {FIELD_TIME, FIELD_LEVEL, FIELD_SEQ, FIELD_TEXT}},
+                 {false, 10, {FIELD_TIME, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT}},
+                 {false, 14, {FIELD_LEVEL, FIELD_TIME, FIELD_LINE, FIELD_KXNAME}},
+                 {true, 8, {FIELD_KXNAME, FIELD_NEST, FIELD_TIME, FIELD_TEXT, FIELD_LEVEL}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.points) + (c.relative ? " points, relative" : " points, absolute"));
+        PrefGlobal::Fonts[FONT_TABLE_VIEW] = QFont(QStringLiteral("DejaVu Sans Mono"), c.points);
+        PrefTabTable prefs = PrefTabTable::Default();
+        prefs.ClearColumns();
+        for (int32_t field : c.fields)
+            prefs.AddColumn(field);
+        TabTable* tab = OpenDated(c.relative, prefs);
+        const TablePdfWriter writer(*tab);
+        ASSERT_EQ(writer.ColumnCount(), c.fields.size());
+        const QFontMetricsF metrics(writer.Font());
+        // The columns, the last one's title included, fit the page's width.
+        EXPECT_LE(writer.TitleRect(c.fields.size() - 1).left() + metrics.horizontalAdvance(FieldTitle(c.fields.back())),
+                  19400 / writer.Scale());
+        for (size_t column = 0; column < c.fields.size(); ++column) {
+            const int32_t field = c.fields[column];
+            EXPECT_EQ(writer.Title(column), FieldTitle(field));
+            EXPECT_LE(metrics.horizontalAdvance(FieldTitle(field)), writer.TitleRect(column).width()) << FieldKey(field);
+            for (int32_t row = 0; row < 3; ++row) {
+                const qreal y = 250 * (row + 1);
+                const QRectF icon = writer.KindIconRect(y);
+                const QRectF text = writer.TextBounds(row, column, y);
+                const QRectF band = writer.TitleRect(column);
+                EXPECT_GE(text.left(), icon.right()) << FieldKey(field) << " row " << row;
+                EXPECT_GE(text.left(), band.left()) << FieldKey(field) << " row " << row;
+                if (column + 1 < c.fields.size()) {
+                    EXPECT_LE(text.right(), band.right()) << FieldKey(field) << " row " << row;
+                }
+            }
+        }
+        const QString path = Path("whole.pdf");
+        prompt.fileNames.enqueue(path);
+        tab->Actions[TACT_SAVE_PDF]->trigger();
+        EXPECT_EQ(Pages(Read(path)), 1);
+        delete tab;
+    }
 }
 
 } // namespace

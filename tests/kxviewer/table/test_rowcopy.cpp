@@ -65,7 +65,7 @@ TEST_F(RowCopy, PasteTakesTheRowsTheCopyTook)
              a->RowsDelete();
          },
          {}},
-        {"filter switched after the copy", TACT_ROWS_COPY_ALL, [](TabTable* a) { SpaceAt(a, 2); },
+        {"filter switched after the copy", TACT_ROWS_COPY, [](TabTable* a) { SpaceAt(a, 2); },
          [](TabTable* a) { a->FilterSelected(); }, {}},
         {"rows pasted into the source after the copy", TACT_ROWS_COPY, [](TabTable*) {},
          [](TabTable* a) { a->Table->CopyRuns(*a->Table, {{0, 1, 0, false}}, 0); }, {}},
@@ -87,6 +87,55 @@ TEST_F(RowCopy, PasteTakesTheRowsTheCopyTook)
             EXPECT_TRUE(Contains(shell.log, "Document \"memory\" : " + std::to_string(c.arrive.size() - 1) +
                                                 " records added"));
         }
+        KxvGlobals::CopyInformation.Clear();
+        delete a;
+        delete b;
+    }
+}
+
+// Copy All keeps no rows of its own: whatever the source went through
+// after the copy, a paste takes its rows as they are then.
+TEST_F(RowCopy, CopyAllPastesTheSourceRowsAsTheyAreAtThePaste)
+{
+    struct Case {
+        const char* name;
+        std::function<void(TabTable*)> after;
+        size_t rows;
+    };
+    const Case cases[] = {
+        {"filtered to a selection", [](TabTable* a) {
+             SpaceAt(a, 2);
+             SpaceAt(a, 5);
+             a->FilterSelected();
+         }, 2},
+        {"selected rows erased", [this](TabTable* a) {
+             SpaceAt(a, 2);
+             SpaceAt(a, 3);
+             prompt.answers.enqueue(QMessageBox::Yes);
+             a->RowsDelete();
+         }, 58},
+        {"rows pasted into the source", [](TabTable* a) { a->Table->CopyRuns(*a->Table, {{0, 3, 0, false}}, 0); },
+         63},
+        {"every row erased", [this](TabTable* a) {
+             a->SelectAll();
+             prompt.answers.enqueue(QMessageBox::Yes);
+             a->RowsDelete();
+         }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* a = OpenFixture("A");
+        TabTable* b = OpenRecords({Record("mine")});
+        a->Actions[TACT_ROWS_COPY_ALL]->trigger();
+        c.after(a);
+        std::vector<std::string> expect = Texts(a);
+        ASSERT_EQ(expect.size(), c.rows);
+        expect.push_back("mine");
+        shell.Clear();
+        b->RowsPaste();
+        EXPECT_EQ(Texts(b), expect);
+        EXPECT_TRUE(shell.info.empty());
+        EXPECT_TRUE(Contains(shell.log, "Document \"memory\" : " + std::to_string(c.rows) + " records added"));
         KxvGlobals::CopyInformation.Clear();
         delete a;
         delete b;

@@ -1,6 +1,8 @@
 // The table tab: building the view, the current row and the rows visited,
 // column widths, Time0, the function context, the functions document, the
 // three context menus and column editing.
+#include <cmath>
+
 #include <QAction>
 #include <QClipboard>
 #include <QFontInfo>
@@ -21,6 +23,7 @@
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/tabtabledelegate.h"
 #include "kxviewer/table/tabtablemodel.h"
+#include "rowcopyenv.h"
 #include "tabletabenv.h"
 
 namespace {
@@ -122,13 +125,20 @@ TEST_F(TabTableTest, ColumnWidthsFollowTheCharacterTable)
     ASSERT_NE(tab, nullptr);
     const QFont& font = tab->View->font();
     const bool relative = tab->Table->TimeNormalised();
+    // Every column but LEVEL holds its title and values in its characters.
     for (int c = 0; c < tab->Prefs.columnCount; ++c)
-        EXPECT_EQ(tab->View->columnWidth(c),
-                  std::max(CharactersWidth(font, ColumnChars(tab->Prefs.columns[c], relative)),
-                           TabTable::MIN_COLUMN_WIDTH))
-            << "column " << c;
-    // LEVEL is 3 characters: never narrower than 40 pixels.
-    EXPECT_EQ(tab->View->columnWidth(4), std::max(CharactersWidth(font, 3), 40));
+        if (tab->Prefs.columns[c] != FIELD_LEVEL) {
+            EXPECT_EQ(tab->View->columnWidth(c),
+                      std::max(CharactersWidth(font, ColumnChars(tab->Prefs.columns[c], relative)),
+                               TabTable::MIN_COLUMN_WIDTH))
+                << "column " << c;
+        }
+    // LEVEL is 3 characters, never narrower than 40 pixels, and as wide as
+    // its title "Level" with the cell's margins.
+    ASSERT_EQ(tab->Prefs.columns[4], FIELD_LEVEL);
+    const int title = int(std::ceil(QFontMetricsF(tab->View->horizontalHeader()->font()).horizontalAdvance("Level")));
+    EXPECT_EQ(tab->View->columnWidth(4),
+              std::max({CharactersWidth(font, 3), 40, title + 2 * TabTableDelegate::TEXT_MARGIN}));
 
     tab->View->setColumnWidth(0, 5);
     tab->UpdateTimeColumnWidth();
@@ -149,6 +159,56 @@ TEST_F(TabTableTest, AFixedFontTextOneCharacterShorterThanItsColumnFitsWhole)
         EXPECT_LE(metrics.horizontalAdvance(QString(chars - 1, 'W')) + 2 * TabTableDelegate::TEXT_MARGIN,
                   tab->View->columnWidth(c))
             << "column " << c;
+    }
+}
+
+class TableFonts : public rowcopytest::RowCopyTest {};
+
+// Rows and columns follow the table font: a row is as tall as the font's
+// lines, every column holds its title and the values on screen whole (a
+// dated Time in the relative column of 18 characters and the absolute one
+// of 30 included), and a font set while the document is open, as the
+// Preferences set it, lays the view out again.
+TEST_F(TableFonts, RowsAndColumnsFitTheTableFont)
+{
+    const struct {
+        int points;
+        bool relative;
+        bool setWhileOpen;
+    } cases[] = {{10, true, false}, {10, false, false}, {14, true, false},
+                 {14, false, true}, {14, true, true},   {8, true, true}};
+    const std::vector<int32_t> fields{FIELD_TIME, FIELD_SEQ, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.points) + (c.relative ? " points, relative" : " points, absolute") +
+                     (c.setWhileOpen ? ", set while open" : ""));
+        const QFont font(QStringLiteral("DejaVu Sans Mono"), c.points);
+        PrefGlobal::Fonts[FONT_TABLE_VIEW] = c.setWhileOpen ? QFont(QStringLiteral("DejaVu Sans Mono"), 10) : font;
+        PrefTabTable prefs = PrefTabTable::Default();
+        SetColumns(prefs, {FIELD_TIME, FIELD_SEQ, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT});
+        TabTable* tab = OpenDated(c.relative, prefs);
+        if (c.setWhileOpen)
+            tab->View->setFont(font);
+        ASSERT_EQ(tab->View->font().pointSize(), c.points);
+        const QFontMetricsF cells(font);
+        QHeaderView* rows = tab->View->verticalHeader();
+        EXPECT_GE(rows->defaultSectionSize(), QFontMetrics(font).lineSpacing() + 1);
+        EXPECT_GE(rows->defaultSectionSize(), TabTable::ROW_HEIGHT);
+        EXPECT_EQ(tab->View->rowHeight(2), rows->defaultSectionSize());
+        EXPECT_EQ(tab->View->rowViewportPosition(2), 2 * rows->defaultSectionSize());
+        const QFontMetricsF titles(tab->View->horizontalHeader()->font());
+        for (int column = 0; column < int(fields.size()); ++column) {
+            const int32_t field = fields[size_t(column)];
+            const int width = tab->View->columnWidth(column);
+            const int margins = 2 * TabTableDelegate::TEXT_MARGIN;
+            EXPECT_GE(width, CharactersWidth(font, ColumnChars(field, c.relative))) << FieldKey(field);
+            EXPECT_GE(width, titles.horizontalAdvance(FieldTitle(field)) + margins) << FieldKey(field);
+            for (int32_t row = 0; row < 3 && field != FIELD_TEXT; ++row) {
+                const QString value = QString::fromLatin1(tab->Table->GetRecord(row)->Text(field));
+                EXPECT_GE(width, cells.horizontalAdvance(value) + margins) << FieldKey(field) << " " << value.toStdString();
+            }
+        }
+        EXPECT_TRUE(QString::fromLatin1(tab->Table->GetRecord(0)->Text(FIELD_TIME)).startsWith("2024-12-0"));
+        delete tab;
     }
 }
 
