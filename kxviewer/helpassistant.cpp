@@ -60,7 +60,8 @@ bool HelpAssistant::Start()
                     QIODevice::ReadWrite);
     if (process_->waitForStarted(START_WAIT_MS))
         return true;
-    const QString text = QCoreApplication::translate("HelpAssistant", "Unable to launch Qt Assistant (%1)").arg(program_);
+    const QString text =
+        QCoreApplication::translate("HelpAssistant", "Unable to launch Qt Assistant (%1)").arg(program_);
     KxvShell().AddToSystemLog(text + QStringLiteral(": ") + process_->errorString());
     TearOffMain::Prompt().Message(nullptr, QMessageBox::Critical, QString::fromLatin1(KxvStartup::APP_NAME), text,
                                   QMessageBox::Ok, QMessageBox::Ok);

@@ -76,7 +76,8 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
             hash.chop(1);
         QProcess upgrader;
         upgrader.setProcessEnvironment(environment);
-        upgrader.start(program + "/Upgrader", QStringList{source, ini, QString::number(fresh.size()), hash}.mid(0, std::abs(c.arguments)));
+        const QStringList arguments{source, ini, QString::number(fresh.size()), hash};
+        upgrader.start(program + "/Upgrader", arguments.mid(0, std::abs(c.arguments)));
         QElapsedTimer clock;
         clock.start();
         // The sleeping viewer is our child: reap it so that it really ends.
