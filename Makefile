@@ -1,5 +1,5 @@
-# Entry points: 'make run' (release build, starts the viewer), 'make test' (sanitizer build, every test),
-# 'make bench' (optimised benchmarks).
+# Entry points: 'make run' (release build of the viewer, its upgrader and help collection; starts the viewer),
+# 'make test' (sanitizer build, every test), 'make bench' (optimised benchmarks).
 JOBS ?= $(shell nproc)
 
 .PHONY: deps run build-release test bench build-test build-bench tsan clean
@@ -9,7 +9,7 @@ deps:
 
 build-release: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKXV_TESTS=OFF -DKXV_BENCH=OFF
-	cmake --build build/release -j $(JOBS) --target kxviewer
+	cmake --build build/release -j $(JOBS) --target viewer
 
 run: build-release
 	./build/release/kxviewer/KxViewer

@@ -1,5 +1,7 @@
 #include "kxviewer/downloadmanager.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkReply>
@@ -7,12 +9,13 @@
 
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/upgradesettings.h"
+#include "utils/osal/privatedir.h"
 
 namespace {
 
-QString UnableToSave(const QFile& file)
+QString UnableToSave(const QString& fileName, const QString& why)
 {
-    return QStringLiteral("Unable to save the file %1: %2.").arg(file.fileName(), file.errorString());
+    return QStringLiteral("Unable to save the file %1: %2.").arg(fileName, why);
 }
 
 } // namespace
@@ -42,15 +45,15 @@ void DownloadManager::startDownload(const QUrl& url, qint64 maxBytes)
     url_ = url;
     maxBytes_ = maxBytes;
     const QString folder = UpgradeSettings::WorkFolder();
-    QDir().mkpath(folder);
     fileName_ = QDir(folder).filePath(QFileInfo(url.path()).fileName());
-    output_.setFileName(fileName_);
-    if (QFileInfo(fileName_).isFile())
-        QFile::remove(fileName_);
-    // A second try covers a file that was just being released elsewhere.
-    if (!OpenOutput() && !OpenOutput()) {
-        // Nothing will signal the end otherwise: the attempt must not hang.
-        Fail(UnableToSave(output_));
+    // Nothing will signal the end otherwise: the attempt must not hang.
+    const std::string refused = ZmLib::EnsurePrivateDir(QFile::encodeName(folder).toStdString());
+    if (!refused.empty()) {
+        Fail(QString::fromLocal8Bit(refused.c_str()));
+        return;
+    }
+    if (!OpenOutput()) {
+        Fail(UnableToSave(fileName_, openError_));
         return;
     }
     aborted_ = false;
@@ -67,9 +70,16 @@ bool DownloadManager::OpenOutput()
     output_.close();
     written_ = 0;
     hash_.Reset();
+    std::string why;
+    const int fd = ZmLib::CreatePrivateFile(QFile::encodeName(fileName_).toStdString(), why);
+    openError_ = QString::fromLocal8Bit(why.c_str());
     // Unbuffered: each chunk goes straight to the file, so a failed write
     // shows at once.
-    return output_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
+    if (fd < 0 || output_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+        return fd >= 0;
+    openError_ = output_.errorString();
+    ::close(fd);
+    return false;
 }
 
 void DownloadManager::Request()
@@ -100,7 +110,7 @@ void DownloadManager::downloadReadyRead()
         return;
     }
     if (output_.write(data) != data.size()) {
-        Fail(UnableToSave(output_));
+        Fail(UnableToSave(fileName_, output_.errorString()));
         return;
     }
     hash_.Add(data.constData(), data.size());
@@ -173,7 +183,7 @@ void DownloadManager::downloadFinished()
         else if (!UpgradeSettings::IsAllowed(next))
             failure_ = QStringLiteral("Download failed: redirect to %1 refused").arg(next.toString());
         else if (!OpenOutput())
-            failure_ = UnableToSave(output_);
+            failure_ = UnableToSave(fileName_, openError_);
         if (!failure_.isEmpty()) {
             EndWithError(true);
             return;
@@ -193,8 +203,11 @@ void DownloadManager::downloadFinished()
 
 void DownloadManager::EndWithError(bool networkError)
 {
-    output_.close();
-    output_.remove();
+    // Only a file this download made is removed, never what stood in its way.
+    if (output_.isOpen()) {
+        output_.close();
+        QFile::remove(fileName_);
+    }
     KX_WARNING(KxvUpgradeChannel, "%s", failure_.toLocal8Bit().constData());
     KxvShell().AddToSystemLog(failure_);
     if (UpgradeSettings::Interactive && !aborted_) {

@@ -48,7 +48,8 @@ private slots:
 
 private:
     void Request();
-    // Opens the output file empty and resets the count and the hash.
+    // Creates the output file anew and resets the count and the hash; why
+    // it failed goes to openError_.
     bool OpenOutput();
     // Ends the transfer with why (the first reason stays).
     void Fail(const QString& why);
@@ -68,4 +69,5 @@ private:
     Sha256Stream hash_;
     QTimer stall_;
     QString failure_;
+    QString openError_;
 };

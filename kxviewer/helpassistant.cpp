@@ -1,11 +1,15 @@
 #include "kxviewer/helpassistant.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QProcess>
 
+#include "kxviewer/kxvstartup.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
 
 namespace {
 
@@ -56,9 +60,11 @@ bool HelpAssistant::Start()
                     QIODevice::ReadWrite);
     if (process_->waitForStarted(START_WAIT_MS))
         return true;
-    const QString text = QStringLiteral("Unable to launch Qt Assistant (%1)").arg(program_);
+    const QString text =
+        QCoreApplication::translate("HelpAssistant", "Unable to launch Qt Assistant (%1)").arg(program_);
     KxvShell().AddToSystemLog(text + QStringLiteral(": ") + process_->errorString());
-    KxvShell().Information(text, true);
+    TearOffMain::Prompt().Message(nullptr, QMessageBox::Critical, QString::fromLatin1(KxvStartup::APP_NAME), text,
+                                  QMessageBox::Ok, QMessageBox::Ok);
     return false;
 }
 

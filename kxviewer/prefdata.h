@@ -193,9 +193,6 @@ public:
 
     // The per-user temporary work directory "<$TMPDIR or /tmp>/KXviewer-<uid>/".
     static std::string TempWorkDirFor(uid_t uid);
-    // Creates it with mode 0700 when missing; false when it exists but is
-    // not a directory of this user reachable only by them.
-    static bool EnsureTempWorkDir(const std::string& dir);
     // Removes the directory with its contents (never following links), when
     // it is this user's own.
     static bool WipeTempWorkDir(const std::string& dir);

@@ -15,6 +15,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
 #include "utils/osal/fileb.h"
+#include "utils/osal/privatedir.h"
 
 namespace {
 
@@ -32,17 +33,6 @@ bool FileExists(const std::string& path)
 {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// A directory of this user that nobody else can enter; never a link.
-bool IsOwnPrivateDir(const std::string& dir)
-{
-    std::string path = dir;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
-           (st.st_mode & 077) == 0;
 }
 
 bool CopyFile(const std::string& source, const std::string& target)
@@ -158,13 +148,6 @@ std::string PrefGlobal::TempWorkDirFor(uid_t uid)
     return base + sub + "-" + std::to_string(uid) + "/";
 }
 
-bool PrefGlobal::EnsureTempWorkDir(const std::string& dir)
-{
-    if (mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST)
-        return IsOwnPrivateDir(dir);
-    return false;
-}
-
 bool PrefGlobal::WipeTempWorkDir(const std::string& dir)
 {
     struct stat st;
@@ -173,7 +156,7 @@ bool PrefGlobal::WipeTempWorkDir(const std::string& dir)
         path.pop_back();
     if (lstat(path.c_str(), &st) != 0)
         return errno == ENOENT;
-    if (!IsOwnPrivateDir(path))
+    if (!ZmLib::IsPrivateDir(path))
         return false;
     std::error_code error;
     std::filesystem::remove_all(path, error);

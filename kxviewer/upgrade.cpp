@@ -77,6 +77,11 @@ Upgrade* Upgrade::Instance() { return current; }
 
 void Upgrade::CheckNow()
 {
+    if (UpgradeSettings::Url.isEmpty()) {
+        KxvShell().Information(QStringLiteral("This build has no update address: it cannot check for updates."),
+                               false);
+        return;
+    }
     UpgradeSettings::Interactive = true;
     if (current != nullptr) {
         if (current->progress_ != nullptr)
@@ -88,7 +93,8 @@ void Upgrade::CheckNow()
 
 void Upgrade::CheckAutomatically()
 {
-    if (current == nullptr)
+    // A build without a server has nothing to check and nothing to tell.
+    if (current == nullptr && !UpgradeSettings::Url.isEmpty())
         (new Upgrade())->StartUpdate(false);
 }
 
@@ -114,11 +120,9 @@ void Upgrade::StartUpdate(bool forced)
         return;
     }
     const QUrl folder(UpgradeSettings::Url);
-    if (UpgradeSettings::Url.isEmpty() || !UpgradeSettings::IsAllowed(folder)) {
-        // Without a server the attempt ends as one that found no version,
-        // and sends nothing.
-        if (!UpgradeSettings::Url.isEmpty())
-            KxvShell().AddToSystemLog(QStringLiteral("Upgrade address refused: ") + UpgradeSettings::Url);
+    if (!UpgradeSettings::IsAllowed(folder)) {
+        // The attempt ends as one that found no version, and sends nothing.
+        KxvShell().AddToSystemLog(QStringLiteral("Upgrade address refused: ") + UpgradeSettings::Url);
         Tell(QStringLiteral("Connect to the application site failed"));
         Print(QStringLiteral("Version file error"));
         End();
@@ -201,16 +205,14 @@ void Upgrade::UseVersionFile()
              executable ? versionFile_.executable.size : versionFile_.installer.size, &Upgrade::onMainDownloadFinished);
 }
 
+const UpgradePackage& Upgrade::SignedPackage() const
+{
+    return mode_ == NEW_EXECUTABLE ? versionFile_.executable : versionFile_.installer;
+}
+
 bool Upgrade::Verified(const QString& fileName, qint64 size, const QByteArray& sha256)
 {
-    const UpgradePackage& signedPackage = mode_ == NEW_EXECUTABLE ? versionFile_.executable : versionFile_.installer;
-    QString why;
-    if (size != signedPackage.size)
-        why = QStringLiteral("%1 bytes instead of %2").arg(size).arg(signedPackage.size);
-    else if (sha256 != signedPackage.sha256)
-        why = QStringLiteral("SHA-256 %1... instead of %2...")
-                  .arg(QString::fromLatin1(sha256.toHex().left(16)),
-                       QString::fromLatin1(signedPackage.sha256.toHex().left(16)));
+    const QString why = SignedPackage().Mismatch(size, sha256);
     if (why.isEmpty())
         return true;
     QFile::remove(fileName);
@@ -295,6 +297,7 @@ bool Upgrade::StartPackage(const QString& fileName)
         process.setProgram(fileName);
         if (process.startDetached(&pid))
             return true;
+        QFile::remove(fileName);
         KX_WARNING(KxvUpgradeChannel, "%s start error", fileName.toLocal8Bit().constData());
         const QString text = QStringLiteral("Install execution error:\n") + fileName;
         KxvShell().AddToSystemLog(text);
@@ -308,9 +311,14 @@ bool Upgrade::StartPackage(const QString& fileName)
     environment.insert(QStringLiteral("KXV_VIEWER_PID"), QString::number(getpid()));
     process.setProcessEnvironment(environment);
     process.setProgram(upgrader);
-    process.setArguments({fileName, QFile::decodeName(PrefGlobal::IniDir.c_str())});
+    // The signed size and hash go along: the upgrader checks the bytes it
+    // copies, since the file may change after this check.
+    process.setArguments({fileName, QFile::decodeName(PrefGlobal::IniDir.c_str()),
+                          QString::number(versionFile_.executable.size),
+                          QString::fromLatin1(versionFile_.executable.sha256.toHex())});
     if (process.startDetached(&pid))
         return true;
+    QFile::remove(fileName);
     KX_WARNING(KxvUpgradeChannel, "Upgrader start error");
     KxvShell().AddToSystemLog(QStringLiteral("Upgrader execution error"));
     KxvShell().Information(QStringLiteral("Upgrader execution error"), true);

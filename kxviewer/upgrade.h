@@ -32,6 +32,8 @@ public:
     static Upgrade* Instance();
     // "Check for Updates": shows the running attempt's progress, or starts a
     // forced one. The automatic check: starts an unforced one when none runs.
+    // Without a server address neither starts one; "Check for Updates" says
+    // so.
     static void CheckNow();
     static void CheckAutomatically();
 
@@ -49,6 +51,8 @@ private:
     void Download(const QString& name, qint64 maxBytes, void (Upgrade::*finished)(const QString&));
     // Compares the signed file's version with ours and fetches the package.
     void UseVersionFile();
+    // The executable or the installer, as the mode says.
+    const UpgradePackage& SignedPackage() const;
     // True when the file's size and SHA-256 are the signed ones; otherwise
     // the file is deleted and the user told.
     bool Verified(const QString& fileName, qint64 size, const QByteArray& sha256);

@@ -35,24 +35,39 @@ QString UpgradeVersionFile::VersionText(uint64_t version)
                              unsigned((version >> 16) & 0xFFFF), unsigned(version & 0xFFFF));
 }
 
+bool UpgradePackage::Parse(const QByteArray& sizeText, const QByteArray& sha256Hex)
+{
+    if (sha256Hex.size() != 64)
+        return false;
+    bool ok = false;
+    const qint64 value = sizeText.toLongLong(&ok);
+    if (!ok || value <= 0 || sizeText.startsWith('+'))
+        return false;
+    for (char c : sha256Hex)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return false;
+    size = value;
+    sha256 = QByteArray::fromHex(sha256Hex);
+    return true;
+}
+
+QString UpgradePackage::Mismatch(qint64 fileSize, const QByteArray& fileSha256) const
+{
+    if (fileSize != size)
+        return QStringLiteral("%1 bytes instead of %2").arg(fileSize).arg(size);
+    if (fileSha256 != sha256)
+        return QStringLiteral("SHA-256 %1... instead of %2...")
+            .arg(QString::fromLatin1(fileSha256.toHex().left(16)), QString::fromLatin1(sha256.toHex().left(16)));
+    return QString();
+}
+
 namespace {
 
-// "NAME SIZE SHA256" with a 64-digit hexadecimal hash.
+// "NAME SIZE SHA256".
 bool ParsePackage(const QByteArray& line, const QByteArray& name, UpgradePackage& package)
 {
     const QList<QByteArray> words = line.simplified().split(' ');
-    if (words.size() != 3 || words[0] != name || words[2].size() != 64)
-        return false;
-    bool ok = false;
-    const qint64 size = words[1].toLongLong(&ok);
-    if (!ok || size <= 0 || words[1].startsWith('+'))
-        return false;
-    for (char c : words[2])
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            return false;
-    package.size = size;
-    package.sha256 = QByteArray::fromHex(words[2]);
-    return true;
+    return words.size() == 3 && words[0] == name && package.Parse(words[1], words[2]);
 }
 
 } // namespace

@@ -12,6 +12,13 @@
 struct UpgradePackage {
     qint64 size = -1;
     QByteArray sha256; // 32 raw bytes
+
+    // A positive decimal size and a 64-digit hexadecimal hash; false leaves
+    // the package alone.
+    bool Parse(const QByteArray& sizeText, const QByteArray& sha256Hex);
+    // Empty when a file of this size and hash is this package; otherwise
+    // what differs.
+    QString Mismatch(qint64 fileSize, const QByteArray& fileSha256) const;
 };
 
 class UpgradeVersionFile {

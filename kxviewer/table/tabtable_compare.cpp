@@ -16,6 +16,7 @@
 #include "kxviewer/table/tabtable.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearofftabwidget.h"
+#include "utils/osal/privatedir.h"
 
 namespace {
 
@@ -34,8 +35,9 @@ void Tell(const QString& text)
 QString WorkDir()
 {
     const std::string& dir = PrefGlobal::TempWorkDir;
-    if (dir.empty() || !PrefGlobal::EnsureTempWorkDir(dir)) {
-        Tell(QStringLiteral("Can't create folder: ") + QFile::decodeName(dir.c_str()));
+    const std::string refused = ZmLib::EnsurePrivateDir(dir);
+    if (!refused.empty()) {
+        Tell(QString::fromLocal8Bit(refused.c_str()));
         return QString();
     }
     return QFile::decodeName(dir.c_str());

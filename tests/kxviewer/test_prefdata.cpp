@@ -22,6 +22,7 @@
 #include "tests/utils/osal/osal_fixtures.h"
 #include "utils/common/inifile.h"
 #include "utils/kx/pkx.h"
+#include "utils/osal/privatedir.h"
 
 using kxtest::Exists;
 using kxtest::ReadFile;
@@ -526,7 +527,7 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     const std::string other = PrefGlobal::TempWorkDirFor(me + 1);
     EXPECT_EQ(mine, tmp + "/KXviewer-" + std::to_string(me) + "/");
     EXPECT_NE(mine, other);
-    ASSERT_TRUE(PrefGlobal::EnsureTempWorkDir(mine));
+    ASSERT_TRUE(ZmLib::EnsurePrivateDir(mine).empty());
     struct stat st;
     ASSERT_EQ(stat(mine.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -546,14 +547,14 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     std::filesystem::create_directories(target);
     kxtest::WriteFile(target + "/keep.txt", "k");
     symlink(target.c_str(), mine.substr(0, mine.size() - 1).c_str());
-    EXPECT_FALSE(PrefGlobal::EnsureTempWorkDir(mine));
+    EXPECT_FALSE(ZmLib::EnsurePrivateDir(mine).empty());
     EXPECT_FALSE(PrefGlobal::WipeTempWorkDir(mine));
     EXPECT_TRUE(Exists(target + "/keep.txt"));
     unlink(mine.substr(0, mine.size() - 1).c_str());
     // A folder others may enter is not taken for ours.
     mkdir(mine.c_str(), 0777);
     chmod(mine.c_str(), 0777);
-    EXPECT_FALSE(PrefGlobal::EnsureTempWorkDir(mine));
+    EXPECT_FALSE(ZmLib::EnsurePrivateDir(mine).empty());
     EXPECT_TRUE(PrefGlobal::WipeTempWorkDir(tmp + "/absent/"));
 }
 

@@ -107,13 +107,20 @@ TEST_F(HelpTest, RequestsReachTheBrowserOnce)
 }
 
 // A browser or collection that is missing is reported in a box and the
-// System Log on every request, and nothing is started.
+// System Log on every request, and nothing is started. A browser that does
+// not start gets a critical box of its own, without a parent, titled with
+// the program's name.
 TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
 {
-    struct Case { const char* name; QString program; bool collection; QString report; };
+    struct Case {
+        const char* name; QString program; bool collection; QString report; QMessageBox::Icon icon; QString title;
+        bool parented;
+    };
     const Case cases[] = {
-        {"no browser", "/nonexistent/assistant", true, "Unable to launch Qt Assistant (/nonexistent/assistant)"},
-        {"no collection", stub, false, "Help collection not found: " + dir.path() + "/documentation/kxviewer.qhc"},
+        {"no browser", "/nonexistent/assistant", true, "Unable to launch Qt Assistant (/nonexistent/assistant)",
+         QMessageBox::Critical, "KxViewer", false},
+        {"no collection", stub, false, "Help collection not found: " + dir.path() + "/documentation/kxviewer.qhc",
+         QMessageBox::Warning, "Information", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -126,7 +133,10 @@ TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
         window->Help();
         ASSERT_EQ(prompt.calls.size(), 2u);
         EXPECT_EQ(prompt.calls[1].text, c.report);
-        EXPECT_EQ(prompt.calls[1].icon, QMessageBox::Warning);
+        EXPECT_EQ(prompt.calls[1].icon, c.icon);
+        EXPECT_EQ(prompt.calls[1].title, c.title);
+        EXPECT_EQ(prompt.calls[1].parent != nullptr, c.parented);
+        EXPECT_EQ(prompt.calls[1].buttons, QMessageBox::Ok);
         EXPECT_EQ(MainWindow::SystemLogView->toPlainText().count(c.report), 2);
         EXPECT_FALSE(QFile::exists(dir.filePath("argv")));
     }

@@ -4,11 +4,13 @@
 #include <deque>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QCheckBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSslConfiguration>
@@ -17,6 +19,8 @@
 
 #include "httpfixture.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/prefdialog.h"
+#include "kxviewer/prefpagegeneral.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/upgrade.h"
 #include "kxviewer/upgradesettings.h"
@@ -79,10 +83,13 @@ QByteArray VersionFile(const char* version, const QByteArray& package)
 // with a key we do not trust; CANCELLED: Cancel pressed in the progress dialog while the package stalls;
 // NO_ADDRESS and REMOTE_HTTP give the program no usable server address; SWAPPED: the downloaded file changes
 // while the question is open; FORCED: the preference ForceUpgradeFromGui asks for the executable; DUE and
-// NOT_DUE: the automatic check at start-up instead of the menu's, its time passed or not.
+// NOT_DUE: the automatic check at start-up instead of the menu's, its time passed or not; NO_ADDRESS_DUE and
+// NO_ADDRESS_APPLIED: the automatic check without an address, at start-up or from the preferences' Apply.
+// Someone else got at the work folder first: WORK_OPEN made it open to all, WORK_LINKED put a link to another
+// folder in its place, FILE_LINKED a link to a file that does not exist yet in place of the first download.
 enum class Twist { NONE, TLS, OTHER_KEY, TAMPERED, TRUNCATED, STALLED, CANCELLED, OVERSIZED, NOT_FOUND,
     REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED,
-    SWAPPED, FORCED, DUE, NOT_DUE };
+    SWAPPED, FORCED, DUE, NOT_DUE, NO_ADDRESS_DUE, NO_ADDRESS_APPLIED, WORK_OPEN, WORK_LINKED, FILE_LINKED };
 
 // Answers like ScriptedPrompt; before a question, overwrites a file (when path names one).
 class SwappingPrompt : public ScriptedPrompt {
@@ -120,7 +127,8 @@ struct UpdateCase {
     const char* name;
     const char* version;
     std::deque<QMessageBox::StandardButton> answers;
-    std::vector<QString> shown; // what the user is shown, in order; a trailing '*' matches a prefix
+    std::vector<QString> shown; // what the user is shown, in order; a trailing '*' matches a prefix, {work}
+                                // stands for the work folder
     Twist twist = Twist::NONE;
     QString logged{};     // a System Log line that must be there; empty: none asked
     QByteArray started{}; // what the started upgrader or installer wrote; empty: nothing started
@@ -213,8 +221,22 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const QString upgrader = UpgradeSettings::ProgramDir + "/Upgrader";
     ASSERT_TRUE(WriteAll(upgrader, Script(record)));
     QFile::setPermissions(upgrader, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString work = UpgradeSettings::WorkDir;
+    const QString elsewhere = root.path() + "/elsewhere";
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    if (t == T::OUTPUT_BLOCKED || t == T::FILE_LINKED || t == T::WORK_OPEN) {
+        ASSERT_EQ(mkdir(QFile::encodeName(work).constData(), 0700), 0);
+    }
+    if (t == T::WORK_OPEN)
+        chmod(QFile::encodeName(work).constData(), 0777);
     if (t == T::OUTPUT_BLOCKED)
-        QDir().mkpath(UpgradeSettings::WorkDir + "/version");
+        QDir().mkpath(work + "/version");
+    if (t == T::WORK_LINKED) {
+        ASSERT_TRUE(QFile::link(elsewhere, work));
+    }
+    if (t == T::FILE_LINKED) {
+        ASSERT_TRUE(QFile::link(elsewhere + "/planted", work + "/version"));
+    }
     if (t == T::PROGRAM_DIR_BLOCKED) {
         ASSERT_TRUE(WriteAll(root.path() + "/file", ""));
         UpgradeSettings::ProgramDir = root.path() + "/file/program";
@@ -222,7 +244,8 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const FileSizeLimit fileSizeLimit(t == T::FILE_SIZE_LIMIT);
     if (t == T::STALLED)
         UpgradeSettings::StallMs = 300;
-    UpgradeSettings::Url = t == T::NO_ADDRESS    ? QString()
+    const bool noAddress = t == T::NO_ADDRESS || t == T::NO_ADDRESS_DUE || t == T::NO_ADDRESS_APPLIED;
+    UpgradeSettings::Url = noAddress             ? QString()
                            : t == T::REMOTE_HTTP ? QStringLiteral("http://192.0.2.1/updates/")
                                                  : server.Url();
     if (t == T::FORCED)
@@ -230,9 +253,18 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     SwappingPrompt asked(t == T::SWAPPED ? UpgradeSettings::WorkDir + "/KxViewer" : QString());
     asked.answers = c.answers;
 
-    if (t == T::DUE || t == T::NOT_DUE) {
-        PrefGlobal::NextUpgradeCheck = QDateTime::currentDateTime().addSecs(t == T::DUE ? -1 : 3600);
+    if (t == T::DUE || t == T::NOT_DUE || t == T::NO_ADDRESS_DUE) {
+        PrefGlobal::NextUpgradeCheck = QDateTime::currentDateTime().addSecs(t == T::NOT_DUE ? 3600 : -1);
         KxvShell().StartUpdateCheck();
+    } else if (t == T::NO_ADDRESS_APPLIED) {
+        PrefGlobal::NextUpgradeCheck = QDateTime::currentDateTime().addSecs(-1);
+        PrefGlobal::AutoUpgrade = false;
+        PrefDialog preferences(window.get());
+        preferences.show();
+        QTest::mouseClick(preferences.General->AutoUpgrade, Qt::LeftButton);
+        ASSERT_TRUE(preferences.ApplyButton->isEnabled());
+        QTest::mouseClick(preferences.ApplyButton, Qt::LeftButton);
+        ASSERT_TRUE(PrefGlobal::AutoUpgrade);
     } else {
         window->RunUpgrade();
     }
@@ -251,24 +283,35 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
         const bool prefix = i < c.shown.size() && c.shown[i].endsWith('*');
         shown.push_back(prefix && call.text.startsWith(c.shown[i].chopped(1)) ? c.shown[i] : call.text);
     }
-    EXPECT_EQ(shown, c.shown);
+    std::vector<QString> expected = c.shown;
+    for (QString& text : expected)
+        text.replace("{work}", work);
+    EXPECT_EQ(shown, expected);
     EXPECT_TRUE(c.logged.isEmpty() || !LinesWith(c.logged.toStdString()).empty()) << c.logged.toStdString();
-    // Nothing half-fetched or refused stays behind in the work folder.
+    // Nothing half-fetched or refused stays behind in the work folder, and nothing is written through a link.
     if (c.started.isEmpty()) {
-        EXPECT_EQ(QDir(UpgradeSettings::WorkDir).entryList(QDir::Files), QStringList());
+        EXPECT_EQ(QDir(work).entryList(QDir::Files | QDir::NoSymLinks), QStringList());
     }
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     // The upgrader gets the package and the ini folder; the installer nothing.
     const QByteArray started = c.started != "UPGRADER"
                                    ? c.started
-                                   : QFile::encodeName(UpgradeSettings::WorkDir) + "/KxViewer\n" +
-                                         QByteArray(PrefGlobal::IniDir.c_str()) + '\n';
+                                   : QFile::encodeName(work) + "/KxViewer\n" + QByteArray(PrefGlobal::IniDir.c_str()) +
+                                         '\n' + QByteArray::number(package.size()) + '\n' +
+                                         QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + '\n';
     WaitUntil([&] { return !ReadAll(log).isEmpty(); }, started.isEmpty() ? 0 : 5000);
     EXPECT_EQ(ReadAll(log), started);
     if (c.answers == std::deque<QMessageBox::StandardButton>{NO}) {
         EXPECT_GT(PrefGlobal::NextUpgradeCheck, QDateTime::currentDateTime().addDays(6));
     }
-    if (t == T::NO_ADDRESS || t == T::REMOTE_HTTP || t == T::NOT_DUE) {
+    if (noAddress || t == T::REMOTE_HTTP || t == T::NOT_DUE || t == T::WORK_OPEN || t == T::WORK_LINKED ||
+        t == T::FILE_LINKED) {
         EXPECT_TRUE(server.requests.isEmpty());
+    }
+    // Without an address nothing is tried, so nothing failed either.
+    if (noAddress) {
+        EXPECT_TRUE(LinesWith(NO_SITE.toStdString()).empty());
+        EXPECT_TRUE(LinesWith("Version file error").empty());
     }
     // Due: the version file and its signature, and the package only when it is new.
     if (t == T::DUE) {
@@ -285,7 +328,17 @@ INSTANTIATE_TEST_SUITE_P(
     Servers, UpgradeFlow,
     testing::Values(
         UpdateCase{"UpToDateOverTls", "2.1.3993.2", {}, {UP_TO_DATE}, T::TLS},
-        UpdateCase{"NoAddress", NEW, {}, {NO_SITE}, T::NO_ADDRESS},
+        UpdateCase{"NoAddress", NEW, {}, {"This build has no update address: it cannot check for updates."},
+                   T::NO_ADDRESS},
+        UpdateCase{"NoAddressAtStart", NEW, {}, {}, T::NO_ADDRESS_DUE},
+        UpdateCase{"NoAddressOnApply", NEW, {}, {}, T::NO_ADDRESS_APPLIED},
+        // A work folder that someone else could reach into is not used.
+        UpdateCase{"WorkFolderOpenToAll", NEW, {}, {"The temporary folder {work} cannot be used: others may use it "
+                   "(mode 0777)"}, T::WORK_OPEN, "The temporary folder "},
+        UpdateCase{"WorkFolderIsALink", NEW, {}, {"The temporary folder {work} cannot be used: it is a symbolic link"},
+                   T::WORK_LINKED},
+        UpdateCase{"DownloadIsALink", NEW, {}, {"Unable to save the file {work}/version: a symbolic link is in its "
+                   "place."}, T::FILE_LINKED},
         UpdateCase{"PlainHttpToARemoteHost", NEW, {}, {NO_SITE}, T::REMOTE_HTTP,
                    "Upgrade address refused: http://192.0.2.1/updates/"},
         // Three parts are no version: nothing is fetched.

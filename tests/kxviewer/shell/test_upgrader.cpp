@@ -1,8 +1,12 @@
 // The upgrader program: waits for the viewer, replaces it, starts the new one.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include "httpfixture.h"
@@ -24,14 +28,20 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 
 TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
 {
-    // viewerMs: the viewer still runs this long, 0: none named; sourceThere: the downloaded file exists;
-    // arguments: how many are given; logged: a part of Upgrader.log.
-    struct Case { const char* name; int viewerMs; bool sourceThere; int arguments; int exitCode; const char* logged; }
+    enum Source { FRESH, MISSING, CHANGED, GROWN, LINKED };
+    // viewerMs: the viewer still runs this long, 0: none named; source: the downloaded file as the upgrader
+    // finds it (changed or grown after the viewer's check, or a link to the right bytes); arguments: how many
+    // are given, a negative count with a malformed hash; logged: parts of Upgrader.log around a '*'.
+    struct Case { const char* name; int viewerMs; Source source; int arguments; int exitCode; const char* logged; }
     cases[] = {
-        {"WaitsThenReplaces", 800, true, 2, 0, "Started "},
-        {"NoViewerRunning", 0, true, 2, 0, "Started "},
-        {"SourceMissing", 0, false, 2, 1, "Cannot copy "},
-        {"WrongArguments", 0, true, 1, 2, nullptr},
+        {"WaitsThenReplaces", 800, FRESH, 4, 0, "Started "},
+        {"NoViewerRunning", 0, FRESH, 4, 0, "Started "},
+        {"SourceMissing", 0, MISSING, 4, 1, "Cannot copy "},
+        {"ChangedAfterTheCheck", 0, CHANGED, 4, 1, "Package verification failed: SHA-256 "},
+        {"GrownAfterTheCheck", 0, GROWN, 4, 1, "Package verification failed: *bytes instead of "},
+        {"LinkNotFollowed", 0, LINKED, 4, 1, "Cannot copy "},
+        {"WithoutTheSignedHash", 0, FRESH, 2, 2, nullptr},
+        {"MalformedHash", 0, FRESH, -4, 2, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -43,8 +53,16 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
         WriteFile(program + "/KxViewer", "old");
         const QString marker = root.path() + "/restarted";
         const QByteArray fresh = "#!/bin/sh\necho restarted > " + QFile::encodeName(marker) + "\n";
-        if (c.sourceThere)
-            WriteFile(root.path() + "/KxViewer", fresh);
+        const QString source = root.path() + "/KxViewer";
+        QByteArray onDisk = fresh;
+        onDisk[12] = c.source == CHANGED ? 'X' : onDisk[12];
+        onDisk += c.source == GROWN ? "\n" : "";
+        if (c.source == LINKED) {
+            WriteFile(root.path() + "/elsewhere", fresh);
+            ASSERT_TRUE(QFile::link(root.path() + "/elsewhere", source));
+        } else if (c.source != MISSING) {
+            WriteFile(source, onDisk);
+        }
 
         QProcess viewer;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -53,9 +71,13 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
             ASSERT_TRUE(viewer.waitForStarted());
             environment.insert("KXV_VIEWER_PID", QString::number(viewer.processId()));
         }
+        QString hash = QCryptographicHash::hash(fresh, QCryptographicHash::Sha256).toHex();
+        if (c.arguments < 0)
+            hash.chop(1);
         QProcess upgrader;
         upgrader.setProcessEnvironment(environment);
-        upgrader.start(program + "/Upgrader", QStringList{root.path() + "/KxViewer", ini}.mid(0, c.arguments));
+        const QStringList arguments{source, ini, QString::number(fresh.size()), hash};
+        upgrader.start(program + "/Upgrader", arguments.mid(0, std::abs(c.arguments)));
         QElapsedTimer clock;
         clock.start();
         // The sleeping viewer is our child: reap it so that it really ends.
@@ -65,14 +87,21 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
         const bool replaced = c.exitCode == 0;
         EXPECT_GE(clock.elapsed(), c.viewerMs - 200);
         EXPECT_EQ(ReadFile(program + "/KxViewer"), replaced ? fresh : QByteArray("old"));
+        // Nothing is left half-copied; the package is gone once the upgrader took it up, and a link is
+        // removed without its target.
+        EXPECT_FALSE(QFile::exists(program + "/KxViewer.new"));
+        EXPECT_EQ(QFileInfo(source).isSymLink() || QFile::exists(source), c.exitCode == 2);
+        if (c.source == LINKED) {
+            EXPECT_EQ(ReadFile(root.path() + "/elsewhere"), fresh);
+        }
         if (replaced) {
             EXPECT_TRUE(QFile::permissions(program + "/KxViewer") & QFile::ExeOwner);
-            EXPECT_FALSE(QFile::exists(root.path() + "/KxViewer"));
             WaitUntil([&] { return !ReadFile(marker).isEmpty(); }, 5000);
             EXPECT_EQ(ReadFile(marker), "restarted\n");
         }
         const QByteArray log = ReadFile(ini + "/Upgrader.log");
-        EXPECT_TRUE(c.logged == nullptr || log.contains(c.logged)) << log.toStdString();
+        for (const QByteArray& part : QByteArray(c.logged).split('*'))
+            EXPECT_TRUE(log.contains(part)) << log.toStdString();
     }
 }
 

@@ -1,5 +1,8 @@
 // Comparison of documents and of Outline ranges in the external diff
 // program: the files handed over, their order, and every way it can fail.
+#include <sys/stat.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -195,6 +198,39 @@ TEST_F(Compare, FailuresAreToldAndOnlyRealOnes)
             EXPECT_EQ(doc->Prefs.ExportRowNumbColumn, 1);
             delete doc;
         }
+    }
+}
+
+// A work folder that someone else made first, or could reach into, is not
+// written to and not handed to the program; the message names it.
+TEST_F(Compare, WorkFolderOthersCanReachIsRefused)
+{
+    const QString elsewhere = Path("elsewhere");
+    const QByteArray folder = QFile::encodeName(work).chopped(1);
+    const struct { const char* what; std::function<void()> plant; std::string reason; } cases[] = {
+        {"open to all", [&] { mkdir(folder.constData(), 0700); chmod(folder.constData(), 0777); },
+         "others may use it (mode 0777)"},
+        {"a link to another folder", [&] { QDir().mkpath(elsewhere); QFile::link(elsewhere, work.chopped(1)); },
+         "it is a symbolic link"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TabTable* a = Doc("a.log", Ten);
+        TabTable* b = Doc("b.log", Ten);
+        Reset();
+        QFile::remove(work.chopped(1));
+        c.plant();
+        main->SetTabActive(a, false);
+        Mark(b);
+        a->CompareTabs();
+        const std::string expected = "The temporary folder " + QFile::encodeName(work).toStdString() +
+                                     " cannot be used: " + c.reason;
+        EXPECT_EQ(shell.info, Texts{expected});
+        EXPECT_TRUE(Arguments(300).isEmpty());
+        EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList());
+        EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files), QStringList());
+        delete a;
+        delete b;
     }
 }
 

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <set>
 #include <string>
 
 #include "tests/utils/osal/osal_fixtures.h"
 #include "utils/osal/fdir.h"
+#include "utils/osal/privatedir.h"
 
 using kxtest::Exists;
 using kxtest::KxCapture;
@@ -107,4 +109,96 @@ TEST(FdirRmDir, RemovesOnlyEmptyFolders)
     EXPECT_TRUE(Exists(dir / "full/f"));
     EXPECT_TRUE(
         capture.Has(ZmLib::KX_LEVEL_WARNING, "_rmdir(" + (dir / "full") + ") failed, error returned = -1"));
+}
+
+// The work folder is used only when nobody else could have made it or reach
+// into it. Another owner is simulated with the expected uid, so that the
+// cases hold for root as for any user.
+TEST(PrivateDir, MadeOrRefusedWithTheFolderNamed)
+{
+    const TempDir tmp;
+    const uid_t me = geteuid();
+    WriteFile(tmp / "victim.txt", "v");
+    ASSERT_EQ(mkdir((tmp / "victim").c_str(), 0700), 0);
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> plant; // what stands at the name first
+        uid_t owner;
+        std::string reason; // empty: usable
+    } cases[] = {
+        {"missing: made", [](const std::string&) {}, me, ""},
+        {"ours and closed", [](const std::string& d) { mkdir(d.c_str(), 0700); }, me, ""},
+        {"ours, narrower", [](const std::string& d) { mkdir(d.c_str(), 0500); }, me, ""},
+        {"open to the group", [](const std::string& d) { mkdir(d.c_str(), 0700); chmod(d.c_str(), 0750); }, me,
+         "others may use it (mode 0750)"},
+        {"open to everyone", [](const std::string& d) { mkdir(d.c_str(), 0700); chmod(d.c_str(), 01777); }, me,
+         "others may use it (mode 1777)"},
+        {"another user's", [](const std::string& d) { mkdir(d.c_str(), 0700); }, me + 1,
+         "it belongs to user " + std::to_string(me)},
+        {"a link to a folder", [&](const std::string& d) { symlink((tmp / "victim").c_str(), d.c_str()); }, me,
+         "it is a symbolic link"},
+        {"a dangling link", [&](const std::string& d) { symlink((tmp / "none").c_str(), d.c_str()); }, me,
+         "it is a symbolic link"},
+        {"a file", [](const std::string& d) { WriteFile(d, "f"); }, me, "it is not a folder"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = tmp / ("work" + std::to_string(n++)) + "/";
+        c.plant(dir.substr(0, dir.size() - 1));
+        const std::string got = ZmLib::EnsurePrivateDir(dir, c.owner);
+        EXPECT_EQ(got, c.reason.empty() ? "" : "The temporary folder " + dir + " cannot be used: " + c.reason);
+        EXPECT_EQ(ZmLib::IsPrivateDir(dir, c.owner), c.reason.empty());
+        struct stat st;
+        if (c.reason.empty()) {
+            ASSERT_EQ(lstat(dir.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 077, 0u);
+        }
+    }
+    // Nothing was made through the links.
+    EXPECT_FALSE(Exists(tmp / "none"));
+    EXPECT_EQ(kxtest::ReadFile(tmp / "victim.txt"), "v");
+    EXPECT_EQ(ZmLib::EnsurePrivateDir(tmp / "absent/work/"),
+              "The temporary folder " + (tmp / "absent/work/") + " cannot be used: No such file or directory");
+}
+
+// A file made in the work folder is new, private, and never reached through
+// a link that stands in its place.
+TEST(PrivateDir, FilesAreMadeAnewNeverThroughALink)
+{
+    const TempDir tmp;
+    WriteFile(tmp / "outside.txt", "keep");
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> plant;
+        std::string why; // empty: made
+    } cases[] = {
+        {"new", [](const std::string&) {}, ""},
+        {"an old download", [](const std::string& p) { WriteFile(p, "old bytes"); }, ""},
+        {"a link to the user's file", [&](const std::string& p) { symlink((tmp / "outside.txt").c_str(), p.c_str()); },
+         "a symbolic link is in its place"},
+        {"a dangling link", [&](const std::string& p) { symlink((tmp / "planted").c_str(), p.c_str()); },
+         "a symbolic link is in its place"},
+        {"a folder", [](const std::string& p) { mkdir(p.c_str(), 0700); }, "something else is in its place"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = tmp / ("file" + std::to_string(n++));
+        c.plant(path);
+        std::string why;
+        const int fd = ZmLib::CreatePrivateFile(path, why);
+        EXPECT_EQ(why, c.why);
+        EXPECT_EQ(fd >= 0, c.why.empty());
+        if (fd >= 0) {
+            EXPECT_EQ(write(fd, "new", 3), 3);
+            close(fd);
+            EXPECT_EQ(kxtest::ReadFile(path), "new");
+            struct stat st;
+            ASSERT_EQ(lstat(path.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0600u);
+        }
+    }
+    EXPECT_EQ(kxtest::ReadFile(tmp / "outside.txt"), "keep");
+    EXPECT_FALSE(Exists(tmp / "planted"));
 }
