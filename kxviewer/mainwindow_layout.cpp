@@ -25,9 +25,6 @@ namespace {
 
 const char SYSTEM_DOCK_NAME[] = "SystemDock";
 const char DEBUG_DOCK_NAME[] = "DockDebug";
-// A graph tab is saved as its document's path behind this: no file has
-// such a name, so it is never opened as a document of its own.
-const char GRAPH_PREFIX[] = "graph:";
 // Less of a window than this on a screen cannot be grabbed by the user.
 constexpr int MIN_VISIBLE_PIXELS = 32;
 // The fewest saved entries that hold a document besides the two panels.
@@ -99,8 +96,7 @@ void MainWindow::SaveDocks()
             entry.name = DEBUG_DOCK_NAME;
         } else if (auto* tab = qobject_cast<TabBase*>(dock); tab != nullptr && tab->Table != nullptr) {
             entry.name = tab->Table->Path();
-            if (tab->GraphState == TabBase::GRAPH_IS_GRAPH && !entry.name.empty())
-                entry.name = GRAPH_PREFIX + entry.name;
+            entry.graph = tab->GraphState == TabBase::GRAPH_IS_GRAPH ? 1 : 0;
         }
         if (entry.name.empty())
             continue;
@@ -134,8 +130,8 @@ void MainWindow::RestoreDocks(bool startup)
     std::vector<TabTable*> reopened;
     for (const DockEntry& entry : entries) {
         TearOffTabDock* dock = nullptr;
-        if (!startup && entry.name.rfind(GRAPH_PREFIX, 0) == 0) {
-            graphs.push_back(entry.name.substr(sizeof GRAPH_PREFIX - 1));
+        if (!startup && entry.graph != 0) {
+            graphs.push_back(entry.name);
             continue;
         }
         if (startup)
