@@ -301,6 +301,8 @@ void QSimpleGraph::PaintBands(QPainter& p)
     }
     const int markIn = markInTime_ == NO_MARK ? -1 : TimeToPixel(markInTime_);
     if (markIn >= 0) {
+        // One crisp pixel column, not two half-blended ones.
+        p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(selection_);
         p.drawLine(markIn, PlotRect.bottom(), markIn, PlotRect.top());
     }
