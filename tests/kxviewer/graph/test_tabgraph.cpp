@@ -39,12 +39,25 @@ constexpr int ACT_REMOVE_FILTER = 102;
 constexpr int ACT_REMOVE_SELECTION = 103;
 constexpr int ACT_SHOW_ALL = 104;
 
-// What a right click showed: how many menus were open at once, and the
+// What a right click showed: how many menus were open at once, the
 // entries (text, enabled; separators left out) of the one whose parent
-// was named.
+// was named, and how many menu requests reached the top window (which
+// opens its tool-bar menu for them).
 struct MenusSeen {
     int open = -1;
     std::vector<std::pair<std::string, bool>> entries;
+    int windowRequests = 0;
+};
+
+class MenuRequests : public QObject {
+public:
+    explicit MenuRequests(QWidget* window) { window->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::ContextMenu ? 1 : 0;
+        return false;
+    }
+    int count = 0;
 };
 
 // A right click through the window, as the platform delivers it (the
@@ -73,10 +86,12 @@ MenusSeen RightClick(QWidget* widget, const QPoint& at, QWidget* menuParent, con
         for (QMenu* menu : open)
             menu->close();
     });
+    const MenuRequests requests(widget->window());
     QWindow* window = widget->window()->windowHandle();
     QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, widget->mapTo(widget->window(), at));
     for (int waited = 0; seen.open < 0 && waited < 3000; waited += 20)
         QTest::qWait(20);
+    seen.windowRequests = requests.count;
     return seen;
 }
 
@@ -438,6 +453,7 @@ TEST_F(TabGraphTest, RightClickMenuBookmarksTheClickedPoint)
         const QPoint at(plot->TimeToPixel(c.at), plot->PlotRect.center().y());
         const MenusSeen seen = RightClick(plot, at, plot, QStringLiteral("Add bookmark here"));
         EXPECT_EQ(seen.open, 1) << "the graph's menu alone";
+        EXPECT_EQ(seen.windowRequests, 0) << "the window opens no menu of its own";
         EXPECT_TRUE(HasEntry(seen, "Add bookmark here"));
         std::set<int32_t> bookmarks;
         for (int32_t row = 0; row < tab->Table->RowCount(); ++row)
@@ -592,6 +608,7 @@ TEST_F(TabGraphTest, AuxTreeMenuOffersItsCommandsWhenTheyApply)
         ASSERT_TRUE(QTest::qWaitForWindowExposed(pane->Tree));
         const MenusSeen seen = RightClick(pane->Tree->viewport(), pane->Tree->visualItemRect(item).center(), pane);
         EXPECT_EQ(seen.open, 1);
+        EXPECT_EQ(seen.windowRequests, 0);
         std::vector<bool> enabled;
         for (const int id : {ACT_REMOVE_FILTER, ACT_REMOVE_SELECTION, ACT_HIDE_OTHERS, ACT_SHOW_ALL})
             for (const auto& entry : seen.entries)
