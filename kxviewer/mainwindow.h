@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QList>
 #include <QMessageBox>
@@ -118,6 +120,9 @@ public:
     // The last session is reopened only while "GlobalShowOnStartup" and
     // OpenInSavedWindows are both on.
     static bool ReopensSession();
+    // The saved graph tabs of documents (by path) made again from the
+    // documents reopened in this session.
+    static void RestoreGraphs(const std::vector<std::string>& paths, const std::vector<TabTable*>& reopened);
 
     QMainWindow* CreateSecondary() override;
     void SaveDocks() override;

@@ -96,6 +96,7 @@ void MainWindow::SaveDocks()
             entry.name = DEBUG_DOCK_NAME;
         } else if (auto* tab = qobject_cast<TabBase*>(dock); tab != nullptr && tab->Table != nullptr) {
             entry.name = tab->Table->Path();
+            entry.graph = tab->GraphState == TabBase::GRAPH_IS_GRAPH ? 1 : 0;
         }
         if (entry.name.empty())
             continue;
@@ -125,14 +126,22 @@ void MainWindow::RestoreDocks(bool startup)
     int64_t lastNumber = INT64_MIN;
     TearOffTabDock* last = nullptr;
     TearOffSecondary* secondary = nullptr;
+    std::vector<std::string> graphs;
+    std::vector<TabTable*> reopened;
     for (const DockEntry& entry : entries) {
         TearOffTabDock* dock = nullptr;
+        if (!startup && entry.graph != 0) {
+            graphs.push_back(entry.name);
+            continue;
+        }
         if (startup)
             dock = SameName(entry, SYSTEM_DOCK_NAME) ? SystemLogDock : SameName(entry, DEBUG_DOCK_NAME) ? DebugDock : nullptr;
         else if (ReopensSession() && QFileInfo::exists(QFile::decodeName(entry.name.c_str())))
             dock = OpenFile(QFile::decodeName(entry.name.c_str()), MainHost, -1, OPEN_PATTERNS_ONLY);
         if (dock == nullptr)
             continue;
+        if (auto* table = qobject_cast<TabTable*>(dock))
+            reopened.push_back(table);
         if (entry.windowNumber != window) {
             if (entry.windowNumber == 0)
                 ApplyWindowState(this, entry);
@@ -162,6 +171,20 @@ void MainWindow::RestoreDocks(bool startup)
         }
         lastNumber = entry.dockNumber;
         last = dock;
+    }
+    RestoreGraphs(graphs, reopened);
+}
+
+void MainWindow::RestoreGraphs(const std::vector<std::string>& paths, const std::vector<TabTable*>& reopened)
+{
+    // Each graph is made again from its reopened document, beside it; a
+    // graph whose document did not come back stays closed.
+    for (const std::string& path : paths) {
+        const auto owner = std::find_if(reopened.begin(), reopened.end(), [&path](TabTable* tab) {
+            return tab->GraphTab == nullptr && tab->Table != nullptr && tab->Table->Path() == path;
+        });
+        if (owner != reopened.end())
+            (*owner)->CreateGraph();
     }
 }
 

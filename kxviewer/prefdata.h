@@ -49,6 +49,8 @@ struct DockEntry {
     int32_t dockNumber = 0;
     int32_t tabNumber = 0;
     int32_t dockArea = 0;
+    // 1: the graph tab of the document named, made again from it.
+    int32_t graph = 0;
 };
 
 // The [Fonts] keys in file order.

@@ -31,6 +31,7 @@ const DockIntKey DOCK_INTS[] = {
     {"Dock_number", &DockEntry::dockNumber},
     {"Tab_number", &DockEntry::tabNumber},
     {"Dock_area", &DockEntry::dockArea},
+    {"Graph", &DockEntry::graph},
 };
 
 int32_t ReadNumber(const ZmLib::IniBase& ini, const char* section, const char* key)

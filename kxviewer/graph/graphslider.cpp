@@ -113,7 +113,7 @@ void GraphSlider::paintEvent(QPaintEvent* event)
     PlaceHandle(u);
     p.fillRect(QRect(groove_.x() + handleStart_, groove_.y() + 3, handleWidth_, groove_.height() - 7),
                graph_->TextColour());
-    p.setPen(Qt::magenta);
+    p.setPen(graph_->BookmarkColour());
     for (const GraphBookmark& b : graph_->Bookmarks()) {
         const int x = Offset(b.time, u);
         if (x < 0)

@@ -41,6 +41,9 @@ QSimpleGraph::QSimpleGraph(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
+    // The right press opens the graph's own menu: the tab's window must
+    // not open its tool-bar menu over it.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     setMouseTracking(true);
     connect(&blinkTimer_, &QTimer::timeout, this, &QSimpleGraph::tick);
     blinkTimer_.start(BLINK_MS);
@@ -103,9 +106,8 @@ void QSimpleGraph::SetMarkOut(int64_t time, int32_t row)
     Invalidate();
 }
 
-void QSimpleGraph::SetColours(const QColor& background, const QColor& selection, const QColor& bookmark)
+void QSimpleGraph::SetColours(const QColor& selection, const QColor& bookmark)
 {
-    background_ = QBrush(background);
     selection_ = selection;
     bookmark_ = bookmark;
     Invalidate();
@@ -169,7 +171,9 @@ void QSimpleGraph::PaintPlot()
 {
     if (plot_.size() != size())
         plot_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
-    plot_.fill(Qt::transparent);
+    // The widget paints opaquely: the corners outside the rounded
+    // background show the window colour, never what the buffer held.
+    plot_.fill(palette().color(QPalette::Window));
     plotValid_ = true;
     lines_.clear();
     levelRows_.clear();
@@ -297,6 +301,8 @@ void QSimpleGraph::PaintBands(QPainter& p)
     }
     const int markIn = markInTime_ == NO_MARK ? -1 : TimeToPixel(markInTime_);
     if (markIn >= 0) {
+        // One crisp pixel column, not two half-blended ones.
+        p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(selection_);
         p.drawLine(markIn, PlotRect.bottom(), markIn, PlotRect.top());
     }

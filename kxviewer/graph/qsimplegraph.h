@@ -129,7 +129,10 @@ public:
     void SetMarkOut(int64_t time, int32_t row);
     int64_t MarkIn() const { return markInTime_; }
     int64_t MarkOut() const { return markOutTime_; }
-    void SetColours(const QColor& background, const QColor& selection, const QColor& bookmark);
+    // The background follows the owner (SetBackColor).
+    void SetColours(const QColor& selection, const QColor& bookmark);
+    QColor SelectionColour() const { return selection_; }
+    QColor BookmarkColour() const { return bookmark_; }
     QColor TextColour() const { return textPen_.color(); }
     void SetGrid(bool grid);
     // Set by the blink; the next paint draws only the cursor over the plot.
@@ -163,7 +166,6 @@ public slots:
     void AddStrangeSelection(int WkStartRow, int WkEndRow);
     void DoBack();
     void GoToCursorPos();
-    void AddBookmarkAtMouse();
     void AddBookmarkAtCurrent();
     void AddBookmark(qint64 bookmark_value);
     bool CheckBookmark(qint64 bookmark_value);
@@ -269,7 +271,7 @@ private:
     int32_t markOutRow_ = 0;
     QBrush background_{QColor(64, 64, 64)};
     QColor selection_{0, 0, 255};
-    QColor bookmark_{0, 255, 255};
+    QColor bookmark_{255, 0, 255};
     QPen gridPen_{QColor(128, 128, 128)};
     QPen textPen_{QColor(244, 177, 41)};
     QPen framePen_{QColor(192, 192, 192)};

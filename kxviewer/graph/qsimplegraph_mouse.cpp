@@ -375,8 +375,13 @@ void QSimpleGraph::ShowContextMenu(const QPoint& global)
         auto addOrRemove = [](bool has) { return has ? QStringLiteral("Remove ") : QStringLiteral("Add "); };
         if (QAction* cursor = add(GraphOwner::ACT_BOOKMARK_AT_CURSOR))
             cursor->setText(addOrRemove(CheckBookmark(cursorTime_)) + QStringLiteral("bookmark at cursor"));
-        if (QAction* here = add(GraphOwner::ACT_BOOKMARK))
-            here->setText(addOrRemove(CheckBookmark(TimeAt(mousePoint_.x()))) + QStringLiteral("bookmark here"));
+        // The document's bookmark action toggles the cursor row; this entry
+        // acts on the record nearest the clicked point.
+        const int64_t here = TimeAt(mousePoint_.x());
+        QAction* bookmark = owner_->Action(GraphOwner::ACT_BOOKMARK);
+        QAction* atPoint = menu->addAction(bookmark ? bookmark->icon() : QIcon(),
+                                           addOrRemove(CheckBookmark(here)) + QStringLiteral("bookmark here"));
+        connect(atPoint, &QAction::triggered, this, [this, here] { AddBookmark(here); });
         menu->addSeparator();
         const bool stops = owner_->HasVisibleBookmarks();
         for (int id : {GraphOwner::ACT_PREVIOUS_STOP, GraphOwner::ACT_NEXT_STOP})

@@ -197,7 +197,9 @@ void QSimpleGraph::CenterOnPos(int64_t t)
     if (ifTimeInsideScreen(t))
         return;
     const GraphPair window = VisibleX();
-    ScrollBy(int64_t(uint64_t(t) - window.Span() / 2 - uint64_t(window.min)));
+    // Following the cursor is no view of the user's own: Back must not
+    // come back here.
+    ScrollBy(int64_t(uint64_t(t) - window.Span() / 2 - uint64_t(window.min)), false);
 }
 
 void QSimpleGraph::GoToCursorPos() { CenterOnPos(cursorTime_); }
@@ -479,8 +481,6 @@ bool QSimpleGraph::AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const
         return false;
     }
 }
-
-void QSimpleGraph::AddBookmarkAtMouse() { AddBookmark(TimeAt(mousePoint_.x())); }
 
 void QSimpleGraph::AddBookmarkAtCurrent() { AddBookmark(cursorTime_); }
 

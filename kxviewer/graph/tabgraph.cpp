@@ -94,18 +94,21 @@ TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), o
     layout->addWidget(graph_, 1);
     layout->addWidget(slider_);
     setCentralWidget(central);
+    ShowColours();
     ShowModel();
 
     if (QTimer* idle = owner.IdleTimer())
         connect(idle, &QTimer::timeout, this, &TabGraph::idleProcess);
     // The colours chosen here are the table tab's too.
-    for (QAction* colour : {Actions[TACT_COLOR_SELECTION], Actions[TACT_COLOR_HIGHLIGHT]})
+    for (QAction* colour : {Actions[TACT_COLOR_SELECTION], Actions[TACT_COLOR_HIGHLIGHT], Actions[TACT_COLOR_BOOKMARK]})
         if (colour)
             colour->disconnect(this);
     if (QAction* colour = Actions[TACT_COLOR_SELECTION])
         connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Selection);
     if (QAction* colour = Actions[TACT_COLOR_HIGHLIGHT])
         connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Highlight);
+    if (QAction* colour = Actions[TACT_COLOR_BOOKMARK])
+        connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Bookmark);
     if (QAction* panels = Actions[TACT_SIDE_PANELS])
         panels->trigger();
 }
@@ -263,6 +266,7 @@ void TabGraph::ShowTableMarks()
 
 void TabGraph::idleProcess()
 {
+    FollowOwnerColours();
     if (Table->NumSelected != LastNumSelected || Table->Bookmarks().Length() != LastNumBookmarks)
         RefreshOutlineTable();
     if (Table->NumSelected != marksSelected_ || Table->Bookmarks().Length() != marksBookmarks_)
@@ -411,6 +415,7 @@ void TabGraph::PrefChooseColor4Selection()
     owner_->Prefs.ColorSelect = Prefs.ColorSelect;
     if (QAction* select = owner_->Actions[TACT_SELECT])
         select->setIcon(Actions[TACT_SELECT] ? Actions[TACT_SELECT]->icon() : QIcon());
+    ShowColours();
     RepaintGraph();
 }
 
@@ -422,5 +427,17 @@ void TabGraph::PrefChooseColor4Highlight()
     owner_->Prefs.ColorHighlight = Prefs.ColorHighlight;
     if (QAction* highlight = owner_->Actions[TACT_HIGHLIGHT])
         highlight->setIcon(Actions[TACT_HIGHLIGHT] ? Actions[TACT_HIGHLIGHT]->icon() : QIcon());
+    owner_->UpdateBase();
+}
+
+void TabGraph::PrefChooseColor4Bookmark()
+{
+    TabBase::PrefChooseColor4Bookmark();
+    ShowColours();
+    if (!owner_)
+        return;
+    owner_->Prefs.ColorBookmark = Prefs.ColorBookmark;
+    if (QAction* bookmark = owner_->Actions[TACT_BOOKMARK])
+        bookmark->setIcon(Actions[TACT_BOOKMARK] ? Actions[TACT_BOOKMARK]->icon() : QIcon());
     owner_->UpdateBase();
 }

@@ -101,6 +101,7 @@ public slots:
     // The selection and highlight colours go to the table tab too.
     void PrefChooseColor4Selection();
     void PrefChooseColor4Highlight();
+    void PrefChooseColor4Bookmark();
     void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items) override;
     void ShiftGraphTime(int64_t by) override;
     void DetachGraph() override;
@@ -116,6 +117,10 @@ private:
     void ShowTableMarks();
     // The colour button's icon: its action's over the background colour.
     void PaintColourButton();
+    // The plot in the document's selection, bookmark and background colours.
+    void ShowColours();
+    // Colours changed on the table tab come here too.
+    void FollowOwnerColours();
     // The owner forgets this graph: its state and its link (and, with
     // updateOwner, its actions follow).
     void Unlink(bool updateOwner);

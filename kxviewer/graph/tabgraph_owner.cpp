@@ -16,6 +16,7 @@
 #include "kxviewer/graph/tabgraph.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
 
 namespace {
@@ -163,7 +164,35 @@ bool TabGraph::BackgroundButtonChecked() const { return colourButton_ && colourB
 void TabGraph::SetGraphBackground(const QColor& colour)
 {
     Prefs.ColorGraphBg = uint32_t(colour.rgb()) & 0xFFFFFF;
+    // Kept with the table tab's, so that following its colours keeps this.
+    if (owner_)
+        owner_->Prefs.ColorGraphBg = Prefs.ColorGraphBg;
     PaintColourButton();
+}
+
+void TabGraph::ShowColours()
+{
+    graph_->SetColours(RgbWord(Prefs.ColorSelect), RgbWord(Prefs.ColorBookmark));
+    graph_->SetBackColor();
+    PaintColourButton();
+}
+
+void TabGraph::FollowOwnerColours()
+{
+    if (!owner_)
+        return;
+    bool changed = false;
+    for (uint32_t PrefTabTable::*colour : {&PrefTabTable::ColorSelect, &PrefTabTable::ColorHighlight,
+                                           &PrefTabTable::ColorBookmark, &PrefTabTable::ColorGraphBg}) {
+        changed = changed || Prefs.*colour != owner_->Prefs.*colour;
+        Prefs.*colour = owner_->Prefs.*colour;
+    }
+    if (!changed)
+        return;
+    for (int id : {TACT_SELECT, TACT_HIGHLIGHT, TACT_BOOKMARK})
+        if (Actions[id] && owner_->Actions[id])
+            Actions[id]->setIcon(owner_->Actions[id]->icon());
+    ShowColours();
 }
 
 void TabGraph::ShowStatus(const QString& text) { KxvShell().ShowStatus(text); }

@@ -22,6 +22,10 @@
 namespace {
 constexpr int ACT_QUICK_FILTER = 89;
 constexpr int ACT_QUICK_SELECTION = 90;
+constexpr int ACT_HIDE_ON_GRAPH = 101;
+constexpr int ACT_REMOVE_FILTER = 102;
+constexpr int ACT_REMOVE_SELECTION = 103;
+constexpr int ACT_SHOW_ALL_ON_GRAPH = 104;
 constexpr int ACT_CUSTOM_FIND = 86;
 constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 
@@ -31,6 +35,14 @@ const char NodeBlanks[] = "   ";
 QString FromBytes(const char* text)
 {
     return QString::fromLocal8Bit(text);
+}
+
+void AddEnabled(QMenu& menu, QAction* action, bool enabled)
+{
+    if (!action)
+        return;
+    action->setEnabled(enabled);
+    menu.addAction(action);
 }
 } // namespace
 
@@ -206,12 +218,17 @@ void PaneDocks::customMenuRequested(const QPoint& pos)
         menu.addAction(find);
     }
     menu.addSeparator();
-    if (QAction* filter = Actions[ACT_QUICK_FILTER]) {
-        filter->setEnabled(!Table->FilterOn);
-        menu.addAction(filter);
-    }
+    AddEnabled(menu, Actions[ACT_QUICK_FILTER], !Table->FilterOn);
     if (QAction* selection = Actions[ACT_QUICK_SELECTION])
         menu.addAction(selection);
+    menu.addSeparator();
+    AddEnabled(menu, Actions[ACT_REMOVE_FILTER], Table->FilterOn);
+    AddEnabled(menu, Actions[ACT_REMOVE_SELECTION], Table->NumSelected > 0);
+    menu.addSeparator();
+    // The threads on the graph: only while one is open.
+    const bool graph = Tab->GraphState != TabBase::GRAPH_NONE;
+    AddEnabled(menu, Actions[ACT_HIDE_ON_GRAPH], graph);
+    AddEnabled(menu, Actions[ACT_SHOW_ALL_ON_GRAPH], graph);
     menu.addSeparator();
     if (QAction* collapse = Tab->Actions[ACT_COLLAPSE_ON_REDRAW])
         menu.addAction(collapse);

@@ -144,10 +144,17 @@ bool WriteBoth(const TabTable& a, const QString& pathA, const Spans& spansA, con
     return errorA.isEmpty() && errorB.isEmpty();
 }
 
-// A marked dock as a table document; null for anything else.
+// A marked dock as a table document (a graph stands for the table tab it
+// was made from); null for anything else.
 TabTable* TableOf(TearOffTabDock* dock)
 {
-    return qobject_cast<TabTable*>(dock);
+    if (auto* table = qobject_cast<TabTable*>(dock))
+        return table;
+    if (dock && TearOffMain::Me)
+        for (TearOffTabDock* other : TearOffMain::Me->Docks)
+            if (auto* table = qobject_cast<TabTable*>(other); table && table->GraphTab == dock)
+                return table;
+    return nullptr;
 }
 
 } // namespace

@@ -24,6 +24,7 @@ const QColor SCHEME[] = {QColor(0, 255, 0), QColor(255, 0, 0), QColor(0, 160, 25
 const QColor BACKGROUND(64, 64, 64);
 const QColor BAND(0, 0, 200);
 const QColor HANDLE(244, 177, 41);
+const QColor DOCUMENT_BOOKMARK(0, 128, 0), DOCUMENT_SELECTION(200, 100, 0);
 
 QColor SchemeColour(int32_t i) { return SCHEME[i % 3]; }
 
@@ -33,17 +34,21 @@ struct Rec { int64_t time; int32_t thread; int64_t nest; bool leave; };
 struct Scene {
     explicit Scene(const std::vector<Rec>& records, int width = 800)
     {
+        Rebuild(records);
+        graph.resize(width, 500);
+        const GraphPair full = model.TimeRange();
+        slider = new GraphSlider(full.min, full.max, &graph, &graph);
+        slider->resize(width, GraphSlider::HEIGHT);
+        graph.SetSlider(slider);
+    }
+    void Rebuild(const std::vector<Rec>& records)
+    {
         GraphPointBuilder points;
         uint32_t row = 0;
         for (const Rec& r : records)
             points.Add(r.time, 100 + uint64_t(r.thread), r.thread, r.nest, r.leave, row++);
         model.Build(points, {100, 101, 102}, nullptr, SchemeColour);
-        graph.resize(width, 500);
         graph.SetModel(&model);
-        const GraphPair full = model.TimeRange();
-        slider = new GraphSlider(full.min, full.max, &graph, &graph);
-        slider->resize(width, GraphSlider::HEIGHT);
-        graph.SetSlider(slider);
     }
     QImage Grab() { return graph.grab().toImage(); }
     QImage GrabSlider() { return slider->grab().toImage(); }
@@ -99,11 +104,25 @@ TEST(GraphWidget, PixelsOfThePlotAndTheSlider)
         {"no plot width draws no lines", [](Scene& s) { s.graph.resize(40, 500); }, false,
          fixed(QRect(0, 0, 40, 500)), SCHEME[0], false},
         {"bookmark lines over the grid", [](Scene& s) { s.graph.SetBookmarks({{1700, 3}, {1702, 4}, {1700, 3}}); },
-         false, [](Scene& s) { return QRect(s.At(1700, 4).x(), s.At(1700, 4).y() - 20, 1, 40); }, Qt::cyan, true},
+         false, [](Scene& s) { return QRect(s.At(1700, 4).x(), s.At(1700, 4).y() - 20, 1, 40); }, Qt::magenta, true},
+        {"bookmark lines in the document's colour",
+         [](Scene& s) { s.graph.SetColours(Qt::blue, DOCUMENT_BOOKMARK); s.graph.SetBookmarks({{1700, 3}}); }, false,
+         [](Scene& s) { return QRect(s.At(1700, 4).x(), s.At(1700, 4).y() - 20, 1, 40); }, DOCUMENT_BOOKMARK, true},
+        {"a mark-in line in the document's selection colour",
+         [](Scene& s) { s.graph.SetColours(DOCUMENT_SELECTION, Qt::magenta); s.graph.SetMarkIn(1700, 3); }, false,
+         [](Scene& s) { return QRect(s.At(1700, 4).x(), (s.At(1700, 4).y() + s.At(1700, 5).y()) / 2, 1, 1); },
+         DOCUMENT_SELECTION, true},
+        {"a line below level 0 is drawn at 0",
+         [](Scene& s) { s.Rebuild({{1000, 0, -3, false}, {1500, 0, -2, false}, {2400, 0, -1, false}}); }, false,
+         [](Scene& s) { return QRect(s.At(1200, 0), QSize(1, 1)); }, SCHEME[0], true},
         {"handle", none, true, [](Scene& s) { return QRect(s.slider->Groove().x() + 20, 5, 1, 1); }, HANDLE, true},
         {"magenta bookmark ticks", [](Scene& s) { s.graph.SetBookmarks({{1700, 3}}); }, true,
          [](Scene& s) { return QRect(s.slider->Groove().x() + s.slider->Groove().width() / 2 - 3, 5, 4, 5); },
          Qt::magenta, true},
+        {"bookmark ticks in the document's colour",
+         [](Scene& s) { s.graph.SetColours(Qt::blue, DOCUMENT_BOOKMARK); s.graph.SetBookmarks({{1700, 3}}); }, true,
+         [](Scene& s) { return QRect(s.slider->Groove().x() + s.slider->Groove().width() / 2 - 3, 5, 4, 5); },
+         DOCUMENT_BOOKMARK, true},
         {"a groove of no width draws the background only", [](Scene& s) { s.slider->resize(8, GraphSlider::HEIGHT); },
          true, fixed(QRect(0, 0, 8, GraphSlider::HEIGHT)), HANDLE, false}};
     for (const auto& c : cases) {
@@ -118,6 +137,34 @@ TEST(GraphWidget, PixelsOfThePlotAndTheSlider)
             EXPECT_EQ(found, area.width() * area.height()) << image.pixelColor(area.topLeft()).name().toStdString();
         else
             EXPECT_EQ(found, 0);
+    }
+}
+
+// The widget paints opaquely: every pixel is its own, whatever the buffer
+// it paints into held before (the corners outside its rounded background
+// too).
+TEST(GraphWidget, EveryPixelIsPainted)
+{
+    const struct { const char* name; std::function<void(Scene&)> setup; } cases[] = {
+        {"lines, bands and marks", [](Scene& s) { s.graph.SetBands({{1250, 1350, BAND.rgb()}}); s.graph.SetMarkIn(1500, 2); }},
+        {"a window of one instant", [](Scene& s) { s.graph.SetRange(1500, 1500, 0, 6, true, false); }},
+        {"no plot width", [](Scene& s) { s.graph.resize(40, 500); }}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene(TWO_THREADS);
+        c.setup(scene);
+        std::vector<QImage> images;
+        for (const QColor& before : {QColor(Qt::red), QColor(Qt::blue)}) {
+            QImage image(scene.graph.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(before);
+            scene.graph.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+            images.push_back(image);
+        }
+        int differing = 0;
+        for (int y = 0; y < images[0].height(); ++y)
+            for (int x = 0; x < images[0].width(); ++x)
+                differing += images[0].pixel(x, y) != images[1].pixel(x, y) ? 1 : 0;
+        EXPECT_EQ(differing, 0);
     }
 }
 

@@ -1,17 +1,23 @@
 // The graph document over a table tab: its build and progress dialog, the
 // refusals of both tabs while it is open, closing in either order, Time0,
-// and hiding threads from the aux tree.
+// hiding threads from the aux tree, its menus, colours, back history and
+// comparison.
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <QAction>
+#include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include "kxviewer/graph/cgraphelement.h"
 #include "kxviewer/graph/graphpointbuilder.h"
@@ -20,6 +26,8 @@
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
+#include "tearoffwidget/tearofftabbar.h"
+#include "tearoffwidget/tearofftabwidget.h"
 #include "tests/kxviewer/table/tabletabenv.h"
 
 namespace {
@@ -27,7 +35,70 @@ namespace {
 using tabtest::Contains;
 
 constexpr int ACT_HIDE_OTHERS = 101;
+constexpr int ACT_REMOVE_FILTER = 102;
+constexpr int ACT_REMOVE_SELECTION = 103;
 constexpr int ACT_SHOW_ALL = 104;
+
+// What a right click showed: how many menus were open at once, the
+// entries (text, enabled; separators left out) of the one whose parent
+// was named, and how many menu requests reached the top window (which
+// opens its tool-bar menu for them).
+struct MenusSeen {
+    int open = -1;
+    std::vector<std::pair<std::string, bool>> entries;
+    int windowRequests = 0;
+};
+
+class MenuRequests : public QObject {
+public:
+    explicit MenuRequests(QWidget* window) { window->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::ContextMenu ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
+// A right click through the window, as the platform delivers it (the
+// press, then the context-menu event). The entry named choose of the
+// menu of menuParent is triggered; then every menu is closed.
+MenusSeen RightClick(QWidget* widget, const QPoint& at, QWidget* menuParent, const QString& choose = QString())
+{
+    MenusSeen seen;
+    QTimer::singleShot(50, [&] {
+        QList<QMenu*> open;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* menu = qobject_cast<QMenu*>(top); menu && menu->isVisible())
+                open << menu;
+        seen.open = open.size();
+        for (QMenu* menu : open) {
+            if (menu->parentWidget() != menuParent)
+                continue;
+            for (QAction* action : menu->actions()) {
+                if (action->isSeparator())
+                    continue;
+                seen.entries.emplace_back(action->text().toStdString(), action->isEnabled());
+                if (action->text() == choose)
+                    action->trigger();
+            }
+        }
+        for (QMenu* menu : open)
+            menu->close();
+    });
+    const MenuRequests requests(widget->window());
+    QWindow* window = widget->window()->windowHandle();
+    QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, widget->mapTo(widget->window(), at));
+    for (int waited = 0; seen.open < 0 && waited < 3000; waited += 20)
+        QTest::qWait(20);
+    seen.windowRequests = requests.count;
+    return seen;
+}
+
+bool HasEntry(const MenusSeen& seen, const std::string& text)
+{
+    return std::any_of(seen.entries.begin(), seen.entries.end(), [&text](const auto& e) { return e.first == text; });
+}
 
 // Status, System Log and boxes recorded; progress dialogs over the window.
 class GraphShell : public tabtest::StatusRecorder {
@@ -344,6 +415,207 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
         chosen.removeDuplicates();
         chosen.sort();
         EXPECT_EQ(chosen, c.items);
+    }
+}
+
+// A right click on the plot opens the graph's own menu, alone; its "Add
+// bookmark here" acts on the record at the clicked point, not on the
+// cursor row, and asks which neighbour takes it between two records.
+TEST_F(TabGraphTest, RightClickMenuBookmarksTheClickedPoint)
+{
+    // Records every 10 units; the view one unit a pixel. answer: to the
+    // question, when one is asked.
+    const struct {
+        const char* name; int64_t at; QMessageBox::StandardButton answer; std::set<int32_t> bookmarks; bool asked;
+    } cases[] = {
+        {"on a record", 60, QMessageBox::NoButton, {6}, false},
+        {"between records: to the right", 65, QMessageBox::No, {7}, true},
+        {"between records: cancelled", 65, QMessageBox::Cancel, {}, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = OpenTimes({At(100, 1), At(110, 1), At(120, 1), At(130, 1), At(140, 1), At(150, 1),
+                                   At(160, 1), At(170, 1), At(180, 1), At(190, 1)});
+        tab->SetCurrentPosition(0);
+        TabGraph* graph = CreateGraph(tab);
+        QSimpleGraph* plot = graph->Graph();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(plot));
+        // One unit a pixel; the plot's width follows the labels of the window.
+        for (int i = 0; i < 5 && plot->XUnitsPerPixel != 1.0; ++i) {
+            plot->SetRange(0, plot->PlotRect.width(), plot->VisibleY().min, plot->VisibleY().max, true, false);
+            plot->SetZoomed(true);
+            plot->grab();
+            plot->UpdateScale();
+        }
+        ASSERT_EQ(plot->XUnitsPerPixel, 1.0);
+        prompt.asked.clear();
+        prompt.answers.clear();
+        prompt.answers << c.answer;
+        const QPoint at(plot->TimeToPixel(c.at), plot->PlotRect.center().y());
+        const MenusSeen seen = RightClick(plot, at, plot, QStringLiteral("Add bookmark here"));
+        EXPECT_EQ(seen.open, 1) << "the graph's menu alone";
+        EXPECT_EQ(seen.windowRequests, 0) << "the window opens no menu of its own";
+        EXPECT_TRUE(HasEntry(seen, "Add bookmark here"));
+        std::set<int32_t> bookmarks;
+        for (int32_t row = 0; row < tab->Table->RowCount(); ++row)
+            if (tab->Table->GetRecord(row)->bookmark)
+                bookmarks.insert(row);
+        EXPECT_EQ(bookmarks, c.bookmarks);
+        ASSERT_EQ(prompt.asked.size(), c.asked ? 1 : 0);
+        if (c.asked) {
+            EXPECT_EQ(prompt.asked[0].title, "Nearest record is far from here!");
+        }
+        CloseTab(tab);
+    }
+}
+
+// Back walks the history however far the cursor lies from the view it
+// restores: following the cursor adds no view to go back to.
+TEST_F(TabGraphTest, BackWalksTheHistoryWhenTheCursorIsOutOfView)
+{
+    auto* table = new KxTable(nullptr, "steps", PrefKxTable::Default());
+    for (uint64_t i = 0; i <= 100; ++i)
+        table->AppendRecord(At(100 + 10 * i, 1).Build());
+    TabTable* tab = Relative(Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT));
+    tab->SetCurrentPosition(0);
+    TabGraph* graph = CreateGraph(tab);
+    QSimpleGraph* plot = graph->Graph();
+    ASSERT_EQ(TearOffMain::CurrentDock, graph);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(plot));
+    plot->grab(); // laid out
+    const QPoint centre = plot->PlotRect.center();
+    for (int i = 0; i < 3; ++i) { // zoomed in on the middle, the cursor at 0 left out
+        QWheelEvent wheel(centre, plot->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(plot, &wheel);
+    }
+    ASSERT_GT(plot->VisibleX().min, 0);
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, centre);
+    ASSERT_EQ(plot->BackCount(), 4);
+    ASSERT_NE(plot->CursorRow(), 0);
+    for (int left = 3; left >= 0; --left) {
+        graph->Actions[TACT_JUMP_BACK]->trigger();
+        EXPECT_EQ(plot->BackCount(), left);
+    }
+    EXPECT_EQ(plot->CursorTime(), 0);
+    EXPECT_EQ(plot->VisibleX().min, plot->FullX().min);
+    EXPECT_EQ(plot->VisibleX().max, plot->FullX().max);
+    EXPECT_EQ(tab->Table->CurRow(), 0);
+}
+
+// The plot draws in the document's colours, those it opened with and
+// those chosen later on either tab.
+TEST_F(TabGraphTest, GraphDrawsInTheDocumentsColours)
+{
+    enum class Chosen { AtOpening, OnTheGraph, OnTheTable };
+    const QColor bookmark(0, 150, 0), selection(0x10, 0x20, 0x30);
+    for (const Chosen chosen : {Chosen::AtOpening, Chosen::OnTheGraph, Chosen::OnTheTable}) {
+        SCOPED_TRACE(int(chosen));
+        TabTable* tab = OpenTimes({At(100, 1), At(200, 1), At(300, 2), At(400, 1), At(500, 2)});
+        if (chosen == Chosen::AtOpening) {
+            tab->Prefs.ColorBookmark = uint32_t(bookmark.rgb()) & 0xFFFFFF;
+            tab->Prefs.ColorSelect = uint32_t(selection.rgb()) & 0xFFFFFF;
+        }
+        TabGraph* graph = CreateGraph(tab);
+        if (chosen != Chosen::AtOpening) {
+            TabBase* on = chosen == Chosen::OnTheGraph ? static_cast<TabBase*>(graph) : tab;
+            prompt.colors << bookmark << selection;
+            on->Actions[TACT_COLOR_BOOKMARK]->trigger();
+            on->Actions[TACT_COLOR_SELECTION]->trigger();
+            graph->idleProcess();
+        }
+        graph->SetBookmark(2, true);
+        QSimpleGraph* plot = graph->Graph();
+        EXPECT_EQ(plot->BookmarkColour(), bookmark);
+        EXPECT_EQ(plot->SelectionColour(), selection);
+        EXPECT_EQ(tab->Prefs.ColorBookmark, graph->Prefs.ColorBookmark);
+        const QImage image = plot->grab().toImage();
+        const int x = plot->TimeToPixel(200);
+        int drawn = 0;
+        for (int y = plot->PlotRect.top(); y <= plot->PlotRect.bottom(); ++y)
+            drawn += image.pixelColor(x, y) == bookmark ? 1 : 0;
+        EXPECT_GT(drawn, plot->PlotRect.height() / 2) << "the bookmark's line";
+        CloseTab(tab);
+    }
+}
+
+// A marked graph tab, or a current one, stands for its table tab.
+TEST_F(TabGraphTest, ComparingWithAGraphComparesItsTable)
+{
+    QTemporaryDir work;
+    const std::string savedDir = PrefGlobal::TempWorkDir, savedProgram = PrefGlobal::CompareProgramm;
+    PrefGlobal::TempWorkDir = QFile::encodeName(work.path() + QStringLiteral("/")).toStdString();
+    PrefGlobal::CompareProgramm.clear();
+    for (const bool graphMarked : {true, false}) {
+        SCOPED_TRACE(graphMarked ? "graph marked" : "graph current");
+        QDir(work.path()).removeRecursively();
+        TabTable* withGraph = OpenTimes({At(100, 1), At(200, 1)});
+        TabGraph* graph = CreateGraph(withGraph);
+        auto* other = new KxTable(nullptr, "other", PrefKxTable::Default());
+        other->AppendRecord(At(5, 1).Build());
+        TabTable* plain = Show(other, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+        TabBase* marked = graphMarked ? static_cast<TabBase*>(graph) : plain;
+        TabBase* current = graphMarked ? static_cast<TabBase*>(plain) : graph;
+        main->SetTabActive(current, false);
+        TearOffTabBar* bar = marked->TabWidget->TabBar;
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::ControlModifier,
+                          bar->tabRect(marked->TabWidget->indexOf(marked)).center());
+        ASSERT_EQ(main->MarkedDocks().size(), 1);
+        graphShell.Clear();
+        current->Actions[TACT_COMPARE_TABS]->trigger();
+        EXPECT_FALSE(Contains(graphShell.status, "Only table documents can be compared"));
+        EXPECT_EQ(graphShell.info, std::vector<std::string>{"External diff program is not set"});
+        for (const char* file : {"memory.txt", "other.txt"})
+            EXPECT_TRUE(QFile::exists(work.path() + QStringLiteral("/") + QLatin1String(file))) << file;
+        main->ClearDragSelection();
+        CloseTab(plain);
+        CloseTab(withGraph);
+    }
+    PrefGlobal::TempWorkDir = savedDir;
+    PrefGlobal::CompareProgramm = savedProgram;
+}
+
+// The aux-tree pane's menu offers removing the filter and the selection
+// while there is one, and the threads on the graph while one is open.
+TEST_F(TabGraphTest, AuxTreeMenuOffersItsCommandsWhenTheyApply)
+{
+    enum class State { Plain, Filtered, GraphAndSelection, OnTheGraph };
+    // enabled: Remove Filter, Remove Selection, Hide others on Graph, Show all TID on graph.
+    const struct { State state; std::vector<bool> enabled; } cases[] = {
+        {State::Plain, {false, false, false, false}}, {State::Filtered, {true, true, false, false}},
+        {State::GraphAndSelection, {false, true, true, true}}, {State::OnTheGraph, {false, false, true, true}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.state));
+        TabTable* tab = OpenTimes({At(5, 11, "alpha"), At(7, 12, "beta"), At(9, 11, "alpha")});
+        TabBase* on = tab;
+        if (c.state == State::Filtered) {
+            tab->Table->RecordSelect(0, tab->Table->GetRecord(0), 0xFF);
+            tab->FilterSelected();
+            ASSERT_TRUE(tab->Table->FilterOn);
+        } else if (c.state != State::Plain) {
+            on = CreateGraph(tab);
+            if (c.state == State::GraphAndSelection) {
+                tab->Table->RecordSelect(1, tab->Table->GetRecord(1), 0xFF);
+                on = tab;
+            }
+        }
+        main->SetTabActive(on, false);
+        PaneDocks* pane = on->AuxTreeDock;
+        ASSERT_NE(pane, nullptr);
+        if (!pane->isVisible())
+            on->Actions[TACT_SIDE_PANELS]->trigger();
+        QTreeWidgetItem* item = pane->Tree->topLevelItem(0);
+        ASSERT_NE(item, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(pane->Tree));
+        const MenusSeen seen = RightClick(pane->Tree->viewport(), pane->Tree->visualItemRect(item).center(), pane);
+        EXPECT_EQ(seen.open, 1);
+        EXPECT_EQ(seen.windowRequests, 0);
+        std::vector<bool> enabled;
+        for (const int id : {ACT_REMOVE_FILTER, ACT_REMOVE_SELECTION, ACT_HIDE_OTHERS, ACT_SHOW_ALL})
+            for (const auto& entry : seen.entries)
+                if (entry.first == pane->Actions[id]->text().toStdString())
+                    enabled.push_back(entry.second);
+        EXPECT_EQ(enabled, c.enabled);
+        CloseTab(tab);
     }
 }
 

@@ -1,6 +1,7 @@
 // The dock layout: saved from one window and restored into a fresh one,
-// the start-up switches that decide whether the last session reopens, and
-// saved rectangles and dock areas that cannot be used as they are.
+// the start-up switches that decide whether the last session reopens,
+// saved rectangles and dock areas that cannot be used as they are, and
+// graph tabs.
 #include <algorithm>
 #include <tuple>
 
@@ -10,6 +11,8 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtable.h"
 #include "openfixture.h"
 #include "tearoffwidget/tearoffdockwidget.h"
 #include "tearoffwidget/tearoffsecondary.h"
@@ -255,5 +258,50 @@ TEST_F(LayoutTest, SecondaryWindowsComeBackInTheirSavedState)
         ASSERT_EQ(secondaries.size(), 1);
         EXPECT_EQ(secondaries[0]->isVisible(), c.visible);
         EXPECT_EQ(secondaries[0]->isMaximized(), c.maximised);
+    }
+}
+
+// A graph tab comes back as the graph of its reopened document, beside it,
+// never as a second load of the file; without its document it stays closed.
+TEST_F(LayoutTest, GraphTabComesBackAsTheGraphOfItsDocument)
+{
+    // titles: the documents after the restart.
+    const struct { const char* name; bool documentSaved; QStringList titles; } cases[] = {
+        {"with its document", true, {"a", "a:graph"}},
+        {"its document not saved", false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Restart();
+        Trigger(ACT_OPEN, RawFile("a.kx", 30));
+        Trigger(ACT_OPEN, RawFile("b.kx", 30));
+        auto* tab = qobject_cast<TabTable*>(Documents().at(0));
+        ASSERT_NE(tab, nullptr);
+        if (!tab->Table->TimeNormalised())
+            tab->Actions[TACT_RELATIVE_TIME]->trigger();
+        tab->Actions[TACT_CREATE_GRAPH]->trigger();
+        ASSERT_NE(tab->GraphTab, nullptr);
+        PrefGlobal::OpenInSavedWindows = true;
+        window->SaveDocks();
+        PrefGlobal::SavedDocks.clear();
+        PrefGlobal::LoadDocks(PrefGlobal::IniViewer.Ini);
+        auto& saved = PrefGlobal::SavedDocks;
+        if (!c.documentSaved)
+            saved.erase(std::remove_if(saved.begin(), saved.end(),
+                                       [](const DockEntry& e) { return QString::fromStdString(e.name).endsWith("/a.kx"); }),
+                        saved.end());
+        RestartWith(true, true, true);
+        window->RestoreSession();
+        QStringList titles;
+        for (TabBase* document : Documents())
+            if (document->windowTitle() != QLatin1String("b"))
+                titles << document->windowTitle();
+        titles.sort();
+        EXPECT_EQ(titles, c.titles);
+        if (c.documentSaved) {
+            auto* reopened = qobject_cast<TabTable*>(Documents().at(0));
+            ASSERT_NE(reopened, nullptr);
+            EXPECT_NE(reopened->GraphTab, nullptr);
+        }
     }
 }
