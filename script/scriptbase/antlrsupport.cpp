@@ -1,10 +1,13 @@
 #include "script/scriptbase/antlrsupport.h"
 
 #include <cstdio>
+#include <string>
 
 ZmLib::KX KxAntlrChannel("ANTLR");
 
 namespace {
+
+thread_local AntlrErrorLog* t_errorLog = nullptr;
 
 // Longest piece of a script quoted in one report.
 constexpr int QUOTE_MAX = 40;
@@ -144,10 +147,30 @@ void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* mess
     }
     // Called from the runtime's C frames: nothing may unwind through them.
     try {
+        if (t_errorLog)
+            t_errorLog->errors_.push_back({std::string(name, size_t(length)), line, message});
+    } catch (...) {
+    }
+    try {
         KxAntlrChannel.WarningReport(0, __FILE__, __LINE__, "displayRecognitionError", "%.*s(%u) : %s", length, name,
                                      line, message);
     } catch (...) {
     }
+}
+
+AntlrErrorLog::AntlrErrorLog() : outer_(t_errorLog) { t_errorLog = this; }
+
+AntlrErrorLog::~AntlrErrorLog() { t_errorLog = outer_; }
+
+std::string AntlrErrorLog::Lines() const
+{
+    std::string text;
+    for (const AntlrError& error : errors_) {
+        if (!text.empty())
+            text += '\n';
+        text += error.source + '(' + std::to_string(error.line) + ") : " + error.message;
+    }
+    return text;
 }
 
 void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer)

@@ -195,6 +195,46 @@ TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
     }
 }
 
+// A script that does not compile says where and why, in the box and the
+// System Log, and its row tells the run failed while the box is up.
+TEST_F(ScriptsTest, ACompileErrorNamesTheFileTheLineAndTheMessage)
+{
+    // lines: what follows "Script compilation error", each after the script's path; gone: removed before the run
+    const struct { std::string body; std::vector<const char*> lines; bool gone = false; } cases[] = {
+        {"var a = 1;\nvar = ;\n", {"(3) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near '='"}},
+        {"if (a > ) {\n}\n", {"(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 8, near ')'"}},
+        {"var b = \"x;\n",
+         {"(3) : lexer error 1 : org.antlr.runtime.RecognitionException, at offset 0, near end of input",
+          "(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near 'b'",
+          "(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 0, near 'end of input'"}},
+        {"var a;\n", {": the file cannot be read"}, true},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        const QString path = Script(QStringLiteral("bad%1.js").arg(index++), "// Bad\n" + c.body);
+        const int row = Add(path);
+        if (c.gone)
+            QFile::remove(path);
+        QString expected = QStringLiteral("Script compilation error");
+        for (const char* line : c.lines)
+            expected += QLatin1Char('\n') + path + QLatin1String(line);
+        MainWindow::SystemLogView->clear();
+        QString rowAtBox;
+        files.onMessage = [&](const PromptCall&) { rowAtBox = StatusOf(row); };
+        RunToEnd(row);
+        files.onMessage = nullptr;
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(LastBox(), expected);
+        EXPECT_EQ(rowAtBox, QStringLiteral("   Status: Stopped after errors"));
+        EXPECT_EQ(StatusOf(row), rowAtBox);
+        EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(expected))
+            << MainWindow::SystemLogView->toPlainText().toStdString();
+        EXPECT_EQ(Status(), QStringLiteral("Script \"Bad\" finished with error: \"%1\"").arg(expected));
+    }
+}
+
 TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
 {
     // No library call in the loop: the interpreter keeps the window live.
