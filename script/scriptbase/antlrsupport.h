@@ -22,6 +22,10 @@ void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer);
 // a null source name reads "-unknown source-". Never throws.
 void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* message) noexcept;
 
+// The column from 0 at which a token made by a lexer over an 8-bit input
+// starts, counted in the input's text.
+ANTLR3_INT32 AntlrColumn(pANTLR3_COMMON_TOKEN token);
+
 // The error count of a recognizer (the runtime keeps the lexer's and the
 // parser's apart); 0 for null.
 ANTLR3_UINT32 AntlrErrorCount(pANTLR3_BASE_RECOGNIZER recognizer);

@@ -206,7 +206,7 @@ TEST_F(ScriptsTest, ACompileErrorNamesTheFileTheLineAndTheMessage)
         {"var b = \"x;\n",
          {"(3) : lexer error 1 : org.antlr.runtime.RecognitionException, at offset 0, near end of input",
           "(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near 'b'",
-          "(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 0, near 'end of input'"}},
+          "(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 7, near 'end of input'"}},
         {"var a;\n", {": the file cannot be read"}, true},
     };
     int index = 0;
@@ -226,7 +226,7 @@ TEST_F(ScriptsTest, ACompileErrorNamesTheFileTheLineAndTheMessage)
         files.onMessage = nullptr;
         ASSERT_EQ(files.calls.size(), 1u);
         EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
-        EXPECT_EQ(LastBox(), expected);
+        EXPECT_EQ(LastBox().toStdString(), expected.toStdString());
         EXPECT_EQ(rowAtBox, QStringLiteral("   Status: Stopped after errors"));
         EXPECT_EQ(StatusOf(row), rowAtBox);
         EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(expected))

@@ -378,4 +378,45 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
     }
 }
 
+// A broken expression is told over the dialog, where the user types it,
+// with the parser's reason and the place it stopped; the status line still
+// says it too.
+TEST_F(FindDialogTest, ABrokenExpressionIsToldOverTheDialogWithItsPlace)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    // lines: the editor's text, one line each, typed with Return between; reason: what follows the first line
+    const struct { std::vector<const char*> lines; const char* reason; } cases[] = {
+        {{"TEXT~'alpha' &&"}, "error 3 : org.antlr.runtime.NoViableAltException, at offset 15, near 'end of input'"},
+        {{"LEVEL==2 PID==5"}, "Unexpected \"PID\" after the end of the expression, line 1, column 10"},
+        {{"(TEXT~'a'"}, "error 10 : org.antlr.runtime.MissingTokenException, at offset 9, near 'end of input', "
+                        "expected ')'"},
+        {{"TEXT~'a' ||", "", "&& PID==1"}, "line 3: error 3 : org.antlr.runtime.NoViableAltException, at offset 0, "
+                                           "near '&&'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines[0]);
+        Type(dialog, "", true);
+        for (size_t i = 0; i < c.lines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(dialog->Basic->Editor, Qt::Key_Return);
+            QTest::keyClicks(dialog->Basic->Editor, QString::fromLatin1(c.lines[i]));
+        }
+        prompt.asked.clear();
+        shell.status.clear();
+        Click(dialog->FindNextButton);
+        ASSERT_EQ(prompt.asked.size(), 1);
+        EXPECT_EQ(prompt.asked[0].parent, dialog);
+        EXPECT_EQ(prompt.asked[0].text.toStdString(), std::string("Incorrect search expression\n") + c.reason);
+        EXPECT_EQ(shell.Last(), "Incorrect search expression");
+    }
+    // A good expression afterwards is taken without a word.
+    Type(dialog, "TEXT~'gamma'", true);
+    prompt.asked.clear();
+    Click(dialog->FindNextButton);
+    EXPECT_TRUE(prompt.asked.isEmpty());
+    EXPECT_EQ(tab->Table->SearchError(), "");
+}
+
 } // namespace

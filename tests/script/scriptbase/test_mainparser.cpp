@@ -113,7 +113,7 @@ TEST_F(MainParserTest, FileParserRefusesErrorsWithFileAndLine)
          {"/lexical.kxs(3) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 7, near '#'"}},
         {"both.kxs", "var x = 1 #;\nx = ;\n", "/both.kxs(1) : lexer error",
          "The parser returned 2 errors, tree walking aborted",
-         {"/both.kxs(1) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 9, near '#'",
+         {"/both.kxs(1) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 10, near '#'",
           "/both.kxs(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near ';'"}},
         {"stray.kxs", "if (x) {\n}\n;\nprint(x);\n", "/stray.kxs(3) : error",
          "The parser returned 1 errors, tree walking aborted",
