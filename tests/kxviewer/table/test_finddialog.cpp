@@ -378,6 +378,38 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
     }
 }
 
+// While the dialog stands open behind the window, an Outline rebuild of the
+// tab brings its colour swatches and its Filter button up to date.
+TEST_F(FindDialogTest, SwatchesAndFilterFollowAnOutlineRebuild)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    QAction* filter = tab->Actions[TACT_FILTER];
+    ASSERT_NE(filter, nullptr);
+    const auto swatch = [](QPushButton* button) { return button->icon().pixmap(20, 10).toImage().pixelColor(10, 5); };
+    // filter: the tab's own Filter command is given, on or off
+    const struct { QRgb highlight, select; bool filter; int rows; } steps[] = {
+        {0x00FF00, 0x0000FF, true, 2},
+        {0xFF0000, 0x00FFFF, false, 7},
+        {0x808000, 0x008080, true, 2},
+    };
+    ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("alpha"), 0, SEARCH_MODE_SIMPLE));
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.rows);
+        QApplication::setActiveWindow(main.get());
+        ASSERT_FALSE(dialog->isActiveWindow());
+        tab->Prefs.ColorHighlight = step.highlight;
+        tab->Prefs.ColorSelect = step.select;
+        filter->setChecked(step.filter);
+        tab->FilterByCond();
+        ASSERT_EQ(tab->Table->RowCount(), step.rows);
+        EXPECT_EQ(swatch(dialog->HighlightButton), QColor(step.highlight));
+        EXPECT_EQ(swatch(dialog->SelectedButton), QColor(step.select));
+        EXPECT_EQ(dialog->FilterButton->isChecked(), step.filter);
+    }
+}
+
 // A broken expression is told over the dialog, where the user types it,
 // with the parser's reason and the place it stopped; the status line still
 // says it too.
