@@ -55,7 +55,13 @@ int32_t ScriptsPanel::ChosenIndex(QObject* sender)
 void ScriptsPanel::UpdateActions()
 {
     Action(ACT_SCRIPT_STOP)->setEnabled(running_ != nullptr);
-    Action(ACT_SCRIPT_RUN)->setEnabled(running_ != nullptr || (current_ >= 0 && current_ < RowCount()));
+    Action(ACT_SCRIPT_RUN)->setEnabled(running_ != nullptr || (shown_ && current_ >= 0 && current_ < RowCount()));
+}
+
+void ScriptsPanel::SetShown(bool shown)
+{
+    shown_ = shown;
+    UpdateActions();
 }
 
 void ScriptsPanel::SetRunIcon(Row& row, const char* icon)

@@ -1,6 +1,7 @@
 // The Scripts panel and the view library with the real interpreter: script
 // files in a scratch folder, runs started by the rows' buttons, pauses,
 // stops and closes driven by timers while a script runs.
+#include <functional>
 #include <tuple>
 #include <utility>
 
@@ -273,6 +274,40 @@ TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
     EXPECT_EQ(LineOf(loop, ScriptsPanel::L_EXEC_TIME), QStringLiteral("   Execution time: 0.000000"));
     EXPECT_EQ(LineOf(other, ScriptsPanel::L_RUN_COUNT), QStringLiteral("   Run count: 0"));
     EXPECT_TRUE(Row(other).runButton->isEnabled());
+}
+
+// "Run script" comes and goes with the panel beside the document: on, off,
+// a row chosen while it is away, the panel's own close button, and "Script
+// On/Off" with the System Log current, which shows nothing.
+TEST_F(ScriptsTest, RunScriptFollowsThePanelBeingShown)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(20));
+    panel->Dock()->hide();
+    const int row = Add("one.js", "// One\nvar a = 1;\n");
+    QAction* show = window->Actions[ACT_SCRIPT_PANEL];
+    QAction* run = window->Actions[ACT_SCRIPT_RUN];
+    const auto closeDock = [this] { panel->Dock()->close(); };
+    const auto chooseRow = [this, row] { panel->Tree()->setCurrentItem(Row(row).item); };
+    const auto systemLog = [this] { window->SetTabActive(window->Docks[0], false); };
+    // step: what is done; on: "Script On/Off" checked after it; enabled: "Run script" after it
+    const struct { std::function<void()> step; bool on, enabled; } steps[] = {
+        {[show] { show->trigger(); }, true, true},
+        {[show] { show->trigger(); }, false, false},
+        {chooseRow, false, false},
+        {[show] { show->trigger(); }, true, true},
+        {closeDock, false, false},
+        {[show] { show->trigger(); }, true, true},
+        {systemLog, true, true},
+        {[show] { show->trigger(); }, true, false},
+    };
+    int index = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(index++);
+        s.step();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(show->isChecked(), s.on);
+        EXPECT_EQ(run->isEnabled(), s.enabled);
+    }
 }
 
 TEST_F(ScriptsTest, ClosingTheTabThenTheWindowMidRunEndsTheScriptCleanly)
