@@ -308,6 +308,44 @@ TEST_F(FindDialogTest, ExpressionsRoundTripThroughTheRows)
     }
 }
 
+// Going to "By Fields" with a plain text in the editor searches that text as
+// it is, and the rows start empty; an empty editor leaves the tab's search.
+TEST_F(FindDialogTest, APlainTextGoesToTheTabOnTheWayToTheRows)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    // search: the tab's expression afterwards, in simple mode
+    const struct { const char* text; const char* search; } cases[] = {
+        {"gamma", "gamma"},
+        {"TEXT~'beta' && PID==1", "TEXT~'beta' && PID==1"},
+        {"  two  ", "two"},
+        {"", "two"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ClickPage(dialog, FindDialog::PAGE_BASIC);
+        // Rows left from before must go.
+        QTest::keyClicks(Row(dialog, FIELD_PID).value, QStringLiteral("3"));
+        Type(dialog, c.text, false);
+        ClickPage(dialog, FindDialog::PAGE_FIELDS);
+        ASSERT_EQ(dialog->Tabs->currentIndex(), FindDialog::PAGE_FIELDS);
+        EXPECT_EQ(SearchText(tab).toStdString(), c.search);
+        EXPECT_EQ(tab->Table->SearchMode(), SEARCH_MODE_SIMPLE);
+        for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows()) {
+            EXPECT_FALSE(row.check->isChecked());
+            EXPECT_TRUE(row.value->text().isEmpty());
+        }
+        ClickPage(dialog, FindDialog::PAGE_BASIC);
+        EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(c.text));
+    }
+    Type(dialog, "gamma", false);
+    ClickPage(dialog, FindDialog::PAGE_FIELDS);
+    tab->SetCurrentPosition(0);
+    tab->SearchNext();
+    EXPECT_EQ(shell.Last(), "Found row #5");
+}
+
 // Every Find request of the window reaches its one dialog: a given text is
 // preset as an expression on "Basic", none takes over the tab's search; the
 // dialog's Match case is the tab's from then on.
