@@ -36,6 +36,9 @@ void MainWindow::ScriptPannelOnOff()
     TabBase* tab = CurrentTabBase();
     if (!tab || !dock) {
         action->setChecked(!action->isChecked());
+        // A running script keeps the action for its pause and resume.
+        if (!scripts_->Running())
+            Actions[ACT_SCRIPT_RUN]->setEnabled(false);
         return;
     }
     const bool shown = action->isChecked();
@@ -54,4 +57,5 @@ void MainWindow::ScriptPannelOnOff()
         dock->hide();
     }
     tab->checkedToggle(shown);
+    scripts_->SetShown(shown);
 }

@@ -93,8 +93,10 @@ void ScriptsPanel::Build()
     dock_->setTitleBarWidget(bar);
     // Closed by its own button: the command's check mark follows.
     connect(dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
-        if (!shown)
+        if (!shown) {
             Action(ACT_SCRIPT_PANEL)->setChecked(false);
+            SetShown(false);
+        }
     });
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
@@ -355,7 +357,7 @@ void ScriptsPanel::ItemChanged(QTreeWidgetItem* current)
         return;
     currentItem_ = current;
     current_ = TopItem(current)->data(1, Qt::UserRole).toInt();
-    Action(ACT_SCRIPT_RUN)->setEnabled(true);
+    UpdateActions();
 }
 
 void ScriptsPanel::ItemDoubleClicked(QTreeWidgetItem* item)
@@ -384,4 +386,5 @@ void ScriptsPanel::TakeBack()
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
     Action(ACT_SCRIPT_PANEL)->setChecked(false);
+    SetShown(false);
 }

@@ -77,8 +77,11 @@ public:
     void TakeBack();
     // Asks the running script to stop; the window closes once it has.
     bool StopForClose();
-    // The run and stop actions as the run state says.
+    // The run and stop actions as the run state says; "Run script" only
+    // while the panel is shown, or while a script runs (it pauses it).
     void UpdateActions();
+    // The panel shown beside a document or put away.
+    void SetShown(bool shown);
 
     void Run(QObject* sender);
     void Stop(QObject* sender);
@@ -116,6 +119,7 @@ private:
     // Set between a Run press and the queued start of the run.
     bool stopBeforeStart_ = false;
     bool closeAfterRun_ = false;
+    bool shown_ = false;
     int32_t current_ = -1;
     QTreeWidgetItem* menuItem_ = nullptr;
     QTreeWidgetItem* currentItem_ = nullptr;

@@ -7,6 +7,7 @@
 #include "script/scriptbase/mainparser.h"
 
 #include <exception>
+#include <string>
 
 #include <QAction>
 #include <QDateTime>
@@ -54,7 +55,13 @@ int32_t ScriptsPanel::ChosenIndex(QObject* sender)
 void ScriptsPanel::UpdateActions()
 {
     Action(ACT_SCRIPT_STOP)->setEnabled(running_ != nullptr);
-    Action(ACT_SCRIPT_RUN)->setEnabled(running_ != nullptr || (current_ >= 0 && current_ < RowCount()));
+    Action(ACT_SCRIPT_RUN)->setEnabled(running_ != nullptr || (shown_ && current_ >= 0 && current_ < RowCount()));
+}
+
+void ScriptsPanel::SetShown(bool shown)
+{
+    shown_ = shown;
+    UpdateActions();
 }
 
 void ScriptsPanel::SetRunIcon(Row& row, const char* icon)
@@ -122,10 +129,11 @@ void ScriptsPanel::Start(Row* row)
 void ScriptsPanel::Execute(Row* row)
 {
     const QString path = EntryPath(PrefGlobal::Scripts[size_t(IndexOf(row))]);
-    CodeParser* parser = MainParser::PrepareFileParser(QFile::encodeName(path).constData());
+    std::string compileError;
+    CodeParser* parser = MainParser::PrepareFileParser(QFile::encodeName(path).constData(), &compileError);
     clock_.start();
     if (!parser) {
-        const QString error = QStringLiteral("Script compilation error");
+        const QString error = QString::fromLocal8Bit(compileError.c_str());
         Finish(row, 0, &error, 0);
         return;
     }
@@ -154,22 +162,27 @@ void ScriptsPanel::Finish(Row* row, int32_t exitCode, const QString* error, int6
     ScriptEntry& entry = PrefGlobal::Scripts[size_t(IndexOf(row))];
     if (error) {
         entry.status = STATUS_FAILED;
-        MainWindow::AddToSystemLog(*error);
-        MainWindow::Information(*error, true);
-        Report(QStringLiteral("Script \"%1\" finished with error: \"%2\""), row->name, *error);
     } else if (exitCode == CodeParser::EXIT_SCRIPT) {
         entry.status = STATUS_COMPLETED;
         entry.execTime = elapsed;
-        Report(QStringLiteral("Script \"%1\" finished"), row->name);
     } else {
         entry.status = STATUS_INTERRUPTED;
         entry.execTime = 0;
-        Report(QStringLiteral("Script \"%1\" stopped by user"), row->name);
     }
+    // The row tells how the run ended before a box waits for the user.
     if (tree_) {
         SetLine(*row, L_EXEC_TIME, LineText(L_EXEC_TIME, FormatMicroseconds(entry.execTime)));
         SetLine(*row, L_STATUS, LineText(L_STATUS, StatusText(entry.status)));
         row->lines[L_STATUS]->setHidden(false);
+    }
+    if (error) {
+        MainWindow::AddToSystemLog(*error);
+        MainWindow::Information(*error, true);
+        Report(QStringLiteral("Script \"%1\" finished with error: \"%2\""), row->name, *error);
+    } else if (exitCode == CodeParser::EXIT_SCRIPT) {
+        Report(QStringLiteral("Script \"%1\" finished"), row->name);
+    } else {
+        Report(QStringLiteral("Script \"%1\" stopped by user"), row->name);
     }
     SetRunIcon(*row, "play");
     row->runState = RUN_IDLE;

@@ -112,6 +112,9 @@ public:
     // Set when the text is parsed; the predicates only for forms 1 to 3.
     int32_t form = SEARCH_FORM_OTHER;
     SearchPredicate predicates[FIELD_Nums];
+    // Why the last Parse failed, for the user, with the position where the
+    // parser gave one; empty when it did not fail.
+    std::string parseError;
     // Set by Match when a pattern ran out of its match limit in this round;
     // such a pattern matches nothing for the rest of the round, so that a
     // scan does not spend the whole budget on every record. The results of

@@ -273,6 +273,9 @@ public:
     // The table's expression (null when none); a holder that keeps it adds
     // a reference.
     KxSearchExpression* SearchExpression() const { return searchExpr_.Get(); }
+    // Why the last expression asked for in complex mode was refused; empty
+    // when it was not, or when the parser gave no reason.
+    const std::string& SearchError() const { return searchError_; }
 
     // Next or previous row from the current one, exclusive, without
     // wrapping, whose record meets a bit of mask; -1 when none.
@@ -353,6 +356,7 @@ private:
     KxTable* satellite_ = nullptr;
     KxSearchHolder searchExpr_;
     int32_t searchMode_ = SEARCH_MODE_NONE;
+    std::string searchError_;
     int32_t searchLimitRow_ = -1;
     uint64_t key_;
     uint64_t rowsVersion_ = 0;

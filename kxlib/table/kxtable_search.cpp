@@ -71,6 +71,7 @@ bool KxTable::SearchSetExpression(const char* text, uint8_t matchCase, uint32_t&
         Warning(__func__, "SearchSetExpression: unknown search mode %u", mode);
         return false;
     }
+    searchError_.clear();
     searchExpr_.Reset(searchFactory ? searchFactory() : nullptr);
     KxSearchExpression* expr = searchExpr_.Get();
     if (!expr) {
@@ -88,6 +89,7 @@ bool KxTable::SearchSetExpression(const char* text, uint8_t matchCase, uint32_t&
         mode = parsed && !expr->IsSimple() ? SEARCH_MODE_COMPLEX : SEARCH_MODE_SIMPLE;
     } else if (mode == SEARCH_MODE_COMPLEX && (!parsed || expr->IsSimple())) {
         Warning(__func__, "Search expression parse error");
+        searchError_ = expr->parseError;
         searchExpr_.Reset(nullptr);
         searchMode_ = SEARCH_MODE_NONE;
         mode = SEARCH_MODE_SIMPLE;

@@ -30,6 +30,7 @@
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
 #include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearoffprompt.h"
 #include "utils/common/kxexcept.h"
 
 namespace {
@@ -231,10 +232,24 @@ bool FindDialog::ApplyComplex(TabBase* tab, const QString& text)
     else if (trimmed.toLocal8Bit().size() >= KxSearchExpression::TEXT_SIZE)
         return false;
     else if (tab->Table->SearchMode() == SEARCH_MODE_NONE)
-        KxvShell().ShowStatus(QStringLiteral("Incorrect search expression"), true);
+        ReportIncorrect(QString::fromLocal8Bit(tab->Table->SearchError().c_str()));
     else
-        KxvShell().Information(QStringLiteral("Error in complex expression!"), true);
+        Warn(QStringLiteral("Error in complex expression!"));
     return false;
+}
+
+void FindDialog::ReportIncorrect(const QString& reason)
+{
+    const QString text = QStringLiteral("Incorrect search expression");
+    KxvShell().ShowStatus(text, true);
+    Warn(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason);
+}
+
+void FindDialog::Warn(const QString& text)
+{
+    // Over the dialog, which would hide a box of the main window.
+    TearOffMain::Prompt().Message(this, QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok,
+                                  QMessageBox::NoButton);
 }
 
 bool FindDialog::ApplyExpression(TabBase* tab)

@@ -98,6 +98,10 @@ private:
     void SetFilter(TabTable* tab);
     // The expression text applied in complex mode; false when refused.
     bool ApplyComplex(TabBase* tab, const QString& text);
+    // "Incorrect search expression" on the status line and, with the
+    // parser's reason, in a box over the dialog.
+    void ReportIncorrect(const QString& reason);
+    void Warn(const QString& text);
     // On the "By Fields" page: the rows from the editor's expression.
     void EditorToRows(TabTable* tab);
     // Back on "Basic": the editor from the rows.

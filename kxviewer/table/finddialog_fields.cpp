@@ -29,7 +29,15 @@ void FindDialog::FindTabChangedSlot(int page)
 void FindDialog::EditorToRows(TabTable* tab)
 {
     const QString text = Basic->Editor->toPlainText().trimmed();
-    if (!Basic->Complex->isChecked() || text.isEmpty()) {
+    if (!Basic->Complex->isChecked()) {
+        // A plain text has no rows, but it is the search the user typed;
+        // an empty one leaves the tab's search as it was.
+        if (!text.isEmpty())
+            tab->SetSearchExpression(text, MatchCase() ? 1 : 0, SEARCH_MODE_SIMPLE);
+        ByFields->ClearDataConnect();
+        return;
+    }
+    if (text.isEmpty()) {
         ByFields->ClearDataConnect();
         return;
     }

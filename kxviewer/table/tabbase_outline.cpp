@@ -17,6 +17,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/clearoutlinedialog.h"
+#include "kxviewer/table/finddialog.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/historyactions.h"
 #include "kxviewer/table/outlinedelegate.h"
@@ -150,6 +151,10 @@ int32_t TabBase::RefreshOutlineTable()
 {
     if (!OutlineTable || !ImmediateRefresh)
         return 0;
+    // The dialog may stand open without focus, so no activation brings it
+    // up to date.
+    if (FindDialog* find = FindDialog::Existing())
+        find->SetColorIcons(nullptr);
     LastNumSelected = Table->NumSelected;
     LastNumBookmarks = Table->Bookmarks().Length();
     std::vector<OutlineBuilder::Phrase> phrases;

@@ -1,10 +1,13 @@
 #include "script/scriptbase/antlrsupport.h"
 
 #include <cstdio>
+#include <string>
 
 ZmLib::KX KxAntlrChannel("ANTLR");
 
 namespace {
+
+thread_local AntlrErrorLog* t_errorLog = nullptr;
 
 // Longest piece of a script quoted in one report.
 constexpr int QUOTE_MAX = 40;
@@ -56,6 +59,23 @@ const char* ExceptionName(pANTLR3_EXCEPTION ex)
     }
 }
 
+// The column from 0 of a place in an 8-bit input, counted in the text
+// itself: the runtime's own count comes out one short after some tokens.
+// The fallback for a place outside the text.
+ANTLR3_INT32 ColumnAt(pANTLR3_INPUT_STREAM input, ANTLR3_MARKER place, ANTLR3_INT32 fallback)
+{
+    if (input == nullptr || input->data == nullptr)
+        return fallback;
+    const auto* base = static_cast<const ANTLR3_UINT8*>(input->data);
+    const auto* at = reinterpret_cast<const ANTLR3_UINT8*>(place);
+    if (at < base || at > base + input->size(input))
+        return fallback;
+    const ANTLR3_UINT8* lineStart = at;
+    while (lineStart > base && lineStart[-1] != '\n')
+        --lineStart;
+    return ANTLR3_INT32(at - lineStart);
+}
+
 void DisplayParserError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8* tokenNames) noexcept
 {
     pANTLR3_EXCEPTION ex = recognizer->state->exception;
@@ -76,16 +96,18 @@ void DisplayParserError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8* token
     char near[QUOTE_MAX + 1] = "";
     if (token == nullptr || token->getType(token) == ANTLR3_TOKEN_EOF) {
         snprintf(near, sizeof near, "end of input");
-        // The end of input has no line of its own: take the last token's.
+        // The end of input has no line of its own: just after the last token.
         pANTLR3_COMMON_TOKEN last = stream->_LT(stream, -1);
-        if (last != nullptr)
+        if (last != nullptr) {
             line = last->getLine(last);
+            offset = ColumnAt(last->input, last->getStopIndex(last) + 1, offset);
+        }
     } else {
         pANTLR3_STRING text = token->getText(token);
         if (text != nullptr && text->chars != nullptr)
             Quote(near, sizeof near, text->chars, text->len);
         line = token->getLine(token);
-        offset = token->getCharPositionInLine(token);
+        offset = AntlrColumn(token);
     }
 
     char detail[160] = "";
@@ -126,9 +148,11 @@ void DisplayLexerError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8*) noexc
     else
         snprintf(near, sizeof near, "character 0x%02X", unsigned(ex->c));
 
+    const ANTLR3_INT32 offset =
+        ColumnAt(static_cast<pANTLR3_LEXER>(recognizer->super)->input, ex->index, ex->charPositionInLine);
     char text[384];
-    snprintf(text, sizeof text, "lexer error %u : %s, at offset %d, near %s", ex->type,
-             ExceptionName(ex), ex->charPositionInLine, near);
+    snprintf(text, sizeof text, "lexer error %u : %s, at offset %d, near %s", ex->type, ExceptionName(ex), offset,
+             near);
     AntlrReport(ex->streamName, ex->line, text);
 }
 
@@ -144,10 +168,35 @@ void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* mess
     }
     // Called from the runtime's C frames: nothing may unwind through them.
     try {
+        if (t_errorLog)
+            t_errorLog->errors_.push_back({std::string(name, size_t(length)), line, message});
+    } catch (...) {
+    }
+    try {
         KxAntlrChannel.WarningReport(0, __FILE__, __LINE__, "displayRecognitionError", "%.*s(%u) : %s", length, name,
                                      line, message);
     } catch (...) {
     }
+}
+
+ANTLR3_INT32 AntlrColumn(pANTLR3_COMMON_TOKEN token)
+{
+    return ColumnAt(token->input, token->getStartIndex(token), token->getCharPositionInLine(token));
+}
+
+AntlrErrorLog::AntlrErrorLog() : outer_(t_errorLog) { t_errorLog = this; }
+
+AntlrErrorLog::~AntlrErrorLog() { t_errorLog = outer_; }
+
+std::string AntlrErrorLog::Lines() const
+{
+    std::string text;
+    for (const AntlrError& error : errors_) {
+        if (!text.empty())
+            text += '\n';
+        text += error.source + '(' + std::to_string(error.line) + ") : " + error.message;
+    }
+    return text;
 }
 
 void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer)

@@ -4,6 +4,9 @@
 
 #include <antlr3.h>
 
+#include <string>
+#include <vector>
+
 #include "utils/kx/kx.h"
 
 // "ANTLR": the recognizers' syntax and lexical error reports.
@@ -19,6 +22,38 @@ void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer);
 // a null source name reads "-unknown source-". Never throws.
 void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* message) noexcept;
 
+// The column from 0 at which a token made by a lexer over an 8-bit input
+// starts, counted in the input's text.
+ANTLR3_INT32 AntlrColumn(pANTLR3_COMMON_TOKEN token);
+
 // The error count of a recognizer (the runtime keeps the lexer's and the
 // parser's apart); 0 for null.
 ANTLR3_UINT32 AntlrErrorCount(pANTLR3_BASE_RECOGNIZER recognizer);
+
+// One report as AntlrReport made it.
+struct AntlrError {
+    std::string source;
+    ANTLR3_UINT32 line = 0;
+    std::string message;
+};
+
+// Keeps, beside the debug stream, the reports made on this thread while it
+// lives, for a caller that shows them to the user. Logs nest: the innermost
+// one keeps the reports.
+class AntlrErrorLog {
+public:
+    AntlrErrorLog();
+    ~AntlrErrorLog();
+    AntlrErrorLog(const AntlrErrorLog&) = delete;
+    AntlrErrorLog& operator=(const AntlrErrorLog&) = delete;
+
+    const std::vector<AntlrError>& Errors() const { return errors_; }
+    // "<source>(<line>) : <message>", one line per report.
+    std::string Lines() const;
+
+private:
+    friend void AntlrReport(pANTLR3_STRING, ANTLR3_UINT32, const char*) noexcept;
+
+    std::vector<AntlrError> errors_;
+    AntlrErrorLog* outer_;
+};

@@ -55,8 +55,10 @@ bool IsReadableScriptFile(const char* path)
 
 } // namespace
 
-CodeParser* MainParser::PrepareFileParser(const char* path)
+CodeParser* MainParser::PrepareFileParser(const char* path, std::string* error)
 {
+    if (error)
+        *error = "Script compilation error";
     CodeParser* code = nullptr;
     try {
         code = new CodeParser();
@@ -68,11 +70,18 @@ CodeParser* MainParser::PrepareFileParser(const char* path)
         KX_ERROR(ZmLib::KxSys, "Input stream error!");
     else if (IsReadableScriptFile(path))
         input = antlr3FileStreamNew(reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>(path)), ANTLR3_ENC_8BIT);
+    if (input == nullptr && error)
+        *error += std::string("\n") + (path ? path : "(no file)") + ": the file cannot be read";
+    AntlrErrorLog log;
     // A null input is reported as "Input stream error" by the parse.
     if (code->PrepareInputParser(input) != 0) {
         delete code;
+        if (error && !log.Errors().empty())
+            *error += '\n' + log.Lines();
         return nullptr;
     }
+    if (error)
+        error->clear();
     return code;
 }
 

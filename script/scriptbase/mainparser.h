@@ -5,6 +5,8 @@
 
 #include <antlr3.h>
 
+#include <string>
+
 #include "KxScriptLexer.h"
 #include "KxScriptParser.h"
 
@@ -29,8 +31,11 @@ struct ScriptParseObjects {
 class MainParser {
 public:
     // Parses a script file into a new CodeParser; null on any failure, with
-    // the reasons on the debug stream ("SCRIPT"; syntax errors on "ANTLR").
-    static CodeParser* PrepareFileParser(const char* path);
+    // the reasons on the debug stream ("SCRIPT"; syntax errors on "ANTLR")
+    // and, for the user, in *error: "Script compilation error", then one
+    // line per syntax error ("<file>(<line>) : <message>") or one saying the
+    // file cannot be read.
+    static CodeParser* PrepareFileParser(const char* path, std::string* error = nullptr);
 
     // An 8-bit input stream over a NUL-terminated text, which it does not
     // copy: the text must outlive the stream. Null for a null text.

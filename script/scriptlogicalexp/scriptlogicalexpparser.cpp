@@ -2,8 +2,11 @@
 // that drives the evaluator.
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "LogicalExpLexer.h"
 #include "LogicalExpParser.h"
@@ -18,6 +21,21 @@
 namespace {
 
 constexpr const char* SOURCE = "script/scriptlogicalexp/scriptlogicalexpparser";
+
+// The parser's reports for the user, one a line; most expressions are one
+// line long, so a line is named only past the first.
+std::string ErrorsText(const std::vector<AntlrError>& errors)
+{
+    std::string text;
+    for (const AntlrError& error : errors) {
+        if (!text.empty())
+            text += '\n';
+        if (error.line > 1)
+            text += "line " + std::to_string(error.line) + ": ";
+        text += error.message;
+    }
+    return text;
+}
 
 int32_t PredicateOp(int type)
 {
@@ -91,6 +109,7 @@ KxSearchExpression* ScriptLogicalExpParser::Create() { return new (std::nothrow)
 
 bool ScriptLogicalExpParser::Construct(const char* expression, bool caseSensitive, bool simpleMode)
 {
+    parseError.clear();
     if (ZmLib::IsBlank(expression)) {
         mode = SEARCH_MODE_NONE;
         return false;
@@ -186,12 +205,14 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
     }
     AntlrRouteErrors(lexer_->pLexer->rec);
     AntlrRouteErrors(parser_->pParser->rec);
+    AntlrErrorLog log;
     pANTLR3_BASE_TREE root = parser_->or_expr(parser_).tree;
     // Lexical errors skip their characters and do not fail the parse.
     const ANTLR3_UINT32 errors = AntlrErrorCount(parser_->pParser->rec);
     if (errors || !root) {
         KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function,
                                       "The parser returned %d errors, tree walking aborted", int(errors));
+        parseError = ErrorsText(log.Errors());
         ReleaseParser();
         return 1;
     }
@@ -201,10 +222,12 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
     pANTLR3_COMMON_TOKEN next = stream->_LT(stream, 1);
     if (next && next->getType(next) != ANTLR3_TOKEN_EOF) {
         pANTLR3_STRING rest = next->getText(next);
-        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function,
-                                      "Unexpected \"%s\" after the end of the expression, line %d, column %d",
-                                      rest && rest->chars ? reinterpret_cast<const char*>(rest->chars) : "",
-                                      int(next->getLine(next)), int(next->getCharPositionInLine(next)) + 1);
+        char unexpected[160];
+        std::snprintf(unexpected, sizeof unexpected, "Unexpected \"%.40s\" after the end of the expression, line %d, column %d",
+                      rest && rest->chars ? reinterpret_cast<const char*>(rest->chars) : "", int(next->getLine(next)),
+                      int(AntlrColumn(next)) + 1);
+        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function, "%s", unexpected);
+        parseError = unexpected;
         ReleaseParser();
         return 1;
     }
@@ -309,7 +332,8 @@ int ScriptLogicalExpParser::PrepareTree()
     ScriptTracer::PrintTreeInfo(root, 0);
     try {
         PrepareNode(root, 0);
-    } catch (const ScriptError&) {
+    } catch (const ScriptError& error) {
+        parseError = error.what();
         return 1;
     }
     mode = predicateCount ? SEARCH_MODE_COMPLEX : SEARCH_MODE_SIMPLE;

@@ -124,9 +124,10 @@ int main(int argc, char** argv)
     scripts.Add(&output, kOutputFunctions, 1);
 
     int status = 0;
-    CodeParser* code = MainParser::PrepareFileParser(path);
+    std::string compileError;
+    CodeParser* code = MainParser::PrepareFileParser(path, &compileError);
     if (!code) {
-        std::fprintf(stderr, "Script compilation error\n");
+        std::fprintf(stderr, "%s\n", compileError.c_str());
         status = 2;
     } else {
         g_running = code;

@@ -29,6 +29,8 @@ public:
                                         QMessageBox::StandardButton) override
     {
         calls.push_back({icon, title, text, buttons, parent});
+        if (onMessage)
+            onMessage(calls.back());
         if (answers.empty())
             return QMessageBox::Ok;
         const QMessageBox::StandardButton answer = answers.front();
@@ -47,6 +49,8 @@ public:
     std::vector<PromptCall> calls;
     std::vector<QString> dialogs;
     std::function<int(QDialog*)> onExec;
+    // Runs while a message box would be up, with what it shows.
+    std::function<void(const PromptCall&)> onMessage;
     std::deque<QMessageBox::StandardButton> answers;
 
 private:

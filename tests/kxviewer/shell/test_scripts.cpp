@@ -1,6 +1,7 @@
 // The Scripts panel and the view library with the real interpreter: script
 // files in a scratch folder, runs started by the rows' buttons, pauses,
 // stops and closes driven by timers while a script runs.
+#include <functional>
 #include <tuple>
 #include <utility>
 
@@ -195,6 +196,46 @@ TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
     }
 }
 
+// A script that does not compile says where and why, in the box and the
+// System Log, and its row tells the run failed while the box is up.
+TEST_F(ScriptsTest, ACompileErrorNamesTheFileTheLineAndTheMessage)
+{
+    // lines: what follows "Script compilation error", each after the script's path; gone: removed before the run
+    const struct { std::string body; std::vector<const char*> lines; bool gone = false; } cases[] = {
+        {"var a = 1;\nvar = ;\n", {"(3) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near '='"}},
+        {"if (a > ) {\n}\n", {"(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 8, near ')'"}},
+        {"var b = \"x;\n",
+         {"(3) : lexer error 1 : org.antlr.runtime.RecognitionException, at offset 0, near end of input",
+          "(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near 'b'",
+          "(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 7, near 'end of input'"}},
+        {"var a;\n", {": the file cannot be read"}, true},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        const QString path = Script(QStringLiteral("bad%1.js").arg(index++), "// Bad\n" + c.body);
+        const int row = Add(path);
+        if (c.gone)
+            QFile::remove(path);
+        QString expected = QStringLiteral("Script compilation error");
+        for (const char* line : c.lines)
+            expected += QLatin1Char('\n') + path + QLatin1String(line);
+        MainWindow::SystemLogView->clear();
+        QString rowAtBox;
+        files.onMessage = [&](const PromptCall&) { rowAtBox = StatusOf(row); };
+        RunToEnd(row);
+        files.onMessage = nullptr;
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(LastBox().toStdString(), expected.toStdString());
+        EXPECT_EQ(rowAtBox, QStringLiteral("   Status: Stopped after errors"));
+        EXPECT_EQ(StatusOf(row), rowAtBox);
+        EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(expected))
+            << MainWindow::SystemLogView->toPlainText().toStdString();
+        EXPECT_EQ(Status(), QStringLiteral("Script \"Bad\" finished with error: \"%1\"").arg(expected));
+    }
+}
+
 TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
 {
     // No library call in the loop: the interpreter keeps the window live.
@@ -233,6 +274,40 @@ TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
     EXPECT_EQ(LineOf(loop, ScriptsPanel::L_EXEC_TIME), QStringLiteral("   Execution time: 0.000000"));
     EXPECT_EQ(LineOf(other, ScriptsPanel::L_RUN_COUNT), QStringLiteral("   Run count: 0"));
     EXPECT_TRUE(Row(other).runButton->isEnabled());
+}
+
+// "Run script" comes and goes with the panel beside the document: on, off,
+// a row chosen while it is away, the panel's own close button, and "Script
+// On/Off" with the System Log current, which shows nothing.
+TEST_F(ScriptsTest, RunScriptFollowsThePanelBeingShown)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(20));
+    panel->Dock()->hide();
+    const int row = Add("one.js", "// One\nvar a = 1;\n");
+    QAction* show = window->Actions[ACT_SCRIPT_PANEL];
+    QAction* run = window->Actions[ACT_SCRIPT_RUN];
+    const auto closeDock = [this] { panel->Dock()->close(); };
+    const auto chooseRow = [this, row] { panel->Tree()->setCurrentItem(Row(row).item); };
+    const auto systemLog = [this] { window->SetTabActive(window->Docks[0], false); };
+    // step: what is done; on: "Script On/Off" checked after it; enabled: "Run script" after it
+    const struct { std::function<void()> step; bool on, enabled; } steps[] = {
+        {[show] { show->trigger(); }, true, true},
+        {[show] { show->trigger(); }, false, false},
+        {chooseRow, false, false},
+        {[show] { show->trigger(); }, true, true},
+        {closeDock, false, false},
+        {[show] { show->trigger(); }, true, true},
+        {systemLog, true, true},
+        {[show] { show->trigger(); }, true, false},
+    };
+    int index = 0;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(index++);
+        s.step();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(show->isChecked(), s.on);
+        EXPECT_EQ(run->isEnabled(), s.enabled);
+    }
 }
 
 TEST_F(ScriptsTest, ClosingTheTabThenTheWindowMidRunEndsTheScriptCleanly)

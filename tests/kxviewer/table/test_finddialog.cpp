@@ -308,6 +308,44 @@ TEST_F(FindDialogTest, ExpressionsRoundTripThroughTheRows)
     }
 }
 
+// Going to "By Fields" with a plain text in the editor searches that text as
+// it is, and the rows start empty; an empty editor leaves the tab's search.
+TEST_F(FindDialogTest, APlainTextGoesToTheTabOnTheWayToTheRows)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    // search: the tab's expression afterwards, in simple mode
+    const struct { const char* text; const char* search; } cases[] = {
+        {"gamma", "gamma"},
+        {"TEXT~'beta' && PID==1", "TEXT~'beta' && PID==1"},
+        {"  two  ", "two"},
+        {"", "two"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ClickPage(dialog, FindDialog::PAGE_BASIC);
+        // Rows left from before must go.
+        QTest::keyClicks(Row(dialog, FIELD_PID).value, QStringLiteral("3"));
+        Type(dialog, c.text, false);
+        ClickPage(dialog, FindDialog::PAGE_FIELDS);
+        ASSERT_EQ(dialog->Tabs->currentIndex(), FindDialog::PAGE_FIELDS);
+        EXPECT_EQ(SearchText(tab).toStdString(), c.search);
+        EXPECT_EQ(tab->Table->SearchMode(), SEARCH_MODE_SIMPLE);
+        for (const FindDialogTabByFields::Row& row : dialog->ByFields->Rows()) {
+            EXPECT_FALSE(row.check->isChecked());
+            EXPECT_TRUE(row.value->text().isEmpty());
+        }
+        ClickPage(dialog, FindDialog::PAGE_BASIC);
+        EXPECT_EQ(dialog->Basic->Editor->toPlainText(), QString::fromLatin1(c.text));
+    }
+    Type(dialog, "gamma", false);
+    ClickPage(dialog, FindDialog::PAGE_FIELDS);
+    tab->SetCurrentPosition(0);
+    tab->SearchNext();
+    EXPECT_EQ(shell.Last(), "Found row #5");
+}
+
 // Every Find request of the window reaches its one dialog: a given text is
 // preset as an expression on "Basic", none takes over the tab's search; the
 // dialog's Match case is the tab's from then on.
@@ -376,6 +414,79 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
         }
         EXPECT_EQ(tab->FixedHighlights.size(), c.pinned);
     }
+}
+
+// While the dialog stands open behind the window, an Outline rebuild of the
+// tab brings its colour swatches and its Filter button up to date.
+TEST_F(FindDialogTest, SwatchesAndFilterFollowAnOutlineRebuild)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    QAction* filter = tab->Actions[TACT_FILTER];
+    ASSERT_NE(filter, nullptr);
+    const auto swatch = [](QPushButton* button) { return button->icon().pixmap(20, 10).toImage().pixelColor(10, 5); };
+    // filter: the tab's own Filter command is given, on or off
+    const struct { QRgb highlight, select; bool filter; int rows; } steps[] = {
+        {0x00FF00, 0x0000FF, true, 2},
+        {0xFF0000, 0x00FFFF, false, 7},
+        {0x808000, 0x008080, true, 2},
+    };
+    ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("alpha"), 0, SEARCH_MODE_SIMPLE));
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.rows);
+        QApplication::setActiveWindow(main.get());
+        ASSERT_FALSE(dialog->isActiveWindow());
+        tab->Prefs.ColorHighlight = step.highlight;
+        tab->Prefs.ColorSelect = step.select;
+        filter->setChecked(step.filter);
+        tab->FilterByCond();
+        ASSERT_EQ(tab->Table->RowCount(), step.rows);
+        EXPECT_EQ(swatch(dialog->HighlightButton), QColor(step.highlight));
+        EXPECT_EQ(swatch(dialog->SelectedButton), QColor(step.select));
+        EXPECT_EQ(dialog->FilterButton->isChecked(), step.filter);
+    }
+}
+
+// A broken expression is told over the dialog, where the user types it,
+// with the parser's reason and the place it stopped; the status line still
+// says it too.
+TEST_F(FindDialogTest, ABrokenExpressionIsToldOverTheDialogWithItsPlace)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    // lines: the editor's text, one line each, typed with Return between; reason: what follows the first line
+    const struct { std::vector<const char*> lines; const char* reason; } cases[] = {
+        {{"TEXT~'alpha' &&"}, "error 3 : org.antlr.runtime.NoViableAltException, at offset 15, near 'end of input'"},
+        {{"LEVEL==2 PID==5"}, "Unexpected \"PID\" after the end of the expression, line 1, column 10"},
+        {{"(TEXT~'a'"}, "error 10 : org.antlr.runtime.MissingTokenException, at offset 9, near 'end of input', "
+                        "expected ')'"},
+        {{"TEXT~'a' ||", "", "&& PID==1"}, "line 3: error 3 : org.antlr.runtime.NoViableAltException, at offset 0, "
+                                           "near '&&'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines[0]);
+        Type(dialog, "", true);
+        for (size_t i = 0; i < c.lines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(dialog->Basic->Editor, Qt::Key_Return);
+            QTest::keyClicks(dialog->Basic->Editor, QString::fromLatin1(c.lines[i]));
+        }
+        prompt.asked.clear();
+        shell.status.clear();
+        Click(dialog->FindNextButton);
+        ASSERT_EQ(prompt.asked.size(), 1);
+        EXPECT_EQ(prompt.asked[0].parent, dialog);
+        EXPECT_EQ(prompt.asked[0].text.toStdString(), std::string("Incorrect search expression\n") + c.reason);
+        EXPECT_EQ(shell.Last(), "Incorrect search expression");
+    }
+    // A good expression afterwards is taken without a word.
+    Type(dialog, "TEXT~'gamma'", true);
+    prompt.asked.clear();
+    Click(dialog->FindNextButton);
+    EXPECT_TRUE(prompt.asked.isEmpty());
+    EXPECT_EQ(tab->Table->SearchError(), "");
 }
 
 } // namespace

@@ -158,7 +158,7 @@ TEST_F(ChannelCapture, LexicalErrorsAreCountedAndReportedWithTheirLine)
         unsigned errors;
         const char* report;
     } cases[] = {
-        {"a #", 1, "KxScriptString(1) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 1, near '#'"},
+        {"a #", 1, "KxScriptString(1) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 2, near '#'"},
         {"x = 1;\ny = 2 #;", 1, "KxScriptString(2) : lexer error"},
         {"a\rb", 1, "KxScriptString(1) : lexer error"},
         {"\n\"open", 1, "KxScriptString(2) : lexer error"},
@@ -297,7 +297,7 @@ TEST_F(ChannelCapture, SyntaxErrorsRefuseTheScriptWithTheirLine)
         // One prefix operator per atom.
         {"x = !-3;", "near '-'"},
         {"x = --3;", "near '--'"},
-        {"x = a ? b : c;", "NoViableAltException, at offset 3, near 'a'"},
+        {"x = a ? b : c;", "NoViableAltException, at offset 4, near 'a'"},
         {"x = a::b;", "near 'a'"},
         {"x = a . b;", "near 'a'"},
         {"if (a) x = 1;", "near 'x', expected '{'"},
@@ -311,12 +311,12 @@ TEST_F(ChannelCapture, SyntaxErrorsRefuseTheScriptWithTheirLine)
         {"x = tostring(a);", "near ')'"},
         {"print();", "near ')'"},
         {"debug();", "near ')'"},
-        {"a[f(1)] = 0;", "MissingTokenException, at offset 2, near '(', expected ']'"},
+        {"a[f(1)] = 0;", "MissingTokenException, at offset 3, near '(', expected ']'"},
         {"a[b[1]] = 0;", "near '['"},
         {"a[1][2] = 0;", "near '['"},
         {"x = y++;", "near 'y'"},
         {"a++ else", "near 'a'"},
-        {"x = 1\n\n", "KxScriptString(1) : error 10 : org.antlr.runtime.MissingTokenException, at offset 0, near 'end of input', expected ';'"},
+        {"x = 1\n\n", "KxScriptString(1) : error 10 : org.antlr.runtime.MissingTokenException, at offset 5, near 'end of input', expected ';'"},
         {"goto L", "near 'end of input'"},
         {"exit", "near 'end of input'"},
         {"do { } while (a)", "near 'end of input'"},

@@ -74,42 +74,60 @@ TEST_F(MainParserTest, ParseInputResults)
 
 TEST_F(MainParserTest, FileParserRefusesWhatItCannotRead)
 {
+    std::string error;
     for (const std::string& path : {dir_ + "/missing.kxs", dir_}) {
         Reports().clear();
-        EXPECT_EQ(MainParser::PrepareFileParser(path.c_str()), nullptr) << path;
+        EXPECT_EQ(MainParser::PrepareFileParser(path.c_str(), &error), nullptr) << path;
         EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"}) << path;
+        EXPECT_EQ(error, "Script compilation error\n" + path + ": the file cannot be read");
     }
     Reports().clear();
-    EXPECT_EQ(MainParser::PrepareFileParser(nullptr), nullptr);
+    EXPECT_EQ(MainParser::PrepareFileParser(nullptr, &error), nullptr);
     EXPECT_EQ(Texts("SYS"), std::vector<std::string>{"Input stream error!"});
     EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"});
+    EXPECT_EQ(error, "Script compilation error\n(no file): the file cannot be read");
     // An empty file is a script without statements.
     Reports().clear();
-    EXPECT_EQ(MainParser::PrepareFileParser(Write("empty.kxs", "").c_str()), nullptr);
+    const std::string empty = Write("empty.kxs", "");
+    EXPECT_EQ(MainParser::PrepareFileParser(empty.c_str(), &error), nullptr);
     EXPECT_EQ(Texts("SCRIPT").size(), 1u);
+    EXPECT_EQ(error, "Script compilation error\n" + empty +
+                         "(1) : error 5 : org.antlr.runtime.EarlyExitException, at offset 0, near 'end of input'");
 }
 
 TEST_F(MainParserTest, FileParserRefusesErrorsWithFileAndLine)
 {
+    // user: the lines after "Script compilation error", each after the folder
     const struct {
         const char* name;
         const char* text;
         const char* antlr;
         const char* script;
+        std::vector<const char*> user;
     } cases[] = {
         {"syntax.kxs", "var x = 1;\nx = ;\n", "/syntax.kxs(2) : error",
-         "The parser returned 1 errors, tree walking aborted"},
+         "The parser returned 1 errors, tree walking aborted",
+         {"/syntax.kxs(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near ';'"}},
         {"lexical.kxs", "var x = 1;\n\nx = 2; #\n", "/lexical.kxs(3) : lexer error",
-         "The parser returned 1 errors, tree walking aborted"},
+         "The parser returned 1 errors, tree walking aborted",
+         {"/lexical.kxs(3) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 7, near '#'"}},
         {"both.kxs", "var x = 1 #;\nx = ;\n", "/both.kxs(1) : lexer error",
-         "The parser returned 2 errors, tree walking aborted"},
+         "The parser returned 2 errors, tree walking aborted",
+         {"/both.kxs(1) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 10, near '#'",
+          "/both.kxs(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near ';'"}},
         {"stray.kxs", "if (x) {\n}\n;\nprint(x);\n", "/stray.kxs(3) : error",
-         "The parser returned 1 errors, tree walking aborted"},
+         "The parser returned 1 errors, tree walking aborted",
+         {"/stray.kxs(3) : error 1 : org.antlr.runtime.RecognitionException, at offset 0, near ';'"}},
     };
     for (const auto& c : cases) {
         Reports().clear();
         testing::internal::CaptureStderr();
-        EXPECT_EQ(MainParser::PrepareFileParser(Write(c.name, c.text).c_str()), nullptr) << c.name;
+        std::string error;
+        EXPECT_EQ(MainParser::PrepareFileParser(Write(c.name, c.text).c_str(), &error), nullptr) << c.name;
+        std::string user = "Script compilation error";
+        for (const char* line : c.user)
+            user += "\n" + dir_ + line;
+        EXPECT_EQ(error, user);
         // The runtime's own display would have printed here.
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
         std::vector<std::string> antlr = Texts("ANTLR");
@@ -122,8 +140,11 @@ TEST_F(MainParserTest, FileParserRefusesErrorsWithFileAndLine)
 TEST_F(MainParserTest, FileParserHandsTheTreeToACodeParser)
 {
     // The last line is a comment without a line end.
-    CodeParser* code = MainParser::PrepareFileParser(Write("ok.kxs", "var x = 1;\r\nprint(x);\r\n// done").c_str());
+    std::string error = "left from before";
+    CodeParser* code =
+        MainParser::PrepareFileParser(Write("ok.kxs", "var x = 1;\r\nprint(x);\r\n// done").c_str(), &error);
     ASSERT_NE(code, nullptr);
+    EXPECT_EQ(error, "");
     EXPECT_TRUE(Reports().empty());
     ASSERT_NE(code->root, nullptr);
     pANTLR3_STRING tree = code->root->toStringTree(code->root);

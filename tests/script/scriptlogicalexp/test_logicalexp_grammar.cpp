@@ -150,5 +150,5 @@ TEST(LogicalExpSyntax, ErrorsAreReportedOnTheirChannels)
     Expr trailing("LEVEL == 2 TID == 5");
     EXPECT_EQ(ScriptReports::CountFrom("ANTLR"), 0);
     EXPECT_TRUE(ScriptReports::Has(
-        "SCRIPT: Unexpected \"TID\" after the end of the expression, line 1, column 11"));
+        "SCRIPT: Unexpected \"TID\" after the end of the expression, line 1, column 12"));
 }

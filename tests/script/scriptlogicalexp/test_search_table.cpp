@@ -117,6 +117,32 @@ TEST(TableSearchExpression, RequestedModeSettlesOnTheText)
     });
 }
 
+// A text refused as an expression keeps the parser's reason, with the place
+// it stopped at, until the next expression is set.
+TEST(TableSearchExpression, ARefusedExpressionKeepsWhereAndWhy)
+{
+    Registered registered;
+    TableRef table(MakeTable());
+    const struct { const char* text; uint32_t requested; const char* error; } cases[] = {
+        {"LEVEL == 2 TID == 5", COMPLEX, "Unexpected \"TID\" after the end of the expression, line 1, column 12"},
+        {"(LEVEL == 1", COMPLEX,
+         "error 10 : org.antlr.runtime.MissingTokenException, at offset 11, near 'end of input', expected ')'"},
+        {"LEVEL ==\n\n== 2", COMPLEX, "line 3: error 3 : org.antlr.runtime.NoViableAltException, at offset 0, near '=='"},
+        {"TEXT =~ 3", COMPLEX, "Error: Regular expression must be string constant, Line: 1"},
+        // No comparison, so no complex expression, but nothing the parser objects to.
+        {"boot", COMPLEX, ""},
+        {"LEVEL == 2 TID == 5", AUTO, ""},
+        {"TEXT =~ 3", COMPLEX, "Error: Regular expression must be string constant, Line: 1"},
+        {"LEVEL == 2", COMPLEX, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t mode = c.requested;
+        table->SearchSetExpression(c.text, 0, mode);
+        EXPECT_EQ(table->SearchError(), c.error);
+    }
+}
+
 TEST(TableSearchExpression, NothingTypedCrashesOrHangs)
 {
     ScriptReports reports;
