@@ -213,13 +213,20 @@ void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& n
     record.msg.LEVEL = 2;
     const char* strings[KxProt::STR_SLOTS] = {};
     uint16_t lengths[KxProt::STR_SLOTS] = {};
-    const Template* t = MatchLine(scratch, line, note.length, note);
+    // Templates see the line without its end, so that a greedy last group does
+    // not take the carriage return of a CR LF file into its field.
+    uint32_t length = note.length;
+    if (length > 0 && line[length - 1] == '\n')
+        --length;
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
+    const Template* t = MatchLine(scratch, line, length, note);
     if (t != nullptr) {
         for (int32_t g = 1; g <= t->Nfields; ++g) {
             const int start = scratch.result.GetGroupStart(g);
             const int end = scratch.result.GetGroupEnd(g);
             // A group that took no part leaves its field at its default.
-            if (start < 0 || end < start || uint32_t(end) > note.length)
+            if (start < 0 || end < start || uint32_t(end) > length)
                 continue;
             FillField(scratch, record, t->fields[g - 1], line + start, uint32_t(end - start), strings, lengths);
         }
@@ -230,11 +237,6 @@ void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& n
     }
     // The line itself, so that what no template describes is still seen.
     note.detail |= DETAIL_UNMATCHED;
-    uint32_t length = note.length;
-    if (length > 0 && line[length - 1] == '\n')
-        --length;
-    if (length > 0 && line[length - 1] == '\r')
-        --length;
     FillField(scratch, record, FIELD_TEXT, line, length, strings, lengths);
     PackStrings(record, strings, lengths);
 }

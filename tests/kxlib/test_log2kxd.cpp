@@ -87,6 +87,13 @@ TEST(Log2KxdMulti, FieldsOfEachLine)
          {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT},
          {syslogTime + "|buildhost|0|kernel|[ 12.3] usb 1-1: new device"},
          nullptr},
+        // A CR LF file: the greedy last group ends before the carriage return.
+        {"CR LF syslog line",
+         {SysLog},
+         "Dec  7 11:12:16 buildhost kern.warning kernel: usb 1-1: new device\r\n",
+         {FIELD_HOST, FIELD_KXNAME, FIELD_TEXT},
+         {"buildhost|kernel|usb 1-1: new device"},
+         nullptr},
         // Sub-templates whose fields come in another order fill their own
         // columns; a line nothing fits keeps its text without the line end.
         {"family with own field orders",
