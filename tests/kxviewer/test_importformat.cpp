@@ -224,6 +224,12 @@ TEST_F(ImportFormatTest, NameAndExtensionChecks)
         {"A #2", user, ImportFormatChecks::CHECK_NAME, ""},
         {"A #1", sub, ImportFormatChecks::CHECK_NAME, ""},
         {"Odd#1", sub, ImportFormatChecks::CHECK_NAME, ""},
+        // A sub-template keeps its number: without one the tree could not
+        // tell it from its main format.
+        {"A #", sub, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        {"A #x", sub, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        {"A #", user, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        {"A #3", sub, ImportFormatChecks::CHECK_NAME, ""},
         {"A #1", user, ImportFormatChecks::CHECK_NAME, "Name duplicate"},
         {"A", a, ImportFormatChecks::CHECK_NAME, ""},
         {"A", lower, ImportFormatChecks::CHECK_NAME, "Name duplicate"},
