@@ -31,6 +31,20 @@ std::string RenamedCopy(const std::string& name, const std::string& main)
     return name + NewSuffix;
 }
 
+// A sub-template in the tree: one with its number, or one named after its
+// main format with no number behind the '#' (as a file may hold it), which
+// the tree shows once, under its family, and deletes alone.
+bool UnderItsMain(int32_t i)
+{
+    if (ImportFormatChecks::GetSubFormatNumber(i) >= 1)
+        return true;
+    const int32_t main = ImportFormatChecks::GetParentFormatIndex(i);
+    if (main < 0 || main == i || ImportFormats[size_t(main)].IsSubTemplateName())
+        return false;
+    ImportFormatChecks::CollectSubFormats(main);
+    return std::find(SubFormatList.begin(), SubFormatList.end(), i) != SubFormatList.end();
+}
+
 } // namespace
 
 void ImportDialog::FillFormatTree(int32_t index, int column)
@@ -40,7 +54,7 @@ void ImportDialog::FillFormatTree(int32_t index, int column)
     QTreeWidgetItem* selected = nullptr;
     for (size_t i = 0; i < ImportFormats.size(); ++i) {
         const int32_t at = int32_t(i);
-        if (GetSubFormatNumber(at) >= 1)
+        if (UnderItsMain(at))
             continue;
         const ImportFormat& format = ImportFormats[i];
         auto* item = new QTreeWidgetItem;
@@ -220,9 +234,10 @@ void ImportDialog::TreeRemoveImportData()
     if (index < PredefinedFormatCount)
         return;
     const QString name = QString::fromLocal8Bit(ImportFormats[index].name.c_str());
+    const bool underMain = UnderItsMain(index);
     const int32_t sub = GetSubFormatNumber(index);
     quiet_ = true;
-    if (sub == 0) {
+    if (sub == 0 && !underMain) {
         if (!Yes(this, QStringLiteral("Template \"%1\" has sub-templates. Delete all of them?").arg(name)))
             return;
         const int32_t visual = ImportFormats[index].visual;
@@ -237,7 +252,7 @@ void ImportDialog::TreeRemoveImportData()
         FillFormatTree(next == ImportFormats.end() ? -1 : int32_t(next - ImportFormats.begin()));
         return;
     }
-    if (sub >= 1) {
+    if (underMain) {
         if (!Yes(this, QStringLiteral("\"%1\" is sub-template. Delete it?").arg(name)))
             return;
         const int32_t main = GetParentFormatIndex(index);

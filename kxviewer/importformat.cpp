@@ -64,11 +64,26 @@ bool IsFieldKey(const std::string& key)
     return !key.empty() && key != IMPORT_KEY_NOT_SET && FieldIndexByKey(key.c_str()) >= 0;
 }
 
+// Digits, and only digits, after the last '#': a sub-template's number.
+bool EndsInNumber(const std::string& name)
+{
+    const size_t hash = name.rfind('#');
+    if (hash == std::string::npos || hash + 1 >= name.size())
+        return false;
+    for (size_t p = hash + 1; p < name.size(); ++p)
+        if (!ZmLib::AsciiIsDigit(name[p]))
+            return false;
+    return true;
+}
+
 // A sub-template never fails the '#' check: one with display order 0 (as
 // every list read from the file numbers them), or one named after another
-// format without '#', " #" and a number.
+// format without '#', " #" and a number. Without its number a name is no
+// sub-template's: the tree could not tell it from its main format.
 bool IsSubTemplate(const std::string& name, int32_t i)
 {
+    if (!EndsInNumber(name))
+        return false;
     if (ValidIndex(i) && ImportFormats[i].visual == 0)
         return true;
     size_t hash = name.find(" #");

@@ -251,14 +251,21 @@ TEST(KxlTime, NormalisedDocumentKeepsItsAbsoluteTimes)
     back.NormalizeTimeOff();
     EXPECT_EQ(back.GetRecordByOriginalIndex(3)->prot.msg.TIME, T0 + 3000);
 
-    // A view block whose current row and Time0Index lie beyond the records.
-    table->Prefs().CurPossition = 50;
-    table->Prefs().Time0Index = 70;
-    ASSERT_TRUE(SaveTable(path, *table));
-    Loaded prefs(path);
-    ASSERT_EQ(prefs.code, 0);
-    EXPECT_EQ(prefs.table->CurRow(), 4);
-    EXPECT_EQ(prefs.table->Prefs().Time0Index, -1);
+    // A view block whose current row and Time0Index lie on the last record,
+    // just past it or far beyond: the first is kept, the others are not.
+    const struct {
+        int32_t row, time0Index, rowBack, time0IndexBack;
+    } views[] = {{4, 4, 4, 4}, {5, 5, 4, -1}, {50, 70, 4, -1}};
+    for (const auto& v : views) {
+        SCOPED_TRACE(v.time0Index);
+        table->Prefs().CurPossition = v.row;
+        table->Prefs().Time0Index = v.time0Index;
+        ASSERT_TRUE(SaveTable(path, *table));
+        Loaded prefs(path);
+        ASSERT_EQ(prefs.code, 0);
+        EXPECT_EQ(prefs.table->CurRow(), v.rowBack);
+        EXPECT_EQ(prefs.table->Prefs().Time0Index, v.time0IndexBack);
+    }
 }
 
 TEST(KxlUpdate, InPlaceRewritesOnlyTheMetadata)
@@ -539,6 +546,9 @@ TEST(KxlMetadata, HostileSectionsAreValidated)
         // {20,1,4} beyond; the count claims 9.
         {"bad ranges", 10, "", "", U32s({9, 0, 2, 1, 1, 2, 2, 5, 100, 3, 20, 1, 4}), {}, {}, {},
          {{0, 2, 1}, {5, 5, 3}}, {"clipped"}, -1},
+        // A range from the row count on is skipped; the one ending there is kept.
+        {"range at the row count", 10, "", "", U32s({2, 8, 2, 1, 10, 1, 2}), {}, {}, {}, {{8, 2, 1}}, {"lies beyond"},
+         -1},
         {"wrapping range", 10, "", "", U32s({1, 0xFFFFFFF0u, 0x20, 1}), {}, {}, {}, {}, {}, -1},
         {"no ranges", 10, "", "", U32s({0}), {}, {}, {}, {}, {"nranges"}, -1},
         {"range of no rows", 10, "", "", U32s({2, 1, 0, 1, 4, 1, 1}), {}, {}, {}, {}, {"last >= r.first"}, -1},

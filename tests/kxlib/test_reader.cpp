@@ -81,6 +81,21 @@ KxdProt FullRecord()
     return record;
 }
 
+// FullRecord with a string area filled to its last byte: opt_len 384.
+KxdProt FullAreaRecord()
+{
+    KxdProt record = FullRecord();
+    memset(record.msg.offsets, 0, sizeof record.msg.offsets);
+    memset(record.msg.strings, 'f', KxProt::LEN_STRFIELDS);
+    record.msg.strings[0] = 0;
+    record.msg.offsets[KxdProt::SLOT_TEXT] = 1;
+    record.msg.strings[301] = 0;
+    record.msg.offsets[KxdProt::SLOT_STR1] = 302;
+    record.msg.strings[KxProt::LEN_STRFIELDS - 1] = 0;
+    record.msg.opt_len = KxProt::LEN_STRFIELDS;
+    return record;
+}
+
 // Compares the fields a raw file carries, byte for byte; the receive prefix
 // only for kxd files.
 void ExpectSameFields(const KxdProt& got, const KxdProt& want, bool withPrefix)
@@ -168,38 +183,42 @@ TEST_F(ReaderTest, OpenMeasuresReportsAndFails)
 
 TEST_F(ReaderTest, RecordsReadBackInBothFormsAndByteOrders)
 {
-    const KxdProt want = FullRecord();
-    for (Form form : {Form::Kx, Form::Kxd}) {
-        const bool kxd = form == Form::Kxd;
-        SCOPED_TRACE(kxd ? "kxd" : "kx");
-        const size_t size = (kxd ? 88 : 72) + want.msg.opt_len;
-        const std::string bytes = Bytes(want, form) + Bytes(want, form, true);
-        ASSERT_EQ(bytes.size(), 2 * size);
-        // The swapped twin is big-endian: STIME, IP as stored, then FLAGS
-        // 00 00 14 02 and magic AB AB.
-        const std::string twin = bytes.substr(size);
-        if (kxd) {
-            EXPECT_EQ(twin.substr(0, 12), std::string("\x01\x02\x03\x04\x05\x06\x07\x08\xC0\xA8\x01\x01", 12));
-        }
-        EXPECT_EQ(twin.substr(kxd ? 16 : 0, 6), std::string("\x00\x00\x14\x02\xAB\xAB", 6));
+    for (const KxdProt& want : {FullRecord(), FullAreaRecord()}) {
+        for (Form form : {Form::Kx, Form::Kxd}) {
+            const bool kxd = form == Form::Kxd;
+            SCOPED_TRACE(testing::Message() << (kxd ? "kxd" : "kx") << ", opt_len " << want.msg.opt_len);
+            const size_t size = (kxd ? 88 : 72) + want.msg.opt_len;
+            const std::string bytes = Bytes(want, form) + Bytes(want, form, true);
+            ASSERT_EQ(bytes.size(), 2 * size);
+            // The swapped twin is big-endian: STIME, IP as stored, then FLAGS
+            // 00 00 14 02 and magic AB AB; opt_len 384 is 01 80.
+            const std::string twin = bytes.substr(size);
+            if (kxd) {
+                EXPECT_EQ(twin.substr(0, 12), std::string("\x01\x02\x03\x04\x05\x06\x07\x08\xC0\xA8\x01\x01", 12));
+            }
+            EXPECT_EQ(twin.substr(kxd ? 16 : 0, 6), std::string("\x00\x00\x14\x02\xAB\xAB", 6));
+            const uint16_t optLen = want.msg.opt_len;
+            const std::string bigEndianLength{char(optLen >> 8), char(optLen & 0xFF)};
+            EXPECT_EQ(twin.substr(kxd ? 84 : 68, 2), bigEndianLength);
 
-        std::unique_ptr<File2Kxd> reader = Open(kxd ? "two.kxd" : "two.kx", bytes, form);
-        EXPECT_EQ(reader->GetFileSize(), int64_t(bytes.size()));
-        for (int i = 0; i < 2; ++i) {
-            SCOPED_TRACE(i);
-            KxdProt got;
-            memset(&got, 0xEE, sizeof got);
-            reader->SetRecord(&got);
-            EXPECT_EQ(reader->ReadRecord(), int32_t(size));
-            ExpectSameFields(got, want, kxd);
-            // The receive prefix of a kx file and the viewer-side fields are
-            // not the reader's; nothing beyond the message is left over.
-            EXPECT_EQ(got.STIME, kxd ? want.STIME : 0xEEEEEEEEEEEEEEEEull);
-            EXPECT_EQ(got.NUM2, 0xEEEEEEEEEEEEEEEEull);
-            for (uint32_t k = want.msg.opt_len; k < KxProt::LEN_STRFIELDS; ++k)
-                ASSERT_EQ(got.msg.strings[k], 0) << k;
+            std::unique_ptr<File2Kxd> reader = Open(kxd ? "two.kxd" : "two.kx", bytes, form);
+            EXPECT_EQ(reader->GetFileSize(), int64_t(bytes.size()));
+            for (int i = 0; i < 2; ++i) {
+                SCOPED_TRACE(i);
+                KxdProt got;
+                memset(&got, 0xEE, sizeof got);
+                reader->SetRecord(&got);
+                EXPECT_EQ(reader->ReadRecord(), int32_t(size));
+                ExpectSameFields(got, want, kxd);
+                // The receive prefix of a kx file and the viewer-side fields are
+                // not the reader's; nothing beyond the message is left over.
+                EXPECT_EQ(got.STIME, kxd ? want.STIME : 0xEEEEEEEEEEEEEEEEull);
+                EXPECT_EQ(got.NUM2, 0xEEEEEEEEEEEEEEEEull);
+                for (uint32_t k = want.msg.opt_len; k < KxProt::LEN_STRFIELDS; ++k)
+                    ASSERT_EQ(got.msg.strings[k], 0) << k;
+            }
+            EXPECT_EQ(EndText(*reader), "End of Stream: 2 records accepted, 0 bad records");
         }
-        EXPECT_EQ(EndText(*reader), "End of Stream: 2 records accepted, 0 bad records");
     }
 }
 

@@ -271,9 +271,16 @@ TEST(Selections, BoundariesSelectAllAndBrokenData)
     TableRef table(Numbered(20));
     table->SelRangeSet(3, 5, true, 1);
     table->SelRangeSet(10, 12, true, 1);
+    // A range from the row count on holds no row: nothing changes.
+    table->SelRangeSet(20, 25, true, 1);
+    table->SelRangeSet(25, 20, false, 0);
+    EXPECT_EQ(Ranges(*table), (RangeList{{3, 3, 1}, {10, 3, 1}}));
+    EXPECT_EQ(table->NumSelected, 6u);
+    // From a range's first row back to the end of the range before it; from
+    // its last row on to the first row of the next.
     const struct {
         int32_t row, prev, next;
-    } cases[] = {{3, 0, 5}, {12, 10, 19}, {7, 5, 10}};
+    } cases[] = {{3, 0, 5}, {12, 10, 19}, {7, 5, 10}, {10, 5, 12}, {5, 3, 10}, {0, 0, 3}, {19, 12, 19}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         table->SetCurRow(c.row);

@@ -153,6 +153,16 @@ ImportFormat MakeFormat(const std::string& name, int32_t mode, std::vector<Field
     return f;
 }
 
+// A ';'-delimited field for each record field in field order, then `extra`
+// more that name TEXT again.
+std::vector<FieldSpec> EveryField(int extra = 0)
+{
+    std::vector<FieldSpec> specs;
+    for (int32_t f = 0; f < FIELD_Nums + extra; ++f)
+        specs.push_back({f < FIELD_Nums ? FieldTable[f].key : "TEXT", f, ";"});
+    return specs;
+}
+
 class DocLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override { saved_ = ImportFormats; }
@@ -357,6 +367,8 @@ TEST_F(DocLoaderTest, BadFormatsFailWithTheirMessages)
          "Import : BadLog - Need select field - field: TIMES", false, false},
         {"empty expression", MakeFormat("Empty", 0, {{"TEXT", 0, ""}}), "Expression is empty", true, true},
         {"no fields, delimited", MakeFormat("None", 0, {}), "Expression is empty", false, true},
+        {"one field more than a record has", MakeFormat("Wide", 0, EveryField(1), ";"),
+         "Too many fields in import format \"Wide\": 26, at most 25", false, true},
         {"no usable member", MakeFormat("NoBracket", 1, {{"TEXT", 0, "x"}}),
          "Import format \"NoBracket\" has no usable template", false, true},
     };
@@ -371,6 +383,18 @@ TEST_F(DocLoaderTest, BadFormatsFailWithTheirMessages)
     }
     EXPECT_EQ(Load(path, 1000), nullptr);
     EXPECT_TRUE(RecordingShell::Has(shell.info, "Unknown import type for file " + path));
+
+    // As many fields as a record has: each value lands in its field (numbers
+    // end at ',', texts at the separator).
+    std::string line;
+    for (int32_t f = 0; f < FIELD_Nums; ++f)
+        line += std::to_string(f) + (FieldTable[f].desc.kind == FIELD_KIND_STRING ? ";" : ",");
+    TableRef every(Load(dir.Write("every.txt", line + "\n"), Add(MakeFormat("Every", 0, EveryField(), ";"))));
+    ASSERT_NE(every.table, nullptr);
+    ASSERT_EQ(every->RowCount(), 1);
+    EXPECT_EQ(every->GetRecord(0)->prot.NUM2, uint64_t(FIELD_NUM2));
+    EXPECT_EQ(every->GetRecord(0)->prot.msg.SEQ, uint32_t(FIELD_SEQ));
+    EXPECT_EQ(Text(*every, 0, FIELD_FILE), std::to_string(FIELD_FILE));
 }
 
 TEST_F(DocLoaderTest, DelimitedTextSkipsBadLines)

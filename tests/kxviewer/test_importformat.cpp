@@ -28,6 +28,15 @@ ImportFormat Format(const char* name, int32_t visual, std::vector<ImportFormatFi
     return format;
 }
 
+// A field for each record field, then `extra` more that name TEXT again.
+std::vector<ImportFormatField> EveryField(int extra = 0)
+{
+    std::vector<ImportFormatField> fields;
+    for (int32_t f = 0; f < FIELD_Nums + extra; ++f)
+        fields.push_back(Field(f < FIELD_Nums ? FieldTable[f].key : "TEXT", f, "(\\S*) "));
+    return fields;
+}
+
 class RecordingView : public ImportCheckView {
 public:
     void ClearProblem() override { shown.clear(); }
@@ -215,6 +224,12 @@ TEST_F(ImportFormatTest, NameAndExtensionChecks)
         {"A #2", user, ImportFormatChecks::CHECK_NAME, ""},
         {"A #1", sub, ImportFormatChecks::CHECK_NAME, ""},
         {"Odd#1", sub, ImportFormatChecks::CHECK_NAME, ""},
+        // A sub-template keeps its number: without one the tree could not
+        // tell it from its main format.
+        {"A #", sub, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        {"A #x", sub, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        {"A #", user, ImportFormatChecks::CHECK_NAME, "Name could not contain # symbol"},
+        {"A #3", sub, ImportFormatChecks::CHECK_NAME, ""},
         {"A #1", user, ImportFormatChecks::CHECK_NAME, "Name duplicate"},
         {"A", a, ImportFormatChecks::CHECK_NAME, ""},
         {"A", lower, ImportFormatChecks::CHECK_NAME, "Name duplicate"},
@@ -249,6 +264,8 @@ TEST_F(ImportFormatTest, EditorAndLoaderChecks)
         const char* log;    // nullptr: nothing logged
     } cases[] = {
         {"good", Format("G", 2, {Field("TIME", 0, "(\\d+)"), Field("TEXT", 1, "(.*)")}), "", fields, "", nullptr},
+        {"every record field", Format("W", 2, EveryField()), "", fields, "", nullptr},
+        {"one field more", Format("W", 2, EveryField(1)), "Field names duplicated", fields, nullptr, nullptr},
         {"no fields", Format("G", 2), "Must be at least one field", fields, "Must be at least one field",
          "Import : G - Must be at least one field"},
         {"not set", Format("N", 2, {Field("<not set>", 0, "(a)")}), "Need select field", fields, "Need select field",

@@ -161,6 +161,8 @@ TEST_F(LoadFormatsTest, RowsAndTakenFormatsFollowTheFile)
         {"family over the limit refused", Family("F", 1, 8), import, {"F (8 subs) [ ]"}, {}, false},
         {"sub-template repeated", Join({Family("D", 1, 1), {Format("D #1", 0)}}), import, {"D (2 subs) [ ]"}, {}, false},
         {"more fields than record fields refused", {Format("W", 1, "*.w", 26)}, import, {"W [ ]"}, {}, false},
+        {"as many fields as record fields taken", {Format("W", 1, "*.w", 25)}, import, {"W [x]"}, kept("W/4/*.w"),
+         true},
         {"name repeated in the file", {Format("R", 1), Format("R", 2, "*.r")}, import, {"R [x]", "R [ ]"},
          kept("R/4/*.log"), true},
         {"every row unchecked: only marked modified", {Format("R", 1)}, uncheckFirst, {"R [x]"}, {}, true},

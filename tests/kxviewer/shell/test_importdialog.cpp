@@ -166,6 +166,7 @@ TEST_F(ImportEditor, TreeEditsAreSavedWithTheirPositions)
         std::function<void(ImportDialog*)> edit;
         std::vector<std::string> rows; // empty: not saved
         int boxes = 0;                 // warning boxes shown
+        std::function<void(ImportFormat&)> changeQ = nullptr;
     } cases[] = {
         {"sub-template on P", "P", press("Add Sub-template"),
          {"P=2 (p.*)", "P #2=0 (p1.*)", "P #3=0 (p2.*)", "Q=3 (q.*)", "1=4 (one.*)", "1 #1=0 (one1.*)",
@@ -194,6 +195,20 @@ TEST_F(ImportEditor, TreeEditsAreSavedWithTheirPositions)
         {"delete P #1", "P #1", press("Delete"),
          {"P=2 (p.*)", "P #1=0 (p2.*)", "Q=3 (q.*)", "1=4 (one.*)", "1 #1=0 (one1.*)"}},
         {"delete the family P", "P", press("Delete"), {"Q=2 (q.*)", "1=3 (one.*)", "1 #1=0 (one1.*)"}},
+        // A sub-template of a file that lost its number goes alone; the rest
+        // keep their numbers.
+        {"delete P # of a file", "P #", press("Delete"),
+         {"P=2 (p.*)", "P #1=0 (p1.*)", "P #2=0 (p2.*)", "1=3 (one.*)", "1 #1=0 (one1.*)"}, 0,
+         [](ImportFormat& q) { q.name = "P #", q.visual = 0; }},
+        {"P #1 renamed without its number", "P #1",
+         [](ImportDialog* editor) {
+             QTest::keyClick(editor->Tree(), Qt::Key_F2);
+             TypeInTree(editor, "P #", Qt::Key_Return);
+             EXPECT_EQ(ImportErrorText, "Name could not contain # symbol");
+             TypeInTree(editor, "P #1", Qt::Key_Return);
+             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+         },
+         start},
         {"rename P to B", "P",
          [](ImportDialog* editor) {
              QTest::keyClick(editor->Tree(), Qt::Key_F2);
@@ -216,7 +231,7 @@ TEST_F(ImportEditor, TreeEditsAreSavedWithTheirPositions)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        SaveStartList();
+        SaveStartList(c.changeQ);
         files.calls.clear();
         files.answers.push_back(QMessageBox::Yes);
         RunEditor([&](ImportDialog* editor) {

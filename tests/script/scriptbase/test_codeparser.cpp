@@ -19,6 +19,11 @@ const ScriptCase kOperators[] = {
      "3 3.500000 1 -1 -3 1024 1.414214\n"},
     {"var x = 10; x /= 4; print(x);", "2\n"},
     {"var x = 10; x /= 0;", "ERROR Error: Divide by zero, Line: 1"},
+    // Quotient and remainder differ: each compound operator does its own operation.
+    {"var a = 7; var b = 7.0; var c = 7; var d = 7.5; var e = -7; var f = 7;"
+     " a /= 2; b /= 2; c %= 2; d %= 2; e %= 3; f /= 2.0; print(a, \" \", b, \" \", c, \" \", d, \" \", e, \" \", f);",
+     "3 3.500000 1 1.500000 -1 3.500000\n"},
+    {"var x = 7; x -= 2; print(x); x *= 3; print(x); x += 4; print(x);", "5\n15\n19\n"},
     {"print(5 & 3, \" \", 5 | 3, \" \", 4294967297 & 3);", "1 7 1\n"},
     {"print(\"ab\" + 1, \" \", 1 + \"ab\", \" \", \"ab\" + 1.5, \" \", 1.5 + \"ab\");", "ab1 1ab ab1.500000 1.500000ab\n"},
     {"var s = \"a\"; s += \"b\";", "ERROR Error: This operation only with numbers, Line: 1"},

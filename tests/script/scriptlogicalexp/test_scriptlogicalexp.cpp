@@ -127,6 +127,17 @@ TEST(SearchEvaluator, ComparisonsOnFields)
         // A string field against a number compares texts.
         {"FILE == 5", Rec{1, 1, "5", "t"}, true, COMPLEX, {{15, VAL, "5"}}},
         {"LEVEL == 1 && TEXT ~ \"AB\"", one, true, COMPLEX, {{12, VAL, "1"}, {18, SUB, "AB"}}},
+        // Equal operands: only the comparisons that admit equality hold.
+        {"LEVEL > 2", two, false, COMPLEX, {}},
+        {"LEVEL >= 2", two, true, COMPLEX, {{12, VAL, "2"}}},
+        {"LEVEL < 2", two, false, COMPLEX, {}},
+        {"LEVEL <= 2", two, true, COMPLEX, {{12, VAL, "2"}}},
+        {"LEVEL != 2", two, false, COMPLEX, {}},
+        {"2 < LEVEL", two, false, COMPLEX, {}},
+        {"2 >= LEVEL", two, true, COMPLEX, {{12, VAL, "2"}}},
+        {"FILE > \"main.cpp\"", two, false, COMPLEX, {}},
+        {"FILE <= \"main.cpp\"", two, true, COMPLEX, {{15, VAL, "main.cpp"}}},
+        {"FILE != \"main.cpp\"", two, false, COMPLEX, {}},
     });
 }
 
@@ -162,6 +173,13 @@ TEST(SearchEvaluator, ValueRules)
         {"\"ab\" + 1 == 'ab1'", r, false, COMPLEX, {}},
         {"unknown == \"unknown\"", r, true, COMPLEX, {}},
         {"-LEVEL < 0", r, true, COMPLEX, {}},
+        {"2.5 > 2.5 || 2.5 < 2.5 || 2.5 != 2.5", r, false, COMPLEX, {}},
+        {"2.5 >= 2.5 && 2.5 <= 2.5 && 2.5 == 2.5", r, true, COMPLEX, {}},
+        {"2.0 > 2 || 2 < 2.0", r, false, COMPLEX, {}},
+        {"2.0 >= 2 && 2 <= 2.0", r, true, COMPLEX, {}},
+        {"\"b\" > \"b\" || \"b\" < \"b\" || \"b\" != \"b\"", r, false, COMPLEX, {}},
+        {"\"b\" >= \"b\" && \"b\" <= \"b\"", r, true, COMPLEX, {}},
+        {"\"b\" >= \"B\" && \"B\" <= \"b\" && \"b\" == \"B\"", r, true, COMPLEX, {}, false},
     });
 }
 

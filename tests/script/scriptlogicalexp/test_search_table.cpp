@@ -114,6 +114,12 @@ TEST(TableSearchExpression, RequestedModeSettlesOnTheText)
         // Half of what was typed is no search: the whole text is.
         {"LEVEL == 2 TID == 5", AUTO, 0, true, SIMPLE, 0, {9}},
         {"LEVEL == 2 TID == 5", COMPLEX, 0, false, SIMPLE, SEARCH_MODE_NONE, {}},
+        // The rows equal to the bound are kept by exactly the comparisons that admit equality.
+        {"LEVEL > 2", AUTO, 0, true, COMPLEX, 1, {1299}},
+        {"LEVEL >= 2", AUTO, 0, true, COMPLEX, 1, {1234, 5, 1299}},
+        {"LEVEL < 2", AUTO, 0, true, COMPLEX, 1, {1200, 77, 9}},
+        {"LEVEL <= 2", AUTO, 0, true, COMPLEX, 1, {1200, 1234, 5, 77, 9}},
+        {"LEVEL != 2", AUTO, 0, true, COMPLEX, 1, {1200, 77, 1299, 9}},
     });
 }
 

@@ -205,6 +205,12 @@ TEST(IniValues, TextsOfAnyBytesReadBackTheSame)
     // Texts that read back as they stand are written as they are.
     EXPECT_EQ(IniBase::QuoteText("a;b\"c"), "a;b\"c");
     EXPECT_EQ(IniBase::QuoteText("two\r\nlines"), "two  lines");
+    // Only a pair of enclosing quotes comes off a value; a lone quote is text.
+    const std::pair<const char*, const char*> unquoted[] = {
+        {"\"", "\""}, {"\"\"", ""}, {"a\"", "a\""}, {"\"a", "\"a"}, {"\"a\"", "a"}, {"\"\"\"", "\""}, {"", ""},
+    };
+    for (const auto& [value, text] : unquoted)
+        EXPECT_EQ(IniBase::UnquoteText(value), text) << value;
 }
 
 TEST(IniEdit, NumberedSectionsFromANumberOnGo)
