@@ -9,6 +9,20 @@
 
 namespace {
 
+// The path with every byte that is not printable ASCII as \xNN, so that the
+// name of a file that cannot be decoded is still shown exactly.
+QString EscapedPath(const std::string& path)
+{
+    QString shown;
+    for (const unsigned char c : path) {
+        if (c >= 0x20 && c < 0x7f)
+            shown += QChar(c);
+        else
+            shown += QString::asprintf("\\x%02X", c);
+    }
+    return shown;
+}
+
 bool IsFolder(const std::string& path)
 {
     struct stat st;
@@ -43,8 +57,13 @@ void AddFolder(const std::string& folder, DroppedFiles& out)
             else
                 type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
         }
-        if (type == DT_REG)
-            out.files.append(QFile::decodeName(path.c_str()));
+        if (type == DT_REG) {
+            const QString decoded = QFile::decodeName(path.c_str());
+            if (QFile::encodeName(decoded).toStdString() == path)
+                out.files.append(decoded);
+            else
+                out.undecodable.append(EscapedPath(path));
+        }
         else if (type == DT_DIR)
             subfolders.push_back(std::move(path));
     }
