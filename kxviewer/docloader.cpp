@@ -294,6 +294,21 @@ void DocLoader::ReportUnmatchedLines()
     }
 }
 
+void DocLoader::ReportRefusedLines()
+{
+    const auto* csv = dynamic_cast<const FileCsv*>(reader_.get());
+    if (csv == nullptr || csv->Refused().count == 0)
+        return;
+    const FileCsv::Refusals& refused = csv->Refused();
+    QString text = QStringLiteral("Import \"%1\": %2 of %3 lines refused by \"%4\"; line %5")
+                       .arg(file_.fileName(), Grouped(refused.count), Grouped(csv->Lines()),
+                            FromBytes(ImportFormats[size_t(typeId_)].name), Grouped(refused.line));
+    const std::string why = csv->Explain(csv->RefusedText());
+    if (!why.empty())
+        text += QStringLiteral(", ") + FromBytes(why);
+    KxvShell().AddToSystemLog(text);
+}
+
 void DocLoader::ReportSuccess()
 {
     const QString name = FromBytes(table_->Name());
@@ -365,6 +380,7 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     options.workers = workers_;
     const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress.get());
     ReportUnmatchedLines();
+    ReportRefusedLines();
     if (LoadFailed(result)) {
         progress->Cancel();
         Fail("Too many errors while reading " + path);

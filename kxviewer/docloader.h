@@ -91,6 +91,8 @@ private:
     void AttachCompanion(const QString& path);
     KxTable* LoadTable(int32_t maxRecords, const QString& path);
     void ReportUnmatchedLines();
+    // How many lines a delimited-text import refused, and why the first one.
+    void ReportRefusedLines();
     void ReportSuccess();
     void Fail(const QString& text);
 
