@@ -92,7 +92,8 @@ TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
         {"a link loop in a folder ends", 1, 2, true, false, false, true, 0, 3},
         {"an http URL is skipped and logged", 1, 0, false, true, false, true, 0, 1},
         {"empty folders open and ask nothing", 0, 0, false, false, false, true, 0, 0},
-        {"a file named in bad UTF-8 is skipped and logged", 0, 1, false, false, true, true, 0, 1},
+        {"a file named in bad UTF-8 in a folder is skipped and logged", 0, 1, false, false, true, true, 0, 1},
+        {"a file named in bad UTF-8 dropped itself is skipped and logged", 1, 0, false, false, true, true, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -117,6 +118,9 @@ TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
             KxFileGen::Options options;
             options.records = 20;
             ASSERT_TRUE(KxFileGen::WriteTrace(badPath.constData(), options));
+            // Dropped itself when files are dropped one by one.
+            if (c.files > 0)
+                urls << QUrl::fromEncoded("file://" + badPath.toPercentEncoding("/"));
         }
         urls << QUrl::fromLocalFile(folder);
         if (c.foreignUrl)
