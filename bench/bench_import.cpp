@@ -262,7 +262,6 @@ void AgainstGrep(const std::string& path, uint64_t bytes, uint32_t lines, int ro
     printf("grep -cxP \"%s\" counted %s lines\n", expression.c_str(), matched.c_str());
     printf("median of %d rounds: loader, 8 workers %.0f lines/s; grep -cxP %.0f lines/s; ratio %.2f\n", rounds,
            Median(ours), Median(grep), Median(grep) > 0 ? Median(ours) / Median(grep) : 0.0);
-    printf("against the reference viewer's 1150000 lines/s: ratio %.2f\n", Median(ours) / 1150000.0);
 }
 
 uint32_t NumberArg(int argc, char** argv, int k, uint32_t absent, uint32_t most, const char* what)

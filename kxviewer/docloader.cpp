@@ -24,6 +24,12 @@
 namespace {
 
 constexpr int32_t PROGRESS_STEPS = 100;
+// The bar's share of each stage: reading the file fills it to here; the
+// document's metadata and the table view take the rest, and it is full only
+// when the document is about to show.
+constexpr int32_t PROGRESS_READ_END = 90;
+constexpr int32_t PROGRESS_METADATA = 93;
+constexpr int32_t PROGRESS_VIEW = 96;
 // Files below about 10 MB load without a progress dialog.
 constexpr int64_t PROGRESS_MIN_STEP = 100001;
 
@@ -59,7 +65,6 @@ QString IncompleteReason(const KxLoadResult& result)
 KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions load, KxvProgress* progress)
 {
     const int64_t step = size / PROGRESS_STEPS;
-    int64_t lastUpdate = -(step + 1);
     int32_t value = 0;
     if (progress != nullptr) {
         const bool large = load.maxRecords < 0 && step >= PROGRESS_MIN_STEP;
@@ -68,9 +73,11 @@ KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadO
         load.progress = [&, progress, large](int32_t attempts, int64_t consumed) {
             if (attempts == 1 && large)
                 progress->Show();
-            if (consumed - lastUpdate > step && progress->IsVisible()) {
-                progress->SetValue(std::min(++value, PROGRESS_STEPS));
-                lastUpdate = consumed;
+            const int32_t now =
+                int32_t(std::min<int64_t>(consumed, size) * PROGRESS_READ_END / std::max<int64_t>(size, 1));
+            if (now > value && progress->IsVisible()) {
+                value = now;
+                progress->SetValue(value);
                 KxvShell().ProcessEvents();
             }
             return !progress->WasCanceled();
@@ -294,6 +301,21 @@ void DocLoader::ReportUnmatchedLines()
     }
 }
 
+void DocLoader::ReportRefusedLines()
+{
+    const auto* csv = dynamic_cast<const FileCsv*>(reader_.get());
+    if (csv == nullptr || csv->Refused().count == 0)
+        return;
+    const FileCsv::Refusals& refused = csv->Refused();
+    QString text = QStringLiteral("Import \"%1\": %2 of %3 lines refused by \"%4\"; line %5")
+                       .arg(file_.fileName(), Grouped(refused.count), Grouped(csv->Lines()),
+                            FromBytes(ImportFormats[size_t(typeId_)].name), Grouped(refused.line));
+    const std::string why = csv->Explain(csv->RefusedText());
+    if (!why.empty())
+        text += QStringLiteral(", ") + FromBytes(why);
+    KxvShell().AddToSystemLog(text);
+}
+
 void DocLoader::ReportSuccess()
 {
     const QString name = FromBytes(table_->Name());
@@ -355,24 +377,32 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     // A document saved with normalised time holds times relative to Time0.
     if (document && kxPrefs_.NormalizeTime)
         table_->SetRelativeTimeBase(kxPrefs_.Time0, kxPrefs_.Time0Index);
-    std::unique_ptr<KxvProgress> progress =
-        shell.CreateProgress("Opening file " + FromBytes(table_->Name()), "Abort", 0, PROGRESS_STEPS);
+    progress_ = shell.CreateProgress("Opening file " + FromBytes(table_->Name()), "Abort", 0, PROGRESS_STEPS);
     if (typeId_ == FILE_TYPE_KX)
         AttachCompanion(path);
     KxLoadOptions options;
     options.maxRecords = maxRecords;
     options.prot = prot_;
     options.workers = workers_;
-    const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress.get());
+    const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress_.get());
     ReportUnmatchedLines();
+    ReportRefusedLines();
     if (LoadFailed(result)) {
-        progress->Cancel();
+        progress_->Cancel();
+        progress_.reset();
         Fail("Too many errors while reading " + path);
         table_->Release();
         table_ = nullptr;
         return nullptr;
     }
-    progress->Close();
+    // Only a display on show goes on to the caller's stage; one that never
+    // showed, or whose Abort was pressed, is done.
+    if (!progress_->IsVisible() || progress_->WasCanceled()) {
+        progress_->Close();
+        progress_.reset();
+    }
+    if (document)
+        ShowStage("reading its filter, bookmarks and selections", PROGRESS_METADATA);
     if (document && !static_cast<FileKxl&>(*reader_).ReadMetadata(*table_))
         shell.AddToSystemLog(QString("Document \"%1\": part of its filter, bookmarks or selections was damaged "
                                      "and has been skipped")
@@ -381,6 +411,27 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     incomplete_ = IncompleteReason(result);
     ReportSuccess();
     return table_;
+}
+
+void DocLoader::ShowStage(const QString& stage, int32_t value)
+{
+    if (!progress_ || !progress_->IsVisible())
+        return;
+    progress_->SetLabel("Opening file " + FromBytes(table_->Name()) + ": " + stage);
+    progress_->SetValue(value);
+    KxvShell().ProcessEvents();
+}
+
+void DocLoader::ShowViewStage() { ShowStage("building the table view", PROGRESS_VIEW); }
+
+void DocLoader::EndProgress()
+{
+    if (!progress_)
+        return;
+    if (progress_->IsVisible())
+        progress_->SetValue(PROGRESS_STEPS);
+    progress_->Close();
+    progress_.reset();
 }
 
 KxTable* DocLoader::LoadKxFileSilent(const char* path, bool flaggedOnly)

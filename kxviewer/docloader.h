@@ -20,6 +20,7 @@
 #include "kxviewer/preftabtable.h"
 
 class KxReader;
+class KxvProgress;
 class KxTable;
 struct ImportFormat;
 
@@ -48,6 +49,12 @@ public:
     // null after reporting why. maxRecords < 0 reads everything; otherwise
     // at most that many read attempts are made, without a progress dialog.
     KxTable* Load(int32_t maxRecords);
+
+    // A load that showed its progress keeps it on show after Load, for the
+    // caller's last stage: building the table view, then the end (the bar
+    // full, then gone). The destructor takes it away as well.
+    void ShowViewStage();
+    void EndProgress();
 
     // Reads a raw kx file without any dialog; with flaggedOnly, records whose
     // FLAGS are 0 are dropped. Null when it cannot be opened or read.
@@ -91,7 +98,12 @@ private:
     void AttachCompanion(const QString& path);
     KxTable* LoadTable(int32_t maxRecords, const QString& path);
     void ReportUnmatchedLines();
+    // How many lines a delimited-text import refused, and why the first one.
+    void ReportRefusedLines();
     void ReportSuccess();
+    // Names the stage on the progress display, with the bar at value, when
+    // the display is on show.
+    void ShowStage(const QString& stage, int32_t value);
     void Fail(const QString& text);
 
     QFileInfo file_;
@@ -106,6 +118,7 @@ private:
     int32_t prot_ = -1;
     int workers_ = 0;
     QString incomplete_;
+    std::unique_ptr<KxvProgress> progress_;
     // The reason the last failure gave; the status line shows it.
     QString failure_;
 };

@@ -9,6 +9,29 @@
 
 namespace {
 
+// The path with every byte that is not printable ASCII as \xNN, so that the
+// name of a file that cannot be decoded is still shown exactly.
+QString EscapedPath(const std::string& path)
+{
+    QString shown;
+    for (const unsigned char c : path) {
+        if (c >= 0x20 && c < 0x7f)
+            shown += QChar(c);
+        else
+            shown += QString::asprintf("\\x%02X", c);
+    }
+    return shown;
+}
+
+void AddFile(const std::string& path, DroppedFiles& out)
+{
+    const QString decoded = QFile::decodeName(path.c_str());
+    if (QFile::encodeName(decoded).toStdString() == path)
+        out.files.append(decoded);
+    else
+        out.undecodable.append(EscapedPath(path));
+}
+
 bool IsFolder(const std::string& path)
 {
     struct stat st;
@@ -44,7 +67,7 @@ void AddFolder(const std::string& folder, DroppedFiles& out)
                 type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (type == DT_REG)
-            out.files.append(QFile::decodeName(path.c_str()));
+            AddFile(path, out);
         else if (type == DT_DIR)
             subfolders.push_back(std::move(path));
     }
@@ -64,11 +87,12 @@ DroppedFiles CollectDroppedFiles(const QList<QUrl>& urls)
             out.notLocal.append(url.toDisplayString());
             continue;
         }
-        std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+        // The path's own bytes: toLocalFile replaces those that are no UTF-8.
+        std::string path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
         if (IsFolder(path))
             folders.push_back(std::move(path));
         else
-            out.files.append(url.toLocalFile());
+            AddFile(path, out);
     }
     for (const std::string& folder : folders)
         AddFolder(folder, out);

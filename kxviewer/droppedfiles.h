@@ -14,6 +14,9 @@ struct DroppedFiles {
     QStringList notLocal;
     // Folders that could not be read.
     QStringList unreadable;
+    // Files whose names do not survive decoding in the local code page, so
+    // that no QString opens them; shown with their bad bytes as \xNN.
+    QStringList undecodable;
 };
 
 DroppedFiles CollectDroppedFiles(const QList<QUrl>& urls);

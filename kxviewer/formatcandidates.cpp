@@ -8,6 +8,14 @@
 
 namespace {
 
+// 'P #3' belongs to family 'P': the main name ends one character before the
+// '#'. Empty for a name that is no sub-template's.
+std::string FamilyNameOf(const std::string& name)
+{
+    const size_t hash = name.find('#');
+    return hash == std::string::npos || hash < 1 ? std::string() : name.substr(0, hash - 1);
+}
+
 // The editor's own message for a family it would not let the user make.
 std::string LimitRefusal(const ImportFormatList& read, const FormatCandidate& candidate)
 {
@@ -48,14 +56,13 @@ std::vector<std::vector<int32_t>> FormatFamilies(const ImportFormatList& list)
     std::vector<std::vector<std::pair<int64_t, int32_t>>> found(list.size());
     for (size_t j = 0; j < list.size(); ++j) {
         const std::string& name = list[j].name;
-        const size_t hash = name.find('#');
-        if (hash == std::string::npos || hash < 1)
+        const std::string family = FamilyNameOf(name);
+        if (family.empty())
             continue;
-        // 'P #3': the main name ends one character before the '#'.
-        auto main = mains.find(name.substr(0, hash - 1));
+        auto main = mains.find(family);
         if (main == mains.end())
             continue;
-        const int64_t number = strtoll(name.c_str() + hash + 1, nullptr, 10);
+        const int64_t number = strtoll(name.c_str() + name.find('#') + 1, nullptr, 10);
         for (size_t m : main->second)
             found[m].emplace_back(number, int32_t(j));
     }
@@ -117,7 +124,7 @@ void TakeFormatCandidates(ImportFormatList& present, const ImportFormatList& rea
     std::unordered_map<int32_t, ImportFormatList> replacing; // by the replaced present index
     ImportFormatList appended;
     std::vector<bool> removed(present.size(), false);
-    std::unordered_set<std::string> takenNames;
+    std::unordered_set<std::string> takenNames, takenFamilies;
     for (size_t c = 0; c < candidates.size(); ++c) {
         const FormatCandidate& candidate = candidates[c];
         if (c >= taken.size() || !taken[c] || !candidate.Checkable())
@@ -129,6 +136,7 @@ void TakeFormatCandidates(ImportFormatList& present, const ImportFormatList& rea
         }
         for (const ImportFormat& member : family)
             takenNames.insert(member.name);
+        takenFamilies.insert(family.front().name);
         if (candidate.state == CandidateState::Overlap) {
             family.front().visual = present[size_t(candidate.match)].visual;
             removed[size_t(candidate.match)] = true;
@@ -140,10 +148,11 @@ void TakeFormatCandidates(ImportFormatList& present, const ImportFormatList& rea
             appended.insert(appended.end(), family.begin(), family.end());
         }
     }
-    // A present sub-template without its main format may carry a taken name:
-    // it goes too, so that no name is left twice.
+    // A present sub-template without its main format may carry a taken name,
+    // or would join a taken family that does not hold it: it goes too, so
+    // that no name is left twice and the family is the one the file gave.
     for (size_t k = 0; k < present.size(); ++k)
-        if (takenNames.count(present[k].name) != 0)
+        if (takenNames.count(present[k].name) != 0 || takenFamilies.count(FamilyNameOf(present[k].name)) != 0)
             removed[k] = true;
 
     ImportFormatList result;

@@ -125,13 +125,18 @@ bool ImportFormat::IsSame(const ImportFormat& a, const ImportFormat& b)
     if (a.name != b.name || a.extension != b.extension || a.JavaException != b.JavaException ||
         a.delimiter != b.delimiter || a.mode != b.mode || a.fields.size() != b.fields.size())
         return false;
+    // Each field of b stands for one field of a only, so that a repeated
+    // field cannot hide one that the other format has and this one lacks.
+    std::vector<bool> used(b.fields.size(), false);
     for (const ImportFormatField& fa : a.fields) {
-        auto match = std::find_if(b.fields.begin(), b.fields.end(), [&](const ImportFormatField& fb) {
-            return fa.key == fb.key && fa.viewPosition == fb.viewPosition &&
-                   (a.mode == IMPORT_MODE_DELIMITED || fa.expression == fb.expression);
-        });
-        if (match == b.fields.end())
+        size_t k = 0;
+        while (k < b.fields.size() &&
+               (used[k] || fa.key != b.fields[k].key || fa.viewPosition != b.fields[k].viewPosition ||
+                (a.mode != IMPORT_MODE_DELIMITED && fa.expression != b.fields[k].expression)))
+            ++k;
+        if (k == b.fields.size())
             return false;
+        used[k] = true;
     }
     return true;
 }

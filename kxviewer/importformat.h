@@ -45,8 +45,8 @@ struct ImportFormat {
 
     // Compares what matters when formats of another file are offered:
     // name, extension, JavaException, delimiter, mode and the fields (their
-    // expressions only outside mode 0); every field of a must have a match
-    // in b.
+    // expressions only outside mode 0); the fields match one to one, in any
+    // order, so the answer is the same both ways.
     static bool IsSame(const ImportFormat& a, const ImportFormat& b);
 
     bool operator==(const ImportFormat& other) const;

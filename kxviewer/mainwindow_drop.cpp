@@ -12,6 +12,8 @@ void MainWindow::CallFilesDrag()
         AddToSystemLog(QStringLiteral("Dropped item is not a local file, skipped: ") + url);
     for (const QString& folder : dropped.unreadable)
         AddToSystemLog(QStringLiteral("Dropped folder cannot be read: ") + folder);
+    for (const QString& name : dropped.undecodable)
+        AddToSystemLog(QStringLiteral("Dropped file name is not valid in the local code page, skipped: ") + name);
     if (dropped.files.size() > MAX_DROP_WITHOUT_QUESTION &&
         Question(QStringLiteral("You need open %1 files ?").arg(dropped.files.size()),
                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)

@@ -85,11 +85,13 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     std::unique_ptr<DocLoader> loader = ImportFile(path, loaderArgument, mode);
     if (!loader)
         return nullptr;
+    loader->ShowViewStage();
     // The tab takes over the loader's reference on the table.
     auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent);
     tab->SourceType = loader->TypeId();
     tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
+    loader->EndProgress();
     return tab;
 }
 

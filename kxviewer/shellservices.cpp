@@ -43,6 +43,7 @@ public:
     void Show() override { dialog_.show(); }
     bool IsVisible() const override { return dialog_.isVisible(); }
     void SetValue(int value) override { dialog_.setValue(value); }
+    void SetLabel(const QString& label) override { dialog_.setLabelText(label); }
     bool WasCanceled() const override { return dialog_.wasCanceled(); }
     void Cancel() override { dialog_.cancel(); }
     void Close() override { dialog_.hide(); }

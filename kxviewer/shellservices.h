@@ -30,6 +30,8 @@ public:
     virtual void Show() = 0;
     virtual bool IsVisible() const = 0;
     virtual void SetValue(int value) = 0;
+    // Names the stage that runs now.
+    virtual void SetLabel(const QString&) {}
     // True once the user pressed the cancel button (or Cancel ran).
     virtual bool WasCanceled() const = 0;
     // Cancels and hides the display.

@@ -1,6 +1,7 @@
 #include "kxlib/reader/filecsv.h"
 
 #include <cstring>
+#include <vector>
 
 #include "kxlib/kxchannels.h"
 
@@ -62,6 +63,13 @@ std::unique_ptr<TextLineParser::Scratch> FileCsv::NewScratch() const { return st
 
 void FileCsv::ParseLine(Scratch&, char* line, KxdProt& record, Note& note) const
 {
+    int32_t column = 0;
+    const char* columnText = nullptr;
+    note.code = Parse(line, record, &column, &columnText);
+}
+
+int32_t FileCsv::Parse(char* line, KxdProt& record, int32_t* column, const char** columnText) const
+{
     const char* strings[KxProt::STR_SLOTS] = {};
     char* cursor = line;
     int32_t numbers = 0;
@@ -71,15 +79,13 @@ void FileCsv::ParseLine(Scratch&, char* line, KxdProt& record, Note& note) const
             strings[FieldTable[field].desc.strSlot] = StringColumn(cursor);
             continue;
         }
+        *column = k;
+        *columnText = cursor;
         int64_t value = 0;
-        if (!ReadNumber(cursor, &value)) {
-            note.code = BadCode(BAD_NUMBER, uint32_t(cursor - line), numbers);
-            return;
-        }
-        if (*cursor != ',') {
-            note.code = BadCode(BAD_NO_COMMA, uint32_t(cursor - line), numbers);
-            return;
-        }
+        if (!ReadNumber(cursor, &value))
+            return BadCode(BAD_NUMBER, uint32_t(cursor - line), numbers);
+        if (*cursor != ',')
+            return BadCode(BAD_NO_COMMA, uint32_t(cursor - line), numbers);
         ++cursor;
         ++numbers;
         // A column without a record field is read and dropped.
@@ -87,4 +93,31 @@ void FileCsv::ParseLine(Scratch&, char* line, KxdProt& record, Note& note) const
             record.SetIntValue(field, uint64_t(value));
     }
     record.SetStrings(strings, nullptr);
+    return 0;
+}
+
+std::string FileCsv::Explain(const std::string& line) const
+{
+    std::vector<char> copy(line.begin(), line.end());
+    copy.push_back(0);
+    KxdProt record;
+    memset(&record, 0, sizeof(record));
+    int32_t column = 0;
+    const char* start = nullptr;
+    const int32_t code = Parse(copy.data(), record, &column, &start);
+    if (code == 0)
+        return std::string();
+    // The column's text: up to the ',' that should have ended it, or the
+    // line end.
+    const std::string text(start, strcspn(start, ",\r\n"));
+    const char* reason = "is not a number";
+    if ((code & 0xff) == BAD_NUMBER) {
+        reason = "does not fit 64 bits";
+    } else {
+        char* end = copy.data() + (start - copy.data());
+        int64_t value = 0;
+        if (ReadNumber(end, &value) && end != start && size_t(end - start) == text.size())
+            reason = "is not followed by ','";
+    }
+    return "column " + std::to_string(column + 1) + " (" + FieldKey(fields_[column]) + "): \"" + text + "\" " + reason;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "kxlib/fields.h"
 #include "kxlib/reader/text2kxd.h"
@@ -32,7 +33,15 @@ public:
         return kind + 256 * int32_t(offset) + 65536 * numbers;
     }
 
+    // Why this reader refuses line (as the file holds it), for the user:
+    // `column 1 (TIME): "2024-12-07 08:00:00.237" is not a number`; empty
+    // when it reads the line.
+    std::string Explain(const std::string& line) const;
+
 private:
+    // ParseLine's work: the code of a bad line (0 for a good one), with the
+    // 0-based column and where its text starts.
+    int32_t Parse(char* line, ZmLib::KxdProt& record, int32_t* column, const char** columnText) const;
     void CountLine(const Note&) override {}
     // Reads the number at *cursor; false when it does not fit 64 bits.
     static bool ReadNumber(char*& cursor, int64_t* value);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -30,6 +31,9 @@ int32_t Text2Kxd::Open()
     pos_ = end_ = 0;
     eof_ = failed_ = false;
     RecordsAccepted = RecordsBad = 0;
+    offset_ = 0;
+    lines_ = 0;
+    refused_ = Refusals();
     const int32_t code = File2Kxd::Open();
     const int workers = workers_ > 0 ? workers_
                                      : int(std::min(MAX_DEFAULT_WORKERS, std::max(1u, std::thread::hardware_concurrency())));
@@ -131,11 +135,34 @@ int32_t Text2Kxd::ReadRecord()
 
 int32_t Text2Kxd::TakeLine(const Note& note)
 {
-    if (note.code != 0)
+    const uint64_t start = offset_;
+    offset_ += note.length;
+    ++lines_;
+    if (note.code != 0) {
+        if (refused_.count == 0)
+            refused_ = Refusals{0, lines_, start, note.length, note.code};
+        ++refused_.count;
         ThrowBad(note.code);
+    }
     CountLine(note);
     ++RecordsAccepted;
     return int32_t(note.length);
+}
+
+std::string Text2Kxd::RefusedText() const
+{
+    std::string text;
+    if (refused_.count == 0)
+        return text;
+    FILE* file = fopen(File.GetPath(), "rb");
+    if (file == nullptr)
+        return text;
+    text.resize(refused_.length);
+    if (fseeko(file, off_t(refused_.offset), SEEK_SET) != 0 ||
+        fread(&text[0], 1, text.size(), file) != text.size())
+        text.clear();
+    fclose(file);
+    return text;
 }
 
 void Text2Kxd::Stamp()

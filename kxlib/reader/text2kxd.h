@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "kxlib/reader/file2kxd.h"
@@ -28,6 +29,23 @@ public:
     int32_t Open() override;
     // Returns the line's length in bytes, line end included.
     int32_t ReadRecord() final;
+
+    // The lines refused since Open, in file order: how many, and the first
+    // one's number from 1, place in the file and length (line end included).
+    struct Refusals {
+        uint32_t count = 0;
+        uint32_t line = 0;
+        uint64_t offset = 0;
+        uint32_t length = 0;
+        int32_t code = 0;
+    };
+    const Refusals& Refused() const { return refused_; }
+    // Lines taken since Open, refused ones included.
+    uint32_t Lines() const { return lines_; }
+    // The first refused line as the file holds it, read again by path (the
+    // parse cut the copy it had); empty when there is none or it cannot be
+    // read.
+    std::string RefusedText() const;
 
     // Threads that parse lines ahead of ReadRecord from the next Open on:
     // 1 (the default) parses each line on the calling thread when it is
@@ -64,4 +82,7 @@ private:
     bool failed_ = false;
     int workers_ = 1;
     std::unique_ptr<TextChunks> chunks_;
+    uint64_t offset_ = 0; // where the next line starts
+    uint32_t lines_ = 0;
+    Refusals refused_;
 };

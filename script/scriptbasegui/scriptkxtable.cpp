@@ -195,13 +195,7 @@ int64_t JumpToBookmark(KxTable& table, bool forward)
     return entry ? MoveTo(table, entry->index) : -1;
 }
 
-void SetRecord(ScriptValue& result, KxdRecord* record, int32_t row)
-{
-    result.object = record;
-    result.SetInt(int64_t(row) + 1);
-}
-
-// Functions 1..27 on the handler's table.
+// Functions 1..27 on the handler's table, but for the two that take records.
 void RunOnTable(KxTable& table, int function, ScriptValue& result, const ScriptArgList& args, int line)
 {
     int64_t value = 0;
@@ -235,12 +229,6 @@ void RunOnTable(KxTable& table, int function, ScriptValue& result, const ScriptA
         table.SetCurRow(CheckedRow(args.Arg(1).Int(), table, line));
         value = table.CurRow();
         break;
-    case GET_CUR_RECORD: SetRecord(result, CurrentRecord(table, line), table.CurRow()); return;
-    case GET_RECORD: {
-        const int32_t row = CheckedRow(args.Arg(1).Int(), table, line);
-        SetRecord(result, table.GetRecord(row), row);
-        return;
-    }
     case JUMP_NEXT_SELECTION: value = MoveTo(table, table.SelRangeGetNextBoundary()); break;
     case JUMP_PREV_SELECTION: value = MoveTo(table, table.SelRangeGetPrevBoundary()); break;
     case JUMP_NEXT_BOOKMARK: value = JumpToBookmark(table, true); break;
@@ -284,6 +272,8 @@ void ScriptKxTable::Hold(KxTable* table)
 
 std::string ScriptKxTable::RunEnded()
 {
+    latestTicket_.clear();
+    tickets_.clear();
     for (KxTable* table : held_)
         table->Release();
     held_.clear();
@@ -318,11 +308,35 @@ KxTable* ScriptKxTable::Open(const char* path)
     return table;
 }
 
+void ScriptKxTable::SetRecord(ScriptValue& result, KxTable& table, int32_t row)
+{
+    RecordTicket*& latest = latestTicket_[&table];
+    if (!latest || latest->rowsVersion != table.RowsVersion()) {
+        tickets_.push_back({&table, table.RowsVersion()});
+        latest = &tickets_.back();
+    }
+    result.object = latest;
+    result.SetInt(int64_t(row) + 1);
+}
+
+const KxdRecord& ScriptKxTable::RecordOf(const ScriptValue& value, int line)
+{
+    const auto* ticket = static_cast<const RecordTicket*>(value.object);
+    if (!ticket)
+        CodeParser::ThrowError("Record error ", " line ", line);
+    KxTable& table = *ticket->table;
+    if (table.RowsVersion() != ticket->rowsVersion) {
+        const std::string text = "Record of row " + std::to_string(value.Int()) +
+                                 " is out of date: rows of its table were erased, inserted or filtered since it "
+                                 "was taken";
+        CodeParser::ThrowError(text.c_str(), " line ", line);
+    }
+    return *table.GetRecord(CheckedRow(value.Int(), table, line));
+}
+
 void ScriptKxTable::GetValue(ScriptValue& result, const ScriptArgList& args, int line)
 {
-    const auto* record = static_cast<const KxdRecord*>(args.Arg(0).object);
-    if (!record)
-        CodeParser::ThrowError("Record error ", " line ", line);
+    const KxdRecord* record = &RecordOf(args.Arg(0), line);
     const int64_t field = args.Arg(1).Int();
     if (field < 0 || field > LAST_READABLE_FIELD)
         CodeParser::ThrowError("Field index error", nullptr, -999);
@@ -343,12 +357,21 @@ bool ScriptKxTable::Run(ScriptValue& result, int function, int*, int line, Scrip
             CodeParser::ThrowError("Can not open table ", path, -999);
         return true;
     }
-    case ROW_GET_INDEX: result.SetInt(args.Arg(0).Int()); return true;
+    case ROW_GET_INDEX:
+        RecordOf(args.Arg(0), line);
+        result.SetInt(args.Arg(0).Int());
+        return true;
     case ROW_GET_VALUE: GetValue(result, args, line); return true;
     default: break;
     }
     if (function < 0 || function >= FUNCTION_COUNT)
         return false;
-    RunOnTable(TableOf(args, line), function, result, args, line);
+    KxTable& table = TableOf(args, line);
+    if (function == GET_CUR_RECORD)
+        SetRecord(result, table, CheckedRow(int64_t(table.CurRow()) + 1, table, line));
+    else if (function == GET_RECORD)
+        SetRecord(result, table, CheckedRow(args.Arg(1).Int(), table, line));
+    else
+        RunOnTable(table, function, result, args, line);
     return true;
 }

@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "script/scriptbase/scriptlib.h"
 
 class KxTable;
+struct KxdRecord;
 
 class ScriptKxTable : public ScriptLibRun {
 public:
@@ -37,10 +40,27 @@ public:
     int32_t HeldCount() const { return int32_t(held_.size()); }
 
 private:
+    // What a record value stands for: a row of its table as the rows were
+    // when it was taken. Rows erased, inserted or filtered since make it
+    // out of date, and reading it is then an error, never another row.
+    struct RecordTicket {
+        KxTable* table;
+        uint64_t rowsVersion;
+    };
+
     KxTable& TableOf(const ScriptArgList& args, int line) const;
+    // Makes result the record value of row (0-based) of table.
+    void SetRecord(ScriptValue& result, KxTable& table, int32_t row);
     // Loads a file the way the open road tells its kind; the table is held.
     KxTable* Open(const char* path);
+    // The record a record value names; an error when it is out of date or
+    // its row is gone.
+    static const KxdRecord& RecordOf(const ScriptValue& value, int line);
     static void GetValue(ScriptValue& result, const ScriptArgList& args, int line);
 
     std::vector<KxTable*> held_;
+    // One ticket for each table and rows version that records were taken
+    // from, so a loop over every row takes one; kept until the run ends.
+    std::deque<RecordTicket> tickets_;
+    std::unordered_map<const KxTable*, RecordTicket*> latestTicket_;
 };

@@ -88,7 +88,9 @@ TEST(FileCsv, ColumnsBySeparatorAndComma)
     }
 }
 
-// A bad line is a bad record with a code that is never the end of input.
+// A bad line is a bad record with a code that is never the end of input;
+// the reader keeps the first one's place and says why it refused it, by the
+// column's number, key and text.
 TEST(FileCsv, BadLinesAreBadRecords)
 {
     const struct {
@@ -96,33 +98,55 @@ TEST(FileCsv, BadLinesAreBadRecords)
         std::vector<int32_t> fields;
         std::string text, good;
         int32_t code;
+        const char* why;
     } cases[] = {
         {"letter before the comma", {FIELD_LINE, FIELD_TEXT}, "x12,a\n", "7,a\n",
-         FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 0, 0)},
-        {"last number without comma", {FIELD_LINE}, "42\n", "42,\n", FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 2, 0)},
-        {"second number bad", {FIELD_SEQ, FIELD_LINE}, "1,2;\n", "1,2,\n", FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 3, 1)},
+         FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 0, 0), "column 1 (LINE): \"x12\" is not a number"},
+        {"last number without comma", {FIELD_LINE}, "42\n", "42,\n", FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 2, 0),
+         "column 1 (LINE): \"42\" is not followed by ','"},
+        {"second number bad", {FIELD_SEQ, FIELD_LINE}, "1,2;\n", "1,2,\n", FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 3, 1),
+         "column 2 (LINE): \"2;\" is not a number"},
         {"number beyond 64 bits", {FIELD_NUM1, FIELD_TEXT}, "99999999999999999999,a\n", "9,a\n",
-         FileCsv::BadCode(FileCsv::BAD_NUMBER, 0, 0)},
+         FileCsv::BadCode(FileCsv::BAD_NUMBER, 0, 0), "column 1 (NUM1): \"99999999999999999999\" does not fit 64 bits"},
         {"negative beyond 64 bits", {FIELD_NUM1, FIELD_TEXT}, "-9223372036854775809,a\n", "-9223372036854775808,a\n",
-         FileCsv::BadCode(FileCsv::BAD_NUMBER, 0, 0)},
+         FileCsv::BadCode(FileCsv::BAD_NUMBER, 0, 0), "column 1 (NUM1): \"-9223372036854775809\" does not fit 64 bits"},
+        {"date-time text for TIME", {FIELD_TIME, FIELD_TEXT}, "2024-12-07 08:00:00.237,boot\r\n",
+         "1733558400237000,boot\r\n", FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 4, 0),
+         "column 1 (TIME): \"2024-12-07 08:00:00.237\" is not a number"},
+        {"a string column before", {FIELD_HOST, FIELD_NUM2}, "pc1;abc,\n", "pc1;-5,\n",
+         FileCsv::BadCode(FileCsv::BAD_NO_COMMA, 4, 0), "column 2 (NUM2): \"abc\" is not a number"},
     };
     TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        // The bad line first, then five good ones.
-        std::string text = c.text;
-        for (int k = 0; k < 5; ++k)
+        // Two good lines, the bad one, three good ones and the bad one again.
+        std::string text = c.good + c.good + c.text;
+        for (int k = 0; k < 3; ++k)
             text += c.good;
+        text += c.text;
         CsvRun run(dir.Write("bad.csv", text), c.fields, ';');
         std::vector<int32_t> codes;
         for (const auto& line : run.lines)
             codes.push_back(line.code);
-        EXPECT_EQ(codes, (std::vector<int32_t>{c.code, 0, 0, 0, 0, 0}));
+        EXPECT_EQ(codes, (std::vector<int32_t>{0, 0, c.code, 0, 0, 0, c.code}));
         EXPECT_NE(c.code, 1);
         EXPECT_EQ(run.reader.Accepted(), 5u);
-        EXPECT_EQ(run.reader.Bad(), 1u);
+        EXPECT_EQ(run.reader.Bad(), 2u);
+        const FileCsv::Refusals& refused = run.reader.Refused();
+        EXPECT_EQ(refused.count, 2u);
+        EXPECT_EQ(refused.line, 3u);
+        EXPECT_EQ(refused.offset, 2 * c.good.size());
+        EXPECT_EQ(run.reader.Lines(), 7u);
+        EXPECT_EQ(run.reader.RefusedText(), c.text);
+        EXPECT_EQ(run.reader.Explain(run.reader.RefusedText()), c.why);
+        EXPECT_EQ(run.reader.Explain(c.good), "");
     }
     EXPECT_EQ(FileCsv::BadCode(FileCsv::BAD_NUMBER, 3, 2), 2 + 3 * 256 + 2 * 65536);
+    // Nothing refused: no line to name.
+    TempDir clean;
+    CsvRun good(clean.Write("good.csv", "1,a\n2,b\n"), {FIELD_LINE, FIELD_TEXT}, ';');
+    EXPECT_EQ(good.reader.Refused().count, 0u);
+    EXPECT_EQ(good.reader.RefusedText(), "");
 }
 
 // Lines longer than 1099 characters come in pieces; the end of input stays

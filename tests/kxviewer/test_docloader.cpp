@@ -412,6 +412,58 @@ TEST_F(DocLoaderTest, DelimitedTextSkipsBadLines)
     EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Csv.txt\": 5 rows"));
 }
 
+// After a delimited-text import the System Log says how many lines were
+// refused and why the first one in file order was, with one worker or many;
+// nothing when every line was read.
+TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
+{
+    const int32_t f = Add(MakeFormat("AppCSV", 0, {{"TIME", 0, ","}, {"HOST", 1, ";"}, {"TEXT", 2, ""}}, ";"));
+    // Line n (from 1) of a file of lines; bad(n) gives a refused line's text
+    // or nothing.
+    const auto file = [](int lines, const std::function<std::string(int)>& bad) {
+        std::string text;
+        for (int n = 1; n <= lines; ++n) {
+            const std::string own = bad(n);
+            text += own.empty() ? std::to_string(1733558400000000LL + n) + ",pc" + std::to_string(n % 7) + ";line\n"
+                                : own;
+        }
+        return text;
+    };
+    const auto none = [](int) { return std::string(); };
+    const auto dateTimes = [](int) { return std::string("2024-12-07 08:00:00.237,pc1;started\n"); };
+    const auto few = [](int n) {
+        return n == 40001 ? "12:00,pc2;late\n" : n == 50001 ? "99999999999999999999,pc3;big\n" : std::string();
+    };
+    const std::string allRefused = "10 of 10 lines refused by \"AppCSV\"; line 1, column 1 (TIME): "
+                                   "\"2024-12-07 08:00:00.237\" is not a number";
+    struct Case { const char* what; std::string text; int32_t maxRecords; int rows; std::string logged; };
+    const Case cases[] = {
+        {"date-time text: the load gives up", file(50001, dateTimes), -1, -1, allRefused},
+        {"date-time text: a ten-line try", file(50001, dateTimes), 10, 0, allRefused},
+        {"a few bad lines deep in the file", file(60000, few), -1, 59998,
+         "2 of 60,000 lines refused by \"AppCSV\"; line 40,001, column 1 (TIME): \"12:00\" is not a number"},
+        {"every line read", file(60000, none), -1, 60000, ""},
+    };
+    for (const Case& c : cases) {
+        for (int workers : {1, 8}) {
+            SCOPED_TRACE(std::string(c.what) + ", workers " + std::to_string(workers));
+            shell.log.clear();
+            shell.canceled = false;
+            const std::string path = dir.Write("app.csv", c.text);
+            loader = std::make_unique<DocLoader>(QFileInfo(QString::fromStdString(path)), f);
+            loader->SetWorkers(workers);
+            TableRef table(loader->Load(c.maxRecords));
+            EXPECT_EQ(table.table != nullptr ? table->RowCount() : -1, c.rows);
+            std::vector<std::string> refusals;
+            for (const std::string& line : shell.log)
+                if (line.find("refused") != std::string::npos)
+                    refusals.push_back(line);
+            EXPECT_EQ(refusals, c.logged.empty() ? std::vector<std::string>{}
+                                                 : std::vector<std::string>{"Import \"app.csv\": " + c.logged});
+        }
+    }
+}
+
 // Imported numbers of the viewer-side fields survive the load whole, wider
 // than 32 bits and negative, and are shown whole.
 TEST_F(DocLoaderTest, ImportedNumbersAreKeptShownAndFoundWhole)

@@ -144,11 +144,27 @@ TEST(ImportFormatRecord, IsSame)
         c.change(other);
         EXPECT_FALSE(ImportFormat::IsSame(base, other)) << c.what;
     }
-    // b's fields are not used up: two equal fields of a may both match one.
-    ImportFormat twice = Format("F", 1, {Field("TIME", 0, "(a)"), Field("TIME", 0, "(a)")});
-    ImportFormat once = Format("F", 1, {Field("TIME", 0, "(a)"), Field("TEXT", 1, "(b)")});
-    EXPECT_TRUE(ImportFormat::IsSame(twice, once));
-    EXPECT_FALSE(ImportFormat::IsSame(once, twice));
+    // The fields match one to one in any order, and the answer is the same
+    // both ways: a repeated field never stands in for one the other lacks.
+    const struct {
+        const char* what;
+        std::vector<ImportFormatField> a, b;
+        bool same;
+    } fieldSets[] = {
+        {"a repeated field against a different one", {Field("TIME", 0, "(a)"), Field("TIME", 0, "(a)")},
+         {Field("TIME", 0, "(a)"), Field("TEXT", 1, "(b)")}, false},
+        {"each side repeats another field", {Field("TIME", 0, "(a)"), Field("TIME", 0, "(a)"), Field("TEXT", 1, "(b)")},
+         {Field("TIME", 0, "(a)"), Field("TEXT", 1, "(b)"), Field("TEXT", 1, "(b)")}, false},
+        {"the same repeats in another order", {Field("TIME", 0, "(a)"), Field("TEXT", 1, "(b)"), Field("TIME", 0, "(a)")},
+         {Field("TEXT", 1, "(b)"), Field("TIME", 0, "(a)"), Field("TIME", 0, "(a)")}, true},
+        {"a repeat differing in its expression", {Field("TIME", 0, "(a)"), Field("TIME", 0, "(a)")},
+         {Field("TIME", 0, "(a)"), Field("TIME", 0, "(c)")}, false},
+    };
+    for (const auto& c : fieldSets) {
+        const ImportFormat a = Format("F", 1, c.a), b = Format("F", 1, c.b);
+        EXPECT_EQ(ImportFormat::IsSame(a, b), c.same) << c.what;
+        EXPECT_EQ(ImportFormat::IsSame(b, a), c.same) << c.what << ", the other way";
+    }
 }
 
 TEST(ImportFormatChecksText, Brackets)

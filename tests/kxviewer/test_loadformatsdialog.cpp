@@ -15,6 +15,7 @@
 
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
+#include "kxviewer/formatcandidates.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/loadformatsdialog.h"
 #include "kxviewer/prefdata.h"
@@ -184,6 +185,33 @@ TEST_F(LoadFormatsTest, RowsAndTakenFormatsFollowTheFile)
         EXPECT_EQ(ImportFormatsModified, c.changed);
     }
     EXPECT_EQ(QDir::currentPath(), QDir(dir_.path()).canonicalPath());
+}
+
+// A family taken from a file is the family the file gave: a sub-template
+// left in the list from an earlier family of that name does not join it, and
+// offering the same file again finds it Equal.
+TEST(FormatCandidates, TakenFamilyAdoptsNoLeftoverSubTemplate)
+{
+    struct Case { const char* what; ImportFormatList present, read; std::vector<std::string> after; };
+    const Case cases[] = {
+        {"a leftover sub-template of a new family goes", {Format("R #1", 0, "*.old")}, {Format("R", 1)},
+         {"R/1/*.log"}},
+        {"leftovers beyond the file's sub-templates go", {Format("R #1", 0, "*.old"), Format("R #2", 0, "*.old")},
+         Family("R", 1, 1), {"R/1/*.log", "R #1/0/*.log"}},
+        {"another family's leftover stays", {Format("S #1", 0, "*.old")}, {Format("R", 1)},
+         {"S #1/0/*.old", "R/1/*.log"}},
+        {"a replaced family's sub-templates go with it", Family("R", 1, 2, "*.old"), {Format("R", 1)},
+         {"R/1/*.log"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImportFormatList present = c.present;
+        const std::vector<FormatCandidate> offered = BuildFormatCandidates(present, 0, c.read);
+        TakeFormatCandidates(present, c.read, offered, std::vector<bool>(offered.size(), true));
+        EXPECT_EQ(Names(present), c.after);
+        for (const FormatCandidate& again : BuildFormatCandidates(present, 0, c.read))
+            EXPECT_EQ(again.state, CandidateState::Equal) << c.read[size_t(again.index)].name;
+    }
 }
 
 TEST_F(LoadFormatsTest, AllNoneGivesBackTheRowsOwnStates)

@@ -82,15 +82,18 @@ using DropFiles = OpenTest;
 TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
 {
     // files: raw files dropped one by one; folderFiles: in a dropped folder's subfolders; linkLoop: the folder
-    // holds a link to itself; foreignUrl: an http URL is dropped too; asked: the question's file count, 0 for none
-    struct Case { const char* name; int files, folderFiles; bool linkLoop, foreignUrl, answerYes; int asked, opened; };
+    // holds a link to itself; foreignUrl: an http URL is dropped too; badName: the folder also holds
+    // "bad-\xFF.kx", whose name is no UTF-8; asked: the question's file count, 0 for none
+    struct Case { const char* name; int files, folderFiles; bool linkLoop, foreignUrl, badName, answerYes; int asked, opened; };
     const Case cases[] = {
-        {"five files open without a question", 5, 0, false, false, true, 0, 5},
-        {"six files ask first, No opens nothing", 6, 0, false, false, false, 6, 0},
-        {"a folder of six asks with its count", 0, 6, false, false, true, 6, 6},
-        {"a link loop in a folder ends", 1, 2, true, false, true, 0, 3},
-        {"an http URL is skipped and logged", 1, 0, false, true, true, 0, 1},
-        {"empty folders open and ask nothing", 0, 0, false, false, true, 0, 0},
+        {"five files open without a question", 5, 0, false, false, false, true, 0, 5},
+        {"six files ask first, No opens nothing", 6, 0, false, false, false, false, 6, 0},
+        {"a folder of six asks with its count", 0, 6, false, false, false, true, 6, 6},
+        {"a link loop in a folder ends", 1, 2, true, false, false, true, 0, 3},
+        {"an http URL is skipped and logged", 1, 0, false, true, false, true, 0, 1},
+        {"empty folders open and ask nothing", 0, 0, false, false, false, true, 0, 0},
+        {"a file named in bad UTF-8 in a folder is skipped and logged", 0, 1, false, false, true, true, 0, 1},
+        {"a file named in bad UTF-8 dropped itself is skipped and logged", 1, 0, false, false, true, true, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -109,6 +112,15 @@ TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
         }
         if (c.linkLoop) {
             ASSERT_EQ(symlink(QFile::encodeName(folder).constData(), QFile::encodeName(folder + "/a/loop").data()), 0);
+        }
+        const QByteArray badPath = QFile::encodeName(folder) + "/a/bad-\xff.kx";
+        if (c.badName) {
+            KxFileGen::Options options;
+            options.records = 20;
+            ASSERT_TRUE(KxFileGen::WriteTrace(badPath.constData(), options));
+            // Dropped itself when files are dropped one by one.
+            if (c.files > 0)
+                urls << QUrl::fromEncoded("file://" + badPath.toPercentEncoding("/"));
         }
         urls << QUrl::fromLocalFile(folder);
         if (c.foreignUrl)
@@ -132,6 +144,9 @@ TEST_F(DropFiles, DroppedFilesAndFoldersOpenAsDocuments)
         EXPECT_EQ(Documents().size() - before, size_t(c.opened));
         const QString skipped = "Dropped item is not a local file, skipped: http://example.com/remote.kx";
         EXPECT_EQ(MainWindow::SystemLogView->toPlainText().contains(skipped), c.foreignUrl);
+        const QString badSkipped = "Dropped file name is not valid in the local code page, skipped: " +
+                                   folder + "/a/bad-\\xFF.kx";
+        EXPECT_EQ(MainWindow::SystemLogView->toPlainText().contains(badSkipped), c.badName);
     }
 }
 

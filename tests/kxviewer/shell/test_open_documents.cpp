@@ -319,7 +319,99 @@ private:
     int abortAt_;
 };
 
+// The window's own services, but a progress display that notes what the
+// loader shows on it, and whether the window held the new table tab yet.
+class ProgressRecordingShell : public MainWindowServices {
+public:
+    struct Step {
+        std::string label; // empty for a value
+        int value = -1;    // -1 for a label or the close
+        bool tabBuilt = false;
+    };
+
+    explicit ProgressRecordingShell(MainWindow* window)
+        : MainWindowServices(window), window_(window), previous_(KxvSetShell(this)),
+          tabsBefore_(window->findChildren<TabTable*>().size())
+    {
+    }
+    ~ProgressRecordingShell() override { KxvSetShell(previous_); }
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString&, int, int) override
+    {
+        steps.push_back({label.toStdString()});
+        return std::make_unique<Progress>(*this);
+    }
+
+    std::vector<Step> steps;
+    bool closed = false;
+
+private:
+    struct Progress : KxvProgress {
+        explicit Progress(ProgressRecordingShell& s) : shell(s) {}
+        void Show() override { visible = true; }
+        bool IsVisible() const override { return visible; }
+        void SetValue(int value) override
+        {
+            shell.steps.push_back({"", value, shell.window_->findChildren<TabTable*>().size() > shell.tabsBefore_});
+        }
+        void SetLabel(const QString& label) override { shell.steps.push_back({label.toStdString()}); }
+        bool WasCanceled() const override { return false; }
+        void Cancel() override { visible = false; }
+        void Close() override { visible = false, shell.closed = true; }
+        ProgressRecordingShell& shell;
+        bool visible = false;
+    };
+
+    MainWindow* window_;
+    KxvShellServices* previous_;
+    int tabsBefore_;
+};
+
 } // namespace
+
+// The progress of a large load, a raw file or a text file parsed on worker
+// threads: reading fills the bar to 90 %, the table view is a stage of its
+// own, and the bar is full only once the document's tab is built, just
+// before it shows and the display closes.
+TEST_F(DocumentCommands, LoadProgressIsFullOnlyWhenTheDocumentShows)
+{
+    const struct {
+        QString path;
+        std::vector<std::string> labels;
+    } cases[] = {
+        {RawFile("large.kx", 140000), {"Opening file large", "Opening file large: building the table view"}},
+        {SysLogFile("system.log", 160000), {"Opening file system", "Opening file system: building the table view"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        ASSERT_GT(QFileInfo(c.path).size(), 10100000) << "large enough for the progress display";
+        ProgressRecordingShell recording(window.get());
+        Trigger(ACT_OPEN, c.path);
+        ASSERT_NE(window->CurrentTabTable(), nullptr);
+        const std::vector<ProgressRecordingShell::Step>& steps = recording.steps;
+        ASSERT_GE(steps.size(), 4u);
+        std::vector<std::string> labels;
+        int last = 0, readEnd = 0, full = 0;
+        for (const auto& step : steps) {
+            if (step.value < 0) {
+                labels.push_back(step.label);
+                continue;
+            }
+            SCOPED_TRACE("value " + std::to_string(step.value));
+            EXPECT_GE(step.value, last);
+            EXPECT_EQ(step.tabBuilt, step.value == 100);
+            last = step.value;
+            if (labels.size() == 1)
+                readEnd = step.value;
+            full += step.value == 100;
+        }
+        EXPECT_EQ(labels, c.labels);
+        EXPECT_GE(readEnd, 80);
+        EXPECT_LE(readEnd, 90);
+        EXPECT_EQ(steps.back().value, 100);
+        EXPECT_EQ(full, 1);
+        EXPECT_TRUE(recording.closed);
+    }
+}
 
 // A document of which only the first half was read before Abort: the tab
 // shows it, and Save asks for a name and refuses the source's own; a new

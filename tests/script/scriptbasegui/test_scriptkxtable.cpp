@@ -22,7 +22,7 @@ constexpr uint64_t WIDE_PID = 0x100000005; // beyond 32 bits
 // a handler of the table library (held or not).
 class ViewStandIn : public ScriptLibRun {
 public:
-    enum { PRINT, TABLE_LL, TABLE_UNHELD, CLOSE_TAB, FUNCTIONS };
+    enum { PRINT, TABLE_LL, TABLE_UNHELD, CLOSE_TAB, ERASE, PASTE, APPEND, FUNCTIONS };
 
     std::string printed;
     ScriptKxTable* tables = nullptr;
@@ -31,7 +31,10 @@ public:
 
     static inline const ScriptLibFunc TABLE[FUNCTIONS] = {
         {"gui.print", 0, SCRIPT_INTEGER, 1, {SCRIPT_STRING}}, {"test.table_ll", 0, SCRIPT_HANDLER, 0, {0}},
-        {"test.table_unheld", 0, SCRIPT_HANDLER, 0, {0}}, {"test.close_tab", 0, SCRIPT_INTEGER, 0, {0}}};
+        {"test.table_unheld", 0, SCRIPT_HANDLER, 0, {0}}, {"test.close_tab", 0, SCRIPT_INTEGER, 0, {0}},
+        {"test.erase", 0, SCRIPT_INTEGER, 2, {SCRIPT_INTEGER, SCRIPT_HANDLER}},
+        {"test.paste", 0, SCRIPT_INTEGER, 2, {SCRIPT_INTEGER, SCRIPT_HANDLER}},
+        {"test.append", 0, SCRIPT_INTEGER, 2, {SCRIPT_INTEGER, SCRIPT_HANDLER}}};
 
     bool Run(ScriptValue& result, int function, int* library, int, ScriptArgList& args) override
     {
@@ -40,9 +43,23 @@ public:
         case TABLE_LL: tables->Hold(tab); [[fallthrough]];
         case TABLE_UNHELD: result.object = tab, *library = tableLibrary; break;
         case CLOSE_TAB: tab->Release(), tab = nullptr; break;
+        // Rows erased or pasted at a row of a handler's table, as a tab's
+        // commands do; a handler first would send the call to its library.
+        case ERASE: Table(args).DelRecord(int32_t(args.Arg(0).Int() - 1)); break;
+        case PASTE: Table(args).InsertRecord(int32_t(args.Arg(0).Int() - 1)); break;
+        case APPEND: Table(args).NewRecord(); break;
         default: return false;
         }
         return true;
+    }
+
+private:
+    // The table of the handler, made editable as a tab's "Editable" does.
+    static KxTable& Table(const ScriptArgList& args)
+    {
+        auto& table = *static_cast<KxTable*>(args.Arg(1).handler->object);
+        table.Prefs().editable = 1;
+        return table;
     }
 };
 
@@ -180,6 +197,38 @@ TEST_F(ScriptKxTableTest, RowsAndFieldIndicesAreChecked)
         // The whole 64-bit value, as a number.
         {"var r = kxtable.get_record(h, 3); var v = kxrow.get_value(r, PID); print(v, ' ', v + 1);",
          "4294967301 4294967302\n"},
+    };
+    ExpectRuns(cases);
+}
+
+// A record value read after rows of its table were erased or pasted ends
+// the run with an error that names it, never reads another row's record;
+// one taken afterwards, or one whose rows stayed, reads as it was.
+TEST_F(ScriptKxTableTest, RecordsGoOutOfDateWhenRowsMove)
+{
+    const char* stale = "Record of row 3 is out of date: rows of its table were erased, inserted or filtered since it "
+                        "was taken line ";
+    const std::string staleLine3 = std::string("ERROR ") + stale + "3";
+    const scripttest::ScriptCase cases[] = {
+        {"var r = kxtable.get_record(h, 3);\nprint(kxrow.get_value(r, TEXT));", "#3 disk error\n"},
+        {"var r = kxtable.get_record(h, 3); test.erase(1, h);\nprint(kxrow.get_value(r, TEXT));", staleLine3.c_str()},
+        {"var r = kxtable.get_record(h, 3); test.erase(5, h);\nprint(kxrow.get_index(r));", staleLine3.c_str()},
+        {"var r = kxtable.get_record(h, 3); test.paste(1, h);\nprint(r[TEXT]);", staleLine3.c_str()},
+        {"kxtable.set_current_rec(h, 3); var r = kxtable.get_cur_record(h); test.paste(2, h);\nprint(r[TEXT]);",
+         staleLine3.c_str()},
+        {"var r = kxtable.get_record(h, 3); kxtable.set_expression(h, 'boot'); kxtable.filter(h);\nprint(r[TEXT]);",
+         staleLine3.c_str()},
+        // Taken after the change: the row as it is now.
+        {"test.erase(1, h); var r = kxtable.get_record(h, 3); print(r[TEXT], ' ', kxrow.get_index(r));",
+         "#4 retry 3\n"},
+        // Rows added at the end move no row: the record reads as it was.
+        {"var r = kxtable.get_record(h, 3); test.append(0, h); print(r[TEXT], ' ', kxtable.size(h));",
+         "#3 disk error 6\n"},
+        // Two records of one state of the rows, then one of the next.
+        {"var a = kxtable.get_record(h, 1); var b = kxtable.get_record(h, 5); test.erase(2, h);\n"
+         "var c = kxtable.get_record(h, 1); print(c[TEXT]); print(b[TEXT]);",
+         "#1 boot done\nERROR Record of row 5 is out of date: rows of its table were erased, inserted or filtered "
+         "since it was taken line 3"},
     };
     ExpectRuns(cases);
 }
