@@ -69,6 +69,9 @@ public:
     static void AddToSystemLog(const QString& text);
     static void AddToSystemLogAndStatus(const char* text);
     static void AddToSystemLogNoTime(const QString& text);
+    // Shows what was reported before the window existed (KxvTakeHeldMessages):
+    // the System Log entries with their own times, then each box in turn.
+    void ShowHeldMessages();
 
     // Published for the whole run; null before construction and after the
     // window's close was accepted.
