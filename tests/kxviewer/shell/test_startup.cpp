@@ -140,7 +140,8 @@ TEST(Startup, UnwritableSettingsFoldersAreToldOnceTheWindowExists)
         KxvStartup process(argc, argv);
         EXPECT_TRUE(PrefGlobal::IniDir.empty());
         const QStringList log = MainWindow::SystemLogView->toPlainText().split('\n');
-        const std::string reason = "neither '" + program + "' nor '" + home + "' is writable, settings will not be kept";
+        const std::string reason =
+            "neither '" + program + "' nor '" + home + "' is writable, settings will not be kept";
         const std::string cannot = "Cannot write '" + home + "KxViewer.ini', please check it is writable!";
         const std::string held[] = {"Kxviewer.ini cannot be created: " + reason, cannot};
         ASSERT_EQ(log.size(), 4);
