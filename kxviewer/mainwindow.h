@@ -250,6 +250,9 @@ private:
 
     QMenu* recentFilesMenu_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    // Qt's What's-this action, one for the Help menu and the toolbar: two
+    // would share Shift+F1 and neither would take it.
+    QAction* whatsThis_ = nullptr;
     QToolBar* toolbars_[MAIN_TOOLBAR_COUNT] = {};
     QMenu* toolbarMenu_ = nullptr;
     QMenu* panelToolbarMenu_ = nullptr;
