@@ -40,9 +40,9 @@ namespace {
 
 constexpr const char* PageNames[] = {"General", "Table Panel", "Table Columns", "Connection", "Colorizing", "Fonts"};
 constexpr int SMALL_ICONS = 16;
+constexpr int LARGE_ICONS = 32;
 // The page list's widest, unless its titles need more.
 constexpr int PAGE_LIST_WIDTH = 160;
-constexpr int LARGE_ICONS = 32;
 // The main window's two permanent panels lead its dock list.
 constexpr int SYSTEM_LOG_DOCK = 0;
 constexpr int DEBUG_DOCK = 1;
