@@ -51,7 +51,9 @@ KxvStartup::KxvStartup(int& argc, char** argv)
     KX_VERIFY(KxvGuiChannel, QObject::connect(window_, SIGNAL(SignalAddStringToDebugPanel(const char*)), window_,
                                               SLOT(AddStringToDebugPanel(const char*))));
     MainWindow::AddToSystemLog(version);
-    MainWindow::AddToSystemLog(QStringLiteral("INI-file location: ") + QString::fromStdString(PrefGlobal::IniDir));
+    MainWindow::AddToSystemLog(QStringLiteral("INI-file location: ") +
+                               QString::fromStdString(PrefGlobal::IniLocationText()));
+    window_->ShowHeldMessages();
     if (KxvGuiChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
         KxvGuiChannel.Notice(0, "Qt version: %s", QT_VERSION_STR);
     TearOffMain::Me->setWindowTitle(QString::fromLatin1(APP_NAME));

@@ -71,6 +71,9 @@ public:
     static void AddToSystemLog(const QString& text);
     static void AddToSystemLogAndStatus(const char* text);
     static void AddToSystemLogNoTime(const QString& text);
+    // Shows what was reported before the window existed (KxvTakeHeldMessages):
+    // the System Log entries with their own times, then each box in turn.
+    void ShowHeldMessages();
 
     // Published for the whole run; null before construction and after the
     // window's close was accepted.
@@ -252,6 +255,9 @@ private:
 
     QMenu* recentFilesMenu_ = nullptr;
     QMenuBar* menuBar_ = nullptr;
+    // Qt's What's-this action, one for the Help menu and the toolbar: two
+    // would share Shift+F1 and neither would take it.
+    QAction* whatsThis_ = nullptr;
     QToolBar* toolbars_[MAIN_TOOLBAR_COUNT] = {};
     QMenu* toolbarMenu_ = nullptr;
     QMenu* panelToolbarMenu_ = nullptr;

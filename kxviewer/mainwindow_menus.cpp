@@ -104,7 +104,10 @@ void MainWindow::CreateMenus()
 
     QMenu* help = menuBar_->addMenu(QStringLiteral("&Help"));
     help->addAction(Actions[ACT_HELP]);
-    help->addAction(QWhatsThis::createAction(help));
+    whatsThis_ = QWhatsThis::createAction(this);
+    // From the viewer's other windows too, as the commands' keys.
+    whatsThis_->setShortcutContext(Qt::ApplicationShortcut);
+    help->addAction(whatsThis_);
     help->addSeparator();
     help->addAction(Actions[ACT_CHECK_UPDATES]);
     help->addSeparator();
@@ -116,6 +119,7 @@ void MainWindow::CreateMenus()
     for (QAction* action : Actions)
         if (action != nullptr)
             addAction(action);
+    addAction(whatsThis_);
 }
 
 void MainWindow::CreatePanelToolbarMenu(QMenu* view)
@@ -142,7 +146,7 @@ void MainWindow::CreateToolbars()
             if (id == SEP)
                 bar->addSeparator();
             else if (id == WHATS_THIS)
-                bar->addAction(QWhatsThis::createAction(bar));
+                bar->addAction(whatsThis_);
             else
                 bar->addAction(Actions[id]);
         }

@@ -20,12 +20,21 @@
 #include "tearoffwidget/tearoffprompt.h"
 #include "tearoffwidget/tearofftabdock.h"
 
-int MainWindow::Information(const QString& text, bool warning)
+namespace {
+
+int InformationBox(const QString& text, bool warning)
 {
-    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Information: %s", text.toLocal8Bit().constData());
     return TearOffMain::Prompt().Message(TearOffMain::Me, warning ? QMessageBox::Warning : QMessageBox::Information,
                                          QStringLiteral("Information"), text, QMessageBox::Ok,
                                          QMessageBox::NoButton);
+}
+
+} // namespace
+
+int MainWindow::Information(const QString& text, bool warning)
+{
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Information: %s", text.toLocal8Bit().constData());
+    return InformationBox(text, warning);
 }
 
 int MainWindow::Question(const QString& text, QMessageBox::StandardButtons buttons,
@@ -69,6 +78,26 @@ void MainWindow::AddToSystemLogAndStatus(const char* text)
     const QString message = QString::fromLocal8Bit(text);
     AddToSystemLog(message);
     ShowStatus(message, false);
+}
+
+void MainWindow::ShowHeldMessages()
+{
+    // Their records went to the debug stream when they came.
+    const std::vector<KxvHeldMessage> held = KxvTakeHeldMessages();
+    if (SystemLogView != nullptr) {
+        const QIcon arrow(QString::fromLatin1(Resources::GetActionIconPath(ACT_NEXT_POINT)));
+        for (const KxvHeldMessage& message : held) {
+            if (message.box)
+                continue;
+            if (message.icon == KxvShellServices::LOG_ICON_NONE)
+                SystemLogView->AddEntry(QString(), QIcon(), message.text);
+            else
+                SystemLogView->AddEntry(TimeOfDayText(message.micros), arrow, message.text);
+        }
+    }
+    for (const KxvHeldMessage& message : held)
+        if (message.box)
+            InformationBox(message.text, message.warning);
 }
 
 void MainWindow::AddToSystemLogNoTime(const QString& text)

@@ -286,7 +286,7 @@ void PrefGlobal::Load()
 
     IniDir = FindIniLocation();
     if (IniDir.empty())
-        Report("Kxviewer.ini cannot be created");
+        Report("Kxviewer.ini cannot be created: " + NoIniLocationReason());
 
     OpenIniFiles();
     TempWorkDir = TempWorkDirFor(geteuid());

@@ -148,6 +148,9 @@ public:
     // IniInProgramDir.
     static std::string FindIniLocation();
     static std::string HomeIniDir();
+    // IniDir, or, while there is none, which folders could not take the
+    // ini files and that settings will not be kept.
+    static std::string IniLocationText();
     // Creates the directory when missing and a file in it; true when that
     // worked.
     static bool IsDirWritable(const std::string& dir);
@@ -209,6 +212,9 @@ public:
     static void Report(const std::string& text);
 
 private:
+    // Why there is no ini directory: the two folders tried and what that
+    // means for the user.
+    static std::string NoIniLocationReason();
     // Opens both ini files in IniDir (empty and pathless when there is none).
     static void OpenIniFiles();
     static void LoadGlobal(ZmLib::IniBase& ini);

@@ -41,6 +41,8 @@ namespace {
 constexpr const char* PageNames[] = {"General", "Table Panel", "Table Columns", "Connection", "Colorizing", "Fonts"};
 constexpr int SMALL_ICONS = 16;
 constexpr int LARGE_ICONS = 32;
+// The page list's widest, unless its titles need more.
+constexpr int PAGE_LIST_WIDTH = 160;
 // The main window's two permanent panels lead its dock list.
 constexpr int SYSTEM_LOG_DOCK = 0;
 constexpr int DEBUG_DOCK = 1;
@@ -75,7 +77,6 @@ PrefDialog::PrefDialog(QWidget* parent) : QDialog(parent)
     Pages->setMovement(QListView::Static);
     Pages->setIconSize(QSize(25, 20));
     Pages->setSpacing(1);
-    Pages->setMaximumWidth(160);
     Pages->setContentsMargins(0, 20, 0, 0);
 
     General = new PrefPageGeneral;
@@ -107,6 +108,13 @@ PrefDialog::PrefDialog(QWidget* parent) : QDialog(parent)
     }
     connect(Pages, &QListWidget::currentItemChanged, this, &PrefDialog::changePage);
     Pages->setCurrentRow(0);
+    // The layout gives the list no more than its minimum, which cut the
+    // titles: it is at least as wide as its widest title.
+    const QMargins margins = Pages->contentsMargins();
+    const int fit = Pages->sizeHintForColumn(0) + 2 * (Pages->spacing() + Pages->frameWidth()) + margins.left() +
+                    margins.right();
+    Pages->setMinimumWidth(fit);
+    Pages->setMaximumWidth(std::max(PAGE_LIST_WIDTH, fit));
 
     auto* layout = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;

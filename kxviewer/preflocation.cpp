@@ -53,6 +53,17 @@ std::string PrefGlobal::HomeIniDir()
     return dir.empty() ? std::string() : WithSlash(dir) + "KxViewer/";
 }
 
+std::string PrefGlobal::NoIniLocationReason()
+{
+    return "neither '" + WithSlash(ProgramDir) + "' nor '" + HomeIniDir() +
+           "' is writable, settings will not be kept";
+}
+
+std::string PrefGlobal::IniLocationText()
+{
+    return IniDir.empty() ? "none, " + NoIniLocationReason() : IniDir;
+}
+
 bool PrefGlobal::IsDirWritable(const std::string& dir)
 {
     if (dir.empty())

@@ -1,11 +1,15 @@
 #include "kxviewer/shellservices.h"
 
+#include <mutex>
+#include <utility>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QWidget>
 
 #include "kxviewer/docloader.h"
+#include "utils/osal/process.h"
 
 ZmLib::KX KxvTearoffChannel("TEAROFF");
 ZmLib::KX KxvSyslogChannel("SYSLOG");
@@ -52,7 +56,48 @@ private:
     QProgressDialog dialog_;
 };
 
-KxvShellServices g_defaults;
+// The services before the main window exists: besides the debug stream's
+// record, what a window would show is held for it.
+class HoldingServices : public KxvShellServices {
+public:
+    void AddToSystemLog(const QString& text, LogIcon icon) override
+    {
+        KxvShellServices::AddToSystemLog(text, icon);
+        KxvHeldMessage held;
+        held.text = text;
+        held.icon = icon;
+        Hold(held);
+    }
+    int Information(const QString& text, bool warning) override
+    {
+        KxvHeldMessage held;
+        held.text = text;
+        held.box = true;
+        held.warning = warning;
+        Hold(held);
+        return KxvShellServices::Information(text, warning);
+    }
+
+    std::vector<KxvHeldMessage> Take()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return std::move(held_);
+    }
+
+private:
+    void Hold(KxvHeldMessage& held)
+    {
+        held.micros = ZmLib::NowMicros();
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (held_.size() < KXV_HELD_MAX)
+            held_.push_back(std::move(held));
+    }
+
+    std::mutex mutex_;
+    std::vector<KxvHeldMessage> held_;
+};
+
+HoldingServices g_defaults;
 KxvShellServices* g_current = nullptr;
 
 } // namespace
@@ -101,6 +146,8 @@ std::unique_ptr<KxvProgress> KxvShellServices::CreateProgress(const QString& lab
         return std::make_unique<HiddenProgress>();
     return std::make_unique<DialogProgress>(parent, label, cancelText, minimum, maximum);
 }
+
+std::vector<KxvHeldMessage> KxvTakeHeldMessages() { return g_defaults.Take(); }
 
 KxvShellServices& KxvShell() { return g_current != nullptr ? *g_current : g_defaults; }
 

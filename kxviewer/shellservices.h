@@ -7,7 +7,10 @@
 // writes, and never block.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <QString>
 
@@ -85,6 +88,23 @@ public:
     virtual std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancelText, int minimum,
                                                         int maximum);
 };
+
+// What the default services were asked to show while no window could: each
+// System Log entry and information box, kept so that the window shows them
+// once it exists.
+struct KxvHeldMessage {
+    QString text;
+    // When it came, in microseconds since 1970 (the System Log's time).
+    int64_t micros = 0;
+    // An information box, else a System Log entry.
+    bool box = false;
+    bool warning = false;
+    KxvShellServices::LogIcon icon = KxvShellServices::LOG_ICON_ARROW;
+};
+// Hands over the held messages, oldest first, and forgets them. At most
+// KXV_HELD_MAX are held; later ones only reach the debug stream.
+constexpr size_t KXV_HELD_MAX = 100;
+std::vector<KxvHeldMessage> KxvTakeHeldMessages();
 
 // The process-wide services; never null (the defaults until one is set).
 KxvShellServices& KxvShell();

@@ -1,5 +1,7 @@
 #include "tearoffwidget/screencoverwidget.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -222,7 +224,7 @@ void ScreenCoverWidget::RemoveEmptyHosts()
     }
 }
 
-void ScreenCoverWidget::DropDocks()
+bool ScreenCoverWidget::DropDocks()
 {
     TEAROFF_TRACE(ZmLib::KX_LEVEL_INFO, "ScreenCoverWidget::DropDocks");
     TearOffMain* main = TearOffMain::Me;
@@ -244,14 +246,14 @@ void ScreenCoverWidget::DropDocks()
     pinnedGroup_ = nullptr;
     RemoveEmptyHosts();
     if (MovedDocks.isEmpty() || !NewWindow)
-        return;
+        return false;
     TearOffTabDock* last = MovedDocks.last();
     if (!TargetGroup || (Zone == ZONE_NONE && InsertIndex == INSERT_NONE)) {
         NewWindow->show();
         main->CheckCentralWidgetVisibility();
         main->SetTabActive(last, false);
         NewWindow->installEventFilter(NewWindow);
-        return;
+        return true;
     }
 
     QMainWindow* host = TargetGroup->Host;
@@ -316,4 +318,24 @@ void ScreenCoverWidget::DropDocks()
     main->SetTabActive(last, false);
     last->setFocus(Qt::OtherFocusReason);
     QCoreApplication::processEvents();
+    return false;
+}
+
+void ScreenCoverWidget::KeepOnScreen(QWidget* window, QPoint pointer)
+{
+    QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // A window not shown yet has no frame: the main window's stands in.
+    const QWidget* framed = window->isVisible() || !TearOffMain::Me ? window : TearOffMain::Me;
+    const QSize frame = framed->frameGeometry().size() - framed->geometry().size();
+    window->resize(window->size().boundedTo(area.size() - frame));
+    const QSize outer = window->size() + frame;
+    // Too large still (its minimum size): the top left corner stays seen.
+    const int left = std::max(area.left(), std::min(window->x(), area.right() + 1 - outer.width()));
+    const int top = std::max(area.top(), std::min(window->y(), area.bottom() + 1 - outer.height()));
+    window->move(left, top);
 }

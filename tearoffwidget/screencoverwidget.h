@@ -57,8 +57,12 @@ public:
     void UpdateDropTarget(QPoint global);
     // Shows the cover over all screens for a drag.
     void ShowOverScreens();
-    // Performs the drop at the zone or tab position found last.
-    void DropDocks();
+    // Performs the drop at the zone or tab position found last; true when
+    // there was none and the docks stay in the new window.
+    bool DropDocks();
+    // Shrinks the top-level window to the free area of the screen that holds
+    // pointer when it is larger and moves it wholly into it.
+    static void KeepOnScreen(QWidget* window, QPoint pointer);
     // Deletes empty secondary hosts and placeholder pages.
     static void RemoveEmptyHosts();
     // The zone of the guides around centre that holds cursor.

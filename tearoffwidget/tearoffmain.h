@@ -59,6 +59,9 @@ public:
     // and saving or closing nothing before every answer is in; false when
     // the user cancelled, a dock refused or a save failed.
     bool CloseDocks(QWidget* window, bool saveOnly, bool keepRest);
+    // Asks, over parent, whether to save a modified dock before it closes;
+    // many: one of several, with the "to all" answers. Returns the button.
+    static int AskCloseOne(QWidget* parent, TearOffTabDock* dock, bool many);
 
     // A tab marked with Ctrl and a click: its dock, its rectangle in this
     // window's coordinates and the mark laid over it.
@@ -124,6 +127,4 @@ protected:
 private:
     // Drops a dock that failed to open; true when it was dropped.
     bool DropFailedDock(TearOffTabDock* dock, bool print);
-    // Asks about one modified dock of a close-all; returns the button.
-    int AskCloseOne(TearOffTabDock* dock, bool many);
 };

@@ -13,14 +13,14 @@
 #include "tearoffwidget/tearofftabwidget.h"
 #include "tearoffwidget/tearofftrace.h"
 
-int TearOffMain::AskCloseOne(TearOffTabDock* dock, bool many)
+int TearOffMain::AskCloseOne(QWidget* parent, TearOffTabDock* dock, bool many)
 {
     QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     if (many)
         buttons |= QMessageBox::YesToAll | QMessageBox::NoToAll;
     const QString text =
-        QStringLiteral("Table \"%1\" was changed.\nDo you want to save it?").arg(dock->windowTitle());
-    return Prompt().Question(this, QStringLiteral("Close confirmation"), text, buttons);
+        QStringLiteral("Table \"%1\" was changed.\nDo you want to save it?").arg(dock->DocumentName());
+    return Prompt().Question(parent, QStringLiteral("Close confirmation"), text, buttons);
 }
 
 bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
@@ -50,7 +50,7 @@ bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
             } else if (isModified || !dock->CanCloseSilently()) {
                 if (!dock->MayClose())
                     return false;
-                const int answer = isModified ? AskCloseOne(dock, modified >= 2) : QMessageBox::Yes;
+                const int answer = isModified ? AskCloseOne(this, dock, modified >= 2) : QMessageBox::Yes;
                 if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll)
                     sticky = answer == QMessageBox::YesToAll ? QMessageBox::Yes : QMessageBox::No;
                 if (answer == QMessageBox::Yes || answer == QMessageBox::YesToAll)

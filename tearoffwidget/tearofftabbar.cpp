@@ -90,10 +90,7 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
             if (!dock->MayClose())
                 return;
             if (dock->IsModified()) {
-                const QString text =
-                    QStringLiteral("Table \"%1\" was changed.\nDo you want to save it?").arg(dock->windowTitle());
-                switch (TearOffMain::Prompt().Question(this, QStringLiteral("Close confirmation"), text,
-                                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+                switch (TearOffMain::AskCloseOne(this, dock, false)) {
                 case QMessageBox::Yes:
                     // A failed or cancelled save keeps the changes and the tab.
                     if (!dock->SaveOnClose())

@@ -66,9 +66,15 @@ void TearOffTabBar::StartDrag(QPoint pos, QPoint global)
     } else {
         const QRect tab = tabRect(currentIndex());
         const QSize size = TabWidget->DockWidget ? TabWidget->DockWidget->size() : TabWidget->size();
-        DragOffset = QSize(pos.x() - tab.left() + 5, main->TitleBarHeight + pos.y() - tab.top() + 5);
         cover->MakeSecondaryWindow(Qt::TopDockWidgetArea, true);
         cover->NewWindow->resize(size);
+        // The tab's own place, unless that would take the window off the
+        // screen: a group can be as wide as the main window.
+        const QPoint grip(pos.x() - tab.left() + 5, main->TitleBarHeight + pos.y() - tab.top() + 5);
+        cover->NewWindow->move(global - grip);
+        ScreenCoverWidget::KeepOnScreen(cover->NewWindow, global);
+        const QPoint offset = global - cover->NewWindow->pos();
+        DragOffset = QSize(offset.x(), offset.y());
     }
     cover->Host = TearOffMain::MainHost;
     cover->ShowOverScreens();
@@ -88,5 +94,8 @@ void TearOffTabBar::mouseReleaseEvent(QMouseEvent* event)
     if (!Dragging || !TearOffMain::Me)
         return;
     Dragging = false;
-    TearOffMain::Me->Cover->DropDocks();
+    ScreenCoverWidget* cover = TearOffMain::Me->Cover;
+    // Left where nothing takes it, the new window stays where it can be seen.
+    if (cover->DropDocks() && cover->NewWindow)
+        ScreenCoverWidget::KeepOnScreen(cover->NewWindow, event->globalPos());
 }

@@ -53,6 +53,11 @@ bool TearOffTabDock::IsModified()
     return false;
 }
 
+QString TearOffTabDock::DocumentName()
+{
+    return windowTitle();
+}
+
 bool TearOffTabDock::CanCloseSilently()
 {
     return true;

@@ -29,6 +29,8 @@ public:
     // Default: the central widget's customContextMenuRequested at the point.
     virtual void ShowTabMenu(QPoint globalPos);
     virtual bool IsModified();
+    // The name the close question gives the dock. Default: its title.
+    virtual QString DocumentName();
     virtual bool CanCloseSilently();
     virtual bool MayClose();
     // After the tab was removed, before the dock is deleted.

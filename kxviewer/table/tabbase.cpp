@@ -133,6 +133,7 @@ void TabBase::Init(bool rename)
         }
     }
     Prefs.ColorHighlight = highlight;
+    SavedHash = SavedContentHash();
 }
 
 TabBase::~TabBase()
@@ -216,9 +217,14 @@ bool TabBase::IsModified()
 {
     if (GraphState == GRAPH_IS_GRAPH)
         return false;
-    if (SourceType == SOURCE_KXL)
+    if (Table->Modified())
         return true;
-    return Table->Modified();
+    return SourceType == SOURCE_KXL && SavedContentHash() != SavedHash;
+}
+
+QString TabBase::DocumentName()
+{
+    return FromBytes(Table->Name());
 }
 
 bool TabBase::CanCloseSilently()
@@ -240,6 +246,7 @@ void TabBase::TabRemoved()
 void TabBase::DiscardChanges()
 {
     Table->SetModified(false);
+    SavedHash = SavedContentHash();
 }
 
 void TabBase::SetTabDockFocus() {}

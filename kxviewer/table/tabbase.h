@@ -72,7 +72,12 @@ public:
 
     // The framework's hooks.
     void ShowTabMenu(QPoint globalPos) override;
+    // A ".kxl" document is modified when its records changed or anything
+    // else a save would write differs from what it was opened or saved with;
+    // any other document only when its records changed.
     bool IsModified() override;
+    // The table's name: the title carries the modified mark.
+    QString DocumentName() override;
     bool CanCloseSilently() override;
     bool MayClose() override;
     void TabRemoved() override;
@@ -515,6 +520,11 @@ private:
     void FindStep(bool forward, bool shiftSelects);
 
     QString PartialReason;
+    // What a save would write besides the records (their changes are the
+    // table's modified flag) and the current row, as one number.
+    uint64_t SavedContentHash() const;
+    // The hash as the document was opened or last saved.
+    uint64_t SavedHash = 0;
     // The Info table with its seven rows, switches and connections.
     void CreateInfoTable(QWidget* parent, int rowHeight);
     // Stops the side panes' signals reaching the tab.

@@ -41,12 +41,42 @@ std::string ViewBlock(const PrefTabTable& tab, const PrefKxTable& kx, const QLis
     return buffer.Buffer->c_str();
 }
 
+// Folds bytes into a running hash (64-bit FNV-1a).
+uint64_t Fold(uint64_t hash, const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001B3u;
+    // The length too, so that bytes moving from one part to the next count.
+    return (hash ^ size) * 0x100000001B3u;
+}
+
 // Case is ignored as the opener ignores it: "x.KXL" opens as a document.
 QString WithKxlSuffix(const QString& name)
 {
     return name.endsWith(QLatin1String(".kxl"), Qt::CaseInsensitive) ? name : name + QLatin1String(".kxl");
 }
 } // namespace
+
+uint64_t TabBase::SavedContentHash() const
+{
+    // Moving through the rows is no change worth a question.
+    PrefKxTable kx = Table->Prefs();
+    kx.CurPossition = -1;
+    uint64_t hash = 0xCBF29CE484222325u;
+    const std::string ini = ViewBlock(Prefs, kx, FixedHighlights);
+    hash = Fold(hash, ini.data(), ini.size());
+    hash = Fold(hash, Table->Name(), std::strlen(Table->Name()));
+    std::vector<uint8_t> section;
+    Table->SerializeFiltered(section);
+    hash = Fold(hash, section.data(), section.size());
+    section.clear();
+    Table->SerializeBookmarks(section);
+    hash = Fold(hash, section.data(), section.size());
+    section.clear();
+    Table->SerializeSelections(section);
+    return Fold(hash, section.data(), section.size());
+}
 
 void TabBase::SetPartial(const QString& reason)
 {
@@ -98,6 +128,7 @@ bool TabBase::SaveAs()
         if (index >= 0)
             TabWidget->setTabText(index, name);
     }
+    SavedHash = SavedContentHash();
     return true;
 }
 
@@ -123,6 +154,7 @@ bool TabBase::SaveAsKxlFile(const QString& path, bool writeWhole)
         return false;
     }
     Table->SetModified(false);
+    SavedHash = SavedContentHash();
     UpdateTitle();
     KxvTabShell().AddRecentFile(path);
     const QString done = QStringLiteral("Document %1 saved").arg(path);

@@ -253,7 +253,11 @@ TEST_F(PrefDataTest, NoWritableLocationIsReportedAndLeavesTheValues)
     // The save at the end of the start names the file it could not write.
     const std::string cannot =
         "Cannot write '" + (dir_ / "plain/KxViewer/KxViewer.ini") + "', please check it is writable!";
-    EXPECT_EQ(shell.info, (std::vector<std::string>{"Kxviewer.ini cannot be created", cannot}));
+    // The first names the two folders tried and what that means.
+    const std::string reason = "neither '" + PrefGlobal::ProgramDir + "' nor '" + (dir_ / "plain/KxViewer/") +
+                               "' is writable, settings will not be kept";
+    EXPECT_EQ(shell.info, (std::vector<std::string>{"Kxviewer.ini cannot be created: " + reason, cannot}));
+    EXPECT_EQ(PrefGlobal::IniLocationText(), "none, " + reason);
     EXPECT_EQ(shell.log, shell.info);
     shell.Clear();
     // Edits that could not be written stay marked, so that they are not

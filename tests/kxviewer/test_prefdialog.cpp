@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -128,6 +129,34 @@ protected:
     std::string program;
     std::unique_ptr<PrefDialog> dialog;
 };
+
+// At its own size the dialog shows every page title whole, in the
+// application's font and in a larger one.
+TEST_F(PrefDialogTest, PageListFitsItsTitlesAtTheDefaultSize)
+{
+    const QFont saved = QApplication::font();
+    for (int points : {0, 16}) {
+        SCOPED_TRACE(points);
+        QFont font = saved;
+        if (points > 0)
+            font.setPointSize(points);
+        QApplication::setFont(font);
+        dialog = std::make_unique<PrefDialog>(main.get());
+        dialog->show();
+        QApplication::processEvents();
+        QListWidget* list = dialog->Pages;
+        const QRect viewport = list->viewport()->rect();
+        EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+        for (int row = 0; row < list->count(); ++row) {
+            const QListWidgetItem* item = list->item(row);
+            SCOPED_TRACE(item->text().toStdString());
+            const QRect shown = list->visualItemRect(item);
+            EXPECT_TRUE(viewport.contains(shown)) << shown.right() << " " << viewport.right();
+            EXPECT_LE(list->fontMetrics().horizontalAdvance(item->text()), shown.width());
+        }
+    }
+    QApplication::setFont(saved);
+}
 
 TEST_F(PrefDialogTest, OkAppliesOnlyAfterAPressOnAPageControl)
 {

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPainter>
+#include <QScreen>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 #include <QWindow>
@@ -201,6 +202,54 @@ TEST_F(TabDragTest, TornOutTabLandsWhereItIsDropped)
             break;
         case L::OwnWindow: break;
         }
+    }
+}
+
+// A window made by dragging a tab out of a group as wide as the screen opens
+// wholly on the screen, and dragged to the screen's edge and dropped on
+// nothing it stays wholly on it, under the pointer.
+TEST_F(TabDragTest, TornOutWindowStaysWhollyOnTheScreen)
+{
+    // to: where the drag ends, as a share of the screen's width and height
+    const struct { const char* name; bool panel; QPointF to; } cases[] = {
+        {"panel to the right edge", true, {1, 0.8}}, {"panel to the left edge", true, {0, 0.8}},
+        {"panel to the top edge", true, {0.8, 0}}, {"document to the right edge", false, {1, 0.3}},
+        {"document to the top edge", false, {0.3, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown(), SetUp();
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        main->setGeometry(area);
+        const QList<StubDoc*> docs = AddDocuments(2, false);
+        QApplication::processEvents();
+        TearOffTabDock* moved = c.panel ? panels[0] : docs[1];
+        TearOffTabBar* bar = moved->TabWidget->TabBar;
+        QWindow* top = bar->window()->windowHandle();
+        const QPoint press = bar->mapToGlobal(bar->tabRect(bar->TabWidget->indexOf(moved)).center());
+        const QPoint to =
+            area.topLeft() + QPoint(qRound(c.to.x() * (area.width() - 1)), qRound(c.to.y() * (area.height() - 1)));
+        const auto moveTo = [&](QPoint global) { QTest::mouseMove(top, global - top->position()); };
+        QTest::mousePress(top, Qt::LeftButton, Qt::NoModifier, press - top->position());
+        moveTo(press + QPoint(12, 0));
+        QPointer<QMainWindow> window = main->Cover->NewWindow.data();
+        ASSERT_TRUE(window);
+        const auto expectOnScreen = [&](QPoint pointer) {
+            const QRect frame = window->frameGeometry();
+            EXPECT_TRUE(area.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+                                              << frame.height();
+            EXPECT_TRUE(frame.contains(pointer));
+        };
+        expectOnScreen(press + QPoint(12, 0));
+        // As a hand drags: in small steps.
+        constexpr int STEPS = 20;
+        for (int step = 1; step <= STEPS; ++step)
+            moveTo(press + QPoint(12, 0) + (to - press - QPoint(12, 0)) * step / STEPS);
+        QTest::mouseRelease(top, Qt::LeftButton, Qt::NoModifier, to - top->position());
+        FlushDeletes();
+        ASSERT_TRUE(window);
+        EXPECT_EQ(moved->GetTopWindow(nullptr), window.data());
+        expectOnScreen(to);
     }
 }
 

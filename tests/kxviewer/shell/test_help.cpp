@@ -4,6 +4,7 @@
 // the script libraries.
 #include <QDir>
 #include <QFile>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -104,6 +105,41 @@ TEST_F(HelpTest, RequestsReachTheBrowserOnce)
     EXPECT_EQ(Read(dir.filePath("argv")),
               "-collectionFile " + dir.path() + "/documentation/kxviewer.qhc -enableRemoteControl\n");
     EXPECT_TRUE(prompt.calls.empty());
+}
+
+// Shift+F1 starts What's-this mode, as the Help menu says, with the menu
+// bar and the main toolbars shown or hidden, and with the focus in the main
+// window or in a window of the viewer's own.
+TEST_F(HelpTest, ShiftF1StartsWhatsThisMode)
+{
+    const bool savedMenu = PrefGlobal::MainMenuShown;
+    const bool savedToolbars = PrefGlobal::MainToolbarShown;
+    const struct { bool menu, toolbars, detached; } cases[] = {
+        {true, true, false}, {false, true, false}, {true, false, false}, {false, false, false}, {true, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "menu " << c.menu << ", toolbars " << c.toolbars << ", detached "
+                                        << c.detached);
+        if (window->menuBar()->isVisible() != c.menu)
+            window->MainMenuShowHide();
+        if (PrefGlobal::MainToolbarShown != c.toolbars)
+            window->MainToolbarShowHide();
+        if (c.detached) {
+            window->SetTabActive(MainWindow::SystemLogDock, false);
+            window->DockDetach();
+        }
+        QApplication::setActiveWindow(MainWindow::SystemLogView->window());
+        ASSERT_EQ(MainWindow::SystemLogView->window() != window.get(), c.detached);
+        MainWindow::SystemLogView->setFocus();
+        QCoreApplication::processEvents();
+        QTest::keyClick(MainWindow::SystemLogView, Qt::Key_F1, Qt::ShiftModifier);
+        EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+        QWhatsThis::leaveWhatsThisMode();
+    }
+    if (window->menuBar()->isVisible() != savedMenu)
+        window->MainMenuShowHide();
+    if (PrefGlobal::MainToolbarShown != savedToolbars)
+        window->MainToolbarShowHide();
 }
 
 // A browser or collection that is missing is reported in a box and the

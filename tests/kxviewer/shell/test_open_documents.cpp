@@ -2,6 +2,7 @@
 // Ctrl+G, F10 and the menu keys from the table, the commands handed on to
 // the current document, and saving one that was loaded only in part.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -147,6 +148,83 @@ TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
     ASSERT_EQ(Documents().size(), 2u);
     EXPECT_EQ(Documents()[1]->SourceType, TabBase::SOURCE_KXL);
     EXPECT_EQ(Documents()[1]->Table->RowCount(), 30);
+}
+
+// Closing asks only after a change that a save would keep, and names the
+// document without the title's change mark. A ".kxl" document changes with
+// its rows, selections and bookmarks; a raw file only with its rows, as
+// nothing else of it is ever written back. The keys are the user's.
+TEST_F(DocumentCommands, CloseAsksOnlyAfterAChange)
+{
+    enum class Act { Nothing, MoveDown, SelectAll, Bookmark, EraseRow, SelectAllAndSave };
+    const struct {
+        const char* name;
+        bool document; // the ".kxl" document, else the raw file it was saved from
+        Act act;
+        bool asks;
+    } cases[] = {
+        // The saved document comes last: its selection stays in the file.
+        {"document untouched", true, Act::Nothing, false},
+        {"document, current row moved", true, Act::MoveDown, false},
+        {"document, rows selected", true, Act::SelectAll, true},
+        {"document, bookmark set", true, Act::Bookmark, true},
+        {"document, a row erased", true, Act::EraseRow, true},
+        {"document, rows selected and saved", true, Act::SelectAllAndSave, false},
+        {"raw file untouched", false, Act::Nothing, false},
+        {"raw file, rows selected", false, Act::SelectAll, false},
+        {"raw file, a row erased", false, Act::EraseRow, true},
+    };
+    const QString raw = RawFile("small.kx", 20);
+    const QString document = dir.filePath("small.kxl");
+    const auto closeCurrent = [this] {
+        files.calls.clear();
+        files.answers = {QMessageBox::No};
+        TabTable* tab = window->CurrentTabTable();
+        QTest::keySequence(tab->View, window->Actions[ACT_CLOSE]->shortcut());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        files.answers.clear();
+        EXPECT_TRUE(Documents().empty());
+    };
+    // Saved as a document: that is no change either.
+    Trigger(ACT_OPEN, raw);
+    Trigger(ACT_SAVE_AS, document);
+    closeCurrent();
+    EXPECT_TRUE(files.calls.empty());
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Trigger(ACT_OPEN, c.document ? document : raw);
+        TabTable* tab = window->CurrentTabTable();
+        ASSERT_NE(tab, nullptr);
+        FocusTable(tab);
+        const auto press = [&](int id) { QTest::keySequence(tab->View, window->Actions[id]->shortcut()); };
+        switch (c.act) {
+        case Act::Nothing: break;
+        case Act::MoveDown: QTest::keyClick(tab->View, Qt::Key_Down); break;
+        case Act::SelectAll: press(ACT_SELECT_ALL); break;
+        case Act::Bookmark: press(ACT_BOOKMARK); break;
+        case Act::EraseRow:
+            tab->EditableBox->click();
+            files.answers = {QMessageBox::Yes};
+            window->Actions[ACT_ERASE]->trigger(); // it has no key
+            ASSERT_EQ(tab->Table->RowCount(), 19);
+            EXPECT_EQ(tab->windowTitle(), "small*");
+            break;
+        case Act::SelectAllAndSave:
+            press(ACT_SELECT_ALL);
+            press(ACT_SAVE);
+            EXPECT_EQ(files.saveCalls.size(), 1u);
+            break;
+        }
+        closeCurrent();
+        if (!c.asks) {
+            EXPECT_TRUE(files.calls.empty());
+            continue;
+        }
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].title, "Close confirmation");
+        EXPECT_EQ(files.calls[0].text, "Table \"small\" was changed.\nDo you want to save it?");
+    }
 }
 
 TEST_F(DocumentCommands, SelectAllAndJumpsReachTheCurrentDocumentOnly)

@@ -18,6 +18,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "tests/kxviewer/shell/isolatedhome.h"
+#include "tests/kxviewer/shell/scriptedprompt.h"
 #include "utils/kx/kxsinks.h"
 #include "utils/osal/process.h"
 
@@ -94,6 +95,74 @@ TEST(Startup, StartLinesWindowAndShutDown)
     EXPECT_EQ(MainWindow::SystemLogView, nullptr);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(iniPath))) << iniPath;
     EXPECT_EQ(QCoreApplication::instance(), nullptr);
+}
+
+namespace {
+
+// Keeps each box with whether the main window was shown when it came.
+class WindowPrompt : public ScriptedPrompt {
+public:
+    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                        const QString& text, QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton defaultButton) override
+    {
+        windowShown.push_back(TearOffMain::Me != nullptr && TearOffMain::Me->isVisible());
+        return ScriptedPrompt::Message(parent, icon, title, text, buttons, defaultButton);
+    }
+    std::vector<bool> windowShown;
+};
+
+} // namespace
+
+// Neither the program folder nor the home folder takes the ini files: what
+// the preferences said before the window existed is shown once it does, in
+// its System Log and in boxes over it. The folders lie below a regular file,
+// where nobody, root included, can create anything.
+TEST(Startup, UnwritableSettingsFoldersAreToldOnceTheWindowExists)
+{
+    QTemporaryDir scratch;
+    ASSERT_TRUE(scratch.isValid());
+    const QString blocker = scratch.filePath("file");
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const std::string savedHome = getenv("HOME");
+    const std::string savedProgram = PrefGlobal::ProgramDir;
+    setenv("HOME", QFile::encodeName(blocker).constData(), 1);
+    PrefGlobal::ProgramDir = QFile::encodeName(blocker + "/program/").toStdString();
+    const std::string program = PrefGlobal::ProgramDir;
+    const std::string home = QFile::encodeName(blocker + "/KxViewer/").toStdString();
+    WindowPrompt prompt;
+    int argc = 1;
+    char name[] = "KxViewer";
+    char* argv[] = {name, nullptr};
+    {
+        KxvStartup process(argc, argv);
+        EXPECT_TRUE(PrefGlobal::IniDir.empty());
+        const QStringList log = MainWindow::SystemLogView->toPlainText().split('\n');
+        const std::string reason =
+            "neither '" + program + "' nor '" + home + "' is writable, settings will not be kept";
+        const std::string cannot = "Cannot write '" + home + "KxViewer.ini', please check it is writable!";
+        const std::string held[] = {"Kxviewer.ini cannot be created: " + reason, cannot};
+        ASSERT_EQ(log.size(), 4);
+        EXPECT_EQ(log[1].toStdString(), "INI-file location: none, " + reason);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(log[2 + i].toStdString(), held[i]);
+
+        std::vector<std::string> boxes;
+        for (size_t i = 0; i < prompt.calls.size(); ++i) {
+            if (prompt.calls[i].title != "Information")
+                continue;
+            boxes.push_back(prompt.calls[i].text.toStdString());
+            EXPECT_TRUE(prompt.windowShown[i]) << boxes.back();
+            EXPECT_EQ(prompt.calls[i].parent, process.Window());
+        }
+        EXPECT_EQ(boxes, std::vector<std::string>(std::begin(held), std::end(held)));
+        QTimer::singleShot(0, process.Window(), &QWidget::close);
+        process.Run();
+    }
+    setenv("HOME", savedHome.c_str(), 1);
+    PrefGlobal::ProgramDir = savedProgram;
 }
 
 int main(int argc, char** argv)

@@ -175,6 +175,65 @@ TEST_F(TabSaveTest, ReopeningRestoresFilterBookmarksSelectionsAndView)
     reopened->Release();
 }
 
+// A document changes with whatever a save would write, not with a move
+// through its rows. A save, or the answer No, makes it unchanged again.
+TEST_F(TabSaveTest, DocumentChangesAreWhatASaveWouldWrite)
+{
+    const struct {
+        const char* name;
+        void (*change)(TabBase*);
+        bool modified;
+    } cases[] = {
+        {"nothing", [](TabBase*) {}, false},
+        {"current row", [](TabBase* t) { t->Table->SetCurRow(7); }, false},
+        {"selection", [](TabBase* t) { t->Table->SelRangeSet(2, 4, true, 0xFFFF00); }, true},
+        {"bookmark", [](TabBase* t) { t->Table->BookmarkSet(3, true); }, true},
+        {"filter",
+         [](TabBase* t) {
+             t->Table->SelRangeSet(5, 9, true, 0xFFFF00);
+             t->Table->Selected2Filter();
+         },
+         true},
+        {"pinned phrase",
+         [](TabBase* t) {
+             auto* pinned = new TabBase::FixedHighlight;
+             pinned->text = QStringLiteral("beta");
+             pinned->color = Qt::yellow;
+             t->FixedHighlights.append(pinned);
+         },
+         true},
+        {"columns",
+         [](TabBase* t) {
+             t->Prefs.ClearColumns();
+             t->Prefs.AddColumn(FIELD_TEXT);
+         },
+         true},
+        {"name", [](TabBase* t) { t->Table->SetName("renamed"); }, true},
+        {"highlight colour", [](TabBase* t) { t->Prefs.ColorHighlight ^= 0x0000FF; }, true},
+        {"records", [](TabBase* t) { t->Table->SetModified(true); }, true},
+    };
+    delete OpenDocument("changes.kxl");
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Path("changes") + QString::number(++number) + ".kxl";
+        ASSERT_TRUE(QFile::copy(Path("changes.kxl"), path));
+        for (bool save : {false, true}) {
+            TabBase* tab = Open(path, TabBase::SOURCE_KXL);
+            ASSERT_NE(tab, nullptr);
+            EXPECT_FALSE(tab->IsModified());
+            c.change(tab);
+            EXPECT_EQ(tab->IsModified(), c.modified);
+            if (save)
+                EXPECT_TRUE(tab->Save());
+            else
+                tab->DiscardChanges();
+            EXPECT_FALSE(tab->IsModified());
+            delete tab;
+        }
+    }
+}
+
 // Unchanged records are updated in place; a missing file is written whole;
 // a file that is no document cannot be updated and is recreated; changed
 // records are written whole.
@@ -261,12 +320,13 @@ TEST_F(TabSaveTest, SaveAsFromSaveAndFromClosing)
     EXPECT_FALSE(main->Docks.contains(other));
 }
 
-// Saving where nobody can write: closing a ".kxl" document (which always
-// asks) keeps the tab; a failed Save As keeps name, mark and source.
+// Saving where nobody can write: closing a changed ".kxl" document keeps
+// the tab; a failed Save As keeps name, mark and source.
 TEST_F(TabSaveTest, FailedSavesKeepTheDocument)
 {
     TabBase* doc = OpenDocument("doc.kxl");
     ASSERT_NE(doc, nullptr);
+    doc->Table->BookmarkSet(1, true);
     doc->Table->SetPath(QFile::encodeName(Unwritable("doc.kxl")).constData());
     prompt.answers.enqueue(QMessageBox::Yes);
     doc->Close();
