@@ -65,6 +65,12 @@ std::string PrefGlobal::LastOpenFilter;
 
 std::string PrefGlobal::ProgramDir;
 std::string PrefGlobal::IniDir;
+
+namespace {
+// Whether a save without an ini directory has named the file it could not write.
+bool noViewerIniTold = false;
+bool noFormatsIniTold = false;
+} // namespace
 bool PrefGlobal::IniInProgramDir;
 std::string PrefGlobal::TempWorkDir;
 
@@ -285,6 +291,7 @@ void PrefGlobal::Load()
     SetDefaults();
 
     IniDir = FindIniLocation();
+    noViewerIniTold = noFormatsIniTold = false;
     if (IniDir.empty())
         Report("Kxviewer.ini cannot be created: " + NoIniLocationReason());
 
@@ -340,13 +347,19 @@ void PrefGlobal::Save()
 
 bool PrefGlobal::CheckIniWritable(ZmLib::IniFile& ini)
 {
+    std::string path = ini.GetPath();
+    if (path.empty()) {
+        // Without an ini directory nothing can be written, and the user was
+        // told so at the start: each file is named once, not at every save.
+        bool& told = &ini == &IniFormats ? noFormatsIniTold : noViewerIniTold;
+        if (!told && ini.Ini.IsModified())
+            Report("Cannot write '" + HomeIniDir() + (&ini == &IniFormats ? "KxFormats.ini" : "KxViewer.ini") +
+                   "', please check it is writable!");
+        told = told || ini.Ini.IsModified();
+        return !ini.Ini.IsModified();
+    }
     if (ini.Flush())
         return true;
-    // Without an ini directory the objects have no path: the message names
-    // the file where the user's own folder would hold it.
-    std::string path = ini.GetPath();
-    if (path.empty())
-        path = HomeIniDir() + (&ini == &IniFormats ? "KxFormats.ini" : "KxViewer.ini");
     Report("Cannot write '" + path + "', please check it is writable!");
     return false;
 }

@@ -267,6 +267,12 @@ TEST_F(PrefDataTest, NoWritableLocationIsReportedAndLeavesTheValues)
     EXPECT_TRUE(ImportFormatsModified);
     EXPECT_EQ(shell.info, std::vector<std::string>{"Cannot write '" + (dir_ / "plain/KxViewer/KxFormats.ini") +
                                                    "', please check it is writable!"});
+    // Later saves (one after every opened file) keep quiet: the user was told.
+    shell.Clear();
+    PrefGlobal::Save();
+    EXPECT_FALSE(PrefGlobal::SaveFormats());
+    EXPECT_TRUE(shell.info.empty()) << shell.info.front();
+    EXPECT_TRUE(shell.warnings.empty());
 }
 
 TEST_F(PrefDataTest, EveryValueReadsBackAsSaved)
