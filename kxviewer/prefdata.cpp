@@ -67,9 +67,10 @@ std::string PrefGlobal::ProgramDir;
 std::string PrefGlobal::IniDir;
 
 namespace {
-// Whether a save without an ini directory has named the file it could not write.
-bool noViewerIniTold = false;
-bool noFormatsIniTold = false;
+// Whether a save has named the file it could not write, since its last
+// successful write.
+bool viewerIniTold = false;
+bool formatsIniTold = false;
 } // namespace
 bool PrefGlobal::IniInProgramDir;
 std::string PrefGlobal::TempWorkDir;
@@ -291,7 +292,7 @@ void PrefGlobal::Load()
     SetDefaults();
 
     IniDir = FindIniLocation();
-    noViewerIniTold = noFormatsIniTold = false;
+    viewerIniTold = formatsIniTold = false;
     if (IniDir.empty())
         Report("Kxviewer.ini cannot be created: " + NoIniLocationReason());
 
@@ -347,20 +348,24 @@ void PrefGlobal::Save()
 
 bool PrefGlobal::CheckIniWritable(ZmLib::IniFile& ini)
 {
-    std::string path = ini.GetPath();
-    if (path.empty()) {
-        // Without an ini directory nothing can be written, and the user was
-        // told so at the start: each file is named once, not at every save.
-        bool& told = &ini == &IniFormats ? noFormatsIniTold : noViewerIniTold;
-        if (!told && ini.Ini.IsModified())
-            Report("Cannot write '" + HomeIniDir() + (&ini == &IniFormats ? "KxFormats.ini" : "KxViewer.ini") +
-                   "', please check it is writable!");
-        told = told || ini.Ini.IsModified();
-        return !ini.Ini.IsModified();
-    }
-    if (ini.Flush())
+    if (!ini.Ini.IsModified())
         return true;
-    Report("Cannot write '" + path + "', please check it is writable!");
+    const std::string path = ini.GetPath();
+    // A folder that cannot take the file is not tried: the write would raise
+    // a verification box at every save (one after every opened file). The
+    // user is told once; the changes stay marked for a later save.
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    const bool writable = !path.empty() && access(folder.c_str(), W_OK) == 0;
+    bool& told = &ini == &IniFormats ? formatsIniTold : viewerIniTold;
+    if (writable && ini.Flush()) {
+        told = false;
+        return true;
+    }
+    if (!told)
+        Report("Cannot write '" +
+               (path.empty() ? HomeIniDir() + (&ini == &IniFormats ? "KxFormats.ini" : "KxViewer.ini") : path) +
+               "', please check it is writable!");
+    told = true;
     return false;
 }
 

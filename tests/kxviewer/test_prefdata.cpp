@@ -398,6 +398,43 @@ TEST_F(PrefDataTest, FailedWriteIsReported)
     EXPECT_EQ(shell.info, std::vector<std::string>{message});
 }
 
+// An ini file in a folder that cannot take it (an existing file in a
+// read-only program folder) is named once, without a verification box, and
+// not at each later save; once the folder takes it, the next save writes the
+// changes kept meanwhile and a new failure is told again.
+TEST_F(PrefDataTest, AnUnwritableIniFolderIsToldOnceWithoutAVerificationBox)
+{
+    const struct { const char* what; std::string folder; bool fixable; } cases[] = {
+        {"missing folder", dir_ / "gone", true},
+        {"below a plain file", Unwritable(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PrefGlobal::Load();
+        PrefGlobal::IniViewer.Open(c.folder.c_str(), "KxViewer", "ini", true);
+        const std::string path = PrefGlobal::IniViewer.GetPath();
+        const std::string message = "Cannot write '" + path + "', please check it is writable!";
+        kxtest::KxCapture capture;
+        shell.Clear();
+        for (int save = 0; save < 3; ++save)
+            PrefGlobal::Save();
+        EXPECT_EQ(shell.info, std::vector<std::string>{message});
+        EXPECT_FALSE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "TxtFile.Create()"));
+        EXPECT_TRUE(PrefGlobal::IniViewer.Ini.IsModified());
+        if (!c.fixable)
+            continue;
+        std::filesystem::create_directories(c.folder);
+        PrefGlobal::Save();
+        EXPECT_TRUE(Exists(path));
+        EXPECT_FALSE(PrefGlobal::IniViewer.Ini.IsModified());
+        std::filesystem::remove_all(c.folder);
+        PrefGlobal::IniViewer.Ini.SetModified(true);
+        shell.Clear();
+        PrefGlobal::Save();
+        EXPECT_EQ(shell.info, std::vector<std::string>{message});
+    }
+}
+
 TEST_F(PrefDataTest, DocksLoadSortedAndSaveOnlyLiveDocuments)
 {
     const std::string doc = dir_ / "doc;1.kxl";
