@@ -31,6 +31,10 @@ SystemLogPlainText::SystemLogPlainText(QWidget* parent) : QPlainTextEdit(parent)
     // scrolling (or a clamp at the new end) decides whether the view follows.
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
             [this](int value) { followEnd_ = value == verticalScrollBar()->maximum(); });
+    // The range can grow after an entry is added (the layout is finished
+    // later, or a wide line brings the horizontal scroll bar): a view that
+    // follows goes on to the new end.
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { FollowEnd(); });
 }
 
 void SystemLogPlainText::FollowEnd()

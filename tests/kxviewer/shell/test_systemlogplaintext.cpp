@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 
@@ -120,21 +121,34 @@ TEST_F(SystemLogTest, TheNewestLineStaysInViewUnlessTheUserScrolledUp)
         for (int i = 0; i < count; ++i, ++added)
             view.AddEntry("10:00:00", Filled(colours[added % 2]), QString("entry %1").arg(added));
     };
+    // Shown whole: the view is at its end, not only near it.
     auto newestShown = [&] {
         QTextCursor last(view.document()->lastBlock());
         return view.viewport()->rect().contains(view.cursorRect(last)) &&
+               view.verticalScrollBar()->value() == view.verticalScrollBar()->maximum() &&
                GutterRow(added - 1).icon == colours[(added - 1) % 2];
     };
 
     struct Step {
-        int key; // a key the user presses first, 0 for none
+        int key;   // a key the user presses first, 0 for none
+        bool wide; // first an entry wider than the panel, whose horizontal scroll bar shortens the view
+        int count; // entries added then
         bool shown;
     };
-    const Step steps[] = {{0, true}, {Qt::Key_Home, false}, {0, false}, {Qt::Key_End, true}, {0, true}};
+    const Step steps[] = {{0, false, 60, true},           {0, true, 1, true},   {0, false, 1, true},
+                          {0, false, 60, true},           {Qt::Key_Home, false, 60, false},
+                          {0, true, 1, false},            {0, false, 60, false}, {Qt::Key_End, false, 60, true},
+                          {0, false, 1, true}};
     for (const Step& step : steps) {
         if (step.key != 0)
             QTest::keyClick(&view, Qt::Key(step.key));
-        add(60);
+        if (step.wide) {
+            view.AddEntry("10:00:00", Filled(colours[added % 2]), QString(300, QLatin1Char('w')));
+            ++added;
+            QApplication::processEvents();
+        }
+        add(step.count);
+        QApplication::processEvents();
         EXPECT_EQ(newestShown(), step.shown) << added;
     }
 
@@ -142,4 +156,33 @@ TEST_F(SystemLogTest, TheNewestLineStaysInViewUnlessTheUserScrolledUp)
     view.resize(400, 120);
     QApplication::processEvents();
     EXPECT_TRUE(newestShown());
+}
+
+// A line wider than the panel brings the horizontal scroll bar, which
+// shortens the view: the entries after it still scroll the view to its end.
+TEST_F(SystemLogTest, AWideEntryKeepsTheNewestLineInView)
+{
+    view.setReadOnly(true);
+    // before: entries added one by one first; after: entries added behind the wide one
+    const struct { int height; int before; int after; } cases[] = {
+        {100, 10, 1}, {100, 10, 3}, {100, 2, 4}, {300, 60, 1}, {300, 14, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.height << " " << c.before << " " << c.after);
+        view.Clear();
+        view.resize(400, c.height);
+        QApplication::processEvents();
+        auto add = [&](const QString& text) {
+            view.AddEntry("10:00:00", Filled(Qt::red), text);
+            QApplication::processEvents();
+        };
+        for (int i = 0; i < c.before; ++i)
+            add(QString("entry %1").arg(i));
+        add(QString(300, QLatin1Char('w')));
+        for (int i = 0; i < c.after; ++i)
+            add(QString("after %1").arg(i));
+        EXPECT_TRUE(view.horizontalScrollBar()->isVisible());
+        EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum());
+        EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect(QTextCursor(view.document()->lastBlock()))));
+    }
 }
