@@ -346,7 +346,7 @@ void PrefGlobal::Save()
     CheckIniWritable(IniViewer);
 }
 
-bool PrefGlobal::CheckIniWritable(ZmLib::IniFile& ini)
+bool PrefGlobal::CheckIniWritable(ZmLib::IniFile& ini, bool retell)
 {
     if (!ini.Ini.IsModified())
         return true;
@@ -361,7 +361,7 @@ bool PrefGlobal::CheckIniWritable(ZmLib::IniFile& ini)
         told = false;
         return true;
     }
-    if (!told)
+    if (!told || retell)
         Report("Cannot write '" +
                (path.empty() ? HomeIniDir() + (&ini == &IniFormats ? "KxFormats.ini" : "KxViewer.ini") : path) +
                "', please check it is writable!");

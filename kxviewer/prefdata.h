@@ -158,8 +158,9 @@ public:
     // Start-up: locations, both ini files, every section, then a save.
     static void Load();
     static void Save();
-    // Flushes an ini file; a failure goes to the System Log and a message.
-    static bool CheckIniWritable(ZmLib::IniFile& ini);
+    // Flushes an ini file; a failure goes to the System Log and a message,
+    // once until the file is written again unless retell is set.
+    static bool CheckIniWritable(ZmLib::IniFile& ini, bool retell = false);
 
     // The import formats on an ini object. A foreign file has no built-in
     // head; saveAfterRenumber saves at once when the display order had to be

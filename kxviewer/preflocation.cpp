@@ -114,10 +114,12 @@ bool PrefGlobal::MoveIniFiles(int32_t choice)
         return IniInProgramDir;
     }
 
-    // Both files are written out as they are now, so that each exists.
+    // Both files are written out as they are now, so that each exists. The
+    // move is the user's own request: a failure is told even when a save
+    // told it before.
     IniViewer.Ini.SetModified(true);
     IniFormats.Ini.SetModified(true);
-    bool moved = CheckIniWritable(IniViewer) && CheckIniWritable(IniFormats);
+    bool moved = CheckIniWritable(IniViewer, true) && CheckIniWritable(IniFormats, true);
     // Both are copied before either old one goes: a failure leaves the old
     // pair in place and in use. A copy already made is taken back, since the
     // next start would prefer a lone KxViewer.ini there and miss the formats.

@@ -421,6 +421,12 @@ TEST_F(PrefDataTest, AnUnwritableIniFolderIsToldOnceWithoutAVerificationBox)
         EXPECT_EQ(shell.info, std::vector<std::string>{message});
         EXPECT_FALSE(capture.Has(ZmLib::KX_LEVEL_VERIFY, "TxtFile.Create()"));
         EXPECT_TRUE(PrefGlobal::IniViewer.Ini.IsModified());
+        // Moving the files, which first writes them where they are, is the
+        // user's own request: its failure is told again.
+        shell.Clear();
+        EXPECT_TRUE(PrefGlobal::MoveIniFiles(0));
+        EXPECT_EQ(shell.info, std::vector<std::string>{message});
+        EXPECT_EQ(PrefGlobal::IniDir, PrefGlobal::ProgramDir);
         if (!c.fixable)
             continue;
         std::filesystem::create_directories(c.folder);
