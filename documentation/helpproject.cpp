@@ -36,6 +36,52 @@ constexpr SeeAlso SEE_ALSO[] = {
     {ACT_SCRIPT_ADD, SCRIPTS_PAGE, SCRIPTS_TITLE}, {ACT_SCRIPT_STOP, SCRIPTS_PAGE, SCRIPTS_TITLE},
 };
 
+// What the commands without a status tip of their own do.
+struct Purpose {
+    int32_t id;
+    const char* text;
+};
+
+constexpr Purpose PURPOSES[] = {
+    {ACT_CHECK_UPDATES, "Ask the update server for a newer version (only in a build with an update address)"},
+    {ACT_SHOW_MAIN_MENU, "Show or hide the menu bar"},
+    {ACT_SHOW_MAIN_TOOLBAR, "Show or hide the main toolbars"},
+    {ACT_SYSTEM_PANELS, "Show or hide the System Log and Debug panels"},
+    {ACT_OPEN_DEBUG_LOG, "Open the program's own log file as a document"},
+    {24, "Show or hide the document's side panels (Info, aux tree, Outline, History)"},
+    {ACT_SCRIPT_PANEL, "Show or hide the Scripts panel"},
+    {ACT_GRAPH, "Open the graph of the current document"},
+    {35, "Compare the marked document (Ctrl+click its tab) with the current one in the diff program of the "
+         "preferences"},
+    {39, "Indent the text by the record's nesting depth"},
+    {46, "Choose the two fields of the aux tree"},
+    {ACT_JUMP_HOME, "Go to the first row"},
+    {ACT_JUMP_END, "Go to the last row"},
+    {ACT_FIND_NEXT, "Find the next row that matches the find line"},
+    {ACT_FIND_BACK, "Find the previous row that matches the find line"},
+    {89, "Show only the rows of the aux-tree item"},
+    {90, "Select the rows of the aux-tree item"},
+    {95, "Compare two ranges of the Outline in the diff program of the preferences"},
+    {ACT_SCRIPT_RUN, "Run the chosen script; while it runs, pause or resume it"},
+    {ACT_SCRIPT_ADD, "Add a script file to the Scripts panel"},
+    {ACT_SCRIPT_DELETE, "Remove the script from the Scripts panel"},
+    {ACT_SCRIPT_STOP, "Stop the running script"},
+    {125, "Show or hide the graph's grid"},
+    {128, "Zoom the graph in"},
+    {129, "Zoom the graph out"},
+    {130, "Show the graph's whole time range again"},
+};
+
+QString PurposeOf(const ComAction& descriptor, int32_t id, const QString& tip)
+{
+    if (descriptor.tip != nullptr)
+        return tip;
+    for (const Purpose& purpose : PURPOSES)
+        if (purpose.id == id)
+            return QLatin1String(purpose.text);
+    return QString();
+}
+
 QString Html(const QString& text) { return text.toHtmlEscaped(); }
 
 // Attribute text: a tab must stay a tab, which a literal one would not.
@@ -144,7 +190,7 @@ QString CommandsPage()
         if (key.isEmpty())
             key = parts.value(1);
         out += QStringLiteral("<tr><td><b id=\"%1\">%2</b></td><td>%3</td><td>%4%5</td></tr>\n")
-                   .arg(command.anchor, Html(name), Html(key), ActionDescriptor(command.id).tip == nullptr ? QString() : Html(purpose),
+                   .arg(command.anchor, Html(name), Html(key), Html(PurposeOf(ActionDescriptor(command.id), command.id, purpose)),
                         SeeAlsoLink(command.id));
     }
     out += QStringLiteral("</table>\n<p>Back to <a href=\"index.html\">the overview</a>.</p>\n</body>\n</html>\n");

@@ -200,10 +200,11 @@ TEST_F(HelpTest, WhatsThisOfACommandLeadsToItsLine)
         {ACT_OPEN, "Open Document | Ctrl+O | Open document |", nullptr},
         {ACT_FIND, "Find... | Ctrl+F | Open Find Dialog (see Find dialog) |", "filedialog.html#find"},
         {ACT_IMPORT_FORMATS, "Import Formats | | Configure Import Formats (see Import formats) |", "importformats.html"},
-        {ACT_SCRIPT_RUN, "Run script | | (see Scripts) |", "scripts.html"},
+        {ACT_SCRIPT_RUN, "Run script | | Run the chosen script; while it runs, pause or resume it (see Scripts) |", "scripts.html"},
         {ACT_HELP, "Help | F1 | Show application's help |", nullptr},
         {ACT_PREFERENCES, "Preferences | | User Preferences and Settings |", nullptr},
-        {ACT_SHOW_MAIN_MENU, "Show Main Menu | F10 | |", nullptr},
+        {ACT_JUMP_END, "Jump to end | Ctrl+End | Go to the last row |", nullptr},
+        {ACT_SHOW_MAIN_MENU, "Show Main Menu | F10 | Show or hide the menu bar |", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
