@@ -57,6 +57,19 @@ protected:
         MainWindowTest::TearDown();
         PrefGlobal::ProgramDir = savedProgramDir;
     }
+    // Opens the import-format editor, presses its Help button and closes it.
+    void RunImportEditorHelp()
+    {
+        prompt.onExec = [](QDialog* dialog) {
+            dialog->show();
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == QLatin1String("Help"))
+                    QTest::mouseClick(button, Qt::LeftButton);
+            return int(QDialog::Rejected);
+        };
+        window->Actions[ACT_IMPORT_FORMATS]->trigger();
+        prompt.onExec = nullptr;
+    }
     // The commands the stub has read once count lines have come.
     QStringList Commands(int count)
     {
@@ -95,6 +108,8 @@ TEST_F(HelpTest, RequestsReachTheBrowserOnce)
         {"the status line's keyword", whatsThisClick(window->statusBar()), "ActivateIdentifier status"},
         {"a button's own text", whatsThisClick(button), "ActivateIdentifier Apply"},
         {"the window's page from a child without text", whatsThisClick(TearOffMain::MainHost), index},
+        {"the import-format editor's Help button", [this] { RunImportEditorHelp(); },
+         "SetSource qthelp://kxviewer/documenation/importformats.html"},
     };
     QStringList expected;
     for (const Case& c : cases) {
