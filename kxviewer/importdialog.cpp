@@ -592,12 +592,7 @@ void ImportDialog::DlmtEditingFinished()
     ImportFormatsModified = true;
 }
 
-void ImportDialog::ShowHelp()
-{
-    TearOffMain::Prompt().Message(this, QMessageBox::Information, QStringLiteral("Information"),
-                                  QStringLiteral("Help will be here") + QString(8, QChar('\n')), QMessageBox::Ok,
-                                  QMessageBox::Ok);
-}
+void ImportDialog::ShowHelp() { KxvShell().ShowHelpPage(QStringLiteral("importformats.html")); }
 
 void ImportDialog::RegMenuButtonPressed()
 {

@@ -4,6 +4,7 @@
 #include <QStatusBar>
 
 #include "kxviewer/docloader.h"
+#include "kxviewer/helpassistant.h"
 #include "kxviewer/mainwindow.h"
 
 void MainWindowServices::AddToSystemLog(const QString& text, LogIcon icon)
@@ -36,6 +37,8 @@ int MainWindowServices::Information(const QString& text, bool warning)
 QWidget* MainWindowServices::MainWidget() const { return window_; }
 
 QString MainWindowServices::OpenFileName() { return window_->GetOpenFileName(true); }
+
+void MainWindowServices::ShowHelpPage(const QString& page) { window_->Assistant().ShowPage(page); }
 
 void MainWindowServices::ForgetImportEditor() { window_->ForgetImportEditor(); }
 

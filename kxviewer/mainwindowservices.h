@@ -16,6 +16,7 @@ public:
     QWidget* MainWidget() const override;
     QString OpenFileName() override;
     std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t maxRecords, int32_t mode) override;
+    void ShowHelpPage(const QString& page) override;
     void ForgetImportEditor() override;
     void StartUpdateCheck() override;
 

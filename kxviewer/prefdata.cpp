@@ -24,6 +24,7 @@
 #include "kxviewer/preftable.h"
 #include "kxviewer/shellservices.h"
 #include "utils/kx/pkx.h"
+#include "utils/osal/privatedir.h"
 #include "utils/osal/process.h"
 
 QDateTime PrefGlobal::NextUpgradeCheck;
@@ -317,7 +318,13 @@ void PrefGlobal::Load()
     ZmLib::KX::SetLevelAll(DebugLevel);
 
     Save();
-    WipeTempWorkDir(TempWorkDir);
+    // A folder that is not ours is left alone; the user learns why now, not
+    // only at the first comparison or download it refuses.
+    if (!WipeTempWorkDir(TempWorkDir)) {
+        const std::string why = ZmLib::PrivateDirProblem(TempWorkDir);
+        KxvShell().AddToSystemLog(QString::fromLocal8Bit(
+            (why.empty() ? "The temporary folder " + TempWorkDir + " could not be emptied" : why).c_str()));
+    }
 }
 
 void PrefGlobal::OpenIniFiles()

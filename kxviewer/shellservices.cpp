@@ -128,6 +128,8 @@ QWidget* KxvShellServices::MainWidget() const { return nullptr; }
 
 void KxvShellServices::StartUpdateCheck() {}
 
+void KxvShellServices::ShowHelpPage(const QString&) {}
+
 void KxvShellServices::ForgetImportEditor() {}
 
 QString KxvShellServices::OpenFileName() { return QString(); }

@@ -71,6 +71,9 @@ public:
     // Starts the check for a newer program version when none runs yet.
     // Default: nothing, as there is no update checker below the shell.
     virtual void StartUpdateCheck();
+    // Opens a page of the help collection ("importformats.html"). Default:
+    // nothing, as the help browser belongs to the shell.
+    virtual void ShowHelpPage(const QString& page);
     // Drops the window's kept import-format editor, so that the next one is
     // built with the current preferences. Default: nothing.
     virtual void ForgetImportEditor();

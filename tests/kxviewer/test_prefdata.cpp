@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -609,6 +610,50 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     chmod(mine.c_str(), 0777);
     EXPECT_FALSE(ZmLib::EnsurePrivateDir(mine).empty());
     EXPECT_TRUE(PrefGlobal::WipeTempWorkDir(tmp + "/absent/"));
+}
+
+// At start-up a folder at the work folder's name that is not this user's
+// own is neither emptied nor written to, and the System Log says why; our
+// own is emptied without a word.
+TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
+{
+    const std::string mine = PrefGlobal::TempWorkDirFor(geteuid());
+    const std::string name = mine.substr(0, mine.size() - 1);
+    const std::string target = dir_ / "victim";
+    const std::string refused = "The temporary folder " + mine + " cannot be used: ";
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        std::string keep; // a file that must survive
+        std::string report; // empty: the folder is ours and goes silently
+    } cases[] = {
+        {"our own", [&] { mkdir(name.c_str(), 0700); kxtest::WriteFile(mine + "old.txt", "o"); }, "", ""},
+        {"a link to another folder", [&] { symlink(target.c_str(), name.c_str()); }, target + "/keep.txt",
+         refused + "it is a symbolic link"},
+        {"open to others", [&] { mkdir(name.c_str(), 0700); chmod(name.c_str(), 0777);
+                                 kxtest::WriteFile(mine + "keep.txt", "k"); },
+         mine + "keep.txt", refused + "others may use it (mode 0777)"},
+        {"a file", [&] { kxtest::WriteFile(name, "f"); }, name, refused + "it is not a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::create_directories(target);
+        kxtest::WriteFile(target + "/keep.txt", "k");
+        c.make();
+        shell.Clear();
+        PrefGlobal::Load();
+        if (c.report.empty()) {
+            EXPECT_FALSE(Exists(name));
+        } else {
+            EXPECT_TRUE(Exists(c.keep));
+        }
+        EXPECT_TRUE(Exists(target + "/keep.txt"));
+        const std::vector<std::string> expected = c.report.empty() ? std::vector<std::string>{}
+                                                                    : std::vector<std::string>{c.report};
+        EXPECT_EQ(shell.log, expected);
+        std::error_code error;
+        std::filesystem::remove_all(name, error);
+    }
 }
 
 TEST(PrefText, SmallHelpers)

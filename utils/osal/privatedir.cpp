@@ -28,21 +28,12 @@ std::string Octal(mode_t mode)
 
 } // namespace
 
-bool IsPrivateDir(const std::string& dir, uid_t owner)
-{
-    struct stat st;
-    return lstat(WithoutTrailingSlash(dir).c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == owner &&
-           (st.st_mode & 077) == 0;
-}
-
-std::string EnsurePrivateDir(const std::string& dir, uid_t owner)
+std::string PrivateDirProblem(const std::string& dir, uid_t owner)
 {
     const std::string path = WithoutTrailingSlash(dir);
     const std::string refused = "The temporary folder " + dir + " cannot be used: ";
     if (path.empty())
         return refused + "no name";
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        return refused + strerror(errno);
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return refused + strerror(errno);
@@ -56,6 +47,16 @@ std::string EnsurePrivateDir(const std::string& dir, uid_t owner)
         return refused + "others may use it (mode " + Octal(st.st_mode) + ")";
     return std::string();
 }
+
+std::string EnsurePrivateDir(const std::string& dir, uid_t owner)
+{
+    const std::string path = WithoutTrailingSlash(dir);
+    if (!path.empty() && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return "The temporary folder " + dir + " cannot be used: " + strerror(errno);
+    return PrivateDirProblem(dir, owner);
+}
+
+bool IsPrivateDir(const std::string& dir, uid_t owner) { return PrivateDirProblem(dir, owner).empty(); }
 
 int CreatePrivateFile(const std::string& path, std::string& why)
 {

@@ -15,8 +15,12 @@ namespace ZmLib {
 // nobody else may enter, read or write (mode not wider than 0700).
 bool IsPrivateDir(const std::string& dir, uid_t owner = geteuid());
 
+// Empty when dir is private as IsPrivateDir says; otherwise the reason,
+// naming the folder.
+std::string PrivateDirProblem(const std::string& dir, uid_t owner = geteuid());
+
 // Makes dir with mode 0700 when it is missing (its parent must exist) and
-// checks it as IsPrivateDir does. Empty when it may be used; otherwise the
+// checks it as PrivateDirProblem does. Empty when it may be used; otherwise the
 // reason, naming the folder.
 std::string EnsurePrivateDir(const std::string& dir, uid_t owner = geteuid());
 

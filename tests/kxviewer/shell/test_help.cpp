@@ -6,11 +6,14 @@
 #include <QFile>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWhatsThis>
 
+#include "documentation/helpproject.h"
+#include "kxviewer/actiontable.h"
 #include "kxviewer/helpassistant.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/systemlogplaintext.h"
@@ -54,6 +57,19 @@ protected:
         MainWindowTest::TearDown();
         PrefGlobal::ProgramDir = savedProgramDir;
     }
+    // Opens the import-format editor, presses its Help button and closes it.
+    void RunImportEditorHelp()
+    {
+        prompt.onExec = [](QDialog* dialog) {
+            dialog->show();
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                if (button->text() == QLatin1String("Help"))
+                    QTest::mouseClick(button, Qt::LeftButton);
+            return int(QDialog::Rejected);
+        };
+        window->Actions[ACT_IMPORT_FORMATS]->trigger();
+        prompt.onExec = nullptr;
+    }
     // The commands the stub has read once count lines have come.
     QStringList Commands(int count)
     {
@@ -92,6 +108,8 @@ TEST_F(HelpTest, RequestsReachTheBrowserOnce)
         {"the status line's keyword", whatsThisClick(window->statusBar()), "ActivateIdentifier status"},
         {"a button's own text", whatsThisClick(button), "ActivateIdentifier Apply"},
         {"the window's page from a child without text", whatsThisClick(TearOffMain::MainHost), index},
+        {"the import-format editor's Help button", [this] { RunImportEditorHelp(); },
+         "SetSource qthelp://kxviewer/documenation/importformats.html"},
     };
     QStringList expected;
     for (const Case& c : cases) {
@@ -176,6 +194,57 @@ TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
         EXPECT_EQ(MainWindow::SystemLogView->toPlainText().count(c.report), 2);
         EXPECT_FALSE(QFile::exists(dir.filePath("argv")));
     }
+}
+
+// A What's-this click on a command sends its text; the keyword of that text
+// leads to the command's own line of the commands page, which names it, its
+// key and its purpose, and links the page that tells more. Every command the
+// window shows has its keyword; a hidden one is not on the page.
+TEST_F(HelpTest, WhatsThisOfACommandLeadsToItsLine)
+{
+    const QString project = HelpProject::Project();
+    const QString page = HelpProject::CommandsPage();
+    const auto keywordRef = [&](const QString& text) {
+        QString name = text.toHtmlEscaped().replace(QLatin1Char('\t'), QLatin1String("&#9;"));
+        const QString start = "<keyword name=\"" + name + "\" id=\"" + name + "\" ref=\"";
+        const int at = project.indexOf(start);
+        return at < 0 ? QString() : project.mid(at + start.size()).section(QLatin1Char('"'), 0, 0);
+    };
+    struct Case { int id; const char* shown; const char* seeAlso; };
+    const Case cases[] = {
+        {ACT_OPEN, "Open Document | Ctrl+O | Open document |", nullptr},
+        {ACT_FIND, "Find... | Ctrl+F | Open Find Dialog (see Find dialog) |", "filedialog.html#find"},
+        {ACT_IMPORT_FORMATS, "Import Formats | | Configure Import Formats (see Import formats) |", "importformats.html"},
+        {ACT_SCRIPT_RUN, "Run script | | Run the chosen script; while it runs, pause or resume it (see Scripts) |", "scripts.html"},
+        {ACT_HELP, "Help | F1 | Show application's help |", nullptr},
+        {ACT_PREFERENCES, "Preferences | | User Preferences and Settings |", nullptr},
+        {ACT_JUMP_END, "Jump to end | Ctrl+End | Go to the last row |", nullptr},
+        {ACT_SHOW_MAIN_MENU, "Show Main Menu | F10 | Show or hide the menu bar |", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        const QString ref = keywordRef(window->Actions[c.id]->whatsThis());
+        ASSERT_TRUE(ref.startsWith(QLatin1String(HelpProject::COMMANDS_PAGE) + "#")) << ref.toStdString();
+        const int at = page.indexOf("id=\"" + ref.section(QLatin1Char('#'), 1) + "\"");
+        ASSERT_GE(at, 0);
+        const QString row = page.mid(at, page.indexOf(QLatin1String("</tr>"), at) - at);
+        // The cells' texts, each ended by " |".
+        QString shown = row;
+        shown.replace(QLatin1String("</td>"), QLatin1String(" | "));
+        shown.remove(QRegularExpression(QStringLiteral("<[^>]*>|^[^>]*>")));
+        EXPECT_EQ(shown.simplified().toStdString(), c.shown);
+        EXPECT_EQ(row.contains(QStringLiteral("href=")), c.seeAlso != nullptr) << row.toStdString();
+        if (c.seeAlso) {
+            EXPECT_TRUE(row.contains(QStringLiteral("href=\"%1\"").arg(c.seeAlso))) << row.toStdString();
+        }
+    }
+    for (QAction* action : window->Actions) {
+        if (action != nullptr && action->isVisible() && !action->whatsThis().isEmpty()) {
+            EXPECT_FALSE(keywordRef(action->whatsThis()).isEmpty()) << action->whatsThis().toStdString();
+        }
+    }
+    EXPECT_FALSE(window->Actions[1]->isVisible());
+    EXPECT_FALSE(page.contains(QStringLiteral("Online Connection")));
 }
 
 // Every function that the window's script libraries register is on the
