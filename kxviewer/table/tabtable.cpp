@@ -104,7 +104,7 @@ void TabTable::SetupView()
     View->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     View->setShowGrid(false);
     View->setSelectionBehavior(QAbstractItemView::SelectRows);
-    View->setVerticalScrollBar(new ScrollBar(Table, View));
+    View->setVerticalScrollBar(new ScrollBar(Table, Prefs, View));
     View->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     View->setStyleSheet(QString::fromLatin1(CornerStyle));
 
