@@ -310,29 +310,26 @@ void TabGraph::RepaintGraph()
     graph_->Redraw();
 }
 
-void TabGraph::CompareTabs()
+void TabGraph::ForOwner(void (TabBase::*command)())
 {
     if (owner_)
-        owner_->CompareTabs();
+        (owner_->*command)();
 }
 
-void TabGraph::CompareTwoRanges()
-{
-    if (owner_)
-        owner_->CompareTwoRanges();
-}
+void TabGraph::CompareTabs() { ForOwner(&TabBase::CompareTabs); }
 
-void TabGraph::CopyRangesToRtf()
-{
-    if (owner_)
-        owner_->CopyRangesToRtf();
-}
+void TabGraph::CompareTwoRanges() { ForOwner(&TabBase::CompareTwoRanges); }
 
-void TabGraph::CopyRangesToTxt()
-{
-    if (owner_)
-        owner_->CopyRangesToTxt();
-}
+void TabGraph::CopyRangesToRtf() { ForOwner(&TabBase::CopyRangesToRtf); }
+
+void TabGraph::CopyRangesToTxt() { ForOwner(&TabBase::CopyRangesToTxt); }
+
+// The graph shows the table's rows, so its exports are the table's.
+void TabGraph::SavePdfFile() { ForOwner(&TabBase::SavePdfFile); }
+
+void TabGraph::SaveCSVFile() { ForOwner(&TabBase::SaveCSVFile); }
+
+void TabGraph::SaveTXTFile() { ForOwner(&TabBase::SaveTXTFile); }
 
 void TabGraph::JumpsTriggered()
 {
