@@ -331,6 +331,21 @@ void TabGraph::SaveCSVFile() { ForOwner(&TabBase::SaveCSVFile); }
 
 void TabGraph::SaveTXTFile() { ForOwner(&TabBase::SaveTXTFile); }
 
+// The rows are the table's: select them there and show the bands at once.
+void TabGraph::SelectAll()
+{
+    ForOwner(&TabBase::SelectAll);
+    ShowTableMarks();
+    UpdateInformer();
+}
+
+void TabGraph::ClearSelection()
+{
+    ForOwner(&TabBase::ClearSelection);
+    ShowTableMarks();
+    UpdateInformer();
+}
+
 void TabGraph::JumpsTriggered()
 {
     for (int32_t i = 0; i < JUMP_Nums; ++i)

@@ -84,6 +84,8 @@ public slots:
     void SavePdfFile() override;
     void SaveCSVFile() override;
     void SaveTXTFile() override;
+    void SelectAll() override;
+    void ClearSelection() override;
     void JumpsTriggered() override;
     void OutlineTriggered() override;
     void JumpToHome() override;

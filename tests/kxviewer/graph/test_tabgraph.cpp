@@ -604,6 +604,26 @@ TEST_F(TabGraphTest, ExportsFromTheGraphWriteItsTable)
     CloseTab(withGraph);
 }
 
+// "Select All" and "Clear Selection" of a graph document act on its table's
+// rows, and the graph shows the result.
+TEST_F(TabGraphTest, SelectAllAndClearSelectionFromTheGraphActOnItsTable)
+{
+    TabTable* withGraph = OpenTimes({At(100, 1), At(200, 1), At(300, 2)});
+    TabGraph* graph = CreateGraph(withGraph);
+    ASSERT_NE(graph, nullptr);
+    const struct { int action; uint32_t selected; size_t bands; } cases[] = {
+        {72, 3, 1}, // Select All
+        {74, 0, 0}, // Clear Selection
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        graph->Actions[c.action]->trigger();
+        EXPECT_EQ(withGraph->Table->NumSelected, c.selected);
+        EXPECT_EQ(graph->Graph()->Bands().size(), c.bands);
+    }
+    CloseTab(withGraph);
+}
+
 // The aux-tree pane's menu offers removing the filter and the selection
 // while there is one, and the threads on the graph while one is open.
 TEST_F(TabGraphTest, AuxTreeMenuOffersItsCommandsWhenTheyApply)
