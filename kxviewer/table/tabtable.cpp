@@ -209,7 +209,11 @@ void TabTable::UpdateRowNumberWidth()
 {
     const int digits = DecimalDigits(Table->RowCount());
     QHeaderView* rows = View->verticalHeader();
-    rows->setFixedWidth(CharactersWidth(rows->font(), std::max(ROW_HEADER_MIN_DIGITS, digits)) + ROW_HEADER_MARKS);
+    const int shown = std::max(ROW_HEADER_MIN_DIGITS, digits);
+    // Digits are wider than the average character: in a large font the
+    // usual room beside the marks no longer holds them.
+    rows->setFixedWidth(std::max(CharactersWidth(rows->font(), shown) + ROW_HEADER_MARKS,
+                                 DragHeaderView::WidthForDigits(rows->font(), shown)));
     if (!GoToEdit)
         return;
     const QFontMetrics table(PrefGlobal::Fonts[FONT_TABLE_VIEW]);

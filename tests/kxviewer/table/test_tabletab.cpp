@@ -2,6 +2,7 @@
 // column widths, Time0, the function context, the functions document, the
 // three context menus and column editing.
 #include <cmath>
+#include <cstring>
 
 #include <QAction>
 #include <QClipboard>
@@ -19,6 +20,7 @@
 #include "kxlib/kxdrecord.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/table/columnwidths.h"
+#include "kxviewer/table/dragheaderview.h"
 #include "kxviewer/table/fieldsdialog.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/tabtabledelegate.h"
@@ -208,6 +210,31 @@ TEST_F(TableFonts, RowsAndColumnsFitTheTableFont)
             }
         }
         EXPECT_TRUE(QString::fromLatin1(tab->Table->GetRecord(0)->Text(FIELD_TIME)).startsWith("2024-12-0"));
+        delete tab;
+    }
+}
+
+// The row numbers stand whole beside the row marks in the line-number font
+// the Preferences set, however large: the header widens with the digits'
+// own width, and keeps the usual width for the usual font.
+TEST_F(TabTableTest, RowNumbersFitTheLineNumberFont)
+{
+    const struct { int points, rows; const char* widest; } cases[] = {
+        {8, 100, "88888"}, {16, 100, "88888"}, {24, 100, "88888"}, {16, 12000, "88888"}, {16, 123456, "888888"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.points) + " points, " + std::to_string(c.rows) + " rows");
+        TabTable* tab = OpenGenerated(c.rows);
+        ASSERT_NE(tab, nullptr);
+        QHeaderView* rows = tab->View->verticalHeader();
+        const QFont font(QStringLiteral("DejaVu Sans"), c.points);
+        rows->setFont(font);
+        const QFontMetrics metrics(font);
+        EXPECT_GE(DragHeaderView::NumberWidth(rows->width()), metrics.horizontalAdvance(QLatin1String(c.widest)));
+        EXPECT_GE(rows->width(), CharactersWidth(font, int(std::strlen(c.widest))) + 60);
+        if (c.points == 8) {
+            EXPECT_EQ(rows->width(), CharactersWidth(font, 5) + 60);
+        }
         delete tab;
     }
 }
