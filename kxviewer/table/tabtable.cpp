@@ -25,10 +25,9 @@
 #include "kxviewer/table/tabtableview.h"
 
 namespace {
-// The row header: digits at least, pixels for the marks, and its font size.
+// The row header: digits at least and pixels for the marks.
 constexpr int ROW_HEADER_MIN_DIGITS = 5;
 constexpr int ROW_HEADER_MARKS = 60;
-constexpr int ROW_HEADER_POINTS = 8;
 constexpr int GOTO_MIN_DIGITS = 3;
 // Rows whose values a column's width fits, at least: about a screen.
 constexpr int32_t MEASURED_ROWS = 60;
@@ -50,13 +49,6 @@ int RowHeightFor(const QFont& cells, const QFont& numbers)
 {
     return std::max(
         {TabTable::ROW_HEIGHT, QFontMetrics(cells).lineSpacing() + 1, QFontMetrics(numbers).lineSpacing() + 1});
-}
-
-QFont HeaderFont()
-{
-    QFont font = PrefGlobal::Fonts[FONT_LINE_NUMBERS];
-    font.setPointSize(ROW_HEADER_POINTS);
-    return font;
 }
 } // namespace
 
@@ -118,7 +110,9 @@ void TabTable::SetupView()
     // changed afterwards, each would visit every row.
     auto* rows = new DragHeaderView(Qt::Vertical, View);
     rows->setObjectName(QStringLiteral("LRVerticalHeader"));
-    rows->setFont(HeaderFont());
+    // The line-number font as chosen (8 points unless the user changed it),
+    // as the Preferences set it on the documents already open.
+    rows->setFont(PrefGlobal::Fonts[FONT_LINE_NUMBERS]);
     rows->setDefaultSectionSize(RowHeightFor(View->font(), rows->font()));
     rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     rows->setSectionResizeMode(QHeaderView::Fixed);

@@ -214,22 +214,30 @@ TEST_F(TableFonts, RowsAndColumnsFitTheTableFont)
     }
 }
 
-// The row numbers stand whole beside the row marks in the line-number font
-// the Preferences set, however large: the header widens with the digits'
-// own width, and keeps the usual width for the usual font.
+// The row numbers stand in the line-number font the Preferences set, on a
+// document opened before or after the choice, and whole beside the row
+// marks however large: the header widens with the digits' own width, and
+// keeps the usual width for the usual font.
 TEST_F(TabTableTest, RowNumbersFitTheLineNumberFont)
 {
-    const struct { int points, rows; const char* widest; } cases[] = {
-        {8, 100, "88888"}, {16, 100, "88888"}, {24, 100, "88888"}, {16, 12000, "88888"}, {16, 123456, "888888"},
+    const QFont saved = PrefGlobal::Fonts[FONT_LINE_NUMBERS];
+    const struct { int points, rows; bool chosenFirst; const char* widest; } cases[] = {
+        {8, 100, true, "88888"},     {16, 100, false, "88888"},   {16, 100, true, "88888"},
+        {24, 100, false, "88888"},   {16, 12000, true, "88888"},  {16, 123456, false, "888888"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.points) + " points, " + std::to_string(c.rows) + " rows");
+        SCOPED_TRACE(std::to_string(c.points) + " points, " + std::to_string(c.rows) + " rows" +
+                     (c.chosenFirst ? ", chosen before opening" : ", chosen while open"));
+        const QFont font(QStringLiteral("DejaVu Sans"), c.points);
+        PrefGlobal::Fonts[FONT_LINE_NUMBERS] = c.chosenFirst ? font : saved;
         TabTable* tab = OpenGenerated(c.rows);
         ASSERT_NE(tab, nullptr);
         QHeaderView* rows = tab->View->verticalHeader();
-        const QFont font(QStringLiteral("DejaVu Sans"), c.points);
-        rows->setFont(font);
+        if (!c.chosenFirst)
+            rows->setFont(font);
+        EXPECT_EQ(rows->font().pointSize(), c.points);
         const QFontMetrics metrics(font);
+        EXPECT_GE(rows->defaultSectionSize(), metrics.lineSpacing());
         EXPECT_GE(DragHeaderView::NumberWidth(rows->width()), metrics.horizontalAdvance(QLatin1String(c.widest)));
         EXPECT_GE(rows->width(), CharactersWidth(font, int(std::strlen(c.widest))) + 60);
         if (c.points == 8) {
@@ -237,6 +245,7 @@ TEST_F(TabTableTest, RowNumbersFitTheLineNumberFont)
         }
         delete tab;
     }
+    PrefGlobal::Fonts[FONT_LINE_NUMBERS] = saved;
 }
 
 TEST_F(TabTableTest, TimeZeroFromTheMainMenuUsesTheCurrentRow)
