@@ -310,28 +310,40 @@ void TabGraph::RepaintGraph()
     graph_->Redraw();
 }
 
-void TabGraph::CompareTabs()
+void TabGraph::ForOwner(void (TabBase::*command)())
 {
     if (owner_)
-        owner_->CompareTabs();
+        (owner_->*command)();
 }
 
-void TabGraph::CompareTwoRanges()
+void TabGraph::CompareTabs() { ForOwner(&TabBase::CompareTabs); }
+
+void TabGraph::CompareTwoRanges() { ForOwner(&TabBase::CompareTwoRanges); }
+
+void TabGraph::CopyRangesToRtf() { ForOwner(&TabBase::CopyRangesToRtf); }
+
+void TabGraph::CopyRangesToTxt() { ForOwner(&TabBase::CopyRangesToTxt); }
+
+// The graph shows the table's rows, so its exports are the table's.
+void TabGraph::SavePdfFile() { ForOwner(&TabBase::SavePdfFile); }
+
+void TabGraph::SaveCSVFile() { ForOwner(&TabBase::SaveCSVFile); }
+
+void TabGraph::SaveTXTFile() { ForOwner(&TabBase::SaveTXTFile); }
+
+// The rows are the table's: select them there and show the bands at once.
+void TabGraph::SelectAll()
 {
-    if (owner_)
-        owner_->CompareTwoRanges();
+    ForOwner(&TabBase::SelectAll);
+    ShowTableMarks();
+    UpdateInformer();
 }
 
-void TabGraph::CopyRangesToRtf()
+void TabGraph::ClearSelection()
 {
-    if (owner_)
-        owner_->CopyRangesToRtf();
-}
-
-void TabGraph::CopyRangesToTxt()
-{
-    if (owner_)
-        owner_->CopyRangesToTxt();
+    ForOwner(&TabBase::ClearSelection);
+    ShowTableMarks();
+    UpdateInformer();
 }
 
 void TabGraph::JumpsTriggered()

@@ -81,6 +81,11 @@ public slots:
     void CompareTwoRanges() override;
     void CopyRangesToRtf() override;
     void CopyRangesToTxt() override;
+    void SavePdfFile() override;
+    void SaveCSVFile() override;
+    void SaveTXTFile() override;
+    void SelectAll() override;
+    void ClearSelection() override;
     void JumpsTriggered() override;
     void OutlineTriggered() override;
     void JumpToHome() override;
@@ -107,6 +112,8 @@ public slots:
     void DetachGraph() override;
 
 private:
+    // Runs a command of the owner table tab, when there still is one.
+    void ForOwner(void (TabBase::*command)());
     // Reads the table's rows into points and tells the System Log and the
     // status line how many points the graph opened with.
     void BuildPoints();

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -22,6 +23,8 @@ namespace {
 // The row header's marks, from its right edge.
 constexpr int STATUS_ICON_FROM_RIGHT = 41;
 constexpr int KIND_ICON_FROM_RIGHT = 25;
+// The row number's margin on the left.
+constexpr int NUMBER_FROM_LEFT = 10;
 // The column that a release on the row header makes current.
 constexpr int RELEASE_COLUMN = 2;
 } // namespace
@@ -102,7 +105,7 @@ void DragHeaderView::PaintRowNumber(QPainter* painter, const QRect& rect, int ro
     painter->drawLine(rect.topRight(), rect.bottomRight());
 
     painter->setPen(palette().color(QPalette::WindowText));
-    painter->drawText(rect.adjusted(10, 2, -STATUS_ICON_FROM_RIGHT, 0), Qt::AlignRight | Qt::AlignVCenter,
+    painter->drawText(rect.adjusted(NUMBER_FROM_LEFT, 2, -STATUS_ICON_FROM_RIGHT, 0), Qt::AlignRight | Qt::AlignVCenter,
                       QString::number(row + 1));
 
     if (row == table->CurRow() && TearOffMain::CurrentDock == tab) {
@@ -118,6 +121,20 @@ void DragHeaderView::PaintRowNumber(QPainter* painter, const QRect& rect, int ro
     const int32_t level = int8_t(record->prot.msg.LEVEL);
     painter->drawPixmap(rect.left() + width() - KIND_ICON_FROM_RIGHT, rect.top(),
                         SharedPixmap(SharedPixmapId(KindIcon(record->Flags(), level))));
+}
+
+int DragHeaderView::NumberWidth(int headerWidth)
+{
+    return headerWidth - NUMBER_FROM_LEFT - STATUS_ICON_FROM_RIGHT;
+}
+
+int DragHeaderView::WidthForDigits(const QFont& font, int digits)
+{
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (QChar digit = QLatin1Char('0'); digit <= QLatin1Char('9'); digit = QChar(digit.unicode() + 1))
+        widest = std::max(widest, metrics.horizontalAdvance(digit));
+    return widest * digits + NUMBER_FROM_LEFT + STATUS_ICON_FROM_RIGHT;
 }
 
 void DragHeaderView::MakeCurrent(int row, int column)

@@ -20,6 +20,11 @@ public:
     // The record-kind icon of a record with these FLAGS and LEVEL, as a
     // shared pixmap index.
     static int KindIcon(uint32_t flags, int32_t level);
+    // The room a row header of this width leaves for the row number.
+    static int NumberWidth(int headerWidth);
+    // The narrowest row header that shows any number of this many digits
+    // whole in this font.
+    static int WidthForDigits(const QFont& font, int digits);
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;

@@ -44,6 +44,15 @@ void AddEnabled(QMenu& menu, QAction* action, bool enabled)
     action->setEnabled(enabled);
     menu.addAction(action);
 }
+
+// A checkable remove command is ticked while there is something to remove;
+// left alone its tick would stay from the last use.
+void AddRemove(QMenu& menu, QAction* action, bool something)
+{
+    AddEnabled(menu, action, something);
+    if (action)
+        action->setChecked(something);
+}
 } // namespace
 
 PaneDocks::PaneDocks(const QString& title, TabBase* tab)
@@ -222,8 +231,8 @@ void PaneDocks::customMenuRequested(const QPoint& pos)
     if (QAction* selection = Actions[ACT_QUICK_SELECTION])
         menu.addAction(selection);
     menu.addSeparator();
-    AddEnabled(menu, Actions[ACT_REMOVE_FILTER], Table->FilterOn);
-    AddEnabled(menu, Actions[ACT_REMOVE_SELECTION], Table->NumSelected > 0);
+    AddRemove(menu, Actions[ACT_REMOVE_FILTER], Table->FilterOn);
+    AddRemove(menu, Actions[ACT_REMOVE_SELECTION], Table->NumSelected > 0);
     menu.addSeparator();
     // The threads on the graph: only while one is open.
     const bool graph = Tab->GraphState != TabBase::GRAPH_NONE;

@@ -8,7 +8,8 @@
 #include "kxviewer/preftabtable.h"
 #include "kxviewer/table/tabtablelook.h"
 
-ScrollBar::ScrollBar(KxTable* table, QWidget* parent) : QScrollBar(Qt::Vertical, parent), table_(table)
+ScrollBar::ScrollBar(KxTable* table, const PrefTabTable& prefs, QWidget* parent)
+    : QScrollBar(Qt::Vertical, parent), table_(table), prefs_(prefs)
 {
 }
 
@@ -35,7 +36,7 @@ void ScrollBar::paintEvent(QPaintEvent* event)
         const int bottom = y(int64_t(r->first) + r->count - 1);
         painter.fillRect(1, top, 5, std::max(bottom - top, 3), QColor(QRgb(r->tag & 0xFFFFFF)));
     }
-    const QColor bookmark(QRgb(PrefTabTable::Default().ColorBookmark & 0xFFFFFF));
+    const QColor bookmark(QRgb(prefs_.ColorBookmark & 0xFFFFFF));
     const int centre = width() / 2;
     for (KxBkmarkEntry* b = table_->Bookmarks().First(); b; b = b->NextEntry())
         painter.fillRect(centre - 3, y(b->index), 6, 6, bookmark);

@@ -25,10 +25,9 @@
 #include "kxviewer/table/tabtableview.h"
 
 namespace {
-// The row header: digits at least, pixels for the marks, and its font size.
+// The row header: digits at least and pixels for the marks.
 constexpr int ROW_HEADER_MIN_DIGITS = 5;
 constexpr int ROW_HEADER_MARKS = 60;
-constexpr int ROW_HEADER_POINTS = 8;
 constexpr int GOTO_MIN_DIGITS = 3;
 // Rows whose values a column's width fits, at least: about a screen.
 constexpr int32_t MEASURED_ROWS = 60;
@@ -50,13 +49,6 @@ int RowHeightFor(const QFont& cells, const QFont& numbers)
 {
     return std::max(
         {TabTable::ROW_HEIGHT, QFontMetrics(cells).lineSpacing() + 1, QFontMetrics(numbers).lineSpacing() + 1});
-}
-
-QFont HeaderFont()
-{
-    QFont font = PrefGlobal::Fonts[FONT_LINE_NUMBERS];
-    font.setPointSize(ROW_HEADER_POINTS);
-    return font;
 }
 } // namespace
 
@@ -104,7 +96,7 @@ void TabTable::SetupView()
     View->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     View->setShowGrid(false);
     View->setSelectionBehavior(QAbstractItemView::SelectRows);
-    View->setVerticalScrollBar(new ScrollBar(Table, View));
+    View->setVerticalScrollBar(new ScrollBar(Table, Prefs, View));
     View->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     View->setStyleSheet(QString::fromLatin1(CornerStyle));
 
@@ -118,7 +110,9 @@ void TabTable::SetupView()
     // changed afterwards, each would visit every row.
     auto* rows = new DragHeaderView(Qt::Vertical, View);
     rows->setObjectName(QStringLiteral("LRVerticalHeader"));
-    rows->setFont(HeaderFont());
+    // The line-number font as chosen (8 points unless the user changed it),
+    // as the Preferences set it on the documents already open.
+    rows->setFont(PrefGlobal::Fonts[FONT_LINE_NUMBERS]);
     rows->setDefaultSectionSize(RowHeightFor(View->font(), rows->font()));
     rows->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -209,7 +203,11 @@ void TabTable::UpdateRowNumberWidth()
 {
     const int digits = DecimalDigits(Table->RowCount());
     QHeaderView* rows = View->verticalHeader();
-    rows->setFixedWidth(CharactersWidth(rows->font(), std::max(ROW_HEADER_MIN_DIGITS, digits)) + ROW_HEADER_MARKS);
+    const int shown = std::max(ROW_HEADER_MIN_DIGITS, digits);
+    // Digits are wider than the average character: in a large font the
+    // usual room beside the marks no longer holds them.
+    rows->setFixedWidth(std::max(CharactersWidth(rows->font(), shown) + ROW_HEADER_MARKS,
+                                 DragHeaderView::WidthForDigits(rows->font(), shown)));
     if (!GoToEdit)
         return;
     const QFontMetrics table(PrefGlobal::Fonts[FONT_TABLE_VIEW]);

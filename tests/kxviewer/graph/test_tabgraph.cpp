@@ -574,6 +574,56 @@ TEST_F(TabGraphTest, ComparingWithAGraphComparesItsTable)
     PrefGlobal::CompareProgramm = savedProgram;
 }
 
+// The exports of a graph document write its table, as they do from the
+// table's own tab.
+TEST_F(TabGraphTest, ExportsFromTheGraphWriteItsTable)
+{
+    QTemporaryDir work;
+    const struct { int action; const char *file, *begins; int lines; } cases[] = {
+        {TACT_SAVE_TXT, "out.txt", "             Time            Seq#", 3},
+        {TACT_SAVE_CSV, "out.csv", "0:00:00.000000,", 2},
+        {TACT_SAVE_PDF, "out.pdf", "%PDF-", -1},
+    };
+    TabTable* withGraph = OpenTimes({At(100, 1), At(200, 1)});
+    TabGraph* graph = CreateGraph(withGraph);
+    ASSERT_NE(graph, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = work.path() + QStringLiteral("/") + QLatin1String(c.file);
+        prompt.fileNames.enqueue(path);
+        graph->Actions[c.action]->trigger();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        EXPECT_TRUE(bytes.startsWith(c.begins)) << bytes.left(40).toStdString();
+        if (c.lines >= 0) {
+            EXPECT_EQ(bytes.count('\n'), c.lines);
+        }
+    }
+    EXPECT_TRUE(prompt.fileNames.isEmpty());
+    CloseTab(withGraph);
+}
+
+// "Select All" and "Clear Selection" of a graph document act on its table's
+// rows, and the graph shows the result.
+TEST_F(TabGraphTest, SelectAllAndClearSelectionFromTheGraphActOnItsTable)
+{
+    TabTable* withGraph = OpenTimes({At(100, 1), At(200, 1), At(300, 2)});
+    TabGraph* graph = CreateGraph(withGraph);
+    ASSERT_NE(graph, nullptr);
+    const struct { int action; uint32_t selected; size_t bands; } cases[] = {
+        {72, 3, 1}, // Select All
+        {74, 0, 0}, // Clear Selection
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        graph->Actions[c.action]->trigger();
+        EXPECT_EQ(withGraph->Table->NumSelected, c.selected);
+        EXPECT_EQ(graph->Graph()->Bands().size(), c.bands);
+    }
+    CloseTab(withGraph);
+}
+
 // The aux-tree pane's menu offers removing the filter and the selection
 // while there is one, and the threads on the graph while one is open.
 TEST_F(TabGraphTest, AuxTreeMenuOffersItsCommandsWhenTheyApply)

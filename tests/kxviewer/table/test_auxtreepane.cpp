@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "kxlib/table/kxsearchexpr.h"
@@ -76,6 +78,33 @@ protected:
         return text;
     }
 
+    // The pane's context menu over its first item: "enabled ticked" of its
+    // "Remove Filter" and "Remove Selection" entries; the entry of the
+    // action number choose (0: none) is triggered.
+    static std::string RemoveEntries(PaneDocks* pane, int choose)
+    {
+        std::string seen;
+        // Owned here, so that it cannot fire after the return.
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            for (int id : {102, 103})
+                if (menu->actions().contains(pane->Actions[id]))
+                    seen += std::to_string(pane->Actions[id]->isEnabled()) +
+                            std::to_string(pane->Actions[id]->isChecked()) + " ";
+            menu->close();
+            if (choose)
+                pane->Actions[choose]->trigger();
+        });
+        timer.start(50);
+        pane->Tree->setCurrentItem(pane->Tree->topLevelItem(0));
+        pane->customMenuRequested(pane->Tree->visualItemRect(pane->Tree->topLevelItem(0)).center());
+        return seen;
+    }
+
     static std::string SearchText(TabBase* tab)
     {
         const KxSearchExpression* expression = tab->Table->SearchExpression();
@@ -136,6 +165,37 @@ TEST_F(AuxTreePaneTest, QuickFilterAndSelectionOfChosenThreads)
         }
         delete tab;
     }
+}
+
+TEST_F(AuxTreePaneTest, RemoveEntriesAreTickedOnlyWhileThereIsSomethingToRemove)
+{
+    // Checkable, as in the program's action table.
+    actions.Entry(102).checkable = 1;
+    actions.Entry(103).checkable = 1;
+    TabTable* tab = OpenThreads();
+    PaneDocks* pane = tab->AuxTreeDock;
+    // seen: enabled and ticked of "Remove Filter", then of "Remove Selection".
+    const struct { const char* step; bool filter, select; int choose; const char* seen; } cases[] = {
+        {"nothing to remove", false, false, 0, "00 00 "},
+        {"rows selected", false, true, 103, "00 11 "},
+        {"selection removed", false, false, 0, "00 00 "},
+        {"filtered", true, false, 102, "11 00 "},
+        {"filter removed", false, false, 0, "00 00 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        if (c.select)
+            tab->Table->SelRangeSet(0, 1, true, 0xFF0000);
+        if (c.filter) {
+            ChooseItems(pane->Tree, {"p/t1"});
+            pane->Actions[89]->trigger();
+            ASSERT_TRUE(tab->Table->FilterOn);
+        }
+        EXPECT_EQ(RemoveEntries(pane, c.choose), c.seen);
+        EXPECT_FALSE(tab->Table->FilterOn);
+        EXPECT_EQ(tab->Table->NumSelected, 0u);
+    }
+    delete tab;
 }
 
 TEST_F(AuxTreePaneTest, AnExpressionTooLongToSearchIsRefusedWhole)

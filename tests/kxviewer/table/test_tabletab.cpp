@@ -2,6 +2,7 @@
 // column widths, Time0, the function context, the functions document, the
 // three context menus and column editing.
 #include <cmath>
+#include <cstring>
 
 #include <QAction>
 #include <QClipboard>
@@ -19,6 +20,7 @@
 #include "kxlib/kxdrecord.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/table/columnwidths.h"
+#include "kxviewer/table/dragheaderview.h"
 #include "kxviewer/table/fieldsdialog.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/tabtabledelegate.h"
@@ -210,6 +212,40 @@ TEST_F(TableFonts, RowsAndColumnsFitTheTableFont)
         EXPECT_TRUE(QString::fromLatin1(tab->Table->GetRecord(0)->Text(FIELD_TIME)).startsWith("2024-12-0"));
         delete tab;
     }
+}
+
+// The row numbers stand in the line-number font the Preferences set, on a
+// document opened before or after the choice, and whole beside the row
+// marks however large: the header widens with the digits' own width, and
+// keeps the usual width for the usual font.
+TEST_F(TabTableTest, RowNumbersFitTheLineNumberFont)
+{
+    const QFont saved = PrefGlobal::Fonts[FONT_LINE_NUMBERS];
+    const struct { int points, rows; bool chosenFirst; const char* widest; } cases[] = {
+        {8, 100, true, "88888"},     {16, 100, false, "88888"},   {16, 100, true, "88888"},
+        {24, 100, false, "88888"},   {16, 12000, true, "88888"},  {16, 123456, false, "888888"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.points) + " points, " + std::to_string(c.rows) + " rows" +
+                     (c.chosenFirst ? ", chosen before opening" : ", chosen while open"));
+        const QFont font(QStringLiteral("DejaVu Sans"), c.points);
+        PrefGlobal::Fonts[FONT_LINE_NUMBERS] = c.chosenFirst ? font : saved;
+        TabTable* tab = OpenGenerated(c.rows);
+        ASSERT_NE(tab, nullptr);
+        QHeaderView* rows = tab->View->verticalHeader();
+        if (!c.chosenFirst)
+            rows->setFont(font);
+        EXPECT_EQ(rows->font().pointSize(), c.points);
+        const QFontMetrics metrics(font);
+        EXPECT_GE(rows->defaultSectionSize(), metrics.lineSpacing());
+        EXPECT_GE(DragHeaderView::NumberWidth(rows->width()), metrics.horizontalAdvance(QLatin1String(c.widest)));
+        EXPECT_GE(rows->width(), CharactersWidth(font, int(std::strlen(c.widest))) + 60);
+        if (c.points == 8) {
+            EXPECT_EQ(rows->width(), CharactersWidth(font, 5) + 60);
+        }
+        delete tab;
+    }
+    PrefGlobal::Fonts[FONT_LINE_NUMBERS] = saved;
 }
 
 TEST_F(TabTableTest, TimeZeroFromTheMainMenuUsesTheCurrentRow)

@@ -296,6 +296,21 @@ TEST_F(TableViewTest, ScrollBarMarksSelectionsAndTheCurrentRow)
     EXPECT_EQ(image.pixel(bar->width() / 2, y(300) + 1) & 0xFFFFFF, 0x0000FFu);
 }
 
+TEST_F(TableViewTest, ScrollBarMarksBookmarksInTheDocumentsColour)
+{
+    TabTable* tab = OpenGenerated(400);
+    ASSERT_NE(tab, nullptr);
+    tab->Table->BookmarkSet(200, true);
+    QScrollBar* bar = tab->View->verticalScrollBar();
+    ASSERT_GT(bar->height(), 60);
+    const int y = ScrollBar::MarkY(bar->height(), bar->minimum(), bar->maximum(), bar->pageStep(), 200);
+    // The default colour first, then the one chosen for this document alone.
+    for (uint32_t colour : {PrefTabTable::Default().ColorBookmark & 0xFFFFFF, 0x123456u}) {
+        tab->Prefs.ColorBookmark = colour;
+        EXPECT_EQ(Grab(bar).pixel(bar->width() / 2, y + 3) & 0xFFFFFF, colour) << std::hex << colour;
+    }
+}
+
 TEST_F(TableViewTest, ShiftDownSelectsTheRowsLeft)
 {
     TabTable* tab = OpenGenerated(30);
