@@ -409,7 +409,8 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
                                  .arg(FromBytes(table_->Name())));
     table_->SetModified(false);
     incomplete_ = IncompleteReason(result);
-    ReportSuccess();
+    if (!reportLater_)
+        ReportSuccess();
     return table_;
 }
 

@@ -56,6 +56,11 @@ public:
     void ShowViewStage();
     void EndProgress();
 
+    // A caller that shows the table as a document reports the load itself,
+    // once the document has its final name ("rec(1)" beside an open "rec").
+    void ReportSuccessLater() { reportLater_ = true; }
+    void ReportSuccess();
+
     // Reads a raw kx file without any dialog; with flaggedOnly, records whose
     // FLAGS are 0 are dropped. Null when it cannot be opened or read.
     static KxTable* LoadKxFileSilent(const char* path, bool flaggedOnly);
@@ -100,12 +105,12 @@ private:
     void ReportUnmatchedLines();
     // How many lines a delimited-text import refused, and why the first one.
     void ReportRefusedLines();
-    void ReportSuccess();
     // Names the stage on the progress display, with the bar at value, when
     // the display is on show.
     void ShowStage(const QString& stage, int32_t value);
     void Fail(const QString& text);
 
+    bool reportLater_ = false;
     QFileInfo file_;
     int32_t typeId_;
     KxTable* table_ = nullptr;

@@ -108,7 +108,10 @@ public:
     // Keeps the recent-file list; true when the file exists.
     bool CheckFileAndAddRecent(const QString& path);
     // Chooses the file kind and loads the file; null after reporting why.
-    std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t loaderArgument, int32_t mode);
+    // forTab: the caller makes a document of the table and reports the load
+    // once it has its name.
+    std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t loaderArgument, int32_t mode,
+                                          bool forTab = false);
     void UpdateRecentFileActions();
     // Docks a new document beside the current one and saves the layout.
     void SetNewDockPosition(TabBase* tab);

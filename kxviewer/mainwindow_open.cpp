@@ -82,12 +82,13 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
 {
     if (!CheckFileAndAddRecent(path))
         return nullptr;
-    std::unique_ptr<DocLoader> loader = ImportFile(path, loaderArgument, mode);
+    std::unique_ptr<DocLoader> loader = ImportFile(path, loaderArgument, mode, true);
     if (!loader)
         return nullptr;
     loader->ShowViewStage();
     // The tab takes over the loader's reference on the table.
     auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent);
+    loader->ReportSuccess();
     tab->SourceType = loader->TypeId();
     tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
@@ -127,7 +128,8 @@ bool MainWindow::CheckFileAndAddRecent(const QString& path)
     return exists;
 }
 
-std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t loaderArgument, int32_t mode)
+std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t loaderArgument, int32_t mode,
+                                                  bool forTab)
 {
     const QFileInfo file(path);
     bool byType = false;
@@ -152,6 +154,8 @@ std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t l
         }
     }
     auto loader = std::make_unique<DocLoader>(file, code);
+    if (forTab)
+        loader->ReportSuccessLater();
     if (loader->Load(loaderArgument) == nullptr)
         return nullptr;
     return loader;

@@ -57,6 +57,10 @@ TEST_F(OpenFiles, OpenCommandLoadsARawFileIntoADockedTableDocument)
     Trigger(ACT_OPEN, QString());
     ASSERT_EQ(Documents().size(), 2u);
     EXPECT_EQ(Documents()[1]->windowTitle(), "trace(1)");
+    // The System Log names each document as its tab does.
+    const size_t copyLines = LinesWith("Document \"trace(1)\" opened: 500 rows").size();
+    EXPECT_GT(copyLines, 0u);
+    EXPECT_EQ(LinesWith("Document \"trace\" opened: 500 rows").size(), copyLines);
     EXPECT_EQ(Documents()[1]->TabWidget, tab->TabWidget);
     EXPECT_EQ(Recent(), QStringList{path});
     ASSERT_EQ(files.openCalls.size(), 3u);
