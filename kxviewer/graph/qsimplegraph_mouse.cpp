@@ -289,15 +289,21 @@ void QSimpleGraph::showAtCurrentPos(QPoint pos, bool ShowInfoOnLine)
 {
     if (!owner_)
         return;
+    int shown = 0;
     for (const GraphHit& hit : HitsNear(pos.x())) {
         if (hit.connect != CGraphElement::RECORD)
             continue;
         const bool under = ShowInfoOnLine
                                ? std::abs(pos.x() - hit.point.x()) <= HIT_HALF
                                : QRect(hit.point - QPoint(HIT_HALF, HIT_HALF), QSize(6, 6)).contains(pos);
-        if (under)
+        if (under) {
             owner_->AddToSystemLog(owner_->RecordInfo(int32_t(hit.row)));
+            ++shown;
+        }
     }
+    // The command was asked for: it says when there was nothing to tell.
+    if (ShowInfoOnLine && shown == 0)
+        owner_->AddToSystemLog(QStringLiteral("Line info: no record near this point"));
 }
 
 void QSimpleGraph::PrintLineInfoToLog() { showAtCurrentPos(mousePoint_, true); }

@@ -426,6 +426,12 @@ TEST(GraphInteraction, PointsUnderTheMouse)
         EXPECT_TRUE(text.endsWith(" points\nTID: T1 " + text.section(' ', 1, 1) + " points\n")) << text.toStdString();
         EXPECT_EQ(scene.graph.ToolTipText(at + QPoint(0, 40)), QString()) << "no point there";
     }
+    // Between two records of a sparse line the command still answers.
+    Scene sparse(Times(51, 200));
+    const QPoint between = sparse.graph.MapPoint(25 * 200 + 100, 1);
+    ASSERT_TRUE(sparse.graph.HitsNear(between.x()).empty());
+    sparse.graph.showAtCurrentPos(between, true);
+    EXPECT_EQ(sparse.owner.log, QStringList{"Line info: no record near this point"});
 }
 
 // Paints as the widget sees them: the region and the paint reason.
