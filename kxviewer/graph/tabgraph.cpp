@@ -419,14 +419,19 @@ void TabGraph::PaintColourButton()
     colourButton_->setIcon(MakeColorBarIcon(colour, QString::fromLatin1(Resources::GetActionIconPath(ACT_BACK_COLOR))));
 }
 
+void TabGraph::ShareColourIcon(int action)
+{
+    if (QAction* theirs = owner_->Actions[action])
+        theirs->setIcon(Actions[action] ? Actions[action]->icon() : QIcon());
+}
+
 void TabGraph::PrefChooseColor4Selection()
 {
     TabBase::PrefChooseColor4Selection();
     if (!owner_)
         return;
     owner_->Prefs.ColorSelect = Prefs.ColorSelect;
-    if (QAction* select = owner_->Actions[TACT_SELECT])
-        select->setIcon(Actions[TACT_SELECT] ? Actions[TACT_SELECT]->icon() : QIcon());
+    ShareColourIcon(TACT_SELECT);
     ShowColours();
     RepaintGraph();
 }
@@ -437,8 +442,7 @@ void TabGraph::PrefChooseColor4Highlight()
     if (!owner_)
         return;
     owner_->Prefs.ColorHighlight = Prefs.ColorHighlight;
-    if (QAction* highlight = owner_->Actions[TACT_HIGHLIGHT])
-        highlight->setIcon(Actions[TACT_HIGHLIGHT] ? Actions[TACT_HIGHLIGHT]->icon() : QIcon());
+    ShareColourIcon(TACT_HIGHLIGHT);
     owner_->UpdateBase();
 }
 
@@ -449,7 +453,6 @@ void TabGraph::PrefChooseColor4Bookmark()
     if (!owner_)
         return;
     owner_->Prefs.ColorBookmark = Prefs.ColorBookmark;
-    if (QAction* bookmark = owner_->Actions[TACT_BOOKMARK])
-        bookmark->setIcon(Actions[TACT_BOOKMARK] ? Actions[TACT_BOOKMARK]->icon() : QIcon());
+    ShareColourIcon(TACT_BOOKMARK);
     owner_->UpdateBase();
 }

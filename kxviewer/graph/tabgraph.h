@@ -112,6 +112,8 @@ public slots:
     void DetachGraph() override;
 
 private:
+    // The colour icon of one of this tab's actions, on the owner's action too.
+    void ShareColourIcon(int action);
     // Runs a command of the owner table tab, when there still is one.
     void ForOwner(void (TabBase::*command)());
     // Reads the table's rows into points and tells the System Log and the
