@@ -113,13 +113,11 @@ void GraphSlider::paintEvent(QPaintEvent* event)
     PlaceHandle(u);
     p.fillRect(QRect(groove_.x() + handleStart_, groove_.y() + 3, handleWidth_, groove_.height() - 7),
                graph_->TextColour());
-    p.setPen(graph_->BookmarkColour());
+    // Filled boxes, not lines: the ticks cover their pixels at any scale.
     for (const GraphBookmark& b : graph_->Bookmarks()) {
         const int x = Offset(b.time, u);
-        if (x < 0)
-            continue;
-        for (int i = -3; i <= 0; ++i)
-            p.drawLine(groove_.x() + x + i, groove_.y() + 5, groove_.x() + x + i, groove_.y() + 9);
+        if (x >= 0)
+            p.fillRect(QRect(groove_.x() + x - 3, groove_.y() + 5, 4, 5), graph_->BookmarkColour());
     }
     PaintMarks(p, u);
     for (const GraphBand& band : graph_->Bands()) {

@@ -160,6 +160,9 @@ void QSimpleGraph::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.drawImage(0, 0, plot_);
     PaintCursor(p);
+    // Over the grid and the cursor: right after Mark In the cursor stands
+    // on the mark, and a mark on a grid column would be hidden.
+    PaintMarkIn(p);
     PaintRubberBand(p);
     p.end();
     if (slider_)
@@ -299,13 +302,17 @@ void QSimpleGraph::PaintBands(QPainter& p)
             p.fillRect(QRect(left + c, PlotRect.top(), end - c, PlotRect.height()), QColor(column[size_t(c)]));
         c = end;
     }
-    const int markIn = markInTime_ == NO_MARK ? -1 : TimeToPixel(markInTime_);
-    if (markIn >= 0) {
-        // One crisp pixel column, not two half-blended ones.
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.setPen(selection_);
-        p.drawLine(markIn, PlotRect.bottom(), markIn, PlotRect.top());
-    }
+}
+
+void QSimpleGraph::PaintMarkIn(QPainter& p)
+{
+    const int x = markInTime_ == NO_MARK ? -1 : TimeToPixel(markInTime_);
+    if (x < 0)
+        return;
+    // One crisp pixel column, not two half-blended ones.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(selection_);
+    p.drawLine(x, PlotRect.bottom(), x, PlotRect.top());
 }
 
 void QSimpleGraph::FitXDivisions(const QFontMetrics& metrics)

@@ -226,6 +226,7 @@ private:
     void FitXDivisions(const QFontMetrics& metrics);
     void PaintPlot();
     void PaintBands(QPainter& p);
+    void PaintMarkIn(QPainter& p);
     void PaintAxes(QPainter& p);
     void PaintBookmarks(QPainter& p);
     void PaintLines(QPainter& p);

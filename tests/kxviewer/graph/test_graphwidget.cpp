@@ -4,6 +4,7 @@
 #include <climits>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include "kxviewer/graph/graphpointbuilder.h"
 #include "kxviewer/graph/graphslider.h"
 #include "kxviewer/graph/qsimplegraph.h"
+#include "logicalgrab.h"
 
 namespace {
 
@@ -50,23 +52,14 @@ struct Scene {
         model.Build(points, {100, 101, 102}, nullptr, SchemeColour);
         graph.SetModel(&model);
     }
-    QImage Grab() { return graph.grab().toImage(); }
-    QImage GrabSlider() { return slider->grab().toImage(); }
+    LogicalGrab Grab() { return LogicalGrab(graph); }
+    LogicalGrab GrabSlider() { return LogicalGrab(*slider); }
     QPoint At(int64_t time, int64_t level) const { return graph.MapPoint(time, level); }
 
     GraphModel model;
     QSimpleGraph graph;
     GraphSlider* slider;
 };
-
-int CountColour(const QImage& image, const QRect& area, const QColor& colour)
-{
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            n += image.pixelColor(x, y) == colour ? 1 : 0;
-    return n;
-}
 
 // Thread 0 at level 1 from 1000 to 2000 then 3 deep from 2000 back to 1920
 // (a back step); thread 1 at level 2 from 1200 to 2400.
@@ -129,14 +122,44 @@ TEST(GraphWidget, PixelsOfThePlotAndTheSlider)
         SCOPED_TRACE(c.name);
         Scene scene(TWO_THREADS);
         c.setup(scene);
-        const QImage plot = scene.Grab();
-        const QImage image = c.slider ? scene.GrabSlider() : plot;
+        const LogicalGrab plot = scene.Grab();
+        const LogicalGrab image = c.slider ? scene.GrabSlider() : plot;
         const QRect area = c.area(scene);
-        const int found = CountColour(image, area, c.colour);
+        const int found = image.Count(area, c.colour);
         if (c.present)
-            EXPECT_EQ(found, area.width() * area.height()) << image.pixelColor(area.topLeft()).name().toStdString();
+            EXPECT_EQ(found, area.width() * area.height()) << image.At(area.topLeft()).name().toStdString();
         else
             EXPECT_EQ(found, 0);
+    }
+}
+
+// The mark-in line on a grid column, at two plot widths (the grid's
+// columns move with the plot's width, which the labels' font sets), alone
+// and, as right after Mark In, under the cursor.
+TEST(GraphWidget, MarkInLineShowsOverTheGridAndTheCursor)
+{
+    const QColor GRID(QColor(128, 128, 128).darker(150).rgb());
+    for (const int width : {800, 640}) {
+        for (const bool cursor : {false, true}) {
+            SCOPED_TRACE(std::to_string(width) + (cursor ? " under the cursor" : ""));
+            Scene scene(TWO_THREADS, width);
+            scene.Grab();
+            const QRect plot = scene.graph.PlotRect;
+            const int divisions = scene.graph.XDivisions();
+            const int column = plot.left() + (plot.width() - 1) * (divisions / 2) / divisions;
+            const GraphPair window = scene.graph.VisibleX();
+            int64_t t = window.min;
+            while (t < window.max && scene.graph.TimeToPixel(t) != column)
+                ++t;
+            ASSERT_EQ(scene.graph.TimeToPixel(t), column);
+            const int y = (scene.At(t, 4).y() + scene.At(t, 5).y()) / 2;
+            ASSERT_EQ(scene.Grab().At(column, y), GRID) << "a grid column";
+            scene.graph.SetColours(DOCUMENT_SELECTION, Qt::magenta);
+            if (cursor)
+                scene.graph.SetCursor(3, t);
+            scene.graph.SetMarkIn(t, 3);
+            EXPECT_EQ(scene.Grab().At(column, y), DOCUMENT_SELECTION);
+        }
     }
 }
 
@@ -171,7 +194,7 @@ TEST(GraphWidget, EveryPixelIsPainted)
 TEST(GraphWidget, BackStepsAreDashed)
 {
     Scene scene(TWO_THREADS);
-    const QImage image = scene.Grab();
+    const LogicalGrab image = scene.Grab();
     const struct { const char* name; int64_t from, to, level; bool dashed; } cases[] = {
         {"forward at level 1", 1250, 1900, 1, false}, {"back from 2000 to 1920 at level 3", 1920, 2000, 3, true}};
     for (const auto& c : cases) {
@@ -179,7 +202,7 @@ TEST(GraphWidget, BackStepsAreDashed)
         // Away from the circles at both ends.
         const QRect row(scene.At(c.from, c.level).x() + 5, scene.At(c.from, c.level).y(),
                         scene.At(c.to, c.level).x() - scene.At(c.from, c.level).x() - 10, 1);
-        const int lit = CountColour(image, row, SCHEME[0]);
+        const int lit = image.Count(row, SCHEME[0]);
         EXPECT_GT(lit, 0);
         if (c.dashed)
             EXPECT_LT(lit, row.width() * 9 / 10);
@@ -214,7 +237,7 @@ TEST(GraphWidget, AggregatedColumnsEqualTheExactLine)
         scene.Grab();
         scene.graph.SetRange(first, first + int64_t(scene.graph.PlotRect.width()) * 512 - 1, 0, 9, true, false);
     }
-    const QImage image = scene.Grab();
+    const LogicalGrab image = scene.Grab();
     const QRect plot = scene.graph.PlotRect;
     ASSERT_EQ(scene.graph.VisibleX().Span() + 1, uint64_t(plot.width()) * 512);
     const GraphPair window = scene.graph.VisibleX();
@@ -236,7 +259,7 @@ TEST(GraphWidget, AggregatedColumnsEqualTheExactLine)
         int top = -1;
         int bottom = -1;
         for (int y = plot.top(); y <= plot.bottom(); ++y) {
-            if (image.pixelColor(plot.left() + c, y) != SCHEME[0])
+            if (image.At(plot.left() + c, y) != SCHEME[0])
                 continue;
             top = top < 0 ? y : top;
             bottom = y;
