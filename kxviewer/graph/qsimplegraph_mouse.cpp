@@ -212,10 +212,11 @@ int QSimpleGraph::FindIconsAtPoint(const QPoint& at)
     if (!owner_ || !owner_->ShowsPresentationErrors() || !model_ || !band.contains(at) || XUnitsPerPixel <= 0.0)
         return 0;
     // Icons start 7 pixels left of their point: only points of these
-    // columns can lie under the mouse.
+    // columns can lie under the mouse. Near the right side they reach the
+    // window's last time, which maps just past the last column.
     const std::vector<GraphIndexEntry>& index = model_->Index();
     const int64_t from = TimeAt(std::max(at.x() + 7 - ICON_SIZE.width(), PlotRect.left()));
-    const int64_t to = TimeAt(std::min(at.x() + 8, PlotRect.right()));
+    const int64_t to = at.x() + 8 > PlotRect.right() ? VisibleX().max : TimeAt(at.x() + 8);
     for (auto it = index.begin() + ptrdiff_t(model_->FirstFrom(from)); it != index.end() && it->time <= to; ++it) {
         if (!it->record || it->record->errorKind == 0)
             continue;

@@ -562,3 +562,45 @@ TEST(GraphInteraction, KeysMenuAndErrorIcons)
     EXPECT_FALSE(owner.actions[GraphOwner::ACT_NEXT_STOP]->isEnabled()) << "no bookmarks";
     menu->close();
 }
+
+// A record at the window's last time is drawn at the plot's right side: a
+// click there moves the cursor to it, a double click prints it, and its error
+// icon is found there by the tool tip and the System Log command, over the
+// whole range and zoomed.
+TEST(GraphInteraction, RecordAtTheWindowsRightEdgeIsFoundThere)
+{
+    // Records every 10 units from 1000; window: the full range when from
+    // is 0; edge: the row at the window's maximum.
+    const struct { const char* name; int64_t from, to; uint32_t edge; } cases[] = {
+        {"the whole range", 0, 0, 49}, {"zoomed", 1100, 1300, 30}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TableRef table(new KxTable(nullptr, "t", PlainPrefs()));
+        RawRecord raw;
+        for (uint64_t i = 0; i < 50; ++i, raw.time += 10)
+            table->AppendRecord(raw.Build());
+        table->GetRecord(c.edge)->errorKind = KXERR_FuncStackOverflown;
+        Scene scene(*table, true);
+        QSimpleGraph& graph = scene.graph;
+        if (c.from != 0) {
+            graph.SetRange(c.from, c.to, graph.VisibleY().min, graph.VisibleY().max, true, false);
+            graph.SetZoomed(true);
+            scene.Paint();
+        }
+        ASSERT_EQ(graph.VisibleX().max, table->GetRecord(c.edge)->Int64(FIELD_TIME));
+        const auto hit = std::find_if(graph.Hits.begin(), graph.Hits.end(),
+                                      [&c](const GraphHit& h) { return h.row == c.edge; });
+        ASSERT_NE(hit, graph.Hits.end()) << "drawn";
+        const QPoint point(std::min(hit->point.x(), graph.PlotRect.right()), hit->point.y());
+        QTest::mouseClick(&graph, Qt::LeftButton, Qt::NoModifier, point);
+        EXPECT_EQ(graph.CursorRow(), int32_t(c.edge));
+        QTest::mouseDClick(&graph, Qt::LeftButton, Qt::NoModifier, point);
+        EXPECT_TRUE(scene.owner.log.contains(QStringLiteral("record %1").arg(c.edge)));
+        const QPoint icon(graph.PlotRect.right() - 2, graph.PlotRect.bottom() - 12);
+        EXPECT_EQ(graph.ToolTipText(icon), "Found 1 icons\n");
+        scene.owner.log.clear();
+        graph.PrintErrorsToLog();
+        EXPECT_EQ(scene.owner.log.size(), 2);
+        EXPECT_TRUE(scene.owner.log.value(1).startsWith(QStringLiteral("Table: t Row: %1 ").arg(c.edge + 1)));
+    }
+}
