@@ -330,6 +330,21 @@ void QSimpleGraph::FitXDivisions(const QFontMetrics& metrics)
     }
 }
 
+void QSimpleGraph::FitYDivisions(int labelHeight)
+{
+    // Without a plot height every label stands on the bottom side.
+    if (YUnitsPerPixel <= 0.0) {
+        yLabelDivisions_ = 1;
+        return;
+    }
+    // Labels a label height apart at least: no more than the plot's
+    // height holds, then fewer while the whole levels of a step are closer.
+    yLabelDivisions_ = std::clamp<int64_t>(PlotRect.height() / std::max(1, labelHeight), 1, std::max<int64_t>(1, yDivisions_));
+    const uint64_t span = VisibleY().Span();
+    while (yLabelDivisions_ > 1 && double(span / uint64_t(yLabelDivisions_)) / YUnitsPerPixel < labelHeight)
+        --yLabelDivisions_;
+}
+
 void QSimpleGraph::PaintAxes(QPainter& p)
 {
     const GraphPair x = VisibleX();
@@ -343,7 +358,8 @@ void QSimpleGraph::PaintAxes(QPainter& p)
     p.setPen(textPen_);
     p.setFont(LabelFont);
     const QFontMetrics metrics(LabelFont);
-    const int64_t yDivisions = std::max<int64_t>(1, yDivisions_);
+    FitYDivisions(metrics.height());
+    const int64_t yDivisions = yLabelDivisions_;
     const int64_t yStep = int64_t(y.Span() / uint64_t(yDivisions));
     for (int64_t i = 0; i <= yDivisions; ++i) {
         const int64_t value = int64_t(uint64_t(y.min) + uint64_t(i) * uint64_t(yStep));

@@ -139,6 +139,9 @@ public:
     void SetPaintReason(int reason);
     int PaintReason() const { return paintReason_; }
     int XDivisions() const { return xDivisions_; }
+    // The Y divisions the last paint labelled: those of the levels, fewer
+    // where their labels would run into each other.
+    int64_t YDivisions() const { return yLabelDivisions_; }
     // The narrowest X span a zoom may reach: a quarter of a division's
     // pixels in time units.
     int64_t MinimumXSpan() const { return std::max(0, PlotRect.width()) / (4 * int64_t(xDivisions_)); }
@@ -224,6 +227,8 @@ private:
     void Layout();
     // Lowers the X divisions until the labels fit the plot width.
     void FitXDivisions(const QFontMetrics& metrics);
+    // Labels as many Y divisions as fit labels of this height apart.
+    void FitYDivisions(int labelHeight);
     void PaintPlot();
     void PaintBands(QPainter& p);
     void PaintMarkIn(QPainter& p);
@@ -279,6 +284,7 @@ private:
     int cornerRadius_ = 8;
     int xDivisions_ = 8;
     int64_t yDivisions_ = 7;
+    int64_t yLabelDivisions_ = 7;
     bool grid_ = true;
     // Dense lines of one plot, drawn straight into the image.
     struct SpanLine {

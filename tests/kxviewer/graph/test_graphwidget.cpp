@@ -300,6 +300,42 @@ TEST(GraphWidget, XDivisionsFallInTheSamePaintUntilLabelsFit)
     }
 }
 
+// Y labels stand a label height apart at least: deep nesting or a short
+// plot labels fewer divisions; a plot with room labels every level. Heights
+// are swept so that the plot holds from one to many labels.
+TEST(GraphWidget, YDivisionsFallUntilLabelsFit)
+{
+    std::vector<Rec> deep;
+    for (int64_t nest = 0; nest <= 200; ++nest)
+        deep.push_back({1000 + nest * 10, 0, nest, false});
+    // every: all levels labelled at the tallest height.
+    const struct { const char* name; std::vector<Rec> records; bool every; } cases[] = {
+        {"few levels", TWO_THREADS, true}, {"deep nesting", deep, false}};
+    for (const auto& c : cases) {
+        for (int height = 2000; height >= 60; height -= height > 500 ? 1500 : 10) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(height));
+            Scene scene(c.records);
+            scene.graph.resize(800, height);
+            scene.Grab();
+            const int64_t divisions = scene.graph.YDivisions();
+            ASSERT_GE(divisions, 1);
+            ASSERT_LE(divisions, scene.model.YDivisions());
+            if (height == 2000) {
+                EXPECT_EQ(divisions == scene.model.YDivisions(), c.every);
+            }
+            if (divisions == 1)
+                continue;
+            const GraphPair y = scene.graph.VisibleY();
+            const uint64_t step = y.Span() / uint64_t(divisions);
+            const int labelHeight = QFontMetrics(scene.graph.LabelFont).height();
+            for (int64_t i = 0; i < divisions; ++i) {
+                const int64_t level = int64_t(uint64_t(y.min) + uint64_t(i) * step);
+                ASSERT_GE(scene.At(1000, level).y() - scene.At(1000, level + int64_t(step)).y(), labelHeight) << i;
+            }
+        }
+    }
+}
+
 TEST(GraphWidget, MaximumResolutionOf800PixelsAnd8DivisionsIs25Units)
 {
     Scene scene(TWO_THREADS);
