@@ -440,8 +440,12 @@ void QSimpleGraph::PaintBookmarks(QPainter& p)
     std::vector<bool> lined(size_t(std::max(0, WidgetRect.width())), false);
     for (size_t j = 0; j < xs.size(); ++j) {
         const int x = xs[j];
-        const int64_t time = bookmarks_[shown[j]].time;
-        const int width = metrics.horizontalAdvance(Number(time) + QStringLiteral("99:"));
+        QString label = TimeText(bookmarks_[shown[j]].time);
+        if (counts[j] > 1)
+            label = QString::number(counts[j]) + QLatin1Char(':') + label;
+        // The box is the label's own width: a box narrower than the text
+        // let the text run past the plot's right side and be cut.
+        const int width = metrics.horizontalAdvance(label);
         const int start = BoxStart(x, width, PlotRect.left(), PlotRect.right());
         if (start <= lastEnd) {
             if (!lined[size_t(x)])
@@ -449,9 +453,6 @@ void QSimpleGraph::PaintBookmarks(QPainter& p)
             lined[size_t(x)] = true;
             continue;
         }
-        QString label = TimeText(time);
-        if (counts[j] > 1)
-            label = QString::number(counts[j]) + QLatin1Char(':') + label;
         p.drawText(start, PlotRect.top() + 8 - height, label);
         p.drawLine(start, PlotRect.top() + 10 - height, start + width, PlotRect.top() + 10 - height);
         p.drawLine(x, PlotRect.top() + 11 - height, x, PlotRect.bottom());

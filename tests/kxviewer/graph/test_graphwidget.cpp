@@ -356,6 +356,48 @@ TEST(GraphWidget, BookmarksCountTheirNeighboursWithinTenPixels)
         EXPECT_EQ(QSimpleGraph::NeighbourCounts(c.columns), c.counts);
 }
 
+// A bookmark's label box is as wide as the text it shows: at either side
+// of the plot, with or without its count of neighbours, the label stays
+// over the plot's columns and nothing of it is cut at the widget's side.
+TEST(GraphWidget, BookmarkLabelsStayOverThePlot)
+{
+    // columns: from the plot's side, each bookmark's pixel column.
+    const struct { const char* name; bool right; std::vector<int> columns; } cases[] = {
+        {"alone at the right side", true, {0}}, {"with a neighbour at the right side", true, {3, 0}},
+        {"alone at the left side", false, {0}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene(TWO_THREADS);
+        // The slider child lies over the widget's top left: only the plot's
+        // own pixels are compared.
+        scene.slider->hide();
+        const LogicalGrab without = scene.Grab();
+        const QRect plot = scene.graph.PlotRect;
+        std::vector<GraphBookmark> bookmarks;
+        for (const int from : c.columns) {
+            const int column = c.right ? plot.right() - from : plot.left() + from;
+            int64_t t = scene.graph.VisibleX().min;
+            while (t < scene.graph.VisibleX().max && scene.graph.TimeToPixel(t) != column)
+                ++t;
+            ASSERT_EQ(scene.graph.TimeToPixel(t), column);
+            bookmarks.push_back({t, uint32_t(bookmarks.size())});
+        }
+        scene.graph.SetBookmarks(bookmarks);
+        const LogicalGrab with = scene.Grab();
+        // Above the plot: the labels' rows.
+        auto changed = [&](int from, int to) {
+            int n = 0;
+            for (int y = 0; y < plot.top(); ++y)
+                for (int x = from; x <= to; ++x)
+                    n += with.At(x, y) != without.At(x, y) ? 1 : 0;
+            return n;
+        };
+        EXPECT_GT(changed(plot.left(), plot.right()), 0) << "a label";
+        EXPECT_EQ(changed(0, plot.left() - 1), 0);
+        EXPECT_EQ(changed(plot.right() + 1, with.Rect().right()), 0);
+    }
+}
+
 TEST(GraphSlider, HandlePlacesAndDragsPan)
 {
     constexpr int64_t HOURS3 = 3LL * 3600 * 1000000;
