@@ -81,7 +81,8 @@ public:
     // Moves the window by dragged pixels; windows of more pixels than units
     // gather the pixels until they make one unit.
     void Pan(int dx);
-    // Scrolls so that t is centred when it lies outside the window.
+    // Scrolls so that t is centred when it lies outside the window; not
+    // while Back shows a stored view.
     void CenterOnPos(int64_t t);
     // Moves every point by -offset and the window and full range with them.
     void ShiftTime(int64_t offset);
@@ -267,6 +268,7 @@ private:
     int blink_ = 0;
     QTimer blinkTimer_;
     std::vector<BackEntry> back_;
+    bool keepView_ = false;
     std::vector<uint64_t> foundTids_;
     std::vector<GraphIconHit> iconHits_;
     std::vector<GraphBand> bands_;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QScopedValueRollback>
 
 #include "kxviewer/graph/graphmodel.h"
 #include "kxviewer/graph/graphowner.h"
@@ -70,6 +71,9 @@ void QSimpleGraph::DoBack()
         SetZoomed(false);
         SetRange(FullX().min, FullX().max, FullY().min, FullY().max, true, false, false);
     }
+    // The table follows the cursor and its document would centre the view
+    // on it: the restored view is shown as it was stored.
+    const QScopedValueRollback<bool> keep(keepView_, true);
     SetCursorTime(entry.cursorTime, false, true);
 }
 
@@ -194,7 +198,7 @@ void QSimpleGraph::PanBy(int64_t delta)
 
 void QSimpleGraph::CenterOnPos(int64_t t)
 {
-    if (ifTimeInsideScreen(t))
+    if (keepView_ || ifTimeInsideScreen(t))
         return;
     const GraphPair window = VisibleX();
     // Following the cursor is no view of the user's own: Back must not

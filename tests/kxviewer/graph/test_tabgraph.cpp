@@ -470,7 +470,8 @@ TEST_F(TabGraphTest, RightClickMenuBookmarksTheClickedPoint)
 }
 
 // Back walks the history however far the cursor lies from the view it
-// restores: following the cursor adds no view to go back to.
+// restores: following the cursor adds no view to go back to, and each
+// view shows as it was stored, not scrolled to the cursor.
 TEST_F(TabGraphTest, BackWalksTheHistoryWhenTheCursorIsOutOfView)
 {
     auto* table = new KxTable(nullptr, "steps", PrefKxTable::Default());
@@ -484,18 +485,23 @@ TEST_F(TabGraphTest, BackWalksTheHistoryWhenTheCursorIsOutOfView)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(plot));
     plot->grab(); // laid out
     const QPoint centre = plot->PlotRect.center();
+    std::vector<GraphPair> views;
     for (int i = 0; i < 3; ++i) { // zoomed in on the middle, the cursor at 0 left out
+        views.push_back(plot->VisibleX());
         QWheelEvent wheel(centre, plot->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(plot, &wheel);
     }
     ASSERT_GT(plot->VisibleX().min, 0);
+    views.push_back(plot->VisibleX());
     QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, centre);
     ASSERT_EQ(plot->BackCount(), 4);
     ASSERT_NE(plot->CursorRow(), 0);
     for (int left = 3; left >= 0; --left) {
         graph->Actions[TACT_JUMP_BACK]->trigger();
         EXPECT_EQ(plot->BackCount(), left);
+        EXPECT_EQ(plot->VisibleX().min, views[size_t(left)].min) << left;
+        EXPECT_EQ(plot->VisibleX().max, views[size_t(left)].max) << left;
     }
     EXPECT_EQ(plot->CursorTime(), 0);
     EXPECT_EQ(plot->VisibleX().min, plot->FullX().min);
