@@ -346,6 +346,10 @@ void QSimpleGraph::endGraphSelect() { SetMark(false); }
 
 void QSimpleGraph::SetMark(bool in)
 {
+    // Without points (a cancelled build) the cursor stands on no record:
+    // its row 0 is no row the user chose.
+    if (!model_ || model_->Index().empty())
+        return;
     const int64_t t = cursorTime_ == CURSOR_NONE ? CURSOR_NONE - 1 : cursorTime_;
     const int32_t r = cursorRow_;
     int64_t& time = in ? markInTime_ : markOutTime_;

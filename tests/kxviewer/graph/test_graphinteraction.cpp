@@ -350,27 +350,38 @@ TEST(GraphInteraction, ShiftTimeMovesPointsWindowAndFullRange)
     EXPECT_EQ(scene.graph.VisibleX().min, -1000) << "the history moved with the points";
 }
 
-// Without points, or with every point at one time, the commands find
-// nothing to act on and change nothing.
+// Without points (no records, or a build cancelled over a table of rows),
+// or with every point at one time, the commands find nothing to act on and
+// change nothing.
 TEST(GraphInteraction, NothingToActOnDoesNothing)
 {
-    const struct { const char* name; std::vector<int64_t> times; } cases[] = {
-        {"no records", {}}, {"one instant", {500, 500}}};
+    const struct { const char* name; std::vector<int64_t> times; bool cancelled; } cases[] = {
+        {"no records", {}, false}, {"one instant", {500, 500}, false}, {"a cancelled build", {100, 200, 300}, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scene scene(c.times);
+        if (c.cancelled) {
+            scene.model.Clear();
+            scene.graph.SetModel(&scene.model);
+            scene.Paint();
+        }
         scene.graph.SetZoomed(true);
         const GraphPair window = scene.graph.VisibleX();
         scene.graph.Pan(300);
         scene.Drag(Qt::ControlModifier, scene.graph.PlotRect.center(), scene.graph.PlotRect.center() + QPoint(-50, 0));
         EXPECT_EQ(scene.graph.VisibleX().min, window.min);
-        if (!c.times.empty())
+        if (!scene.model.Index().empty())
             continue;
         scene.graph.SetCursorTime(100, true, true);
         scene.graph.SetCurrentRow(0, true, true);
         scene.graph.AddBookmark(0);
         scene.graph.AddBookmarkAtCurrent();
         scene.graph.AddStrangeSelection(100, 200);
+        scene.graph.startGraphSelect();
+        scene.graph.endGraphSelect();
+        EXPECT_EQ(scene.graph.MarkIn(), QSimpleGraph::NO_MARK);
+        EXPECT_EQ(scene.graph.MarkOut(), QSimpleGraph::NO_MARK);
+        EXPECT_TRUE(scene.owner.selected.empty());
         EXPECT_TRUE(scene.owner.cursorMoves.empty());
         EXPECT_TRUE(scene.owner.bookmarks.empty());
         EXPECT_TRUE(scene.prompt.asked.isEmpty());
