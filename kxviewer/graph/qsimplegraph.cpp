@@ -309,10 +309,9 @@ void QSimpleGraph::PaintMarkIn(QPainter& p)
     const int x = markInTime_ == NO_MARK ? -1 : TimeToPixel(markInTime_);
     if (x < 0)
         return;
-    // One crisp pixel column, not two half-blended ones.
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(selection_);
-    p.drawLine(x, PlotRect.bottom(), x, PlotRect.top());
+    // One crisp pixel column, not two half-blended ones, that covers the
+    // plot image's column at any device pixel ratio.
+    p.fillRect(QRect(x, PlotRect.top(), 1, PlotRect.height()), selection_);
 }
 
 void QSimpleGraph::FitXDivisions(const QFontMetrics& metrics)

@@ -479,7 +479,8 @@ TEST(GraphInteraction, BlinkRepaintsOnlyTheCursor)
     using Paints = std::vector<std::pair<QRect, int>>;
     EXPECT_EQ(log.paints, Paints({{strip, first}, {strip, second}, {strip, first}}));
     EXPECT_TRUE(first == QSimpleGraph::REASON_HIDE_CURSOR || first == QSimpleGraph::REASON_SHOW_CURSOR);
-    EXPECT_LT(strip.width(), scene.graph.width() / 4);
+    // The cursor's line and label, not the widget.
+    EXPECT_LT(strip.width(), 2 * QFontMetrics(scene.graph.LabelFont).horizontalAdvance(QSimpleGraph::TimeText(500)));
     QTest::mousePress(&scene.graph, Qt::LeftButton, Qt::ShiftModifier, scene.Column(300));
     log.paints.clear();
     scene.graph.tick();

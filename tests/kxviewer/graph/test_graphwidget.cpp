@@ -338,7 +338,9 @@ TEST(GraphWidget, YDivisionsFallUntilLabelsFit)
 
 TEST(GraphWidget, MaximumResolutionOf800PixelsAnd8DivisionsIs25Units)
 {
-    Scene scene(TWO_THREADS);
+    // Wide at the first paint: the divisions never grow back once a plot
+    // too narrow for large labels lowered them.
+    Scene scene(TWO_THREADS, 2000);
     scene.Grab();
     scene.graph.resize(800 + scene.graph.width() - scene.graph.PlotRect.width(), 500);
     scene.Grab();
