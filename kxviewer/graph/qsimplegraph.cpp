@@ -338,7 +338,8 @@ void QSimpleGraph::FitYDivisions(int labelHeight)
     }
     // Labels a label height apart at least: no more than the plot's
     // height holds, then fewer while the whole levels of a step are closer.
-    yLabelDivisions_ = std::clamp<int64_t>(PlotRect.height() / std::max(1, labelHeight), 1, std::max<int64_t>(1, yDivisions_));
+    const int64_t held = PlotRect.height() / std::max(1, labelHeight);
+    yLabelDivisions_ = std::clamp<int64_t>(held, 1, std::max<int64_t>(1, yDivisions_));
     const uint64_t span = VisibleY().Span();
     while (yLabelDivisions_ > 1 && double(span / uint64_t(yLabelDivisions_)) / YUnitsPerPixel < labelHeight)
         --yLabelDivisions_;
