@@ -132,7 +132,7 @@ TEST(FileCsv, BadLinesAreBadRecords)
         EXPECT_NE(c.code, 1);
         EXPECT_EQ(run.reader.Accepted(), 5u);
         EXPECT_EQ(run.reader.Bad(), 2u);
-        const FileCsv::Refusals& refused = run.reader.Refused();
+        const Text2Kxd::Finding& refused = run.reader.Refused();
         EXPECT_EQ(refused.count, 2u);
         EXPECT_EQ(refused.line, 3u);
         EXPECT_EQ(refused.offset, 2 * c.good.size());
