@@ -128,10 +128,12 @@ void TextChunks::Parse(TextLineParser::Scratch& scratch, Piece& piece) const
     while (pos < piece.used) {
         size_t length = std::min<size_t>(LINE_LENGTH_MAX, piece.used - pos);
         const void* end = memchr(text + pos, '\n', length);
-        const bool continues = end == nullptr && length == LINE_LENGTH_MAX;
+        // Before the end of the file a row without a line end is one that
+        // Read cut: the last of a piece may be shorter than the limit.
+        const bool continues = end == nullptr && (length == LINE_LENGTH_MAX || !piece.last);
         if (end != nullptr)
             length = size_t(static_cast<const char*>(end) - (text + pos)) + 1;
-        else if (continues)
+        else if (length == LINE_LENGTH_MAX)
             length = TextLineParser::CharBoundary(text + pos, LINE_LENGTH_MAX);
         if (piece.count == piece.records.size()) {
             const size_t more = std::max(FIRST_RECORDS, 2 * piece.records.size());

@@ -250,6 +250,46 @@ TEST_F(DocLoaderTest, SysLogImportFillsFieldsAndColumns)
     EXPECT_EQ(shell.shown, 0);
 }
 
+// Templates see a line with its LF, a CR LF line as the LF line it stands
+// for: the built-in SysLog's name runs to the line end when nothing follows
+// it, a user's format ending in "\\s" matches, and no field keeps a CR.
+TEST_F(DocLoaderTest, TemplatesSeeTheLineEnd)
+{
+    const int32_t spaced = Add(MakeFormat("Spaced", 1, {{"KXNAME", 0, "(\\w+)\\s"}, {"TEXT", 1, "(.*)\\s"}}));
+    const struct {
+        const char* what;
+        int32_t format;
+        std::vector<std::string> lines; // without their ends
+        std::vector<int32_t> shown;
+        std::vector<std::string> rows; // the shown fields joined by '|'
+    } cases[] = {
+        {"SysLog", 0,
+         {"Jan  1 00:16:35 h1 Xdebug message repeated 3 times", "Dec  7 11:12:16 h2 kern.warning kernel: usb 1-1"},
+         {FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT},
+         {"h1|3|message repeated 3 times|", "h2|0|kernel|usb 1-1"}},
+        {"a format ending in a space class", spaced, {"alpha one two", "beta three"}, {FIELD_KXNAME, FIELD_TEXT},
+         {"alpha|one two", "beta|three"}},
+    };
+    for (const auto& c : cases) {
+        for (const char* end : {"\n", "\r\n"}) {
+            SCOPED_TRACE(std::string(c.what) + (end[0] == '\r' ? ", CR LF" : ", LF"));
+            std::string text;
+            for (const std::string& line : c.lines)
+                text += line + end;
+            TableRef table(Load(dir.Write("ends.log", text), c.format));
+            ASSERT_NE(table.table, nullptr);
+            std::vector<std::string> rows;
+            for (int32_t row = 0; row < table->RowCount(); ++row) {
+                std::string shown;
+                for (size_t k = 0; k < c.shown.size(); ++k)
+                    shown += (k > 0 ? "|" : "") + Text(*table, row, c.shown[k]);
+                rows.push_back(shown);
+            }
+            EXPECT_EQ(rows, c.rows);
+        }
+    }
+}
+
 // A line that no template describes keeps its text; after the import the
 // System Log counts such lines and the lines a template passed over, with
 // thousands separators, and says nothing when there were none.
