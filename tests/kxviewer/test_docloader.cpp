@@ -518,6 +518,12 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
     for (int n = 1; n <= 60; ++n)
         nginx += n <= 3 ? "10.0.0.1 - - 2024-12-07T08:00:0" + std::to_string(n) + " \"GET /\" 200 1\n"
                         : "10.0.0.1 - - [07/Dec/2024:08:00:00 +0100] \"GET / HTTP/1.1\" 200 612\n";
+    // Deep in a long file, read ahead in many pieces.
+    std::string deep;
+    for (int n = 1; n <= 60000; ++n)
+        deep += n == 40001 || n == 50001 ? "10.0.0.1 - - [07/Dec/2024:08:00:00 +0100] \"GET / HTTP/1.1\" 200 612\n"
+                : n == 45000            ? "10.0.0.1 - - 2024-12-07T08:00:00 \"GET /" + std::string(2000, 'a') + "\"\n"
+                                        : "10.0.0.1 - - 2024-12-07T08:00:00 \"GET /" + std::to_string(n) + "\" 200 1\n";
     std::string characters;
     for (int k = 0; k < 400; ++k)
         characters += "\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"; // é€中
@@ -546,6 +552,13 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
           "2 of 61 lines with a field cut to fit the record; line 5, field TEXT"}},
         {"nginx times read as TIME", web, nginx, -1, 60,
          {"57 of 60 lines with a time that could not be read, stored as 0; line 4, TIME: "
+          "\"[07/Dec/2024:08:00:00 +0100]\""}},
+        // The second row of the long line matches no template.
+        {"findings deep in a log file", web, deep, -1, 60001,
+         {"1 of 60,001 lines matched no template of \"Web\"",
+          "1 of 60,000 lines longer than 1,099 characters read as several rows; line 45,000",
+          "1 of 60,000 lines with a field cut to fit the record; line 45,000, field TEXT",
+          "2 of 60,000 lines with a time that could not be read, stored as 0; line 40,001, TIME: "
           "\"[07/Dec/2024:08:00:00 +0100]\""}},
         {"UTF-8 text longer than a row", any, "short\n" + characters + "\n", -1, 4,
          {"1 of 2 lines longer than 1,099 characters read as several rows; line 2",
