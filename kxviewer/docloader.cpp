@@ -105,11 +105,10 @@ void DocLoader::Fail(const QString& text)
     KxvShell().Information(text, true);
 }
 
-DocLoader::FieldsResult DocLoader::FillFields(const ImportFormat& format, ImportFields& out, std::string& expression)
+bool DocLoader::FillFields(const ImportFormat& format, ImportFields& out)
 {
     KxvShellServices& shell = KxvShell();
     out.count = 0;
-    expression.clear();
     if (format.fields.size() > size_t(FIELD_Nums)) {
         const QString text = QString("Too many fields in import format \"%1\": %2, at most %3")
                                  .arg(FromBytes(format.name))
@@ -117,7 +116,7 @@ DocLoader::FieldsResult DocLoader::FillFields(const ImportFormat& format, Import
                                  .arg(FIELD_Nums);
         shell.AddToSystemLog(text);
         shell.Information(text, true);
-        return FieldsResult::TooMany;
+        return false;
     }
     for (const ImportFormatField& field : format.fields) {
         const int32_t index = FieldIndexByKey(field.key.c_str());
@@ -125,13 +124,23 @@ DocLoader::FieldsResult DocLoader::FillFields(const ImportFormat& format, Import
             const QString text = QString("Incorrect field name in ini-file: %1").arg(FromBytes(field.key));
             shell.AddToSystemLog(text);
             shell.Information(text, true);
-            return FieldsResult::BadName;
+            return false;
         }
         out.field[out.count] = index;
         out.visual[out.count] = field.viewPosition;
         ++out.count;
-        expression += field.expression;
     }
+    return true;
+}
+
+bool DocLoader::BuildImportRegex(const ImportFormat& format, ImportFields& out, std::string& expression)
+{
+    KxvShellServices& shell = KxvShell();
+    expression.clear();
+    if (!FillFields(format, out))
+        return false;
+    for (const ImportFormatField& field : format.fields)
+        expression += field.expression;
     if (expression.size() > EXPRESSION_MAX) {
         // A pattern cut short would match something else.
         const QString text = QString("Expression of import format \"%1\" is longer than %2 characters")
@@ -139,20 +148,15 @@ DocLoader::FieldsResult DocLoader::FillFields(const ImportFormat& format, Import
                                  .arg(EXPRESSION_MAX);
         shell.AddToSystemLog(text);
         shell.Information(text, true);
-        return FieldsResult::Empty;
+        return false;
     }
     if (expression.empty()) {
         shell.AddToSystemLog("Expression is empty");
         shell.Information("Expression is empty", true);
-        return FieldsResult::Empty;
+        return false;
     }
     expression += "\\r?\\n?";
-    return FieldsResult::Ok;
-}
-
-bool DocLoader::BuildImportRegex(const ImportFormat& format, ImportFields& out, std::string& expression)
-{
-    return FillFields(format, out, expression) == FieldsResult::Ok;
+    return true;
 }
 
 void DocLoader::MoveFileds2Pref()
@@ -193,12 +197,14 @@ void DocLoader::MergeFields(const ImportFields& member)
 
 bool DocLoader::MakeCsvReader(const ImportFormat& format, const QString& path)
 {
+    // Lines are cut at the delimiter: there is no expression to build.
     ImportFields columns;
-    std::string expression;
-    const FieldsResult result = FillFields(format, columns, expression);
-    // Only the field list counts here; the expression is not used.
-    if (result == FieldsResult::BadName || result == FieldsResult::TooMany || columns.count == 0)
+    if (!FillFields(format, columns))
         return false;
+    if (columns.count == 0) {
+        Fail(QString("Import format \"%1\" has no fields").arg(FromBytes(format.name)));
+        return false;
+    }
     const char separator = format.delimiter.empty() ? 0 : format.delimiter[0];
     reader_ = std::make_unique<FileCsv>(QFile::encodeName(path).constData(), columns.count, columns.field, separator);
     return true;
@@ -301,19 +307,48 @@ void DocLoader::ReportUnmatchedLines()
     }
 }
 
-void DocLoader::ReportRefusedLines()
+void DocLoader::ReportLineFindings(bool stopped)
 {
-    const auto* csv = dynamic_cast<const FileCsv*>(reader_.get());
-    if (csv == nullptr || csv->Refused().count == 0)
+    const auto* text = dynamic_cast<const Text2Kxd*>(reader_.get());
+    if (text == nullptr)
         return;
-    const FileCsv::Refusals& refused = csv->Refused();
-    QString text = QStringLiteral("Import \"%1\": %2 of %3 lines refused by \"%4\"; line %5")
-                       .arg(file_.fileName(), Grouped(refused.count), Grouped(csv->Lines()),
-                            FromBytes(ImportFormats[size_t(typeId_)].name), Grouped(refused.line));
-    const std::string why = csv->Explain(csv->RefusedText());
-    if (!why.empty())
-        text += QStringLiteral(", ") + FromBytes(why);
-    KxvShell().AddToSystemLog(text);
+    const QString head = QStringLiteral("Import \"%1\": ").arg(file_.fileName());
+    const QString lines = Grouped(text->Lines());
+    const QString format = FromBytes(ImportFormats[size_t(typeId_)].name);
+    // "3 of 60 lines ...; line 7"
+    const auto counted = [&](const Text2Kxd::Finding& found, const QString& what) {
+        return head + QStringLiteral("%1 of %2 lines %3; line %4").arg(Grouped(found.count), lines, what,
+                                                                          Grouped(found.line));
+    };
+    const Text2Kxd::Finding& refused = text->Refused();
+    if (refused.count > 0) {
+        // A load that gave up read only the lines it refused.
+        QString line = stopped ? head + QStringLiteral("stopped after %1 lines refused by \"%2\"; line %3")
+                                            .arg(Grouped(refused.count), format, Grouped(refused.line))
+                               : counted(refused, QStringLiteral("refused by \"%1\"").arg(format));
+        const auto* csv = dynamic_cast<const FileCsv*>(text);
+        const std::string why = csv != nullptr ? csv->Explain(csv->RowText(refused)) : std::string();
+        if (!why.empty())
+            line += QStringLiteral(", ") + FromBytes(why);
+        KxvShell().AddToSystemLog(line);
+    }
+    const Text2Kxd::Finding& longLines = text->LongLines();
+    if (longLines.count > 0)
+        KxvShell().AddToSystemLog(counted(
+            longLines,
+            QStringLiteral("longer than %1 characters read as several rows").arg(Grouped(Text2Kxd::LINE_LENGTH_MAX))));
+    const Text2Kxd::Finding& cut = text->CutLines();
+    if (cut.count > 0)
+        KxvShell().AddToSystemLog(counted(cut, QStringLiteral("with a field cut to fit the record")) +
+                                  QStringLiteral(", field %1").arg(FieldKey(cut.note.cutField)));
+    const Text2Kxd::Finding& badTimes = text->BadTimeLines();
+    if (badTimes.count > 0) {
+        const std::string row = text->RowText(badTimes);
+        const std::string time = row.substr(std::min<size_t>(badTimes.note.badTimeStart, row.size()),
+                                            badTimes.note.badTimeLength);
+        KxvShell().AddToSystemLog(counted(badTimes, QStringLiteral("with a time that could not be read, stored as 0")) +
+                                  QStringLiteral(", TIME: \"%1\"").arg(FromBytes(time)));
+    }
 }
 
 void DocLoader::ReportSuccess()
@@ -386,7 +421,7 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     options.workers = workers_;
     const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress_.get());
     ReportUnmatchedLines();
-    ReportRefusedLines();
+    ReportLineFindings(result.gaveUp);
     if (LoadFailed(result)) {
         progress_->Cancel();
         progress_.reset();

@@ -91,9 +91,9 @@ public:
     const QString& Incomplete() const { return incomplete_; }
 
 private:
-    enum class FieldsResult { Ok, BadName, TooMany, Empty };
-
-    static FieldsResult FillFields(const ImportFormat& format, ImportFields& out, std::string& expression);
+    // The format's field list; false (reported) for an unknown field key or
+    // more fields than record fields.
+    static bool FillFields(const ImportFormat& format, ImportFields& out);
     // Chooses and makes the reader; false (reported) when none can be made.
     bool MakeReader(const QString& path);
     bool MakeCsvReader(const ImportFormat& format, const QString& path);
@@ -103,8 +103,11 @@ private:
     void AttachCompanion(const QString& path);
     KxTable* LoadTable(int32_t maxRecords, const QString& path);
     void ReportUnmatchedLines();
-    // How many lines a delimited-text import refused, and why the first one.
-    void ReportRefusedLines();
+    // How many lines a text import refused, read as several rows, cut to fit
+    // the record or with a time it could not read, with the first of each
+    // (and why a delimited-text import refused it); stopped: the load gave
+    // up after the lines it refused.
+    void ReportLineFindings(bool stopped);
     // Names the stage on the progress display, with the bar at value, when
     // the display is on show.
     void ShowStage(const QString& stage, int32_t value);

@@ -65,10 +65,10 @@ void FileCsv::ParseLine(Scratch&, char* line, KxdProt& record, Note& note) const
 {
     int32_t column = 0;
     const char* columnText = nullptr;
-    note.code = Parse(line, record, &column, &columnText);
+    note.code = Parse(line, record, note, &column, &columnText);
 }
 
-int32_t FileCsv::Parse(char* line, KxdProt& record, int32_t* column, const char** columnText) const
+int32_t FileCsv::Parse(char* line, KxdProt& record, Note& note, int32_t* column, const char** columnText) const
 {
     const char* strings[KxProt::STR_SLOTS] = {};
     char* cursor = line;
@@ -92,7 +92,11 @@ int32_t FileCsv::Parse(char* line, KxdProt& record, int32_t* column, const char*
         if (FieldIsNumber(field))
             record.SetIntValue(field, uint64_t(value));
     }
-    record.SetStrings(strings, nullptr);
+    uint16_t lengths[KxProt::STR_SLOTS] = {};
+    for (int slot = 0; slot < KxProt::STR_SLOTS; ++slot)
+        if (strings[slot] != nullptr)
+            lengths[slot] = uint16_t(strlen(strings[slot]));
+    PackStrings(record, strings, lengths, note);
     return 0;
 }
 
@@ -102,9 +106,10 @@ std::string FileCsv::Explain(const std::string& line) const
     copy.push_back(0);
     KxdProt record;
     memset(&record, 0, sizeof(record));
+    Note note;
     int32_t column = 0;
     const char* start = nullptr;
-    const int32_t code = Parse(copy.data(), record, &column, &start);
+    const int32_t code = Parse(copy.data(), record, note, &column, &start);
     if (code == 0)
         return std::string();
     // The column's text: up to the ',' that should have ended it, or the

@@ -40,8 +40,8 @@ public:
 
 private:
     // ParseLine's work: the code of a bad line (0 for a good one), with the
-    // 0-based column and where its text starts.
-    int32_t Parse(char* line, ZmLib::KxdProt& record, int32_t* column, const char** columnText) const;
+    // 0-based column and where its text starts; a cut text goes to note.
+    int32_t Parse(char* line, ZmLib::KxdProt& record, Note& note, int32_t* column, const char** columnText) const;
     void CountLine(const Note&) override {}
     // Reads the number at *cursor; false when it does not fit 64 bits.
     static bool ReadNumber(char*& cursor, int64_t* value);

@@ -17,7 +17,6 @@ namespace {
 constexpr uint32_t NUMBER_TEXT_MAX = 63;
 // A text this long or longer is a date, shorter ones a plain number.
 constexpr uint32_t TIME_TEXT_MIN = 7;
-constexpr uint32_t STRING_LIMIT = KxProt::LEN_STRFIELDS - 1;
 
 // "%lli": decimal, "0x" hexadecimal or leading-0 octal with an optional
 // sign; 0 when nothing can be read.
@@ -30,17 +29,20 @@ int64_t ReadAnyBase(const char* text, uint32_t length)
     return int64_t(strtoll(buffer, nullptr, 0));
 }
 
-// A decimal integer with an optional sign, up to the first non-digit.
-int64_t ReadDecimal(const char* text, uint32_t length)
+// A decimal integer with an optional sign, up to the first non-digit; false
+// when no digit follows the sign.
+bool ReadDecimal(const char* text, uint32_t length, int64_t* value)
 {
     uint32_t k = 0;
     bool negative = false;
     if (k < length && (text[k] == '-' || text[k] == '+'))
         negative = text[k++] == '-';
+    const uint32_t digits = k;
     uint64_t v = 0;
     for (; k < length && ZmLib::AsciiIsDigit(text[k]); ++k)
         v = v * 10 + uint64_t(text[k] - '0');
-    return negative ? int64_t(0 - v) : int64_t(v);
+    *value = negative ? int64_t(0 - v) : int64_t(v);
+    return k > digits;
 }
 
 } // namespace
@@ -154,23 +156,24 @@ void Log2KxdMulti::CountLine(const Note& note)
     }
 }
 
-void Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t field, const char* text,
+bool Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t field, const char* text,
                              uint32_t length, const char** strings, uint16_t* lengths) const
 {
     if (field < 0 || field >= FIELD_Nums)
-        return;
+        return true;
     if (!FieldIsNumber(field)) {
         const int slot = FieldTable[field].desc.strSlot;
         strings[slot] = text;
-        lengths[slot] = uint16_t(length < STRING_LIMIT ? length : STRING_LIMIT);
-        return;
+        lengths[slot] = uint16_t(length);
+        return true;
     }
     const bool word = length > 0 && (ZmLib::AsciiIsAlpha(text[0]) || text[0] == '_');
     if (field == FIELD_LEVEL && word) {
         record.msg.LEVEL = LevelFromWord(text, length);
-        return;
+        return true;
     }
     int64_t value = 0;
+    bool read = true;
     if (field == FIELD_TIME && length >= TIME_TEXT_MIN) {
         if (length != scratch.lastTimeLength || memcmp(text, scratch.lastTime, length) != 0) {
             memcpy(scratch.lastTime, text, length);
@@ -179,8 +182,10 @@ void Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t fiel
             scratch.lastTimeValue = ZmLib::Str2Time(scratch.lastTime, nowUs_);
         }
         value = scratch.lastTimeValue;
+        // No date, time of day or number could be read from the text.
+        read = value != 0;
     } else if (field == FIELD_TIME) {
-        value = ReadDecimal(text, length);
+        read = ReadDecimal(text, length, &value) || length == 0;
     } else if (field == FIELD_IP) {
         char buffer[NUMBER_TEXT_MAX + 1];
         uint32_t n = length < NUMBER_TEXT_MAX ? length : NUMBER_TEXT_MAX;
@@ -191,20 +196,7 @@ void Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t fiel
         value = ReadAnyBase(text, length);
     }
     record.SetIntValue(field, uint64_t(value));
-}
-
-void Log2KxdMulti::PackStrings(KxdProt& record, const char** strings, uint16_t* lengths)
-{
-    uint32_t pos = 1;
-    for (int slot = 0; slot < KxProt::STR_SLOTS; ++slot) {
-        if (strings[slot] == nullptr)
-            continue;
-        const uint32_t room = pos + 1 < STRING_LIMIT ? STRING_LIMIT - pos - 1 : 0;
-        if (lengths[slot] > room)
-            lengths[slot] = uint16_t(room);
-        pos += lengths[slot] + 1u;
-    }
-    record.SetStrings(strings, lengths);
+    return read;
 }
 
 void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& note) const
@@ -213,13 +205,14 @@ void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& n
     record.msg.LEVEL = 2;
     const char* strings[KxProt::STR_SLOTS] = {};
     uint16_t lengths[KxProt::STR_SLOTS] = {};
-    // Templates see the line without its end, so that a greedy last group does
-    // not take the carriage return of a CR LF file into its field.
+    // A CR LF line is matched as the LF line it stands for: the templates'
+    // "\r?\n?" tail and a "\s" before it see the LF, and no field keeps the
+    // carriage return.
     uint32_t length = note.length;
-    if (length > 0 && line[length - 1] == '\n')
-        --length;
-    if (length > 0 && line[length - 1] == '\r')
-        --length;
+    if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n') {
+        line[length - 2] = '\n';
+        line[--length] = 0;
+    }
     const Template* t = MatchLine(scratch, line, length, note);
     if (t != nullptr) {
         for (int32_t g = 1; g <= t->Nfields; ++g) {
@@ -228,15 +221,25 @@ void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& n
             // A group that took no part leaves its field at its default.
             if (start < 0 || end < start || uint32_t(end) > length)
                 continue;
-            FillField(scratch, record, t->fields[g - 1], line + start, uint32_t(end - start), strings, lengths);
+            const int32_t field = t->fields[g - 1];
+            if (!FillField(scratch, record, field, line + start, uint32_t(end - start), strings, lengths) &&
+                note.badTimeLength == 0) {
+                note.badTimeStart = uint16_t(start);
+                note.badTimeLength = uint16_t(end - start);
+            }
         }
-        PackStrings(record, strings, lengths);
+        PackStrings(record, strings, lengths, note);
         if (t->errorFlag)
             record.msg.LEVEL = -1;
         return;
     }
-    // The line itself, so that what no template describes is still seen.
+    // The line itself without its end, so that what no template describes is
+    // still seen.
     note.detail |= DETAIL_UNMATCHED;
+    if (length > 0 && line[length - 1] == '\n')
+        --length;
+    if (length > 0 && line[length - 1] == '\r')
+        --length;
     FillField(scratch, record, FIELD_TEXT, line, length, strings, lengths);
-    PackStrings(record, strings, lengths);
+    PackStrings(record, strings, lengths, note);
 }

@@ -63,11 +63,9 @@ private:
     void CountLine(const Note& note) override;
     // The first template whose match can fill its map, or null.
     const Template* MatchLine(LineScratch& scratch, const char* line, uint32_t length, Note& note) const;
-    void FillField(LineScratch& scratch, ZmLib::KxdProt& record, int32_t field, const char* text, uint32_t length,
+    // False for a time text that could not be read.
+    bool FillField(LineScratch& scratch, ZmLib::KxdProt& record, int32_t field, const char* text, uint32_t length,
                    const char** strings, uint16_t* lengths) const;
-    // Cuts texts that do not all fit the string area (never drops one) and
-    // stores them.
-    static void PackStrings(ZmLib::KxdProt& record, const char** strings, uint16_t* lengths);
 
     Template templates_[MAX_TEMPLATES];
     int32_t count_ = 0;

@@ -6,15 +6,30 @@
 #include <cstring>
 #include <thread>
 
+#include "kxlib/fields.h"
 #include "kxlib/kxchannels.h"
 #include "kxlib/reader/kxlibexcept.h"
 #include "kxlib/reader/textchunks.h"
 #include "utils/osal/process.h"
 
+using ZmLib::KxdProt;
+using ZmLib::KxProt;
+
 namespace {
 
 constexpr size_t CHUNK_SIZE = TextChunks::READ_SIZE;
 constexpr unsigned MAX_DEFAULT_WORKERS = 8;
+// Bytes of the string area that texts and their terminators may take.
+constexpr uint32_t STRING_LIMIT = KxProt::LEN_STRFIELDS - 1;
+
+// The record field whose text a string slot holds.
+int32_t FieldOfSlot(int slot)
+{
+    for (int32_t field = 0; field < FIELD_Nums; ++field)
+        if (FieldTable[field].desc.strSlot == slot)
+            return field;
+    return -1;
+}
 
 } // namespace
 
@@ -33,7 +48,9 @@ int32_t Text2Kxd::Open()
     RecordsAccepted = RecordsBad = 0;
     offset_ = 0;
     lines_ = 0;
-    refused_ = Refusals();
+    continued_ = false;
+    heldLength_ = 0;
+    refused_ = longLines_ = cutLines_ = badTimeLines_ = Finding();
     const int32_t code = File2Kxd::Open();
     const int workers = workers_ > 0 ? workers_
                                      : int(std::min(MAX_DEFAULT_WORKERS, std::max(1u, std::thread::hardware_concurrency())));
@@ -74,7 +91,10 @@ void Text2Kxd::ReportReadError(int error)
 
 void Text2Kxd::NextLine()
 {
-    uint32_t length = 0;
+    memcpy(line_, held_, heldLength_);
+    uint32_t length = heldLength_;
+    heldLength_ = 0;
+    bool ended = false;
     for (;;) {
         if (pos_ == end_ && !Fill())
             break;
@@ -88,8 +108,16 @@ void Text2Kxd::NextLine()
         memcpy(line_ + length, from, take);
         length += uint32_t(take);
         pos_ += take;
-        if (lf != nullptr || length == LINE_LENGTH_MAX)
+        ended = lf != nullptr;
+        if (ended || length == LINE_LENGTH_MAX)
             break;
+    }
+    lineContinues_ = !ended && length == LINE_LENGTH_MAX;
+    if (lineContinues_) {
+        const uint32_t cut = CharBoundary(line_, length);
+        heldLength_ = length - cut;
+        memcpy(held_, line_ + cut, heldLength_);
+        length = cut;
     }
     line_[length] = 0;
     lineLength_ = length;
@@ -111,6 +139,7 @@ int32_t Text2Kxd::ReadRecord()
         memset(Record, 0, sizeof(*Record));
         Note note;
         note.length = lineLength_;
+        note.continues = lineContinues_;
         ParseLine(*scratch_, line_, *Record, note);
         Stamp();
         return TakeLine(note);
@@ -137,11 +166,18 @@ int32_t Text2Kxd::TakeLine(const Note& note)
 {
     const uint64_t start = offset_;
     offset_ += note.length;
-    ++lines_;
+    // The rows after the first of a line that was cut are that line's.
+    if (continued_)
+        Count(longLines_, lines_, start, note);
+    else
+        ++lines_;
+    continued_ = note.continues;
+    if (note.cutField >= 0)
+        Count(cutLines_, lines_, start, note);
+    if (note.badTimeLength > 0)
+        Count(badTimeLines_, lines_, start, note);
     if (note.code != 0) {
-        if (refused_.count == 0)
-            refused_ = Refusals{0, lines_, start, note.length, note.code};
-        ++refused_.count;
+        Count(refused_, lines_, start, note);
         ThrowBad(note.code);
     }
     CountLine(note);
@@ -149,20 +185,50 @@ int32_t Text2Kxd::TakeLine(const Note& note)
     return int32_t(note.length);
 }
 
-std::string Text2Kxd::RefusedText() const
+void Text2Kxd::Count(Finding& finding, uint32_t line, uint64_t offset, const Note& note)
+{
+    if (finding.count > 0 && finding.lastLine == line)
+        return;
+    if (finding.count == 0) {
+        finding.line = line;
+        finding.offset = offset;
+        finding.note = note;
+    }
+    finding.lastLine = line;
+    ++finding.count;
+}
+
+std::string Text2Kxd::RowText(const Finding& finding) const
 {
     std::string text;
-    if (refused_.count == 0)
+    if (finding.count == 0)
         return text;
     FILE* file = fopen(File.GetPath(), "rb");
     if (file == nullptr)
         return text;
-    text.resize(refused_.length);
-    if (fseeko(file, off_t(refused_.offset), SEEK_SET) != 0 ||
+    text.resize(finding.note.length);
+    if (fseeko(file, off_t(finding.offset), SEEK_SET) != 0 ||
         fread(&text[0], 1, text.size(), file) != text.size())
         text.clear();
     fclose(file);
     return text;
+}
+
+void Text2Kxd::PackStrings(KxdProt& record, const char** strings, uint16_t* lengths, Note& note)
+{
+    uint32_t pos = 1;
+    for (int slot = 0; slot < KxProt::STR_SLOTS; ++slot) {
+        if (strings[slot] == nullptr)
+            continue;
+        const uint32_t room = pos + 1 < STRING_LIMIT ? STRING_LIMIT - pos - 1 : 0;
+        if (lengths[slot] > room) {
+            lengths[slot] = uint16_t(CharBoundary(strings[slot], room));
+            if (note.cutField < 0)
+                note.cutField = FieldOfSlot(slot);
+        }
+        pos += lengths[slot] + 1u;
+    }
+    record.SetStrings(strings, lengths);
 }
 
 void Text2Kxd::Stamp()

@@ -1,9 +1,10 @@
 // The common part of the two text readers: a file read line by line, each
-// line one record. Lines are cut at 1099 characters (the rest becomes the
-// next line) and keep their line end. The end of input is thrown as the
-// integer code 1; other failures are thrown as integer codes above 1.
-// With more than one worker the lines are parsed ahead on worker threads;
-// what the reader hands out and counts stays the same.
+// line one record. Lines are cut at 1099 characters, between two UTF-8
+// characters (the rest becomes the next row), and keep their line end. The
+// end of input is thrown as the integer code 1; other failures are thrown as
+// integer codes above 1. With more than one worker the lines are parsed
+// ahead on worker threads; what the reader hands out and counts stays the
+// same.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,6 @@ public:
     static constexpr int32_t CODE_END = 1;
     // Thrown once when the file cannot be read on; the end follows.
     static constexpr int32_t CODE_IO_ERROR = 7;
-    static constexpr uint32_t LINE_LENGTH_MAX = 1099;
 
     explicit Text2Kxd(const char* path);
     ~Text2Kxd() override;
@@ -30,22 +30,31 @@ public:
     // Returns the line's length in bytes, line end included.
     int32_t ReadRecord() final;
 
-    // The lines refused since Open, in file order: how many, and the first
-    // one's number from 1, place in the file and length (line end included).
-    struct Refusals {
+    // The file's lines of one kind since Open, in file order: how many, the
+    // first one's number from 1 and the last one's, with the place in the
+    // file and the note of the first one's row that showed it.
+    struct Finding {
         uint32_t count = 0;
         uint32_t line = 0;
+        uint32_t lastLine = 0;
         uint64_t offset = 0;
-        uint32_t length = 0;
-        int32_t code = 0;
+        Note note;
     };
-    const Refusals& Refused() const { return refused_; }
-    // Lines taken since Open, refused ones included.
+    // Lines refused as bad records.
+    const Finding& Refused() const { return refused_; }
+    // Lines longer than LINE_LENGTH_MAX, read as several rows.
+    const Finding& LongLines() const { return longLines_; }
+    // Lines with a field text cut to fit the record's string area.
+    const Finding& CutLines() const { return cutLines_; }
+    // Lines with a time text that could not be read (stored as 0).
+    const Finding& BadTimeLines() const { return badTimeLines_; }
+    // The file's lines taken since Open, refused ones included.
     uint32_t Lines() const { return lines_; }
-    // The first refused line as the file holds it, read again by path (the
+    // The row of a finding as the file holds it, read again by path (the
     // parse cut the copy it had); empty when there is none or it cannot be
     // read.
-    std::string RefusedText() const;
+    std::string RowText(const Finding& finding) const;
+    std::string RefusedText() const { return RowText(refused_); }
 
     // Threads that parse lines ahead of ReadRecord from the next Open on:
     // 1 (the default) parses each line on the calling thread when it is
@@ -53,6 +62,11 @@ public:
     void SetWorkers(int workers) { workers_ = workers; }
 
 protected:
+    // Stores the string slots of a record, each cut to what is left of the
+    // string area (never dropped, never inside a UTF-8 character); lengths
+    // are the full texts' and are cut in place. The first cut field goes to
+    // note.
+    static void PackStrings(ZmLib::KxdProt& record, const char** strings, uint16_t* lengths, Note& note);
     // Counts a line that parsed without a bad code, in file order.
     virtual void CountLine(const Note& note) = 0;
     // Stops the worker threads; a derived reader calls it first in its
@@ -65,6 +79,8 @@ private:
     bool Fill();
     // Counts the line; throws the code of a bad one.
     int32_t TakeLine(const Note& note);
+    // Counts the line in finding, once a line.
+    static void Count(Finding& finding, uint32_t line, uint64_t offset, const Note& note);
     // Stamps STIME with the current time.
     void Stamp();
     // Counts a bad line and throws its code (never 1).
@@ -74,6 +90,10 @@ private:
 
     char line_[LINE_LENGTH_MAX + 1];
     uint32_t lineLength_ = 0;
+    bool lineContinues_ = false;
+    // The start of a character that the last row's cut left for the next.
+    char held_[4];
+    uint32_t heldLength_ = 0;
     std::unique_ptr<Scratch> scratch_;
     std::vector<char> chunk_;
     size_t pos_ = 0;
@@ -84,5 +104,9 @@ private:
     std::unique_ptr<TextChunks> chunks_;
     uint64_t offset_ = 0; // where the next line starts
     uint32_t lines_ = 0;
-    Refusals refused_;
+    bool continued_ = false; // the last row's line goes on
+    Finding refused_;
+    Finding longLines_;
+    Finding cutLines_;
+    Finding badTimeLines_;
 };

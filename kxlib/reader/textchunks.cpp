@@ -103,11 +103,12 @@ bool TextChunks::Read(Piece& piece)
         }
     }
     const size_t total = carry + got;
-    // Every line end ends a line; after the last one the lines are
-    // LINE_LENGTH_MAX bytes long.
+    // Every line end ends a line; after the last one the rows are cut at
+    // LINE_LENGTH_MAX bytes, as Parse cuts them.
     const void* lastEnd = memrchr(text, '\n', total);
-    const size_t start = lastEnd ? size_t(static_cast<const char*>(lastEnd) - text) + 1 : 0;
-    const size_t whole = start + (total - start) / LINE_LENGTH_MAX * LINE_LENGTH_MAX;
+    size_t whole = lastEnd ? size_t(static_cast<const char*>(lastEnd) - text) + 1 : 0;
+    while (total - whole >= LINE_LENGTH_MAX)
+        whole += TextLineParser::CharBoundary(text + whole, LINE_LENGTH_MAX);
     if (piece.last) {
         piece.used = total;
         piece.cutShort = piece.readError != 0 && whole != total;
@@ -127,8 +128,13 @@ void TextChunks::Parse(TextLineParser::Scratch& scratch, Piece& piece) const
     while (pos < piece.used) {
         size_t length = std::min<size_t>(LINE_LENGTH_MAX, piece.used - pos);
         const void* end = memchr(text + pos, '\n', length);
+        // Before the end of the file a row without a line end is one that
+        // Read cut: the last of a piece may be shorter than the limit.
+        const bool continues = end == nullptr && (length == LINE_LENGTH_MAX || !piece.last);
         if (end != nullptr)
             length = size_t(static_cast<const char*>(end) - (text + pos)) + 1;
+        else if (length == LINE_LENGTH_MAX)
+            length = TextLineParser::CharBoundary(text + pos, LINE_LENGTH_MAX);
         if (piece.count == piece.records.size()) {
             const size_t more = std::max(FIRST_RECORDS, 2 * piece.records.size());
             piece.records.resize(more);
@@ -141,6 +147,7 @@ void TextChunks::Parse(TextLineParser::Scratch& scratch, Piece& piece) const
         TextLineParser::Note& note = piece.notes[piece.count];
         note = TextLineParser::Note();
         note.length = uint32_t(length);
+        note.continues = continues;
         parser_.ParseLine(scratch, line, record, note);
         ++piece.count;
         pos += length;

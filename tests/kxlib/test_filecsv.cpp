@@ -20,9 +20,10 @@ struct CsvRun {
         KxdProt record;
     };
 
-    CsvRun(const std::string& path, std::vector<int32_t> fields, char separator)
+    CsvRun(const std::string& path, std::vector<int32_t> fields, char separator, int workers = 1)
         : reader(path.c_str(), int32_t(fields.size()), fields.data(), separator)
     {
+        reader.SetWorkers(workers);
         opened = reader.Open();
         if (opened != 0)
             return;
@@ -132,7 +133,7 @@ TEST(FileCsv, BadLinesAreBadRecords)
         EXPECT_NE(c.code, 1);
         EXPECT_EQ(run.reader.Accepted(), 5u);
         EXPECT_EQ(run.reader.Bad(), 2u);
-        const FileCsv::Refusals& refused = run.reader.Refused();
+        const Text2Kxd::Finding& refused = run.reader.Refused();
         EXPECT_EQ(refused.count, 2u);
         EXPECT_EQ(refused.line, 3u);
         EXPECT_EQ(refused.offset, 2 * c.good.size());
@@ -181,4 +182,59 @@ TEST(FileCsv, LongLinesEndAndEmptyFiles)
     EXPECT_EQ(empty.opened, 0);
     EXPECT_TRUE(empty.lines.empty());
     EXPECT_EQ(CsvRun(dir.Path("missing.csv"), {FIELD_TEXT}, ';').opened, 6);
+}
+
+// Long lines are cut between two UTF-8 characters; the reader counts the
+// lines refused, read as several rows and cut to fit the record, each once a
+// line with the first in file order, with one worker or many.
+TEST(FileCsv, FindingsNameTheirFirstLine)
+{
+    std::string characters;
+    for (int k = 0; k < 400; ++k)
+        characters += "\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"; // é€中
+    const struct {
+        const char* what;
+        std::vector<int32_t> fields;
+        std::string text;
+        std::vector<int32_t> lengths; // of the rows read, refused ones as 0
+        std::vector<uint32_t> refused, longLines, cutLines; // count, first line; {} for none
+        int32_t cutField;
+        uint32_t lines;
+    } cases[] = {
+        {"UTF-8 text over three rows", {FIELD_TEXT}, "a\n" + characters + "\n", {2, 1098, 1099, 1004}, {}, {1, 2},
+         {1, 2}, FIELD_TEXT, 2},
+        {"refused rows of long lines", {FIELD_LINE, FIELD_TEXT},
+         "1,a\n2," + std::string(1200, 'b') + "\n3,c\n4," + std::string(1200, 'd') + "\n", {4, 1099, 0, 4, 1099, 0},
+         {2, 2}, {2, 2}, {2, 2}, FIELD_TEXT, 4},
+        {"texts that do not fit", {FIELD_HOST, FIELD_NODE, FIELD_TEXT},
+         "h;n;t\n" + std::string(300, 'h') + ";" + std::string(100, 'n') + ";t\n", {6, 404}, {}, {}, {1, 2},
+         FIELD_NODE, 2},
+        {"every line whole", {FIELD_TEXT}, "a\nb\r\n", {2, 3}, {}, {}, {}, -1, 2},
+    };
+    const auto counted = [](const Text2Kxd::Finding& found) {
+        return found.count == 0 ? std::vector<uint32_t>{} : std::vector<uint32_t>{found.count, found.line};
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        for (int workers : {1, 8}) {
+            SCOPED_TRACE(std::string(c.what) + ", workers " + std::to_string(workers));
+            CsvRun run(dir.Write("f.csv", c.text), c.fields, ';', workers);
+            std::vector<int32_t> lengths;
+            for (const auto& line : run.lines)
+                lengths.push_back(line.length);
+            EXPECT_EQ(lengths, c.lengths);
+            EXPECT_EQ(counted(run.reader.Refused()), c.refused);
+            EXPECT_EQ(counted(run.reader.LongLines()), c.longLines);
+            EXPECT_EQ(counted(run.reader.CutLines()), c.cutLines);
+            EXPECT_EQ(run.reader.CutLines().note.cutField, c.cutField);
+            EXPECT_EQ(run.reader.Lines(), c.lines);
+            for (const auto& line : run.lines) {
+                const std::string text = line.record.String(KxdProt::SLOT_TEXT);
+                const unsigned char first = static_cast<unsigned char>(text.empty() ? 'a' : text[0]);
+                const unsigned char last = static_cast<unsigned char>(text.empty() ? 'a' : text.back());
+                EXPECT_NE(first & 0xC0, 0x80);
+                EXPECT_TRUE(last < 0x80 || (last & 0xC0) == 0x80);
+            }
+        }
+    }
 }

@@ -364,6 +364,9 @@ struct TextLoaded {
     uint32_t unmatched = 0;
     std::vector<std::tuple<uint32_t, int32_t, int32_t>> skips;
     std::vector<std::string> reports;
+    // Lines, then per finding (refused, long, cut, unread time): count,
+    // first line, last line, offset and the note's findings.
+    std::vector<uint64_t> findings;
 };
 
 // A template that takes "SKIP<n> ..." lines with two groups for one field
@@ -418,6 +421,12 @@ TextLoaded LoadText(const std::string& path, TextKind kind, KxLoadOptions option
         out.skips.emplace_back(skips.lines, skips.groups, skips.fields);
     }
     out.unmatched = log ? log->Unmatched() : 0;
+    out.findings.push_back(reader->Lines());
+    for (const Text2Kxd::Finding* found :
+         {&reader->Refused(), &reader->LongLines(), &reader->CutLines(), &reader->BadTimeLines()})
+        out.findings.insert(out.findings.end(),
+                            {found->count, found->line, found->lastLine, found->offset, found->note.length,
+                             uint64_t(found->note.cutField), found->note.badTimeStart, found->note.badTimeLength});
     // Warnings and errors; notices name table instances.
     for (const Reports::Report& report : Reports::All())
         if (report.level <= ZmLib::KX_LEVEL_WARNING)
@@ -429,13 +438,15 @@ void ExpectSameTextLoads(const TextLoaded& a, const TextLoaded& b)
 {
     EXPECT_EQ(Key(a.loaded.result), Key(b.loaded.result));
     EXPECT_EQ(std::tie(a.accepted, a.bad, a.unmatched, a.skips), std::tie(b.accepted, b.bad, b.unmatched, b.skips));
+    EXPECT_EQ(a.findings, b.findings);
     EXPECT_EQ(a.reports, b.reports);
     ExpectSameTables(*a.loaded.table, *b.loaded.table);
 }
 
 // Syslog lines with everything a line can be: matched, matched by no
 // template, passed over by one, with CR LF, longer than a record line
-// (several records), exactly at the line limit, with a NUL byte.
+// (several records, also of UTF-8 characters), exactly at the line limit,
+// with a NUL byte, with a date that cannot be read.
 std::string SyslogText(uint32_t lines)
 {
     const char* const words[] = {"connection", "from", "accepted", "session", "timeout", "disk", "usage"};
@@ -470,6 +481,13 @@ std::string SyslogText(uint32_t lines)
             line += '\0';
             line += "after";
             break;
+        case 29:
+            for (uint32_t n = 300 + next() % 400; n > 0; --n)
+                line += "\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"; // é€中
+            break;
+        case 33:
+            line[0] = 'X'; // no month
+            break;
         default:
             for (uint32_t w = 1 + next() % 12; w > 0; --w)
                 line += std::string(" ") + words[next() % 7];
@@ -492,6 +510,9 @@ std::string CsvText(uint32_t lines)
             line = "12;no comma";
         else if (k % 53 == 31)
             line += std::string(3000, 'c');
+        else if (k % 53 == 37)
+            for (uint32_t n = 300 + k % 400; n > 0; --n)
+                line += "\xE2\x82\xAC\xC3\xA9"; // €é
         out += line + (k % 7 == 2 ? "\r\n" : "\n");
     }
     return out;

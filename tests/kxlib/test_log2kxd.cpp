@@ -22,12 +22,13 @@ struct Template {
 
 // Reads every line of text through the templates.
 struct LogRun {
-    LogRun(const TempDir& dir, const std::string& text, const std::vector<Template>& templates)
+    LogRun(const TempDir& dir, const std::string& text, const std::vector<Template>& templates, int workers = 1)
         : reader(dir.Write("log.txt", text).c_str())
     {
         for (const Template& t : templates)
             added.push_back(reader.AddTemplate(t.expression.c_str(), t.fields.data(), int32_t(t.fields.size()),
                                                t.error));
+        reader.SetWorkers(workers);
         EXPECT_EQ(reader.Open(), 0);
         for (int guard = 0; guard < 100; ++guard) {
             KxdProt record;
@@ -93,6 +94,33 @@ TEST(Log2KxdMulti, FieldsOfEachLine)
          "Dec  7 11:12:16 buildhost kern.warning kernel: usb 1-1: new device\r\n",
          {FIELD_HOST, FIELD_KXNAME, FIELD_TEXT},
          {"buildhost|kernel|usb 1-1: new device"},
+         nullptr},
+        // A line is matched with its LF, a CR LF line as the LF line it
+        // stands for: a "\\s" before the end takes the LF, and no field
+        // keeps the carriage return.
+        {"syslog line whose name runs to the line end",
+         {SysLog},
+         "Jan  1 00:16:35 h1 Xdebug message repeated 3 times\n",
+         {FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT},
+         {"h1|3|message repeated 3 times|"},
+         nullptr},
+        {"CR LF syslog line whose name runs to the line end",
+         {SysLog},
+         "Jan  1 00:16:35 h1 Xdebug message repeated 3 times\r\n",
+         {FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT},
+         {"h1|3|message repeated 3 times|"},
+         nullptr},
+        {"template ending in a space class",
+         {{"(\\w+)\\s(.*)\\s\\r?\\n?", {FIELD_KXNAME, FIELD_TEXT}}},
+         "alpha one two\nbeta three\n",
+         {FIELD_KXNAME, FIELD_TEXT},
+         {"alpha|one two", "beta|three"},
+         nullptr},
+        {"CR LF lines through a template ending in a space class",
+         {{"(\\w+)\\s(.*)\\s\\r?\\n?", {FIELD_KXNAME, FIELD_TEXT}}},
+         "alpha one two\r\nbeta three\r\n",
+         {FIELD_KXNAME, FIELD_TEXT},
+         {"alpha|one two", "beta|three"},
          nullptr},
         // Sub-templates whose fields come in another order fill their own
         // columns; a line nothing fits keeps its text without the line end.
@@ -231,4 +259,66 @@ TEST(Log2KxdMulti, LongTextsAreCut)
         EXPECT_EQ(run.Num(k, FIELD_LEVEL), 2);
     }
     EXPECT_EQ(run.reader.Unmatched(), 2u);
+}
+
+// A line longer than a row is cut between two UTF-8 characters; the reader
+// counts such lines, lines with a text cut to fit the record and lines with a
+// time it could not read, each once a line, with the first in file order,
+// whatever the number of workers.
+TEST(Log2KxdMulti, FindingsNameTheirFirstLine)
+{
+    std::string characters;
+    for (int k = 0; k < 400; ++k)
+        characters += "\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"; // é€中
+    const Template timed{"(\\[[^\\]]*\\]|\\S+) (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}};
+    const Template text{"(.*)\\r?\\n?", {FIELD_TEXT}};
+    const struct {
+        const char* what;
+        Template only;
+        std::string text;
+        std::vector<int32_t> lengths;
+        std::vector<uint32_t> longLines, cutLines, badTimeLines; // count, first line; {} for none
+        std::string badTime;
+        uint32_t lines;
+    } cases[] = {
+        {"UTF-8 characters over three rows", text, "short\n" + characters + "\n", {6, 1098, 1099, 1004},
+         {1, 2}, {1, 2}, {}, "", 2},
+        {"a row cut on a character's edge", text, characters.substr(0, 1099) + characters.substr(3, 2) + "\n",
+         {1098, 4}, {1, 1}, {1, 1}, {}, "", 1},
+        {"two-byte character over the limit", text, std::string(1098, 'a') + "\xC3\xA9\n", {1098, 3}, {1, 1},
+         {1, 1}, {}, "", 1},
+        {"line of exactly a row and its end", text, std::string(1099, 'a') + "\n" + std::string(1099, 'b'),
+         {1099, 1, 1099}, {1, 1}, {2, 1}, {}, "", 2},
+        {"unread times, CR LF", timed,
+         "12 ok\r\n[07/Dec/2024:08:00:00 +0100] a\r\nabc b\r\n2019-06-30T15:53:31 c\r\n[x] d\r\n", {7, 32, 7, 23, 7},
+         {}, {}, {3, 2}, "[07/Dec/2024:08:00:00 +0100]", 5},
+        {"texts that do not fit", timed, "1 " + std::string(500, 't') + "\n2 short\n3 " + std::string(383, 'u') + "\n",
+         {503, 8, 386}, {}, {2, 1}, {}, "", 3},
+    };
+    const auto counted = [](const Text2Kxd::Finding& found) {
+        return found.count == 0 ? std::vector<uint32_t>{} : std::vector<uint32_t>{found.count, found.line};
+    };
+    for (const auto& c : cases) {
+        for (int workers : {1, 8}) {
+            SCOPED_TRACE(std::string(c.what) + ", workers " + std::to_string(workers));
+            TempDir dir;
+            LogRun run(dir, c.text, {c.only}, workers);
+            EXPECT_EQ(run.lengths, c.lengths);
+            EXPECT_EQ(counted(run.reader.LongLines()), c.longLines);
+            EXPECT_EQ(counted(run.reader.CutLines()), c.cutLines);
+            EXPECT_EQ(counted(run.reader.BadTimeLines()), c.badTimeLines);
+            EXPECT_EQ(run.reader.Lines(), c.lines);
+            EXPECT_EQ(run.reader.CutLines().note.cutField, c.cutLines.empty() ? -1 : int32_t(FIELD_TEXT));
+            const Text2Kxd::Finding& bad = run.reader.BadTimeLines();
+            EXPECT_EQ(run.reader.RowText(bad).substr(bad.note.badTimeStart, bad.note.badTimeLength), c.badTime);
+            for (size_t k = 0; k < run.records.size(); ++k) {
+                const std::string shown = run.Str(k, FIELD_TEXT);
+                // Whole characters only: the row and its text start and end
+                // on a character's edge.
+                ASSERT_TRUE(shown.empty() || (static_cast<unsigned char>(shown[0]) & 0xC0) != 0x80) << k;
+                const unsigned char last = static_cast<unsigned char>(shown.empty() ? 'a' : shown.back());
+                ASSERT_TRUE(last < 0x80 || (last & 0xC0) == 0x80) << k;
+            }
+        }
+    }
 }

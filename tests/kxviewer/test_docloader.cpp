@@ -250,6 +250,46 @@ TEST_F(DocLoaderTest, SysLogImportFillsFieldsAndColumns)
     EXPECT_EQ(shell.shown, 0);
 }
 
+// Templates see a line with its LF, a CR LF line as the LF line it stands
+// for: the built-in SysLog's name runs to the line end when nothing follows
+// it, a user's format ending in "\\s" matches, and no field keeps a CR.
+TEST_F(DocLoaderTest, TemplatesSeeTheLineEnd)
+{
+    const int32_t spaced = Add(MakeFormat("Spaced", 1, {{"KXNAME", 0, "(\\w+)\\s"}, {"TEXT", 1, "(.*)\\s"}}));
+    const struct {
+        const char* what;
+        int32_t format;
+        std::vector<std::string> lines; // without their ends
+        std::vector<int32_t> shown;
+        std::vector<std::string> rows; // the shown fields joined by '|'
+    } cases[] = {
+        {"SysLog", 0,
+         {"Jan  1 00:16:35 h1 Xdebug message repeated 3 times", "Dec  7 11:12:16 h2 kern.warning kernel: usb 1-1"},
+         {FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT},
+         {"h1|3|message repeated 3 times|", "h2|0|kernel|usb 1-1"}},
+        {"a format ending in a space class", spaced, {"alpha one two", "beta three"}, {FIELD_KXNAME, FIELD_TEXT},
+         {"alpha|one two", "beta|three"}},
+    };
+    for (const auto& c : cases) {
+        for (const char* end : {"\n", "\r\n"}) {
+            SCOPED_TRACE(std::string(c.what) + (end[0] == '\r' ? ", CR LF" : ", LF"));
+            std::string text;
+            for (const std::string& line : c.lines)
+                text += line + end;
+            TableRef table(Load(dir.Write("ends.log", text), c.format));
+            ASSERT_NE(table.table, nullptr);
+            std::vector<std::string> rows;
+            for (int32_t row = 0; row < table->RowCount(); ++row) {
+                std::string shown;
+                for (size_t k = 0; k < c.shown.size(); ++k)
+                    shown += (k > 0 ? "|" : "") + Text(*table, row, c.shown[k]);
+                rows.push_back(shown);
+            }
+            EXPECT_EQ(rows, c.rows);
+        }
+    }
+}
+
 // A line that no template describes keeps its text; after the import the
 // System Log counts such lines and the lines a template passed over, with
 // thousands separators, and says nothing when there were none.
@@ -358,28 +398,50 @@ TEST_F(DocLoaderTest, BadFormatsFailWithTheirMessages)
         const char* what;
         ImportFormat format;
         const char* message;
-        bool loads; // a delimited format only needs its field list
-        bool boxed; // shown in an information box too
+        bool loads;  // a delimited format only needs its field list
+        bool boxed;  // shown in an information box too
+        bool logged; // false: the message must not appear at all
     } cases[] = {
         {"unknown key", MakeFormat("Bad", 0, {{"TIMES", 0, ";"}}), "Incorrect field name in ini-file: TIMES", false,
-         true},
+         true, true},
         {"unknown key in a template", MakeFormat("BadLog", 1, {{"TIMES", 0, "(\\d+)"}}),
-         "Import : BadLog - Need select field - field: TIMES", false, false},
-        {"empty expression", MakeFormat("Empty", 0, {{"TEXT", 0, ""}}), "Expression is empty", true, true},
-        {"no fields, delimited", MakeFormat("None", 0, {}), "Expression is empty", false, true},
+         "Import : BadLog - Need select field - field: TIMES", false, false, true},
+        // A delimited format cuts lines at its delimiter: its fields need no
+        // expression.
+        {"delimited fields without expressions", MakeFormat("Empty", 0, {{"TEXT", 0, ""}}), "Expression is empty",
+         true, false, false},
+        {"delimited fields without expressions, with a delimiter",
+         MakeFormat("EmptyTwo", 0, {{"HOST", 0, ""}, {"TEXT", 1, ""}}, ";"), "Expression is empty", true, false,
+         false},
+        {"no fields, delimited", MakeFormat("None", 0, {}), "Import format \"None\" has no fields", false, true, true},
         {"one field more than a record has", MakeFormat("Wide", 0, EveryField(1), ";"),
-         "Too many fields in import format \"Wide\": 26, at most 25", false, true},
+         "Too many fields in import format \"Wide\": 26, at most 25", false, true, true},
         {"no usable member", MakeFormat("NoBracket", 1, {{"TEXT", 0, "x"}}),
-         "Import format \"NoBracket\" has no usable template", false, true},
+         "Import format \"NoBracket\" has no usable template", false, true, true},
     };
     const std::string path = dir.Write("bad.txt", "1\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         shell.info.clear();
+        shell.log.clear();
         TableRef table(Load(path, Add(c.format)));
         EXPECT_EQ(table.table != nullptr, c.loads);
         EXPECT_EQ(RecordingShell::Has(shell.info, c.message), c.boxed);
-        EXPECT_TRUE(RecordingShell::Has(shell.log, c.message));
+        EXPECT_EQ(RecordingShell::Has(shell.log, c.message), c.logged);
+    }
+    // The expression of a regular-expression format is built; an empty one
+    // is named.
+    for (const ImportFormat& format :
+         {MakeFormat("EmptyRegex", 1, {{"TEXT", 0, ""}}), MakeFormat("NoFieldsRegex", 1, {})}) {
+        SCOPED_TRACE(format.name);
+        shell.info.clear();
+        shell.log.clear();
+        DocLoader::ImportFields fields;
+        std::string expression = "stale";
+        EXPECT_FALSE(DocLoader::BuildImportRegex(format, fields, expression));
+        EXPECT_EQ(expression, "");
+        EXPECT_EQ(shell.info, std::vector<std::string>{"Expression is empty"});
+        EXPECT_EQ(shell.log, std::vector<std::string>{"Expression is empty"});
     }
     EXPECT_EQ(Load(path, 1000), nullptr);
     EXPECT_TRUE(RecordingShell::Has(shell.info, "Unknown import type for file " + path));
@@ -412,12 +474,17 @@ TEST_F(DocLoaderTest, DelimitedTextSkipsBadLines)
     EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Csv.txt\": 5 rows"));
 }
 
-// After a delimited-text import the System Log says how many lines were
-// refused and why the first one in file order was, with one worker or many;
-// nothing when every line was read.
+// After a text import the System Log says how many lines were refused (and
+// why the first one in file order was), read as several rows, cut to fit the
+// record, or held a time that could not be read, with the first line of
+// each, with one worker or many; nothing when every line was read whole. A
+// long line is cut between two UTF-8 characters.
 TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
 {
-    const int32_t f = Add(MakeFormat("AppCSV", 0, {{"TIME", 0, ","}, {"HOST", 1, ";"}, {"TEXT", 2, ""}}, ";"));
+    const int32_t csv = Add(MakeFormat("AppCSV", 0, {{"TIME", 0, ","}, {"HOST", 1, ";"}, {"TEXT", 2, ""}}, ";"));
+    const int32_t web =
+        Add(MakeFormat("Web", 1, {{"IP", 0, "(\\S+) - - "}, {"TIME", 1, "(\\[[^\\]]*\\]|\\S+) "}, {"TEXT", 2, "(.*)"}}));
+    const int32_t any = Add(MakeFormat("Any", 1, {{"TEXT", 0, "(.*)"}}));
     // Line n (from 1) of a file of lines; bad(n) gives a refused line's text
     // or nothing.
     const auto file = [](int lines, const std::function<std::string(int)>& bad) {
@@ -434,15 +501,68 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
     const auto few = [](int n) {
         return n == 40001 ? "12:00,pc2;late\n" : n == 50001 ? "99999999999999999999,pc3;big\n" : std::string();
     };
-    const std::string allRefused = "10 of 10 lines refused by \"AppCSV\"; line 1, column 1 (TIME): "
+    // Lines 5 and 40 run on for 2,500 characters of "x,": their second rows
+    // start with "x", which is not a number, their third with ',', which
+    // reads as TIME 0.
+    const auto longText = [](int n) {
+        std::string text;
+        if (n == 5 || n == 40) {
+            text = std::to_string(1733558400000000LL + n) + ",pc;";
+            for (int k = 0; k < 1250; ++k)
+                text += "x,";
+            text += "\n";
+        }
+        return text;
+    };
+    std::string nginx;
+    for (int n = 1; n <= 60; ++n)
+        nginx += n <= 3 ? "10.0.0.1 - - 2024-12-07T08:00:0" + std::to_string(n) + " \"GET /\" 200 1\n"
+                        : "10.0.0.1 - - [07/Dec/2024:08:00:00 +0100] \"GET / HTTP/1.1\" 200 612\n";
+    // Deep in a long file, read ahead in many pieces.
+    std::string deep;
+    for (int n = 1; n <= 60000; ++n)
+        deep += n == 40001 || n == 50001 ? "10.0.0.1 - - [07/Dec/2024:08:00:00 +0100] \"GET / HTTP/1.1\" 200 612\n"
+                : n == 45000            ? "10.0.0.1 - - 2024-12-07T08:00:00 \"GET /" + std::string(2000, 'a') + "\"\n"
+                                        : "10.0.0.1 - - 2024-12-07T08:00:00 \"GET /" + std::to_string(n) + "\" 200 1\n";
+    std::string characters;
+    for (int k = 0; k < 400; ++k)
+        characters += "\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"; // é€中
+    const std::string allRefused = "refused by \"AppCSV\"; line 1, column 1 (TIME): "
                                    "\"2024-12-07 08:00:00.237\" is not a number";
-    struct Case { const char* what; std::string text; int32_t maxRecords; int rows; std::string logged; };
+    struct Case {
+        const char* what;
+        int32_t format;
+        std::string text;
+        int32_t maxRecords;
+        int rows;
+        std::vector<std::string> logged; // after "Import \"app.csv\": "
+    };
     const Case cases[] = {
-        {"date-time text: the load gives up", file(50001, dateTimes), -1, -1, allRefused},
-        {"date-time text: a ten-line try", file(50001, dateTimes), 10, 0, allRefused},
-        {"a few bad lines deep in the file", file(60000, few), -1, 59998,
-         "2 of 60,000 lines refused by \"AppCSV\"; line 40,001, column 1 (TIME): \"12:00\" is not a number"},
-        {"every line read", file(60000, none), -1, 60000, ""},
+        {"date-time text: the load gives up", csv, file(50001, dateTimes), -1, -1,
+         {"stopped after 10 lines " + allRefused}},
+        {"61 lines of date-time text: the load gives up", csv, file(61, dateTimes), -1, -1,
+         {"stopped after 10 lines " + allRefused}},
+        {"date-time text: a ten-line try", csv, file(50001, dateTimes), 10, 0, {"10 of 10 lines " + allRefused}},
+        {"a few bad lines deep in the file", csv, file(60000, few), -1, 59998,
+         {"2 of 60,000 lines refused by \"AppCSV\"; line 40,001, column 1 (TIME): \"12:00\" is not a number"}},
+        {"every line read", csv, file(60000, none), -1, 60000, {}},
+        {"long delimited lines", csv, file(61, longText), -1, 63,
+         {"2 of 61 lines refused by \"AppCSV\"; line 5, column 1 (TIME): \"x\" is not a number",
+          "2 of 61 lines longer than 1,099 characters read as several rows; line 5",
+          "2 of 61 lines with a field cut to fit the record; line 5, field TEXT"}},
+        {"nginx times read as TIME", web, nginx, -1, 60,
+         {"57 of 60 lines with a time that could not be read, stored as 0; line 4, TIME: "
+          "\"[07/Dec/2024:08:00:00 +0100]\""}},
+        // The second row of the long line matches no template.
+        {"findings deep in a log file", web, deep, -1, 60001,
+         {"1 of 60,001 lines matched no template of \"Web\"",
+          "1 of 60,000 lines longer than 1,099 characters read as several rows; line 45,000",
+          "1 of 60,000 lines with a field cut to fit the record; line 45,000, field TEXT",
+          "2 of 60,000 lines with a time that could not be read, stored as 0; line 40,001, TIME: "
+          "\"[07/Dec/2024:08:00:00 +0100]\""}},
+        {"UTF-8 text longer than a row", any, "short\n" + characters + "\n", -1, 4,
+         {"1 of 2 lines longer than 1,099 characters read as several rows; line 2",
+          "1 of 2 lines with a field cut to fit the record; line 2, field TEXT"}},
     };
     for (const Case& c : cases) {
         for (int workers : {1, 8}) {
@@ -450,16 +570,23 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
             shell.log.clear();
             shell.canceled = false;
             const std::string path = dir.Write("app.csv", c.text);
-            loader = std::make_unique<DocLoader>(QFileInfo(QString::fromStdString(path)), f);
+            loader = std::make_unique<DocLoader>(QFileInfo(QString::fromStdString(path)), c.format);
             loader->SetWorkers(workers);
             TableRef table(loader->Load(c.maxRecords));
             EXPECT_EQ(table.table != nullptr ? table->RowCount() : -1, c.rows);
-            std::vector<std::string> refusals;
+            std::vector<std::string> reports;
             for (const std::string& line : shell.log)
-                if (line.find("refused") != std::string::npos)
-                    refusals.push_back(line);
-            EXPECT_EQ(refusals, c.logged.empty() ? std::vector<std::string>{}
-                                                 : std::vector<std::string>{"Import \"app.csv\": " + c.logged});
+                if (line.rfind("Import \"", 0) == 0)
+                    reports.push_back(line);
+            std::vector<std::string> expected;
+            for (const std::string& line : c.logged)
+                expected.push_back("Import \"app.csv\": " + line);
+            EXPECT_EQ(reports, expected);
+            // Every row's text is whole characters: none is cut inside one.
+            for (int32_t row = 0; table.table != nullptr && row < table->RowCount(); ++row) {
+                const std::string text = Text(*table, row, FIELD_TEXT);
+                EXPECT_EQ(QString::fromUtf8(text.c_str()).toUtf8().toStdString(), text) << row;
+            }
         }
     }
 }

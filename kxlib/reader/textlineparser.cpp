@@ -1,0 +1,30 @@
+#include "kxlib/reader/textlineparser.h"
+
+namespace {
+
+constexpr unsigned char CONTINUATION_MASK = 0xC0;
+constexpr unsigned char CONTINUATION = 0x80;
+// A sequence is at most four bytes: a lead and three continuations.
+constexpr uint32_t SEQUENCE_MAX = 4;
+
+// Bytes of the sequence that lead starts; 1 for a byte that starts none.
+uint32_t SequenceLength(unsigned char lead)
+{
+    if (lead >= 0xF8 || lead < 0xC0)
+        return 1;
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+}
+
+} // namespace
+
+uint32_t TextLineParser::CharBoundary(const char* text, uint32_t limit)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    uint32_t lead = limit;
+    while (lead > 0 && limit - lead < SEQUENCE_MAX - 1 && (bytes[lead - 1] & CONTINUATION_MASK) == CONTINUATION)
+        --lead;
+    if (lead == 0)
+        return limit;
+    --lead;
+    return lead + SequenceLength(bytes[lead]) > limit ? lead : limit;
+}
