@@ -113,8 +113,6 @@ std::string PrivateDirProblem(const std::string& dir, uid_t owner)
 
 bool IsPrivateDir(const std::string& dir, uid_t owner) { return PrivateDirProblem(dir, owner).empty(); }
 
-std::string EnsurePrivateDir(const std::string& dir, uid_t owner) { return PrivateDir().Hold(dir, owner); }
-
 int CreatePrivateFile(const std::string& path, std::string& why) { return CreateAt(AT_FDCWD, path.c_str(), why); }
 
 bool WriteFully(int fd, const void* data, size_t size, std::string& why)

@@ -21,11 +21,6 @@ bool IsPrivateDir(const std::string& dir, uid_t owner = geteuid());
 // naming the folder.
 std::string PrivateDirProblem(const std::string& dir, uid_t owner = geteuid());
 
-// Makes dir with mode 0700 when it is missing (its parent must exist) and
-// checks it as PrivateDirProblem does. Empty when it may be used; otherwise the
-// reason, naming the folder.
-std::string EnsurePrivateDir(const std::string& dir, uid_t owner = geteuid());
-
 // Creates path anew for writing, mode 0600, never through a symbolic link:
 // a regular file of that name is removed first, anything else there (a link,
 // a folder) is refused. The open descriptor, or -1 with the reason in why.
