@@ -28,6 +28,20 @@ std::string Octal(mode_t mode)
     return text;
 }
 
+// Why a folder of this status may not be used; empty when it may.
+std::string Refusal(const struct stat& st, uid_t owner)
+{
+    if (S_ISLNK(st.st_mode))
+        return "it is a symbolic link";
+    if (!S_ISDIR(st.st_mode))
+        return "it is not a folder";
+    if (st.st_uid != owner)
+        return "it belongs to user " + std::to_string(st.st_uid);
+    if ((st.st_mode & 077) != 0)
+        return "others may use it (mode " + Octal(st.st_mode) + ")";
+    return std::string();
+}
+
 // Opens dir and checks the open folder, so that what was checked is what is
 // used. Empty with the descriptor in fd, or the reason with fd -1.
 std::string OpenChecked(const std::string& dir, uid_t owner, int& fd)
@@ -40,22 +54,12 @@ std::string OpenChecked(const std::string& dir, uid_t owner, int& fd)
     const int opened = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat st;
     if (opened < 0) {
+        // What stands there says more than the failed open, where it can.
         const int error = errno;
-        if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            return refused + "it is a symbolic link";
-        if (error == ENOTDIR)
-            return refused + "it is not a folder";
-        return refused + strerror(error);
+        const std::string why = lstat(path.c_str(), &st) == 0 ? Refusal(st, owner) : std::string();
+        return refused + (why.empty() ? strerror(error) : why);
     }
-    std::string why;
-    if (fstat(opened, &st) != 0)
-        why = strerror(errno);
-    else if (!S_ISDIR(st.st_mode))
-        why = "it is not a folder";
-    else if (st.st_uid != owner)
-        why = "it belongs to user " + std::to_string(st.st_uid);
-    else if ((st.st_mode & 077) != 0)
-        why = "others may use it (mode " + Octal(st.st_mode) + ")";
+    const std::string why = fstat(opened, &st) == 0 ? Refusal(st, owner) : strerror(errno);
     if (why.empty()) {
         fd = opened;
         return why;
@@ -227,20 +231,15 @@ bool PrivateDir::Begin(const std::string& name, Replacement& file, std::string& 
 
 bool PrivateDir::Commit(Replacement& file, const std::string& name, std::string& why) const
 {
-    bool done = fsync(file.fd) == 0;
-    if (done) {
-        // The name is checked again: a folder put there since Begin stays.
-        bool exists = false;
-        done = NameFree(fd_, name.c_str(), exists, why) && renameat(fd_, file.temporary.c_str(), fd_, name.c_str()) == 0;
-    }
+    // The name is checked again: a folder put there since Begin stays.
+    bool exists = false;
+    const bool done = fsync(file.fd) == 0 && NameFree(fd_, name.c_str(), exists, why) &&
+                      renameat(fd_, file.temporary.c_str(), fd_, name.c_str()) == 0;
     if (!done && why.empty())
         why = strerror(errno);
-    if (done) {
-        close(file.fd);
-        file = Replacement();
-    } else {
-        Discard(file);
-    }
+    if (done)
+        file.temporary.clear();
+    Discard(file);
     return done;
 }
 
