@@ -355,8 +355,10 @@ bool Upgrade::StartUpgrader(const QString& fileName)
     process.setProcessEnvironment(environment);
     process.setProgram(upgrader);
     // The signed size and hash go along: the upgrader checks the bytes it
-    // copies, since the file may change after this check.
-    process.setArguments({fileName, QFile::decodeName(PrefGlobal::IniDir.c_str()),
+    // copies, since the file may change after this check. It gets the file
+    // where the held folder is now, not where something else may stand.
+    const QString checked = QFile::decodeName((work_.WhereNow() + NameIn(fileName)).c_str());
+    process.setArguments({checked, QFile::decodeName(PrefGlobal::IniDir.c_str()),
                           QString::number(versionFile_.executable.size),
                           QString::fromLatin1(versionFile_.executable.sha256.toHex())});
     if (process.startDetached(&pid))

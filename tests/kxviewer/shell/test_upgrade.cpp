@@ -91,11 +91,12 @@ QByteArray VersionFile(const char* version, const QByteArray& package)
 // Someone else swaps the work folder for their own after it was checked: VERSION_SWAPPED for a link to a
 // folder of the user's own files, REDIRECT_SWAPPED for another folder while the version file is redirected,
 // INSTALLER_SWAPPED for a folder with another installer, between the installer's last check and its start.
+// EXECUTABLE_SWAPPED for another folder before the new viewer is downloaded.
 // NOT_A_PROGRAM: the signed installer is no program the system can start.
 enum class Twist { NONE, TLS, OTHER_KEY, TAMPERED, TRUNCATED, STALLED, CANCELLED, OVERSIZED, NOT_FOUND,
     REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED,
     SWAPPED, FORCED, DUE, NOT_DUE, NO_ADDRESS_DUE, NO_ADDRESS_APPLIED, WORK_OPEN, WORK_LINKED, FILE_LINKED,
-    VERSION_SWAPPED, REDIRECT_SWAPPED, INSTALLER_SWAPPED, NOT_A_PROGRAM };
+    VERSION_SWAPPED, REDIRECT_SWAPPED, INSTALLER_SWAPPED, EXECUTABLE_SWAPPED, NOT_A_PROGRAM };
 
 // Answers like ScriptedPrompt; before a question, overwrites a file (when path names one).
 class SwappingPrompt : public ScriptedPrompt {
@@ -267,11 +268,12 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
             ASSERT_TRUE(QDir().rename(theirs, work));
         }
     };
-    if (t == T::VERSION_SWAPPED || t == T::REDIRECT_SWAPPED)
+    if (t == T::VERSION_SWAPPED || t == T::REDIRECT_SWAPPED || t == T::EXECUTABLE_SWAPPED)
         ZmLib::PrivateDir::AfterCheck = [swap](const std::string&) { swap(); };
     if (t == T::INSTALLER_SWAPPED)
         Upgrade::BeforeInstallerStart = swap;
-    const bool swapped = t == T::VERSION_SWAPPED || t == T::REDIRECT_SWAPPED || t == T::INSTALLER_SWAPPED;
+    const bool swapped = t == T::VERSION_SWAPPED || t == T::REDIRECT_SWAPPED || t == T::INSTALLER_SWAPPED ||
+                         t == T::EXECUTABLE_SWAPPED;
     if (t == T::PROGRAM_DIR_BLOCKED) {
         ASSERT_TRUE(WriteAll(root.path() + "/file", ""));
         UpgradeSettings::ProgramDir = root.path() + "/file/program";
@@ -335,11 +337,12 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     EXPECT_EQ(ReadAll(other + "/version"), "mine");
     EXPECT_FALSE(QFile::exists(marker));
     // The upgrader gets the package and the ini folder; the installer nothing.
-    const QByteArray started = c.started != "UPGRADER"
-                                   ? c.started
-                                   : QFile::encodeName(work) + "/KxViewer\n" + QByteArray(PrefGlobal::IniDir.c_str()) +
-                                         '\n' + QByteArray::number(package.size()) + '\n' +
-                                         QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + '\n';
+    const QByteArray started =
+        c.started != "UPGRADER"
+            ? c.started
+            : QFile::encodeName(swapped ? checked : work) + "/KxViewer\n" + QByteArray(PrefGlobal::IniDir.c_str()) +
+                  '\n' + QByteArray::number(package.size()) + '\n' +
+                  QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + '\n';
     WaitUntil([&] { return !ReadAll(log).isEmpty(); }, started.isEmpty() ? 0 : 5000);
     EXPECT_EQ(ReadAll(log), started);
     if (c.answers == std::deque<QMessageBox::StandardButton>{NO}) {
@@ -383,6 +386,8 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"WorkFolderSwappedBeforeARedirect", "2.1.3993.2", {}, {UP_TO_DATE}, T::REDIRECT_SWAPPED},
         UpdateCase{"WorkFolderSwappedBeforeTheInstallerStarts", "3.0.0.0", {YES},
                    {"New version 3.0.0.0 available.\nTo upgrade?"}, T::INSTALLER_SWAPPED, {}, "\n"},
+        UpdateCase{"WorkFolderSwappedBeforeTheUpgraderStarts", NEW, {YES}, {ASK}, T::EXECUTABLE_SWAPPED,
+                   "About to run new exe: ", "UPGRADER"},
         UpdateCase{"DownloadIsALink", NEW, {}, {"Unable to save the file {work}/version: a symbolic link is in its "
                    "place."}, T::FILE_LINKED},
         UpdateCase{"PlainHttpToARemoteHost", NEW, {}, {NO_SITE}, T::REMOTE_HTTP,
