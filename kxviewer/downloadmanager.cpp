@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QProgressDialog>
@@ -35,23 +35,20 @@ DownloadManager::~DownloadManager()
         reply_->disconnect(this);
         reply_->abort();
     }
+    CloseOutput();
     KX_PRINT(KxvUpgradeChannel, ZmLib::KX_LEVEL_NOTICE, "DownloadManager deconstructor");
 }
 
-void DownloadManager::startDownload(const QUrl& url, qint64 maxBytes)
+void DownloadManager::startDownload(const ZmLib::PrivateDir& folder, const QUrl& url, qint64 maxBytes)
 {
     KX_PRINT(KxvUpgradeChannel, ZmLib::KX_LEVEL_NOTICE, "Starting download %s...",
              url.toString().toLocal8Bit().constData());
     url_ = url;
     maxBytes_ = maxBytes;
-    const QString folder = UpgradeSettings::WorkFolder();
-    fileName_ = QDir(folder).filePath(QFileInfo(url.path()).fileName());
+    folder_ = &folder;
+    name_ = QFile::encodeName(QFileInfo(url.path()).fileName()).toStdString();
+    fileName_ = QFile::decodeName(folder.PathOf(name_).c_str());
     // Nothing will signal the end otherwise: the attempt must not hang.
-    const std::string refused = ZmLib::EnsurePrivateDir(QFile::encodeName(folder).toStdString());
-    if (!refused.empty()) {
-        Fail(QString::fromLocal8Bit(refused.c_str()));
-        return;
-    }
     if (!OpenOutput()) {
         Fail(UnableToSave(fileName_, openError_));
         return;
@@ -67,19 +64,20 @@ void DownloadManager::startDownload(const QUrl& url, qint64 maxBytes)
 
 bool DownloadManager::OpenOutput()
 {
-    output_.close();
+    CloseOutput();
     written_ = 0;
     hash_.Reset();
     std::string why;
-    const int fd = ZmLib::CreatePrivateFile(QFile::encodeName(fileName_).toStdString(), why);
+    output_ = folder_->Create(name_, why);
     openError_ = QString::fromLocal8Bit(why.c_str());
-    // Unbuffered: each chunk goes straight to the file, so a failed write
-    // shows at once.
-    if (fd < 0 || output_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
-        return fd >= 0;
-    openError_ = output_.errorString();
-    ::close(fd);
-    return false;
+    return output_ >= 0;
+}
+
+void DownloadManager::CloseOutput()
+{
+    if (output_ >= 0)
+        ::close(output_);
+    output_ = -1;
 }
 
 void DownloadManager::Request()
@@ -109,8 +107,11 @@ void DownloadManager::downloadReadyRead()
         Fail(QStringLiteral("Download failed: more than %1 bytes").arg(maxBytes_));
         return;
     }
-    if (output_.write(data) != data.size()) {
-        Fail(UnableToSave(fileName_, output_.errorString()));
+    // Each chunk goes straight to the file, so a failed write shows at once
+    // with the system's reason.
+    std::string why;
+    if (!ZmLib::WriteFully(output_, data.constData(), size_t(data.size()), why)) {
+        Fail(UnableToSave(fileName_, QString::fromLocal8Bit(why.c_str())));
         return;
     }
     hash_.Add(data.constData(), data.size());
@@ -197,16 +198,16 @@ void DownloadManager::downloadFinished()
         EndWithError(false);
         return;
     }
-    output_.close();
+    CloseOutput();
     emit callDownloadFinished(fileName_);
 }
 
 void DownloadManager::EndWithError(bool networkError)
 {
     // Only a file this download made is removed, never what stood in its way.
-    if (output_.isOpen()) {
-        output_.close();
-        QFile::remove(fileName_);
+    if (output_ >= 0) {
+        CloseOutput();
+        folder_->Remove(name_);
     }
     KX_WARNING(KxvUpgradeChannel, "%s", failure_.toLocal8Bit().constData());
     KxvShell().AddToSystemLog(failure_);

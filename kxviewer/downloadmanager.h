@@ -1,10 +1,11 @@
-// One download into the work folder, written and hashed in one pass as the
+// One download into the held work folder, written and hashed in one pass as the
 // bytes arrive. It ends with exactly one of callDownloadFinished (the file
 // is complete) or callDownloadError (the file is gone and the failure is
 // reported); never both, never neither.
 #pragma once
 
-#include <QFile>
+#include <string>
+
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
@@ -16,6 +17,10 @@
 class QNetworkReply;
 class QProgressDialog;
 
+namespace ZmLib {
+class PrivateDir;
+}
+
 class DownloadManager : public QObject {
     Q_OBJECT
 
@@ -23,9 +28,9 @@ public:
     DownloadManager(QProgressDialog* progress, QObject* parent);
     ~DownloadManager() override;
 
-    // Fetches url into the work folder under the last part of its path; more
-    // than maxBytes ends the download.
-    void startDownload(const QUrl& url, qint64 maxBytes);
+    // Fetches url into folder (which must stay held until the end) under
+    // the last part of its path; more than maxBytes ends the download.
+    void startDownload(const ZmLib::PrivateDir& folder, const QUrl& url, qint64 maxBytes);
 
     qint64 BytesWritten() const { return written_; }
     // SHA-256 of the bytes written, once finished.
@@ -51,6 +56,7 @@ private:
     // Creates the output file anew and resets the count and the hash; why
     // it failed goes to openError_.
     bool OpenOutput();
+    void CloseOutput();
     // Ends the transfer with why (the first reason stays).
     void Fail(const QString& why);
     // Removes the file, reports the failure and signals it.
@@ -58,8 +64,10 @@ private:
 
     QNetworkAccessManager network_;
     QPointer<QNetworkReply> reply_;
-    QFile output_;
+    const ZmLib::PrivateDir* folder_ = nullptr;
+    int output_ = -1;
     QProgressDialog* progress_;
+    std::string name_;
     QString fileName_;
     QUrl url_;
     bool aborted_ = false;

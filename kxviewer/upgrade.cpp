@@ -1,6 +1,10 @@
 #include "kxviewer/upgrade.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -17,6 +21,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/sha256stream.h"
 #include "kxviewer/upgradesettings.h"
+#include "utils/osal/process.h"
 
 namespace {
 
@@ -40,23 +45,16 @@ void Tell(const QString& text)
         Print(text);
 }
 
-QByteArray ReadAndRemove(const QString& fileName)
-{
-    QFile file(fileName);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    file.remove();
-    return bytes;
-}
+// A downloaded file's name in the work folder.
+std::string NameIn(const QString& fileName) { return QFile::encodeName(QFileInfo(fileName).fileName()).toStdString(); }
 
-// The file's size and SHA-256 as they are on disk now; size -1 when it
-// cannot be read.
-qint64 HashFile(const QString& fileName, QByteArray& sha256)
+// The open file's size and SHA-256 as they are now; size -1 when it cannot
+// be read.
+qint64 HashOpenFile(int fd, QByteArray& sha256)
 {
-    QFile file(fileName);
+    QFile file;
     Sha256Stream hash;
-    if (!file.open(QIODevice::ReadOnly) || !hash.AddDevice(file))
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !hash.AddDevice(file))
         return -1;
     sha256 = hash.Result();
     return file.size();
@@ -135,6 +133,17 @@ void Upgrade::StartUpdate(bool forced)
 
 void Upgrade::Download(const QString& name, qint64 maxBytes, void (Upgrade::*finished)(const QString&))
 {
+    if (!work_.IsHeld()) {
+        const std::string refused = work_.Hold(QFile::encodeName(UpgradeSettings::WorkFolder()).toStdString());
+        if (!refused.empty()) {
+            const QString why = QString::fromLocal8Bit(refused.c_str());
+            KX_WARNING(KxvUpgradeChannel, "%s", refused.c_str());
+            KxvShell().AddToSystemLog(why);
+            Tell(why);
+            End();
+            return;
+        }
+    }
     if (download_ != nullptr)
         download_->deleteLater();
     download_ = new DownloadManager(progress_, this);
@@ -143,8 +152,25 @@ void Upgrade::Download(const QString& name, qint64 maxBytes, void (Upgrade::*fin
     QUrl folder(UpgradeSettings::Url);
     if (!folder.path().endsWith('/'))
         folder.setPath(folder.path() + '/');
-    download_->startDownload(folder.resolved(QUrl(name)), maxBytes);
+    download_->startDownload(work_, folder.resolved(QUrl(name)), maxBytes);
 }
+
+QByteArray Upgrade::ReadAndRemove(const QString& fileName)
+{
+    const std::string name = NameIn(fileName);
+    std::string why;
+    const int fd = work_.OpenForReading(name, why);
+    QFile file;
+    QByteArray bytes;
+    if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        bytes = file.readAll();
+    else if (fd >= 0)
+        ::close(fd);
+    work_.Remove(name);
+    return bytes;
+}
+
+void Upgrade::Remove(const QString& fileName) { work_.Remove(NameIn(fileName)); }
 
 void Upgrade::onFinishDownloadVersionFile(const QString& fileName)
 {
@@ -215,7 +241,7 @@ bool Upgrade::Verified(const QString& fileName, qint64 size, const QByteArray& s
     const QString why = SignedPackage().Mismatch(size, sha256);
     if (why.isEmpty())
         return true;
-    QFile::remove(fileName);
+    Remove(fileName);
     const QString report = QStringLiteral("Package verification failed: %1").arg(why);
     KX_WARNING(KxvUpgradeChannel, "%s", report.toLocal8Bit().constData());
     KxvShell().AddToSystemLog(report);
@@ -256,7 +282,7 @@ void Upgrade::onMainDownloadFinished(const QString& fileName)
     SaveNextCheck(RECHECK_AFTER_PACKAGE_SECONDS);
     Print(QStringLiteral("Start upgrade to path: %1").arg(UpgradeSettings::ProgramFolder()));
     if (mode_ == NEW_EXECUTABLE && !ProgramFolderWritable()) {
-        QFile::remove(fileName);
+        Remove(fileName);
         End();
         return;
     }
@@ -264,14 +290,14 @@ void Upgrade::onMainDownloadFinished(const QString& fileName)
         QStringLiteral("New version %1 available.\nTo upgrade?").arg(UpgradeVersionFile::VersionText(version_)),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) {
-        QFile::remove(fileName);
+        Remove(fileName);
         End();
         return;
     }
     // Documents only: the panels stay, so that a failed start is still seen
     // in the System Log.
     if (TearOffMain::Me != nullptr && !TearOffMain::Me->CloseDocks(TearOffMain::Me, false, true)) {
-        QFile::remove(fileName);
+        Remove(fileName);
         KxvShell().AddToSystemLog(QStringLiteral("Upgrade interrupted by user"));
         KxvShell().Information(QStringLiteral("Upgrade interrupted by user"), true);
         End();
@@ -285,25 +311,42 @@ void Upgrade::onMainDownloadFinished(const QString& fileName)
 
 bool Upgrade::StartPackage(const QString& fileName)
 {
-    // The file sat in the work folder while the user answered: check it again.
+    // The file sat in the work folder while the user answered: check it
+    // again, through the descriptor that the installer is then started from.
+    std::string why;
+    const int fd = work_.OpenForReading(NameIn(fileName), why);
     QByteArray sha256;
-    const qint64 size = HashFile(fileName, sha256);
-    if (!Verified(fileName, size, sha256))
-        return false;
+    const qint64 size = fd >= 0 ? HashOpenFile(fd, sha256) : -1;
+    bool started = false;
+    if (Verified(fileName, size, sha256))
+        started = mode_ == NEW_INSTALLER ? StartInstaller(fileName, fd) : StartUpgrader(fileName);
+    if (fd >= 0)
+        ::close(fd);
+    return started;
+}
+
+bool Upgrade::StartInstaller(const QString& fileName, int fd)
+{
+    if (BeforeInstallerStart)
+        BeforeInstallerStart();
+    std::string why;
+    if (fchmod(fd, S_IRWXU) != 0)
+        why = strerror(errno);
+    else if (ZmLib::PROCESS::SpawnOpenFile(fd, why) > 0)
+        return true;
+    Remove(fileName);
+    KX_WARNING(KxvUpgradeChannel, "%s start error: %s", fileName.toLocal8Bit().constData(), why.c_str());
+    const QString text = QStringLiteral("Install execution error:\n") + fileName;
+    KxvShell().AddToSystemLog(text);
+    KxvShell().AddToSystemLog(QString::fromLocal8Bit(why.c_str()));
+    KxvShell().Information(text, true);
+    return false;
+}
+
+bool Upgrade::StartUpgrader(const QString& fileName)
+{
     QProcess process;
     qint64 pid = 0;
-    if (mode_ == NEW_INSTALLER) {
-        QFile::setPermissions(fileName, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        process.setProgram(fileName);
-        if (process.startDetached(&pid))
-            return true;
-        QFile::remove(fileName);
-        KX_WARNING(KxvUpgradeChannel, "%s start error", fileName.toLocal8Bit().constData());
-        const QString text = QStringLiteral("Install execution error:\n") + fileName;
-        KxvShell().AddToSystemLog(text);
-        KxvShell().Information(text, true);
-        return false;
-    }
     const QString upgrader = UpgradeSettings::ProgramFolder() + QStringLiteral("/Upgrader");
     Print(QStringLiteral("Start path: %1").arg(upgrader));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -312,13 +355,15 @@ bool Upgrade::StartPackage(const QString& fileName)
     process.setProcessEnvironment(environment);
     process.setProgram(upgrader);
     // The signed size and hash go along: the upgrader checks the bytes it
-    // copies, since the file may change after this check.
-    process.setArguments({fileName, QFile::decodeName(PrefGlobal::IniDir.c_str()),
+    // copies, since the file may change after this check. It gets the file
+    // where the held folder is now, not where something else may stand.
+    const QString checked = QFile::decodeName((work_.WhereNow() + NameIn(fileName)).c_str());
+    process.setArguments({checked, QFile::decodeName(PrefGlobal::IniDir.c_str()),
                           QString::number(versionFile_.executable.size),
                           QString::fromLatin1(versionFile_.executable.sha256.toHex())});
     if (process.startDetached(&pid))
         return true;
-    QFile::remove(fileName);
+    Remove(fileName);
     KX_WARNING(KxvUpgradeChannel, "Upgrader start error");
     KxvShell().AddToSystemLog(QStringLiteral("Upgrader execution error"));
     KxvShell().Information(QStringLiteral("Upgrader execution error"), true);

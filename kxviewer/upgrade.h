@@ -5,11 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include <QObject>
 #include <QString>
 
 #include "kxviewer/upgradeversionfile.h"
+#include "utils/osal/privatedir.h"
 
 class DownloadManager;
 class QProgressDialog;
@@ -40,6 +43,10 @@ public:
     void StartUpdate(bool forced);
     QProgressDialog* Progress() const { return progress_; }
 
+    // Called after the installer's last check, just before it starts; tests
+    // change the work folder there.
+    static inline std::function<void()> BeforeInstallerStart;
+
 private slots:
     void onFinishDownloadVersionFile(const QString& fileName);
     void onFinishDownloadSignature(const QString& fileName);
@@ -47,12 +54,17 @@ private slots:
     void onMainDownloadError();
 
 private:
-    // Starts the next download; finished goes to the slot.
+    // Starts the next download into the work folder, held from the first
+    // one to the end of the attempt; finished goes to the slot.
     void Download(const QString& name, qint64 maxBytes, void (Upgrade::*finished)(const QString&));
     // Compares the signed file's version with ours and fetches the package.
     void UseVersionFile();
     // The executable or the installer, as the mode says.
     const UpgradePackage& SignedPackage() const;
+    // The downloaded file's contents; the file is removed.
+    QByteArray ReadAndRemove(const QString& fileName);
+    // Removes a downloaded file from the work folder.
+    void Remove(const QString& fileName);
     // True when the file's size and SHA-256 are the signed ones; otherwise
     // the file is deleted and the user told.
     bool Verified(const QString& fileName, qint64 size, const QByteArray& sha256);
@@ -60,10 +72,14 @@ private:
     bool ProgramFolderWritable();
     // Starts the upgrader or the installer on the verified file.
     bool StartPackage(const QString& fileName);
+    // Starts the installer from the open descriptor that was checked.
+    bool StartInstaller(const QString& fileName, int fd);
+    bool StartUpgrader(const QString& fileName);
     void SaveNextCheck(int seconds);
     // Clears the interactive flag, closes the dialog, deletes the attempt.
     void End();
 
+    ZmLib::PrivateDir work_;
     DownloadManager* download_ = nullptr;
     int mode_ = NO_VERSION;
     QProgressDialog* progress_ = nullptr;

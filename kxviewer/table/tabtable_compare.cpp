@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
@@ -31,17 +30,18 @@ void Tell(const QString& text)
     KxvShell().Information(text, true);
 }
 
-// The temporary folder, created when missing; empty after telling the user.
-QString WorkDir()
+// Holds the temporary folder, created when missing; false after telling the
+// user.
+bool HoldWorkDir(ZmLib::PrivateDir& dir)
 {
-    const std::string& dir = PrefGlobal::TempWorkDir;
-    const std::string refused = ZmLib::EnsurePrivateDir(dir);
-    if (!refused.empty()) {
+    const std::string refused = dir.Hold(PrefGlobal::TempWorkDir);
+    if (!refused.empty())
         Tell(QString::fromLocal8Bit(refused.c_str()));
-        return QString();
-    }
-    return QFile::decodeName(dir.c_str());
+    return refused.empty();
 }
+
+// A file's name in the folder.
+std::string FileName(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 // The table's name up to its first '.'; a '/' (a name given in the Info
 // pane) would leave the folder.
@@ -80,10 +80,14 @@ bool FirstIsLeft(const TabTable* a, const TabTable* b)
     return false;
 }
 
-// Starts the diff program on the two files; a program that cannot start is
-// reported, one that ends at once is not.
-void StartDiff(const QString& first, const QString& second)
+// Starts the diff program on the two files of dir, named where the folder
+// is now; a program that cannot start is reported, one that ends at once is
+// not.
+void StartDiff(const ZmLib::PrivateDir& dir, const std::string& nameFirst, const std::string& nameSecond)
 {
+    const std::string where = dir.WhereNow();
+    const QString first = QFile::decodeName((where + nameFirst).c_str());
+    const QString second = QFile::decodeName((where + nameSecond).c_str());
     const QString program = QFile::decodeName(PrefGlobal::CompareProgramm.c_str());
     if (program.isEmpty() || !QProcess::startDetached(program, {first, second})) {
         PrefGlobal::ReportDiffError();
@@ -92,14 +96,16 @@ void StartDiff(const QString& first, const QString& second)
     KxvShell().ShowStatus(QStringLiteral("Comparing \"%1\" with \"%2\"").arg(first, second));
 }
 
-// The rows of the spans written to path as the text export's lines without
-// row numbers, so that an inserted record changes one line of a comparison
-// only. Runs beside the GUI thread: returns what to tell the user, empty on
-// success.
-QString WriteRows(const TabTable& tab, const QString& path, const Spans& spans)
+// The rows of the spans written to the file name in dir as the text
+// export's lines without row numbers, so that an inserted record changes one
+// line of a comparison only. Runs beside the GUI thread: returns what to tell
+// the user, empty on success.
+QString WriteRows(const TabTable& tab, const ZmLib::PrivateDir& dir, const std::string& name, const Spans& spans)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const QString path = QFile::decodeName(dir.PathOf(name).c_str());
+    ZmLib::PrivateDir::Replacement file;
+    std::string why;
+    if (!dir.Begin(name, file, why))
         return QStringLiteral("Can't create file: ") + path;
     const PrefTabTable& prefs = tab.Prefs;
     const int32_t count = std::clamp<int32_t>(prefs.columnCount, 0, FIELD_Nums);
@@ -116,27 +122,27 @@ QString WriteRows(const TabTable& tab, const QString& path, const Spans& spans)
             formatter.AppendRow(block, row, *tab.Table->GetRecord(row));
             if (++pending == BLOCK_ROWS) {
                 const QByteArray bytes = block.toLocal8Bit();
-                written = file.write(bytes) == bytes.size();
+                written = ZmLib::WriteFully(file.fd, bytes.constData(), size_t(bytes.size()), why);
                 block.resize(0);
                 pending = 0;
             }
         }
     }
     const QByteArray bytes = block.toLocal8Bit();
-    written = written && file.write(bytes) == bytes.size();
+    written = written && ZmLib::WriteFully(file.fd, bytes.constData(), size_t(bytes.size()), why);
     if (!written)
-        file.cancelWriting();
-    return file.commit() ? QString() : QStringLiteral("Can't write file: ") + path;
+        dir.Discard(file);
+    return written && dir.Commit(file, name, why) ? QString() : QStringLiteral("Can't write file: ") + path;
 }
 
 // Both files written at once, each by its own thread (the tables are only
 // read); false after telling the user of every file that failed.
-bool WriteBoth(const TabTable& a, const QString& pathA, const Spans& spansA, const TabTable& b, const QString& pathB,
-               const Spans& spansB)
+bool WriteBoth(const ZmLib::PrivateDir& dir, const TabTable& a, const std::string& nameA, const Spans& spansA,
+               const TabTable& b, const std::string& nameB, const Spans& spansB)
 {
     QString errorA;
-    std::thread worker([&] { errorA = WriteRows(a, pathA, spansA); });
-    const QString errorB = WriteRows(b, pathB, spansB);
+    std::thread worker([&] { errorA = WriteRows(a, dir, nameA, spansA); });
+    const QString errorB = WriteRows(b, dir, nameB, spansB);
     worker.join();
     for (const QString& error : {errorA, errorB})
         if (!error.isEmpty())
@@ -173,21 +179,21 @@ void TabTable::CompareTabs()
         KxvShell().ShowStatus(QStringLiteral("Only table documents can be compared"), true);
         return;
     }
-    const QString dir = WorkDir();
-    if (dir.isEmpty())
+    ZmLib::PrivateDir dir;
+    if (!HoldWorkDir(dir))
         return;
-    const QString fileA = dir + BaseName(*a) + QStringLiteral(".txt");
-    QString fileB = dir + BaseName(*b) + QStringLiteral(".txt");
+    const std::string fileA = FileName(BaseName(*a) + QStringLiteral(".txt"));
+    std::string fileB = FileName(BaseName(*b) + QStringLiteral(".txt"));
     // Two documents of one name (one file opened from two folders) must not
     // share a file, or they compare as identical.
     if (fileB == fileA)
-        fileB = dir + BaseName(*b) + QStringLiteral("-2.txt");
-    if (!WriteBoth(*a, fileA, AllRows(*a), *b, fileB, AllRows(*b)))
+        fileB = FileName(BaseName(*b) + QStringLiteral("-2.txt"));
+    if (!WriteBoth(dir, *a, fileA, AllRows(*a), *b, fileB, AllRows(*b)))
         return;
     if (FirstIsLeft(a, b))
-        StartDiff(fileA, fileB);
+        StartDiff(dir, fileA, fileB);
     else
-        StartDiff(fileB, fileA);
+        StartDiff(dir, fileB, fileA);
 }
 
 void TabTable::CompareTwoRanges()
@@ -202,14 +208,14 @@ void TabTable::CompareTwoRanges()
         KxvShell().ShowStatus(QStringLiteral("Choose two ranges in the Outline to compare them"), true);
         return;
     }
-    const QString dir = WorkDir();
-    if (dir.isEmpty())
+    ZmLib::PrivateDir dir;
+    if (!HoldWorkDir(dir))
         return;
-    const QString base = dir + BaseName(*this) + QStringLiteral("-range#%1.txt");
-    const QString first = base.arg(ranges[0].line);
-    const QString second = base.arg(ranges[1].line);
-    if (WriteBoth(*this, first, RangeRows(*this, ranges[0]), *this, second, RangeRows(*this, ranges[1])))
-        StartDiff(first, second);
+    const QString base = BaseName(*this) + QStringLiteral("-range#%1.txt");
+    const std::string first = FileName(base.arg(ranges[0].line));
+    const std::string second = FileName(base.arg(ranges[1].line));
+    if (WriteBoth(dir, *this, first, RangeRows(*this, ranges[0]), *this, second, RangeRows(*this, ranges[1])))
+        StartDiff(dir, first, second);
 }
 
 bool TabBase::OffersCompareTabs()

@@ -581,7 +581,7 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     const std::string other = PrefGlobal::TempWorkDirFor(me + 1);
     EXPECT_EQ(mine, tmp + "/KXviewer-" + std::to_string(me) + "/");
     EXPECT_NE(mine, other);
-    ASSERT_TRUE(ZmLib::EnsurePrivateDir(mine).empty());
+    ASSERT_TRUE(ZmLib::PrivateDir().Hold(mine).empty());
     struct stat st;
     ASSERT_EQ(stat(mine.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -601,14 +601,14 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     std::filesystem::create_directories(target);
     kxtest::WriteFile(target + "/keep.txt", "k");
     symlink(target.c_str(), mine.substr(0, mine.size() - 1).c_str());
-    EXPECT_FALSE(ZmLib::EnsurePrivateDir(mine).empty());
+    EXPECT_FALSE(ZmLib::PrivateDir().Hold(mine).empty());
     EXPECT_FALSE(PrefGlobal::WipeTempWorkDir(mine));
     EXPECT_TRUE(Exists(target + "/keep.txt"));
     unlink(mine.substr(0, mine.size() - 1).c_str());
     // A folder others may enter is not taken for ours.
     mkdir(mine.c_str(), 0777);
     chmod(mine.c_str(), 0777);
-    EXPECT_FALSE(ZmLib::EnsurePrivateDir(mine).empty());
+    EXPECT_FALSE(ZmLib::PrivateDir().Hold(mine).empty());
     EXPECT_TRUE(PrefGlobal::WipeTempWorkDir(tmp + "/absent/"));
 }
 

@@ -7,6 +7,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace ZmLib {
@@ -19,14 +21,66 @@ bool IsPrivateDir(const std::string& dir, uid_t owner = geteuid());
 // naming the folder.
 std::string PrivateDirProblem(const std::string& dir, uid_t owner = geteuid());
 
-// Makes dir with mode 0700 when it is missing (its parent must exist) and
-// checks it as PrivateDirProblem does. Empty when it may be used; otherwise the
-// reason, naming the folder.
-std::string EnsurePrivateDir(const std::string& dir, uid_t owner = geteuid());
-
 // Creates path anew for writing, mode 0600, never through a symbolic link:
 // a regular file of that name is removed first, anything else there (a link,
 // a folder) is refused. The open descriptor, or -1 with the reason in why.
 int CreatePrivateFile(const std::string& path, std::string& why);
+
+// Writes all size bytes to fd; false with the system's reason in why (a
+// short write is retried until the system names what stops it).
+bool WriteFully(int fd, const void* data, size_t size, std::string& why);
+
+// A private folder held open: it is checked once on its descriptor, and
+// every file is then made, read, renamed and removed relative to that
+// descriptor, so a folder or link put at its name later is never used.
+class PrivateDir {
+public:
+    PrivateDir() = default;
+    ~PrivateDir();
+    PrivateDir(const PrivateDir&) = delete;
+    PrivateDir& operator=(const PrivateDir&) = delete;
+
+    // Makes dir with mode 0700 when it is missing (its parent must exist),
+    // opens it without following a link and checks the open folder as
+    // PrivateDirProblem does. Empty when it is held; otherwise the reason,
+    // naming the folder, and nothing is held.
+    std::string Hold(const std::string& dir, uid_t owner = geteuid());
+    bool IsHeld() const { return fd_ >= 0; }
+    // The folder's name as given to Hold, ending with '/'.
+    const std::string& Path() const { return path_; }
+    std::string PathOf(const std::string& name) const { return path_ + name; }
+    // Where the held folder is now, ending with '/': its name as held while
+    // that still names it, else where it was moved to (the name as held
+    // when the system cannot say).
+    std::string WhereNow() const;
+
+    // As CreatePrivateFile, for name in the folder.
+    int Create(const std::string& name, std::string& why) const;
+    // Opens the regular file name for reading, never through a link; -1
+    // with the reason in why.
+    int OpenForReading(const std::string& name, std::string& why) const;
+    bool Remove(const std::string& name) const;
+
+    // A file written whole: Begin makes a new private file beside name
+    // (refused when something other than a regular file stands at name);
+    // Commit puts it in name's place, Discard removes it.
+    struct Replacement {
+        int fd = -1;
+        std::string temporary;
+    };
+    bool Begin(const std::string& name, Replacement& file, std::string& why) const;
+    bool Commit(Replacement& file, const std::string& name, std::string& why) const;
+    void Discard(Replacement& file) const;
+
+    // Called with the folder's name once it has passed its check and before
+    // it is used; tests change what stands at the name there.
+    static inline std::function<void(const std::string&)> AfterCheck;
+
+private:
+    void Release();
+
+    int fd_ = -1;
+    std::string path_;
+};
 
 } // namespace ZmLib

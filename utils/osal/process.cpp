@@ -67,6 +67,29 @@ void SpawnPrint(const char* format, int value)
 std::mutex g_childMutex;
 std::vector<pid_t> g_children;
 
+// The child starts with default signal handling and an empty mask,
+// whatever this process ignores or blocks. 0 or the error number.
+int SpawnChild(pid_t& pid, const char* program, bool search, const posix_spawn_file_actions_t* actions,
+               char* const* argv)
+{
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none;
+    sigset_t defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const int rc = search ? posix_spawnp(&pid, program, actions, &attr, argv, environ)
+                          : posix_spawn(&pid, program, actions, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    return rc;
+}
+
 void ReapEndedChildren()
 {
     std::lock_guard<std::mutex> lock(g_childMutex);
@@ -179,31 +202,36 @@ int64_t PROCESS::Spawn(const char* program, int count, const char* const* args)
         argv.push_back(const_cast<char*>(args[i] != nullptr ? args[i] : ""));
     argv.push_back(nullptr);
 
-    // The child starts with default signal handling and an empty mask,
-    // whatever this process ignores or blocks.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigset_t defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
     pid_t pid = 0;
-    int rc = posix_spawnp(&pid, program, nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-
+    int rc = SpawnChild(pid, program, true, nullptr, argv.data());
     if (rc != 0) {
         int code = ShellError(rc);
         // There is no elevation on this system: the denial is the answer.
         if (code == SE_ERR_ACCESSDENIED)
             SpawnPrint("%s", "ShellExecute returned SE_ERR_ACCESSDENIED, trying 'runas'");
         SpawnPrint("ShellExecute returned error %d", code);
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(g_childMutex);
+    g_children.push_back(pid);
+    return int64_t(pid);
+}
+
+int64_t PROCESS::SpawnOpenFile(int fd, std::string& why)
+{
+    ReapEndedChildren();
+    // The child gets the descriptor without close-on-exec and runs the file
+    // through it, so no name is looked up again.
+    const std::string program = "/proc/self/fd/" + std::to_string(fd);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fd, fd);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    pid_t pid = 0;
+    const int rc = SpawnChild(pid, program.c_str(), false, &actions, argv);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        why = strerror(rc);
         return 0;
     }
     std::lock_guard<std::mutex> lock(g_childMutex);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "utils/common/strbase.h"
 
@@ -29,6 +30,10 @@ public:
     // Returns the process id, 0 on failure. Children started here that have
     // ended are reaped at the next Spawn; other children are left alone.
     static int64_t Spawn(const char* program, int count, const char* const* args);
+    // Starts the program open for reading on fd, without arguments: the
+    // file that was read through fd is the one that runs. Returns the
+    // process id, 0 with the reason in why on failure; reaped as Spawn's.
+    static int64_t SpawnOpenFile(int fd, std::string& why);
     // The parameter text that Spawn reports: each argument in double quotes
     // followed by one blank, at most 1099 characters.
     static void BuildParams(int count, const char* const* args, StrBase& out);

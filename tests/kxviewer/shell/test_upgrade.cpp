@@ -24,6 +24,7 @@
 #include "kxviewer/shellservices.h"
 #include "kxviewer/upgrade.h"
 #include "kxviewer/upgradesettings.h"
+#include "utils/osal/privatedir.h"
 #include "shellfixture.h"
 #include "signingkey.h"
 
@@ -87,9 +88,15 @@ QByteArray VersionFile(const char* version, const QByteArray& package)
 // NO_ADDRESS_APPLIED: the automatic check without an address, at start-up or from the preferences' Apply.
 // Someone else got at the work folder first: WORK_OPEN made it open to all, WORK_LINKED put a link to another
 // folder in its place, FILE_LINKED a link to a file that does not exist yet in place of the first download.
+// Someone else swaps the work folder for their own after it was checked: VERSION_SWAPPED for a link to a
+// folder of the user's own files, REDIRECT_SWAPPED for another folder while the version file is redirected,
+// INSTALLER_SWAPPED for a folder with another installer, between the installer's last check and its start.
+// EXECUTABLE_SWAPPED for another folder before the new viewer is downloaded.
+// NOT_A_PROGRAM: the signed installer is no program the system can start.
 enum class Twist { NONE, TLS, OTHER_KEY, TAMPERED, TRUNCATED, STALLED, CANCELLED, OVERSIZED, NOT_FOUND,
     REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED,
-    SWAPPED, FORCED, DUE, NOT_DUE, NO_ADDRESS_DUE, NO_ADDRESS_APPLIED, WORK_OPEN, WORK_LINKED, FILE_LINKED };
+    SWAPPED, FORCED, DUE, NOT_DUE, NO_ADDRESS_DUE, NO_ADDRESS_APPLIED, WORK_OPEN, WORK_LINKED, FILE_LINKED,
+    VERSION_SWAPPED, REDIRECT_SWAPPED, INSTALLER_SWAPPED, EXECUTABLE_SWAPPED, NOT_A_PROGRAM };
 
 // Answers like ScriptedPrompt; before a question, overwrites a file (when path names one).
 class SwappingPrompt : public ScriptedPrompt {
@@ -158,6 +165,8 @@ protected:
     }
     void TearDown() override
     {
+        ZmLib::PrivateDir::AfterCheck = nullptr;
+        Upgrade::BeforeInstallerStart = nullptr;
         UpgradeSettings::Url.clear();
         UpgradeSettings::WorkDir.clear();
         UpgradeSettings::ProgramDir.clear();
@@ -190,7 +199,8 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const QString log = root.path() + "/started.log";
     const QByteArray record = "printf '%s\\n' \"$@\" > " + QFile::encodeName(log);
     // The package is itself a script: the installer case runs it.
-    const QByteArray package = Script(record) + QByteArray(200 * 1024, '#');
+    const QByteArray package =
+        (t == T::NOT_A_PROGRAM ? QByteArray("no program\n") : Script(record)) + QByteArray(200 * 1024, '#');
     const QByteArray versionFile = VersionFile(c.version, package);
 
     TestHttpServer plain;
@@ -211,6 +221,10 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     }
     if (t == T::NOT_FOUND)
         server.routes.remove("/version");
+    if (t == T::REDIRECT_SWAPPED) {
+        server.routes["/moved/version"].body = versionFile;
+        server.routes["/version"] = HttpRoute{"302 Found", "Location: /moved/version\r\n", {}, -1, false, 0};
+    }
     if (t == T::REDIRECT_LOOP || t == T::HTTPS_TO_HTTP) {
         const QByteArray to = t == T::HTTPS_TO_HTTP ? plain.Url().toLatin1() : QByteArray("/");
         server.routes["/version"] = HttpRoute{"302 Found", "Location: " + to + "version\r\n", {}, -1, false, 0};
@@ -237,6 +251,29 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     if (t == T::FILE_LINKED) {
         ASSERT_TRUE(QFile::link(elsewhere + "/planted", work + "/version"));
     }
+    // The other user's folder, with a file of the user's own or another installer in it; after the swap
+    // the checked folder is found under its new name.
+    const QString theirs = root.path() + "/theirs";
+    const QString checked = root.path() + "/checked";
+    const QString marker = root.path() + "/marker";
+    ASSERT_TRUE(QDir().mkpath(theirs));
+    ASSERT_TRUE(WriteAll(theirs + "/version", "mine"));
+    ASSERT_TRUE(WriteAll(theirs + "/KxViewerSetup.run", Script("echo wrong > " + QFile::encodeName(marker))));
+    QFile::setPermissions(theirs + "/KxViewerSetup.run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const auto swap = [&, t] {
+        ASSERT_TRUE(QDir().rename(work, checked));
+        if (t == T::VERSION_SWAPPED) {
+            ASSERT_TRUE(QFile::link(theirs, work));
+        } else {
+            ASSERT_TRUE(QDir().rename(theirs, work));
+        }
+    };
+    if (t == T::VERSION_SWAPPED || t == T::REDIRECT_SWAPPED || t == T::EXECUTABLE_SWAPPED)
+        ZmLib::PrivateDir::AfterCheck = [swap](const std::string&) { swap(); };
+    if (t == T::INSTALLER_SWAPPED)
+        Upgrade::BeforeInstallerStart = swap;
+    const bool swapped = t == T::VERSION_SWAPPED || t == T::REDIRECT_SWAPPED || t == T::INSTALLER_SWAPPED ||
+                         t == T::EXECUTABLE_SWAPPED;
     if (t == T::PROGRAM_DIR_BLOCKED) {
         ASSERT_TRUE(WriteAll(root.path() + "/file", ""));
         UpgradeSettings::ProgramDir = root.path() + "/file/program";
@@ -290,15 +327,22 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     EXPECT_TRUE(c.logged.isEmpty() || !LinesWith(c.logged.toStdString()).empty()) << c.logged.toStdString();
     // Nothing half-fetched or refused stays behind in the work folder, and nothing is written through a link.
     if (c.started.isEmpty()) {
-        EXPECT_EQ(QDir(work).entryList(QDir::Files | QDir::NoSymLinks), QStringList());
+        EXPECT_EQ(QDir(swapped ? checked : work).entryList(QDir::Files | QDir::NoSymLinks), QStringList());
     }
     EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    // A folder put in place of the checked one is neither written, emptied nor run from.
+    const QString other = t == T::VERSION_SWAPPED || !swapped ? theirs : work;
+    EXPECT_EQ(QDir(other).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"KxViewerSetup.run", "version"}));
+    EXPECT_EQ(ReadAll(other + "/version"), "mine");
+    EXPECT_FALSE(QFile::exists(marker));
     // The upgrader gets the package and the ini folder; the installer nothing.
-    const QByteArray started = c.started != "UPGRADER"
-                                   ? c.started
-                                   : QFile::encodeName(work) + "/KxViewer\n" + QByteArray(PrefGlobal::IniDir.c_str()) +
-                                         '\n' + QByteArray::number(package.size()) + '\n' +
-                                         QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + '\n';
+    const QByteArray started =
+        c.started != "UPGRADER"
+            ? c.started
+            : QFile::encodeName(swapped ? checked : work) + "/KxViewer\n" + QByteArray(PrefGlobal::IniDir.c_str()) +
+                  '\n' + QByteArray::number(package.size()) + '\n' +
+                  QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + '\n';
     WaitUntil([&] { return !ReadAll(log).isEmpty(); }, started.isEmpty() ? 0 : 5000);
     EXPECT_EQ(ReadAll(log), started);
     if (c.answers == std::deque<QMessageBox::StandardButton>{NO}) {
@@ -337,6 +381,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "(mode 0777)"}, T::WORK_OPEN, "The temporary folder "},
         UpdateCase{"WorkFolderIsALink", NEW, {}, {"The temporary folder {work} cannot be used: it is a symbolic link"},
                    T::WORK_LINKED},
+        // Another folder or a link put in place of the checked work folder is never used.
+        UpdateCase{"WorkFolderSwappedForALink", "2.1.3993.2", {}, {UP_TO_DATE}, T::VERSION_SWAPPED},
+        UpdateCase{"WorkFolderSwappedBeforeARedirect", "2.1.3993.2", {}, {UP_TO_DATE}, T::REDIRECT_SWAPPED},
+        UpdateCase{"WorkFolderSwappedBeforeTheInstallerStarts", "3.0.0.0", {YES},
+                   {"New version 3.0.0.0 available.\nTo upgrade?"}, T::INSTALLER_SWAPPED, {}, "\n"},
+        UpdateCase{"WorkFolderSwappedBeforeTheUpgraderStarts", NEW, {YES}, {ASK}, T::EXECUTABLE_SWAPPED,
+                   "About to run new exe: ", "UPGRADER"},
         UpdateCase{"DownloadIsALink", NEW, {}, {"Unable to save the file {work}/version: a symbolic link is in its "
                    "place."}, T::FILE_LINKED},
         UpdateCase{"PlainHttpToARemoteHost", NEW, {}, {NO_SITE}, T::REMOTE_HTTP,
@@ -348,6 +399,8 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"ForcedSameVersion", "2.1.3993.2", {NO}, {"New version 2.1.3993.2 available.\nTo upgrade?"}, T::FORCED},
         UpdateCase{"GoodInstaller", "3.0.0.0", {YES}, {"New version 3.0.0.0 available.\nTo upgrade?"}, T::NONE, {}, "\n"},
         UpdateCase{"AnsweredNo", NEW, {NO}, {ASK}},
+        UpdateCase{"InstallerCannotStart", "3.0.0.0", {YES}, {"New version 3.0.0.0 available.\nTo upgrade?",
+                   "Install execution error:\n{work}/KxViewerSetup.run"}, T::NOT_A_PROGRAM, "Exec format error"},
         // Checked again just before it starts.
         UpdateCase{"ChangedBeforeStart", NEW, {YES}, {ASK, REJECTED}, T::SWAPPED, SHA_FAILED},
         // A rejected package is never "up to date".
@@ -364,7 +417,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "Download failed: redirect from https to http refused"},
         // An output file that cannot be made ends the attempt.
         UpdateCase{"OutputBlocked", NEW, {YES}, {UNSAVED}, T::OUTPUT_BLOCKED},
-        UpdateCase{"WriteErrorMidway", NEW, {YES}, {UNSAVED}, T::FILE_SIZE_LIMIT},
+        // A write that fails names the system's reason.
+        UpdateCase{"WriteErrorMidway", NEW, {YES}, {"Unable to save the file {work}/KxViewer: File too large."},
+                   T::FILE_SIZE_LIMIT},
         UpdateCase{"ProgramFolderBlocked", NEW, {YES}, {"A new version is available, but the program folder *"},
                    T::PROGRAM_DIR_BLOCKED},
         // The check at start-up waits for its time, tells nothing in boxes, and only the question about a new

@@ -16,6 +16,7 @@
 #include "tabletabenv.h"
 #include "tearoffwidget/tearofftabbar.h"
 #include "tearoffwidget/tearofftabwidget.h"
+#include "utils/osal/privatedir.h"
 
 namespace {
 
@@ -212,6 +213,10 @@ TEST_F(Compare, WorkFolderOthersCanReachIsRefused)
          "others may use it (mode 0777)"},
         {"a link to another folder", [&] { QDir().mkpath(elsewhere); QFile::link(elsewhere, work.chopped(1)); },
          "it is a symbolic link"},
+        {"others may write", [&] { mkdir(folder.constData(), 0700); chmod(folder.constData(), 0707); },
+         "others may use it (mode 0707)"},
+        {"others may enter", [&] { mkdir(folder.constData(), 0700); chmod(folder.constData(), 0701); },
+         "others may use it (mode 0701)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -229,6 +234,58 @@ TEST_F(Compare, WorkFolderOthersCanReachIsRefused)
         EXPECT_TRUE(Arguments(300).isEmpty());
         EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList());
         EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files), QStringList());
+        delete a;
+        delete b;
+    }
+}
+
+// The work folder is swapped for someone else's folder or a link to one
+// after it was checked: the files go to the checked folder, and the program
+// compares those, not the ones at the folder's name.
+TEST_F(Compare, FilesStayInTheCheckedFolderWhenItIsSwapped)
+{
+    const QString theirs = Path("theirs");
+    const QString checked = Path("checked");
+    const QString name = work.chopped(1);
+    for (const bool link : {false, true}) {
+        SCOPED_TRACE(link ? "a link" : "a folder");
+        TabTable* a = Doc("a.log", Ten);
+        TabTable* b = Doc("b.log", TenInserted);
+        Reset();
+        QFile::remove(name);
+        QDir(checked).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(theirs));
+        for (const char* file : {"a.txt", "b.txt"}) {
+            QFile planted(theirs + QLatin1Char('/') + QLatin1String(file));
+            ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+            planted.write("mine");
+        }
+        ZmLib::PrivateDir::AfterCheck = [&](const std::string&) {
+            QDir().rename(name, checked);
+            if (link)
+                QFile::link(theirs, name);
+            else
+                QDir().rename(theirs, name);
+        };
+        main->SetTabActive(a, false);
+        Mark(b);
+        a->CompareTabs();
+        ZmLib::PrivateDir::AfterCheck = nullptr;
+        EXPECT_TRUE(shell.info.empty());
+        EXPECT_EQ(Arguments(), QStringList({checked + QStringLiteral("/a.txt"), checked + QStringLiteral("/b.txt")}));
+        EXPECT_EQ(DataLines(checked + QStringLiteral("/a.txt")), Ten);
+        EXPECT_EQ(DataLines(checked + QStringLiteral("/b.txt")), TenInserted);
+        const QString other = link ? theirs : name;
+        EXPECT_EQ(QDir(other).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"a.txt", "b.txt"}));
+        for (const char* file : {"a.txt", "b.txt"}) {
+            QFile planted(other + QLatin1Char('/') + QLatin1String(file));
+            EXPECT_TRUE(planted.open(QIODevice::ReadOnly));
+            EXPECT_EQ(planted.readAll(), QByteArray("mine")) << file;
+        }
+        if (link)
+            QFile::remove(name);
+        else
+            QDir().rename(name, theirs);
         delete a;
         delete b;
     }

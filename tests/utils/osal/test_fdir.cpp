@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -133,6 +137,12 @@ TEST(PrivateDir, MadeOrRefusedWithTheFolderNamed)
          "others may use it (mode 0750)"},
         {"open to everyone", [](const std::string& d) { mkdir(d.c_str(), 0700); chmod(d.c_str(), 01777); }, me,
          "others may use it (mode 1777)"},
+        {"the group may write", [](const std::string& d) { mkdir(d.c_str(), 0700); chmod(d.c_str(), 0770); }, me,
+         "others may use it (mode 0770)"},
+        {"others may write", [](const std::string& d) { mkdir(d.c_str(), 0700); chmod(d.c_str(), 0707); }, me,
+         "others may use it (mode 0707)"},
+        {"others may only enter", [](const std::string& d) { mkdir(d.c_str(), 0700); chmod(d.c_str(), 0701); }, me,
+         "others may use it (mode 0701)"},
         {"another user's", [](const std::string& d) { mkdir(d.c_str(), 0700); }, me + 1,
          "it belongs to user " + std::to_string(me)},
         {"a link to a folder", [&](const std::string& d) { symlink((tmp / "victim").c_str(), d.c_str()); }, me,
@@ -146,8 +156,11 @@ TEST(PrivateDir, MadeOrRefusedWithTheFolderNamed)
         SCOPED_TRACE(c.what);
         const std::string dir = tmp / ("work" + std::to_string(n++)) + "/";
         c.plant(dir.substr(0, dir.size() - 1));
-        const std::string got = ZmLib::EnsurePrivateDir(dir, c.owner);
+        ZmLib::PrivateDir held;
+        const std::string got = held.Hold(dir, c.owner);
         EXPECT_EQ(got, c.reason.empty() ? "" : "The temporary folder " + dir + " cannot be used: " + c.reason);
+        EXPECT_EQ(held.IsHeld(), c.reason.empty());
+        EXPECT_EQ(held.Path(), c.reason.empty() ? dir : "");
         EXPECT_EQ(ZmLib::IsPrivateDir(dir, c.owner), c.reason.empty());
         struct stat st;
         if (c.reason.empty()) {
@@ -158,7 +171,17 @@ TEST(PrivateDir, MadeOrRefusedWithTheFolderNamed)
     // Nothing was made through the links.
     EXPECT_FALSE(Exists(tmp / "none"));
     EXPECT_EQ(kxtest::ReadFile(tmp / "victim.txt"), "v");
-    EXPECT_EQ(ZmLib::EnsurePrivateDir(tmp / "absent/work/"),
+    // A real folder of another user, where the system lets this test make one.
+    if (me == 0) {
+        const std::string theirs = tmp / "theirs/";
+        ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
+        ASSERT_EQ(chown(theirs.c_str(), 4242, 4242), 0);
+        ZmLib::PrivateDir held;
+        EXPECT_EQ(held.Hold(theirs), "The temporary folder " + theirs + " cannot be used: it belongs to user 4242");
+        EXPECT_FALSE(held.IsHeld());
+    }
+    ZmLib::PrivateDir absent;
+    EXPECT_EQ(absent.Hold(tmp / "absent/work/"),
               "The temporary folder " + (tmp / "absent/work/") + " cannot be used: No such file or directory");
 }
 
@@ -201,4 +224,136 @@ TEST(PrivateDir, FilesAreMadeAnewNeverThroughALink)
     }
     EXPECT_EQ(kxtest::ReadFile(tmp / "outside.txt"), "keep");
     EXPECT_FALSE(Exists(tmp / "planted"));
+}
+
+// Once held, the folder is the one used, whatever is put at its name after
+// the check: another folder or a link to one. Files there stay as they were.
+TEST(PrivateDir, HeldFolderIsUsedWhenItsNameIsSwapped)
+{
+    const TempDir tmp;
+    const std::string name = tmp / "work";
+    const std::string checked = tmp / "checked";
+    const std::string planted = tmp / "planted";
+    const struct {
+        const char* what;
+        bool link;
+    } cases[] = {{"another folder", false}, {"a link to another folder", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(name);
+        std::filesystem::remove_all(checked);
+        std::filesystem::remove_all(planted);
+        ASSERT_EQ(mkdir(name.c_str(), 0700), 0);
+        ASSERT_EQ(mkdir(planted.c_str(), 0700), 0);
+        for (const char* file : {"made", "replaced", "read", "removed"}) {
+            WriteFile(name + "/" + file, "ours");
+            WriteFile(planted + "/" + file, "theirs");
+        }
+        ZmLib::PrivateDir::AfterCheck = [&](const std::string&) {
+            rename(name.c_str(), checked.c_str());
+            if (c.link)
+                symlink(planted.c_str(), name.c_str());
+            else
+                rename(planted.c_str(), name.c_str());
+        };
+        ZmLib::PrivateDir held;
+        const std::string refused = held.Hold(name + "/");
+        ZmLib::PrivateDir::AfterCheck = nullptr;
+        ASSERT_EQ(refused, "");
+        EXPECT_EQ(held.Path(), name + "/");
+        EXPECT_EQ(held.WhereNow(), checked + "/");
+
+        std::string why;
+        const int made = held.Create("made", why);
+        ASSERT_GE(made, 0) << why;
+        EXPECT_TRUE(ZmLib::WriteFully(made, "new", 3, why));
+        close(made);
+        ZmLib::PrivateDir::Replacement replacement;
+        ASSERT_TRUE(held.Begin("replaced", replacement, why)) << why;
+        EXPECT_TRUE(ZmLib::WriteFully(replacement.fd, "new", 3, why));
+        EXPECT_TRUE(held.Commit(replacement, "replaced", why)) << why;
+        const int read = held.OpenForReading("read", why);
+        ASSERT_GE(read, 0) << why;
+        char bytes[8] = {};
+        EXPECT_EQ(::read(read, bytes, sizeof(bytes)), 4);
+        EXPECT_STREQ(bytes, "ours");
+        close(read);
+        EXPECT_TRUE(held.Remove("removed"));
+
+        const std::string theirs = c.link ? planted : name;
+        for (const char* file : {"made", "replaced", "read", "removed"})
+            EXPECT_EQ(kxtest::ReadFile(theirs + "/" + file), "theirs") << file;
+        EXPECT_EQ(kxtest::ReadFile(checked + "/made"), "new");
+        EXPECT_EQ(kxtest::ReadFile(checked + "/replaced"), "new");
+        EXPECT_FALSE(Exists(checked + "/removed"));
+    }
+}
+
+// A file written whole replaces the old one only when it is complete; what
+// is not a plain name, or a folder or link at the name, is refused.
+TEST(PrivateDir, ReplacementsAndRefusedNames)
+{
+    const TempDir tmp;
+    ZmLib::PrivateDir held;
+    ASSERT_EQ(held.Hold(tmp / "work"), "");
+    const std::string work = tmp / "work/";
+    WriteFile(work + "old", "old bytes");
+    ASSERT_EQ(mkdir((work + "folder").c_str(), 0700), 0);
+    ASSERT_EQ(symlink((tmp / "outside").c_str(), (work + "link").c_str()), 0);
+    const struct {
+        const char* name;
+        std::string why; // empty: written
+    } cases[] = {
+        {"old", ""},
+        {"new", ""},
+        {"folder", "something else is in its place"},
+        {"link", "a symbolic link is in its place"},
+        {"", "not a file name in the folder"},
+        {"..", "not a file name in the folder"},
+        {"sub/file", "not a file name in the folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why;
+        ZmLib::PrivateDir::Replacement file;
+        const bool begun = held.Begin(c.name, file, why);
+        EXPECT_EQ(why, c.why);
+        EXPECT_EQ(begun, c.why.empty());
+        if (!begun)
+            continue;
+        struct stat st;
+        ASSERT_EQ(fstat(file.fd, &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        EXPECT_TRUE(ZmLib::WriteFully(file.fd, "whole", 5, why));
+        // Until it is committed the old file is untouched.
+        EXPECT_EQ(kxtest::ReadFile(work + c.name), std::string(c.name) == "old" ? "old bytes" : "");
+        EXPECT_TRUE(held.Commit(file, c.name, why));
+        EXPECT_EQ(kxtest::ReadFile(work + c.name), "whole");
+    }
+    // A discarded one leaves nothing behind.
+    std::string why;
+    ZmLib::PrivateDir::Replacement file;
+    ASSERT_TRUE(held.Begin("dropped", file, why));
+    held.Discard(file);
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(work))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"folder", "link", "new", "old"}));
+    EXPECT_FALSE(Exists(tmp / "outside"));
+    EXPECT_EQ(held.OpenForReading("link", why), -1);
+    EXPECT_EQ(why, "a symbolic link is in its place");
+    EXPECT_EQ(held.OpenForReading("folder", why), -1);
+    EXPECT_EQ(why, "it is not a regular file");
+    EXPECT_FALSE(held.Remove(".."));
+}
+
+// A failed write names the system's reason, as a full disk gives it.
+TEST(PrivateDir, WriteFailureNamesTheCause)
+{
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    std::string why;
+    EXPECT_FALSE(ZmLib::WriteFully(full, "bytes", 5, why));
+    EXPECT_EQ(why, strerror(ENOSPC));
+    close(full);
 }

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -156,6 +157,37 @@ TEST(ProcessSpawn, MissingOrDeniedProgramFails)
     EXPECT_EQ(PROCESS::Spawn(path.c_str(), 0, nullptr), 0);
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "ShellExecute returned SE_ERR_ACCESSDENIED, trying 'runas'"));
     EXPECT_TRUE(capture.Has(ZmLib::KX_LEVEL_NOTICE, "ShellExecute returned error 5"));
+}
+
+// The program that runs is the file read through the descriptor, even when
+// another file took its name since; one that may not run is refused.
+TEST(ProcessSpawn, OpenFileRunsWhatWasOpenedNotWhatHasItsNameNow)
+{
+    TempDir dir;
+    const std::string program = dir / "program";
+    const std::string out = dir / "out";
+    WriteFile(program, "#!/bin/sh\nprintf opened > '" + out + "'\n");
+    chmod(program.c_str(), 0700);
+    const int fd = open(program.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    WriteFile(dir / "other", "#!/bin/sh\nprintf other > '" + out + "'\n");
+    chmod((dir / "other").c_str(), 0700);
+    ASSERT_EQ(rename((dir / "other").c_str(), program.c_str()), 0);
+    std::string why;
+    ASSERT_GT(PROCESS::SpawnOpenFile(fd, why), 0) << why;
+    ASSERT_TRUE(Eventually([&] { return ReadFile(out) == "opened"; })) << ReadFile(out);
+    // This process keeps its descriptor closed on exec for other children.
+    EXPECT_EQ(fcntl(fd, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+    close(fd);
+
+    const std::string plain = dir / "plain";
+    WriteFile(plain, "#!/bin/sh\nexit 0\n");
+    chmod(plain.c_str(), 0600);
+    const int denied = open(plain.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(denied, 0);
+    EXPECT_EQ(PROCESS::SpawnOpenFile(denied, why), 0);
+    EXPECT_EQ(why, strerror(EACCES));
+    close(denied);
 }
 
 TEST(ProcessClock, LocalTimeOffsetFollowsTheZone)
