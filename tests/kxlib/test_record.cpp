@@ -247,7 +247,7 @@ TEST(RecordAnalysis, TimeNormalisedTable)
 TEST(RecordAnalysis, TheFirstRecordWithATimeStartsTheTableTime)
 {
     constexpr uint64_t T = 1733572800237000;
-    const uint64_t times[] = {0, 0, T, T + 250, 0, T + 500};
+    const std::vector<uint64_t> times = {0, 0, T, T + 250, 0, T + 500};
     struct Case {
         bool normalised;
         std::vector<uint64_t> stored;
@@ -260,16 +260,11 @@ TEST(RecordAnalysis, TheFirstRecordWithATimeStartsTheTableTime)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.normalised);
-        PrefKxTable prefs = PlainPrefs();
-        prefs.NormalizeTime = c.normalised;
-        TableRef table(new KxTable(nullptr, "t", prefs));
-        RawRecord raw;
-        for (size_t k = 0; k < std::size(times); ++k) {
-            raw.time = times[k];
-            EXPECT_EQ(Add(*table, raw)->prot.msg.TIME, c.stored[k]) << k;
-        }
-        for (size_t k = 0; k < std::size(times); ++k)
+        TableRef table(TableOfTimes(c.normalised, times));
+        for (size_t k = 0; k < times.size(); ++k) {
+            EXPECT_EQ(table->GetRecord(int32_t(k))->prot.msg.TIME, c.stored[k]) << k;
             EXPECT_EQ(table->HasTime(*table->GetRecord(int32_t(k))), c.hasTime[k]) << k;
+        }
         EXPECT_EQ(table->Prefs().Time0, T);
         EXPECT_EQ(table->Prefs().Time0Index, c.time0Index);
         // Back to absolute times, the table's time is still its first record's

@@ -150,7 +150,7 @@ TEST(GraphPoints, TableBuildSkipsThe1025thThreadAndCancelsToAnEmptyGraph)
 TEST(GraphPoints, RowsWithoutATimeLeaveTheRangeToTheRowsWithOne)
 {
     constexpr uint64_t T = 1733572800237000;
-    const uint64_t times[] = {0, T, 0, T + 400, T + 900};
+    const std::vector<uint64_t> times = {0, T, 0, T + 400, T + 900};
     const struct {
         bool normalised;
         GraphPair range;
@@ -162,14 +162,7 @@ TEST(GraphPoints, RowsWithoutATimeLeaveTheRangeToTheRowsWithOne)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.normalised);
-        PrefKxTable prefs = PlainPrefs();
-        prefs.NormalizeTime = c.normalised;
-        TableRef table(new KxTable(nullptr, "t", prefs));
-        RawRecord raw;
-        for (uint64_t time : times) {
-            raw.time = time;
-            table->AppendRecord(raw.Build());
-        }
+        TableRef table(TableOfTimes(c.normalised, times));
         GraphModel model;
         ASSERT_TRUE(model.Build(*table, nullptr, nullptr));
         EXPECT_EQ(model.TimeRange().min, c.range.min);
