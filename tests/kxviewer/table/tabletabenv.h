@@ -58,7 +58,7 @@ protected:
     }
 
     // Records built in memory, as a document of its own.
-    TabTable* OpenRecords(std::initializer_list<RawRecord> records, const PrefTabTable& prefs = PrefTabTable::Default())
+    TabTable* OpenRecords(const std::vector<RawRecord>& records, const PrefTabTable& prefs = PrefTabTable::Default())
     {
         auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
         for (const RawRecord& raw : records)

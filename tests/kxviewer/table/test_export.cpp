@@ -134,9 +134,9 @@ TEST_F(Export, TextLinesAreExact)
     }
 }
 
-// Values keep their bytes, commas included; CSV values are trimmed; a line
-// break inside a value is written as blanks in both formats. Widths count
-// UTF-8 characters.
+// Values keep their bytes; CSV values are trimmed, and quoted when they hold
+// a comma or a line break, which they then keep; the text export writes a
+// line break as blanks. Widths count UTF-8 characters.
 TEST_F(Export, ValuesStayOnTheirLine)
 {
     PrefTabTable prefs = PrefTabTable::Default();
@@ -147,7 +147,7 @@ TEST_F(Export, ValuesStayOnTheirLine)
     tab->Prefs.ExportRowNumbColumn = 0;
     const std::string tid = " " + std::string(11, ' ') + "7  ";
     const struct { bool csv; std::string expected; } cases[] = {
-        {true, "7,a,b\n7,padded\n7,one  two three\n7,na\xc3\xafve \xe9t\xe9\n"},
+        {true, "7,\"a,b\"\n7,padded\n7,\"one\r\ntwo\nthree\"\n7,na\xc3\xafve \xe9t\xe9\n"},
         {false, std::string(5, ' ') + "TID" + std::string(50, ' ') + "Text" + std::string(44, ' ') + "\n" + tid +
                     Text90("a,b", 3) + "\n" + tid + Text90("  padded \t", 10) + "\n" + tid +
                     Text90("one  two three", 14) + "\n" + tid + Text90("na\xc3\xafve \xe9t\xe9", 9) + "\n"},
@@ -157,6 +157,90 @@ TEST_F(Export, ValuesStayOnTheirLine)
         const QString path = Path(c.csv ? "values.csv" : "values.txt");
         ASSERT_TRUE(c.csv ? tab->SaveCsv(path, false) : tab->SaveTxt(path, false));
         EXPECT_EQ(Read(path), c.expected);
+    }
+}
+
+namespace {
+
+// The fields of CSV text as a reader of quoted fields sees them: a field in
+// double quotes holds anything, its doubled quotes standing for one.
+std::vector<std::vector<std::string>> ReadCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false;
+    for (size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (quoted) {
+            if (c != '"')
+                field += c;
+            else if (k + 1 < text.size() && text[k + 1] == '"')
+                field += text[++k];
+            else
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',' || c == '\n') {
+            row.push_back(field);
+            field.clear();
+            if (c == '\n') {
+                rows.push_back(row);
+                row.clear();
+            }
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+// Every CSV field reads back as the value it was written from, whatever
+// delimiters, quotes and line ends it holds; a field without any keeps the
+// bytes it always had, unquoted.
+TEST_F(Export, CsvFieldsReadBackWhole)
+{
+    const struct { const char* text; const char* kxname; const char* written; } cases[] = {
+        {"plain", "name", "7,plain,name"},
+        {"a,b", ",", "7,\"a,b\",\",\""},
+        {"say \"hi\"", "\"", "7,\"say \"\"hi\"\"\",\"\"\"\""},
+        {"one\r\ntwo", "cr\rhere", "7,\"one\r\ntwo\",\"cr\rhere\""},
+        {"line\nend, \"both\"", "semi;colon", "7,\"line\nend, \"\"both\"\"\",semi;colon"},
+        {"  trimmed,  ", " 'single' ", "7,\"trimmed,\",'single'"},
+        {"na\xc3\xafve \xe9t\xe9", "", "7,na\xc3\xafve \xe9t\xe9,"},
+    };
+    PrefTabTable prefs = PrefTabTable::Default();
+    SetColumns(prefs, {FIELD_TID, FIELD_TEXT, FIELD_KXNAME});
+    std::vector<RawRecord> records;
+    std::string expected;
+    for (const auto& c : cases) {
+        RawRecord record = Record(c.text);
+        record.kxname = c.kxname;
+        records.push_back(record);
+        expected += std::string(c.written) + "\n";
+    }
+    TabTable* tab = OpenRecords(records, prefs);
+    const QString path = Path("fields.csv");
+    ASSERT_TRUE(tab->SaveCsv(path, false));
+    const std::string bytes = Read(path);
+    EXPECT_EQ(bytes, expected);
+    const auto rows = ReadCsv(bytes);
+    ASSERT_EQ(rows.size(), std::size(cases));
+    for (size_t k = 0; k < rows.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::vector<std::string> fields = {"7", tab->Table->GetRecord(int32_t(k))->Text(FIELD_TEXT),
+                                                 tab->Table->GetRecord(int32_t(k))->Text(FIELD_KXNAME)};
+        ASSERT_EQ(rows[k].size(), 3u);
+        EXPECT_EQ(rows[k][0], fields[0]);
+        // The value as written is the record's, trimmed.
+        for (size_t f = 1; f < 3; ++f) {
+            const std::string& value = fields[f];
+            const size_t from = value.find_first_not_of(" \t\r\n");
+            const size_t to = value.find_last_not_of(" \t\r\n");
+            EXPECT_EQ(rows[k][f], from == std::string::npos ? "" : value.substr(from, to - from + 1)) << f;
+        }
     }
 }
 
