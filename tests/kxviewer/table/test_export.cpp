@@ -402,4 +402,59 @@ TEST_F(Export, PdfTitlesAndValuesStandWholeInTheirColumns)
     }
 }
 
+// A long value ends with "…" inside its column, the last one's at the
+// page's edge, and rows are as tall as the page's font needs: its
+// descenders stay in the row's band, and 55 rows still fill one page.
+TEST_F(Export, PdfLongValuesEndInTheirColumnAndRowsHoldTheirFont)
+{
+    const std::string longText = "long " + std::string(300, 'W') + " end";
+    const struct {
+        int points;
+        std::vector<int32_t> fields;
+    } cases[] = {{10, {FIELD_TID, FIELD_TEXT}},
+                 {14, {FIELD_TID, FIELD_TEXT}},
+                 {14, {FIELD_TEXT, FIELD_LEVEL, FIELD_TID}},
+                 {10, {FIELD_KXNAME, FIELD_TID, FIELD_LEVEL, FIELD_NEST, FIELD_LINE, FIELD_SEQ, FIELD_TEXT}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.points) + " points, " + std::to_string(c.fields.size()) + " columns");
+        PrefGlobal::Fonts[FONT_TABLE_VIEW] = QFont(QStringLiteral("DejaVu Sans Mono"), c.points);
+        PrefTabTable prefs = PrefTabTable::Default();
+        SetColumns(prefs, c.fields);
+        TabTable* tab = OpenRecords({Record("gjpqy short"), Record(longText.c_str()), Record("gjpqy")}, prefs);
+        const TablePdfWriter writer(*tab);
+        const QFontMetricsF metrics(writer.Font());
+        const qreal step = writer.RowStep();
+        EXPECT_GE(step, metrics.height());
+        EXPECT_LE((TablePdfWriter::ROWS_PER_PAGE + 1) * step * writer.Scale(), 14000);
+        const size_t text = size_t(std::find(c.fields.begin(), c.fields.end(), FIELD_TEXT) - c.fields.begin());
+        const bool last = text + 1 == c.fields.size();
+        for (int32_t row = 0; row < 3; ++row) {
+            SCOPED_TRACE(row);
+            const qreal y = step * (row + 1);
+            for (size_t column = 0; column < c.fields.size(); ++column) {
+                const QRectF bounds = writer.TextBounds(row, column, y);
+                const QRectF band = writer.TitleRect(column).translated(0, y);
+                EXPECT_GE(bounds.top(), band.top()) << column;
+                EXPECT_LE(bounds.bottom(), band.bottom()) << column;
+                EXPECT_GE(bounds.left(), band.left()) << column;
+                EXPECT_LE(bounds.right(), band.right()) << column;
+                EXPECT_LE(bounds.right() * writer.Scale(), 19400) << column;
+            }
+            const QString shown = writer.CellText(row, text);
+            const QString value = QString::fromStdString(row == 1 ? longText : row == 0 ? "gjpqy short" : "gjpqy");
+            if (row == 1 && last) {
+                EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+                EXPECT_TRUE(value.startsWith(shown.chopped(1))) << shown.toStdString();
+            } else {
+                EXPECT_EQ(shown, value);
+            }
+        }
+        const QString path = Path("long.pdf");
+        prompt.fileNames.enqueue(path);
+        tab->Actions[TACT_SAVE_PDF]->trigger();
+        EXPECT_EQ(Pages(Read(path)), 1);
+        delete tab;
+    }
+}
+
 } // namespace
