@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "kxlib/kxauxtree.h"
 #include "kxlib/table/kxtids.h"
@@ -321,4 +322,11 @@ void KxdRecord::CopyInto(KxdRecord* dest, const KxdRecord* src, int64_t timeShif
 {
     KxdMsg::Copy(dest, src);
     dest->prot.msg.TIME += uint64_t(timeShift);
+    // A name shown from its id alone lives in no string slot: the copy keeps
+    // it as its own, since another table may name the same id otherwise.
+    const std::pair<int, int> names[] = {{FIELD_PNAME, ZmLib::KxdProt::SLOT_PNAME},
+                                         {FIELD_TNAME, ZmLib::KxdProt::SLOT_TNAME}};
+    for (const auto& [field, slot] : names)
+        if (!src->prot.String(slot)[0] && src->Text(field)[0])
+            dest->AppendString(slot, src->Text(field));
 }

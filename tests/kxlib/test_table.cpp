@@ -599,3 +599,49 @@ TEST(TableCopy, CopiesKeepTheirAbsoluteTimes)
         }
     }
 }
+
+// Copies show the process and thread names they showed in their own table,
+// named by an announcement, by the record itself or by their ids alone,
+// whatever the destination calls the same ids.
+TEST(TableCopy, CopiesKeepTheirOwnProcessAndThreadNames)
+{
+    TableRef source(new KxTable(nullptr, "s", PlainPrefs()));
+    RawRecord announce;
+    announce.flags = KXFLAGS_PROCESS_NAME;
+    announce.text = "Process: server, PID=77";
+    source->AppendRecord(announce.Build());
+    announce.flags = KXFLAGS_THREAD_NAME;
+    announce.text = "Thread: worker, TID=42";
+    source->AppendRecord(announce.Build());
+    RawRecord row;
+    row.pid = 77;
+    row.tid = 42;
+    source->AppendRecord(row.Build()); // 2: announced names
+    row.pid = 78;
+    row.tid = 43;
+    source->AppendRecord(row.Build()); // 3: ids alone
+    row.pname = "own";
+    row.tname = "self";
+    source->AppendRecord(row.Build()); // 4: its own names
+
+    TableRef dest(new KxTable(nullptr, "d", PlainPrefs()));
+    for (uint64_t id : {77, 78}) {
+        RawRecord other;
+        other.pid = id;
+        other.tid = id - 35;
+        other.pname = "client";
+        other.tname = "other";
+        dest->AppendRecord(other.Build());
+    }
+    const struct { int32_t row; const char* pname; const char* tname; } cases[] = {
+        {2, "server", "worker"}, {3, "78", "43"}, {4, "own", "self"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        for (int32_t pos : {-1, 1}) {
+            ASSERT_EQ(source->CopyRuns(*dest, {{c.row, 1, 0, false}}, pos), 1);
+            const KxdRecord* copy = dest->GetRecord(pos < 0 ? dest->RowCount() - 1 : pos);
+            EXPECT_STREQ(copy->Text(FIELD_PNAME), c.pname) << pos;
+            EXPECT_STREQ(copy->Text(FIELD_TNAME), c.tname) << pos;
+        }
+    }
+}
