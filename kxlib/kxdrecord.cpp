@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "kxlib/kxauxtree.h"
 #include "kxlib/table/kxtids.h"
@@ -183,28 +184,36 @@ void KxdRecord::Move(KxdRecord* dest, const KxdRecord* src)
 void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
 {
     KxTable& table = *record->block->table;
-    ProcessTimeBase(record, table.recordCount_ == 1);
+    ProcessTimeBase(record, true);
     ProcessOwnTexts(record, copyMode, table.prefs_.formats);
     ProcessInOrder(record, copyMode);
 }
 
-void KxdRecord::ProcessTimeBase(KxdRecord* record, bool first)
+void KxdRecord::ProcessTimeBase(KxdRecord* record, bool inOrder)
 {
     KxTable& table = *record->block->table;
-    ZmLib::KxdProt& prot = record->prot;
-    // Records stored relative to the table's Time0 keep their TIME.
-    if (table.timeNormalised_ && !table.relativeTimeBase_) {
-        if (first) {
-            table.prefs_.Time0Index = 0;
-            table.prefs_.Time0 = prot.msg.TIME;
+    uint64_t& time = record->prot.msg.TIME;
+    if (inOrder && table.recordCount_ == 1 && !table.relativeTimeBase_)
+        table.timeStarted_ = false;
+    // The first record with a time of its own starts the table's time; one
+    // that got none from its line (a header, an unmatched line) holds 0 and
+    // does not.
+    if (inOrder && !table.timeStarted_ && time != 0) {
+        table.timeStarted_ = true;
+        if (table.timeNormalised_) {
+            table.prefs_.Time0Index = int32_t(record->block->first + uint32_t(record - record->block->recs));
+            table.prefs_.Time0 = time;
             char buffer[64];
             ZmLib::Time2Str(int64_t(table.prefs_.Time0), buffer, sizeof(buffer), 3);
             table.Trace(ZmLib::KX_LEVEL_NOTICE, ReportName, "Time0 set to %s", buffer);
+        } else if (table.prefs_.Time0Index < 0) {
+            table.prefs_.Time0 = time;
         }
-        prot.msg.TIME -= table.prefs_.Time0;
-    } else if (!table.timeNormalised_ && first && table.prefs_.Time0Index < 0) {
-        table.prefs_.Time0 = prot.msg.TIME;
     }
+    // Records stored relative to the table's Time0 keep their TIME; those
+    // before its first time stay at 0, its start.
+    if (table.timeNormalised_ && !table.relativeTimeBase_ && table.timeStarted_)
+        time -= table.prefs_.Time0;
 }
 
 void KxdRecord::ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums])
@@ -309,7 +318,15 @@ void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode, bool addToAuxTr
         table.auxTree_.Add(record);
 }
 
-void KxdRecord::CopyInto(KxdRecord* dest, const KxdRecord* src)
+void KxdRecord::CopyInto(KxdRecord* dest, const KxdRecord* src, int64_t timeShift)
 {
     KxdMsg::Copy(dest, src);
+    dest->prot.msg.TIME += uint64_t(timeShift);
+    // A name shown from its id alone lives in no string slot: the copy keeps
+    // it as its own, since another table may name the same id otherwise.
+    const std::pair<int, int> names[] = {{FIELD_PNAME, ZmLib::KxdProt::SLOT_PNAME},
+                                         {FIELD_TNAME, ZmLib::KxdProt::SLOT_TNAME}};
+    for (const auto& [field, slot] : names)
+        if (!src->prot.String(slot)[0] && src->Text(field)[0])
+            dest->AppendString(slot, src->Text(field));
 }

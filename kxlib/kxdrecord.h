@@ -107,11 +107,13 @@ struct KxdRecord : KxdMsg {
     // in copy mode on a copy that entered another table).
     static void ProcessLine4Client(KxdRecord* record, bool copyMode);
     // ProcessLine4Client in three steps, so that a load can run the middle
-    // one on several records at once: the time base (first: the record is
-    // its table's first), the texts that depend only on the record and the
+    // one on several records at once: the time base (inOrder: the record
+    // arrives in table order on the thread that owns the table, so it may
+    // start the table's time; copies analysed on other threads arrive after
+    // it was started), the texts that depend only on the record and the
     // formats (safe to run on other threads), and everything that depends on
     // the records before it (run in record order).
-    static void ProcessTimeBase(KxdRecord* record, bool first);
+    static void ProcessTimeBase(KxdRecord* record, bool inOrder);
     static void ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums]);
     // Without addToAuxTree the caller adds the record to its table's aux tree
     // afterwards (a load adds a chunk at once, KxAuxTree::AddAll).
@@ -122,8 +124,9 @@ struct KxdRecord : KxdMsg {
     // Moves a record to another slot with its links.
     static void Move(KxdRecord* dest, const KxdRecord* src);
     // Copies another table's record into this table's fresh slot: only the
-    // message; the slot keeps its own links and its error kind 0.
-    static void CopyInto(KxdRecord* dest, const KxdRecord* src);
+    // message, its TIME moved by timeShift (KxTable::TimeShiftInto); the
+    // slot keeps its own links and its error kind 0.
+    static void CopyInto(KxdRecord* dest, const KxdRecord* src, int64_t timeShift = 0);
 
     uint32_t Flags() const { return prot.msg.FLAGS; }
 

@@ -240,6 +240,15 @@ public:
     // time0Index instead of re-basing on its first record. False once the
     // table holds records.
     bool SetRelativeTimeBase(uint64_t time0, int32_t time0Index);
+    // What a TIME of this table needs added to arrive in dest as its own:
+    // made absolute, then made relative to dest's Time0 when dest takes
+    // records that are already relative.
+    int64_t TimeShiftInto(const KxTable& dest) const;
+    // Whether a record of this table has a time: one that got none from
+    // its source holds the absolute time 0.
+    bool HasTime(const KxdRecord& record) const;
+    // Whether a record with a time has started the table's time.
+    bool TimeStarted() const { return timeStarted_; }
 
     // Search. The languages library registers the factory that makes the
     // expressions; without one every expression is refused.
@@ -315,6 +324,8 @@ private:
     void PointRecords(SelRange* range, int32_t from, int32_t to);
     // Moves every record's TIME and every thread's last time by delta.
     void ShiftTimes(int64_t delta);
+    // What a stored TIME needs added to be absolute.
+    uint64_t AbsoluteBase() const;
     // A non-fatal failed check on the TABLE channel.
     void CheckFailed(const char* function, int line, const char* condition);
     bool AddHiddenBookmark(int32_t orig);
@@ -353,6 +364,8 @@ private:
     bool timeNormalised_;
     // Records arriving are already relative to Time0 (SetRelativeTimeBase).
     bool relativeTimeBase_ = false;
+    // A record with a time has started the table's time (Time0).
+    bool timeStarted_ = false;
     KxTable* satellite_ = nullptr;
     KxSearchHolder searchExpr_;
     int32_t searchMode_ = SEARCH_MODE_NONE;

@@ -137,7 +137,7 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
             if (whole)
                 KxdRecord::ProcessLine4Client(slot_, false);
             else
-                KxdRecord::ProcessTimeBase(slot_, table_.RecordCount() == 1);
+                KxdRecord::ProcessTimeBase(slot_, true);
             *kept = slot_;
             slot_ = nullptr;
             ++kept_;
@@ -259,8 +259,10 @@ uint32_t ExpectedSlots(const Attempts& attempts, int64_t size, const KxLoadOptio
 // render their own texts, to the order stage.
 struct Chunk {
     std::vector<KxdRecord*> records;
-    // Copies: the record to copy into each slot first.
+    // Copies: the record to copy into each slot first, and how far to move
+    // its TIME.
     const KxdRecord* const* sources = nullptr;
+    int64_t timeShift = 0;
     // Records that no worker took yet, and those rendered.
     size_t next = 0;
     size_t finished = 0;
@@ -365,7 +367,7 @@ private:
                 if (k + RENDER_AHEAD < to)
                     PrefetchTexts(chunk->records[k + RENDER_AHEAD]);
                 if (chunk->sources) {
-                    KxdRecord::CopyInto(record, chunk->sources[k]);
+                    KxdRecord::CopyInto(record, chunk->sources[k], chunk->timeShift);
                     KxdRecord::ProcessTimeBase(record, false);
                 }
                 KxdRecord::ProcessOwnTexts(record, copyMode_, formats_);
@@ -506,30 +508,32 @@ KxLoadResult KxLoadRecords(KxReader& reader, KxTable& table, int64_t size, const
     return LoadParallel(reader, table, size, options, workers);
 }
 
-void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count, int workers)
+void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count, int workers, int64_t timeShift)
 {
     workers = Workers(workers);
+    auto appendOne = [&](const KxdRecord* source) {
+        KxdRecord* slot = dest.NewRecord();
+        KxdRecord::CopyInto(slot, source, timeShift);
+        KxdRecord::ProcessLine4Client(slot, true);
+    };
     // Threads do not pay for a few records.
     if (workers == 1 || count < 4 * CHUNK) {
-        for (size_t k = 0; k < count; ++k) {
-            KxdRecord* slot = dest.NewRecord();
-            KxdRecord::CopyInto(slot, sources[k]);
-            KxdRecord::ProcessLine4Client(slot, true);
-        }
+        for (size_t k = 0; k < count; ++k)
+            appendOne(sources[k]);
         return;
     }
     size_t next = 0;
-    // The table's first record may set its time base: copied and analysed
+    // The records that may start the table's time are copied and analysed
     // whole before the others, as the one-worker loop does.
-    if (dest.RecordCount() == 0) {
-        KxdRecord* slot = dest.NewRecord();
-        KxdRecord::CopyInto(slot, sources[next++]);
-        KxdRecord::ProcessLine4Client(slot, true);
-    }
+    if (dest.RecordCount() == 0)
+        appendOne(sources[next++]);
+    while (next < count && !dest.TimeStarted())
+        appendOne(sources[next++]);
     RunPipeline(
         dest, true, workers,
         [&](Chunk& chunk) {
             chunk.sources = sources + next;
+            chunk.timeShift = timeShift;
             while (next < count && chunk.records.size() < CHUNK) {
                 chunk.records.push_back(dest.NewRecord());
                 ++next;

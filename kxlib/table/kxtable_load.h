@@ -57,5 +57,6 @@ KxLoadResult KxLoadRecords(KxReader& reader, KxTable& table, int64_t size, const
 
 // Appends copies of records (of another table, or copied out of this one) to
 // dest and analyses them in copy mode, as record by record would; workers as
-// for loads.
-void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count, int workers = 0);
+// for loads. Every copy's TIME is moved by timeShift first.
+void KxAppendCopies(KxTable& dest, const KxdRecord* const* sources, size_t count, int workers = 0,
+                    int64_t timeShift = 0);

@@ -193,16 +193,18 @@ private:
     std::vector<const KxdRecord*> records_;
 };
 
-void CopyInto(KxTable& dest, const CopySources& sources, int32_t pos)
+// The copies keep their absolute times, whatever either table counts from.
+void CopyInto(const KxTable& source, KxTable& dest, const CopySources& sources, int32_t pos)
 {
+    const int64_t timeShift = source.TimeShiftInto(dest);
     if (pos < 0) {
-        KxAppendCopies(dest, sources.Data(), sources.Size());
+        KxAppendCopies(dest, sources.Data(), sources.Size(), 0, timeShift);
         return;
     }
     dest.InsertRecords(pos, int32_t(sources.Size()));
     for (size_t k = 0; k < sources.Size(); ++k) {
         KxdRecord* slot = dest.GetRecordByOriginalIndex(pos + int32_t(k));
-        KxdRecord::CopyInto(slot, sources[k]);
+        KxdRecord::CopyInto(slot, sources[k], timeShift);
         KxdRecord::ProcessLine4Client(slot, true);
     }
 }
@@ -219,7 +221,7 @@ int32_t KxTable::CopyAllRecords(KxTable& dest, int32_t pos)
     for (int32_t r = 0; r < rowCount_; ++r)
         rows[size_t(r)] = r;
     CopySources sources(*this, dest, rows);
-    CopyInto(dest, sources, pos);
+    CopyInto(*this, dest, sources, pos);
     return int32_t(rows.size());
 }
 
@@ -259,7 +261,7 @@ int32_t KxTable::CopyRuns(KxTable& dest, const std::vector<KxCopyRun>& runs, int
             rows.push_back(run.first + k);
     CopySources sources(*this, dest, rows);
     const int32_t start = pos >= 0 ? pos : dest.recordCount_;
-    CopyInto(dest, sources, pos);
+    CopyInto(*this, dest, sources, pos);
     int32_t row = start;
     for (const KxCopyRun& run : runs) {
         if (run.selected) {

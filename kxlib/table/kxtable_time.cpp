@@ -41,7 +41,7 @@ bool KxTable::NormalizeTimeOn(int32_t row)
         Warning(__func__, "NormalizeTimeOn: row %d outside 0..%d", row, rowCount_ - 1);
         return false;
     }
-    const bool wasNormalised = timeNormalised_;
+    const uint64_t base = AbsoluteBase();
     timeNormalised_ = true;
     prefs_.NormalizeTime = 1;
     // From now on records are moved by this table's own Time0.
@@ -51,7 +51,8 @@ bool KxTable::NormalizeTimeOn(int32_t row)
     const int32_t orig = OriginalIndex(row);
     const uint64_t zero = GetRecordByOriginalIndex(orig)->prot.msg.TIME;
     prefs_.Time0Index = orig;
-    prefs_.Time0 = wasNormalised ? prefs_.Time0 + zero : zero;
+    prefs_.Time0 = base + zero;
+    timeStarted_ = true;
     char text[FIELD_NUM_TEXT_MAX];
     FormatTime0(prefs_.Time0, prefs_.formats, text);
     Trace(2, __func__, "NormalizeTimeOn(%d) => Set Time0 = %s", row, text);
@@ -64,14 +65,18 @@ void KxTable::NormalizeTimeOff()
     // Adding Time0 to absolute times would corrupt them.
     if (!timeNormalised_)
         return;
+    const uint64_t base = AbsoluteBase();
     timeNormalised_ = false;
     relativeTimeBase_ = false;
     prefs_.NormalizeTime = 0;
     prefs_.Time0Index = -1;
     if (recordCount_ == 0)
         return;
-    ShiftTimes(int64_t(prefs_.Time0));
-    prefs_.Time0 = GetRecordByOriginalIndex(0)->prot.msg.TIME;
+    ShiftTimes(int64_t(base));
+    // The document's time is its first record's that has one.
+    prefs_.Time0 = 0;
+    for (int32_t orig = 0; orig < recordCount_ && prefs_.Time0 == 0; ++orig)
+        prefs_.Time0 = GetRecordByOriginalIndex(orig)->prot.msg.TIME;
     char text[FIELD_NUM_TEXT_MAX];
     FormatTime0(prefs_.Time0, prefs_.formats, text);
     Trace(2, __func__, "NormalizeTimeOff() => Set Time0 = %s", text);
@@ -88,5 +93,16 @@ bool KxTable::SetRelativeTimeBase(uint64_t time0, int32_t time0Index)
     prefs_.NormalizeTime = 1;
     prefs_.Time0 = time0;
     prefs_.Time0Index = time0Index;
+    timeStarted_ = true;
     return true;
 }
+
+uint64_t KxTable::AbsoluteBase() const { return timeNormalised_ && timeStarted_ ? prefs_.Time0 : 0; }
+
+int64_t KxTable::TimeShiftInto(const KxTable& dest) const
+{
+    const uint64_t arriving = dest.relativeTimeBase_ ? dest.prefs_.Time0 : 0;
+    return int64_t(AbsoluteBase() - arriving);
+}
+
+bool KxTable::HasTime(const KxdRecord& record) const { return record.prot.msg.TIME + AbsoluteBase() != 0; }

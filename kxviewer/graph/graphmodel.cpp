@@ -54,6 +54,9 @@ bool GraphModel::Build(KxTable& table, ColourOf colourOf, const Progress& progre
         if (progress && row % PROGRESS_ROWS == 0 && !progress(row, rows))
             return false;
         const KxdRecord* record = table.GetRecord(row);
+        // A row without a time has no place on the time axis.
+        if (!table.HasTime(*record))
+            continue;
         const uint64_t tid = record->prot.msg.TID;
         const KxTidEntry* entry = tids.Find(tid);
         points.Add(record->Int64(FIELD_TIME), tid, entry ? entry->pos : -1, record->Int64(FIELD_NEST),

@@ -119,6 +119,8 @@ int32_t TabBase::PasteCopy(int32_t position, const char* ownText)
         KxvShell().Information(text, true);
     }
     TableChanged();
+    // The first rows of a new document start its time.
+    UpdateInfoTime();
     UpdateActions();
     UpdateTitle();
     LogAndStatus(QStringLiteral("Document %1 : %2 records added").arg(Quoted(*Table)).arg(added));

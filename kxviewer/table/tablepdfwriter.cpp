@@ -24,17 +24,16 @@
 
 namespace {
 // Page geometry in device units (1/1200 inch): view pixels become 11
-// units; rows are 250 units apart from y 250 under the titles' baseline at
-// y 0; the last column ends at x 19400.
+// units; rows are at least 250 units apart, the titles' row first, each
+// row's band ending 72.5 units below its y; the last column ends at x 19400.
 constexpr qreal PIXEL = 11;
-constexpr qreal FIRST_ROW = 250;
 constexpr qreal ROW_STEP = 250;
-constexpr qreal ROW_ABOVE = 177.5;
+constexpr qreal ROW_BELOW = 72.5;
 constexpr qreal ICON = 150;
-// Pictures stand in the middle of their row's band.
-constexpr qreal ICON_ABOVE = ROW_ABOVE - (ROW_STEP - ICON) / 2;
 constexpr qreal COLUMN_GAP = 30;
 constexpr qreal PAGE_RIGHT = 19400;
+// Room above and below a row's text, so that no descender is cut.
+constexpr qreal ROW_PADDING = 20;
 // Room of the markers and kind icon after the row number.
 constexpr qreal MARKERS = 352;
 constexpr qreal MARKER_X = 10;
@@ -44,8 +43,9 @@ constexpr qreal KIND_X = 186;
 constexpr int INDENT_BLANKS = 5;
 constexpr int64_t INDENT_LEVELS = 18;
 // Where the page's paint area starts: a small left margin, and the top
-// of the titles' band; 55 rows below it just fill an A3 page.
+// of the titles' band; 55 rows of 250 units below it just fill an A3 page.
 constexpr qreal LEFT_MARGIN = 200;
+constexpr qreal PAGE_BOTTOM = (TablePdfWriter::ROWS_PER_PAGE + 1) * ROW_STEP;
 // Room between a cell's edges and its text.
 constexpr qreal TEXT_MARGIN = 40;
 // The progress dialog moves every this many rows.
@@ -66,6 +66,9 @@ TablePdfWriter::TablePdfWriter(TabTable& tab) : tab_(tab), highlights_(&tab), fo
     if (has > 0)
         font_.setPixelSize(std::max(1, qRound(REFERENCE_PIXELS * view.averageCharWidth() * PIXEL / has)));
     const QFontMetricsF metrics(font_);
+    rowStep_ = std::max(ROW_STEP, std::ceil(metrics.height()) + 2 * ROW_PADDING);
+    scale_ = std::min<qreal>(1, PAGE_BOTTOM / ((ROWS_PER_PAGE + 1) * rowStep_));
+    const qreal pageRight = PAGE_RIGHT / scale_;
     const int32_t numberChars =
         RowFormatter::NumberWidth(tab.Prefs.ExportRowNumbColumn != 0, tab.Table->RowCount());
     numberPixels_ = qreal(numberChars) * view.averageCharWidth();
@@ -81,14 +84,14 @@ TablePdfWriter::TablePdfWriter(TabTable& tab) : tab_(tab), highlights_(&tab), fo
         const qreal title = std::ceil(metrics.horizontalAdvance(Title(c))) + 2 * TEXT_MARGIN;
         qreal width = std::max(tab.View->columnWidth(int(c)) * PIXEL, title);
         if (c + 1 == fields.size())
-            width = std::max(PAGE_RIGHT - x, title);
+            width = std::max(pageRight - x, title);
         else
             width = std::max(width, WidestText(fields[c]) + 2 * TEXT_MARGIN);
         columns_.back().width = width;
         x += width + COLUMN_GAP;
     }
     if (!columns_.empty())
-        scale_ = std::min<qreal>(1, PAGE_RIGHT / (columns_.back().x + columns_.back().width));
+        scale_ = std::min(scale_, PAGE_RIGHT / (columns_.back().x + columns_.back().width));
 }
 
 QString TablePdfWriter::Title(size_t column) const
@@ -96,30 +99,45 @@ QString TablePdfWriter::Title(size_t column) const
     return tab_.Model->headerData(int(column), Qt::Horizontal, Qt::DisplayRole).toString();
 }
 
+qreal TablePdfWriter::BandTop(qreal y) const { return y + ROW_BELOW - rowStep_; }
+
+// Pictures stand in the middle of their row's band.
+qreal TablePdfWriter::IconTop(qreal y) const { return BandTop(y) + (rowStep_ - ICON) / 2; }
+
 QRectF TablePdfWriter::TitleRect(size_t column) const
 {
-    return QRectF(columns_[column].x, -ROW_ABOVE, columns_[column].width, ROW_STEP);
+    return QRectF(columns_[column].x, BandTop(0), columns_[column].width, rowStep_);
 }
 
 QRectF TablePdfWriter::KindIconRect(qreal y) const
 {
-    return QRectF(numberPixels_ * PIXEL + KIND_X, y - ICON_ABOVE, ICON, ICON);
+    return QRectF(numberPixels_ * PIXEL + KIND_X, IconTop(y), ICON, ICON);
 }
 
 QRectF TablePdfWriter::CellRect(size_t column, qreal y) const
 {
-    return QRectF(columns_[column].x + TEXT_MARGIN, y - ROW_ABOVE, columns_[column].width - 2 * TEXT_MARGIN, ROW_STEP);
+    return QRectF(columns_[column].x + TEXT_MARGIN, BandTop(y), columns_[column].width - 2 * TEXT_MARGIN, rowStep_);
 }
 
 QRectF TablePdfWriter::TextBounds(int32_t row, size_t column, qreal y) const
 {
     const int32_t field = columns_[column].field;
     const int alignment = (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-    return QFontMetricsF(font_).boundingRect(CellRect(column, y), alignment,
-                                             CellText(*tab_.Table->GetRecord(row), field));
+    return QFontMetricsF(font_).boundingRect(CellRect(column, y), alignment, CellText(row, column));
 }
 
-QString TablePdfWriter::CellText(const KxdRecord& record, int32_t field) const
+QString TablePdfWriter::CellText(int32_t row, size_t column) const
+{
+    return ShownText(*tab_.Table->GetRecord(row), column);
+}
+
+QString TablePdfWriter::ShownText(const KxdRecord& record, size_t column) const
+{
+    const QString text = CellValue(record, columns_[column].field);
+    return QFontMetricsF(font_).elidedText(text, Qt::ElideRight, columns_[column].width - 2 * TEXT_MARGIN);
+}
+
+QString TablePdfWriter::CellValue(const KxdRecord& record, int32_t field) const
 {
     QString text = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record.Text(field)) : QString();
     const int64_t nest = record.Int64(FIELD_NEST);
@@ -139,7 +157,7 @@ qreal TablePdfWriter::WidestText(int32_t field) const
     const int32_t rows = tab_.Table->RowCount();
     for (int32_t row = 0; row < rows; ++row) {
         qreal width = 0;
-        for (const QChar glyph : CellText(*tab_.Table->GetRecord(row), field)) {
+        for (const QChar glyph : CellValue(*tab_.Table->GetRecord(row), field)) {
             const ushort code = glyph.unicode();
             if (code >= latin.size())
                 width += metrics.horizontalAdvance(glyph);
@@ -163,7 +181,7 @@ bool TablePdfWriter::Write(QIODevice* device)
     QPainter painter(&pdf);
     painter.setFont(font_);
     painter.setPen(Qt::black);
-    painter.translate(LEFT_MARGIN, ROW_ABOVE * scale_);
+    painter.translate(LEFT_MARGIN, (rowStep_ - ROW_BELOW) * scale_);
     painter.scale(scale_, scale_);
 
     const int32_t rows = tab_.Table->RowCount();
@@ -171,7 +189,7 @@ bool TablePdfWriter::Write(QIODevice* device)
         QStringLiteral("Exporting to PDF..."), QStringLiteral("Abort export"), 0, std::max(0, (rows - 1) / PROGRESS_ROWS));
     progress->Show();
     bool aborted = false;
-    qreal y = FIRST_ROW;
+    qreal y = rowStep_;
     for (int32_t row = 0; row < rows; ++row) {
         if (row % PROGRESS_ROWS == 0) {
             progress->SetValue(row / PROGRESS_ROWS);
@@ -184,10 +202,10 @@ bool TablePdfWriter::Write(QIODevice* device)
             if (row > 0)
                 pdf.newPage();
             PaintTitles(painter);
-            y = FIRST_ROW;
+            y = rowStep_;
         }
         PaintRow(painter, row, y);
-        y += ROW_STEP;
+        y += rowStep_;
     }
     if (rows == 0)
         PaintTitles(painter);
@@ -199,10 +217,9 @@ bool TablePdfWriter::Write(QIODevice* device)
 void TablePdfWriter::PaintTitles(QPainter& painter) const
 {
     // The titles' band is row 0 of the page, ruled off from the rows.
-    const qreal top = -ROW_ABOVE;
     painter.save();
     painter.setPen(QColor::fromRgba(TabTableLook::GridLine));
-    painter.drawLine(QPointF(0, top + ROW_STEP), QPointF(PAGE_RIGHT / scale_, top + ROW_STEP));
+    painter.drawLine(QPointF(0, ROW_BELOW), QPointF(PAGE_RIGHT / scale_, ROW_BELOW));
     painter.restore();
     for (size_t c = 0; c < columns_.size(); ++c)
         painter.drawText(TitleRect(c).adjusted(TEXT_MARGIN, 0, -TEXT_MARGIN, 0), Qt::AlignCenter, Title(c));
@@ -210,7 +227,7 @@ void TablePdfWriter::PaintTitles(QPainter& painter) const
 
 void TablePdfWriter::PaintMarkers(QPainter& painter, const KxdRecord& record, qreal x, qreal y) const
 {
-    const QRectF marker(x + MARKER_X, y - ICON_ABOVE, ICON, ICON);
+    const QRectF marker(x + MARKER_X, IconTop(y), ICON, ICON);
     const bool error = record.errorKind != KXERR_NoErrors && tab_.Prefs.ShowPresErrors;
     if (record.bookmark && error)
         painter.drawImage(marker, both_);
@@ -225,15 +242,15 @@ void TablePdfWriter::PaintMarkers(QPainter& painter, const KxdRecord& record, qr
 void TablePdfWriter::PaintRow(QPainter& painter, int32_t row, qreal y)
 {
     KxdRecord& record = *tab_.Table->GetRecord(row);
-    const qreal top = y - ROW_ABOVE;
+    const qreal top = BandTop(y);
     const bool colorize = tab_.Prefs.Colorize != 0;
     const QColor shade = colorize ? PrefGlobal::GetColor(tab_.GetColorizeColorNum(&record)) : QColor();
     const qreal number = numberPixels_ * PIXEL;
     // Under Colorize the row header's part is shaded too, up to the cells.
     if (colorize)
-        painter.fillRect(QRectF(0, top, number + MARKERS, ROW_STEP), shade);
+        painter.fillRect(QRectF(0, top, number + MARKERS, rowStep_), shade);
     if (number > 0)
-        painter.drawText(QRectF(0, top, number, ROW_STEP), Qt::AlignRight | Qt::AlignVCenter,
+        painter.drawText(QRectF(0, top, number, rowStep_), Qt::AlignRight | Qt::AlignVCenter,
                          QString::number(row + 1));
     PaintMarkers(painter, record, number, y);
 
@@ -244,17 +261,17 @@ void TablePdfWriter::PaintRow(QPainter& painter, int32_t row, qreal y)
     for (size_t c = 0; c < columns_.size(); ++c) {
         const int32_t field = columns_[c].field;
         const qreal x = columns_[c].x;
-        const QRectF band(x, top, columns_[c].width + COLUMN_GAP, ROW_STEP);
+        const QRectF band(x, top, columns_[c].width + COLUMN_GAP, rowStep_);
         if (record.selRange)
             painter.fillRect(band, selected);
         else if (colorize)
             painter.fillRect(band, shade);
-        const QString text = CellText(record, field);
+        const QString text = ShownText(record, c);
         if (field == FIELD_TEXT && tab_.Prefs.IndentText && nest >= 1) {
             // The arrow stands in the last level's blanks before the text.
             const int blanks = int(std::min<int64_t>(nest, INDENT_LEVELS) - 1) * INDENT_BLANKS;
             const qreal before = painter.fontMetrics().horizontalAdvance(QString(blanks, QLatin1Char(' ')));
-            const QRectF arrow(x + TEXT_MARGIN + before, y - ICON_ABOVE, ICON, ICON);
+            const QRectF arrow(x + TEXT_MARGIN + before, IconTop(y), ICON, ICON);
             if (flags & KXFLAGS_FUNC_ENTER)
                 painter.drawImage(arrow, shared_[nest == 1 ? PIX_ARROW_IN : PIX_ARROW_TURN_IN]);
             else if (flags & KXFLAGS_FUNC_LEAVE)

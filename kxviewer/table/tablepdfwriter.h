@@ -4,8 +4,9 @@
 // colour, highlights and nesting arrows of the view. Every picture is one
 // image object for the whole file, so that it is embedded once. A column
 // is never narrower than its title and its values (the last one runs to
-// the page's edge); when they need more than a page is wide, the page is
-// drawn smaller.
+// the page's edge, where a longer value ends with "…"); rows are as tall
+// as the page's font needs. When the columns need more than a page is
+// wide, or 55 rows more than it is high, the page is drawn smaller.
 #pragma once
 
 #include <cstdint>
@@ -34,21 +35,29 @@ public:
     bool Write(QIODevice* device);
 
     // The page's layout, in page units before Scale(): the font, the
-    // columns' titles and their bands, and where the kind icon and a
-    // cell's text of a row stand when the row's band ends at y + 72.5.
+    // distance of the rows, the columns' titles and their bands, and where
+    // the kind icon and a cell's text of a row stand when the row's band
+    // ends at y + 72.5; the text as painted, cut to its column.
     const QFont& Font() const { return font_; }
     qreal Scale() const { return scale_; }
+    qreal RowStep() const { return rowStep_; }
     size_t ColumnCount() const { return columns_.size(); }
     QString Title(size_t column) const;
     QRectF TitleRect(size_t column) const;
     QRectF KindIconRect(qreal y) const;
     QRectF TextBounds(int32_t row, size_t column, qreal y) const;
+    QString CellText(int32_t row, size_t column) const;
 
 private:
-    // A cell's text as painted (an indented TEXT with its levels' blanks)
-    // and the rectangle it is aligned in.
-    QString CellText(const KxdRecord& record, int32_t field) const;
+    // A cell's whole text (an indented TEXT with its levels' blanks), the
+    // same cut with "…" to the column, and the rectangle it is aligned in.
+    QString CellValue(const KxdRecord& record, int32_t field) const;
+    QString ShownText(const KxdRecord& record, size_t column) const;
     QRectF CellRect(size_t column, qreal y) const;
+    // The top of a row's band and of its pictures when the band ends at
+    // y + 72.5.
+    qreal BandTop(qreal y) const;
+    qreal IconTop(qreal y) const;
     // The widest of a field's texts over the rows, in page units.
     qreal WidestText(int32_t field) const;
     void PaintTitles(QPainter& painter) const;
@@ -59,6 +68,7 @@ private:
     RowHighlights highlights_;
     QFont font_;
     qreal scale_ = 1;
+    qreal rowStep_ = 0;
     // Row-number width in the view's pixels (0 without row numbers).
     qreal numberPixels_ = 0;
     // The visible columns: field, left edge and width on the page.

@@ -1,6 +1,7 @@
 #include "kxviewer/table/tabletextwriter.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "kxlib/kxdrecord.h"
 #include "kxlib/table/kxtable.h"
@@ -12,6 +13,24 @@ namespace {
 constexpr size_t BLOCK_BYTES = 1 << 20;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// A CSV field: quoted only when it holds the delimiter, a double quote or a
+// line end, its double quotes doubled; any other field keeps its bytes.
+void AppendCsvField(std::string& out, const char* text, size_t size)
+{
+    const std::string_view value(text, size);
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out.append(value);
+        return;
+    }
+    out += '"';
+    for (char c : value) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
 } // namespace
 
 TableTextWriter::TableTextWriter(const TabTable& tab, Format format)
@@ -35,7 +54,6 @@ void TableTextWriter::AppendRow(std::string& out, int32_t row) const
         formatter_.AppendRow(out, row, record);
         return;
     }
-    // No quoting: the viewer's own delimited-text reader takes none.
     bool first = true;
     for (int32_t field : formatter_.Fields()) {
         if (!first)
@@ -47,7 +65,7 @@ void TableTextWriter::AppendRow(std::string& out, int32_t row) const
             ++text;
         while (end > text && IsBlank(end[-1]))
             --end;
-        RowFormatter::AppendLineBytes(out, text, size_t(end - text));
+        AppendCsvField(out, text, size_t(end - text));
     }
     out += '\n';
 }

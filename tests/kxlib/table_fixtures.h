@@ -171,6 +171,20 @@ inline PrefKxTable PlainPrefs()
     return prefs;
 }
 
+// A table of PlainPrefs, time-normalised or not, with one record per time.
+inline KxTable* TableOfTimes(bool normalised, const std::vector<uint64_t>& times)
+{
+    PrefKxTable prefs = PlainPrefs();
+    prefs.NormalizeTime = normalised;
+    auto* table = new KxTable(nullptr, "t", prefs);
+    RawRecord raw;
+    for (uint64_t time : times) {
+        raw.time = time;
+        table->AppendRecord(raw.Build());
+    }
+    return table;
+}
+
 // Owns one reference to a table.
 struct TableRef {
     explicit TableRef(KxTable* t) : table(t) {}

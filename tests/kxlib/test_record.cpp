@@ -240,6 +240,43 @@ TEST(RecordAnalysis, TimeNormalisedTable)
     EXPECT_TRUE(Reports::HasPart("Time0 set to ", ZmLib::KX_LEVEL_NOTICE));
 }
 
+// Records that got no time from their line (TIME 0: a header, an unmatched
+// line) do not start the table's time; the first record with one does.
+// Before it they stay at the start of a normalised table; after it they
+// keep absolute time 0, so that they have no time in either base.
+TEST(RecordAnalysis, TheFirstRecordWithATimeStartsTheTableTime)
+{
+    constexpr uint64_t T = 1733572800237000;
+    const std::vector<uint64_t> times = {0, 0, T, T + 250, 0, T + 500};
+    struct Case {
+        bool normalised;
+        std::vector<uint64_t> stored;
+        std::vector<bool> hasTime;
+        int32_t time0Index;
+    };
+    const Case cases[] = {
+        {true, {0, 0, 0, 250, 0 - T, 500}, {true, true, true, true, false, true}, 2},
+        {false, {0, 0, T, T + 250, 0, T + 500}, {false, false, true, true, false, true}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.normalised);
+        TableRef table(TableOfTimes(c.normalised, times));
+        for (size_t k = 0; k < times.size(); ++k) {
+            EXPECT_EQ(table->GetRecord(int32_t(k))->prot.msg.TIME, c.stored[k]) << k;
+            EXPECT_EQ(table->HasTime(*table->GetRecord(int32_t(k))), c.hasTime[k]) << k;
+        }
+        EXPECT_EQ(table->Prefs().Time0, T);
+        EXPECT_EQ(table->Prefs().Time0Index, c.time0Index);
+        // Back to absolute times, the table's time is still its first record's
+        // that has one.
+        ASSERT_TRUE(table->NormalizeTimeOn(3));
+        EXPECT_EQ(table->Prefs().Time0, T + 250);
+        table->NormalizeTimeOff();
+        EXPECT_EQ(table->Prefs().Time0, T);
+        EXPECT_EQ(table->GetRecord(4)->prot.msg.TIME, 0u);
+    }
+}
+
 TEST(RecordAnalysis, SwitchingTheTimeBaseKeepsTheRollbackTestInStep)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));

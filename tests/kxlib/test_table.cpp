@@ -534,3 +534,114 @@ TEST(TableRows, CopyRunsAtAPositionKeepsOrderRangesAndBookmarks)
             ASSERT_EQ(dest->GetRecord(row)->block->table, dest.table);
     }
 }
+
+namespace {
+
+// A table of n records whose absolute times start at start, a millisecond
+// apart: stored absolute, relative to its first record, or read as a
+// document saved relative to Time0.
+enum class TimeBase { Absolute, Normalised, Saved };
+
+KxTable* Timed(const char* name, TimeBase base, int n, uint64_t start)
+{
+    PrefKxTable prefs = PlainPrefs();
+    prefs.NormalizeTime = base != TimeBase::Absolute;
+    auto* table = new KxTable(nullptr, name, prefs);
+    if (base == TimeBase::Saved)
+        table->SetRelativeTimeBase(start, 0);
+    for (int i = 0; i < n; ++i) {
+        RawRecord raw;
+        raw.num1 = uint64_t(i);
+        raw.time = (base == TimeBase::Saved ? 0 : start) + uint64_t(i) * 1000;
+        table->AppendRecord(raw.Build());
+    }
+    return table;
+}
+
+uint64_t AbsoluteTime(KxTable& table, int32_t row)
+{
+    return table.GetRecord(row)->prot.msg.TIME + (table.TimeNormalised() ? table.Prefs().Time0 : 0);
+}
+
+} // namespace
+
+// Rows copied into another table keep their absolute times, whatever either
+// table counts its times from, appended (also as many as the worker
+// threads take) or inserted; the rows already there keep theirs.
+TEST(TableCopy, CopiesKeepTheirAbsoluteTimes)
+{
+    constexpr uint64_t SOURCE = 1733572800237000; // 2024-12-07 12:00:00.237 UTC
+    constexpr uint64_t DEST = 1561910811000000;   // 2019-06-30
+    const TimeBase bases[] = {TimeBase::Absolute, TimeBase::Normalised, TimeBase::Saved};
+    struct Case {
+        int destRecords;
+        int32_t pos;
+        int copied;
+    };
+    const Case cases[] = {{3, -1, 2}, {3, 1, 2}, {0, -1, 2}, {2, -1, 20000}};
+    for (TimeBase from : bases) {
+        for (TimeBase to : bases) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(testing::Message() << "from " << int(from) << " to " << int(to) << ", "
+                                                << c.destRecords << " rows, at " << c.pos << ", " << c.copied);
+                TableRef source(Timed("s", from, c.copied + 5, SOURCE));
+                TableRef dest(Timed("d", to, c.destRecords, DEST));
+                EXPECT_EQ(source->CopyRuns(*dest, {{5, c.copied, 0, false}}, c.pos), c.copied);
+                const int32_t first = c.pos < 0 ? c.destRecords : c.pos;
+                for (int32_t k = 0; k < c.copied; ++k)
+                    ASSERT_EQ(AbsoluteTime(*dest, first + k), AbsoluteTime(*source, 5 + k)) << k;
+                for (int32_t row = 0; row < c.destRecords; ++row)
+                    ASSERT_EQ(AbsoluteTime(*dest, row < first ? row : row + c.copied), DEST + uint64_t(row) * 1000);
+                if (c.destRecords == 0) {
+                    EXPECT_EQ(dest->Prefs().Time0, to == TimeBase::Saved ? DEST : SOURCE + 5000);
+                }
+            }
+        }
+    }
+}
+
+// Copies show the process and thread names they showed in their own table,
+// named by an announcement, by the record itself or by their ids alone,
+// whatever the destination calls the same ids.
+TEST(TableCopy, CopiesKeepTheirOwnProcessAndThreadNames)
+{
+    TableRef source(new KxTable(nullptr, "s", PlainPrefs()));
+    RawRecord announce;
+    announce.flags = KXFLAGS_PROCESS_NAME;
+    announce.text = "Process: server, PID=77";
+    source->AppendRecord(announce.Build());
+    announce.flags = KXFLAGS_THREAD_NAME;
+    announce.text = "Thread: worker, TID=42";
+    source->AppendRecord(announce.Build());
+    RawRecord row;
+    row.pid = 77;
+    row.tid = 42;
+    source->AppendRecord(row.Build()); // 2: announced names
+    row.pid = 78;
+    row.tid = 43;
+    source->AppendRecord(row.Build()); // 3: ids alone
+    row.pname = "own";
+    row.tname = "self";
+    source->AppendRecord(row.Build()); // 4: its own names
+
+    TableRef dest(new KxTable(nullptr, "d", PlainPrefs()));
+    for (uint64_t id : {77, 78}) {
+        RawRecord other;
+        other.pid = id;
+        other.tid = id - 35;
+        other.pname = "client";
+        other.tname = "other";
+        dest->AppendRecord(other.Build());
+    }
+    const struct { int32_t row; const char* pname; const char* tname; } cases[] = {
+        {2, "server", "worker"}, {3, "78", "43"}, {4, "own", "self"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        for (int32_t pos : {-1, 1}) {
+            ASSERT_EQ(source->CopyRuns(*dest, {{c.row, 1, 0, false}}, pos), 1);
+            const KxdRecord* copy = dest->GetRecord(pos < 0 ? dest->RowCount() - 1 : pos);
+            EXPECT_STREQ(copy->Text(FIELD_PNAME), c.pname) << pos;
+            EXPECT_STREQ(copy->Text(FIELD_TNAME), c.tname) << pos;
+        }
+    }
+}

@@ -16,6 +16,7 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/formatcandidates.h"
+#include "kxviewer/graph/graphmodel.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/loadformatsdialog.h"
 #include "kxviewer/prefdata.h"
@@ -388,6 +389,49 @@ TEST_F(LoadFormatsTest, ExampleFormatsImportTheirSamples)
             EXPECT_STREQ(record->Text(FIELD_PID), row.pid);
             EXPECT_STREQ(record->Text(FIELD_TEXT), row.text);
         }
+    }
+}
+
+// A header line gets no time: the document's time, its relative times and
+// the graph's range start at the first line that has one.
+TEST_F(LoadFormatsTest, AHeaderLineLeavesTheTimeToTheFirstTimedLine)
+{
+    prompt_.path = QStringLiteral(KXV_EXAMPLES_DIR "/KxFormats-examples.ini");
+    prompt_.drive = [](QDialog* d, QTableWidget*) { Click(d, "ImportButton"); };
+    ASSERT_TRUE(LoadFormatsFromFile(&editor_));
+    const auto format = std::find_if(ImportFormats.begin(), ImportFormats.end(),
+                                     [](const ImportFormat& f) { return f.name == "CSV with time text"; });
+    ASSERT_NE(format, ImportFormats.end());
+    const char sample[] = "time,host,program,pid,level,text\n"
+                          "2024-12-07 08:00:00.237,web1,nginx,812,info,GET /index.html 200\n"
+                          "a line of no format\n"
+                          "2024-12-07 08:00:02,web1,cron,,warning,job late\n";
+    const QString path = dir_.filePath("header.csv");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(sample), qint64(strlen(sample)));
+    file.close();
+    const int64_t first = ZmLib::Str2Time("2024-12-07 08:00:00.237");
+    const int64_t last = ZmLib::Str2Time("2024-12-07 08:00:02");
+    for (bool normalised : {true, false}) {
+        SCOPED_TRACE(normalised);
+        DocLoader loader(QFileInfo(path), int32_t(format - ImportFormats.begin()));
+        loader.KxPrefs().NormalizeTime = normalised;
+        TableRef table(loader.Load(-1));
+        ASSERT_NE(table.table, nullptr);
+        ASSERT_EQ(table->RowCount(), 4);
+        EXPECT_EQ(int64_t(table->Prefs().Time0), first);
+        EXPECT_EQ(table->Prefs().Time0Index, normalised ? 1 : -1);
+        const int64_t base = normalised ? first : 0;
+        // The header stays at the start of a relative table; the unmatched
+        // line keeps no time.
+        const int64_t times[] = {0, first - base, 0 - base, last - base};
+        for (int32_t r = 0; r < 4; ++r)
+            EXPECT_EQ(int64_t(table->GetRecord(r)->prot.msg.TIME), times[r]) << r;
+        GraphModel graph;
+        ASSERT_TRUE(graph.Build(*table, nullptr, nullptr));
+        EXPECT_EQ(graph.TimeRange().min, first - base);
+        EXPECT_EQ(graph.TimeRange().max, last - base);
     }
 }
 

@@ -1,6 +1,7 @@
 // Building the graph's points from records, the time index, the ranges and
 // which threads aux-tree items stand for.
 #include <climits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,35 @@ TEST(GraphPoints, TableBuildSkipsThe1025thThreadAndCancelsToAnEmptyGraph)
     EXPECT_TRUE(model.Index().empty());
     EXPECT_EQ(model.TimeRange().min, 0);
     EXPECT_EQ(model.TimeRange().max, 1);
+}
+
+// Rows that got no time from their line (a header, an unmatched line) set
+// neither end of the time range, in absolute or relative time.
+TEST(GraphPoints, RowsWithoutATimeLeaveTheRangeToTheRowsWithOne)
+{
+    constexpr uint64_t T = 1733572800237000;
+    const std::vector<uint64_t> times = {0, T, 0, T + 400, T + 900};
+    const struct {
+        bool normalised;
+        GraphPair range;
+        std::set<uint32_t> rows; // the rows with points
+    } cases[] = {
+        // The header stays at the start of a normalised table.
+        {true, {0, 900}, {0, 1, 3, 4}},
+        {false, {int64_t(T), int64_t(T + 900)}, {1, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.normalised);
+        TableRef table(TableOfTimes(c.normalised, times));
+        GraphModel model;
+        ASSERT_TRUE(model.Build(*table, nullptr, nullptr));
+        EXPECT_EQ(model.TimeRange().min, c.range.min);
+        EXPECT_EQ(model.TimeRange().max, c.range.max);
+        std::set<uint32_t> rows;
+        for (const GraphIndexEntry& entry : model.Index())
+            rows.insert(entry.row);
+        EXPECT_EQ(rows, c.rows);
+    }
 }
 
 TEST(GraphPoints, AuxItemsStandForTheThreadsOfTheirRecords)

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 
@@ -17,6 +18,7 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/actiontable.h"
 #include "kxviewer/docloader.h"
+#include "kxviewer/kxvglobals.h"
 #include "kxviewer/mainwindowservices.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
@@ -224,6 +226,93 @@ TEST_F(DocumentCommands, CloseAsksOnlyAfterAChange)
         ASSERT_EQ(files.calls.size(), 1u);
         EXPECT_EQ(files.calls[0].title, "Close confirmation");
         EXPECT_EQ(files.calls[0].text, "Table \"small\" was changed.\nDo you want to save it?");
+    }
+}
+
+// A row copied from one raw file and pasted into another document keeps its
+// absolute time and its own process and thread names, shown and saved: the
+// saved document reads back with the same time and its own creation time.
+TEST_F(DocumentCommands, PastedRowsKeepTheirTimeThroughASave)
+{
+    constexpr int64_t SOURCE_START = 1733572800237000; // 2024-12-07
+    constexpr int64_t TARGET_START = 1561910811000000; // 2019-06-30
+    const auto write = [this](const char* name, int64_t start, uint32_t seed) {
+        KxFileGen::Options options;
+        options.records = 40;
+        options.startTime = start;
+        options.seed = seed;
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(KxFileGen::WriteTrace(QFile::encodeName(path).constData(), options));
+        return path;
+    };
+    const QString sourcePath = write("source.kx", SOURCE_START, 1);
+    const QString targetPath = write("target.kx", TARGET_START, 2);
+    const auto absolute = [](TabBase* tab, int32_t row) {
+        KxTable& table = *tab->Table;
+        return int64_t(table.GetRecord(row)->prot.msg.TIME + (table.TimeNormalised() ? table.Prefs().Time0 : 0));
+    };
+    const auto creation = [](TabBase* tab) { return tab->InfoTable->item(2, 1)->text(); };
+    const struct {
+        const char* name;
+        bool blank;   // a new blank document, else the other raw file
+        int32_t at;   // the target's current row at the paste
+    } cases[] = {{"into a raw file", false, 3}, {"into a new blank document", true, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Trigger(ACT_OPEN, sourcePath);
+        TabTable* source = window->CurrentTabTable();
+        ASSERT_NE(source, nullptr);
+        TabTable* target = nullptr;
+        if (c.blank) {
+            window->NewBlankDocument();
+            target = window->CurrentTabTable();
+        } else {
+            Trigger(ACT_OPEN, targetPath);
+            target = window->CurrentTabTable();
+            target->EditableBox->click();
+        }
+        ASSERT_NE(target, nullptr);
+        ASSERT_NE(target, source);
+        const QString targetCreation = creation(target);
+        ASSERT_NO_FATAL_FAILURE(FocusTable(source));
+        source->SetCurrentPosition(25);
+        QTest::keySequence(source->View, window->Actions[ACT_COPY]->shortcut());
+        ASSERT_NO_FATAL_FAILURE(FocusTable(target));
+        if (c.at >= 0)
+            target->SetCurrentPosition(c.at);
+        QTest::keySequence(target->View, window->Actions[ACT_PASTE]->shortcut());
+        const int32_t pasted = c.at >= 0 ? c.at : 0;
+        const KxdRecord* from = source->Table->GetRecord(25);
+        const KxdRecord* to = target->Table->GetRecord(pasted);
+        ASSERT_EQ(target->Table->RowCount(), c.blank ? 1 : 41);
+        EXPECT_EQ(absolute(target, pasted), absolute(source, 25));
+        EXPECT_NE(to->Text(FIELD_TIME)[0], '-') << to->Text(FIELD_TIME);
+        EXPECT_STREQ(to->Text(FIELD_PNAME), from->Text(FIELD_PNAME));
+        EXPECT_STREQ(to->Text(FIELD_TNAME), from->Text(FIELD_TNAME));
+        // A new document starts its time at its first row; another keeps its own.
+        EXPECT_EQ(int64_t(target->Table->Prefs().Time0), c.blank ? absolute(source, 25) : TARGET_START);
+        if (!c.blank) {
+            EXPECT_EQ(creation(target), targetCreation);
+        }
+        const QString date = c.blank ? QStringLiteral("2024-12-07") : QStringLiteral("2019-06-30");
+        EXPECT_TRUE(creation(target).startsWith(date)) << creation(target).toStdString();
+
+        const QString saved = dir.filePath(c.blank ? "blank.kxl" : "target.kxl");
+        Trigger(ACT_SAVE_AS, saved);
+        ASSERT_TRUE(QFileInfo::exists(saved));
+        const QString shown = creation(target);
+        Trigger(ACT_OPEN, saved);
+        TabTable* back = window->CurrentTabTable();
+        ASSERT_NE(back, nullptr);
+        ASSERT_NE(back, target);
+        ASSERT_EQ(back->Table->RowCount(), target->Table->RowCount());
+        EXPECT_EQ(absolute(back, pasted), absolute(source, 25));
+        EXPECT_EQ(creation(back), shown);
+        for (TabBase* tab : Documents())
+            tab->Table->SetModified(false);
+        window->CloseAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        KxvGlobals::CopyInformation.Clear();
     }
 }
 

@@ -16,6 +16,7 @@
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/actiontable.h"
+#include "kxviewer/kxvglobals.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/tabtable.h"
@@ -399,6 +400,44 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
     tab->GraphState = TabBase::GRAPH_NONE;
     // The script's open leaves the recent files alone.
     EXPECT_FALSE(Recent().contains(QFile::decodeName(other.c_str())));
+}
+
+// Rows a script copies from one raw file into another keep their absolute
+// times and their names, at a row and at the end alike.
+TEST_F(ScriptsTest, RowsPastedByAScriptKeepTheirTimes)
+{
+    const auto open = [this](const char* name, int64_t start) {
+        KxFileGen::Options options;
+        options.records = 30;
+        options.startTime = start;
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        EXPECT_TRUE(KxFileGen::WriteTrace(QFile::encodeName(path).constData(), options));
+        return window->OpenFile(path, MainWindow::MainHost, -1, MainWindow::OPEN_PATTERNS_OR_ASK);
+    };
+    TabTable* source = open("src.kx", 1733572800237000); // 2024-12-07
+    TabTable* target = open("dst.kx", 1561910811000000); // 2019-06-30
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(target, nullptr);
+    const auto absolute = [](TabTable* tab, int32_t row) {
+        KxTable& table = *tab->Table;
+        return int64_t(table.GetRecord(row)->prot.msg.TIME + (table.TimeNormalised() ? table.Prefs().Time0 : 0));
+    };
+    ASSERT_EQ(RunText("var a = kxtable.get_table(\"src\");\nvar b = kxtable.get_table(\"dst\");\n"
+                      "kxtable.set_current_rec(a, 26);\nkxtable.copy(a);\nkxtable.paste_to_row(b, 4);\n"
+                      "kxtable.set_current_rec(a, 21);\nkxtable.copy(a);\nkxtable.paste(b);\n"),
+              "");
+    ASSERT_EQ(target->Table->RowCount(), 32);
+    const struct { int32_t from, to; } rows[] = {{25, 3}, {20, 31}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.to);
+        EXPECT_EQ(absolute(target, r.to), absolute(source, r.from));
+        const KxdRecord* pasted = target->Table->GetRecord(r.to);
+        const KxdRecord* copied = source->Table->GetRecord(r.from);
+        EXPECT_STREQ(pasted->Text(FIELD_PNAME), copied->Text(FIELD_PNAME));
+        EXPECT_STREQ(pasted->Text(FIELD_TNAME), copied->Text(FIELD_TNAME));
+    }
+    EXPECT_EQ(target->Table->Prefs().Time0, 1561910811000000u);
+    KxvGlobals::CopyInformation.Clear();
 }
 
 TEST_F(ScriptsTest, PinningAnExpressionAgainHoldsOnlyTheNewExpression)

@@ -3,7 +3,7 @@
 // the shared pixmaps and the default fonts loaded.
 #pragma once
 
-#include <initializer_list>
+#include <vector>
 
 #include <QApplication>
 #include <QHeaderView>
@@ -58,7 +58,7 @@ protected:
     }
 
     // Records built in memory, as a document of its own.
-    TabTable* OpenRecords(std::initializer_list<RawRecord> records, const PrefTabTable& prefs = PrefTabTable::Default())
+    TabTable* OpenRecords(const std::vector<RawRecord>& records, const PrefTabTable& prefs = PrefTabTable::Default())
     {
         auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
         for (const RawRecord& raw : records)
@@ -76,7 +76,7 @@ protected:
         return raw;
     }
 
-    static void SetColumns(PrefTabTable& prefs, std::initializer_list<int32_t> fields)
+    static void SetColumns(PrefTabTable& prefs, const std::vector<int32_t>& fields)
     {
         prefs.ClearColumns();
         for (int32_t field : fields)

@@ -134,9 +134,9 @@ TEST_F(Export, TextLinesAreExact)
     }
 }
 
-// Values keep their bytes, commas included; CSV values are trimmed; a line
-// break inside a value is written as blanks in both formats. Widths count
-// UTF-8 characters.
+// Values keep their bytes; CSV values are trimmed, and quoted when they hold
+// a comma or a line break, which they then keep; the text export writes a
+// line break as blanks. Widths count UTF-8 characters.
 TEST_F(Export, ValuesStayOnTheirLine)
 {
     PrefTabTable prefs = PrefTabTable::Default();
@@ -147,7 +147,7 @@ TEST_F(Export, ValuesStayOnTheirLine)
     tab->Prefs.ExportRowNumbColumn = 0;
     const std::string tid = " " + std::string(11, ' ') + "7  ";
     const struct { bool csv; std::string expected; } cases[] = {
-        {true, "7,a,b\n7,padded\n7,one  two three\n7,na\xc3\xafve \xe9t\xe9\n"},
+        {true, "7,\"a,b\"\n7,padded\n7,\"one\r\ntwo\nthree\"\n7,na\xc3\xafve \xe9t\xe9\n"},
         {false, std::string(5, ' ') + "TID" + std::string(50, ' ') + "Text" + std::string(44, ' ') + "\n" + tid +
                     Text90("a,b", 3) + "\n" + tid + Text90("  padded \t", 10) + "\n" + tid +
                     Text90("one  two three", 14) + "\n" + tid + Text90("na\xc3\xafve \xe9t\xe9", 9) + "\n"},
@@ -157,6 +157,90 @@ TEST_F(Export, ValuesStayOnTheirLine)
         const QString path = Path(c.csv ? "values.csv" : "values.txt");
         ASSERT_TRUE(c.csv ? tab->SaveCsv(path, false) : tab->SaveTxt(path, false));
         EXPECT_EQ(Read(path), c.expected);
+    }
+}
+
+namespace {
+
+// The fields of CSV text as a reader of quoted fields sees them: a field in
+// double quotes holds anything, its doubled quotes standing for one.
+std::vector<std::vector<std::string>> ReadCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false;
+    for (size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (quoted) {
+            if (c != '"')
+                field += c;
+            else if (k + 1 < text.size() && text[k + 1] == '"')
+                field += text[++k];
+            else
+                quoted = false;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',' || c == '\n') {
+            row.push_back(field);
+            field.clear();
+            if (c == '\n') {
+                rows.push_back(row);
+                row.clear();
+            }
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+// Every CSV field reads back as the value it was written from, whatever
+// delimiters, quotes and line ends it holds; a field without any keeps the
+// bytes it always had, unquoted.
+TEST_F(Export, CsvFieldsReadBackWhole)
+{
+    const struct { const char* text; const char* kxname; const char* written; } cases[] = {
+        {"plain", "name", "7,plain,name"},
+        {"a,b", ",", "7,\"a,b\",\",\""},
+        {"say \"hi\"", "\"", "7,\"say \"\"hi\"\"\",\"\"\"\""},
+        {"one\r\ntwo", "cr\rhere", "7,\"one\r\ntwo\",\"cr\rhere\""},
+        {"line\nend, \"both\"", "semi;colon", "7,\"line\nend, \"\"both\"\"\",semi;colon"},
+        {"  trimmed,  ", " 'single' ", "7,\"trimmed,\",'single'"},
+        {"na\xc3\xafve \xe9t\xe9", "", "7,na\xc3\xafve \xe9t\xe9,"},
+    };
+    PrefTabTable prefs = PrefTabTable::Default();
+    SetColumns(prefs, {FIELD_TID, FIELD_TEXT, FIELD_KXNAME});
+    std::vector<RawRecord> records;
+    std::string expected;
+    for (const auto& c : cases) {
+        RawRecord record = Record(c.text);
+        record.kxname = c.kxname;
+        records.push_back(record);
+        expected += std::string(c.written) + "\n";
+    }
+    TabTable* tab = OpenRecords(records, prefs);
+    const QString path = Path("fields.csv");
+    ASSERT_TRUE(tab->SaveCsv(path, false));
+    const std::string bytes = Read(path);
+    EXPECT_EQ(bytes, expected);
+    const auto rows = ReadCsv(bytes);
+    ASSERT_EQ(rows.size(), std::size(cases));
+    for (size_t k = 0; k < rows.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::vector<std::string> fields = {"7", tab->Table->GetRecord(int32_t(k))->Text(FIELD_TEXT),
+                                                 tab->Table->GetRecord(int32_t(k))->Text(FIELD_KXNAME)};
+        ASSERT_EQ(rows[k].size(), 3u);
+        EXPECT_EQ(rows[k][0], fields[0]);
+        // The value as written is the record's, trimmed.
+        for (size_t f = 1; f < 3; ++f) {
+            const std::string& value = fields[f];
+            const size_t from = value.find_first_not_of(" \t\r\n");
+            const size_t to = value.find_last_not_of(" \t\r\n");
+            EXPECT_EQ(rows[k][f], from == std::string::npos ? "" : value.substr(from, to - from + 1)) << f;
+        }
     }
 }
 
@@ -311,6 +395,61 @@ TEST_F(Export, PdfTitlesAndValuesStandWholeInTheirColumns)
             }
         }
         const QString path = Path("whole.pdf");
+        prompt.fileNames.enqueue(path);
+        tab->Actions[TACT_SAVE_PDF]->trigger();
+        EXPECT_EQ(Pages(Read(path)), 1);
+        delete tab;
+    }
+}
+
+// A long value ends with "…" inside its column, the last one's at the
+// page's edge, and rows are as tall as the page's font needs: its
+// descenders stay in the row's band, and 55 rows still fill one page.
+TEST_F(Export, PdfLongValuesEndInTheirColumnAndRowsHoldTheirFont)
+{
+    const std::string longText = "long " + std::string(300, 'W') + " end";
+    const struct {
+        int points;
+        std::vector<int32_t> fields;
+    } cases[] = {{10, {FIELD_TID, FIELD_TEXT}},
+                 {14, {FIELD_TID, FIELD_TEXT}},
+                 {14, {FIELD_TEXT, FIELD_LEVEL, FIELD_TID}},
+                 {10, {FIELD_KXNAME, FIELD_TID, FIELD_LEVEL, FIELD_NEST, FIELD_LINE, FIELD_SEQ, FIELD_TEXT}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.points) + " points, " + std::to_string(c.fields.size()) + " columns");
+        PrefGlobal::Fonts[FONT_TABLE_VIEW] = QFont(QStringLiteral("DejaVu Sans Mono"), c.points);
+        PrefTabTable prefs = PrefTabTable::Default();
+        SetColumns(prefs, c.fields);
+        TabTable* tab = OpenRecords({Record("gjpqy short"), Record(longText.c_str()), Record("gjpqy")}, prefs);
+        const TablePdfWriter writer(*tab);
+        const QFontMetricsF metrics(writer.Font());
+        const qreal step = writer.RowStep();
+        EXPECT_GE(step, metrics.height());
+        EXPECT_LE((TablePdfWriter::ROWS_PER_PAGE + 1) * step * writer.Scale(), 14000);
+        const size_t text = size_t(std::find(c.fields.begin(), c.fields.end(), FIELD_TEXT) - c.fields.begin());
+        const bool last = text + 1 == c.fields.size();
+        for (int32_t row = 0; row < 3; ++row) {
+            SCOPED_TRACE(row);
+            const qreal y = step * (row + 1);
+            for (size_t column = 0; column < c.fields.size(); ++column) {
+                const QRectF bounds = writer.TextBounds(row, column, y);
+                const QRectF band = writer.TitleRect(column).translated(0, y);
+                EXPECT_GE(bounds.top(), band.top()) << column;
+                EXPECT_LE(bounds.bottom(), band.bottom()) << column;
+                EXPECT_GE(bounds.left(), band.left()) << column;
+                EXPECT_LE(bounds.right(), band.right()) << column;
+                EXPECT_LE(bounds.right() * writer.Scale(), 19400) << column;
+            }
+            const QString shown = writer.CellText(row, text);
+            const QString value = QString::fromStdString(row == 1 ? longText : row == 0 ? "gjpqy short" : "gjpqy");
+            if (row == 1 && last) {
+                EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+                EXPECT_TRUE(value.startsWith(shown.chopped(1))) << shown.toStdString();
+            } else {
+                EXPECT_EQ(shown, value);
+            }
+        }
+        const QString path = Path("long.pdf");
         prompt.fileNames.enqueue(path);
         tab->Actions[TACT_SAVE_PDF]->trigger();
         EXPECT_EQ(Pages(Read(path)), 1);

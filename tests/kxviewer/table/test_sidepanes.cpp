@@ -168,6 +168,28 @@ TEST_F(SidePanesTest, RelativeTimeFollowsClicksOnItsMarkOnly)
     }
 }
 
+// A first row without a time (a header line) does not make the document's
+// creation time 1970: the first row with a time gives it, in relative and
+// in absolute time alike.
+TEST_F(SidePanesTest, CreationTimeIsTheFirstTimedRowsTime)
+{
+    RawRecord header = Record("time,host,text");
+    header.time = 0;
+    RawRecord first = Record("first");
+    first.time = 1733572800237000; // 2024-12-07 12:00:00.237 UTC
+    RawRecord second = Record("second");
+    second.time = first.time + 1000;
+    TabTable* tab = OpenRecords({header, first, second});
+    ASSERT_TRUE(tab->Table->TimeNormalised());
+    const QString created = Cell(tab, 2, 1);
+    EXPECT_TRUE(created.startsWith(QStringLiteral("2024-12-07 "))) << created.toStdString();
+    EXPECT_TRUE(created.contains(QStringLiteral(":00:00.237"))) << created.toStdString();
+    const QRect mark = tab->InfoTable->visualItemRect(tab->InfoTable->item(3, 1));
+    QTest::mouseClick(tab->InfoTable->viewport(), Qt::LeftButton, Qt::NoModifier, mark.topLeft() + QPoint(8, 4));
+    ASSERT_FALSE(tab->Table->TimeNormalised());
+    EXPECT_EQ(Cell(tab, 2, 1), created);
+}
+
 TEST_F(SidePanesTest, CopyAllInfoAndCopyOneValue)
 {
     TabTable* tab = OpenThree();
