@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/tabtable.h"
 #include "openfixture.h"
 
@@ -159,6 +161,39 @@ TEST_F(ScriptsTest, AddDeleteRenumberAndTheIniKeepTheList)
     for (size_t i = 0; i < 2; ++i)
         EXPECT_TRUE(fields(PrefGlobal::Scripts[i]) == fields(before[i])) << i;
     EXPECT_EQ(PrefGlobal::Scripts[1].counter, 1);
+}
+
+// The menu button of the panel's title bar opens the list's menu just
+// below itself; its first entry adds a script file, the one way to add
+// one once the rows fill the panel.
+TEST_F(ScriptsTest, TheTitleBarMenuButtonOpensTheListMenuBelowItself)
+{
+    auto* bar = qobject_cast<DockTitlebar*>(panel->Dock()->titleBarWidget());
+    ASSERT_NE(bar, nullptr);
+    QApplication::setActiveWindow(window.get());
+    const QString path = Script(QStringLiteral("added.js"), "// Added\n");
+    files.files.push_back(path);
+    QStringList entries;
+    QPoint menuAt;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        menuAt = menu->pos();
+        for (QAction* action : menu->actions())
+            entries << action->text();
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(bar->MenuButton, Qt::LeftButton);
+    EXPECT_EQ(entries, (QStringList{window->Actions[ACT_SCRIPT_ADD]->text(), window->Actions[ACT_SCRIPT_EXPAND]->text(),
+                                    window->Actions[ACT_SCRIPT_COLLAPSE]->text()}));
+    // Down from the button's lower left corner; the screen's edge may push it left.
+    const QPoint corner = bar->MenuButton->mapToGlobal(QPoint(0, bar->MenuButton->height()));
+    EXPECT_EQ(menuAt.y(), corner.y());
+    EXPECT_LE(menuAt.x(), corner.x());
+    ASSERT_EQ(panel->RowCount(), 1);
+    EXPECT_EQ(Row(0).name, QStringLiteral("Added"));
 }
 
 TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
