@@ -95,12 +95,16 @@ void ScriptsPanel::Build()
         PopUpMenu(bar->MenuButton->mapToGlobal(QPoint(0, bar->MenuButton->height())));
     });
     dock_->setTitleBarWidget(bar);
-    // Closed by its own button: the command's check mark follows.
+    // Closed by its own button: the command's check mark follows. The dock
+    // also hides and shows with the document holding it (another tab made
+    // current): that leaves the panel on, and only the actions follow.
     connect(dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
-        if (!shown) {
+        if (!shown && dock_->isHidden()) {
             Action(ACT_SCRIPT_PANEL)->setChecked(false);
             SetShown(false);
+            return;
         }
+        UpdateActions();
     });
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();

@@ -21,6 +21,8 @@
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/tabtable.h"
+#include "tearoffwidget/tearofftabbar.h"
+#include "tearoffwidget/tearofftabwidget.h"
 #include "openfixture.h"
 
 namespace shelltest {
@@ -74,9 +76,9 @@ protected:
     QString Status() const { return window->statusBar()->currentMessage(); }
     QString LastBox() const { return files.calls.empty() ? QString() : files.calls.back().text; }
     // Opens a generated trace as the current document, into tab.
-    void OpenDocument(uint32_t records)
+    void OpenDocument(uint32_t records, const QString& name = QStringLiteral("view.kx"))
     {
-        tab = window->OpenFile(RawFile(QStringLiteral("view.kx"), records), MainWindow::MainHost, -1,
+        tab = window->OpenFile(RawFile(name, records), MainWindow::MainHost, -1,
                                MainWindow::OPEN_PATTERNS_OR_ASK);
         ASSERT_NE(tab, nullptr);
         window->SetNewDockPosition(tab);
@@ -342,6 +344,60 @@ TEST_F(ScriptsTest, RunScriptFollowsThePanelBeingShown)
         QCoreApplication::processEvents();
         EXPECT_EQ(show->isChecked(), s.on);
         EXPECT_EQ(run->isEnabled(), s.enabled);
+    }
+}
+
+// The document showing the panel leaves and comes back: its chosen row
+// runs again at once, by the action and by the row's buttons.
+TEST_F(ScriptsTest, RunFollowsTheChosenRowWhenTheDocumentShowingThePanelComesBack)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("first.kx")));
+    TabTable* first = tab;
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("second.kx")));
+    TabTable* second = tab;
+    panel->Dock()->hide();
+    QApplication::setActiveWindow(window.get());
+    const int row = Add("one.js", "// One\nvar a = 1;\n");
+    QAction* show = window->Actions[ACT_SCRIPT_PANEL];
+    QAction* run = window->Actions[ACT_SCRIPT_RUN];
+    show->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(panel->Dock()->parentWidget(), second);
+    const QPoint onRow = panel->Tree()->visualItemRect(Row(row).item).center();
+    QTest::mouseClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, onRow);
+    ASSERT_TRUE(run->isEnabled());
+
+    TearOffTabBar* bar = first->TabWidget->TabBar;
+    const auto clickTab = [bar](TabBase* document) {
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(document->TabWidget->indexOf(document)).center());
+        QCoreApplication::processEvents();
+    };
+    const auto newBlank = [this] {
+        QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+    };
+    const auto scriptOpens = [this] {
+        const std::string other = QFile::encodeName(RawFile(QStringLiteral("other.kx"), 10)).toStdString();
+        RunText("kxtable.open(\"" + other + "\", 0);\n");
+    };
+    // away: what takes the current document away from the one showing the panel
+    const struct { const char* what; std::function<void()> away; } cases[] = {
+        {"another tab", [&] { clickTab(first); }},
+        {"a blank document", newBlank},
+        {"a script's document", scriptOpens},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.away();
+        EXPECT_NE(TearOffMain::CurrentDock, second);
+        EXPECT_FALSE(show->isChecked());
+        EXPECT_FALSE(run->isEnabled());
+        clickTab(second);
+        ASSERT_EQ(TearOffMain::CurrentDock, second);
+        EXPECT_TRUE(show->isChecked());
+        EXPECT_TRUE(run->isEnabled());
+        EXPECT_FALSE(window->Actions[ACT_SCRIPT_STOP]->isEnabled());
+        EXPECT_TRUE(Row(row).runButton->isEnabled());
     }
 }
 
