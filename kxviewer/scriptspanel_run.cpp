@@ -153,7 +153,8 @@ void ScriptsPanel::Execute(Row* row)
     } catch (CodeParser::ExitCode code) {
         exitCode = code;
     } catch (const std::exception& e) {
-        error = QString::fromLocal8Bit(e.what());
+        // Where, as a compile error says it.
+        error = QStringLiteral("%1(%2) : %3").arg(path).arg(parser->CurrentLine()).arg(QString::fromLocal8Bit(e.what()));
         failed = true;
     }
     Finish(row, exitCode, failed ? &error : nullptr, clock_.nsecsElapsed() / 1000);

@@ -85,11 +85,16 @@ protected:
         QCoreApplication::processEvents();
     }
     // Runs a script text from a row of its own; the error text it ended
-    // with, empty when it ended normally.
+    // with after the file and line that the box names first, empty when
+    // it ended normally.
     std::string RunText(const std::string& text)
     {
-        RunToEnd(Add(QStringLiteral("direct%1.js").arg(panel->RowCount()).toUtf8(), text));
-        return LastBox().toStdString();
+        const QString path = Script(QStringLiteral("direct%1.js").arg(panel->RowCount()), text);
+        RunToEnd(Add(path));
+        const QString box = LastBox();
+        const int where = box.indexOf(QLatin1String(") : "));
+        EXPECT_TRUE(box.isEmpty() || (box.startsWith(path + QLatin1Char('(')) && where > 0)) << box.toStdString();
+        return box.mid(where < 0 ? 0 : where + 4).toStdString();
     }
 
     std::vector<ScriptEntry> savedScripts;
@@ -273,6 +278,36 @@ TEST_F(ScriptsTest, ACompileErrorNamesTheFileTheLineAndTheMessage)
     }
 }
 
+// An error while the script runs names the file and the line, as a
+// compile error does.
+TEST_F(ScriptsTest, ARuntimeErrorNamesTheFileAndTheLine)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(10));
+    // line: of the failing statement, counting the name comment; message: the error's own text
+    const struct { std::string body; int line; const char* message; } cases[] = {
+        {"var a = 0;\nvar b = 1 / a;\n", 3, "Error: Divide by zero, Line: 3"},
+        {"kxtable.get_table(\"nope\");\n", 2, "Table not found nope"},
+        {"var h = kxtable.get_cur_table(\"\");\n\n\nkxtable.get_record(h, 11);\n", 5,
+         "Row 11 out of range, the table has 10 rows line 5"},
+        {"function f(x) {\n  return x / 0;\n}\nf(1);\n", 3, "Error: Divide by zero, Line: 3"},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        const QString path = Script(QStringLiteral("fails%1.js").arg(index++), "// Fails\n" + c.body);
+        const int row = Add(path);
+        MainWindow::SystemLogView->clear();
+        RunToEnd(row);
+        const QString expected = QStringLiteral("%1(%2) : %3").arg(path).arg(c.line).arg(QLatin1String(c.message));
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(LastBox().toStdString(), expected.toStdString());
+        EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(expected));
+        EXPECT_EQ(Status().toStdString(),
+                  QStringLiteral("Script \"Fails\" finished with error: \"%1\"").arg(expected).toStdString());
+    }
+}
+
 TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
 {
     // No library call in the loop: the interpreter keeps the window live.
@@ -413,7 +448,7 @@ TEST_F(ScriptsTest, ClosingTheTabThenTheWindowMidRunEndsTheScriptCleanly)
     const int use = Add("use.js", "// Use\nvar h = kxtable.get_cur_table(\"\");\nwhile (1) {\n kxtable.size(h);\n}\n");
     QTimer::singleShot(50, tab, &TabBase::Close);
     RunToEnd(use);
-    EXPECT_EQ(LastBox(), QStringLiteral("KxView handler error  line 4"));
+    EXPECT_EQ(LastBox(), dir.filePath(QStringLiteral("use.js(4) : KxView handler error  line 4")));
     EXPECT_EQ(StatusOf(use), QStringLiteral("   Status: Stopped after errors"));
     // The panel the tab showed is the same one, back with the window.
     EXPECT_EQ(panel->Dock(), dock);
