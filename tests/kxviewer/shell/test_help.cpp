@@ -189,10 +189,9 @@ TEST_F(HelpTest, ShiftF1StartsWhatsThisMode)
         window->MainToolbarShowHide();
 }
 
-// A browser or collection that is missing is reported in a box and the
-// System Log on every request, and nothing is started. A browser that does
-// not start gets a critical box of its own, without a parent, titled with
-// the program's name.
+// A browser or collection that is missing is reported in the System Log
+// and in a critical box without a parent, titled with the program's name,
+// on every request, and nothing is started.
 TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
 {
     struct Case {
@@ -203,7 +202,7 @@ TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
         {"no browser", "/nonexistent/assistant", true, "Unable to launch Qt Assistant (/nonexistent/assistant)",
          QMessageBox::Critical, "KxViewer", false},
         {"no collection", stub, false, "Help collection not found: " + dir.path() + "/documentation/kxviewer.qhc",
-         QMessageBox::Warning, "Information", true},
+         QMessageBox::Critical, "KxViewer", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
