@@ -7,6 +7,7 @@
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/table/comactionbase.h"
+#include "kxviewer/table/tabbindings.h"
 
 namespace HelpProject {
 
@@ -70,6 +71,40 @@ constexpr Purpose PURPOSES[] = {
     {128, "Zoom the graph in"},
     {129, "Zoom the graph out"},
     {130, "Show the graph's whole time range again"},
+    {38, "Put each record's function name in front of its text"},
+    {42, "Mark the records whose presentation has errors"},
+    {50, "Bring the graph back to its cursor"},
+    {67, "Copy the rows of the Outline's checked ranges to the clipboard"},
+    {73, "Select the rows of the function that embraces the current row"},
+    {84, "Remove every pinned phrase"},
+    {87, "Put the current row's text into the Find dialog"},
+    {88, "Open the History item's search in the Find dialog"},
+    {91, "Give the chosen Outline ranges the current selection colour"},
+    {92, "Choose a new colour for the chosen Outline ranges"},
+    {93, "Copy the rows of the chosen Outline ranges as plain text"},
+    {94, "Copy the rows of the chosen Outline ranges as rich text"},
+    {96, "Remove the chosen ranges from the Outline"},
+    {97, "Copy the whole aux tree to the clipboard"},
+    {98, "Collapse or expand the aux tree each time it is built again"},
+    {99, "Collapse every item of the aux tree"},
+    {100, "Expand every item of the aux tree"},
+    {102, "Remove the filter set from the aux tree"},
+    {103, "Clear the selection made from the aux tree"},
+    {104, "Show every thread on the graph again"},
+    {105, "Delete the entry from the find line's search history"},
+    {ACT_SCRIPT_CLEAR_COUNTER, "Set the script's run count back to 0"},
+    {ACT_SCRIPT_COPY, "Copy the script's lines to the clipboard"},
+    {115, "Show only the rows inside the Outline's ranges"},
+    {118, "Collapse or expand each new History item as it comes"},
+    {124, "Choose the graph's background colour"},
+    {126, "Start a selection of rows at the graph's cursor"},
+    {127, "End the selection of rows at the graph's cursor"},
+    {133, "Write the presentation errors under the mouse to the System Log"},
+    {134, "Write what the graph shows at the point to the System Log"},
+    {135, "Move the chosen field one place down (Fields dialog)"},
+    {136, "Move the chosen field to the bottom (Fields dialog)"},
+    {137, "Move the chosen field one place up (Fields dialog)"},
+    {138, "Move the chosen field to the top (Fields dialog)"},
 };
 
 QString PurposeOf(const ComAction& descriptor, int32_t id, const QString& tip)
@@ -87,13 +122,20 @@ QString Html(const QString& text) { return text.toHtmlEscaped(); }
 // Attribute text: a tab must stay a tab, which a literal one would not.
 QString Attribute(const QString& text) { return Html(text).replace(QLatin1Char('\t'), QLatin1String("&#9;")); }
 
-// A command the main window hides, as it does not exist on this system.
+// A command that every window binding it hides, as it does not exist on
+// this system; one that a document tab shows ("&Match Case") is no such.
 bool Hidden(int32_t id)
 {
-    for (int32_t i = 0; i < MAIN_BINDING_COUNT; ++i)
-        if (MainWindowBindings[i].id == id)
-            return std::strcmp(MainWindowBindings[i].slot, "1notImplemented()") == 0;
-    return false;
+    bool bound = false;
+    for (const ComActionBinding* list : {MainWindowBindings, TabBaseBindings, PaneDocksBindings})
+        for (const ComActionBinding* binding = list; binding->id >= 0; ++binding) {
+            if (binding->id != id)
+                continue;
+            if (std::strcmp(binding->slot, "1notImplemented()") != 0)
+                return false;
+            bound = true;
+        }
+    return bound;
 }
 
 struct Command {

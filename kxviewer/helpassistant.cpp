@@ -19,6 +19,15 @@ constexpr int STOP_WAIT_MS = 3000;
 // the collection.
 const char PAGE_PREFIX[] = "qthelp://kxviewer/documenation/";
 
+// Help that cannot be shown: the System Log keeps the details, a critical
+// box without a parent says what is missing.
+void ReportMissing(const QString& text, const QString& details)
+{
+    KxvShell().AddToSystemLog(details);
+    TearOffMain::Prompt().Message(nullptr, QMessageBox::Critical, QString::fromLatin1(KxvStartup::APP_NAME), text,
+                                  QMessageBox::Ok, QMessageBox::Ok);
+}
+
 } // namespace
 
 HelpAssistant::HelpAssistant() : program_(DefaultProgram()) {}
@@ -52,8 +61,7 @@ bool HelpAssistant::Start()
     const QString collection = CollectionFile();
     if (!QFileInfo::exists(collection)) {
         const QString text = QStringLiteral("Help collection not found: ") + collection;
-        KxvShell().AddToSystemLog(text);
-        KxvShell().Information(text, true);
+        ReportMissing(text, text);
         return false;
     }
     process_->start(program_, {QStringLiteral("-collectionFile"), collection, QStringLiteral("-enableRemoteControl")},
@@ -62,9 +70,7 @@ bool HelpAssistant::Start()
         return true;
     const QString text =
         QCoreApplication::translate("HelpAssistant", "Unable to launch Qt Assistant (%1)").arg(program_);
-    KxvShell().AddToSystemLog(text + QStringLiteral(": ") + process_->errorString());
-    TearOffMain::Prompt().Message(nullptr, QMessageBox::Critical, QString::fromLatin1(KxvStartup::APP_NAME), text,
-                                  QMessageBox::Ok, QMessageBox::Ok);
+    ReportMissing(text, text + QStringLiteral(": ") + process_->errorString());
     return false;
 }
 

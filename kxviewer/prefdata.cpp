@@ -294,8 +294,12 @@ void PrefGlobal::Load()
 
     IniDir = FindIniLocation();
     viewerIniTold = formatsIniTold = false;
-    if (IniDir.empty())
+    // This names the cause; the save at the end of the load has no other
+    // to tell, so it keeps quiet.
+    if (IniDir.empty()) {
         Report("Kxviewer.ini cannot be created: " + NoIniLocationReason());
+        viewerIniTold = true;
+    }
 
     OpenIniFiles();
     TempWorkDir = TempWorkDirFor(geteuid());

@@ -88,15 +88,23 @@ void ScriptsPanel::Build()
     dock_->setStyleSheet(QStringLiteral("QDockWidget {background: #fafafa;} QDockWidget::title { background: "
                                         "#fafafa; padding-left: 5px; padding-top: 2px;}"));
     auto* bar = new DockTitlebar(dock_, nullptr, true);
-    connect(bar->MenuButton, &QPushButton::clicked, this,
-            [this, bar] { ShowMenu(tree_->viewport()->mapFrom(bar, bar->MenuButton->geometry().bottomLeft())); });
+    // The bar is no ancestor of the tree: its menu opens below the button
+    // by screen position, and it is always the menu of the whole list.
+    connect(bar->MenuButton, &QPushButton::clicked, this, [this, bar] {
+        menuItem_ = nullptr;
+        PopUpMenu(bar->MenuButton->mapToGlobal(QPoint(0, bar->MenuButton->height())));
+    });
     dock_->setTitleBarWidget(bar);
-    // Closed by its own button: the command's check mark follows.
+    // Closed by its own button: the command's check mark follows. The dock
+    // also hides and shows with the document holding it (another tab made
+    // current): that leaves the panel on, and only the actions follow.
     connect(dock_->toggleViewAction(), &QAction::toggled, this, [this](bool shown) {
-        if (!shown) {
+        if (!shown && dock_->isHidden()) {
             Action(ACT_SCRIPT_PANEL)->setChecked(false);
             SetShown(false);
+            return;
         }
+        UpdateActions();
     });
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
@@ -336,6 +344,11 @@ void ScriptsPanel::CollapseAll()
 void ScriptsPanel::ShowMenu(const QPoint& pos)
 {
     menuItem_ = tree_->itemAt(pos);
+    PopUpMenu(tree_->viewport()->mapToGlobal(pos));
+}
+
+void ScriptsPanel::PopUpMenu(const QPoint& globalPos)
+{
     QMenu menu(window_);
     if (menuItem_) {
         menu.addAction(Action(ACT_SCRIPT_DELETE));
@@ -348,7 +361,7 @@ void ScriptsPanel::ShowMenu(const QPoint& pos)
         menu.addAction(Action(ACT_SCRIPT_EXPAND));
         menu.addAction(Action(ACT_SCRIPT_COLLAPSE));
     }
-    menu.exec(tree_->viewport()->mapToGlobal(pos));
+    menu.exec(globalPos);
 }
 
 void ScriptsPanel::ItemChanged(QTreeWidgetItem* current)

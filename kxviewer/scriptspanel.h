@@ -106,7 +106,10 @@ private:
     void Execute(Row* row);
     void Finish(Row* row, int32_t exitCode, const QString* error, int64_t elapsed);
     void SetRunIcon(Row& row, const char* icon);
+    // The context menu at a point of the tree's viewport.
     void ShowMenu(const QPoint& pos);
+    // The menu of menuItem_, or of the whole list without one.
+    void PopUpMenu(const QPoint& globalPos);
     void ItemChanged(QTreeWidgetItem* current);
     void ItemDoubleClicked(QTreeWidgetItem* item);
     QAction* Action(int32_t id) const;

@@ -55,7 +55,9 @@ int32_t ScriptsPanel::ChosenIndex(QObject* sender)
 void ScriptsPanel::UpdateActions()
 {
     Action(ACT_SCRIPT_STOP)->setEnabled(running_ != nullptr);
-    Action(ACT_SCRIPT_RUN)->setEnabled(running_ != nullptr || (shown_ && current_ >= 0 && current_ < RowCount()));
+    // Shown: on, and not away in a document that is not in front.
+    const bool shown = shown_ && dock_ && dock_->isVisibleTo(dock_->window());
+    Action(ACT_SCRIPT_RUN)->setEnabled(running_ != nullptr || (shown && current_ >= 0 && current_ < RowCount()));
 }
 
 void ScriptsPanel::SetShown(bool shown)
@@ -151,7 +153,8 @@ void ScriptsPanel::Execute(Row* row)
     } catch (CodeParser::ExitCode code) {
         exitCode = code;
     } catch (const std::exception& e) {
-        error = QString::fromLocal8Bit(e.what());
+        // Where, as a compile error says it.
+        error = QStringLiteral("%1(%2) : %3").arg(path).arg(parser->CurrentLine()).arg(QString::fromLocal8Bit(e.what()));
         failed = true;
     }
     Finish(row, exitCode, failed ? &error : nullptr, clock_.nsecsElapsed() / 1000);

@@ -14,10 +14,36 @@ namespace {
 constexpr int32_t LastStandardKey = 67;
 constexpr char NotImplemented[] = "1notImplemented()";
 
-QKeySequence KeyOf(int32_t key)
-{
-    return key <= LastStandardKey ? QKeySequence(QKeySequence::StandardKey(key)) : QKeySequence(key);
-}
+// The standard keys of the action table with the first key Qt's generic
+// X11 scheme gives them, 0 where it gives none. The set is fixed rather
+// than asked of the desktop's theme: the commands page of the help is made
+// at build time without a desktop, and its keys and its What's-this
+// keywords must be the ones the menus and tips show.
+struct LinuxKey {
+    int32_t standardKey;
+    int32_t key;
+};
+constexpr LinuxKey LinuxKeys[] = {
+    {QKeySequence::HelpContents, Qt::Key_F1},
+    {QKeySequence::Open, Qt::CTRL | Qt::Key_O},
+    {QKeySequence::Close, Qt::CTRL | Qt::Key_W},
+    {QKeySequence::Save, Qt::CTRL | Qt::Key_S},
+    {QKeySequence::New, Qt::CTRL | Qt::Key_N},
+    {QKeySequence::Copy, Qt::CTRL | Qt::Key_C},
+    {QKeySequence::Paste, Qt::CTRL | Qt::Key_V},
+    {QKeySequence::Back, Qt::ALT | Qt::Key_Left},
+    {QKeySequence::Print, Qt::CTRL | Qt::Key_P},
+    {QKeySequence::AddTab, Qt::CTRL | Qt::Key_T},
+    {QKeySequence::Find, Qt::CTRL | Qt::Key_F},
+    {QKeySequence::FindNext, Qt::Key_F3},
+    {QKeySequence::FindPrevious, Qt::SHIFT | Qt::Key_F3},
+    {QKeySequence::SelectAll, Qt::CTRL | Qt::Key_A},
+    {QKeySequence::SaveAs, 0},
+    {QKeySequence::Preferences, 0},
+    {QKeySequence::Quit, Qt::CTRL | Qt::Key_Q},
+    {QKeySequence::FullScreen, 0},
+    {QKeySequence::Deselect, Qt::CTRL | Qt::SHIFT | Qt::Key_A},
+};
 
 QIcon IconOf(const ComAction& descriptor)
 {
@@ -54,8 +80,9 @@ void ComActionFactory::CreateActions(QAction** actions, int32_t count, QWidget* 
         if (descriptor.icon)
             action->setIcon(IconOf(descriptor));
 
-        if (descriptor.key != 0 && !second) {
-            action->setShortcut(KeyOf(descriptor.key));
+        const QKeySequence key = KeyOf(descriptor.key);
+        if (!key.isEmpty() && !second) {
+            action->setShortcut(key);
             action->setShortcutContext(Qt::ApplicationShortcut);
         }
         if (descriptor.checkable)
@@ -76,11 +103,24 @@ void ComActionFactory::CreateActions(QAction** actions, int32_t count, QWidget* 
     }
 }
 
+QKeySequence ComActionFactory::KeyOf(int32_t key)
+{
+    if (key > LastStandardKey)
+        return QKeySequence(key);
+    for (const LinuxKey& entry : LinuxKeys)
+        if (entry.standardKey == key)
+            return entry.key != 0 ? QKeySequence(entry.key) : QKeySequence();
+    return QKeySequence();
+}
+
 QString ComActionFactory::WhatsThisText(const ComAction& descriptor)
 {
     QString tip = QString::fromLatin1(descriptor.tip ? descriptor.tip : descriptor.text);
-    if (descriptor.key != 0)
-        tip += QLatin1Char('\t') + KeyOf(descriptor.key).toString(QKeySequence::NativeText);
+    // No tab without a key: the help's keyword would end in one, which the
+    // help browser's commands do not carry.
+    const QString key = KeyOf(descriptor.key).toString(QKeySequence::NativeText);
+    if (!key.isEmpty())
+        tip += QLatin1Char('\t') + key;
     tip.remove(QLatin1Char('&'));
     return tip;
 }

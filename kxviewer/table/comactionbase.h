@@ -8,6 +8,7 @@
 #include "tearoffwidget/comaction.h"
 
 class QAction;
+class QKeySequence;
 class QString;
 class QWidget;
 
@@ -22,6 +23,10 @@ public:
     // The status tip, tool tip and What's-this text of an action: its tip
     // (or menu text) and its shortcut after a tab, without '&'.
     static QString WhatsThisText(const ComAction& descriptor);
+    // The key sequence of a descriptor's key: a standard key as the viewer
+    // binds it on Linux (none for one it does not know), else the key code;
+    // empty for none.
+    static QKeySequence KeyOf(int32_t key);
     // Deletes every action of the array and sets the pointers to null.
     static void DeleteActions(QAction** actions, int32_t count);
 };

@@ -444,6 +444,9 @@ void TabBase::onTabMenuButton()
         return;
     }
     menu.exec(button->mapToGlobal(button->rect().bottomLeft()));
+    // Left on the title bar's buttons, the keys would work them: Down and
+    // Space would close the pane.
+    SetTabDockFocus();
 }
 
 void TabBase::CollapseExpandPanes()

@@ -78,6 +78,8 @@ public:
     void Stop();
     // Releases the prepared data and the front end's objects.
     void Free();
+    // The line of the statement being run, or where the run ended.
+    int CurrentLine() const { return line_; }
 
 
     [[noreturn]] void MakeError(const char* message, const char* argument = nullptr) override;

@@ -251,13 +251,11 @@ TEST_F(PrefDataTest, NoWritableLocationIsReportedAndLeavesTheValues)
     ASSERT_FALSE(shell.warnings.empty());
     EXPECT_TRUE(shell.warnings[0]);
     EXPECT_EQ(PrefGlobal::ColorScheme.size(), 21u);
-    // The save at the end of the start names the file it could not write.
-    const std::string cannot =
-        "Cannot write '" + (dir_ / "plain/KxViewer/KxViewer.ini") + "', please check it is writable!";
-    // The first names the two folders tried and what that means.
+    // One message names the two folders tried and what that means; the
+    // save at the end of the start has nothing to add.
     const std::string reason = "neither '" + PrefGlobal::ProgramDir + "' nor '" + (dir_ / "plain/KxViewer/") +
                                "' is writable, settings will not be kept";
-    EXPECT_EQ(shell.info, (std::vector<std::string>{"Kxviewer.ini cannot be created: " + reason, cannot}));
+    EXPECT_EQ(shell.info, (std::vector<std::string>{"Kxviewer.ini cannot be created: " + reason}));
     EXPECT_EQ(PrefGlobal::IniLocationText(), "none, " + reason);
     EXPECT_EQ(shell.log, shell.info);
     shell.Clear();
@@ -274,6 +272,42 @@ TEST_F(PrefDataTest, NoWritableLocationIsReportedAndLeavesTheValues)
     EXPECT_FALSE(PrefGlobal::SaveFormats());
     EXPECT_TRUE(shell.info.empty()) << shell.info.front();
     EXPECT_TRUE(shell.warnings.empty());
+}
+
+// An ini file that cannot be replaced (a folder stands in its place) is
+// named in the program's words, once, without a verification report; the
+// changes stay marked for a later save.
+TEST_F(PrefDataTest, AnIniFileThatCannotBeReplacedIsToldWithoutAVerificationBox)
+{
+    const struct { const char* name; ZmLib::IniFile& file; std::function<void()> save; } cases[] = {
+        {"KxFormats.ini", PrefGlobal::IniFormats, [] { EXPECT_FALSE(PrefGlobal::SaveFormats()); }},
+        {"KxViewer.ini", PrefGlobal::IniViewer, [] { PrefGlobal::Save(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Restart();
+        ASSERT_EQ(PrefGlobal::IniDir, program);
+        const std::string path = program + c.name;
+        std::filesystem::remove(path);
+        std::filesystem::create_directories(path);
+        kxtest::KxCapture capture;
+        shell.Clear();
+        for (int save = 0; save < 2; ++save) {
+            c.file.Ini.SetModified(true);
+            ImportFormatsModified = true;
+            c.save();
+        }
+        const std::string message = "Cannot write '" + path + "', please check it is writable!";
+        EXPECT_EQ(shell.info, std::vector<std::string>{message});
+        EXPECT_EQ(shell.log, std::vector<std::string>{message});
+        EXPECT_TRUE(c.file.Ini.IsModified());
+        for (const kxtest::KxReport& report : capture.Reports())
+            EXPECT_NE(report.level, ZmLib::KX_LEVEL_VERIFY) << report.text;
+        std::filesystem::remove_all(path);
+        PrefGlobal::Save();
+        ASSERT_TRUE(PrefGlobal::SaveFormats());
+        EXPECT_TRUE(std::filesystem::is_regular_file(path));
+    }
 }
 
 TEST_F(PrefDataTest, EveryValueReadsBackAsSaved)

@@ -1,5 +1,6 @@
 #include "utils/common/inifile.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -639,8 +640,12 @@ bool IniFile::WriteFile(const char* path, bool stripComments, bool keepModified,
         saver.Discard();
         return false;
     }
-    if (!KX_VERIFY(KxSys, saver.Commit()))
+    // A file that cannot take the place of the old one (a folder in the
+    // way) is the caller's to report: no fault of ours.
+    if (!saver.Commit()) {
+        KX_WARNING(KxSys, "IniFile::WriteFile: cannot replace '%s': %s", path, strerror(errno));
         return false;
+    }
     if (!keepModified)
         Ini.Modified = 0;
     return true;

@@ -17,6 +17,7 @@
 #include "kxviewer/helpassistant.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/table/tabbase.h"
 #include "script/scriptbase/scriptlib.h"
 #include "shellfixture.h"
 
@@ -34,6 +35,34 @@ bool Write(const QString& path, const QByteArray& text)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// Where the help project's keyword for a What's-this text leads; empty
+// when there is no such keyword.
+QString KeywordRef(const QString& project, const QString& text)
+{
+    const QString name = text.toHtmlEscaped().replace(QLatin1Char('\t'), QLatin1String("&#9;"));
+    const QString start = "<keyword name=\"" + name + "\" id=\"" + name + "\" ref=\"";
+    const int at = project.indexOf(start);
+    return at < 0 ? QString() : project.mid(at + start.size()).section(QLatin1Char('"'), 0, 0);
+}
+
+// The commands page's row under an anchor, from the anchor to the row's
+// end; empty when there is none.
+QString RowAt(const QString& page, const QString& anchor)
+{
+    const int at = page.indexOf("id=\"" + anchor + "\"");
+    return at < 0 ? QString() : page.mid(at, page.indexOf(QLatin1String("</tr>"), at) - at);
+}
+
+// The texts of a row's cells.
+QStringList Cells(const QString& row)
+{
+    QStringList cells = row.split(QLatin1String("</td>"));
+    cells.removeLast();
+    for (QString& cell : cells)
+        cell = cell.remove(QRegularExpression(QStringLiteral("<[^>]*>|^[^>]*>"))).simplified();
+    return cells;
 }
 
 class HelpTest : public MainWindowTest {
@@ -160,10 +189,9 @@ TEST_F(HelpTest, ShiftF1StartsWhatsThisMode)
         window->MainToolbarShowHide();
 }
 
-// A browser or collection that is missing is reported in a box and the
-// System Log on every request, and nothing is started. A browser that does
-// not start gets a critical box of its own, without a parent, titled with
-// the program's name.
+// A browser or collection that is missing is reported in the System Log
+// and in a critical box without a parent, titled with the program's name,
+// on every request, and nothing is started.
 TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
 {
     struct Case {
@@ -174,7 +202,7 @@ TEST_F(HelpTest, MissingBrowserOrCollectionIsReported)
         {"no browser", "/nonexistent/assistant", true, "Unable to launch Qt Assistant (/nonexistent/assistant)",
          QMessageBox::Critical, "KxViewer", false},
         {"no collection", stub, false, "Help collection not found: " + dir.path() + "/documentation/kxviewer.qhc",
-         QMessageBox::Warning, "Information", true},
+         QMessageBox::Critical, "KxViewer", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,12 +232,7 @@ TEST_F(HelpTest, WhatsThisOfACommandLeadsToItsLine)
 {
     const QString project = HelpProject::Project();
     const QString page = HelpProject::CommandsPage();
-    const auto keywordRef = [&](const QString& text) {
-        QString name = text.toHtmlEscaped().replace(QLatin1Char('\t'), QLatin1String("&#9;"));
-        const QString start = "<keyword name=\"" + name + "\" id=\"" + name + "\" ref=\"";
-        const int at = project.indexOf(start);
-        return at < 0 ? QString() : project.mid(at + start.size()).section(QLatin1Char('"'), 0, 0);
-    };
+    const auto keywordRef = [&](const QString& text) { return KeywordRef(project, text); };
     struct Case { int id; const char* shown; const char* seeAlso; };
     const Case cases[] = {
         {ACT_OPEN, "Open Document | Ctrl+O | Open document |", nullptr},
@@ -225,9 +248,8 @@ TEST_F(HelpTest, WhatsThisOfACommandLeadsToItsLine)
         SCOPED_TRACE(c.shown);
         const QString ref = keywordRef(window->Actions[c.id]->whatsThis());
         ASSERT_TRUE(ref.startsWith(QLatin1String(HelpProject::COMMANDS_PAGE) + "#")) << ref.toStdString();
-        const int at = page.indexOf("id=\"" + ref.section(QLatin1Char('#'), 1) + "\"");
-        ASSERT_GE(at, 0);
-        const QString row = page.mid(at, page.indexOf(QLatin1String("</tr>"), at) - at);
+        const QString row = RowAt(page, ref.section(QLatin1Char('#'), 1));
+        ASSERT_FALSE(row.isEmpty());
         // The cells' texts, each ended by " |".
         QString shown = row;
         shown.replace(QLatin1String("</td>"), QLatin1String(" | "));
@@ -245,6 +267,59 @@ TEST_F(HelpTest, WhatsThisOfACommandLeadsToItsLine)
     }
     EXPECT_FALSE(window->Actions[1]->isVisible());
     EXPECT_FALSE(page.contains(QStringLiteral("Online Connection")));
+}
+
+// The commands page and the actions agree: every command the main window
+// or a document tab shows has a row that its What's-this keyword (never
+// ending in a tab) leads to, with the keys the action carries and a
+// purpose. A command hidden in the main window but shown by the document
+// has its row too.
+TEST_F(HelpTest, TheCommandsPageAgreesWithEveryAction)
+{
+    const QString project = HelpProject::Project();
+    const QString page = HelpProject::CommandsPage();
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+    TabBase* tab = window->CurrentTabBase();
+    ASSERT_NE(tab, nullptr);
+    int checked = 0;
+    for (QAction* const* actions : {window->Actions, tab->Actions})
+        for (int id = 0; id < ComActionCount; ++id) {
+            QAction* action = actions[id];
+            if (action == nullptr || !action->isVisible())
+                continue;
+            const QString text = action->whatsThis();
+            SCOPED_TRACE(text.toStdString());
+            EXPECT_EQ(text, text.trimmed());
+            const QString ref = KeywordRef(project, text);
+            ASSERT_TRUE(ref.startsWith(QLatin1String(HelpProject::COMMANDS_PAGE) + "#"));
+            const QStringList cells = Cells(RowAt(page, ref.section(QLatin1Char('#'), 1)));
+            ASSERT_EQ(cells.size(), 3);
+            // The key the text carries; else one in the menu text after a run of blanks.
+            QString key = text.section(QLatin1Char('\t'), 1);
+            if (key.isEmpty())
+                key = action->text().section(QRegularExpression(QStringLiteral("\\s{2,}")), 1);
+            EXPECT_EQ(cells[1], key);
+            // The main window's twin carries the shortcut the text names.
+            if (QAction* twin = window->Actions[id]) {
+                EXPECT_EQ(twin->shortcut().toString(QKeySequence::NativeText), text.section(QLatin1Char('\t'), 1));
+            }
+            EXPECT_FALSE(cells[2].isEmpty());
+            ++checked;
+        }
+    EXPECT_GT(checked, 100);
+    // rows named as the menus show them: command, key
+    const struct { int id; const char* name; const char* key; } rows[] = {
+        {ACT_CLOSE, "Close", "Ctrl+W"}, {ACT_QUIT, "Quit", "Ctrl+Q"}, {ACT_PREFERENCES, "Preferences", ""},
+        {37, "Match Case", ""}, {74, "Clear Selection", "Ctrl+Shift+A"}, {ACT_FIND_NEXT, "Find Next", "F3"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const QStringList cells = Cells(RowAt(page, QStringLiteral("cmd%1").arg(r.id)));
+        ASSERT_EQ(cells.size(), 3);
+        EXPECT_EQ(cells[0], QLatin1String(r.name));
+        EXPECT_EQ(cells[1], QLatin1String(r.key));
+    }
+    EXPECT_FALSE(page.contains(QStringLiteral("Full Screen Mode")));
 }
 
 // Every function that the window's script libraries register is on the

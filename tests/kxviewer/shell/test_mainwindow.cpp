@@ -130,7 +130,8 @@ TEST_F(MainWindowMenus, ActionsOnlyForTheBoundIdsNotImplementedOnesHidden)
     for (int id : {24, 35, 36, 66, 139})
         EXPECT_EQ(window->Actions[id], nullptr) << id;
     EXPECT_TRUE(window->Actions[ACT_FULL_SCREEN]->isCheckable());
-    EXPECT_EQ(window->Actions[ACT_FULL_SCREEN]->shortcut(), QKeySequence(QKeySequence::FullScreen));
+    // The generic Linux key scheme has no full-screen key.
+    EXPECT_TRUE(window->Actions[ACT_FULL_SCREEN]->shortcut().isEmpty());
     EXPECT_EQ(window->Actions[ACT_BOOKMARK]->shortcut(), QKeySequence(Qt::CTRL + Qt::Key_F2));
 }
 

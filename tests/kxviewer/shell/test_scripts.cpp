@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -19,7 +20,10 @@
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/systemlogplaintext.h"
+#include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/tabtable.h"
+#include "tearoffwidget/tearofftabbar.h"
+#include "tearoffwidget/tearofftabwidget.h"
 #include "openfixture.h"
 
 namespace shelltest {
@@ -73,20 +77,25 @@ protected:
     QString Status() const { return window->statusBar()->currentMessage(); }
     QString LastBox() const { return files.calls.empty() ? QString() : files.calls.back().text; }
     // Opens a generated trace as the current document, into tab.
-    void OpenDocument(uint32_t records)
+    void OpenDocument(uint32_t records, const QString& name = QStringLiteral("view.kx"))
     {
-        tab = window->OpenFile(RawFile(QStringLiteral("view.kx"), records), MainWindow::MainHost, -1,
+        tab = window->OpenFile(RawFile(name, records), MainWindow::MainHost, -1,
                                MainWindow::OPEN_PATTERNS_OR_ASK);
         ASSERT_NE(tab, nullptr);
         window->SetNewDockPosition(tab);
         QCoreApplication::processEvents();
     }
     // Runs a script text from a row of its own; the error text it ended
-    // with, empty when it ended normally.
+    // with after the file and line that the box names first, empty when
+    // it ended normally.
     std::string RunText(const std::string& text)
     {
-        RunToEnd(Add(QStringLiteral("direct%1.js").arg(panel->RowCount()).toUtf8(), text));
-        return LastBox().toStdString();
+        const QString path = Script(QStringLiteral("direct%1.js").arg(panel->RowCount()), text);
+        RunToEnd(Add(path));
+        const QString box = LastBox();
+        const int where = box.indexOf(QLatin1String(") : "));
+        EXPECT_TRUE(box.isEmpty() || (box.startsWith(path + QLatin1Char('(')) && where > 0)) << box.toStdString();
+        return box.mid(where < 0 ? 0 : where + 4).toStdString();
     }
 
     std::vector<ScriptEntry> savedScripts;
@@ -160,6 +169,39 @@ TEST_F(ScriptsTest, AddDeleteRenumberAndTheIniKeepTheList)
     for (size_t i = 0; i < 2; ++i)
         EXPECT_TRUE(fields(PrefGlobal::Scripts[i]) == fields(before[i])) << i;
     EXPECT_EQ(PrefGlobal::Scripts[1].counter, 1);
+}
+
+// The menu button of the panel's title bar opens the list's menu just
+// below itself; its first entry adds a script file, the one way to add
+// one once the rows fill the panel.
+TEST_F(ScriptsTest, TheTitleBarMenuButtonOpensTheListMenuBelowItself)
+{
+    auto* bar = qobject_cast<DockTitlebar*>(panel->Dock()->titleBarWidget());
+    ASSERT_NE(bar, nullptr);
+    QApplication::setActiveWindow(window.get());
+    const QString path = Script(QStringLiteral("added.js"), "// Added\n");
+    files.files.push_back(path);
+    QStringList entries;
+    QPoint menuAt;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        menuAt = menu->pos();
+        for (QAction* action : menu->actions())
+            entries << action->text();
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(bar->MenuButton, Qt::LeftButton);
+    EXPECT_EQ(entries, (QStringList{window->Actions[ACT_SCRIPT_ADD]->text(), window->Actions[ACT_SCRIPT_EXPAND]->text(),
+                                    window->Actions[ACT_SCRIPT_COLLAPSE]->text()}));
+    // Down from the button's lower left corner; the screen's edge may push it left.
+    const QPoint corner = bar->MenuButton->mapToGlobal(QPoint(0, bar->MenuButton->height()));
+    EXPECT_EQ(menuAt.y(), corner.y());
+    EXPECT_LE(menuAt.x(), corner.x());
+    ASSERT_EQ(panel->RowCount(), 1);
+    EXPECT_EQ(Row(0).name, QStringLiteral("Added"));
 }
 
 TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
@@ -237,6 +279,36 @@ TEST_F(ScriptsTest, ACompileErrorNamesTheFileTheLineAndTheMessage)
     }
 }
 
+// An error while the script runs names the file and the line, as a
+// compile error does.
+TEST_F(ScriptsTest, ARuntimeErrorNamesTheFileAndTheLine)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(10));
+    // line: of the failing statement, counting the name comment; message: the error's own text
+    const struct { std::string body; int line; const char* message; } cases[] = {
+        {"var a = 0;\nvar b = 1 / a;\n", 3, "Error: Divide by zero, Line: 3"},
+        {"kxtable.get_table(\"nope\");\n", 2, "Table not found nope"},
+        {"var h = kxtable.get_cur_table(\"\");\n\n\nkxtable.get_record(h, 11);\n", 5,
+         "Row 11 out of range, the table has 10 rows line 5"},
+        {"function f(x) {\n  return x / 0;\n}\nf(1);\n", 3, "Error: Divide by zero, Line: 3"},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        const QString path = Script(QStringLiteral("fails%1.js").arg(index++), "// Fails\n" + c.body);
+        const int row = Add(path);
+        MainWindow::SystemLogView->clear();
+        RunToEnd(row);
+        const QString expected = QStringLiteral("%1(%2) : %3").arg(path).arg(c.line).arg(QLatin1String(c.message));
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(LastBox().toStdString(), expected.toStdString());
+        EXPECT_TRUE(MainWindow::SystemLogView->toPlainText().contains(expected));
+        EXPECT_EQ(Status().toStdString(),
+                  QStringLiteral("Script \"Fails\" finished with error: \"%1\"").arg(expected).toStdString());
+    }
+}
+
 TEST_F(ScriptsTest, RunPausesResumesAndStopsTheRunningScriptOnly)
 {
     // No library call in the loop: the interpreter keeps the window live.
@@ -311,6 +383,60 @@ TEST_F(ScriptsTest, RunScriptFollowsThePanelBeingShown)
     }
 }
 
+// The document showing the panel leaves and comes back: its chosen row
+// runs again at once, by the action and by the row's buttons.
+TEST_F(ScriptsTest, RunFollowsTheChosenRowWhenTheDocumentShowingThePanelComesBack)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("first.kx")));
+    TabTable* first = tab;
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("second.kx")));
+    TabTable* second = tab;
+    panel->Dock()->hide();
+    QApplication::setActiveWindow(window.get());
+    const int row = Add("one.js", "// One\nvar a = 1;\n");
+    QAction* show = window->Actions[ACT_SCRIPT_PANEL];
+    QAction* run = window->Actions[ACT_SCRIPT_RUN];
+    show->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(panel->Dock()->parentWidget(), second);
+    const QPoint onRow = panel->Tree()->visualItemRect(Row(row).item).center();
+    QTest::mouseClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, onRow);
+    ASSERT_TRUE(run->isEnabled());
+
+    TearOffTabBar* bar = first->TabWidget->TabBar;
+    const auto clickTab = [bar](TabBase* document) {
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(document->TabWidget->indexOf(document)).center());
+        QCoreApplication::processEvents();
+    };
+    const auto newBlank = [this] {
+        QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+    };
+    const auto scriptOpens = [this] {
+        const std::string other = QFile::encodeName(RawFile(QStringLiteral("other.kx"), 10)).toStdString();
+        RunText("kxtable.open(\"" + other + "\", 0);\n");
+    };
+    // away: what takes the current document away from the one showing the panel
+    const struct { const char* what; std::function<void()> away; } cases[] = {
+        {"another tab", [&] { clickTab(first); }},
+        {"a blank document", newBlank},
+        {"a script's document", scriptOpens},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.away();
+        EXPECT_NE(TearOffMain::CurrentDock, second);
+        EXPECT_FALSE(show->isChecked());
+        EXPECT_FALSE(run->isEnabled());
+        clickTab(second);
+        ASSERT_EQ(TearOffMain::CurrentDock, second);
+        EXPECT_TRUE(show->isChecked());
+        EXPECT_TRUE(run->isEnabled());
+        EXPECT_FALSE(window->Actions[ACT_SCRIPT_STOP]->isEnabled());
+        EXPECT_TRUE(Row(row).runButton->isEnabled());
+    }
+}
+
 TEST_F(ScriptsTest, ClosingTheTabThenTheWindowMidRunEndsTheScriptCleanly)
 {
     ASSERT_NO_FATAL_FAILURE(OpenDocument(50));
@@ -323,7 +449,7 @@ TEST_F(ScriptsTest, ClosingTheTabThenTheWindowMidRunEndsTheScriptCleanly)
     const int use = Add("use.js", "// Use\nvar h = kxtable.get_cur_table(\"\");\nwhile (1) {\n kxtable.size(h);\n}\n");
     QTimer::singleShot(50, tab, &TabBase::Close);
     RunToEnd(use);
-    EXPECT_EQ(LastBox(), QStringLiteral("KxView handler error  line 4"));
+    EXPECT_EQ(LastBox(), dir.filePath(QStringLiteral("use.js(4) : KxView handler error  line 4")));
     EXPECT_EQ(StatusOf(use), QStringLiteral("   Status: Stopped after errors"));
     // The panel the tab showed is the same one, back with the window.
     EXPECT_EQ(panel->Dock(), dock);

@@ -209,6 +209,48 @@ TEST_F(SidePanesTest, CopyAllInfoAndCopyOneValue)
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "memory");
 }
 
+// A pane's title-bar menu gives the keys back to the table when it closes:
+// Down moves the current row, and Space does not reach the pane's close
+// button.
+TEST_F(SidePanesTest, ThePaneMenuGivesTheKeysBackToTheTable)
+{
+    TabTable* tab = OpenThree();
+    QApplication::setActiveWindow(tab->window());
+    const struct { const char* title; QDockWidget* dock; } panes[] = {
+        {"Info", tab->InfoDock}, {"Outline", tab->OutlineDock}, {"History", tab->HistoryDock}};
+    for (const auto& pane : panes) {
+        SCOPED_TRACE(pane.title);
+        ClickPaneTab(tab, pane.title);
+        auto* bar = qobject_cast<DockTitlebar*>(pane.dock->titleBarWidget());
+        ASSERT_NE(bar, nullptr);
+        tab->View->setCurrentIndex(tab->View->model()->index(0, 0));
+        // The menu is closed by Escape once it is up.
+        bool menuShown = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                poll.stop();
+                menuShown = true;
+                QTest::keyClick(menu, Qt::Key_Escape);
+            }
+        });
+        poll.start(10);
+        QTest::mouseClick(bar->MenuButton, Qt::LeftButton);
+        poll.stop();
+        EXPECT_TRUE(menuShown);
+        // The window is active again once the menu has gone, as a window
+        // manager makes it; the offscreen platform leaves that to us.
+        QApplication::setActiveWindow(tab->window());
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_EQ(focus, tab->View);
+        QTest::keyClick(focus, Qt::Key_Down);
+        QTest::keyClick(focus, Qt::Key_Space);
+        QApplication::processEvents();
+        EXPECT_EQ(OpenPanes(tab), "VVV");
+        EXPECT_EQ(tab->View->currentIndex().row(), 1);
+    }
+}
+
 TEST_F(SidePanesTest, EditableBoxFollowsTheTableAndTheFilter)
 {
     TabTable* tab = OpenThree();
