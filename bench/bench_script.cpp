@@ -1,8 +1,10 @@
 // Interpreter speed: a script loop of 10,000,000 simple statements
 // (assignments of arithmetic and of a comparison, and an increment), with
 // the event poll in place, reported as statements per second so that later
-// changes can be compared; then 1,000,000 csv.add_line calls of three values
-// each into a temporary file, as lines per second.
+// changes can be compared; then a loop of 1,000,000 string iterations
+// (concatenation, a regular-expression match with a group, a comparison),
+// as iterations per second; then 1,000,000 csv.add_line calls of three
+// values each into a temporary file, as lines per second.
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,6 +20,7 @@ namespace {
 
 constexpr long kIterations = 2500000;
 constexpr long kStatementsPerIteration = 4;
+constexpr long kStringIterations = 1000000;
 constexpr long kCsvLines = 1000000;
 
 const char* const kScript = R"(
@@ -32,6 +35,20 @@ while (i < 2500000) {
     i++;
 }
 print(x, " ", big);
+)";
+
+const char* const kStringScript = R"(
+var names = {"bob", "alice", "carol", "dave"};
+var i;
+var found = 0;
+var s;
+for (i = 0; i < 1000000; i++) {
+    s = "user " + names[i % 4] + " end";
+    if (s =~ "user (\w+) end") {
+        if ($1 == "dave") { found++; }
+    }
+}
+print(found);
 )";
 
 const char* const kCsvScript = R"(
@@ -105,6 +122,16 @@ int main()
     const long statements = kIterations * kStatementsPerIteration;
     std::printf("script loop: %ld statements in %.3f s, %.0f statements per second (%ld polls)\n", statements,
                 seconds, double(statements) / seconds, g_polls);
+
+    const double stringSeconds = RunScript(kStringScript);
+    if (stringSeconds < 0)
+        return 1;
+    if (output.text != "250000") {
+        std::fprintf(stderr, "wrong string result: %s\n", output.text.c_str());
+        return 1;
+    }
+    std::printf("string loop: %ld iterations in %.3f s, %.0f iterations per second\n", kStringIterations,
+                stringSeconds, double(kStringIterations) / stringSeconds);
 
     char dir[] = "/tmp/kxbenchXXXXXX";
     if (!mkdtemp(dir))

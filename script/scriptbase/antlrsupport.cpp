@@ -1,6 +1,8 @@
 #include "script/scriptbase/antlrsupport.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 ZmLib::KX KxAntlrChannel("ANTLR");
@@ -25,38 +27,51 @@ void Quote(char* out, size_t size, const ANTLR3_UINT8* text, ANTLR3_UINT32 lengt
     out[n] = '\0';
 }
 
-const char* TokenName(pANTLR3_UINT8* tokenNames, ANTLR3_UINT32 type)
+// How messages name the whole input ("script", "expression"): set on the
+// recognizer by AntlrRouteErrors.
+const char* WholeOf(pANTLR3_BASE_RECOGNIZER recognizer)
 {
-    if (type == ANTLR3_TOKEN_EOF)
-        return "end of input";
-    // Expected types come from the generated parser's own tables, never from
-    // the input, so they index the name table it installed.
-    if (tokenNames == nullptr)
-        return "a token";
-    return reinterpret_cast<const char*>(tokenNames[type]);
+    return static_cast<const char*>(recognizer->state->userp);
 }
 
-// The generated code leaves some exceptions with the runtime's generic name.
-const char* ExceptionName(pANTLR3_EXCEPTION ex)
+// The named tokens of both grammars (the search grammar's with "LE_" in
+// front) as the user types them; a literal's name is its quoted text already.
+const struct {
+    const char* name;
+    const char* words;
+} kTokenWords[] = {
+    {"IDENT", "a name"},         {"NUMBER", "a number"},       {"STRINGS", "a string"},
+    {"COMA_STRINGS", "a string"}, {"AND", "'&&'"},              {"OR", "'||'"},
+    {"BIT_AND", "'&'"},          {"BIT_OR", "'|'"},            {"EQUAL", "'=='"},
+    {"NOT_EQUAL", "'!='"},       {"GREATER", "'>'"},           {"GREATER_OR_EQUAL", "'>='"},
+    {"LESS", "'<'"},             {"LESS_OR_EQUAL", "'<='"},    {"ONLY_EQUAL", "'='"},
+    {"EQ_PLUS", "'+='"},         {"EQ_MINUS", "'-='"},         {"EQ_MUL", "'*='"},
+    {"EQ_DIV", "'/='"},          {"EQ_MOD", "'%='"},           {"ONLY_PLUS", "'+'"},
+    {"ONLY_MINUS", "'-'"},       {"ONLY_MUL", "'*'"},          {"ONLY_DIV", "'/'"},
+    {"ONLY_MOD", "'%'"},         {"ONLY_POWER", "'^'"},        {"PLUS_PLUS", "'++'"},
+    {"MINIS_MINUS", "'--'"},     {"REGEXP", "'=~'"},           {"SUBST", "'~'"},
+    {"WILDCMP", "'~~'"},         {"ONLY_DOT", "'.'"},          {"TWO_COM", "'::'"},
+    {"PARAM_MULTI", "'...'"},    {"PARAM_IN", "'IN'"},         {"PARAM_OUT", "'OUT'"},
+    {"PARAM_IN_OUT", "'IN/OUT'"}, {"QUESTION_MARK", "'?'"},
+};
+
+// What the parser expected, in words; null when it cannot be told. The end
+// of the input is named by the caller.
+const char* ExpectedWords(pANTLR3_UINT8* tokenNames, ANTLR3_UINT32 type)
 {
-    switch (ex->type) {
-    case ANTLR3_MISMATCHED_TOKEN_EXCEPTION:
-        return ANTLR3_MISMATCHED_EX_NAME;
-    case ANTLR3_NO_VIABLE_ALT_EXCEPTION:
-        return ANTLR3_NO_VIABLE_ALT_NAME;
-    case ANTLR3_MISMATCHED_SET_EXCEPTION:
-        return ANTLR3_MISMATCHED_SET_NAME;
-    case ANTLR3_EARLY_EXIT_EXCEPTION:
-        return ANTLR3_EARLY_EXIT_NAME;
-    case ANTLR3_FAILED_PREDICATE_EXCEPTION:
-        return ANTLR3_FAILED_PREDICATE_NAME;
-    case ANTLR3_UNWANTED_TOKEN_EXCEPTION:
-        return ANTLR3_UNWANTED_TOKEN_EXCEPTION_NAME;
-    case ANTLR3_MISSING_TOKEN_EXCEPTION:
-        return ANTLR3_MISSING_TOKEN_EXCEPTION_NAME;
-    default:
-        return ANTLR3_RECOGNITION_EX_NAME;
-    }
+    // Expected types come from the generated parser's own tables, never from
+    // the input, so they index the name table it installed.
+    if (tokenNames == nullptr || type < ANTLR3_MIN_TOKEN_TYPE)
+        return nullptr;
+    const char* name = reinterpret_cast<const char*>(tokenNames[type]);
+    if (name == nullptr || name[0] == '\'')
+        return name;
+    if (std::strncmp(name, "LE_", 3) == 0)
+        name += 3;
+    for (const auto& token : kTokenWords)
+        if (std::strcmp(token.name, name) == 0)
+            return token.words;
+    return nullptr;
 }
 
 // The column from 0 of a place in an 8-bit input, counted in the text
@@ -85,6 +100,7 @@ void DisplayParserError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8* token
     pANTLR3_STRING streamName = ex->streamName;
     if (streamName == nullptr && stream->tokenSource != nullptr)
         streamName = stream->tokenSource->fileName;
+    const char* whole = WholeOf(recognizer);
     ANTLR3_UINT32 line = ex->line;
     ANTLR3_INT32 offset = ex->charPositionInLine;
 
@@ -93,9 +109,9 @@ void DisplayParserError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8* token
     auto token = static_cast<pANTLR3_COMMON_TOKEN>(ex->token);
     if (ex->type == ANTLR3_MISSING_TOKEN_EXCEPTION)
         token = stream->_LT(stream, 1);
-    char near[QUOTE_MAX + 1] = "";
+    char found[QUOTE_MAX + 3];
     if (token == nullptr || token->getType(token) == ANTLR3_TOKEN_EOF) {
-        snprintf(near, sizeof near, "end of input");
+        snprintf(found, sizeof found, "end of %s", whole);
         // The end of input has no line of its own: just after the last token.
         pANTLR3_COMMON_TOKEN last = stream->_LT(stream, -1);
         if (last != nullptr) {
@@ -103,35 +119,36 @@ void DisplayParserError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8* token
             offset = ColumnAt(last->input, last->getStopIndex(last) + 1, offset);
         }
     } else {
+        char near[QUOTE_MAX + 1] = "";
         pANTLR3_STRING text = token->getText(token);
         if (text != nullptr && text->chars != nullptr)
             Quote(near, sizeof near, text->chars, text->len);
+        snprintf(found, sizeof found, "'%s'", near);
         line = token->getLine(token);
         offset = AntlrColumn(token);
     }
-
-    char detail[160] = "";
-    switch (ex->type) {
-    case ANTLR3_MISMATCHED_TOKEN_EXCEPTION:
-    case ANTLR3_MISSING_TOKEN_EXCEPTION:
-        snprintf(detail, sizeof detail, ", expected %s", TokenName(tokenNames, ex->expecting));
-        break;
-    case ANTLR3_UNWANTED_TOKEN_EXCEPTION:
-        snprintf(detail, sizeof detail, ", extraneous input");
-        break;
-    case ANTLR3_FAILED_PREDICATE_EXCEPTION:
-        // The grammars' only predicates are guards with a message of their own.
-        snprintf(detail, sizeof detail, ", %s in rule %s",
-                 ex->message != nullptr ? static_cast<const char*>(ex->message) : "failed predicate",
-                 ex->ruleName != nullptr ? static_cast<const char*>(ex->ruleName) : "?");
-        break;
-    default:
-        break;
-    }
+    const int column = offset > 0 ? offset + 1 : 1;
 
     char text[384];
-    snprintf(text, sizeof text, "error %u : %s, at offset %d, near '%s'%s", ex->type,
-             ExceptionName(ex), offset, near, detail);
+    char end[32];
+    const char* expected = nullptr;
+    switch (ex->type) {
+    case ANTLR3_FAILED_PREDICATE_EXCEPTION:
+        // The grammars' only predicates are guards with a message of their own.
+        snprintf(text, sizeof text, "%s at line %u, column %d",
+                 ex->message != nullptr ? static_cast<const char*>(ex->message) : "input refused", line, column);
+        break;
+    case ANTLR3_MISMATCHED_TOKEN_EXCEPTION:
+    case ANTLR3_MISSING_TOKEN_EXCEPTION:
+    case ANTLR3_UNWANTED_TOKEN_EXCEPTION:
+        snprintf(end, sizeof end, "the end of the %s", whole);
+        expected = ex->expecting == ANTLR3_TOKEN_EOF ? end : ExpectedWords(tokenNames, ex->expecting);
+        [[fallthrough]];
+    default:
+        snprintf(text, sizeof text, "unexpected %s at line %u, column %d%s%s", found, line, column,
+                 expected != nullptr ? ", expected " : "", expected != nullptr ? expected : "");
+        break;
+    }
     AntlrReport(streamName, line, text);
 }
 
@@ -140,20 +157,39 @@ void DisplayLexerError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8*) noexc
     pANTLR3_EXCEPTION ex = recognizer->state->exception;
     if (ex == nullptr)
         return;
-    char near[32];
-    if (ex->c == ANTLR3_CHARSTREAM_EOF)
-        snprintf(near, sizeof near, "end of input");
-    else if (ex->c >= 0x20 && ex->c < 0x7F)
-        snprintf(near, sizeof near, "'%c'", char(ex->c));
-    else
-        snprintf(near, sizeof near, "character 0x%02X", unsigned(ex->c));
-
-    const ANTLR3_INT32 offset =
-        ColumnAt(static_cast<pANTLR3_LEXER>(recognizer->super)->input, ex->index, ex->charPositionInLine);
-    char text[384];
-    snprintf(text, sizeof text, "lexer error %u : %s, at offset %d, near %s", ex->type, ExceptionName(ex), offset,
-             near);
-    AntlrReport(ex->streamName, ex->line, text);
+    pANTLR3_INPUT_STREAM input = static_cast<pANTLR3_LEXER>(recognizer->super)->input;
+    ANTLR3_UINT32 line = ex->line;
+    ANTLR3_INT32 offset = ColumnAt(input, ex->index, ex->charPositionInLine);
+    char what[64];
+    if (ex->c == ANTLR3_CHARSTREAM_EOF) {
+        // The input ended inside a token: a string or a comment left open is
+        // named, at the place it opened.
+        pANTLR3_RECOGNIZER_SHARED_STATE state = recognizer->state;
+        const auto* start = reinterpret_cast<const ANTLR3_UINT8*>(state->tokenStartCharIndex);
+        const auto* base = static_cast<const ANTLR3_UINT8*>(input->data);
+        const ANTLR3_UINT8* end = base != nullptr ? base + input->size(input) : nullptr;
+        // The bytes of the token's start that lie inside the text.
+        const ptrdiff_t left = base != nullptr && start >= base && start < end ? end - start : 0;
+        const char* open = nullptr;
+        if (left >= 1 && (start[0] == '"' || start[0] == '\''))
+            open = "unterminated string";
+        else if (left >= 2 && start[0] == '/' && start[1] == '*')
+            open = "unterminated comment";
+        if (open != nullptr) {
+            snprintf(what, sizeof what, "%s", open);
+            line = ANTLR3_UINT32(state->tokenStartLine);
+            offset = ColumnAt(input, state->tokenStartCharIndex, offset);
+        } else {
+            snprintf(what, sizeof what, "unexpected end of %s", WholeOf(recognizer));
+        }
+    } else if (ex->c >= 0x20 && ex->c < 0x7F) {
+        snprintf(what, sizeof what, "unexpected character '%c'", char(ex->c));
+    } else {
+        snprintf(what, sizeof what, "unexpected character 0x%02X", unsigned(ex->c));
+    }
+    char text[160];
+    snprintf(text, sizeof text, "%s at line %u, column %d", what, line, offset > 0 ? offset + 1 : 1);
+    AntlrReport(ex->streamName, line, text);
 }
 
 } // namespace
@@ -199,10 +235,11 @@ std::string AntlrErrorLog::Lines() const
     return text;
 }
 
-void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer)
+void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer, const char* whole)
 {
     if (recognizer == nullptr)
         return;
+    recognizer->state->userp = const_cast<char*>(whole);
     recognizer->displayRecognitionError =
         recognizer->type == ANTLR3_TYPE_LEXER ? &DisplayLexerError : &DisplayParserError;
 }

@@ -14,9 +14,12 @@ extern ZmLib::KX KxAntlrChannel;
 
 // Replaces the runtime's error display of a lexer's or a parser's recognizer
 // (which prints to standard error) by one that reports each error as a
-// warning on the "ANTLR" channel, with the source name and line. The error
-// counting of the runtime is unchanged. The display never throws.
-void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer);
+// warning on the "ANTLR" channel, with the source name and line: what was
+// wrong and where, in words ("unexpected ';' at line 2, column 5, expected
+// a name"; "unexpected end of <whole>"; "unterminated string"). whole names
+// the input ("script", "expression") and must outlive the recognizer. The
+// error counting of the runtime is unchanged. The display never throws.
+void AntlrRouteErrors(pANTLR3_BASE_RECOGNIZER recognizer, const char* whole);
 
 // Reports "<source>(<line>) : <message>" as a warning on the "ANTLR" channel;
 // a null source name reads "-unknown source-". Never throws.

@@ -29,9 +29,7 @@ void CodeParser::ResetRun()
     gotoLists_.clear();
     labelLists_.clear();
     compiled_.clear();
-    numbers_.clear();
-    for (char* text : fixed_)
-        delete[] text;
+    literals_.clear();
     fixed_.clear();
     handlers_.clear();
     returnState_ = -1;
@@ -254,21 +252,23 @@ bool CodeParser::Condition(ScriptNode* node)
 
 void CodeParser::Push(const ScriptValue& value)
 {
-    if (stackCount_ >= MAX_STACK)
-        MakeError("Allocation overflow");
-    stack_[stackCount_++].SetTemp(value);
+    NextSlot().SetTemp(value);
+}
+
+void CodeParser::Push(ScriptValue&& value)
+{
+    NextSlot().SetTemp(std::move(value));
 }
 
 void CodeParser::PushReference(ScriptValue* variable)
 {
-    if (stackCount_ >= MAX_STACK)
-        MakeError("Allocation overflow");
-    stack_[stackCount_++].SetReference(variable);
+    NextSlot().SetReference(variable);
 }
 
 ScriptValueSlot CodeParser::Pop()
 {
-    return stack_[--stackCount_];
+    // Moved out: the text a popped value held goes with its last user.
+    return std::move(stack_[--stackCount_]);
 }
 
 ScriptValueSlot CodeParser::EvalOne(ScriptNode* node, const char* message)

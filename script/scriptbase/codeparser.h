@@ -190,7 +190,15 @@ private:
     void Conversion(ScriptNode* node);
 
     // Stack.
+    // The next free stack slot, taken.
+    ScriptValueSlot& NextSlot()
+    {
+        if (stackCount_ >= MAX_STACK)
+            MakeError("Allocation overflow");
+        return stack_[stackCount_++];
+    }
     void Push(const ScriptValue& value);
+    void Push(ScriptValue&& value);
     void PushReference(ScriptValue* variable);
     ScriptValueSlot Pop();
     // Evaluates a node that must leave exactly one value, and takes it off.
@@ -262,9 +270,11 @@ private:
     std::vector<std::unique_ptr<GotoList>> gotoLists_;
     std::vector<std::unique_ptr<GotoList>> labelLists_;
     std::vector<std::unique_ptr<RegexBuilder>> compiled_;
-    std::vector<char*> fixed_;
-    // The values of the NUMBER literals; a deque keeps their addresses.
-    std::deque<ScriptValue> numbers_;
+    // The strings made by fix(); a freed one is left undefined.
+    std::vector<ScriptValue> fixed_;
+    // The values of the number and string literals; a deque keeps their
+    // addresses.
+    std::deque<ScriptValue> literals_;
 
     // Run state.
     ScriptValueSlot stack_[MAX_STACK];

@@ -236,6 +236,10 @@ void CodeParser::CallLibrary(ScriptValue& result, int function, int library, int
         result = ScriptValue();
     }
     CheckStop();
+    // A library may point a result's text at its own storage or at scratch
+    // memory; the value keeps a copy.
+    if (result.BorrowsText())
+        result.SetText(result.text);
     if (result.type == SCRIPT_HANDLER)
         result.handler = HandlerBlock(index, result.object);
 }

@@ -1,6 +1,4 @@
 // Expressions: literals, variables, operators, increments and conversions.
-#include <cstring>
-
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/scripttokens.h"
 #include "utils/common/strbase.h"
@@ -51,10 +49,8 @@ bool CodeParser::RunExpression(ScriptNode* node)
         Push(node->user ? *static_cast<const ScriptValue*>(node->user) : ops_.ParseNumber(node->text.c_str()));
         return true;
     case KS_STRINGS:
-        Push(ScriptValue::String(node->literal.c_str(), 0));
-        return true;
     case KS_COMA_STRINGS:
-        Push(ScriptValue::String(node->literal.c_str(), 1));
+        Push(*static_cast<const ScriptValue*>(node->user));
         return true;
     case KS_IDENT:
         GetVariableValue(node->text.c_str(), nullptr, true);
@@ -113,6 +109,8 @@ bool CodeParser::RunExpression(ScriptNode* node)
 void CodeParser::BinaryOperation(ScriptNode* node, ScriptOp op)
 {
     const char* operandError = "Too few arguments for operation";
+    // The left operand is held by a copy: evaluating the right one may
+    // change the variable it was read from.
     const ScriptValue left = EvalOne(node->Child(0), operandError).Get();
     if (op == ScriptOp::And || op == ScriptOp::Or) {
         ScriptValue decided;
@@ -121,13 +119,14 @@ void CodeParser::BinaryOperation(ScriptNode* node, ScriptOp op)
             return;
         }
     }
-    const ScriptValue right = EvalOne(node->Child(1), operandError).Get();
+    const ScriptValueSlot right = EvalOne(node->Child(1), operandError);
     if (op != ScriptOp::Regexp) {
-        Push(ops_.Calculate(op, left, right));
+        Push(ops_.Calculate(op, left, right.Get()));
         return;
     }
     ScriptMatchDetail detail;
-    const ScriptValue result = ops_.Calculate(op, left, right, static_cast<const RegexBuilder*>(node->user), &detail);
+    const ScriptValue result =
+        ops_.Calculate(op, left, right.Get(), static_cast<const RegexBuilder*>(node->user), &detail);
     SetMatchVariables(detail, result.Int() != 0);
     Push(result);
 }
@@ -151,15 +150,12 @@ void CodeParser::SetMatchVariables(const ScriptMatchDetail& detail, bool matched
     const int groups = detail.groups.GetGroupCount();
     const int stored = groups < kGroupVariables ? groups : kGroupVariables;
     for (int k = 1; k <= stored; k++) {
-        char* text = ZmLib::StrBase::TempBuffer();
         const int start = detail.groups.GetGroupStart(k);
         const int end = detail.groups.GetGroupEnd(k);
-        text[0] = '\0';
-        if (start >= 0 && end >= start && end - start < int(ZmLib::TEMP_STR_CAPACITY)) {
-            std::memcpy(text, detail.text + start, size_t(end - start));
-            text[end - start] = '\0';
-        }
-        set(kGroupNames[k - 1], ScriptValue::String(text, 0));
+        // A group longer than a scratch text reads as empty, as it always has.
+        const bool kept = start >= 0 && end >= start && end - start < int(ZmLib::TEMP_STR_CAPACITY);
+        const char* text = kept ? detail.subject.text + start : "";
+        set(kGroupNames[k - 1], ScriptValue::String(text, kept ? size_t(end - start) : 0, 0));
     }
     set("$n", ScriptValue::Integer(stored));
 }

@@ -102,11 +102,17 @@ void CodeParser::PrepareNode(ScriptNode* node)
         ScriptValue value;
         node->user = nullptr;
         if (ScriptOperations::ReadNumber(node->text.c_str(), value)) {
-            numbers_.push_back(value);
-            node->user = &numbers_.back();
+            literals_.push_back(value);
+            node->user = &literals_.back();
         }
         break;
     }
+    case KS_STRINGS:
+    case KS_COMA_STRINGS:
+        // Made once: every run of the literal shares the one text.
+        literals_.push_back(ScriptValue::String(node->literal.c_str(), node->type == KS_COMA_STRINGS ? 1 : 0));
+        node->user = &literals_.back();
+        break;
     case KS_USER_CALL: {
         const char* name = node->Child(0) ? node->Child(0)->text.c_str() : "";
         int library = -1;

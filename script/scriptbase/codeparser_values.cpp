@@ -108,7 +108,7 @@ void CodeParser::FreeValue(ScriptValue& value, bool markUndefined)
         return;
     ScriptArrayFree(value.array);
     value.array = nullptr;
-    value.text = nullptr;
+    value.SetText(nullptr);
     value.bits = 0;
     if (markUndefined)
         value.type = SCRIPT_UNDEFINED;

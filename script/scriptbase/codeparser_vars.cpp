@@ -324,20 +324,17 @@ void CodeParser::Fix(ScriptNode* node)
         MakeError("Argument of fix() must be a string");
     size_t free = fixed_.size();
     for (size_t i = 0; i < fixed_.size() && free == fixed_.size(); i++)
-        if (!fixed_[i])
+        if (fixed_[i].type == SCRIPT_UNDEFINED)
             free = i;
     if (free == fixed_.size() && fixed_.size() >= size_t(MAX_TABLE))
         MakeError("Allocation overflow");
-    const char* text = value.text ? value.text : "";
-    const size_t length = std::strlen(text);
-    char* copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    if (free == fixed_.size())
-        fixed_.push_back(copy);
-    else
-        fixed_[free] = copy;
+    // A text of its own, which free() finds again by its address.
     ScriptValue result = value;
-    result.text = copy;
+    result.SetText(value.text ? value.text : "");
+    if (free == fixed_.size())
+        fixed_.push_back(result);
+    else
+        fixed_[free] = result;
     Push(result);
 }
 
@@ -348,16 +345,16 @@ void CodeParser::FreeFixed(ScriptNode* node)
     if (value.type != SCRIPT_STRING)
         MakeError("Argument of free() must be a string");
     size_t i = 0;
-    while (i < fixed_.size() && (!fixed_[i] || fixed_[i] != value.text))
+    while (i < fixed_.size() && (fixed_[i].type == SCRIPT_UNDEFINED || fixed_[i].text != value.text))
         i++;
     if (i == fixed_.size())
         MakeError("String is not fixed");
-    char* text = fixed_[i];
-    fixed_[i] = nullptr;
+    // This copy keeps the text alive while its holders let it go.
+    const ScriptValue held = value;
+    FreeValue(fixed_[i], true);
     if (slot.IsReference())
         FreeValue(*slot.current, true);
-    ClearTextReferences(text);
-    delete[] text;
+    ClearTextReferences(held.text);
     Push(ScriptValue::Integer(0));
 }
 

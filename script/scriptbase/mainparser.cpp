@@ -118,7 +118,7 @@ int MainParser::ParseInput(pANTLR3_INPUT_STREAM input, ScriptParseObjects* out)
         FreeObjects(&made);
         return 1;
     }
-    AntlrRouteErrors(made.lexer->pLexer->rec);
+    AntlrRouteErrors(made.lexer->pLexer->rec, "script");
 
     made.tokens = antlr3CommonTokenStreamSourceNew(TOKEN_STREAM_SIZE_HINT, TOKENSOURCE(made.lexer));
     if (made.tokens == nullptr) {
@@ -133,7 +133,7 @@ int MainParser::ParseInput(pANTLR3_INPUT_STREAM input, ScriptParseObjects* out)
         FreeObjects(&made);
         return 1;
     }
-    AntlrRouteErrors(made.parser->pParser->rec);
+    AntlrRouteErrors(made.parser->pParser->rec, "script");
 
     made.tree = made.parser->program(made.parser).tree;
 

@@ -69,23 +69,29 @@ ScriptValue ScriptOperations::NumberToText(const ScriptValue& value)
 {
     if (!value.IsNumber())
         return value;
-    if (value.text)
-        return ScriptValue::String(value.text, 0);
+    if (value.text) {
+        // The number's own text, held or borrowed as the number holds it.
+        ScriptValue text = value;
+        text.type = SCRIPT_STRING;
+        text.bits = 0;
+        return text;
+    }
     if (value.type == SCRIPT_DOUBLE)
         return ScriptValue::String(TempFormat("%lf", value.Double()), 0);
     return ScriptValue::String(TempFormat("%" PRId64, value.Int()), 0);
 }
 
-ScriptValue ScriptOperations::Calculate(ScriptOp op, ScriptValue left, ScriptValue right,
+ScriptValue ScriptOperations::Calculate(ScriptOp op, const ScriptValue& left, const ScriptValue& right,
                                         const RegexBuilder* compiled, ScriptMatchDetail* detail)
 {
     auto plain = [](const ScriptValue& v) { return v.type >= SCRIPT_STRING && v.type <= SCRIPT_DOUBLE; };
     if (!plain(left) || !plain(right))
         Fail("Invalid arguments types");
+    // A number that is taken as its text: the operation again on that text.
     if (left.IsNumber() && (right.type == SCRIPT_STRING || IsMatchOp(op)))
-        left = NumberToText(left);
+        return Calculate(op, NumberToText(left), right, compiled, detail);
     if (right.IsNumber() && (op == ScriptOp::Subst || op == ScriptOp::WildCmp))
-        right = NumberToText(right);
+        return Calculate(op, left, NumberToText(right), compiled, detail);
 
     switch (op) {
     case ScriptOp::Plus:
@@ -113,9 +119,10 @@ ScriptValue ScriptOperations::Calculate(ScriptOp op, ScriptValue left, ScriptVal
 ScriptValue ScriptOperations::Concatenate(const ScriptValue& left, const ScriptValue& right)
 {
     const ScriptValue r = right.type == SCRIPT_STRING ? right : NumberToText(right);
-    ZmLib::TempStr out(TextOf(left));
-    out.Add(TextOf(r));
-    return ScriptValue::String(out.c_str(), 0);
+    // Cut at the capacity of a scratch text, as the language always has.
+    const size_t leftLength = strnlen(TextOf(left), ZmLib::TEMP_STR_CAPACITY);
+    const size_t rightLength = strnlen(TextOf(r), ZmLib::TEMP_STR_CAPACITY - leftLength);
+    return ScriptValue::Joined(TextOf(left), leftLength, TextOf(r), rightLength);
 }
 
 ScriptValue ScriptOperations::Compare(ScriptOp op, const ScriptValue& left, const ScriptValue& right)
@@ -153,6 +160,8 @@ ScriptValue ScriptOperations::Compare(ScriptOp op, const ScriptValue& left, cons
 ScriptValue ScriptOperations::Match(ScriptOp op, const ScriptValue& left, const ScriptValue& right,
                                     const RegexBuilder* compiled, ScriptMatchDetail* detail)
 {
+    if (detail)
+        detail->subject = left;
     const char* text = TextOf(left);
     if (op == ScriptOp::Subst) {
         const char* hit = matchCase_ ? std::strstr(text, TextOf(right)) : ZmLib::StrIStr(text, TextOf(right));
@@ -174,8 +183,6 @@ ScriptValue ScriptOperations::Match(ScriptOp op, const ScriptValue& left, const 
         RegexBuilder now(TextOf(right));
         now.Match(result, text, int(length));
     }
-    if (detail)
-        detail->text = text;
     return ScriptValue::Integer(result.IsMatched() ? 1 : 0);
 }
 

@@ -39,11 +39,13 @@ enum class ScriptConversion { Date, DateTime, Time, IpAddr, Int, Float, Milli, S
 
 // What a matching operator found, for callers that show or store it.
 struct ScriptMatchDetail {
+    // The left operand as matched: it holds the text that hit and the
+    // groups point into.
+    ScriptValue subject;
     // Subst: where the right text occurs in the left text.
     const char* hit = nullptr;
-    // Regexp: the groups of a successful match; text is the left text.
+    // Regexp: the groups of a successful match.
     RegexMatchResult groups;
-    const char* text = nullptr;
 };
 
 class ScriptOperations {
@@ -53,8 +55,8 @@ public:
 
     // A binary operator on two values. For Regexp, `compiled` is a pattern
     // prepared beforehand, else the right text is compiled for this call.
-    ScriptValue Calculate(ScriptOp op, ScriptValue left, ScriptValue right, const RegexBuilder* compiled = nullptr,
-                          ScriptMatchDetail* detail = nullptr);
+    ScriptValue Calculate(ScriptOp op, const ScriptValue& left, const ScriptValue& right,
+                          const RegexBuilder* compiled = nullptr, ScriptMatchDetail* detail = nullptr);
     // The numeric operators; both operands must be numbers.
     ScriptValue CalculateNum(ScriptOp op, const ScriptValue& left, const ScriptValue& right);
     // "&&" and "||" decided by the left operand alone: true with the result

@@ -16,6 +16,22 @@ const char* ScriptTypeName(int32_t type)
     return "UNKNOWN TYPE";
 }
 
+ScriptOwnedText::ScriptOwnedText(const char* text, size_t length, const char* more, size_t moreLength)
+{
+    block_ = static_cast<Block*>(::operator new(sizeof(Block) + length + moreLength + 1));
+    block_->refs = 1;
+    char* chars = reinterpret_cast<char*>(block_ + 1);
+    std::memcpy(chars, text, length);
+    if (moreLength)
+        std::memcpy(chars + length, more, moreLength);
+    chars[length + moreLength] = '\0';
+}
+
+void ScriptOwnedText::Free(Block* block)
+{
+    ::operator delete(block);
+}
+
 ScriptArray* ScriptArrayNew()
 {
     return new ScriptArray;

@@ -100,12 +100,6 @@ bool ScriptBaseGui::Run(ScriptValue& result, int function, int*, int line, Scrip
     }
 }
 
-std::string ScriptBaseGui::RunEnded()
-{
-    texts_.clear();
-    return std::string();
-}
-
 int64_t ScriptBaseGui::Message(int line, const ScriptArgList& args)
 {
     const QString text = FromScript(CodeParser::ValueToText(args.Arg(0), line));
@@ -146,8 +140,7 @@ void ScriptBaseGui::Input(int line, ScriptArgList& args)
             } else if (item.kind == ScriptInputDialog::ROW_DOUBLE) {
                 value = ScriptValue::Real(item.number);
             } else {
-                texts_.push_back(item.text.toLocal8Bit().toStdString());
-                value = ScriptValue::String(texts_.back().c_str());
+                value = ScriptValue::String(item.text.toLocal8Bit().constData());
             }
             CodeParser::FreeValue(*targets[i], false);
             *targets[i] = value;

@@ -3,9 +3,6 @@
 // gui.message. Every box and dialog goes through the main window's prompt.
 #pragma once
 
-#include <deque>
-#include <string>
-
 #include "script/scriptbase/scriptlib.h"
 
 class QWidget;
@@ -20,15 +17,10 @@ public:
     // dialog's parent.
     void Init(QWidget* mainWindow, ScriptLibRegistry* registry);
     bool Run(ScriptValue& result, int function, int* library, int line, ScriptArgList& args) override;
-    // Drops the texts handed to the run's variables.
-    std::string RunEnded() override;
 
 private:
     void Input(int line, ScriptArgList& args);
     static int64_t Message(int line, const ScriptArgList& args);
 
     QWidget* mainWindow_ = nullptr;
-    // Texts written into variables live until the run ends; a deque keeps
-    // their addresses.
-    std::deque<std::string> texts_;
 };

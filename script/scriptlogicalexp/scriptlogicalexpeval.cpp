@@ -122,8 +122,10 @@ void ScriptLogicalExpParser::MakeError(const char* message, const char* argument
 ScriptValue ScriptLogicalExpParser::FieldValue(int32_t field) const
 {
     const char* value = record_->Text(field);
+    // Borrowed: the record outlives the evaluation, and copying every field
+    // of every row would slow a search down.
     if (!FieldIsNumber(field))
-        return ScriptValue::String(value, 0);
+        return ScriptValue::Borrowed(value, 0);
     ScriptValue v = ScriptValue::Integer(record_->Int64(field));
     v.text = value;
     return v;
@@ -161,7 +163,7 @@ void ScriptLogicalExpParser::MainCycle(const ScriptNode* node)
     switch (node->type) {
     case LE_COMA_STRINGS:
     case LE_STRINGS:
-        Push(ScriptValue::String(node->literal.c_str(), node->type == LE_COMA_STRINGS ? 1 : 0));
+        Push(ScriptValue::Borrowed(node->literal.c_str(), node->type == LE_COMA_STRINGS ? 1 : 0));
         break;
     case LE_NUMBER:
         // Read by the preparation pass; a literal that is no number has no value.
@@ -174,7 +176,7 @@ void ScriptLogicalExpParser::MainCycle(const ScriptNode* node)
         if (info && info->field >= 0)
             Push(FieldValue(info->field));
         else
-            Push(ScriptValue::String(node->text.c_str(), 0));
+            Push(ScriptValue::Borrowed(node->text.c_str(), 0));
         break;
     }
     case LE_NOT:

@@ -24,14 +24,13 @@ constexpr const char* SOURCE = "script/scriptlogicalexp/scriptlogicalexpparser";
 
 // The parser's reports for the user, one a line; most expressions are one
 // line long, so a line is named only past the first.
+// Each report names its own line and column.
 std::string ErrorsText(const std::vector<AntlrError>& errors)
 {
     std::string text;
     for (const AntlrError& error : errors) {
         if (!text.empty())
             text += '\n';
-        if (error.line > 1)
-            text += "line " + std::to_string(error.line) + ": ";
         text += error.message;
     }
     return text;
@@ -203,8 +202,8 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
         ReleaseParser();
         return 1;
     }
-    AntlrRouteErrors(lexer_->pLexer->rec);
-    AntlrRouteErrors(parser_->pParser->rec);
+    AntlrRouteErrors(lexer_->pLexer->rec, "expression");
+    AntlrRouteErrors(parser_->pParser->rec, "expression");
     AntlrErrorLog log;
     pANTLR3_BASE_TREE root = parser_->or_expr(parser_).tree;
     // Lexical errors skip their characters and do not fail the parse.
@@ -227,7 +226,9 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
                       rest && rest->chars ? reinterpret_cast<const char*>(rest->chars) : "", int(next->getLine(next)),
                       int(AntlrColumn(next)) + 1);
         KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function, "%s", unexpected);
-        parseError = unexpected;
+        // A character the lexer skipped may be what broke the expression.
+        parseError = ErrorsText(log.Errors());
+        parseError += (parseError.empty() ? "" : "\n") + std::string(unexpected);
         ReleaseParser();
         return 1;
     }
@@ -337,6 +338,9 @@ int ScriptLogicalExpParser::PrepareTree()
         return 1;
     }
     mode = predicateCount ? SEARCH_MODE_COMPLEX : SEARCH_MODE_SIMPLE;
+    // Why a complex search refuses the text: it is searched as plain text.
+    if (!predicateCount)
+        parseError = "nothing is compared: a complex expression needs a comparison, as in TEXT ~ \"word\"";
     return 0;
 }
 

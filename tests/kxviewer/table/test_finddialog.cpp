@@ -458,12 +458,12 @@ TEST_F(FindDialogTest, ABrokenExpressionIsToldOverTheDialogWithItsPlace)
     ASSERT_NE(dialog, nullptr);
     // lines: the editor's text, one line each, typed with Return between; reason: what follows the first line
     const struct { std::vector<const char*> lines; const char* reason; } cases[] = {
-        {{"TEXT~'alpha' &&"}, "error 3 : org.antlr.runtime.NoViableAltException, at offset 15, near 'end of input'"},
+        {{"TEXT~'alpha' &&"}, "unexpected end of expression at line 1, column 16"},
         {{"LEVEL==2 PID==5"}, "Unexpected \"PID\" after the end of the expression, line 1, column 10"},
-        {{"(TEXT~'a'"}, "error 10 : org.antlr.runtime.MissingTokenException, at offset 9, near 'end of input', "
-                        "expected ')'"},
-        {{"TEXT~'a' ||", "", "&& PID==1"}, "line 3: error 3 : org.antlr.runtime.NoViableAltException, at offset 0, "
-                                           "near '&&'"},
+        {{"(TEXT~'a'"}, "unexpected end of expression at line 1, column 10, expected ')'"},
+        {{"TEXT~'a' ||", "", "&& PID==1"}, "unexpected '&&' at line 3, column 1"},
+        {{"TEXT ~"}, "unexpected end of expression at line 1, column 7"},
+        {{"AND"}, "nothing is compared: a complex expression needs a comparison, as in TEXT ~ \"word\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lines[0]);

@@ -5,18 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/mainparser.h"
 #include "script/scriptbasegui/scriptmath.h"
+#include "utils/common/strbase.h"
 
 namespace scripttest {
 
 class TestLibrary : public ScriptLibRun {
 public:
-    enum { PRINT, HANDLER, FAIL, RECORD, GET_VALUE, COUNT_ARGS, SET_ARG, TYPE_OF, ANY_ARGS, PAUSE, STOP, FUNCTIONS };
+    enum { PRINT, HANDLER, FAIL, RECORD, GET_VALUE, COUNT_ARGS, SET_ARG, TYPE_OF, ANY_ARGS, PAUSE, STOP, SCRATCH, FUNCTIONS };
 
     std::string printed;
     int object = 0;
@@ -36,6 +38,7 @@ public:
             {"test.any", 0, SCRIPT_INTEGER, 1, {SCRIPT_DOUBLE, SCRIPT_ANY, SCRIPT_STRING}},
             {"test.pause", 0, SCRIPT_INTEGER, 0, {0}},
             {"test.stop", 0, SCRIPT_INTEGER, 0, {0}},
+            {"test.scratch", 1, SCRIPT_STRING, 1, {SCRIPT_STRING}},
         };
         return table;
     }
@@ -58,6 +61,10 @@ public:
         // As the Scripts panel does from inside event processing.
         case PAUSE: running->pause = 1; return true;
         case STOP: running->Stop(); return true;
+        // As a library that formats its result in a scratch buffer.
+        case SCRATCH:
+            result.text = std::strcpy(ZmLib::StrBase::TempBuffer(), args.Arg(0).text);
+            return true;
         default: return true;
         }
     }

@@ -100,6 +100,49 @@ const ScriptCase kRegexp[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Regexp, ScriptTable, ::testing::ValuesIn(kRegexp));
 
+// A string keeps its text however much string work follows: groups,
+// operators, conversions and library results do not live in scratch memory
+// that later strings reuse. Each loop takes far more scratch buffers than
+// the scratch ring holds.
+const ScriptCase kOwnedTexts[] = {
+    {"var names = {\"bob\", \"alice\", \"carol\", \"dave\"}; var first = \"\"; var i;"
+     " for (i = 0; i < 20000; i++) { var s = \"user \" + names[i % 4] + \" end\";"
+     " if (s =~ \"user (\\w+) end\") { if (i == 0) { first = $1; } }"
+     " if (first != \"bob\") { print(\"iteration \", i, \": first is now [\", first, \"]\"); exit; } }"
+     " print(first);",
+     "bob\n"},
+    {"var m = \"k=v\" =~ \"(\\w)=(\\w)\"; var i; for (i = 0; i < 20000; i++) { m = \"x\" + i; } print($1, $2);",
+     "kv\n"},
+    {"var kept = \"ab\" + \"cd\"; var i; for (i = 0; i < 20000; i++) { var s = \"x\" + i; } print(kept);", "abcd\n"},
+    {"var kept = 42 + \"!\"; var i; for (i = 0; i < 20000; i++) { var s = i + \"x\"; } print(kept);", "42!\n"},
+    {"var kept = \"\" + 2.5; var i; for (i = 0; i < 20000; i++) { var s = \"\" + i * 0.5; } print(kept);",
+     "2.500000\n"},
+    {"var kept = tostring(7, 5); var w = tostring(-1, 2); var i;"
+     " for (i = 0; i < 20000; i++) { var s = tostring(i, 0); } print(kept, \" \", w);",
+     "0.000007 255.255.255.255\n"},
+    {"var m = 123 =~ \"1(2)3\"; var i; for (i = 0; i < 20000; i++) { m = 4 =~ \"x\"; } print($1);", "2\n"},
+    {"var kept = test.scratch(\"lib\"); var i; for (i = 0; i < 20000; i++) { var s = test.scratch(\"z\" + i); }"
+     " print(kept);",
+     "lib\n"},
+    {"var a = {\"p\" + 1, test.scratch(\"q\")}; var i; for (i = 0; i < 20000; i++) { var s = \"x\" + i; }"
+     " print(a[0], a[1]);",
+     "p1q\n"},
+    // A value waiting on the stack while a call does string work.
+    {"function churn() { var i; for (i = 0; i < 20000; i++) { var s = \"x\" + i; } return \"!\"; }"
+     " print(\"a\" + \"b\" + churn());",
+     "ab!\n"},
+    {"function churn(t) { var i; for (i = 0; i < 20000; i++) { var s = \"x\" + i; } return t; }"
+     " print(churn(\"r\" + 1));",
+     "r1\n"},
+    // A variable read into an expression keeps its text when a call changes the variable.
+    {"var s = \"a\" + \"b\"; function change() { s = \"c\" + \"d\"; return \"!\"; } print(s + change(), s);",
+     "ab!cd\n"},
+    {"var kept = fix(\"a\" + \"b\"); var i; for (i = 0; i < 20000; i++) { var s = \"x\" + i; } print(kept);"
+     " free(kept); print(defined(kept));",
+     "ab\n0\n"},
+};
+INSTANTIATE_TEST_SUITE_P(OwnedTexts, ScriptTable, ::testing::ValuesIn(kOwnedTexts));
+
 const ScriptCase kStatements[] = {
     {"{ var x; } print(x);", "ERROR Error: Unknown variable x, Line: 1"},
     {"var x = 1; var x = 2; print(x);", "2\n"},

@@ -92,7 +92,7 @@ TEST_F(MainParserTest, FileParserRefusesWhatItCannotRead)
     EXPECT_EQ(MainParser::PrepareFileParser(empty.c_str(), &error), nullptr);
     EXPECT_EQ(Texts("SCRIPT").size(), 1u);
     EXPECT_EQ(error, "Script compilation error\n" + empty +
-                         "(1) : error 5 : org.antlr.runtime.EarlyExitException, at offset 0, near 'end of input'");
+                         "(1) : unexpected end of script at line 1, column 1");
 }
 
 TEST_F(MainParserTest, FileParserRefusesErrorsWithFileAndLine)
@@ -105,19 +105,19 @@ TEST_F(MainParserTest, FileParserRefusesErrorsWithFileAndLine)
         const char* script;
         std::vector<const char*> user;
     } cases[] = {
-        {"syntax.kxs", "var x = 1;\nx = ;\n", "/syntax.kxs(2) : error",
+        {"syntax.kxs", "var x = 1;\nx = ;\n", "/syntax.kxs(2) : unexpected",
          "The parser returned 1 errors, tree walking aborted",
-         {"/syntax.kxs(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near ';'"}},
-        {"lexical.kxs", "var x = 1;\n\nx = 2; #\n", "/lexical.kxs(3) : lexer error",
+         {"/syntax.kxs(2) : unexpected ';' at line 2, column 5"}},
+        {"lexical.kxs", "var x = 1;\n\nx = 2; #\n", "/lexical.kxs(3) : unexpected character",
          "The parser returned 1 errors, tree walking aborted",
-         {"/lexical.kxs(3) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 7, near '#'"}},
-        {"both.kxs", "var x = 1 #;\nx = ;\n", "/both.kxs(1) : lexer error",
+         {"/lexical.kxs(3) : unexpected character '#' at line 3, column 8"}},
+        {"both.kxs", "var x = 1 #;\nx = ;\n", "/both.kxs(1) : unexpected character",
          "The parser returned 2 errors, tree walking aborted",
-         {"/both.kxs(1) : lexer error 3 : org.antlr.runtime.NoViableAltException, at offset 10, near '#'",
-          "/both.kxs(2) : error 3 : org.antlr.runtime.NoViableAltException, at offset 4, near ';'"}},
-        {"stray.kxs", "if (x) {\n}\n;\nprint(x);\n", "/stray.kxs(3) : error",
+         {"/both.kxs(1) : unexpected character '#' at line 1, column 11",
+          "/both.kxs(2) : unexpected ';' at line 2, column 5"}},
+        {"stray.kxs", "if (x) {\n}\n;\nprint(x);\n", "/stray.kxs(3) : unexpected",
          "The parser returned 1 errors, tree walking aborted",
-         {"/stray.kxs(3) : error 1 : org.antlr.runtime.RecognitionException, at offset 0, near ';'"}},
+         {"/stray.kxs(3) : unexpected ';' at line 3, column 1"}},
     };
     for (const auto& c : cases) {
         Reports().clear();

@@ -185,6 +185,48 @@ TEST(ScriptValues, FreeValue)
     EXPECT_EQ(0u, s.bits);
 }
 
+// A string holds a copy of its text, shared by the value's copies and kept
+// while any of them lives; a text a library set directly is borrowed.
+TEST(ScriptValues, TextsAreHeldByTheirValues)
+{
+    char source[] = "abc";
+    ScriptValue original = ScriptValue::String(source, 1);
+    source[0] = 'z';
+    EXPECT_STREQ("abc", original.text);
+    EXPECT_EQ(1u, original.bits);
+    EXPECT_FALSE(original.BorrowsText());
+
+    ScriptValue copy = original;
+    EXPECT_EQ(original.text, copy.text);
+    original = ScriptValue::Integer(3);
+    EXPECT_STREQ("abc", copy.text);
+    copy.SetText(copy.text + 1);
+    EXPECT_STREQ("bc", copy.text);
+
+    EXPECT_STREQ("b", ScriptValue::String("abc" + 1, 1, 0).text);
+    EXPECT_EQ(nullptr, ScriptValue::String(nullptr).text);
+    EXPECT_EQ(source, ScriptValue::Borrowed(source).text);
+    EXPECT_TRUE(ScriptValue::Borrowed(source).BorrowsText());
+
+    ScriptValue number = ScriptValue::Integer(12);
+    number.text = "12";
+    EXPECT_TRUE(number.BorrowsText());
+    number.SetText(number.text);
+    EXPECT_FALSE(number.BorrowsText());
+    EXPECT_STREQ("12", number.text);
+    ScriptValue handler = Of(SCRIPT_HANDLER);
+    handler.object = source;
+    EXPECT_FALSE(handler.BorrowsText());
+
+    ScriptArray* array = ScriptArrayNew();
+    ASSERT_TRUE(ScriptArrayResize(array, 1));
+    array->elements[0].SetTemp(copy);
+    ScriptArray* deep = ScriptArrayCopy(array);
+    ScriptArrayFree(array);
+    EXPECT_STREQ("bc", deep->elements[0].Get().text);
+    ScriptArrayFree(deep);
+}
+
 TEST(ScriptValues, ArraysCopyDeeply)
 {
     ScriptArray* inner = ScriptArrayNew();
@@ -264,6 +306,22 @@ TEST_F(ScriptOperationsTest, RegexpUsesAPreparedPatternAndReportsGroups)
     EXPECT_EQ(3, detail.groups.GetGroupStart(2));
     EXPECT_EQ(0, ops.Calculate(ScriptOp::Regexp, ScriptValue::String("x12-345"), ScriptValue::String(""), &pattern)
                      .Int());
+}
+
+// The detail of a match holds the text its hit and groups point into, also
+// when that text was made from a number for the match.
+TEST_F(ScriptOperationsTest, MatchDetailHoldsTheMatchedText)
+{
+    ScriptMatchDetail detail;
+    EXPECT_EQ(1, ops.Calculate(ScriptOp::Regexp, ScriptValue::Integer(123), ScriptValue::String("1(2)3"), nullptr,
+                               &detail)
+                     .Int());
+    ASSERT_NE(nullptr, detail.subject.text);
+    EXPECT_EQ("2", std::string(detail.subject.text + detail.groups.GetGroupStart(1), 1));
+    ScriptMatchDetail hit;
+    EXPECT_EQ(1, ops.Calculate(ScriptOp::Subst, ScriptValue::Real(0.25), ScriptValue::String("25"), nullptr, &hit)
+                     .Int());
+    EXPECT_STREQ("250000", hit.hit);
 }
 
 TEST_F(ScriptOperationsTest, NumbersCarryingTextCompareAsTheirText)

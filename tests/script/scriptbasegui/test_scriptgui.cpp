@@ -120,6 +120,10 @@ TEST_F(GuiLibrary, InputShowsAndWritesBack)
         {"var s = \"жук\"; gui.input(DLG_INPUT_STRING, \"s\", s); print(s);", "жук", "жук\n"},
         {"var s; gui.input(DLG_INPUT_STRING, \"s\", s); print(s);", "", "ёж\n", {{0, "ёж"}}},
         {"var s = 12; gui.input(DLG_INPUT_STRING, \"s\", s); print(s + \"!\");", "12", "12!\n"},
+        // Each text row's answer is kept by its own variable.
+        {"var s = \"a\"; var t = \"b\"; gui.input(DLG_INPUT_STRING, \"s\", s, DLG_INPUT_STRING, \"t\", t);"
+         " print(s, \"|\", t);",
+         "a|b", "xy|zw\n", {{0, "xy"}, {1, "zw"}}},
         // Cancel leaves every variable as it was.
         {two, "7|a", "7a\n", {{0, "8"}, {1, "b"}}, "Cancel"}, {two, "7|a", "8b\n", {{0, "8"}, {1, "b"}}},
         // Choices: a text among them is selected, an unknown one selects

@@ -143,6 +143,11 @@ TEST_F(ScriptKxTableTest, FunctionsOnASmallTable)
          "print(n, kxtable.size(h), kxtable.filtered_count(h)); kxtable.clear_filter(h); print(kxtable.size(h));",
          "222\n5\n"},
         {"kxtable.set_expression(h, '#'); print(kxtable.filter(h), kxtable.filtered_count(h));", "50\n"},
+        // Each read in a statement of its own, after the filter ran: it is
+        // off, so it counts nothing and another filter may be set.
+        {"kxtable.set_expression(h, '#'); print(kxtable.filter(h)); print(kxtable.filtered_count(h));"
+         " print(kxtable.size(h)); kxtable.set_expression(h, 'boot'); print(kxtable.filter(h));",
+         "5\n0\n5\n2\n"},
         {"kxtable.set_expression(h, 'nowhere'); print(kxtable.filter(h), kxtable.size(h));", "05\n"},
         {"print(kxtable.filter(h));", "ERROR Search expression in not ready"},
         {"kxtable.set_expression(h, 'boot'); kxtable.filter(h); kxtable.filter(h);", "ERROR Filter is already set"},

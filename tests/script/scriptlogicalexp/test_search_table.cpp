@@ -131,12 +131,28 @@ TEST(TableSearchExpression, ARefusedExpressionKeepsWhereAndWhy)
     TableRef table(MakeTable());
     const struct { const char* text; uint32_t requested; const char* error; } cases[] = {
         {"LEVEL == 2 TID == 5", COMPLEX, "Unexpected \"TID\" after the end of the expression, line 1, column 12"},
-        {"(LEVEL == 1", COMPLEX,
-         "error 10 : org.antlr.runtime.MissingTokenException, at offset 11, near 'end of input', expected ')'"},
-        {"LEVEL ==\n\n== 2", COMPLEX, "line 3: error 3 : org.antlr.runtime.NoViableAltException, at offset 0, near '=='"},
+        {"(LEVEL == 1", COMPLEX, "unexpected end of expression at line 1, column 12, expected ')'"},
+        {"LEVEL ==\n\n== 2", COMPLEX, "unexpected '==' at line 3, column 1"},
         {"TEXT =~ 3", COMPLEX, "Error: Regular expression must be string constant, Line: 1"},
-        // No comparison, so no complex expression, but nothing the parser objects to.
-        {"boot", COMPLEX, ""},
+        // What is wrong and where, in words.
+        {"TEXT ~", COMPLEX, "unexpected end of expression at line 1, column 7"},
+        {"(", COMPLEX, "unexpected end of expression at line 1, column 2"},
+        {"TEXT ~ \"a\" AND", COMPLEX, "Unexpected \"AND\" after the end of the expression, line 1, column 12"},
+        {"TEXT ~ \"a\" &&", COMPLEX, "unexpected end of expression at line 1, column 14"},
+        {"&&", COMPLEX, "unexpected '&&' at line 1, column 1\nunexpected end of expression at line 1, column 3"},
+        {"TEXT ~ ~ \"x\"", COMPLEX, "unexpected '~' at line 1, column 8"},
+        {"TEXT ~ \"a\" &&\n || 1", COMPLEX, "unexpected '||' at line 2, column 2"},
+        {"tostring(1 2) == \"1\"", COMPLEX, "unexpected '2' at line 1, column 12, expected ','"},
+        {"TEXT ~ 'abc", COMPLEX,
+         "unterminated string at line 1, column 8\nunexpected end of expression at line 1, column 7"},
+        {"TEXT ~ \"a\" # 1", COMPLEX, "unexpected character '#' at line 1, column 12\n"
+                                     "Unexpected \"1\" after the end of the expression, line 1, column 14"},
+        // No comparison, so no complex expression: the text is only searched for.
+        {"AND", COMPLEX, "nothing is compared: a complex expression needs a comparison, as in TEXT ~ \"word\""},
+        {"boot", COMPLEX, "nothing is compared: a complex expression needs a comparison, as in TEXT ~ \"word\""},
+        // A wildcard match and a name that is no field are expressions.
+        {"TEXT ~~ \"x\"", COMPLEX, ""},
+        {"FOO == 1", COMPLEX, ""},
         {"LEVEL == 2 TID == 5", AUTO, ""},
         {"TEXT =~ 3", COMPLEX, "Error: Regular expression must be string constant, Line: 1"},
         {"LEVEL == 2", COMPLEX, ""},
