@@ -1,10 +1,11 @@
 #include "kxviewer/table/dragheaderview.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QAction>
 #include <QApplication>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -130,11 +131,13 @@ int DragHeaderView::NumberWidth(int headerWidth)
 
 int DragHeaderView::WidthForDigits(const QFont& font, int digits)
 {
-    const QFontMetrics metrics(font);
-    int widest = 0;
+    // Advances are fractional: rounded one by one, five digits may come out
+    // a pixel or two short of the number drawn.
+    const QFontMetricsF metrics(font);
+    qreal widest = 0;
     for (QChar digit = QLatin1Char('0'); digit <= QLatin1Char('9'); digit = QChar(digit.unicode() + 1))
         widest = std::max(widest, metrics.horizontalAdvance(digit));
-    return widest * digits + NUMBER_FROM_LEFT + STATUS_ICON_FROM_RIGHT;
+    return int(std::ceil(widest * digits)) + NUMBER_FROM_LEFT + STATUS_ICON_FROM_RIGHT;
 }
 
 void DragHeaderView::MakeCurrent(int row, int column)

@@ -2,13 +2,13 @@
 // alive for the whole run.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include <QGuiApplication>
+
+#include "tests/pinnedscreen.h"
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const PinnedScreen screen;
     QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

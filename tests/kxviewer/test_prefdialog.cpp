@@ -32,6 +32,7 @@
 #include "kxviewer/table/tabtablemodel.h"
 #include "tests/kxviewer/table/tabletabenv.h"
 #include "utils/kx/kx.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ protected:
     // A check box or radio button, clicked on its indicator.
     static void Press(QAbstractButton* button)
     {
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+        QTest::mouseClick(button, Qt::LeftButton, {}, IndicatorCentre(button));
     }
     // Clicked there and back: the page marked changed, no value changed.
     void ClickAndBack() { Press(dialog->General->CreateLogFile), Press(dialog->General->CreateLogFile); }

@@ -90,9 +90,10 @@ protected:
     void DropAt(QPoint global)
     {
         QWindow* window = dragWindow_->windowHandle();
-        const QPoint pos = dragWindow_->mapFromGlobal(global);
-        QTest::mouseMove(window, pos);
-        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, pos);
+        QTest::mouseMove(window, dragWindow_->mapFromGlobal(global));
+        // A window that carries the tab follows the pointer: the release
+        // lands on the same global point only from where the window is now.
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, dragWindow_->mapFromGlobal(global));
         FlushDeletes();
         QApplication::processEvents();
         FlushDeletes();

@@ -1,5 +1,5 @@
 // GoogleTest main for widget tests: an offscreen QApplication whose home and
-// configuration folders are temporary.
+// configuration folders are temporary, with fonts and screen pinned.
 #include <clocale>
 #include <cstdlib>
 
@@ -7,10 +7,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "tests/pinnedscreen.h"
+
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const PinnedScreen screen;
     setenv("HOME", home.path().toLocal8Bit().constData(), 1);
     setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);

@@ -1,7 +1,7 @@
-// Before the application object of a shell test: the offscreen platform, and
-// home, configuration, temporary and program folders inside home, so that no
-// test reads or writes the user's settings, and test programs run side by
-// side never share the ini and log files the build folder would hold.
+// Before the application object of a shell test, beside a PinnedScreen: home,
+// configuration, temporary and program folders inside home, so that no test
+// reads or writes the user's settings, and test programs run side by side
+// never share the ini and log files the build folder would hold.
 #pragma once
 
 #include <cstdlib>
@@ -10,10 +10,10 @@
 #include <QTemporaryDir>
 
 #include "kxviewer/prefdata.h"
+#include "tests/pinnedscreen.h"
 
 inline void UseIsolatedHome(const QTemporaryDir& home)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("HOME", qPrintable(home.path()), 1);
     setenv("XDG_CONFIG_HOME", qPrintable(home.path() + "/.config"), 1);
     setenv("TMPDIR", qPrintable(home.path()), 1);

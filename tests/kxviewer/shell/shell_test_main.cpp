@@ -11,6 +11,7 @@
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
+    const PinnedScreen screen;
     UseIsolatedHome(home);
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

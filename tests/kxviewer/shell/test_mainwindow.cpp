@@ -24,6 +24,7 @@
 #include "tearoffwidget/tearofftabbar.h"
 #include "tearoffwidget/tearofftabdock.h"
 #include "tearoffwidget/tearofftabwidget.h"
+#include "tests/widgetmetrics.h"
 
 using namespace shelltest;
 
@@ -389,7 +390,7 @@ TEST_F(MainWindowMessages, PreferencesShowAndHideTheSystemPanels)
             for (const auto& [box, wanted] : {std::make_pair(dialog->General->SystemLog, c.systemLog),
                                               std::make_pair(dialog->General->Debug, c.debug)}) {
                 if (box->isChecked() != wanted)
-                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+                    QTest::mouseClick(box, Qt::LeftButton, {}, IndicatorCentre(box));
             }
             QTest::mouseClick(dialog->OkButton, Qt::LeftButton, {}, dialog->OkButton->rect().center());
             return int(QDialog::Accepted);

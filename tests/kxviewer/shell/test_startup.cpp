@@ -167,6 +167,7 @@ TEST(Startup, UnwritableSettingsFoldersAreToldOnceTheWindowExists)
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
+    const PinnedScreen screen;
     UseIsolatedHome(home);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -10,6 +10,7 @@
 
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/timeiconarea.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -40,11 +41,12 @@ protected:
         QTextCursor cursor(view.document()->findBlockByNumber(n));
         const int top = view.cursorRect(cursor).top();
         const QImage image = view.Gutter()->grab().toImage();
-        Row row{false, image.pixelColor(SystemLogPlainText::ICON_X + 8, top + 8)};
+        const int middle = SystemLogPlainText::ICON_SIZE / 2;
+        Row row{false, QColor(LogicalPixel(image, QPoint(SystemLogPlainText::ICON_X + middle, top + middle)))};
         const int lineHeight = view.fontMetrics().height();
         for (int y = top; y < top + lineHeight; ++y)
             for (int x = 0; x < SystemLogPlainText::TIME_WIDTH; ++x)
-                if (qGray(image.pixel(x, y)) < 128)
+                if (qGray(LogicalPixel(image, QPoint(x, y))) < 128)
                     row.hasTime = true;
         return row;
     }
@@ -104,9 +106,9 @@ TEST_F(SystemLogTest, ClearLeavesOnlyTheBackground)
     view.Clear();
     EXPECT_EQ(view.toPlainText(), "");
     const QImage image = view.Gutter()->grab().toImage();
-    for (int y = 0; y < image.height(); y += 3)
-        for (int x = 0; x < image.width(); x += 3)
-            ASSERT_EQ(image.pixelColor(x, y), Background()) << x << "," << y;
+    for (int y = 0; y < view.Gutter()->height(); y += 3)
+        for (int x = 0; x < view.Gutter()->width(); x += 3)
+            ASSERT_EQ(QColor(LogicalPixel(image, QPoint(x, y))), Background()) << x << "," << y;
     view.AddEntry("10:00:01", Filled(Qt::blue), "again");
     EXPECT_EQ(view.toPlainText(), "again");
     EXPECT_EQ(GutterRow(0).icon, QColor(Qt::blue));

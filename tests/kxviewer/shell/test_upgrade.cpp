@@ -27,6 +27,7 @@
 #include "utils/osal/privatedir.h"
 #include "shellfixture.h"
 #include "signingkey.h"
+#include "tests/widgetmetrics.h"
 
 using namespace shelltest;
 
@@ -298,7 +299,8 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
         PrefGlobal::AutoUpgrade = false;
         PrefDialog preferences(window.get());
         preferences.show();
-        QTest::mouseClick(preferences.General->AutoUpgrade, Qt::LeftButton);
+        QTest::mouseClick(preferences.General->AutoUpgrade, Qt::LeftButton, {},
+                          IndicatorCentre(preferences.General->AutoUpgrade));
         ASSERT_TRUE(preferences.ApplyButton->isEnabled());
         QTest::mouseClick(preferences.ApplyButton, Qt::LeftButton);
         ASSERT_TRUE(PrefGlobal::AutoUpgrade);

@@ -95,7 +95,16 @@ protected:
         return tab->View->visualRect(tab->Model->index(row, column)).topLeft() + QPoint(1, 2);
     }
 
-    static QImage Grab(QWidget* widget) { return widget->grab().toImage(); }
+    // The widget drawn at one pixel per logical pixel, whatever the screen's
+    // scale: a one-pixel line stays one pixel, where the widget's own
+    // coordinates say.
+    static QImage Grab(QWidget* widget)
+    {
+        QImage image(widget->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        widget->render(&image);
+        return image;
+    }
 
     PrefTabTable savedTab;
     PrefKxTable savedKx;

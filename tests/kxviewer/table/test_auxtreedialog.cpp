@@ -11,6 +11,7 @@
 #include "kxlib/table/prefkxtable.h"
 #include "kxviewer/table/auxtreedialog.h"
 #include "tabtestenv.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ protected:
     {
         QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, QPoint(widget->width() / 2, widget->height() / 2));
     }
+    // A check box as wide as its dialog: its middle may lie beyond its text.
+    static void Click(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, IndicatorCentre(box)); }
 
     PrefKxTable savedKx;
 };

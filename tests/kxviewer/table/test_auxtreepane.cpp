@@ -16,6 +16,7 @@
 #include "kxviewer/table/tabtablemodel.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tabletabenv.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -253,7 +254,7 @@ public:
     {
         dialog->show();
         QCheckBox* second = dialog->findChildren<QCheckBox*>().value(1);
-        QTest::mouseClick(second, Qt::LeftButton, Qt::NoModifier, QPoint(4, second->height() / 2));
+        QTest::mouseClick(second, Qt::LeftButton, Qt::NoModifier, IndicatorCentre(second));
         for (QPushButton* button : dialog->findChildren<QPushButton*>())
             if (button->text() == QLatin1String("Ok"))
                 QTest::mouseClick(button, Qt::LeftButton);

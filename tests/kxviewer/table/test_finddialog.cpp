@@ -26,6 +26,7 @@
 #include "kxviewer/table/tabtablemodel.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tabletabenv.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -71,8 +72,7 @@ protected:
         dialog->Basic->Editor->clear();
         QTest::keyClicks(dialog->Basic->Editor, QString::fromLatin1(text));
         if (dialog->Basic->Complex->isChecked() != complex)
-            QTest::mouseClick(dialog->Basic->Complex, Qt::LeftButton, {},
-                              QPoint(5, dialog->Basic->Complex->height() / 2));
+            QTest::mouseClick(dialog->Basic->Complex, Qt::LeftButton, {}, IndicatorCentre(dialog->Basic->Complex));
     }
 
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -243,7 +243,7 @@ TEST_F(FindDialogTest, ByFieldsRowsMakeTheExpression)
         for (const auto& [field, value] : values)
             QTest::keyClicks(Row(dialog, field).value, QString::fromLatin1(value));
         if (c.uncheckLevel)
-            QTest::mouseClick(Row(dialog, FIELD_LEVEL).check, Qt::LeftButton, {}, QPoint(5, 5));
+            QTest::mouseClick(Row(dialog, FIELD_LEVEL).check, Qt::LeftButton, {}, IndicatorCentre(Row(dialog, FIELD_LEVEL).check));
         (c.orMode ? dialog->OrButton : dialog->AndButton)->setChecked(true);
         bool ok = false;
         EXPECT_EQ(dialog->ByFields->MakeFindStringFromFileds(&ok), QString::fromLatin1(c.expression));
@@ -376,7 +376,7 @@ TEST_F(FindDialogTest, OpeningPresetsOrTakesOverTheTabsSearch)
         EXPECT_EQ(dialog->Tabs->currentIndex(), FindDialog::PAGE_BASIC);
     }
     ASSERT_FALSE(first->MatchCaseBox->isChecked());
-    QTest::mouseClick(first->MatchCaseBox, Qt::LeftButton, {}, QPoint(5, first->MatchCaseBox->height() / 2));
+    QTest::mouseClick(first->MatchCaseBox, Qt::LeftButton, {}, IndicatorCentre(first->MatchCaseBox));
     EXPECT_EQ(tab->MatchCase, 1);
 }
 

@@ -16,6 +16,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/guiicons.h"
+#include "tests/pinnedscreen.h"
 #include "kxviewer/table/exportfile.h"
 #include "kxviewer/table/savefile.h"
 #include "tearoffwidget/comaction.h"
@@ -42,6 +43,7 @@ TEST(GuiHelpers, CharactersWidthHoldsAsManyCharactersOfAFixedFont)
 {
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixed.setFamily(QStringLiteral("DejaVu Sans Mono"));
+    ASSERT_TRUE(FontInstalled(fixed.family()));
     for (int points : {7, 8, 9, 10, 11, 12, 14})
         for (int characters : {1, 3, 12, 13, 30, 90}) {
             fixed.setPointSize(points);

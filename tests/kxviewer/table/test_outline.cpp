@@ -24,6 +24,7 @@
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -306,7 +307,7 @@ TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
                 ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
                 for (QCheckBox* box : dialog->findChildren<QCheckBox*>())
                     if (box->text() == QLatin1String(c.uncheck))
-                        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box->height() / 2));
+                        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, IndicatorCentre(box));
                 for (QPushButton* button : dialog->findChildren<QPushButton*>())
                     if (button->text() == QLatin1String(c.button))
                         QTest::mouseClick(button, Qt::LeftButton);
@@ -409,7 +410,7 @@ TEST_F(OutlineTest, AllNoneBoxSetsTheEnabledConditions)
         box.setCheckState(c.before);
         QObject::connect(&box, &QCheckBox::clicked, tab, &TabBase::OutlineAllNone);
         box.show();
-        QTest::mouseClick(&box, Qt::LeftButton, Qt::NoModifier, QPoint(6, box.height() / 2));
+        QTest::mouseClick(&box, Qt::LeftButton, Qt::NoModifier, IndicatorCentre(&box));
         std::vector<uint8_t> flags(tab->Prefs.outline, tab->Prefs.outline + JUMP_Nums);
         EXPECT_EQ(flags, c.expected);
         for (int i = 0; i < JUMP_Nums; ++i)
@@ -446,36 +447,48 @@ TEST_F(OutlineTest, DelegatesPaintFillFrameAndIcons)
     const QImage image = Grab(outline->viewport());
     const QColor fill{QRgb(RANGE_COLOR)};
     const QRect range = LineRect(tab, 2, 1);
-    EXPECT_EQ(image.pixelColor(range.center()), fill);
-    EXPECT_EQ(image.pixelColor(range.center().x(), range.top()), QColor(Qt::black));
-    EXPECT_EQ(image.pixelColor(range.center().x(), range.bottom()), QColor(Qt::black));
+    auto colour = [](const QImage& grabbed, int x, int y) { return QColor(LogicalPixel(grabbed, QPoint(x, y))); };
+    EXPECT_EQ(colour(image, range.center().x(), range.center().y()), fill);
+    EXPECT_EQ(colour(image, range.center().x(), range.top()), QColor(Qt::black));
+    EXPECT_EQ(colour(image, range.center().x(), range.bottom()), QColor(Qt::black));
     // A selected line without a colour stays on the base colour: the frame
     // alone marks it.
     const QRect uncoloured = LineRect(tab, 1, 1);
-    EXPECT_EQ(image.pixelColor(uncoloured.right() - 4, uncoloured.center().y()).rgb(),
+    EXPECT_EQ(colour(image, uncoloured.right() - 4, uncoloured.center().y()).rgb(),
               outline->palette().color(QPalette::Base).rgb());
-    EXPECT_EQ(image.pixelColor(uncoloured.right() - 4, uncoloured.top()), QColor(Qt::black));
+    EXPECT_EQ(colour(image, uncoloured.right() - 4, uncoloured.top()), QColor(Qt::black));
     outline->clearSelection();
     QApplication::processEvents();
     const QImage plain = Grab(outline->viewport());
-    EXPECT_EQ(plain.pixelColor(range.center().x(), range.top()), fill);
+    EXPECT_EQ(colour(plain, range.center().x(), range.top()), fill);
 
-    // The icon boxes: the bookmark's picture lies over the error icon.
+    // The icon boxes, of the style's small icons: the bookmark's picture
+    // lies over the error icon.
+    // A large icon reaches the cell's borders, which differ from line to
+    // line: only its part inside them is compared.
+    const QSize icon = DecorationSize(outline);
+    const QRect firstCell = LineRect(tab, 0, 0);
+    const QSize shown = icon.boundedTo(QSize(19, firstCell.height() - 3));
     auto box = [&](int line) {
         const QRect cell = LineRect(tab, line, 0);
-        return plain.copy(QRect(cell.right() - 19, cell.top() + 2, 16, 16));
+        return LogicalCopy(plain, QRect(QPoint(cell.right() - 19, cell.top() + 2), shown));
     };
     const QImage bookmark = box(0), both = box(1), error = box(3);
     const QColor ground = box(2).pixelColor(0, 0);
+    const QImage scaledPicture = picture.scaled(icon);
+    int pictureMarks = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            pictureMarks += qAlpha(scaledPicture.pixel(x, y)) != 0;
     int bookmarkPixels = 0;
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
             const bool marked = bookmark.pixelColor(x, y) != ground;
             bookmarkPixels += marked;
             EXPECT_EQ(both.pixelColor(x, y), (marked ? bookmark : error).pixelColor(x, y)) << x << "," << y;
         }
     }
-    EXPECT_EQ(bookmarkPixels, 64);
+    EXPECT_EQ(bookmarkPixels, pictureMarks);
     EXPECT_NE(both, error);
     EXPECT_NE(error, box(2));
     delete tab;
@@ -505,10 +518,10 @@ TEST_F(OutlineTest, BackgroundDelegateKeepsTheColourOfSelectedRows)
         SCOPED_TRACE(row);
         const QRect cell = table.visualItemRect(table.item(row, 1));
         const QColor fill = colors[row].isValid() ? colors[row] : base;
-        EXPECT_EQ(image.pixelColor(cell.center()).rgb(), fill.rgb());
-        EXPECT_EQ(image.pixelColor(cell.center().x(), cell.top()).rgb(), (row ? QColor(Qt::black) : fill).rgb());
+        EXPECT_EQ(LogicalPixel(image, cell.center()), fill.rgb());
+        EXPECT_EQ(LogicalPixel(image, QPoint(cell.center().x(), cell.top())), (row ? QColor(Qt::black) : fill).rgb());
         if (row) {
-            EXPECT_EQ(image.pixelColor(cell.right(), cell.center().y()), QColor(Qt::black));
+            EXPECT_EQ(LogicalPixel(image, QPoint(cell.right(), cell.center().y())), QColor(Qt::black).rgb());
         }
     }
 }

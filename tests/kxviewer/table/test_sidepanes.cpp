@@ -19,6 +19,7 @@
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
 #include "tearoffwidget/tearofftabwidget.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -272,7 +273,7 @@ TEST_F(SidePanesTest, EditableBoxFollowsTheTableAndTheFilter)
     tab->Actions[TACT_FILTER]->setChecked(false);
     tab->Table->Prefs().editable = 0;
     tab->UpdateActions();
-    QTest::mouseClick(tab->EditableBox, Qt::LeftButton, Qt::NoModifier, QPoint(6, tab->EditableBox->height() / 2));
+    QTest::mouseClick(tab->EditableBox, Qt::LeftButton, Qt::NoModifier, IndicatorCentre(tab->EditableBox));
     EXPECT_TRUE(tab->Table->IsEditable());
 }
 

@@ -3,7 +3,10 @@
 // the scroll bar's marks and the selection gestures of keys and mouse.
 #include <QAction>
 #include <QLabel>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStringList>
 
 #include "kxlib/kxdrecord.h"
 #include "kxlib/table/kxsearchexpr.h"
@@ -13,6 +16,7 @@
 #include "kxviewer/table/tabtablelook.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -85,6 +89,67 @@ private:
     const char* text_;
 };
 
+// A paint device that keeps the texts drawn on it, in order.
+class TextRecorder : public QPaintDevice {
+public:
+    explicit TextRecorder(const QWidget* like) : like_(like) { engine_.texts = &texts; }
+    QPaintEngine* paintEngine() const override { return &engine_; }
+
+    QStringList texts;
+
+protected:
+    // The measures of the widget drawn, at one device pixel per pixel.
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+            return like_->width();
+        case PdmHeight:
+            return like_->height();
+        case PdmWidthMM:
+            return like_->widthMM();
+        case PdmHeightMM:
+            return like_->heightMM();
+        case PdmNumColors:
+            return like_->colorCount();
+        case PdmDepth:
+            return like_->depth();
+        case PdmDpiX:
+            return like_->logicalDpiX();
+        case PdmDpiY:
+            return like_->logicalDpiY();
+        case PdmPhysicalDpiX:
+            return like_->physicalDpiX();
+        case PdmPhysicalDpiY:
+            return like_->physicalDpiY();
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        Engine() : QPaintEngine(AllFeatures) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { texts->append(item.text()); }
+        Type type() const override { return User; }
+
+        QStringList* texts = nullptr;
+    };
+
+    const QWidget* like_;
+    mutable Engine engine_;
+};
+
 void Pin(TabTable* tab, KxSearchExpression* expression, QColor color)
 {
     auto* pinned = new TabBase::FixedHighlight;
@@ -147,22 +212,22 @@ TEST_F(TableViewTest, SelectionFillAndGridLines)
     tab->Prefs.Grid = 3;
     QImage image = Grab(tab->View->viewport());
     const QRect cell = tab->View->visualRect(tab->Model->index(4, 2));
-    EXPECT_EQ(image.pixel(CellCorner(tab, 3, 2)) & 0xFFFFFF, 0x00FF00u);
-    EXPECT_EQ(image.pixel(CellCorner(tab, 4, 2)) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(LogicalPixel(image, CellCorner(tab, 3, 2)) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(LogicalPixel(image, CellCorner(tab, 4, 2)) & 0xFFFFFF, 0xFFFFFFu);
     const QPoint right(cell.right(), cell.center().y());
     const QPoint top(cell.left() + 2, cell.top());
-    EXPECT_TRUE(Near(image.pixel(right), GridOnWhite()));
-    EXPECT_EQ(image.pixel(top) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_TRUE(Near(LogicalPixel(image, right), GridOnWhite()));
+    EXPECT_EQ(LogicalPixel(image, top) & 0xFFFFFF, 0xFFFFFFu);
 
     tab->Prefs.Grid = 2;
     image = Grab(tab->View->viewport());
-    EXPECT_EQ(image.pixel(right) & 0xFFFFFF, 0xFFFFFFu);
-    EXPECT_TRUE(Near(image.pixel(top), GridOnWhite()));
+    EXPECT_EQ(LogicalPixel(image, right) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_TRUE(Near(LogicalPixel(image, top), GridOnWhite()));
 
     tab->Prefs.Grid = 0;
     image = Grab(tab->View->viewport());
-    EXPECT_EQ(image.pixel(right) & 0xFFFFFF, 0xFFFFFFu);
-    EXPECT_EQ(image.pixel(top) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(LogicalPixel(image, right) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(LogicalPixel(image, top) & 0xFFFFFF, 0xFFFFFFu);
 }
 
 TEST_F(TableViewTest, ARowPaintedAgainShowsItsNewSelection)
@@ -170,11 +235,11 @@ TEST_F(TableViewTest, ARowPaintedAgainShowsItsNewSelection)
     TabTable* tab = OpenRecords({Record("only")});
     tab->Table->SelRangeSet(0, 0, true, 0x00FF00);
     const QPoint corner = CellCorner(tab, 0, 2);
-    const QRgb selected = Grab(tab->View->viewport()).pixel(corner);
+    const QRgb selected = LogicalPixel(Grab(tab->View->viewport()), corner);
     EXPECT_GT(qGreen(selected), 150);
     EXPECT_LT(qRed(selected), 100);
     tab->Table->ClearSelections();
-    const QRgb cleared = Grab(tab->View->viewport()).pixel(corner);
+    const QRgb cleared = LogicalPixel(Grab(tab->View->viewport()), corner);
     EXPECT_GT(qRed(cleared), 150) << "the row kept its old selection colour";
 }
 
@@ -193,19 +258,20 @@ TEST_F(TableViewTest, TextIsIndentedByNestingWithTheCallIcon)
     const int indent = TabTableDelegate::Indent(icon, 3);
     // Nothing but background before the icon.
     for (int x = cell.left() + 1; x < cell.left() + indent; ++x)
-        EXPECT_EQ(image.pixel(x, cell.top() + 8) & 0xFFFFFF, 0xFFFFFFu) << "x " << x - cell.left();
+        EXPECT_EQ(LogicalPixel(image, x, cell.top() + 8) & 0xFFFFFF, 0xFFFFFFu) << "x " << x - cell.left();
+    // The icon, drawn into the style's icon size as the delegate draws it.
+    QPixmap drawnIcon(DecorationSize(tab->View));
+    drawnIcon.fill(Qt::white);
+    QPainter(&drawnIcon).drawPixmap(drawnIcon.rect(), SharedPixmap(PIX_ARROW_TURN_IN));
     QPoint at;
     QRgb color;
-    const QPixmap& turnIn = SharedPixmap(PIX_ARROW_TURN_IN);
-    ASSERT_TRUE(OpaquePixel(turnIn, &at, &color));
-    if (turnIn.size() == QSize(16, 16)) {
-        EXPECT_TRUE(Near(image.pixel(cell.left() + indent + at.x(), cell.top() + at.y()), color));
-    }
+    ASSERT_TRUE(OpaquePixel(drawnIcon, &at, &color));
+    EXPECT_TRUE(Near(LogicalPixel(image, cell.left() + indent + at.x(), cell.top() + at.y()), color));
 
     tab->Prefs.IndentText = 0;
     const QImage flat = Grab(tab->View->viewport());
     for (int x = cell.left() + 1; x < cell.left() + indent; ++x)
-        EXPECT_EQ(flat.pixel(x, cell.top() + 1) & 0xFFFFFF, 0xFFFFFFu);
+        EXPECT_EQ(LogicalPixel(flat, x, cell.top() + 1) & 0xFFFFFF, 0xFFFFFFu);
 }
 
 TEST_F(TableViewTest, PinnedPhrasesFillBehindTheirText)
@@ -221,10 +287,19 @@ TEST_F(TableViewTest, PinnedPhrasesFillBehindTheirText)
     const QFontMetrics metrics(tab->View->font());
     const QRect text = cell.adjusted(4, 1, -4, -3);
     const int height = metrics.boundingRect("alpha beta").height();
-    const int y = text.top() + (text.height() - height) / 2;
-    const int x = text.left() + metrics.horizontalAdvance("alpha ");
-    EXPECT_EQ(image.pixel(x, y) & 0xFFFFFF, 0xFF0000u);
-    EXPECT_EQ(image.pixel(text.left() + 1, y) & 0xFFFFFF, 0xFFFFFFu);
+    const int top = text.top() + (text.height() - height) / 2;
+    // Pure red pixels between the glyphs, in the text's band from one x to another.
+    auto red = [&](int from, int to) {
+        int count = 0;
+        for (int y = top; y < top + height; ++y)
+            for (int x = from; x < to; ++x)
+                count += (LogicalPixel(image, x, y) & 0xFFFFFF) == 0xFF0000u;
+        return count;
+    };
+    const int beta = text.left() + metrics.horizontalAdvance("alpha ");
+    const int betaWidth = metrics.horizontalAdvance("beta");
+    EXPECT_GT(red(beta, beta + betaWidth), betaWidth * height / 2);
+    EXPECT_EQ(red(text.left(), beta - metrics.horizontalAdvance(' ')), 0);
 }
 
 TEST_F(TableViewTest, RowHeaderMarksCurrentRowBookmarkAndKind)
@@ -243,13 +318,13 @@ TEST_F(TableViewTest, RowHeaderMarksCurrentRowBookmarkAndKind)
     QPoint at;
     QRgb color;
     ASSERT_TRUE(OpaquePixel(SharedPixmap(PIX_LINE_SELECTOR), &at, &color));
-    EXPECT_TRUE(Near(image.pixel(at), color));
+    EXPECT_TRUE(Near(LogicalPixel(image, at), color));
     const int y1 = header->sectionViewportPosition(1);
-    EXPECT_EQ(image.pixel(width - 41 + 2, y1 + 2) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(LogicalPixel(image, width - 41 + 2, y1 + 2) & 0xFFFFFF, 0xFF0000u);
     // Level 0: the warning icon.
     EXPECT_EQ(DragHeaderView::KindIcon(0, 0), PIX_TYPE1_WARNING);
     ASSERT_TRUE(OpaquePixel(SharedPixmap(PIX_TYPE1_WARNING), &at, &color));
-    EXPECT_TRUE(Near(image.pixel(width - 25 + at.x(), y1 + at.y()), color));
+    EXPECT_TRUE(Near(LogicalPixel(image, width - 25 + at.x(), y1 + at.y()), color));
     EXPECT_TRUE(tab->Actions[TACT_BOOKMARK]->isChecked() == false);
 
     EXPECT_EQ(DragHeaderView::KindIcon(KXFLAGS_FUNC_ENTER, -1), PIX_TYPE5_FUNCS);
@@ -258,6 +333,16 @@ TEST_F(TableViewTest, RowHeaderMarksCurrentRowBookmarkAndKind)
     EXPECT_EQ(DragHeaderView::KindIcon(0, -5), PIX_TYPE4_VERIFY);
     EXPECT_EQ(DragHeaderView::KindIcon(0, -6), PIX_TYPE3_ASSERT);
     EXPECT_EQ(DragHeaderView::KindIcon(0, -1), PIX_TYPE2_ERROR);
+}
+
+TEST_F(TableViewTest, RowHeaderDrawsTheRowNumbersFromOne)
+{
+    TabTable* tab = OpenRecords({Record("a"), Record("b"), Record("c")});
+    QWidget* rows = tab->View->verticalHeader()->viewport();
+    TextRecorder drawn(rows);
+    rows->render(&drawn);
+    EXPECT_EQ(drawn.texts.join(' ').toStdString(), "1 2 3");
+    EXPECT_EQ(tab->Model->headerData(0, Qt::Vertical, Qt::DisplayRole).toString(), "1");
 }
 
 TEST_F(TableViewTest, ABookmarkedRowShowsTheBookmarkInTheTabsColour)
@@ -274,7 +359,7 @@ TEST_F(TableViewTest, ABookmarkedRowShowsTheBookmarkInTheTabsColour)
         const int top = header->sectionViewportPosition(row);
         for (int y = top; y < top + 16; ++y)
             for (int x = left; x < left + 16; ++x)
-                if (Near(image.pixel(x, y), colour.rgb(), 40))
+                if (Near(LogicalPixel(image, x, y), colour.rgb(), 40))
                     return true;
         return false;
     };
@@ -292,8 +377,8 @@ TEST_F(TableViewTest, ScrollBarMarksSelectionsAndTheCurrentRow)
     ASSERT_GT(bar->height(), 60);
     const QImage image = Grab(bar);
     auto y = [&](int row) { return ScrollBar::MarkY(bar->height(), bar->minimum(), bar->maximum(), bar->pageStep(), row); };
-    EXPECT_EQ(image.pixel(3, y(0) + 1) & 0xFFFFFF, 0x00FF00u);
-    EXPECT_EQ(image.pixel(bar->width() / 2, y(300) + 1) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(LogicalPixel(image, 3, y(0) + 1) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(LogicalPixel(image, bar->width() / 2, y(300) + 1) & 0xFFFFFF, 0x0000FFu);
 }
 
 TEST_F(TableViewTest, ScrollBarMarksBookmarksInTheDocumentsColour)
@@ -307,7 +392,7 @@ TEST_F(TableViewTest, ScrollBarMarksBookmarksInTheDocumentsColour)
     // The default colour first, then the one chosen for this document alone.
     for (uint32_t colour : {PrefTabTable::Default().ColorBookmark & 0xFFFFFF, 0x123456u}) {
         tab->Prefs.ColorBookmark = colour;
-        EXPECT_EQ(Grab(bar).pixel(bar->width() / 2, y + 3) & 0xFFFFFF, colour) << std::hex << colour;
+        EXPECT_EQ(LogicalPixel(Grab(bar), bar->width() / 2, y + 3) & 0xFFFFFF, colour) << std::hex << colour;
     }
 }
 

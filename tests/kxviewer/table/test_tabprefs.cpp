@@ -17,6 +17,7 @@
 #include "tearoffwidget/tearoffdockwidget.h"
 #include "tearoffwidget/tearoffsecondary.h"
 #include "tearoffwidget/tearofftabwidget.h"
+#include "tests/widgetmetrics.h"
 
 namespace {
 
@@ -236,7 +237,7 @@ TEST_F(TabPrefsTest, ViewErrorsStayOffAfterPresentationErrorsOffAndOn)
         } else if (what == "action off" || what == "action on") {
             show->trigger();
         } else if (what != "fresh") {
-            QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(2, box->height() / 2));
+            QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, IndicatorCentre(box));
         }
         EXPECT_EQ(state(), step.state) << step.what;
         EXPECT_EQ(tab->Prefs.ShowPresErrors, show->isChecked() ? 1 : 0) << step.what;

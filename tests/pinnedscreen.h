@@ -1,0 +1,73 @@
+// Before the application object of a widget test: the fonts of
+// fonts-dejavu-core as the only fonts, 96 DPI and no scaling, whatever the
+// machine has installed or the environment asks for, so that what a test
+// measures in one run holds in every other.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QString>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+class PinnedScreen {
+public:
+    static constexpr const char* FontDir = "/usr/share/fonts/truetype/dejavu";
+
+    // Must run before the Q(Gui)Application exists: fontconfig and Qt read
+    // these variables once, when the first font or screen is asked for.
+    PinnedScreen()
+    {
+        const QString conf = m_dir.filePath(QStringLiteral("fonts.conf"));
+        QFile file(conf);
+        if (!file.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(conf));
+            std::exit(2);
+        }
+        // conf.d gives the aliases (monospace, sans-serif); the selection
+        // drops whatever other folders it or the user's files add.
+        file.write(QStringLiteral(
+                       "<?xml version=\"1.0\"?>\n"
+                       "<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
+                       "<fontconfig>\n"
+                       "  <dir>%1</dir>\n"
+                       "  <cachedir>%2</cachedir>\n"
+                       "  <include ignore_missing=\"yes\">/etc/fonts/conf.d</include>\n"
+                       "  <selectfont>\n"
+                       "    <rejectfont><glob>*</glob></rejectfont>\n"
+                       "    <acceptfont><glob>%1/*</glob></acceptfont>\n"
+                       "  </selectfont>\n"
+                       "</fontconfig>\n")
+                       .arg(QString::fromLatin1(FontDir), m_dir.filePath(QStringLiteral("cache")))
+                       .toUtf8());
+        file.close();
+        setenv("FONTCONFIG_FILE", QFile::encodeName(conf).constData(), 1);
+        unsetenv("FONTCONFIG_PATH");
+        setenv("QT_FONT_DPI", "96", 1);
+        for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
+                                 "QT_ENABLE_HIGHDPI_SCALING", "QT_USE_PHYSICAL_DPI", "QT_QPA_PLATFORMTHEME",
+                                 "QT_STYLE_OVERRIDE"})
+            unsetenv(name);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+
+    PinnedScreen(const PinnedScreen&) = delete;
+    PinnedScreen& operator=(const PinnedScreen&) = delete;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// For a test whose expectation holds for one font only: names the font and
+// its folder when the machine lacks it, instead of failing on a measure.
+inline testing::AssertionResult FontInstalled(const QString& family)
+{
+    if (QFontDatabase().families().contains(family))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "the font \"" << family.toStdString() << "\" is missing from "
+                                       << PinnedScreen::FontDir << " (package fonts-dejavu-core)";
+}
