@@ -301,6 +301,12 @@ void DocLoader::ReportUnmatchedLines()
     }
 }
 
+bool DocLoader::NoLineMatched() const
+{
+    const auto* log = dynamic_cast<const Log2KxdMulti*>(reader_.get());
+    return log != nullptr && log->Accepted() > 0 && log->Unmatched() >= log->Accepted();
+}
+
 void DocLoader::ReportRefusedLines()
 {
     const auto* csv = dynamic_cast<const FileCsv*>(reader_.get());

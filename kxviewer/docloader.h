@@ -89,6 +89,8 @@ public:
     // ("Abort", a read error, or where the file ended inside a record);
     // empty when the file was read whole or up to the asked limit.
     const QString& Incomplete() const { return incomplete_; }
+    // The file had lines and the text-log format matched none of them.
+    bool NoLineMatched() const;
 
 private:
     enum class FieldsResult { Ok, BadName, TooMany, Empty };
