@@ -111,6 +111,8 @@ private:
     // the display is on show.
     void ShowStage(const QString& stage, int32_t value);
     void Fail(const QString& text);
+    // Ends a load that cannot go on: the progress display and the table go.
+    void DropTable();
 
     bool reportLater_ = false;
     QFileInfo file_;

@@ -118,6 +118,12 @@ int KxvShellServices::Information(const QString& text, bool)
     return QMessageBox::Ok;
 }
 
+bool KxvShellServices::Ask(const QString& text)
+{
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Question: %s", text.toLocal8Bit().constData());
+    return true;
+}
+
 void KxvShellServices::ProcessEvents()
 {
     if (QCoreApplication::instance() != nullptr)

@@ -63,6 +63,10 @@ public:
     // returns the button pressed. Default: "Information: %s" at level 1 on
     // "TEAROFF", no box, returns QMessageBox::Ok.
     virtual int Information(const QString& text, bool warning = true);
+    // A modal question with Yes and No, No the default; true for Yes.
+    // Default: the text on "TEAROFF", no box, true (nothing is stopped
+    // where nobody can answer).
+    virtual bool Ask(const QString& text);
     // Handles pending GUI events once. Default: only when a Qt application
     // object exists.
     virtual void ProcessEvents();

@@ -17,10 +17,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "kxlib/table/kxblockmem.h"
 #include "kxviewer/actiontable.h"
 #include "kxviewer/importdialog.h"
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvstartup.h"
+#include "kxviewer/loadmemory.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/tabbase.h"
 #include "shellfixture.h"
@@ -91,6 +93,8 @@ protected:
         PrefGlobal::LastOpenFilter = savedFilter;
         MainWindow::OpenWithoutRecent = false;
         SetRecent({});
+        LoadMemory::SetAvailableSource(nullptr);
+        KxBlockMemory::SetLimit(0);
     }
 
     // A generated raw record file in the scratch folder.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QStatusBar>
 
 #include "kxlib/table/kxtable.h"
@@ -112,6 +113,65 @@ TEST_F(OpenFiles, NoLineMatchedOffersAnotherFormat)
     Trigger(ACT_IMPORT, log);
     EXPECT_EQ(files.calls.size(), 2u);
     EXPECT_EQ(Documents().size(), 3u);
+}
+
+// A load that needs more memory than the system has left asks first: No
+// loads nothing, Yes loads the file.
+TEST_F(OpenFiles, ALoadBiggerThanMemoryAsksFirst)
+{
+    const QString log = SysLogFile("big.log", 4000);
+    ASSERT_GT(QFileInfo(log).size(), LoadMemory::SAMPLE_BYTES);
+    LoadMemory::SetAvailableSource([] { return int64_t(1) << 20; });
+    files.answers = {QMessageBox::No};
+    Trigger(ACT_OPEN, log);
+    ASSERT_EQ(files.calls.size(), 1u);
+    // 4,000 slots.
+    EXPECT_TRUE(QRegularExpression("^Opening file \"big.log\" needs about 3\\.[4-6] MB of memory, but only 1.0 MB "
+                                   "is available.\nOpen it anyway\\?$")
+                    .match(files.calls[0].text)
+                    .hasMatch())
+        << files.calls[0].text.toStdString();
+    EXPECT_EQ(files.calls[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(Documents().empty());
+    // The System Log and the status line.
+    EXPECT_EQ(LinesWith("Opening file \"" + log.toStdString() + "\" cancelled: not enough memory").size(), 2u);
+
+    files.answers = {QMessageBox::Yes};
+    Trigger(ACT_OPEN, log);
+    EXPECT_EQ(files.calls.size(), 2u);
+    ASSERT_EQ(Documents().size(), 1u);
+    EXPECT_EQ(Documents()[0]->Table->RowCount(), 4000);
+
+    // Enough memory: no question.
+    LoadMemory::SetAvailableSource([] { return int64_t(1) << 30; });
+    Trigger(ACT_OPEN, log);
+    EXPECT_EQ(files.calls.size(), 2u);
+    EXPECT_EQ(Documents().size(), 2u);
+}
+
+// The table's storage cannot grow in the middle of a load: the load ends
+// with the message, the document already open stays as it was.
+TEST_F(OpenFiles, RunningOutOfMemoryEndsTheLoadAndKeepsTheOthers)
+{
+    Trigger(ACT_OPEN, RawFile("kept.kx", 50));
+    ASSERT_EQ(Documents().size(), 1u);
+    // Room for one more block of records, not for a second one.
+    KxBlockMemory::SetLimit(KxBlockMemory::InUse() + KxTblock::SIZE * sizeof(KxdRecord) + 4096);
+    const QString log = SysLogFile("huge.log", int(KxTblock::SIZE) + 100);
+    Trigger(ACT_OPEN, log);
+    const std::string text = "Not enough memory to open file \"" + log.toStdString() + "\": the load was stopped";
+    ASSERT_FALSE(files.calls.empty());
+    EXPECT_EQ(files.calls.back().text.toStdString(), text);
+    // The System Log, the box and the status line.
+    EXPECT_EQ(LinesWith(text).size(), 3u);
+    ASSERT_EQ(Documents().size(), 1u);
+    EXPECT_EQ(Documents()[0]->Table->RowCount(), 50);
+    EXPECT_EQ(window->StatusBar->currentMessage().toStdString(), text);
+
+    KxBlockMemory::SetLimit(0);
+    Trigger(ACT_OPEN, log);
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Documents()[1]->Table->RowCount(), int(KxTblock::SIZE) + 100);
 }
 
 // Claimed by no format, claimed only by a disabled one (the import editor
