@@ -33,6 +33,8 @@ constexpr int32_t PROGRESS_STEPS = 100;
 constexpr int32_t PROGRESS_READ_END = 90;
 constexpr int32_t PROGRESS_METADATA = 93;
 constexpr int32_t PROGRESS_VIEW = 96;
+const QString VIEW_STAGE = QStringLiteral("building the table view");
+const QString METADATA_STAGE = QStringLiteral("reading its filter, bookmarks and selections");
 // Files below about 10 MB load without a progress dialog.
 constexpr int64_t PROGRESS_MIN_STEP = 100001;
 
@@ -399,6 +401,9 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     if (document && kxPrefs_.NormalizeTime)
         table_->SetRelativeTimeBase(kxPrefs_.Time0, kxPrefs_.Time0Index);
     progress_ = shell.CreateProgress("Opening file " + FromBytes(table_->Name()), "Abort", 0, PROGRESS_STEPS);
+    // Wide enough from the start: a window that grows while shown is laid
+    // out again only when the window system answers, after the stage.
+    progress_->FitLabel(StageLabel(document ? METADATA_STAGE : VIEW_STAGE));
     if (typeId_ == FILE_TYPE_KX)
         AttachCompanion(path);
     KxLoadOptions options;
@@ -437,7 +442,7 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
         progress_.reset();
     }
     if (document)
-        ShowStage("reading its filter, bookmarks and selections", PROGRESS_METADATA);
+        ShowStage(METADATA_STAGE, PROGRESS_METADATA);
     if (document && !static_cast<FileKxl&>(*reader_).ReadMetadata(*table_))
         shell.AddToSystemLog(QString("Document \"%1\": part of its filter, bookmarks or selections was damaged "
                                      "and has been skipped")
@@ -459,16 +464,30 @@ void DocLoader::DropTable()
     table_ = nullptr;
 }
 
+QString DocLoader::StageLabel(const QString& stage) const
+{
+    return "Opening file " + FromBytes(table_->Name()) + ": " + stage;
+}
+
 void DocLoader::ShowStage(const QString& stage, int32_t value)
 {
     if (!progress_ || !progress_->IsVisible())
         return;
-    progress_->SetLabel("Opening file " + FromBytes(table_->Name()) + ": " + stage);
+    progress_->SetLabel(StageLabel(stage));
     progress_->SetValue(value);
     KxvShell().ProcessEvents();
 }
 
-void DocLoader::ShowViewStage() { ShowStage("building the table view", PROGRESS_VIEW); }
+void DocLoader::ShowViewStage() { ShowStage(VIEW_STAGE, PROGRESS_VIEW); }
+
+void DocLoader::AdvanceViewStage()
+{
+    if (!progress_ || !progress_->IsVisible())
+        return;
+    viewValue_ = std::min(std::max(viewValue_, PROGRESS_VIEW) + 1, PROGRESS_STEPS - 1);
+    progress_->SetValue(viewValue_);
+    KxvShell().ProcessEvents();
+}
 
 void DocLoader::EndProgress()
 {

@@ -118,6 +118,7 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     loader->ShowViewStage();
     // The tab takes over the loader's reference on the table.
     auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent);
+    loader->AdvanceViewStage();
     loader->ReportSuccess();
     tab->SourceType = loader->TypeId();
     if (loader->TypeId() >= 0)
@@ -125,6 +126,7 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     KeepRecentFormat(path, tab->ImportFormatName);
     tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
+    loader->AdvanceViewStage();
     loader->EndProgress();
     return tab;
 }

@@ -35,6 +35,9 @@ public:
     virtual void SetValue(int value) = 0;
     // Names the stage that runs now.
     virtual void SetLabel(const QString&) {}
+    // Makes the display, before it shows, wide enough for a label it will
+    // be given.
+    virtual void FitLabel(const QString&) {}
     // True once the user pressed the cancel button (or Cancel ran).
     virtual bool WasCanceled() const = 0;
     // Cancels and hides the display.
