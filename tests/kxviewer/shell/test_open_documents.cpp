@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTest>
 #include <QToolBar>
 
@@ -71,6 +72,41 @@ TEST_F(DocumentCommands, ActionStatesFollowTheCurrentDock)
     EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled());
     EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
     EXPECT_TRUE(window->Actions[ACT_NEW_BLANK]->isEnabled());
+}
+
+// A click on the tab of another document of the same group makes it current
+// and leaves the style of every widget alone: a switch that set the
+// group's look again polished all widgets of all its tabs.
+TEST_F(DocumentCommands, TabSwitchKeepsEveryWidgetsStyle)
+{
+    TabTable* first = OpenRaw("first.kx", 30);
+    TabTable* second = OpenRaw("second.kx", 5);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    TearOffTabWidget* tabs = first->TabWidget;
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_EQ(second->TabWidget, tabs);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+    struct StyleWatch : QObject {
+        int changes = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            changes += event->type() == QEvent::StyleChange;
+            return false;
+        }
+    } watch;
+    for (TabTable* tab : {first, second})
+        for (QWidget* widget : tab->findChildren<QWidget*>())
+            widget->installEventFilter(&watch);
+    QTabBar* bar = tabs->tabBar();
+    for (TabTable* tab : {first, second, first}) {
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tabs->indexOf(tab)).center());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window->CurrentDock, tab);
+    }
+    EXPECT_EQ(watch.changes, 0);
 }
 
 // Ctrl+G (to the row-number field) and F10 (the menu bar) reach the main
