@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <vector>
 
 #include <QFile>
@@ -17,6 +19,7 @@
 #include "kxlib/table/kxtable_load.h"
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvglobals.h"
+#include "kxviewer/loadmemory.h"
 #include "kxviewer/preftable.h"
 #include "kxviewer/shellservices.h"
 #include "utils/common/inifile.h"
@@ -30,6 +33,8 @@ constexpr int32_t PROGRESS_STEPS = 100;
 constexpr int32_t PROGRESS_READ_END = 90;
 constexpr int32_t PROGRESS_METADATA = 93;
 constexpr int32_t PROGRESS_VIEW = 96;
+const QString VIEW_STAGE = QStringLiteral("building the table view");
+const QString METADATA_STAGE = QStringLiteral("reading its filter, bookmarks and selections");
 // Files below about 10 MB load without a progress dialog.
 constexpr int64_t PROGRESS_MIN_STEP = 100001;
 
@@ -61,16 +66,20 @@ QString IncompleteReason(const KxLoadResult& result)
 
 // Reads records straight into table slots (on worker threads as well); a
 // bad record keeps its slot for the next attempt. With a progress display,
-// shown for large unlimited loads, Abort stops the load.
+// shown for large unlimited loads, Abort stops the load; the caller's own
+// progress check, when there is one, runs first and may stop it too.
 KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions load, KxvProgress* progress)
 {
     const int64_t step = size / PROGRESS_STEPS;
     int32_t value = 0;
     if (progress != nullptr) {
         const bool large = load.maxRecords < 0 && step >= PROGRESS_MIN_STEP;
+        const std::function<bool(int32_t, int64_t)> check = load.progress;
         // Worker threads fill the table's slots meanwhile: neither this nor
         // the events it lets run may touch the table, which no tab holds yet.
-        load.progress = [&, progress, large](int32_t attempts, int64_t consumed) {
+        load.progress = [&, progress, large, check](int32_t attempts, int64_t consumed) {
+            if (check && !check(attempts, consumed))
+                return false;
             if (attempts == 1 && large)
                 progress->Show();
             const int32_t now =
@@ -307,6 +316,12 @@ void DocLoader::ReportUnmatchedLines()
     }
 }
 
+bool DocLoader::NoLineMatched() const
+{
+    const auto* log = dynamic_cast<const Log2KxdMulti*>(reader_.get());
+    return log != nullptr && log->Accepted() > 0 && log->Unmatched() >= log->Accepted();
+}
+
 void DocLoader::ReportLineFindings(bool stopped)
 {
     const auto* text = dynamic_cast<const Text2Kxd*>(reader_.get());
@@ -379,7 +394,15 @@ KxTable* DocLoader::Load(int32_t maxRecords)
     shell.ProcessEvents();
     failure_.clear();
     incomplete_.clear();
-    KxTable* table = LoadTable(maxRecords, path);
+    KxTable* table = nullptr;
+    try {
+        table = LoadTable(maxRecords, path);
+    } catch (const std::bad_alloc&) {
+        // The table's storage could not grow: what was read goes, so that the
+        // documents already open keep their memory.
+        DropTable();
+        Fail(QStringLiteral("Not enough memory to open file \"%1\": the load was stopped").arg(path));
+    }
     // The status line must not go on saying that the file is loading.
     if (table == nullptr)
         shell.ShowStatus(failure_.isEmpty() ? "Cannot open file: " + path : failure_, false);
@@ -413,21 +436,38 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     if (document && kxPrefs_.NormalizeTime)
         table_->SetRelativeTimeBase(kxPrefs_.Time0, kxPrefs_.Time0Index);
     progress_ = shell.CreateProgress("Opening file " + FromBytes(table_->Name()), "Abort", 0, PROGRESS_STEPS);
+    // Wide enough from the start: a window that grows while shown is laid
+    // out again only when the window system answers, after the stage.
+    progress_->FitLabel(StageLabel(document ? METADATA_STAGE : VIEW_STAGE));
     if (typeId_ == FILE_TYPE_KX)
         AttachCompanion(path);
     KxLoadOptions options;
     options.maxRecords = maxRecords;
     options.prot = prot_;
     options.workers = workers_;
+    bool memoryRefused = false;
+    if (maxRecords < 0)
+        options.progress = [this, size, checked = false, &memoryRefused](int32_t attempts, int64_t consumed) mutable {
+            if (checked || consumed < LoadMemory::SAMPLE_BYTES)
+                return true;
+            checked = true;
+            const QString question = LoadMemory::Shortage(
+                file_.fileName(), LoadMemory::Needed(attempts, consumed, size), LoadMemory::Available());
+            memoryRefused = !question.isEmpty() && !KxvShell().Ask(question);
+            return !memoryRefused;
+        };
     const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress_.get());
+    if (memoryRefused) {
+        DropTable();
+        failure_ = QStringLiteral("Opening file \"%1\" cancelled: not enough memory").arg(path);
+        shell.AddToSystemLog(failure_);
+        return nullptr;
+    }
     ReportUnmatchedLines();
     ReportLineFindings(result.gaveUp);
     if (LoadFailed(result)) {
-        progress_->Cancel();
-        progress_.reset();
+        DropTable();
         Fail("Too many errors while reading " + path);
-        table_->Release();
-        table_ = nullptr;
         return nullptr;
     }
     // Only a display on show goes on to the caller's stage; one that never
@@ -437,7 +477,7 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
         progress_.reset();
     }
     if (document)
-        ShowStage("reading its filter, bookmarks and selections", PROGRESS_METADATA);
+        ShowStage(METADATA_STAGE, PROGRESS_METADATA);
     if (document && !static_cast<FileKxl&>(*reader_).ReadMetadata(*table_))
         shell.AddToSystemLog(QString("Document \"%1\": part of its filter, bookmarks or selections was damaged "
                                      "and has been skipped")
@@ -449,16 +489,40 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     return table_;
 }
 
+void DocLoader::DropTable()
+{
+    if (progress_)
+        progress_->Cancel();
+    progress_.reset();
+    if (table_ != nullptr)
+        table_->Release();
+    table_ = nullptr;
+}
+
+QString DocLoader::StageLabel(const QString& stage) const
+{
+    return "Opening file " + FromBytes(table_->Name()) + ": " + stage;
+}
+
 void DocLoader::ShowStage(const QString& stage, int32_t value)
 {
     if (!progress_ || !progress_->IsVisible())
         return;
-    progress_->SetLabel("Opening file " + FromBytes(table_->Name()) + ": " + stage);
+    progress_->SetLabel(StageLabel(stage));
     progress_->SetValue(value);
     KxvShell().ProcessEvents();
 }
 
-void DocLoader::ShowViewStage() { ShowStage("building the table view", PROGRESS_VIEW); }
+void DocLoader::ShowViewStage() { ShowStage(VIEW_STAGE, PROGRESS_VIEW); }
+
+void DocLoader::AdvanceViewStage()
+{
+    if (!progress_ || !progress_->IsVisible())
+        return;
+    viewValue_ = std::min(std::max(viewValue_, PROGRESS_VIEW) + 1, PROGRESS_STEPS - 1);
+    progress_->SetValue(viewValue_);
+    KxvShell().ProcessEvents();
+}
 
 void DocLoader::EndProgress()
 {

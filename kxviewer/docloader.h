@@ -54,6 +54,9 @@ public:
     // caller's last stage: building the table view, then the end (the bar
     // full, then gone). The destructor takes it away as well.
     void ShowViewStage();
+    // A part of the caller's last stage is done: the bar moves on by one,
+    // short of full.
+    void AdvanceViewStage();
     void EndProgress();
 
     // A caller that shows the table as a document reports the load itself,
@@ -89,6 +92,8 @@ public:
     // ("Abort", a read error, or where the file ended inside a record);
     // empty when the file was read whole or up to the asked limit.
     const QString& Incomplete() const { return incomplete_; }
+    // The file had lines and the text-log format matched none of them.
+    bool NoLineMatched() const;
 
 private:
     // The format's field list; false (reported) for an unknown field key or
@@ -111,7 +116,10 @@ private:
     // Names the stage on the progress display, with the bar at value, when
     // the display is on show.
     void ShowStage(const QString& stage, int32_t value);
+    QString StageLabel(const QString& stage) const;
     void Fail(const QString& text);
+    // Ends a load that cannot go on: the progress display and the table go.
+    void DropTable();
 
     bool reportLater_ = false;
     QFileInfo file_;
@@ -127,6 +135,8 @@ private:
     int workers_ = 0;
     QString incomplete_;
     std::unique_ptr<KxvProgress> progress_;
+    // Where the bar stands in the caller's last stage.
+    int32_t viewValue_ = 0;
     // The reason the last failure gave; the status line shows it.
     QString failure_;
 };

@@ -104,14 +104,17 @@ public:
     QString GetOpenFileName(bool importOnly);
     // The new document over the file, not docked yet; null when the file is
     // missing or could not be read. loaderArgument goes to DocLoader::Load.
-    TabTable* OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode);
+    // format: the name of the import format to read it with, as the session
+    // or the recent-file list kept it; when empty or gone, mode chooses.
+    TabTable* OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode,
+                       const std::string& format = std::string());
     // Keeps the recent-file list; true when the file exists.
     bool CheckFileAndAddRecent(const QString& path);
     // Chooses the file kind and loads the file; null after reporting why.
     // forTab: the caller makes a document of the table and reports the load
     // once it has its name.
     std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t loaderArgument, int32_t mode,
-                                          bool forTab = false);
+                                          bool forTab = false, const std::string& format = std::string());
     void UpdateRecentFileActions();
     // Docks a new document beside the current one and saves the layout.
     void SetNewDockPosition(TabBase* tab);
@@ -247,6 +250,9 @@ private:
     bool IsOwnWidget(const QObject* object) const;
     // Open and Import: the dialog, then the file in mode.
     void OpenFromDialog(int32_t mode);
+    // No line of the file matched the format that claimed it by its suffix:
+    // asks whether to choose another one in the import dialog.
+    bool OfferAnotherFormat(const QString& path, int32_t claimedBy);
     // Shows each main toolbar by its own preference, or hides all seven.
     void ApplyMainToolbars(bool shown);
     // Copies a panel's selection, or all of it when nothing is selected.

@@ -97,6 +97,7 @@ void MainWindow::SaveDocks()
         } else if (auto* tab = qobject_cast<TabBase*>(dock); tab != nullptr && tab->Table != nullptr) {
             entry.name = tab->Table->Path();
             entry.graph = tab->GraphState == TabBase::GRAPH_IS_GRAPH ? 1 : 0;
+            entry.format = tab->ImportFormatName;
         }
         if (entry.name.empty())
             continue;
@@ -137,7 +138,7 @@ void MainWindow::RestoreDocks(bool startup)
         if (startup)
             dock = SameName(entry, SYSTEM_DOCK_NAME) ? SystemLogDock : SameName(entry, DEBUG_DOCK_NAME) ? DebugDock : nullptr;
         else if (ReopensSession() && QFileInfo::exists(QFile::decodeName(entry.name.c_str())))
-            dock = OpenFile(QFile::decodeName(entry.name.c_str()), MainHost, -1, OPEN_PATTERNS_ONLY);
+            dock = OpenFile(QFile::decodeName(entry.name.c_str()), MainHost, -1, OPEN_PATTERNS_ONLY, entry.format);
         if (dock == nullptr)
             continue;
         if (auto* table = qobject_cast<TabTable*>(dock))

@@ -31,16 +31,45 @@ namespace {
 
 const QString RecentFilesKey = QStringLiteral("recentFileList");
 
+// Beside the list, so that settings written before it was kept still read:
+// the name of the import format each listed file was read with.
+const QString RecentFormatsKey = QStringLiteral("recentFileFormats");
+
 QStringList ReadRecentFiles()
 {
     const QSettings store(QString::fromLatin1(KxvStartup::ORGANISATION), QString::fromLatin1(KxvStartup::APP_NAME));
     return store.value(RecentFilesKey).toStringList();
 }
 
+// Formats of files no longer listed go with them.
 void WriteRecentFiles(const QStringList& files)
 {
     QSettings store(QString::fromLatin1(KxvStartup::ORGANISATION), QString::fromLatin1(KxvStartup::APP_NAME));
     store.setValue(RecentFilesKey, files);
+    QVariantMap formats = store.value(RecentFormatsKey).toMap();
+    for (auto it = formats.begin(); it != formats.end();)
+        it = files.contains(it.key()) ? std::next(it) : formats.erase(it);
+    store.setValue(RecentFormatsKey, formats);
+}
+
+std::string RecentFormat(const QString& path)
+{
+    const QSettings store(QString::fromLatin1(KxvStartup::ORGANISATION), QString::fromLatin1(KxvStartup::APP_NAME));
+    return store.value(RecentFormatsKey).toMap().value(path).toString().toLocal8Bit().toStdString();
+}
+
+// Only a listed file keeps a format; an empty one is forgotten.
+void KeepRecentFormat(const QString& path, const std::string& format)
+{
+    QSettings store(QString::fromLatin1(KxvStartup::ORGANISATION), QString::fromLatin1(KxvStartup::APP_NAME));
+    if (!store.value(RecentFilesKey).toStringList().contains(path))
+        return;
+    QVariantMap formats = store.value(RecentFormatsKey).toMap();
+    if (format.empty())
+        formats.remove(path);
+    else
+        formats.insert(path, QString::fromLocal8Bit(format.c_str()));
+    store.setValue(RecentFormatsKey, formats);
 }
 
 bool InMainHost(const TearOffTabDock* dock)
@@ -78,20 +107,26 @@ QString MainWindow::GetOpenFileName(bool importOnly)
     return path;
 }
 
-TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode)
+TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode,
+                               const std::string& format)
 {
     if (!CheckFileAndAddRecent(path))
         return nullptr;
-    std::unique_ptr<DocLoader> loader = ImportFile(path, loaderArgument, mode, true);
+    std::unique_ptr<DocLoader> loader = ImportFile(path, loaderArgument, mode, true, format);
     if (!loader)
         return nullptr;
     loader->ShowViewStage();
     // The tab takes over the loader's reference on the table.
     auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent);
+    loader->AdvanceViewStage();
     loader->ReportSuccess();
     tab->SourceType = loader->TypeId();
+    if (loader->TypeId() >= 0)
+        tab->ImportFormatName = ImportFormats[size_t(loader->TypeId())].name;
+    KeepRecentFormat(path, tab->ImportFormatName);
     tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
+    loader->AdvanceViewStage();
     loader->EndProgress();
     return tab;
 }
@@ -129,24 +164,34 @@ bool MainWindow::CheckFileAndAddRecent(const QString& path)
 }
 
 std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t loaderArgument, int32_t mode,
-                                                  bool forTab)
+                                                  bool forTab, const std::string& format)
 {
     const QFileInfo file(path);
     bool byType = false;
     int32_t code = FileTypeBySuffix(file.suffix().toLocal8Bit().constData(), &byType);
+    bool claimed = false;
     if (!byType) {
         code = ImportDialog::CHOSEN_NONE;
-        if (mode == OPEN_PATTERNS_OR_ASK || mode == OPEN_PATTERNS_ONLY)
+        if (!format.empty()) {
+            code = OpenFileKind::FormatNamed(format);
+            if (code < 0)
+                AddToSystemLog(QStringLiteral("Import format \"%1\" that file %2 was read with no longer exists; "
+                                              "it is opened as its suffix says")
+                                   .arg(QString::fromLocal8Bit(format.c_str()), path));
+        }
+        if (code < 0 && (mode == OPEN_PATTERNS_OR_ASK || mode == OPEN_PATTERNS_ONLY)) {
             code = OpenFileKind::FormatForSuffix(file.suffix());
+            claimed = code >= 0;
+        }
         if (code < 0 && mode == OPEN_PATTERNS_ONLY) {
             AddToSystemLog(QStringLiteral("Import format for file '%1' not found").arg(path));
             return nullptr;
         }
-        if (code < 0 && mode != OPEN_CHOSEN) {
+        if (code < 0 && mode == OPEN_CHOSEN) {
+            code = importDialog_ != nullptr ? importDialog_->ChosenFormat : ImportDialog::CHOSEN_NONE;
+        } else if (code < 0) {
             ImportPrefDialog(path);
             code = importDialog_->ChosenFormat;
-        } else if (mode == OPEN_CHOSEN) {
-            code = importDialog_ != nullptr ? importDialog_->ChosenFormat : ImportDialog::CHOSEN_NONE;
         }
         if (code < 0 || size_t(code) >= ImportFormats.size()) {
             AddToSystemLog(QStringLiteral("Unknown import type for file %1 , import stopped").arg(path));
@@ -158,7 +203,20 @@ std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t l
         loader->ReportSuccessLater();
     if (loader->Load(loaderArgument) == nullptr)
         return nullptr;
+    if (claimed && mode == OPEN_PATTERNS_OR_ASK && loader->NoLineMatched() && OfferAnotherFormat(path, code)) {
+        loader->Table()->Release();
+        loader.reset();
+        return ImportFile(path, loaderArgument, OPEN_ASK, forTab);
+    }
     return loader;
+}
+
+bool MainWindow::OfferAnotherFormat(const QString& path, int32_t claimedBy)
+{
+    const QString text = QStringLiteral("No line of file \"%1\" matched the import format \"%2\" that claims it.\n"
+                                        "Import it with another format?")
+                             .arg(path, QString::fromLocal8Bit(ImportFormats[size_t(claimedBy)].name.c_str()));
+    return Question(text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 void MainWindow::ImportPrefDialog(const QString& FileToOpen)
@@ -188,7 +246,8 @@ void MainWindow::OpenRecentFile()
     auto* action = qobject_cast<QAction*>(sender());
     if (action == nullptr)
         return;
-    if (TabTable* tab = OpenFile(action->data().toString(), MainHost, -1, OPEN_PATTERNS_OR_ASK))
+    const QString path = action->data().toString();
+    if (TabTable* tab = OpenFile(path, MainHost, -1, OPEN_PATTERNS_OR_ASK, RecentFormat(path)))
         SetNewDockPosition(tab);
     PrefGlobal::Save();
 }

@@ -34,6 +34,11 @@ int MainWindowServices::Information(const QString& text, bool warning)
     return MainWindow::Information(text, warning);
 }
 
+bool MainWindowServices::Ask(const QString& text)
+{
+    return MainWindow::Question(text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
 QWidget* MainWindowServices::MainWidget() const { return window_; }
 
 QString MainWindowServices::OpenFileName() { return window_->GetOpenFileName(true); }

@@ -13,6 +13,7 @@ public:
     void AddToSystemLog(const QString& text, LogIcon icon) override;
     void ShowStatus(const QString& text, bool beep, int timeoutMs) override;
     int Information(const QString& text, bool warning) override;
+    bool Ask(const QString& text) override;
     QWidget* MainWidget() const override;
     QString OpenFileName() override;
     std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t maxRecords, int32_t mode) override;

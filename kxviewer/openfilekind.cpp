@@ -9,8 +9,8 @@
 
 namespace {
 
-const QString AllFiles = QStringLiteral("All files (*.*)");
-const QString AnyFile = QStringLiteral("*.*");
+// "*.*" would hide the many Linux files without a suffix ("syslog", "messages").
+const QString AllFiles = QStringLiteral("All files (*)");
 
 QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
 
@@ -92,6 +92,14 @@ int32_t OpenFileKind::FormatForSuffix(const QString& suffix)
     return -1;
 }
 
+int32_t OpenFileKind::FormatNamed(const std::string& name)
+{
+    for (int32_t index = 0; index < int32_t(ImportFormats.size()); ++index)
+        if (ImportFormats[size_t(index)].name == name && ImportFormatChecks::GetSubFormatNumber(index) < 1)
+            return index;
+    return -1;
+}
+
 QString OpenFileKind::Filter(const std::string& remembered, bool importOnly)
 {
     const QString chosen = FromBytes(remembered);
@@ -103,7 +111,11 @@ QString OpenFileKind::Filter(const std::string& remembered, bool importOnly)
         else
             entries << entry;
     };
-    if (!importOnly)
+    // A format's "*" pattern gives "*.*", which is not every file here: the
+    // entry for all files is always offered, first when only importing.
+    if (importOnly)
+        add(AllFiles);
+    else
         for (const KxvFileType& type : FileTypes)
             add(FileTypeEntry(type));
 
@@ -117,12 +129,10 @@ QString OpenFileKind::Filter(const std::string& remembered, bool importOnly)
         add(FormatEntry(format));
     }
 
+    if (!importOnly)
+        add(AllFiles);
     if (!first.isEmpty())
         entries.prepend(first);
-    else if (importOnly && !entries.join(QString()).contains(AnyFile))
-        entries.prepend(AllFiles);
-    if (!entries.join(QString()).contains(AnyFile))
-        entries << AllFiles;
     return entries.join(QStringLiteral(";;"));
 }
 

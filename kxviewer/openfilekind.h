@@ -26,6 +26,9 @@ public:
     // The first offered format in display order with a pattern that matches
     // the suffix (case ignored); -1 when none does.
     static int32_t FormatForSuffix(const QString& suffix);
+    // The main format (not a sub-template) of that name, enabled or not; -1
+    // when there is none.
+    static int32_t FormatNamed(const std::string& name);
     // The open dialog's filter; the entry equal to remembered comes first.
     // importOnly leaves the file types out.
     static QString Filter(const std::string& remembered, bool importOnly);

@@ -51,6 +51,9 @@ struct DockEntry {
     int32_t dockArea = 0;
     // 1: the graph tab of the document named, made again from it.
     int32_t graph = 0;
+    // The import format the document was read with; empty for documents,
+    // raw record files and layouts saved before it was kept.
+    std::string format;
 };
 
 // The [Fonts] keys in file order.

@@ -82,6 +82,7 @@ void PrefGlobal::LoadDocks(ZmLib::IniBase& ini)
             break;
         DockEntry dock;
         const bool named = ini.GetText(s, "Name", dock.name);
+        ini.GetText(s, "Format", dock.format);
         dock.maximised = ReadNumber(ini, s, "MAX") != 0;
         dock.minimised = ReadNumber(ini, s, "MIN") != 0;
         for (const DockIntKey& number : DOCK_INTS)
@@ -125,6 +126,8 @@ void PrefGlobal::SaveDocks(ZmLib::IniBase& ini, const std::vector<DockEntry>& do
         const char* s = name.c_str();
         ini.DeleteSection(s);
         ini.SetText(s, "Name", dock.name);
+        if (!dock.format.empty())
+            ini.SetText(s, "Format", dock.format);
         ini.SetInt(s, "MAX", dock.maximised ? 1 : 0);
         ini.SetInt(s, "MIN", dock.minimised ? 1 : 0);
         for (const DockIntKey& number : DOCK_INTS)

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -48,6 +50,14 @@ public:
     bool IsVisible() const override { return dialog_.isVisible(); }
     void SetValue(int value) override { dialog_.setValue(value); }
     void SetLabel(const QString& label) override { dialog_.setLabelText(label); }
+    void FitLabel(const QString& label) override
+    {
+        // The dialog's size hint measures its label with the label's font.
+        const QString shown = dialog_.labelText();
+        dialog_.setLabelText(label);
+        dialog_.setMinimumWidth(std::max(dialog_.minimumWidth(), dialog_.sizeHint().width()));
+        dialog_.setLabelText(shown);
+    }
     bool WasCanceled() const override { return dialog_.wasCanceled(); }
     void Cancel() override { dialog_.cancel(); }
     void Close() override { dialog_.hide(); }
@@ -116,6 +126,12 @@ int KxvShellServices::Information(const QString& text, bool)
 {
     KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Information: %s", text.toLocal8Bit().constData());
     return QMessageBox::Ok;
+}
+
+bool KxvShellServices::Ask(const QString& text)
+{
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Question: %s", text.toLocal8Bit().constData());
+    return true;
 }
 
 void KxvShellServices::ProcessEvents()

@@ -35,6 +35,9 @@ public:
     virtual void SetValue(int value) = 0;
     // Names the stage that runs now.
     virtual void SetLabel(const QString&) {}
+    // Makes the display, before it shows, wide enough for a label it will
+    // be given.
+    virtual void FitLabel(const QString&) {}
     // True once the user pressed the cancel button (or Cancel ran).
     virtual bool WasCanceled() const = 0;
     // Cancels and hides the display.
@@ -63,6 +66,10 @@ public:
     // returns the button pressed. Default: "Information: %s" at level 1 on
     // "TEAROFF", no box, returns QMessageBox::Ok.
     virtual int Information(const QString& text, bool warning = true);
+    // A modal question with Yes and No, No the default; true for Yes.
+    // Default: the text on "TEAROFF", no box, true (nothing is stopped
+    // where nobody can answer).
+    virtual bool Ask(const QString& text);
     // Handles pending GUI events once. Default: only when a Qt application
     // object exists.
     virtual void ProcessEvents();

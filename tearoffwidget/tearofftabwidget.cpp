@@ -47,7 +47,11 @@ QString TearOffTabWidget::StyleSheet(Look look)
 
 void TearOffTabWidget::SetLook(Look look)
 {
-    setStyleSheet(StyleSheet(look));
+    // A new style sheet polishes every widget of every tab again; a tab
+    // switch within the group keeps its look.
+    const QString sheet = StyleSheet(look);
+    if (styleSheet() != sheet)
+        setStyleSheet(sheet);
 }
 
 void TearOffTabWidget::Activate(int index, const char* format)

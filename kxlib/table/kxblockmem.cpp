@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdint>
 
 #ifndef MADV_POPULATE_WRITE
@@ -19,6 +20,10 @@ constexpr size_t ARENA_SIZE = size_t(640) << 20;
 
 thread_local KxBlockArena* currentArena = nullptr;
 
+// Block memory handed out and not freed, and the limit on it (0: none).
+std::atomic<size_t> inUse{0};
+std::atomic<size_t> limitBytes{0};
+
 size_t RoundUp(size_t bytes, size_t unit) { return (bytes + unit - 1) & ~(unit - 1); }
 
 // size bytes (whole pages), or null. No huge-page advice: measured on a
@@ -35,16 +40,30 @@ char* Map(size_t size)
 
 void* KxBlockMemory::Allocate(size_t bytes)
 {
-    if (KxBlockArena* arena = KxBlockArena::Current())
-        return arena->Carve(bytes);
-    return Map(RoundUp(bytes, PAGE));
+    const size_t size = RoundUp(bytes, PAGE);
+    const size_t limit = limitBytes.load();
+    if (inUse.fetch_add(size) + size > limit && limit != 0) {
+        inUse -= size;
+        return nullptr;
+    }
+    KxBlockArena* arena = KxBlockArena::Current();
+    void* memory = arena != nullptr ? arena->Carve(bytes) : Map(size);
+    if (memory == nullptr)
+        inUse -= size;
+    return memory;
 }
 
 void KxBlockMemory::Free(void* memory, size_t bytes)
 {
-    if (memory)
-        munmap(memory, RoundUp(bytes, PAGE));
+    if (!memory)
+        return;
+    munmap(memory, RoundUp(bytes, PAGE));
+    inUse -= RoundUp(bytes, PAGE);
 }
+
+void KxBlockMemory::SetLimit(size_t bytes) { limitBytes = bytes; }
+
+size_t KxBlockMemory::InUse() { return inUse.load(); }
 
 bool KxBlockMemory::Populate(void* memory, size_t bytes)
 {

@@ -16,6 +16,11 @@ namespace KxBlockMemory {
 // Zero-filled memory of at least bytes; null when exhausted.
 void* Allocate(size_t bytes);
 void Free(void* memory, size_t bytes);
+// Block memory beyond bytes in use is refused as if the system had no more;
+// 0 (the default) sets no limit. For tests of loads that run out of memory.
+void SetLimit(size_t bytes);
+// Block memory handed out and not freed yet.
+size_t InUse();
 // Takes in the pages of the range now without changing their contents.
 // False when the kernel cannot (the pages then arrive on first write).
 bool Populate(void* memory, size_t bytes);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "kxlib/kxchannels.h"
@@ -23,9 +24,12 @@ PrefKxTable& PrefKxTable::Default()
 KxTblock::KxTblock(KxTable* owner, uint32_t firstIndex) : table(owner), first(firstIndex)
 {
     recs = static_cast<KxdRecord*>(KxBlockMemory::Allocate(SIZE * sizeof(KxdRecord)));
+    // The caller that wanted the room ends its work (a load keeps the other
+    // documents); the table stays as it was.
     if (!recs) {
-        KxTableChannel.AssertReport(owner ? owner->Key() : 0, false, __FILE__, __LINE__, "KxTblock::KxTblock", "Array");
-        abort();
+        KxTableChannel.ErrorReport(owner ? owner->Key() : 0, __FILE__, __LINE__, "KxTblock::KxTblock",
+                                   "no memory for a block of %u records", SIZE);
+        throw std::bad_alloc();
     }
 }
 

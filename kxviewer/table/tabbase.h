@@ -330,6 +330,10 @@ public:
 
     // Where the records came from (SOURCE_*, or an import format).
     int32_t SourceType = SOURCE_BUILT;
+    // The name of the import format the records were read with, so that the
+    // session and the recent-file list reopen the file the same way; empty
+    // for documents and raw record files.
+    std::string ImportFormatName;
 
     // The records are only the first part of the source file (reason: why
     // the load ended early): Save then asks for another file, so that the

@@ -18,11 +18,13 @@
 #include "kxlib/reader/filekx.h"
 #include "kxlib/reader/filekxd.h"
 #include "kxlib/reader/filekxl.h"
+#include "kxlib/kxdrecord.h"
 #include "kxlib/reader/log2kxdmulti.h"
 #include "kxlib/table/kxtable_load.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvglobals.h"
+#include "kxviewer/loadmemory.h"
 #include "kxviewer/preftable.h"
 #include "kxviewer/shellservices.h"
 #include "tests/kxlib/kxfilegen.h"
@@ -1111,10 +1113,12 @@ TEST(ShellServices, DefaultsWriteRecords)
         shell.AddToSystemLog("entry 100%", KxvShellServices::LOG_ICON_ARROW);
         shell.ShowStatus("Loading file: /x", false);
         EXPECT_EQ(shell.Information("Too many errors", true), int(QMessageBox::Ok));
+        EXPECT_TRUE(shell.Ask("Open it anyway?"));
         shell.ProcessEvents();
         EXPECT_EQ(shell.MainWidget(), nullptr);
         EXPECT_EQ(ChannelReports::All(), (std::vector<std::string>{"SYSLOG entry 100%", "SYSLOG status: Loading file: /x",
-                                                                   "TEAROFF Information: Too many errors"}));
+                                                                   "TEAROFF Information: Too many errors",
+                                                                   "TEAROFF Question: Open it anyway?"}));
         std::unique_ptr<KxvProgress> progress = shell.CreateProgress("Opening file x", "Abort", 0, 100);
         progress->Show();
         EXPECT_FALSE(progress->IsVisible());
@@ -1125,4 +1129,46 @@ TEST(ShellServices, DefaultsWriteRecords)
     RecordingShell recording;
     EXPECT_EQ(&KxvShell(), &recording);
     KxvSetShell(installed);
+}
+
+// The memory a load needs: the records of the part read stand for the whole
+// file, one slot each; the question only when that is more than is left.
+TEST(LoadMemory, EstimateAndQuestion)
+{
+    const int64_t slot = int64_t(sizeof(KxdRecord));
+    const struct {
+        int64_t records, consumed, size, needed;
+    } cases[] = {
+        {0, 0, 1000, 0},
+        {10, 0, 1000, 0},
+        {1000, 100000, 100000, 1000 * slot},
+        {1000, 100000, 1000000, 10000 * slot},
+        // 3 records in 1,000 bytes of 1,001: rounded up to a fourth slot.
+        {3, 1000, 1001, 4 * slot},
+        // 1.43 GiB of 150-byte lines.
+        {1748, int64_t(262144), int64_t(1535450808), int64_t(10238526) * slot},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LoadMemory::Needed(c.records, c.consumed, c.size), c.needed) << c.records << " " << c.size;
+
+    const struct {
+        int64_t bytes;
+        const char* text;
+    } sizes[] = {{0, "0 bytes"},         {1023, "1023 bytes"},     {1024, "1.0 KB"},
+                 {512 << 10, "512 KB"},  {int64_t(9.7 * (1 << 30)), "9.7 GB"}, {int64_t(3) << 40, "3.0 TB"},
+                 {int64_t(5000) << 40, "5000 TB"}};
+    for (const auto& c : sizes)
+        EXPECT_EQ(LoadMemory::Size(c.bytes), c.text);
+
+    EXPECT_EQ(LoadMemory::Shortage("big.log", int64_t(10) << 30, int64_t(4) << 30),
+              "Opening file \"big.log\" needs about 10 GB of memory, but only 4.0 GB is available.\nOpen it anyway?");
+    EXPECT_EQ(LoadMemory::Shortage("big.log", int64_t(4) << 30, int64_t(4) << 30), "");
+    EXPECT_EQ(LoadMemory::Shortage("big.log", int64_t(10) << 30, -1), "");
+
+    // The system's own figure, and the seam in its place.
+    EXPECT_GT(LoadMemory::Available(), 0);
+    LoadMemory::SetAvailableSource([] { return int64_t(12345); });
+    EXPECT_EQ(LoadMemory::Available(), 12345);
+    LoadMemory::SetAvailableSource(nullptr);
+    EXPECT_GT(LoadMemory::Available(), 12345);
 }

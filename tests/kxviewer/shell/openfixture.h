@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <QAction>
@@ -16,8 +17,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "kxlib/table/kxblockmem.h"
+#include "kxviewer/actiontable.h"
+#include "kxviewer/importdialog.h"
 #include "kxviewer/importformat.h"
 #include "kxviewer/kxvstartup.h"
+#include "kxviewer/loadmemory.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/tabbase.h"
 #include "shellfixture.h"
@@ -88,6 +93,8 @@ protected:
         PrefGlobal::LastOpenFilter = savedFilter;
         MainWindow::OpenWithoutRecent = false;
         SetRecent({});
+        LoadMemory::SetAvailableSource(nullptr);
+        KxBlockMemory::SetLimit(0);
     }
 
     // A generated raw record file in the scratch folder.
@@ -111,6 +118,40 @@ protected:
         return path;
     }
     QString Missing(const QString& name) const { return dir.filePath(name); }
+    // Lines "a|b|c", which no built-in format matches.
+    QString PipeFile(const QString& name, int lines)
+    {
+        std::string text;
+        for (int i = 0; i < lines; ++i)
+            text += "a" + std::to_string(i) + "|b|c\n";
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(KxFileGen::WriteFile(QFile::encodeName(path).constData(), text));
+        return path;
+    }
+    // A user format "Pipe" for PipeFile's lines, claiming "*.csv"; its index.
+    static int32_t AddPipeFormat()
+    {
+        ImportFormat format;
+        format.name = "Pipe";
+        format.extension = "csv";
+        format.visual = int32_t(ImportFormats.size()) + 1;
+        format.fields = {{"TEXT", 0, "(a[0-9].*)"}};
+        format.ComposeExpression();
+        ImportFormats.push_back(format);
+        return int32_t(ImportFormats.size()) - 1;
+    }
+    // The import dialog, when it comes, answers with the format (the
+    // dialog's own choosing is tested with the dialog).
+    void ImportDialogChooses(int32_t format)
+    {
+        files.onExec = [format](QDialog* dialog) {
+            auto* editor = qobject_cast<ImportDialog*>(dialog);
+            if (editor == nullptr)
+                return int(QDialog::Rejected);
+            editor->ChosenFormat = format;
+            return int(QDialog::Accepted);
+        };
+    }
 
     static QStringList Recent() { return QSettings(Org, App).value("recentFileList").toStringList(); }
     static void SetRecent(const QStringList& files) { QSettings(Org, App).setValue("recentFileList", files); }
@@ -122,6 +163,26 @@ protected:
             if (auto* tab = qobject_cast<TabBase*>(dock))
                 documents.push_back(tab);
         return documents;
+    }
+    // Imports each file with the format through the import dialog; later
+    // dialogs are rejected again, and those seen are forgotten.
+    void ImportWith(int32_t format, const QStringList& paths)
+    {
+        ImportDialogChooses(format);
+        for (const QString& path : paths)
+            Trigger(ACT_IMPORT, path);
+        files.onExec = nullptr;
+        files.execTitles.clear();
+    }
+    // "app.log" of 5 lines and "messages" of 4, imported with the Pipe
+    // format: its index and the two paths.
+    std::tuple<int32_t, QString, QString> ImportPipeFiles()
+    {
+        const int32_t pipe = AddPipeFormat();
+        const QString log = PipeFile("app.log", 5);
+        const QString bare = PipeFile("messages", 4);
+        ImportWith(pipe, {log, bare});
+        return {pipe, log, bare};
     }
     // Triggers a main-window action with the next dialog answering path.
     void Trigger(int actionId, const QString& path)

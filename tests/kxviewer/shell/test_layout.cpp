@@ -313,3 +313,52 @@ TEST_F(LayoutTest, GraphTabComesBackAsTheGraphOfItsDocument)
         }
     }
 }
+
+// Documents imported with a format that their suffix does not name, or
+// without a suffix, come back read with that format; layouts saved before
+// the format was kept, and formats gone since, leave it to the suffix.
+TEST_F(LayoutTest, ImportedDocumentsComeBackWithTheirFormat)
+{
+    const auto [pipe, log, bare] = ImportPipeFiles();
+    ASSERT_EQ(Documents().size(), 2u);
+    PrefGlobal::OpenInSavedWindows = true;
+    window->SaveDocks();
+    const auto restart = [&] {
+        PrefGlobal::SavedDocks.clear();
+        PrefGlobal::LoadDocks(PrefGlobal::IniViewer.Ini);
+        RestartWith(true, true, true);
+        window->RestoreSession();
+    };
+
+    restart();
+    ASSERT_EQ(Documents().size(), 2u);
+    for (TabBase* document : Documents())
+        EXPECT_EQ(document->SourceType, pipe) << document->windowTitle().toStdString();
+    EXPECT_EQ(Documents()[0]->Table->RowCount() + Documents()[1]->Table->RowCount(), 9);
+    EXPECT_TRUE(files.execTitles.empty());
+
+    // The layout as an older version wrote it, without the formats.
+    std::vector<DockEntry> entries = PrefGlobal::SystemDocks;
+    for (DockEntry entry : PrefGlobal::SavedDocks) {
+        EXPECT_EQ(entry.format, "Pipe");
+        entry.format.clear();
+        entries.push_back(entry);
+    }
+    PrefGlobal::SaveDocks(PrefGlobal::IniViewer.Ini, entries);
+    restart();
+    ASSERT_EQ(Documents().size(), 1u);
+    EXPECT_EQ(Documents()[0]->SourceType, 0);
+    EXPECT_EQ(LinesWith("Import format for file '" + bare.toStdString() + "' not found").size(), 1u);
+
+    // Saved again with the format, which is then renamed.
+    Restart();
+    ImportWith(pipe, {bare});
+    window->SaveDocks();
+    ImportFormats[size_t(pipe)].name = "Pipes";
+    restart();
+    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(LinesWith("Import format \"Pipe\" that file " + bare.toStdString() +
+                        " was read with no longer exists; it is opened as its suffix says")
+                  .size(),
+              1u);
+}

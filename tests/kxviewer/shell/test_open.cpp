@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QStatusBar>
 
 #include "kxlib/table/kxtable.h"
@@ -39,7 +40,7 @@ TEST_F(OpenFiles, OpenCommandLoadsARawFileIntoADockedTableDocument)
     ASSERT_EQ(files.openCalls.size(), 1u);
     EXPECT_EQ(files.openCalls[0].caption, "Open File");
     EXPECT_EQ(files.openCalls[0].filter, "KX Local file (*.kxl);;KXD Raw file (*.kxd);;KX Raw file (*.kx *.kxtcp "
-                                         "*.kxudp);;SysLog (*.log );;All files (*.*)");
+                                         "*.kxudp);;SysLog (*.log );;All files (*)");
     ASSERT_EQ(Documents().size(), 1u);
     auto* tab = qobject_cast<TabTable*>(Documents()[0]);
     ASSERT_NE(tab, nullptr);
@@ -78,6 +79,99 @@ TEST_F(OpenFiles, ALogFileThatAnEnabledFormatClaimsOpensWithoutAnyQuestion)
     EXPECT_EQ(documents[0]->Table->RowCount(), 12);
     EXPECT_TRUE(files.calls.empty());
     EXPECT_EQ(PrefGlobal::LastOpenFilter, "SysLog (*.log )");
+}
+
+// A file whose claiming format matched none of its lines: a question; No
+// keeps it as read, Yes takes the import dialog's road. A format chosen in
+// the dialog is not questioned.
+TEST_F(OpenFiles, NoLineMatchedOffersAnotherFormat)
+{
+    const int32_t pipe = AddPipeFormat();
+    const QString log = PipeFile("auth.log", 6);
+    files.answers = {QMessageBox::No};
+    Trigger(ACT_OPEN, log);
+    ASSERT_EQ(files.calls.size(), 1u);
+    EXPECT_EQ(files.calls[0].text, "No line of file \"" + log +
+                                       "\" matched the import format \"SysLog\" that claims it.\n"
+                                       "Import it with another format?");
+    EXPECT_EQ(files.calls[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    ASSERT_EQ(Documents().size(), 1u);
+    EXPECT_EQ(Documents()[0]->SourceType, 0);
+    EXPECT_TRUE(files.execTitles.empty());
+    EXPECT_EQ(LinesWith("Import \"auth.log\": 6 of 6 lines matched no template of \"SysLog\"").size(), 1u);
+
+    files.answers = {QMessageBox::Yes};
+    ImportDialogChooses(pipe);
+    Trigger(ACT_OPEN, log);
+    EXPECT_EQ(files.calls.size(), 2u);
+    EXPECT_EQ(files.execTitles, std::vector<QString>{"Import File"});
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Documents()[1]->SourceType, pipe);
+    EXPECT_EQ(Documents()[1]->Table->RowCount(), 6);
+
+    ImportDialogChooses(0);
+    Trigger(ACT_IMPORT, log);
+    EXPECT_EQ(files.calls.size(), 2u);
+    EXPECT_EQ(Documents().size(), 3u);
+}
+
+// A load that needs more memory than the system has left asks first: No
+// loads nothing, Yes loads the file.
+TEST_F(OpenFiles, ALoadBiggerThanMemoryAsksFirst)
+{
+    const QString log = SysLogFile("big.log", 4000);
+    ASSERT_GT(QFileInfo(log).size(), LoadMemory::SAMPLE_BYTES);
+    LoadMemory::SetAvailableSource([] { return int64_t(1) << 20; });
+    files.answers = {QMessageBox::No};
+    Trigger(ACT_OPEN, log);
+    ASSERT_EQ(files.calls.size(), 1u);
+    // 4,000 slots.
+    EXPECT_TRUE(QRegularExpression("^Opening file \"big.log\" needs about 3\\.[4-6] MB of memory, but only 1.0 MB "
+                                   "is available.\nOpen it anyway\\?$")
+                    .match(files.calls[0].text)
+                    .hasMatch())
+        << files.calls[0].text.toStdString();
+    EXPECT_EQ(files.calls[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(Documents().empty());
+    // The System Log and the status line.
+    EXPECT_EQ(LinesWith("Opening file \"" + log.toStdString() + "\" cancelled: not enough memory").size(), 2u);
+
+    files.answers = {QMessageBox::Yes};
+    Trigger(ACT_OPEN, log);
+    EXPECT_EQ(files.calls.size(), 2u);
+    ASSERT_EQ(Documents().size(), 1u);
+    EXPECT_EQ(Documents()[0]->Table->RowCount(), 4000);
+
+    // Enough memory: no question.
+    LoadMemory::SetAvailableSource([] { return int64_t(1) << 30; });
+    Trigger(ACT_OPEN, log);
+    EXPECT_EQ(files.calls.size(), 2u);
+    EXPECT_EQ(Documents().size(), 2u);
+}
+
+// The table's storage cannot grow in the middle of a load: the load ends
+// with the message, the document already open stays as it was.
+TEST_F(OpenFiles, RunningOutOfMemoryEndsTheLoadAndKeepsTheOthers)
+{
+    Trigger(ACT_OPEN, RawFile("kept.kx", 50));
+    ASSERT_EQ(Documents().size(), 1u);
+    // Room for one more block of records, not for a second one.
+    KxBlockMemory::SetLimit(KxBlockMemory::InUse() + KxTblock::SIZE * sizeof(KxdRecord) + 4096);
+    const QString log = SysLogFile("huge.log", int(KxTblock::SIZE) + 100);
+    Trigger(ACT_OPEN, log);
+    const std::string text = "Not enough memory to open file \"" + log.toStdString() + "\": the load was stopped";
+    ASSERT_FALSE(files.calls.empty());
+    EXPECT_EQ(files.calls.back().text.toStdString(), text);
+    // The System Log, the box and the status line.
+    EXPECT_EQ(LinesWith(text).size(), 3u);
+    ASSERT_EQ(Documents().size(), 1u);
+    EXPECT_EQ(Documents()[0]->Table->RowCount(), 50);
+    EXPECT_EQ(window->StatusBar->currentMessage().toStdString(), text);
+
+    KxBlockMemory::SetLimit(0);
+    Trigger(ACT_OPEN, log);
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Documents()[1]->Table->RowCount(), int(KxTblock::SIZE) + 100);
 }
 
 // Claimed by no format, claimed only by a disabled one (the import editor
@@ -151,6 +245,47 @@ TEST_F(RecentFiles, MenuShowsTheListNumberedAndOpensItsEntries)
     EXPECT_EQ(Documents()[2]->SourceType, 0);
     EXPECT_EQ(Recent(), (QStringList{log, raw}));
     EXPECT_EQ(MenuTexts(menu), (QStringList{"&1 " + log, "&2 " + raw}));
+}
+
+// Files imported with a format that their suffix does not name, or that
+// have no suffix, come back from the list with that format and without a
+// dialog; once the format is gone, a System Log line says so and the
+// suffix decides again.
+TEST_F(RecentFiles, ImportedFilesReopenWithTheirFormat)
+{
+    const auto [pipe, log, bare] = ImportPipeFiles();
+    ASSERT_EQ(Documents().size(), 2u);
+    EXPECT_EQ(Recent(), (QStringList{bare, log}));
+
+    const auto reopen = [&](int entry) {
+        QAction* action = window->RecentFilesMenu()->actions().value(entry);
+        ASSERT_NE(action, nullptr);
+        action->trigger();
+    };
+    reopen(1);
+    reopen(1);
+    ASSERT_EQ(Documents().size(), 4u);
+    EXPECT_EQ(Documents()[2]->SourceType, pipe);
+    EXPECT_EQ(Documents()[2]->Table->RowCount(), 5);
+    EXPECT_EQ(Documents()[3]->SourceType, pipe);
+    EXPECT_EQ(Documents()[3]->Table->RowCount(), 4);
+    EXPECT_TRUE(files.execTitles.empty());
+    EXPECT_TRUE(files.calls.empty());
+
+    // A format of another name in its place is not taken for it.
+    ImportFormats[size_t(pipe)].name = "Pipes";
+    files.answers = {QMessageBox::No};
+    reopen(1);
+    ASSERT_EQ(Documents().size(), 5u);
+    EXPECT_EQ(Documents()[4]->SourceType, 0);
+    EXPECT_EQ(LinesWith("Import format \"Pipe\" that file " + log.toStdString() +
+                        " was read with no longer exists; it is opened as its suffix says")
+                  .size(),
+              1u);
+    // Read with SysLog now, it keeps that one.
+    reopen(0);
+    EXPECT_EQ(Documents().size(), 6u);
+    EXPECT_EQ(Documents()[5]->SourceType, 0);
 }
 
 TEST_F(RecentFiles, AtMostTwentyTheOldestGoes)

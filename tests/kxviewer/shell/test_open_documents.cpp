@@ -5,11 +5,14 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
@@ -71,6 +74,41 @@ TEST_F(DocumentCommands, ActionStatesFollowTheCurrentDock)
     EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled());
     EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
     EXPECT_TRUE(window->Actions[ACT_NEW_BLANK]->isEnabled());
+}
+
+// A click on the tab of another document of the same group makes it current
+// and leaves the style of every widget alone: a switch that set the
+// group's look again polished all widgets of all its tabs.
+TEST_F(DocumentCommands, TabSwitchKeepsEveryWidgetsStyle)
+{
+    TabTable* first = OpenRaw("first.kx", 30);
+    TabTable* second = OpenRaw("second.kx", 5);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    TearOffTabWidget* tabs = first->TabWidget;
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_EQ(second->TabWidget, tabs);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+    struct StyleWatch : QObject {
+        int changes = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            changes += event->type() == QEvent::StyleChange;
+            return false;
+        }
+    } watch;
+    for (TabTable* tab : {first, second})
+        for (QWidget* widget : tab->findChildren<QWidget*>())
+            widget->installEventFilter(&watch);
+    QTabBar* bar = tabs->tabBar();
+    for (TabTable* tab : {first, second, first}) {
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tabs->indexOf(tab)).center());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window->CurrentDock, tab);
+    }
+    EXPECT_EQ(watch.changes, 0);
 }
 
 // Ctrl+G (to the row-number field) and F10 (the menu bar) reach the main
@@ -486,14 +524,16 @@ private:
     int abortAt_;
 };
 
-// The window's own services, but a progress display that notes what the
-// loader shows on it, and whether the window held the new table tab yet.
+// The window's own services and progress dialog, noting what the loader
+// shows on it, whether the window held the new table tab yet, and whether
+// each label fits in the dialog.
 class ProgressRecordingShell : public MainWindowServices {
 public:
     struct Step {
         std::string label; // empty for a value
         int value = -1;    // -1 for a label or the close
         bool tabBuilt = false;
+        bool labelFits = true;
     };
 
     explicit ProgressRecordingShell(MainWindow* window)
@@ -502,10 +542,11 @@ public:
     {
     }
     ~ProgressRecordingShell() override { KxvSetShell(previous_); }
-    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString&, int, int) override
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int minimum,
+                                                int maximum) override
     {
         steps.push_back({label.toStdString()});
-        return std::make_unique<Progress>(*this);
+        return std::make_unique<Progress>(*this, MainWindowServices::CreateProgress(label, cancel, minimum, maximum));
     }
 
     std::vector<Step> steps;
@@ -513,19 +554,49 @@ public:
 
 private:
     struct Progress : KxvProgress {
-        explicit Progress(ProgressRecordingShell& s) : shell(s) {}
-        void Show() override { visible = true; }
-        bool IsVisible() const override { return visible; }
+        Progress(ProgressRecordingShell& s, std::unique_ptr<KxvProgress> dialog) : shell(s), real(std::move(dialog))
+        {
+        }
+        void Show() override
+        {
+            real->Show();
+            shownWidth = Dialog() != nullptr ? Dialog()->width() : -1;
+        }
+        bool IsVisible() const override { return real->IsVisible(); }
         void SetValue(int value) override
         {
             shell.steps.push_back({"", value, shell.window_->findChildren<TabTable*>().size() > shell.tabsBefore_});
+            real->SetValue(value);
         }
-        void SetLabel(const QString& label) override { shell.steps.push_back({label.toStdString()}); }
-        bool WasCanceled() const override { return false; }
-        void Cancel() override { visible = false; }
-        void Close() override { visible = false, shell.closed = true; }
+        void SetLabel(const QString& label) override
+        {
+            real->SetLabel(label);
+            shell.steps.push_back({label.toStdString(), -1, false, LabelFits()});
+        }
+        void FitLabel(const QString& label) override { real->FitLabel(label); }
+        bool WasCanceled() const override { return real->WasCanceled(); }
+        void Cancel() override { real->Cancel(); }
+        void Close() override { real->Close(), shell.closed = true; }
+        const QProgressDialog* Dialog() const
+        {
+            for (const auto* dialog : shell.window_->findChildren<QProgressDialog*>())
+                if (dialog->isVisible())
+                    return dialog;
+            return nullptr;
+        }
+        // The dialog's label shows its whole text, and the dialog did not
+        // have to grow for it: a window system lays a shown window out again
+        // only once it has answered, after the stage.
+        bool LabelFits() const
+        {
+            const QProgressDialog* dialog = Dialog();
+            const auto* label = dialog != nullptr ? dialog->findChild<QLabel*>() : nullptr;
+            return label != nullptr && dialog->width() == shownWidth &&
+                   label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text());
+        }
         ProgressRecordingShell& shell;
-        bool visible = false;
+        std::unique_ptr<KxvProgress> real;
+        int shownWidth = -1;
     };
 
     MainWindow* window_;
@@ -557,24 +628,33 @@ TEST_F(DocumentCommands, LoadProgressIsFullOnlyWhenTheDocumentShows)
         const std::vector<ProgressRecordingShell::Step>& steps = recording.steps;
         ASSERT_GE(steps.size(), 4u);
         std::vector<std::string> labels;
+        std::vector<int> viewStage;
         int last = 0, readEnd = 0, full = 0;
         for (const auto& step : steps) {
             if (step.value < 0) {
                 labels.push_back(step.label);
+                EXPECT_TRUE(step.labelFits) << step.label;
                 continue;
             }
             SCOPED_TRACE("value " + std::to_string(step.value));
             EXPECT_GE(step.value, last);
-            EXPECT_EQ(step.tabBuilt, step.value == 100);
             last = step.value;
-            if (labels.size() == 1)
+            if (labels.size() == 1) {
                 readEnd = step.value;
+                EXPECT_FALSE(step.tabBuilt);
+            } else {
+                viewStage.push_back(step.value);
+                // The tab is built after the stage's first value.
+                EXPECT_EQ(step.tabBuilt, viewStage.size() > 1);
+            }
             full += step.value == 100;
         }
         EXPECT_EQ(labels, c.labels);
         EXPECT_GE(readEnd, 80);
         EXPECT_LE(readEnd, 90);
-        EXPECT_EQ(steps.back().value, 100);
+        // The bar moves while the table view is built and is full once the
+        // document's tab is ready.
+        EXPECT_EQ(viewStage, (std::vector<int>{96, 97, 98, 100}));
         EXPECT_EQ(full, 1);
         EXPECT_TRUE(recording.closed);
     }

@@ -27,7 +27,8 @@ private:
 };
 
 const QString KnownTypes = "KX Local file (*.kxl);;KXD Raw file (*.kxd);;KX Raw file (*.kx *.kxtcp *.kxudp)";
-const QString All = "All files (*.*)";
+// "*", not "*.*": files without a suffix are shown as well.
+const QString All = "All files (*)";
 const QString SysLog = "SysLog (*.log )";
 
 } // namespace
@@ -45,6 +46,9 @@ TEST_F(OpenFilter, EntriesAndTheRememberedOneFirst)
         {"SysLog (*.log )", false, SysLog + ";;" + KnownTypes + ";;" + All},
         {"", true, All + ";;" + SysLog},
         {"SysLog (*.log )", true, SysLog + ";;" + All},
+        {"All files (*)", false, All + ";;" + KnownTypes + ";;" + SysLog},
+        {"All files (*)", true, All + ";;" + SysLog},
+        {"All files (*.*)", false, KnownTypes + ";;" + SysLog + ";;" + All},
     };
     for (const auto& c : cases)
         EXPECT_EQ(OpenFileKind::Filter(c.remembered, c.importOnly), c.filter) << c.remembered << c.importOnly;
@@ -80,7 +84,8 @@ TEST_F(OpenFilter, FormatsInDisplayOrder)
          All + ";;" + SysLog + ";;First (*.txt )", {0, 2, 1}, {{"txt", 2}}},
         {"equal display values keep list order", {Format("Alpha", "txt", 2), Format("Beta", "csv", 2)}, false,
          All + ";;" + SysLog + ";;Alpha (*.txt );;Beta (*.csv )", {0, 1, 2}, {{"txt", 1}, {"csv", 2}}},
-        {"a star matches no suffix", {Format("Anything", "*", 2)}, false, "", {}, {{"", 1}}},
+        {"a star matches no suffix", {Format("Anything", "*", 2)}, false,
+         All + ";;" + SysLog + ";;Anything (*.* )", {}, {{"", 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -96,8 +101,9 @@ TEST_F(OpenFilter, FormatsInDisplayOrder)
         for (const auto& [suffix, format] : c.suffixes)
             EXPECT_EQ(OpenFileKind::FormatForSuffix(suffix), format) << suffix;
     }
-    // A star stands for all files in the full filter too.
-    EXPECT_EQ(OpenFileKind::Filter("", false), KnownTypes + ";;" + SysLog + ";;Anything (*.* )");
+    // A star pattern gives "*.*", which leaves out files without a suffix:
+    // the entry for all files stays.
+    EXPECT_EQ(OpenFileKind::Filter("", false), KnownTypes + ";;" + SysLog + ";;Anything (*.* );;" + All);
 
     // A display value out of range keeps the list place.
     ImportFormats = DefaultImportTemplates();
