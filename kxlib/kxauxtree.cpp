@@ -269,13 +269,13 @@ KxCallNode* KxCallTree::FindCallee(const KxCallNode* node, const char* name)
     return nullptr;
 }
 
-void KxCallTree::Emit(const KxCallNode* node, KxTable& table)
+void KxCallTree::Emit(const KxCallNode* node, KxTable& table, int64_t timeShift)
 {
     if (node->function) {
         KxdRecord* copy = table.NewRecord();
-        KxdRecord::CopyInto(copy, node->record);
+        KxdRecord::CopyInto(copy, node->record, timeShift);
         KxdRecord::ProcessLine4Client(copy, true);
     }
     for (const KxCallNode* child = node->first; child; child = child->next)
-        Emit(child, table);
+        Emit(child, table, timeShift);
 }

@@ -127,8 +127,9 @@ public:
     // The first child whose function name equals name exactly.
     static KxCallNode* FindCallee(const KxCallNode* node, const char* name);
     // Depth first, parent before children: every named node appends a copy of
-    // its record to the table and runs record processing on it in copy mode.
-    static void Emit(const KxCallNode* node, KxTable& table);
+    // its record (its TIME moved by timeShift) to the table and runs record
+    // processing on it in copy mode.
+    static void Emit(const KxCallNode* node, KxTable& table, int64_t timeShift);
 
 private:
     std::vector<std::unique_ptr<KxCallNode>> nodes_;

@@ -480,8 +480,10 @@ KxTable* KxTable::CreateFuncTable()
     ZmLib::Str<80> name;
     name.Format("%s:functions", Name());
     KxTable* table = new KxTable(nullptr, name.c_str(), PrefKxTable::Default());
+    // The calls keep their absolute times, whatever this table counts from.
+    const int64_t timeShift = TimeShiftInto(*table);
     for (int32_t t = 0; t < tids_.Count(); ++t)
-        KxCallTree::Emit(tids_.At(t)->callTree.Root(), *table);
+        KxCallTree::Emit(tids_.At(t)->callTree.Root(), *table, timeShift);
     return table;
 }
 

@@ -603,6 +603,28 @@ TEST(TableCopy, CopiesKeepTheirAbsoluteTimes)
 // Copies show the process and thread names they showed in their own table,
 // named by an announcement, by the record itself or by their ids alone,
 // whatever the destination calls the same ids.
+TEST(TableFunctions, FunctionRecordsKeepTheirAbsoluteTimes)
+{
+    const uint64_t start = 1'700'000'000'000'000ull;
+    for (bool normalised : {false, true}) {
+        PrefKxTable prefs = PlainPrefs();
+        prefs.NormalizeTime = normalised;
+        TableRef table(new KxTable(nullptr, "src", prefs));
+        RawRecord raw;
+        raw.tid = 1;
+        raw.time = start;
+        table->AppendRecord(raw.Build());
+        raw.flags = KXFLAGS_FUNC_ENTER;
+        raw.func = "work";
+        raw.time = start + 250;
+        table->AppendRecord(raw.Build());
+        TableRef funcs(table->CreateFuncTable());
+        ASSERT_NE(funcs.table, nullptr);
+        ASSERT_EQ(funcs->RecordCount(), 1) << normalised;
+        EXPECT_EQ(AbsoluteTime(*funcs, 0), start + 250) << normalised;
+    }
+}
+
 TEST(TableCopy, CopiesKeepTheirOwnProcessAndThreadNames)
 {
     TableRef source(new KxTable(nullptr, "s", PlainPrefs()));
