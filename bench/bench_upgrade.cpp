@@ -13,6 +13,7 @@
 
 #include "kxviewer/downloadmanager.h"
 #include "kxviewer/upgradesettings.h"
+#include "utils/osal/privatedir.h"
 #include "tests/kxviewer/shell/httpfixture.h"
 
 namespace {
@@ -49,6 +50,12 @@ int main(int argc, char** argv)
 
     TestHttpServer server;
     server.routes["/KxViewer"].streamBytes = size;
+    ZmLib::PrivateDir folder;
+    const std::string refused = folder.Hold(QFile::encodeName(home.path()).toStdString());
+    if (!refused.empty()) {
+        fprintf(stderr, "%s\n", refused.c_str());
+        return 1;
+    }
     DownloadManager download(nullptr, nullptr);
     QEventLoop loop;
     bool ok = false;
@@ -58,7 +65,7 @@ int main(int argc, char** argv)
     PrintMemory("before");
     QElapsedTimer clock;
     clock.start();
-    download.startDownload(QUrl(server.Url() + "KxViewer"), size);
+    download.startDownload(folder, QUrl(server.Url() + "KxViewer"), size);
     loop.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
     PrintMemory("after");
