@@ -76,6 +76,7 @@ constexpr Purpose PURPOSES[] = {
     {50, "Bring the graph back to its cursor"},
     {67, "Copy the rows of the Outline's checked ranges to the clipboard"},
     {73, "Select the rows of the function that embraces the current row"},
+    {83, "Keep the find line's phrase highlighted in every row; again to unpin it"},
     {84, "Remove every pinned phrase"},
     {87, "Put the current row's text into the Find dialog"},
     {88, "Open the History item's search in the Find dialog"},
@@ -105,6 +106,20 @@ constexpr Purpose PURPOSES[] = {
     {136, "Move the chosen field to the bottom (Fields dialog)"},
     {137, "Move the chosen field one place up (Fields dialog)"},
     {138, "Move the chosen field to the top (Fields dialog)"},
+};
+
+// Menu entries that are no command of the action table.
+struct MenuEntry {
+    const char* name;
+    const char* key;
+    const char* text;
+};
+
+constexpr MenuEntry MENU_ENTRIES[] = {
+    {"Recent Files", "", "Open one of the last files again, with the import format it was read with"},
+    {"Toolbar", "", "Show or hide each toolbar of the main window"},
+    {"Panel's Toolbar", "", "Show or hide each toolbar of the document tabs"},
+    {"What's This?", "Shift+F1", "Click it, then a button or a menu entry, to come to its line on this page"},
 };
 
 QString PurposeOf(const ComAction& descriptor, int32_t id, const QString& tip)
@@ -235,6 +250,9 @@ QString CommandsPage()
                    .arg(command.anchor, Html(name), Html(key), Html(PurposeOf(ActionDescriptor(command.id), command.id, purpose)),
                         SeeAlsoLink(command.id));
     }
+    for (const MenuEntry& entry : MENU_ENTRIES)
+        out += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td><td>%3</td></tr>\n")
+                   .arg(Html(QLatin1String(entry.name)), QLatin1String(entry.key), Html(QLatin1String(entry.text)));
     out += QStringLiteral("</table>\n<p>Back to <a href=\"index.html\">the overview</a>.</p>\n</body>\n</html>\n");
     return out;
 }
