@@ -4,12 +4,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalBlocker>
+#include <QTableWidget>
 
 #include "kxlib/reader/filekxl.h"
 #include "kxlib/table/kxtable.h"
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxviewer/preftable.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/inforows.h"
 #include "kxviewer/table/savefile.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/table/tabshell.h"
@@ -127,6 +130,11 @@ bool TabBase::SaveAs()
         const int index = TabWidget->indexOf(this);
         if (index >= 0)
             TabWidget->setTabText(index, name);
+    }
+    if (InfoTable) {
+        const QSignalBlocker blocker(InfoTable);
+        InfoTable->item(INFO_NAME, 1)->setText(name);
+        InfoTable->item(INFO_SOURCE, 1)->setText(path);
     }
     SavedHash = SavedContentHash();
     return true;

@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QTableWidget>
 
+#include "kxviewer/table/inforows.h"
 #include "tabtestenv.h"
 #include "tearoffwidget/tearofftabwidget.h"
 
@@ -83,6 +85,10 @@ TEST_F(TabSaveTest, SaveAsThenSaveWritesTheNewFileOnly)
     EXPECT_STREQ(tab->Table->Name(), "report");
     EXPECT_EQ(QFile::decodeName(tab->Table->Path()), Path("report.kxl"));
     EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KXL);
+    // The Info pane names what the document now is.
+    ASSERT_NE(tab->InfoTable, nullptr);
+    EXPECT_EQ(tab->InfoTable->item(INFO_NAME, 1)->text(), "report");
+    EXPECT_EQ(tab->InfoTable->item(INFO_SOURCE, 1)->text(), Path("report.kxl"));
     ASSERT_EQ(prompt.saveAsked.size(), 1);
     EXPECT_EQ(prompt.saveAsked[0].caption, "Choose KXL file to save");
     EXPECT_EQ(prompt.saveAsked[0].filter, "KXL Files *.kxl");
