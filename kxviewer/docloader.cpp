@@ -216,6 +216,9 @@ bool DocLoader::MakeCsvReader(const ImportFormat& format, const QString& path)
     }
     const char separator = format.delimiter.empty() ? 0 : format.delimiter[0];
     reader_ = std::make_unique<FileCsv>(QFile::encodeName(path).constData(), columns.count, columns.field, separator);
+    // The columns shown are the format's own, in its view order, as for a text log.
+    fields_ = std::make_unique<ImportFields>(columns);
+    MoveFileds2Pref();
     return true;
 }
 

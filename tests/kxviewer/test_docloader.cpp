@@ -392,6 +392,15 @@ TEST_F(DocLoaderTest, ViewPositionsWithGapsAndTies)
     EXPECT_EQ(tab.columns[0], FIELD_TEXT);
     EXPECT_EQ(tab.columns[1], FIELD_SEQ);
     EXPECT_EQ(tab.columns[2], -1);
+
+    // A delimited format shows its own columns in the same way.
+    const int32_t d = Add(MakeFormat("Delim", 0, {{"TIME", 2, ""}, {"HOST", 0, ""}, {"TEXT", 1, ""}, {"SEQ", -1, ""}}, ","));
+    TableRef delimited(Load(dir.Write("d.txt", "1700000000000000,h1,text one,7\n"), d));
+    ASSERT_NE(delimited.table, nullptr);
+    const PrefTabTable& cols = loader->TabPrefs();
+    EXPECT_EQ(cols.columnCount, 3);
+    EXPECT_EQ(std::vector<int32_t>(cols.columns, cols.columns + 4),
+              std::vector<int32_t>({FIELD_HOST, FIELD_TEXT, FIELD_TIME, -1}));
 }
 
 TEST_F(DocLoaderTest, BadFormatsFailWithTheirMessages)
