@@ -100,7 +100,9 @@ const NamedValue kOtherConstants[] = {
     {"CONVERSION_INT", 0},         {"CONVERSION_FLOAT", 1},        {"CONVERSION_IP_ADDR", 2},
     {"CONVERSION_DATE", 3},        {"CONVERSION_TIME", 4},         {"CONVERSION_TIME_MICRO", 5},
     {"CONVERSION_TIME_MILLI", 6},  {"CONVERSION_TIME_SECOND", 7},  {"CONVERSION_DATE_TIME", 8},
-    {"SEARCHMODE_AUTO", 0},        {"SEARCHMODE_COMPLEX", 1},      {"SEARCHMODE_SIMPLE", 2},
+    // The modes as kxtable.set_expression takes them.
+    {"SEARCHMODE_AUTO", SEARCH_MODE_AUTO}, {"SEARCHMODE_COMPLEX", SEARCH_MODE_COMPLEX},
+    {"SEARCHMODE_SIMPLE", SEARCH_MODE_SIMPLE},
 };
 
 static_assert(FIELD_Nums + std::size(kColors) + std::size(kOtherConstants) == ScriptKxTable::CONSTANT_COUNT,

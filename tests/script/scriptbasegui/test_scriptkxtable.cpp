@@ -136,6 +136,10 @@ TEST_F(ScriptKxTableTest, FunctionsOnASmallTable)
         {"kxtable.set_expression(h, 'BOOT', 1); print(kxtable.find_next(h, ''));", "-1\n"},
         {"kxtable.set_current_rec(h, 5); kxtable.set_expression(h, 'boot', 0, 0); print(kxtable.find_prev(h, ''));", "1\n"},
         {"print(kxtable.set_expression(h, 'x', 0, 2));", "ERROR Third parameter 'Search mode' error: 2"},
+        // The named modes are the ones the call takes.
+        {"kxtable.set_expression(h, 'TEXT ~ \"boot\"', 0, SEARCHMODE_COMPLEX); print(kxtable.find_next(h, ''));", "0\n"},
+        {"kxtable.set_expression(h, 'TEXT ~ \"boot\"', 0, SEARCHMODE_SIMPLE); print(kxtable.find_next(h, ''));", "-1\n"},
+        {"kxtable.set_expression(h, 'TEXT ~ \"boot\"', 0, SEARCHMODE_AUTO); print(kxtable.find_next(h, ''));", "0\n"},
         {"print(kxtable.set_expression(h, 'x', 0, 4294967296));", "ERROR Third parameter 'Search mode' error: 4294967296"},
         {"kxtable.set_expression(h, '(TEXT ==', 0, 1);", "ERROR Search expression error: (TEXT =="},
         // The filter: a real one, one that matches everything, none at all.
@@ -293,7 +297,7 @@ TEST_F(ScriptKxTableTest, ConstantValues)
                                    "LINE FUNC TEXT STR1 NEST ETIME COUNT NUM1 NUM2",
                                    "CONVERSION_INT CONVERSION_FLOAT CONVERSION_IP_ADDR CONVERSION_DATE CONVERSION_TIME "
                                    "CONVERSION_TIME_MICRO CONVERSION_TIME_MILLI CONVERSION_TIME_SECOND CONVERSION_DATE_TIME",
-                                   "SEARCHMODE_AUTO SEARCHMODE_COMPLEX SEARCHMODE_SIMPLE"};
+                                   "SEARCHMODE_SIMPLE SEARCHMODE_COMPLEX"};
     const std::pair<const char*, int64_t> colors[] = {
         {"GRAY", 0xC5CABD},  {"CYAN", 0x00FFFF},   {"BLUE", 0x67BCDB},    {"TEAL", 0x00B4B4},
         {"GREEN", 0x14A55C}, {"LIME", 0x00FF00},   {"OLIVE", 0xA2AB58},   {"ORANGE", 0xFFA22F},
@@ -312,6 +316,10 @@ TEST_F(ScriptKxTableTest, ConstantValues)
         script += std::string("print(COLOR_") + name + ");\n";
         expected += std::to_string(value) + "\n";
     }
+    // Automatic is the mode kxtable.set_expression takes when none is given.
+    script += "print(SEARCHMODE_AUTO);\n";
+    expected += "3\n";
+    ++count;
     EXPECT_EQ(count, size_t(ScriptKxTable::CONSTANT_COUNT)) << "every constant is checked";
     EXPECT_EQ(expected, Run(script));
 }
