@@ -249,6 +249,12 @@ public:
     bool HasTime(const KxdRecord& record) const;
     // Whether a record with a time has started the table's time.
     bool TimeStarted() const { return timeStarted_; }
+    // What a stored TIME needs added to be absolute.
+    uint64_t AbsoluteBase() const;
+    // The records without a time that arrived before the record that started
+    // a relative table's time get absolute time 0, as those after it. A load
+    // that renders records on other threads calls it once they are done.
+    void SettleRecordsBeforeTime();
 
     // Search. The languages library registers the factory that makes the
     // expressions; without one every expression is refused.
@@ -324,8 +330,6 @@ private:
     void PointRecords(SelRange* range, int32_t from, int32_t to);
     // Moves every record's TIME and every thread's last time by delta.
     void ShiftTimes(int64_t delta);
-    // What a stored TIME needs added to be absolute.
-    uint64_t AbsoluteBase() const;
     // A non-fatal failed check on the TABLE channel.
     void CheckFailed(const char* function, int line, const char* condition);
     bool AddHiddenBookmark(int32_t orig);
@@ -366,6 +370,8 @@ private:
     bool relativeTimeBase_ = false;
     // A record with a time has started the table's time (Time0).
     bool timeStarted_ = false;
+    // Records before the one that started the time, still to be settled.
+    int32_t recordsBeforeTime_ = 0;
     KxTable* satellite_ = nullptr;
     KxSearchHolder searchExpr_;
     int32_t searchMode_ = SEARCH_MODE_NONE;

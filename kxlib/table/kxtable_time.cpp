@@ -20,11 +20,12 @@ void KxTable::ShiftTimes(int64_t delta)
     // the new Time0 with the old times.
     modified_ = true;
     const uint32_t format = FieldValidNumFormat(uint32_t(prefs_.formats[FIELD_TIME]));
+    const uint64_t base = AbsoluteBase();
     for (KxTblock* block = firstBlock_; block; block = block->next) {
         for (uint32_t k = 0; k < block->count; ++k) {
             KxdRecord& record = block->recs[k];
             record.prot.msg.TIME += uint64_t(delta);
-            record.RenderField(FIELD_TIME, format);
+            record.RenderField(FIELD_TIME, format, base);
         }
     }
     // The rollback test compares arriving records with these; wrapping like
@@ -95,6 +96,15 @@ bool KxTable::SetRelativeTimeBase(uint64_t time0, int32_t time0Index)
     prefs_.Time0Index = time0Index;
     timeStarted_ = true;
     return true;
+}
+
+void KxTable::SettleRecordsBeforeTime()
+{
+    // Their text, the start, stays what it is.
+    const uint64_t base = AbsoluteBase();
+    for (int32_t orig = 0; orig < recordsBeforeTime_ && orig < recordCount_; ++orig)
+        GetRecordByOriginalIndex(orig)->prot.msg.TIME = 0 - base;
+    recordsBeforeTime_ = 0;
 }
 
 uint64_t KxTable::AbsoluteBase() const { return timeNormalised_ && timeStarted_ ? prefs_.Time0 : 0; }
