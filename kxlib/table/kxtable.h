@@ -230,8 +230,9 @@ public:
     int32_t ManualFilter();
     void ClearFilter();
 
-    // Time normalisation: TIME values relative to the record of a row, and
-    // back to absolute times. A row outside the view is refused (false).
+    // Time normalisation: TIME values relative to the record of a row (of
+    // the first record with a time for a row without one), and back to
+    // absolute times. A row outside the view is refused (false).
     bool NormalizeTimeOn(int32_t row);
     void NormalizeTimeOff();
     // Tells an empty table that the records still to come are already
@@ -330,6 +331,8 @@ private:
     void PointRecords(SelRange* range, int32_t from, int32_t to);
     // Moves every record's TIME and every thread's last time by delta.
     void ShiftTimes(int64_t delta);
+    // The original index of the first record with a time; -1 when none has.
+    int32_t FirstTimedRecord();
     // A non-fatal failed check on the TABLE channel.
     void CheckFailed(const char* function, int line, const char* condition);
     bool AddHiddenBookmark(int32_t orig);

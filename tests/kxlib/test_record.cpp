@@ -289,7 +289,13 @@ TEST(RecordAnalysis, TheFirstRecordWithATimeStartsTheTableTime)
         for (size_t k = 0; k < times.size(); ++k)
             EXPECT_EQ(table->GetRecord(int32_t(k))->prot.msg.TIME, times[k]) << k;
         // Relative to the first time again, also once the texts are rendered
-        // anew (a format change).
+        // anew (a format change); a row without a time, before or after the
+        // first time, takes the table's start, the first row with one.
+        for (int32_t row : {4, 0}) {
+            ASSERT_TRUE(table->NormalizeTimeOn(row));
+            EXPECT_EQ(table->Prefs().Time0, T) << row;
+            EXPECT_EQ(table->Prefs().Time0Index, 2) << row;
+        }
         ASSERT_TRUE(table->NormalizeTimeOn(2));
         table->ReformatTableData();
         for (size_t k = 0; k < times.size(); ++k)
