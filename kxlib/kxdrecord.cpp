@@ -91,7 +91,7 @@ constexpr SpanLayout Spans;
 
 } // namespace
 
-void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums])
+void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums], uint64_t timeBase)
 {
     if (reserve)
         NumsBufFreePos = uint16_t(Spans.end);
@@ -106,19 +106,22 @@ void KxdMsg::ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums])
             SetText(field, terminated && offset < ZmLib::KxProt::LEN_STRFIELDS ? msg.strings + offset
                                                                                 : prot.String(desc.strSlot));
         } else {
-            RenderField(field, FieldValidNumFormat(uint32_t(formats[field])));
+            RenderField(field, FieldValidNumFormat(uint32_t(formats[field])), timeBase);
         }
     }
 }
 
-void KxdMsg::RenderField(int field, uint32_t format)
+void KxdMsg::RenderField(int field, uint32_t format, uint64_t timeBase)
 {
     if (!FieldIsNumber(field)) {
         KX_ERROR(ZmLib::KxSys, "Internal error");
         abort();
     }
     // The spans are sized for the longest text of every format.
-    if (fieldsRenderNum(prot.GetIntValue(field), NumsBuf + Spans.offset[field], FieldTable[field].desc.width,
+    int64_t value = prot.GetIntValue(field);
+    if (field == FIELD_TIME && prot.msg.TIME + timeBase == 0)
+        value = 0;
+    if (fieldsRenderNum(value, NumsBuf + Spans.offset[field], FieldTable[field].desc.width,
                         format) < 0) {
         KX_ERROR(ZmLib::KxSys, "Internal error");
         abort();
@@ -185,7 +188,8 @@ void KxdRecord::ProcessLine4Client(KxdRecord* record, bool copyMode)
 {
     KxTable& table = *record->block->table;
     ProcessTimeBase(record, true);
-    ProcessOwnTexts(record, copyMode, table.prefs_.formats);
+    table.SettleRecordsBeforeTime();
+    ProcessOwnTexts(record, copyMode, table.prefs_.formats, table.AbsoluteBase());
     ProcessInOrder(record, copyMode);
 }
 
@@ -202,6 +206,9 @@ void KxdRecord::ProcessTimeBase(KxdRecord* record, bool inOrder)
         table.timeStarted_ = true;
         if (table.timeNormalised_) {
             table.prefs_.Time0Index = int32_t(record->block->first + uint32_t(record - record->block->recs));
+            // The records before it hold the start, 0, until
+            // SettleRecordsBeforeTime.
+            table.recordsBeforeTime_ = table.prefs_.Time0Index;
             table.prefs_.Time0 = time;
             char buffer[64];
             ZmLib::Time2Str(int64_t(table.prefs_.Time0), buffer, sizeof(buffer), 3);
@@ -211,16 +218,17 @@ void KxdRecord::ProcessTimeBase(KxdRecord* record, bool inOrder)
         }
     }
     // Records stored relative to the table's Time0 keep their TIME; those
-    // before its first time stay at 0, its start.
+    // before its first time stay at 0, its start, until they are settled.
     if (table.timeNormalised_ && !table.relativeTimeBase_ && table.timeStarted_)
         time -= table.prefs_.Time0;
 }
 
-void KxdRecord::ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums])
+void KxdRecord::ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums],
+                                uint64_t timeBase)
 {
     // Every text pointer into the string area must find its terminator there.
     record->prot.msg.strings[STR_LIMIT] = 0;
-    record->ConvertNum2Str(!copyMode, formats);
+    record->ConvertNum2Str(!copyMode, formats, timeBase);
 }
 
 void KxdRecord::ProcessInOrder(KxdRecord* record, bool copyMode, bool addToAuxTree)

@@ -80,10 +80,13 @@ struct KxdMsg {
 
     // Sets every string field's text and renders every number field in
     // formats[field] into its own span of NumsBuf. With reserve (a fresh
-    // record) the free position is set past the spans.
-    void ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums]);
+    // record) the free position is set past the spans. timeBase: what the
+    // TIME needs added to be absolute (KxTable::AbsoluteBase).
+    void ConvertNum2Str(bool reserve, const int32_t formats[FIELD_Nums], uint64_t timeBase = 0);
     // Renders one number field into its span, which holds any of its texts.
-    void RenderField(int field, uint32_t format);
+    // A TIME without a time (absolute 0) shows as the start of a relative
+    // table, not as the distance back to 1970.
+    void RenderField(int field, uint32_t format, uint64_t timeBase = 0);
     // The value of a number field widened to 64 bits; an error report and 0
     // for a string field.
     int64_t Int64(int field) const;
@@ -114,7 +117,8 @@ struct KxdRecord : KxdMsg {
     // formats (safe to run on other threads), and everything that depends on
     // the records before it (run in record order).
     static void ProcessTimeBase(KxdRecord* record, bool inOrder);
-    static void ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums]);
+    static void ProcessOwnTexts(KxdRecord* record, bool copyMode, const int32_t formats[FIELD_Nums],
+                                uint64_t timeBase);
     // Without addToAuxTree the caller adds the record to its table's aux tree
     // afterwards (a load adds a chunk at once, KxAuxTree::AddAll).
     static void ProcessInOrder(KxdRecord* record, bool copyMode, bool addToAuxTree = true);

@@ -415,7 +415,8 @@ void KxTable::ReformatTableData()
         for (uint32_t k = 0; k < block->count; ++k)
             for (int field = 0; field < FIELD_Nums; ++field)
                 if (FieldIsNumber(field))
-                    block->recs[k].RenderField(field, FieldValidNumFormat(uint32_t(prefs_.formats[field])));
+                    block->recs[k].RenderField(field, FieldValidNumFormat(uint32_t(prefs_.formats[field])),
+                                               AbsoluteBase());
 }
 
 void KxTable::RebuildAuxTree()

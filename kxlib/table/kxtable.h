@@ -230,8 +230,9 @@ public:
     int32_t ManualFilter();
     void ClearFilter();
 
-    // Time normalisation: TIME values relative to the record of a row, and
-    // back to absolute times. A row outside the view is refused (false).
+    // Time normalisation: TIME values relative to the record of a row (of
+    // the first record with a time for a row without one), and back to
+    // absolute times. A row outside the view is refused (false).
     bool NormalizeTimeOn(int32_t row);
     void NormalizeTimeOff();
     // Tells an empty table that the records still to come are already
@@ -249,6 +250,12 @@ public:
     bool HasTime(const KxdRecord& record) const;
     // Whether a record with a time has started the table's time.
     bool TimeStarted() const { return timeStarted_; }
+    // What a stored TIME needs added to be absolute.
+    uint64_t AbsoluteBase() const;
+    // The records without a time that arrived before the record that started
+    // a relative table's time get absolute time 0, as those after it. A load
+    // that renders records on other threads calls it once they are done.
+    void SettleRecordsBeforeTime();
 
     // Search. The languages library registers the factory that makes the
     // expressions; without one every expression is refused.
@@ -324,8 +331,8 @@ private:
     void PointRecords(SelRange* range, int32_t from, int32_t to);
     // Moves every record's TIME and every thread's last time by delta.
     void ShiftTimes(int64_t delta);
-    // What a stored TIME needs added to be absolute.
-    uint64_t AbsoluteBase() const;
+    // The original index of the first record with a time; -1 when none has.
+    int32_t FirstTimedRecord();
     // A non-fatal failed check on the TABLE channel.
     void CheckFailed(const char* function, int line, const char* condition);
     bool AddHiddenBookmark(int32_t orig);
@@ -366,6 +373,8 @@ private:
     bool relativeTimeBase_ = false;
     // A record with a time has started the table's time (Time0).
     bool timeStarted_ = false;
+    // Records before the one that started the time, still to be settled.
+    int32_t recordsBeforeTime_ = 0;
     KxTable* satellite_ = nullptr;
     KxSearchHolder searchExpr_;
     int32_t searchMode_ = SEARCH_MODE_NONE;

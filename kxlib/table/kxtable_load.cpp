@@ -263,6 +263,9 @@ struct Chunk {
     // its TIME.
     const KxdRecord* const* sources = nullptr;
     int64_t timeShift = 0;
+    // The table's KxTable::AbsoluteBase when the chunk was filled: the
+    // reading thread may start the time while the chunk is rendered.
+    uint64_t timeBase = 0;
     // Records that no worker took yet, and those rendered.
     size_t next = 0;
     size_t finished = 0;
@@ -370,7 +373,7 @@ private:
                     KxdRecord::CopyInto(record, chunk->sources[k], chunk->timeShift);
                     KxdRecord::ProcessTimeBase(record, false);
                 }
-                KxdRecord::ProcessOwnTexts(record, copyMode_, formats_);
+                KxdRecord::ProcessOwnTexts(record, copyMode_, formats_, chunk->timeBase);
             }
             lock.lock();
             chunk->finished += to - from;
@@ -464,6 +467,7 @@ void RunPipeline(KxTable& table, bool copyMode, int workers, const std::function
         Chunk& chunk = pipeline.Take();
         ahead.Keep(expected());
         more = fill(chunk);
+        chunk.timeBase = table.AbsoluteBase();
         pipeline.Hand(chunk);
     }
 }
@@ -485,6 +489,7 @@ KxLoadResult LoadParallel(KxReader& reader, KxTable& table, int64_t size, const 
             return more;
         },
         [&] { return ExpectedSlots(attempts, size, options); });
+    table.SettleRecordsBeforeTime();
     attempts.Finish();
     table.ReleaseNextBlock();
     return attempts.result;

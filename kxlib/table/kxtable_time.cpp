@@ -20,11 +20,12 @@ void KxTable::ShiftTimes(int64_t delta)
     // the new Time0 with the old times.
     modified_ = true;
     const uint32_t format = FieldValidNumFormat(uint32_t(prefs_.formats[FIELD_TIME]));
+    const uint64_t base = AbsoluteBase();
     for (KxTblock* block = firstBlock_; block; block = block->next) {
         for (uint32_t k = 0; k < block->count; ++k) {
             KxdRecord& record = block->recs[k];
             record.prot.msg.TIME += uint64_t(delta);
-            record.RenderField(FIELD_TIME, format);
+            record.RenderField(FIELD_TIME, format, base);
         }
     }
     // The rollback test compares arriving records with these; wrapping like
@@ -42,13 +43,20 @@ bool KxTable::NormalizeTimeOn(int32_t row)
         return false;
     }
     const uint64_t base = AbsoluteBase();
+    int32_t orig = recordCount_ > 0 ? OriginalIndex(row) : -1;
+    // A row without a time stands at the table's start: its first row with
+    // one.
+    if (orig >= 0 && !HasTime(*GetRecordByOriginalIndex(orig))) {
+        const int32_t timed = FirstTimedRecord();
+        if (timed >= 0)
+            orig = timed;
+    }
     timeNormalised_ = true;
     prefs_.NormalizeTime = 1;
     // From now on records are moved by this table's own Time0.
     relativeTimeBase_ = false;
     if (recordCount_ == 0)
         return true;
-    const int32_t orig = OriginalIndex(row);
     const uint64_t zero = GetRecordByOriginalIndex(orig)->prot.msg.TIME;
     prefs_.Time0Index = orig;
     prefs_.Time0 = base + zero;
@@ -74,9 +82,8 @@ void KxTable::NormalizeTimeOff()
         return;
     ShiftTimes(int64_t(base));
     // The document's time is its first record's that has one.
-    prefs_.Time0 = 0;
-    for (int32_t orig = 0; orig < recordCount_ && prefs_.Time0 == 0; ++orig)
-        prefs_.Time0 = GetRecordByOriginalIndex(orig)->prot.msg.TIME;
+    const int32_t timed = FirstTimedRecord();
+    prefs_.Time0 = timed >= 0 ? GetRecordByOriginalIndex(timed)->prot.msg.TIME : 0;
     char text[FIELD_NUM_TEXT_MAX];
     FormatTime0(prefs_.Time0, prefs_.formats, text);
     Trace(2, __func__, "NormalizeTimeOff() => Set Time0 = %s", text);
@@ -95,6 +102,23 @@ bool KxTable::SetRelativeTimeBase(uint64_t time0, int32_t time0Index)
     prefs_.Time0Index = time0Index;
     timeStarted_ = true;
     return true;
+}
+
+int32_t KxTable::FirstTimedRecord()
+{
+    for (int32_t orig = 0; orig < recordCount_; ++orig)
+        if (HasTime(*GetRecordByOriginalIndex(orig)))
+            return orig;
+    return -1;
+}
+
+void KxTable::SettleRecordsBeforeTime()
+{
+    // Their text, the start, stays what it is.
+    const uint64_t base = AbsoluteBase();
+    for (int32_t orig = 0; orig < recordsBeforeTime_ && orig < recordCount_; ++orig)
+        GetRecordByOriginalIndex(orig)->prot.msg.TIME = 0 - base;
+    recordsBeforeTime_ = 0;
 }
 
 uint64_t KxTable::AbsoluteBase() const { return timeNormalised_ && timeStarted_ ? prefs_.Time0 : 0; }

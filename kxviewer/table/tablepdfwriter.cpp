@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include <QFontMetricsF>
 #include <QHeaderView>
@@ -52,6 +54,12 @@ constexpr qreal TEXT_MARGIN = 40;
 constexpr int32_t PROGRESS_ROWS = 100;
 // The font size, in page units, that the page font is measured at first.
 constexpr int REFERENCE_PIXELS = 200;
+
+// A value stays on its row's one line, whatever separators it holds.
+int CellAlignment(int32_t field)
+{
+    return (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextSingleLine;
+}
 
 } // namespace
 
@@ -121,9 +129,8 @@ QRectF TablePdfWriter::CellRect(size_t column, qreal y) const
 
 QRectF TablePdfWriter::TextBounds(int32_t row, size_t column, qreal y) const
 {
-    const int32_t field = columns_[column].field;
-    const int alignment = (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-    return QFontMetricsF(font_).boundingRect(CellRect(column, y), alignment, CellText(row, column));
+    return QFontMetricsF(font_).boundingRect(CellRect(column, y), CellAlignment(columns_[column].field),
+                                             CellText(row, column));
 }
 
 QString TablePdfWriter::CellText(int32_t row, size_t column) const
@@ -139,7 +146,13 @@ QString TablePdfWriter::ShownText(const KxdRecord& record, size_t column) const
 
 QString TablePdfWriter::CellValue(const KxdRecord& record, int32_t field) const
 {
-    QString text = field >= 0 && field < FIELD_Nums ? QString::fromLocal8Bit(record.Text(field)) : QString();
+    // CR and LF as blanks, as the text copy writes them.
+    std::string line;
+    if (field >= 0 && field < FIELD_Nums) {
+        const char* value = record.Text(field);
+        RowFormatter::AppendLineBytes(line, value, strlen(value));
+    }
+    QString text = QString::fromLocal8Bit(line.data(), int(line.size()));
     const int64_t nest = record.Int64(FIELD_NEST);
     if (field == FIELD_TEXT && tab_.Prefs.IndentText && nest >= 1)
         text.prepend(QString(int(std::min<int64_t>(nest, INDENT_LEVELS)) * INDENT_BLANKS, QLatin1Char(' ')));
@@ -278,7 +291,7 @@ void TablePdfWriter::PaintRow(QPainter& painter, int32_t row, qreal y)
                 painter.drawImage(arrow, shared_[nest == 1 ? PIX_ARROW_OUT : PIX_ARROW_TURN_OUT]);
         }
         if (!text.isEmpty()) {
-            const int alignment = (FieldIsNumber(field) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+            const int alignment = CellAlignment(field);
             const QRectF cell = CellRect(c, y);
             highlights_.PaintCell(text, &painter, field, cell.toRect(), alignment);
             painter.drawText(cell, alignment, text);

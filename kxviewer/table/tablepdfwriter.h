@@ -4,7 +4,8 @@
 // colour, highlights and nesting arrows of the view. Every picture is one
 // image object for the whole file, so that it is embedded once. A column
 // is never narrower than its title and its values (the last one runs to
-// the page's edge, where a longer value ends with "…"); rows are as tall
+// the page's edge, where a longer value ends with "…"); a value stays on
+// its row's one line, its line breaks as blanks; rows are as tall
 // as the page's font needs. When the columns need more than a page is
 // wide, or 55 rows more than it is high, the page is drawn smaller.
 #pragma once

@@ -99,10 +99,12 @@ void TabTable::PrefTime0Here()
     const int32_t row = ContextRow();
     if (row < 0)
         return;
-    const int64_t time = Table->GetRecord(row)->Int64(FIELD_TIME);
+    // The graph moves as far as the origin did; a row without a time
+    // leaves it on the first row with one.
+    const uint64_t before = Table->AbsoluteBase();
     Table->NormalizeTimeOn(row);
     if (GraphTab) {
-        GraphTab->ShiftGraphTime(time);
+        GraphTab->ShiftGraphTime(int64_t(Table->AbsoluteBase() - before));
         RepaintGraph();
     }
     UpdateTimeColumnWidth();

@@ -268,6 +268,27 @@ TEST(KxlTime, NormalisedDocumentKeepsItsAbsoluteTimes)
     }
 }
 
+// Rows without a time (a header, an unmatched line) before and after the
+// first timed row show the start of a relative document and have no time,
+// as they did before it was saved.
+TEST(KxlTime, RowsWithoutATimeKeepWhatTheyShowed)
+{
+    TempDir dir;
+    TableRef table(TableOfTimes(true, {0, T0, 0, T0 + 1000}));
+    const std::string path = dir.Path("untimed.kxl");
+    ASSERT_TRUE(SaveTable(path, *table));
+    Loaded doc(path);
+    ASSERT_EQ(doc.code, 0);
+    const char* const shown[] = {"0", "0", "0", "1000"};
+    const bool hasTime[] = {false, true, false, true};
+    for (KxTable* t : {table.table, doc.table.table}) {
+        for (int32_t r = 0; r < 4; ++r) {
+            EXPECT_STREQ(t->GetRecord(r)->Text(FIELD_TIME), shown[r]) << r;
+            EXPECT_EQ(t->HasTime(*t->GetRecord(r)), hasTime[r]) << r;
+        }
+    }
+}
+
 TEST(KxlUpdate, InPlaceRewritesOnlyTheMetadata)
 {
     TempDir dir;

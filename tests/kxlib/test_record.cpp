@@ -49,15 +49,17 @@ const std::vector<std::pair<int, const std::vector<uint64_t>*>> NumberFields = {
     {FIELD_ETIME, &U32},  {FIELD_COUNT, &U16},  {FIELD_NUM1, &Wide}, {FIELD_NUM2, &Wide},
 };
 
-// Every number field's text is its whole rendering in its format;
-// mismatches go to out.
+// Every number field's text is its whole rendering in its format, a TIME
+// that is absolute 0 under timeBase (no time) that of 0; mismatches go to
+// out.
 void CheckNumbers(const KxdMsg& r, const int32_t formats[FIELD_Nums], const char* where,
-                  std::vector<std::string>& out)
+                  std::vector<std::string>& out, uint64_t timeBase = 0)
 {
     for (const auto& entry : NumberFields) {
         const int field = entry.first;
+        const bool noTime = field == FIELD_TIME && r.prot.msg.TIME + timeBase == 0;
         char expected[64];
-        fieldsConvertNum2Str(r.Int64(field), expected, uint32_t(formats[field]));
+        fieldsConvertNum2Str(noTime ? 0 : r.Int64(field), expected, uint32_t(formats[field]));
         if (strcmp(r.Text(field), expected) != 0)
             out.push_back(std::string(where) + ": field " + FieldKey(field) + " format " +
                           std::to_string(formats[field]) + " shows '" + r.Text(field) + "', not '" + expected + "'");
@@ -91,7 +93,7 @@ TEST(RecordTexts, TableFormatChangesAndTimeShiftsKeepNumbersWhole)
             CheckNumbers(*table->GetRecord(row), table->Prefs().formats, "reformatted", bad);
         ASSERT_TRUE(table->NormalizeTimeOn(int32_t(format) % table->RecordCount()));
         for (int32_t row = 0; row < table->RecordCount(); ++row)
-            CheckNumbers(*table->GetRecord(row), table->Prefs().formats, "time shifted", bad);
+            CheckNumbers(*table->GetRecord(row), table->Prefs().formats, "time shifted", bad, table->AbsoluteBase());
         table->NormalizeTimeOff();
     }
     EXPECT_TRUE(bad.empty()) << bad.size() << " wrong texts, the first: " << bad.front();
@@ -242,28 +244,34 @@ TEST(RecordAnalysis, TimeNormalisedTable)
 
 // Records that got no time from their line (TIME 0: a header, an unmatched
 // line) do not start the table's time; the first record with one does.
-// Before it they stay at the start of a normalised table; after it they
-// keep absolute time 0, so that they have no time in either base.
+// Before it and after it they keep absolute time 0, so that they have no
+// time in either base, and a normalised table shows them at its start.
 TEST(RecordAnalysis, TheFirstRecordWithATimeStartsTheTableTime)
 {
     constexpr uint64_t T = 1733572800237000;
     const std::vector<uint64_t> times = {0, 0, T, T + 250, 0, T + 500};
+    const std::vector<bool> hasTime = {false, false, true, true, false, true};
     struct Case {
         bool normalised;
         std::vector<uint64_t> stored;
-        std::vector<bool> hasTime;
+        std::vector<std::string> shown;
         int32_t time0Index;
     };
+    const std::string t = std::to_string(T);
     const Case cases[] = {
-        {true, {0, 0, 0, 250, 0 - T, 500}, {true, true, true, true, false, true}, 2},
-        {false, {0, 0, T, T + 250, 0, T + 500}, {false, false, true, true, false, true}, -1},
+        {true, {0 - T, 0 - T, 0, 250, 0 - T, 500}, {"0", "0", "0", "250", "0", "500"}, 2},
+        {false,
+         {0, 0, T, T + 250, 0, T + 500},
+         {"0", "0", t, std::to_string(T + 250), "0", std::to_string(T + 500)},
+         -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.normalised);
         TableRef table(TableOfTimes(c.normalised, times));
         for (size_t k = 0; k < times.size(); ++k) {
             EXPECT_EQ(table->GetRecord(int32_t(k))->prot.msg.TIME, c.stored[k]) << k;
-            EXPECT_EQ(table->HasTime(*table->GetRecord(int32_t(k))), c.hasTime[k]) << k;
+            EXPECT_EQ(table->HasTime(*table->GetRecord(int32_t(k))), hasTime[k]) << k;
+            EXPECT_EQ(table->GetRecord(int32_t(k))->Text(FIELD_TIME), c.shown[k]) << k;
         }
         EXPECT_EQ(table->Prefs().Time0, T);
         EXPECT_EQ(table->Prefs().Time0Index, c.time0Index);
@@ -271,9 +279,27 @@ TEST(RecordAnalysis, TheFirstRecordWithATimeStartsTheTableTime)
         // that has one.
         ASSERT_TRUE(table->NormalizeTimeOn(3));
         EXPECT_EQ(table->Prefs().Time0, T + 250);
+        const char* const relative[] = {"0", "0", "-250", "0", "0", "250"};
+        for (size_t k = 0; k < times.size(); ++k) {
+            EXPECT_EQ(table->HasTime(*table->GetRecord(int32_t(k))), hasTime[k]) << k;
+            EXPECT_STREQ(table->GetRecord(int32_t(k))->Text(FIELD_TIME), relative[k]) << k;
+        }
         table->NormalizeTimeOff();
         EXPECT_EQ(table->Prefs().Time0, T);
-        EXPECT_EQ(table->GetRecord(4)->prot.msg.TIME, 0u);
+        for (size_t k = 0; k < times.size(); ++k)
+            EXPECT_EQ(table->GetRecord(int32_t(k))->prot.msg.TIME, times[k]) << k;
+        // Relative to the first time again, also once the texts are rendered
+        // anew (a format change); a row without a time, before or after the
+        // first time, takes the table's start, the first row with one.
+        for (int32_t row : {4, 0}) {
+            ASSERT_TRUE(table->NormalizeTimeOn(row));
+            EXPECT_EQ(table->Prefs().Time0, T) << row;
+            EXPECT_EQ(table->Prefs().Time0Index, 2) << row;
+        }
+        ASSERT_TRUE(table->NormalizeTimeOn(2));
+        table->ReformatTableData();
+        for (size_t k = 0; k < times.size(); ++k)
+            EXPECT_EQ(table->GetRecord(int32_t(k))->Text(FIELD_TIME), cases[0].shown[k]) << k;
     }
 }
 

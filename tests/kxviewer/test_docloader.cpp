@@ -300,6 +300,9 @@ TEST_F(DocLoaderTest, UnmatchedLinesKeepTheirTextAndAreCounted)
     struct Line {
         std::string text;
         std::string shownText; // TEXT of its record
+        // TIME of its record in the relative document: a row without a
+        // time stands at the document's start.
+        std::string shownTime = "0:00:00.000000";
     };
     // Debian syslog: with and without a facility.level word, a host written
     // '-', a Windows line end.
@@ -322,6 +325,20 @@ TEST_F(DocLoaderTest, UnmatchedLinesKeepTheirTextAndAreCounted)
          {"Import \"sys.log\": 2 of 2 lines matched no template of \"Fmt\"",
           "Import \"sys.log\": 2 of 2 lines skipped by template 1 of \"Fmt\": 3 groups for 2 fields"}},
         {"every line matched", -2, {{"x 1\n", "x 1"}}, 3, {}},
+        {"rows without a time before and after the first timed one",
+         0,
+         {{"garbage line here\n", "garbage line here"},
+          {"Dec  7 11:12:16 h2 kern.warning kernel: one\n", "one"},
+          {"garbage line here\n", "garbage line here"},
+          // A line longer than a row goes on in a row without a time; its
+          // TEXT is cut to the record's string area.
+          {"Dec  7 11:12:18 h2 kern.warning kernel: " + std::string(1059, 'x') + "tail\n", std::string(371, 'x'),
+           "0:00:02.000000"},
+          {"", "tail"}},
+         1,
+         {"Import \"sys.log\": 3 of 5 lines matched no template of \"SysLog\"",
+          "Import \"sys.log\": 1 of 4 lines longer than 1,099 characters read as several rows; line 4",
+          "Import \"sys.log\": 1 of 4 lines with a field cut to fit the record; line 4, field TEXT"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -341,6 +358,7 @@ TEST_F(DocLoaderTest, UnmatchedLinesKeepTheirTextAndAreCounted)
         for (int32_t row = 0; row < table->RowCount(); ++row) {
             const Line& line = c.block[size_t(row) % c.block.size()];
             ASSERT_EQ(Text(*table, row, FIELD_TEXT), line.shownText) << row;
+            EXPECT_EQ(Text(*table, row, FIELD_TIME), line.shownTime) << row;
         }
         std::vector<std::string> reports;
         for (const std::string& line : shell.log)

@@ -382,8 +382,13 @@ TEST_F(LoadFormatsTest, ExampleFormatsImportTheirSamples)
             SCOPED_TRACE(r);
             const Row& row = c.rows[size_t(r)];
             const KxdRecord* record = table->GetRecord(r);
-            const int64_t time = *row.time ? ZmLib::Str2Time(row.time) - base : 0;
+            // A row without a time (a header) keeps absolute time 0 and
+            // shows the start of the document.
+            const int64_t time = (*row.time ? ZmLib::Str2Time(row.time) : 0) - base;
             EXPECT_EQ(int64_t(record->prot.msg.TIME), time);
+            if (!*row.time) {
+                EXPECT_STREQ(record->Text(FIELD_TIME), "0:00:00.000000");
+            }
             EXPECT_STREQ(record->Text(FIELD_HOST), row.host);
             EXPECT_STREQ(record->Text(FIELD_PNAME), row.program);
             EXPECT_STREQ(record->Text(FIELD_PID), row.pid);
@@ -423,11 +428,21 @@ TEST_F(LoadFormatsTest, AHeaderLineLeavesTheTimeToTheFirstTimedLine)
         EXPECT_EQ(int64_t(table->Prefs().Time0), first);
         EXPECT_EQ(table->Prefs().Time0Index, normalised ? 1 : -1);
         const int64_t base = normalised ? first : 0;
-        // The header stays at the start of a relative table; the unmatched
-        // line keeps no time.
-        const int64_t times[] = {0, first - base, 0 - base, last - base};
+        // The header and the unmatched line keep no time; a relative table
+        // shows them at its start, before and after its first time alike.
+        const int64_t times[] = {0 - base, first - base, 0 - base, last - base};
         for (int32_t r = 0; r < 4; ++r)
             EXPECT_EQ(int64_t(table->GetRecord(r)->prot.msg.TIME), times[r]) << r;
+        if (normalised) {
+            const char* const shown[] = {"0:00:00.000000", "0:00:00.000000", "0:00:00.000000", "0:00:01.763000"};
+            for (int32_t r = 0; r < 4; ++r)
+                EXPECT_STREQ(table->GetRecord(r)->Text(FIELD_TIME), shown[r]) << r;
+            // Relative time off and on again on the first timed line.
+            table->NormalizeTimeOff();
+            ASSERT_TRUE(table->NormalizeTimeOn(1));
+            for (int32_t r = 0; r < 4; ++r)
+                EXPECT_STREQ(table->GetRecord(r)->Text(FIELD_TIME), shown[r]) << r;
+        }
         GraphModel graph;
         ASSERT_TRUE(graph.Build(*table, nullptr, nullptr));
         EXPECT_EQ(graph.TimeRange().min, first - base);

@@ -156,8 +156,7 @@ TEST(GraphPoints, RowsWithoutATimeLeaveTheRangeToTheRowsWithOne)
         GraphPair range;
         std::set<uint32_t> rows; // the rows with points
     } cases[] = {
-        // The header stays at the start of a normalised table.
-        {true, {0, 900}, {0, 1, 3, 4}},
+        {true, {0, 900}, {1, 3, 4}},
         {false, {int64_t(T), int64_t(T + 900)}, {1, 3, 4}},
     };
     for (const auto& c : cases) {

@@ -457,4 +457,48 @@ TEST_F(Export, PdfLongValuesEndInTheirColumnAndRowsHoldTheirFont)
     }
 }
 
+// A value with line breaks stays on its row, its breaks as blanks as in the
+// text copy; a long one still ends with "…" in the last column.
+TEST_F(Export, PdfValuesWithLineBreaksStayOnTheirRow)
+{
+    const std::string longText = "long\n" + std::string(300, 'W') + "\r\nend";
+    const char* const values[] = {"one\ntwo", "one\r\ntwo\rthree\n", longText.c_str()};
+    const std::vector<int32_t> layouts[] = {{FIELD_TID, FIELD_TEXT}, {FIELD_TEXT, FIELD_TID}};
+    for (const std::vector<int32_t>& fields : layouts) {
+        const bool last = fields.back() == FIELD_TEXT;
+        SCOPED_TRACE(last ? "text last" : "text first");
+        PrefGlobal::Fonts[FONT_TABLE_VIEW] = QFont(QStringLiteral("DejaVu Sans Mono"), 10);
+        PrefTabTable prefs = PrefTabTable::Default();
+        SetColumns(prefs, fields);
+        TabTable* tab = OpenRecords({Record(values[0]), Record(values[1]), Record(values[2])}, prefs);
+        const TablePdfWriter writer(*tab);
+        const QFontMetricsF metrics(writer.Font());
+        const size_t text = last ? 1 : 0;
+        const QString wholeLong = QStringLiteral("long ") + QString(300, QLatin1Char('W')) + QStringLiteral("  end");
+        const QString shown[] = {QStringLiteral("one two"), QStringLiteral("one  two three "), wholeLong};
+        for (int32_t row = 0; row < 3; ++row) {
+            SCOPED_TRACE(row);
+            const QString cell = writer.CellText(row, text);
+            if (row == 2 && last) {
+                EXPECT_TRUE(cell.endsWith(QChar(0x2026))) << cell.toStdString();
+                EXPECT_TRUE(wholeLong.startsWith(cell.chopped(1))) << cell.toStdString();
+            } else {
+                EXPECT_EQ(cell.toStdString(), shown[row].toStdString());
+            }
+            const qreal y = writer.RowStep() * (row + 1);
+            const QRectF bounds = writer.TextBounds(row, text, y);
+            const QRectF band = writer.TitleRect(text).translated(0, y);
+            EXPECT_LT(bounds.height(), 2 * metrics.height());
+            EXPECT_GE(bounds.top(), band.top());
+            EXPECT_LE(bounds.bottom(), band.bottom());
+            EXPECT_LE(bounds.right(), band.right());
+        }
+        const QString path = Path("breaks.pdf");
+        prompt.fileNames.enqueue(path);
+        tab->Actions[TACT_SAVE_PDF]->trigger();
+        EXPECT_EQ(Pages(Read(path)), 1);
+        delete tab;
+    }
+}
+
 } // namespace

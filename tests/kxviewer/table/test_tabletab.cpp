@@ -282,6 +282,31 @@ TEST_F(TabTableTest, TimeZeroFromTheMainMenuUsesTheCurrentRow)
     EXPECT_TRUE(Contains(shell.info, "To enable this feature you should switch time to relative mode"));
 }
 
+// A row without a time stands at the document's start: time 0 set on it
+// is set on the first row with a time, and such rows keep showing 0.
+TEST_F(TabTableTest, TimeZeroOnARowWithoutATimeStaysOnTheStart)
+{
+    constexpr uint64_t T = 1733572800237000;
+    std::vector<RawRecord> records;
+    for (uint64_t time : {uint64_t(0), T, uint64_t(0), T + 500}) {
+        records.push_back(Record("r"));
+        records.back().time = time;
+    }
+    TabTable* tab = OpenRecords(records);
+    ASSERT_TRUE(tab->Table->TimeNormalised());
+    for (int32_t row : {3, 2, 0}) {
+        SCOPED_TRACE(row);
+        tab->SetCurrentPosition(row);
+        tab->PrefTime0Here();
+        EXPECT_EQ(tab->Table->Prefs().Time0Index, row == 3 ? 3 : 1);
+        EXPECT_EQ(tab->Table->Prefs().Time0, row == 3 ? T + 500 : T);
+        EXPECT_STREQ(tab->Table->GetRecord(0)->Text(FIELD_TIME), "0:00:00.000000");
+        EXPECT_STREQ(tab->Table->GetRecord(2)->Text(FIELD_TIME), "0:00:00.000000");
+    }
+    EXPECT_STREQ(tab->Table->GetRecord(3)->Text(FIELD_TIME), "0:00:00.000500");
+    delete tab;
+}
+
 TEST_F(TabTableTest, FunctionContextSelectsTheEnclosingCallOfTheSameThread)
 {
     const uint32_t enter = KXFLAGS_FUNC_ENTER;
