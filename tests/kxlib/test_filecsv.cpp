@@ -210,6 +210,11 @@ TEST(FileCsv, FindingsNameTheirFirstLine)
          "h;n;t\n" + std::string(300, 'h') + ";" + std::string(100, 'n') + ";t\n", {6, 404}, {}, {}, {1, 2},
          FIELD_NODE, 2},
         {"every line whole", {FIELD_TEXT}, "a\nb\r\n", {2, 3}, {}, {}, {}, -1, 2},
+        // The limit does not count the line end, LF or CR LF.
+        {"lines of exactly a row", {FIELD_TEXT}, std::string(1099, 'a') + "\n" + std::string(1099, 'b') + "\r\n",
+         {1100, 1101}, {}, {}, {2, 1}, FIELD_TEXT, 2},
+        {"CR LF line a character over a row", {FIELD_TEXT}, std::string(1100, 'a') + "\r\n", {1099, 3}, {}, {1, 1},
+         {1, 1}, FIELD_TEXT, 1},
     };
     const auto counted = [](const Text2Kxd::Finding& found) {
         return found.count == 0 ? std::vector<uint32_t>{} : std::vector<uint32_t>{found.count, found.line};

@@ -562,6 +562,13 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
           "1 of 60,000 lines with a field cut to fit the record; line 45,000, field TEXT",
           "2 of 60,000 lines with a time that could not be read, stored as 0; line 40,001, TIME: "
           "\"[07/Dec/2024:08:00:00 +0100]\""}},
+        // The limit does not count the line end, LF or CR LF.
+        {"lines of the limit and one more", any,
+         std::string(1099, 'a') + "\n" + std::string(1098, 'b') + "\r\n" + std::string(1099, 'c') + "\r\n" +
+             std::string(1100, 'd') + "\r\n",
+         -1, 5,
+         {"1 of 4 lines longer than 1,099 characters read as several rows; line 4",
+          "4 of 4 lines with a field cut to fit the record; line 1, field TEXT"}},
         {"UTF-8 text longer than a row", any, "short\n" + characters + "\n", -1, 4,
          {"1 of 2 lines longer than 1,099 characters read as several rows; line 2",
           "1 of 2 lines with a field cut to fit the record; line 2, field TEXT"}},
