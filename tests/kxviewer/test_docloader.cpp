@@ -472,7 +472,7 @@ TEST_F(DocLoaderTest, DelimitedTextSkipsBadLines)
     ASSERT_EQ(table->RowCount(), 5);
     EXPECT_EQ(table->GetRecord(0)->prot.NUM1, 10u);
     EXPECT_EQ(Text(*table, 4, FIELD_HOST), "pc4");
-    EXPECT_EQ(Text(*table, 4, FIELD_TEXT), "text\n");
+    EXPECT_EQ(Text(*table, 4, FIELD_TEXT), "text");
     EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Csv.txt\": 5 rows"));
 }
 
