@@ -6,6 +6,7 @@
 #include "kxlib/fields.h"
 #include "kxlib/kxchannels.h"
 #include "utils/common/convert.h"
+#include "utils/common/strbase.h"
 #include "utils/osal/process.h"
 
 using ZmLib::KxdProt;
@@ -179,10 +180,14 @@ bool Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t fiel
             memcpy(scratch.lastTime, text, length);
             scratch.lastTime[length] = 0;
             scratch.lastTimeLength = length;
-            scratch.lastTimeValue = ZmLib::Str2Time(scratch.lastTime, nowUs_);
+            const char* end = scratch.lastTime;
+            const int64_t time = ZmLib::Str2Time(scratch.lastTime, nowUs_, &end);
+            // A text read only in part is no time: its first digits alone
+            // would pass for one.
+            scratch.lastTimeValue = ZmLib::IsBlank(end) ? time : 0;
         }
         value = scratch.lastTimeValue;
-        // No date, time of day or number could be read from the text.
+        // No date, time of day or number could be read from the whole text.
         read = value != 0;
     } else if (field == FIELD_TIME) {
         read = ReadDecimal(text, length, &value) || length == 0;

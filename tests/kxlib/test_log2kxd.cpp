@@ -151,6 +151,14 @@ TEST(Log2KxdMulti, FieldsOfEachLine)
          {syslogTime + "|a", syslogTime + "|b", std::to_string(ZmLib::Str2Time("Dec  7 11:12:17")) + "|c",
           std::to_string(ZmLib::Str2Time("Dec  7 11:12:1")) + "|d", syslogTime + "|e", isoTime + "|f", "12|g"},
          nullptr},
+        // A time text read only in part is no time; trailing blanks do not
+        // count.
+        {"times read in part are no times",
+         {{"\\[([^\\]]*)\\] (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}}},
+         "[07/Dec/2024:08:00:00 +0100] a\n[2019-06-30T15:53:31  ] b\n[Dec  7 11:12:16 x] c\n[12345678 ] d\n",
+         {FIELD_TIME, FIELD_TEXT},
+         {"0|a", isoTime + "|b", "0|c", "12345678|d"},
+         nullptr},
         {"error template and a group that did not take part",
          {{"E (\\w+) (.*)\\r?\\n?", {FIELD_LEVEL, FIELD_TEXT}, true}, {"(x)?(y+)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}},
          "E info fine\nyy\n",
@@ -273,6 +281,7 @@ TEST(Log2KxdMulti, FindingsNameTheirFirstLine)
         characters += "\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"; // é€中
     const Template timed{"(\\[[^\\]]*\\]|\\S+) (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}};
     const Template text{"(.*)\\r?\\n?", {FIELD_TEXT}};
+    const Template timedInner{"\\[([^\\]]*)\\] (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}};
     const std::string first(106, 'p');
     std::string pieces = first + "\n";
     std::vector<int32_t> piecesLengths{int32_t(first.size() + 1)};
@@ -306,6 +315,8 @@ TEST(Log2KxdMulti, FindingsNameTheirFirstLine)
          "", 1},
         // The first piece read ahead ends between a CR and its LF.
         {"CR LF rows of exactly a row over pieces", text, pieces, piecesLengths, {}, {300, 2}, {}, "", 301},
+        {"a time read in part", timedInner, "[2019-06-30T15:53:31] ok\n[07/Dec/2024:08:00:00 +0100] a\n", {25, 31},
+         {}, {}, {1, 2}, "07/Dec/2024:08:00:00 +0100", 2},
         {"unread times, CR LF", timed,
          "12 ok\r\n[07/Dec/2024:08:00:00 +0100] a\r\nabc b\r\n2019-06-30T15:53:31 c\r\n[x] d\r\n", {7, 32, 7, 23, 7},
          {}, {}, {3, 2}, "[07/Dec/2024:08:00:00 +0100]", 5},
