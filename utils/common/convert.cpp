@@ -222,6 +222,19 @@ int64_t SyslogTime(const char* t, size_t len, int64_t nowUs, const char** end)
     return DatePlusTime({int32_t(year), month, int32_t(day)}, t + (len < 7 ? len : 7), end);
 }
 
+// Bytes of an RFC 3339 zone designator at p ("Z", "+01:00", "-0500" or
+// "+01"); 0 when there is none.
+int ZoneLength(const char* p)
+{
+    if (*p == 'Z' || *p == 'z')
+        return 1;
+    if ((*p != '+' && *p != '-') || !AsciiIsDigit(p[1]) || !AsciiIsDigit(p[2]))
+        return 0;
+    if (p[3] == ':' && AsciiIsDigit(p[4]) && AsciiIsDigit(p[5]))
+        return 6;
+    return AsciiIsDigit(p[3]) && AsciiIsDigit(p[4]) ? 5 : 3;
+}
+
 int64_t IsoDateTime(const char* t, size_t len, const char** end)
 {
     *end = t;
@@ -234,7 +247,10 @@ int64_t IsoDateTime(const char* t, size_t len, const char** end)
     if (month < 1 || month > 12 || day < 1 || day > 31)
         return 0;
     // A date without a time is its midnight.
-    return DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, t + (len < 11 ? len : 11), end);
+    const int64_t result = DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, t + (len < 11 ? len : 11), end);
+    // A zone designator is read but not applied: the time reads as written.
+    *end += ZoneLength(*end);
+    return result;
 }
 
 int WriteDuration(uint64_t absValue, bool negative, int64_t unitsPerSecond, int fractionDigits, char* out,
