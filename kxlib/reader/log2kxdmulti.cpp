@@ -30,8 +30,9 @@ int64_t ReadAnyBase(const char* text, uint32_t length)
     return int64_t(strtoll(buffer, nullptr, 0));
 }
 
-// A decimal integer with an optional sign, up to the first non-digit; false
-// when no digit follows the sign.
+// A decimal integer with an optional sign and nothing after it but blanks;
+// false, with the value 0, for any other text: its first digits alone would
+// pass for a time.
 bool ReadDecimal(const char* text, uint32_t length, int64_t* value)
 {
     uint32_t k = 0;
@@ -42,8 +43,12 @@ bool ReadDecimal(const char* text, uint32_t length, int64_t* value)
     uint64_t v = 0;
     for (; k < length && ZmLib::AsciiIsDigit(text[k]); ++k)
         v = v * 10 + uint64_t(text[k] - '0');
-    *value = negative ? int64_t(0 - v) : int64_t(v);
-    return k > digits;
+    const bool read = k > digits;
+    while (k < length && (text[k] == ' ' || text[k] == '\t'))
+        ++k;
+    const bool whole = read && k == length;
+    *value = !whole ? 0 : negative ? int64_t(0 - v) : int64_t(v);
+    return whole;
 }
 
 } // namespace

@@ -156,9 +156,9 @@ TEST(Log2KxdMulti, FieldsOfEachLine)
         {"times read in part are no times",
          {{"\\[([^\\]]*)\\] (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}}},
          "[07/Dec/2024:08:00:00 +0100] a\n[2019-06-30T15:53:31  ] b\n[Dec  7 11:12:16 x] c\n[12345678 ] d\n"
-         "[2019-06-30T15:53:31+01:00] e\n",
+         "[2019-06-30T15:53:31+01:00] e\n[12ab] f\n[-12 ] g\n",
          {FIELD_TIME, FIELD_TEXT},
-         {"0|a", isoTime + "|b", "0|c", "12345678|d", isoTime + "|e"},
+         {"0|a", isoTime + "|b", "0|c", "12345678|d", isoTime + "|e", "0|f", "-12|g"},
          nullptr},
         {"error template and a group that did not take part",
          {{"E (\\w+) (.*)\\r?\\n?", {FIELD_LEVEL, FIELD_TEXT}, true}, {"(x)?(y+)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}},
