@@ -50,7 +50,7 @@ char* FileCsv::StringColumn(char*& cursor) const
     char* text = cursor;
     char* end = separator_ != 0 ? strchr(cursor, separator_) : strpbrk(cursor, "\r\n");
     if (end == nullptr) {
-        // The text runs to the line's end, line end included.
+        // The text runs to the line's end.
         cursor += strlen(cursor);
         return text;
     }
@@ -70,6 +70,9 @@ void FileCsv::ParseLine(Scratch&, char* line, KxdProt& record, Note& note) const
 
 int32_t FileCsv::Parse(char* line, KxdProt& record, Note& note, int32_t* column, const char** columnText) const
 {
+    // The line end belongs to no field, whichever column comes last.
+    const size_t length = strlen(line);
+    line[length - LineEndLength(line, length)] = 0;
     const char* strings[KxProt::STR_SLOTS] = {};
     char* cursor = line;
     int32_t numbers = 0;

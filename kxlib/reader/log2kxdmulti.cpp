@@ -6,6 +6,7 @@
 #include "kxlib/fields.h"
 #include "kxlib/kxchannels.h"
 #include "utils/common/convert.h"
+#include "utils/common/strbase.h"
 #include "utils/osal/process.h"
 
 using ZmLib::KxdProt;
@@ -29,8 +30,9 @@ int64_t ReadAnyBase(const char* text, uint32_t length)
     return int64_t(strtoll(buffer, nullptr, 0));
 }
 
-// A decimal integer with an optional sign, up to the first non-digit; false
-// when no digit follows the sign.
+// A decimal integer with an optional sign and nothing after it but blanks;
+// false, with the value 0, for any other text: its first digits alone would
+// pass for a time.
 bool ReadDecimal(const char* text, uint32_t length, int64_t* value)
 {
     uint32_t k = 0;
@@ -41,8 +43,12 @@ bool ReadDecimal(const char* text, uint32_t length, int64_t* value)
     uint64_t v = 0;
     for (; k < length && ZmLib::AsciiIsDigit(text[k]); ++k)
         v = v * 10 + uint64_t(text[k] - '0');
-    *value = negative ? int64_t(0 - v) : int64_t(v);
-    return k > digits;
+    const bool read = k > digits;
+    while (k < length && (text[k] == ' ' || text[k] == '\t'))
+        ++k;
+    const bool whole = read && k == length;
+    *value = !whole ? 0 : negative ? int64_t(0 - v) : int64_t(v);
+    return whole;
 }
 
 } // namespace
@@ -179,10 +185,14 @@ bool Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t fiel
             memcpy(scratch.lastTime, text, length);
             scratch.lastTime[length] = 0;
             scratch.lastTimeLength = length;
-            scratch.lastTimeValue = ZmLib::Str2Time(scratch.lastTime, nowUs_);
+            const char* end = scratch.lastTime;
+            const int64_t time = ZmLib::Str2Time(scratch.lastTime, nowUs_, &end);
+            // A text read only in part is no time: its first digits alone
+            // would pass for one.
+            scratch.lastTimeValue = ZmLib::IsBlank(end) ? time : 0;
         }
         value = scratch.lastTimeValue;
-        // No date, time of day or number could be read from the text.
+        // No date, time of day or number could be read from the whole text.
         read = value != 0;
     } else if (field == FIELD_TIME) {
         read = ReadDecimal(text, length, &value) || length == 0;

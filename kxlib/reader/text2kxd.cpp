@@ -94,14 +94,14 @@ void Text2Kxd::NextLine()
     memcpy(line_, held_, heldLength_);
     uint32_t length = heldLength_;
     heldLength_ = 0;
-    bool ended = false;
-    for (;;) {
+    // Enough of the file to tell where the row ends: its line end, a row
+    // with its line end, or the end of the file.
+    bool ended = memchr(line_, '\n', length) != nullptr;
+    while (!ended && length < ROW_BYTES_MAX) {
         if (pos_ == end_ && !Fill())
             break;
         const char* from = chunk_.data() + pos_;
-        size_t room = LINE_LENGTH_MAX - length;
-        size_t avail = end_ - pos_;
-        size_t take = avail < room ? avail : room;
+        size_t take = std::min<size_t>(end_ - pos_, ROW_BYTES_MAX - length);
         const void* lf = memchr(from, '\n', take);
         if (lf != nullptr)
             take = size_t(static_cast<const char*>(lf) - from) + 1;
@@ -109,16 +109,11 @@ void Text2Kxd::NextLine()
         length += uint32_t(take);
         pos_ += take;
         ended = lf != nullptr;
-        if (ended || length == LINE_LENGTH_MAX)
-            break;
     }
-    lineContinues_ = !ended && length == LINE_LENGTH_MAX;
-    if (lineContinues_) {
-        const uint32_t cut = CharBoundary(line_, length);
-        heldLength_ = length - cut;
-        memcpy(held_, line_ + cut, heldLength_);
-        length = cut;
-    }
+    const uint32_t row = RowLength(line_, length, lineContinues_);
+    heldLength_ = length - row;
+    memcpy(held_, line_ + row, heldLength_);
+    length = row;
     line_[length] = 0;
     lineLength_ = length;
     if (length > 0)

@@ -1,6 +1,7 @@
 // The common part of the two text readers: a file read line by line, each
-// line one record. Lines are cut at 1099 characters, between two UTF-8
-// characters (the rest becomes the next row), and keep their line end. The
+// line one record. Lines longer than 1099 characters without their line end
+// are cut there, between two UTF-8 characters (the rest becomes the next
+// row); rows keep their line end. The
 // end of input is thrown as the integer code 1; other failures are thrown as
 // integer codes above 1. With more than one worker the lines are parsed
 // ahead on worker threads; what the reader hands out and counts stays the
@@ -27,7 +28,7 @@ public:
     ~Text2Kxd() override;
 
     int32_t Open() override;
-    // Returns the line's length in bytes, line end included.
+    // Returns the row's length in bytes, line end included.
     int32_t ReadRecord() final;
 
     // The file's lines of one kind since Open, in file order: how many, the
@@ -88,11 +89,11 @@ private:
     [[noreturn]] void ThrowEnd();
     void ReportReadError(int error);
 
-    char line_[LINE_LENGTH_MAX + 1];
+    char line_[ROW_BYTES_MAX + 1];
     uint32_t lineLength_ = 0;
     bool lineContinues_ = false;
-    // The start of a character that the last row's cut left for the next.
-    char held_[4];
+    // What the last row's cut left for the next.
+    char held_[CUT_REST_MAX];
     uint32_t heldLength_ = 0;
     std::unique_ptr<Scratch> scratch_;
     std::vector<char> chunk_;

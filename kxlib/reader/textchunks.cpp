@@ -103,12 +103,13 @@ bool TextChunks::Read(Piece& piece)
         }
     }
     const size_t total = carry + got;
-    // Every line end ends a line; after the last one the rows are cut at
-    // LINE_LENGTH_MAX bytes, as Parse cuts them.
+    // Every line end ends a line; after the last one the rows that are
+    // surely cut are cut, as Parse cuts them.
     const void* lastEnd = memrchr(text, '\n', total);
     size_t whole = lastEnd ? size_t(static_cast<const char*>(lastEnd) - text) + 1 : 0;
-    while (total - whole >= LINE_LENGTH_MAX)
-        whole += TextLineParser::CharBoundary(text + whole, LINE_LENGTH_MAX);
+    bool continues = false;
+    while (total - whole >= ROW_BYTES_MAX)
+        whole += TextLineParser::RowLength(text + whole, total - whole, continues);
     if (piece.last) {
         piece.used = total;
         piece.cutShort = piece.readError != 0 && whole != total;
@@ -122,19 +123,15 @@ bool TextChunks::Read(Piece& piece)
 
 void TextChunks::Parse(TextLineParser::Scratch& scratch, Piece& piece) const
 {
-    char line[LINE_LENGTH_MAX + 1];
+    char line[ROW_BYTES_MAX + 1];
     const char* text = piece.text.data();
     size_t pos = 0;
     while (pos < piece.used) {
-        size_t length = std::min<size_t>(LINE_LENGTH_MAX, piece.used - pos);
-        const void* end = memchr(text + pos, '\n', length);
+        bool continues = false;
+        const size_t length = TextLineParser::RowLength(text + pos, piece.used - pos, continues);
         // Before the end of the file a row without a line end is one that
         // Read cut: the last of a piece may be shorter than the limit.
-        const bool continues = end == nullptr && (length == LINE_LENGTH_MAX || !piece.last);
-        if (end != nullptr)
-            length = size_t(static_cast<const char*>(end) - (text + pos)) + 1;
-        else if (length == LINE_LENGTH_MAX)
-            length = TextLineParser::CharBoundary(text + pos, LINE_LENGTH_MAX);
+        continues = continues || (!piece.last && TextLineParser::LineEndLength(text + pos, length) == 0);
         if (piece.count == piece.records.size()) {
             const size_t more = std::max(FIRST_RECORDS, 2 * piece.records.size());
             piece.records.resize(more);

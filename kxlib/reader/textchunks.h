@@ -2,7 +2,7 @@
 // file in pieces of READ_SIZE bytes, cut each at its last whole line, parse
 // the lines of their pieces into records and hand the pieces back in file
 // order. The rows are the ones a line-by-line read gives: each ends at its
-// line end or is cut at LINE_LENGTH_MAX bytes, between two characters. At
+// line end or is cut where the line is too long, between two characters. At
 // most a few pieces wait ahead of the reader, so a load that stops early
 // leaves the workers idle.
 #pragma once
@@ -21,7 +21,7 @@
 class TextChunks {
 public:
     static constexpr size_t READ_SIZE = 256 * 1024;
-    static constexpr uint32_t LINE_LENGTH_MAX = TextLineParser::LINE_LENGTH_MAX;
+    static constexpr uint32_t ROW_BYTES_MAX = TextLineParser::ROW_BYTES_MAX;
 
     // The file is read from its current position by threads workers.
     TextChunks(ZmLib::FILEB& file, const TextLineParser& parser, int threads);

@@ -1,5 +1,7 @@
 #include "kxlib/reader/textlineparser.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr unsigned char CONTINUATION_MASK = 0xC0;
@@ -27,4 +29,27 @@ uint32_t TextLineParser::CharBoundary(const char* text, uint32_t limit)
         return limit;
     --lead;
     return lead + SequenceLength(bytes[lead]) > limit ? lead : limit;
+}
+
+uint32_t TextLineParser::RowLength(const char* text, size_t length, bool& continues)
+{
+    continues = false;
+    const size_t look = length < ROW_BYTES_MAX ? length : ROW_BYTES_MAX;
+    const void* lf = memchr(text, '\n', look);
+    if (lf != nullptr) {
+        const auto end = uint32_t(static_cast<const char*>(lf) - text) + 1;
+        if (end - LineEndLength(text, end) <= LINE_LENGTH_MAX)
+            return end;
+    } else if (length <= LINE_LENGTH_MAX) {
+        return uint32_t(length);
+    }
+    continues = true;
+    return CharBoundary(text, LINE_LENGTH_MAX);
+}
+
+uint32_t TextLineParser::LineEndLength(const char* line, size_t length)
+{
+    if (length == 0 || line[length - 1] != '\n')
+        return 0;
+    return length >= 2 && line[length - 2] == '\r' ? 2 : 1;
 }

@@ -3,6 +3,7 @@
 // parsed on several threads at once, each thread with its own scratch.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -10,8 +11,15 @@
 
 class TextLineParser {
 public:
-    // Longest row: a longer line is read as several rows.
+    // Longest row without its line end: a longer line is read as several
+    // rows.
     static constexpr uint32_t LINE_LENGTH_MAX = 1099;
+    // Longest row with its line end (CR LF).
+    static constexpr uint32_t ROW_BYTES_MAX = LINE_LENGTH_MAX + 2;
+    // Most bytes a cut at LINE_LENGTH_MAX leaves for the next row before it
+    // can tell that the line goes on: a split character's start and the two
+    // bytes looked at for a line end.
+    static constexpr uint32_t CUT_REST_MAX = 3 + ROW_BYTES_MAX - LINE_LENGTH_MAX;
 
     // What the parse of a line found, kept until the line is counted.
     struct Note {
@@ -51,4 +59,15 @@ public:
     // the UTF-8 sequence that a cut at limit would split, so that neither
     // part shows a broken character.
     static uint32_t CharBoundary(const char* text, uint32_t limit);
+    // The bytes of the first row of text, of which length bytes are there:
+    // up to and with its line end (LF or CR LF) when the line without it is
+    // at most LINE_LENGTH_MAX bytes long; otherwise cut at LINE_LENGTH_MAX
+    // by CharBoundary, with continues set. A text without a line end that is
+    // not longer than the limit is one row whole. The answer is final when
+    // the text holds a line end or ROW_BYTES_MAX bytes, or the file ends
+    // after it.
+    static uint32_t RowLength(const char* text, size_t length, bool& continues);
+    // Bytes of the line end (LF or CR LF) that a line of length bytes ends
+    // with; 0 when it has none.
+    static uint32_t LineEndLength(const char* line, size_t length);
 };

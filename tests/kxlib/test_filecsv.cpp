@@ -58,10 +58,15 @@ TEST(FileCsv, ColumnsBySeparatorAndComma)
         std::vector<std::pair<int32_t, std::string>> strings; // field, text
         std::vector<std::pair<int32_t, int64_t>> numbers;     // field, value
     } cases[] = {
-        {"last string keeps the line end", {FIELD_HOST, FIELD_TEXT}, ';', "pc1;hello\n",
-         {{FIELD_HOST, "pc1"}, {FIELD_TEXT, "hello\n"}}, {}},
+        // No field keeps the line end, LF or CR LF.
+        {"last string without the line end", {FIELD_HOST, FIELD_TEXT}, ';', "pc1;hello\n",
+         {{FIELD_HOST, "pc1"}, {FIELD_TEXT, "hello"}}, {}},
+        {"last string without the CR LF", {FIELD_TIME, FIELD_HOST, FIELD_TEXT}, ',',
+         "1700000000000000,h1,text one\r\n", {{FIELD_HOST, "h1"}, {FIELD_TEXT, "text one"}},
+         {{FIELD_TIME, 1700000000000000}}},
+        {"a CR inside the last string stays", {FIELD_TEXT}, ';', "a\rb\r\r\n", {{FIELD_TEXT, "a\rb\r"}}, {}},
         {"no separator ends at CR", {FIELD_TEXT}, 0, "abc\r\n", {{FIELD_TEXT, "abc"}}, {}},
-        {"64-bit time", {FIELD_TIME, FIELD_TEXT}, ',', "1561910811000000,boot\n", {{FIELD_TEXT, "boot\n"}},
+        {"64-bit time", {FIELD_TIME, FIELD_TEXT}, ',', "1561910811000000,boot\n", {{FIELD_TEXT, "boot"}},
          {{FIELD_TIME, 1561910811000000}}},
         {"numbers end at ',' whatever the separator", {FIELD_SEQ, FIELD_LINE, FIELD_HOST, FIELD_TEXT}, ';',
          "0007,42,pc;x;y", {{FIELD_HOST, "pc"}, {FIELD_TEXT, "x"}}, {{FIELD_SEQ, 7}, {FIELD_LINE, 42}}},
@@ -69,23 +74,25 @@ TEST(FileCsv, ColumnsBySeparatorAndComma)
          {{FIELD_TEXT, "t"}}, {{FIELD_LEVEL, -3}, {FIELD_NUM1, 12}}},
         {"number without digits reads 0", {FIELD_PID, FIELD_TEXT}, ';', ",t", {{FIELD_TEXT, "t"}}, {{FIELD_PID, 0}}},
         {"a column of no field is dropped", {99, FIELD_TEXT}, ';', "12,t", {{FIELD_TEXT, "t"}}, {}},
-        {"a string column without its separator ends the line", {FIELD_HOST, FIELD_TEXT}, ';', "only\n",
-         {{FIELD_HOST, "only\n"}, {FIELD_TEXT, ""}}, {}},
+        {"a string column without its separator ends the line", {FIELD_HOST, FIELD_TEXT}, ';', "only\r\n",
+         {{FIELD_HOST, "only"}, {FIELD_TEXT, ""}}, {}},
     };
     TempDir dir;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        CsvRun run(dir.Write("a.csv", c.text), c.fields, c.separator);
-        ASSERT_EQ(run.opened, 0);
-        ASSERT_EQ(run.lines.size(), 1u);
-        const auto& line = run.lines[0];
-        EXPECT_EQ(line.code, 0);
-        EXPECT_EQ(line.length, int32_t(c.text.size()));
-        EXPECT_NE(line.record.STIME, 0u);
-        for (const auto& s : c.strings)
-            EXPECT_STREQ(line.record.String(FieldTable[s.first].desc.strSlot), s.second.c_str()) << s.first;
-        for (const auto& n : c.numbers)
-            EXPECT_EQ(line.record.GetIntValue(n.first), n.second) << n.first;
+        for (int workers : {1, 8}) {
+            SCOPED_TRACE(std::string(c.what) + ", workers " + std::to_string(workers));
+            CsvRun run(dir.Write("a.csv", c.text), c.fields, c.separator, workers);
+            ASSERT_EQ(run.opened, 0);
+            ASSERT_EQ(run.lines.size(), 1u);
+            const auto& line = run.lines[0];
+            EXPECT_EQ(line.code, 0);
+            EXPECT_EQ(line.length, int32_t(c.text.size()));
+            EXPECT_NE(line.record.STIME, 0u);
+            for (const auto& s : c.strings)
+                EXPECT_STREQ(line.record.String(FieldTable[s.first].desc.strSlot), s.second.c_str()) << s.first;
+            for (const auto& n : c.numbers)
+                EXPECT_EQ(line.record.GetIntValue(n.first), n.second) << n.first;
+        }
     }
 }
 
@@ -210,6 +217,11 @@ TEST(FileCsv, FindingsNameTheirFirstLine)
          "h;n;t\n" + std::string(300, 'h') + ";" + std::string(100, 'n') + ";t\n", {6, 404}, {}, {}, {1, 2},
          FIELD_NODE, 2},
         {"every line whole", {FIELD_TEXT}, "a\nb\r\n", {2, 3}, {}, {}, {}, -1, 2},
+        // The limit does not count the line end, LF or CR LF.
+        {"lines of exactly a row", {FIELD_TEXT}, std::string(1099, 'a') + "\n" + std::string(1099, 'b') + "\r\n",
+         {1100, 1101}, {}, {}, {2, 1}, FIELD_TEXT, 2},
+        {"CR LF line a character over a row", {FIELD_TEXT}, std::string(1100, 'a') + "\r\n", {1099, 3}, {}, {1, 1},
+         {1, 1}, FIELD_TEXT, 1},
     };
     const auto counted = [](const Text2Kxd::Finding& found) {
         return found.count == 0 ? std::vector<uint32_t>{} : std::vector<uint32_t>{found.count, found.line};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kxlib/reader/log2kxdmulti.h"
+#include "kxlib/reader/textchunks.h"
 #include "table_fixtures.h"
 #include "utils/common/convert.h"
 
@@ -30,7 +31,7 @@ struct LogRun {
                                                t.error));
         reader.SetWorkers(workers);
         EXPECT_EQ(reader.Open(), 0);
-        for (int guard = 0; guard < 100; ++guard) {
+        for (int guard = 0; guard < 1000; ++guard) {
             KxdProt record;
             reader.SetRecord(&record);
             try {
@@ -149,6 +150,15 @@ TEST(Log2KxdMulti, FieldsOfEachLine)
          {FIELD_TIME, FIELD_TEXT},
          {syslogTime + "|a", syslogTime + "|b", std::to_string(ZmLib::Str2Time("Dec  7 11:12:17")) + "|c",
           std::to_string(ZmLib::Str2Time("Dec  7 11:12:1")) + "|d", syslogTime + "|e", isoTime + "|f", "12|g"},
+         nullptr},
+        // A time text read only in part is no time; trailing blanks do not
+        // count.
+        {"times read in part are no times",
+         {{"\\[([^\\]]*)\\] (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}}},
+         "[07/Dec/2024:08:00:00 +0100] a\n[2019-06-30T15:53:31  ] b\n[Dec  7 11:12:16 x] c\n[12345678 ] d\n"
+         "[2019-06-30T15:53:31+01:00] e\n[12ab] f\n[-12 ] g\n",
+         {FIELD_TIME, FIELD_TEXT},
+         {"0|a", isoTime + "|b", "0|c", "12345678|d", isoTime + "|e", "0|f", "-12|g"},
          nullptr},
         {"error template and a group that did not take part",
          {{"E (\\w+) (.*)\\r?\\n?", {FIELD_LEVEL, FIELD_TEXT}, true}, {"(x)?(y+)\\r?\\n?", {FIELD_HOST, FIELD_TEXT}}},
@@ -272,6 +282,15 @@ TEST(Log2KxdMulti, FindingsNameTheirFirstLine)
         characters += "\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD"; // é€中
     const Template timed{"(\\[[^\\]]*\\]|\\S+) (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}};
     const Template text{"(.*)\\r?\\n?", {FIELD_TEXT}};
+    const Template timedInner{"\\[([^\\]]*)\\] (.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}};
+    const std::string first(106, 'p');
+    std::string pieces = first + "\n";
+    std::vector<int32_t> piecesLengths{int32_t(first.size() + 1)};
+    for (int k = 0; k < 300; ++k) {
+        pieces += std::string(1099, 'a') + "\r\n";
+        piecesLengths.push_back(1101);
+    }
+    ASSERT_EQ((TextChunks::READ_SIZE - first.size() - 1) % 1101, 1100u);
     const struct {
         const char* what;
         Template only;
@@ -287,8 +306,18 @@ TEST(Log2KxdMulti, FindingsNameTheirFirstLine)
          {1098, 4}, {1, 1}, {1, 1}, {}, "", 1},
         {"two-byte character over the limit", text, std::string(1098, 'a') + "\xC3\xA9\n", {1098, 3}, {1, 1},
          {1, 1}, {}, "", 1},
+        // The limit does not count the line end, LF or CR LF.
         {"line of exactly a row and its end", text, std::string(1099, 'a') + "\n" + std::string(1099, 'b'),
-         {1099, 1, 1099}, {1, 1}, {2, 1}, {}, "", 2},
+         {1100, 1099}, {}, {2, 1}, {}, "", 2},
+        {"CR LF lines of a row and one less", text,
+         std::string(1099, 'a') + "\r\n" + std::string(1098, 'b') + "\r\n", {1101, 1100}, {}, {2, 1}, {}, "", 2},
+        {"a character over a row", text, std::string(1100, 'a') + "\n", {1099, 2}, {1, 1}, {1, 1}, {}, "", 1},
+        {"a character over a row, CR LF", text, std::string(1100, 'a') + "\r\n", {1099, 3}, {1, 1}, {1, 1}, {},
+         "", 1},
+        // The first piece read ahead ends between a CR and its LF.
+        {"CR LF rows of exactly a row over pieces", text, pieces, piecesLengths, {}, {300, 2}, {}, "", 301},
+        {"a time read in part", timedInner, "[2019-06-30T15:53:31] ok\n[07/Dec/2024:08:00:00 +0100] a\n", {25, 31},
+         {}, {}, {1, 2}, "07/Dec/2024:08:00:00 +0100", 2},
         {"unread times, CR LF", timed,
          "12 ok\r\n[07/Dec/2024:08:00:00 +0100] a\r\nabc b\r\n2019-06-30T15:53:31 c\r\n[x] d\r\n", {7, 32, 7, 23, 7},
          {}, {}, {3, 2}, "[07/Dec/2024:08:00:00 +0100]", 5},

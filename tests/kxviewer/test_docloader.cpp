@@ -499,7 +499,7 @@ TEST_F(DocLoaderTest, DelimitedTextSkipsBadLines)
     ASSERT_EQ(table->RowCount(), 5);
     EXPECT_EQ(table->GetRecord(0)->prot.NUM1, 10u);
     EXPECT_EQ(Text(*table, 4, FIELD_HOST), "pc4");
-    EXPECT_EQ(Text(*table, 4, FIELD_TEXT), "text\n");
+    EXPECT_EQ(Text(*table, 4, FIELD_TEXT), "text");
     EXPECT_TRUE(RecordingShell::Has(shell.log, "imported by format \"Csv.txt\": 5 rows"));
 }
 
@@ -514,6 +514,7 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
     const int32_t web =
         Add(MakeFormat("Web", 1, {{"IP", 0, "(\\S+) - - "}, {"TIME", 1, "(\\[[^\\]]*\\]|\\S+) "}, {"TEXT", 2, "(.*)"}}));
     const int32_t any = Add(MakeFormat("Any", 1, {{"TEXT", 0, "(.*)"}}));
+    const int32_t inner = Add(MakeFormat("Inner", 1, {{"TIME", 0, "\\[([^\\]]*)\\] "}, {"TEXT", 1, "(.*)"}}));
     // Line n (from 1) of a file of lines; bad(n) gives a refused line's text
     // or nothing.
     const auto file = [](int lines, const std::function<std::string(int)>& bad) {
@@ -589,6 +590,17 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
           "1 of 60,000 lines with a field cut to fit the record; line 45,000, field TEXT",
           "2 of 60,000 lines with a time that could not be read, stored as 0; line 40,001, TIME: "
           "\"[07/Dec/2024:08:00:00 +0100]\""}},
+        // The limit does not count the line end, LF or CR LF.
+        {"lines of the limit and one more", any,
+         std::string(1099, 'a') + "\n" + std::string(1098, 'b') + "\r\n" + std::string(1099, 'c') + "\r\n" +
+             std::string(1100, 'd') + "\r\n",
+         -1, 5,
+         {"1 of 4 lines longer than 1,099 characters read as several rows; line 4",
+          "4 of 4 lines with a field cut to fit the record; line 1, field TEXT"}},
+        // Only the leading "07" of an nginx time reads as a number.
+        {"an nginx time read in part", inner, "[2024-12-07T08:00:00] ok\n[07/Dec/2024:08:00:00 +0100] GET\n", -1, 2,
+         {"1 of 2 lines with a time that could not be read, stored as 0; line 2, TIME: "
+          "\"07/Dec/2024:08:00:00 +0100\""}},
         {"UTF-8 text longer than a row", any, "short\n" + characters + "\n", -1, 4,
          {"1 of 2 lines longer than 1,099 characters read as several rows; line 2",
           "1 of 2 lines with a field cut to fit the record; line 2, field TEXT"}},

@@ -149,21 +149,63 @@ bool MidnightUs(const DateFields& date, int64_t* us)
     return !__builtin_mul_overflow(DaysFromCivil(date.year, date.month, date.day), US_PER_DAY, us);
 }
 
-// date + time of day, 0 when the date is not valid or the sum leaves the
-// 64-bit range.
-int64_t DatePlusTime(const DateFields& date, const char* timeText)
+// A time of day "h:m:s.f" (parts from the end may be missing, blanks may
+// lead each part); *end is where the reading stopped.
+int64_t TimeOfDay(const char* text, const char** end)
 {
+    uint32_t values[3] = {0, 0, 0};
+    const char* p = text;
+    int read = 0;
+    for (; read < 3; ++read) {
+        if (read > 0) {
+            if (*p != ':')
+                break;
+            ++p;
+        }
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        int n = ReadNumber(p, &values[read]);
+        if (n == 0)
+            break;
+        p += n;
+    }
+    int64_t result = ((int64_t(values[0]) * 60 + values[1]) * 60 + values[2]) * US_PER_SECOND;
+    *end = p;
+    if (read < 3 || *p != '.' || !AsciiIsDigit(p[1]))
+        return result;
+    ++p;
+    // Digits beyond the sixth are below a microsecond and are dropped.
+    int64_t fraction = 0;
+    int digits = 0;
+    for (; AsciiIsDigit(*p); ++p) {
+        if (digits < 6) {
+            fraction = fraction * 10 + (*p - '0');
+            ++digits;
+        }
+    }
+    for (; digits < 6; ++digits)
+        fraction *= 10;
+    *end = p;
+    return result + fraction;
+}
+
+// date + time of day, 0 when the date is not valid or the sum leaves the
+// 64-bit range; *end is where the time of day's reading stopped.
+int64_t DatePlusTime(const DateFields& date, const char* timeText, const char** end)
+{
+    const int64_t timeOfDay = TimeOfDay(timeText, end);
     int64_t midnight = 0;
     if (!MidnightUs(date, &midnight))
         return 0;
     int64_t result;
-    if (__builtin_add_overflow(midnight, Str2TimeOfDay(timeText), &result))
+    if (__builtin_add_overflow(midnight, timeOfDay, &result))
         return 0;
     return result;
 }
 
-int64_t SyslogTime(const char* t, size_t len, int64_t nowUs)
+int64_t SyslogTime(const char* t, size_t len, int64_t nowUs, const char** end)
 {
+    *end = t;
     int month = SyslogMonth(t);
     if (month == 0)
         return 0;
@@ -177,11 +219,25 @@ int64_t SyslogTime(const char* t, size_t len, int64_t nowUs)
     CivilTime now = CivilFromUs(nowUs + LocalTimeOffsetAt(nowUs));
     int64_t year = now.year - (month > now.month ? 1 : 0);
     // A text that ends with the day has no time of day.
-    return DatePlusTime({int32_t(year), month, int32_t(day)}, t + (len < 7 ? len : 7));
+    return DatePlusTime({int32_t(year), month, int32_t(day)}, t + (len < 7 ? len : 7), end);
 }
 
-int64_t IsoDateTime(const char* t, size_t len)
+// Bytes of an RFC 3339 zone designator at p ("Z", "+01:00", "-0500" or
+// "+01"); 0 when there is none.
+int ZoneLength(const char* p)
 {
+    if (*p == 'Z' || *p == 'z')
+        return 1;
+    if ((*p != '+' && *p != '-') || !AsciiIsDigit(p[1]) || !AsciiIsDigit(p[2]))
+        return 0;
+    if (p[3] == ':' && AsciiIsDigit(p[4]) && AsciiIsDigit(p[5]))
+        return 6;
+    return AsciiIsDigit(p[3]) && AsciiIsDigit(p[4]) ? 5 : 3;
+}
+
+int64_t IsoDateTime(const char* t, size_t len, const char** end)
+{
+    *end = t;
     if (len < 10 || !AsciiIsDigit(t[5]) || !AsciiIsDigit(t[8]))
         return 0;
     uint32_t year = 0, month = 0, day = 0;
@@ -191,7 +247,10 @@ int64_t IsoDateTime(const char* t, size_t len)
     if (month < 1 || month > 12 || day < 1 || day > 31)
         return 0;
     // A date without a time is its midnight.
-    return DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, t + (len < 11 ? len : 11));
+    const int64_t result = DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, t + (len < 11 ? len : 11), end);
+    // A zone designator is read but not applied: the time reads as written.
+    *end += ZoneLength(*end);
+    return result;
 }
 
 int WriteDuration(uint64_t absValue, bool negative, int64_t unitsPerSecond, int fractionDigits, char* out,
@@ -440,19 +499,27 @@ int64_t Str2Time(const char* text)
 
 int64_t Str2Time(const char* text, int64_t nowUs)
 {
+    const char* end = text;
+    return Str2Time(text, nowUs, &end);
+}
+
+int64_t Str2Time(const char* text, int64_t nowUs, const char** end)
+{
+    *end = text;
     if (!text)
         return 0;
     size_t len = std::strlen(text);
     if (len >= 6 && AsciiIsAlpha(text[0]) && text[3] == ' ' && AsciiIsDigit(text[5]))
-        return SyslogTime(text, len, nowUs);
+        return SyslogTime(text, len, nowUs, end);
     if (len >= 5 && AsciiIsDigit(text[0]) && AsciiIsDigit(text[1]) && AsciiIsDigit(text[2]) &&
         AsciiIsDigit(text[3]) && !AsciiIsDigit(text[4]))
-        return IsoDateTime(text, len);
+        return IsoDateTime(text, len, end);
     if (AsciiIsDigit(text[0]) && (text[1] == ':' || (text[1] != '\0' && text[2] == ':')))
-        return Str2TimeOfDay(text);
-    char* end = nullptr;
-    long long value = std::strtoll(text, &end, 0);
-    if (end == text)
+        return TimeOfDay(text, end);
+    char* stop = nullptr;
+    long long value = std::strtoll(text, &stop, 0);
+    *end = stop;
+    if (stop == text)
         return 0;
     return int64_t(value);
 }
@@ -486,38 +553,8 @@ int64_t Str2TimeOfDay(const char* text)
 {
     if (!text)
         return 0;
-    uint32_t values[3] = {0, 0, 0};
-    const char* p = text;
-    int read = 0;
-    for (; read < 3; ++read) {
-        if (read > 0) {
-            if (*p != ':')
-                break;
-            ++p;
-        }
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        int n = ReadNumber(p, &values[read]);
-        if (n == 0)
-            break;
-        p += n;
-    }
-    int64_t result = ((int64_t(values[0]) * 60 + values[1]) * 60 + values[2]) * US_PER_SECOND;
-    if (read < 3 || *p != '.' || !AsciiIsDigit(p[1]))
-        return result;
-    ++p;
-    // Digits beyond the sixth are below a microsecond and are dropped.
-    int64_t fraction = 0;
-    int digits = 0;
-    for (; AsciiIsDigit(*p); ++p) {
-        if (digits < 6) {
-            fraction = fraction * 10 + (*p - '0');
-            ++digits;
-        }
-    }
-    for (; digits < 6; ++digits)
-        fraction *= 10;
-    return result + fraction;
+    const char* end = text;
+    return TimeOfDay(text, &end);
 }
 
 int64_t Date2Us(const DateFields& date)

@@ -75,6 +75,9 @@ int Secs2Str(int64_t seconds, char* out, size_t outsize);
 // one-argument form from the wall clock.
 int64_t Str2Time(const char* text);
 int64_t Str2Time(const char* text, int64_t nowUs);
+// As Str2Time; *end is where the reading stopped (text when nothing was
+// read), so that a caller can tell a text read whole from one read in part.
+int64_t Str2Time(const char* text, int64_t nowUs, const char** end);
 int64_t Str2Date(const char* text);
 int64_t Str2TimeOfDay(const char* text);
 // Midnight UTC of the date; 0 for a month outside 1..12, a day outside 1..31

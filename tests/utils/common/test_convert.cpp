@@ -318,20 +318,54 @@ TEST(TextToTime, SyslogYearAndMonthFollowTheLocalClock)
 TEST(TextToTime, DatesNumbersAndSyslogForms)
 {
     // The text's length is checked before a fixed position is read, and a
-    // time of day is not a date in year 9.
+    // time of day is not a date in year 9. The reading stops after the
+    // characters read: a caller tells a text read whole from one read in
+    // part.
     const struct {
         const char* text;
         int64_t us;
-    } cases[] = {{"2019-06-30 19:06:51.25", Utc(2019, 6, 30, 19, 6, 51, 250000)}, {"2019-06-30", Utc(2019, 6, 30)},
-                 {"2019-06", 0}, {"2019-13-01 00:00:00", 0}, {"2019-00-01 00:00:00", 0},
-                 {"9:05:03.5", 9 * kHour + 5 * kMinute + 3 * US_PER_SECOND + 500000}, {"0x10", 16}, {"010", 8},
-                 {"-7", -7}, {"abc", 0}, {"", 0}, {"99999999999999999999999", INT64_MAX},
-                 {"Jan  5 10:00:00", Utc(2023, 1, 5, 10)}, {"Dec 31 23:59:59", Utc(2022, 12, 31, 23, 59, 59)},
-                 {"Jul 15 01:02:03.4", Utc(2023, 7, 15, 1, 2, 3, 400000)}, {"Jun  1", Utc(2023, 6, 1)},
-                 {"jan  5 10:00:00", 0}, {"Jan 32 10:00:00", 0}, {"Jan  0 10:00:00", 0}};
-    for (const auto& c : cases)
+        ptrdiff_t read;
+    } cases[] = {{"2019-06-30 19:06:51.25", Utc(2019, 6, 30, 19, 6, 51, 250000), 22},
+                 {"2019-06-30", Utc(2019, 6, 30), 10},
+                 {"2019-06", 0, 0},
+                 {"2019-13-01 00:00:00", 0, 0},
+                 {"2019-00-01 00:00:00", 0, 0},
+                 {"9:05:03.5", 9 * kHour + 5 * kMinute + 3 * US_PER_SECOND + 500000, 9},
+                 {"0x10", 16, 4},
+                 {"010", 8, 3},
+                 {"-7", -7, 2},
+                 {"abc", 0, 0},
+                 {"", 0, 0},
+                 {"99999999999999999999999", INT64_MAX, 23},
+                 {"Jan  5 10:00:00", Utc(2023, 1, 5, 10), 15},
+                 {"Dec 31 23:59:59", Utc(2022, 12, 31, 23, 59, 59), 15},
+                 {"Jul 15 01:02:03.4", Utc(2023, 7, 15, 1, 2, 3, 400000), 17},
+                 {"Jun  1", Utc(2023, 6, 1), 6},
+                 {"jan  5 10:00:00", 0, 0},
+                 {"Jan 32 10:00:00", 0, 0},
+                 {"Jan  0 10:00:00", 0, 0},
+                 // Read in part: the value of the part, and where it stopped.
+                 {"07/Dec/2024:08:00:00 +0100", 7, 2},
+                 {"2024-12-07 08:00:00 +01:00", Utc(2024, 12, 7, 8), 19},
+                 // A zone designator is read but not applied.
+                 {"2024-12-07T08:00:00+01:00", Utc(2024, 12, 7, 8), 25},
+                 {"2024-12-07T08:00:00.5-0500", Utc(2024, 12, 7, 8, 0, 0, 500000), 26},
+                 {"2024-12-07T08:00:01Z", Utc(2024, 12, 7, 8, 0, 1), 20},
+                 {"2024-12-07T08:00:00+01", Utc(2024, 12, 7, 8), 22},
+                 {"2024-12-07T08:00:00+1", Utc(2024, 12, 7, 8), 19},
+                 {"Jan  5 10:00:00 host", Utc(2023, 1, 5, 10), 15},
+                 {"9:05:03.", 9 * kHour + 5 * kMinute + 3 * US_PER_SECOND, 7},
+                 {"12 ", 12, 2}};
+    for (const auto& c : cases) {
         EXPECT_EQ(c.us, Str2Time(c.text, Utc(2023, 7, 15, 12))) << c.text;
+        const char* end = nullptr;
+        EXPECT_EQ(c.us, Str2Time(c.text, Utc(2023, 7, 15, 12), &end)) << c.text;
+        EXPECT_EQ(c.read, end - c.text) << c.text;
+    }
     EXPECT_EQ(0, Str2Time(nullptr));
+    const char* end = "";
+    EXPECT_EQ(0, Str2Time(nullptr, 0, &end));
+    EXPECT_EQ(end, nullptr);
     const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (int m = 0; m < 12; ++m) {
         std::string text = std::string(names[m]) + " 10 08:00:00";
