@@ -77,6 +77,14 @@ protected:
     {
         return int(QString::fromLatin1(pdf.data(), int(pdf.size())).count(QRegularExpression("/Type\\s*/Page[^s]")));
     }
+    // The pages of the PDF that the tab's export writes to name.
+    int PdfPages(TabTable* tab, const char* name)
+    {
+        const QString path = Path(name);
+        prompt.fileNames.enqueue(path);
+        tab->Actions[TACT_SAVE_PDF]->trigger();
+        return Pages(Read(path));
+    }
     static int Images(const std::string& pdf)
     {
         return int(QString::fromLatin1(pdf.data(), int(pdf.size())).count(QRegularExpression("/Subtype\\s*/Image")));
@@ -394,10 +402,7 @@ TEST_F(Export, PdfTitlesAndValuesStandWholeInTheirColumns)
                 }
             }
         }
-        const QString path = Path("whole.pdf");
-        prompt.fileNames.enqueue(path);
-        tab->Actions[TACT_SAVE_PDF]->trigger();
-        EXPECT_EQ(Pages(Read(path)), 1);
+        EXPECT_EQ(PdfPages(tab, "whole.pdf"), 1);
         delete tab;
     }
 }
@@ -449,10 +454,7 @@ TEST_F(Export, PdfLongValuesEndInTheirColumnAndRowsHoldTheirFont)
                 EXPECT_EQ(shown, value);
             }
         }
-        const QString path = Path("long.pdf");
-        prompt.fileNames.enqueue(path);
-        tab->Actions[TACT_SAVE_PDF]->trigger();
-        EXPECT_EQ(Pages(Read(path)), 1);
+        EXPECT_EQ(PdfPages(tab, "long.pdf"), 1);
         delete tab;
     }
 }
@@ -493,10 +495,7 @@ TEST_F(Export, PdfValuesWithLineBreaksStayOnTheirRow)
             EXPECT_LE(bounds.bottom(), band.bottom());
             EXPECT_LE(bounds.right(), band.right());
         }
-        const QString path = Path("breaks.pdf");
-        prompt.fileNames.enqueue(path);
-        tab->Actions[TACT_SAVE_PDF]->trigger();
-        EXPECT_EQ(Pages(Read(path)), 1);
+        EXPECT_EQ(PdfPages(tab, "breaks.pdf"), 1);
         delete tab;
     }
 }
