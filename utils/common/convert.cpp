@@ -149,10 +149,18 @@ bool MidnightUs(const DateFields& date, int64_t* us)
     return !__builtin_mul_overflow(DaysFromCivil(date.year, date.month, date.day), US_PER_DAY, us);
 }
 
-// A time of day "h:m:s.f" (parts from the end may be missing, blanks may
-// lead each part); *end is where the reading stopped.
-int64_t TimeOfDay(const char* text, const char** end)
+int32_t DaysInMonth(int64_t year, int32_t month)
 {
+    return int32_t(DaysFromCivil(year + (month == 12 ? 1 : 0), month % 12 + 1, 1) - DaysFromCivil(year, month, 1));
+}
+
+// A time of day "h:m:s.f" (parts from the end may be missing, blanks may
+// lead each part); *end is where the reading stopped. *possible is cleared
+// when a part read lies beyond the clock (hour 24, minute 60, second 61; a
+// leap second 60 passes).
+int64_t TimeOfDay(const char* text, const char** end, bool* possible)
+{
+    static constexpr uint32_t PART_MAX[3] = {23, 59, 60};
     uint32_t values[3] = {0, 0, 0};
     const char* p = text;
     int read = 0;
@@ -168,6 +176,8 @@ int64_t TimeOfDay(const char* text, const char** end)
         if (n == 0)
             break;
         p += n;
+        if (values[read] > PART_MAX[read])
+            *possible = false;
     }
     int64_t result = ((int64_t(values[0]) * 60 + values[1]) * 60 + values[2]) * US_PER_SECOND;
     *end = p;
@@ -190,20 +200,21 @@ int64_t TimeOfDay(const char* text, const char** end)
 }
 
 // date + time of day, 0 when the date is not valid or the sum leaves the
-// 64-bit range; *end is where the time of day's reading stopped.
-int64_t DatePlusTime(const DateFields& date, const char* timeText, const char** end)
+// 64-bit range. *possible is cleared for a day beyond its month's last.
+int64_t DatePlusTime(const DateFields& date, int64_t timeOfDay, bool* possible)
 {
-    const int64_t timeOfDay = TimeOfDay(timeText, end);
     int64_t midnight = 0;
     if (!MidnightUs(date, &midnight))
         return 0;
+    if (date.day > DaysInMonth(date.year, date.month))
+        *possible = false;
     int64_t result;
     if (__builtin_add_overflow(midnight, timeOfDay, &result))
         return 0;
     return result;
 }
 
-int64_t SyslogTime(const char* t, size_t len, int64_t nowUs, const char** end)
+int64_t SyslogTime(const char* t, size_t len, int64_t nowUs, const char** end, bool* possible)
 {
     *end = t;
     int month = SyslogMonth(t);
@@ -215,11 +226,17 @@ int64_t SyslogTime(const char* t, size_t len, int64_t nowUs, const char** end)
     uint32_t day = 0;
     if (ReadNumber(p, &day) == 0 || day < 1 || day > 31)
         return 0;
-    // The year and month of the user's clock, not of UTC.
-    CivilTime now = CivilFromUs(nowUs + LocalTimeOffsetAt(nowUs));
-    int64_t year = now.year - (month > now.month ? 1 : 0);
     // A text that ends with the day has no time of day.
-    return DatePlusTime({int32_t(year), month, int32_t(day)}, t + (len < 7 ? len : 7), end);
+    const int64_t timeOfDay = TimeOfDay(t + (len < 7 ? len : 7), end, possible);
+    // The year of the user's clock, not of UTC; a time more than a day
+    // after the clock's (a day of slack for the writer's clock and zone) was
+    // written the year before.
+    const int64_t nowLocal = nowUs + LocalTimeOffsetAt(nowUs);
+    const int64_t year = CivilFromUs(nowLocal).year;
+    bool unused = true;
+    const int64_t thisYear = DatePlusTime({int32_t(year), month, int32_t(day)}, timeOfDay, &unused);
+    const bool ahead = thisYear > nowLocal && thisYear - nowLocal > US_PER_DAY;
+    return DatePlusTime({int32_t(ahead ? year - 1 : year), month, int32_t(day)}, timeOfDay, possible);
 }
 
 // Bytes of an RFC 3339 zone designator at p ("Z", "+01:00", "-0500" or
@@ -235,7 +252,7 @@ int ZoneLength(const char* p)
     return AsciiIsDigit(p[3]) && AsciiIsDigit(p[4]) ? 5 : 3;
 }
 
-int64_t IsoDateTime(const char* t, size_t len, const char** end)
+int64_t IsoDateTime(const char* t, size_t len, const char** end, bool* possible)
 {
     *end = t;
     if (len < 10 || !AsciiIsDigit(t[5]) || !AsciiIsDigit(t[8]))
@@ -247,10 +264,34 @@ int64_t IsoDateTime(const char* t, size_t len, const char** end)
     if (month < 1 || month > 12 || day < 1 || day > 31)
         return 0;
     // A date without a time is its midnight.
-    const int64_t result = DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, t + (len < 11 ? len : 11), end);
+    const int64_t timeOfDay = TimeOfDay(t + (len < 11 ? len : 11), end, possible);
+    const int64_t result = DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, timeOfDay, possible);
     // A zone designator is read but not applied: the time reads as written.
     *end += ZoneLength(*end);
     return result;
+}
+
+// Str2Time; *possible is cleared for a date or time of day that does not
+// exist.
+int64_t ReadTime(const char* text, int64_t nowUs, const char** end, bool* possible)
+{
+    *end = text;
+    if (!text)
+        return 0;
+    size_t len = std::strlen(text);
+    if (len >= 6 && AsciiIsAlpha(text[0]) && text[3] == ' ' && AsciiIsDigit(text[5]))
+        return SyslogTime(text, len, nowUs, end, possible);
+    if (len >= 5 && AsciiIsDigit(text[0]) && AsciiIsDigit(text[1]) && AsciiIsDigit(text[2]) &&
+        AsciiIsDigit(text[3]) && !AsciiIsDigit(text[4]))
+        return IsoDateTime(text, len, end, possible);
+    if (AsciiIsDigit(text[0]) && (text[1] == ':' || (text[1] != '\0' && text[2] == ':')))
+        return TimeOfDay(text, end, possible);
+    char* stop = nullptr;
+    long long value = std::strtoll(text, &stop, 0);
+    *end = stop;
+    if (stop == text)
+        return 0;
+    return int64_t(value);
 }
 
 int WriteDuration(uint64_t absValue, bool negative, int64_t unitsPerSecond, int fractionDigits, char* out,
@@ -505,23 +546,18 @@ int64_t Str2Time(const char* text, int64_t nowUs)
 
 int64_t Str2Time(const char* text, int64_t nowUs, const char** end)
 {
-    *end = text;
-    if (!text)
-        return 0;
-    size_t len = std::strlen(text);
-    if (len >= 6 && AsciiIsAlpha(text[0]) && text[3] == ' ' && AsciiIsDigit(text[5]))
-        return SyslogTime(text, len, nowUs, end);
-    if (len >= 5 && AsciiIsDigit(text[0]) && AsciiIsDigit(text[1]) && AsciiIsDigit(text[2]) &&
-        AsciiIsDigit(text[3]) && !AsciiIsDigit(text[4]))
-        return IsoDateTime(text, len, end);
-    if (AsciiIsDigit(text[0]) && (text[1] == ':' || (text[1] != '\0' && text[2] == ':')))
-        return TimeOfDay(text, end);
-    char* stop = nullptr;
-    long long value = std::strtoll(text, &stop, 0);
-    *end = stop;
-    if (stop == text)
-        return 0;
-    return int64_t(value);
+    bool possible = true;
+    return ReadTime(text, nowUs, end, &possible);
+}
+
+bool Str2TimeWhole(const char* text, int64_t nowUs, int64_t* value)
+{
+    const char* end = text;
+    bool possible = true;
+    const int64_t time = ReadTime(text, nowUs, &end, &possible);
+    const bool whole = end != text && possible && IsBlank(end);
+    *value = whole ? time : 0;
+    return whole;
 }
 
 int64_t Str2Date(const char* text)
@@ -554,7 +590,8 @@ int64_t Str2TimeOfDay(const char* text)
     if (!text)
         return 0;
     const char* end = text;
-    return TimeOfDay(text, &end);
+    bool possible = true;
+    return TimeOfDay(text, &end, &possible);
 }
 
 int64_t Date2Us(const DateFields& date)

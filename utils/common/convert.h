@@ -71,13 +71,19 @@ int RelTime2StrMs(int64_t valueMs, char* out, size_t outsize);
 // Time of day of a count of seconds, "%2d:%02d:%02d".
 int Secs2Str(int64_t seconds, char* out, size_t outsize);
 
-// 0 when nothing matches. The syslog form takes its year from nowUs; the
-// one-argument form from the wall clock.
+// 0 when nothing matches. The syslog form, which has no year, takes the
+// local year of nowUs, or the year before when the time would lie more than
+// a day after nowUs; the one-argument form reads against the wall clock.
 int64_t Str2Time(const char* text);
 int64_t Str2Time(const char* text, int64_t nowUs);
 // As Str2Time; *end is where the reading stopped (text when nothing was
 // read), so that a caller can tell a text read whole from one read in part.
 int64_t Str2Time(const char* text, int64_t nowUs, const char** end);
+// An imported time text: true, with its value, when Str2Time reads the whole
+// text (blanks after it aside) and the date and time of day it names exist
+// (no 24:00, minute 60, second 61 or 30 February; a leap second 60 passes);
+// false, with 0, for any other text.
+bool Str2TimeWhole(const char* text, int64_t nowUs, int64_t* value);
 int64_t Str2Date(const char* text);
 int64_t Str2TimeOfDay(const char* text);
 // Midnight UTC of the date; 0 for a month outside 1..12, a day outside 1..31

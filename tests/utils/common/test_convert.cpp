@@ -315,6 +315,72 @@ TEST(TextToTime, SyslogYearAndMonthFollowTheLocalClock)
     }
 }
 
+// A syslog date has no year: it is the clock's, or the year before when it
+// would lie more than a day after the clock, whatever the month.
+TEST(TextToTime, SyslogYearKeepsTheTimeBehindTheClock)
+{
+    ScopedTz tz("UTC0");
+    const int64_t now = Utc(2026, 12, 8, 9);
+    const struct {
+        const char* text;
+        int64_t us;
+    } cases[] = {
+        {"Dec 31 23:59:59", Utc(2025, 12, 31, 23, 59, 59)},
+        {"Jan  1 00:00:01", Utc(2026, 1, 1, 0, 0, 1)},
+        {"Dec  9 09:00:00", Utc(2026, 12, 9, 9)},
+        {"Dec  9 09:00:00.000001", Utc(2025, 12, 9, 9, 0, 0, 1)},
+        {"Dec  8 23:00:00", Utc(2026, 12, 8, 23)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.us, Str2Time(c.text, now)) << c.text;
+}
+
+// The import's reading: the whole text, and a date and time of day that
+// exist; a leap second passes. The other readings keep their values.
+TEST(TextToTime, WholeTextsOfPossibleTimes)
+{
+    const int64_t now = Utc(2026, 12, 8, 9);
+    const struct {
+        const char* text;
+        bool whole;
+        int64_t us; // as the whole reading gives it
+        int64_t loose; // as Str2Time gives it
+    } cases[] = {
+        {"2026-12-07T10:00:00", true, Utc(2026, 12, 7, 10), Utc(2026, 12, 7, 10)},
+        {"2026-12-07T10:00:60", true, Utc(2026, 12, 7, 10, 1), Utc(2026, 12, 7, 10, 1)},
+        {"2026-12-07T10:60:00", false, 0, Utc(2026, 12, 7, 11)},
+        {"2026-12-07T10:00:61", false, 0, Utc(2026, 12, 7, 10, 1, 1)},
+        {"2026-12-07T24:00:00", false, 0, Utc(2026, 12, 8)},
+        {"2026-12-07T99:99:99", false, 0, Utc(2026, 12, 11, 4, 40, 39)},
+        {"2026-02-29", false, 0, Utc(2026, 3, 1)},
+        {"2026-02-30 00:00:00", false, 0, Utc(2026, 3, 2)},
+        {"2024-02-29", true, Utc(2024, 2, 29), Utc(2024, 2, 29)},
+        {"2026-12-31 23:59:59.5  ", true, Utc(2026, 12, 31, 23, 59, 59, 500000),
+         Utc(2026, 12, 31, 23, 59, 59, 500000)},
+        {"Nov 31 10:00:00", false, 0, Utc(2026, 12, 1, 10)},
+        {"Feb 29 10:00:00", false, 0, Utc(2026, 3, 1, 10)},
+        {"Nov 30 10:00:00", true, Utc(2026, 11, 30, 10), Utc(2026, 11, 30, 10)},
+        {"Nov 30 24:00:00", false, 0, Utc(2026, 12, 1)},
+        {"23:59:60", true, 86400 * US_PER_SECOND, 86400 * US_PER_SECOND},
+        {"24:00:00", false, 0, 86400 * US_PER_SECOND},
+        {"07/Dec/2024:08:00:00", false, 0, 7},
+        {"12345", true, 12345, 12345},
+        {"", false, 0, 0},
+    };
+    ScopedTz tz("UTC0");
+    for (const auto& c : cases) {
+        int64_t value = -1;
+        EXPECT_EQ(c.whole, Str2TimeWhole(c.text, now, &value)) << c.text;
+        EXPECT_EQ(c.us, value) << c.text;
+        EXPECT_EQ(c.loose, Str2Time(c.text, now)) << c.text;
+    }
+    int64_t value = -1;
+    EXPECT_FALSE(Str2TimeWhole(nullptr, now, &value));
+    EXPECT_EQ(0, value);
+    // A duration of time() is not a time of day.
+    EXPECT_EQ(25 * kHour + 61 * kMinute, Str2TimeOfDay("25:61"));
+}
+
 TEST(TextToTime, DatesNumbersAndSyslogForms)
 {
     // The text's length is checked before a fixed position is read, and a
