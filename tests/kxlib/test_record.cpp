@@ -303,6 +303,27 @@ TEST(RecordAnalysis, TheFirstRecordWithATimeStartsTheTableTime)
     }
 }
 
+// "Time 0 here" on a row without a time takes the first row with one, also
+// when that is the table's first row; back to absolute times, the table's
+// time is that row's again.
+TEST(RecordAnalysis, TimeZeroOnARowWithoutATimeWhenTheFirstRowHasOne)
+{
+    constexpr uint64_t T = 1733572800237000;
+    for (bool normalised : {false, true}) {
+        SCOPED_TRACE(normalised);
+        TableRef table(TableOfTimes(normalised, {T, 0, T + 250}));
+        for (int32_t row : {1, 0}) {
+            ASSERT_TRUE(table->NormalizeTimeOn(row));
+            EXPECT_EQ(table->Prefs().Time0, T) << row;
+            EXPECT_EQ(table->Prefs().Time0Index, 0) << row;
+            EXPECT_STREQ(table->GetRecord(2)->Text(FIELD_TIME), "250") << row;
+        }
+        table->NormalizeTimeOff();
+        EXPECT_EQ(table->Prefs().Time0, T);
+        EXPECT_EQ(table->GetRecord(2)->prot.msg.TIME, T + 250);
+    }
+}
+
 TEST(RecordAnalysis, SwitchingTheTimeBaseKeepsTheRollbackTestInStep)
 {
     TableRef table(new KxTable(nullptr, "t", PlainPrefs()));

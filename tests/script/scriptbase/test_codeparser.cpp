@@ -363,6 +363,21 @@ INSTANTIATE_TEST_SUITE_P(StatementErrors, ScriptTable, ::testing::ValuesIn(kStat
 INSTANTIATE_TEST_SUITE_P(CallErrors, ScriptTable, ::testing::ValuesIn(kCallErrors));
 INSTANTIATE_TEST_SUITE_P(OperatorErrors, ScriptTable, ::testing::ValuesIn(kOperatorErrors));
 
+// A group keeps its text up to one byte short of a scratch text; a group of
+// 1099 bytes or more reads as empty.
+TEST_F(ScriptFixture, RegexpGroupOfAScratchTextReadsEmpty)
+{
+    const struct {
+        size_t bytes;
+        const char* expected; // matched, groups, $1 equal to the text, $1 empty
+    } cases[] = {{1098, "1110\n"}, {1099, "1101\n"}, {1100, "1101\n"}};
+    for (const auto& c : cases) {
+        const std::string text(c.bytes, 'a');
+        EXPECT_EQ(c.expected, Run("var s = \"" + text + "\"; var m = s =~ \"(a*)\"; print(m, $n, $1 == s, $1 == \"\");"))
+            << c.bytes;
+    }
+}
+
 // A record read by index needs the row library's "kxrow.get_value".
 TEST_F(ScriptFixture, RecordIndexWithoutTheRowLibrary)
 {

@@ -3,6 +3,7 @@
 // Matching is whole-text: a pattern must cover the text from its first to its last byte.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -420,5 +421,35 @@ const RegexCase kRightToLeft[] = {
     {"[[:digit:]x]+", "x1", {0, 2}, RegexFlagRightToLeft},
 };
 INSTANTIATE_TEST_SUITE_P(RightToLeft, RegexConformance, ::testing::ValuesIn(kRightToLeft));
+
+// A class without case takes its own bytes and the other case of each ASCII
+// letter among them: every single byte and every range from '@' to '{'
+// (letters at both ends, the bytes around A-Z and a-z), against every ASCII
+// byte.
+TEST(RegexIgnoreCase, ClassesTakeBothCasesOfEveryLetter)
+{
+    const auto other = [](int c) {
+        return c >= 'A' && c <= 'Z' ? c + 32 : c >= 'a' && c <= 'z' ? c - 32 : c;
+    };
+    const auto check = [&](const char* pattern, int low, int high) {
+        RegexBuilder builder(pattern, 0);
+        RegexMatchResult result;
+        for (int c = 1; c < 128; ++c) {
+            const char text = char(c);
+            builder.Match(result, &text, 1);
+            const bool member = (c >= low && c <= high) || (other(c) >= low && other(c) <= high);
+            ASSERT_EQ(result.IsMatched(), member) << pattern << " byte " << c;
+        }
+    };
+    char pattern[32];
+    for (int low = '@'; low <= '{'; ++low) {
+        snprintf(pattern, sizeof pattern, "(?i)[\\x%02X]", low);
+        check(pattern, low, low);
+        for (int high = low; high <= '{'; ++high) {
+            snprintf(pattern, sizeof pattern, "(?i)[\\x%02X-\\x%02X]", low, high);
+            check(pattern, low, high);
+        }
+    }
+}
 
 }  // namespace
