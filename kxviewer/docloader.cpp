@@ -304,7 +304,8 @@ void DocLoader::ReportUnmatchedLines()
     if (log == nullptr)
         return;
     const QString head = QStringLiteral("Import \"%1\": ").arg(file_.fileName());
-    const QString lines = Grouped(log->Accepted());
+    // Lines, as the other findings count them: a line of several rows is one.
+    const QString lines = Grouped(log->Lines());
     const QString format = FromBytes(ImportFormats[size_t(typeId_)].name);
     if (log->Unmatched() > 0)
         KxvShell().AddToSystemLog(head + QStringLiteral("%1 of %2 lines matched no template of \"%3\"")
@@ -322,7 +323,7 @@ void DocLoader::ReportUnmatchedLines()
 bool DocLoader::NoLineMatched() const
 {
     const auto* log = dynamic_cast<const Log2KxdMulti*>(reader_.get());
-    return log != nullptr && log->Accepted() > 0 && log->Unmatched() >= log->Accepted();
+    return log != nullptr && log->Accepted() > 0 && log->Matched() == 0;
 }
 
 void DocLoader::ReportLineFindings(bool stopped)
@@ -354,7 +355,7 @@ void DocLoader::ReportLineFindings(bool stopped)
     if (longLines.count > 0)
         KxvShell().AddToSystemLog(counted(
             longLines,
-            QStringLiteral("longer than %1 characters read as several rows").arg(Grouped(Text2Kxd::LINE_LENGTH_MAX))));
+            QStringLiteral("longer than %1 bytes read as several rows").arg(Grouped(Text2Kxd::LINE_LENGTH_MAX))));
     const Text2Kxd::Finding& cut = text->CutLines();
     if (cut.count > 0)
         KxvShell().AddToSystemLog(counted(cut, QStringLiteral("with a field cut to fit the record")) +

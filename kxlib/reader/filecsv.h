@@ -42,7 +42,7 @@ private:
     // ParseLine's work: the code of a bad line (0 for a good one), with the
     // 0-based column and where its text starts; a cut text goes to note.
     int32_t Parse(char* line, ZmLib::KxdProt& record, Note& note, int32_t* column, const char** columnText) const;
-    void CountLine(const Note&) override {}
+    void CountLine(const Note&, uint32_t) override {}
     // Reads the number at *cursor; false when it does not fit 64 bits.
     static bool ReadNumber(char*& cursor, int64_t* value);
     char* StringColumn(char*& cursor) const;

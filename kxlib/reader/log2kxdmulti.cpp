@@ -1,5 +1,6 @@
 #include "kxlib/reader/log2kxdmulti.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -67,7 +68,8 @@ class Log2KxdMulti::LineScratch : public Scratch {
 public:
     RegexMatchResult result;
     RegexMatchContext context;
-    char lastTime[LINE_LENGTH_MAX + 1];
+    // A TIME group may take the row's line end.
+    char lastTime[ROW_BYTES_MAX + 1];
     uint32_t lastTimeLength = 0;
     int64_t lastTimeValue = 0;
 };
@@ -145,15 +147,21 @@ const Log2KxdMulti::Template* Log2KxdMulti::MatchLine(LineScratch& scratch, cons
     return nullptr;
 }
 
-void Log2KxdMulti::CountLine(const Note& note)
+void Log2KxdMulti::CountLine(const Note& note, uint32_t line)
 {
-    if (note.detail == 0)
-        return;
-    if (note.detail & DETAIL_UNMATCHED)
+    if ((note.detail & DETAIL_UNMATCHED) == 0)
+        ++matched_;
+    if (line != countedLine_) {
+        countedLine_ = line;
+        countedDetail_ = 0;
+    }
+    const uint32_t fresh = note.detail & ~countedDetail_;
+    countedDetail_ |= note.detail;
+    if (fresh & DETAIL_UNMATCHED)
         ++unmatched_;
     for (int32_t k = 0; k < count_; ++k) {
         Template& t = templates_[k];
-        if ((note.detail & (1u << k)) == 0 || t.skipped.lines++ != 0)
+        if ((fresh & (1u << k)) == 0 || t.skipped.lines++ != 0)
             continue;
         // A match has as many groups as its pattern.
         t.skipped.groups = t.regex->GetGroupCount();
@@ -185,11 +193,9 @@ bool Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t fiel
             memcpy(scratch.lastTime, text, length);
             scratch.lastTime[length] = 0;
             scratch.lastTimeLength = length;
-            const char* end = scratch.lastTime;
-            const int64_t time = ZmLib::Str2Time(scratch.lastTime, nowUs_, &end);
             // A text read only in part is no time: its first digits alone
-            // would pass for one.
-            scratch.lastTimeValue = ZmLib::IsBlank(end) ? time : 0;
+            // would pass for one; nor is a date or time that does not exist.
+            ZmLib::Str2TimeWhole(scratch.lastTime, nowUs_, &scratch.lastTimeValue);
         }
         value = scratch.lastTimeValue;
         // No date, time of day or number could be read from the whole text.
@@ -217,20 +223,30 @@ void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& n
     uint16_t lengths[KxProt::STR_SLOTS] = {};
     // A CR LF line is matched as the LF line it stands for: the templates'
     // "\r?\n?" tail and a "\s" before it see the LF, and no field keeps the
-    // carriage return.
+    // line end's carriage return.
     uint32_t length = note.length;
-    if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n') {
+    const uint32_t lineEnd = LineEndLength(line, length);
+    if (lineEnd == 2) {
         line[length - 2] = '\n';
         line[--length] = 0;
+    }
+    // The file's last line without its line end (a log still being written)
+    // is matched as if the LF were there; no field takes that LF.
+    const uint32_t textEnd = length;
+    if (lineEnd == 0 && !note.continues) {
+        line[length++] = '\n';
+        line[length] = 0;
     }
     const Template* t = MatchLine(scratch, line, length, note);
     if (t != nullptr) {
         for (int32_t g = 1; g <= t->Nfields; ++g) {
             const int start = scratch.result.GetGroupStart(g);
-            const int end = scratch.result.GetGroupEnd(g);
+            int end = scratch.result.GetGroupEnd(g);
             // A group that took no part leaves its field at its default.
             if (start < 0 || end < start || uint32_t(end) > length)
                 continue;
+            if (uint32_t(end) > textEnd)
+                end = int(std::max(textEnd, uint32_t(start)));
             const int32_t field = t->fields[g - 1];
             if (!FillField(scratch, record, field, line + start, uint32_t(end - start), strings, lengths) &&
                 note.badTimeLength == 0) {
@@ -244,12 +260,8 @@ void Log2KxdMulti::ParseLine(Scratch& base, char* line, KxdProt& record, Note& n
         return;
     }
     // The line itself without its end, so that what no template describes is
-    // still seen.
+    // still seen; a CR before the line end's is the text's.
     note.detail |= DETAIL_UNMATCHED;
-    if (length > 0 && line[length - 1] == '\n')
-        --length;
-    if (length > 0 && line[length - 1] == '\r')
-        --length;
-    FillField(scratch, record, FIELD_TEXT, line, length, strings, lengths);
+    FillField(scratch, record, FIELD_TEXT, line, textEnd - (lineEnd != 0 ? 1 : 0), strings, lengths);
     PackStrings(record, strings, lengths, note);
 }

@@ -3,6 +3,7 @@
 // capture groups of the first template that matches the whole line fill the
 // record fields of its map. A line that matches none keeps its text: it
 // becomes a record with LEVEL 2 and the line, without its line end, as TEXT.
+// The file's last line is matched as if a line end followed it.
 #pragma once
 
 #include <cstdint>
@@ -29,11 +30,16 @@ public:
     std::unique_ptr<Scratch> NewScratch() const override;
     void ParseLine(Scratch& scratch, char* line, ZmLib::KxdProt& record, Note& note) const override;
 
-    // Lines read so far that no template took.
+    // Lines read so far with a row that no template took, each counted once.
     uint32_t Unmatched() const { return unmatched_; }
-    // The lines a template passed over because its match had another number
-    // of groups than its map has fields (groups: those of the first such
-    // match).
+    // Rows read so far that a template took.
+    uint32_t Matched() const { return matched_; }
+    // The moment that syslog dates, which have no year, are read against:
+    // the reader's construction unless set.
+    void SetNow(int64_t us) { nowUs_ = us; }
+    // The lines a template passed over (in one of their rows) because its
+    // match had another number of groups than its map has fields (groups:
+    // those of the first such match).
     struct Skips {
         uint32_t lines = 0;
         int32_t groups = 0;
@@ -60,7 +66,7 @@ private:
     // group count, and this bit when no template took the line.
     static constexpr uint32_t DETAIL_UNMATCHED = 1u << MAX_TEMPLATES;
 
-    void CountLine(const Note& note) override;
+    void CountLine(const Note& note, uint32_t line) override;
     // The first template whose match can fill its map, or null.
     const Template* MatchLine(LineScratch& scratch, const char* line, uint32_t length, Note& note) const;
     // False for a time text that could not be read.
@@ -70,6 +76,10 @@ private:
     Template templates_[MAX_TEMPLATES];
     int32_t count_ = 0;
     uint32_t unmatched_ = 0;
-    // The year of syslog dates comes from the time of the load.
+    uint32_t matched_ = 0;
+    // The line counted last and the findings of its rows so far: a line of
+    // several rows counts once.
+    uint32_t countedLine_ = 0;
+    uint32_t countedDetail_ = 0;
     int64_t nowUs_;
 };

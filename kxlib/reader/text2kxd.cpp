@@ -175,7 +175,7 @@ int32_t Text2Kxd::TakeLine(const Note& note)
         Count(refused_, lines_, start, note);
         ThrowBad(note.code);
     }
-    CountLine(note);
+    CountLine(note, lines_);
     ++RecordsAccepted;
     return int32_t(note.length);
 }

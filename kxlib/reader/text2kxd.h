@@ -1,7 +1,7 @@
 // The common part of the two text readers: a file read line by line, each
-// line one record. Lines longer than 1099 characters without their line end
-// are cut there, between two UTF-8 characters (the rest becomes the next
-// row); rows keep their line end. The
+// line one record. Lines longer than 1099 bytes without their line end are
+// cut there, between two UTF-8 characters (the rest becomes the next row);
+// rows keep their line end. The
 // end of input is thrown as the integer code 1; other failures are thrown as
 // integer codes above 1. With more than one worker the lines are parsed
 // ahead on worker threads; what the reader hands out and counts stays the
@@ -68,8 +68,9 @@ protected:
     // are the full texts' and are cut in place. The first cut field goes to
     // note.
     static void PackStrings(ZmLib::KxdProt& record, const char** strings, uint16_t* lengths, Note& note);
-    // Counts a line that parsed without a bad code, in file order.
-    virtual void CountLine(const Note& note) = 0;
+    // Counts a row that parsed without a bad code, in file order; line is
+    // the number of the file's line that it belongs to.
+    virtual void CountLine(const Note& note, uint32_t line) = 0;
     // Stops the worker threads; a derived reader calls it first in its
     // destructor, as the workers parse with its members.
     void StopWorkers();

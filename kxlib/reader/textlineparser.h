@@ -50,8 +50,8 @@ public:
 
     virtual std::unique_ptr<Scratch> NewScratch() const = 0;
     // Fills the zeroed record from the line (NUL-terminated, length bytes
-    // with its line end; the parse may write into it) and note's code and
-    // findings. Called from several threads at once, each with its own
+    // with its line end, in a buffer of ROW_BYTES_MAX + 1 bytes that the
+    // parse may write into) and note's code and findings. Called from several threads at once, each with its own
     // scratch: nothing else may change.
     virtual void ParseLine(Scratch& scratch, char* line, ZmLib::KxdProt& record, Note& note) const = 0;
 

@@ -157,7 +157,7 @@ TEST(FileCsv, BadLinesAreBadRecords)
     EXPECT_EQ(good.reader.RefusedText(), "");
 }
 
-// Lines longer than 1099 characters come in pieces; the end of input stays
+// Lines longer than 1099 bytes come in pieces; the end of input stays
 // the end on every later call. An empty file has no lines; a missing one
 // does not open.
 TEST(FileCsv, LongLinesEndAndEmptyFiles)

@@ -3,6 +3,7 @@
 // the eight-template limit; long lines.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "kxlib/reader/textchunks.h"
 #include "table_fixtures.h"
 #include "utils/common/convert.h"
+#include "utils/osal/process.h"
 
 namespace {
 
@@ -23,13 +25,17 @@ struct Template {
 
 // Reads every line of text through the templates.
 struct LogRun {
-    LogRun(const TempDir& dir, const std::string& text, const std::vector<Template>& templates, int workers = 1)
+    // now: the moment syslog dates are read against; 0 for the clock.
+    LogRun(const TempDir& dir, const std::string& text, const std::vector<Template>& templates, int workers = 1,
+           int64_t now = 0)
         : reader(dir.Write("log.txt", text).c_str())
     {
         for (const Template& t : templates)
             added.push_back(reader.AddTemplate(t.expression.c_str(), t.fields.data(), int32_t(t.fields.size()),
                                                t.error));
         reader.SetWorkers(workers);
+        if (now != 0)
+            reader.SetNow(now);
         EXPECT_EQ(reader.Open(), 0);
         for (int guard = 0; guard < 1000; ++guard) {
             KxdProt record;
@@ -56,6 +62,15 @@ struct LogRun {
 // The built-in "SysLog" template: TIME, HOST, LEVEL, KXNAME, TEXT.
 const Template SysLog{"(\\w{3}[\\d\\W]+)\\s(\\(?\\w+\\)?)\\s[\\w\\.]+?(\\w+)\\s([^:]+):?\\s(.*)\\r?\\n?",
                       {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT}};
+
+// A template of one TEXT group.
+const Template WholeText{"(.*)\\r?\\n?", {FIELD_TEXT}};
+
+// A time as a text without a zone reads: the wall clock's fields as UTC.
+int64_t Wall(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return ZmLib::Date2Us({y, mo, d}) + ((h * 60 + mi) * 60 + s) * ZmLib::US_PER_SECOND;
+}
 
 // The fields of one record joined by '|': numbers in decimal.
 std::string Row(const LogRun& run, size_t k, const std::vector<int32_t>& fields)
@@ -249,7 +264,7 @@ TEST(Log2KxdMulti, LevelWordsAndNumbers)
 }
 
 // Texts that do not all fit the string area are cut, never dropped; a line
-// longer than 1099 characters comes in pieces.
+// longer than 1099 bytes comes in pieces.
 TEST(Log2KxdMulti, LongTextsAreCut)
 {
     TempDir dir;
@@ -268,7 +283,9 @@ TEST(Log2KxdMulti, LongTextsAreCut)
         EXPECT_EQ(piece, std::string(ZmLib::KxProt::LEN_STRFIELDS - 3, 't')) << k;
         EXPECT_EQ(run.Num(k, FIELD_LEVEL), 2);
     }
-    EXPECT_EQ(run.reader.Unmatched(), 2u);
+    // One line, whose two last rows no template took.
+    EXPECT_EQ(run.reader.Unmatched(), 1u);
+    EXPECT_EQ(run.reader.Matched(), 1u);
 }
 
 // A line longer than a row is cut between two UTF-8 characters; the reader
@@ -350,4 +367,160 @@ TEST(Log2KxdMulti, FindingsNameTheirFirstLine)
             }
         }
     }
+}
+
+// The file's last line, when no line end follows it, is read as if one did:
+// a template that takes the line end with "\\s" or a class matches it as it
+// matches the lines before, and no field gets the LF that is not there. Only
+// the line end's CR goes: a CR before it, or at the end of the file, is the
+// text's, in a matched row as in one that no template took.
+TEST(Log2KxdMulti, LastLineWithoutItsLineEnd)
+{
+    const std::string repeated = "Jan  1 00:16:35 h1 Xdebug message repeated 3 times";
+    const Template nameAndWord{"(\\w+) (\\S+)\\s\\r?\\n?", {FIELD_KXNAME, FIELD_TEXT}};
+    const Template anyBytes{"(\\w+) ([\\s\\S]*)\\r?\\n?", {FIELD_KXNAME, FIELD_TEXT}};
+    const Template digits{"(\\d+)\\r?\\n?", {FIELD_TEXT}};
+    const struct {
+        const char* what;
+        Template only;
+        std::string text;
+        std::vector<std::string> rows; // KXNAME|TEXT
+        uint32_t unmatched;
+    } cases[] = {
+        {"syslog name running to the line end", SysLog, repeated + "\n" + repeated,
+         {"message repeated 3 times|", "message repeated 3 times|"}, 0},
+        {"last piece taking the line end", nameAndWord, "a b\nc d", {"a|b", "c|d"}, 0},
+        {"last piece taking the line end, CR LF", nameAndWord, "a b\r\nc d", {"a|b", "c|d"}, 0},
+        {"a class that takes the line end", anyBytes, "a b\nc d", {"a|b\n", "c|d"}, 0},
+        {"a CR before the line end's", WholeText, "one\r\r\ntwo\r\nfour\r", {"|one\r", "|two", "|four\r"}, 0},
+        {"unmatched rows keep their CRs", digits, "one\r\r\n12\r\nthree\nfour\r",
+         {"|one\r", "|12", "|three", "|four\r"}, 3},
+        {"a long last line", WholeText, std::string(1100, 'x'),
+         {"|" + std::string(ZmLib::KxProt::LEN_STRFIELDS - 3, 'x'), "|x"}, 0},
+    };
+    for (const auto& c : cases) {
+        for (int workers : {1, 8}) {
+            SCOPED_TRACE(std::string(c.what) + ", workers " + std::to_string(workers));
+            TempDir dir;
+            LogRun run(dir, c.text, {c.only}, workers);
+            ASSERT_EQ(run.records.size(), c.rows.size());
+            int32_t bytes = 0;
+            for (size_t k = 0; k < c.rows.size(); ++k) {
+                EXPECT_EQ(Row(run, k, {FIELD_KXNAME, FIELD_TEXT}), c.rows[k]) << k;
+                bytes += run.lengths[k];
+            }
+            // The rows are the file's bytes, nothing added.
+            EXPECT_EQ(bytes, int32_t(c.text.size()));
+            EXPECT_EQ(run.reader.Unmatched(), c.unmatched);
+        }
+    }
+}
+
+// A TIME group that takes the line end gets a text one byte longer than the
+// longest line, or two with CR LF: the reader's copy of it has room.
+TEST(Log2KxdMulti, TimeTextWithTheLineEndOfTheLongestLine)
+{
+    const std::string line(1099, '7');
+    for (const char* expression : {"([^\\t]*)\\r?\\n?", "([^,]*)\\r?\\n?", "([\\s\\S]*)\\r?\\n?"}) {
+        for (const char* end : {"\n", "\r\n"}) {
+            SCOPED_TRACE(std::string(expression) + (end[0] == '\r' ? " CR LF" : " LF"));
+            TempDir dir;
+            LogRun run(dir, line + end + line + end, {{expression, {FIELD_TIME}}});
+            ASSERT_EQ(run.records.size(), 2u);
+            EXPECT_EQ(run.Num(1, FIELD_TIME), 0);
+            EXPECT_EQ(run.reader.BadTimeLines().count, 2u);
+        }
+    }
+}
+
+// A date without a year is the clock's year, or the year before when it
+// would lie more than a day after the clock: a syslog read on 8 December
+// runs from December of the year before into January without a jump.
+TEST(Log2KxdMulti, SyslogYearAcrossNewYear)
+{
+    const int64_t wall = Wall(2026, 12, 8, 12);
+    const int64_t now = wall - ZmLib::LocalTimeOffsetAt(wall);
+    TempDir dir;
+    LogRun run(dir,
+               "Dec 31 23:59:59|a\nJan  1 00:00:01|b\nDec  8 11:00:00|c\nDec  9 12:00:00|d\nDec  9 12:00:01|e\n"
+               "Feb 29 10:00:00|f\n",
+               {{"([^|]*)\\|(.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}}}, 1, now);
+    const std::vector<int64_t> times = {Wall(2025, 12, 31, 23, 59, 59), Wall(2026, 1, 1, 0, 0, 1),
+                                        Wall(2026, 12, 8, 11),          Wall(2026, 12, 9, 12),
+                                        Wall(2025, 12, 9, 12, 0, 1),    0};
+    ASSERT_EQ(run.records.size(), times.size());
+    for (size_t k = 0; k < times.size(); ++k)
+        EXPECT_EQ(run.Num(k, FIELD_TIME), times[k]) << run.Str(k, FIELD_TEXT);
+    // 29 February is in no year from 2025 to 2026.
+    EXPECT_EQ(run.reader.BadTimeLines().count, 1u);
+    EXPECT_EQ(run.reader.BadTimeLines().line, 6u);
+}
+
+// A date or time of day that does not exist is a time that could not be
+// read: stored as 0 and counted, not moved to another day. A leap second
+// reads as the next minute's start.
+TEST(Log2KxdMulti, ImpossibleDatesAndTimesAreNotRead)
+{
+    const struct {
+        const char* text;
+        int64_t time; // 0: not read
+    } cases[] = {
+        {"2026-12-07T10:60:00", 0},
+        {"2026-12-07T10:00:61", 0},
+        {"2026-12-07T24:00:00", 0},
+        {"2026-12-07T99:99:99", 0},
+        {"2026-02-29", 0},
+        {"2026-02-30 08:00:00", 0},
+        {"2026-04-31", 0},
+        {"10:60:00.5", 0},
+        {"2026-12-07T10:00:60", Wall(2026, 12, 7, 10, 1)},
+        {"2024-02-29T23:59:59", Wall(2024, 2, 29, 23, 59, 59)},
+        {"2026-12-31 00:00:00", Wall(2026, 12, 31)},
+        {"23:59:59", Wall(1970, 1, 1, 23, 59, 59)},
+    };
+    std::string text;
+    uint32_t bad = 0;
+    for (const auto& c : cases) {
+        text += std::string(c.text) + "|\n";
+        bad += c.time == 0;
+    }
+    TempDir dir;
+    LogRun run(dir, text, {{"([^|]*)\\|(.*)\\r?\\n?", {FIELD_TIME, FIELD_TEXT}}});
+    ASSERT_EQ(run.records.size(), std::size(cases));
+    for (size_t k = 0; k < std::size(cases); ++k)
+        EXPECT_EQ(run.Num(k, FIELD_TIME), cases[k].time) << cases[k].text;
+    EXPECT_EQ(run.reader.BadTimeLines().count, bad);
+    EXPECT_EQ(run.reader.BadTimeLines().line, 1u);
+}
+
+// A row is cut between two UTF-8 characters: a character of two to four
+// bytes that the limit would split starts the next row, at every offset
+// around the limit.
+TEST(Log2KxdMulti, RowsAreCutOnCharacterEdges)
+{
+    const std::string limit = std::to_string(Log2KxdMulti::LINE_LENGTH_MAX);
+    for (const char* character : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}) {
+        const uint32_t size = uint32_t(strlen(character));
+        for (uint32_t at = Log2KxdMulti::LINE_LENGTH_MAX - 5; at <= Log2KxdMulti::LINE_LENGTH_MAX; ++at) {
+            SCOPED_TRACE(std::to_string(size) + " bytes at " + std::to_string(at));
+            const std::string line = std::string(at, 'a') + character + "bbbbbb";
+            TempDir dir;
+            LogRun run(dir, line + "\n", {WholeText});
+            const int32_t cut = int32_t(at + size <= Log2KxdMulti::LINE_LENGTH_MAX ? Log2KxdMulti::LINE_LENGTH_MAX : at);
+            EXPECT_EQ(run.lengths, (std::vector<int32_t>{cut, int32_t(line.size()) + 1 - cut}));
+        }
+    }
+}
+
+// A number field reads its group only when it is shorter than the longest
+// line: a group of exactly that length gives 0.
+TEST(Log2KxdMulti, NumberGroupOfTheLongestLine)
+{
+    const std::string seven = "7" + std::string(Log2KxdMulti::LINE_LENGTH_MAX - 2, ' ');
+    TempDir dir;
+    LogRun run(dir, seven + "\n" + seven + " \n", {{"(.*)\\r?\\n?", {FIELD_NUM1}}});
+    ASSERT_EQ(run.records.size(), 2u);
+    EXPECT_EQ(run.lengths[1], int32_t(Log2KxdMulti::LINE_LENGTH_MAX) + 1);
+    EXPECT_EQ(run.Num(0, FIELD_NUM1), 7);
+    EXPECT_EQ(run.Num(1, FIELD_NUM1), 0);
 }

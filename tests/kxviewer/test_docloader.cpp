@@ -336,8 +336,8 @@ TEST_F(DocLoaderTest, UnmatchedLinesKeepTheirTextAndAreCounted)
            "0:00:02.000000"},
           {"", "tail"}},
          1,
-         {"Import \"sys.log\": 3 of 5 lines matched no template of \"SysLog\"",
-          "Import \"sys.log\": 1 of 4 lines longer than 1,099 characters read as several rows; line 4",
+         {"Import \"sys.log\": 3 of 4 lines matched no template of \"SysLog\"",
+          "Import \"sys.log\": 1 of 4 lines longer than 1,099 bytes read as several rows; line 4",
           "Import \"sys.log\": 1 of 4 lines with a field cut to fit the record; line 4, field TEXT"}},
     };
     for (const auto& c : cases) {
@@ -578,15 +578,16 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
         {"every line read", csv, file(60000, none), -1, 60000, {}},
         {"long delimited lines", csv, file(61, longText), -1, 63,
          {"2 of 61 lines refused by \"AppCSV\"; line 5, column 1 (TIME): \"x\" is not a number",
-          "2 of 61 lines longer than 1,099 characters read as several rows; line 5",
+          "2 of 61 lines longer than 1,099 bytes read as several rows; line 5",
           "2 of 61 lines with a field cut to fit the record; line 5, field TEXT"}},
         {"nginx times read as TIME", web, nginx, -1, 60,
          {"57 of 60 lines with a time that could not be read, stored as 0; line 4, TIME: "
           "\"[07/Dec/2024:08:00:00 +0100]\""}},
-        // The second row of the long line matches no template.
+        // The second row of the long line matches no template; the line is
+        // counted once, with the lines.
         {"findings deep in a log file", web, deep, -1, 60001,
-         {"1 of 60,001 lines matched no template of \"Web\"",
-          "1 of 60,000 lines longer than 1,099 characters read as several rows; line 45,000",
+         {"1 of 60,000 lines matched no template of \"Web\"",
+          "1 of 60,000 lines longer than 1,099 bytes read as several rows; line 45,000",
           "1 of 60,000 lines with a field cut to fit the record; line 45,000, field TEXT",
           "2 of 60,000 lines with a time that could not be read, stored as 0; line 40,001, TIME: "
           "\"[07/Dec/2024:08:00:00 +0100]\""}},
@@ -595,14 +596,14 @@ TEST_F(DocLoaderTest, RefusedDelimitedLinesAreNamed)
          std::string(1099, 'a') + "\n" + std::string(1098, 'b') + "\r\n" + std::string(1099, 'c') + "\r\n" +
              std::string(1100, 'd') + "\r\n",
          -1, 5,
-         {"1 of 4 lines longer than 1,099 characters read as several rows; line 4",
+         {"1 of 4 lines longer than 1,099 bytes read as several rows; line 4",
           "4 of 4 lines with a field cut to fit the record; line 1, field TEXT"}},
         // Only the leading "07" of an nginx time reads as a number.
         {"an nginx time read in part", inner, "[2024-12-07T08:00:00] ok\n[07/Dec/2024:08:00:00 +0100] GET\n", -1, 2,
          {"1 of 2 lines with a time that could not be read, stored as 0; line 2, TIME: "
           "\"07/Dec/2024:08:00:00 +0100\""}},
         {"UTF-8 text longer than a row", any, "short\n" + characters + "\n", -1, 4,
-         {"1 of 2 lines longer than 1,099 characters read as several rows; line 2",
+         {"1 of 2 lines longer than 1,099 bytes read as several rows; line 2",
           "1 of 2 lines with a field cut to fit the record; line 2, field TEXT"}},
     };
     for (const Case& c : cases) {

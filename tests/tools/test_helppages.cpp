@@ -4,6 +4,7 @@
 // shows what the tools do not do fails here.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -123,4 +124,26 @@ TEST(HelpPages, ScriptExamplesPrintWhatThePageShows)
     const std::vector<std::string> csv = Elements(page, "<pre id=\"worked-csv\"", "</pre>");
     ASSERT_EQ(csv.size(), 1u);
     EXPECT_EQ(ReadAll(dir.Path("levels.csv")), Shown(csv[0]));
+}
+
+// The line limit is a count of bytes, whatever the characters: the pages
+// and the README say so wherever they give it.
+TEST(HelpPages, TheLineLimitIsGivenInBytes)
+{
+    for (const std::string& name : {std::string("importformats.html"), std::string("../README.md")}) {
+        SCOPED_TRACE(name);
+        const std::string text = Page(name.c_str());
+        std::string flat;
+        for (char c : text)
+            if (c != '\n' || (!flat.empty() && flat.back() != ' '))
+                flat += c == '\n' ? ' ' : c;
+        bool stated = false;
+        for (const char* limit : {"1099 ", "1,099 "}) {
+            for (size_t at = flat.find(limit); at != std::string::npos; at = flat.find(limit, at + 1)) {
+                EXPECT_EQ(flat.compare(at + strlen(limit), 5, "bytes"), 0) << flat.substr(at, 40);
+                stated = true;
+            }
+        }
+        EXPECT_TRUE(stated);
+    }
 }

@@ -463,6 +463,41 @@ TEST_F(ImportEditor, TryTestFileShowsTenRecordsAndFreesThem)
     EXPECT_TRUE(Documents().empty());
 }
 
+// The test file's last line without its line end is matched as the lines
+// before it: a last piece that takes the line end with "\\s" still fits.
+TEST_F(ImportEditor, TryTestFileReadsTheLastLineWithoutItsLineEnd)
+{
+    ImportFormats.resize(size_t(PredefinedFormatCount));
+    ImportFormat words = Format("Words", 2, "");
+    words.fields = {{"KXNAME", 0, "(\\w+) "}, {"TEXT", 1, "(\\S+)\\s"}};
+    words.ComposeExpression();
+    ImportFormats.push_back(words);
+    ASSERT_TRUE(PrefGlobal::SaveFormats());
+    const QString path = dir.filePath("words.w");
+    ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(path).constData(), "a b\nc d"));
+    std::vector<std::string> rows;
+    RunEditor([&](ImportDialog* editor) {
+        files.onExec = [&](QDialog* result) {
+            auto* table = result->findChild<QTableWidget*>();
+            for (int row = 0; row < table->rowCount(); ++row) {
+                std::string shown;
+                for (int column = 0; column < table->columnCount(); ++column) {
+                    const QString header = table->horizontalHeaderItem(column)->text();
+                    if (header == "KXNAME" || header == "TEXT")
+                        shown += header.toStdString() + "=" + table->item(row, column)->text().toStdString() + " ";
+                }
+                rows.push_back(shown);
+            }
+            return int(QDialog::Accepted);
+        };
+        editor->SetTestFile(path);
+        Select(editor, "Words");
+        Click(editor, QStringLiteral("Try Test File"));
+        Click(editor, QStringLiteral("Cancel"));
+    });
+    EXPECT_EQ(rows, (std::vector<std::string>{"KXNAME=a TEXT=b ", "KXNAME=c TEXT=d "}));
+}
+
 // Test files that give nothing to show: the loader says why (an empty file
 // shows its empty result), and the editor stays open.
 TEST_F(ImportEditor, UnusableTestFilesLeaveTheEditorOpen)
