@@ -236,8 +236,10 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     if (&server == &secure)
         plain.routes["/version"].body = versionFile;
 
+    // The upgrader also keeps what it reads from its standard input.
     const QString upgrader = UpgradeSettings::ProgramDir + "/Upgrader";
-    ASSERT_TRUE(WriteAll(upgrader, Script(record)));
+    const QString received = root.path() + "/received";
+    ASSERT_TRUE(WriteAll(upgrader, Script("cat > " + QFile::encodeName(received) + "\n" + record)));
     QFile::setPermissions(upgrader, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString work = UpgradeSettings::WorkDir;
     const QString elsewhere = root.path() + "/elsewhere";
@@ -333,8 +335,9 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     EXPECT_EQ(shown, expected);
     const QString logged = QString(c.logged).replace("{error}", systemText);
     EXPECT_TRUE(logged.isEmpty() || !LinesWith(logged.toStdString()).empty()) << logged.toStdString();
-    // Nothing half-fetched or refused stays behind in the work folder, and nothing is written through a link.
-    if (c.started.isEmpty()) {
+    // Nothing half-fetched or refused stays behind in the work folder, nor the package handed to the upgrader,
+    // and nothing is written through a link.
+    if (c.started.isEmpty() || c.started == "UPGRADER") {
         EXPECT_EQ(QDir(swapped ? checked : work).entryList(QDir::Files | QDir::NoSymLinks), QStringList());
     }
     EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -344,15 +347,16 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
               QStringList({"KxViewerSetup.run", "version"}));
     EXPECT_EQ(ReadAll(other + "/version"), "mine");
     EXPECT_FALSE(QFile::exists(marker));
-    // The upgrader gets the package and the ini folder; the installer nothing.
+    // The upgrader gets the ini folder, the signed size and hash, and the package itself as its standard
+    // input, no name of it; the installer nothing.
     const QByteArray started =
-        c.started != "UPGRADER"
-            ? c.started
-            : QFile::encodeName(swapped ? checked : work) + "/KxViewer\n" + QByteArray(PrefGlobal::IniDir.c_str()) +
-                  '\n' + QByteArray::number(package.size()) + '\n' +
-                  QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + '\n';
+        c.started != "UPGRADER" ? c.started
+                                : QByteArray(PrefGlobal::IniDir.c_str()) + '\n' + QByteArray::number(package.size()) +
+                                      '\n' + QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() +
+                                      '\n';
     WaitUntil([&] { return !ReadAll(log).isEmpty(); }, started.isEmpty() ? 0 : 5000);
     EXPECT_EQ(ReadAll(log), started);
+    EXPECT_EQ(ReadAll(received), c.started == "UPGRADER" ? package : QByteArray());
     if (c.answers == std::deque<QMessageBox::StandardButton>{NO}) {
         EXPECT_GT(PrefGlobal::NextUpgradeCheck, QDateTime::currentDateTime().addDays(6));
     }
