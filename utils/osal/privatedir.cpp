@@ -74,8 +74,8 @@ std::string OpenChecked(const std::string& dir, uid_t owner, int& fd)
 // Root and the owner are the only users the owner has to trust.
 bool Trusted(uid_t uid, uid_t owner) { return uid == 0 || uid == owner; }
 
-// Why nobody but root and owner is kept from renaming within the folder at
-// path; empty when they are.
+// Why the folder at path, of status st, lets someone other than root and
+// owner rename what is in it (or is no folder); empty when it does not.
 std::string FolderOnTheWay(const std::string& path, const struct stat& st, uid_t owner)
 {
     if (!S_ISDIR(st.st_mode))
