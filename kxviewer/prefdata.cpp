@@ -302,7 +302,10 @@ void PrefGlobal::Load()
     }
 
     OpenIniFiles();
-    TempWorkDir = TempWorkDirFor(geteuid());
+    std::string workWhy;
+    TempWorkDir = TempWorkDirFor(geteuid(), &workWhy);
+    if (!workWhy.empty())
+        KxvShell().AddToSystemLog(QString::fromLocal8Bit(workWhy.c_str()));
 
     ZmLib::IniBase& ini = IniViewer.Ini;
     LoadGlobal(ini);

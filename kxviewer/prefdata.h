@@ -200,10 +200,21 @@ public:
     static std::string LogFilePath();
     static void ReportDiffError();
 
-    // The per-user temporary work directory "<$TMPDIR or /tmp>/KXviewer-<uid>/".
-    static std::string TempWorkDirFor(uid_t uid);
-    // Removes the directory with its contents (never following links), when
-    // it is this user's own.
+    // The per-user work directory "KXviewer-<uid>/" in $TMPDIR or /tmp when
+    // nobody else can rename anything on the way there, else in
+    // $XDG_RUNTIME_DIR or the cache folder; then why says which and why.
+    static std::string TempWorkDirFor(uid_t uid, std::string* why = nullptr);
+    // The files the viewer makes in the work directory: the update's
+    // downloads, named as on the server, and the comparison's text files.
+    static constexpr const char* UPDATE_VERSION = "version";
+    static constexpr const char* UPDATE_SIGNATURE = "version.sig";
+    static constexpr const char* UPDATE_EXECUTABLE = "KxViewer";
+    static constexpr const char* UPDATE_INSTALLER = "KxViewerSetup.run";
+    static constexpr const char* COMPARE_SUFFIX = ".txt";
+    static bool IsWorkFile(const std::string& name);
+    // Removes the viewer's own files from the directory, through the folder
+    // held open, when it is this user's own; anything else stays. True also
+    // when it is missing.
     static bool WipeTempWorkDir(const std::string& dir);
 
     // text centred in width characters of fill; a longer text is cut to

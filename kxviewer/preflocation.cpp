@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -29,6 +30,25 @@ std::string WithSlash(std::string dir)
     return dir;
 }
 
+std::string WithoutSlash(std::string dir)
+{
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
+}
+
+// $HOME, else the user's home folder in the user database; empty when
+// neither names one.
+std::string HomeDir()
+{
+    const char* home = getenv("HOME");
+    std::string dir = home && *home ? home : "";
+    if (dir.empty())
+        if (const passwd* pw = getpwuid(geteuid()))
+            dir = pw->pw_dir ? pw->pw_dir : "";
+    return dir;
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat st;
@@ -45,11 +65,7 @@ bool CopyFile(const std::string& source, const std::string& target)
 
 std::string PrefGlobal::HomeIniDir()
 {
-    const char* home = getenv("HOME");
-    std::string dir = home && *home ? home : "";
-    if (dir.empty())
-        if (const passwd* pw = getpwuid(geteuid()))
-            dir = pw->pw_dir ? pw->pw_dir : "";
+    const std::string dir = HomeDir();
     return dir.empty() ? std::string() : WithSlash(dir) + "KxViewer/";
 }
 
@@ -150,28 +166,38 @@ bool PrefGlobal::MoveIniFiles(int32_t choice)
     return IniInProgramDir;
 }
 
-std::string PrefGlobal::TempWorkDirFor(uid_t uid)
+std::string PrefGlobal::TempWorkDirFor(uid_t uid, std::string* why)
 {
     const char* tmp = getenv("TMPDIR");
-    std::string base = tmp && *tmp ? tmp : "/tmp";
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
+    const char* runtime = getenv("XDG_RUNTIME_DIR");
+    const char* cache = getenv("XDG_CACHE_HOME");
+    const std::string home = HomeDir();
+    std::string chosenWhy;
+    std::string base = ZmLib::ChooseWorkParent(
+        WithoutSlash(tmp && *tmp ? tmp : "/tmp"), WithoutSlash(runtime ? runtime : ""),
+        WithoutSlash(cache && *cache == '/' ? std::string(cache) : home.empty() ? std::string() : home + "/.cache"),
+        uid, chosenWhy);
+    if (why)
+        *why = chosenWhy;
     std::string sub = SETTINGS_SUB_PATH; // "/KXviewer/"
     sub.pop_back();
     return base + sub + "-" + std::to_string(uid) + "/";
 }
 
+bool PrefGlobal::IsWorkFile(const std::string& name)
+{
+    const size_t suffix = strlen(COMPARE_SUFFIX);
+    for (const char* update : {UPDATE_VERSION, UPDATE_SIGNATURE, UPDATE_EXECUTABLE, UPDATE_INSTALLER})
+        if (name == update)
+            return true;
+    return name.size() > suffix && name.compare(name.size() - suffix, suffix, COMPARE_SUFFIX) == 0;
+}
+
 bool PrefGlobal::WipeTempWorkDir(const std::string& dir)
 {
     struct stat st;
-    std::string path = dir;
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    if (lstat(path.c_str(), &st) != 0)
+    if (lstat(WithoutSlash(dir).c_str(), &st) != 0)
         return errno == ENOENT;
-    if (!ZmLib::IsPrivateDir(path))
-        return false;
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-    return !error;
+    ZmLib::PrivateDir held;
+    return held.Hold(dir).empty() && held.RemoveOwn(IsWorkFile);
 }

@@ -10,7 +10,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QProgressDialog>
 #include <QTemporaryFile>
 #include <QUrl>
@@ -128,7 +128,8 @@ void Upgrade::StartUpdate(bool forced)
     }
     Print(QStringLiteral("Upgrade started, URL: %1 ").arg(UpgradeSettings::Url));
     SaveNextCheck(RECHECK_SECONDS);
-    Download(QStringLiteral("version"), UpgradeSettings::VERSION_FILE_LIMIT, &Upgrade::onFinishDownloadVersionFile);
+    Download(QString::fromLatin1(PrefGlobal::UPDATE_VERSION), UpgradeSettings::VERSION_FILE_LIMIT,
+             &Upgrade::onFinishDownloadVersionFile);
 }
 
 void Upgrade::Download(const QString& name, qint64 maxBytes, void (Upgrade::*finished)(const QString&))
@@ -176,7 +177,8 @@ void Upgrade::onFinishDownloadVersionFile(const QString& fileName)
 {
     Print(QStringLiteral("File \"%1\" downloaded").arg(fileName));
     versionBytes_ = ReadAndRemove(fileName);
-    Download(QStringLiteral("version.sig"), UpgradeVersionFile::SIGNATURE_SIZE, &Upgrade::onFinishDownloadSignature);
+    Download(QString::fromLatin1(PrefGlobal::UPDATE_SIGNATURE), UpgradeVersionFile::SIGNATURE_SIZE,
+             &Upgrade::onFinishDownloadSignature);
 }
 
 void Upgrade::onFinishDownloadSignature(const QString& fileName)
@@ -227,7 +229,7 @@ void Upgrade::UseVersionFile()
         progress_->setLabelText(QStringLiteral("Downloading new version package"));
     SaveNextCheck(RECHECK_SECONDS);
     const bool executable = mode_ == NEW_EXECUTABLE;
-    Download(executable ? QStringLiteral("KxViewer") : QStringLiteral("KxViewerSetup.run"),
+    Download(QString::fromLatin1(executable ? PrefGlobal::UPDATE_EXECUTABLE : PrefGlobal::UPDATE_INSTALLER),
              executable ? versionFile_.executable.size : versionFile_.installer.size, &Upgrade::onMainDownloadFinished);
 }
 
@@ -319,7 +321,7 @@ bool Upgrade::StartPackage(const QString& fileName)
     const qint64 size = fd >= 0 ? HashOpenFile(fd, sha256) : -1;
     bool started = false;
     if (Verified(fileName, size, sha256))
-        started = mode_ == NEW_INSTALLER ? StartInstaller(fileName, fd) : StartUpgrader(fileName);
+        started = mode_ == NEW_INSTALLER ? StartInstaller(fileName, fd) : StartUpgrader(fileName, fd);
     if (fd >= 0)
         ::close(fd);
     return started;
@@ -343,28 +345,35 @@ bool Upgrade::StartInstaller(const QString& fileName, int fd)
     return false;
 }
 
-bool Upgrade::StartUpgrader(const QString& fileName)
+bool Upgrade::StartUpgrader(const QString& fileName, int fd)
 {
-    QProcess process;
-    qint64 pid = 0;
     const QString upgrader = UpgradeSettings::ProgramFolder() + QStringLiteral("/Upgrader");
     Print(QStringLiteral("Start path: %1").arg(upgrader));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // The upgrader waits for this process to end before it replaces it.
     environment.insert(QStringLiteral("KXV_VIEWER_PID"), QString::number(getpid()));
-    process.setProcessEnvironment(environment);
-    process.setProgram(upgrader);
-    // The signed size and hash go along: the upgrader checks the bytes it
-    // copies, since the file may change after this check. It gets the file
-    // where the held folder is now, not where something else may stand.
-    const QString checked = QFile::decodeName((work_.WhereNow() + NameIn(fileName)).c_str());
-    process.setArguments({checked, QFile::decodeName(PrefGlobal::IniDir.c_str()),
-                          QString::number(versionFile_.executable.size),
-                          QString::fromLatin1(versionFile_.executable.sha256.toHex())});
-    if (process.startDetached(&pid))
-        return true;
+    std::vector<std::string> variables;
+    for (const QString& variable : environment.toStringList())
+        variables.push_back(QFile::encodeName(variable).toStdString());
+    // The checked file itself is the upgrader's standard input, from its
+    // start; no name of it is handed on, since by the time this process has
+    // ended the work folder's name may lead elsewhere. The signed size and
+    // hash go along: the upgrader checks the bytes it copies. Its name is
+    // then removed here, through the held folder; the open file stays the
+    // upgrader's.
+    std::string why;
+    bool started = false;
+    if (lseek(fd, 0, SEEK_SET) != 0)
+        why = strerror(errno);
+    else
+        started = ZmLib::PROCESS::SpawnWithInput(QFile::encodeName(upgrader).toStdString(),
+                                                 {PrefGlobal::IniDir, std::to_string(versionFile_.executable.size),
+                                                  versionFile_.executable.sha256.toHex().toStdString()},
+                                                 variables, fd, why) > 0;
     Remove(fileName);
-    KX_WARNING(KxvUpgradeChannel, "Upgrader start error");
+    if (started)
+        return true;
+    KX_WARNING(KxvUpgradeChannel, "Upgrader start error: %s", why.c_str());
     KxvShell().AddToSystemLog(QStringLiteral("Upgrader execution error"));
     KxvShell().Information(QStringLiteral("Upgrader execution error"), true);
     return false;

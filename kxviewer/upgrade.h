@@ -72,9 +72,10 @@ private:
     bool ProgramFolderWritable();
     // Starts the upgrader or the installer on the verified file.
     bool StartPackage(const QString& fileName);
-    // Starts the installer from the open descriptor that was checked.
+    // Start the installer or the upgrader from the open descriptor that was
+    // checked.
     bool StartInstaller(const QString& fileName, int fd);
-    bool StartUpgrader(const QString& fileName);
+    bool StartUpgrader(const QString& fileName, int fd);
     void SaveNextCheck(int seconds);
     // Clears the interactive flag, closes the dialog, deletes the attempt.
     void End();

@@ -40,8 +40,12 @@ bool HoldWorkDir(ZmLib::PrivateDir& dir)
     return refused.empty();
 }
 
-// A file's name in the folder.
-std::string FileName(const QString& name) { return QFile::encodeName(name).toStdString(); }
+// A file's name in the folder: the part given and the comparison's suffix,
+// by which a start knows the file for the viewer's own.
+std::string FileName(const QString& part)
+{
+    return QFile::encodeName(part + QLatin1String(PrefGlobal::COMPARE_SUFFIX)).toStdString();
+}
 
 // The table's name up to its first '.'; a '/' (a name given in the Info
 // pane) would leave the folder.
@@ -182,12 +186,12 @@ void TabTable::CompareTabs()
     ZmLib::PrivateDir dir;
     if (!HoldWorkDir(dir))
         return;
-    const std::string fileA = FileName(BaseName(*a) + QStringLiteral(".txt"));
-    std::string fileB = FileName(BaseName(*b) + QStringLiteral(".txt"));
+    const std::string fileA = FileName(BaseName(*a));
+    std::string fileB = FileName(BaseName(*b));
     // Two documents of one name (one file opened from two folders) must not
     // share a file, or they compare as identical.
     if (fileB == fileA)
-        fileB = FileName(BaseName(*b) + QStringLiteral("-2.txt"));
+        fileB = FileName(BaseName(*b) + QStringLiteral("-2"));
     if (!WriteBoth(dir, *a, fileA, AllRows(*a), *b, fileB, AllRows(*b)))
         return;
     if (FirstIsLeft(a, b))
@@ -211,7 +215,7 @@ void TabTable::CompareTwoRanges()
     ZmLib::PrivateDir dir;
     if (!HoldWorkDir(dir))
         return;
-    const QString base = BaseName(*this) + QStringLiteral("-range#%1.txt");
+    const QString base = BaseName(*this) + QStringLiteral("-range#%1");
     const std::string first = FileName(base.arg(ranges[0].line));
     const std::string second = FileName(base.arg(ranges[1].line));
     if (WriteBoth(dir, *this, first, RangeRows(*this, ranges[0]), *this, second, RangeRows(*this, ranges[1])))

@@ -1,8 +1,10 @@
-// Upgrader FILE INI_FOLDER SIZE SHA256: replaces the viewer beside this
-// program with FILE once the viewer has ended, and starts the new one. SIZE
-// and SHA256 (hexadecimal) are the signed ones: FILE may have changed since
-// the viewer checked it, so the bytes copied are checked again. FILE is
-// removed whatever happens. Each step goes to standard error and to
+// Upgrader INI_FOLDER SIZE SHA256 < PACKAGE: replaces the viewer beside
+// this program with the package on standard input once the viewer has
+// ended, and starts the new one. SIZE and SHA256 (hexadecimal) are the
+// signed ones, and the bytes copied are checked against them. The package
+// comes as the open file the viewer checked, never by a name: the folder it
+// was downloaded to may be another by the time the viewer has ended, so
+// nothing is read or removed there. Each step goes to standard error and to
 // INI_FOLDER/Upgrader.log.
 #include <cerrno>
 #include <csignal>
@@ -11,7 +13,6 @@
 #include <cstring>
 #include <ctime>
 
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,25 +69,19 @@ QString OwnFolder()
 
 QString ErrorText(int error) { return QString::fromLocal8Bit(strerror(error)); }
 
-// Copies source into the new file out, hashing what is copied; false after
-// logging why.
-bool CopyHashed(const QString& source, const QString& partial, int out, qint64& size, QByteArray& sha256)
+// Copies the package on standard input into the new file out, hashing what
+// is copied; false after logging why.
+bool CopyHashed(const QString& partial, int out, qint64& size, QByteArray& sha256)
 {
-    const int in = open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0) {
-        Log(QStringLiteral("Cannot copy %1 to %2: %3").arg(source, partial, ErrorText(errno)));
-        return false;
-    }
     Sha256Stream hash;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     size = 0;
     ssize_t n = 0;
-    while ((n = read(in, buffer.data(), size_t(buffer.size()))) > 0) {
+    while ((n = read(STDIN_FILENO, buffer.data(), size_t(buffer.size()))) > 0) {
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = write(out, buffer.constData() + done, size_t(n - done));
             if (w < 0) {
                 Log(QStringLiteral("Cannot write %1: %2").arg(partial, ErrorText(errno)));
-                close(in);
                 return false;
             }
             done += w;
@@ -94,10 +89,8 @@ bool CopyHashed(const QString& source, const QString& partial, int out, qint64& 
         hash.Add(buffer.constData(), n);
         size += n;
     }
-    const int readError = errno;
-    close(in);
     if (n < 0) {
-        Log(QStringLiteral("Cannot read %1: %2").arg(source, ErrorText(readError)));
+        Log(QStringLiteral("Cannot read the package: %1").arg(ErrorText(errno)));
         return false;
     }
     sha256 = hash.Result();
@@ -106,22 +99,22 @@ bool CopyHashed(const QString& source, const QString& partial, int out, qint64& 
 
 // A checked copy beside the target, then one rename: the old program stays
 // whole until the new one is complete and is the signed one.
-bool Replace(const QString& source, const QString& target, const UpgradePackage& package)
+bool Replace(const QString& target, const UpgradePackage& package)
 {
     const QString partial = target + QStringLiteral(".new");
     const QByteArray partialName = QFile::encodeName(partial);
     std::string why;
     const int out = ZmLib::CreatePrivateFile(partialName.toStdString(), why);
     if (out < 0) {
-        Log(QStringLiteral("Cannot copy %1 to %2: %3").arg(source, partial, QString::fromLocal8Bit(why.c_str())));
+        Log(QStringLiteral("Cannot copy the package to %1: %2").arg(partial, QString::fromLocal8Bit(why.c_str())));
         return false;
     }
     qint64 size = 0;
     QByteArray sha256;
-    bool done = CopyHashed(source, partial, out, size, sha256);
+    bool done = CopyHashed(partial, out, size, sha256);
     const QString mismatch = done ? package.Mismatch(size, sha256) : QString();
     if (!mismatch.isEmpty()) {
-        Log(QStringLiteral("Package verification failed: %1; %2 refused").arg(mismatch, source));
+        Log(QStringLiteral("Package verification failed: %1; the package is refused").arg(mismatch));
         done = false;
     }
     if (done && (fchmod(out, 0755) != 0 || close(out) != 0 ||
@@ -141,24 +134,20 @@ bool Replace(const QString& source, const QString& target, const UpgradePackage&
 int main(int argc, char** argv)
 {
     UpgradePackage package;
-    if (argc != 5 || !package.Parse(argv[3], argv[4])) {
-        fputs("usage: Upgrader FILE INI_FOLDER SIZE SHA256\n", stderr);
+    if (argc != 4 || !package.Parse(argv[2], argv[3])) {
+        fputs("usage: Upgrader INI_FOLDER SIZE SHA256 < PACKAGE\n", stderr);
         return 2;
     }
-    const QString source = QFile::decodeName(argv[1]);
-    logPath = QDir(QFile::decodeName(argv[2])).filePath(QStringLiteral("Upgrader.log"));
+    logPath = QDir(QFile::decodeName(argv[1])).filePath(QStringLiteral("Upgrader.log"));
     const QString target = OwnFolder() + QStringLiteral("/KxViewer");
-    Log(QStringLiteral("Upgrading %1 from %2").arg(target, source));
+    Log(QStringLiteral("Upgrading %1 from standard input").arg(target));
 
     const char* viewer = getenv("KXV_VIEWER_PID");
     if (!WaitForExit(viewer != nullptr ? pid_t(atoll(viewer)) : 0)) {
         Log(QStringLiteral("The viewer (process %1) did not end within %2 s").arg(viewer).arg(WAIT_SECONDS));
-        QFile::remove(source);
         return 1;
     }
-    const bool replaced = Replace(source, target, package);
-    QFile::remove(source);
-    if (!replaced)
+    if (!Replace(target, package))
         return 1;
 
     const QByteArray program = QFile::encodeName(target);

@@ -40,7 +40,8 @@ struct EnvGuard {
 };
 
 // A fresh environment: HOME, XDG_CONFIG_HOME and TMPDIR in a scratch folder,
-// a program folder of its own, the defaults back in place, and the working
+// no runtime or cache folder of its own (the cache is then HOME's), a
+// program folder of its own, the defaults back in place, and the working
 // directory restored afterwards. The GUI application comes from the main.
 class PrefDataTest : public ::testing::Test {
 protected:
@@ -54,6 +55,8 @@ protected:
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
         setenv("TMPDIR", tmp.c_str(), 1);
+        unsetenv("XDG_RUNTIME_DIR");
+        unsetenv("XDG_CACHE_HOME");
         PrefGlobal::ProgramDir = program;
         PrefGlobal::IniDir.clear();
         ImportFormats = DefaultImportTemplates();
@@ -87,7 +90,8 @@ protected:
         PrefGlobal::Load();
     }
 
-    EnvGuard env_[3] = {EnvGuard("HOME"), EnvGuard("XDG_CONFIG_HOME"), EnvGuard("TMPDIR")};
+    EnvGuard env_[5] = {EnvGuard("HOME"), EnvGuard("XDG_CONFIG_HOME"), EnvGuard("TMPDIR"),
+                        EnvGuard("XDG_RUNTIME_DIR"), EnvGuard("XDG_CACHE_HOME")};
     const std::string cwd_ = std::filesystem::current_path().string();
     kxtest::TempDir dir_;
     std::string home;
@@ -621,14 +625,17 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     std::filesystem::create_directories(other);
     kxtest::WriteFile(mine + "a.txt", "a");
+    chmod((mine + "a.txt").c_str(), 0600);
     kxtest::WriteFile(other + "b.txt", "b");
+    chmod((other + "b.txt").c_str(), 0600);
     // A link inside points at a file that must survive.
     kxtest::WriteFile(dir_ / "outside.txt", "o");
-    symlink((dir_ / "outside.txt").c_str(), (mine + "link").c_str());
+    symlink((dir_ / "outside.txt").c_str(), (mine + "link.txt").c_str());
     PrefGlobal::Load();
-    EXPECT_FALSE(Exists(mine));
+    EXPECT_FALSE(Exists(mine + "a.txt"));
     EXPECT_TRUE(Exists(other + "b.txt"));
     EXPECT_TRUE(Exists(dir_ / "outside.txt"));
+    std::filesystem::remove_all(mine);
 
     // A link planted at the folder's name is neither used nor followed.
     const std::string target = dir_ / "victim";
@@ -661,7 +668,8 @@ TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
         std::string keep; // a file that must survive
         std::string report; // empty: the folder is ours and goes silently
     } cases[] = {
-        {"our own", [&] { mkdir(name.c_str(), 0700); kxtest::WriteFile(mine + "old.txt", "o"); }, "", ""},
+        {"our own", [&] { mkdir(name.c_str(), 0700); kxtest::WriteFile(mine + "old.txt", "o");
+                          chmod((mine + "old.txt").c_str(), 0600); }, "", ""},
         {"a link to another folder", [&] { symlink(target.c_str(), name.c_str()); }, target + "/keep.txt",
          refused + "it is a symbolic link"},
         {"open to others", [&] { mkdir(name.c_str(), 0700); chmod(name.c_str(), 0777);
@@ -677,7 +685,7 @@ TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
         shell.Clear();
         PrefGlobal::Load();
         if (c.report.empty()) {
-            EXPECT_FALSE(Exists(name));
+            EXPECT_FALSE(Exists(mine + "old.txt"));
         } else {
             EXPECT_TRUE(Exists(c.keep));
         }
@@ -688,6 +696,127 @@ TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
         std::error_code error;
         std::filesystem::remove_all(name, error);
     }
+}
+
+// The work folder goes into TMPDIR only when nobody but the user and root
+// can rename anything on the way there; otherwise into the user's runtime
+// folder when it is private, else the cache folder, and the System Log says
+// so once. Other owners are real where the test runs as root.
+TEST_F(PrefDataTest, WorkFolderOnlyWhereNobodyElseCanRenameOnTheWay)
+{
+    const uid_t me = geteuid();
+    const std::string runtime = dir_ / "runtime";
+    const std::string cache = home + "/.cache";
+    enum Place { TMP, RUNTIME, CACHE };
+    const struct {
+        const char* what;
+        mode_t mode;      // TMPDIR's
+        uid_t owner;      // TMPDIR's
+        mode_t runtime;   // the runtime folder's; 0: none named
+        Place place;
+        std::string why;  // what the System Log says is wrong with TMPDIR
+    } cases[] = {
+        {"sticky and open to all", 01777, me, 0700, TMP, ""},
+        {"the user's own", 0700, me, 0, TMP, ""},
+        {"open to all without the sticky bit", 0777, me, 0700, RUNTIME,
+         "others may write to {tmp} and it has no sticky bit (mode 0777)"},
+        {"the group may write, no sticky bit", 0770, me, 0, CACHE,
+         "others may write to {tmp} and it has no sticky bit (mode 0770)"},
+        {"a runtime folder others may enter", 0777, me, 0755, CACHE,
+         "others may write to {tmp} and it has no sticky bit (mode 0777)"},
+        {"sticky but another user's", 01777, 4242, 0700, RUNTIME, "{tmp} belongs to user 4242"},
+        {"another user's, closed to others", 0755, 4242, 0, CACHE, "{tmp} belongs to user 4242"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.owner != me && me != 0)
+            continue; // only root makes a folder another user's
+        const std::string tmpdir = dir_ / ("tmp" + std::to_string(n++));
+        ASSERT_EQ(mkdir(tmpdir.c_str(), 0700), 0);
+        ASSERT_EQ(chmod(tmpdir.c_str(), c.mode), 0);
+        ASSERT_EQ(chown(tmpdir.c_str(), c.owner, gid_t(-1)), 0);
+        setenv("TMPDIR", tmpdir.c_str(), 1);
+        std::filesystem::remove_all(runtime);
+        std::filesystem::remove_all(cache);
+        unsetenv("XDG_RUNTIME_DIR");
+        if (c.runtime != 0) {
+            ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+            ASSERT_EQ(chmod(runtime.c_str(), c.runtime), 0);
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        }
+        shell.Clear();
+        Restart();
+        const std::string base = c.place == TMP ? tmpdir : c.place == RUNTIME ? runtime : cache;
+        EXPECT_EQ(PrefGlobal::TempWorkDir, base + "/KXviewer-" + std::to_string(me) + "/");
+        std::vector<std::string> said;
+        if (!c.why.empty()) {
+            std::string why = c.why;
+            why.replace(why.find("{tmp}"), 5, tmpdir);
+            said.push_back("Work files are kept in " + base + ", not in " + tmpdir + ": " + why);
+        }
+        EXPECT_EQ(shell.log, said);
+        // The folder chosen is one the work folder can be made and held in.
+        EXPECT_EQ(ZmLib::PrivateDir().Hold(PrefGlobal::TempWorkDir), "");
+        struct stat st;
+        ASSERT_EQ(stat(base.c_str(), &st), 0);
+        if (c.place == CACHE) {
+            EXPECT_EQ(st.st_mode & 0777, 0700u);
+        }
+    }
+}
+
+// A private folder of the user that is not the viewer's may stand at the
+// work folder's name: a start removes only the files the viewer makes
+// there, and leaves the rest, folders and links included.
+TEST_F(PrefDataTest, WorkFolderStartRemovesOnlyTheViewersFiles)
+{
+    const std::string mine = PrefGlobal::TempWorkDirFor(geteuid());
+    ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+    enum Kind { FILE_0600, FILE_0700, FILE_0644, FOLDER, LINK };
+    const struct {
+        const char* name;
+        Kind kind;
+        bool kept;
+    } entries[] = {
+        {"version", FILE_0600, false},
+        {"version.sig", FILE_0600, false},
+        {"KxViewer", FILE_0600, false},
+        {"KxViewerSetup.run", FILE_0700, false},
+        {"a.txt", FILE_0600, false},
+        {"a-range#3.txt", FILE_0600, false},
+        {".a.txt.0123abcd", FILE_0600, false},
+        {".version.89abcdef", FILE_0600, false},
+        {"notes", FILE_0600, true},
+        {"version.bak", FILE_0600, true},
+        {".notes.0123abcd", FILE_0600, true},
+        {".a.txt.0123", FILE_0600, true},
+        {"shared.txt", FILE_0644, true},
+        {"pulse", FOLDER, true},
+        {"folder.txt", FOLDER, true},
+        {"link.txt", LINK, true},
+    };
+    kxtest::WriteFile(dir_ / "outside", "o");
+    for (const auto& e : entries) {
+        const std::string path = mine + e.name;
+        if (e.kind == FOLDER) {
+            ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+            kxtest::WriteFile(path + "/version", "v");
+        } else if (e.kind == LINK) {
+            ASSERT_EQ(symlink((dir_ / "outside").c_str(), path.c_str()), 0);
+        } else {
+            kxtest::WriteFile(path, "f");
+            chmod(path.c_str(), e.kind == FILE_0600 ? 0600 : e.kind == FILE_0700 ? 0700 : 0644);
+        }
+    }
+    Restart();
+    EXPECT_TRUE(shell.log.empty());
+    for (const auto& e : entries) {
+        struct stat st;
+        EXPECT_EQ(lstat((mine + e.name).c_str(), &st) == 0, e.kept) << e.name;
+    }
+    EXPECT_TRUE(Exists(mine + "pulse/version"));
+    EXPECT_EQ(ReadFile(dir_ / "outside"), "o");
 }
 
 TEST(PrefText, SmallHelpers)

@@ -1,13 +1,16 @@
 #include "utils/osal/privatedir.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <vector>
 
 namespace ZmLib {
 
@@ -28,6 +31,8 @@ std::string Octal(mode_t mode)
     return text;
 }
 
+std::string BelongsTo(const std::string& what, uid_t uid) { return what + " belongs to user " + std::to_string(uid); }
+
 // Why a folder of this status may not be used; empty when it may.
 std::string Refusal(const struct stat& st, uid_t owner)
 {
@@ -36,7 +41,7 @@ std::string Refusal(const struct stat& st, uid_t owner)
     if (!S_ISDIR(st.st_mode))
         return "it is not a folder";
     if (st.st_uid != owner)
-        return "it belongs to user " + std::to_string(st.st_uid);
+        return BelongsTo("it", st.st_uid);
     if ((st.st_mode & 077) != 0)
         return "others may use it (mode " + Octal(st.st_mode) + ")";
     return std::string();
@@ -51,21 +56,73 @@ std::string OpenChecked(const std::string& dir, uid_t owner, int& fd)
     const std::string refused = "The temporary folder " + dir + " cannot be used: ";
     if (path.empty())
         return refused + "no name";
-    const int opened = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Whatever stands there is opened, a link included, and the status read
+    // is that of what was opened: a link swapped in is named as one.
+    const int named = open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (named < 0)
+        return refused + strerror(errno);
+    if (PrivateDir::AfterOpen)
+        PrivateDir::AfterOpen(path);
     struct stat st;
-    if (opened < 0) {
-        // What stands there says more than the failed open, where it can.
-        const int error = errno;
-        const std::string why = lstat(path.c_str(), &st) == 0 ? Refusal(st, owner) : std::string();
-        return refused + (why.empty() ? strerror(error) : why);
+    std::string why = fstat(named, &st) == 0 ? Refusal(st, owner) : strerror(errno);
+    if (why.empty() && (fd = openat(named, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) < 0)
+        why = strerror(errno);
+    close(named);
+    return why.empty() ? why : refused + why;
+}
+
+// Root and the owner are the only users the owner has to trust.
+bool Trusted(uid_t uid, uid_t owner) { return uid == 0 || uid == owner; }
+
+// Why the folder at path, of status st, lets someone other than root and
+// owner rename what is in it (or is no folder); empty when it does not.
+std::string FolderOnTheWay(const std::string& path, const struct stat& st, uid_t owner)
+{
+    if (!S_ISDIR(st.st_mode))
+        return path + " is not a folder";
+    if (!Trusted(st.st_uid, owner))
+        return BelongsTo(path, st.st_uid);
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0)
+        return "others may write to " + path + " and it has no sticky bit (mode " + Octal(st.st_mode) + ")";
+    return std::string();
+}
+
+// The parts of path put on the stack of parts still to walk, the first on
+// top.
+void PushParts(const std::string& path, std::vector<std::string>& parts)
+{
+    std::vector<std::string> split;
+    for (size_t at = 0; at < path.size();) {
+        const size_t end = std::min(path.find('/', at), path.size());
+        if (end > at)
+            split.push_back(path.substr(at, end - at));
+        at = end + 1;
     }
-    const std::string why = fstat(opened, &st) == 0 ? Refusal(st, owner) : strerror(errno);
-    if (why.empty()) {
-        fd = opened;
-        return why;
+    parts.insert(parts.end(), split.rbegin(), split.rend());
+}
+
+// Makes the folders of path that are missing, mode 0700; a failure shows
+// when the folder is used.
+void MakeFolders(const std::string& path)
+{
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        mkdir(path.substr(0, end).c_str(), 0700);
+        if (end == std::string::npos)
+            break;
     }
-    close(opened);
-    return refused + why;
+}
+
+// Begin's temporary for a name: '.', the name, '.' and this many hex digits.
+constexpr int TEMPORARY_DIGITS = 8;
+
+// The name that the temporary name stands in for; empty for any other name.
+std::string TemporaryOf(const std::string& name)
+{
+    const size_t tail = TEMPORARY_DIGITS + 1;
+    if (name.size() <= tail + 1 || name[0] != '.' || name[name.size() - tail] != '.' ||
+        name.find_first_not_of("0123456789abcdef", name.size() - TEMPORARY_DIGITS) != std::string::npos)
+        return std::string();
+    return name.substr(1, name.size() - tail - 1);
 }
 
 // Only a name within the folder itself is made or removed there.
@@ -117,6 +174,69 @@ std::string PrivateDirProblem(const std::string& dir, uid_t owner)
 
 bool IsPrivateDir(const std::string& dir, uid_t owner) { return PrivateDirProblem(dir, owner).empty(); }
 
+std::string WayProblem(const std::string& dir, uid_t owner)
+{
+    constexpr int MAX_LINKS = 40;
+    if (dir.empty() || dir[0] != '/')
+        return "'" + dir + "' is not a full path";
+    std::vector<std::string> parts;
+    PushParts(dir, parts);
+    // The folder reached so far, links resolved, so ".." is its parent.
+    std::string at = "/";
+    struct stat st;
+    std::string why = lstat("/", &st) == 0 ? FolderOnTheWay(at, st, owner) : "/: " + std::string(strerror(errno));
+    int links = 0;
+    while (why.empty() && !parts.empty()) {
+        const std::string part = parts.back();
+        parts.pop_back();
+        if (part == "..")
+            at.resize(std::max<size_t>(at.rfind('/'), 1));
+        if (part == "." || part == "..")
+            continue;
+        const std::string next = (at == "/" ? at : at + "/") + part;
+        if (lstat(next.c_str(), &st) != 0) {
+            why = next + ": " + strerror(errno);
+        } else if (!S_ISLNK(st.st_mode)) {
+            why = FolderOnTheWay(next, st, owner);
+            at = next;
+        } else if (!Trusted(st.st_uid, owner)) {
+            // Its folder was found safe; in a sticky one its owner may still swap it.
+            why = BelongsTo(next, st.st_uid);
+        } else {
+            char target[PATH_MAX];
+            const ssize_t n = ++links > MAX_LINKS ? -1 : readlink(next.c_str(), target, sizeof(target) - 1);
+            if (n <= 0) {
+                why = next + ": " + strerror(links > MAX_LINKS ? ELOOP : errno);
+            } else {
+                if (target[0] == '/')
+                    at = "/";
+                PushParts(std::string(target, size_t(n)), parts);
+            }
+        }
+    }
+    return why;
+}
+
+std::string ChooseWorkParent(const std::string& temp, const std::string& runtime, const std::string& cache,
+                             uid_t owner, std::string& why)
+{
+    const std::string tempProblem = WayProblem(temp, owner);
+    why.clear();
+    if (tempProblem.empty())
+        return temp;
+    if (!runtime.empty() && IsPrivateDir(runtime, owner) && WayProblem(runtime, owner).empty()) {
+        why = "Work files are kept in " + runtime + ", not in " + temp + ": " + tempProblem;
+        return runtime;
+    }
+    if (cache.empty()) {
+        why = "Work files are kept in " + temp + " though " + tempProblem + ": the user has no folder of their own";
+        return temp;
+    }
+    MakeFolders(cache);
+    why = "Work files are kept in " + cache + ", not in " + temp + ": " + tempProblem;
+    return cache;
+}
+
 int CreatePrivateFile(const std::string& path, std::string& why) { return CreateAt(AT_FDCWD, path.c_str(), why); }
 
 bool WriteFully(int fd, const void* data, size_t size, std::string& why)
@@ -143,6 +263,7 @@ void PrivateDir::Release()
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
+    owner_ = 0;
     path_.clear();
 }
 
@@ -155,6 +276,7 @@ std::string PrivateDir::Hold(const std::string& dir, uid_t owner)
     const std::string why = OpenChecked(dir, owner, fd_);
     if (!why.empty())
         return why;
+    owner_ = owner;
     path_ = path == "/" ? path : path + "/";
     if (AfterCheck)
         AfterCheck(path_);
@@ -208,6 +330,29 @@ bool PrivateDir::Remove(const std::string& name) const
     return PlainName(name, why) && unlinkat(fd_, name.c_str(), 0) == 0;
 }
 
+bool PrivateDir::RemoveOwn(const std::function<bool(const std::string&)>& ours) const
+{
+    const int listed = fd_ >= 0 ? openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    DIR* entries = listed >= 0 ? fdopendir(listed) : nullptr;
+    if (entries == nullptr) {
+        if (listed >= 0)
+            close(listed);
+        return false;
+    }
+    bool removed = true;
+    while (const dirent* entry = readdir(entries)) {
+        const std::string name = entry->d_name;
+        const std::string replaced = TemporaryOf(name);
+        struct stat st;
+        if ((ours(name) || (!replaced.empty() && ours(replaced))) &&
+            fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == owner_ && (st.st_mode & 077) == 0)
+            removed = unlinkat(fd_, name.c_str(), 0) == 0 && removed;
+    }
+    closedir(entries);
+    return removed;
+}
+
 bool PrivateDir::Begin(const std::string& name, Replacement& file, std::string& why) const
 {
     bool exists = false;
@@ -216,7 +361,7 @@ bool PrivateDir::Begin(const std::string& name, Replacement& file, std::string& 
     static thread_local std::mt19937 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[16];
-        snprintf(suffix, sizeof(suffix), ".%08x", unsigned(random()));
+        snprintf(suffix, sizeof(suffix), ".%0*x", TEMPORARY_DIGITS, unsigned(random()));
         file.temporary = "." + name + suffix;
         file.fd = openat(fd_, file.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (file.fd >= 0 || errno != EEXIST)

@@ -1,7 +1,7 @@
 // The per-user work folder and the files made in it. Its name is easy to
-// guess and it lies in a folder that every user may write to, so it is only
-// used when nobody else could have made it, reach into it or put a link in
-// place of it or of a file in it.
+// guess, so it is only put where nobody else can rename anything on the way
+// to it, and only used when nobody else could have made it, reach into it
+// or put a link in place of it or of a file in it.
 #pragma once
 
 #include <sys/types.h>
@@ -20,6 +20,21 @@ bool IsPrivateDir(const std::string& dir, uid_t owner = geteuid());
 // Empty when dir is private as IsPrivateDir says; otherwise the reason,
 // naming the folder.
 std::string PrivateDirProblem(const std::string& dir, uid_t owner = geteuid());
+
+// Empty when nobody but owner and root can rename anything on the way to
+// dir: every folder from the root down to dir itself, links followed,
+// belongs to root or owner, and one that the group or others may write to
+// has the sticky bit (as /tmp); a link belongs to root or owner. Otherwise
+// the reason, naming the folder or link at fault.
+std::string WayProblem(const std::string& dir, uid_t owner = geteuid());
+
+// The folder that holds owner's work folder: temp when WayProblem finds
+// nothing on the way to it; else runtime when it is owner's private folder
+// on a safe way; else cache, made (mode 0700) when missing (temp when there
+// is no cache folder). why is empty when temp is safe, otherwise it names
+// the folder used and what is wrong with temp.
+std::string ChooseWorkParent(const std::string& temp, const std::string& runtime, const std::string& cache,
+                             uid_t owner, std::string& why);
 
 // Creates path anew for writing, mode 0600, never through a symbolic link:
 // a regular file of that name is removed first, anything else there (a link,
@@ -60,6 +75,11 @@ public:
     // with the reason in why.
     int OpenForReading(const std::string& name, std::string& why) const;
     bool Remove(const std::string& name) const;
+    // Removes the files that ours claims: regular files of the owner that
+    // nobody else may use, named as ours accepts or the temporaries Begin
+    // made for such a name. Anything else stays. False when one of them
+    // could not be removed.
+    bool RemoveOwn(const std::function<bool(const std::string&)>& ours) const;
 
     // A file written whole: Begin makes a new private file beside name
     // (refused when something other than a regular file stands at name);
@@ -72,14 +92,17 @@ public:
     bool Commit(Replacement& file, const std::string& name, std::string& why) const;
     void Discard(Replacement& file) const;
 
-    // Called with the folder's name once it has passed its check and before
-    // it is used; tests change what stands at the name there.
+    // Called with the folder's name once what stands there is opened and
+    // before it is checked, and once it has passed its check and before it
+    // is used; tests change what stands at the name there.
+    static inline std::function<void(const std::string&)> AfterOpen;
     static inline std::function<void(const std::string&)> AfterCheck;
 
 private:
     void Release();
 
     int fd_ = -1;
+    uid_t owner_ = 0;
     std::string path_;
 };
 

@@ -70,7 +70,7 @@ std::vector<pid_t> g_children;
 // The child starts with default signal handling and an empty mask,
 // whatever this process ignores or blocks. 0 or the error number.
 int SpawnChild(pid_t& pid, const char* program, bool search, const posix_spawn_file_actions_t* actions,
-               char* const* argv)
+               char* const* argv, char* const* envp = environ)
 {
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -84,8 +84,8 @@ int SpawnChild(pid_t& pid, const char* program, bool search, const posix_spawn_f
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const int rc = search ? posix_spawnp(&pid, program, actions, &attr, argv, environ)
-                          : posix_spawn(&pid, program, actions, &attr, argv, environ);
+    const int rc = search ? posix_spawnp(&pid, program, actions, &attr, argv, envp)
+                          : posix_spawn(&pid, program, actions, &attr, argv, envp);
     posix_spawnattr_destroy(&attr);
     return rc;
 }
@@ -101,6 +101,35 @@ void ReapEndedChildren()
         return rc != 0;
     };
     g_children.erase(std::remove_if(g_children.begin(), g_children.end(), ended), g_children.end());
+}
+
+// The child's id, kept to be reaped.
+int64_t Kept(pid_t pid)
+{
+    std::lock_guard<std::mutex> lock(g_childMutex);
+    g_children.push_back(pid);
+    return int64_t(pid);
+}
+
+// The child's id, kept, once rc says it started; 0 with the reason in why
+// when not.
+int64_t Started(int rc, pid_t pid, std::string& why)
+{
+    if (rc == 0)
+        return Kept(pid);
+    why = strerror(rc);
+    return 0;
+}
+
+// The strings as the null-terminated list that exec takes.
+std::vector<char*> ExecList(const std::vector<std::string>& strings)
+{
+    std::vector<char*> list;
+    list.reserve(strings.size() + 1);
+    for (const std::string& text : strings)
+        list.push_back(const_cast<char*>(text.c_str()));
+    list.push_back(nullptr);
+    return list;
 }
 
 } // namespace
@@ -212,9 +241,7 @@ int64_t PROCESS::Spawn(const char* program, int count, const char* const* args)
         SpawnPrint("ShellExecute returned error %d", code);
         return 0;
     }
-    std::lock_guard<std::mutex> lock(g_childMutex);
-    g_children.push_back(pid);
-    return int64_t(pid);
+    return Kept(pid);
 }
 
 int64_t PROCESS::SpawnOpenFile(int fd, std::string& why)
@@ -230,13 +257,24 @@ int64_t PROCESS::SpawnOpenFile(int fd, std::string& why)
     pid_t pid = 0;
     const int rc = SpawnChild(pid, program.c_str(), false, &actions, argv);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        why = strerror(rc);
-        return 0;
-    }
-    std::lock_guard<std::mutex> lock(g_childMutex);
-    g_children.push_back(pid);
-    return int64_t(pid);
+    return Started(rc, pid, why);
+}
+
+int64_t PROCESS::SpawnWithInput(const std::string& program, const std::vector<std::string>& args,
+                                const std::vector<std::string>& environment, int input, std::string& why)
+{
+    ReapEndedChildren();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    const std::vector<char*> argv = ExecList(all);
+    const std::vector<char*> envp = ExecList(environment);
+    pid_t pid = 0;
+    const int rc = SpawnChild(pid, program.c_str(), false, &actions, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return Started(rc, pid, why);
 }
 
 int64_t NowMicros()

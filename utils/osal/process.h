@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "utils/common/strbase.h"
 
@@ -34,6 +35,12 @@ public:
     // file that was read through fd is the one that runs. Returns the
     // process id, 0 with the reason in why on failure; reaped as Spawn's.
     static int64_t SpawnOpenFile(int fd, std::string& why);
+    // Starts program with the arguments and the environment ("NAME=value")
+    // as lists, its standard input read from the open descriptor input, so
+    // that the child gets that very file and no name of it. Returns the
+    // process id, 0 with the reason in why on failure; reaped as Spawn's.
+    static int64_t SpawnWithInput(const std::string& program, const std::vector<std::string>& args,
+                                  const std::vector<std::string>& environment, int input, std::string& why);
     // The parameter text that Spawn reports: each argument in double quotes
     // followed by one blank, at most 1099 characters.
     static void BuildParams(int count, const char* const* args, StrBase& out);

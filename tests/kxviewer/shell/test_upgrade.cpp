@@ -1,6 +1,8 @@
 // Updates end to end against servers in this process: the signed version
 // file, the package, the question, and the upgrader or installer started.
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <deque>
 
 #include <sys/resource.h>
@@ -136,10 +138,11 @@ struct UpdateCase {
     const char* version;
     std::deque<QMessageBox::StandardButton> answers;
     std::vector<QString> shown; // what the user is shown, in order; a trailing '*' matches a prefix, {work}
-                                // stands for the work folder
+                                // stands for the work folder, {error} for the system's text of error
     Twist twist = Twist::NONE;
     QString logged{};     // a System Log line that must be there; empty: none asked
     QByteArray started{}; // what the started upgrader or installer wrote; empty: nothing started
+    int error = 0;
 };
 
 void PrintTo(const UpdateCase& c, std::ostream* out) { *out << c.name; }
@@ -233,8 +236,10 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     if (&server == &secure)
         plain.routes["/version"].body = versionFile;
 
+    // The upgrader also keeps what it reads from its standard input.
     const QString upgrader = UpgradeSettings::ProgramDir + "/Upgrader";
-    ASSERT_TRUE(WriteAll(upgrader, Script(record)));
+    const QString received = root.path() + "/received";
+    ASSERT_TRUE(WriteAll(upgrader, Script("cat > " + QFile::encodeName(received) + "\n" + record)));
     QFile::setPermissions(upgrader, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString work = UpgradeSettings::WorkDir;
     const QString elsewhere = root.path() + "/elsewhere";
@@ -322,13 +327,17 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
         const bool prefix = i < c.shown.size() && c.shown[i].endsWith('*');
         shown.push_back(prefix && call.text.startsWith(c.shown[i].chopped(1)) ? c.shown[i] : call.text);
     }
+    // The system's texts are in the machine's language, known only now that the application has set it.
+    const QString systemText = QString::fromLocal8Bit(strerror(c.error));
     std::vector<QString> expected = c.shown;
     for (QString& text : expected)
-        text.replace("{work}", work);
+        text.replace("{work}", work).replace("{error}", systemText);
     EXPECT_EQ(shown, expected);
-    EXPECT_TRUE(c.logged.isEmpty() || !LinesWith(c.logged.toStdString()).empty()) << c.logged.toStdString();
-    // Nothing half-fetched or refused stays behind in the work folder, and nothing is written through a link.
-    if (c.started.isEmpty()) {
+    const QString logged = QString(c.logged).replace("{error}", systemText);
+    EXPECT_TRUE(logged.isEmpty() || !LinesWith(logged.toStdString()).empty()) << logged.toStdString();
+    // Nothing half-fetched or refused stays behind in the work folder, nor the package handed to the upgrader,
+    // and nothing is written through a link.
+    if (c.started.isEmpty() || c.started == "UPGRADER") {
         EXPECT_EQ(QDir(swapped ? checked : work).entryList(QDir::Files | QDir::NoSymLinks), QStringList());
     }
     EXPECT_EQ(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -338,15 +347,16 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
               QStringList({"KxViewerSetup.run", "version"}));
     EXPECT_EQ(ReadAll(other + "/version"), "mine");
     EXPECT_FALSE(QFile::exists(marker));
-    // The upgrader gets the package and the ini folder; the installer nothing.
+    // The upgrader gets the ini folder, the signed size and hash, and the package itself as its standard
+    // input, no name of it; the installer nothing.
     const QByteArray started =
-        c.started != "UPGRADER"
-            ? c.started
-            : QFile::encodeName(swapped ? checked : work) + "/KxViewer\n" + QByteArray(PrefGlobal::IniDir.c_str()) +
-                  '\n' + QByteArray::number(package.size()) + '\n' +
-                  QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + '\n';
+        c.started != "UPGRADER" ? c.started
+                                : QByteArray(PrefGlobal::IniDir.c_str()) + '\n' + QByteArray::number(package.size()) +
+                                      '\n' + QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() +
+                                      '\n';
     WaitUntil([&] { return !ReadAll(log).isEmpty(); }, started.isEmpty() ? 0 : 5000);
     EXPECT_EQ(ReadAll(log), started);
+    EXPECT_EQ(ReadAll(received), c.started == "UPGRADER" ? package : QByteArray());
     if (c.answers == std::deque<QMessageBox::StandardButton>{NO}) {
         EXPECT_GT(PrefGlobal::NextUpgradeCheck, QDateTime::currentDateTime().addDays(6));
     }
@@ -402,7 +412,7 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"GoodInstaller", "3.0.0.0", {YES}, {"New version 3.0.0.0 available.\nTo upgrade?"}, T::NONE, {}, "\n"},
         UpdateCase{"AnsweredNo", NEW, {NO}, {ASK}},
         UpdateCase{"InstallerCannotStart", "3.0.0.0", {YES}, {"New version 3.0.0.0 available.\nTo upgrade?",
-                   "Install execution error:\n{work}/KxViewerSetup.run"}, T::NOT_A_PROGRAM, "Exec format error"},
+                   "Install execution error:\n{work}/KxViewerSetup.run"}, T::NOT_A_PROGRAM, "{error}", {}, ENOEXEC},
         // Checked again just before it starts.
         UpdateCase{"ChangedBeforeStart", NEW, {YES}, {ASK, REJECTED}, T::SWAPPED, SHA_FAILED},
         // A rejected package is never "up to date".
@@ -420,8 +430,8 @@ INSTANTIATE_TEST_SUITE_P(
         // An output file that cannot be made ends the attempt.
         UpdateCase{"OutputBlocked", NEW, {YES}, {UNSAVED}, T::OUTPUT_BLOCKED},
         // A write that fails names the system's reason.
-        UpdateCase{"WriteErrorMidway", NEW, {YES}, {"Unable to save the file {work}/KxViewer: File too large."},
-                   T::FILE_SIZE_LIMIT},
+        UpdateCase{"WriteErrorMidway", NEW, {YES}, {"Unable to save the file {work}/KxViewer: {error}."},
+                   T::FILE_SIZE_LIMIT, {}, {}, EFBIG},
         UpdateCase{"ProgramFolderBlocked", NEW, {YES}, {"A new version is available, but the program folder *"},
                    T::PROGRAM_DIR_BLOCKED},
         // The check at start-up waits for its time, tells nothing in boxes, and only the question about a new

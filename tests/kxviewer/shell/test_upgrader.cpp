@@ -1,5 +1,10 @@
-// The upgrader program: waits for the viewer, replaces it, starts the new one.
+// The upgrader program: waits for the viewer, replaces it from the package
+// it was handed open, starts the new one.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -9,7 +14,10 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
 #include "httpfixture.h"
+#include "utils/osal/privatedir.h"
+#include "utils/osal/process.h"
 
 namespace {
 
@@ -28,72 +36,86 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 
 TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
 {
-    enum Source { FRESH, MISSING, CHANGED, GROWN, LINKED };
-    // viewerMs: the viewer still runs this long, 0: none named; source: the downloaded file as the upgrader
-    // finds it (changed or grown after the viewer's check, or a link to the right bytes); arguments: how many
-    // are given, a negative count with a malformed hash; logged: parts of Upgrader.log around a '*'.
-    struct Case { const char* name; int viewerMs; Source source; int arguments; int exitCode; const char* logged; }
-    cases[] = {
-        {"WaitsThenReplaces", 800, FRESH, 4, 0, "Started "},
-        {"NoViewerRunning", 0, FRESH, 4, 0, "Started "},
-        {"SourceMissing", 0, MISSING, 4, 1, "Cannot copy "},
-        {"ChangedAfterTheCheck", 0, CHANGED, 4, 1, "Package verification failed: SHA-256 "},
-        {"GrownAfterTheCheck", 0, GROWN, 4, 1, "Package verification failed: *bytes instead of "},
-        {"LinkNotFollowed", 0, LINKED, 4, 1, "Cannot copy "},
-        {"WithoutTheSignedHash", 0, FRESH, 2, 2, nullptr},
-        {"MalformedHash", 0, FRESH, -4, 2, nullptr},
+    enum Package { FRESH, NONE, CHANGED, GROWN };
+    // viewerMs: the viewer still runs this long, 0: none named; package: the bytes on the upgrader's standard
+    // input (none, or changed or grown after the viewer's check); swapped: the work folder's name leads to the
+    // program folder by the time the upgrader runs, as another user may arrange; arguments: how many are given,
+    // a negative count with a malformed hash; logged: parts of Upgrader.log around a '*'.
+    struct Case {
+        const char* name; int viewerMs; Package package; bool swapped; int arguments; int exitCode;
+        const char* logged;
+    } cases[] = {
+        {"WaitsThenReplaces", 800, FRESH, false, 3, 0, "Started "},
+        {"NoViewerRunning", 0, FRESH, false, 3, 0, "Started "},
+        {"NoPackage", 0, NONE, false, 3, 1, "Package verification failed: 0 bytes instead of "},
+        {"ChangedAfterTheCheck", 0, CHANGED, false, 3, 1, "Package verification failed: SHA-256 "},
+        {"GrownAfterTheCheck", 0, GROWN, false, 3, 1, "Package verification failed: *bytes instead of "},
+        {"SwappedFolderNeverUsed", 0, FRESH, true, 3, 0, "Started "},
+        {"SwappedFolderRefusedPackage", 0, CHANGED, true, 3, 1, "Package verification failed: SHA-256 "},
+        {"WithoutTheSignedHash", 0, FRESH, false, 2, 2, nullptr},
+        {"MalformedHash", 0, FRESH, false, -3, 2, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir root;
         const QString program = root.path() + "/program";
         const QString ini = root.path() + "/ini";
+        const QString work = root.path() + "/work";
         ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(ini));
         ASSERT_TRUE(QFile::copy(KXV_UPGRADER_PATH, program + "/Upgrader"));
         WriteFile(program + "/KxViewer", "old");
         const QString marker = root.path() + "/restarted";
         const QByteArray fresh = "#!/bin/sh\necho restarted > " + QFile::encodeName(marker) + "\n";
-        const QString source = root.path() + "/KxViewer";
         QByteArray onDisk = fresh;
-        onDisk[12] = c.source == CHANGED ? 'X' : onDisk[12];
-        onDisk += c.source == GROWN ? "\n" : "";
-        if (c.source == LINKED) {
-            WriteFile(root.path() + "/elsewhere", fresh);
-            ASSERT_TRUE(QFile::link(root.path() + "/elsewhere", source));
-        } else if (c.source != MISSING) {
-            WriteFile(source, onDisk);
+        onDisk[12] = c.package == CHANGED ? 'X' : onDisk[12];
+        onDisk += c.package == GROWN ? "\n" : "";
+
+        // The package as the viewer hands it on: open, read through the folder it holds.
+        ZmLib::PrivateDir held;
+        ASSERT_EQ(held.Hold(QFile::encodeName(work).toStdString()), "");
+        WriteFile(work + "/KxViewer", onDisk);
+        std::string why;
+        const int package = c.package == NONE ? open("/dev/null", O_RDONLY | O_CLOEXEC)
+                                              : held.OpenForReading("KxViewer", why);
+        ASSERT_GE(package, 0) << why;
+        if (c.swapped) {
+            ASSERT_TRUE(QDir().rename(work, root.path() + "/checked"));
+            ASSERT_TRUE(QFile::link(program, work));
         }
 
         QProcess viewer;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        std::vector<std::string> environment;
+        for (const QString& variable : QProcessEnvironment::systemEnvironment().toStringList())
+            environment.push_back(variable.toStdString());
         if (c.viewerMs > 0) {
             viewer.start("sleep", {QString::number(c.viewerMs / 1000.0)});
             ASSERT_TRUE(viewer.waitForStarted());
-            environment.insert("KXV_VIEWER_PID", QString::number(viewer.processId()));
+            environment.push_back("KXV_VIEWER_PID=" + std::to_string(viewer.processId()));
         }
-        QString hash = QCryptographicHash::hash(fresh, QCryptographicHash::Sha256).toHex();
+        std::string hash = QCryptographicHash::hash(fresh, QCryptographicHash::Sha256).toHex().toStdString();
         if (c.arguments < 0)
-            hash.chop(1);
-        QProcess upgrader;
-        upgrader.setProcessEnvironment(environment);
-        const QStringList arguments{source, ini, QString::number(fresh.size()), hash};
-        upgrader.start(program + "/Upgrader", arguments.mid(0, std::abs(c.arguments)));
+            hash.pop_back();
+        const std::vector<std::string> arguments{ini.toStdString(), std::to_string(fresh.size()), hash};
         QElapsedTimer clock;
         clock.start();
+        const pid_t upgrader = pid_t(ZmLib::PROCESS::SpawnWithInput(
+            (program + "/Upgrader").toStdString(),
+            {arguments.begin(), arguments.begin() + std::abs(c.arguments)}, environment, package, why));
+        close(package);
+        ASSERT_GT(upgrader, 0) << why;
         // The sleeping viewer is our child: reap it so that it really ends.
         ASSERT_TRUE(c.viewerMs == 0 || viewer.waitForFinished(5000));
-        ASSERT_TRUE(upgrader.waitForFinished(10000));
-        EXPECT_EQ(upgrader.exitCode(), c.exitCode);
+        int status = -1;
+        bool ended = false;
+        ASSERT_TRUE(WaitUntil([&] { return ended = ended || waitpid(upgrader, &status, WNOHANG) == upgrader; }, 10000));
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exitCode);
         const bool replaced = c.exitCode == 0;
         EXPECT_GE(clock.elapsed(), c.viewerMs - 200);
         EXPECT_EQ(ReadFile(program + "/KxViewer"), replaced ? fresh : QByteArray("old"));
-        // Nothing is left half-copied; the package is gone once the upgrader took it up, and a link is
-        // removed without its target.
-        EXPECT_FALSE(QFile::exists(program + "/KxViewer.new"));
-        EXPECT_EQ(QFileInfo(source).isSymLink() || QFile::exists(source), c.exitCode == 2);
-        if (c.source == LINKED) {
-            EXPECT_EQ(ReadFile(root.path() + "/elsewhere"), fresh);
-        }
+        // Nothing is left half-copied, and nothing in the work folder, or wherever its name leads, is removed:
+        // the viewer removes the package itself.
+        EXPECT_EQ(QDir(program).entryList(QDir::Files), QStringList({"KxViewer", "Upgrader"}));
+        EXPECT_EQ(ReadFile(root.path() + (c.swapped ? "/checked" : "/work") + "/KxViewer"), onDisk);
         if (replaced) {
             EXPECT_TRUE(QFile::permissions(program + "/KxViewer") & QFile::ExeOwner);
             WaitUntil([&] { return !ReadFile(marker).isEmpty(); }, 5000);

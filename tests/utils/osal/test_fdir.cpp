@@ -289,6 +289,38 @@ TEST(PrivateDir, HeldFolderIsUsedWhenItsNameIsSwapped)
     }
 }
 
+// What was opened at the name is what is checked and named: a link there is
+// refused as a link, a file as a file, even when a folder of the user's own
+// stands there by the time of the check.
+TEST(PrivateDir, WhatWasOpenedIsWhatIsNamed)
+{
+    const TempDir tmp;
+    const std::string name = tmp / "work";
+    ASSERT_EQ(mkdir((tmp / "victim").c_str(), 0700), 0);
+    const struct {
+        const char* what;
+        std::function<void()> plant;
+        std::string reason;
+    } cases[] = {
+        {"a link", [&] { symlink((tmp / "victim").c_str(), name.c_str()); }, "it is a symbolic link"},
+        {"a file", [&] { WriteFile(name, "f"); }, "it is not a folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(name);
+        c.plant();
+        ZmLib::PrivateDir::AfterOpen = [&](const std::string&) {
+            unlink(name.c_str());
+            mkdir(name.c_str(), 0700);
+        };
+        ZmLib::PrivateDir held;
+        const std::string refused = held.Hold(name + "/");
+        ZmLib::PrivateDir::AfterOpen = nullptr;
+        EXPECT_EQ(refused, "The temporary folder " + name + "/ cannot be used: " + c.reason);
+        EXPECT_FALSE(held.IsHeld());
+    }
+}
+
 // A file written whole replaces the old one only when it is complete; what
 // is not a plain name, or a folder or link at the name, is refused.
 TEST(PrivateDir, ReplacementsAndRefusedNames)
