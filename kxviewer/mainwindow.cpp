@@ -21,6 +21,7 @@
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/tabbindings.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/timeiconarea.h"
 #include "kxviewer/windowdrop.h"
@@ -36,6 +37,7 @@ QTimer* MainWindow::IdleTimer = nullptr;
 MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
 {
     CreateActions(this, MainWindowBindings, nullptr);
+    CreateDocumentKeys();
     help_ = std::make_unique<HelpAssistant>();
     LoadSharedPixmaps();
 
@@ -144,6 +146,27 @@ void MainWindow::CreateSystemDocks()
 
     Connect(SystemLogDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
     Connect(DebugDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
+}
+
+void MainWindow::CreateDocumentKeys()
+{
+    // A document's own actions carry no keys, so that two documents never
+    // share one; the window's twin carries it. A keyed document command
+    // the window has no command of its own for gets a twin here that works
+    // the current document's action.
+    for (const ComActionBinding* binding = TabBaseBindings; binding->id >= 0; ++binding) {
+        const int32_t id = binding->id;
+        if (Actions[id] != nullptr || ComActionFactory::KeyOf(ActionDescriptor(id).key).isEmpty())
+            continue;
+        QAction* twin = ComActionFactory::CreateAction(id, this, true);
+        Actions[id] = twin;
+        connect(twin, &QAction::triggered, this, [this, id] {
+            TabBase* tab = CurrentTabBase();
+            QAction* own = tab != nullptr ? tab->Actions[id] : nullptr;
+            if (own != nullptr && own->isEnabled())
+                own->trigger();
+        });
+    }
 }
 
 bool MainWindow::IsSystemDockCurrent() const

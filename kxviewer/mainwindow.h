@@ -243,6 +243,8 @@ protected:
 
 private:
     void CreateSystemDocks();
+    // The keys of the document commands that have no twin in the window.
+    void CreateDocumentKeys();
     void CreateMenus();
     void CreateToolbars();
     void CreatePanelToolbarMenu(QMenu* view);
