@@ -188,6 +188,10 @@ bool MainWindow::eventFilter(QObject* object, QEvent* event)
     const QEvent::Type type = event->type();
     if (type == QEvent::WhatsThis && ShowWhatsThisHelp(object))
         return true;
+    // The focus may never have left a document while a panel's tab was
+    // made current: a click into the document makes it current again.
+    if (type == QEvent::MouseButtonPress && object->isWidgetType())
+        SetTabActiveAt(static_cast<QWidget*>(object));
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && IsOwnWidget(object)) {
         auto* key = static_cast<QKeyEvent*>(event);
         // A key event reaches the focus widget first and then each parent in

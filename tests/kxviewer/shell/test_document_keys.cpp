@@ -2,8 +2,10 @@
 // shows fires its command, and a click into a document makes it the
 // current one for the commands again.
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTest>
 
 #include "kxlib/table/kxtable.h"
@@ -18,6 +21,8 @@
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "openfixture.h"
+#include "tearoffwidget/tearofftabbar.h"
+#include "tearoffwidget/tearofftabwidget.h"
 
 using namespace shelltest;
 
@@ -130,4 +135,49 @@ TEST_F(DocumentKeys, NavigateBackAndClearSelectionFromTheTable)
     ASSERT_EQ(tab->Table->NumSelected, 30u);
     QTest::keyClick(tab->View, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(tab->Table->NumSelected, 0u);
+}
+
+// After a click on the System Log's or the Debug panel's tab, a click into
+// the document (a row of its table, its Info pane) makes it current again,
+// though the keyboard focus never left it: its commands are enabled and
+// Ctrl+P exports it.
+TEST_F(DocumentKeys, AClickIntoTheDocumentAfterAPanelTabMakesItCurrent)
+{
+    TabTable* tab = OpenRaw("panel.kx", 30);
+    ASSERT_NE(tab, nullptr);
+    const auto row = [tab] {
+        return std::make_pair<QWidget*, QPoint>(tab->View->viewport(), tab->View->visualRect(tab->View->model()->index(3, 1)).center());
+    };
+    const auto info = [tab] {
+        return std::make_pair<QWidget*, QPoint>(tab->InfoTable->viewport(),
+                                                tab->InfoTable->visualItemRect(tab->InfoTable->item(0, 1)).center());
+    };
+    const struct {
+        const char* what;
+        TearOffTabDock* panel;
+        std::function<std::pair<QWidget*, QPoint>()> target;
+    } cases[] = {
+        {"System Log, a row", MainWindow::SystemLogDock, row},
+        {"Debug, a row", MainWindow::DebugDock, row},
+        {"System Log, the Info pane", MainWindow::SystemLogDock, info},
+    };
+    const int commands[] = {ACT_SAVE, ACT_EXPORT_PDF, ACT_EXPORT_CSV, ACT_EXPORT_TXT, ACT_COPY};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto [widget, at] = c.target();
+        ASSERT_NO_FATAL_FAILURE(FocusTable(tab));
+        widget->setFocus();
+        TearOffTabBar* bar = c.panel->TabWidget->TabBar;
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(c.panel->TabWidget->indexOf(c.panel)).center());
+        ASSERT_EQ(TearOffMain::CurrentDock, c.panel);
+        ASSERT_FALSE(window->Actions[ACT_SAVE]->isEnabled());
+
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
+        EXPECT_EQ(TearOffMain::CurrentDock, tab);
+        for (int id : commands)
+            EXPECT_TRUE(window->Actions[id]->isEnabled()) << id;
+        files.saveCalls.clear();
+        QTest::keyClick(widget, Qt::Key_P, Qt::ControlModifier);
+        EXPECT_EQ(files.saveCalls.size(), 1u);
+    }
 }
