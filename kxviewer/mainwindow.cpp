@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWhatsThis>
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/helpassistant.h"
@@ -187,6 +188,9 @@ bool MainWindow::eventFilter(QObject* object, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::WhatsThis && ShowWhatsThisHelp(object))
+        return true;
+    if (type == QEvent::MouseButtonRelease && QWhatsThis::inWhatsThisMode() &&
+        ShowMenuEntryHelp(object, *static_cast<QMouseEvent*>(event)))
         return true;
     // The focus may never have left a document while a panel's tab was
     // made current: a click into the document makes it current again.
