@@ -108,7 +108,8 @@ constexpr Purpose PURPOSES[] = {
     {138, "Move the chosen field to the top (Fields dialog)"},
 };
 
-// Menu entries that are no command of the action table.
+// Menu entries that are no command of the action table; the window gives
+// each the What's-this text of its name.
 struct MenuEntry {
     const char* name;
     const char* key;
@@ -121,6 +122,8 @@ constexpr MenuEntry MENU_ENTRIES[] = {
     {"Panel's Toolbar", "", "Show or hide each toolbar of the document tabs"},
     {"What's This?", "Shift+F1", "Click it, then a button or a menu entry, to come to its line on this page"},
 };
+
+QString MenuAnchor(const MenuEntry& entry) { return QStringLiteral("menu%1").arg(&entry - MENU_ENTRIES); }
 
 QString PurposeOf(const ComAction& descriptor, int32_t id, const QString& tip)
 {
@@ -211,6 +214,9 @@ QString Project()
     for (const Command& command : Commands())
         out += QStringLiteral("      <keyword name=\"%1\" id=\"%1\" ref=\"%2#%3\"/>\n")
                    .arg(Attribute(command.whatsThis), QLatin1String(COMMANDS_PAGE), command.anchor);
+    for (const MenuEntry& entry : MENU_ENTRIES)
+        out += QStringLiteral("      <keyword name=\"%1\" id=\"%1\" ref=\"%2#%3\"/>\n")
+                   .arg(Attribute(QLatin1String(entry.name)), QLatin1String(COMMANDS_PAGE), MenuAnchor(entry));
     out += QStringLiteral("    </keywords>\n"
                           "    <files>\n"
                           "      <file>index.html</file>\n"
@@ -251,8 +257,9 @@ QString CommandsPage()
                         SeeAlsoLink(command.id));
     }
     for (const MenuEntry& entry : MENU_ENTRIES)
-        out += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td><td>%3</td></tr>\n")
-                   .arg(Html(QLatin1String(entry.name)), QLatin1String(entry.key), Html(QLatin1String(entry.text)));
+        out += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td><td id=\"%3\">%4</td></tr>\n")
+                   .arg(Html(QLatin1String(entry.name)), QLatin1String(entry.key), MenuAnchor(entry),
+                        Html(QLatin1String(entry.text)));
     out += QStringLiteral("</table>\n<p>Back to <a href=\"index.html\">the overview</a>.</p>\n</body>\n</html>\n");
     return out;
 }

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWhatsThis>
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/helpassistant.h"
@@ -21,6 +22,7 @@
 #include "kxviewer/scriptspanel.h"
 #include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/table/guiicons.h"
+#include "kxviewer/table/tabbindings.h"
 #include "kxviewer/table/tabbase.h"
 #include "kxviewer/timeiconarea.h"
 #include "kxviewer/windowdrop.h"
@@ -36,6 +38,7 @@ QTimer* MainWindow::IdleTimer = nullptr;
 MainWindow::MainWindow(QApplication* app) : TearOffMain(app)
 {
     CreateActions(this, MainWindowBindings, nullptr);
+    CreateDocumentKeys();
     help_ = std::make_unique<HelpAssistant>();
     LoadSharedPixmaps();
 
@@ -146,6 +149,27 @@ void MainWindow::CreateSystemDocks()
     Connect(DebugDock, SIGNAL(CallShowOrHide(bool)), this, SLOT(OnShowOrHide(bool)));
 }
 
+void MainWindow::CreateDocumentKeys()
+{
+    // A document's own actions carry no keys, so that two documents never
+    // share one; the window's twin carries it. A keyed document command
+    // the window has no command of its own for gets a twin here that works
+    // the current document's action.
+    for (const ComActionBinding* binding = TabBaseBindings; binding->id >= 0; ++binding) {
+        const int32_t id = binding->id;
+        if (Actions[id] != nullptr || ComActionFactory::KeyOf(ActionDescriptor(id).key).isEmpty())
+            continue;
+        QAction* twin = ComActionFactory::CreateAction(id, this, true);
+        Actions[id] = twin;
+        connect(twin, &QAction::triggered, this, [this, id] {
+            TabBase* tab = CurrentTabBase();
+            QAction* own = tab != nullptr ? tab->Actions[id] : nullptr;
+            if (own != nullptr && own->isEnabled())
+                own->trigger();
+        });
+    }
+}
+
 bool MainWindow::IsSystemDockCurrent() const
 {
     return CurrentDock != nullptr && (CurrentDock == SystemLogDock || CurrentDock == DebugDock);
@@ -165,6 +189,13 @@ bool MainWindow::eventFilter(QObject* object, QEvent* event)
     const QEvent::Type type = event->type();
     if (type == QEvent::WhatsThis && ShowWhatsThisHelp(object))
         return true;
+    if (type == QEvent::MouseButtonRelease && QWhatsThis::inWhatsThisMode() &&
+        ShowMenuEntryHelp(object, *static_cast<QMouseEvent*>(event)))
+        return true;
+    // The focus may never have left a document while a panel's tab was
+    // made current: a click into the document makes it current again.
+    if (type == QEvent::MouseButtonPress && object->isWidgetType())
+        SetTabActiveAt(static_cast<QWidget*>(object));
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && IsOwnWidget(object)) {
         auto* key = static_cast<QKeyEvent*>(event);
         // A key event reaches the focus widget first and then each parent in

@@ -21,6 +21,7 @@ class QAction;
 class QCloseEvent;
 class QMenu;
 class QMenuBar;
+class QMouseEvent;
 class QPlainTextEdit;
 class QStatusBar;
 class QTimer;
@@ -243,6 +244,8 @@ protected:
 
 private:
     void CreateSystemDocks();
+    // The keys of the document commands that have no twin in the window.
+    void CreateDocumentKeys();
     void CreateMenus();
     void CreateToolbars();
     void CreatePanelToolbarMenu(QMenu* view);
@@ -276,6 +279,13 @@ private:
     // A What's-this click on object: its help page or help keyword goes to
     // the help browser; false when object has no help text.
     bool ShowWhatsThisHelp(QObject* object);
+    // A What's-this click on a menu entry (the menu shows its own popup
+    // otherwise): the entry's help text, or its menu's, goes to the help
+    // browser and the menus close; false when there is none.
+    bool ShowMenuEntryHelp(QObject* object, const QMouseEvent& release);
+    // A help page (text naming an ".html" file) or help keyword to the help
+    // browser, then What's-this mode ends; false for an empty text.
+    bool ShowHelpText(const QString& text);
 
     std::unique_ptr<HelpAssistant> help_;
     std::unique_ptr<MainWindowServices> services_;

@@ -1,4 +1,7 @@
 // Help: the help browser's start page and What's-this clicks.
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QWhatsThis>
@@ -17,6 +20,28 @@ bool MainWindow::ShowWhatsThisHelp(QObject* object)
     if (text.isEmpty())
         if (auto* button = qobject_cast<QPushButton*>(widget))
             text = button->text();
+    return ShowHelpText(text);
+}
+
+bool MainWindow::ShowMenuEntryHelp(QObject* object, const QMouseEvent& release)
+{
+    auto* menu = qobject_cast<QMenu*>(object);
+    QAction* entry = menu != nullptr ? menu->actionAt(release.pos()) : nullptr;
+    if (entry == nullptr || entry->isSeparator() || entry->menu() != nullptr)
+        return false;
+    // As the menu itself would show it: the entry's text, else the menu's.
+    const QString text = entry->whatsThis().isEmpty() ? menu->whatsThis() : entry->whatsThis();
+    if (text.isEmpty())
+        return false;
+    // The entry is not run, so the menus would stay open.
+    while (QWidget* popup = QApplication::activePopupWidget())
+        if (!popup->close())
+            break;
+    return ShowHelpText(text);
+}
+
+bool MainWindow::ShowHelpText(const QString& text)
+{
     if (text.isEmpty())
         return false;
     if (text.contains(QLatin1String(".html")))

@@ -53,6 +53,10 @@ constexpr ToolbarItems TOOLBARS[MainWindow::MAIN_TOOLBAR_COUNT] = {
 };
 static_assert(GLOBAL_TOOLBAR_COUNT == MainWindow::MAIN_TOOLBAR_COUNT, "one preference per main toolbar");
 
+// A menu's entries that are no command lead, in What's-this mode, to the
+// help line named as the menu is.
+void NameHelpLine(QMenu* menu) { menu->setWhatsThis(menu->title().remove(QLatin1Char('&'))); }
+
 template <size_t N>
 void AddItems(QWidget* target, QAction* const* actions, const int (&ids)[N])
 {
@@ -81,6 +85,7 @@ void MainWindow::CreateMenus()
     AddItems(file->addMenu(QStringLiteral("&Export")), Actions, EXPORT_MENU);
     file->addSeparator();
     recentFilesMenu_ = file->addMenu(QStringLiteral("Recent &Files"));
+    NameHelpLine(recentFilesMenu_);
     file->addSeparator();
     file->addAction(Actions[ACT_QUIT]);
 
@@ -93,6 +98,7 @@ void MainWindow::CreateMenus()
     Actions[ACT_SHOW_MAIN_TOOLBAR]->setChecked(PrefGlobal::MainToolbarShown);
     view->addAction(Actions[ACT_SHOW_MAIN_TOOLBAR]);
     toolbarMenu_ = view->addMenu(QStringLiteral("&Toolbar"));
+    NameHelpLine(toolbarMenu_);
     CreatePanelToolbarMenu(view);
     view->addAction(Actions[ACT_FULL_SCREEN]);
     Actions[ACT_SYSTEM_PANELS]->setChecked(true);
@@ -107,6 +113,7 @@ void MainWindow::CreateMenus()
     whatsThis_ = QWhatsThis::createAction(this);
     // From the viewer's other windows too, as the commands' keys.
     whatsThis_->setShortcutContext(Qt::ApplicationShortcut);
+    whatsThis_->setWhatsThis(whatsThis_->text().remove(QLatin1Char('&')));
     help->addAction(whatsThis_);
     help->addSeparator();
     help->addAction(Actions[ACT_CHECK_UPDATES]);
@@ -125,6 +132,7 @@ void MainWindow::CreateMenus()
 void MainWindow::CreatePanelToolbarMenu(QMenu* view)
 {
     panelToolbarMenu_ = view->addMenu(QStringLiteral("&Panel's Toolbar"));
+    NameHelpLine(panelToolbarMenu_);
     for (int i = 0; i < BASE_TOOLBAR_COUNT; ++i) {
         QAction* action = panelToolbarMenu_->addAction(QString::fromLatin1(PrefGlobal::BaseToolbarNames[i]));
         action->setCheckable(true);

@@ -26,6 +26,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shelltext.h"
 #include "kxviewer/table/docktitlebar.h"
+#include "kxviewer/table/tabbase.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
 
@@ -50,6 +51,8 @@ QString ScriptsPanel::EntryPath(const ScriptEntry& entry) { return QFile::decode
 ScriptsPanel::ScriptsPanel(MainWindow* window) : window_(window) { Build(); }
 
 QAction* ScriptsPanel::Action(int32_t id) const { return window_->Actions[id]; }
+
+TabBase* ScriptsPanel::Host() const { return dock_ ? qobject_cast<TabBase*>(dock_->parentWidget()) : nullptr; }
 
 void ScriptsPanel::FillScriptData(const QString& path, Row& row)
 {
@@ -93,6 +96,18 @@ void ScriptsPanel::Build()
     connect(bar->MenuButton, &QPushButton::clicked, this, [this, bar] {
         menuItem_ = nullptr;
         PopUpMenu(bar->MenuButton->mapToGlobal(QPoint(0, bar->MenuButton->height())));
+        // Left on the title bar's buttons, the keys would work them: Down
+        // and Space would close the panel. The document's panes do the same.
+        if (TabBase* host = Host())
+            host->SetTabDockFocus();
+    });
+    // Closed by its own button, the panel is the window's again: the
+    // document that showed it would bring back a stale check mark when it
+    // is current again, and would take the panel along when it goes.
+    connect(bar->CloseButton, &QPushButton::clicked, this, [this] {
+        if (TabBase* host = Host())
+            host->ScriptsPanelHosted = 0;
+        TakeBack();
     });
     dock_->setTitleBarWidget(bar);
     // Closed by its own button: the command's check mark follows. The dock

@@ -22,6 +22,7 @@ class QDateTime;
 class MainWindow;
 class QAction;
 class QTreeWidgetItem;
+class TabBase;
 struct ScriptEntry;
 
 class ScriptsPanel : public QObject {
@@ -113,6 +114,8 @@ private:
     void ItemChanged(QTreeWidgetItem* current);
     void ItemDoubleClicked(QTreeWidgetItem* item);
     QAction* Action(int32_t id) const;
+    // The document the dock is shown beside; null while the window holds it.
+    TabBase* Host() const;
 
     MainWindow* window_;
     QPointer<QDockWidget> dock_;

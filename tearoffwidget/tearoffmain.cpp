@@ -218,9 +218,14 @@ void TearOffMain::onFocusChanged(QWidget*, QWidget* now)
     if (!now)
         return;
     KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Focus changed: %s", now->metaObject()->className());
+    SetTabActiveAt(now);
+}
+
+void TearOffMain::SetTabActiveAt(QWidget* widget)
+{
     for (TearOffDockWidget* group : DockWidgets) {
         QWidget* current = group->TabWidget->currentWidget();
-        if (current && current != now && current->isAncestorOf(now)) {
+        if (current && current != widget && current->isAncestorOf(widget)) {
             SetTabActive(qobject_cast<TearOffTabDock*>(current), false);
             return;
         }

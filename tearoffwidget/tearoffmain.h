@@ -53,6 +53,9 @@ public:
     void SplitOneTearOffDock(TearOffTabDock* dock, Qt::Orientation orientation);
     // Makes a dock current (null: only refreshes the other groups).
     void SetTabActive(TearOffTabDock* dock, bool keep);
+    // Makes the dock current whose shown page holds widget (a click or the
+    // focus landing in it); nothing for a widget outside every page.
+    void SetTabActiveAt(QWidget* widget);
     // Shows the placeholder when no document is docked in the main host.
     void CheckCentralWidgetVisibility();
     // Closes the docks of one window, asking about unsaved changes first

@@ -73,34 +73,39 @@ void ComActionFactory::CreateActions(QAction** actions, int32_t count, QWidget* 
     for (ComActionBinding* binding = bindings; binding->id >= 0; ++binding) {
         const int32_t id = binding->id;
         KX_ASSERT(KxvTearoffChannel, id < count && id < ComActionTableSize);
-        const ComAction& descriptor = ComActionTable[id];
-        const QString text = QString::fromLatin1(descriptor.text);
-        auto* action = new QAction(text, parent);
+        QAction* action = CreateAction(id, parent, !second);
         actions[id] = action;
-        if (descriptor.icon)
-            action->setIcon(IconOf(descriptor));
-
-        const QKeySequence key = KeyOf(descriptor.key);
-        if (!key.isEmpty() && !second) {
-            action->setShortcut(key);
-            action->setShortcutContext(Qt::ApplicationShortcut);
-        }
-        if (descriptor.checkable)
-            action->setCheckable(true);
-
-        const QString tip = WhatsThisText(descriptor);
-        action->setStatusTip(tip);
-        action->setToolTip(tip);
-        action->setWhatsThis(tip);
-        action->setIconText(QString());
-        action->setObjectName(text);
-
         KX_VERIFY(KxvTearoffChannel, QObject::connect(action, SIGNAL(triggered()), parent, binding->slot));
         if (std::strcmp(binding->slot, NotImplemented) == 0)
             action->setVisible(false);
         if (second)
             binding->position = IndexIn(second, id);
     }
+}
+
+QAction* ComActionFactory::CreateAction(int32_t id, QWidget* parent, bool withKey)
+{
+    const ComAction& descriptor = ComActionTable[id];
+    const QString text = QString::fromLatin1(descriptor.text);
+    auto* action = new QAction(text, parent);
+    if (descriptor.icon)
+        action->setIcon(IconOf(descriptor));
+
+    const QKeySequence key = KeyOf(descriptor.key);
+    if (!key.isEmpty() && withKey) {
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    if (descriptor.checkable)
+        action->setCheckable(true);
+
+    const QString tip = WhatsThisText(descriptor);
+    action->setStatusTip(tip);
+    action->setToolTip(tip);
+    action->setWhatsThis(tip);
+    action->setIconText(QString());
+    action->setObjectName(text);
+    return action;
 }
 
 QKeySequence ComActionFactory::KeyOf(int32_t key)

@@ -20,6 +20,9 @@ public:
     // index of its id in the second list, or -1.
     static void CreateActions(QAction** actions, int32_t count, QWidget* parent, ComActionBinding* bindings,
                               const ComActionBinding* second);
+    // One action of the published table, without a slot: text, icon, tips
+    // and check mark; withKey: the key as an application-wide shortcut.
+    static QAction* CreateAction(int32_t id, QWidget* parent, bool withKey);
     // The status tip, tool tip and What's-this text of an action: its tip
     // (or menu text) and its shortcut after a tab, without '&'.
     static QString WhatsThisText(const ComAction& descriptor);

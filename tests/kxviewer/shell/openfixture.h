@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
@@ -25,6 +26,8 @@
 #include "kxviewer/loadmemory.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/tabbase.h"
+#include "kxviewer/table/tabtable.h"
+#include "kxviewer/table/tabtableview.h"
 #include "shellfixture.h"
 #include "tests/kxlib/kxfilegen.h"
 
@@ -189,6 +192,22 @@ protected:
     {
         files.files.push_back(path);
         window->Actions[actionId]->trigger();
+    }
+    // Opens a generated raw record file as the current document.
+    TabTable* OpenRaw(const QString& name, uint32_t records)
+    {
+        Trigger(ACT_OPEN, RawFile(name, records));
+        return window->CurrentTabTable();
+    }
+    // Makes the tab current with the keyboard focus in its table, as after
+    // a click into the rows.
+    static void FocusTable(TabTable* tab)
+    {
+        QApplication::setActiveWindow(tab->window());
+        TearOffMain::Me->SetTabActive(tab, false);
+        tab->View->setFocus();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), tab->View);
     }
 
     QTemporaryDir dir;

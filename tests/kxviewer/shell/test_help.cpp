@@ -4,9 +4,11 @@
 // the script libraries.
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,12 +49,15 @@ QString KeywordRef(const QString& project, const QString& text)
     return at < 0 ? QString() : project.mid(at + start.size()).section(QLatin1Char('"'), 0, 0);
 }
 
-// The commands page's row under an anchor, from the anchor to the row's
-// end; empty when there is none.
+// The commands page's row that holds an anchor, from the row's start to
+// its end; empty when there is none.
 QString RowAt(const QString& page, const QString& anchor)
 {
     const int at = page.indexOf("id=\"" + anchor + "\"");
-    return at < 0 ? QString() : page.mid(at, page.indexOf(QLatin1String("</tr>"), at) - at);
+    if (at < 0)
+        return QString();
+    const int start = page.lastIndexOf(QLatin1String("<tr>"), at);
+    return page.mid(start, page.indexOf(QLatin1String("</tr>"), at) - start);
 }
 
 // The texts of a row's cells.
@@ -267,6 +272,62 @@ TEST_F(HelpTest, WhatsThisOfACommandLeadsToItsLine)
     }
     EXPECT_FALSE(window->Actions[1]->isVisible());
     EXPECT_FALSE(page.contains(QStringLiteral("Online Connection")));
+}
+
+// In What's-this mode a click on a menu entry leads to its line of the
+// commands page as a button's does, and neither runs the entry nor leaves a
+// menu open: a command by its own text ("&Close" has no button), an entry
+// of a submenu without a command by its menu's name.
+TEST_F(HelpTest, WhatsThisOnAMenuEntryLeadsToItsLine)
+{
+    const QString project = HelpProject::Project();
+    const QString page = HelpProject::CommandsPage();
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+    ASSERT_NE(window->CurrentTabBase(), nullptr);
+    QMenuBar* bar = window->menuBar();
+    const auto sub = [](QWidget* owner, const QString& title) -> QMenu* {
+        for (QAction* action : owner->actions())
+            if (action->menu() != nullptr && action->text() == title)
+                return action->menu();
+        return nullptr;
+    };
+    const struct { const char* path; QMenu* menu; QString entry; const char* row; } cases[] = {
+        {"File > Close", sub(bar, "&File"), "&Close", "Close"},
+        {"Edit > Copy", sub(bar, "&Edit"), "Copy", "Copy"},
+        {"View > Toolbar > Main", sub(sub(bar, "&View"), "&Toolbar"), "Main", "Toolbar"},
+        {"View > Panel's Toolbar > Find", sub(sub(bar, "&View"), "&Panel's Toolbar"), "Find", "Panel's Toolbar"},
+        {"Help > What's This?", sub(bar, "&Help"), QString(), "What's This?"},
+    };
+    int sent = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_NE(c.menu, nullptr);
+        QAction* entry = nullptr;
+        for (QAction* action : c.menu->actions())
+            if (c.entry.isEmpty() ? action->shortcut() == QKeySequence(Qt::SHIFT | Qt::Key_F1) : action->text() == c.entry)
+                entry = action;
+        ASSERT_NE(entry, nullptr);
+        QSignalSpy triggered(entry, &QAction::triggered);
+        QWhatsThis::enterWhatsThisMode();
+        c.menu->popup(window->mapToGlobal(QPoint(40, 40)));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(c.menu));
+        QTest::mouseClick(c.menu, Qt::LeftButton, Qt::NoModifier, c.menu->actionGeometry(entry).center());
+        const QStringList commands = Commands(++sent);
+        ASSERT_EQ(commands.size(), sent);
+        const QString text = commands.last().section(QStringLiteral("ActivateIdentifier "), 1);
+        ASSERT_FALSE(text.isEmpty()) << commands.last().toStdString();
+        const QString ref = KeywordRef(project, text);
+        ASSERT_TRUE(ref.startsWith(QLatin1String(HelpProject::COMMANDS_PAGE) + "#")) << text.toStdString();
+        const QStringList cells = Cells(RowAt(page, ref.section(QLatin1Char('#'), 1)));
+        ASSERT_FALSE(cells.isEmpty());
+        EXPECT_EQ(cells[0], QLatin1String(c.row));
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        EXPECT_EQ(triggered.count(), 0);
+    }
+    EXPECT_NE(window->CurrentTabBase(), nullptr);
+    EXPECT_TRUE(prompt.calls.empty());
 }
 
 // The commands page and the actions agree: every command the main window

@@ -33,24 +33,7 @@ using namespace shelltest;
 // Document actions under enable rules 2 and 3.
 constexpr int COLORIZE = 36, GRID_ON_OFF = 125;
 
-class DocumentCommands : public OpenTest {
-protected:
-    TabTable* OpenRaw(const QString& name, uint32_t records)
-    {
-        Trigger(ACT_OPEN, RawFile(name, records));
-        return window->CurrentTabTable();
-    }
-    // Makes the tab current with the keyboard focus in its table, as after
-    // a click into the rows.
-    static void FocusTable(TabTable* tab)
-    {
-        QApplication::setActiveWindow(tab->window());
-        TearOffMain::Me->SetTabActive(tab, false);
-        tab->View->setFocus();
-        QCoreApplication::processEvents();
-        ASSERT_EQ(QApplication::focusWidget(), tab->View);
-    }
-};
+using DocumentCommands = OpenTest;
 
 TEST_F(DocumentCommands, ActionStatesFollowTheCurrentDock)
 {

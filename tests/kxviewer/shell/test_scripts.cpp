@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeWidget>
 
 #include "kxlib/table/kxsearchexpr.h"
@@ -83,6 +84,23 @@ protected:
                                MainWindow::OPEN_PATTERNS_OR_ASK);
         ASSERT_NE(tab, nullptr);
         window->SetNewDockPosition(tab);
+        QCoreApplication::processEvents();
+    }
+    // "first.kx" and "second.kx" in two tabs of one group, the second
+    // current; the panel hidden and the window active.
+    void OpenTwoDocuments(TabTable*& first, TabTable*& second)
+    {
+        ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("first.kx")));
+        first = tab;
+        ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("second.kx")));
+        second = tab;
+        panel->Dock()->hide();
+        QApplication::setActiveWindow(window.get());
+    }
+    static void ClickTab(TabBase* document)
+    {
+        TearOffTabBar* bar = document->TabWidget->TabBar;
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(document->TabWidget->indexOf(document)).center());
         QCoreApplication::processEvents();
     }
     // Runs a script text from a row of its own; the error text it ended
@@ -202,6 +220,79 @@ TEST_F(ScriptsTest, TheTitleBarMenuButtonOpensTheListMenuBelowItself)
     EXPECT_LE(menuAt.x(), corner.x());
     ASSERT_EQ(panel->RowCount(), 1);
     EXPECT_EQ(Row(0).name, QStringLiteral("Added"));
+}
+
+// Shown beside a document, the panel's title-bar menu gives the keys back to
+// the table, as the document's own panes do: Down and Space then move in the
+// rows and leave the panel open, whether the menu was left with Escape or by
+// one of its commands.
+TEST_F(ScriptsTest, AfterTheTitleBarMenuTheKeysGoBackToTheTable)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenDocument(20));
+    panel->Dock()->hide();
+    Add("one.js", "// One\nvar a = 1;\n");
+    QAction* show = window->Actions[ACT_SCRIPT_PANEL];
+    show->trigger();
+    ASSERT_EQ(panel->Dock()->parentWidget(), tab);
+    auto* bar = qobject_cast<DockTitlebar*>(panel->Dock()->titleBarWidget());
+    ASSERT_NE(bar, nullptr);
+    for (Qt::Key leave : {Qt::Key_Escape, Qt::Key_Return}) {
+        SCOPED_TRACE(leave == Qt::Key_Escape ? "Escape" : "Add script file");
+        ASSERT_NO_FATAL_FAILURE(FocusTable(tab));
+        tab->SetCurrentPosition(0);
+        QTimer::singleShot(0, [leave] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                QTest::keyClick(menu, Qt::Key_Down);
+                QTest::keyClick(menu, leave);
+            }
+        });
+        QTest::mouseClick(bar->MenuButton, Qt::LeftButton);
+        // The window the menu leaves is active again.
+        QApplication::setActiveWindow(tab->window());
+        EXPECT_EQ(QApplication::focusWidget(), tab->View);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_TRUE(panel->Dock()->isVisible());
+        EXPECT_TRUE(show->isChecked());
+        EXPECT_EQ(tab->Table->CurRow(), 1);
+    }
+}
+
+// Closed by its own button, the panel comes back at the first click on
+// "Script On/Off", in the document that is then current: the same one, one
+// switched to, or the first one again after a switch.
+TEST_F(ScriptsTest, AfterItsCloseButtonTheFirstClickShowsThePanelAgain)
+{
+    TabTable* first = nullptr;
+    TabTable* second = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenTwoDocuments(first, second));
+    QAction* show = window->Actions[ACT_SCRIPT_PANEL];
+    QWidget* button = window->MainToolbar(3)->widgetForAction(show);
+    ASSERT_NE(button, nullptr);
+    auto* bar = qobject_cast<DockTitlebar*>(panel->Dock()->titleBarWidget());
+    ASSERT_NE(bar, nullptr);
+    // the tabs clicked between the close and the click on "Script On/Off"
+    const struct { const char* what; std::vector<TabBase*> switches; } cases[] = {
+        {"no switch", {}},
+        {"to the other document", {first}},
+        {"away and back", {first, second}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClickTab(second);
+        if (!show->isChecked())
+            QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(panel->Dock()->isVisible());
+        QTest::mouseClick(bar->CloseButton, Qt::LeftButton);
+        ASSERT_FALSE(panel->Dock()->isVisible());
+        ASSERT_FALSE(show->isChecked());
+        for (TabBase* document : c.switches)
+            ClickTab(document);
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(show->isChecked());
+        EXPECT_TRUE(panel->Dock()->isVisible());
+        EXPECT_EQ(panel->Dock()->parentWidget(), TearOffMain::CurrentDock);
+    }
 }
 
 TEST_F(ScriptsTest, ARunEndsAsItsScriptDoes)
@@ -386,12 +477,9 @@ TEST_F(ScriptsTest, RunScriptFollowsThePanelBeingShown)
 // runs again at once, by the action and by the row's buttons.
 TEST_F(ScriptsTest, RunFollowsTheChosenRowWhenTheDocumentShowingThePanelComesBack)
 {
-    ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("first.kx")));
-    TabTable* first = tab;
-    ASSERT_NO_FATAL_FAILURE(OpenDocument(20, QStringLiteral("second.kx")));
-    TabTable* second = tab;
-    panel->Dock()->hide();
-    QApplication::setActiveWindow(window.get());
+    TabTable* first = nullptr;
+    TabTable* second = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenTwoDocuments(first, second));
     const int row = Add("one.js", "// One\nvar a = 1;\n");
     QAction* show = window->Actions[ACT_SCRIPT_PANEL];
     QAction* run = window->Actions[ACT_SCRIPT_RUN];
@@ -402,11 +490,6 @@ TEST_F(ScriptsTest, RunFollowsTheChosenRowWhenTheDocumentShowingThePanelComesBac
     QTest::mouseClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, onRow);
     ASSERT_TRUE(run->isEnabled());
 
-    TearOffTabBar* bar = first->TabWidget->TabBar;
-    const auto clickTab = [bar](TabBase* document) {
-        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(document->TabWidget->indexOf(document)).center());
-        QCoreApplication::processEvents();
-    };
     const auto newBlank = [this] {
         QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
         QCoreApplication::processEvents();
@@ -417,7 +500,7 @@ TEST_F(ScriptsTest, RunFollowsTheChosenRowWhenTheDocumentShowingThePanelComesBac
     };
     // away: what takes the current document away from the one showing the panel
     const struct { const char* what; std::function<void()> away; } cases[] = {
-        {"another tab", [&] { clickTab(first); }},
+        {"another tab", [&] { ClickTab(first); }},
         {"a blank document", newBlank},
         {"a script's document", scriptOpens},
     };
@@ -427,7 +510,7 @@ TEST_F(ScriptsTest, RunFollowsTheChosenRowWhenTheDocumentShowingThePanelComesBac
         EXPECT_NE(TearOffMain::CurrentDock, second);
         EXPECT_FALSE(show->isChecked());
         EXPECT_FALSE(run->isEnabled());
-        clickTab(second);
+        ClickTab(second);
         ASSERT_EQ(TearOffMain::CurrentDock, second);
         EXPECT_TRUE(show->isChecked());
         EXPECT_TRUE(run->isEnabled());
