@@ -158,7 +158,10 @@ bool TabBase::SaveAsKxlFile(const QString& path, bool writeWhole)
     if (!saved)
         saved = writer.CreateFile(*Table, ini.data(), ini.size());
     if (!saved) {
-        KxvShell().Information(QStringLiteral("File %1 not saved").arg(path), true);
+        const QString text =
+            QStringLiteral("File %1 not saved: %2").arg(path, QString::fromLocal8Bit(writer.Failure().c_str()));
+        KxvShell().AddToSystemLog(text);
+        KxvShell().Information(text, true);
         return false;
     }
     Table->SetModified(false);

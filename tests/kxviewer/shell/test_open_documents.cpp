@@ -1,6 +1,9 @@
 // The main window with documents open: action states for the current dock,
 // Ctrl+G, F10 and the menu keys from the table, the commands handed on to
 // the current document, and saving one that was loaded only in part.
+#include <cerrno>
+#include <cstring>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDockWidget>
@@ -188,6 +191,36 @@ TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
     ASSERT_EQ(Documents().size(), 2u);
     EXPECT_EQ(Documents()[1]->SourceType, TabBase::SOURCE_KXL);
     EXPECT_EQ(Documents()[1]->Table->RowCount(), 30);
+}
+
+// A save or an export that cannot create its file says why in one box, as
+// the system words it, and shows no error box with a source line.
+TEST_F(DocumentCommands, FailedSavesAndExportsSayWhy)
+{
+    TabTable* tab = OpenRaw("source.kx", 30);
+    ASSERT_NE(tab, nullptr);
+    QFile blocker(dir.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    const QString folder = dir.filePath("file") + "/";
+    const QString notDirectory = QString::fromLocal8Bit(strerror(ENOTDIR));
+    const struct {
+        int action;
+        QString target, text;
+    } cases[] = {
+        {ACT_SAVE_AS, folder + "doc.kxl", "File " + folder + "doc.kxl not saved: " + notDirectory},
+        {ACT_EXPORT_CSV, folder + "rows.csv", "Can't create file: " + folder + "rows.csv: " + notDirectory},
+        {ACT_EXPORT_TXT, folder + "rows.txt", "Can't create file: " + folder + "rows.txt: " + notDirectory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        files.calls.clear();
+        Trigger(c.action, c.target);
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(files.calls[0].text, c.text);
+        EXPECT_EQ(LinesWith(c.text.toStdString()).size(), 2u) << "the System Log and the box";
+    }
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
 }
 
 // Closing asks only after a change that a save would keep, and names the
