@@ -1,6 +1,11 @@
 #include "kxviewer/docloader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -105,12 +110,26 @@ DocLoader::DocLoader(const QFileInfo& file, int32_t typeId)
 {
 }
 
-DocLoader::~DocLoader() = default;
+DocLoader::~DocLoader()
+{
+    // A load whose table the caller dropped unreported (to read the file
+    // another way) must not leave the status line saying that it loads.
+    if (loading_)
+        EndStatus(QStringLiteral("Ready"));
+}
+
+void DocLoader::EndStatus(const QString& text)
+{
+    loading_ = false;
+    KxvShell().ShowStatus(text, false);
+}
 
 void DocLoader::Fail(const QString& text)
 {
     failure_ = text;
     KxvShell().AddToSystemLog(text);
+    // The line says so while the box is up.
+    EndStatus(text);
     KxvShell().Information(text, true);
 }
 
@@ -320,6 +339,25 @@ void DocLoader::ReportUnmatchedLines()
     }
 }
 
+QString DocLoader::OpenFailure(const char* path) const
+{
+    if (const auto* document = dynamic_cast<const FileKxl*>(reader_.get()))
+        if (!document->Failure().empty())
+            return FromBytes(document->Failure());
+    // The other readers only fail to open a file that cannot be read.
+    struct stat st;
+    if (stat(path, &st) != 0)
+        return FromBytes(strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        return FromBytes(strerror(EISDIR));
+    // Non-blocking: a pipe would wait for a writer.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return FromBytes(strerror(errno));
+    close(fd);
+    return QStringLiteral("it cannot be read as this kind of file");
+}
+
 bool DocLoader::NoLineMatched() const
 {
     const auto* log = dynamic_cast<const Log2KxdMulti*>(reader_.get());
@@ -386,7 +424,7 @@ void DocLoader::ReportSuccess()
                    .arg(name, FromBytes(format.name), FromBytes(format.extension), count);
     }
     KxvShell().AddToSystemLog(text);
-    KxvShell().ShowStatus(text, false);
+    EndStatus(text);
 }
 
 KxTable* DocLoader::Load(int32_t maxRecords)
@@ -395,6 +433,7 @@ KxTable* DocLoader::Load(int32_t maxRecords)
     const QString path = file_.absoluteFilePath();
     shell.AddToSystemLog("Loading file: " + path);
     shell.ShowStatus("Loading file: " + path, false);
+    loading_ = true;
     shell.ProcessEvents();
     failure_.clear();
     incomplete_.clear();
@@ -408,8 +447,8 @@ KxTable* DocLoader::Load(int32_t maxRecords)
         Fail(QStringLiteral("Not enough memory to open file \"%1\": the load was stopped").arg(path));
     }
     // The status line must not go on saying that the file is loading.
-    if (table == nullptr)
-        shell.ShowStatus(failure_.isEmpty() ? "Cannot open file: " + path : failure_, false);
+    if (table == nullptr && loading_)
+        EndStatus(failure_.isEmpty() ? "Cannot open file: " + path : failure_);
     return table;
 }
 
@@ -428,7 +467,7 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     if (auto* text = dynamic_cast<Text2Kxd*>(reader_.get()))
         text->SetWorkers(workers_);
     if (reader_->Open() != 0) {
-        Fail("Error opening file \"" + path + "\"");
+        Fail("Error opening file \"" + path + "\": " + OpenFailure(bytes.constData()));
         return nullptr;
     }
     const bool document = typeId_ == FILE_TYPE_KXL;

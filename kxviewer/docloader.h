@@ -40,7 +40,8 @@ public:
     // typeId: -1 document, -2 raw kx file, -3 raw kxd file, 0 and up an index
     // of ImportFormats.
     DocLoader(const QFileInfo& file, int32_t typeId);
-    // Deletes the reader. The table belongs to whoever received it.
+    // Deletes the reader. The table belongs to whoever received it. The
+    // status line of a load never reported says "Ready".
     ~DocLoader();
     DocLoader(const DocLoader&) = delete;
     DocLoader& operator=(const DocLoader&) = delete;
@@ -118,6 +119,11 @@ private:
     void ShowStage(const QString& stage, int32_t value);
     QString StageLabel(const QString& stage) const;
     void Fail(const QString& text);
+    // Ends what the status line says of the load.
+    void EndStatus(const QString& text);
+    // Why the reader could not open the file at path: what a document file
+    // found wrong, else the system's reason it cannot be read.
+    QString OpenFailure(const char* path) const;
     // Ends a load that cannot go on: the progress display and the table go.
     void DropTable();
 
@@ -139,4 +145,6 @@ private:
     int32_t viewValue_ = 0;
     // The reason the last failure gave; the status line shows it.
     QString failure_;
+    // The status line says the file is loading.
+    bool loading_ = false;
 };

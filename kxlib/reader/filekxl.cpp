@@ -122,52 +122,79 @@ bool FileKxl::ReadNumber(int32_t id, int64_t* value)
     return ReadSection(id, 18, text) && ParseDecimal(text.data(), text.size() - 1, INT32_MAX, value);
 }
 
+int32_t FileKxl::Refuse(int32_t code, std::string why)
+{
+    failure_ = std::move(why);
+    return code;
+}
+
+bool FileKxl::Failed(int error)
+{
+    failure_ = strerror(error != 0 ? error : EIO);
+    return false;
+}
+
 int32_t FileKxl::Open()
 {
+    failure_.clear();
     if (!pathOk_) {
         KX_ERROR(KxReaderChannel, "Path too long, at most %u characters: \"%s\"", ZmLib::TEMP_STR_CAPACITY,
                  shownPath_.c_str());
-        return KxLibExcept::OPEN_FAILED;
+        return Refuse(KxLibExcept::OPEN_FAILED,
+                      "the path is longer than " + std::to_string(ZmLib::TEMP_STR_CAPACITY) + " characters");
     }
     KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "About to open KXL file \"%s\"", GetPath());
     StopReadAhead();
     recordCount_ = 0;
     RecordsAccepted = RecordsBad = 0;
     iniText_.assign(1, '\0');
+    // A folder opens as a stream and reads as nothing at all.
+    struct stat st;
+    if (stat(GetPath(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Refuse(OPEN_BROKEN, strerror(EISDIR));
+    errno = 0;
     const int32_t found = file_.ScanAll();
-    if (found >= 1) {
-        int64_t version = -1;
-        std::vector<char> text;
-        if (!ReadSection(SEC_KXLVER, 18, text))
-            return OPEN_BROKEN;
-        if (!ParseDecimal(text.data(), text.size() - 1, INT32_MAX, &version) || version != VERSION) {
-            KX_WARNING(KxReaderChannel, "File '%s': unsupported version %d", GetPath(), int(version));
-            return OPEN_BROKEN;
-        }
+    if (!file_.IsOpen()) {
+        Failed(errno);
+        return OPEN_BROKEN;
+    }
+    if (found == 0)
+        return Refuse(OPEN_BROKEN, fstat(fileno(file_.File.Handle), &st) == 0 && st.st_size == 0
+                                       ? "the file is empty"
+                                       : "not a KXL file");
+    int64_t version = -1;
+    std::vector<char> text;
+    if (!ReadSection(SEC_KXLVER, 18, text))
+        return Refuse(OPEN_BROKEN, "not a KXL file");
+    if (!ParseDecimal(text.data(), text.size() - 1, INT32_MAX, &version) || version != VERSION) {
+        KX_WARNING(KxReaderChannel, "File '%s': unsupported version %d", GetPath(), int(version));
+        return Refuse(OPEN_BROKEN, version < 0 ? std::string("not a KXL file")
+                                               : "KXL version " + std::to_string(version) + " is not supported");
     }
     if (found != SEC_Nums) {
         KX_WARNING(KxReaderChannel, "File '%s' is broken!", GetPath());
-        return OPEN_BROKEN;
+        return Refuse(OPEN_BROKEN, "damaged KXL file: " + std::to_string(found) + " of its " +
+                                       std::to_string(int(SEC_Nums)) + " sections are whole");
     }
     int64_t count = 0;
     if (!ReadNumber(SEC_TABLESIZE, &count)) {
         KX_WARNING(KxReaderChannel, "File '%s': unreadable record count", GetPath());
-        return OPEN_BROKEN;
+        return Refuse(OPEN_BROKEN, "damaged KXL file: its record count cannot be read");
     }
     const SdSection& table = sections_[SEC_TABLE];
     if (table.DataSize / KxdProt::SIZE != count)
-        return OPEN_TABLE_SIZE;
+        return Refuse(OPEN_TABLE_SIZE, "damaged KXL file: its record count does not match its records");
     const SdSection& ini = sections_[SEC_INI];
     if (strcmp(ini.Name.c_str(), "INI") != 0)
-        return OPEN_NO_INI;
+        return Refuse(OPEN_NO_INI, "damaged KXL file: its view settings are missing");
     if (ini.DataSize >= INI_SIZE_LIMIT)
-        return OPEN_INI_TOO_LONG;
+        return Refuse(OPEN_INI_TOO_LONG, "damaged KXL file: its view settings are too long");
     if (!ReadSection(SEC_INI, INI_SIZE_LIMIT, iniText_)) {
         iniText_.assign(1, '\0');
-        return OPEN_BROKEN;
+        return Refuse(OPEN_BROKEN, "damaged KXL file: its view settings cannot be read");
     }
     if (!sections_[SEC_TABLE].SeekStart(file_.File, true))
-        return OPEN_SEEK_FAILED;
+        return Refuse(OPEN_SEEK_FAILED, "damaged KXL file: its records cannot be reached");
     recordCount_ = uint32_t(count);
     return 0;
 }
@@ -327,11 +354,12 @@ bool FileKxl::ReadMetadata(KxTable& table)
 
 bool FileKxl::WriteData(SdSection& sec, const void* data, size_t size)
 {
-    sec.Data = static_cast<uint8_t*>(const_cast<void*>(data));
+    // A failed write is the disk's, not the program's: the save reports it.
     sec.DataSize = int64_t(size);
-    bool ok = file_.FlushSection(sec);
-    sec.Data = nullptr;
-    return ok;
+    errno = 0;
+    if (!file_.WriteSectionHeader(sec) || (size > 0 && file_.File.Write(data, size) != size))
+        return Failed(errno);
+    return true;
 }
 
 namespace {
@@ -362,11 +390,12 @@ bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
 {
     const int32_t count = table.RecordCount();
     sec.DataSize = int64_t(count) * KxdProt::SIZE;
+    errno = 0;
     if (!file_.WriteSectionHeader(sec) || !file_.File.Flush())
-        return false;
+        return Failed(errno);
     const int64_t base = file_.File.Tell64();
     if (base < 0)
-        return false;
+        return Failed(errno);
     // The blocks and the index of each one's first record, so that every
     // writer can start at its own record.
     std::vector<const KxTblock*> blocks;
@@ -386,6 +415,8 @@ bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
         count / RECORDS_PER_WRITER, 1, std::min(MAX_WRITERS, std::max(1u, std::thread::hardware_concurrency()))));
     const int fd = fileno(file_.File.Handle);
     std::atomic<bool> ok{true};
+    // errno of the writer that failed first: each thread has its own.
+    std::atomic<int> error{0};
     auto write = [&](int32_t from, int32_t to) {
         if (from >= to)
             return;
@@ -410,6 +441,8 @@ bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
             }
             const int64_t at = base + int64_t(pieceStart) * KxdProt::SIZE;
             if (!WriteAllAt(fd, buffer.data(), used, at)) {
+                int none = 0;
+                error.compare_exchange_strong(none, errno != 0 ? errno : EIO);
                 ok = false;
                 return;
             }
@@ -429,8 +462,9 @@ bool FileKxl::CreateTable(KxTable& table, SdSection& sec)
     write(0, std::min(count, share));
     for (std::thread& thread : threads)
         thread.join();
-    return KX_VERIFY_TEXT(KxReaderChannel, ok.load(), "File.Write (&rec, sizeof(KxdProt)) == sizeof(KxdProt)") &&
-           file_.File.Seek64(base + sec.DataSize);
+    if (!ok)
+        return Failed(error);
+    return file_.File.Seek64(base + sec.DataSize) || Failed(errno);
 }
 
 bool FileKxl::WriteSection(KxTable& table, int32_t id, SdSection& sec)
@@ -465,8 +499,8 @@ bool FileKxl::WriteSections(KxTable& table, int32_t firstId)
     for (int32_t id = firstId; id < SEC_Nums; ++id) {
         SdSection* sec = file_.AddSection(SectionNames[id]);
         if (!WriteSection(table, id, *sec)) {
-            KX_ERROR(KxReaderChannel, "Table '%s': error while writing KXL file section '%s'", table.Name(),
-                     SectionNames[id]);
+            KX_WARNING(KxReaderChannel, "Table '%s': error while writing KXL file section '%s': %s", table.Name(),
+                       SectionNames[id], failure_.c_str());
             return false;
         }
     }
@@ -475,13 +509,17 @@ bool FileKxl::WriteSections(KxTable& table, int32_t firstId)
 
 bool FileKxl::CheckIni(KxTable& table, const char* ini, size_t iniSize)
 {
+    failure_.clear();
     if (ini == nullptr) {
         KX_ERROR(KxReaderChannel, "Table '%s': no view block to write", table.Name());
+        failure_ = "it has no view settings";
         return false;
     }
     if (iniSize >= INI_SIZE_LIMIT) {
-        KX_ERROR(KxReaderChannel, "Table '%s': view block of %zu bytes, the limit is %u", table.Name(), iniSize,
-                 INI_SIZE_LIMIT - 1);
+        KX_WARNING(KxReaderChannel, "Table '%s': view block of %zu bytes, the limit is %u", table.Name(), iniSize,
+                   INI_SIZE_LIMIT - 1);
+        failure_ = "its view settings take " + std::to_string(iniSize) + " bytes, a KXL file keeps at most " +
+                   std::to_string(INI_SIZE_LIMIT - 1);
         return false;
     }
     ini_ = ini;
@@ -496,17 +534,32 @@ bool FileKxl::CreateFile(KxTable& table, const char* ini, size_t iniSize)
         return false;
     file_.Close();
     file_.NumSections = 0;
+    errno = 0;
     if (!pathOk_ || !file_.FlushStart4Create()) {
-        KX_ERROR(KxReaderChannel, "Table '%s': cannot create KXL file '%s'", table.Name(),
-                 pathOk_ ? GetPath() : shownPath_.c_str());
+        if (pathOk_)
+            Failed(errno);
+        else
+            failure_ = "the path is longer than " + std::to_string(ZmLib::TEMP_STR_CAPACITY) + " characters";
+        KX_WARNING(KxReaderChannel, "Table '%s': cannot create KXL file '%s': %s", table.Name(),
+                   pathOk_ ? GetPath() : shownPath_.c_str(), failure_.c_str());
         return false;
     }
     // A failed section leaves the previous file as it was.
-    bool ok =
-        WriteSections(table, SEC_KXLVER) && KX_VERIFY_TEXT(KxReaderChannel, file_.FlushStop(), "File.FlushStop()");
+    bool ok = WriteSections(table, SEC_KXLVER) && Finish(table);
     if (!ok)
         file_.Close();
     return ok;
+}
+
+bool FileKxl::Finish(KxTable& table)
+{
+    errno = 0;
+    if (file_.FlushStop())
+        return true;
+    Failed(errno);
+    KX_WARNING(KxReaderChannel, "Table '%s': KXL file '%s' not completed: %s", table.Name(), GetPath(),
+               failure_.c_str());
+    return false;
 }
 
 uint64_t FileKxl::MetadataSize(KxTable& table)
@@ -525,10 +578,11 @@ bool FileKxl::ReserveTail(KxTable& table)
     struct stat st;
     int fd = fileno(file_.File.Handle);
     if (fstat(fd, &st) != 0)
-        return false;
+        return Failed(errno);
     if (end <= st.st_size)
         return true;
-    return posix_fallocate(fd, st.st_size, end - st.st_size) == 0;
+    const int error = posix_fallocate(fd, st.st_size, end - st.st_size);
+    return error == 0 || Failed(error);
 }
 
 bool FileKxl::UpdateMetadata(KxTable& table, const char* ini, size_t iniSize)
@@ -549,7 +603,10 @@ bool FileKxl::UpdateMetadata(KxTable& table, const char* ini, size_t iniSize)
         return false;
     }
     const int32_t first = PART_1ST_METADATA;
-    if (!KX_VERIFY_TEXT(KxReaderChannel, file_.FlushStart4Update(first), "File.FlushStart4Update(PART_1ST_METADATA)")) {
+    errno = 0;
+    if (!file_.FlushStart4Update(first)) {
+        Failed(errno);
+        KX_WARNING(KxReaderChannel, "KXL file '%s' cannot be opened for an update: %s", GetPath(), failure_.c_str());
         file_.Close();
         return false;
     }
@@ -559,7 +616,7 @@ bool FileKxl::UpdateMetadata(KxTable& table, const char* ini, size_t iniSize)
         file_.Close();
         return false;
     }
-    bool ok = WriteSections(table, first) && KX_VERIFY_TEXT(KxReaderChannel, file_.FlushStop(), "File.FlushStop()");
+    bool ok = WriteSections(table, first) && Finish(table);
     if (!ok)
         file_.Close();
     return ok;

@@ -94,6 +94,10 @@ public:
     static bool Save(const char* path, KxTable& table, const char* ini, size_t iniSize, bool recordsModified);
 
     const char* GetPath() const { return file_.GetPath(); }
+    // Why the last Open, CreateFile or UpdateMetadata failed, in words for
+    // the user: "not a KXL file", or the system's own ("Permission denied").
+    // Empty after one that succeeded.
+    const std::string& Failure() const { return failure_; }
 
 private:
     static const char* const SectionNames[SEC_Nums];
@@ -101,8 +105,16 @@ private:
     // Reads a section's data, which must hold at most limit bytes.
     bool ReadSection(int32_t id, uint64_t limit, std::vector<char>& out);
     bool ReadNumber(int32_t id, int64_t* value);
+    // Keeps why as the failure and returns code.
+    int32_t Refuse(int32_t code, std::string why);
+    // Keeps the system's text of error (of an input or output failure of
+    // unknown cause when 0) as the failure; false.
+    bool Failed(int error);
     bool CheckIni(KxTable& table, const char* ini, size_t iniSize);
     bool WriteSections(KxTable& table, int32_t firstId);
+    // Ends the file being written: the end marker, and a new file in place
+    // of the old one.
+    bool Finish(KxTable& table);
     bool WriteData(ZmLib::SdSection& sec, const void* data, size_t size);
     bool WriteSection(KxTable& table, int32_t id, ZmLib::SdSection& sec);
     bool CreateTable(KxTable& table, ZmLib::SdSection& sec);
@@ -147,4 +159,5 @@ private:
     bool aheadEnded_ = false; // every record read, or the file ended
     bool aheadStop_ = false;
     int aheadErrno_ = 0; // the read that ended the pieces failed with it
+    std::string failure_;
 };

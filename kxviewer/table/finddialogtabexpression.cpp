@@ -32,22 +32,26 @@ QGroupBox* BorderlessGroup(const char* name, QWidget* parent)
 } // namespace
 
 const char FindDialogTabExpression::HelpText[] =
-    "Use Field IDs and operators above to compose complex search expression. Each expression consists of short "
-    "predicates connected by AND (&&) and OR (||) operators.Grouping by means of parentheses for setting execution "
-    "order other than standard operator precedence is supported. Each short predicate must comply with the form:\n"
-    "<FieldOperand> <Relational-operator> <FreeOperand>. Relational operators >, >=, <, <= expects numeric right-hand "
-    "operand, =, ~ and =~ manipulate with strings as well as numbers.= operator tests exact equation of operands, ~ "
-    "tests whether FreeOperand is a substring of given Field, =~ suppose the FreeOperand is a wildcard containing * "
-    "(group of any chars) and ? (any one char) symbols.Strings operands containing spaces should be enclosed in "
-    "quotes or double-quotes. Any quotes or double-quotes pair is substitutable. Also, wildcards must be enclosed by "
-    "quotes/double-quotes.\n"
-    "Available functions for usage in logical expressions: int, float, ipaddr, milli, second, time, date, datetime, "
-    "tostring.\n"
-    "Example of complex expressions:\n"
-    "+ IP==ipaddr('1.2.3.4') | (TID>500 && (LEVEL<=2 || TEXT~my_print)\n"
-    "+ IP=~'1.2.3.?' && LINE>=201\n"
-    "+ TEXT=~\"*the end\" && LINE=~'20?'\n"
-    "+ TIME>time(20:50) && TIME<time(21:50)";
+    "Tick Complex expression and use the field IDs and operators above to compose a search expression: predicates "
+    "joined by && (and) and || (or), grouped by parentheses. Each predicate has the form\n"
+    "<Field> <operator> <value>\n"
+    "== != equal, not equal; == with a value in double quotes is a wildcard match, in single quotes exact\n"
+    "< <= > >= numbers by value, texts in byte order\n"
+    "~ the value occurs in the field\n"
+    "~~ the field matches a wildcard: * any characters, ? one character\n"
+    "=~ the whole field matches a regular expression: . any character, .* any characters, [0-9] a digit, + once "
+    "or more\n"
+    "A number field compared with a text is compared as the text the table shows. Values with blanks or signs are "
+    "enclosed in quotes or double quotes. Letters compare by case while Match case is on; =~ always compares "
+    "case.\n"
+    "Functions: int, float, ipaddr, milli, second, time, date, datetime, tostring, with their value in "
+    "parentheses: ipaddr(\"10.0.0.1\"), second(3).\n"
+    "Examples of complex expressions:\n"
+    "+ IP==ipaddr(\"1.2.3.4\") || (TID>500 && (LEVEL<=2 || TEXT~\"my_print\"))\n"
+    "+ FILE~~\"*.cpp\" && LINE>=201\n"
+    "+ TEXT~~\"*the end\" && LINE==\"20?\"\n"
+    "+ TEXT=~\".*the end\" || TEXT=~\"timeout after [0-9]+ s\"\n"
+    "+ TIME>=second(3) && TIME<second(5)    with Relative time on: 3 to 5 seconds after time 0";
 
 FindDialogTabExpression::FindDialogTabExpression(FindDialog* dialog, QWidget* parent) : QWidget(parent)
 {

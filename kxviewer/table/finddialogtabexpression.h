@@ -19,6 +19,8 @@ public:
     QTextEdit* Editor = nullptr;
     QCheckBox* Complex = nullptr;
 
+    // The help under the buttons. A line that starts with "+ " is an example
+    // expression, with a note after four blanks where it needs one.
     static const char HelpText[];
 
 public slots:

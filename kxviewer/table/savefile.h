@@ -14,6 +14,6 @@ QString AskSaveFileName(const QString& name, const QString& caption, const QStri
 // The same choice of name (the dialog starts at the default folder), then
 // the file opened for writing: an existing file stays as it is until the
 // export finishes the new one. Null after reporting "Can't create file: " +
-// name. The caller owns the file.
+// name + ": " + why. The caller owns the file.
 ExportFile* CreateSaveFile(const QString& name, const QString& caption, const QString& filter,
                       const QString& defaultSuffix);

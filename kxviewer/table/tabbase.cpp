@@ -133,7 +133,7 @@ void TabBase::Init(bool rename)
         }
     }
     Prefs.ColorHighlight = highlight;
-    SavedHash = SavedContentHash();
+    MarkSaved();
 }
 
 TabBase::~TabBase()
@@ -219,7 +219,11 @@ bool TabBase::IsModified()
         return false;
     if (Table->Modified())
         return true;
-    return SourceType == SOURCE_KXL && SavedContentHash() != SavedHash;
+    if (SourceType == SOURCE_KXL)
+        return SavedContentHash() != SavedHash;
+    // A raw or imported file keeps nothing but its records: the work on
+    // them lives on only in a ".kxl" document, which Save As writes.
+    return SourceType != SOURCE_BUILT && WorkHash() != SavedWorkHash;
 }
 
 QString TabBase::DocumentName()
@@ -246,7 +250,7 @@ void TabBase::TabRemoved()
 void TabBase::DiscardChanges()
 {
     Table->SetModified(false);
-    SavedHash = SavedContentHash();
+    MarkSaved();
 }
 
 void TabBase::SetTabDockFocus() {}

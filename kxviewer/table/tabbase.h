@@ -529,6 +529,14 @@ private:
     uint64_t SavedContentHash() const;
     // The hash as the document was opened or last saved.
     uint64_t SavedHash = 0;
+    // The user's work on the rows that only a ".kxl" file keeps: bookmarks,
+    // selections and pinned highlights, as one number.
+    uint64_t WorkHash() const;
+    // The work hash as the document was opened, saved or its changes
+    // discarded: a raw or imported file asks before its work goes.
+    uint64_t SavedWorkHash = 0;
+    // Both hashes as the document now is.
+    void MarkSaved();
     // The Info table with its seven rows, switches and connections.
     void CreateInfoTable(QWidget* parent, int rowHeight);
     // Stops the side panes' signals reaching the tab.

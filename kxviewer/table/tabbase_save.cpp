@@ -61,24 +61,41 @@ QString WithKxlSuffix(const QString& name)
 }
 } // namespace
 
+uint64_t TabBase::WorkHash() const
+{
+    uint64_t hash = 0xCBF29CE484222325u;
+    std::vector<uint8_t> section;
+    Table->SerializeBookmarks(section);
+    hash = Fold(hash, section.data(), section.size());
+    section.clear();
+    Table->SerializeSelections(section);
+    hash = Fold(hash, section.data(), section.size());
+    for (const FixedHighlight* highlight : FixedHighlights) {
+        const QByteArray text = highlight->text.toUtf8();
+        hash = Fold(hash, text.constData(), size_t(text.size()));
+        const uint32_t look[] = {highlight->color.rgb(), highlight->mode, highlight->matchCase};
+        hash = Fold(hash, look, sizeof look);
+    }
+    return hash;
+}
+
 uint64_t TabBase::SavedContentHash() const
 {
     // Moving through the rows is no change worth a question.
     PrefKxTable kx = Table->Prefs();
     kx.CurPossition = -1;
-    uint64_t hash = 0xCBF29CE484222325u;
     const std::string ini = ViewBlock(Prefs, kx, FixedHighlights);
-    hash = Fold(hash, ini.data(), ini.size());
+    uint64_t hash = Fold(WorkHash(), ini.data(), ini.size());
     hash = Fold(hash, Table->Name(), std::strlen(Table->Name()));
     std::vector<uint8_t> section;
     Table->SerializeFiltered(section);
-    hash = Fold(hash, section.data(), section.size());
-    section.clear();
-    Table->SerializeBookmarks(section);
-    hash = Fold(hash, section.data(), section.size());
-    section.clear();
-    Table->SerializeSelections(section);
     return Fold(hash, section.data(), section.size());
+}
+
+void TabBase::MarkSaved()
+{
+    SavedHash = SavedContentHash();
+    SavedWorkHash = WorkHash();
 }
 
 void TabBase::SetPartial(const QString& reason)
@@ -136,7 +153,7 @@ bool TabBase::SaveAs()
         InfoTable->item(INFO_NAME, 1)->setText(name);
         InfoTable->item(INFO_SOURCE, 1)->setText(path);
     }
-    SavedHash = SavedContentHash();
+    MarkSaved();
     return true;
 }
 
@@ -158,11 +175,14 @@ bool TabBase::SaveAsKxlFile(const QString& path, bool writeWhole)
     if (!saved)
         saved = writer.CreateFile(*Table, ini.data(), ini.size());
     if (!saved) {
-        KxvShell().Information(QStringLiteral("File %1 not saved").arg(path), true);
+        const QString text =
+            QStringLiteral("File %1 not saved: %2").arg(path, QString::fromLocal8Bit(writer.Failure().c_str()));
+        KxvShell().AddToSystemLog(text);
+        KxvShell().Information(text, true);
         return false;
     }
     Table->SetModified(false);
-    SavedHash = SavedContentHash();
+    MarkSaved();
     UpdateTitle();
     KxvTabShell().AddRecentFile(path);
     const QString done = QStringLiteral("Document %1 saved").arg(path);

@@ -28,6 +28,7 @@ struct RawRecord {
     const char* pname = nullptr;
     const char* tname = nullptr;
     const char* kxname = nullptr;
+    const char* file = nullptr;
     uint64_t num1 = 0;
 
     ZmLib::KxdProt Build() const
@@ -46,6 +47,7 @@ struct RawRecord {
         strings[ZmLib::KxdProt::SLOT_PNAME] = pname;
         strings[ZmLib::KxdProt::SLOT_TNAME] = tname;
         strings[ZmLib::KxdProt::SLOT_KXNAME] = kxname;
+        strings[ZmLib::KxdProt::SLOT_FILE] = file;
         prot.SetStrings(strings, nullptr);
         return prot;
     }

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -469,6 +471,90 @@ TEST(KxlOpen, ResultCodes)
     }
     FileKxl missing(dir.Path("missing.kxl").c_str());
     EXPECT_EQ(missing.Open(), 8);
+}
+
+// Why a document does not open, in words for the user: the system's own
+// text where the file cannot be read, else what is wrong with it.
+TEST(KxlOpen, FailureSaysWhy)
+{
+    TempDir dir;
+    const Sections valid = DocSections(3);
+    Sections other = valid;
+    other[0].second = "2";
+    Sections six = valid;
+    six.erase(six.begin() + 5);
+    Sections wrongCount = valid;
+    wrongCount[1].second = "4";
+    dir.Write("file", "x");
+    mkdir(dir.Path("folder.kxl").c_str(), 0700);
+    const struct {
+        std::string name;
+        bool written; // else the path is as the test set it up
+        std::string bytes, failure;
+    } cases[] = {
+        {"valid.kxl", true, Container(valid), ""},
+        {"empty.kxl", true, "", "the file is empty"},
+        {"text.kxl", true, "no document at all", "not a KXL file"},
+        {"version.kxl", true, Container(other), "KXL version 2 is not supported"},
+        {"six.kxl", true, Container(six), "damaged KXL file: 6 of its 7 sections are whole"},
+        {"count.kxl", true, Container(wrongCount), "damaged KXL file: its record count does not match its records"},
+        {"missing.kxl", false, "", strerror(ENOENT)},
+        {"file/under.kxl", false, "", strerror(ENOTDIR)},
+        {"folder.kxl", false, "", strerror(EISDIR)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.written)
+            dir.Write(c.name, c.bytes);
+        Reports reports;
+        FileKxl reader(dir.Path(c.name).c_str());
+        EXPECT_EQ(reader.Open() == 0, c.failure.empty());
+        EXPECT_EQ(reader.Failure(), c.failure);
+        EXPECT_FALSE(Reports::HasPart("", ZmLib::KX_LEVEL_ERROR));
+    }
+}
+
+// A save that fails says why in the system's words and raises no error
+// report (each is a box with a source line for the user); the previous
+// document stays.
+TEST(KxlSaveFailure, FailureSaysWhyWithoutAnErrorReport)
+{
+    TempDir dir;
+    TableRef table(MakeTable(40));
+    const std::string kept = dir.Path("kept.kxl");
+    ASSERT_TRUE(SaveTable(kept, *table));
+    dir.Write("file", "x");
+    mkdir(dir.Path("folder.kxl").c_str(), 0700);
+    const struct {
+        const char* name;
+        rlim_t limit; // bytes a file may have; 0 for no limit
+        std::string failure;
+    } cases[] = {
+        {"file/doc.kxl", 0, strerror(ENOTDIR)},
+        {"nowhere/doc.kxl", 0, strerror(ENOENT)},
+        {"folder.kxl", 0, strerror(EISDIR)},
+        {"kept.kxl", 4000, strerror(EFBIG)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Path(c.name);
+        const std::string before = ReadAll(kept);
+        Reports reports;
+        const std::string ini = ViewBlock(*table);
+        FileKxl writer(path.c_str());
+        {
+            std::unique_ptr<FileSizeLimit> limit(c.limit > 0 ? new FileSizeLimit(c.limit) : nullptr);
+            EXPECT_FALSE(writer.CreateFile(*table, ini.c_str(), ini.size()));
+        }
+        EXPECT_EQ(writer.Failure(), c.failure);
+        for (const Reports::Report& report : Reports::All())
+            EXPECT_GE(report.level, ZmLib::KX_LEVEL_WARNING) << report.text;
+        EXPECT_EQ(ReadAll(kept), before);
+    }
+    std::string huge(10000, 'x');
+    FileKxl writer(kept.c_str());
+    EXPECT_FALSE(writer.CreateFile(*table, huge.c_str(), huge.size()));
+    EXPECT_EQ(writer.Failure(), "its view settings take 10000 bytes, a KXL file keeps at most 9999");
 }
 
 TEST(KxlRead, RecordsStopAtTheTableAndAreMadeSafe)

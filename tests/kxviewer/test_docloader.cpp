@@ -5,9 +5,11 @@
 
 #include <QMessageBox>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -1130,15 +1132,41 @@ TEST_F(DocLoaderTest, ReadFailureEndsTheLoad)
     EXPECT_TRUE(RecordingShell::Has(shell.info, "Too many errors while reading /proc/self/mem"));
 }
 
+// Each says why: what is wrong with a document file, or the system's reason
+// a file cannot be read, in the machine's language.
 TEST_F(DocLoaderTest, OpenFailureIsReported)
 {
-    const std::string path = dir.Path("missing.kx");
-    EXPECT_EQ(Load(path, FILE_TYPE_KX), nullptr);
-    EXPECT_EQ(shell.info.back(), "Error opening file \"" + path + "\"");
-    EXPECT_EQ(shell.log.back(), "Error opening file \"" + path + "\"");
     dir.Write("broken.kxl", "no document");
-    EXPECT_EQ(Load(dir.Path("broken.kxl"), FILE_TYPE_KXL), nullptr);
-    EXPECT_EQ(shell.info.back(), "Error opening file \"" + dir.Path("broken.kxl") + "\"");
+    dir.Write("empty.kxl", "");
+    ASSERT_EQ(mkdir(dir.Path("folder.kx").c_str(), 0700), 0);
+    // Not even root may read it.
+    const char* const denied = "/proc/sys/vm/drop_caches";
+    const bool deniedHere = access(denied, F_OK) == 0 && access(denied, R_OK) != 0;
+    ASSERT_EQ(symlink(denied, dir.Path("denied.kx").c_str()), 0);
+    ASSERT_EQ(symlink(denied, dir.Path("denied.log").c_str()), 0);
+    const int32_t log = Add(MakeFormat("Any", 1, {{"TEXT", 0, "(.*)"}}));
+    const struct {
+        const char* name;
+        int32_t type;
+        std::string why;
+    } cases[] = {
+        {"missing.kx", FILE_TYPE_KX, strerror(ENOENT)},
+        {"folder.kx", FILE_TYPE_KX, strerror(EISDIR)},
+        {"broken.kxl", FILE_TYPE_KXL, "not a KXL file"},
+        {"empty.kxl", FILE_TYPE_KXL, "the file is empty"},
+        {"denied.kx", FILE_TYPE_KX, strerror(EACCES)},
+        {"denied.log", log, strerror(EACCES)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.why == strerror(EACCES) && !deniedHere)
+            continue;
+        const std::string path = dir.Path(c.name);
+        EXPECT_EQ(Load(path, c.type), nullptr);
+        const std::string text = "Error opening file \"" + path + "\": " + c.why;
+        EXPECT_EQ(shell.info.back(), text);
+        EXPECT_EQ(shell.log.back(), text);
+    }
 }
 
 // Until the main window installs its own, the services only write records

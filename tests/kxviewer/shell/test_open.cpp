@@ -1,5 +1,8 @@
 // Opening files through the main window: the Open command, the recent-file
 // list, the reader's choice, blank documents, docking and the own log file.
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
@@ -200,13 +203,20 @@ TEST_F(OpenFiles, FilesThatOpenNothing)
 }
 
 // A file the loader refuses leaves the reason on the status line, not the
-// "Loading file: " of the load that failed.
+// "Loading file: " of the load that failed; where the loader's box says
+// why, the line says it already while the box is up.
 TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
 {
     const QString garbage = dir.filePath("garbage.kx");
     ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(garbage).constData(), std::string(4000, '\x7f')));
     const QString broken = dir.filePath("broken.kxl");
     ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(broken).constData(), "no document"));
+    const QString empty = dir.filePath("empty.kxl");
+    ASSERT_TRUE(KxFileGen::WriteFile(QFile::encodeName(empty).constData(), ""));
+    // Not even root may read it.
+    const QString denied = dir.filePath("denied.kxl");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc/sys/vm/drop_caches"), denied));
+    const bool deniedHere = QFileInfo::exists(denied) && !QFile(denied).open(QIODevice::ReadOnly);
     const QString log = SysLogFile("fields.log", 2);
     // Its field list names no record field: no reader can be made.
     ImportFormats[0].mode = IMPORT_MODE_DELIMITED;
@@ -214,17 +224,42 @@ TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
     const struct {
         QString path;
         QString status;
+        bool boxSaysWhy;
     } cases[] = {
-        {garbage, "Too many errors while reading " + garbage},
-        {broken, "Error opening file \"" + broken + "\""},
-        {log, "Cannot open file: " + log},
+        {garbage, "Too many errors while reading " + garbage, true},
+        {broken, "Error opening file \"" + broken + "\": not a KXL file", true},
+        {empty, "Error opening file \"" + empty + "\": the file is empty", true},
+        {denied, "Error opening file \"" + denied + "\": " + QString::fromLocal8Bit(strerror(EACCES)), true},
+        {log, "Cannot open file: " + log, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
+        if (c.path == denied && !deniedHere)
+            continue;
+        QStringList withBox;
+        files.onMessage = [&](const PromptCall&) { withBox << window->StatusBar->currentMessage(); };
         Trigger(ACT_OPEN, c.path);
+        files.onMessage = nullptr;
         EXPECT_TRUE(Documents().empty());
         EXPECT_EQ(window->StatusBar->currentMessage(), c.status);
+        if (c.boxSaysWhy) {
+            EXPECT_EQ(withBox, QStringList{c.status});
+        }
     }
+}
+
+// "No line matched ... Import it with another format?", Yes, then Cancel
+// in the import dialog: nothing opens, and the status line no longer says
+// that the file loads.
+TEST_F(OpenFiles, ImportDialogCancelledAfterNoLineMatchedEndsTheLoad)
+{
+    AddPipeFormat();
+    const QString log = PipeFile("auth.log", 6);
+    files.answers = {QMessageBox::Yes};
+    Trigger(ACT_OPEN, log);
+    EXPECT_EQ(files.execTitles, std::vector<QString>{"Import File"});
+    EXPECT_TRUE(Documents().empty());
+    EXPECT_EQ(window->StatusBar->currentMessage(), "Ready");
 }
 
 using RecentFiles = OpenTest;

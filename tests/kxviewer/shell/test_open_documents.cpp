@@ -1,6 +1,9 @@
 // The main window with documents open: action states for the current dock,
 // Ctrl+G, F10 and the menu keys from the table, the commands handed on to
 // the current document, and saving one that was loaded only in part.
+#include <cerrno>
+#include <cstring>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDockWidget>
@@ -23,6 +26,7 @@
 #include "kxviewer/docloader.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/mainwindowservices.h"
+#include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "openfixture.h"
@@ -173,10 +177,41 @@ TEST_F(DocumentCommands, SaveAsAndSaveReachTheCurrentDocument)
     EXPECT_EQ(Documents()[1]->Table->RowCount(), 30);
 }
 
+// A save or an export that cannot create its file says why in one box, as
+// the system words it, and shows no error box with a source line.
+TEST_F(DocumentCommands, FailedSavesAndExportsSayWhy)
+{
+    TabTable* tab = OpenRaw("source.kx", 30);
+    ASSERT_NE(tab, nullptr);
+    QFile blocker(dir.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    const QString folder = dir.filePath("file") + "/";
+    const QString notDirectory = QString::fromLocal8Bit(strerror(ENOTDIR));
+    const struct {
+        int action;
+        QString target, text;
+    } cases[] = {
+        {ACT_SAVE_AS, folder + "doc.kxl", "File " + folder + "doc.kxl not saved: " + notDirectory},
+        {ACT_EXPORT_CSV, folder + "rows.csv", "Can't create file: " + folder + "rows.csv: " + notDirectory},
+        {ACT_EXPORT_TXT, folder + "rows.txt", "Can't create file: " + folder + "rows.txt: " + notDirectory},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        files.calls.clear();
+        Trigger(c.action, c.target);
+        ASSERT_EQ(files.calls.size(), 1u);
+        EXPECT_EQ(files.calls[0].icon, QMessageBox::Warning);
+        EXPECT_EQ(files.calls[0].text, c.text);
+        EXPECT_EQ(LinesWith(c.text.toStdString()).size(), 2u) << "the System Log and the box";
+    }
+    EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
+}
+
 // Closing asks only after a change that a save would keep, and names the
 // document without the title's change mark. A ".kxl" document changes with
-// its rows, selections and bookmarks; a raw file only with its rows, as
-// nothing else of it is ever written back. The keys are the user's.
+// its rows, selections and bookmarks; a raw file with its rows, and with
+// selections and bookmarks that only a ".kxl" document would keep. The keys
+// are the user's.
 TEST_F(DocumentCommands, CloseAsksOnlyAfterAChange)
 {
     enum class Act { Nothing, MoveDown, SelectAll, Bookmark, EraseRow, SelectAllAndSave };
@@ -194,7 +229,9 @@ TEST_F(DocumentCommands, CloseAsksOnlyAfterAChange)
         {"document, a row erased", true, Act::EraseRow, true},
         {"document, rows selected and saved", true, Act::SelectAllAndSave, false},
         {"raw file untouched", false, Act::Nothing, false},
-        {"raw file, rows selected", false, Act::SelectAll, false},
+        {"raw file, current row moved", false, Act::MoveDown, false},
+        {"raw file, rows selected", false, Act::SelectAll, true},
+        {"raw file, bookmark set", false, Act::Bookmark, true},
         {"raw file, a row erased", false, Act::EraseRow, true},
     };
     const QString raw = RawFile("small.kx", 20);
@@ -247,6 +284,108 @@ TEST_F(DocumentCommands, CloseAsksOnlyAfterAChange)
         ASSERT_EQ(files.calls.size(), 1u);
         EXPECT_EQ(files.calls[0].title, "Close confirmation");
         EXPECT_EQ(files.calls[0].text, "Table \"small\" was changed.\nDo you want to save it?");
+    }
+}
+
+// Work that only a ".kxl" document keeps (bookmarks, selections, pinned
+// highlights) on a raw or imported file is never lost without a question,
+// whether the document is closed with Ctrl+W, with its tab's close button or
+// with the window: Yes saves it as a ".kxl" document, No closes it unsaved,
+// Cancel (or a cancelled file dialog) keeps it open.
+TEST_F(DocumentCommands, WorkOnARawOrImportedFileIsNeverLostWithoutAQuestion)
+{
+    enum class Work { Bookmark, SelectAll, Pin, BookmarkOnAndOff, RelativeTime };
+    enum class Close { Keys, TabButton, Window };
+    const QString raw = RawFile("trace.kx", 20);
+    const QString log = SysLogFile("auth.log", 6);
+    const QString saved = dir.filePath("work.kxl");
+    const struct {
+        const char* name;
+        bool imported;
+        Work work;
+        Close close;
+        QMessageBox::StandardButton answer; // NoButton: no question
+        QString file;                       // for the Save As dialog after Yes
+        bool closed;
+    } cases[] = {
+        {"raw, bookmark, Ctrl+W, No", false, Work::Bookmark, Close::Keys, QMessageBox::No, {}, true},
+        {"raw, selection, tab button, Cancel", false, Work::SelectAll, Close::TabButton, QMessageBox::Cancel, {},
+         false},
+        {"imported, bookmark, Ctrl+W, Yes", true, Work::Bookmark, Close::Keys, QMessageBox::Yes, saved, true},
+        {"imported, pinned, Ctrl+W, Yes, dialog cancelled", true, Work::Pin, Close::Keys, QMessageBox::Yes, {},
+         false},
+        {"imported, bookmark set and taken off", true, Work::BookmarkOnAndOff, Close::Keys, QMessageBox::NoButton,
+         {}, true},
+        {"imported, relative time switched, No", true, Work::RelativeTime, Close::Keys, QMessageBox::No, {}, true},
+        {"raw, bookmark, window, Cancel", false, Work::Bookmark, Close::Window, QMessageBox::Cancel, {}, false},
+        // Last: the window's close is accepted.
+        {"raw, bookmark, window, No", false, Work::Bookmark, Close::Window, QMessageBox::No, {}, true},
+    };
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Trigger(ACT_OPEN, c.imported ? log : raw);
+        TabTable* tab = window->CurrentTabTable();
+        ASSERT_NE(tab, nullptr);
+        ASSERT_EQ(tab->SourceType, c.imported ? 0 : TabBase::SOURCE_KX);
+        ASSERT_NO_FATAL_FAILURE(FocusTable(tab));
+        const auto press = [&](int id) { QTest::keySequence(tab->View, window->Actions[id]->shortcut()); };
+        switch (c.work) {
+        case Work::Bookmark: press(ACT_BOOKMARK); break;
+        case Work::SelectAll: press(ACT_SELECT_ALL); break;
+        case Work::Pin:
+            ASSERT_TRUE(tab->SetSearchExpression(QStringLiteral("Accepted"), 1, 3));
+            tab->PinPhrase(1);
+            ASSERT_EQ(tab->FixedHighlights.size(), 1);
+            break;
+        case Work::BookmarkOnAndOff: press(ACT_BOOKMARK), press(ACT_BOOKMARK); break;
+        case Work::RelativeTime: tab->Actions[TACT_RELATIVE_TIME]->trigger(); break;
+        }
+        files.calls.clear();
+        files.answers = {c.answer};
+        if (!c.file.isEmpty())
+            files.files.push_back(c.file);
+        const size_t dialogs = files.saveCalls.size();
+        switch (c.close) {
+        case Close::Keys: press(ACT_CLOSE); break;
+        case Close::TabButton: {
+            QTabBar* bar = tab->TabWidget->tabBar();
+            QTest::mouseClick(bar->tabButton(bar->currentIndex(), QTabBar::RightSide), Qt::LeftButton);
+            break;
+        }
+        case Close::Window: EXPECT_EQ(window->close(), c.closed); break;
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        files.answers.clear();
+        if (c.answer == QMessageBox::NoButton) {
+            EXPECT_TRUE(files.calls.empty());
+        } else {
+            ASSERT_EQ(files.calls.size(), 1u);
+            EXPECT_EQ(files.calls[0].text, QStringLiteral("Table \"%1\" was changed.\nDo you want to save it?")
+                                               .arg(c.imported ? "auth" : "trace"));
+        }
+        EXPECT_EQ(files.saveCalls.size(), dialogs + (c.answer == QMessageBox::Yes ? 1 : 0));
+        if (files.saveCalls.size() > dialogs) {
+            EXPECT_EQ(files.saveCalls.back().caption, "Choose KXL file to save");
+        }
+        EXPECT_EQ(Documents().empty(), c.closed);
+        if (!c.closed) {
+            // Out of the way of the next case, with nothing to ask.
+            tab->DiscardChanges();
+            window->Actions[ACT_CLOSE]->trigger();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ASSERT_TRUE(Documents().empty());
+        }
+        if (c.file == saved) {
+            // The work is in the document.
+            Trigger(ACT_OPEN, saved);
+            ASSERT_EQ(Documents().size(), 1u);
+            EXPECT_EQ(Documents()[0]->Table->Bookmarks().Length(), 1u);
+            window->Actions[ACT_CLOSE]->trigger();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ASSERT_TRUE(Documents().empty());
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 // The find dialog driven with real clicks and keys: filtering, the Basic
 // page's buttons and history menu, the By Fields rows written as an
 // expression and filled back from one.
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "utils/common/convert.h"
 #include "tabletabenv.h"
 #include "tests/widgetmetrics.h"
 
@@ -114,6 +116,60 @@ protected:
         return texts;
     }
 };
+
+// Every example of the Basic page's help text, typed as a complex
+// expression and filtered, finds some of the rows of a small table, not all.
+TEST_F(FindDialogTest, HelpTextExamplesFindRows)
+{
+    QStringList examples;
+    for (const QString& line : QString::fromLatin1(FindDialogTabExpression::HelpText).split('\n'))
+        if (line.startsWith(QLatin1String("+ ")))
+            examples << line.mid(2).section(QStringLiteral("    "), 0, 0);
+    ASSERT_GE(examples.size(), 5);
+
+    constexpr uint64_t START = 1733572800000000; // 2024-12-07, one row a second
+    const struct {
+        const char *ip, *file, *text;
+        uint64_t tid;
+        int level, line;
+    } rows[] = {
+        {"1.2.3.4", "main.cpp", "connected", 7, 2, 100},
+        {"10.0.0.1", "main.cpp", "reached the end", 600, 1, 201},
+        {"1.2.3.9", "print.cpp", "my_print called", 600, 3, 205},
+        {"10.0.0.2", "net.c", "timeout after 30 s", 8, 2, 300},
+        {"1.2.30.4", "net.c", "not the end yet", 9, 3, 202},
+        {"10.0.0.3", "main.cpp", "THE END", 10, 0, 209},
+        {"10.0.0.4", "idle.cpp", "idle", 11, 3, 20},
+    };
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (size_t k = 0; k < std::size(rows); ++k) {
+        RawRecord raw = Record(rows[k].text, rows[k].tid);
+        raw.file = rows[k].file;
+        raw.time = START + k * 1000000;
+        ZmLib::KxdProt prot = raw.Build();
+        prot.SetIntValue(FIELD_IP, ZmLib::Str2IP(rows[k].ip));
+        prot.SetIntValue(FIELD_LEVEL, uint64_t(int64_t(rows[k].level)));
+        prot.SetIntValue(FIELD_LINE, uint64_t(rows[k].line));
+        table->AppendRecord(prot);
+    }
+    ASSERT_TRUE(table->NormalizeTimeOn(0));
+    PrefTabTable prefs = PrefTabTable::Default();
+    SetColumns(prefs, {FIELD_TIME, FIELD_IP, FIELD_TID, FIELD_LEVEL, FIELD_FILE, FIELD_LINE, FIELD_TEXT});
+    TabTable* tab = Show(table, prefs, TabBase::SOURCE_BUILT);
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    const int32_t all = int32_t(std::size(rows));
+    for (const QString& example : examples) {
+        SCOPED_TRACE(example.toStdString());
+        Type(dialog, example.toLatin1().constData(), true);
+        Click(dialog->FilterButton);
+        EXPECT_GT(tab->Table->RowCount(), 0);
+        EXPECT_LT(tab->Table->RowCount(), all);
+        Type(dialog, "", false);
+        Click(dialog->FilterButton);
+        ASSERT_EQ(tab->Table->RowCount(), all);
+    }
+}
 
 // Filter sets, replaces and removes the filter; an expression that cannot
 // be used, or a No to the question about selections, keeps the old one.

@@ -1,4 +1,7 @@
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <utility>
 
 #include <QColor>
 #include <QApplication>
@@ -141,12 +144,25 @@ TEST_F(SaveFileTest, CreateSaveFileKeepsTheOldFileOrReports)
     EXPECT_EQ(old.readAll(), "new");
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"old.txt"});
 
-    const QString missing = folder.path() + "/missing/out.csv";
-    EXPECT_EQ(CreateSaveFile(missing, "Save", "", "csv"), nullptr);
-    const std::vector<std::string> text{("Can't create file: " + missing).toStdString()};
-    EXPECT_EQ(shell.log, text);
-    EXPECT_EQ(shell.info, text);
-    EXPECT_EQ(shell.warnings, std::vector<bool>{true});
+    // Each says why, as the system does.
+    QFile blocker(folder.path() + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("taken.csv"));
+    const std::pair<QString, int> refused[] = {
+        {folder.path() + "/missing/out.csv", ENOENT},
+        {folder.path() + "/file/out.csv", ENOTDIR},
+        {folder.path() + "/taken.csv", EISDIR},
+    };
+    for (const auto& [target, error] : refused) {
+        SCOPED_TRACE(target.toStdString());
+        shell.Clear();
+        EXPECT_EQ(CreateSaveFile(target, "Save", "", "csv"), nullptr);
+        const std::vector<std::string> text{("Can't create file: " + target).toStdString() + ": " + strerror(error)};
+        EXPECT_EQ(shell.log, text);
+        EXPECT_EQ(shell.info, text);
+        EXPECT_EQ(shell.warnings, std::vector<bool>{true});
+    }
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"file", "old.txt"}));
 }
 
 TEST(DefaultPrompt, SaveDialogIsGivenTheDefaultSuffix)

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
@@ -349,7 +352,8 @@ TEST_F(TabSaveTest, FailedSavesKeepTheDocument)
     prompt.fileNames.enqueue(target);
     tab->SaveAs();
     ASSERT_EQ(shell.info.size(), 1u);
-    EXPECT_EQ(shell.info[0], Local("File " + target + " not saved"));
+    EXPECT_EQ(shell.info[0], Local("File " + target + " not saved: ") + strerror(ENOTDIR));
+    EXPECT_TRUE(Contains(shell.log, shell.info[0]));
     EXPECT_EQ(tab->windowTitle(), "keep*");
     EXPECT_STREQ(tab->Table->Name(), "keep");
     EXPECT_EQ(QFile::decodeName(tab->Table->Path()), Path("keep.kx"));
