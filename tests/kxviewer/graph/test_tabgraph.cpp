@@ -213,15 +213,15 @@ TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenC
 }
 
 // What the visible progress dialog showed at each turn of the event loop
-// while a graph was made from tab, and whether the graph was on screen then.
-// act may press the dialog's buttons.
+// while command made the graph of tab, and whether the graph was on screen
+// then. act may press the dialog's buttons.
 struct ProgressSample {
     int value;
     std::string label;
     bool graphShown;
 };
 
-std::vector<ProgressSample> SampleGraphProgress(QWidget* main, TabTable* tab,
+std::vector<ProgressSample> SampleGraphProgress(QWidget* main, TabTable* tab, QAction* command,
                                                 const std::function<void(QProgressDialog&)>& act = nullptr)
 {
     std::vector<ProgressSample> samples;
@@ -239,7 +239,7 @@ std::vector<ProgressSample> SampleGraphProgress(QWidget* main, TabTable* tab,
         }
     });
     sampler.start();
-    tab->Actions[TACT_CREATE_GRAPH]->trigger();
+    command->trigger();
     sampler.stop();
     return samples;
 }
@@ -251,7 +251,7 @@ TEST_F(TabGraphTest, ProgressMovesThroughEveryStageAndIsFullOnlyWithTheGraphShow
 {
     TabTable* tab = Relative(OpenGenerated(10001));
     const std::string plain = "Creating graph " + std::string(tab->Table->Name());
-    const std::vector<ProgressSample> samples = SampleGraphProgress(main.get(), tab);
+    const std::vector<ProgressSample> samples = SampleGraphProgress(main.get(), tab, tab->Actions[TACT_CREATE_GRAPH]);
     ASSERT_FALSE(samples.empty());
     // Each stage once, in order, each starting further along the bar.
     std::vector<std::string> labels;
@@ -277,6 +277,18 @@ TEST_F(TabGraphTest, ProgressMovesThroughEveryStageAndIsFullOnlyWithTheGraphShow
     ASSERT_NE(graph, nullptr);
     EXPECT_GT(tab->OutlineTable->LineCount(), 0);
     EXPECT_EQ(graph->OutlineTable->LineCount(), tab->OutlineTable->LineCount());
+    // Made again from the graph itself: the same points, the same stages.
+    const size_t points = graph->Model().Index().size();
+    const GraphPair range = graph->Graph()->FullX();
+    ASSERT_NE(graph->Actions[TACT_CREATE_GRAPH], nullptr);
+    std::vector<std::string> again;
+    for (const ProgressSample& sample : SampleGraphProgress(main.get(), tab, graph->Actions[TACT_CREATE_GRAPH]))
+        if (again.empty() || again.back() != sample.label)
+            again.push_back(sample.label);
+    EXPECT_EQ(again, std::vector<std::string>({expected[0], expected[1], expected[2], expected[4]}));
+    EXPECT_EQ(graph->Model().Index().size(), points);
+    EXPECT_EQ(graph->Graph()->FullX().min, range.min);
+    EXPECT_EQ(graph->Graph()->FullX().max, range.max);
     CloseTab(tab);
 }
 
@@ -291,7 +303,7 @@ TEST_F(TabGraphTest, AbortInAnyStageLeavesAnEmptyGraphUntilTheGraphShows)
         TabTable* tab = Relative(OpenGenerated(10001));
         graphShell.Clear();
         bool pressed = false;
-        SampleGraphProgress(main.get(), tab, [&](QProgressDialog& dialog) {
+        SampleGraphProgress(main.get(), tab, tab->Actions[TACT_CREATE_GRAPH], [&](QProgressDialog& dialog) {
             const bool now = c.stage ? dialog.labelText().endsWith(QLatin1String(c.stage)) : dialog.value() == 100;
             if (pressed || !now)
                 return;
