@@ -4,18 +4,32 @@
 // 1280 x 800: full range, 1/1000 of it, the maximum resolution, a cursor
 // blink, a wheel step, and full range over 1,024 threads. The document is the generated
 // trace of 3 processes of 4 threads with calls up to 5 deep.
+// Then the same trace is opened as a document of the main window and its
+// graph as the user opens it (the "Document Graph" action): the time until
+// the graph first paints, the longest wait for the event loop on the way,
+// and each value the progress dialog showed. The platform is offscreen
+// unless QT_QPA_PLATFORM names another.
 // Usage: bench_graph [records]   (default 1,000,000)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "bench/benchargs.h"
 #include "bench/benchfiles.h"
+#include "bench/benchloop.h"
+#include "kxlib/table/kxtable.h"
 #include "kxviewer/graph/cgraphelement.h"
 #include "kxviewer/graph/graphmodel.h"
 #include "kxviewer/graph/qsimplegraph.h"
+#include "kxviewer/kxvstartup.h"
+#include "kxviewer/mainwindow.h"
+#include "kxviewer/table/tabactionids.h"
+#include "kxviewer/table/tabtable.h"
 
 namespace {
 
@@ -90,26 +104,93 @@ void PrintPaint(const char* name, double ms, double limit)
     printf("%-16s %9.3f ms%s\n", name, ms, Over(ms > limit));
 }
 
+// Notes the first paint of any timeline.
+class GraphPaintWatch : public QObject {
+public:
+    GraphPaintWatch() { qApp->installEventFilter(this); }
+    ~GraphPaintWatch() override { qApp->removeEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && qobject_cast<QSimpleGraph*>(object))
+            painted = true;
+        return false;
+    }
+};
+
+// The trace opened in the main window and its graph opened from the table
+// tab as a click on "Document Graph" does; false when either failed.
+bool OpenAsUser(MainWindow& window, const QTemporaryDir& home, const KxFileGen::Options& options)
+{
+    const std::string path = home.path().toStdString() + "/graph.kx";
+    if (!KxFileGen::WriteTrace(path.c_str(), options)) {
+        fprintf(stderr, "cannot write %s\n", path.c_str());
+        return false;
+    }
+    TabTable* tab = window.OpenFile(QFile::decodeName(path.c_str()), TearOffMain::MainHost, -1,
+                                    MainWindow::OPEN_PATTERNS_ONLY);
+    if (tab == nullptr) {
+        fprintf(stderr, "the file did not open\n");
+        return false;
+    }
+    window.SetNewDockPosition(tab);
+    QCoreApplication::processEvents();
+    if (!tab->Table->TimeNormalised())
+        tab->Actions[TACT_RELATIVE_TIME]->trigger();
+    QCoreApplication::processEvents();
+
+    GraphPaintWatch watch;
+    Bench::LoopWatch loop;
+    const Clock::time_point start = Clock::now();
+    tab->Actions[TACT_CREATE_GRAPH]->trigger();
+    const double returned = Seconds(start);
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const double painted = Seconds(start);
+    loop.Stop();
+    if (tab->GraphTab == nullptr) {
+        fprintf(stderr, "the graph did not open\n");
+        return false;
+    }
+    printf("graph opened as the user does, %d records\n", tab->Table->RowCount());
+    printf("command returned %9.2f s\n", returned);
+    printf("first graph paint %8.2f s after the click\n", painted);
+    printf("longest wait for the event loop: %lld ms; progress dialog shown: %s, last value %d %%\n",
+           static_cast<long long>(loop.LongestGapMs()), loop.ProgressSeen() ? "yes" : "no", loop.LastValue());
+    loop.PrintProgress();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
+    const uint32_t records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
+    QTemporaryDir home;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("HOME", qPrintable(home.path()), 1);
+    setenv("XDG_CONFIG_HOME", qPrintable(home.path() + "/.config"), 1);
+    KxvStartup process(argc, argv);
+    MainWindow* window = process.Window();
+    window->resize(1600, 1000);
+    QCoreApplication::processEvents();
+
     KxFileGen::Options options;
-    options.records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
+    options.records = records;
     KxTable* table = LoadTrace(options);
     if (!table)
         return 1;
-    const double records = table->RecordCount();
-    const double scale = records / 1000000.0;
+    const double loaded = table->RecordCount();
+    const double scale = loaded / 1000000.0;
 
     GraphModel model;
     Clock::time_point start = Clock::now();
     model.Build(*table, nullptr, nullptr);
     const double build = Seconds(start);
-    const double bytes = double(model.Bytes()) / records;
-    printf("%.0f records, %d threads, %zu points\n", records, model.ElementCount(), model.Index().size());
+    const double bytes = double(model.Bytes()) / loaded;
+    printf("%.0f records, %d threads, %zu points\n", loaded, model.ElementCount(), model.Index().size());
     printf("build            %9.1f ms%s\n", build * 1000, Over(build > BUILD_SECONDS * scale));
     printf("memory           %9.1f bytes per record%s\n", bytes, Over(bytes > BYTES_PER_RECORD));
 
@@ -138,17 +219,21 @@ int main(int argc, char** argv)
     graph.SetModel(nullptr);
     table->Release();
 
-    options.processes = 64;
-    options.threadsPerProcess = 16;
-    table = LoadTrace(options);
+    KxFileGen::Options many = options;
+    many.processes = 64;
+    many.threadsPerProcess = 16;
+    table = LoadTrace(many);
     if (!table)
         return 1;
-    GraphModel many;
-    many.Build(*table, nullptr, nullptr);
-    graph.SetModel(&many);
-    printf("%d threads\n", many.ElementCount());
-    PrintPaint("paint, full", PaintMs(graph, many.TimeRange().min, many.TimeRange().max, false), MANY_THREADS_PAINT_MS);
+    GraphModel threads;
+    threads.Build(*table, nullptr, nullptr);
+    graph.SetModel(&threads);
+    printf("%d threads\n", threads.ElementCount());
+    PrintPaint("paint, full", PaintMs(graph, threads.TimeRange().min, threads.TimeRange().max, false),
+               MANY_THREADS_PAINT_MS);
     graph.SetModel(nullptr);
+    graph.hide();
     table->Release();
-    return 0;
+
+    return OpenAsUser(*window, home, options) ? 0 : 1;
 }

@@ -48,6 +48,28 @@ public:
     void Build(const GraphPointBuilder& points, const std::vector<uint64_t>& tids, KxTable* table, ColourOf colourOf);
     void Clear();
 
+    // The table build in its three steps, for a caller that runs the middle
+    // one on another thread. First the visible rows read into points, in
+    // row order; false when progress cancelled.
+    static bool ReadPoints(KxTable& table, GraphPointBuilder& points, const Progress& progress);
+    // Then the elements, their level pyramids and the time-sorted index,
+    // without records: no table is read, so another thread may run it while
+    // nothing else uses the model. colours[i] is the line of the thread at
+    // place i (the default pens past its end). progress is asked between
+    // pieces of work, with a total of INDEX_STEPS; false cancels and leaves
+    // the model empty.
+    static constexpr int32_t INDEX_STEPS = 1000;
+    bool Index(const GraphPointBuilder& points, const std::vector<uint64_t>& tids, const std::vector<QColor>& colours,
+               const Progress& progress);
+    // Last the records of the index entries from .. to - 1, from the table
+    // the points were read from.
+    void AttachRecords(KxTable& table, size_t from, size_t to);
+    // The table's thread list, in its order.
+    static std::vector<uint64_t> ThreadList(KxTable& table);
+    // The line colours of the thread list's first places (none without
+    // colourOf).
+    static std::vector<QColor> Colours(ColourOf colourOf, size_t threads);
+
     // The element of a thread, searched from the list's head; created at the
     // tail when missing and create is set, else null.
     CGraphElement* GetElement(uint64_t tid, bool create);

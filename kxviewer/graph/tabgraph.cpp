@@ -14,6 +14,7 @@
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/graph/auxthreadmap.h"
 #include "kxviewer/graph/graphpointbuilder.h"
+#include "kxviewer/graph/graphprogress.h"
 #include "kxviewer/graph/graphslider.h"
 #include "kxviewer/graph/qsimplegraph.h"
 #include "kxviewer/kxvglobals.h"
@@ -37,9 +38,8 @@ constexpr int ACT_ZOOM_OUT = 129;
 constexpr int32_t FIND_TOOLBAR = 2;
 constexpr int32_t SELECTION_TOOLBAR = 3;
 constexpr int32_t DOCUMENTS_TOOLBAR = 7;
-// The progress value stays below this until the points are indexed.
-constexpr int PROGRESS_CAP = 98;
-constexpr int PROGRESS_RANGE = 100;
+// Index entries given their records between two reports.
+constexpr size_t RECORD_SLICE = size_t(1) << 16;
 
 void LogAndStatus(const QString& text)
 {
@@ -61,15 +61,19 @@ int64_t TimeOfRow(KxTable& table, int32_t row)
 
 TabGraph* TabGraph::Open(TabTable& owner)
 {
-    auto* graph = new TabGraph(owner, nullptr);
+    // On show before the tab's widgets are made.
+    GraphProgress progress(QString::fromLocal8Bit(owner.Table->Name()), owner.Table->RowCount());
+    auto* graph = new TabGraph(owner, progress, nullptr);
     if (TearOffMain* main = TearOffMain::Me) {
         main->TabifyTearOffDock(&owner, graph);
         main->SetTabActive(graph, false);
     }
+    progress.Finish();
     return graph;
 }
 
-TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), owner_(&owner)
+TabGraph::TabGraph(TabTable& owner, GraphProgress& progress, QWidget* parent)
+    : TabBase(owner, parent), owner_(&owner)
 {
     graph_ = new QSimpleGraph(this);
     graph_->setObjectName(QStringLiteral("SimpleGraph"));
@@ -78,7 +82,7 @@ TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), o
     owner.GraphTab = this;
     GraphState = GRAPH_IS_GRAPH;
     owner.GraphState = GRAPH_OPEN;
-    BuildPoints();
+    const bool built = BuildModel(progress);
 
     Toolbars[FIND_TOOLBAR]->hide();
     const QList<QAction*> selection = Toolbars[SELECTION_TOOLBAR]->actions();
@@ -94,6 +98,16 @@ TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), o
     layout->addWidget(graph_, 1);
     layout->addWidget(slider_);
     setCentralWidget(central);
+    // The Outline reads every row: it is made aside.
+    progress.Stage(GraphProgress::PANES);
+    std::vector<OutlineLine> outline;
+    progress.RunAside([this, &outline](const GraphProgress::Report&) {
+        outline = MakeOutlineLines();
+        return true;
+    });
+    FillPanes(std::move(outline));
+    progress.Stage(GraphProgress::VIEW);
+    ReportBuild(built, progress);
     ShowColours();
     ShowModel();
 
@@ -147,32 +161,52 @@ void TabGraph::TabRemoved()
     Unlink(true);
 }
 
-void TabGraph::BuildPoints()
+bool TabGraph::BuildModel(GraphProgress& progress)
 {
     graph_->SetMouseMode(QSimpleGraph::MODE_ZOOM);
+    model_.Clear();
+    buildStart_ = std::chrono::steady_clock::now();
+    const auto report = [&progress](int32_t done, int32_t total) { return progress.Advance(done, total); };
+    GraphPointBuilder points;
+    progress.Stage(GraphProgress::READ);
+    if (!GraphModel::ReadPoints(*Table, points, report))
+        return false;
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 1 %lld ",
+             static_cast<long long>(Nanoseconds(buildStart_)));
+
+    // The model is nobody else's yet: the widget takes it when it shows.
+    progress.Stage(GraphProgress::INDEX);
+    const std::vector<uint64_t> tids = GraphModel::ThreadList(*Table);
+    const std::vector<QColor> colours = GraphModel::Colours(&PrefGlobal::GetColor, tids.size());
+    const auto index = [&](const GraphProgress::Report& aside) { return model_.Index(points, tids, colours, aside); };
+    if (!progress.RunAside(index))
+        return false;
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 2 %lld ",
+             static_cast<long long>(Nanoseconds(buildStart_)));
+
+    // The table is read on its own thread only.
+    progress.Stage(GraphProgress::RECORDS);
+    const size_t entries = model_.Index().size();
+    for (size_t from = 0; from < entries; from += RECORD_SLICE) {
+        const size_t to = std::min(entries, from + RECORD_SLICE);
+        model_.AttachRecords(*Table, from, to);
+        if (!progress.Advance(int64_t(to), int64_t(entries)))
+            return false;
+    }
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 3 %lld ",
+             static_cast<long long>(Nanoseconds(buildStart_)));
+    return true;
+}
+
+void TabGraph::ReportBuild(bool built, const GraphProgress& progress)
+{
     const QString name = QString::fromLocal8Bit(Table->Name());
-    const int32_t rows = Table->RowCount();
-    std::unique_ptr<KxvProgress> progress = KxvShell().CreateProgress(
-        QStringLiteral("Creating graph ") + name, QStringLiteral("Abort Create"), 0, PROGRESS_RANGE);
-    if (rows > QUIET_BUILD_ROWS)
-        progress->Show();
-    const auto start = std::chrono::steady_clock::now();
-    const bool built = model_.Build(*Table, &PrefGlobal::GetColor, [&progress](int32_t done, int32_t total) {
-        if (!progress->IsVisible())
-            return true;
-        const int value = int(int64_t(done) * PROGRESS_RANGE / (int64_t(total) + 1));
-        if (value < PROGRESS_CAP)
-            progress->SetValue(value);
-        KxvShell().ProcessEvents();
-        return !progress->WasCanceled();
-    });
-    progress->Close();
-    if (!built) {
+    if (!built || progress.Canceled()) {
         // Cancelled: the tab still opens, over an empty graph.
+        model_.Clear();
         LogAndStatus(QStringLiteral("Graph \"%1\": creating cancelled").arg(name));
         return;
     }
-    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 1 %lld ", static_cast<long long>(Nanoseconds(start)));
     if (model_.SkippedThreads() > 0)
         KxvShell().AddToSystemLog(QStringLiteral("Graph \"%1\": %2 threads past the first %3 have no line")
                                       .arg(name)
@@ -183,7 +217,8 @@ void TabGraph::BuildPoints()
                                       .arg(name)
                                       .arg(qulonglong(model_.UnallocatedThreads())));
     LogAndStatus(QStringLiteral("Graph \"%1\" opened: %2 points").arg(name).arg(qulonglong(model_.Index().size())));
-    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 4 %lld ", static_cast<long long>(Nanoseconds(start)));
+    KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 4 %lld ",
+             static_cast<long long>(Nanoseconds(buildStart_)));
 }
 
 void TabGraph::ShowModel()
@@ -200,8 +235,14 @@ void TabGraph::ShowModel()
 
 void TabGraph::CreateGraph()
 {
-    BuildPoints();
+    GraphProgress progress(QString::fromLocal8Bit(Table->Name()), Table->RowCount());
+    // The model is rebuilt on another thread: the widget lets go of it.
+    graph_->SetModel(nullptr);
+    const bool built = BuildModel(progress);
+    progress.Stage(GraphProgress::VIEW);
+    ReportBuild(built, progress);
     ShowModel();
+    progress.Finish();
 }
 
 void TabGraph::CreateToolBar()

@@ -5,6 +5,7 @@
 // point at each other while both live; the graph closes with its table tab.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "kxviewer/graph/graphowner.h"
 #include "kxviewer/table/tabbase.h"
 
+class GraphProgress;
 class GraphSlider;
 class QAction;
 class QSimpleGraph;
@@ -25,13 +27,12 @@ class TabGraph : public TabBase, public GraphOwner {
     Q_OBJECT
 
 public:
-    // Above this many records the build shows its progress dialog.
-    static constexpr int32_t QUIET_BUILD_ROWS = 10000;
-
-    // The graph of a table tab, docked beside it and made current.
+    // The graph of a table tab, docked beside it and made current; one
+    // progress display runs from the start until the graph shows.
     static TabGraph* Open(TabTable& owner);
 
-    TabGraph(TabTable& owner, QWidget* parent);
+    // Builds the graph with the stages of progress up to showing it.
+    TabGraph(TabTable& owner, GraphProgress& progress, QWidget* parent);
     ~TabGraph() override;
 
     // The table tab it was made from; null once that tab went.
@@ -116,9 +117,13 @@ private:
     void ShareColourIcon(int action);
     // Runs a command of the owner table tab, when there still is one.
     void ForOwner(void (TabBase::*command)());
-    // Reads the table's rows into points and tells the System Log and the
-    // status line how many points the graph opened with.
-    void BuildPoints();
+    // Reads the table's rows into points and indexes them, in the stages of
+    // progress; false once Abort was pressed.
+    bool BuildModel(GraphProgress& progress);
+    // Tells the System Log and the status line how the build ended. After
+    // an Abort, even one pressed once the model was built, the model is
+    // emptied: the graph opens without points.
+    void ReportBuild(bool built, const GraphProgress& progress);
     void CreateToolBar();
     // The widget and slider over the model's ranges, the table's marks.
     void ShowModel();
@@ -143,6 +148,7 @@ private:
     QAction* markInAction_ = nullptr;
     QAction* markOutAction_ = nullptr;
     GraphModel model_;
+    std::chrono::steady_clock::time_point buildStart_;
     // The table's counts the marks were last taken at.
     uint32_t marksSelected_ = 0;
     uint32_t marksBookmarks_ = 0;

@@ -108,18 +108,20 @@ TabBase::TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent)
     Init(true);
 }
 
-void TabBase::Init(bool rename)
+void TabBase::Init(bool document)
 {
     CreateActions(this, TabBaseBindings, KxvTabShell().MainBindings());
     const int icon = PrefGlobal::LargeIcons ? LARGE_ICON : SMALL_ICON;
     setIconSize(QSize(icon, icon));
-    if (rename)
+    if (document)
         NameAfterOpenCopies();
     setWindowTitle(FromBytes(Table->Name()));
     setStyleSheet(QString::fromLatin1(TabStyle));
     AddToolBar(this, true);
     Rows = Filtered = Selected = 0;
     CreateSidePanes();
+    if (document)
+        UpdatePanes();
     connect(this, &TabBase::SignalRecalculateLocalInformer, this, &TabBase::OnRecalculateLocalInformer);
     connect(this, &TabBase::SignalSetCurrentPosition, this, &TabBase::OnSetCurrentPosition);
     // Each stored phrase is pinned in its own colour; the tab's highlight

@@ -151,11 +151,22 @@ public:
     void UpdateActions();
     // Rebuilds the Outline; the number of lines with a pinned phrase's match.
     int32_t RefreshOutlineTable();
+    // RefreshOutlineTable in two halves. The lines as the conditions and
+    // pinned phrases make them now (none while the Outline is not
+    // refreshed): only the table and the tab's phrases are read, so another
+    // thread may make them while neither changes.
+    std::vector<OutlineLine> MakeOutlineLines();
+    // Lines made by MakeOutlineLines into the Outline; the number with a
+    // pinned phrase's match.
+    int32_t ShowOutlineLines(std::vector<OutlineLine> lines);
+    // UpdatePanes with the Outline's lines already made.
+    void FillPanes(std::vector<OutlineLine> outline);
     // While 0 (a script switched view updating off) the Outline is not
     // rebuilt. Process-wide.
     static uint8_t ImmediateRefresh;
     void UpdateCurrentPosition();
-    // Builds the Info, Outline and History docks and their frame, once.
+    // Builds the Info, Outline and History docks and their frame, once,
+    // without contents (FillPanes).
     void CreateSidePanes();
     // The Outline dock and its table (no contents yet).
     void CreateOutlinePane();
@@ -457,6 +468,8 @@ public slots:
 
     // Panes, toolbars and History.
     void CopyAuxTreeToClipboard();
+    // The aux tree, the Outline and the colours that follow the tree, made
+    // again.
     void UpdatePanes();
     void ChangeColorIcon();
     void OutlineAllNone();
@@ -499,6 +512,9 @@ public slots:
     void DockVertically();
 
 private:
+    // Whether the Outline is rebuilt now: it exists and a script did not
+    // switch view updating off.
+    bool OutlineRefreshes() const;
     // The jump workers' common body; shiftSelects: Shift held selects the
     // rows passed over.
     void JumpToStopPos(int32_t mode, bool forward, bool shiftSelects);
@@ -506,9 +522,11 @@ private:
     // *name gets the text that matched.
     bool HighlightShown(int32_t row, KxdRecord* record, QString* name);
 
-    // What every constructor does once the fields are set; rename: the
-    // table takes "(N)" when its file is open in N other documents.
-    void Init(bool rename);
+    // What every constructor does once the fields are set. A document (not
+    // a graph) takes "(N)" when its file is open in N other documents and
+    // fills its side panes at once; a graph fills them in its build's
+    // stages (FillPanes).
+    void Init(bool document);
     // The table's name with "(N)" appended as the title rule says.
     void NameAfterOpenCopies();
     // After a search of the table over its rows: tells the user when a

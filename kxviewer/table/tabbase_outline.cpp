@@ -53,7 +53,6 @@ void TabBase::CreateOutlinePane()
     OutlineTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
     OutlineTable->setItemDelegate(new OutlineDelegate(this));
     OutlineDock->setWidget(OutlineTable);
-    RefreshOutlineTable();
 
     const int digits = std::max(OUTLINE_MIN_DIGITS, int(QString::number(Table->RowCount()).size()));
     OutlineTable->setColumnWidth(0, CharactersWidth(OutlineTable->font(), digits) + OUTLINE_NUMBER_PADDING);
@@ -65,7 +64,6 @@ void TabBase::CreateOutlinePane()
     connect(OutlineTable, &QAbstractItemView::activated, this, &TabBase::onOutlineClicked);
     auto* erase = new QShortcut(QKeySequence(Qt::Key_Delete), OutlineTable, nullptr, nullptr, Qt::WidgetShortcut);
     connect(erase, &QShortcut::activated, this, &TabBase::OutlineDeleteOnShortcut);
-    OutlineTable->SetCurrentLine(0);
 }
 
 namespace {
@@ -147,9 +145,27 @@ void AddAction(QMenu& menu, QAction* action)
 
 uint8_t TabBase::ImmediateRefresh = 1;
 
-int32_t TabBase::RefreshOutlineTable()
+int32_t TabBase::RefreshOutlineTable() { return ShowOutlineLines(MakeOutlineLines()); }
+
+bool TabBase::OutlineRefreshes() const { return OutlineTable && ImmediateRefresh; }
+
+std::vector<OutlineLine> TabBase::MakeOutlineLines()
 {
-    if (!OutlineTable || !ImmediateRefresh)
+    if (!OutlineRefreshes())
+        return {};
+    std::vector<OutlineBuilder::Phrase> phrases;
+    for (const FixedHighlight* pinned : FixedHighlights)
+        if (pinned->expression)
+            phrases.push_back({pinned->expression, pinned->color});
+    return OutlineLines.Build(*Table, Prefs.outline, phrases,
+                              [this](KxSearchExpression& expression, int32_t row, KxdRecord* record) {
+                                  return HighlightMatches(expression, row, record);
+                              });
+}
+
+int32_t TabBase::ShowOutlineLines(std::vector<OutlineLine> lines)
+{
+    if (!OutlineRefreshes())
         return 0;
     // The dialog may stand open without focus, so no activation brings it
     // up to date.
@@ -157,15 +173,6 @@ int32_t TabBase::RefreshOutlineTable()
         find->SetColorIcons(nullptr);
     LastNumSelected = Table->NumSelected;
     LastNumBookmarks = Table->Bookmarks().Length();
-    std::vector<OutlineBuilder::Phrase> phrases;
-    for (const FixedHighlight* pinned : FixedHighlights)
-        if (pinned->expression)
-            phrases.push_back({pinned->expression, pinned->color});
-    std::vector<OutlineLine> lines =
-        OutlineLines.Build(*Table, Prefs.outline, phrases, [this](KxSearchExpression& expression, int32_t row, KxdRecord* record) {
-            return HighlightMatches(expression, row, record);
-        });
-
     QFont numberFont = PrefGlobal::Fonts[FONT_TABLE_VIEW];
     numberFont.setPixelSize(NUMBER_FONT_PIXELS);
     OutlineTable->SetNumberFont(numberFont);

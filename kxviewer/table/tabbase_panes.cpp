@@ -188,10 +188,6 @@ void TabBase::CreateSidePanes()
                 menu->addAction(scripts);
         button->setMenu(menu);
     }
-
-    AuxTreeDock->BuildTree();
-    RefreshOutlineTable();
-    ColorizeNeedsTree();
 }
 
 void TabBase::CreateInfoTable(QWidget* parent, int rowHeight)
@@ -414,11 +410,13 @@ void TabBase::ExpandAllPanes()
         AuxTreeDock->Tree->expandAll();
 }
 
-void TabBase::UpdatePanes()
+void TabBase::UpdatePanes() { FillPanes(MakeOutlineLines()); }
+
+void TabBase::FillPanes(std::vector<OutlineLine> outline)
 {
     if (AuxTreeDock)
         AuxTreeDock->BuildTree();
-    RefreshOutlineTable();
+    ShowOutlineLines(std::move(outline));
     ColorizeNeedsTree();
 }
 

@@ -1,5 +1,6 @@
 // Building the graph's points from records, the time index, the ranges and
 // which threads aux-tree items stand for.
+#include <algorithm>
 #include <climits>
 #include <set>
 #include <string>
@@ -143,6 +144,55 @@ TEST(GraphPoints, TableBuildSkipsThe1025thThreadAndCancelsToAnEmptyGraph)
     EXPECT_TRUE(model.Index().empty());
     EXPECT_EQ(model.TimeRange().min, 0);
     EXPECT_EQ(model.TimeRange().max, 1);
+}
+
+// Enough points for several sort slices and merge passes, times out of
+// order: the index is made in reports that only move forward and end full,
+// and a report answering false at any point leaves an empty model.
+TEST(GraphPoints, IndexReportsInOrderAndACancelLeavesNothing)
+{
+    GraphPointBuilder points;
+    uint64_t seed = 1;
+    for (uint32_t row = 0; row < 150000; ++row) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        const int32_t thread = int32_t(seed >> 62);
+        points.Add(int64_t(seed >> 40), 100 + uint64_t(thread), thread, int64_t(row % 3), row % 3 == 2, row);
+    }
+    const std::vector<uint64_t> tids{100, 101, 102, 103};
+    ASSERT_GT(points.TotalPoints(), size_t(3) << 16);
+
+    GraphModel model;
+    std::vector<int32_t> done;
+    ASSERT_TRUE(model.Index(points, tids, {}, [&done](int32_t now, int32_t total) {
+        EXPECT_EQ(total, GraphModel::INDEX_STEPS);
+        done.push_back(now);
+        return true;
+    }));
+    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+    ASSERT_GT(done.size(), 8u);
+    EXPECT_EQ(done.back(), GraphModel::INDEX_STEPS);
+    ASSERT_EQ(model.Index().size(), points.TotalPoints());
+    std::set<std::pair<uint64_t, int32_t>> seen;
+    for (size_t i = 0; i < model.Index().size(); ++i) {
+        const GraphIndexEntry& entry = model.Index()[i];
+        if (i > 0) {
+            ASSERT_LE(model.Index()[i - 1].time, entry.time) << i;
+        }
+        EXPECT_EQ(model.GetElement(entry.tid, false)->X[entry.index], entry.time);
+        EXPECT_EQ(entry.record, nullptr);
+        seen.insert({entry.tid, entry.index});
+    }
+    EXPECT_EQ(seen.size(), points.TotalPoints());
+
+    for (const size_t stop : {size_t(0), done.size() / 2, done.size() - 1}) {
+        SCOPED_TRACE(stop);
+        size_t calls = 0;
+        EXPECT_FALSE(model.Index(points, tids, {}, [&calls, stop](int32_t, int32_t) { return calls++ < stop; }));
+        EXPECT_EQ(calls, stop + 1);
+        EXPECT_EQ(model.ElementCount(), 0);
+        EXPECT_TRUE(model.Index().empty());
+        EXPECT_EQ(model.TimeRange().max, 1);
+    }
 }
 
 // Rows that got no time from their line (a header, an unmatched line) set

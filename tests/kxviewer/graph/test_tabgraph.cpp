@@ -23,6 +23,7 @@
 #include "kxviewer/graph/graphpointbuilder.h"
 #include "kxviewer/graph/qsimplegraph.h"
 #include "kxviewer/graph/tabgraph.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
@@ -207,6 +208,119 @@ TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenC
         EXPECT_EQ(Contains(graphShell.status, opened), !c.cancel);
         EXPECT_TRUE(c.cancel ? points == 0 : points >= c.records) << points;
         EXPECT_EQ(graph->Graph()->FullX().max == 1, c.cancel);
+        CloseTab(tab);
+    }
+}
+
+// What the visible progress dialog showed at each turn of the event loop
+// while command made the graph of tab, and whether the graph was on screen
+// then. act may press the dialog's buttons.
+struct ProgressSample {
+    int value;
+    std::string label;
+    bool graphShown;
+};
+
+std::vector<ProgressSample> SampleGraphProgress(QWidget* main, TabTable* tab, QAction* command,
+                                                const std::function<void(QProgressDialog&)>& act = nullptr)
+{
+    std::vector<ProgressSample> samples;
+    QTimer sampler;
+    sampler.setInterval(0);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        for (QProgressDialog* dialog : main->findChildren<QProgressDialog*>()) {
+            if (!dialog->isVisible())
+                continue;
+            auto* graph = qobject_cast<TabGraph*>(tab->GraphTab);
+            const bool shown = graph && TearOffMain::CurrentDock == graph && graph->Graph()->isVisible();
+            samples.push_back({dialog->value(), dialog->labelText().toStdString(), shown});
+            if (act)
+                act(*dialog);
+        }
+    });
+    sampler.start();
+    command->trigger();
+    sampler.stop();
+    return samples;
+}
+
+const char* const GraphStages[] = {"indexing the points", "linking the points to their rows",
+                                   "building the side panes", "showing the graph"};
+
+TEST_F(TabGraphTest, ProgressMovesThroughEveryStageAndIsFullOnlyWithTheGraphShown)
+{
+    TabTable* tab = Relative(OpenGenerated(10001));
+    const std::string plain = "Creating graph " + std::string(tab->Table->Name());
+    const std::vector<ProgressSample> samples = SampleGraphProgress(main.get(), tab, tab->Actions[TACT_CREATE_GRAPH]);
+    ASSERT_FALSE(samples.empty());
+    // Each stage once, in order, each starting further along the bar.
+    std::vector<std::string> labels;
+    std::vector<int> starts;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (i > 0) {
+            EXPECT_GE(samples[i].value, samples[i - 1].value) << samples[i].label;
+        }
+        if (labels.empty() || labels.back() != samples[i].label) {
+            labels.push_back(samples[i].label);
+            starts.push_back(samples[i].value);
+        }
+        EXPECT_EQ(samples[i].value == 100, samples[i].graphShown) << samples[i].label << " " << samples[i].value;
+    }
+    std::vector<std::string> expected{plain};
+    for (const char* stage : GraphStages)
+        expected.push_back(plain + ": " + stage);
+    EXPECT_EQ(labels, expected);
+    EXPECT_EQ(std::adjacent_find(starts.begin(), starts.end(), std::greater_equal<int>()), starts.end());
+    EXPECT_EQ(samples.back().value, 100);
+    // The Outline made aside is the table tab's.
+    TabGraph* graph = GraphOf(tab);
+    ASSERT_NE(graph, nullptr);
+    EXPECT_GT(tab->OutlineTable->LineCount(), 0);
+    EXPECT_EQ(graph->OutlineTable->LineCount(), tab->OutlineTable->LineCount());
+    // Made again from the graph itself: the same points, the same stages.
+    const size_t points = graph->Model().Index().size();
+    const GraphPair range = graph->Graph()->FullX();
+    ASSERT_NE(graph->Actions[TACT_CREATE_GRAPH], nullptr);
+    std::vector<std::string> again;
+    for (const ProgressSample& sample : SampleGraphProgress(main.get(), tab, graph->Actions[TACT_CREATE_GRAPH]))
+        if (again.empty() || again.back() != sample.label)
+            again.push_back(sample.label);
+    EXPECT_EQ(again, std::vector<std::string>({expected[0], expected[1], expected[2], expected[4]}));
+    EXPECT_EQ(graph->Model().Index().size(), points);
+    EXPECT_EQ(graph->Graph()->FullX().min, range.min);
+    EXPECT_EQ(graph->Graph()->FullX().max, range.max);
+    CloseTab(tab);
+}
+
+TEST_F(TabGraphTest, AbortInAnyStageLeavesAnEmptyGraphUntilTheGraphShows)
+{
+    // The stage whose label (or, with none, the full bar) presses Abort.
+    const struct { const char* stage; bool empty; } cases[] = {
+        {GraphStages[0], true}, {GraphStages[1], true}, {GraphStages[2], true}, {GraphStages[3], true},
+        {nullptr, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stage ? c.stage : "full bar");
+        TabTable* tab = Relative(OpenGenerated(10001));
+        graphShell.Clear();
+        bool pressed = false;
+        SampleGraphProgress(main.get(), tab, tab->Actions[TACT_CREATE_GRAPH], [&](QProgressDialog& dialog) {
+            const bool now = c.stage ? dialog.labelText().endsWith(QLatin1String(c.stage)) : dialog.value() == 100;
+            if (pressed || !now)
+                return;
+            pressed = true;
+            for (QPushButton* button : dialog.findChildren<QPushButton*>())
+                if (button->text() == QLatin1String("Abort Create"))
+                    QTest::mouseClick(button, Qt::LeftButton);
+        });
+        EXPECT_TRUE(pressed);
+        TabGraph* graph = GraphOf(tab);
+        ASSERT_NE(graph, nullptr);
+        EXPECT_EQ(TearOffMain::CurrentDock, graph);
+        const std::string cancelled = "Graph \"" + std::string(tab->Table->Name()) + "\": creating cancelled";
+        EXPECT_EQ(Contains(graphShell.log, cancelled), c.empty);
+        EXPECT_EQ(graph->Model().Index().empty(), c.empty);
+        EXPECT_EQ(graph->Model().ElementCount() == 0, c.empty);
+        EXPECT_EQ(graph->Graph()->FullX().max == 1, c.empty);
         CloseTab(tab);
     }
 }

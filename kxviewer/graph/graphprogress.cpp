@@ -1,0 +1,114 @@
+#include "kxviewer/graph/graphprogress.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+
+#include "kxviewer/shellservices.h"
+
+namespace {
+
+struct StageShare {
+    const char* name;
+    // The bar's value when the stage is done.
+    int end;
+};
+
+// Shares after the time each stage takes on a million records.
+constexpr StageShare Stages[] = {
+    {"", 40},
+    {"indexing the points", 80},
+    {"linking the points to their rows", 85},
+    {"building the side panes", 95},
+    {"showing the graph", GraphProgress::FULL},
+};
+
+} // namespace
+
+GraphProgress::GraphProgress(const QString& tableName, int32_t records)
+    : display_(KxvShell().CreateProgress(QStringLiteral("Creating graph ") + tableName,
+                                         QStringLiteral("Abort Create"), 0, FULL)),
+      label_(QStringLiteral("Creating graph ") + tableName)
+{
+    if (records <= QUIET_ROWS)
+        return;
+    for (const StageShare& stage : Stages)
+        display_->FitLabel(label_ + QStringLiteral(": ") + QLatin1String(stage.name));
+    display_->Show();
+    Turn();
+}
+
+GraphProgress::~GraphProgress() = default;
+
+void GraphProgress::Stage(StageId stage)
+{
+    if (stage > READ)
+        value_ = std::max(value_, Stages[stage - 1].end);
+    stage_ = stage;
+    if (!display_->IsVisible())
+        return;
+    display_->SetLabel(stage == READ ? label_ : label_ + QStringLiteral(": ") + QLatin1String(Stages[stage].name));
+    display_->SetValue(value_);
+    Turn();
+}
+
+bool GraphProgress::Move(int64_t done, int64_t total)
+{
+    const int begin = stage_ > READ ? Stages[stage_ - 1].end : 0;
+    const int end = Stages[stage_].end;
+    const int64_t share = total > 0 ? std::clamp<int64_t>(done, 0, total) * (end - begin) / total : 0;
+    const int value = begin + int(share);
+    // The bar is full only when the graph shows (Finish).
+    if (value <= value_ || value >= FULL)
+        return false;
+    value_ = value;
+    if (display_->IsVisible())
+        display_->SetValue(value_);
+    return true;
+}
+
+bool GraphProgress::Advance(int64_t done, int64_t total)
+{
+    if (Move(done, total))
+        Turn();
+    return !Canceled();
+}
+
+bool GraphProgress::RunAside(const std::function<bool(const Report& report)>& work)
+{
+    std::atomic<int32_t> done{0};
+    std::atomic<int32_t> total{1};
+    std::atomic<bool> stop{Canceled()};
+    const Report report = [&](int32_t now, int32_t of) {
+        total = of;
+        done = now;
+        return !stop;
+    };
+    std::future<bool> result = std::async(std::launch::async, [&work, &report] { return work(report); });
+    while (result.wait_for(std::chrono::milliseconds(TURN_MS)) != std::future_status::ready) {
+        Move(done, total);
+        Turn();
+        stop = Canceled();
+    }
+    Move(done, total);
+    return result.get() && !Canceled();
+}
+
+bool GraphProgress::Canceled() const { return display_->WasCanceled(); }
+
+void GraphProgress::Finish()
+{
+    if (display_->IsVisible()) {
+        value_ = FULL;
+        display_->SetValue(FULL);
+        Turn();
+    }
+    display_->Close();
+}
+
+void GraphProgress::Turn()
+{
+    if (display_->IsVisible())
+        KxvShell().ProcessEvents();
+}
