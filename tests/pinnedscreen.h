@@ -1,7 +1,8 @@
 // Before the application object of a widget test: the fonts of
-// fonts-dejavu-core as the only fonts, 96 DPI and no scaling, whatever the
-// machine has installed or the environment asks for, so that what a test
-// measures in one run holds in every other.
+// fonts-dejavu-core as the only fonts, drawn with slight hinting and grey
+// antialiasing, 96 DPI and no scaling, whatever the machine has installed or
+// its fontconfig or environment asks for, so that what a test measures in
+// one run holds in every other.
 #pragma once
 
 #include <cstdio>
@@ -29,7 +30,11 @@ public:
             std::exit(2);
         }
         // conf.d gives the aliases (monospace, sans-serif); the selection
-        // drops whatever other folders it or the user's files add.
+        // drops whatever other folders it or the user's files add. The last
+        // match overrides how glyphs are drawn, which conf.d and the user's
+        // files set as they like: full hinting rounds every advance to whole
+        // pixels, so text would be wider or narrower than on another machine.
+        // Qt reads all of these for each font it opens.
         file.write(QStringLiteral(
                        "<?xml version=\"1.0\"?>\n"
                        "<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
@@ -41,6 +46,15 @@ public:
                        "    <rejectfont><glob>*</glob></rejectfont>\n"
                        "    <acceptfont><glob>%1/*</glob></acceptfont>\n"
                        "  </selectfont>\n"
+                       "  <match target=\"font\">\n"
+                       "    <edit name=\"antialias\" mode=\"assign\"><bool>true</bool></edit>\n"
+                       "    <edit name=\"hinting\" mode=\"assign\"><bool>true</bool></edit>\n"
+                       "    <edit name=\"hintstyle\" mode=\"assign\"><const>hintslight</const></edit>\n"
+                       "    <edit name=\"autohint\" mode=\"assign\"><bool>false</bool></edit>\n"
+                       "    <edit name=\"rgba\" mode=\"assign\"><const>none</const></edit>\n"
+                       "    <edit name=\"lcdfilter\" mode=\"assign\"><const>lcddefault</const></edit>\n"
+                       "    <edit name=\"embeddedbitmap\" mode=\"assign\"><bool>false</bool></edit>\n"
+                       "  </match>\n"
                        "</fontconfig>\n")
                        .arg(QString::fromLatin1(FontDir), m_dir.filePath(QStringLiteral("cache")))
                        .toUtf8());

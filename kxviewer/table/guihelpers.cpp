@@ -12,11 +12,36 @@
 
 namespace {
 constexpr int ElideLength = 40;
+
+// The printable ASCII characters, on which the effect of hinting is measured.
+const QString& HintingSample()
+{
+    static const QString sample = [] {
+        QString text;
+        for (char c = ' '; c <= '~'; ++c)
+            text += QLatin1Char(c);
+        return text;
+    }();
+    return sample;
+}
+
+// The font's average character width as its text is drawn. Qt gives the
+// average of the font's design, unhinted; full hinting rounds each advance
+// to whole pixels, up or down (10 pixels for 9.6), so the average follows
+// the ratio of the drawn width of the sample to its designed width.
+qreal DrawnAverageCharWidth(const QFont& font)
+{
+    QFont designed(font);
+    designed.setHintingPreference(QFont::PreferNoHinting);
+    const QFontMetricsF metrics(font);
+    return metrics.averageCharWidth() * metrics.horizontalAdvance(HintingSample()) /
+           QFontMetricsF(designed).horizontalAdvance(HintingSample());
+}
 } // namespace
 
 int CharactersWidth(const QFont& font, int characters)
 {
-    return int(std::ceil(QFontMetricsF(font).averageCharWidth() * characters));
+    return int(std::ceil(DrawnAverageCharWidth(font) * characters));
 }
 
 QString ElideText(const QString& text)

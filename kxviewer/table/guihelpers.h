@@ -11,9 +11,10 @@ class QFont;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// Pixels for a number of the font's average characters. The average is
-// taken unrounded: a fixed font's advance is often fractional, and rounding
-// it down first leaves a column too narrow for as many characters.
+// Pixels for a number of the font's average characters, as the font is
+// drawn with its hinting. The average is taken unrounded: a fixed font's
+// advance is often fractional, and rounding it down first leaves a column
+// too narrow for as many characters.
 int CharactersWidth(const QFont& font, int characters);
 // The first 40 characters, followed by "..." when the text is longer.
 QString ElideText(const QString& text);

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -56,6 +58,38 @@ TEST(GuiHelpers, CharactersWidthHoldsAsManyCharactersOfAFixedFont)
             EXPECT_LT(width, metrics.horizontalAdvance(QString(characters + 1, 'W'))) << points << " pt, " << characters;
         }
     EXPECT_EQ(CharactersWidth(fixed, 0), 0);
+}
+
+// The width a painter gives the text it draws on one line.
+qreal DrawnWidth(const QFont& font, const QString& text)
+{
+    QImage image(1000, 60, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setFont(font);
+    QRectF drawn;
+    painter.drawText(QRectF(image.rect()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text, &drawn);
+    return drawn.width();
+}
+
+// However the machine hints its fonts (full hinting rounds every advance to
+// whole pixels, 10 for 9.6 at 12 points), as many characters of a fixed
+// font as drawn fit the width, and one more does not.
+TEST(GuiHelpers, CharactersWidthHoldsTheCharactersAsDrawnWhateverTheHinting)
+{
+    QFont fixed(QStringLiteral("DejaVu Sans Mono"));
+    ASSERT_TRUE(FontInstalled(fixed.family()));
+    for (QFont::HintingPreference hinting : {QFont::PreferDefaultHinting, QFont::PreferFullHinting,
+                                             QFont::PreferVerticalHinting, QFont::PreferNoHinting})
+        for (int points : {7, 8, 9, 10, 12, 14})
+            for (int characters : {1, 3, 13, 30, 90}) {
+                fixed.setHintingPreference(hinting);
+                fixed.setPointSize(points);
+                const int width = CharactersWidth(fixed, characters);
+                EXPECT_GE(width, DrawnWidth(fixed, QString(characters, '0')))
+                    << "hinting " << hinting << ", " << points << " pt, " << characters;
+                EXPECT_LT(width, DrawnWidth(fixed, QString(characters + 1, '0')))
+                    << "hinting " << hinting << ", " << points << " pt, " << characters;
+            }
 }
 
 TEST(GuiHelpers, IsDarkColor)

@@ -157,17 +157,30 @@ TEST_F(TabTableTest, AFixedFontTextOneCharacterShorterThanItsColumnFitsWhole)
 {
     // Such a font's advance is fractional (8.4 pixels at 10 points here):
     // "systemd[956]" must fit the 13 characters of KX Name with the margins.
-    PrefGlobal::Fonts[FONT_TABLE_VIEW] = QFont(QStringLiteral("DejaVu Sans Mono"), 10);
-    ASSERT_TRUE(FontInstalled(PrefGlobal::Fonts[FONT_TABLE_VIEW].family()));
-    TabTable* tab = OpenGenerated(20);
-    ASSERT_NE(tab, nullptr);
-    const QFontMetricsF metrics(tab->View->font());
-    ASSERT_TRUE(QFontInfo(tab->View->font()).fixedPitch());
-    for (int c = 0; c < tab->Prefs.columnCount; ++c) {
-        const int chars = ColumnChars(tab->Prefs.columns[c], tab->Table->TimeNormalised());
-        EXPECT_LE(metrics.horizontalAdvance(QString(chars - 1, 'W')) + 2 * TabTableDelegate::TEXT_MARGIN,
-                  tab->View->columnWidth(c))
-            << "column " << c;
+    // Full hinting rounds it to whole pixels, here up (10 for 9.6 at 12
+    // points), and the columns widen with it.
+    const struct {
+        int points;
+        QFont::HintingPreference hinting;
+    } cases[] = {{10, QFont::PreferDefaultHinting}, {10, QFont::PreferFullHinting}, {12, QFont::PreferFullHinting}};
+    for (const auto& f : cases) {
+        SCOPED_TRACE(std::to_string(f.points) + " points, hinting " + std::to_string(f.hinting));
+        QFont font(QStringLiteral("DejaVu Sans Mono"), f.points);
+        font.setHintingPreference(f.hinting);
+        PrefGlobal::Fonts[FONT_TABLE_VIEW] = font;
+        ASSERT_TRUE(FontInstalled(PrefGlobal::Fonts[FONT_TABLE_VIEW].family()));
+        TabTable* tab = OpenGenerated(20);
+        ASSERT_NE(tab, nullptr);
+        ASSERT_EQ(tab->View->font().hintingPreference(), f.hinting);
+        const QFontMetricsF metrics(tab->View->font());
+        ASSERT_TRUE(QFontInfo(tab->View->font()).fixedPitch());
+        for (int c = 0; c < tab->Prefs.columnCount; ++c) {
+            const int chars = ColumnChars(tab->Prefs.columns[c], tab->Table->TimeNormalised());
+            EXPECT_LE(metrics.horizontalAdvance(QString(chars - 1, 'W')) + 2 * TabTableDelegate::TEXT_MARGIN,
+                      tab->View->columnWidth(c))
+                << "column " << c;
+        }
+        delete tab;
     }
 }
 

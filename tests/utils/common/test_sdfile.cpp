@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -231,13 +232,21 @@ TEST_F(SdFileTest, CorruptHeadersAndSizesStopTheScan)
     EXPECT_EQ(Scanned(dir / "missing.kxl").count, 0);
 }
 
+// Each dies of its own check, with the check's report: any other death (a
+// sanitizer's report of the overflow an unchecked call makes) fails.
 TEST(SdFileDeathTest, ProgrammingErrorsAbort)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The report reaches standard error only when asked for.
+    setenv("KXV_DEBUG_STDERR", "1", 1);
     SdSection table[1];
     SdFileBase file(table, 1);
     file.AddSection("A");
-    EXPECT_DEATH(file.AddSection("B"), "");
-    EXPECT_DEATH(file.GetSection(1), "");
-    EXPECT_DEATH(file.FlushStart4Update(1), "");
+    const auto report = [](const char* check) {
+        return std::string("ASSERT failure \\[[^]]*sdfile\\.cpp:[0-9]+\\] ") + check;
+    };
+    EXPECT_DEATH(file.AddSection("B"), report("NumSections < MaxSections"));
+    EXPECT_DEATH(file.GetSection(1), report("id < NumSections"));
+    EXPECT_DEATH(file.FlushStart4Update(1), report("fromsection < NumSections"));
+    unsetenv("KXV_DEBUG_STDERR");
 }
