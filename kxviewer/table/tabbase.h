@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QColor>
@@ -202,7 +203,7 @@ public:
     bool IsFixedHighlight();
     // The expression that matches an aux-tree item's records; empty (and
     // the user told) when a value cannot be written in the language.
-    QString AuxItemExpression(QTreeWidgetItem* item);
+    QString AuxItemExpression(const QModelIndex& item);
 
     // The record table; never null after construction. The tab holds one
     // reference.
@@ -418,8 +419,9 @@ public slots:
     virtual void JumpToHome();
     virtual void JumpToEnd();
     virtual void RowsCopyByColors();
-    // Marks the threads of the aux-tree items on the graph (none: all).
-    virtual void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items);
+    // Marks the threads of the aux-tree items, each as its node and child
+    // (-1 for a first-level item), on the graph (none: all).
+    virtual void MarkThreadsOnGraph(const std::vector<std::pair<int32_t, int32_t>>& items);
     // The graph's times moved by -by (Time0 changed in its table).
     virtual void ShiftGraphTime(int64_t by);
     // The table tab of a graph is going: the graph forgets it.

@@ -19,7 +19,7 @@
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxtable.h"

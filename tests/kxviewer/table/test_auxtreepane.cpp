@@ -7,9 +7,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "kxlib/table/kxsearchexpr.h"
+#include "kxviewer/table/auxtreemodel.h"
 #include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
@@ -46,34 +47,49 @@ protected:
                             Threaded("p", "t3", "d"), Threaded("p", "t1", "e")});
     }
 
+    static QString Text(const QModelIndex& item) { return item.siblingAtColumn(1).data().toString(); }
+
+    // The first-level item of that text.
+    static QModelIndex TopItem(QTreeView* tree, const QString& text)
+    {
+        const QAbstractItemModel* model = tree->model();
+        return model->match(model->index(0, 1), Qt::DisplayRole, text, 1, Qt::MatchExactly).value(0).siblingAtColumn(0);
+    }
+
+    // The whole row of an item, as the user sees it.
+    static QRect RowRect(QTreeView* tree, const QModelIndex& item)
+    {
+        return tree->visualRect(item.siblingAtColumn(0)) | tree->visualRect(item.siblingAtColumn(1));
+    }
+
     // Ctrl+click on the items named "parent/child" or "parent".
-    static void ChooseItems(QTreeWidget* tree, const QStringList& names)
+    static void ChooseItems(QTreeView* tree, const QStringList& names)
     {
         tree->expandAll();
         tree->clearSelection();
         for (const QString& name : names) {
             const QStringList parts = name.split(QLatin1Char('/'));
-            QTreeWidgetItem* item = tree->findItems(parts[0], Qt::MatchExactly, 1).value(0);
-            ASSERT_NE(item, nullptr) << name.toStdString();
-            for (int i = 0; parts.size() > 1 && i < item->childCount(); ++i)
-                if (item->child(i)->text(1) == parts[1]) {
-                    item = item->child(i);
+            QModelIndex item = TopItem(tree, parts[0]);
+            ASSERT_TRUE(item.isValid()) << name.toStdString();
+            for (int i = 0; parts.size() > 1 && i < tree->model()->rowCount(item); ++i)
+                if (Text(tree->model()->index(i, 0, item)) == parts[1]) {
+                    item = tree->model()->index(i, 0, item);
                     break;
                 }
-            tree->scrollToItem(item);
-            QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                              tree->visualItemRect(item).center());
+            tree->scrollTo(item);
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, RowRect(tree, item).center());
         }
     }
 
-    static std::string TreeText(QTreeWidget* tree)
+    static std::string TreeText(QTreeView* tree)
     {
+        const QAbstractItemModel* model = tree->model();
         std::string text;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* item = tree->topLevelItem(i);
-            text += item->text(1).toStdString() + "(";
-            for (int k = 0; k < item->childCount(); ++k)
-                text += (k ? " " : "") + item->child(k)->text(1).toStdString();
+        for (int i = 0; i < model->rowCount(); ++i) {
+            const QModelIndex item = model->index(i, 0);
+            text += Text(item).toStdString() + "(";
+            for (int k = 0; k < model->rowCount(item); ++k)
+                text += (k ? " " : "") + Text(model->index(k, 0, item)).toStdString();
             text += ") ";
         }
         return text;
@@ -101,8 +117,9 @@ protected:
                 pane->Actions[choose]->trigger();
         });
         timer.start(50);
-        pane->Tree->setCurrentItem(pane->Tree->topLevelItem(0));
-        pane->customMenuRequested(pane->Tree->visualItemRect(pane->Tree->topLevelItem(0)).center());
+        const QModelIndex first = pane->Tree->model()->index(0, 0);
+        pane->Tree->setCurrentIndex(first);
+        pane->customMenuRequested(RowRect(pane->Tree, first).center());
         return seen;
     }
 
@@ -127,8 +144,8 @@ TEST_F(AuxTreePaneTest, TreeShowsTheChosenLevels)
         PaneDocks* pane = tab->AuxTreeDock;
         EXPECT_EQ(qobject_cast<DockTitlebar*>(pane->titleBarWidget())->Title->text().toStdString(), c.title);
         EXPECT_EQ(TreeText(pane->Tree), c.tree);
-        QTreeWidgetItem* p = pane->Tree->topLevelItem(0);
-        QTreeWidgetItem* first = p->childCount() ? p->child(0) : p;
+        const QModelIndex p = pane->Tree->model()->index(0, 0);
+        const QModelIndex first = pane->Tree->model()->rowCount(p) ? pane->Tree->model()->index(0, 0, p) : p;
         EXPECT_EQ(pane->SelectionExpression({first}).toStdString(), c.expression);
         tab->CopyAuxTreeToClipboard();
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
@@ -210,16 +227,17 @@ TEST_F(AuxTreePaneTest, AnExpressionTooLongToSearchIsRefusedWhole)
     table->AppendRecord(Threaded("q", "other", "y").Build());
     TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
     PaneDocks* pane = tab->AuxTreeDock;
-    QTreeWidgetItem* p = pane->Tree->topLevelItem(0);
-    ASSERT_EQ(p->childCount(), 30);
+    const QModelIndex p = pane->Tree->model()->index(0, 0);
+    ASSERT_EQ(pane->Tree->model()->rowCount(p), 30);
     for (const int chosen : {20, 30}) { // the first n threads of p; 30 are too many
         SCOPED_TRACE(chosen);
         const bool accepted = chosen == 20;
         shell.status.clear();
         pane->Tree->clearSelection();
         for (int i = 0; i < chosen; ++i)
-            p->child(i)->setSelected(true);
-        EXPECT_EQ(!pane->SelectionExpression(pane->Tree->selectedItems()).isEmpty(), accepted);
+            pane->Tree->selectionModel()->select(pane->Tree->model()->index(i, 0, p),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        EXPECT_EQ(!pane->SelectionExpression(pane->SelectedItems()).isEmpty(), accepted);
         pane->Actions[89]->trigger();
         EXPECT_EQ(tab->Table->FilterOn, accepted);
         EXPECT_EQ(tab->Table->RowCount(), accepted ? chosen : 31);
@@ -238,11 +256,11 @@ TEST_F(AuxTreePaneTest, TheTreeFollowsTheCurrentRow)
     for (const auto& c : cases) {
         tab->SetCurrentPosition(c.row);
         tab->idleProcess();
-        QTreeWidgetItem* item = pane->Tree->currentItem();
-        ASSERT_NE(item, nullptr) << c.row;
-        ASSERT_NE(item->parent(), nullptr) << c.row;
-        EXPECT_EQ((item->parent()->text(1) + "/" + item->text(1)).toStdString(), c.current);
-        EXPECT_TRUE(item->parent()->isExpanded());
+        const QModelIndex item = pane->Tree->currentIndex();
+        ASSERT_TRUE(item.isValid()) << c.row;
+        ASSERT_TRUE(item.parent().isValid()) << c.row;
+        EXPECT_EQ((Text(item.parent()) + "/" + Text(item)).toStdString(), c.current);
+        EXPECT_TRUE(pane->Tree->isExpanded(item.parent()));
         EXPECT_EQ(tab->LastPanesRow, c.row);
     }
 }
