@@ -1,11 +1,14 @@
 #include "kxviewer/table/panedocks.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QLabel>
 #include <QMenu>
 #include <QSet>
+#include <QTimer>
 #include <QTreeView>
 
 #include "kxlib/fields.h"
@@ -34,6 +37,39 @@ constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 
 const char DockStyle[] = "QDockWidget::title{background:#fafafa; padding-left:5px; padding-top:2px}";
 
+// First-level items expanded at one turn of the event loop.
+constexpr int EXPAND_SLICE = 50000;
+
+// A tree view whose layout can be held back while many items are expanded:
+// each is then only noted, and the rows are laid out once, when it is let
+// go. Laid out after every slice, the rows would cost more than the slices.
+class PaneTreeView : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+    // Held, the rows are laid out afresh once let go; meanwhile neither a
+    // paint nor the view's own timer lays them out.
+    void HoldLayout(bool hold)
+    {
+        if (hold)
+            scheduleDelayedItemsLayout();
+        if (hold == holding_)
+            return;
+        holding_ = hold;
+        setUpdatesEnabled(!hold);
+    }
+
+protected:
+    void timerEvent(QTimerEvent* event) override
+    {
+        if (!holding_)
+            QTreeView::timerEvent(event);
+    }
+
+private:
+    bool holding_ = false;
+};
+
 QString FromBytes(const char* text)
 {
     return QString::fromLocal8Bit(text);
@@ -58,8 +94,11 @@ void AddRemove(QMenu& menu, QAction* action, bool something)
 } // namespace
 
 PaneDocks::PaneDocks(const QString& title, TabBase* tab)
-    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Tree(new QTreeView(this)), Model(new AuxTreeModel(this))
+    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Tree(new PaneTreeView(this)), Model(new AuxTreeModel(this)),
+      expandTimer_(new QTimer(this))
 {
+    expandTimer_->setSingleShot(true);
+    connect(expandTimer_, &QTimer::timeout, this, &PaneDocks::ExpandSlice);
     CreateActions(this, PaneDocksBindings, nullptr);
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     setStyleSheet(QString::fromLatin1(DockStyle));
@@ -92,15 +131,51 @@ void PaneDocks::BuildTree()
         bar->Title->setText(title);
     setWindowTitle(QStringLiteral("Outline"));
 
+    StopExpanding();
     Model->Show(&aux);
     Tree->scrollToTop();
     // Fitted while every item is collapsed, as a freshly filled tree is.
     Tree->resizeColumnToContents(0);
     QAction* expand = Tab->Actions[ACT_COLLAPSE_ON_REDRAW];
     if (expand && expand->isChecked())
-        Tree->expandAll();
+        ExpandAll();
     else
-        Tree->collapseAll();
+        CollapseAll();
+}
+
+void PaneDocks::ExpandAll()
+{
+    StopExpanding();
+    expandFrom_ = 0;
+    ExpandSlice();
+}
+
+void PaneDocks::ExpandSlice()
+{
+    auto* view = static_cast<PaneTreeView*>(Tree);
+    // The rows are laid out at the next turn of the event loop (or when the
+    // pane is first shown), not once per item.
+    view->HoldLayout(true);
+    const int end = std::min(expandFrom_ + EXPAND_SLICE, Model->rowCount());
+    for (int node = expandFrom_; node < end; ++node)
+        Tree->expand(Model->index(node, 0));
+    expandFrom_ = end;
+    if (end < Model->rowCount())
+        expandTimer_->start(0);
+    else
+        view->HoldLayout(false);
+}
+
+void PaneDocks::StopExpanding()
+{
+    expandTimer_->stop();
+    static_cast<PaneTreeView*>(Tree)->HoldLayout(false);
+}
+
+void PaneDocks::CollapseAll()
+{
+    StopExpanding();
+    Tree->collapseAll();
 }
 
 void PaneDocks::Refresh()
@@ -177,8 +252,13 @@ void PaneDocks::SelectItems(const std::function<bool(int32_t node, int32_t child
             expand.append(top);
     }
     Tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    // Laid out once for all the parents.
+    auto* view = static_cast<PaneTreeView*>(Tree);
+    view->HoldLayout(true);
     for (const QModelIndex& top : expand)
         Tree->expand(top);
+    if (!expandTimer_->isActive())
+        view->HoldLayout(false);
 }
 
 bool PaneDocks::SearchSelected()
@@ -300,7 +380,7 @@ void PaneDocks::SetPanesPosition()
     if (row < 0 || row >= Table->RowCount())
         return;
     KxdRecord* record = Table->GetRecord(row);
-    Tree->collapseAll();
+    CollapseAll();
     const KxAuxTree& aux = Table->AuxTree();
     const KxAuxNode1* node = aux.FindNode(record);
     if (!node)

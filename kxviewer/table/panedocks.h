@@ -15,6 +15,7 @@
 
 class AuxTreeModel;
 class KxTable;
+class QTimer;
 class QTreeView;
 class TabBase;
 
@@ -41,6 +42,12 @@ public:
     // Selects exactly the items chosen(node, child) names (child -1: a
     // first-level item), expanding the parents of chosen children.
     void SelectItems(const std::function<bool(int32_t node, int32_t child)>& chosen);
+    // Expands every item: at once on a tree of few first-level items; on
+    // one of many, a slice of them at each turn of the event loop, since
+    // the view keeps every expanded item apart at some cost.
+    void ExpandAll();
+    // Collapses every item; an expansion under way stops.
+    void CollapseAll();
 
     KxTable* Table;
     TabBase* Tab;
@@ -64,4 +71,10 @@ private:
     // The selection expression made the tab's search expression; false
     // when nothing is selected or it was refused.
     bool SearchSelected();
+    void ExpandSlice();
+    void StopExpanding();
+
+    // Where the next slice of ExpandAll starts.
+    int expandFrom_ = 0;
+    QTimer* expandTimer_;
 };

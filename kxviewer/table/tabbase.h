@@ -204,6 +204,11 @@ public:
     // The expression that matches an aux-tree item's records; empty (and
     // the user told) when a value cannot be written in the language.
     QString AuxItemExpression(const QModelIndex& item);
+    // "Select Levels" once chosen: the aux tree of the fields first and
+    // second (negative: none) built aside, the event loop turning behind a
+    // progress display on a table of many records, then put in place of
+    // the table's tree, and the panes and view shown with it.
+    void SetAuxTreeLevels(int32_t first, int32_t second);
 
     // The record table; never null after construction. The tab holds one
     // reference.

@@ -1,0 +1,170 @@
+// What the user waits for while a command of the document window runs: how
+// long the event loop went without a turn, what a progress dialog showed
+// when, and when a widget was first painted; and the aux-tree pane of a
+// document built and painted anew.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QTreeView>
+
+#include "bench/benchargs.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/tabbase.h"
+
+namespace Bench {
+
+// Notes when the watched widget starts to paint; disarmed, it waits for
+// Arm first.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* widget, bool armed = true) : armed_(armed), widget_(widget)
+    {
+        widget->installEventFilter(this);
+    }
+    ~PaintWatch() override { widget_->removeEventFilter(this); }
+    void Arm()
+    {
+        armed_ = true;
+        painted = false;
+    }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (armed_ && event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+
+private:
+    bool armed_;
+
+private:
+    QWidget* widget_;
+};
+
+// Turns the event loop until watch has seen a paint; seconds since start.
+inline double UntilPainted(const PaintWatch& watch, Clock::time_point start)
+{
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return Seconds(start);
+}
+
+// Longest time between two turns of the event loop, and each value a
+// progress dialog showed, while it runs.
+class LoopWatch {
+public:
+    LoopWatch()
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+        clock_.start();
+        since_.start();
+        timer_.start();
+    }
+    // The wait up to now counts too.
+    void Stop()
+    {
+        Tick();
+        timer_.stop();
+    }
+    qint64 LongestGapMs() const { return longest_; }
+    bool ProgressSeen() const { return !shown_.empty(); }
+    // Each value the dialog showed, with the time it was first seen at and
+    // its label; -1 once it was gone.
+    void PrintProgress() const
+    {
+        for (const Shown& shown : shown_)
+            printf("  %6.2f s: %3d %%  %s\n", double(shown.ms) / 1000.0, shown.value, qPrintable(shown.label));
+    }
+
+private:
+    struct Shown {
+        qint64 ms;
+        int value;
+        QString label;
+    };
+
+    void Tick()
+    {
+        longest_ = std::max(longest_, clock_.restart());
+        int value = -1;
+        QString label;
+        for (QWidget* widget : QApplication::allWidgets())
+            if (auto* dialog = qobject_cast<QProgressDialog*>(widget); dialog != nullptr && dialog->isVisible()) {
+                value = dialog->value();
+                label = dialog->labelText();
+            }
+        if ((shown_.empty() && value >= 0) || (!shown_.empty() && shown_.back().value != value))
+            shown_.push_back({since_.elapsed(), value, label});
+    }
+
+    QTimer timer_;
+    QElapsedTimer clock_;
+    QElapsedTimer since_;
+    qint64 longest_ = 0;
+    std::vector<Shown> shown_;
+};
+
+// "32 + 970,123 nodes": the first- and second-level nodes of a tree.
+inline QString NodeCounts(const KxAuxTree& tree)
+{
+    size_t children = 0;
+    for (const KxAuxNode1* node = tree.First(); node; node = node->next)
+        children += size_t(node->count);
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.toString(tree.Count()) + " + " + english.toString(qulonglong(children)) + " nodes";
+}
+
+// A paint watch on the document's aux-tree pane that arms itself when the
+// pane shows a tree afresh: it sees the first paint of the new tree.
+class PaneWatch : public PaintWatch {
+public:
+    explicit PaneWatch(TabBase& tab) : PaintWatch(tab.AuxTreeDock->Tree->viewport(), false)
+    {
+        QObject::connect(tab.AuxTreeDock->Tree->model(), &QAbstractItemModel::modelReset, this, [this] { Arm(); });
+    }
+};
+
+// The aux-tree pane of the document brought to the front.
+inline void ShowPane(TabBase& tab)
+{
+    tab.InfoDock->show();
+    tab.InfoDock->raise();
+    QCoreApplication::processEvents();
+}
+
+// The pane built anew: milliseconds until it is painted.
+inline double PaneBuildMs(TabBase& tab)
+{
+    PaneWatch watch(tab);
+    const Clock::time_point start = Clock::now();
+    tab.AuxTreeDock->BuildTree();
+    return UntilPainted(watch, start) * 1000;
+}
+
+// The document's aux-tree pane brought to the front, then built anew: the
+// milliseconds until it was painted, and the longest wait meanwhile.
+inline void PrintPaneBuild(TabBase& tab)
+{
+    ShowPane(tab);
+    LoopWatch loop;
+    const double painted = PaneBuildMs(tab);
+    loop.Stop();
+    printf("aux-tree pane, %s: built and painted in %.1f ms; longest wait %lld ms\n",
+           qPrintable(NodeCounts(tab.Table->AuxTree())), painted, static_cast<long long>(loop.LongestGapMs()));
+}
+
+} // namespace Bench
