@@ -1,11 +1,18 @@
 // The aux-tree pane of a document: the tree of the chosen levels, quick
-// filter and selection of the chosen items, following the current row, "Select Levels", and the expression of a record's values.
+// filter and selection of the chosen items, following the current row and
+// the rows deleted, expanding and collapsing, What's This, "Select Levels"
+// and its turns of the event loop, and the expression of a record's values.
+#include <algorithm>
+#include <functional>
+#include <memory>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QHelpEvent>
 #include <QTimer>
 #include <QTreeView>
 
@@ -309,6 +316,160 @@ TEST_F(AuxTreePaneTest, RecordExpressionQuotesItsValues)
         EXPECT_EQ(tab->AuxTreeExpression(tab->Table->GetRecord(0)).toStdString(), c.expression);
         delete tab;
     }
+}
+
+
+// Shell services whose progress displays show, noting each label and value.
+class ProgressRecorder : public tabtest::StatusRecorder {
+public:
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int, int) override
+    {
+        labels.push_back((label + "|" + cancel).toStdString());
+        return std::make_unique<Display>(*this);
+    }
+
+    std::vector<std::string> labels;
+    std::vector<int> values;
+    bool closed = false;
+
+private:
+    struct Display : KxvProgress {
+        explicit Display(ProgressRecorder& r) : recorder(r) {}
+        void Show() override { shown = true; }
+        bool IsVisible() const override { return shown; }
+        void SetValue(int value) override { recorder.values.push_back(value); }
+        bool WasCanceled() const override { return false; }
+        void Cancel() override { shown = false; }
+        void Close() override { shown = false, recorder.closed = true; }
+        ProgressRecorder& recorder;
+        bool shown = false;
+    };
+};
+
+TEST_F(AuxTreePaneTest, SelectLevelsTurnsTheEventLoopWhileTheTreeIsBuilt)
+{
+    // Three blocks of records.
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (int i = 0; i < 25000; ++i)
+        table->AppendRecord(Threaded(i % 2 ? "p" : "q", i % 3 ? "t1" : "t2", "x").Build());
+    TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    LevelsAnswer answer;
+    PromptGuard guard(&answer);
+    ProgressRecorder progress;
+    // The second level the table's tree has at each turn of the event loop
+    // during the command.
+    std::vector<int32_t> seen;
+    bool running = false;
+    QTimer turns;
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        if (running)
+            seen.push_back(tab->Table->AuxTree().Level2());
+    });
+    turns.start(0);
+    running = true;
+    tab->PrefChooseAuxTreeLevels();
+    running = false;
+    // The old tree stays whole while the new one is built.
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), FIELD_KXNAME);
+    EXPECT_EQ(progress.labels, std::vector<std::string>{"Building the tree of memory|"});
+    ASSERT_GE(progress.values.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
+    EXPECT_EQ(progress.values.back(), 100);
+    EXPECT_TRUE(progress.closed);
+    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "q() p() ");
+}
+
+TEST_F(AuxTreePaneTest, TheTreeFollowsTheRowsDeleted)
+{
+    TabTable* tab = OpenThreads();
+    // The only record of q.
+    tab->SetCurrentPosition(2);
+    prompt.answers.enqueue(QMessageBox::Yes);
+    tab->RowsDelete();
+    ASSERT_EQ(tab->Table->RecordCount(), 4);
+    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p(t1 t2 t3) ");
+}
+
+TEST_F(AuxTreePaneTest, ItemsAreExpandedOrCollapsedAsTheTabSays)
+{
+    TabTable* tab = OpenThreads();
+    PaneDocks* pane = tab->AuxTreeDock;
+    QAction* onRedraw = tab->Actions[98];
+    const struct { const char* step; std::function<void()> run; bool expanded; } cases[] = {
+        {"built to expand", [&] { onRedraw->setChecked(true), pane->BuildTree(); }, true},
+        {"built to collapse", [&] { onRedraw->setChecked(false), pane->BuildTree(); }, false},
+        {"Expand All", [&] { tab->ExpandAllPanes(); }, true},
+        {"Collapse All", [&] { tab->CollapseAllPanes(); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        c.run();
+        QApplication::processEvents();
+        for (const char* top : {"p", "q"})
+            EXPECT_EQ(pane->Tree->isExpanded(TopItem(pane->Tree, QString::fromLatin1(top))), c.expanded) << top;
+    }
+}
+
+TEST_F(AuxTreePaneTest, ManyFirstLevelItemsAreExpandedBetweenTurnsOfTheEventLoop)
+{
+    // More first-level items than are expanded at one turn.
+    constexpr int ITEMS = 60000;
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (int i = 0; i < ITEMS; ++i)
+        table->AppendRecord(Threaded(("t" + std::to_string(i)).c_str(), "k", "x").Build());
+    TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    PaneDocks* pane = tab->AuxTreeDock;
+    QTreeView* tree = pane->Tree;
+    const QAbstractItemModel* model = tree->model();
+    const QModelIndex last = model->index(ITEMS - 1, 0);
+    auto expanded = [&] {
+        int count = 0;
+        for (int i = 0; i < ITEMS; ++i)
+            count += tree->isExpanded(model->index(i, 0)) ? 1 : 0;
+        return count;
+    };
+    tab->Actions[98]->setChecked(true);
+    pane->BuildTree();
+    EXPECT_TRUE(tree->isExpanded(model->index(0, 0)));
+    EXPECT_FALSE(tree->isExpanded(last));
+    for (int turn = 0; turn < 100 && !tree->isExpanded(last); ++turn)
+        QApplication::processEvents();
+    EXPECT_EQ(expanded(), ITEMS);
+    // The rows are laid out once the last item is expanded.
+    const QModelIndex lastChild = model->index(0, 1, last);
+    tree->scrollTo(lastChild);
+    EXPECT_TRUE(tree->viewport()->rect().contains(tree->visualRect(lastChild).center()));
+
+    // Collapse All stops an expansion under way.
+    pane->BuildTree();
+    tab->CollapseAllPanes();
+    for (int turn = 0; turn < 3; ++turn)
+        QApplication::processEvents();
+    EXPECT_EQ(expanded(), 0);
+}
+
+// The items have no What's This text of their own: the question goes on to
+// the document, whose page the help shows.
+TEST_F(AuxTreePaneTest, WhatsThisOverAnItemReachesTheDocument)
+{
+    TabTable* tab = OpenThreads();
+    QTreeView* tree = tab->AuxTreeDock->Tree;
+    struct Seen : QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            count += event->type() == QEvent::WhatsThis ? 1 : 0;
+            return false;
+        }
+        int count = 0;
+    } seen;
+    tab->installEventFilter(&seen);
+    const QPoint at = RowRect(tree, tree->model()->index(0, 0)).center();
+    ASSERT_TRUE(tree->indexAt(at).isValid());
+    QHelpEvent event(QEvent::WhatsThis, at, tree->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree->viewport(), &event);
+    tab->removeEventFilter(&seen);
+    EXPECT_EQ(seen.count, 1);
 }
 
 } // namespace
