@@ -15,24 +15,19 @@
 #include "kxlib/kxdrecord.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/table/auxtreemodel.h"
+#include "tests/kxlib/table_fixtures.h"
 
 namespace {
 
 // Parents "p0".. each with the children "c0".. .
 void Fill(KxAuxTree& tree, int parents, int children)
 {
-    KxdRecord record;
-    record.Reset();
-    // The texts are read inside the record: two places of its string area.
-    char* parent = record.prot.msg.strings + 1;
-    char* child = record.prot.msg.strings + 20;
-    record.SetText(FIELD_TNAME, parent);
-    record.SetText(FIELD_KXNAME, child);
+    TwoLevelRecord record;
     for (int p = 0; p < parents; ++p) {
-        snprintf(parent, 16, "p%d", p);
+        snprintf(record.first, 16, "p%d", p);
         for (int c = 0; c < children; ++c) {
-            snprintf(child, 16, "c%d", c);
-            tree.Add(&record);
+            snprintf(record.second, 16, "c%d", c);
+            tree.Add(&record.record);
         }
     }
 }
