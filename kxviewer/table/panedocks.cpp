@@ -40,12 +40,14 @@ const char DockStyle[] = "QDockWidget::title{background:#fafafa; padding-left:5p
 // First-level items expanded at one turn of the event loop.
 constexpr int EXPAND_SLICE = 50000;
 
-// A tree view whose layout can be held back while many items are expanded:
-// each is then only noted, and the rows are laid out once, when it is let
-// go. Laid out after every slice, the rows would cost more than the slices.
+// The pane's tree view. Its layout can be held back while many items are
+// expanded: each is then only noted, and the rows are laid out once, when
+// it is let go (laid out after every slice, the rows would cost more than
+// the slices). Painted over a tree that changed behind the pane's back (by
+// another tab of the same table), it has the pane show the tree afresh.
 class PaneTreeView : public QTreeView {
 public:
-    using QTreeView::QTreeView;
+    explicit PaneTreeView(PaneDocks* pane) : QTreeView(pane), pane_(pane) {}
 
     // Held, the rows are laid out afresh once let go; meanwhile neither a
     // paint nor the view's own timer lays them out.
@@ -65,8 +67,15 @@ protected:
         if (!holding_)
             QTreeView::timerEvent(event);
     }
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (!pane_->Model->Current())
+            QMetaObject::invokeMethod(pane_, &PaneDocks::Refresh, Qt::QueuedConnection);
+        QTreeView::paintEvent(event);
+    }
 
 private:
+    PaneDocks* pane_;
     bool holding_ = false;
 };
 
@@ -94,7 +103,7 @@ void AddRemove(QMenu& menu, QAction* action, bool something)
 } // namespace
 
 PaneDocks::PaneDocks(const QString& title, TabBase* tab)
-    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Tree(new PaneTreeView(this)), Model(new AuxTreeModel(this)),
+    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Model(new AuxTreeModel(this)), Tree(new PaneTreeView(this)),
       expandTimer_(new QTimer(this))
 {
     expandTimer_->setSingleShot(true);

@@ -53,8 +53,8 @@ public:
     TabBase* Tab;
     // The item under the last context menu.
     QModelIndex MenuIndex;
-    QTreeView* Tree;
     AuxTreeModel* Model;
+    QTreeView* Tree;
 
 public slots:
     void QuickFilter();

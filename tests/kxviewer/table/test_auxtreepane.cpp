@@ -391,6 +391,21 @@ TEST_F(AuxTreePaneTest, TheTreeFollowsTheRowsDeleted)
     EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p(t1 t2 t3) ");
 }
 
+// The tree changed by another tab of the table: the pane shows it afresh
+// once it is painted.
+TEST_F(AuxTreePaneTest, APanePaintedOverAChangedTreeShowsItAfresh)
+{
+    TabTable* tab = OpenThreads();
+    tab->InfoDock->show();
+    tab->InfoDock->raise();
+    QApplication::processEvents();
+    tab->Table->Prefs().TreeLevel2Field = -1;
+    tab->Table->RebuildAuxTree();
+    tab->AuxTreeDock->Tree->viewport()->repaint();
+    QApplication::processEvents();
+    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p() q() ");
+}
+
 TEST_F(AuxTreePaneTest, ItemsAreExpandedOrCollapsedAsTheTabSays)
 {
     TabTable* tab = OpenThreads();
