@@ -28,6 +28,8 @@ public:
     void Show(const KxAuxTree* tree);
     // The tree is as it was shown.
     bool Current() const;
+    // A tree is shown and has changed since.
+    bool Stale() const { return tree_ && !Current(); }
     // The row of first-level node node or, with child >= 0, of its child;
     // invalid outside the tree or while it is not current.
     QModelIndex IndexOf(int32_t node, int32_t child, int column = 0) const;

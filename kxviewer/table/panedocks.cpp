@@ -69,7 +69,7 @@ protected:
     }
     void paintEvent(QPaintEvent* event) override
     {
-        if (!pane_->Model->Current())
+        if (pane_->Model->Stale())
             QMetaObject::invokeMethod(pane_, &PaneDocks::Refresh, Qt::QueuedConnection);
         QTreeView::paintEvent(event);
     }
@@ -189,8 +189,14 @@ void PaneDocks::CollapseAll()
 
 void PaneDocks::Refresh()
 {
-    if (!Model->Current())
+    if (Model->Stale())
         BuildTree();
+}
+
+void PaneDocks::Clear()
+{
+    StopExpanding();
+    Model->Show(nullptr);
 }
 
 QString PaneDocks::SelectionExpression(const QModelIndexList& items)
@@ -394,7 +400,7 @@ void PaneDocks::SetPanesPosition()
     const KxAuxNode1* node = aux.FindNode(record);
     if (!node)
         return;
-    if (!Model->Current()) {
+    if (Model->Stale()) {
         // The pane no longer shows the table's tree: rebuild it; the
         // record is found at the next move.
         KX_WARNING(KxvTearoffChannel, "PaneDocks::SetPanesPosition: aux tree of table %s out of step, rebuilt",

@@ -30,6 +30,9 @@ public:
     void BuildTree();
     // Builds the tree again when the table's aux tree changed since.
     void Refresh();
+    // Shows no tree. The view lets go of what it kept of the last one
+    // (with many items expanded, a wait of its own) until BuildTree.
+    void Clear();
     // The item expressions of items joined with " || ", whole. Empty (the
     // user told) when an item cannot be written or the text is longer than
     // a search expression takes.

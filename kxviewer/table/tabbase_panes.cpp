@@ -484,6 +484,9 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
         progress->SetValue(value);
         KxvShell().ProcessEvents();
     };
+    // The pane's last tree goes at a turn of its own.
+    if (progress && AuxTreeDock)
+        AuxTreeDock->Clear();
     turn(0);
     KxAuxTree tree(first, second);
     Table->FillAuxTree(tree, [&turn, records](int32_t done) {

@@ -3,6 +3,7 @@
 // children are listed only when one of them is read, and a tree that
 // changed since it was shown is never read.
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 #include <QApplication>
@@ -124,21 +125,19 @@ TEST(AuxTreeModel, ATreeChangedSinceItWasShownIsNotRead)
     model.Show(&tree);
     const QModelIndex child = model.index(1, 1, model.index(2, 0));
     ASSERT_EQ(child.data().toString(), "c1");
-    // shown: the tree shown again afterwards.
-    const struct { const char* change; bool shown; int rows; } cases[] = {
-        {"a node added", false, 0},
-        {"shown again", true, 4},
-        {"rebuilt", false, 0},
+    // shown: the tree shown again afterwards; stale: a tree is shown and
+    // has changed since.
+    const struct { const char* change; std::function<void()> run; bool shown, stale; int rows; } cases[] = {
+        {"a node added", [&] { Fill(tree, 4, 1); }, false, true, 0},
+        {"shown again", [&] { model.Show(&tree); }, true, false, 4},
+        {"rebuilt", [&] { tree.Reset(FIELD_TNAME, FIELD_KXNAME); }, false, true, 0},
+        {"nothing shown", [&] { model.Show(nullptr); }, false, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.change);
-        if (c.change[0] == 'a')
-            Fill(tree, 4, 1);
-        else if (c.change[0] == 'r')
-            tree.Reset(FIELD_TNAME, FIELD_KXNAME);
-        if (c.shown)
-            model.Show(&tree);
+        c.run();
         EXPECT_EQ(model.Current(), c.shown);
+        EXPECT_EQ(model.Stale(), c.stale);
         EXPECT_EQ(model.rowCount(), c.rows);
         // The nodes the index named may be gone: it reads nothing.
         EXPECT_EQ(child.data().isValid(), c.shown);
