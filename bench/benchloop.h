@@ -1,6 +1,7 @@
-// What a user waits for while a long command runs on the GUI thread: the
-// longest time the event loop went without a turn, and each value a
-// progress dialog showed, with when and under which label.
+// What the user waits for while a command of the document window runs: how
+// long the event loop went without a turn, what a progress dialog showed
+// when, and when a widget was first painted; and the aux-tree pane of a
+// document built and painted anew.
 #pragma once
 
 #include <algorithm>
@@ -8,14 +9,61 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QTreeView>
+
+#include "bench/benchargs.h"
+#include "kxlib/table/kxtable.h"
+#include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/tabbase.h"
 
 namespace Bench {
 
-// A 10 ms timer samples the loop and the visible progress dialog from
-// construction until Stop.
+// Notes when the watched widget starts to paint; disarmed, it waits for
+// Arm first.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* widget, bool armed = true) : armed_(armed), widget_(widget)
+    {
+        widget->installEventFilter(this);
+    }
+    ~PaintWatch() override { widget_->removeEventFilter(this); }
+    void Arm()
+    {
+        armed_ = true;
+        painted = false;
+    }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (armed_ && event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+
+private:
+    bool armed_;
+
+private:
+    QWidget* widget_;
+};
+
+// Turns the event loop until watch has seen a paint; seconds since start.
+inline double UntilPainted(const PaintWatch& watch, Clock::time_point start)
+{
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return Seconds(start);
+}
+
+// Longest time between two turns of the event loop, and each value a
+// progress dialog showed, while it runs.
 class LoopWatch {
 public:
     LoopWatch()
@@ -26,7 +74,12 @@ public:
         since_.start();
         timer_.start();
     }
-    void Stop() { timer_.stop(); }
+    // The wait up to now counts too.
+    void Stop()
+    {
+        Tick();
+        timer_.stop();
+    }
     qint64 LongestGapMs() const { return longest_; }
     bool ProgressSeen() const { return !shown_.empty(); }
     // The value the dialog showed last before it went (-1: never shown).
@@ -72,5 +125,54 @@ private:
     qint64 longest_ = 0;
     std::vector<Shown> shown_;
 };
+
+// "32 + 970,123 nodes": the first- and second-level nodes of a tree.
+inline QString NodeCounts(const KxAuxTree& tree)
+{
+    size_t children = 0;
+    for (const KxAuxNode1* node = tree.First(); node; node = node->next)
+        children += size_t(node->count);
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    return english.toString(tree.Count()) + " + " + english.toString(qulonglong(children)) + " nodes";
+}
+
+// A paint watch on the document's aux-tree pane that arms itself when the
+// pane shows a tree afresh: it sees the first paint of the new tree.
+class PaneWatch : public PaintWatch {
+public:
+    explicit PaneWatch(TabBase& tab) : PaintWatch(tab.AuxTreeDock->Tree->viewport(), false)
+    {
+        QObject::connect(tab.AuxTreeDock->Tree->model(), &QAbstractItemModel::modelReset, this, [this] { Arm(); });
+    }
+};
+
+// The aux-tree pane of the document brought to the front.
+inline void ShowPane(TabBase& tab)
+{
+    tab.InfoDock->show();
+    tab.InfoDock->raise();
+    QCoreApplication::processEvents();
+}
+
+// The pane built anew: milliseconds until it is painted.
+inline double PaneBuildMs(TabBase& tab)
+{
+    PaneWatch watch(tab);
+    const Clock::time_point start = Clock::now();
+    tab.AuxTreeDock->BuildTree();
+    return UntilPainted(watch, start) * 1000;
+}
+
+// The document's aux-tree pane brought to the front, then built anew: the
+// milliseconds until it was painted, and the longest wait meanwhile.
+inline void PrintPaneBuild(TabBase& tab)
+{
+    ShowPane(tab);
+    LoopWatch loop;
+    const double painted = PaneBuildMs(tab);
+    loop.Stop();
+    printf("aux-tree pane, %s: built and painted in %.1f ms; longest wait %lld ms\n",
+           qPrintable(NodeCounts(tab.Table->AuxTree())), painted, static_cast<long long>(loop.LongestGapMs()));
+}
 
 } // namespace Bench

@@ -1,6 +1,8 @@
 #include "kxlib/kxauxtree.h"
 
+#include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "kxlib/fields.h"
 #include "kxlib/kxdrecord.h"
@@ -17,6 +19,9 @@ const char* FieldText(const KxdRecord* record, int32_t field)
     return record->Text(field);
 }
 
+// Tables on loader threads reset their trees as well.
+std::atomic<uint64_t> lastGeneration{0};
+
 } // namespace
 
 KxAuxTree::KxAuxTree(int32_t level1, int32_t level2) { Reset(level1, level2); }
@@ -28,6 +33,8 @@ void KxAuxTree::Reset(int32_t level1, int32_t level2)
     level2_ = level2 < FIELD_Nums ? level2 : -1;
     first_ = last_ = nullptr;
     count_ = 0;
+    count2_ = 0;
+    generation_ = ++lastGeneration;
     nodes1_.clear();
     nodes2_.clear();
     texts_.clear();
@@ -36,6 +43,32 @@ void KxAuxTree::Reset(int32_t level1, int32_t level2)
     nodes2_.emplace_back(new KxAuxNode2[CHUNK]);
     used1_ = used2_ = 0;
     textUsed_ = TEXT_CHUNK;
+}
+
+void KxAuxTree::Swap(KxAuxTree& other) noexcept
+{
+    std::swap(first_, other.first_);
+    std::swap(last_, other.last_);
+    std::swap(count_, other.count_);
+    std::swap(count2_, other.count2_);
+    std::swap(generation_, other.generation_);
+    std::swap(level1_, other.level1_);
+    std::swap(level2_, other.level2_);
+    nodes1_.swap(other.nodes1_);
+    std::swap(used1_, other.used1_);
+    nodes2_.swap(other.nodes2_);
+    std::swap(used2_, other.used2_);
+    texts_.swap(other.texts_);
+    std::swap(textUsed_, other.textUsed_);
+    std::swap(index_, other.index_);
+}
+
+KxAuxNode1* KxAuxTree::Node(int32_t index) const
+{
+    // Nodes fill their chunks in arrival order, so the index finds the slot.
+    if (index < 0 || index >= count_)
+        return nullptr;
+    return &nodes1_[size_t(index) / CHUNK][size_t(index) % CHUNK];
 }
 
 const char* KxAuxTree::KeepText(const char* text)
@@ -174,6 +207,7 @@ void KxAuxTree::AddChild(KxAuxNode1* parent, const char* text, uint64_t hash)
         parent->first = node;
     parent->last = node;
     ++parent->count;
+    ++count2_;
 }
 
 void KxAuxTree::Add(const KxdRecord* record)

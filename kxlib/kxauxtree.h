@@ -35,8 +35,21 @@ public:
     KxAuxTree(const KxAuxTree&) = delete;
     KxAuxTree& operator=(const KxAuxTree&) = delete;
 
+    // What the tree holds at one moment, to tell later whether it changed:
+    // every Reset and Swap starts a generation no other tree has had, and
+    // within one the nodes only grow in number.
+    struct Mark {
+        uint64_t generation = 0;
+        size_t nodes = 0;
+        bool operator==(const Mark& other) const { return generation == other.generation && nodes == other.nodes; }
+        bool operator!=(const Mark& other) const { return !(*this == other); }
+    };
+
     // Drops every node and takes new levels.
     void Reset(int32_t level1, int32_t level2);
+    // Exchanges the contents (levels, nodes, generation) of two trees; a
+    // tree built aside takes the place of another at once.
+    void Swap(KxAuxTree& other) noexcept;
     void Add(const KxdRecord* record);
     // Add on each record in turn; with many distinct texts the lookups of
     // the records ahead are started early, so that they wait on memory
@@ -47,7 +60,11 @@ public:
     static KxAuxNode2* FindChild(const KxAuxNode1* node, const char* text);
 
     KxAuxNode1* First() const { return first_; }
+    // The first-level node of that index (its place in arrival order), or
+    // null outside 0 .. Count() - 1.
+    KxAuxNode1* Node(int32_t index) const;
     int32_t Count() const { return count_; }
+    Mark Marked() const { return Mark{generation_, size_t(count_) + count2_}; }
     int32_t Level1() const { return level1_; }
     int32_t Level2() const { return level2_; }
     size_t Level1Chunks() const { return nodes1_.size(); }
@@ -93,6 +110,8 @@ private:
     KxAuxNode1* first_ = nullptr;
     KxAuxNode1* last_ = nullptr;
     int32_t count_ = 0;
+    size_t count2_ = 0;
+    uint64_t generation_ = 0;
     int32_t level1_;
     int32_t level2_;
     std::vector<std::unique_ptr<KxAuxNode1[]>> nodes1_;

@@ -422,9 +422,22 @@ void KxTable::ReformatTableData()
 void KxTable::RebuildAuxTree()
 {
     auxTree_.Reset(prefs_.TreeLevel1Field, prefs_.TreeLevel2Field);
-    for (KxTblock* block = firstBlock_; block; block = block->next)
+    FillAuxTree(auxTree_, nullptr);
+}
+
+void KxTable::FillAuxTree(KxAuxTree& tree, const std::function<void(int32_t done)>& step) const
+{
+    std::vector<const KxdRecord*> records;
+    int32_t done = 0;
+    for (KxTblock* block = firstBlock_; block; block = block->next) {
+        records.resize(block->count);
         for (uint32_t k = 0; k < block->count; ++k)
-            auxTree_.Add(&block->recs[k]);
+            records[k] = &block->recs[k];
+        tree.AddAll(records.data(), records.size());
+        done += int32_t(block->count);
+        if (step)
+            step(done);
+    }
 }
 
 KxTable* KxTable::CreateFuncTable()

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "kxlib/kxdrecord.h"
@@ -432,22 +431,15 @@ void TabGraph::AddBookmarkAtCurrent() { graph_->AddBookmarkAtCurrent(); }
 void TabGraph::PrintErrorsToLog() { graph_->PrintErrorsToLog(); }
 void TabGraph::PrintLineInfoToLog() { graph_->PrintLineInfoToLog(); }
 
-void TabGraph::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items)
+void TabGraph::MarkThreadsOnGraph(const std::vector<std::pair<int32_t, int32_t>>& items)
 {
-    if (items.isEmpty()) {
+    if (items.empty()) {
         graph_->ShowAllTids(true);
         return;
     }
     // An item stands for the threads of the records it groups, whatever
     // field its text shows.
-    std::vector<std::pair<int32_t, int32_t>> chosen;
-    for (QTreeWidgetItem* item : items) {
-        if (QTreeWidgetItem* parent = item->parent())
-            chosen.emplace_back(parent->treeWidget()->indexOfTopLevelItem(parent), parent->indexOfChild(item));
-        else if (item->treeWidget())
-            chosen.emplace_back(item->treeWidget()->indexOfTopLevelItem(item), -1);
-    }
-    graph_->MarkTids(AuxThreadMap(*Table).Threads(chosen), true);
+    graph_->MarkTids(AuxThreadMap(*Table).Threads(items), true);
 }
 
 void TabGraph::ShiftGraphTime(int64_t by) { graph_->ShiftTime(by); }

@@ -108,7 +108,7 @@ public slots:
     void PrefChooseColor4Selection();
     void PrefChooseColor4Highlight();
     void PrefChooseColor4Bookmark();
-    void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items) override;
+    void MarkThreadsOnGraph(const std::vector<std::pair<int32_t, int32_t>>& items) override;
     void ShiftGraphTime(int64_t by) override;
     void DetachGraph() override;
 

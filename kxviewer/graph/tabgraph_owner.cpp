@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QToolButton>
-#include <QTreeWidget>
 
 #include "kxlib/fields.h"
 #include "kxlib/kxdrecord.h"
@@ -139,20 +138,7 @@ void TabGraph::SelectThreadsInTree(const std::vector<uint64_t>& tids)
                 return true;
         return false;
     };
-    QTreeWidget* tree = AuxTreeDock->Tree;
-    tree->clearSelection();
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* top = tree->topLevelItem(i);
-        if (top->childCount() == 0) {
-            top->setSelected(chosen(i, -1));
-            continue;
-        }
-        for (int c = 0; c < top->childCount(); ++c) {
-            top->child(c)->setSelected(chosen(i, c));
-            if (top->child(c)->isSelected())
-                top->setExpanded(true);
-        }
-    }
+    AuxTreeDock->SelectItems(chosen);
 }
 
 bool TabGraph::ShowsPresentationErrors() const { return Prefs.ShowPresErrors != 0; }

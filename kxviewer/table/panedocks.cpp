@@ -1,16 +1,22 @@
 #include "kxviewer/table/panedocks.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QLabel>
 #include <QMenu>
-#include <QTreeWidget>
+#include <QSet>
+#include <QTimer>
+#include <QTreeView>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/auxtreemodel.h"
 #include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/historyactions.h"
@@ -30,7 +36,48 @@ constexpr int ACT_CUSTOM_FIND = 86;
 constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 
 const char DockStyle[] = "QDockWidget::title{background:#fafafa; padding-left:5px; padding-top:2px}";
-const char NodeBlanks[] = "   ";
+
+// First-level items expanded at one turn of the event loop.
+constexpr int EXPAND_SLICE = 50000;
+
+// The pane's tree view. Its layout can be held back while many items are
+// expanded: each is then only noted, and the rows are laid out once, when
+// it is let go (laid out after every slice, the rows would cost more than
+// the slices). Painted over a tree that changed behind the pane's back (by
+// another tab of the same table), it has the pane show the tree afresh.
+class PaneTreeView : public QTreeView {
+public:
+    explicit PaneTreeView(PaneDocks* pane) : QTreeView(pane), pane_(pane) {}
+
+    // Held, the rows are laid out afresh once let go; meanwhile neither a
+    // paint nor the view's own timer lays them out.
+    void HoldLayout(bool hold)
+    {
+        if (hold)
+            scheduleDelayedItemsLayout();
+        if (hold == holding_)
+            return;
+        holding_ = hold;
+        setUpdatesEnabled(!hold);
+    }
+
+protected:
+    void timerEvent(QTimerEvent* event) override
+    {
+        if (!holding_)
+            QTreeView::timerEvent(event);
+    }
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (pane_->Model->Stale())
+            QMetaObject::invokeMethod(pane_, &PaneDocks::Refresh, Qt::QueuedConnection);
+        QTreeView::paintEvent(event);
+    }
+
+private:
+    PaneDocks* pane_;
+    bool holding_ = false;
+};
 
 QString FromBytes(const char* text)
 {
@@ -56,12 +103,17 @@ void AddRemove(QMenu& menu, QAction* action, bool something)
 } // namespace
 
 PaneDocks::PaneDocks(const QString& title, TabBase* tab)
-    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Tree(new QTreeWidget(this))
+    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Model(new AuxTreeModel(this)), Tree(new PaneTreeView(this)),
+      expandTimer_(new QTimer(this))
 {
+    expandTimer_->setSingleShot(true);
+    connect(expandTimer_, &QTimer::timeout, this, &PaneDocks::ExpandSlice);
     CreateActions(this, PaneDocksBindings, nullptr);
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     setStyleSheet(QString::fromLatin1(DockStyle));
-    Tree->setColumnCount(2);
+    Tree->setModel(Model);
+    // Rows are laid out without asking each one for its size.
+    Tree->setUniformRowHeights(true);
     Tree->setHeaderHidden(true);
     Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Tree->setFont(PrefGlobal::Fonts[FONT_SIDE_PANELS]);
@@ -69,7 +121,7 @@ PaneDocks::PaneDocks(const QString& title, TabBase* tab)
     Tree->setStyleSheet(QString::fromLatin1(PaneTreeStyle));
     Tree->header()->setStretchLastSection(true);
     Tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Tree, &QTreeWidget::customContextMenuRequested, this, &PaneDocks::customMenuRequested);
+    connect(Tree, &QTreeView::customContextMenuRequested, this, &PaneDocks::customMenuRequested);
     setWidget(Tree);
 }
 
@@ -88,35 +140,69 @@ void PaneDocks::BuildTree()
         bar->Title->setText(title);
     setWindowTitle(QStringLiteral("Outline"));
 
-    Tree->clear();
-    QList<QTreeWidgetItem*> items;
-    for (const KxAuxNode1* node = aux.First(); node; node = node->next) {
-        auto* item = new QTreeWidgetItem;
-        item->setText(0, QString::fromLatin1(NodeBlanks));
-        item->setBackground(0, PrefGlobal::GetColor(node->index));
-        item->setText(1, FromBytes(node->text));
-        if (aux.Level2() >= 0) {
-            for (const KxAuxNode2* child = node->first; child; child = child->next) {
-                auto* sub = new QTreeWidgetItem(item);
-                sub->setText(1, FromBytes(child->text));
-            }
-        }
-        items.append(item);
-    }
-    Tree->addTopLevelItems(items);
+    StopExpanding();
+    Model->Show(&aux);
     Tree->scrollToTop();
+    // Fitted while every item is collapsed, as a freshly filled tree is.
     Tree->resizeColumnToContents(0);
     QAction* expand = Tab->Actions[ACT_COLLAPSE_ON_REDRAW];
     if (expand && expand->isChecked())
-        Tree->expandAll();
+        ExpandAll();
     else
-        Tree->collapseAll();
+        CollapseAll();
 }
 
-QString PaneDocks::SelectionExpression(const QList<QTreeWidgetItem*>& items)
+void PaneDocks::ExpandAll()
+{
+    StopExpanding();
+    expandFrom_ = 0;
+    ExpandSlice();
+}
+
+void PaneDocks::ExpandSlice()
+{
+    auto* view = static_cast<PaneTreeView*>(Tree);
+    // The rows are laid out at the next turn of the event loop (or when the
+    // pane is first shown), not once per item.
+    view->HoldLayout(true);
+    const int end = std::min(expandFrom_ + EXPAND_SLICE, Model->rowCount());
+    for (int node = expandFrom_; node < end; ++node)
+        Tree->expand(Model->index(node, 0));
+    expandFrom_ = end;
+    if (end < Model->rowCount())
+        expandTimer_->start(0);
+    else
+        view->HoldLayout(false);
+}
+
+void PaneDocks::StopExpanding()
+{
+    expandTimer_->stop();
+    static_cast<PaneTreeView*>(Tree)->HoldLayout(false);
+}
+
+void PaneDocks::CollapseAll()
+{
+    StopExpanding();
+    Tree->collapseAll();
+}
+
+void PaneDocks::Refresh()
+{
+    if (Model->Stale())
+        BuildTree();
+}
+
+void PaneDocks::Clear()
+{
+    StopExpanding();
+    Model->Show(nullptr);
+}
+
+QString PaneDocks::SelectionExpression(const QModelIndexList& items)
 {
     QString expression;
-    for (QTreeWidgetItem* item : items) {
+    for (const QModelIndex& item : items) {
         const QString one = Tab->AuxItemExpression(item);
         if (one.isEmpty())
             return QString();
@@ -128,17 +214,71 @@ QString PaneDocks::SelectionExpression(const QList<QTreeWidgetItem*>& items)
     return TabBase::FitsSearchExpression(expression) ? expression : QString();
 }
 
-QList<QTreeWidgetItem*> PaneDocks::ChosenItems()
+QModelIndexList PaneDocks::SelectedItems() const
 {
-    QList<QTreeWidgetItem*> items = Tree->selectedItems();
-    if (items.isEmpty() && Tree->currentItem())
-        items.append(Tree->currentItem());
+    QModelIndexList items;
+    QSet<QPair<int32_t, int32_t>> seen;
+    for (const QModelIndex& index : Tree->selectionModel()->selectedIndexes()) {
+        const std::pair<int32_t, int32_t> place = AuxTreeModel::Place(index);
+        if (!seen.contains(qMakePair(place.first, place.second))) {
+            seen.insert(qMakePair(place.first, place.second));
+            items.append(index.siblingAtColumn(0));
+        }
+    }
     return items;
+}
+
+QModelIndexList PaneDocks::ChosenItems() const
+{
+    QModelIndexList items = SelectedItems();
+    if (items.isEmpty() && Tree->currentIndex().isValid())
+        items.append(Tree->currentIndex().siblingAtColumn(0));
+    return items;
+}
+
+void PaneDocks::SelectItems(const std::function<bool(int32_t node, int32_t child)>& chosen)
+{
+    QItemSelection selection;
+    // The chosen rows below parent (below the root: the childless
+    // first-level items), neighbours as one range; whether there were any.
+    auto select = [this, &chosen, &selection](const QModelIndex& parent) {
+        const int32_t node = parent.row();
+        const int count = Model->rowCount(parent);
+        bool any = false;
+        int first = -1;
+        for (int row = 0; row <= count; ++row) {
+            const bool on = row < count && (parent.isValid() ? chosen(node, row)
+                                                             : !Model->hasChildren(Model->index(row, 0)) && chosen(row, -1));
+            if (on && first < 0)
+                first = row;
+            if (!on && first >= 0) {
+                selection.append(QItemSelectionRange(Model->index(first, 0, parent), Model->index(row - 1, 1, parent)));
+                first = -1;
+                any = true;
+            }
+        }
+        return any;
+    };
+    select(QModelIndex());
+    QModelIndexList expand;
+    for (int node = 0; node < Model->rowCount(); ++node) {
+        const QModelIndex top = Model->index(node, 0);
+        if (Model->hasChildren(top) && select(top))
+            expand.append(top);
+    }
+    Tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    // Laid out once for all the parents.
+    auto* view = static_cast<PaneTreeView*>(Tree);
+    view->HoldLayout(true);
+    for (const QModelIndex& top : expand)
+        Tree->expand(top);
+    if (!expandTimer_->isActive())
+        view->HoldLayout(false);
 }
 
 bool PaneDocks::SearchSelected()
 {
-    const QList<QTreeWidgetItem*> items = Tree->selectedItems();
+    const QModelIndexList items = SelectedItems();
     if (items.isEmpty())
         return false;
     const QString expression = SelectionExpression(items);
@@ -194,15 +334,19 @@ void PaneDocks::HideOnGraph()
 {
     if (Tab->GraphState == TabBase::GRAPH_NONE)
         return;
-    QList<QTreeWidgetItem*> items = Tree->selectedItems();
-    QTreeWidgetItem* current = items.isEmpty() ? Tree->currentItem() : nullptr;
-    if (current) {
-        current->setSelected(true);
+    QModelIndexList items = SelectedItems();
+    const QModelIndex current = items.isEmpty() ? Tree->currentIndex() : QModelIndex();
+    const QItemSelectionModel::SelectionFlags row = QItemSelectionModel::Rows;
+    if (current.isValid()) {
+        Tree->selectionModel()->select(current, QItemSelectionModel::Select | row);
         items.append(current);
     }
-    Tab->MarkThreadsOnGraph(items);
-    if (current)
-        current->setSelected(false);
+    std::vector<std::pair<int32_t, int32_t>> places;
+    for (const QModelIndex& item : items)
+        places.push_back(AuxTreeModel::Place(item));
+    Tab->MarkThreadsOnGraph(places);
+    if (current.isValid())
+        Tree->selectionModel()->select(current, QItemSelectionModel::Deselect | row);
 }
 
 void PaneDocks::ShowAllOnGraph()
@@ -251,26 +395,24 @@ void PaneDocks::SetPanesPosition()
     if (row < 0 || row >= Table->RowCount())
         return;
     KxdRecord* record = Table->GetRecord(row);
-    Tree->collapseAll();
+    CollapseAll();
     const KxAuxTree& aux = Table->AuxTree();
     const KxAuxNode1* node = aux.FindNode(record);
     if (!node)
         return;
-    QTreeWidgetItem* item = Tree->topLevelItem(node->index);
-    if (item && item->text(1) == FromBytes(node->text) && aux.Level2() >= 0) {
-        item->setExpanded(true);
-        if (const KxAuxNode2* child = KxAuxTree::FindChild(node, record->Text(aux.Level2())))
-            item = item->child(child->index);
-    } else if (item && item->text(1) != FromBytes(node->text)) {
-        item = nullptr;
-    }
-    if (!item) {
-        // The widget no longer matches the table's tree: rebuild it; the
+    if (Model->Stale()) {
+        // The pane no longer shows the table's tree: rebuild it; the
         // record is found at the next move.
         KX_WARNING(KxvTearoffChannel, "PaneDocks::SetPanesPosition: aux tree of table %s out of step, rebuilt",
                    Table->Name());
         BuildTree();
         return;
     }
-    Tree->setCurrentItem(item);
+    QModelIndex item = Model->IndexOf(node->index, -1);
+    if (aux.Level2() >= 0) {
+        Tree->expand(item);
+        if (const KxAuxNode2* child = KxAuxTree::FindChild(node, record->Text(aux.Level2())))
+            item = Model->IndexOf(node->index, child->index);
+    }
+    Tree->setCurrentIndex(item);
 }

@@ -4,16 +4,19 @@
 // the graph, and sees the current record's place.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include <QDockWidget>
-#include <QList>
-#include <QModelIndex>
+#include <QModelIndexList>
 #include <QString>
 
 #include "kxviewer/table/comactionbase.h"
 
+class AuxTreeModel;
 class KxTable;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTimer;
+class QTreeView;
 class TabBase;
 
 class PaneDocks : public QDockWidget, public ComActionBase<ComActionCount> {
@@ -23,21 +26,38 @@ public:
     PaneDocks(const QString& title, TabBase* tab);
     ~PaneDocks() override;
 
-    // Clears the tree and refills it from the table's aux tree; the title
-    // bar names the levels.
+    // Shows the table's aux tree afresh; the title bar names the levels.
     void BuildTree();
+    // Builds the tree again when the table's aux tree changed since.
+    void Refresh();
+    // Shows no tree. The view lets go of what it kept of the last one
+    // (with many items expanded, a wait of its own) until BuildTree.
+    void Clear();
     // The item expressions of items joined with " || ", whole. Empty (the
     // user told) when an item cannot be written or the text is longer than
     // a search expression takes.
-    QString SelectionExpression(const QList<QTreeWidgetItem*>& items);
+    QString SelectionExpression(const QModelIndexList& items);
     // The tree's current item moved to the table's current record.
     void SetPanesPosition();
+    // The items of the tree, one a row, that are selected, in the order
+    // they were.
+    QModelIndexList SelectedItems() const;
+    // Selects exactly the items chosen(node, child) names (child -1: a
+    // first-level item), expanding the parents of chosen children.
+    void SelectItems(const std::function<bool(int32_t node, int32_t child)>& chosen);
+    // Expands every item: at once on a tree of few first-level items; on
+    // one of many, a slice of them at each turn of the event loop, since
+    // the view keeps every expanded item apart at some cost.
+    void ExpandAll();
+    // Collapses every item; an expansion under way stops.
+    void CollapseAll();
 
     KxTable* Table;
     TabBase* Tab;
     // The item under the last context menu.
     QModelIndex MenuIndex;
-    QTreeWidget* Tree;
+    AuxTreeModel* Model;
+    QTreeView* Tree;
 
 public slots:
     void QuickFilter();
@@ -50,8 +70,14 @@ public slots:
 
 private:
     // The selected items, or the current one when none is selected.
-    QList<QTreeWidgetItem*> ChosenItems();
+    QModelIndexList ChosenItems() const;
     // The selection expression made the tab's search expression; false
     // when nothing is selected or it was refused.
     bool SearchSelected();
+    void ExpandSlice();
+    void StopExpanding();
+
+    // Where the next slice of ExpandAll starts.
+    int expandFrom_ = 0;
+    QTimer* expandTimer_;
 };

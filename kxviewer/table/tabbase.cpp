@@ -23,6 +23,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/outlineview.h"
+#include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabbindings.h"
 #include "kxviewer/table/tabshell.h"
@@ -310,6 +311,9 @@ void TabBase::UpdateTitle()
 
 void TabBase::TableChanged()
 {
+    // Rows that came or went may have changed the aux tree.
+    if (AuxTreeDock)
+        AuxTreeDock->Refresh();
     // The pinned phrases' kept matches are of the rows as they were.
     OutlineLines.Forget();
     ResetViewModel();

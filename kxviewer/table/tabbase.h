@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QColor>
@@ -213,7 +214,12 @@ public:
     bool IsFixedHighlight();
     // The expression that matches an aux-tree item's records; empty (and
     // the user told) when a value cannot be written in the language.
-    QString AuxItemExpression(QTreeWidgetItem* item);
+    QString AuxItemExpression(const QModelIndex& item);
+    // "Select Levels" once chosen: the aux tree of the fields first and
+    // second (negative: none) built aside, the event loop turning behind a
+    // progress display on a table of many records, then put in place of
+    // the table's tree, and the panes and view shown with it.
+    void SetAuxTreeLevels(int32_t first, int32_t second);
 
     // The record table; never null after construction. The tab holds one
     // reference.
@@ -429,8 +435,9 @@ public slots:
     virtual void JumpToHome();
     virtual void JumpToEnd();
     virtual void RowsCopyByColors();
-    // Marks the threads of the aux-tree items on the graph (none: all).
-    virtual void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items);
+    // Marks the threads of the aux-tree items, each as its node and child
+    // (-1 for a first-level item), on the graph (none: all).
+    virtual void MarkThreadsOnGraph(const std::vector<std::pair<int32_t, int32_t>>& items);
     // The graph's times moved by -by (Time0 changed in its table).
     virtual void ShiftGraphTime(int64_t by);
     // The table tab of a graph is going: the graph forgets it.

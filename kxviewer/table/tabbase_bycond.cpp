@@ -6,7 +6,7 @@
 
 #include <QAction>
 #include <QMessageBox>
-#include <QTreeWidgetItem>
+#include <QModelIndex>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxsearchexpr.h"
@@ -44,9 +44,10 @@ void SetUpdates(bool on)
         TearOffMain::Me->setUpdatesEnabled(on);
 }
 
-QString FieldCondition(int32_t field, const QTreeWidgetItem* item)
+// The value of an aux-tree item is the text of its second column.
+QString FieldCondition(int32_t field, const QModelIndex& item)
 {
-    return QuotedCondition(FieldKey(field), "==", item->text(1));
+    return QuotedCondition(FieldKey(field), "==", item.siblingAtColumn(1).data().toString());
 }
 } // namespace
 
@@ -382,13 +383,13 @@ void TabBase::ShowSelectedCount(int32_t count)
     UpdateBase();
 }
 
-QString TabBase::AuxItemExpression(QTreeWidgetItem* item)
+QString TabBase::AuxItemExpression(const QModelIndex& item)
 {
-    if (!item)
+    if (!item.isValid())
         return QString();
     const PrefKxTable& prefs = Table->Prefs();
-    QTreeWidgetItem* parent = item->parent();
-    if (!parent)
+    const QModelIndex parent = item.parent();
+    if (!parent.isValid())
         return FieldCondition(prefs.TreeLevel1Field, item);
     const QString head = FieldCondition(prefs.TreeLevel1Field, parent);
     if (head.isEmpty())

@@ -3,6 +3,7 @@
 // switch of the panes, the aux-tree commands of the tab and the record
 // report of the System Log.
 #include <algorithm>
+#include <memory>
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +20,7 @@
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxtable.h"
@@ -62,6 +63,10 @@ const char InfoTableDockStyle[] = "QDockWidget::title{background:#fafafa;text-al
 const QColor LabelEnabled(Qt::black);
 const QColor LabelDisabled(0xc0, 0xc0, 0xc0);
 constexpr int FIELD_TITLE_WIDTH = 17;
+// The progress of "Select Levels": the records' pass fills the bar to
+// AUX_TREE_FILLED, the panes and view the rest.
+constexpr int AUX_TREE_STEPS = 100;
+constexpr int AUX_TREE_FILLED = 95;
 
 QString FromBytes(const char* text)
 {
@@ -401,13 +406,13 @@ void TabBase::checkedToggle(bool)
 void TabBase::CollapseAllPanes()
 {
     if (AuxTreeDock)
-        AuxTreeDock->Tree->collapseAll();
+        AuxTreeDock->CollapseAll();
 }
 
 void TabBase::ExpandAllPanes()
 {
     if (AuxTreeDock)
-        AuxTreeDock->Tree->expandAll();
+        AuxTreeDock->ExpandAll();
 }
 
 void TabBase::UpdatePanes() { FillPanes(MakeOutlineLines()); }
@@ -451,15 +456,50 @@ void TabBase::PrefChooseAuxTreeLevels()
     AuxTreeDialog dialog(levels, TearOffMain::Me, Table);
     if (TearOffMain::Prompt().Exec(&dialog) != 1)
         return;
-    prefs.TreeLevel1Field = levels[0];
-    prefs.TreeLevel2Field = levels[1];
+    SetAuxTreeLevels(levels[0], levels[1]);
+}
+
+void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
+{
     KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen (%2,%3)")
                                   .arg(FromBytes(Table->Name()))
-                                  .arg(levels[0])
-                                  .arg(levels[1]));
-    Table->RebuildAuxTree();
+                                  .arg(first)
+                                  .arg(second));
+    const int32_t records = Table->RecordCount();
+    // A table of one block is built before anyone could notice.
+    std::unique_ptr<KxvProgress> progress;
+    if (records > int32_t(KxTblock::SIZE)) {
+        progress = KxvShell().CreateProgress(QStringLiteral("Building the tree of ") + FromBytes(Table->Name()),
+                                             QString(), 0, AUX_TREE_STEPS);
+        progress->Show();
+    }
+    // The table's own tree stays whole for whatever the turns of the event
+    // loop paint; the window takes no input while the display is modal, and
+    // no turn is given once it is gone.
+    const auto turn = [&progress](int value) {
+        if (!progress || !progress->IsVisible())
+            return;
+        progress->SetValue(value);
+        KxvShell().ProcessEvents();
+    };
+    // The pane's last tree goes at a turn of its own.
+    if (progress && AuxTreeDock)
+        AuxTreeDock->Clear();
+    turn(0);
+    KxAuxTree tree(first, second);
+    Table->FillAuxTree(tree, [&turn, records](int32_t done) {
+        turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
+    });
+    PrefKxTable& prefs = Table->Prefs();
+    prefs.TreeLevel1Field = first;
+    prefs.TreeLevel2Field = second;
+    Table->AuxTree().Swap(tree);
     UpdatePanes();
     UpdateBase();
+    if (progress) {
+        turn(AUX_TREE_STEPS);
+        progress->Close();
+    }
 }
 
 QString TabBase::AuxTreeExpression(KxdRecord* record)

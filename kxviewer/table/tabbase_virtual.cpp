@@ -48,6 +48,6 @@ void TabBase::UpdateBase() {}
 void TabBase::UpdateTimeColumnWidth() {}
 void TabBase::JumpToHome() {}
 void TabBase::JumpToEnd() {}
-void TabBase::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>&) {}
+void TabBase::MarkThreadsOnGraph(const std::vector<std::pair<int32_t, int32_t>>&) {}
 void TabBase::ShiftGraphTime(int64_t) {}
 void TabBase::DetachGraph() {}

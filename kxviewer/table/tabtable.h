@@ -114,7 +114,7 @@ public:
     void RepaintGraph() override;
     void CloseGraph() override;
     void UpdateGraphInformer() override;
-    void MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items) override;
+    void MarkThreadsOnGraph(const std::vector<std::pair<int32_t, int32_t>>& items) override;
 
     TabTableView* View = nullptr;
     TabTableModel* Model = nullptr;

@@ -2,7 +2,6 @@
 // in step, and closing it with the tab. The graph lives in a library above
 // this one: it is made through the shell's hook and reached through the
 // document operations.
-#include <QTreeWidgetItem>
 
 #include "kxlib/kxdrecord.h"
 #include "kxlib/table/kxtable.h"
@@ -95,7 +94,7 @@ void TabTable::UpdateGraphInformer()
         GraphTab->UpdateInformer();
 }
 
-void TabTable::MarkThreadsOnGraph(const QList<QTreeWidgetItem*>& items)
+void TabTable::MarkThreadsOnGraph(const std::vector<std::pair<int32_t, int32_t>>& items)
 {
     if (GraphTab)
         GraphTab->MarkThreadsOnGraph(items);

@@ -32,8 +32,14 @@ struct ThreadState {
     std::vector<uint32_t> stack; // function numbers
 };
 
+// The process and KX names of a record of rare words.
+struct Names {
+    std::string process;
+    std::string kx;
+};
+
 void Fill(ZmLib::KxdProt& record, const ThreadState& owner, uint32_t seq, int64_t time, uint32_t flags,
-          const char* func, const char* text)
+          const char* func, const char* text, const Names* names = nullptr)
 {
     memset(&record, 0, sizeof record);
     record.STIME = uint64_t(time + 250);
@@ -52,7 +58,9 @@ void Fill(ZmLib::KxdProt& record, const ThreadState& owner, uint32_t seq, int64_
     const char* strings[ZmLib::KxProt::STR_SLOTS] = {};
     strings[ZmLib::KxdProt::SLOT_HOST] = host.c_str();
     strings[ZmLib::KxdProt::SLOT_NODE] = "node-a";
-    strings[ZmLib::KxdProt::SLOT_KXNAME] = (seq % 3) ? "APP" : "NET";
+    strings[ZmLib::KxdProt::SLOT_KXNAME] = names ? names->kx.c_str() : (seq % 3) ? "APP" : "NET";
+    if (names)
+        strings[ZmLib::KxdProt::SLOT_PNAME] = names->process.c_str();
     strings[ZmLib::KxdProt::SLOT_FILE] = file.c_str();
     strings[ZmLib::KxdProt::SLOT_FUNC] = func;
     strings[ZmLib::KxdProt::SLOT_TEXT] = text;
@@ -114,6 +122,21 @@ uint64_t ProcessId(uint32_t process) { return 1000 + process; }
 
 uint64_t ThreadId(uint32_t process, uint32_t thread) { return 100000 + process * 100 + thread; }
 
+std::string Word(uint32_t number)
+{
+    static const char consonants[] = "bdfgklmnprstvz";
+    static const char vowels[] = "aeiou";
+    constexpr uint32_t syllables = (sizeof consonants - 1) * (sizeof vowels - 1);
+    std::string word;
+    do {
+        const uint32_t syllable = number % syllables;
+        word += consonants[syllable / (sizeof vowels - 1)];
+        word += vowels[syllable % (sizeof vowels - 1)];
+        number /= syllables;
+    } while (number != 0);
+    return word;
+}
+
 std::string Generate(const Options& options, Summary* summary)
 {
     Summary sum;
@@ -150,6 +173,11 @@ std::string Generate(const Options& options, Summary* summary)
     }
 
     Lcg random{options.seed};
+    // Drawing a million words from 2.15 million leaves about 800,000 distinct.
+    const uint32_t wordSpace = options.records + options.records / 20 * 23;
+    Names names;
+    const Names* rare = options.rareWords ? &names : nullptr;
+    auto rareWord = [&] { return Word(random.Next(wordSpace)); };
     uint32_t open = 0; // enters not yet left, over all threads
     while (sum.records < options.records && !threads.empty()) {
         uint32_t remaining = options.records - sum.records;
@@ -161,24 +189,29 @@ std::string Generate(const Options& options, Summary* summary)
         }
         ThreadState& owner = threads[pick];
         uint32_t choice = remaining <= open ? 5 : random.Next(10);
+        if (rare) {
+            names.process = rareWord();
+            names.kx = rareWord();
+        }
         // An enter needs room for its own leave after it.
         if (choice < 4 && owner.stack.size() < options.maxDepth && remaining > open + 1) {
             uint32_t function = random.Next(20);
             std::string func = "func_" + std::to_string(function);
-            Fill(record, owner, sum.records, time, 2, func.c_str(), "enter");
+            Fill(record, owner, sum.records, time, 2, func.c_str(), "enter", rare);
             owner.stack.push_back(function);
             ++open;
             ++sum.enters;
         } else if (choice < 7 && !owner.stack.empty()) {
             std::string func = "func_" + std::to_string(owner.stack.back());
-            Fill(record, owner, sum.records, time, 4, func.c_str(), nullptr);
+            Fill(record, owner, sum.records, time, 4, func.c_str(), nullptr, rare);
             owner.stack.pop_back();
             --open;
             ++sum.leaves;
         } else {
-            std::string text = "message " + std::to_string(sum.records) + " of " +
-                               ThreadName(owner.process, owner.thread);
-            Fill(record, owner, sum.records, time, 1, nullptr, text.c_str());
+            const std::string text = rare ? rareWord() + " " + rareWord() + " " + rareWord()
+                                          : "message " + std::to_string(sum.records) + " of " +
+                                                ThreadName(owner.process, owner.thread);
+            Fill(record, owner, sum.records, time, 1, nullptr, text.c_str(), rare);
         }
         emit();
     }

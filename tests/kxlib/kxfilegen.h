@@ -34,6 +34,11 @@ struct Options {
     int64_t startTime = 1561910811000000; // microseconds since 1970
     Form form = Form::Kx;
     bool swapped = false;
+    // Records after the announcements carry a process name (PNAME), a KX
+    // name and, when plain, a text of words drawn from about twice as many
+    // as there are records, so that most occur once: about 800,000
+    // distinct process names in a million records.
+    bool rareWords = false;
 };
 
 struct Summary {
@@ -50,13 +55,15 @@ std::string ProcessName(uint32_t process);
 std::string ThreadName(uint32_t process, uint32_t thread);
 uint64_t ProcessId(uint32_t process);
 uint64_t ThreadId(uint32_t process, uint32_t thread);
+// A lower-case word of syllables, one of its own for each number.
+std::string Word(uint32_t number);
 
 // The trace as file bytes. It starts with one announcement (FLAGS 0x400,
 // TEXT "Process: <name>, PID=<pid>") per process and one (FLAGS 0x1000,
 // TEXT "Thread: <name>, TID=<tid>") per thread, as far as the record count
 // allows; then plain, enter (FLAGS 2) and leave (FLAGS 4) records of random
 // threads, every enter closed by its leave before the end, with TIME rising
-// by record. Later records carry no PNAME or TNAME.
+// by record. Later records carry no TNAME, and no PNAME unless rareWords.
 std::string Generate(const Options& options, Summary* summary = nullptr);
 bool WriteTrace(const char* path, const Options& options, Summary* summary = nullptr);
 

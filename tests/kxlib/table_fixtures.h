@@ -18,6 +18,20 @@
 #include "kxlib/kxchannels.h"
 #include "kxlib/table/kxtable.h"
 
+// A record for the aux tree whose TNAME and KXNAME texts lie in two places
+// of its own string area, written there before each KxAuxTree::Add.
+struct TwoLevelRecord {
+    TwoLevelRecord()
+    {
+        record.Reset();
+        record.SetText(FIELD_TNAME, first);
+        record.SetText(FIELD_KXNAME, second);
+    }
+    KxdRecord record;
+    char* first = record.prot.msg.strings + 1;
+    char* second = record.prot.msg.strings + 20;
+};
+
 struct RawRecord {
     uint64_t tid = 7;
     uint64_t pid = 100;

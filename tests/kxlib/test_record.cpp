@@ -468,13 +468,10 @@ TEST(AuxTree, ChunksOwnTextsAndSwitchOff)
 TEST(AuxTree, ManyDistinctValuesKeepArrivalOrder)
 {
     KxAuxTree tree(FIELD_TNAME, FIELD_KXNAME);
-    KxdRecord r;
-    r.Reset();
-    // Texts are found inside the record: two places of its string area.
-    char* t1 = r.prot.msg.strings + 1;
-    char* t2 = r.prot.msg.strings + 20;
-    r.SetText(FIELD_TNAME, t1);
-    r.SetText(FIELD_KXNAME, t2);
+    TwoLevelRecord two;
+    KxdRecord& r = two.record;
+    char* t1 = two.first;
+    char* t2 = two.second;
     const int n = 20000;
     // Each value twice, its children in turn: (v, c0) for all, then (v, c1)
     // and (v, c0) again for all in reverse.

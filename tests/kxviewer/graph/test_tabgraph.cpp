@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QWheelEvent>
 
 #include "kxviewer/graph/cgraphelement.h"
@@ -510,11 +510,14 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
         ASSERT_NE(pane, nullptr);
         pane->Tree->clearSelection();
         if (c.item) {
-            QTreeWidgetItem* item = pane->Tree->findItems(QString::fromLatin1(c.item), Qt::MatchExactly, 1).value(0);
-            ASSERT_NE(item, nullptr);
-            pane->Tree->setCurrentItem(item, 1, QItemSelectionModel::NoUpdate);
+            const QAbstractItemModel* model = pane->Tree->model();
+            const QModelIndex item =
+                model->match(model->index(0, 1), Qt::DisplayRole, QString::fromLatin1(c.item), 1, Qt::MatchExactly)
+                    .value(0);
+            ASSERT_TRUE(item.isValid());
+            pane->Tree->selectionModel()->setCurrentIndex(item, QItemSelectionModel::NoUpdate);
             pane->Actions[ACT_HIDE_OTHERS]->trigger();
-            EXPECT_FALSE(item->isSelected());
+            EXPECT_FALSE(pane->Tree->selectionModel()->isSelected(item));
         } else {
             pane->Actions[ACT_SHOW_ALL]->trigger();
         }
@@ -522,10 +525,10 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
 
         graph->SelectThreadsInTree(c.shown);
         QStringList chosen; // top items selected themselves or below
-        for (QTreeWidgetItem* top : graph->AuxTreeDock->Tree->selectedItems()) {
-            while (top->parent())
-                top = top->parent();
-            chosen << top->text(1);
+        for (QModelIndex top : graph->AuxTreeDock->SelectedItems()) {
+            while (top.parent().isValid())
+                top = top.parent();
+            chosen << top.siblingAtColumn(1).data().toString();
         }
         chosen.removeDuplicates();
         chosen.sort();
@@ -772,10 +775,10 @@ TEST_F(TabGraphTest, AuxTreeMenuOffersItsCommandsWhenTheyApply)
         ASSERT_NE(pane, nullptr);
         if (!pane->isVisible())
             on->Actions[TACT_SIDE_PANELS]->trigger();
-        QTreeWidgetItem* item = pane->Tree->topLevelItem(0);
-        ASSERT_NE(item, nullptr);
+        const QModelIndex item = pane->Tree->model()->index(0, 0);
+        ASSERT_TRUE(item.isValid());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(pane->Tree));
-        const MenusSeen seen = RightClick(pane->Tree->viewport(), pane->Tree->visualItemRect(item).center(), pane);
+        const MenusSeen seen = RightClick(pane->Tree->viewport(), pane->Tree->visualRect(item).center(), pane);
         EXPECT_EQ(seen.open, 1);
         EXPECT_EQ(seen.windowRequests, 0);
         std::vector<bool> enabled;

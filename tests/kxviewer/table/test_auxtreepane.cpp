@@ -1,15 +1,23 @@
 // The aux-tree pane of a document: the tree of the chosen levels, quick
-// filter and selection of the chosen items, following the current row, "Select Levels", and the expression of a record's values.
+// filter and selection of the chosen items, following the current row and
+// the rows deleted, expanding and collapsing, What's This, "Select Levels"
+// and its turns of the event loop, and the expression of a record's values.
+#include <algorithm>
+#include <functional>
+#include <memory>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QHelpEvent>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "kxlib/table/kxsearchexpr.h"
+#include "kxviewer/table/auxtreemodel.h"
 #include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
@@ -46,34 +54,49 @@ protected:
                             Threaded("p", "t3", "d"), Threaded("p", "t1", "e")});
     }
 
+    static QString Text(const QModelIndex& item) { return item.siblingAtColumn(1).data().toString(); }
+
+    // The first-level item of that text.
+    static QModelIndex TopItem(QTreeView* tree, const QString& text)
+    {
+        const QAbstractItemModel* model = tree->model();
+        return model->match(model->index(0, 1), Qt::DisplayRole, text, 1, Qt::MatchExactly).value(0).siblingAtColumn(0);
+    }
+
+    // The whole row of an item, as the user sees it.
+    static QRect RowRect(QTreeView* tree, const QModelIndex& item)
+    {
+        return tree->visualRect(item.siblingAtColumn(0)) | tree->visualRect(item.siblingAtColumn(1));
+    }
+
     // Ctrl+click on the items named "parent/child" or "parent".
-    static void ChooseItems(QTreeWidget* tree, const QStringList& names)
+    static void ChooseItems(QTreeView* tree, const QStringList& names)
     {
         tree->expandAll();
         tree->clearSelection();
         for (const QString& name : names) {
             const QStringList parts = name.split(QLatin1Char('/'));
-            QTreeWidgetItem* item = tree->findItems(parts[0], Qt::MatchExactly, 1).value(0);
-            ASSERT_NE(item, nullptr) << name.toStdString();
-            for (int i = 0; parts.size() > 1 && i < item->childCount(); ++i)
-                if (item->child(i)->text(1) == parts[1]) {
-                    item = item->child(i);
+            QModelIndex item = TopItem(tree, parts[0]);
+            ASSERT_TRUE(item.isValid()) << name.toStdString();
+            for (int i = 0; parts.size() > 1 && i < tree->model()->rowCount(item); ++i)
+                if (Text(tree->model()->index(i, 0, item)) == parts[1]) {
+                    item = tree->model()->index(i, 0, item);
                     break;
                 }
-            tree->scrollToItem(item);
-            QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                              tree->visualItemRect(item).center());
+            tree->scrollTo(item);
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, RowRect(tree, item).center());
         }
     }
 
-    static std::string TreeText(QTreeWidget* tree)
+    static std::string TreeText(QTreeView* tree)
     {
+        const QAbstractItemModel* model = tree->model();
         std::string text;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            QTreeWidgetItem* item = tree->topLevelItem(i);
-            text += item->text(1).toStdString() + "(";
-            for (int k = 0; k < item->childCount(); ++k)
-                text += (k ? " " : "") + item->child(k)->text(1).toStdString();
+        for (int i = 0; i < model->rowCount(); ++i) {
+            const QModelIndex item = model->index(i, 0);
+            text += Text(item).toStdString() + "(";
+            for (int k = 0; k < model->rowCount(item); ++k)
+                text += (k ? " " : "") + Text(model->index(k, 0, item)).toStdString();
             text += ") ";
         }
         return text;
@@ -101,8 +124,9 @@ protected:
                 pane->Actions[choose]->trigger();
         });
         timer.start(50);
-        pane->Tree->setCurrentItem(pane->Tree->topLevelItem(0));
-        pane->customMenuRequested(pane->Tree->visualItemRect(pane->Tree->topLevelItem(0)).center());
+        const QModelIndex first = pane->Tree->model()->index(0, 0);
+        pane->Tree->setCurrentIndex(first);
+        pane->customMenuRequested(RowRect(pane->Tree, first).center());
         return seen;
     }
 
@@ -127,8 +151,8 @@ TEST_F(AuxTreePaneTest, TreeShowsTheChosenLevels)
         PaneDocks* pane = tab->AuxTreeDock;
         EXPECT_EQ(qobject_cast<DockTitlebar*>(pane->titleBarWidget())->Title->text().toStdString(), c.title);
         EXPECT_EQ(TreeText(pane->Tree), c.tree);
-        QTreeWidgetItem* p = pane->Tree->topLevelItem(0);
-        QTreeWidgetItem* first = p->childCount() ? p->child(0) : p;
+        const QModelIndex p = pane->Tree->model()->index(0, 0);
+        const QModelIndex first = pane->Tree->model()->rowCount(p) ? pane->Tree->model()->index(0, 0, p) : p;
         EXPECT_EQ(pane->SelectionExpression({first}).toStdString(), c.expression);
         tab->CopyAuxTreeToClipboard();
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
@@ -210,16 +234,17 @@ TEST_F(AuxTreePaneTest, AnExpressionTooLongToSearchIsRefusedWhole)
     table->AppendRecord(Threaded("q", "other", "y").Build());
     TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
     PaneDocks* pane = tab->AuxTreeDock;
-    QTreeWidgetItem* p = pane->Tree->topLevelItem(0);
-    ASSERT_EQ(p->childCount(), 30);
+    const QModelIndex p = pane->Tree->model()->index(0, 0);
+    ASSERT_EQ(pane->Tree->model()->rowCount(p), 30);
     for (const int chosen : {20, 30}) { // the first n threads of p; 30 are too many
         SCOPED_TRACE(chosen);
         const bool accepted = chosen == 20;
         shell.status.clear();
         pane->Tree->clearSelection();
         for (int i = 0; i < chosen; ++i)
-            p->child(i)->setSelected(true);
-        EXPECT_EQ(!pane->SelectionExpression(pane->Tree->selectedItems()).isEmpty(), accepted);
+            pane->Tree->selectionModel()->select(pane->Tree->model()->index(i, 0, p),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        EXPECT_EQ(!pane->SelectionExpression(pane->SelectedItems()).isEmpty(), accepted);
         pane->Actions[89]->trigger();
         EXPECT_EQ(tab->Table->FilterOn, accepted);
         EXPECT_EQ(tab->Table->RowCount(), accepted ? chosen : 31);
@@ -238,11 +263,11 @@ TEST_F(AuxTreePaneTest, TheTreeFollowsTheCurrentRow)
     for (const auto& c : cases) {
         tab->SetCurrentPosition(c.row);
         tab->idleProcess();
-        QTreeWidgetItem* item = pane->Tree->currentItem();
-        ASSERT_NE(item, nullptr) << c.row;
-        ASSERT_NE(item->parent(), nullptr) << c.row;
-        EXPECT_EQ((item->parent()->text(1) + "/" + item->text(1)).toStdString(), c.current);
-        EXPECT_TRUE(item->parent()->isExpanded());
+        const QModelIndex item = pane->Tree->currentIndex();
+        ASSERT_TRUE(item.isValid()) << c.row;
+        ASSERT_TRUE(item.parent().isValid()) << c.row;
+        EXPECT_EQ((Text(item.parent()) + "/" + Text(item)).toStdString(), c.current);
+        EXPECT_TRUE(pane->Tree->isExpanded(item.parent()));
         EXPECT_EQ(tab->LastPanesRow, c.row);
     }
 }
@@ -291,6 +316,175 @@ TEST_F(AuxTreePaneTest, RecordExpressionQuotesItsValues)
         EXPECT_EQ(tab->AuxTreeExpression(tab->Table->GetRecord(0)).toStdString(), c.expression);
         delete tab;
     }
+}
+
+
+// Shell services whose progress displays show, noting each label and value.
+class ProgressRecorder : public tabtest::StatusRecorder {
+public:
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int, int) override
+    {
+        labels.push_back((label + "|" + cancel).toStdString());
+        return std::make_unique<Display>(*this);
+    }
+
+    std::vector<std::string> labels;
+    std::vector<int> values;
+    bool closed = false;
+
+private:
+    struct Display : KxvProgress {
+        explicit Display(ProgressRecorder& r) : recorder(r) {}
+        void Show() override { shown = true; }
+        bool IsVisible() const override { return shown; }
+        void SetValue(int value) override { recorder.values.push_back(value); }
+        bool WasCanceled() const override { return false; }
+        void Cancel() override { shown = false; }
+        void Close() override { shown = false, recorder.closed = true; }
+        ProgressRecorder& recorder;
+        bool shown = false;
+    };
+};
+
+TEST_F(AuxTreePaneTest, SelectLevelsTurnsTheEventLoopWhileTheTreeIsBuilt)
+{
+    // Three blocks of records.
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (int i = 0; i < 25000; ++i)
+        table->AppendRecord(Threaded(i % 2 ? "p" : "q", i % 3 ? "t1" : "t2", "x").Build());
+    TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    LevelsAnswer answer;
+    PromptGuard guard(&answer);
+    ProgressRecorder progress;
+    // The second level the table's tree has at each turn of the event loop
+    // during the command.
+    std::vector<int32_t> seen;
+    bool running = false;
+    QTimer turns;
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        if (running)
+            seen.push_back(tab->Table->AuxTree().Level2());
+    });
+    turns.start(0);
+    running = true;
+    tab->PrefChooseAuxTreeLevels();
+    running = false;
+    // The old tree stays whole while the new one is built.
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), FIELD_KXNAME);
+    EXPECT_EQ(progress.labels, std::vector<std::string>{"Building the tree of memory|"});
+    ASSERT_GE(progress.values.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
+    EXPECT_EQ(progress.values.back(), 100);
+    EXPECT_TRUE(progress.closed);
+    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "q() p() ");
+}
+
+TEST_F(AuxTreePaneTest, TheTreeFollowsTheRowsDeleted)
+{
+    TabTable* tab = OpenThreads();
+    // The only record of q.
+    tab->SetCurrentPosition(2);
+    prompt.answers.enqueue(QMessageBox::Yes);
+    tab->RowsDelete();
+    ASSERT_EQ(tab->Table->RecordCount(), 4);
+    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p(t1 t2 t3) ");
+}
+
+// The tree changed by another tab of the table: the pane shows it afresh
+// once it is painted.
+TEST_F(AuxTreePaneTest, APanePaintedOverAChangedTreeShowsItAfresh)
+{
+    TabTable* tab = OpenThreads();
+    tab->InfoDock->show();
+    tab->InfoDock->raise();
+    QApplication::processEvents();
+    tab->Table->Prefs().TreeLevel2Field = -1;
+    tab->Table->RebuildAuxTree();
+    tab->AuxTreeDock->Tree->viewport()->repaint();
+    QApplication::processEvents();
+    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p() q() ");
+}
+
+TEST_F(AuxTreePaneTest, ItemsAreExpandedOrCollapsedAsTheTabSays)
+{
+    TabTable* tab = OpenThreads();
+    PaneDocks* pane = tab->AuxTreeDock;
+    QAction* onRedraw = tab->Actions[98];
+    const struct { const char* step; std::function<void()> run; bool expanded; } cases[] = {
+        {"built to expand", [&] { onRedraw->setChecked(true), pane->BuildTree(); }, true},
+        {"built to collapse", [&] { onRedraw->setChecked(false), pane->BuildTree(); }, false},
+        {"Expand All", [&] { tab->ExpandAllPanes(); }, true},
+        {"Collapse All", [&] { tab->CollapseAllPanes(); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        c.run();
+        QApplication::processEvents();
+        for (const char* top : {"p", "q"})
+            EXPECT_EQ(pane->Tree->isExpanded(TopItem(pane->Tree, QString::fromLatin1(top))), c.expanded) << top;
+    }
+}
+
+TEST_F(AuxTreePaneTest, ManyFirstLevelItemsAreExpandedBetweenTurnsOfTheEventLoop)
+{
+    // More first-level items than are expanded at one turn.
+    constexpr int ITEMS = 60000;
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (int i = 0; i < ITEMS; ++i)
+        table->AppendRecord(Threaded(("t" + std::to_string(i)).c_str(), "k", "x").Build());
+    TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    PaneDocks* pane = tab->AuxTreeDock;
+    QTreeView* tree = pane->Tree;
+    const QAbstractItemModel* model = tree->model();
+    const QModelIndex last = model->index(ITEMS - 1, 0);
+    auto expanded = [&] {
+        int count = 0;
+        for (int i = 0; i < ITEMS; ++i)
+            count += tree->isExpanded(model->index(i, 0)) ? 1 : 0;
+        return count;
+    };
+    tab->Actions[98]->setChecked(true);
+    pane->BuildTree();
+    EXPECT_TRUE(tree->isExpanded(model->index(0, 0)));
+    EXPECT_FALSE(tree->isExpanded(last));
+    for (int turn = 0; turn < 100 && !tree->isExpanded(last); ++turn)
+        QApplication::processEvents();
+    EXPECT_EQ(expanded(), ITEMS);
+    // The rows are laid out once the last item is expanded.
+    const QModelIndex lastChild = model->index(0, 1, last);
+    tree->scrollTo(lastChild);
+    EXPECT_TRUE(tree->viewport()->rect().contains(tree->visualRect(lastChild).center()));
+
+    // Collapse All stops an expansion under way.
+    pane->BuildTree();
+    tab->CollapseAllPanes();
+    for (int turn = 0; turn < 3; ++turn)
+        QApplication::processEvents();
+    EXPECT_EQ(expanded(), 0);
+}
+
+// The items have no What's This text of their own: the question goes on to
+// the document, whose page the help shows.
+TEST_F(AuxTreePaneTest, WhatsThisOverAnItemReachesTheDocument)
+{
+    TabTable* tab = OpenThreads();
+    QTreeView* tree = tab->AuxTreeDock->Tree;
+    struct Seen : QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            count += event->type() == QEvent::WhatsThis ? 1 : 0;
+            return false;
+        }
+        int count = 0;
+    } seen;
+    tab->installEventFilter(&seen);
+    const QPoint at = RowRect(tree, tree->model()->index(0, 0)).center();
+    ASSERT_TRUE(tree->indexAt(at).isValid());
+    QHelpEvent event(QEvent::WhatsThis, at, tree->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree->viewport(), &event);
+    tab->removeEventFilter(&seen);
+    EXPECT_EQ(seen.count, 1);
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTextCodec>
-#include <QTreeWidgetItem>
+#include <QStandardItemModel>
 
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxviewer/table/findlineedit.h"
@@ -583,18 +583,21 @@ TEST_F(TabSearchTest, AuxItemQuotesTheValue)
     TabTable* tab = OpenSample();
     tab->Table->Prefs().TreeLevel1Field = FIELD_TNAME;
     tab->Table->Prefs().TreeLevel2Field = FIELD_KXNAME;
+    // Items of two columns whose second holds the value, as in the pane.
+    QStandardItemModel tree(0, 2);
+    auto add = [&tree](QStandardItem* parent, const char* value) {
+        const QList<QStandardItem*> row = {new QStandardItem, new QStandardItem(QString::fromLatin1(value))};
+        parent ? parent->appendRow(row) : tree.appendRow(row);
+        return row[0];
+    };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.value);
-        QTreeWidgetItem item;
-        item.setText(1, QString::fromLatin1(each.value));
-        EXPECT_EQ(tab->AuxItemExpression(&item).toStdString(), each.expression);
+        const QStandardItem* item = add(nullptr, each.value);
+        EXPECT_EQ(tab->AuxItemExpression(item->index()).toStdString(), each.expression);
     }
     EXPECT_NE(shell.Last().find("holds both quote characters"), std::string::npos);
-    QTreeWidgetItem parent;
-    parent.setText(1, QStringLiteral("main"));
-    auto* child = new QTreeWidgetItem(&parent);
-    child->setText(1, QStringLiteral("net"));
-    EXPECT_EQ(tab->AuxItemExpression(child), QStringLiteral("TNAME=='main' && KXNAME=='net'"));
+    const QStandardItem* child = add(add(nullptr, "main"), "net");
+    EXPECT_EQ(tab->AuxItemExpression(child->index()), QStringLiteral("TNAME=='main' && KXNAME=='net'"));
 }
 
 TEST_F(TabSearchTest, ManualFilterSkipsVanishedRangesAndKeepsListedOnes)
