@@ -108,7 +108,6 @@ int main(int argc, char** argv)
             fprintf(stderr, "cannot open %u records\n", records);
             return 1;
         }
-        window->SetNewDockPosition(tab);
         const int32_t flagged = Bench::MarkWarningsAndErrors(*tab->Table);
         Bench::ShowPane(*tab);
         printf("== %s: %d records, %d warnings and errors\n", file.heading, tab->Table->RecordCount(), flagged);

@@ -135,7 +135,6 @@ bool OpenAsUser(MainWindow& window, const QTemporaryDir& home, const KxFileGen::
         fprintf(stderr, "the file did not open\n");
         return false;
     }
-    window.SetNewDockPosition(tab);
     QCoreApplication::processEvents();
     if (!tab->Table->TimeNormalised())
         tab->Actions[TACT_RELATIVE_TIME]->trigger();

@@ -81,6 +81,7 @@ double SwitchMs(TearOffTabWidget& tabs, int index)
 TabTable* OpenAndTime(MainWindow& window, const std::string& path)
 {
     LoopWatch loop;
+    Bench::FirstPaints paints;
     const Clock::time_point start = Clock::now();
     TabTable* tab = window.OpenFile(QFile::decodeName(path.c_str()), TearOffMain::MainHost, -1,
                                     MainWindow::OPEN_PATTERNS_ONLY);
@@ -90,12 +91,7 @@ TabTable* OpenAndTime(MainWindow& window, const std::string& path)
         fprintf(stderr, "the file did not open\n");
         return nullptr;
     }
-    double painted = 0;
-    {
-        PaintWatch watch(tab->View->viewport());
-        window.SetNewDockPosition(tab);
-        painted = Bench::UntilPainted(watch, start);
-    }
+    const double painted = paints.Of(tab->View->viewport(), start);
     loop.Stop();
     QCoreApplication::processEvents();
 
@@ -125,7 +121,6 @@ bool TimeTabSwitches(MainWindow& window, TabTable* tab, const std::string& small
         fprintf(stderr, "the small file did not open\n");
         return false;
     }
-    window.SetNewDockPosition(small);
     QCoreApplication::processEvents();
     TearOffTabWidget* tabs = tab->TabWidget;
     if (tabs == nullptr || tabs != small->TabWidget) {

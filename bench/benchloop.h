@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 #include <QApplication>
@@ -62,12 +63,42 @@ inline double UntilPainted(const PaintWatch& watch, Clock::time_point start)
     return Seconds(start);
 }
 
+// Notes when each widget of the application starts to paint for the first
+// time from construction on, so that a widget made and painted inside a call
+// is seen too.
+class FirstPaints : public QObject {
+public:
+    FirstPaints() { qApp->installEventFilter(this); }
+    ~FirstPaints() override { qApp->removeEventFilter(this); }
+    // Turns the event loop until widget has painted; its first paint in
+    // seconds after start.
+    double Of(const QWidget* widget, Clock::time_point start)
+    {
+        while (seen_.find(widget) == seen_.end())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return std::chrono::duration<double>(seen_[widget] - start).count();
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            seen_.emplace(object, Clock::now());
+        return false;
+    }
+
+private:
+    std::map<const QObject*, Clock::time_point> seen_;
+};
+
 // Longest time between two turns of the event loop, and each value a
-// progress dialog showed, while it runs.
-class LoopWatch {
+// progress dialog showed, while it runs: sampled at each turn, and caught as
+// the dialog paints it, so that a value shown only for a moment counts too.
+class LoopWatch : public QObject {
 public:
     LoopWatch()
     {
+        qApp->installEventFilter(this);
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
         clock_.start();
@@ -79,7 +110,9 @@ public:
     {
         Tick();
         timer_.stop();
+        qApp->removeEventFilter(this);
     }
+    ~LoopWatch() override { qApp->removeEventFilter(this); }
     qint64 LongestGapMs() const { return longest_; }
     bool ProgressSeen() const { return !shown_.empty(); }
     // The value the dialog showed last before it went (-1: never shown).
@@ -96,6 +129,15 @@ public:
     {
         for (const Shown& shown : shown_)
             printf("  %6.2f s: %3d %%  %s\n", double(shown.ms) / 1000.0, shown.value, qPrintable(shown.label));
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            if (auto* dialog = qobject_cast<QProgressDialog*>(object); dialog != nullptr && dialog->isVisible())
+                Note(dialog->value(), dialog->labelText());
+        return false;
     }
 
 private:
@@ -115,6 +157,11 @@ private:
                 value = dialog->value();
                 label = dialog->labelText();
             }
+        Note(value, label);
+    }
+
+    void Note(int value, const QString& label)
+    {
         if ((shown_.empty() && value >= 0) || (!shown_.empty() && shown_.back().value != value))
             shown_.push_back({since_.elapsed(), value, label});
     }

@@ -571,8 +571,12 @@ void DocLoader::EndProgress()
 {
     if (!progress_)
         return;
-    if (progress_->IsVisible())
+    // Full once the document that came of it shows, and painted so.
+    if (progress_->IsVisible()) {
+        KxvShell().ProcessEvents();
         progress_->SetValue(PROGRESS_STEPS);
+        KxvShell().ProcessEvents();
+    }
     progress_->Close();
     progress_.reset();
 }

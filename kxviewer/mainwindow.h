@@ -103,12 +103,14 @@ public:
 
     // Opening files. GetOpenFileName: the chosen path, empty when cancelled.
     QString GetOpenFileName(bool importOnly);
-    // The new document over the file, not docked yet; null when the file is
-    // missing or could not be read. loaderArgument goes to DocLoader::Load.
-    // format: the name of the import format to read it with, as the session
-    // or the recent-file list kept it; when empty or gone, mode chooses.
+    // The new document over the file; null when the file is missing or could
+    // not be read. loaderArgument goes to DocLoader::Load. format: the name of
+    // the import format to read it with, as the session or the recent-file
+    // list kept it; when empty or gone, mode chooses. place: the document is
+    // docked where a new one goes (SetNewDockPosition) before the progress
+    // display is full and gone; without it the caller docks it.
     TabTable* OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode,
-                       const std::string& format = std::string());
+                       const std::string& format = std::string(), bool place = true);
     // Keeps the recent-file list; true when the file exists.
     bool CheckFileAndAddRecent(const QString& path);
     // Chooses the file kind and loads the file; null after reporting why.

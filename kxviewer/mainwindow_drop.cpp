@@ -19,7 +19,6 @@ void MainWindow::CallFilesDrag()
                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes)
         return;
     for (const QString& path : dropped.files)
-        if (TabTable* tab = OpenFile(path, MainHost, -1, OPEN_PATTERNS_OR_ASK))
-            SetNewDockPosition(tab);
+        OpenFile(path, MainHost, -1, OPEN_PATTERNS_OR_ASK);
     PrefGlobal::Save();
 }

@@ -138,7 +138,8 @@ void MainWindow::RestoreDocks(bool startup)
         if (startup)
             dock = SameName(entry, SYSTEM_DOCK_NAME) ? SystemLogDock : SameName(entry, DEBUG_DOCK_NAME) ? DebugDock : nullptr;
         else if (ReopensSession() && QFileInfo::exists(QFile::decodeName(entry.name.c_str())))
-            dock = OpenFile(QFile::decodeName(entry.name.c_str()), MainHost, -1, OPEN_PATTERNS_ONLY, entry.format);
+            dock = OpenFile(QFile::decodeName(entry.name.c_str()), MainHost, -1, OPEN_PATTERNS_ONLY, entry.format,
+                            false);
         if (dock == nullptr)
             continue;
         if (auto* table = qobject_cast<TabTable*>(dock))

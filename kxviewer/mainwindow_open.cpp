@@ -92,8 +92,7 @@ void MainWindow::OpenFromDialog(int32_t mode)
     if (path.isEmpty())
         return;
     QDir::setCurrent(QFileInfo(path).absolutePath());
-    if (TabTable* tab = OpenFile(path, MainHost, -1, mode))
-        SetNewDockPosition(tab);
+    OpenFile(path, MainHost, -1, mode);
     PrefGlobal::Save();
 }
 
@@ -108,7 +107,7 @@ QString MainWindow::GetOpenFileName(bool importOnly)
 }
 
 TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode,
-                               const std::string& format)
+                               const std::string& format, bool place)
 {
     if (!CheckFileAndAddRecent(path))
         return nullptr;
@@ -127,6 +126,9 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
     loader->AdvanceViewStage();
+    // The bar is full when the document shows.
+    if (place)
+        SetNewDockPosition(tab);
     loader->EndProgress();
     return tab;
 }
@@ -247,8 +249,7 @@ void MainWindow::OpenRecentFile()
     if (action == nullptr)
         return;
     const QString path = action->data().toString();
-    if (TabTable* tab = OpenFile(path, MainHost, -1, OPEN_PATTERNS_OR_ASK, RecentFormat(path)))
-        SetNewDockPosition(tab);
+    OpenFile(path, MainHost, -1, OPEN_PATTERNS_OR_ASK, RecentFormat(path));
     PrefGlobal::Save();
 }
 
@@ -309,8 +310,7 @@ void MainWindow::CreateDocFromMyDbg()
     }
     const QString path = QFile::decodeName(PrefGlobal::LogFilePath().c_str());
     OpenWithoutRecent = true;
-    if (TabTable* tab = OpenFile(path, MainHost, -1, OPEN_PATTERNS_ONLY)) {
-        SetNewDockPosition(tab);
+    if (OpenFile(path, MainHost, -1, OPEN_PATTERNS_ONLY)) {
         PrefGlobal::Save();
         return;
     }

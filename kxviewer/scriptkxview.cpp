@@ -158,7 +158,6 @@ bool ScriptKxView::Run(ScriptValue& result, int function, int* library, int line
         }
         if (!tab)
             Fail("Can not open table");
-        window->SetNewDockPosition(tab);
         PrefGlobal::Save();
         result.object = tab;
         break;

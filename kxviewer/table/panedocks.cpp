@@ -37,7 +37,8 @@ constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 
 const char DockStyle[] = "QDockWidget::title{background:#fafafa; padding-left:5px; padding-top:2px}";
 
-// First-level items expanded at one turn of the event loop.
+// First-level items expanded, or forgotten as expanded, at one turn of the
+// event loop.
 constexpr int EXPAND_SLICE = 50000;
 
 // The pane's tree view. Its layout can be held back while many items are
@@ -193,10 +194,21 @@ void PaneDocks::Refresh()
         BuildTree();
 }
 
-void PaneDocks::Clear()
+void PaneDocks::Clear(const std::function<void()>& turn)
 {
     StopExpanding();
+    auto* view = static_cast<PaneTreeView*>(Tree);
+    // With the layout held back, collapsing an item only forgets it.
+    view->HoldLayout(true);
+    const int count = Model->rowCount();
+    for (int from = 0; from < count; from += EXPAND_SLICE) {
+        const int end = std::min(from + EXPAND_SLICE, count);
+        for (int node = from; node < end; ++node)
+            Tree->collapse(Model->index(node, 0));
+        turn();
+    }
     Model->Show(nullptr);
+    view->HoldLayout(false);
 }
 
 QString PaneDocks::SelectionExpression(const QModelIndexList& items)

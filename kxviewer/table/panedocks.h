@@ -30,9 +30,10 @@ public:
     void BuildTree();
     // Builds the tree again when the table's aux tree changed since.
     void Refresh();
-    // Shows no tree. The view lets go of what it kept of the last one
-    // (with many items expanded, a wait of its own) until BuildTree.
-    void Clear();
+    // Shows no tree until BuildTree. The view forgets the items expanded in
+    // the last one a slice at a time, turn() between two slices: at once,
+    // a million of them would hold the event loop for a third of a second.
+    void Clear(const std::function<void()>& turn);
     // The item expressions of items joined with " || ", whole. Empty (the
     // user told) when an item cannot be written or the text is longer than
     // a search expression takes.

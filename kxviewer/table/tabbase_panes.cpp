@@ -482,9 +482,9 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
         progress->SetValue(value);
         KxvShell().ProcessEvents();
     };
-    // The pane's last tree goes at a turn of its own.
+    // The pane lets go of its last tree a slice at a time, a turn between.
     if (progress && AuxTreeDock)
-        AuxTreeDock->Clear();
+        AuxTreeDock->Clear([&turn] { turn(0); });
     turn(0);
     KxAuxTree tree(first, second);
     Table->FillAuxTree(tree, [&turn, records](int32_t done) {

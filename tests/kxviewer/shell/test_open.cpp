@@ -382,7 +382,6 @@ TEST_F(RecentFiles, OpenWithoutRecentLeavesTheListAloneOnce)
     TabTable* tab = window->OpenFile(raw, TearOffMain::MainHost, -1, MainWindow::OPEN_PATTERNS_ONLY);
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(tab->SourceType, TabBase::SOURCE_KX);
-    window->SetNewDockPosition(tab);
     EXPECT_FALSE(MainWindow::OpenWithoutRecent);
     EXPECT_EQ(Recent(), QStringList{Missing("other.kx")});
 

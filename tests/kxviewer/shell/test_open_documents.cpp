@@ -1,6 +1,7 @@
 // The main window with documents open: action states for the current dock,
 // Ctrl+G, F10 and the menu keys from the table, the commands handed on to
 // the current document, and saving one that was loaded only in part.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -656,11 +657,12 @@ public:
         int value = -1;    // -1 for a label or the close
         bool tabBuilt = false;
         bool labelFits = true;
+        bool tabShown = false;
     };
 
     explicit ProgressRecordingShell(MainWindow* window)
         : MainWindowServices(window), window_(window), previous_(KxvSetShell(this)),
-          tabsBefore_(window->findChildren<TabTable*>().size())
+          tabsBefore_(window->findChildren<TabTable*>())
     {
     }
     ~ProgressRecordingShell() override { KxvSetShell(previous_); }
@@ -687,7 +689,11 @@ private:
         bool IsVisible() const override { return real->IsVisible(); }
         void SetValue(int value) override
         {
-            shell.steps.push_back({"", value, shell.window_->findChildren<TabTable*>().size() > shell.tabsBefore_});
+            const QList<TabTable*> tabs = shell.window_->findChildren<TabTable*>();
+            const bool shown = std::any_of(tabs.begin(), tabs.end(), [this](TabTable* tab) {
+                return tab->isVisible() && !shell.tabsBefore_.contains(tab);
+            });
+            shell.steps.push_back({"", value, tabs.size() > shell.tabsBefore_.size(), true, shown});
             real->SetValue(value);
         }
         void SetLabel(const QString& label) override
@@ -723,15 +729,15 @@ private:
 
     MainWindow* window_;
     KxvShellServices* previous_;
-    int tabsBefore_;
+    QList<TabTable*> tabsBefore_;
 };
 
 } // namespace
 
 // The progress of a large load, a raw file or a text file parsed on worker
 // threads: reading fills the bar to 90 %, the table view is a stage of its
-// own, and the bar is full only once the document's tab is built, just
-// before it shows and the display closes.
+// own, and the bar is full only once the document's tab is built and shows,
+// just before the display closes.
 TEST_F(DocumentCommands, LoadProgressIsFullOnlyWhenTheDocumentShows)
 {
     const struct {
@@ -770,6 +776,8 @@ TEST_F(DocumentCommands, LoadProgressIsFullOnlyWhenTheDocumentShows)
                 EXPECT_EQ(step.tabBuilt, viewStage.size() > 1);
             }
             full += step.value == 100;
+            // Only a full bar stands beside the document.
+            EXPECT_EQ(step.tabShown, step.value == 100);
         }
         EXPECT_EQ(labels, c.labels);
         EXPECT_GE(readEnd, 80);

@@ -83,7 +83,6 @@ protected:
         tab = window->OpenFile(RawFile(name, records), MainWindow::MainHost, -1,
                                MainWindow::OPEN_PATTERNS_OR_ASK);
         ASSERT_NE(tab, nullptr);
-        window->SetNewDockPosition(tab);
         QCoreApplication::processEvents();
     }
     // "first.kx" and "second.kx" in two tabs of one group, the second

@@ -54,6 +54,16 @@ protected:
                             Threaded("p", "t3", "d"), Threaded("p", "t1", "e")});
     }
 
+    // A document of items records, each of a process of its own: as many
+    // first-level items of one child each.
+    TabTable* OpenProcesses(int items)
+    {
+        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+        for (int i = 0; i < items; ++i)
+            table->AppendRecord(Threaded(("t" + std::to_string(i)).c_str(), "k", "x").Build());
+        return Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    }
+
     static QString Text(const QModelIndex& item) { return item.siblingAtColumn(1).data().toString(); }
 
     // The first-level item of that text.
@@ -430,10 +440,7 @@ TEST_F(AuxTreePaneTest, ManyFirstLevelItemsAreExpandedBetweenTurnsOfTheEventLoop
 {
     // More first-level items than are expanded at one turn.
     constexpr int ITEMS = 60000;
-    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
-    for (int i = 0; i < ITEMS; ++i)
-        table->AppendRecord(Threaded(("t" + std::to_string(i)).c_str(), "k", "x").Build());
-    TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    TabTable* tab = OpenProcesses(ITEMS);
     PaneDocks* pane = tab->AuxTreeDock;
     QTreeView* tree = pane->Tree;
     const QAbstractItemModel* model = tree->model();
@@ -462,6 +469,43 @@ TEST_F(AuxTreePaneTest, ManyFirstLevelItemsAreExpandedBetweenTurnsOfTheEventLoop
     for (int turn = 0; turn < 3; ++turn)
         QApplication::processEvents();
     EXPECT_EQ(expanded(), 0);
+}
+
+// Select Levels over a tree of many expanded first-level items: the pane
+// lets go of them a slice at a time, with turns of the event loop between,
+// not all at one go.
+TEST_F(AuxTreePaneTest, SelectLevelsLetsGoOfManyExpandedItemsBetweenTurns)
+{
+    constexpr int ITEMS = 120000;
+    TabTable* tab = OpenProcesses(ITEMS);
+    QTreeView* tree = tab->AuxTreeDock->Tree;
+    const QAbstractItemModel* model = tree->model();
+    tab->Actions[98]->setChecked(true);
+    tab->AuxTreeDock->BuildTree();
+    for (int turn = 0; turn < 100 && !tree->isExpanded(model->index(ITEMS - 1, 0)); ++turn)
+        QApplication::processEvents();
+    ASSERT_TRUE(tree->isExpanded(model->index(ITEMS - 1, 0)));
+
+    LevelsAnswer answer;
+    PromptGuard guard(&answer);
+    ProgressRecorder progress;
+    // Turns at which the old tree was shown with its first item let go of
+    // and its last one still expanded.
+    int partway = 0;
+    bool running = false;
+    QTimer turns;
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        if (running && model->rowCount() == ITEMS && !tree->isExpanded(model->index(0, 0)) &&
+            tree->isExpanded(model->index(ITEMS - 1, 0)))
+            ++partway;
+    });
+    turns.start(0);
+    running = true;
+    tab->PrefChooseAuxTreeLevels();
+    running = false;
+    EXPECT_GE(partway, 1);
+    EXPECT_EQ(tab->Table->AuxTree().Level2(), -1);
+    EXPECT_EQ(model->rowCount(), ITEMS);
 }
 
 // The items have no What's This text of their own: the question goes on to
