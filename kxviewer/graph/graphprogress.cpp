@@ -19,10 +19,10 @@ struct StageShare {
 
 // Shares after the time each stage takes on a million records.
 constexpr StageShare Stages[] = {
-    {"", 40},
-    {"indexing the points", 80},
-    {"linking the points to their rows", 85},
-    {"building the side panes", 95},
+    {"", 20},
+    {"indexing the points", 71},
+    {"linking the points to their rows", 74},
+    {"building the side panes", 96},
     {"showing the graph", GraphProgress::FULL},
 };
 

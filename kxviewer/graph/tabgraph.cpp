@@ -43,8 +43,8 @@ constexpr int32_t DOCUMENTS_TOOLBAR = 7;
 constexpr size_t RECORD_SLICE = size_t(1) << 16;
 // The side panes' stage in shares of the bar: the Outline made aside, the
 // aux tree, then the Outline shown.
-constexpr int32_t OUTLINE_SHARES = 6;
-constexpr int32_t TREE_SHARES = 2;
+constexpr int32_t OUTLINE_SHARES = 8;
+constexpr int32_t TREE_SHARES = 1;
 constexpr int32_t PANE_SHARES = 10;
 
 void LogAndStatus(const QString& text)

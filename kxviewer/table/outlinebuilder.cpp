@@ -19,9 +19,12 @@ constexpr size_t STRINGS_AHEAD = HEAD_AHEAD / 2;
 // Lines a thread makes at a time.
 constexpr size_t LINES_PER_RUN = 2048;
 // A build's steps: matching the new phrases, then marking the rows that
-// may make a line, then making the lines.
-constexpr int32_t MATCHED_STEP = OutlineBuilder::BUILD_STEPS * 2 / 5;
-constexpr int32_t MARKED_STEP = OutlineBuilder::BUILD_STEPS / 2;
+// may make a line, making the lines and gathering them, after the time each
+// takes on a million records (without a new phrase the first step is over
+// at once).
+constexpr int32_t MATCHED_STEP = OutlineBuilder::BUILD_STEPS / 5;
+constexpr int32_t MARKED_STEP = OutlineBuilder::BUILD_STEPS * 3 / 10;
+constexpr int32_t MADE_STEP = OutlineBuilder::BUILD_STEPS * 8 / 10;
 // Rows matched between two reports.
 constexpr int32_t MATCH_REPORT_ROWS = 4096;
 const QString MoreText = QStringLiteral(" more...");
@@ -183,15 +186,19 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
         const size_t begin = run * LINES_PER_RUN;
         MakeLines(kinds, phrases, found, begin, std::min(found.rows.size(), begin + LINES_PER_RUN), made[run]);
         if (progress)
-            progress(MARKED_STEP + int32_t(++finished * size_t(BUILD_STEPS - MARKED_STEP) / runs), BUILD_STEPS);
+            progress(MARKED_STEP + int32_t(++finished * size_t(MADE_STEP - MARKED_STEP) / runs), BUILD_STEPS);
     });
     std::vector<OutlineLine> lines;
     size_t total = 0;
     for (const std::vector<OutlineLine>& part : made)
         total += part.size();
     lines.reserve(total);
-    for (std::vector<OutlineLine>& part : made)
-        std::move(part.begin(), part.end(), std::back_inserter(lines));
+    for (size_t run = 0; run < runs; ++run) {
+        std::move(made[run].begin(), made[run].end(), std::back_inserter(lines));
+        std::vector<OutlineLine>().swap(made[run]);
+        if (progress)
+            progress(MADE_STEP + int32_t((run + 1) * size_t(BUILD_STEPS - MADE_STEP) / runs), BUILD_STEPS);
+    }
     return lines;
 }
 

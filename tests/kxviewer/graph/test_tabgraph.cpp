@@ -500,10 +500,10 @@ TEST_F(TabGraphTest, TheBarMovesWhileTheSidePanesAreBuilt)
     // From where the stage begins, forward in more than one step, short of
     // the next stage's start.
     ASSERT_FALSE(panes.empty());
-    EXPECT_EQ(panes.front(), 85);
+    EXPECT_EQ(panes.front(), 74);
     EXPECT_TRUE(std::is_sorted(panes.begin(), panes.end()));
     EXPECT_GE(std::set<int>(panes.begin(), panes.end()).size(), 3u);
-    EXPECT_LT(panes.back(), 95);
+    EXPECT_LT(panes.back(), 96);
     CloseTab(tab);
 }
 
