@@ -7,7 +7,8 @@
 // Then the same trace is opened as a document of the main window and its
 // graph as the user opens it (the "Document Graph" action): the time until
 // the graph first paints, the longest wait for the event loop on the way,
-// and each value the progress dialog showed. The platform is offscreen
+// the longest the bar stood still while the side panes were built, and each
+// value the progress dialog showed. The platform is offscreen
 // unless QT_QPA_PLATFORM names another.
 // Usage: bench_graph [records]   (default 1,000,000)
 #include <cstdio>
@@ -158,6 +159,8 @@ bool OpenAsUser(MainWindow& window, const QTemporaryDir& home, const KxFileGen::
     printf("first graph paint %8.2f s after the click\n", painted);
     printf("longest wait for the event loop: %lld ms; progress dialog shown: %s, last value %d %%\n",
            static_cast<long long>(loop.LongestGapMs()), loop.ProgressSeen() ? "yes" : "no", loop.LastValue());
+    printf("longest the bar stood still while building the side panes: %lld ms\n",
+           static_cast<long long>(loop.LongestStillMs(QStringLiteral("building the side panes"))));
     loop.PrintProgress();
     return true;
 }

@@ -123,6 +123,16 @@ public:
                 return it->value;
         return -1;
     }
+    // The longest the bar stood still while the label ended with stage:
+    // from one value or label seen to the next.
+    qint64 LongestStillMs(const QString& stage) const
+    {
+        qint64 longest = 0;
+        for (size_t i = 0; i + 1 < shown_.size(); ++i)
+            if (shown_[i].label.endsWith(stage))
+                longest = std::max(longest, shown_[i + 1].ms - shown_[i].ms);
+        return longest;
+    }
     // Each value the dialog showed, with the time it was first seen at and
     // its label; -1 once it was gone.
     void PrintProgress() const
@@ -162,7 +172,8 @@ private:
 
     void Note(int value, const QString& label)
     {
-        if ((shown_.empty() && value >= 0) || (!shown_.empty() && shown_.back().value != value))
+        if ((shown_.empty() && value >= 0) ||
+            (!shown_.empty() && (shown_.back().value != value || shown_.back().label != label)))
             shown_.push_back({since_.elapsed(), value, label});
     }
 

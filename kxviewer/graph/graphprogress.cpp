@@ -6,6 +6,8 @@
 #include <future>
 
 #include "kxviewer/shellservices.h"
+#include "tearoffwidget/tearoffmain.h"
+#include "tearoffwidget/tearofftabdock.h"
 
 namespace {
 
@@ -17,22 +19,26 @@ struct StageShare {
 
 // Shares after the time each stage takes on a million records.
 constexpr StageShare Stages[] = {
-    {"", 40},
-    {"indexing the points", 80},
-    {"linking the points to their rows", 85},
-    {"building the side panes", 95},
+    {"", 20},
+    {"indexing the points", 71},
+    {"linking the points to their rows", 74},
+    {"building the side panes", 96},
     {"showing the graph", GraphProgress::FULL},
 };
 
 } // namespace
 
-GraphProgress::GraphProgress(const QString& tableName, int32_t records)
+GraphProgress::GraphProgress(const QString& tableName, int32_t records, TearOffTabDock& document)
     : display_(KxvShell().CreateProgress(QStringLiteral("Creating graph ") + tableName,
                                          QStringLiteral("Abort Create"), 0, FULL)),
       label_(QStringLiteral("Creating graph ") + tableName)
 {
+    Watch(&document);
     if (records <= QUIET_ROWS)
         return;
+    // Over the main window it would bring that to the front, hiding the
+    // window the graph opens in.
+    display_->SetWindow(document.window());
     for (const StageShare& stage : Stages)
         display_->FitLabel(label_ + QStringLiteral(": ") + QLatin1String(stage.name));
     display_->Show();
@@ -46,11 +52,12 @@ void GraphProgress::Stage(StageId stage)
     if (stage > READ)
         value_ = std::max(value_, Stages[stage - 1].end);
     stage_ = stage;
-    if (!display_->IsVisible())
-        return;
-    display_->SetLabel(stage == READ ? label_ : label_ + QStringLiteral(": ") + QLatin1String(Stages[stage].name));
-    display_->SetValue(value_);
-    Turn();
+    if (display_->IsVisible()) {
+        display_->SetLabel(stage == READ ? label_
+                                         : label_ + QStringLiteral(": ") + QLatin1String(Stages[stage].name));
+        display_->SetValue(value_);
+        Turn();
+    }
 }
 
 bool GraphProgress::Move(int64_t done, int64_t total)
@@ -72,14 +79,14 @@ bool GraphProgress::Advance(int64_t done, int64_t total)
 {
     if (Move(done, total))
         Turn();
-    return !Canceled();
+    return !Stopped();
 }
 
 bool GraphProgress::RunAside(const std::function<bool(const Report& report)>& work)
 {
     std::atomic<int32_t> done{0};
     std::atomic<int32_t> total{1};
-    std::atomic<bool> stop{Canceled()};
+    std::atomic<bool> stop{Stopped()};
     const Report report = [&](int32_t now, int32_t of) {
         total = of;
         done = now;
@@ -89,13 +96,23 @@ bool GraphProgress::RunAside(const std::function<bool(const Report& report)>& wo
     while (result.wait_for(std::chrono::milliseconds(TURN_MS)) != std::future_status::ready) {
         Move(done, total);
         Turn();
-        stop = Canceled();
+        stop = Stopped();
     }
     Move(done, total);
-    return result.get() && !Canceled();
+    return result.get() && !Stopped();
 }
 
+void GraphProgress::Watch(TearOffTabDock* document) { watched_.append(QPointer<TearOffTabDock>(document)); }
+
 bool GraphProgress::Canceled() const { return display_->WasCanceled(); }
+
+bool GraphProgress::Gone() const
+{
+    const TearOffMain* main = TearOffMain::Me;
+    return std::any_of(watched_.begin(), watched_.end(), [main](const QPointer<TearOffTabDock>& document) {
+        return document.isNull() || !main || !main->Docks.contains(document.data());
+    });
+}
 
 void GraphProgress::Finish()
 {
@@ -109,6 +126,11 @@ void GraphProgress::Finish()
 
 void GraphProgress::Turn()
 {
-    if (display_->IsVisible())
-        KxvShell().ProcessEvents();
+    if (!display_->IsVisible())
+        return;
+    KxvShell().ProcessEvents();
+    // However it was dismissed (Escape, the title bar's close), a display
+    // that went cancelled the build: nothing runs on with nothing on screen.
+    if (!display_->IsVisible())
+        display_->Cancel();
 }

@@ -3,7 +3,9 @@
 #include <chrono>
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -39,11 +41,21 @@ constexpr int32_t SELECTION_TOOLBAR = 3;
 constexpr int32_t DOCUMENTS_TOOLBAR = 7;
 // Index entries given their records between two reports.
 constexpr size_t RECORD_SLICE = size_t(1) << 16;
+// The side panes' stage in shares of the bar: the Outline made aside, the
+// aux tree, then the Outline shown.
+constexpr int32_t OUTLINE_SHARES = 8;
+constexpr int32_t TREE_SHARES = 1;
+constexpr int32_t PANE_SHARES = 10;
 
 void LogAndStatus(const QString& text)
 {
     KxvShell().AddToSystemLog(text);
     KxvShell().ShowStatus(text);
+}
+
+void ReportCancelled(const QString& name)
+{
+    LogAndStatus(QStringLiteral("Graph \"%1\": creating cancelled").arg(name));
 }
 
 int64_t Nanoseconds(std::chrono::steady_clock::time_point since)
@@ -58,30 +70,66 @@ int64_t TimeOfRow(KxTable& table, int32_t row)
 
 } // namespace
 
+// Keeps the tab while a build works on it below a turn of the event loop:
+// a close meanwhile deletes it once the build returned.
+class TabGraph::BuildGuard {
+public:
+    explicit BuildGuard(TabGraph& graph) : graph_(graph) { graph_.building_ = true; }
+    ~BuildGuard()
+    {
+        graph_.building_ = false;
+        if (graph_.deleteWhenBuilt_)
+            graph_.deleteLater();
+    }
+    BuildGuard(const BuildGuard&) = delete;
+    BuildGuard& operator=(const BuildGuard&) = delete;
+
+private:
+    TabGraph& graph_;
+};
+
 TabGraph* TabGraph::Open(TabTable& owner)
 {
-    // On show before the tab's widgets are made.
-    GraphProgress progress(QString::fromLocal8Bit(owner.Table->Name()), owner.Table->RowCount());
-    auto* graph = new TabGraph(owner, progress, nullptr);
-    if (TearOffMain* main = TearOffMain::Me) {
-        main->TabifyTearOffDock(&owner, graph);
-        main->SetTabActive(graph, false);
+    const QString name = QString::fromLocal8Bit(owner.Table->Name());
+    // On show before the tab's widgets are made, over the window that holds
+    // the table tab: the graph opens there.
+    GraphProgress progress(name, owner.Table->RowCount(), owner);
+    TabGraph* graph = progress.Gone() ? nullptr : new TabGraph(owner, nullptr);
+    if (graph) {
+        progress.Watch(graph);
+        const BuildGuard guard(*graph);
+        if (graph->Build(progress)) {
+            // Whole now: the owner's graph from here on.
+            owner.GraphTab = graph;
+            if (TearOffMain* main = TearOffMain::Me) {
+                main->TabifyTearOffDock(&owner, graph);
+                main->SetTabActive(graph, false);
+            }
+            graph->StartIdle();
+            const QPointer<TabGraph> shown(graph);
+            progress.Finish();
+            return shown;
+        }
     }
-    progress.Finish();
-    return graph;
+    // A document was closed during a turn: the graph has nowhere to show.
+    ReportCancelled(name);
+    if (graph) {
+        graph->Unlink(true);
+        delete graph;
+    }
+    return nullptr;
 }
 
-TabGraph::TabGraph(TabTable& owner, GraphProgress& progress, QWidget* parent)
-    : TabBase(owner, parent), owner_(&owner)
+TabGraph::TabGraph(TabTable& owner, QWidget* parent) : TabBase(owner, parent), owner_(&owner)
 {
     graph_ = new QSimpleGraph(this);
     graph_->setObjectName(QStringLiteral("SimpleGraph"));
     graph_->SetOwner(this);
     setWindowTitle(windowTitle() + QStringLiteral(":graph"));
-    owner.GraphTab = this;
+    // The table's rows stay as they are while the points are made from
+    // them; the owner takes this tab as its graph once it is whole.
     GraphState = GRAPH_IS_GRAPH;
     owner.GraphState = GRAPH_OPEN;
-    const bool built = BuildModel(progress);
 
     Toolbars[FIND_TOOLBAR]->hide();
     const QList<QAction*> selection = Toolbars[SELECTION_TOOLBAR]->actions();
@@ -97,21 +145,7 @@ TabGraph::TabGraph(TabTable& owner, GraphProgress& progress, QWidget* parent)
     layout->addWidget(graph_, 1);
     layout->addWidget(slider_);
     setCentralWidget(central);
-    // The Outline reads every row: it is made aside.
-    progress.Stage(GraphProgress::PANES);
-    std::vector<OutlineLine> outline;
-    progress.RunAside([this, &outline](const GraphProgress::Report&) {
-        outline = MakeOutlineLines();
-        return true;
-    });
-    FillPanes(std::move(outline));
-    progress.Stage(GraphProgress::VIEW);
-    ReportBuild(built, progress);
-    ShowColours();
-    ShowModel();
 
-    if (QTimer* idle = owner.IdleTimer())
-        connect(idle, &QTimer::timeout, this, &TabGraph::idleProcess);
     // The colours chosen here are the table tab's too.
     for (QAction* colour : {Actions[TACT_COLOR_SELECTION], Actions[TACT_COLOR_HIGHLIGHT], Actions[TACT_COLOR_BOOKMARK]})
         if (colour)
@@ -122,8 +156,58 @@ TabGraph::TabGraph(TabTable& owner, GraphProgress& progress, QWidget* parent)
         connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Highlight);
     if (QAction* colour = Actions[TACT_COLOR_BOOKMARK])
         connect(colour, &QAction::triggered, this, &TabGraph::PrefChooseColor4Bookmark);
+}
+
+bool TabGraph::Build(GraphProgress& progress)
+{
+    const bool built = BuildModel(progress);
+    if (progress.Gone())
+        return false;
+    progress.Stage(GraphProgress::PANES);
+    if (progress.Gone())
+        return false;
+    // The Outline reads every row: it is made aside, its share of the
+    // stage moving the bar.
+    std::vector<OutlineLine> outline;
+    progress.RunAside([this, &outline](const GraphProgress::Report& report) {
+        outline = MakeOutlineLines([&report](int32_t done, int32_t total) {
+            report(done * OUTLINE_SHARES, total * PANE_SHARES);
+        });
+        return true;
+    });
+    progress.Advance(OUTLINE_SHARES, PANE_SHARES);
+    if (progress.Gone())
+        return false;
+    FillPanes(std::move(outline), [&progress] {
+        progress.Advance(OUTLINE_SHARES + TREE_SHARES, PANE_SHARES);
+        return !progress.Gone();
+    });
+    if (progress.Gone())
+        return false;
+    progress.Stage(GraphProgress::VIEW);
+    if (progress.Gone())
+        return false;
+    ReportBuild(built, progress);
+    ShowColours();
+    ShowModel();
+    return true;
+}
+
+void TabGraph::StartIdle()
+{
+    if (QTimer* idle = owner_ ? owner_->IdleTimer() : nullptr)
+        connect(idle, &QTimer::timeout, this, &TabGraph::idleProcess);
     if (QAction* panels = Actions[TACT_SIDE_PANELS])
         panels->trigger();
+}
+
+bool TabGraph::event(QEvent* event)
+{
+    if (event->type() == QEvent::DeferredDelete && building_) {
+        deleteWhenBuilt_ = true;
+        return true;
+    }
+    return TabBase::event(event);
 }
 
 TabGraph::~TabGraph()
@@ -142,7 +226,8 @@ void TabGraph::Unlink(bool updateOwner)
 {
     TabTable* owner = owner_;
     owner_ = nullptr;
-    if (!owner || owner->GraphTab != this)
+    // The owner's graph, or the one being built for it.
+    if (!owner || (owner->GraphTab && owner->GraphTab != this))
         return;
     owner->GraphTab = nullptr;
     owner->GraphState = GRAPH_NONE;
@@ -152,9 +237,14 @@ void TabGraph::Unlink(bool updateOwner)
 
 void TabGraph::DetachGraph() { owner_ = nullptr; }
 
+TabTable* TabGraph::Owner() const { return owner_.data(); }
+
 void TabGraph::TabRemoved()
 {
     TabBase::TabRemoved();
+    // A build still works on the tab: it must not go with its emptied group.
+    if (building_)
+        setParent(nullptr);
     // Gone from the window: the table tab filters and deletes again at once,
     // not only when this tab is finally deleted.
     Unlink(true);
@@ -168,13 +258,15 @@ bool TabGraph::BuildModel(GraphProgress& progress)
     const auto report = [&progress](int32_t done, int32_t total) { return progress.Advance(done, total); };
     GraphPointBuilder points;
     progress.Stage(GraphProgress::READ);
-    if (!GraphModel::ReadPoints(*Table, points, report))
+    if (progress.Stopped() || !GraphModel::ReadPoints(*Table, points, report))
         return false;
     KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "Timer 1 %lld ",
              static_cast<long long>(Nanoseconds(buildStart_)));
 
     // The model is nobody else's yet: the widget takes it when it shows.
     progress.Stage(GraphProgress::INDEX);
+    if (progress.Stopped())
+        return false;
     const std::vector<uint64_t> tids = GraphModel::ThreadList(*Table);
     const std::vector<QColor> colours = GraphModel::Colours(&PrefGlobal::GetColor, tids.size());
     const auto index = [&](const GraphProgress::Report& aside) { return model_.Index(points, tids, colours, aside); };
@@ -185,6 +277,8 @@ bool TabGraph::BuildModel(GraphProgress& progress)
 
     // The table is read on its own thread only.
     progress.Stage(GraphProgress::RECORDS);
+    if (progress.Stopped())
+        return false;
     const size_t entries = model_.Index().size();
     for (size_t from = 0; from < entries; from += RECORD_SLICE) {
         const size_t to = std::min(entries, from + RECORD_SLICE);
@@ -203,7 +297,7 @@ void TabGraph::ReportBuild(bool built, const GraphProgress& progress)
     if (!built || progress.Canceled()) {
         // Cancelled: the tab still opens, over an empty graph.
         model_.Clear();
-        LogAndStatus(QStringLiteral("Graph \"%1\": creating cancelled").arg(name));
+        ReportCancelled(name);
         return;
     }
     if (model_.SkippedThreads() > 0)
@@ -234,11 +328,19 @@ void TabGraph::ShowModel()
 
 void TabGraph::CreateGraph()
 {
-    GraphProgress progress(QString::fromLocal8Bit(Table->Name()), Table->RowCount());
+    const BuildGuard guard(*this);
+    GraphProgress progress(QString::fromLocal8Bit(Table->Name()), Table->RowCount(), *this);
+    progress.Watch(owner_);
     // The model is rebuilt on another thread: the widget lets go of it.
     graph_->SetModel(nullptr);
     const bool built = BuildModel(progress);
-    progress.Stage(GraphProgress::VIEW);
+    if (!progress.Gone())
+        progress.Stage(GraphProgress::VIEW);
+    // Closed meanwhile: the tab goes without a graph to show.
+    if (progress.Gone()) {
+        ReportCancelled(QString::fromLocal8Bit(Table->Name()));
+        return;
+    }
     ReportBuild(built, progress);
     ShowModel();
     progress.Finish();
@@ -353,7 +455,7 @@ void TabGraph::RepaintGraph()
 void TabGraph::ForOwner(void (TabBase::*command)())
 {
     if (owner_)
-        (owner_->*command)();
+        (owner_.data()->*command)();
 }
 
 void TabGraph::CompareTabs() { ForOwner(&TabBase::CompareTabs); }

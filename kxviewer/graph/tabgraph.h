@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QList>
+#include <QPointer>
 
 #include "kxviewer/graph/graphmodel.h"
 #include "kxviewer/graph/graphowner.h"
@@ -27,16 +28,17 @@ class TabGraph : public TabBase, public GraphOwner {
     Q_OBJECT
 
 public:
-    // The graph of a table tab, docked beside it and made current; one
-    // progress display runs from the start until the graph shows.
+    // The graph of a table tab, docked beside it in its window and made
+    // current; one progress display over that window runs from the start
+    // until the graph shows. Null when the table tab was closed meanwhile.
     static TabGraph* Open(TabTable& owner);
 
-    // Builds the graph with the stages of progress up to showing it.
-    TabGraph(TabTable& owner, GraphProgress& progress, QWidget* parent);
+    // The tab without its graph (Build).
+    TabGraph(TabTable& owner, QWidget* parent);
     ~TabGraph() override;
 
     // The table tab it was made from; null once that tab went.
-    TabTable* Owner() const { return owner_; }
+    TabTable* Owner() const;
     QSimpleGraph* Graph() const { return graph_; }
     GraphSlider* Slider() const { return slider_; }
     const GraphModel& Model() const { return model_; }
@@ -70,6 +72,11 @@ public:
     void DiscardChanges() override;
     void SetTabDockFocus() override;
     void TabRemoved() override;
+
+protected:
+    // A close while a build runs below a turn of the event loop deletes
+    // the tab only once the build returned.
+    bool event(QEvent* event) override;
 
 public slots:
     void idleProcess();
@@ -113,6 +120,14 @@ public slots:
     void DetachGraph() override;
 
 private:
+    class BuildGuard;
+
+    // The graph with the stages of progress up to showing it: the model,
+    // the side panes, the view. False when the table tab or this one was
+    // closed during a turn (nothing is shown then).
+    bool Build(GraphProgress& progress);
+    // Once docked: follows the table at idle turns, opens the side panels.
+    void StartIdle();
     // The colour icon of one of this tab's actions, on the owner's action too.
     void ShareColourIcon(int action);
     // Runs a command of the owner table tab, when there still is one.
@@ -139,7 +154,7 @@ private:
     // updateOwner, its actions follow).
     void Unlink(bool updateOwner);
 
-    TabTable* owner_ = nullptr;
+    QPointer<TabTable> owner_;
     QSimpleGraph* graph_ = nullptr;
     GraphSlider* slider_ = nullptr;
     QToolBar* graphBar_ = nullptr;
@@ -152,4 +167,7 @@ private:
     // The table's counts the marks were last taken at.
     uint32_t marksSelected_ = 0;
     uint32_t marksBookmarks_ = 0;
+    // A build runs; a close meanwhile asked to delete the tab.
+    bool building_ = false;
+    bool deleteWhenBuilt_ = false;
 };

@@ -1,6 +1,7 @@
 #include "kxviewer/table/outlinebuilder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 
 #include "kxlib/fields.h"
@@ -17,6 +18,15 @@ constexpr size_t HEAD_AHEAD = 16;
 constexpr size_t STRINGS_AHEAD = HEAD_AHEAD / 2;
 // Lines a thread makes at a time.
 constexpr size_t LINES_PER_RUN = 2048;
+// A build's steps: matching the new phrases, then marking the rows that
+// may make a line, making the lines and gathering them, after the time each
+// takes on a million records (without a new phrase the first step is over
+// at once).
+constexpr int32_t MATCHED_STEP = OutlineBuilder::BUILD_STEPS / 5;
+constexpr int32_t MARKED_STEP = OutlineBuilder::BUILD_STEPS * 3 / 10;
+constexpr int32_t MADE_STEP = OutlineBuilder::BUILD_STEPS * 8 / 10;
+// Rows matched between two reports.
+constexpr int32_t MATCH_REPORT_ROWS = 4096;
 const QString MoreText = QStringLiteral(" more...");
 
 QColor RangeColor(const SelRange* range)
@@ -61,7 +71,8 @@ void OutlineBuilder::Forget()
     kept_.clear();
 }
 
-void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match)
+void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match,
+                           const Progress& progress)
 {
     Rows rows;
     rows.table = &table;
@@ -72,7 +83,8 @@ void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, c
         kept_.clear();
     rows_ = rows;
     std::vector<Kept> kept;
-    for (const Phrase& phrase : phrases) {
+    for (size_t i = 0; i < phrases.size(); ++i) {
+        const Phrase& phrase = phrases[i];
         KxSearchExpression& expression = *phrase.expression;
         std::string text = std::string(expression.text) + char('0' + expression.matchCase);
         auto found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& each) {
@@ -85,9 +97,13 @@ void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, c
         ++rounds_;
         expression.ClearMatchLimit();
         Kept fresh{&expression, std::move(text), {}};
-        for (int32_t row = 0; row < rows.rows; ++row)
+        for (int32_t row = 0; row < rows.rows; ++row) {
             if (match(expression, row, table.GetRecord(row)))
                 fresh.hits.push_back(Hit{row, MatchText(expression)});
+            if (progress && row % MATCH_REPORT_ROWS == 0)
+                progress(int32_t((int64_t(i) * rows.rows + row) * MATCHED_STEP / (int64_t(phrases.size()) * rows.rows)),
+                         BUILD_STEPS);
+        }
         kept.push_back(std::move(fresh));
     }
     kept_ = std::move(kept);
@@ -117,7 +133,8 @@ std::vector<OutlineLine> OutlineBuilder::RangesAndBookmarks(KxTable& table, bool
 }
 
 std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t conditions[JUMP_Nums],
-                                               const std::vector<Phrase>& phrases, const Matcher& match)
+                                               const std::vector<Phrase>& phrases, const Matcher& match,
+                                               const Progress& progress)
 {
     Kinds kinds;
     kinds.ranges = conditions[JUMP_SELECTIONS] != 0;
@@ -130,7 +147,9 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
         return RangesAndBookmarks(table, kinds.ranges, kinds.bookmarks);
 
     if (kinds.highlight)
-        Match(table, phrases, match);
+        Match(table, phrases, match, progress);
+    if (progress)
+        progress(MATCHED_STEP, BUILD_STEPS);
 
     const int32_t rows = table.RowCount();
     // Most rows make no line: those that may are found on several threads.
@@ -154,23 +173,32 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
     found.records.resize(found.rows.size());
     for (size_t i = 0; i < found.rows.size(); ++i)
         found.records[i] = table.GetRecord(found.rows[i]);
+    if (progress)
+        progress(MARKED_STEP, BUILD_STEPS);
 
     // The records that make lines lie far apart, and waiting for them is
     // most of the time here: runs of them are made into lines on several
     // threads, each line by the thread of its record's run.
     const size_t runs = (found.rows.size() + LINES_PER_RUN - 1) / LINES_PER_RUN;
     std::vector<std::vector<OutlineLine>> made(runs);
+    std::atomic<size_t> finished{0};
     ZmLib::RunInParallel(runs, 0, [&](size_t run) {
         const size_t begin = run * LINES_PER_RUN;
         MakeLines(kinds, phrases, found, begin, std::min(found.rows.size(), begin + LINES_PER_RUN), made[run]);
+        if (progress)
+            progress(MARKED_STEP + int32_t(++finished * size_t(MADE_STEP - MARKED_STEP) / runs), BUILD_STEPS);
     });
     std::vector<OutlineLine> lines;
     size_t total = 0;
     for (const std::vector<OutlineLine>& part : made)
         total += part.size();
     lines.reserve(total);
-    for (std::vector<OutlineLine>& part : made)
-        std::move(part.begin(), part.end(), std::back_inserter(lines));
+    for (size_t run = 0; run < runs; ++run) {
+        std::move(made[run].begin(), made[run].end(), std::back_inserter(lines));
+        std::vector<OutlineLine>().swap(made[run]);
+        if (progress)
+            progress(MADE_STEP + int32_t((run + 1) * size_t(BUILD_STEPS - MADE_STEP) / runs), BUILD_STEPS);
+    }
     return lines;
 }
 

@@ -43,11 +43,16 @@ public:
     // Whether a phrase matches the record of a row (its match slots then
     // hold what matched).
     using Matcher = std::function<bool(KxSearchExpression& expression, int32_t row, KxdRecord* record)>;
+    // Where a build stands: done of BUILD_STEPS. Called from several
+    // threads at once.
+    using Progress = std::function<void(int32_t done, int32_t total)>;
+    static constexpr int32_t BUILD_STEPS = 1000;
 
     // The lines for the six outline conditions (JUMP_* order) over the
-    // visible rows.
+    // visible rows; progress, when given, hears how far the build is.
     std::vector<OutlineLine> Build(KxTable& table, const uint8_t conditions[JUMP_Nums],
-                                   const std::vector<Phrase>& phrases, const Matcher& match);
+                                   const std::vector<Phrase>& phrases, const Matcher& match,
+                                   const Progress& progress = nullptr);
     // The kept matches are taken again at the next build.
     void Forget();
     // How many times a phrase was matched over the rows.
@@ -93,7 +98,7 @@ private:
                    size_t end, std::vector<OutlineLine>& lines) const;
     // The kept matches of each phrase, in the phrases' order; a phrase new
     // since the last build is matched over the rows.
-    void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match);
+    void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match, const Progress& progress);
     // Selection ranges and bookmarks alone, without looking at the rows.
     static std::vector<OutlineLine> RangesAndBookmarks(KxTable& table, bool ranges, bool bookmarks);
 

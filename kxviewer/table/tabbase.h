@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -155,13 +156,16 @@ public:
     // RefreshOutlineTable in two halves. The lines as the conditions and
     // pinned phrases make them now (none while the Outline is not
     // refreshed): only the table and the tab's phrases are read, so another
-    // thread may make them while neither changes.
-    std::vector<OutlineLine> MakeOutlineLines();
+    // thread may make them while neither changes. progress, when given,
+    // hears how far the lines are.
+    std::vector<OutlineLine> MakeOutlineLines(const OutlineBuilder::Progress& progress = nullptr);
     // Lines made by MakeOutlineLines into the Outline; the number with a
     // pinned phrase's match.
     int32_t ShowOutlineLines(std::vector<OutlineLine> lines);
-    // UpdatePanes with the Outline's lines already made.
-    void FillPanes(std::vector<OutlineLine> outline);
+    // UpdatePanes with the Outline's lines already made. treeBuilt, when
+    // given, runs once the aux tree is built; when it answers false the
+    // rest is left undone.
+    void FillPanes(std::vector<OutlineLine> outline, const std::function<bool()>& treeBuilt = nullptr);
     // While 0 (a script switched view updating off) the Outline is not
     // rebuilt. Process-wide.
     static uint8_t ImmediateRefresh;

@@ -149,7 +149,7 @@ int32_t TabBase::RefreshOutlineTable() { return ShowOutlineLines(MakeOutlineLine
 
 bool TabBase::OutlineRefreshes() const { return OutlineTable && ImmediateRefresh; }
 
-std::vector<OutlineLine> TabBase::MakeOutlineLines()
+std::vector<OutlineLine> TabBase::MakeOutlineLines(const OutlineBuilder::Progress& progress)
 {
     if (!OutlineRefreshes())
         return {};
@@ -160,7 +160,8 @@ std::vector<OutlineLine> TabBase::MakeOutlineLines()
     return OutlineLines.Build(*Table, Prefs.outline, phrases,
                               [this](KxSearchExpression& expression, int32_t row, KxdRecord* record) {
                                   return HighlightMatches(expression, row, record);
-                              });
+                              },
+                              progress);
 }
 
 int32_t TabBase::ShowOutlineLines(std::vector<OutlineLine> lines)

@@ -417,10 +417,12 @@ void TabBase::ExpandAllPanes()
 
 void TabBase::UpdatePanes() { FillPanes(MakeOutlineLines()); }
 
-void TabBase::FillPanes(std::vector<OutlineLine> outline)
+void TabBase::FillPanes(std::vector<OutlineLine> outline, const std::function<bool()>& treeBuilt)
 {
     if (AuxTreeDock)
         AuxTreeDock->BuildTree();
+    if (treeBuilt && !treeBuilt())
+        return;
     ShowOutlineLines(std::move(outline));
     ColorizeNeedsTree();
 }

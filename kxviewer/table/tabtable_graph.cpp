@@ -3,6 +3,8 @@
 // this one: it is made through the shell's hook and reached through the
 // document operations.
 
+#include <QPointer>
+
 #include "kxlib/kxdrecord.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/shellservices.h"
@@ -33,6 +35,9 @@ void TabTable::CreateGraph()
             TearOffMain::Me->SetTabActive(GraphTab, false);
         return;
     }
+    // Its graph is being built, under its progress display.
+    if (GraphState == GRAPH_OPEN)
+        return;
     if (!Table->TimeNormalised()) {
         KxvShell().Information(QStringLiteral("Only tables with relative time may be shown on Graph"), false);
         return;
@@ -41,8 +46,11 @@ void TabTable::CreateGraph()
         KxvShell().Information(QStringLiteral("All TIME values equals zero"), false);
         return;
     }
+    // The build turns the event loop, in which this tab may be closed.
+    const QPointer<TabTable> self(this);
     KxvTabShell().OpenGraph(*this);
-    UpdateActions();
+    if (self)
+        UpdateActions();
 }
 
 TabBase* TabTable::TakeGraph()

@@ -3,6 +3,7 @@
 // hiding threads from the aux tree, its menus, colours, back history and
 // comparison.
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -51,15 +52,19 @@ struct MenusSeen {
     int windowRequests = 0;
 };
 
-class MenuRequests : public QObject {
+// Counts the events of a type a window gets.
+class EventCount : public QObject {
 public:
-    explicit MenuRequests(QWidget* window) { window->installEventFilter(this); }
+    EventCount(QWidget* window, QEvent::Type type) : type_(type) { window->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override
     {
-        count += event->type() == QEvent::ContextMenu ? 1 : 0;
+        count += event->type() == type_ ? 1 : 0;
         return false;
     }
     int count = 0;
+
+private:
+    QEvent::Type type_;
 };
 
 // A right click through the window, as the platform delivers it (the
@@ -88,7 +93,7 @@ MenusSeen RightClick(QWidget* widget, const QPoint& at, QWidget* menuParent, con
         for (QMenu* menu : open)
             menu->close();
     });
-    const MenuRequests requests(widget->window());
+    const EventCount requests(widget->window(), QEvent::ContextMenu);
     QWindow* window = widget->window()->windowHandle();
     QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, widget->mapTo(widget->window(), at));
     for (int waited = 0; seen.open < 0 && waited < 3000; waited += 20)
@@ -102,11 +107,56 @@ bool HasEntry(const MenusSeen& seen, const std::string& text)
     return std::any_of(seen.entries.begin(), seen.entries.end(), [&text](const auto& e) { return e.first == text; });
 }
 
-// Status, System Log and boxes recorded; progress dialogs over the window.
+// A value the build gave the progress display, with the label on show.
+struct ShownValue {
+    std::string label;
+    int value;
+};
+
+// The display as the shell makes it, telling what the build set on it.
+class RecordedProgress : public KxvProgress {
+public:
+    RecordedProgress(std::vector<ShownValue>& values, std::unique_ptr<KxvProgress> display)
+        : values_(values), display_(std::move(display))
+    {
+    }
+    void Show() override { display_->Show(); }
+    bool IsVisible() const override { return display_->IsVisible(); }
+    void SetValue(int value) override
+    {
+        values_.push_back({label_, value});
+        display_->SetValue(value);
+    }
+    void SetLabel(const QString& label) override
+    {
+        label_ = label.toStdString();
+        display_->SetLabel(label);
+    }
+    void FitLabel(const QString& label) override { display_->FitLabel(label); }
+    void SetWindow(QWidget* window) override { display_->SetWindow(window); }
+    bool WasCanceled() const override { return display_->WasCanceled(); }
+    void Cancel() override { display_->Cancel(); }
+    void Close() override { display_->Close(); }
+
+private:
+    std::vector<ShownValue>& values_;
+    std::unique_ptr<KxvProgress> display_;
+    std::string label_;
+};
+
+// Status, System Log and boxes recorded; progress dialogs over the window,
+// their values recorded.
 class GraphShell : public tabtest::StatusRecorder {
 public:
     QWidget* MainWidget() const override { return window; }
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int minimum,
+                                                int maximum) override
+    {
+        return std::make_unique<RecordedProgress>(
+            values, KxvShellServices::CreateProgress(label, cancel, minimum, maximum));
+    }
     QWidget* window = nullptr;
+    std::vector<ShownValue> values;
 };
 
 // The shell's graph hook, as the main window has it.
@@ -215,25 +265,32 @@ TEST_F(TabGraphTest, BuildShowsProgressAboveTenThousandRecordsAndOpensEmptyWhenC
 // What the visible progress dialog showed at each turn of the event loop
 // while command made the graph of tab, and whether the graph was on screen
 // then. act may press the dialog's buttons.
+// act may close the table tab.
 struct ProgressSample {
     int value;
     std::string label;
     bool graphShown;
+    // The table tab points at its graph.
+    bool linked;
+    // The window the dialog stands over.
+    QWidget* over;
 };
 
-std::vector<ProgressSample> SampleGraphProgress(QWidget* main, TabTable* tab, QAction* command,
+std::vector<ProgressSample> SampleGraphProgress(QWidget* main, TabTable* table, QAction* command,
                                                 const std::function<void(QProgressDialog&)>& act = nullptr)
 {
     std::vector<ProgressSample> samples;
     QTimer sampler;
     sampler.setInterval(0);
+    const QPointer<TabTable> tab(table);
     QObject::connect(&sampler, &QTimer::timeout, [&] {
         for (QProgressDialog* dialog : main->findChildren<QProgressDialog*>()) {
             if (!dialog->isVisible())
                 continue;
-            auto* graph = qobject_cast<TabGraph*>(tab->GraphTab);
+            auto* graph = tab ? qobject_cast<TabGraph*>(tab->GraphTab) : nullptr;
             const bool shown = graph && TearOffMain::CurrentDock == graph && graph->Graph()->isVisible();
-            samples.push_back({dialog->value(), dialog->labelText().toStdString(), shown});
+            samples.push_back({dialog->value(), dialog->labelText().toStdString(), shown, graph != nullptr,
+                               dialog->parentWidget()});
             if (act)
                 act(*dialog);
         }
@@ -265,6 +322,9 @@ TEST_F(TabGraphTest, ProgressMovesThroughEveryStageAndIsFullOnlyWithTheGraphShow
             starts.push_back(samples[i].value);
         }
         EXPECT_EQ(samples[i].value == 100, samples[i].graphShown) << samples[i].label << " " << samples[i].value;
+        // The table tab's graph only once it is whole.
+        EXPECT_EQ(samples[i].value == 100, samples[i].linked) << samples[i].label << " " << samples[i].value;
+        EXPECT_EQ(samples[i].over, main.get());
     }
     std::vector<std::string> expected{plain};
     for (const char* stage : GraphStages)
@@ -323,6 +383,128 @@ TEST_F(TabGraphTest, AbortInAnyStageLeavesAnEmptyGraphUntilTheGraphShows)
         EXPECT_EQ(graph->Graph()->FullX().max == 1, c.empty);
         CloseTab(tab);
     }
+}
+
+TEST_F(TabGraphTest, EscapeOrTheTitleBarsCloseCancelsTheBuild)
+{
+    for (const bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "Escape" : "close");
+        TabTable* tab = Relative(OpenGenerated(10001));
+        graphShell.Clear();
+        int dismissed = 0;
+        const std::vector<ProgressSample> samples =
+            SampleGraphProgress(main.get(), tab, tab->Actions[TACT_CREATE_GRAPH], [&](QProgressDialog& dialog) {
+                if (dismissed > 0 || !dialog.labelText().endsWith(QLatin1String(GraphStages[0])))
+                    return;
+                ++dismissed;
+                if (escape)
+                    QTest::keyClick(&dialog, Qt::Key_Escape);
+                else
+                    dialog.close();
+            });
+        ASSERT_EQ(dismissed, 1);
+        // Nothing was on show after the dismissal, and the graph is empty.
+        EXPECT_TRUE(QString::fromStdString(samples.back().label).endsWith(QLatin1String(GraphStages[0])));
+        TabGraph* graph = GraphOf(tab);
+        ASSERT_NE(graph, nullptr);
+        EXPECT_TRUE(Contains(graphShell.log, "Graph \"" + std::string(tab->Table->Name()) + "\": creating cancelled"));
+        EXPECT_TRUE(graph->Model().Index().empty());
+        CloseTab(tab);
+    }
+}
+
+TEST_F(TabGraphTest, GraphFromASecondaryWindowShowsItsProgressAndItsTabThere)
+{
+    TabTable* tab = Relative(OpenGenerated(10001));
+    QMainWindow* window = main->AddSecondaryTearOffDock(Qt::TopDockWidgetArea, tab, 0);
+    ASSERT_NE(window, nullptr);
+    window->activateWindow();
+    QApplication::processEvents();
+    const EventCount mainActivated(main.get(), QEvent::WindowActivate);
+    const std::vector<ProgressSample> samples = SampleGraphProgress(main.get(), tab, tab->Actions[TACT_CREATE_GRAPH]);
+    ASSERT_FALSE(samples.empty());
+    for (const ProgressSample& sample : samples)
+        EXPECT_EQ(sample.over, window) << sample.label;
+    TabGraph* graph = GraphOf(tab);
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->window(), window);
+    EXPECT_EQ(graph->TabWidget, tab->TabWidget);
+    EXPECT_EQ(TearOffMain::CurrentDock, graph);
+    QApplication::processEvents();
+    EXPECT_EQ(mainActivated.count, 0);
+    EXPECT_NE(QApplication::activeWindow(), main.get());
+    CloseTab(tab);
+}
+
+TEST_F(TabGraphTest, ClosingTheDocumentsDuringAStageStopsTheBuildCleanly)
+{
+    // The stage whose turn closes the table tab (null: the plain label
+    // before the first stage; "" the full bar), alone or with every
+    // document as the update does; from the table tab or the graph's own
+    // rebuild.
+    const char* const stages[] = {nullptr, GraphStages[0], GraphStages[1], GraphStages[2], GraphStages[3], ""};
+    for (const bool rebuild : {false, true})
+        for (const bool all : {false, true})
+            for (const char* stage : stages) {
+                if (rebuild && stage == GraphStages[2])
+                    continue; // a rebuild has no side-pane stage
+                SCOPED_TRACE(std::string(stage ? stage : "plain") + (all ? ", all" : "") +
+                             (rebuild ? ", rebuild" : ""));
+                TabTable* tab = Relative(OpenGenerated(10001));
+                QPointer<TabTable> table(tab);
+                const std::string name = tab->Table->Name();
+                QPointer<TabGraph> graph = rebuild ? CreateGraph(tab) : nullptr;
+                ASSERT_EQ(graph.isNull(), !rebuild);
+                QAction* command = rebuild ? graph->Actions[TACT_CREATE_GRAPH] : tab->Actions[TACT_CREATE_GRAPH];
+                graphShell.Clear();
+                bool closed = false;
+                SampleGraphProgress(main.get(), tab, command, [&](QProgressDialog& dialog) {
+                    const QString label = dialog.labelText();
+                    const bool now = !stage    ? label == QString::fromStdString("Creating graph " + name)
+                                     : *stage ? label.endsWith(QLatin1String(stage))
+                                               : dialog.value() == 100;
+                    if (closed || !now)
+                        return;
+                    closed = true;
+                    tab->DiscardChanges();
+                    all ? void(main->CloseDocks(main.get(), false, true)) : void(tab->Close());
+                });
+                EXPECT_TRUE(closed);
+                QApplication::processEvents();
+                FlushDeletes();
+                EXPECT_TRUE(table.isNull());
+                EXPECT_TRUE(graph.isNull());
+                EXPECT_EQ(GraphDocks(), 0);
+                for (TearOffTabDock* dock : main->Docks)
+                    EXPECT_EQ(qobject_cast<TabGraph*>(dock), nullptr);
+                // Stopped before the graph was whole: said so, and nothing shows.
+                const bool stopped = !stage || *stage != '\0';
+                EXPECT_EQ(Contains(graphShell.log, "Graph \"" + name + "\": creating cancelled"), stopped);
+                const std::string opened = "Graph \"" + name + "\" opened: ";
+                EXPECT_EQ(std::any_of(graphShell.log.begin(), graphShell.log.end(),
+                                      [&](const std::string& line) { return line.rfind(opened, 0) == 0; }),
+                          !stopped);
+            }
+}
+
+TEST_F(TabGraphTest, TheBarMovesWhileTheSidePanesAreBuilt)
+{
+    TabTable* tab = Relative(OpenGenerated(10001));
+    graphShell.values.clear();
+    tab->Actions[TACT_CREATE_GRAPH]->trigger();
+    ASSERT_NE(GraphOf(tab), nullptr);
+    std::vector<int> panes;
+    for (const ShownValue& shown : graphShell.values)
+        if (QString::fromStdString(shown.label).endsWith(QLatin1String(GraphStages[2])))
+            panes.push_back(shown.value);
+    // From where the stage begins, forward in more than one step, short of
+    // the next stage's start.
+    ASSERT_FALSE(panes.empty());
+    EXPECT_EQ(panes.front(), 74);
+    EXPECT_TRUE(std::is_sorted(panes.begin(), panes.end()));
+    EXPECT_GE(std::set<int>(panes.begin(), panes.end()).size(), 3u);
+    EXPECT_LT(panes.back(), 96);
+    CloseTab(tab);
 }
 
 TEST_F(TabGraphTest, GraphIsRefusedOrShownOnce)
