@@ -25,6 +25,7 @@
 #include "kxviewer/prefpagegeneral.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/upgrade.h"
+#include "kxviewer/upgraderresult.h"
 #include "kxviewer/upgradesettings.h"
 #include "utils/osal/privatedir.h"
 #include "shellfixture.h"
@@ -440,5 +441,44 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"AutomaticUpToDate", "2.1.3993.2", {}, {}, T::DUE, UP_TO_DATE},
         UpdateCase{"AutomaticNewVersion", NEW, {NO}, {ASK}, T::DUE, "KxViewer' downloaded"}),
     [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
+
+// What the upgrader left when it kept the previous version is told once at start, in the System Log and a box:
+// from the environment of the viewer it started again, else from the ini folder. Neither is left for the next
+// start or for the programs the viewer starts.
+TEST_F(MainWindowTest, UpgraderFailureIsToldOnceAtStart)
+{
+    const struct { const char* what; const char* told; QByteArray left; const char* shown; } cases[] = {
+        {"started again", "Cannot write x: No space", {}, "Cannot write x: No space"},
+        {"a later start", nullptr, "The viewer did not end\n", "The viewer did not end"},
+        {"both", "from the environment", "from the file", "from the environment"},
+        {"nothing left", nullptr, {}, nullptr},
+    };
+    const std::string savedIni = PrefGlobal::IniDir;
+    QTemporaryDir ini;
+    PrefGlobal::IniDir = QFile::encodeName(ini.path() + "/").toStdString();
+    const QString file = ini.path() + "/" + UpgraderResult::FAILURE_FILE;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.told != nullptr)
+            qputenv(UpgraderResult::FAILURE_VARIABLE, c.told);
+        if (!c.left.isEmpty()) {
+            ASSERT_TRUE(WriteAll(file, c.left));
+        }
+        Lines().clear();
+        ScriptedPrompt asked;
+        Upgrade::TellUpgraderFailure();
+        Upgrade::TellUpgraderFailure();
+        const QString text = QStringLiteral("The update did not happen, the previous version was kept: ") +
+                             QString::fromLatin1(c.shown);
+        std::vector<QString> shown;
+        for (const PromptCall& call : asked.calls)
+            shown.push_back(call.text);
+        EXPECT_EQ(shown, c.shown ? std::vector<QString>{text} : std::vector<QString>{});
+        EXPECT_EQ(LinesWith("The update did not happen").empty(), c.shown == nullptr);
+        EXPECT_FALSE(qEnvironmentVariableIsSet(UpgraderResult::FAILURE_VARIABLE));
+        EXPECT_FALSE(QFile::exists(file));
+    }
+    PrefGlobal::IniDir = savedIni;
+}
 
 } // namespace
