@@ -161,8 +161,6 @@ std::string PrivateDirProblem(const std::string& dir, uid_t owner)
     return why;
 }
 
-bool IsPrivateDir(const std::string& dir, uid_t owner) { return PrivateDirProblem(dir, owner).empty(); }
-
 std::string WayProblem(const std::string& dir, uid_t owner)
 {
     constexpr int MAX_LINKS = 40;

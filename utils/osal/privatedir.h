@@ -13,12 +13,9 @@
 
 namespace ZmLib {
 
-// True when dir is a directory (not a symbolic link) owned by owner that
-// nobody else may enter, read or write (mode not wider than 0700).
-bool IsPrivateDir(const std::string& dir, uid_t owner = geteuid());
-
-// Empty when dir is private as IsPrivateDir says; otherwise the reason,
-// naming the folder.
+// Empty when dir is a directory (not a symbolic link) owned by owner that
+// nobody else may enter, read or write (mode not wider than 0700);
+// otherwise the reason, naming the folder.
 std::string PrivateDirProblem(const std::string& dir, uid_t owner = geteuid());
 
 // Empty when nobody but owner and root can rename anything on the way to
