@@ -401,40 +401,6 @@ TEST_F(Compare, WriteFailureNamesTheReasonAndTheProgramReadsNoInput)
     close(kept);
 }
 
-// Where no place is safe for the work folder a comparison is refused, with
-// why, and nothing is made.
-TEST_F(Compare, NoSafePlaceIsToldAndNothingIsMade)
-{
-    const QString open = Path("open");
-    ASSERT_TRUE(QDir().mkpath(open));
-    ASSERT_EQ(chmod(QFile::encodeName(open).constData(), 0777), 0);
-    const QByteArray openName = QFile::encodeName(open);
-    const char* names[] = {"TMPDIR", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
-    std::vector<QByteArray> saved;
-    for (const char* name : names)
-        saved.push_back(qgetenv(name));
-    qputenv("TMPDIR", openName);
-    qunsetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_CACHE_HOME", openName);
-    PrefGlobal::TempWorkDir.clear();
-    TabTable* a = Doc("a.log", Ten);
-    TabTable* b = Doc("b.log", Ten);
-    Reset();
-    main->SetTabActive(a, false);
-    Mark(b);
-    a->CompareTabs();
-    for (size_t i = 0; i < saved.size(); ++i)
-        saved[i].isNull() ? qunsetenv(names[i]) : qputenv(names[i], saved[i]);
-    const std::string unsafe = "not in " + openName.toStdString() + ": others may write to " +
-                               openName.toStdString() + " and it has no sticky bit (mode 0777)";
-    EXPECT_EQ(shell.info, Texts{"No folder is safe for work files: " + unsafe + "; there is no runtime folder; " +
-                                unsafe});
-    EXPECT_TRUE(Arguments(300).isEmpty());
-    EXPECT_EQ(QDir(open).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-    delete a;
-    delete b;
-}
-
 // The tab menu offers the comparison for one marked tab while a document is
 // current, or two while a panel is.
 TEST_F(Compare, TabMenuOffersTheComparisonForOneOrTwoMarks)
