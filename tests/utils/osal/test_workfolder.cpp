@@ -257,3 +257,20 @@ TEST(WorkFolderWay, OnlyOwnFilesAreRemovedFromTheHeldFolder)
     }
     EXPECT_EQ(kxtest::ReadFile(tmp.Path() + "/outside"), "o");
 }
+
+// The tests' scratch folders, where the work folder's cases are set up, lie
+// on a safe way even when TMPDIR does not.
+TEST(WorkFolderWay, ScratchFoldersAvoidAnUnsafeTmpdir)
+{
+    const TempDir outer;
+    const std::string unsafe = outer.Path() + "/open";
+    MakeFolder(unsafe, 0777);
+    const char* saved = getenv("TMPDIR");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    setenv("TMPDIR", unsafe.c_str(), 1);
+    const TempDir inner;
+    saved != nullptr ? setenv("TMPDIR", savedValue.c_str(), 1) : unsetenv("TMPDIR");
+    ASSERT_FALSE(inner.Path().empty());
+    EXPECT_EQ(inner.Path().rfind(unsafe, 0), std::string::npos) << inner.Path();
+    EXPECT_EQ(ZmLib::WayProblem(inner.Path()), "");
+}
