@@ -11,6 +11,7 @@
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/myproxystyle.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/upgrade.h"
 #include "kxviewer/table/guiicons.h"
 #include "tearoffwidget/resources.h"
 #include "utils/kx/pkx.h"
@@ -57,6 +58,7 @@ KxvStartup::KxvStartup(int& argc, char** argv)
     if (KxvGuiChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
         KxvGuiChannel.Notice(0, "Qt version: %s", QT_VERSION_STR);
     TearOffMain::Me->setWindowTitle(QString::fromLatin1(APP_NAME));
+    Upgrade::TellUpgraderFailure();
     window_->RestoreSession();
 }
 

@@ -327,7 +327,7 @@ void PrefGlobal::Load()
     Save();
     // A folder that is not ours is left alone; the user learns why now, not
     // only at the first comparison or download it refuses.
-    if (!WipeTempWorkDir(TempWorkDir)) {
+    if (!TempWorkDir.empty() && !WipeTempWorkDir(TempWorkDir)) {
         const std::string why = ZmLib::PrivateDirProblem(TempWorkDir);
         KxvShell().AddToSystemLog(QString::fromLocal8Bit(
             (why.empty() ? "The temporary folder " + TempWorkDir + " could not be emptied" : why).c_str()));

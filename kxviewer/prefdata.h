@@ -18,6 +18,9 @@
 #include "utils/common/inifile.h"
 
 class QImage;
+namespace ZmLib {
+class PrivateDir;
+}
 
 // A remembered script of the Scripts panel.
 struct ScriptEntry {
@@ -130,6 +133,7 @@ public:
     static std::string ProgramDir;
     static std::string IniDir;
     static bool IniInProgramDir;
+    // Empty when no place for it is safe.
     static std::string TempWorkDir;
 
     // The two ini objects.
@@ -201,15 +205,22 @@ public:
     static void ReportDiffError();
 
     // The per-user work directory "KXviewer-<uid>/" in $TMPDIR or /tmp when
-    // nobody else can rename anything on the way there, else in
-    // $XDG_RUNTIME_DIR or the cache folder; then why says which and why.
+    // nobody else can rename anything on the way there and nothing else has
+    // its name, else in $XDG_RUNTIME_DIR or the cache folder; then why says
+    // which and why. Empty when no place is safe, and why says so.
     static std::string TempWorkDirFor(uid_t uid, std::string* why = nullptr);
+    // Holds the work directory in dir, made when missing (TempWorkDir, or
+    // where TempWorkDirFor puts it before the preferences are loaded). Empty
+    // when held; otherwise what to tell the user.
+    static std::string HoldTempWorkDir(ZmLib::PrivateDir& dir);
     // The files the viewer makes in the work directory: the update's
-    // downloads, named as on the server, and the comparison's text files.
+    // downloads, named as on the server, and the comparison's text files,
+    // named between a prefix and a suffix of their own.
     static constexpr const char* UPDATE_VERSION = "version";
     static constexpr const char* UPDATE_SIGNATURE = "version.sig";
     static constexpr const char* UPDATE_EXECUTABLE = "KxViewer";
     static constexpr const char* UPDATE_INSTALLER = "KxViewerSetup.run";
+    static constexpr const char* COMPARE_PREFIX = "kxv-compare-";
     static constexpr const char* COMPARE_SUFFIX = ".txt";
     static bool IsWorkFile(const std::string& name);
     // Removes the viewer's own files from the directory, through the folder

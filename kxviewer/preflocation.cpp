@@ -172,25 +172,34 @@ std::string PrefGlobal::TempWorkDirFor(uid_t uid, std::string* why)
     const char* runtime = getenv("XDG_RUNTIME_DIR");
     const char* cache = getenv("XDG_CACHE_HOME");
     const std::string home = HomeDir();
+    const std::string sub = SETTINGS_SUB_PATH; // "/KXviewer/"
+    const std::string name = sub.substr(1, sub.size() - 2) + "-" + std::to_string(uid);
     std::string chosenWhy;
-    std::string base = ZmLib::ChooseWorkParent(
+    const std::string folder = ZmLib::ChooseWorkFolder(
         WithoutSlash(tmp && *tmp ? tmp : "/tmp"), WithoutSlash(runtime ? runtime : ""),
         WithoutSlash(cache && *cache == '/' ? std::string(cache) : home.empty() ? std::string() : home + "/.cache"),
-        uid, chosenWhy);
+        name, uid, chosenWhy);
     if (why)
         *why = chosenWhy;
-    std::string sub = SETTINGS_SUB_PATH; // "/KXviewer/"
-    sub.pop_back();
-    return base + sub + "-" + std::to_string(uid) + "/";
+    return folder;
 }
 
 bool PrefGlobal::IsWorkFile(const std::string& name)
 {
+    const size_t prefix = strlen(COMPARE_PREFIX);
     const size_t suffix = strlen(COMPARE_SUFFIX);
     for (const char* update : {UPDATE_VERSION, UPDATE_SIGNATURE, UPDATE_EXECUTABLE, UPDATE_INSTALLER})
         if (name == update)
             return true;
-    return name.size() > suffix && name.compare(name.size() - suffix, suffix, COMPARE_SUFFIX) == 0;
+    return name.size() >= prefix + suffix && name.compare(0, prefix, COMPARE_PREFIX) == 0 &&
+           name.compare(name.size() - suffix, suffix, COMPARE_SUFFIX) == 0;
+}
+
+std::string PrefGlobal::HoldTempWorkDir(ZmLib::PrivateDir& dir)
+{
+    std::string why;
+    const std::string path = TempWorkDir.empty() ? TempWorkDirFor(geteuid(), &why) : TempWorkDir;
+    return path.empty() ? why : dir.Hold(path);
 }
 
 bool PrefGlobal::WipeTempWorkDir(const std::string& dir)

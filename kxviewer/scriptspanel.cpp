@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
@@ -18,7 +17,6 @@
 #include <QShortcut>
 #include <QTextStream>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvchannels.h"
@@ -29,6 +27,7 @@
 #include "kxviewer/table/tabbase.h"
 #include "tearoffwidget/tearoffmain.h"
 #include "tearoffwidget/tearoffprompt.h"
+#include "utils/osal/process.h"
 
 namespace {
 
@@ -396,10 +395,14 @@ void ScriptsPanel::ItemDoubleClicked(QTreeWidgetItem* item)
     if (index < 0 || index >= RowCount())
         return;
     const QString path = EntryPath(PrefGlobal::Scripts[size_t(index)]);
+    // The desktop's opener is started from an argument list with /dev/null
+    // as its input: nothing of the viewer's own input reaches it.
+    const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    const char* const arguments[] = {file.constData()};
     QString problem;
     if (!QFileInfo::exists(path))
         problem = QStringLiteral("File %1 does not exist").arg(path);
-    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
+    else if (ZmLib::PROCESS::Spawn("xdg-open", 1, arguments) == 0)
         problem = QStringLiteral("File %1 could not be opened by the desktop").arg(path);
     if (problem.isEmpty())
         return;

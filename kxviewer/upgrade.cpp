@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/sha256stream.h"
+#include "kxviewer/upgraderresult.h"
 #include "kxviewer/upgradesettings.h"
 #include "utils/osal/process.h"
 
@@ -29,6 +31,8 @@ Upgrade* current = nullptr;
 
 constexpr const char* TIME_FORMAT = "dd.MM.yyyy-HH.mm.ss";
 constexpr int PROGRESS_WIDTH = 250;
+// The most of the upgrader's reason that is read and shown.
+constexpr int REASON_LIMIT = 4096;
 
 void Print(const QString& text)
 {
@@ -96,6 +100,27 @@ void Upgrade::CheckAutomatically()
         (new Upgrade())->StartUpdate(false);
 }
 
+void Upgrade::TellUpgraderFailure()
+{
+    QString reason;
+    if (!PrefGlobal::IniDir.empty()) {
+        QFile left(QFile::decodeName((PrefGlobal::IniDir + UpgraderResult::FAILURE_FILE).c_str()));
+        if (left.open(QIODevice::ReadOnly))
+            reason = QString::fromLocal8Bit(left.read(REASON_LIMIT)).trimmed();
+        left.remove();
+    }
+    if (const char* told = getenv(UpgraderResult::FAILURE_VARIABLE)) {
+        reason = QString::fromLocal8Bit(told).left(REASON_LIMIT);
+        // The programs this one starts are not told again.
+        unsetenv(UpgraderResult::FAILURE_VARIABLE);
+    }
+    if (reason.isEmpty())
+        return;
+    const QString text = QStringLiteral("The update did not happen, the previous version was kept: ") + reason;
+    KxvShell().AddToSystemLog(text);
+    KxvShell().Information(text, true);
+}
+
 void Upgrade::StartUpdate(bool forced)
 {
     progress_ = new QProgressDialog(QStringLiteral("Connecting to the Internet"), QStringLiteral("Cancel"), 0, 0);
@@ -135,7 +160,9 @@ void Upgrade::StartUpdate(bool forced)
 void Upgrade::Download(const QString& name, qint64 maxBytes, void (Upgrade::*finished)(const QString&))
 {
     if (!work_.IsHeld()) {
-        const std::string refused = work_.Hold(QFile::encodeName(UpgradeSettings::WorkFolder()).toStdString());
+        const std::string refused = UpgradeSettings::WorkDir.isEmpty()
+                                        ? PrefGlobal::HoldTempWorkDir(work_)
+                                        : work_.Hold(QFile::encodeName(UpgradeSettings::WorkDir).toStdString());
         if (!refused.empty()) {
             const QString why = QString::fromLocal8Bit(refused.c_str());
             KX_WARNING(KxvUpgradeChannel, "%s", refused.c_str());

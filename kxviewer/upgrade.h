@@ -40,6 +40,11 @@ public:
     static void CheckNow();
     static void CheckAutomatically();
 
+    // Tells the user once, at start, why the upgrader kept the previous
+    // version, when it left a reason (in the environment of the viewer it
+    // started again, or in the ini folder).
+    static void TellUpgraderFailure();
+
     void StartUpdate(bool forced);
     QProgressDialog* Progress() const { return progress_; }
 

@@ -1,13 +1,8 @@
 #include "kxviewer/upgradesettings.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <QFile>
 #include <QHostAddress>
 #include <QUrl>
-
-#include "kxviewer/prefdata.h"
 
 QString UpgradeSettings::Url = QString::fromLatin1(UpgradeSettings::BuiltInUrl);
 QByteArray UpgradeSettings::PublicKeyPem = QByteArray(UpgradeSettings::BuiltInPublicKey);
@@ -19,15 +14,6 @@ bool UpgradeSettings::Interactive = false;
 QString UpgradeSettings::ProgramFolder()
 {
     return ProgramDir.isEmpty() ? QCoreApplication::applicationDirPath() : ProgramDir;
-}
-
-QString UpgradeSettings::WorkFolder()
-{
-    if (!WorkDir.isEmpty())
-        return WorkDir;
-    const std::string dir =
-        PrefGlobal::TempWorkDir.empty() ? PrefGlobal::TempWorkDirFor(geteuid()) : PrefGlobal::TempWorkDir;
-    return QFile::decodeName(dir.c_str());
 }
 
 bool UpgradeSettings::IsAllowed(const QUrl& url)

@@ -31,7 +31,6 @@ struct UpgradeSettings {
     static constexpr qint64 VERSION_FILE_LIMIT = 64 * 1024;
 
     static QString ProgramFolder();
-    static QString WorkFolder();
     // https anywhere; http only to a loopback host.
     static bool IsAllowed(const QUrl& url);
 };

@@ -9,8 +9,9 @@ class ExportFile : public QSaveFile {
 public:
     explicit ExportFile(const QString& path);
 
-    // Bytes the device takes before its writes fail, as a full disk's do;
-    // negative for no limit. Tests set it to stand in for a failing disk.
+    // Bytes the device takes before its writes fail, as a full disk's do
+    // (ENOSPC); negative for no limit. Tests set it to stand in for a full
+    // disk.
     static qint64 DeviceCapacity;
 
     // Writes all of it; false (and the file doomed) on a short write.
@@ -18,11 +19,18 @@ public:
     // Renames the temporary file over the target; false, with the temporary
     // file removed, when any write or the rename failed.
     bool Finish();
+    // Why the first write or the rename failed, as the system words it in
+    // the machine's language; empty while nothing failed.
+    QString Failure() const;
 
 protected:
     qint64 writeData(const char* data, qint64 size) override;
 
 private:
+    // Notes the first failure: the system's error number now, when it names one.
+    void Fail();
+
     qint64 written_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };

@@ -34,17 +34,19 @@ void Tell(const QString& text)
 // user.
 bool HoldWorkDir(ZmLib::PrivateDir& dir)
 {
-    const std::string refused = dir.Hold(PrefGlobal::TempWorkDir);
+    const std::string refused = PrefGlobal::HoldTempWorkDir(dir);
     if (!refused.empty())
         Tell(QString::fromLocal8Bit(refused.c_str()));
     return refused.empty();
 }
 
-// A file's name in the folder: the part given and the comparison's suffix,
-// by which a start knows the file for the viewer's own.
+// A file's name in the folder: the part given between the comparison's
+// prefix and suffix, by which a start knows the file for the viewer's own.
 std::string FileName(const QString& part)
 {
-    return QFile::encodeName(part + QLatin1String(PrefGlobal::COMPARE_SUFFIX)).toStdString();
+    return QFile::encodeName(QLatin1String(PrefGlobal::COMPARE_PREFIX) + part +
+                             QLatin1String(PrefGlobal::COMPARE_SUFFIX))
+        .toStdString();
 }
 
 // The table's name up to its first '.'; a '/' (a name given in the Info
@@ -93,7 +95,12 @@ void StartDiff(const ZmLib::PrivateDir& dir, const std::string& nameFirst, const
     const QString first = QFile::decodeName((where + nameFirst).c_str());
     const QString second = QFile::decodeName((where + nameSecond).c_str());
     const QString program = QFile::decodeName(PrefGlobal::CompareProgramm.c_str());
-    if (program.isEmpty() || !QProcess::startDetached(program, {first, second})) {
+    // The program reads nothing of the viewer's standard input.
+    QProcess diff;
+    diff.setProgram(program);
+    diff.setArguments({first, second});
+    diff.setStandardInputFile(QProcess::nullDevice());
+    if (program.isEmpty() || !diff.startDetached()) {
         PrefGlobal::ReportDiffError();
         return;
     }
@@ -110,7 +117,7 @@ QString WriteRows(const TabTable& tab, const ZmLib::PrivateDir& dir, const std::
     ZmLib::PrivateDir::Replacement file;
     std::string why;
     if (!dir.Begin(name, file, why))
-        return QStringLiteral("Can't create file: ") + path;
+        return QStringLiteral("Can't create file: %1: %2").arg(path, QString::fromLocal8Bit(why.c_str()));
     const PrefTabTable& prefs = tab.Prefs;
     const int32_t count = std::clamp<int32_t>(prefs.columnCount, 0, FIELD_Nums);
     const RowFormatter formatter(std::vector<int32_t>(prefs.columns, prefs.columns + count),
@@ -136,7 +143,9 @@ QString WriteRows(const TabTable& tab, const ZmLib::PrivateDir& dir, const std::
     written = written && ZmLib::WriteFully(file.fd, bytes.constData(), size_t(bytes.size()), why);
     if (!written)
         dir.Discard(file);
-    return written && dir.Commit(file, name, why) ? QString() : QStringLiteral("Can't write file: ") + path;
+    if (written && dir.Commit(file, name, why))
+        return QString();
+    return QStringLiteral("Can't write file: %1: %2").arg(path, QString::fromLocal8Bit(why.c_str()));
 }
 
 // Both files written at once, each by its own thread (the tables are only

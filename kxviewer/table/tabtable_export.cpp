@@ -16,7 +16,7 @@ void Report(const ExportFile& file, bool written, int64_t records)
 {
     const QString name = file.fileName();
     if (!written) {
-        const QString text = QStringLiteral("Can't write file: ") + name;
+        const QString text = QStringLiteral("Can't write file: %1: %2").arg(name, file.Failure());
         KxvShell().AddToSystemLog(text);
         KxvShell().Information(text, true);
         return;

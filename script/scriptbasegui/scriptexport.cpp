@@ -1,5 +1,6 @@
 #include "script/scriptbasegui/scriptexport.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -18,14 +19,15 @@ public:
     const char* Path() const override { return path_.c_str(); }
     FILE* Stream() const { return stream_; }
     int64_t Columns() const { return columns_; }
-    // False when buffered lines could not be written.
-    bool Close()
+    // The system's error when buffered lines could not be written, else 0.
+    int Close()
     {
         if (!stream_)
-            return true;
-        const bool ok = std::fclose(stream_) == 0;
+            return 0;
+        errno = 0;
+        const int error = std::fclose(stream_) == 0 ? 0 : errno;
         stream_ = nullptr;
-        return ok;
+        return error;
     }
 
 private:
@@ -49,6 +51,18 @@ const ScriptLibFunc kFunctions[ScriptExport::FUNCTION_COUNT] = {
 [[noreturn]] void FileFailure(const char* message, const char* path, int line)
 {
     CodeParser::ThrowError(message, (std::string(path) + " line ").c_str(), line);
+}
+
+// "Can't write file", the path and the system's reason, in the machine's
+// language.
+std::string WriteFailure(const char* path, int error)
+{
+    return std::string("Can't write file ") + path + ": " + std::strerror(error);
+}
+
+[[noreturn]] void WriteFailure(const char* path, int error, int line)
+{
+    CodeParser::ThrowError(WriteFailure(path, error).c_str(), " line ", line);
 }
 
 // Wide enough for "%f" of any double.
@@ -90,11 +104,12 @@ std::string ScriptExport::RunEnded()
 {
     std::string problems;
     for (const auto& file : files_) {
-        if (file->Close())
+        const int error = file->Close();
+        if (error == 0)
             continue;
         if (!problems.empty())
             problems += '\n';
-        problems += std::string("Can't write file ") + file->Path();
+        problems += WriteFailure(file->Path(), error);
     }
     files_.clear();
     return problems;
@@ -127,8 +142,8 @@ ScriptCsvFile& ScriptExport::OpenFileOf(const ScriptArgList& args, int line)
 
 void ScriptExport::Close(ScriptCsvFile& file, int line)
 {
-    if (!file.Close())
-        FileFailure("Can't write file ", file.Path(), line);
+    if (const int error = file.Close())
+        WriteFailure(file.Path(), error, line);
 }
 
 int64_t ScriptExport::AddLine(bool header, int line, const ScriptArgList& args)
@@ -157,7 +172,8 @@ int64_t ScriptExport::AddLine(bool header, int line, const ScriptArgList& args)
         }
     }
     text_ += '\n';
+    errno = 0;
     if (std::fwrite(text_.data(), 1, text_.size(), file.Stream()) != text_.size())
-        FileFailure("Can't write file ", file.Path(), line);
+        WriteFailure(file.Path(), errno, line);
     return int64_t(text_.size());
 }

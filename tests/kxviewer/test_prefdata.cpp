@@ -624,15 +624,15 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     ASSERT_EQ(stat(mine.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     std::filesystem::create_directories(other);
-    kxtest::WriteFile(mine + "a.txt", "a");
-    chmod((mine + "a.txt").c_str(), 0600);
+    kxtest::WriteFile(mine + "kxv-compare-a.txt", "a");
+    chmod((mine + "kxv-compare-a.txt").c_str(), 0600);
     kxtest::WriteFile(other + "b.txt", "b");
     chmod((other + "b.txt").c_str(), 0600);
     // A link inside points at a file that must survive.
     kxtest::WriteFile(dir_ / "outside.txt", "o");
     symlink((dir_ / "outside.txt").c_str(), (mine + "link.txt").c_str());
     PrefGlobal::Load();
-    EXPECT_FALSE(Exists(mine + "a.txt"));
+    EXPECT_FALSE(Exists(mine + "kxv-compare-a.txt"));
     EXPECT_TRUE(Exists(other + "b.txt"));
     EXPECT_TRUE(Exists(dir_ / "outside.txt"));
     std::filesystem::remove_all(mine);
@@ -654,54 +654,84 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
 }
 
 // At start-up a folder at the work folder's name that is not this user's
-// own is neither emptied nor written to, and the System Log says why; our
-// own is emptied without a word.
+// own is neither emptied nor written to: the work folder goes to the next
+// safe place, and the System Log says why; our own is emptied without a
+// word.
 TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
 {
     const std::string mine = PrefGlobal::TempWorkDirFor(geteuid());
     const std::string name = mine.substr(0, mine.size() - 1);
     const std::string target = dir_ / "victim";
-    const std::string refused = "The temporary folder " + mine + " cannot be used: ";
+    const std::string cache = home + "/.cache";
+    const std::string refused = "Work files are kept in " + cache + ", not in " + tmp + ": " + name +
+                                " cannot be used: ";
     const struct {
         const char* what;
         std::function<void()> make;
         std::string keep; // a file that must survive
         std::string report; // empty: the folder is ours and goes silently
     } cases[] = {
-        {"our own", [&] { mkdir(name.c_str(), 0700); kxtest::WriteFile(mine + "old.txt", "o");
-                          chmod((mine + "old.txt").c_str(), 0600); }, "", ""},
-        {"a link to another folder", [&] { symlink(target.c_str(), name.c_str()); }, target + "/keep.txt",
+        {"our own", [&] { mkdir(name.c_str(), 0700); kxtest::WriteFile(mine + "version", "o");
+                          chmod((mine + "version").c_str(), 0600); }, "", ""},
+        {"a link to another folder", [&] { symlink(target.c_str(), name.c_str()); }, target + "/version",
          refused + "it is a symbolic link"},
         {"open to others", [&] { mkdir(name.c_str(), 0700); chmod(name.c_str(), 0777);
-                                 kxtest::WriteFile(mine + "keep.txt", "k"); },
-         mine + "keep.txt", refused + "others may use it (mode 0777)"},
+                                 kxtest::WriteFile(mine + "version", "k"); },
+         mine + "version", refused + "others may use it (mode 0777)"},
         {"a file", [&] { kxtest::WriteFile(name, "f"); }, name, refused + "it is not a folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::create_directories(target);
-        kxtest::WriteFile(target + "/keep.txt", "k");
+        kxtest::WriteFile(target + "/version", "k");
         c.make();
         shell.Clear();
         PrefGlobal::Load();
         if (c.report.empty()) {
-            EXPECT_FALSE(Exists(mine + "old.txt"));
+            EXPECT_FALSE(Exists(mine + "version"));
+            EXPECT_EQ(PrefGlobal::TempWorkDir, mine);
         } else {
             EXPECT_TRUE(Exists(c.keep));
+            EXPECT_EQ(PrefGlobal::TempWorkDir, cache + "/KXviewer-" + std::to_string(geteuid()) + "/");
         }
-        EXPECT_TRUE(Exists(target + "/keep.txt"));
-        const std::vector<std::string> expected = c.report.empty() ? std::vector<std::string>{}
-                                                                    : std::vector<std::string>{c.report};
+        EXPECT_TRUE(Exists(target + "/version"));
+        const std::vector<std::string> expected =
+            c.report.empty() ? std::vector<std::string>{}
+                             : std::vector<std::string>{c.report + "; there is no runtime folder"};
         EXPECT_EQ(shell.log, expected);
         std::error_code error;
         std::filesystem::remove_all(name, error);
     }
 }
 
+// With no safe place the System Log says so at start, nothing is made or
+// emptied, and a command that needs the work folder is refused with the
+// same words.
+TEST_F(PrefDataTest, NoSafePlaceMakesNothing)
+{
+    ASSERT_EQ(chmod(tmp.c_str(), 0777), 0);
+    const std::string cache = dir_ / "cache";
+    ASSERT_EQ(mkdir(cache.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(cache.c_str(), 0777), 0);
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    const std::string why = "No folder is safe for work files: not in " + tmp + ": others may write to " + tmp +
+                            " and it has no sticky bit (mode 0777); there is no runtime folder; not in " + cache +
+                            ": others may write to " + cache + " and it has no sticky bit (mode 0777)";
+    shell.Clear();
+    PrefGlobal::Load();
+    EXPECT_EQ(PrefGlobal::TempWorkDir, "");
+    EXPECT_EQ(shell.log, std::vector<std::string>{why});
+    ZmLib::PrivateDir held;
+    EXPECT_EQ(PrefGlobal::HoldTempWorkDir(held), why);
+    EXPECT_FALSE(held.IsHeld());
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+    EXPECT_TRUE(std::filesystem::is_empty(cache));
+}
+
 // The work folder goes into TMPDIR only when nobody but the user and root
 // can rename anything on the way there; otherwise into the user's runtime
 // folder when it is private, else the cache folder, and the System Log says
-// so once. Other owners are real where the test runs as root.
+// so once, with why the runtime folder was passed over. Other owners are real where the test runs as root.
 TEST_F(PrefDataTest, WorkFolderOnlyWhereNobodyElseCanRenameOnTheWay)
 {
     const uid_t me = geteuid();
@@ -753,6 +783,9 @@ TEST_F(PrefDataTest, WorkFolderOnlyWhereNobodyElseCanRenameOnTheWay)
         if (!c.why.empty()) {
             std::string why = c.why;
             why.replace(why.find("{tmp}"), 5, tmpdir);
+            if (c.place == CACHE)
+                why += c.runtime != 0 ? "; not in " + runtime + ": others may use it (mode 0755)"
+                                      : "; there is no runtime folder";
             said.push_back("Work files are kept in " + base + ", not in " + tmpdir + ": " + why);
         }
         EXPECT_EQ(shell.log, said);
@@ -783,18 +816,22 @@ TEST_F(PrefDataTest, WorkFolderStartRemovesOnlyTheViewersFiles)
         {"version.sig", FILE_0600, false},
         {"KxViewer", FILE_0600, false},
         {"KxViewerSetup.run", FILE_0700, false},
-        {"a.txt", FILE_0600, false},
-        {"a-range#3.txt", FILE_0600, false},
-        {".a.txt.0123abcd", FILE_0600, false},
+        {"kxv-compare-a.txt", FILE_0600, false},
+        {"kxv-compare-a-range#3.txt", FILE_0600, false},
+        {".kxv-compare-a.txt.0123abcd", FILE_0600, false},
         {".version.89abcdef", FILE_0600, false},
         {"notes", FILE_0600, true},
+        {"notes.txt", FILE_0600, true},
+        {"README.txt", FILE_0600, true},
+        {"kxv-compare-.txt", FILE_0600, false},
+        {"kxv-compare-a.txt.bak", FILE_0600, true},
         {"version.bak", FILE_0600, true},
         {".notes.0123abcd", FILE_0600, true},
-        {".a.txt.0123", FILE_0600, true},
-        {"shared.txt", FILE_0644, true},
+        {".kxv-compare-a.txt.0123", FILE_0600, true},
+        {"kxv-compare-shared.txt", FILE_0644, true},
         {"pulse", FOLDER, true},
-        {"folder.txt", FOLDER, true},
-        {"link.txt", LINK, true},
+        {"kxv-compare-folder.txt", FOLDER, true},
+        {"kxv-compare-link.txt", LINK, true},
     };
     kxtest::WriteFile(dir_ / "outside", "o");
     for (const auto& e : entries) {

@@ -101,17 +101,6 @@ void PushParts(const std::string& path, std::vector<std::string>& parts)
     parts.insert(parts.end(), split.rbegin(), split.rend());
 }
 
-// Makes the folders of path that are missing, mode 0700; a failure shows
-// when the folder is used.
-void MakeFolders(const std::string& path)
-{
-    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
-        mkdir(path.substr(0, end).c_str(), 0700);
-        if (end == std::string::npos)
-            break;
-    }
-}
-
 // Begin's temporary for a name: '.', the name, '.' and this many hex digits.
 constexpr int TEMPORARY_DIGITS = 8;
 
@@ -172,8 +161,6 @@ std::string PrivateDirProblem(const std::string& dir, uid_t owner)
     return why;
 }
 
-bool IsPrivateDir(const std::string& dir, uid_t owner) { return PrivateDirProblem(dir, owner).empty(); }
-
 std::string WayProblem(const std::string& dir, uid_t owner)
 {
     constexpr int MAX_LINKS = 40;
@@ -217,24 +204,84 @@ std::string WayProblem(const std::string& dir, uid_t owner)
     return why;
 }
 
-std::string ChooseWorkParent(const std::string& temp, const std::string& runtime, const std::string& cache,
-                             uid_t owner, std::string& why)
+namespace {
+
+// Makes path and its missing parents, mode 0700, each only below a folder
+// on a safe way; then why path's own way is not safe, empty when it is.
+std::string MakeSafely(const std::string& path, uid_t owner)
 {
-    const std::string tempProblem = WayProblem(temp, owner);
-    why.clear();
-    if (tempProblem.empty())
-        return temp;
-    if (!runtime.empty() && IsPrivateDir(runtime, owner) && WayProblem(runtime, owner).empty()) {
-        why = "Work files are kept in " + runtime + ", not in " + temp + ": " + tempProblem;
-        return runtime;
+    struct stat st;
+    const size_t slash = path.rfind('/');
+    if (lstat(path.c_str(), &st) == 0 || errno != ENOENT || slash == std::string::npos)
+        return WayProblem(path, owner);
+    const std::string parentWhy = MakeSafely(slash == 0 ? "/" : path.substr(0, slash), owner);
+    if (!parentWhy.empty())
+        return parentWhy;
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return path + ": " + strerror(errno);
+    return WayProblem(path, owner);
+}
+
+enum Place { TEMPORARY, RUNTIME, CACHE };
+
+// Why the place may not hold the work folder; empty when it may. The way
+// is checked first, then the place itself: private for the runtime folder;
+// the owner's, writable by nobody else, for the cache folder.
+std::string PlaceProblem(const std::string& place, Place kind, uid_t owner)
+{
+    const std::string way = kind == CACHE ? MakeSafely(place, owner) : WayProblem(place, owner);
+    if (!way.empty() || kind == TEMPORARY)
+        return way;
+    struct stat st;
+    if (kind == RUNTIME)
+        return lstat(place.c_str(), &st) == 0 ? Refusal(st, owner) : strerror(errno);
+    if (stat(place.c_str(), &st) != 0)
+        return strerror(errno);
+    if (st.st_uid != owner)
+        return BelongsTo("it", st.st_uid);
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return "others may write to it (mode " + Octal(st.st_mode) + ")";
+    return std::string();
+}
+
+// Why what stands at folder is not owner's work folder; empty when it is,
+// or when nothing stands there.
+std::string NameProblem(const std::string& folder, uid_t owner)
+{
+    struct stat st;
+    if (lstat(folder.c_str(), &st) != 0)
+        return errno == ENOENT ? std::string() : folder + ": " + strerror(errno);
+    const std::string why = Refusal(st, owner);
+    return why.empty() ? why : folder + " cannot be used: " + why;
+}
+
+} // namespace
+
+std::string ChooseWorkFolder(const std::string& temp, const std::string& runtime, const std::string& cache,
+                             const std::string& name, uid_t owner, std::string& why)
+{
+    const struct {
+        const std::string& place;
+        Place kind;
+        const char* missing;
+    } places[] = {{temp, TEMPORARY, "there is no temporary folder"},
+                  {runtime, RUNTIME, "there is no runtime folder"},
+                  {cache, CACHE, "there is no cache folder"}};
+    std::string passed;
+    for (const auto& p : places) {
+        const std::string place = WithoutTrailingSlash(p.place);
+        const std::string folder = (place == "/" ? place : place + "/") + name;
+        std::string problem;
+        if (!place.empty() && (problem = PlaceProblem(place, p.kind, owner)).empty())
+            problem = NameProblem(folder, owner);
+        if (!place.empty() && problem.empty()) {
+            why = passed.empty() ? passed : "Work files are kept in " + place + ", " + passed;
+            return folder + "/";
+        }
+        passed += (passed.empty() ? "" : "; ") + (place.empty() ? p.missing : "not in " + place + ": " + problem);
     }
-    if (cache.empty()) {
-        why = "Work files are kept in " + temp + " though " + tempProblem + ": the user has no folder of their own";
-        return temp;
-    }
-    MakeFolders(cache);
-    why = "Work files are kept in " + cache + ", not in " + temp + ": " + tempProblem;
-    return cache;
+    why = "No folder is safe for work files: " + passed;
+    return std::string();
 }
 
 int CreatePrivateFile(const std::string& path, std::string& why) { return CreateAt(AT_FDCWD, path.c_str(), why); }

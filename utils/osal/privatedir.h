@@ -13,12 +13,9 @@
 
 namespace ZmLib {
 
-// True when dir is a directory (not a symbolic link) owned by owner that
-// nobody else may enter, read or write (mode not wider than 0700).
-bool IsPrivateDir(const std::string& dir, uid_t owner = geteuid());
-
-// Empty when dir is private as IsPrivateDir says; otherwise the reason,
-// naming the folder.
+// Empty when dir is a directory (not a symbolic link) owned by owner that
+// nobody else may enter, read or write (mode not wider than 0700);
+// otherwise the reason, naming the folder.
 std::string PrivateDirProblem(const std::string& dir, uid_t owner = geteuid());
 
 // Empty when nobody but owner and root can rename anything on the way to
@@ -28,13 +25,17 @@ std::string PrivateDirProblem(const std::string& dir, uid_t owner = geteuid());
 // the reason, naming the folder or link at fault.
 std::string WayProblem(const std::string& dir, uid_t owner = geteuid());
 
-// The folder that holds owner's work folder: temp when WayProblem finds
-// nothing on the way to it; else runtime when it is owner's private folder
-// on a safe way; else cache, made (mode 0700) when missing (temp when there
-// is no cache folder). why is empty when temp is safe, otherwise it names
-// the folder used and what is wrong with temp.
-std::string ChooseWorkParent(const std::string& temp, const std::string& runtime, const std::string& cache,
-                             uid_t owner, std::string& why);
+// owner's work folder, named name, in the first of these places that is
+// safe: temp when WayProblem finds nothing on the way to it; runtime when it
+// is owner's private folder on a safe way; cache when the way to it is safe
+// and it is owner's and nobody else may write to it (made, mode 0700, when
+// missing, below a folder on a safe way). A place where something other than
+// owner's private folder has the name is passed over too. The folder's path,
+// ending with '/'; empty when no place is safe, and then nothing is made.
+// why is empty when temp is used; otherwise it names the place used, or says
+// there is none, and why each place before it was passed over.
+std::string ChooseWorkFolder(const std::string& temp, const std::string& runtime, const std::string& cache,
+                             const std::string& name, uid_t owner, std::string& why);
 
 // Creates path anew for writing, mode 0600, never through a symbolic link:
 // a regular file of that name is removed first, anything else there (a link,

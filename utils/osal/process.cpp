@@ -1,6 +1,7 @@
 #include "utils/osal/process.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
 #include <signal.h>
 #include <spawn.h>
@@ -101,6 +102,13 @@ void ReapEndedChildren()
         return rc != 0;
     };
     g_children.erase(std::remove_if(g_children.begin(), g_children.end(), ended), g_children.end());
+}
+
+// The child reads nothing of ours: standard input is /dev/null, whatever
+// this process was started with (an upgrade's package, say).
+void InputFromNull(posix_spawn_file_actions_t& actions)
+{
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
 }
 
 // The child's id, kept to be reaped.
@@ -231,8 +239,12 @@ int64_t PROCESS::Spawn(const char* program, int count, const char* const* args)
         argv.push_back(const_cast<char*>(args[i] != nullptr ? args[i] : ""));
     argv.push_back(nullptr);
 
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    InputFromNull(actions);
     pid_t pid = 0;
-    int rc = SpawnChild(pid, program, true, nullptr, argv.data());
+    int rc = SpawnChild(pid, program, true, &actions, argv.data());
+    posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         int code = ShellError(rc);
         // There is no elevation on this system: the denial is the answer.
@@ -253,6 +265,7 @@ int64_t PROCESS::SpawnOpenFile(int fd, std::string& why)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fd, fd);
+    InputFromNull(actions);
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
     pid_t pid = 0;
     const int rc = SpawnChild(pid, program.c_str(), false, &actions, argv);

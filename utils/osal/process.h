@@ -30,6 +30,7 @@ public:
     // Starts program with the arguments as a list, never through a shell.
     // Returns the process id, 0 on failure. Children started here that have
     // ended are reaped at the next Spawn; other children are left alone.
+    // Spawn and SpawnOpenFile give the child /dev/null as standard input.
     static int64_t Spawn(const char* program, int count, const char* const* args);
     // Starts the program open for reading on fd, without arguments: the
     // file that was read through fd is the one that runs. Returns the

@@ -868,7 +868,7 @@ TEST_F(TabGraphTest, ComparingWithAGraphComparesItsTable)
         current->Actions[TACT_COMPARE_TABS]->trigger();
         EXPECT_FALSE(Contains(graphShell.status, "Only table documents can be compared"));
         EXPECT_EQ(graphShell.info, std::vector<std::string>{"External diff program is not set"});
-        for (const char* file : {"memory.txt", "other.txt"})
+        for (const char* file : {"kxv-compare-memory.txt", "kxv-compare-other.txt"})
             EXPECT_TRUE(QFile::exists(work.path() + QStringLiteral("/") + QLatin1String(file))) << file;
         main->ClearDragSelection();
         CloseTab(plain);

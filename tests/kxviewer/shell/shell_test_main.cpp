@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
+    QTemporaryDir home(IsolatedHomeTemplate());
     const PinnedScreen screen;
     UseIsolatedHome(home);
     QApplication app(argc, argv);

@@ -1,6 +1,10 @@
 // The Scripts panel and the view library with the real interpreter: script
 // files in a scratch folder, runs started by the rows' buttons, pauses,
 // stops and closes driven by timers while a script runs.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 #include <tuple>
 #include <utility>
@@ -186,6 +190,75 @@ TEST_F(ScriptsTest, AddDeleteRenumberAndTheIniKeepTheList)
     for (size_t i = 0; i < 2; ++i)
         EXPECT_TRUE(fields(PrefGlobal::Scripts[i]) == fields(before[i])) << i;
     EXPECT_EQ(PrefGlobal::Scripts[1].counter, 1);
+}
+
+// The viewer's standard input read from a file, and PATH as set, while it
+// lives.
+class InputAndPath {
+public:
+    explicit InputAndPath(const QString& input) : savedInput_(dup(STDIN_FILENO)), savedPath_(qgetenv("PATH"))
+    {
+        const int fd = open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC);
+        EXPECT_GE(fd, 0);
+        dup2(fd, STDIN_FILENO);
+        close(fd);
+    }
+    ~InputAndPath()
+    {
+        dup2(savedInput_, STDIN_FILENO);
+        close(savedInput_);
+        qputenv("PATH", savedPath_);
+    }
+    InputAndPath(const InputAndPath&) = delete;
+    InputAndPath& operator=(const InputAndPath&) = delete;
+
+private:
+    int savedInput_;
+    QByteArray savedPath_;
+};
+
+// A double-click hands the row's file, as one argument whatever its name
+// holds, to the desktop's opener, which reads /dev/null and never the
+// viewer's own input; an opener that cannot be started is told.
+TEST_F(ScriptsTest, ADoubleClickOpensTheFileWithTheDesktopReadingNothing)
+{
+    const QString script = Script(QStringLiteral("open 'me' $x.js"), "// O\n");
+    const int row = Add(script);
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    const QString seen = dir.filePath(QStringLiteral("seen"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    const std::string opener = QFile::encodeName(bin + "/xdg-open").toStdString();
+    const std::string record = QFile::encodeName(seen).toStdString();
+    ASSERT_TRUE(KxFileGen::WriteFile(opener.c_str(), "#!/bin/sh\n{ printf '%s\\n' \"$@\"; readlink /proc/$$/fd/0; } > '" +
+                                                 record + ".part' && mv '" + record + ".part' '" + record + "'\n"));
+    ASSERT_EQ(chmod(opener.c_str(), 0700), 0);
+    const InputAndPath input(Script(QStringLiteral("input"), "the viewer's input\n"));
+    const struct {
+        const char* what;
+        QString path;
+        QString seen; // what the opener got and read; empty: not started
+        QString box;
+    } cases[] = {
+        {"an opener on the path", bin + ':' + QFile::decodeName(qgetenv("PATH")), script + "\n/dev/null\n", QString()},
+        {"no opener on the path", dir.filePath(QStringLiteral("none")), QString(),
+         QStringLiteral("File %1 could not be opened by the desktop").arg(script)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        qputenv("PATH", QFile::encodeName(c.path));
+        files.calls.clear();
+        const QPoint center = panel->Tree()->visualItemRect(Row(row).item).center();
+        QTest::mouseClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, center);
+        QTest::mouseDClick(panel->Tree()->viewport(), Qt::LeftButton, Qt::NoModifier, center);
+        if (!c.seen.isEmpty()) {
+            Spin([&] { return QFile::exists(seen); });
+            QFile got(seen);
+            ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+            EXPECT_EQ(QFile::decodeName(got.readAll()), c.seen);
+            QFile::remove(seen);
+        }
+        EXPECT_EQ(LastBox(), c.box);
+    }
 }
 
 // The menu button of the panel's title bar opens the list's menu just

@@ -166,7 +166,7 @@ TEST(Startup, UnwritableSettingsFoldersAreToldOnceTheWindowExists)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
+    QTemporaryDir home(IsolatedHomeTemplate());
     const PinnedScreen screen;
     UseIsolatedHome(home);
     testing::InitGoogleTest(&argc, argv);

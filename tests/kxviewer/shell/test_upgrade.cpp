@@ -25,6 +25,7 @@
 #include "kxviewer/prefpagegeneral.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/upgrade.h"
+#include "kxviewer/upgraderresult.h"
 #include "kxviewer/upgradesettings.h"
 #include "utils/osal/privatedir.h"
 #include "shellfixture.h"
@@ -95,10 +96,11 @@ QByteArray VersionFile(const char* version, const QByteArray& package)
 // folder of the user's own files, REDIRECT_SWAPPED for another folder while the version file is redirected,
 // INSTALLER_SWAPPED for a folder with another installer, between the installer's last check and its start.
 // EXECUTABLE_SWAPPED for another folder before the new viewer is downloaded.
-// NOT_A_PROGRAM: the signed installer is no program the system can start.
+// NOT_A_PROGRAM: the signed installer is no program the system can start. NO_SAFE_PLACE: the temporary and the
+// cache folder are open to all, and there is no runtime folder.
 enum class Twist { NONE, TLS, OTHER_KEY, TAMPERED, TRUNCATED, STALLED, CANCELLED, OVERSIZED, NOT_FOUND,
     REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED,
-    SWAPPED, FORCED, DUE, NOT_DUE, NO_ADDRESS_DUE, NO_ADDRESS_APPLIED, WORK_OPEN, WORK_LINKED, FILE_LINKED,
+    SWAPPED, FORCED, DUE, NOT_DUE, NO_ADDRESS_DUE, NO_ADDRESS_APPLIED, WORK_OPEN, WORK_LINKED, FILE_LINKED, NO_SAFE_PLACE,
     VERSION_SWAPPED, REDIRECT_SWAPPED, INSTALLER_SWAPPED, EXECUTABLE_SWAPPED, NOT_A_PROGRAM };
 
 // Answers like ScriptedPrompt; before a question, overwrites a file (when path names one).
@@ -131,6 +133,35 @@ struct FileSizeLimit {
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &kept); }
     rlimit kept{};
+};
+
+// With a folder named, the work folder has no place but there: it is the temporary and the cache folder, and no
+// runtime folder is named. Everything is as it was afterwards.
+class UnsafePlaces {
+public:
+    explicit UnsafePlaces(const QString& folder) : savedWork_(PrefGlobal::TempWorkDir)
+    {
+        for (const char* name : NAMES)
+            saved_.push_back(qgetenv(name));
+        if (folder.isEmpty())
+            return;
+        UpgradeSettings::WorkDir.clear();
+        PrefGlobal::TempWorkDir.clear();
+        qputenv(NAMES[0], QFile::encodeName(folder));
+        qunsetenv(NAMES[1]);
+        qputenv(NAMES[2], QFile::encodeName(folder));
+    }
+    ~UnsafePlaces()
+    {
+        for (size_t i = 0; i < saved_.size(); ++i)
+            saved_[i].isNull() ? qunsetenv(NAMES[i]) : qputenv(NAMES[i], saved_[i]);
+        PrefGlobal::TempWorkDir = savedWork_;
+    }
+
+private:
+    static constexpr const char* NAMES[] = {"TMPDIR", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
+    std::vector<QByteArray> saved_;
+    std::string savedWork_;
 };
 
 struct UpdateCase {
@@ -244,11 +275,12 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const QString work = UpgradeSettings::WorkDir;
     const QString elsewhere = root.path() + "/elsewhere";
     ASSERT_TRUE(QDir().mkpath(elsewhere));
-    if (t == T::OUTPUT_BLOCKED || t == T::FILE_LINKED || t == T::WORK_OPEN) {
+    if (t == T::OUTPUT_BLOCKED || t == T::FILE_LINKED || t == T::WORK_OPEN || t == T::NO_SAFE_PLACE) {
         ASSERT_EQ(mkdir(QFile::encodeName(work).constData(), 0700), 0);
     }
-    if (t == T::WORK_OPEN)
+    if (t == T::WORK_OPEN || t == T::NO_SAFE_PLACE)
         chmod(QFile::encodeName(work).constData(), 0777);
+    const UnsafePlaces unsafe(t == T::NO_SAFE_PLACE ? work : QString());
     if (t == T::OUTPUT_BLOCKED)
         QDir().mkpath(work + "/version");
     if (t == T::WORK_LINKED) {
@@ -361,7 +393,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
         EXPECT_GT(PrefGlobal::NextUpgradeCheck, QDateTime::currentDateTime().addDays(6));
     }
     if (noAddress || t == T::REMOTE_HTTP || t == T::NOT_DUE || t == T::WORK_OPEN || t == T::WORK_LINKED ||
-        t == T::FILE_LINKED) {
+        t == T::FILE_LINKED || t == T::NO_SAFE_PLACE) {
         EXPECT_TRUE(server.requests.isEmpty());
     }
     // Without an address nothing is tried, so nothing failed either.
@@ -393,6 +425,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "(mode 0777)"}, T::WORK_OPEN, "The temporary folder "},
         UpdateCase{"WorkFolderIsALink", NEW, {}, {"The temporary folder {work} cannot be used: it is a symbolic link"},
                    T::WORK_LINKED},
+        UpdateCase{"NoSafePlaceForTheWorkFolder", NEW, {}, {"No folder is safe for work files: not in {work}: others "
+                   "may write to {work} and it has no sticky bit (mode 0777); there is no runtime folder; not in "
+                   "{work}: others may write to {work} and it has no sticky bit (mode 0777)"}, T::NO_SAFE_PLACE,
+                   "No folder is safe for work files: "},
         // Another folder or a link put in place of the checked work folder is never used.
         UpdateCase{"WorkFolderSwappedForALink", "2.1.3993.2", {}, {UP_TO_DATE}, T::VERSION_SWAPPED},
         UpdateCase{"WorkFolderSwappedBeforeARedirect", "2.1.3993.2", {}, {UP_TO_DATE}, T::REDIRECT_SWAPPED},
@@ -440,5 +476,44 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"AutomaticUpToDate", "2.1.3993.2", {}, {}, T::DUE, UP_TO_DATE},
         UpdateCase{"AutomaticNewVersion", NEW, {NO}, {ASK}, T::DUE, "KxViewer' downloaded"}),
     [](const testing::TestParamInfo<UpdateCase>& info) { return std::string(info.param.name); });
+
+// What the upgrader left when it kept the previous version is told once at start, in the System Log and a box:
+// from the environment of the viewer it started again, else from the ini folder. Neither is left for the next
+// start or for the programs the viewer starts.
+TEST_F(MainWindowTest, UpgraderFailureIsToldOnceAtStart)
+{
+    const struct { const char* what; const char* told; QByteArray left; const char* shown; } cases[] = {
+        {"started again", "Cannot write x: No space", {}, "Cannot write x: No space"},
+        {"a later start", nullptr, "The viewer did not end\n", "The viewer did not end"},
+        {"both", "from the environment", "from the file", "from the environment"},
+        {"nothing left", nullptr, {}, nullptr},
+    };
+    const std::string savedIni = PrefGlobal::IniDir;
+    QTemporaryDir ini;
+    PrefGlobal::IniDir = QFile::encodeName(ini.path() + "/").toStdString();
+    const QString file = ini.path() + "/" + UpgraderResult::FAILURE_FILE;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.told != nullptr)
+            qputenv(UpgraderResult::FAILURE_VARIABLE, c.told);
+        if (!c.left.isEmpty()) {
+            ASSERT_TRUE(WriteAll(file, c.left));
+        }
+        Lines().clear();
+        ScriptedPrompt asked;
+        Upgrade::TellUpgraderFailure();
+        Upgrade::TellUpgraderFailure();
+        const QString text = QStringLiteral("The update did not happen, the previous version was kept: ") +
+                             QString::fromLatin1(c.shown);
+        std::vector<QString> shown;
+        for (const PromptCall& call : asked.calls)
+            shown.push_back(call.text);
+        EXPECT_EQ(shown, c.shown ? std::vector<QString>{text} : std::vector<QString>{});
+        EXPECT_EQ(LinesWith("The update did not happen").empty(), c.shown == nullptr);
+        EXPECT_FALSE(qEnvironmentVariableIsSet(UpgraderResult::FAILURE_VARIABLE));
+        EXPECT_FALSE(QFile::exists(file));
+    }
+    PrefGlobal::IniDir = savedIni;
+}
 
 } // namespace

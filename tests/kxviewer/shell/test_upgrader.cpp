@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -16,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "httpfixture.h"
+#include "kxviewer/upgraderresult.h"
 #include "utils/osal/privatedir.h"
 #include "utils/osal/process.h"
 
@@ -49,7 +53,7 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
         {"NoViewerRunning", 0, FRESH, false, 3, 0, "Started "},
         {"NoPackage", 0, NONE, false, 3, 1, "Package verification failed: 0 bytes instead of "},
         {"ChangedAfterTheCheck", 0, CHANGED, false, 3, 1, "Package verification failed: SHA-256 "},
-        {"GrownAfterTheCheck", 0, GROWN, false, 3, 1, "Package verification failed: *bytes instead of "},
+        {"GrownAfterTheCheck", 0, GROWN, false, 3, 1, "Package verification failed: more than * bytes"},
         {"SwappedFolderNeverUsed", 0, FRESH, true, 3, 0, "Started "},
         {"SwappedFolderRefusedPackage", 0, CHANGED, true, 3, 1, "Package verification failed: SHA-256 "},
         {"WithoutTheSignedHash", 0, FRESH, false, 2, 2, nullptr},
@@ -124,6 +128,88 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
         const QByteArray log = ReadFile(ini + "/Upgrader.log");
         for (const QByteArray& part : QByteArray(c.logged).split('*'))
             EXPECT_TRUE(log.contains(part)) << log.toStdString();
+    }
+}
+
+// No more than the signed size and one byte is read, input that stops coming is given up, and a file that
+// cannot be written is told with the system's reason. When the update does not happen the previous viewer is
+// started again and told why (and a later start through the ini folder); the viewer started, old or new, reads
+// nothing of the upgrader's input.
+TEST(Upgrader, FailureRestartsTheOldViewerToldWhy)
+{
+    enum Input { FRESH, OVERSIZE, STALLED, TOO_LARGE };
+    const struct {
+        const char* name; Input input; int exitCode; const char* reason; // reason empty: replaced
+    } cases[] = {
+        {"Replaced", FRESH, 0, ""},
+        {"Oversize", OVERSIZE, 1, "Package verification failed: more than * bytes; the package is refused"},
+        {"Stalled", STALLED, 1, "The package stopped coming: nothing for 300 ms"},
+        {"FileTooLarge", TOO_LARGE, 1, "Cannot write {program}/KxViewer.new: {EFBIG}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir root;
+        const QString program = root.path() + "/program";
+        const QString ini = root.path() + "/ini";
+        ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(ini));
+        ASSERT_TRUE(QFile::copy(KXV_UPGRADER_PATH, program + "/Upgrader"));
+        const QString marker = root.path() + "/started";
+        const auto viewer = [&](const char* which) {
+            return "#!/bin/sh\necho " + QByteArray(which) + " \"$(readlink /proc/self/fd/0)\" \"$" +
+                   UpgraderResult::FAILURE_VARIABLE + "\" > " + QFile::encodeName(marker) + "\n";
+        };
+        WriteFile(program + "/KxViewer", viewer("old"));
+        QFile::setPermissions(program + "/KxViewer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // Past the file size limit, which stands in for a full disk.
+        const QByteArray fresh = viewer("new") + (c.input == TOO_LARGE ? QByteArray(8192, '#') : QByteArray());
+        int package = -1;
+        int feed = -1;
+        if (c.input == STALLED) {
+            int ends[2];
+            ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+            package = ends[0];
+            feed = ends[1];
+            ASSERT_EQ(write(feed, fresh.constData(), 10), 10);
+        } else {
+            WriteFile(root.path() + "/package", fresh + (c.input == OVERSIZE ? QByteArray(1 << 20, 'x') : ""));
+            package = open(QFile::encodeName(root.path() + "/package").constData(), O_RDONLY | O_CLOEXEC);
+        }
+        std::vector<std::string> environment{std::string(UpgraderResult::STALL_VARIABLE) + "=300"};
+        for (const QString& variable : QProcessEnvironment::systemEnvironment().toStringList())
+            environment.push_back(variable.toStdString());
+        const std::string hash = QCryptographicHash::hash(fresh, QCryptographicHash::Sha256).toHex().toStdString();
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto handler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit tight{4096, before.rlim_max};
+        if (c.input == TOO_LARGE)
+            setrlimit(RLIMIT_FSIZE, &tight);
+        std::string why;
+        const pid_t upgrader = pid_t(ZmLib::PROCESS::SpawnWithInput(
+            (program + "/Upgrader").toStdString(), {ini.toStdString(), std::to_string(fresh.size()), hash},
+            environment, package, why));
+        setrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, handler);
+        ASSERT_GT(upgrader, 0) << why;
+        int status = -1;
+        bool ended = false;
+        ASSERT_TRUE(WaitUntil([&] { return ended = ended || waitpid(upgrader, &status, WNOHANG) == upgrader; }, 10000));
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.exitCode);
+        if (c.input == OVERSIZE) {
+            EXPECT_EQ(lseek(package, 0, SEEK_CUR), fresh.size() + 1);
+        }
+        close(package);
+        if (feed >= 0)
+            close(feed);
+        QString reason = QString::fromLatin1(c.reason);
+        reason.replace("{program}", program).replace("{EFBIG}", QString::fromLocal8Bit(strerror(EFBIG)));
+        reason.replace("*", QString::number(fresh.size()));
+        EXPECT_TRUE(WaitUntil([&] { return ReadFile(marker).endsWith('\n'); }, 5000));
+        EXPECT_EQ(QString::fromLocal8Bit(ReadFile(marker)),
+                  QString(reason.isEmpty() ? "new /dev/null \n" : "old /dev/null " + reason + "\n"));
+        EXPECT_EQ(ReadFile(program + "/KxViewer"), reason.isEmpty() ? fresh : viewer("old"));
+        EXPECT_EQ(QDir(program).entryList(QDir::Files), QStringList({"KxViewer", "Upgrader"}));
+        EXPECT_EQ(QString::fromLocal8Bit(ReadFile(ini + "/" + UpgraderResult::FAILURE_FILE)), reason);
     }
 }
 

@@ -1,6 +1,12 @@
 // Comparison of documents and of Outline ranges in the external diff
 // program: the files handed over, their order, and every way it can fail.
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <functional>
 #include <string>
@@ -67,10 +73,14 @@ protected:
         return Show(table, prefs, TabBase::SOURCE_BUILT);
     }
 
+    // A comparison file's path in the work folder, its name as the part given
+    // after the prefix that marks the viewer's own.
+    QString Named(const char* file) const { return work + QStringLiteral("kxv-compare-") + QLatin1String(file); }
+
     void Mark(TabTable* tab) { main->MarkTab(tab->TabWidget->TabBar, tab->TabWidget->indexOf(tab)); }
     QStringList Files(const char* const (&files)[2]) const
     {
-        return {work + QLatin1String(files[0]), work + QLatin1String(files[1])};
+        return {Named(files[0]), Named(files[1])};
     }
 
     // The arguments the stub logged, waiting for two of them at most
@@ -105,7 +115,7 @@ protected:
     // A folder where the file name goes, in the private temporary folder.
     void Block(const char* name) const
     {
-        ASSERT_TRUE(QDir().mkpath(work + QLatin1String(name)));
+        ASSERT_TRUE(QDir().mkpath(Named(name)));
         QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -122,6 +132,8 @@ private:
     std::string savedDir_, savedProgram_;
 };
 
+// Why a file cannot be made where a folder has its name.
+const std::string Taken = "something else is in its place";
 const Texts Ten = {"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7", "a8", "a9"};
 const Texts TenInserted = {"a0", "a1", "a2", "a3", "a4", "new", "a5", "a6", "a7", "a8", "a9"};
 
@@ -152,8 +164,8 @@ TEST_F(Compare, TabsGiveTwoFilesOfRecordTextsLeftDocumentFirst)
         EXPECT_TRUE(shell.info.empty());
         // The first document lies left or on the lower tab in every case.
         // One inserted record changes one line, not every line after it.
-        EXPECT_EQ(DataLines(work + QLatin1String(c.files[0])), Ten);
-        EXPECT_EQ(DataLines(work + QLatin1String(c.files[1])), TenInserted);
+        EXPECT_EQ(DataLines(Named(c.files[0])), Ten);
+        EXPECT_EQ(DataLines(Named(c.files[1])), TenInserted);
         delete first;
         delete second;
     }
@@ -189,7 +201,8 @@ TEST_F(Compare, FailuresAreToldAndOnlyRealOnes)
             a->CompareTabs();
         }
         const std::string expected =
-            c.blocked ? "Can't create file: " + QFile::encodeName(work).toStdString() + c.blocked : c.message;
+            c.blocked ? "Can't create file: " + QFile::encodeName(Named(c.blocked)).toStdString() + ": " + Taken
+                      : c.message;
         EXPECT_EQ(shell.info, expected.empty() ? Texts{} : Texts{expected});
         if (!expected.empty()) {
             EXPECT_TRUE(tabtest::Contains(shell.log, expected));
@@ -255,7 +268,7 @@ TEST_F(Compare, FilesStayInTheCheckedFolderWhenItIsSwapped)
         QFile::remove(name);
         QDir(checked).removeRecursively();
         ASSERT_TRUE(QDir().mkpath(theirs));
-        for (const char* file : {"a.txt", "b.txt"}) {
+        for (const char* file : {"kxv-compare-a.txt", "kxv-compare-b.txt"}) {
             QFile planted(theirs + QLatin1Char('/') + QLatin1String(file));
             ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
             planted.write("mine");
@@ -272,12 +285,15 @@ TEST_F(Compare, FilesStayInTheCheckedFolderWhenItIsSwapped)
         a->CompareTabs();
         ZmLib::PrivateDir::AfterCheck = nullptr;
         EXPECT_TRUE(shell.info.empty());
-        EXPECT_EQ(Arguments(), QStringList({checked + QStringLiteral("/a.txt"), checked + QStringLiteral("/b.txt")}));
-        EXPECT_EQ(DataLines(checked + QStringLiteral("/a.txt")), Ten);
-        EXPECT_EQ(DataLines(checked + QStringLiteral("/b.txt")), TenInserted);
+        const QString a1 = checked + QStringLiteral("/kxv-compare-a.txt");
+        const QString b1 = checked + QStringLiteral("/kxv-compare-b.txt");
+        EXPECT_EQ(Arguments(), QStringList({a1, b1}));
+        EXPECT_EQ(DataLines(a1), Ten);
+        EXPECT_EQ(DataLines(b1), TenInserted);
         const QString other = link ? theirs : name;
-        EXPECT_EQ(QDir(other).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"a.txt", "b.txt"}));
-        for (const char* file : {"a.txt", "b.txt"}) {
+        EXPECT_EQ(QDir(other).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList({"kxv-compare-a.txt", "kxv-compare-b.txt"}));
+        for (const char* file : {"kxv-compare-a.txt", "kxv-compare-b.txt"}) {
             QFile planted(other + QLatin1Char('/') + QLatin1String(file));
             EXPECT_TRUE(planted.open(QIODevice::ReadOnly));
             EXPECT_EQ(planted.readAll(), QByteArray("mine")) << file;
@@ -316,8 +332,8 @@ TEST_F(Compare, RangesAreTheFirstTwoRangeLines)
         const QStringList arguments = Arguments(started ? 5000 : 300);
         if (started) {
             EXPECT_EQ(arguments, Files(c.files));
-            EXPECT_EQ(DataLines(work + QLatin1String(c.files[0])), c.first);
-            EXPECT_EQ(DataLines(work + QLatin1String(c.files[1])), c.second);
+            EXPECT_EQ(DataLines(Named(c.files[0])), c.first);
+            EXPECT_EQ(DataLines(Named(c.files[1])), c.second);
             EXPECT_TRUE(shell.info.empty());
         } else {
             EXPECT_TRUE(arguments.isEmpty());
@@ -325,11 +341,64 @@ TEST_F(Compare, RangesAreTheFirstTwoRangeLines)
         }
         if (c.blocked) {
             EXPECT_TRUE(tabtest::Contains(shell.info,
-                                          "Can't create file: " + QFile::encodeName(work + c.blocked).toStdString()));
+                                          "Can't create file: " + QFile::encodeName(Named(c.blocked)).toStdString() +
+                                              ": " + Taken));
         }
         EXPECT_EQ(tab->Prefs.ExportRowNumbColumn, 1);
         delete tab;
     }
+}
+
+// A write that fails names the system's reason, and the diff program reads
+// nothing of the viewer's standard input.
+TEST_F(Compare, WriteFailureNamesTheReasonAndTheProgramReadsNoInput)
+{
+    const QString input = Path("input");
+    QFile(input).open(QIODevice::WriteOnly);
+    const int kept = dup(STDIN_FILENO);
+    const int opened = open(QFile::encodeName(input).constData(), O_RDONLY);
+    ASSERT_TRUE(kept >= 0 && opened >= 0 && dup2(opened, STDIN_FILENO) == STDIN_FILENO);
+    close(opened);
+    PrefGlobal::CompareProgramm =
+        QFile::encodeName(WriteScript("stdin.sh", "readlink /proc/self/fd/0 > \"$(dirname \"$1\")/../stdin\""))
+            .toStdString();
+    for (const bool full : {false, true}) {
+        SCOPED_TRACE(full ? "a file may not grow" : "room enough");
+        TabTable* a = Doc("a.log", Ten);
+        TabTable* b = Doc("b.log", TenInserted);
+        Reset();
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto handler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit tight{16, before.rlim_max};
+        if (full)
+            setrlimit(RLIMIT_FSIZE, &tight);
+        main->SetTabActive(a, false);
+        Mark(b);
+        a->CompareTabs();
+        setrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, handler);
+        const QStringList arguments = Arguments(full ? 300 : 5000);
+        if (full) {
+            const std::string reason = std::string(": ") + strerror(EFBIG);
+            const auto failed = [&](const char* file) {
+                return "Can't write file: " + QFile::encodeName(Named(file)).toStdString() + reason;
+            };
+            // The marked document is written first.
+            EXPECT_EQ(shell.info, Texts({failed("b.txt"), failed("a.txt")}));
+            EXPECT_TRUE(arguments.isEmpty());
+        } else {
+            EXPECT_EQ(arguments, Files({"a.txt", "b.txt"}));
+            // The program wrote it before the arguments.
+            QFile seen(Path("stdin"));
+            ASSERT_TRUE(seen.open(QIODevice::ReadOnly));
+            EXPECT_EQ(seen.readAll(), QByteArray("/dev/null\n"));
+        }
+        delete a;
+        delete b;
+    }
+    dup2(kept, STDIN_FILENO);
+    close(kept);
 }
 
 // The tab menu offers the comparison for one marked tab while a document is

@@ -1,5 +1,11 @@
 // The file exports of a table tab: the text export's exact bytes, CSV lines,
 // PDF pages, and what a failing disk or "Abort export" leaves behind.
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -277,13 +283,16 @@ TEST_F(Export, RangesReportTheRowsWritten)
     }
 }
 
-// A device that fails part-way: the error is reported, nothing is called
-// created, the old file keeps its bytes and no temporary file stays.
+// A device that fails part-way: the error is reported with the system's
+// reason, nothing is called created, the old file keeps its bytes and no
+// temporary file stays. A full disk stands in as a capacity; a file size
+// limit makes the system's own writes fail.
 TEST_F(Export, FailingDeviceKeepsTheOldFile)
 {
-    const struct { const char* name; int action; qint64 capacity; } cases[] = {
-        {"full.txt", TACT_SAVE_TXT, 0}, {"full.csv", TACT_SAVE_CSV, 300}, {"full.pdf", TACT_SAVE_PDF, 2000},
-        {"late.txt", TACT_SAVE_TXT, (1 << 20) + 10}};
+    const struct { const char* name; int action; qint64 capacity; rlim_t sizeLimit; int error; } cases[] = {
+        {"full.txt", TACT_SAVE_TXT, 0, 0, ENOSPC}, {"full.csv", TACT_SAVE_CSV, 300, 0, ENOSPC},
+        {"full.pdf", TACT_SAVE_PDF, 2000, 0, ENOSPC}, {"late.txt", TACT_SAVE_TXT, (1 << 20) + 10, 0, ENOSPC},
+        {"limit.csv", TACT_SAVE_CSV, -1, 300, EFBIG}, {"limit.pdf", TACT_SAVE_PDF, -1, 2000, EFBIG}};
     TabTable* tab = OpenFixture("fixture", 20000);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -296,9 +305,17 @@ TEST_F(Export, FailingDeviceKeepsTheOldFile)
         ExportFile::DeviceCapacity = c.capacity;
         progress.Clear();
         prompt.fileNames.enqueue(path);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto handler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit tight{c.sizeLimit, before.rlim_max};
+        if (c.sizeLimit > 0)
+            setrlimit(RLIMIT_FSIZE, &tight);
         tab->Actions[c.action]->trigger();
+        setrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, handler);
         ExportFile::DeviceCapacity = -1;
-        const std::vector<std::string> error{"Can't write file: " + path.toStdString()};
+        const std::vector<std::string> error{"Can't write file: " + path.toStdString() + ": " + strerror(c.error)};
         EXPECT_EQ(progress.log, error);
         EXPECT_EQ(progress.info, error);
         EXPECT_TRUE(progress.status.empty() || progress.status.back().find("created") == std::string::npos);

@@ -1,7 +1,12 @@
 // The csv library: the bytes it writes, its refusals (which leave an
 // existing file as it was), its errors, and the files a run leaves open,
 // closed with whole lines when the run ends however it ended.
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -64,6 +69,7 @@ TEST_F(CsvLibrary, WritesAndRefuses)
 {
     const std::string wide(1500, 'w'), columns = "Arguments count not equal to CSV column count";
     const std::string closed = "ERROR Error: CSV file error   line , Line: 1", created = "ERROR File can't be created P";
+    const std::string full = std::strerror(ENOSPC);
     // before: the file's content ahead of the run, when given; written: the file's content after it
     const struct { std::string script; const char* before; std::string expected; std::string written; } cases[] = {
         // Values joined by ',' unquoted, integers in 64 bits, doubles with
@@ -90,12 +96,12 @@ TEST_F(CsvLibrary, WritesAndRefuses)
         // A closed file is refused.
         {"var f = csv.open(\"P\", 1); csv.close(f); csv.add_line(f, 1);", nullptr, closed, ""},
         {"var f = csv.open(\"P\", 1); csv.close(f); csv.close(f);", nullptr, closed, ""},
-        // Lines that cannot be written are an error naming the file, at
-        // the close or when the run ends.
+        // Lines that cannot be written are an error naming the file and the
+        // system's reason, at the close or when the run ends.
         {"var f = csv.open(\"/dev/full\", 1); csv.add_line(f, \"x\");\ncsv.close(f);", nullptr,
-         "ERROR Can't write file /dev/full line 2", "<none>"},
-        {"var f = csv.open(\"/dev/full\", 1); csv.add_line(f, \"x\");", nullptr, " ENDED Can't write file /dev/full",
-         "<none>"},
+         "ERROR Can't write file /dev/full: " + full + " line 2", "<none>"},
+        {"var f = csv.open(\"/dev/full\", 1); csv.add_line(f, \"x\");", nullptr,
+         " ENDED Can't write file /dev/full: " + full, "<none>"},
         // A run that fails closes its files with their lines.
         {"var f = csv.open(\"P\", 1); csv.add_line(f, \"x\"); var y = 1 / 0;", nullptr,
          "ERROR Error: Divide by zero, Line: 1", "x\n"},
@@ -107,6 +113,58 @@ TEST_F(CsvLibrary, WritesAndRefuses)
             std::ofstream(path_, std::ios::binary) << c.before;
         EXPECT_EQ(c.expected, RunCsv(c.script));
         EXPECT_EQ(c.written, Written());
+    }
+}
+
+// Files of this process stop growing at the limit while it lives; writes
+// beyond it fail with EFBIG instead of a signal.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : savedSignal_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        const rlimit limit{bytes, saved_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, savedSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*savedSignal_)(int);
+};
+
+// A write that fails names the system's reason wherever it fails: in the
+// line's own write (longer than the stream's buffer), at the close, or when
+// the run ends.
+TEST_F(CsvLibrary, FailedWritesNameTheSystemsReason)
+{
+    const std::string wide(3 * BUFSIZ, 'w');
+    const std::string full = std::strerror(ENOSPC), large = std::strerror(EFBIG);
+    const struct { const char* what; std::string script; rlim_t limit; std::string expected; } cases[] = {
+        {"a full disk in the write", "var f = csv.open(\"/dev/full\", 1);\ncsv.add_line(f, \"" + wide + "\");", 0,
+         "ERROR Can't write file /dev/full: " + full + " line 2"},
+        {"a size limit in the write", "var f = csv.open(\"P\", 1);\ncsv.add_line(f, \"" + wide + "\");", 100,
+         "ERROR Can't write file P: " + large + " line 2"},
+        {"a size limit at the close", "var f = csv.open(\"P\", 1); csv.add_line(f, \"0123456789\");\n\ncsv.close(f);",
+         5, "ERROR Can't write file P: " + large + " line 3"},
+        {"a size limit at the run's end", "var f = csv.open(\"P\", 1); csv.add_line(f, \"0123456789\");", 5,
+         " ENDED Can't write file P: " + large},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(path_);
+        std::string output;
+        {
+            const FileSizeLimit limit(c.limit > 0 ? c.limit : RLIM_INFINITY);
+            output = RunCsv(c.script);
+        }
+        EXPECT_EQ(c.expected, output);
     }
 }
 

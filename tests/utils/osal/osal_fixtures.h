@@ -16,17 +16,23 @@
 #include <thread>
 #include <vector>
 
+#include "tests/utils/osal/safescratch.h"
 #include "utils/kx/kx.h"
 
 namespace kxtest {
 
+// A private scratch folder on a safe way (see SafeScratchParent).
 class TempDir {
 public:
     TempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zmlib-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr)
+        const std::string parent = SafeScratchParent();
+        std::string pattern = parent + "/zmlib-test-XXXXXX";
+        if (!parent.empty() && mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
+        else
+            ADD_FAILURE() << (parent.empty() ? "TMPDIR, /tmp, /var/tmp and HOME are all unsafe or unwritable"
+                                             : "no scratch folder can be made in " + parent);
     }
     ~TempDir()
     {

@@ -161,7 +161,7 @@ TEST(PrivateDir, MadeOrRefusedWithTheFolderNamed)
         EXPECT_EQ(got, c.reason.empty() ? "" : "The temporary folder " + dir + " cannot be used: " + c.reason);
         EXPECT_EQ(held.IsHeld(), c.reason.empty());
         EXPECT_EQ(held.Path(), c.reason.empty() ? dir : "");
-        EXPECT_EQ(ZmLib::IsPrivateDir(dir, c.owner), c.reason.empty());
+        EXPECT_EQ(ZmLib::PrivateDirProblem(dir, c.owner), got);
         struct stat st;
         if (c.reason.empty()) {
             ASSERT_EQ(lstat(dir.c_str(), &st), 0);

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "tests/utils/osal/osal_fixtures.h"
@@ -188,6 +189,56 @@ TEST(ProcessSpawn, OpenFileRunsWhatWasOpenedNotWhatHasItsNameNow)
     EXPECT_EQ(PROCESS::SpawnOpenFile(denied, why), 0);
     EXPECT_EQ(why, strerror(EACCES));
     close(denied);
+}
+
+// The programs started read nothing of this process's standard input (an
+// upgrade's package, say): theirs is /dev/null. Only SpawnWithInput hands on
+// the descriptor it is given.
+TEST(ProcessSpawn, ChildrenReadNothingOfOurInput)
+{
+    TempDir dir;
+    const std::string input = dir / "input";
+    WriteFile(input, "package");
+    const int kept = dup(STDIN_FILENO);
+    const int opened = open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_TRUE(kept >= 0 && opened >= 0 && dup2(opened, STDIN_FILENO) == STDIN_FILENO);
+    // Writes where its argument says, without one (run from its descriptor) to "opened".
+    const std::string program = dir / "program";
+    WriteFile(program, "#!/bin/sh\nout=${1:-" + dir / "opened" +
+                           "}\nreadlink /proc/self/fd/0 > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
+    chmod(program.c_str(), 0700);
+    const int fd = open(program.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::string spawned = dir / "spawned";
+    const std::string given = dir / "given";
+    const struct {
+        std::string out;
+        std::function<int64_t(std::string& why)> start;
+        std::string seen;
+    } cases[] = {
+        {spawned,
+         [&](std::string&) {
+             const char* args[] = {spawned.c_str()};
+             return PROCESS::Spawn(program.c_str(), 1, args);
+         },
+         "/dev/null"},
+        {dir / "opened", [&](std::string& why) { return PROCESS::SpawnOpenFile(fd, why); }, "/dev/null"},
+        {given,
+         [&](std::string& why) {
+             return PROCESS::SpawnWithInput(program, {given}, {"PATH=/usr/bin:/bin"}, opened, why);
+         },
+         input},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.out);
+        std::string why;
+        ASSERT_GT(c.start(why), 0) << why;
+        ASSERT_TRUE(Eventually([&] { return Exists(c.out); }));
+        EXPECT_EQ(ReadFile(c.out), c.seen + "\n");
+    }
+    dup2(kept, STDIN_FILENO);
+    close(kept);
+    close(opened);
+    close(fd);
 }
 
 TEST(ProcessClock, LocalTimeOffsetFollowsTheZone)

@@ -87,43 +87,110 @@ TEST(WorkFolderWay, EveryFolderAndLinkOnTheWayIsChecked)
     EXPECT_EQ(ZmLib::WayProblem(t + "/theirs", OTHER), "");
 }
 
-// A swap of the temporary folder leads to a private runtime folder, else to
-// the cache folder, made private when missing.
-TEST(WorkFolderWay, UnsafeTemporaryFolderGivesWayToTheUsersOwn)
+// The work folder goes to the first place that is safe: the temporary
+// folder, a private runtime folder, else the cache folder, made private when
+// missing. A place is passed over when someone else could rename on the way
+// to it, when the cache is not the user's alone, or when something that is
+// not the user's private folder has the work folder's name there; with no
+// safe place nothing is made. Other owners are real where the test runs as
+// root.
+TEST(WorkFolderWay, WorkFolderGoesToTheFirstSafePlace)
 {
     const uid_t me = geteuid();
     const TempDir tmp;
     const std::string t = tmp.Path();
+    const std::string name = "KXviewer-" + std::to_string(me);
+    const bool root = me == 0;
     MakeFolder(t + "/open", 0777);
     MakeFolder(t + "/sticky", 01777);
     MakeFolder(t + "/runtime", 0700);
     MakeFolder(t + "/shared", 0755);
-    const std::string unsafe = "others may write to " + t + "/open and it has no sticky bit (mode 0777)";
+    MakeFolder(t + "/mine", 0700);
+    MakeFolder(t + "/opencache", 0777);
+    MakeFolder(t + "/stickycache", 01777);
+    MakeFolder(t + "/runtimetaken", 0700);
+    WriteFile(t + "/runtimetaken/" + name, "f");
+    for (const char* place : {"/takendir", "/takenlink", "/takenfile", "/takenopen"})
+        MakeFolder(t + place, 01777);
+    MakeFolder(t + "/takenopen/" + name, 0777);
+    ASSERT_EQ(symlink((t + "/mine").c_str(), (t + "/takenlink/" + name).c_str()), 0);
+    WriteFile(t + "/takenfile/" + name, "f");
+    if (root) {
+        MakeFolder(t + "/theirsticky", 01777, OTHER);
+        MakeFolder(t + "/theircache", 0777, OTHER);
+        MakeFolder(t + "/takendir/" + name, 0700, OTHER);
+        ASSERT_EQ(symlink((t + "/mine").c_str(), (t + "/sticky/theirlink").c_str()), 0);
+        ASSERT_EQ(lchown((t + "/sticky/theirlink").c_str(), OTHER, gid_t(-1)), 0);
+    }
+    const std::string open = "not in " + t + "/open: others may write to " + t +
+                             "/open and it has no sticky bit (mode 0777)";
+    const std::string taken = " cannot be used: ";
+    const std::string noRuntime = "there is no runtime folder";
     const struct {
         const char* what;
+        bool needsRoot;
         std::string temp, runtime, cache;
-        std::string chosen;
+        std::string chosen; // the folder's parent; empty: none
         std::string why;
     } cases[] = {
-        {"a safe temporary folder", t + "/sticky", t + "/runtime", t + "/cache", t + "/sticky", ""},
-        {"a private runtime folder", t + "/open", t + "/runtime", t + "/cache", t + "/runtime",
-         "Work files are kept in " + t + "/runtime, not in " + t + "/open: " + unsafe},
-        {"a runtime folder others may enter", t + "/open", t + "/shared", t + "/cache/deep", t + "/cache/deep",
-         "Work files are kept in " + t + "/cache/deep, not in " + t + "/open: " + unsafe},
-        {"no runtime folder", t + "/open", "", t + "/cache/deep", t + "/cache/deep",
-         "Work files are kept in " + t + "/cache/deep, not in " + t + "/open: " + unsafe},
-        {"no folder of the user's own", t + "/open", "", "", t + "/open",
-         "Work files are kept in " + t + "/open though " + unsafe + ": the user has no folder of their own"},
+        {"a safe temporary folder", false, t + "/sticky", t + "/runtime", t + "/cache", t + "/sticky", ""},
+        {"a private runtime folder", false, t + "/open", t + "/runtime", t + "/cache", t + "/runtime",
+         "Work files are kept in " + t + "/runtime, " + open},
+        {"a runtime folder others may enter", false, t + "/open", t + "/shared", t + "/cache/deep", t + "/cache/deep",
+         "Work files are kept in " + t + "/cache/deep, " + open + "; not in " + t +
+             "/shared: others may use it (mode 0755)"},
+        {"no runtime folder", false, t + "/open", "", t + "/cache/deep", t + "/cache/deep",
+         "Work files are kept in " + t + "/cache/deep, " + open + "; " + noRuntime},
+        {"the user's cache open to all", false, t + "/open", "", t + "/opencache", "",
+         "No folder is safe for work files: " + open + "; " + noRuntime + "; not in " + t +
+             "/opencache: others may write to " + t + "/opencache and it has no sticky bit (mode 0777)"},
+        {"the user's cache sticky and open to all", false, t + "/open", "", t + "/stickycache", "",
+         "No folder is safe for work files: " + open + "; " + noRuntime + "; not in " + t +
+             "/stickycache: others may write to it (mode 1777)"},
+        {"no folder of the user's own", false, t + "/open", "", "", "",
+         "No folder is safe for work files: " + open + "; " + noRuntime + "; there is no cache folder"},
+        {"the cache below another user's sticky folder", true, t + "/open", "", t + "/theirsticky/cache", "",
+         "No folder is safe for work files: " + open + "; " + noRuntime + "; not in " + t + "/theirsticky/cache: " +
+             t + "/theirsticky belongs to user 4242"},
+        {"a cache another user made open to all", true, t + "/open", "", t + "/theircache", "",
+         "No folder is safe for work files: " + open + "; " + noRuntime + "; not in " + t + "/theircache: " + t +
+             "/theircache belongs to user 4242"},
+        {"the cache through another user's link", true, t + "/open", "", t + "/sticky/theirlink", "",
+         "No folder is safe for work files: " + open + "; " + noRuntime + "; not in " + t + "/sticky/theirlink: " +
+             t + "/sticky/theirlink belongs to user 4242"},
+        {"the name taken by another user's folder", true, t + "/takendir", t + "/runtime", "", t + "/runtime",
+         "Work files are kept in " + t + "/runtime, not in " + t + "/takendir: " + t + "/takendir/" + name + taken +
+             "it belongs to user 4242"},
+        {"the name taken by a link", false, t + "/takenlink", t + "/runtime", "", t + "/runtime",
+         "Work files are kept in " + t + "/runtime, not in " + t + "/takenlink: " + t + "/takenlink/" + name +
+             taken + "it is a symbolic link"},
+        {"the name taken by a file, in the runtime folder too", false, t + "/takenfile", t + "/runtimetaken",
+         t + "/cache/other", t + "/cache/other",
+         "Work files are kept in " + t + "/cache/other, not in " + t + "/takenfile: " + t + "/takenfile/" + name +
+             taken + "it is not a folder; not in " + t + "/runtimetaken: " + t + "/runtimetaken/" + name + taken +
+             "it is not a folder"},
+        {"the name taken by the user's folder open to all", false, t + "/takenopen", "", "", "",
+         "No folder is safe for work files: not in " + t + "/takenopen: " + t + "/takenopen/" + name + taken +
+             "others may use it (mode 0777); " + noRuntime + "; there is no cache folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        if (c.needsRoot && !root)
+            continue;
         std::string why = "old";
-        EXPECT_EQ(ZmLib::ChooseWorkParent(c.temp, c.runtime, c.cache, me, why), c.chosen);
+        EXPECT_EQ(ZmLib::ChooseWorkFolder(c.temp, c.runtime, c.cache, name, me, why),
+                  c.chosen.empty() ? "" : c.chosen + "/" + name + "/");
         EXPECT_EQ(why, c.why);
     }
     struct stat st;
     ASSERT_EQ(stat((t + "/cache/deep").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Nothing was made or removed where it was not safe.
+    EXPECT_FALSE(Exists(t + "/theirsticky/cache"));
+    EXPECT_FALSE(Exists(t + "/opencache/" + name));
+    EXPECT_FALSE(Exists(t + "/open/" + name));
+    EXPECT_EQ(kxtest::ReadFile(t + "/takenfile/" + name), "f");
+    EXPECT_TRUE(Exists(t + "/takenlink/" + name));
 }
 
 // Only files the owner made, private, with a name claimed (or a temporary
@@ -189,4 +256,21 @@ TEST(WorkFolderWay, OnlyOwnFilesAreRemovedFromTheHeldFolder)
         EXPECT_EQ(lstat((name + "/" + e.name).c_str(), &st), 0);
     }
     EXPECT_EQ(kxtest::ReadFile(tmp.Path() + "/outside"), "o");
+}
+
+// The tests' scratch folders, where the work folder's cases are set up, lie
+// on a safe way even when TMPDIR does not.
+TEST(WorkFolderWay, ScratchFoldersAvoidAnUnsafeTmpdir)
+{
+    const TempDir outer;
+    const std::string unsafe = outer.Path() + "/open";
+    MakeFolder(unsafe, 0777);
+    const char* saved = getenv("TMPDIR");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    setenv("TMPDIR", unsafe.c_str(), 1);
+    const TempDir inner;
+    saved != nullptr ? setenv("TMPDIR", savedValue.c_str(), 1) : unsetenv("TMPDIR");
+    ASSERT_FALSE(inner.Path().empty());
+    EXPECT_EQ(inner.Path().rfind(unsafe, 0), std::string::npos) << inner.Path();
+    EXPECT_EQ(ZmLib::WayProblem(inner.Path()), "");
 }
