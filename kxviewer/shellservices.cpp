@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QWidget>
 
@@ -35,35 +36,63 @@ private:
 class DialogProgress : public KxvProgress {
 public:
     DialogProgress(QWidget* parent, const QString& label, const QString& cancelText, int minimum, int maximum)
-        : dialog_(label, cancelText, minimum, maximum, parent)
+        : dialog_(new QProgressDialog(label, cancelText, minimum, maximum, parent))
     {
-        dialog_.setWindowModality(Qt::WindowModal);
-        dialog_.setAutoClose(false);
-        dialog_.setAutoReset(false);
+        dialog_->setWindowModality(Qt::WindowModal);
+        dialog_->setAutoClose(false);
+        dialog_->setAutoReset(false);
         // The dialog would show itself after its minimum duration; only the
         // caller decides when it appears.
-        dialog_.reset();
+        dialog_->reset();
     }
-    ~DialogProgress() override { dialog_.hide(); }
+    // The dialog may have gone with its window.
+    ~DialogProgress() override { delete dialog_; }
 
-    void Show() override { dialog_.show(); }
-    bool IsVisible() const override { return dialog_.isVisible(); }
-    void SetValue(int value) override { dialog_.setValue(value); }
-    void SetLabel(const QString& label) override { dialog_.setLabelText(label); }
+    void Show() override
+    {
+        if (dialog_)
+            dialog_->show();
+    }
+    bool IsVisible() const override { return dialog_ && dialog_->isVisible(); }
+    void SetValue(int value) override
+    {
+        if (dialog_)
+            dialog_->setValue(value);
+    }
+    void SetLabel(const QString& label) override
+    {
+        if (dialog_)
+            dialog_->setLabelText(label);
+    }
     void FitLabel(const QString& label) override
     {
+        if (!dialog_)
+            return;
         // The dialog's size hint measures its label with the label's font.
-        const QString shown = dialog_.labelText();
-        dialog_.setLabelText(label);
-        dialog_.setMinimumWidth(std::max(dialog_.minimumWidth(), dialog_.sizeHint().width()));
-        dialog_.setLabelText(shown);
+        const QString shown = dialog_->labelText();
+        dialog_->setLabelText(label);
+        dialog_->setMinimumWidth(std::max(dialog_->minimumWidth(), dialog_->sizeHint().width()));
+        dialog_->setLabelText(shown);
     }
-    bool WasCanceled() const override { return dialog_.wasCanceled(); }
-    void Cancel() override { dialog_.cancel(); }
-    void Close() override { dialog_.hide(); }
+    void SetWindow(QWidget* window) override
+    {
+        if (dialog_ && window && dialog_->parentWidget() != window->window())
+            dialog_->setParent(window->window(), dialog_->windowFlags());
+    }
+    bool WasCanceled() const override { return !dialog_ || dialog_->wasCanceled(); }
+    void Cancel() override
+    {
+        if (dialog_)
+            dialog_->cancel();
+    }
+    void Close() override
+    {
+        if (dialog_)
+            dialog_->hide();
+    }
 
 private:
-    QProgressDialog dialog_;
+    QPointer<QProgressDialog> dialog_;
 };
 
 // The services before the main window exists: besides the debug stream's

@@ -38,7 +38,12 @@ public:
     // Makes the display, before it shows, wide enough for a label it will
     // be given.
     virtual void FitLabel(const QString&) {}
-    // True once the user pressed the cancel button (or Cancel ran).
+    // The window the display stands over and blocks, from the next Show
+    // on: that of the document the job works for (by default the main
+    // window's).
+    virtual void SetWindow(QWidget*) {}
+    // True once the user pressed the cancel button (or Cancel ran), or
+    // the window the display stood over went.
     virtual bool WasCanceled() const = 0;
     // Cancels and hides the display.
     virtual void Cancel() = 0;
