@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -15,11 +16,15 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QTimer>
-#include <QTreeView>
+#include <QMouseEvent>
 
 #include "bench/benchargs.h"
 #include "kxlib/table/kxtable.h"
+#include "kxviewer/table/auxtreemodel.h"
+#include "kxviewer/table/auxtreeview.h"
 #include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/tabtable.h"
+#include "kxviewer/table/tabtableview.h"
 #include "kxviewer/table/tabbase.h"
 
 namespace Bench {
@@ -231,6 +236,48 @@ inline void PrintPaneBuild(TabBase& tab)
     loop.Stop();
     printf("aux-tree pane, %s: built and painted in %.1f ms; longest wait %lld ms\n",
            qPrintable(NodeCounts(tab.Table->AuxTree())), painted, static_cast<long long>(loop.LongestGapMs()));
+}
+
+// The longest wait of the event loop from command on until settleMs after
+// it returned (the view lays out a large tree a batch at a time after).
+inline qint64 LongestWaitMs(const std::function<void()>& command, int settleMs = 1500)
+{
+    LoopWatch loop;
+    command();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < settleMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    loop.Stop();
+    return loop.LongestGapMs();
+}
+
+// Expand All, Collapse All and, after another Expand All, a click on a row
+// of the table (the tree follows the current record and collapses): the
+// longest wait of each.
+inline void PrintPaneCommands(TabTable& tab)
+{
+    ShowPane(tab);
+    // A move to the current record still pending would collapse the tree.
+    LongestWaitMs([] {});
+    const AuxTreeModel& model = *tab.AuxTreeDock->Model;
+    const qint64 expand = LongestWaitMs([&tab] { tab.ExpandAllPanes(); });
+    const int expandedRows = model.rowCount();
+    const qint64 collapse = LongestWaitMs([&tab] { tab.CollapseAllPanes(); });
+    LongestWaitMs([&tab] { tab.ExpandAllPanes(); });
+    QWidget* rows = tab.View->viewport();
+    const int row = tab.Table->CurRow() == 3 ? 4 : 3;
+    const QPoint at(rows->width() / 2, tab.View->rowViewportPosition(row) + tab.View->rowHeight(row) / 2);
+    const qint64 click = LongestWaitMs([rows, at] {
+        QMouseEvent press(QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(rows, &release);
+    });
+    printf("aux-tree pane, %s: longest wait of Expand All (%d rows) %lld ms, Collapse All %lld ms, "
+           "a row click after Expand All %lld ms (tree left with %d rows)\n",
+           qPrintable(NodeCounts(tab.Table->AuxTree())), expandedRows, static_cast<long long>(expand),
+           static_cast<long long>(collapse), static_cast<long long>(click), model.rowCount());
 }
 
 } // namespace Bench

@@ -1,7 +1,10 @@
 #include "kxlib/kxauxtree.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "kxlib/fields.h"
@@ -107,6 +110,11 @@ uint64_t Spread(uint64_t value)
 
 // Window of records whose lookups are started ahead of the one added.
 constexpr size_t LOOKAHEAD = 8;
+// The slots of a new index, and the old slots moved at each insertion
+// while the index grows: a table of n slots is moved after n / 4
+// insertions, before the new one of 2n is half full.
+constexpr size_t MIN_SLOTS = 64;
+constexpr size_t MOVED_PER_INSERT = 4;
 
 } // namespace
 
@@ -118,22 +126,22 @@ uint64_t KxAuxTree::Hash2(uint64_t parentHash, const char* text)
     return Spread(TextHash(text) ^ ((parentHash << 17 | parentHash >> 47) * 0x9E3779B97F4A7C15ull));
 }
 
-void KxAuxTree::Index::Prefetch(uint64_t hash) const
+void KxAuxTree::Index::Table::Free::operator()(Slot* entries) const { std::free(entries); }
+
+KxAuxTree::Index::Table::Table(size_t count)
+    : entries(count ? static_cast<Slot*>(std::calloc(count, sizeof(Slot))) : nullptr), size(entries ? count : 0)
 {
-    __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    if (count && !entries)
+        throw std::bad_alloc();
 }
 
-void KxAuxTree::Index::Clear()
+void* KxAuxTree::Index::Table::Find(uint64_t hash, const void* owner, const char* text) const
 {
-    slots_.assign(64, Slot{0, nullptr, nullptr, nullptr});
-    used_ = 0;
-}
-
-void* KxAuxTree::Index::Find(uint64_t hash, const void* owner, const char* text) const
-{
-    const size_t mask = slots_.size() - 1;
+    if (!size)
+        return nullptr;
+    const size_t mask = size - 1;
     for (size_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot& slot = slots_[at];
+        const Slot& slot = entries.get()[at];
         if (!slot.text)
             return nullptr;
         if (slot.hash == hash && slot.owner == owner && strcmp(slot.text, text) == 0)
@@ -141,32 +149,61 @@ void* KxAuxTree::Index::Find(uint64_t hash, const void* owner, const char* text)
     }
 }
 
-void KxAuxTree::Index::Insert(uint64_t hash, const void* owner, const char* text, void* node)
+void KxAuxTree::Index::Table::Put(const Slot& slot)
 {
-    // At most half full, so that a miss ends after a probe or two.
-    if (2 * (used_ + 1) > slots_.size())
-        Grow();
-    const size_t mask = slots_.size() - 1;
-    size_t at = hash & mask;
-    while (slots_[at].text)
+    const size_t mask = size - 1;
+    size_t at = slot.hash & mask;
+    while (entries.get()[at].text)
         at = (at + 1) & mask;
-    slots_[at] = Slot{hash, owner, text, node};
-    ++used_;
+    entries.get()[at] = slot;
 }
 
-void KxAuxTree::Index::Grow()
+void KxAuxTree::Index::Prefetch(uint64_t hash) const
 {
-    std::vector<Slot> old(2 * slots_.size(), Slot{0, nullptr, nullptr, nullptr});
-    old.swap(slots_);
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (!slot.text)
-            continue;
-        size_t at = slot.hash & mask;
-        while (slots_[at].text)
-            at = (at + 1) & mask;
-        slots_[at] = slot;
+    if (table_.size)
+        __builtin_prefetch(&table_.entries.get()[hash & (table_.size - 1)]);
+}
+
+void KxAuxTree::Index::Clear()
+{
+    table_ = Table(MIN_SLOTS);
+    old_ = Table();
+    moved_ = 0;
+    used_ = 0;
+}
+
+void* KxAuxTree::Index::Find(uint64_t hash, const void* owner, const char* text) const
+{
+    void* node = table_.Find(hash, owner, text);
+    // The old table keeps every entry, moved or not, until it is dropped.
+    return node ? node : old_.Find(hash, owner, text);
+}
+
+void KxAuxTree::Index::Insert(uint64_t hash, const void* owner, const char* text, void* node)
+{
+    // At most half full, so that a miss ends after a probe or two. The old
+    // table is all moved long before the new one fills so far.
+    if (2 * (used_ + 1) > table_.size) {
+        while (old_.size)
+            MoveSome();
+        old_ = std::move(table_);
+        table_ = Table(old_.size ? 2 * old_.size : MIN_SLOTS);
+        moved_ = 0;
     }
+    table_.Put(Slot{hash, owner, text, node});
+    ++used_;
+    if (old_.size)
+        MoveSome();
+}
+
+void KxAuxTree::Index::MoveSome()
+{
+    const size_t end = std::min(old_.size, moved_ + MOVED_PER_INSERT);
+    for (; moved_ < end; ++moved_)
+        if (old_.entries.get()[moved_].text)
+            table_.Put(old_.entries.get()[moved_]);
+    if (moved_ == old_.size)
+        old_ = Table();
 }
 
 KxAuxNode1* KxAuxTree::Find1(const char* text, uint64_t hash) const

@@ -81,7 +81,10 @@ private:
     // Lookups by owner (null for the first level, the parent for the
     // second) and text, so that many distinct values cost no more per record
     // than a few: open addressing over slots that hold the hash and the key,
-    // so that a probe reads one slot and, on a hash match, the text.
+    // so that a probe reads one slot and, on a hash match, the text. A full
+    // table moves to one twice its size a few slots per insertion, the old
+    // one still searched meanwhile, so that no insertion pays for moving a
+    // million entries at once.
     class Index {
     public:
         struct Slot {
@@ -97,8 +100,26 @@ private:
         void Insert(uint64_t hash, const void* owner, const char* text, void* node);
 
     private:
-        void Grow();
-        std::vector<Slot> slots_;
+        struct Table {
+            // Zeroed memory: a large table's pages are zeroed by the system
+            // as they are first written, not all at its making.
+            struct Free {
+                void operator()(Slot* entries) const;
+            };
+            std::unique_ptr<Slot, Free> entries;
+            size_t size = 0;
+            explicit Table(size_t count = 0);
+            void* Find(uint64_t hash, const void* owner, const char* text) const;
+            void Put(const Slot& slot);
+        };
+        // Moves the next few slots of the old table, dropping it once all
+        // are moved.
+        void MoveSome();
+
+        Table table_;
+        // The table being moved from, and how many of its slots are moved.
+        Table old_;
+        size_t moved_ = 0;
         size_t used_ = 0;
     };
     // The hash of a first-level text, and of a second-level text under the

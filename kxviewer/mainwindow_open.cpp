@@ -18,6 +18,7 @@
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/openfilekind.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/shellservices.h"
 #include "kxviewer/table/tabtable.h"
 #include "tearoffwidget/tearoffdockwidget.h"
 #include "tearoffwidget/tearoffprompt.h"
@@ -116,8 +117,14 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
         return nullptr;
     loader->ShowViewStage();
     // The tab takes over the loader's reference on the table.
-    auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent);
+    auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent, TabBase::OutlineFill::LATER);
     loader->AdvanceViewStage();
+    // The Outline reads every row: made aside while the event loop turns,
+    // before the view and the idle refresh (which would make it too) start.
+    tab->ShowOutlineLines(tab->MakeOutlineLinesAside([] {
+        KxvShell().ProcessEvents();
+        return true;
+    }));
     loader->ReportSuccess();
     tab->SourceType = loader->TypeId();
     if (loader->TypeId() >= 0)
@@ -126,10 +133,10 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
     loader->AdvanceViewStage();
-    // The bar is full when the document shows.
+    // The bar is full, and gone, before the document shows.
+    loader->EndProgress();
     if (place)
         SetNewDockPosition(tab);
-    loader->EndProgress();
     return tab;
 }
 

@@ -425,7 +425,7 @@ void KxTable::RebuildAuxTree()
     FillAuxTree(auxTree_, nullptr);
 }
 
-void KxTable::FillAuxTree(KxAuxTree& tree, const std::function<void(int32_t done)>& step) const
+bool KxTable::FillAuxTree(KxAuxTree& tree, const std::function<bool(int32_t done)>& step) const
 {
     std::vector<const KxdRecord*> records;
     int32_t done = 0;
@@ -435,9 +435,12 @@ void KxTable::FillAuxTree(KxAuxTree& tree, const std::function<void(int32_t done
             records[k] = &block->recs[k];
         tree.AddAll(records.data(), records.size());
         done += int32_t(block->count);
-        if (step)
-            step(done);
+        // The next block is read only once the step is answered: the table
+        // may have gone meanwhile.
+        if (step && !step(done))
+            return false;
     }
+    return true;
 }
 
 KxTable* KxTable::CreateFuncTable()

@@ -197,9 +197,11 @@ public:
     // Rebuilds the aux tree over every record with the table's levels.
     void RebuildAuxTree();
     // Adds every record to tree, a block of records at a time; after each
-    // block step (when given) is told how many records are done. A tree
-    // built so aside can then take the table's place (KxAuxTree::Swap).
-    void FillAuxTree(KxAuxTree& tree, const std::function<void(int32_t done)>& step) const;
+    // block step (when given) is told how many records are done, and the
+    // fill stops at once when it answers false (the table may be gone). A
+    // tree built so aside can then take the table's place (KxAuxTree::Swap).
+    // False when stopped.
+    bool FillAuxTree(KxAuxTree& tree, const std::function<bool(int32_t done)>& step) const;
     void DebugInfo();
     int32_t MaxNest();
 

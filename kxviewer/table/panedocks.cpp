@@ -1,6 +1,7 @@
 #include "kxviewer/table/panedocks.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <QAction>
 #include <QHeaderView>
@@ -8,8 +9,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSet>
-#include <QTimer>
-#include <QTreeView>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxsearchexpr.h"
@@ -17,6 +16,7 @@
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
 #include "kxviewer/table/auxtreemodel.h"
+#include "kxviewer/table/auxtreeview.h"
 #include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/guihelpers.h"
 #include "kxviewer/table/historyactions.h"
@@ -37,48 +37,9 @@ constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 
 const char DockStyle[] = "QDockWidget::title{background:#fafafa; padding-left:5px; padding-top:2px}";
 
-// First-level items expanded, or forgotten as expanded, at one turn of the
-// event loop.
-constexpr int EXPAND_SLICE = 50000;
-
-// The pane's tree view. Its layout can be held back while many items are
-// expanded: each is then only noted, and the rows are laid out once, when
-// it is let go (laid out after every slice, the rows would cost more than
-// the slices). Painted over a tree that changed behind the pane's back (by
-// another tab of the same table), it has the pane show the tree afresh.
-class PaneTreeView : public QTreeView {
-public:
-    explicit PaneTreeView(PaneDocks* pane) : QTreeView(pane), pane_(pane) {}
-
-    // Held, the rows are laid out afresh once let go; meanwhile neither a
-    // paint nor the view's own timer lays them out.
-    void HoldLayout(bool hold)
-    {
-        if (hold)
-            scheduleDelayedItemsLayout();
-        if (hold == holding_)
-            return;
-        holding_ = hold;
-        setUpdatesEnabled(!hold);
-    }
-
-protected:
-    void timerEvent(QTimerEvent* event) override
-    {
-        if (!holding_)
-            QTreeView::timerEvent(event);
-    }
-    void paintEvent(QPaintEvent* event) override
-    {
-        if (pane_->Model->Stale())
-            QMetaObject::invokeMethod(pane_, &PaneDocks::Refresh, Qt::QueuedConnection);
-        QTreeView::paintEvent(event);
-    }
-
-private:
-    PaneDocks* pane_;
-    bool holding_ = false;
-};
+// Nodes collapsed one by one (rows removed) when the tree is collapsed;
+// with more expanded, the rows are shown afresh at once.
+constexpr int FEW_EXPANDED = 16;
 
 QString FromBytes(const char* text)
 {
@@ -104,25 +65,18 @@ void AddRemove(QMenu& menu, QAction* action, bool something)
 } // namespace
 
 PaneDocks::PaneDocks(const QString& title, TabBase* tab)
-    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Model(new AuxTreeModel(this)), Tree(new PaneTreeView(this)),
-      expandTimer_(new QTimer(this))
+    : QDockWidget(title, tab), Table(tab->Table), Tab(tab), Model(new AuxTreeModel(this)),
+      Tree(new AuxTreeView(Model, this))
 {
-    expandTimer_->setSingleShot(true);
-    connect(expandTimer_, &QTimer::timeout, this, &PaneDocks::ExpandSlice);
     CreateActions(this, PaneDocksBindings, nullptr);
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     setStyleSheet(QString::fromLatin1(DockStyle));
-    Tree->setModel(Model);
-    // Rows are laid out without asking each one for its size.
-    Tree->setUniformRowHeights(true);
-    Tree->setHeaderHidden(true);
     Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Tree->setFont(PrefGlobal::Fonts[FONT_SIDE_PANELS]);
     Tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Tree->setStyleSheet(QString::fromLatin1(PaneTreeStyle));
-    Tree->header()->setStretchLastSection(true);
     Tree->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Tree, &QTreeView::customContextMenuRequested, this, &PaneDocks::customMenuRequested);
+    connect(Tree, &QWidget::customContextMenuRequested, this, &PaneDocks::customMenuRequested);
     setWidget(Tree);
 }
 
@@ -141,74 +95,53 @@ void PaneDocks::BuildTree()
         bar->Title->setText(title);
     setWindowTitle(QStringLiteral("Outline"));
 
-    StopExpanding();
     Model->Show(&aux);
     Tree->scrollToTop();
-    // Fitted while every item is collapsed, as a freshly filled tree is.
-    Tree->resizeColumnToContents(0);
+    // A pending move to the current record (of a table tab) collapses the
+    // tree again.
+    const bool syncPending = Tab->GraphState != TabBase::GRAPH_IS_GRAPH && Tab->Prefs.SyncToCurRow &&
+                             Table->CurRow() != Tab->LastPanesRow;
     QAction* expand = Tab->Actions[ACT_COLLAPSE_ON_REDRAW];
-    if (expand && expand->isChecked())
-        ExpandAll();
-    else
-        CollapseAll();
+    if (expand && expand->isChecked() && !syncPending)
+        Model->SetAllExpanded(true);
 }
 
-void PaneDocks::ExpandAll()
-{
-    StopExpanding();
-    expandFrom_ = 0;
-    ExpandSlice();
-}
+bool PaneDocks::IsExpanded(const QModelIndex& item) const { return Model->IsExpanded(AuxTreeModel::Place(item).first); }
 
-void PaneDocks::ExpandSlice()
-{
-    auto* view = static_cast<PaneTreeView*>(Tree);
-    // The rows are laid out at the next turn of the event loop (or when the
-    // pane is first shown), not once per item.
-    view->HoldLayout(true);
-    const int end = std::min(expandFrom_ + EXPAND_SLICE, Model->rowCount());
-    for (int node = expandFrom_; node < end; ++node)
-        Tree->expand(Model->index(node, 0));
-    expandFrom_ = end;
-    if (end < Model->rowCount())
-        expandTimer_->start(0);
-    else
-        view->HoldLayout(false);
-}
-
-void PaneDocks::StopExpanding()
-{
-    expandTimer_->stop();
-    static_cast<PaneTreeView*>(Tree)->HoldLayout(false);
-}
+void PaneDocks::ExpandAll() { SetAllExpanded(true); }
 
 void PaneDocks::CollapseAll()
 {
-    StopExpanding();
-    Tree->collapseAll();
+    if (Model->ExpandedCount() > FEW_EXPANDED) {
+        SetAllExpanded(false);
+        return;
+    }
+    // A few nodes: their rows go, and the selection and current item with
+    // the rest keep their places by themselves.
+    for (int32_t node = 0; node < Model->Nodes() && Model->ExpandedCount() > 0; ++node)
+        Model->SetExpanded(node, false);
+}
+
+void PaneDocks::SetAllExpanded(bool expanded)
+{
+    const std::pair<int32_t, int32_t> current = AuxTreeModel::Place(Tree->currentIndex());
+    QSet<QPair<int32_t, int32_t>> selected;
+    for (const QModelIndex& item : SelectedItems()) {
+        const std::pair<int32_t, int32_t> place = AuxTreeModel::Place(item);
+        selected.insert(qMakePair(place.first, place.second));
+    }
+    Model->SetAllExpanded(expanded);
+    if (!selected.isEmpty())
+        SelectRows([&selected](int32_t node, int32_t child) { return selected.contains(qMakePair(node, child)); });
+    const QModelIndex item = Model->IndexOf(current.first, current.second);
+    if (item.isValid())
+        Tree->selectionModel()->setCurrentIndex(item, QItemSelectionModel::NoUpdate);
 }
 
 void PaneDocks::Refresh()
 {
     if (Model->Stale())
         BuildTree();
-}
-
-void PaneDocks::Clear(const std::function<void()>& turn)
-{
-    StopExpanding();
-    auto* view = static_cast<PaneTreeView*>(Tree);
-    // With the layout held back, collapsing an item only forgets it.
-    view->HoldLayout(true);
-    const int count = Model->rowCount();
-    for (int from = 0; from < count; from += EXPAND_SLICE) {
-        const int end = std::min(from + EXPAND_SLICE, count);
-        for (int node = from; node < end; ++node)
-            Tree->collapse(Model->index(node, 0));
-        turn();
-    }
-    Model->Show(nullptr);
-    view->HoldLayout(false);
 }
 
 QString PaneDocks::SelectionExpression(const QModelIndexList& items)
@@ -248,44 +181,52 @@ QModelIndexList PaneDocks::ChosenItems() const
     return items;
 }
 
-void PaneDocks::SelectItems(const std::function<bool(int32_t node, int32_t child)>& chosen)
+void PaneDocks::SelectRows(const std::function<bool(int32_t node, int32_t child)>& chosen)
 {
     QItemSelection selection;
-    // The chosen rows below parent (below the root: the childless
-    // first-level items), neighbours as one range; whether there were any.
-    auto select = [this, &chosen, &selection](const QModelIndex& parent) {
-        const int32_t node = parent.row();
-        const int count = Model->rowCount(parent);
-        bool any = false;
-        int first = -1;
-        for (int row = 0; row <= count; ++row) {
-            const bool on = row < count && (parent.isValid() ? chosen(node, row)
-                                                             : !Model->hasChildren(Model->index(row, 0)) && chosen(row, -1));
-            if (on && first < 0)
-                first = row;
-            if (!on && first >= 0) {
-                selection.append(QItemSelectionRange(Model->index(first, 0, parent), Model->index(row - 1, 1, parent)));
-                first = -1;
-                any = true;
-            }
+    const int rows = Model->rowCount();
+    int first = -1;
+    int32_t node = -1;
+    int32_t child = -1;
+    for (int row = 0; row <= rows; ++row) {
+        bool on = false;
+        if (row < rows) {
+            // The rows run through each node and then its shown children.
+            if (child + 1 < Model->Children(node) && Model->IsExpanded(node))
+                ++child;
+            else
+                ++node, child = -1;
+            on = chosen(node, child);
         }
-        return any;
-    };
-    select(QModelIndex());
-    QModelIndexList expand;
-    for (int node = 0; node < Model->rowCount(); ++node) {
-        const QModelIndex top = Model->index(node, 0);
-        if (Model->hasChildren(top) && select(top))
-            expand.append(top);
+        if (on && first < 0)
+            first = row;
+        if (!on && first >= 0) {
+            selection.append(QItemSelectionRange(Model->index(first, 0), Model->index(row - 1, 1)));
+            first = -1;
+        }
     }
     Tree->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    // Laid out once for all the parents.
-    auto* view = static_cast<PaneTreeView*>(Tree);
-    view->HoldLayout(true);
-    for (const QModelIndex& top : expand)
-        Tree->expand(top);
-    if (!expandTimer_->isActive())
-        view->HoldLayout(false);
+}
+
+void PaneDocks::SelectItems(const std::function<bool(int32_t node, int32_t child)>& chosen)
+{
+    std::vector<int32_t> expand;
+    for (int32_t node = 0; node < Model->Nodes(); ++node) {
+        bool any = Model->IsExpanded(node);
+        for (int32_t child = 0; !any && child < Model->Children(node); ++child)
+            any = chosen(node, child);
+        if (any)
+            expand.push_back(node);
+    }
+    // Few parents are expanded one by one; many, with the rows shown afresh.
+    if (expand.size() > size_t(FEW_EXPANDED))
+        Model->ExpandOnly(expand);
+    else
+        for (int32_t node : expand)
+            Model->SetExpanded(node, true);
+    SelectRows([this, &chosen](int32_t node, int32_t child) {
+        return child >= 0 ? chosen(node, child) : Model->Children(node) == 0 && chosen(node, -1);
+    });
 }
 
 bool PaneDocks::SearchSelected()
@@ -407,24 +348,22 @@ void PaneDocks::SetPanesPosition()
     if (row < 0 || row >= Table->RowCount())
         return;
     KxdRecord* record = Table->GetRecord(row);
+    if (Model->Stale()) {
+        // The pane no longer shows the table's tree: rebuild it.
+        KX_WARNING(KxvTearoffChannel, "PaneDocks::SetPanesPosition: aux tree of table %s out of step, rebuilt",
+                   Table->Name());
+        BuildTree();
+    }
     CollapseAll();
     const KxAuxTree& aux = Table->AuxTree();
     const KxAuxNode1* node = aux.FindNode(record);
     if (!node)
         return;
-    if (Model->Stale()) {
-        // The pane no longer shows the table's tree: rebuild it; the
-        // record is found at the next move.
-        KX_WARNING(KxvTearoffChannel, "PaneDocks::SetPanesPosition: aux tree of table %s out of step, rebuilt",
-                   Table->Name());
-        BuildTree();
-        return;
-    }
     QModelIndex item = Model->IndexOf(node->index, -1);
     if (aux.Level2() >= 0) {
-        Tree->expand(item);
+        Model->SetExpanded(node->index, true);
         if (const KxAuxNode2* child = KxAuxTree::FindChild(node, record->Text(aux.Level2())))
             item = Model->IndexOf(node->index, child->index);
     }
-    Tree->setCurrentIndex(item);
+    Tree->ShowCurrent(item);
 }

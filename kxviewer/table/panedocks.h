@@ -14,9 +14,8 @@
 #include "kxviewer/table/comactionbase.h"
 
 class AuxTreeModel;
+class AuxTreeView;
 class KxTable;
-class QTimer;
-class QTreeView;
 class TabBase;
 
 class PaneDocks : public QDockWidget, public ComActionBase<ComActionCount> {
@@ -30,10 +29,6 @@ public:
     void BuildTree();
     // Builds the tree again when the table's aux tree changed since.
     void Refresh();
-    // Shows no tree until BuildTree. The view forgets the items expanded in
-    // the last one a slice at a time, turn() between two slices: at once,
-    // a million of them would hold the event loop for a third of a second.
-    void Clear(const std::function<void()>& turn);
     // The item expressions of items joined with " || ", whole. Empty (the
     // user told) when an item cannot be written or the text is longer than
     // a search expression takes.
@@ -44,21 +39,23 @@ public:
     // they were.
     QModelIndexList SelectedItems() const;
     // Selects exactly the items chosen(node, child) names (child -1: a
-    // first-level item), expanding the parents of chosen children.
+    // first-level item without children), expanding the parents of chosen
+    // children.
     void SelectItems(const std::function<bool(int32_t node, int32_t child)>& chosen);
-    // Expands every item: at once on a tree of few first-level items; on
-    // one of many, a slice of them at each turn of the event loop, since
-    // the view keeps every expanded item apart at some cost.
+    // Expands or collapses every item; the selected items that stay in
+    // view stay selected, the current one current. The model's rows change
+    // at once; the view lays them out a batch at a time.
     void ExpandAll();
-    // Collapses every item; an expansion under way stops.
     void CollapseAll();
+    // Whether the node of an item's row is expanded.
+    bool IsExpanded(const QModelIndex& item) const;
 
     KxTable* Table;
     TabBase* Tab;
     // The item under the last context menu.
     QModelIndex MenuIndex;
     AuxTreeModel* Model;
-    QTreeView* Tree;
+    AuxTreeView* Tree;
 
 public slots:
     void QuickFilter();
@@ -75,10 +72,8 @@ private:
     // The selection expression made the tab's search expression; false
     // when nothing is selected or it was refused.
     bool SearchSelected();
-    void ExpandSlice();
-    void StopExpanding();
-
-    // Where the next slice of ExpandAll starts.
-    int expandFrom_ = 0;
-    QTimer* expandTimer_;
+    // Selects the rows in view whose places chosen names.
+    void SelectRows(const std::function<bool(int32_t node, int32_t child)>& chosen);
+    // Every item expanded or collapsed, the selection and current item kept.
+    void SetAllExpanded(bool expanded);
 };

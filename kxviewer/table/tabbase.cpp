@@ -102,14 +102,14 @@ TabBase::TabBase(TabBase& tableTab, QWidget* parent) : TearOffTabDock(parent), P
     Init(false);
 }
 
-TabBase::TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent)
+TabBase::TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent, OutlineFill outline)
     : TearOffTabDock(parent), Table(table), Prefs(prefs)
 {
     KX_ASSERT(KxvTearoffChannel, Table);
-    Init(true);
+    Init(true, outline);
 }
 
-void TabBase::Init(bool document)
+void TabBase::Init(bool document, OutlineFill outline)
 {
     CreateActions(this, TabBaseBindings, KxvTabShell().MainBindings());
     const int icon = PrefGlobal::LargeIcons ? LARGE_ICON : SMALL_ICON;
@@ -122,7 +122,7 @@ void TabBase::Init(bool document)
     Rows = Filtered = Selected = 0;
     CreateSidePanes();
     if (document)
-        UpdatePanes();
+        FillPanes(outline == OutlineFill::NOW ? MakeOutlineLines() : std::vector<OutlineLine>());
     connect(this, &TabBase::SignalRecalculateLocalInformer, this, &TabBase::OnRecalculateLocalInformer);
     connect(this, &TabBase::SignalSetCurrentPosition, this, &TabBase::OnSetCurrentPosition);
     // Each stored phrase is pinned in its own colour; the tab's highlight
@@ -141,6 +141,8 @@ void TabBase::Init(bool document)
 
 TabBase::~TabBase()
 {
+    if (outlineAside_.valid())
+        outlineAside_.wait();
     // The panes go with the QWidget part: their signals must not reach
     // this half-destroyed tab.
     DisconnectSidePanes();
@@ -312,8 +314,7 @@ void TabBase::UpdateTitle()
 void TabBase::TableChanged()
 {
     // Rows that came or went may have changed the aux tree.
-    if (AuxTreeDock)
-        AuxTreeDock->Refresh();
+    RefreshTreePanes();
     // The pinned phrases' kept matches are of the rows as they were.
     OutlineLines.Forget();
     ResetViewModel();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,9 +68,12 @@ public:
     // The base of a graph: the table tab's preference copy and one more
     // reference on its table.
     TabBase(TabBase& tableTab, QWidget* parent);
+    // When a new document's Outline is made: in its constructor, or by the
+    // opener (MakeOutlineLinesAside) before the document shows.
+    enum class OutlineFill { NOW, LATER };
     // A document over a loaded table, whose reference the tab takes over. A
     // null table is fatal.
-    TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent);
+    TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent, OutlineFill outline = OutlineFill::NOW);
     ~TabBase() override;
 
     // The framework's hooks.
@@ -103,6 +107,9 @@ public:
     // After the table's rows changed: new model, current row kept inside
     // the rows, counters and Outline.
     void TableChanged();
+    // The aux-tree panes of every document of the table (this one, its
+    // graph or its table tab) shown afresh where the tree changed.
+    void RefreshTreePanes();
     // counter "Rows", "Filtered" or "Selected"; rewrites the counters label.
     void SetCounter(const char* counter, int32_t value);
     // The counters label's text for the three counters.
@@ -162,6 +169,10 @@ public:
     // Lines made by MakeOutlineLines into the Outline; the number with a
     // pinned phrase's match.
     int32_t ShowOutlineLines(std::vector<OutlineLine> lines);
+    // MakeOutlineLines on a worker thread while this one calls turn about
+    // every 20 ms, which may turn the event loop; the lines, or none once
+    // turn answered false (the tab may then be gone, and is not touched).
+    std::vector<OutlineLine> MakeOutlineLinesAside(const std::function<bool()>& turn);
     // UpdatePanes with the Outline's lines already made. treeBuilt, when
     // given, runs once the aux tree is built; when it answers false the
     // rest is left undone.
@@ -535,9 +546,9 @@ private:
 
     // What every constructor does once the fields are set. A document (not
     // a graph) takes "(N)" when its file is open in N other documents and
-    // fills its side panes at once; a graph fills them in its build's
-    // stages (FillPanes).
-    void Init(bool document);
+    // fills its side panes at once (the Outline too, unless its opener
+    // makes it); a graph fills them in its build's stages (FillPanes).
+    void Init(bool document, OutlineFill outline = OutlineFill::NOW);
     // The table's name with "(N)" appended as the title rule says.
     void NameAfterOpenCopies();
     // After a search of the table over its rows: tells the user when a
@@ -553,6 +564,9 @@ private:
     void FindStep(bool forward, bool shiftSelects);
 
     QString PartialReason;
+    // The Outline's lines being made aside: the tab waits for them before
+    // it goes.
+    std::shared_future<void> outlineAside_;
     // What a save would write besides the records (their changes are the
     // table's modified flag) and the current row, as one number.
     uint64_t SavedContentHash() const;

@@ -12,6 +12,7 @@
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/shellservices.h"
+#include "kxviewer/table/auxtreemodel.h"
 #include "kxviewer/table/historyactions.h"
 #include "kxviewer/table/outlineroles.h"
 #include "kxviewer/table/outlineview.h"
@@ -388,7 +389,11 @@ QString TabBase::AuxItemExpression(const QModelIndex& item)
     if (!item.isValid())
         return QString();
     const PrefKxTable& prefs = Table->Prefs();
-    const QModelIndex parent = item.parent();
+    // In the pane's list of rows a child's row lies below its node's.
+    const auto* model = qobject_cast<const AuxTreeModel*>(item.model());
+    const QModelIndex parent = !model                                ? item.parent()
+                               : AuxTreeModel::Place(item).second >= 0 ? model->NodeOf(item)
+                                                                      : QModelIndex();
     if (!parent.isValid())
         return FieldCondition(prefs.TreeLevel1Field, item);
     const QString head = FieldCondition(prefs.TreeLevel1Field, parent);

@@ -3,6 +3,8 @@
 // switch of the panes, the aux-tree commands of the tab and the record
 // report of the System Log.
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <memory>
 
 #include <QAction>
@@ -20,7 +22,7 @@
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QToolButton>
-#include <QTreeView>
+#include <QPointer>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxtable.h"
@@ -67,6 +69,8 @@ constexpr int FIELD_TITLE_WIDTH = 17;
 // AUX_TREE_FILLED, the panes and view the rest.
 constexpr int AUX_TREE_STEPS = 100;
 constexpr int AUX_TREE_FILLED = 95;
+// How often work done aside lets the event loop turn.
+constexpr int ASIDE_TURN_MS = 20;
 
 QString FromBytes(const char* text)
 {
@@ -417,6 +421,22 @@ void TabBase::ExpandAllPanes()
 
 void TabBase::UpdatePanes() { FillPanes(MakeOutlineLines()); }
 
+std::vector<OutlineLine> TabBase::MakeOutlineLinesAside(const std::function<bool()>& turn)
+{
+    std::vector<OutlineLine> lines;
+    // Shared with the tab, whose destructor waits for it: a turn may close
+    // the tab while the worker reads it, and the lines are this frame's.
+    const std::shared_future<void> work =
+        std::async(std::launch::async, [this, &lines] { lines = MakeOutlineLines(); }).share();
+    outlineAside_ = work;
+    while (work.wait_for(std::chrono::milliseconds(ASIDE_TURN_MS)) != std::future_status::ready)
+        if (!turn()) {
+            work.wait();
+            return {};
+        }
+    return lines;
+}
+
 void TabBase::FillPanes(std::vector<OutlineLine> outline, const std::function<bool()>& treeBuilt)
 {
     if (AuxTreeDock)
@@ -455,10 +475,25 @@ void TabBase::PrefChooseAuxTreeLevels()
 {
     PrefKxTable& prefs = Table->Prefs();
     int32_t levels[2] = {prefs.TreeLevel1Field, prefs.TreeLevel2Field};
-    AuxTreeDialog dialog(levels, TearOffMain::Me, Table);
-    if (TearOffMain::Prompt().Exec(&dialog) != 1)
+    // Over the document's own window, main or secondary.
+    AuxTreeDialog dialog(levels, window(), Table);
+    // The chooser turns the event loop, which may close the document.
+    const QPointer<TabBase> self(this);
+    if (TearOffMain::Prompt().Exec(&dialog) != 1 || !self)
         return;
     SetAuxTreeLevels(levels[0], levels[1]);
+}
+
+void TabBase::RefreshTreePanes()
+{
+    if (AuxTreeDock)
+        AuxTreeDock->Refresh();
+    if (!TearOffMain::Me)
+        return;
+    for (TearOffTabDock* dock : TearOffMain::Me->Docks)
+        if (auto* other = dynamic_cast<TabBase*>(dock); other && other != this && other->Table == Table &&
+                                                         other->AuxTreeDock)
+            other->AuxTreeDock->Refresh();
 }
 
 void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
@@ -472,36 +507,62 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
     std::unique_ptr<KxvProgress> progress;
     if (records > int32_t(KxTblock::SIZE)) {
         progress = KxvShell().CreateProgress(QStringLiteral("Building the tree of ") + FromBytes(Table->Name()),
-                                             QString(), 0, AUX_TREE_STEPS);
+                                             QStringLiteral("Cancel"), 0, AUX_TREE_STEPS);
+        progress->SetWindow(this);
         progress->Show();
     }
-    // The table's own tree stays whole for whatever the turns of the event
-    // loop paint; the window takes no input while the display is modal, and
-    // no turn is given once it is gone.
-    const auto turn = [&progress](int value) {
-        if (!progress || !progress->IsVisible())
-            return;
+    // Each turn of the event loop may close the document: nothing of it is
+    // touched once it is gone. The display cannot be put away without
+    // cancelling: hidden (Escape, the title bar) counts as cancelled.
+    const QPointer<TabBase> self(this);
+    const auto turn = [&progress, &self](int value) {
+        if (!progress)
+            return true;
+        if (progress->WasCanceled() || !progress->IsVisible())
+            return false;
         progress->SetValue(value);
         KxvShell().ProcessEvents();
+        return !self.isNull() && !progress->WasCanceled() && progress->IsVisible();
     };
-    // The pane lets go of its last tree a slice at a time, a turn between.
-    if (progress && AuxTreeDock)
-        AuxTreeDock->Clear([&turn] { turn(0); });
-    turn(0);
+    // The table's own tree stays whole for whatever the turns paint; a
+    // cancel leaves it and the levels as they were.
     KxAuxTree tree(first, second);
-    Table->FillAuxTree(tree, [&turn, records](int32_t done) {
-        turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
+    const bool built = turn(0) && Table->FillAuxTree(tree, [&turn, records](int32_t done) {
+        return turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
     });
+    if (!built) {
+        if (progress)
+            progress->Close();
+        return;
+    }
     PrefKxTable& prefs = Table->Prefs();
     prefs.TreeLevel1Field = first;
     prefs.TreeLevel2Field = second;
     Table->AuxTree().Swap(tree);
-    UpdatePanes();
+    // Every pane showing the table's tree hears of the new one at once.
+    RefreshTreePanes();
+    // Past the swap there is nothing left to cancel: the Outline is made
+    // aside, then the view shown, with turns of the event loop between
+    // while the display shows.
+    const auto settle = [&progress, &self](int value) {
+        if (progress && progress->IsVisible()) {
+            progress->SetValue(value);
+            KxvShell().ProcessEvents();
+        }
+        return !self.isNull();
+    };
+    if (!settle(AUX_TREE_FILLED + 1))
+        return;
+    std::vector<OutlineLine> outline = MakeOutlineLinesAside([&settle] { return settle(AUX_TREE_FILLED + 2); });
+    if (!self)
+        return;
+    ShowOutlineLines(std::move(outline));
+    ColorizeNeedsTree();
+    if (!settle(AUX_TREE_FILLED + 3))
+        return;
     UpdateBase();
-    if (progress) {
-        turn(AUX_TREE_STEPS);
+    if (settle(AUX_TREE_STEPS) && progress)
         progress->Close();
-    }
 }
 
 QString TabBase::AuxTreeExpression(KxdRecord* record)

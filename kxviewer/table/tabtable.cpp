@@ -52,7 +52,10 @@ int RowHeightFor(const QFont& cells, const QFont& numbers)
 }
 } // namespace
 
-TabTable::TabTable(KxTable* table, const PrefTabTable& prefs, QWidget* parent) : TabBase(table, prefs, parent) {}
+TabTable::TabTable(KxTable* table, const PrefTabTable& prefs, QWidget* parent, OutlineFill outline)
+    : TabBase(table, prefs, parent, outline)
+{
+}
 
 TabTable::TabTable(const char* name, QWidget* parent) : TabBase(name, parent) {}
 

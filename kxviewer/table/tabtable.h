@@ -48,7 +48,7 @@ public:
 
     // A document over a loaded table, whose reference the tab takes over.
     // The creator sets SourceType and then calls Init.
-    TabTable(KxTable* table, const PrefTabTable& prefs, QWidget* parent);
+    TabTable(KxTable* table, const PrefTabTable& prefs, QWidget* parent, OutlineFill outline = OutlineFill::NOW);
     // A new blank document ("New%d" when name is null).
     TabTable(const char* name, QWidget* parent);
     ~TabTable() override;

@@ -34,10 +34,10 @@ struct Options {
     int64_t startTime = 1561910811000000; // microseconds since 1970
     Form form = Form::Kx;
     bool swapped = false;
-    // Records after the announcements carry a process name (PNAME), a KX
-    // name and, when plain, a text of words drawn from about twice as many
-    // as there are records, so that most occur once: about 800,000
-    // distinct process names in a million records.
+    // Records after the announcements carry a process name (PNAME), a
+    // thread name (TNAME), a KX name and, when plain, a text of words that
+    // mostly occur once: about 640,000 distinct process and as many thread
+    // names in a million records, about 800,000 KX names.
     bool rareWords = false;
 };
 
@@ -63,7 +63,7 @@ std::string Word(uint32_t number);
 // TEXT "Thread: <name>, TID=<tid>") per thread, as far as the record count
 // allows; then plain, enter (FLAGS 2) and leave (FLAGS 4) records of random
 // threads, every enter closed by its leave before the end, with TIME rising
-// by record. Later records carry no TNAME, and no PNAME unless rareWords.
+// by record. Later records carry no TNAME and no PNAME unless rareWords.
 std::string Generate(const Options& options, Summary* summary = nullptr);
 bool WriteTrace(const char* path, const Options& options, Summary* summary = nullptr);
 

@@ -504,6 +504,29 @@ TEST(AuxTree, ManyDistinctValuesKeepArrivalOrder)
     EXPECT_EQ(tree.First()->count, 1);
 }
 
+// The index grows into a table twice its size a few entries at a time:
+// every value stays found at each step of the move, and none is added twice.
+TEST(AuxTree, ValuesStayFoundWhileTheIndexGrows)
+{
+    KxAuxTree tree(FIELD_TNAME, -1);
+    TwoLevelRecord two;
+    const int n = 3000;
+    for (int k = 0; k < n; ++k) {
+        snprintf(two.first, 16, "v%d", k);
+        tree.Add(&two.record);
+        if (k % 97 != 0)
+            continue;
+        for (int i = 0; i <= k; ++i) {
+            snprintf(two.first, 16, "v%d", i);
+            const KxAuxNode1* node = tree.FindNode(&two.record);
+            ASSERT_NE(node, nullptr) << i << " after " << k;
+            ASSERT_EQ(node->index, i);
+            tree.Add(&two.record);
+        }
+        ASSERT_EQ(tree.Count(), k + 1);
+    }
+}
+
 // Both levels share one index: a second-level text is looked up under its
 // own parent only, and never finds a first-level node of the same text.
 TEST(AuxTree, LevelsAndParentsKeepTheirOwnTexts)

@@ -25,6 +25,8 @@
 #include "kxviewer/graph/qsimplegraph.h"
 #include "kxviewer/graph/tabgraph.h"
 #include "kxviewer/table/outlineview.h"
+#include "kxviewer/table/auxtreemodel.h"
+#include "kxviewer/table/auxtreeview.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
@@ -707,11 +709,8 @@ TEST_F(TabGraphTest, AuxItemsHideTheOtherThreadsOfTheirRecords)
 
         graph->SelectThreadsInTree(c.shown);
         QStringList chosen; // top items selected themselves or below
-        for (QModelIndex top : graph->AuxTreeDock->SelectedItems()) {
-            while (top.parent().isValid())
-                top = top.parent();
-            chosen << top.siblingAtColumn(1).data().toString();
-        }
+        for (const QModelIndex& item : graph->AuxTreeDock->SelectedItems())
+            chosen << graph->AuxTreeDock->Model->NodeOf(item).siblingAtColumn(1).data().toString();
         chosen.removeDuplicates();
         chosen.sort();
         EXPECT_EQ(chosen, c.items);

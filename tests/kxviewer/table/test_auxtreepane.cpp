@@ -13,11 +13,14 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QHelpEvent>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QSignalSpy>
 #include <QTimer>
-#include <QTreeView>
 
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxviewer/table/auxtreemodel.h"
+#include "kxviewer/table/auxtreeview.h"
 #include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
@@ -67,30 +70,32 @@ protected:
     static QString Text(const QModelIndex& item) { return item.siblingAtColumn(1).data().toString(); }
 
     // The first-level item of that text.
-    static QModelIndex TopItem(QTreeView* tree, const QString& text)
+    static QModelIndex TopItem(AuxTreeView* tree, const QString& text)
     {
         const QAbstractItemModel* model = tree->model();
         return model->match(model->index(0, 1), Qt::DisplayRole, text, 1, Qt::MatchExactly).value(0).siblingAtColumn(0);
     }
 
     // The whole row of an item, as the user sees it.
-    static QRect RowRect(QTreeView* tree, const QModelIndex& item)
+    static QRect RowRect(AuxTreeView* tree, const QModelIndex& item)
     {
         return tree->visualRect(item.siblingAtColumn(0)) | tree->visualRect(item.siblingAtColumn(1));
     }
 
     // Ctrl+click on the items named "parent/child" or "parent".
-    static void ChooseItems(QTreeView* tree, const QStringList& names)
+    static void ChooseItems(PaneDocks* pane, const QStringList& names)
     {
-        tree->expandAll();
+        AuxTreeView* tree = pane->Tree;
+        pane->ExpandAll();
         tree->clearSelection();
         for (const QString& name : names) {
             const QStringList parts = name.split(QLatin1Char('/'));
             QModelIndex item = TopItem(tree, parts[0]);
             ASSERT_TRUE(item.isValid()) << name.toStdString();
-            for (int i = 0; parts.size() > 1 && i < tree->model()->rowCount(item); ++i)
-                if (Text(tree->model()->index(i, 0, item)) == parts[1]) {
-                    item = tree->model()->index(i, 0, item);
+            const int32_t node = AuxTreeModel::Place(item).first;
+            for (int i = 0; parts.size() > 1 && i < pane->Model->Children(node); ++i)
+                if (Text(pane->Model->IndexOf(node, i)) == parts[1]) {
+                    item = pane->Model->IndexOf(node, i);
                     break;
                 }
             tree->scrollTo(item);
@@ -98,18 +103,22 @@ protected:
         }
     }
 
-    static std::string TreeText(QTreeView* tree)
+    // "p(t1 t2) q(t1) ": every item, with every node expanded.
+    static std::string TreeText(PaneDocks* pane)
     {
-        const QAbstractItemModel* model = tree->model();
+        pane->ExpandAll();
+        const AuxTreeModel* model = pane->Model;
         std::string text;
-        for (int i = 0; i < model->rowCount(); ++i) {
-            const QModelIndex item = model->index(i, 0);
-            text += Text(item).toStdString() + "(";
-            for (int k = 0; k < model->rowCount(item); ++k)
-                text += (k ? " " : "") + Text(model->index(k, 0, item)).toStdString();
-            text += ") ";
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex item = model->index(row, 0);
+            const int32_t child = AuxTreeModel::Place(item).second;
+            if (child < 0 && row > 0)
+                text += ") ";
+            text += (child < 0 ? "" : child == 0 ? "(" : " ") + Text(item).toStdString();
+            if (child < 0 && model->Children(AuxTreeModel::Place(item).first) == 0)
+                text += "(";
         }
-        return text;
+        return model->rowCount() ? text + ") " : text;
     }
 
     // The pane's context menu over its first item: "enabled ticked" of its
@@ -160,9 +169,9 @@ TEST_F(AuxTreePaneTest, TreeShowsTheChosenLevels)
         TabTable* tab = OpenThreads();
         PaneDocks* pane = tab->AuxTreeDock;
         EXPECT_EQ(qobject_cast<DockTitlebar*>(pane->titleBarWidget())->Title->text().toStdString(), c.title);
-        EXPECT_EQ(TreeText(pane->Tree), c.tree);
+        EXPECT_EQ(TreeText(pane), c.tree);
         const QModelIndex p = pane->Tree->model()->index(0, 0);
-        const QModelIndex first = pane->Tree->model()->rowCount(p) ? pane->Tree->model()->index(0, 0, p) : p;
+        const QModelIndex first = pane->Model->Children(0) ? pane->Model->IndexOf(0, 0) : p;
         EXPECT_EQ(pane->SelectionExpression({first}).toStdString(), c.expression);
         tab->CopyAuxTreeToClipboard();
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
@@ -185,7 +194,7 @@ TEST_F(AuxTreePaneTest, QuickFilterAndSelectionOfChosenThreads)
         SCOPED_TRACE(c.expression);
         TabTable* tab = OpenThreads();
         PaneDocks* pane = tab->AuxTreeDock;
-        ChooseItems(pane->Tree, c.items);
+        ChooseItems(pane, c.items);
         pane->Actions[c.filtered ? 89 : 90]->trigger();
         EXPECT_EQ(SearchText(tab), c.expression);
         EXPECT_EQ(tab->Table->FilterOn, c.filtered);
@@ -222,7 +231,7 @@ TEST_F(AuxTreePaneTest, RemoveEntriesAreTickedOnlyWhileThereIsSomethingToRemove)
         if (c.select)
             tab->Table->SelRangeSet(0, 1, true, 0xFF0000);
         if (c.filter) {
-            ChooseItems(pane->Tree, {"p/t1"});
+            ChooseItems(pane, {"p/t1"});
             pane->Actions[89]->trigger();
             ASSERT_TRUE(tab->Table->FilterOn);
         }
@@ -244,15 +253,15 @@ TEST_F(AuxTreePaneTest, AnExpressionTooLongToSearchIsRefusedWhole)
     table->AppendRecord(Threaded("q", "other", "y").Build());
     TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
     PaneDocks* pane = tab->AuxTreeDock;
-    const QModelIndex p = pane->Tree->model()->index(0, 0);
-    ASSERT_EQ(pane->Tree->model()->rowCount(p), 30);
+    ASSERT_EQ(pane->Model->Children(0), 30);
+    pane->Model->SetExpanded(0, true);
     for (const int chosen : {20, 30}) { // the first n threads of p; 30 are too many
         SCOPED_TRACE(chosen);
         const bool accepted = chosen == 20;
         shell.status.clear();
         pane->Tree->clearSelection();
         for (int i = 0; i < chosen; ++i)
-            pane->Tree->selectionModel()->select(pane->Tree->model()->index(i, 0, p),
+            pane->Tree->selectionModel()->select(pane->Model->IndexOf(0, i),
                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
         EXPECT_EQ(!pane->SelectionExpression(pane->SelectedItems()).isEmpty(), accepted);
         pane->Actions[89]->trigger();
@@ -275,9 +284,9 @@ TEST_F(AuxTreePaneTest, TheTreeFollowsTheCurrentRow)
         tab->idleProcess();
         const QModelIndex item = pane->Tree->currentIndex();
         ASSERT_TRUE(item.isValid()) << c.row;
-        ASSERT_TRUE(item.parent().isValid()) << c.row;
-        EXPECT_EQ((Text(item.parent()) + "/" + Text(item)).toStdString(), c.current);
-        EXPECT_TRUE(pane->Tree->isExpanded(item.parent()));
+        ASSERT_GE(AuxTreeModel::Place(item).second, 0) << c.row;
+        EXPECT_EQ((Text(pane->Model->NodeOf(item)) + "/" + Text(item)).toStdString(), c.current);
+        EXPECT_TRUE(pane->IsExpanded(item));
         EXPECT_EQ(tab->LastPanesRow, c.row);
     }
 }
@@ -305,8 +314,43 @@ TEST_F(AuxTreePaneTest, SelectLevelsRebuildsTheTree)
     shell.Clear();
     tab->PrefChooseAuxTreeLevels();
     EXPECT_EQ(tab->Table->AuxTree().Level2(), -1);
-    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p() q() ");
+    EXPECT_EQ(TreeText(tab->AuxTreeDock), "p() q() ");
     EXPECT_TRUE(tabtest::Contains(shell.log, "Document \"memory\": Auxiliary tree fields chosen (11,-1)"));
+}
+
+// "Swap" then "Ok": the levels exchanged are the table's from then on, so
+// that an item's expression names the new first level.
+TEST_F(AuxTreePaneTest, SwappedLevelsAreStoredForTheItemExpressions)
+{
+    struct SwapAnswer : ScriptedPrompt {
+        int Exec(QDialog* dialog) override
+        {
+            dialog->show();
+            for (const char* name : {"Swap", "Ok"})
+                for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                    if (button->text() == QLatin1String(name))
+                        QTest::mouseClick(button, Qt::LeftButton);
+            return dialog->result();
+        }
+    } answer;
+    PromptGuard guard(&answer);
+    TabTable* tab = OpenThreads();
+    tab->PrefChooseAuxTreeLevels();
+    EXPECT_EQ(tab->Table->Prefs().TreeLevel1Field, FIELD_KXNAME);
+    EXPECT_EQ(tab->Table->Prefs().TreeLevel2Field, FIELD_TNAME);
+    PaneDocks* pane = tab->AuxTreeDock;
+    EXPECT_EQ(TreeText(pane), "t1(p q) t2(p) t3(p) ");
+    EXPECT_EQ(pane->SelectionExpression({pane->Model->IndexOf(0, 1)}).toStdString(), "KXNAME=='t1' && TNAME=='q'");
+}
+
+// A record added under an item that exists already (a pasted row of a known
+// thread) changes only the second level: the pane shows the new child.
+TEST_F(AuxTreePaneTest, AChildAddedUnderAKnownItemIsShown)
+{
+    TabTable* tab = OpenThreads();
+    tab->Table->AppendRecord(Threaded("q", "t9", "z").Build());
+    tab->TableChanged();
+    EXPECT_EQ(TreeText(tab->AuxTreeDock), "p(t1 t2 t3) q(t1 t9) ");
 }
 
 TEST_F(AuxTreePaneTest, RecordExpressionQuotesItsValues)
@@ -382,12 +426,12 @@ TEST_F(AuxTreePaneTest, SelectLevelsTurnsTheEventLoopWhileTheTreeIsBuilt)
     // The old tree stays whole while the new one is built.
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.front(), FIELD_KXNAME);
-    EXPECT_EQ(progress.labels, std::vector<std::string>{"Building the tree of memory|"});
+    EXPECT_EQ(progress.labels, std::vector<std::string>{"Building the tree of memory|Cancel"});
     ASSERT_GE(progress.values.size(), 3u);
     EXPECT_TRUE(std::is_sorted(progress.values.begin(), progress.values.end()));
     EXPECT_EQ(progress.values.back(), 100);
     EXPECT_TRUE(progress.closed);
-    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "q() p() ");
+    EXPECT_EQ(TreeText(tab->AuxTreeDock), "q() p() ");
 }
 
 TEST_F(AuxTreePaneTest, TheTreeFollowsTheRowsDeleted)
@@ -398,28 +442,34 @@ TEST_F(AuxTreePaneTest, TheTreeFollowsTheRowsDeleted)
     prompt.answers.enqueue(QMessageBox::Yes);
     tab->RowsDelete();
     ASSERT_EQ(tab->Table->RecordCount(), 4);
-    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p(t1 t2 t3) ");
+    EXPECT_EQ(TreeText(tab->AuxTreeDock), "p(t1 t2 t3) ");
 }
 
-// The tree changed by another tab of the table: the pane shows it afresh
-// once it is painted.
-TEST_F(AuxTreePaneTest, APanePaintedOverAChangedTreeShowsItAfresh)
+// The tree changed through another document of the same table: its pane
+// hears of it from the change itself, not from a paint.
+TEST_F(AuxTreePaneTest, APaneOfTheSameTableHearsOfAChangedTree)
 {
     TabTable* tab = OpenThreads();
-    tab->InfoDock->show();
-    tab->InfoDock->raise();
-    QApplication::processEvents();
-    tab->Table->Prefs().TreeLevel2Field = -1;
-    tab->Table->RebuildAuxTree();
-    tab->AuxTreeDock->Tree->viewport()->repaint();
-    QApplication::processEvents();
-    EXPECT_EQ(TreeText(tab->AuxTreeDock->Tree), "p() q() ");
+    tab->Table->AddRef();
+    TabTable* other = Show(tab->Table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    QSignalSpy resets(other->AuxTreeDock->Model, &QAbstractItemModel::modelReset);
+    // The only record of q.
+    tab->SetCurrentPosition(2);
+    prompt.answers.enqueue(QMessageBox::Yes);
+    tab->RowsDelete();
+    EXPECT_GE(resets.count(), 1);
+    EXPECT_FALSE(other->AuxTreeDock->Model->Stale());
+    EXPECT_EQ(TreeText(other->AuxTreeDock), "p(t1 t2 t3) ");
+    delete other;
 }
 
 TEST_F(AuxTreePaneTest, ItemsAreExpandedOrCollapsedAsTheTabSays)
 {
     TabTable* tab = OpenThreads();
     PaneDocks* pane = tab->AuxTreeDock;
+    // The tree follows the current record first: built afterwards, it is
+    // expanded or collapsed as the tab says.
+    tab->idleProcess();
     QAction* onRedraw = tab->Actions[98];
     const struct { const char* step; std::function<void()> run; bool expanded; } cases[] = {
         {"built to expand", [&] { onRedraw->setChecked(true), pane->BuildTree(); }, true},
@@ -432,80 +482,205 @@ TEST_F(AuxTreePaneTest, ItemsAreExpandedOrCollapsedAsTheTabSays)
         c.run();
         QApplication::processEvents();
         for (const char* top : {"p", "q"})
-            EXPECT_EQ(pane->Tree->isExpanded(TopItem(pane->Tree, QString::fromLatin1(top))), c.expanded) << top;
+            EXPECT_EQ(pane->IsExpanded(TopItem(pane->Tree, QString::fromLatin1(top))), c.expanded) << top;
     }
 }
 
-TEST_F(AuxTreePaneTest, ManyFirstLevelItemsAreExpandedBetweenTurnsOfTheEventLoop)
+// A move to the current record pending, the tree built to expand is not
+// expanded: the move collapses it again.
+TEST_F(AuxTreePaneTest, NothingIsExpandedThatTheNextMoveCollapses)
 {
-    // More first-level items than are expanded at one turn.
+    TabTable* tab = OpenThreads();
+    PaneDocks* pane = tab->AuxTreeDock;
+    tab->Actions[98]->setChecked(true);
+    tab->LastPanesRow = -1;
+    QSignalSpy resets(pane->Model, &QAbstractItemModel::modelReset);
+    pane->BuildTree();
+    EXPECT_EQ(resets.count(), 1);
+    EXPECT_EQ(pane->Model->ExpandedCount(), 0);
+    tab->idleProcess();
+    EXPECT_EQ(pane->Model->ExpandedCount(), 1);
+}
+
+TEST_F(AuxTreePaneTest, ManyFirstLevelItemsAreExpandedAtOnceAndLaidOutBetweenTurns)
+{
+    // More first-level items than the view lays out at one turn.
     constexpr int ITEMS = 60000;
     TabTable* tab = OpenProcesses(ITEMS);
     PaneDocks* pane = tab->AuxTreeDock;
-    QTreeView* tree = pane->Tree;
-    const QAbstractItemModel* model = tree->model();
-    const QModelIndex last = model->index(ITEMS - 1, 0);
-    auto expanded = [&] {
-        int count = 0;
-        for (int i = 0; i < ITEMS; ++i)
-            count += tree->isExpanded(model->index(i, 0)) ? 1 : 0;
-        return count;
-    };
+    AuxTreeView* tree = pane->Tree;
+    const AuxTreeModel* model = pane->Model;
+    tab->idleProcess();
     tab->Actions[98]->setChecked(true);
     pane->BuildTree();
-    EXPECT_TRUE(tree->isExpanded(model->index(0, 0)));
-    EXPECT_FALSE(tree->isExpanded(last));
-    for (int turn = 0; turn < 100 && !tree->isExpanded(last); ++turn)
+    EXPECT_EQ(model->ExpandedCount(), ITEMS);
+    EXPECT_EQ(model->rowCount(), 2 * ITEMS);
+    const QModelIndex lastChild = model->IndexOf(ITEMS - 1, 0);
+    ASSERT_TRUE(lastChild.isValid());
+    EXPECT_EQ(Text(lastChild).toStdString(), "k");
+    EXPECT_EQ(AuxTreeModel::Place(model->index(2 * ITEMS - 2, 0)), std::make_pair(ITEMS - 1, -1));
+    // The rows are laid out at the turns that follow, the last one too.
+    for (int turn = 0; turn < 100 && !tree->visualRect(lastChild).isValid(); ++turn)
         QApplication::processEvents();
-    EXPECT_EQ(expanded(), ITEMS);
-    // The rows are laid out once the last item is expanded.
-    const QModelIndex lastChild = model->index(0, 1, last);
     tree->scrollTo(lastChild);
     EXPECT_TRUE(tree->viewport()->rect().contains(tree->visualRect(lastChild).center()));
 
-    // Collapse All stops an expansion under way.
-    pane->BuildTree();
     tab->CollapseAllPanes();
-    for (int turn = 0; turn < 3; ++turn)
-        QApplication::processEvents();
-    EXPECT_EQ(expanded(), 0);
+    EXPECT_EQ(model->ExpandedCount(), 0);
+    EXPECT_EQ(model->rowCount(), ITEMS);
 }
 
 // Select Levels over a tree of many expanded first-level items: the pane
-// lets go of them a slice at a time, with turns of the event loop between,
-// not all at one go.
-TEST_F(AuxTreePaneTest, SelectLevelsLetsGoOfManyExpandedItemsBetweenTurns)
+// shows the old tree whole at every turn until the new one takes its place.
+TEST_F(AuxTreePaneTest, SelectLevelsShowsTheOldTreeWholeUntilTheNewOne)
 {
     constexpr int ITEMS = 120000;
     TabTable* tab = OpenProcesses(ITEMS);
-    QTreeView* tree = tab->AuxTreeDock->Tree;
-    const QAbstractItemModel* model = tree->model();
+    const AuxTreeModel* model = tab->AuxTreeDock->Model;
+    tab->idleProcess();
     tab->Actions[98]->setChecked(true);
     tab->AuxTreeDock->BuildTree();
-    for (int turn = 0; turn < 100 && !tree->isExpanded(model->index(ITEMS - 1, 0)); ++turn)
-        QApplication::processEvents();
-    ASSERT_TRUE(tree->isExpanded(model->index(ITEMS - 1, 0)));
+    ASSERT_EQ(model->rowCount(), 2 * ITEMS);
 
     LevelsAnswer answer;
     PromptGuard guard(&answer);
     ProgressRecorder progress;
-    // Turns at which the old tree was shown with its first item let go of
-    // and its last one still expanded.
-    int partway = 0;
+    // Turns at which the pane showed the old tree whole, or something else
+    // than the old or the new one.
+    int whole = 0, other = 0;
     bool running = false;
     QTimer turns;
     QObject::connect(&turns, &QTimer::timeout, [&] {
-        if (running && model->rowCount() == ITEMS && !tree->isExpanded(model->index(0, 0)) &&
-            tree->isExpanded(model->index(ITEMS - 1, 0)))
-            ++partway;
+        if (!running)
+            return;
+        if (model->rowCount() == 2 * ITEMS && model->ExpandedCount() == ITEMS)
+            ++whole;
+        else if (model->rowCount() != ITEMS)
+            ++other;
     });
     turns.start(0);
     running = true;
     tab->PrefChooseAuxTreeLevels();
     running = false;
-    EXPECT_GE(partway, 1);
+    EXPECT_GE(whole, 1);
+    EXPECT_EQ(other, 0);
     EXPECT_EQ(tab->Table->AuxTree().Level2(), -1);
     EXPECT_EQ(model->rowCount(), ITEMS);
+}
+
+// A progress display of Select Levels that the user stops at its first
+// value: pressing Cancel, or putting it away with Escape (a real dialog).
+class StoppedProgress : public tabtest::StatusRecorder {
+public:
+    explicit StoppedProgress(bool escape) : escape_(escape) {}
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int minimum,
+                                                int maximum) override
+    {
+        return std::make_unique<Display>(*this, label, cancel, minimum, maximum);
+    }
+    QWidget* window = nullptr;
+    int values = 0;
+
+private:
+    struct Display : KxvProgress {
+        Display(StoppedProgress& o, const QString& label, const QString& cancel, int minimum, int maximum)
+            : owner(o), dialog(label, cancel, minimum, maximum)
+        {
+            dialog.setAutoReset(false);
+            dialog.setAutoClose(false);
+            dialog.reset();
+        }
+        void Show() override { dialog.show(); }
+        bool IsVisible() const override { return dialog.isVisible(); }
+        void SetValue(int value) override
+        {
+            dialog.setValue(value);
+            if (++owner.values > 1)
+                return;
+            if (owner.escape_)
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            else
+                dialog.cancel();
+        }
+        void SetWindow(QWidget* shown) override { owner.window = shown; }
+        bool WasCanceled() const override { return dialog.wasCanceled(); }
+        void Cancel() override { dialog.cancel(); }
+        void Close() override { dialog.hide(); }
+        StoppedProgress& owner;
+        QProgressDialog dialog;
+    };
+    bool escape_;
+};
+
+TEST_F(AuxTreePaneTest, SelectLevelsStoppedKeepsTheOldTree)
+{
+    for (const bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "Cancel");
+        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+        for (int i = 0; i < 25000; ++i)
+            table->AppendRecord(Threaded(i % 2 ? "p" : "q", i % 3 ? "t1" : "t2", "x").Build());
+        TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+        tab->AuxTreeDock->ExpandAll();
+        const std::string before = TreeText(tab->AuxTreeDock);
+        LevelsAnswer answer;
+        PromptGuard guard(&answer);
+        StoppedProgress progress(escape);
+        tab->PrefChooseAuxTreeLevels();
+        EXPECT_EQ(progress.values, 1);
+        EXPECT_EQ(tab->Table->AuxTree().Level2(), FIELD_KXNAME);
+        EXPECT_EQ(tab->Table->Prefs().TreeLevel2Field, FIELD_KXNAME);
+        EXPECT_EQ(tab->AuxTreeDock->Model->ExpandedCount(), 2);
+        EXPECT_EQ(TreeText(tab->AuxTreeDock), before);
+        delete tab;
+    }
+}
+
+// Select Levels in a document of a secondary window: the chooser and the
+// progress display stand over that window, not over the main one.
+TEST_F(AuxTreePaneTest, SelectLevelsInASecondaryWindowShowsThere)
+{
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (int i = 0; i < 25000; ++i)
+        table->AppendRecord(Threaded(i % 2 ? "p" : "q", "t1", "x").Build());
+    TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    tab->DockDetach();
+    QApplication::processEvents();
+    ASSERT_NE(tab->window(), static_cast<QWidget*>(main.get()));
+    struct Answer : LevelsAnswer {
+        int Exec(QDialog* dialog) override
+        {
+            parent = dialog->parentWidget();
+            return LevelsAnswer::Exec(dialog);
+        }
+        QWidget* parent = nullptr;
+    } answer;
+    PromptGuard guard(&answer);
+    StoppedProgress progress(false);
+    tab->PrefChooseAuxTreeLevels();
+    EXPECT_EQ(answer.parent, tab->window());
+    ASSERT_NE(progress.window, nullptr);
+    EXPECT_EQ(progress.window->window(), tab->window());
+}
+
+// The document closed at a turn of the event loop while Select Levels
+// builds its tree: the build stops, nothing of the document is touched.
+TEST_F(AuxTreePaneTest, ADocumentClosedDuringSelectLevelsStopsTheBuild)
+{
+    auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+    for (int i = 0; i < 25000; ++i)
+        table->AppendRecord(Threaded(i % 2 ? "p" : "q", "t1", "x").Build());
+    QPointer<TabTable> tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    LevelsAnswer answer;
+    PromptGuard guard(&answer);
+    ProgressRecorder progress;
+    QTimer closer;
+    closer.setSingleShot(true);
+    QObject::connect(&closer, &QTimer::timeout, [&] { delete tab.data(); });
+    closer.start(0);
+    tab->PrefChooseAuxTreeLevels();
+    EXPECT_TRUE(tab.isNull());
+    ASSERT_FALSE(progress.values.empty());
+    EXPECT_LT(progress.values.back(), 100);
 }
 
 // The items have no What's This text of their own: the question goes on to
@@ -513,7 +688,7 @@ TEST_F(AuxTreePaneTest, SelectLevelsLetsGoOfManyExpandedItemsBetweenTurns)
 TEST_F(AuxTreePaneTest, WhatsThisOverAnItemReachesTheDocument)
 {
     TabTable* tab = OpenThreads();
-    QTreeView* tree = tab->AuxTreeDock->Tree;
+    AuxTreeView* tree = tab->AuxTreeDock->Tree;
     struct Seen : QObject {
         bool eventFilter(QObject*, QEvent* event) override
         {

@@ -1,0 +1,172 @@
+#include "kxviewer/table/auxtreeview.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+#include "kxviewer/table/auxtreemodel.h"
+
+namespace {
+
+// Rows laid out at one turn of the event loop.
+constexpr int LAYOUT_BATCH = 50000;
+// Turns waited for the layout to reach a row to scroll to.
+constexpr int SCROLL_TRIES = 400;
+constexpr int TEXT_GAP = 4;
+
+// The width of the colour column: the model's blanks in the view's font.
+int SwatchWidth(const QFontMetrics& metrics) { return metrics.horizontalAdvance(QStringLiteral("   ")); }
+
+// Paints a row as a tree would: the arrow and colour of a node, the text
+// after them, a child's text indented under its node's.
+class AuxTreeDelegate : public QStyledItemDelegate {
+public:
+    AuxTreeDelegate(AuxTreeModel* model, QObject* parent) : QStyledItemDelegate(parent), model_(model) {}
+
+    static int Box(const QStyleOptionViewItem& option) { return option.rect.height(); }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        opt.backgroundBrush = QBrush();
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
+
+        const auto [node, child] = AuxTreeModel::Place(index);
+        const QRect& rect = option.rect;
+        const int box = Box(option);
+        const int swatch = SwatchWidth(option.fontMetrics);
+        int x = rect.left() + box;
+        if (child < 0) {
+            if (model_->Children(node) > 0) {
+                QStyleOption arrow;
+                arrow.rect = QRect(rect.left(), rect.top(), box, box).adjusted(box / 4, box / 4, -box / 4, -box / 4);
+                arrow.palette = option.palette;
+                arrow.state = QStyle::State_Enabled;
+                style->drawPrimitive(model_->IsExpanded(node) ? QStyle::PE_IndicatorArrowDown
+                                                              : QStyle::PE_IndicatorArrowRight,
+                                     &arrow, painter, widget);
+            }
+            const QVariant colour = index.siblingAtColumn(0).data(Qt::BackgroundRole);
+            if (colour.canConvert<QBrush>())
+                painter->fillRect(QRect(x, rect.top() + 1, swatch, rect.height() - 2), colour.value<QBrush>());
+        } else {
+            x += box;
+        }
+        x += swatch + TEXT_GAP;
+        const QRect textRect(x, rect.top(), std::max(0, rect.right() - x), rect.height());
+        const QString text = option.fontMetrics.elidedText(model_->Text(index), Qt::ElideRight, textRect.width());
+        const bool selected = (option.state & QStyle::State_Selected) != 0;
+        painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        const int height = option.fontMetrics.height() + 2;
+        return QSize(2 * height + SwatchWidth(option.fontMetrics) + TEXT_GAP, height);
+    }
+
+private:
+    AuxTreeModel* model_;
+};
+
+} // namespace
+
+AuxTreeView::AuxTreeView(AuxTreeModel* model, QWidget* parent) : QListView(parent), model_(model)
+{
+    setModel(model);
+    setUniformItemSizes(true);
+    setLayoutMode(QListView::Batched);
+    setBatchSize(LAYOUT_BATCH);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setItemDelegate(new AuxTreeDelegate(model, this));
+    scrollTimer_.setInterval(0);
+    connect(&scrollTimer_, &QTimer::timeout, this, &AuxTreeView::ScrollWhenLaidOut);
+}
+
+QRect AuxTreeView::ArrowRect(const QModelIndex& index) const
+{
+    const QRect row = visualRect(index.siblingAtColumn(0));
+    return QRect(row.left(), row.top(), row.height(), row.height());
+}
+
+bool AuxTreeView::Toggle(const QModelIndex& index)
+{
+    const auto [node, child] = AuxTreeModel::Place(index);
+    if (child >= 0 || model_->Children(node) == 0)
+        return false;
+    model_->SetExpanded(node, !model_->IsExpanded(node));
+    return true;
+}
+
+void AuxTreeView::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->pos());
+    if (event->button() == Qt::LeftButton && index.isValid() && ArrowRect(index).contains(event->pos()) &&
+        Toggle(index)) {
+        event->accept();
+        return;
+    }
+    QListView::mousePressEvent(event);
+}
+
+void AuxTreeView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->pos());
+    if (event->button() == Qt::LeftButton && index.isValid() && !ArrowRect(index).contains(event->pos()) &&
+        Toggle(index)) {
+        event->accept();
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+}
+
+void AuxTreeView::keyPressEvent(QKeyEvent* event)
+{
+    const QModelIndex current = currentIndex();
+    const auto [node, child] = AuxTreeModel::Place(current);
+    const bool expand = event->key() == Qt::Key_Right || event->key() == Qt::Key_Plus;
+    const bool collapse = event->key() == Qt::Key_Left || event->key() == Qt::Key_Minus;
+    if (current.isValid() && (expand || collapse)) {
+        if (child >= 0) {
+            if (collapse)
+                setCurrentIndex(model_->NodeOf(current));
+        } else if (model_->IsExpanded(node) != expand) {
+            Toggle(current);
+        }
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void AuxTreeView::ShowCurrent(const QModelIndex& index)
+{
+    setCurrentIndex(index);
+    pending_ = index;
+    scrollTries_ = 0;
+    ScrollWhenLaidOut();
+}
+
+void AuxTreeView::ScrollWhenLaidOut()
+{
+    if (!pending_.isValid() || ++scrollTries_ > SCROLL_TRIES) {
+        scrollTimer_.stop();
+        return;
+    }
+    if (rectForIndex(pending_).isValid()) {
+        scrollTo(pending_);
+        pending_ = QPersistentModelIndex();
+        scrollTimer_.stop();
+        return;
+    }
+    scrollTimer_.start();
+}
