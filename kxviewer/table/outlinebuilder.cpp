@@ -200,13 +200,15 @@ void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& ph
             made = true;
         }
         // The record's line, made by the first kind that applies.
-        auto add = [&](int32_t flag, const QString& text, bool replaceText) -> OutlineLine& {
+        auto add = [&](int32_t flag, const QString& text, bool replaceText, bool ofRow = false) -> OutlineLine& {
             if (!made) {
                 lines.push_back(Line(row, range ? OUTLINE_SELECTION_RANGE : 0, text,
                                      range ? RangeColor(range) : QColor()));
+                lines.back().textOfRow = ofRow;
                 made = true;
             } else if (replaceText && !rangeHead) {
                 lines.back().text = text;
+                lines.back().textOfRow = ofRow;
             }
             lines.back().flags |= flag;
             return lines.back();
@@ -215,8 +217,7 @@ void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& ph
             add(OUTLINE_BOOKMARK, QStringLiteral("Bookmark"), false);
         const int32_t level = record->prot.msg.LEVEL;
         if ((kinds.warnings && level == 0) || (kinds.errors && level < 0)) {
-            OutlineLine& line = add(level == 0 ? OUTLINE_DATA_WARNING : OUTLINE_DATA_ERROR,
-                                    QString::fromLocal8Bit(record->Text(FIELD_TEXT)), true);
+            OutlineLine& line = add(level == 0 ? OUTLINE_DATA_WARNING : OUTLINE_DATA_ERROR, QString(), true, true);
             line.severity = level == 0 ? OUTLINE_SEVERITY_WARNING : OUTLINE_SEVERITY_ERROR;
         }
         if (kinds.viewErrors && record->errorKind != KXERR_NoErrors) {

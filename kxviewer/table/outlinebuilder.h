@@ -25,6 +25,9 @@ struct OutlineLine {
     int32_t flags = 0; // OutlineFlag bits
     int32_t severity = 0;
     QString text;
+    // The text is the row's TEXT, read when the line is shown (text stays
+    // empty): a log of many warnings makes as many lines, few of them seen.
+    bool textOfRow = false;
     QColor color; // invalid: no background
     int32_t highlightStart = 0;
     int32_t highlightEnd = 0;
