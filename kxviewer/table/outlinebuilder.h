@@ -91,9 +91,10 @@ private:
         std::vector<const KxdRecord*> records;
     };
 
-    // The lines of found's rows begin..end, appended to lines.
-    void MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found, size_t begin,
-                   size_t end, std::vector<OutlineLine>& lines) const;
+    // The lines of found's rows begin..end, one at most a row, written from
+    // lines on; how many.
+    size_t MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found, size_t begin,
+                     size_t end, OutlineLine* lines) const;
     // The kept matches of each phrase, in the phrases' order; a phrase new
     // since the last build is matched over the rows.
     void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match);
