@@ -4,7 +4,9 @@
 // loader, each with 1 and 8 workers. The reference, `grep -cxP` with the
 // same expression over the same file, runs in turn with the 8-worker load;
 // their medians are compared. Prints lines/s, MB/s and resident bytes per
-// record; asserts nothing.
+// record, and the stages of one import taken one after the other on one
+// thread (the table view's stage needs the window: bench_open prints it);
+// asserts nothing.
 // Usage: bench_import [lines [rounds]]   (defaults 1000000 and 3)
 #include <fcntl.h>
 #include <spawn.h>
@@ -16,19 +18,28 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QFileInfo>
 
+#include "kxlib/kxauxtree.h"
+#include "kxlib/kxdrecord.h"
 #include "kxlib/reader/log2kxdmulti.h"
+#include "kxlib/reader/syslogshape.h"
+#include "kxlib/reader/textchunks.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/importformat.h"
 #include "kxviewer/shellservices.h"
+#include "utils/regex/regexbuilder.h"
+#include "utils/regex/regexmatchcontext.h"
+#include "utils/regex/regexmatchresult.h"
 
 namespace {
 
@@ -140,6 +151,125 @@ uint32_t ReadEvery(KxReader& reader, PerRecord perRecord)
     } catch (int32_t) {
     }
     return lines;
+}
+
+// Every line of the file in pieces of the text reader's size; the line ends
+// found, or 0 when it cannot be read.
+template <class PerLine>
+uint32_t EveryLine(const std::string& path, PerLine perLine)
+{
+    FILE* in = fopen(path.c_str(), "rb");
+    if (in == nullptr)
+        return 0;
+    std::vector<char> buffer(TextChunks::READ_SIZE + TextChunks::ROW_BYTES_MAX);
+    size_t kept = 0;
+    uint32_t lines = 0;
+    for (;;) {
+        const size_t got = fread(buffer.data() + kept, 1, TextChunks::READ_SIZE, in);
+        const size_t end = kept + got;
+        size_t at = 0;
+        while (const char* lf = static_cast<const char*>(memchr(buffer.data() + at, '\n', end - at))) {
+            const size_t next = size_t(lf - buffer.data()) + 1;
+            perLine(buffer.data() + at, uint32_t(next - at));
+            ++lines;
+            at = next;
+        }
+        kept = end - at;
+        memmove(buffer.data(), buffer.data() + at, kept);
+        if (got == 0)
+            break;
+    }
+    fclose(in);
+    return lines;
+}
+
+// One stage's line: its seconds and its share of all of them.
+void PrintStage(const char* what, double seconds, double total)
+{
+    printf("  %-58s %8.3f s %5.1f %%\n", what, seconds, total > 0 ? 100 * seconds / total : 0.0);
+}
+
+// The stages of an import of the syslog, one after the other on this
+// thread, each over every line or record: what the loader's threads share.
+void Stages(const std::string& path)
+{
+    DocLoader::ImportFields fields;
+    std::string expression;
+    if (!DocLoader::BuildImportRegex(ImportFormats[0], fields, expression))
+        return;
+    std::vector<std::pair<const char*, double>> stages;
+    auto start = Clock::now();
+    uint64_t bytes = 0;
+    const uint32_t lines = EveryLine(path, [&bytes](const char*, uint32_t length) { bytes += length; });
+    stages.emplace_back("reading (the file in pieces, its line ends)", Since(start));
+
+    RegexBuilder regex(expression.c_str(), 0);
+    RegexMatchResult result;
+    RegexMatchContext context;
+    uint32_t matched = 0;
+    start = Clock::now();
+    // As the reader matches: by hand where the walk is sure.
+    int spans[2 * (SyslogShape::GROUPS + 1)];
+    EveryLine(path, [&](const char* line, uint32_t length) {
+        const SyslogShape::Outcome outcome = SyslogShape::Match(line, length, spans);
+        if (outcome == SyslogShape::Outcome::Unsure)
+            regex.Match(result, line, int(length), &context);
+        matched += outcome == SyslogShape::Outcome::Matched ||
+                   (outcome == SyslogShape::Outcome::Unsure && result.IsMatched());
+    });
+    stages.emplace_back("matching (the template on every line)", Since(start) - stages[0].second);
+
+    // The reader's records, kept for the table's stages; their memory is
+    // taken in before the stage.
+    std::vector<ZmLib::KxdProt> records(lines);
+    Log2KxdMulti reader(path.c_str());
+    reader.AddTemplate(expression.c_str(), fields.field, fields.count, false);
+    reader.SetWorkers(1);
+    if (reader.Open() != 0)
+        return;
+    start = Clock::now();
+    size_t read = 0;
+    ReadEvery(reader, [&records, &read](const ZmLib::KxdProt& record) {
+        if (read < records.size())
+            records[read++] = record;
+    });
+    records.resize(read);
+    stages.emplace_back("records (fields from the groups, with the above)", Since(start));
+    stages.back().second -= stages[0].second + stages[1].second;
+
+    KxTable* table = new KxTable(path.c_str(), "stages", PrefKxTable::Default());
+    std::vector<KxdRecord*> rows(records.size());
+    start = Clock::now();
+    for (size_t k = 0; k < records.size(); ++k) {
+        rows[k] = table->NewRecord();
+        rows[k]->prot = records[k];
+        KxdRecord::ProcessTimeBase(rows[k], true);
+    }
+    table->SettleRecordsBeforeTime();
+    stages.emplace_back("slots (the table's memory, the time base)", Since(start));
+    start = Clock::now();
+    for (KxdRecord* row : rows)
+        KxdRecord::ProcessOwnTexts(row, false, table->Prefs().formats, table->AbsoluteBase());
+    stages.emplace_back("analysis (number and time texts)", Since(start));
+    start = Clock::now();
+    for (KxdRecord* row : rows)
+        KxdRecord::ProcessInOrder(row, false, false);
+    stages.emplace_back("names (process and thread names, in order)", Since(start));
+    start = Clock::now();
+    table->AuxTree().AddAll(rows.data(), rows.size());
+    stages.emplace_back("names (the aux tree)", Since(start));
+    start = Clock::now();
+    table->Release();
+    stages.emplace_back("release (the table's memory back)", Since(start));
+
+    double total = 0;
+    for (const auto& stage : stages)
+        total += stage.second;
+    printf("stages of one import, one thread: %u lines, %.1f MB, %u matched; %.3f s in all\n", lines,
+           double(bytes) / 1e6, matched, total);
+    for (const auto& stage : stages)
+        PrintStage(stage.first, stage.second, total);
+    printf("  %-58s\n", "view (the table view): see bench_open");
 }
 
 // The text-log reader alone, every line into one record.
@@ -315,6 +445,7 @@ int main(int argc, char** argv)
         // lines show the cost of that.
         Import(manyPids, manyPidsBytes, "syslog, 150000 process names (first 100000)", 0, workers, 100000);
     }
+    Stages(leveled);
     AgainstGrep(leveled, leveledBytes, lines, rounds, dir + "/grep.out");
 
     KxvSetShell(nullptr);

@@ -103,6 +103,10 @@ TabTable* OpenAndTime(MainWindow& window, const std::string& path)
     printf("longest wait for the event loop from the open to the first paint: %lld ms; progress dialog shown: %s\n",
            static_cast<long long>(loop.LongestGapMs()), loop.ProgressSeen() ? "yes" : "no");
     loop.PrintProgress();
+    // A text log's import: the load, then the table view until it shows.
+    const double view = loop.SecondsAtLabel(QStringLiteral("building the table view"));
+    if (view >= 0)
+        printf("stages: loading %.2f s, building the table view until the first paint %.2f s\n", view, painted - view);
     const int last = tab->Table->RowCount() - 1;
     printf("one screen painted: top %.2f ms, middle %.2f ms, end %.2f ms\n", PaintMs(*tab, 0),
            PaintMs(*tab, last / 2), PaintMs(*tab, last));

@@ -138,6 +138,15 @@ public:
                 longest = std::max(longest, shown_[i + 1].ms - shown_[i].ms);
         return longest;
     }
+    // Seconds from the start of the watch until the dialog first showed a
+    // label containing part; negative when it never did.
+    double SecondsAtLabel(const QString& part) const
+    {
+        for (const Shown& shown : shown_)
+            if (shown.label.contains(part))
+                return double(shown.ms) / 1000.0;
+        return -1;
+    }
     // Each value the dialog showed, with the time it was first seen at and
     // its label; -1 once it was gone.
     void PrintProgress() const

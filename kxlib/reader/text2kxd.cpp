@@ -10,7 +10,6 @@
 #include "kxlib/kxchannels.h"
 #include "kxlib/reader/kxlibexcept.h"
 #include "kxlib/reader/textchunks.h"
-#include "utils/osal/process.h"
 
 using ZmLib::KxdProt;
 using ZmLib::KxProt;
@@ -48,6 +47,7 @@ int32_t Text2Kxd::Open()
     RecordsAccepted = RecordsBad = 0;
     offset_ = 0;
     lines_ = 0;
+    lastStamp_ = 0;
     continued_ = false;
     heldLength_ = 0;
     refused_ = longLines_ = cutLines_ = badTimeLines_ = Finding();
@@ -144,8 +144,7 @@ int32_t Text2Kxd::ReadRecord()
     case TextChunks::Kind::Line:
         if (item.reportError != 0)
             ReportReadError(item.reportError);
-        memcpy(Record, item.record, sizeof(*Record));
-        Stamp();
+        CopyParsed(*item.record);
         return TakeLine(*item.note);
     case TextChunks::Kind::ReadFailed:
         if (item.reportError != 0)
@@ -226,10 +225,26 @@ void Text2Kxd::PackStrings(KxdProt& record, const char** strings, uint16_t* leng
     record.SetStrings(strings, lengths);
 }
 
-void Text2Kxd::Stamp()
+void Text2Kxd::Stamp() { Record->STIME = StampNow(); }
+
+void Text2Kxd::CopyParsed(const KxdProt& parsed)
 {
-    const int64_t base = ZmLib::PROCESS::TimeBase;
-    Record->STIME = uint64_t(base != 0 ? base + ZmLib::TickMillis() * 1000 : ZmLib::NowMicros());
+    // A parsed record is zero past the used part of its string area: into a
+    // slot that is zero as well only the bytes that differ go, as this runs
+    // for every row on the one thread that hands the rows out.
+    constexpr size_t stringsAt = offsetof(KxdProt, msg) + offsetof(KxProt, strings);
+    constexpr size_t tailAt = offsetof(KxdProt, EXECTIME);
+    const size_t used = std::min<size_t>(parsed.msg.opt_len, KxProt::LEN_STRFIELDS);
+    if (RecordZeroed) {
+        memcpy(Record, &parsed, stringsAt + used);
+        memcpy(&Record->EXECTIME, &parsed.EXECTIME, sizeof(*Record) - tailAt);
+    } else {
+        memcpy(Record, &parsed, sizeof(*Record));
+    }
+    // Workers stamp the rows when they parse them, each its own: in file
+    // order a row never reads as older than the one before it.
+    Record->STIME = std::max(Record->STIME, lastStamp_);
+    lastStamp_ = Record->STIME;
 }
 
 void Text2Kxd::ThrowBad(int32_t code)

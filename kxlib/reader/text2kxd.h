@@ -85,6 +85,8 @@ private:
     static void Count(Finding& finding, uint32_t line, uint64_t offset, const Note& note);
     // Stamps STIME with the current time.
     void Stamp();
+    // Takes a row that a worker parsed (and stamped) into the record.
+    void CopyParsed(const ZmLib::KxdProt& parsed);
     // Counts a bad line and throws its code (never 1).
     [[noreturn]] void ThrowBad(int32_t code);
     [[noreturn]] void ThrowEnd();
@@ -107,6 +109,7 @@ private:
     uint64_t offset_ = 0; // where the next line starts
     uint32_t lines_ = 0;
     bool continued_ = false; // the last row's line goes on
+    uint64_t lastStamp_ = 0; // the STIME of the row handed out last
     Finding refused_;
     Finding longLines_;
     Finding cutLines_;

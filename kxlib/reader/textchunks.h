@@ -1,10 +1,11 @@
 // A text file read ahead and parsed on worker threads: the workers take the
 // file in pieces of READ_SIZE bytes, cut each at its last whole line, parse
-// the lines of their pieces into records and hand the pieces back in file
-// order. The rows are the ones a line-by-line read gives: each ends at its
-// line end or is cut where the line is too long, between two characters. At
-// most a few pieces wait ahead of the reader, so a load that stops early
-// leaves the workers idle.
+// the lines of their pieces into records (each with its STIME of the
+// moment it was parsed) and hand the pieces back in file order. The rows
+// are the ones a line-by-line read gives: each ends at its line end or is
+// cut where the line is too long, between two characters. At most a few
+// pieces wait ahead of the reader, so a load that stops early leaves the
+// workers idle.
 #pragma once
 
 #include <condition_variable>

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "utils/osal/process.h"
+
 namespace {
 
 constexpr unsigned char CONTINUATION_MASK = 0xC0;
@@ -52,4 +54,10 @@ uint32_t TextLineParser::LineEndLength(const char* line, size_t length)
     if (length == 0 || line[length - 1] != '\n')
         return 0;
     return length >= 2 && line[length - 2] == '\r' ? 2 : 1;
+}
+
+uint64_t TextLineParser::StampNow()
+{
+    const int64_t base = ZmLib::PROCESS::TimeBase;
+    return uint64_t(base != 0 ? base + ZmLib::TickMillis() * 1000 : ZmLib::NowMicros());
 }

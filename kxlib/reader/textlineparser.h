@@ -70,4 +70,6 @@ public:
     // Bytes of the line end (LF or CR LF) that a line of length bytes ends
     // with; 0 when it has none.
     static uint32_t LineEndLength(const char* line, size_t length);
+    // The STIME of a row read now: microseconds since 1970.
+    static uint64_t StampNow();
 };

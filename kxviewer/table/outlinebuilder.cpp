@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <iterator>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxsearchexpr.h"
@@ -13,9 +12,9 @@
 namespace {
 constexpr int HIGHLIGHT_TEXT_MAX = 40;
 constexpr int MORE_TEXT_MAX = 20;
-// How many lines ahead a record's head, and its strings, are asked for.
+// How many lines ahead a record's head is asked for: no line reads the
+// record's strings.
 constexpr size_t HEAD_AHEAD = 16;
-constexpr size_t STRINGS_AHEAD = HEAD_AHEAD / 2;
 // Lines a thread makes at a time.
 constexpr size_t LINES_PER_RUN = 2048;
 // A build's steps: matching the new phrases, then marking the rows that
@@ -178,34 +177,37 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
 
     // The records that make lines lie far apart, and waiting for them is
     // most of the time here: runs of them are made into lines on several
-    // threads, each line by the thread of its record's run.
+    // threads, each line by the thread of its record's run. A row makes one
+    // line at most, so each run writes at its rows' places; the places left
+    // over are closed up after.
     const size_t runs = (found.rows.size() + LINES_PER_RUN - 1) / LINES_PER_RUN;
-    std::vector<std::vector<OutlineLine>> made(runs);
+    std::vector<OutlineLine> lines(found.rows.size());
+    std::vector<size_t> made(runs);
     std::atomic<size_t> finished{0};
     ZmLib::RunInParallel(runs, 0, [&](size_t run) {
         const size_t begin = run * LINES_PER_RUN;
-        MakeLines(kinds, phrases, found, begin, std::min(found.rows.size(), begin + LINES_PER_RUN), made[run]);
+        made[run] = MakeLines(kinds, phrases, found, begin, std::min(found.rows.size(), begin + LINES_PER_RUN),
+                              lines.data() + begin);
         if (progress)
             progress(MARKED_STEP + int32_t(++finished * size_t(MADE_STEP - MARKED_STEP) / runs), BUILD_STEPS);
     });
-    std::vector<OutlineLine> lines;
-    size_t total = 0;
-    for (const std::vector<OutlineLine>& part : made)
-        total += part.size();
-    lines.reserve(total);
+    size_t kept = 0;
     for (size_t run = 0; run < runs; ++run) {
-        std::move(made[run].begin(), made[run].end(), std::back_inserter(lines));
-        std::vector<OutlineLine>().swap(made[run]);
+        const auto from = lines.begin() + std::ptrdiff_t(run * LINES_PER_RUN);
+        if (kept != run * LINES_PER_RUN)
+            std::move(from, from + std::ptrdiff_t(made[run]), lines.begin() + std::ptrdiff_t(kept));
+        kept += made[run];
         if (progress)
             progress(MADE_STEP + int32_t((run + 1) * size_t(BUILD_STEPS - MADE_STEP) / runs), BUILD_STEPS);
     }
+    lines.erase(lines.begin() + std::ptrdiff_t(kept), lines.end());
     return lines;
 }
 
-void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found,
-                               size_t begin, size_t end, std::vector<OutlineLine>& lines) const
+size_t OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found,
+                                 size_t begin, size_t end, OutlineLine* lines) const
 {
-    lines.reserve(end - begin);
+    size_t count = 0;
     // Each phrase's first hit at or after the run's first row.
     std::vector<size_t> next(kept_.size(), 0);
     if (begin < end)
@@ -216,35 +218,34 @@ void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& ph
     for (size_t at = begin; at < end; ++at) {
         if (at + HEAD_AHEAD < end)
             found.records[at + HEAD_AHEAD]->PrefetchHead();
-        if (at + STRINGS_AHEAD < end)
-            found.records[at + STRINGS_AHEAD]->PrefetchStrings();
         const int32_t row = found.rows[at];
         const KxdRecord* record = found.records[at];
         const SelRange* range = kinds.ranges ? record->selRange : nullptr;
         const bool rangeHead = range && range->first == row;
         bool made = false;
         if (rangeHead) {
-            lines.push_back(RangeLine(range, QStringLiteral("%1 rows").arg(range->count)));
+            lines[count++] = RangeLine(range, QStringLiteral("%1 rows").arg(range->count));
             made = true;
         }
         // The record's line, made by the first kind that applies.
-        auto add = [&](int32_t flag, const QString& text, bool replaceText) -> OutlineLine& {
+        auto add = [&](int32_t flag, const QString& text, bool replaceText, bool ofRow = false) -> OutlineLine& {
             if (!made) {
-                lines.push_back(Line(row, range ? OUTLINE_SELECTION_RANGE : 0, text,
-                                     range ? RangeColor(range) : QColor()));
+                lines[count++] =
+                    Line(row, range ? OUTLINE_SELECTION_RANGE : 0, text, range ? RangeColor(range) : QColor());
+                lines[count - 1].textOfRow = ofRow;
                 made = true;
             } else if (replaceText && !rangeHead) {
-                lines.back().text = text;
+                lines[count - 1].text = text;
+                lines[count - 1].textOfRow = ofRow;
             }
-            lines.back().flags |= flag;
-            return lines.back();
+            lines[count - 1].flags |= flag;
+            return lines[count - 1];
         };
         if (kinds.bookmarks && record->bookmark)
             add(OUTLINE_BOOKMARK, QStringLiteral("Bookmark"), false);
         const int32_t level = record->prot.msg.LEVEL;
         if ((kinds.warnings && level == 0) || (kinds.errors && level < 0)) {
-            OutlineLine& line = add(level == 0 ? OUTLINE_DATA_WARNING : OUTLINE_DATA_ERROR,
-                                    QString::fromLocal8Bit(record->Text(FIELD_TEXT)), true);
+            OutlineLine& line = add(level == 0 ? OUTLINE_DATA_WARNING : OUTLINE_DATA_ERROR, QString(), true, true);
             line.severity = level == 0 ? OUTLINE_SEVERITY_WARNING : OUTLINE_SEVERITY_ERROR;
         }
         if (kinds.viewErrors && record->errorKind != KXERR_NoErrors) {
@@ -259,7 +260,7 @@ void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& ph
             if (next[i] >= hits.size() || hits[next[i]].row != row)
                 continue;
             const QString& matched = hits[next[i]].text;
-            if (!made || !(lines.back().flags & OUTLINE_HIGHLIGHT)) {
+            if (!made || !(lines[count - 1].flags & OUTLINE_HIGHLIGHT)) {
                 OutlineLine& line = add(OUTLINE_HIGHLIGHT, matched, true);
                 // A range's head keeps its count and shows the match after it.
                 const int32_t prefix = rangeHead ? int32_t(line.text.size()) + 1 : 0;
@@ -270,7 +271,7 @@ void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& ph
                 line.highlightColor = phrases[i].color;
                 continue;
             }
-            OutlineLine& line = lines.back();
+            OutlineLine& line = lines[count - 1];
             line.text = line.text.left(MORE_TEXT_MAX);
             line.highlightStart = std::min(line.highlightStart, int32_t(line.text.size()));
             line.highlightEnd = std::min(line.highlightEnd, int32_t(line.text.size()));
@@ -281,4 +282,5 @@ void OutlineBuilder::MakeLines(const Kinds& kinds, const std::vector<Phrase>& ph
             line.flags |= OUTLINE_SECOND_HIGHLIGHT;
         }
     }
+    return count;
 }

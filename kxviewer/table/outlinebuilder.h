@@ -25,6 +25,9 @@ struct OutlineLine {
     int32_t flags = 0; // OutlineFlag bits
     int32_t severity = 0;
     QString text;
+    // The text is the row's TEXT, read when the line is shown (text stays
+    // empty): a log of many warnings makes as many lines, few of them seen.
+    bool textOfRow = false;
     QColor color; // invalid: no background
     int32_t highlightStart = 0;
     int32_t highlightEnd = 0;
@@ -93,9 +96,10 @@ private:
         std::vector<const KxdRecord*> records;
     };
 
-    // The lines of found's rows begin..end, appended to lines.
-    void MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found, size_t begin,
-                   size_t end, std::vector<OutlineLine>& lines) const;
+    // The lines of found's rows begin..end, one at most a row, written from
+    // lines on; how many.
+    size_t MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found, size_t begin,
+                     size_t end, OutlineLine* lines) const;
     // The kept matches of each phrase, in the phrases' order; a phrase new
     // since the last build is matched over the rows.
     void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match, const Progress& progress);

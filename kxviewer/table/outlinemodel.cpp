@@ -51,14 +51,19 @@ QVariant OutlineModel::NumberData(const OutlineLine& line, int role) const
     }
 }
 
-QVariant OutlineModel::TextData(const OutlineLine& line, int role)
+QString OutlineModel::Text(const OutlineLine& line) const
+{
+    return line.textOfRow && rowText_ ? rowText_(line.row) : line.text;
+}
+
+QVariant OutlineModel::TextData(const OutlineLine& line, int role) const
 {
     const bool highlight = (line.flags & OUTLINE_HIGHLIGHT) != 0;
     const bool more = (line.flags & OUTLINE_SECOND_HIGHLIGHT) != 0;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return line.text;
+        return Text(line);
     case Qt::TextAlignmentRole:
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::BackgroundRole:

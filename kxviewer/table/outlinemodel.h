@@ -3,6 +3,7 @@
 // of lines is one swap and one reset instead of an item per cell.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QAbstractTableModel>
@@ -18,6 +19,10 @@ public:
     void SetLines(std::vector<OutlineLine> lines, const QString& header);
     const std::vector<OutlineLine>& Lines() const { return lines_; }
     void SetNumberFont(const QFont& font) { numberFont_ = font; }
+    // Reads the TEXT of a row for the lines that show it.
+    void SetRowText(std::function<QString(int32_t row)> rowText) { rowText_ = std::move(rowText); }
+    // The text a line shows.
+    QString Text(const OutlineLine& line) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -27,9 +32,10 @@ public:
 
 private:
     QVariant NumberData(const OutlineLine& line, int role) const;
-    static QVariant TextData(const OutlineLine& line, int role);
+    QVariant TextData(const OutlineLine& line, int role) const;
 
     std::vector<OutlineLine> lines_;
     QString header_;
     QFont numberFont_;
+    std::function<QString(int32_t row)> rowText_;
 };

@@ -21,6 +21,10 @@ void OutlineView::SetNumberFont(const QFont& font)
     model_->SetNumberFont(font);
 }
 
+void OutlineView::SetRowText(std::function<QString(int32_t row)> rowText) { model_->SetRowText(std::move(rowText)); }
+
+QString OutlineView::Text(const OutlineLine& line) const { return model_->Text(line); }
+
 const std::vector<OutlineLine>& OutlineView::Lines() const
 {
     return model_->Lines();

@@ -2,6 +2,7 @@
 // lookups the Outline commands need.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QTableView>
@@ -17,6 +18,10 @@ public:
     // Shows these lines instead of the old ones; the selection goes.
     void SetLines(std::vector<OutlineLine> lines, const QString& header);
     void SetNumberFont(const QFont& font);
+    // Reads the TEXT of a row for the lines that show it.
+    void SetRowText(std::function<QString(int32_t row)> rowText);
+    // The text a line shows.
+    QString Text(const OutlineLine& line) const;
     const std::vector<OutlineLine>& Lines() const;
     int LineCount() const;
     const OutlineLine& Line(int line) const;

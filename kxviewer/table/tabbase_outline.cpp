@@ -52,6 +52,10 @@ void TabBase::CreateOutlinePane()
     OutlineTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     OutlineTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
     OutlineTable->setItemDelegate(new OutlineDelegate(this));
+    OutlineTable->SetRowText([this](int32_t row) {
+        return row >= 0 && row < Table->RowCount() ? QString::fromLocal8Bit(Table->GetRecord(row)->Text(FIELD_TEXT))
+                                                    : QString();
+    });
     OutlineDock->setWidget(OutlineTable);
 
     const int digits = std::max(OUTLINE_MIN_DIGITS, int(QString::number(Table->RowCount()).size()));
@@ -243,7 +247,7 @@ void TabBase::OutlineCopyAll()
         const int32_t flags = line.flags;
         if (!(flags & (OUTLINE_DATA_WARNING | OUTLINE_DATA_ERROR)))
             continue;
-        const QString& lineText = line.text;
+        const QString lineText = OutlineTable->Text(line);
         text += QStringLiteral("%1: ").arg(QLatin1String((flags & OUTLINE_DATA_WARNING) ? "WARNING" : "ERROR"), -7);
         text += lineText;
         if (!lineText.endsWith(QLatin1Char('\n')))

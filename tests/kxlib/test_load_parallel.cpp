@@ -379,6 +379,10 @@ constexpr int32_t SkipFields[] = {FIELD_TEXT};
 const char* const SkipTemplate = "SKIP(\\d+) (.*)\\r?\\n?";
 constexpr int32_t SysLogFields[] = {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT};
 const char* const SysLogTemplate = "(\\w{3}[\\d\\W]+)\\s(\\(?\\w+\\)?)\\s[\\w\\.]+?(\\w+)\\s([^:]+):?\\s(.*)\\r?\\n?";
+// Lines "NUMS <n> <n> ..." fill the two numbers stored after the string
+// area.
+constexpr int32_t NumsFields[] = {FIELD_NUM1, FIELD_NUM2, FIELD_TEXT};
+const char* const NumsTemplate = "NUMS (\\d+) (\\d+) (.*)\\r?\\n?";
 constexpr int32_t CsvFields[] = {FIELD_TIME, FIELD_SEQ, FIELD_PID, FIELD_LEVEL, FIELD_HOST, FIELD_KXNAME, FIELD_TEXT};
 
 // The time of the read in each record: in file order, then cleared with
@@ -405,6 +409,7 @@ TextLoaded LoadText(const std::string& path, TextKind kind, KxLoadOptions option
         auto templated = std::make_unique<Log2KxdMulti>(path.c_str());
         templated->AddTemplate(SkipTemplate, SkipFields, 1, false);
         templated->AddTemplate(SysLogTemplate, SysLogFields, 5, false);
+        templated->AddTemplate(NumsTemplate, NumsFields, 3, false);
         log = templated.get();
         reader = std::move(templated);
     } else {
@@ -450,7 +455,8 @@ void ExpectSameTextLoads(const TextLoaded& a, const TextLoaded& b)
 // Syslog lines with everything a line can be: matched, matched by no
 // template, passed over by one, with CR LF, longer than a record line
 // (several records, also of UTF-8 characters), exactly at the line limit,
-// with a NUL byte, with a date that cannot be read.
+// with a NUL byte, with a date that cannot be read or does not exist, across
+// New Year, with numbers stored after the string area.
 std::string SyslogText(uint32_t lines)
 {
     const char* const words[] = {"connection", "from", "accepted", "session", "timeout", "disk", "usage"};
@@ -491,6 +497,18 @@ std::string SyslogText(uint32_t lines)
             break;
         case 33:
             line[0] = 'X'; // no month
+            break;
+        case 37:
+            line = "NUMS " + std::to_string(k) + " " + std::to_string(next()) + " numbers";
+            break;
+        case 41:
+            line.replace(0, 6, "Feb 30");
+            break;
+        case 45:
+            line.replace(0, 15, "Dec 31 23:59:59");
+            break;
+        case 46:
+            line.replace(0, 15, "Jan  1 00:00:01");
             break;
         default:
             for (uint32_t w = 1 + next() % 12; w > 0; --w)

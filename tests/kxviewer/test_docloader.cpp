@@ -22,6 +22,7 @@
 #include "kxlib/reader/filekxl.h"
 #include "kxlib/kxdrecord.h"
 #include "kxlib/reader/log2kxdmulti.h"
+#include "kxlib/reader/syslogshape.h"
 #include "kxlib/table/kxtable_load.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/importformat.h"
@@ -473,6 +474,14 @@ TEST_F(DocLoaderTest, BadFormatsFailWithTheirMessages)
         EXPECT_EQ(expression, "");
         EXPECT_EQ(shell.info, std::vector<std::string>{"Expression is empty"});
         EXPECT_EQ(shell.log, std::vector<std::string>{"Expression is empty"});
+    }
+    // The built-in format's expression is the one the text-log reader
+    // matches by hand.
+    {
+        DocLoader::ImportFields fields;
+        std::string expression;
+        ASSERT_TRUE(DocLoader::BuildImportRegex(DefaultImportTemplates()[0], fields, expression));
+        EXPECT_EQ(expression, SyslogShape::EXPRESSION);
     }
     EXPECT_EQ(Load(path, 1000), nullptr);
     EXPECT_TRUE(RecordingShell::Has(shell.info, "Unknown import type for file " + path));

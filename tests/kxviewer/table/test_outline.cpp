@@ -154,6 +154,22 @@ protected:
     }
 };
 
+// Rows inside a selection range make no line of their own: thousands of
+// them between the lines leave the lines in row order, none lost and none
+// doubled, the warnings showing their rows' texts.
+TEST_F(OutlineTest, LinesAcrossLongRanges)
+{
+    TabTable* tab = OpenFixture(6000);
+    tab->SelRangeSet(100, 4999, true, RANGE_COLOR);
+    tab->SelRangeSet(5500, 5510, true, RANGE_COLOR);
+    SetConditions(tab, {JUMP_DATA_WARNINGS, JUMP_DATA_ERRORS, JUMP_SELECTIONS});
+    const std::vector<Line> expected = {{5, W, "warning 5"},   {8, E, "error 8"},     {12, W, "warning 12"},
+                                        {20, E, "error 20"},   {30, W, "warning 30"}, {45, W, "warning 45"},
+                                        {50, E, "error 50"},   {100, R, "4900 rows"}, {5500, R, "11 rows"}};
+    EXPECT_EQ(Lines(tab), expected);
+    delete tab;
+}
+
 TEST_F(OutlineTest, LinesOverTheFixture)
 {
     const struct { // copied: what "Copy All" puts on the clipboard
