@@ -204,13 +204,14 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
     }
     AntlrRouteErrors(lexer_->pLexer->rec, "expression");
     AntlrRouteErrors(parser_->pParser->rec, "expression");
-    AntlrErrorLog log;
+    AntlrErrorLog log(tentative);
     pANTLR3_BASE_TREE root = parser_->or_expr(parser_).tree;
     // Lexical errors skip their characters and do not fail the parse.
     const ANTLR3_UINT32 errors = AntlrErrorCount(parser_->pParser->rec);
     if (errors || !root) {
-        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function,
-                                      "The parser returned %d errors, tree walking aborted", int(errors));
+        char failed[80];
+        std::snprintf(failed, sizeof failed, "The parser returned %d errors, tree walking aborted", int(errors));
+        ReportParseFailure(__LINE__, failed);
         parseError = ErrorsText(log.Errors());
         ReleaseParser();
         return 1;
@@ -225,7 +226,7 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
         std::snprintf(unexpected, sizeof unexpected, "Unexpected \"%.40s\" after the end of the expression, line %d, column %d",
                       rest && rest->chars ? reinterpret_cast<const char*>(rest->chars) : "", int(next->getLine(next)),
                       int(AntlrColumn(next)) + 1);
-        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function, "%s", unexpected);
+        ReportParseFailure(__LINE__, unexpected);
         // A character the lexer skipped may be what broke the expression.
         parseError = ErrorsText(log.Errors());
         parseError += (parseError.empty() ? "" : "\n") + std::string(unexpected);
@@ -234,6 +235,15 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
     }
     tree_.Build(root, LE_STRINGS, LE_COMA_STRINGS);
     return 0;
+}
+
+void ScriptLogicalExpParser::ReportParseFailure(int line, const char* text) const
+{
+    const char* function = "ScriptLogicalExpParser::PrepareInputParser";
+    if (tentative)
+        KxScriptChannel.PrintText(0, ZmLib::KX_LEVEL_NOTICE, function, text);
+    else
+        KxScriptChannel.WarningReport(0, SOURCE, uint32_t(line), function, "%s", text);
 }
 
 void ScriptLogicalExpParser::ReleaseParser()

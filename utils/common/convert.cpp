@@ -625,6 +625,9 @@ int64_t Str2Date(const char* text)
         year += 2000;
     else if (year < 100)
         year += 1900;
+    // A day beyond its month's last is no date, not one of the next month.
+    if (parts[1] >= 1 && parts[1] <= 12 && parts[2] > uint32_t(DaysInMonth(year, int32_t(parts[1]))))
+        return 0;
     return Date2Us({int32_t(year), int32_t(parts[1]), int32_t(parts[2])});
 }
 

@@ -496,7 +496,9 @@ TEST(TextToTime, DatesNumbersAndSyslogForms)
         const char* text;
         int64_t us;
     } dates[] = {{"19/6/30", Utc(2019, 6, 30)}, {"75-1-2", Utc(1975, 1, 2)}, {"69-1-2", Utc(2069, 1, 2)},
-                 {"100.1.2", Utc(100, 1, 2)}, {"2019-6-", 0}, {"2019-13-1", 0}, {"999999999-1-1", 0}};
+                 {"100.1.2", Utc(100, 1, 2)}, {"2019-6-", 0}, {"2019-13-1", 0}, {"999999999-1-1", 0},
+                 // A day its month does not have is no date.
+                 {"2025-2-29", 0}, {"2024-2-29", Utc(2024, 2, 29)}, {"19/4/31", 0}};
     for (const auto& dt : dates)
         EXPECT_EQ(dt.us, Str2Date(dt.text)) << dt.text;
     EXPECT_EQ(Utc(2019, 3, 1), Date2Us({2019, 2, 29}));
