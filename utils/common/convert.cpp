@@ -279,8 +279,9 @@ int ZoneLength(const char* p)
 }
 
 // "yyyy-m-d", month and day of one or two digits after the same separator
-// ('-', '/' or '.') twice, then an optional time of day and zone designator. Anything else is
-// no date: a fixed position read in an unpadded text would name another day.
+// ('-', '/' or '.') twice, then an optional time of day and zone designator.
+// Anything else is no date: a fixed position read in an unpadded text would
+// name another day.
 int64_t IsoDateTime(const char* t, const char** end, bool* possible)
 {
     *end = t;
@@ -593,7 +594,7 @@ bool Str2TimeWhole(const char* text, size_t length, int64_t nowUs, int64_t* valu
     const char* end = text;
     bool possible = true;
     const int64_t time = ReadTime(text, nowUs, &end, &possible);
-    if (end == text || !possible || end > text + length)
+    if (end == text || !possible)
         return false;
     for (; end < text + length; ++end) {
         if (*end != ' ' && *end != '\t')
