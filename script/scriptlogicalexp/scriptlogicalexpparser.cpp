@@ -51,14 +51,18 @@ int32_t PredicateOp(int type)
     }
 }
 
-// "FIELD op literal" into its field's predicate; false for anything else
-// and for a field named a second time. The literal's quotes are not kept,
-// so a double-quoted one is taken only where writing it back in the quote
-// a rebuilt expression uses (single, double when it holds one) means the
-// same: == and != compare double-quoted text by wildcards.
+// "FIELD op literal" into its field's predicate, and "!(FIELD != literal)"
+// as ==, the exact form a rebuilt expression gives a value with an apostrophe
+// and a wildcard; false for anything else and for a field named a second
+// time. The literal's quotes are not kept, so a double-quoted one is taken
+// only where the rebuilt expression means the same: == compares
+// double-quoted text by wildcards, a rebuilt one exactly.
 bool TakePredicate(const ScriptNode* node, SearchPredicate* predicates)
 {
-    const int32_t op = PredicateOp(node->type);
+    const bool negated = node->type == LE_NOT && node->Count() == 1 && node->Child(0)->type == LE_NOT_EQUAL;
+    if (negated)
+        node = node->Child(0);
+    const int32_t op = negated ? SEARCH_OP_EQUAL : PredicateOp(node->type);
     if (op == SEARCH_OP_NONE || node->Count() != 2)
         return false;
     const ScriptNode* key = node->Child(0);
@@ -73,9 +77,7 @@ bool TakePredicate(const ScriptNode* node, SearchPredicate* predicates)
         value = literal->literal;
     } else if (literal->type == LE_STRINGS) {
         value = literal->literal;
-        const bool wildcards = (op == SEARCH_OP_EQUAL || op == SEARCH_OP_NOT_EQUAL) &&
-                               value.find_first_of("*?") != std::string::npos;
-        if (wildcards && value.find('\'') == std::string::npos)
+        if (!negated && op == SEARCH_OP_EQUAL && value.find_first_of("*?") != std::string::npos)
             return false;
     } else {
         return false;
