@@ -785,16 +785,21 @@ void ImportDialog::TryTestFile()
     }
     ChosenFormat = CurrentFormat();
     std::unique_ptr<DocLoader> loader = KxvShell().ImportFile(path, TEST_RECORDS, IMPORT_MODE_CHOSEN);
-    if (loader)
-        ShowTestResult(*loader);
+    if (!loader)
+        return;
+    KxTable* table = loader->Table();
+    const PrefTabTable prefs = loader->TabPrefs();
+    const QString title = loader->File().filePath();
+    // The loader going takes "Loading file" off the status line: a try
+    // opens no document.
+    loader.reset();
+    ShowTestResult(table, prefs, title);
 }
 
-void ImportDialog::ShowTestResult(DocLoader& loader)
+void ImportDialog::ShowTestResult(KxTable* table, const PrefTabTable& prefs, const QString& title)
 {
-    KxTable* table = loader.Table();
-    const PrefTabTable& prefs = loader.TabPrefs();
     QDialog result(this);
-    result.setWindowTitle(QFileInfo(loader.File()).filePath());
+    result.setWindowTitle(title);
     result.setFixedHeight(400);
     result.setMinimumWidth(800);
     auto* layout = new QVBoxLayout(&result);

@@ -14,6 +14,7 @@
 
 #include "kxviewer/importformat.h"
 
+class KxTable;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -24,6 +25,7 @@ class QTableWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TreeEditDelegate;
+struct PrefTabTable;
 
 class ImportDialog : public QDialog, public ImportFormatChecks, public ImportCheckView {
     Q_OBJECT
@@ -125,7 +127,8 @@ private:
     // Names the sub-templates (by their present order) after main.
     void RenameSubTemplates(int32_t main, const std::vector<int32_t>& subs);
     QTreeWidgetItem* ItemOf(int32_t index) const;
-    void ShowTestResult(class DocLoader& loader);
+    // The records of a try, over this dialog; the table is released after.
+    void ShowTestResult(KxTable* table, const PrefTabTable& prefs, const QString& title);
 
     QTreeWidget* tree_ = nullptr;
     TreeEditDelegate* delegate_ = nullptr;

@@ -114,10 +114,11 @@ public:
     // Keeps the recent-file list; true when the file exists.
     bool CheckFileAndAddRecent(const QString& path);
     // Chooses the file kind and loads the file; null after reporting why.
-    // forTab: the caller makes a document of the table and reports the load
-    // once it has its name.
+    // reportLater: the load is not reported here; the caller makes a
+    // document of the table and reports it once it has its name, or makes
+    // none (a try of a format) and never reports it.
     std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t loaderArgument, int32_t mode,
-                                          bool forTab = false, const std::string& format = std::string());
+                                          bool reportLater = false, const std::string& format = std::string());
     void UpdateRecentFileActions();
     // Docks a new document beside the current one and saves the layout.
     void SetNewDockPosition(TabBase* tab);

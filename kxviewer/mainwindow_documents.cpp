@@ -46,16 +46,18 @@ TabTable* MainWindow::CurrentTabTable() const { return qobject_cast<TabTable*>(C
 void MainWindow::UpdateActions()
 {
     const bool systemCurrent = IsSystemDockCurrent();
+    TabBase* tab = CurrentTabBase();
     for (const ComActionBinding* binding = MainWindowBindings; binding->id >= 0; ++binding) {
         QAction* action = Actions[binding->id];
         if (action == nullptr)
             continue;
         const int32_t rule = ActionDescriptor(binding->id).enableRule;
-        action->setEnabled(rule == 0 || (!systemCurrent && rule == 1));
+        // Saving and exporting would find nothing to write.
+        const bool writes = binding->id >= ACT_SAVE && binding->id <= ACT_EXPORT_TXT;
+        action->setEnabled(rule == 0 || (!systemCurrent && rule == 1 && (tab != nullptr || !writes)));
     }
     if (scripts_)
         scripts_->UpdateActions();
-    TabBase* tab = CurrentTabBase();
     if (FindDialog* find = FindDialog::Existing())
         find->SetColorIcons(nullptr);
     if (tab == nullptr)

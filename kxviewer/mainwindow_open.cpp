@@ -173,7 +173,7 @@ bool MainWindow::CheckFileAndAddRecent(const QString& path)
 }
 
 std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t loaderArgument, int32_t mode,
-                                                  bool forTab, const std::string& format)
+                                                  bool reportLater, const std::string& format)
 {
     const QFileInfo file(path);
     bool byType = false;
@@ -208,14 +208,14 @@ std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t l
         }
     }
     auto loader = std::make_unique<DocLoader>(file, code);
-    if (forTab)
+    if (reportLater)
         loader->ReportSuccessLater();
     if (loader->Load(loaderArgument) == nullptr)
         return nullptr;
     if (claimed && mode == OPEN_PATTERNS_OR_ASK && loader->NoLineMatched() && OfferAnotherFormat(path, code)) {
         loader->Table()->Release();
         loader.reset();
-        return ImportFile(path, loaderArgument, OPEN_ASK, forTab);
+        return ImportFile(path, loaderArgument, OPEN_ASK, reportLater);
     }
     return loader;
 }

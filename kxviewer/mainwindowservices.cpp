@@ -49,5 +49,6 @@ void MainWindowServices::ForgetImportEditor() { window_->ForgetImportEditor(); }
 
 std::unique_ptr<DocLoader> MainWindowServices::ImportFile(const QString& path, int32_t maxRecords, int32_t mode)
 {
-    return window_->ImportFile(path, maxRecords, mode);
+    // A try of a format opens no document: the load is never reported as one.
+    return window_->ImportFile(path, maxRecords, mode, true);
 }

@@ -25,7 +25,6 @@
 #include "kxviewer/shellservices.h"
 #include "utils/kx/pkx.h"
 #include "utils/osal/privatedir.h"
-#include "utils/osal/process.h"
 
 QDateTime PrefGlobal::NextUpgradeCheck;
 bool PrefGlobal::AutoUpgrade;
@@ -286,10 +285,7 @@ void PrefGlobal::SaveGlobal(ZmLib::IniBase& ini)
 
 void PrefGlobal::Load()
 {
-    if (ProgramDir.empty()) {
-        const char* exeDir = ZmLib::PROCESS::ExeDir();
-        ProgramDir = exeDir ? exeDir : "";
-    }
+    TakeProgramDir();
     SetDefaults();
 
     IniDir = FindIniLocation();

@@ -129,7 +129,8 @@ public:
     static std::string LastOpenFilter;
 
     // Process-wide values beside the file; each directory ends with '/'.
-    // ProgramDir is the executable's folder, taken by Load when it is empty.
+    // ProgramDir is the executable's folder, taken by Load (through
+    // TakeProgramDir) when it is empty.
     static std::string ProgramDir;
     static std::string IniDir;
     static bool IniInProgramDir;
@@ -154,6 +155,8 @@ public:
     // the first of the two that is writable; empty when neither is. Sets
     // IniInProgramDir.
     static std::string FindIniLocation();
+    // ProgramDir, when empty, becomes the executable's folder.
+    static void TakeProgramDir();
     static std::string HomeIniDir();
     // IniDir, or, while there is none, which folders could not take the
     // ini files and that settings will not be kept.

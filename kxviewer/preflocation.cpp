@@ -17,6 +17,7 @@
 #include "kxviewer/shellservices.h"
 #include "utils/osal/fileb.h"
 #include "utils/osal/privatedir.h"
+#include "utils/osal/process.h"
 
 namespace {
 
@@ -94,6 +95,14 @@ bool PrefGlobal::IsDirWritable(const std::string& dir)
     close(fd);
     unlink(probe.c_str());
     return true;
+}
+
+void PrefGlobal::TakeProgramDir()
+{
+    if (!ProgramDir.empty())
+        return;
+    const char* exeDir = ZmLib::PROCESS::ExeDir();
+    ProgramDir = exeDir ? exeDir : "";
 }
 
 std::string PrefGlobal::FindIniLocation()

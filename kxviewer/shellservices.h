@@ -95,10 +95,12 @@ public:
     // The open dialog, only to pick a path; empty when cancelled. Default:
     // empty (no dialog without a window).
     virtual QString OpenFileName();
-    // Loads a file as the open road does (mode 0: ask the import dialog,
-    // 1: patterns else ask, 2: the import dialog's chosen format, 3:
-    // patterns only), at most maxRecords records (negative: all); null
-    // after reporting why. Default: the System Log says no format was found.
+    // Loads a file to try a format on it, as the open road does (mode 0: ask
+    // the import dialog, 1: patterns else ask, 2: the import dialog's chosen
+    // format, 3: patterns only), at most maxRecords records (negative: all);
+    // null after reporting why. No document is made, so the load is not
+    // reported as one; the status line says "Ready" once the loader goes.
+    // Default: the System Log says no format was found.
     virtual std::unique_ptr<DocLoader> ImportFile(const QString& path, int32_t maxRecords, int32_t mode);
     virtual std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancelText, int minimum,
                                                         int maximum);

@@ -59,9 +59,11 @@ public:
     // Shows the placeholder when no document is docked in the main host.
     void CheckCentralWidgetVisibility();
     // Closes the docks of one window, asking about unsaved changes first
-    // and saving or closing nothing before every answer is in; false when
-    // the user cancelled, a dock refused or a save failed.
-    bool CloseDocks(QWidget* window, bool saveOnly, bool keepRest);
+    // and saving or closing nothing before every answer is in, and closing
+    // nothing before every save is done; false when the user cancelled, a
+    // dock refused or a save failed. saveLayout: SaveDocks runs between the
+    // saves and the closes, so that the layout names the files saved to.
+    bool CloseDocks(QWidget* window, bool saveOnly, bool keepRest, bool saveLayout = false);
     // Asks, over parent, whether to save a modified dock before it closes;
     // many: one of several, with the "to all" answers. Returns the button.
     static int AskCloseOne(QWidget* parent, TearOffTabDock* dock, bool many);

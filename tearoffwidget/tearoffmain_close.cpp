@@ -23,7 +23,7 @@ int TearOffMain::AskCloseOne(QWidget* parent, TearOffTabDock* dock, bool many)
     return Prompt().Question(parent, QStringLiteral("Close confirmation"), text, buttons);
 }
 
-bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
+bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest, bool saveLayout)
 {
     TEAROFF_TRACE(ZmLib::KX_LEVEL_INFO, "TearOffMain::CloseDocks");
     int modified = 0;
@@ -64,20 +64,24 @@ bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
         }
     }
 
+    // The saves come first: a failed or cancelled one stops the close there,
+    // with every document still open and nothing discarded, so that no
+    // change is lost.
     for (const auto& [dock, step] : plan) {
         // A save may run the event loop, in which a dock can go.
+        if (!dock.isNull() && step == Step::Save && !dock->SaveOnClose())
+            return false;
+    }
+    if (saveLayout)
+        SaveDocks();
+    for (const auto& [dock, step] : plan) {
         if (dock.isNull())
             continue;
-        // A failed or cancelled save stops the close there, so that no
-        // change is lost.
-        if (step == Step::Save && !dock->SaveOnClose())
-            return false;
         if (step == Step::Discard)
             dock->DiscardChanges();
         if (!saveOnly)
             dock->TabWidget->TabBar->DoTabClose(dock->TabWidget->indexOf(dock), false);
     }
-
     if (!saveOnly && !keepRest) {
         for (TearOffTabBar* bar : window->findChildren<TearOffTabBar*>()) {
             const int count = bar->count();
@@ -91,8 +95,10 @@ bool TearOffMain::CloseDocks(QWidget* window, bool saveOnly, bool keepRest)
 
 void TearOffMain::closeEvent(QCloseEvent* event)
 {
-    SaveDocks();
-    if (!CloseDocks(this, false, false)) {
+    // The layout is written once every document is saved or let go, so that
+    // the next session opens the files they were saved to; a cancelled
+    // close leaves the last layout written.
+    if (!CloseDocks(this, false, false, true)) {
         event->ignore();
         return;
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -67,6 +68,14 @@ public:
                                  "QT_STYLE_OVERRIDE"})
             unsetenv(name);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // Without a runtime folder Qt makes $TMPDIR/runtime-<user> and leaves
+        // it behind: it gets one in this folder, private as Qt wants it.
+        if (!getenv("XDG_RUNTIME_DIR")) {
+            const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
+            QDir().mkdir(runtime);
+            QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            setenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime).constData(), 1);
+        }
     }
 
     PinnedScreen(const PinnedScreen&) = delete;

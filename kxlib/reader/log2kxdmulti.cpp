@@ -210,7 +210,7 @@ bool Log2KxdMulti::FillField(LineScratch& scratch, KxdProt& record, int32_t fiel
             scratch.lastTimeLength = length;
             // A text read only in part is no time: its first digits alone
             // would pass for one; nor is a date or time that does not exist.
-            ZmLib::Str2TimeWhole(scratch.lastTime, nowUs_, &scratch.lastTimeValue);
+            ZmLib::Str2TimeWhole(scratch.lastTime, length, nowUs_, &scratch.lastTimeValue);
         }
         value = scratch.lastTimeValue;
         // No date, time of day or number could be read from the whole text.

@@ -115,6 +115,10 @@ public:
     // Why the last Parse failed, for the user, with the position where the
     // parser gave one; empty when it did not fail.
     std::string parseError;
+    // Set by the holder before Parse when the text may as well be a plain
+    // one (auto mode): a text that does not compile is then searched as it
+    // is, and why it did not compile is no warning.
+    bool tentative = false;
     // Set by Match when a pattern ran out of its match limit in this round;
     // such a pattern matches nothing for the rest of the round, so that a
     // scan does not spend the whole budget on every record. The results of

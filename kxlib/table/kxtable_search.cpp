@@ -84,6 +84,7 @@ bool KxTable::SearchSetExpression(const char* text, uint8_t matchCase, uint32_t&
         searchMode_ = SEARCH_MODE_UNDECIDED;
         return false;
     }
+    expr->tentative = mode == SEARCH_MODE_AUTO;
     const bool parsed = expr->Parse() == 0;
     if (mode == SEARCH_MODE_AUTO) {
         mode = parsed && !expr->IsSimple() ? SEARCH_MODE_COMPLEX : SEARCH_MODE_SIMPLE;

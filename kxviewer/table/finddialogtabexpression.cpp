@@ -46,12 +46,18 @@ const char FindDialogTabExpression::HelpText[] =
     "case.\n"
     "Functions: int, float, ipaddr, milli, second, time, date, datetime, tostring, with their value in "
     "parentheses: ipaddr(\"10.0.0.1\"), second(3).\n"
+    "TIME is in microseconds. With Relative time on it counts from time 0 (the first row, or the row of Set Time = "
+    "0 here): compare it with second(3), milli(1500) or time(\"0:00:04\"), not with date() or datetime(), which "
+    "count from 1970. With Relative time off it counts from 1970 to the date and time the TIME column shows: "
+    "compare it with datetime(\"2024-12-07 12:00:02\") or date(\"2024-12-07\"), not with second() or time().\n"
     "Examples of complex expressions:\n"
     "+ IP==ipaddr(\"1.2.3.4\") || (TID>500 && (LEVEL<=2 || TEXT~\"my_print\"))\n"
     "+ FILE~~\"*.cpp\" && LINE>=201\n"
     "+ TEXT~~\"*the end\" && LINE==\"20?\"\n"
     "+ TEXT=~\".*the end\" || TEXT=~\"timeout after [0-9]+ s\"\n"
-    "+ TIME>=second(3) && TIME<second(5)    with Relative time on: 3 to 5 seconds after time 0";
+    "+ TIME>=second(3) && TIME<second(5)    with Relative time on: 3 to 5 seconds after time 0\n"
+    "+ TIME>=datetime(\"2024-12-07 12:00:02\") && TIME<datetime(\"2024-12-07 12:00:04\")    with Relative time "
+    "off: from 12:00:02 up to 12:00:04 on that day";
 
 FindDialogTabExpression::FindDialogTabExpression(FindDialog* dialog, QWidget* parent) : QWidget(parent)
 {

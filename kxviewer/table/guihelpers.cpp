@@ -1,6 +1,7 @@
 #include "kxviewer/table/guihelpers.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <QColor>
 #include <QFontMetricsF>
@@ -58,8 +59,14 @@ QString QuotedCondition(const char* key, const char* op, const QString& value)
             true);
         return QString();
     }
-    const QLatin1Char quote(single ? '"' : '\'');
-    return QString::fromLatin1(key) + QLatin1String(op) + quote + value + quote;
+    if (!single)
+        return QString::fromLatin1(key) + QLatin1String(op) + QLatin1Char('\'') + value + QLatin1Char('\'');
+    // Only a single-quoted text is exact under ==; a double-quoted one is a
+    // wildcard pattern there, while != compares it exactly.
+    const QString quoted = QLatin1Char('"') + value + QLatin1Char('"');
+    if (std::strcmp(op, "==") == 0 && (value.contains(QLatin1Char('*')) || value.contains(QLatin1Char('?'))))
+        return QStringLiteral("!(") + QString::fromLatin1(key) + QStringLiteral("!=") + quoted + QLatin1Char(')');
+    return QString::fromLatin1(key) + QLatin1String(op) + quoted;
 }
 
 bool IsDarkColor(const QColor& color)

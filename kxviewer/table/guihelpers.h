@@ -23,8 +23,9 @@ bool IsDarkColor(const QColor& color);
 // The item itself when top-level, else its top-level ancestor; null for null.
 QTreeWidgetItem* TopLevelItemOf(QTreeWidget* tree, QTreeWidgetItem* item);
 // key, op and the value in the quote it allows ('...', or "..." when it
-// holds a '): the search language has no escapes. Empty, and the user
-// told, when the value holds both quotes.
+// holds a '): the search language has no escapes. A double-quoted == with a
+// wildcard becomes !(key!="value"), so that the condition is exact. Empty,
+// and the user told, when the value holds both quotes.
 QString QuotedCondition(const char* key, const char* op, const QString& value);
 // The decimal number in the last pair of parentheses, or of the whole text
 // when it has no ')'; 0 when it is not a number.

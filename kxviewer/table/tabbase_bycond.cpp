@@ -183,6 +183,8 @@ bool TabBase::PrepareFilter(bool noCheck)
 
 void TabBase::FilterApplied(int32_t matched, int32_t rows)
 {
+    // Screen updates go off here; the caller's TableChanged switches them on
+    // again.
     if (matched == rows || matched == 0) {
         if (Table->FilterOn) {
             try {
@@ -192,22 +194,18 @@ void TabBase::FilterApplied(int32_t matched, int32_t rows)
             }
         }
         UpdateActions();
+        // The reason stays on the status line: it says why no filter is set.
         ShowStatus(matched == 0 ? QStringLiteral("No matched rows found")
                                 : QStringLiteral("Filter matches the whole table, cannot be set"),
                    true);
-        matched = 0;
+        SetUpdates(false);
+        return;
     }
-    // The caller's TableChanged switches them on again.
     SetUpdates(false);
-    if (matched) {
-        const QString text = QStringLiteral("Table '%1': Filtered %2 rows")
-                                 .arg(QString::fromLocal8Bit(Table->Name()))
-                                 .arg(matched);
-        KxvShell().AddToSystemLog(text);
-        ShowStatus(text);
-    } else {
-        ShowStatus(QStringLiteral("Filter is not set"));
-    }
+    const QString text =
+        QStringLiteral("Table '%1': Filtered %2 rows").arg(QString::fromLocal8Bit(Table->Name())).arg(matched);
+    KxvShell().AddToSystemLog(text);
+    ShowStatus(text);
 }
 
 int32_t TabBase::ManualFilterSelected()

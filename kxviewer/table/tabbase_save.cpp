@@ -178,6 +178,8 @@ bool TabBase::SaveAsKxlFile(const QString& path, bool writeWhole)
         const QString text =
             QStringLiteral("File %1 not saved: %2").arg(path, QString::fromLocal8Bit(writer.Failure().c_str()));
         KxvShell().AddToSystemLog(text);
+        // In place of "Saving document", which would stay there.
+        KxvShell().ShowStatus(text);
         KxvShell().Information(text, true);
         return false;
     }

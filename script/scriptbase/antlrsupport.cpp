@@ -209,8 +209,12 @@ void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* mess
     } catch (...) {
     }
     try {
-        KxAntlrChannel.WarningReport(0, __FILE__, __LINE__, "displayRecognitionError", "%.*s(%u) : %s", length, name,
-                                     line, message);
+        if (t_errorLog && t_errorLog->quiet_)
+            KxAntlrChannel.Print(0, ZmLib::KX_LEVEL_NOTICE, "displayRecognitionError", "%.*s(%u) : %s", length, name,
+                                 line, message);
+        else
+            KxAntlrChannel.WarningReport(0, __FILE__, __LINE__, "displayRecognitionError", "%.*s(%u) : %s", length,
+                                         name, line, message);
     } catch (...) {
     }
 }
@@ -220,7 +224,7 @@ ANTLR3_INT32 AntlrColumn(pANTLR3_COMMON_TOKEN token)
     return ColumnAt(token->input, token->getStartIndex(token), token->getCharPositionInLine(token));
 }
 
-AntlrErrorLog::AntlrErrorLog() : outer_(t_errorLog) { t_errorLog = this; }
+AntlrErrorLog::AntlrErrorLog(bool quiet) : outer_(t_errorLog), quiet_(quiet) { t_errorLog = this; }
 
 AntlrErrorLog::~AntlrErrorLog() { t_errorLog = outer_; }
 

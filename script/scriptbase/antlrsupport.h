@@ -42,10 +42,12 @@ struct AntlrError {
 
 // Keeps, beside the debug stream, the reports made on this thread while it
 // lives, for a caller that shows them to the user. Logs nest: the innermost
-// one keeps the reports.
+// one keeps the reports. quiet: a failed parse is no fault (a search text
+// that may be plain), so the reports reach the debug stream as notices, not
+// warnings.
 class AntlrErrorLog {
 public:
-    AntlrErrorLog();
+    explicit AntlrErrorLog(bool quiet = false);
     ~AntlrErrorLog();
     AntlrErrorLog(const AntlrErrorLog&) = delete;
     AntlrErrorLog& operator=(const AntlrErrorLog&) = delete;
@@ -59,4 +61,5 @@ private:
 
     std::vector<AntlrError> errors_;
     AntlrErrorLog* outer_;
+    bool quiet_;
 };

@@ -51,14 +51,18 @@ int32_t PredicateOp(int type)
     }
 }
 
-// "FIELD op literal" into its field's predicate; false for anything else
-// and for a field named a second time. The literal's quotes are not kept,
-// so a double-quoted one is taken only where writing it back in the quote
-// a rebuilt expression uses (single, double when it holds one) means the
-// same: == and != compare double-quoted text by wildcards.
+// "FIELD op literal" into its field's predicate, and "!(FIELD != literal)"
+// as ==, the exact form a rebuilt expression gives a value with an apostrophe
+// and a wildcard; false for anything else and for a field named a second
+// time. The literal's quotes are not kept, so a double-quoted one is taken
+// only where the rebuilt expression means the same: == compares
+// double-quoted text by wildcards, a rebuilt one exactly.
 bool TakePredicate(const ScriptNode* node, SearchPredicate* predicates)
 {
-    const int32_t op = PredicateOp(node->type);
+    const bool negated = node->type == LE_NOT && node->Count() == 1 && node->Child(0)->type == LE_NOT_EQUAL;
+    if (negated)
+        node = node->Child(0);
+    const int32_t op = negated ? SEARCH_OP_EQUAL : PredicateOp(node->type);
     if (op == SEARCH_OP_NONE || node->Count() != 2)
         return false;
     const ScriptNode* key = node->Child(0);
@@ -73,9 +77,7 @@ bool TakePredicate(const ScriptNode* node, SearchPredicate* predicates)
         value = literal->literal;
     } else if (literal->type == LE_STRINGS) {
         value = literal->literal;
-        const bool wildcards = (op == SEARCH_OP_EQUAL || op == SEARCH_OP_NOT_EQUAL) &&
-                               value.find_first_of("*?") != std::string::npos;
-        if (wildcards && value.find('\'') == std::string::npos)
+        if (!negated && op == SEARCH_OP_EQUAL && value.find_first_of("*?") != std::string::npos)
             return false;
     } else {
         return false;
@@ -204,13 +206,14 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
     }
     AntlrRouteErrors(lexer_->pLexer->rec, "expression");
     AntlrRouteErrors(parser_->pParser->rec, "expression");
-    AntlrErrorLog log;
+    AntlrErrorLog log(tentative);
     pANTLR3_BASE_TREE root = parser_->or_expr(parser_).tree;
     // Lexical errors skip their characters and do not fail the parse.
     const ANTLR3_UINT32 errors = AntlrErrorCount(parser_->pParser->rec);
     if (errors || !root) {
-        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function,
-                                      "The parser returned %d errors, tree walking aborted", int(errors));
+        char failed[80];
+        std::snprintf(failed, sizeof failed, "The parser returned %d errors, tree walking aborted", int(errors));
+        ReportParseFailure(__LINE__, failed);
         parseError = ErrorsText(log.Errors());
         ReleaseParser();
         return 1;
@@ -225,7 +228,7 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
         std::snprintf(unexpected, sizeof unexpected, "Unexpected \"%.40s\" after the end of the expression, line %d, column %d",
                       rest && rest->chars ? reinterpret_cast<const char*>(rest->chars) : "", int(next->getLine(next)),
                       int(AntlrColumn(next)) + 1);
-        KxScriptChannel.WarningReport(0, SOURCE, __LINE__, function, "%s", unexpected);
+        ReportParseFailure(__LINE__, unexpected);
         // A character the lexer skipped may be what broke the expression.
         parseError = ErrorsText(log.Errors());
         parseError += (parseError.empty() ? "" : "\n") + std::string(unexpected);
@@ -234,6 +237,15 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
     }
     tree_.Build(root, LE_STRINGS, LE_COMA_STRINGS);
     return 0;
+}
+
+void ScriptLogicalExpParser::ReportParseFailure(int line, const char* text) const
+{
+    const char* function = "ScriptLogicalExpParser::PrepareInputParser";
+    if (tentative)
+        KxScriptChannel.PrintText(0, ZmLib::KX_LEVEL_NOTICE, function, text);
+    else
+        KxScriptChannel.WarningReport(0, SOURCE, uint32_t(line), function, "%s", text);
 }
 
 void ScriptLogicalExpParser::ReleaseParser()

@@ -66,6 +66,9 @@ public:
 
 private:
     int PrepareInputParser(ANTLR3_INPUT_STREAM_struct* input);
+    // Why the text does not compile: a warning, or a notice when the text
+    // was only tried as an expression.
+    void ReportParseFailure(int line, const char* text) const;
     void ReleaseParser();
     int PrepareTree();
     // Sets form and predicates from the prepared tree.

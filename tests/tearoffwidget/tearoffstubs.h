@@ -1,6 +1,7 @@
 // A main window and documents that count the framework's calls.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <QApplication>
@@ -28,11 +29,17 @@ class TestMain : public TearOffMain {
 public:
     TestMain() : TearOffMain(qApp) {}
     QMainWindow* CreateSecondary() override { return new ScriptedSecondary(this); }
-    void SaveDocks() override { saveDocks++; }
+    void SaveDocks() override
+    {
+        saveDocks++;
+        if (onSaveDocks)
+            onSaveDocks();
+    }
     void OnCloseAccepted() override { closeAccepted++; }
     void UpdateActions() override { updateActions++; }
 
     int saveDocks = 0;
+    std::function<void()> onSaveDocks;
     int closeAccepted = 0;
     int updateActions = 0;
 };

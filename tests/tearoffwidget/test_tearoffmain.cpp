@@ -56,8 +56,9 @@ TEST_F(TearOffMainTest, CloseDocksAsksAboutModifiedDocuments)
         // One question about the first; close-all keeps the permanent panels.
         {"mmm", {B::YesToAll}, false, true, true, 1, five, "sss"},
         {"mmm", {B::NoToAll}, false, true, true, 1, five, "ddd"},
-        // A failed save under "Yes to all" stops the close-all there.
-        {"mfm", {B::YesToAll}, false, false, false, 1, five, "sFo"},
+        // A failed save under "Yes to all" stops the close-all there, before
+        // anything closes.
+        {"mfm", {B::YesToAll}, false, false, false, 1, five, "SFo"},
         {".m", {B::Yes}, false, true, true, 1, three, "cs"},
         // Every question comes before anything is saved or closed: a cancel
         // or a refusal at any of them leaves every document as it was.
@@ -66,8 +67,11 @@ TEST_F(TearOffMainTest, CloseDocksAsksAboutModifiedDocuments)
         {"mmm", {B::Yes, B::No, B::Cancel}, false, true, false, 3, five, "ooo"},
         {"mr", {B::No}, false, false, false, 1, three, "oo"},
         {"mmm", {B::No, B::No, B::No}, false, true, true, 3, five, "ddd"},
-        // A failed save stops there; the later answers are not carried out.
-        {"mfm", {B::Yes, B::Yes, B::No}, false, false, false, 3, five, "sFo"},
+        // A failed save stops there; the later answers are not carried out
+        // and the documents saved before it stay open.
+        {"mfm", {B::Yes, B::Yes, B::No}, false, false, false, 3, five, "SFo"},
+        // A document let go before a failed save stays open as it was.
+        {"mfm", {B::No, B::Yes, B::Yes}, false, false, false, 3, five, "oFo"},
         {"r", {}, false, false, false, 0, {}, "o"},
         {"mm", {B::Yes, B::No}, true, false, true, 2, five, "SD"},
     };
@@ -114,19 +118,30 @@ TEST_F(TearOffMainTest, CloseDocksAsksAboutModifiedDocuments)
     }
 }
 
-// Cancel keeps the window; once the question is answered the panels close too.
+// Cancel keeps the window and the last layout written; once the question is
+// answered the layout is written after the save, while every dock is still
+// there, and the panels close too.
 TEST_F(TearOffMainTest, WindowCloseClosesThePanelsUnlessCancelled)
 {
-    AddDocuments(1, true);
+    QList<StubDoc*> docs = AddDocuments(1, true);
     prompt.answers.enqueue(QMessageBox::Cancel);
     EXPECT_FALSE(main->close());
     EXPECT_TRUE(main->isVisible());
     EXPECT_EQ(main->closeAccepted, 0);
+    EXPECT_EQ(main->saveDocks, 0);
 
     QPointer<StubDoc> panel = panels[0];
-    prompt.answers.enqueue(QMessageBox::No);
+    int savesAtLayout = -1;
+    int docksAtLayout = -1;
+    main->onSaveDocks = [&] {
+        savesAtLayout = docs[0]->saves;
+        docksAtLayout = main->Docks.size();
+    };
+    prompt.answers.enqueue(QMessageBox::Yes);
     EXPECT_TRUE(main->close());
-    EXPECT_EQ(main->saveDocks, 2); // the layout is saved before asking
+    EXPECT_EQ(main->saveDocks, 1);
+    EXPECT_EQ(savesAtLayout, 1);
+    EXPECT_EQ(docksAtLayout, 3);
     EXPECT_EQ(main->closeAccepted, 1);
     EXPECT_TRUE(main->Docks.isEmpty());
     FlushDeletes();

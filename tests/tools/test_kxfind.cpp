@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,10 @@ TEST_F(KxFind, SettledModeErrorsAndRefusals)
     };
     const std::vector<Case> cases = {
         {{"LEVEL == 2"}, 0, {"kxfind: mode 1 (complex)"}},
-        {{"LEVEL == 2 LEVEL"}, -1, {"kxfind: mode 0 (simple)", "Unexpected \"LEVEL\" after the end of the expression"}},
+        // A text the auto mode takes as plain is searched without a word
+        // about why it is no expression; the complex mode tells why.
+        {{"LEVEL == 2 LEVEL"}, 1, {"kxfind: mode 0 (simple)"}},
+        {{"-m", "1", "LEVEL == 2 LEVEL"}, 2, {"Unexpected \"LEVEL\" after the end of the expression"}},
         {{"-m", "1", "boot"}, 2, {"Search expression parse error"}},
         {{std::string(1100, 'a')}, 2, {"Search expression longer than 1099 characters"}},
         // Import format 1 does not exist beside the built-in "SysLog".
@@ -125,6 +129,51 @@ TEST_F(KxFind, SettledModeErrorsAndRefusals)
         EXPECT_TRUE(c.status != 2 || r.out.empty()) << r.out;
         for (const std::string& text : c.err)
             EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+        // No report shows the folder the program was built in.
+        EXPECT_EQ(r.err.find(KXV_SOURCE_DIR), std::string::npos) << r.err;
+    }
+}
+
+// A plain text in the auto mode is tried as an expression first; that try
+// is no fault and prints no warning.
+TEST_F(KxFind, PlainTextSearchesWithoutWarnings)
+{
+    for (const char* text : {"boot done", "disk error"}) {
+        SCOPED_TRACE(text);
+        const ToolResult r = Run({text});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("kxfind: mode 0 (simple)\n"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("WARNING"), std::string::npos) << r.err;
+    }
+}
+
+// The viewer keeps its settings in its program folder when it can: kxfind,
+// beside it, reads the formats there as the viewer does; without
+// KxViewer.ini there, those of ~/KxViewer/.
+TEST(KxFindSettings, FormatsAreReadWhereTheViewerKeepsThem)
+{
+    const std::string pipe = "[Format1]\nName=\"Pipe\"\nExtension=csv\nEnabled=1\nVisual=2\nJavaException=0\n"
+                             "Delimiter=\" \"\nMode=1\nTEXT=0,\"(a[0-9].*)\"\n";
+    const struct {
+        const char* name;
+        bool inProgram; // else in ~/KxViewer/
+    } cases[] = {{"program folder", true}, {"home folder", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string program = dir.Path("bin"), home = dir.Path("KxViewer");
+        std::filesystem::create_directory(program);
+        std::filesystem::create_directory(home);
+        const std::string settings = c.inProgram ? program : home;
+        const std::string kxfind = program + "/kxfind";
+        std::filesystem::copy_file(KXFIND_PATH, kxfind);
+        std::filesystem::permissions(kxfind, std::filesystem::perms::owner_all);
+        dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxViewer.ini"), "[Global]\n");
+        dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxFormats.ini"), pipe);
+        const std::string lines = dir.Write("lines.txt", "a0|b|c\na1|b|c\nx|y\n");
+        const ToolResult r = RunTool(kxfind.c_str(), {lines, "a1", "-f", "1", "--count"}, dir);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "1\n") << settings;
     }
 }
 

@@ -20,8 +20,8 @@
 // tabs, so tabs and line ends inside a text are shown as \t, \n and \r. The
 // settled mode and the reports of the debug stream (parse errors among them)
 // go to standard error. The import formats in effect are the built-in ones
-// and those of the user's KxFormats.ini; the table has the default table
-// preferences.
+// and those of the KxFormats.ini the viewer uses (in its program folder or
+// in ~/KxViewer/); the table has the default table preferences.
 //
 // Exit status: 0 when a row matches or the dump is printed, 1 when no row
 // matches, 2 on bad usage or when the file or the expression is refused.
@@ -161,10 +161,13 @@ void StartDebugStream()
     ZmLib::KX::SetLevelAll(ZmLib::KX_LEVEL_WARNING);
 }
 
-// The user's formats, read as the viewer reads them, without writing back.
+// The user's formats, from where the viewer keeps its settings (kxfind is
+// built beside the viewer, so that their program folder is the same), read
+// as the viewer reads them, without writing back.
 void LoadUserFormats()
 {
-    const std::string dir = PrefGlobal::HomeIniDir();
+    PrefGlobal::TakeProgramDir();
+    const std::string dir = PrefGlobal::FindIniLocation();
     struct stat st;
     if (dir.empty() || stat((dir + "KxFormats.ini").c_str(), &st) != 0)
         return;

@@ -155,9 +155,9 @@ int32_t DaysInMonth(int64_t year, int32_t month)
 }
 
 // A time of day "h:m:s.f" (parts from the end may be missing, blanks may
-// lead each part); *end is where the reading stopped. *possible is cleared
-// when a part read lies beyond the clock (hour 24, minute 60, second 61; a
-// leap second 60 passes).
+// lead each part); *end is where the reading stopped, before a ':' that no
+// number follows. *possible is cleared when a part read lies beyond the
+// clock (hour 24, minute 60, second 61; a leap second 60 passes).
 int64_t TimeOfDay(const char* text, const char** end, bool* possible)
 {
     static constexpr uint32_t PART_MAX[3] = {23, 59, 60};
@@ -165,6 +165,7 @@ int64_t TimeOfDay(const char* text, const char** end, bool* possible)
     const char* p = text;
     int read = 0;
     for (; read < 3; ++read) {
+        const char* part = p;
         if (read > 0) {
             if (*p != ':')
                 break;
@@ -173,8 +174,10 @@ int64_t TimeOfDay(const char* text, const char** end, bool* possible)
         while (*p == ' ' || *p == '\t')
             ++p;
         int n = ReadNumber(p, &values[read]);
-        if (n == 0)
+        if (n == 0) {
+            p = part;
             break;
+        }
         p += n;
         if (values[read] > PART_MAX[read])
             *possible = false;
@@ -214,7 +217,31 @@ int64_t DatePlusTime(const DateFields& date, int64_t timeOfDay, bool* possible)
     return result;
 }
 
-int64_t SyslogTime(const char* t, size_t len, int64_t nowUs, const char** end, bool* possible)
+// Reads one or two digits at *p, moving *p past them; false for none or
+// more.
+bool ReadShortNumber(const char** p, uint32_t* value)
+{
+    const int n = ReadNumber(*p, value);
+    *p += n;
+    return n == 1 || n == 2;
+}
+
+// The time of day after a date that ends at p: after a blank or 'T' when a
+// number follows, else none, the reading stopping at p.
+int64_t TimeAfterDate(const char* p, const char** end, bool* possible)
+{
+    *end = p;
+    if (*p != ' ' && *p != 'T')
+        return 0;
+    const char* q = p + 1;
+    while (*q == ' ' || *q == '\t')
+        ++q;
+    if (!AsciiIsDigit(*q))
+        return 0;
+    return TimeOfDay(p + 1, end, possible);
+}
+
+int64_t SyslogTime(const char* t, int64_t nowUs, const char** end, bool* possible)
 {
     *end = t;
     int month = SyslogMonth(t);
@@ -224,10 +251,9 @@ int64_t SyslogTime(const char* t, size_t len, int64_t nowUs, const char** end, b
     if (*p == ' ')
         ++p;
     uint32_t day = 0;
-    if (ReadNumber(p, &day) == 0 || day < 1 || day > 31)
+    if (!ReadShortNumber(&p, &day) || day < 1 || day > 31)
         return 0;
-    // A text that ends with the day has no time of day.
-    const int64_t timeOfDay = TimeOfDay(t + (len < 7 ? len : 7), end, possible);
+    const int64_t timeOfDay = TimeAfterDate(p, end, possible);
     // The year of the user's clock, not of UTC; a time more than a day
     // after the clock's (a day of slack for the writer's clock and zone) was
     // written the year before.
@@ -252,22 +278,31 @@ int ZoneLength(const char* p)
     return AsciiIsDigit(p[3]) && AsciiIsDigit(p[4]) ? 5 : 3;
 }
 
-int64_t IsoDateTime(const char* t, size_t len, const char** end, bool* possible)
+// "yyyy-m-d", month and day of one or two digits after the same separator
+// ('-', '/' or '.') twice, then an optional time of day and zone designator.
+// Anything else is no date: a fixed position read in an unpadded text would
+// name another day.
+int64_t IsoDateTime(const char* t, const char** end, bool* possible)
 {
     *end = t;
-    if (len < 10 || !AsciiIsDigit(t[5]) || !AsciiIsDigit(t[8]))
+    const char separator = t[4];
+    if (separator != '-' && separator != '/' && separator != '.')
         return 0;
     uint32_t year = 0, month = 0, day = 0;
     ReadNumber(t, &year);
-    ReadNumber(t + 5, &month);
-    ReadNumber(t + 8, &day);
-    if (month < 1 || month > 12 || day < 1 || day > 31)
+    const char* p = t + 5;
+    if (!ReadShortNumber(&p, &month) || *p != separator)
         return 0;
-    // A date without a time is its midnight.
-    const int64_t timeOfDay = TimeOfDay(t + (len < 11 ? len : 11), end, possible);
+    ++p;
+    if (!ReadShortNumber(&p, &day) || month < 1 || month > 12 || day < 1 || day > 31)
+        return 0;
+    const char* dateEnd = p;
+    const int64_t timeOfDay = TimeAfterDate(p, end, possible);
     const int64_t result = DatePlusTime({int32_t(year), int32_t(month), int32_t(day)}, timeOfDay, possible);
-    // A zone designator is read but not applied: the time reads as written.
-    *end += ZoneLength(*end);
+    // A zone designator follows a time of day only; it is read but not
+    // applied: the time reads as written.
+    if (*end != dateEnd)
+        *end += ZoneLength(*end);
     return result;
 }
 
@@ -280,10 +315,10 @@ int64_t ReadTime(const char* text, int64_t nowUs, const char** end, bool* possib
         return 0;
     size_t len = std::strlen(text);
     if (len >= 6 && AsciiIsAlpha(text[0]) && text[3] == ' ' && AsciiIsDigit(text[5]))
-        return SyslogTime(text, len, nowUs, end, possible);
+        return SyslogTime(text, nowUs, end, possible);
     if (len >= 5 && AsciiIsDigit(text[0]) && AsciiIsDigit(text[1]) && AsciiIsDigit(text[2]) &&
         AsciiIsDigit(text[3]) && !AsciiIsDigit(text[4]))
-        return IsoDateTime(text, len, end, possible);
+        return IsoDateTime(text, end, possible);
     if (AsciiIsDigit(text[0]) && (text[1] == ':' || (text[1] != '\0' && text[2] == ':')))
         return TimeOfDay(text, end, possible);
     char* stop = nullptr;
@@ -550,14 +585,23 @@ int64_t Str2Time(const char* text, int64_t nowUs, const char** end)
     return ReadTime(text, nowUs, end, &possible);
 }
 
-bool Str2TimeWhole(const char* text, int64_t nowUs, int64_t* value)
+bool Str2TimeWhole(const char* text, size_t length, int64_t nowUs, int64_t* value)
 {
+    *value = 0;
+    // A NUL inside would end the reading early and hide what follows it.
+    if (!text || std::memchr(text, '\0', length))
+        return false;
     const char* end = text;
     bool possible = true;
     const int64_t time = ReadTime(text, nowUs, &end, &possible);
-    const bool whole = end != text && possible && IsBlank(end);
-    *value = whole ? time : 0;
-    return whole;
+    if (end == text || !possible)
+        return false;
+    for (; end < text + length; ++end) {
+        if (*end != ' ' && *end != '\t')
+            return false;
+    }
+    *value = time;
+    return true;
 }
 
 int64_t Str2Date(const char* text)
@@ -582,6 +626,9 @@ int64_t Str2Date(const char* text)
         year += 2000;
     else if (year < 100)
         year += 1900;
+    // A day beyond its month's last is no date, not one of the next month.
+    if (parts[1] >= 1 && parts[1] <= 12 && parts[2] > uint32_t(DaysInMonth(year, int32_t(parts[1]))))
+        return 0;
     return Date2Us({int32_t(year), int32_t(parts[1]), int32_t(parts[2])});
 }
 

@@ -79,11 +79,15 @@ int64_t Str2Time(const char* text, int64_t nowUs);
 // As Str2Time; *end is where the reading stopped (text when nothing was
 // read), so that a caller can tell a text read whole from one read in part.
 int64_t Str2Time(const char* text, int64_t nowUs, const char** end);
-// An imported time text: true, with its value, when Str2Time reads the whole
-// text (blanks after it aside) and the date and time of day it names exist
-// (no 24:00, minute 60, second 61 or 30 February; a leap second 60 passes);
-// false, with 0, for any other text.
-bool Str2TimeWhole(const char* text, int64_t nowUs, int64_t* value);
+// An imported time text of length characters, NUL-terminated after them:
+// true, with its value, when Str2Time reads the whole text (blanks after it
+// aside) and the date and time of day it names exist (no 24:00, minute 60,
+// second 61 or 30 February; a leap second 60 passes); false, with 0, for any
+// other text, one holding a NUL among them too.
+bool Str2TimeWhole(const char* text, size_t length, int64_t nowUs, int64_t* value);
+// Midnight UTC of "y-m-d" (any one separator; a year below 100 is of this
+// or the last century); 0 for a text that is no date or a day its month
+// does not have.
 int64_t Str2Date(const char* text);
 int64_t Str2TimeOfDay(const char* text);
 // Midnight UTC of the date; 0 for a month outside 1..12, a day outside 1..31

@@ -72,6 +72,14 @@ char* KxRingBuffer()
     return g_ring.Take();
 }
 
+const char* SourceName(const char* file)
+{
+    if (file == nullptr)
+        return nullptr;
+    const char* slash = std::strrchr(file, '/');
+    return slash ? slash + 1 : file;
+}
+
 bool KX::Init(int32_t defaultLevel, bool installHandlers, void (*abortCallback)(), uint32_t sysFlags,
               bool spoolerMode)
 {
@@ -229,7 +237,7 @@ int KX::Fire(int32_t level, uint32_t mask, uint16_t flagsWord, uint64_t key, con
     event.level = ClampLevel(level);
     event.flags = flagsWord;
     event.key = key;
-    event.file = file;
+    event.file = SourceName(file);
     event.line = line;
     event.function = function;
     event.text = args ? FormatV(text, *args) : text;
@@ -328,7 +336,7 @@ int KX::Emit(uint64_t key, uint16_t flagsWord, const char* format, ...)
 
 void KX::PrintTagged(int prefixIndex, const char* file, int line, const char*, const char* expression)
 {
-    DebugPrintf("%s [%s:%d] %s", prefixIndex == 0 ? "ASSERT failure " : "VERIFY failure ", file ? file : "",
+    DebugPrintf("%s [%s:%d] %s", prefixIndex == 0 ? "ASSERT failure " : "VERIFY failure ", file ? SourceName(file) : "",
                 line, expression ? expression : "");
 }
 

@@ -165,6 +165,10 @@ extern KX KxSys;
 // Formats into the debug-stream text ring (512 buffers of 1104 bytes); the
 // text stays valid until 512 later texts were formatted.
 char* KxRingBuffer();
+// The name of a report's source file without its folders: what the reports
+// show, so that no folder of the machine the program was built on reaches a
+// user. Null stays null.
+const char* SourceName(const char* file);
 
 } // namespace ZmLib
 

@@ -343,7 +343,7 @@ void PKX::FormatLineShort(const KxProt* record, char* out, size_t size, const ch
 void PKX::PrintError(const char* file, int line, const char*, const char* format, ...)
 {
     char* text = KxRingBuffer();
-    int length = snprintf(text, KX_RING_SIZE, "ERROR [%s:%d] ", file ? file : "", line);
+    int length = snprintf(text, KX_RING_SIZE, "ERROR [%s:%d] ", file ? SourceName(file) : "", line);
     if (length < 0 || uint32_t(length) >= KX_RING_SIZE)
         length = int(strlen(text));
     va_list args;

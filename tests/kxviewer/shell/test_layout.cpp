@@ -1,13 +1,15 @@
 // The dock layout: saved from one window and restored into a fresh one,
 // the start-up switches that decide whether the last session reopens,
-// saved rectangles and dock areas that cannot be used as they are, and
-// graph tabs.
+// saved rectangles and dock areas that cannot be used as they are, graph
+// tabs, and the session that a quit's save questions leave.
 #include <algorithm>
 #include <tuple>
 
 #include <QDebug>
 #include <QScreen>
+#include <QTest>
 
+#include "kxlib/table/kxtable.h"
 #include "kxviewer/actiontable.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/systemlogplaintext.h"
@@ -361,4 +363,58 @@ TEST_F(LayoutTest, ImportedDocumentsComeBackWithTheirFormat)
                         " was read with no longer exists; it is opened as its suffix says")
                   .size(),
               1u);
+}
+
+// The session written at quit names what the quit's questions left: a
+// document saved through them comes back as the file it was saved to, with
+// its bookmark; one let go unsaved as its source. A cancelled quit writes
+// no layout.
+TEST_F(LayoutTest, DocumentsSavedOnQuitComeBackAsSaved)
+{
+    const QString log = SysLogFile("auth.log", 6);
+    const QString other = SysLogFile("kern.log", 4);
+    const QString saved = dir.filePath("x.kxl");
+    PrefGlobal::GlobalShowOnStartup = true, PrefGlobal::OpenInSavedWindows = true;
+    PrefGlobal::RDebugMode = false;
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    for (const QString& path : {log, other}) {
+        Trigger(ACT_OPEN, path);
+        TabTable* tab = window->CurrentTabTable();
+        ASSERT_NE(tab, nullptr);
+        ASSERT_NO_FATAL_FAILURE(FocusTable(tab));
+        QTest::keySequence(tab->View, window->Actions[ACT_BOOKMARK]->shortcut());
+        ASSERT_EQ(tab->Table->Bookmarks().Length(), 1u);
+    }
+    PrefGlobal::IniViewer.Ini.DeleteNumberedSections("SaveDocks.Dock", 0);
+    files.answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(PrefGlobal::IniViewer.Ini.FindSection("SaveDocks.Dock0"), nullptr);
+
+    files.calls.clear();
+    files.answers = {QMessageBox::Yes, QMessageBox::No};
+    files.files = {saved};
+    EXPECT_TRUE(window->close());
+    ASSERT_EQ(files.calls.size(), 2u);
+    PrefGlobal::SavedDocks.clear();
+    PrefGlobal::LoadDocks(PrefGlobal::IniViewer.Ini);
+    QStringList names;
+    for (const DockEntry& entry : PrefGlobal::SavedDocks)
+        names << QFile::decodeName(entry.name.c_str());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{other, saved}));
+
+    RestartWith(true, true, false);
+    files.calls.clear();
+    files.answers = {QMessageBox::Yes};
+    window->RestoreSession();
+    ASSERT_FALSE(files.calls.empty());
+    EXPECT_EQ(files.calls[0].text, "Open documents from the last session?");
+    ASSERT_EQ(Documents().size(), 2u);
+    for (TabBase* document : Documents()) {
+        const bool kxl = QFile::decodeName(document->Table->Path()) == saved;
+        SCOPED_TRACE(document->windowTitle().toStdString());
+        EXPECT_EQ(document->SourceType == TabBase::SOURCE_KXL, kxl);
+        EXPECT_EQ(document->Table->Bookmarks().Length(), kxl ? 1u : 0u);
+    }
 }

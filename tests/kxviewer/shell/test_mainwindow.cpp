@@ -173,7 +173,8 @@ TEST_F(MainWindowUpdate, SystemDockCurrentAndNoDockCurrent)
     EXPECT_FALSE(window->IsSystemDockCurrent());
     window->UpdateActions();
     EXPECT_TRUE(window->Actions[ACT_OPEN]->isEnabled());
-    EXPECT_TRUE(window->Actions[ACT_SAVE]->isEnabled());
+    EXPECT_TRUE(window->Actions[ACT_CLOSE_ALL]->isEnabled());
+    EXPECT_FALSE(window->Actions[ACT_SAVE]->isEnabled()); // nothing to save
     EXPECT_FALSE(window->Actions[ACT_FIND]->isEnabled());
     EXPECT_FALSE(window->Actions[ACT_COPY]->isEnabled());
 }
@@ -182,13 +183,23 @@ TEST_F(MainWindowUpdate, ClosingTheLastDocumentDisablesItsCommands)
 {
     window->NewBlankDocument();
     ASSERT_NE(window->CurrentTabBase(), nullptr);
-    const int documentCommands[] = {ACT_FUNCTION_CHAINS, ACT_GRAPH, ACT_FIND};
+    const int documentCommands[] = {ACT_FUNCTION_CHAINS, ACT_GRAPH, ACT_FIND, ACT_SAVE, ACT_SAVE_AS,
+                                    ACT_EXPORT_PDF, ACT_EXPORT_CSV, ACT_EXPORT_TXT};
     for (int id : documentCommands)
         EXPECT_TRUE(window->Actions[id]->isEnabled()) << id;
     window->CloseAll();
     ASSERT_EQ(TearOffMain::CurrentDock, nullptr);
-    for (int id : documentCommands)
+    int buttons = 0;
+    for (int id : documentCommands) {
         EXPECT_FALSE(window->Actions[id]->isEnabled()) << id;
+        // The toolbar buttons show the state.
+        for (QToolBar* bar : window->findChildren<QToolBar*>())
+            if (QWidget* button = bar->widgetForAction(window->Actions[id])) {
+                EXPECT_FALSE(button->isEnabled()) << id;
+                ++buttons;
+            }
+    }
+    EXPECT_GE(buttons, 3);
     EXPECT_TRUE(window->Actions[ACT_OPEN]->isEnabled());
 }
 

@@ -47,14 +47,15 @@ protected:
         tabletest::TableTabTest::TearDown();
     }
 
-    // A program that logs each argument as a line, after the command before.
-    QString WriteScript(const char* name, const char* before)
+    // A program that logs each argument as a line, after the command before
+    // and before the command after.
+    QString WriteScript(const char* name, const QString& before, const QString& after = QString())
     {
         const QString path = Path(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\n%1\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '%2'; done\n")
-                       .arg(QLatin1String(before), Path("args.log"))
+        file.write(QStringLiteral("#!/bin/sh\n%1\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '%2'; done\n%3\n")
+                       .arg(before, Path("args.log"), after)
                        .toLocal8Bit());
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -175,8 +176,17 @@ TEST_F(Compare, TabsGiveTwoFilesOfRecordTextsLeftDocumentFirst)
 // file cannot be written; the row-number setting survives every one.
 TEST_F(Compare, FailuresAreToldAndOnlyRealOnes)
 {
-    // blocked: a folder where this file goes; message empty: none.
-    const QString slow = WriteScript("slow.sh", "sleep 1");
+    // blocked: a folder where this file goes; message empty: none. The
+    // slow program marks its start and its end, so that no case begins
+    // while one of the last case still writes.
+    const QString runs = Path("runs.log");
+    const QString slow = WriteScript("slow.sh", QStringLiteral("printf s >> '%1'; sleep 1").arg(runs),
+                                     QStringLiteral("printf e >> '%1'").arg(runs));
+    const auto finished = [&runs] {
+        QFile file(runs);
+        const QByteArray marks = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return marks.count('s') == marks.count('e');
+    };
     const struct {
         const char* what; QString program; const char* blocked; bool twice; std::string message; bool started;
     } cases[] = {
@@ -208,6 +218,7 @@ TEST_F(Compare, FailuresAreToldAndOnlyRealOnes)
             EXPECT_TRUE(tabtest::Contains(shell.log, expected));
         }
         EXPECT_EQ(Arguments(c.started ? 5000 : 300).size() >= 2, c.started);
+        ASSERT_TRUE(QTest::qWaitFor(finished, 10000));
         for (TabTable* doc : {a, b}) {
             EXPECT_EQ(doc->Prefs.ExportRowNumbColumn, 1);
             delete doc;

@@ -121,11 +121,23 @@ protected:
 // expression and filtered, finds some of the rows of a small table, not all.
 TEST_F(FindDialogTest, HelpTextExamplesFindRows)
 {
-    QStringList examples;
+    // Each example with what it says of Relative time after it.
+    QStringList examples, notes;
     for (const QString& line : QString::fromLatin1(FindDialogTabExpression::HelpText).split('\n'))
-        if (line.startsWith(QLatin1String("+ ")))
+        if (line.startsWith(QLatin1String("+ "))) {
             examples << line.mid(2).section(QStringLiteral("    "), 0, 0);
-    ASSERT_GE(examples.size(), 5);
+            notes << line.section(QStringLiteral("    "), 1);
+        }
+    // The TEXT of the rows each example finds, in order.
+    const char* const found[] = {
+        "connected|reached the end|my_print called|",
+        "reached the end|my_print called|THE END|",
+        "reached the end|",
+        "reached the end|timeout after 30 s|",
+        "timeout after 30 s|not the end yet|",
+        "my_print called|timeout after 30 s|",
+    };
+    ASSERT_EQ(examples.size(), int(std::size(found)));
 
     constexpr uint64_t START = 1733572800000000; // 2024-12-07, one row a second
     const struct {
@@ -159,15 +171,25 @@ TEST_F(FindDialogTest, HelpTextExamplesFindRows)
     FindDialog* dialog = Open(tab);
     ASSERT_NE(dialog, nullptr);
     const int32_t all = int32_t(std::size(rows));
-    for (const QString& example : examples) {
-        SCOPED_TRACE(example.toStdString());
-        Type(dialog, example.toLatin1().constData(), true);
+    // Texts compare by case, as the dialog starts.
+    ASSERT_TRUE(dialog->MatchCase());
+    for (int k = 0; k < examples.size(); ++k) {
+        SCOPED_TRACE(examples[k].toStdString());
+        const bool absolute = notes[k].contains(QLatin1String("Relative time off"));
+        if (absolute)
+            tab->Table->NormalizeTimeOff();
+        Type(dialog, examples[k].toLatin1().constData(), true);
         Click(dialog->FilterButton);
-        EXPECT_GT(tab->Table->RowCount(), 0);
-        EXPECT_LT(tab->Table->RowCount(), all);
+        std::string texts;
+        for (int32_t row = 0; row < tab->Table->RowCount(); ++row)
+            texts += std::string(tab->Table->GetRecord(row)->Text(FIELD_TEXT)) + "|";
+        EXPECT_EQ(texts, found[k]);
         Type(dialog, "", false);
         Click(dialog->FilterButton);
         ASSERT_EQ(tab->Table->RowCount(), all);
+        if (absolute) {
+            ASSERT_TRUE(tab->Table->NormalizeTimeOn(0));
+        }
     }
 }
 

@@ -330,7 +330,8 @@ TEST_F(TabSaveTest, SaveAsFromSaveAndFromClosing)
 }
 
 // Saving where nobody can write: closing a changed ".kxl" document keeps
-// the tab; a failed Save As keeps name, mark and source.
+// the tab; a failed Save As keeps name, mark and source. The status line
+// then tells the failure, not that the save goes on.
 TEST_F(TabSaveTest, FailedSavesKeepTheDocument)
 {
     TabBase* doc = OpenDocument("doc.kxl");
@@ -341,7 +342,8 @@ TEST_F(TabSaveTest, FailedSavesKeepTheDocument)
     doc->Close();
     FlushDeletes();
     EXPECT_TRUE(main->Docks.contains(doc));
-    EXPECT_EQ(shell.info.size(), 1u);
+    ASSERT_EQ(shell.info.size(), 1u);
+    EXPECT_EQ(shell.Last(), shell.info[0]);
 
     TabBase* tab = Open(WriteKx("keep.kx"), TabBase::SOURCE_KX);
     ASSERT_NE(tab, nullptr);
@@ -354,6 +356,7 @@ TEST_F(TabSaveTest, FailedSavesKeepTheDocument)
     ASSERT_EQ(shell.info.size(), 1u);
     EXPECT_EQ(shell.info[0], Local("File " + target + " not saved: ") + strerror(ENOTDIR));
     EXPECT_TRUE(Contains(shell.log, shell.info[0]));
+    EXPECT_EQ(shell.Last(), shell.info[0]);
     EXPECT_EQ(tab->windowTitle(), "keep*");
     EXPECT_STREQ(tab->Table->Name(), "keep");
     EXPECT_EQ(QFile::decodeName(tab->Table->Path()), Path("keep.kx"));

@@ -404,6 +404,12 @@ TEST(SearchEvaluator, FormsAndPredicates)
         // Double quotes make == a wildcard test: written back in single
         // quotes it would mean something else.
         {"FILE==\"*.cpp\"", SEARCH_FORM_OTHER, ""},
+        {"FILE==\"o'n*\"", SEARCH_FORM_OTHER, ""},
+        // != compares double-quoted text exactly; negated, it is the exact ==
+        // of a value with an apostrophe and a wildcard.
+        {"FILE!=\"*.cpp\"", SEARCH_FORM_SINGLE, "FILE 7 *.cpp"},
+        {"!(FILE!=\"o'n*\") && TEXT~'a'", SEARCH_FORM_AND, "FILE 6 o'n*|TEXT 8 a"},
+        {"!(FILE==\"o'n*\")", SEARCH_FORM_OTHER, ""},
         {"plain words", SEARCH_FORM_OTHER, ""},
     };
     for (const Case& c : cases) {

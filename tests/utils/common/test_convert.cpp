@@ -370,15 +370,70 @@ TEST(TextToTime, WholeTextsOfPossibleTimes)
     ScopedTz tz("UTC0");
     for (const auto& c : cases) {
         int64_t value = -1;
-        EXPECT_EQ(c.whole, Str2TimeWhole(c.text, now, &value)) << c.text;
+        EXPECT_EQ(c.whole, Str2TimeWhole(c.text, std::strlen(c.text), now, &value)) << c.text;
         EXPECT_EQ(c.us, value) << c.text;
         EXPECT_EQ(c.loose, Str2Time(c.text, now)) << c.text;
     }
     int64_t value = -1;
-    EXPECT_FALSE(Str2TimeWhole(nullptr, now, &value));
+    EXPECT_FALSE(Str2TimeWhole(nullptr, 0, now, &value));
     EXPECT_EQ(0, value);
     // A duration of time() is not a time of day.
     EXPECT_EQ(25 * kHour + 61 * kMinute, Str2TimeOfDay("25:61"));
+}
+
+// Unpadded fields are read where they are; a text whose fields or
+// separators are not where a date and time put them is read in part or not
+// at all, never as another time. A NUL hides no text from the whole reading.
+TEST(TextToTime, UnpaddedAndMalformedDatesNeverNameAnotherTime)
+{
+    const int64_t now = Utc(2026, 12, 8, 9);
+    const struct {
+        std::string text;
+        bool whole;
+        int64_t loose; // as Str2Time gives it
+        ptrdiff_t read;
+    } cases[] = {
+        {"2025-01-19 18:05:03", true, Utc(2025, 1, 19, 18, 5, 3), 19},
+        {"2025-1-19 18:05:03", true, Utc(2025, 1, 19, 18, 5, 3), 18},
+        {"2024-4-11 22:06:52", true, Utc(2024, 4, 11, 22, 6, 52), 18},
+        {"2025-1-9 8:5:3", true, Utc(2025, 1, 9, 8, 5, 3), 14},
+        {"2025/1/9  8:05:03.25", true, Utc(2025, 1, 9, 8, 5, 3, 250000), 20},
+        {"2025.12.1T8:05:03Z", true, Utc(2025, 12, 1, 8, 5, 3), 18},
+        {"2025-1-19 18:05:03+01:00", true, Utc(2025, 1, 19, 18, 5, 3), 24},
+        {"2024-2-29 18:50:06", true, Utc(2024, 2, 29, 18, 50, 6), 18},
+        {"2025-1-19", true, Utc(2025, 1, 19), 9},
+        // Impossible: the loose reading rolls over as Date2Us does.
+        {"2025-2-29 18:50:06", false, Utc(2025, 3, 1, 18, 50, 6), 18},
+        // Truncated.
+        {"2025-1-19 18:05:", false, Utc(2025, 1, 19, 18, 5), 15},
+        {"2025-1-19 18:", false, Utc(2025, 1, 19, 18), 12},
+        {"2025-1-", false, 0, 0},
+        {"2025-1", false, 0, 0},
+        // Wrong separators or field widths.
+        {"2025-01/19 18:05:03", false, 0, 0},
+        {"2025:01:19 18:05:03", false, 0, 0},
+        {"2025-001-19 18:05:03", false, 0, 0},
+        {"2025-1-190 18:05:03", false, 0, 0},
+        {"2025-01-19_18:05:03", false, Utc(2025, 1, 19), 10},
+        {"2025-01-19 18.05.03", false, Utc(2025, 1, 19, 18), 13},
+        {"2026-12-07+01:00", false, Utc(2026, 12, 7), 10},
+        {"Jan  5:10:00:00", false, Utc(2026, 1, 5), 6},
+        {"Jan  5 8:05:03", true, Utc(2026, 1, 5, 8, 5, 3), 14},
+        // Trailing text and NULs.
+        {"2025-01-19 18:05:03 x", false, Utc(2025, 1, 19, 18, 5, 3), 19},
+        {std::string("2025-01-19 18:05:03\0xyz", 23), false, Utc(2025, 1, 19, 18, 5, 3), 19},
+        {std::string("2025-01-19\0 18:05:03", 20), false, Utc(2025, 1, 19), 10},
+        {std::string("Jan  5 10:00:00\0 x", 18), false, Utc(2026, 1, 5, 10), 15},
+    };
+    ScopedTz tz("UTC0");
+    for (const auto& c : cases) {
+        int64_t value = -1;
+        EXPECT_EQ(c.whole, Str2TimeWhole(c.text.c_str(), c.text.size(), now, &value)) << c.text;
+        EXPECT_EQ(c.whole ? c.loose : 0, value) << c.text;
+        const char* end = nullptr;
+        EXPECT_EQ(c.loose, Str2Time(c.text.c_str(), now, &end)) << c.text;
+        EXPECT_EQ(c.read, end - c.text.c_str()) << c.text;
+    }
 }
 
 TEST(TextToTime, DatesNumbersAndSyslogForms)
@@ -441,7 +496,9 @@ TEST(TextToTime, DatesNumbersAndSyslogForms)
         const char* text;
         int64_t us;
     } dates[] = {{"19/6/30", Utc(2019, 6, 30)}, {"75-1-2", Utc(1975, 1, 2)}, {"69-1-2", Utc(2069, 1, 2)},
-                 {"100.1.2", Utc(100, 1, 2)}, {"2019-6-", 0}, {"2019-13-1", 0}, {"999999999-1-1", 0}};
+                 {"100.1.2", Utc(100, 1, 2)}, {"2019-6-", 0}, {"2019-13-1", 0}, {"999999999-1-1", 0},
+                 // A day its month does not have is no date.
+                 {"2025-2-29", 0}, {"2024-2-29", Utc(2024, 2, 29)}, {"19/4/31", 0}};
     for (const auto& dt : dates)
         EXPECT_EQ(dt.us, Str2Date(dt.text)) << dt.text;
     EXPECT_EQ(Utc(2019, 3, 1), Date2Us({2019, 2, 29}));

@@ -221,7 +221,11 @@ void NewUdpWithoutSockets()
 
 } // namespace
 
-TEST_F(PkxOutputTest, SocketFailureIsAnAssertion)
+// The death test's child runs the fixture again and ends without its
+// destructors: it gets one without a scratch folder.
+using PkxOutputDeathTest = kxtest::KxStreamTest;
+
+TEST_F(PkxOutputDeathTest, SocketFailureIsAnAssertion)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(NewUdpWithoutSockets(), "ASSERT failure  \\[[^]]*:[0-9]+\\] Socket\\.Open \\(SOCK_UDP, false\\)");
