@@ -256,7 +256,8 @@ TEST_F(DocLoaderTest, SysLogImportFillsFieldsAndColumns)
 }
 
 // A load without the aux tree (kxfind's) gives every row the same field
-// texts as the viewer's load, with one worker and with several.
+// texts as the viewer's load, with one worker and with several, and the
+// viewer's load has its tree.
 TEST_F(DocLoaderTest, LoadWithoutAuxTreeKeepsEveryField)
 {
     std::string text;
@@ -279,8 +280,10 @@ TEST_F(DocLoaderTest, LoadWithoutAuxTreeKeepsEveryField)
             EXPECT_EQ(table->AuxTree().Count() > 0, tree);
             for (int32_t row = 0; row < table->RowCount(); ++row) {
                 rows[tree].emplace_back();
+                // STIME is the time of each load.
                 for (int32_t field = 0; field < FIELD_Nums; ++field)
-                    rows[tree].back().push_back(Text(*table, row, field));
+                    if (field != FIELD_STIME)
+                        rows[tree].back().push_back(Text(*table, row, field));
             }
         }
         ASSERT_EQ(rows[0].size(), 3001u);
