@@ -475,6 +475,8 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
         LoadViewBlock();
     const int64_t size = reader_->GetFileSize();
     table_ = new KxTable(bytes.constData(), QFile::encodeName(file_.completeBaseName()).constData(), kxPrefs_);
+    if (!auxTree_)
+        table_->AuxTree().Reset(-1, -1);
     // A document saved with normalised time holds times relative to Time0.
     if (document && kxPrefs_.NormalizeTime)
         table_->SetRelativeTimeBase(kxPrefs_.Time0, kxPrefs_.Time0Index);

@@ -78,6 +78,9 @@ public:
     // Threads of the next loads, as KxLoadOptions::workers (0: one a
     // processor); text files are parsed on as many.
     void SetWorkers(int workers) { workers_ = workers; }
+    // A caller that never shows the table's tree (kxfind) loads without it:
+    // the tree is the load's only serial stage after the names.
+    void SkipAuxTree() { auxTree_ = false; }
 
     // Sets the view preferences' column sequence from the import fields.
     void MoveFileds2Pref();
@@ -139,6 +142,7 @@ private:
     // negative for files whose records keep their own.
     int32_t prot_ = -1;
     int workers_ = 0;
+    bool auxTree_ = true;
     QString incomplete_;
     std::unique_ptr<KxvProgress> progress_;
     // Where the bar stands in the caller's last stage.

@@ -255,6 +255,42 @@ TEST_F(DocLoaderTest, SysLogImportFillsFieldsAndColumns)
     EXPECT_EQ(shell.shown, 0);
 }
 
+// A load without the aux tree (kxfind's) gives every row the same field
+// texts as the viewer's load, with one worker and with several, and the
+// viewer's load has its tree.
+TEST_F(DocLoaderTest, LoadWithoutAuxTreeKeepsEveryField)
+{
+    std::string text;
+    for (int k = 0; k < 3000; ++k)
+        text += "Dec  7 11:" + std::to_string(10 + k / 600) + ":" + std::to_string(10 + k / 100 % 6 * 8) +
+                " host" + std::to_string(k % 3) + " daemon.info proc" + std::to_string(k % 97) + "[" +
+                std::to_string(k % 13) + "]: message " + std::to_string(k) + "\n";
+    text += "not a syslog line\n";
+    const std::string path = dir.Write("names.log", text);
+    for (int workers : {1, 8}) {
+        SCOPED_TRACE("workers " + std::to_string(workers));
+        std::vector<std::vector<std::string>> rows[2];
+        for (bool tree : {true, false}) {
+            loader = std::make_unique<DocLoader>(QFileInfo(QString::fromStdString(path)), 0);
+            loader->SetWorkers(workers);
+            if (!tree)
+                loader->SkipAuxTree();
+            TableRef table(loader->Load(-1));
+            ASSERT_NE(table.table, nullptr);
+            EXPECT_EQ(table->AuxTree().Count() > 0, tree);
+            for (int32_t row = 0; row < table->RowCount(); ++row) {
+                rows[tree].emplace_back();
+                // STIME is the time of each load.
+                for (int32_t field = 0; field < FIELD_Nums; ++field)
+                    if (field != FIELD_STIME)
+                        rows[tree].back().push_back(Text(*table, row, field));
+            }
+        }
+        ASSERT_EQ(rows[0].size(), 3001u);
+        EXPECT_EQ(rows[0], rows[1]);
+    }
+}
+
 // Templates see a line with its LF, a CR LF line as the LF line it stands
 // for: the built-in SysLog's name runs to the line end when nothing follows
 // it, a user's format ending in "\\s" matches, and no field keeps a CR.

@@ -21,7 +21,8 @@
 // settled mode and the reports of the debug stream (parse errors among them)
 // go to standard error. The import formats in effect are the built-in ones
 // and those of the KxFormats.ini the viewer uses (in its program folder or
-// in ~/KxViewer/); the table has the default table preferences.
+// in ~/KxViewer/); the table has the default table preferences, and no
+// Thread/KX Name tree, which only the viewer's pane shows.
 //
 // Exit status: 0 when a row matches or the dump is printed, 1 when no row
 // matches, 2 on bad usage or when the file or the expression is refused.
@@ -247,6 +248,7 @@ int Run(const Options& options)
     if (!TypeOfFile(options, file, typeId))
         return 2;
     DocLoader loader(file, typeId);
+    loader.SkipAuxTree();
     KxTable* table = loader.Load(-1);
     if (!table) {
         std::fprintf(stderr, "kxfind: %s could not be loaded\n", options.path);
