@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
 
@@ -42,6 +43,11 @@ const QString VIEW_STAGE = QStringLiteral("building the table view");
 const QString METADATA_STAGE = QStringLiteral("reading its filter, bookmarks and selections");
 // Files below about 10 MB load without a progress dialog.
 constexpr int64_t PROGRESS_MIN_STEP = 100001;
+// The longest the read loop keeps the event loop waiting when the bar has
+// not moved (a busy machine, or a stage behind the reading); the clock is
+// read every CLOCK_EVERY attempts and at every wait of the reading thread.
+constexpr qint64 TURN_MS = 50;
+constexpr int32_t CLOCK_EVERY = 64;
 
 QString FromBytes(const char* text) { return QString::fromLocal8Bit(text); }
 QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
@@ -77,6 +83,9 @@ KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadO
 {
     const int64_t step = size / PROGRESS_STEPS;
     int32_t value = 0;
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
+    int32_t last = -1;
     if (progress != nullptr) {
         const bool large = load.maxRecords < 0 && step >= PROGRESS_MIN_STEP;
         const std::function<bool(int32_t, int64_t)> check = load.progress;
@@ -87,12 +96,17 @@ KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadO
                 return false;
             if (attempts == 1 && large)
                 progress->Show();
+            // The same count again: the reading thread waits.
+            const bool waiting = attempts == last;
+            last = attempts;
             const int32_t now =
                 int32_t(std::min<int64_t>(consumed, size) * PROGRESS_READ_END / std::max<int64_t>(size, 1));
-            if (now > value && progress->IsVisible()) {
-                value = now;
+            const bool due = (waiting || attempts % CLOCK_EVERY == 0) && sinceTurn.elapsed() >= TURN_MS;
+            if ((now > value || due) && progress->IsVisible()) {
+                value = std::max(value, now);
                 progress->SetValue(value);
                 KxvShell().ProcessEvents();
+                sinceTurn.restart();
             }
             return !progress->WasCanceled();
         };

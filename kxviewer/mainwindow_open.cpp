@@ -126,6 +126,9 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
         return true;
     }));
     loader->ReportSuccess();
+    // Showing the Outline and making the view are each a step: a turn
+    // between them.
+    loader->AdvanceViewStage();
     tab->SourceType = loader->TypeId();
     if (loader->TypeId() >= 0)
         tab->ImportFormatName = ImportFormats[size_t(loader->TypeId())].name;

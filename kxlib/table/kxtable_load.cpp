@@ -1,6 +1,7 @@
 #include "kxlib/table/kxtable_load.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstring>
@@ -35,6 +36,9 @@ constexpr uint32_t AHEAD_SLOTS = 32768;
 // the limit, and more helpers only spin on their locks.
 constexpr int POPULATORS = 3;
 constexpr unsigned MAX_DEFAULT_WORKERS = 8;
+// How often a reading thread that waits for the other stages is given back
+// to its caller's progress callback.
+constexpr std::chrono::milliseconds WAIT_TURN(20);
 
 // Slots ahead of the one being filled whose record lines are asked for: the
 // kernel leaves fresh pages out of the cache, and every record writes its
@@ -88,6 +92,9 @@ public:
     // analysed whole when whole is set, otherwise only its time base. False
     // when the loop ends (a kept record may still have come back).
     bool Next(KxdRecord** kept, bool whole);
+    // The progress callback once more while the reading thread waits; a
+    // refusal stops the loop at the next attempt.
+    void Wait();
     // Removes a slot left unused.
     void Finish();
 
@@ -101,7 +108,14 @@ private:
     const KxLoadOptions& options_;
     KxdRecord* slot_ = nullptr;
     int32_t kept_ = 0;
+    bool refused_ = false;
 };
+
+void Attempts::Wait()
+{
+    if (options_.progress && !refused_)
+        refused_ = !options_.progress(result.attempts, result.consumed);
+}
 
 bool Attempts::Next(KxdRecord** kept, bool whole)
 {
@@ -113,7 +127,7 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
         result.gaveUp = true;
         return false;
     }
-    if (options_.progress && !options_.progress(result.attempts, result.consumed)) {
+    if (refused_ || (options_.progress && !options_.progress(result.attempts, result.consumed))) {
         result.aborted = true;
         return false;
     }
@@ -278,8 +292,9 @@ struct Chunk {
 // it hands a chunk over and goes on with the next.
 class Pipeline {
 public:
-    Pipeline(KxTable& table, bool copyMode, int workers)
-        : auxTree_(table.AuxTree()), formats_(table.Prefs().formats), copyMode_(copyMode)
+    Pipeline(KxTable& table, bool copyMode, int workers, std::function<void()> waiting)
+        : auxTree_(table.AuxTree()), formats_(table.Prefs().formats), copyMode_(copyMode),
+          waiting_(std::move(waiting))
     {
         for (size_t k = 0; k < CHUNKS; ++k) {
             chunks_.emplace_back(new Chunk);
@@ -295,7 +310,7 @@ public:
     {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            room_.wait(lock, [this] { return queue_.empty() && !ordering_ && analysed_.empty() && !adding_; });
+            WaitFor(lock, [this] { return queue_.empty() && !ordering_ && analysed_.empty() && !adding_; });
             stop_ = true;
         }
         work_.notify_all();
@@ -313,7 +328,7 @@ public:
     Chunk& Take()
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        room_.wait(lock, [this] { return !free_.empty(); });
+        WaitFor(lock, [this] { return !free_.empty(); });
         Chunk* chunk = free_.back();
         free_.pop_back();
         chunk->records.clear();
@@ -339,6 +354,21 @@ public:
     }
 
 private:
+    // The reading thread's waits: waiting (when set) is called every
+    // WAIT_TURN meanwhile, without the lock, so that the caller's window
+    // keeps answering however long another stage takes.
+    template <typename Ready>
+    void WaitFor(std::unique_lock<std::mutex>& lock, Ready ready)
+    {
+        while (!room_.wait_for(lock, WAIT_TURN, ready)) {
+            if (!waiting_)
+                continue;
+            lock.unlock();
+            waiting_();
+            lock.lock();
+        }
+    }
+
     void Work()
     {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -435,6 +465,7 @@ private:
     KxAuxTree& auxTree_;
     const int32_t* formats_;
     const bool copyMode_;
+    const std::function<void()> waiting_;
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable rendered_;
@@ -455,13 +486,13 @@ private:
 // Chunks come from fill (added to the table; read with their time base
 // done, or with sources to copy) until it returns false; the pipeline
 // renders and analyses them while the next ones are filled. expected: the
-// slots still to come.
+// slots still to come; waiting: as Pipeline's.
 void RunPipeline(KxTable& table, bool copyMode, int workers, const std::function<bool(Chunk& chunk)>& fill,
-                 const std::function<uint32_t()>& expected)
+                 const std::function<uint32_t()>& expected, std::function<void()> waiting = nullptr)
 {
     KxBlockArena arena;
     PageAhead ahead(table, std::min(POPULATORS, workers));
-    Pipeline pipeline(table, copyMode, workers - 1);
+    Pipeline pipeline(table, copyMode, workers - 1, std::move(waiting));
     bool more = true;
     while (more) {
         Chunk& chunk = pipeline.Take();
@@ -488,7 +519,7 @@ KxLoadResult LoadParallel(KxReader& reader, KxTable& table, int64_t size, const 
             }
             return more;
         },
-        [&] { return ExpectedSlots(attempts, size, options); });
+        [&] { return ExpectedSlots(attempts, size, options); }, [&attempts] { attempts.Wait(); });
     table.SettleRecordsBeforeTime();
     attempts.Finish();
     table.ReleaseNextBlock();

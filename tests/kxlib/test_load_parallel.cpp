@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "kxlib/kxchannels.h"
 #include "kxlib/reader/filecsv.h"
 #include "kxlib/reader/filekx.h"
 #include "kxlib/reader/filekxd.h"
@@ -19,6 +23,7 @@
 #include "kxlib/reader/log2kxdmulti.h"
 #include "kxlib/reader/textchunks.h"
 #include "kxlib/table/kxtable_load.h"
+#include "kxlib/table/kxtids.h"
 #include "tests/kxlib/kxfilegen.h"
 #include "tests/kxlib/table_fixtures.h"
 
@@ -597,6 +602,87 @@ TEST_F(LoadParallelTest, TextAbortKeepsConsistentTable)
         EXPECT_EQ(parallel.loaded.table->RecordCount(), stopAt);
         for (int32_t i = 0; i < parallel.loaded.table->RecordCount(); ++i)
             ASSERT_NE(parallel.loaded.table->GetRecordByOriginalIndex(i)->Text(FIELD_LEVEL)[0], 0) << i;
+    }
+}
+
+// The order stage held up (its report of a full thread list does not
+// return): the reading thread, out of chunks, keeps calling the progress
+// callback with the same counts, and a refusal then stops the load at the
+// next attempt with every record read until then analysed.
+class HeldOrder {
+public:
+    HeldOrder() : saved_(KxTableChannel.output) { KxTableChannel.output = &Hold; }
+    ~HeldOrder() { KxTableChannel.output = saved_; }
+    // Lets the held report return: true when it was still held.
+    static bool Release()
+    {
+        std::lock_guard<std::mutex> lock(Mutex());
+        const bool held = Held();
+        Held() = false;
+        Released().notify_all();
+        return held;
+    }
+    // True when a report was held until Release.
+    static bool WasReleased() { return released_; }
+
+private:
+    static std::mutex& Mutex()
+    {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::condition_variable& Released()
+    {
+        static std::condition_variable released;
+        return released;
+    }
+    static bool& Held()
+    {
+        static bool held = false;
+        return held;
+    }
+    static int Hold(ZmLib::KXEVENT* event, ZmLib::KX*)
+    {
+        if (!event->text || strcmp(event->text, "KxTids list is full") != 0)
+            return 0;
+        std::unique_lock<std::mutex> lock(Mutex());
+        Held() = true;
+        // Without calls while the reader waits, nothing releases it.
+        released_ = Released().wait_for(lock, std::chrono::seconds(5), [] { return !Held(); });
+        Held() = false;
+        return 0;
+    }
+    static inline bool released_ = false;
+    ZmLib::KxOutputFn saved_;
+};
+
+TEST_F(LoadParallelTest, ReaderWaitingForStagesCallsProgress)
+{
+    KxFileGen::Options many;
+    many.records = 30000;
+    // Thread ids of a process stay apart from the next one's up to 100.
+    many.processes = KxTids::MAX / 100 + 1;
+    many.threadsPerProcess = 100;
+    const std::string path = dir_.Write("threads", KxFileGen::Generate(many));
+    for (const bool refuse : {false, true}) {
+        SCOPED_TRACE(refuse);
+        HeldOrder held;
+        int32_t last = -1, waitedAt = -1;
+        KxLoadOptions options;
+        options.progress = [&](int32_t attempts, int64_t) {
+            if (attempts == last && waitedAt < 0 && HeldOrder::Release())
+                waitedAt = attempts;
+            last = attempts;
+            return !refuse || waitedAt < 0;
+        };
+        const Loaded loaded = Load(path, Form::Kx, options, 4);
+        EXPECT_TRUE(HeldOrder::WasReleased());
+        ASSERT_GT(waitedAt, 0);
+        EXPECT_EQ(loaded.result.aborted, refuse);
+        EXPECT_EQ(loaded.result.attempts, refuse ? waitedAt : int32_t(many.records));
+        EXPECT_EQ(loaded.table->RecordCount(), loaded.result.attempts);
+        for (int32_t i = 0; i < loaded.table->RecordCount(); ++i)
+            ASSERT_NE(loaded.table->GetRecordByOriginalIndex(i)->Text(FIELD_TNAME)[0], 0) << i;
     }
 }
 
