@@ -73,7 +73,7 @@ PaneDocks::PaneDocks(const QString& title, TabBase* tab)
     Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Tree->setFont(PrefGlobal::Fonts[FONT_SIDE_PANELS]);
     Tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Tree->setStyleSheet(QString::fromLatin1(PaneTreeStyle));
+    Tree->setStyleSheet(QString::fromLatin1(AuxTreeStyle));
     Tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Tree, &QWidget::customContextMenuRequested, this, &PaneDocks::customMenuRequested);
     setWidget(Tree);
@@ -132,7 +132,10 @@ void PaneDocks::SetAllExpanded(bool expanded)
     Model->SetAllExpanded(expanded);
     if (!selected.isEmpty())
         SelectRows([&selected](int32_t node, int32_t child) { return selected.contains(qMakePair(node, child)); });
-    const QModelIndex item = Model->IndexOf(current.first, current.second);
+    QModelIndex item = Model->IndexOf(current.first, current.second);
+    // A child hidden: its node, as when the node alone is collapsed.
+    if (!item.isValid())
+        item = Model->IndexOf(current.first, -1);
     if (item.isValid())
         Tree->selectionModel()->setCurrentIndex(item, QItemSelectionModel::NoUpdate);
 }
