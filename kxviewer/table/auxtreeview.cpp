@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "kxviewer/table/auxtreeaccessible.h"
 #include "kxviewer/table/auxtreemodel.h"
 
 namespace {
@@ -90,7 +91,18 @@ AuxTreeView::AuxTreeView(AuxTreeModel* model, QWidget* parent) : QListView(paren
     setItemDelegate(new AuxTreeDelegate(model, this));
     scrollTimer_.setInterval(0);
     connect(&scrollTimer_, &QTimer::timeout, this, &AuxTreeView::ScrollWhenLaidOut);
+    static const bool accessible = (QAccessible::installFactory(&AuxTreeAccessible::Factory), true);
+    Q_UNUSED(accessible)
+    // A node's children shown or hidden: the rows right below it.
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int) { NotifyExpansion(first - 1); });
+    connect(model, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex&, int first, int) { NotifyExpansion(first - 1); });
+    // The places may name other nodes in the tree shown next.
+    connect(model, &QAbstractItemModel::modelReset, this, &AuxTreeView::ForgetAccessibleItems);
 }
+
+AuxTreeView::~AuxTreeView() { ForgetAccessibleItems(); }
 
 QRect AuxTreeView::ArrowRect(const QModelIndex& index) const
 {
@@ -123,6 +135,7 @@ void AuxTreeView::mouseDoubleClickEvent(QMouseEvent* event)
     const QModelIndex index = indexAt(event->pos());
     if (event->button() == Qt::LeftButton && index.isValid() && !ArrowRect(index).contains(event->pos()) &&
         Toggle(index)) {
+        emit doubleClicked(index);
         event->accept();
         return;
     }
@@ -132,20 +145,92 @@ void AuxTreeView::mouseDoubleClickEvent(QMouseEvent* event)
 void AuxTreeView::keyPressEvent(QKeyEvent* event)
 {
     const QModelIndex current = currentIndex();
-    const auto [node, child] = AuxTreeModel::Place(current);
-    const bool expand = event->key() == Qt::Key_Right || event->key() == Qt::Key_Plus;
-    const bool collapse = event->key() == Qt::Key_Left || event->key() == Qt::Key_Minus;
-    if (current.isValid() && (expand || collapse)) {
-        if (child >= 0) {
-            if (collapse)
-                setCurrentIndex(model_->NodeOf(current));
-        } else if (model_->IsExpanded(node) != expand) {
-            Toggle(current);
-        }
+    const int key = event->key();
+    if (current.isValid() && (key == Qt::Key_Plus || key == Qt::Key_Minus || key == Qt::Key_Asterisk)) {
+        // A child's row has nothing to expand: the key does nothing there.
+        // The tree has two levels, so expanding a node expands all below it.
+        const auto [node, child] = AuxTreeModel::Place(current);
+        if (child < 0)
+            model_->SetExpanded(node, key != Qt::Key_Minus);
         event->accept();
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+QModelIndex AuxTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || (action != MoveLeft && action != MoveRight))
+        return QListView::moveCursor(action, modifiers);
+    const auto [node, child] = AuxTreeModel::Place(current);
+    if (child >= 0)
+        return action == MoveLeft ? model_->NodeOf(current) : current;
+    if (action == MoveRight && model_->IsExpanded(node))
+        return model_->IndexOf(node, 0, current.column());
+    model_->SetExpanded(node, action == MoveRight);
+    return current;
+}
+
+void AuxTreeView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    NotifyAccessible(current, QAccessible::Focus);
+    // Past the list's own notice, which names a row number.
+    QAbstractItemView::currentChanged(current, previous);
+}
+
+void AuxTreeView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    // As the list tells it: the first item of each change.
+    if (!selected.isEmpty())
+        NotifyAccessible(selected.first().topLeft(), QAccessible::SelectionAdd);
+    if (!deselected.isEmpty())
+        NotifyAccessible(deselected.first().topLeft(), QAccessible::SelectionRemove);
+    QAbstractItemView::selectionChanged(selected, deselected);
+}
+
+QAccessibleInterface* AuxTreeView::AccessibleItem(int32_t node, int32_t child)
+{
+    if (!model_->Current() || node < 0 || node >= model_->Nodes() || child >= model_->Children(node))
+        return nullptr;
+    const quint64 place = (quint64(uint32_t(node)) << 32) | uint32_t(child + 1);
+    const auto known = accessibleItems_.constFind(place);
+    if (known != accessibleItems_.constEnd())
+        return QAccessible::accessibleInterface(*known);
+    auto* item = new AuxTreeItemAccessible(this, node, child);
+    accessibleItems_.insert(place, QAccessible::registerAccessibleInterface(item));
+    return item;
+}
+
+void AuxTreeView::ForgetAccessibleItems()
+{
+    for (const QAccessible::Id id : qAsConst(accessibleItems_))
+        QAccessible::deleteAccessibleInterface(id);
+    accessibleItems_.clear();
+}
+
+void AuxTreeView::NotifyAccessible(const QModelIndex& index, QAccessible::Event event)
+{
+    if (!QAccessible::isActive() || !index.isValid())
+        return;
+    const auto [node, child] = AuxTreeModel::Place(index);
+    if (QAccessibleInterface* item = AccessibleItem(node, child)) {
+        QAccessibleEvent notice(item, event);
+        QAccessible::updateAccessibility(&notice);
+    }
+}
+
+void AuxTreeView::NotifyExpansion(int row)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleInterface* item = AccessibleItem(AuxTreeModel::Place(model_->index(row, 0)).first, -1);
+    if (!item)
+        return;
+    QAccessible::State changed;
+    changed.expanded = true;
+    QAccessibleStateChangeEvent notice(item, changed);
+    QAccessible::updateAccessibility(&notice);
 }
 
 void AuxTreeView::ShowCurrent(const QModelIndex& index)

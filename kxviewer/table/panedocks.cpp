@@ -33,7 +33,6 @@ constexpr int ACT_REMOVE_FILTER = 102;
 constexpr int ACT_REMOVE_SELECTION = 103;
 constexpr int ACT_SHOW_ALL_ON_GRAPH = 104;
 constexpr int ACT_CUSTOM_FIND = 86;
-constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 
 const char DockStyle[] = "QDockWidget::title{background:#fafafa; padding-left:5px; padding-top:2px}";
 
@@ -74,7 +73,7 @@ PaneDocks::PaneDocks(const QString& title, TabBase* tab)
     Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Tree->setFont(PrefGlobal::Fonts[FONT_SIDE_PANELS]);
     Tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Tree->setStyleSheet(QString::fromLatin1(PaneTreeStyle));
+    Tree->setStyleSheet(QString::fromLatin1(AuxTreeStyle));
     Tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Tree, &QWidget::customContextMenuRequested, this, &PaneDocks::customMenuRequested);
     setWidget(Tree);
@@ -101,7 +100,7 @@ void PaneDocks::BuildTree()
     // tree again.
     const bool syncPending = Tab->GraphState != TabBase::GRAPH_IS_GRAPH && Tab->Prefs.SyncToCurRow &&
                              Table->CurRow() != Tab->LastPanesRow;
-    QAction* expand = Tab->Actions[ACT_COLLAPSE_ON_REDRAW];
+    QAction* expand = Tab->Actions[TACT_EXPAND_TREE_ON_REDRAW];
     if (expand && expand->isChecked() && !syncPending)
         Model->SetAllExpanded(true);
 }
@@ -133,7 +132,10 @@ void PaneDocks::SetAllExpanded(bool expanded)
     Model->SetAllExpanded(expanded);
     if (!selected.isEmpty())
         SelectRows([&selected](int32_t node, int32_t child) { return selected.contains(qMakePair(node, child)); });
-    const QModelIndex item = Model->IndexOf(current.first, current.second);
+    QModelIndex item = Model->IndexOf(current.first, current.second);
+    // A child hidden: its node, as when the node alone is collapsed.
+    if (!item.isValid())
+        item = Model->IndexOf(current.first, -1);
     if (item.isValid())
         Tree->selectionModel()->setCurrentIndex(item, QItemSelectionModel::NoUpdate);
 }
@@ -313,7 +315,6 @@ void PaneDocks::customMenuRequested(const QPoint& pos)
     const QModelIndex index = Tree->indexAt(pos);
     if (!index.isValid())
         return;
-    MenuIndex = index;
     const QString expression = SelectionExpression(ChosenItems());
     if (expression.isEmpty())
         return;
@@ -336,8 +337,8 @@ void PaneDocks::customMenuRequested(const QPoint& pos)
     AddEnabled(menu, Actions[ACT_HIDE_ON_GRAPH], graph);
     AddEnabled(menu, Actions[ACT_SHOW_ALL_ON_GRAPH], graph);
     menu.addSeparator();
-    if (QAction* collapse = Tab->Actions[ACT_COLLAPSE_ON_REDRAW])
-        menu.addAction(collapse);
+    if (QAction* expand = Tab->Actions[TACT_EXPAND_TREE_ON_REDRAW])
+        menu.addAction(expand);
     menu.exec(Tree->viewport()->mapToGlobal(pos));
 }
 

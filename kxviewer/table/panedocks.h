@@ -52,8 +52,6 @@ public:
 
     KxTable* Table;
     TabBase* Tab;
-    // The item under the last context menu.
-    QModelIndex MenuIndex;
     AuxTreeModel* Model;
     AuxTreeView* Tree;
 

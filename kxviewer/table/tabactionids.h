@@ -54,5 +54,7 @@ enum TabActionId : int {
     TACT_PIN = 83,
     TACT_CLEAR_PINNED = 84,
     TACT_COMPARE_RANGES = 95,
+    // "Collapse/Expand on redraw": checked, the aux tree is built expanded.
+    TACT_EXPAND_TREE_ON_REDRAW = 98,
     TACT_DELETE_IN_HISTORY = 105,
 };

@@ -42,7 +42,6 @@ constexpr int ACT_DOCK_ATTACH = 29;
 constexpr int ACT_SHOW_PRES_ERRORS = 42;
 constexpr int ACT_AUX_LEVELS = 46;
 constexpr int ACT_COPY_AUX_TREE = 97;
-constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 constexpr int ACT_COLLAPSE_PANES = 99;
 constexpr int ACT_EXPAND_PANES = 100;
 constexpr int ACT_SCRIPT_RUN = 106;
@@ -406,7 +405,7 @@ void TabBase::onTabMenuButton()
     } else if (pane && pane->inherits("PaneDocks")) {
         AddAction(menu, Actions[ACT_AUX_LEVELS]);
         menu.addSeparator();
-        AddAction(menu, Actions[ACT_COLLAPSE_ON_REDRAW]);
+        AddAction(menu, Actions[TACT_EXPAND_TREE_ON_REDRAW]);
         AddAction(menu, Actions[ACT_COLLAPSE_PANES]);
         AddAction(menu, Actions[ACT_EXPAND_PANES]);
         menu.addSeparator();
@@ -462,7 +461,7 @@ void TabBase::onTabMenuButton()
 
 void TabBase::CollapseExpandPanes()
 {
-    if (QAction* action = Actions[ACT_COLLAPSE_ON_REDRAW])
+    if (QAction* action = Actions[TACT_EXPAND_TREE_ON_REDRAW])
         Prefs.ExpandNewHistoryItem = action->isChecked() ? 1 : 0;
 }
 

@@ -44,7 +44,6 @@
 
 namespace {
 constexpr int ACT_SCRIPT_PANEL = 25;
-constexpr int ACT_COLLAPSE_ON_REDRAW = 98;
 constexpr int ACT_INFO_COPY = 116;
 
 constexpr int INFO_ROWS = 7;
@@ -131,7 +130,7 @@ int TabBase::PaneRowHeight()
 void TabBase::CreateSidePanes()
 {
     AuxTreeDock = new PaneDocks(QStringLiteral("Outline"), this);
-    if (QAction* expand = Actions[ACT_COLLAPSE_ON_REDRAW])
+    if (QAction* expand = Actions[TACT_EXPAND_TREE_ON_REDRAW])
         expand->setChecked(Prefs.ExpandNewHistoryItem != 0);
 
     InfoDock = new QDockWidget(QStringLiteral("Info"), this);
