@@ -1,11 +1,41 @@
 #include "kxviewer/table/exportfile.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
+#include <QFileInfo>
+
 qint64 ExportFile::DeviceCapacity = -1;
 
-ExportFile::ExportFile(const QString& path) : QSaveFile(path) {}
+ExportFile::ExportFile(const QString& path) : path_(path) {}
+
+ExportFile::~ExportFile()
+{
+    close();
+    saver_.Discard();
+}
+
+bool ExportFile::Open()
+{
+    // A folder in the way is told before anything is written, not at the
+    // rename after the whole export.
+    if (QFileInfo(path_).isDir()) {
+        errno = EISDIR;
+        Fail();
+        return false;
+    }
+    errno = 0;
+    const int fd = saver_.BeginDescriptor(QFile::encodeName(path_).constData());
+    if (fd >= 0 && open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    Fail();
+    if (fd >= 0)
+        ::close(fd);
+    saver_.Discard();
+    return false;
+}
 
 bool ExportFile::WriteAll(const char* data, qint64 size)
 {
@@ -16,20 +46,29 @@ bool ExportFile::WriteAll(const char* data, qint64 size)
 
 bool ExportFile::Finish()
 {
-    if (failed_)
-        cancelWriting();
     // Written data still buffered goes out now: a full disk shows here.
     errno = 0;
-    const bool done = commit();
-    if (!done)
+    if (!failed_ && !(flush() && fdatasync(handle()) == 0))
         Fail();
-    return done;
+    close();
+    if (failed_) {
+        saver_.Discard();
+        return false;
+    }
+    errno = 0;
+    if (!saver_.Commit()) {
+        Fail();
+        return false;
+    }
+    return true;
 }
 
 QString ExportFile::Failure() const
 {
     if (!failed_)
         return QString();
+    if (!saver_.Refusal().empty())
+        return QString::fromLocal8Bit(saver_.Refusal().c_str());
     return error_ != 0 ? QString::fromLocal8Bit(strerror(error_)) : errorString();
 }
 
@@ -48,7 +87,7 @@ qint64 ExportFile::writeData(const char* data, qint64 size)
         return -1;
     }
     errno = 0;
-    const qint64 done = QSaveFile::writeData(data, size);
+    const qint64 done = QFile::writeData(data, size);
     if (done != size)
         Fail();
     if (done > 0)

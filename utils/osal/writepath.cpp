@@ -72,7 +72,8 @@ bool ResolveWriteTarget(const char* path, std::string& target, std::string& refu
         const uid_t owner = EntryOwner(current.c_str(), st);
         const bool shared = (dir.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
         if (shared && owner != me && owner != EntryOwner(folder.c_str(), dir)) {
-            refusal = current + " is a link owned by user " + std::to_string(owner) + " in a folder others can write to";
+            refusal =
+                current + " is a link owned by user " + std::to_string(owner) + " in a folder others can write to";
             errno = EACCES;
             return false;
         }

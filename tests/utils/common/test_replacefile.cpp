@@ -75,8 +75,8 @@ const struct {
          return written && saver.Commit();
      },
      true},
-    {"new container", [](const std::string& path, std::string& refusal) { return WriteContainer(path, "new", false, refusal); },
-     true},
+    {"new container",
+     [](const std::string& path, std::string& refusal) { return WriteContainer(path, "new", false, refusal); }, true},
     {"container updated in place",
      [](const std::string& path, std::string& refusal) { return WriteContainer(path, "new", true, refusal); }, false},
 };
