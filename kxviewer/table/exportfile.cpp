@@ -1,11 +1,10 @@
 #include "kxviewer/table/exportfile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-
-#include <QFileInfo>
 
 qint64 ExportFile::DeviceCapacity = -1;
 
@@ -19,15 +18,24 @@ ExportFile::~ExportFile()
 
 bool ExportFile::Open()
 {
-    // A folder in the way is told before anything is written, not at the
-    // rename after the whole export.
-    if (QFileInfo(path_).isDir()) {
-        errno = EISDIR;
-        Fail();
-        return false;
-    }
     errno = 0;
-    const int fd = saver_.BeginDescriptor(QFile::encodeName(path_).constData());
+    int fd = saver_.BeginDescriptor(QFile::encodeName(path_).constData());
+    // A folder in the way, or a file the user may not write, is told now,
+    // not at the rename after the whole export.
+    if (fd >= 0) {
+        const char* target = saver_.Target().c_str();
+        struct stat st;
+        int refused = 0;
+        if (stat(target, &st) == 0 && S_ISDIR(st.st_mode))
+            refused = EISDIR;
+        else if (access(target, W_OK) != 0 && errno != ENOENT)
+            refused = errno;
+        if (refused != 0) {
+            ::close(fd);
+            fd = -1;
+            errno = refused;
+        }
+    }
     if (fd >= 0 && open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
         return true;
     Fail();

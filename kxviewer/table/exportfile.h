@@ -21,7 +21,8 @@ public:
     static qint64 DeviceCapacity;
 
     // Creates the temporary file and opens it for writing; false, with
-    // Failure saying why, when it cannot be made.
+    // Failure saying why, when it cannot be made or the file it would
+    // replace is a folder or one the user may not write.
     bool Open();
     // The path the export was asked to write.
     const QString& Path() const { return path_; }

@@ -37,6 +37,8 @@ public:
     void Discard();
     bool Active() const { return !temp_.empty(); }
     const char* TempPath() const { return temp_.c_str(); }
+    // What Commit replaces: the path, or the file its links lead to.
+    const std::string& Target() const { return target_; }
     // Why the last Begin refused the path, naming the link; empty when it
     // did not (a failure then has only errno).
     const std::string& Refusal() const { return refusal_; }

@@ -15,11 +15,12 @@ namespace ZmLib {
 
 // The file a write at path reaches: path itself when its last component is
 // no link, else the file its chain of links ends at, each link in it
-// checked by the rule. A path that does not exist (yet) is no failure here;
-// the write itself reports it. False when a link is refused, with errno
-// EACCES (as the kernel's own refusal) and why, naming the link, in
-// refusal; false with errno and an empty refusal when a link cannot be
-// read or the chain is too long (ELOOP).
+// checked by the rule (links in the folders on the way are followed as the
+// kernel follows them, without the rule). A path that does not exist (yet)
+// is no failure here; the write itself reports it. False when a link is
+// refused, with errno EACCES (as the kernel's own refusal) and why, naming
+// the link, in refusal; false with errno and an empty refusal when a link
+// cannot be read or the chain is too long (ELOOP).
 bool ResolveWriteTarget(const char* path, std::string& target, std::string& refusal);
 
 // Opens the file a write at path reaches with open's flags (O_NOFOLLOW

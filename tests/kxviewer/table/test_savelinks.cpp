@@ -98,17 +98,12 @@ TEST_F(SaveThroughLinks, OthersLinksAreRefusedOwnLinksWriteTheirFile)
             file.write("victim");
         }
         ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
-        const struct {
-            const char* name;
-            std::string target;
-            bool theirs;
-        } links[] = {
-            {"theirs", victim, true},
-            {"dangling", mine + "/made" + suffix, true},
-        };
-        for (const auto& l : links) {
-            SCOPED_TRACE(l.name);
-            const std::string link = Plant(l.name + suffix, l.target, l.theirs);
+        // Another user's links: to the file, to nothing, to a folder.
+        const std::pair<const char*, std::string> links[] = {
+            {"theirs", victim}, {"dangling", mine + "/made" + suffix}, {"tofolder", mine}};
+        for (const auto& [name, target] : links) {
+            SCOPED_TRACE(name);
+            const std::string link = Plant(name + suffix, target, true);
             const std::string listing = Listing();
             shell.Clear();
             prompt.fileNames.enqueue(QFile::decodeName(link.c_str()));
