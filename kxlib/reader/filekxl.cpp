@@ -128,9 +128,9 @@ int32_t FileKxl::Refuse(int32_t code, std::string why)
     return code;
 }
 
-bool FileKxl::Failed(int error)
+bool FileKxl::Failed(int error, const std::string& refusal)
 {
-    failure_ = strerror(error != 0 ? error : EIO);
+    failure_ = !refusal.empty() ? refusal : strerror(error != 0 ? error : EIO);
     return false;
 }
 
@@ -537,7 +537,7 @@ bool FileKxl::CreateFile(KxTable& table, const char* ini, size_t iniSize)
     errno = 0;
     if (!pathOk_ || !file_.FlushStart4Create()) {
         if (pathOk_)
-            Failed(errno);
+            Failed(errno, file_.Refusal());
         else
             failure_ = "the path is longer than " + std::to_string(ZmLib::TEMP_STR_CAPACITY) + " characters";
         KX_WARNING(KxReaderChannel, "Table '%s': cannot create KXL file '%s': %s", table.Name(),
@@ -605,7 +605,7 @@ bool FileKxl::UpdateMetadata(KxTable& table, const char* ini, size_t iniSize)
     const int32_t first = PART_1ST_METADATA;
     errno = 0;
     if (!file_.FlushStart4Update(first)) {
-        Failed(errno);
+        Failed(errno, file_.Refusal());
         KX_WARNING(KxReaderChannel, "KXL file '%s' cannot be opened for an update: %s", GetPath(), failure_.c_str());
         file_.Close();
         return false;

@@ -95,7 +95,8 @@ public:
 
     const char* GetPath() const { return file_.GetPath(); }
     // Why the last Open, CreateFile or UpdateMetadata failed, in words for
-    // the user: "not a KXL file", or the system's own ("Permission denied").
+    // the user: "not a KXL file", the system's own ("Permission denied"), or
+    // why a link on the way is not followed.
     // Empty after one that succeeded.
     const std::string& Failure() const { return failure_; }
 
@@ -108,8 +109,9 @@ private:
     // Keeps why as the failure and returns code.
     int32_t Refuse(int32_t code, std::string why);
     // Keeps the system's text of error (of an input or output failure of
-    // unknown cause when 0) as the failure; false.
-    bool Failed(int error);
+    // unknown cause when 0) as the failure, or a refusal's own words when
+    // given; false.
+    bool Failed(int error, const std::string& refusal = std::string());
     bool CheckIni(KxTable& table, const char* ini, size_t iniSize);
     bool WriteSections(KxTable& table, int32_t firstId);
     // Ends the file being written: the end marker, and a new file in place

@@ -1,11 +1,5 @@
 #include "kxviewer/table/savefile.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <memory>
 
 #include <QFile>
@@ -38,23 +32,6 @@ QString ChooseName(const QString& name, const QString& caption, const QString& f
         chosen += QLatin1Char('.') + suffix;
     return chosen;
 }
-
-// Why no file can be created at path, as the system words it: the save file
-// names only some causes, and those in English whatever the machine's
-// language. A file made the same way, beside the target, finds it out.
-QString CreateFailure(const QString& path, const QString& saveFileText)
-{
-    const QFileInfo target(path);
-    if (target.isDir())
-        return QString::fromLocal8Bit(strerror(EISDIR));
-    QByteArray probe = QFile::encodeName(target.absolutePath() + QStringLiteral("/.kxv-XXXXXX"));
-    const int fd = mkostemp(probe.data(), O_CLOEXEC);
-    if (fd < 0)
-        return QString::fromLocal8Bit(strerror(errno));
-    close(fd);
-    unlink(probe.constData());
-    return saveFileText;
-}
 } // namespace
 
 QString AskSaveFileName(const QString& name, const QString& caption, const QString& filter,
@@ -70,9 +47,8 @@ ExportFile* CreateSaveFile(const QString& name, const QString& caption, const QS
     if (path.isNull())
         return nullptr;
     auto file = std::make_unique<ExportFile>(path);
-    if (!file->open(QIODevice::WriteOnly)) {
-        const QString text =
-            QStringLiteral("Can't create file: %1: %2").arg(path, CreateFailure(path, file->errorString()));
+    if (!file->Open()) {
+        const QString text = QStringLiteral("Can't create file: %1: %2").arg(path, file->Failure());
         KxvShell().AddToSystemLog(text);
         KxvShell().Information(text, true);
         return nullptr;

@@ -14,7 +14,7 @@ namespace {
 // A finished export, or why it is not.
 void Report(const ExportFile& file, bool written, int64_t records)
 {
-    const QString name = file.fileName();
+    const QString name = file.Path();
     if (!written) {
         const QString text = QStringLiteral("Can't write file: %1: %2").arg(name, file.Failure());
         KxvShell().AddToSystemLog(text);

@@ -1,11 +1,15 @@
 #include "script/scriptbasegui/scriptexport.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 
 #include "script/scriptbase/codeparser.h"
+#include "utils/osal/writepath.h"
 
 class ScriptCsvFile : public ScriptFileObject {
 public:
@@ -123,9 +127,18 @@ ScriptCsvFile* ScriptExport::Open(int line, const ScriptArgList& args)
     // existing file as it was.
     if (columns <= 0 || std::strlen(path) >= PATH_CAPACITY)
         FileFailure("File can't be created ", path, line);
-    FILE* stream = std::fopen(path, "wb");
-    if (!stream)
+    // Written in place, through a link only where the kernel would follow
+    // one (another user's link in /tmp is refused, and nothing is made).
+    std::string refusal;
+    const int fd = ZmLib::OpenWriteTarget(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666, refusal);
+    FILE* stream = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (!stream) {
+        if (fd >= 0)
+            close(fd);
+        if (!refusal.empty())
+            FileFailure("File can't be created ", (path + (": " + refusal)).c_str(), line);
         FileFailure("File can't be created ", path, line);
+    }
     files_.push_back(std::make_unique<ScriptCsvFile>(path, stream, columns));
     return files_.back().get();
 }

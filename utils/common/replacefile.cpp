@@ -7,27 +7,28 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 #include "utils/kx/kx.h"
+#include "utils/osal/writepath.h"
 
 namespace ZmLib {
 
-bool ReplaceFile::Begin(FILEB& file, const char* path)
+int ReplaceFile::Create(FILEB* named, const char* path)
 {
     Discard();
-    file.Close();
+    refusal_.clear();
     if (path == nullptr || *path == 0)
-        return false;
+        return -1;
 
     // A symbolic link stays a link: the file it finally names is replaced,
     // and the temporary file lies in that file's folder so that the rename
-    // stays on one file system.
-    std::string target(path);
-    if (char* resolved = realpath(path, nullptr)) {
-        target = resolved;
-        free(resolved);
-    }
+    // stays on one file system. The rename replaces the name itself, so a
+    // link put at the target after the check is never followed.
+    std::string target;
+    if (!ResolveWriteTarget(path, target, refusal_))
+        return -1;
+    struct stat old;
+    const bool exists = lstat(target.c_str(), &old) == 0;
 
     static std::atomic<uint32_t> counter{0};
     std::string temp;
@@ -37,43 +38,67 @@ bool ReplaceFile::Begin(FILEB& file, const char* path)
         temp = target + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
         // The open file keeps its name in a PathStr: a name beyond it is
         // refused before anything is created.
-        if (!KX_VERIFY(KxSys, file.SetPath(temp.c_str())))
-            return false;
+        if (named != nullptr) {
+            FILEB& file = *named;
+            if (!KX_VERIFY(KxSys, file.SetPath(temp.c_str())))
+                return -1;
+        }
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return false;
+            return -1;
     }
     if (fd < 0)
-        return false;
-
-    struct stat old;
-    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        return -1;
+    if (exists && S_ISREG(old.st_mode))
         fchmod(fd, old.st_mode & 07777);
+    path_ = path;
+    target_ = target;
+    temp_ = temp;
+    return fd;
+}
 
-    FILE* stream = fdopen(fd, "wb");
+bool ReplaceFile::Begin(FILEB& file, const char* path)
+{
+    file.Close();
+    const int fd = Create(&file, path);
+    FILE* stream = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (stream == nullptr) {
-        close(fd);
-        unlink(temp.c_str());
+        const int error = errno;
+        if (fd >= 0)
+            close(fd);
+        Discard();
+        file.SetPath(path);
+        errno = error;
         return false;
     }
     file.Handle = stream;
     file_ = &file;
-    path_ = path;
-    target_ = target;
-    temp_ = temp;
     return true;
+}
+
+int ReplaceFile::BeginDescriptor(const char* path)
+{
+    return Create(nullptr, path);
 }
 
 bool ReplaceFile::Commit()
 {
-    if (file_ == nullptr)
+    if (!Active())
         return false;
-    bool ok = file_->Commit();
-    ok = file_->Close() && ok;
+    bool ok = true;
+    if (file_ != nullptr) {
+        ok = file_->Commit();
+        ok = file_->Close() && ok;
+    }
     ok = ok && rename(temp_.c_str(), target_.c_str()) == 0;
-    if (!ok)
+    if (!ok) {
+        // The caller reports why the save failed, not the clean-up.
+        const int error = errno;
         unlink(temp_.c_str());
-    file_->SetPath(path_.c_str());
+        errno = error;
+    }
+    if (file_ != nullptr)
+        file_->SetPath(path_.c_str());
     file_ = nullptr;
     temp_.clear();
     return ok;
@@ -81,11 +106,13 @@ bool ReplaceFile::Commit()
 
 void ReplaceFile::Discard()
 {
-    if (file_ == nullptr)
+    if (!Active())
         return;
-    file_->Close();
+    if (file_ != nullptr) {
+        file_->Close();
+        file_->SetPath(path_.c_str());
+    }
     unlink(temp_.c_str());
-    file_->SetPath(path_.c_str());
     file_ = nullptr;
     temp_.clear();
 }

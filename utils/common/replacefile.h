@@ -20,22 +20,39 @@ public:
 
     // Creates a fresh temporary file beside path and opens it in file for
     // binary writing. A replaced file's permissions carry over; when path is
-    // a symbolic link, the file it names is replaced and the link kept. A
+    // a symbolic link that a write may follow (writepath.h), the file it
+    // names is replaced and the link kept; another user's link in a shared
+    // folder is refused (Refusal says why) and nothing is created. A
     // temporary name too long for the file's PathStr is reported and fails.
     bool Begin(FILEB& file, const char* path);
-    // Flushes and closes the file and renames it over the final path; false
-    // (and the temporary file removed) when any step fails.
+    // The same for a writer with a stream of its own: the temporary file's
+    // descriptor, or -1. The writer flushes it to the disk and closes it
+    // before Commit.
+    int BeginDescriptor(const char* path);
+    // Flushes and closes Begin's file and renames the temporary file over
+    // the final path; false (and the temporary file removed) when any step
+    // fails.
     bool Commit();
-    // Closes the file and removes the temporary file.
+    // Closes Begin's file and removes the temporary file.
     void Discard();
-    bool Active() const { return file_ != nullptr; }
+    bool Active() const { return !temp_.empty(); }
     const char* TempPath() const { return temp_.c_str(); }
+    // What Commit replaces: the path, or the file its links lead to.
+    const std::string& Target() const { return target_; }
+    // Why the last Begin refused the path, naming the link; empty when it
+    // did not (a failure then has only errno).
+    const std::string& Refusal() const { return refusal_; }
 
 private:
+    // The temporary file, created and open for writing; -1 on failure.
+    // named: the file that takes the temporary name, when there is one.
+    int Create(FILEB* named, const char* path);
+
     FILEB* file_ = nullptr;
     std::string path_;   // as given, the file's path afterwards
-    std::string target_; // path with its links resolved: what is replaced
+    std::string target_; // what is replaced: path, or the file its links name
     std::string temp_;
+    std::string refusal_;
 };
 
 } // namespace ZmLib

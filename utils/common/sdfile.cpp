@@ -1,12 +1,15 @@
 #include "utils/common/sdfile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "utils/kx/kx.h"
+#include "utils/osal/writepath.h"
 
 namespace ZmLib {
 
@@ -88,7 +91,9 @@ SdSection* SdFileBase::AddSection(const char* name)
 bool SdFileBase::FlushStart4Create()
 {
     KX_ASSERT(KxSys, !IsOpen());
-    return saver_.Begin(File, Path.c_str());
+    const bool begun = saver_.Begin(File, Path.c_str());
+    refusal_ = saver_.Refusal();
+    return begun;
 }
 
 bool SdFileBase::FlushStart4Update(int32_t fromsection)
@@ -96,8 +101,20 @@ bool SdFileBase::FlushStart4Update(int32_t fromsection)
     KX_ASSERT(KxSys, !IsOpen());
     KX_ASSERT(KxSys, fromsection < NumSections);
     KX_ASSERT(KxSys, fromsection >= 0);
-    if (Path.Empty() || !File.Open(Path.c_str(), "r+b"))
+    refusal_.clear();
+    if (Path.Empty())
         return false;
+    // Written in place: through a link only where a new file could be.
+    const int fd = OpenWriteTarget(Path.c_str(), O_RDWR | O_CLOEXEC, 0, refusal_);
+    File.Close();
+    File.Handle = fd >= 0 ? fdopen(fd, "r+b") : nullptr;
+    if (File.Handle == nullptr) {
+        const int error = errno;
+        if (fd >= 0)
+            close(fd);
+        errno = error;
+        return false;
+    }
     SdSection& start = Sections[fromsection];
     // A file that shrank since the scan has no place for the section.
     bool placed = start.Offset >= 0 && start.Offset <= StreamSize(File) && start.SeekStart(File, false);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "utils/common/replacefile.h"
 #include "utils/common/strbase.h"
@@ -77,6 +78,10 @@ public:
     // returns NumSections. The stream stays open for reading the data.
     int32_t ScanAll();
 
+    // Why the last FlushStart4Create or FlushStart4Update refused the path
+    // (another user's link, writepath.h); empty when it did not.
+    const std::string& Refusal() const { return refusal_; }
+
     // Closes the stream; a new file not completed is discarded.
     bool Close();
     bool IsOpen() const { return File.IsOpen(); }
@@ -91,6 +96,7 @@ public:
 
 private:
     ReplaceFile saver_;
+    std::string refusal_;
 };
 
 } // namespace ZmLib

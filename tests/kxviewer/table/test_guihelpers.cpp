@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -197,6 +199,28 @@ TEST_F(SaveFileTest, CreateSaveFileKeepsTheOldFileOrReports)
         EXPECT_EQ(shell.warnings, std::vector<bool>{true});
     }
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"file", "old.txt"}));
+}
+
+// A file the user may not write is refused at once, as the system words it,
+// and keeps its bytes, though its folder would take a new file.
+TEST_F(SaveFileTest, CreateSaveFileRefusesAReadOnlyFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write any file";
+    const QString path = folder.path() + "/readonly.csv";
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("kept");
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
+    EXPECT_EQ(CreateSaveFile(path, "Save", "", "csv"), nullptr);
+    const std::vector<std::string> text{("Can't create file: " + path).toStdString() + ": " + strerror(EACCES)};
+    EXPECT_EQ(shell.info, text);
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "kept");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"readonly.csv"});
 }
 
 TEST(DefaultPrompt, SaveDialogIsGivenTheDefaultSuffix)

@@ -2,6 +2,8 @@
 // existing file as it was), its errors, and the files a run leaves open,
 // closed with whole lines when the run ends however it ended.
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -14,6 +16,7 @@
 
 #include "script/scriptbasegui/scriptexport.h"
 #include "tests/script/scriptbase/script_fixture.h"
+#include "tests/utils/osal/otherowners.h"
 
 using scripttest::ScriptFixture;
 
@@ -192,6 +195,45 @@ TEST_F(CsvLibrary, OverlongPathRefused)
     const std::string script = "csv.open(\"" + path + "\", 1);";
     EXPECT_EQ("ERROR File can't be created " + path + " line 1", Run(script));
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+// Another user's link in a shared sticky folder is refused, naming it, and
+// nothing is written where it points; the user's own link there writes its
+// file and stays a link.
+TEST_F(CsvLibrary, OthersLinksInSharedFoldersAreRefused)
+{
+    kxtest::OtherOwners owners;
+    const std::string shared = dir_ + "/shared", victim = dir_ + "/victim.csv", made = dir_ + "/made.csv";
+    ASSERT_TRUE(kxtest::MakeSharedFolder(shared));
+    std::ofstream(victim) << "victim";
+    // victimAfter: the linked file's content after the run; made: whether the
+    // dangling links' file exists then
+    const struct {
+        const char* name;
+        const std::string& target;
+        bool theirs;
+        const char* victimAfter;
+        bool made;
+    } cases[] = {
+        {"/theirs.csv", victim, true, "victim", false},
+        {"/dangling.csv", made, true, "victim", false},
+        {"/own.csv", victim, false, "a\n", false},
+        {"/owndangling.csv", made, false, "a\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string link = shared + c.name;
+        ASSERT_EQ(symlink(c.target.c_str(), link.c_str()), 0);
+        if (c.theirs)
+            owners.Set(link);
+        const std::string refused = "ERROR File can't be created " + link + ": " + kxtest::OtherOwners::Refusal(link);
+        const std::string expected = c.theirs ? refused + " line 1" : "";
+        EXPECT_EQ(expected, Run("var f = csv.open(\"" + link + "\", 1); csv.add_line(f, \"a\"); csv.close(f);"));
+        std::ifstream file(victim);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), c.victimAfter);
+        EXPECT_EQ(std::filesystem::exists(made), c.made);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
 }
 
 } // namespace

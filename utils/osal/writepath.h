@@ -1,0 +1,38 @@
+// Where a write at a path the user chose may land. A symbolic link in a
+// sticky world-writable folder (as /tmp) is followed only when it is the
+// writer's own or the folder owner's, as the kernel follows one there
+// (fs.protected_symlinks). A writer that resolves links itself (to rename
+// over the file a link names) or creates a file beside the final one never
+// meets the kernel's check, so every writer asks here first.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+
+namespace ZmLib {
+
+// The file a write at path reaches: path itself when its last component is
+// no link, else the file its chain of links ends at, each link in it
+// checked by the rule (links in the folders on the way are followed as the
+// kernel follows them, without the rule). A path that does not exist (yet)
+// is no failure here; the write itself reports it. False when a link is
+// refused, with errno EACCES (as the kernel's own refusal) and why, naming
+// the link, in refusal; false with errno and an empty refusal when a link
+// cannot be read or the chain is too long (ELOOP).
+bool ResolveWriteTarget(const char* path, std::string& target, std::string& refusal);
+
+// Opens the file a write at path reaches with open's flags (O_NOFOLLOW
+// added, so a link put there after the check is not followed either) and
+// mode. The descriptor, or -1 with errno and, for a refused link, why in
+// refusal.
+int OpenWriteTarget(const char* path, int flags, mode_t mode, std::string& refusal);
+
+// The owner of a link or folder as the rule sees it: the owner in st.
+// Tests put their own here to stand in for another user's link or folder,
+// which only root could make for real.
+using EntryOwnerFunc = uid_t (*)(const char* path, const struct stat& st);
+extern EntryOwnerFunc EntryOwner;
+
+} // namespace ZmLib
