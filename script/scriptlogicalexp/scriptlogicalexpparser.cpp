@@ -452,7 +452,6 @@ void ScriptLogicalExpParser::PrepareNode(ScriptNode* node, int depth)
         }
         break;
     }
-
     case LE_NUMBER:
         PrepareNumber(node);
         break;
