@@ -637,10 +637,14 @@ TEST_F(TabSearchTest, StoredPinsAreAppliedWhenBuilt)
 {
     PrefTabTable prefs = PrefTabTable::Default();
     prefs.ColorHighlight = 0x123456;
-    prefs.pinnedCount = 2;
+    prefs.pinnedCount = 3;
     prefs.pinned[0] = {"alpha", 0xFF0000, 0, 1};
     prefs.pinned[1] = {"LEVEL<0", 0x00FF00, 1, 0};
+    // One the table no longer takes as an expression is left out, told.
+    prefs.pinned[2] = {"TEXT =~ '(('", 0x0000FF, 1, 1};
     TabTable* tab = OpenSample(prefs);
+    EXPECT_TRUE(tabtest::Contains(shell.log, "Incorrect search expression: '(' without a closing ')' in the regular "
+                                             "expression '((' at line 1, column 11"));
     ASSERT_EQ(tab->FixedHighlights.size(), 2);
     EXPECT_EQ(tab->FixedHighlights[0]->text, QStringLiteral("alpha"));
     EXPECT_EQ(tab->FixedHighlights[0]->color, QColor(0xFF, 0, 0));
@@ -648,21 +652,6 @@ TEST_F(TabSearchTest, StoredPinsAreAppliedWhenBuilt)
     EXPECT_EQ(tab->FixedHighlights[1]->matchCase, 0);
     EXPECT_NE(tab->FixedHighlights[1]->expression, nullptr);
     EXPECT_EQ(tab->Prefs.ColorHighlight, 0x123456u);
-}
-
-// A stored phrase the table no longer takes as an expression is left out,
-// and the System Log says why.
-TEST_F(TabSearchTest, AStoredPinThatIsRefusedIsTold)
-{
-    PrefTabTable prefs = PrefTabTable::Default();
-    prefs.pinnedCount = 2;
-    prefs.pinned[0] = {"TEXT =~ '(('", 0xFF0000, 1, 1};
-    prefs.pinned[1] = {"alpha", 0x00FF00, 0, 1};
-    TabTable* tab = OpenSample(prefs);
-    ASSERT_EQ(tab->FixedHighlights.size(), 1);
-    EXPECT_EQ(tab->FixedHighlights[0]->text, QStringLiteral("alpha"));
-    EXPECT_TRUE(tabtest::Contains(shell.log, "Incorrect search expression: '(' without a closing ')' in the regular "
-                                             "expression '((' at line 1, column 11"));
 }
 
 TEST_F(TabSearchTest, AuxItemQuotesTheValue)
