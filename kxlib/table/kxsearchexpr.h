@@ -96,11 +96,13 @@ public:
     bool IsSimple() const { return mode == SEARCH_MODE_SIMPLE; }
 
     // Starts a new round of matches (a scan over the rows): patterns that ran
-    // out of their match limit in the last one are tried again.
-    void ClearMatchLimit()
+    // out of their match limit in the last one are tried again, and a failed
+    // evaluation is told afresh.
+    void StartRound()
     {
         matchLimitExceeded = false;
         limitPattern.clear();
+        evalError.clear();
         ++limitRound;
     }
 
@@ -126,6 +128,10 @@ public:
     bool matchLimitExceeded = false;
     // The first such pattern's text.
     std::string limitPattern;
+    // Set by Match when evaluating the expression failed on a record in this
+    // round (that record was then searched for the text as a plain one): the
+    // first failure's text, which is told once, not for every record.
+    std::string evalError;
     uint32_t limitRound = 1;
 
 protected:

@@ -292,6 +292,9 @@ public:
     // limit during the last search over the rows (the expression names the
     // pattern), -1 when none did: the search's result is then incomplete.
     int32_t SearchLimitRow() const { return searchLimitRow_; }
+    // The first row on which evaluating the expression failed during the
+    // last search over the rows (the expression keeps why), -1 when none.
+    int32_t SearchErrorRow() const { return searchErrorRow_; }
     // The table's expression (null when none); a holder that keeps it adds
     // a reference.
     KxSearchExpression* SearchExpression() const { return searchExpr_.Get(); }
@@ -386,6 +389,7 @@ private:
     int32_t searchMode_ = SEARCH_MODE_NONE;
     std::string searchError_;
     int32_t searchLimitRow_ = -1;
+    int32_t searchErrorRow_ = -1;
     uint64_t key_;
     uint64_t rowsVersion_ = 0;
 };

@@ -113,8 +113,9 @@ bool KxTable::SearchMatch(KxdRecord* record)
 bool KxTable::SearchReady()
 {
     searchLimitRow_ = -1;
+    searchErrorRow_ = -1;
     if (KxSearchExpression* expr = searchExpr_.Get()) {
-        expr->ClearMatchLimit();
+        expr->StartRound();
         return true;
     }
     Warning(__func__, "Search expresion is not set!");
@@ -124,8 +125,11 @@ bool KxTable::SearchReady()
 bool KxTable::SearchMatchRow(int32_t row, KxdRecord* record)
 {
     const bool matched = SearchMatch(record);
-    if (searchLimitRow_ < 0 && searchExpr_.Get()->matchLimitExceeded)
+    const KxSearchExpression* expr = searchExpr_.Get();
+    if (searchLimitRow_ < 0 && expr->matchLimitExceeded)
         searchLimitRow_ = row;
+    if (searchErrorRow_ < 0 && !expr->evalError.empty())
+        searchErrorRow_ = row;
     return matched;
 }
 

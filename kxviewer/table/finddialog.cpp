@@ -232,16 +232,17 @@ bool FindDialog::ApplyComplex(TabBase* tab, const QString& text)
     else if (trimmed.toLocal8Bit().size() >= KxSearchExpression::TEXT_SIZE)
         return false;
     else if (tab->Table->SearchMode() == SEARCH_MODE_NONE)
-        ReportIncorrect(QString::fromLocal8Bit(tab->Table->SearchError().c_str()));
+        ReportIncorrect(tab);
     else
         Warn(QStringLiteral("Error in complex expression!"));
     return false;
 }
 
-void FindDialog::ReportIncorrect(const QString& reason)
+void FindDialog::ReportIncorrect(TabBase* tab)
 {
+    tab->ReportIncorrectExpression();
     const QString text = QStringLiteral("Incorrect search expression");
-    KxvShell().ShowStatus(text, true);
+    const QString reason = QString::fromLocal8Bit(tab->Table->SearchError().c_str());
     Warn(reason.isEmpty() ? text : text + QLatin1Char('\n') + reason);
 }
 

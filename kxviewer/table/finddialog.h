@@ -98,9 +98,9 @@ private:
     void SetFilter(TabTable* tab);
     // The expression text applied in complex mode; false when refused.
     bool ApplyComplex(TabBase* tab, const QString& text);
-    // "Incorrect search expression" on the status line and, with the
-    // parser's reason, in a box over the dialog.
-    void ReportIncorrect(const QString& reason);
+    // "Incorrect search expression" with the tab's reason on the status
+    // line and in the System Log, and in a box over the dialog.
+    void ReportIncorrect(TabBase* tab);
     void Warn(const QString& text);
     // On the "By Fields" page: the rows from the editor's expression.
     void EditorToRows(TabTable* tab);

@@ -94,7 +94,7 @@ void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, c
             continue;
         }
         ++rounds_;
-        expression.ClearMatchLimit();
+        expression.StartRound();
         Kept fresh{&expression, std::move(text), {}};
         for (int32_t row = 0; row < rows.rows; ++row) {
             if (match(expression, row, table.GetRecord(row)))

@@ -237,7 +237,12 @@ bool PaneDocks::SearchSelected()
     if (items.isEmpty())
         return false;
     const QString expression = SelectionExpression(items);
-    return !expression.isEmpty() && Tab->SetSearchExpression(expression, 1, SEARCH_MODE_COMPLEX);
+    if (expression.isEmpty())
+        return false;
+    if (Tab->SetSearchExpression(expression, 1, SEARCH_MODE_COMPLEX))
+        return true;
+    Tab->ReportIncorrectExpression();
+    return false;
 }
 
 void PaneDocks::QuickFilter()

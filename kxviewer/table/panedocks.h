@@ -68,7 +68,7 @@ private:
     // The selected items, or the current one when none is selected.
     QModelIndexList ChosenItems() const;
     // The selection expression made the tab's search expression; false
-    // when nothing is selected or it was refused.
+    // when nothing is selected or it was refused (the user told why).
     bool SearchSelected();
     // Selects the rows in view whose places chosen names.
     void SelectRows(const std::function<bool(int32_t node, int32_t child)>& chosen);

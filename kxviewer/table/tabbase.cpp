@@ -132,6 +132,8 @@ void TabBase::Init(bool document, OutlineFill outline)
         if (SetSearchExpression(FromBytes(pinned.phrase.c_str()), pinned.matchCase, uint32_t(pinned.mode))) {
             Prefs.ColorHighlight = uint32_t(pinned.color) & 0xFFFFFF;
             PinPhrase(1);
+        } else {
+            ReportIncorrectExpression();
         }
     }
     Prefs.ColorHighlight = highlight;

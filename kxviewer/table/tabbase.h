@@ -141,6 +141,10 @@ public:
     bool SetSearchExpression(const QString& text, uint8_t matchCase, uint32_t mode);
     bool ApplySearchExpression(const QString& text, uint8_t matchCase, uint32_t* mode);
     bool CheckSearchExpression();
+    // "Incorrect search expression" with the table's reason (where and why
+    // its last expression was refused), on the status line and in the
+    // System Log; nothing when the table refused no expression.
+    void ReportIncorrectExpression();
     void SearchNext();
     void SearchBack();
     bool PrepareFilter(bool noCheck);
@@ -212,9 +216,12 @@ public:
     // Tells the System Log and the status line that pattern ran out of its
     // match limit at row (from 0): the rows found or shown are incomplete.
     void ReportMatchLimit(const std::string& pattern, int32_t row);
+    // Tells them that evaluating the expression failed at row (from 0), and
+    // why: such rows were searched for the expression's text instead.
+    void ReportEvalError(const std::string& error, int32_t row);
     // A highlight's match of the record of a row. A pattern running out of
-    // its match limit here is told once the event loop runs again (the
-    // match may come from painting).
+    // its match limit or a failed evaluation here is told once the event
+    // loop runs again (the match may come from painting).
     bool HighlightMatches(KxSearchExpression& expression, int32_t row, KxdRecord* record);
     // The find combo's items on white, a pinned expression's on its colour;
     // sets CurFixedHighlight.
@@ -552,7 +559,8 @@ private:
     // The table's name with "(N)" appended as the title rule says.
     void NameAfterOpenCopies();
     // After a search of the table over its rows: tells the user when a
-    // pattern ran out of its match limit, as the result is incomplete.
+    // pattern ran out of its match limit, as the result is incomplete, and
+    // when evaluating the expression failed on a row.
     void ReportSearchLimit();
     // Applies text typed in the find line before a command uses it; false
     // (the user told) when the table refused it.

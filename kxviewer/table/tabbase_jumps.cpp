@@ -82,10 +82,10 @@ void TabBase::JumpToStopPos(int32_t mode, bool forward, bool shiftSelects)
     // The scan is a round of its own for the highlight expressions.
     if (conditions.highlight) {
         if (KxSearchExpression* live = Table->SearchExpression())
-            live->ClearMatchLimit();
+            live->StartRound();
         for (FixedHighlight* highlight : FixedHighlights)
             if (highlight->expression)
-                highlight->expression->ClearMatchLimit();
+                highlight->expression->StartRound();
     }
     const int32_t from = Table->CurRow();
     StopPoint stop;

@@ -65,6 +65,8 @@ void TabBase::PinPhrase(int btnstate)
     }
     // The table must take the expression before it can be pinned.
     if (text.isEmpty() || !SetSearchExpression(text, MatchCase, SearchMode)) {
+        if (!text.isEmpty())
+            ReportIncorrectExpression();
         if (action && index < 0)
             action->setChecked(false);
         return;

@@ -169,10 +169,25 @@ bool TabBase::CheckSearchExpression()
         return false;
     }
     if (state == SEARCH_MODE_NONE) {
-        KxvShell().ShowStatus(QStringLiteral("Incorrect search expression"), true);
+        ReportIncorrectExpression();
         return false;
     }
     return true;
+}
+
+void TabBase::ReportIncorrectExpression()
+{
+    // A blank text or one too long was never taken as an expression (and
+    // the one too long was named as it was refused).
+    if (Table->SearchMode() != SEARCH_MODE_NONE)
+        return;
+    QString text = QStringLiteral("Incorrect search expression");
+    // Several reports of the parser, one a line, make one line here.
+    const QString reason = FromBytes(Table->SearchError()).replace(QLatin1Char('\n'), QStringLiteral("; "));
+    if (!reason.isEmpty())
+        text += QStringLiteral(": ") + reason;
+    KxvShell().AddToSystemLog(text);
+    KxvShell().ShowStatus(text, true);
 }
 
 bool TabBase::CommitFindText()
@@ -194,15 +209,32 @@ void TabBase::ReportMatchLimit(const std::string& pattern, int32_t row)
     KxvShell().ShowStatus(text, true);
 }
 
+void TabBase::ReportEvalError(const std::string& error, int32_t row)
+{
+    const QString text =
+        QStringLiteral("search expression failed at row %1: %2; rows where it fails are searched for its text")
+            .arg(row + 1)
+            .arg(FromBytes(error));
+    KxvShell().AddToSystemLog(text);
+    KxvShell().ShowStatus(text, true);
+}
+
 bool TabBase::HighlightMatches(KxSearchExpression& expression, int32_t row, KxdRecord* record)
 {
     const bool exhausted = expression.matchLimitExceeded;
+    const bool failed = !expression.evalError.empty();
     const bool matched = expression.Match(record);
-    // The pattern sits out the rest of the expression's round: told once.
+    // The pattern sits out the rest of the expression's round, and a
+    // failure is kept for the round: each told once.
     if (!exhausted && expression.matchLimitExceeded) {
         const std::string pattern = expression.limitPattern;
         QMetaObject::invokeMethod(
             this, [this, pattern, row] { ReportMatchLimit(pattern, row); }, Qt::QueuedConnection);
+    }
+    if (!failed && !expression.evalError.empty()) {
+        const std::string error = expression.evalError;
+        QMetaObject::invokeMethod(
+            this, [this, error, row] { ReportEvalError(error, row); }, Qt::QueuedConnection);
     }
     return matched;
 }
@@ -210,7 +242,11 @@ bool TabBase::HighlightMatches(KxSearchExpression& expression, int32_t row, KxdR
 void TabBase::ReportSearchLimit()
 {
     const KxSearchExpression* expression = Table->SearchExpression();
-    if (expression && Table->SearchLimitRow() >= 0)
+    if (!expression)
+        return;
+    if (Table->SearchErrorRow() >= 0)
+        ReportEvalError(expression->evalError, Table->SearchErrorRow());
+    if (Table->SearchLimitRow() >= 0)
         ReportMatchLimit(expression->limitPattern, Table->SearchLimitRow());
 }
 

@@ -2,6 +2,7 @@
 
 #include <antlr3.h>
 
+#include "script/scriptbase/antlrsupport.h"
 #include "script/scriptbase/scripttokens.h"
 
 bool ScriptTree::Build(ANTLR3_BASE_TREE_struct* root) { return Build(root, KS_STRINGS, KS_COMA_STRINGS); }
@@ -24,6 +25,9 @@ ScriptNode* ScriptTree::Copy(ANTLR3_BASE_TREE_struct* tree, ScriptNode* parent)
     ScriptNode* node = nodes_.back().get();
     node->type = int(tree->getType(tree));
     node->line = int(tree->getLine(tree));
+    pANTLR3_COMMON_TOKEN token = tree->getToken(tree);
+    if (token && token->input)
+        node->column = int(AntlrColumn(token)) + 1;
     node->parent = parent;
     if (text && text->chars)
         node->text.assign(reinterpret_cast<const char*>(text->chars), text->len);

@@ -14,6 +14,9 @@ struct ScriptNode {
     int type = 0;
     // The runtime's line: an imaginary node answers with its first child's.
     int line = 0;
+    // The column from 1 where the node's token starts in its line; 0 for a
+    // node made without a token.
+    int column = 0;
     // Position among the parent's children.
     int index = 0;
     std::string text;

@@ -325,8 +325,10 @@ void ScriptLogicalExpParser::UserCall(const ScriptNode* node)
     }
     ScriptLibRegistry* registry = ScriptLibRegistry::search;
     const int function = registry ? registry->FindFunction(name, library) : -1;
+    // Told with the name's place: the failure is told once for all records.
     if (function < 0)
-        MakeError("Unknown function call", name);
+        throw ScriptError("unknown function \"" + std::string(name) + "\"" +
+                          PlaceOf(node->Child(0) ? node->Child(0) : node));
     if (PushArguments(node, 1) != node->Count() - 1)
         MakeError("Arguments error in function", name);
     CallFunction(function, library, line_, node->Count() - 1);

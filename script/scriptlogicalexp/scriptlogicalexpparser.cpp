@@ -86,6 +86,22 @@ bool TakePredicate(const ScriptNode* node, SearchPredicate* predicates)
     return true;
 }
 
+// The column of a byte of a string literal's value, counted in the
+// literal's text with its quotes; the closing quote for the value's end.
+int ColumnInLiteral(const ScriptNode* literal, int offset, char quote)
+{
+    if (literal->column <= 0)
+        return 0;
+    int seen = 0;
+    for (size_t i = 1; i < literal->text.size(); ++i) {
+        if (literal->text[i] == quote)
+            continue;
+        if (seen++ == offset)
+            return literal->column + int(i);
+    }
+    return literal->column + int(literal->text.size()) - 1;
+}
+
 // The predicates of a chain of one logical operator (chain) down to its
 // leaves, however it is grouped.
 bool TakeChain(const ScriptNode* node, int chain, SearchPredicate* predicates)
@@ -97,6 +113,16 @@ bool TakeChain(const ScriptNode* node, int chain, SearchPredicate* predicates)
 }
 
 } // namespace
+
+std::string ScriptLogicalExpParser::PlaceOf(const ScriptNode* node, int column)
+{
+    if (column <= 0)
+        column = node->column;
+    std::string place = " at line " + std::to_string(node->line);
+    if (column > 0)
+        place += ", column " + std::to_string(column);
+    return place;
+}
 
 long long ScriptLogicalExpParser::patternMatchLimit_ = RegexBuilder::kDefaultMatchLimit;
 
@@ -305,13 +331,24 @@ bool ScriptLogicalExpParser::Match(KxdRecord* record)
                 lastResult = (v.type == SCRIPT_DOUBLE ? v.Double() > 0.0 : v.Int() > 0) ? 1 : 0;
             }
             return lastResult != 0;
-        } catch (const ScriptError&) {
+        } catch (const ScriptError& error) {
             // The record is tested by the plain search; what the failed
             // evaluation highlighted does not belong to that answer.
             ClearSlots();
+            NoteEvalError(error.what());
         }
     }
     return SimpleMatch(record);
+}
+
+void ScriptLogicalExpParser::NoteEvalError(const char* what)
+{
+    // The same failure mostly repeats on every record: told once a round.
+    if (!evalError.empty())
+        return;
+    evalError = what;
+    KxScriptChannel.WarningReport(0, SOURCE, __LINE__, "ScriptLogicalExpParser::Match",
+                                  "%s; records on which the expression fails are searched for its text", what);
 }
 
 bool ScriptLogicalExpParser::SimpleMatch(KxdRecord* record)
@@ -403,6 +440,16 @@ void ScriptLogicalExpParser::PrepareNode(ScriptNode* node, int depth)
             MakeError("Regular expression must be string constant");
         info->pattern = std::make_unique<RegexBuilder>(pattern->literal.c_str(), 0);
         info->pattern->SetMatchLimit(patternMatchLimit_);
+        // The dialect reads an unbalanced bracket somehow, and such a pattern
+        // mostly matches nothing the user meant: an expression asked for as
+        // one is refused with the place. A text that may as well be plain
+        // keeps the dialect's reading.
+        if (!tentative && info->pattern->GetProblem()) {
+            const char quote = pattern->type == LE_STRINGS ? '"' : '\'';
+            const int column = ColumnInLiteral(pattern, info->pattern->GetProblemOffset(), quote);
+            throw ScriptError(std::string(info->pattern->GetProblem()) + " in the regular expression " +
+                              pattern->text + PlaceOf(pattern, column));
+        }
         break;
     }
     case LE_NUMBER:

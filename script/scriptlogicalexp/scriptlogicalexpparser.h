@@ -65,6 +65,9 @@ public:
     uint32_t predicateCount = 0;
 
 private:
+    // Where a node stands, for the user: " at line L, column C" (the column
+    // only where the node's token gave one); column overrides the node's.
+    static std::string PlaceOf(const ScriptNode* node, int column = 0);
     int PrepareInputParser(ANTLR3_INPUT_STREAM_struct* input);
     // Why the text does not compile: a warning, or a notice when the text
     // was only tried as an expression.
@@ -78,6 +81,8 @@ private:
     SearchNodeInfo* InfoOf(ScriptNode* node);
     void PrepareNumber(ScriptNode* node);
 
+    // Keeps the round's first evaluation failure (evalError) and reports it.
+    void NoteEvalError(const char* what);
     bool SimpleMatch(KxdRecord* record);
     void ClearSlots();
     void SetSlot(int32_t field, int32_t kind, const char* text);

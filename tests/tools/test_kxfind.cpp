@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "../kxlib/kxfilegen.h"
 #include "../kxlib/table_fixtures.h"
@@ -144,7 +150,103 @@ TEST_F(KxFind, PlainTextSearchesWithoutWarnings)
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.err.find("kxfind: mode 0 (simple)\n"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("WARNING"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
     }
+}
+
+// Why an expression asked for as one is refused, or fails on the rows,
+// with the place; status 2, whatever the output asked for, and the
+// failure told once however many rows it failed on.
+TEST_F(KxFind, BrokenExpressionsAreToldWithTheirPlace)
+{
+    const std::string refused = "kxfind: the search expression is refused: ";
+    const std::string failed = "kxfind: the expression failed at row 0: ";
+    struct Case {
+        std::string expression;
+        std::string told;
+    };
+    const Case cases[] = {
+        {"TEXT =~ \"((\"", refused + "'(' without a closing ')' in the regular expression \"((\" at line 1, column 11\n"},
+        {"LEVEL == 2 &&\nTEXT =~ '[a-z'",
+         refused + "'[' without a closing ']' in the regular expression '[a-z' at line 2, column 10\n"},
+        {"LEVEL ==", refused + "unexpected end of expression at line 1, column 9\n"},
+        {"nosuch(TEXT) == 1",
+         failed + "unknown function \"nosuch\" at line 1, column 1; rows where it fails are searched for its text\n"},
+        {"LEVEL / 0 == 1", failed + "Error: Divide by zero, Line: 1; rows where it fails are searched for its text\n"},
+    };
+    for (const Case& c : cases) {
+        for (const char* output : {"", "--count"}) {
+            SCOPED_TRACE(c.expression + " " + output);
+            std::vector<std::string> args = {"-m", "1", c.expression};
+            if (*output)
+                args.push_back(output);
+            const ToolResult r = Run(args);
+            EXPECT_EQ(r.status, 2);
+            const size_t at = r.err.find(c.told);
+            ASSERT_NE(at, std::string::npos) << r.err;
+            // The last line, and only once.
+            EXPECT_EQ(at + c.told.size(), r.err.size()) << r.err;
+            EXPECT_EQ(r.err.find(c.told, at + 1), std::string::npos) << r.err;
+        }
+    }
+}
+
+// Reports are messages for the user: no source file and line of the
+// program, no debug-stream line.
+TEST_F(KxFind, ReportsShowNoSourcePlaces)
+{
+    const std::string text = dir_.Write("notes.kx", std::string(40, 'x') + "\n" + std::string(2000, 'y') + "\n");
+    const std::regex place(R"(\[[A-Za-z0-9_]+\.(cpp|h):[0-9]+\])");
+    const std::vector<std::vector<std::string>> runs = {
+        {text, "x"},
+        {path_, "-m", "1", "LEVEL =="},
+        {path_, "-m", "1", "boot"},
+        {path_, "-m", "1", "TEXT =~ \"((\""},
+        {path_, "-m", "1", "LEVEL / 0 == 1"},
+        {path_, std::string(1100, 'a')},
+        {dir_.Path("missing.kx"), "x"},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        SCOPED_TRACE(args[0] + " " + args.back().substr(0, 20));
+        const ToolResult r = RunTool(KXFIND_PATH, args, dir_);
+        EXPECT_FALSE(r.err.empty());
+        EXPECT_FALSE(std::regex_search(r.err, place)) << r.err;
+        EXPECT_EQ(r.err.find("KX>>"), std::string::npos) << r.err;
+        // Each line is the tool's own.
+        for (size_t start = 0, end; (end = r.err.find('\n', start)) != std::string::npos; start = end + 1)
+            EXPECT_EQ(r.err.compare(start, 8, "kxfind: "), 0) << r.err.substr(start, end - start);
+    }
+}
+
+// A file that cannot be read is named with the system's reason.
+TEST_F(KxFind, UnreadableFilesGiveTheSystemsReason)
+{
+    const std::filesystem::path folder = dir_.Path("folder.kx");
+    std::filesystem::create_directory(folder);
+    const struct {
+        std::string path;
+        int error;
+    } cases[] = {{"missing.log", ENOENT}, {dir_.Path("missing.kx"), ENOENT}, {folder.string(), EISDIR}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const ToolResult r = RunTool(KXFIND_PATH, {c.path, "x"}, dir_);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "kxfind: " + c.path + ": " + std::strerror(c.error) + "\n");
+        EXPECT_TRUE(r.out.empty());
+    }
+}
+
+// Without an expression --count counts every row, as the usage gives the
+// expression as optional beside --count.
+TEST_F(KxFind, CountWithoutAnExpressionCountsEveryRow)
+{
+    const ToolResult r = Run({"--count"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "4\n");
+    const std::string empty = dir_.Write("empty.kx", "");
+    const ToolResult none = RunTool(KXFIND_PATH, {empty, "--count"}, dir_);
+    EXPECT_EQ(none.status, 1) << none.err;
+    EXPECT_EQ(none.out, "0\n");
 }
 
 // The viewer keeps its settings in its program folder when it can: kxfind,
@@ -177,3 +279,35 @@ TEST(KxFindSettings, FormatsAreReadWhereTheViewerKeepsThem)
     }
 }
 
+// A tool that only reads finds the settings where they are: neither
+// ~/KxViewer/ nor a file in its program folder is made, not even for a
+// moment, whether the settings are there or not.
+TEST(KxFindSettings, NothingIsMadeInHomeOrTheProgramFolder)
+{
+    for (const bool withSettings : {false, true}) {
+        SCOPED_TRACE(withSettings ? "settings in the program folder" : "no settings");
+        TempDir dir;
+        const std::string program = dir.Path("bin");
+        std::filesystem::create_directory(program);
+        const std::string kxfind = program + "/kxfind";
+        std::filesystem::copy_file(KXFIND_PATH, kxfind);
+        std::filesystem::permissions(kxfind, std::filesystem::perms::owner_all);
+        if (withSettings) {
+            dir.Write("bin/KxViewer.ini", "[Global]\n");
+            dir.Write("bin/KxFormats.ini", "");
+        }
+        const std::string lines = dir.Write("lines.log", "Dec  7 08:00:01 web1 daemon.info app[1]: a\n");
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, program.c_str(), IN_CREATE | IN_MOVED_TO | IN_DELETE), 0);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{lines, "-f", "0", "a"}, std::vector<std::string>{lines, "-f", "1", "a"}}) {
+            const ToolResult r = RunTool(kxfind.c_str(), args, dir);
+            EXPECT_NE(r.status, -1) << r.err;
+        }
+        char events[4096];
+        EXPECT_LT(read(watch, events, sizeof events), 1) << "a file was made in the program folder";
+        close(watch);
+        EXPECT_FALSE(std::filesystem::exists(dir.Path("KxViewer")));
+    }
+}

@@ -10,7 +10,8 @@
 //   -f N     imports FILE as text through import format N ("SysLog" is 0);
 //            without it FILE is a document (.kxl) or a raw record file
 //            (.kx, .kxtcp, .kxudp, .kxd), told by its suffix
-//   --count  prints only the number of matching rows
+//   --count  prints only the number of matching rows; without EXPRESSION
+//            the number of all rows
 //   --dump   (without EXPRESSION) prints a header of the 25 field keys and
 //            then every row's 25 field texts
 //   --       ends the options, so that an expression may start with '-'
@@ -18,20 +19,28 @@
 // Each matching row prints as its row number (from 0), a tab, then the
 // filled match slots as KEY=text separated by tabs. Fields are separated by
 // tabs, so tabs and line ends inside a text are shown as \t, \n and \r. The
-// settled mode and the reports of the debug stream (parse errors among them)
-// go to standard error. The import formats in effect are the built-in ones
-// and those of the KxFormats.ini the viewer uses (in its program folder or
-// in ~/KxViewer/); the table has the default table preferences, and no
+// settled mode, why an expression is refused (with the place), and the
+// reports of the debug stream (their level and text) go to standard error.
+// The import formats in effect are the built-in ones and those of the
+// KxFormats.ini the viewer uses (in its program folder when that holds
+// KxViewer.ini, else in ~/KxViewer/), read where they are: kxfind makes and
+// writes nothing. The table has the default table preferences, and no
 // Thread/KX Name tree, which only the viewer's pane shows.
 //
 // Exit status: 0 when a row matches or the dump is printed, 1 when no row
-// matches, 2 on bad usage or when the file or the expression is refused.
+// matches, 2 on bad usage, when the file or the expression is refused, or
+// when evaluating the expression failed on a row (such a row is searched
+// for the expression's text, as the viewer does, and the first failure is
+// told).
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The parser runtime's header comes before Qt's, whose "emit" macro would
 // empty a member name of the runtime's lexer.
@@ -51,10 +60,10 @@
 #include "script/scriptbasegui/scriptmath.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "tools/kxfind/recordline.h"
+#include "tools/stderrmessages.h"
 #include "tools/stderrshell.h"
 #include "utils/common/inifile.h"
 #include "utils/kx/kx.h"
-#include "utils/kx/kxsinks.h"
 #include "utils/kx/pkx.h"
 
 namespace {
@@ -72,7 +81,8 @@ struct Options {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: kxfind FILE [EXPRESSION] [-c] [-m 0|1|3] [-f N] [--count|--dump]\n");
+    std::fprintf(stderr, "usage: kxfind FILE EXPRESSION [-c] [-m 0|1|3] [-f N] [--count]\n"
+                         "       kxfind FILE --count|--dump [-f N]\n");
     return 2;
 }
 
@@ -145,16 +155,17 @@ bool ParseArgs(int argc, char** argv, Options& options)
     }
     if (!options.path)
         return false;
-    // A dump shows every row, a search needs something to search for.
-    return (options.output == Output::Dump) == (options.expression == nullptr);
+    // A dump shows every row and a count without an expression counts them
+    // all; a listing needs something to search for.
+    if (options.output == Output::Dump)
+        return options.expression == nullptr;
+    return options.expression != nullptr || options.output == Output::Count;
 }
-
-void ToStderr(const char* text) { std::fprintf(stderr, "%s\n", text); }
 
 void StartDebugStream()
 {
-    ZmLib::KxvSetDebugOutputHook(&ToStderr);
     ZmLib::PKX::Init(nullptr);
+    ZmLib::PKX::UseStd(new StderrMessages("kxfind"));
     ZmLib::KX::Init(ZmLib::KX_LEVEL_WARNING, false, nullptr, ZmLib::KX_OUT_STD, false);
     for (ZmLib::KX* channel : {&KxScriptChannel, &KxAntlrChannel, &KxTableChannel, &KxReaderChannel,
                                &KxvTearoffChannel, &KxvSyslogChannel})
@@ -162,19 +173,45 @@ void StartDebugStream()
     ZmLib::KX::SetLevelAll(ZmLib::KX_LEVEL_WARNING);
 }
 
+bool IsFile(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // The user's formats, from where the viewer keeps its settings (kxfind is
 // built beside the viewer, so that their program folder is the same), read
-// as the viewer reads them, without writing back.
+// as the viewer reads them. The viewer's own search for the folder makes
+// ~/KxViewer/ and tries writing in its candidates: only existing files are
+// looked at here, and nothing is written back.
 void LoadUserFormats()
 {
     PrefGlobal::TakeProgramDir();
-    const std::string dir = PrefGlobal::FindIniLocation();
-    struct stat st;
-    if (dir.empty() || stat((dir + "KxFormats.ini").c_str(), &st) != 0)
+    const std::string program = PrefGlobal::ProgramDir.empty() || PrefGlobal::ProgramDir.back() == '/'
+                                    ? PrefGlobal::ProgramDir
+                                    : PrefGlobal::ProgramDir + '/';
+    const std::string dir =
+        !program.empty() && IsFile(program + "KxViewer.ini") ? program : PrefGlobal::HomeIniDir();
+    if (dir.empty() || !IsFile(dir + "KxFormats.ini"))
         return;
     ZmLib::IniFile file;
     if (file.Open(dir.c_str(), "KxFormats", "ini"))
         PrefGlobal::LoadFormats(file.Ini, ImportFormats, false, false);
+}
+
+// The file readable, or why not in the system's words.
+bool Readable(const char* path)
+{
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+        error = EISDIR;
+    if (fd >= 0)
+        close(fd);
+    if (error)
+        std::fprintf(stderr, "kxfind: %s: %s\n", path, std::strerror(error));
+    return error == 0;
 }
 
 bool TypeOfFile(const Options& options, const QFileInfo& file, int32_t& typeId)
@@ -213,14 +250,20 @@ void Dump(KxTable& table)
     }
 }
 
-// The matching rows, printed; their count.
-int32_t Print(KxTable& table)
+// The matching rows, printed; their count. failedRow: the first row on
+// which evaluating the expression failed, else -1.
+int32_t Print(KxTable& table, int32_t& failedRow)
 {
-    const KxSearchExpression* expr = table.SearchExpression();
+    KxSearchExpression* expr = table.SearchExpression();
+    expr->StartRound();
+    failedRow = -1;
     int32_t matches = 0;
     std::string line;
     for (int32_t row = 0; row < table.RowCount(); ++row) {
-        if (!table.SearchMatch(table.GetRecord(row)))
+        const bool matched = table.SearchMatch(table.GetRecord(row));
+        if (failedRow < 0 && !expr->evalError.empty())
+            failedRow = row;
+        if (!matched)
             continue;
         ++matches;
         line = std::to_string(row) + '\t';
@@ -241,11 +284,41 @@ int32_t Print(KxTable& table)
     return matches;
 }
 
+// The search and its output; the exit status.
+int Search(KxTable& table, const Options& options)
+{
+    uint32_t mode = options.mode;
+    if (!table.SearchSetExpression(options.expression, options.matchCase ? 1 : 0, mode)) {
+        const std::string& reason = table.SearchError();
+        std::fprintf(stderr, "kxfind: the search expression is refused%s%s\n", reason.empty() ? "" : ": ",
+                     reason.c_str());
+        return 2;
+    }
+    std::fprintf(stderr, "kxfind: mode %u (%s)\n", mode, mode == SEARCH_MODE_COMPLEX ? "complex" : "simple");
+    std::vector<uint8_t> hits;
+    int32_t failedRow = -1;
+    int32_t matches = 0;
+    if (options.output == Output::Rows) {
+        matches = Print(table, failedRow);
+    } else {
+        matches = table.SearchMarkRows(hits);
+        failedRow = table.SearchErrorRow();
+    }
+    if (options.output == Output::Count)
+        std::printf("%d\n", matches);
+    if (failedRow >= 0) {
+        std::fprintf(stderr, "kxfind: the expression failed at row %d: %s; rows where it fails are searched for its text\n",
+                     failedRow, table.SearchExpression()->evalError.c_str());
+        return 2;
+    }
+    return matches > 0 ? 0 : 1;
+}
+
 int Run(const Options& options)
 {
     const QFileInfo file(QFile::decodeName(options.path));
     int32_t typeId = 0;
-    if (!TypeOfFile(options, file, typeId))
+    if (!Readable(options.path) || !TypeOfFile(options, file, typeId))
         return 2;
     DocLoader loader(file, typeId);
     loader.SkipAuxTree();
@@ -257,20 +330,11 @@ int Run(const Options& options)
     int status = 0;
     if (options.output == Output::Dump) {
         Dump(*table);
+    } else if (!options.expression) {
+        std::printf("%d\n", table->RowCount());
+        status = table->RowCount() > 0 ? 0 : 1;
     } else {
-        uint32_t mode = options.mode;
-        if (!table->SearchSetExpression(options.expression, options.matchCase ? 1 : 0, mode)) {
-            std::fprintf(stderr, "kxfind: the search expression is refused\n");
-            status = 2;
-        } else {
-            std::fprintf(stderr, "kxfind: mode %u (%s)\n", mode, mode == SEARCH_MODE_COMPLEX ? "complex" : "simple");
-            std::vector<uint8_t> hits;
-            const int32_t matches =
-                options.output == Output::Rows ? Print(*table) : table->SearchMarkRows(hits);
-            if (options.output == Output::Count)
-                std::printf("%d\n", matches);
-            status = matches > 0 ? 0 : 1;
-        }
+        status = Search(*table, options);
     }
     table->Release();
     return status;

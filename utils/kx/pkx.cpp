@@ -149,6 +149,13 @@ uint32_t PKX::NewStd()
     return KX_OUT_STD;
 }
 
+uint32_t PKX::UseStd(PKX* output)
+{
+    delete g_arrayPkx[PKX_ID_STD];
+    g_arrayPkx[PKX_ID_STD] = output;
+    return KX_OUT_STD;
+}
+
 uint32_t PKX::NewFile(const char* path, uint32_t sizeLimit, bool textMode)
 {
     if (!CheckPkxId(PKX_ID_FILE))

@@ -35,6 +35,10 @@ public:
     // Registry. Init starts socket use for the process and Done ends it.
     static bool Init(const char* logPath);
     static uint32_t NewStd();
+    // Puts output, made with the standard output's id and mask, in place of
+    // the standard output (which goes), for a tool that shows the stream in
+    // a form of its own; takes it over and returns the mask.
+    static uint32_t UseStd(PKX* output);
     static uint32_t NewFile(const char* path, uint32_t sizeLimit, bool textMode);
     // The UDP output to address (first octet in the low byte) and port: its
     // mask, 0 when the slot is taken. A socket that cannot be opened is an

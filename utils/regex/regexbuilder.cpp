@@ -199,6 +199,8 @@ void RegexBuilder::Compile(const char* pattern)
     m_tokenizer.Start(pattern, static_cast<int>(length), (m_flags & RegexFlagExtended) != 0);
     m_groups.Push(GroupEntry{nullptr, 0, 0});
     const ElxInterface* top = ParseAlternation();
+    if (IsSpecialToken(Current(), ')'))
+        NoteProblem("')' without an opening '('", Current().position);
     Finish(top);
     m_prefilter.Build(top);
     m_fastPath.Build(top, m_flags);
@@ -272,6 +274,22 @@ void RegexBuilder::ConsumeClose()
 {
     if (IsSpecialToken(Current(), ')'))
         Consume();
+    else if (IsEndToken(Current()))
+        NoteProblem("'(' without a closing ')'", OpenGroupOffset());
+}
+
+int RegexBuilder::OpenGroupOffset() const
+{
+    const int open = m_openGroups.GetSize();
+    return open > 0 ? m_openGroups[open - 1] : Current().position;
+}
+
+void RegexBuilder::NoteProblem(const char* reason, int offset)
+{
+    if (m_problem)
+        return;
+    m_problem = reason;
+    m_problemOffset = offset;
 }
 
 const ElxInterface* RegexBuilder::ParseAlternation()
@@ -363,10 +381,13 @@ const ElxInterface* RegexBuilder::ParseQuantifier(const ElxInterface* atom)
         maximum = 1;
         Consume();
         break;
-    case '{':
+    case '{': {
+        const int open = token.position;
         Consume();
-        ParseBounds(minimum, maximum);
+        if (!ParseBounds(minimum, maximum))
+            NoteProblem("'{' without a closing '}'", open);
         break;
+    }
     default:
         return atom;
     }
@@ -389,16 +410,18 @@ const ElxInterface* RegexBuilder::ParseQuantifier(const ElxInterface* atom)
     return New<CGreedyElxT>(atom, minimum, extra);
 }
 
-void RegexBuilder::ParseBounds(int& minimum, int& maximum)
+bool RegexBuilder::ParseBounds(int& minimum, int& maximum)
 {
     CBufferT<char> text;
     while (!IsEndToken(Current()) && !IsSpecialToken(Current(), '}')) {
         text.Push(static_cast<char>(Current().ch));
         Consume();
     }
-    if (IsSpecialToken(Current(), '}'))
+    const bool closed = IsSpecialToken(Current(), '}');
+    if (closed)
         Consume();
     ReadBounds(text, minimum, maximum);
+    return closed;
 }
 
 const ElxInterface* RegexBuilder::ParseRun()
@@ -444,8 +467,10 @@ const ElxInterface* RegexBuilder::ParseBracket()
     CRangeElxT* range = New<CRangeElxT>(RightToLeft(), positive);
     for (;;) {
         const PatternToken token = Current();
-        if (IsEndToken(token))
+        if (IsEndToken(token)) {
+            NoteProblem("'[' without a closing ']'", atBracket.Current().position);
             break;
+        }
         if (IsSpecialToken(token, ']')) {
             Consume();
             break;
@@ -588,14 +613,18 @@ void RegexBuilder::SkipWhitespaceTokens()
 
 const ElxInterface* RegexBuilder::ParseGroup()
 {
+    m_openGroups.Push(Current().position);
     Consume();
-    return ParseGroupBody();
+    const ElxInterface* group = ParseGroupBody();
+    m_openGroups.Pop();
+    return group;
 }
 
 const ElxInterface* RegexBuilder::ParseGroupBody()
 {
     if (m_depth >= kMaxNesting) {
         // Too deep: the pattern ends here, and the open groups close at its end.
+        NoteProblem("groups nested too deeply", OpenGroupOffset());
         m_tokenizer.SkipToEnd();
         return Empty();
     }

@@ -65,6 +65,12 @@ public:
     long long GetMatchLimit() const { return m_matchLimit; }
 
     bool IsCompiled() const { return m_top != nullptr; }
+    // The first place where the compiler applied one of the lenient rules for an unclosed or
+    // unbalanced bracket, or cut the nesting short: a short reason, and the byte offset from 0
+    // of the bracket it concerns. Null when the pattern is well formed in those respects; a
+    // caller that takes patterns from people may refuse such a pattern with this reason.
+    const char* GetProblem() const { return m_problem; }
+    int GetProblemOffset() const { return m_problemOffset; }
     // What every matching text must hold, as read from the pattern.
     const RegexPrefilter& GetPrefilter() const { return m_prefilter; }
     // Whether matches run the flattened form before the element tree.
@@ -105,6 +111,10 @@ private:
     const PatternToken& Current() const { return m_tokenizer.Current(); }
     void Consume() { m_tokenizer.Consume(); }
     void ConsumeClose();
+    // Keeps the first problem only: later ones mostly follow from it.
+    void NoteProblem(const char* reason, int offset);
+    // The offset of the innermost open group's '('.
+    int OpenGroupOffset() const;
     bool RightToLeft() const { return (m_mode & RegexFlagRightToLeft) != 0; }
     bool IgnoreCase() const { return (m_mode & RegexFlagIgnoreCase) != 0; }
 
@@ -113,7 +123,8 @@ private:
     const ElxInterface* ParseItem();
     const ElxInterface* ParseAtom();
     const ElxInterface* ParseQuantifier(const ElxInterface* atom);
-    void ParseBounds(int& minimum, int& maximum);
+    // False when the pattern ended before the closing '}'.
+    bool ParseBounds(int& minimum, int& maximum);
     const ElxInterface* ParseRun();
     const ElxInterface* ParseClass();
     const ElxInterface* ParseBracket();
@@ -159,4 +170,8 @@ private:
     int m_mode = 0;
     int m_depth = 0;
     int m_deepest = 0;
+    // Offsets of the '(' of the groups open at the parse position.
+    CBufferT<int> m_openGroups;
+    const char* m_problem = nullptr;
+    int m_problemOffset = -1;
 };

@@ -208,7 +208,8 @@ TEST_F(FindDialogTest, FilterKeepsTheOldFilterUntilTheNewOneIsSure)
         {"TEXT~'alpha'", true, false, 1, 2, true, "Table 'memory': Filtered 2 rows"},
         {"", false, false, 1, 7, false, nullptr},
         {"gamma", false, false, 1, 2, true, "Table 'memory': Filtered 2 rows"},
-        {"TEXT~'alpha' ||", true, false, 2, 2, true, "Incorrect search expression"},
+        {"TEXT~'alpha' ||", true, false, 2, 2, true,
+         "Incorrect search expression: unexpected end of expression at line 1, column 16"},
         {"", true, false, 2, 2, true, "Search expression is empty"},
         {"beta", false, true, 2, 2, true, nullptr},
         {"TEXT~'ta'", true, false, 2, 1, true, "Table 'memory': Filtered 1 rows"},
@@ -474,7 +475,8 @@ TEST_F(FindDialogTest, ButtonsActOnTheCurrentTableTab)
         {&F::FindBackButton, "TEXT~'gamma'", true, "Found row #5", 0},
         {&F::SelectButton, "TEXT~'alpha'", true, "Selected 2 rows", 0},
         {&F::BookmarkButton, "TEXT~'two'", true, "2 bookmarks is set", 0},
-        {&F::FindNextButton, "TEXT~'alpha' &&", true, "Incorrect search expression", 0},
+        {&F::FindNextButton, "TEXT~'alpha' &&", true,
+         "Incorrect search expression: unexpected end of expression at line 1, column 16", 0},
         {&F::PinPhraseButton, "TEXT~'beta'", true, nullptr, 1},
         {&F::PinPhraseButton, "TEXT~'beta'", true, nullptr, 1},
         {&F::FindNextButton, "TEXT~'gamma'", false, nullptr, 1},
@@ -527,8 +529,8 @@ TEST_F(FindDialogTest, SwatchesAndFilterFollowAnOutlineRebuild)
 }
 
 // A broken expression is told over the dialog, where the user types it,
-// with the parser's reason and the place it stopped; the status line still
-// says it too.
+// with the parser's reason and the place it stopped; the status line and
+// the System Log say it too.
 TEST_F(FindDialogTest, ABrokenExpressionIsToldOverTheDialogWithItsPlace)
 {
     TabTable* tab = OpenSample();
@@ -557,7 +559,33 @@ TEST_F(FindDialogTest, ABrokenExpressionIsToldOverTheDialogWithItsPlace)
         ASSERT_EQ(prompt.asked.size(), 1);
         EXPECT_EQ(prompt.asked[0].parent, dialog);
         EXPECT_EQ(prompt.asked[0].text.toStdString(), std::string("Incorrect search expression\n") + c.reason);
-        EXPECT_EQ(shell.Last(), "Incorrect search expression");
+        EXPECT_EQ(shell.Last(), std::string("Incorrect search expression: ") + c.reason);
+        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), shell.Last()), 1);
+    }
+    // A pattern with an unbalanced bracket, and a function that no library
+    // has, which fails on every row and is told once.
+    const std::string pattern = "'[' without a closing ']' in the regular expression '[a-' at line 1, column 8";
+    const struct { const char* text; QPushButton* FindDialog::*button; int boxes; std::string status; } more[] = {
+        {"TEXT=~'[a-'", &FindDialog::FilterButton, 1, "Incorrect search expression: " + pattern},
+        {"TEXT=~'[a-'", &FindDialog::FindNextButton, 1, "Incorrect search expression: " + pattern},
+        {"nosuch(TEXT)==1", &FindDialog::FilterButton, 0,
+         "search expression failed at row 1: unknown function \"nosuch\" at line 1, column 1; rows where it fails "
+         "are searched for its text"},
+    };
+    for (const auto& c : more) {
+        SCOPED_TRACE(c.text);
+        Type(dialog, c.text, true);
+        prompt.asked.clear();
+        shell.status.clear();
+        shell.log.clear();
+        Click(dialog->*c.button);
+        ASSERT_EQ(prompt.asked.size(), c.boxes);
+        if (c.boxes) {
+            EXPECT_EQ(prompt.asked[0].text.toStdString(), "Incorrect search expression\n" + pattern);
+        }
+        EXPECT_EQ(shell.Last(), c.status);
+        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), c.status), 1);
+        EXPECT_FALSE(tab->Table->FilterOn);
     }
     // A good expression afterwards is taken without a word.
     Type(dialog, "TEXT~'gamma'", true);

@@ -1,7 +1,10 @@
 // The document's search commands driven through the find line with real key
 // events, and the commands that select, bookmark and filter by expression.
 #include <algorithm>
+#include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QAction>
 #include <QComboBox>
@@ -67,6 +70,54 @@ protected:
         line->selectAll();
         QTest::keyClicks(tab->FindCombo, QString::fromLatin1(text));
         QTest::keyClick(tab->FindCombo, Qt::Key_Return, modifiers);
+    }
+
+    // A command that tests the rows against the search expression, with what
+    // it needs first; the find types the expression into the find line.
+    struct SearchCommand {
+        const char* command;
+        void (*prepare)(TabTable*);
+        void (*run)(TabTable*);
+    };
+    static const std::vector<SearchCommand>& SearchCommands()
+    {
+        static const std::vector<SearchCommand> commands = {
+            {"find", nullptr,
+             [](TabTable* tab) {
+                 TypeAndEnter(tab, tab->Table->SearchExpression()->text);
+             }},
+            {"select", nullptr, [](TabTable* tab) { tab->Actions[TACT_SELECT]->trigger(); }},
+            {"bookmark", nullptr, [](TabTable* tab) { tab->Actions[TACT_BOOKMARK_BY_COND]->trigger(); }},
+            {"filter", nullptr, [](TabTable* tab) { tab->Actions[TACT_FILTER]->trigger(); }},
+            {"highlight", nullptr,
+             [](TabTable* tab) {
+                 tab->Actions[TACT_HIGHLIGHT]->trigger();
+                 tab->View->grab();
+             }},
+            {"jump to a pinned highlight",
+             [](TabTable* tab) {
+                 tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
+                 tab->PinPhrase(1);
+             },
+             [](TabTable* tab) { tab->JumpToNextStopPosBy(JUMP_HIGHLIGHT); }},
+        };
+        return commands;
+    }
+    // The command run on the tab with the expression set; the System Log
+    // keeps only what the command told.
+    void RunSearchCommand(TabTable* tab, const char* expression, uint32_t mode, const SearchCommand& c)
+    {
+        // Painted highlights would test the rows first.
+        tab->Actions[TACT_HIGHLIGHT]->setChecked(false);
+        ASSERT_TRUE(tab->SetSearchExpression(QString::fromLatin1(expression), 1, mode));
+        if (c.prepare)
+            c.prepare(tab);
+        // Reports of the painting that the events bring.
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+        shell.log.clear();
+        c.run(tab);
+        QApplication::processEvents();
     }
 
     // Pixels of pure green, and the leftmost column with one (-1 for none).
@@ -245,43 +296,71 @@ TEST_F(TabSearchTest, PatternOutOfStepsIsReported)
     const std::string runaway = QByteArray("ab").repeated(150).toStdString() + 'c';
     const char* const pattern = "TEXT =~ '(?:a|b)*c'";
     const char* const report = "pattern \"(?:a|b)*c\" exceeded its match limit at row 2; results are incomplete";
-    auto none = [](TabTable*) {};
+    for (const SearchCommand& c : SearchCommands()) {
+        SCOPED_TRACE(c.command);
+        TabTable* tab = OpenRecords({Record(fits.c_str()), Record(runaway.c_str()), Record(fits.c_str()), Record("zz")});
+        RunSearchCommand(tab, pattern, 3, c);
+        EXPECT_EQ(shell.Last(), report);
+        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), report), 1);
+    }
+}
+
+// An expression that fails on the rows is told once by each command that
+// tests them, with the first row and the reason; the rows are searched for
+// the text instead.
+TEST_F(TabSearchTest, AFailedEvaluationIsToldOnceByEveryCommand)
+{
+    actions.Entry(TACT_HIGHLIGHT).checkable = 1;
+    const char* const expression = "nosuch(TEXT) == 1";
+    const std::string reason = ": unknown function \"nosuch\" at line 1, column 1; rows where it fails are searched "
+                               "for its text";
+    // From 1, as told; the find and the jump start after the current row,
+    // the first.
+    const int rows[] = {2, 1, 1, 1, 1, 2};
+    ASSERT_EQ(std::size(rows), SearchCommands().size());
+    for (size_t k = 0; k < SearchCommands().size(); ++k) {
+        const SearchCommand& c = SearchCommands()[k];
+        SCOPED_TRACE(c.command);
+        RunSearchCommand(OpenSample(), expression, SEARCH_MODE_COMPLEX, c);
+        const std::string told = "search expression failed at row " + std::to_string(rows[k]) + reason;
+        EXPECT_EQ(shell.Last(), told);
+        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), told), 1);
+    }
+}
+
+// A pattern with an unbalanced bracket, asked for as an expression, is
+// refused; each command that needs the expression tells why and where.
+TEST_F(TabSearchTest, ARefusedPatternIsToldByTheCommands)
+{
+    const char* const expression = "TEXT =~ \"((\"";
+    const std::string told = "Incorrect search expression: '(' without a closing ')' in the regular expression "
+                             "\"((\" at line 1, column 11";
     const struct {
         const char* command;
-        void (*prepare)(TabTable*);
         void (*run)(TabTable*);
     } cases[] = {
-        {"find", none, [](TabTable* tab) { TypeAndEnter(tab, "TEXT =~ '(?:a|b)*c'"); }},
-        {"select", none, [](TabTable* tab) { tab->Actions[TACT_SELECT]->trigger(); }},
-        {"bookmark", none, [](TabTable* tab) { tab->Actions[TACT_BOOKMARK_BY_COND]->trigger(); }},
-        {"filter", none, [](TabTable* tab) { tab->Actions[TACT_FILTER]->trigger(); }},
-        {"highlight", none,
+        {"select", [](TabTable* tab) { tab->Actions[TACT_SELECT]->trigger(); }},
+        {"bookmark", [](TabTable* tab) { tab->Actions[TACT_BOOKMARK_BY_COND]->trigger(); }},
+        {"filter", [](TabTable* tab) { tab->Actions[TACT_FILTER]->trigger(); }},
+        {"pin",
          [](TabTable* tab) {
-             tab->Actions[TACT_HIGHLIGHT]->trigger();
-             tab->View->grab();
+             tab->SearchMode = SEARCH_MODE_COMPLEX;
+             tab->Actions[TACT_PIN]->trigger();
          }},
-        {"jump to a pinned highlight",
-         [](TabTable* tab) {
-             tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
-             tab->PinPhrase(1);
-         },
-         [](TabTable* tab) { tab->JumpToNextStopPosBy(JUMP_HIGHLIGHT); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
-        TabTable* tab = OpenRecords({Record(fits.c_str()), Record(runaway.c_str()), Record(fits.c_str()), Record("zz")});
-        // Painted highlights would test the rows first.
-        tab->Actions[TACT_HIGHLIGHT]->setChecked(false);
-        ASSERT_TRUE(tab->SetSearchExpression(QString::fromLatin1(pattern), 1, 3));
-        c.prepare(tab);
-        // Reports of the painting that the events bring.
-        for (int i = 0; i < 3; ++i)
-            QApplication::processEvents();
+        TabTable* tab = OpenSample();
+        EXPECT_FALSE(tab->SetSearchExpression(QString::fromLatin1(expression), 1, SEARCH_MODE_COMPLEX));
+        tab->FindCombo->setEditText(QString::fromLatin1(expression));
         shell.log.clear();
+        shell.status.clear();
         c.run(tab);
-        QApplication::processEvents();
-        EXPECT_EQ(shell.Last(), report);
-        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), report), 1);
+        EXPECT_EQ(shell.Last(), told);
+        EXPECT_EQ(shell.log, std::vector<std::string>{told});
+        EXPECT_FALSE(tab->Table->FilterOn);
+        EXPECT_EQ(tab->Table->NumSelected, 0u);
+        EXPECT_TRUE(tab->FixedHighlights.isEmpty());
     }
 }
 
@@ -293,7 +372,9 @@ TEST_F(TabSearchTest, CheckNamesEmptyAndIncorrectExpressions)
     EXPECT_FALSE(tab->SetSearchExpression(QStringLiteral("LEVEL <"), 1, 1));
     tab->FindCombo->setEditText(QStringLiteral("LEVEL <"));
     EXPECT_FALSE(tab->CheckSearchExpression());
-    EXPECT_EQ(shell.Last(), "Incorrect search expression");
+    const std::string told = "Incorrect search expression: unexpected end of expression at line 1, column 8";
+    EXPECT_EQ(shell.Last(), told);
+    EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), told), 1);
 }
 
 // Shift with a find selects the rows passed over, both ways; a direct call
@@ -556,10 +637,14 @@ TEST_F(TabSearchTest, StoredPinsAreAppliedWhenBuilt)
 {
     PrefTabTable prefs = PrefTabTable::Default();
     prefs.ColorHighlight = 0x123456;
-    prefs.pinnedCount = 2;
+    prefs.pinnedCount = 3;
     prefs.pinned[0] = {"alpha", 0xFF0000, 0, 1};
     prefs.pinned[1] = {"LEVEL<0", 0x00FF00, 1, 0};
+    // One the table no longer takes as an expression is left out, told.
+    prefs.pinned[2] = {"TEXT =~ '(('", 0x0000FF, 1, 1};
     TabTable* tab = OpenSample(prefs);
+    EXPECT_TRUE(tabtest::Contains(shell.log, "Incorrect search expression: '(' without a closing ')' in the regular "
+                                             "expression '((' at line 1, column 11"));
     ASSERT_EQ(tab->FixedHighlights.size(), 2);
     EXPECT_EQ(tab->FixedHighlights[0]->text, QStringLiteral("alpha"));
     EXPECT_EQ(tab->FixedHighlights[0]->color, QColor(0xFF, 0, 0));

@@ -165,6 +165,68 @@ TEST(TableSearchExpression, ARefusedExpressionKeepsWhereAndWhy)
     }
 }
 
+// An expression asked for as one is refused where its pattern has an
+// unbalanced bracket, with the place; a text that may be plain keeps the
+// pattern dialect's lenient reading.
+TEST(TableSearchExpression, BrokenPatternsAndUnknownFunctionsAreRefusedWithTheirPlace)
+{
+    Registered registered;
+    TableRef table(MakeTable());
+    const struct { const char* text; uint32_t requested; uint32_t settled; const char* error; } cases[] = {
+        {"TEXT =~ \"((\"", COMPLEX, SIMPLE,
+         "'(' without a closing ')' in the regular expression \"((\" at line 1, column 11"},
+        {"TEXT =~ 'ab)c'", COMPLEX, SIMPLE,
+         "')' without an opening '(' in the regular expression 'ab)c' at line 1, column 12"},
+        {"LEVEL == 2 &&\n  TEXT =~ \"[a-\"", COMPLEX, SIMPLE,
+         "'[' without a closing ']' in the regular expression \"[a-\" at line 2, column 12"},
+        {"TEXT =~ \".{2\"", COMPLEX, SIMPLE,
+         "'{' without a closing '}' in the regular expression \".{2\" at line 1, column 11"},
+        {"TEXT =~ \"(a|b)[0-9]{2}\"", COMPLEX, COMPLEX, ""},
+        {"TEXT =~ \"((\"", AUTO, COMPLEX, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t mode = c.requested;
+        EXPECT_EQ(table->SearchSetExpression(c.text, 0, mode), *c.error == '\0');
+        EXPECT_EQ(mode, c.settled);
+        EXPECT_EQ(table->SearchError(), c.error);
+    }
+}
+
+// An evaluation that fails on a record is kept once a round, with the first
+// row it failed on; the record is searched for the text instead.
+TEST(TableSearchExpression, AFailedEvaluationIsToldOnceARound)
+{
+    Registered registered;
+    ScriptReports reports;
+    TableRef table(MakeTable());
+    const struct { const char* text; int32_t errorRow; const char* error; } cases[] = {
+        {"LEVEL / 0 == 1", 0, nullptr},
+        // Only the row of level 3 reaches the division of a text.
+        {"LEVEL == 3 && TEXT / 2 == 1", 4, nullptr},
+        {"nosuch(TEXT) == 1", 0, "unknown function \"nosuch\" at line 1, column 1"},
+        {"LEVEL == 1 ||\n x(1) == 2", 1, "unknown function \"x\" at line 2, column 2"},
+        {"LEVEL == 2", -1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t mode = COMPLEX;
+        ASSERT_TRUE(table->SearchSetExpression(c.text, 0, mode));
+        for (int round = 1; round <= 2; ++round) {
+            ScriptReports::All().clear();
+            std::vector<uint8_t> hits;
+            table->SearchMarkRows(hits);
+            EXPECT_EQ(table->SearchErrorRow(), c.errorRow);
+            const std::string& error = table->SearchExpression()->evalError;
+            EXPECT_EQ(error.empty(), c.errorRow < 0) << error;
+            if (c.error) {
+                EXPECT_EQ(error, c.error);
+            }
+            EXPECT_EQ(ScriptReports::CountFrom("SCRIPT"), c.errorRow < 0 ? 0 : 1);
+        }
+    }
+}
+
 TEST(TableSearchExpression, NothingTypedCrashesOrHangs)
 {
     ScriptReports reports;
