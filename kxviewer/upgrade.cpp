@@ -161,7 +161,7 @@ void Upgrade::Download(const QString& name, qint64 maxBytes, void (Upgrade::*fin
 {
     if (!work_.IsHeld()) {
         const std::string refused = UpgradeSettings::WorkDir.isEmpty()
-                                        ? PrefGlobal::HoldTempWorkDir(work_)
+                                        ? PrefGlobal::HoldWorkDir(work_)
                                         : work_.Hold(QFile::encodeName(UpgradeSettings::WorkDir).toStdString());
         if (!refused.empty()) {
             const QString why = QString::fromLocal8Bit(refused.c_str());

@@ -139,14 +139,14 @@ struct FileSizeLimit {
 // runtime folder is named. Everything is as it was afterwards.
 class UnsafePlaces {
 public:
-    explicit UnsafePlaces(const QString& folder) : savedWork_(PrefGlobal::TempWorkDir)
+    explicit UnsafePlaces(const QString& folder) : savedWork_(PrefGlobal::WorkDir)
     {
         for (const char* name : NAMES)
             saved_.push_back(qgetenv(name));
         if (folder.isEmpty())
             return;
         UpgradeSettings::WorkDir.clear();
-        PrefGlobal::TempWorkDir.clear();
+        PrefGlobal::WorkDir.clear();
         qputenv(NAMES[0], QFile::encodeName(folder));
         qunsetenv(NAMES[1]);
         qputenv(NAMES[2], QFile::encodeName(folder));
@@ -155,7 +155,7 @@ public:
     {
         for (size_t i = 0; i < saved_.size(); ++i)
             saved_[i].isNull() ? qunsetenv(NAMES[i]) : qputenv(NAMES[i], saved_[i]);
-        PrefGlobal::TempWorkDir = savedWork_;
+        PrefGlobal::WorkDir = savedWork_;
     }
 
 private:
@@ -421,9 +421,9 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"NoAddressAtStart", NEW, {}, {}, T::NO_ADDRESS_DUE},
         UpdateCase{"NoAddressOnApply", NEW, {}, {}, T::NO_ADDRESS_APPLIED},
         // A work folder that someone else could reach into is not used.
-        UpdateCase{"WorkFolderOpenToAll", NEW, {}, {"The temporary folder {work} cannot be used: others may use it "
-                   "(mode 0777)"}, T::WORK_OPEN, "The temporary folder "},
-        UpdateCase{"WorkFolderIsALink", NEW, {}, {"The temporary folder {work} cannot be used: it is a symbolic link"},
+        UpdateCase{"WorkFolderOpenToAll", NEW, {}, {"The work folder {work} cannot be used: others may use it "
+                   "(mode 0777)"}, T::WORK_OPEN, "The work folder "},
+        UpdateCase{"WorkFolderIsALink", NEW, {}, {"The work folder {work} cannot be used: it is a symbolic link"},
                    T::WORK_LINKED},
         UpdateCase{"NoSafePlaceForTheWorkFolder", NEW, {}, {"No folder is safe for work files: not in {work}: others "
                    "may write to {work} and it has no sticky bit (mode 0777); there is no runtime folder; not in "
