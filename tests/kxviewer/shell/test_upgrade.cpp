@@ -5,8 +5,11 @@
 #include <cstring>
 #include <deque>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -31,6 +34,7 @@
 #include "shellfixture.h"
 #include "signingkey.h"
 #include "tests/widgetmetrics.h"
+#include "upgraderfixture.h"
 
 using namespace shelltest;
 
@@ -514,6 +518,56 @@ TEST_F(MainWindowTest, UpgraderFailureIsToldOnceAtStart)
         EXPECT_FALSE(QFile::exists(file));
     }
     PrefGlobal::IniDir = savedIni;
+}
+
+// An upgrader killed while it copies leaves its copy beside the viewer: the next start removes it and says, in the
+// System Log and a box, that the update did not finish. A copy whose upgrader still works is left alone.
+TEST_F(MainWindowTest, UnfinishedCopyOfAKilledUpgraderIsRemovedAndToldAtStart)
+{
+    UpgraderFolders folders;
+    const QString& program = folders.program;
+    ASSERT_TRUE(folders.Make("old"));
+    const QString savedProgram = UpgradeSettings::ProgramDir;
+    UpgradeSettings::ProgramDir = program;
+    const QString copy = program + "/" + UpgraderResult::PARTIAL_FILE;
+    const QByteArray package = "#!/bin/sh\necho new\n";
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    ASSERT_EQ(write(ends[1], package.constData(), 10), 10);
+    std::string why;
+    const pid_t upgrader = folders.Start(package, ends[0], why);
+    close(ends[0]);
+    ASSERT_GT(upgrader, 0) << why;
+    EXPECT_TRUE(WaitUntil([&] { return QFileInfo(copy).size() == 10; }, 10000));
+
+    const QString told = "The update did not finish, the previous version was kept: the upgrader ended while it "
+                         "copied the new version; its unfinished copy " + copy + " was removed";
+    const struct { const char* what; bool kill; bool told; bool left; } steps[] = {
+        {"its upgrader still copies", false, false, true},
+        {"its upgrader was killed", true, true, false},
+        {"nothing left", false, false, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.kill) {
+            kill(upgrader, SIGKILL);
+            int status = 0;
+            EXPECT_EQ(waitpid(upgrader, &status, 0), upgrader);
+            EXPECT_TRUE(QFile::exists(copy));
+        }
+        Lines().clear();
+        ScriptedPrompt asked;
+        Upgrade::TellUpgraderFailure();
+        std::vector<QString> shown;
+        for (const PromptCall& call : asked.calls)
+            shown.push_back(call.text);
+        EXPECT_EQ(shown, step.told ? std::vector<QString>{told} : std::vector<QString>{});
+        EXPECT_EQ(LinesWith(told.toStdString()).empty(), !step.told);
+        EXPECT_EQ(QFile::exists(copy), step.left);
+    }
+    close(ends[1]);
+    EXPECT_EQ(ReadAll(program + "/KxViewer"), "old");
+    UpgradeSettings::ProgramDir = savedProgram;
 }
 
 } // namespace
