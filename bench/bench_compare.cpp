@@ -1,6 +1,6 @@
 // Times the comparison of two documents of a generated raw record file shown
 // as table tabs on the offscreen platform: both text files written into the
-// temporary folder, then the diff program ("true") started on them.
+// work folder, then the diff program ("true") started on them.
 // Usage: bench_compare [records]   (default 1,000,000)
 #include <cstdio>
 #include <string>

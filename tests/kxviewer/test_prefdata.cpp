@@ -663,9 +663,9 @@ TEST_F(PrefDataTest, WorkFoldersArePerUserAndOnlyTheViewersFilesGo)
 }
 
 // At start-up a folder at the work folder's name that is not this user's
-// own is neither emptied nor written to: the work folder goes to the next
-// safe place, and the System Log says why; our own is emptied without a
-// word.
+// own is neither touched nor written to: the work folder goes to the next
+// safe place, and the System Log says why; the viewer's files in our own go
+// without a word.
 TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
 {
     const std::string mine = PrefGlobal::WorkDirFor(geteuid());
@@ -714,7 +714,7 @@ TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
 }
 
 // With no safe place the System Log says so at start, nothing is made or
-// emptied, and a command that needs the work folder is refused with the
+// removed, and a command that needs the work folder is refused with the
 // same words.
 TEST_F(PrefDataTest, NoSafePlaceMakesNothing)
 {
