@@ -1,6 +1,6 @@
 // Times the comparison of two documents of a generated raw record file shown
 // as table tabs on the offscreen platform: both text files written into the
-// temporary folder, then the diff program ("true") started on them.
+// work folder, then the diff program ("true") started on them.
 // Usage: bench_compare [records]   (default 1,000,000)
 #include <cstdio>
 #include <string>
@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     int status = 0;
     {
         Bench::ShownWindow shown(&session.app);
-        PrefGlobal::TempWorkDir = session.home.path().toStdString() + "/work/";
+        PrefGlobal::WorkDir = session.home.path().toStdString() + "/work/";
         PrefGlobal::CompareProgramm = "true";
         TabTable* left = Open(shown.window, session.trace);
         TabTable* right = Open(shown.window, session.trace);
@@ -50,7 +50,7 @@ int main(int argc, char** argv)
         const Bench::Clock::time_point start = Bench::Clock::now();
         right->CompareTabs();
         const double seconds = Bench::Seconds(start);
-        const QString file = QString::fromStdString(PrefGlobal::TempWorkDir) + QStringLiteral("kxv-compare-bench.txt");
+        const QString file = QString::fromStdString(PrefGlobal::WorkDir) + QStringLiteral("kxv-compare-bench.txt");
         const qint64 bytes = QFileInfo(file).size();
         printf("compare two documents of %d records: both files written in %.3f s (limit 2 s), %lld bytes each\n",
                left->Table->RowCount(), seconds, static_cast<long long>(bytes));

@@ -106,7 +106,7 @@ QDateTime StartupTime();
 
 constexpr const char DEFAULT_FIRST_PORT[] = "1420";
 constexpr const char DEFAULT_SECOND_PORT[] = "1410";
-// Appended to the temporary directory for the work directory.
+// The work folder's name without its "-<uid>".
 constexpr const char SETTINGS_SUB_PATH[] = "/KXviewer/";
 
 // Colours and pens of the windows.

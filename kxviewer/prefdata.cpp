@@ -73,7 +73,7 @@ bool viewerIniTold = false;
 bool formatsIniTold = false;
 } // namespace
 bool PrefGlobal::IniInProgramDir;
-std::string PrefGlobal::TempWorkDir;
+std::string PrefGlobal::WorkDir;
 
 ZmLib::IniFile PrefGlobal::IniViewer;
 ZmLib::IniFile PrefGlobal::IniFormats;
@@ -299,7 +299,7 @@ void PrefGlobal::Load()
 
     OpenIniFiles();
     std::string workWhy;
-    TempWorkDir = TempWorkDirFor(geteuid(), &workWhy);
+    WorkDir = WorkDirFor(geteuid(), &workWhy);
     if (!workWhy.empty())
         KxvShell().AddToSystemLog(QString::fromLocal8Bit(workWhy.c_str()));
 
@@ -323,11 +323,9 @@ void PrefGlobal::Load()
     Save();
     // A folder that is not ours is left alone; the user learns why now, not
     // only at the first comparison or download it refuses.
-    if (!TempWorkDir.empty() && !WipeTempWorkDir(TempWorkDir)) {
-        const std::string why = ZmLib::PrivateDirProblem(TempWorkDir);
-        KxvShell().AddToSystemLog(QString::fromLocal8Bit(
-            (why.empty() ? "The temporary folder " + TempWorkDir + " could not be emptied" : why).c_str()));
-    }
+    std::string why;
+    if (!WorkDir.empty() && !RemoveOwnWorkFiles(WorkDir, &why))
+        KxvShell().AddToSystemLog(QString::fromLocal8Bit(why.c_str()));
 }
 
 void PrefGlobal::OpenIniFiles()

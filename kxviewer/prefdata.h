@@ -134,8 +134,9 @@ public:
     static std::string ProgramDir;
     static std::string IniDir;
     static bool IniInProgramDir;
-    // Empty when no place for it is safe.
-    static std::string TempWorkDir;
+    // The work folder, chosen at the start and again at a use that finds it
+    // refused; empty when no place for it is safe.
+    static std::string WorkDir;
 
     // The two ini objects.
     static ZmLib::IniFile IniViewer;
@@ -207,16 +208,18 @@ public:
     static std::string LogFilePath();
     static void ReportDiffError();
 
-    // The per-user work directory "KXviewer-<uid>/" in $TMPDIR or /tmp when
+    // The per-user work folder "KXviewer-<uid>/" in $TMPDIR or /tmp when
     // nobody else can rename anything on the way there and nothing else has
     // its name, else in $XDG_RUNTIME_DIR or the cache folder; then why says
     // which and why. Empty when no place is safe, and why says so.
-    static std::string TempWorkDirFor(uid_t uid, std::string* why = nullptr);
-    // Holds the work directory in dir, made when missing (TempWorkDir, or
-    // where TempWorkDirFor puts it before the preferences are loaded). Empty
-    // when held; otherwise what to tell the user.
-    static std::string HoldTempWorkDir(ZmLib::PrivateDir& dir);
-    // The files the viewer makes in the work directory: the update's
+    static std::string WorkDirFor(uid_t uid, std::string* why = nullptr);
+    // Holds the work folder in dir, made when missing. When WorkDir is
+    // refused (its name may have been taken since the start) or empty, the
+    // folder is chosen again as the start does; a new choice becomes WorkDir
+    // and the System Log says why. Empty when held; otherwise what to tell
+    // the user.
+    static std::string HoldWorkDir(ZmLib::PrivateDir& dir);
+    // The files the viewer makes in the work folder: the update's
     // downloads, named as on the server, and the comparison's text files,
     // named between a prefix and a suffix of their own.
     static constexpr const char* UPDATE_VERSION = "version";
@@ -226,10 +229,11 @@ public:
     static constexpr const char* COMPARE_PREFIX = "kxv-compare-";
     static constexpr const char* COMPARE_SUFFIX = ".txt";
     static bool IsWorkFile(const std::string& name);
-    // Removes the viewer's own files from the directory, through the folder
+    // Removes the viewer's own files from the folder, through the folder
     // held open, when it is this user's own; anything else stays. True also
-    // when it is missing.
-    static bool WipeTempWorkDir(const std::string& dir);
+    // when it is missing; otherwise why says, for the user, why the folder
+    // was not used or which file could not be removed.
+    static bool RemoveOwnWorkFiles(const std::string& dir, std::string* why = nullptr);
 
     // text centred in width characters of fill; a longer text is cut to
     // width when cut is set.

@@ -1,4 +1,4 @@
-// Where the ini files live, moving them, and the per-user work directory.
+// Where the ini files live, moving them, and the per-user work folder.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -175,7 +175,7 @@ bool PrefGlobal::MoveIniFiles(int32_t choice)
     return IniInProgramDir;
 }
 
-std::string PrefGlobal::TempWorkDirFor(uid_t uid, std::string* why)
+std::string PrefGlobal::WorkDirFor(uid_t uid, std::string* why)
 {
     const char* tmp = getenv("TMPDIR");
     const char* runtime = getenv("XDG_RUNTIME_DIR");
@@ -204,18 +204,42 @@ bool PrefGlobal::IsWorkFile(const std::string& name)
            name.compare(name.size() - suffix, suffix, COMPARE_SUFFIX) == 0;
 }
 
-std::string PrefGlobal::HoldTempWorkDir(ZmLib::PrivateDir& dir)
+std::string PrefGlobal::HoldWorkDir(ZmLib::PrivateDir& dir)
 {
+    const std::string refused = WorkDir.empty() ? std::string() : dir.Hold(WorkDir);
+    if (!WorkDir.empty() && refused.empty())
+        return refused;
+    // Someone may have taken the name since the start (another user's folder
+    // in /tmp): the next safe place is taken as at the start, not the
+    // refusal repeated until a restart.
     std::string why;
-    const std::string path = TempWorkDir.empty() ? TempWorkDirFor(geteuid(), &why) : TempWorkDir;
-    return path.empty() ? why : dir.Hold(path);
+    const std::string chosen = WorkDirFor(geteuid(), &why);
+    if (chosen.empty())
+        return why;
+    if (chosen == WorkDir)
+        return refused;
+    const std::string held = dir.Hold(chosen);
+    if (!held.empty())
+        return held;
+    WorkDir = chosen;
+    if (!why.empty())
+        KxvShell().AddToSystemLog(QString::fromLocal8Bit(why.c_str()));
+    return held;
 }
 
-bool PrefGlobal::WipeTempWorkDir(const std::string& dir)
+bool PrefGlobal::RemoveOwnWorkFiles(const std::string& dir, std::string* why)
 {
+    std::string problem;
     struct stat st;
-    if (lstat(WithoutSlash(dir).c_str(), &st) != 0)
-        return errno == ENOENT;
     ZmLib::PrivateDir held;
-    return held.Hold(dir).empty() && held.RemoveOwn(IsWorkFile);
+    if (lstat(WithoutSlash(dir).c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        problem = "The work folder " + dir + " cannot be used: " + strerror(errno);
+    } else if ((problem = held.Hold(dir)).empty() && !held.RemoveOwn(IsWorkFile, &problem)) {
+        problem = "The viewer's files in the work folder " + dir + " could not be removed: " + problem;
+    }
+    if (why)
+        *why = problem;
+    return problem.empty();
 }

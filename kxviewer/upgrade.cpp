@@ -1,5 +1,7 @@
 #include "kxviewer/upgrade.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +66,30 @@ qint64 HashOpenFile(int fd, QByteArray& sha256)
     return file.size();
 }
 
+// The copy of the package that an upgrader leaves beside the viewer when it
+// is killed while it copies: removed, and what happened for the user; empty
+// when there is none or its upgrader still holds it.
+QString RemoveUnfinishedCopy()
+{
+    const QString path = UpgradeSettings::ProgramFolder() + QLatin1Char('/') + UpgraderResult::PARTIAL_FILE;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString();
+    struct stat held;
+    struct stat named;
+    QString told;
+    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        lstat(name.constData(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+        const bool removed = unlink(name.constData()) == 0;
+        const QString why = QString::fromLocal8Bit(strerror(errno));
+        told = QStringLiteral("the upgrader ended while it copied the new version; its unfinished copy %1 ").arg(path) +
+               (removed ? QStringLiteral("was removed") : QStringLiteral("could not be removed: ") + why);
+    }
+    close(fd);
+    return told;
+}
+
 } // namespace
 
 Upgrade::Upgrade() { current = this; }
@@ -102,6 +128,12 @@ void Upgrade::CheckAutomatically()
 
 void Upgrade::TellUpgraderFailure()
 {
+    const QString unfinished = RemoveUnfinishedCopy();
+    if (!unfinished.isEmpty()) {
+        const QString text = QStringLiteral("The update did not finish, the previous version was kept: ") + unfinished;
+        KxvShell().AddToSystemLog(text);
+        KxvShell().Information(text, true);
+    }
     QString reason;
     if (!PrefGlobal::IniDir.empty()) {
         QFile left(QFile::decodeName((PrefGlobal::IniDir + UpgraderResult::FAILURE_FILE).c_str()));
@@ -161,7 +193,7 @@ void Upgrade::Download(const QString& name, qint64 maxBytes, void (Upgrade::*fin
 {
     if (!work_.IsHeld()) {
         const std::string refused = UpgradeSettings::WorkDir.isEmpty()
-                                        ? PrefGlobal::HoldTempWorkDir(work_)
+                                        ? PrefGlobal::HoldWorkDir(work_)
                                         : work_.Hold(QFile::encodeName(UpgradeSettings::WorkDir).toStdString());
         if (!refused.empty()) {
             const QString why = QString::fromLocal8Bit(refused.c_str());

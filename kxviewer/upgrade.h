@@ -42,7 +42,9 @@ public:
 
     // Tells the user once, at start, why the upgrader kept the previous
     // version, when it left a reason (in the environment of the viewer it
-    // started again, or in the ini folder).
+    // started again, or in the ini folder), and that an update did not
+    // finish when a killed upgrader left its copy beside the viewer, which
+    // is then removed.
     static void TellUpgraderFailure();
 
     void StartUpdate(bool forced);

@@ -21,7 +21,7 @@ struct UpgradeSettings {
     static int StallMs;
     // The folder of the program and its upgrader; empty: the executable's.
     static QString ProgramDir;
-    // Downloads go here; empty: the per-user temporary work folder.
+    // Downloads go here; empty: the per-user work folder.
     static QString WorkDir;
     // Set by "Check for Updates", cleared when an attempt ends: results go
     // to message boxes and the progress dialog shows.

@@ -68,9 +68,11 @@ public:
                                  "QT_STYLE_OVERRIDE"})
             unsetenv(name);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        // Without a runtime folder Qt makes $TMPDIR/runtime-<user> and leaves
-        // it behind: it gets one in this folder, private as Qt wants it.
-        if (!getenv("XDG_RUNTIME_DIR")) {
+        // Without a runtime folder (an empty name is none) Qt makes
+        // $TMPDIR/runtime-<user> and leaves it behind: it gets one in this
+        // folder, private as Qt wants it.
+        const char* named = getenv("XDG_RUNTIME_DIR");
+        if (named == nullptr || *named == '\0') {
             const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
             QDir().mkdir(runtime);
             QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -66,6 +67,17 @@ TEST(PinnedScreen, TextIsDrawnWithGreyAntialiasing)
     EXPECT_GT(grey, 0);
 }
 
+// The session named an empty runtime folder, as some do: the pin gives the
+// application a private one, and Qt makes none in the temporary folder.
+TEST(PinnedScreen, EmptyRuntimeFolderIsReplaced)
+{
+    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    ASSERT_FALSE(runtime.isEmpty());
+    EXPECT_EQ(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation), runtime);
+    EXPECT_EQ(QFile::permissions(runtime) & 0x0077, QFileDevice::Permissions());
+    EXPECT_EQ(QDir(QDir::tempPath()).entryList({QStringLiteral("runtime-*")}, QDir::AllEntries), QStringList());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -79,6 +91,10 @@ int main(int argc, char** argv)
     user.close();
     setenv("HOME", QFile::encodeName(home.path()).constData(), 1);
     setenv("XDG_CONFIG_HOME", QFile::encodeName(config).constData(), 1);
+    const QString temporary = home.filePath(QStringLiteral("tmp"));
+    QDir().mkpath(temporary);
+    setenv("TMPDIR", QFile::encodeName(temporary).constData(), 1);
+    setenv("XDG_RUNTIME_DIR", "", 1);
     const PinnedScreen screen;
     QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

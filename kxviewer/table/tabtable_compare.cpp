@@ -1,6 +1,6 @@
 // Comparison of two documents, or of two ranges of one, in the external diff
 // program the user set: the rows are written as text files into the per-user
-// temporary folder and the program is started on them, detached, so that it
+// work folder and the program is started on them, detached, so that it
 // outlives the tab and a second comparison never waits for the first.
 #include <algorithm>
 #include <thread>
@@ -30,11 +30,11 @@ void Tell(const QString& text)
     KxvShell().Information(text, true);
 }
 
-// Holds the temporary folder, created when missing; false after telling the
+// Holds the work folder, created when missing; false after telling the
 // user.
-bool HoldWorkDir(ZmLib::PrivateDir& dir)
+bool HoldOrTell(ZmLib::PrivateDir& dir)
 {
-    const std::string refused = PrefGlobal::HoldTempWorkDir(dir);
+    const std::string refused = PrefGlobal::HoldWorkDir(dir);
     if (!refused.empty())
         Tell(QString::fromLocal8Bit(refused.c_str()));
     return refused.empty();
@@ -193,7 +193,7 @@ void TabTable::CompareTabs()
         return;
     }
     ZmLib::PrivateDir dir;
-    if (!HoldWorkDir(dir))
+    if (!HoldOrTell(dir))
         return;
     const std::string fileA = FileName(BaseName(*a));
     std::string fileB = FileName(BaseName(*b));
@@ -222,7 +222,7 @@ void TabTable::CompareTwoRanges()
         return;
     }
     ZmLib::PrivateDir dir;
-    if (!HoldWorkDir(dir))
+    if (!HoldOrTell(dir))
         return;
     const QString base = BaseName(*this) + QStringLiteral("-range#%1");
     const std::string first = FileName(base.arg(ranges[0].line));

@@ -6,9 +6,13 @@
 // up. The package comes as the open file the viewer checked, never by a
 // name: the folder it was downloaded to may be another by the time the
 // viewer has ended, so nothing is read or removed there. When the update
-// does not happen, the previous viewer is started again and told why. Each
-// step goes to standard error and to INI_FOLDER/Upgrader.log.
+// does not happen, the previous viewer is started again and told why. Asked
+// to end (SIGTERM, SIGINT) before the new viewer is in place, it removes its
+// copy, leaves the reason for the next start and starts nothing. Each step
+// goes to standard error and to INI_FOLDER/Upgrader.log, in the user's
+// language.
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +21,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +51,21 @@ constexpr int WAIT_SECONDS = 60;
 QString logPath;
 // Why the update did not happen: the first failure; empty while none.
 QString failure;
+// The signal that asked this process to end; 0 while none did.
+volatile sig_atomic_t stopSignal = 0;
+
+void OnStop(int signal) { stopSignal = signal; }
+
+// SIGTERM and SIGINT interrupt the wait and the copy (no SA_RESTART), which
+// then end as a failure that removes the copy.
+void CatchStopSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStop;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGTERM, SIGINT})
+        sigaction(signal, &action, nullptr);
+}
 
 void Log(const QString& text)
 {
@@ -63,10 +83,19 @@ void Fail(const QString& text)
         failure = text;
 }
 
+// True, after telling why, once a stop signal came.
+bool Stopped()
+{
+    if (stopSignal != 0)
+        Fail(QStringLiteral("The upgrader was stopped (%1) before the new version was in place")
+                 .arg(QString::fromLocal8Bit(strsignal(stopSignal))));
+    return stopSignal != 0;
+}
+
 // True once the process is gone (or when there is none to wait for).
 bool WaitForExit(pid_t pid)
 {
-    for (int i = 0; pid > 0 && i < WAIT_SECONDS * 10; ++i) {
+    for (int i = 0; pid > 0 && i < WAIT_SECONDS * 10 && stopSignal == 0; ++i) {
         if (kill(pid, 0) != 0 && errno == ESRCH)
             return true;
         const timespec pause{0, 100 * 1000 * 1000};
@@ -104,6 +133,8 @@ bool CopyHashed(const QString& partial, int out, qint64 limit, int stallMs, qint
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     size = 0;
     while (size <= limit) {
+        if (Stopped())
+            return false;
         pollfd input{STDIN_FILENO, POLLIN, 0};
         const int ready = poll(&input, 1, stallMs);
         if (ready == 0) {
@@ -147,11 +178,17 @@ void SyncFolder(const QString& folder)
 // program stays whole until the new one is complete and is the signed one.
 bool Replace(const QString& target, const UpgradePackage& package)
 {
-    const QString partial = target + QStringLiteral(".new");
+    const QString partial = QFileInfo(target).absolutePath() + '/' + UpgraderResult::PARTIAL_FILE;
     const QByteArray partialName = QFile::encodeName(partial);
     std::string why;
     const int out = ZmLib::CreatePrivateFile(partialName.toStdString(), why);
-    if (out < 0) {
+    if (out >= 0 && flock(out, LOCK_EX | LOCK_NB) != 0)
+        why = strerror(errno);
+    if (out < 0 || !why.empty()) {
+        if (out >= 0) {
+            close(out);
+            unlink(partialName.constData());
+        }
         Fail(QStringLiteral("Cannot copy the package to %1: %2").arg(partial, QString::fromLocal8Bit(why.c_str())));
         return false;
     }
@@ -168,20 +205,21 @@ bool Replace(const QString& target, const UpgradePackage& package)
     int error = 0;
     if (done && (fchmod(out, 0755) != 0 || fsync(out) != 0))
         error = errno;
-    if (close(out) != 0 && error == 0)
-        error = errno;
+    // Renamed or removed while the lock is held, so that a start never takes
+    // the copy for one left behind.
     if (done && error == 0 && rename(partialName.constData(), QFile::encodeName(target).constData()) != 0)
         error = errno;
     if (done && error != 0) {
         Fail(QStringLiteral("Cannot replace %1: %2").arg(target, ErrorText(error)));
         done = false;
     }
-    if (!done) {
-        QFile::remove(partial);
-        return false;
-    }
-    SyncFolder(QFileInfo(target).absolutePath());
-    return true;
+    if (!done)
+        unlink(partialName.constData());
+    if (close(out) != 0 && done)
+        Log(QStringLiteral("Cannot close %1: %2").arg(target, ErrorText(errno)));
+    if (done)
+        SyncFolder(QFileInfo(target).absolutePath());
+    return done;
 }
 
 // Leaves the failure for the next start of the viewer, as far as the disk
@@ -225,6 +263,10 @@ bool Start(const QString& program)
 
 int main(int argc, char** argv)
 {
+    // The reasons are the user's to read; numbers keep '.' as everywhere.
+    setlocale(LC_ALL, "");
+    setlocale(LC_NUMERIC, "C");
+    CatchStopSignals();
     UpgradePackage package;
     if (argc != 4 || !package.Parse(argv[2], argv[3])) {
         fputs("usage: Upgrader INI_FOLDER SIZE SHA256 < PACKAGE\n", stderr);
@@ -238,13 +280,17 @@ int main(int argc, char** argv)
     const char* viewer = getenv("KXV_VIEWER_PID");
     if (!WaitForExit(viewer != nullptr ? pid_t(atoll(viewer)) : 0)) {
         // It still runs: no second one is started, the next start is told.
-        Fail(QStringLiteral("The viewer (process %1) did not end within %2 s").arg(viewer).arg(WAIT_SECONDS));
+        if (!Stopped())
+            Fail(QStringLiteral("The viewer (process %1) did not end within %2 s").arg(viewer).arg(WAIT_SECONDS));
         LeaveFailure(iniFolder);
         return 1;
     }
     const bool replaced = Replace(target, package);
     if (!replaced)
         LeaveFailure(iniFolder);
+    // Asked to end: nothing more is started; a later start tells the user.
+    if (stopSignal != 0)
+        return replaced ? 0 : 1;
     // The new viewer, or the old one that says why it is still the old one.
     return Start(target) && replaced ? 0 : 1;
 }

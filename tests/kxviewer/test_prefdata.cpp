@@ -1,11 +1,12 @@
 // The preference model: where the ini files go, what they hold, the import
-// formats in their own file, and the per-user temporary folder.
+// formats in their own file, and the per-user work folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -193,7 +194,7 @@ TEST_F(PrefDataTest, FreshStartWritesBothDefaultsIntoTheProgramFolder)
     EXPECT_EQ(PrefGlobal::LogFilePath(), program + "KxViewer.kx");
     EXPECT_TRUE(Exists(program + "KxViewer.kx"));
     EXPECT_EQ(PrefGlobal::ScriptDir, program + "Samples");
-    EXPECT_EQ(PrefGlobal::TempWorkDir, tmp + "/KXviewer-" + std::to_string(geteuid()) + "/");
+    EXPECT_EQ(PrefGlobal::WorkDir, tmp + "/KXviewer-" + std::to_string(geteuid()) + "/");
     EXPECT_EQ(PrefGlobal::Fonts[FONT_FIND_DIALOG].pointSize(), 9);
     EXPECT_EQ(PrefGlobal::Fonts[FONT_LINE_NUMBERS].pointSize(), 8);
     // The default save folder is made.
@@ -612,13 +613,21 @@ TEST_F(PrefDataTest, MovingIniFilesCarriesBothAndItsChanges)
     EXPECT_EQ(PrefGlobal::IniDir, HomeIni());
 }
 
-TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
+TEST_F(PrefDataTest, WorkFoldersArePerUserAndOnlyTheViewersFilesGo)
 {
     const uid_t me = geteuid();
-    const std::string mine = PrefGlobal::TempWorkDirFor(me);
-    const std::string other = PrefGlobal::TempWorkDirFor(me + 1);
+    const std::string mine = PrefGlobal::WorkDirFor(me);
     EXPECT_EQ(mine, tmp + "/KXviewer-" + std::to_string(me) + "/");
-    EXPECT_NE(mine, other);
+    // Another user trusts nobody but root and themselves on the way: the
+    // scratch folder, the tester's, is theirs to use only when the tester is
+    // root. Either way their folder has a name of its own.
+    const std::string other = tmp + "/KXviewer-" + std::to_string(me + 1) + "/";
+    std::string why;
+    EXPECT_EQ(PrefGlobal::WorkDirFor(me + 1, &why), me == 0 ? other : "");
+    if (me != 0) {
+        EXPECT_NE(why.find("not in " + tmp + ": "), std::string::npos) << why;
+        EXPECT_NE(why.find(" belongs to user " + std::to_string(me)), std::string::npos) << why;
+    }
     ASSERT_TRUE(ZmLib::PrivateDir().Hold(mine).empty());
     struct stat st;
     ASSERT_EQ(stat(mine.c_str(), &st), 0);
@@ -643,23 +652,23 @@ TEST_F(PrefDataTest, TemporaryFoldersArePerUserAndWipedAlone)
     kxtest::WriteFile(target + "/keep.txt", "k");
     symlink(target.c_str(), mine.substr(0, mine.size() - 1).c_str());
     EXPECT_FALSE(ZmLib::PrivateDir().Hold(mine).empty());
-    EXPECT_FALSE(PrefGlobal::WipeTempWorkDir(mine));
+    EXPECT_FALSE(PrefGlobal::RemoveOwnWorkFiles(mine));
     EXPECT_TRUE(Exists(target + "/keep.txt"));
     unlink(mine.substr(0, mine.size() - 1).c_str());
     // A folder others may enter is not taken for ours.
     mkdir(mine.c_str(), 0777);
     chmod(mine.c_str(), 0777);
     EXPECT_FALSE(ZmLib::PrivateDir().Hold(mine).empty());
-    EXPECT_TRUE(PrefGlobal::WipeTempWorkDir(tmp + "/absent/"));
+    EXPECT_TRUE(PrefGlobal::RemoveOwnWorkFiles(tmp + "/absent/"));
 }
 
 // At start-up a folder at the work folder's name that is not this user's
-// own is neither emptied nor written to: the work folder goes to the next
-// safe place, and the System Log says why; our own is emptied without a
-// word.
+// own is neither touched nor written to: the work folder goes to the next
+// safe place, and the System Log says why; the viewer's files in our own go
+// without a word.
 TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
 {
-    const std::string mine = PrefGlobal::TempWorkDirFor(geteuid());
+    const std::string mine = PrefGlobal::WorkDirFor(geteuid());
     const std::string name = mine.substr(0, mine.size() - 1);
     const std::string target = dir_ / "victim";
     const std::string cache = home + "/.cache";
@@ -689,10 +698,10 @@ TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
         PrefGlobal::Load();
         if (c.report.empty()) {
             EXPECT_FALSE(Exists(mine + "version"));
-            EXPECT_EQ(PrefGlobal::TempWorkDir, mine);
+            EXPECT_EQ(PrefGlobal::WorkDir, mine);
         } else {
             EXPECT_TRUE(Exists(c.keep));
-            EXPECT_EQ(PrefGlobal::TempWorkDir, cache + "/KXviewer-" + std::to_string(geteuid()) + "/");
+            EXPECT_EQ(PrefGlobal::WorkDir, cache + "/KXviewer-" + std::to_string(geteuid()) + "/");
         }
         EXPECT_TRUE(Exists(target + "/version"));
         const std::vector<std::string> expected =
@@ -705,7 +714,7 @@ TEST_F(PrefDataTest, ForeignWorkFolderIsLeftAndNamedAtStart)
 }
 
 // With no safe place the System Log says so at start, nothing is made or
-// emptied, and a command that needs the work folder is refused with the
+// removed, and a command that needs the work folder is refused with the
 // same words.
 TEST_F(PrefDataTest, NoSafePlaceMakesNothing)
 {
@@ -719,10 +728,10 @@ TEST_F(PrefDataTest, NoSafePlaceMakesNothing)
                             ": others may write to " + cache + " and it has no sticky bit (mode 0777)";
     shell.Clear();
     PrefGlobal::Load();
-    EXPECT_EQ(PrefGlobal::TempWorkDir, "");
+    EXPECT_EQ(PrefGlobal::WorkDir, "");
     EXPECT_EQ(shell.log, std::vector<std::string>{why});
     ZmLib::PrivateDir held;
-    EXPECT_EQ(PrefGlobal::HoldTempWorkDir(held), why);
+    EXPECT_EQ(PrefGlobal::HoldWorkDir(held), why);
     EXPECT_FALSE(held.IsHeld());
     EXPECT_TRUE(std::filesystem::is_empty(tmp));
     EXPECT_TRUE(std::filesystem::is_empty(cache));
@@ -778,7 +787,7 @@ TEST_F(PrefDataTest, WorkFolderOnlyWhereNobodyElseCanRenameOnTheWay)
         shell.Clear();
         Restart();
         const std::string base = c.place == TMP ? tmpdir : c.place == RUNTIME ? runtime : cache;
-        EXPECT_EQ(PrefGlobal::TempWorkDir, base + "/KXviewer-" + std::to_string(me) + "/");
+        EXPECT_EQ(PrefGlobal::WorkDir, base + "/KXviewer-" + std::to_string(me) + "/");
         std::vector<std::string> said;
         if (!c.why.empty()) {
             std::string why = c.why;
@@ -790,7 +799,7 @@ TEST_F(PrefDataTest, WorkFolderOnlyWhereNobodyElseCanRenameOnTheWay)
         }
         EXPECT_EQ(shell.log, said);
         // The folder chosen is one the work folder can be made and held in.
-        EXPECT_EQ(ZmLib::PrivateDir().Hold(PrefGlobal::TempWorkDir), "");
+        EXPECT_EQ(ZmLib::PrivateDir().Hold(PrefGlobal::WorkDir), "");
         struct stat st;
         ASSERT_EQ(stat(base.c_str(), &st), 0);
         if (c.place == CACHE) {
@@ -799,12 +808,79 @@ TEST_F(PrefDataTest, WorkFolderOnlyWhereNobodyElseCanRenameOnTheWay)
     }
 }
 
+// The work folder's name is taken after the start (another user makes it in
+// a shared /tmp): the next use chooses again as the start does, takes the
+// next safe place and says why once in the System Log; with no safe place
+// left it is refused with the reason for each place.
+TEST_F(PrefDataTest, WorkFolderTakenAfterStartIsChosenAgainAtUse)
+{
+    const uid_t me = geteuid();
+    const std::string runtime = dir_ / "runtime";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const std::string mine = tmp + "/KXviewer-" + std::to_string(me) + "/";
+    const std::string name = mine.substr(0, mine.size() - 1);
+    const std::string moved = runtime + "/KXviewer-" + std::to_string(me) + "/";
+    const std::string elsewhere = dir_ / "elsewhere";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+    const auto openToAll = [&] { mkdir(name.c_str(), 0700); chmod(name.c_str(), 0777); };
+    const struct {
+        const char* what;
+        std::function<void()> take;
+        std::string reason;
+    } cases[] = {
+        {"another user's folder", [&] { mkdir(name.c_str(), 0700); chown(name.c_str(), 4242, gid_t(-1)); },
+         "it belongs to user 4242"},
+        {"a folder open to all", openToAll, "others may use it (mode 0777)"},
+        {"a link", [&] { symlink(elsewhere.c_str(), name.c_str()); }, "it is a symbolic link"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (me != 0 && c.reason.find("belongs") != std::string::npos)
+            continue; // only root makes a folder another user's
+        Restart();
+        ASSERT_EQ(PrefGlobal::WorkDir, mine);
+        c.take();
+        shell.Clear();
+        ZmLib::PrivateDir held;
+        EXPECT_EQ(PrefGlobal::HoldWorkDir(held), "");
+        EXPECT_EQ(held.Path(), moved);
+        EXPECT_EQ(PrefGlobal::WorkDir, moved);
+        EXPECT_EQ(shell.log, std::vector<std::string>{"Work files are kept in " + runtime + ", not in " + tmp + ": " +
+                                                      name + " cannot be used: " + c.reason});
+        shell.Clear();
+        ZmLib::PrivateDir again;
+        EXPECT_EQ(PrefGlobal::HoldWorkDir(again), "");
+        EXPECT_EQ(again.Path(), moved);
+        EXPECT_TRUE(shell.log.empty());
+        EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+        std::error_code error;
+        std::filesystem::remove(name, error);
+        std::filesystem::remove_all(moved, error);
+    }
+
+    Restart();
+    openToAll();
+    unsetenv("XDG_RUNTIME_DIR");
+    const std::string cache = dir_ / "cache";
+    ASSERT_EQ(mkdir(cache.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(cache.c_str(), 0777), 0);
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    ZmLib::PrivateDir held;
+    EXPECT_EQ(PrefGlobal::HoldWorkDir(held), "No folder is safe for work files: not in " + tmp + ": " + name +
+                                                 " cannot be used: others may use it (mode 0777); there is no runtime "
+                                                 "folder; not in " + cache + ": others may write to " + cache +
+                                                 " and it has no sticky bit (mode 0777)");
+    EXPECT_FALSE(held.IsHeld());
+    EXPECT_EQ(PrefGlobal::WorkDir, mine);
+}
+
 // A private folder of the user that is not the viewer's may stand at the
 // work folder's name: a start removes only the files the viewer makes
 // there, and leaves the rest, folders and links included.
 TEST_F(PrefDataTest, WorkFolderStartRemovesOnlyTheViewersFiles)
 {
-    const std::string mine = PrefGlobal::TempWorkDirFor(geteuid());
+    const std::string mine = PrefGlobal::WorkDirFor(geteuid());
     ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
     enum Kind { FILE_0600, FILE_0700, FILE_0644, FOLDER, LINK };
     const struct {
@@ -854,6 +930,25 @@ TEST_F(PrefDataTest, WorkFolderStartRemovesOnlyTheViewersFiles)
     }
     EXPECT_TRUE(Exists(mine + "pulse/version"));
     EXPECT_EQ(ReadFile(dir_ / "outside"), "o");
+}
+
+// A file of the viewer's that the start cannot remove is named with the
+// system's reason; root may remove it from a folder without write permission,
+// and then nothing is said.
+TEST_F(PrefDataTest, WorkFileThatCannotBeRemovedIsNamedAtStart)
+{
+    const std::string mine = PrefGlobal::WorkDirFor(geteuid());
+    ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+    kxtest::WriteFile(mine + "version", "v");
+    ASSERT_EQ(chmod((mine + "version").c_str(), 0600), 0);
+    ASSERT_EQ(chmod(mine.c_str(), 0500), 0);
+    Restart();
+    const bool root = geteuid() == 0;
+    EXPECT_EQ(shell.log, root ? std::vector<std::string>{}
+                              : std::vector<std::string>{"The viewer's files in the work folder " + mine +
+                                                         " could not be removed: version: " + strerror(EACCES)});
+    EXPECT_EQ(Exists(mine + "version"), !root);
+    chmod(mine.c_str(), 0700);
 }
 
 TEST(PrefText, SmallHelpers)

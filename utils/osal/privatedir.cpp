@@ -53,7 +53,7 @@ std::string OpenChecked(const std::string& dir, uid_t owner, int& fd)
 {
     fd = -1;
     const std::string path = WithoutTrailingSlash(dir);
-    const std::string refused = "The temporary folder " + dir + " cannot be used: ";
+    const std::string refused = "The work folder " + dir + " cannot be used: ";
     if (path.empty())
         return refused + "no name";
     // Whatever stands there is opened, a link included, and the status read
@@ -319,7 +319,7 @@ std::string PrivateDir::Hold(const std::string& dir, uid_t owner)
     Release();
     const std::string path = WithoutTrailingSlash(dir);
     if (!path.empty() && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        return "The temporary folder " + dir + " cannot be used: " + strerror(errno);
+        return "The work folder " + dir + " cannot be used: " + strerror(errno);
     const std::string why = OpenChecked(dir, owner, fd_);
     if (!why.empty())
         return why;
@@ -377,11 +377,13 @@ bool PrivateDir::Remove(const std::string& name) const
     return PlainName(name, why) && unlinkat(fd_, name.c_str(), 0) == 0;
 }
 
-bool PrivateDir::RemoveOwn(const std::function<bool(const std::string&)>& ours) const
+bool PrivateDir::RemoveOwn(const std::function<bool(const std::string&)>& ours, std::string* why) const
 {
     const int listed = fd_ >= 0 ? openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     DIR* entries = listed >= 0 ? fdopendir(listed) : nullptr;
     if (entries == nullptr) {
+        if (why)
+            *why = fd_ >= 0 ? "the folder cannot be listed: " + std::string(strerror(errno)) : "no folder is held";
         if (listed >= 0)
             close(listed);
         return false;
@@ -393,8 +395,11 @@ bool PrivateDir::RemoveOwn(const std::function<bool(const std::string&)>& ours) 
         struct stat st;
         if ((ours(name) || (!replaced.empty() && ours(replaced))) &&
             fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-            st.st_uid == owner_ && (st.st_mode & 077) == 0)
-            removed = unlinkat(fd_, name.c_str(), 0) == 0 && removed;
+            st.st_uid == owner_ && (st.st_mode & 077) == 0 && unlinkat(fd_, name.c_str(), 0) != 0) {
+            if (removed && why)
+                *why = name + ": " + strerror(errno);
+            removed = false;
+        }
     }
     closedir(entries);
     return removed;

@@ -79,8 +79,8 @@ public:
     // Removes the files that ours claims: regular files of the owner that
     // nobody else may use, named as ours accepts or the temporaries Begin
     // made for such a name. Anything else stays. False when one of them
-    // could not be removed.
-    bool RemoveOwn(const std::function<bool(const std::string&)>& ours) const;
+    // could not be removed; why then names the first and the system's reason.
+    bool RemoveOwn(const std::function<bool(const std::string&)>& ours, std::string* why = nullptr) const;
 
     // A file written whole: Begin makes a new private file beside name
     // (refused when something other than a regular file stands at name);

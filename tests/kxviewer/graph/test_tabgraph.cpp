@@ -845,8 +845,8 @@ TEST_F(TabGraphTest, GraphDrawsInTheDocumentsColours)
 TEST_F(TabGraphTest, ComparingWithAGraphComparesItsTable)
 {
     QTemporaryDir work;
-    const std::string savedDir = PrefGlobal::TempWorkDir, savedProgram = PrefGlobal::CompareProgramm;
-    PrefGlobal::TempWorkDir = QFile::encodeName(work.path() + QStringLiteral("/")).toStdString();
+    const std::string savedDir = PrefGlobal::WorkDir, savedProgram = PrefGlobal::CompareProgramm;
+    PrefGlobal::WorkDir = QFile::encodeName(work.path() + QStringLiteral("/")).toStdString();
     PrefGlobal::CompareProgramm.clear();
     for (const bool graphMarked : {true, false}) {
         SCOPED_TRACE(graphMarked ? "graph marked" : "graph current");
@@ -873,7 +873,7 @@ TEST_F(TabGraphTest, ComparingWithAGraphComparesItsTable)
         CloseTab(plain);
         CloseTab(withGraph);
     }
-    PrefGlobal::TempWorkDir = savedDir;
+    PrefGlobal::WorkDir = savedDir;
     PrefGlobal::CompareProgramm = savedProgram;
 }
 

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <deque>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -31,6 +34,7 @@
 #include "shellfixture.h"
 #include "signingkey.h"
 #include "tests/widgetmetrics.h"
+#include "upgraderfixture.h"
 
 using namespace shelltest;
 
@@ -97,11 +101,12 @@ QByteArray VersionFile(const char* version, const QByteArray& package)
 // INSTALLER_SWAPPED for a folder with another installer, between the installer's last check and its start.
 // EXECUTABLE_SWAPPED for another folder before the new viewer is downloaded.
 // NOT_A_PROGRAM: the signed installer is no program the system can start. NO_SAFE_PLACE: the temporary and the
-// cache folder are open to all, and there is no runtime folder.
+// cache folder are open to all, and there is no runtime folder. WORK_TAKEN: the work folder chosen at start has
+// been made open to all since, and a private runtime folder is free.
 enum class Twist { NONE, TLS, OTHER_KEY, TAMPERED, TRUNCATED, STALLED, CANCELLED, OVERSIZED, NOT_FOUND,
     REDIRECT_LOOP, HTTPS_TO_HTTP, NO_ADDRESS, REMOTE_HTTP, OUTPUT_BLOCKED, FILE_SIZE_LIMIT, PROGRAM_DIR_BLOCKED,
     SWAPPED, FORCED, DUE, NOT_DUE, NO_ADDRESS_DUE, NO_ADDRESS_APPLIED, WORK_OPEN, WORK_LINKED, FILE_LINKED, NO_SAFE_PLACE,
-    VERSION_SWAPPED, REDIRECT_SWAPPED, INSTALLER_SWAPPED, EXECUTABLE_SWAPPED, NOT_A_PROGRAM };
+    VERSION_SWAPPED, REDIRECT_SWAPPED, INSTALLER_SWAPPED, EXECUTABLE_SWAPPED, NOT_A_PROGRAM, WORK_TAKEN };
 
 // Answers like ScriptedPrompt; before a question, overwrites a file (when path names one).
 class SwappingPrompt : public ScriptedPrompt {
@@ -135,27 +140,28 @@ struct FileSizeLimit {
     rlimit kept{};
 };
 
-// With a folder named, the work folder has no place but there: it is the temporary and the cache folder, and no
-// runtime folder is named. Everything is as it was afterwards.
+// With a folder named, the work folder has no place but there or in the runtime folder when one is named: the
+// folder is the temporary and the cache folder. Everything is as it was afterwards.
 class UnsafePlaces {
 public:
-    explicit UnsafePlaces(const QString& folder) : savedWork_(PrefGlobal::TempWorkDir)
+    explicit UnsafePlaces(const QString& folder, const QString& runtime = QString())
+        : savedWork_(PrefGlobal::WorkDir)
     {
         for (const char* name : NAMES)
             saved_.push_back(qgetenv(name));
         if (folder.isEmpty())
             return;
         UpgradeSettings::WorkDir.clear();
-        PrefGlobal::TempWorkDir.clear();
+        PrefGlobal::WorkDir.clear();
         qputenv(NAMES[0], QFile::encodeName(folder));
-        qunsetenv(NAMES[1]);
+        runtime.isEmpty() ? qunsetenv(NAMES[1]) : qputenv(NAMES[1], QFile::encodeName(runtime));
         qputenv(NAMES[2], QFile::encodeName(folder));
     }
     ~UnsafePlaces()
     {
         for (size_t i = 0; i < saved_.size(); ++i)
             saved_[i].isNull() ? qunsetenv(NAMES[i]) : qputenv(NAMES[i], saved_[i]);
-        PrefGlobal::TempWorkDir = savedWork_;
+        PrefGlobal::WorkDir = savedWork_;
     }
 
 private:
@@ -280,7 +286,17 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     }
     if (t == T::WORK_OPEN || t == T::NO_SAFE_PLACE)
         chmod(QFile::encodeName(work).constData(), 0777);
-    const UnsafePlaces unsafe(t == T::NO_SAFE_PLACE ? work : QString());
+    const QString taken = root.path() + "/KXviewer-" + QString::number(geteuid());
+    const QString runtime = root.path() + "/runtime";
+    if (t == T::WORK_TAKEN) {
+        ASSERT_EQ(mkdir(QFile::encodeName(runtime).constData(), 0700), 0);
+        ASSERT_EQ(mkdir(QFile::encodeName(taken).constData(), 0700), 0);
+        chmod(QFile::encodeName(taken).constData(), 0777);
+    }
+    const UnsafePlaces unsafe(t == T::NO_SAFE_PLACE ? work : t == T::WORK_TAKEN ? root.path() : QString(),
+                              t == T::WORK_TAKEN ? runtime : QString());
+    if (t == T::WORK_TAKEN)
+        PrefGlobal::WorkDir = QFile::encodeName(taken + "/").toStdString();
     if (t == T::OUTPUT_BLOCKED)
         QDir().mkpath(work + "/version");
     if (t == T::WORK_LINKED) {
@@ -409,6 +425,13 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     if (t == T::REDIRECT_LOOP) {
         EXPECT_EQ(server.requests.size(), 1 + UpgradeSettings::MAX_REDIRECTS);
     }
+    // The downloads went to the runtime folder, chosen again, and nothing into the folder others may use.
+    if (t == T::WORK_TAKEN) {
+        EXPECT_EQ(QDir(taken).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        EXPECT_EQ(PrefGlobal::WorkDir, QFile::encodeName(runtime + "/KXviewer-" + QString::number(geteuid()) + "/")
+                                           .toStdString());
+        EXPECT_EQ(server.requests.size(), 2);
+    }
     EXPECT_FALSE(UpgradeSettings::Interactive);
 }
 
@@ -421,10 +444,13 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"NoAddressAtStart", NEW, {}, {}, T::NO_ADDRESS_DUE},
         UpdateCase{"NoAddressOnApply", NEW, {}, {}, T::NO_ADDRESS_APPLIED},
         // A work folder that someone else could reach into is not used.
-        UpdateCase{"WorkFolderOpenToAll", NEW, {}, {"The temporary folder {work} cannot be used: others may use it "
-                   "(mode 0777)"}, T::WORK_OPEN, "The temporary folder "},
-        UpdateCase{"WorkFolderIsALink", NEW, {}, {"The temporary folder {work} cannot be used: it is a symbolic link"},
+        UpdateCase{"WorkFolderOpenToAll", NEW, {}, {"The work folder {work} cannot be used: others may use it "
+                   "(mode 0777)"}, T::WORK_OPEN, "The work folder "},
+        UpdateCase{"WorkFolderIsALink", NEW, {}, {"The work folder {work} cannot be used: it is a symbolic link"},
                    T::WORK_LINKED},
+        // Taken since the start: the next safe place is chosen, as at a start.
+        UpdateCase{"WorkFolderTakenSinceTheStart", "2.1.3993.2", {}, {UP_TO_DATE}, T::WORK_TAKEN,
+                   "Work files are kept in "},
         UpdateCase{"NoSafePlaceForTheWorkFolder", NEW, {}, {"No folder is safe for work files: not in {work}: others "
                    "may write to {work} and it has no sticky bit (mode 0777); there is no runtime folder; not in "
                    "{work}: others may write to {work} and it has no sticky bit (mode 0777)"}, T::NO_SAFE_PLACE,
@@ -514,6 +540,56 @@ TEST_F(MainWindowTest, UpgraderFailureIsToldOnceAtStart)
         EXPECT_FALSE(QFile::exists(file));
     }
     PrefGlobal::IniDir = savedIni;
+}
+
+// An upgrader killed while it copies leaves its copy beside the viewer: the next start removes it and says, in the
+// System Log and a box, that the update did not finish. A copy whose upgrader still works is left alone.
+TEST_F(MainWindowTest, UnfinishedCopyOfAKilledUpgraderIsRemovedAndToldAtStart)
+{
+    UpgraderFolders folders;
+    const QString& program = folders.program;
+    ASSERT_TRUE(folders.Make("old"));
+    const QString savedProgram = UpgradeSettings::ProgramDir;
+    UpgradeSettings::ProgramDir = program;
+    const QString copy = program + "/" + UpgraderResult::PARTIAL_FILE;
+    const QByteArray package = "#!/bin/sh\necho new\n";
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    ASSERT_EQ(write(ends[1], package.constData(), 10), 10);
+    std::string why;
+    const pid_t upgrader = folders.Start(package, ends[0], why);
+    close(ends[0]);
+    ASSERT_GT(upgrader, 0) << why;
+    EXPECT_TRUE(WaitUntil([&] { return QFileInfo(copy).size() == 10; }, 10000));
+
+    const QString told = "The update did not finish, the previous version was kept: the upgrader ended while it "
+                         "copied the new version; its unfinished copy " + copy + " was removed";
+    const struct { const char* what; bool kill; bool told; bool left; } steps[] = {
+        {"its upgrader still copies", false, false, true},
+        {"its upgrader was killed", true, true, false},
+        {"nothing left", false, false, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.kill) {
+            kill(upgrader, SIGKILL);
+            int status = 0;
+            EXPECT_EQ(waitpid(upgrader, &status, 0), upgrader);
+            EXPECT_TRUE(QFile::exists(copy));
+        }
+        Lines().clear();
+        ScriptedPrompt asked;
+        Upgrade::TellUpgraderFailure();
+        std::vector<QString> shown;
+        for (const PromptCall& call : asked.calls)
+            shown.push_back(call.text);
+        EXPECT_EQ(shown, step.told ? std::vector<QString>{told} : std::vector<QString>{});
+        EXPECT_EQ(LinesWith(told.toStdString()).empty(), !step.told);
+        EXPECT_EQ(QFile::exists(copy), step.left);
+    }
+    close(ends[1]);
+    EXPECT_EQ(ReadAll(program + "/KxViewer"), "old");
+    UpgradeSettings::ProgramDir = savedProgram;
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include "httpfixture.h"
+#include "upgraderfixture.h"
 #include "kxviewer/upgraderresult.h"
 #include "utils/osal/privatedir.h"
 #include "utils/osal/process.h"
@@ -148,18 +149,16 @@ TEST(Upgrader, FailureRestartsTheOldViewerToldWhy)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        QTemporaryDir root;
-        const QString program = root.path() + "/program";
-        const QString ini = root.path() + "/ini";
-        ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(ini));
-        ASSERT_TRUE(QFile::copy(KXV_UPGRADER_PATH, program + "/Upgrader"));
+        UpgraderFolders folders;
+        const QTemporaryDir& root = folders.root;
+        const QString& program = folders.program;
+        const QString& ini = folders.ini;
         const QString marker = root.path() + "/started";
         const auto viewer = [&](const char* which) {
             return "#!/bin/sh\necho " + QByteArray(which) + " \"$(readlink /proc/self/fd/0)\" \"$" +
                    UpgraderResult::FAILURE_VARIABLE + "\" > " + QFile::encodeName(marker) + "\n";
         };
-        WriteFile(program + "/KxViewer", viewer("old"));
-        QFile::setPermissions(program + "/KxViewer", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        ASSERT_TRUE(folders.Make(viewer("old")));
         // Past the file size limit, which stands in for a full disk.
         const QByteArray fresh = viewer("new") + (c.input == TOO_LARGE ? QByteArray(8192, '#') : QByteArray());
         int package = -1;
@@ -174,10 +173,6 @@ TEST(Upgrader, FailureRestartsTheOldViewerToldWhy)
             WriteFile(root.path() + "/package", fresh + (c.input == OVERSIZE ? QByteArray(1 << 20, 'x') : ""));
             package = open(QFile::encodeName(root.path() + "/package").constData(), O_RDONLY | O_CLOEXEC);
         }
-        std::vector<std::string> environment{std::string(UpgraderResult::STALL_VARIABLE) + "=300"};
-        for (const QString& variable : QProcessEnvironment::systemEnvironment().toStringList())
-            environment.push_back(variable.toStdString());
-        const std::string hash = QCryptographicHash::hash(fresh, QCryptographicHash::Sha256).toHex().toStdString();
         rlimit before{};
         getrlimit(RLIMIT_FSIZE, &before);
         const auto handler = signal(SIGXFSZ, SIG_IGN);
@@ -185,9 +180,8 @@ TEST(Upgrader, FailureRestartsTheOldViewerToldWhy)
         if (c.input == TOO_LARGE)
             setrlimit(RLIMIT_FSIZE, &tight);
         std::string why;
-        const pid_t upgrader = pid_t(ZmLib::PROCESS::SpawnWithInput(
-            (program + "/Upgrader").toStdString(), {ini.toStdString(), std::to_string(fresh.size()), hash},
-            environment, package, why));
+        const pid_t upgrader =
+            folders.Start(fresh, package, why, {std::string(UpgraderResult::STALL_VARIABLE) + "=300"});
         setrlimit(RLIMIT_FSIZE, &before);
         signal(SIGXFSZ, handler);
         ASSERT_GT(upgrader, 0) << why;
@@ -210,6 +204,58 @@ TEST(Upgrader, FailureRestartsTheOldViewerToldWhy)
         EXPECT_EQ(ReadFile(program + "/KxViewer"), reason.isEmpty() ? fresh : viewer("old"));
         EXPECT_EQ(QDir(program).entryList(QDir::Files), QStringList({"KxViewer", "Upgrader"}));
         EXPECT_EQ(QString::fromLocal8Bit(ReadFile(ini + "/" + UpgraderResult::FAILURE_FILE)), reason);
+    }
+}
+
+// Asked to end (SIGTERM, SIGINT) while it waits for the viewer or copies the package, the upgrader removes its copy,
+// keeps the previous viewer, leaves the reason for the next start and starts nothing.
+TEST(Upgrader, StoppedLeavesNoCopyAndStartsNothing)
+{
+    const struct { const char* name; int signal; bool waiting; } cases[] = {
+        {"TerminatedWhileCopying", SIGTERM, false},
+        {"InterruptedWhileCopying", SIGINT, false},
+        {"TerminatedWhileWaiting", SIGTERM, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        UpgraderFolders folders;
+        const QString& program = folders.program;
+        const QString& ini = folders.ini;
+        const QString marker = folders.root.path() + "/started";
+        const QByteArray old = "#!/bin/sh\necho started > " + QFile::encodeName(marker) + "\n";
+        ASSERT_TRUE(folders.Make(old));
+        int ends[2];
+        ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+        ASSERT_EQ(write(ends[1], old.constData(), 10), 10);
+        QProcess viewer;
+        std::vector<std::string> waitFor;
+        if (c.waiting) {
+            viewer.start("sleep", {"10"});
+            ASSERT_TRUE(viewer.waitForStarted());
+            waitFor.push_back("KXV_VIEWER_PID=" + std::to_string(viewer.processId()));
+        }
+        std::string why;
+        const pid_t upgrader = folders.Start(old, ends[0], why, waitFor);
+        close(ends[0]);
+        ASSERT_GT(upgrader, 0) << why;
+        const QString copy = program + "/" + UpgraderResult::PARTIAL_FILE;
+        EXPECT_TRUE(WaitUntil([&] {
+            return c.waiting ? ReadFile(ini + "/Upgrader.log").contains("Upgrading ") : QFileInfo(copy).size() == 10;
+        }, 10000));
+        kill(upgrader, c.signal);
+        int status = -1;
+        bool ended = false;
+        EXPECT_TRUE(WaitUntil([&] { return ended = ended || waitpid(upgrader, &status, WNOHANG) == upgrader; }, 10000));
+        close(ends[1]);
+        viewer.kill();
+        viewer.waitForFinished();
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+        EXPECT_EQ(ReadFile(program + "/KxViewer"), old);
+        EXPECT_EQ(QDir(program).entryList(QDir::Files), QStringList({"KxViewer", "Upgrader"}));
+        EXPECT_EQ(QString::fromLocal8Bit(ReadFile(ini + "/" + UpgraderResult::FAILURE_FILE)),
+                  "The upgrader was stopped (" + QString::fromLocal8Bit(strsignal(c.signal)) +
+                      ") before the new version was in place");
+        EXPECT_FALSE(WaitUntil([&] { return QFile::exists(marker); }, 300));
     }
 }
 

@@ -33,17 +33,30 @@ protected:
     void SetUp() override
     {
         tabletest::TableTabTest::SetUp();
-        savedDir_ = PrefGlobal::TempWorkDir;
+        savedDir_ = PrefGlobal::WorkDir;
         savedProgram_ = PrefGlobal::CompareProgramm;
-        work = dir.path() + QStringLiteral("/work/");
-        PrefGlobal::TempWorkDir = QFile::encodeName(work).toStdString();
+        for (const char* name : PLACES)
+            savedPlaces_.push_back(qgetenv(name));
+        // The work folder is where a start would choose it: in the scratch
+        // folder as the temporary folder, a private runtime folder next.
+        runtime = dir.path() + QStringLiteral("/runtime");
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv(PLACES[0], QFile::encodeName(dir.path()));
+        qputenv(PLACES[1], QFile::encodeName(runtime));
+        qunsetenv(PLACES[2]);
+        work = dir.path() + QStringLiteral("/KXviewer-%1/").arg(geteuid());
+        PrefGlobal::WorkDir = QFile::encodeName(work).toStdString();
+        ASSERT_EQ(PrefGlobal::WorkDirFor(geteuid()), PrefGlobal::WorkDir);
         stub = WriteScript("stub.sh", "");
         PrefGlobal::CompareProgramm = QFile::encodeName(stub).toStdString();
     }
     void TearDown() override
     {
-        PrefGlobal::TempWorkDir = savedDir_;
+        PrefGlobal::WorkDir = savedDir_;
         PrefGlobal::CompareProgramm = savedProgram_;
+        for (size_t i = 0; i < savedPlaces_.size(); ++i)
+            savedPlaces_[i].isNull() ? qunsetenv(PLACES[i]) : qputenv(PLACES[i], savedPlaces_[i]);
         tabletest::TableTabTest::TearDown();
     }
 
@@ -113,7 +126,7 @@ protected:
         return texts;
     }
 
-    // A folder where the file name goes, in the private temporary folder.
+    // A folder where the file name goes, in the work folder.
     void Block(const char* name) const
     {
         ASSERT_TRUE(QDir().mkpath(Named(name)));
@@ -128,9 +141,12 @@ protected:
         shell.status.clear();
     }
 
-    QString work, stub;
+    QString work, runtime, stub;
+    static constexpr const char* PLACES[] = {"TMPDIR", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
+
 private:
     std::string savedDir_, savedProgram_;
+    std::vector<QByteArray> savedPlaces_;
 };
 
 // Why a file cannot be made where a folder has its name.
@@ -227,11 +243,17 @@ TEST_F(Compare, FailuresAreToldAndOnlyRealOnes)
 }
 
 // A work folder that someone else made first, or could reach into, is not
-// written to and not handed to the program; the message names it.
+// written to and not handed to the program: the comparison chooses again as
+// a start does and uses the next safe place, and the System Log says why;
+// with no safe place left it is refused, and the message names it.
 TEST_F(Compare, WorkFolderOthersCanReachIsRefused)
 {
     const QString elsewhere = Path("elsewhere");
     const QByteArray folder = QFile::encodeName(work).chopped(1);
+    const QString moved = runtime + QStringLiteral("/KXviewer-%1/").arg(geteuid());
+    const QString cache = Path("cache");
+    ASSERT_TRUE(QDir().mkpath(cache));
+    ASSERT_EQ(chmod(QFile::encodeName(cache).constData(), 0777), 0);
     const struct { const char* what; std::function<void()> plant; std::string reason; } cases[] = {
         {"open to all", [&] { mkdir(folder.constData(), 0700); chmod(folder.constData(), 0777); },
          "others may use it (mode 0777)"},
@@ -242,24 +264,47 @@ TEST_F(Compare, WorkFolderOthersCanReachIsRefused)
         {"others may enter", [&] { mkdir(folder.constData(), 0700); chmod(folder.constData(), 0701); },
          "others may use it (mode 0701)"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        TabTable* a = Doc("a.log", Ten);
-        TabTable* b = Doc("b.log", Ten);
-        Reset();
-        QFile::remove(work.chopped(1));
-        c.plant();
-        main->SetTabActive(a, false);
-        Mark(b);
-        a->CompareTabs();
-        const std::string expected = "The temporary folder " + QFile::encodeName(work).toStdString() +
-                                     " cannot be used: " + c.reason;
-        EXPECT_EQ(shell.info, Texts{expected});
-        EXPECT_TRUE(Arguments(300).isEmpty());
-        EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList());
-        EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files), QStringList());
-        delete a;
-        delete b;
+    const std::string base = QFile::encodeName(dir.path()).toStdString();
+    for (const bool placeLeft : {true, false}) {
+        if (placeLeft) {
+            qputenv(PLACES[1], QFile::encodeName(runtime));
+            qunsetenv(PLACES[2]);
+        } else {
+            qunsetenv(PLACES[1]);
+            qputenv(PLACES[2], QFile::encodeName(cache));
+        }
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (placeLeft ? ", a runtime folder" : ", no safe place"));
+            TabTable* a = Doc("a.log", Ten);
+            TabTable* b = Doc("b.log", Ten);
+            Reset();
+            QFile::remove(work.chopped(1));
+            QDir(moved).removeRecursively();
+            PrefGlobal::WorkDir = QFile::encodeName(work).toStdString();
+            c.plant();
+            main->SetTabActive(a, false);
+            Mark(b);
+            a->CompareTabs();
+            const std::string passed = "not in " + base + ": " + folder.toStdString() + " cannot be used: " + c.reason;
+            if (placeLeft) {
+                EXPECT_TRUE(shell.info.empty());
+                EXPECT_EQ(shell.log, Texts{"Work files are kept in " + QFile::encodeName(runtime).toStdString() + ", " +
+                                           passed});
+                EXPECT_EQ(Arguments(), QStringList({moved + "kxv-compare-a.txt", moved + "kxv-compare-b.txt"}));
+                EXPECT_EQ(PrefGlobal::WorkDir, QFile::encodeName(moved).toStdString());
+            } else {
+                const std::string cacheText = QFile::encodeName(cache).toStdString();
+                EXPECT_EQ(shell.info, Texts{"No folder is safe for work files: " + passed +
+                                            "; there is no runtime folder; not in " + cacheText +
+                                            ": others may write to " + cacheText +
+                                            " and it has no sticky bit (mode 0777)"});
+                EXPECT_TRUE(Arguments(300).isEmpty());
+            }
+            EXPECT_EQ(QDir(work).entryList(QDir::Files), QStringList());
+            EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files), QStringList());
+            delete a;
+            delete b;
+        }
     }
 }
 

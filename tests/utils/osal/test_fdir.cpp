@@ -158,7 +158,7 @@ TEST(PrivateDir, MadeOrRefusedWithTheFolderNamed)
         c.plant(dir.substr(0, dir.size() - 1));
         ZmLib::PrivateDir held;
         const std::string got = held.Hold(dir, c.owner);
-        EXPECT_EQ(got, c.reason.empty() ? "" : "The temporary folder " + dir + " cannot be used: " + c.reason);
+        EXPECT_EQ(got, c.reason.empty() ? "" : "The work folder " + dir + " cannot be used: " + c.reason);
         EXPECT_EQ(held.IsHeld(), c.reason.empty());
         EXPECT_EQ(held.Path(), c.reason.empty() ? dir : "");
         EXPECT_EQ(ZmLib::PrivateDirProblem(dir, c.owner), got);
@@ -177,12 +177,12 @@ TEST(PrivateDir, MadeOrRefusedWithTheFolderNamed)
         ASSERT_EQ(mkdir(theirs.c_str(), 0700), 0);
         ASSERT_EQ(chown(theirs.c_str(), 4242, 4242), 0);
         ZmLib::PrivateDir held;
-        EXPECT_EQ(held.Hold(theirs), "The temporary folder " + theirs + " cannot be used: it belongs to user 4242");
+        EXPECT_EQ(held.Hold(theirs), "The work folder " + theirs + " cannot be used: it belongs to user 4242");
         EXPECT_FALSE(held.IsHeld());
     }
     ZmLib::PrivateDir absent;
     EXPECT_EQ(absent.Hold(tmp / "absent/work/"),
-              "The temporary folder " + (tmp / "absent/work/") + " cannot be used: No such file or directory");
+              "The work folder " + (tmp / "absent/work/") + " cannot be used: No such file or directory");
 }
 
 // A file made in the work folder is new, private, and never reached through
@@ -316,7 +316,7 @@ TEST(PrivateDir, WhatWasOpenedIsWhatIsNamed)
         ZmLib::PrivateDir held;
         const std::string refused = held.Hold(name + "/");
         ZmLib::PrivateDir::AfterOpen = nullptr;
-        EXPECT_EQ(refused, "The temporary folder " + name + "/ cannot be used: " + c.reason);
+        EXPECT_EQ(refused, "The work folder " + name + "/ cannot be used: " + c.reason);
         EXPECT_FALSE(held.IsHeld());
     }
 }
