@@ -914,6 +914,19 @@ RegexMatchResult& RegexBuilder::MatchGeneral(RegexMatchResult& result, const cha
     return MatchChecked(result, text, length, context, 0);
 }
 
+RegexFastPath::Outcome RegexBuilder::MatchFastPath(RegexMatchResult& result, const char* text, int length,
+                                                   RegexMatchContext& context) const
+{
+    result.Truncate(0);
+    if (!m_top || length < 0 || (!text && length > 0) || !m_fastPath.IsUsable())
+        return RegexFastPath::Outcome::GaveUp;
+    context.Reset(text ? text : "", length, m_matchLimit);
+    const RegexFastPath::Outcome outcome = m_fastPath.Match(context, result, m_groupCount, m_matchLimit);
+    if (outcome == RegexFastPath::Outcome::GaveUp)
+        result.Truncate(0);
+    return outcome;
+}
+
 RegexMatchResult& RegexBuilder::MatchChecked(RegexMatchResult& result, const char* text, int length,
                                              RegexMatchContext* context, int steps) const
 {

@@ -58,6 +58,10 @@ public:
     // The element tree alone, without the prefilter and the fast path; results equal Match's.
     RegexMatchResult& MatchGeneral(RegexMatchResult& result, const char* text, int length,
                                    RegexMatchContext* context = nullptr) const;
+    // The fast path alone: its answer, or GaveUp (with `result` empty) where only the element tree
+    // can decide, the fast path being unusable for the pattern or unsure of the text.
+    RegexFastPath::Outcome MatchFastPath(RegexMatchResult& result, const char* text, int length,
+                                         RegexMatchContext& context) const;
 
     static constexpr long long kDefaultMatchLimit = RegexMatchContext::kDefaultMatchLimit;
     // Backtracking steps one match may take; values below 1 count as 1.

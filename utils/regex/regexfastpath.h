@@ -37,6 +37,17 @@ private:
     enum class Kind : unsigned char { Literal, Class, ClassRun, Span, Open, Close, Anchor, Alternation, GroupRepeat };
     enum class Mode : unsigned char { Greedy, Lazy, Possessive };
 
+    // A byte set as one flag per byte, so that a run tests a byte with one load.
+    struct ByteTable {
+        unsigned char in[256] = {};
+        void Set(const RegexByteSet& bytes)
+        {
+            for (int c = 0; c < 256; ++c)
+                in[c] = bytes.Has(static_cast<unsigned char>(c)) ? 1 : 0;
+        }
+        bool Has(unsigned char c) const { return in[c] != 0; }
+    };
+
     struct Node {
         Kind kind;
         Mode mode = Mode::Greedy;
@@ -47,6 +58,7 @@ private:
         // Class and ClassRun: the bytes accepted, and the one byte refused when it is the only
         // one (-1 for none, -2 when more are), so a run is a memchr.
         RegexByteSet bytes;
+        ByteTable accepts;
         int onlyMissing = -2;
         // ClassRun and GroupRepeat: iterations.
         int minimum = 0;
@@ -62,10 +74,13 @@ private:
         // only to such a byte.
         bool hasFollow = false;
         RegexByteSet follow;
-        // Only group marks follow in the node's sequence.
-        bool lastInSequence = false;
         // A run whose bytes cannot start what follows it can only stop where its bytes end.
         bool onlyAtReach = false;
+        // Fewest and most bytes the rest of the pattern after the node takes up to the end of
+        // the match (most at least kUnbounded when it has no bound): a run need not try ends the rest
+        // cannot fill to the end of the text.
+        long long restMin = 0;
+        long long restMax = 0;
         // ClassRun: the index in the sequence of a run that comes next with only group marks
         // between, stops only at its reach, takes at most one byte at least and has no upper
         // bound (-1 for none). Where it ends depends only on where its bytes end, and the rest
@@ -79,7 +94,14 @@ private:
     bool Add(int sequence, const ElxInterface* element);
     int NewSequence();
     bool AddRepeat(int sequence, const ElxInterface* inner, int minimum, long long maximum, Mode mode);
-    long long MinLength(int sequence) const;
+    // Fewest or (most) the most bytes the sequence or the node can take; kUnbounded for no bound.
+    long long Length(int sequence, bool most) const;
+    long long NodeLength(const Node& node, bool most) const;
+    // Bytes the rest of the match takes after a point: fewest and most.
+    struct Rest {
+        long long least;
+        long long most;
+    };
     // Bytes a part of the pattern can start with; known only when the part must consume a byte.
     struct First {
         bool known = false;
@@ -87,13 +109,15 @@ private:
     };
     // The first bytes of the sequence from `index` on, followed by something starting as `end`.
     First FirstFrom(int sequence, size_t index, const First& end) const;
-    // Settles what may follow each node of the sequence and of the sequences within it.
-    void Settle(int sequence, const First& end);
+    // Settles what may follow each node of the sequence and of the sequences within it, and how
+    // much the rest takes; `end` and `after` describe what follows the sequence's end.
+    void Settle(int sequence, const First& end, const Rest& after);
     // Joins neighbouring nodes of one width into spans checked in one loop.
     void JoinSpans(Sequence& sequence);
 
     std::vector<Sequence> m_sequences;
     std::vector<RegexByteSet> m_spans;
+    std::vector<ByteTable> m_spanTables;
     std::vector<bool> m_groupSeen;
     int m_nodeCount = 0;
     bool m_usable = false;
