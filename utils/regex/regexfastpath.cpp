@@ -96,7 +96,15 @@ private:
     // How a run ended: matching goes on after it at the position it settled, or it has
     // searched the rest of the pattern itself and matched or failed.
     enum class RunEnd { GoOn, Matched, Failed };
-    RunEnd ClassRun(const Node& node, int sequence, int index, int& pos, const Continuation* next);
+    // The shortest and the longest end of a run worth trying.
+    struct Ends {
+        int shortest;
+        int longest;
+    };
+    // False when no end is worth trying; charges the ways passed over.
+    bool RunEnds(const Node& node, int pos, Ends& ends);
+    // Tries the ends of a run with more than one, in the run's order.
+    RunEnd ClassRun(const Node& node, const Ends& ends, int sequence, int index, int& pos, const Continuation* next);
     int Scan(const Node& node, int pos) const;
     // Where the chained run started at `at` ends, given that one started at `from` ends at `end`
     // (`from` -1: none yet).
@@ -107,6 +115,11 @@ private:
         m_budget -= steps;
         if (m_budget < 0)
             throw FastPathGaveUp();
+    }
+    // Whether what follows the run can start where the run would end.
+    bool Viable(const Node& node, int at) const
+    {
+        return !node.hasFollow || (at < m_length ? node.follow.Has(m_text[at]) : node.followEnd);
     }
     int Mark() const { return m_context.m_stack.GetSize(); }
     void SetCapture(int group, int start, int end)
@@ -140,7 +153,7 @@ private:
     int m_depth = 0;
 };
 
-int RegexFastPath::Runner::Scan(const Node& node, int pos) const
+inline int RegexFastPath::Runner::Scan(const Node& node, int pos) const
 {
     const int room = m_length - pos;
     const int limit = node.maximum < room ? node.maximum : room;
@@ -155,30 +168,43 @@ int RegexFastPath::Runner::Scan(const Node& node, int pos) const
     return count;
 }
 
-RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, int sequence, int index, int& pos,
-                                                              const Continuation* next)
+inline bool RegexFastPath::Runner::RunEnds(const Node& node, int pos, Ends& ends)
 {
     const int reach = Scan(node, pos);
     if (reach < node.minimum)
-        return RunEnd::Failed;
+        return false;
     // Every place a run passes over is charged as a way: the element tree gives the bytes back
     // one by one where this does not.
     if (node.mode == Mode::Possessive) {
         Step();
-        pos += reach;
-        return RunEnd::GoOn;
+        ends = Ends{reach, reach};
+        return true;
     }
-    // Only ends from which the rest of the pattern can reach the end of the text are tried; the
-    // ways passed over are charged all the same.
-    const int start = pos;
-    const long long room = m_length - start;
-    const int shortest = static_cast<int>(std::max<long long>(node.minimum, room - node.restMax));
-    const int longest = static_cast<int>(std::min<long long>(reach, room - node.restMin));
-    if (shortest > longest) {
+    // Only ends from which the rest of the pattern can reach the end of the text are tried (a
+    // run whose bytes cannot start the rest, only its reach); the ways passed over are charged
+    // all the same.
+    const long long room = m_length - pos;
+    ends.shortest = static_cast<int>(std::max<long long>(node.onlyAtReach ? reach : node.minimum, room - node.restMax));
+    ends.longest = static_cast<int>(std::min<long long>(reach, room - node.restMin));
+    if (ends.shortest > ends.longest) {
         Step(reach - node.minimum + 1);
-        return RunEnd::Failed;
+        return false;
     }
-    Step((reach - node.minimum) - (longest - shortest));
+    if (ends.shortest == ends.longest) {
+        Step(reach - node.minimum + 1);
+        const int at = pos + ends.shortest;
+        return Viable(node, at);
+    }
+    Step((reach - node.minimum) - (ends.longest - ends.shortest));
+    return true;
+}
+
+RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, const Ends& ends, int sequence,
+                                                              int index, int& pos, const Continuation* next)
+{
+    const int start = pos;
+    const int shortest = ends.shortest;
+    const int longest = ends.longest;
     const bool lazy = node.mode == Mode::Lazy;
     const int step = lazy ? 1 : -1;
     const int last = lazy ? longest : shortest;
@@ -191,7 +217,7 @@ RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, 
     for (int k = lazy ? shortest : longest;; k += step) {
         const int at = start + k;
         Step();
-        if (!node.hasFollow || (at < m_length && node.follow.Has(m_text[at]))) {
+        if (Viable(node, at)) {
             if (chained) {
                 chainedEnd = ChainedEnd(*chained, at, chainedFrom, chainedEnd);
                 chainedFrom = at;
@@ -275,16 +301,15 @@ bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continua
             break;
         }
         case Kind::ClassRun: {
-            if (node.onlyAtReach && node.mode != Mode::Possessive) {
-                // Most runs of a template end where their bytes end: no way back to keep.
-                const int reach = Scan(node, pos);
-                if (reach < node.minimum)
-                    return false;
-                Step(reach - node.minimum + 1);
-                pos += reach;
+            // Most runs of a template are left with one way, and go on in place.
+            Ends ends;
+            if (!RunEnds(node, pos, ends))
+                return false;
+            if (ends.shortest == ends.longest) {
+                pos += ends.shortest;
                 break;
             }
-            const RunEnd end = ClassRun(node, sequence, index, pos, next);
+            const RunEnd end = ClassRun(node, ends, sequence, index, pos, next);
             if (end != RunEnd::GoOn)
                 return end == RunEnd::Matched;
             break;
@@ -579,6 +604,7 @@ RegexFastPath::First RegexFastPath::FirstFrom(int sequence, size_t index, const 
                 if (!alternative.known)
                     return First();
                 first.bytes.AddAll(alternative.bytes);
+                first.atEnd = first.atEnd || alternative.atEnd;
             }
             first.known = true;
             return first;
@@ -600,6 +626,7 @@ RegexFastPath::First RegexFastPath::FirstFrom(int sequence, size_t index, const 
         return First();
     first.bytes.AddAll(end.bytes);
     first.known = true;
+    first.atEnd = end.atEnd;
     return first;
 }
 
@@ -614,6 +641,7 @@ void RegexFastPath::Settle(int sequence, const First& end, const Rest& after)
         node.restMax = rest.most;
         node.hasFollow = follow.known;
         node.follow = follow.bytes;
+        node.followEnd = follow.atEnd;
         // Bytes the run takes cannot end it: only its full reach can be followed.
         node.onlyAtReach = node.kind == Kind::ClassRun && follow.known && !node.bytes.Meets(follow.bytes);
         node.chained = -1;
@@ -642,6 +670,7 @@ void RegexFastPath::Settle(int sequence, const First& end, const Rest& after)
             First next = FirstFrom(body, 0, First());
             next.known = next.known && follow.known;
             next.bytes.AddAll(follow.bytes);
+            next.atEnd = follow.atEnd;
             const long long more = node.maximum == INT_MAX ? kUnbounded : TimesLength(node.maximum - 1, Length(body, true));
             Settle(body, next, Rest{behind.least, SumLength(behind.most, more)});
         }
@@ -673,7 +702,11 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
     m_spanTables.resize(m_spans.size());
     for (size_t i = 0; i < m_spans.size(); ++i)
         m_spanTables[i].Set(m_spans[i]);
-    Settle(0, First(), Rest{0, 0});
+    // The whole pattern ends only at the end of the text.
+    First end;
+    end.known = true;
+    end.atEnd = true;
+    Settle(0, end, Rest{0, 0});
     m_usable = true;
     m_fixedStart = false;
     for (const Node& node : m_sequences[0]) {

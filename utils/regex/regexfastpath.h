@@ -74,6 +74,8 @@ private:
         // only to such a byte.
         bool hasFollow = false;
         RegexByteSet follow;
+        // The rest can also be nothing at the end of the text.
+        bool followEnd = false;
         // A run whose bytes cannot start what follows it can only stop where its bytes end.
         bool onlyAtReach = false;
         // Fewest and most bytes the rest of the pattern after the node takes up to the end of
@@ -106,6 +108,8 @@ private:
     struct First {
         bool known = false;
         RegexByteSet bytes;
+        // The part can also match nothing at the end of the text.
+        bool atEnd = false;
     };
     // The first bytes of the sequence from `index` on, followed by something starting as `end`.
     First FirstFrom(int sequence, size_t index, const First& end) const;
