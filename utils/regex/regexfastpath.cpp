@@ -30,6 +30,9 @@ RegexByteSet ByteOf(char literal, bool ignoreCase)
 
 // A length with no bound: sums and products of lengths stay there once they reach it.
 constexpr long long kUnbounded = LLONG_MAX / 8;
+// Rest lengths as a run compares them with the room left in the text (0 to INT_MAX): a rest of
+// INT_MAX or more leaves the same ends as a longer one.
+constexpr long long kRestCap = INT_MAX;
 
 long long SumLength(long long a, long long b) { return a >= kUnbounded || b >= kUnbounded || a + b >= kUnbounded ? kUnbounded : a + b; }
 
@@ -183,9 +186,9 @@ inline bool RegexFastPath::Runner::RunEnds(const Node& node, int pos, Ends& ends
     // Only ends from which the rest of the pattern can reach the end of the text are tried (a
     // run whose bytes cannot start the rest, only its reach); the ways passed over are charged
     // all the same.
-    const long long room = m_length - pos;
-    ends.shortest = static_cast<int>(std::max<long long>(node.onlyAtReach ? reach : node.minimum, room - node.restMax));
-    ends.longest = static_cast<int>(std::min<long long>(reach, room - node.restMin));
+    const int room = m_length - pos;
+    ends.shortest = std::max(node.onlyAtReach ? reach : node.minimum, room - node.restMax);
+    ends.longest = std::min(reach, room - node.restMin);
     if (ends.shortest > ends.longest) {
         Step(reach - node.minimum + 1);
         return false;
@@ -637,10 +640,10 @@ void RegexFastPath::Settle(int sequence, const First& end, const Rest& after)
     for (size_t i = count; i-- > 0;) {
         const First follow = FirstFrom(sequence, i + 1, end);
         Node& node = m_sequences[static_cast<size_t>(sequence)][i];
-        node.restMin = rest.least;
-        node.restMax = rest.most;
+        node.restMin = static_cast<int>(std::min(rest.least, kRestCap));
+        node.restMax = static_cast<int>(std::min(rest.most, kRestCap));
         node.hasFollow = follow.known;
-        node.follow = follow.bytes;
+        node.follow.Set(follow.bytes);
         node.followEnd = follow.atEnd;
         // Bytes the run takes cannot end it: only its full reach can be followed.
         node.onlyAtReach = node.kind == Kind::ClassRun && follow.known && !node.bytes.Meets(follow.bytes);
@@ -718,10 +721,14 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
     }
 }
 
-RegexFastPath::Outcome RegexFastPath::Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount,
-                                            long long matchLimit) const
+long long RegexFastPath::Budget(long long matchLimit) const
 {
-    const long long budget = matchLimit / (kTreeStepsPerWay * (m_nodeCount + 2));
+    return matchLimit / (kTreeStepsPerWay * (m_nodeCount + 2));
+}
+
+RegexFastPath::Outcome RegexFastPath::Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount,
+                                            long long budget) const
+{
     if (budget < 1)
         return Outcome::GaveUp;
     context.m_captures.Truncate(0);

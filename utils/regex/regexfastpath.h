@@ -29,9 +29,12 @@ public:
     // within its first bytes and a search of the whole text for literals would cost more.
     bool HasFixedStart() const { return m_fixedStart; }
 
-    // Matches the whole text of `context` (set up by the caller's Reset). On a match fills
-    // `result` for `groupCount` groups. `matchLimit` is the builder's step budget.
-    Outcome Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount, long long matchLimit) const;
+    // The ways a match may try for the builder's step budget `matchLimit`; worked out once per
+    // budget, as it takes a division.
+    long long Budget(long long matchLimit) const;
+    // Matches the whole text of `context` (set up by the caller's Reset), trying at most `budget`
+    // ways (from Budget). On a match fills `result` for `groupCount` groups.
+    Outcome Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount, long long budget) const;
 
 private:
     enum class Kind : unsigned char { Literal, Class, ClassRun, Span, Open, Close, Anchor, Alternation, GroupRepeat };
@@ -73,16 +76,16 @@ private:
         // Bytes the rest of the node's sequence can start with, when known: a run backs off
         // only to such a byte.
         bool hasFollow = false;
-        RegexByteSet follow;
+        ByteTable follow;
         // The rest can also be nothing at the end of the text.
         bool followEnd = false;
         // A run whose bytes cannot start what follows it can only stop where its bytes end.
         bool onlyAtReach = false;
         // Fewest and most bytes the rest of the pattern after the node takes up to the end of
-        // the match (most at least kUnbounded when it has no bound): a run need not try ends the rest
-        // cannot fill to the end of the text.
-        long long restMin = 0;
-        long long restMax = 0;
+        // the match, at most INT_MAX (no text is longer): a run need not try ends the rest cannot
+        // fill to the end of the text.
+        int restMin = 0;
+        int restMax = 0;
         // ClassRun: the index in the sequence of a run that comes next with only group marks
         // between, stops only at its reach, takes at most one byte at least and has no upper
         // bound (-1 for none). Where it ends depends only on where its bytes end, and the rest
