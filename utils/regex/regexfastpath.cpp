@@ -34,7 +34,10 @@ constexpr long long kUnbounded = LLONG_MAX / 8;
 // INT_MAX or more leaves the same ends as a longer one.
 constexpr long long kRestCap = INT_MAX;
 
-long long SumLength(long long a, long long b) { return a >= kUnbounded || b >= kUnbounded || a + b >= kUnbounded ? kUnbounded : a + b; }
+long long SumLength(long long a, long long b)
+{
+    return a >= kUnbounded || b >= kUnbounded || a + b >= kUnbounded ? kUnbounded : a + b;
+}
 
 long long TimesLength(long long count, long long length)
 {
@@ -674,7 +677,8 @@ void RegexFastPath::Settle(int sequence, const First& end, const Rest& after)
             next.known = next.known && follow.known;
             next.bytes.AddAll(follow.bytes);
             next.atEnd = follow.atEnd;
-            const long long more = node.maximum == INT_MAX ? kUnbounded : TimesLength(node.maximum - 1, Length(body, true));
+            const long long more =
+                node.maximum == INT_MAX ? kUnbounded : TimesLength(node.maximum - 1, Length(body, true));
             Settle(body, next, Rest{behind.least, SumLength(behind.most, more)});
         }
     }

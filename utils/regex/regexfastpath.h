@@ -15,6 +15,12 @@ class RegexMatchResult;
 // byte and no record per iteration. It tries the ways of matching in the same order as the
 // element tree, and nothing it supports reads a capture, so it finds the same match.
 //
+// A run of a class (greedy, lazy, possessive, an optional byte) skips the ends that cannot lead
+// to a match: those where what follows cannot start, and those from which the rest of the
+// pattern is too short or too long to reach the end of the text. Most runs of a template are
+// left with one end, and matching goes on in place, so a template's fields cost about a scan of
+// the line.
+//
 // Its work is bounded: past a share of the step budget, or nested too deep, it gives up and the
 // element tree decides, so the budget and the answer for runaway patterns stay the tree's.
 class RegexFastPath {
@@ -107,7 +113,8 @@ private:
         long long least;
         long long most;
     };
-    // Bytes a part of the pattern can start with; known only when the part must consume a byte.
+    // Bytes a part of the pattern can start with; known only when the part must consume a byte
+    // or may end the text.
     struct First {
         bool known = false;
         RegexByteSet bytes;

@@ -10,7 +10,10 @@
 
 #include "utils/regex/regexbuilder.h"
 
-inline std::vector<int> MatchGroups(const RegexMatchResult& result) { return {result.GetData(), result.GetData() + result.GetSize()}; }
+inline std::vector<int> MatchGroups(const RegexMatchResult& result)
+{
+    return {result.GetData(), result.GetData() + result.GetSize()};
+}
 
 // Matches the line with the fast path alone and with the tree alone and expects the same answer;
 // true when the fast path decided.

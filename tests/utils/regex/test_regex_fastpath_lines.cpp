@@ -85,7 +85,9 @@ TEST(RegexFastPathLines, FieldsThatCanEndInTwoPlaces)
     };
     const std::vector<Case> cases = {
         // A year after the time belongs to the time, not to the host.
-        {kSysLog, "Dec  7 08:00:00 2026 host kern.info prog: msg\n", {"Dec  7 08:00:00 2026", "host", "info", "prog", "msg"}},
+        {kSysLog,
+         "Dec  7 08:00:00 2026 host kern.info prog: msg\n",
+         {"Dec  7 08:00:00 2026", "host", "info", "prog", "msg"}},
         {kSysLog, "Jan 12 34 host lv n: t\n", {"Jan 12 34", "host", "v", "n", "t"}},
         {kSysLog, "Jan 12 34 host lv n: t: u\n", {"Jan 12 34", "host", "v", "n", "t: u"}},
         {kSysLog, "Jan 12 34 host lv n t u\n", {"Jan 12 34", "host", "v", "n t u", ""}},
