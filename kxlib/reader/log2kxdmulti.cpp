@@ -6,7 +6,6 @@
 
 #include "kxlib/fields.h"
 #include "kxlib/kxchannels.h"
-#include "kxlib/reader/syslogshape.h"
 #include "utils/common/convert.h"
 #include "utils/common/strbase.h"
 #include "utils/osal/process.h"
@@ -90,7 +89,6 @@ bool Log2KxdMulti::AddTemplate(const char* expression, const int32_t* fields, in
     }
     Template& t = templates_[count_++];
     t.regex = std::make_unique<RegexBuilder>(expression, 0);
-    t.syslogShape = expression != nullptr && n == SyslogShape::GROUPS && strcmp(expression, SyslogShape::EXPRESSION) == 0;
     t.errorFlag = errorFlag ? 1 : 0;
     t.Nfields = n;
     for (int32_t k = 0; k < n; ++k)
@@ -137,19 +135,6 @@ const Log2KxdMulti::Template* Log2KxdMulti::MatchLine(LineScratch& scratch, cons
 {
     for (int32_t k = 0; k < count_; ++k) {
         const Template& t = templates_[k];
-        if (t.syslogShape) {
-            int spans[2 * (SyslogShape::GROUPS + 1)];
-            const SyslogShape::Outcome outcome = SyslogShape::Match(line, length, spans);
-            if (outcome == SyslogShape::Outcome::NoMatch)
-                continue;
-            if (outcome == SyslogShape::Outcome::Matched) {
-                const int head[] = {1, SyslogShape::GROUPS};
-                scratch.result.Truncate(0);
-                scratch.result.Append(head, 2);
-                scratch.result.Append(spans, 2 * (SyslogShape::GROUPS + 1));
-                return &t;
-            }
-        }
         // A pattern that runs out of its step budget is a line that does not
         // match.
         t.regex->Match(scratch.result, line, int(length), &scratch.context);

@@ -55,8 +55,6 @@ private:
     struct Template {
         std::unique_ptr<RegexBuilder> regex;
         uint8_t errorFlag = 0;
-        // The built-in syslog expression, matched by hand where it can be.
-        bool syslogShape = false;
         int32_t Nfields = 0;
         int32_t fields[MAX_GROUPS] = {};
         // Lines whose match had another group count than the map.

@@ -8,13 +8,10 @@
 #include <vector>
 
 #include "kxlib/reader/log2kxdmulti.h"
-#include "kxlib/reader/syslogshape.h"
 #include "kxlib/reader/textchunks.h"
 #include "table_fixtures.h"
 #include "utils/common/convert.h"
 #include "utils/osal/process.h"
-#include "utils/regex/regexbuilder.h"
-#include "utils/regex/regexmatchresult.h"
 
 namespace {
 
@@ -63,7 +60,8 @@ struct LogRun {
 };
 
 // The built-in "SysLog" template: TIME, HOST, LEVEL, KXNAME, TEXT.
-const Template SysLog{SyslogShape::EXPRESSION, {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT}};
+const Template SysLog{"(\\w{3}[\\d\\W]+)\\s(\\(?\\w+\\)?)\\s[\\w\\.]+?(\\w+)\\s([^:]+):?\\s(.*)\\r?\\n?",
+                      {FIELD_TIME, FIELD_HOST, FIELD_LEVEL, FIELD_KXNAME, FIELD_TEXT}};
 
 // A template of one TEXT group.
 const Template WholeText{"(.*)\\r?\\n?", {FIELD_TEXT}};
@@ -525,67 +523,4 @@ TEST(Log2KxdMulti, NumberGroupOfTheLongestLine)
     EXPECT_EQ(run.lengths[1], int32_t(Log2KxdMulti::LINE_LENGTH_MAX) + 1);
     EXPECT_EQ(run.Num(0, FIELD_NUM1), 7);
     EXPECT_EQ(run.Num(1, FIELD_NUM1), 0);
-}
-
-// The hand-matched syslog template finds what the expression engine finds,
-// or leaves the line to it: on lines of syslog's pieces put together at
-// random, broken, doubled and missing, and on lines the walk must not take.
-TEST(SyslogShape, SameGroupsAsTheEngine)
-{
-    const RegexBuilder regex(SyslogShape::EXPRESSION, 0);
-    std::vector<std::string> lines = {
-        "Jan  1 00:00:00 host user.err sshd[12]: text\n",
-        "Dec 31 23:59:59 host user.err sshd[12]: New Year\n",
-        "Feb 30 10:00:00 host user.err sshd[12]: no such day\n",
-        "Jan  1 00:00:00 (host) kern.warning kernel: a: b: c\n",
-        "Jan  1 00:00:00 host info proc no colon at all\n",
-        "Jan  1 00:00:00 host a.b.c.d proc:\n",
-        "Jan  1 00:00:00 host lvl proc:nospace tail\n",
-        "Jan  1 00:00:00 host lvl :\n",
-        "Jan  1 00:00:00 host lvl proc: \n",
-        "Jan  1 00:00:00 host\n",
-        "Jan\n",
-        "\n",
-        "no template takes this line\n",
-        "Jan  1 00:00:00 host user.err sshd[12]: no line end",
-        "Jan  1 00:00:00 host user.err sshd[12]: tab\there\n",
-        "Jan  1 00:00:00 host user.err sshd[12]: cr\rhere\n",
-        std::string("Jan  1 00:00:00 host user.err sshd[12]: nul") + '\0' + "byte\n",
-        "Jan  1 00:00:00 host user.err sshd[12]: caf\xC3\xA9\n",
-        "Jan  1 00:00:00 host " + std::string(1000, 'w') + " sshd: long level\n",
-        "Jan  1 00:00:00 host " + std::string(1000, '.') + "w sshd: dots\n",
-        "Jan " + std::string(1000, ' ') + "host lvl p: wide\n",
-    };
-    const char* const pieces[] = {"Jan", "Feb", " ", "  ", "1", "30", "00:00:00", ":", ": ", "host", "(gw)", "(",
-                                  ")", "user.err", "kern.warning", ".", "info", "sshd[12]", "postfix/smtpd", "_",
-                                  "a", "x y", "\t", "\r", "\xC3\xA9", "9", "-", "::"};
-    uint32_t seed = 7;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
-    for (int k = 0; k < 20000; ++k) {
-        std::string line = k % 3 == 0 ? "Jan  1 00:00:00 " : "";
-        for (uint32_t n = 1 + next() % 12; n > 0; --n)
-            line += pieces[next() % (sizeof(pieces) / sizeof(pieces[0]))];
-        lines.push_back(line + (next() % 50 == 0 ? "" : "\n"));
-    }
-    size_t decided = 0;
-    for (const std::string& line : lines) {
-        SCOPED_TRACE(line);
-        RegexMatchResult result;
-        regex.Match(result, line.data(), int(line.size()));
-        int spans[2 * (SyslogShape::GROUPS + 1)] = {};
-        const SyslogShape::Outcome outcome = SyslogShape::Match(line.data(), uint32_t(line.size()), spans);
-        if (outcome == SyslogShape::Outcome::Unsure)
-            continue;
-        ++decided;
-        ASSERT_EQ(outcome == SyslogShape::Outcome::Matched, result.IsMatched());
-        if (!result.IsMatched())
-            continue;
-        ASSERT_EQ(result.GetGroupCount(), SyslogShape::GROUPS);
-        for (int g = 0; g <= SyslogShape::GROUPS; ++g) {
-            EXPECT_EQ(spans[2 * g], result.GetGroupStart(g)) << g;
-            EXPECT_EQ(spans[2 * g + 1], result.GetGroupEnd(g)) << g;
-        }
-    }
-    // Most lines are decided by the walk.
-    EXPECT_GT(decided, lines.size() / 2);
 }

@@ -22,7 +22,6 @@
 #include "kxlib/reader/filekxl.h"
 #include "kxlib/kxdrecord.h"
 #include "kxlib/reader/log2kxdmulti.h"
-#include "kxlib/reader/syslogshape.h"
 #include "kxlib/table/kxtable_load.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/importformat.h"
@@ -511,13 +510,13 @@ TEST_F(DocLoaderTest, BadFormatsFailWithTheirMessages)
         EXPECT_EQ(shell.info, std::vector<std::string>{"Expression is empty"});
         EXPECT_EQ(shell.log, std::vector<std::string>{"Expression is empty"});
     }
-    // The built-in format's expression is the one the text-log reader
-    // matches by hand.
+    // The built-in format's expression: its fields' parts and the optional
+    // line end.
     {
         DocLoader::ImportFields fields;
         std::string expression;
         ASSERT_TRUE(DocLoader::BuildImportRegex(DefaultImportTemplates()[0], fields, expression));
-        EXPECT_EQ(expression, SyslogShape::EXPRESSION);
+        EXPECT_EQ(expression, "(\\w{3}[\\d\\W]+)\\s(\\(?\\w+\\)?)\\s[\\w\\.]+?(\\w+)\\s([^:]+):?\\s(.*)\\r?\\n?");
     }
     EXPECT_EQ(Load(path, 1000), nullptr);
     EXPECT_TRUE(RecordingShell::Has(shell.info, "Unknown import type for file " + path));

@@ -204,6 +204,7 @@ void RegexBuilder::Compile(const char* pattern)
     Finish(top);
     m_prefilter.Build(top);
     m_fastPath.Build(top, m_flags);
+    m_fastBudget = m_fastPath.Budget(m_matchLimit);
     m_top = top;
     // The caller's pattern is not kept beyond compilation.
     m_pattern = CBufferRefT<char>();
@@ -943,6 +944,19 @@ RegexMatchResult& RegexBuilder::MatchGeneral(RegexMatchResult& result, const cha
     return MatchChecked(result, text, length, context, 0);
 }
 
+RegexFastPath::Outcome RegexBuilder::MatchFastPath(RegexMatchResult& result, const char* text, int length,
+                                                   RegexMatchContext& context) const
+{
+    result.Truncate(0);
+    if (!m_top || length < 0 || (!text && length > 0) || !m_fastPath.IsUsable())
+        return RegexFastPath::Outcome::GaveUp;
+    context.Reset(text ? text : "", length, m_matchLimit);
+    const RegexFastPath::Outcome outcome = m_fastPath.Match(context, result, m_groupCount, m_fastBudget);
+    if (outcome == RegexFastPath::Outcome::GaveUp)
+        result.Truncate(0);
+    return outcome;
+}
+
 RegexMatchResult& RegexBuilder::MatchChecked(RegexMatchResult& result, const char* text, int length,
                                              RegexMatchContext* context, int steps) const
 {
@@ -978,7 +992,7 @@ void RegexBuilder::MatchIn(RegexMatchContext& context, RegexMatchResult& result,
     try {
         if (fastPath) {
             context.Reset(text, length, m_matchLimit);
-            if (m_fastPath.Match(context, result, m_groupCount, m_matchLimit) != RegexFastPath::Outcome::GaveUp)
+            if (m_fastPath.Match(context, result, m_groupCount, m_fastBudget) != RegexFastPath::Outcome::GaveUp)
                 return;
         }
         if (!filtered && !m_prefilter.MayMatch(text, length))

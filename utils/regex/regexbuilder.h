@@ -58,10 +58,18 @@ public:
     // The element tree alone, without the prefilter and the fast path; results equal Match's.
     RegexMatchResult& MatchGeneral(RegexMatchResult& result, const char* text, int length,
                                    RegexMatchContext* context = nullptr) const;
+    // The fast path alone: its answer, or GaveUp (with `result` empty) where only the element tree
+    // can decide, the fast path being unusable for the pattern or unsure of the text.
+    RegexFastPath::Outcome MatchFastPath(RegexMatchResult& result, const char* text, int length,
+                                         RegexMatchContext& context) const;
 
     static constexpr long long kDefaultMatchLimit = RegexMatchContext::kDefaultMatchLimit;
     // Backtracking steps one match may take; values below 1 count as 1.
-    void SetMatchLimit(long long steps) { m_matchLimit = steps < 1 ? 1 : steps; }
+    void SetMatchLimit(long long steps)
+    {
+        m_matchLimit = steps < 1 ? 1 : steps;
+        m_fastBudget = m_fastPath.Budget(m_matchLimit);
+    }
     long long GetMatchLimit() const { return m_matchLimit; }
 
     bool IsCompiled() const { return m_top != nullptr; }
@@ -156,6 +164,8 @@ private:
     bool m_readsCaptures = false;
     RegexPrefilter m_prefilter;
     RegexFastPath m_fastPath;
+    // The fast path's share of m_matchLimit.
+    long long m_fastBudget = 0;
     int m_groupCount = 0;
     CBufferT<ElxInterface*> m_elements;
     CBufferT<GroupEntry> m_groups;

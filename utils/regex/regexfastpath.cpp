@@ -1,5 +1,6 @@
 #include "utils/regex/regexfastpath.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -25,6 +26,24 @@ RegexByteSet ByteOf(char literal, bool ignoreCase)
         bytes.Add(RegexToLower(byte));
     }
     return bytes;
+}
+
+// A length with no bound: sums and products of lengths stay there once they reach it.
+constexpr long long kUnbounded = LLONG_MAX / 8;
+// Rest lengths as a run compares them with the room left in the text (0 to INT_MAX): a rest of
+// INT_MAX or more leaves the same ends as a longer one.
+constexpr long long kRestCap = INT_MAX;
+
+long long SumLength(long long a, long long b)
+{
+    return a >= kUnbounded || b >= kUnbounded || a + b >= kUnbounded ? kUnbounded : a + b;
+}
+
+long long TimesLength(long long count, long long length)
+{
+    if (count <= 0 || length <= 0)
+        return 0;
+    return count >= kUnbounded || length >= kUnbounded || count > kUnbounded / length ? kUnbounded : count * length;
 }
 
 // Nested ways of matching kept open at once; a deeper search is left to the element tree, whose
@@ -83,7 +102,15 @@ private:
     // How a run ended: matching goes on after it at the position it settled, or it has
     // searched the rest of the pattern itself and matched or failed.
     enum class RunEnd { GoOn, Matched, Failed };
-    RunEnd ClassRun(const Node& node, int sequence, int index, int& pos, const Continuation* next);
+    // The shortest and the longest end of a run worth trying.
+    struct Ends {
+        int shortest;
+        int longest;
+    };
+    // False when no end is worth trying; charges the ways passed over.
+    bool RunEnds(const Node& node, int pos, Ends& ends);
+    // Tries the ends of a run with more than one, in the run's order.
+    RunEnd ClassRun(const Node& node, const Ends& ends, int sequence, int index, int& pos, const Continuation* next);
     int Scan(const Node& node, int pos) const;
     // Where the chained run started at `at` ends, given that one started at `from` ends at `end`
     // (`from` -1: none yet).
@@ -94,6 +121,11 @@ private:
         m_budget -= steps;
         if (m_budget < 0)
             throw FastPathGaveUp();
+    }
+    // Whether what follows the run can start where the run would end.
+    bool Viable(const Node& node, int at) const
+    {
+        return !node.hasFollow || (at < m_length ? node.follow.Has(m_text[at]) : node.followEnd);
     }
     int Mark() const { return m_context.m_stack.GetSize(); }
     void SetCapture(int group, int start, int end)
@@ -127,7 +159,7 @@ private:
     int m_depth = 0;
 };
 
-int RegexFastPath::Runner::Scan(const Node& node, int pos) const
+inline int RegexFastPath::Runner::Scan(const Node& node, int pos) const
 {
     const int room = m_length - pos;
     const int limit = node.maximum < room ? node.maximum : room;
@@ -137,47 +169,61 @@ int RegexFastPath::Runner::Scan(const Node& node, int pos) const
         return stop ? static_cast<int>(static_cast<const unsigned char*>(stop) - (m_text + pos)) : limit;
     }
     int count = 0;
-    while (count < limit && node.bytes.Has(m_text[pos + count]))
+    while (count < limit && node.accepts.Has(m_text[pos + count]))
         ++count;
     return count;
 }
 
-RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, int sequence, int index, int& pos,
-                                                              const Continuation* next)
+inline bool RegexFastPath::Runner::RunEnds(const Node& node, int pos, Ends& ends)
 {
     const int reach = Scan(node, pos);
     if (reach < node.minimum)
-        return RunEnd::Failed;
+        return false;
     // Every place a run passes over is charged as a way: the element tree gives the bytes back
     // one by one where this does not.
-    if (node.mode == Mode::Possessive || node.onlyAtReach) {
-        Step(node.mode == Mode::Possessive ? 1 : reach - node.minimum + 1);
-        pos += reach;
-        return RunEnd::GoOn;
+    if (node.mode == Mode::Possessive) {
+        Step();
+        ends = Ends{reach, reach};
+        return true;
     }
-    if (node.lastInSequence && !next) {
-        // Only the end of the text can end the match.
+    // Only ends from which the rest of the pattern can reach the end of the text are tried (a
+    // run whose bytes cannot start the rest, only its reach); the ways passed over are charged
+    // all the same.
+    const int room = m_length - pos;
+    ends.shortest = std::max(node.onlyAtReach ? reach : node.minimum, room - node.restMax);
+    ends.longest = std::min(reach, room - node.restMin);
+    if (ends.shortest > ends.longest) {
         Step(reach - node.minimum + 1);
-        const int need = m_length - pos;
-        if (need < node.minimum || need > reach)
-            return RunEnd::Failed;
-        pos = m_length;
-        return RunEnd::GoOn;
+        return false;
     }
+    if (ends.shortest == ends.longest) {
+        Step(reach - node.minimum + 1);
+        const int at = pos + ends.shortest;
+        return Viable(node, at);
+    }
+    Step((reach - node.minimum) - (ends.longest - ends.shortest));
+    return true;
+}
+
+RegexFastPath::Runner::RunEnd RegexFastPath::Runner::ClassRun(const Node& node, const Ends& ends, int sequence,
+                                                              int index, int& pos, const Continuation* next)
+{
     const int start = pos;
+    const int shortest = ends.shortest;
+    const int longest = ends.longest;
     const bool lazy = node.mode == Mode::Lazy;
     const int step = lazy ? 1 : -1;
-    const int last = lazy ? reach : node.minimum;
+    const int last = lazy ? longest : shortest;
     // With a chained run next, ways whose chained run ends where a failed one ended fail too.
     const Sequence& nodes = m_path.m_sequences[static_cast<size_t>(sequence)];
     const Node* chained = node.chained >= 0 ? &nodes[static_cast<size_t>(node.chained)] : nullptr;
     int chainedFrom = -1;
     int chainedEnd = -1;
     int failedEnd = -1;
-    for (int k = lazy ? node.minimum : reach;; k += step) {
+    for (int k = lazy ? shortest : longest;; k += step) {
         const int at = start + k;
         Step();
-        if (!node.hasFollow || (at < m_length && node.follow.Has(m_text[at]))) {
+        if (Viable(node, at)) {
             if (chained) {
                 chainedEnd = ChainedEnd(*chained, at, chainedFrom, chainedEnd);
                 chainedFrom = at;
@@ -211,9 +257,9 @@ int RegexFastPath::Runner::ChainedEnd(const Node& chained, int at, int from, int
     if (from >= 0 && at >= from && at <= end)
         return end;
     if (from >= 0 && at + 1 == from)
-        return chained.bytes.Has(m_text[at]) ? end : at;
+        return chained.accepts.Has(m_text[at]) ? end : at;
     int stop = at;
-    while (stop < m_length && chained.bytes.Has(m_text[stop]))
+    while (stop < m_length && chained.accepts.Has(m_text[stop]))
         ++stop;
     return stop;
 }
@@ -221,9 +267,10 @@ int RegexFastPath::Runner::ChainedEnd(const Node& chained, int at, int from, int
 bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continuation* next)
 {
     const Depth depth(m_depth);
-    const Sequence* nodes = &m_path.m_sequences[static_cast<size_t>(sequence)];
+    const Node* nodes = m_path.m_sequences[static_cast<size_t>(sequence)].data();
+    int size = static_cast<int>(m_path.m_sequences[static_cast<size_t>(sequence)].size());
     for (;; ++index) {
-        if (index == static_cast<int>(nodes->size())) {
+        if (index == size) {
             if (!next)
                 return pos == m_length;
             if (next->repeat)
@@ -231,10 +278,11 @@ bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continua
             sequence = next->sequence;
             index = next->index - 1;
             next = next->next;
-            nodes = &m_path.m_sequences[static_cast<size_t>(sequence)];
+            nodes = m_path.m_sequences[static_cast<size_t>(sequence)].data();
+            size = static_cast<int>(m_path.m_sequences[static_cast<size_t>(sequence)].size());
             continue;
         }
-        const Node& node = (*nodes)[static_cast<size_t>(index)];
+        const Node& node = nodes[index];
         switch (node.kind) {
         case Kind::Literal:
             if (m_length - pos < node.length ||
@@ -243,14 +291,14 @@ bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continua
             pos += node.length;
             break;
         case Kind::Class:
-            if (pos >= m_length || !node.bytes.Has(m_text[pos]))
+            if (pos >= m_length || !node.accepts.Has(m_text[pos]))
                 return false;
             ++pos;
             break;
         case Kind::Span: {
             if (m_length - pos < node.length)
                 return false;
-            const RegexByteSet* places = &m_path.m_spans[static_cast<size_t>(node.first)];
+            const ByteTable* places = &m_path.m_spanTables[static_cast<size_t>(node.first)];
             for (int i = 0; i < node.length; ++i) {
                 if (!places[i].Has(m_text[pos + i]))
                     return false;
@@ -259,7 +307,15 @@ bool RegexFastPath::Runner::Run(int sequence, int index, int pos, const Continua
             break;
         }
         case Kind::ClassRun: {
-            const RunEnd end = ClassRun(node, sequence, index, pos, next);
+            // Most runs of a template are left with one way, and go on in place.
+            Ends ends;
+            if (!RunEnds(node, pos, ends))
+                return false;
+            if (ends.shortest == ends.longest) {
+                pos += ends.shortest;
+                break;
+            }
+            const RunEnd end = ClassRun(node, ends, sequence, index, pos, next);
             if (end != RunEnd::GoOn)
                 return end == RunEnd::Matched;
             break;
@@ -347,7 +403,7 @@ bool RegexFastPath::AddRepeat(int sequence, const ElxInterface* inner, int minim
             return false;
         node.kind = Kind::GroupRepeat;
         node.first = NewSequence();
-        if (!Add(node.first, inner) || MinLength(node.first) < 1)
+        if (!Add(node.first, inner) || Length(node.first, false) < 1)
             return false;
     }
     m_sequences[static_cast<size_t>(sequence)].push_back(node);
@@ -431,43 +487,43 @@ bool RegexFastPath::Add(int sequence, const ElxInterface* element)
     return true;
 }
 
-long long RegexFastPath::MinLength(int sequence) const
+long long RegexFastPath::NodeLength(const Node& node, bool most) const
+{
+    switch (node.kind) {
+    case Kind::Literal:
+    case Kind::Span:
+        return node.length;
+    case Kind::Class:
+        return 1;
+    case Kind::ClassRun: {
+        const int count = most ? node.maximum : node.minimum;
+        return count == INT_MAX ? kUnbounded : count;
+    }
+    case Kind::GroupRepeat: {
+        const int count = most ? node.maximum : node.minimum;
+        return count == INT_MAX ? kUnbounded : TimesLength(count, Length(node.first, most));
+    }
+    case Kind::Alternation: {
+        long long length = most ? 0 : kUnbounded;
+        for (int a = 0; a < node.count; ++a) {
+            const long long alternative = Length(node.first + a, most);
+            length = (most ? alternative > length : alternative < length) ? alternative : length;
+        }
+        return length;
+    }
+    case Kind::Open:
+    case Kind::Close:
+    case Kind::Anchor:
+        break;
+    }
+    return 0;
+}
+
+long long RegexFastPath::Length(int sequence, bool most) const
 {
     long long length = 0;
-    for (const Node& node : m_sequences[static_cast<size_t>(sequence)]) {
-        switch (node.kind) {
-        case Kind::Literal:
-            length += node.length;
-            break;
-        case Kind::Class:
-            length += 1;
-            break;
-        case Kind::Span:
-            length += node.length;
-            break;
-        case Kind::ClassRun:
-            length += node.minimum;
-            break;
-        case Kind::GroupRepeat:
-            length += node.minimum * MinLength(node.first);
-            break;
-        case Kind::Alternation: {
-            long long shortest = LLONG_MAX;
-            for (int a = 0; a < node.count; ++a) {
-                const long long alternative = MinLength(node.first + a);
-                shortest = alternative < shortest ? alternative : shortest;
-            }
-            length += shortest;
-            break;
-        }
-        case Kind::Open:
-        case Kind::Close:
-        case Kind::Anchor:
-            break;
-        }
-        if (length > INT_MAX)
-            return INT_MAX;
-    }
+    for (const Node& node : m_sequences[static_cast<size_t>(sequence)])
+        length = SumLength(length, NodeLength(node, most));
     return length;
 }
 
@@ -554,6 +610,7 @@ RegexFastPath::First RegexFastPath::FirstFrom(int sequence, size_t index, const 
                 if (!alternative.known)
                     return First();
                 first.bytes.AddAll(alternative.bytes);
+                first.atEnd = first.atEnd || alternative.atEnd;
             }
             first.known = true;
             return first;
@@ -575,19 +632,22 @@ RegexFastPath::First RegexFastPath::FirstFrom(int sequence, size_t index, const 
         return First();
     first.bytes.AddAll(end.bytes);
     first.known = true;
+    first.atEnd = end.atEnd;
     return first;
 }
 
-void RegexFastPath::Settle(int sequence, const First& end)
+void RegexFastPath::Settle(int sequence, const First& end, const Rest& after)
 {
     const size_t count = m_sequences[static_cast<size_t>(sequence)].size();
-    bool onlyMarks = true;
+    Rest rest = after;
     for (size_t i = count; i-- > 0;) {
         const First follow = FirstFrom(sequence, i + 1, end);
         Node& node = m_sequences[static_cast<size_t>(sequence)][i];
+        node.restMin = static_cast<int>(std::min(rest.least, kRestCap));
+        node.restMax = static_cast<int>(std::min(rest.most, kRestCap));
         node.hasFollow = follow.known;
-        node.follow = follow.bytes;
-        node.lastInSequence = onlyMarks;
+        node.follow.Set(follow.bytes);
+        node.followEnd = follow.atEnd;
         // Bytes the run takes cannot end it: only its full reach can be followed.
         node.onlyAtReach = node.kind == Kind::ClassRun && follow.known && !node.bytes.Meets(follow.bytes);
         node.chained = -1;
@@ -600,18 +660,26 @@ void RegexFastPath::Settle(int sequence, const First& end)
                 nodes[after].minimum <= 1 && nodes[after].maximum == INT_MAX)
                 node.chained = static_cast<int>(after);
         }
-        onlyMarks = onlyMarks && (node.kind == Kind::Open || node.kind == Kind::Close);
+        const Rest behind = rest;
+        const long long least = NodeLength(node, false);
+        const long long most = NodeLength(node, true);
+        rest.least = SumLength(rest.least, least);
+        rest.most = SumLength(rest.most, most);
         if (node.kind == Kind::Alternation) {
             const int first = node.first;
             for (int a = 0; a < node.count; ++a)
-                Settle(first + a, follow);
+                Settle(first + a, follow, behind);
         } else if (node.kind == Kind::GroupRepeat) {
-            // The body's end leads to another iteration or to what follows the repeat.
+            // The body's end leads to another iteration or to what follows the repeat: at least
+            // that rest, at most the iterations still allowed and that rest.
             const int body = node.first;
             First next = FirstFrom(body, 0, First());
             next.known = next.known && follow.known;
             next.bytes.AddAll(follow.bytes);
-            Settle(body, next);
+            next.atEnd = follow.atEnd;
+            const long long more =
+                node.maximum == INT_MAX ? kUnbounded : TimesLength(node.maximum - 1, Length(body, true));
+            Settle(body, next, Rest{behind.least, SumLength(behind.most, more)});
         }
     }
 }
@@ -620,6 +688,7 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
 {
     m_sequences.clear();
     m_spans.clear();
+    m_spanTables.clear();
     m_groupSeen.clear();
     m_nodeCount = 0;
     m_usable = false;
@@ -634,8 +703,17 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
     for (Sequence& sequence : m_sequences) {
         JoinSpans(sequence);
         m_nodeCount += static_cast<int>(sequence.size());
+        for (Node& node : sequence)
+            node.accepts.Set(node.bytes);
     }
-    Settle(0, First());
+    m_spanTables.resize(m_spans.size());
+    for (size_t i = 0; i < m_spans.size(); ++i)
+        m_spanTables[i].Set(m_spans[i]);
+    // The whole pattern ends only at the end of the text.
+    First end;
+    end.known = true;
+    end.atEnd = true;
+    Settle(0, end, Rest{0, 0});
     m_usable = true;
     m_fixedStart = false;
     for (const Node& node : m_sequences[0]) {
@@ -647,10 +725,14 @@ void RegexFastPath::Build(const ElxInterface* top, int flags)
     }
 }
 
-RegexFastPath::Outcome RegexFastPath::Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount,
-                                            long long matchLimit) const
+long long RegexFastPath::Budget(long long matchLimit) const
 {
-    const long long budget = matchLimit / (kTreeStepsPerWay * (m_nodeCount + 2));
+    return matchLimit / (kTreeStepsPerWay * (m_nodeCount + 2));
+}
+
+RegexFastPath::Outcome RegexFastPath::Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount,
+                                            long long budget) const
+{
     if (budget < 1)
         return Outcome::GaveUp;
     context.m_captures.Truncate(0);

@@ -15,6 +15,12 @@ class RegexMatchResult;
 // byte and no record per iteration. It tries the ways of matching in the same order as the
 // element tree, and nothing it supports reads a capture, so it finds the same match.
 //
+// A run of a class (greedy, lazy, possessive, an optional byte) skips the ends that cannot lead
+// to a match: those where what follows cannot start, and those from which the rest of the
+// pattern is too short or too long to reach the end of the text. Most runs of a template are
+// left with one end, and matching goes on in place, so a template's fields cost about a scan of
+// the line.
+//
 // Its work is bounded: past a share of the step budget, or nested too deep, it gives up and the
 // element tree decides, so the budget and the answer for runaway patterns stay the tree's.
 class RegexFastPath {
@@ -29,13 +35,27 @@ public:
     // within its first bytes and a search of the whole text for literals would cost more.
     bool HasFixedStart() const { return m_fixedStart; }
 
-    // Matches the whole text of `context` (set up by the caller's Reset). On a match fills
-    // `result` for `groupCount` groups. `matchLimit` is the builder's step budget.
-    Outcome Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount, long long matchLimit) const;
+    // The ways a match may try for the builder's step budget `matchLimit`; worked out once per
+    // budget, as it takes a division.
+    long long Budget(long long matchLimit) const;
+    // Matches the whole text of `context` (set up by the caller's Reset), trying at most `budget`
+    // ways (from Budget). On a match fills `result` for `groupCount` groups.
+    Outcome Match(RegexMatchContext& context, RegexMatchResult& result, int groupCount, long long budget) const;
 
 private:
     enum class Kind : unsigned char { Literal, Class, ClassRun, Span, Open, Close, Anchor, Alternation, GroupRepeat };
     enum class Mode : unsigned char { Greedy, Lazy, Possessive };
+
+    // A byte set as one flag per byte, so that a run tests a byte with one load.
+    struct ByteTable {
+        unsigned char in[256] = {};
+        void Set(const RegexByteSet& bytes)
+        {
+            for (int c = 0; c < 256; ++c)
+                in[c] = bytes.Has(static_cast<unsigned char>(c)) ? 1 : 0;
+        }
+        bool Has(unsigned char c) const { return in[c] != 0; }
+    };
 
     struct Node {
         Kind kind;
@@ -47,6 +67,7 @@ private:
         // Class and ClassRun: the bytes accepted, and the one byte refused when it is the only
         // one (-1 for none, -2 when more are), so a run is a memchr.
         RegexByteSet bytes;
+        ByteTable accepts;
         int onlyMissing = -2;
         // ClassRun and GroupRepeat: iterations.
         int minimum = 0;
@@ -61,11 +82,16 @@ private:
         // Bytes the rest of the node's sequence can start with, when known: a run backs off
         // only to such a byte.
         bool hasFollow = false;
-        RegexByteSet follow;
-        // Only group marks follow in the node's sequence.
-        bool lastInSequence = false;
+        ByteTable follow;
+        // The rest can also be nothing at the end of the text.
+        bool followEnd = false;
         // A run whose bytes cannot start what follows it can only stop where its bytes end.
         bool onlyAtReach = false;
+        // Fewest and most bytes the rest of the pattern after the node takes up to the end of
+        // the match, at most INT_MAX (no text is longer): a run need not try ends the rest cannot
+        // fill to the end of the text.
+        int restMin = 0;
+        int restMax = 0;
         // ClassRun: the index in the sequence of a run that comes next with only group marks
         // between, stops only at its reach, takes at most one byte at least and has no upper
         // bound (-1 for none). Where it ends depends only on where its bytes end, and the rest
@@ -79,21 +105,33 @@ private:
     bool Add(int sequence, const ElxInterface* element);
     int NewSequence();
     bool AddRepeat(int sequence, const ElxInterface* inner, int minimum, long long maximum, Mode mode);
-    long long MinLength(int sequence) const;
-    // Bytes a part of the pattern can start with; known only when the part must consume a byte.
+    // Fewest or (most) the most bytes the sequence or the node can take; kUnbounded for no bound.
+    long long Length(int sequence, bool most) const;
+    long long NodeLength(const Node& node, bool most) const;
+    // Bytes the rest of the match takes after a point: fewest and most.
+    struct Rest {
+        long long least;
+        long long most;
+    };
+    // Bytes a part of the pattern can start with; known only when the part must consume a byte
+    // or may end the text.
     struct First {
         bool known = false;
         RegexByteSet bytes;
+        // The part can also match nothing at the end of the text.
+        bool atEnd = false;
     };
     // The first bytes of the sequence from `index` on, followed by something starting as `end`.
     First FirstFrom(int sequence, size_t index, const First& end) const;
-    // Settles what may follow each node of the sequence and of the sequences within it.
-    void Settle(int sequence, const First& end);
+    // Settles what may follow each node of the sequence and of the sequences within it, and how
+    // much the rest takes; `end` and `after` describe what follows the sequence's end.
+    void Settle(int sequence, const First& end, const Rest& after);
     // Joins neighbouring nodes of one width into spans checked in one loop.
     void JoinSpans(Sequence& sequence);
 
     std::vector<Sequence> m_sequences;
     std::vector<RegexByteSet> m_spans;
+    std::vector<ByteTable> m_spanTables;
     std::vector<bool> m_groupSeen;
     int m_nodeCount = 0;
     bool m_usable = false;

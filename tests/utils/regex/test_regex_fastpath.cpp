@@ -92,6 +92,21 @@ const FastPathCase kCases[] = {
     {"(\\w*)(\\d+)y", "1a22b33", true, false, 0},
     {"(\\w+?)(\\d*)-", "ab12-", true, true, 0},
     {"(\\w+)(\\d*)-(\\d)", "a1-2", true, true, 0},
+    // Only ends from which the rest can reach the end of the text are tried: the rest's shortest
+    // and longest length through optional parts, alternatives, group repeats and anchors.
+    {"(.*?)\\r?\\n?", "ab\r\n", true, true, 0},
+    {"(.*?)\\r?\\n?", "a\r\r\n", true, true, 0},
+    {"(\\s?)(.*?)(x?)", " ax", true, true, 0},
+    {"(a+?)(?:bc|b)?$", "aab", true, true, 0},
+    {"(?:(a+?)b){1,3}c", "abaabc", true, true, 0},
+    {"(?:(a+?)b){1,3}c", "abaabaabaabc", true, false, 0},
+    {"(?:(\\w?)-){1,3}x", "a-b-c-x", true, true, 0},
+    {"(?:(\\w?)-){1,3}x", "a-b-c-d-x", true, false, 0},
+    {"(\\w+?)(\\d{2})(\\d?)", "abc123", true, true, 0},
+    {"(.*)(?:ab|c)(x?)", "xxabc", true, true, 0},
+    {"(\\d*)(?:-\\d)?", "12-3", true, true, 0},
+    {"(.*?)\\r?\\n?", std::string(200000, 'a') + "\n", true, false, 100000},
+    {"(.*?)\\r?\\n?", std::string(200000, 'a') + "\n", true, true, 10000000},
     // A repeated single byte runs as a class.
     {"\\(?(\\w+)\\)?\\s(x?)", "(gw) ", true, true, 0},
     {"(?i)(a+)b?A", "aAa", true, true, 0},

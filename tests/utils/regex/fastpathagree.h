@@ -1,0 +1,79 @@
+// Checks of the flattened matcher against the element tree on whole lines, shared by the engine's
+// tests and the import's.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "utils/regex/regexbuilder.h"
+
+inline std::vector<int> MatchGroups(const RegexMatchResult& result)
+{
+    return {result.GetData(), result.GetData() + result.GetSize()};
+}
+
+// Matches the line with the fast path alone and with the tree alone and expects the same answer;
+// true when the fast path decided.
+inline bool FastPathAgrees(const RegexBuilder& builder, const std::string& line)
+{
+    const int length = static_cast<int>(line.size());
+    RegexMatchContext fastContext;
+    RegexMatchContext treeContext;
+    RegexMatchResult fast;
+    RegexMatchResult tree;
+    const RegexFastPath::Outcome outcome = builder.MatchFastPath(fast, line.data(), length, fastContext);
+    builder.MatchGeneral(tree, line.data(), length, &treeContext);
+    if (outcome == RegexFastPath::Outcome::GaveUp) {
+        // What reaches the user goes through the tree then: the full match agrees as well.
+        RegexMatchResult full;
+        builder.MatchWithoutPrefilter(full, line.data(), length, &fastContext);
+        EXPECT_EQ(MatchGroups(full), MatchGroups(tree));
+        EXPECT_EQ(fastContext.MatchLimitExceeded(), treeContext.MatchLimitExceeded());
+        return false;
+    }
+    // An answer of the fast path is one the tree reaches within its budget.
+    EXPECT_FALSE(treeContext.MatchLimitExceeded());
+    EXPECT_EQ(outcome == RegexFastPath::Outcome::Matched, tree.IsMatched());
+    EXPECT_EQ(MatchGroups(fast), MatchGroups(tree));
+    return true;
+}
+
+// FastPathAgrees over the lines, up to the first that fails; how many the fast path decided.
+inline size_t LinesDecided(const RegexBuilder& builder, const std::vector<std::string>& lines)
+{
+    size_t decided = 0;
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line.substr(0, 120));
+        decided += FastPathAgrees(builder, line) ? 1 : 0;
+        if (testing::Test::HasFailure())
+            break;
+    }
+    return decided;
+}
+
+// Lines of syslog's pieces at random: months, days, times, years, hosts, levels, names with and
+// without a process id, colons, commas, quotes, blanks, tabs, CRs and bytes outside ASCII, most
+// after a time of one of the usual forms; one in fifty without a line end.
+inline std::vector<std::string> RandomSyslogLines(int count, uint32_t seed)
+{
+    static const char* const kPieces[] = {
+        "Jan", "Feb", "Dec", " ", "  ", "1", "7", "12", "30", "2026", "00:00:00", "08:00:00", "2024-12-07T08:00:00",
+        ".5", "Z", "+01:00", ":", ": ", "host", "web-1.lan", "(gw)", "(", ")", "user.err", "kern.warning", ".",
+        "info", "sshd[12]", "[12]", "[x]", "postfix/smtpd", "_", "a", "x y", ",", "\"", "\t", "\r", "\xC3\xA9",
+        "9", "-", "::", "T"};
+    const size_t pieces = sizeof(kPieces) / sizeof(kPieces[0]);
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    static const char* const kStarts[] = {"Jan  1 00:00:00 ", "Dec 17 08:00:01 2026 ", "2024-12-07T08:00:00.5+01:00 ",
+                                          "2024-12-07 08:00:00,", ""};
+    std::vector<std::string> lines;
+    for (int k = 0; k < count; ++k) {
+        std::string line = kStarts[k % 5];
+        for (uint32_t n = 1 + next() % 12; n > 0; --n)
+            line += kPieces[next() % pieces];
+        lines.push_back(line + (next() % 50 == 0 ? "" : "\n"));
+    }
+    return lines;
+}
