@@ -84,10 +84,10 @@ void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, c
     std::vector<Kept> kept;
     for (size_t i = 0; i < phrases.size(); ++i) {
         const Phrase& phrase = phrases[i];
-        KxSearchExpression& expression = *phrase.expression;
+        KxSearchExpression& expression = phrase.own != nullptr ? *phrase.own : *phrase.expression;
         std::string text = std::string(expression.text) + char('0' + expression.matchCase);
         auto found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& each) {
-            return each.expression == &expression && each.text == text;
+            return each.expression == phrase.expression && each.text == text;
         });
         if (found != kept_.end()) {
             kept.push_back(std::move(*found));
@@ -95,7 +95,7 @@ void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, c
         }
         ++rounds_;
         expression.ClearMatchLimit();
-        Kept fresh{&expression, std::move(text), {}};
+        Kept fresh{phrase.expression, std::move(text), {}};
         for (int32_t row = 0; row < rows.rows; ++row) {
             if (match(expression, row, table.GetRecord(row)))
                 fresh.hits.push_back(Hit{row, MatchText(expression)});

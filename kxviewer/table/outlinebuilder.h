@@ -42,6 +42,10 @@ public:
     struct Phrase {
         KxSearchExpression* expression;
         QColor color;
+        // A copy of expression that the build matches with, when the build
+        // runs beside other users of expression (Match writes its match
+        // slots); expression then only names the phrase.
+        KxSearchExpression* own = nullptr;
     };
     // Whether a phrase matches the record of a row (its match slots then
     // hold what matched).
