@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QWidgetAction>
@@ -319,7 +320,11 @@ void TabBase::TableChanged()
     RefreshTreePanes();
     // The pinned phrases' kept matches are of the rows as they were.
     OutlineLines.Forget();
+    // Resetting the view turns the event loop, which may close the tab.
+    const QPointer<TabBase> self(this);
     ResetViewModel();
+    if (!self)
+        return;
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     RefreshOutlineTable();
