@@ -12,13 +12,18 @@
 // hundreds of thousands of first-level items. After the first, a document
 // of five records joins the same tab group, and clicks on the tab bar
 // switch between the two: the time until the switched-to document is
-// painted. The platform is offscreen unless QT_QPA_PLATFORM names another
-// (xcb under Xvfb).
+// painted. The third file is a ".kxl" document of the first file's records
+// with three pinned phrases, whose Outline matches them over every row.
+// For every file: whether the progress dialog showed, the longest wait of
+// the open, the last value of the bar and how long it stood, and the longest
+// wait of closing the document. The platform is offscreen unless
+// QT_QPA_PLATFORM names another (xcb under Xvfb).
 // Usage: bench_open [records [file]]   (default 1,000,000; a file given is
 // opened in place of the generated ones, as its suffix says)
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,13 +36,18 @@
 
 #include "bench/benchargs.h"
 #include "bench/benchloop.h"
+#include "kxlib/reader/filekxl.h"
 #include "kxlib/table/kxtable.h"
+#include "kxviewer/docloader.h"
 #include "kxviewer/kxvstartup.h"
 #include "kxviewer/mainwindow.h"
+#include "kxviewer/preftable.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "tearoffwidget/tearofftabwidget.h"
 #include "tests/kxlib/kxfilegen.h"
+#include "utils/common/inifile.h"
+#include "utils/common/textio.h"
 
 namespace {
 
@@ -76,11 +86,18 @@ double SwitchMs(TearOffTabWidget& tabs, int index)
     return Seconds(start) * 1000.0;
 }
 
+// What the user waited for with one file.
+struct Waits {
+    bool progress = false;
+    qint64 openMs = -1;
+    qint64 closeMs = -1;
+};
+
 // Opens the file and docks its document; prints when it was first painted,
 // the longest wait of the event loop until then, the progress dialog's
 // values, the painting of a screen of rows and the aux-tree pane's build.
 // Null when the file did not open.
-TabTable* OpenAndTime(MainWindow& window, const std::string& path)
+TabTable* OpenAndTime(MainWindow& window, const std::string& path, Waits& summary)
 {
     LoopWatch loop;
     Bench::FirstPaints paints;
@@ -102,7 +119,11 @@ TabTable* OpenAndTime(MainWindow& window, const std::string& path)
     printf("first painted table: %.2f s after the open began\n", painted);
     printf("longest wait for the event loop from the open to the first paint: %lld ms; progress dialog shown: %s\n",
            static_cast<long long>(loop.LongestGapMs()), loop.ProgressSeen() ? "yes" : "no");
+    if (loop.ProgressSeen())
+        printf("last value of the bar: %d %%, on show %lld ms\n", loop.LastValue(),
+               static_cast<long long>(loop.LastValueMs()));
     loop.PrintProgress();
+    summary = {loop.ProgressSeen(), loop.LongestGapMs(), -1};
     // A text log's import: the load, then the table view until it shows.
     const double view = loop.SecondsAtLabel(QStringLiteral("building the table view"));
     if (view >= 0)
@@ -113,6 +134,25 @@ TabTable* OpenAndTime(MainWindow& window, const std::string& path)
     Bench::PrintPaneBuild(*tab);
     Bench::PrintPaneCommands(*tab);
     return tab;
+}
+
+// A ".kxl" document at path of the records of the raw file source, with
+// three pinned phrases that the Outline shows.
+bool WritePinnedDocument(const std::string& source, const std::string& path)
+{
+    KxTable* table = DocLoader::LoadKxFileSilent(source.c_str(), false);
+    if (table == nullptr)
+        return false;
+    PrefTabTable prefs = PrefTabTable::Default();
+    prefs.outline[JUMP_HIGHLIGHT] = 1;
+    const PinnedPhrase pinned[] = {{"message 7", 0xFFFF00, 0, 1}, {"enter", 0x00FF00, 0, 1}, {"TID=", 0x00FFFF, 0, 1}};
+    ZmLib::IniBase ini;
+    PrefTable::Save(false, ini, prefs, PrefKxTable::Default(), pinned, int32_t(std::size(pinned)));
+    ZmLib::TextBuf text;
+    const std::string block = ini.WriteToBuf(text) && text.Buffer ? text.Buffer->c_str() : "";
+    const bool written = !block.empty() && FileKxl(path.c_str()).CreateFile(*table, block.data(), block.size());
+    table->Release();
+    return written;
 }
 
 // Clicks between the tabs of a large and a small document.
@@ -191,18 +231,40 @@ int main(int argc, char** argv)
                  double(summary.bytes) / 1e6);
         files.push_back({heading, path});
     }
+    if (given.isEmpty()) {
+        const std::string path = home.path().toStdString() + "/pinned.kxl";
+        if (!WritePinnedDocument(files[0].path, path)) {
+            fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+        char heading[160];
+        snprintf(heading, sizeof heading, "document of the generated trace with three pinned phrases: %.1f MB",
+                 double(QFileInfo(QString::fromStdString(path)).size()) / 1e6);
+        files.push_back({heading, path});
+    }
 
     KxvStartup process(argc, argv);
     MainWindow* window = process.Window();
     window->resize(1600, 1000);
     QCoreApplication::processEvents();
+    std::vector<Waits> waits(files.size());
     for (size_t k = 0; k < files.size(); ++k) {
         printf("== %s\n", files[k].heading.c_str());
-        TabTable* tab = OpenAndTime(*window, files[k].path);
+        TabTable* tab = OpenAndTime(*window, files[k].path, waits[k]);
         if (tab == nullptr)
             return 1;
         if (k == 0 && !TimeTabSwitches(*window, tab, home.path().toStdString() + "/small.kx"))
             return 1;
+        // Closed as the tab's close button does, without a question: the
+        // bench's clicks are let go first. The records go meanwhile.
+        tab->DiscardChanges();
+        waits[k].closeMs = Bench::LongestWaitMs([tab] { tab->Close(); });
+        printf("closing the document: longest wait %lld ms\n", static_cast<long long>(waits[k].closeMs));
     }
+    printf("== summary\n");
+    for (size_t k = 0; k < files.size(); ++k)
+        printf("%s: progress shown %s, longest wait of the open %lld ms, of the close %lld ms\n",
+               files[k].heading.c_str(), waits[k].progress ? "yes" : "no", static_cast<long long>(waits[k].openMs),
+               static_cast<long long>(waits[k].closeMs));
     return 0;
 }

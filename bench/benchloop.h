@@ -128,6 +128,15 @@ public:
                 return it->value;
         return -1;
     }
+    // How long the last value stood on the dialog before it went (-1: never
+    // shown).
+    qint64 LastValueMs() const
+    {
+        for (size_t i = shown_.size(); i-- > 0;)
+            if (shown_[i].value >= 0)
+                return (i + 1 < shown_.size() ? shown_[i + 1].ms : since_.elapsed()) - shown_[i].ms;
+        return -1;
+    }
     // The longest the bar stood still while the label ended with stage:
     // from one value or label seen to the next.
     qint64 LongestStillMs(const QString& stage) const
@@ -161,6 +170,9 @@ protected:
         if (event->type() == QEvent::Paint)
             if (auto* dialog = qobject_cast<QProgressDialog*>(object); dialog != nullptr && dialog->isVisible())
                 Note(dialog->value(), dialog->labelText());
+        // Gone at once, not at the next tick.
+        if (event->type() == QEvent::Hide && qobject_cast<QProgressDialog*>(object) != nullptr)
+            Note(-1, QString());
         return false;
     }
 

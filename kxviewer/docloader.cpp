@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
+#include <QThread>
 
 #include "kxlib/reader/filecsv.h"
 #include "kxlib/reader/filekx.h"
@@ -39,6 +40,8 @@ constexpr int32_t PROGRESS_STEPS = 100;
 constexpr int32_t PROGRESS_READ_END = 90;
 constexpr int32_t PROGRESS_METADATA = 93;
 constexpr int32_t PROGRESS_VIEW = 96;
+// Where the Outline made aside ends; the view's last steps follow.
+constexpr int32_t PROGRESS_OUTLINE_END = 97;
 const QString VIEW_STAGE = QStringLiteral("building the table view");
 const QString METADATA_STAGE = QStringLiteral("reading its filter, bookmarks and selections");
 // Files below about 10 MB load without a progress dialog.
@@ -75,32 +78,45 @@ QString IncompleteReason(const KxLoadResult& result)
     return QString();
 }
 
+// The progress display of a load: shown for large unlimited loads (bytes:
+// the file's size), reading fills its bar to readEnd.
+struct ReadDisplay {
+    KxvProgress* progress;
+    int64_t bytes;
+    int32_t readEnd;
+    bool shown = false;
+};
+
 // Reads records straight into table slots (on worker threads as well); a
 // bad record keeps its slot for the next attempt. With a progress display,
-// shown for large unlimited loads, Abort stops the load; the caller's own
-// progress check, when there is one, runs first and may stop it too.
-KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions load, KxvProgress* progress)
+// Abort stops the load; the caller's own progress check, when there is one,
+// runs first and may stop it too. size is in the reader's units
+// (GetFileSize).
+KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadOptions load, ReadDisplay* display)
 {
-    const int64_t step = size / PROGRESS_STEPS;
     int32_t value = 0;
     QElapsedTimer sinceTurn;
     sinceTurn.start();
     int32_t last = -1;
-    if (progress != nullptr) {
-        const bool large = load.maxRecords < 0 && step >= PROGRESS_MIN_STEP;
+    if (display != nullptr) {
+        KxvProgress* progress = display->progress;
+        const int32_t readEnd = display->readEnd;
+        const bool large = load.maxRecords < 0 && display->bytes / PROGRESS_STEPS >= PROGRESS_MIN_STEP;
         const std::function<bool(int32_t, int64_t)> check = load.progress;
         // Worker threads fill the table's slots meanwhile: neither this nor
         // the events it lets run may touch the table, which no tab holds yet.
-        load.progress = [&, progress, large, check](int32_t attempts, int64_t consumed) {
+        load.progress = [&, progress, readEnd, large, check](int32_t attempts, int64_t consumed) {
             if (check && !check(attempts, consumed))
                 return false;
-            if (attempts == 1 && large)
+            if (attempts == 1 && large) {
                 progress->Show();
+                // None can be shown without a window.
+                display->shown = progress->IsVisible();
+            }
             // The same count again: the reading thread waits.
             const bool waiting = attempts == last;
             last = attempts;
-            const int32_t now =
-                int32_t(std::min<int64_t>(consumed, size) * PROGRESS_READ_END / std::max<int64_t>(size, 1));
+            const int32_t now = int32_t(std::min<int64_t>(consumed, size) * readEnd / std::max<int64_t>(size, 1));
             const bool due = (waiting || attempts % CLOCK_EVERY == 0) && sinceTurn.elapsed() >= TURN_MS;
             if ((now > value || due) && progress->IsVisible()) {
                 value = std::max(value, now);
@@ -108,7 +124,8 @@ KxLoadResult RunReadLoop(KxReader& reader, KxTable& table, int64_t size, KxLoadO
                 KxvShell().ProcessEvents();
                 sinceTurn.restart();
             }
-            return !progress->WasCanceled();
+            // Put away without Abort (Escape), the display still stops the load.
+            return !progress->WasCanceled() && (!display->shown || progress->IsVisible());
         };
     }
     const KxLoadResult result = KxLoadRecords(reader, table, size, load);
@@ -488,6 +505,10 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
     if (document)
         LoadViewBlock();
     const int64_t size = reader_->GetFileSize();
+    // A document's size is its record count: whether the display shows is
+    // decided from the bytes of every file alike.
+    const int64_t fileBytes = document ? QFileInfo(path).size() : size;
+    PlaceStages(document);
     table_ = new KxTable(bytes.constData(), QFile::encodeName(file_.completeBaseName()).constData(), kxPrefs_);
     if (!auxTree_)
         table_->AuxTree().Reset(-1, -1);
@@ -515,7 +536,8 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
             memoryRefused = !question.isEmpty() && !KxvShell().Ask(question);
             return !memoryRefused;
         };
-    const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, progress_.get());
+    ReadDisplay display{progress_.get(), fileBytes, readEnd_};
+    const KxLoadResult result = RunReadLoop(*reader_, *table_, size, options, &display);
     if (memoryRefused) {
         DropTable();
         failure_ = QStringLiteral("Opening file \"%1\" cancelled: not enough memory").arg(path);
@@ -530,13 +552,16 @@ KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)
         return nullptr;
     }
     // Only a display on show goes on to the caller's stage; one that never
-    // showed, or whose Abort was pressed, is done.
+    // showed, or whose Abort stopped the reading, is done. An Abort that came
+    // once every record was read cancels the open.
+    if (!result.aborted && display.shown && Canceled())
+        return CancelLoad();
     if (!progress_->IsVisible() || progress_->WasCanceled()) {
         progress_->Close();
         progress_.reset();
     }
-    if (document)
-        ShowStage(METADATA_STAGE, PROGRESS_METADATA);
+    if (document && !ShowStage(METADATA_STAGE, metadataValue_))
+        return CancelLoad();
     if (document && !static_cast<FileKxl&>(*reader_).ReadMetadata(*table_))
         shell.AddToSystemLog(QString("Document \"%1\": part of its filter, bookmarks or selections was damaged "
                                      "and has been skipped")
@@ -563,38 +588,112 @@ QString DocLoader::StageLabel(const QString& stage) const
     return "Opening file " + FromBytes(table_->Name()) + ": " + stage;
 }
 
-void DocLoader::ShowStage(const QString& stage, int32_t value)
+void DocLoader::PlaceStages(bool document)
 {
-    if (!progress_ || !progress_->IsVisible())
+    readEnd_ = PROGRESS_READ_END;
+    metadataValue_ = PROGRESS_METADATA;
+    viewStart_ = PROGRESS_VIEW;
+    // The Outline of a document matches each pinned phrase over every row,
+    // which takes about half as long as reading the rows: the bar gives it
+    // that share, between the start of the view's stage and its Outline's
+    // end.
+    const int32_t pinned =
+        document && tabPrefs_.outline[JUMP_HIGHLIGHT] ? std::clamp(tabPrefs_.pinnedCount, 0, PINNED_MAX) : 0;
+    if (pinned == 0)
         return;
-    progress_->SetLabel(StageLabel(stage));
-    progress_->SetValue(value);
-    KxvShell().ProcessEvents();
+    readEnd_ = PROGRESS_READ_END * 2 / (2 + pinned);
+    metadataValue_ = readEnd_ + 1;
+    viewStart_ = readEnd_ + 2;
 }
 
-void DocLoader::ShowViewStage() { ShowStage(VIEW_STAGE, PROGRESS_VIEW); }
-
-void DocLoader::AdvanceViewStage()
+bool DocLoader::Canceled() const
 {
-    if (!progress_ || !progress_->IsVisible())
-        return;
-    viewValue_ = std::min(std::max(viewValue_, PROGRESS_VIEW) + 1, PROGRESS_STEPS - 1);
-    progress_->SetValue(viewValue_);
-    KxvShell().ProcessEvents();
+    // However the display went (Abort, Escape, the title bar's close), the
+    // user wants the open to stop.
+    return progress_ && (progress_->WasCanceled() || !progress_->IsVisible());
 }
 
-void DocLoader::EndProgress()
+bool DocLoader::Turn(int32_t value)
 {
     if (!progress_)
-        return;
-    // Full once the document that came of it shows, and painted so.
-    if (progress_->IsVisible()) {
+        return true;
+    if (Canceled())
+        return false;
+    if (value != shownValue_)
+        progress_->SetValue(value);
+    shownValue_ = value;
+    KxvShell().ProcessEvents();
+    return !Canceled();
+}
+
+bool DocLoader::ShowStage(const QString& stage, int32_t value)
+{
+    if (!progress_ || !progress_->IsVisible())
+        return !progress_ || !Canceled();
+    progress_->SetLabel(StageLabel(stage));
+    return Turn(value);
+}
+
+bool DocLoader::ShowViewStage()
+{
+    viewValue_ = viewStart_;
+    return ShowStage(VIEW_STAGE, viewValue_);
+}
+
+bool DocLoader::AdvanceViewStage()
+{
+    viewValue_ = std::min(std::max(viewValue_, viewStart_) + 1, PROGRESS_STEPS - 1);
+    return Turn(viewValue_);
+}
+
+bool DocLoader::TurnViewStage(int32_t done, int32_t total)
+{
+    // Without a display the window goes on answering all the same.
+    if (!progress_) {
         KxvShell().ProcessEvents();
-        progress_->SetValue(PROGRESS_STEPS);
-        KxvShell().ProcessEvents();
+        return true;
+    }
+    // From where the tab's step left the bar.
+    const int32_t from = viewStart_ + 1;
+    const int32_t to = std::max(from, PROGRESS_OUTLINE_END);
+    const int64_t share = total > 0 ? int64_t(std::clamp(done, 0, total)) * (to - from) / total : 0;
+    viewValue_ = std::max(viewValue_, from + int32_t(share));
+    return Turn(viewValue_);
+}
+
+bool DocLoader::EndProgress()
+{
+    if (!progress_)
+        return true;
+    // Full once the document that came of it shows, and on screen so: the
+    // event loop turns while the full bar stands, and Abort still counts.
+    bool goOn = Turn(PROGRESS_STEPS);
+    QElapsedTimer shown;
+    shown.start();
+    while (goOn && shown.elapsed() < FULL_SHOWN_MS) {
+        QThread::msleep(FULL_SHOWN_MS / 10);
+        goOn = Turn(PROGRESS_STEPS);
     }
     progress_->Close();
     progress_.reset();
+    return goOn;
+}
+
+void DocLoader::ReportCanceled()
+{
+    if (progress_)
+        progress_->Close();
+    progress_.reset();
+    failure_ = QStringLiteral("Opening file \"%1\" cancelled").arg(file_.absoluteFilePath());
+    KxvShell().AddToSystemLog(failure_);
+    EndStatus(failure_);
+}
+
+KxTable* DocLoader::CancelLoad()
+{
+    ReportCanceled();
+    DropTable();
+    return nullptr;
 }
 
 KxTable* DocLoader::LoadKxFileSilent(const char* path, bool flaggedOnly)

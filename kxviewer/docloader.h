@@ -36,6 +36,9 @@ public:
 
     // Longest composed expression of a format.
     static constexpr size_t EXPRESSION_MAX = 1099;
+    // The full bar stays up this long (ms), the event loop turning, so that
+    // the window system shows it before the display goes.
+    static constexpr int64_t FULL_SHOWN_MS = 50;
 
     // typeId: -1 document, -2 raw kx file, -3 raw kxd file, 0 and up an index
     // of ImportFormats.
@@ -53,12 +56,23 @@ public:
 
     // A load that showed its progress keeps it on show after Load, for the
     // caller's last stage: building the table view, then the end (the bar
-    // full, then gone). The destructor takes it away as well.
-    void ShowViewStage();
+    // full, then gone). The destructor takes it away as well. Each step
+    // turns the event loop and answers false once the user stopped the open
+    // (Abort, or the display put away): the caller then drops what it built
+    // and calls ReportCanceled.
+    bool ShowViewStage();
     // A part of the caller's last stage is done: the bar moves on by one,
     // short of full.
-    void AdvanceViewStage();
-    void EndProgress();
+    bool AdvanceViewStage();
+    // The document's Outline, made aside, is done of total: the bar moves
+    // within the Outline's share of the stage. The event loop turns with or
+    // without a display.
+    bool TurnViewStage(int32_t done, int32_t total);
+    // The bar full and on screen a moment, then gone.
+    bool EndProgress();
+    // The open was stopped after its records were read: the display goes,
+    // and the System Log and the status line say so.
+    void ReportCanceled();
 
     // A caller that shows the table as a document reports the load itself,
     // once the document has its final name ("rec(1)" beside an open "rec").
@@ -118,8 +132,18 @@ private:
     // up after the lines it refused.
     void ReportLineFindings(bool stopped);
     // Names the stage on the progress display, with the bar at value, when
-    // the display is on show.
-    void ShowStage(const QString& stage, int32_t value);
+    // the display is on show; false once the user stopped the open.
+    bool ShowStage(const QString& stage, int32_t value);
+    // The bar at value and one turn of the event loop, when the display is
+    // on show; false once the user stopped the open.
+    bool Turn(int32_t value);
+    // The display kept after the reading went without Abort finishing.
+    bool Canceled() const;
+    // The bar's values of the stages after the reading, for a document
+    // (whose pinned phrases the Outline matches) or another file.
+    void PlaceStages(bool document);
+    // Ends a load stopped after the reading: reported, the table gone.
+    KxTable* CancelLoad();
     QString StageLabel(const QString& stage) const;
     void Fail(const QString& text);
     // Ends what the status line says of the load.
@@ -147,6 +171,12 @@ private:
     std::unique_ptr<KxvProgress> progress_;
     // Where the bar stands in the caller's last stage.
     int32_t viewValue_ = 0;
+    // Where reading fills the bar to, and the values of the stages after it.
+    int32_t readEnd_ = 0;
+    int32_t metadataValue_ = 0;
+    int32_t viewStart_ = 0;
+    // The value last put on the bar.
+    int32_t shownValue_ = -1;
     // The reason the last failure gave; the status line shows it.
     QString failure_;
     // The status line says the file is loading.

@@ -2,12 +2,14 @@
 // commands with their file dialog, the recent-file list, the choice of the
 // reader, the blank document and the program's own log file as a document.
 #include <algorithm>
+#include <atomic>
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPointer>
 #include <QSettings>
 
 #include "kxlib/table/kxtable.h"
@@ -115,29 +117,52 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     std::unique_ptr<DocLoader> loader = ImportFile(path, loaderArgument, mode, true, format);
     if (!loader)
         return nullptr;
-    loader->ShowViewStage();
-    // The tab takes over the loader's reference on the table.
-    auto* tab = new TabTable(loader->Table(), loader->TabPrefs(), parent, TabBase::OutlineFill::LATER);
-    loader->AdvanceViewStage();
-    // The Outline reads every row: made aside while the event loop turns,
-    // before the view and the idle refresh (which would make it too) start.
-    tab->ShowOutlineLines(tab->MakeOutlineLinesAside([] {
-        KxvShell().ProcessEvents();
-        return true;
-    }));
-    loader->ReportSuccess();
+    if (!loader->ShowViewStage()) {
+        loader->Table()->Release();
+        loader->ReportCanceled();
+        return nullptr;
+    }
+    // The tab takes over the loader's reference on the table. Every turn of
+    // the event loop from here on may end the open (Abort) or take the tab
+    // (its parent going): what is left of it goes, and nothing of it is
+    // touched once it is gone.
+    const QPointer<TabTable> tab =
+        new TabTable(loader->Table(), loader->TabPrefs(), parent, TabBase::OutlineFill::LATER);
+    const auto canceled = [&loader, &tab] {
+        delete tab.data();
+        loader->ReportCanceled();
+        return nullptr;
+    };
+    if (!loader->AdvanceViewStage() || !tab)
+        return canceled();
+    // The Outline reads every row and matches the pinned phrases: made aside
+    // while the event loop turns, before the view and the idle refresh
+    // (which would make it too) start.
+    std::atomic<int32_t> outlineDone{0};
+    std::vector<OutlineLine> outline = tab->MakeOutlineLinesAside(
+        [&loader, &tab, &outlineDone] {
+            return loader->TurnViewStage(outlineDone, OutlineBuilder::BUILD_STEPS) && !tab.isNull();
+        },
+        [&outlineDone](int32_t done, int32_t) { outlineDone = std::max(outlineDone.load(), done); });
+    if (!tab || !loader->TurnViewStage(OutlineBuilder::BUILD_STEPS, OutlineBuilder::BUILD_STEPS) || !tab)
+        return canceled();
+    tab->ShowOutlineLines(std::move(outline));
     // Showing the Outline and making the view are each a step: a turn
     // between them.
-    loader->AdvanceViewStage();
+    if (!loader->AdvanceViewStage() || !tab)
+        return canceled();
     tab->SourceType = loader->TypeId();
     if (loader->TypeId() >= 0)
         tab->ImportFormatName = ImportFormats[size_t(loader->TypeId())].name;
-    KeepRecentFormat(path, tab->ImportFormatName);
     tab->SetPartial(loader->Incomplete());
     tab->Init(IdleTimer);
-    loader->AdvanceViewStage();
+    if (!loader->AdvanceViewStage() || !tab)
+        return canceled();
     // The bar is full, and gone, before the document shows.
-    loader->EndProgress();
+    if (!loader->EndProgress() || !tab)
+        return canceled();
+    loader->ReportSuccess();
+    KeepRecentFormat(path, tab->ImportFormatName);
     if (place)
         SetNewDockPosition(tab);
     return tab;

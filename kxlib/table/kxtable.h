@@ -266,6 +266,9 @@ public:
     // Search. The languages library registers the factory that makes the
     // expressions; without one every expression is refused.
     static void SetSearchExpressionFactory(KxSearchExpressionFactory factory);
+    // A fresh expression of the registered factory (one reference), null
+    // without one.
+    static KxSearchExpression* NewSearchExpression();
     // mode: SEARCH_MODE_SIMPLE, SEARCH_MODE_COMPLEX or SEARCH_MODE_AUTO; it
     // is written back with the mode that settled.
     bool SearchSetExpression(const char* text, uint8_t matchCase, uint32_t& mode);

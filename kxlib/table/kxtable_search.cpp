@@ -64,6 +64,8 @@ int32_t ScanFromCurrent(const KxTable& table, bool forward, Test test)
 
 void KxTable::SetSearchExpressionFactory(KxSearchExpressionFactory factory) { searchFactory = factory; }
 
+KxSearchExpression* KxTable::NewSearchExpression() { return searchFactory ? searchFactory() : nullptr; }
+
 bool KxTable::SearchSetExpression(const char* text, uint8_t matchCase, uint32_t& mode)
 {
     Trace(2, __func__, "SearchSetExpression: matchcase = %d, mode = %d", int(matchCase), int(mode));
@@ -72,7 +74,7 @@ bool KxTable::SearchSetExpression(const char* text, uint8_t matchCase, uint32_t&
         return false;
     }
     searchError_.clear();
-    searchExpr_.Reset(searchFactory ? searchFactory() : nullptr);
+    searchExpr_.Reset(NewSearchExpression());
     KxSearchExpression* expr = searchExpr_.Get();
     if (!expr) {
         Warning(__func__, "SearchSetExpression: no search expression can be built");

@@ -17,13 +17,24 @@ constexpr int MORE_TEXT_MAX = 20;
 constexpr size_t HEAD_AHEAD = 16;
 // Lines a thread makes at a time.
 constexpr size_t LINES_PER_RUN = 2048;
-// A build's steps: matching the new phrases, then marking the rows that
-// may make a line, making the lines and gathering them, after the time each
-// takes on a million records (without a new phrase the first step is over
-// at once).
-constexpr int32_t MATCHED_STEP = OutlineBuilder::BUILD_STEPS / 5;
-constexpr int32_t MARKED_STEP = OutlineBuilder::BUILD_STEPS * 3 / 10;
-constexpr int32_t MADE_STEP = OutlineBuilder::BUILD_STEPS * 8 / 10;
+// A build's steps, where each ends: matching the new phrases, then marking
+// the rows that may make a line, making the lines and gathering them, after
+// the time each takes on a million records. Matching a phrase takes about
+// four times as long as the other steps together; without a new phrase the
+// first step is over at once.
+struct Steps {
+    int32_t matched;
+    int32_t marked;
+    int32_t made;
+};
+
+Steps StepsFor(int32_t newPhrases)
+{
+    constexpr int32_t ALL = OutlineBuilder::BUILD_STEPS;
+    const int32_t matched = newPhrases == 0 ? ALL / 5 : ALL * 4 * newPhrases / (4 * newPhrases + 1);
+    const int32_t rest = ALL - matched;
+    return {matched, matched + rest / 8, matched + rest * 6 / 8};
+}
 // Rows matched between two reports.
 constexpr int32_t MATCH_REPORT_ROWS = 4096;
 const QString MoreText = QStringLiteral(" more...");
@@ -70,8 +81,7 @@ void OutlineBuilder::Forget()
     kept_.clear();
 }
 
-void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match,
-                           const Progress& progress)
+std::vector<OutlineBuilder::Kept*> OutlineBuilder::KeptFor(KxTable& table, const std::vector<Phrase>& phrases)
 {
     Rows rows;
     rows.table = &table;
@@ -81,28 +91,47 @@ void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, c
     if (!(rows == rows_))
         kept_.clear();
     rows_ = rows;
+    std::vector<Kept*> known;
+    for (const Phrase& phrase : phrases) {
+        const std::string text = KeyText(phrase);
+        auto found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& each) {
+            return each.expression == phrase.expression && each.text == text;
+        });
+        known.push_back(found != kept_.end() ? &*found : nullptr);
+    }
+    return known;
+}
+
+std::string OutlineBuilder::KeyText(const Phrase& phrase)
+{
+    const KxSearchExpression& expression = phrase.own != nullptr ? *phrase.own : *phrase.expression;
+    return std::string(expression.text) + char('0' + expression.matchCase);
+}
+
+void OutlineBuilder::Match(KxTable& table, const std::vector<Phrase>& phrases, const std::vector<Kept*>& known,
+                           const Matcher& match, const Progress& progress, int32_t matchedStep)
+{
+    const int64_t rows = rows_.rows;
+    const int64_t newPhrases = std::count(known.begin(), known.end(), nullptr);
+    int64_t matched = 0;
     std::vector<Kept> kept;
     for (size_t i = 0; i < phrases.size(); ++i) {
-        const Phrase& phrase = phrases[i];
-        KxSearchExpression& expression = *phrase.expression;
-        std::string text = std::string(expression.text) + char('0' + expression.matchCase);
-        auto found = std::find_if(kept_.begin(), kept_.end(), [&](const Kept& each) {
-            return each.expression == &expression && each.text == text;
-        });
-        if (found != kept_.end()) {
-            kept.push_back(std::move(*found));
+        if (known[i] != nullptr) {
+            kept.push_back(std::move(*known[i]));
             continue;
         }
+        const Phrase& phrase = phrases[i];
+        KxSearchExpression& expression = phrase.own != nullptr ? *phrase.own : *phrase.expression;
         ++rounds_;
         expression.StartRound();
-        Kept fresh{&expression, std::move(text), {}};
-        for (int32_t row = 0; row < rows.rows; ++row) {
+        Kept fresh{phrase.expression, KeyText(phrase), {}};
+        for (int32_t row = 0; row < rows; ++row) {
             if (match(expression, row, table.GetRecord(row)))
                 fresh.hits.push_back(Hit{row, MatchText(expression)});
             if (progress && row % MATCH_REPORT_ROWS == 0)
-                progress(int32_t((int64_t(i) * rows.rows + row) * MATCHED_STEP / (int64_t(phrases.size()) * rows.rows)),
-                         BUILD_STEPS);
+                progress(int32_t((matched * rows + row) * matchedStep / (newPhrases * rows)), BUILD_STEPS);
         }
+        ++matched;
         kept.push_back(std::move(fresh));
     }
     kept_ = std::move(kept);
@@ -145,10 +174,12 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
     if (!conditions[JUMP_HIGHLIGHT] && !kinds.warnings && !kinds.errors && !kinds.viewErrors)
         return RangesAndBookmarks(table, kinds.ranges, kinds.bookmarks);
 
+    const std::vector<Kept*> known = kinds.highlight ? KeptFor(table, phrases) : std::vector<Kept*>();
+    const Steps steps = StepsFor(int32_t(std::count(known.begin(), known.end(), nullptr)));
     if (kinds.highlight)
-        Match(table, phrases, match, progress);
+        Match(table, phrases, known, match, progress, steps.matched);
     if (progress)
-        progress(MATCHED_STEP, BUILD_STEPS);
+        progress(steps.matched, BUILD_STEPS);
 
     const int32_t rows = table.RowCount();
     // Most rows make no line: those that may are found on several threads.
@@ -173,7 +204,7 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
     for (size_t i = 0; i < found.rows.size(); ++i)
         found.records[i] = table.GetRecord(found.rows[i]);
     if (progress)
-        progress(MARKED_STEP, BUILD_STEPS);
+        progress(steps.marked, BUILD_STEPS);
 
     // The records that make lines lie far apart, and waiting for them is
     // most of the time here: runs of them are made into lines on several
@@ -189,7 +220,7 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
         made[run] = MakeLines(kinds, phrases, found, begin, std::min(found.rows.size(), begin + LINES_PER_RUN),
                               lines.data() + begin);
         if (progress)
-            progress(MARKED_STEP + int32_t(++finished * size_t(MADE_STEP - MARKED_STEP) / runs), BUILD_STEPS);
+            progress(steps.marked + int32_t(++finished * size_t(steps.made - steps.marked) / runs), BUILD_STEPS);
     });
     size_t kept = 0;
     for (size_t run = 0; run < runs; ++run) {
@@ -198,7 +229,7 @@ std::vector<OutlineLine> OutlineBuilder::Build(KxTable& table, const uint8_t con
             std::move(from, from + std::ptrdiff_t(made[run]), lines.begin() + std::ptrdiff_t(kept));
         kept += made[run];
         if (progress)
-            progress(MADE_STEP + int32_t((run + 1) * size_t(BUILD_STEPS - MADE_STEP) / runs), BUILD_STEPS);
+            progress(steps.made + int32_t((run + 1) * size_t(BUILD_STEPS - steps.made) / runs), BUILD_STEPS);
     }
     lines.erase(lines.begin() + std::ptrdiff_t(kept), lines.end());
     return lines;

@@ -42,6 +42,10 @@ public:
     struct Phrase {
         KxSearchExpression* expression;
         QColor color;
+        // A copy of expression that the build matches with, when the build
+        // runs beside other users of expression (Match writes its match
+        // slots); expression then only names the phrase.
+        KxSearchExpression* own = nullptr;
     };
     // Whether a phrase matches the record of a row (its match slots then
     // hold what matched).
@@ -100,9 +104,17 @@ private:
     // lines on; how many.
     size_t MakeLines(const Kinds& kinds, const std::vector<Phrase>& phrases, const Candidates& found, size_t begin,
                      size_t end, OutlineLine* lines) const;
+    // The kept matches that stand for each phrase, in the phrases' order;
+    // null for a phrase new since the last build (or since the rows
+    // changed, when none is kept).
+    std::vector<Kept*> KeptFor(KxTable& table, const std::vector<Phrase>& phrases);
+    // What a phrase's matches are known by besides its expression.
+    static std::string KeyText(const Phrase& phrase);
     // The kept matches of each phrase, in the phrases' order; a phrase new
-    // since the last build is matched over the rows.
-    void Match(KxTable& table, const std::vector<Phrase>& phrases, const Matcher& match, const Progress& progress);
+    // since the last build (known null) is matched over the rows, its
+    // progress up to matchedStep.
+    void Match(KxTable& table, const std::vector<Phrase>& phrases, const std::vector<Kept*>& known,
+               const Matcher& match, const Progress& progress, int32_t matchedStep);
     // Selection ranges and bookmarks alone, without looking at the rows.
     static std::vector<OutlineLine> RangesAndBookmarks(KxTable& table, bool ranges, bool bookmarks);
 

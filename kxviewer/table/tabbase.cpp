@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QWidgetAction>
@@ -120,23 +121,25 @@ void TabBase::Init(bool document, OutlineFill outline)
     AddToolBar(this, true);
     Rows = Filtered = Selected = 0;
     CreateSidePanes();
-    if (document)
-        FillPanes(outline == OutlineFill::NOW ? MakeOutlineLines() : std::vector<OutlineLine>());
     connect(this, &TabBase::SignalRecalculateLocalInformer, this, &TabBase::OnRecalculateLocalInformer);
     connect(this, &TabBase::SignalSetCurrentPosition, this, &TabBase::OnSetCurrentPosition);
     // Each stored phrase is pinned in its own colour; the tab's highlight
-    // colour stays what its preferences say.
+    // colour stays what its preferences say. Matching a phrase reads every
+    // row: the Outline matches them all once, made below or by the opener
+    // aside (a graph makes it in its build).
     const uint32_t highlight = Prefs.ColorHighlight;
     for (int32_t i = 0; i < Prefs.pinnedCount && i < PINNED_MAX; ++i) {
         const PinnedPhrase& pinned = Prefs.pinned[i];
         if (SetSearchExpression(FromBytes(pinned.phrase.c_str()), pinned.matchCase, uint32_t(pinned.mode))) {
             Prefs.ColorHighlight = uint32_t(pinned.color) & 0xFFFFFF;
-            PinPhrase(1);
+            PinFindText(1);
         } else {
             ReportIncorrectExpression();
         }
     }
     Prefs.ColorHighlight = highlight;
+    if (document)
+        FillPanes(outline == OutlineFill::NOW ? MakeOutlineLines() : std::vector<OutlineLine>());
     MarkSaved();
 }
 
@@ -318,7 +321,11 @@ void TabBase::TableChanged()
     RefreshTreePanes();
     // The pinned phrases' kept matches are of the rows as they were.
     OutlineLines.Forget();
+    // Resetting the view turns the event loop, which may close the tab.
+    const QPointer<TabBase> self(this);
     ResetViewModel();
+    if (!self)
+        return;
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     RefreshOutlineTable();

@@ -176,7 +176,13 @@ public:
     // MakeOutlineLines on a worker thread while this one calls turn about
     // every 20 ms, which may turn the event loop; the lines, or none once
     // turn answered false (the tab may then be gone, and is not touched).
-    std::vector<OutlineLine> MakeOutlineLinesAside(const std::function<bool()>& turn);
+    // turn must answer false once the tab is gone. progress, when given,
+    // hears how far the lines are, on the worker. The worker shares nothing
+    // it writes with this thread, whose paints match the pinned phrases
+    // meanwhile: it matches with copies of their expressions and keeps the
+    // matches in a copy of OutlineLines, which the tab takes back at the end.
+    std::vector<OutlineLine> MakeOutlineLinesAside(const std::function<bool()>& turn,
+                                                   const OutlineBuilder::Progress& progress = nullptr);
     // UpdatePanes with the Outline's lines already made. treeBuilt, when
     // given, runs once the aux tree is built; when it answers false the
     // rest is left undone.
@@ -551,6 +557,9 @@ private:
     // *name gets the text that matched.
     bool HighlightShown(int32_t row, KxdRecord* record, QString* name);
 
+    // PinPhrase without the Outline's rebuild: true when a phrase was
+    // pinned, so that the Outline is to be made again.
+    bool PinFindText(int btnstate);
     // What every constructor does once the fields are set. A document (not
     // a graph) takes "(N)" when its file is open in N other documents and
     // fills its side panes at once (the Outline too, unless its opener

@@ -3,6 +3,7 @@
 // switch of the panes, the aux-tree commands of the tab and the record
 // report of the System Log.
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -25,6 +26,7 @@
 #include <QPointer>
 
 #include "kxlib/fields.h"
+#include "kxlib/table/kxsearchexpr.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/shellservices.h"
@@ -420,20 +422,80 @@ void TabBase::ExpandAllPanes()
 
 void TabBase::UpdatePanes() { FillPanes(MakeOutlineLines()); }
 
-std::vector<OutlineLine> TabBase::MakeOutlineLinesAside(const std::function<bool()>& turn)
+namespace {
+// A copy of a pinned expression, made as the table made the original: the
+// same text, match case and mode. Null when none can be made.
+KxSearchExpression* CopyExpression(const KxSearchExpression& original)
 {
+    KxSearchExpression* copy = KxTable::NewSearchExpression();
+    if (copy == nullptr)
+        return nullptr;
+    // An automatic text was tried as an expression first; any other simple
+    // one was asked for as plain text.
+    const bool asPlain = !original.tentative && original.IsSimple();
+    if (!copy->Construct(original.text, original.matchCase != 0, asPlain)) {
+        copy->Release();
+        return nullptr;
+    }
+    copy->tentative = original.tentative;
+    copy->Parse();
+    return copy;
+}
+
+// What the worker of MakeOutlineLinesAside reads and writes besides the
+// table: its own builder, conditions and expressions.
+struct OutlineJob {
+    OutlineJob() = default;
+    OutlineJob(const OutlineJob&) = delete;
+    OutlineJob& operator=(const OutlineJob&) = delete;
+    ~OutlineJob()
+    {
+        for (const OutlineBuilder::Phrase& phrase : phrases)
+            phrase.own->Release();
+    }
+    OutlineBuilder builder;
+    uint8_t conditions[JUMP_Nums] = {};
+    std::vector<OutlineBuilder::Phrase> phrases;
     std::vector<OutlineLine> lines;
-    // Shared with the tab, whose destructor waits for it: a turn may close
-    // the tab while the worker reads it, and the lines are this frame's.
+};
+} // namespace
+
+std::vector<OutlineLine> TabBase::MakeOutlineLinesAside(const std::function<bool()>& turn,
+                                                        const OutlineBuilder::Progress& progress)
+{
+    if (!OutlineRefreshes())
+        return {};
+    auto job = std::make_shared<OutlineJob>();
+    job->builder = OutlineLines;
+    std::copy(std::begin(Prefs.outline), std::end(Prefs.outline), job->conditions);
+    for (const FixedHighlight* pinned : FixedHighlights) {
+        if (!pinned->expression)
+            continue;
+        // A phrase whose copy cannot be made shows no matches this time.
+        if (KxSearchExpression* own = CopyExpression(*pinned->expression))
+            job->phrases.push_back({pinned->expression, pinned->color, own});
+    }
+    KxTable* table = Table;
+    // Shared with the tab, whose destructor waits for it before the table
+    // goes: a turn may close the tab while the worker reads the table.
     const std::shared_future<void> work =
-        std::async(std::launch::async, [this, &lines] { lines = MakeOutlineLines(); }).share();
+        std::async(std::launch::async, [this, job, table, progress] {
+            job->lines = job->builder.Build(
+                *table, job->conditions, job->phrases,
+                [this](KxSearchExpression& expression, int32_t row, KxdRecord* record) {
+                    return HighlightMatches(expression, row, record);
+                },
+                progress);
+        }).share();
     outlineAside_ = work;
     while (work.wait_for(std::chrono::milliseconds(ASIDE_TURN_MS)) != std::future_status::ready)
         if (!turn()) {
             work.wait();
             return {};
         }
-    return lines;
+    // The matches the worker kept are the tab's from now on.
+    OutlineLines = std::move(job->builder);
+    return std::move(job->lines);
 }
 
 void TabBase::FillPanes(std::vector<OutlineLine> outline, const std::function<bool()>& treeBuilt)

@@ -47,6 +47,14 @@ void Release(TabBase::FixedHighlight* highlight)
 
 void TabBase::PinPhrase(int btnstate)
 {
+    if (!PinFindText(btnstate))
+        return;
+    const int32_t rows = RefreshOutlineTable();
+    KxvShell().ShowStatus(QStringLiteral("%1 highlighted rows fixed in outline").arg(rows));
+}
+
+bool TabBase::PinFindText(int btnstate)
+{
     QAction* action = Actions[TACT_PIN];
     if (btnstate >= 0 && action)
         action->setChecked(btnstate != 0);
@@ -61,7 +69,7 @@ void TabBase::PinPhrase(int btnstate)
     if (!checked) {
         if (index >= 0)
             RemoveFixedHighlight(index, false);
-        return;
+        return false;
     }
     // The table must take the expression before it can be pinned.
     if (text.isEmpty() || !SetSearchExpression(text, MatchCase, SearchMode)) {
@@ -69,7 +77,7 @@ void TabBase::PinPhrase(int btnstate)
             ReportIncorrectExpression();
         if (action && index < 0)
             action->setChecked(false);
-        return;
+        return false;
     }
     const QColor color(QRgb(Prefs.ColorHighlight));
     FixedHighlight* entry = nullptr;
@@ -95,8 +103,7 @@ void TabBase::PinPhrase(int btnstate)
     entry->expression = expression;
     ColorFindEntries();
     RebuildFixedHighlightMenu();
-    const int32_t rows = RefreshOutlineTable();
-    KxvShell().ShowStatus(QStringLiteral("%1 highlighted rows fixed in outline").arg(rows));
+    return true;
 }
 
 void TabBase::RemoveFixedHighlight(int32_t index, bool reopenMenu)

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPointer>
 
 #include "kxlib/kxdrecord.h"
 #include "kxlib/table/kxtable.h"
@@ -23,6 +24,7 @@
 #include "kxviewer/table/tabtablelook.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "kxviewer/table/tabtableview.h"
+#include "tearoffwidget/tearoffmain.h"
 
 namespace {
 // Page geometry in device units (1/1200 inch): view pixels become 11
@@ -200,15 +202,22 @@ bool TablePdfWriter::Write(QIODevice* device)
     const int32_t rows = tab_.Table->RowCount();
     std::unique_ptr<KxvProgress> progress = KxvShell().CreateProgress(
         QStringLiteral("Exporting to PDF..."), QStringLiteral("Abort export"), 0, std::max(0, (rows - 1) / PROGRESS_ROWS));
+    // Over the document's own window, which it blocks.
+    progress->SetWindow(&tab_);
     progress->Show();
+    const bool shown = progress->IsVisible();
+    // Each turn may close the document: the export then stops, and nothing
+    // of it is touched again. A display put away (Escape) aborts too.
+    const QPointer<TabTable> tab(&tab_);
     bool aborted = false;
     qreal y = rowStep_;
     for (int32_t row = 0; row < rows; ++row) {
         if (row % PROGRESS_ROWS == 0) {
             progress->SetValue(row / PROGRESS_ROWS);
             KxvShell().ProcessEvents();
+            closed_ = tab.isNull() || (TearOffMain::Me != nullptr && !TearOffMain::Me->Docks.contains(tab.data()));
         }
-        aborted = progress->WasCanceled();
+        aborted = closed_ || progress->WasCanceled() || (shown && !progress->IsVisible());
         if (aborted)
             break;
         if (row % ROWS_PER_PAGE == 0) {

@@ -31,9 +31,11 @@ public:
     explicit TablePdfWriter(TabTable& tab);
 
     // Paints every row into the device under the progress dialog "Exporting
-    // to PDF..."; false when "Abort export" stopped it, the pages painted
-    // so far kept.
+    // to PDF..."; false when "Abort export" stopped it, or the document was
+    // closed meanwhile (DocumentClosed), the pages painted so far kept.
     bool Write(QIODevice* device);
+    // The document was closed during the export: the tab may be gone.
+    bool DocumentClosed() const { return closed_; }
 
     // The page's layout, in page units before Scale(): the font, the
     // distance of the rows, the columns' titles and their bands, and where
@@ -82,4 +84,5 @@ private:
     std::vector<QImage> shared_;
     QImage bookmark_;
     QImage both_;
+    bool closed_ = false;
 };

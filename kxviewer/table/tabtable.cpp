@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -277,7 +278,11 @@ void TabTable::ResetViewModel()
     // The view no longer refers to them; posted events may still.
     oldSelection->deleteLater();
     old->deleteLater();
+    // The turn may close the tab: nothing of it is touched once it is gone.
+    const QPointer<TabTable> self(this);
     KxvShell().ProcessEvents();
+    if (!self)
+        return;
     SetColumnWidths();
     UpdateRowNumberWidth();
     if (current >= 0)

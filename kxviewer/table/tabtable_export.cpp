@@ -70,9 +70,15 @@ void TabTable::SavePdfFile()
                                                           QStringLiteral("PDF Files (*.pdf)"), QStringLiteral("pdf")));
     if (!file)
         return;
-    // An aborted export keeps the pages painted so far, without a report.
-    const bool whole = TablePdfWriter(*this).Write(file.get());
+    // An aborted export keeps the pages painted so far, without a report;
+    // so does one stopped by the document's close, which may have deleted
+    // this tab.
+    const int32_t rows = Table->RowCount();
+    TablePdfWriter writer(*this);
+    const bool whole = writer.Write(file.get());
     const bool written = file->Finish();
+    if (writer.DocumentClosed())
+        return;
     if (whole || !written)
-        Report(*file, written, Table->RowCount());
+        Report(*file, written, rows);
 }

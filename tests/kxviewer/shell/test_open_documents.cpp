@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QLabel>
@@ -26,12 +27,15 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/docloader.h"
 #include "kxviewer/kxvglobals.h"
+#include "kxviewer/preftable.h"
 #include "kxviewer/mainwindowservices.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
 #include "kxviewer/table/tabtableview.h"
 #include "openfixture.h"
 #include "tearoffwidget/tearofftabwidget.h"
+#include "utils/common/inifile.h"
+#include "utils/common/textio.h"
 
 using namespace shelltest;
 
@@ -667,8 +671,14 @@ public:
         : MainWindowServices(window), window_(window), previous_(KxvSetShell(this)),
           tabsBefore_(window->findChildren<TabTable*>())
     {
+        clock.start();
+        qApp->installEventFilter(&watch_);
     }
-    ~ProgressRecordingShell() override { KxvSetShell(previous_); }
+    ~ProgressRecordingShell() override
+    {
+        qApp->removeEventFilter(&watch_);
+        KxvSetShell(previous_);
+    }
     std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int minimum,
                                                 int maximum) override
     {
@@ -678,8 +688,27 @@ public:
 
     std::vector<Step> steps;
     bool closed = false;
+    // Abort is pressed as the bar is set to this value (-1: never).
+    int cancelAt = -1;
+    // Each value the dialog painted, and when the display was closed, in
+    // milliseconds of clock.
+    std::vector<std::pair<int, qint64>> painted;
+    qint64 closedMs = -1;
+    QElapsedTimer clock;
 
 private:
+    struct PaintWatch : QObject {
+        explicit PaintWatch(ProgressRecordingShell& s) : shell(s) {}
+        bool eventFilter(QObject* object, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint)
+                if (auto* dialog = qobject_cast<QProgressDialog*>(object); dialog != nullptr && dialog->isVisible())
+                    shell.painted.emplace_back(dialog->value(), shell.clock.elapsed());
+            return false;
+        }
+        ProgressRecordingShell& shell;
+    };
+
     struct Progress : KxvProgress {
         Progress(ProgressRecordingShell& s, std::unique_ptr<KxvProgress> dialog) : shell(s), real(std::move(dialog))
         {
@@ -698,6 +727,8 @@ private:
             });
             shell.steps.push_back({"", value, tabs.size() > shell.tabsBefore_.size(), true, shown});
             real->SetValue(value);
+            if (value == shell.cancelAt)
+                real->Cancel();
         }
         void SetLabel(const QString& label) override
         {
@@ -707,7 +738,12 @@ private:
         void FitLabel(const QString& label) override { real->FitLabel(label); }
         bool WasCanceled() const override { return real->WasCanceled(); }
         void Cancel() override { real->Cancel(); }
-        void Close() override { real->Close(), shell.closed = true; }
+        void Close() override
+        {
+            real->Close();
+            shell.closed = true;
+            shell.closedMs = shell.clock.elapsed();
+        }
         const QProgressDialog* Dialog() const
         {
             for (const auto* dialog : shell.window_->findChildren<QProgressDialog*>())
@@ -733,6 +769,7 @@ private:
     MainWindow* window_;
     KxvShellServices* previous_;
     QList<TabTable*> tabsBefore_;
+    PaintWatch watch_{*this};
 };
 
 } // namespace
@@ -845,5 +882,119 @@ TEST_F(DocumentCommands, PartlyLoadedDocumentNeverReplacesItsSource)
         window->Actions[ACT_CLOSE_ALL]->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         ASSERT_TRUE(Documents().empty());
+    }
+}
+
+namespace {
+
+// A ".kxl" document of a generated trace of records, with the phrases
+// pinned, written into folder; its path.
+QString DocumentFile(const QTemporaryDir& folder, const QString& name, uint32_t records,
+                     const std::vector<const char*>& phrases)
+{
+    KxFileGen::Options options;
+    options.records = records;
+    const std::string raw = QFile::encodeName(folder.filePath(name + ".kx")).toStdString();
+    EXPECT_TRUE(KxFileGen::WriteTrace(raw.c_str(), options));
+    KxTable* table = DocLoader::LoadKxFileSilent(raw.c_str(), false);
+    EXPECT_NE(table, nullptr);
+    if (table == nullptr)
+        return QString();
+    std::vector<PinnedPhrase> pinned;
+    for (const char* phrase : phrases)
+        pinned.push_back({phrase, 0x00FF00, 0, 1});
+    PrefTabTable prefs = PrefTabTable::Default();
+    prefs.outline[JUMP_HIGHLIGHT] = 1;
+    ZmLib::IniBase ini;
+    PrefTable::Save(false, ini, prefs, PrefKxTable::Default(), pinned.data(), int32_t(pinned.size()));
+    ZmLib::TextBuf text;
+    const std::string block = ini.WriteToBuf(text) && text.Buffer ? text.Buffer->c_str() : "";
+    EXPECT_FALSE(block.empty());
+    const QString path = folder.filePath(name + ".kxl");
+    EXPECT_TRUE(FileKxl(QFile::encodeName(path).constData()).CreateFile(*table, block.data(), block.size()));
+    table->Release();
+    return path;
+}
+
+} // namespace
+
+// A document over 10 MB below ten million records shows its progress (its
+// size in records does not decide it). Its three pinned phrases are matched
+// once, aside: reading gets the bar's share that is left to them. The full
+// bar is painted and stays up a moment before the document shows.
+TEST_F(DocumentCommands, LargeDocumentWithPinnedPhrasesShowsItsProgressToTheFullBar)
+{
+    const QString path = DocumentFile(dir, "pinned", 21000, {"message 7", "enter", "TID="});
+    ASSERT_GT(QFileInfo(path).size(), 10100000) << "large enough for the progress display";
+    ProgressRecordingShell recording(window.get());
+    Trigger(ACT_OPEN, path);
+    TabTable* tab = window->CurrentTabTable();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->FixedHighlights.size(), 3);
+    EXPECT_EQ(tab->OutlineLines.MatchRounds(), 3);
+    std::vector<std::string> labels;
+    std::vector<int> values;
+    for (const auto& step : recording.steps) {
+        if (step.value < 0) {
+            labels.push_back(step.label);
+            continue;
+        }
+        EXPECT_FALSE(step.tabShown) << step.value;
+        if (!values.empty()) {
+            EXPECT_GE(step.value, values.back());
+        }
+        values.push_back(step.value);
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"Opening file pinned",
+                                                "Opening file pinned: reading its filter, bookmarks and selections",
+                                                "Opening file pinned: building the table view"}));
+    ASSERT_GE(values.size(), 4u);
+    // Reading, then its metadata, the view's stage with the tab, the Outline
+    // up to 97, the view and the full bar.
+    const auto metadata = std::find(values.begin(), values.end(), 37);
+    ASSERT_LE(metadata + 3, values.end());
+    EXPECT_EQ(std::vector<int>(metadata, metadata + 3), (std::vector<int>{37, 38, 39}));
+    EXPECT_EQ(std::vector<int>(values.end() - 4, values.end()), (std::vector<int>{97, 98, 99, 100}));
+    EXPECT_EQ(std::count(values.begin(), values.end(), 100), 1);
+    const auto full = std::find_if(recording.painted.begin(), recording.painted.end(),
+                                   [](const std::pair<int, qint64>& paint) { return paint.first == 100; });
+    ASSERT_NE(full, recording.painted.end()) << "the full bar was painted";
+    EXPECT_GE(recording.closedMs - full->second, DocLoader::FULL_SHOWN_MS);
+    QApplication::processEvents();
+    EXPECT_TRUE(tab->isVisible());
+}
+
+// Abort pressed once the records are read (while the document's metadata is
+// applied or the table view is built, up to the full bar) stops the open:
+// no document, the System Log and the status line say it was cancelled,
+// and nothing of the half-built document is left or touched.
+TEST_F(DocumentCommands, AbortAfterTheReadingCancelsTheOpen)
+{
+    const QString raw = RawFile("large.kx", 140000);
+    const QString document = DocumentFile(dir, "pinned", 21000, {"message 7", "enter", "TID="});
+    const struct {
+        QString path;
+        int cancelAt;
+    } cases[] = {
+        {document, 37}, // the metadata's value after reading's 36
+        {raw, 96}, {raw, 97}, {raw, 98}, {raw, 99}, {raw, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QFileInfo(c.path).fileName().toStdString() + " at " + std::to_string(c.cancelAt));
+        const size_t before = Documents().size();
+        Lines().clear();
+        {
+            ProgressRecordingShell recording(window.get());
+            recording.cancelAt = c.cancelAt;
+            Trigger(ACT_OPEN, c.path);
+            EXPECT_TRUE(recording.closed);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(Documents().size(), before);
+        EXPECT_TRUE(window->findChildren<TabTable*>().isEmpty());
+        const QString cancelled = QStringLiteral("Opening file \"%1\" cancelled").arg(c.path);
+        EXPECT_FALSE(LinesWith(cancelled.toStdString()).empty());
+        EXPECT_EQ(window->StatusBar->currentMessage(), cancelled);
+        EXPECT_TRUE(LinesWith("opened:").empty());
     }
 }

@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <functional>
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -373,6 +375,33 @@ TEST_F(Export, PdfPages)
         delete tab;
     }
     EXPECT_GT(images, 0);
+}
+
+// Work that turns the event loop and then goes on with the document: a
+// turn that closes it (deletes the tab) ends the work there, with nothing of
+// the tab touched again; the PDF export writes no report.
+TEST_F(Export, AClosedDocumentEndsTheWorkAtItsTurn)
+{
+    const struct {
+        const char* name;
+        std::function<void(TabTable*)> work;
+    } cases[] = {
+        {"PDF export", [this](TabTable* tab) {
+             prompt.fileNames.enqueue(Path("closed.pdf"));
+             tab->Actions[TACT_SAVE_PDF]->trigger();
+         }},
+        {"the view's new model", [](TabTable* tab) { tab->TableChanged(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = OpenFixture("fixture", 300);
+        const QPointer<TabTable> watched(tab);
+        progress.Clear();
+        QTimer::singleShot(0, tab, [tab] { delete tab; });
+        c.work(tab);
+        EXPECT_TRUE(watched.isNull());
+        EXPECT_FALSE(Contains(progress.log, Created(Path("closed.pdf"), 300)));
+    }
 }
 
 // Every title and value stands whole in its column of the PDF page, clear

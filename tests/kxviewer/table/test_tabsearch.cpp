@@ -1,6 +1,7 @@
 // The document's search commands driven through the find line with real key
 // events, and the commands that select, bookmark and filter by expression.
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxviewer/table/findlineedit.h"
 #include "kxviewer/table/guihelpers.h"
+#include "kxviewer/table/outlinebuilder.h"
 #include "kxviewer/table/outlineroles.h"
 #include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/tabactionids.h"
@@ -652,6 +654,64 @@ TEST_F(TabSearchTest, StoredPinsAreAppliedWhenBuilt)
     EXPECT_EQ(tab->FixedHighlights[1]->matchCase, 0);
     EXPECT_NE(tab->FixedHighlights[1]->expression, nullptr);
     EXPECT_EQ(tab->Prefs.ColorHighlight, 0x123456u);
+}
+
+// Stored pins are matched over the rows once, when the Outline is made: in
+// the constructor, or only by the opener's aside build (never in the
+// constructor). The build aside matches with copies of the pinned
+// expressions, whose own state the paints use, and the tab keeps its
+// matches: the next rebuild matches nothing again. Both give the same lines.
+TEST_F(TabSearchTest, StoredPinsAreMatchedOnceWhereTheOutlineIsMade)
+{
+    PrefTabTable prefs = PrefTabTable::Default();
+    prefs.outline[JUMP_HIGHLIGHT] = 1;
+    prefs.pinnedCount = 2;
+    prefs.pinned[0] = {"alpha", 0xFF0000, 0, 1};
+    prefs.pinned[1] = {"LEVEL<0", 0x00FF00, 1, 0};
+    const std::pair<const char*, int8_t> rows[] = {{"alpha", 0}, {"beta", 1}, {"alpha two", 0}, {"broken", -1}};
+    // The rows with a pinned phrase's match, and the expressions' rounds.
+    const auto highlighted = [](TabBase* tab) {
+        std::vector<int32_t> found;
+        for (const OutlineLine& line : tab->OutlineTable->Lines())
+            if (line.flags & OUTLINE_HIGHLIGHT)
+                found.push_back(line.row);
+        return found;
+    };
+    const auto rounds = [](TabBase* tab) {
+        std::vector<uint32_t> each;
+        for (const TabBase::FixedHighlight* pinned : tab->FixedHighlights)
+            each.push_back(pinned->expression->limitRound);
+        return each;
+    };
+    for (const TabBase::OutlineFill fill : {TabBase::OutlineFill::NOW, TabBase::OutlineFill::LATER}) {
+        const bool later = fill == TabBase::OutlineFill::LATER;
+        SCOPED_TRACE(later ? "made by the opener" : "made by the constructor");
+        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+        for (const auto& [text, level] : rows)
+            table->AppendRecord(Record(text).Build())->prot.msg.LEVEL = level;
+        auto* tab = new TabTable(table, prefs, nullptr, fill);
+        ASSERT_EQ(tab->FixedHighlights.size(), 2);
+        EXPECT_EQ(tab->OutlineLines.MatchRounds(), later ? 0 : 2);
+        // Made aside after the constructor, and again once the matches
+        // were forgotten.
+        for (int aside = 1; later && aside <= 2; ++aside) {
+            const std::vector<uint32_t> before = rounds(tab);
+            std::atomic<int32_t> reported{0};
+            tab->ShowOutlineLines(tab->MakeOutlineLinesAside(
+                [] { return true; }, [&reported](int32_t done, int32_t) { reported = std::max(reported.load(), done); }));
+            EXPECT_EQ(tab->OutlineLines.MatchRounds(), 2 * aside);
+            EXPECT_EQ(reported, OutlineBuilder::BUILD_STEPS);
+            EXPECT_EQ(rounds(tab), before);
+            if (aside == 1)
+                tab->OutlineLines.Forget();
+        }
+        EXPECT_EQ(highlighted(tab), (std::vector<int32_t>{0, 2, 3}));
+        const int32_t made = tab->OutlineLines.MatchRounds();
+        tab->RefreshOutlineTable();
+        EXPECT_EQ(tab->OutlineLines.MatchRounds(), made);
+        EXPECT_EQ(highlighted(tab), (std::vector<int32_t>{0, 2, 3}));
+        delete tab;
+    }
 }
 
 TEST_F(TabSearchTest, AuxItemQuotesTheValue)
