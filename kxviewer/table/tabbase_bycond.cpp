@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QMessageBox>
 #include <QModelIndex>
+#include <QPointer>
 
 #include "kxlib/fields.h"
 #include "kxlib/table/kxsearchexpr.h"
@@ -273,7 +274,11 @@ int32_t TabBase::ManualFilterSelected()
     }
     AddHistoryItem(HISTORY_MANUAL_FILTER, nullptr, 0, 0, 0);
     FilterApplied(matched, records);
+    // Resetting the view turns the event loop, which may close the tab.
+    const QPointer<TabBase> self(this);
     ResetViewModel();
+    if (!self)
+        return 0;
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     UpdatePanes();

@@ -9,6 +9,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QPointer>
+#include <QTimer>
 #include <QMenu>
 #include <QPushButton>
 #include <QTextCodec>
@@ -821,6 +823,26 @@ TEST_F(TabSearchTest, ManualFilterSkipsVanishedRangesAndKeepsListedOnes)
     EXPECT_TRUE(tabtest::Contains(
         shell.log, "Manual filter: 1 selection ranges of the outline no longer exist and are skipped"));
     EXPECT_TRUE(main->updatesEnabled());
+}
+
+// The new view model turns the event loop; a document deleted in that turn
+// is not touched again.
+TEST_F(TabSearchTest, ManualFilterEndsWhenItsTurnDeletesTheDocument)
+{
+    TabTable* tab = OpenSample();
+    OutlineView outline;
+    OutlineLine first;
+    first.row = 1;
+    OutlineLine second;
+    second.row = 3;
+    outline.SetLines({first, second}, QString());
+    tab->OutlineTable = &outline;
+    TabBase::ImmediateRefresh = 0;
+    const QPointer<TabTable> watched(tab);
+    QTimer::singleShot(0, tab, [tab] { delete tab; });
+    EXPECT_EQ(tab->ManualFilterSelected(), 0);
+    TabBase::ImmediateRefresh = 1;
+    EXPECT_TRUE(watched.isNull());
 }
 
 } // namespace
