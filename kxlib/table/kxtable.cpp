@@ -12,6 +12,7 @@
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/table/kxblockmem.h"
+#include "kxlib/table/kxdisposer.h"
 #include "kxlib/table/kxtable_check.h"
 #include "kxlib/table/kxtable_load.h"
 
@@ -81,12 +82,26 @@ KxTable::~KxTable()
     if (FilterOn)
         ClearFilter();
     FreeFiltered();
-    for (KxTblock* block = firstBlock_; block;) {
-        KxTblock* next = block->next;
-        delete block;
-        block = next;
+    // The blocks lie in a chain of their own, shared with nothing: a table
+    // of many gives its pages back on the disposer's thread, so that the
+    // thread closing the document does not wait for it.
+    if (nextBlock_) {
+        nextBlock_->next = firstBlock_;
+        firstBlock_ = nextBlock_;
+        nextBlock_ = nullptr;
     }
-    ReleaseNextBlock();
+    const auto freeBlocks = [first = firstBlock_] {
+        for (KxTblock* block = first; block;) {
+            KxTblock* next = block->next;
+            delete block;
+            block = next;
+        }
+    };
+    if (blockCount_ > FREE_HERE_BLOCKS)
+        KxDisposer::Hand(freeBlocks);
+    else
+        freeBlocks();
+    firstBlock_ = lastBlock_ = cursor_ = nullptr;
     if (satellite_)
         satellite_->Release();
     Trace(1, __func__, "DEL INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);
