@@ -325,20 +325,6 @@ void TabBase::RecordInfoText(int32_t row)
                                   KxvShellServices::LOG_ICON_NONE);
 }
 
-void TabBase::DisconnectSidePanes()
-{
-    for (QDockWidget* dock : {InfoDock, OutlineDock, HistoryDock}) {
-        if (dock) {
-            dock->disconnect(this);
-            dock->toggleViewAction()->disconnect(this);
-        }
-    }
-    for (QObject* sender : {static_cast<QObject*>(InfoTable), static_cast<QObject*>(EditableBox),
-                            static_cast<QObject*>(PresErrorsBox)})
-        if (sender)
-            sender->disconnect(this);
-}
-
 void TabBase::RaisePane(int32_t front)
 {
     QDockWidget* dock = front == FRONT_OUTLINE ? OutlineDock : front == FRONT_HISTORY ? HistoryDock : InfoDock;
