@@ -484,15 +484,13 @@ void TabBase::RefreshTreePanes()
 
 void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
 {
-    KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen (%2,%3)")
-                                  .arg(FromBytes(Table->Name()))
-                                  .arg(first)
-                                  .arg(second));
+    const QString name = FromBytes(Table->Name());
+    const QString fields = QStringLiteral("(%1,%2)").arg(first).arg(second);
     const int32_t records = Table->RecordCount();
     // A table of one block is built before anyone could notice.
     std::unique_ptr<KxvProgress> progress;
     if (records > int32_t(KxTblock::SIZE)) {
-        progress = KxvShell().CreateProgress(QStringLiteral("Building the tree of ") + FromBytes(Table->Name()),
+        progress = KxvShell().CreateProgress(QStringLiteral("Building the tree of ") + name,
                                              QStringLiteral("Cancel"), 0, AUX_TREE_STEPS);
         progress->SetWindow(this);
         progress->Show();
@@ -519,17 +517,23 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
     if (!built) {
         if (progress)
             progress->Close();
+        KxvShell().AddToSystemLog(
+            QStringLiteral("Document \"%1\": Auxiliary tree fields %2 cancelled").arg(name, fields));
         return;
     }
+    // From the swap on the new tree is the table's: the rest runs to its
+    // end, the display no longer offering to cancel what is done.
+    if (progress)
+        progress->ForbidCancel();
+    KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen %2").arg(name, fields));
     PrefKxTable& prefs = Table->Prefs();
     prefs.TreeLevel1Field = first;
     prefs.TreeLevel2Field = second;
     Table->AuxTree().Swap(tree);
     // Every pane showing the table's tree hears of the new one at once.
     RefreshTreePanes();
-    // Past the swap there is nothing left to cancel: the Outline is made
-    // aside, then the view shown, with turns of the event loop between
-    // while the display shows.
+    // The Outline is made aside, then the view shown, with turns of the
+    // event loop between.
     const auto settle = [&progress, &self](int value) {
         if (progress && progress->IsVisible()) {
             progress->SetValue(value);
