@@ -12,6 +12,12 @@ namespace KxDisposer {
 
 // Runs job on the worker; here and now when no worker can be started.
 void Hand(std::function<void()> job);
+// Deletes object on the worker; the caller hands its ownership over.
+template <typename T>
+void Delete(T* object)
+{
+    Hand([object] { delete object; });
+}
 // Returns once every job handed before has run.
 void Wait();
 // Wait, then ends and joins the worker; a later Hand starts another.

@@ -102,9 +102,18 @@ KxTable::~KxTable()
     else
         freeBlocks();
     firstBlock_ = lastBlock_ = cursor_ = nullptr;
+    auto tree = std::make_unique<KxAuxTree>(-1, -1);
+    tree->Swap(auxTree_);
+    FreeAuxTree(std::move(tree));
     if (satellite_)
         satellite_->Release();
     Trace(1, __func__, "DEL INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);
+}
+
+void KxTable::FreeAuxTree(std::unique_ptr<KxAuxTree> tree)
+{
+    if (tree && tree->Marked().nodes > FREE_HERE_NODES)
+        KxDisposer::Delete(tree.release());
 }
 
 void KxTable::Release()

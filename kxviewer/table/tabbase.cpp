@@ -170,7 +170,6 @@ TabBase::~TabBase()
 
 void TabBase::DisconnectParts()
 {
-    disconnect(this);
     for (QObject* part : findChildren<QObject*>()) {
         part->disconnect(this);
         part->removeEventFilter(this);

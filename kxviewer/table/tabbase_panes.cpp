@@ -510,11 +510,14 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
     };
     // The table's own tree stays whole for whatever the turns paint; a
     // cancel leaves it and the levels as they were.
-    KxAuxTree tree(first, second);
-    const bool built = turn(0) && Table->FillAuxTree(tree, [&turn, records](int32_t done) {
+    // The tree left over at the end is freed as KxTable frees its own:
+    // a large one on the disposer's thread.
+    auto tree = std::make_unique<KxAuxTree>(first, second);
+    const bool built = turn(0) && Table->FillAuxTree(*tree, [&turn, records](int32_t done) {
         return turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
     });
     if (!built) {
+        KxTable::FreeAuxTree(std::move(tree));
         if (progress)
             progress->Close();
         KxvShell().AddToSystemLog(
@@ -529,7 +532,8 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
     PrefKxTable& prefs = Table->Prefs();
     prefs.TreeLevel1Field = first;
     prefs.TreeLevel2Field = second;
-    Table->AuxTree().Swap(tree);
+    Table->AuxTree().Swap(*tree);
+    KxTable::FreeAuxTree(std::move(tree));
     // Every pane showing the table's tree hears of the new one at once.
     RefreshTreePanes();
     // The Outline is made aside, then the view shown, with turns of the

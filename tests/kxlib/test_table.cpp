@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -158,6 +159,33 @@ TEST(TableLife, ManyBlocksAreFreedOnTheDisposersThread)
         KxDisposer::Wait();
         EXPECT_EQ(KxDisposer::JobsRun() - jobs, c.jobs) << c.records;
         EXPECT_EQ(KxBlockMemory::InUse(), before) << c.records;
+    }
+}
+
+// An aux tree of many nodes is freed on the disposer's thread, a small one
+// at once.
+TEST(TableLife, ALargeAuxTreeIsFreedOnTheDisposersThread)
+{
+    const struct {
+        int nodes;
+        uint64_t jobs;
+    } cases[] = {{10, 0}, {int(KxTable::FREE_HERE_NODES) + 1, 1}};
+    for (const auto& c : cases) {
+        auto tree = std::make_unique<KxAuxTree>(FIELD_TEXT, -1);
+        KxdRecord record;
+        record.Reset();
+        char* text = record.prot.msg.strings + 1;
+        record.SetText(FIELD_TEXT, text);
+        for (int i = 0; i < c.nodes; ++i) {
+            snprintf(text, 16, "n%d", i);
+            tree->Add(&record);
+        }
+        ASSERT_EQ(tree->Count(), c.nodes);
+        KxDisposer::Wait();
+        const uint64_t jobs = KxDisposer::JobsRun();
+        KxTable::FreeAuxTree(std::move(tree));
+        KxDisposer::Wait();
+        EXPECT_EQ(KxDisposer::JobsRun() - jobs, c.jobs) << c.nodes;
     }
 }
 

@@ -1,6 +1,8 @@
 // Closing a document: the records of a large one are freed off the GUI
 // thread, and a document deleted outright runs no slot of its own on the way
 // out.
+#include <memory>
+
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -9,6 +11,7 @@
 
 #include "kxlib/table/kxblockmem.h"
 #include "kxlib/table/kxdisposer.h"
+#include "kxviewer/table/outlinemodel.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
 
@@ -25,13 +28,14 @@ protected:
 };
 
 // Closed with Ctrl+W's command, a document of many blocks hands its records
-// to the disposer's thread; one of a single block frees them at once.
+// (with whatever else of it is large) to the disposer's thread; one of a few
+// records frees everything at once.
 TEST_F(TabCloseTest, TheRecordsOfALargeDocumentAreFreedOffTheGuiThread)
 {
     const struct {
         int records;
-        uint64_t jobs;
-    } cases[] = {{50, 0}, {int(KxTblock::SIZE) * 2 + 10, 1}};
+        bool aside;
+    } cases[] = {{50, false}, {int(KxTblock::SIZE) * 2 + 10, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.records);
         KxDisposer::Wait();
@@ -45,8 +49,34 @@ TEST_F(TabCloseTest, TheRecordsOfALargeDocumentAreFreedOffTheGuiThread)
         FlushDeletes();
         ASSERT_FALSE(tab);
         KxDisposer::Wait();
-        EXPECT_EQ(KxDisposer::JobsRun() - jobs, c.jobs);
+        EXPECT_EQ(KxDisposer::JobsRun() > jobs, c.aside);
         EXPECT_EQ(KxBlockMemory::InUse(), before);
+    }
+}
+
+// The Outline's lines of a log of many warnings are freed on the
+// disposer's thread, whether the Outline is rebuilt or goes with its
+// document; a few lines are freed at once.
+TEST_F(TabCloseTest, ManyOutlineLinesAreFreedOffTheGuiThread)
+{
+    const struct {
+        size_t lines;
+        uint64_t jobs;
+    } cases[] = {{100, 0}, {20000, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        for (const bool rebuilt : {true, false}) {
+            auto model = std::make_unique<OutlineModel>();
+            model->SetLines(std::vector<OutlineLine>(c.lines), QStringLiteral("Text"));
+            KxDisposer::Wait();
+            const uint64_t jobs = KxDisposer::JobsRun();
+            if (rebuilt)
+                model->SetLines({}, QStringLiteral("Text"));
+            else
+                model.reset();
+            KxDisposer::Wait();
+            EXPECT_EQ(KxDisposer::JobsRun() - jobs, c.jobs) << (rebuilt ? "rebuilt" : "gone");
+        }
     }
 }
 
