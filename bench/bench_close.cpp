@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include "bench/benchargs.h"
+#include "bench/benchgui.h"
 #include "bench/benchloop.h"
 #include "kxlib/table/kxtable.h"
 #include "kxviewer/kxvstartup.h"
@@ -78,9 +79,7 @@ int main(int argc, char** argv)
 {
     const uint32_t records = Bench::RecordCountArg(argc, argv, 1000000, 20000000);
     QTemporaryDir home;
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("HOME", qPrintable(home.path()), 1);
-    setenv("XDG_CONFIG_HOME", qPrintable(home.path() + "/.config"), 1);
+    Bench::OffscreenHome(home);
     setenv("TMPDIR", qPrintable(home.path()), 1);
 
     struct File {

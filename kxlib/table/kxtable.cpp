@@ -102,6 +102,7 @@ KxTable::~KxTable()
     else
         freeBlocks();
     firstBlock_ = lastBlock_ = cursor_ = nullptr;
+    // So does an aux tree of many nodes, each with its own text.
     auto tree = std::make_unique<KxAuxTree>(-1, -1);
     tree->Swap(auxTree_);
     FreeAuxTree(std::move(tree));

@@ -509,9 +509,9 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
         return !self.isNull() && !progress->WasCanceled() && progress->IsVisible();
     };
     // The table's own tree stays whole for whatever the turns paint; a
-    // cancel leaves it and the levels as they were.
-    // The tree left over at the end is freed as KxTable frees its own:
-    // a large one on the disposer's thread.
+    // cancel leaves it and the levels as they were. The tree left over
+    // (the old one, or the new one cancelled) may be large: it is freed as
+    // the table frees its own.
     auto tree = std::make_unique<KxAuxTree>(first, second);
     const bool built = turn(0) && Table->FillAuxTree(*tree, [&turn, records](int32_t done) {
         return turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
