@@ -6,9 +6,12 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QShortcut>
 #include <QWidget>
 
 #include "kxviewer/docloader.h"
@@ -33,10 +36,47 @@ private:
     bool canceled_ = false;
 };
 
+// A progress dialog that, once firm, has no cancel button and stays on show
+// through Escape and its window's close button.
+class FirmProgressDialog : public QProgressDialog {
+public:
+    using QProgressDialog::QProgressDialog;
+
+    void MakeFirm()
+    {
+        firm_ = true;
+        setCancelButton(nullptr);
+        // The Escape shortcut that came with the button.
+        for (QShortcut* shortcut : findChildren<QShortcut*>())
+            shortcut->setEnabled(false);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (firm_ && event->matches(QKeySequence::Cancel)) {
+            event->accept();
+            return;
+        }
+        QProgressDialog::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (firm_) {
+            event->ignore();
+            return;
+        }
+        QProgressDialog::closeEvent(event);
+    }
+
+private:
+    bool firm_ = false;
+};
+
 class DialogProgress : public KxvProgress {
 public:
     DialogProgress(QWidget* parent, const QString& label, const QString& cancelText, int minimum, int maximum)
-        : dialog_(new QProgressDialog(label, cancelText, minimum, maximum, parent))
+        : dialog_(new FirmProgressDialog(label, cancelText, minimum, maximum, parent))
     {
         dialog_->setWindowModality(Qt::WindowModal);
         dialog_->setAutoClose(false);
@@ -79,6 +119,11 @@ public:
         if (dialog_ && window && dialog_->parentWidget() != window->window())
             dialog_->setParent(window->window(), dialog_->windowFlags());
     }
+    void ForbidCancel() override
+    {
+        if (dialog_)
+            dialog_->MakeFirm();
+    }
     bool WasCanceled() const override { return !dialog_ || dialog_->wasCanceled(); }
     void Cancel() override
     {
@@ -92,7 +137,7 @@ public:
     }
 
 private:
-    QPointer<QProgressDialog> dialog_;
+    QPointer<FirmProgressDialog> dialog_;
 };
 
 // The services before the main window exists: besides the debug stream's

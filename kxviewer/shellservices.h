@@ -45,6 +45,9 @@ public:
     // True once the user pressed the cancel button (or Cancel ran), or
     // the window the display stood over went.
     virtual bool WasCanceled() const = 0;
+    // From now on the job runs to its end: the display offers no cancel,
+    // and Escape and the window's close button leave it on show.
+    virtual void ForbidCancel() {}
     // Cancels and hides the display.
     virtual void Cancel() = 0;
     // Hides the display for good; it is not shown again.

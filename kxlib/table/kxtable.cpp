@@ -12,6 +12,7 @@
 
 #include "kxlib/kxchannels.h"
 #include "kxlib/table/kxblockmem.h"
+#include "kxlib/table/kxdisposer.h"
 #include "kxlib/table/kxtable_check.h"
 #include "kxlib/table/kxtable_load.h"
 
@@ -81,15 +82,39 @@ KxTable::~KxTable()
     if (FilterOn)
         ClearFilter();
     FreeFiltered();
-    for (KxTblock* block = firstBlock_; block;) {
-        KxTblock* next = block->next;
-        delete block;
-        block = next;
+    // The blocks lie in a chain of their own, shared with nothing: a table
+    // of many gives its pages back on the disposer's thread, so that the
+    // thread closing the document does not wait for it.
+    if (nextBlock_) {
+        nextBlock_->next = firstBlock_;
+        firstBlock_ = nextBlock_;
+        nextBlock_ = nullptr;
     }
-    ReleaseNextBlock();
+    const auto freeBlocks = [first = firstBlock_] {
+        for (KxTblock* block = first; block;) {
+            KxTblock* next = block->next;
+            delete block;
+            block = next;
+        }
+    };
+    if (blockCount_ > FREE_HERE_BLOCKS)
+        KxDisposer::Hand(freeBlocks);
+    else
+        freeBlocks();
+    firstBlock_ = lastBlock_ = cursor_ = nullptr;
+    // So does an aux tree of many nodes, each with its own text.
+    auto tree = std::make_unique<KxAuxTree>(-1, -1);
+    tree->Swap(auxTree_);
+    FreeAuxTree(std::move(tree));
     if (satellite_)
         satellite_->Release();
     Trace(1, __func__, "DEL INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);
+}
+
+void KxTable::FreeAuxTree(std::unique_ptr<KxAuxTree> tree)
+{
+    if (tree && tree->Marked().nodes > FREE_HERE_NODES)
+        KxDisposer::Delete(tree.release());
 }
 
 void KxTable::Release()

@@ -158,6 +158,13 @@ public:
     void ShiftMarksForInsert(int32_t i, int32_t n);
     KxTblock* FirstBlock() const { return firstBlock_; }
     uint32_t BlockCount() const { return blockCount_; }
+    // A table of more blocks frees their memory on the disposer's thread
+    // (KxDisposer); one of this many or fewer frees it at once.
+    static constexpr uint32_t FREE_HERE_BLOCKS = 1;
+    // An aux tree of more nodes is freed on the disposer's thread too.
+    static constexpr size_t FREE_HERE_NODES = 10000;
+    // Frees tree: here when it is small, else on the disposer's thread.
+    static void FreeAuxTree(std::unique_ptr<KxAuxTree> tree);
     // The slots that the next block will have once the last one is full:
     // a load takes their pages in ahead. ReleaseNextBlock frees them when no
     // record came to need them.

@@ -212,6 +212,7 @@ bool TabGraph::event(QEvent* event)
 
 TabGraph::~TabGraph()
 {
+    DisconnectParts();
     // Its tab group may be going with the window: the owner's actions are
     // left as they are.
     Unlink(false);

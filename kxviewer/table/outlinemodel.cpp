@@ -2,9 +2,25 @@
 
 #include <QBrush>
 
+#include "kxlib/table/kxdisposer.h"
 #include "kxviewer/table/outlineroles.h"
 
+namespace {
+// Lines beyond this many are freed on the disposer's thread.
+constexpr size_t FREE_HERE_LINES = 10000;
+
+void FreeLines(std::vector<OutlineLine>& lines)
+{
+    if (lines.size() > FREE_HERE_LINES)
+        KxDisposer::Hand([gone = std::move(lines)] {});
+}
+} // namespace
+
 OutlineModel::OutlineModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+// A log of many warnings has as many lines, each with its texts: a closed
+// document or a rebuilt Outline does not wait for them to be freed.
+OutlineModel::~OutlineModel() { FreeLines(lines_); }
 
 void OutlineModel::SetLines(std::vector<OutlineLine> lines, const QString& header)
 {
@@ -12,6 +28,7 @@ void OutlineModel::SetLines(std::vector<OutlineLine> lines, const QString& heade
     lines_.swap(lines);
     header_ = header;
     endResetModel();
+    FreeLines(lines);
 }
 
 int OutlineModel::rowCount(const QModelIndex& parent) const

@@ -14,6 +14,7 @@
 class OutlineModel : public QAbstractTableModel {
 public:
     explicit OutlineModel(QObject* parent = nullptr);
+    ~OutlineModel() override;
 
     // Replaces every line; header is the text cell's header.
     void SetLines(std::vector<OutlineLine> lines, const QString& header);

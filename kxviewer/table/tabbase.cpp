@@ -145,11 +145,9 @@ void TabBase::Init(bool document, OutlineFill outline)
 
 TabBase::~TabBase()
 {
+    DisconnectParts();
     if (outlineAside_.valid())
         outlineAside_.wait();
-    // The panes go with the QWidget part: their signals must not reach
-    // this half-destroyed tab.
-    DisconnectSidePanes();
     TearOffMain* main = TearOffMain::Me;
     if (main) {
         // A tab deleted without the framework's close leaves no stale entry.
@@ -172,6 +170,14 @@ TabBase::~TabBase()
     Table->Release();
     Table = nullptr;
     DeleteActions();
+}
+
+void TabBase::DisconnectParts()
+{
+    for (QObject* part : findChildren<QObject*>()) {
+        part->disconnect(this);
+        part->removeEventFilter(this);
+    }
 }
 
 QString TabBase::NewDocumentName()

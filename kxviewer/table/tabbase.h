@@ -249,6 +249,13 @@ public:
     // the table's tree, and the panes and view shown with it.
     void SetAuxTreeLevels(int32_t first, int32_t second);
 
+    // Cuts every connection from the tab's own objects (panes, toolbars,
+    // find line, view) to the tab and takes its event filters off them.
+    // Each destructor of a document calls it first: Qt destroys those
+    // objects only once the tab is half gone, and the focus leaving the
+    // find line on the way would still run the tab's slots.
+    void DisconnectParts();
+
     // The record table; never null after construction. The tab holds one
     // reference.
     KxTable* Table = nullptr;
@@ -599,8 +606,6 @@ private:
     void MarkSaved();
     // The Info table with its seven rows, switches and connections.
     void CreateInfoTable(QWidget* parent, int rowHeight);
-    // Stops the side panes' signals reaching the tab.
-    void DisconnectSidePanes();
     // Brings a side pane to the front (0 Info, 1 Outline, 2 History).
     void RaisePane(int32_t front);
     // Colouring needs the aux tree: without a first level, Colorize is

@@ -326,20 +326,6 @@ void TabBase::RecordInfoText(int32_t row)
                                   KxvShellServices::LOG_ICON_NONE);
 }
 
-void TabBase::DisconnectSidePanes()
-{
-    for (QDockWidget* dock : {InfoDock, OutlineDock, HistoryDock}) {
-        if (dock) {
-            dock->disconnect(this);
-            dock->toggleViewAction()->disconnect(this);
-        }
-    }
-    for (QObject* sender : {static_cast<QObject*>(InfoTable), static_cast<QObject*>(EditableBox),
-                            static_cast<QObject*>(PresErrorsBox)})
-        if (sender)
-            sender->disconnect(this);
-}
-
 void TabBase::RaisePane(int32_t front)
 {
     QDockWidget* dock = front == FRONT_OUTLINE ? OutlineDock : front == FRONT_HISTORY ? HistoryDock : InfoDock;
@@ -559,15 +545,13 @@ void TabBase::RefreshTreePanes()
 
 void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
 {
-    KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen (%2,%3)")
-                                  .arg(FromBytes(Table->Name()))
-                                  .arg(first)
-                                  .arg(second));
+    const QString name = FromBytes(Table->Name());
+    const QString fields = QStringLiteral("(%1,%2)").arg(first).arg(second);
     const int32_t records = Table->RecordCount();
     // A table of one block is built before anyone could notice.
     std::unique_ptr<KxvProgress> progress;
     if (records > int32_t(KxTblock::SIZE)) {
-        progress = KxvShell().CreateProgress(QStringLiteral("Building the tree of ") + FromBytes(Table->Name()),
+        progress = KxvShell().CreateProgress(QStringLiteral("Building the tree of ") + name,
                                              QStringLiteral("Cancel"), 0, AUX_TREE_STEPS);
         progress->SetWindow(this);
         progress->Show();
@@ -586,25 +570,35 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
         return !self.isNull() && !progress->WasCanceled() && progress->IsVisible();
     };
     // The table's own tree stays whole for whatever the turns paint; a
-    // cancel leaves it and the levels as they were.
-    KxAuxTree tree(first, second);
-    const bool built = turn(0) && Table->FillAuxTree(tree, [&turn, records](int32_t done) {
+    // cancel leaves it and the levels as they were. The tree left over
+    // (the old one, or the new one cancelled) may be large: it is freed as
+    // the table frees its own.
+    auto tree = std::make_unique<KxAuxTree>(first, second);
+    const bool built = turn(0) && Table->FillAuxTree(*tree, [&turn, records](int32_t done) {
         return turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
     });
     if (!built) {
+        KxTable::FreeAuxTree(std::move(tree));
         if (progress)
             progress->Close();
+        KxvShell().AddToSystemLog(
+            QStringLiteral("Document \"%1\": Auxiliary tree fields %2 cancelled").arg(name, fields));
         return;
     }
+    // From the swap on the new tree is the table's: the rest runs to its
+    // end, the display no longer offering to cancel what is done.
+    if (progress)
+        progress->ForbidCancel();
+    KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen %2").arg(name, fields));
     PrefKxTable& prefs = Table->Prefs();
     prefs.TreeLevel1Field = first;
     prefs.TreeLevel2Field = second;
-    Table->AuxTree().Swap(tree);
+    Table->AuxTree().Swap(*tree);
+    KxTable::FreeAuxTree(std::move(tree));
     // Every pane showing the table's tree hears of the new one at once.
     RefreshTreePanes();
-    // Past the swap there is nothing left to cancel: the Outline is made
-    // aside, then the view shown, with turns of the event loop between
-    // while the display shows.
+    // The Outline is made aside, then the view shown, with turns of the
+    // event loop between.
     const auto settle = [&progress, &self](int value) {
         if (progress && progress->IsVisible()) {
             progress->SetValue(value);

@@ -62,6 +62,7 @@ TabTable::TabTable(const char* name, QWidget* parent) : TabBase(name, parent) {}
 
 TabTable::~TabTable()
 {
+    DisconnectParts();
     // A graph never outlives the table tab it was made from. Its tab group
     // may be going too (the window closing): not through the framework.
     if (TabBase* graph = TakeGraph())

@@ -1,13 +1,22 @@
 // Table storage in blocks, lookups, copies, selections, bookmarks and filters.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "table_fixtures.h"
+#include "kxlib/table/kxblockmem.h"
+#include "kxlib/table/kxdisposer.h"
 #include "utils/common/kxexcept.h"
 
 namespace {
@@ -127,6 +136,106 @@ TEST(TableLife, ReferenceCountAndNames)
     table->Release();
     EXPECT_EQ(table->RefCount(), 1u);
     table->Release(); // frees the satellite too (checked by the leak sanitizer)
+}
+
+// The records of a table of many blocks are freed on the disposer's
+// thread, all of them; a table of one block frees them at once.
+TEST(TableLife, ManyBlocksAreFreedOnTheDisposersThread)
+{
+    const struct {
+        int records;
+        uint64_t jobs;
+    } cases[] = {{100, 0}, {int(KxTblock::SIZE) * 3 + 5, 1}};
+    for (const auto& c : cases) {
+        KxDisposer::Wait();
+        const size_t before = KxBlockMemory::InUse();
+        const uint64_t jobs = KxDisposer::JobsRun();
+        KxTable* table = Numbered(c.records);
+        ASSERT_GT(KxBlockMemory::InUse(), before);
+        table->Release();
+        if (c.jobs == 0) {
+            EXPECT_EQ(KxBlockMemory::InUse(), before) << c.records;
+        }
+        KxDisposer::Wait();
+        EXPECT_EQ(KxDisposer::JobsRun() - jobs, c.jobs) << c.records;
+        EXPECT_EQ(KxBlockMemory::InUse(), before) << c.records;
+    }
+}
+
+// An aux tree of many nodes is freed on the disposer's thread, a small one
+// at once.
+TEST(TableLife, ALargeAuxTreeIsFreedOnTheDisposersThread)
+{
+    const struct {
+        int nodes;
+        uint64_t jobs;
+    } cases[] = {{10, 0}, {int(KxTable::FREE_HERE_NODES) + 1, 1}};
+    for (const auto& c : cases) {
+        auto tree = std::make_unique<KxAuxTree>(FIELD_TEXT, -1);
+        KxdRecord record;
+        record.Reset();
+        char* text = record.prot.msg.strings + 1;
+        record.SetText(FIELD_TEXT, text);
+        for (int i = 0; i < c.nodes; ++i) {
+            snprintf(text, 16, "n%d", i);
+            tree->Add(&record);
+        }
+        ASSERT_EQ(tree->Count(), c.nodes);
+        KxDisposer::Wait();
+        const uint64_t jobs = KxDisposer::JobsRun();
+        KxTable::FreeAuxTree(std::move(tree));
+        KxDisposer::Wait();
+        EXPECT_EQ(KxDisposer::JobsRun() - jobs, c.jobs) << c.nodes;
+    }
+}
+
+// Jobs run in order, each once, whatever stops the worker between them.
+TEST(Disposer, RunsEveryJobInOrderAcrossStops)
+{
+    std::vector<int> ran;
+    std::mutex mutex;
+    std::vector<std::thread::id> threads;
+    for (int i = 0; i < 6; ++i) {
+        KxDisposer::Hand([&, i] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ran.push_back(i);
+            threads.push_back(std::this_thread::get_id());
+        });
+        if (i == 2)
+            KxDisposer::Stop();
+    }
+    KxDisposer::Wait();
+    EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    for (const std::thread::id& id : threads)
+        EXPECT_NE(id, std::this_thread::get_id());
+    KxDisposer::Stop();
+    KxDisposer::Wait();
+}
+
+// The process's exit waits for the jobs handed: what they free is freed
+// before the leak check and before static objects go.
+TEST(DisposerDeathTest, ExitWaitsForTheJobsHanded)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child runs this function anew: the name is the same in both.
+    const std::string marker = ::testing::TempDir() + "kxlib_disposer_exit_" + std::to_string(getuid());
+    std::remove(marker.c_str());
+    EXPECT_EXIT(
+        {
+            KxTable* table = Numbered(int(KxTblock::SIZE) * 2 + 1);
+            KxDisposer::Hand([marker] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                std::ofstream(marker) << "done";
+            });
+            table->Release();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::ifstream written(marker);
+    std::string text;
+    written >> text;
+    EXPECT_EQ(text, "done");
+    std::remove(marker.c_str());
 }
 
 TEST(TableThreads, ListIsFullAfter1024AndFunctionTableSkipsTheRest)

@@ -635,6 +635,110 @@ TEST_F(AuxTreePaneTest, SelectLevelsStoppedKeepsTheOldTree)
     }
 }
 
+// The real progress display of Select Levels, put away when it first shows
+// a value from stage on: by Escape, by its Cancel button or by its window's
+// close button.
+class StageStopper : public tabtest::StatusRecorder {
+public:
+    enum How { ESCAPE, BUTTON, CLOSE };
+    StageStopper(QWidget* shownOver, int from, How how) : window(shownOver), stage(from), how_(how) {}
+
+    QWidget* MainWidget() const override { return window; }
+    std::unique_ptr<KxvProgress> CreateProgress(const QString& label, const QString& cancel, int minimum,
+                                                int maximum) override
+    {
+        return std::make_unique<Display>(*this, KxvShellServices::CreateProgress(label, cancel, minimum, maximum));
+    }
+
+    QWidget* window;
+    int stage;
+    // The value at which the display was put away (-1: never), whether it
+    // offered its Cancel button then and stayed on show after.
+    int actedAt = -1;
+    bool buttonOffered = false;
+    bool shownAfter = false;
+
+private:
+    void Act(KxvProgress& display, int value)
+    {
+        QProgressDialog* dialog = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<QProgressDialog*>(top); found && found->isVisible())
+                dialog = found;
+        ASSERT_NE(dialog, nullptr);
+        actedAt = value;
+        QPushButton* button = dialog->findChild<QPushButton*>();
+        buttonOffered = button && button->isVisible() && button->isEnabled();
+        if (how_ == ESCAPE)
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else if (how_ == BUTTON && buttonOffered)
+            QTest::mouseClick(button, Qt::LeftButton);
+        else if (how_ == CLOSE)
+            dialog->close();
+        shownAfter = display.IsVisible() && !display.WasCanceled();
+    }
+
+    struct Display : KxvProgress {
+        Display(StageStopper& o, std::unique_ptr<KxvProgress> shown) : owner(o), real(std::move(shown)) {}
+        void Show() override { real->Show(); }
+        bool IsVisible() const override { return real->IsVisible(); }
+        void SetValue(int value) override
+        {
+            real->SetValue(value);
+            if (owner.actedAt < 0 && value >= owner.stage)
+                owner.Act(*real, value);
+        }
+        void SetWindow(QWidget* over) override { real->SetWindow(over); }
+        void ForbidCancel() override { real->ForbidCancel(); }
+        bool WasCanceled() const override { return real->WasCanceled(); }
+        void Cancel() override { real->Cancel(); }
+        void Close() override { real->Close(); }
+        StageStopper& owner;
+        std::unique_ptr<KxvProgress> real;
+    };
+    How how_;
+};
+
+// Put away while the tree is built, the display cancels: the old tree and
+// levels stay. Once the new tree has taken their place it no longer offers
+// to cancel, stays on show, and the command runs to its end. The System Log
+// says which of the two happened.
+TEST_F(AuxTreePaneTest, SelectLevelsCancelsOnlyWhatItCanStillUndo)
+{
+    const char* const hows[] = {"Escape", "Cancel button", "close button"};
+    for (const int stage : {1, 96, 97, 98}) {
+        for (const StageStopper::How how : {StageStopper::ESCAPE, StageStopper::BUTTON, StageStopper::CLOSE}) {
+            SCOPED_TRACE(std::string(hows[how]) + " at " + std::to_string(stage));
+            auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+            for (int i = 0; i < 25000; ++i)
+                table->AppendRecord(Threaded(i % 2 ? "p" : "q", i % 3 ? "t1" : "t2", "x").Build());
+            TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+            const std::string before = TreeText(tab->AuxTreeDock);
+            LevelsAnswer answer;
+            PromptGuard guard(&answer);
+            StageStopper progress(main.get(), stage, how);
+            tab->PrefChooseAuxTreeLevels();
+            ASSERT_GE(progress.actedAt, stage);
+            const bool building = progress.actedAt <= 95;
+            EXPECT_EQ(progress.buttonOffered, building);
+            EXPECT_EQ(progress.shownAfter, !building);
+            EXPECT_EQ(tab->Table->AuxTree().Level2(), building ? FIELD_KXNAME : -1);
+            EXPECT_EQ(tab->Table->Prefs().TreeLevel2Field, building ? FIELD_KXNAME : -1);
+            EXPECT_EQ(TreeText(tab->AuxTreeDock), building ? before : "q() p() ");
+            EXPECT_EQ(tabtest::Contains(progress.log, "Document \"memory\": Auxiliary tree fields (11,-1) cancelled"),
+                      building);
+            EXPECT_EQ(tabtest::Contains(progress.log, "Document \"memory\": Auxiliary tree fields chosen (11,-1)"),
+                      !building);
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (qobject_cast<QProgressDialog*>(top)) {
+                    EXPECT_FALSE(top->isVisible());
+                }
+            }
+            delete tab;
+        }
+    }
+}
+
 // Select Levels in a document of a secondary window: the chooser and the
 // progress display stand over that window, not over the main one.
 TEST_F(AuxTreePaneTest, SelectLevelsInASecondaryWindowShowsThere)
