@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include "bench/benchargs.h"
+#include "bench/benchfiles.h"
 #include "bench/benchgui.h"
 #include "bench/benchloop.h"
 #include "kxlib/table/kxtable.h"
@@ -82,37 +83,19 @@ int main(int argc, char** argv)
     Bench::OffscreenHome(home);
     setenv("TMPDIR", qPrintable(home.path()), 1);
 
-    struct File {
-        std::string heading;
-        std::string path;
-    };
-    std::vector<File> files;
-    if (argc > 2) {
+    std::vector<Bench::HeadedFile> files;
+    if (argc > 2)
         files.push_back({std::string("file: ") + argv[2], argv[2]});
-    } else {
-        for (const bool rare : {false, true}) {
-            const std::string path = home.path().toStdString() + (rare ? "/rare.kx" : "/bench.kx");
-            KxFileGen::Options options;
-            options.records = records;
-            options.rareWords = rare;
-            KxFileGen::Summary summary;
-            if (!KxFileGen::WriteTrace(path.c_str(), options, &summary)) {
-                fprintf(stderr, "cannot write %s\n", path.c_str());
-                return 1;
-            }
-            char heading[160];
-            snprintf(heading, sizeof heading, "%s: %u records, %.1f MB",
-                     rare ? "names that rarely repeat" : "generated trace", summary.records,
-                     double(summary.bytes) / 1e6);
-            files.push_back({heading, path});
-        }
-    }
+    else
+        files = Bench::WriteWindowTraces(home.path().toStdString(), records);
+    if (files.empty())
+        return 1;
 
     KxvStartup process(argc, argv);
     MainWindow* window = process.Window();
     window->resize(1600, 1000);
     QCoreApplication::processEvents();
-    for (const File& file : files) {
+    for (const Bench::HeadedFile& file : files) {
         printf("== %s\n", file.heading.c_str());
         std::vector<long long> waits;
         for (int round = 0; round < ROUNDS; ++round)

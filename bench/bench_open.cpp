@@ -35,6 +35,7 @@
 #include <QTest>
 
 #include "bench/benchargs.h"
+#include "bench/benchfiles.h"
 #include "bench/benchloop.h"
 #include "kxlib/reader/filekxl.h"
 #include "kxlib/table/kxtable.h"
@@ -198,11 +199,7 @@ int main(int argc, char** argv)
 
     // A file given is copied in: the next run's session must not find it.
     const QString given = argc > 2 ? QFile::decodeName(argv[2]) : QString();
-    struct File {
-        std::string heading;
-        std::string path;
-    };
-    std::vector<File> files;
+    std::vector<Bench::HeadedFile> files;
     if (!given.isEmpty()) {
         const std::string path = QFile::encodeName(home.filePath(QFileInfo(given).fileName())).toStdString();
         if (!QFile::copy(given, QFile::decodeName(path.c_str()))) {
@@ -212,26 +209,10 @@ int main(int argc, char** argv)
         char heading[1200];
         snprintf(heading, sizeof heading, "file: %s, %.1f MB", argv[2], double(QFileInfo(given).size()) / 1e6);
         files.push_back({heading, path});
-    }
-    for (const bool rare : {false, true}) {
-        if (!given.isEmpty())
-            break;
-        const std::string path = home.path().toStdString() + (rare ? "/rare.kx" : "/bench.kx");
-        KxFileGen::Options options;
-        options.records = records;
-        options.rareWords = rare;
-        KxFileGen::Summary summary;
-        if (!KxFileGen::WriteTrace(path.c_str(), options, &summary)) {
-            fprintf(stderr, "cannot write %s\n", path.c_str());
+    } else {
+        files = Bench::WriteWindowTraces(home.path().toStdString(), records);
+        if (files.empty())
             return 1;
-        }
-        char heading[160];
-        snprintf(heading, sizeof heading, "%s: %u records, %.1f MB",
-                 rare ? "names that rarely repeat" : "generated trace", summary.records,
-                 double(summary.bytes) / 1e6);
-        files.push_back({heading, path});
-    }
-    if (given.isEmpty()) {
         const std::string path = home.path().toStdString() + "/pinned.kxl";
         if (!WritePinnedDocument(files[0].path, path)) {
             fprintf(stderr, "cannot write %s\n", path.c_str());

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "kxlib/reader/filekx.h"
 #include "kxlib/table/kxtable.h"
@@ -59,6 +60,36 @@ inline std::string WriteScratchTrace(const char* name, uint32_t records, KxFileG
     options.threadsPerProcess = 8;
     options.maxDepth = 10;
     return WriteScratchTrace(name, options, summary);
+}
+
+// A file a window benchmark opens, with the heading its figures go under.
+struct HeadedFile {
+    std::string heading;
+    std::string path;
+};
+
+// The two traces of the window benchmarks in folder: one as generated, and
+// one whose names rarely repeat. Empty (reported) when one cannot be written.
+inline std::vector<HeadedFile> WriteWindowTraces(const std::string& folder, uint32_t records)
+{
+    std::vector<HeadedFile> files;
+    for (const bool rare : {false, true}) {
+        const std::string path = folder + (rare ? "/rare.kx" : "/bench.kx");
+        KxFileGen::Options options;
+        options.records = records;
+        options.rareWords = rare;
+        KxFileGen::Summary summary;
+        if (!KxFileGen::WriteTrace(path.c_str(), options, &summary)) {
+            fprintf(stderr, "cannot write %s\n", path.c_str());
+            return {};
+        }
+        char heading[160];
+        snprintf(heading, sizeof heading, "%s: %u records, %.1f MB",
+                 rare ? "names that rarely repeat" : "generated trace", summary.records,
+                 double(summary.bytes) / 1e6);
+        files.push_back({heading, path});
+    }
+    return files;
 }
 
 // Removes a file of WriteScratchTrace and its folder.
