@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "utils/kx/kx.h"
@@ -314,10 +316,26 @@ int64_t LocalTimeOffsetAt(int64_t us)
     // Whole seconds, rounded down, so that a moment before 1970 keeps its
     // second.
     time_t seconds = time_t(us / 1000000 - (us % 1000000 < 0 ? 1 : 0));
+    // localtime_r takes the C library's zone lock at every call: a load
+    // that dates every line on several workers would queue on it. The last
+    // answer of this thread stands while the second and the zone are the same.
+    struct Last {
+        bool known = false;
+        time_t seconds = 0;
+        std::string zone;
+        int64_t offset = 0;
+    };
+    thread_local Last last;
+    const char* tz = getenv("TZ");
+    const bool zoneSet = tz != nullptr;
+    if (last.known && last.seconds == seconds && (zoneSet ? last.zone == tz : last.zone == "\n"))
+        return last.offset;
     struct tm local;
     if (localtime_r(&seconds, &local) == nullptr)
         return 0;
-    return int64_t(local.tm_gmtoff) * 1000000;
+    // "\n" stands for no TZ at all, which no zone text is.
+    last = {true, seconds, zoneSet ? std::string(tz) : std::string("\n"), int64_t(local.tm_gmtoff) * 1000000};
+    return last.offset;
 }
 
 void BusyWait(int64_t microseconds)
