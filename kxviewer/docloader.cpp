@@ -628,8 +628,11 @@ bool DocLoader::Turn(int32_t value)
 
 bool DocLoader::ShowStage(const QString& stage, int32_t value)
 {
-    if (!progress_ || !progress_->IsVisible())
-        return !progress_ || !Canceled();
+    if (!progress_)
+        return true;
+    // A display put away has cancelled the load.
+    if (!progress_->IsVisible())
+        return false;
     progress_->SetLabel(StageLabel(stage));
     return Turn(value);
 }

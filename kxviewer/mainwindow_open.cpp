@@ -144,7 +144,7 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
             return loader->TurnViewStage(outlineDone, OutlineBuilder::BUILD_STEPS) && !tab.isNull();
         },
         [&outlineDone](int32_t done, int32_t) { outlineDone = std::max(outlineDone.load(), done); });
-    if (!tab || !loader->TurnViewStage(OutlineBuilder::BUILD_STEPS, OutlineBuilder::BUILD_STEPS) || !tab)
+    if (!loader->TurnViewStage(OutlineBuilder::BUILD_STEPS, OutlineBuilder::BUILD_STEPS) || !tab)
         return canceled();
     tab->ShowOutlineLines(std::move(outline));
     // Showing the Outline and making the view are each a step: a turn

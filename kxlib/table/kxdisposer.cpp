@@ -97,9 +97,15 @@ void KxDisposer::Stop()
     Worker& w = TheWorker();
     std::thread thread;
     {
-        std::lock_guard<std::mutex> lock(w.mutex);
-        if (!w.running || !w.thread.joinable())
+        std::unique_lock<std::mutex> lock(w.mutex);
+        if (!w.running)
             return;
+        // Another caller is stopping it: wait until the queue is done as
+        // that caller does.
+        if (!w.thread.joinable()) {
+            w.idle.wait(lock, [&w] { return !w.running; });
+            return;
+        }
         w.stop = true;
         w.wake.notify_one();
         thread = std::move(w.thread);

@@ -102,10 +102,13 @@ KxTable::~KxTable()
     else
         freeBlocks();
     firstBlock_ = lastBlock_ = cursor_ = nullptr;
-    // So does an aux tree of many nodes, each with its own text.
-    auto tree = std::make_unique<KxAuxTree>(-1, -1);
-    tree->Swap(auxTree_);
-    FreeAuxTree(std::move(tree));
+    // So does an aux tree of many nodes, each with its own text; a small
+    // one goes with the table.
+    if (auxTree_.Marked().nodes > FREE_HERE_NODES) {
+        auto tree = std::make_unique<KxAuxTree>(-1, -1);
+        tree->Swap(auxTree_);
+        FreeAuxTree(std::move(tree));
+    }
     if (satellite_)
         satellite_->Release();
     Trace(1, __func__, "DEL INSTANCE: %s, KEY=%" PRIX64, "KxTable", key_);

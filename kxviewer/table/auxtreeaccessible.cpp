@@ -104,12 +104,12 @@ int AuxTreeItemAccessible::indexOfChild(const QAccessibleInterface* child) const
 
 QAccessibleInterface* AuxTreeItemAccessible::childAt(int x, int y) const
 {
-    for (int i = 0; i < childCount(); ++i) {
-        QAccessibleInterface* item = child(i);
-        if (item->rect().contains(x, y))
-            return item;
-    }
-    return nullptr;
+    if (childCount() == 0)
+        return nullptr;
+    // The row under the point, not an item made for every child.
+    const QModelIndex index = view_->indexAt(view_->viewport()->mapFromGlobal(QPoint(x, y)));
+    const auto [node, child] = AuxTreeModel::Place(index);
+    return index.isValid() && node == node_ && child >= 0 ? view_->AccessibleItem(node, child) : nullptr;
 }
 
 QString AuxTreeItemAccessible::text(QAccessible::Text t) const

@@ -146,8 +146,10 @@ void TabBase::Init(bool document, OutlineFill outline)
 TabBase::~TabBase()
 {
     DisconnectParts();
-    if (outlineAside_.valid())
+    if (outlineAside_.valid()) {
+        *outlineAsideStop_ = true;
         outlineAside_.wait();
+    }
     TearOffMain* main = TearOffMain::Me;
     if (main) {
         // A tab deleted without the framework's close leaves no stale entry.
@@ -330,8 +332,12 @@ void TabBase::TableChanged()
     // Resetting the view turns the event loop, which may close the tab.
     const QPointer<TabBase> self(this);
     ResetViewModel();
-    if (!self)
+    if (!self) {
+        // A filter switched the window's updates off.
+        if (TearOffMain::Me)
+            TearOffMain::Me->setUpdatesEnabled(true);
         return;
+    }
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     RefreshOutlineTable();

@@ -4,9 +4,11 @@
 // the framework reaches it only through the hooks of TearOffTabDock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -591,6 +593,9 @@ private:
     // The Outline's lines being made aside: the tab waits for them before
     // it goes.
     std::shared_future<void> outlineAside_;
+    // Set when that work's lines are no longer wanted: its phrases stop
+    // matching, so that an Abort or a close waits for little.
+    std::shared_ptr<std::atomic<bool>> outlineAsideStop_;
     // What a save would write besides the records (their changes are the
     // table's modified flag) and the current row, as one number.
     uint64_t SavedContentHash() const;

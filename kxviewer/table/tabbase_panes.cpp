@@ -462,20 +462,24 @@ std::vector<OutlineLine> TabBase::MakeOutlineLinesAside(const std::function<bool
             job->phrases.push_back({pinned->expression, pinned->color, own});
     }
     KxTable* table = Table;
+    const auto stop = std::make_shared<std::atomic<bool>>(false);
     // Shared with the tab, whose destructor waits for it before the table
     // goes: a turn may close the tab while the worker reads the table.
     const std::shared_future<void> work =
-        std::async(std::launch::async, [this, job, table, progress] {
+        std::async(std::launch::async, [this, job, table, progress, stop] {
             job->lines = job->builder.Build(
                 *table, job->conditions, job->phrases,
-                [this](KxSearchExpression& expression, int32_t row, KxdRecord* record) {
-                    return HighlightMatches(expression, row, record);
+                [this, stop](KxSearchExpression& expression, int32_t row, KxdRecord* record) {
+                    return !*stop && HighlightMatches(expression, row, record);
                 },
                 progress);
         }).share();
     outlineAside_ = work;
+    outlineAsideStop_ = stop;
     while (work.wait_for(std::chrono::milliseconds(ASIDE_TURN_MS)) != std::future_status::ready)
         if (!turn()) {
+            // The builder copy with its half-made matches is dropped.
+            *stop = true;
             work.wait();
             return {};
         }

@@ -202,7 +202,8 @@ void LoadUserFormats()
 // The file readable, or why not in the system's words.
 bool Readable(const char* path)
 {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // Not held open: a FIFO would otherwise wait here for a writer.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     int error = fd < 0 ? errno : 0;
     struct stat st;
     if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))

@@ -843,6 +843,8 @@ TEST_F(TabSearchTest, ManualFilterEndsWhenItsTurnDeletesTheDocument)
     EXPECT_EQ(tab->ManualFilterSelected(), 0);
     TabBase::ImmediateRefresh = 1;
     EXPECT_TRUE(watched.isNull());
+    // The filter switched the window's updates off; they come back.
+    EXPECT_TRUE(main->updatesEnabled());
 }
 
 } // namespace
