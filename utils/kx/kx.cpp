@@ -117,10 +117,39 @@ bool KX::Init(int32_t defaultLevel, bool installHandlers, void (*abortCallback)(
     return true;
 }
 
+namespace {
+
+// How long the abort handler's report and callback may take before the
+// process ends without them.
+constexpr unsigned ABORT_BOUND_SECONDS = 2;
+
+void EndAbortedProcess(int) { _exit(1); }
+
+// A report that blocks (standard error a full pipe, a callback waiting for
+// a lock that the interrupted thread holds) must not keep the process
+// alive: SIGALRM ends it with the handler's exit code. Every call here is
+// async-signal-safe.
+void BoundAbortHandler()
+{
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = &EndAbortedProcess;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+    sigset_t alarmOnly;
+    sigemptyset(&alarmOnly);
+    sigaddset(&alarmOnly, SIGALRM);
+    sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
+    alarm(ABORT_BOUND_SECONDS);
+}
+
+} // namespace
+
 // Runs inside a signal handler: only async-signal-safe calls. The report
 // goes to standard error and, as a record, to the log file.
 void KX::AbortHandler(int signal)
 {
+    BoundAbortHandler();
     KxSys.flags |= KX_OUT_STD;
     char line[64] = "PROCESS ABORT HANDLER: signal ";
     char* end = AppendInt(line + strlen(line), signal);

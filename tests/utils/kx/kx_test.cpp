@@ -3,7 +3,12 @@
 #include <csignal>
 #include <fcntl.h>
 #include <iterator>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -191,40 +196,155 @@ TEST_F(KxChannelTest, UnregisteredChannelAndSpoolerModeAreReported)
     EXPECT_NE(Lines()[2].find("] !spoolermode"), std::string::npos);
 }
 
-TEST(KxAbortHandler, SignalEndsTheProcessWithItsReport)
+// The abort handler runs in a process of its own, started afresh from this
+// binary: a fork of the test process would inherit the locks its other
+// threads held at that moment, and could hang before the handler is set.
+namespace {
+
+constexpr const char* ABORT_CHILD_DIR = "KXV_ABORT_CHILD_DIR";
+constexpr const char* ABORT_CHILD_WRITERS = "KXV_ABORT_CHILD_WRITERS";
+constexpr const char* ABORT_CHILD_BLOCKS = "KXV_ABORT_CHILD_BLOCKS";
+constexpr const char* ABORT_REPORT = "PROCESS ABORT HANDLER: signal 2";
+
+struct AbortRun {
+    bool ended = false; // by itself, within the bound the parent allows
+    int status = 0;
+    std::string stderrText;
+    std::string log;
+};
+
+// Starts the child with writers threads writing to the log without pause,
+// sends SIGINT once they write, and waits for its end (20 s at the most).
+AbortRun RunAbortChild(const kxtest::TempDir& dir, int writers, bool callbackBlocks)
 {
-    kxtest::TempDir dir;
-    std::string logPath = dir / "abort.kx";
-    std::string errPath = dir / "stderr";
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
-        KxvSetDebugOutputHook([](const char*) {});
-        PKX::Init(logPath.c_str());
-        KX::Init(1, true, nullptr, KX_OUT_STD | KX_OUT_FILE, false);
-        KxSys.Notice(0, "before");
+    AbortRun run;
+    const std::string logPath = dir / "abort.kx";
+    const std::string errPath = dir / "stderr";
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        environment.emplace_back(*entry);
+    environment.push_back(std::string(ABORT_CHILD_DIR) + "=" + dir.Path());
+    environment.push_back(std::string(ABORT_CHILD_WRITERS) + "=" + std::to_string(writers));
+    environment.push_back(std::string(ABORT_CHILD_BLOCKS) + "=" + (callbackBlocks ? "1" : "0"));
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string self = "/proc/self/exe";
+    std::string filter = "--gtest_filter=KxAbortHandlerChild.Body";
+    char* argv[] = {self.data(), filter.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "posix_spawn: " << strerror(spawned);
+        return run;
+    }
+    // The notice record (72 + "\0SYS\0before\0") shows the handler is set;
+    // the writers have written when the log has grown well past it.
+    const size_t ready = writers == 0 ? 84 : 8192;
+    EXPECT_TRUE(kxtest::Eventually([&] { return kxtest::ReadFile(logPath).size() >= ready; }));
+    kill(child, SIGINT);
+    for (int waited = 0; waited < 2000 && !run.ended; ++waited) {
+        pid_t done = waitpid(child, &run.status, WNOHANG);
+        if (done == child)
+            run.ended = true;
+        else
+            usleep(10000);
+    }
+    if (!run.ended) {
+        kill(child, SIGKILL);
+        waitpid(child, &run.status, 0);
+    }
+    run.stderrText = kxtest::ReadFile(errPath);
+    run.log = kxtest::ReadFile(logPath);
+    return run;
+}
+
+} // namespace
+
+// The body of the child process that RunAbortChild starts; skipped in a
+// test run of its own.
+TEST(KxAbortHandlerChild, Body)
+{
+    const char* dir = getenv(ABORT_CHILD_DIR);
+    if (dir == nullptr)
+        GTEST_SKIP() << "runs only as the abort tests' child process";
+    const int writers = atoi(getenv(ABORT_CHILD_WRITERS));
+    const bool blocks = strcmp(getenv(ABORT_CHILD_BLOCKS), "1") == 0;
+    KxvSetDebugOutputHook([](const char*) {});
+    PKX::Init((std::string(dir) + "/abort.kx").c_str());
+    // A callback that never returns stands for one that waits on a lock the
+    // interrupted thread holds.
+    void (*callback)() = blocks ? +[] {
         for (;;)
             pause();
     }
-    // The notice record (72 + "\0SYS\0before\0") shows the handler is set.
-    EXPECT_TRUE(kxtest::Eventually([&] { return kxtest::ReadFile(logPath).size() == 84; }));
-    kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(kxtest::ReadFile(errPath), "PROCESS ABORT HANDLER: signal 2\n");
+                                : nullptr;
+    KX::Init(1, true, callback, KX_OUT_STD | KX_OUT_FILE, false);
+    KxSys.Notice(0, "before");
+    for (int i = 0; i < writers; ++i)
+        std::thread([] {
+            for (;;)
+                KxSys.Notice(0, "busy");
+        }).detach();
+    for (;;)
+        pause();
+}
+
+TEST(KxAbortHandler, SignalEndsTheProcessWithItsReport)
+{
+    kxtest::TempDir dir;
+    const AbortRun run = RunAbortChild(dir, 0, false);
+    ASSERT_TRUE(run.ended);
+    ASSERT_TRUE(WIFEXITED(run.status));
+    EXPECT_EQ(WEXITSTATUS(run.status), 1);
+    EXPECT_EQ(run.stderrText, std::string(ABORT_REPORT) + "\n");
 
     // The log holds the notice and then the handler's record.
-    std::vector<KxProt> records = kxtest::ReadRecords(kxtest::ReadFile(logPath));
+    std::vector<KxProt> records = kxtest::ReadRecords(run.log);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_STREQ(records[0].String(KxdProt::SLOT_TEXT), "before");
     EXPECT_EQ(records[1].LEVEL, -1);
     EXPECT_EQ(records[1].SEQ, 1u);
     EXPECT_STREQ(records[1].String(KxdProt::SLOT_KXNAME), "SYS");
     EXPECT_STREQ(records[1].String(KxdProt::SLOT_FILE), "<unknown>");
-    EXPECT_STREQ(records[1].String(KxdProt::SLOT_TEXT), "PROCESS ABORT HANDLER: signal 2");
+    EXPECT_STREQ(records[1].String(KxdProt::SLOT_TEXT), ABORT_REPORT);
+}
+
+// Whatever the other threads hold when the signal lands, and however long
+// the callback would wait, the process ends with the handler's code and
+// its report.
+TEST(KxAbortHandler, SignalAmongWritingThreadsAlwaysEndsTheProcess)
+{
+    struct Case {
+        const char* name;
+        int writers;
+        bool callbackBlocks;
+        int repeats;
+    };
+    const Case cases[] = {
+        {"four threads writing to the log", 4, false, 20},
+        {"a callback that never returns", 2, true, 2},
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < c.repeats; ++i) {
+            SCOPED_TRACE(std::string(c.name) + ", run " + std::to_string(i));
+            kxtest::TempDir dir;
+            const AbortRun run = RunAbortChild(dir, c.writers, c.callbackBlocks);
+            ASSERT_TRUE(run.ended) << "the process did not end";
+            ASSERT_TRUE(WIFEXITED(run.status));
+            EXPECT_EQ(WEXITSTATUS(run.status), 1);
+            EXPECT_EQ(run.stderrText, std::string(ABORT_REPORT) + "\n");
+            EXPECT_NE(run.log.find(ABORT_REPORT), std::string::npos);
+        }
+    }
 }
 
 TEST_F(KxChannelTest, DoneEndsTheTimerThreadAndInitStartsItAgain)
