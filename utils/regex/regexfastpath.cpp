@@ -180,9 +180,11 @@ inline bool RegexFastPath::Runner::RunEnds(const Node& node, int pos, Ends& ends
     if (reach < node.minimum)
         return false;
     // Every place a run passes over is charged as a way: the element tree gives the bytes back
-    // one by one where this does not.
+    // one by one where this does not. A possessive run gives nothing back, but its scan costs as
+    // much, and a run reached at every end of an earlier one would otherwise scan the line's
+    // length squared within a few steps.
     if (node.mode == Mode::Possessive) {
-        Step();
+        Step(reach - node.minimum + 1);
         ends = Ends{reach, reach};
         return true;
     }
