@@ -50,9 +50,10 @@ long long TimesLength(long long count, long long length)
 // own stack does not grow with the text.
 constexpr int kMaxDepth = 1000;
 
-// The element tree spends at most this many steps per node for each way the fast path tries, so
-// giving up after limit / (kTreeStepsPerWay * nodes) ways keeps every answer the fast path gives
-// within the tree's budget.
+// About the steps the element tree spends per node for each way the fast path tries: giving up
+// after limit / (kTreeStepsPerWay * nodes) steps leaves a runaway pattern to the tree well before
+// the tree's own budget would end it. It is no bound on the tree: the fast path passes over ways
+// the tree tries, so it may answer where the tree alone runs out of steps.
 constexpr long long kTreeStepsPerWay = 4;
 
 }  // namespace
