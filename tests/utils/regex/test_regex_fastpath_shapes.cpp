@@ -21,6 +21,8 @@ public:
     std::string Pattern()
     {
         std::string out = Pick(6) == 0 ? "^" : "";
+        if (Pick(10) == 0)
+            out += "(?i)";
         out += Part(Pick(3) == 0 ? 2 : 1, 2 + Pick(5));
         if (Pick(3) == 0)
             out += "\\r?\\n?";
@@ -32,7 +34,7 @@ public:
     std::string Text()
     {
         static const char* const kPieces[] = {"aaa", "bb", "msg", "x", "11", "2", "-", " ", "  ", "\t", ":", ": ",
-                                              "[12]", ".", "ab", "c", "\xE9", "x1", "\r\n"};
+                                              "[12]", ".", "ab", "c", "\xE9", "x1", "\r\n", "AB", "X"};
         std::string text;
         for (int n = Pick(8); n > 0; --n)
             text += kPieces[Pick(sizeof kPieces / sizeof *kPieces)];
