@@ -7,7 +7,10 @@ bool CAssertElxT::Match(RegexMatchContext& context) const
     const int position = context.m_position;
     const int stackSize = context.m_stack.GetSize();
     const int captureSize = context.m_captures.GetSize();
-    const bool matched = m_inner->Match(context) == m_positive;
+    const bool inner = m_inner->Match(context);
+    if (inner)
+        context.CountSpan(position);
+    const bool matched = inner == m_positive;
     context.m_stack.Truncate(stackSize);
     context.m_position = position;
     if (!matched) {
@@ -33,6 +36,7 @@ bool CIndependentElxT::Match(RegexMatchContext& context) const
     const bool matched = m_inner->Match(context);
     context.m_stack.Truncate(stackSize);
     if (matched) {
+        context.CountSpan(position);
         context.m_stack.Push(position);
         context.m_stack.Push(captureSize);
     }
@@ -55,6 +59,8 @@ bool CConditionElxT::Test(RegexMatchContext& context) const
     const int position = context.m_position;
     const int stackSize = context.m_stack.GetSize();
     const bool matched = m_condition->Match(context);
+    if (matched)
+        context.CountSpan(position);
     context.m_stack.Truncate(stackSize);
     context.m_position = position;
     return matched;

@@ -310,6 +310,7 @@ bool CPossessiveElxT::Match(RegexMatchContext& context) const
     const int captureSize = context.m_captures.GetSize();
     if (!CGreedyElxT::Match(context))
         return false;
+    context.CountSpan(position);
     context.m_stack.Truncate(stackSize);
     context.m_stack.Push(position);
     context.m_stack.Push(captureSize);

@@ -50,9 +50,10 @@ long long TimesLength(long long count, long long length)
 // own stack does not grow with the text.
 constexpr int kMaxDepth = 1000;
 
-// The element tree spends at most this many steps per node for each way the fast path tries, so
-// giving up after limit / (kTreeStepsPerWay * nodes) ways keeps every answer the fast path gives
-// within the tree's budget.
+// About the steps the element tree spends per node for each way the fast path tries: giving up
+// after limit / (kTreeStepsPerWay * nodes) steps leaves a runaway pattern to the tree well before
+// the tree's own budget would end it. It is no bound on the tree: the fast path passes over ways
+// the tree tries, so it may answer where the tree alone runs out of steps.
 constexpr long long kTreeStepsPerWay = 4;
 
 }  // namespace
@@ -180,9 +181,11 @@ inline bool RegexFastPath::Runner::RunEnds(const Node& node, int pos, Ends& ends
     if (reach < node.minimum)
         return false;
     // Every place a run passes over is charged as a way: the element tree gives the bytes back
-    // one by one where this does not.
+    // one by one where this does not. A possessive run gives nothing back, but its scan costs as
+    // much, and a run reached at every end of an earlier one would otherwise scan the line's
+    // length squared within a few steps.
     if (node.mode == Mode::Possessive) {
-        Step();
+        Step(reach - node.minimum + 1);
         ends = Ends{reach, reach};
         return true;
     }

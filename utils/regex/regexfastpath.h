@@ -21,8 +21,13 @@ class RegexMatchResult;
 // left with one end, and matching goes on in place, so a template's fields cost about a scan of
 // the line.
 //
-// Its work is bounded: past a share of the step budget, or nested too deep, it gives up and the
-// element tree decides, so the budget and the answer for runaway patterns stay the tree's.
+// Its work is bounded: it charges a step for each way it tries and for each byte a run passes
+// over, and past its share of the step budget, or nested too deep, it gives up and the element
+// tree decides with the whole budget: the answer and any limit report are then the tree's. The two
+// do not count the same work: the ends the fast path passes over are ways the tree tries one by
+// one, so on some texts near the limit it answers where the tree alone would run out of steps.
+// Its answer is then the tree's with a budget large enough to finish, and no limit is reported;
+// an answer it gives is never one the budget cut short.
 class RegexFastPath {
 public:
     enum class Outcome { NoMatch, Matched, GaveUp };

@@ -67,6 +67,11 @@ public:
         if (m_stepsLeft < 0)
             throw RegexMatchLimitExceeded();
     }
+    // Charges a part whose ways are dropped once it has matched (a possessive repeat, an atomic
+    // group, a lookaround) the bytes between `from` and the position: the runs in it give none of
+    // them back, so no step of backtracking pays for their scans, and a part entered at every
+    // position of a long line would otherwise cost its length squared in a few steps.
+    void CountSpan(int from) { CountSteps(from < m_position ? m_position - from : from - m_position); }
     // True after a match that ended because its step budget ran out.
     bool MatchLimitExceeded() const { return m_limitExceeded; }
 

@@ -1,7 +1,8 @@
 // The flattened matcher on whole log lines, as the text import matches them: on lines of syslog's
 // pieces put together at random, on lines where a field can end in two places, and under small
-// step budgets, its answer and groups are the element tree's, and where the tree runs out of
-// steps the fast path leaves the line to it.
+// step budgets, its answer and groups are the element tree's; where it gives up the tree decides,
+// and where it answers but the tree alone would run out of steps, its answer is the tree's with
+// room to finish.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -77,13 +78,7 @@ TEST(RegexFastPathLines, SysLogTemplateAsTheTree)
 // greedy run keeps what it can and a lazy one takes what it must.
 TEST(RegexFastPathLines, FieldsThatCanEndInTwoPlaces)
 {
-    struct Case {
-        const char* pattern;
-        std::string line;
-        // The groups from 1 on; empty: no match. A group that took no part is "-".
-        std::vector<std::string> groups;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<FastPathFields> cases = {
         // A year after the time belongs to the time, not to the host.
         {kSysLog,
          "Dec  7 08:00:00 2026 host kern.info prog: msg\n",
@@ -103,24 +98,8 @@ TEST(RegexFastPathLines, FieldsThatCanEndInTwoPlaces)
         {"(\\w+)\\s+(\\S+?):?\\s(.*)\\r?\\n?", "ab cd:: e\n", {"ab", "cd:", "e"}},
         {"([\\w ]+?)\\s+(\\w+)(?:\\s+(\\d+))?\\s*(.*)\\r?\\n?", "a b 12 c\n", {"a", "b", "12", "c"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.pattern) + " on \"" + c.line + "\"");
-        const RegexBuilder builder(c.pattern);
-        ASSERT_TRUE(builder.HasFastPath());
-        RegexMatchContext context;
-        RegexMatchResult result;
-        ASSERT_NE(builder.MatchFastPath(result, c.line.data(), static_cast<int>(c.line.size()), context),
-                  RegexFastPath::Outcome::GaveUp);
-        EXPECT_TRUE(FastPathAgrees(builder, c.line));
-        ASSERT_EQ(result.IsMatched(), !c.groups.empty());
-        for (size_t g = 0; g < c.groups.size(); ++g) {
-            const int start = result.GetGroupStart(static_cast<int>(g + 1));
-            const int end = result.GetGroupEnd(static_cast<int>(g + 1));
-            EXPECT_EQ(start < 0 ? "-" : c.line.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)),
-                      c.groups[g])
-                << "group " << g + 1;
-        }
-    }
+    for (const FastPathFields& c : cases)
+        ExpectFastPathFields(c);
 }
 
 // Every template shape on tens of thousands of random lines of syslog's pieces.
@@ -137,8 +116,8 @@ TEST(RegexFastPathLines, RandomLinesAsTheTree)
     }
 }
 
-// Under budgets from one step up: where the tree runs out the fast path does not answer, and
-// the match as a whole reports the same limit.
+// Under budgets from one step up: where the fast path gives up, the match as a whole reports the
+// limit as the tree alone does; where it answers, the answer is the tree's with the default budget.
 TEST(RegexFastPathLines, StepLimitAsTheTree)
 {
     std::vector<std::string> lines = RandomSyslogLines(300, 99);
@@ -147,13 +126,48 @@ TEST(RegexFastPathLines, StepLimitAsTheTree)
     lines.push_back("Jan  1 00:00:00 host prog: " + std::string(1000, 'x') + "\n");
     lines.push_back("Jan  1 00:00:00 host " + std::string(500, 'a') + " " + std::string(500, 'b') + "\n");
     for (const char* pattern : kShapes) {
+        const RegexBuilder roomy(pattern);
         for (const long long limit : {1LL, 10LL, 50LL, 200LL, 1000LL, 5000LL, 30000LL}) {
             SCOPED_TRACE(std::string(pattern) + ", limit " + std::to_string(limit));
             RegexBuilder builder(pattern);
             builder.SetMatchLimit(limit);
-            LinesDecided(builder, lines);
+            LinesDecided(builder, lines, &roomy);
             if (testing::Test::HasFailure())
                 return;
         }
+    }
+}
+
+// The fast path passes over ways the tree tries one by one, so with the same budget it can answer
+// where the tree alone runs out: the answer is the tree's with room to finish, and the match
+// reports no limit.
+TEST(RegexFastPathLines, AnswersWhereTheTreeAloneRunsOut)
+{
+    struct Case {
+        const char* pattern;
+        std::string line;
+        long long limit;
+    };
+    const Case cases[] = {
+        {"^\\w?(?:\\s?|(\\S{1,3}))\\r?\\n?$", "msg\r\nbb", 100},
+        {"(.?)(?:\\s)?[^:]{1,3}(\\s?).{1,3}", "msgx1[12]xabx", 100},
+        {"(\\S{1,3}).+(\\s*|(.?\?))(?:x|(\\w+?))([\\w.]{2})", "\xE9 ab", 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.pattern) + " on \"" + c.line + "\"");
+        const int length = static_cast<int>(c.line.size());
+        const RegexBuilder roomy(c.pattern);
+        RegexBuilder builder(c.pattern);
+        builder.SetMatchLimit(c.limit);
+        RegexMatchContext context;
+        RegexMatchResult result;
+        builder.MatchGeneral(result, c.line.data(), length, &context);
+        EXPECT_TRUE(context.MatchLimitExceeded());
+        EXPECT_TRUE(FastPathAgrees(builder, c.line, &roomy));
+        RegexMatchResult expected;
+        roomy.MatchGeneral(expected, c.line.data(), length, &context);
+        EXPECT_FALSE(context.MatchLimitExceeded());
+        EXPECT_EQ(MatchGroups(builder.Match(result, c.line.data(), length, &context)), MatchGroups(expected));
+        EXPECT_FALSE(context.MatchLimitExceeded());
     }
 }

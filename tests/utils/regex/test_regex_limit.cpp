@@ -157,3 +157,61 @@ TEST_F(RegexLimitTest, RepeatsThatSkipTriedEndsStayWithinTheBudget)
     }
     EXPECT_TRUE(Reported().empty());
 }
+
+TEST_F(RegexLimitTest, PartsThatGiveNothingBackAreChargedTheirBytes)
+{
+    // Backtracking pays for a greedy run's scan a byte at a time; a part that drops its ways once
+    // it has matched pays for the bytes it took when it matches.
+    const std::string line(100000, 'a');
+    for (const char* pattern : {"(\\S*+)", "(\\S++)", "(?>\\S*)", "(?=\\S*)\\S*", "(?!\\S*b)\\S*", "(?:\\S*)*+",
+                                "(?(?=\\S*)\\S*|b)"}) {
+        RegexBuilder builder(pattern);
+        RegexMatchContext context;
+        RegexMatchResult result;
+        EXPECT_TRUE(builder.MatchGeneral(result, line.data(), static_cast<int>(line.size()), &context).IsMatched())
+            << pattern;
+        EXPECT_GE(builder.GetMatchLimit() - context.m_stepsLeft, static_cast<long long>(line.size())) << pattern;
+    }
+}
+
+TEST_F(RegexLimitTest, RunsThatGiveNothingBackOverALongLineEndWithinTheBudget)
+{
+    // Each of the line's ends of (\S*) enters a scan of the rest of the line: its length squared
+    // in bytes, far past the budget, however few ways it tries.
+    const std::string line = std::string(20000, 'a') + "xb";
+    for (const char* pattern : {"(\\S*)\\s*(\\S*+)x", "(\\S*)\\s*(?>\\S*)x", "(\\S*)\\s*(?=\\S*)x"}) {
+        Reports().clear();
+        const RegexBuilder builder(pattern);
+        RegexMatchContext context;
+        RegexMatchResult result;
+        EXPECT_EQ(builder.MatchFastPath(result, line.data(), static_cast<int>(line.size()), context),
+                  RegexFastPath::Outcome::GaveUp)
+            << pattern;
+        EXPECT_FALSE(builder.Match(result, line.data(), static_cast<int>(line.size()), &context).IsMatched())
+            << pattern;
+        EXPECT_TRUE(context.MatchLimitExceeded()) << pattern;
+        EXPECT_EQ(Reported(), std::vector<std::string>{kLimitReport}) << pattern;
+    }
+}
+
+TEST_F(RegexLimitTest, PossessiveRunCostsTheFastPathWhatItsGreedyFormDoes)
+{
+    // The run takes the whole line either way, so each form gives up under the same budgets.
+    const std::string line(10000, 'a');
+    int gaveUp = 0;
+    for (const long long limit : {1000LL, 100000LL, 190000LL, 210000LL, 1000000LL, 10000000LL}) {
+        SCOPED_TRACE("limit " + std::to_string(limit));
+        RegexBuilder greedy("(\\S*)");
+        RegexBuilder possessive("(\\S*+)");
+        greedy.SetMatchLimit(limit);
+        possessive.SetMatchLimit(limit);
+        RegexMatchContext context;
+        RegexMatchResult result;
+        const RegexFastPath::Outcome outcome =
+            greedy.MatchFastPath(result, line.data(), static_cast<int>(line.size()), context);
+        EXPECT_EQ(possessive.MatchFastPath(result, line.data(), static_cast<int>(line.size()), context), outcome);
+        gaveUp += outcome == RegexFastPath::Outcome::GaveUp ? 1 : 0;
+    }
+    // Both sides of the budget are exercised.
+    EXPECT_EQ(gaveUp, 3);
+}
