@@ -238,7 +238,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const UpdateCase& c = GetParam();
     const Twist t = c.twist;
     const QString log = root.path() + "/started.log";
-    const QByteArray record = "printf '%s\\n' \"$@\" > " + QFile::encodeName(log);
+    const QByteArray record = "printf '%s\\n' \"$@\" > " + ShellWord(log);
     // The package is itself a script: the installer case runs it.
     const QByteArray package =
         (t == T::NOT_A_PROGRAM ? QByteArray("no program\n") : Script(record)) + QByteArray(200 * 1024, '#');
@@ -276,7 +276,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     // The upgrader also keeps what it reads from its standard input.
     const QString upgrader = UpgradeSettings::ProgramDir + "/Upgrader";
     const QString received = root.path() + "/received";
-    ASSERT_TRUE(WriteAll(upgrader, Script("cat > " + QFile::encodeName(received) + "\n" + record)));
+    ASSERT_TRUE(WriteAll(upgrader, Script("cat > " + ShellWord(received) + "\n" + record)));
     QFile::setPermissions(upgrader, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString work = UpgradeSettings::WorkDir;
     const QString elsewhere = root.path() + "/elsewhere";
@@ -312,7 +312,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const QString marker = root.path() + "/marker";
     ASSERT_TRUE(QDir().mkpath(theirs));
     ASSERT_TRUE(WriteAll(theirs + "/version", "mine"));
-    ASSERT_TRUE(WriteAll(theirs + "/KxViewerSetup.run", Script("echo wrong > " + QFile::encodeName(marker))));
+    ASSERT_TRUE(WriteAll(theirs + "/KxViewerSetup.run", Script("echo wrong > " + ShellWord(marker))));
     QFile::setPermissions(theirs + "/KxViewerSetup.run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const auto swap = [&, t] {
         ASSERT_TRUE(QDir().rename(work, checked));
