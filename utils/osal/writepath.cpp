@@ -115,7 +115,8 @@ int OpenWriteTarget(const char* path, int flags, mode_t mode, std::string& refus
         return -1;
     if (BeforeWriteOpen != nullptr)
         BeforeWriteOpen(target.c_str());
-    const int fd = open(target.c_str(), flags | O_NOFOLLOW, mode);
+    // Emptied only once it is known to be the user's to write.
+    const int fd = open(target.c_str(), (flags & ~O_TRUNC) | O_NOFOLLOW, mode);
     struct stat st;
     if (fd < 0) {
         const int error = errno;
@@ -125,7 +126,8 @@ int OpenWriteTarget(const char* path, int flags, mode_t mode, std::string& refus
         return -1;
     }
     // Another user's file put there after the check is not written either.
-    if (fstat(fd, &st) != 0 || (IsFileOrFifo(st) && !MayUse(target, st, "file", refusal))) {
+    if (fstat(fd, &st) != 0 || (IsFileOrFifo(st) && !MayUse(target, st, "file", refusal)) ||
+        ((flags & O_TRUNC) != 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0)) {
         const int error = errno;
         close(fd);
         errno = error;

@@ -33,7 +33,6 @@ public:
 
     // path, spelled as the writer reaches it, seems to be uid's.
     void Set(const std::string& path, uid_t uid = OTHER) { Owners()[path] = uid; }
-    void Clear(const std::string& path) { Owners().erase(path); }
 
     // The message of a write refused at link.
     static std::string Refusal(const std::string& link, uid_t uid = OTHER)
