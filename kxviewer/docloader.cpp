@@ -375,7 +375,10 @@ QString DocLoader::OpenFailure(const char* path) const
     if (const auto* document = dynamic_cast<const FileKxl*>(reader_.get()))
         if (!document->Failure().empty())
             return FromBytes(document->Failure());
-    // The other readers only fail to open a file that cannot be read.
+    if (const auto* file = dynamic_cast<const File2Kxd*>(reader_.get()))
+        if (!file->Refusal().empty())
+            return FromBytes(file->Refusal());
+    // Else they only fail to open a file that cannot be read.
     struct stat st;
     if (stat(path, &st) != 0)
         return FromBytes(strerror(errno));

@@ -26,6 +26,7 @@
 #include "kxviewer/upgraderresult.h"
 #include "kxviewer/upgradesettings.h"
 #include "utils/osal/process.h"
+#include "utils/osal/writepath.h"
 
 namespace {
 
@@ -68,7 +69,9 @@ qint64 HashOpenFile(int fd, QByteArray& sha256)
 
 // The copy of the package that an upgrader leaves beside the viewer when it
 // is killed while it copies: removed, and what happened for the user; empty
-// when there is none or its upgrader still holds it.
+// when there is none, its upgrader still holds it, or it is not the user's
+// (another user's file of that name in a program folder others may write
+// to is no upgrade of ours, and not ours to remove).
 QString RemoveUnfinishedCopy()
 {
     const QString path = UpgradeSettings::ProgramFolder() + QLatin1Char('/') + UpgraderResult::PARTIAL_FILE;
@@ -79,7 +82,8 @@ QString RemoveUnfinishedCopy()
     struct stat held;
     struct stat named;
     QString told;
-    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ZmLib::EntryOwner(name.constData(), held) == geteuid() &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0 &&
         lstat(name.constData(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
         const bool removed = unlink(name.constData()) == 0;
         const QString why = QString::fromLocal8Bit(strerror(errno));

@@ -15,10 +15,7 @@ File2Kxd::~File2Kxd() { File.Close(); }
 int32_t File2Kxd::Open()
 {
     KX_PRINT(KxReaderChannel, ZmLib::KX_LEVEL_NOTICE, "About to open \"%s\"", File.GetPath());
-    uint32_t attributes = ZmLib::FILEB::GetAttributes(File.GetPath());
-    if (attributes != UINT32_MAX && (attributes & ZmLib::FILE_ATTRIB_DIRECTORY))
-        return KxLibExcept::OPEN_FAILED;
-    return File.Open("rb") ? 0 : int32_t(KxLibExcept::OPEN_FAILED);
+    return File.OpenToRead(refusal_) ? 0 : int32_t(KxLibExcept::OPEN_FAILED);
 }
 
 int64_t File2Kxd::GetFileSize()

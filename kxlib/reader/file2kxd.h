@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "kxlib/reader/kxreader.h"
 #include "utils/osal/fileb.h"
@@ -15,8 +16,12 @@ public:
     ~File2Kxd() override;
 
     // Opens the file for binary reading: 0, or 6 when it cannot be opened
-    // (a directory included).
+    // (a directory included) or is not a regular file (a pipe, a FIFO, a
+    // socket or a device), which is refused at once, never read in part.
     int32_t Open() override;
+    // Why Open refused what is not a regular file; empty when it did not
+    // (a failure then has errno).
+    const std::string& Refusal() const { return refusal_; }
     // Size of the file in bytes; 0 when it cannot be examined.
     int64_t GetFileSize() override;
 
@@ -49,4 +54,5 @@ private:
     std::unique_ptr<char[]> ahead_;
     size_t aheadPos_ = 0;
     size_t aheadLen_ = 0;
+    std::string refusal_;
 };

@@ -148,16 +148,15 @@ int32_t FileKxl::Open()
     recordCount_ = 0;
     RecordsAccepted = RecordsBad = 0;
     iniText_.assign(1, '\0');
-    // A folder opens as a stream and reads as nothing at all.
-    struct stat st;
-    if (stat(GetPath(), &st) == 0 && S_ISDIR(st.st_mode))
-        return Refuse(OPEN_BROKEN, strerror(EISDIR));
+    // Only a regular file is scanned: a folder fails with EISDIR, a pipe or
+    // device is refused saying what it is.
     errno = 0;
     const int32_t found = file_.ScanAll();
     if (!file_.IsOpen()) {
-        Failed(errno);
+        Failed(errno, file_.Refusal());
         return OPEN_BROKEN;
     }
+    struct stat st;
     if (found == 0)
         return Refuse(OPEN_BROKEN, fstat(fileno(file_.File.Handle), &st) == 0 && st.st_size == 0
                                        ? "the file is empty"

@@ -197,14 +197,14 @@ std::string Text2Kxd::RowText(const Finding& finding) const
     std::string text;
     if (finding.count == 0)
         return text;
-    FILE* file = fopen(File.GetPath(), "rb");
-    if (file == nullptr)
+    // Read again by its path: only while it is still a regular file.
+    ZmLib::FILEB file(File.GetPath());
+    std::string refusal;
+    if (!file.OpenToRead(refusal))
         return text;
     text.resize(finding.note.length);
-    if (fseeko(file, off_t(finding.offset), SEEK_SET) != 0 ||
-        fread(&text[0], 1, text.size(), file) != text.size())
+    if (!file.Seek64(int64_t(finding.offset)) || file.Read(&text[0], text.size()) != text.size())
         text.clear();
-    fclose(file);
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "script/scriptbase/codeparser.h"
 #include "utils/osal/writepath.h"
@@ -52,9 +53,10 @@ const ScriptLibFunc kFunctions[ScriptExport::FUNCTION_COUNT] = {
     {"csv.add_array", 0, SCRIPT_INTEGER, 2, {F, SCRIPT_ARRAY}},
 };
 
-[[noreturn]] void FileFailure(const char* message, const char* path, int line)
+// "File can't be created", the path and why.
+[[noreturn]] void CannotCreate(const char* path, const std::string& why, int line)
 {
-    CodeParser::ThrowError(message, (std::string(path) + " line ").c_str(), line);
+    CodeParser::ThrowError("File can't be created ", (std::string(path) + ": " + why + " line ").c_str(), line);
 }
 
 // "Can't write file", the path and the system's reason, in the machine's
@@ -125,19 +127,21 @@ ScriptCsvFile* ScriptExport::Open(int line, const ScriptArgList& args)
     const int64_t columns = CodeParser::GetArgInt(1, args, line);
     // Checked before the file is created, so a refused call leaves an
     // existing file as it was.
-    if (columns <= 0 || std::strlen(path) >= PATH_CAPACITY)
-        FileFailure("File can't be created ", path, line);
+    if (columns <= 0)
+        CannotCreate(path, "the column count " + std::to_string(columns) + " is not positive", line);
+    if (std::strlen(path) >= PATH_CAPACITY)
+        CannotCreate(path, "the path is longer than " + std::to_string(PATH_CAPACITY - 1) + " characters", line);
     // Written in place, through a link only where the kernel would follow
-    // one (another user's link in /tmp is refused, and nothing is made).
+    // one (another user's link or file in /tmp is refused, and nothing is
+    // made or written).
     std::string refusal;
     const int fd = ZmLib::OpenWriteTarget(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666, refusal);
     FILE* stream = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (!stream) {
+        const int error = errno;
         if (fd >= 0)
             close(fd);
-        if (!refusal.empty())
-            FileFailure("File can't be created ", (path + (": " + refusal)).c_str(), line);
-        FileFailure("File can't be created ", path, line);
+        CannotCreate(path, ZmLib::WriteRefusal(refusal, error), line);
     }
     files_.push_back(std::make_unique<ScriptCsvFile>(path, stream, columns));
     return files_.back().get();

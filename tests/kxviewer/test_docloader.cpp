@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -32,6 +33,7 @@
 #include "tests/kxlib/kxfilegen.h"
 #include "tests/kxlib/kxlbytes.h"
 #include "tests/kxlib/table_fixtures.h"
+#include "tests/utils/osal/specialfiles.h"
 #include "utils/common/convert.h"
 #include "utils/common/inifile.h"
 
@@ -1210,6 +1212,60 @@ TEST_F(DocLoaderTest, OpenFailureIsReported)
         const std::string text = "Error opening file \"" + path + "\": " + c.why;
         EXPECT_EQ(shell.info.back(), text);
         EXPECT_EQ(shell.log.back(), text);
+    }
+}
+
+// What is not a regular file is refused at once, saying what it is, by
+// every reader: nothing of it is imported, and a FIFO without a writer does
+// not hold the load (the guard frees a load that waits, and tells).
+TEST_F(DocLoaderTest, WhatIsNoRegularFileIsRefusedAtOnce)
+{
+    const int32_t log = Add(MakeFormat("Any", 1, {{"TEXT", 0, "(.*)"}}));
+    std::string lines;
+    for (int i = 0; i < 120; ++i)
+        lines += "line " + std::to_string(i) + "\n";
+    const bool socketMade = kxtest::MakeSocket(dir.Path("socket.log"));
+    const struct {
+        std::string path;
+        int32_t type;
+        const char* kind;
+        const char* fed; // a writer holding the FIFO open with these lines
+    } cases[] = {
+        {dir.Path("waiting.log"), log, "a pipe", nullptr},
+        {dir.Path("fed.log"), log, "a pipe", "lines"},
+        {dir.Path("waiting.kx"), FILE_TYPE_KX, "a pipe", nullptr},
+        {dir.Path("fed.kxd"), FILE_TYPE_KXD, "a pipe", "lines"},
+        {dir.Path("waiting.kxl"), FILE_TYPE_KXL, "a pipe", nullptr},
+        {"/dev/null", log, "a character device", nullptr},
+        {"/dev/null", FILE_TYPE_KXL, "a character device", nullptr},
+        {dir.Path("socket.log"), log, "a socket", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        if (std::string(c.kind) == "a socket" && !socketMade)
+            continue;
+        std::unique_ptr<kxtest::Fifo> fifo;
+        if (std::string(c.kind) == "a pipe") {
+            fifo = std::make_unique<kxtest::Fifo>(c.path, c.fed ? lines : std::string());
+            ASSERT_TRUE(fifo->Made());
+        }
+        bool waited = false;
+        KxTable* table = nullptr;
+        {
+            std::unique_ptr<kxtest::FifoGuard> guard;
+            if (fifo)
+                guard = std::make_unique<kxtest::FifoGuard>(*fifo, std::chrono::seconds(3));
+            table = Load(c.path, c.type);
+            waited = guard && guard->Waited();
+        }
+        EXPECT_FALSE(waited);
+        EXPECT_EQ(table, nullptr);
+        if (table)
+            table->Release();
+        const std::string text = "Error opening file \"" + c.path + "\": " + c.path + " is " + c.kind +
+                                 ", not a regular file: save it to a file first";
+        EXPECT_EQ(shell.info.empty() ? "" : shell.info.back(), text);
+        EXPECT_EQ(shell.log.empty() ? "" : shell.log.back(), text);
     }
 }
 

@@ -7,7 +7,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,7 +23,10 @@ struct ToolResult {
     std::string err;
 };
 
-inline ToolResult RunTool(const char* program, std::vector<std::string> args, const TempDir& dir)
+// timeoutMs: when above 0, a run still going after so long is killed, and
+// is a failure.
+inline ToolResult RunTool(const char* program, std::vector<std::string> args, const TempDir& dir,
+                          int timeoutMs = 0)
 {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
@@ -41,7 +47,17 @@ inline ToolResult RunTool(const char* program, std::vector<std::string> args, co
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(spawned, 0) << program;
     int status = 0;
-    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+    pid_t ended = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool killed = false;
+    while (spawned == 0 && (ended = waitpid(pid, &status, timeoutMs > 0 ? WNOHANG : 0)) == 0) {
+        if (!killed && std::chrono::steady_clock::now() >= deadline) {
+            ADD_FAILURE() << program << " still ran after " << timeoutMs << " ms";
+            killed = kill(pid, SIGKILL) == 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == pid && WIFEXITED(status))
         result.status = WEXITSTATUS(status);
     result.out = ReadAll(out);
     result.err = ReadAll(err);

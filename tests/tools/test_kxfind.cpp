@@ -16,6 +16,7 @@
 #include "../kxlib/kxfilegen.h"
 #include "../kxlib/table_fixtures.h"
 #include "runtool.h"
+#include "tests/utils/osal/specialfiles.h"
 
 namespace {
 
@@ -234,6 +235,59 @@ TEST_F(KxFind, UnreadableFilesGiveTheSystemsReason)
         EXPECT_EQ(r.err, "kxfind: " + c.path + ": " + std::strerror(c.error) + "\n");
         EXPECT_TRUE(r.out.empty());
     }
+}
+
+// What cannot be loaded ends with status 2 and says why on standard error:
+// a document that is none, and (at once, without waiting for a writer, and
+// nothing read in part) whatever is no regular file.
+TEST_F(KxFind, WhatCannotBeLoadedEndsWithStatusTwo)
+{
+    std::string lines;
+    for (int i = 0; i < 120; ++i)
+        lines += "line " + std::to_string(i) + "\n";
+    const std::string broken = dir_.Write("broken.kxl", "no document");
+    kxtest::Fifo waiting(dir_.Path("waiting.log")), fed(dir_.Path("fed.log"), lines);
+    ASSERT_TRUE(waiting.Made() && fed.Made());
+    const bool socketMade = kxtest::MakeSocket(dir_.Path("socket.log"));
+    // A pipe as a shell's <(cat f.log) gives it: the lines written, the writer gone.
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    ASSERT_EQ(fcntl(ends[0], F_SETFD, 0), 0);
+    ASSERT_EQ(write(ends[1], lines.data(), lines.size()), ssize_t(lines.size()));
+    close(ends[1]);
+    const std::string piped = "/dev/fd/" + std::to_string(ends[0]);
+    const auto refused = [](const std::string& path, const char* kind) {
+        return "kxfind: " + path + " is " + kind + ", not a regular file: save it to a file first\n";
+    };
+    const struct {
+        std::string path;
+        std::vector<std::string> args;
+        std::string err; // the end of standard error
+    } cases[] = {
+        {broken, {"--count"}, "kxfind: " + broken + " could not be loaded\n"},
+        {dir_.Path("waiting.log"), {"-f", "0", "--count"}, refused(dir_.Path("waiting.log"), "a pipe")},
+        {dir_.Path("fed.log"), {"-f", "0", "--count"}, refused(dir_.Path("fed.log"), "a pipe")},
+        {piped, {"-f", "0", "--count"}, refused(piped, "a pipe")},
+        {"/dev/null", {"-f", "0", "--count"}, refused("/dev/null", "a character device")},
+        {dir_.Path("socket.log"), {"-f", "0", "--count"}, refused(dir_.Path("socket.log"), "a socket")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        if (c.path == dir_.Path("socket.log") && !socketMade)
+            continue;
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), c.path);
+        const ToolResult r = RunTool(KXFIND_PATH, args, dir_, 5000);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        ASSERT_GE(r.err.size(), c.err.size()) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - c.err.size()), c.err);
+        // What is refused is refused before anything else is said.
+        if (c.path != broken) {
+            EXPECT_EQ(r.err, c.err);
+        }
+    }
+    close(ends[0]);
 }
 
 // Without an expression --count counts every row, as the usage gives the

@@ -38,7 +38,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +64,7 @@
 #include "utils/common/inifile.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/pkx.h"
+#include "utils/osal/readpath.h"
 
 namespace {
 
@@ -199,20 +199,21 @@ void LoadUserFormats()
         PrefGlobal::LoadFormats(file.Ini, ImportFormats, false, false);
 }
 
-// The file readable, or why not in the system's words.
+// The file readable, or why not: the system's words, or what it is when it
+// is no regular file (a pipe is refused at once, never read in part).
 bool Readable(const char* path)
 {
-    // Not held open: a FIFO would otherwise wait here for a writer.
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    int error = fd < 0 ? errno : 0;
-    struct stat st;
-    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
-        error = EISDIR;
-    if (fd >= 0)
+    std::string refusal;
+    const int fd = ZmLib::OpenToRead(path, refusal);
+    if (fd >= 0) {
         close(fd);
-    if (error)
-        std::fprintf(stderr, "kxfind: %s: %s\n", path, std::strerror(error));
-    return error == 0;
+        return true;
+    }
+    if (!refusal.empty())
+        std::fprintf(stderr, "kxfind: %s\n", refusal.c_str());
+    else
+        std::fprintf(stderr, "kxfind: %s: %s\n", path, std::strerror(errno));
+    return false;
 }
 
 bool TypeOfFile(const Options& options, const QFileInfo& file, int32_t& typeId)

@@ -17,8 +17,10 @@ int ReplaceFile::Create(FILEB* named, const char* path)
 {
     Discard();
     refusal_.clear();
-    if (path == nullptr || *path == 0)
+    if (path == nullptr || *path == 0) {
+        errno = ENOENT;
         return -1;
+    }
 
     // A symbolic link stays a link: the file it finally names is replaced,
     // and the temporary file lies in that file's folder so that the rename
@@ -28,33 +30,61 @@ int ReplaceFile::Create(FILEB* named, const char* path)
     if (!ResolveWriteTarget(path, target, refusal_))
         return -1;
     struct stat old;
-    const bool exists = lstat(target.c_str(), &old) == 0;
+    const bool replaces = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
 
     static std::atomic<uint32_t> counter{0};
     std::string temp;
     int fd = -1;
-    // O_EXCL: never reuse a name that another writer holds.
+    // O_EXCL: never reuse a name that another writer holds. 0600: what is
+    // written is nobody else's to read until the file takes its place.
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = target + "." + std::to_string(getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
         // The open file keeps its name in a PathStr: a name beyond it is
         // refused before anything is created.
         if (named != nullptr) {
             FILEB& file = *named;
-            if (!KX_VERIFY(KxSys, file.SetPath(temp.c_str())))
+            if (!KX_VERIFY(KxSys, file.SetPath(temp.c_str()))) {
+                errno = ENAMETOOLONG;
                 return -1;
+            }
         }
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             return -1;
     }
     if (fd < 0)
         return -1;
-    if (exists && S_ISREG(old.st_mode))
-        fchmod(fd, old.st_mode & 07777);
+    // Held until the rename, whoever closes the writer's descriptor, so
+    // that the final mode goes to this file and no other.
+    held_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (held_ < 0) {
+        const int error = errno;
+        close(fd);
+        unlink(temp.c_str());
+        errno = error;
+        return -1;
+    }
+    // A replaced file's permissions, without set-user, set-group or sticky
+    // bits (root's copy of them would grant root's rights); a new file's as
+    // open would give it.
+    mode_ = replaces ? mode_t(old.st_mode & 0777) : NewFileMode();
+    group_ = replaces ? old.st_gid : gid_t(-1);
     path_ = path;
     target_ = target;
     temp_ = temp;
     return fd;
+}
+
+bool ReplaceFile::TakeFinalMode()
+{
+    mode_t mode = mode_;
+    // The group's permissions only for the replaced file's group: kept for
+    // it when the file can be given to it, else none.
+    struct stat st;
+    if (group_ != gid_t(-1) && fstat(held_, &st) == 0 && st.st_gid != group_ &&
+        fchown(held_, uid_t(-1), group_) != 0)
+        mode &= ~mode_t(070);
+    return fchmod(held_, mode) == 0;
 }
 
 bool ReplaceFile::Begin(FILEB& file, const char* path)
@@ -90,7 +120,7 @@ bool ReplaceFile::Commit()
         ok = file_->Commit();
         ok = file_->Close() && ok;
     }
-    ok = ok && rename(temp_.c_str(), target_.c_str()) == 0;
+    ok = ok && TakeFinalMode() && rename(temp_.c_str(), target_.c_str()) == 0;
     if (!ok) {
         // The caller reports why the save failed, not the clean-up.
         const int error = errno;
@@ -101,6 +131,7 @@ bool ReplaceFile::Commit()
         file_->SetPath(path_.c_str());
     file_ = nullptr;
     temp_.clear();
+    ReleaseHeld();
     return ok;
 }
 
@@ -115,6 +146,17 @@ void ReplaceFile::Discard()
     unlink(temp_.c_str());
     file_ = nullptr;
     temp_.clear();
+    ReleaseHeld();
+}
+
+void ReplaceFile::ReleaseHeld()
+{
+    // A failure's errno stays the caller's to report.
+    const int error = errno;
+    if (held_ >= 0)
+        close(held_);
+    held_ = -1;
+    errno = error;
 }
 
 } // namespace ZmLib

@@ -4,6 +4,8 @@
 // as it was and no temporary file behind.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 #include "utils/osal/fileb.h"
@@ -19,10 +21,13 @@ public:
     ReplaceFile& operator=(const ReplaceFile&) = delete;
 
     // Creates a fresh temporary file beside path and opens it in file for
-    // binary writing. A replaced file's permissions carry over; when path is
+    // binary writing. The temporary file is the user's alone (0600) until
+    // Commit gives it, just before the rename, the replaced file's
+    // permissions or a new file's (0666 under the umask). When path is
     // a symbolic link that a write may follow (writepath.h), the file it
     // names is replaced and the link kept; another user's link in a shared
-    // folder is refused (Refusal says why) and nothing is created. A
+    // folder is refused, as is another user's file there (Refusal says
+    // why), and nothing is created. A
     // temporary name too long for the file's PathStr is reported and fails.
     bool Begin(FILEB& file, const char* path);
     // The same for a writer with a stream of its own: the temporary file's
@@ -47,12 +52,18 @@ private:
     // The temporary file, created and open for writing; -1 on failure.
     // named: the file that takes the temporary name, when there is one.
     int Create(FILEB* named, const char* path);
+    // Gives the temporary file its final mode (and group); false with errno.
+    bool TakeFinalMode();
+    void ReleaseHeld();
 
     FILEB* file_ = nullptr;
     std::string path_;   // as given, the file's path afterwards
     std::string target_; // what is replaced: path, or the file its links name
     std::string temp_;
     std::string refusal_;
+    int held_ = -1; // the temporary file, until the rename
+    mode_t mode_ = 0;
+    gid_t group_ = gid_t(-1); // the replaced file's group
 };
 
 } // namespace ZmLib

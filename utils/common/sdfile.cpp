@@ -251,7 +251,7 @@ SdSection* SdFileBase::ScanFirst()
     Close();
     NumSections = 0;
     ScanPos = 0;
-    if (Path.Empty() || !File.Open(Path.c_str(), "rb"))
+    if (!File.SetPath(Path.c_str()) || !File.OpenToRead(refusal_))
         return nullptr;
     return ScanSectionHeader();
 }
@@ -271,7 +271,7 @@ int32_t SdFileBase::ScanAll()
     Close();
     NumSections = 0;
     ScanPos = 0;
-    if (Path.Empty() || !File.Open(Path.c_str(), "rb"))
+    if (!File.SetPath(Path.c_str()) || !File.OpenToRead(refusal_))
         return 0;
     while (NumSections < MaxSections) {
         SdSection* sec = NumSections == 0 ? ScanSectionHeader() : SeekNextSection();

@@ -78,8 +78,9 @@ public:
     // returns NumSections. The stream stays open for reading the data.
     int32_t ScanAll();
 
-    // Why the last FlushStart4Create or FlushStart4Update refused the path
-    // (another user's link, writepath.h); empty when it did not.
+    // Why the last scan or FlushStart4Create or FlushStart4Update refused
+    // the path (what is not a regular file, readpath.h; another user's link
+    // or file, writepath.h); empty when it did not.
     const std::string& Refusal() const { return refusal_; }
 
     // Closes the stream; a new file not completed is discarded.

@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "utils/common/replacefile.h"
 #include "utils/kx/kx.h"
+#include "utils/osal/readpath.h"
 
 namespace ZmLib {
 
@@ -86,6 +88,20 @@ bool FILEB::Open(const char* mode)
     if (n < 0 || size_t(n) >= sizeof fullMode)
         return false;
     Handle = fopen(Path.c_str(), fullMode);
+    return Handle != nullptr;
+}
+
+bool FILEB::OpenToRead(std::string& refusal)
+{
+    Close();
+    refusal.clear();
+    const int fd = ZmLib::OpenToRead(Path.c_str(), refusal);
+    Handle = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    if (Handle == nullptr && fd >= 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
     return Handle != nullptr;
 }
 

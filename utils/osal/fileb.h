@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "utils/common/strbase.h"
 
@@ -48,6 +49,10 @@ public:
     // Opens Path with an fopen mode; a stream still open is closed first.
     bool Open(const char* mode);
     bool Open(const char* path, const char* mode);
+    // Opens Path for binary reading when it is a regular file: anything else
+    // is refused at once, never waited on (readpath.h), with why in refusal;
+    // a folder fails with EISDIR.
+    bool OpenToRead(std::string& refusal);
     // Creates (or empties) Path for binary writing.
     bool Create() { return Open("wb"); }
     bool IsOpen() const { return Handle != nullptr; }

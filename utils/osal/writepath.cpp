@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace ZmLib {
@@ -39,9 +41,31 @@ bool ReadLink(const std::string& path, std::string& body)
     }
 }
 
+// The kernel's rule for a sticky folder that others may write to: an entry
+// there (st, a kind of entry) is used only when it is the writer's or the
+// folder owner's. False, with errno and, for a refused entry, why.
+bool MayUse(const std::string& entry, const struct stat& st, const char* kind, std::string& refusal)
+{
+    const std::string folder = FolderOf(entry);
+    struct stat dir;
+    if (stat(folder.c_str(), &dir) != 0)
+        return false;
+    const uid_t owner = EntryOwner(entry.c_str(), st);
+    const bool shared = (dir.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+    if (!shared || owner == geteuid() || owner == EntryOwner(folder.c_str(), dir))
+        return true;
+    refusal = entry + " is a " + kind + " owned by user " + std::to_string(owner) + " in a folder others can write to";
+    errno = EACCES;
+    return false;
+}
+
+// What another user can read or answer through, once written into.
+bool IsFileOrFifo(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode); }
+
 } // namespace
 
 EntryOwnerFunc EntryOwner = OwnerInStatus;
+BeforeWriteOpenFunc BeforeWriteOpen = nullptr;
 
 bool ResolveWriteTarget(const char* path, std::string& target, std::string& refusal)
 {
@@ -51,13 +75,18 @@ bool ResolveWriteTarget(const char* path, std::string& target, std::string& refu
         errno = ENOENT;
         return false;
     }
-    const uid_t me = geteuid();
     std::string current(path);
     for (int links = 0;; ++links) {
         struct stat st;
-        // Anything but a link (nothing at all included) ends the chain; a
-        // folder on the way that is missing is the write's to report.
-        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        // Anything but a link ends the chain; nothing at all is no failure,
+        // and a folder on the way that is missing is the write's to report.
+        if (lstat(current.c_str(), &st) != 0) {
+            target = current;
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            if (IsFileOrFifo(st) && !MayUse(current, st, "file", refusal))
+                return false;
             target = current;
             return true;
         }
@@ -65,23 +94,13 @@ bool ResolveWriteTarget(const char* path, std::string& target, std::string& refu
             errno = ELOOP;
             return false;
         }
-        const std::string folder = FolderOf(current);
-        struct stat dir;
-        if (stat(folder.c_str(), &dir) != 0)
+        if (!MayUse(current, st, "link", refusal))
             return false;
-        const uid_t owner = EntryOwner(current.c_str(), st);
-        const bool shared = (dir.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
-        if (shared && owner != me && owner != EntryOwner(folder.c_str(), dir)) {
-            refusal =
-                current + " is a link owned by user " + std::to_string(owner) + " in a folder others can write to";
-            errno = EACCES;
-            return false;
-        }
         std::string body;
         if (!ReadLink(current, body))
             return false;
         // A relative link is read from the folder that holds it.
-        current = body.empty() || body[0] == '/' ? body : folder + '/' + body;
+        current = body.empty() || body[0] == '/' ? body : FolderOf(current) + '/' + body;
         if (current.empty()) {
             errno = ENOENT;
             return false;
@@ -94,7 +113,52 @@ int OpenWriteTarget(const char* path, int flags, mode_t mode, std::string& refus
     std::string target;
     if (!ResolveWriteTarget(path, target, refusal))
         return -1;
-    return open(target.c_str(), flags | O_NOFOLLOW, mode);
+    if (BeforeWriteOpen != nullptr)
+        BeforeWriteOpen(target.c_str());
+    // Emptied only once it is known to be the user's to write.
+    const int fd = open(target.c_str(), (flags & ~O_TRUNC) | O_NOFOLLOW, mode);
+    struct stat st;
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ELOOP && lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            refusal = target + " was made a link after it was checked";
+        errno = error;
+        return -1;
+    }
+    // Another user's file put there after the check is not written either.
+    if (fstat(fd, &st) != 0 || (IsFileOrFifo(st) && !MayUse(target, st, "file", refusal)) ||
+        ((flags & O_TRUNC) != 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0)) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+std::string WriteRefusal(const std::string& refusal, int error)
+{
+    return !refusal.empty() ? refusal : std::string(std::strerror(error != 0 ? error : EIO));
+}
+
+mode_t NewFileMode()
+{
+    // Linux tells the umask in the process's status.
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned int mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr)
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found)
+            return mode_t(0666 & ~mask);
+    }
+    // Else asked by setting it: the narrowest one meanwhile, so a file that
+    // another thread makes in that moment is only more private.
+    const mode_t mask = umask(077);
+    umask(mask);
+    return mode_t(0666 & ~mask);
 }
 
 } // namespace ZmLib

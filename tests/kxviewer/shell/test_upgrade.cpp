@@ -33,6 +33,7 @@
 #include "utils/osal/privatedir.h"
 #include "shellfixture.h"
 #include "signingkey.h"
+#include "tests/utils/osal/otherowners.h"
 #include "tests/widgetmetrics.h"
 #include "upgraderfixture.h"
 
@@ -238,7 +239,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const UpdateCase& c = GetParam();
     const Twist t = c.twist;
     const QString log = root.path() + "/started.log";
-    const QByteArray record = "printf '%s\\n' \"$@\" > " + QFile::encodeName(log);
+    const QByteArray record = "printf '%s\\n' \"$@\" > " + ShellWord(log);
     // The package is itself a script: the installer case runs it.
     const QByteArray package =
         (t == T::NOT_A_PROGRAM ? QByteArray("no program\n") : Script(record)) + QByteArray(200 * 1024, '#');
@@ -276,7 +277,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     // The upgrader also keeps what it reads from its standard input.
     const QString upgrader = UpgradeSettings::ProgramDir + "/Upgrader";
     const QString received = root.path() + "/received";
-    ASSERT_TRUE(WriteAll(upgrader, Script("cat > " + QFile::encodeName(received) + "\n" + record)));
+    ASSERT_TRUE(WriteAll(upgrader, Script("cat > " + ShellWord(received) + "\n" + record)));
     QFile::setPermissions(upgrader, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString work = UpgradeSettings::WorkDir;
     const QString elsewhere = root.path() + "/elsewhere";
@@ -312,7 +313,7 @@ TEST_P(UpgradeFlow, EndsAsTheServerAndTheUserDecide)
     const QString marker = root.path() + "/marker";
     ASSERT_TRUE(QDir().mkpath(theirs));
     ASSERT_TRUE(WriteAll(theirs + "/version", "mine"));
-    ASSERT_TRUE(WriteAll(theirs + "/KxViewerSetup.run", Script("echo wrong > " + QFile::encodeName(marker))));
+    ASSERT_TRUE(WriteAll(theirs + "/KxViewerSetup.run", Script("echo wrong > " + ShellWord(marker))));
     QFile::setPermissions(theirs + "/KxViewerSetup.run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const auto swap = [&, t] {
         ASSERT_TRUE(QDir().rename(work, checked));
@@ -589,6 +590,39 @@ TEST_F(MainWindowTest, UnfinishedCopyOfAKilledUpgraderIsRemovedAndToldAtStart)
     }
     close(ends[1]);
     EXPECT_EQ(ReadAll(program + "/KxViewer"), "old");
+    UpgradeSettings::ProgramDir = savedProgram;
+}
+
+// A file of that name that is not the user's is no copy of his upgrader: in a program folder others may write to,
+// another user's file brings no word of an unfinished update and stays as it is, even for root; the user's own is
+// removed and told.
+TEST_F(MainWindowTest, OnlyTheUsersOwnUnfinishedCopyIsRemoved)
+{
+    UpgraderFolders folders;
+    const QString& program = folders.program;
+    ASSERT_TRUE(folders.Make("old"));
+    ASSERT_EQ(chmod(QFile::encodeName(program).constData(), 01777), 0);
+    const QString savedProgram = UpgradeSettings::ProgramDir;
+    UpgradeSettings::ProgramDir = program;
+    const QString copy = program + "/" + UpgraderResult::PARTIAL_FILE;
+    const struct { const char* what; bool theirs; bool told; } cases[] = {
+        {"another user's file", true, false},
+        {"the user's own", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteAll(copy, "planted"));
+        kxtest::OtherOwners owners;
+        if (c.theirs)
+            owners.Set(QFile::encodeName(copy).toStdString());
+        Lines().clear();
+        ScriptedPrompt asked;
+        Upgrade::TellUpgraderFailure();
+        EXPECT_EQ(asked.calls.size(), c.told ? 1u : 0u);
+        EXPECT_EQ(LinesWith("The update did not finish").empty(), !c.told);
+        EXPECT_EQ(ReadAll(copy), c.told ? QByteArray() : QByteArray("planted"));
+        EXPECT_EQ(QFile::exists(copy), !c.told);
+    }
     UpgradeSettings::ProgramDir = savedProgram;
 }
 

@@ -70,7 +70,7 @@ TEST(Upgrader, ReplacesTheViewerOnceItHasEnded)
         ASSERT_TRUE(QFile::copy(KXV_UPGRADER_PATH, program + "/Upgrader"));
         WriteFile(program + "/KxViewer", "old");
         const QString marker = root.path() + "/restarted";
-        const QByteArray fresh = "#!/bin/sh\necho restarted > " + QFile::encodeName(marker) + "\n";
+        const QByteArray fresh = "#!/bin/sh\necho restarted > " + ShellWord(marker) + "\n";
         QByteArray onDisk = fresh;
         onDisk[12] = c.package == CHANGED ? 'X' : onDisk[12];
         onDisk += c.package == GROWN ? "\n" : "";
@@ -156,7 +156,7 @@ TEST(Upgrader, FailureRestartsTheOldViewerToldWhy)
         const QString marker = root.path() + "/started";
         const auto viewer = [&](const char* which) {
             return "#!/bin/sh\necho " + QByteArray(which) + " \"$(readlink /proc/self/fd/0)\" \"$" +
-                   UpgraderResult::FAILURE_VARIABLE + "\" > " + QFile::encodeName(marker) + "\n";
+                   UpgraderResult::FAILURE_VARIABLE + "\" > " + ShellWord(marker) + "\n";
         };
         ASSERT_TRUE(folders.Make(viewer("old")));
         // Past the file size limit, which stands in for a full disk.
@@ -222,7 +222,7 @@ TEST(Upgrader, StoppedLeavesNoCopyAndStartsNothing)
         const QString& program = folders.program;
         const QString& ini = folders.ini;
         const QString marker = folders.root.path() + "/started";
-        const QByteArray old = "#!/bin/sh\necho started > " + QFile::encodeName(marker) + "\n";
+        const QByteArray old = "#!/bin/sh\necho started > " + ShellWord(marker) + "\n";
         ASSERT_TRUE(folders.Make(old));
         int ends[2];
         ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);

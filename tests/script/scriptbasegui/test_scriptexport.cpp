@@ -17,6 +17,7 @@
 #include "script/scriptbasegui/scriptexport.h"
 #include "tests/script/scriptbase/script_fixture.h"
 #include "tests/utils/osal/otherowners.h"
+#include "utils/osal/writepath.h"
 
 using scripttest::ScriptFixture;
 
@@ -72,7 +73,7 @@ TEST_F(CsvLibrary, WritesAndRefuses)
 {
     const std::string wide(1500, 'w'), columns = "Arguments count not equal to CSV column count";
     const std::string closed = "ERROR Error: CSV file error   line , Line: 1", created = "ERROR File can't be created P";
-    const std::string full = std::strerror(ENOSPC);
+    const std::string full = std::strerror(ENOSPC), missing = std::strerror(ENOENT);
     // before: the file's content ahead of the run, when given; written: the file's content after it
     const struct { std::string script; const char* before; std::string expected; std::string written; } cases[] = {
         // Values joined by ',' unquoted, integers in 64 bits, doubles with
@@ -86,9 +87,9 @@ TEST_F(CsvLibrary, WritesAndRefuses)
         {"var f = csv.open(\"P\", 1); var a = {1}; print(csv.add_array(f, a));", nullptr, "0\n", ""},
         // An existing file is emptied by a successful open only.
         {"var f = csv.open(\"P\", 1);", "keep\n", "", ""},
-        {"csv.open(\"P\", 0);", "keep\n", created + " line 1", "keep\n"},
-        {"csv.open(\"P\", -1);", nullptr, created + " line 1", "<none>"},
-        {"csv.open(\"P/no/such.csv\", 1);", nullptr, created + "/no/such.csv line 1", "<none>"},
+        {"csv.open(\"P\", 0);", "keep\n", created + ": the column count 0 is not positive line 1", "keep\n"},
+        {"csv.open(\"P\", -1);", nullptr, created + ": the column count -1 is not positive line 1", "<none>"},
+        {"csv.open(\"P/no/such.csv\", 1);", nullptr, created + "/no/such.csv: " + missing + " line 1", "<none>"},
         // Column counts and types.
         {"var f = csv.open(\"P\", 3);\ncsv.add_line(f, 1, 2);", nullptr, "ERROR " + columns + " line 2", ""},
         {"var f = csv.open(\"P\", 1);\ncsv.add_line(f, 1, 2);", nullptr, "ERROR " + columns + " line 2", ""},
@@ -193,7 +194,7 @@ TEST_F(CsvLibrary, OverlongPathRefused)
     path += "xy.csv";
     ASSERT_GE(path.size(), ScriptExport::PATH_CAPACITY);
     const std::string script = "csv.open(\"" + path + "\", 1);";
-    EXPECT_EQ("ERROR File can't be created " + path + " line 1", Run(script));
+    EXPECT_EQ("ERROR File can't be created " + path + ": the path is longer than 1099 characters line 1", Run(script));
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
 }
 
@@ -233,6 +234,67 @@ TEST_F(CsvLibrary, OthersLinksInSharedFoldersAreRefused)
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), c.victimAfter);
         EXPECT_EQ(std::filesystem::exists(made), c.made);
         EXPECT_TRUE(std::filesystem::is_symlink(link));
+    }
+}
+
+// What another user puts in the path between the check and the open: a
+// link planted there, or a file of theirs.
+std::string plantLink; // the link's target; empty: a file
+void PlantInTheWay(const char* target)
+{
+    unlink(target);
+    if (!plantLink.empty())
+        ASSERT_EQ(symlink(plantLink.c_str(), target), 0);
+    else
+        std::ofstream(target) << "theirs";
+}
+
+// A refused open always says why: another user's file planted under the
+// name (world-writable, so anyone could read what lands in it) is not
+// written; what is put there while the file is opened is not written
+// through; a plain system failure gives the system's reason.
+TEST_F(CsvLibrary, RefusedOpensSayWhyAndWriteNothing)
+{
+    kxtest::OtherOwners owners;
+    const std::string shared = dir_ + "/shared", victim = dir_ + "/victim.csv";
+    ASSERT_TRUE(kxtest::MakeSharedFolder(shared));
+    std::ofstream(victim) << "victim";
+    const std::string theirs = shared + "/theirs.csv", raced = shared + "/raced.csv";
+    std::ofstream(theirs) << "theirs";
+    ASSERT_EQ(chmod(theirs.c_str(), 0666), 0);
+    owners.Set(theirs);
+    const struct {
+        const char* what;
+        std::string path;
+        bool race;
+        std::string link; // planted in the race; empty: a file of theirs
+        std::string why;
+        std::string left; // the path's content afterwards
+    } cases[] = {
+        {"another user's file", theirs, false, "", kxtest::OtherOwners::FileRefusal(theirs), "theirs"},
+        {"a link put there in the open", raced, true, victim, raced + " was made a link after it was checked", ""},
+        {"a file put there in the open", raced, true, "", kxtest::OtherOwners::FileRefusal(raced), "theirs"},
+        {"a folder", dir_, false, "", std::strerror(EISDIR), ""},
+    };
+    const ZmLib::BeforeWriteOpenFunc saved = ZmLib::BeforeWriteOpen;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        plantLink = c.link;
+        if (c.race) {
+            std::filesystem::remove(raced);
+            owners.Set(raced);
+            ZmLib::BeforeWriteOpen = &PlantInTheWay;
+        }
+        const std::string output =
+            Run("var f = csv.open(\"" + c.path + "\", 1); csv.add_line(f, \"mine\"); csv.close(f);");
+        ZmLib::BeforeWriteOpen = saved;
+        EXPECT_EQ(output, "ERROR File can't be created " + c.path + ": " + c.why + " line 1");
+        std::ifstream file(victim);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "victim");
+        if (!c.left.empty()) {
+            std::ifstream left(c.path);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(left), {}), c.left);
+        }
     }
 }
 

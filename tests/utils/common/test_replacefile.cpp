@@ -153,4 +153,107 @@ TEST_F(ReplaceThroughLinks, OthersLinksAreRefusedOwnLinksWriteTheirFile)
     }
 }
 
+// Another user's file in a shared sticky folder is neither written into nor
+// replaced, by any writer; one in that user's own shared folder is.
+TEST_F(ReplaceThroughLinks, OthersFilesInSharedFoldersAreRefused)
+{
+    const std::string theirShared = dir / "theirshared";
+    ASSERT_TRUE(kxtest::MakeSharedFolder(theirShared));
+    owners.Set(theirShared);
+    for (const auto& writer : kWriters) {
+        SCOPED_TRACE(writer.name);
+        for (const std::string& folder : {shared, theirShared}) {
+            SCOPED_TRACE(folder);
+            const std::string theirs = folder + "/theirs.kxl";
+            std::string refusal;
+            ASSERT_TRUE(WriteContainer(theirs, "old", false, refusal));
+            ASSERT_EQ(chmod(theirs.c_str(), 0666), 0);
+            owners.Set(theirs);
+            const std::string before = ReadFile(theirs), listing = Listing();
+            const bool refused = folder == shared;
+            EXPECT_EQ(writer.write(theirs, refusal), !refused);
+            EXPECT_EQ(refusal, refused ? OtherOwners::FileRefusal(theirs) : "");
+            if (refused) {
+                EXPECT_EQ(ReadFile(theirs), before);
+                EXPECT_EQ(Listing(), listing);
+            } else {
+                EXPECT_NE(ReadFile(theirs).find("new"), std::string::npos);
+            }
+            std::filesystem::remove(theirs);
+        }
+    }
+}
+
+// What is written stays the user's alone until it takes its place: the
+// temporary file is 0600 from its creation, whatever the umask, and gets
+// the replaced file's permissions (or a new file's, under the umask) only
+// at the rename. Set-user and set-group bits are not carried over.
+TEST(ReplaceFileMode, TemporaryFileIsPrivateUntilTheRename)
+{
+    const TempDir dir;
+    const mode_t savedMask = umask(022);
+    const struct {
+        const char* name;
+        mode_t mask;
+        int before; // -1: a new file
+        mode_t after;
+    } cases[] = {
+        {"new, usual umask", 022, -1, 0644}, {"new, group umask", 002, -1, 0664},
+        {"new, private umask", 077, -1, 0600}, {"replaces a private file", 022, 0600, 0600},
+        {"replaces a group's file", 022, 0660, 0660}, {"replaces an open file", 077, 0666, 0666},
+        {"replaces a set-user file", 022, 04755, 0755},
+    };
+    for (const bool stream : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (stream ? ", stream" : ", descriptor"));
+            const std::string path = dir / "file";
+            std::filesystem::remove(path);
+            if (c.before >= 0) {
+                kxtest::WriteFile(path, "old");
+                ASSERT_EQ(chmod(path.c_str(), mode_t(c.before)), 0);
+            }
+            umask(c.mask);
+            ZmLib::FILEB file;
+            ZmLib::ReplaceFile saver;
+            const int fd = stream ? (saver.Begin(file, path.c_str()) ? fileno(file.Handle) : -1)
+                                  : saver.BeginDescriptor(path.c_str());
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(write(fd, "new", 3), 3);
+            struct stat st;
+            ASSERT_EQ(stat(saver.TempPath(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0600u);
+            if (!stream)
+                close(fd);
+            ASSERT_TRUE(saver.Commit());
+            ASSERT_EQ(stat(path.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, c.after);
+            EXPECT_EQ(ReadFile(path), "new");
+        }
+    }
+    umask(savedMask);
+}
+
+// Root replacing another user's file gives nobody more than before: the
+// file is root's now, still of its group, with its permissions.
+TEST(ReplaceFileMode, RootKeepsTheReplacedFilesGroupAndGrantsNoMore)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's file needs root";
+    const TempDir dir;
+    const std::string path = dir / "theirs";
+    kxtest::WriteFile(path, "old");
+    ASSERT_EQ(chown(path.c_str(), OtherOwners::OTHER, OtherOwners::OTHER), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    ZmLib::FILEB file;
+    ZmLib::ReplaceFile saver;
+    ASSERT_TRUE(saver.Begin(file, path.c_str()));
+    ASSERT_EQ(file.Write("new", 3), 3u);
+    ASSERT_TRUE(saver.Commit());
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_gid, gid_t(OtherOwners::OTHER));
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
 } // namespace

@@ -1,6 +1,6 @@
-// Other users' links and folders for tests that cannot chown: the paths
-// given seem to belong to another user wherever a writer asks who owns a
-// link or a folder (ZmLib::EntryOwner). The seam is put back at the end.
+// Other users' links, files and folders for tests that cannot chown: the
+// paths given seem to belong to another user wherever a writer asks who owns
+// one (ZmLib::EntryOwner). The seam is put back at the end.
 #pragma once
 
 #include <sys/stat.h>
@@ -38,6 +38,11 @@ public:
     static std::string Refusal(const std::string& link, uid_t uid = OTHER)
     {
         return link + " is a link owned by user " + std::to_string(uid) + " in a folder others can write to";
+    }
+    // The message of a write refused at another user's file.
+    static std::string FileRefusal(const std::string& file, uid_t uid = OTHER)
+    {
+        return file + " is a file owned by user " + std::to_string(uid) + " in a folder others can write to";
     }
 
 private:

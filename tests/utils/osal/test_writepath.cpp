@@ -61,14 +61,28 @@ TEST_F(WritePath, OnlyOwnLinksAndTheFolderOwnersAreFollowedInSharedFolders)
     owners.Set(t + "/theirshared");
     Link(t + "/shared/theirs", "/private/tochain");
     Link(t + "/private/new", "/shared/mydangling");
+    // The user's own link in a shared folder of another user's: followed
+    // because it is the user's, not because of the folder.
+    Link(victim, "/theirshared/mine");
     Link("loop", "/loop");
     WriteFile(t + "/plain", "p");
+    // Other users' files, and a chain of links that ends at one.
+    for (const char* file : {"/shared/theirfile", "/theirshared/theirfile", "/open/theirfile",
+                             "/groupsticky/theirfile", "/shared/myfile"}) {
+        WriteFile(t + file, "theirs");
+        if (std::string(file) != "/shared/myfile")
+            owners.Set(t + file);
+    }
+    ASSERT_EQ(mkfifo((t + "/shared/theirfifo").c_str(), 0600), 0);
+    owners.Set(t + "/shared/theirfifo");
+    Link(t + "/shared/theirfile", "/private/tofile");
 
     const struct {
         std::string path;
         std::string target;  // empty: refused or failed
         std::string refused; // the link named in the refusal
         int error;
+        std::string refusedFile = ""; // the file named in the refusal
     } cases[] = {
         {t + "/plain", t + "/plain", "", 0},
         {t + "/missing", t + "/missing", "", 0},
@@ -79,6 +93,7 @@ TEST_F(WritePath, OnlyOwnLinksAndTheFolderOwnersAreFollowedInSharedFolders)
         {t + "/shared/mydangling", t + "/private/new", "", 0},
         // Another user's link where the kernel follows it too: the folder is
         // that user's, or not both shared and sticky.
+        {t + "/theirshared/mine", victim, "", 0},
         {t + "/theirshared/theirs", victim, "", 0},
         {t + "/open/theirs", victim, "", 0},
         {t + "/groupsticky/theirs", victim, "", 0},
@@ -89,6 +104,15 @@ TEST_F(WritePath, OnlyOwnLinksAndTheFolderOwnersAreFollowedInSharedFolders)
         {t + "/private/tochain", "", t + "/shared/theirs", EACCES},
         {t + "/shared/dangling", "", t + "/shared/dangling", EACCES},
         {t + "/loop", "", "", ELOOP},
+        // Another user's file (or FIFO) is written only where the kernel
+        // lets it be: not in a shared sticky folder that is not that user's.
+        {t + "/shared/myfile", t + "/shared/myfile", "", 0},
+        {t + "/theirshared/theirfile", t + "/theirshared/theirfile", "", 0},
+        {t + "/open/theirfile", t + "/open/theirfile", "", 0},
+        {t + "/groupsticky/theirfile", t + "/groupsticky/theirfile", "", 0},
+        {t + "/shared/theirfile", "", "", EACCES, t + "/shared/theirfile"},
+        {t + "/shared/theirfifo", "", "", EACCES, t + "/shared/theirfifo"},
+        {t + "/private/tofile", "", "", EACCES, t + "/shared/theirfile"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -96,7 +120,9 @@ TEST_F(WritePath, OnlyOwnLinksAndTheFolderOwnersAreFollowedInSharedFolders)
         errno = 0;
         EXPECT_EQ(ZmLib::ResolveWriteTarget(c.path.c_str(), target, refusal), !c.target.empty());
         EXPECT_EQ(target, c.target);
-        EXPECT_EQ(refusal, c.refused.empty() ? "" : OtherOwners::Refusal(c.refused));
+        EXPECT_EQ(refusal, !c.refused.empty()       ? OtherOwners::Refusal(c.refused)
+                           : !c.refusedFile.empty() ? OtherOwners::FileRefusal(c.refusedFile)
+                                                    : "");
         if (c.target.empty()) {
             EXPECT_EQ(errno, c.error);
         }
@@ -145,6 +171,103 @@ TEST(WritePathOwners, RealOwnersWhereRootCanMakeThem)
     ASSERT_EQ(chown((t + "/shared").c_str(), OtherOwners::OTHER, gid_t(-1)), 0);
     EXPECT_TRUE(ZmLib::ResolveWriteTarget((t + "/shared/real").c_str(), target, refusal));
     EXPECT_EQ(target, t + "/victim");
+}
+
+// What another user may do between the check and the open: put a link at
+// the path (to a file of the user's), or a file of theirs. Neither is
+// written through, and the refusal says what happened.
+std::string plantAt;   // the link's target; empty: plant a file
+std::string plantedAt; // the path the open was about to take
+void Plant(const char* target)
+{
+    plantedAt = target;
+    unlink(target);
+    if (!plantAt.empty())
+        EXPECT_EQ(symlink(plantAt.c_str(), target), 0);
+    else
+        WriteFile(target, "theirs");
+}
+
+TEST_F(WritePath, WhatIsPutThereAfterTheCheckIsNotWrittenThrough)
+{
+    const std::string victim = t + "/private/victim";
+    WriteFile(t + "/shared/existing", "mine");
+    const struct {
+        const char* name;
+        std::string link; // empty: another user's file is planted
+        std::string refusal;
+    } cases[] = {
+        {"/shared/new", victim, t + "/shared/new was made a link after it was checked"},
+        {"/shared/existing", victim, t + "/shared/existing was made a link after it was checked"},
+        {"/shared/planted", "", OtherOwners::FileRefusal(t + "/shared/planted")},
+    };
+    const ZmLib::BeforeWriteOpenFunc saved = ZmLib::BeforeWriteOpen;
+    ZmLib::BeforeWriteOpen = &Plant;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = t + c.name;
+        plantAt = c.link;
+        plantedAt.clear();
+        if (c.link.empty())
+            owners.Set(path);
+        std::string refusal;
+        errno = 0;
+        const int fd = ZmLib::OpenWriteTarget(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600, refusal);
+        EXPECT_EQ(fd, -1);
+        if (fd >= 0) {
+            EXPECT_EQ(write(fd, "new", 3), 3);
+            close(fd);
+        }
+        EXPECT_EQ(plantedAt, path);
+        EXPECT_EQ(errno, c.link.empty() ? EACCES : ELOOP);
+        EXPECT_EQ(refusal, c.refusal);
+        EXPECT_EQ(ReadFile(victim), "victim");
+        if (c.link.empty()) {
+            EXPECT_EQ(ReadFile(path), "theirs");
+        }
+    }
+    ZmLib::BeforeWriteOpen = saved;
+}
+
+// The user's own link in /tmp itself, when it is the usual sticky folder of
+// root's and the test is not root: followed as the kernel follows it.
+TEST(WritePathTmp, OwnLinkInTmpIsFollowed)
+{
+    struct stat tmp;
+    if (geteuid() == 0 || stat("/tmp", &tmp) != 0 || tmp.st_uid != 0 ||
+        (tmp.st_mode & (S_ISVTX | S_IWOTH)) != (S_ISVTX | S_IWOTH))
+        GTEST_SKIP() << "needs a sticky /tmp of root's and a tester who is not root";
+    const TempDir dir;
+    const std::string victim = dir.Path() + "/victim";
+    WriteFile(victim, "victim");
+    std::string link = "/tmp/kxv-own-link-XXXXXX";
+    const int fd = mkstemp(link.data());
+    ASSERT_GE(fd, 0);
+    close(fd);
+    // The user's own file there is written too.
+    std::string target, refusal;
+    EXPECT_TRUE(ZmLib::ResolveWriteTarget(link.c_str(), target, refusal)) << refusal;
+    EXPECT_EQ(target, link);
+    ASSERT_EQ(unlink(link.c_str()), 0);
+    ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+    EXPECT_TRUE(ZmLib::ResolveWriteTarget(link.c_str(), target, refusal)) << refusal;
+    EXPECT_EQ(target, victim);
+    EXPECT_EQ(refusal, "");
+    unlink(link.c_str());
+}
+
+// A new file's mode is what open's 0666 gives under the umask, read
+// without changing it.
+TEST(WritePathMode, NewFileModeFollowsTheUmask)
+{
+    const mode_t saved = umask(022);
+    for (const auto& [mask, mode] : {std::pair{022, 0644}, std::pair{027, 0640}, std::pair{077, 0600},
+                                     std::pair{002, 0664}}) {
+        umask(mode_t(mask));
+        EXPECT_EQ(ZmLib::NewFileMode(), mode_t(mode)) << std::oct << mask;
+        EXPECT_EQ(umask(mode_t(mask)), mode_t(mask));
+    }
+    umask(saved);
 }
 
 } // namespace

@@ -1,0 +1,26 @@
+// Opening a file the user named for reading. Only a regular file is read: a
+// pipe, FIFO, socket or device gives what its writer sends at the writer's
+// pace (and a FIFO without a writer holds its open until one comes), so a
+// load would take a part of it or wait. Such a path is refused at once,
+// saying what it is.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace ZmLib {
+
+// Why path, of the status st, is not read: "<path> is a pipe, not a regular
+// file: save it to a file first" (a socket, a character or block device
+// alike); empty for a regular file or a folder, which fails with EISDIR.
+std::string NotRegularFile(const char* path, const struct stat& st);
+
+// Opens path for reading, without waiting for a writer: the descriptor
+// (blocking, close-on-exec), or -1 with errno, EISDIR for a folder, and why
+// in refusal for what is not a regular file. A device is refused before it
+// is opened; the opened file is checked again, so a FIFO put at the path
+// meanwhile is refused too.
+int OpenToRead(const char* path, std::string& refusal);
+
+} // namespace ZmLib
