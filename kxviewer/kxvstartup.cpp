@@ -12,6 +12,7 @@
 #include "kxviewer/myproxystyle.h"
 #include "kxviewer/prefdata.h"
 #include "kxviewer/upgrade.h"
+#include "kxviewer/table/auxtreeview.h"
 #include "kxviewer/table/guiicons.h"
 #include "tearoffwidget/resources.h"
 #include "utils/kx/pkx.h"
@@ -41,6 +42,8 @@ KxvStartup::KxvStartup(int& argc, char** argv)
     QCoreApplication::setOrganizationName(QString::fromLatin1(ORGANISATION));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(VERSION));
     QApplication::setStyle(new MyProxyStyle());
+    // Before any window: assistive tools may ask about a view as it is made.
+    AuxTreeView::InstallAccessibility();
     ActionTableInit();
 
     KxvGuiChannel.Emit(0, ZmLib::KXF_PROCESS_START, "PROCESS STARTED:  %s, TID=%lld", ZmLib::PROCESS::Name(),

@@ -87,7 +87,7 @@ int64_t Filter(TabTable* tab)
         const int32_t rows = table.RowCount();
         matched = table.SearchFilterOn();
         if (matched >= 0) {
-            tab->FilterApplied(matched, rows);
+            const UpdatesOff quiet = tab->FilterApplied(matched, rows);
             tab->TableChanged();
         }
     });

@@ -142,6 +142,7 @@ QAccessible::State AuxTreeItemAccessible::state() const
     state.focused = view_->hasFocus() && view_->currentIndex().row() == index.row();
     state.expandable = child_ < 0 && model->Children(node_) > 0;
     state.expanded = state.expandable && model->IsExpanded(node_);
+    state.collapsed = state.expandable && !state.expanded;
     state.offscreen = !view_->viewport()->rect().intersects(view_->visualRect(index));
     return state;
 }

@@ -81,8 +81,15 @@ private:
 
 } // namespace
 
+void AuxTreeView::InstallAccessibility()
+{
+    static const bool installed = (QAccessible::installFactory(&AuxTreeAccessible::Factory), true);
+    Q_UNUSED(installed)
+}
+
 AuxTreeView::AuxTreeView(AuxTreeModel* model, QWidget* parent) : QListView(parent), model_(model)
 {
+    InstallAccessibility();
     setModel(model);
     setUniformItemSizes(true);
     setLayoutMode(QListView::Batched);
@@ -91,8 +98,6 @@ AuxTreeView::AuxTreeView(AuxTreeModel* model, QWidget* parent) : QListView(paren
     setItemDelegate(new AuxTreeDelegate(model, this));
     scrollTimer_.setInterval(0);
     connect(&scrollTimer_, &QTimer::timeout, this, &AuxTreeView::ScrollWhenLaidOut);
-    static const bool accessible = (QAccessible::installFactory(&AuxTreeAccessible::Factory), true);
-    Q_UNUSED(accessible)
     // A node's children shown or hidden: the rows right below it.
     connect(model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int) { NotifyExpansion(first - 1); });
@@ -110,6 +115,14 @@ QRect AuxTreeView::ArrowRect(const QModelIndex& index) const
     return QRect(row.left(), row.top(), row.height(), row.height());
 }
 
+bool AuxTreeView::OnArrow(const QModelIndex& index, const QPoint& pos) const
+{
+    if (!index.isValid() || !ArrowRect(index).contains(pos))
+        return false;
+    const auto [node, child] = AuxTreeModel::Place(index);
+    return child < 0 && model_->Children(node) > 0;
+}
+
 bool AuxTreeView::Toggle(const QModelIndex& index)
 {
     const auto [node, child] = AuxTreeModel::Place(index);
@@ -122,8 +135,8 @@ bool AuxTreeView::Toggle(const QModelIndex& index)
 void AuxTreeView::mousePressEvent(QMouseEvent* event)
 {
     const QModelIndex index = indexAt(event->pos());
-    if (event->button() == Qt::LeftButton && index.isValid() && ArrowRect(index).contains(event->pos()) &&
-        Toggle(index)) {
+    if (event->button() == Qt::LeftButton && OnArrow(index, event->pos())) {
+        Toggle(index);
         event->accept();
         return;
     }
@@ -133,8 +146,13 @@ void AuxTreeView::mousePressEvent(QMouseEvent* event)
 void AuxTreeView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const QModelIndex index = indexAt(event->pos());
-    if (event->button() == Qt::LeftButton && index.isValid() && !ArrowRect(index).contains(event->pos()) &&
-        Toggle(index)) {
+    if (event->button() == Qt::LeftButton && OnArrow(index, event->pos())) {
+        // The press before it toggled the node, as a tree view's does; the
+        // list would take the double-click for another press.
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton && index.isValid() && Toggle(index)) {
         emit doubleClicked(index);
         event->accept();
         return;
@@ -229,6 +247,7 @@ void AuxTreeView::NotifyExpansion(int row)
         return;
     QAccessible::State changed;
     changed.expanded = true;
+    changed.collapsed = true;
     QAccessibleStateChangeEvent notice(item, changed);
     QAccessible::updateAccessibility(&notice);
 }

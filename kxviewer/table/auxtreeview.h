@@ -23,6 +23,13 @@ public:
     AuxTreeView(AuxTreeModel* model, QWidget* parent);
     ~AuxTreeView() override;
 
+    // Puts the tree's accessibility factory in place (once). Qt keeps the
+    // first interface it makes for a view for the view's life, and it may
+    // make one as soon as the view takes its model: the factory must be
+    // there before. The application calls this at its start; each view
+    // calls it before it takes its model.
+    static void InstallAccessibility();
+
     AuxTreeModel* TreeModel() const { return model_; }
     // Makes index current and scrolls to it once the rows up to it are laid
     // out.
@@ -46,6 +53,8 @@ protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
+    // Whether pos is on the arrow of index's row, a node with children.
+    bool OnArrow(const QModelIndex& index, const QPoint& pos) const;
     // Expands or collapses the node of index's row; false when it has no
     // children.
     bool Toggle(const QModelIndex& index);

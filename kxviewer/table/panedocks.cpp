@@ -256,7 +256,7 @@ void PaneDocks::QuickFilter()
         Tab->UpdateActions();
         return;
     }
-    Tab->FilterApplied(matched, records);
+    const UpdatesOff quiet = Tab->FilterApplied(matched, records);
     // The filter command and Clear Filter follow the table's filter.
     if (QAction* filter = Tab->Actions[TACT_FILTER])
         filter->setChecked(Table->FilterOn);

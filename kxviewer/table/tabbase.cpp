@@ -329,22 +329,18 @@ void TabBase::TableChanged()
     RefreshTreePanes();
     // The pinned phrases' kept matches are of the rows as they were.
     OutlineLines.Forget();
+    // The window is painted once, with the new rows and the new Outline in
+    // place (a caller that changed the table may hold the updates off
+    // already).
+    const UpdatesOff quiet(TearOffMain::Me);
     // Resetting the view turns the event loop, which may close the tab.
     const QPointer<TabBase> self(this);
     ResetViewModel();
-    if (!self) {
-        // A filter switched the window's updates off.
-        if (TearOffMain::Me)
-            TearOffMain::Me->setUpdatesEnabled(true);
+    if (!self)
         return;
-    }
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     RefreshOutlineTable();
-    // Updates come back on (a filter switched them off) only with the new
-    // rows and the new Outline in place, so the window is painted once.
-    if (TearOffMain::Me)
-        TearOffMain::Me->setUpdatesEnabled(true);
 }
 
 QString TabBase::CountersText(int32_t rows, int32_t filtered, int32_t selected)

@@ -23,6 +23,7 @@
 #include "kxviewer/preftabtable.h"
 #include "kxviewer/table/comactionbase.h"
 #include "kxviewer/table/outlinebuilder.h"
+#include "kxviewer/table/updatesoff.h"
 #include "tearoffwidget/tearofftabdock.h"
 
 class KxSearchExpression;
@@ -150,7 +151,11 @@ public:
     void SearchNext();
     void SearchBack();
     bool PrepareFilter(bool noCheck);
-    void FilterApplied(int32_t matched, int32_t rows);
+    // Tells the filter's outcome (and drops a filter of no rows or of every
+    // row). The window's updates stay off while the caller holds the
+    // object returned: the caller's TableChanged puts the new rows in place
+    // before the window is painted.
+    [[nodiscard]] UpdatesOff FilterApplied(int32_t matched, int32_t rows);
     int32_t ManualFilterSelected();
     void RecordSelect(int32_t row, KxdRecord* record, bool select);
     void SelRangeSet(int32_t first, int32_t last, bool select, uint32_t color);

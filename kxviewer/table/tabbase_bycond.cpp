@@ -40,12 +40,6 @@ void ReportTableFault(const ZmLib::KxExcept& fault)
     KxvShell().Information(text, true);
 }
 
-void SetUpdates(bool on)
-{
-    if (TearOffMain::Me)
-        TearOffMain::Me->setUpdatesEnabled(on);
-}
-
 // The value of an aux-tree item is the text of its second column.
 QString FieldCondition(int32_t field, const QModelIndex& item)
 {
@@ -121,7 +115,7 @@ void TabBase::FilterByCond()
             UpdateActions();
             return;
         }
-        FilterApplied(matched, records);
+        const UpdatesOff quiet = FilterApplied(matched, records);
         ReportSearchLimit();
         const KxSearchExpression* expression = Table->SearchExpression();
         if (Table->FilterOn && expression) {
@@ -182,10 +176,9 @@ bool TabBase::PrepareFilter(bool noCheck)
     return true;
 }
 
-void TabBase::FilterApplied(int32_t matched, int32_t rows)
+UpdatesOff TabBase::FilterApplied(int32_t matched, int32_t rows)
 {
-    // Screen updates go off here; the caller's TableChanged switches them on
-    // again.
+    UpdatesOff quiet(TearOffMain::Me);
     if (matched == rows || matched == 0) {
         if (Table->FilterOn) {
             try {
@@ -199,14 +192,13 @@ void TabBase::FilterApplied(int32_t matched, int32_t rows)
         ShowStatus(matched == 0 ? QStringLiteral("No matched rows found")
                                 : QStringLiteral("Filter matches the whole table, cannot be set"),
                    true);
-        SetUpdates(false);
-        return;
+        return quiet;
     }
-    SetUpdates(false);
     const QString text =
         QStringLiteral("Table '%1': Filtered %2 rows").arg(QString::fromLocal8Bit(Table->Name())).arg(matched);
     KxvShell().AddToSystemLog(text);
     ShowStatus(text);
+    return quiet;
 }
 
 int32_t TabBase::ManualFilterSelected()
@@ -273,19 +265,16 @@ int32_t TabBase::ManualFilterSelected()
         return 0;
     }
     AddHistoryItem(HISTORY_MANUAL_FILTER, nullptr, 0, 0, 0);
-    FilterApplied(matched, records);
+    // Painted once, with the new rows and panes in place.
+    const UpdatesOff quiet = FilterApplied(matched, records);
     // Resetting the view turns the event loop, which may close the tab.
     const QPointer<TabBase> self(this);
     ResetViewModel();
-    if (!self) {
-        SetUpdates(true);
+    if (!self)
         return 0;
-    }
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     UpdatePanes();
-    // Painted once, with the new rows and panes in place.
-    SetUpdates(true);
     return Table->FilterOn ? matched : 0;
 }
 

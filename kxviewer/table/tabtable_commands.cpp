@@ -85,7 +85,7 @@ void TabTable::FilterSelected()
     const int32_t rows = Table->RowCount();
     const int32_t matched = Table->Selected2Filter();
     AddHistoryItem(HISTORY_FILTER_SELECTED, nullptr, 0, 0, 0);
-    FilterApplied(matched, rows);
+    const UpdatesOff quiet = FilterApplied(matched, rows);
     setFocus();
     TableChanged();
 }

@@ -167,8 +167,9 @@ TEST_F(AuxTreeViewTest, KeysWalkTheTree)
 
 TEST_F(AuxTreeViewTest, ClicksExpandCollapseAndChoose)
 {
-    // A double click comes after the click of its first press.
-    enum Click { ARROW, TEXT, DOUBLE, ARROW_DOUBLE };
+    // A double click comes after the click of its first press; WINDOW_DOUBLE
+    // is a double click through the window, as the platform delivers it.
+    enum Click { ARROW, TEXT, DOUBLE, ARROW_DOUBLE, ARROW_WINDOW_DOUBLE };
     const struct { std::vector<std::string> expanded; const char* at; Click click; const char* rows; } cases[] = {
         {{}, "p", ARROW, "-p /t1 /t2 /t3 +q*@"},
         {{"p"}, "p", ARROW, "+p +q*@"},
@@ -177,21 +178,31 @@ TEST_F(AuxTreeViewTest, ClicksExpandCollapseAndChoose)
         {{"p"}, "p", DOUBLE, "+p*@ +q"},
         {{"p"}, "p/t2", DOUBLE, "-p /t1 /t2*@ /t3 +q"},
         {{"p"}, "p/t3", TEXT, "-p /t1 /t2 /t3*@ +q"},
-        {{}, "p", ARROW_DOUBLE, "+p +q*@"},
+        {{}, "p", ARROW_DOUBLE, "-p /t1 /t2 /t3 +q*@"},
+        {{"p"}, "p", ARROW_DOUBLE, "+p +q*@"},
+        {{}, "p", ARROW_WINDOW_DOUBLE, "-p /t1 /t2 /t3 +q*@"},
+        {{"p"}, "p", ARROW_WINDOW_DOUBLE, "+p +q*@"},
+        {{}, "q", ARROW_WINDOW_DOUBLE, "+p -q*@ /t1"},
     };
     TabTable* tab = OpenThreads();
     PaneDocks* pane = tab->AuxTreeDock;
     AuxTreeView* tree = pane->Tree;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tree->window()));
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.at) + " " + std::to_string(c.click));
         Prepare(pane, c.expanded, "q");
         const QModelIndex item = Find(pane, c.at);
         const QRect arrow = tree->ArrowRect(item);
-        const bool onArrow = c.click == ARROW || c.click == ARROW_DOUBLE;
+        const bool onArrow = c.click == ARROW || c.click == ARROW_DOUBLE || c.click == ARROW_WINDOW_DOUBLE;
         const QPoint at = onArrow ? arrow.center() : QPoint(RowRect(tree, item).right() - 2, arrow.center().y());
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        if (c.click == DOUBLE || c.click == ARROW_DOUBLE)
-            QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        if (c.click == ARROW_WINDOW_DOUBLE) {
+            QTest::mouseDClick(tree->window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                               tree->viewport()->mapTo(tree->window(), at));
+        } else {
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+            if (c.click == DOUBLE || c.click == ARROW_DOUBLE)
+                QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        }
         EXPECT_EQ(Rows(pane), c.rows);
     }
 }
@@ -348,6 +359,7 @@ TEST_F(AuxTreeViewTest, AssistiveToolsReadATree)
         const QAccessible::State state = item->state();
         EXPECT_EQ(bool(state.expandable), c.expandable);
         EXPECT_EQ(bool(state.expanded), c.expanded);
+        EXPECT_EQ(bool(state.collapsed), c.expandable && !c.expanded);
         EXPECT_EQ(bool(state.selected), c.selected);
         EXPECT_TRUE(tree->viewport()->rect().contains(tree->viewport()->mapFromGlobal(item->rect().center())));
         EXPECT_EQ(view->childAt(item->rect().center().x(), item->rect().center().y()), view->child(c.path[0]));
@@ -358,6 +370,7 @@ TEST_F(AuxTreeViewTest, AssistiveToolsReadATree)
     QTest::keyClick(tree, Qt::Key_Right);
     EXPECT_EQ(view->child(1)->childCount(), 1);
     EXPECT_TRUE(view->child(1)->state().expanded);
+    EXPECT_FALSE(view->child(1)->state().collapsed);
 }
 
 TEST_F(AuxTreeViewTest, TheStyleSheetDrawsTheBorder)

@@ -28,6 +28,7 @@
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
 #include "utils/common/convert.h"
 #include "tabletabenv.h"
+#include "paintcount.h"
 #include "tests/widgetmetrics.h"
 
 namespace {
@@ -236,6 +237,39 @@ TEST_F(FindDialogTest, FilterKeepsTheOldFilterUntilTheNewOneIsSure)
         EXPECT_TRUE(prompt.answers.isEmpty());
         if (step.selectFirst)
             tab->Table->ClearSelections();
+    }
+}
+
+// A Filter from the dialog that matches no row or every row sets no filter
+// and says why; with the dialog still open, the window goes on painting the
+// rows clicked beside it, as after a filter that is set.
+TEST_F(FindDialogTest, TheWindowPaintsAfterTheDialogsFilter)
+{
+    TabTable* tab = OpenSample();
+    FindDialog* dialog = Open(tab);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    const struct { const char* text; bool complex; const char* status; int rows; } cases[] = {
+        {"zzzz", false, "No matched rows found", 7},
+        {"LEVEL<100", true, "Filter matches the whole table, cannot be set", 7},
+        {"TEXT~'a'", true, "Table 'memory': Filtered 6 rows", 6},
+        {"zzzz", false, "No matched rows found", 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Type(dialog, c.text, c.complex);
+        if (dialog->FilterButton->isChecked())
+            Click(dialog->FilterButton);
+        Click(dialog->FilterButton);
+        EXPECT_EQ(shell.Last(), c.status);
+        ASSERT_EQ(tab->Table->RowCount(), c.rows);
+        EXPECT_TRUE(main->updatesEnabled());
+        QWidget* rows = tab->View->viewport();
+        PaintCount counter(rows);
+        QTest::mouseClick(rows, Qt::LeftButton, {}, tab->View->visualRect(tab->Model->index(2, 0)).center());
+        EXPECT_EQ(tab->Table->CurRow(), 2);
+        rows->update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 2000));
     }
 }
 
