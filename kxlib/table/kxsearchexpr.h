@@ -114,8 +114,8 @@ public:
     // Set when the text is parsed; the predicates only for forms 1 to 3.
     int32_t form = SEARCH_FORM_OTHER;
     SearchPredicate predicates[FIELD_Nums];
-    // Why the last Parse failed, for the user, with the position where the
-    // parser gave one; empty when it did not fail.
+    // Why the last Construct or Parse failed, for the user, with the
+    // position where the parser gave one; empty when neither did.
     std::string parseError;
     // Set by the holder before Parse when the text may as well be a plain
     // one (auto mode): a text that does not compile is then searched as it
