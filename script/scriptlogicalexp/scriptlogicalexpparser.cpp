@@ -137,6 +137,7 @@ KxSearchExpression* ScriptLogicalExpParser::Create() { return new (std::nothrow)
 bool ScriptLogicalExpParser::Construct(const char* expression, bool caseSensitive, bool simpleMode)
 {
     parseError.clear();
+    patternProblem.clear();
     // Blanks and line ends alone: nothing to search for.
     if (!expression || expression[std::strspn(expression, " \t\r\n")] == '\0') {
         parseError = "the search expression is empty";
@@ -447,12 +448,16 @@ void ScriptLogicalExpParser::PrepareNode(ScriptNode* node, int depth)
         // The dialect reads an unbalanced bracket somehow, and such a pattern
         // mostly matches nothing the user meant: an expression asked for as
         // one is refused with the place. A text that may as well be plain
-        // keeps the dialect's reading.
-        if (!tentative && info->pattern->GetProblem()) {
+        // keeps the dialect's reading, and why it would be refused.
+        if (info->pattern->GetProblem()) {
             const char quote = pattern->type == LE_STRINGS ? '"' : '\'';
             const int column = ColumnInLiteral(pattern, info->pattern->GetProblemOffset(), quote);
-            throw ScriptError(std::string(info->pattern->GetProblem()) + " in the regular expression " +
-                              pattern->text + PlaceOf(pattern, column));
+            const std::string problem = std::string(info->pattern->GetProblem()) + " in the regular expression " +
+                                        pattern->text + PlaceOf(pattern, column);
+            if (!tentative)
+                throw ScriptError(problem);
+            if (patternProblem.empty())
+                patternProblem = problem;
         }
         break;
     }

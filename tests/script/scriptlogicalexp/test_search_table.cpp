@@ -237,6 +237,21 @@ TEST(TableSearchExpression, BrokenPatternsAndUnknownFunctionsAreRefusedWithTheir
         EXPECT_EQ(mode, c.settled);
         EXPECT_EQ(table->SearchError(), c.error);
     }
+    // The lenient reading keeps why an expression asked for as one is
+    // refused, for the highlights that refuse it too.
+    const struct { const char* text; const char* problem; } lenient[] = {
+        {"TEXT =~ \"((\"", "'(' without a closing ')' in the regular expression \"((\" at line 1, column 11"},
+        {"LEVEL == 2 ||\n  TEXT =~ 'a]' || TEXT =~ \"[b\"",
+         "'[' without a closing ']' in the regular expression \"[b\" at line 2, column 28"},
+        {"TEXT =~ \"(a|b)[0-9]{2}\"", ""},
+    };
+    for (const auto& c : lenient) {
+        SCOPED_TRACE(c.text);
+        uint32_t mode = AUTO;
+        ASSERT_TRUE(table->SearchSetExpression(c.text, 0, mode));
+        EXPECT_EQ(mode, COMPLEX);
+        EXPECT_EQ(table->SearchExpression()->patternProblem, c.problem);
+    }
 }
 
 // An evaluation that fails on a record is kept once a round, with the first
