@@ -596,7 +596,8 @@ private:
     // expressions, whose failures are told again.
     void StartHighlightRound();
     // The key of the search failure told last (empty after a highlight
-    // command), so that painting tells each failure once.
+    // command or once another text is set), so that painting tells each
+    // failure once.
     std::string toldSearchFailure_;
     // Applies text typed in the find line before a command uses it; false
     // (the user told) when the table refused it.

@@ -153,9 +153,15 @@ bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32
 
 bool TabBase::ApplySearchExpression(const QString& text, uint8_t matchCase, uint32_t* mode)
 {
+    const QByteArray bytes = text.toLocal8Bit();
+    // Another text is told afresh what it fails on, even where an earlier
+    // one failed the same way; the same text set again is not.
+    const KxSearchExpression* before = Table->SearchExpression();
+    if (!before || bytes != before->text)
+        toldSearchFailure_.clear();
     // The table gets a text too long as well: it refuses it and then
     // searches nothing.
-    const bool accepted = Table->SearchSetExpression(text.toLocal8Bit().constData(), matchCase, *mode);
+    const bool accepted = Table->SearchSetExpression(bytes.constData(), matchCase, *mode);
     if (TooLongForTable(text))
         ReportTooLong();
     const bool any = !text.isEmpty();
