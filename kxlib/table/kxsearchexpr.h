@@ -97,12 +97,13 @@ public:
 
     // Starts a new round of matches (a scan over the rows): patterns that ran
     // out of their match limit in the last one are tried again, and a failed
-    // evaluation is told afresh.
+    // evaluation or a pattern read leniently is told afresh.
     void StartRound()
     {
         matchLimitExceeded = false;
         limitPattern.clear();
         evalError.clear();
+        patternProblemTold = false;
         ++limitRound;
     }
 
@@ -114,13 +115,19 @@ public:
     // Set when the text is parsed; the predicates only for forms 1 to 3.
     int32_t form = SEARCH_FORM_OTHER;
     SearchPredicate predicates[FIELD_Nums];
-    // Why the last Parse failed, for the user, with the position where the
-    // parser gave one; empty when it did not fail.
+    // Why the last Construct or Parse failed, for the user, with the
+    // position where the parser gave one; empty when neither did.
     std::string parseError;
     // Set by the holder before Parse when the text may as well be a plain
     // one (auto mode): a text that does not compile is then searched as it
     // is, and why it did not compile is no warning.
     bool tentative = false;
+    // Set by Parse on such a text when it compiled only by the dialect's
+    // lenient reading of a pattern (an unbalanced bracket): why an
+    // expression asked for as one is refused, with the place; else empty.
+    std::string patternProblem;
+    // Set by a holder that told patternProblem in this round.
+    bool patternProblemTold = false;
     // Set by Match when a pattern ran out of its match limit in this round;
     // such a pattern matches nothing for the rest of the round, so that a
     // scan does not spend the whole budget on every record. The results of

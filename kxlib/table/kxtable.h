@@ -308,8 +308,9 @@ public:
     // The table's expression (null when none); a holder that keeps it adds
     // a reference.
     KxSearchExpression* SearchExpression() const { return searchExpr_.Get(); }
-    // Why the last expression asked for in complex mode was refused; empty
-    // when it was not, or when the parser gave no reason.
+    // Why the last expression asked for in complex mode was refused, or why
+    // a text was taken as no expression at all (blank, too long); empty when
+    // it was not, or when the parser gave no reason.
     const std::string& SearchError() const { return searchError_; }
 
     // Next or previous row from the current one, exclusive, without

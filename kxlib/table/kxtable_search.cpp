@@ -83,6 +83,7 @@ bool KxTable::SearchSetExpression(const char* text, uint8_t matchCase, uint32_t&
     }
     // A blank text keeps the object attached: later searches match nothing.
     if (!expr->Construct(text, matchCase != 0, mode == SEARCH_MODE_SIMPLE)) {
+        searchError_ = expr->parseError;
         searchMode_ = SEARCH_MODE_UNDECIDED;
         return false;
     }

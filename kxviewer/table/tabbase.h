@@ -226,15 +226,22 @@ public:
     static bool FitsSearchExpression(const QString& text);
     void SystemLogMessage(const char* text);
 
-    // Tells the System Log and the status line that pattern ran out of its
-    // match limit at row (from 0): the rows found or shown are incomplete.
-    void ReportMatchLimit(const std::string& pattern, int32_t row);
+    // Tells the System Log and the status line that a pattern of the
+    // expression (its text) ran out of its match limit at row (from 0): the
+    // rows found or shown are incomplete. A highlight's report (byHighlight)
+    // is left out when the same failure of the same expression was told
+    // last: a paint or a row change is no new command.
+    void ReportMatchLimit(const std::string& expression, const std::string& pattern, int32_t row,
+                          bool byHighlight = false);
     // Tells them that evaluating the expression failed at row (from 0), and
     // why: such rows were searched for the expression's text instead.
-    void ReportEvalError(const std::string& error, int32_t row);
+    void ReportEvalError(const std::string& expression, const std::string& error, int32_t row,
+                         bool byHighlight = false);
     // A highlight's match of the record of a row. A pattern running out of
     // its match limit or a failed evaluation here is told once the event
-    // loop runs again (the match may come from painting).
+    // loop runs again (the match may come from painting). An expression
+    // whose pattern the commands would refuse matches nothing, and why is
+    // told the same way.
     bool HighlightMatches(KxSearchExpression& expression, int32_t row, KxdRecord* record);
     // The find combo's items on white, a pinned expression's on its colour;
     // sets CurFixedHighlight.
@@ -585,6 +592,18 @@ private:
     // pattern ran out of its match limit, as the result is incomplete, and
     // when evaluating the expression failed on a row.
     void ReportSearchLimit();
+    // The System Log and the status line get text; key names the failure
+    // and its expression, without the row. A highlight's report is left out
+    // when its key was the last told.
+    void TellSearchFailure(const QString& text, const std::string& key, bool byHighlight);
+    // A command that tests the highlights over the rows (a jump, Highlight
+    // switched on): a new round for the find line's and the pinned
+    // expressions, whose failures are told again.
+    void StartHighlightRound();
+    // The key of the search failure told last (empty after a highlight
+    // command or once another text is set), so that painting tells each
+    // failure once.
+    std::string toldSearchFailure_;
     // Applies text typed in the find line before a command uses it; false
     // (the user told) when the table refused it.
     bool CommitFindText();

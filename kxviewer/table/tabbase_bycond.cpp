@@ -285,6 +285,8 @@ void TabBase::HighlightByCond()
         return;
     if (action->isChecked()) {
         SetJumpCondition(JUMP_HIGHLIGHT, (action->data().toInt() & 1) != 0);
+        // The paint that follows tells what fails in the highlights.
+        StartHighlightRound();
     } else {
         action->setData(int(Prefs.jumps[JUMP_HIGHLIGHT]));
         SetJumpCondition(JUMP_HIGHLIGHT, false);

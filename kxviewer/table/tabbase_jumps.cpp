@@ -80,13 +80,8 @@ void TabBase::JumpToStopPos(int32_t mode, bool forward, bool shiftSelects)
     }
 
     // The scan is a round of its own for the highlight expressions.
-    if (conditions.highlight) {
-        if (KxSearchExpression* live = Table->SearchExpression())
-            live->StartRound();
-        for (FixedHighlight* highlight : FixedHighlights)
-            if (highlight->expression)
-                highlight->expression->StartRound();
-    }
+    if (conditions.highlight)
+        StartHighlightRound();
     const int32_t from = Table->CurRow();
     StopPoint stop;
     try {

@@ -70,6 +70,22 @@ bool TooLongForTable(const QString& text)
     return text.toLocal8Bit().size() >= KxSearchExpression::TEXT_SIZE;
 }
 
+// "Incorrect search expression" and why; several reports of the parser, one
+// a line, make one line here.
+QString IncorrectExpressionText(const std::string& reason)
+{
+    QString text = QStringLiteral("Incorrect search expression");
+    if (!reason.empty())
+        text += QStringLiteral(": ") + FromBytes(reason).replace(QLatin1Char('\n'), QStringLiteral("; "));
+    return text;
+}
+
+// What names a failure of an expression for telling it once.
+std::string FailureKey(const std::string& expression, const char* kind, const std::string& what)
+{
+    return expression + '\n' + kind + '\n' + what;
+}
+
 void ReportTooLong()
 {
     KxvShell().ShowStatus(
@@ -137,9 +153,15 @@ bool TabBase::SetSearchExpression(const QString& text, uint8_t matchCase, uint32
 
 bool TabBase::ApplySearchExpression(const QString& text, uint8_t matchCase, uint32_t* mode)
 {
+    const QByteArray bytes = text.toLocal8Bit();
+    // Another text is told afresh what it fails on, even where an earlier
+    // one failed the same way; the same text set again is not.
+    const KxSearchExpression* before = Table->SearchExpression();
+    if (!before || bytes != before->text)
+        toldSearchFailure_.clear();
     // The table gets a text too long as well: it refuses it and then
     // searches nothing.
-    const bool accepted = Table->SearchSetExpression(text.toLocal8Bit().constData(), matchCase, *mode);
+    const bool accepted = Table->SearchSetExpression(bytes.constData(), matchCase, *mode);
     if (TooLongForTable(text))
         ReportTooLong();
     const bool any = !text.isEmpty();
@@ -181,11 +203,7 @@ void TabBase::ReportIncorrectExpression()
     // the one too long was named as it was refused).
     if (Table->SearchMode() != SEARCH_MODE_NONE)
         return;
-    QString text = QStringLiteral("Incorrect search expression");
-    // Several reports of the parser, one a line, make one line here.
-    const QString reason = FromBytes(Table->SearchError()).replace(QLatin1Char('\n'), QStringLiteral("; "));
-    if (!reason.isEmpty())
-        text += QStringLiteral(": ") + reason;
+    const QString text = IncorrectExpressionText(Table->SearchError());
     KxvShell().AddToSystemLog(text);
     KxvShell().ShowStatus(text, true);
 }
@@ -200,41 +218,67 @@ bool TabBase::CommitFindText()
     return false;
 }
 
-void TabBase::ReportMatchLimit(const std::string& pattern, int32_t row)
+void TabBase::TellSearchFailure(const QString& text, const std::string& key, bool byHighlight)
 {
-    const QString text = QStringLiteral("pattern \"%1\" exceeded its match limit at row %2; results are incomplete")
-                             .arg(FromBytes(pattern))
-                             .arg(row + 1);
+    if (byHighlight && key == toldSearchFailure_)
+        return;
+    toldSearchFailure_ = key;
     KxvShell().AddToSystemLog(text);
     KxvShell().ShowStatus(text, true);
 }
 
-void TabBase::ReportEvalError(const std::string& error, int32_t row)
+void TabBase::ReportMatchLimit(const std::string& expression, const std::string& pattern, int32_t row,
+                               bool byHighlight)
+{
+    const QString text = QStringLiteral("pattern \"%1\" exceeded its match limit at row %2; results are incomplete")
+                             .arg(FromBytes(pattern))
+                             .arg(row + 1);
+    TellSearchFailure(text, FailureKey(expression, "limit", pattern), byHighlight);
+}
+
+void TabBase::ReportEvalError(const std::string& expression, const std::string& error, int32_t row, bool byHighlight)
 {
     const QString text =
         QStringLiteral("search expression failed at row %1: %2; rows where it fails are searched for its text")
             .arg(row + 1)
             .arg(FromBytes(error));
-    KxvShell().AddToSystemLog(text);
-    KxvShell().ShowStatus(text, true);
+    TellSearchFailure(text, FailureKey(expression, "eval", error), byHighlight);
 }
 
 bool TabBase::HighlightMatches(KxSearchExpression& expression, int32_t row, KxdRecord* record)
 {
+    // Refused as the commands refuse it, rather than highlighting what the
+    // lenient reading happens to match.
+    if (!expression.patternProblem.empty()) {
+        if (!expression.patternProblemTold) {
+            expression.patternProblemTold = true;
+            const std::string text = expression.text;
+            const std::string problem = expression.patternProblem;
+            QMetaObject::invokeMethod(
+                this,
+                [this, text, problem] {
+                    TellSearchFailure(IncorrectExpressionText(problem), FailureKey(text, "refused", problem), true);
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
     const bool exhausted = expression.matchLimitExceeded;
     const bool failed = !expression.evalError.empty();
     const bool matched = expression.Match(record);
     // The pattern sits out the rest of the expression's round, and a
     // failure is kept for the round: each told once.
     if (!exhausted && expression.matchLimitExceeded) {
+        const std::string text = expression.text;
         const std::string pattern = expression.limitPattern;
         QMetaObject::invokeMethod(
-            this, [this, pattern, row] { ReportMatchLimit(pattern, row); }, Qt::QueuedConnection);
+            this, [this, text, pattern, row] { ReportMatchLimit(text, pattern, row, true); }, Qt::QueuedConnection);
     }
     if (!failed && !expression.evalError.empty()) {
+        const std::string text = expression.text;
         const std::string error = expression.evalError;
         QMetaObject::invokeMethod(
-            this, [this, error, row] { ReportEvalError(error, row); }, Qt::QueuedConnection);
+            this, [this, text, error, row] { ReportEvalError(text, error, row, true); }, Qt::QueuedConnection);
     }
     return matched;
 }
@@ -245,9 +289,19 @@ void TabBase::ReportSearchLimit()
     if (!expression)
         return;
     if (Table->SearchErrorRow() >= 0)
-        ReportEvalError(expression->evalError, Table->SearchErrorRow());
+        ReportEvalError(expression->text, expression->evalError, Table->SearchErrorRow());
     if (Table->SearchLimitRow() >= 0)
-        ReportMatchLimit(expression->limitPattern, Table->SearchLimitRow());
+        ReportMatchLimit(expression->text, expression->limitPattern, Table->SearchLimitRow());
+}
+
+void TabBase::StartHighlightRound()
+{
+    if (KxSearchExpression* live = Table->SearchExpression())
+        live->StartRound();
+    for (FixedHighlight* highlight : FixedHighlights)
+        if (highlight->expression)
+            highlight->expression->StartRound();
+    toldSearchFailure_.clear();
 }
 
 int32_t TabBase::SearchStep(bool forward)

@@ -124,7 +124,8 @@ fragment LE_HEX_DIGITS : '0x' ( '0'..'9' | 'A'..'F' | 'a'..'f' )+ ;
 LE_IDENT : ( 'A'..'Z' | 'a'..'z' | '_' ) ( 'A'..'Z' | 'a'..'z' | '_' | '0'..'9' )* ;
 LE_LESS : '<' ;
 LE_LESS_OR_EQUAL : '<=' ;
-LE_LINE_COMMENT : '//' ~( '\n' | '\r' )* '\r'? '\n' { $channel = HIDDEN; } ;
+// A note at the end of the text needs no line end after it.
+LE_LINE_COMMENT : '//' ~( '\n' | '\r' )* ( '\r'? '\n' )? { $channel = HIDDEN; } ;
 LE_NOT_EQUAL : '!=' ;
 LE_NUMBER : ( '0x' ) => LE_HEX_DIGITS | LE_DOUBLE ;
 LE_ONLY_DIV : '/' ;

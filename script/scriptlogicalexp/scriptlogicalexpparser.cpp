@@ -137,7 +137,10 @@ KxSearchExpression* ScriptLogicalExpParser::Create() { return new (std::nothrow)
 bool ScriptLogicalExpParser::Construct(const char* expression, bool caseSensitive, bool simpleMode)
 {
     parseError.clear();
-    if (ZmLib::IsBlank(expression)) {
+    patternProblem.clear();
+    // Blanks and line ends alone: nothing to search for.
+    if (!expression || expression[std::strspn(expression, " \t\r\n")] == '\0') {
+        parseError = "the search expression is empty";
         mode = SEARCH_MODE_NONE;
         return false;
     }
@@ -146,6 +149,7 @@ bool ScriptLogicalExpParser::Construct(const char* expression, bool caseSensitiv
     if (std::strlen(expression) >= sizeof(text)) {
         KxScriptChannel.WarningReport(0, SOURCE, __LINE__, "ScriptLogicalExpParser::Construct",
                                       "Search expression longer than %d characters", int(sizeof(text)) - 1);
+        parseError = "the search expression is longer than " + std::to_string(sizeof(text) - 1) + " characters";
         mode = SEARCH_MODE_NONE;
         return false;
     }
@@ -234,30 +238,31 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
     AntlrRouteErrors(parser_->pParser->rec, "expression");
     AntlrErrorLog log(tentative);
     pANTLR3_BASE_TREE root = parser_->or_expr(parser_).tree;
-    // Lexical errors skip their characters and do not fail the parse.
-    const ANTLR3_UINT32 errors = AntlrErrorCount(parser_->pParser->rec);
-    if (errors || !root) {
-        char failed[80];
-        std::snprintf(failed, sizeof failed, "The parser returned %d errors, tree walking aborted", int(errors));
-        ReportParseFailure(__LINE__, failed);
-        parseError = ErrorsText(log.Errors());
-        ReleaseParser();
-        return 1;
-    }
+    const ANTLR3_UINT32 parserErrors = AntlrErrorCount(parser_->pParser->rec);
+    // The lexer skips what it cannot read (a string or a comment left open
+    // takes the rest of the text with it) and the parser never sees it: an
+    // expression read without it would search for less than was typed.
+    const ANTLR3_UINT32 errors = parserErrors + AntlrErrorCount(lexer_->pLexer->rec);
     // The expression must take the whole text: "LEVEL == 2 TID == 5" read
     // up to its first half would search for half of what was typed.
+    std::string unexpected;
     pANTLR3_TOKEN_STREAM stream = tokens_->tstream;
-    pANTLR3_COMMON_TOKEN next = stream->_LT(stream, 1);
+    pANTLR3_COMMON_TOKEN next = root && !parserErrors ? stream->_LT(stream, 1) : nullptr;
     if (next && next->getType(next) != ANTLR3_TOKEN_EOF) {
         pANTLR3_STRING rest = next->getText(next);
-        char unexpected[160];
-        std::snprintf(unexpected, sizeof unexpected, "Unexpected \"%.40s\" after the end of the expression, line %d, column %d",
+        char what[160];
+        std::snprintf(what, sizeof what, "Unexpected \"%.40s\" after the end of the expression, line %d, column %d",
                       rest && rest->chars ? reinterpret_cast<const char*>(rest->chars) : "", int(next->getLine(next)),
                       int(AntlrColumn(next)) + 1);
-        ReportParseFailure(__LINE__, unexpected);
-        // A character the lexer skipped may be what broke the expression.
+        unexpected = what;
+    }
+    if (errors || !root || !unexpected.empty()) {
+        char failed[80];
+        std::snprintf(failed, sizeof failed, "The parser returned %d errors, tree walking aborted", int(errors));
+        ReportParseFailure(__LINE__, unexpected.empty() ? failed : unexpected.c_str());
         parseError = ErrorsText(log.Errors());
-        parseError += (parseError.empty() ? "" : "\n") + std::string(unexpected);
+        if (!unexpected.empty())
+            parseError += (parseError.empty() ? "" : "\n") + unexpected;
         ReleaseParser();
         return 1;
     }
@@ -443,12 +448,16 @@ void ScriptLogicalExpParser::PrepareNode(ScriptNode* node, int depth)
         // The dialect reads an unbalanced bracket somehow, and such a pattern
         // mostly matches nothing the user meant: an expression asked for as
         // one is refused with the place. A text that may as well be plain
-        // keeps the dialect's reading.
-        if (!tentative && info->pattern->GetProblem()) {
+        // keeps the dialect's reading, and why it would be refused.
+        if (info->pattern->GetProblem()) {
             const char quote = pattern->type == LE_STRINGS ? '"' : '\'';
             const int column = ColumnInLiteral(pattern, info->pattern->GetProblemOffset(), quote);
-            throw ScriptError(std::string(info->pattern->GetProblem()) + " in the regular expression " +
-                              pattern->text + PlaceOf(pattern, column));
+            const std::string problem = std::string(info->pattern->GetProblem()) + " in the regular expression " +
+                                        pattern->text + PlaceOf(pattern, column);
+            if (!tentative)
+                throw ScriptError(problem);
+            if (patternProblem.empty())
+                patternProblem = problem;
         }
         break;
     }

@@ -171,6 +171,12 @@ TEST_F(KxFind, BrokenExpressionsAreToldWithTheirPlace)
         {"LEVEL == 2 &&\nTEXT =~ '[a-z'",
          refused + "'[' without a closing ']' in the regular expression '[a-z' at line 2, column 10\n"},
         {"LEVEL ==", refused + "unexpected end of expression at line 1, column 9\n"},
+        // Nothing the lexer cannot read is dropped with the rest of the text.
+        {"TEXT =~ \"disk\"\" || LEVEL == 2", refused + "unterminated string at line 1, column 15\n"},
+        {"TEXT ~ \"disk\" /* || LEVEL == 2", refused + "unterminated comment at line 1, column 15\n"},
+        {"LEVEL == 2 ||\n TEXT ~ \"disk\" #", refused + "unexpected character '#' at line 2, column 16\n"},
+        {"", "kxfind: the search expression is empty\n"},
+        {" \n", "kxfind: the search expression is empty\n"},
         {"nosuch(TEXT) == 1",
          failed + "unknown function \"nosuch\" at line 1, column 1; rows where it fails are searched for its text\n"},
         {"LEVEL / 0 == 1", failed + "Error: Divide by zero, Line: 1; rows where it fails are searched for its text\n"},

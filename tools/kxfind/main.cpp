@@ -292,8 +292,13 @@ int Search(KxTable& table, const Options& options)
     uint32_t mode = options.mode;
     if (!table.SearchSetExpression(options.expression, options.matchCase ? 1 : 0, mode)) {
         const std::string& reason = table.SearchError();
-        std::fprintf(stderr, "kxfind: the search expression is refused%s%s\n", reason.empty() ? "" : ": ",
-                     reason.c_str());
+        // A text taken as no expression at all (blank, too long) is told in
+        // a sentence of its own.
+        if (table.SearchMode() == SEARCH_MODE_UNDECIDED && !reason.empty())
+            std::fprintf(stderr, "kxfind: %s\n", reason.c_str());
+        else
+            std::fprintf(stderr, "kxfind: the search expression is refused%s%s\n", reason.empty() ? "" : ": ",
+                         reason.c_str());
         return 2;
     }
     std::fprintf(stderr, "kxfind: mode %u (%s)\n", mode, mode == SEARCH_MODE_COMPLEX ? "complex" : "simple");

@@ -3,8 +3,9 @@
 // loads (raw record files, documents, and text files that a built-in import
 // format claims). The text of print() and debug() goes to standard output,
 // one line per statement; errors (with their line), the diagnostics of the
-// debug stream and what the loader writes to the System Log go to standard
-// error. Ctrl-C stops the script as the viewer's stop button does.
+// debug stream (as messages behind the tool's name) and what the loader
+// writes to the System Log go to standard error. Ctrl-C stops the script as
+// the viewer's stop button does.
 //
 //   kxscript [-d LEVEL] FILE
 //
@@ -33,6 +34,7 @@
 #include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptbasegui/scriptmath.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tools/stderrmessages.h"
 #include "tools/stderrshell.h"
 #include "utils/kx/kx.h"
 #include "utils/kx/kxsinks.h"
@@ -101,6 +103,9 @@ int main(int argc, char** argv)
 
     ZmLib::KxvSetDebugOutputHook(&ToStderr);
     ZmLib::PKX::Init(nullptr);
+    // Reports read as messages: no time, thread or source place of the
+    // program, which only a developer's log wants.
+    ZmLib::PKX::UseStd(new StderrMessages("kxscript"));
     ZmLib::KX::Init(level, false, nullptr, ZmLib::KX_OUT_STD, false);
     for (ZmLib::KX* channel : {&KxScriptChannel, &KxAntlrChannel, &KxTableChannel, &KxReaderChannel,
                                &KxvTearoffChannel, &KxvSyslogChannel})

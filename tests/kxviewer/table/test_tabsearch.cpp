@@ -138,6 +138,14 @@ protected:
         return count;
     }
 
+    // The view painted and the reports its paint queued delivered.
+    static void Settle(TabTable* tab)
+    {
+        tab->View->grab();
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+
     static std::vector<std::string> HistoryTexts()
     {
         std::vector<std::string> texts;
@@ -848,3 +856,91 @@ TEST_F(TabSearchTest, ManualFilterEndsWhenItsTurnDeletesTheDocument)
 }
 
 } // namespace
+
+// With Highlight on, a failing expression in the find line is told once for
+// one press: by the command, or by the highlight that the press switched
+// on; the paints and the row changes after it tell nothing more. A pattern
+// the commands refuse is refused by the highlight too.
+TEST_F(TabSearchTest, HighlightTellsAFailingExpressionOncePerPress)
+{
+    actions.Entry(TACT_HIGHLIGHT).checkable = 1;
+    const std::string refused = "Incorrect search expression: '(' without a closing ')' in the regular expression "
+                                "\"y((\" at line 1, column 12";
+    const std::string failed = ": unknown function \"nosuch\" at line 1, column 1; rows where it fails are searched "
+                               "for its text";
+    const struct {
+        const char* expression;
+        bool enter; // else Highlight switched on after the typing
+        std::string told;
+    } cases[] = {
+        {"TEXT =~ \"y((\"", false, refused},
+        {"TEXT =~ \"y((\"", true, refused},
+        {"nosuch(TEXT) == 1", false, "search expression failed at row 1" + failed},
+        // The find goes from the first row on; the paint told row 1 already.
+        {"nosuch(TEXT) == 1", true, "search expression failed at row 2" + failed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.expression) + (c.enter ? " Enter" : " Highlight"));
+        TabTable* tab = OpenSample();
+        tab->Actions[TACT_HIGHLIGHT]->setChecked(c.enter);
+        LineEdit* line = FindLine(tab);
+        ASSERT_NE(line, nullptr);
+        QApplication::setActiveWindow(tab->window());
+        tab->FindCombo->setFocus();
+        line->selectAll();
+        Settle(tab);
+        shell.log.clear();
+        QTest::keyClicks(tab->FindCombo, QString::fromLatin1(c.expression));
+        Settle(tab);
+        // Typed with Highlight on, the highlight told it once already.
+        if (c.enter) {
+            const std::string typed = c.told == refused ? refused : "search expression failed at row 1" + failed;
+            EXPECT_EQ(shell.log, std::vector<std::string>{typed});
+        }
+        shell.log.clear();
+        shell.status.clear();
+        if (c.enter)
+            QTest::keyClick(tab->FindCombo, Qt::Key_Return);
+        else
+            tab->Actions[TACT_HIGHLIGHT]->trigger();
+        Settle(tab);
+        EXPECT_EQ(shell.Last(), c.told);
+        EXPECT_EQ(shell.log, std::vector<std::string>{c.told});
+        // The first click ends the edit of the find line, which sets its text
+        // again.
+        for (int row : {3, 5, 2}) {
+            QTest::mouseClick(tab->View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCentre(tab, row, 1));
+            Settle(tab);
+        }
+        EXPECT_EQ(shell.log, std::vector<std::string>{c.told});
+    }
+}
+
+// A jump on highlighted substrings tells a pattern the commands refuse, as
+// a new command, though the highlight told it already; no row matches it.
+TEST_F(TabSearchTest, AJumpOnHighlightsTellsARefusedPattern)
+{
+    actions.Entry(TACT_HIGHLIGHT).checkable = 1;
+    const std::string told = "Incorrect search expression: '(' without a closing ')' in the regular expression "
+                             "\"m((\" at line 1, column 12";
+    TabTable* tab = OpenSample();
+    tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
+    for (int32_t i = 0; i < JUMP_Nums; ++i)
+        tab->SetJumpCondition(i, i == JUMP_HIGHLIGHT);
+    QTest::keyClicks(tab->FindCombo, QStringLiteral("TEXT =~ \"m((\""));
+    Settle(tab);
+    EXPECT_EQ(shell.log, std::vector<std::string>{told});
+    for (const bool forward : {true, false}) {
+        SCOPED_TRACE(forward ? "next" : "previous");
+        tab->SetCurrentPosition(forward ? 0 : 6);
+        shell.log.clear();
+        if (forward)
+            tab->JumpToNextStopPos();
+        else
+            tab->JumpToPrevStopPos();
+        Settle(tab);
+        EXPECT_EQ(tab->Table->CurRow(), forward ? 0 : 6);
+        EXPECT_EQ(shell.Last(), told);
+        EXPECT_EQ(shell.log, std::vector<std::string>{told});
+    }
+}

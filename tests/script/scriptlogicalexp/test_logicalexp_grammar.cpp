@@ -99,6 +99,9 @@ TEST(LogicalExpSyntax, PrecedenceAndTreeShapes)
         {"FILE ~ \"C:\\temp\"", "(~ FILE \"C:\\temp\")"},
         {"1. + 1.5 + 10.1.2.3 + 0x1F", "(+ (+ (+ 1. 1.5) 10.1.2.3) 0x1F)"},
         {"a /* note */ == // rest\n 1", "(== a 1)"},
+        // A note may end the text without a line end.
+        {"a == 1 // note", "(== a 1)"},
+        {"a == 1 //", "(== a 1)"},
         {"a\r\n==\t1", "(== a 1)"},
         {"\"two\nlines\" ~ x", "(~ \"two\nlines\" x)"},
     });
@@ -133,13 +136,14 @@ TEST(LogicalExpSyntax, ErrorsAreReportedOnTheirChannels)
     EXPECT_EQ(ScriptReports::CountFrom("ANTLR"), 1);
     EXPECT_TRUE(ScriptReports::Has("SCRIPT: The parser returned 1 errors, tree walking aborted"));
 
-    // A character that starts no token is reported and skipped: the parse
-    // still succeeds.
+    // A character that starts no token is reported, and the expression
+    // read without it is refused: it would search for less than was typed.
     ScriptReports::All().clear();
     Expr skipped("a == #1");
-    EXPECT_EQ(skipped.parsed, 0);
-    EXPECT_EQ(Notation(skipped->Root()), "(== a 1)");
+    EXPECT_EQ(skipped.parsed, 1);
+    EXPECT_EQ(Notation(skipped->Root()), "<none>");
     EXPECT_EQ(ScriptReports::CountFrom("ANTLR"), 1);
+    EXPECT_TRUE(ScriptReports::Has("SCRIPT: The parser returned 1 errors, tree walking aborted"));
 
     ScriptReports::All().clear();
     Expr hex("0x");

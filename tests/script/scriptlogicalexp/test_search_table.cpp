@@ -165,6 +165,52 @@ TEST(TableSearchExpression, ARefusedExpressionKeepsWhereAndWhy)
     }
 }
 
+// A text the lexer cannot read whole is no expression: a string or a
+// comment left open, or a character that starts no token, would leave the
+// rest unread. The parser refuses it with the place, as any other syntax
+// error, and so does a table asked for an expression; a text that may be
+// plain is searched as typed. A blank text is named as empty.
+TEST(TableSearchExpression, TextsTheLexerCannotReadWholeAreRefusedWithTheirPlace)
+{
+    Registered registered;
+    TableRef table(MakeTable());
+    const std::string tooLong(KxSearchExpression::TEXT_SIZE, 'a');
+    const struct {
+        std::string text;
+        std::string error;
+        bool taken; // as an expression to parse (else not even that)
+    } cases[] = {
+        {"TEXT =~ \"disk\"\" || LEVEL == 2", "unterminated string at line 1, column 15", true},
+        {"TEXT ~ 'disk' || TEXT ~ 'boot",
+         "unterminated string at line 1, column 25\nunexpected end of expression at line 1, column 24", true},
+        {"TEXT ~ \"disk\" /* || LEVEL == 2", "unterminated comment at line 1, column 15", true},
+        {"LEVEL == 2 &&\n  TEXT ~ \"x\" /* note", "unterminated comment at line 2, column 14", true},
+        {"TEXT ~ \"disk\" @ LEVEL == 2",
+         "unexpected character '@' at line 1, column 15\n"
+         "Unexpected \"LEVEL\" after the end of the expression, line 1, column 17",
+         true},
+        {"LEVEL == 2 || TEXT ~ \"a\" #", "unexpected character '#' at line 1, column 26", true},
+        {"LEVEL == 2 \x01|| TID == 5", "unexpected character 0x01 at line 1, column 12", true},
+        {"", "the search expression is empty", false},
+        {" \t\r\n ", "the search expression is empty", false},
+        {tooLong, "the search expression is longer than 1099 characters", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        Expr parsed(c.text.c_str());
+        EXPECT_EQ(parsed.parsed, c.taken ? 1 : -1);
+        EXPECT_EQ(parsed->parseError, c.error);
+        EXPECT_EQ(parsed->Root(), nullptr);
+        uint32_t mode = COMPLEX;
+        EXPECT_FALSE(table->SearchSetExpression(c.text.c_str(), 0, mode));
+        EXPECT_EQ(table->SearchError(), c.error);
+        EXPECT_EQ(table->SearchMode(), c.taken ? SEARCH_MODE_NONE : SEARCH_MODE_UNDECIDED);
+        mode = AUTO;
+        EXPECT_EQ(table->SearchSetExpression(c.text.c_str(), 0, mode), c.taken);
+        EXPECT_EQ(table->SearchMode(), c.taken ? SEARCH_MODE_SIMPLE : SEARCH_MODE_UNDECIDED);
+    }
+}
+
 // An expression asked for as one is refused where its pattern has an
 // unbalanced bracket, with the place; a text that may be plain keeps the
 // pattern dialect's lenient reading.
@@ -190,6 +236,21 @@ TEST(TableSearchExpression, BrokenPatternsAndUnknownFunctionsAreRefusedWithTheir
         EXPECT_EQ(table->SearchSetExpression(c.text, 0, mode), *c.error == '\0');
         EXPECT_EQ(mode, c.settled);
         EXPECT_EQ(table->SearchError(), c.error);
+    }
+    // The lenient reading keeps why an expression asked for as one is
+    // refused, for the highlights that refuse it too.
+    const struct { const char* text; const char* problem; } lenient[] = {
+        {"TEXT =~ \"((\"", "'(' without a closing ')' in the regular expression \"((\" at line 1, column 11"},
+        {"LEVEL == 2 ||\n  TEXT =~ 'a]' || TEXT =~ \"[b\"",
+         "'[' without a closing ']' in the regular expression \"[b\" at line 2, column 28"},
+        {"TEXT =~ \"(a|b)[0-9]{2}\"", ""},
+    };
+    for (const auto& c : lenient) {
+        SCOPED_TRACE(c.text);
+        uint32_t mode = AUTO;
+        ASSERT_TRUE(table->SearchSetExpression(c.text, 0, mode));
+        EXPECT_EQ(mode, COMPLEX);
+        EXPECT_EQ(table->SearchExpression()->patternProblem, c.problem);
     }
 }
 
