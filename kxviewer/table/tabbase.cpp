@@ -260,6 +260,7 @@ bool TabBase::MayClose()
 
 void TabBase::TabRemoved()
 {
+    closed_ = true;
     if (ScriptsPanelHosted)
         KxvTabShell().ReturnScriptsPanel(this);
 }
@@ -323,7 +324,12 @@ void TabBase::UpdateTitle()
     }
 }
 
-void TabBase::TableChanged()
+bool TabBase::StillOpen(const QPointer<TabBase>& tab)
+{
+    return tab && !tab->closed_;
+}
+
+bool TabBase::TableChanged()
 {
     // Rows that came or went may have changed the aux tree.
     RefreshTreePanes();
@@ -332,11 +338,11 @@ void TabBase::TableChanged()
     // Resetting the view turns the event loop, which may close the tab.
     const QPointer<TabBase> self(this);
     ResetViewModel();
-    if (!self) {
+    if (!StillOpen(self)) {
         // A filter switched the window's updates off.
         if (TearOffMain::Me)
             TearOffMain::Me->setUpdatesEnabled(true);
-        return;
+        return false;
     }
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
@@ -345,6 +351,7 @@ void TabBase::TableChanged()
     // rows and the new Outline in place, so the window is painted once.
     if (TearOffMain::Me)
         TearOffMain::Me->setUpdatesEnabled(true);
+    return true;
 }
 
 QString TabBase::CountersText(int32_t rows, int32_t filtered, int32_t selected)

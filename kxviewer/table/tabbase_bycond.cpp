@@ -277,7 +277,7 @@ int32_t TabBase::ManualFilterSelected()
     // Resetting the view turns the event loop, which may close the tab.
     const QPointer<TabBase> self(this);
     ResetViewModel();
-    if (!self) {
+    if (!StillOpen(self)) {
         SetUpdates(true);
         return 0;
     }
