@@ -157,10 +157,12 @@ TabBase::~TabBase()
         if (main->Docks.size() <= 2)
             KxvTabShell().LastDocumentClosed();
     }
-    const char* kind = GraphState == GRAPH_IS_GRAPH ? "Graph" : FuncsDocument ? "Functions document" : "Document";
-    const QString text = QStringLiteral("%1 \"%2\" closed").arg(QLatin1String(kind), FromBytes(Table->Name()));
-    KxvShell().ShowStatus(text);
-    KxvShell().AddToSystemLog(text);
+    if (!Unseen) {
+        const char* kind = GraphState == GRAPH_IS_GRAPH ? "Graph" : FuncsDocument ? "Functions document" : "Document";
+        const QString text = QStringLiteral("%1 \"%2\" closed").arg(QLatin1String(kind), FromBytes(Table->Name()));
+        KxvShell().ShowStatus(text);
+        KxvShell().AddToSystemLog(text);
+    }
     const QByteArray object = objectName().toLatin1();
     KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "~TabBase: %s (table: %s)", object.constData(), Table->Name());
     for (FixedHighlight* highlight : FixedHighlights) {

@@ -79,6 +79,11 @@ public:
     TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent, OutlineFill outline = OutlineFill::NOW);
     ~TabBase() override;
 
+    // Set by the opener while the document is made and not yet shown: one
+    // that goes meanwhile (the open cancelled) does not tell of its close,
+    // as the user never saw it and the opener tells of the cancel.
+    bool Unseen = false;
+
     // The framework's hooks.
     void ShowTabMenu(QPoint globalPos) override;
     // A ".kxl" document is modified when its records changed or anything
