@@ -3,6 +3,7 @@
 #include <clocale>
 
 #include <QApplication>
+#include <QFile>
 
 #include "kxviewer/actiontable.h"
 #include "kxviewer/buildstamp.h"
@@ -57,6 +58,9 @@ KxvStartup::KxvStartup(int& argc, char** argv)
     MainWindow::AddToSystemLog(version);
     MainWindow::AddToSystemLog(QStringLiteral("INI-file location: ") +
                                QString::fromStdString(PrefGlobal::IniLocationText()));
+    MainWindow::AddToSystemLog(QStringLiteral("Work folder: ") +
+                               (PrefGlobal::WorkDir.empty() ? QStringLiteral("none")
+                                                            : QFile::decodeName(PrefGlobal::WorkDir.c_str())));
     window_->ShowHeldMessages();
     if (KxvGuiChannel.Passes(ZmLib::KX_LEVEL_NOTICE))
         KxvGuiChannel.Notice(0, "Qt version: %s", QT_VERSION_STR);

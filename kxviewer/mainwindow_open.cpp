@@ -128,6 +128,7 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     // touched once it is gone.
     const QPointer<TabTable> tab =
         new TabTable(loader->Table(), loader->TabPrefs(), parent, TabBase::OutlineFill::LATER);
+    tab->Unseen = true;
     const auto canceled = [&loader, &tab] {
         delete tab.data();
         loader->ReportCanceled();
@@ -161,6 +162,7 @@ TabTable* MainWindow::OpenFile(const QString& path, QWidget* parent, int32_t loa
     // The bar is full, and gone, before the document shows.
     if (!loader->EndProgress() || !tab)
         return canceled();
+    tab->Unseen = false;
     loader->ReportSuccess();
     KeepRecentFormat(path, tab->ImportFormatName);
     if (place)

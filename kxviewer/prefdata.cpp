@@ -398,10 +398,15 @@ QColor PrefGlobal::GetColor(int32_t i)
 
 void PrefGlobal::ReportDiffError()
 {
-    if (CompareProgramm.empty())
+    if (CompareProgramm.empty()) {
         Report("External diff program is not set");
-    else
-        Report("Diff execution error:\n" + CompareProgramm);
+        return;
+    }
+    // The box names the program on a line of its own; the System Log entry
+    // is one line, which keeps the whole message.
+    const QString program = QFile::decodeName(CompareProgramm.c_str());
+    KxvShell().AddToSystemLog(QStringLiteral("Diff execution error: ") + program);
+    KxvShell().Information(QStringLiteral("Diff execution error:\n") + program, true);
 }
 
 std::string PrefGlobal::LogFilePath() { return IniDir + "KxViewer" + ".kx"; }

@@ -127,7 +127,11 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
         result.gaveUp = true;
         return false;
     }
-    if (refused_ || (options_.progress && !options_.progress(result.attempts, result.consumed))) {
+    // A refusal is final: the callback is not asked again while the
+    // records in flight are finished.
+    if (!refused_ && options_.progress)
+        refused_ = !options_.progress(result.attempts, result.consumed);
+    if (refused_) {
         result.aborted = true;
         return false;
     }

@@ -28,9 +28,10 @@ struct KxLoadOptions {
     int workers = 0;
     // Called on the calling thread before every read attempt with the
     // attempts made and the amount consumed so far; false stops the load
-    // (Abort) with the records read until then. While the calling thread
-    // waits for the other threads, it is called again every 20 ms with the
-    // same counts. Worker threads may be busy with slots of the table
+    // (Abort) with the records read until then, and is the last answer:
+    // the callback is not called again. While the calling thread waits for
+    // the other threads, it is called again every 20 ms with the same
+    // counts. Worker threads may be busy with slots of the table
     // meanwhile: the callback must not use it.
     std::function<bool(int32_t attempts, int64_t consumed)> progress;
 };

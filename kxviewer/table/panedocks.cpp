@@ -260,7 +260,8 @@ void PaneDocks::QuickFilter()
     // The filter command and Clear Filter follow the table's filter.
     if (QAction* filter = Tab->Actions[TACT_FILTER])
         filter->setChecked(Table->FilterOn);
-    Tab->TableChanged();
+    if (!Tab->TableChanged())
+        return;
     const KxSearchExpression* expression = Table->SearchExpression();
     if (Table->FilterOn && expression) {
         const QString text = FromBytes(expression->text);

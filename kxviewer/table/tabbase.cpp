@@ -157,10 +157,12 @@ TabBase::~TabBase()
         if (main->Docks.size() <= 2)
             KxvTabShell().LastDocumentClosed();
     }
-    const char* kind = GraphState == GRAPH_IS_GRAPH ? "Graph" : FuncsDocument ? "Functions document" : "Document";
-    const QString text = QStringLiteral("%1 \"%2\" closed").arg(QLatin1String(kind), FromBytes(Table->Name()));
-    KxvShell().ShowStatus(text);
-    KxvShell().AddToSystemLog(text);
+    if (!Unseen) {
+        const char* kind = GraphState == GRAPH_IS_GRAPH ? "Graph" : FuncsDocument ? "Functions document" : "Document";
+        const QString text = QStringLiteral("%1 \"%2\" closed").arg(QLatin1String(kind), FromBytes(Table->Name()));
+        KxvShell().ShowStatus(text);
+        KxvShell().AddToSystemLog(text);
+    }
     const QByteArray object = objectName().toLatin1();
     KX_PRINT(KxvTearoffChannel, ZmLib::KX_LEVEL_NOTICE, "~TabBase: %s (table: %s)", object.constData(), Table->Name());
     for (FixedHighlight* highlight : FixedHighlights) {
@@ -260,6 +262,7 @@ bool TabBase::MayClose()
 
 void TabBase::TabRemoved()
 {
+    closed_ = true;
     if (ScriptsPanelHosted)
         KxvTabShell().ReturnScriptsPanel(this);
 }
@@ -323,7 +326,12 @@ void TabBase::UpdateTitle()
     }
 }
 
-void TabBase::TableChanged()
+bool TabBase::StillOpen(const QPointer<TabBase>& tab)
+{
+    return tab && !tab->closed_;
+}
+
+bool TabBase::TableChanged()
 {
     // Rows that came or went may have changed the aux tree.
     RefreshTreePanes();
@@ -336,11 +344,12 @@ void TabBase::TableChanged()
     // Resetting the view turns the event loop, which may close the tab.
     const QPointer<TabBase> self(this);
     ResetViewModel();
-    if (!self)
-        return;
+    if (!StillOpen(self))
+        return false;
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();
     RefreshOutlineTable();
+    return true;
 }
 
 QString TabBase::CountersText(int32_t rows, int32_t filtered, int32_t selected)

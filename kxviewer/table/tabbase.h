@@ -18,6 +18,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include "kxviewer/preftabtable.h"
@@ -79,6 +80,11 @@ public:
     TabBase(KxTable* table, const PrefTabTable& prefs, QWidget* parent, OutlineFill outline = OutlineFill::NOW);
     ~TabBase() override;
 
+    // Set by the opener while the document is made and not yet shown: one
+    // that goes meanwhile (the open cancelled) does not tell of its close,
+    // as the user never saw it and the opener tells of the cancel.
+    bool Unseen = false;
+
     // The framework's hooks.
     void ShowTabMenu(QPoint globalPos) override;
     // A ".kxl" document is modified when its records changed or anything
@@ -108,8 +114,20 @@ public:
     // table is modified.
     void UpdateTitle();
     // After the table's rows changed: new model, current row kept inside
-    // the rows, counters and Outline.
-    void TableChanged();
+    // the rows, counters and Outline. False when the document was closed in
+    // the new model's turn of the event loop: the caller returns at once
+    // and touches nothing of it.
+    //
+    // Every turn of the event loop that a command takes may close its
+    // document: the close takes the tab from its group at once and deletes
+    // it at the next turn, which may be a later turn of the same command.
+    // So after each turn the command asks StillOpen and, on false, returns
+    // at once, touching nothing of the tab; a function that turns the loop
+    // for its caller answers the same.
+    bool TableChanged();
+    // Whether a document held across a turn of the event loop is still
+    // open: neither deleted nor closed in that turn.
+    static bool StillOpen(const QPointer<TabBase>& tab);
     // The aux-tree panes of every document of the table (this one, its
     // graph or its table tab) shown afresh where the tree changed.
     void RefreshTreePanes();
@@ -124,7 +142,8 @@ public:
     // rows the mode takes now; false for a table without rows.
     bool RememberCopy(int32_t mode);
     // Pastes the last copy at position (-1 appends) and reports it; the
-    // count added, or -1 when refused (ownText when the copy is our own).
+    // count added, or -1 when refused (ownText when the copy is our own)
+    // or when the document was closed on the way (TableChanged).
     int32_t PasteCopy(int32_t position, const char* ownText);
     // True, with the user told why, when rows cannot be added or deleted
     // (a filtered or read-only table); what names the refused command.
@@ -434,6 +453,7 @@ public slots:
 
     // Virtual operations; the table and graph documents override them.
     virtual void SetCurrentPosition(int row);
+    // Turns the event loop: the caller asks StillOpen after it.
     virtual void ResetViewModel();
     virtual void UpdateRowNumberWidth();
     virtual void SyncGraphToCurrent();
@@ -614,6 +634,9 @@ private:
     void FindStep(bool forward, bool shiftSelects);
 
     QString PartialReason;
+    // Set when the document's tab was closed; it is deleted at the next
+    // turn of the event loop.
+    bool closed_ = false;
     // The Outline's lines being made aside: the tab waits for them before
     // it goes.
     std::shared_future<void> outlineAside_;

@@ -270,7 +270,7 @@ int32_t TabBase::ManualFilterSelected()
     // Resetting the view turns the event loop, which may close the tab.
     const QPointer<TabBase> self(this);
     ResetViewModel();
-    if (!self)
+    if (!StillOpen(self))
         return 0;
     SetCurrentPosition(std::min(Table->CurRow(), Table->RowCount() - 1));
     UpdateInformer();

@@ -340,7 +340,8 @@ void TabBase::SetFilterByOutline()
             return;
         }
         AddHistoryItem(HISTORY_CLEAR_FILTER, nullptr, 0, 0, 0);
-        TableChanged();
+        if (!TableChanged())
+            return;
     }
     if (!Prefs.outline[JUMP_SELECTIONS] && Table->NumSelected) {
         if (!Ask(QStringLiteral("Setting filter removes selections. Set filter?")))

@@ -530,7 +530,7 @@ void TabBase::PrefChooseAuxTreeLevels()
     AuxTreeDialog dialog(levels, window(), Table);
     // The chooser turns the event loop, which may close the document.
     const QPointer<TabBase> self(this);
-    if (TearOffMain::Prompt().Exec(&dialog) != 1 || !self)
+    if (TearOffMain::Prompt().Exec(&dialog) != 1 || !StillOpen(self))
         return;
     SetAuxTreeLevels(levels[0], levels[1]);
 }
@@ -571,16 +571,34 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
             return false;
         progress->SetValue(value);
         KxvShell().ProcessEvents();
-        return !self.isNull() && !progress->WasCanceled() && progress->IsVisible();
+        return StillOpen(self) && !progress->WasCanceled() && progress->IsVisible();
+    };
+    // A turn once nothing is to be cancelled any more.
+    const auto settle = [&progress, &self](int value) {
+        if (progress && progress->IsVisible()) {
+            progress->SetValue(value);
+            KxvShell().ProcessEvents();
+        }
+        return StillOpen(self);
     };
     // The table's own tree stays whole for whatever the turns paint; a
     // cancel leaves it and the levels as they were. The tree left over
     // (the old one, or the new one cancelled) may be large: it is freed as
     // the table frees its own.
     auto tree = std::make_unique<KxAuxTree>(first, second);
-    const bool built = turn(0) && Table->FillAuxTree(*tree, [&turn, records](int32_t done) {
-        return turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
-    });
+    // A cancel is honoured up to the swap: the turn after the tree is whole
+    // delivers what the user pressed while the display last offered it.
+    // Then the display withdraws the offer and shows so at once, before the
+    // work that follows, which nothing stops.
+    bool built = turn(0) &&
+                 Table->FillAuxTree(*tree, [&turn, records](int32_t done) {
+                     return turn(int(int64_t(done) * AUX_TREE_FILLED / std::max(records, 1)));
+                 }) &&
+                 turn(AUX_TREE_FILLED);
+    if (built && progress) {
+        progress->ForbidCancel();
+        built = settle(AUX_TREE_FILLED + 1);
+    }
     if (!built) {
         KxTable::FreeAuxTree(std::move(tree));
         if (progress)
@@ -589,10 +607,7 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
             QStringLiteral("Document \"%1\": Auxiliary tree fields %2 cancelled").arg(name, fields));
         return;
     }
-    // From the swap on the new tree is the table's: the rest runs to its
-    // end, the display no longer offering to cancel what is done.
-    if (progress)
-        progress->ForbidCancel();
+    // From the swap on the new tree is the table's: the rest runs to its end.
     KxvShell().AddToSystemLog(QStringLiteral("Document \"%1\": Auxiliary tree fields chosen %2").arg(name, fields));
     PrefKxTable& prefs = Table->Prefs();
     prefs.TreeLevel1Field = first;
@@ -603,17 +618,10 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
     RefreshTreePanes();
     // The Outline is made aside, then the view shown, with turns of the
     // event loop between.
-    const auto settle = [&progress, &self](int value) {
-        if (progress && progress->IsVisible()) {
-            progress->SetValue(value);
-            KxvShell().ProcessEvents();
-        }
-        return !self.isNull();
-    };
     if (!settle(AUX_TREE_FILLED + 1))
         return;
     std::vector<OutlineLine> outline = MakeOutlineLinesAside([&settle] { return settle(AUX_TREE_FILLED + 2); });
-    if (!self)
+    if (!StillOpen(self))
         return;
     ShowOutlineLines(std::move(outline));
     ColorizeNeedsTree();

@@ -118,7 +118,8 @@ int32_t TabBase::PasteCopy(int32_t position, const char* ownText)
         KxvShell().AddToSystemLog(text);
         KxvShell().Information(text, true);
     }
-    TableChanged();
+    if (!TableChanged())
+        return -1;
     // The first rows of a new document start its time.
     UpdateInfoTime();
     UpdateActions();
@@ -151,7 +152,8 @@ void TabBase::RowsDelete()
     if (!AskYes(question))
         return;
     const int32_t deleted = Table->DelRecords();
-    TableChanged();
+    if (!TableChanged())
+        return;
     UpdateTitle();
     LogAndStatus(QStringLiteral("Document %1 : %2 records deleted").arg(Quoted(*Table)).arg(deleted));
 }

@@ -31,8 +31,9 @@ public:
     explicit TablePdfWriter(TabTable& tab);
 
     // Paints every row into the device under the progress dialog "Exporting
-    // to PDF..."; false when "Abort export" stopped it, or the document was
-    // closed meanwhile (DocumentClosed), the pages painted so far kept.
+    // to PDF..."; false, with the pages painted so far in the device, when
+    // "Abort export" stopped it or the document was closed meanwhile
+    // (DocumentClosed).
     bool Write(QIODevice* device);
     // The document was closed during the export: the tab may be gone.
     bool DocumentClosed() const { return closed_; }

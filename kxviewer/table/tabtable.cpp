@@ -279,10 +279,11 @@ void TabTable::ResetViewModel()
     // The view no longer refers to them; posted events may still.
     oldSelection->deleteLater();
     old->deleteLater();
-    // The turn may close the tab: nothing of it is touched once it is gone.
-    const QPointer<TabTable> self(this);
+    // The turn may close the tab (TabBase::TableChanged's rule): nothing of
+    // it is touched once it is closed.
+    const QPointer<TabBase> self(this);
     KxvShell().ProcessEvents();
-    if (!self)
+    if (!StillOpen(self))
         return;
     SetColumnWidths();
     UpdateRowNumberWidth();
@@ -324,7 +325,8 @@ void TabTable::UpdateBase()
 void TabTable::RefreshFromFindDialog(QWidget* focus)
 {
     setFocus();
-    TableChanged();
+    if (!TableChanged())
+        return;
     if (focus)
         focus->setFocus();
 }

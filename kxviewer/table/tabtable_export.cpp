@@ -70,15 +70,18 @@ void TabTable::SavePdfFile()
                                                           QStringLiteral("PDF Files (*.pdf)"), QStringLiteral("pdf")));
     if (!file)
         return;
-    // An aborted export keeps the pages painted so far, without a report;
-    // so does one stopped by the document's close, which may have deleted
-    // this tab.
+    // An aborted export keeps the pages painted so far, without a report.
     const int32_t rows = Table->RowCount();
     TablePdfWriter writer(*this);
     const bool whole = writer.Write(file.get());
-    const bool written = file->Finish();
-    if (writer.DocumentClosed())
+    if (writer.DocumentClosed()) {
+        // A close is not an Abort: the pages go with the file unfinished,
+        // and a file at the path stays as it was. The tab may be deleted.
+        KxvShell().AddToSystemLog(
+            QStringLiteral("Export to file \"%1\" dropped: the document was closed during the export").arg(file->Path()));
         return;
+    }
+    const bool written = file->Finish();
     if (whole || !written)
         Report(*file, written, rows);
 }

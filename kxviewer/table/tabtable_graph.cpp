@@ -47,9 +47,9 @@ void TabTable::CreateGraph()
         return;
     }
     // The build turns the event loop, in which this tab may be closed.
-    const QPointer<TabTable> self(this);
+    const QPointer<TabBase> self(this);
     KxvTabShell().OpenGraph(*this);
-    if (self)
+    if (StillOpen(self))
         UpdateActions();
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -681,6 +682,73 @@ TEST_F(LoadParallelTest, ReaderWaitingForStagesCallsProgress)
         EXPECT_EQ(loaded.result.aborted, refuse);
         EXPECT_EQ(loaded.result.attempts, refuse ? waitedAt : int32_t(many.records));
         EXPECT_EQ(loaded.table->RecordCount(), loaded.result.attempts);
+        for (int32_t i = 0; i < loaded.table->RecordCount(); ++i)
+            ASSERT_NE(loaded.table->GetRecordByOriginalIndex(i)->Text(FIELD_TNAME)[0], 0) << i;
+    }
+}
+
+// A refusal is the last answer the progress callback gives: while the
+// records on their way are finished (the order stage held well past the
+// reading thread's wait turns), it is not asked again, whether it refused
+// before a read attempt or while the reading thread waited.
+TEST_F(LoadParallelTest, RefusedProgressIsNotAskedAgain)
+{
+    KxFileGen::Options many;
+    many.records = 30000;
+    many.processes = KxTids::MAX / 100 + 1;
+    many.threadsPerProcess = 100;
+    const std::string path = dir_.Write("threads", KxFileGen::Generate(many));
+    // The attempt whose record fills the thread list, which the order stage
+    // is held at.
+    int32_t full = -1;
+    KxLoadOptions find;
+    find.progress = [&full](int32_t attempts, int64_t) {
+        if (full < 0 && Reports::Has("KxTids list is full"))
+            full = attempts - 1;
+        return true;
+    };
+    Load(path, Form::Kx, find, 1);
+    // The reader runs out of chunks (and waits) within the chunks that can
+    // be on their way at once past the held one.
+    constexpr int32_t CHUNK_RECORDS = 2048;
+    ASSERT_GT(full, 0);
+    ASSERT_LT(full + 9 * CHUNK_RECORDS, int32_t(many.records));
+    const struct {
+        const char* what;
+        bool waiting;
+    } cases[] = {{"before a read attempt", false}, {"while the reader waits", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HeldOrder held;
+        std::thread releaser;
+        int32_t last = -1, refusedAt = -1, askedAfter = 0;
+        KxLoadOptions options;
+        options.progress = [&](int32_t attempts, int64_t) {
+            const bool waiting = attempts == last;
+            last = attempts;
+            if (refusedAt >= 0) {
+                ++askedAfter;
+                return false;
+            }
+            // Past a chunk beyond the held record: reached before the
+            // chunks run out.
+            if (waiting != c.waiting || attempts < full + CHUNK_RECORDS)
+                return true;
+            refusedAt = attempts;
+            releaser = std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                while (!HeldOrder::Release())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            });
+            return false;
+        };
+        const Loaded loaded = Load(path, Form::Kx, options, 4);
+        releaser.join();
+        EXPECT_TRUE(HeldOrder::WasReleased());
+        EXPECT_EQ(askedAfter, 0);
+        EXPECT_TRUE(loaded.result.aborted);
+        EXPECT_EQ(loaded.result.attempts, refusedAt);
+        EXPECT_EQ(loaded.table->RecordCount(), refusedAt);
         for (int32_t i = 0; i < loaded.table->RecordCount(); ++i)
             ASSERT_NE(loaded.table->GetRecordByOriginalIndex(i)->Text(FIELD_TNAME)[0], 0) << i;
     }

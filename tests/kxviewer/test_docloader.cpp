@@ -1034,7 +1034,10 @@ TEST_F(DocLoaderTest, LoadEqualsSequentialLoop)
 
 // Abort half-way through a large raw file: every record read until then is
 // analysed, no slot is left unused, and the table equals the one-thread
-// loop stopped after as many records.
+// loop stopped after as many records. The display stands still from the
+// Abort on: while the records on their way were finished, the loader used to
+// ask it again, so that the bar moved once more and the window's events ran
+// once more after the user's Abort.
 TEST_F(DocLoaderTest, AbortMidLoadKeepsConsistentTable)
 {
     KxFileGen::Options options;

@@ -28,6 +28,7 @@
 #include "kxviewer/docloader.h"
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/preftable.h"
+#include "kxviewer/systemlogplaintext.h"
 #include "kxviewer/mainwindowservices.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
@@ -966,8 +967,9 @@ TEST_F(DocumentCommands, LargeDocumentWithPinnedPhrasesShowsItsProgressToTheFull
 
 // Abort pressed once the records are read (while the document's metadata is
 // applied or the table view is built, up to the full bar) stops the open:
-// no document, the System Log and the status line say it was cancelled,
-// and nothing of the half-built document is left or touched.
+// no document, the System Log and the status line say it was cancelled (and
+// of the document, which the user never saw, nothing else), and nothing of
+// the half-built document is left or touched.
 TEST_F(DocumentCommands, AbortAfterTheReadingCancelsTheOpen)
 {
     const QString raw = RawFile("large.kx", 140000);
@@ -983,6 +985,7 @@ TEST_F(DocumentCommands, AbortAfterTheReadingCancelsTheOpen)
         SCOPED_TRACE(QFileInfo(c.path).fileName().toStdString() + " at " + std::to_string(c.cancelAt));
         const size_t before = Documents().size();
         Lines().clear();
+        MainWindow::SystemLogView->clear();
         {
             ProgressRecordingShell recording(window.get());
             recording.cancelAt = c.cancelAt;
@@ -996,5 +999,8 @@ TEST_F(DocumentCommands, AbortAfterTheReadingCancelsTheOpen)
         EXPECT_FALSE(LinesWith(cancelled.toStdString()).empty());
         EXPECT_EQ(window->StatusBar->currentMessage(), cancelled);
         EXPECT_TRUE(LinesWith("opened:").empty());
+        const QString name = QFileInfo(c.path).completeBaseName();
+        EXPECT_EQ(MainWindow::SystemLogView->toPlainText().split('\n').filter(name).join('|').toStdString(),
+                  (QStringLiteral("Loading file: %1|").arg(c.path) + cancelled).toStdString());
     }
 }

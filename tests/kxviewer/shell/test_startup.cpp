@@ -78,9 +78,12 @@ TEST(Startup, StartLinesWindowAndShutDown)
         EXPECT_EQ(window->Docks.size(), 2);
 
         const QStringList log = MainWindow::SystemLogView->toPlainText().split('\n');
-        ASSERT_EQ(log.size(), 2);
+        ASSERT_EQ(log.size(), 3);
         EXPECT_EQ(log[0].toStdString(), version);
         EXPECT_EQ(log[1], "INI-file location: " + QString::fromStdString(PrefGlobal::IniDir));
+        // The work folder, made in the user's temporary folder.
+        ASSERT_FALSE(PrefGlobal::WorkDir.empty());
+        EXPECT_EQ(log[2].toStdString(), "Work folder: " + PrefGlobal::WorkDir);
         // The panel only takes lines once main connected it.
         const QString debug = MainWindow::DebugView->toPlainText();
         EXPECT_FALSE(debug.contains("PROCESS STARTED"));
@@ -144,9 +147,10 @@ TEST(Startup, UnwritableSettingsFoldersAreToldOnceTheWindowExists)
             "neither '" + program + "' nor '" + home + "' is writable, settings will not be kept";
         // One cause, one message.
         const std::string held[] = {"Kxviewer.ini cannot be created: " + reason};
-        ASSERT_EQ(log.size(), 3);
+        ASSERT_EQ(log.size(), 4);
         EXPECT_EQ(log[1].toStdString(), "INI-file location: none, " + reason);
-        EXPECT_EQ(log[2].toStdString(), held[0]);
+        EXPECT_EQ(log[2].toStdString(), "Work folder: " + PrefGlobal::WorkDir);
+        EXPECT_EQ(log[3].toStdString(), held[0]);
 
         std::vector<std::string> boxes;
         for (size_t i = 0; i < prompt.calls.size(); ++i) {

@@ -57,6 +57,16 @@ protected:
                             Threaded("p", "t3", "d"), Threaded("p", "t1", "e")});
     }
 
+    // 25000 records, more than two blocks, whose tree Select Levels builds
+    // with its progress display: threads p and q, KX names t1 and t2.
+    TabTable* OpenThreeBlocks()
+    {
+        auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
+        for (int i = 0; i < 25000; ++i)
+            table->AppendRecord(Threaded(i % 2 ? "p" : "q", i % 3 ? "t1" : "t2", "x").Build());
+        return Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+    }
+
     // A document of items records, each of a process of its own: as many
     // first-level items of one child each.
     TabTable* OpenProcesses(int items)
@@ -709,10 +719,7 @@ TEST_F(AuxTreePaneTest, SelectLevelsCancelsOnlyWhatItCanStillUndo)
     for (const int stage : {1, 96, 97, 98}) {
         for (const StageStopper::How how : {StageStopper::ESCAPE, StageStopper::BUTTON, StageStopper::CLOSE}) {
             SCOPED_TRACE(std::string(hows[how]) + " at " + std::to_string(stage));
-            auto* table = new KxTable(nullptr, "memory", PrefKxTable::Default());
-            for (int i = 0; i < 25000; ++i)
-                table->AppendRecord(Threaded(i % 2 ? "p" : "q", i % 3 ? "t1" : "t2", "x").Build());
-            TabTable* tab = Show(table, PrefTabTable::Default(), TabBase::SOURCE_BUILT);
+            TabTable* tab = OpenThreeBlocks();
             const std::string before = TreeText(tab->AuxTreeDock);
             LevelsAnswer answer;
             PromptGuard guard(&answer);
@@ -733,6 +740,100 @@ TEST_F(AuxTreePaneTest, SelectLevelsCancelsOnlyWhatItCanStillUndo)
                 if (qobject_cast<QProgressDialog*>(top)) {
                     EXPECT_FALSE(top->isVisible());
                 }
+            }
+            delete tab;
+        }
+    }
+}
+
+// The real progress display of Select Levels and a user who acts on what it
+// shows: an Escape, a click where its Cancel button was or on its window's
+// close button, delivered at the turn of the event loop that follows the one
+// that first showed a value from stage on.
+class TurnStopper : public tabtest::StatusRecorder {
+public:
+    enum How { ESCAPE, BUTTON, CLOSE };
+    TurnStopper(QWidget* shownOver, int from, How how) : window(shownOver), stage(from), how_(how) {}
+
+    QWidget* MainWidget() const override { return window; }
+    void ProcessEvents() override
+    {
+        QProgressDialog* dialog = Shown();
+        if (dialog && actedAt < 0 && shownValue >= stage)
+            Act(dialog);
+        KxvShellServices::ProcessEvents();
+        if ((dialog = Shown())) {
+            shownValue = dialog->value();
+            QPushButton* button = dialog->findChild<QPushButton*>();
+            offered = button && button->isVisible() && button->isEnabled();
+            if (offered)
+                buttonAt = button->geometry().center();
+        }
+    }
+
+    QWidget* window;
+    int stage;
+    // What the display showed when the user acted (-1: never acted).
+    int actedAt = -1;
+    bool offeredThen = false;
+    // What it shows as the last turn left it.
+    int shownValue = -1;
+    bool offered = false;
+
+private:
+    static QProgressDialog* Shown()
+    {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<QProgressDialog*>(top); found && found->isVisible())
+                return found;
+        return nullptr;
+    }
+    void Act(QProgressDialog* dialog)
+    {
+        actedAt = shownValue;
+        offeredThen = offered;
+        if (how_ == ESCAPE) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        } else if (how_ == BUTTON) {
+            QWidget* under = dialog->childAt(buttonAt);
+            QTest::mouseClick(under ? under : dialog, Qt::LeftButton, Qt::NoModifier,
+                              under ? under->mapFrom(dialog, buttonAt) : buttonAt);
+        } else {
+            dialog->close();
+        }
+    }
+
+    How how_;
+    QPoint buttonAt;
+};
+
+// A cancel pressed while the display offers it is honoured, up to its last
+// value of the build (95 %); the display withdraws the offer before the new
+// tree reaches the panes, and what is pressed then changes nothing.
+TEST_F(AuxTreePaneTest, SelectLevelsHonoursEveryCancelItOffers)
+{
+    const char* const hows[] = {"Escape", "Cancel button", "close button"};
+    for (const int stage : {1, 95, 96, 97}) {
+        for (const TurnStopper::How how : {TurnStopper::ESCAPE, TurnStopper::BUTTON, TurnStopper::CLOSE}) {
+            SCOPED_TRACE(std::string(hows[how]) + " at " + std::to_string(stage));
+            TabTable* tab = OpenThreeBlocks();
+            LevelsAnswer answer;
+            PromptGuard guard(&answer);
+            TurnStopper progress(main.get(), stage, how);
+            int offeredAtNewTree = -1;
+            QObject::connect(tab->AuxTreeDock->Model, &QAbstractItemModel::modelReset, tab, [&] {
+                if (offeredAtNewTree < 0)
+                    offeredAtNewTree = progress.offered ? 1 : 0;
+            });
+            tab->PrefChooseAuxTreeLevels();
+            ASSERT_GE(progress.actedAt, stage);
+            const bool offered = stage <= 95;
+            EXPECT_EQ(progress.offeredThen, offered);
+            EXPECT_EQ(tab->Table->AuxTree().Level2(), offered ? FIELD_KXNAME : -1);
+            EXPECT_EQ(tabtest::Contains(progress.log, "Document \"memory\": Auxiliary tree fields (11,-1) cancelled"),
+                      offered);
+            if (!offered) {
+                EXPECT_EQ(offeredAtNewTree, 0);
             }
             delete tab;
         }

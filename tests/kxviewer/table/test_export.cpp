@@ -404,6 +404,56 @@ TEST_F(Export, AClosedDocumentEndsTheWorkAtItsTurn)
     }
 }
 
+// A document closed while its PDF export runs, by its tab or deleted at
+// once: the pages painted so far are dropped, a file at the path stays byte
+// for byte, no temporary file is left, and the System Log says why.
+TEST_F(Export, APdfExportOfAClosedDocumentIsDropped)
+{
+    const struct {
+        const char* name;
+        bool existed;
+        bool deleted;
+    } cases[] = {{"closed by its tab, over a file", true, false},
+                 {"deleted, over a file", true, true},
+                 {"closed by its tab, new file", false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder(dir.path() + QStringLiteral("/out XXXXXX"));
+        ASSERT_TRUE(folder.isValid());
+        const QString path = folder.path() + QStringLiteral("/report.pdf");
+        const QByteArray before("the user's earlier report\n");
+        if (c.existed) {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            ASSERT_EQ(old.write(before), before.size());
+        }
+        TabTable* tab = OpenFixture("fixture", 300);
+        progress.Clear();
+        prompt.fileNames.enqueue(path);
+        const bool deleted = c.deleted;
+        QTimer::singleShot(0, tab, [tab, deleted] {
+            if (deleted) {
+                delete tab;
+                return;
+            }
+            // Nothing to ask about on the way out.
+            tab->DiscardChanges();
+            tab->Close();
+        });
+        const QPointer<TabTable> watched(tab);
+        tab->Actions[TACT_SAVE_PDF]->trigger();
+        FlushDeletes();
+        EXPECT_TRUE(watched.isNull());
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), c.existed ? QStringList{"report.pdf"} : QStringList());
+        if (c.existed) {
+            EXPECT_EQ(Read(path), before.toStdString());
+        }
+        EXPECT_TRUE(Contains(progress.log, "Export to file \"" + path.toStdString() +
+                                               "\" dropped: the document was closed during the export"));
+        EXPECT_FALSE(Contains(progress.log, Created(path, 300)));
+    }
+}
+
 // Every title and value stands whole in its column of the PDF page, clear
 // of the row's icons: a dated Time first (right-aligned, so a value wider
 // than its column would run left over the kind icon), LEVEL whose title is

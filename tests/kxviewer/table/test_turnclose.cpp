@@ -1,0 +1,146 @@
+// A command whose change of the rows turns the event loop (the view's new
+// model) may meet its document closed in that turn. It stops there: under
+// AddressSanitizer a touch of the freed tab fails the test.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QAction>
+#include <QItemSelectionModel>
+#include <QPointer>
+#include <QTimer>
+
+#include "kxviewer/kxvglobals.h"
+#include "kxviewer/table/auxtreeview.h"
+#include "kxviewer/table/panedocks.h"
+#include "kxviewer/table/tabtablemodel.h"
+#include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tabletabenv.h"
+
+namespace {
+
+const bool registered = (ScriptLogicalExpParser::Register(), true);
+
+constexpr int ACT_QUICK_FILTER = 89;
+constexpr uint32_t RANGE_COLOR = 0x00FF00;
+
+class TurnCloseTest : public tabletest::TableTabTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(registered);
+        TableTabTest::SetUp();
+    }
+    void TearDown() override
+    {
+        KxvGlobals::CopyInformation.Clear();
+        TableTabTest::TearDown();
+    }
+
+    static RawRecord Threaded(const char* tname, const char* text)
+    {
+        RawRecord raw = Record(text);
+        raw.tname = tname;
+        return raw;
+    }
+
+    TabTable* OpenThreads()
+    {
+        return OpenRecords({Threaded("p", "a"), Threaded("q", "b"), Threaded("p", "c"), Threaded("q", "d")});
+    }
+};
+
+// How the document goes in the command's turn: closed by its tab (deleted at
+// the next turn, which may be one of the same command), or closed and
+// deleted at once, as that next turn of the command would.
+enum class Close { NONE, CLOSED, DELETED };
+
+TEST_F(TurnCloseTest, ACommandStopsWhereItsTurnClosedTheDocument)
+{
+    struct Command {
+        const char* name;
+        std::function<void(TabTable*)> prepare;
+        std::function<void(TabTable*)> run;
+        // What the System Log hears after the change when the document
+        // stays; nothing of it once the document was closed.
+        const char* logged;
+    };
+    const Command commands[] = {
+        {"quick filter of the aux tree",
+         [](TabTable* tab) {
+             AuxTreeView* tree = tab->AuxTreeDock->Tree;
+             tree->selectionModel()->select(tree->model()->index(0, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+         },
+         [](TabTable* tab) { tab->AuxTreeDock->Actions[ACT_QUICK_FILTER]->trigger(); }, nullptr},
+        {"paste rows",
+         [this](TabTable*) {
+             TabTable* source = OpenRecords({Record("x"), Record("y")});
+             ASSERT_TRUE(source->RememberCopy(KxvCopyInformation::ALL_ROWS));
+         },
+         [](TabTable* tab) { tab->RowsPaste(); }, "Document \"memory\" : 2 records added"},
+        {"delete rows",
+         [this](TabTable* tab) {
+             tab->SetCurrentPosition(1);
+             prompt.answers.enqueue(QMessageBox::Yes);
+         },
+         [](TabTable* tab) { tab->RowsDelete(); }, "Document \"memory\" : 1 records deleted"},
+        {"filter by the Outline over a filter",
+         [this](TabTable* tab) {
+             tab->SelRangeSet(0, 2, true, RANGE_COLOR);
+             tab->FilterSelected();
+             ASSERT_TRUE(tab->Table->FilterOn);
+             tab->BookmarkSet(0, true);
+             for (int i = 0; i < JUMP_Nums; ++i)
+                 tab->SetOutlineCondition(i, i == JUMP_BOOKMARKS);
+             tab->RefreshOutlineTable();
+             // Remove the previous filter; the selections go.
+             prompt.answers << QMessageBox::Yes << QMessageBox::Yes;
+         },
+         [](TabTable* tab) { tab->SetFilterByOutline(); }, nullptr},
+        {"filter selected", [](TabTable* tab) { tab->SelRangeSet(1, 2, true, RANGE_COLOR); },
+         [](TabTable* tab) { tab->FilterSelected(); }, nullptr},
+        {"refresh from the find dialog", nullptr, [](TabTable* tab) { tab->RefreshFromFindDialog(nullptr); },
+         nullptr},
+    };
+    for (const Command& c : commands) {
+        for (const Close close : {Close::NONE, Close::CLOSED, Close::DELETED}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", close " << int(close));
+            TabTable* tab = OpenThreads();
+            prompt.answers.clear();
+            if (c.prepare)
+                c.prepare(tab);
+            shell.Clear();
+            const QPointer<TabTable> watched(tab);
+            const TabTableModel* before = tab->Model;
+            const TabTableModel* closedWith = nullptr;
+            if (close != Close::NONE)
+                QTimer::singleShot(0, tab, [tab, close, &closedWith] {
+                    closedWith = tab->Model;
+                    tab->DiscardChanges();
+                    tab->Close();
+                    if (close == Close::DELETED)
+                        FlushDeletes();
+                });
+            c.run(tab);
+            // The close came in the new model's turn.
+            if (close != Close::NONE) {
+                EXPECT_TRUE(closedWith && closedWith != before);
+            }
+            if (c.logged) {
+                EXPECT_EQ(tabtest::Contains(shell.log, c.logged), close == Close::NONE);
+            }
+            // A filter switched the window's updates off; they come back.
+            EXPECT_TRUE(main->updatesEnabled());
+            FlushDeletes();
+            EXPECT_EQ(watched.isNull(), close != Close::NONE);
+            // The document and the copy's source.
+            while (main->Docks.size() > 2)
+                delete main->Docks.last();
+            FlushDeletes();
+            KxvGlobals::CopyInformation.Clear();
+        }
+    }
+}
+
+} // namespace
