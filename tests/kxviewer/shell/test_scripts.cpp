@@ -30,6 +30,7 @@
 #include "tearoffwidget/tearofftabbar.h"
 #include "tearoffwidget/tearofftabwidget.h"
 #include "openfixture.h"
+#include "tests/shellword.h"
 
 namespace shelltest {
 namespace {
@@ -229,8 +230,9 @@ TEST_F(ScriptsTest, ADoubleClickOpensTheFileWithTheDesktopReadingNothing)
     ASSERT_TRUE(QDir().mkpath(bin));
     const std::string opener = QFile::encodeName(bin + "/xdg-open").toStdString();
     const std::string record = QFile::encodeName(seen).toStdString();
-    ASSERT_TRUE(KxFileGen::WriteFile(opener.c_str(), "#!/bin/sh\n{ printf '%s\\n' \"$@\"; readlink /proc/$$/fd/0; } > '" +
-                                                 record + ".part' && mv '" + record + ".part' '" + record + "'\n"));
+    ASSERT_TRUE(KxFileGen::WriteFile(opener.c_str(), "#!/bin/sh\n{ printf '%s\\n' \"$@\"; readlink /proc/$$/fd/0; } > " +
+                                                 ShellWord(record + ".part") + " && mv " + ShellWord(record + ".part") +
+                                                 " " + ShellWord(record) + "\n"));
     ASSERT_EQ(chmod(opener.c_str(), 0700), 0);
     const InputAndPath input(Script(QStringLiteral("input"), "the viewer's input\n"));
     const struct {

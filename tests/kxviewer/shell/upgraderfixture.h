@@ -14,14 +14,8 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include "tests/shellwordqt.h"
 #include "utils/osal/process.h"
-
-// path as one word of a shell script, whatever it holds (a TMPDIR with a
-// space or a quote).
-inline QByteArray ShellWord(const QString& path)
-{
-    return "'" + QFile::encodeName(path).replace("'", "'\\''") + "'";
-}
 
 struct UpgraderFolders {
     // Both folders, the upgrader and the viewer (executable) made; false

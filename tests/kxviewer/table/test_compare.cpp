@@ -20,6 +20,7 @@
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
 #include "tabletabenv.h"
+#include "tests/shellwordqt.h"
 #include "tearoffwidget/tearofftabbar.h"
 #include "tearoffwidget/tearofftabwidget.h"
 #include "utils/osal/privatedir.h"
@@ -62,14 +63,13 @@ protected:
 
     // A program that logs each argument as a line, after the command before
     // and before the command after.
-    QString WriteScript(const char* name, const QString& before, const QString& after = QString())
+    QString WriteScript(const char* name, const QByteArray& before, const QByteArray& after = QByteArray())
     {
         const QString path = Path(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("#!/bin/sh\n%1\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '%2'; done\n%3\n")
-                       .arg(before, Path("args.log"), after)
-                       .toLocal8Bit());
+        file.write("#!/bin/sh\n" + before + "\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> " +
+                   ShellWord(Path("args.log")) + "; done\n" + after + "\n");
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
@@ -196,8 +196,8 @@ TEST_F(Compare, FailuresAreToldAndOnlyRealOnes)
     // slow program marks its start and its end, so that no case begins
     // while one of the last case still writes.
     const QString runs = Path("runs.log");
-    const QString slow = WriteScript("slow.sh", QStringLiteral("printf s >> '%1'; sleep 1").arg(runs),
-                                     QStringLiteral("printf e >> '%1'").arg(runs));
+    const QString slow = WriteScript("slow.sh", "printf s >> " + ShellWord(runs) + "; sleep 1",
+                                     "printf e >> " + ShellWord(runs));
     const auto finished = [&runs] {
         QFile file(runs);
         const QByteArray marks = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -13,6 +13,7 @@
 #include "../scriptbase/script_fixture.h"
 #include "script/scriptbasegui/scriptkxtable.h"
 #include "script/scriptlogicalexp/scriptlogicalexpparser.h"
+#include "tests/shellword.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ protected:
     std::string Run(const std::string& script)
     {
         view_.printed.clear();
-        const std::string text = "var h = kxtable.open_ll(\"" + path_ + "\", 0);\n" + script;
+        const std::string text = "var h = kxtable.open_ll(" + ScriptString(path_) + ", 0);\n" + script;
         CodeParser code;
         const std::string tail = scripttest::RunText(code, text);
         registry_.RunEnded();
@@ -285,7 +286,7 @@ TEST_F(ScriptKxTableTest, OpenLlLoadsByKind)
         else if (*c.bytes)
             dir_.Write(c.name, c.bytes);
         const std::string expected = c.expected + (std::string(c.expected).back() == ' ' ? path : "");
-        EXPECT_EQ(expected, Run("var f = kxtable.open_ll('" + path + "', 0); print(kxtable.size(f), ' ', kxtable.name(f));"))
+        EXPECT_EQ(expected, Run("var f = kxtable.open_ll(" + ScriptString(path) + ", 0); print(kxtable.size(f), ' ', kxtable.name(f));"))
             << c.name;
     }
 }

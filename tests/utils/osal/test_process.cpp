@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "tests/shellword.h"
 #include "tests/utils/osal/osal_fixtures.h"
 #include "utils/osal/process.h"
 
@@ -167,11 +168,11 @@ TEST(ProcessSpawn, OpenFileRunsWhatWasOpenedNotWhatHasItsNameNow)
     TempDir dir;
     const std::string program = dir / "program";
     const std::string out = dir / "out";
-    WriteFile(program, "#!/bin/sh\nprintf opened > '" + out + "'\n");
+    WriteFile(program, "#!/bin/sh\nprintf opened > " + ShellWord(out) + "\n");
     chmod(program.c_str(), 0700);
     const int fd = open(program.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
-    WriteFile(dir / "other", "#!/bin/sh\nprintf other > '" + out + "'\n");
+    WriteFile(dir / "other", "#!/bin/sh\nprintf other > " + ShellWord(out) + "\n");
     chmod((dir / "other").c_str(), 0700);
     ASSERT_EQ(rename((dir / "other").c_str(), program.c_str()), 0);
     std::string why;
@@ -204,7 +205,7 @@ TEST(ProcessSpawn, ChildrenReadNothingOfOurInput)
     ASSERT_TRUE(kept >= 0 && opened >= 0 && dup2(opened, STDIN_FILENO) == STDIN_FILENO);
     // Writes where its argument says, without one (run from its descriptor) to "opened".
     const std::string program = dir / "program";
-    WriteFile(program, "#!/bin/sh\nout=${1:-" + dir / "opened" +
+    WriteFile(program, "#!/bin/sh\nout=${1:-" + ShellWord(dir / "opened") +
                            "}\nreadlink /proc/self/fd/0 > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
     chmod(program.c_str(), 0700);
     const int fd = open(program.c_str(), O_RDONLY | O_CLOEXEC);
