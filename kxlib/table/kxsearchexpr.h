@@ -128,6 +128,11 @@ public:
     std::string patternProblem;
     // Set by a holder that told patternProblem in this round.
     bool patternProblemTold = false;
+    // Set by Parse on an expression that compiled without what starts no
+    // token (a ';', a lone '=', a no-break space), which the lexer skipped:
+    // one line each with its place, for the holder to tell as a warning
+    // once a command; else empty.
+    std::string skipped;
     // Set by Match when a pattern ran out of its match limit in this round;
     // such a pattern matches nothing for the rest of the round, so that a
     // scan does not spend the whole budget on every record. The results of

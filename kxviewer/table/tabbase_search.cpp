@@ -288,6 +288,10 @@ void TabBase::ReportSearchLimit()
     const KxSearchExpression* expression = Table->SearchExpression();
     if (!expression)
         return;
+    // What the expression ran without: a warning, once a command.
+    if (!expression->skipped.empty())
+        KxvShell().AddToSystemLog(QStringLiteral("Search expression: ") +
+                                  FromBytes(expression->skipped).replace(QLatin1Char('\n'), QStringLiteral("; ")));
     if (Table->SearchErrorRow() >= 0)
         ReportEvalError(expression->text, expression->evalError, Table->SearchErrorRow());
     if (Table->SearchLimitRow() >= 0)

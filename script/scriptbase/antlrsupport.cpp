@@ -74,9 +74,9 @@ const char* ExpectedWords(pANTLR3_UINT8* tokenNames, ANTLR3_UINT32 type)
     return nullptr;
 }
 
-// The column from 0 of a place in an 8-bit input, counted in the text
-// itself: the runtime's own count comes out one short after some tokens.
-// The fallback for a place outside the text.
+// The column from 0 of a place in an 8-bit input, counted in characters of
+// the text itself: the runtime's own count is in bytes, and comes out one
+// short after some tokens. The fallback for a place outside the text.
 ANTLR3_INT32 ColumnAt(pANTLR3_INPUT_STREAM input, ANTLR3_MARKER place, ANTLR3_INT32 fallback)
 {
     if (input == nullptr || input->data == nullptr)
@@ -88,7 +88,7 @@ ANTLR3_INT32 ColumnAt(pANTLR3_INPUT_STREAM input, ANTLR3_MARKER place, ANTLR3_IN
     const ANTLR3_UINT8* lineStart = at;
     while (lineStart > base && lineStart[-1] != '\n')
         --lineStart;
-    return ANTLR3_INT32(at - lineStart);
+    return AntlrCharacters(lineStart, at);
 }
 
 void DisplayParserError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8* tokenNames) noexcept
@@ -152,6 +152,26 @@ void DisplayParserError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8* token
     AntlrReport(streamName, line, text);
 }
 
+// The token a lexer was reading when its input ended, when that is a string
+// or a comment left open: its name; else null.
+const char* OpenToken(pANTLR3_BASE_RECOGNIZER recognizer)
+{
+    pANTLR3_EXCEPTION ex = recognizer->state->exception;
+    pANTLR3_INPUT_STREAM input = static_cast<pANTLR3_LEXER>(recognizer->super)->input;
+    if (ex == nullptr || ex->c != ANTLR3_CHARSTREAM_EOF || input->data == nullptr)
+        return nullptr;
+    const auto* start = reinterpret_cast<const ANTLR3_UINT8*>(recognizer->state->tokenStartCharIndex);
+    const auto* base = static_cast<const ANTLR3_UINT8*>(input->data);
+    const ANTLR3_UINT8* end = base + input->size(input);
+    // The bytes of the token's start that lie inside the text.
+    const ptrdiff_t left = start >= base && start < end ? end - start : 0;
+    if (left >= 1 && (start[0] == '"' || start[0] == '\''))
+        return "unterminated string";
+    if (left >= 2 && start[0] == '/' && start[1] == '*')
+        return "unterminated comment";
+    return nullptr;
+}
+
 void DisplayLexerError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8*) noexcept
 {
     pANTLR3_EXCEPTION ex = recognizer->state->exception;
@@ -165,17 +185,7 @@ void DisplayLexerError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8*) noexc
         // The input ended inside a token: a string or a comment left open is
         // named, at the place it opened.
         pANTLR3_RECOGNIZER_SHARED_STATE state = recognizer->state;
-        const auto* start = reinterpret_cast<const ANTLR3_UINT8*>(state->tokenStartCharIndex);
-        const auto* base = static_cast<const ANTLR3_UINT8*>(input->data);
-        const ANTLR3_UINT8* end = base != nullptr ? base + input->size(input) : nullptr;
-        // The bytes of the token's start that lie inside the text.
-        const ptrdiff_t left = base != nullptr && start >= base && start < end ? end - start : 0;
-        const char* open = nullptr;
-        if (left >= 1 && (start[0] == '"' || start[0] == '\''))
-            open = "unterminated string";
-        else if (left >= 2 && start[0] == '/' && start[1] == '*')
-            open = "unterminated comment";
-        if (open != nullptr) {
+        if (const char* open = OpenToken(recognizer)) {
             snprintf(what, sizeof what, "%s", open);
             line = ANTLR3_UINT32(state->tokenStartLine);
             offset = ColumnAt(input, state->tokenStartCharIndex, offset);
@@ -192,9 +202,121 @@ void DisplayLexerError(pANTLR3_BASE_RECOGNIZER recognizer, pANTLR3_UINT8*) noexc
     AntlrReport(ex->streamName, line, text);
 }
 
+// What a lexer skips, in words: one character named as itself (a control
+// character, a byte that is no UTF-8 and a C1 control by its code), or the
+// broken start of a token quoted.
+void DescribeSkipped(char* out, size_t size, const ANTLR3_UINT8* from, const ANTLR3_UINT8* to)
+{
+    ANTLR3_UINT32 code = 0;
+    const ANTLR3_UINT32 length = AntlrCharacterAt(from, to, &code);
+    if (from + length < to) {
+        char near[QUOTE_MAX + 1];
+        Quote(near, sizeof near, from, ANTLR3_UINT32(to - from));
+        snprintf(out, size, "unexpected '%s'", near);
+    } else if (length == 1 && code > 0x20 && code < 0x7F) {
+        snprintf(out, size, "unexpected character '%c'", char(code));
+    } else if (length == 1) {
+        snprintf(out, size, "unexpected character 0x%02X", unsigned(code));
+    } else if (code < 0xA0) {
+        snprintf(out, size, "unexpected character U+%04X", unsigned(code));
+    } else {
+        snprintf(out, size, "unexpected character '%.*s' (U+%04X)", int(length), reinterpret_cast<const char*>(from),
+                 unsigned(code));
+    }
+}
+
+// The lexer's error report for a language that skips what starts no token:
+// a string or a comment left open is an error as the script's lexer has
+// it; anything else is skipped, from the start of the token that failed up
+// to the place it failed, or its first character when it failed there.
+void SkipUnknown(pANTLR3_BASE_RECOGNIZER recognizer) noexcept
+{
+    pANTLR3_RECOGNIZER_SHARED_STATE state = recognizer->state;
+    pANTLR3_INPUT_STREAM input = static_cast<pANTLR3_LEXER>(recognizer->super)->input;
+    pANTLR3_INT_STREAM chars = input->istream;
+    const auto* base = static_cast<const ANTLR3_UINT8*>(input->data);
+    const ANTLR3_UINT8* end = base != nullptr ? base + input->size(input) : nullptr;
+    const auto* start = reinterpret_cast<const ANTLR3_UINT8*>(state->tokenStartCharIndex);
+    const auto* at = reinterpret_cast<const ANTLR3_UINT8*>(chars->index(chars));
+    if (OpenToken(recognizer) != nullptr || base == nullptr || start < base || start >= end || at < start ||
+        at > end) {
+        ++state->errorCount;
+        recognizer->displayRecognitionError(recognizer, state->tokenNames);
+        // Nothing is left to read after a token left open; elsewhere the
+        // lexer must still move on.
+        chars->consume(chars);
+        return;
+    }
+    const ANTLR3_UINT8* skipped = at > start ? at : start + AntlrCharacterAt(start, end);
+    char what[96];
+    DescribeSkipped(what, sizeof what, start, skipped);
+    char text[160];
+    const ANTLR3_UINT32 line = ANTLR3_UINT32(state->tokenStartLine);
+    snprintf(text, sizeof text, "%s at line %u, column %d, skipped", what, line,
+             ColumnAt(input, state->tokenStartCharIndex, 0) + 1);
+    AntlrReport(input->fileName, line, text, true);
+    // Through the stream, so that it counts the lines passed.
+    while (reinterpret_cast<const ANTLR3_UINT8*>(chars->index(chars)) < skipped)
+        chars->consume(chars);
+}
+
+// The lexer's rules and its token loop both call this after an error: the
+// report above moves on by itself, once.
+void StayPut(pANTLR3_LEXER) {}
+
 } // namespace
 
-void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* message) noexcept
+void AntlrSkipUnknownCharacters(pANTLR3_LEXER lexer)
+{
+    if (lexer == nullptr)
+        return;
+    lexer->rec->reportError = &SkipUnknown;
+    lexer->recover = &StayPut;
+}
+
+ANTLR3_UINT32 AntlrCharacterAt(const ANTLR3_UINT8* text, const ANTLR3_UINT8* end, ANTLR3_UINT32* code)
+{
+    const ANTLR3_UINT8 first = text[0];
+    ANTLR3_UINT32 length = 0;
+    ANTLR3_UINT32 value = 0;
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+        value = first & 0x1Fu;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        value = first & 0x0Fu;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        value = first & 0x07u;
+    }
+    bool valid = length > 0 && end - text >= ptrdiff_t(length);
+    for (ANTLR3_UINT32 i = 1; valid && i < length; ++i) {
+        valid = (text[i] & 0xC0) == 0x80;
+        value = value << 6 | (text[i] & 0x3Fu);
+    }
+    // Overlong forms, surrogates and what lies beyond U+10FFFF are no text.
+    if (valid && length == 3)
+        valid = value >= 0x800 && (value < 0xD800 || value > 0xDFFF);
+    if (valid && length == 4)
+        valid = value >= 0x10000 && value <= 0x10FFFF;
+    if (!valid) {
+        length = 1;
+        value = first;
+    }
+    if (code != nullptr)
+        *code = value;
+    return length;
+}
+
+ANTLR3_INT32 AntlrCharacters(const ANTLR3_UINT8* from, const ANTLR3_UINT8* to)
+{
+    ANTLR3_INT32 count = 0;
+    for (const ANTLR3_UINT8* at = from; at < to; at += AntlrCharacterAt(at, to))
+        ++count;
+    return count;
+}
+
+void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* message, bool skipped) noexcept
 {
     const char* name = "-unknown source-";
     int length = 16;
@@ -205,7 +327,7 @@ void AntlrReport(pANTLR3_STRING streamName, ANTLR3_UINT32 line, const char* mess
     // Called from the runtime's C frames: nothing may unwind through them.
     try {
         if (t_errorLog)
-            t_errorLog->errors_.push_back({std::string(name, size_t(length)), line, message});
+            t_errorLog->errors_.push_back({std::string(name, size_t(length)), line, message, skipped});
     } catch (...) {
     }
     try {

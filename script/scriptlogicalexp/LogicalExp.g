@@ -140,4 +140,6 @@ LE_REGEXP : '=~' ;
 LE_STRINGS : '"' ( ~'"' )* '"' ;
 LE_SUBST : '~' ;
 LE_WILDCMP : '~~' ;
-LE_WS : ( ' ' | '\t' | '\n' | '\r\n' )+ { $channel = HIDDEN; } ;
+// A CR counts only before an LF: a lone one starts no token, and is skipped
+// by itself rather than with the blanks before it.
+LE_WS : ( ' ' | '\t' | '\n' | { LA(2) == '\n' }?=> '\r\n' )+ { $channel = HIDDEN; } ;

@@ -22,13 +22,14 @@ namespace {
 
 constexpr const char* SOURCE = "script/scriptlogicalexp/scriptlogicalexpparser";
 
-// The parser's reports for the user, one a line; most expressions are one
-// line long, so a line is named only past the first.
-// Each report names its own line and column.
-std::string ErrorsText(const std::vector<AntlrError>& errors)
+// The parser's reports for the user, one a line, each with its own line and
+// column; skippedOnly: only those of what the lexer skipped.
+std::string ErrorsText(const std::vector<AntlrError>& errors, bool skippedOnly = false)
 {
     std::string text;
     for (const AntlrError& error : errors) {
+        if (skippedOnly && !error.skipped)
+            continue;
         if (!text.empty())
             text += '\n';
         text += error.message;
@@ -86,20 +87,23 @@ bool TakePredicate(const ScriptNode* node, SearchPredicate* predicates)
     return true;
 }
 
-// The column of a byte of a string literal's value, counted in the
-// literal's text with its quotes; the closing quote for the value's end.
+// The column of a byte of a string literal's value, counted in characters
+// of the literal's text with its quotes; the closing quote for the value's
+// end.
 int ColumnInLiteral(const ScriptNode* literal, int offset, char quote)
 {
     if (literal->column <= 0)
         return 0;
+    const auto* text = reinterpret_cast<const ANTLR3_UINT8*>(literal->text.data());
+    const auto column = [&](size_t i) { return literal->column + int(AntlrCharacters(text, text + i)); };
     int seen = 0;
     for (size_t i = 1; i < literal->text.size(); ++i) {
         if (literal->text[i] == quote)
             continue;
         if (seen++ == offset)
-            return literal->column + int(i);
+            return column(i);
     }
-    return literal->column + int(literal->text.size()) - 1;
+    return column(literal->text.size() - 1);
 }
 
 // The predicates of a chain of one logical operator (chain) down to its
@@ -138,6 +142,7 @@ bool ScriptLogicalExpParser::Construct(const char* expression, bool caseSensitiv
 {
     parseError.clear();
     patternProblem.clear();
+    skipped.clear();
     // Blanks and line ends alone: nothing to search for.
     if (!expression || expression[std::strspn(expression, " \t\r\n")] == '\0') {
         parseError = "the search expression is empty";
@@ -182,10 +187,14 @@ int ScriptLogicalExpParser::Parse()
         return 0;
     if (PrepareInputParser(MainParser::PrepareStringParser(text)) != 0 || PrepareTree() != 0) {
         mode = SEARCH_MODE_SIMPLE;
+        skipped.clear();
         return 1;
     }
+    // A plain text is searched whole, with what the lexer skipped in it.
     if (mode == SEARCH_MODE_COMPLEX)
         DescribeForm();
+    else
+        skipped.clear();
     return 0;
 }
 
@@ -235,13 +244,15 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
         return 1;
     }
     AntlrRouteErrors(lexer_->pLexer->rec, "expression");
+    AntlrSkipUnknownCharacters(lexer_->pLexer);
     AntlrRouteErrors(parser_->pParser->rec, "expression");
     AntlrErrorLog log(tentative);
     pANTLR3_BASE_TREE root = parser_->or_expr(parser_).tree;
     const ANTLR3_UINT32 parserErrors = AntlrErrorCount(parser_->pParser->rec);
-    // The lexer skips what it cannot read (a string or a comment left open
-    // takes the rest of the text with it) and the parser never sees it: an
-    // expression read without it would search for less than was typed.
+    // A character that starts no token is skipped and the expression runs
+    // without it; a string or a comment left open would take the rest of
+    // the text with it, and an expression read without that would search
+    // for less than was typed.
     const ANTLR3_UINT32 errors = parserErrors + AntlrErrorCount(lexer_->pLexer->rec);
     // The expression must take the whole text: "LEVEL == 2 TID == 5" read
     // up to its first half would search for half of what was typed.
@@ -266,6 +277,7 @@ int ScriptLogicalExpParser::PrepareInputParser(pANTLR3_INPUT_STREAM input)
         ReleaseParser();
         return 1;
     }
+    skipped = ErrorsText(log.Errors(), true);
     tree_.Build(root, LE_STRINGS, LE_COMA_STRINGS);
     return 0;
 }

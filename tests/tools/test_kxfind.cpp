@@ -116,8 +116,8 @@ TEST_F(KxFind, SettledModeErrorsAndRefusals)
         // about why it is no expression; the complex mode tells why.
         {{"LEVEL == 2 LEVEL"}, 1, {"kxfind: mode 0 (simple)"}},
         {{"-m", "1", "LEVEL == 2 LEVEL"}, 2, {"Unexpected \"LEVEL\" after the end of the expression"}},
-        {{"-m", "1", "boot"}, 2, {"Search expression parse error"}},
-        {{std::string(1100, 'a')}, 2, {"Search expression longer than 1099 characters"}},
+        {{"-m", "1", "boot"}, 2, {"kxfind: the search expression is refused: nothing is compared"}},
+        {{std::string(1100, 'a')}, 2, {"kxfind: the search expression is longer than 1099 characters"}},
         // Import format 1 does not exist beside the built-in "SysLog".
         {{"x", "-f", "1"}, 2, {"no import format 1"}},
         {{}, 2, {usage}},                          // neither expression nor dump
@@ -155,18 +155,30 @@ TEST_F(KxFind, PlainTextSearchesWithoutWarnings)
     }
 }
 
-// Why an expression asked for as one is refused, or fails on the rows,
-// with the place; status 2, whatever the output asked for, and the
-// failure told once however many rows it failed on.
+// Why an expression asked for as one (or a pattern with an unbalanced
+// bracket in any mode) is refused, or fails on the rows, with the place;
+// status 2, whatever the output asked for, and the failure told once
+// however many rows it failed on. A refusal is the one line after the
+// load's.
 TEST_F(KxFind, BrokenExpressionsAreToldWithTheirPlace)
 {
     const std::string refused = "kxfind: the search expression is refused: ";
     const std::string failed = "kxfind: the expression failed at row 0: ";
+    const std::string loaded = Run({"--count"}).err;
     struct Case {
         std::string expression;
         std::string told;
+        const char* mode = "1";
     };
     const Case cases[] = {
+        {"TEXT =~ \"((\"",
+         refused + "'(' without a closing ')' in the regular expression \"((\" at line 1, column 11\n", "3"},
+        {"TEXT =~ \"a[b\"",
+         refused + "'[' without a closing ']' in the regular expression \"a[b\" at line 1, column 11\n", "3"},
+        {"TEXT =~ \".*a)\"",
+         refused + "')' without an opening '(' in the regular expression \".*a)\" at line 1, column 13\n", "3"},
+        {"LEVEL = 2",
+         refused + "unexpected character '=' at line 1, column 7, skipped; unexpected 'LEVEL' at line 1, column 1\n"},
         {"TEXT =~ \"((\"", refused + "'(' without a closing ')' in the regular expression \"((\" at line 1, column 11\n"},
         {"LEVEL == 2 &&\nTEXT =~ '[a-z'",
          refused + "'[' without a closing ']' in the regular expression '[a-z' at line 2, column 10\n"},
@@ -174,7 +186,6 @@ TEST_F(KxFind, BrokenExpressionsAreToldWithTheirPlace)
         // Nothing the lexer cannot read is dropped with the rest of the text.
         {"TEXT =~ \"disk\"\" || LEVEL == 2", refused + "unterminated string at line 1, column 15\n"},
         {"TEXT ~ \"disk\" /* || LEVEL == 2", refused + "unterminated comment at line 1, column 15\n"},
-        {"LEVEL == 2 ||\n TEXT ~ \"disk\" #", refused + "unexpected character '#' at line 2, column 16\n"},
         {"", "kxfind: the search expression is empty\n"},
         {" \n", "kxfind: the search expression is empty\n"},
         {"nosuch(TEXT) == 1",
@@ -184,7 +195,7 @@ TEST_F(KxFind, BrokenExpressionsAreToldWithTheirPlace)
     for (const Case& c : cases) {
         for (const char* output : {"", "--count"}) {
             SCOPED_TRACE(c.expression + " " + output);
-            std::vector<std::string> args = {"-m", "1", c.expression};
+            std::vector<std::string> args = {"-m", c.mode, c.expression};
             if (*output)
                 args.push_back(output);
             const ToolResult r = Run(args);
@@ -194,7 +205,35 @@ TEST_F(KxFind, BrokenExpressionsAreToldWithTheirPlace)
             // The last line, and only once.
             EXPECT_EQ(at + c.told.size(), r.err.size()) << r.err;
             EXPECT_EQ(r.err.find(c.told, at + 1), std::string::npos) << r.err;
+            if (c.told.compare(0, failed.size(), failed) != 0) {
+                EXPECT_EQ(r.err, loaded + c.told);
+            }
         }
+    }
+}
+
+// A character that starts no token is skipped, told once as a warning with
+// its place, and the expression runs without it.
+TEST_F(KxFind, SkippedCharactersAreToldOnceAsAWarning)
+{
+    const std::string loaded = Run({"--count"}).err;
+    const std::string warning = "kxfind: mode 1 (complex)\nkxfind: warning: search expression: unexpected character ";
+    const struct {
+        std::string expression;
+        std::string err; // after the load's lines
+        std::string out;
+    } cases[] = {
+        {"LEVEL == 2;", warning + "';' at line 1, column 11, skipped\n", "1\tLEVEL=2\n3\tLEVEL=2\n"},
+        {"LEVEL == -1\r", warning + "0x0D at line 1, column 12, skipped\n", "2\tLEVEL=-1\n"},
+        {"LEVEL == 1 ||\n TEXT ~ \"disk\" #", warning + "'#' at line 2, column 16, skipped\n",
+         "0\tLEVEL=1\n2\tTEXT=disk\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expression);
+        const ToolResult r = Run({c.expression});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, loaded + c.err);
+        EXPECT_EQ(r.out, c.out);
     }
 }
 

@@ -19,8 +19,11 @@
 // Each matching row prints as its row number (from 0), a tab, then the
 // filled match slots as KEY=text separated by tabs. Fields are separated by
 // tabs, so tabs and line ends inside a text are shown as \t, \n and \r. The
-// settled mode, why an expression is refused (with the place), and the
-// reports of the debug stream (their level and text) go to standard error.
+// settled mode, why an expression is refused (with the place, in one line),
+// what the expression skipped (a character that starts no token, as a
+// warning), and the reports of the debug stream (their level and text) go
+// to standard error. Mode 3 refuses a regular expression with an unbalanced
+// bracket, as the viewer's find line does.
 // The import formats in effect are the built-in ones and those of the
 // KxFormats.ini the viewer uses (in its program folder when that holds
 // KxViewer.ini, else in ~/KxViewer/), read where they are: kxfind makes and
@@ -32,6 +35,7 @@
 // when evaluating the expression failed on a row (such a row is searched
 // for the expression's text, as the viewer does, and the first failure is
 // told).
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -286,22 +290,56 @@ int32_t Print(KxTable& table, int32_t& failedRow)
     return matches;
 }
 
+// The reports of the parser, one a line, as one line.
+std::string OneLine(std::string text)
+{
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
+        text.replace(at, 1, "; ");
+    return text;
+}
+
+// Sets the expression. Why it is refused, and what it skips, kxfind tells
+// in its own words, once: the debug stream's warnings of the same parse
+// stay off standard error meanwhile (its errors still pass).
+bool SetExpression(KxTable& table, const Options& options, uint32_t& mode)
+{
+    ZmLib::PKX* output = ZmLib::PKX::FindOutput(ZmLib::KX_OUT_STD);
+    const int32_t threshold = output ? output->threshold : 0;
+    if (output)
+        output->threshold = ZmLib::KX_LEVEL_ERROR;
+    const bool set = table.SearchSetExpression(options.expression, options.matchCase ? 1 : 0, mode);
+    if (output)
+        output->threshold = threshold;
+    const std::string& reason = table.SearchError();
+    if (set) {
+        // The find line refuses such a pattern for the commands too.
+        const std::string& problem = table.SearchExpression()->patternProblem;
+        if (mode != SEARCH_MODE_COMPLEX || problem.empty())
+            return true;
+        std::fprintf(stderr, "kxfind: the search expression is refused: %s\n", problem.c_str());
+    } else if (table.SearchMode() == SEARCH_MODE_UNDECIDED && !reason.empty()) {
+        // A text taken as no expression at all (blank, too long) is told in
+        // a sentence of its own.
+        std::fprintf(stderr, "kxfind: %s\n", reason.c_str());
+    } else {
+        std::fprintf(stderr, "kxfind: the search expression is refused%s%s\n", reason.empty() ? "" : ": ",
+                     OneLine(reason).c_str());
+    }
+    return false;
+}
+
 // The search and its output; the exit status.
 int Search(KxTable& table, const Options& options)
 {
     uint32_t mode = options.mode;
-    if (!table.SearchSetExpression(options.expression, options.matchCase ? 1 : 0, mode)) {
-        const std::string& reason = table.SearchError();
-        // A text taken as no expression at all (blank, too long) is told in
-        // a sentence of its own.
-        if (table.SearchMode() == SEARCH_MODE_UNDECIDED && !reason.empty())
-            std::fprintf(stderr, "kxfind: %s\n", reason.c_str());
-        else
-            std::fprintf(stderr, "kxfind: the search expression is refused%s%s\n", reason.empty() ? "" : ": ",
-                         reason.c_str());
+    if (!SetExpression(table, options, mode))
         return 2;
-    }
     std::fprintf(stderr, "kxfind: mode %u (%s)\n", mode, mode == SEARCH_MODE_COMPLEX ? "complex" : "simple");
+    const std::string& skipped = table.SearchExpression()->skipped;
+    for (size_t start = 0, end = 0; start < skipped.size(); start = end + 1) {
+        end = std::min(skipped.find('\n', start), skipped.size());
+        std::fprintf(stderr, "kxfind: warning: search expression: %.*s\n", int(end - start), skipped.data() + start);
+    }
     std::vector<uint8_t> hits;
     int32_t failedRow = -1;
     int32_t matches = 0;

@@ -340,6 +340,20 @@ TEST_F(TabSearchTest, AFailedEvaluationIsToldOnceByEveryCommand)
     }
 }
 
+// A character the expression skipped is told once by each command that
+// runs the expression, as a warning with its place.
+TEST_F(TabSearchTest, ASkippedCharacterIsToldOnceByEveryCommand)
+{
+    const std::string told = "Search expression: unexpected character ';' at line 1, column 12, skipped";
+    for (const char* command : {"find", "select", "bookmark", "filter"}) {
+        SCOPED_TRACE(command);
+        const auto c = std::find_if(SearchCommands().begin(), SearchCommands().end(),
+                                    [command](const SearchCommand& s) { return s.command == std::string(command); });
+        RunSearchCommand(OpenSample(), "LEVEL == -1;", SEARCH_MODE_AUTO, *c);
+        EXPECT_EQ(std::count(shell.log.begin(), shell.log.end(), told), 1);
+    }
+}
+
 // A pattern with an unbalanced bracket, asked for as an expression, is
 // refused; each command that needs the expression tells why and where.
 TEST_F(TabSearchTest, ARefusedPatternIsToldByTheCommands)

@@ -145,7 +145,7 @@ TEST(TableSearchExpression, ARefusedExpressionKeepsWhereAndWhy)
         {"tostring(1 2) == \"1\"", COMPLEX, "unexpected '2' at line 1, column 12, expected ','"},
         {"TEXT ~ 'abc", COMPLEX,
          "unterminated string at line 1, column 8\nunexpected end of expression at line 1, column 7"},
-        {"TEXT ~ \"a\" # 1", COMPLEX, "unexpected character '#' at line 1, column 12\n"
+        {"TEXT ~ \"a\" # 1", COMPLEX, "unexpected character '#' at line 1, column 12, skipped\n"
                                      "Unexpected \"1\" after the end of the expression, line 1, column 14"},
         // No comparison, so no complex expression: the text is only searched for.
         {"AND", COMPLEX, "nothing is compared: a complex expression needs a comparison, as in TEXT ~ \"word\""},
@@ -166,10 +166,11 @@ TEST(TableSearchExpression, ARefusedExpressionKeepsWhereAndWhy)
 }
 
 // A text the lexer cannot read whole is no expression: a string or a
-// comment left open, or a character that starts no token, would leave the
-// rest unread. The parser refuses it with the place, as any other syntax
-// error, and so does a table asked for an expression; a text that may be
-// plain is searched as typed. A blank text is named as empty.
+// comment left open would leave the rest unread. The parser refuses it with
+// the place, as any other syntax error, and so does a table asked for an
+// expression; a text that may be plain is searched as typed. So is one that
+// is no expression without a character the lexer skipped, which is named
+// once with its column in characters. A blank text is named as empty.
 TEST(TableSearchExpression, TextsTheLexerCannotReadWholeAreRefusedWithTheirPlace)
 {
     Registered registered;
@@ -186,11 +187,19 @@ TEST(TableSearchExpression, TextsTheLexerCannotReadWholeAreRefusedWithTheirPlace
         {"TEXT ~ \"disk\" /* || LEVEL == 2", "unterminated comment at line 1, column 15", true},
         {"LEVEL == 2 &&\n  TEXT ~ \"x\" /* note", "unterminated comment at line 2, column 14", true},
         {"TEXT ~ \"disk\" @ LEVEL == 2",
-         "unexpected character '@' at line 1, column 15\n"
+         "unexpected character '@' at line 1, column 15, skipped\n"
          "Unexpected \"LEVEL\" after the end of the expression, line 1, column 17",
          true},
-        {"LEVEL == 2 || TEXT ~ \"a\" #", "unexpected character '#' at line 1, column 26", true},
-        {"LEVEL == 2 \x01|| TID == 5", "unexpected character 0x01 at line 1, column 12", true},
+        {"LEVEL = 2", "unexpected character '=' at line 1, column 7, skipped\nunexpected 'LEVEL' at line 1, column 1",
+         true},
+        {"LEVEL \u2260 2",
+         "unexpected character '\u2260' (U+2260) at line 1, column 7, skipped\n"
+         "unexpected 'LEVEL' at line 1, column 1",
+         true},
+        {"TEXT ~ \"\u00e9\" \u2260 2",
+         "unexpected character '\u2260' (U+2260) at line 1, column 12, skipped\n"
+         "Unexpected \"2\" after the end of the expression, line 1, column 14",
+         true},
         {"", "the search expression is empty", false},
         {" \t\r\n ", "the search expression is empty", false},
         {tooLong, "the search expression is longer than 1099 characters", false},
@@ -211,6 +220,53 @@ TEST(TableSearchExpression, TextsTheLexerCannotReadWholeAreRefusedWithTheirPlace
     }
 }
 
+// A character that starts no token is skipped and the expression runs
+// without it, whether asked for as one or not; the expression keeps one line
+// for each, with the column in characters, for its holder to tell.
+TEST(TableSearchExpression, CharactersThatStartNoTokenAreSkippedWithAWarning)
+{
+    Registered registered;
+    TableRef table(MakeTable());
+    const struct {
+        std::string text;
+        std::string warning;
+        std::vector<uint64_t> rows; // TIDs of the filtered rows
+    } cases[] = {
+        {"LEVEL == 3;", "unexpected character ';' at line 1, column 11, skipped", {1299}},
+        {"LEVEL == 3\r", "unexpected character 0x0D at line 1, column 11, skipped", {1299}},
+        {"LEVEL == 3 \u00a0|| TID == 5", "unexpected character '\u00a0' (U+00A0) at line 1, column 12, skipped",
+         {5, 1299}},
+        {"LEVEL == 3\f", "unexpected character 0x0C at line 1, column 11, skipped", {1299}},
+        {"LEVEL ==\v 3", "unexpected character 0x0B at line 1, column 9, skipped", {1299}},
+        {"TEXT ~ \"\u00e9\" \u2260|| LEVEL == 3",
+         "unexpected character '\u2260' (U+2260) at line 1, column 12, skipped",
+         {1299}},
+        {"LEVEL == 3 \xff", "unexpected character 0xFF at line 1, column 12, skipped", {1299}},
+        {"LEVEL == 2 || TEXT ~ \"a\" #", "unexpected character '#' at line 1, column 26, skipped",
+         {1234, 5, 77, 1299}},
+        {"LEVEL == 2 \x01|| TID == 5", "unexpected character 0x01 at line 1, column 12, skipped", {1234, 5}},
+        {"LEVEL == 3;\n;",
+         "unexpected character ';' at line 1, column 11, skipped\n"
+         "unexpected character ';' at line 2, column 1, skipped",
+         {1299}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Expr parsed(c.text.c_str());
+        EXPECT_EQ(parsed.parsed, 0);
+        EXPECT_EQ(parsed->parseError, "");
+        EXPECT_EQ(parsed->skipped, c.warning);
+        for (const uint32_t requested : {COMPLEX, AUTO}) {
+            uint32_t mode = requested;
+            const bool set = table->SearchSetExpression(c.text.c_str(), 0, mode);
+            EXPECT_TRUE(set);
+            EXPECT_EQ(mode, COMPLEX);
+            EXPECT_EQ(set ? table->SearchExpression()->skipped : "", c.warning);
+            EXPECT_EQ(Filtered(*table), c.rows);
+        }
+    }
+}
+
 // An expression asked for as one is refused where its pattern has an
 // unbalanced bracket, with the place; a text that may be plain keeps the
 // pattern dialect's lenient reading.
@@ -227,6 +283,8 @@ TEST(TableSearchExpression, BrokenPatternsAndUnknownFunctionsAreRefusedWithTheir
          "'[' without a closing ']' in the regular expression \"[a-\" at line 2, column 12"},
         {"TEXT =~ \".{2\"", COMPLEX, SIMPLE,
          "'{' without a closing '}' in the regular expression \".{2\" at line 1, column 11"},
+        {"TEXT =~ \"\u00e9((\"", COMPLEX, SIMPLE,
+         "'(' without a closing ')' in the regular expression \"\u00e9((\" at line 1, column 12"},
         {"TEXT =~ \"(a|b)[0-9]{2}\"", COMPLEX, COMPLEX, ""},
         {"TEXT =~ \"((\"", AUTO, COMPLEX, ""},
     };
