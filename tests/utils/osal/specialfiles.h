@@ -1,9 +1,11 @@
-// Paths that are no regular file, for the tests of what a load refuses: a
-// FIFO with or without a writer, a socket, and a guard that frees a reader
-// left waiting on a FIFO, so that a fault shows as a failure, not a hang.
+// Paths that are no regular file, for the tests of what a load or a write
+// refuses: a FIFO with or without a writer, a socket, and guards that free a
+// reader or a writer left waiting on a FIFO, so that a fault shows as a
+// failure, not a hang.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -112,6 +114,43 @@ private:
     std::condition_variable cv_;
     bool done_ = false;
     bool waited_ = false;
+    std::thread thread_;
+};
+
+// Opens a reader on a FIFO when the scope has not ended within two seconds,
+// so that a writer left waiting for one goes on (and the test fails rather
+// than hangs); the reader stays open to the end of the scope, and a failure
+// says that the writer waited.
+class LateReader {
+public:
+    explicit LateReader(const std::string& fifo)
+        : thread_([this, fifo] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (!cv_.wait_for(lock, std::chrono::seconds(2), [this] { return done_; }))
+                  fd_ = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+          })
+    {
+    }
+    ~LateReader()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        cv_.notify_one();
+        thread_.join();
+        EXPECT_LT(fd_, 0) << "the open waited for a reader";
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    LateReader(const LateReader&) = delete;
+    LateReader& operator=(const LateReader&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    int fd_ = -1;
     std::thread thread_;
 };
 
