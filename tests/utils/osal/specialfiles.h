@@ -1,11 +1,10 @@
 // Paths that are no regular file, for the tests of what a load or a write
-// refuses: a FIFO with or without a writer, a socket, and guards that free a
-// reader or a writer left waiting on a FIFO, so that a fault shows as a
+// refuses: a FIFO with or without a writer, a socket, and a guard that frees
+// a reader (or a writer) left waiting on a FIFO, so that a fault shows as a
 // failure, not a hang.
 #pragma once
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -14,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -78,15 +78,17 @@ private:
 };
 
 // Ends the FIFO when the scope has not ended within the time: a reader that
-// waits on it then goes on, and Waited() tells.
+// waits on it then goes on, and Waited() tells. Or frees it by release (a
+// writer that waits goes on once a reader opens the FIFO).
 class FifoGuard {
 public:
-    FifoGuard(Fifo& fifo, std::chrono::milliseconds limit)
-        : thread_([this, &fifo, limit] {
+    FifoGuard(Fifo& fifo, std::chrono::milliseconds limit) : FifoGuard(limit, [&fifo] { fifo.End(); }) {}
+    FifoGuard(std::chrono::milliseconds limit, std::function<void()> release)
+        : thread_([this, release, limit] {
               std::unique_lock<std::mutex> lock(mutex_);
               if (!cv_.wait_for(lock, limit, [this] { return done_; })) {
                   waited_ = true;
-                  fifo.End();
+                  release();
               }
           })
     {
@@ -114,43 +116,6 @@ private:
     std::condition_variable cv_;
     bool done_ = false;
     bool waited_ = false;
-    std::thread thread_;
-};
-
-// Opens a reader on a FIFO when the scope has not ended within two seconds,
-// so that a writer left waiting for one goes on (and the test fails rather
-// than hangs); the reader stays open to the end of the scope, and a failure
-// says that the writer waited.
-class LateReader {
-public:
-    explicit LateReader(const std::string& fifo)
-        : thread_([this, fifo] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!cv_.wait_for(lock, std::chrono::seconds(2), [this] { return done_; }))
-                  fd_ = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-          })
-    {
-    }
-    ~LateReader()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            done_ = true;
-        }
-        cv_.notify_one();
-        thread_.join();
-        EXPECT_LT(fd_, 0) << "the open waited for a reader";
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    LateReader(const LateReader&) = delete;
-    LateReader& operator=(const LateReader&) = delete;
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool done_ = false;
-    int fd_ = -1;
     std::thread thread_;
 };
 

@@ -234,10 +234,12 @@ TEST_F(WritePath, WhatIsPutThereAfterTheCheckIsNotWrittenThrough)
             owners.Set(path);
         std::string refusal;
         errno = 0;
-        int fd = -1;
+        int reader = -1, fd = -1;
         {
-            const kxtest::LateReader late(path);
+            // A reader comes to an open that waits for one.
+            kxtest::FifoGuard guard(std::chrono::seconds(2), [&] { reader = open(path.c_str(), O_RDONLY | O_NONBLOCK); });
             fd = ZmLib::OpenWriteTarget(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600, refusal);
+            EXPECT_FALSE(guard.Waited());
         }
         EXPECT_EQ(fd, -1);
         if (fd >= 0) {
@@ -251,6 +253,8 @@ TEST_F(WritePath, WhatIsPutThereAfterTheCheckIsNotWrittenThrough)
         if (c.planted == Planted::FILE) {
             EXPECT_EQ(ReadFile(path), "theirs");
         }
+        if (reader >= 0)
+            close(reader);
     }
     ZmLib::BeforeWriteOpen = saved;
 }
