@@ -482,8 +482,13 @@ KxTable* DocLoader::Load(int32_t maxRecords)
     }
     // The status line must not go on saying that the file is loading.
     if (table == nullptr && loading_)
-        EndStatus(failure_.isEmpty() ? "Cannot open file: " + path : failure_);
+        EndStatus(Failure());
     return table;
+}
+
+QString DocLoader::Failure() const
+{
+    return failure_.isEmpty() ? "Cannot open file: " + file_.absoluteFilePath() : failure_;
 }
 
 KxTable* DocLoader::LoadTable(int32_t maxRecords, const QString& path)

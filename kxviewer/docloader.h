@@ -112,6 +112,8 @@ public:
     const QString& Incomplete() const { return incomplete_; }
     // The file had lines and the text-log format matched none of them.
     bool NoLineMatched() const;
+    // Why the last Load gave no table, as the status line says it.
+    QString Failure() const;
 
 private:
     // The format's field list; false (reported) for an unknown field key or

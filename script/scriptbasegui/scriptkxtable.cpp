@@ -1,7 +1,11 @@
 #include "script/scriptbasegui/scriptkxtable.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include <QFile>
@@ -13,6 +17,7 @@
 #include "kxviewer/openfilekind.h"
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/scriptchannels.h"
+#include "utils/osal/readpath.h"
 
 namespace {
 
@@ -163,6 +168,15 @@ int64_t Filter(KxTable& table)
     return count;
 }
 
+// "Search expression error: " with what was refused and why, on one line:
+// the parser's several reports, one a line, are joined by "; ".
+[[noreturn]] void ExpressionError(std::string told, int line)
+{
+    for (size_t at = told.find('\n'); at != std::string::npos; at = told.find('\n', at))
+        told.replace(at, 1, "; ");
+    CodeParser::ThrowError(("Search expression error: " + told).c_str(), " line ", line);
+}
+
 int64_t SetExpression(KxTable& table, const ScriptArgList& args, int line)
 {
     const uint8_t matchCase = OptionalInt(args, 2, line, 0) >= 1 ? 1 : 0;
@@ -171,8 +185,19 @@ int64_t SetExpression(KxTable& table, const ScriptArgList& args, int line)
         CodeParser::ThrowError("Third parameter 'Search mode' error: ", std::to_string(requested).c_str(), -999);
     uint32_t mode = uint32_t(requested);
     const char* text = args.Arg(1).text ? args.Arg(1).text : "";
-    if (!table.SearchSetExpression(text, matchCase, mode))
-        CodeParser::ThrowError("Search expression error: ", text, -999);
+    if (!table.SearchSetExpression(text, matchCase, mode)) {
+        const std::string& reason = table.SearchError();
+        // A text taken as no expression at all (blank, too long) is told by
+        // the reason alone.
+        if (table.SearchMode() == SEARCH_MODE_UNDECIDED && !reason.empty())
+            ExpressionError(reason, line);
+        ExpressionError(reason.empty() ? text : text + (": " + reason), line);
+    }
+    // A pattern the dialect reads only leniently is refused, as the find
+    // line refuses it, rather than searched for what it happens to match.
+    const KxSearchExpression* expression = table.SearchExpression();
+    if (expression && !expression->patternProblem.empty())
+        ExpressionError(text + (": " + expression->patternProblem), line);
     return 1;
 }
 
@@ -290,23 +315,34 @@ KxTable& ScriptKxTable::TableOf(const ScriptArgList& args, int line) const
     return *table;
 }
 
-KxTable* ScriptKxTable::Open(const char* path)
+KxTable* ScriptKxTable::Open(const char* path, std::string& why)
 {
+    // Tried here first, through the read check, so that the loader (which
+    // shows a box) is reached only with a regular file it can open.
+    const int fd = ZmLib::OpenToRead(path, why);
+    if (fd < 0) {
+        if (why.empty())
+            why = std::strerror(errno);
+        return nullptr;
+    }
+    close(fd);
     const QFileInfo file(QFile::decodeName(path));
     bool byType = false;
     int32_t typeId = FileTypeBySuffix(QFile::encodeName(file.suffix()).constData(), &byType);
     if (!byType) {
         typeId = OpenFileKind::FormatForSuffix(file.suffix());
-        if (typeId < 0)
+        if (typeId < 0) {
+            why = "no file type or import format claims its name";
             return nullptr;
+        }
     }
-    if (!file.isFile())
-        return nullptr;
     DocLoader loader(file, typeId);
     KxTable* table = loader.Load(-1);
     // The loader's reference is the one the run holds.
     if (table)
         held_.push_back(table);
+    else
+        why = loader.Failure().toLocal8Bit().toStdString();
     return table;
 }
 
@@ -354,9 +390,10 @@ bool ScriptKxTable::Run(ScriptValue& result, int function, int*, int line, Scrip
     switch (function) {
     case OPEN_LL: {
         const char* path = args.Arg(0).text ? args.Arg(0).text : "";
-        result.object = Open(path);
+        std::string why;
+        result.object = Open(path, why);
         if (!result.object)
-            CodeParser::ThrowError("Can not open table ", path, -999);
+            CodeParser::ThrowError(("Can not open table " + std::string(path) + ": " + why).c_str(), " line ", line);
         return true;
     }
     case ROW_GET_INDEX:

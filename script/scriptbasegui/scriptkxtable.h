@@ -52,7 +52,9 @@ private:
     // Makes result the record value of row (0-based) of table.
     void SetRecord(ScriptValue& result, KxTable& table, int32_t row);
     // Loads a file the way the open road tells its kind; the table is held.
-    KxTable* Open(const char* path);
+    // Null, with why, for a file that cannot be read, is no regular file,
+    // is of no kind known or fails to load (the loader's reason).
+    KxTable* Open(const char* path, std::string& why);
     // The record a record value names; an error when it is out of date or
     // its row is gone.
     static const KxdRecord& RecordOf(const ScriptValue& value, int line);

@@ -1,7 +1,9 @@
-// The kxscript runner's reports on a script that does not compile: the
+// The kxscript runner's reports on a script that does not compile (the
 // compiler's messages as a user reads them, never the program's own source
-// file and line or the debug stream's time and thread.
+// file and line or the debug stream's time and thread) and on a file that a
+// script may not write.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <regex>
 #include <string>
@@ -31,4 +33,17 @@ TEST(KxScript, CompileErrorsShowNoSourcePlaces)
         EXPECT_FALSE(std::regex_search(r.err, place)) << r.err;
         EXPECT_EQ(r.err.find("KX>>"), std::string::npos) << r.err;
     }
+}
+
+// A FIFO given to csv.open is refused at once, with the script's line,
+// whether or not anything reads it: the run never waits for a reader.
+TEST(KxScript, CsvOpenOfAFifoIsRefusedAtOnce)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.Path("fifo.csv").c_str(), 0600), 0);
+    const std::string script = "var x = 1;\nvar f = csv.open(\"fifo.csv\", 1);\ncsv.add_line(f, \"x\");\n";
+    const ToolResult r = RunTool(KXSCRIPT_PATH, {dir.Write("fifo.js", script)}, dir, 10000);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File can't be created fifo.csv: fifo.csv is a pipe, not a regular file: save it to a file first "
+                     "line 2\n");
 }

@@ -68,6 +68,7 @@ int ReplaceFile::Create(FILEB* named, const char* path)
     // bits (root's copy of them would grant root's rights); a new file's as
     // open would give it.
     mode_ = replaces ? mode_t(old.st_mode & 0777) : NewFileMode();
+    owner_ = replaces ? old.st_uid : uid_t(-1);
     group_ = replaces ? old.st_gid : gid_t(-1);
     path_ = path;
     target_ = target;
@@ -78,11 +79,13 @@ int ReplaceFile::Create(FILEB* named, const char* path)
 bool ReplaceFile::TakeFinalMode()
 {
     mode_t mode = mode_;
-    // The group's permissions only for the replaced file's group: kept for
-    // it when the file can be given to it, else none.
+    // The replaced file's owner and group, where the writer may give the
+    // file to them (root may): its owner can still read it. Else the group
+    // alone, where the writer is in it; the group's permissions only for
+    // that group, else none.
     struct stat st;
-    if (group_ != gid_t(-1) && fstat(held_, &st) == 0 && st.st_gid != group_ &&
-        fchown(held_, uid_t(-1), group_) != 0)
+    if (group_ != gid_t(-1) && fstat(held_, &st) == 0 && (st.st_uid != owner_ || st.st_gid != group_) &&
+        fchown(held_, owner_, group_) != 0 && st.st_gid != group_ && fchown(held_, uid_t(-1), group_) != 0)
         mode &= ~mode_t(070);
     return fchmod(held_, mode) == 0;
 }

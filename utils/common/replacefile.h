@@ -23,7 +23,8 @@ public:
     // Creates a fresh temporary file beside path and opens it in file for
     // binary writing. The temporary file is the user's alone (0600) until
     // Commit gives it, just before the rename, the replaced file's
-    // permissions or a new file's (0666 under the umask). When path is
+    // permissions (and, where the writer may, its owner and group) or a new
+    // file's (0666 under the umask). When path is
     // a symbolic link that a write may follow (writepath.h), the file it
     // names is replaced and the link kept; another user's link in a shared
     // folder is refused, as is another user's file there (Refusal says
@@ -52,7 +53,8 @@ private:
     // The temporary file, created and open for writing; -1 on failure.
     // named: the file that takes the temporary name, when there is one.
     int Create(FILEB* named, const char* path);
-    // Gives the temporary file its final mode (and group); false with errno.
+    // Gives the temporary file its final mode (and owner and group); false
+    // with errno.
     bool TakeFinalMode();
     void ReleaseHeld();
 
@@ -63,7 +65,8 @@ private:
     std::string refusal_;
     int held_ = -1; // the temporary file, until the rename
     mode_t mode_ = 0;
-    gid_t group_ = gid_t(-1); // the replaced file's group
+    uid_t owner_ = uid_t(-1); // the replaced file's owner
+    gid_t group_ = gid_t(-1); // and group
 };
 
 } // namespace ZmLib

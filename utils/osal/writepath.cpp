@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "utils/osal/readpath.h"
+
 namespace ZmLib {
 
 namespace {
@@ -62,6 +64,23 @@ bool MayUse(const std::string& entry, const struct stat& st, const char* kind, s
 // What another user can read or answer through, once written into.
 bool IsFileOrFifo(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode); }
 
+// False, with errno and why, for what a write in place does not open: a
+// link put at target after the check, or no regular file. A folder is
+// left to the open, which says so itself.
+bool WhatIsThere(const std::string& target, const struct stat& st, std::string& refusal)
+{
+    if (S_ISLNK(st.st_mode)) {
+        refusal = target + " was made a link after it was checked";
+        errno = ELOOP;
+        return false;
+    }
+    refusal = NotRegularFile(target.c_str(), st);
+    if (refusal.empty())
+        return true;
+    errno = EINVAL;
+    return false;
+}
+
 } // namespace
 
 EntryOwnerFunc EntryOwner = OwnerInStatus;
@@ -113,21 +132,31 @@ int OpenWriteTarget(const char* path, int flags, mode_t mode, std::string& refus
     std::string target;
     if (!ResolveWriteTarget(path, target, refusal))
         return -1;
+    // What is there and no regular file is not opened at all: a FIFO would
+    // wait for a reader, a device may act on its open.
+    struct stat st;
+    if (lstat(target.c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && !WhatIsThere(target, st, refusal))
+        return -1;
     if (BeforeWriteOpen != nullptr)
         BeforeWriteOpen(target.c_str());
-    // Emptied only once it is known to be the user's to write.
-    const int fd = open(target.c_str(), (flags & ~O_TRUNC) | O_NOFOLLOW, mode);
-    struct stat st;
+    // Emptied only once it is known to be the user's to write. Not waiting:
+    // a FIFO put there meanwhile fails the open or is opened at once, and
+    // is refused either way.
+    const int fd = open(target.c_str(), (flags & ~O_TRUNC) | O_NOFOLLOW | O_NONBLOCK, mode);
     if (fd < 0) {
         const int error = errno;
-        if (error == ELOOP && lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            refusal = target + " was made a link after it was checked";
-        errno = error;
+        // Told as what is there now, whatever the open said of it (another
+        // user's link in a sticky folder fails with EACCES, not ELOOP).
+        if (lstat(target.c_str(), &st) != 0 || WhatIsThere(target, st, refusal))
+            errno = error;
         return -1;
     }
-    // Another user's file put there after the check is not written either.
-    if (fstat(fd, &st) != 0 || (IsFileOrFifo(st) && !MayUse(target, st, "file", refusal)) ||
-        ((flags & O_TRUNC) != 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0)) {
+    // What was put there after the check is not written either: another
+    // user's file, or no regular file.
+    int status = 0;
+    if (fstat(fd, &st) != 0 || !WhatIsThere(target, st, refusal) || !MayUse(target, st, "file", refusal) ||
+        (status = fcntl(fd, F_GETFL)) < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0 ||
+        ((flags & O_TRUNC) != 0 && ftruncate(fd, 0) != 0)) {
         const int error = errno;
         close(fd);
         errno = error;

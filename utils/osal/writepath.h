@@ -28,8 +28,11 @@ bool ResolveWriteTarget(const char* path, std::string& target, std::string& refu
 
 // Opens the file a write at path reaches with open's flags (O_NOFOLLOW
 // added, so a link put there after the check is not followed either) and
-// mode. The descriptor, or -1 with errno and why in refusal: the rule's
-// refusal, a link put at the file after the check, or the system's reason.
+// mode, for a write in place: only a regular file (or a new one) is opened,
+// never waiting. The descriptor (blocking), or -1 with errno and why in
+// refusal: the rule's refusal, what is no regular file ("... is a pipe, not
+// a regular file", as readpath.h words it; nothing is created, emptied or
+// written), a link put at the file after the check, or the system's reason.
 int OpenWriteTarget(const char* path, int flags, mode_t mode, std::string& refusal);
 
 // Why a write at path failed with error, for a message: refusal when the

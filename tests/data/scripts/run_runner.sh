@@ -3,7 +3,9 @@
 #   run_runner.sh RUNNER SCRIPT STATUS STDOUT STDERR [interrupt]
 # STATUS: the expected exit status; STDOUT: the whole standard output, with
 # \n escapes; STDERR: a text that standard error must contain (may be empty).
-# With "interrupt" the runner gets SIGINT as soon as its first line arrives.
+# With "interrupt" the runner gets SIGINT as soon as its first line arrives;
+# with "filelimit" it runs in the scratch folder, where the files it writes
+# stop growing at 512 bytes (their writes then fail with EFBIG).
 runner=$1 script=$2 status=$3 stdout=$4 stderr=$5 mode=$6
 dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
@@ -19,6 +21,9 @@ if [ "$mode" = interrupt ]; then
     wait "$pid"
     got=$?
     { printf '%s\n' "$first"; [ -n "$rest" ] && printf '%s\n' "$rest"; } > "$dir/out"
+elif [ "$mode" = filelimit ]; then
+    (cd "$dir" && trap '' XFSZ && ulimit -f 1 && exec "$runner" "$script") > "$dir/out" 2> "$dir/err"
+    got=$?
 else
     "$runner" "$script" > "$dir/out" 2> "$dir/err"
     got=$?

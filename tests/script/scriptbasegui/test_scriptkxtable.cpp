@@ -1,7 +1,10 @@
 // The table library through the real interpreter: scripts open a raw record
 // file written here with kxtable.open_ll and work on its table.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -142,7 +145,6 @@ TEST_F(ScriptKxTableTest, FunctionsOnASmallTable)
         {"kxtable.set_expression(h, 'TEXT ~ \"boot\"', 0, SEARCHMODE_SIMPLE); print(kxtable.find_next(h, ''));", "-1\n"},
         {"kxtable.set_expression(h, 'TEXT ~ \"boot\"', 0, SEARCHMODE_AUTO); print(kxtable.find_next(h, ''));", "0\n"},
         {"print(kxtable.set_expression(h, 'x', 0, 4294967296));", "ERROR Third parameter 'Search mode' error: 4294967296"},
-        {"kxtable.set_expression(h, '(TEXT ==', 0, 1);", "ERROR Search expression error: (TEXT =="},
         // The filter: a real one, one that matches everything, none at all.
         {"kxtable.set_expression(h, 'boot'); var n = kxtable.filter(h);\n"
          "print(n, kxtable.size(h), kxtable.filtered_count(h)); kxtable.clear_filter(h); print(kxtable.size(h));",
@@ -269,26 +271,61 @@ TEST_F(ScriptKxTableTest, HandlersHoldTheirTable)
 }
 
 // open_ll tells a file's kind as the open road does: by its suffix, then by
-// the import formats' patterns.
+// the import formats' patterns. A file it cannot open ends the script with
+// why (the system's reason, the readers' or the loader's words) and the line.
 TEST_F(ScriptKxTableTest, OpenLlLoadsByKind)
 {
-    // bytes null: the trace; expected ending in ' ': the path follows
-    const struct { const char* name; const char* bytes; const char* expected; } cases[] = {
-        {"copy.KX", nullptr, "5 copy\n"},
-        {"system.log", "Jan  1 00:00:01 host app: one\nJan  1 00:00:02 host app: two\n", "2 system\n"},
-        {"notes.txt", "no format claims this\n", "ERROR Can not open table "},
-        {"missing.kx", "", "ERROR Can not open table "},
+    static const char FIFO[] = "a FIFO";
+    // bytes null: the trace, FIFO: a FIFO; why: <path> stands for the path
+    const struct { const char* name; const char* bytes; const char* opened; std::string why; } cases[] = {
+        {"copy.KX", nullptr, "5 copy\n", ""},
+        {"system.log", "Jan  1 00:00:01 host app: one\nJan  1 00:00:02 host app: two\n", "2 system\n", ""},
+        {"notes.txt", "no format claims this\n", nullptr, "no file type or import format claims its name"},
+        {"missing.kx", "", nullptr, std::strerror(ENOENT)},
+        {"fifo.kx", FIFO, nullptr, "<path> is a pipe, not a regular file: save it to a file first"},
+        {"broken.kxl", "no sections\n", nullptr, "Error opening file \"<path>\": not a KXL file"},
     };
     for (const auto& c : cases) {
         const std::string path = dir_.Path(c.name);
         if (!c.bytes)
             std::filesystem::copy_file(path_, path);
+        else if (c.bytes == FIFO)
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
         else if (*c.bytes)
             dir_.Write(c.name, c.bytes);
-        const std::string expected = c.expected + (std::string(c.expected).back() == ' ' ? path : "");
+        std::string why = c.why;
+        if (const size_t at = why.find("<path>"); at != std::string::npos)
+            why.replace(at, 6, path);
+        const std::string expected = c.opened ? c.opened : "ERROR Can not open table " + path + ": " + why + " line 2";
         EXPECT_EQ(expected, Run("var f = kxtable.open_ll(" + ScriptString(path) + ", 0); print(kxtable.size(f), ' ', kxtable.name(f));"))
             << c.name;
     }
+}
+
+// A refused expression ends the script with the expression engine's reason
+// and the line; a text that is no expression at all, with the reason alone.
+TEST_F(ScriptKxTableTest, RefusedExpressionsSayWhy)
+{
+    // What the engine says of a text read as a complex expression.
+    const auto engine = [](const std::string& text) {
+        KxSearchExpression* expression = KxTable::NewSearchExpression();
+        if (expression->Construct(text.c_str(), false, false))
+            expression->Parse();
+        const std::string reason = expression->parseError;
+        expression->Release();
+        return reason;
+    };
+    const std::string broken = "(TEXT ==", pattern = "TEXT =~ \"((\"";
+    const struct { std::string script; std::string told; } cases[] = {
+        {"kxtable.set_expression(h, '" + broken + "', 0, 1);", broken + ": " + engine(broken)},
+        {"kxtable.set_expression(h, 'boot', 0, 1);", "boot: " + engine("boot")},
+        {"kxtable.set_expression(h, '" + pattern + "', 0, 1);", pattern + ": " + engine(pattern)},
+        // In automatic mode too, as the find line refuses it.
+        {"kxtable.set_expression(h, '" + pattern + "');", pattern + ": " + engine(pattern)},
+        {"kxtable.set_expression(h, '');", engine("")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ("ERROR Search expression error: " + c.told + " line 2", Run(c.script)) << c.script;
 }
 
 TEST_F(ScriptKxTableTest, ConstantValues)

@@ -233,27 +233,28 @@ TEST(ReplaceFileMode, TemporaryFileIsPrivateUntilTheRename)
     umask(savedMask);
 }
 
-// Root replacing another user's file gives nobody more than before: the
-// file is root's now, still of its group, with its permissions.
+// Root replacing another user's file gives nobody more than before and
+// takes nothing from its owner: the file keeps its owner, its group and its
+// permissions.
 TEST(ReplaceFileMode, RootKeepsTheReplacedFilesGroupAndGrantsNoMore)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "another user's file needs root";
     const TempDir dir;
     const std::string path = dir / "theirs";
-    kxtest::WriteFile(path, "old");
-    ASSERT_EQ(chown(path.c_str(), OtherOwners::OTHER, OtherOwners::OTHER), 0);
-    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-    ZmLib::FILEB file;
-    ZmLib::ReplaceFile saver;
-    ASSERT_TRUE(saver.Begin(file, path.c_str()));
-    ASSERT_EQ(file.Write("new", 3), 3u);
-    ASSERT_TRUE(saver.Commit());
-    struct stat st;
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 0u);
-    EXPECT_EQ(st.st_gid, gid_t(OtherOwners::OTHER));
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    for (const auto& writer : kWriters) {
+        SCOPED_TRACE(writer.name);
+        std::string refusal;
+        ASSERT_TRUE(WriteContainer(path, "old", false, refusal));
+        ASSERT_EQ(chown(path.c_str(), OtherOwners::OTHER, OtherOwners::OTHER), 0);
+        ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+        ASSERT_TRUE(writer.write(path, refusal));
+        struct stat st;
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, uid_t(OtherOwners::OTHER));
+        EXPECT_EQ(st.st_gid, gid_t(OtherOwners::OTHER));
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
-// Paths that are no regular file, for the tests of what a load refuses: a
-// FIFO with or without a writer, a socket, and a guard that frees a reader
-// left waiting on a FIFO, so that a fault shows as a failure, not a hang.
+// Paths that are no regular file, for the tests of what a load or a write
+// refuses: a FIFO with or without a writer, a socket, and a guard that frees
+// a reader (or a writer) left waiting on a FIFO, so that a fault shows as a
+// failure, not a hang.
 #pragma once
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -76,15 +78,17 @@ private:
 };
 
 // Ends the FIFO when the scope has not ended within the time: a reader that
-// waits on it then goes on, and Waited() tells.
+// waits on it then goes on, and Waited() tells. Or frees it by release (a
+// writer that waits goes on once a reader opens the FIFO).
 class FifoGuard {
 public:
-    FifoGuard(Fifo& fifo, std::chrono::milliseconds limit)
-        : thread_([this, &fifo, limit] {
+    FifoGuard(Fifo& fifo, std::chrono::milliseconds limit) : FifoGuard(limit, [&fifo] { fifo.End(); }) {}
+    FifoGuard(std::chrono::milliseconds limit, std::function<void()> release)
+        : thread_([this, release, limit] {
               std::unique_lock<std::mutex> lock(mutex_);
               if (!cv_.wait_for(lock, limit, [this] { return done_; })) {
                   waited_ = true;
-                  fifo.End();
+                  release();
               }
           })
     {

@@ -12,6 +12,8 @@
 
 #include "tests/utils/osal/osal_fixtures.h"
 #include "tests/utils/osal/otherowners.h"
+#include "tests/utils/osal/specialfiles.h"
+#include "utils/osal/readpath.h"
 #include "utils/osal/writepath.h"
 
 using kxtest::Exists;
@@ -174,57 +176,85 @@ TEST(WritePathOwners, RealOwnersWhereRootCanMakeThem)
 }
 
 // What another user may do between the check and the open: put a link at
-// the path (to a file of the user's), or a file of theirs. Neither is
-// written through, and the refusal says what happened.
-std::string plantAt;   // the link's target; empty: plant a file
+// the path (to a file of the user's), a file of theirs, or a FIFO. None is
+// written through, nothing waits, and the refusal says what happened.
+enum class Planted { LINK, THEIR_LINK, FILE, FIFO };
+Planted planting;
+std::string plantAt;   // a link's target
 std::string plantedAt; // the path the open was about to take
 void Plant(const char* target)
 {
     plantedAt = target;
     unlink(target);
-    if (!plantAt.empty())
-        EXPECT_EQ(symlink(plantAt.c_str(), target), 0);
-    else
+    if (planting == Planted::FILE) {
         WriteFile(target, "theirs");
+    } else if (planting == Planted::FIFO) {
+        EXPECT_EQ(mkfifo(target, 0600), 0);
+    } else {
+        EXPECT_EQ(symlink(plantAt.c_str(), target), 0);
+    }
+    // Another user's link in a sticky folder fails an open that creates
+    // with EACCES, not ELOOP.
+    if (planting == Planted::THEIR_LINK) {
+        EXPECT_EQ(lchown(target, OtherOwners::OTHER, gid_t(-1)), 0);
+    }
 }
 
 TEST_F(WritePath, WhatIsPutThereAfterTheCheckIsNotWrittenThrough)
 {
     const std::string victim = t + "/private/victim";
     WriteFile(t + "/shared/existing", "mine");
+    const auto made = [this](const char* name) { return t + name + " was made a link after it was checked"; };
+    struct stat fifo {};
+    fifo.st_mode = S_IFIFO;
     const struct {
         const char* name;
-        std::string link; // empty: another user's file is planted
+        Planted planted;
         std::string refusal;
+        int error;
     } cases[] = {
-        {"/shared/new", victim, t + "/shared/new was made a link after it was checked"},
-        {"/shared/existing", victim, t + "/shared/existing was made a link after it was checked"},
-        {"/shared/planted", "", OtherOwners::FileRefusal(t + "/shared/planted")},
+        {"/shared/new", Planted::LINK, made("/shared/new"), ELOOP},
+        {"/shared/existing", Planted::LINK, made("/shared/existing"), ELOOP},
+        {"/shared/theirlink", Planted::THEIR_LINK, made("/shared/theirlink"), ELOOP},
+        {"/shared/planted", Planted::FILE, OtherOwners::FileRefusal(t + "/shared/planted"), EACCES},
+        {"/shared/fifo", Planted::FIFO, ZmLib::NotRegularFile((t + "/shared/fifo").c_str(), fifo), EINVAL},
     };
     const ZmLib::BeforeWriteOpenFunc saved = ZmLib::BeforeWriteOpen;
     ZmLib::BeforeWriteOpen = &Plant;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // Only root can give a link to another user.
+        if (c.planted == Planted::THEIR_LINK && geteuid() != 0)
+            continue;
         const std::string path = t + c.name;
-        plantAt = c.link;
+        planting = c.planted;
+        plantAt = victim;
         plantedAt.clear();
-        if (c.link.empty())
+        if (c.planted == Planted::FILE)
             owners.Set(path);
         std::string refusal;
         errno = 0;
-        const int fd = ZmLib::OpenWriteTarget(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600, refusal);
+        int reader = -1, fd = -1;
+        {
+            // A reader comes to an open that waits for one.
+            kxtest::FifoGuard guard(std::chrono::seconds(2), [&] { reader = open(path.c_str(), O_RDONLY | O_NONBLOCK); });
+            fd = ZmLib::OpenWriteTarget(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600, refusal);
+            EXPECT_FALSE(guard.Waited());
+        }
         EXPECT_EQ(fd, -1);
         if (fd >= 0) {
             EXPECT_EQ(write(fd, "new", 3), 3);
             close(fd);
         }
         EXPECT_EQ(plantedAt, path);
-        EXPECT_EQ(errno, c.link.empty() ? EACCES : ELOOP);
+        EXPECT_EQ(errno, c.error);
         EXPECT_EQ(refusal, c.refusal);
         EXPECT_EQ(ReadFile(victim), "victim");
-        if (c.link.empty()) {
+        if (c.planted == Planted::FILE) {
             EXPECT_EQ(ReadFile(path), "theirs");
         }
+        if (reader >= 0)
+            close(reader);
     }
     ZmLib::BeforeWriteOpen = saved;
 }
