@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -307,6 +309,12 @@ TEST_F(KxFind, CountWithoutAnExpressionCountsEveryRow)
     const ToolResult none = RunTool(KXFIND_PATH, {empty, "--count"}, dir_);
     EXPECT_EQ(none.status, 1) << none.err;
     EXPECT_EQ(none.out, "0\n");
+    // A file that says it is empty (/proc) is read to its end: a line a row.
+    std::ifstream status("/proc/self/status");
+    const std::string lines(std::istreambuf_iterator<char>(status), {});
+    const ToolResult proc = RunTool(KXFIND_PATH, {"/proc/self/status", "-f", "0", "--count"}, dir_);
+    EXPECT_EQ(proc.status, 0) << proc.err;
+    EXPECT_EQ(proc.out, std::to_string(std::count(lines.begin(), lines.end(), '\n')) + "\n");
 }
 
 // The viewer keeps its settings in its program folder when it can: kxfind,
