@@ -22,6 +22,7 @@
 #include "kxviewer/preftabtable.h"
 #include "tests/kxviewer/shellrecorder.h"
 #include "tests/utils/osal/osal_fixtures.h"
+#include "tests/utils/osal/specialfiles.h"
 #include "utils/common/inifile.h"
 #include "utils/kx/pkx.h"
 #include "utils/osal/privatedir.h"
@@ -232,6 +233,22 @@ TEST_F(PrefDataTest, IniLocationFollowsExistingFilesThenWritableFolders)
         EXPECT_EQ(PrefGlobal::IniInProgramDir, c.where != HOME);
         setenv("HOME", home.c_str(), 1);
     }
+}
+
+// An ini file that is no regular file (a FIFO in the program folder) is not
+// waited on at start: it is told for what it is.
+TEST_F(PrefDataTest, AnIniFileThatIsNoRegularFileIsToldAtStart)
+{
+    kxtest::WriteFile(program + "KxViewer.ini", "[Global]\n");
+    kxtest::Fifo fifo(program + "KxFormats.ini");
+    ASSERT_TRUE(fifo.Made());
+    {
+        kxtest::FifoGuard guard(fifo, std::chrono::seconds(3));
+        PrefGlobal::Load();
+        EXPECT_FALSE(guard.Waited());
+    }
+    EXPECT_EQ(shell.info, std::vector<std::string>{program + "KxFormats.ini is a pipe, not a regular file: save it "
+                                                             "to a file first"});
 }
 
 TEST_F(PrefDataTest, ReadOnlyProgramFolderByPermissions)

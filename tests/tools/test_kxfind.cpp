@@ -327,7 +327,8 @@ TEST(KxFindSettings, FormatsAreReadWhereTheViewerKeepsThem)
     const struct {
         const char* name;
         bool inProgram; // else in ~/KxViewer/
-    } cases[] = {{"program folder", true}, {"home folder", false}};
+        bool fifo;      // the formats file is a FIFO: told for what it is, not waited on
+    } cases[] = {{"program folder", true, false}, {"home folder", false, false}, {"a FIFO", true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
@@ -339,9 +340,18 @@ TEST(KxFindSettings, FormatsAreReadWhereTheViewerKeepsThem)
         std::filesystem::copy_file(KXFIND_PATH, kxfind);
         std::filesystem::permissions(kxfind, std::filesystem::perms::owner_all);
         dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxViewer.ini"), "[Global]\n");
-        dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxFormats.ini"), pipe);
+        const std::string formats = settings + "/KxFormats.ini";
+        kxtest::Fifo fifo(c.fifo ? formats : dir.Path("unused"));
+        if (!c.fifo)
+            dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxFormats.ini"), pipe);
         const std::string lines = dir.Write("lines.txt", "a0|b|c\na1|b|c\nx|y\n");
-        const ToolResult r = RunTool(kxfind.c_str(), {lines, "a1", "-f", "1", "--count"}, dir);
+        const ToolResult r = RunTool(kxfind.c_str(), {lines, "a1", "-f", "1", "--count"}, dir, 5000);
+        if (c.fifo) {
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+                      "kxfind: " + formats + " is a pipe, not a regular file: save it to a file first\n");
+            continue;
+        }
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "1\n") << settings;
     }
