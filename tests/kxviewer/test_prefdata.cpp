@@ -26,6 +26,7 @@
 #include "utils/common/inifile.h"
 #include "utils/kx/pkx.h"
 #include "utils/osal/privatedir.h"
+#include "utils/osal/readpath.h"
 
 using kxtest::Exists;
 using kxtest::ReadFile;
@@ -604,6 +605,21 @@ TEST_F(PrefDataTest, FailedMoveLeavesNothingInTheNewLocation)
     EXPECT_EQ(ImportFormats.back().name, "Mine");
 }
 
+namespace {
+
+// Puts a FIFO at a file of the program folder as it is about to be read.
+std::string fifoFolder;
+std::vector<std::string> fifosPut;
+void PutFifo(const char* path)
+{
+    const std::string aside = std::string(path) + ".fifo";
+    if (std::string(path).rfind(fifoFolder, 0) == 0 && mkfifo(aside.c_str(), 0600) == 0 &&
+        rename(aside.c_str(), path) == 0)
+        fifosPut.push_back(path);
+}
+
+} // namespace
+
 TEST_F(PrefDataTest, MovingIniFilesCarriesBothAndItsChanges)
 {
     PrefGlobal::Load();
@@ -611,7 +627,14 @@ TEST_F(PrefDataTest, MovingIniFilesCarriesBothAndItsChanges)
     shell.Clear();
     PrefGlobal::CompareProgramm = "kept";
     PrefGlobal::Save();
+    // The files are read through the read check: a FIFO put in their place
+    // as they are read is neither waited on nor copied.
+    fifoFolder = program;
+    fifosPut.clear();
+    ZmLib::BeforeReadOpen = &PutFifo;
     EXPECT_FALSE(PrefGlobal::MoveIniFiles(0));
+    ZmLib::BeforeReadOpen = nullptr;
+    EXPECT_EQ(fifosPut, (std::vector<std::string>{program + "KxViewer.ini", program + "KxFormats.ini"}));
     EXPECT_EQ(PrefGlobal::IniDir, HomeIni());
     EXPECT_FALSE(Exists(program + "KxViewer.ini"));
     EXPECT_FALSE(Exists(program + "KxFormats.ini"));
