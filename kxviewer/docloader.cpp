@@ -1,7 +1,5 @@
 #include "kxviewer/docloader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,6 +28,7 @@
 #include "kxviewer/preftable.h"
 #include "kxviewer/shellservices.h"
 #include "utils/common/inifile.h"
+#include "utils/osal/readpath.h"
 
 namespace {
 
@@ -379,15 +378,10 @@ QString DocLoader::OpenFailure(const char* path) const
         if (!file->Refusal().empty())
             return FromBytes(file->Refusal());
     // Else they only fail to open a file that cannot be read.
-    struct stat st;
-    if (stat(path, &st) != 0)
-        return FromBytes(strerror(errno));
-    if (S_ISDIR(st.st_mode))
-        return FromBytes(strerror(EISDIR));
-    // Non-blocking: a pipe would wait for a writer.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    std::string refusal;
+    const int fd = ZmLib::OpenToRead(path, refusal);
     if (fd < 0)
-        return FromBytes(strerror(errno));
+        return FromBytes(refusal.empty() ? strerror(errno) : refusal.c_str());
     close(fd);
     return QStringLiteral("it cannot be read as this kind of file");
 }

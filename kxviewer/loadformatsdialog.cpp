@@ -191,8 +191,12 @@ bool LoadFormatsFromFile(QWidget* parent)
     ImportFormatList read;
     {
         ZmLib::IniFile ini;
-        if (file.isFile())
-            ini.Open(QFile::encodeName(path).constData(), nullptr, nullptr);
+        if (!ini.Open(QFile::encodeName(path).constData(), nullptr, nullptr) && !ini.Refusal().empty()) {
+            const QString why = QString::fromLocal8Bit(ini.Refusal().c_str());
+            KxvShell().AddToSystemLog(why);
+            KxvShell().Information(why, true);
+            return false;
+        }
         PrefGlobal::LoadFormats(ini.Ini, read, true, false);
         // The other file is only read: closing must never write it back.
         ini.Ini.SetModified(false);

@@ -17,6 +17,7 @@ std::function<int64_t()>& AvailableSource()
 
 int64_t ReadMemAvailable()
 {
+    // The kernel's own file, no path a user could put anything at.
     FILE* file = fopen("/proc/meminfo", "r");
     if (file == nullptr)
         return -1;

@@ -38,6 +38,8 @@ const QString RecentFilesKey = QStringLiteral("recentFileList");
 // the name of the import format each listed file was read with.
 const QString RecentFormatsKey = QStringLiteral("recentFileFormats");
 
+// QSettings reads the user's own file in the user's own configuration
+// folder, which no other user can put anything in: no read check.
 QStringList ReadRecentFiles()
 {
     const QSettings store(QString::fromLatin1(KxvStartup::ORGANISATION), QString::fromLatin1(KxvStartup::APP_NAME));

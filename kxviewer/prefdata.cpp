@@ -338,8 +338,10 @@ void PrefGlobal::OpenIniFiles()
     }
     // Only the first of repeated sections is read; the later copies go, so
     // that a save leaves each section once.
-    IniViewer.Open(IniDir.c_str(), "KxViewer", "ini");
-    IniFormats.Open(IniDir.c_str(), "KxFormats", "ini");
+    for (ZmLib::IniFile* ini : {&IniViewer, &IniFormats})
+        if (!ini->Open(IniDir.c_str(), ini == &IniViewer ? "KxViewer" : "KxFormats", "ini") &&
+            !ini->Refusal().empty())
+            Report(ini->Refusal());
     IniViewer.Ini.DeleteRepeatedSections();
     IniFormats.Ini.DeleteRepeatedSections();
 }

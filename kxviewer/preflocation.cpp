@@ -56,10 +56,16 @@ bool FileExists(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool CopyFile(const std::string& source, const std::string& target)
+// Copies source (read through the read check: the program folder may be
+// shared) over target; false with why for the user.
+bool CopyFile(const std::string& source, const std::string& target, std::string& why)
 {
     ZmLib::FILEB in;
-    return in.Open(source.c_str(), "rb") && in.Copy(target.c_str());
+    std::string refusal;
+    if (in.SetPath(source.c_str()) && in.OpenToRead(refusal) && in.Copy(target.c_str()))
+        return true;
+    why = refusal.empty() ? "Cannot write '" + target + "', please check it is writable!" : refusal;
+    return false;
 }
 
 } // namespace
@@ -150,13 +156,13 @@ bool PrefGlobal::MoveIniFiles(int32_t choice)
     // next start would prefer a lone KxViewer.ini there and miss the formats.
     const char* const names[] = {INI_VIEWER, INI_FORMATS};
     size_t copied = 0;
+    std::string why;
     while (moved && copied < std::size(names)) {
-        std::string path = target + names[copied];
-        moved = CopyFile(IniDir + names[copied], path);
+        moved = CopyFile(IniDir + names[copied], target + names[copied], why);
         if (moved)
             ++copied;
         else
-            Report("Cannot write '" + path + "', please check it is writable!");
+            Report(why);
     }
     if (!moved)
         for (size_t i = 0; i < copied; ++i)

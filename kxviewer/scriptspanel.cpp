@@ -22,6 +22,7 @@
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/readfile.h"
 #include "kxviewer/shelltext.h"
 #include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/tabbase.h"
@@ -58,8 +59,9 @@ void ScriptsPanel::FillScriptData(const QString& path, Row& row)
     row.file = QFileInfo(path).fileName();
     row.name = path;
     row.description.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QFile file;
+    // The description line says why what cannot be read is greyed.
+    if (!OpenToRead(file, path, row.description, QIODevice::Text))
         return;
     row.readable = true;
     QTextStream in(&file);

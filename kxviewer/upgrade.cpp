@@ -22,6 +22,7 @@
 #include "kxviewer/kxvchannels.h"
 #include "kxviewer/mainwindow.h"
 #include "kxviewer/prefdata.h"
+#include "kxviewer/readfile.h"
 #include "kxviewer/sha256stream.h"
 #include "kxviewer/upgraderresult.h"
 #include "kxviewer/upgradesettings.h"
@@ -67,11 +68,23 @@ qint64 HashOpenFile(int fd, QByteArray& sha256)
     return file.size();
 }
 
+// What the viewer finds by name in the program folder is used only when it
+// is the user's own regular file: in a folder others may write to, another
+// user's file (or a FIFO) of that name is no leftover of ours, and not ours
+// to read or remove. It is named in the System Log and left alone.
+bool UsersOwnFile(const QByteArray& name, const struct stat& st, const QString& path)
+{
+    if (S_ISREG(st.st_mode) && ZmLib::EntryOwner(name.constData(), st) == geteuid())
+        return true;
+    KxvShell().AddToSystemLog(QStringLiteral("%1 was left alone: it is not this user's own regular file").arg(path));
+    return false;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
 // The copy of the package that an upgrader leaves beside the viewer when it
 // is killed while it copies: removed, and what happened for the user; empty
-// when there is none, its upgrader still holds it, or it is not the user's
-// (another user's file of that name in a program folder others may write
-// to is no upgrade of ours, and not ours to remove).
+// when there is none, its upgrader still holds it, or it is not the user's.
 QString RemoveUnfinishedCopy()
 {
     const QString path = UpgradeSettings::ProgramFolder() + QLatin1Char('/') + UpgraderResult::PARTIAL_FILE;
@@ -82,9 +95,8 @@ QString RemoveUnfinishedCopy()
     struct stat held;
     struct stat named;
     QString told;
-    if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ZmLib::EntryOwner(name.constData(), held) == geteuid() &&
-        flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        lstat(name.constData(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+    if (fstat(fd, &held) == 0 && UsersOwnFile(name, held, path) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        lstat(name.constData(), &named) == 0 && SameFile(named, held)) {
         const bool removed = unlink(name.constData()) == 0;
         const QString why = QString::fromLocal8Bit(strerror(errno));
         told = QStringLiteral("the upgrader ended while it copied the new version; its unfinished copy %1 ").arg(path) +
@@ -92,6 +104,35 @@ QString RemoveUnfinishedCopy()
     }
     close(fd);
     return told;
+}
+
+// The reason an upgrader left in the ini folder (beside the program, when
+// the settings are kept there), read through the read check and removed;
+// empty when there is none or it is not the user's own regular file.
+QString TakeLeftReason()
+{
+    if (PrefGlobal::IniDir.empty())
+        return QString();
+    const QByteArray name = QByteArray::fromStdString(PrefGlobal::IniDir + UpgraderResult::FAILURE_FILE);
+    const QString path = QFile::decodeName(name);
+    struct stat named;
+    if (lstat(name.constData(), &named) != 0 || !UsersOwnFile(name, named, path))
+        return QString();
+    QFile file;
+    QString why;
+    QString reason;
+    struct stat held;
+    if (!OpenToRead(file, path, why))
+        KxvShell().AddToSystemLog(why);
+    else if (fstat(file.handle(), &held) != 0 || !SameFile(named, held))
+        return QString(); // another file was put in its place meanwhile
+    else
+        reason = QString::fromLocal8Bit(file.read(REASON_LIMIT)).trimmed();
+    file.close();
+    struct stat now;
+    if (lstat(name.constData(), &now) == 0 && SameFile(named, now))
+        unlink(name.constData());
+    return reason;
 }
 
 } // namespace
@@ -138,13 +179,7 @@ void Upgrade::TellUpgraderFailure()
         KxvShell().AddToSystemLog(text);
         KxvShell().Information(text, true);
     }
-    QString reason;
-    if (!PrefGlobal::IniDir.empty()) {
-        QFile left(QFile::decodeName((PrefGlobal::IniDir + UpgraderResult::FAILURE_FILE).c_str()));
-        if (left.open(QIODevice::ReadOnly))
-            reason = QString::fromLocal8Bit(left.read(REASON_LIMIT)).trimmed();
-        left.remove();
-    }
+    QString reason = TakeLeftReason();
     if (const char* told = getenv(UpgraderResult::FAILURE_VARIABLE)) {
         reason = QString::fromLocal8Bit(told).left(REASON_LIMIT);
         // The programs this one starts are not told again.

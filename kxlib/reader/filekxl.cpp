@@ -156,11 +156,10 @@ int32_t FileKxl::Open()
         Failed(errno, file_.Refusal());
         return OPEN_BROKEN;
     }
-    struct stat st;
+    // Empty when nothing could be read: a file that says it is empty
+    // (/proc) may hold bytes all the same.
     if (found == 0)
-        return Refuse(OPEN_BROKEN, fstat(fileno(file_.File.Handle), &st) == 0 && st.st_size == 0
-                                       ? "the file is empty"
-                                       : "not a KXL file");
+        return Refuse(OPEN_BROKEN, file_.File.Tell64() == 0 ? "the file is empty" : "not a KXL file");
     int64_t version = -1;
     std::vector<char> text;
     if (!ReadSection(SEC_KXLVER, 18, text))

@@ -83,8 +83,8 @@ void PrefetchWhole(const KxdRecord* record)
 // kept for the next attempt after a failure.
 class Attempts {
 public:
-    Attempts(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options)
-        : reader_(reader), table_(table), size_(size), options_(options)
+    Attempts(KxReader& reader, KxTable& table, const KxLoadOptions& options)
+        : reader_(reader), table_(table), options_(options)
     {
     }
 
@@ -104,7 +104,6 @@ public:
 private:
     KxReader& reader_;
     KxTable& table_;
-    const int64_t size_;
     const KxLoadOptions& options_;
     KxdRecord* slot_ = nullptr;
     int32_t kept_ = 0;
@@ -184,7 +183,9 @@ bool Attempts::Next(KxdRecord** kept, bool whole)
     }
     if (code == KxLibExcept::MSG_TOO_SHORT && result.endedInside == 0)
         result.endedInside = reader_.Accepted() + 1;
-    return result.consumed < size_;
+    // The reader's end ends the loop, not the size seen at the open: a file
+    // that says it is empty (/proc) has lines all the same.
+    return true;
 }
 
 void Attempts::Finish()
@@ -194,9 +195,9 @@ void Attempts::Finish()
     slot_ = nullptr;
 }
 
-KxLoadResult LoadSequential(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options)
+KxLoadResult LoadSequential(KxReader& reader, KxTable& table, const KxLoadOptions& options)
 {
-    Attempts attempts(reader, table, size, options);
+    Attempts attempts(reader, table, options);
     KxdRecord* kept = nullptr;
     while (attempts.Next(&kept, true)) {
     }
@@ -510,7 +511,7 @@ void RunPipeline(KxTable& table, bool copyMode, int workers, const std::function
 KxLoadResult LoadParallel(KxReader& reader, KxTable& table, int64_t size, const KxLoadOptions& options,
                           int workers)
 {
-    Attempts attempts(reader, table, size, options);
+    Attempts attempts(reader, table, options);
     RunPipeline(
         table, false, workers,
         [&attempts](Chunk& chunk) {
@@ -544,7 +545,7 @@ KxLoadResult KxLoadRecords(KxReader& reader, KxTable& table, int64_t size, const
 {
     const int workers = Workers(options.workers);
     if (workers == 1)
-        return LoadSequential(reader, table, size, options);
+        return LoadSequential(reader, table, options);
     return LoadParallel(reader, table, size, options, workers);
 }
 

@@ -50,8 +50,9 @@ struct KxLoadResult {
     std::string endText;      // the reader's end-of-stream text, when it came
 };
 
-// Reads every record of an opened reader into the table (size: the reader's
-// GetFileSize; the loop stops once that much was consumed). A slot left
+// Reads every record of an opened reader into the table, to the reader's end
+// (size: the reader's GetFileSize, a guess of what is to come that only
+// sizes the work ahead; a file may hold more). A slot left
 // unused at the end is removed again. Thrown reader failures (KxExcept or a
 // text reader's integer code) are counted by their code: 1 ends the input,
 // 7 (file input failure) stops the loop; 12 (a record cut short) and a

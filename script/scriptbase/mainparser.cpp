@@ -1,8 +1,10 @@
 #include "script/scriptbase/mainparser.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -12,6 +14,7 @@
 #include "script/scriptbase/antlrsupport.h"
 #include "script/scriptbase/codeparser.h"
 #include "script/scriptbase/scriptchannels.h"
+#include "utils/osal/readpath.h"
 
 namespace {
 
@@ -45,12 +48,39 @@ pANTLR3_BASE_TREE DeeperThan(pANTLR3_BASE_TREE root, ANTLR3_UINT32 limit)
     return nullptr;
 }
 
-// The runtime reads file sizes in 32 bits; anything else than a regular file
-// of such a size is refused before it is opened.
-bool IsReadableScriptFile(const char* path)
+// A stream over the script file, read through the read check (only a
+// regular file, to its end; nothing waits on a FIFO) into memory that the
+// stream frees when it is closed; null, with why in refusal when it is no
+// regular file. The runtime takes sizes in 32 bits.
+pANTLR3_INPUT_STREAM ReadScriptFile(const char* path, std::string& refusal)
 {
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISREG(info.st_mode) && uint64_t(info.st_size) < UINT32_MAX;
+    const int fd = ZmLib::OpenToRead(path, refusal);
+    if (fd < 0)
+        return nullptr;
+    std::string text;
+    char piece[65536];
+    ssize_t got = 0;
+    for (;;) {
+        got = read(fd, piece, sizeof piece);
+        if (got > 0 && text.size() < UINT32_MAX)
+            text.append(piece, size_t(got));
+        else if (got >= 0 || errno != EINTR)
+            break;
+    }
+    close(fd);
+    auto* data = static_cast<pANTLR3_UINT8>(malloc(text.size() + 1));
+    if (got != 0 || data == nullptr) {
+        free(data);
+        return nullptr;
+    }
+    memcpy(data, text.c_str(), text.size() + 1);
+    pANTLR3_INPUT_STREAM input = antlr3StringStreamNew(data, ANTLR3_ENC_8BIT, ANTLR3_UINT32(text.size()),
+                                                       reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>(path)));
+    if (input == nullptr)
+        free(data);
+    else
+        input->isAllocated = ANTLR3_TRUE;
+    return input;
 }
 
 } // namespace
@@ -66,12 +96,13 @@ CodeParser* MainParser::PrepareFileParser(const char* path, std::string* error)
         return nullptr;
     }
     pANTLR3_INPUT_STREAM input = nullptr;
+    std::string refusal;
     if (path == nullptr)
         KX_ERROR(ZmLib::KxSys, "Input stream error!");
-    else if (IsReadableScriptFile(path))
-        input = antlr3FileStreamNew(reinterpret_cast<pANTLR3_UINT8>(const_cast<char*>(path)), ANTLR3_ENC_8BIT);
+    else
+        input = ReadScriptFile(path, refusal);
     if (input == nullptr && error)
-        *error += std::string("\n") + (path ? path : "(no file)") + ": the file cannot be read";
+        *error += '\n' + (!refusal.empty() ? refusal : std::string(path ? path : "(no file)") + ": the file cannot be read");
     AntlrErrorLog log;
     // A null input is reported as "Input stream error" by the parse.
     if (code->PrepareInputParser(input) != 0) {

@@ -1193,6 +1193,7 @@ TEST_F(DocLoaderTest, OpenFailureIsReported)
     const bool deniedHere = access(denied, F_OK) == 0 && access(denied, R_OK) != 0;
     ASSERT_EQ(symlink(denied, dir.Path("denied.kx").c_str()), 0);
     ASSERT_EQ(symlink(denied, dir.Path("denied.log").c_str()), 0);
+    ASSERT_EQ(symlink("/proc/self/status", dir.Path("status.kxl").c_str()), 0);
     const int32_t log = Add(MakeFormat("Any", 1, {{"TEXT", 0, "(.*)"}}));
     const struct {
         const char* name;
@@ -1203,6 +1204,8 @@ TEST_F(DocLoaderTest, OpenFailureIsReported)
         {"folder.kx", FILE_TYPE_KX, strerror(EISDIR)},
         {"broken.kxl", FILE_TYPE_KXL, "not a KXL file"},
         {"empty.kxl", FILE_TYPE_KXL, "the file is empty"},
+        // It says it is empty, but is not.
+        {"status.kxl", FILE_TYPE_KXL, "not a KXL file"},
         {"denied.kx", FILE_TYPE_KX, strerror(EACCES)},
         {"denied.log", log, strerror(EACCES)},
     };

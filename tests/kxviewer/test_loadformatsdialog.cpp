@@ -23,6 +23,7 @@
 #include "tests/kxlib/table_fixtures.h"
 #include "tests/kxviewer/shellrecorder.h"
 #include "tests/tearoffwidget/scriptedprompt.h"
+#include "tests/utils/osal/specialfiles.h"
 #include "utils/common/convert.h"
 
 namespace {
@@ -286,12 +287,23 @@ TEST_F(LoadFormatsTest, BadFilesChangeNothing)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         EXPECT_TRUE(file.readAll().toStdString() == c.text); // only read
     }
-    for (const QString& path : {dir_.path(), dir_.filePath("missing.ini")}) {
-        SCOPED_TRACE(path.toStdString());
-        prompt_.path = path;
+    // A FIFO is not waited on, and is told for what it is.
+    const QString fifoPath = dir_.filePath("fifo.ini");
+    kxtest::Fifo fifo(QFile::encodeName(fifoPath).toStdString());
+    ASSERT_TRUE(fifo.Made());
+    const struct { QString path; std::string told; } unread[] = {
+        {dir_.path(), "No formats to import"},
+        {dir_.filePath("missing.ini"), "No formats to import"},
+        {fifoPath, fifoPath.toStdString() + " is a pipe, not a regular file: save it to a file first"},
+    };
+    for (const auto& c : unread) {
+        SCOPED_TRACE(c.path.toStdString());
+        prompt_.path = c.path;
         shell_.Clear();
+        kxtest::FifoGuard guard(fifo, std::chrono::seconds(3));
         EXPECT_FALSE(LoadFormatsFromFile(nullptr));
-        EXPECT_EQ(shell_.info, std::vector<std::string>{"No formats to import"});
+        EXPECT_FALSE(guard.Waited());
+        EXPECT_EQ(shell_.info, std::vector<std::string>{c.told});
         EXPECT_TRUE(ImportFormats == before);
     }
 }

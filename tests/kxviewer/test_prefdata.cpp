@@ -22,9 +22,11 @@
 #include "kxviewer/preftabtable.h"
 #include "tests/kxviewer/shellrecorder.h"
 #include "tests/utils/osal/osal_fixtures.h"
+#include "tests/utils/osal/specialfiles.h"
 #include "utils/common/inifile.h"
 #include "utils/kx/pkx.h"
 #include "utils/osal/privatedir.h"
+#include "utils/osal/readpath.h"
 
 using kxtest::Exists;
 using kxtest::ReadFile;
@@ -232,6 +234,22 @@ TEST_F(PrefDataTest, IniLocationFollowsExistingFilesThenWritableFolders)
         EXPECT_EQ(PrefGlobal::IniInProgramDir, c.where != HOME);
         setenv("HOME", home.c_str(), 1);
     }
+}
+
+// An ini file that is no regular file (a FIFO in the program folder) is not
+// waited on at start: it is told for what it is.
+TEST_F(PrefDataTest, AnIniFileThatIsNoRegularFileIsToldAtStart)
+{
+    kxtest::WriteFile(program + "KxViewer.ini", "[Global]\n");
+    kxtest::Fifo fifo(program + "KxFormats.ini");
+    ASSERT_TRUE(fifo.Made());
+    {
+        kxtest::FifoGuard guard(fifo, std::chrono::seconds(3));
+        PrefGlobal::Load();
+        EXPECT_FALSE(guard.Waited());
+    }
+    EXPECT_EQ(shell.info, std::vector<std::string>{program + "KxFormats.ini is a pipe, not a regular file: save it "
+                                                             "to a file first"});
 }
 
 TEST_F(PrefDataTest, ReadOnlyProgramFolderByPermissions)
@@ -587,6 +605,21 @@ TEST_F(PrefDataTest, FailedMoveLeavesNothingInTheNewLocation)
     EXPECT_EQ(ImportFormats.back().name, "Mine");
 }
 
+namespace {
+
+// Puts a FIFO at a file of the program folder as it is about to be read.
+std::string fifoFolder;
+std::vector<std::string> fifosPut;
+void PutFifo(const char* path)
+{
+    const std::string aside = std::string(path) + ".fifo";
+    if (std::string(path).rfind(fifoFolder, 0) == 0 && mkfifo(aside.c_str(), 0600) == 0 &&
+        rename(aside.c_str(), path) == 0)
+        fifosPut.push_back(path);
+}
+
+} // namespace
+
 TEST_F(PrefDataTest, MovingIniFilesCarriesBothAndItsChanges)
 {
     PrefGlobal::Load();
@@ -594,7 +627,14 @@ TEST_F(PrefDataTest, MovingIniFilesCarriesBothAndItsChanges)
     shell.Clear();
     PrefGlobal::CompareProgramm = "kept";
     PrefGlobal::Save();
+    // The files are read through the read check: a FIFO put in their place
+    // as they are read is neither waited on nor copied.
+    fifoFolder = program;
+    fifosPut.clear();
+    ZmLib::BeforeReadOpen = &PutFifo;
     EXPECT_FALSE(PrefGlobal::MoveIniFiles(0));
+    ZmLib::BeforeReadOpen = nullptr;
+    EXPECT_EQ(fifosPut, (std::vector<std::string>{program + "KxViewer.ini", program + "KxFormats.ini"}));
     EXPECT_EQ(PrefGlobal::IniDir, HomeIni());
     EXPECT_FALSE(Exists(program + "KxViewer.ini"));
     EXPECT_FALSE(Exists(program + "KxFormats.ini"));

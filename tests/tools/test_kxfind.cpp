@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -346,6 +348,12 @@ TEST_F(KxFind, CountWithoutAnExpressionCountsEveryRow)
     const ToolResult none = RunTool(KXFIND_PATH, {empty, "--count"}, dir_);
     EXPECT_EQ(none.status, 1) << none.err;
     EXPECT_EQ(none.out, "0\n");
+    // A file that says it is empty (/proc) is read to its end: a line a row.
+    std::ifstream status("/proc/self/status");
+    const std::string lines(std::istreambuf_iterator<char>(status), {});
+    const ToolResult proc = RunTool(KXFIND_PATH, {"/proc/self/status", "-f", "0", "--count"}, dir_);
+    EXPECT_EQ(proc.status, 0) << proc.err;
+    EXPECT_EQ(proc.out, std::to_string(std::count(lines.begin(), lines.end(), '\n')) + "\n");
 }
 
 // The viewer keeps its settings in its program folder when it can: kxfind,
@@ -358,7 +366,8 @@ TEST(KxFindSettings, FormatsAreReadWhereTheViewerKeepsThem)
     const struct {
         const char* name;
         bool inProgram; // else in ~/KxViewer/
-    } cases[] = {{"program folder", true}, {"home folder", false}};
+        bool fifo;      // the formats file is a FIFO: told for what it is, not waited on
+    } cases[] = {{"program folder", true, false}, {"home folder", false, false}, {"a FIFO", true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
@@ -370,9 +379,18 @@ TEST(KxFindSettings, FormatsAreReadWhereTheViewerKeepsThem)
         std::filesystem::copy_file(KXFIND_PATH, kxfind);
         std::filesystem::permissions(kxfind, std::filesystem::perms::owner_all);
         dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxViewer.ini"), "[Global]\n");
-        dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxFormats.ini"), pipe);
+        const std::string formats = settings + "/KxFormats.ini";
+        kxtest::Fifo fifo(c.fifo ? formats : dir.Path("unused"));
+        if (!c.fifo)
+            dir.Write((c.inProgram ? "bin" : "KxViewer") + std::string("/KxFormats.ini"), pipe);
         const std::string lines = dir.Write("lines.txt", "a0|b|c\na1|b|c\nx|y\n");
-        const ToolResult r = RunTool(kxfind.c_str(), {lines, "a1", "-f", "1", "--count"}, dir);
+        const ToolResult r = RunTool(kxfind.c_str(), {lines, "a1", "-f", "1", "--count"}, dir, 5000);
+        if (c.fifo) {
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1),
+                      "kxfind: " + formats + " is a pipe, not a regular file: save it to a file first\n");
+            continue;
+        }
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "1\n") << settings;
     }

@@ -196,11 +196,13 @@ void LoadUserFormats()
                                     : PrefGlobal::ProgramDir + '/';
     const std::string dir =
         !program.empty() && IsFile(program + "KxViewer.ini") ? program : PrefGlobal::HomeIniDir();
-    if (dir.empty() || !IsFile(dir + "KxFormats.ini"))
+    if (dir.empty())
         return;
     ZmLib::IniFile file;
     if (file.Open(dir.c_str(), "KxFormats", "ini"))
         PrefGlobal::LoadFormats(file.Ini, ImportFormats, false, false);
+    else if (!file.Refusal().empty())
+        std::fprintf(stderr, "kxfind: %s\n", file.Refusal().c_str());
 }
 
 // The file readable, or why not: the system's words, or what it is when it

@@ -589,6 +589,7 @@ bool IniFile::Open(const char* dir, const char* name, const char* ext, bool dont
     if (OpenFlag)
         Close();
     FileTime = 0;
+    refusal_.clear();
     OpenFlag = 1;
     if (dir == nullptr && name == nullptr) {
         // Pathless: a flush must fail rather than go to the last file.
@@ -609,7 +610,8 @@ bool IniFile::Open(const char* dir, const char* name, const char* ext, bool dont
 bool IniFile::Load()
 {
     FILEB file;
-    if (Path.Empty() || !file.Open(Path.c_str(), "rb"))
+    refusal_.clear();
+    if (Path.Empty() || !file.SetPath(Path.c_str()) || !file.OpenToRead(refusal_))
         return false;
     uint64_t size = file.ReadToMemory();
     if (file.Membuf == nullptr)

@@ -173,8 +173,13 @@ public:
     // file time and loads unless dontLoad; the object is open afterwards.
     // Returns the load result. An object still open is closed first.
     bool Open(const char* dir, const char* name, const char* ext, bool dontLoad = false);
-    // Reads the file into the text (which is not emptied first).
+    // Reads the file into the text (which is not emptied first). Only a
+    // regular file is read (utils/osal/readpath.h): what else is there is
+    // refused at once, with why in Refusal().
     bool Load();
+    // Why the last load refused the file; empty when it did not (a missing
+    // or unreadable file fails without a refusal).
+    const std::string& Refusal() const { return refusal_; }
     // Flushes keeping comments and empties the text; false when the flush
     // failed (the text is emptied all the same).
     bool Close();
@@ -199,6 +204,8 @@ public:
 
 private:
     bool WriteFile(const char* path, bool stripComments, bool keepModified, const char* failReport);
+
+    std::string refusal_;
 };
 
 } // namespace ZmLib

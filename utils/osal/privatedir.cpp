@@ -358,6 +358,8 @@ int PrivateDir::OpenForReading(const std::string& name, std::string& why) const
 {
     if (!PlainName(name, why))
         return -1;
+    // Not the read check: only the user can put anything in the folder,
+    // which is held by its descriptor.
     const int fd = openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     struct stat st;
     if (fd < 0)

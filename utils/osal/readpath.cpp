@@ -36,7 +36,30 @@ bool Readable(const char* path, const struct stat& st, std::string& refusal)
     return false;
 }
 
+// Without /proc the file looked at cannot be opened through its path-only
+// descriptor: the path is opened again without waiting and what was opened
+// is checked, so nothing but a regular file is read and nothing waits; only
+// a device put at the path in between may be opened (and is not read).
+int OpenPathAgain(const char* path, std::string& refusal)
+{
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int flags = 0;
+    if (fstat(fd, &st) != 0 || !Readable(path, st, refusal) || (flags = fcntl(fd, F_GETFL)) < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
+
+BeforeReadOpenFunc BeforeReadOpen = nullptr;
 
 std::string NotRegularFile(const char* path, const struct stat& st)
 {
@@ -52,22 +75,24 @@ int OpenToRead(const char* path, std::string& refusal)
         errno = ENOENT;
         return -1;
     }
+    // A descriptor of the path alone: what it names is looked at without
+    // being opened (a device is not acted on, a FIFO does not wait), and
+    // only that file, once found regular, is opened.
+    const int named = open(path, O_PATH | O_CLOEXEC);
+    if (named < 0)
+        return -1;
     struct stat st;
-    // Looked at before the open: opening a device may act on it, and a
-    // socket does not open at all.
-    if (stat(path, &st) == 0 && !Readable(path, st, refusal))
-        return -1;
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    int flags = 0;
-    if (fstat(fd, &st) != 0 || !Readable(path, st, refusal) || (flags = fcntl(fd, F_GETFL)) < 0 ||
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const int error = errno;
-        close(fd);
-        errno = error;
-        return -1;
+    int fd = -1;
+    if (fstat(named, &st) == 0 && Readable(path, st, refusal)) {
+        if (BeforeReadOpen != nullptr)
+            BeforeReadOpen(path);
+        fd = open(("/proc/self/fd/" + std::to_string(named)).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT)
+            fd = OpenPathAgain(path, refusal);
     }
+    const int error = errno;
+    close(named);
+    errno = error;
     return fd;
 }
 

@@ -18,9 +18,16 @@ std::string NotRegularFile(const char* path, const struct stat& st);
 
 // Opens path for reading, without waiting for a writer: the descriptor
 // (blocking, close-on-exec), or -1 with errno, EISDIR for a folder, and why
-// in refusal for what is not a regular file. A device is refused before it
-// is opened; the opened file is checked again, so a FIFO put at the path
-// meanwhile is refused too.
+// in refusal for what is not a regular file. Links are followed; what is
+// not a regular file is refused before it is opened, and only the file
+// looked at is opened, so what is put at the path meanwhile (a FIFO, a link
+// to a device) is never opened either.
 int OpenToRead(const char* path, std::string& refusal);
+
+// Called by OpenToRead between its look at the file and its open, with the
+// path; tests put their own here to put something else at the path in that
+// moment, as another user could.
+using BeforeReadOpenFunc = void (*)(const char* path);
+extern BeforeReadOpenFunc BeforeReadOpen;
 
 } // namespace ZmLib

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <tuple>
 #include <utility>
@@ -31,6 +33,7 @@
 #include "tearoffwidget/tearofftabwidget.h"
 #include "openfixture.h"
 #include "tests/shellword.h"
+#include "tests/utils/osal/specialfiles.h"
 
 namespace shelltest {
 namespace {
@@ -148,9 +151,25 @@ TEST_F(ScriptsTest, NameAndDescriptionComeFromTheLeadingComments)
         EXPECT_EQ(row.description, QString::fromLatin1(c.description));
         EXPECT_EQ(LinesWith("Name too long - truncated").size(), c.truncated ? 1u : 0u);
     }
-    ScriptsPanel::Row missing;
-    ScriptsPanel::FillScriptData(dir.filePath(QStringLiteral("none.js")), missing);
-    EXPECT_FALSE(missing.readable);
+    // What cannot be read says why in the description line; a FIFO is not
+    // waited on.
+    const QString none = dir.filePath(QStringLiteral("none.js"));
+    const QString fifoPath = dir.filePath(QStringLiteral("fifo.js"));
+    kxtest::Fifo fifo(QFile::encodeName(fifoPath).toStdString());
+    ASSERT_TRUE(fifo.Made());
+    const struct { QString path; QString why; } unreadable[] = {
+        {none, none + ": " + QString::fromLocal8Bit(strerror(ENOENT))},
+        {fifoPath, fifoPath + " is a pipe, not a regular file: save it to a file first"},
+    };
+    for (const auto& c : unreadable) {
+        SCOPED_TRACE(c.path.toStdString());
+        ScriptsPanel::Row row;
+        kxtest::FifoGuard guard(fifo, std::chrono::seconds(3));
+        ScriptsPanel::FillScriptData(c.path, row);
+        EXPECT_FALSE(guard.Waited());
+        EXPECT_FALSE(row.readable);
+        EXPECT_EQ(row.description.toStdString(), c.why.toStdString());
+    }
 }
 
 TEST_F(ScriptsTest, AddDeleteRenumberAndTheIniKeepTheList)

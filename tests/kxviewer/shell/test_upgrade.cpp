@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <deque>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -34,6 +35,7 @@
 #include "shellfixture.h"
 #include "signingkey.h"
 #include "tests/utils/osal/otherowners.h"
+#include "tests/utils/osal/specialfiles.h"
 #include "tests/widgetmetrics.h"
 #include "upgraderfixture.h"
 
@@ -595,7 +597,9 @@ TEST_F(MainWindowTest, UnfinishedCopyOfAKilledUpgraderIsRemovedAndToldAtStart)
 
 // A file of that name that is not the user's is no copy of his upgrader: in a program folder others may write to,
 // another user's file brings no word of an unfinished update and stays as it is, even for root; the user's own is
-// removed and told.
+// removed and told. So for the reason an upgrader leaves beside the settings kept there: another user's file, or a
+// FIFO, is named in the System Log and left alone (nothing waits on the FIFO); the user's own is read, shown and
+// removed.
 TEST_F(MainWindowTest, OnlyTheUsersOwnUnfinishedCopyIsRemoved)
 {
     UpgraderFolders folders;
@@ -603,27 +607,51 @@ TEST_F(MainWindowTest, OnlyTheUsersOwnUnfinishedCopyIsRemoved)
     ASSERT_TRUE(folders.Make("old"));
     ASSERT_EQ(chmod(QFile::encodeName(program).constData(), 01777), 0);
     const QString savedProgram = UpgradeSettings::ProgramDir;
+    const std::string savedIni = PrefGlobal::IniDir;
     UpgradeSettings::ProgramDir = program;
-    const QString copy = program + "/" + UpgraderResult::PARTIAL_FILE;
-    const struct { const char* what; bool theirs; bool told; } cases[] = {
-        {"another user's file", true, false},
-        {"the user's own", false, true},
+    PrefGlobal::IniDir = QFile::encodeName(program + "/").toStdString();
+    const char* const reason = UpgraderResult::FAILURE_FILE;
+    const struct { const char* what; const char* name; bool theirs; bool fifo; const char* told; } cases[] = {
+        {"another user's file", UpgraderResult::PARTIAL_FILE, true, false, nullptr},
+        {"the user's own", UpgraderResult::PARTIAL_FILE, false, false, "The update did not finish"},
+        {"another user's reason", reason, true, false, nullptr},
+        {"a FIFO for a reason", reason, false, true, nullptr},
+        {"the user's own reason", reason, false, false,
+         "The update did not happen, the previous version was kept: planted"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_TRUE(WriteAll(copy, "planted"));
+        const QString copy = program + "/" + c.name;
+        const std::string name = QFile::encodeName(copy).toStdString();
+        std::unique_ptr<kxtest::Fifo> fifo;
+        if (c.fifo)
+            fifo = std::make_unique<kxtest::Fifo>(name);
+        else
+            ASSERT_TRUE(WriteAll(copy, "planted"));
         kxtest::OtherOwners owners;
         if (c.theirs)
-            owners.Set(QFile::encodeName(copy).toStdString());
+            owners.Set(name);
         Lines().clear();
         ScriptedPrompt asked;
-        Upgrade::TellUpgraderFailure();
+        {
+            std::unique_ptr<kxtest::FifoGuard> guard;
+            if (fifo)
+                guard = std::make_unique<kxtest::FifoGuard>(*fifo, std::chrono::seconds(3));
+            Upgrade::TellUpgraderFailure();
+            EXPECT_FALSE(guard && guard->Waited());
+        }
         EXPECT_EQ(asked.calls.size(), c.told ? 1u : 0u);
-        EXPECT_EQ(LinesWith("The update did not finish").empty(), !c.told);
-        EXPECT_EQ(ReadAll(copy), c.told ? QByteArray() : QByteArray("planted"));
-        EXPECT_EQ(QFile::exists(copy), !c.told);
+        if (c.told && !asked.calls.empty()) {
+            EXPECT_TRUE(asked.calls[0].text.startsWith(QString::fromLatin1(c.told))) << asked.calls[0].text.toStdString();
+        }
+        EXPECT_EQ(LinesWith(copy.toStdString() + " was left alone: it is not this user's own regular file").empty(),
+                  c.told != nullptr);
+        EXPECT_EQ(QFileInfo(copy).isFile() && ReadAll(copy) == "planted", !c.told && !c.fifo);
+        EXPECT_EQ(QFileInfo::exists(copy), !c.told);
+        unlink(name.c_str());
     }
     UpgradeSettings::ProgramDir = savedProgram;
+    PrefGlobal::IniDir = savedIni;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "script/scriptbase/codeparser.h"
 #include "test_grammar_fixture.h"
+#include "tests/utils/osal/specialfiles.h"
 
 using grammartest::Reports;
 
@@ -75,11 +76,23 @@ TEST_F(MainParserTest, ParseInputResults)
 TEST_F(MainParserTest, FileParserRefusesWhatItCannotRead)
 {
     std::string error;
-    for (const std::string& path : {dir_ + "/missing.kxs", dir_}) {
+    const std::string fifoPath = dir_ + "/fifo.kxs";
+    kxtest::Fifo fifo(fifoPath);
+    ASSERT_TRUE(fifo.Made());
+    const struct { std::string path; std::string why; } cases[] = {
+        {dir_ + "/missing.kxs", dir_ + "/missing.kxs: the file cannot be read"},
+        {dir_, dir_ + ": the file cannot be read"},
+        // At once, saying what it is.
+        {fifoPath, fifoPath + " is a pipe, not a regular file: save it to a file first"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
         Reports().clear();
-        EXPECT_EQ(MainParser::PrepareFileParser(path.c_str(), &error), nullptr) << path;
-        EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"}) << path;
-        EXPECT_EQ(error, "Script compilation error\n" + path + ": the file cannot be read");
+        kxtest::FifoGuard guard(fifo, std::chrono::seconds(3));
+        EXPECT_EQ(MainParser::PrepareFileParser(c.path.c_str(), &error), nullptr);
+        EXPECT_FALSE(guard.Waited());
+        EXPECT_EQ(Texts("SCRIPT"), std::vector<std::string>{"Input stream error"});
+        EXPECT_EQ(error, "Script compilation error\n" + c.why);
     }
     Reports().clear();
     EXPECT_EQ(MainParser::PrepareFileParser(nullptr, &error), nullptr);
