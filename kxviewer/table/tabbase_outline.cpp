@@ -325,8 +325,9 @@ void TabBase::SetFilterByOutline()
     }
     if (!GraphAllows("set filter"))
         return;
+    const Hold hold(this);
     if (Table->FilterOn) {
-        if (!Ask(QStringLiteral("Remove previous filter")))
+        if (!Ask(QStringLiteral("Remove previous filter")) || hold.Gone())
             return;
         // Whatever set the filter (an expression, the selection, the
         // Outline): it goes, and the Outline is rebuilt over all rows.
@@ -344,7 +345,7 @@ void TabBase::SetFilterByOutline()
             return;
     }
     if (!Prefs.outline[JUMP_SELECTIONS] && Table->NumSelected) {
-        if (!Ask(QStringLiteral("Setting filter removes selections. Set filter?")))
+        if (!Ask(QStringLiteral("Setting filter removes selections. Set filter?")) || hold.Gone())
             return;
         Table->ClearSelections();
     }
