@@ -267,7 +267,8 @@ void TabBase::OutlineTablesCustomMenuRequested(QPoint pos)
     bool ranges = false;
     if (!ChooseForDelete(*this, &ranges))
         return;
-    QMenu menu(this);
+    // No child of the tab, which a close in the menu's turn deletes.
+    QMenu menu;
     AddAction(menu, Actions[ACT_DELETE_OUTLINE]);
     if (ranges) {
         AddAction(menu, Actions[ACT_RANGES_TO_TXT]);

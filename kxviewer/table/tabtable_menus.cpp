@@ -167,7 +167,10 @@ void TabTable::customMenuRequested(const QPoint& pos)
 {
     QMenu menu;
     FillCellMenu(&menu, pos);
+    const Hold hold(this);
     menu.exec(View->viewport()->mapToGlobal(pos));
+    if (hold.Gone())
+        return;
     // The cell only names the row for commands started from this menu;
     // the same commands from the main menu act on the current row.
     ContextCell = QModelIndex();

@@ -6,15 +6,19 @@
 #include <vector>
 
 #include <QAction>
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "kxviewer/kxvglobals.h"
 #include "kxviewer/table/auxtreeview.h"
+#include "kxviewer/table/docktitlebar.h"
 #include "kxviewer/table/fieldsdialog.h"
 #include "kxviewer/table/finddialog.h"
+#include "kxviewer/table/outlineview.h"
 #include "kxviewer/table/panedocks.h"
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtablemodel.h"
@@ -243,7 +247,46 @@ TEST_F(TurnCloseTest, ACommandStopsWhereItsModalTurnClosedTheDocument)
              tab->OpenFindDialog(QString());
              QTest::mouseClick(FindDialog::Existing()->SelectedButton, Qt::LeftButton);
          }},
+        // The close comes in the menu.
+        {"cell menu", [](TabTable* tab) { tab->customMenuRequested({2, 2}); }},
+        {"tab menu", [](TabTable* tab) { tab->ShowTabMenu({2, 2}); }},
+        {"Info pane's menu", [](TabTable* tab) { tab->InfoTableCustomMenuRequested({2, 2}); }},
+        {"find list menu", [](TabTable* tab) { tab->FindListBox_context_menu({}); }},
+        {"History menu",
+         [](TabTable* tab) {
+             tab->BookmarkSet(0, true);
+             QTreeWidget* tree = tab->HistoryTree;
+             tab->HistoryCustomMenuRequested(tree->visualItemRect(tree->topLevelItem(0)).center());
+         }},
+        {"Outline menu",
+         [](TabTable* tab) {
+             FilterAndBookmark(tab);
+             tab->OutlineTable->selectRow(0);
+             tab->OutlineTablesCustomMenuRequested({2, 2});
+         }},
+        {"aux tree menu",
+         [](TabTable* tab) {
+             AuxTreeView* tree = tab->AuxTreeDock->Tree;
+             tree->setCurrentIndex(tree->model()->index(0, 0));
+             tab->AuxTreeDock->customMenuRequested(tree->visualRect(tree->currentIndex()).center());
+         }},
+        {"Info pane's title menu",
+         [](TabTable* tab) {
+             auto* bar = qobject_cast<DockTitlebar*>(tab->InfoDock->titleBarWidget());
+             QTest::mouseClick(bar->MenuButton, Qt::LeftButton);
+         }},
     };
+    // Once a menu is up, the document goes, and then the menu.
+    QTimer menuUp;
+    QObject::connect(&menuUp, &QTimer::timeout, [&closing] {
+        const QPointer<QWidget> menu = QApplication::activePopupWidget();
+        if (menu && closing.closes) {
+            CloseAndDelete(closing.closes);
+            if (menu)
+                menu->close();
+        }
+    });
+    menuUp.start(0);
     for (const auto& c : commands) {
         SCOPED_TRACE(c.name);
         closing.closes = OpenThreads();
