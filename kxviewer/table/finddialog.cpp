@@ -315,6 +315,7 @@ void FindDialog::PressedFilter(bool checked)
         FilterButton->setChecked(false);
         return;
     }
+    const TabBase::Hold hold(tab);
     if (checked) {
         SetFilter(tab);
     } else if (tab->Table->FilterOn) {
@@ -322,6 +323,8 @@ void FindDialog::PressedFilter(bool checked)
             filter->setChecked(true);
         tab->ClearFilter();
     }
+    if (hold.Gone())
+        return;
     SetColorIcons(tab);
     tab->setFocus();
     activateWindow();

@@ -276,9 +276,11 @@ void FindDialogTabByFields::ChangeSomeColors()
     TabTable* tab = FindDialog::CurrentTab();
     if (!tab)
         return;
+    const TabBase::Hold hold(tab);
     if (sender() == dialog_->SelectedButton)
         tab->PrefChooseColor4Selection();
     else
         tab->PrefChooseColor4Highlight();
-    dialog_->SetColorIcons(tab);
+    if (!hold.Gone())
+        dialog_->SetColorIcons(tab);
 }

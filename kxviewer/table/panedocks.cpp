@@ -8,6 +8,7 @@
 #include <QItemSelection>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QSet>
 
 #include "kxlib/fields.h"
@@ -324,7 +325,10 @@ void PaneDocks::customMenuRequested(const QPoint& pos)
     const QString expression = SelectionExpression(ChosenItems());
     if (expression.isEmpty())
         return;
-    QMenu menu(this);
+    // The pane's, made anew: a close in the menu's turn deletes it with the
+    // tab, as it would free a menu on the stack.
+    QMenu& menu = *new QMenu(this);
+    const QPointer<QMenu> held(&menu);
     if (QAction* find = Tab->Actions[ACT_CUSTOM_FIND]) {
         find->setText(QStringLiteral("Find: ") + ElideText(expression));
         find->setData(expression);
@@ -346,6 +350,7 @@ void PaneDocks::customMenuRequested(const QPoint& pos)
     if (QAction* expand = Tab->Actions[TACT_EXPAND_TREE_ON_REDRAW])
         menu.addAction(expand);
     menu.exec(Tree->viewport()->mapToGlobal(pos));
+    delete held;
 }
 
 void PaneDocks::SetPanesPosition()

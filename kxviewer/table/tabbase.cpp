@@ -217,7 +217,8 @@ void TabBase::NameAfterOpenCopies()
 
 void TabBase::ShowTabMenu(QPoint globalPos)
 {
-    QMenu menu(this);
+    // No child of the tab, which a close in the menu's turn deletes.
+    QMenu menu;
     AddAction(menu, Actions[ACT_DOCK_HORIZONTALLY]);
     AddAction(menu, Actions[ACT_DOCK_VERTICALLY]);
     AddAction(menu, Actions[ACT_DOCK_DETACH]);
@@ -425,7 +426,8 @@ void TabBase::onTabMenuButton()
     if (!button || !button->parentWidget())
         return;
     QWidget* pane = button->parentWidget()->parentWidget();
-    QMenu menu(this);
+    // No child of the tab, which a close in the menu's turn deletes.
+    QMenu menu;
     if (pane && pane == InfoDock) {
         AddAction(menu, Actions[ACT_INFO_COPY_ALL]);
     } else if (pane && pane->inherits("PaneDocks")) {
@@ -479,7 +481,10 @@ void TabBase::onTabMenuButton()
     } else {
         return;
     }
+    const Hold hold(this);
     menu.exec(button->mapToGlobal(button->rect().bottomLeft()));
+    if (hold.Gone())
+        return;
     // Left on the title bar's buttons, the keys would work them: Down and
     // Space would close the pane.
     SetTabDockFocus();

@@ -120,14 +120,28 @@ public:
     //
     // Every turn of the event loop that a command takes may close its
     // document: the close takes the tab from its group at once and deletes
-    // it at the next turn, which may be a later turn of the same command.
-    // So after each turn the command asks StillOpen and, on false, returns
-    // at once, touching nothing of the tab; a function that turns the loop
-    // for its caller answers the same.
+    // it when the loop that handled the close goes on. After a turn of
+    // processEvents that is a later turn, of the same command or after it;
+    // a modal turn (a question, a box, a dialog, a menu) runs a loop of its
+    // own, which deletes the tab before the turn returns. So the command
+    // holds its document across each turn (Hold, or StillOpen) and, once it
+    // is gone, returns at once, touching nothing of the tab; a function
+    // that turns the loop for its caller answers the same (false, or -1),
+    // and the caller, holding the document too, returns as well.
     bool TableChanged();
     // Whether a document held across a turn of the event loop is still
     // open: neither deleted nor closed in that turn.
     static bool StillOpen(const QPointer<TabBase>& tab);
+    // A document held across a turn of the event loop.
+    class Hold {
+    public:
+        explicit Hold(TabBase* tab) : tab_(tab) {}
+        // Closed or deleted since it was held.
+        bool Gone() const { return !StillOpen(tab_); }
+
+    private:
+        QPointer<TabBase> tab_;
+    };
     // The aux-tree panes of every document of the table (this one, its
     // graph or its table tab) shown afresh where the tree changed.
     void RefreshTreePanes();
@@ -150,7 +164,8 @@ public:
     bool TableRefusesRowChanges(const char* what);
     // True when the graph is closed for a command that would move its rows
     // (the user asked first), or when there is none; a graph document
-    // itself refuses (what names the command).
+    // itself refuses (what names the command). False too when the document
+    // was closed in the question's turn.
     bool GraphAllows(const char* what);
 
     // Writes the document to path: in place from the filter section on
@@ -169,6 +184,10 @@ public:
     void ReportIncorrectExpression();
     void SearchNext();
     void SearchBack();
+    // True when a filter may be set: the expression checked (unless
+    // noCheck), the graph closed and the selections given up (the user asked
+    // for both). False too when the document was closed in a question's
+    // turn.
     bool PrepareFilter(bool noCheck);
     // Tells the filter's outcome (and drops a filter of no rows or of every
     // row). The window's updates stay off while the caller holds the

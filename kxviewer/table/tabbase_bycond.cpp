@@ -99,9 +99,10 @@ void TabBase::BookmarkByCond()
 void TabBase::FilterByCond()
 {
     QAction* action = Actions[TACT_FILTER];
+    const Hold hold(this);
     if (!action || action->isChecked()) {
         if (!CommitFindText() || !PrepareFilter(false)) {
-            if (action)
+            if (action && !hold.Gone())
                 action->setChecked(false);
             return;
         }
@@ -128,7 +129,8 @@ void TabBase::FilterByCond()
         return;
     }
     if (!GraphAllows("set filter")) {
-        UpdateActions();
+        if (!hold.Gone())
+            UpdateActions();
         return;
     }
     if (Table->FilterOn) {
@@ -138,6 +140,8 @@ void TabBase::FilterByCond()
             ReportTableFault(fault);
         }
     }
+    if (hold.Gone())
+        return;
     AddHistoryItem(HISTORY_CLEAR_FILTER, nullptr, 0, 0, 0);
     TableChanged();
 }
@@ -158,14 +162,18 @@ bool TabBase::PrepareFilter(bool noCheck)
         UpdateActions();
         return false;
     }
+    const Hold hold(this);
     if (!GraphAllows("set filter")) {
-        UpdateActions();
+        if (!hold.Gone())
+            UpdateActions();
         return false;
     }
     if (Table->NumSelected && !noCheck) {
         const QMessageBox::StandardButton answer = TearOffMain::Prompt().Question(
             TearOffMain::Me, QStringLiteral("Question"), QStringLiteral("Setting filter removes selections. Set filter?"),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (hold.Gone())
+            return false;
         if (answer == QMessageBox::No) {
             UpdateActions();
             return false;

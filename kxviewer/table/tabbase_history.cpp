@@ -220,7 +220,8 @@ void TabBase::HistoryCustomMenuRequested(QPoint pos)
         return;
     QTreeWidgetItem* line = HistoryMenuItem->parent() ? HistoryMenuItem->parent() : HistoryMenuItem;
     const int32_t action = line->data(0, Qt::UserRole).toInt();
-    QMenu menu(this);
+    // No child of the tab, which a close in the menu's turn deletes.
+    QMenu menu;
     if (QAction* copy = Actions[ACT_HISTORY_COPY])
         menu.addAction(copy);
     if (HasExpression(action)) {

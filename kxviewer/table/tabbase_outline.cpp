@@ -267,7 +267,8 @@ void TabBase::OutlineTablesCustomMenuRequested(QPoint pos)
     bool ranges = false;
     if (!ChooseForDelete(*this, &ranges))
         return;
-    QMenu menu(this);
+    // No child of the tab, which a close in the menu's turn deletes.
+    QMenu menu;
     AddAction(menu, Actions[ACT_DELETE_OUTLINE]);
     if (ranges) {
         AddAction(menu, Actions[ACT_RANGES_TO_TXT]);
@@ -325,8 +326,9 @@ void TabBase::SetFilterByOutline()
     }
     if (!GraphAllows("set filter"))
         return;
+    const Hold hold(this);
     if (Table->FilterOn) {
-        if (!Ask(QStringLiteral("Remove previous filter")))
+        if (!Ask(QStringLiteral("Remove previous filter")) || hold.Gone())
             return;
         // Whatever set the filter (an expression, the selection, the
         // Outline): it goes, and the Outline is rebuilt over all rows.
@@ -344,7 +346,7 @@ void TabBase::SetFilterByOutline()
             return;
     }
     if (!Prefs.outline[JUMP_SELECTIONS] && Table->NumSelected) {
-        if (!Ask(QStringLiteral("Setting filter removes selections. Set filter?")))
+        if (!Ask(QStringLiteral("Setting filter removes selections. Set filter?")) || hold.Gone())
             return;
         Table->ClearSelections();
     }

@@ -279,7 +279,8 @@ void TabBase::InfoPaneTimeNormalizeChanged(QTableWidgetItem* item)
 void TabBase::InfoTableCustomMenuRequested(QPoint pos)
 {
     InfoMenuItem = InfoTable->itemAt(pos);
-    QMenu menu(this);
+    // No child of the tab, which a close in the menu's turn deletes.
+    QMenu menu;
     if (QAction* copy = Actions[ACT_INFO_COPY])
         menu.addAction(copy);
     menu.exec(InfoTable->viewport()->mapToGlobal(pos));

@@ -33,11 +33,13 @@ QColor RgbColor(uint32_t rgb)
     return QColor(QRgb(rgb & 0xFFFFFF));
 }
 
-// The user's colour, starting from the current one; false when cancelled.
-bool ChooseColor(uint32_t current, const char* title, uint32_t* chosen)
+// The user's colour for the tab, starting from the current one; false when
+// cancelled or when the tab was closed in the dialog's turn.
+bool ChooseColor(TabBase& tab, uint32_t current, const char* title, uint32_t* chosen)
 {
+    const TabBase::Hold hold(&tab);
     const QColor color = TearOffMain::Prompt().Color(RgbColor(current), TearOffMain::Me, QString::fromLatin1(title));
-    if (!color.isValid())
+    if (!color.isValid() || hold.Gone())
         return false;
     const uint32_t word = uint32_t(color.rgb()) & 0xFFFFFF;
     *chosen = word ? word : BLACK_WORD;
@@ -45,10 +47,10 @@ bool ChooseColor(uint32_t current, const char* title, uint32_t* chosen)
 }
 
 // A preference colour the user chose, shown as a bar under the icon of
-// action id; false when cancelled.
+// action id; false when cancelled or the tab was closed.
 bool ChooseBarColor(TabBase& tab, uint32_t& colour, const char* title, int32_t id)
 {
-    if (!ChooseColor(colour, title, &colour))
+    if (!ChooseColor(tab, colour, title, &colour))
         return false;
     if (QAction* action = tab.Actions[id])
         action->setIcon(MakeColorBarIcon(RgbColor(colour), QString::fromLatin1(Resources::GetActionIconPath(id))));
@@ -82,7 +84,7 @@ bool IsChecked(const QAction* action, uint8_t fallback)
 void TabBase::PrefChooseColor4Bookmark()
 {
     uint32_t color = 0;
-    if (!ChooseColor(Prefs.ColorBookmark, "Bookmark Color", &color))
+    if (!ChooseColor(*this, Prefs.ColorBookmark, "Bookmark Color", &color))
         return;
     Prefs.ColorBookmark = color;
     // The recoloured 16 x 16 picture is the row header's bookmark mark too.
@@ -110,7 +112,7 @@ void TabBase::PrefChooseColor4Selection()
 void TabBase::change_new_color_info_select()
 {
     uint32_t color = 0;
-    if (!OutlineRanges.empty() && ChooseColor(Prefs.ColorSelect, "Selection Color", &color))
+    if (!OutlineRanges.empty() && ChooseColor(*this, Prefs.ColorSelect, "Selection Color", &color))
         RecolorRanges(*this, color);
 }
 
@@ -136,8 +138,11 @@ void TabBase::PrefRelativeTime()
     // Off moves every record off the graph's time axis: the graph goes
     // first, or the time stays relative (and its switches say so below).
     if (Table->TimeNormalised()) {
+        const Hold hold(this);
         if (GraphAllows("switch relative time off"))
             Table->NormalizeTimeOff();
+        else if (hold.Gone())
+            return;
     } else if (!Table->NormalizeTimeOn(0))
         KxvShell().ShowStatus(QStringLiteral("Relative time needs a row to count from"), true);
     const bool relative = Table->TimeNormalised();

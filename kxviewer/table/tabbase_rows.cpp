@@ -51,7 +51,9 @@ bool TabBase::GraphAllows(const char* what)
     }
     if (GraphState != GRAPH_OPEN)
         return true;
-    if (!AskYes(QStringLiteral("You can't %1 while the graph is open.\nClose the graph?").arg(QLatin1String(what))))
+    const Hold hold(this);
+    if (!AskYes(QStringLiteral("You can't %1 while the graph is open.\nClose the graph?").arg(QLatin1String(what))) ||
+        hold.Gone())
         return false;
     CloseGraph();
     return GraphState != GRAPH_OPEN;
@@ -110,6 +112,7 @@ int32_t TabBase::PasteCopy(int32_t position, const char* ownText)
         return -1;
     }
     int32_t added = 0;
+    const Hold hold(this);
     try {
         added = copy.mode == KxvCopyInformation::ALL_ROWS ? source->CopyAllRecords(*Table, position)
                                                           : source->CopyRuns(*Table, copy.runs, position);
@@ -118,7 +121,7 @@ int32_t TabBase::PasteCopy(int32_t position, const char* ownText)
         KxvShell().AddToSystemLog(text);
         KxvShell().Information(text, true);
     }
-    if (!TableChanged())
+    if (hold.Gone() || !TableChanged())
         return -1;
     // The first rows of a new document start its time.
     UpdateInfoTime();
@@ -149,7 +152,8 @@ void TabBase::RowsDelete()
     } else {
         question = QStringLiteral("Are you sure to delete %1 selected rows?").arg(Table->NumSelected);
     }
-    if (!AskYes(question))
+    const Hold hold(this);
+    if (!AskYes(question) || hold.Gone())
         return;
     const int32_t deleted = Table->DelRecords();
     if (!TableChanged())

@@ -122,10 +122,11 @@ bool TabBase::SaveAs()
 {
     // A document file is known by its suffix alone: a name that has another
     // one ("srv.01") still gets ".kxl", in the dialog and after it.
+    const Hold hold(this);
     const QString chosen = AskSaveFileName(QString(), QStringLiteral("Choose KXL file to save"),
                                            QStringLiteral("KXL Files *.kxl"), QStringLiteral("kxl"),
                                            WithKxlSuffix(QString::fromLocal8Bit(Table->Name())));
-    if (chosen.isEmpty())
+    if (chosen.isEmpty() || hold.Gone())
         return false;
     const QString path = WithKxlSuffix(chosen);
     if (IsPartial() && QFileInfo(path) == QFileInfo(QFile::decodeName(Table->Path()))) {

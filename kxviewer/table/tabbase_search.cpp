@@ -427,7 +427,8 @@ void TabBase::FindListBox_context_menu(QPoint)
     QAction* remove = Actions[TACT_DELETE_IN_HISTORY];
     if (!remove)
         return;
-    QMenu menu(this);
+    // No child of the tab, which a close in the menu's turn deletes.
+    QMenu menu;
     menu.addAction(remove);
     menu.exec(QCursor::pos());
 }

@@ -35,12 +35,13 @@ std::vector<int32_t> TabTable::ColumnFields() const
 
 bool TabTable::SaveText(const QString& name, bool rangesOnly, bool csv)
 {
+    const Hold hold(this);
     const std::unique_ptr<ExportFile> file(
         csv ? CreateSaveFile(name, QStringLiteral("Choose CSV file to save"), QStringLiteral("CSV Files (*.csv)"),
                              QStringLiteral("csv"))
             : CreateSaveFile(name, QStringLiteral("Choose TXT file to save"),
                              QStringLiteral("Text document (*.txt)"), QStringLiteral("txt")));
-    if (!file)
+    if (!file || hold.Gone())
         return false;
     TableTextWriter::Spans spans;
     if (rangesOnly)
@@ -66,9 +67,10 @@ void TabTable::SaveCSVFile() { SaveCsv(QString(), false); }
 
 void TabTable::SavePdfFile()
 {
+    const Hold hold(this);
     const std::unique_ptr<ExportFile> file(CreateSaveFile(QString(), QStringLiteral("Choose PDF file to save"),
                                                           QStringLiteral("PDF Files (*.pdf)"), QStringLiteral("pdf")));
-    if (!file)
+    if (!file || hold.Gone())
         return;
     // An aborted export keeps the pages painted so far, without a report.
     const int32_t rows = Table->RowCount();

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPointer>
 #include <QRegularExpression>
 
 #include "kxlib/kxdrecord.h"
@@ -166,7 +167,10 @@ void TabTable::customMenuRequested(const QPoint& pos)
 {
     QMenu menu;
     FillCellMenu(&menu, pos);
+    const Hold hold(this);
     menu.exec(View->viewport()->mapToGlobal(pos));
+    if (hold.Gone())
+        return;
     // The cell only names the row for commands started from this menu;
     // the same commands from the main menu act on the current row.
     ContextCell = QModelIndex();
@@ -174,9 +178,13 @@ void TabTable::customMenuRequested(const QPoint& pos)
 
 void TabTable::onEditColumns()
 {
-    FieldsDialog dialog(this, &Prefs, Table->Prefs().formats, Table);
-    const int result = TearOffMain::Prompt().Exec(&dialog);
-    if (result == 0)
+    // The dialog writes into the tab's preferences: it goes with the tab
+    // when a close in its turn takes the tab.
+    const QPointer<FieldsDialog> dialog = new FieldsDialog(this, &Prefs, Table->Prefs().formats, Table);
+    const Hold hold(this);
+    const int result = TearOffMain::Prompt().Exec(dialog);
+    delete dialog;
+    if (hold.Gone() || result == 0)
         return;
     if (result & FieldsDialog::FORMATS_CHANGED) {
         const QString text = QStringLiteral("Document \"%1\": refreshing data due to format change")

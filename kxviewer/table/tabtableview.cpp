@@ -244,6 +244,9 @@ bool TabTableView::eventFilter(QObject* object, QEvent* event)
     }
 
     const int32_t current = std::clamp(table_->CurRow(), 0, last);
+    // Delete asks first: the document, and the view with it, may go in
+    // that turn.
+    const TabBase::Hold hold(tab_);
     switch (type) {
     case QEvent::KeyPress:
         KeyPress(static_cast<QKeyEvent*>(event), current);
@@ -270,6 +273,8 @@ bool TabTableView::eventFilter(QObject* object, QEvent* event)
     default:
         break;
     }
+    if (hold.Gone())
+        return true;
     RepaintAll();
     return QTableView::eventFilter(object, event);
 }
