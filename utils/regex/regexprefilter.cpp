@@ -14,6 +14,7 @@ namespace {
 
 // More alternatives than this make the literal scan slower than the matcher it would spare.
 constexpr size_t kMaxLiterals = 8;
+static_assert(kMaxLiterals <= 8, "a byte of RegexPrefilter::m_startsWith has a bit for each literal");
 
 size_t Shortest(const std::vector<RegexPrefilter::Literal>& literals)
 {
@@ -92,14 +93,15 @@ void RegexPrefilter::Build(const ElxInterface* top)
     Facts facts = Analyze(top);
     m_minLength = static_cast<int>(facts.minLength);
     m_literals.swap(facts.literals);
-    std::memset(m_firstBytes, 0, sizeof m_firstBytes);
+    std::memset(m_startsWith, 0, sizeof m_startsWith);
     m_shortest = m_literals.empty() ? 0 : static_cast<int>(Shortest(m_literals));
-    for (const Literal& literal : m_literals) {
-        const unsigned char first = static_cast<unsigned char>(literal.text[0]);
-        m_firstBytes[first] = true;
-        if (literal.ignoreCase) {
-            m_firstBytes[RegexToUpper(first)] = true;
-            m_firstBytes[RegexToLower(first)] = true;
+    for (size_t i = 0; i < m_literals.size(); ++i) {
+        const unsigned char bit = static_cast<unsigned char>(1u << i);
+        const unsigned char first = static_cast<unsigned char>(m_literals[i].text[0]);
+        m_startsWith[first] |= bit;
+        if (m_literals[i].ignoreCase) {
+            m_startsWith[RegexToUpper(first)] |= bit;
+            m_startsWith[RegexToLower(first)] |= bit;
         }
     }
 }
@@ -110,14 +112,18 @@ bool RegexPrefilter::FindAny(const char* text, int length) const
         const std::string& literal = m_literals[0].text;
         return memmem(text, static_cast<size_t>(length), literal.data(), literal.size()) != nullptr;
     }
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
-    const int last = length - m_shortest;
-    for (int i = 0; i <= last; ++i) {
-        if (!m_firstBytes[bytes[i]])
-            continue;
-        for (const Literal& literal : m_literals) {
+    if (length < m_shortest)
+        return false;
+    const unsigned char* const start = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* const end = start + length;
+    const unsigned char* const last = end - m_shortest;
+    for (const unsigned char* at = start; at <= last; ++at) {
+        // Only the literals that start with the byte are compared, from their second byte on.
+        for (unsigned starts = m_startsWith[*at]; starts != 0; starts &= starts - 1) {
+            const Literal& literal = m_literals[static_cast<size_t>(__builtin_ctz(starts))];
             const int size = static_cast<int>(literal.text.size());
-            if (size <= length - i && RegexEqualText(text + i, literal.text.data(), size, literal.ignoreCase))
+            if (size <= end - at && RegexEqualText(reinterpret_cast<const char*>(at) + 1, literal.text.data() + 1,
+                                                   size - 1, literal.ignoreCase))
                 return true;
         }
     }

@@ -35,7 +35,7 @@ private:
 
     int m_minLength = 0;
     std::vector<Literal> m_literals;
-    // Bytes that can start one of the literals.
-    bool m_firstBytes[256] = {};
+    // For each byte, the literals that can start with it: bit i stands for m_literals[i].
+    unsigned char m_startsWith[256] = {};
     int m_shortest = 0;
 };
