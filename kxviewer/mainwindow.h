@@ -111,7 +111,8 @@ public:
     // display is full and gone; without it the caller docks it.
     TabTable* OpenFile(const QString& path, QWidget* parent, int32_t loaderArgument, int32_t mode,
                        const std::string& format = std::string(), bool place = true);
-    // Keeps the recent-file list; true when the file exists.
+    // Keeps the recent-file list; true when the file exists. An existing
+    // file enters the list only when it opens for reading.
     bool CheckFileAndAddRecent(const QString& path);
     // Chooses the file kind and loads the file; null after reporting why.
     // reportLater: the load is not reported here; the caller makes a

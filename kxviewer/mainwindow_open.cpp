@@ -1,8 +1,11 @@
 // The road from a file name to a docked document: the Open and Import
 // commands with their file dialog, the recent-file list, the choice of the
 // reader, the blank document and the program's own log file as a document.
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <string>
 
 #include <QAction>
 #include <QDir>
@@ -27,6 +30,7 @@
 #include "tearoffwidget/tearofftabwidget.h"
 #include "tearoffwidget/tearofftrace.h"
 #include "utils/kx/pkx.h"
+#include "utils/osal/readpath.h"
 
 bool MainWindow::OpenWithoutRecent = false;
 
@@ -81,6 +85,19 @@ bool InMainHost(const TearOffTabDock* dock)
 {
     const TearOffDockWidget* group = dock->TabWidget != nullptr ? dock->TabWidget->DockWidget : nullptr;
     return group != nullptr && group->Host == TearOffMain::MainHost;
+}
+
+// Whether the file opens for reading at all, by the loader's own check. What
+// does not (a pipe, a socket, a device, a file the user may not read) stays
+// out of the recent-file list; the load that follows says why.
+bool OpensToRead(const QString& path)
+{
+    std::string refusal;
+    const int fd = ZmLib::OpenToRead(QFile::encodeName(path).constData(), refusal);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
 }
 
 } // namespace
@@ -189,7 +206,8 @@ bool MainWindow::CheckFileAndAddRecent(const QString& path)
     QStringList files = ReadRecentFiles();
     files.removeAll(path);
     if (exists) {
-        files.prepend(path);
+        if (OpensToRead(path))
+            files.prepend(path);
     } else {
         const int answer = Question(QStringLiteral("File \"%1\" doesn't exist.\nTo remove it from the recent file list?")
                                         .arg(path),

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QShortcut>
 #include <QWidget>
 
@@ -42,8 +43,15 @@ class FirmProgressDialog : public QProgressDialog {
 public:
     using QProgressDialog::QProgressDialog;
 
+    // A click on the cancel button begun while it was offered counts: held
+    // down now, it cancels the dialog instead.
     void MakeFirm()
     {
+        const QPushButton* button = findChild<QPushButton*>();
+        if (button && button->isDown()) {
+            cancel();
+            return;
+        }
         firm_ = true;
         setCancelButton(nullptr);
         // The Escape shortcut that came with the button.

@@ -46,7 +46,8 @@ public:
     // the window the display stood over went.
     virtual bool WasCanceled() const = 0;
     // From now on the job runs to its end: the display offers no cancel,
-    // and Escape and the window's close button leave it on show.
+    // and Escape and the window's close button leave it on show. A cancel
+    // button held down at this moment cancels instead (WasCanceled).
     virtual void ForbidCancel() {}
     // Cancels and hides the display.
     virtual void Cancel() = 0;

@@ -635,6 +635,13 @@ private:
     // and its expression, without the row. A highlight's report is left out
     // when its key was the last told.
     void TellSearchFailure(const QString& text, const std::string& key, bool byHighlight);
+    // A pattern of expression that the highlights refuse (problem: why and
+    // where), told as TellSearchFailure does.
+    void TellRefusedPattern(const std::string& expression, const std::string& problem, bool byHighlight);
+    // A jump that stops on highlights: why the find line's expression
+    // highlights nothing (refused, or a pattern the highlights refuse), told
+    // at each jump; nothing for a blank find line or a usable expression.
+    void TellUnusableFindHighlight();
     // A command that tests the highlights over the rows (a jump, Highlight
     // switched on): a new round for the find line's and the pinned
     // expressions, whose failures are told again.

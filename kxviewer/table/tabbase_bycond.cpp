@@ -31,6 +31,14 @@ void ShowStatus(const QString& text, bool beep = false)
     KxvShell().ShowStatus(text, beep);
 }
 
+// What a command did to the table, in the System Log and on the status line.
+void TellOfTable(const char* name, const QString& what)
+{
+    const QString text = QStringLiteral("Table '%1': %2").arg(QString::fromLocal8Bit(name), what);
+    KxvShell().AddToSystemLog(text);
+    ShowStatus(text);
+}
+
 // The table found its own data inconsistent: the command stops, the
 // program goes on.
 void ReportTableFault(const ZmLib::KxExcept& fault)
@@ -136,6 +144,8 @@ void TabBase::FilterByCond()
     if (Table->FilterOn) {
         try {
             Table->ClearFilter();
+            // The status line said what the filter kept.
+            TellOfTable(Table->Name(), QStringLiteral("Filter removed"));
         } catch (const ZmLib::KxExcept& fault) {
             ReportTableFault(fault);
         }
@@ -202,10 +212,7 @@ UpdatesOff TabBase::FilterApplied(int32_t matched, int32_t rows)
                    true);
         return quiet;
     }
-    const QString text =
-        QStringLiteral("Table '%1': Filtered %2 rows").arg(QString::fromLocal8Bit(Table->Name())).arg(matched);
-    KxvShell().AddToSystemLog(text);
-    ShowStatus(text);
+    TellOfTable(Table->Name(), QStringLiteral("Filtered %1 rows").arg(matched));
     return quiet;
 }
 

@@ -104,6 +104,11 @@ void TabBase::JumpToStopPos(int32_t mode, bool forward, bool shiftSelects)
         return;
     }
     KxvShell().ShowStatus(stop.message);
+    // Each jump is a command of its own: why the find line highlights
+    // nothing is told after the jump's message, whether or not the scan
+    // reached a row to test.
+    if (conditions.highlight)
+        TellUnusableFindHighlight();
 }
 
 bool TabBase::HighlightShown(int32_t row, KxdRecord* record, QString* name)

@@ -588,8 +588,9 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
     // the table frees its own.
     auto tree = std::make_unique<KxAuxTree>(first, second);
     // A cancel is honoured up to the swap: the turn after the tree is whole
-    // delivers what the user pressed while the display last offered it.
-    // Then the display withdraws the offer and shows so at once, before the
+    // delivers what the user pressed while the display last offered it,
+    // and a Cancel still held down counts as the offer goes. Then the
+    // display withdraws the offer and shows so at once, before the
     // work that follows, which nothing stops.
     bool built = turn(0) &&
                  Table->FillAuxTree(*tree, [&turn, records](int32_t done) {
@@ -598,7 +599,7 @@ void TabBase::SetAuxTreeLevels(int32_t first, int32_t second)
                  turn(AUX_TREE_FILLED);
     if (built && progress) {
         progress->ForbidCancel();
-        built = settle(AUX_TREE_FILLED + 1);
+        built = !progress->WasCanceled() && settle(AUX_TREE_FILLED + 1);
     }
     if (!built) {
         KxTable::FreeAuxTree(std::move(tree));

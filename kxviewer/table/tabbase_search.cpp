@@ -227,6 +227,26 @@ void TabBase::TellSearchFailure(const QString& text, const std::string& key, boo
     KxvShell().ShowStatus(text, true);
 }
 
+void TabBase::TellRefusedPattern(const std::string& expression, const std::string& problem, bool byHighlight)
+{
+    TellSearchFailure(IncorrectExpressionText(problem), FailureKey(expression, "refused", problem), byHighlight);
+}
+
+void TabBase::TellUnusableFindHighlight()
+{
+    if (Table->SearchMode() == SEARCH_MODE_NONE) {
+        if (FindCombo && !FindCombo->currentText().trimmed().isEmpty())
+            ReportIncorrectExpression();
+        return;
+    }
+    KxSearchExpression* live = Table->SearchExpression();
+    if (!live || CurFixedHighlight >= 0 || live->patternProblem.empty())
+        return;
+    // The rows of this round need not tell it again.
+    live->patternProblemTold = true;
+    TellRefusedPattern(live->text, live->patternProblem, false);
+}
+
 void TabBase::ReportMatchLimit(const std::string& expression, const std::string& pattern, int32_t row,
                                bool byHighlight)
 {
@@ -255,11 +275,7 @@ bool TabBase::HighlightMatches(KxSearchExpression& expression, int32_t row, KxdR
             const std::string text = expression.text;
             const std::string problem = expression.patternProblem;
             QMetaObject::invokeMethod(
-                this,
-                [this, text, problem] {
-                    TellSearchFailure(IncorrectExpressionText(problem), FailureKey(text, "refused", problem), true);
-                },
-                Qt::QueuedConnection);
+                this, [this, text, problem] { TellRefusedPattern(text, problem, true); }, Qt::QueuedConnection);
         }
         return false;
     }

@@ -14,6 +14,7 @@
 #include "kxviewer/actiontable.h"
 #include "kxviewer/table/tabtable.h"
 #include "openfixture.h"
+#include "tests/utils/osal/specialfiles.h"
 #include "tearoffwidget/tearoffdockwidget.h"
 #include "tearoffwidget/tearofftabwidget.h"
 #include "utils/kx/pkx.h"
@@ -207,7 +208,9 @@ TEST_F(OpenFiles, FilesThatOpenNothing)
 
 // A file the loader refuses leaves the reason on the status line, not the
 // "Loading file: " of the load that failed; where the loader's box says
-// why, the line says it already while the box is up.
+// why, the line says it already while the box is up. What opened stays in
+// the recent-file list; what cannot be opened at all (offered for import
+// or not) never enters it.
 TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
 {
     const QString garbage = dir.filePath("garbage.kx");
@@ -221,23 +224,39 @@ TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
     ASSERT_TRUE(QFile::link(QStringLiteral("/proc/sys/vm/drop_caches"), denied));
     const bool deniedHere = QFileInfo::exists(denied) && !QFile(denied).open(QIODevice::ReadOnly);
     const QString log = SysLogFile("fields.log", 2);
+    const QString fifo = dir.filePath("waiting.kx");
+    const kxtest::Fifo waiting(QFile::encodeName(fifo).toStdString());
+    ASSERT_TRUE(waiting.Made());
+    const QString socket = dir.filePath("socket.kxd");
+    const bool socketMade = kxtest::MakeSocket(QFile::encodeName(socket).toStdString());
+    const QString null = QStringLiteral("/dev/null");
+    const auto refused = [](const QString& path, const char* kind) {
+        return "Error opening file \"" + path + "\": " + path + " is " + kind +
+               ", not a regular file: save it to a file first";
+    };
     // Its field list names no record field: no reader can be made.
     ImportFormats[0].mode = IMPORT_MODE_DELIMITED;
     ImportFormats[0].fields[0].key = "TIMES";
+    // A file without a suffix is offered for import.
+    ImportDialogChooses(AddPipeFormat());
     const struct {
         QString path;
         QString status;
         bool boxSaysWhy;
+        bool listed;
     } cases[] = {
-        {garbage, "Too many errors while reading " + garbage, true},
-        {broken, "Error opening file \"" + broken + "\": not a KXL file", true},
-        {empty, "Error opening file \"" + empty + "\": the file is empty", true},
-        {denied, "Error opening file \"" + denied + "\": " + QString::fromLocal8Bit(strerror(EACCES)), true},
-        {log, "Cannot open file: " + log, false},
+        {garbage, "Too many errors while reading " + garbage, true, true},
+        {broken, "Error opening file \"" + broken + "\": not a KXL file", true, true},
+        {empty, "Error opening file \"" + empty + "\": the file is empty", true, true},
+        {denied, "Error opening file \"" + denied + "\": " + QString::fromLocal8Bit(strerror(EACCES)), true, false},
+        {log, "Cannot open file: " + log, false, true},
+        {fifo, refused(fifo, "a pipe"), true, false},
+        {socket, refused(socket, "a socket"), true, false},
+        {null, refused(null, "a character device"), true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.toStdString());
-        if (c.path == denied && !deniedHere)
+        if ((c.path == denied && !deniedHere) || (c.path == socket && !socketMade))
             continue;
         QStringList withBox;
         files.onMessage = [&](const PromptCall&) { withBox << window->StatusBar->currentMessage(); };
@@ -248,6 +267,7 @@ TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
         if (c.boxSaysWhy) {
             EXPECT_EQ(withBox, QStringList{c.status});
         }
+        EXPECT_EQ(Recent().contains(c.path), c.listed);
     }
 }
 

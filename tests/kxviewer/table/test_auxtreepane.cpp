@@ -749,15 +749,23 @@ TEST_F(AuxTreePaneTest, SelectLevelsCancelsOnlyWhatItCanStillUndo)
 // The real progress display of Select Levels and a user who acts on what it
 // shows: an Escape, a click where its Cancel button was or on its window's
 // close button, delivered at the turn of the event loop that follows the one
-// that first showed a value from stage on.
+// that first showed a value from stage on. A held click is pressed there and
+// released at the next turn, or once the command is done.
 class TurnStopper : public tabtest::StatusRecorder {
 public:
-    enum How { ESCAPE, BUTTON, CLOSE };
+    enum How { ESCAPE, BUTTON, CLOSE, HELD };
     TurnStopper(QWidget* shownOver, int from, How how) : window(shownOver), stage(from), how_(how) {}
 
     QWidget* MainWidget() const override { return window; }
+    void Release()
+    {
+        if (held && held->isVisible())
+            QTest::mouseRelease(held, Qt::LeftButton, Qt::NoModifier, heldAt);
+        held = nullptr;
+    }
     void ProcessEvents() override
     {
+        Release();
         QProgressDialog* dialog = Shown();
         if (dialog && actedAt < 0 && shownValue >= stage)
             Act(dialog);
@@ -794,10 +802,13 @@ private:
         offeredThen = offered;
         if (how_ == ESCAPE) {
             QTest::keyClick(dialog, Qt::Key_Escape);
-        } else if (how_ == BUTTON) {
+        } else if (how_ == BUTTON || how_ == HELD) {
             QWidget* under = dialog->childAt(buttonAt);
-            QTest::mouseClick(under ? under : dialog, Qt::LeftButton, Qt::NoModifier,
-                              under ? under->mapFrom(dialog, buttonAt) : buttonAt);
+            held = under ? under : dialog;
+            heldAt = under ? under->mapFrom(dialog, buttonAt) : buttonAt;
+            QTest::mousePress(held, Qt::LeftButton, Qt::NoModifier, heldAt);
+            if (how_ == BUTTON)
+                Release();
         } else {
             dialog->close();
         }
@@ -805,16 +816,20 @@ private:
 
     How how_;
     QPoint buttonAt;
+    QPointer<QWidget> held;
+    QPoint heldAt;
 };
 
 // A cancel pressed while the display offers it is honoured, up to its last
-// value of the build (95 %); the display withdraws the offer before the new
+// value of the build (95 %), also when the button is released only after
+// the offer is withdrawn; the display withdraws the offer before the new
 // tree reaches the panes, and what is pressed then changes nothing.
 TEST_F(AuxTreePaneTest, SelectLevelsHonoursEveryCancelItOffers)
 {
-    const char* const hows[] = {"Escape", "Cancel button", "close button"};
+    const char* const hows[] = {"Escape", "Cancel button", "close button", "Cancel held"};
     for (const int stage : {1, 95, 96, 97}) {
-        for (const TurnStopper::How how : {TurnStopper::ESCAPE, TurnStopper::BUTTON, TurnStopper::CLOSE}) {
+        for (const TurnStopper::How how :
+             {TurnStopper::ESCAPE, TurnStopper::BUTTON, TurnStopper::CLOSE, TurnStopper::HELD}) {
             SCOPED_TRACE(std::string(hows[how]) + " at " + std::to_string(stage));
             TabTable* tab = OpenThreeBlocks();
             LevelsAnswer answer;
@@ -826,6 +841,7 @@ TEST_F(AuxTreePaneTest, SelectLevelsHonoursEveryCancelItOffers)
                     offeredAtNewTree = progress.offered ? 1 : 0;
             });
             tab->PrefChooseAuxTreeLevels();
+            progress.Release();
             ASSERT_GE(progress.actedAt, stage);
             const bool offered = stage <= 95;
             EXPECT_EQ(progress.offeredThen, offered);

@@ -207,14 +207,14 @@ TEST_F(FindDialogTest, FilterKeepsTheOldFilterUntilTheNewOneIsSure)
         const char* text; bool complex, selectFirst; int press, rows; bool checked; const char* message;
     } steps[] = {
         {"TEXT~'alpha'", true, false, 1, 2, true, "Table 'memory': Filtered 2 rows"},
-        {"", false, false, 1, 7, false, nullptr},
+        {"", false, false, 1, 7, false, "Table 'memory': Filter removed"},
         {"gamma", false, false, 1, 2, true, "Table 'memory': Filtered 2 rows"},
         {"TEXT~'alpha' ||", true, false, 2, 2, true,
          "Incorrect search expression: unexpected end of expression at line 1, column 16"},
         {"", true, false, 2, 2, true, "Search expression is empty"},
         {"beta", false, true, 2, 2, true, nullptr},
         {"TEXT~'ta'", true, false, 2, 1, true, "Table 'memory': Filtered 1 rows"},
-        {"", true, false, 1, 7, false, nullptr},
+        {"", true, false, 1, 7, false, "Table 'memory': Filter removed"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.text);

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTextCodec>
+#include <QToolButton>
 #include <QStandardItemModel>
 
 #include "kxlib/table/kxsearchexpr.h"
@@ -930,31 +931,63 @@ TEST_F(TabSearchTest, HighlightTellsAFailingExpressionOncePerPress)
     }
 }
 
-// A jump on highlighted substrings tells a pattern the commands refuse, as
-// a new command, though the highlight told it already; no row matches it.
+// A jump on highlighted substrings tells a pattern the commands refuse at
+// each press, as a new command, though the highlight or the last press told
+// it already; no row matches it. A jump that stops on a warning before any
+// row was tested for highlights tells it as well; the row clicks between the
+// presses tell nothing.
 TEST_F(TabSearchTest, AJumpOnHighlightsTellsARefusedPattern)
 {
     actions.Entry(TACT_HIGHLIGHT).checkable = 1;
     const std::string told = "Incorrect search expression: '(' without a closing ')' in the regular expression "
                              "\"m((\" at line 1, column 12";
-    TabTable* tab = OpenSample();
-    tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
-    for (int32_t i = 0; i < JUMP_Nums; ++i)
-        tab->SetJumpCondition(i, i == JUMP_HIGHLIGHT);
-    QTest::keyClicks(tab->FindCombo, QStringLiteral("TEXT =~ \"m((\""));
-    Settle(tab);
-    EXPECT_EQ(shell.log, std::vector<std::string>{told});
-    for (const bool forward : {true, false}) {
-        SCOPED_TRACE(forward ? "next" : "previous");
-        tab->SetCurrentPosition(forward ? 0 : 6);
+    // Warnings (level 0) at rows 0, 2 and 6. click: the jump starts from a
+    // row clicked, else from one made current without a click.
+    const struct {
+        const char* name;
+        TabBase::ToolButtonIndex button;
+        bool warnings;
+        int from;
+        bool click;
+        int lands;
+    } cases[] = {
+        {"next", TabBase::BUTTON_NEXT_JUMP, false, 0, false, 0},
+        {"previous", TabBase::BUTTON_PREV_JUMP, false, 6, false, 6},
+        {"next warning", TabBase::BUTTON_NEXT_JUMP, true, 1, false, 2},
+        {"next after a click", TabBase::BUTTON_NEXT_JUMP, false, 0, true, 0},
+        {"next warning after a click", TabBase::BUTTON_NEXT_JUMP, true, 1, true, 2},
+        {"previous warning after a click", TabBase::BUTTON_PREV_JUMP, true, 3, true, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrefGlobal::SearchHistory.clear();
+        TabTable* tab = OpenSample();
+        tab->Actions[TACT_HIGHLIGHT]->setChecked(true);
+        for (int32_t i = 0; i < JUMP_Nums; ++i)
+            tab->SetJumpCondition(i, i == JUMP_HIGHLIGHT || (c.warnings && i == JUMP_DATA_WARNINGS));
+        // A click ends the edit of the find line, which applies its text
+        // again.
+        QApplication::setActiveWindow(tab->window());
+        tab->FindCombo->setFocus();
+        FindLine(tab)->selectAll();
         shell.log.clear();
-        if (forward)
-            tab->JumpToNextStopPos();
-        else
-            tab->JumpToPrevStopPos();
+        QTest::keyClicks(tab->FindCombo, QStringLiteral("TEXT =~ \"m((\""));
         Settle(tab);
-        EXPECT_EQ(tab->Table->CurRow(), forward ? 0 : 6);
-        EXPECT_EQ(shell.Last(), told);
         EXPECT_EQ(shell.log, std::vector<std::string>{told});
+        for (int press = 0; press < 2; ++press) {
+            shell.log.clear();
+            if (c.click)
+                QTest::mouseClick(tab->View->viewport(), Qt::LeftButton, Qt::NoModifier, CellCentre(tab, c.from, 1));
+            else
+                tab->SetCurrentPosition(c.from);
+            Settle(tab);
+            QToolButton* jump = tab->ToolButtons[c.button];
+            QTest::mouseClick(jump, Qt::LeftButton, Qt::NoModifier, QPoint(4, jump->height() / 2));
+            Settle(tab);
+            EXPECT_EQ(tab->Table->CurRow(), c.lands);
+            EXPECT_EQ(shell.Last(), told);
+            EXPECT_EQ(shell.log, std::vector<std::string>{told});
+        }
+        delete tab;
     }
 }
