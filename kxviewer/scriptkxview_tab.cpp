@@ -14,6 +14,7 @@
 #include "kxviewer/table/tabactionids.h"
 #include "kxviewer/table/tabtable.h"
 #include "script/scriptbase/codeparser.h"
+#include "script/scriptbasegui/scriptkxtable.h"
 #include "utils/common/kxexcept.h"
 
 namespace {
@@ -175,8 +176,7 @@ int64_t PinExpressionSet(TabTable* tab, const ScriptArgList& args, int line)
     const int64_t flags = OptionalInt(args, 3, line);
     uint32_t mode = ModeOfFlags(flags);
     KxTable& table = *tab->Table;
-    if (!table.SearchSetExpression(text, uint8_t(flags & 1), mode))
-        Fail("Search expression error: ", text);
+    ScriptKxTable::CheckExpression(table, table.SearchSetExpression(text, uint8_t(flags & 1), mode), text, line);
     KxSearchExpression* expression = table.SearchExpression();
     if (!expression)
         Fail("Search expression error: ", text);
@@ -265,9 +265,9 @@ int64_t ScriptKxView::RunOnTab(TabTable* tab, ScriptValue& result, int function,
     case F_FILTERED_COUNT: return table.FilterOn ? table.RowCount() : 0;
     case F_SET_EXPRESSION: {
         const int64_t flags = OptionalInt(args, 2, line);
-        const QString text = QString::fromLocal8Bit(Text(args, 1));
-        if (!tab->SetSearchExpression(text, uint8_t(flags & 1), ModeOfFlags(flags)))
-            Fail("Search expression error", Text(args, 1));
+        const bool accepted = tab->SetSearchExpression(QString::fromLocal8Bit(Text(args, 1)), uint8_t(flags & 1),
+                                                       ModeOfFlags(flags));
+        ScriptKxTable::CheckExpression(table, accepted, Text(args, 1), line);
         return 1;
     }
     case F_FIND_NEXT: tab->FindNext(); return table.CurRow();

@@ -185,19 +185,7 @@ int64_t SetExpression(KxTable& table, const ScriptArgList& args, int line)
         CodeParser::ThrowError("Third parameter 'Search mode' error: ", std::to_string(requested).c_str(), -999);
     uint32_t mode = uint32_t(requested);
     const char* text = args.Arg(1).text ? args.Arg(1).text : "";
-    if (!table.SearchSetExpression(text, matchCase, mode)) {
-        const std::string& reason = table.SearchError();
-        // A text taken as no expression at all (blank, too long) is told by
-        // the reason alone.
-        if (table.SearchMode() == SEARCH_MODE_UNDECIDED && !reason.empty())
-            ExpressionError(reason, line);
-        ExpressionError(reason.empty() ? text : text + (": " + reason), line);
-    }
-    // A pattern the dialect reads only leniently is refused, as the find
-    // line refuses it, rather than searched for what it happens to match.
-    const KxSearchExpression* expression = table.SearchExpression();
-    if (expression && !expression->patternProblem.empty())
-        ExpressionError(text + (": " + expression->patternProblem), line);
+    ScriptKxTable::CheckExpression(table, table.SearchSetExpression(text, matchCase, mode), text, line);
     return 1;
 }
 
@@ -270,6 +258,23 @@ void RunOnTable(KxTable& table, int function, ScriptValue& result, const ScriptA
 }
 
 } // namespace
+
+void ScriptKxTable::CheckExpression(const KxTable& table, bool accepted, const char* text, int line)
+{
+    if (!accepted) {
+        const std::string& reason = table.SearchError();
+        // A text taken as no expression at all (blank, too long) is told by
+        // the reason alone.
+        if (table.SearchMode() == SEARCH_MODE_UNDECIDED && !reason.empty())
+            ExpressionError(reason, line);
+        ExpressionError(reason.empty() ? text : text + (": " + reason), line);
+    }
+    // A pattern the dialect reads only leniently is refused, as the find
+    // line refuses it, rather than searched for what it happens to match.
+    const KxSearchExpression* expression = table.SearchExpression();
+    if (expression && !expression->patternProblem.empty())
+        ExpressionError(text + (": " + expression->patternProblem), line);
+}
 
 ScriptKxTable::~ScriptKxTable() { RunEnded(); }
 

@@ -38,6 +38,10 @@ public:
     // Gives back every reference taken during the run.
     std::string RunEnded() override;
     int32_t HeldCount() const { return int32_t(held_.size()); }
+    // Ends the run when table refused the expression text (accepted false)
+    // or read its pattern only leniently: "Search expression error: " with
+    // the text, the engine's reason and the line.
+    static void CheckExpression(const KxTable& table, bool accepted, const char* text, int line);
 
 private:
     // What a record value stands for: a row of its table as the rows were

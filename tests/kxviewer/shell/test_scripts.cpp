@@ -665,6 +665,13 @@ TEST_F(ScriptsTest, ViewFunctionsWorkThroughTheTab)
         {"kxtable.set_expression(h, \"Thread:\", 2); var n = kxtable.filter(h); print(n, \" \", kxtable.filtered_count(h));",
          "12 12"},
         {"kxtable.filter(h);", nullptr, "Filter is already set"},
+        // A refused expression says why, at its line.
+        {"kxtable.set_expression(h, '(TEXT ==', 4);", nullptr,
+         "Search expression error: (TEXT ==: unexpected end of expression at line 1, column 9 line 2"},
+        {"kxtable.set_expression(h, 'TEXT =~ \"((\"');", nullptr,
+         "Search expression error: TEXT =~ \"((\": '(' without a closing ')' in the regular expression \"((\" at "
+         "line 1, column 11 line 2"},
+        {"kxtable.pin_expression_set(h, 255, '', 2);", nullptr, "Search expression error: the search expression is empty line 2"},
         {"kxtable.copy(h); kxtable.paste_to_row(h, 1);", nullptr, "Can't paste rows while filter is set"},
         {"kxtable.clear_filter(h); print(kxtable.filtered_count(h), \" \", kxtable.size(h));", "0 50"},
         {"kxtable.select(h, 3, 5); kxtable.set_immediate_refresh(0); kxtable.set_outline_filter(h);"
