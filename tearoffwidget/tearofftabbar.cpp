@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOptionTab>
 
 #include "tearoffwidget/tabcoverwidget.h"
@@ -87,10 +88,19 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
         dock->ShowOrHide(false, false);
     } else {
         if (ask && (dock->IsModified() || !dock->CanCloseSilently())) {
-            if (!dock->MayClose())
+            // The questions and the save run loops of their own, in which
+            // the dock may be closed by another road: then nothing is left
+            // to do here, and its index may now be another tab's.
+            const QPointer<TearOffTabBar> self(this);
+            const QPointer<TearOffTabDock> held(dock);
+            const auto gone = [&] { return !self || !held || !main->Docks.contains(dock); };
+            if (!dock->MayClose() || gone())
                 return;
             if (dock->IsModified()) {
-                switch (TearOffMain::AskCloseOne(this, dock, false)) {
+                const int answer = TearOffMain::AskCloseOne(this, dock, false);
+                if (gone())
+                    return;
+                switch (answer) {
                 case QMessageBox::Yes:
                     // A failed or cancelled save keeps the changes and the tab.
                     if (!dock->SaveOnClose())
@@ -105,6 +115,10 @@ void TearOffTabBar::DoTabClose(int index, bool ask)
             } else if (!dock->SaveOnClose()) {
                 return;
             }
+            index = tabs->indexOf(dock);
+            if (gone() || index < 0)
+                return;
+            container = dock->GetSecondaryIfLast();
         }
         tabs->removeTab(index);
         dock->TabRemoved();

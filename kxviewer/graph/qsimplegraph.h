@@ -210,7 +210,8 @@ private:
     // The table's bookmark nearest t when it lies within a few pixels.
     bool NearBookmark(int64_t t, int32_t& row) const;
     // Asks which neighbour of a time t without a record takes the
-    // bookmark; false when cancelled.
+    // bookmark; false when cancelled or when the graph was closed while
+    // it asked (the caller then touches nothing of it).
     bool AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const GraphIndexEntry* right);
     int CursorLabelStart(int x, int width) const;
     void EnableAction(int id, bool enabled);

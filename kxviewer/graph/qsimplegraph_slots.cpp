@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QPointer>
 #include <QScopedValueRollback>
 
 #include "kxviewer/graph/graphmodel.h"
@@ -462,13 +463,21 @@ bool QSimpleGraph::AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const
     int32_t nearest = -1;
     const bool marked = owner_->NearestBookmark(t, time, nearest) &&
                         ((left && nearest == int32_t(left->row)) || (right && nearest == int32_t(right->row)));
+    // A question runs a loop of its own, in which the document (and this
+    // graph with it) may be closed; the rows are taken before it.
+    const QPointer<QSimpleGraph> alive(this);
     if (marked) {
-        if (prompt.Question(this, QStringLiteral("Question"),
-                            QStringLiteral("Nearest record is far from here at and have bookmark\nRemove it?"),
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes)
+        const bool remove = prompt.Question(this, QStringLiteral("Question"),
+                                            QStringLiteral("Nearest record is far from here at and have bookmark\nRemove it?"),
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+        if (!alive)
+            return false;
+        if (remove)
             owner_->SetBookmark(nearest, false);
         return true;
     }
+    const int32_t leftRow = left ? int32_t(left->row) : -1;
+    const int32_t rightRow = right ? int32_t(right->row) : -1;
     TearOffPrompt::NamedButtons buttons;
     if (left)
         buttons.emplace_back(QMessageBox::Yes, QStringLiteral("To Left"));
@@ -477,13 +486,16 @@ bool QSimpleGraph::AskBookmarkSide(int64_t t, const GraphIndexEntry* left, const
     buttons.emplace_back(QMessageBox::Cancel, QStringLiteral("Cancel"));
     const QString text = QStringLiteral("Left at %1 Right at %2. Set bookmark?")
                              .arg(left ? TimeText(left->time) : QString(), right ? TimeText(right->time) : QString());
-    switch (prompt.Choice(this, QStringLiteral("Nearest record is far from here!"), text, buttons,
-                          left ? QMessageBox::Yes : QMessageBox::No)) {
+    const int answer = prompt.Choice(this, QStringLiteral("Nearest record is far from here!"), text, buttons,
+                                     left ? QMessageBox::Yes : QMessageBox::No);
+    if (!alive)
+        return false;
+    switch (answer) {
     case QMessageBox::Yes:
-        owner_->SetBookmark(int32_t(left->row), true);
+        owner_->SetBookmark(leftRow, true);
         return true;
     case QMessageBox::No:
-        owner_->SetBookmark(int32_t(right->row), true);
+        owner_->SetBookmark(rightRow, true);
         return true;
     default:
         return false;
@@ -530,8 +542,9 @@ void QSimpleGraph::SelectColorScheme()
 {
     if (!owner_ || !sender() || sender()->objectName() != QLatin1String("ColorGraphBg"))
         return;
+    const QPointer<QSimpleGraph> alive(this);
     const QColor colour = TearOffMain::Prompt().Color(owner_->GraphBackground(), this, QString());
-    if (!colour.isValid())
+    if (!alive || !colour.isValid())
         return;
     owner_->SetGraphBackground(colour);
     SetBackColor();

@@ -13,7 +13,7 @@ constexpr int BUTTON_WIDTH = 100;
 const char BorderlessGroup[] = "QGroupBox{border:0}";
 } // namespace
 
-ClearOutlineDialog::ClearOutlineDialog(TabBase& tab, QWidget* parent) : QDialog(parent), tab_(tab)
+ClearOutlineDialog::ClearOutlineDialog(TabBase& tab, QWidget* parent) : QDialog(parent), tab_(&tab)
 {
     setWindowTitle(QStringLiteral("Choose clear"));
     auto* layout = new QVBoxLayout(this);
@@ -43,6 +43,7 @@ ClearOutlineDialog::ClearOutlineDialog(TabBase& tab, QWidget* parent) : QDialog(
 
 void ClearOutlineDialog::OkPressed()
 {
-    tab_.delete_outline_multiply(selection_->isChecked(), bookmark_->isChecked());
+    if (tab_)
+        tab_->delete_outline_multiply(selection_->isChecked(), bookmark_->isChecked());
     accept();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 class QCheckBox;
 class TabBase;
@@ -14,11 +15,12 @@ public:
     ClearOutlineDialog(TabBase& tab, QWidget* parent);
 
 public slots:
-    // Clears the checked kinds of the tab's collected lines.
+    // Clears the checked kinds of the tab's collected lines; of a tab
+    // closed while the dialog was open, nothing.
     void OkPressed();
 
 private:
-    TabBase& tab_;
+    QPointer<TabBase> tab_;
     QCheckBox* selection_;
     QCheckBox* bookmark_;
 };

@@ -527,11 +527,14 @@ void TabBase::PrefChooseAuxTreeLevels()
 {
     PrefKxTable& prefs = Table->Prefs();
     int32_t levels[2] = {prefs.TreeLevel1Field, prefs.TreeLevel2Field};
-    // Over the document's own window, main or secondary.
-    AuxTreeDialog dialog(levels, window(), Table);
-    // The chooser turns the event loop, which may close the document.
+    // Over the document's own window, main or secondary. The chooser turns
+    // the event loop, which may close the document, and a secondary window
+    // goes with its last document, the chooser with it.
+    const QPointer<AuxTreeDialog> dialog = new AuxTreeDialog(levels, window(), Table);
     const QPointer<TabBase> self(this);
-    if (TearOffMain::Prompt().Exec(&dialog) != 1 || !StillOpen(self))
+    const int answer = TearOffMain::Prompt().Exec(dialog);
+    delete dialog.data();
+    if (answer != 1 || !StillOpen(self))
         return;
     SetAuxTreeLevels(levels[0], levels[1]);
 }

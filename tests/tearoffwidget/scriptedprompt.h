@@ -1,6 +1,9 @@
 // A prompt that answers from a script and records what was asked.
 #pragma once
 
+#include <functional>
+#include <utility>
+
 #include <QColor>
 #include <QFont>
 #include <QFontDialog>
@@ -34,6 +37,8 @@ public:
                                         QMessageBox::StandardButton defaultButton) override
     {
         asked.append({parent, title, text, buttons, defaultButton});
+        if (inTheTurn)
+            std::exchange(inTheTurn, nullptr)();
         return answers.isEmpty() ? QMessageBox::Cancel : answers.dequeue();
     }
     // Asked like a message; the button texts are kept beside.
@@ -72,6 +77,9 @@ public:
     }
 
     QQueue<QMessageBox::StandardButton> answers;
+    // Run once, inside the next question before it is answered, as what a
+    // question's own loop may carry out meanwhile (a close, say).
+    std::function<void()> inTheTurn;
     QQueue<QString> fileNames;
     QQueue<QColor> colors;
     QList<Asked> asked;

@@ -210,6 +210,25 @@ TEST_F(TearOffMainTest, ModifiedDocumentCloseButtonAsksWithThreeButtons)
     EXPECT_FALSE(main->Docks.contains(docs[0]));
 }
 
+// A tab closed by another road while its own close asks about saving is
+// done with: the answer closes no other tab in its place.
+TEST_F(TearOffMainTest, ATabClosedWhileItsCloseAsksClosesNoOther)
+{
+    QList<StubDoc*> docs = AddDocuments(2, true);
+    TearOffTabBar* bar = docs[0]->TabWidget->TabBar;
+    const QPointer<StubDoc> first(docs[0]);
+    prompt.inTheTurn = [&] {
+        bar->DoTabClose(bar->TabWidget->indexOf(first), false);
+        FlushDeletes();
+    };
+    prompt.answers.enqueue(QMessageBox::No);
+    bar->DoTabClose(bar->TabWidget->indexOf(docs[0]), true);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(main->Docks.contains(docs[1]));
+    EXPECT_EQ(docs[1]->discards, 0);
+    EXPECT_EQ(bar->TabWidget->indexOf(docs[1]), 0);
+}
+
 TEST_F(TearOffMainTest, ClosingAGroupMakesTheOtherCurrentAndTheLastShowsThePlaceholder)
 {
     StubDoc* first = AddDocuments(1, false)[0];

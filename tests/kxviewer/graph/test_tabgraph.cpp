@@ -767,6 +767,51 @@ TEST_F(TabGraphTest, RightClickMenuBookmarksTheClickedPoint)
     }
 }
 
+// The graph's questions and its colour dialog run loops of their own, in
+// which the graph may be closed: the answer then touches nothing.
+TEST_F(TabGraphTest, AGraphClosedInItsOwnQuestionIsLeftAlone)
+{
+    class ClosingPrompt : public ScriptedPrompt {
+    public:
+        QPointer<TabGraph> closes;
+        QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon, const QString&, const QString&,
+                                            QMessageBox::StandardButtons, QMessageBox::StandardButton) override
+        {
+            CloseTab(closes);
+            return QMessageBox::Yes;
+        }
+        QColor Color(const QColor&, QWidget*, const QString&) override
+        {
+            CloseTab(closes);
+            return Qt::red;
+        }
+    };
+    // Records every 10 units; marked: the row bookmarked first, or -1.
+    const struct { const char* name; int64_t at; int32_t marked; } cases[] = {
+        {"a marked neighbour far away", 165, 6}, {"between records", 165, -1}, {"the background colour", -1, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TabTable* tab = OpenTimes({At(100, 1), At(110, 1), At(120, 1), At(130, 1), At(140, 1), At(150, 1),
+                                   At(160, 1), At(170, 1), At(180, 1), At(190, 1)});
+        if (c.marked >= 0)
+            tab->Table->BookmarkSet(c.marked, true);
+        ClosingPrompt closing;
+        const PromptGuard installed(&closing);
+        closing.closes = CreateGraph(tab);
+        QSimpleGraph* plot = closing.closes->Graph();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(plot));
+        plot->SetRange(0, plot->PlotRect.width(), plot->VisibleY().min, plot->VisibleY().max, true, false);
+        if (c.at >= 0)
+            plot->AddBookmark(c.at);
+        else
+            closing.closes->findChild<QAction*>(QStringLiteral("ColorGraphBg"))->trigger();
+        EXPECT_TRUE(closing.closes.isNull());
+        for (int32_t row = 0; row < tab->Table->RowCount(); ++row)
+            EXPECT_EQ(tab->Table->GetRecord(row)->bookmark != nullptr, row == c.marked) << row;
+        CloseTab(tab);
+    }
+}
+
 // Back walks the history however far the cursor lies from the view it
 // restores: following the cursor adds no view to go back to, and each
 // view shows as it was stored, not scrolled to the cursor.

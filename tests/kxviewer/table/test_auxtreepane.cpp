@@ -883,6 +883,34 @@ TEST_F(AuxTreePaneTest, SelectLevelsInASecondaryWindowShowsThere)
     EXPECT_EQ(progress.window->window(), tab->window());
 }
 
+// The document and its secondary window closed while the chooser is open:
+// the chooser goes with the window, once, and the levels stay unchanged.
+TEST_F(AuxTreePaneTest, SelectLevelsOutlivesItsSecondaryWindow)
+{
+    TabTable* tab = OpenThreads();
+    tab->DockDetach();
+    QApplication::processEvents();
+    const QPointer<QWidget> window = tab->window();
+    ASSERT_NE(window.data(), static_cast<QWidget*>(main.get()));
+    struct Answer : ScriptedPrompt {
+        int Exec(QDialog*) override
+        {
+            closes->DiscardChanges();
+            closes->window()->close();
+            FlushDeletes();
+            return 1;
+        }
+        QPointer<TabTable> closes;
+    } answer;
+    answer.closes = tab;
+    PromptGuard guard(&answer);
+    const int32_t second = PrefKxTable::Default().TreeLevel2Field;
+    tab->PrefChooseAuxTreeLevels();
+    EXPECT_TRUE(answer.closes.isNull());
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(PrefKxTable::Default().TreeLevel2Field, second);
+}
+
 // The document closed at a turn of the event loop while Select Levels
 // builds its tree: the build stops, nothing of the document is touched.
 TEST_F(AuxTreePaneTest, ADocumentClosedDuringSelectLevelsStopsTheBuild)

@@ -18,6 +18,7 @@
 #include "kxlib/fields.h"
 #include "kxlib/table/kxsearchexpr.h"
 #include "kxviewer/table/backgrounddelegate.h"
+#include "kxviewer/table/clearoutlinedialog.h"
 #include "kxviewer/table/outlinedelegate.h"
 #include "kxviewer/table/outlineroles.h"
 #include "kxviewer/table/outlineview.h"
@@ -340,6 +341,18 @@ TEST_F(OutlineTest, DeleteKeyClearsTheChosenLines)
         EXPECT_TRUE(tab->OutlineTable->selectionModel()->isRowSelected(c.current, QModelIndex()));
         delete tab;
     }
+}
+
+// A document closed while "Choose clear" is open: its Ok only closes it.
+TEST_F(OutlineTest, ChooseClearOutlivesItsDocument)
+{
+    TabTable* tab = OpenFixture();
+    ClearOutlineDialog dialog(*tab, nullptr);
+    delete tab;
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+        if (button->text() == QLatin1String("Ok"))
+            QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
 // "Filter" of the Outline: a Yes to "Remove previous filter" removes any
