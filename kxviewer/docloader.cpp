@@ -54,6 +54,18 @@ constexpr int32_t CLOCK_EVERY = 64;
 QString FromBytes(const char* text) { return QString::fromLocal8Bit(text); }
 QString FromBytes(const std::string& text) { return QString::fromLocal8Bit(text.data(), int(text.size())); }
 
+// Why the file at path cannot be read at all; empty when it can.
+QString UnreadableReason(const char* path)
+{
+    std::string refusal;
+    const int fd = ZmLib::OpenToRead(path, refusal);
+    if (fd >= 0) {
+        close(fd);
+        return QString();
+    }
+    return FromBytes(refusal.empty() ? strerror(errno) : refusal.c_str());
+}
+
 // Counts as the user reads them: 98,112.
 QString Grouped(uint64_t n) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(n)); }
 
@@ -378,12 +390,8 @@ QString DocLoader::OpenFailure(const char* path) const
         if (!file->Refusal().empty())
             return FromBytes(file->Refusal());
     // Else they only fail to open a file that cannot be read.
-    std::string refusal;
-    const int fd = ZmLib::OpenToRead(path, refusal);
-    if (fd < 0)
-        return FromBytes(refusal.empty() ? strerror(errno) : refusal.c_str());
-    close(fd);
-    return QStringLiteral("it cannot be read as this kind of file");
+    const QString why = UnreadableReason(path);
+    return why.isEmpty() ? QStringLiteral("it cannot be read as this kind of file") : why;
 }
 
 bool DocLoader::NoLineMatched() const
@@ -478,6 +486,16 @@ KxTable* DocLoader::Load(int32_t maxRecords)
     if (table == nullptr && loading_)
         EndStatus(Failure());
     return table;
+}
+
+bool DocLoader::RefuseUnreadable()
+{
+    const QString path = file_.absoluteFilePath();
+    const QString why = UnreadableReason(QFile::encodeName(path).constData());
+    if (why.isEmpty())
+        return false;
+    Fail("Error opening file \"" + path + "\": " + why);
+    return true;
 }
 
 QString DocLoader::Failure() const

@@ -114,6 +114,10 @@ public:
     bool NoLineMatched() const;
     // Why the last Load gave no table, as the status line says it.
     QString Failure() const;
+    // Says why the file cannot be read at all (a pipe, a socket, a device, a
+    // file the user may not read) as a failed open says it, and answers
+    // true; false, saying nothing, for a file that can be read.
+    bool RefuseUnreadable();
 
 private:
     // The format's field list; false (reported) for an unknown field key or

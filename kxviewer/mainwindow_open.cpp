@@ -249,6 +249,10 @@ std::unique_ptr<DocLoader> MainWindow::ImportFile(const QString& path, int32_t l
         if (code < 0 && mode == OPEN_CHOSEN) {
             code = importDialog_ != nullptr ? importDialog_->ChosenFormat : ImportDialog::CHOSEN_NONE;
         } else if (code < 0) {
+            // What cannot be read at all is not offered for import: it is
+            // told at once, as a failed open tells it.
+            if (DocLoader(file, code).RefuseUnreadable())
+                return nullptr;
             ImportPrefDialog(path);
             code = importDialog_->ChosenFormat;
         }

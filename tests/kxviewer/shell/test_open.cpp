@@ -237,7 +237,8 @@ TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
     // Its field list names no record field: no reader can be made.
     ImportFormats[0].mode = IMPORT_MODE_DELIMITED;
     ImportFormats[0].fields[0].key = "TIMES";
-    // A file without a suffix is offered for import.
+    // A file without a suffix is offered for import, unless it cannot be
+    // read at all.
     ImportDialogChooses(AddPipeFormat());
     const struct {
         QString path;
@@ -260,10 +261,12 @@ TEST_F(OpenFiles, FailedOpenSaysSoOnTheStatusLine)
             continue;
         QStringList withBox;
         files.onMessage = [&](const PromptCall&) { withBox << window->StatusBar->currentMessage(); };
+        files.execTitles.clear();
         Trigger(ACT_OPEN, c.path);
         files.onMessage = nullptr;
         EXPECT_TRUE(Documents().empty());
         EXPECT_EQ(window->StatusBar->currentMessage(), c.status);
+        EXPECT_TRUE(files.execTitles.empty());
         if (c.boxSaysWhy) {
             EXPECT_EQ(withBox, QStringList{c.status});
         }
